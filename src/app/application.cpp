@@ -1,0 +1,206 @@
+// One run of Tolvane.
+#include "app/application.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStatusBar>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/batch_host.h"
+#include "app/main_window.h"
+#include "app/splash_window.h"
+#include "shell/app_folder.h"
+#include "shell/error_handler.h"
+#include "shell/file_association.h"
+#include "shell/run_state.h"
+#include "shell/settings_store.h"
+#include "shell/system_check.h"
+#include "ui/qt_ui.h"
+#include "ui/script_ui.h"
+
+namespace tolvane {
+
+Application::Application(ProgramOptions options)
+    : options_(std::move(options)), out_(stdout), settings_(std::make_unique<SettingsStore>()) {}
+
+Application::~Application() {
+    delete main_;
+    if (splash_) delete splash_;
+}
+
+void Application::endProgram(int status) {
+    // Ends at once, without saving: what was written is on disk already.
+    out_.flush();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::_exit(status);
+}
+
+int Application::prepare() {
+    RunState& run = runState();
+    const QString home = appfolder::resolve(options_.home);
+    run.appPath = home + QLatin1Char('/');
+    run.batch = options_.batch;
+    run.logMode = options_.argument == QLatin1String("log");
+    log_.setFolder(home);
+    log_.setEnabled(run.logMode);
+
+    errors_ = std::make_unique<ErrorHandler>(*ui_, log_);
+    errors_->setBatch(options_.batch);
+    errors_->setEndProgram([this](int status) { endProgram(status); });
+    errors_->setCloseMainWindow([this] {
+        if (main_) main_->close();
+    });
+    log_.setFailureHandler(
+        [this](const AppError& e) { errors_->handle(e, QStringLiteral("EventLogger"), true); });
+
+    if (const auto problem = appfolder::prepare(home)) {
+        ui_->message(QStringLiteral("Tolvane cannot use its application folder.\r\n%1\r\nStart "
+                                    "Tolvane with --home DIR to use another folder.")
+                         .arg(*problem),
+                     MsgButtons::Ok, MsgIcon::Critical);
+        return 1;
+    }
+    return 0;
+}
+
+StartupHooks Application::hooks() {
+    StartupHooks h;
+    RunState& run = runState();
+    h.systemCheck = [this, &run] {
+        const auto findings = SystemCheck(run.appFolder()).run();
+        const bool passed = SystemCheck::allPassed(findings);
+        if (!passed) ui_->message(SystemCheck::report(findings), MsgButtons::Ok, MsgIcon::Warning);
+        return passed;
+    };
+    h.registerAssociation = [this, &run] {
+        const QString icon = run.appPath + QStringLiteral("tolvane.svg");
+        if (!QFileInfo::exists(icon)) QFile::copy(QStringLiteral(":/icons/tolvane.svg"), icon);
+        const AssociationResult r =
+            registerDxfAssociation(QCoreApplication::applicationFilePath(), icon);
+        if (!r.ok)
+            ui_->message(QStringLiteral("DXF drawings could not be associated with Tolvane: %1")
+                             .arg(r.detail),
+                         MsgButtons::Ok, MsgIcon::Warning);
+        return r.ok;
+    };
+    h.showVersion = [this](const QString& text) {
+        if (splash_) splash_->setVersion(text);
+    };
+    h.loadKeyboardShortcuts = [this, &run] {
+        aliases_.resetToDefaults();
+        const QString users = appfolder::findNoCase(run.appFolder(), QStringLiteral("users"));
+        if (users.isEmpty()) return true;
+        const QString file = appfolder::findNoCase(users, QStringLiteral("User.ks"));
+        return file.isEmpty() || aliases_.loadUserFile(file);
+    };
+    h.loadMainWindow = [this] {
+        main_ = new MainWindow({runState(), *settings_, log_, *ui_, *errors_, aliases_});
+        if (qtUi_) {
+            qtUi_->setDialogParent(main_);
+            qtUi_->setStatusBar(main_->statusBar());
+        }
+        main_->load(options_.argument);
+        main_->show();
+    };
+    h.closeSplash = [this] {
+        if (splash_) splash_->close();
+        if (qtUi_ && main_) {
+            QStatusBar* bar = main_->statusBar();
+            qtUi_->setStatusSink([bar](const QString& text) { bar->showMessage(text, 10000); });
+        }
+    };
+    // The databases, the preference row and the login are connected here by the modules that
+    // provide them; until then their steps do not run.
+    return h;
+}
+
+int Application::run() {
+    if (options_.batch) {
+        QString text;
+        QFile file;
+        const bool fromStdin = options_.batchFile == QLatin1String("-");
+        const bool opened =
+            fromStdin ? file.open(stdin, QIODevice::ReadOnly)
+                      : (file.setFileName(options_.batchFile), file.open(QIODevice::ReadOnly));
+        if (!opened || QFileInfo(options_.batchFile).isDir()) {
+            out_ << "SCRIPT ERROR line 0: the script " << options_.batchFile << " cannot be read\n";
+            out_.flush();
+            return 2;
+        }
+        text = QString::fromUtf8(file.readAll());
+        auto script = std::make_unique<ScriptUi>(parseScript(text), out_);
+        scriptUi_ = script.get();
+        host_ = std::make_unique<BatchHost>(main_);
+        scriptUi_->setHost(host_.get());
+        ui_ = std::move(script);
+        return runBatch();
+    }
+    auto qt = std::make_unique<QtUi>();
+    qtUi_ = qt.get();
+    ui_ = std::move(qt);
+    return runDesktop();
+}
+
+int Application::runBatch() {
+    try {
+        if (const int status = prepare()) return status;
+        startup_ =
+            std::make_unique<Startup>(runState(), *settings_, log_, *ui_, Environment::system());
+        const StartupHooks h = hooks();
+        Startup::Result result = Startup::Result::Continue;
+        errors_->guard(QStringLiteral("SplashFormLoad"), [&] { result = startup_->run(h); });
+        if (result == Startup::Result::EndProgram) return 1;
+        startup_->timerTick(h);
+        QCoreApplication::processEvents();
+        scriptUi_->runIdle();
+        // The script has run: shut down as the close box would. Questions asked now (save
+        // changes?) need answers the script no longer has.
+        if (main_) {
+            main_->close();
+            QCoreApplication::processEvents();
+        }
+        return 0;
+    } catch (const ScriptAbort& abort) {
+        scriptUi_->stop();
+        out_ << abort.transcriptLine() << '\n';
+        out_.flush();
+        return abort.exitCode;
+    }
+}
+
+int Application::runDesktop() {
+    if (const int status = prepare()) return status;
+    splash_ = new SplashWindow;
+    splash_->show();
+    qtUi_->setStatusSink([this](const QString& text) {
+        if (splash_) splash_->setInfo(text);
+    });
+    QCoreApplication::processEvents();
+    startup_ = std::make_unique<Startup>(runState(), *settings_, log_, *ui_, Environment::system());
+    const StartupHooks h = hooks();
+    Startup::Result result = Startup::Result::Continue;
+    errors_->guard(QStringLiteral("SplashFormLoad"), [&] { result = startup_->run(h); });
+    if (result == Startup::Result::EndProgram || !main_) return 1;
+
+    // The splash stays for three seconds after the main window shows.
+    QTimer::singleShot(3000, main_, [this, h] {
+        errors_->guard(QStringLiteral("tmrSplash_Timer"), [&] { startup_->timerTick(h); });
+    });
+    if (qEnvironmentVariableIsSet("TOLVANE_QUIT_WHEN_SHOWN")) {
+        // Start-up measurements: end as soon as the main window is on screen.
+        QTimer::singleShot(0, main_, [this] {
+            main_->close();
+            QCoreApplication::quit();
+        });
+    }
+    QObject::connect(qApp, &QGuiApplication::lastWindowClosed, qApp, &QCoreApplication::quit);
+    return QApplication::exec();
+}
+
+}  // namespace tolvane

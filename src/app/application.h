@@ -1,0 +1,55 @@
+// One run of Tolvane: the Ui (desktop or script), the application folder, the shell services,
+// the start-up sequence, the main window and, in batch mode, the script.
+#pragma once
+
+#include <QPointer>
+#include <QTextStream>
+#include <memory>
+
+#include "drawings/command_aliases.h"
+#include "shell/command_line.h"
+#include "shell/event_log.h"
+#include "shell/startup.h"
+
+namespace tolvane {
+
+class Ui;
+class ScriptUi;
+class QtUi;
+class ErrorHandler;
+class SettingsStore;
+class MainWindow;
+class SplashWindow;
+class BatchHost;
+
+class Application {
+  public:
+    explicit Application(ProgramOptions options);
+    ~Application();
+
+    // Runs the program to its end and returns the exit status.
+    int run();
+
+  private:
+    int prepare();
+    StartupHooks hooks();
+    int runBatch();
+    int runDesktop();
+    void endProgram(int status);
+
+    ProgramOptions options_;
+    QTextStream out_;
+    std::unique_ptr<SettingsStore> settings_;
+    EventLog log_;
+    std::unique_ptr<Ui> ui_;
+    ScriptUi* scriptUi_ = nullptr;
+    QtUi* qtUi_ = nullptr;
+    std::unique_ptr<ErrorHandler> errors_;
+    std::unique_ptr<BatchHost> host_;
+    std::unique_ptr<Startup> startup_;
+    CommandAliases aliases_;
+    MainWindow* main_ = nullptr;
+    QPointer<SplashWindow> splash_;
+};
+
+}  // namespace tolvane

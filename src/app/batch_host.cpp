@@ -1,0 +1,129 @@
+// The batch script host.
+#include "app/batch_host.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include "app/main_window.h"
+#include "app/panes.h"
+#include "ui/widget_driver.h"
+
+namespace tolvane {
+
+MainWindow* BatchHost::requireMain() const {
+    if (!main_) throw DriverError(QStringLiteral("the main window is not open"));
+    return main_;
+}
+
+void BatchHost::route(const QString& key) {
+    requireMain()->RouteCMD(key);
+}
+
+void BatchHost::type(const QString& text) {
+    CommandLinePane* line = requireMain()->commandLine();
+    for (const QChar c : text) line->addChar(c);
+}
+
+void BatchHost::enter(const QString& text) {
+    CommandLinePane* line = requireMain()->commandLine();
+    if (!text.isEmpty()) line->addCommand(text);
+    line->pressEnter();
+}
+
+void BatchHost::open(const QString& file) {
+    requireMain()->openFile(file);
+}
+
+void BatchHost::dblclick(QWidget* current, const QPointF&, int line) {
+    const QString kind = current ? current->property("tolvaneKind").toString() : QString();
+    if (kind != QLatin1String("drawing"))
+        throw ScriptAbort(2, line,
+                          QStringLiteral("dblclick needs a drawing window; the current window "
+                                         "is %1")
+                              .arg(current ? current->objectName() : QStringLiteral("none")));
+    // Drawing windows hand double-clicks to the entity-tag dispatch.
+    throw ScriptAbort(2, line, QStringLiteral("dblclick is not available in this version yet"));
+}
+
+bool BatchHost::keyFromName(const QString& name, int& key, Qt::KeyboardModifiers& mods) {
+    mods = Qt::NoModifier;
+    static const QHash<QString, int> plain = {
+        {QStringLiteral("Escape"), Qt::Key_Escape},
+        {QStringLiteral("Delete"), Qt::Key_Delete},
+        {QStringLiteral("Enter"), Qt::Key_Return},
+        {QStringLiteral("F8"), Qt::Key_F8},
+    };
+    static const QHash<QString, int> keypad = {
+        {QStringLiteral("KP_Plus"), Qt::Key_Plus},
+        {QStringLiteral("KP_Minus"), Qt::Key_Minus},
+        {QStringLiteral("KP_Multiply"), Qt::Key_Asterisk},
+        {QStringLiteral("KP_Divide"), Qt::Key_Slash},
+        {QStringLiteral("KP_Decimal"), Qt::Key_Period},
+        {QStringLiteral("KP_Enter"), Qt::Key_Enter},
+    };
+    if (plain.contains(name)) {
+        key = plain.value(name);
+        return true;
+    }
+    if (keypad.contains(name)) {
+        key = keypad.value(name);
+        mods = Qt::KeypadModifier;
+        return true;
+    }
+    if (name.size() == 4 && name.startsWith(QLatin1String("KP_")) && name[3].isDigit()) {
+        key = Qt::Key_0 + name[3].digitValue();
+        mods = Qt::KeypadModifier;
+        return true;
+    }
+    static const QString ctrlKeys = QStringLiteral("SOPZCVX");
+    if (name.size() == 6 && name.startsWith(QLatin1String("Ctrl+")) && ctrlKeys.contains(name[5])) {
+        key = Qt::Key_A + (name[5].unicode() - 'A');
+        mods = Qt::ControlModifier;
+        return true;
+    }
+    return false;
+}
+
+void BatchHost::key(QWidget* current, const QString& name) {
+    int code = 0;
+    Qt::KeyboardModifiers mods;
+    if (!keyFromName(name, code, mods))
+        throw DriverError(QStringLiteral("unknown key %1").arg(name));
+    QWidget* target = current ? current : requireMain();
+    if (QWidget* focus = target->focusWidget()) target = focus;
+    QString text;
+    if (!(mods & Qt::ControlModifier) && code < 0x01000000) text = QChar(code);
+    QKeyEvent press(QEvent::KeyPress, code, mods, text);
+    QKeyEvent release(QEvent::KeyRelease, code, mods, text);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+}
+
+QWidget* BatchHost::activeWindow() {
+    if (!main_) return nullptr;
+    if (QWidget* child = main_->activeChild()) return child;
+    return main_;
+}
+
+QList<QWidget*> BatchHost::openWindows() {
+    QList<QWidget*> windows;
+    if (!main_) return windows;
+    windows << main_;
+    for (QMdiSubWindow* sub : main_->mdiArea()->subWindowList())
+        if (sub->widget()) windows << sub->widget();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != main_ && w->isVisible() && !windows.contains(w)) windows << w;
+    return windows;
+}
+
+QStringList BatchHost::sql(const QString&, const QString&, int line) {
+    throw ScriptAbort(2, line, QStringLiteral("sql is not available in this version yet"));
+}
+
+QStringList BatchHost::entity(QWidget*, const QString&, int line) {
+    throw ScriptAbort(2, line, QStringLiteral("entity is not available in this version yet"));
+}
+
+}  // namespace tolvane

@@ -1,0 +1,35 @@
+// What a batch script asks of the running program: the router, the command line, file
+// opening, keys and the open windows of the main window.
+#pragma once
+
+#include "ui/script_ui.h"
+
+namespace tolvane {
+
+class MainWindow;
+
+class BatchHost : public ScriptHost {
+  public:
+    explicit BatchHost(MainWindow*& main) : main_(main) {}
+
+    void route(const QString& key) override;
+    void type(const QString& text) override;
+    void enter(const QString& text) override;
+    void open(const QString& file) override;
+    void dblclick(QWidget* current, const QPointF& point, int line) override;
+    void key(QWidget* current, const QString& name) override;
+    QWidget* activeWindow() override;
+    QList<QWidget*> openWindows() override;
+    QStringList sql(const QString& db, const QString& statement, int line) override;
+    QStringList entity(QWidget* current, const QString& what, int line) override;
+
+    // The key event for a script key name; false when the name is not one of the keys a
+    // script may press.
+    static bool keyFromName(const QString& name, int& key, Qt::KeyboardModifiers& modifiers);
+
+  private:
+    MainWindow* requireMain() const;
+    MainWindow*& main_;
+};
+
+}  // namespace tolvane

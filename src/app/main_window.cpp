@@ -1,0 +1,606 @@
+// The main window.
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "app/panes.h"
+#include "app/tips_window.h"
+#include "drawings/command_aliases.h"
+#include "drawings/command_table.h"
+#include "shell/command_line.h"
+#include "shell/error_handler.h"
+#include "shell/event_log.h"
+#include "shell/run_state.h"
+#include "shell/settings_store.h"
+#include "ui/ui.h"
+
+// The icons are compiled into this library; a static library's resources are registered
+// by hand.
+static void initIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
+namespace tolvane {
+
+const SnapMode kSnapModes[11] = {
+    {"catOSnapEndPoint", 1},  {"catOSnapMidPoint", 2},        {"catOSnapCenter", 4},
+    {"catOSnapInsert", 8},    {"catOSnapPerp", 16},           {"catOSnapNearest", 32},
+    {"catOSnapAppInt", 64},   {"catOSnapNode", 128},          {"catOSnapQuadrant", 256},
+    {"catOSnapTangent", 512}, {"catOSnapIntersection", 1024},
+};
+
+namespace {
+
+struct ToolBarDef {
+    const char* name;
+    const char* caption;
+    std::initializer_list<const char*> keys;  // "-" is a separator
+    Qt::ToolBarArea area;
+};
+
+// The toolbars in the order their captions are listed; the drawing toolbars first.
+const ToolBarDef kToolBars[] = {
+    {"tbDWGStandard",
+     "Standard",
+     {"catDNew", "catDOpen", "catDSave", "-", "catDPrint", "catDPrintPreview", "-", "catDCuttoClip",
+      "catDCopytoClip", "catDPaste", "-", "catDUndo", "catDRedo", "-", "catDProperties",
+      "catGProjectExplorer"},
+     Qt::TopToolBarArea},
+    {"tbDWGView",
+     "Drawing View",
+     {"catDPan", "catDZoomIn", "catDZoomOut", "catDWindow", "catDZoomPrevious", "catDAll",
+      "catDExtents", "-", "catDRegen", "-", "catDModelSpace", "catDPaperSpace"},
+     Qt::TopToolBarArea},
+    {"tbDWGTools",
+     "Drawing Tools",
+     {"catDLine",       "catDPline", "catDRect", "catDCircle",
+      "catD2pt",        "catD3pt",   "catDArc",  "catDArc3pt",
+      "catDEllipse",    "catDPoint", "-",        "catDText",
+      "catDAttrib",     "catDImage", "-",        "catD3DFace",
+      "catD3DMesh",     "catDBox",   "catDCone", "catDSphere",
+      "catDPlineToMesh"},
+     Qt::LeftToolBarArea},
+    {"tbDWGSnap",
+     "Object Snap",
+     {"catOSnapNone", "-", "catOSnapEndPoint", "catOSnapMidPoint", "catOSnapCenter",
+      "catOSnapInsert", "catOSnapPerp", "catOSnapNearest", "catOSnapAppInt", "catOSnapNode",
+      "catOSnapQuadrant", "catOSnapTangent", "catOSnapIntersection"},
+     Qt::TopToolBarArea},
+    {"tbDWGInsert",
+     "Inserts",
+     {"catDInsert", "catDBlocks", "catDCreateBlock", "catDWBlock", "catDXRef", "catDEditAttrib"},
+     Qt::TopToolBarArea},
+    {"tbDWGLayers", "Layers", {"catDLayers", "catDLayouts", "catDViewPort"}, Qt::TopToolBarArea},
+    {"tbDWGModify",
+     "Modify Drawing",
+     {"catDSelect", "catDErase",  "catDCopy",         "catDMove",       "catDRotate",
+      "catDScale",  "catDMirror", "catDStretch",      "catDExplode",    "-",
+      "catDTrim",   "catDExtend", "catDFillet",       "catDOffset",     "catDBreak",
+      "catDArray",  "-",          "catDBringToFront", "catDSendToBack", "catDAutoGrips"},
+     Qt::LeftToolBarArea},
+    {"tbDWGDims",
+     "Dimensions",
+     {"catDDimAligned", "catDDimH", "catDDimV", "catDDimRadius", "catDDimDiameter",
+      "catDDimAngular", "-", "catDDist"},
+     Qt::TopToolBarArea},
+    {"tbDWGFormat",
+     "Format Dialogs",
+     {"catDTextStyles", "catDDimStyles", "catDPointStyles"},
+     Qt::TopToolBarArea},
+    {"tbDWGTolvane",
+     "Single Line Drawing Tools",
+     {"catWAddEquipment",
+      "catWAssignSysNames",
+      "-",
+      "catWAddCables",
+      "catWAssignCable",
+      "-",
+      "catWAddJack",
+      "catWAssignJack",
+      "catWBuildJF",
+      "catWAddJBox",
+      "catWAddXP",
+      "-",
+      "catWPointer",
+      "catWLinkPointer",
+      "-",
+      "catLEquipment",
+      "catLCT",
+      "catLSignalTypes",
+      "catLJF",
+      "catLConnectors"},
+     Qt::TopToolBarArea},
+    {"tbRPTTools",
+     "Report Tools",
+     {"catRSelect", "catRLabel", "catRField", "catRCheckbox", "catRImage", "catRLine", "catRBox",
+      "catRRTF", "catRFrame", "catRSubreport", "catRPageBreak", "catRBarcode"},
+     Qt::TopToolBarArea},
+    {"tbRPTFormat",
+     "Report Formatting",
+     {"catRBold", "catRItalic", "catRUnderline", "-", "catRAlignLeft", "catRAlignCenter",
+      "catRAlignRight", "-", "catRBullets", "catRIndent", "catROutdent", "-", "catRBackColor",
+      "catRFrontColor", "catRLineColor"},
+     Qt::TopToolBarArea},
+    {"tbRPTAlign",
+     "Report Field Alignment",
+     {"catRAlignLefts", "catRAlignCenters", "catRAlignRights", "catRAlignTops", "catRAlignMiddles",
+      "catRAlignBottoms", "-", "catRMakeWidth", "catRMakeHeight", "catRMakeBoth", "catRHEqual",
+      "catRVEqual", "catRAligntoGrid"},
+     Qt::TopToolBarArea},
+};
+
+struct MenuDef {
+    const char* name;
+    const char* title;
+    std::initializer_list<const char*> keys;
+};
+
+const MenuDef kMenus[] = {
+    {"mnuFile",
+     "&File",
+     {"catDNew", "catDOpen", "catDSave", "catDSaveAs", "-", "catRNew", "catROpen", "catRSave",
+      "catRSaveAs", "-", "catDPageSetup", "catDPrintPreview", "catDPrint", "-", "catDExportImage",
+      "-", "catGExit"}},
+    {"mnuEdit",
+     "&Edit",
+     {"catDUndo", "catDRedo", "-", "catDCuttoClip", "catDCopytoClip", "catDPaste", "-",
+      "catDSelect", "catDErase", "-", "catDEditAttrib"}},
+    {"mnuView",
+     "&View",
+     {"catDPan", "catDZoomIn", "catDZoomOut", "catDWindow", "catDZoomPrevious", "catDAll",
+      "catDExtents", "catDRegen", "-", "catDModelSpace", "catDPaperSpace", "catDViewPort",
+      "catDLayouts", "-", "catDProperties", "catGProjectExplorer"}},
+    {"mnuInsert",
+     "&Insert",
+     {"catDInsert", "catDBlocks", "catDCreateBlock", "catDWBlock", "catDXRef", "-", "catDImage",
+      "catDAttrib"}},
+    {"mnuDraw",
+     "&Draw",
+     {"catDLine",   "catDPline", "catDRect",  "catDPoint",  "-",          "catDCircle",
+      "catDCenRad", "catD2pt",   "catD3pt",   "catDArc",    "catDArc3pt", "catDEllipse",
+      "-",          "catDText",  "-",         "catD3DFace", "catD3DMesh", "catDPlineToMesh",
+      "catDBox",    "catDCone",  "catDSphere"}},
+    {"mnuModify",
+     "&Modify",
+     {"catDErase",  "catDCopy",         "catDMove",       "catDRotate", "catDScale",
+      "catDMirror", "catDStretch",      "catDExplode",    "-",          "catDTrim",
+      "catDExtend", "catDFillet",       "catDOffset",     "catDBreak",  "catDArray",
+      "-",          "catDBringToFront", "catDSendToBack", "-",          "catDAutoGrips",
+      "catDRestart"}},
+    {"mnuDimension",
+     "Dime&nsion",
+     {"catDDimAligned", "catDDimH", "catDDimV", "catDDimRadius", "catDDimDiameter",
+      "catDDimAngular", "-", "catDDist"}},
+    {"mnuFormat", "F&ormat", {"catDLayers", "catDTextStyles", "catDDimStyles", "catDPointStyles"}},
+    {"mnuWiring",
+     "&Wiring",
+     {"catWAddEquipment", "catWAssignSysNames", "-", "catWAddCables", "catWAssignCable", "-",
+      "catWJack", "catWBuildJF", "catWAssignJF", "-", "catWLinkPointer"}},
+    {"mnuLibrary",
+     "&Library",
+     {"catLEquipment", "catLManufacturers", "catLConnectors", "-", "catLCT", "catLSignalTypes", "-",
+      "catLJF"}},
+    {"mnuProject",
+     "&Project",
+     {"catPLSystems", "catPLCables", "catPLJackFields", "-", "catPViewProjBlocks", "-",
+      "catPRefresh", "catPDeleteMissing", "catPClearDrawingList", "catPConsolidate", "-",
+      "catPPrefs"}},
+    {"mnuWindow", "Wi&ndow", {"catWTileH", "catWTileV", "catWCascade"}},
+};
+
+// Keys that act on an open document: off while no child window is active.
+const QStringList kDocumentKeys = {
+    QStringLiteral("catDSave"),        QStringLiteral("catDSaveAs"),
+    QStringLiteral("catDPageSetup"),   QStringLiteral("catDPrintPreview"),
+    QStringLiteral("catDPrint"),       QStringLiteral("catDUndo"),
+    QStringLiteral("catDRedo"),        QStringLiteral("catDCuttoClip"),
+    QStringLiteral("catDCopytoClip"),  QStringLiteral("catDPaste"),
+    QStringLiteral("catDExportImage"), QStringLiteral("catDRestart"),
+    QStringLiteral("catRSave"),        QStringLiteral("catRSaveAs"),
+};
+
+bool isDrawingBar(const QString& name) {
+    return name.startsWith(QLatin1String("tbDWG"));
+}
+bool isReportBar(const QString& name) {
+    return name.startsWith(QLatin1String("tbRPT"));
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Services services, QWidget* parent)
+    : QMainWindow(parent), s_(services), router_(services.ui, services.errors) {
+    initIconResources();
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(Ui::appTitle());
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.svg")));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    mdi_ = new QMdiArea(this);
+    mdi_->setObjectName(QStringLiteral("mdiArea"));
+    mdi_->setViewMode(QMdiArea::SubWindowView);
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdi_);
+    statusBar()->setObjectName(QStringLiteral("sbStatus"));
+    resize(1200, 800);
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
+        const QString kind =
+            w && w->widget() ? w->widget()->property("tolvaneKind").toString() : QString();
+        if (kind == QLatin1String("drawing"))
+            setWindowState(WindowState::Drawing);
+        else if (kind == QLatin1String("datasheet"))
+            setWindowState(WindowState::DataSheet);
+        else if (kind == QLatin1String("report"))
+            setWindowState(WindowState::ReportDesign);
+        else
+            setWindowState(WindowState::None);
+    });
+}
+
+MainWindow::~MainWindow() {
+    // The child windows close while QWidget's destructor runs, after this object's members
+    // are gone: nothing of theirs may call back into it then.
+    QObject::disconnect(mdi_, nullptr, this, nullptr);
+    s_.ui.setPromptLine(nullptr);
+}
+
+QAction* MainWindow::action(const QString& key) {
+    if (QAction* a = actions_.value(key)) return a;
+    const CommandInfo* info = findCommand(key);
+    auto* a = new QAction(info ? QString::fromLatin1(info->label) : key, this);
+    a->setObjectName(key);
+    const QString icon = QStringLiteral(":/icons/%1.svg").arg(key);
+    if (QFile::exists(icon)) a->setIcon(QIcon(icon));
+    a->setToolTip(a->text().remove(QStringLiteral("...")));
+    a->setStatusTip(a->toolTip());
+    connect(a, &QAction::triggered, this, [this, key] { RouteCMD(key); });
+    actions_.insert(key, a);
+    return a;
+}
+
+void MainWindow::buildActions() {
+    for (const CommandInfo& c : commandTable()) action(QString::fromLatin1(c.key));
+    for (const SnapMode& m : kSnapModes) action(QString::fromLatin1(m.key))->setCheckable(true);
+    action(QStringLiteral("catDAutoGrips"))->setCheckable(true);
+    // Exit acts through its own menu handler, not the router.
+    QAction* exit = action(QStringLiteral("catGExit"));
+    exit->setShortcut(QKeySequence::Quit);
+    exit->setMenuRole(QAction::QuitRole);
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+}
+
+QDockWidget* MainWindow::addPane(QWidget* pane, const QString& title, Qt::DockWidgetArea area) {
+    auto* dock = new QDockWidget(title, this);
+    dock->setObjectName(QStringLiteral("dp") + pane->objectName());
+    dock->setWidget(pane);
+    addDockWidget(area, dock);
+    return dock;
+}
+
+void MainWindow::buildPanes() {
+    properties_ = new PropertyListPane(this);
+    explorer_ = new ProjectExplorerPane(this);
+    cables_ = new CablesPane(this);
+    commandLine_ = new CommandLinePane(s_.ui, s_.aliases, s_.log, this);
+    addPane(explorer_, tr("Project Explorer"), Qt::RightDockWidgetArea);
+    QDockWidget* pl = addPane(properties_, tr("Properties"), Qt::RightDockWidgetArea);
+    addPane(cables_, tr("Cable Drawing"), Qt::RightDockWidgetArea);
+    addPane(commandLine_, tr("Command Line"), Qt::BottomDockWidgetArea);
+    tabifyDockWidget(pl, findChild<QDockWidget*>(QStringLiteral("dpfrmCables")));
+    pl->raise();
+    s_.ui.setPromptLine(commandLine_);
+    commandLine_->drawingActive = [this] { return state_ == WindowState::Drawing; };
+    commandLine_->runAction = [this](const QString& action) {
+        if (action.startsWith(QLatin1String("TLB:")))
+            toggleBar(action.mid(4));
+        else
+            RouteCMD(action);
+    };
+}
+
+void MainWindow::buildToolBars() {
+    for (const ToolBarDef& def : kToolBars) {
+        auto* bar = new QToolBar(tr(def.caption), this);
+        bar->setObjectName(QString::fromLatin1(def.name));
+        bar->setIconSize(QSize(20, 20));
+        for (const char* key : def.keys) {
+            if (QLatin1String(key) == QLatin1String("-"))
+                bar->addSeparator();
+            else
+                bar->addAction(action(QString::fromLatin1(key)));
+        }
+        addToolBar(def.area, bar);
+        toolBars_ << bar;
+        if (isReportBar(bar->objectName())) bar->hide();  // shown with a report window
+    }
+}
+
+void MainWindow::buildMenus() {
+    for (const MenuDef& def : kMenus) {
+        QMenu* menu = menuBar()->addMenu(tr(def.title));
+        menu->setObjectName(QString::fromLatin1(def.name));
+        for (const char* key : def.keys) {
+            if (QLatin1String(key) == QLatin1String("-"))
+                menu->addSeparator();
+            else
+                menu->addAction(action(QString::fromLatin1(key)));
+        }
+        if (QLatin1String(def.name) == QLatin1String("mnuView")) {
+            menu->addSeparator();
+            QMenu* bars = menu->addMenu(tr("&Toolbars"));
+            bars->setObjectName(QStringLiteral("mnuToolbars"));
+            for (QToolBar* bar : toolBars_) {
+                QAction* t = bar->toggleViewAction();
+                t->setObjectName(QStringLiteral("mnuView_") + bar->objectName());
+                bars->addAction(t);
+            }
+            QMenu* panes = menu->addMenu(tr("&Panes"));
+            panes->setObjectName(QStringLiteral("mnuPanes"));
+            for (QDockWidget* dock : findChildren<QDockWidget*>()) {
+                QAction* t = dock->toggleViewAction();
+                t->setObjectName(QStringLiteral("mnuView_") + dock->objectName());
+                panes->addAction(t);
+            }
+        }
+        if (QLatin1String(def.name) == QLatin1String("mnuProject")) {
+            // Shared mode: the user administration and a change of login.
+            menu->addSeparator();
+            auto* users = menu->addAction(tr("&Users and Permissions..."));
+            users->setObjectName(QStringLiteral("mnuUsers"));
+            auto* relogin = menu->addAction(tr("Log In as &Another User..."));
+            relogin->setObjectName(QStringLiteral("mnuLogin"));
+            for (QAction* a : {users, relogin}) {
+                connect(a, &QAction::triggered, this, [this, a] {
+                    s_.ui.status(a->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")) +
+                                 tr(" is not available in this version yet"));
+                });
+                a->setVisible(false);
+                sharedModeActions_ << a;
+            }
+        }
+    }
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    QAction* tips = help->addAction(QIcon(QStringLiteral(":/icons/help-tips.svg")), tr("&Tips..."));
+    tips->setObjectName(QStringLiteral("mnuTips"));
+    connect(tips, &QAction::triggered, this, [this] { showTips(QStringLiteral("FIRST"), true); });
+    QAction* about =
+        help->addAction(QIcon(QStringLiteral(":/icons/help-about.svg")), tr("&About Tolvane"));
+    about->setObjectName(QStringLiteral("mnuAbout"));
+    connect(about, &QAction::triggered, this, [this] {
+        s_.ui.message(tr("Tolvane %1\r\nWiring design and documentation for audio, video and "
+                         "broadcast installations.\r\nApplication folder: %2")
+                          .arg(s_.run.versionText, s_.run.appFolder()),
+                      MsgButtons::Ok, MsgIcon::Information);
+    });
+}
+
+void MainWindow::registerActions() {
+    auto on = [this](const char* key, CommandRouter::Action a) {
+        router_.setAction(QString::fromLatin1(key), std::move(a));
+    };
+    on("catWTileH", [this] {
+        // One row of windows side by side: each takes the full height.
+        const auto windows = mdi_->subWindowList();
+        if (windows.isEmpty()) return;
+        const int w = mdi_->viewport()->width() / windows.size();
+        for (int i = 0; i < windows.size(); ++i)
+            windows[i]->setGeometry(i * w, 0, w, mdi_->viewport()->height());
+    });
+    on("catWTileV", [this] {
+        // Windows stacked top to bottom: each takes the full width.
+        const auto windows = mdi_->subWindowList();
+        if (windows.isEmpty()) return;
+        const int h = mdi_->viewport()->height() / windows.size();
+        for (int i = 0; i < windows.size(); ++i)
+            windows[i]->setGeometry(0, i * h, mdi_->viewport()->width(), h);
+    });
+    on("catWCascade", [this] { mdi_->cascadeSubWindows(); });
+    on("catGProjectExplorer", [this] {
+        QDockWidget* d = findChild<QDockWidget*>(QStringLiteral("dpfrmProjectExplorer"));
+        d->show();
+        d->raise();
+    });
+    on("catDProperties", [this] {
+        QDockWidget* d = findChild<QDockWidget*>(QStringLiteral("dpfrmPL"));
+        d->show();
+        d->raise();
+    });
+    on("catOSnapNone", [this] { setSnapButtons(0); });
+    on("catDRestart", [this] {
+        // The active drawing remembers its last interactive command.
+        QWidget* child = activeChild();
+        const QString last = child ? child->property("lastCommand").toString() : QString();
+        RouteCMD(QStringLiteral("cat") + last);
+    });
+}
+
+void MainWindow::RouteCMD(const QString& key) {
+    router_.route(key);
+}
+
+void MainWindow::load(const QString& argument) {
+    const auto log = [this](const QString& line) {
+        if (s_.log.enabled()) s_.log.log(line);
+    };
+    // Toolbars, panes and menus; the menus list the toolbars and panes they show and hide.
+    buildActions();
+    buildToolBars();
+    buildPanes();
+    log(QStringLiteral("Painted Mainform DP"));
+    buildMenus();
+    // Shared mode shows its own menu entries.
+    for (QAction* a : sharedModeActions_) a->setVisible(s_.run.mode == DatabaseMode::Shared);
+    registerActions();
+    setWindowState(WindowState::None);
+
+    // The program argument: a file to open, or the start-up windows.
+    const ArgumentKind kind = classifyArgument(argument);
+    if (kind == ArgumentKind::Drawing || kind == ArgumentKind::UnsupportedDrawing ||
+        kind == ArgumentKind::Report) {
+        openFile(argument);
+        return;
+    }
+    if (kind == ArgumentKind::Unknown)
+        s_.ui.message(argumentMessage(argument, kind), MsgButtons::Ok, MsgIcon::Warning);
+    log(QStringLiteral("Parsed Command Line Args"));
+    const QString gettingStarted = s_.settings.read(setting::GettingStarted);
+    if (gettingStarted != QLatin1String("0") &&
+        gettingStarted.compare(QLatin1String("false"), Qt::CaseInsensitive) != 0 &&
+        showGettingStarted) {
+        log(QStringLiteral("Attempting to show the getting started form"));
+        showGettingStarted();
+        log(QStringLiteral("Showed Getting Started"));
+    }
+    if (s_.settings.read(setting::ShowFirstTips) != QLatin1String("0")) {
+        showTips(QStringLiteral("FIRST"));
+        log(QStringLiteral("Showed First Tips"));
+    }
+}
+
+QToolBar* MainWindow::toolBar(const QString& objectName) const {
+    for (QToolBar* bar : toolBars_)
+        if (bar->objectName() == objectName) return bar;
+    return nullptr;
+}
+
+QWidget* MainWindow::activeChild() const {
+    QMdiSubWindow* sub = mdi_->activeSubWindow();
+    return sub ? sub->widget() : nullptr;
+}
+
+void MainWindow::setWindowState(WindowState state) {
+    state_ = state;
+    const bool drawing = state == WindowState::Drawing;
+    const bool report = state == WindowState::ReportDesign || state == WindowState::ReportPreview;
+    for (QToolBar* bar : toolBars_) {
+        const QString name = bar->objectName();
+        if (name == QLatin1String("tbDWGStandard") || name == QLatin1String("tbDWGTolvane"))
+            bar->setEnabled(true);
+        else if (isDrawingBar(name))
+            bar->setEnabled(drawing);
+        else if (isReportBar(name)) {
+            bar->setEnabled(state == WindowState::ReportDesign);
+            bar->setVisible(report);
+        }
+    }
+    // Drawing commands need a drawing, report commands a report.
+    for (auto it = actions_.cbegin(); it != actions_.cend(); ++it) {
+        const QString& key = it.key();
+        if (key.startsWith(QLatin1String("catD")) && key != QLatin1String("catDNew") &&
+            key != QLatin1String("catDOpen"))
+            it.value()->setEnabled(drawing || (report && kDocumentKeys.contains(key)));
+        else if (key.startsWith(QLatin1String("catR")) && key != QLatin1String("catRNew") &&
+                 key != QLatin1String("catROpen"))
+            it.value()->setEnabled(report);
+        else if (key.startsWith(QLatin1String("catW")) &&
+                 !key.startsWith(QLatin1String("catWTile")) &&
+                 key != QLatin1String("catWCascade") && key != QLatin1String("catWJack"))
+            it.value()->setEnabled(drawing);
+    }
+    action(QStringLiteral("catDProperties"))->setEnabled(true);
+    action(QStringLiteral("catDProperties"))
+        ->setText(report ? tr("Report Properties") : tr("Drawing Properties"));
+    action(QStringLiteral("catDNew"))->setText(tr("New Drawing"));
+    action(QStringLiteral("catDOpen"))->setText(tr("Open Drawing..."));
+    action(QStringLiteral("catDSave"))->setText(tr("Save Drawing"));
+    action(QStringLiteral("catDSaveAs"))->setText(tr("Save Drawing as"));
+}
+
+int MainWindow::snapBits() const {
+    int bits = 0;
+    for (const SnapMode& m : kSnapModes)
+        if (QAction* a = actions_.value(QString::fromLatin1(m.key)); a && a->isChecked())
+            bits |= m.bit;
+    return bits;
+}
+
+void MainWindow::setSnapButtons(int bits) {
+    for (const SnapMode& m : kSnapModes)
+        if (QAction* a = actions_.value(QString::fromLatin1(m.key))) a->setChecked(bits & m.bit);
+}
+
+void MainWindow::toggleBar(const QString& objectName) {
+    if (QToolBar* bar = toolBar(objectName)) {
+        bar->setVisible(!bar->isVisible());
+        return;
+    }
+    if (auto* dock = findChild<QDockWidget*>(QStringLiteral("dp") + objectName))
+        dock->setVisible(!dock->isVisible());
+}
+
+void MainWindow::showTips(const QString& topic, bool force) {
+    const QString flag = tipSetting(topic);
+    if (!force && !flag.isEmpty() && s_.settings.read(flag) == QLatin1String("0")) return;
+    if (!tips_)
+        tips_ = new TipsWindow(s_.settings, s_.run.appPath + QStringLiteral("HOWTO.TXT"), this);
+    tips_->setTopic(topic);
+    s_.ui.showModeless(*tips_);
+    tips_->raise();
+}
+
+void MainWindow::openFile(const QString& file) {
+    const QString path = normalisePath(file);
+    const ArgumentKind kind = classifyArgument(path);
+    switch (kind) {
+        case ArgumentKind::Drawing:
+        case ArgumentKind::Report:
+            if (!QFileInfo::exists(path)) {
+                s_.ui.message(tr("%1 cannot be found.").arg(path), MsgButtons::Ok,
+                              MsgIcon::Warning);
+                return;
+            }
+            // Drawing and report windows come with the drawing engine and the report engine.
+            s_.ui.message(
+                tr("%1 cannot be opened: %2 windows are not available in this "
+                   "version yet.")
+                    .arg(path, kind == ArgumentKind::Drawing ? tr("drawing") : tr("report")),
+                MsgButtons::Ok, MsgIcon::Information);
+            return;
+        case ArgumentKind::UnsupportedDrawing:
+        case ArgumentKind::Unknown:
+            s_.ui.message(argumentMessage(file, kind), MsgButtons::Ok, MsgIcon::Warning);
+            return;
+        default:
+            return;
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    s_.ui.cancelPrompt();
+    // Drawing and report windows first: each asks to save and releases its own lock.
+    mdi_->closeAllSubWindows();
+    if (!mdi_->subWindowList().isEmpty()) {
+        event->ignore();
+        return;
+    }
+    // 1. The drawing locks of this run.
+    if (releaseDrawingLocks) releaseDrawingLocks();
+    // 2. Every other window still open.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible()) w->close();
+    // 3. The end.
+    if (s_.log.enabled()) s_.log.log(QStringLiteral("Tolvane is Done"));
+    event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && s_.ui.promptWaiting()) {
+        s_.ui.cancelPrompt();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+}  // namespace tolvane

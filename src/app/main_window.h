@@ -1,0 +1,120 @@
+// frmMain: the main window. MDI area for drawing, report and data-sheet windows, the four
+// docking panes, the thirteen toolbars and the menus, all of which carry command keys into
+// the one router (RouteCMD). It keeps menus and toolbars in step with the kind of the active
+// child window and shuts the program down in order.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <functional>
+
+#include "drawings/command_router.h"
+
+class QMdiArea;
+class QMdiSubWindow;
+class QToolBar;
+class QAction;
+class QDockWidget;
+
+namespace tolvane {
+
+class Ui;
+class ErrorHandler;
+class EventLog;
+class SettingsStore;
+class CommandAliases;
+struct RunState;
+class CommandLinePane;
+class PropertyListPane;
+class ProjectExplorerPane;
+class CablesPane;
+class TipsWindow;
+
+// What kind of child window is active: the main window's menus and toolbars follow it.
+enum class WindowState {
+    None = 0,
+    Drawing = 1,
+    DataSheet = 3,
+    ReportDesign = 4,
+    ReportPreview = 5
+};
+
+// The object-snap modes of a drawing, one bit each.
+struct SnapMode {
+    const char* key;
+    int bit;
+};
+extern const SnapMode kSnapModes[11];
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    struct Services {
+        RunState& run;
+        SettingsStore& settings;
+        EventLog& log;
+        Ui& ui;
+        ErrorHandler& errors;
+        CommandAliases& aliases;
+    };
+    explicit MainWindow(Services services, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // RouteCMD: enter a command key as a menu item would.
+    void RouteCMD(const QString& key);
+    CommandRouter& router() { return router_; }
+
+    // The main window's load: shared-mode menus, toolbars, panes, router, then the program
+    // argument: a file to open, or the getting-started and tips windows.
+    void load(const QString& argument);
+    // Opens a drawing or report file as the file-open command would.
+    void openFile(const QString& path);
+    // Shows the tips of a topic unless its setting hides them (force: show anyway).
+    void showTips(const QString& topic, bool force = false);
+
+    QMdiArea* mdiArea() const { return mdi_; }
+    CommandLinePane* commandLine() const { return commandLine_; }
+    QToolBar* toolBar(const QString& objectName) const;
+    QWidget* activeChild() const;
+    WindowState windowState() const { return state_; }
+    void setWindowState(WindowState state);
+    // Snap toolbar: the pressed buttons as a bit set, and setting them from a drawing's mode.
+    int snapBits() const;
+    void setSnapButtons(int bits);
+
+    // Shows or hides a toolbar or pane by object name (command-line "TLB" aliases).
+    void toggleBar(const QString& objectName);
+
+    // Getting-started window of the project explorer; set by the projects module.
+    std::function<void()> showGettingStarted;
+    // Releases the drawing locks of this run at shutdown; set by the projects module.
+    std::function<void()> releaseDrawingLocks;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void buildActions();
+    void buildMenus();
+    void buildToolBars();
+    void buildPanes();
+    void registerActions();
+    QAction* action(const QString& key);
+    QDockWidget* addPane(QWidget* pane, const QString& title, Qt::DockWidgetArea area);
+
+    Services s_;
+    CommandRouter router_;
+    QMdiArea* mdi_ = nullptr;
+    CommandLinePane* commandLine_ = nullptr;
+    PropertyListPane* properties_ = nullptr;
+    ProjectExplorerPane* explorer_ = nullptr;
+    CablesPane* cables_ = nullptr;
+    TipsWindow* tips_ = nullptr;
+    QHash<QString, QAction*> actions_;
+    QList<QToolBar*> toolBars_;
+    QList<QAction*> sharedModeActions_;
+    WindowState state_ = WindowState::None;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,174 @@
+// The docking panes.
+#include "app/panes.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "drawings/command_aliases.h"
+#include "shell/event_log.h"
+
+namespace tolvane {
+
+PropertyListPane::PropertyListPane(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("frmPL"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    list_ = new QTreeWidget(this);
+    list_->setObjectName(QStringLiteral("lstProperties"));
+    list_->setColumnCount(2);
+    list_->setHeaderLabels({tr("Property"), tr("Value")});
+    list_->setRootIsDecorated(true);
+    list_->setAlternatingRowColors(true);
+    list_->header()->setSectionResizeMode(QHeaderView::Stretch);
+    layout->addWidget(list_);
+}
+
+ProjectExplorerPane::ProjectExplorerPane(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("frmProjectExplorer"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    projects_ = new QComboBox(this);
+    projects_->setObjectName(QStringLiteral("cboProjects"));
+    projects_->setToolTip(tr("Current project"));
+    tree_ = new QTreeWidget(this);
+    tree_->setObjectName(QStringLiteral("tvwProject"));
+    tree_->setHeaderHidden(true);
+    layout->addWidget(projects_);
+    layout->addWidget(tree_, 1);
+}
+
+CablesPane::CablesPane(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("frmCables"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addStretch(1);
+}
+
+CommandLinePane::CommandLinePane(Ui& ui, CommandAliases& aliases, EventLog& log, QWidget* parent)
+    : QWidget(parent), ui_(ui), aliases_(aliases), log_(log) {
+    setObjectName(QStringLiteral("frmCommandLine"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(2);
+    history_ = new QPlainTextEdit(this);
+    history_->setObjectName(QStringLiteral("txtHistory"));
+    history_->setReadOnly(true);
+    history_->setMaximumBlockCount(5000);
+    auto* row = new QHBoxLayout;
+    prompt_ = new QLabel(idlePrompt(), this);
+    prompt_->setObjectName(QStringLiteral("lblPrompt"));
+    box_ = new QLineEdit(this);
+    box_->setObjectName(QStringLiteral("txtCommand"));
+    row->addWidget(prompt_);
+    row->addWidget(box_, 1);
+    layout->addWidget(history_, 1);
+    layout->addLayout(row);
+    clearHistory();
+    connect(box_, &QLineEdit::textChanged, this, &CommandLinePane::onTextChanged);
+    connect(box_, &QLineEdit::returnPressed, this, &CommandLinePane::pressEnter);
+    box_->installEventFilter(this);
+}
+
+void CommandLinePane::clearHistory() {
+    history_->setPlainText(tr("Tolvane command line"));
+}
+
+void CommandLinePane::clearCommand() {
+    box_->clear();
+    prompt_->setText(idlePrompt());
+}
+
+void CommandLinePane::addCommand(const QString& text) {
+    box_->setText(text);
+}
+
+QString CommandLinePane::command() const {
+    return prompt_->text();
+}
+
+void CommandLinePane::setPrompt(const QString& text) {
+    prompt_->setText(text.isEmpty() ? idlePrompt() : text);
+}
+
+void CommandLinePane::addHistory(const QString& text, bool newLine) {
+    if (newLine) {
+        history_->appendPlainText(text);
+    } else {
+        history_->moveCursor(QTextCursor::End);
+        history_->insertPlainText(text);
+    }
+    if (log_.enabled()) log_.log(QStringLiteral("CommandLine History: ") + text);
+}
+
+void CommandLinePane::addChar(QChar c) {
+    if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+        pressEnter();
+        return;
+    }
+    if (c.isLetterOrNumber() || c == QLatin1Char(' ') || c == QLatin1Char(',') ||
+        c == QLatin1Char('-') || c == QLatin1Char('.') || c == QLatin1Char('#'))
+        box_->setText(box_->text() + c);
+}
+
+void CommandLinePane::onTextChanged(const QString& text) {
+    // While a prompt waits, typed text is its answer, not an alias.
+    if (ui_.promptWaiting() || running_) return;
+    if (text.size() == 2 || text.size() == 3) doCommand(text.toUpper());
+}
+
+bool CommandLinePane::doCommand(const QString& text) {
+    if (!drawingActive || !drawingActive()) return false;
+    const auto entry = aliases_.match(text);
+    if (!entry) return false;
+    ui_.history(QStringLiteral("COMMAND : ") + text, true);
+    running_ = true;
+    box_->clear();
+    running_ = false;
+    if (!entry->action.isEmpty() && runAction) runAction(entry->action);
+    return true;
+}
+
+void CommandLinePane::pressEnter() {
+    const QString text = box_->text().trimmed().toUpper();
+    if (ui_.promptWaiting()) {
+        static const QStringList zooms = {QStringLiteral("ZOOM"), QStringLiteral("ZE"),
+                                          QStringLiteral("ZW"),   QStringLiteral("ZI"),
+                                          QStringLiteral("ZO"),   QStringLiteral("ZA"),
+                                          QStringLiteral("ZP"),   QStringLiteral("PAN")};
+        box_->clear();
+        if (zooms.contains(text)) {
+            if (transparentView) transparentView(text);
+        } else if (text == QLatin1String("CLS")) {
+            clearHistory();
+        } else if (text == QLatin1String("CANCEL")) {
+            ui_.history(text, true);
+            ui_.cancelPrompt();
+        } else if (!text.isEmpty()) {
+            ui_.history(text, true);
+            ui_.submitTyped(text);
+        }
+        return;
+    }
+    if (!doCommand(text) && text.isEmpty()) box_->clear();
+}
+
+bool CommandLinePane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == box_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape) {
+            if (ui_.promptWaiting()) ui_.cancelPrompt();
+            clearCommand();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,100 @@
+// The main window's four docking panes: property list, project explorer, cable drawing and
+// command line. The command line is complete here; the other three are the panes the
+// property, project and wiring modules fill with their content.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "ui/ui.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QTreeWidget;
+class QComboBox;
+
+namespace tolvane {
+
+class CommandAliases;
+class EventLog;
+
+// frmPL: the properties of the active drawing or of the selected entity.
+class PropertyListPane : public QWidget {
+    Q_OBJECT
+  public:
+    explicit PropertyListPane(QWidget* parent = nullptr);
+    QTreeWidget* list() const { return list_; }
+
+  private:
+    QTreeWidget* list_;
+};
+
+// frmProjectExplorer: the project list and the project's tree.
+class ProjectExplorerPane : public QWidget {
+    Q_OBJECT
+  public:
+    explicit ProjectExplorerPane(QWidget* parent = nullptr);
+    QComboBox* projects() const { return projects_; }
+    QTreeWidget* tree() const { return tree_; }
+
+  private:
+    QComboBox* projects_;
+    QTreeWidget* tree_;
+};
+
+// frmCables: the cable-drawing tool's settings.
+class CablesPane : public QWidget {
+    Q_OBJECT
+  public:
+    explicit CablesPane(QWidget* parent = nullptr);
+};
+
+// frmCommandLine: history, prompt label and command box. Typed aliases of two or three
+// letters run at once; Enter answers a waiting drawing prompt or runs the typed alias.
+class CommandLinePane : public QWidget, public PromptLine {
+    Q_OBJECT
+  public:
+    CommandLinePane(Ui& ui, CommandAliases& aliases, EventLog& log, QWidget* parent = nullptr);
+
+    static QString idlePrompt() { return QStringLiteral("Command : "); }
+
+    // Runs an alias: true when it matched. Only while a drawing window is active.
+    bool doCommand(const QString& text);
+    // The history's opening text.
+    void clearHistory();
+    void clearCommand();
+    void addCommand(const QString& text);
+    QString command() const;  // the prompt label's text
+    // Types one character into the command box, as the keyboard would.
+    void addChar(QChar c);
+    // Presses Enter in the command box.
+    void pressEnter();
+
+    // PromptLine
+    void setPrompt(const QString& text) override;
+    void addHistory(const QString& text, bool newLine) override;
+
+    // Supplied by the main window: whether a drawing window is active, and how an alias's
+    // action runs (a router key, or "TLB:<name>" to show or hide a toolbar or pane).
+    std::function<bool()> drawingActive;
+    std::function<void(const QString&)> runAction;
+    // Zoom and pan while a drawing command keeps running: "ZE", "ZW", ..., "PAN".
+    std::function<void(const QString&)> transparentView;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void onTextChanged(const QString& text);
+
+    Ui& ui_;
+    CommandAliases& aliases_;
+    EventLog& log_;
+    QPlainTextEdit* history_;
+    QLabel* prompt_;
+    QLineEdit* box_;
+    bool running_ = false;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,38 @@
+// The command router.
+#include "drawings/command_router.h"
+
+#include "drawings/command_table.h"
+#include "shell/error_handler.h"
+#include "ui/ui.h"
+
+namespace tolvane {
+
+bool CommandRouter::setAction(const QString& key, Action action) {
+    if (!findCommand(key)) return false;
+    actions_.insert(key, std::move(action));
+    return true;
+}
+
+void CommandRouter::route(const QString& key) {
+    const CommandInfo* command = findCommand(key);
+    if (!command) return;
+    if (permission_ && !permission_(key)) return;
+    // One command at a time: while a prompt waits for the user, only the view may change.
+    if (ui_.promptWaiting() && command->kind != CommandKind::View) {
+        ui_.beep();
+        return;
+    }
+    const auto it = actions_.constFind(key);
+    if (it == actions_.constEnd()) {
+        if (command->kind != CommandKind::NoAction)
+            ui_.status(
+                QStringLiteral("%1 (%2) is not available in this version yet")
+                    .arg(QString::fromLatin1(command->label).remove(QStringLiteral("...")), key));
+        return;
+    }
+    lastRouted_ = key;
+    const Action action = it.value();  // the action may re-register keys while it runs
+    errors_.guard(key, action);
+}
+
+}  // namespace tolvane

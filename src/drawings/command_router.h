@@ -1,0 +1,47 @@
+// RouteCMD: every menu item, toolbar button, command-line alias and double-click becomes a
+// command key that enters this router. It asks the permission check, finds the key by exact
+// match and runs the action registered for it. While a drawing prompt waits, only view and
+// window commands run; a second command is refused.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <functional>
+
+namespace tolvane {
+
+class Ui;
+class ErrorHandler;
+
+class CommandRouter {
+  public:
+    using Action = std::function<void()>;
+
+    CommandRouter(Ui& ui, ErrorHandler& errors) : ui_(ui), errors_(errors) {}
+
+    // The user's permission for a key; it reports a refusal itself. Always true until the
+    // users and permissions are loaded (and in single-user mode).
+    void setPermissionCheck(std::function<bool(const QString&)> check) {
+        permission_ = std::move(check);
+    }
+    // Registers the action of a known key, replacing an earlier one. Returns false for a key
+    // the router does not know.
+    bool setAction(const QString& key, Action action);
+    bool hasAction(const QString& key) const { return actions_.contains(key); }
+
+    // Routes a key. Unknown keys and refused keys change nothing.
+    void route(const QString& key);
+
+    // The key last routed that ran an action ("" before the first).
+    QString lastRouted() const { return lastRouted_; }
+
+  private:
+    Ui& ui_;
+    ErrorHandler& errors_;
+    std::function<bool(const QString&)> permission_;
+    QHash<QString, Action> actions_;
+    QString lastRouted_;
+    int depth_ = 0;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,31 @@
+// Unexpected failures: an error number and description, as the master error handler reports
+// them. Expected conditions are never errors; they are messages through the Ui seam.
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace tolvane {
+
+namespace err {
+constexpr int kInternal = 51;          // "Internal error"
+constexpr int kFileNotFound = 53;      // "File not found"
+constexpr int kPermissionDenied = 70;  // "Permission denied"
+constexpr int kPathFileAccess = 75;    // "Path/File access error"
+constexpr int kPathNotFound = 76;      // "Path not found"
+constexpr int kDatabase = 3001;        // database engine errors start here
+constexpr int kNoCurrentRecord = 3021;
+}  // namespace err
+
+class AppError : public std::runtime_error {
+  public:
+    AppError(int number, const QString& description)
+        : std::runtime_error(description.toStdString()), number_(number) {}
+    int number() const { return number_; }
+    QString description() const { return QString::fromStdString(what()); }
+
+  private:
+    int number_;
+};
+
+}  // namespace tolvane

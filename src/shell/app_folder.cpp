@@ -1,0 +1,69 @@
+// Locating, creating and filling the application folder.
+#include "shell/app_folder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace tolvane::appfolder {
+
+QString resolve(const QString& homeOption) {
+    QString dir = homeOption;
+    if (dir.isEmpty()) dir = qEnvironmentVariable("TOLVANE_HOME");
+    if (dir.isEmpty()) {
+        QString data = qEnvironmentVariable("XDG_DATA_HOME");
+        if (data.isEmpty()) data = QDir::homePath() + QStringLiteral("/.local/share");
+        dir = data + QStringLiteral("/tolvane");
+    }
+    return QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
+}
+
+QString resourceFolder() {
+    const QString env = qEnvironmentVariable("TOLVANE_RESOURCES");
+    if (!env.isEmpty() && QFileInfo(env).isDir()) return QDir::cleanPath(env);
+    const QString installed =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/tolvane/resources");
+    if (QFileInfo(installed).isDir()) return QDir::cleanPath(installed);
+    return QStringLiteral(TOLVANE_SOURCE_RESOURCES);
+}
+
+std::optional<QString> prepare(const QString& folder) {
+    QFileInfo info(folder);
+    if (info.exists() && !info.isDir())
+        return QStringLiteral("%1 is a file, not a folder.").arg(folder);
+    if (!QDir().mkpath(folder)) return QStringLiteral("%1 cannot be created.").arg(folder);
+    {
+        QTemporaryFile probe(folder + QStringLiteral("/.write-test-XXXXXX"));
+        if (!probe.open()) return QStringLiteral("%1 is not writable.").arg(folder);
+    }
+    // Installed resources that belong in the application folder; icons stay compiled in.
+    const QString from = resourceFolder();
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString relative = QDir(from).relativeFilePath(source);
+        if (relative.startsWith(QLatin1String("icons/"))) continue;
+        const QString target = QDir(folder).filePath(relative);
+        if (QFileInfo::exists(target)) continue;
+        if (!QDir().mkpath(QFileInfo(target).path()) || !QFile::copy(source, target))
+            return QStringLiteral("%1 cannot be written.").arg(target);
+        QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
+    }
+    return std::nullopt;
+}
+
+QString findNoCase(const QString& folder, const QString& name) {
+    const QString exact = QDir(folder).filePath(name);
+    if (QFileInfo::exists(exact)) return exact;
+    const QDir dir(folder);
+    for (const QString& entry :
+         dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(entry);
+    return {};
+}
+
+}  // namespace tolvane::appfolder

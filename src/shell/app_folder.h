@@ -1,0 +1,29 @@
+// The application folder: where it is, making it on first use and filling it from the
+// installed resources (tips, keyboard shortcuts, blocks, templates, report layouts).
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace tolvane {
+
+namespace appfolder {
+
+// --home DIR, else $TOLVANE_HOME, else $XDG_DATA_HOME/tolvane (~/.local/share/tolvane).
+QString resolve(const QString& homeOption);
+
+// The folder holding the installed resources: $TOLVANE_RESOURCES, else
+// <program>/../share/tolvane/resources, else the source tree's resources folder.
+QString resourceFolder();
+
+// Creates the folder and copies every resource file that is not there yet (files the user
+// changed are left alone). Returns an error text when the folder cannot be made or written.
+std::optional<QString> prepare(const QString& folder);
+
+// The file in folder whose name equals name without regard to case; empty when there is none.
+// Drawing, block and database names compare without regard to case, as users expect.
+QString findNoCase(const QString& folder, const QString& name);
+
+}  // namespace appfolder
+
+}  // namespace tolvane

@@ -1,0 +1,161 @@
+// The Ui seam: every question the program asks the user, and everything it tells the user
+// outside its own windows, goes through this interface. The desktop answers it with real Qt
+// dialogs and the drawing view; batch mode answers it from a script and writes a transcript.
+// Domain code includes this header only; it never includes a widget header.
+#pragma once
+
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QDialog;
+class QWidget;
+
+namespace tolvane {
+
+enum class MsgButton { Ok, Cancel, Yes, No, Retry, Abort, Ignore, YesToAll };
+
+// The button sets a message box can offer, in the order they are shown.
+enum class MsgButtons {
+    Ok,
+    OkCancel,
+    YesNo,
+    YesNoCancel,
+    RetryCancel,
+    AbortRetryIgnore,
+    YesNoYesToAll
+};
+
+enum class MsgIcon { None, Information, Question, Warning, Critical };
+
+QString buttonName(MsgButton b);  // "Yes", "OK", "YesToAll", ...
+std::optional<MsgButton> buttonFromName(const QString& name);
+QList<MsgButton> buttonsOf(MsgButtons set);
+
+// Answer to a point prompt.
+struct PointAnswer {
+    bool cancelled = true;
+    QPointF point;
+};
+
+// Answer to an entity prompt: a picked point (the drawing resolves the entity there) or a
+// handle typed as "#HANDLE".
+struct PickAnswer {
+    bool cancelled = true;
+    std::optional<QPointF> point;
+    QString handle;
+};
+
+// Answer to a selection prompt: a window from two corners, or a list of handles.
+struct SelectionAnswer {
+    bool cancelled = true;
+    std::optional<QRectF> window;  // normalised; first corner left of the second = window mode
+    bool crossing = false;         // dragged right to left
+    QStringList handles;
+};
+
+struct FileDialogOptions {
+    QString title;
+    QString filter;    // Qt style: "Drawings (*.dxf);;All files (*)"
+    QString proposed;  // proposed file name or folder
+    QString folder;    // initial folder
+    bool mustExist = true;
+};
+
+// Receives the lines the command line writes and the prompt it shows; the desktop's command
+// line pane implements it. Kept here so that prompts and history work without a window too.
+class PromptLine {
+  public:
+    virtual ~PromptLine() = default;
+    virtual void setPrompt(const QString& text) = 0;  // empty: back to the idle prompt
+    virtual void addHistory(const QString& text, bool newLine) = 0;
+};
+
+class Ui {
+  public:
+    virtual ~Ui() = default;
+
+    // Application title used for message boxes without a title of their own.
+    static QString appTitle() { return QStringLiteral("Tolvane"); }
+
+    virtual MsgButton message(const QString& text, MsgButtons buttons = MsgButtons::Ok,
+                              MsgIcon icon = MsgIcon::None, const QString& title = {}) = 0;
+    // nullopt when cancelled.
+    virtual std::optional<QString> input(const QString& title, const QString& prompt,
+                                         const QString& defaultText = {}) = 0;
+    virtual std::optional<QString> openFile(const FileDialogOptions& options) = 0;
+    virtual std::optional<QString> saveFile(const FileDialogOptions& options) = 0;
+    virtual std::optional<QString> chooseFolder(const FileDialogOptions& options) = 0;
+    // Index of the chosen item, nullopt when cancelled.
+    virtual std::optional<int> choose(const QString& title, const QStringList& items) = 0;
+
+    // Drawing prompts. The prompt text is written on the drawing's prompt line.
+    // Each waits until the prompt is answered: by a click on the drawing (submitPoint,
+    // submitSelection), by text typed on the command line (submitTyped) or by Escape
+    // (cancelPrompt). Only one prompt waits at a time.
+    PointAnswer getPoint(const QString& prompt);
+    PickAnswer getEntity(const QString& prompt);
+    SelectionAnswer getSelection(const QString& prompt);
+    // Distance between two points; nullopt when cancelled.
+    std::optional<double> getDistance(const QString& firstPrompt, const QString& secondPrompt);
+
+    enum class PromptKind { None, Point, Entity, Selection };
+    PromptKind promptKind() const { return prompt_.kind; }
+    bool promptWaiting() const { return prompt_.kind != PromptKind::None; }
+    // Answers the waiting prompt. Text: "X,Y" for a point or a pick, "#HANDLE" for a pick,
+    // "X1,Y1 X2,Y2" or "#H1 #H2 ..." for a selection. Returns false (and beeps) when the text
+    // does not fit the prompt; the prompt keeps waiting then.
+    bool submitTyped(const QString& text);
+    // A click on the drawing: answers a point or an entity prompt.
+    bool submitPoint(const QPointF& point);
+    bool submitSelection(const SelectionAnswer& selection);
+    // Ends a waiting drawing prompt with a "cancelled" answer (Escape, "CANCEL").
+    void cancelPrompt();
+
+    // Windows. runModal returns the dialog's result code; showModeless shows and returns.
+    virtual int runModal(QDialog& dialog) = 0;
+    virtual void showModeless(QWidget& window) = 0;
+
+    virtual void beep() = 0;
+    // Splash information line, status bar text.
+    virtual void status(const QString& text) = 0;
+    // Progress of long work; total 0 ends the progress display.
+    virtual void progress(const QString& text, qint64 done, qint64 total) = 0;
+    // Command-line history (AddHistory) and the drawing's prompt line.
+    virtual void history(const QString& text, bool newLine = true) = 0;
+
+    void setPromptLine(PromptLine* line) { promptLine_ = line; }
+    PromptLine* promptLine() const { return promptLine_; }
+
+  protected:
+    // Shows the prompt text ("PROMPT ..." in a transcript, the prompt line in the desktop).
+    virtual void showPrompt(const QString& text) = 0;
+    // Blocks until prompt_.answered is set (nested event loop, or reading the script).
+    virtual void waitForPrompt() = 0;
+    // Called whenever the waiting prompt receives its answer.
+    virtual void promptAnswered() {}
+
+    struct PromptState {
+        PromptKind kind = PromptKind::None;
+        bool answered = false;
+        PointAnswer point;
+        PickAnswer pick;
+        SelectionAnswer selection;
+    };
+    PromptState prompt_;
+    PromptLine* promptLine_ = nullptr;
+
+  private:
+    PromptState ask(PromptKind kind, const QString& text);
+    void finishAnswer();
+};
+
+// Parses "X,Y" (blanks allowed around the numbers). nullopt when it is not a point.
+std::optional<QPointF> parsePoint(const QString& text);
+// Writes a coordinate with up to 4 decimals, trailing zeros dropped.
+QString formatNumber(double v);
+QString formatPoint(const QPointF& p);
+
+}  // namespace tolvane

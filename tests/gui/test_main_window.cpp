@@ -1,0 +1,144 @@
+// The main window: toolbars and panes, the snap buttons, the window-kind states and the
+// command line's aliases.
+#include <QAction>
+#include <QDockWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+
+#include "../unit/script_fixture.h"
+#include "app/main_window.h"
+#include "app/panes.h"
+#include "drawings/command_aliases.h"
+#include "shell/error_handler.h"
+#include "shell/event_log.h"
+#include "shell/run_state.h"
+#include "shell/settings_store.h"
+
+using namespace tolvane;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    RunState run_;
+    std::unique_ptr<SettingsStore> settings_;
+    EventLog log_;
+    std::unique_ptr<test::ScriptedUser> user_;
+    std::unique_ptr<ErrorHandler> errors_;
+    CommandAliases aliases_;
+    std::unique_ptr<MainWindow> main_;
+
+    QMdiSubWindow* addChild(const char* kind) {
+        auto* w = new QWidget;
+        w->setProperty("tolvaneKind", kind);
+        QMdiSubWindow* sub = main_->mdiArea()->addSubWindow(w);
+        sub->show();
+        main_->mdiArea()->setActiveSubWindow(sub);
+        return sub;
+    }
+
+  private slots:
+    void init() {
+        run_.appPath = dir_.path() + "/";
+        settings_ = std::make_unique<SettingsStore>(dir_.filePath("settings.ini"));
+        settings_->write(setting::ShowFirstTips, "0");
+        user_ = std::make_unique<test::ScriptedUser>("");
+        errors_ = std::make_unique<ErrorHandler>(*user_->ui, log_);
+        main_ = std::make_unique<MainWindow>(
+            MainWindow::Services{run_, *settings_, log_, *user_->ui, *errors_, aliases_});
+        main_->load(QString());
+        main_->show();
+    }
+    void cleanup() { main_.reset(); }
+
+    void toolBarsAndPanes() {
+        const QStringList captions = {"Standard",
+                                      "Drawing View",
+                                      "Drawing Tools",
+                                      "Object Snap",
+                                      "Inserts",
+                                      "Layers",
+                                      "Modify Drawing",
+                                      "Dimensions",
+                                      "Format Dialogs",
+                                      "Single Line Drawing Tools",
+                                      "Report Tools",
+                                      "Report Formatting",
+                                      "Report Field Alignment"};
+        const auto bars = main_->findChildren<QToolBar*>();
+        QStringList found;
+        for (QToolBar* bar : bars) {
+            found << bar->windowTitle();
+            for (QAction* a : bar->actions()) {
+                if (a->isSeparator()) continue;
+                QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName() + " has no icon"));
+                QVERIFY2(!a->icon().pixmap(20, 20).isNull(), qPrintable(a->objectName()));
+            }
+        }
+        QCOMPARE(found, captions);
+        for (const char* pane : {"frmPL", "frmProjectExplorer", "frmCables", "frmCommandLine"}) {
+            auto* dock = main_->findChild<QDockWidget*>(QStringLiteral("dp") + pane);
+            QVERIFY(dock);
+            QCOMPARE(dock->widget()->objectName(), QString(pane));
+            QVERIFY(dock->isVisible() || main_->tabifiedDockWidgets(dock).size() > 0);
+        }
+    }
+
+    void snapButtonsAddAndRemoveTheirBits() {
+        addChild("drawing");
+        auto* tangent = main_->findChild<QAction*>("catOSnapTangent");
+        auto* intersection = main_->findChild<QAction*>("catOSnapIntersection");
+        tangent->trigger();
+        QCOMPARE(main_->snapBits(), 512);
+        intersection->trigger();
+        QCOMPARE(main_->snapBits(), 512 | 1024);
+        tangent->trigger();
+        QCOMPARE(main_->snapBits(), 1024);
+        main_->setSnapButtons(1 | 4);
+        QVERIFY(main_->findChild<QAction*>("catOSnapEndPoint")->isChecked());
+        main_->RouteCMD("catOSnapNone");
+        QCOMPARE(main_->snapBits(), 0);
+        QVERIFY(!intersection->isChecked());
+    }
+
+    void toolbarsFollowTheActiveWindowKind() {
+        QCOMPARE(main_->windowState(), WindowState::None);
+        QVERIFY(!main_->toolBar("tbDWGTools")->isEnabled());
+        QVERIFY(!main_->findChild<QAction*>("catDSave")->isEnabled());
+        QVERIFY(main_->findChild<QAction*>("catDNew")->isEnabled());
+        QMdiSubWindow* drawing = addChild("drawing");
+        QCOMPARE(main_->windowState(), WindowState::Drawing);
+        QVERIFY(main_->toolBar("tbDWGTools")->isEnabled());
+        QVERIFY(main_->findChild<QAction*>("catDSave")->isEnabled());
+        QVERIFY(main_->toolBar("tbRPTTools")->isHidden());
+        drawing->close();
+        QTRY_COMPARE(main_->windowState(), WindowState::None);
+        addChild("report");
+        QCOMPARE(main_->findChild<QAction*>("catDProperties")->text(),
+                 QString("Report Properties"));
+        QVERIFY(!main_->toolBar("tbRPTTools")->isHidden());
+    }
+
+    void aliasesRunOnlyWithADrawingActive() {
+        CommandLinePane* line = main_->commandLine();
+        line->addChar('T');
+        line->addChar('B');
+        line->addChar('S');
+        QVERIFY(main_->toolBar("tbDWGTolvane")->isVisible());  // no drawing: nothing ran
+        line->clearCommand();
+        addChild("drawing");
+        for (QChar c : QString("TBS")) line->addChar(c);
+        QVERIFY(!main_->toolBar("tbDWGTolvane")->isVisible());
+        QVERIFY(user_->transcript.contains("HISTORY COMMAND : TBS"));
+        // "MD" runs at once: "MDA" cannot be typed with the defaults.
+        for (QChar c : QString("MDA")) line->addChar(c);
+        QVERIFY(user_->transcript.contains("HISTORY COMMAND : MD\n"));
+        QVERIFY(!user_->transcript.contains("COMMAND : MDA"));
+        QVERIFY(user_->transcript.contains("Erase (catDErase) is not available"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "test_main_window.moc"

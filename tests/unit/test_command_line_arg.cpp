@@ -1,0 +1,59 @@
+// The program's command line.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "shell/command_line.h"
+
+using namespace tolvane;
+
+TEST(ProgramArgument, LogModeOnlyForTheWholeWordLog) {
+    EXPECT_EQ(classifyArgument("log"), ArgumentKind::Log);
+    EXPECT_EQ(classifyArgument("LOG"), ArgumentKind::Unknown);
+    EXPECT_EQ(classifyArgument("log "), ArgumentKind::Unknown);
+    EXPECT_EQ(classifyArgument(""), ArgumentKind::None);
+}
+
+TEST(ProgramArgument, FilesByTheUpperCasedLastFourCharacters) {
+    EXPECT_EQ(classifyArgument("/x/Site Plan.dxf"), ArgumentKind::Drawing);
+    EXPECT_EQ(classifyArgument("a.DxF"), ArgumentKind::Drawing);
+    EXPECT_EQ(classifyArgument("old.dwg"), ArgumentKind::UnsupportedDrawing);
+    EXPECT_EQ(classifyArgument("old.VDF"), ArgumentKind::UnsupportedDrawing);
+    EXPECT_EQ(classifyArgument("bom.rpx"), ArgumentKind::Report);
+    EXPECT_EQ(classifyArgument("dxf"), ArgumentKind::Unknown);
+    EXPECT_EQ(classifyArgument("notes.dxf.txt"), ArgumentKind::Unknown);
+    EXPECT_TRUE(argumentMessage("old.dwg", ArgumentKind::UnsupportedDrawing).contains("DWG"));
+    EXPECT_TRUE(argumentMessage("old.dwg", ArgumentKind::UnsupportedDrawing).contains("DXF"));
+}
+
+TEST(ProgramOptions, OptionsAndTheOneArgument) {
+    auto o = parseProgramOptions({"--home", "/h", "--batch", "-", "Site", "Plan.dxf"});
+    EXPECT_TRUE(o.error.isEmpty());
+    EXPECT_EQ(o.home, "/h");
+    EXPECT_TRUE(o.batch);
+    EXPECT_EQ(o.batchFile, "-");
+    EXPECT_EQ(o.argument, "Site Plan.dxf");  // the whole argument string is one value
+    EXPECT_FALSE(parseProgramOptions({"--frob"}).error.isEmpty());
+    EXPECT_FALSE(parseProgramOptions({"--batch"}).error.isEmpty());
+    EXPECT_EQ(parseProgramOptions({"--home=/x", "log"}).home, "/x");
+}
+
+TEST(ProgramArgument, RelativePathsBecomeAbsoluteAndCanonical) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("a/b"));
+    QFile f(dir.filePath("a/plan.dxf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    QFile::link(dir.filePath("a"), dir.filePath("link"));
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(dir.filePath("a/b"));
+    EXPECT_EQ(normalisePath("../plan.dxf"),
+              QFileInfo(dir.filePath("a/plan.dxf")).canonicalFilePath());
+    EXPECT_EQ(normalisePath(dir.filePath("link/b/../plan.dxf")),
+              QFileInfo(dir.filePath("a/plan.dxf")).canonicalFilePath());
+    // A file that does not exist yet still gets an absolute, clean path.
+    EXPECT_EQ(normalisePath("missing/../new.dxf"), QDir::currentPath() + "/new.dxf");
+    QDir::setCurrent(saved);
+}

@@ -1,0 +1,123 @@
+// The event log and the master error handler.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "script_fixture.h"
+#include "shell/error_handler.h"
+#include "shell/event_log.h"
+
+using namespace tolvane;
+using test::ScriptedUser;
+
+namespace {
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+struct ProgramEnded {
+    int status;
+};
+}  // namespace
+
+TEST(EventLog, CreatesThenAppendsLinesEndedByCrLf) {
+    QTemporaryDir dir;
+    EventLog log(dir.path(), true);
+    log.log("first line");
+    EXPECT_EQ(readAll(log.path()), "first line\r\n");
+    log.log(QString::fromUtf8("Zoë's drawing"));
+    EXPECT_EQ(readAll(log.path()), QByteArray("first line\r\n") + "Zo\xc3\xab's drawing\r\n");
+}
+
+TEST(EventLog, OffWritesNothing) {
+    QTemporaryDir dir;
+    EventLog log(dir.path(), false);
+    log.log("never");
+    EXPECT_FALSE(QFile::exists(log.path()));
+}
+
+TEST(EventLog, UnwritableLogIsReportedOnceThenSilent) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath(EventLog::fileName()));  // a folder in the file's place
+    EventLog log(dir.path(), true);
+    int failures = 0;
+    AppError last(0, {});
+    log.setFailureHandler([&](const AppError& e) {
+        ++failures;
+        last = e;
+        log.log("the handler's own line fails too");
+    });
+    log.log("a");
+    log.log("b");
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(last.number(), err::kPathFileAccess);
+    EXPECT_FALSE(log.enabled());
+}
+
+TEST(ErrorHandler, TextsOfTheLogLineAndTheFiveLineMessage) {
+    const AppError e(3021, "Either BOF or EOF is True");
+    EXPECT_EQ(ErrorHandler::logLine(e, "cmdOK_Click"),
+              "Error #: 3021 Either BOF or EOF is True In module <cmdOK_Click>");
+    const QStringList lines = ErrorHandler::messageText(e, "cmdOK_Click").split("\r\n");
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines[0], "Error #: 3021 ");  // the first line ends with a blank
+    EXPECT_EQ(lines[1], "Either BOF or EOF is True");
+    EXPECT_EQ(lines[2], "In module <cmdOK_Click>");
+    EXPECT_EQ(lines[3], "Tolvane cannot continue and will close down.");
+    EXPECT_EQ(lines[4], "Attempt to save open drawings and reports?");
+}
+
+TEST(ErrorHandler, YesClosesTheMainWindowThenEndsNoEndsAtOnce) {
+    QTemporaryDir dir;
+    for (const char* answer : {"Yes", "No"}) {
+        ScriptedUser user(QStringLiteral("button %1\n").arg(answer));
+        EventLog log(dir.path(), true);
+        ErrorHandler handler(*user.ui, log);
+        bool closed = false;
+        handler.setCloseMainWindow([&] { closed = true; });
+        handler.setEndProgram([](int status) { throw ProgramEnded{status}; });
+        try {
+            handler.handle(AppError(53, "File not found"), "LoadBlock");
+            FAIL() << "the program should have ended";
+        } catch (const ProgramEnded& end) {
+            EXPECT_EQ(end.status, 1);
+        }
+        EXPECT_EQ(closed, QLatin1String(answer) == "Yes");
+        EXPECT_TRUE(user.lines().first().startsWith("MESSAGE [Yes/No] Tolvane | Error #: 53 \\n"));
+    }
+    EXPECT_EQ(readAll(dir.filePath(EventLog::fileName())),
+              QByteArray("Error #: 53 File not found In module <LoadBlock>\r\n").repeated(2));
+}
+
+TEST(ErrorHandler, KeepRunningReturnsAfterYesOutsideBatch) {
+    QTemporaryDir dir;
+    ScriptedUser user("button Yes\n");
+    EventLog log(dir.path(), false);
+    ErrorHandler handler(*user.ui, log);
+    int ended = 0, closed = 0;
+    handler.setCloseMainWindow([&] { ++closed; });
+    handler.setEndProgram([&](int) { ++ended; });
+    handler.handle(AppError(75, "Path/File access error"), "EventLogger", true);
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(ended, 0);
+    ScriptedUser again("button Yes\n");
+    ErrorHandler batch(*again.ui, log);
+    batch.setBatch(true);
+    batch.setEndProgram([&](int) { ++ended; });
+    batch.handle(AppError(75, "Path/File access error"), "EventLogger", true);
+    EXPECT_EQ(ended, 1);
+}
+
+TEST(ErrorHandler, GuardTurnsExceptionsIntoReports) {
+    QTemporaryDir dir;
+    ScriptedUser user("button No\n");
+    EventLog log(dir.path(), false);
+    ErrorHandler handler(*user.ui, log);
+    int status = -1;
+    handler.setEndProgram([&](int s) { status = s; });
+    handler.guard("Form_Load", [] { throw std::runtime_error("vector::at"); });
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(user.transcript.contains("Error #: 51 \\nvector::at\\nIn module <Form_Load>"));
+}

@@ -1,0 +1,206 @@
+// The batch Ui: transcript lines, answers, the lines that do not fit, modal windows and
+// drawing prompts answered by the script or through the command line.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+
+#include "script_fixture.h"
+
+using namespace tolvane;
+using test::ScriptedUser;
+
+namespace {
+
+// A program with a command line that hands typed text to the waiting prompt.
+class TypingHost : public ScriptHost {
+  public:
+    explicit TypingHost(Ui& ui) : ui_(ui) {}
+    void route(const QString& key) override { routed << key; }
+    void type(const QString&) override {}
+    void enter(const QString& text) override {
+        if (ui_.promptWaiting()) ui_.submitTyped(text);
+    }
+    void open(const QString&) override {}
+    void dblclick(QWidget*, const QPointF&, int) override {}
+    void key(QWidget*, const QString& name) override {
+        if (name == "Escape") ui_.cancelPrompt();
+    }
+    QWidget* activeWindow() override { return nullptr; }
+    QList<QWidget*> openWindows() override { return {}; }
+    QStringList sql(const QString&, const QString&, int) override { return {}; }
+    QStringList entity(QWidget*, const QString&, int) override { return {}; }
+    QStringList routed;
+
+  private:
+    Ui& ui_;
+};
+
+int abortCode(const std::function<void()>& f, int* line = nullptr, QString* text = nullptr) {
+    try {
+        f();
+    } catch (const ScriptAbort& a) {
+        if (line) *line = a.line;
+        if (text) *text = a.transcriptLine();
+        return a.exitCode;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(ScriptParse, SkipsBlanksAndCommentsAndKeepsLineNumbers) {
+    const Script script =
+        parseScript("# title\r\n\n  route catDNew  \r\nset txtName  O'Brien  \n#x\ntext");
+    const auto& lines = script.lines;
+    EXPECT_EQ(script.endLine, 7);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0].number, 3);
+    EXPECT_EQ(lines[0].verb, "route");
+    EXPECT_EQ(lines[0].rest, "catDNew");
+    EXPECT_EQ(lines[1].rest, "txtName  O'Brien");
+    EXPECT_EQ(lines[2].verb, "text");
+    EXPECT_EQ(lines[2].rest, "");
+}
+
+TEST(ScriptUi, QuestionsAreWrittenAndAnsweredInOrder) {
+    QTemporaryDir dir;
+    ScriptedUser u(QStringLiteral("button Cancel\ntext 10.5 m\ntext\ncancel\nfile %1\nchoose B2\n")
+                       .arg(dir.path()));
+    Ui& ui = *u.ui;
+    EXPECT_EQ(ui.message("Save changes?\r\nLine 2", MsgButtons::YesNoCancel, MsgIcon::Question),
+              MsgButton::Cancel);
+    EXPECT_EQ(ui.input("Length", "Cable length:", "0"), QString("10.5 m"));
+    EXPECT_EQ(ui.input("Length", "Cable length:"), QString(""));
+    EXPECT_EQ(ui.input("Length", "Cable length:"), std::nullopt);
+    EXPECT_EQ(u.ui->chooseFolder({"Project folder", "", "new", "", true}), dir.path());
+    EXPECT_EQ(u.ui->choose("Drawing", {"A1", "B2"}), 1);
+    u.ui->beep();
+    u.ui->status("Connecting to databases");
+    EXPECT_EQ(u.lines(), QStringList({
+                             "MESSAGE [Yes/No/Cancel] Tolvane | Save changes?\\nLine 2",
+                             "ANSWER button Cancel",
+                             "INPUT Length | Cable length: | 0",
+                             "ANSWER text 10.5 m",
+                             "INPUT Length | Cable length: | ",
+                             "ANSWER text",
+                             "INPUT Length | Cable length: | ",
+                             "ANSWER cancel",
+                             "FILE Project folder |  | new",
+                             "ANSWER file " + dir.path(),
+                             "CHOOSE Drawing | A1 / B2",
+                             "ANSWER choose B2",
+                             "BEEP",
+                             "STATUS Connecting to databases",
+                         }));
+    EXPECT_TRUE(u.ui->atEnd());
+}
+
+TEST(ScriptUi, LinesThatDoNotFitEndTheRun) {
+    int line = 0;
+    QString text;
+    {  // a button the box does not offer
+        ScriptedUser u("\nbutton Retry\n");
+        EXPECT_EQ(abortCode([&] { u.ui->message("Q", MsgButtons::YesNo, MsgIcon::None, {}); },
+                            &line, &text),
+                  2);
+        EXPECT_EQ(line, 2);
+        EXPECT_EQ(text, "SCRIPT ERROR line 2: a message box [Yes/No] has no button Retry");
+    }
+    {  // an answer of another kind
+        ScriptedUser u("button Yes\n");
+        EXPECT_EQ(abortCode([&] { u.ui->getPoint("Start point:"); }), 2);
+    }
+    {  // the script ends while the program waits
+        ScriptedUser u("# only a comment\n");
+        EXPECT_EQ(abortCode([&] { static_cast<Ui&>(*u.ui).input("T", "P"); }, &line), 3);
+        EXPECT_EQ(line, 2);
+    }
+    {  // an answer when nothing is asked, and an unknown line
+        ScriptedUser u("button OK\n");
+        TypingHost host(*u.ui);
+        u.ui->setHost(&host);
+        EXPECT_EQ(abortCode([&] { u.ui->runIdle(); }), 2);
+        ScriptedUser v("frobnicate\n");
+        v.ui->setHost(&host);
+        EXPECT_EQ(abortCode([&] { v.ui->runIdle(); }), 2);
+    }
+    {  // a file that must exist
+        ScriptedUser u("file /no/such/plan.dxf\n");
+        EXPECT_EQ(abortCode([&] { u.ui->openFile({"Open", "*.dxf", "", "", true}); }), 2);
+        ScriptedUser v("choose C3\n");
+        EXPECT_EQ(abortCode([&] { v.ui->choose("Drawing", {"A1", "B2"}); }), 2);
+    }
+}
+
+TEST(ScriptUi, PromptsTakeAnswersTypedTextAndEscape) {
+    ScriptedUser u(
+        "point 10, 20.12346\n"
+        "pick #1A\n"
+        "pick 3,4\n"
+        "select 10,10 0,0\n"
+        "select #2B #2C\n"
+        "route catDZoomIn\n"
+        "enter 7,8\n"
+        "key Escape\n"
+        "escape\n");
+    TypingHost host(*u.ui);
+    u.ui->setHost(&host);
+    const PointAnswer p = u.ui->getPoint("Start point:");
+    EXPECT_FALSE(p.cancelled);
+    EXPECT_EQ(formatPoint(p.point), "10,20.1235");
+    EXPECT_EQ(u.ui->getEntity("Select cable:").handle, "1A");
+    EXPECT_EQ(*u.ui->getEntity("Select cable:").point, QPointF(3, 4));
+    const SelectionAnswer w = u.ui->getSelection("Select objects:");
+    EXPECT_TRUE(w.crossing);
+    EXPECT_EQ(*w.window, QRectF(0, 0, 10, 10));
+    EXPECT_EQ(u.ui->getSelection("Select objects:").handles, QStringList({"2B", "2C"}));
+    // Other lines run while a prompt waits; typed text reaches it through the command line.
+    EXPECT_EQ(formatPoint(u.ui->getPoint("Next point:").point), "7,8");
+    EXPECT_EQ(host.routed, QStringList({"catDZoomIn"}));
+    EXPECT_TRUE(u.ui->getPoint("Next point:").cancelled);
+    EXPECT_TRUE(u.ui->getEntity("Select cable:").cancelled);
+    EXPECT_FALSE(u.ui->promptWaiting());
+    EXPECT_TRUE(u.transcript.contains("PROMPT Start point:\nANSWER point 10, 20.12346\n"));
+}
+
+TEST(ScriptUi, TypedTextThatDoesNotFitBeepsAndKeepsWaiting) {
+    ScriptedUser u("enter 5\nenter #A1\nenter 1,2\n");
+    TypingHost host(*u.ui);
+    u.ui->setHost(&host);
+    EXPECT_EQ(formatPoint(u.ui->getPoint("Center:").point), "1,2");
+    EXPECT_EQ(u.transcript.count("BEEP"), 2);
+}
+
+TEST(ScriptUi, ModalWindowTakesTheFollowingLinesUntilItCloses) {
+    ScriptedUser u("set txtName cable 7\nset chkRepeat 1\nprint txtName\nclick cmdOK\n");
+    TypingHost host(*u.ui);
+    u.ui->setHost(&host);
+    QDialog dialog;
+    dialog.setObjectName("frmCableSettings");
+    auto* name = new QLineEdit(&dialog);
+    name->setObjectName("txtName");
+    QObject::connect(name, &QLineEdit::editingFinished, name,
+                     [name] { name->setText(name->text().toUpper()); });
+    auto* repeat = new QCheckBox(&dialog);
+    repeat->setObjectName("chkRepeat");
+    auto* ok = new QPushButton("OK", &dialog);
+    ok->setObjectName("cmdOK");
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(name);
+    layout->addWidget(repeat);
+    layout->addWidget(ok);
+    EXPECT_EQ(u.ui->runModal(dialog), QDialog::Accepted);
+    EXPECT_TRUE(repeat->isChecked());
+    EXPECT_EQ(u.lines(), QStringList({"WINDOW frmCableSettings opened", "FIELD txtName = CABLE 7",
+                                      "WINDOW frmCableSettings closed"}));
+
+    ScriptedUser v("set txtName x\n");  // ends while the window is open
+    v.ui->setHost(&host);
+    EXPECT_EQ(abortCode([&] { v.ui->runModal(dialog); }), 3);
+}

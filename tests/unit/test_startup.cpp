@@ -1,0 +1,158 @@
+// The start-up sequence: first and second start, identity fallbacks, failures that end it.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "script_fixture.h"
+#include "shell/event_log.h"
+#include "shell/run_state.h"
+#include "shell/settings_store.h"
+#include "shell/startup.h"
+
+using namespace tolvane;
+using test::ScriptedUser;
+
+namespace {
+
+Environment fakeEnvironment(QString user = "ada", QString computer = "studio4") {
+    Environment e;
+    e.userName = [user] { return user; };
+    e.computerName = [computer] { return computer; };
+    e.environmentStrings = [] { return QStringList{"A=1", "B=2", "", "HIDDEN=3"}; };
+    e.findCalculator = [] { return QStringLiteral("/usr/bin/gnome-calculator"); };
+    e.systemFolder = [] { return QStringLiteral("/usr/bin"); };
+    return e;
+}
+
+struct Installation {
+    QTemporaryDir dir;
+    SettingsStore settings{dir.filePath("config.ini")};
+    EventLog log{dir.path(), false};
+    RunState run;
+    Installation() { run.appPath = dir.path(); }
+
+    Startup::Result start(ScriptedUser& user, const StartupHooks& hooks = {},
+                          Environment env = fakeEnvironment()) {
+        Startup s(run, settings, log, *user.ui, std::move(env));
+        const auto result = s.run(hooks);
+        if (result == Startup::Result::Continue) s.timerTick(hooks);
+        return result;
+    }
+};
+
+}  // namespace
+
+TEST(Startup, FirstAndSecondStart) {
+    Installation inst;
+    ScriptedUser first("button Yes\n");
+    int associations = 0;
+    StartupHooks hooks;
+    hooks.registerAssociation = [&] {
+        ++associations;
+        return true;
+    };
+    ASSERT_EQ(inst.start(first, hooks), Startup::Result::Continue);
+    EXPECT_EQ(associations, 1);
+    EXPECT_EQ(inst.settings.read(setting::AppCounter), "1");
+    EXPECT_EQ(inst.settings.read(setting::AssocDwg), "1");
+    EXPECT_EQ(inst.settings.read(setting::Calc), "/usr/bin/gnome-calculator");
+    for (const QString& flag : setting::tipFlags())
+        EXPECT_EQ(inst.settings.read(flag), "1") << flag.toStdString();
+    EXPECT_EQ(inst.settings.read(setting::GettingStarted), "1");
+    EXPECT_EQ(inst.settings.read(setting::InstallPath), inst.dir.path());
+    EXPECT_EQ(inst.run.appPath, inst.dir.path() + "/");
+    EXPECT_EQ(inst.run.whoAmI, "ada_studio4");
+    EXPECT_EQ(inst.run.userId, 1);
+    EXPECT_EQ(first.lines(), QStringList({
+                                 "STATUS Running System Validator",
+                                 "MESSAGE [Yes/No] Tolvane | " + Startup::associationQuestion(),
+                                 "ANSWER button Yes",
+                                 "STATUS Checking Environment Variables",
+                                 "STATUS Loading Language - English",
+                                 "STATUS Loading Keyboard Commands",
+                                 "STATUS Loading Tolvane Forms",
+                                 "STATUS Loading Project Manager Dialog",
+                             }));
+
+    // The user changes what the first run wrote; the second run leaves it alone.
+    inst.settings.write(setting::Calc, "/opt/calc");
+    inst.settings.write(setting::ShowDrawTips, "0");
+    ScriptedUser second("");  // no question this time
+    ASSERT_EQ(inst.start(second), Startup::Result::Continue);
+    EXPECT_EQ(inst.settings.read(setting::AppCounter), "2");
+    EXPECT_EQ(inst.settings.read(setting::Calc), "/opt/calc");
+    EXPECT_EQ(inst.settings.read(setting::ShowDrawTips), "0");
+    EXPECT_FALSE(second.transcript.contains("MESSAGE"));
+}
+
+TEST(Startup, IdentityFallsBackWhenNamesCannotBeRead) {
+    Installation inst;
+    ScriptedUser user("button No\n");
+    inst.start(user, {}, fakeEnvironment("", "studio4"));
+    EXPECT_EQ(inst.run.whoAmI, "DEFAULT_studio4");
+    ScriptedUser again("");
+    inst.start(again, {}, fakeEnvironment("ada", ""));
+    EXPECT_EQ(inst.run.whoAmI, "ada_MyComp");
+}
+
+TEST(Startup, AGarbledCounterStartsAgainFromOne) {
+    Installation inst;
+    inst.settings.write(setting::AssocDwg, "1");
+    inst.settings.write(setting::AppCounter, "many");
+    ScriptedUser user("");
+    inst.start(user);
+    EXPECT_EQ(inst.settings.read(setting::AppCounter), "1");
+}
+
+TEST(Startup, LogModeWritesTheRunHeaderFirst) {
+    Installation inst;
+    inst.run.logMode = true;
+    inst.log.setEnabled(true);
+    inst.settings.write(setting::AssocDwg, "1");
+    ScriptedUser user("button OK\n");
+    inst.start(user);
+    QFile f(inst.log.path());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split("\r\n");
+    EXPECT_EQ(lines[0], QString(58, '-'));
+    EXPECT_TRUE(lines[1].startsWith("Session Start Date and Time 20"));
+    EXPECT_EQ(lines[2], "Environment Variables");
+    EXPECT_EQ(lines[3], "A=1");
+    EXPECT_EQ(lines[4], "B=2");
+    EXPECT_EQ(lines[5],
+              "Running System Validator");  // the environment ends at its first empty string
+    EXPECT_TRUE(lines.contains("WhoAmI: ada_studio4"));
+    EXPECT_TRUE(lines.contains("Updated AppCounter: 1"));
+    EXPECT_TRUE(user.lines().first().startsWith(
+        "MESSAGE [OK] Tolvane | Tolvane has been started in log mode."));
+}
+
+TEST(Startup, FailuresThatEndOrDegradeTheStart) {
+    // UID cannot be stored: the message, then the end.
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("locked.ini"));
+    SettingsStore locked(dir.filePath("locked.ini"));
+    EventLog log(dir.path(), false);
+    RunState run;
+    ScriptedUser user("button No\nbutton OK\n");
+    Startup s(run, locked, log, *user.ui, fakeEnvironment());
+    bool mainWindow = false;
+    StartupHooks hooks;
+    hooks.loadMainWindow = [&] { mainWindow = true; };
+    EXPECT_EQ(s.run(hooks), Startup::Result::EndProgram);
+    EXPECT_TRUE(user.transcript.contains("MESSAGE [OK] Tolvane | problem setting UserID"));
+    EXPECT_FALSE(mainWindow);
+
+    // Keyboard shortcuts that cannot be loaded: defaults, after the message.
+    Installation inst;
+    inst.settings.write(setting::AssocDwg, "1");
+    ScriptedUser degraded("button OK\n");
+    StartupHooks h2;
+    h2.loadKeyboardShortcuts = [] { return false; };
+    h2.loadMainWindow = [&] { mainWindow = true; };
+    EXPECT_EQ(inst.start(degraded, h2), Startup::Result::Continue);
+    EXPECT_TRUE(mainWindow);
+    EXPECT_TRUE(degraded.transcript.contains(
+        "STATUS Failed to Load Keyboard Commands. Using Defaults\n"
+        "MESSAGE [OK] Tolvane | Unable to load the keyboard shortcuts. Using defaults\n"));
+}
