@@ -9,6 +9,18 @@
 #include "app/application.h"
 #include "shell/command_line.h"
 
+namespace {
+QtMessageHandler defaultHandler = nullptr;
+
+// The offscreen platform of batch runs says, for every window, which window-manager requests
+// it ignores; those lines say nothing to a user.
+void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    if (defaultHandler) defaultHandler(type, context, text);
+}
+}  // namespace
+
 int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
@@ -28,7 +40,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     // Batch runs never show a window.
-    if (options.batch) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (options.batch) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        defaultHandler = qInstallMessageHandler(quietOffscreen);
+    }
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const QString dir = QDir::tempPath() + QStringLiteral("/tolvane-runtime-%1").arg(getuid());
         QDir().mkpath(dir);

@@ -115,8 +115,10 @@ StartupHooks Application::hooks() {
             qtUi_->setStatusSink([bar](const QString& text) { bar->showMessage(text, 10000); });
         }
     };
-    // The databases, the preference row and the login are connected here by the modules that
-    // provide them; until then their steps do not run.
+    // Steps whose modules come later, and stay skipped until those modules set them here:
+    // connectDatabases, updateDatabases, setDefaultProjectPath and openPreferences (the
+    // databases), login (users and permissions), resetDocuments (drawing windows), and the
+    // main window's showGettingStarted and releaseDrawingLocks (the project explorer).
     return h;
 }
 

@@ -299,6 +299,7 @@ void MainWindow::buildPanes() {
     addPane(commandLine_, tr("Command Line"), Qt::BottomDockWidgetArea);
     tabifyDockWidget(pl, findChild<QDockWidget*>(QStringLiteral("dpfrmCables")));
     pl->raise();
+    resizeDocks({findChild<QDockWidget*>(QStringLiteral("dpfrmCommandLine"))}, {160}, Qt::Vertical);
     s_.ui.setPromptLine(commandLine_);
     commandLine_->drawingActive = [this] { return state_ == WindowState::Drawing; };
     commandLine_->runAction = [this](const QString& action) {
@@ -320,6 +321,8 @@ void MainWindow::buildToolBars() {
             else
                 bar->addAction(action(QString::fromLatin1(key)));
         }
+        // Two rows at the top: the file and view tools, then the drawing and wiring tools.
+        if (bar->objectName() == QLatin1String("tbDWGSnap")) addToolBarBreak(Qt::TopToolBarArea);
         addToolBar(def.area, bar);
         toolBars_ << bar;
         if (isReportBar(bar->objectName())) bar->hide();  // shown with a report window
