@@ -14,6 +14,9 @@
 #include "app/batch_host.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
+#include "db/database.h"
+#include "db/preferences.h"
+#include "db/setup.h"
 #include "shell/app_folder.h"
 #include "shell/error_handler.h"
 #include "shell/file_association.h"
@@ -31,6 +34,8 @@ Application::Application(ProgramOptions options)
 Application::~Application() {
     delete main_;
     if (splash_) delete splash_;
+    prefs_.reset();
+    db::connections().closeAll();
 }
 
 void Application::endProgram(int status) {
@@ -43,6 +48,7 @@ void Application::endProgram(int status) {
 
 int Application::prepare() {
     RunState& run = runState();
+    run.mode = db::modeFromSettings(*settings_);
     const QString home = appfolder::resolve(options_.home);
     run.appPath = home + QLatin1Char('/');
     run.batch = options_.batch;
@@ -92,6 +98,20 @@ StartupHooks Application::hooks() {
     h.showVersion = [this](const QString& text) {
         if (splash_) splash_->setVersion(text);
     };
+    h.connectDatabases = [this, &run] {
+        bool connected = false;
+        errors_->guard(QStringLiteral("HookUpToDBS"), [&] {
+            connected = db::DatabaseSetup(run, *settings_, *ui_, log_).connect();
+        });
+        return connected;
+    };
+    h.setDefaultProjectPath = [this, &run] {
+        db::DatabaseSetup(run, *settings_, *ui_, log_).setDefaultProjectPath();
+    };
+    h.openPreferences = [this, &run] {
+        if (!prefs_) prefs_ = std::make_unique<db::Preferences>();
+        prefs_->load(run.userId);
+    };
     h.loadKeyboardShortcuts = [this, &run] {
         aliases_.resetToDefaults();
         const QString users = appfolder::findNoCase(run.appFolder(), QStringLiteral("users"));
@@ -105,6 +125,9 @@ StartupHooks Application::hooks() {
             qtUi_->setDialogParent(main_);
             qtUi_->setStatusBar(main_->statusBar());
         }
+        main_->preferencesChanged = [this] {
+            if (prefs_) prefs_->load(runState().userId);
+        };
         main_->load(options_.argument);
         main_->show();
     };
@@ -116,9 +139,9 @@ StartupHooks Application::hooks() {
         }
     };
     // Steps whose modules come later, and stay skipped until those modules set them here:
-    // connectDatabases, updateDatabases, setDefaultProjectPath and openPreferences (the
-    // databases), login (users and permissions), resetDocuments (drawing windows), and the
-    // main window's showGettingStarted and releaseDrawingLocks (the project explorer).
+    // updateDatabases (merging updated databases), login (users and permissions),
+    // resetDocuments (drawing windows), and the main window's showGettingStarted and
+    // releaseDrawingLocks (the project explorer).
     return h;
 }
 

@@ -21,6 +21,9 @@ class SettingsStore;
 class MainWindow;
 class SplashWindow;
 class BatchHost;
+namespace db {
+class Preferences;
+}
 
 class Application {
   public:
@@ -47,6 +50,7 @@ class Application {
     std::unique_ptr<ErrorHandler> errors_;
     std::unique_ptr<BatchHost> host_;
     std::unique_ptr<Startup> startup_;
+    std::unique_ptr<db::Preferences> prefs_;  // the user's preference row, open for the run
     CommandAliases aliases_;
     MainWindow* main_ = nullptr;
     QPointer<SplashWindow> splash_;

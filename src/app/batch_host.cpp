@@ -5,9 +5,11 @@
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QSqlRecord>
 
 #include "app/main_window.h"
 #include "app/panes.h"
+#include "db/database.h"
 #include "ui/widget_driver.h"
 
 namespace tolvane {
@@ -118,8 +120,36 @@ QList<QWidget*> BatchHost::openWindows() {
     return windows;
 }
 
-QStringList BatchHost::sql(const QString&, const QString&, int line) {
-    throw ScriptAbort(2, line, QStringLiteral("sql is not available in this version yet"));
+QStringList BatchHost::sql(const QString& dbText, const QString& statement, int line) {
+    const auto id = db::dbFromName(dbText);
+    if (!id)
+        throw ScriptAbort(
+            2, line,
+            QStringLiteral("sql needs PM, EQUIPMENT, BLANK or PROJECT; found: %1").arg(dbText));
+    if (statement.isEmpty()) throw ScriptAbort(2, line, QStringLiteral("sql needs a statement"));
+    QStringList out;
+    try {
+        db::Query q(*id, db::dialect::fromJet(db::connections().engine(*id), statement));
+        q.exec();
+        const QSqlRecord record = q.sql().record();
+        QStringList names;
+        for (int i = 0; i < record.count(); ++i) names << record.fieldName(i);
+        out << QStringLiteral("COLUMNS ") + names.join(QStringLiteral(" | "));
+        int row = 0;
+        while (q.next()) {
+            QStringList values;
+            for (int i = 0; i < record.count(); ++i) {
+                const QVariant v = q.value(i);
+                // Booleans read the same on both engines.
+                values << (v.typeId() == QMetaType::Bool ? QString::number(v.toBool() ? 1 : 0)
+                                                         : v.toString());
+            }
+            out << QStringLiteral("ROW %1: ").arg(++row) + values.join(QStringLiteral(" | "));
+        }
+    } catch (const db::DbError& e) {
+        throw ScriptAbort(2, line, e.description());
+    }
+    return out;
 }
 
 QStringList BatchHost::entity(QWidget*, const QString&, int line) {

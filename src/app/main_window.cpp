@@ -15,7 +15,9 @@
 #include <QToolBar>
 
 #include "app/panes.h"
+#include "app/preferences_window.h"
 #include "app/tips_window.h"
+#include "db/database.h"
 #include "drawings/command_aliases.h"
 #include "drawings/command_table.h"
 #include "shell/command_line.h"
@@ -373,6 +375,14 @@ void MainWindow::buildMenus() {
             }
         }
     }
+    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
+    tools->setObjectName(QStringLiteral("mnuTools"));
+    QAction* calc = tools->addAction(tr("&Calculator"));
+    calc->setObjectName(QStringLiteral("mnuCalc"));
+    connect(calc, &QAction::triggered, this, [this] {
+        s_.errors.guard(QStringLiteral("mnuCalc"), [this] { runCalculator(s_.ui, s_.settings); });
+    });
+    tools->addAction(action(QStringLiteral("catPPrefs")));
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     QAction* tips = help->addAction(QIcon(QStringLiteral(":/icons/help-tips.svg")), tr("&Tips..."));
@@ -421,6 +431,12 @@ void MainWindow::registerActions() {
         d->raise();
     });
     on("catOSnapNone", [this] { setSnapButtons(0); });
+    on("catPPrefs", [this] {
+        PreferencesWindow window(s_.ui, s_.settings, db::connections(), this);
+        window.setErrorHandler(&s_.errors);
+        s_.ui.runModal(window);
+        if (preferencesChanged) preferencesChanged();
+    });
     on("catDRestart", [this] {
         // The active drawing remembers its last interactive command.
         QWidget* child = activeChild();

@@ -89,6 +89,8 @@ class MainWindow : public QMainWindow {
     std::function<void()> showGettingStarted;
     // Releases the drawing locks of this run at shutdown; set by the projects module.
     std::function<void()> releaseDrawingLocks;
+    // The preferences window has closed: the run's preference row is read again.
+    std::function<void()> preferencesChanged;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

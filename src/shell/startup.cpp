@@ -144,7 +144,7 @@ Startup::Result Startup::run(const StartupHooks& hooks) {
     // 13, 14. Connection strings and named connections.
     if (hooks.connectDatabases) {
         info(QStringLiteral("Connecting to databases"));
-        hooks.connectDatabases();
+        if (!hooks.connectDatabases()) return Result::EndProgram;
         log(QStringLiteral("Hooked up databases successfully"));
     }
     // 15. Database update.
@@ -182,9 +182,13 @@ Startup::Result Startup::run(const StartupHooks& hooks) {
 
     // 19. Login loop, shared mode only.
     if (run_.mode == DatabaseMode::Shared && hooks.login) {
-        if (!hooks.login()) {
-            ui_.message(QStringLiteral("Login Failed. Exiting Tolvane"));
-            return Result::EndProgram;
+        for (;;) {
+            const LoginResult login = hooks.login();
+            if (login == LoginResult::LoggedIn) break;
+            if (login == LoginResult::Failed) {
+                ui_.message(QStringLiteral("Login Failed. Exiting Tolvane"));
+                return Result::EndProgram;
+            }
         }
     }
 

@@ -27,19 +27,23 @@ struct Environment {
     static Environment system();
 };
 
+// What the login window reports to the start-up loop.
+enum class LoginResult { LoggedIn, TryAgain, Failed };
+
 struct StartupHooks {
     std::function<bool()> systemCheck;                // true: every check passed (silent)
     std::function<bool()> registerAssociation;        // answer Yes to the file-association question
     std::function<void()> resetDocuments;             // empty the table of open drawing windows
     std::function<void(const QString&)> showVersion;  // the splash window's version label
-    // Databases: connect the named connections; bring the databases to the current version;
-    // set the default project's folder on the first run; open the preference row.
-    std::function<void()> connectDatabases;
+    // Databases: connect the named connections (false: the user ended the program); bring
+    // the databases to the current version; set the default project's folder on the first
+    // run; open the preference row.
+    std::function<bool()> connectDatabases;
     std::function<void()> updateDatabases;
     std::function<void()> setDefaultProjectPath;
     std::function<void()> openPreferences;
     std::function<bool()> loadKeyboardShortcuts;  // false: the file could not be loaded
-    std::function<bool()> login;                  // shared mode: false ends the program
+    std::function<LoginResult()> login;           // shared mode: the login window
     std::function<void()> loadMainWindow;
     std::function<void()> closeSplash;
 };

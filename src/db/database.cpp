@@ -1,0 +1,345 @@
+// Connections, statements and transactions on the four databases.
+#include "db/database.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+
+namespace tolvane::db {
+
+QString dbName(DbId id) {
+    switch (id) {
+        case DbId::PM:
+            return QStringLiteral("PM");
+        case DbId::Equipment:
+            return QStringLiteral("EQUIPMENT");
+        case DbId::Blank:
+            return QStringLiteral("BLANK");
+        case DbId::Project:
+            return QStringLiteral("PROJECT");
+    }
+    return {};
+}
+
+std::optional<DbId> dbFromName(const QString& name) {
+    for (DbId id : {DbId::PM, DbId::Equipment, DbId::Blank, DbId::Project})
+        if (dbName(id).compare(name, Qt::CaseInsensitive) == 0) return id;
+    return std::nullopt;
+}
+
+QString dbTitle(DbId id) {
+    switch (id) {
+        case DbId::PM:
+            return QStringLiteral("project manager database");
+        case DbId::Equipment:
+            return QStringLiteral("equipment database");
+        case DbId::Blank:
+            return QStringLiteral("blank project database");
+        case DbId::Project:
+            return QStringLiteral("project database");
+    }
+    return {};
+}
+
+// ---- connection strings -----------------------------------------------------------------
+
+ConnectionSpec ConnectionSpec::sqlite(const QString& file) {
+    ConnectionSpec s;
+    s.engine = Engine::SQLite;
+    s.path = file;
+    return s;
+}
+
+std::optional<ConnectionSpec> ConnectionSpec::parse(const QString& raw) {
+    const QString text = raw.trimmed();
+    if (text.isEmpty()) return std::nullopt;
+    if (text.startsWith(QLatin1String("sqlite:"), Qt::CaseInsensitive))
+        return text.size() > 7 ? std::optional(sqlite(text.mid(7))) : std::nullopt;
+    if (!text.startsWith(QLatin1String("postgresql:"), Qt::CaseInsensitive)) return sqlite(text);
+    ConnectionSpec s;
+    s.engine = Engine::PostgreSQL;
+    s.database = QStringLiteral("tolvane");
+    // libpq keywords: key=value pairs separated by blanks; values may be single-quoted.
+    static const QRegularExpression pair(
+        QStringLiteral("(\\w+)\\s*=\\s*('((?:[^'\\\\]|\\\\.)*)'|\\S*)"));
+    const QString body = text.mid(11);
+    int consumed = 0;
+    for (auto it = pair.globalMatch(body); it.hasNext();) {
+        const auto m = it.next();
+        if (!body.mid(consumed, m.capturedStart() - consumed).trimmed().isEmpty())
+            return std::nullopt;
+        consumed = m.capturedEnd();
+        const QString key = m.captured(1).toLower();
+        QString value = m.captured(3).isNull() ? m.captured(2) : m.captured(3);
+        value.replace(QLatin1String("\\'"), QLatin1String("'"));
+        if (key == QLatin1String("host"))
+            s.host = value;
+        else if (key == QLatin1String("port")) {
+            bool ok = false;
+            s.port = value.toInt(&ok);
+            if (!ok || s.port <= 0 || s.port > 65535) return std::nullopt;
+        } else if (key == QLatin1String("dbname"))
+            s.database = value;
+        else if (key == QLatin1String("user"))
+            s.user = value;
+        else if (key == QLatin1String("password"))
+            s.password = value;
+        else if (key == QLatin1String("schema"))
+            s.schema = value;
+        else
+            return std::nullopt;
+    }
+    if (!body.mid(consumed).trimmed().isEmpty()) return std::nullopt;
+    static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    if (!s.schema.isEmpty() && !identifier.match(s.schema).hasMatch()) return std::nullopt;
+    return s;
+}
+
+QString ConnectionSpec::text() const {
+    if (engine == Engine::SQLite) return QStringLiteral("sqlite:") + path;
+    const auto quoted = [](QString v) {
+        if (!v.isEmpty() && !v.contains(QLatin1Char(' ')) && !v.contains(QLatin1Char('\'')))
+            return v;
+        v.replace(QLatin1Char('\''), QLatin1String("\\'"));
+        return QStringLiteral("'%1'").arg(v);
+    };
+    QStringList parts;
+    if (!host.isEmpty()) parts << QStringLiteral("host=") + quoted(host);
+    parts << QStringLiteral("port=%1").arg(port);
+    parts << QStringLiteral("dbname=") + quoted(database);
+    if (!user.isEmpty()) parts << QStringLiteral("user=") + quoted(user);
+    if (!password.isEmpty()) parts << QStringLiteral("password=") + quoted(password);
+    if (!schema.isEmpty()) parts << QStringLiteral("schema=") + schema;
+    return QStringLiteral("postgresql:") + parts.join(QLatin1Char(' '));
+}
+
+QString ConnectionSpec::location() const {
+    if (engine == Engine::SQLite) return path;
+    QString l = QStringLiteral("%1:%2/%3")
+                    .arg(host.isEmpty() ? QStringLiteral("localhost") : host)
+                    .arg(port)
+                    .arg(database);
+    if (!schema.isEmpty()) l += QLatin1Char('/') + schema;
+    return l;
+}
+
+// ---- errors -----------------------------------------------------------------------------
+
+DbError::DbError(DbId db, const QString& what, const QString& reason)
+    : DbError(db,
+              connections().isBound(db) ? connections().spec(db).location()
+                                        : QStringLiteral("not connected"),
+              what, reason) {}
+
+DbError::DbError(DbId db, const QString& location, const QString& what, const QString& reason)
+    : AppError(
+          err::kDatabase,
+          QStringLiteral("The %1 (%2) %3: %4").arg(dbTitle(db), location, what, reason.trimmed())),
+      db_(db) {}
+
+// ---- the registry -----------------------------------------------------------------------
+
+Connections::~Connections() {
+    closeAll();
+}
+
+void Connections::bind(DbId id, const ConnectionSpec& spec) {
+    Slot& slot = slots_[int(id)];
+    if (slot.bound && slot.spec == spec) return;
+    close(id);
+    slot.bound = true;
+    slot.spec = spec;
+}
+
+bool Connections::isBound(DbId id) const {
+    return slots_[int(id)].bound;
+}
+
+const ConnectionSpec& Connections::spec(DbId id) const {
+    return slots_[int(id)].spec;
+}
+
+QString Connections::connectionName(DbId id) const {
+    return prefix_ + dbName(id);
+}
+
+QSqlDatabase Connections::database(DbId id) {
+    const QString name = connectionName(id);
+    if (QSqlDatabase::contains(name)) {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isOpen()) return db;
+    }
+    const Slot& slot = slots_[int(id)];
+    if (!slot.bound)
+        throw DbError(id, QStringLiteral("not connected"), QStringLiteral("is not connected"),
+                      QStringLiteral("no connection string"));
+    const ConnectionSpec& s = slot.spec;
+    const QString where = s.location();
+    if (s.engine == Engine::SQLite) {
+        // SQLite would make an empty database where the file is missing: a missing file is
+        // an error here; databases are made by the schema module, on purpose.
+        const QFileInfo info(s.path);
+        if (!info.exists())
+            throw DbError(id, where, QStringLiteral("cannot be opened"),
+                          QStringLiteral("the file does not exist"));
+        if (!info.isFile())
+            throw DbError(id, where, QStringLiteral("cannot be opened"),
+                          QStringLiteral("it is not a file"));
+    }
+    QSqlDatabase db =
+        QSqlDatabase::contains(name)
+            ? QSqlDatabase::database(name, false)
+            : QSqlDatabase::addDatabase(
+                  s.engine == Engine::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"),
+                  name);
+    if (s.engine == Engine::SQLite) {
+        db.setDatabaseName(s.path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    } else {
+        db.setHostName(s.host);
+        db.setPort(s.port);
+        db.setDatabaseName(s.database);
+        db.setUserName(s.user);
+        db.setPassword(s.password);
+        db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+    }
+    if (!db.open())
+        throw DbError(id, where, QStringLiteral("cannot be opened"), db.lastError().text());
+    QSqlQuery q(db);
+    if (s.engine == Engine::SQLite) {
+        // A corrupt or foreign file opens without complaint; its first read tells.
+        if (!q.exec(QStringLiteral("select count(*) from sqlite_master"))) {
+            const QString reason = q.lastError().text();
+            q.finish();
+            db.close();
+            throw DbError(id, where, QStringLiteral("cannot be read"), reason);
+        }
+        q.exec(QStringLiteral("pragma foreign_keys = on"));
+    } else if (!s.schema.isEmpty()) {
+        if (!q.exec(QStringLiteral("set search_path to %1, public").arg(s.schema))) {
+            const QString reason = q.lastError().text();
+            db.close();
+            throw DbError(id, where, QStringLiteral("cannot be opened"), reason);
+        }
+    }
+    return db;
+}
+
+void Connections::close(DbId id) {
+    const QString name = connectionName(id);
+    if (!QSqlDatabase::contains(name)) return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+void Connections::closeAll() {
+    for (DbId id : {DbId::PM, DbId::Equipment, DbId::Blank, DbId::Project}) close(id);
+}
+
+Connections& connections() {
+    // Never destroyed: at exit Qt's SQL drivers may be gone before a static would be. The
+    // application closes every connection when it ends.
+    static Connections* registry = new Connections;
+    return *registry;
+}
+
+// ---- statements -------------------------------------------------------------------------
+
+Query::Query(DbId db, const QString& sql, Connections& registry)
+    : db_(db),
+      engine_(registry.engine(db)),
+      location_(registry.spec(db).location()),
+      text_(sql),
+      q_(registry.database(db)) {
+    q_.setForwardOnly(true);
+    // Statements with placeholders are prepared once and run as often as they are bound;
+    // the others run as they stand (PostgreSQL cannot prepare a table definition, say).
+    if (sql.contains(QLatin1Char('?'))) {
+        if (!q_.prepare(sql))
+            throw DbError(db, location_, QStringLiteral("cannot run \"%1\"").arg(sql),
+                          q_.lastError().text());
+        prepared_ = true;
+    }
+}
+
+Query& Query::bind(const QVariant& value) {
+    values_ << value;
+    return *this;
+}
+
+Query& Query::exec() {
+    bool ok = false;
+    if (prepared_) {
+        for (int i = 0; i < values_.size(); ++i) q_.bindValue(i, values_[i]);
+        values_.clear();
+        ok = q_.exec();
+    } else {
+        ok = q_.exec(text_);
+    }
+    if (!ok)
+        throw DbError(db_, location_, QStringLiteral("cannot run \"%1\"").arg(text_),
+                      q_.lastError().text());
+    return *this;
+}
+
+QVariant Query::value(const QString& column) const {
+    // Column names compare without regard to case, as the engines compare them.
+    const int i = q_.record().indexOf(column);
+    return i < 0 ? QVariant() : q_.value(i);
+}
+
+QVariant Query::scalar() {
+    exec();
+    return next() ? q_.value(0) : QVariant();
+}
+
+Transaction::Transaction(DbId db, Connections& registry)
+    : db_(db), location_(registry.spec(db).location()), database_(registry.database(db)) {
+    if (!database_.transaction())
+        throw DbError(db, location_, QStringLiteral("cannot start a transaction"),
+                      database_.lastError().text());
+}
+
+Transaction::~Transaction() {
+    if (!done_) database_.rollback();
+}
+
+void Transaction::commit() {
+    if (!database_.commit()) {
+        const QString reason = database_.lastError().text();
+        database_.rollback();
+        done_ = true;
+        throw DbError(db_, location_, QStringLiteral("cannot save the changes"), reason);
+    }
+    done_ = true;
+}
+
+// ---- dialect ----------------------------------------------------------------------------
+
+QString dialect::likeNoCase(Engine e, const QString& column) {
+    return e == Engine::PostgreSQL ? column + QStringLiteral(" ILIKE ?")
+                                   : column + QStringLiteral(" LIKE ?");
+}
+
+QString dialect::fromJet(Engine e, const QString& statement) {
+    QString s = statement;
+    static const QRegularExpression deleteStar(QStringLiteral("^\\s*delete\\s+\\*\\s+from\\b"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    s.replace(deleteStar, QStringLiteral("DELETE FROM"));
+    // Jet's true is -1; both engines know TRUE and FALSE.
+    static const QRegularExpression minusOne(QStringLiteral("(=|<>)\\s*-1\\b"));
+    s.replace(minusOne, QStringLiteral("\\1 TRUE"));
+    if (e == Engine::PostgreSQL) {
+        static const QRegularExpression like(QStringLiteral("\\bLIKE\\b"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        s.replace(like, QStringLiteral("ILIKE"));
+    }
+    return s;
+}
+
+}  // namespace tolvane::db

@@ -1,0 +1,153 @@
+// The four databases and the one way to reach them: a registry of named connections (project
+// manager, equipment library, blank project, open project), each bound to a connection
+// string, and a query helper that runs parameterized statements on one of them. Embedded
+// SQLite files by default; PostgreSQL in shared mode.
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+#include "shell/app_error.h"
+
+namespace tolvane::db {
+
+enum class DbId { PM, Equipment, Blank, Project };
+enum class Engine { SQLite, PostgreSQL };
+
+// "PM", "EQUIPMENT", "BLANK", "PROJECT": the names batch scripts and messages use.
+QString dbName(DbId id);
+std::optional<DbId> dbFromName(const QString& name);
+// "project manager database", ...: the name a message gives a database.
+QString dbTitle(DbId id);
+
+// A connection string. SQLite: "sqlite:" + file path (a bare path is read the same way).
+// PostgreSQL: "postgresql:" + libpq keywords, e.g. "postgresql:host=db1 port=5432
+// dbname=tolvane user=ann password=secret", optionally with "schema=NAME" for a project kept
+// in its own schema of the shared server.
+struct ConnectionSpec {
+    Engine engine = Engine::SQLite;
+    QString path;  // SQLite file
+    QString host;  // PostgreSQL
+    int port = 5432;
+    QString database;
+    QString user;
+    QString password;
+    QString schema;  // PostgreSQL schema of a project; empty: public
+
+    static ConnectionSpec sqlite(const QString& file);
+    // Empty when the text is not a connection string.
+    static std::optional<ConnectionSpec> parse(const QString& text);
+    QString text() const;
+    // The location a message names: the file, or host/database/schema without the password.
+    QString location() const;
+    bool operator==(const ConnectionSpec&) const = default;
+};
+
+// A database failure: the message names the database, the statement and the engine's reason.
+class DbError : public AppError {
+  public:
+    // The location is the one the run's registry has for db.
+    DbError(DbId db, const QString& what, const QString& reason);
+    // The location given: a registry of its own (a second user in a test, a merge source).
+    DbError(DbId db, const QString& location, const QString& what, const QString& reason);
+    DbId db() const { return db_; }
+
+  private:
+    DbId db_;
+};
+
+// The registry of named connections. Binding a connection does not open it; the first query
+// does. Rebinding (another project opened) closes the old connection.
+class Connections {
+  public:
+    Connections() = default;
+    ~Connections();
+    Connections(const Connections&) = delete;
+    Connections& operator=(const Connections&) = delete;
+
+    void bind(DbId id, const ConnectionSpec& spec);
+    bool isBound(DbId id) const;
+    const ConnectionSpec& spec(DbId id) const;
+    Engine engine(DbId id) const { return spec(id).engine; }
+
+    // The open connection; throws DbError when it cannot be opened (missing or corrupt file,
+    // unreachable server).
+    QSqlDatabase database(DbId id);
+    void close(DbId id);
+    void closeAll();
+
+    // A unique prefix for this registry's Qt connection names (several registries may live in
+    // one process: tests, and the two users of a lock test).
+    QString connectionName(DbId id) const;
+
+  private:
+    struct Slot {
+        bool bound = false;
+        ConnectionSpec spec;
+    };
+    Slot slots_[4];
+    QString prefix_ = QStringLiteral("tolvane-%1-").arg(quintptr(this), 0, 16);
+};
+
+// The run's registry.
+Connections& connections();
+
+// One parameterized statement on one database. User text only ever enters through bind().
+//   Query q(DbId::Project, "select * from tblCables where CableNO = ?");
+//   q.bind(number).exec();
+//   while (q.next()) ... q.value("CableID") ...
+class Query {
+  public:
+    Query(DbId db, const QString& sql, Connections& registry = connections());
+
+    Query& bind(const QVariant& value);
+    Query& exec();  // throws DbError
+    bool next() { return q_.next(); }
+    QVariant value(const QString& column) const;
+    QVariant value(int index) const { return q_.value(index); }
+    int rowsAffected() const { return q_.numRowsAffected(); }
+    QSqlQuery& sql() { return q_; }
+    Engine engine() const { return engine_; }
+    QString location() const { return location_; }
+
+    // The first column of the first row, or an invalid QVariant when there is none.
+    QVariant scalar();
+
+  private:
+    DbId db_;
+    Engine engine_;
+    QString location_;
+    QString text_;
+    QSqlQuery q_;
+    QVariantList values_;
+    bool prepared_ = false;
+};
+
+// A transaction on one database: committed by commit(), rolled back when it goes out of
+// scope without one. Multi-row writes run inside one.
+class Transaction {
+  public:
+    explicit Transaction(DbId db, Connections& registry = connections());
+    ~Transaction();
+    void commit();
+
+  private:
+    DbId db_;
+    QString location_;
+    QSqlDatabase database_;
+    bool done_ = false;
+};
+
+// SQL text that differs between the engines.
+namespace dialect {
+// "col LIKE ?" that ignores letter case on both engines (prefix searches bind "text%").
+QString likeNoCase(Engine e, const QString& column);
+// Jet statements as the program's texts quote them ("Delete * from t where ...", "= True",
+// "= -1") made into this engine's SQL.
+QString fromJet(Engine e, const QString& statement);
+}  // namespace dialect
+
+}  // namespace tolvane::db

@@ -1,0 +1,94 @@
+// The tables, columns, keys, relations, indexes and views of the four databases, defined once
+// as data and turned into each engine's DDL. The schema is versioned: opening an older
+// database brings it to the current version (missing tables, columns, indexes and views are
+// added; no row is lost).
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "db/database.h"
+
+namespace tolvane::db {
+
+// The blank project database and a project database share one schema.
+enum class DbKind { ProjectManager, Equipment, Project };
+DbKind kindOf(DbId id);
+
+constexpr int kSchemaVersion = 1;
+
+// Guid: the row identity s_GUID of a merged table, filled by the engine on insert.
+enum class ColType { Text, Integer, Real, Bool, DateTime, AutoKey, Guid };
+
+// The row identity by which database merging matches rows.
+inline const QString kGuidColumn = QStringLiteral("s_GUID");
+
+struct ColumnDef {
+    QString name{};
+    ColType type = ColType::Text;
+    bool notNull = false;
+    QString defaultValue{};  // SQL literal, the same on both engines ("0", "'-'", "FALSE")
+    bool hidden = false;     // keys and row identities are hidden in data sheets
+};
+
+struct ForeignKeyDef {
+    QStringList columns{};
+    QString refTable{};
+    QStringList refColumns{};
+    bool cascadeDelete = false;
+    bool cascadeUpdate = false;  // a renamed text key is carried to the referring rows
+};
+
+struct IndexDef {
+    QStringList columns{};
+    bool unique = false;
+};
+
+struct TableDef {
+    QString name{};
+    std::vector<ColumnDef> columns{};
+    QStringList primaryKey{};  // empty for an AutoKey column, which is its own key
+    std::vector<ForeignKeyDef> foreignKeys{};
+    std::vector<IndexDef> indexes{};
+    bool merged = false;  // takes part in database merging: carries s_GUID
+    const ColumnDef* column(const QString& name) const;
+};
+
+struct ViewDef {
+    QString name{};
+    QString select{};             // the same SELECT on both engines
+    QStringList hiddenColumns{};  // keys a data sheet over the view hides
+};
+
+const std::vector<TableDef>& tables(DbKind kind);
+const std::vector<ViewDef>& views(DbKind kind);
+const TableDef* findTable(DbKind kind, const QString& name);  // name without regard to case
+
+// The spelling of a table name that Qt's catalogue functions (QSqlDatabase::record,
+// QSqlTableModel::setTable, primaryIndex) find: PostgreSQL folds unquoted names to lower
+// case, and Qt's driver looks the name up as given.
+QString catalogName(Engine engine, const QString& table);
+
+// Columns a data sheet hides: internal keys and the row identity s_GUID.
+bool isHiddenColumn(DbKind kind, const QString& table, const QString& column);
+
+// The DDL that makes one table (with its indexes) on an engine.
+QStringList createTableSql(Engine engine, const TableDef& table);
+// The name the schema gives an index or a foreign key of a table.
+QString indexName(const TableDef& table, const IndexDef& index);
+QString foreignKeyName(const TableDef& table, const ForeignKeyDef& key);
+
+// 0 when the database has no schema yet.
+int schemaVersion(DbId id, Connections& registry = connections());
+
+// Creates what is missing and records the current version, in one transaction. For a new
+// SQLite database, create the empty file first with createSqliteFile(). Throws DbError when
+// the database was made by a newer Tolvane (its version is above kSchemaVersion).
+void ensureSchema(DbId id, Connections& registry = connections());
+
+// Makes an empty SQLite file at path (its folder included). Throws DbError naming db when
+// the file cannot be made.
+void createSqliteFile(DbId db, const QString& path);
+
+}  // namespace tolvane::db

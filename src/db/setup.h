@@ -1,0 +1,63 @@
+// Connecting the databases at start-up: where each database is, making the ones a new
+// installation does not have yet (schema and starter library), finding the master databases
+// of a shared installation on its PostgreSQL server, and bringing every database to the
+// current schema.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "db/database.h"
+#include "shell/run_state.h"
+
+namespace tolvane {
+class Ui;
+class SettingsStore;
+class EventLog;
+}  // namespace tolvane
+
+namespace tolvane::db {
+
+// The setting that puts an installation into shared mode: "SHARED"; anything else (or
+// nothing) is single-user mode.
+inline const QString kModeSetting = QStringLiteral("DATABASE_MODE");
+DatabaseMode modeFromSettings(const SettingsStore& settings);
+
+// Files of the embedded databases under the application folder (names compare without regard
+// to case, so an existing "DBPM.DB" is found).
+QString pmFile(const QString& appFolder);
+QString equipmentFile(const QString& appFolder);
+QString blankFile(const QString& appFolder);
+QString projectFile(const QString& projectFolder);
+
+class DatabaseSetup {
+  public:
+    DatabaseSetup(RunState& run, SettingsStore& settings, Ui& ui, EventLog& log,
+                  Connections& registry = connections());
+
+    // Connection strings and named connections. Returns false when the user chose to end the
+    // program at the message about an unreachable master database.
+    bool connect();
+    // First run: the default project lives in the application folder.
+    void setDefaultProjectPath();
+
+  private:
+    // A missing embedded database is made from the schema with its starter rows; an existing
+    // one is brought to the current schema.
+    void prepareSqlite(DbId id, const QString& file);
+    // Shared mode: the connection string in the setting, asked for when it is empty or the
+    // server cannot be reached. nullopt: the user ended the program.
+    std::optional<ConnectionSpec> locate(DbId id, const QString& settingName,
+                                         const QString& dbLabel);
+    void upgradeOrSeed(DbId id);
+    void seed(DbId id);
+    void log(const QString& line);
+
+    RunState& run_;
+    SettingsStore& settings_;
+    Ui& ui_;
+    EventLog& log_;
+    Connections& registry_;
+};
+
+}  // namespace tolvane::db

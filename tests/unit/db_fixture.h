@@ -1,0 +1,109 @@
+// Databases for tests, on both engines: SQLite files in a temporary folder, and fresh
+// PostgreSQL databases on the server named by TOLVANE_TEST_PG (a connection string such as
+// "postgresql:host=127.0.0.1 port=55432 user=ci password=ci dbname=postgres"). Without that
+// variable the PostgreSQL cases are skipped; CI sets it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include "db/database.h"
+
+namespace tolvane::test {
+
+inline std::optional<db::ConnectionSpec> postgresServer() {
+    const QString text = qEnvironmentVariable("TOLVANE_TEST_PG");
+    if (text.isEmpty()) return std::nullopt;
+    return db::ConnectionSpec::parse(text);
+}
+
+inline std::string engineName(const ::testing::TestParamInfo<db::Engine>& info) {
+    return info.param == db::Engine::SQLite ? "SQLite" : "PostgreSQL";
+}
+
+// Owns the databases it made and removes them at the end.
+class TestDatabases {
+  public:
+    explicit TestDatabases(db::Engine engine) : engine_(engine) {}
+    ~TestDatabases() {
+        for (auto* r : registries_) r->closeAll();
+        if (engine_ == db::Engine::PostgreSQL && !made_.isEmpty()) {
+            QSqlDatabase admin = adminConnection();
+            if (admin.isOpen()) {
+                QSqlQuery q(admin);
+                for (const QString& name : made_)
+                    q.exec(QStringLiteral("drop database if exists %1 with (force)").arg(name));
+            }
+            admin.close();
+            admin = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("tolvane-test-admin"));
+        }
+    }
+
+    // False (and the test skips) when the engine is not available.
+    bool available() const { return engine_ == db::Engine::SQLite || postgresServer().has_value(); }
+
+    // A new, empty database bound to id in registry.
+    db::ConnectionSpec makeEmpty(db::DbId id, db::Connections& registry) {
+        db::ConnectionSpec spec;
+        if (engine_ == db::Engine::SQLite) {
+            spec = db::ConnectionSpec::sqlite(
+                dir_.filePath(db::dbName(id) + QString::number(made_.size()) + ".db"));
+            QFile f(spec.path);
+            f.open(QIODevice::WriteOnly);
+            made_ << spec.path;
+        } else {
+            spec = *postgresServer();
+            const QString name = QStringLiteral("tolvane_test_%1")
+                                     .arg(QUuid::createUuid().toString(QUuid::Id128).left(16));
+            QSqlDatabase admin = adminConnection();
+            QSqlQuery q(admin);
+            if (!q.exec(QStringLiteral("create database %1").arg(name)))
+                ADD_FAILURE() << q.lastError().text().toStdString();
+            made_ << name;
+            spec.database = name;
+        }
+        registry.bind(id, spec);
+        if (!registries_.contains(&registry)) registries_ << &registry;
+        return spec;
+    }
+
+    // Binds id in another registry to the same database (a second user of it).
+    void share(db::DbId id, const db::Connections& from, db::Connections& to) {
+        to.bind(id, from.spec(id));
+        if (!registries_.contains(&to)) registries_ << &to;
+    }
+
+    QString folder() const { return dir_.path(); }
+
+  private:
+    QSqlDatabase adminConnection() {
+        const QString name = QStringLiteral("tolvane-test-admin");
+        if (QSqlDatabase::contains(name)) return QSqlDatabase::database(name);
+        const db::ConnectionSpec s = *postgresServer();
+        QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        admin.setHostName(s.host);
+        admin.setPort(s.port);
+        admin.setDatabaseName(s.database);
+        admin.setUserName(s.user);
+        admin.setPassword(s.password);
+        if (!admin.open()) ADD_FAILURE() << admin.lastError().text().toStdString();
+        return admin;
+    }
+
+    db::Engine engine_;
+    QTemporaryDir dir_;
+    QStringList made_;
+    QList<db::Connections*> registries_;
+};
+
+inline auto bothEngines() {
+    return ::testing::Values(db::Engine::SQLite, db::Engine::PostgreSQL);
+}
+
+}  // namespace tolvane::test

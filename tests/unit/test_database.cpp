@@ -1,0 +1,149 @@
+// The connection layer: connection strings, clear errors for missing and corrupt databases,
+// bound parameters, transactions, and the Jet idioms on both engines.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "db/database.h"
+#include "db_fixture.h"
+
+using namespace tolvane;
+using db::ConnectionSpec;
+
+TEST(ConnectionSpec, ParsesAndWritesBothKinds) {
+    EXPECT_EQ(ConnectionSpec::parse("/srv/tolvane/dbPM.db")->path, "/srv/tolvane/dbPM.db");
+    EXPECT_EQ(ConnectionSpec::parse("sqlite:/a b/x.db")->path, "/a b/x.db");
+    const auto pg = ConnectionSpec::parse(
+        "postgresql:host=db1 port=6432 dbname=tolvane user=ann password='it''s' schema=proj_1");
+    EXPECT_FALSE(pg.has_value());  // '' is not how a quote is written: \'
+    const auto ok = ConnectionSpec::parse(
+        "postgresql:host=db1 port=6432 dbname=tolvane user=ann password='it\\'s me' schema=proj_1");
+    ASSERT_TRUE(ok.has_value());
+    EXPECT_EQ(ok->engine, db::Engine::PostgreSQL);
+    EXPECT_EQ(ok->port, 6432);
+    EXPECT_EQ(ok->password, "it's me");
+    EXPECT_EQ(ok->schema, "proj_1");
+    EXPECT_EQ(ConnectionSpec::parse(ok->text()), ok);  // written and read back, the same
+    EXPECT_FALSE(ok->location().contains("it's"));     // messages never show the password
+    EXPECT_FALSE(ConnectionSpec::parse("postgresql:host=x port=99999").has_value());
+    EXPECT_FALSE(ConnectionSpec::parse("postgresql:hots=x").has_value());
+    EXPECT_FALSE(ConnectionSpec::parse("postgresql:host=x schema=a;drop").has_value());
+    EXPECT_FALSE(ConnectionSpec::parse("  ").has_value());
+}
+
+TEST(Connections, MissingAndCorruptFilesNameTheDatabase) {
+    QTemporaryDir dir;
+    db::Connections r;
+    r.bind(db::DbId::Equipment, ConnectionSpec::sqlite(dir.filePath("dbEquip.db")));
+    try {
+        r.database(db::DbId::Equipment);
+        FAIL() << "a missing file must not be made silently";
+    } catch (const db::DbError& e) {
+        EXPECT_TRUE(e.description().contains("equipment database"));
+        EXPECT_TRUE(e.description().contains("does not exist"));
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("dbEquip.db")));
+
+    QFile junk(dir.filePath("dbPM.db"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    r.bind(db::DbId::PM, ConnectionSpec::sqlite(junk.fileName()));
+    try {
+        r.database(db::DbId::PM);
+        FAIL() << "a corrupt file must be refused";
+    } catch (const db::DbError& e) {
+        EXPECT_TRUE(e.description().contains("project manager database"));
+        EXPECT_TRUE(e.description().contains(junk.fileName()));
+    }
+}
+
+TEST(Connections, UnreachableServerIsAClearError) {
+    db::Connections r;
+    r.bind(db::DbId::PM,
+           *ConnectionSpec::parse("postgresql:host=127.0.0.1 port=1 dbname=x user=x"));
+    try {
+        r.database(db::DbId::PM);
+        FAIL();
+    } catch (const db::DbError& e) {
+        EXPECT_TRUE(e.description().contains("127.0.0.1:1/x"));
+    }
+}
+
+class DatabaseTest : public ::testing::TestWithParam<db::Engine> {
+  protected:
+    void SetUp() override {
+        if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+        dbs.makeEmpty(db::DbId::Project, r);
+        db::Query(db::DbId::Project,
+                  "create table tblSystems (SysID integer primary key, SysName varchar(50), "
+                  "Available boolean)",
+                  r)
+            .exec();
+    }
+    int count(const QString& where = "1 = 1") {
+        return db::Query(db::DbId::Project, "select count(*) from tblSystems where " + where, r)
+            .scalar()
+            .toInt();
+    }
+    db::Connections r;  // outlives the databases, which close it
+    test::TestDatabases dbs{GetParam()};
+};
+
+TEST_P(DatabaseTest, QuotesInUserTextAreJustText) {
+    db::Query ins(db::DbId::Project,
+                  "insert into tblSystems (SysID, SysName, Available) values (?, ?, ?)", r);
+    ins.bind(1).bind("O'Brien's VTR; drop table tblSystems --").bind(true).exec();
+    db::Query q(db::DbId::Project, "select SysName from tblSystems where SysName = ?", r);
+    q.bind("O'Brien's VTR; drop table tblSystems --").exec();
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value("sysname").toString(), "O'Brien's VTR; drop table tblSystems --");
+}
+
+TEST_P(DatabaseTest, TransactionsWriteAllOrNothing) {
+    {
+        db::Transaction t(db::DbId::Project, r);
+        db::Query ins(db::DbId::Project, "insert into tblSystems (SysID, SysName) values (?, ?)",
+                      r);
+        for (int i = 1; i <= 3; ++i) ins.bind(i).bind("CAM").exec();
+    }  // no commit: rolled back
+    EXPECT_EQ(count(), 0);
+    try {
+        db::Transaction t(db::DbId::Project, r);
+        db::Query ins(db::DbId::Project, "insert into tblSystems (SysID, SysName) values (?, ?)",
+                      r);
+        ins.bind(1).bind("CAM").exec();
+        db::Query(db::DbId::Project, "insert into tblSystems (SysID) values (1)", r)
+            .exec();  // duplicate
+        t.commit();
+        FAIL();
+    } catch (const db::DbError& e) {
+        EXPECT_TRUE(e.description().startsWith("The project database"));
+    }
+    EXPECT_EQ(count(), 0);
+}
+
+TEST_P(DatabaseTest, JetIdiomsMeanTheSameOnBothEngines) {
+    const db::Engine e = GetParam();
+    db::Query ins(db::DbId::Project,
+                  "insert into tblSystems (SysID, SysName, Available) values (?, ?, ?)", r);
+    ins.bind(1).bind("Camera").bind(true).exec();
+    ins.bind(2).bind("CCU").bind(false).exec();
+    ins.bind(3).bind("monitor").bind(true).exec();
+    EXPECT_EQ(count(db::dialect::fromJet(e, "Available = True")), 2);
+    EXPECT_EQ(count(db::dialect::fromJet(e, "Available = -1")), 2);
+    EXPECT_EQ(count(db::dialect::fromJet(e, "Available = false")), 1);
+    EXPECT_EQ(count(db::dialect::fromJet(e, "SysName LIKE 'c%'")), 2);  // letter case ignored
+    db::Query like(db::DbId::Project,
+                   "select count(*) from tblSystems where " + db::dialect::likeNoCase(e, "SysName"),
+                   r);
+    like.bind("MON%");
+    EXPECT_EQ(like.scalar().toInt(), 1);
+    db::Query(db::DbId::Project,
+              db::dialect::fromJet(e, "Delete * FROM tblSystems Where Available = True"), r)
+        .exec();
+    EXPECT_EQ(count(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, DatabaseTest, test::bothEngines(), test::engineName);

@@ -1,0 +1,130 @@
+// Connecting the databases at start-up: a new installation, a second start, a damaged file,
+// and the master databases of a shared installation.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "db/schema.h"
+#include "db/setup.h"
+#include "db_fixture.h"
+#include "script_fixture.h"
+#include "shell/event_log.h"
+#include "shell/settings_store.h"
+
+using namespace tolvane;
+using test::ScriptedUser;
+
+namespace {
+struct Installation {
+    QTemporaryDir dir;
+    SettingsStore settings{dir.filePath("settings.ini")};
+    EventLog log;
+    RunState run;
+    db::Connections registry;
+    Installation() {
+        run.appPath = dir.filePath("home") + "/";
+        QDir().mkpath(run.appPath);
+    }
+    bool connect(ScriptedUser& user) {
+        return db::DatabaseSetup(run, settings, *user.ui, log, registry).connect();
+    }
+    int count(db::DbId id, const QString& table) {
+        return db::Query(id, "select count(*) from " + table, registry).scalar().toInt();
+    }
+};
+}  // namespace
+
+TEST(DatabaseSetup, NewInstallationThenSecondStart) {
+    Installation inst;
+    ScriptedUser user("");
+    ASSERT_TRUE(inst.connect(user));
+    const QString home = inst.run.appFolder();
+    EXPECT_TRUE(QFile::exists(home + "/dbPM.db"));
+    EXPECT_TRUE(QFile::exists(home + "/dbEquip.db"));
+    EXPECT_TRUE(QFile::exists(home + "/BlankProjectDB/Blankdb.db"));
+    EXPECT_EQ(inst.run.pmConnection, "sqlite:" + home + "/dbPM.db");
+    for (auto id : {db::DbId::PM, db::DbId::Equipment, db::DbId::Blank})
+        EXPECT_EQ(db::schemaVersion(id, inst.registry), db::kSchemaVersion);
+    // Until a project is opened, project queries reach the blank project.
+    EXPECT_EQ(inst.registry.spec(db::DbId::Project), inst.registry.spec(db::DbId::Blank));
+    EXPECT_EQ(db::Query(db::DbId::PM, "select count(*) from tblProjects where ProjectName = ?",
+                        inst.registry)
+                  .bind("DEFAULT_PROJECT")
+                  .scalar()
+                  .toInt(),
+              1);
+    EXPECT_EQ(inst.count(db::DbId::Blank, "tblLockSys"), 1);
+    const int models = inst.count(db::DbId::Equipment, "tblEquipment");
+    EXPECT_GE(models, 24);
+
+    db::DatabaseSetup(inst.run, inst.settings, *user.ui, inst.log, inst.registry)
+        .setDefaultProjectPath();
+    EXPECT_EQ(db::Query(db::DbId::PM, "select ProjectPath from tblProjects where ProjectName = ?",
+                        inst.registry)
+                  .bind("DEFAULT_PROJECT")
+                  .scalar()
+                  .toString(),
+              home + "/Tolvane Default Project");
+
+    // A user's own rows survive the next start; nothing is seeded twice.
+    db::Query(
+        db::DbId::Equipment,
+        "delete from tblEquipment where EquipmentID = (select min(EquipmentID) from tblEquipment)",
+        inst.registry)
+        .exec();
+    inst.registry.closeAll();
+    db::Connections again;
+    inst.registry.closeAll();
+    ASSERT_TRUE(db::DatabaseSetup(inst.run, inst.settings, *user.ui, inst.log, again).connect());
+    EXPECT_EQ(
+        db::Query(db::DbId::Equipment, "select count(*) from tblEquipment", again).scalar().toInt(),
+        models - 1);
+    again.closeAll();
+}
+
+TEST(DatabaseSetup, DamagedFileStopsWithTheDatabaseNamed) {
+    Installation inst;
+    QFile junk(inst.run.appFolder() + "/DBEQUIP.DB");  // names compare without regard to case
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(2048, '\x7f'));
+    junk.close();
+    ScriptedUser user("");
+    try {
+        inst.connect(user);
+        FAIL() << "a damaged equipment database must stop the start";
+    } catch (const db::DbError& e) {
+        EXPECT_TRUE(e.description().contains("equipment database"));
+        EXPECT_TRUE(e.description().contains("DBEQUIP.DB"));
+    }
+    EXPECT_EQ(junk.size(), 2048);  // left as it was
+}
+
+TEST(DatabaseSetup, SharedModeAsksForTheMasterDatabases) {
+    Installation inst;
+    inst.run.mode = DatabaseMode::Shared;
+    inst.settings.write(setting::PmPath, "postgresql:host=127.0.0.1 port=1 dbname=gone user=x");
+    ScriptedUser user("button Cancel\n");
+    EXPECT_FALSE(inst.connect(user));
+    EXPECT_TRUE(user.lines().first().startsWith(
+        "MESSAGE [OK/Cancel] Tolvane | The Master Database at 127.0.0.1:1/gone has been deleted, "
+        "moved, renamed, or the network share is unavailable."));
+
+    const auto server = test::postgresServer();
+    if (!server) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+    // OK: a new location is asked for; a new server database is set up on first use.
+    db::Connections scratch;
+    test::TestDatabases dbs(db::Engine::PostgreSQL);
+    const db::ConnectionSpec pm = dbs.makeEmpty(db::DbId::PM, scratch);
+    const db::ConnectionSpec equipment = dbs.makeEmpty(db::DbId::Equipment, scratch);
+    scratch.closeAll();
+    ScriptedUser admin(
+        QStringLiteral("button OK\ntext %1\ntext %2\n").arg(pm.text(), equipment.text()));
+    ASSERT_TRUE(inst.connect(admin));
+    EXPECT_EQ(inst.settings.read(setting::PmPath), pm.text());
+    EXPECT_EQ(inst.settings.read(setting::EqPath), equipment.text());
+    EXPECT_EQ(db::schemaVersion(db::DbId::Equipment, inst.registry), db::kSchemaVersion);
+    EXPECT_GE(inst.count(db::DbId::Equipment, "tblEquipment"), 24);
+    inst.registry.closeAll();
+}
