@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "db/preferences.h"
 #include "db/schema.h"
 
 namespace tolvane::db {
@@ -973,69 +974,6 @@ void seedRouters(DbId db, Connections& registry) {
 
 // ---- preferences --------------------------------------------------------------------------
 
-struct Preference {
-    const char* column;
-    QVariant value;
-};
-
-// The default user's preference row. The shortcut letters follow the command-line aliases
-// where one exists.
-const std::vector<Preference>& preferenceDefaults() {
-    static const std::vector<Preference> all = {
-        {"BlockWidth", 4},
-        {"BlockPinSpacing", 1},
-        {"BlockHeight", 4},
-        {"BlockColor", 7},
-        {"BlockBasePoint", QStringLiteral("Pin 1")},
-        {"blockpinwidth", QStringLiteral("1")},
-        {"BlockTearSettings", false},
-        {"BlockUseDefaultNames", false},
-        {"blockDisplayPrefs", false},
-        {"blockColoredPins", true},
-        {"AutoAlias", false},
-        {"CablesREpeat", true},
-        {"CablesVerifySettings", true},
-        {"CablesAutoPlace", false},
-        {"CablesAutoPlaceDist", 1},
-        {"CablesAutoPoint", false},
-        {"CablesAssignUseDestType", false},
-        {"CablesStartNo", 1},
-        {"CableTypeDefManu", QStringLiteral("Cordavo Cable")},
-        {"cabletypedefPn", QStringLiteral("CA-2250")},
-        {"CableSaveEverYtime", false},
-        {"cablecolorline", true},
-        {"cablecolortext", true},
-        {"cableSignalLayer", true},
-        {"cablewarnsig", true},
-        {"sysnamefmt", 1},
-        {"defaultJack", QStringLiteral("FN")},
-        {"DefaultJb", QStringLiteral("JB")},
-        {"usedefaultjack", true},
-        {"usedefaultjb", true},
-        {"displayJackConn", true},
-        {"jfspacing", 2},
-        {"genpersisttbs", true},
-        {"GENHideDeletewarnings", false},
-        {"scEquipLib", QStringLiteral("LE")},
-        {"scCables", QStringLiteral("LC")},
-        {"scJFLib", QStringLiteral("LJ")},
-        {"scRTRLib", QStringLiteral("")},
-        {"scassSys", QStringLiteral("AS")},
-        {"sceditSys", QStringLiteral("")},
-        {"scAssCable", QStringLiteral("AC")},
-        {"scDelCable", QStringLiteral("")},
-        {"scAssJack", QStringLiteral("AJ")},
-        {"scDelJack", QStringLiteral("")},
-        {"scLinkP", QStringLiteral("")},
-        {"scAddJack", QStringLiteral("")},
-        {"scAddJB", QStringLiteral("")},
-        {"scAddRTR", QStringLiteral("")},
-        {"scAddP", QStringLiteral("")},
-        {"scLinkPCont", QStringLiteral("")},
-    };
-    return all;
-}
-
 constexpr int kDefaultUid = 1;
 
 void seedDefaultUser(DbId db, Connections& registry) {
@@ -1045,9 +983,10 @@ void seedDefaultUser(DbId db, Connections& registry) {
 
     QStringList columns = {QStringLiteral("UserID")};
     QVariantList row = {kDefaultUid};
-    for (const Preference& p : preferenceDefaults()) {
-        columns << QString::fromLatin1(p.column);
-        row << p.value;
+    // The same values the preferences window restores as the defaults.
+    for (const auto& [column, value] : defaultPreferences()) {
+        columns << column;
+        row << value;
     }
     TableWriter prefs(db, registry, QStringLiteral("tblPreferences"), {QStringLiteral("UserID")},
                       columns, columns.mid(1));
