@@ -257,6 +257,7 @@ Query::Query(DbId db, const QString& sql, Connections& registry)
       text_(sql),
       q_(registry.database(db)) {
     q_.setForwardOnly(true);
+    written_ = writtenTable(sql);
     // Statements with placeholders are prepared once and run as often as they are bound;
     // the others run as they stand (PostgreSQL cannot prepare a table definition, say).
     if (sql.contains(QLatin1Char('?'))) {
@@ -284,6 +285,7 @@ Query& Query::exec() {
     if (!ok)
         throw DbError(db_, location_, QStringLiteral("cannot run \"%1\"").arg(text_),
                       q_.lastError().text());
+    if (!written_.isEmpty()) TableChanges::instance().notify(db_, written_);
     return *this;
 }
 
@@ -317,6 +319,20 @@ void Transaction::commit() {
         throw DbError(db_, location_, QStringLiteral("cannot save the changes"), reason);
     }
     done_ = true;
+}
+
+TableChanges& TableChanges::instance() {
+    static TableChanges* changes = new TableChanges;
+    return *changes;
+}
+
+QString writtenTable(const QString& statement) {
+    static const QRegularExpression write(
+        QStringLiteral("^\\s*(?:insert\\s+into|update|delete\\s+(?:\\*\\s+)?from)\\s+([A-Za-z_][A-"
+                       "Za-z0-9_]*)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = write.match(statement);
+    return m.hasMatch() ? m.captured(1) : QString();
 }
 
 // ---- dialect ----------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // SQLite files by default; PostgreSQL in shared mode.
 #pragma once
 
+#include <QObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -95,6 +96,27 @@ class Connections {
 // The run's registry.
 Connections& connections();
 
+// Tells the windows that show a table that its rows changed, so that they read it again:
+// every insert, update or delete run through Query announces its table.
+class TableChanges : public QObject {
+    Q_OBJECT
+  public:
+    static TableChanges& instance();
+    // Called by Query; callers that change a table another way call it themselves.
+    void notify(DbId db, const QString& table) { Q_EMIT changed(db, table); }
+
+  Q_SIGNALS:
+    void changed(tolvane::db::DbId db, const QString& table);
+};
+
+// The table a statement writes ("insert into T", "update T", "delete [*] from T"); empty
+// for any other statement.
+QString writtenTable(const QString& statement);
+
+// The database that holds a table of the program (tblUsers: the equipment database's, the
+// list of preference owners); nullopt for a table no database has.
+std::optional<DbId> homeOf(const QString& table);
+
 // One parameterized statement on one database. User text only ever enters through bind().
 //   Query q(DbId::Project, "select * from tblCables where CableNO = ?");
 //   q.bind(number).exec();
@@ -121,6 +143,7 @@ class Query {
     Engine engine_;
     QString location_;
     QString text_;
+    QString written_;  // the table the statement writes, announced after each run
     QSqlQuery q_;
     QVariantList values_;
     bool prepared_ = false;

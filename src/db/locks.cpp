@@ -53,7 +53,12 @@ void TableLock::makeRow() {
                               "(select 1 from %1)")
                    .arg(table_.table, table_.flagColumn),
                registry_);
-    make.bind(false).bind(QStringLiteral("-")).exec();
+    try {
+        make.bind(false).bind(QStringLiteral("-")).exec();
+    } catch (const DbError&) {
+        // Another user made the row at the same moment: there is one, which is all we need.
+        if (holder().isEmpty()) throw;
+    }
 }
 
 bool TableLock::tryAcquire() {

@@ -305,10 +305,14 @@ std::vector<TableDef> equipmentTables() {
 
 std::vector<TableDef> projectTables() {
     // A free lock: flag false, holder "-"; the first lock makes the row with these defaults.
+    // A lock table holds one row; LockRow makes a second one impossible, even when two
+    // users make the first row at the same moment.
     const auto lockTable = [](const char* table, const char* flagColumn) {
-        return TableDef{
-            .name = table,
-            .columns = {flag(flagColumn), {"LOCKEDBY", ColType::Text, false, "'-'", false}}};
+        return TableDef{.name = table,
+                        .columns = {flag(flagColumn),
+                                    {"LOCKEDBY", ColType::Text, false, "'-'", false},
+                                    {"LockRow", ColType::Integer, true, "1", true}},
+                        .indexes = {IndexDef{{"LockRow"}, true}}};
     };
     return finish({
         {.name = "tblCables",
@@ -908,6 +912,21 @@ void createSqliteFile(DbId db, const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw DbError(db, QStringLiteral("cannot be created at %1").arg(path), file.errorString());
+}
+
+}  // namespace tolvane::db
+
+namespace tolvane::db {
+
+std::optional<DbId> homeOf(const QString& table) {
+    // The equipment database's users own the preference rows; the project manager's users
+    // log in, and the login names its database itself.
+    if (table.compare(QLatin1String("tblUsers"), Qt::CaseInsensitive) == 0) return DbId::Equipment;
+    for (const auto& [kind, id] :
+         {std::pair{DbKind::Equipment, DbId::Equipment},
+          std::pair{DbKind::ProjectManager, DbId::PM}, std::pair{DbKind::Project, DbId::Project}})
+        if (findTable(kind, table)) return id;
+    return std::nullopt;
 }
 
 }  // namespace tolvane::db

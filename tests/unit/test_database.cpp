@@ -147,3 +147,27 @@ TEST_P(DatabaseTest, JetIdiomsMeanTheSameOnBothEngines) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, DatabaseTest, test::bothEngines(), test::engineName);
+
+TEST_P(DatabaseTest, WritesAnnounceTheirTable) {
+    QStringList seen;
+    const auto c = QObject::connect(
+        &db::TableChanges::instance(), &db::TableChanges::changed,
+        [&](db::DbId id, const QString& table) { seen << db::dbName(id) + ":" + table; });
+    db::Query(db::DbId::Project, "select count(*) from tblSystems", r).exec();
+    db::Query ins(db::DbId::Project, "insert into tblSystems (SysID, SysName) values (?, ?)", r);
+    ins.bind(1).bind("VTR").exec();
+    db::Query(db::DbId::Project, "update tblSystems set SysName = 'CAM'", r).exec();
+    QObject::disconnect(c);
+    EXPECT_EQ(seen, QStringList({"PROJECT:tblSystems", "PROJECT:tblSystems"}));
+}
+
+TEST(Tables, EachTableHasItsDatabase) {
+    EXPECT_EQ(db::writtenTable("Delete * FROM tblInputs Where EquipmentID = 4"), "tblInputs");
+    EXPECT_EQ(db::writtenTable(" insert into tblCables (CableNO) values (?)"), "tblCables");
+    EXPECT_EQ(db::writtenTable("select * from tblCables"), "");
+    EXPECT_EQ(db::homeOf("tblCables"), db::DbId::Project);
+    EXPECT_EQ(db::homeOf("TBLPROJECTS"), db::DbId::PM);
+    EXPECT_EQ(db::homeOf("SignalDefault"), db::DbId::Equipment);
+    EXPECT_EQ(db::homeOf("tblUsers"), db::DbId::Equipment);
+    EXPECT_EQ(db::homeOf("tblNothing"), std::nullopt);
+}
