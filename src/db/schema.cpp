@@ -323,7 +323,10 @@ std::vector<TableDef> projectTables() {
                            flag("availableCores"), text("Sheet"), text("ReplacedBY"),
                            date("DateOriginated"), date("DateModified"), integer("CurrentRevision"),
                            integer("ProjectRevision"), text("CreatedBy")}}),
+         // The reuse list looks for free numbers of a prefix: one index for each flag.
          .indexes = {indexOn({"CableNoPrefix", "CableNO"}), indexOn({"SRCSys", "SRCPin"}),
+                     indexOn({"CableNoPrefix", "Available", "CableNO"}),
+                     indexOn({"CableNoPrefix", "availableCores", "CableNO"}),
                      indexOn({"DestSYS", "DestPin"}), indexOn({"SRCConn"}), indexOn({"DESTConn"})},
          .merged = true},
         {.name = "tblChildCables",
