@@ -12,11 +12,13 @@
 #include <cstdio>
 
 #include "app/batch_host.h"
+#include "app/login_window.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
 #include "db/database.h"
 #include "db/preferences.h"
 #include "db/setup.h"
+#include "projects/users.h"
 #include "shell/app_folder.h"
 #include "shell/error_handler.h"
 #include "shell/file_association.h"
@@ -78,6 +80,13 @@ int Application::prepare() {
 StartupHooks Application::hooks() {
     StartupHooks h;
     RunState& run = runState();
+    if (!users_) users_ = std::make_unique<projects::Users>(run, *settings_, *ui_);
+    h.login = [this] {
+        LoginResult result = LoginResult::Failed;
+        errors_->guard(QStringLiteral("frmLogin"),
+                       [&] { result = runLogin(*ui_, *users_, *settings_, errors_.get()); });
+        return result;
+    };
     h.systemCheck = [this, &run] {
         const auto findings = SystemCheck(run.appFolder()).run();
         const bool passed = SystemCheck::allPassed(findings);
@@ -120,7 +129,8 @@ StartupHooks Application::hooks() {
         return file.isEmpty() || aliases_.loadUserFile(file);
     };
     h.loadMainWindow = [this] {
-        main_ = new MainWindow({runState(), *settings_, log_, *ui_, *errors_, aliases_});
+        main_ =
+            new MainWindow({runState(), *settings_, log_, *ui_, *errors_, aliases_, users_.get()});
         if (qtUi_) {
             qtUi_->setDialogParent(main_);
             qtUi_->setStatusBar(main_->statusBar());
@@ -139,9 +149,7 @@ StartupHooks Application::hooks() {
         }
     };
     // Steps whose modules come later, and stay skipped until those modules set them here:
-    // updateDatabases (merging updated databases), login (users and permissions),
-    // resetDocuments (drawing windows), and the main window's showGettingStarted and
-    // releaseDrawingLocks (the project explorer).
+    // updateDatabases (merging updated databases) and resetDocuments (drawing windows).
     return h;
 }
 

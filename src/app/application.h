@@ -24,6 +24,9 @@ class BatchHost;
 namespace db {
 class Preferences;
 }
+namespace projects {
+class Users;
+}
 
 class Application {
   public:
@@ -51,6 +54,7 @@ class Application {
     std::unique_ptr<BatchHost> host_;
     std::unique_ptr<Startup> startup_;
     std::unique_ptr<db::Preferences> prefs_;  // the user's preference row, open for the run
+    std::unique_ptr<projects::Users> users_;  // the login and the permission row, for the run
     CommandAliases aliases_;
     MainWindow* main_ = nullptr;
     QPointer<SplashWindow> splash_;

@@ -134,6 +134,8 @@ QStringList BatchHost::sql(const QString& dbText, const QString& statement, int 
         const QSqlRecord record = q.sql().record();
         QStringList names;
         for (int i = 0; i < record.count(); ++i) names << record.fieldName(i);
+        // Statements without a result (insert, update, delete) write nothing.
+        if (record.isEmpty()) return out;
         out << QStringLiteral("COLUMNS ") + names.join(QStringLiteral(" | "));
         int row = 0;
         while (q.next()) {

@@ -14,12 +14,18 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "app/getting_started_window.h"
 #include "app/panes.h"
 #include "app/preferences_window.h"
+#include "app/project_dialogs.h"
+#include "app/project_explorer.h"
 #include "app/tips_window.h"
+#include "app/users_window.h"
 #include "db/database.h"
 #include "drawings/command_aliases.h"
 #include "drawings/command_table.h"
+#include "projects/project_registry.h"
+#include "projects/users.h"
 #include "shell/command_line.h"
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
@@ -223,6 +229,9 @@ bool isReportBar(const QString& name) {
 
 MainWindow::MainWindow(Services services, QWidget* parent)
     : QMainWindow(parent), s_(services), router_(services.ui, services.errors) {
+    if (s_.users)
+        router_.setPermissionCheck(
+            [users = s_.users](const QString& key) { return users->allowed(key); });
     initIconResources();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(Ui::appTitle());
@@ -292,7 +301,26 @@ QDockWidget* MainWindow::addPane(QWidget* pane, const QString& title, Qt::DockWi
 
 void MainWindow::buildPanes() {
     properties_ = new PropertyListPane(this);
-    explorer_ = new ProjectExplorerPane(this);
+    projects_ =
+        new projects::ProjectRegistry(s_.run, s_.settings, s_.ui, s_.log, db::connections());
+    projects_->setParent(this);
+    projects_->drawingsOpen = [this] { return !mdi_->subWindowList().isEmpty(); };
+    projects_->closeDrawings = [this] {
+        mdi_->closeAllSubWindows();
+        return mdi_->subWindowList().isEmpty();
+    };
+    explorer_ = new ProjectExplorer(s_.run, s_.ui, projects_, db::connections(), this);
+    explorer_->setErrorHandler(&s_.errors);
+    explorer_->route = [this](const QString& key) { RouteCMD(key); };
+    explorer_->openDrawing = [this](const QString& path) { openFile(path); };
+    explorer_->openReport = [this](const QString& path) { openFile(path); };
+    explorer_->billOfMaterials = [this] {
+        if (router_.permitted(QStringLiteral("catRNew")))
+            s_.ui.status(tr("The bill of materials is not available in this version yet"));
+    };
+    explorer_->conflictViewer = [this] {
+        s_.ui.status(tr("The replication conflict viewer is not available in this version yet"));
+    };
     cables_ = new CablesPane(this);
     commandLine_ = new CommandLinePane(s_.ui, s_.aliases, s_.log, this);
     addPane(explorer_, tr("Project Explorer"), Qt::RightDockWidgetArea);
@@ -359,17 +387,45 @@ void MainWindow::buildMenus() {
             }
         }
         if (QLatin1String(def.name) == QLatin1String("mnuProject")) {
+            // The registry's own menu handlers (not routed keys).
+            QList<QAction*> first;
+            const auto entry = [&](const char* name, const QString& text, const char* procedure,
+                                   std::function<void()> run) {
+                auto* a = new QAction(text, this);
+                a->setObjectName(QString::fromLatin1(name));
+                connect(a, &QAction::triggered, this, [this, procedure, run] {
+                    s_.errors.guard(QString::fromLatin1(procedure), run);
+                });
+                first << a;
+            };
+            entry("catPNew", tr("&New Project..."), "AddNewProject",
+                  [this] { runNewProject(s_.ui, *projects_, this); });
+            entry("catPLink", tr("&Link Project..."), "catPLink",
+                  [this] { projects_->linkProject(); });
+            entry("catPDelete", tr("&Delete Project..."), "catPDelete",
+                  [this] { runDeleteProject(s_.ui, *projects_, this); });
+            menu->insertActions(menu->actions().value(0), first);
+            menu->insertSeparator(menu->actions().value(first.size()));
             // Shared mode: the user administration and a change of login.
             menu->addSeparator();
             auto* users = menu->addAction(tr("&Users and Permissions..."));
             users->setObjectName(QStringLiteral("mnuUsers"));
             auto* relogin = menu->addAction(tr("Log In as &Another User..."));
             relogin->setObjectName(QStringLiteral("mnuLogin"));
-            for (QAction* a : {users, relogin}) {
-                connect(a, &QAction::triggered, this, [this, a] {
-                    s_.ui.status(a->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")) +
-                                 tr(" is not available in this version yet"));
+            connect(users, &QAction::triggered, this, [this] {
+                s_.errors.guard(QStringLiteral("mnuUsers"), [this] {
+                    if (!s_.users) return;
+                    UsersWindow window(*s_.users, s_.ui, this);
+                    window.setErrorHandler(&s_.errors);
+                    s_.ui.runModal(window);
                 });
+            });
+            connect(relogin, &QAction::triggered, this, [this, relogin] {
+                s_.ui.status(
+                    relogin->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")) +
+                    tr(" is not available in this version yet"));
+            });
+            for (QAction* a : {users, relogin}) {
                 a->setVisible(false);
                 sharedModeActions_ << a;
             }
@@ -437,6 +493,10 @@ void MainWindow::registerActions() {
         s_.ui.runModal(window);
         if (preferencesChanged) preferencesChanged();
     });
+    on("catPRefresh", [this] { explorer_->refresh(); });
+    on("catPDeleteMissing", [this] { explorer_->removeMissing(); });
+    on("catPClearDrawingList", [this] { explorer_->clearDrawings(); });
+    on("catPConsolidate", [this] { runConsolidate(s_.ui, *projects_, this); });
     on("catDRestart", [this] {
         // The active drawing remembers its last interactive command.
         QWidget* child = activeChild();
@@ -458,6 +518,8 @@ void MainWindow::load(const QString& argument) {
     buildToolBars();
     buildPanes();
     log(QStringLiteral("Painted Mainform DP"));
+    // The project explorer opens the current project.
+    s_.errors.guard(QStringLiteral("frmProjectExplorer"), [this] { explorer_->load(); });
     buildMenus();
     // Shared mode shows its own menu entries.
     for (QAction* a : sharedModeActions_) a->setVisible(s_.run.mode == DatabaseMode::Shared);
@@ -476,10 +538,13 @@ void MainWindow::load(const QString& argument) {
     log(QStringLiteral("Parsed Command Line Args"));
     const QString gettingStarted = s_.settings.read(setting::GettingStarted);
     if (gettingStarted != QLatin1String("0") &&
-        gettingStarted.compare(QLatin1String("false"), Qt::CaseInsensitive) != 0 &&
-        showGettingStarted) {
+        gettingStarted.compare(QLatin1String("false"), Qt::CaseInsensitive) != 0) {
         log(QStringLiteral("Attempting to show the getting started form"));
-        showGettingStarted();
+        s_.errors.guard(QStringLiteral("frmGettingStarted"), [this] {
+            tolvane::showGettingStarted(
+                s_.ui, s_.settings, *explorer_, [this] { runNewProject(s_.ui, *projects_, this); },
+                this);
+        });
         log(QStringLiteral("Showed Getting Started"));
     }
     if (s_.settings.read(setting::ShowFirstTips) != QLatin1String("0")) {
@@ -605,7 +670,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     // 1. The drawing locks of this run.
-    if (releaseDrawingLocks) releaseDrawingLocks();
+    s_.errors.guard(QStringLiteral("MDIForm_Unload"),
+                    [this] { explorer_->drawings().releaseAtShutdown(); });
     // 2. Every other window still open.
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible()) w->close();

@@ -26,9 +26,13 @@ class CommandAliases;
 struct RunState;
 class CommandLinePane;
 class PropertyListPane;
-class ProjectExplorerPane;
 class CablesPane;
 class TipsWindow;
+class ProjectExplorer;
+namespace projects {
+class ProjectRegistry;
+class Users;
+}  // namespace projects
 
 // What kind of child window is active: the main window's menus and toolbars follow it.
 enum class WindowState {
@@ -56,6 +60,8 @@ class MainWindow : public QMainWindow {
         Ui& ui;
         ErrorHandler& errors;
         CommandAliases& aliases;
+        // Login and permissions; null: every key is allowed and there is no users window.
+        projects::Users* users = nullptr;
     };
     explicit MainWindow(Services services, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -85,10 +91,8 @@ class MainWindow : public QMainWindow {
     // Shows or hides a toolbar or pane by object name (command-line "TLB" aliases).
     void toggleBar(const QString& objectName);
 
-    // Getting-started window of the project explorer; set by the projects module.
-    std::function<void()> showGettingStarted;
-    // Releases the drawing locks of this run at shutdown; set by the projects module.
-    std::function<void()> releaseDrawingLocks;
+    ProjectExplorer* explorer() const { return explorer_; }
+    projects::ProjectRegistry* projects() const { return projects_; }
     // The preferences window has closed: the run's preference row is read again.
     std::function<void()> preferencesChanged;
 
@@ -110,7 +114,8 @@ class MainWindow : public QMainWindow {
     QMdiArea* mdi_ = nullptr;
     CommandLinePane* commandLine_ = nullptr;
     PropertyListPane* properties_ = nullptr;
-    ProjectExplorerPane* explorer_ = nullptr;
+    ProjectExplorer* explorer_ = nullptr;
+    projects::ProjectRegistry* projects_ = nullptr;
     CablesPane* cables_ = nullptr;
     TipsWindow* tips_ = nullptr;
     QHash<QString, QAction*> actions_;

@@ -30,20 +30,6 @@ PropertyListPane::PropertyListPane(QWidget* parent) : QWidget(parent) {
     layout->addWidget(list_);
 }
 
-ProjectExplorerPane::ProjectExplorerPane(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("frmProjectExplorer"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(2, 2, 2, 2);
-    projects_ = new QComboBox(this);
-    projects_->setObjectName(QStringLiteral("cboProjects"));
-    projects_->setToolTip(tr("Current project"));
-    tree_ = new QTreeWidget(this);
-    tree_->setObjectName(QStringLiteral("tvwProject"));
-    tree_->setHeaderHidden(true);
-    layout->addWidget(projects_);
-    layout->addWidget(tree_, 1);
-}
-
 CablesPane::CablesPane(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmCables"));
     auto* layout = new QVBoxLayout(this);

@@ -1,6 +1,6 @@
-// The main window's four docking panes: property list, project explorer, cable drawing and
-// command line. The command line is complete here; the other three are the panes the
-// property, project and wiring modules fill with their content.
+// Three of the main window's four docking panes: property list, cable drawing and command
+// line (the project explorer has a file of its own). The command line is complete here; the
+// other two are the panes the property and wiring modules fill with their content.
 #pragma once
 
 #include <QWidget>
@@ -28,19 +28,6 @@ class PropertyListPane : public QWidget {
 
   private:
     QTreeWidget* list_;
-};
-
-// frmProjectExplorer: the project list and the project's tree.
-class ProjectExplorerPane : public QWidget {
-    Q_OBJECT
-  public:
-    explicit ProjectExplorerPane(QWidget* parent = nullptr);
-    QComboBox* projects() const { return projects_; }
-    QTreeWidget* tree() const { return tree_; }
-
-  private:
-    QComboBox* projects_;
-    QTreeWidget* tree_;
 };
 
 // frmCables: the cable-drawing tool's settings.

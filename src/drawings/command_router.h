@@ -29,6 +29,8 @@ class CommandRouter {
     bool setAction(const QString& key, Action action);
     bool hasAction(const QString& key) const { return actions_.contains(key); }
 
+    // The permission check alone (it tells the user when it refuses).
+    bool permitted(const QString& key) const { return !permission_ || permission_(key); }
     // Routes a key. Unknown keys and refused keys change nothing.
     void route(const QString& key);
 

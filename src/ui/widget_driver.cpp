@@ -145,8 +145,31 @@ bool isColumnHiddenIn(const QAbstractItemView* view, int column) {
     return false;
 }
 
+// The rows a script sees, in order: the rows of a table or list; every node of a tree, depth
+// first, each with its depth (trees print their children indented).
+struct ViewRow {
+    QModelIndex index;  // column 0 of the row
+    int depth = 0;
+};
+
+void collectRows(const QAbstractItemModel* model, const QModelIndex& parent, int depth, bool tree,
+                 QList<ViewRow>& out) {
+    for (int r = 0; r < model->rowCount(parent); ++r) {
+        const QModelIndex index = model->index(r, 0, parent);
+        out.append({index, depth});
+        if (tree) collectRows(model, index, depth + 1, tree, out);
+    }
+}
+
+QList<ViewRow> rowsOf(const QAbstractItemView* view) {
+    QList<ViewRow> rows;
+    collectRows(view->model(), view->rootIndex(), 0,
+                qobject_cast<const QTreeView*>(view) != nullptr, rows);
+    return rows;
+}
+
 int rowCountOf(const QAbstractItemView* view) {
-    return view->model()->rowCount(view->rootIndex());
+    return int(rowsOf(view).size());
 }
 
 void requireRow(const QAbstractItemView* view, const QString& name, int row) {
@@ -348,14 +371,18 @@ void WidgetDriver::selectRows(QWidget* window, const QString& name, const QList<
     const QModelIndex root = view->rootIndex();
     int column = 0;
     while (column + 1 < model->columnCount(root) && isColumnHiddenIn(view, column)) ++column;
+    const QList<ViewRow> all = rowsOf(view);
+    const auto at = [&](int row) {
+        const QModelIndex first = all[row - 1].index;
+        return model->index(first.row(), column, first.parent());
+    };
+    Q_UNUSED(root);
     for (int i = 0; i < rows.size(); ++i) {
         const auto command =
             i == 0 ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Select;
-        selection->select(model->index(rows[i] - 1, column, root),
-                          command | QItemSelectionModel::Rows);
+        selection->select(at(rows[i]), command | QItemSelectionModel::Rows);
     }
-    selection->setCurrentIndex(model->index(rows.first() - 1, column, root),
-                               QItemSelectionModel::NoUpdate);
+    selection->setCurrentIndex(at(rows.first()), QItemSelectionModel::NoUpdate);
 }
 
 void WidgetDriver::editCell(QWidget* window, const QString& name, int row, const QString& column,
@@ -439,10 +466,12 @@ QStringList WidgetDriver::printGrid(QWidget* window, const QString& name) {
     for (int c : columns)
         headers.append(model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
     QStringList lines{QStringLiteral("COLUMNS ") + headers.join(QStringLiteral(" | "))};
-    const int rows = model->rowCount(root);
-    for (int r = 0; r < rows; ++r) {
+    const QList<ViewRow> rows = rowsOf(view);
+    for (int r = 0; r < rows.size(); ++r) {
         QStringList cells;
-        for (int c : columns) cells.append(cellText(model->index(r, c, root)));
+        const QModelIndex first = rows[r].index;
+        for (int c : columns) cells.append(cellText(model->index(first.row(), c, first.parent())));
+        if (!cells.isEmpty()) cells[0].prepend(QString(2 * rows[r].depth, QLatin1Char(' ')));
         lines.append(QStringLiteral("ROW %1: ").arg(r + 1) + cells.join(QStringLiteral(" | ")));
     }
     return lines;

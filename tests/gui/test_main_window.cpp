@@ -11,6 +11,7 @@
 #include "../unit/script_fixture.h"
 #include "app/main_window.h"
 #include "app/panes.h"
+#include "db/setup.h"
 #include "drawings/command_aliases.h"
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
@@ -44,14 +45,20 @@ class MainWindowTest : public QObject {
         run_.appPath = dir_.path() + "/";
         settings_ = std::make_unique<SettingsStore>(dir_.filePath("settings.ini"));
         settings_->write(setting::ShowFirstTips, "0");
+        settings_->write(setting::GettingStarted, "0");
         user_ = std::make_unique<test::ScriptedUser>("");
+        // The project explorer opens the default project of a new installation.
+        QVERIFY(db::DatabaseSetup(run_, *settings_, *user_->ui, log_).connect());
         errors_ = std::make_unique<ErrorHandler>(*user_->ui, log_);
         main_ = std::make_unique<MainWindow>(
             MainWindow::Services{run_, *settings_, log_, *user_->ui, *errors_, aliases_});
         main_->load(QString());
         main_->show();
     }
-    void cleanup() { main_.reset(); }
+    void cleanup() {
+        main_.reset();
+        db::connections().closeAll();
+    }
 
     void toolBarsAndPanes() {
         const QStringList captions = {"Standard",

@@ -18,6 +18,7 @@
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <functional>
 
@@ -266,3 +267,25 @@ TEST_F(DriverSqlGridTest, FindsARenamedColumnByFieldNameAndSavesAsTheTableDoes) 
 }
 
 }  // namespace
+
+TEST(DriverTreeTest, TreesPrintAndSelectEveryNodeDepthFirst) {
+    using tolvane::WidgetDriver;
+    QWidget window;
+    window.setObjectName("frmTree");
+    auto* tree = new QTreeWidget(&window);
+    tree->setObjectName("tvwProject");
+    tree->setHeaderLabels({"Project"});
+    auto* global = new QTreeWidgetItem(tree, {"Global Databases"});
+    new QTreeWidgetItem(global, {"Projects"});
+    auto* project = new QTreeWidgetItem(tree, {"SITE A"});
+    auto* drawings = new QTreeWidgetItem(project, {"Project Drawings"});
+    new QTreeWidgetItem(drawings, {"rack1.dxf (ann_pc1)"});
+    window.show();
+    EXPECT_EQ(WidgetDriver::printGrid(&window, "tvwProject"),
+              QStringList({"COLUMNS Project", "ROW 1: Global Databases", "ROW 2:   Projects",
+                           "ROW 3: SITE A", "ROW 4:   Project Drawings",
+                           "ROW 5:     rack1.dxf (ann_pc1)"}));
+    WidgetDriver::selectRows(&window, "tvwProject", {5});
+    EXPECT_EQ(tree->currentItem()->text(0), "rack1.dxf (ann_pc1)");
+    EXPECT_THROW(WidgetDriver::selectRows(&window, "tvwProject", {6}), DriverError);
+}

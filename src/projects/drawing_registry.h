@@ -1,0 +1,95 @@
+// The drawing registry of the open project: its tblDrawings rows, one per drawing file, with
+// the lock that marks a drawing open for editing by one user. Listing, registering, the lock
+// taken on open and given back on close or at shutdown, the manual unlock and the clean-up
+// commands of the project explorer. Questions go through the Ui seam.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "db/database.h"
+
+namespace tolvane {
+class Ui;
+struct RunState;
+}  // namespace tolvane
+
+namespace tolvane::projects {
+
+struct DrawingEntry {
+    QString name;  // DrawingName
+    QString path;  // drawingpath: the full path, the row's key
+    bool locked = false;
+    QString lockedBy;  // WhoAmI of the holder; kept after an unlock
+    bool exists = false;
+
+    // The part of the path after its last folder separator ('/' or '\').
+    QString fileName() const;
+    // The file name, the holder in brackets when locked, or the missing mark.
+    QString displayText() const;
+};
+
+// The answer of the lock taken when a drawing is opened.
+enum class OpenLock {
+    Opened,    // the lock is ours: open for editing
+    ReadOnly,  // another holder; the user agreed to open it read-only
+    Cancelled  // another holder; the user gave up
+};
+
+// The report layouts of one of the project's report folders ("GENERAL", "LABELS"): the
+// "*.rpx" files, folder and extension compared without regard to case, sorted by name.
+QStringList projectReports(const QString& projectFolder, const QString& kind);
+
+class DrawingRegistry {
+  public:
+    DrawingRegistry(RunState& run, Ui& ui, db::Connections& registry = db::connections());
+
+    static QString missingMark() { return QStringLiteral(" (Drawing Missing!)"); }
+    static QString missingMessage(const QString& path);
+    static QString corruptMessage() {
+        return QStringLiteral("Open Failed. This document is corrupt");
+    }
+    static QString fileNameOf(const QString& path);
+    // Whether the file is there; its name compared without regard to case.
+    static bool fileExists(const QString& path);
+
+    // Every row, in DrawingName order.
+    QList<DrawingEntry> drawings();
+    std::optional<DrawingEntry> find(const QString& path);
+
+    // Adds an unlocked row named after the file when no row has this path. True when added.
+    bool registerDrawing(const QString& path);
+
+    // Takes the drawing's lock before its file is opened (a new row is registered as ours).
+    // A drawing locked by anyone, this user included, is offered read-only. When the file
+    // then cannot be read, the caller reports corruptMessage() and calls releaseLock().
+    OpenLock lockForOpen(const QString& path);
+    // Gives back a lock this run took with lockForOpen (drawing closed, or failed to open).
+    void releaseLock(const QString& path);
+
+    // The explorer's "Unlock Drawing" after its question; LOCKEDBY keeps its value. True when
+    // a row was unlocked.
+    bool unlock(const QString& path);
+    // The same for several drawings (the getting-started list) with one question.
+    bool unlock(const QStringList& paths);
+
+    // Removes the rows whose file is absent; the others stay, locked or not. Returns how many.
+    int removeMissing();
+    // Removes every row after the question; the files are not touched. True when removed.
+    bool clearAll();
+
+    // At shutdown: shared mode unlocks the rows this WhoAmI holds, single-user mode every row.
+    void releaseAtShutdown();
+
+  private:
+    bool unlockAfterQuestion(const QStringList& paths, const QString& question);
+    std::optional<int> projectsId();
+
+    RunState& run_;
+    Ui& ui_;
+    db::Connections& registry_;
+};
+
+}  // namespace tolvane::projects

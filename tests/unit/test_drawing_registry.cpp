@@ -1,0 +1,416 @@
+// The drawing registry and its locks, the project explorer's tree and commands, and the
+// getting-started window, over the databases of a new installation.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include "app/getting_started_window.h"
+#include "app/project_explorer.h"
+#include "db/setup.h"
+#include "projects/drawing_registry.h"
+#include "projects/project_registry.h"
+#include "script_fixture.h"
+#include "shell/event_log.h"
+#include "shell/settings_store.h"
+#include "ui/widget_driver.h"
+
+using namespace tolvane;
+using projects::DrawingRegistry;
+using projects::OpenLock;
+using test::ScriptedUser;
+
+namespace {
+
+const QString kMe = QStringLiteral("ann_pc1");
+const QString kBob = QStringLiteral("bob_pc2");
+
+struct Installation {
+    QTemporaryDir dir;
+    SettingsStore settings{dir.filePath("settings.ini")};
+    EventLog log;
+    RunState run;
+    db::Connections registry;
+    QString project;  // the project folder whose drawings and reports the tests use
+
+    Installation() {
+        run.appPath = dir.filePath("home") + "/";
+        run.whoAmI = kMe;
+        QDir().mkpath(run.appPath);
+        project = dir.filePath("job");
+        QDir().mkpath(project + "/DRAWINGS");
+        run.currentProjectPath = project;
+        ScriptedUser user("");
+        // Until a project opens, the project database is the blank one: enough here.
+        EXPECT_TRUE(db::DatabaseSetup(run, settings, *user.ui, log, registry).connect());
+    }
+    QString file(const QString& name) {
+        const QString path = project + "/DRAWINGS/" + name;
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        return path;
+    }
+    QString absent(const QString& name) { return project + "/DRAWINGS/" + name; }
+    void addRow(const QString& path, bool locked, const QString& by) {
+        db::Query(db::DbId::Project,
+                  "insert into tblDrawings (DrawingName, drawingpath, Locked, LOCKEDBY) values "
+                  "(?, ?, ?, ?)",
+                  registry)
+            .bind(DrawingRegistry::fileNameOf(path))
+            .bind(path)
+            .bind(locked)
+            .bind(by)
+            .exec();
+    }
+    // "locked holder" of a row, or "none".
+    QString state(const QString& path) {
+        db::Query q(db::DbId::Project,
+                    "select Locked, LOCKEDBY from tblDrawings where drawingpath = ?", registry);
+        q.bind(path).exec();
+        if (!q.next()) return "none";
+        return QString(q.value(0).toBool() ? "locked " : "free ") + q.value(1).toString();
+    }
+    int rows() {
+        return db::Query(db::DbId::Project, "select count(*) from tblDrawings", registry)
+            .scalar()
+            .toInt();
+    }
+};
+
+bool has(const ScriptedUser& user, const QString& text) {
+    return user.transcript.contains(text);
+}
+
+}  // namespace
+
+TEST(DrawingRegistry, NodeTextsShowHolderOrMissingMark) {
+    Installation inst;
+    ScriptedUser user("");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    inst.addRow(inst.file("b.dxf"), true, kBob);
+    inst.addRow(inst.absent("c.dxf"), true, kBob);
+    inst.addRow(inst.file("a.dxf"), false, kBob);
+    // Registered in capitals, on disk in lower case: the names compare without regard to case.
+    inst.file("plan.dxf");
+    inst.addRow(inst.absent("PLAN.DXF"), false, "");
+
+    QStringList texts;
+    for (const auto& d : reg.drawings()) texts << d.displayText();
+    EXPECT_EQ(texts,
+              QStringList({"a.dxf", "b.dxf (bob_pc2)", "c.dxf (Drawing Missing!)", "PLAN.DXF"}));
+    EXPECT_EQ(DrawingRegistry::fileNameOf("C:\\Jobs\\Studio\\rack.dxf"), "rack.dxf");
+}
+
+TEST(DrawingRegistry, RegisterAddsOneUnlockedRowPerPath) {
+    Installation inst;
+    ScriptedUser user("");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    const QString path = inst.file("Studio A.dxf");
+    EXPECT_TRUE(reg.registerDrawing(path));
+    EXPECT_FALSE(reg.registerDrawing(path));
+    EXPECT_FALSE(reg.registerDrawing(path.toUpper()));
+    EXPECT_EQ(inst.rows(), 1);
+    EXPECT_EQ(reg.find(path)->name, "Studio A.dxf");
+    EXPECT_EQ(inst.state(path), "free ");
+}
+
+TEST(DrawingRegistry, OpenLockTakesFreeDrawingsAndOffersLockedOnesReadOnly) {
+    Installation inst;
+    const QString free = inst.file("free.dxf"), bobs = inst.file("bobs.dxf"),
+                  mine = inst.file("mine.dxf"), fresh = inst.file("fresh.dxf");
+    inst.addRow(free, false, kBob);
+    inst.addRow(bobs, true, kBob);
+    inst.addRow(mine, true, kMe);  // left behind by a run that did not end cleanly
+    ScriptedUser user("button OK\nbutton Cancel\nbutton OK\n");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+
+    EXPECT_EQ(reg.lockForOpen(free), OpenLock::Opened);
+    EXPECT_EQ(inst.state(free), "locked ann_pc1");
+    EXPECT_EQ(reg.lockForOpen(fresh), OpenLock::Opened);  // registered as ours
+    EXPECT_EQ(inst.state(fresh), "locked ann_pc1");
+    EXPECT_TRUE(user.transcript.isEmpty());
+
+    EXPECT_EQ(reg.lockForOpen(bobs), OpenLock::ReadOnly);
+    EXPECT_TRUE(has(user, "MESSAGE [OK/Cancel] Tolvane | The Drawing: " + bobs +
+                              " is in use by: bob_pc2 -- Open Read Only. You will not be able to "
+                              "save changes to this drawing"));
+    EXPECT_EQ(reg.lockForOpen(bobs), OpenLock::Cancelled);
+    EXPECT_EQ(inst.state(bobs), "locked bob_pc2");
+    // The holder is not compared with this user.
+    EXPECT_EQ(reg.lockForOpen(mine), OpenLock::ReadOnly);
+    EXPECT_TRUE(has(user, "is in use by: ann_pc1 --"));
+
+    // Closing gives back only our own lock.
+    reg.releaseLock(free);
+    reg.releaseLock(bobs);
+    EXPECT_EQ(inst.state(free), "free ");
+    EXPECT_EQ(inst.state(bobs), "locked bob_pc2");
+}
+
+TEST(DrawingRegistry, UnlockAsksAndKeepsTheHolder) {
+    Installation inst;
+    const QString locked = inst.file("locked.dxf"), open = inst.file("open.dxf");
+    inst.addRow(locked, true, kBob);
+    inst.addRow(open, false, kBob);
+    ScriptedUser user("button No\nbutton Yes\nbutton Yes\nbutton OK\n");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+
+    EXPECT_FALSE(reg.unlock(locked));
+    EXPECT_EQ(inst.state(locked), "locked bob_pc2");
+    EXPECT_TRUE(has(user,
+                    "MESSAGE [Yes/No] Tolvane | This function will will unlock the selected "
+                    "drawing. This can be hazardous if another user has the drawing open. "
+                    "Proceed?"));
+    EXPECT_TRUE(reg.unlock(locked));
+    EXPECT_EQ(inst.state(locked), "free bob_pc2");
+
+    EXPECT_FALSE(reg.unlock(open));
+    EXPECT_TRUE(has(user, "MESSAGE [OK] Tolvane | This drawing is not locked"));
+    EXPECT_EQ(inst.state(open), "free bob_pc2");
+}
+
+TEST(DrawingRegistry, RemoveMissingAndClearAllLeaveFilesAlone) {
+    Installation inst;
+    const QString here = inst.file("here.dxf"), held = inst.file("held.dxf");
+    inst.addRow(here, false, "");
+    inst.addRow(held, true, kBob);
+    inst.addRow(inst.absent("gone.dxf"), false, "");
+    inst.addRow(inst.absent("gone locked.dxf"), true, kBob);
+    ScriptedUser user("button No\nbutton Yes\n");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+
+    EXPECT_EQ(reg.removeMissing(), 2);
+    QStringList left;
+    for (const auto& d : reg.drawings()) left << d.name;
+    EXPECT_EQ(left, QStringList({"held.dxf", "here.dxf"}));
+    EXPECT_TRUE(user.transcript.isEmpty());
+
+    EXPECT_FALSE(reg.clearAll());
+    EXPECT_EQ(inst.rows(), 2);
+    EXPECT_TRUE(reg.clearAll());
+    EXPECT_TRUE(has(user,
+                    "| This function will clear the Project Drawings database removing all "
+                    "drawings and descriptions.\\nThis process cannot be undone. Proceed?"));
+    EXPECT_EQ(inst.rows(), 0);
+    EXPECT_TRUE(QFile::exists(here) && QFile::exists(held));
+}
+
+TEST(DrawingRegistry, ShutdownReleaseSharedOnlyOwnRowsSingleUserAll) {
+    for (const DatabaseMode mode : {DatabaseMode::Shared, DatabaseMode::SingleUser}) {
+        Installation inst;
+        inst.run.mode = mode;
+        const QString mine = inst.file("mine.dxf"), bobs = inst.file("bobs.dxf");
+        inst.addRow(mine, true, kMe);
+        inst.addRow(bobs, true, kBob);
+        ScriptedUser user("");
+        DrawingRegistry(inst.run, *user.ui, inst.registry).releaseAtShutdown();
+        EXPECT_EQ(inst.state(mine), "free ann_pc1");
+        EXPECT_EQ(inst.state(bobs),
+                  mode == DatabaseMode::Shared ? "locked bob_pc2" : "free bob_pc2");
+    }
+}
+
+TEST(DrawingRegistry, ReportFoldersAndExtensionsIgnoreCase) {
+    Installation inst;
+    QDir().mkpath(inst.project + "/Reports/general");
+    for (const char* name : {"b.RPX", "a.rpx", "notes.txt"})
+        QFile(inst.project + "/Reports/general/" + name).open(QIODevice::WriteOnly);
+    const QStringList found = projects::projectReports(inst.project, "GENERAL");
+    EXPECT_EQ(found, QStringList({inst.project + "/Reports/general/a.rpx",
+                                  inst.project + "/Reports/general/b.RPX"}));
+    EXPECT_TRUE(projects::projectReports(inst.project, "LABELS").isEmpty());
+}
+
+TEST(ProjectExplorer, TreeKeysDrawingsAndReportsAfterRefresh) {
+    Installation inst;
+    inst.addRow(inst.file("rack.dxf"), true, kBob);
+    inst.addRow(inst.absent("old.dxf"), true, kBob);
+    ScriptedUser user("");
+    ProjectExplorer explorer(inst.run, *user.ui, nullptr, inst.registry);
+    explorer.showProject("Studio");
+    EXPECT_EQ(explorer.projectList()->currentText(), "Studio");
+
+    QStringList expected = {
+        "Global Databases [GLOBAL_DATABASES]",
+        "  Projects [PROJECTS_DATABASE]",
+        "  Manufacturers [MANUFACTURER_DATABASE]",
+        "  Equipment [EQUIPMENT_DATABASE]",
+        "  Signal Types [SIGNALTYPES_DATABASE]",
+        "  Connectors [CONNECTORS_DATABASE]",
+        "  Jack Fields [JACKFIELD_DATABASE]",
+        "  Cable Types [CABLETYPES_DATABASE]",
+        "Studio [PROJECT_NAME]",
+        "  Project Drawings [PROJECT_DRAWINGS]",
+        "    New Drawing [NEW_DRAWING]",
+        "    Open Drawing [OPEN_DRAWING]",
+        "    Drawing Database [DWGS_DB]",
+        "    old.dxf (Drawing Missing!) [DRAWING" + inst.absent("old.dxf") + "]",
+        "    rack.dxf (bob_pc2) [DRAWING" + inst.absent("rack.dxf") + "]",
+        "  Project Databases [PROJECT_DATABASES]",
+        "    Systems [P_SYSTEMS_DATABASE]",
+        "    Cables [P_CABLES_DATABASE]",
+        "    Jack Fields [P_JF_DATABASE]",
+        "  Reports [PROJECT_REPORTS]",
+        "    New Report [NEW_REPORT]",
+        "    Generate Bill of Materials [BOM]",
+        "    General Reports [GENERAL_REPORTS]",
+        "    Labels [LABELS]",
+    };
+    EXPECT_EQ(explorer.treeLines(), expected);
+
+    QDir().mkpath(inst.project + "/REPORTS/GENERAL");
+    const QString report = inst.project + "/REPORTS/GENERAL/Cables.RPX";
+    QFile(report).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(explorer.treeLines().join('\n').contains("Cables.RPX"));
+    explorer.refresh();
+    EXPECT_TRUE(explorer.treeLines().contains("      Cables.RPX [GEN_RPT:" + report + "]"));
+
+    // A write to the registry from elsewhere rebuilds the tree once events run.
+    inst.addRow(inst.file("new.dxf"), false, "");
+    QApplication::processEvents();
+    EXPECT_TRUE(
+        explorer.treeLines().contains("    new.dxf [DRAWING" + inst.absent("new.dxf") + "]"));
+}
+
+TEST(ProjectExplorer, ActivationRoutesOpensAndShowsDataSheets) {
+    Installation inst;
+    const QString here = inst.file("here.dxf"), gone = inst.absent("gone.dxf");
+    inst.addRow(here, false, "");
+    inst.addRow(gone, false, "");
+    ScriptedUser user("button OK\n");
+    ProjectExplorer explorer(inst.run, *user.ui, nullptr, inst.registry);
+    QStringList routed, opened, reports;
+    explorer.route = [&](const QString& k) { routed << k; };
+    explorer.openDrawing = [&](const QString& p) { opened << p; };
+    explorer.openReport = [&](const QString& p) { reports << p; };
+    explorer.showProject("Studio");
+
+    explorer.activate("DRAWING" + here);
+    explorer.activate("DRAWING" + gone);
+    EXPECT_EQ(opened, QStringList{here});
+    EXPECT_TRUE(
+        has(user, "| The drawing: " + gone + " is missing, or has been renamed, or moved."));
+    for (const char* key :
+         {"NEW_DRAWING", "OPEN_DRAWING", "MANUFACTURER_DATABASE", "CABLETYPES_DATABASE",
+          "P_JF_DATABASE", "NEW_REPORT", "PROJECT_DRAWINGS"})
+        explorer.activate(key);
+    EXPECT_EQ(routed, QStringList({"catDNew", "catDOpen", "catLManufacturers", "catLCT",
+                                   "catPLJackFields", "catRNew"}));
+    explorer.activate("LABELS:/x/REPORTS/LABELS/rack.rpx");
+    EXPECT_EQ(reports, QStringList{"/x/REPORTS/LABELS/rack.rpx"});
+
+    explorer.activate("DWGS_DB");
+    EXPECT_TRUE(has(user, "WINDOW frmDrawingsDS opened"));
+    auto* sheet = explorer.findChild<QWidget*>("frmDrawingsDS");
+    ASSERT_TRUE(sheet);
+    const QStringList grid = WidgetDriver::printGrid(sheet, "grdData");
+    ASSERT_EQ(grid.size(), 3);
+    EXPECT_EQ(grid[0], "COLUMNS DrawingName | drawingpath | Locked | LOCKEDBY");
+    EXPECT_TRUE(grid[1].startsWith("ROW 1: gone.dxf | " + gone));
+    explorer.activate("PROJECTS_DATABASE");
+    auto* projectsSheet = explorer.findChild<QWidget*>("frmProjectsDS");
+    ASSERT_TRUE(projectsSheet);
+    EXPECT_EQ(WidgetDriver::printGrid(projectsSheet, "grdData").first(),
+              "COLUMNS ProjectName | ProjectDescription | ProjectPath");
+}
+
+TEST(ProjectExplorer, ContextMenuMaintainsTheRegistry) {
+    Installation inst;
+    const QString held = inst.file("held.dxf");
+    inst.addRow(held, true, kBob);
+    inst.addRow(inst.absent("gone.dxf"), false, "");
+    ScriptedUser user("button Yes\nbutton Yes\n");
+    ProjectExplorer explorer(inst.run, *user.ui, nullptr, inst.registry);
+    explorer.showProject("Studio");
+
+    // Unlock and View Path need a drawing node.
+    explorer.selectKey("NEW_DRAWING");
+    EXPECT_THROW(WidgetDriver::click(&explorer, "mnuUnlock"), DriverError);
+    ASSERT_TRUE(explorer.selectKey("DRAWING" + held));
+    WidgetDriver::click(&explorer, "mnuUnlock");
+    EXPECT_TRUE(explorer.treeLines().contains("    held.dxf [DRAWING" + held + "]"));
+    EXPECT_EQ(explorer.selectedKey(), "DRAWING" + held);
+
+    // Without a router the entries run the explorer's own slots.
+    WidgetDriver::click(&explorer, "mnuRemoveMissing");
+    EXPECT_FALSE(explorer.treeLines().join('\n').contains("gone.dxf"));
+    WidgetDriver::click(&explorer, "mnuRemoveAll");
+    EXPECT_FALSE(explorer.treeLines().join('\n').contains("held.dxf"));
+    EXPECT_EQ(inst.rows(), 0);
+
+    QStringList routed;
+    explorer.route = [&](const QString& k) { routed << k; };
+    for (const char* name : {"mnuRefresh", "mnuRemoveMissing", "mnuRemoveAll"})
+        WidgetDriver::click(&explorer, name);
+    EXPECT_EQ(routed, QStringList({"catPRefresh", "catPDeleteMissing", "catPClearDrawingList"}));
+}
+
+TEST(ProjectExplorer, LoadOpensTheStartupProject) {
+    Installation inst;
+    ScriptedUser user("");
+    db::DatabaseSetup(inst.run, inst.settings, *user.ui, inst.log, inst.registry)
+        .setDefaultProjectPath();
+    projects::ProjectRegistry projects(inst.run, inst.settings, *user.ui, inst.log, inst.registry);
+    ProjectExplorer explorer(inst.run, *user.ui, &projects, inst.registry);
+    explorer.load();
+    EXPECT_EQ(explorer.projectList()->currentText(), "DEFAULT_PROJECT");
+    EXPECT_TRUE(explorer.treeLines().contains("DEFAULT_PROJECT [PROJECT_NAME]"));
+    EXPECT_EQ(inst.run.currentProjectPath, inst.run.appFolder() + "/Tolvane Default Project");
+}
+
+TEST(GettingStarted, ListChoicesAndDontShow) {
+    Installation inst;
+    const QString here = inst.file("here.dxf"), gone = inst.absent("gone.dxf");
+    inst.addRow(here, true, kBob);
+    inst.addRow(gone, false, "");
+    ScriptedUser user("button OK\nbutton Yes\n");
+    ProjectExplorer explorer(inst.run, *user.ui, nullptr, inst.registry);
+    QStringList routed, opened;
+    explorer.route = [&](const QString& k) { routed << k; };
+    explorer.openDrawing = [&](const QString& p) { opened << p; };
+    explorer.showProject("Studio");
+
+    GettingStartedWindow window(*user.ui, inst.settings, explorer);
+    EXPECT_EQ(WidgetDriver::printGrid(&window, "lstDrawings").mid(1),
+              QStringList({"ROW 1: gone.dxf (Drawing Missing!)", "ROW 2: here.dxf (bob_pc2)"}));
+    WidgetDriver::click(&window, "tabDrawings");
+    WidgetDriver::selectRows(&window, "lstDrawings", {1});
+    WidgetDriver::click(&window, "cmdOK");  // missing: the message, and the window stays
+    EXPECT_TRUE(has(user, "The drawing: " + gone + " is missing"));
+    EXPECT_EQ(window.result(), 0);
+
+    WidgetDriver::selectRows(&window, "lstDrawings", {2});
+    WidgetDriver::click(&window, "mnuUnlock");
+    EXPECT_TRUE(has(user, "unlock the selected drawings."));
+    EXPECT_EQ(inst.state(here), "free bob_pc2");
+    EXPECT_EQ(window.drawingList()->item(1)->text(), "here.dxf");
+    WidgetDriver::click(&window, "mnuViewIcons");
+    EXPECT_EQ(window.drawingList()->viewMode(), QListView::IconMode);
+
+    WidgetDriver::selectRows(&window, "lstDrawings", {2});
+    WidgetDriver::click(&window, "cmdOK");
+    EXPECT_TRUE(opened.isEmpty());  // runs once the window has closed
+    window.runChoice();
+    EXPECT_EQ(opened, QStringList{here});
+    EXPECT_TRUE(inst.settings.read(setting::GettingStarted).isEmpty());
+
+    GettingStartedWindow again(*user.ui, inst.settings, explorer);
+    WidgetDriver::click(&again, "tabNewDrawing");
+    WidgetDriver::set(&again, "chkDontShow", "1");
+    WidgetDriver::click(&again, "cmdCancel");
+    again.runChoice();
+    EXPECT_TRUE(routed.isEmpty());
+    EXPECT_EQ(inst.settings.read(setting::GettingStarted), "0");
+
+    GettingStartedWindow third(*user.ui, inst.settings, explorer);
+    WidgetDriver::click(&third, "tabNewDrawing");
+    WidgetDriver::click(&third, "cmdOK");
+    third.runChoice();
+    EXPECT_EQ(routed, QStringList{"catDNew"});
+}

@@ -1,0 +1,516 @@
+// The project registry: making, opening, linking, deleting and consolidating projects, the
+// new-project dialog's checks, and a project on the shared server.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <exception>
+#include <iostream>
+
+#include "app/project_dialogs.h"
+#include "db/schema.h"
+#include "db/setup.h"
+#include "db_fixture.h"
+#include "projects/project_registry.h"
+#include "script_fixture.h"
+#include "shell/event_log.h"
+#include "shell/settings_store.h"
+#include "ui/widget_driver.h"
+
+using namespace tolvane;
+using projects::ProjectRegistry;
+using test::ScriptedUser;
+
+namespace {
+
+// An application folder with its databases, as the start-up leaves it.
+struct Installation {
+    QTemporaryDir dir;
+    SettingsStore settings{dir.filePath("settings.ini")};
+    EventLog log;
+    RunState run;
+    db::Connections registry;
+
+    explicit Installation(DatabaseMode mode = DatabaseMode::SingleUser) {
+        run.appPath = dir.filePath("home") + "/";
+        run.mode = mode;
+        QDir().mkpath(run.appPath);
+    }
+    ~Installation() { registry.closeAll(); }
+    bool connect() {
+        ScriptedUser user("");
+        db::DatabaseSetup setup(run, settings, *user.ui, log, registry);
+        if (!setup.connect()) return false;
+        setup.setDefaultProjectPath();
+        return true;
+    }
+    QString path(const QString& relative) const { return dir.filePath(relative); }
+    QVariant pm(const QString& sql, const QVariant& value = {}) {
+        db::Query q(db::DbId::PM, sql, registry);
+        if (value.isValid()) q.bind(value);
+        return q.scalar();
+    }
+    QVariant project(const QString& sql) {
+        return db::Query(db::DbId::Project, sql, registry).scalar();
+    }
+};
+
+// What a script needs of the program to act inside a dialog (set, click): nothing more.
+struct DialogsOnly : ScriptHost {
+    void route(const QString&) override {}
+    void type(const QString&) override {}
+    void enter(const QString&) override {}
+    void open(const QString&) override {}
+    void dblclick(QWidget*, const QPointF&, int) override {}
+    void key(QWidget*, const QString&) override {}
+    QWidget* activeWindow() override { return nullptr; }
+    QList<QWidget*> openWindows() override { return {}; }
+    QStringList sql(const QString&, const QString&, int) override { return {}; }
+    QStringList entity(QWidget*, const QString&, int) override { return {}; }
+};
+
+// One user answering a script, with the registry the menus would use.
+struct Session {
+    ScriptedUser user;
+    DialogsOnly host;
+    ProjectRegistry projects;
+    Session(Installation& inst, const QString& script)
+        : user(script), projects(inst.run, inst.settings, *user.ui, inst.log, inst.registry) {
+        user.ui->setHost(&host);
+    }
+    int unwinding = std::uncaught_exceptions();
+    // A script line that did not fit ends the test with an exception: show what was said.
+    ~Session() {
+        if (std::uncaught_exceptions() > unwinding)
+            std::cerr << "Transcript so far:\n" << user.transcript.toStdString();
+    }
+    bool done() const { return user.ui->atEnd(); }
+    bool said(const QString& text) const { return user.transcript.contains(text); }
+};
+
+// Reads a value from a SQLite file through a connection of its own.
+QVariant fromFile(const QString& file, const QString& sql) {
+    db::Connections own;
+    own.bind(db::DbId::Project, db::ConnectionSpec::sqlite(file));
+    return db::Query(db::DbId::Project, sql, own).scalar();
+}
+
+void touch(const QString& file, const QByteArray& content = "0\nSECTION\n") {
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile f(file);
+    f.open(QIODevice::WriteOnly);
+    f.write(content);
+}
+
+QString readAll(const QString& file) {
+    QFile f(file);
+    f.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(f.readAll());
+}
+
+void addDrawing(Installation& inst, const QString& name, const QVariant& path) {
+    db::Query(db::DbId::Project, "insert into tblDrawings (DrawingName, drawingpath) values (?, ?)",
+              inst.registry)
+        .bind(name)
+        .bind(path)
+        .exec();
+}
+
+class ProjectRegistryTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(inst.connect()); }
+    // Creates and opens a project in the temporary folder.
+    QString make(const QString& name) {
+        const QString folder = inst.path("projects/" + name);
+        Session s(inst, "");
+        EXPECT_TRUE(s.projects.createProject(name, "about " + name, folder));
+        return folder;
+    }
+    Installation inst;
+};
+
+}  // namespace
+
+TEST_F(ProjectRegistryTest, NewProjectDialogRefusesAnEmptyField) {
+    const QString script =
+        "set txtProjectName Studio A\nset txtPath %1\nclick cmdAddNew\n"
+        "click cmdCancel\n";
+    Session s(inst, script.arg(inst.path("studio")));
+    NewProjectDialog dialog(*s.user.ui, s.projects);
+    s.user.ui->runModal(dialog);
+    EXPECT_TRUE(s.said("BEEP"));
+    ASSERT_TRUE(dialog.focusWidget());
+    EXPECT_EQ(dialog.focusWidget()->objectName(), "txtDescription");
+    EXPECT_FALSE(QFileInfo::exists(inst.path("studio")));
+    EXPECT_EQ(inst.pm("select count(*) from tblProjects").toInt(), 1);
+    // Blanks only are no description either.
+    EXPECT_FALSE(s.projects.createProject("A", " ", inst.path("studio")));
+    EXPECT_FALSE(QFileInfo::exists(inst.path("studio")));
+}
+
+TEST_F(ProjectRegistryTest, CreationMakesTheProjectAndOpensIt) {
+    // A quote in the name reaches the database as it is: everything is bound.
+    const QString name = "O'Brien's Studio";
+    const QString folder = inst.path("work/obrien");
+    const QString script =
+        "set txtProjectName %1\nset txtDescription Control room \"B\"\n"
+        "click cmdBrowse\nfile %2/\nclick cmdAddNew\n";
+    Session s(inst, script.arg(name, folder));
+    int listed = 0;
+    QStringList opened;
+    QObject::connect(&s.projects, &ProjectRegistry::listChanged, [&] { ++listed; });
+    QObject::connect(&s.projects, &ProjectRegistry::projectOpened,
+                     [&](const QString& n) { opened << n; });
+    runNewProject(*s.user.ui, s.projects, nullptr);
+    EXPECT_TRUE(s.done());
+
+    for (const char* sub : {"Project Databases", "DRAWINGS", "REPORTS/GENERAL", "REPORTS/LABELS"})
+        EXPECT_TRUE(QFileInfo(folder + "/" + sub).isDir()) << sub;
+    const QString file = folder + "/Project Databases/ProjectDB.db";
+    EXPECT_TRUE(QFileInfo(file).isFile());
+    const auto row = s.projects.find(name);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->description, "Control room \"B\"");
+    EXPECT_EQ(row->path, folder);  // no trailing '/'
+    EXPECT_EQ(fromFile(file, "select ProjectName from tblLocalProject").toString(), name);
+    EXPECT_EQ(fromFile(file, "select count(*) from tblLockSys").toInt(), 1);
+
+    // Opened: the project database connection now writes into the new file.
+    EXPECT_EQ(inst.settings.read(setting::CurrentProject), name);
+    EXPECT_EQ(inst.run.currentProjectPath, folder);
+    EXPECT_EQ(inst.run.projectConnection, "sqlite:" + file);
+    db::Query(db::DbId::Project, "insert into tblCables (CableNO) values (?)", inst.registry)
+        .bind("V0001")
+        .exec();
+    inst.registry.close(db::DbId::Project);
+    EXPECT_EQ(fromFile(file, "select CableNO from tblCables").toString(), "V0001");
+    EXPECT_EQ(listed, 1);
+    EXPECT_EQ(opened, QStringList{name});
+    EXPECT_EQ(s.projects.startupProject(), name);
+    EXPECT_EQ(s.projects.projectNames(), QStringList({"DEFAULT_PROJECT", name}));
+
+    // The same name again is refused before anything is made.
+    Session again(inst, "button OK\n");
+    EXPECT_FALSE(again.projects.createProject(name, "x", inst.path("other")));
+    EXPECT_TRUE(again.said("A project named O'Brien's Studio already exists."));
+    EXPECT_FALSE(QFileInfo::exists(inst.path("other")));
+}
+
+TEST_F(ProjectRegistryTest, RefusedCreationLeavesNothingBehind) {
+    const auto nothingMade = [this](const QString& folder) {
+        EXPECT_EQ(inst.pm("select count(*) from tblProjects").toInt(), 1);
+        EXPECT_FALSE(QFileInfo::exists(folder)) << folder.toStdString();
+    };
+    {
+        Session s(inst, "button OK\nbutton OK\nbutton OK\n");
+        for (const QString& bad : {QString("a/b"), QString("a\\b"), QString(" lead")}) {
+            EXPECT_FALSE(s.projects.createProject(bad, "d", inst.path("bad")));
+            nothingMade(inst.path("bad"));
+        }
+        EXPECT_TRUE(
+            s.said("a project name may not contain / or \\, nor begin or end with a blank"));
+    }
+    {
+        touch(inst.path("plain.txt"), "keep");
+        Session s(inst, "button OK\n");
+        EXPECT_FALSE(s.projects.createProject("P", "d", inst.path("plain.txt")));
+        EXPECT_TRUE(s.said("The project path is a file, not a folder: " + inst.path("plain.txt")));
+        EXPECT_EQ(readAll(inst.path("plain.txt")), "keep");
+        EXPECT_EQ(inst.pm("select count(*) from tblProjects").toInt(), 1);
+    }
+    {
+        // A project folder below a missing parent: when the copy of the blank database fails,
+        // every folder the creation made goes again, the parents included.
+        const QString blank = db::blankFile(inst.run.appFolder());
+        ASSERT_TRUE(QFile::rename(blank, blank + ".away"));
+        Session s(inst, "button OK\n");
+        EXPECT_FALSE(s.projects.createProject("P", "d", inst.path("deep/er/P")));
+        EXPECT_TRUE(s.said("Unable to copy the blank project database"));
+        nothingMade(inst.path("deep"));
+        ASSERT_TRUE(QFile::rename(blank + ".away", blank));
+    }
+    if (geteuid() != 0) {
+        QDir().mkpath(inst.path("locked"));
+        QFile::setPermissions(inst.path("locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        Session s(inst, "button OK\n");
+        EXPECT_FALSE(s.projects.createProject("P", "d", inst.path("locked/P")));
+        EXPECT_TRUE(s.said("Unable to create the folder: " + inst.path("locked/P")));
+        nothingMade(inst.path("locked/P"));
+        QFile::setPermissions(inst.path("locked"), QFileDevice::ReadOwner |
+                                                       QFileDevice::WriteOwner |
+                                                       QFileDevice::ExeOwner);
+    }
+    // An existing project folder is not made a second project.
+    const QString first = make("First");
+    Session s(inst, "button OK\n");
+    EXPECT_FALSE(s.projects.createProject("Second", "d", first));
+    EXPECT_TRUE(s.said("already holds a project"));
+    EXPECT_FALSE(s.projects.find("Second"));
+}
+
+TEST_F(ProjectRegistryTest, OpeningAnUnknownNameOpensTheDefaultProject) {
+    Session s(inst, "");
+    EXPECT_EQ(s.projects.startupProject(), "DEFAULT_PROJECT");
+    EXPECT_EQ(s.projects.openProject("Nowhere"), "DEFAULT_PROJECT");
+    EXPECT_TRUE(s.done());
+    // The default project's folder is made on its first opening.
+    const QString folder = inst.run.appFolder() + "/Tolvane Default Project";
+    EXPECT_EQ(inst.run.currentProjectPath, folder);
+    EXPECT_TRUE(QFileInfo(folder + "/Project Databases/ProjectDB.db").isFile());
+    EXPECT_EQ(inst.settings.read(setting::CurrentProject), "DEFAULT_PROJECT");
+    EXPECT_EQ(inst.project("select ProjectName from tblLocalProject").toString(),
+              "DEFAULT_PROJECT");
+
+    // With drawings open the user is asked first; No changes nothing, Yes closes them.
+    const QString other = make("Other");
+    ASSERT_EQ(inst.run.currentProjectPath, other);
+    Session asked(inst, "button No\nbutton Yes\n");
+    int closed = 0;
+    asked.projects.drawingsOpen = [] { return true; };
+    asked.projects.closeDrawings = [&closed] { return ++closed > 0; };
+    EXPECT_FALSE(asked.projects.openProject("DEFAULT_PROJECT"));
+    EXPECT_EQ(inst.run.currentProjectPath, other);
+    EXPECT_EQ(closed, 0);
+    EXPECT_EQ(asked.projects.openProject("DEFAULT_PROJECT"), "DEFAULT_PROJECT");
+    EXPECT_EQ(closed, 1);
+    EXPECT_TRUE(
+        asked.said("MESSAGE [Yes/No] Tolvane | This action will close all current "
+                   "drawings. You will be prompted to save any drawing that has changed. "
+                   "Proceed?"));
+}
+
+TEST_F(ProjectRegistryTest, AProjectWhoseFolderMovedIsFoundAgain) {
+    const QString before = make("Mover");
+    make("Anchor");
+    const QString after = inst.path("moved/Mover");
+    QDir().mkpath(inst.path("moved"));
+    ASSERT_TRUE(QDir().rename(before, after));
+
+    Session cancelled(inst, "button OK\ncancel\n");
+    EXPECT_THROW(cancelled.projects.openProject("Mover"), AppError);
+    EXPECT_EQ(cancelled.projects.find("Mover")->path, before);
+
+    Session s(inst, "button OK\nfile " + after +
+                        "/project databases/../Project Databases/ProjectDB.db\n");
+    EXPECT_EQ(s.projects.openProject("Mover"), "Mover");
+    EXPECT_TRUE(
+        s.said("MESSAGE [OK] Tolvane | Unable to find the path to the project: Mover\\n"
+               "Please select the Project Database which should be located in "
+               "PATHTOPROJECT/Project Databases/ProjectDB.db"));
+    EXPECT_TRUE(
+        s.said("FILE Select Project Database to Link to | Tolvane Database (*.db) | "
+               "ProjectDB.db"));
+    EXPECT_EQ(s.projects.find("Mover")->path, after);
+    EXPECT_EQ(inst.run.currentProjectPath, after);
+    EXPECT_EQ(inst.project("select ProjectName from tblLocalProject").toString(), "Mover");
+}
+
+TEST_F(ProjectRegistryTest, LinkingAProjectFolder) {
+    const QString folder = make("Alpha");
+    // Two drawings registered elsewhere: one is in the folder's drawings, one is not.
+    addDrawing(inst, "one", "/old/place/one.dxf");
+    addDrawing(inst, "two", "/old/place/two.dxf");
+    touch(folder + "/DRAWINGS/one.dxf");
+    inst.registry.close(db::DbId::Project);
+    const QString file = folder + "/Project Databases/ProjectDB.db";
+    {
+        Session s(inst, "button OK\n");
+        ASSERT_TRUE(s.projects.deleteProject("Alpha", false));  // from the list only
+    }
+    ASSERT_TRUE(QFileInfo(file).isFile());
+
+    // Without the equipment snapshot of a consolidation, the link is refused.
+    Session noSnapshot(inst, "file " + file + "\nbutton OK\n");
+    EXPECT_FALSE(noSnapshot.projects.linkProject());
+    EXPECT_TRUE(noSnapshot.said(
+        "MESSAGE [OK] Tolvane | Unable to find associated dbEquip.db\\nThis project may have been "
+        "consolidated\\nwith an earlier version. Please reconsolidate\\nthis project and "
+        "relink.\\n\\nAborting."));
+    EXPECT_FALSE(noSnapshot.projects.find("Alpha"));
+
+    touch(folder + "/Project Databases/dbEquip.db", "snapshot");
+    Session s(inst,
+              "file " + file + "\nbutton Yes\ntext Beta\ntext Renamed\nbutton OK\nbutton OK\n");
+    EXPECT_TRUE(s.projects.linkProject());
+    EXPECT_TRUE(s.done());
+    EXPECT_TRUE(s.said("The linked project name is: Alpha\\nWould you like to rename it?"));
+    EXPECT_TRUE(
+        s.said("INPUT Rename Linked Project | Enter a new project description for the "
+               "incoming project | about Alpha"));
+    EXPECT_TRUE(
+        s.said("Unable to find the drawing: two.dxf\\nThe database will not be updated "
+               "for this record."));
+    EXPECT_TRUE(s.said("The project has been successfully linked."));
+    const auto row = s.projects.find("Beta");
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->description, "Renamed");
+    EXPECT_EQ(row->path, folder);
+    EXPECT_EQ(inst.settings.read(setting::CurrentProject), "Beta");
+    EXPECT_EQ(readAll(inst.run.appFolder() + "/DBUpdates/dbEquip.db"), "snapshot");
+    // The linked database keeps its own name; its drawings point into the folder.
+    EXPECT_EQ(inst.project("select ProjectName from tblLocalProject").toString(), "Alpha");
+    EXPECT_EQ(
+        inst.project("select drawingpath from tblDrawings where DrawingName = 'one'").toString(),
+        folder + "/DRAWINGS/one.dxf");
+    EXPECT_EQ(
+        inst.project("select drawingpath from tblDrawings where DrawingName = 'two'").toString(),
+        "/old/place/two.dxf");
+
+    Session twice(inst, "file " + file + "\nbutton OK\n");
+    EXPECT_FALSE(twice.projects.linkProject());
+    EXPECT_TRUE(
+        twice.said("MESSAGE [OK] Tolvane | The path to this project already exists in "
+                   "the PM database. Aborting."));
+    EXPECT_EQ(inst.pm("select count(*) from tblProjects").toInt(), 2);
+
+    // Cancelling the file dialog ends the link through the error handler.
+    Session cancelled(inst, "cancel\n");
+    EXPECT_THROW(cancelled.projects.linkProject(), AppError);
+}
+
+TEST_F(ProjectRegistryTest, DeletingProjects) {
+    Session refused(inst, "button OK\n");
+    EXPECT_FALSE(refused.projects.deleteProject("DEFAULT_PROJECT", true));
+    EXPECT_TRUE(refused.said("MESSAGE [OK] Tolvane | Cannot delete the Default Project"));
+    EXPECT_TRUE(refused.done());  // nothing else is asked or said
+    EXPECT_TRUE(refused.projects.find("DEFAULT_PROJECT"));
+
+    const QString zed = make("Zed");
+    const QString beta = make("Beta");
+    make("Delta");
+    {
+        // No at the question: nothing is removed, and the user hears so.
+        Session s(inst, "button No\nbutton OK\n");
+        EXPECT_FALSE(s.projects.deleteProject("Zed", true));
+        EXPECT_TRUE(
+            s.said("Some drawings or databases may not be removed and require that you "
+                   "remove them manually"));
+        EXPECT_TRUE(s.projects.find("Zed"));
+        EXPECT_TRUE(QFileInfo(zed).isDir());
+    }
+    ASSERT_TRUE(Session(inst, "").projects.openProject("Zed"));
+    Session s(inst, "set optDeleteEverything 1\nclick cmdOK\nbutton Yes\nbutton OK\n");
+    int listed = 0;
+    QObject::connect(&s.projects, &ProjectRegistry::listChanged, [&] { ++listed; });
+    runDeleteProject(*s.user.ui, s.projects, nullptr);
+    EXPECT_TRUE(s.done());
+    EXPECT_TRUE(s.said("WINDOW frmDeleteProject opened"));
+    EXPECT_TRUE(
+        s.said("Delete All Project Directories, Databases, etc. This cannot be undone. "
+               "Proceed?"));
+    EXPECT_TRUE(s.said("MESSAGE [OK] Tolvane | The project has been deleted."));
+    EXPECT_FALSE(QFileInfo::exists(zed));
+    EXPECT_FALSE(s.projects.find("Zed"));
+    EXPECT_EQ(listed, 1);
+    // The first remaining project by name is opened.
+    EXPECT_EQ(inst.settings.read(setting::CurrentProject), "Beta");
+    EXPECT_EQ(inst.run.currentProjectPath, beta);
+
+    // From the list only: the folder stays.
+    Session listOnly(inst, "button OK\n");
+    EXPECT_TRUE(listOnly.projects.deleteProject("Beta", false));
+    EXPECT_TRUE(QFileInfo(beta + "/Project Databases/ProjectDB.db").isFile());
+    EXPECT_EQ(inst.settings.read(setting::CurrentProject), "DEFAULT_PROJECT");
+}
+
+TEST_F(ProjectRegistryTest, ConsolidationCopiesWhatItFindsAndListsTheRest) {
+    const QString folder = make("Site");
+    touch(inst.path("loose/a/rack.dxf"), "first");
+    touch(inst.path("loose/b/rack.dxf"), "second");
+    touch(inst.path("loose/plan.dxf"), "plan");
+    addDrawing(inst, "rack", inst.path("loose/a/rack.dxf"));
+    addDrawing(inst, "gone", inst.path("loose/gone.dxf"));
+    addDrawing(inst, "rack again", inst.path("loose/b/rack.dxf"));
+    addDrawing(inst, "nothing", QVariant(QMetaType(QMetaType::QString)));
+    addDrawing(inst, "plan", inst.path("loose/plan.dxf"));
+
+    Session s(inst, "set optMove 1\nclick cmdOK\nbutton Yes\nbutton OK\n");
+    runConsolidate(*s.user.ui, s.projects, nullptr);
+    EXPECT_TRUE(s.done());
+    EXPECT_TRUE(
+        s.said("This function will close all open drawings. \\nThis function will "
+               "overwrite like files in the /drawings folder. Continue?"));
+    EXPECT_TRUE(s.said("STATUS Moving to: " + folder + "/DRAWINGS/"));
+    EXPECT_TRUE(
+        s.said("MESSAGE [OK] Tolvane | The project consolidation had the following "
+               "errors:\\n1. " +
+               inst.path("loose/gone.dxf") + " is missing\\n2. Null entry in the database\\n"));
+    // The second drawing of the same file name overwrote the first; both rows point to it.
+    EXPECT_EQ(readAll(folder + "/DRAWINGS/rack.dxf"), "second");
+    EXPECT_EQ(readAll(folder + "/DRAWINGS/plan.dxf"), "plan");
+    EXPECT_FALSE(QFileInfo::exists(inst.path("loose/plan.dxf")));  // moved
+    EXPECT_EQ(inst.project("select count(*) from tblDrawings where drawingpath = '" + folder +
+                           "/DRAWINGS/rack.dxf'")
+                  .toInt(),
+              2);
+    EXPECT_EQ(
+        inst.project("select drawingpath from tblDrawings where DrawingName = 'gone'").toString(),
+        inst.path("loose/gone.dxf"));
+    // The project carries the equipment library it was drawn with.
+    const QString snapshot = folder + "/Project Databases/dbEquip.db";
+    EXPECT_EQ(fromFile(snapshot, "select count(*) from tblEquipment").toInt(),
+              db::Query(db::DbId::Equipment, "select count(*) from tblEquipment", inst.registry)
+                  .scalar()
+                  .toInt());
+
+    // No at the question: nothing happens.
+    Session no(inst, "button No\n");
+    EXPECT_FALSE(no.projects.consolidate(false));
+}
+
+TEST(ProjectRegistryShared, AProjectLivesInItsOwnSchemaOnTheServer) {
+    if (!test::postgresServer()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+    Installation inst(DatabaseMode::Shared);
+    db::Connections scratch;
+    test::TestDatabases dbs(db::Engine::PostgreSQL);
+    inst.settings.write(setting::PmPath, dbs.makeEmpty(db::DbId::PM, scratch).text());
+    inst.settings.write(setting::EqPath, dbs.makeEmpty(db::DbId::Equipment, scratch).text());
+    ASSERT_TRUE(inst.connect());
+    const QString folder = inst.path("server/Studio");
+    Session s(inst, "button Yes\nbutton OK\n");
+    ASSERT_TRUE(s.projects.createProject("Studio's B", "on the server", folder));
+
+    const QString recorded = readAll(folder + "/Project Databases/ProjectDB.connection");
+    const auto recordedAt = db::ConnectionSpec::parse(recorded.trimmed());
+    ASSERT_TRUE(recordedAt);
+    EXPECT_EQ(recordedAt->schema, "proj_studio_s_b");
+    EXPECT_TRUE(recordedAt->password.isEmpty());  // the password stays in the settings only
+    EXPECT_FALSE(QFileInfo::exists(folder + "/Project Databases/ProjectDB.db"));
+    EXPECT_EQ(inst.registry.spec(db::DbId::Project).schema, "proj_studio_s_b");
+    EXPECT_EQ(inst.project("select ProjectName from tblLocalProject").toString(), "Studio's B");
+    EXPECT_EQ(inst.project("select count(*) from tblLockSys").toInt(), 1);
+
+    // A server that refuses the schema: a message, and neither row nor folder.
+    const QString database = inst.registry.spec(db::DbId::PM).database;
+    db::Query(db::DbId::PM, "revoke create on database " + database + " from current_user",
+              inst.registry)
+        .exec();
+    Session refused(inst, "button OK\n");
+    EXPECT_FALSE(refused.projects.createProject("Refused", "d", inst.path("server/Refused")));
+    EXPECT_TRUE(refused.said("The server refused the project database"));
+    EXPECT_FALSE(refused.projects.find("Refused"));
+    EXPECT_FALSE(QFileInfo::exists(inst.path("server/Refused")));
+    db::Query(db::DbId::PM, "grant create on database " + database + " to current_user",
+              inst.registry)
+        .exec();
+
+    // The equipment snapshot of a server is an SQLite copy of every table's rows.
+    EXPECT_TRUE(s.projects.consolidate(false));
+    EXPECT_EQ(
+        fromFile(folder + "/Project Databases/dbEquip.db", "select count(*) from tblEquipment")
+            .toInt(),
+        db::Query(db::DbId::Equipment, "select count(*) from tblEquipment", inst.registry)
+            .scalar()
+            .toInt());
+
+    Session del(inst, "button Yes\nbutton OK\n");
+    EXPECT_TRUE(del.projects.deleteProject("Studio's B", true));
+    EXPECT_EQ(
+        inst.pm("select count(*) from pg_namespace where nspname = ?", "proj_studio_s_b").toInt(),
+        0);
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    inst.registry.closeAll();
+}
