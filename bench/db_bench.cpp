@@ -33,14 +33,14 @@ struct Project {
             db::createSqliteFile(db::DbId::Project, file);
             registry.bind(db::DbId::Project, db::ConnectionSpec::sqlite(file));
         } else {
-            auto spec = *db::ConnectionSpec::parse(qEnvironmentVariable("TOLVANE_TEST_PG"));
+            auto connSpec = *db::ConnectionSpec::parse(qEnvironmentVariable("TOLVANE_TEST_PG"));
             pgDatabase = "tolvane_bench_" + QUuid::createUuid().toString(QUuid::Id128).left(12);
             db::Connections admin;
-            admin.bind(db::DbId::PM, spec);
+            admin.bind(db::DbId::PM, connSpec);
             db::Query(db::DbId::PM, "create database " + pgDatabase, admin).exec();
             admin.closeAll();
-            spec.database = pgDatabase;
-            registry.bind(db::DbId::Project, spec);
+            connSpec.database = pgDatabase;
+            registry.bind(db::DbId::Project, connSpec);
         }
         db::ensureSchema(db::DbId::Project, registry);
         insert(kCables);

@@ -406,12 +406,10 @@ void MainWindow::buildMenus() {
                   [this] { runDeleteProject(s_.ui, *projects_, this); });
             menu->insertActions(menu->actions().value(0), first);
             menu->insertSeparator(menu->actions().value(first.size()));
-            // Shared mode: the user administration and a change of login.
+            // Shared mode: the user administration.
             menu->addSeparator();
             auto* users = menu->addAction(tr("&Users and Permissions..."));
             users->setObjectName(QStringLiteral("mnuUsers"));
-            auto* relogin = menu->addAction(tr("Log In as &Another User..."));
-            relogin->setObjectName(QStringLiteral("mnuLogin"));
             connect(users, &QAction::triggered, this, [this] {
                 s_.errors.guard(QStringLiteral("mnuUsers"), [this] {
                     if (!s_.users) return;
@@ -420,15 +418,8 @@ void MainWindow::buildMenus() {
                     s_.ui.runModal(window);
                 });
             });
-            connect(relogin, &QAction::triggered, this, [this, relogin] {
-                s_.ui.status(
-                    relogin->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")) +
-                    tr(" is not available in this version yet"));
-            });
-            for (QAction* a : {users, relogin}) {
-                a->setVisible(false);
-                sharedModeActions_ << a;
-            }
+            users->setVisible(false);
+            sharedModeActions_ << users;
         }
     }
     QMenu* tools = menuBar()->addMenu(tr("&Tools"));

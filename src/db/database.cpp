@@ -129,7 +129,7 @@ QString ConnectionSpec::location() const {
 
 DbError::DbError(DbId db, const QString& what, const QString& reason)
     : DbError(db,
-              connections().isBound(db) ? connections().spec(db).location()
+              connections().isBound(db) ? connections().boundTo(db).location()
                                         : QStringLiteral("not connected"),
               what, reason) {}
 
@@ -145,20 +145,20 @@ Connections::~Connections() {
     closeAll();
 }
 
-void Connections::bind(DbId id, const ConnectionSpec& spec) {
+void Connections::bind(DbId id, const ConnectionSpec& connSpec) {
     Slot& slot = slots_[int(id)];
-    if (slot.bound && slot.spec == spec) return;
+    if (slot.bound && slot.connSpec == connSpec) return;
     close(id);
     slot.bound = true;
-    slot.spec = spec;
+    slot.connSpec = connSpec;
 }
 
 bool Connections::isBound(DbId id) const {
     return slots_[int(id)].bound;
 }
 
-const ConnectionSpec& Connections::spec(DbId id) const {
-    return slots_[int(id)].spec;
+const ConnectionSpec& Connections::boundTo(DbId id) const {
+    return slots_[int(id)].connSpec;
 }
 
 QString Connections::connectionName(DbId id) const {
@@ -175,7 +175,7 @@ QSqlDatabase Connections::database(DbId id) {
     if (!slot.bound)
         throw DbError(id, QStringLiteral("not connected"), QStringLiteral("is not connected"),
                       QStringLiteral("no connection string"));
-    const ConnectionSpec& s = slot.spec;
+    const ConnectionSpec& s = slot.connSpec;
     const QString where = s.location();
     if (s.engine == Engine::SQLite) {
         // SQLite would make an empty database where the file is missing: a missing file is
@@ -253,7 +253,7 @@ Connections& connections() {
 Query::Query(DbId db, const QString& sql, Connections& registry)
     : db_(db),
       engine_(registry.engine(db)),
-      location_(registry.spec(db).location()),
+      location_(registry.boundTo(db).location()),
       text_(sql),
       q_(registry.database(db)) {
     q_.setForwardOnly(true);
@@ -301,7 +301,7 @@ QVariant Query::scalar() {
 }
 
 Transaction::Transaction(DbId db, Connections& registry)
-    : db_(db), location_(registry.spec(db).location()), database_(registry.database(db)) {
+    : db_(db), location_(registry.boundTo(db).location()), database_(registry.database(db)) {
     if (!database_.transaction())
         throw DbError(db, location_, QStringLiteral("cannot start a transaction"),
                       database_.lastError().text());

@@ -69,10 +69,10 @@ class Connections {
     Connections(const Connections&) = delete;
     Connections& operator=(const Connections&) = delete;
 
-    void bind(DbId id, const ConnectionSpec& spec);
+    void bind(DbId id, const ConnectionSpec& connSpec);
     bool isBound(DbId id) const;
-    const ConnectionSpec& spec(DbId id) const;
-    Engine engine(DbId id) const { return spec(id).engine; }
+    const ConnectionSpec& boundTo(DbId id) const;
+    Engine engine(DbId id) const { return boundTo(id).engine; }
 
     // The open connection; throws DbError when it cannot be opened (missing or corrupt file,
     // unreachable server).
@@ -87,7 +87,7 @@ class Connections {
   private:
     struct Slot {
         bool bound = false;
-        ConnectionSpec spec;
+        ConnectionSpec connSpec;
     };
     Slot slots_[4];
     QString prefix_ = QStringLiteral("tolvane-%1-").arg(quintptr(this), 0, 16);

@@ -730,7 +730,7 @@ void upgradePgTable(DbId id, Connections& registry, const TableDef& t) {
 // A database kept in a schema of a shared server ("schema=" in its connection string) has no
 // schema until its tables are made; without one, PostgreSQL would look in public instead.
 bool pgSchemaPresent(DbId id, Connections& registry) {
-    const QString schema = registry.spec(id).schema;
+    const QString schema = registry.boundTo(id).schema;
     if (schema.isEmpty()) return true;
     return !firstColumn(id, registry,
                         QStringLiteral("select 1 from pg_namespace where nspname = %1")
@@ -867,7 +867,7 @@ void ensureSchema(DbId id, Connections& registry) {
                           .arg(found)
                           .arg(kSchemaVersion));
     if (engine == Engine::PostgreSQL) {
-        const QString schema = registry.spec(id).schema;
+        const QString schema = registry.boundTo(id).schema;
         if (!pgSchemaPresent(id, registry))
             run(id, registry, QStringLiteral("CREATE SCHEMA %1").arg(schema));
         // In public, so that every schema of the database finds the type.

@@ -101,17 +101,17 @@ std::optional<ConnectionSpec> DatabaseSetup::locate(DbId id, const QString& sett
     QString text = settings_.read(settingName);
     for (;;) {
         if (!text.isEmpty()) {
-            const auto spec = ConnectionSpec::parse(text);
-            if (spec) {
-                registry_.bind(id, *spec);
+            const auto connSpec = ConnectionSpec::parse(text);
+            if (connSpec) {
+                registry_.bind(id, *connSpec);
                 try {
                     registry_.database(id);
-                    return spec;
+                    return connSpec;
                 } catch (const DbError& e) {
                     log(e.description());
                 }
             }
-            const QString where = spec ? spec->location() : text;
+            const QString where = connSpec ? connSpec->location() : text;
             const MsgButton answer = ui_.message(
                 QStringLiteral("The Master Database at ") + where +
                     QStringLiteral(" has been deleted, moved, renamed, or the network share is "
@@ -151,14 +151,14 @@ bool DatabaseSetup::connect() {
     } else {
         prepareSqlite(DbId::PM, pmFile(app));
         prepareSqlite(DbId::Equipment, equipmentFile(app));
-        run_.pmConnection = registry_.spec(DbId::PM).text();
-        run_.equipmentConnection = registry_.spec(DbId::Equipment).text();
+        run_.pmConnection = registry_.boundTo(DbId::PM).text();
+        run_.equipmentConnection = registry_.boundTo(DbId::Equipment).text();
     }
     prepareSqlite(DbId::Blank, blankFile(app));
-    run_.blankProjectConnection = registry_.spec(DbId::Blank).text();
+    run_.blankProjectConnection = registry_.boundTo(DbId::Blank).text();
     // Until a project is opened, project queries reach the blank project database.
     if (run_.projectConnection.isEmpty())
-        registry_.bind(DbId::Project, registry_.spec(DbId::Blank));
+        registry_.bind(DbId::Project, registry_.boundTo(DbId::Blank));
     return true;
 }
 

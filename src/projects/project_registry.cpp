@@ -99,7 +99,7 @@ db::ConnectionSpec readRecorded(const QString& file, const db::Connections& regi
                                       "database")
                            .arg(file));
     if (registry.isBound(DbId::PM)) {
-        const db::ConnectionSpec& pm = registry.spec(DbId::PM);
+        const db::ConnectionSpec& pm = registry.boundTo(DbId::PM);
         if (pm.engine == db::Engine::PostgreSQL && pm.host == location->host &&
             pm.port == location->port && pm.database == location->database) {
             if (location->user.isEmpty()) location->user = pm.user;
@@ -264,7 +264,7 @@ std::optional<QString> buildProject(RunState& run, db::Connections& registry, co
 
     db::Connections scratch;
     if (run.mode == DatabaseMode::Shared) {
-        db::ConnectionSpec location = registry.spec(DbId::PM);
+        db::ConnectionSpec location = registry.boundTo(DbId::PM);
         try {
             location.schema = freeSchemaName(name, registry);
             scratch.bind(DbId::Project, location);
@@ -354,7 +354,7 @@ void snapshotFromServer(db::Connections& registry, const QString& target) {
 }
 
 void snapshotEquipment(db::Connections& registry, const QString& target) {
-    const db::ConnectionSpec& equipment = registry.spec(DbId::Equipment);
+    const db::ConnectionSpec& equipment = registry.boundTo(DbId::Equipment);
     if (equipment.engine == db::Engine::SQLite)
         copyOver(equipment.path, target);
     else
@@ -711,7 +711,7 @@ bool ProjectRegistry::deleteProject(const QString& name, bool everything) {
                     return notRemoved();
                 const auto location = projectDatabase(folder, registry_);
                 if (folder == withoutTrailingSlash(run_.currentProjectPath)) {
-                    registry_.bind(DbId::Project, registry_.spec(DbId::Blank));
+                    registry_.bind(DbId::Project, registry_.boundTo(DbId::Blank));
                     run_.currentProjectPath.clear();
                 }
                 if (location) dropProjectSchema(*location);

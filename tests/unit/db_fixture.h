@@ -50,15 +50,15 @@ class TestDatabases {
 
     // A new, empty database bound to id in registry.
     db::ConnectionSpec makeEmpty(db::DbId id, db::Connections& registry) {
-        db::ConnectionSpec spec;
+        db::ConnectionSpec connSpec;
         if (engine_ == db::Engine::SQLite) {
-            spec = db::ConnectionSpec::sqlite(
+            connSpec = db::ConnectionSpec::sqlite(
                 dir_.filePath(db::dbName(id) + QString::number(made_.size()) + ".db"));
-            QFile f(spec.path);
+            QFile f(connSpec.path);
             f.open(QIODevice::WriteOnly);
-            made_ << spec.path;
+            made_ << connSpec.path;
         } else {
-            spec = *postgresServer();
+            connSpec = *postgresServer();
             const QString name = QStringLiteral("tolvane_test_%1")
                                      .arg(QUuid::createUuid().toString(QUuid::Id128).left(16));
             QSqlDatabase admin = adminConnection();
@@ -66,16 +66,16 @@ class TestDatabases {
             if (!q.exec(QStringLiteral("create database %1").arg(name)))
                 ADD_FAILURE() << q.lastError().text().toStdString();
             made_ << name;
-            spec.database = name;
+            connSpec.database = name;
         }
-        registry.bind(id, spec);
+        registry.bind(id, connSpec);
         if (!registries_.contains(&registry)) registries_ << &registry;
-        return spec;
+        return connSpec;
     }
 
     // Binds id in another registry to the same database (a second user of it).
     void share(db::DbId id, const db::Connections& from, db::Connections& to) {
-        to.bind(id, from.spec(id));
+        to.bind(id, from.boundTo(id));
         if (!registries_.contains(&to)) registries_ << &to;
     }
 

@@ -48,7 +48,7 @@ TEST(DatabaseSetup, NewInstallationThenSecondStart) {
     for (auto id : {db::DbId::PM, db::DbId::Equipment, db::DbId::Blank})
         EXPECT_EQ(db::schemaVersion(id, inst.registry), db::kSchemaVersion);
     // Until a project is opened, project queries reach the blank project.
-    EXPECT_EQ(inst.registry.spec(db::DbId::Project), inst.registry.spec(db::DbId::Blank));
+    EXPECT_EQ(inst.registry.boundTo(db::DbId::Project), inst.registry.boundTo(db::DbId::Blank));
     EXPECT_EQ(db::Query(db::DbId::PM, "select count(*) from tblProjects where ProjectName = ?",
                         inst.registry)
                   .bind("DEFAULT_PROJECT")

@@ -104,10 +104,10 @@ TEST_P(LockTest, SystemLockHasItsOwnMessage) {
 
 TEST_P(LockTest, TwoUsersContendingNeverBothHoldTheLock) {
     std::atomic<int> inside{0}, overlaps{0}, taken{0};
-    const db::ConnectionSpec spec = first.spec(db::DbId::Project);
+    const db::ConnectionSpec connSpec = first.boundTo(db::DbId::Project);
     auto worker = [&](const QString& who) {
         db::Connections own;
-        own.bind(db::DbId::Project, spec);
+        own.bind(db::DbId::Project, connSpec);
         ScriptedUser nobody("");
         db::TableLock lock(db::cableLock(), true, who, *nobody.ui, db::DbId::Project, own);
         for (int i = 0; i < 150; ++i) {

@@ -479,12 +479,12 @@ TEST(ProjectRegistryShared, AProjectLivesInItsOwnSchemaOnTheServer) {
     EXPECT_EQ(recordedAt->schema, "proj_studio_s_b");
     EXPECT_TRUE(recordedAt->password.isEmpty());  // the password stays in the settings only
     EXPECT_FALSE(QFileInfo::exists(folder + "/Project Databases/ProjectDB.db"));
-    EXPECT_EQ(inst.registry.spec(db::DbId::Project).schema, "proj_studio_s_b");
+    EXPECT_EQ(inst.registry.boundTo(db::DbId::Project).schema, "proj_studio_s_b");
     EXPECT_EQ(inst.project("select ProjectName from tblLocalProject").toString(), "Studio's B");
     EXPECT_EQ(inst.project("select count(*) from tblLockSys").toInt(), 1);
 
     // A server that refuses the schema: a message, and neither row nor folder.
-    const QString database = inst.registry.spec(db::DbId::PM).database;
+    const QString database = inst.registry.boundTo(db::DbId::PM).database;
     db::Query(db::DbId::PM, "revoke create on database " + database + " from current_user",
               inst.registry)
         .exec();

@@ -238,15 +238,15 @@ TEST_P(SchemaTest, RefusedOrFailedUpgradeChangesNothing) {
 // database that also holds the project manager.
 TEST_P(SchemaTest, UsersOfASharedServerStartingTogether) {
     if (!dbs.available() || engine() != Engine::PostgreSQL) GTEST_SKIP();
-    db::ConnectionSpec spec = dbs.makeEmpty(DbId::PM, reg);
+    db::ConnectionSpec connSpec = dbs.makeEmpty(DbId::PM, reg);
     db::ensureSchema(DbId::PM, reg);
-    spec.schema = QStringLiteral("studio_b");
-    reg.bind(DbId::Project, spec);
+    connSpec.schema = QStringLiteral("studio_b");
+    reg.bind(DbId::Project, connSpec);
     EXPECT_EQ(db::schemaVersion(DbId::Project, reg), 0);  // the manager's version is not ours
     std::atomic<int> failures = 0;
     auto start = [&] {
         db::Connections own;  // connections belong to the thread that made them
-        own.bind(DbId::Project, spec);
+        own.bind(DbId::Project, connSpec);
         try {
             db::ensureSchema(DbId::Project, own);
         } catch (const db::DbError& e) {
