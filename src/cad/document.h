@@ -1,0 +1,248 @@
+// The drawing document of the CAD engine: model space, paper layouts, blocks, layers, text
+// styles, line types and the entities in them. Plain value types, no widgets; a document is
+// read from and written to DXF by dxf.h.
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QSet>
+#include <QString>
+#include <vector>
+
+namespace tolvane::cad {
+
+// Colour indices: 1-255 are the standard palette; these two defer to the layer or the block.
+constexpr int kColorByBlock = 0;
+constexpr int kColorByLayer = 256;
+
+// One item of extended data. Items written by this program carry a name; items read from
+// other programs' files may have none.
+struct XDataItem {
+    QString name;
+    int code = 1000;
+    QString value;
+    bool operator==(const XDataItem&) const = default;
+};
+
+// The extended data an entity carries under one registered application name.
+struct XData {
+    QString app;
+    QList<XDataItem> items;
+
+    int count() const { return int(items.size()); }
+    // Case-insensitive lookup by name; nullptr when absent.
+    const XDataItem* item(const QString& name) const;
+    XDataItem* item(const QString& name);
+    void add(const QString& name, int code, const QString& value) {
+        items.append({name, code, value});
+    }
+    bool setValue(const QString& name, const QString& value);
+    bool operator==(const XData&) const = default;
+};
+
+// A raw DXF group kept for entity kinds this engine does not interpret.
+struct RawGroup {
+    int code = 0;
+    QString value;
+    bool operator==(const RawGroup&) const = default;
+};
+
+enum class EntityKind {
+    Line,
+    Polyline,
+    Circle,
+    Arc,
+    Ellipse,
+    Point,
+    Text,
+    AttributeDefinition,
+    Attribute,  // only inside an insert's attribute list
+    Insert,
+    Other,  // read from a file and written back unchanged
+};
+
+struct Vertex {
+    QPointF pos;
+    double bulge = 0.0;
+    bool operator==(const Vertex&) const = default;
+};
+
+// One drawing entity. Which fields are meaningful depends on the kind:
+//   Line: start, end. Polyline: vertices, closed. Circle: start (centre), radius.
+//   Arc: start (centre), radius, startAngle, endAngle (degrees, counter-clockwise).
+//   Ellipse: start (centre), end (major axis end relative to centre), ratio, startAngle and
+//     endAngle as parameters in radians. Point: start.
+//   Text, AttributeDefinition, Attribute: start (insertion point), end (alignment point),
+//     text (for attributes their value, for definitions the default), height, rotation,
+//     style, hAlign, vAlign, and for attributes tag, prompt (definitions), attributeFlags.
+//   Insert: blockName, start (insertion point), xScale, yScale, rotation, attributes.
+//   Other: typeName and its groups (without handle, owner and extended data).
+struct Entity {
+    EntityKind kind = EntityKind::Line;
+    QString handle;
+    QString layer = QStringLiteral("0");
+    QString lineType = QStringLiteral("BYLAYER");
+    int color = kColorByLayer;
+    int lineWeight = -1;  // by layer
+    QList<XData> xdata;
+
+    QPointF start;
+    QPointF end;
+    QList<Vertex> vertices;
+    bool closed = false;
+    double radius = 0.0;
+    double startAngle = 0.0;
+    double endAngle = 0.0;
+    double ratio = 1.0;
+
+    QString text;
+    double height = 1.0;
+    double rotation = 0.0;
+    QString style = QStringLiteral("Standard");
+    int hAlign = 0;
+    int vAlign = 0;
+    QString tag;
+    QString prompt;
+    int attributeFlags = 0;
+
+    QString blockName;
+    double xScale = 1.0;
+    double yScale = 1.0;
+    std::vector<Entity> attributes;
+
+    QString typeName;
+    QList<RawGroup> groups;
+
+    // The extended data under an application name; nullptr when the entity has none.
+    const XData* xdataFor(const QString& app) const;
+    XData* xdataFor(const QString& app);
+    // Attribute of an insert by tag (case-insensitive); nullptr when absent.
+    const Entity* attribute(const QString& tag) const;
+
+    static Entity line(QPointF a, QPointF b);
+    static Entity polyline(const QList<Vertex>& vertices, bool closed);
+    static Entity circle(QPointF centre, double radius);
+    static Entity arc(QPointF centre, double radius, double startDeg, double endDeg);
+    static Entity ellipse(QPointF centre, QPointF majorAxis, double ratio, double startParam,
+                          double endParam);
+    static Entity point(QPointF at);
+    static Entity textAt(QPointF at, const QString& text, double height);
+    static Entity attributeDefinition(QPointF at, const QString& tag, const QString& prompt,
+                                      const QString& defaultValue, double height);
+    static Entity insert(const QString& block, QPointF at, double xScale = 1.0, double yScale = 1.0,
+                         double rotation = 0.0);
+    static Entity attribute(QPointF at, const QString& tag, const QString& value, double height);
+};
+
+struct Layer {
+    QString name;
+    int color = 7;
+    QString lineType = QStringLiteral("CONTINUOUS");
+    bool on = true;
+    bool frozen = false;
+    bool locked = false;
+};
+
+struct TextStyle {
+    QString name;
+    QString font = QStringLiteral("txt");
+    double height = 0.0;  // 0: height given per text
+    double widthFactor = 1.0;
+};
+
+struct LineType {
+    QString name;
+    QString description;
+    QList<double> pattern;  // dash lengths: positive drawn, negative gaps, 0 dots
+};
+
+struct Block {
+    QString name;
+    QPointF base;
+    std::vector<Entity> entities;
+};
+
+// Model space or one paper layout: its entities in draw order.
+struct Space {
+    QString name;
+    std::vector<Entity> entities;
+};
+
+class Document {
+  public:
+    Document();
+
+    Space& modelSpace() { return model_; }
+    const Space& modelSpace() const { return model_; }
+    std::vector<Space>& layouts() { return layouts_; }
+    const std::vector<Space>& layouts() const { return layouts_; }
+    Space& addLayout(const QString& name);
+
+    std::vector<Block>& blocks() { return blocks_; }
+    const std::vector<Block>& blocks() const { return blocks_; }
+    Block* block(const QString& name);
+    const Block* block(const QString& name) const;
+    // Adds an empty block, or returns the existing one of that name.
+    Block& addBlock(const QString& name, QPointF base = {});
+
+    QList<Layer>& layers() { return layers_; }
+    const QList<Layer>& layers() const { return layers_; }
+    Layer* layer(const QString& name);
+    const Layer* layer(const QString& name) const;
+    Layer& addLayer(const Layer& layer);  // replaces one of the same name
+
+    QList<TextStyle>& textStyles() { return styles_; }
+    const QList<TextStyle>& textStyles() const { return styles_; }
+    TextStyle& addTextStyle(const TextStyle& style);
+    const TextStyle* textStyle(const QString& name) const;
+
+    QList<LineType>& lineTypes() { return lineTypes_; }
+    const QList<LineType>& lineTypes() const { return lineTypes_; }
+    LineType& addLineType(const LineType& type);
+    const LineType* lineType(const QString& name) const;
+
+    // Units of the drawing as the DXF $INSUNITS code (0 unitless, 1 inches, 4 mm...).
+    int units() const { return units_; }
+    void setUnits(int units) { units_ = units; }
+
+    // Adds an entity at the end of a space's or block's draw order and returns it. Its
+    // handle, and those of its attributes, are kept when free, otherwise newly assigned.
+    Entity& add(Space& space, Entity entity);
+    Entity& add(Block& block, Entity entity);
+    Entity& addToModel(Entity entity) { return add(model_, std::move(entity)); }
+
+    // The entity (or insert attribute) with this handle, case-insensitive and accepting
+    // leading zeros ("0A1" finds "A1"); nullptr when there is none.
+    Entity* find(const QString& handle);
+    const Entity* find(const QString& handle) const;
+    // Removes the entity with this handle; false when there is none.
+    bool erase(const QString& handle);
+
+    // The next handle that will be given out, as a number.
+    quint64 handleSeed() const { return seed_; }
+    // Raises the seed to at least `seed` (on reading a file's $HANDSEED).
+    void raiseHandleSeed(quint64 seed);
+    // Marks a handle as used (handles kept inside pass-through entities).
+    void reserveHandle(const QString& handle);
+    // Allocates a fresh handle, e.g. for table and dictionary records written to a file.
+    QString newHandle();
+
+    // Canonical form of a handle: upper case without leading zeros; empty if not hex.
+    static QString normalHandle(const QString& handle);
+
+  private:
+    void claim(Entity& e);
+    void release(const Entity& e);
+
+    Space model_;
+    std::vector<Space> layouts_;
+    std::vector<Block> blocks_;
+    QList<Layer> layers_;
+    QList<TextStyle> styles_;
+    QList<LineType> lineTypes_;
+    QSet<quint64> used_;
+    quint64 seed_ = 0x100;  // low handles are left to table and dictionary records
+    int units_ = 0;
+};
+
+}  // namespace tolvane::cad

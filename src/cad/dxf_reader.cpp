@@ -1,0 +1,660 @@
+// DXF input: a tolerant reader of ASCII DXF as written by this and other programs. Every
+// malformed input ends in a DxfError; sizes are bounded so that no input can exhaust memory.
+#include <QFile>
+#include <QStringDecoder>
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "cad/dxf.h"
+
+namespace tolvane::cad {
+
+namespace {
+
+constexpr qsizetype kMaxFileSize = qsizetype(512) * 1024 * 1024;
+constexpr qsizetype kMaxLineLength = 64 * 1024;
+constexpr int kMaxVertices = 1000000;
+constexpr qsizetype kMaxEntities = 10000000;
+constexpr double kMaxCoordinate = 1e15;
+
+struct Group {
+    int code = 0;
+    QString value;
+    int line = 0;
+};
+
+using Record = std::vector<Group>;  // the groups of one entity or table entry after its 0 group
+
+QString decodeText(const QString& s) {
+    if (!s.contains(QLatin1Char('^')) && !s.contains(QLatin1String("\\U+"))) return s;
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c == QLatin1Char('^') && i + 1 < s.size()) {
+            const char16_t n = s[i + 1].unicode();
+            if (n == ' ') {
+                out += QLatin1Char('^');
+                ++i;
+                continue;
+            }
+            if (n >= 0x40 && n <= 0x5F) {
+                out += QChar(char16_t(n - 0x40));
+                ++i;
+                continue;
+            }
+        }
+        if (c == QLatin1Char('\\') && s.mid(i, 3) == QLatin1String("\\U+") && i + 7 <= s.size()) {
+            bool ok = false;
+            const uint u = s.mid(i + 3, 4).toUInt(&ok, 16);
+            if (ok) {
+                out += QChar(char16_t(u));
+                i += 6;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+class Reader {
+  public:
+    explicit Reader(const QByteArray& data) { tokenize(data); }
+    Document run();
+
+  private:
+    [[noreturn]] void fail(int line, const QString& reason) const { throw DxfError(line, reason); }
+    [[noreturn]] void failAt(const Group& g, const QString& reason) const { fail(g.line, reason); }
+    void tokenize(const QByteArray& data);
+    const Group& next();
+    double real(const Group& g) const;
+    int integer(const Group& g) const;
+    Record readRecord();
+
+    void header();
+    void tables();
+    void tableEntry(const QString& type, const Record& r);
+    void blocks();
+    // Reads entities up to (not including) a 0 group named ENDSEC or ENDBLK.
+    std::vector<Entity> entityList(std::vector<bool>* paper);
+    Entity toEntity(const QString& type, const Record& r, bool* paper);
+    void objects();
+    void skipSection();
+
+    std::vector<Group> groups_;
+    size_t pos_ = 0;
+    int lastLine_ = 0;
+    Document doc_;
+    quint64 seed_ = 0;
+    qsizetype entityCount_ = 0;
+    std::map<QString, QString> recordNames_;              // block record handle -> block name
+    std::map<QString, std::vector<Entity>> paperBlocks_;  // upper-case block name -> entities
+    struct LayoutInfo {
+        QString name;
+        QString record;
+        int tab = 0;
+    };
+    std::vector<LayoutInfo> layouts_;
+};
+
+void Reader::tokenize(const QByteArray& data) {
+    if (data.size() > kMaxFileSize) fail(0, QStringLiteral("file too large"));
+    if (data.startsWith("AutoCAD Binary DXF"))
+        fail(0, QStringLiteral("binary DXF files are not supported"));
+    // Files before R2007 (AC1021) are in a Windows code page, later ones in UTF-8.
+    const qsizetype ver = data.indexOf("$ACADVER");
+    const QByteArray version = ver < 0 ? QByteArray() : data.mid(ver, 64).simplified();
+    const qsizetype ac = version.indexOf("AC10");
+    const bool legacy = ac >= 0 && version.mid(ac + 4, 2).toInt() < 21;
+    QStringDecoder utf8(QStringConverter::Utf8);
+    QString text;
+    if (!legacy) text = utf8(data);
+    if (legacy || utf8.hasError()) text = QString::fromLatin1(data);
+    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+    qsizetype start = 0;
+    int line = 0;
+    Group current;
+    bool haveCode = false;
+    while (start < text.size()) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0) end = text.size();
+        ++line;
+        QString l = text.mid(start, end - start);
+        start = end + 1;
+        if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
+        if (l.size() > kMaxLineLength) fail(line, QStringLiteral("line too long"));
+        if (!haveCode) {
+            bool ok = false;
+            const int code = l.trimmed().toInt(&ok);
+            if (!ok) {
+                if (l.trimmed().isEmpty() && start >= text.size()) break;  // trailing newline
+                fail(line, QStringLiteral("group code expected, found '%1'").arg(l.left(40)));
+            }
+            if (code < -5 || code > 1071)
+                fail(line, QStringLiteral("invalid group code %1").arg(code));
+            current.code = code;
+            current.line = line;
+            haveCode = true;
+        } else {
+            current.value = decodeText(l);
+            groups_.push_back(current);
+            haveCode = false;
+        }
+    }
+    lastLine_ = line;
+    if (haveCode) fail(line, QStringLiteral("file ends after a group code"));
+}
+
+const Group& Reader::next() {
+    if (pos_ >= groups_.size()) fail(lastLine_, QStringLiteral("unexpected end of file"));
+    return groups_[pos_++];
+}
+
+double Reader::real(const Group& g) const {
+    bool ok = false;
+    const double v = g.value.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        failAt(g, QStringLiteral("number expected for group %1, found '%2'")
+                      .arg(g.code)
+                      .arg(g.value.left(40)));
+    if (std::abs(v) > kMaxCoordinate)
+        failAt(g, QStringLiteral("value %1 of group %2 out of range").arg(v).arg(g.code));
+    return v;
+}
+
+int Reader::integer(const Group& g) const {
+    bool ok = false;
+    const qlonglong v = g.value.trimmed().toLongLong(&ok);
+    if (!ok || v < INT_MIN || v > INT_MAX)
+        failAt(g, QStringLiteral("integer expected for group %1, found '%2'")
+                      .arg(g.code)
+                      .arg(g.value.left(40)));
+    return int(v);
+}
+
+Record Reader::readRecord() {
+    Record r;
+    while (pos_ < groups_.size() && groups_[pos_].code != 0) r.push_back(groups_[pos_++]);
+    if (pos_ >= groups_.size()) fail(lastLine_, QStringLiteral("unexpected end of file"));
+    return r;
+}
+
+Document Reader::run() {
+    if (groups_.empty()) fail(0, QStringLiteral("empty file"));
+    bool sawEof = false;
+    while (pos_ < groups_.size()) {
+        const Group& g = next();
+        if (g.code == 999) continue;
+        if (g.code == 0 && g.value.trimmed() == QLatin1String("EOF")) {
+            sawEof = true;
+            break;
+        }
+        if (g.code != 0 || g.value.trimmed() != QLatin1String("SECTION"))
+            failAt(g, QStringLiteral("SECTION expected, found %1 '%2'")
+                          .arg(g.code)
+                          .arg(g.value.left(40)));
+        const Group& name = next();
+        if (name.code != 2) failAt(name, QStringLiteral("section name expected"));
+        const QString section = name.value.trimmed();
+        if (section == QLatin1String("HEADER")) {
+            header();
+        } else if (section == QLatin1String("TABLES")) {
+            tables();
+        } else if (section == QLatin1String("BLOCKS")) {
+            blocks();
+        } else if (section == QLatin1String("ENTITIES")) {
+            std::vector<bool> paper;
+            std::vector<Entity> list = entityList(&paper);
+            for (size_t i = 0; i < list.size(); ++i) {
+                if (paper[i])
+                    paperBlocks_[QStringLiteral("*PAPER_SPACE")].push_back(std::move(list[i]));
+                else
+                    doc_.add(doc_.modelSpace(), std::move(list[i]));
+            }
+            next();  // ENDSEC
+        } else if (section == QLatin1String("OBJECTS")) {
+            objects();
+        } else {
+            skipSection();
+        }
+    }
+    if (!sawEof) fail(lastLine_, QStringLiteral("unexpected end of file (no EOF)"));
+
+    // Paper layouts: named by the LAYOUT objects when present, in tab order.
+    std::sort(layouts_.begin(), layouts_.end(),
+              [](const LayoutInfo& a, const LayoutInfo& b) { return a.tab < b.tab; });
+    for (const LayoutInfo& l : layouts_) {
+        auto rec = recordNames_.find(l.record);
+        if (rec == recordNames_.end() ||
+            l.name.compare(QLatin1String("Model"), Qt::CaseInsensitive) == 0)
+            continue;
+        const QString block = rec->second.toUpper();
+        if (!block.startsWith(QLatin1String("*PAPER_SPACE"))) continue;
+        Space& space = doc_.addLayout(l.name);
+        auto it = paperBlocks_.find(block);
+        if (it == paperBlocks_.end()) continue;
+        for (Entity& e : it->second) doc_.add(space, std::move(e));
+        paperBlocks_.erase(it);
+    }
+    int n = int(doc_.layouts().size());
+    for (auto& [name, list] : paperBlocks_) {
+        if (list.empty()) continue;
+        Space& space = doc_.addLayout(QStringLiteral("Layout%1").arg(++n));
+        for (Entity& e : list) doc_.add(space, std::move(e));
+    }
+    doc_.raiseHandleSeed(seed_);
+    return std::move(doc_);
+}
+
+void Reader::skipSection() {
+    while (true) {
+        const Group& g = next();
+        if (g.code == 0 && g.value.trimmed() == QLatin1String("ENDSEC")) return;
+    }
+}
+
+void Reader::header() {
+    QString var;
+    while (true) {
+        const Group& g = next();
+        if (g.code == 0) {
+            if (g.value.trimmed() == QLatin1String("ENDSEC")) return;
+            failAt(g, QStringLiteral("unexpected '%1' in HEADER").arg(g.value.left(40)));
+        }
+        if (g.code == 9) {
+            var = g.value.trimmed().toUpper();
+        } else if (var == QLatin1String("$HANDSEED") && g.code == 5) {
+            bool ok = false;
+            const quint64 s = g.value.trimmed().toULongLong(&ok, 16);
+            if (ok && s < (quint64(1) << 60)) seed_ = s;
+        } else if (var == QLatin1String("$INSUNITS") && g.code == 70) {
+            doc_.setUnits(integer(g));
+        }
+    }
+}
+
+void Reader::tables() {
+    while (true) {
+        const Group& g = next();
+        if (g.code != 0) failAt(g, QStringLiteral("TABLE expected"));
+        const QString v = g.value.trimmed();
+        if (v == QLatin1String("ENDSEC")) return;
+        if (v == QLatin1String("TABLE")) {
+            readRecord();
+            continue;
+        }
+        if (v == QLatin1String("ENDTAB")) {
+            readRecord();
+            continue;
+        }
+        tableEntry(v, readRecord());
+    }
+}
+
+void Reader::tableEntry(const QString& type, const Record& r) {
+    auto text = [&](int code) {
+        for (const Group& g : r) {
+            if (g.code == code) return g.value;
+        }
+        return QString();
+    };
+    const QString name = text(2);
+    if (type == QLatin1String("BLOCK_RECORD")) {
+        recordNames_[Document::normalHandle(text(5))] = name;
+        return;
+    }
+    if (name.isEmpty()) return;
+    if (type == QLatin1String("LAYER")) {
+        Layer l{name};
+        for (const Group& g : r) {
+            if (g.code == 62) {
+                const int c = integer(g);
+                l.on = c >= 0;
+                l.color = std::abs(c) >= 1 && std::abs(c) <= 255 ? std::abs(c) : 7;
+            } else if (g.code == 70) {
+                const int f = integer(g);
+                l.frozen = f & 1;
+                l.locked = f & 4;
+            } else if (g.code == 6) {
+                l.lineType = g.value;
+            }
+        }
+        doc_.addLayer(l);
+    } else if (type == QLatin1String("STYLE")) {
+        TextStyle s{name};
+        for (const Group& g : r) {
+            if (g.code == 3) s.font = g.value;
+            if (g.code == 40) s.height = real(g);
+            if (g.code == 41) s.widthFactor = real(g);
+            if (g.code == 70 && (integer(g) & 1)) return;  // shape file, not a text style
+        }
+        doc_.addTextStyle(s);
+    } else if (type == QLatin1String("LTYPE")) {
+        if (name.compare(QLatin1String("BYLAYER"), Qt::CaseInsensitive) == 0 ||
+            name.compare(QLatin1String("BYBLOCK"), Qt::CaseInsensitive) == 0)
+            return;
+        LineType t{name, text(3), {}};
+        for (const Group& g : r) {
+            if (g.code == 49) {
+                if (t.pattern.size() >= 64) failAt(g, QStringLiteral("line type too long"));
+                t.pattern.append(real(g));
+            }
+        }
+        doc_.addLineType(t);
+    }
+}
+
+void Reader::blocks() {
+    while (true) {
+        const Group& g = next();
+        if (g.code != 0) failAt(g, QStringLiteral("BLOCK expected"));
+        const QString v = g.value.trimmed();
+        if (v == QLatin1String("ENDSEC")) return;
+        if (v != QLatin1String("BLOCK"))
+            failAt(g, QStringLiteral("BLOCK expected, found '%1'").arg(v.left(40)));
+        const Record head = readRecord();
+        QString name;
+        QPointF base;
+        for (const Group& h : head) {
+            if (h.code == 2) name = h.value;
+            if (h.code == 10) base.setX(real(h));
+            if (h.code == 20) base.setY(real(h));
+        }
+        if (name.isEmpty()) failAt(g, QStringLiteral("block without a name"));
+        std::vector<Entity> list = entityList(nullptr);
+        const Group& end = next();
+        if (end.value.trimmed() != QLatin1String("ENDBLK"))
+            failAt(end, QStringLiteral("ENDBLK expected"));
+        readRecord();
+        const QString upper = name.toUpper();
+        if (upper.startsWith(QLatin1String("*MODEL_SPACE"))) {
+            for (Entity& e : list) doc_.add(doc_.modelSpace(), std::move(e));
+        } else if (upper.startsWith(QLatin1String("*PAPER_SPACE"))) {
+            auto& target = paperBlocks_[upper];
+            for (Entity& e : list) target.push_back(std::move(e));
+        } else {
+            Block& b = doc_.addBlock(name, base);
+            for (Entity& e : list) doc_.add(b, std::move(e));
+        }
+    }
+}
+
+std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
+    std::vector<Entity> list;
+    while (true) {
+        if (pos_ >= groups_.size()) fail(lastLine_, QStringLiteral("unexpected end of file"));
+        const Group& g = groups_[pos_];
+        if (g.code != 0) failAt(g, QStringLiteral("entity expected, found group %1").arg(g.code));
+        const QString type = g.value.trimmed();
+        if (type == QLatin1String("ENDSEC") || type == QLatin1String("ENDBLK")) return list;
+        if (type == QLatin1String("EOF") || type == QLatin1String("SECTION"))
+            failAt(g, QStringLiteral("section not closed"));
+        ++pos_;
+        if (++entityCount_ > kMaxEntities) failAt(g, QStringLiteral("too many entities"));
+        const Record r = readRecord();
+        if (type == QLatin1String("ATTRIB") || type == QLatin1String("SEQEND") ||
+            type == QLatin1String("VERTEX")) {
+            if (type == QLatin1String("ATTRIB") && !list.empty() &&
+                list.back().kind == EntityKind::Insert) {
+                bool ignored = false;
+                Entity a = toEntity(type, r, &ignored);
+                list.back().attributes.push_back(std::move(a));
+            }
+            continue;  // stray sub-entities are dropped
+        }
+        bool isPaper = false;
+        Entity e = toEntity(type, r, &isPaper);
+        if (type == QLatin1String("POLYLINE")) {
+            // Kept with its vertices as raw groups.
+            int vertices = 0;
+            while (pos_ < groups_.size() && groups_[pos_].code == 0 &&
+                   (groups_[pos_].value.trimmed() == QLatin1String("VERTEX") ||
+                    groups_[pos_].value.trimmed() == QLatin1String("SEQEND"))) {
+                const bool seqend = groups_[pos_].value.trimmed() == QLatin1String("SEQEND");
+                if (++vertices > kMaxVertices)
+                    failAt(groups_[pos_], QStringLiteral("too many vertices"));
+                e.groups.push_back({0, groups_[pos_].value.trimmed()});
+                ++pos_;
+                for (const Group& sub : readRecord()) {
+                    if (sub.code == 5) doc_.reserveHandle(sub.value);
+                    e.groups.push_back({sub.code, sub.value});
+                }
+                if (seqend) break;
+            }
+        }
+        list.push_back(std::move(e));
+        if (paper) paper->push_back(isPaper);
+    }
+}
+
+Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
+    static const std::map<QString, EntityKind> kKinds = {
+        {QStringLiteral("LINE"), EntityKind::Line},
+        {QStringLiteral("LWPOLYLINE"), EntityKind::Polyline},
+        {QStringLiteral("CIRCLE"), EntityKind::Circle},
+        {QStringLiteral("ARC"), EntityKind::Arc},
+        {QStringLiteral("ELLIPSE"), EntityKind::Ellipse},
+        {QStringLiteral("POINT"), EntityKind::Point},
+        {QStringLiteral("TEXT"), EntityKind::Text},
+        {QStringLiteral("ATTDEF"), EntityKind::AttributeDefinition},
+        {QStringLiteral("ATTRIB"), EntityKind::Attribute},
+        {QStringLiteral("INSERT"), EntityKind::Insert},
+    };
+    Entity e;
+    const auto kind = kKinds.find(type);
+    e.kind = kind == kKinds.end() ? EntityKind::Other : kind->second;
+    if (e.kind == EntityKind::Other) e.typeName = type;
+    const bool isText = e.kind == EntityKind::Text;
+    const bool isAttr =
+        e.kind == EntityKind::AttributeDefinition || e.kind == EntityKind::Attribute;
+    bool alignGiven = false;
+    bool ownerSeen = false;
+    size_t i = 0;
+    for (; i < r.size(); ++i) {
+        const Group& g = r[i];
+        if (g.code >= 1000) break;  // extended data
+        if (g.code == 102 && g.value.trimmed().startsWith(QLatin1Char('{'))) {
+            while (i + 1 < r.size() && !(r[i + 1].code == 102)) ++i;
+            ++i;
+            continue;
+        }
+        if (g.code == 5) {
+            e.handle = g.value.trimmed();
+            continue;
+        }
+        if (g.code == 330 && !ownerSeen) {
+            ownerSeen = true;
+            continue;
+        }
+        if (g.code == 67) *paper = integer(g) == 1;
+        if (e.kind == EntityKind::Other) {
+            e.groups.push_back({g.code, g.value});
+            continue;
+        }
+        switch (g.code) {
+            case 8:
+                e.layer = g.value;
+                break;
+            case 6:
+                e.lineType = g.value;
+                break;
+            case 62:
+                e.color = std::clamp(integer(g), 0, 256);
+                break;
+            case 370:
+                e.lineWeight = integer(g);
+                break;
+            case 10:
+                if (e.kind == EntityKind::Polyline) {
+                    if (e.vertices.size() >= kMaxVertices)
+                        failAt(g, QStringLiteral("too many vertices"));
+                    e.vertices.append(Vertex{QPointF(real(g), 0.0)});
+                } else {
+                    e.start.setX(real(g));
+                }
+                break;
+            case 20:
+                if (e.kind == EntityKind::Polyline) {
+                    if (!e.vertices.isEmpty()) e.vertices.last().pos.setY(real(g));
+                } else {
+                    e.start.setY(real(g));
+                }
+                break;
+            case 11:
+                e.end.setX(real(g));
+                alignGiven = true;
+                break;
+            case 21:
+                e.end.setY(real(g));
+                break;
+            case 40:
+                if (e.kind == EntityKind::Ellipse)
+                    e.ratio = real(g);
+                else if (e.kind == EntityKind::Circle || e.kind == EntityKind::Arc)
+                    e.radius = real(g);
+                else if (isText || isAttr)
+                    e.height = real(g);
+                break;
+            case 41:
+                if (e.kind == EntityKind::Ellipse) e.startAngle = real(g);
+                if (e.kind == EntityKind::Insert) e.xScale = real(g);
+                break;
+            case 42:
+                if (e.kind == EntityKind::Ellipse) e.endAngle = real(g);
+                if (e.kind == EntityKind::Insert) e.yScale = real(g);
+                if (e.kind == EntityKind::Polyline && !e.vertices.isEmpty())
+                    e.vertices.last().bulge = real(g);
+                break;
+            case 50:
+                if (e.kind == EntityKind::Arc)
+                    e.startAngle = real(g);
+                else
+                    e.rotation = real(g);
+                break;
+            case 51:
+                if (e.kind == EntityKind::Arc) e.endAngle = real(g);
+                break;
+            case 90:
+                if (e.kind == EntityKind::Polyline) {
+                    const int n = integer(g);
+                    if (n < 0 || n > kMaxVertices)
+                        failAt(g, QStringLiteral("vertex count %1 out of range").arg(n));
+                    e.vertices.reserve(n);
+                }
+                break;
+            case 70:
+                if (e.kind == EntityKind::Polyline) e.closed = integer(g) & 1;
+                if (isAttr) e.attributeFlags = integer(g);
+                break;
+            case 1:
+                e.text = g.value;
+                break;
+            case 2:
+                if (e.kind == EntityKind::Insert) e.blockName = g.value;
+                if (isAttr) e.tag = g.value;
+                break;
+            case 3:
+                if (isAttr) e.prompt = g.value;
+                break;
+            case 7:
+                e.style = g.value;
+                break;
+            case 72:
+                e.hAlign = integer(g);
+                break;
+            case 73:
+                if (isText) e.vAlign = integer(g);
+                break;
+            case 74:
+                if (isAttr) e.vAlign = integer(g);
+                break;
+            default:
+                break;
+        }
+    }
+    if ((isText || isAttr) && !alignGiven) e.end = e.start;
+
+    // Extended data: 1001 starts an application; items written by this program are
+    // grouped as { name value }.
+    XData* current = nullptr;
+    auto value = [&](size_t& k) -> XDataItem {
+        const Group& v = r[k];
+        XDataItem item{QString(), v.code, v.value};
+        if (v.code >= 1010 && v.code <= 1013) {
+            QStringList xyz{QString::number(real(v), 'g', 17)};
+            for (int axis = 1; axis <= 2 && k + 1 < r.size() && r[k + 1].code == v.code + 10 * axis;
+                 ++axis)
+                xyz.append(QString::number(real(r[++k]), 'g', 17));
+            item.value = xyz.join(QLatin1Char(','));
+        } else if (v.code >= 1040 && v.code <= 1042) {
+            real(v);
+        } else if (v.code == 1070 || v.code == 1071) {
+            integer(v);
+        }
+        return item;
+    };
+    for (; i < r.size(); ++i) {
+        const Group& g = r[i];
+        if (g.code < 1000) failAt(g, QStringLiteral("group %1 inside extended data").arg(g.code));
+        if (g.code == 1001) {
+            e.xdata.append(XData{g.value, {}});
+            current = &e.xdata.last();
+            continue;
+        }
+        if (!current) failAt(g, QStringLiteral("extended data without application name"));
+        if (current->items.size() >= 16384) failAt(g, QStringLiteral("too much extended data"));
+        if (g.code == 1002 && g.value.trimmed() == QLatin1String("{") && i + 3 < r.size() &&
+            r[i + 1].code == 1000 && r[i + 2].code != 1002 && r[i + 2].code != 1001) {
+            size_t k = i + 2;
+            XDataItem item = value(k);
+            if (k + 1 < r.size() && r[k + 1].code == 1002 &&
+                r[k + 1].value.trimmed() == QLatin1String("}")) {
+                item.name = r[i + 1].value;
+                current->items.append(item);
+                i = k + 1;
+                continue;
+            }
+        }
+        current->items.append(value(i));
+    }
+    return e;
+}
+
+void Reader::objects() {
+    while (true) {
+        const Group& g = next();
+        if (g.code != 0) failAt(g, QStringLiteral("object expected"));
+        const QString type = g.value.trimmed();
+        if (type == QLatin1String("ENDSEC")) return;
+        const Record r = readRecord();
+        if (type != QLatin1String("LAYOUT")) continue;
+        LayoutInfo info;
+        bool inLayout = false;
+        for (const Group& o : r) {
+            if (o.code == 100) inLayout = o.value.trimmed() == QLatin1String("AcDbLayout");
+            if (!inLayout) continue;
+            if (o.code == 1) info.name = o.value;
+            if (o.code == 71) info.tab = integer(o);
+            if (o.code == 330) info.record = Document::normalHandle(o.value);
+        }
+        layouts_.push_back(info);
+    }
+}
+
+}  // namespace
+
+Document readDxf(const QByteArray& data) {
+    return Reader(data).run();
+}
+
+Document loadDxf(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw DxfError(0, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    if (file.size() > kMaxFileSize) throw DxfError(0, QStringLiteral("%1 is too large").arg(path));
+    return readDxf(file.readAll());
+}
+
+}  // namespace tolvane::cad
