@@ -47,7 +47,9 @@ struct Installation {
         e.close();
         QFile f(dir.filePath("first.scr"));
         f.open(QIODevice::WriteOnly);
-        f.write("button No\n");
+        // The first start asks its one question; the getting-started window is told not to
+        // come back, as a user who has seen it would.
+        f.write("button No\nset chkDontShow 1\nclick cmdCancel\n");
         f.close();
         empty = e.fileName().toStdString();
         first = f.fileName().toStdString();
