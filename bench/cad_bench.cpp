@@ -1,0 +1,556 @@
+// DXF save and load of a large wiring drawing: 100,000 entities (60% cable polylines with
+// extended data, 20% equipment inserts with attributes and extended data, 20% cable number
+// texts), built through cad::Document. Measures saveDxf and loadDxf times, the file size, the
+// load time of the same file by ezdxf (Debian's python3-ezdxf) and the resident memory per
+// entity after building and after loading the document. Prints the figures as a table at the
+// end; save, load and ezdxf also run as Google Benchmark cases with counters.
+//
+// Options (besides Google Benchmark's own): --entities=N (default 100000),
+// --python=PATH (default /usr/bin/python3), --keep=PATH (also copy the file there).
+// Internal: --measure-load FILE loads the file in a fresh process and prints the resident
+// set growth, so the figure is not flattered by heap memory freed earlier in this process.
+
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "cad/document.h"
+#include "cad/dxf.h"
+
+namespace cad = tolvane::cad;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+// Resident set size in bytes, from /proc/self/statm (second field, in pages).
+long long residentBytes() {
+    std::ifstream in("/proc/self/statm");
+    long long size = 0, resident = 0;
+    in >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// Peak resident set size in bytes (VmHWM of /proc/self/status).
+long long peakResidentBytes() {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::atoll(line.c_str() + 6) * 1024;
+    }
+    return -1;
+}
+
+// Resident set size after handing freed heap memory back to the system.
+long long trimmedResidentBytes() {
+    malloc_trim(0);
+    return residentBytes();
+}
+
+const QString kApp = QStringLiteral("Tolvanev2");
+
+struct SignalLayer {
+    const char* name;
+    int color;
+};
+
+constexpr SignalLayer kSignalLayers[] = {
+    {"CBL_AUDIO_ANALOG", 1}, {"CBL_AUDIO_AES", 30}, {"CBL_VIDEO_SDI", 5}, {"CBL_VIDEO_HDMI", 4},
+    {"CBL_NETWORK", 3},      {"CBL_CONTROL", 6},    {"CBL_FIBRE", 40},    {"CBL_POWER", 2},
+};
+
+struct EquipmentBlock {
+    const char* name;
+    double width;
+    double height;
+    int attributeCount;  // 4 to 7
+};
+
+constexpr EquipmentBlock kBlocks[] = {
+    {"EQ_MIXER", 120.0, 40.0, 7},  {"EQ_ROUTER", 80.0, 60.0, 6},   {"EQ_CAMERA", 30.0, 20.0, 5},
+    {"EQ_DISPLAY", 60.0, 35.0, 4}, {"EQ_STAGEBOX", 50.0, 30.0, 6}, {"EQ_SWITCH", 90.0, 15.0, 5},
+};
+
+constexpr const char* kAttributeTags[] = {"NAME", "MODEL", "MANUFACTURER", "LOCATION",
+                                          "RACK", "U_POS", "SERIAL"};
+
+cad::XData tolvaneXData(const QString& type, int id, const QString& assoc, const QString& src,
+                        const QString& dst) {
+    cad::XData x;
+    x.app = kApp;
+    x.add(QStringLiteral("Entity_Type"), 1000, type);
+    x.add(QStringLiteral("DB_Ref_1"), 1000, QString::number(id));
+    x.add(QStringLiteral("DB_Ref_2"), 1000, QStringLiteral("PRJ-0042"));
+    x.add(QStringLiteral("DB_Ref_3"), 1000, QStringLiteral("REV-%1").arg(id % 7));
+    x.add(QStringLiteral("DB_Ref_4"), 1000, QString());
+    x.add(QStringLiteral("Assoc"), 1000, assoc);
+    x.add(QStringLiteral("SRC"), 1000, src);
+    x.add(QStringLiteral("DST"), 1000, dst);
+    x.add(QStringLiteral("Owner"), 1000, QStringLiteral("Tolvane"));
+    return x;
+}
+
+struct BuildCounts {
+    int polylines = 0;
+    int inserts = 0;
+    int texts = 0;
+    int attributes = 0;
+};
+
+// Builds the drawing: entities are placed on a grid of equipment cells, cables run between
+// them, each cable has its number text next to it.
+cad::Document buildDrawing(int total, BuildCounts* counts) {
+    cad::Document doc;
+    doc.setUnits(4);
+    for (const SignalLayer& l : kSignalLayers) {
+        doc.addLayer(cad::Layer{QString::fromLatin1(l.name), l.color});
+    }
+    doc.addLayer(cad::Layer{QStringLiteral("EQUIPMENT"), 7});
+    doc.addLayer(cad::Layer{QStringLiteral("CABLE_NUMBERS"), 8});
+    doc.addTextStyle(cad::TextStyle{QStringLiteral("TOLVANE"), QStringLiteral("arial.ttf")});
+
+    for (const EquipmentBlock& b : kBlocks) {
+        cad::Block& block = doc.addBlock(QString::fromLatin1(b.name));
+        cad::Entity frame = cad::Entity::polyline(
+            {{{0, 0}}, {{b.width, 0}}, {{b.width, b.height}}, {{0, b.height}}}, true);
+        doc.add(block, frame);
+        doc.add(block, cad::Entity::line({0, b.height - 8}, {b.width, b.height - 8}));
+        doc.add(block, cad::Entity::circle({b.width - 4, 4}, 2.0));
+        for (int i = 0; i < b.attributeCount; ++i) {
+            const QString tag = QString::fromLatin1(kAttributeTags[i]);
+            cad::Entity def = cad::Entity::attributeDefinition({2.0, b.height - 6.0 - 4.5 * i}, tag,
+                                                               tag.toLower(), QString(), 2.5);
+            def.attributeFlags = i >= 4 ? 1 : 0;  // the last ones invisible
+            doc.add(block, def);
+        }
+    }
+
+    std::mt19937 rng(20240611u);
+    std::uniform_real_distribution<double> jitter(-20.0, 20.0);
+    std::uniform_int_distribution<int> vertexCount(4, 6);
+    std::uniform_int_distribution<int> pick(0, 1 << 20);
+
+    const int inserts = total / 5;
+    const int texts = total / 5;
+    const int polylines = total - inserts - texts;
+    constexpr int kColumns = 200;
+    auto cellPos = [](int n) { return QPointF(300.0 * (n % kColumns), 200.0 * (n / kColumns)); };
+
+    // Equipment first, so cables can refer to them.
+    QList<QString> equipmentHandles;
+    equipmentHandles.reserve(inserts);
+    for (int i = 0; i < inserts; ++i) {
+        const EquipmentBlock& b = kBlocks[i % std::size(kBlocks)];
+        cad::Entity ins = cad::Entity::insert(QString::fromLatin1(b.name), cellPos(i), 1.0, 1.0,
+                                              (i % 10 == 0) ? 90.0 : 0.0);
+        ins.layer = QStringLiteral("EQUIPMENT");
+        const QString name = QStringLiteral("%1-%2").arg(QString::fromLatin1(b.name + 3)).arg(i);
+        for (int a = 0; a < b.attributeCount; ++a) {
+            QString value;
+            switch (a) {
+                case 0:
+                    value = name;
+                    break;
+                case 1:
+                    value = QStringLiteral("Model %1").arg(i % 37);
+                    break;
+                case 2:
+                    value = QStringLiteral("Maker %1").arg(i % 11);
+                    break;
+                case 3:
+                    value = QStringLiteral("Room %1.%2").arg(i / 400).arg(i % 20);
+                    break;
+                case 4:
+                    value = QStringLiteral("R%1").arg(i % 50);
+                    break;
+                case 5:
+                    value = QString::number(1 + i % 42);
+                    break;
+                default:
+                    value = QStringLiteral("SN%1").arg(100000 + i);
+                    break;
+            }
+            ins.attributes.push_back(
+                cad::Entity::attribute(cellPos(i) + QPointF(2.0, b.height - 6.0 - 4.5 * a),
+                                       QString::fromLatin1(kAttributeTags[a]), value, 2.5));
+            ins.attributes.back().layer = ins.layer;
+            ins.attributes.back().attributeFlags = a >= 4 ? 1 : 0;
+            ++counts->attributes;
+        }
+        ins.xdata.append(
+            tolvaneXData(QStringLiteral("Equipment"), 500000 + i, QString(), QString(), QString()));
+        equipmentHandles.append(doc.addToModel(std::move(ins)).handle);
+        ++counts->inserts;
+    }
+
+    for (int i = 0; i < polylines; ++i) {
+        const int from = pick(rng) % std::max(inserts, 1);
+        const int to = pick(rng) % std::max(inserts, 1);
+        const QPointF a = cellPos(from) + QPointF(100.0, 10.0);
+        const QPointF z = cellPos(to) + QPointF(0.0, 10.0);
+        const int n = vertexCount(rng);
+        QList<cad::Vertex> vertices;
+        vertices.reserve(n);
+        for (int v = 0; v < n; ++v) {
+            const double t = double(v) / (n - 1);
+            QPointF p = a + (z - a) * t;
+            if (v > 0 && v < n - 1) p += QPointF(jitter(rng), jitter(rng));
+            // Every third cable rounds one corner.
+            const double bulge = (i % 3 == 0 && v == 1) ? 0.41421356 : 0.0;
+            vertices.append(cad::Vertex{p, bulge});
+        }
+        cad::Entity cable = cad::Entity::polyline(vertices, false);
+        const SignalLayer& layer = kSignalLayers[i % std::size(kSignalLayers)];
+        cable.layer = QString::fromLatin1(layer.name);
+        const QString src = equipmentHandles.isEmpty() ? QString() : equipmentHandles[from];
+        const QString dst = equipmentHandles.isEmpty() ? QString() : equipmentHandles[to];
+        cable.xdata.append(tolvaneXData(QStringLiteral("Cable"), 1000000 + i,
+                                        QStringLiteral("C-%1").arg(i, 6, 10, QLatin1Char('0')), src,
+                                        dst));
+        const QPointF mid = vertices[n / 2].pos;
+        doc.addToModel(std::move(cable));
+        ++counts->polylines;
+
+        if (counts->texts < texts) {
+            cad::Entity number =
+                cad::Entity::textAt(mid + QPointF(1.0, 1.0),
+                                    QStringLiteral("C-%1").arg(i, 6, 10, QLatin1Char('0')), 2.0);
+            number.layer = QStringLiteral("CABLE_NUMBERS");
+            number.style = QStringLiteral("TOLVANE");
+            number.rotation = (i % 4 == 0) ? 90.0 : 0.0;
+            doc.addToModel(std::move(number));
+            ++counts->texts;
+        }
+    }
+    while (counts->texts < texts) {  // only when texts outnumber cables
+        doc.addToModel(cad::Entity::textAt(cellPos(counts->texts), QStringLiteral("NOTE"), 2.0));
+        ++counts->texts;
+    }
+    return doc;
+}
+
+struct Results {
+    int entities = 100000;
+    BuildCounts counts;
+    double buildMs = 0;
+    long long buildRss = 0;
+    long long fileBytes = 0;
+    double saveBestMs = 1e300, saveSumMs = 0;
+    int saveRuns = 0;
+    double loadBestMs = 1e300, loadSumMs = 0;
+    int loadRuns = 0;
+    long long loadRss = -1;
+    long long loadRssTrimmed = -1;
+    long long loadPeak = -1;
+    double loadFreshMs = -1;
+    double ezdxfBestMs = -1;
+    int ezdxfRuns = 0;
+    QString ezdxfError;
+    QString roundTrip;
+};
+
+Results g;
+cad::Document* gDoc = nullptr;
+QString gFile;
+std::string gPython = "/usr/bin/python3";
+
+void addDxfCounters(benchmark::State& state) {
+    state.counters["entities"] = g.entities;
+    state.counters["file_MB"] = double(g.fileBytes) / 1e6;
+    state.counters["entities_per_s"] =
+        benchmark::Counter(double(g.entities), benchmark::Counter::kIsIterationInvariantRate);
+    state.SetBytesProcessed(state.iterations() * g.fileBytes);
+}
+
+void BM_SaveDxf(benchmark::State& state) {
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        cad::saveDxf(*gDoc, gFile);
+        const double ms = msSince(t0);
+        g.saveBestMs = std::min(g.saveBestMs, ms);
+        g.saveSumMs += ms;
+        ++g.saveRuns;
+    }
+    g.fileBytes = QFileInfo(gFile).size();
+    addDxfCounters(state);
+}
+
+void BM_LoadDxf(benchmark::State& state) {
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        cad::Document doc = cad::loadDxf(gFile);
+        const double ms = msSince(t0);
+        benchmark::DoNotOptimize(doc.modelSpace().entities.data());
+        g.loadBestMs = std::min(g.loadBestMs, ms);
+        g.loadSumMs += ms;
+        ++g.loadRuns;
+        state.PauseTiming();
+        doc = cad::Document();  // freeing is not part of the load
+        state.ResumeTiming();
+    }
+    addDxfCounters(state);
+}
+
+// Runs a command and returns its standard output; empty on failure.
+std::string runCommand(const std::string& command, int* status) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) {
+        *status = -1;
+        return out;
+    }
+    char buf[4096];
+    size_t n = 0;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    *status = pclose(p);
+    return out;
+}
+
+std::string shellQuote(const QString& s) {
+    std::string q = "'";
+    for (char c : s.toStdString()) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+// ezdxf's load time as it measures it itself (interpreter start and import excluded).
+void BM_EzdxfLoad(benchmark::State& state) {
+    const std::string command =
+        gPython +
+        " -c \"import ezdxf,time,sys; t=time.perf_counter(); ezdxf.readfile(sys.argv[1]); "
+        "print(time.perf_counter()-t)\" " +
+        shellQuote(gFile) + " 2>&1";
+    for (auto _ : state) {
+        int status = 0;
+        const std::string out = runCommand(command, &status);
+        char* end = nullptr;
+        const double seconds = std::strtod(out.c_str(), &end);
+        if (status != 0 || end == out.c_str()) {
+            g.ezdxfError = QString::fromStdString(out).trimmed().right(300);
+            state.SkipWithError("ezdxf could not read the file");
+            break;
+        }
+        state.SetIterationTime(seconds);
+        const double ms = seconds * 1000.0;
+        g.ezdxfBestMs = g.ezdxfBestMs < 0 ? ms : std::min(g.ezdxfBestMs, ms);
+        ++g.ezdxfRuns;
+    }
+    addDxfCounters(state);
+}
+
+// Resident set growth of loading the file in a fresh process (this program with
+// --measure-load).
+void measureLoadInFreshProcess() {
+    int status = 0;
+    const std::string out = runCommand(shellQuote(QStringLiteral("/proc/%1/exe").arg(getpid())) +
+                                           " --measure-load " + shellQuote(gFile),
+                                       &status);
+    long long rss = 0, trimmed = 0, peak = 0;
+    double ms = 0;
+    if (status == 0 &&
+        std::sscanf(out.c_str(), "%lld %lf %lld %lld", &rss, &ms, &trimmed, &peak) == 4) {
+        g.loadRss = rss;
+        g.loadFreshMs = ms;
+        g.loadRssTrimmed = trimmed;
+        g.loadPeak = peak;
+    }
+}
+
+int measureLoadChild(const char* file) {
+    const long long before = trimmedResidentBytes();
+    const auto t0 = Clock::now();
+    try {
+        cad::Document doc = cad::loadDxf(QString::fromLocal8Bit(file));
+        const double ms = msSince(t0);
+        const long long after = residentBytes();
+        const long long trimmed = trimmedResidentBytes();
+        benchmark::DoNotOptimize(doc.modelSpace().entities.data());
+        std::printf("%lld %.3f %lld %lld\n", after - before, ms, trimmed - before,
+                    peakResidentBytes() - before);
+    } catch (const cad::DxfError& e) {
+        std::fprintf(stderr, "line %d: %s\n", e.line(), qPrintable(e.reason()));
+        return 1;
+    }
+    return 0;
+}
+
+// Compares the loaded drawing with the built one on counts and a sample of extended data.
+QString checkRoundTrip(const cad::Document& built) {
+    const cad::Document loaded = cad::loadDxf(gFile);
+    const auto& a = built.modelSpace().entities;
+    const auto& b = loaded.modelSpace().entities;
+    if (a.size() != b.size()) {
+        return QStringLiteral("entity count %1 -> %2").arg(a.size()).arg(b.size());
+    }
+    int mismatches = 0;
+    QString first;
+    for (size_t i = 0; i < a.size(); i += 97) {
+        const cad::Entity& x = a[i];
+        const cad::Entity& y = b[i];
+        bool same = x.kind == y.kind && x.layer == y.layer && x.handle == y.handle &&
+                    x.vertices == y.vertices && x.text == y.text &&
+                    x.attributes.size() == y.attributes.size();
+        const cad::XData* xx = x.xdataFor(kApp);
+        const cad::XData* yx = y.xdataFor(kApp);
+        same = same && (xx == nullptr) == (yx == nullptr) && (!xx || *xx == *yx);
+        for (size_t k = 0; same && k < x.attributes.size(); ++k) {
+            same = x.attributes[k].tag == y.attributes[k].tag &&
+                   x.attributes[k].text == y.attributes[k].text;
+        }
+        if (!same) {
+            if (first.isEmpty()) first = QStringLiteral("first at index %1").arg(i);
+            ++mismatches;
+        }
+    }
+    if (loaded.blocks().size() < std::size(kBlocks)) return QStringLiteral("blocks missing");
+    return mismatches ? QStringLiteral("%1 sampled entities differ (%2)").arg(mismatches).arg(first)
+                      : QStringLiteral(
+                            "ok (counts, handles, layers, vertices, texts, "
+                            "attributes, Tolvanev2 xdata on every 97th entity)");
+}
+
+void printTable() {
+    const double saveMean = g.saveRuns ? g.saveSumMs / g.saveRuns : 0;
+    const double loadMean = g.loadRuns ? g.loadSumMs / g.loadRuns : 0;
+    std::printf(
+        "\nCAD DXF benchmark: %d entities (%d cable polylines, %d inserts with %d "
+        "attributes, %d texts)\n",
+        g.entities, g.counts.polylines, g.counts.inserts, g.counts.attributes, g.counts.texts);
+    std::printf("+----------------------------------+----------------+\n");
+    std::printf("| %-32s | %14s |\n", "figure", "value");
+    std::printf("+----------------------------------+----------------+\n");
+    auto row = [](const char* name, const QString& value) {
+        std::printf("| %-32s | %14s |\n", name, qPrintable(value));
+    };
+    auto ms = [](double v) { return QStringLiteral("%1 ms").arg(v, 0, 'f', 1); };
+    row("build (Document API)", ms(g.buildMs));
+    row("save, best", g.saveRuns ? ms(g.saveBestMs) : QStringLiteral("n/a"));
+    row("save, mean", g.saveRuns ? ms(saveMean) : QStringLiteral("n/a"));
+    row("load, best", g.loadRuns ? ms(g.loadBestMs) : QStringLiteral("n/a"));
+    row("load, mean", g.loadRuns ? ms(loadMean) : QStringLiteral("n/a"));
+    row("save / load (best)", g.saveRuns && g.loadRuns
+                                  ? QString::number(g.saveBestMs / g.loadBestMs, 'f', 2)
+                                  : QStringLiteral("n/a"));
+    row("file size", QStringLiteral("%1 MB").arg(double(g.fileBytes) / 1e6, 0, 'f', 2));
+    row("file bytes per entity", QString::number(double(g.fileBytes) / g.entities, 'f', 0));
+    row("ezdxf load, best", g.ezdxfRuns ? ms(g.ezdxfBestMs) : QStringLiteral("failed"));
+    row("ours / ezdxf (load, best)", g.ezdxfRuns && g.loadRuns
+                                         ? QString::number(g.loadBestMs / g.ezdxfBestMs, 'f', 3)
+                                         : QStringLiteral("n/a"));
+    row("RSS per entity, built",
+        QStringLiteral("%1 B").arg(double(g.buildRss) / g.entities, 0, 'f', 0));
+    row("RSS per entity, loaded",
+        g.loadRss >= 0 ? QStringLiteral("%1 B").arg(double(g.loadRss) / g.entities, 0, 'f', 0)
+                       : QStringLiteral("failed"));
+    row("  same after malloc_trim",
+        g.loadRssTrimmed >= 0
+            ? QStringLiteral("%1 B").arg(double(g.loadRssTrimmed) / g.entities, 0, 'f', 0)
+            : QStringLiteral("failed"));
+    row("peak RSS growth of load",
+        g.loadPeak >= 0 ? QStringLiteral("%1 MB").arg(double(g.loadPeak) / 1e6, 0, 'f', 0)
+                        : QStringLiteral("failed"));
+    row("load in fresh process", g.loadFreshMs >= 0 ? ms(g.loadFreshMs) : QStringLiteral("n/a"));
+    std::printf("+----------------------------------+----------------+\n");
+    std::printf(
+        "runs: save %d, load %d, ezdxf %d; RSS per entity counts the top-level "
+        "entities (attributes included in their inserts)\n",
+        g.saveRuns, g.loadRuns, g.ezdxfRuns);
+    std::printf("round trip: %s\n", qPrintable(g.roundTrip));
+    if (!g.ezdxfError.isEmpty()) std::printf("ezdxf: %s\n", qPrintable(g.ezdxfError));
+    if (g.saveRuns && g.loadRuns && g.saveBestMs > g.loadBestMs) {
+        std::printf("NOTE: save is slower than load (%.1f ms > %.1f ms)\n", g.saveBestMs,
+                    g.loadBestMs);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--measure-load") == 0) {
+        return measureLoadChild(argv[2]);
+    }
+    QString keep;
+    // Our own options are taken out before Google Benchmark sees the arguments.
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--entities=", 11) == 0) {
+            g.entities = std::max(10, std::atoi(argv[i] + 11));
+        } else if (std::strncmp(argv[i], "--python=", 9) == 0) {
+            gPython = argv[i] + 9;
+        } else if (std::strncmp(argv[i], "--keep=", 7) == 0) {
+            keep = QString::fromLocal8Bit(argv[i] + 7);
+        } else {
+            argv[kept++] = argv[i];
+        }
+    }
+    argc = kept;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "no temporary directory\n");
+        return 1;
+    }
+    gFile = dir.filePath(QStringLiteral("cad_bench.dxf"));
+
+    const long long before = trimmedResidentBytes();
+    const auto t0 = Clock::now();
+    auto* doc = new cad::Document(buildDrawing(g.entities, &g.counts));
+    g.buildMs = msSince(t0);
+    g.buildRss = residentBytes() - before;
+    gDoc = doc;
+
+    try {
+        cad::saveDxf(*gDoc, gFile);  // the file for the load cases, whatever the filter
+        g.fileBytes = QFileInfo(gFile).size();
+        g.roundTrip = checkRoundTrip(*gDoc);
+    } catch (const cad::DxfError& e) {
+        std::fprintf(stderr, "DXF error at line %d: %s\n", e.line(), qPrintable(e.reason()));
+        return 1;
+    }
+    if (!keep.isEmpty()) {
+        QFile::remove(keep);
+        QFile::copy(gFile, keep);
+    }
+    measureLoadInFreshProcess();
+
+    benchmark::RegisterBenchmark("BM_SaveDxf", BM_SaveDxf)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(5);
+    benchmark::RegisterBenchmark("BM_LoadDxf", BM_LoadDxf)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(5);
+    benchmark::RegisterBenchmark("BM_EzdxfLoad", BM_EzdxfLoad)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(2);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    printTable();
+    delete doc;
+    return 0;
+}
