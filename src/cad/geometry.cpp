@@ -1,0 +1,482 @@
+#include "cad/geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace tolvane::cad {
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr double kEps = 1e-9;
+constexpr int kMaxNesting = 16;
+
+double dot(QPointF a, QPointF b) {
+    return a.x() * b.x() + a.y() * b.y();
+}
+double cross(QPointF a, QPointF b) {
+    return a.x() * b.y() - a.y() * b.x();
+}
+
+// Angle reduced to [0, 2pi).
+double normalAngle(double a) {
+    a = std::fmod(a, kTwoPi);
+    return a < 0 ? a + kTwoPi : a;
+}
+
+// Local block coordinates to world coordinates of an insert.
+struct Transform {
+    QPointF base, at;
+    double sx = 1, sy = 1, cosR = 1, sinR = 0;
+
+    QPointF map(QPointF p) const {
+        const double x = (p.x() - base.x()) * sx, y = (p.y() - base.y()) * sy;
+        return {at.x() + x * cosR - y * sinR, at.y() + x * sinR + y * cosR};
+    }
+    bool uniform() const { return std::abs(std::abs(sx) - std::abs(sy)) < kEps; }
+};
+
+void tessellateArc(const Prim& arc, const Transform& t, std::vector<Prim>* out) {
+    const int n = std::max(8, int(std::ceil(std::abs(arc.sweep) / (kPi / 32))));
+    QPointF prev = t.map(arc.arcStart());
+    for (int i = 1; i <= n; ++i) {
+        const QPointF next = t.map(arc.arcPoint(arc.a0 + arc.sweep * i / n));
+        out->push_back(Prim::segment(prev, next));
+        prev = next;
+    }
+}
+
+Prim mapped(const Prim& p, const Transform& t) {
+    Prim m = p;
+    m.a = t.map(p.a);
+    m.b = t.map(p.b);
+    for (QPointF& c : m.q) c = t.map(c);
+    if (p.kind == Prim::Arc) {
+        m.c = t.map(p.c);
+        m.r = p.r * std::abs(t.sx);
+        const QPointF s = t.map(p.arcStart()) - m.c;
+        m.a0 = std::atan2(s.y(), s.x());
+        m.sweep = t.sx * t.sy < 0 ? -p.sweep : p.sweep;
+    }
+    return m;
+}
+
+// The rotated box a single line of text covers.
+Prim textBox(const Entity& e, double widthFactor) {
+    const double h = e.height > 0 ? e.height : 1.0;
+    double w = std::max<qsizetype>(1, e.text.size()) * h * 0.6 * widthFactor;
+    QPointF ref = e.start;
+    double rot = e.rotation * kPi / 180.0;
+    double x0 = 0, y0 = 0;
+    if (e.hAlign == 3 || e.hAlign == 5) {  // aligned or fitted between the two points
+        const QPointF d = e.end - e.start;
+        if (length(d) > kEps) {
+            w = length(d);
+            rot = std::atan2(d.y(), d.x());
+        }
+    } else if (e.hAlign != 0 || e.vAlign != 0) {
+        ref = e.end;
+        if (e.hAlign == 1 || e.hAlign == 4) x0 = -w / 2;
+        if (e.hAlign == 2) x0 = -w;
+        if (e.vAlign == 2 || e.hAlign == 4) y0 = -h / 2;
+        if (e.vAlign == 3) y0 = -h;
+    }
+    const double c = std::cos(rot), s = std::sin(rot);
+    auto at = [&](double x, double y) {
+        return QPointF(ref.x() + x * c - y * s, ref.y() + x * s + y * c);
+    };
+    Prim p;
+    p.kind = Prim::TextBox;
+    p.q = {at(x0, y0), at(x0 + w, y0), at(x0 + w, y0 + h), at(x0, y0 + h)};
+    p.a = p.q[0];
+    return p;
+}
+
+double styleWidth(const Document& doc, const Entity& e) {
+    const TextStyle* s = doc.textStyle(e.style);
+    return s && s->widthFactor > 0 ? s->widthFactor : 1.0;
+}
+
+void collect(const Document& doc, const Entity& e, int depth, std::vector<Prim>* out) {
+    switch (e.kind) {
+        case EntityKind::Line:
+            out->push_back(Prim::segment(e.start, e.end));
+            break;
+        case EntityKind::Polyline: {
+            const qsizetype n = e.vertices.size();
+            if (n == 1) out->push_back(Prim::segment(e.vertices[0].pos, e.vertices[0].pos));
+            const qsizetype segments = e.closed ? n : n - 1;
+            for (qsizetype i = 0; i < segments; ++i) {
+                const Vertex& v = e.vertices[i];
+                const QPointF next = e.vertices[(i + 1) % n].pos;
+                if (std::abs(v.bulge) > kEps && length(next - v.pos) > kEps)
+                    out->push_back(bulgeArc(v.pos, next, v.bulge));
+                else
+                    out->push_back(Prim::segment(v.pos, next));
+            }
+            break;
+        }
+        case EntityKind::Circle:
+            out->push_back(Prim::arc(e.start, e.radius, 0.0, kTwoPi));
+            break;
+        case EntityKind::Arc: {
+            double sweep = std::fmod(e.endAngle - e.startAngle, 360.0);
+            if (sweep <= 0) sweep += 360.0;
+            out->push_back(
+                Prim::arc(e.start, e.radius, e.startAngle * kPi / 180.0, sweep * kPi / 180.0));
+            break;
+        }
+        case EntityKind::Ellipse: {
+            const QPointF major = e.end, minor(-e.end.y() * e.ratio, e.end.x() * e.ratio);
+            double sweep = e.endAngle - e.startAngle;
+            if (sweep <= kEps) sweep += kTwoPi;
+            const int n = std::max(8, int(std::ceil(sweep / (kPi / 32))));
+            auto at = [&](double t) { return e.start + major * std::cos(t) + minor * std::sin(t); };
+            for (int i = 0; i < n; ++i)
+                out->push_back(Prim::segment(at(e.startAngle + sweep * i / n),
+                                             at(e.startAngle + sweep * (i + 1) / n)));
+            break;
+        }
+        case EntityKind::Point: {
+            Prim p;
+            p.kind = Prim::Dot;
+            p.a = p.b = e.start;
+            out->push_back(p);
+            break;
+        }
+        case EntityKind::Text:
+        case EntityKind::AttributeDefinition:
+        case EntityKind::Attribute:
+            out->push_back(textBox(e, styleWidth(doc, e)));
+            break;
+        case EntityKind::Insert: {
+            const size_t first = out->size();
+            const Block* block = doc.block(e.blockName);
+            if (block && depth < kMaxNesting) {
+                Transform t;
+                t.base = block->base;
+                t.at = e.start;
+                t.sx = e.xScale;
+                t.sy = e.yScale;
+                t.cosR = std::cos(e.rotation * kPi / 180.0);
+                t.sinR = std::sin(e.rotation * kPi / 180.0);
+                std::vector<Prim> local;
+                for (const Entity& sub : block->entities) {
+                    // Definitions show through the insert's own attributes.
+                    if (sub.kind == EntityKind::AttributeDefinition) continue;
+                    local.clear();
+                    collect(doc, sub, depth + 1, &local);
+                    for (const Prim& p : local) {
+                        if (p.kind == Prim::Arc && !t.uniform())
+                            tessellateArc(p, t, out);
+                        else
+                            out->push_back(mapped(p, t));
+                    }
+                }
+            }
+            for (int i = 0; i < int(e.attributes.size()); ++i) {
+                Prim p = textBox(e.attributes[i], styleWidth(doc, e.attributes[i]));
+                p.attribute = i;
+                out->push_back(p);
+            }
+            if (out->size() == first) {  // nothing to show: keep it findable at its point
+                Prim p;
+                p.kind = Prim::Dot;
+                p.a = p.b = e.start;
+                out->push_back(p);
+            }
+            break;
+        }
+        case EntityKind::Other:
+            break;
+    }
+}
+
+double segmentDistance(QPointF a, QPointF b, QPointF p, QPointF* nearest) {
+    const QPointF d = b - a;
+    const double len2 = dot(d, d);
+    double t = len2 > 0 ? dot(p - a, d) / len2 : 0.0;
+    t = std::clamp(t, 0.0, 1.0);
+    const QPointF n = a + d * t;
+    if (nearest) *nearest = n;
+    return length(p - n);
+}
+
+bool insideQuad(const std::array<QPointF, 4>& q, QPointF p) {
+    bool pos = false, neg = false;
+    for (int i = 0; i < 4; ++i) {
+        const double c = cross(q[(i + 1) % 4] - q[i], p - q[i]);
+        pos |= c > kEps;
+        neg |= c < -kEps;
+    }
+    return !(pos && neg);
+}
+
+bool segmentsCross(QPointF a, QPointF b, QPointF c, QPointF d, QPointF* at) {
+    const QPointF r = b - a, s = d - c;
+    const double den = cross(r, s);
+    if (std::abs(den) < kEps * std::max(1.0, length(r) * length(s))) return false;
+    const double t = cross(c - a, s) / den, u = cross(c - a, r) / den;
+    if (t < -kEps || t > 1 + kEps || u < -kEps || u > 1 + kEps) return false;
+    if (at) *at = a + r * t;
+    return true;
+}
+
+// Points where the line through a and b meets the circle, with their line parameters.
+std::vector<std::pair<double, QPointF>> lineCircle(QPointF a, QPointF b, QPointF c, double r) {
+    const QPointF d = b - a, f = a - c;
+    const double A = dot(d, d), B = 2 * dot(f, d), C = dot(f, f) - r * r;
+    std::vector<std::pair<double, QPointF>> out;
+    if (A < kEps) return out;
+    const double disc = B * B - 4 * A * C;
+    if (disc < -kEps * A * r * r) return out;
+    const double root = std::sqrt(std::max(0.0, disc));
+    for (double t : {(-B - root) / (2 * A), (-B + root) / (2 * A)}) {
+        out.push_back({t, a + d * t});
+        if (root == 0) break;
+    }
+    return out;
+}
+
+std::vector<QPointF> circleCircle(QPointF c1, double r1, QPointF c2, double r2) {
+    const double d = length(c2 - c1);
+    if (d < kEps || d > r1 + r2 + kEps || d < std::abs(r1 - r2) - kEps) return {};
+    const double a = (r1 * r1 - r2 * r2 + d * d) / (2 * d);
+    const double h = std::sqrt(std::max(0.0, r1 * r1 - a * a));
+    const QPointF u = (c2 - c1) / d, m = c1 + u * a, n(-u.y(), u.x());
+    if (h < kEps) return {m};
+    return {m + n * h, m - n * h};
+}
+
+double angleOf(QPointF v) {
+    return std::atan2(v.y(), v.x());
+}
+
+}  // namespace
+
+double length(QPointF v) {
+    return std::hypot(v.x(), v.y());
+}
+
+BBox BBox::of(QPointF a, QPointF b) {
+    BBox box;
+    box.add(a);
+    box.add(b);
+    return box;
+}
+
+void BBox::add(QPointF p) {
+    x0 = std::min(x0, p.x());
+    y0 = std::min(y0, p.y());
+    x1 = std::max(x1, p.x());
+    y1 = std::max(y1, p.y());
+}
+
+void BBox::add(const BBox& b) {
+    if (!b.isValid()) return;
+    add(QPointF(b.x0, b.y0));
+    add(QPointF(b.x1, b.y1));
+}
+
+bool BBox::contains(const BBox& b) const {
+    return b.isValid() && b.x0 >= x0 && b.x1 <= x1 && b.y0 >= y0 && b.y1 <= y1;
+}
+
+bool BBox::intersects(const BBox& b) const {
+    return isValid() && b.isValid() && b.x0 <= x1 && b.x1 >= x0 && b.y0 <= y1 && b.y1 >= y0;
+}
+
+BBox BBox::expanded(double d) const {
+    if (!isValid()) return *this;
+    return BBox{x0 - d, y0 - d, x1 + d, y1 + d};
+}
+
+Prim Prim::segment(QPointF a, QPointF b) {
+    Prim p;
+    p.kind = Segment;
+    p.a = a;
+    p.b = b;
+    return p;
+}
+
+Prim Prim::arc(QPointF c, double r, double a0, double sweep) {
+    Prim p;
+    p.kind = Arc;
+    p.c = c;
+    p.r = r;
+    p.a0 = a0;
+    p.sweep = sweep;
+    p.a = p.arcStart();
+    p.b = p.arcEnd();
+    return p;
+}
+
+QPointF Prim::arcPoint(double angle) const {
+    return {c.x() + r * std::cos(angle), c.y() + r * std::sin(angle)};
+}
+
+bool Prim::isFullCircle() const {
+    return std::abs(sweep) >= kTwoPi - kEps;
+}
+
+bool Prim::onArc(double angle) const {
+    if (isFullCircle()) return true;
+    const double off = sweep >= 0 ? normalAngle(angle - a0) : normalAngle(a0 - angle);
+    return off <= std::abs(sweep) + 1e-9 || off >= kTwoPi - 1e-9;
+}
+
+Prim bulgeArc(QPointF p1, QPointF p2, double bulge) {
+    const double theta = 4.0 * std::atan(bulge);
+    const QPointF d = p2 - p1;
+    const double chord = length(d), half = chord / 2;
+    const QPointF u = d / chord, left(-u.y(), u.x());
+    const QPointF centre = (p1 + p2) / 2 + left * (half / std::tan(theta / 2));
+    const double r = half / std::abs(std::sin(theta / 2));
+    Prim p = Prim::arc(centre, r, angleOf(p1 - centre), theta);
+    p.a = p1;  // exact ends, free of rounding
+    p.b = p2;
+    return p;
+}
+
+std::vector<Prim> primitives(const Document& doc, const Entity& e) {
+    std::vector<Prim> out;
+    collect(doc, e, 0, &out);
+    return out;
+}
+
+BBox boundingBox(const Prim& p) {
+    BBox box;
+    switch (p.kind) {
+        case Prim::Segment:
+        case Prim::Dot:
+            box.add(p.a);
+            box.add(p.b);
+            break;
+        case Prim::Arc:
+            box.add(p.arcStart());
+            box.add(p.arcEnd());
+            for (int k = 0; k < 4; ++k) {
+                if (p.onArc(k * kPi / 2)) box.add(p.arcPoint(k * kPi / 2));
+            }
+            break;
+        case Prim::TextBox:
+            for (QPointF c : p.q) box.add(c);
+            break;
+    }
+    return box;
+}
+
+BBox boundingBox(const Document& doc, const Entity& e) {
+    BBox box;
+    for (const Prim& p : primitives(doc, e)) box.add(boundingBox(p));
+    return box;
+}
+
+double distance(const Prim& p, QPointF pt, QPointF* nearest) {
+    switch (p.kind) {
+        case Prim::Segment:
+            return segmentDistance(p.a, p.b, pt, nearest);
+        case Prim::Dot:
+            if (nearest) *nearest = p.a;
+            return length(pt - p.a);
+        case Prim::Arc: {
+            const QPointF v = pt - p.c;
+            const double ang = angleOf(v);
+            if (p.onArc(ang)) {
+                if (nearest) *nearest = p.arcPoint(ang);
+                return std::abs(length(v) - p.r);
+            }
+            const double ds = length(pt - p.arcStart()), de = length(pt - p.arcEnd());
+            if (nearest) *nearest = ds <= de ? p.arcStart() : p.arcEnd();
+            return std::min(ds, de);
+        }
+        case Prim::TextBox: {
+            if (insideQuad(p.q, pt)) {
+                if (nearest) *nearest = pt;
+                return 0.0;
+            }
+            double best = std::numeric_limits<double>::infinity();
+            for (int i = 0; i < 4; ++i) {
+                QPointF n;
+                const double d = segmentDistance(p.q[i], p.q[(i + 1) % 4], pt, &n);
+                if (d < best) {
+                    best = d;
+                    if (nearest) *nearest = n;
+                }
+            }
+            return best;
+        }
+    }
+    return std::numeric_limits<double>::infinity();
+}
+
+double distanceTo(const Document& doc, const Entity& e, QPointF pt) {
+    double best = std::numeric_limits<double>::infinity();
+    for (const Prim& p : primitives(doc, e)) best = std::min(best, distance(p, pt));
+    return best;
+}
+
+bool touches(const Prim& p, const BBox& box) {
+    if (!box.intersects(boundingBox(p))) return false;
+    if (box.contains(boundingBox(p))) return true;
+    const std::array<QPointF, 4> corners = {QPointF(box.x0, box.y0), QPointF(box.x1, box.y0),
+                                            QPointF(box.x1, box.y1), QPointF(box.x0, box.y1)};
+    switch (p.kind) {
+        case Prim::Dot:
+            return box.contains(p.a);
+        case Prim::Segment: {
+            if (box.contains(p.a) || box.contains(p.b)) return true;
+            for (int i = 0; i < 4; ++i) {
+                if (segmentsCross(p.a, p.b, corners[i], corners[(i + 1) % 4], nullptr)) return true;
+            }
+            return false;
+        }
+        case Prim::Arc: {
+            if (box.contains(p.arcStart()) || box.contains(p.arcEnd())) return true;
+            for (int i = 0; i < 4; ++i) {
+                for (const auto& [t, at] : lineCircle(corners[i], corners[(i + 1) % 4], p.c, p.r)) {
+                    if (t >= -kEps && t <= 1 + kEps && p.onArc(angleOf(at - p.c))) return true;
+                }
+            }
+            return false;
+        }
+        case Prim::TextBox: {
+            for (QPointF c : p.q) {
+                if (box.contains(c)) return true;
+            }
+            if (insideQuad(p.q, corners[0])) return true;
+            for (int i = 0; i < 4; ++i) {
+                for (int j = 0; j < 4; ++j) {
+                    if (segmentsCross(p.q[i], p.q[(i + 1) % 4], corners[j], corners[(j + 1) % 4],
+                                      nullptr))
+                        return true;
+                }
+            }
+            return false;
+        }
+    }
+    return false;
+}
+
+std::vector<QPointF> intersections(const Prim& p, const Prim& q) {
+    std::vector<QPointF> out;
+    if (p.kind == Prim::Segment && q.kind == Prim::Segment) {
+        QPointF at;
+        if (segmentsCross(p.a, p.b, q.a, q.b, &at)) out.push_back(at);
+    } else if (p.kind == Prim::Segment && q.kind == Prim::Arc) {
+        for (const auto& [t, at] : lineCircle(p.a, p.b, q.c, q.r)) {
+            if (t >= -kEps && t <= 1 + kEps && q.onArc(angleOf(at - q.c))) out.push_back(at);
+        }
+    } else if (p.kind == Prim::Arc && q.kind == Prim::Segment) {
+        return intersections(q, p);
+    } else if (p.kind == Prim::Arc && q.kind == Prim::Arc) {
+        for (QPointF at : circleCircle(p.c, p.r, q.c, q.r)) {
+            if (p.onArc(angleOf(at - p.c)) && q.onArc(angleOf(at - q.c))) out.push_back(at);
+        }
+    }
+    return out;
+}
+
+}  // namespace tolvane::cad

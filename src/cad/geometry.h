@@ -1,0 +1,75 @@
+// Plane geometry of drawing entities: bounding boxes, distances and the simple pieces
+// (segments, arcs, text boxes, points) every entity is reduced to for picking and snapping.
+#pragma once
+
+#include <QPointF>
+#include <array>
+#include <limits>
+#include <vector>
+
+#include "cad/document.h"
+
+namespace tolvane::cad {
+
+// An axis-aligned box; empty until a point is added.
+struct BBox {
+    double x0 = std::numeric_limits<double>::infinity();
+    double y0 = std::numeric_limits<double>::infinity();
+    double x1 = -std::numeric_limits<double>::infinity();
+    double y1 = -std::numeric_limits<double>::infinity();
+
+    static BBox of(QPointF a, QPointF b);
+    bool isValid() const { return x0 <= x1 && y0 <= y1; }
+    void add(QPointF p);
+    void add(const BBox& b);
+    bool contains(QPointF p) const {
+        return p.x() >= x0 && p.x() <= x1 && p.y() >= y0 && p.y() <= y1;
+    }
+    bool contains(const BBox& b) const;
+    bool intersects(const BBox& b) const;
+    BBox expanded(double d) const;
+};
+
+// One simple piece of an entity's outline, in world coordinates.
+//   Segment: a to b. Arc: centre c, radius r, start angle a0 and signed sweep (radians,
+//   positive counter-clockwise). TextBox: the filled quadrilateral q. Dot: the point a.
+struct Prim {
+    enum Kind { Segment, Arc, TextBox, Dot };
+    Kind kind = Segment;
+    QPointF a, b, c;
+    double r = 0.0, a0 = 0.0, sweep = 0.0;
+    std::array<QPointF, 4> q{};
+    int attribute = -1;  // index in the insert's attribute list when part of one
+
+    static Prim segment(QPointF a, QPointF b);
+    static Prim arc(QPointF c, double r, double a0, double sweep);
+    QPointF arcPoint(double angle) const;
+    QPointF arcStart() const { return arcPoint(a0); }
+    QPointF arcEnd() const { return arcPoint(a0 + sweep); }
+    bool isFullCircle() const;
+    bool onArc(double angle) const;  // whether the angle lies within the arc's sweep
+};
+
+// The arc a polyline bulge describes between two vertices (bulge must be non-zero).
+Prim bulgeArc(QPointF p1, QPointF p2, double bulge);
+
+// The pieces of an entity in world coordinates; inserts expand their block (recursively)
+// and add their attributes' text boxes (marked with the attribute index).
+std::vector<Prim> primitives(const Document& doc, const Entity& e);
+
+BBox boundingBox(const Prim& p);
+BBox boundingBox(const Document& doc, const Entity& e);
+
+// Distance from a point to a piece (0 inside a text box); the closest point in *nearest.
+double distance(const Prim& p, QPointF pt, QPointF* nearest = nullptr);
+double distanceTo(const Document& doc, const Entity& e, QPointF pt);
+
+// Whether any part of the piece lies within the box.
+bool touches(const Prim& p, const BBox& box);
+
+// Intersection points of two pieces (segments and arcs; text boxes and dots have none).
+std::vector<QPointF> intersections(const Prim& p, const Prim& q);
+
+double length(QPointF v);
+
+}  // namespace tolvane::cad

@@ -1,0 +1,64 @@
+// An R-tree of the bounding boxes of one space's entities, keyed by handle, so that point
+// and rectangle searches cost the logarithm of the drawing rather than its size. The model
+// sends no change notifications: the caller keeps the index in step through insert, remove
+// and update (the undo stack does so through its callback).
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "cad/document.h"
+#include "cad/geometry.h"
+
+namespace tolvane::cad {
+
+class SpatialIndex {
+  public:
+    SpatialIndex();
+    ~SpatialIndex();
+    SpatialIndex(SpatialIndex&&) noexcept;
+    SpatialIndex& operator=(SpatialIndex&&) noexcept;
+
+    // Replaces the contents with the entities of a space.
+    void build(const Document& doc, const Space& space);
+    void clear();
+    // Adds or replaces an entity; entities without extent (unknown kinds) are left out.
+    void insert(const Document& doc, const Entity& e);
+    // Removes an entity by handle; false when it was not indexed.
+    bool remove(const QString& handle);
+    void update(const Document& doc, const Entity& e) { insert(doc, e); }
+
+    // Handles whose boxes lie within `aperture` of the point.
+    std::vector<QString> queryPoint(QPointF p, double aperture) const;
+    // Handles whose boxes meet the rectangle, or with `within` lie entirely inside it.
+    std::vector<QString> queryRect(const BBox& box, bool within = false) const;
+
+    bool contains(const QString& handle) const;
+    BBox box(const QString& handle) const;  // invalid when not indexed
+    int size() const;
+
+    // The entity of an indexed handle in the space and its draw position (index in the
+    // space's list). Positions are remembered and refreshed from the space in one pass
+    // when they have gone stale (after an erase or a restore in the middle).
+    const Entity* resolve(const Space& space, const QString& handle, int* position) const;
+
+    // Counters for checking the cost of searches: boxes returned by the last query and
+    // full passes over a space made by resolve.
+    int lastCandidates() const { return lastCandidates_; }
+    int rescans() const { return rescans_; }
+
+  private:
+    struct Tree;
+    std::unique_ptr<Tree> tree_;
+    QHash<quint64, BBox> boxes_;
+    mutable QHash<quint64, int> positions_;
+    mutable int lastCandidates_ = 0;
+    mutable int rescans_ = 0;
+};
+
+// A handle as the number it stands for; 0 when it is not one.
+quint64 handleKey(const QString& handle);
+
+}  // namespace tolvane::cad

@@ -1,0 +1,152 @@
+#include "cad/undo.h"
+
+#include <algorithm>
+
+namespace tolvane::cad {
+
+namespace {
+
+int positionOf(const Space& space, const QString& handle) {
+    const quint64 key = handleKey(handle);
+    if (!key) return -1;
+    for (int i = 0; i < int(space.entities.size()); ++i) {
+        if (handleKey(space.entities[size_t(i)].handle) == key) return i;
+    }
+    return -1;
+}
+
+}  // namespace
+
+void UndoStack::begin() {
+    if (depth_++ == 0) open_.clear();
+}
+
+void UndoStack::end() {
+    if (depth_ == 0) return;
+    if (--depth_ == 0 && !open_.empty()) {
+        undo_.push_back(std::move(open_));
+        open_.clear();
+    }
+}
+
+bool UndoStack::mark(const QString& word) {
+    const QString w = word.trimmed().toUpper();
+    if (w == QLatin1String("BEGIN")) {
+        begin();
+    } else if (w == QLatin1String("END")) {
+        end();
+    } else if (w == QLatin1String("ON")) {
+        setRecording(true);
+    } else if (w == QLatin1String("OFF")) {
+        setRecording(false);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool UndoStack::record(Op op, const Space& space, const QString& handle) {
+    if (!recording_) return false;
+    const int pos = positionOf(space, handle);
+    if (pos < 0) return false;
+    Action a{op, space.name, space.entities[size_t(pos)].handle, pos, {}};
+    if (op != Op::Added) a.snapshot = space.entities[size_t(pos)];
+    redo_.clear();
+    if (depth_ > 0) {
+        open_.push_back(std::move(a));
+    } else {
+        undo_.push_back(Step{std::move(a)});
+    }
+    return true;
+}
+
+bool UndoStack::undo() {
+    while (depth_ > 0) end();
+    if (undo_.empty()) return false;
+    Step step = std::move(undo_.back());
+    undo_.pop_back();
+    for (auto it = step.rbegin(); it != step.rend(); ++it) apply(*it, true);
+    redo_.push_back(std::move(step));
+    return true;
+}
+
+bool UndoStack::redo() {
+    while (depth_ > 0) end();
+    if (redo_.empty()) return false;
+    Step step = std::move(redo_.back());
+    redo_.pop_back();
+    for (Action& a : step) apply(a, false);
+    undo_.push_back(std::move(step));
+    return true;
+}
+
+void UndoStack::clear() {
+    undo_.clear();
+    redo_.clear();
+    open_.clear();
+    depth_ = 0;
+}
+
+Space* UndoStack::spaceNamed(const QString& name) {
+    if (doc_.modelSpace().name.compare(name, Qt::CaseInsensitive) == 0) return &doc_.modelSpace();
+    for (Space& s : doc_.layouts()) {
+        if (s.name.compare(name, Qt::CaseInsensitive) == 0) return &s;
+    }
+    return nullptr;
+}
+
+void UndoStack::apply(Action& a, bool undoing) {
+    Space* space = spaceNamed(a.space);
+    if (!space) return;
+    switch (a.op) {
+        case Op::Added:
+            undoing ? takeAway(*space, a) : putBack(*space, a);
+            break;
+        case Op::Erased:
+            undoing ? putBack(*space, a) : takeAway(*space, a);
+            break;
+        case Op::Modified: {
+            const int pos = positionOf(*space, a.handle);
+            if (pos < 0) return;  // changed since without recording
+            Entity& e = space->entities[size_t(pos)];
+            std::swap(e, a.snapshot);
+            notify(*space, e.handle, &e);
+            break;
+        }
+    }
+}
+
+void UndoStack::putBack(Space& space, Action& a) {
+    // The handle was released on erase, so the document gives it back.
+    Entity& added = doc_.add(space, a.snapshot);
+    a.handle = added.handle;
+    const int pos = std::clamp(a.position, 0, int(space.entities.size()) - 1);
+    std::rotate(space.entities.begin() + pos, space.entities.end() - 1, space.entities.end());
+    notify(space, a.handle, &space.entities[size_t(pos)]);
+}
+
+void UndoStack::takeAway(Space& space, Action& a) {
+    const int pos = positionOf(space, a.handle);
+    if (pos < 0) return;  // erased since without recording
+    a.snapshot = space.entities[size_t(pos)];
+    a.position = pos;
+    doc_.erase(a.handle);
+    notify(space, a.handle, nullptr);
+}
+
+void UndoStack::notify(const Space& space, const QString& handle, const Entity* e) {
+    if (listener_) listener_(space, handle, e);
+}
+
+UndoStack::Listener indexListener(const Document& doc, const Space& space, SpatialIndex& index) {
+    const QString name = space.name;
+    return [&doc, &index, name](const Space& s, const QString& handle, const Entity* e) {
+        if (s.name.compare(name, Qt::CaseInsensitive) != 0) return;
+        if (e)
+            index.update(doc, *e);
+        else
+            index.remove(handle);
+    };
+}
+
+}  // namespace tolvane::cad

@@ -1,0 +1,87 @@
+// Undo and redo of changes to a document's spaces. The model does not report its changes,
+// so the caller records each one: recordAdded after adding an entity, recordErasing and
+// recordModifying before erasing or changing one. Entities are kept as value snapshots and
+// come back with their handles and draw positions. Changes between begin() and end() (the
+// "BEGIN" and "END" marks) are one step; while recording is off nothing is recorded.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "cad/document.h"
+#include "cad/spatial_index.h"
+
+namespace tolvane::cad {
+
+class UndoStack {
+  public:
+    // Told of every entity an undo or redo puts back or changes (entity set) or takes away
+    // (entity null), so that indexes can follow.
+    using Listener =
+        std::function<void(const Space& space, const QString& handle, const Entity* entity)>;
+
+    explicit UndoStack(Document& doc) : doc_(doc) {}
+
+    void setListener(Listener listener) { listener_ = std::move(listener); }
+
+    void setRecording(bool on) { recording_ = on; }
+    bool isRecording() const { return recording_; }
+
+    // Groups nest; the outermost end() closes the step. An empty group leaves no step.
+    void begin();
+    void end();
+    bool inGroup() const { return depth_ > 0; }
+    // "BEGIN", "END", "ON" (recording on) or "OFF" (recording off); false for other words.
+    bool mark(const QString& word);
+
+    enum class Op { Added, Erased, Modified };
+    // Records a change to the entity with this handle in the space; false when it is not
+    // there (nothing is recorded then) or recording is off.
+    bool record(Op op, const Space& space, const QString& handle);
+    bool recordAdded(const Space& space, const QString& handle) {
+        return record(Op::Added, space, handle);
+    }
+    bool recordErasing(const Space& space, const QString& handle) {
+        return record(Op::Erased, space, handle);
+    }
+    bool recordModifying(const Space& space, const QString& handle) {
+        return record(Op::Modified, space, handle);
+    }
+
+    bool canUndo() const { return !undo_.empty(); }
+    bool canRedo() const { return !redo_.empty(); }
+    int undoCount() const { return int(undo_.size()); }
+    int redoCount() const { return int(redo_.size()); }
+    bool undo();
+    bool redo();
+    void clear();
+
+  private:
+    struct Action {
+        Op op = Op::Added;
+        QString space;
+        QString handle;
+        int position = -1;
+        Entity snapshot;  // erased: the entity; modified: the other state; added: for redo
+    };
+    using Step = std::vector<Action>;
+
+    Space* spaceNamed(const QString& name);
+    void apply(Action& a, bool undoing);
+    void putBack(Space& space, Action& a);
+    void takeAway(Space& space, Action& a);
+    void notify(const Space& space, const QString& handle, const Entity* e);
+
+    Document& doc_;
+    Listener listener_;
+    std::vector<Step> undo_, redo_;
+    Step open_;
+    int depth_ = 0;
+    bool recording_ = true;
+};
+
+// A listener that keeps an index of one space in step with undo and redo.
+UndoStack::Listener indexListener(const Document& doc, const Space& space, SpatialIndex& index);
+
+}  // namespace tolvane::cad

@@ -1,0 +1,272 @@
+// Geometry, spatial index and picking of the drawing engine: extents of bulged polylines
+// and transformed inserts, topmost pick, attributes over their insert, window and crossing
+// selection, the last entity, object snaps, and the cost of searching a large drawing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "cad/picking.h"
+
+using namespace tolvane::cad;
+
+namespace {
+
+void expectBox(const BBox& b, double x0, double y0, double x1, double y1) {
+    EXPECT_NEAR(b.x0, x0, 1e-9);
+    EXPECT_NEAR(b.y0, y0, 1e-9);
+    EXPECT_NEAR(b.x1, x1, 1e-9);
+    EXPECT_NEAR(b.y1, y1, 1e-9);
+}
+
+void expectPoint(QPointF p, double x, double y) {
+    EXPECT_NEAR(p.x(), x, 1e-9);
+    EXPECT_NEAR(p.y(), y, 1e-9);
+}
+
+struct Drawing {
+    Document doc;
+    SpatialIndex index;
+    Space& model() { return doc.modelSpace(); }
+    QString add(Entity e) { return doc.addToModel(std::move(e)).handle; }
+    void reindex() { index.build(doc, doc.modelSpace()); }
+    PickResult pick(QPointF p, double aperture = 0.1) {
+        const PickResult viaIndex = pointSearch(doc, model(), index, p, aperture);
+        EXPECT_EQ(viaIndex.handle, pointSearch(doc, model(), p, aperture).handle);
+        return viaIndex;
+    }
+    SnapResult snap(unsigned modes, QPointF p, std::optional<QPointF> base = {}) {
+        return objectSnap(doc, model(), index, modes, p, 0.5, base);
+    }
+};
+
+}  // namespace
+
+TEST(CadGeometry, BoundingBoxes) {
+    Document doc;
+    // Half circle bulge (1) from (0,0) to (2,0): counter-clockwise, so it dips to y = -1.
+    Entity half = Entity::polyline({{{0, 0}, 1.0}, {{2, 0}, 0.0}}, false);
+    expectBox(boundingBox(doc, half), 0, -1, 2, 0);
+    // Negative bulge swings the other way; a quarter bulge stays inside the chord's ends.
+    half.vertices[0].bulge = -1.0;
+    expectBox(boundingBox(doc, half), 0, 0, 2, 1);
+    const double quarter = std::tan(M_PI / 8);  // 90 degrees, centre (1,1)
+    const Entity q = Entity::polyline({{{0, 0}, 0}, {{2, 0}, -quarter}, {{2, 2}, 0}}, true);
+    const BBox qb = boundingBox(doc, q);
+    expectBox(qb, 0, 0, 2, 2);
+    // A 270 degree bulge from (1,0) to (0,1) runs round the centre (1,1) through (2,1)
+    // and (1,2).
+    const Entity big = Entity::polyline({{{1, 0}, std::tan(3 * M_PI / 8)}, {{0, 1}, 0}}, false);
+    expectBox(boundingBox(doc, big), 0, 0, 2, 2);
+
+    expectBox(boundingBox(doc, Entity::circle({5, 5}, 2)), 3, 3, 7, 7);
+    expectBox(boundingBox(doc, Entity::arc({0, 0}, 1, 45, 135)), -std::sqrt(0.5), std::sqrt(0.5),
+              std::sqrt(0.5), 1);
+    expectBox(boundingBox(doc, Entity::arc({0, 0}, 1, 300, 60)), 0.5, -std::sqrt(0.75), 1,
+              std::sqrt(0.75));
+    // Text: height and an approximate width from its length; rotated 90 degrees it stands up.
+    Entity t = Entity::textAt({0, 0}, "ABCD", 2.0);
+    const BBox tb = boundingBox(doc, t);
+    EXPECT_NEAR(tb.y1 - tb.y0, 2.0, 1e-9);
+    EXPECT_GT(tb.x1 - tb.x0, 4.0);
+    t.rotation = 90;
+    const BBox tr = boundingBox(doc, t);
+    EXPECT_NEAR(tr.x0, -2.0, 1e-9);
+    EXPECT_NEAR(tr.y1 - tr.y0, tb.x1 - tb.x0, 1e-9);
+    Entity other;
+    other.kind = EntityKind::Other;
+    EXPECT_FALSE(boundingBox(doc, other).isValid());
+}
+
+TEST(CadGeometry, RotatedScaledInsertAndDistances) {
+    Document doc;
+    Block& b = doc.addBlock("BOX", {1, 1});
+    doc.add(b, Entity::line({1, 1}, {3, 1}));  // 2 long along x from the base
+    doc.add(b, Entity::circle({2, 2}, 0.5));   // centre (1,1) from the base
+    Entity ins = Entity::insert("BOX", {10, 10}, 2.0, 3.0, 90.0);
+    // Local (x, y) -> (10 - 3y, 10 + 2x): the line runs up to (10,14); the circle becomes an
+    // ellipse around (7,12) with half axes 1.5 (x) and 1 (y).
+    const BBox ib = boundingBox(doc, ins);
+    EXPECT_NEAR(ib.x0, 5.5, 1e-2);
+    EXPECT_NEAR(ib.x1, 10.0, 1e-9);
+    EXPECT_NEAR(ib.y0, 10.0, 1e-9);
+    EXPECT_NEAR(ib.y1, 14.0, 1e-9);
+    // Attributes are in world coordinates and widen the box.
+    ins.attributes.push_back(Entity::attribute({20, 20}, "TAG", "V", 1.0));
+    EXPECT_GE(boundingBox(doc, ins).y1, 21.0 - 1e-9);
+    // Mirrored uniform scale keeps arcs exact.
+    Entity mirrored = Entity::insert("BOX", {0, 0}, -1.0, 1.0, 0.0);
+    doc.block("BOX")->entities.push_back(Entity::arc({1, 1}, 1, 0, 90));
+    const std::vector<Prim> prims = primitives(doc, mirrored);
+    ASSERT_EQ(prims.size(), 3u);
+    EXPECT_EQ(prims[2].kind, Prim::Arc);
+    expectPoint(prims[2].arcStart(), -1, 0);
+    expectPoint(prims[2].arcEnd(), 0, 1);
+
+    EXPECT_NEAR(distanceTo(doc, Entity::line({0, 0}, {10, 0}), {5, 3}), 3.0, 1e-9);
+    EXPECT_NEAR(distanceTo(doc, Entity::line({0, 0}, {10, 0}), {13, 4}), 5.0, 1e-9);
+    EXPECT_NEAR(distanceTo(doc, Entity::circle({0, 0}, 5), {1, 0}), 4.0, 1e-9);
+    // Outside the arc's sweep the distance is to its nearer end.
+    EXPECT_NEAR(distanceTo(doc, Entity::arc({0, 0}, 1, 0, 90), {0, -3}), std::sqrt(10.0), 1e-9);
+    EXPECT_NEAR(distanceTo(doc, Entity::arc({0, 0}, 1, 0, 90), {2, 2}), std::sqrt(8.0) - 1, 1e-9);
+    const Entity bulged = Entity::polyline({{{0, 0}, 1.0}, {{2, 0}, 0.0}}, false);
+    EXPECT_NEAR(distanceTo(doc, bulged, {1, -1}), 0.0, 1e-9);
+    // Above the chord, away from the arc's sweep: the distance is to its ends.
+    EXPECT_NEAR(distanceTo(doc, bulged, {1, 1}), std::sqrt(2.0), 1e-9);
+}
+
+TEST(CadPicking, TopmostApertureAndAttributes) {
+    Drawing d;
+    const QString under = d.add(Entity::line({0, 0}, {10, 0}));
+    const QString over = d.add(Entity::line({5, -5}, {5, 5}));
+    const QString ring = d.add(Entity::circle({20, 0}, 3));
+    d.reindex();
+    EXPECT_EQ(d.pick({5, 0}).handle, over);  // both pass through: the later one wins
+    EXPECT_EQ(d.pick({2, 0.05}).handle, under);
+    EXPECT_FALSE(d.pick({2, 0.5}).found());  // outside the aperture
+    EXPECT_EQ(d.pick({2, 0.5}, 0.6).handle, under);
+    // Inside the circle's box but far from its outline: true distance decides.
+    EXPECT_FALSE(d.pick({20, 0}).found());
+    EXPECT_EQ(d.pick({23.05, 0}).handle, ring);
+
+    Block& b = d.doc.addBlock("DEV");
+    d.doc.add(b, Entity::polyline({{{0, 0}, 0}, {{4, 0}, 0}, {{4, 2}, 0}, {{0, 2}, 0}}, true));
+    Entity ins = Entity::insert("DEV", {30, 0});
+    ins.attributes.push_back(Entity::attribute({30.5, 0.5}, "NAME", "RACK1", 1.0));
+    ins.attributes.push_back(Entity::attribute({30, 3}, "HIDDEN", "X", 1.0));
+    ins.attributes.back().attributeFlags = 1;
+    const QString insert = d.add(ins);
+    d.reindex();
+    const PickResult onAttr = d.pick({31, 1});
+    EXPECT_TRUE(onAttr.isAttribute());
+    EXPECT_EQ(onAttr.insertHandle, insert);
+    EXPECT_EQ(onAttr.tag, "NAME");
+    EXPECT_EQ(d.doc.find(onAttr.handle)->text, "RACK1");
+    const PickResult onEdge = d.pick({34, 1.5});
+    EXPECT_EQ(onEdge.handle, insert);
+    EXPECT_FALSE(onEdge.isAttribute());
+    EXPECT_FALSE(d.pick({30.5, 3.5}).found());  // invisible attribute
+
+    // A line drawn later over the attribute wins; switching its layer off hands it back.
+    Entity cover = Entity::line({30, 1}, {33, 1});
+    cover.layer = "Top";
+    d.doc.addLayer(Layer{"Top"});
+    const QString coverHandle = d.add(cover);
+    d.index.insert(d.doc, *d.doc.find(coverHandle));
+    EXPECT_EQ(d.pick({31, 1}).handle, coverHandle);
+    d.doc.layer("Top")->on = false;
+    EXPECT_EQ(d.pick({31, 1}).tag, "NAME");
+}
+
+TEST(CadPicking, WindowCrossingAndLast) {
+    Drawing d;
+    EXPECT_TRUE(lastEntity(d.model()).isEmpty());
+    const QString inside = d.add(Entity::line({1, 1}, {2, 2}));
+    const QString across = d.add(Entity::line({1, 1}, {20, 1}));
+    const QString around = d.add(Entity::circle({5, 5}, 20));  // box covers the window
+    const QString arcIn = d.add(Entity::arc({5, 5}, 2, 0, 180));
+    const QString corner = d.add(Entity::line({-5, 5}, {5, -5}));  // box meets, line misses
+    const QString far = d.add(Entity::point({50, 50}));
+    d.reindex();
+    const BBox window{0, 0, 10, 10};
+    const std::vector<QString> w = windowSelect(d.doc, d.model(), d.index, window);
+    EXPECT_EQ(w, (std::vector<QString>{inside, arcIn}));
+    EXPECT_EQ(w, windowSelect(d.doc, d.model(), window));
+    const std::vector<QString> c = crossingSelect(d.doc, d.model(), d.index, window);
+    EXPECT_EQ(c, (std::vector<QString>{inside, across, arcIn, corner}));
+    EXPECT_EQ(c, crossingSelect(d.doc, d.model(), window));
+    // Moved away from the corner the diagonal no longer touches.
+    const std::vector<QString> c2 = crossingSelect(d.doc, d.model(), d.index, {0.1, 0.1, 10, 10});
+    EXPECT_EQ(std::count(c2.begin(), c2.end(), corner), 0);
+    EXPECT_EQ(std::count(c2.begin(), c2.end(), around), 0);
+    EXPECT_EQ(lastEntity(d.model()), far);
+    d.doc.erase(far);
+    EXPECT_EQ(lastEntity(d.model()), corner);
+}
+
+TEST(CadPicking, ObjectSnaps) {
+    Drawing d;
+    const QString l = d.add(Entity::line({0, 0}, {10, 0}));
+    d.add(Entity::line({4, -5}, {4, 5}));
+    const QString c = d.add(Entity::circle({20, 0}, 2));
+    d.add(Entity::arc({30, 0}, 2, 0, 90));
+    d.add(Entity::point({40, 0}));
+    d.doc.addBlock("B");  // empty: the insert is still found at its insertion point
+    const QString ins = d.add(Entity::insert("B", {50, 0}));
+    d.add(Entity::line({19, -5}, {19, 5}));
+    d.reindex();
+
+    auto expectSnap = [&](unsigned modes, QPointF at, unsigned mode, double x, double y,
+                          std::optional<QPointF> base = {}) {
+        const SnapResult r = d.snap(modes, at, base);
+        EXPECT_EQ(r.mode, mode) << "modes " << modes << " at " << at.x() << "," << at.y();
+        expectPoint(r.point, x, y);
+        return r;
+    };
+    EXPECT_EQ(expectSnap(SnapEndPoint, {9.8, 0.1}, SnapEndPoint, 10, 0).handle, l);
+    expectSnap(SnapMidPoint, {5.2, 0.2}, SnapMidPoint, 5, 0);
+    expectSnap(SnapCenter, {20.3, 0}, SnapCenter, 20, 0);
+    expectSnap(SnapQuadrant, {20.1, 1.8}, SnapQuadrant, 20, 2);
+    expectSnap(SnapEndPoint | SnapMidPoint, {30, 1.9}, SnapEndPoint, 30, 2);  // arc end
+    expectSnap(SnapMidPoint, {31.3, 1.2}, SnapMidPoint, 30 + std::sqrt(2.0), std::sqrt(2.0));
+    expectSnap(SnapNode, {40.2, 0.2}, SnapNode, 40, 0);
+    EXPECT_EQ(expectSnap(SnapInsert, {50.1, 0}, SnapInsert, 50, 0).handle, ins);
+    expectSnap(SnapNearest, {7, 0.3}, SnapNearest, 7, 0);
+    expectSnap(SnapIntersection, {4.2, 0.2}, SnapIntersection, 4, 0);
+    expectSnap(SnapAppInt, {4.2, 0.2}, SnapAppInt, 4, 0);
+    // Line and circle: x = 19 meets the circle at y = +-sqrt(3).
+    expectSnap(SnapIntersection, {19.1, 1.6}, SnapIntersection, 19, std::sqrt(3.0));
+    // Perpendicular from (2, 5) to the horizontal line; to the circle along the radius.
+    expectSnap(SnapPerp, {2.2, 0.3}, SnapPerp, 2, 0, QPointF(2, 5));
+    expectSnap(SnapPerp, {18.1, 0.1}, SnapPerp, 18, 0, QPointF(10, 0));
+    // Tangents from (20, 4) touch the circle at 30 degrees above the horizontal.
+    expectSnap(SnapTangent, {21.6, 1.2}, SnapTangent, 20 + std::sqrt(3.0), 1, QPointF(20, 4));
+    // Perp and Tangent need a base point.
+    EXPECT_FALSE(d.snap(SnapPerp | SnapTangent, {21.6, 1.2}).found());
+    // Modes not asked for are not used; Nearest yields to any other mode in the aperture.
+    EXPECT_FALSE(d.snap(SnapCenter, {9.8, 0.1}).found());
+    expectSnap(SnapNearest | SnapEndPoint, {9.8, 0.1}, SnapEndPoint, 10, 0);
+    // The nearest of several candidates wins: the circle's quadrant (22,0) against the
+    // intersection (19, 1.73) and the line's end point (10,0) far away.
+    expectSnap(SnapEndPoint | SnapQuadrant | SnapIntersection, {21.6, 0.2}, SnapQuadrant, 22, 0);
+    expectSnap(SnapEndPoint | SnapQuadrant | SnapIntersection, {19.2, 1.6}, SnapIntersection, 19,
+               std::sqrt(3.0));
+    EXPECT_EQ(d.snap(SnapQuadrant, {22, 0}).handle, c);
+}
+
+TEST(CadSpatialIndex, LargeDrawingTouchesOnlyCandidates) {
+    Drawing d;
+    // 100,000 short lines on a 400 x 250 grid, one unit apart.
+    for (int i = 0; i < 100000; ++i) {
+        const double x = i % 400, y = i / 400;
+        d.add(Entity::line({x, y}, {x + 0.5, y}));
+    }
+    d.reindex();
+    ASSERT_EQ(d.index.size(), 100000);
+    const int rescansAfterBuild = d.index.rescans();
+    PickStats stats;
+    const PickResult r = pointSearch(d.doc, d.model(), d.index, {123.25, 77.0}, 0.1, &stats);
+    ASSERT_TRUE(r.found());
+    EXPECT_EQ(r.position, 77 * 400 + 123);
+    EXPECT_LE(stats.candidates, 4);
+    EXPECT_EQ(d.index.lastCandidates(), stats.candidates);
+    const std::vector<QString> w =
+        windowSelect(d.doc, d.model(), d.index, {10, 10, 13.9, 11.5}, &stats);
+    EXPECT_EQ(w.size(), 8u);  // x 10..13 on rows 10 and 11
+    EXPECT_LE(stats.candidates, 8);
+    crossingSelect(d.doc, d.model(), d.index, {10, 10, 13.9, 11.5}, &stats);
+    EXPECT_LE(stats.candidates, 12);
+    // Entities looked up by remembered draw positions, not by passes over the drawing.
+    EXPECT_EQ(d.index.rescans(), rescansAfterBuild);
+
+    // Appending one more is found without a pass; erasing one from the middle costs one.
+    const QString extra = d.add(Entity::circle({-5, -5}, 1));
+    d.index.insert(d.doc, d.model().entities.back());
+    EXPECT_EQ(d.pick({-4, -5}).handle, extra);
+    const QString gone = d.model().entities[1000].handle;
+    d.doc.erase(gone);
+    EXPECT_TRUE(d.index.remove(gone));
+    EXPECT_FALSE(d.index.remove(gone));
+    const PickResult after = pointSearch(d.doc, d.model(), d.index, {123.25, 77.0}, 0.1);
+    EXPECT_EQ(after.position, 77 * 400 + 123 - 1);
+    EXPECT_LE(d.index.rescans(), rescansAfterBuild + 1);
+}

@@ -1,0 +1,173 @@
+// The undo stack of the drawing engine: groups undone as one step, redo, recording off,
+// handles and draw order kept, and a spatial index kept in step through the listener.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "cad/picking.h"
+#include "cad/undo.h"
+
+using namespace tolvane::cad;
+
+namespace {
+
+std::vector<QString> handles(const Space& s) {
+    std::vector<QString> out;
+    for (const Entity& e : s.entities) out.push_back(e.handle);
+    return out;
+}
+
+struct Fixture {
+    Document doc;
+    UndoStack undo{doc};
+    Space& model() { return doc.modelSpace(); }
+    QString add(Entity e) {
+        const QString h = doc.addToModel(std::move(e)).handle;
+        undo.recordAdded(model(), h);
+        return h;
+    }
+    void erase(const QString& h) {
+        undo.recordErasing(model(), h);
+        doc.erase(h);
+    }
+    void move(const QString& h, QPointF by) {
+        undo.recordModifying(model(), h);
+        Entity* e = doc.find(h);
+        e->start += by;
+        e->end += by;
+    }
+};
+
+}  // namespace
+
+TEST(CadUndo, StepsGroupsAndRedo) {
+    Fixture f;
+    const QString a = f.add(Entity::line({0, 0}, {1, 0}));
+    EXPECT_TRUE(f.undo.mark("BEGIN"));
+    const QString b = f.add(Entity::line({0, 1}, {1, 1}));
+    f.undo.begin();  // nested groups belong to the outer one
+    const QString c = f.add(Entity::circle({5, 5}, 1));
+    f.undo.end();
+    f.move(a, {10, 0});
+    EXPECT_TRUE(f.undo.mark("end"));
+    EXPECT_FALSE(f.undo.mark("SIDEWAYS"));
+    EXPECT_EQ(f.undo.undoCount(), 2);
+
+    ASSERT_TRUE(f.undo.undo());  // the whole group at once
+    EXPECT_EQ(handles(f.model()), std::vector<QString>{a});
+    EXPECT_EQ(f.doc.find(a)->start, QPointF(0, 0));
+    EXPECT_EQ(f.doc.find(b), nullptr);
+    ASSERT_TRUE(f.undo.redo());
+    EXPECT_EQ(handles(f.model()), (std::vector<QString>{a, b, c}));
+    EXPECT_EQ(f.doc.find(a)->start, QPointF(10, 0));
+    EXPECT_EQ(f.doc.find(c)->radius, 1.0);
+    ASSERT_TRUE(f.undo.undo());
+    ASSERT_TRUE(f.undo.undo());
+    EXPECT_TRUE(f.model().entities.empty());
+    EXPECT_FALSE(f.undo.undo());
+    EXPECT_EQ(f.undo.redoCount(), 2);
+    ASSERT_TRUE(f.undo.redo());
+    EXPECT_EQ(handles(f.model()), std::vector<QString>{a});
+    // A new change drops what could have been redone.
+    f.add(Entity::point({3, 3}));
+    EXPECT_FALSE(f.undo.canRedo());
+    // An empty group leaves no step.
+    f.undo.begin();
+    f.undo.end();
+    EXPECT_EQ(f.undo.undoCount(), 2);
+}
+
+TEST(CadUndo, EraseKeepsHandlesOrderAndAttributes) {
+    Fixture f;
+    f.doc.addBlock("DEV");
+    Entity ins = Entity::insert("DEV", {0, 0});
+    ins.attributes.push_back(Entity::attribute({0, 0}, "NAME", "RACK1", 1.0));
+    ins.xdata.append(XData{"Tolvanev2", {{"Entity_Type", 1000, "Device"}}});
+    const QString first = f.add(Entity::line({0, 0}, {1, 0}));
+    const QString insert = f.add(ins);
+    const QString last = f.add(Entity::line({0, 2}, {1, 2}));
+    const QString attr = f.doc.find(insert)->attributes[0].handle;
+    f.undo.begin();
+    f.erase(insert);
+    f.erase(first);
+    f.undo.end();
+    EXPECT_EQ(handles(f.model()), std::vector<QString>{last});
+    // The restored entities come back with their own handles, attributes, extended data
+    // and draw positions.
+    ASSERT_TRUE(f.undo.undo());
+    EXPECT_EQ(handles(f.model()), (std::vector<QString>{first, insert, last}));
+    const Entity* back = f.doc.find(insert);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->attributes[0].handle, attr);
+    EXPECT_EQ(f.doc.find(attr)->text, "RACK1");
+    EXPECT_EQ(back->xdataFor("Tolvanev2")->item("Entity_Type")->value, "Device");
+    ASSERT_TRUE(f.undo.redo());
+    EXPECT_EQ(handles(f.model()), std::vector<QString>{last});
+    EXPECT_EQ(f.doc.find(attr), nullptr);
+}
+
+TEST(CadUndo, RecordingOffAndOtherSpaces) {
+    Fixture f;
+    const QString a = f.add(Entity::line({0, 0}, {1, 0}));
+    f.undo.mark("OFF");
+    EXPECT_FALSE(f.undo.isRecording());
+    f.move(a, {5, 0});  // not recorded
+    const QString b = f.add(Entity::circle({0, 0}, 1));
+    f.undo.setRecording(true);
+    EXPECT_EQ(f.undo.undoCount(), 1);
+    ASSERT_TRUE(f.undo.undo());  // undoes the first add only
+    EXPECT_EQ(handles(f.model()), std::vector<QString>{b});
+    ASSERT_TRUE(f.undo.redo());
+    EXPECT_EQ(handles(f.model()), (std::vector<QString>{a, b}));
+    EXPECT_EQ(f.doc.find(a)->start, QPointF(5, 0));  // as it was when undone
+    // Changes in a layout are undone there; unknown handles are not recorded.
+    Space& sheet = f.doc.addLayout("Sheet1");
+    const QString s = f.doc.add(sheet, Entity::textAt({0, 0}, "TITLE", 2)).handle;
+    EXPECT_TRUE(f.undo.recordAdded(f.doc.layouts()[0], s));
+    EXPECT_FALSE(f.undo.recordErasing(f.model(), "FFFF"));
+    ASSERT_TRUE(f.undo.undo());
+    EXPECT_TRUE(f.doc.layouts()[0].entities.empty());
+    EXPECT_EQ(f.model().entities.size(), 2u);
+}
+
+TEST(CadUndo, IndexFollowsUndoAndRedo) {
+    Fixture f;
+    SpatialIndex index;
+    f.undo.setListener(indexListener(f.doc, f.model(), index));
+    const QString low = f.add(Entity::line({0, 0}, {10, 0}));
+    const QString high = f.add(Entity::line({5, -5}, {5, 5}));
+    index.build(f.doc, f.model());
+    auto pick = [&](QPointF p) { return pointSearch(f.doc, f.model(), index, p, 0.1).handle; };
+    ASSERT_EQ(pick({5, 0}), high);
+
+    f.erase(low);
+    index.remove(low);
+    f.move(high, {20, 0});
+    index.update(f.doc, *f.doc.find(high));
+    EXPECT_EQ(pick({2, 0}), QString());
+    EXPECT_EQ(pick({25, 0}), high);
+
+    ASSERT_TRUE(f.undo.undo());  // move back
+    EXPECT_EQ(pick({5, 0}), high);
+    EXPECT_EQ(pick({25, 0}), QString());
+    ASSERT_TRUE(f.undo.undo());  // erased line back under the other
+    EXPECT_EQ(pick({2, 0}), low);
+    EXPECT_EQ(pick({5, 0}), high);  // draw order restored: still topmost
+    EXPECT_EQ(index.size(), 2);
+    ASSERT_TRUE(f.undo.undo());  // the add of `high`
+    EXPECT_EQ(pick({5, 0}), low);
+    EXPECT_FALSE(index.contains(high));
+    ASSERT_TRUE(f.undo.redo());
+    ASSERT_TRUE(f.undo.redo());
+    EXPECT_FALSE(index.contains(low));
+    EXPECT_EQ(pick({5, 0}), high);
+    // The index agrees with a fresh build.
+    SpatialIndex fresh;
+    fresh.build(f.doc, f.model());
+    EXPECT_EQ(fresh.size(), index.size());
+    std::vector<QString> kept = index.queryRect({-100, -100, 100, 100});
+    std::vector<QString> rebuilt = fresh.queryRect({-100, -100, 100, 100});
+    std::sort(kept.begin(), kept.end());
+    std::sort(rebuilt.begin(), rebuilt.end());
+    EXPECT_EQ(kept, rebuilt);
+}
