@@ -30,6 +30,8 @@
 
 #include "cad/document.h"
 #include "cad/dxf.h"
+#include "cad/picking.h"
+#include "cad/spatial_index.h"
 
 namespace cad = tolvane::cad;
 
@@ -278,6 +280,36 @@ void addDxfCounters(benchmark::State& state) {
     state.counters["entities_per_s"] =
         benchmark::Counter(double(g.entities), benchmark::Counter::kIsIterationInvariantRate);
     state.SetBytesProcessed(state.iterations() * g.fileBytes);
+}
+
+// One point search on the drawing, at the first vertex of a cable or the insertion point of
+// an insert picked at random, through the spatial index.
+void BM_PointSearch(benchmark::State& state) {
+    static cad::SpatialIndex index;
+    static bool built = false;
+    const cad::Space& space = gDoc->modelSpace();
+    if (!built) {
+        index.build(*gDoc, space);
+        built = true;
+    }
+    std::vector<QPointF> probes;
+    std::mt19937 random(7);
+    for (int i = 0; i < 4096; ++i) {
+        const cad::Entity& e = space.entities[random() % space.entities.size()];
+        probes.push_back(e.vertices.isEmpty() ? e.start : e.vertices.first().pos);
+    }
+    std::size_t i = 0, found = 0;
+    double candidates = 0;
+    for (auto _ : state) {
+        cad::PickStats stats;
+        const cad::PickResult hit =
+            cad::pointSearch(*gDoc, space, index, probes[i++ % probes.size()], 0.5, &stats);
+        candidates += stats.candidates;
+        benchmark::DoNotOptimize(hit);
+        if (hit.found()) ++found;
+    }
+    state.counters["found_ratio"] = double(found) / double(std::max<std::size_t>(1, i));
+    state.counters["candidates"] = candidates / double(std::max<std::size_t>(1, i));
 }
 
 void BM_SaveDxf(benchmark::State& state) {
@@ -543,6 +575,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("BM_LoadDxf", BM_LoadDxf)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(5);
+    benchmark::RegisterBenchmark("BM_PointSearch", BM_PointSearch)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_EzdxfLoad", BM_EzdxfLoad)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
