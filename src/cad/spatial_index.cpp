@@ -45,7 +45,23 @@ SpatialIndex& SpatialIndex::operator=(SpatialIndex&&) noexcept = default;
 void SpatialIndex::clear() {
     tree_->rtree.clear();
     boxes_.clear();
+    parts_.clear();
     positions_.clear();
+}
+
+// The boxes an entity is indexed by: one per piece of its geometry (segment, arc, text box),
+// so that a cable crossing the sheet is found only near its own segments, not anywhere in
+// the box around it.
+std::vector<BBox> SpatialIndex::partsOf(const Document& doc, const Entity& e, BBox* whole) {
+    std::vector<BBox> parts;
+    *whole = boundingBox(doc, e);
+    if (!whole->isValid()) return parts;
+    for (const Prim& p : primitives(doc, e)) {
+        const BBox b = boundingBox(p);
+        if (b.isValid()) parts.push_back(b);
+    }
+    if (parts.empty()) parts.push_back(*whole);
+    return parts;
 }
 
 void SpatialIndex::build(const Document& doc, const Space& space) {
@@ -56,10 +72,13 @@ void SpatialIndex::build(const Document& doc, const Space& space) {
         const Entity& e = space.entities[size_t(i)];
         const quint64 key = handleKey(e.handle);
         positions_.insert(key, i);
-        const BBox b = boundingBox(doc, e);
-        if (!key || !b.isValid()) continue;
-        boxes_.insert(key, b);
-        values.emplace_back(toBoost(b), key);
+        if (!key) continue;
+        BBox whole;
+        std::vector<BBox> parts = partsOf(doc, e, &whole);
+        if (parts.empty()) continue;
+        boxes_.insert(key, whole);
+        for (const BBox& b : parts) values.emplace_back(toBoost(b), key);
+        parts_.insert(key, std::move(parts));
     }
     // The packing constructor builds a balanced tree in one go.
     tree_->rtree = bgi::rtree<Value, bgi::rstar<16>>(values.begin(), values.end());
@@ -69,17 +88,20 @@ void SpatialIndex::insert(const Document& doc, const Entity& e) {
     const quint64 key = handleKey(e.handle);
     if (!key) return;
     remove(e.handle);
-    const BBox b = boundingBox(doc, e);
-    if (!b.isValid()) return;
-    boxes_.insert(key, b);
-    tree_->rtree.insert(Value(toBoost(b), key));
+    BBox whole;
+    std::vector<BBox> parts = partsOf(doc, e, &whole);
+    if (parts.empty()) return;
+    boxes_.insert(key, whole);
+    for (const BBox& b : parts) tree_->rtree.insert(Value(toBoost(b), key));
+    parts_.insert(key, std::move(parts));
 }
 
 bool SpatialIndex::remove(const QString& handle) {
     const quint64 key = handleKey(handle);
     auto it = boxes_.find(key);
     if (it == boxes_.end()) return false;
-    tree_->rtree.remove(Value(toBoost(*it), key));
+    for (const BBox& b : parts_.value(key)) tree_->rtree.remove(Value(toBoost(b), key));
+    parts_.remove(key);
     boxes_.erase(it);
     return true;
 }
@@ -97,10 +119,15 @@ std::vector<QString> SpatialIndex::queryRect(const BBox& box, bool within) const
         else
             tree_->rtree.query(bgi::intersects(toBoost(box)), std::back_inserter(hits));
     }
-    lastCandidates_ = int(hits.size());
+    // Several pieces of one entity may meet the box; within asks for all of them.
+    QHash<quint64, int> pieces;
+    for (const Value& v : hits) ++pieces[v.second];
     std::vector<QString> out;
-    out.reserve(hits.size());
-    for (const Value& v : hits) out.push_back(keyText(v.second));
+    out.reserve(pieces.size());
+    for (auto it = pieces.cbegin(); it != pieces.cend(); ++it)
+        if (!within || it.value() == int(parts_.value(it.key()).size()))
+            out.push_back(keyText(it.key()));
+    lastCandidates_ = int(out.size());
     return out;
 }
 
@@ -113,7 +140,7 @@ BBox SpatialIndex::box(const QString& handle) const {
 }
 
 int SpatialIndex::size() const {
-    return int(tree_->rtree.size());
+    return int(boxes_.size());
 }
 
 const Entity* SpatialIndex::resolve(const Space& space, const QString& handle,

@@ -1,5 +1,6 @@
-// An R-tree of the bounding boxes of one space's entities, keyed by handle, so that point
-// and rectangle searches cost the logarithm of the drawing rather than its size. The model
+// An R-tree of the boxes of one space's entities, one box per piece of an entity's geometry
+// (segment, arc, text), keyed by handle, so that point and rectangle searches cost the
+// logarithm of the drawing rather than its size, long cables included. The model
 // sends no change notifications: the caller keeps the index in step through insert, remove
 // and update (the undo stack does so through its callback).
 #pragma once
@@ -50,9 +51,12 @@ class SpatialIndex {
     int rescans() const { return rescans_; }
 
   private:
+    static std::vector<BBox> partsOf(const Document& doc, const Entity& e, BBox* whole);
+
     struct Tree;
     std::unique_ptr<Tree> tree_;
-    QHash<quint64, BBox> boxes_;
+    QHash<quint64, BBox> boxes_;               // whole entities
+    QHash<quint64, std::vector<BBox>> parts_;  // the boxes in the tree
     mutable QHash<quint64, int> positions_;
     mutable int lastCandidates_ = 0;
     mutable int rescans_ = 0;
