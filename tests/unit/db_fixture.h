@@ -11,8 +11,16 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QUuid>
+#include <ostream>
 
 #include "db/database.h"
+
+namespace tolvane::db {
+// Test names and messages say which engine a case ran on.
+inline void PrintTo(Engine e, std::ostream* os) {
+    *os << (e == Engine::SQLite ? "SQLite" : "PostgreSQL");
+}
+}  // namespace tolvane::db
 
 namespace tolvane::test {
 
