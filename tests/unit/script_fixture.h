@@ -10,6 +10,22 @@
 
 namespace tolvane::test {
 
+// The program side of a script that only drives windows shown through the seam: every action
+// does nothing; tests override the ones they watch.
+class QuietHost : public ScriptHost {
+  public:
+    void route(const QString&) override {}
+    void type(const QString&) override {}
+    void enter(const QString&) override {}
+    void open(const QString&) override {}
+    void dblclick(QWidget*, const QPointF&, int) override {}
+    void key(QWidget*, const QString&) override {}
+    QWidget* activeWindow() override { return nullptr; }
+    QList<QWidget*> openWindows() override { return {}; }
+    QStringList sql(const QString&, const QString&, int) override { return {}; }
+    QStringList entity(QWidget*, const QString&, int) override { return {}; }
+};
+
 struct ScriptedUser {
     explicit ScriptedUser(const QString& script)
         : stream(&transcript), ui(std::make_unique<ScriptUi>(parseScript(script), stream)) {}

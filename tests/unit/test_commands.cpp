@@ -66,19 +66,10 @@ TEST(CommandRouter, OnlyViewCommandsRunWhilePromptWaits) {
     // A command that asks for a point; while it waits, a second command is refused with a
     // beep and a view command runs.
     RouterFixture f("route catDCircle\nroute catWCascade\npoint 1,2\n");
-    class Host : public ScriptHost {
+    class Host : public test::QuietHost {
       public:
         explicit Host(CommandRouter& r) : r_(r) {}
         void route(const QString& key) override { r_.route(key); }
-        void type(const QString&) override {}
-        void enter(const QString&) override {}
-        void open(const QString&) override {}
-        void dblclick(QWidget*, const QPointF&, int) override {}
-        void key(QWidget*, const QString&) override {}
-        QWidget* activeWindow() override { return nullptr; }
-        QList<QWidget*> openWindows() override { return {}; }
-        QStringList sql(const QString&, const QString&, int) override { return {}; }
-        QStringList entity(QWidget*, const QString&, int) override { return {}; }
         CommandRouter& r_;
     } host(f.router);
     f.user.ui->setHost(&host);

@@ -59,18 +59,7 @@ struct Installation {
 };
 
 // What a script needs of the program to act inside a dialog (set, click): nothing more.
-struct DialogsOnly : ScriptHost {
-    void route(const QString&) override {}
-    void type(const QString&) override {}
-    void enter(const QString&) override {}
-    void open(const QString&) override {}
-    void dblclick(QWidget*, const QPointF&, int) override {}
-    void key(QWidget*, const QString&) override {}
-    QWidget* activeWindow() override { return nullptr; }
-    QList<QWidget*> openWindows() override { return {}; }
-    QStringList sql(const QString&, const QString&, int) override { return {}; }
-    QStringList entity(QWidget*, const QString&, int) override { return {}; }
-};
+using DialogsOnly = test::QuietHost;
 
 // One user answering a script, with the registry the menus would use.
 struct Session {

@@ -17,23 +17,16 @@ using test::ScriptedUser;
 namespace {
 
 // A program with a command line that hands typed text to the waiting prompt.
-class TypingHost : public ScriptHost {
+class TypingHost : public test::QuietHost {
   public:
     explicit TypingHost(Ui& ui) : ui_(ui) {}
     void route(const QString& key) override { routed << key; }
-    void type(const QString&) override {}
     void enter(const QString& text) override {
         if (ui_.promptWaiting()) ui_.submitTyped(text);
     }
-    void open(const QString&) override {}
-    void dblclick(QWidget*, const QPointF&, int) override {}
     void key(QWidget*, const QString& name) override {
         if (name == "Escape") ui_.cancelPrompt();
     }
-    QWidget* activeWindow() override { return nullptr; }
-    QList<QWidget*> openWindows() override { return {}; }
-    QStringList sql(const QString&, const QString&, int) override { return {}; }
-    QStringList entity(QWidget*, const QString&, int) override { return {}; }
     QStringList routed;
 
   private:

@@ -27,19 +27,7 @@ using W = WidgetDriver;
 namespace {
 
 // The program side of a script that only drives windows shown through the seam.
-class WindowsOnly : public ScriptHost {
-  public:
-    void route(const QString&) override {}
-    void type(const QString&) override {}
-    void enter(const QString&) override {}
-    void open(const QString&) override {}
-    void dblclick(QWidget*, const QPointF&, int) override {}
-    void key(QWidget*, const QString&) override {}
-    QWidget* activeWindow() override { return nullptr; }
-    QList<QWidget*> openWindows() override { return {}; }
-    QStringList sql(const QString&, const QString&, int) override { return {}; }
-    QStringList entity(QWidget*, const QString&, int) override { return {}; }
-};
+using WindowsOnly = test::QuietHost;
 
 class UsersTest : public ::testing::TestWithParam<db::Engine> {
   protected:
