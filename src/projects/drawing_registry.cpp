@@ -76,6 +76,17 @@ bool DrawingRegistry::fileExists(const QString& path) {
     return !found.isEmpty() && QFileInfo(found).isFile();
 }
 
+// One row of "select DrawingName, drawingpath, Locked, LOCKEDBY".
+DrawingEntry DrawingRegistry::entryOf(const Query& q) {
+    DrawingEntry e;
+    e.name = q.value(0).toString();
+    e.path = q.value(1).toString();
+    e.locked = q.value(2).toBool();
+    e.lockedBy = q.value(3).toString();
+    e.exists = fileExists(e.path);
+    return e;
+}
+
 QList<DrawingEntry> DrawingRegistry::drawings() {
     Query q(DbId::Project,
             QStringLiteral("select DrawingName, drawingpath, Locked, LOCKEDBY from tblDrawings "
@@ -83,15 +94,7 @@ QList<DrawingEntry> DrawingRegistry::drawings() {
             registry_);
     q.exec();
     QList<DrawingEntry> out;
-    while (q.next()) {
-        DrawingEntry e;
-        e.name = q.value(0).toString();
-        e.path = q.value(1).toString();
-        e.locked = q.value(2).toBool();
-        e.lockedBy = q.value(3).toString();
-        e.exists = fileExists(e.path);
-        out << e;
-    }
+    while (q.next()) out << entryOf(q);
     return out;
 }
 
@@ -102,13 +105,7 @@ std::optional<DrawingEntry> DrawingRegistry::find(const QString& path) {
             registry_);
     q.bind(path).exec();
     if (!q.next()) return std::nullopt;
-    DrawingEntry e;
-    e.name = q.value(0).toString();
-    e.path = q.value(1).toString();
-    e.locked = q.value(2).toBool();
-    e.lockedBy = q.value(3).toString();
-    e.exists = fileExists(e.path);
-    return e;
+    return entryOf(q);
 }
 
 std::optional<int> DrawingRegistry::projectsId() {
@@ -120,8 +117,7 @@ std::optional<int> DrawingRegistry::projectsId() {
     return id.toInt();
 }
 
-bool DrawingRegistry::registerDrawing(const QString& path) {
-    if (path.isEmpty() || find(path)) return false;
+void DrawingRegistry::addRow(const QString& path, bool locked, const QString& holder) {
     const std::optional<int> project = projectsId();
     Query q(DbId::Project,
             QStringLiteral("insert into tblDrawings (ProjectsID, DrawingName, drawingpath, Locked, "
@@ -130,26 +126,21 @@ bool DrawingRegistry::registerDrawing(const QString& path) {
     q.bind(project ? QVariant(*project) : QVariant(QMetaType(QMetaType::Int)))
         .bind(fileNameOf(path))
         .bind(path)
-        .bind(false)
-        .bind(QString())
+        .bind(locked)
+        .bind(holder)
         .exec();
+}
+
+bool DrawingRegistry::registerDrawing(const QString& path) {
+    if (path.isEmpty() || find(path)) return false;
+    addRow(path, false, QString());
     return true;
 }
 
 OpenLock DrawingRegistry::lockForOpen(const QString& path) {
     std::optional<DrawingEntry> row = find(path);
     if (!row) {
-        const std::optional<int> project = projectsId();
-        Query add(DbId::Project,
-                  QStringLiteral("insert into tblDrawings (ProjectsID, DrawingName, drawingpath, "
-                                 "Locked, LOCKEDBY) values (?, ?, ?, ?, ?)"),
-                  registry_);
-        add.bind(project ? QVariant(*project) : QVariant(QMetaType(QMetaType::Int)))
-            .bind(fileNameOf(path))
-            .bind(path)
-            .bind(true)
-            .bind(run_.whoAmI)
-            .exec();
+        addRow(path, true, run_.whoAmI);
         return OpenLock::Opened;
     }
     if (!row->locked) {

@@ -86,6 +86,9 @@ class DrawingRegistry {
   private:
     bool unlockAfterQuestion(const QStringList& paths, const QString& question);
     std::optional<int> projectsId();
+    DrawingEntry entryOf(const db::Query& q);
+    // A registry row for a drawing: its file name, its path and its lock.
+    void addRow(const QString& path, bool locked, const QString& holder);
 
     RunState& run_;
     Ui& ui_;
