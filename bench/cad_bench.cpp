@@ -146,7 +146,6 @@ cad::Document buildDrawing(int total, BuildCounts* counts) {
     }
 
     std::mt19937 rng(20240611u);
-    std::uniform_real_distribution<double> jitter(-20.0, 20.0);
     std::uniform_int_distribution<int> vertexCount(4, 6);
     std::uniform_int_distribution<int> pick(0, 1 << 20);
 
@@ -203,21 +202,34 @@ cad::Document buildDrawing(int total, BuildCounts* counts) {
         ++counts->inserts;
     }
 
+    // Cables run as schematics draw them: from an output pin on the right side of one block
+    // to an input pin on the left side of a block a few cells away, in horizontal and
+    // vertical runs with a lane of their own, every third rounding its first corner.
+    std::uniform_int_distribution<int> near(-2, 2);
+    std::uniform_int_distribution<int> pin(0, 7);
     for (int i = 0; i < polylines; ++i) {
         const int from = pick(rng) % std::max(inserts, 1);
-        const int to = pick(rng) % std::max(inserts, 1);
-        const QPointF a = cellPos(from) + QPointF(100.0, 10.0);
-        const QPointF z = cellPos(to) + QPointF(0.0, 10.0);
-        const int n = vertexCount(rng);
+        const int to =
+            std::clamp(from + near(rng) + kColumns * near(rng), 0, std::max(inserts, 1) - 1);
+        const double width = kBlocks[from % std::size(kBlocks)].width;
+        const QPointF a = cellPos(from) + QPointF(width, 10.0 + 5.0 * pin(rng));
+        const QPointF z = cellPos(to) + QPointF(0.0, 10.0 + 5.0 * pin(rng));
+        const double lane = 5.0 + (pick(rng) % 150);
+        QList<QPointF> path{a, {a.x() + lane, a.y()}};
+        if (vertexCount(rng) >= 5) {  // a detour below both pins
+            const double y = std::min(a.y(), z.y()) - 20.0 - (pick(rng) % 40);
+            path.append({a.x() + lane, y});
+            path.append({z.x() - 10.0 - (pick(rng) % 40), y});
+            path.append({path.back().x(), z.y()});
+        } else {
+            path.append({a.x() + lane, z.y()});
+        }
+        path.append(z);
         QList<cad::Vertex> vertices;
-        vertices.reserve(n);
-        for (int v = 0; v < n; ++v) {
-            const double t = double(v) / (n - 1);
-            QPointF p = a + (z - a) * t;
-            if (v > 0 && v < n - 1) p += QPointF(jitter(rng), jitter(rng));
-            // Every third cable rounds one corner.
+        vertices.reserve(path.size());
+        for (int v = 0; v < path.size(); ++v) {
             const double bulge = (i % 3 == 0 && v == 1) ? 0.41421356 : 0.0;
-            vertices.append(cad::Vertex{p, bulge});
+            vertices.append(cad::Vertex{path[v], bulge});
         }
         cad::Entity cable = cad::Entity::polyline(vertices, false);
         const SignalLayer& layer = kSignalLayers[i % std::size(kSignalLayers)];
@@ -227,7 +239,7 @@ cad::Document buildDrawing(int total, BuildCounts* counts) {
         cable.xdata.append(tolvaneXData(QStringLiteral("Cable"), 1000000 + i,
                                         QStringLiteral("C-%1").arg(i, 6, 10, QLatin1Char('0')), src,
                                         dst));
-        const QPointF mid = vertices[n / 2].pos;
+        const QPointF mid = vertices[vertices.size() / 2].pos;
         doc.addToModel(std::move(cable));
         ++counts->polylines;
 
@@ -310,6 +322,7 @@ void BM_PointSearch(benchmark::State& state) {
     }
     state.counters["found_ratio"] = double(found) / double(std::max<std::size_t>(1, i));
     state.counters["candidates"] = candidates / double(std::max<std::size_t>(1, i));
+    state.counters["rescans"] = index.rescans();
 }
 
 void BM_SaveDxf(benchmark::State& state) {

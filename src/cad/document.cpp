@@ -22,17 +22,6 @@ auto findByName(T& list, const QString& name) -> decltype(&list[0]) {
     return nullptr;
 }
 
-Entity* findIn(std::vector<Entity>& list, quint64 h) {
-    for (Entity& e : list) {
-        quint64 v = 0;
-        if (parseHandle(e.handle, &v) && v == h) return &e;
-        for (Entity& a : e.attributes) {
-            if (parseHandle(a.handle, &v) && v == h) return &a;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 const XDataItem* XData::item(const QString& name) const {
@@ -237,6 +226,7 @@ void Document::claim(Entity& e) {
         h = seed_++;
     }
     used_.insert(h);
+    absent_.remove(h);
     seed_ = std::max(seed_, h + 1);
     e.handle = QString::number(h, 16).toUpper();
     for (Entity& a : e.attributes) {
@@ -254,26 +244,96 @@ void Document::release(const Entity& e) {
 Entity& Document::add(Space& space, Entity entity) {
     claim(entity);
     space.entities.push_back(std::move(entity));
+    const int index = int(space.entities.size()) - 1;
+    if (&space == &model_) {
+        remember(space.entities, {Location::Model, 0, index, -1});
+    } else {
+        for (int i = 0; i < int(layouts_.size()); ++i) {
+            if (&layouts_[size_t(i)] == &space)
+                remember(space.entities, {Location::Layout, i, index, -1});
+        }
+    }
     return space.entities.back();
 }
 
 Entity& Document::add(Block& block, Entity entity) {
     claim(entity);
     block.entities.push_back(std::move(entity));
+    const auto owner =
+        std::find_if(blocks_.begin(), blocks_.end(), [&](const Block& b) { return &b == &block; });
+    if (owner != blocks_.end())
+        remember(block.entities, {Location::InBlock, int(owner - blocks_.begin()),
+                                  int(block.entities.size()) - 1, -1});
     return block.entities.back();
+}
+
+std::vector<Entity>* Document::listOf(const Location& where) {
+    switch (where.owner) {
+        case Location::Model:
+            return &model_.entities;
+        case Location::Layout:
+            return where.ownerIndex < int(layouts_.size())
+                       ? &layouts_[size_t(where.ownerIndex)].entities
+                       : nullptr;
+        case Location::InBlock:
+            return where.ownerIndex < int(blocks_.size())
+                       ? &blocks_[size_t(where.ownerIndex)].entities
+                       : nullptr;
+    }
+    return nullptr;
+}
+
+Entity* Document::at(const Location& where, quint64 handle) {
+    std::vector<Entity>* list = listOf(where);
+    if (!list || where.index < 0 || where.index >= int(list->size())) return nullptr;
+    Entity* e = &(*list)[size_t(where.index)];
+    if (where.attribute >= 0) {
+        if (where.attribute >= int(e->attributes.size())) return nullptr;
+        e = &e->attributes[size_t(where.attribute)];
+    }
+    quint64 v = 0;
+    return parseHandle(e->handle, &v) && v == handle ? e : nullptr;
+}
+
+// Records the places of a list's entity at `where.index` and of its attributes.
+void Document::remember(const std::vector<Entity>& list, Location where) {
+    const Entity& e = list[size_t(where.index)];
+    quint64 v = 0;
+    if (parseHandle(e.handle, &v)) places_.insert(v, where);
+    for (int k = 0; k < int(e.attributes.size()); ++k) {
+        if (parseHandle(e.attributes[size_t(k)].handle, &v)) {
+            where.attribute = k;
+            places_.insert(v, where);
+        }
+    }
+}
+
+void Document::indexHandles() {
+    places_.clear();
+    auto scan = [this](const std::vector<Entity>& list, Location::Owner owner, int ownerIndex) {
+        for (int i = 0; i < int(list.size()); ++i) remember(list, {owner, ownerIndex, i, -1});
+    };
+    scan(model_.entities, Location::Model, 0);
+    for (int i = 0; i < int(layouts_.size()); ++i)
+        scan(layouts_[size_t(i)].entities, Location::Layout, i);
+    for (int i = 0; i < int(blocks_.size()); ++i)
+        scan(blocks_[size_t(i)].entities, Location::InBlock, i);
 }
 
 Entity* Document::find(const QString& handle) {
     quint64 h = 0;
-    if (!parseHandle(handle, &h) || !used_.contains(h)) return nullptr;
-    if (Entity* e = findIn(model_.entities, h)) return e;
-    for (Space& s : layouts_) {
-        if (Entity* e = findIn(s.entities, h)) return e;
+    if (!parseHandle(handle, &h) || !used_.contains(h) || absent_.contains(h)) return nullptr;
+    auto it = places_.constFind(h);
+    if (it != places_.cend()) {
+        if (Entity* e = at(*it, h)) return e;
     }
-    for (Block& b : blocks_) {
-        if (Entity* e = findIn(b.entities, h)) return e;
+    indexHandles();
+    it = places_.constFind(h);
+    if (it == places_.cend()) {
+        absent_.insert(h);
+        return nullptr;
     }
-    return nullptr;
+    return at(*it, h);
 }
 
 const Entity* Document::find(const QString& handle) const {
@@ -282,33 +342,33 @@ const Entity* Document::find(const QString& handle) const {
 
 bool Document::erase(const QString& handle) {
     quint64 h = 0;
-    if (!parseHandle(handle, &h)) return false;
-    auto eraseFrom = [&](std::vector<Entity>& list) {
-        for (auto it = list.begin(); it != list.end(); ++it) {
-            quint64 v = 0;
-            if (parseHandle(it->handle, &v) && v == h) {
-                release(*it);
-                list.erase(it);
-                return true;
-            }
-            for (auto a = it->attributes.begin(); a != it->attributes.end(); ++a) {
-                if (parseHandle(a->handle, &v) && v == h) {
-                    release(*a);
-                    it->attributes.erase(a);
-                    return true;
-                }
-            }
+    if (!parseHandle(handle, &h) || !find(handle)) return false;
+    const Location where = places_.value(h);  // fresh: find just checked it
+    std::vector<Entity>& list = *listOf(where);
+    Entity& e = list[size_t(where.index)];
+    if (where.attribute >= 0) {
+        release(e.attributes[size_t(where.attribute)]);
+        e.attributes.erase(e.attributes.begin() + where.attribute);
+    } else {
+        release(e);
+        list.erase(list.begin() + where.index);
+    }
+    // The entries behind it in the same list move up by one.
+    for (auto it = places_.begin(); it != places_.end();) {
+        Location& l = it.value();
+        const bool sameList = l.owner == where.owner && l.ownerIndex == where.ownerIndex;
+        if (sameList && l.index == where.index &&
+            (where.attribute < 0 || l.attribute == where.attribute)) {
+            it = places_.erase(it);
+            continue;
         }
-        return false;
-    };
-    if (eraseFrom(model_.entities)) return true;
-    for (Space& s : layouts_) {
-        if (eraseFrom(s.entities)) return true;
+        if (sameList && where.attribute < 0 && l.index > where.index) --l.index;
+        if (sameList && where.attribute >= 0 && l.index == where.index &&
+            l.attribute > where.attribute)
+            --l.attribute;
+        ++it;
     }
-    for (Block& b : blocks_) {
-        if (eraseFrom(b.entities)) return true;
-    }
-    return false;
+    return true;
 }
 
 void Document::raiseHandleSeed(quint64 seed) {

@@ -3,6 +3,7 @@
 // read from and written to DXF by dxf.h.
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QPointF>
 #include <QSet>
@@ -233,6 +234,20 @@ class Document {
   private:
     void claim(Entity& e);
     void release(const Entity& e);
+    // Where an entity lives: its list (model, a layout or a block) and its place in it, and
+    // for an insert attribute its place in the insert's list.
+    // Lists are named by owner, not by address, so that a copied or moved document never
+    // looks into another's lists.
+    struct Location {
+        enum Owner : qint8 { Model, Layout, InBlock } owner = Model;
+        int ownerIndex = 0;
+        int index = -1;
+        int attribute = -1;
+    };
+    std::vector<Entity>* listOf(const Location& where);
+    Entity* at(const Location& where, quint64 handle);
+    void remember(const std::vector<Entity>& list, Location where);
+    void indexHandles();
 
     Space model_;
     std::vector<Space> layouts_;
@@ -241,6 +256,11 @@ class Document {
     QList<TextStyle> styles_;
     QList<LineType> lineTypes_;
     QSet<quint64> used_;
+    // Handle lookup: remembered places, checked on use and rebuilt in one pass when an entity
+    // is not where it was (lists are edited in place by undo and erase). Handles in use that
+    // belong to no entity (pass-through records) are remembered as absent until the next add.
+    QHash<quint64, Location> places_;
+    QSet<quint64> absent_;
     quint64 seed_ = 0x100;  // low handles are left to table and dictionary records
     int units_ = 0;
 };

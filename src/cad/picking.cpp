@@ -29,9 +29,10 @@ std::vector<Candidate> allOf(const Document& doc, const Space& space) {
 }
 
 std::vector<Candidate> resolved(const Document& doc, const Space& space, const SpatialIndex& index,
-                                const std::vector<QString>& handles, PickStats* stats) {
+                                const std::vector<quint64>& handles, PickStats* stats) {
     std::vector<Candidate> out;
-    for (const QString& h : handles) {
+    out.reserve(handles.size());
+    for (quint64 h : handles) {
         int pos = -1;
         const Entity* e = index.resolve(space, h, &pos);
         if (e && visible(doc, *e)) out.push_back({e, pos});
@@ -113,8 +114,8 @@ PickResult pointSearch(const Document& doc, const Space& space, QPointF point, d
 
 PickResult pointSearch(const Document& doc, const Space& space, const SpatialIndex& index,
                        QPointF point, double aperture, PickStats* stats) {
-    return topmost(doc, resolved(doc, space, index, index.queryPoint(point, aperture), stats),
-                   point, aperture);
+    return topmost(doc, resolved(doc, space, index, index.keysNear(point, aperture), stats), point,
+                   aperture);
 }
 
 std::vector<QString> windowSelect(const Document& doc, const Space& space, const BBox& box) {
@@ -124,7 +125,7 @@ std::vector<QString> windowSelect(const Document& doc, const Space& space, const
 std::vector<QString> windowSelect(const Document& doc, const Space& space,
                                   const SpatialIndex& index, const BBox& box, PickStats* stats) {
     // Boxes within the window belong to entities entirely inside it.
-    return handlesOf(resolved(doc, space, index, index.queryRect(box, true), stats));
+    return handlesOf(resolved(doc, space, index, index.keysIn(box, true), stats));
 }
 
 std::vector<QString> crossingSelect(const Document& doc, const Space& space, const BBox& box) {
@@ -133,8 +134,7 @@ std::vector<QString> crossingSelect(const Document& doc, const Space& space, con
 
 std::vector<QString> crossingSelect(const Document& doc, const Space& space,
                                     const SpatialIndex& index, const BBox& box, PickStats* stats) {
-    return handlesOf(
-        keepTouching(doc, resolved(doc, space, index, index.queryRect(box), stats), box));
+    return handlesOf(keepTouching(doc, resolved(doc, space, index, index.keysIn(box), stats), box));
 }
 
 QString lastEntity(const Space& space) {
@@ -165,7 +165,7 @@ SnapResult objectSnap(const Document& doc, const Space& space, const SpatialInde
     };
     std::vector<Piece> pieces;
     for (const Candidate& c :
-         resolved(doc, space, index, index.queryPoint(point, aperture), nullptr)) {
+         resolved(doc, space, index, index.keysNear(point, aperture), nullptr)) {
         const Entity& e = *c.entity;
         const bool hasInsertPoint = e.kind == EntityKind::Insert || e.kind == EntityKind::Text ||
                                     e.kind == EntityKind::AttributeDefinition;

@@ -3,6 +3,7 @@
 #endif
 #include "cad/spatial_index.h"
 
+#include <algorithm>
 #include <boost/geometry.hpp>
 #include <boost/geometry/index/rtree.hpp>
 #include <iterator>
@@ -33,8 +34,27 @@ struct SpatialIndex::Tree {
 };
 
 quint64 handleKey(const QString& handle) {
-    const QString h = Document::normalHandle(handle);
-    return h.isEmpty() ? 0 : h.toULongLong(nullptr, 16);
+    // Parsed in place: this runs for every candidate of every search.
+    auto parse = [](QStringView h) -> quint64 {
+        if (h.isEmpty() || h.size() > 15) return 0;
+        quint64 v = 0;
+        for (QChar c : h) {
+            const char16_t u = c.unicode();
+            int d;
+            if (u >= '0' && u <= '9')
+                d = u - '0';
+            else if (u >= 'a' && u <= 'f')
+                d = u - 'a' + 10;
+            else if (u >= 'A' && u <= 'F')
+                d = u - 'A' + 10;
+            else
+                return 0;
+            v = v * 16 + quint64(d);
+        }
+        return v;
+    };
+    const quint64 v = parse(handle);
+    return v ? v : parse(QStringView(handle).trimmed());
 }
 
 SpatialIndex::SpatialIndex() : tree_(std::make_unique<Tree>()) {}
@@ -107,11 +127,20 @@ bool SpatialIndex::remove(const QString& handle) {
 }
 
 std::vector<QString> SpatialIndex::queryPoint(QPointF p, double aperture) const {
-    BBox b = BBox::of(p, p).expanded(std::max(0.0, aperture));
-    return queryRect(b, false);
+    return queryRect(BBox::of(p, p).expanded(std::max(0.0, aperture)), false);
 }
 
 std::vector<QString> SpatialIndex::queryRect(const BBox& box, bool within) const {
+    std::vector<QString> out;
+    for (quint64 key : keysIn(box, within)) out.push_back(keyText(key));
+    return out;
+}
+
+std::vector<quint64> SpatialIndex::keysNear(QPointF p, double aperture) const {
+    return keysIn(BBox::of(p, p).expanded(std::max(0.0, aperture)), false);
+}
+
+std::vector<quint64> SpatialIndex::keysIn(const BBox& box, bool within) const {
     std::vector<Value> hits;
     if (box.isValid()) {
         if (within)
@@ -120,13 +149,17 @@ std::vector<QString> SpatialIndex::queryRect(const BBox& box, bool within) const
             tree_->rtree.query(bgi::intersects(toBoost(box)), std::back_inserter(hits));
     }
     // Several pieces of one entity may meet the box; within asks for all of them.
-    QHash<quint64, int> pieces;
-    for (const Value& v : hits) ++pieces[v.second];
-    std::vector<QString> out;
-    out.reserve(pieces.size());
-    for (auto it = pieces.cbegin(); it != pieces.cend(); ++it)
-        if (!within || it.value() == int(parts_.value(it.key()).size()))
-            out.push_back(keyText(it.key()));
+    std::vector<quint64> keys;
+    keys.reserve(hits.size());
+    for (const Value& v : hits) keys.push_back(v.second);
+    std::sort(keys.begin(), keys.end());
+    std::vector<quint64> out;
+    for (size_t i = 0; i < keys.size();) {
+        size_t j = i;
+        while (j < keys.size() && keys[j] == keys[i]) ++j;
+        if (!within || int(j - i) == int(parts_.value(keys[i]).size())) out.push_back(keys[i]);
+        i = j;
+    }
     lastCandidates_ = int(out.size());
     return out;
 }
@@ -145,7 +178,10 @@ int SpatialIndex::size() const {
 
 const Entity* SpatialIndex::resolve(const Space& space, const QString& handle,
                                     int* position) const {
-    const quint64 key = handleKey(handle);
+    return resolve(space, handleKey(handle), position);
+}
+
+const Entity* SpatialIndex::resolve(const Space& space, quint64 key, int* position) const {
     auto at = [&](int i) -> const Entity* {
         if (i < 0 || i >= int(space.entities.size())) return nullptr;
         const Entity& e = space.entities[size_t(i)];

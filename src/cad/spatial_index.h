@@ -35,6 +35,10 @@ class SpatialIndex {
     std::vector<QString> queryPoint(QPointF p, double aperture) const;
     // Handles whose boxes meet the rectangle, or with `within` lie entirely inside it.
     std::vector<QString> queryRect(const BBox& box, bool within = false) const;
+    // The same searches giving handle keys (handleKey), for callers on the hot path: no
+    // text is made for the candidates.
+    std::vector<quint64> keysNear(QPointF p, double aperture) const;
+    std::vector<quint64> keysIn(const BBox& box, bool within = false) const;
 
     bool contains(const QString& handle) const;
     BBox box(const QString& handle) const;  // invalid when not indexed
@@ -44,6 +48,7 @@ class SpatialIndex {
     // space's list). Positions are remembered and refreshed from the space in one pass
     // when they have gone stale (after an erase or a restore in the middle).
     const Entity* resolve(const Space& space, const QString& handle, int* position) const;
+    const Entity* resolve(const Space& space, quint64 key, int* position) const;
 
     // Counters for checking the cost of searches: boxes returned by the last query and
     // full passes over a space made by resolve.

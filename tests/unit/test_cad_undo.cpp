@@ -171,3 +171,53 @@ TEST(CadUndo, IndexFollowsUndoAndRedo) {
     std::sort(rebuilt.begin(), rebuilt.end());
     EXPECT_EQ(kept, rebuilt);
 }
+
+// Handle lookup remembers where entities are; it must stay right while lists are edited in
+// place (erase, undo putting an entity back in its old position) and in a copied document.
+TEST(CadDocument, HandleLookupFollowsEditsAndCopies) {
+    Fixture f;
+    std::vector<QString> lines;
+    for (int i = 0; i < 6; ++i)
+        lines.push_back(f.add(Entity::line({0, double(i)}, {9, double(i)})));
+    Entity ins = Entity::insert(QStringLiteral("B"), {5, 5});
+    ins.attributes.push_back(
+        Entity::attribute({5, 5}, QStringLiteral("A"), QStringLiteral("1"), 1));
+    ins.attributes.push_back(
+        Entity::attribute({5, 6}, QStringLiteral("B"), QStringLiteral("2"), 1));
+    const QString insert = f.add(ins);
+    const QString attrB = f.doc.find(insert)->attributes[1].handle;
+    Block& block = f.doc.addBlock(QStringLiteral("B"));
+    const QString inBlock = f.doc.add(block, Entity::circle({0, 0}, 1)).handle;
+    const QString inLayout =
+        f.doc.add(f.doc.addLayout(QStringLiteral("Sheet")), Entity::point({1, 1})).handle;
+
+    f.erase(lines[1]);
+    ASSERT_NE(f.doc.find(lines[4]), nullptr);
+    EXPECT_EQ(f.doc.find(lines[4])->start, QPointF(0, 4));
+    EXPECT_EQ(f.doc.find(lines[1]), nullptr);
+    EXPECT_TRUE(f.doc.erase(f.doc.find(insert)->attributes[0].handle));
+    ASSERT_NE(f.doc.find(attrB), nullptr);
+    EXPECT_EQ(f.doc.find(attrB)->tag, QStringLiteral("B"));
+    EXPECT_EQ(f.doc.find(QLatin1String("00") + inBlock)->kind, EntityKind::Circle);
+    EXPECT_EQ(f.doc.find(inLayout)->kind, EntityKind::Point);
+
+    // Undo puts the erased line back where it was.
+    f.undo.undo();
+    ASSERT_NE(f.doc.find(lines[1]), nullptr);
+    EXPECT_EQ(f.doc.find(lines[1])->start, QPointF(0, 1));
+    EXPECT_EQ(f.doc.find(lines[5])->start, QPointF(0, 5));
+
+    Document copy = f.doc;
+    f.doc.erase(lines[0]);
+    f.doc.modelSpace().entities.clear();
+    ASSERT_NE(copy.find(lines[2]), nullptr);
+    EXPECT_EQ(copy.find(lines[2])->start, QPointF(0, 2));
+    EXPECT_EQ(f.doc.find(lines[2]), nullptr);
+    // A handle reserved by a record that is no entity is found once it becomes one.
+    f.doc.reserveHandle(QStringLiteral("F000"));
+    EXPECT_EQ(f.doc.find(QStringLiteral("F000")), nullptr);
+    Entity late = Entity::point({2, 2});
+    late.handle = QStringLiteral("F001");
+    EXPECT_EQ(f.doc.addToModel(late).handle, QStringLiteral("F001"));
+    EXPECT_NE(f.doc.find(QStringLiteral("f001")), nullptr);
+}
