@@ -1,6 +1,7 @@
 // The command router.
 #include "drawings/command_router.h"
 
+#include "cad/cad_error.h"
 #include "drawings/command_table.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
@@ -32,7 +33,18 @@ void CommandRouter::route(const QString& key) {
     }
     lastRouted_ = key;
     const Action action = it.value();  // the action may re-register keys while it runs
-    errors_.guard(key, action);
+    errors_.guard(key, [&] {
+        try {
+            action();
+        } catch (const cad::CadError& e) {
+            reportCadError(e);
+        }
+    });
+}
+
+void CommandRouter::reportCadError(const cad::CadError& error) {
+    const QString line = error.line();
+    if (!line.isEmpty()) ui_.history(line);
 }
 
 }  // namespace tolvane

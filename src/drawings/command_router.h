@@ -12,6 +12,9 @@ namespace tolvane {
 
 class Ui;
 class ErrorHandler;
+namespace cad {
+class CadError;
+}
 
 class CommandRouter {
   public:
@@ -33,6 +36,10 @@ class CommandRouter {
     bool permitted(const QString& key) const { return !permission_ || permission_(key); }
     // Routes a key. Unknown keys and refused keys change nothing.
     void route(const QString& key);
+
+    // Writes a failed drawing operation on the command line ("Error in [op] : text"); a
+    // cancelled job writes nothing. Actions that throw cad::CadError end up here.
+    void reportCadError(const cad::CadError& error);
 
     // The key last routed that ran an action ("" before the first).
     QString lastRouted() const { return lastRouted_; }

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "cad/cad_error.h"
 #include "drawings/command_aliases.h"
 #include "drawings/command_router.h"
 #include "drawings/command_table.h"
@@ -91,6 +92,23 @@ TEST(CommandRouter, FailingActionGoesToTheErrorHandler) {
     f.router.route("catLEquipment");
     EXPECT_EQ(f.ended, 1);
     EXPECT_TRUE(f.user.transcript.contains("In module <catLEquipment>"));
+}
+
+// A failed drawing operation is a line on the command line, not a program error; a job the
+// user cancelled leaves no line at all, and unknown codes show the operation's own text.
+TEST(CommandRouter, DrawingErrorsGoToTheCommandLine) {
+    RouterFixture f;
+    f.router.setAction("catDExtents", [] { throw cad::CadError(cad::NoExtents, "Zoom"); });
+    f.router.route("catDExtents");
+    f.router.setAction("catDExtents", [] { throw cad::CadError(cad::JobCancelled, "Zoom"); });
+    f.router.route("catDExtents");
+    f.router.setAction("catDExtents", [] { throw cad::CadError(777, "Open", "Disk full"); });
+    f.router.route("catDExtents");
+    EXPECT_EQ(f.ended, -1);
+    EXPECT_TRUE(f.user.transcript.contains("Error in [Zoom] : There are no extents!"));
+    EXPECT_TRUE(f.user.transcript.contains("Error in [Open] : Disk full"));
+    EXPECT_FALSE(f.user.transcript.contains("cancelled"));
+    EXPECT_EQ(cad::cadErrorText(cad::NoSelectionSet), QStringLiteral("There no SelectionSet!"));
 }
 
 TEST(CommandAliases, DefaultsShadowLaterAliases) {
