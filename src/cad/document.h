@@ -205,6 +205,9 @@ class Document {
     // Units of the drawing as the DXF $INSUNITS code (0 unitless, 1 inches, 4 mm...).
     int units() const { return units_; }
     void setUnits(int units) { units_ = units; }
+    // Base point of the drawing when it is inserted as a block into another ($INSBASE).
+    QPointF insertionBase() const { return insBase_; }
+    void setInsertionBase(QPointF base) { insBase_ = base; }
 
     // Adds an entity at the end of a space's or block's draw order and returns it. Its
     // handle, and those of its attributes, are kept when free, otherwise newly assigned.
@@ -263,6 +266,7 @@ class Document {
     QSet<quint64> absent_;
     quint64 seed_ = 0x100;  // low handles are left to table and dictionary records
     int units_ = 0;
+    QPointF insBase_;
 };
 
 }  // namespace tolvane::cad

@@ -269,6 +269,10 @@ void Reader::header() {
             bool ok = false;
             const quint64 s = g.value.trimmed().toULongLong(&ok, 16);
             if (ok && s < (quint64(1) << 60)) seed_ = s;
+        } else if (var == QLatin1String("$INSBASE") && (g.code == 10 || g.code == 20)) {
+            QPointF base = doc_.insertionBase();
+            (g.code == 10 ? base.rx() : base.ry()) = real(g);
+            doc_.setInsertionBase(base);
         } else if (var == QLatin1String("$INSUNITS") && g.code == 70) {
             doc_.setUnits(integer(g));
         }

@@ -210,6 +210,10 @@ void Writer::header(QByteArray& into) {
     g(1, "AC1015");
     g(9, "$DWGCODEPAGE");
     g(3, "ANSI_1252");
+    g(9, "$INSBASE");
+    d(10, doc_.insertionBase().x());
+    d(20, doc_.insertionBase().y());
+    d(30, 0.0);
     g(9, "$INSUNITS");
     g(70, doc_.units());
     g(9, "$HANDSEED");
