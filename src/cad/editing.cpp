@@ -207,6 +207,7 @@ QString SpaceEditor::add(Entity e) {
     const QString handle = doc_.add(space_, std::move(e)).handle;
     if (undo_) undo_->recordAdded(space_, handle);
     if (index_) index_->insert(doc_, space_.entities.back());
+    if (onChange_) onChange_();
     return handle;
 }
 
@@ -216,7 +217,9 @@ bool SpaceEditor::erase(const QString& handle) {
     const QString h = e->handle;
     if (undo_) undo_->recordErasing(space_, h);
     if (index_) index_->remove(h);
-    return doc_.erase(h);
+    const bool erased = doc_.erase(h);
+    if (onChange_) onChange_();
+    return erased;
 }
 
 bool SpaceEditor::modify(const QString& handle, const std::function<void(Entity&)>& change) {
@@ -225,6 +228,7 @@ bool SpaceEditor::modify(const QString& handle, const std::function<void(Entity&
     if (undo_) undo_->recordModifying(space_, e->handle);
     change(*e);
     if (index_) index_->update(doc_, *e);
+    if (onChange_) onChange_();
     return true;
 }
 

@@ -36,6 +36,8 @@ class SpaceEditor {
 
     Document& document() { return doc_; }
     Space& space() { return space_; }
+    // Called after every change the editor makes (views repaint).
+    void setOnChange(std::function<void()> f) { onChange_ = std::move(f); }
 
     // Adds at the end of the draw order; returns the new handle.
     QString add(Entity e);
@@ -65,6 +67,7 @@ class SpaceEditor {
     Space& space_;
     UndoStack* undo_;
     SpatialIndex* index_;
+    std::function<void()> onChange_;
 };
 
 // Loads the model space of a drawing file as the block `name`, placed with the file's

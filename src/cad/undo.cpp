@@ -1,18 +1,21 @@
 #include "cad/undo.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace tolvane::cad {
 
 namespace {
 
-int positionOf(const Space& space, const QString& handle) {
-    const quint64 key = handleKey(handle);
-    if (!key) return -1;
-    for (int i = 0; i < int(space.entities.size()); ++i) {
-        if (handleKey(space.entities[size_t(i)].handle) == key) return i;
-    }
-    return -1;
+// Draw position of an entity of the space: the document's handle lookup tells where it is.
+int positionOf(const Document& doc, const Space& space, const QString& handle) {
+    const Entity* e = doc.find(handle);
+    if (!e || space.entities.empty()) return -1;
+    const Entity* first = space.entities.data();
+    if (std::less<const Entity*>()(e, first) ||
+        !std::less<const Entity*>()(e, first + space.entities.size()))
+        return -1;
+    return int(e - first);
 }
 
 }  // namespace
@@ -47,7 +50,7 @@ bool UndoStack::mark(const QString& word) {
 
 bool UndoStack::record(Op op, const Space& space, const QString& handle) {
     if (!recording_) return false;
-    const int pos = positionOf(space, handle);
+    const int pos = positionOf(doc_, space, handle);
     if (pos < 0) return false;
     Action a{op, space.name, space.entities[size_t(pos)].handle, pos, {}};
     if (op != Op::Added) a.snapshot = space.entities[size_t(pos)];
@@ -106,7 +109,7 @@ void UndoStack::apply(Action& a, bool undoing) {
             undoing ? putBack(*space, a) : takeAway(*space, a);
             break;
         case Op::Modified: {
-            const int pos = positionOf(*space, a.handle);
+            const int pos = positionOf(doc_, *space, a.handle);
             if (pos < 0) return;  // changed since without recording
             Entity& e = space->entities[size_t(pos)];
             std::swap(e, a.snapshot);
@@ -126,7 +129,7 @@ void UndoStack::putBack(Space& space, Action& a) {
 }
 
 void UndoStack::takeAway(Space& space, Action& a) {
-    const int pos = positionOf(space, a.handle);
+    const int pos = positionOf(doc_, space, a.handle);
     if (pos < 0) return;  // erased since without recording
     a.snapshot = space.entities[size_t(pos)];
     a.position = pos;

@@ -1,0 +1,86 @@
+#include "drawings/drawing.h"
+
+#include "cad/picking.h"
+#include "ui/ui.h"
+
+namespace tolvane {
+
+Drawing::Drawing(cad::Document doc, QObject* parent)
+    : QObject(parent), doc_(std::move(doc)), undo_(doc_) {
+    space_ = &doc_.modelSpace();
+    spaceName_ = space_->name;
+    // Undo and redo change entities behind the editor's back: the indexes follow here.
+    undo_.setListener([this](const cad::Space& s, const QString& handle, const cad::Entity* e) {
+        auto it = indexes_.find(s.name.toUpper());
+        if (it != indexes_.end()) {
+            if (e)
+                it->second->update(doc_, *e);
+            else
+                it->second->remove(handle);
+        }
+        Q_EMIT contentChanged();
+    });
+}
+
+Drawing::~Drawing() = default;
+
+cad::Space* Drawing::spaceNamed(const QString& name) {
+    if (doc_.modelSpace().name.compare(name, Qt::CaseInsensitive) == 0) return &doc_.modelSpace();
+    for (cad::Space& s : doc_.layouts()) {
+        if (s.name.compare(name, Qt::CaseInsensitive) == 0) return &s;
+    }
+    return nullptr;
+}
+
+bool Drawing::setSpace(const QString& name) {
+    cad::Space* s = spaceNamed(name);
+    if (!s) return false;
+    if (s != space_) {
+        space_ = s;
+        spaceName_ = s->name;
+        Q_EMIT spaceChanged(s->name);
+    }
+    return true;
+}
+
+cad::SpatialIndex& Drawing::indexOf(const cad::Space& space) {
+    std::unique_ptr<cad::SpatialIndex>& slot = indexes_[space.name.toUpper()];
+    if (!slot) {
+        slot = std::make_unique<cad::SpatialIndex>();
+        slot->build(doc_, space);
+    }
+    return *slot;
+}
+
+cad::SpaceEditor Drawing::editor() {
+    cad::SpaceEditor editor(doc_, *space_, &undo_, &indexOf(*space_));
+    editor.setOnChange([this] { Q_EMIT contentChanged(); });
+    return editor;
+}
+
+QString Drawing::entityAt(QPointF point, double aperture) {
+    return cad::pointSearch(doc_, *space_, indexOf(*space_), point, aperture).handle;
+}
+
+QString Drawing::entityFor(const PickAnswer& pick, double aperture) {
+    if (pick.cancelled) return {};
+    if (!pick.handle.isEmpty()) {
+        const cad::Entity* e = doc_.find(pick.handle);
+        return e ? e->handle : QString();
+    }
+    return pick.point ? entityAt(*pick.point, aperture) : QString();
+}
+
+void Drawing::changed() {
+    // Layouts may have come or gone: the space shown is looked up again by its name.
+    space_ = spaceNamed(spaceName_);
+    if (!space_) {
+        space_ = &doc_.modelSpace();
+        spaceName_ = space_->name;
+        Q_EMIT spaceChanged(spaceName_);
+    }
+    indexes_.clear();
+    Q_EMIT contentChanged();
+}
+
+}  // namespace tolvane

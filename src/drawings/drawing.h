@@ -1,0 +1,67 @@
+// One open drawing as the rest of the program works on it: the document, the space shown
+// (model or a paper layout), a spatial index per space kept in step with every change, and
+// the undo stack. Changes go through editor() so that undo and the indexes follow; code that
+// changes the document directly calls changed() afterwards.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <map>
+#include <memory>
+
+#include "cad/document.h"
+#include "cad/editing.h"
+#include "cad/spatial_index.h"
+#include "cad/undo.h"
+
+namespace tolvane {
+
+struct PickAnswer;
+
+class Drawing : public QObject {
+    Q_OBJECT
+  public:
+    explicit Drawing(cad::Document doc = {}, QObject* parent = nullptr);
+    ~Drawing() override;
+
+    cad::Document& document() { return doc_; }
+    const cad::Document& document() const { return doc_; }
+    cad::UndoStack& undo() { return undo_; }
+
+    // The space shown: "Model" or the name of a paper layout.
+    cad::Space& space() { return *space_; }
+    const cad::Space& space() const { return *space_; }
+    // False (and nothing changes) when the document has no space of that name.
+    bool setSpace(const QString& name);
+    cad::Space* spaceNamed(const QString& name);
+
+    // The index of a space (the current one by default), built on first use.
+    const cad::SpatialIndex& index() { return indexOf(*space_); }
+    cad::SpatialIndex& indexOf(const cad::Space& space);
+
+    // Changes to the current space with undo and index kept in step.
+    cad::SpaceEditor editor();
+
+    // The entity a pick stands for: the one with the handle given, else the topmost one
+    // within `aperture` of the point in the current space. Empty when there is none.
+    QString entityAt(QPointF point, double aperture);
+    QString entityFor(const PickAnswer& pick, double aperture);
+
+    // To be called after the document was changed without the editor: indexes are rebuilt
+    // and views repaint.
+    void changed();
+
+  Q_SIGNALS:
+    // The document or the space shown changed; views repaint.
+    void contentChanged();
+    void spaceChanged(const QString& name);
+
+  private:
+    cad::Document doc_;
+    cad::UndoStack undo_;
+    cad::Space* space_ = nullptr;
+    QString spaceName_;
+    std::map<QString, std::unique_ptr<cad::SpatialIndex>> indexes_;  // by upper-case name
+};
+
+}  // namespace tolvane

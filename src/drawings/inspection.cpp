@@ -1,0 +1,77 @@
+#include "drawings/inspection.h"
+
+#include "ui/ui.h"
+
+namespace tolvane {
+
+QString entityTypeName(const cad::Entity& e) {
+    using K = cad::EntityKind;
+    switch (e.kind) {
+        case K::Line:
+            return QStringLiteral("VDLINE");
+        case K::Polyline:
+            return QStringLiteral("VDPOLYLINE");
+        case K::Circle:
+            return QStringLiteral("VDCIRCLE");
+        case K::Arc:
+            return QStringLiteral("VDARC");
+        case K::Ellipse:
+            return QStringLiteral("VDELLIPSE");
+        case K::Point:
+            return QStringLiteral("VDPOINT");
+        case K::Text:
+            return QStringLiteral("VDTEXT");
+        case K::AttributeDefinition:
+            return QStringLiteral("VDATTDEF");
+        case K::Attribute:
+            return QStringLiteral("VDATTRIB");
+        case K::Insert:
+            return QStringLiteral("VDINSERT");
+        case K::Other:
+            break;
+    }
+    return QStringLiteral("VD") + e.typeName.toUpper();
+}
+
+namespace {
+
+QString colorText(int color) {
+    if (color == cad::kColorByLayer) return QStringLiteral("BYLAYER");
+    if (color == cad::kColorByBlock) return QStringLiteral("BYBLOCK");
+    return QString::number(color);
+}
+
+}  // namespace
+
+QStringList inspectionLines(const cad::Entity* e) {
+    if (!e) return {QStringLiteral("ENTITY none")};
+    QStringList out;
+    out << QStringLiteral("ENTITY %1 %2 layer=%3 color=%4")
+               .arg(e->handle, entityTypeName(*e), e->layer, colorText(e->color));
+    if (e->kind == cad::EntityKind::Insert) out << QStringLiteral("BLOCK ") + e->blockName;
+    const auto attribute = [&](const cad::Entity& a) {
+        out << QStringLiteral("ATTRIB %1 = %2").arg(a.tag, a.text);
+    };
+    if (e->kind == cad::EntityKind::Attribute) attribute(*e);
+    for (const cad::Entity& a : e->attributes) attribute(a);
+    for (const cad::XData& x : e->xdata) {
+        for (int i = 0; i < x.count(); ++i) {
+            const cad::XDataItem& item = x.items[i];
+            out << QStringLiteral("XDATA %1 %2 = %3").arg(i).arg(item.name, item.value);
+        }
+    }
+    for (int i = 0; i < int(e->vertices.size()); ++i)
+        out << QStringLiteral("VERTEX %1 %2").arg(i).arg(formatPoint(e->vertices[i].pos));
+    switch (e->kind) {
+        case cad::EntityKind::Text:
+        case cad::EntityKind::Attribute:
+        case cad::EntityKind::AttributeDefinition:
+            out << QStringLiteral("TEXT ") + e->text;
+            break;
+        default:
+            break;
+    }
+    return out;
+}
+
+}  // namespace tolvane

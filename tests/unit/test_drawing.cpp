@@ -1,0 +1,66 @@
+// An open drawing: picks by point and by handle in the space shown, indexes that follow the
+// editor, undo and a change of space, and the inspection lines of the batch `entity` line.
+#include <gtest/gtest.h>
+
+#include "drawings/drawing.h"
+#include "drawings/inspection.h"
+#include "ui/ui.h"
+
+using namespace tolvane;
+
+TEST(Drawing, PicksFollowEditsUndoAndSpaces) {
+    cad::Document doc;
+    doc.addLayout(QStringLiteral("Sheet 1"));
+    Drawing d(std::move(doc));
+    int repaint = 0;
+    QObject::connect(&d, &Drawing::contentChanged, [&] { ++repaint; });
+    const QString line = d.editor().add(cad::Entity::line({0, 0}, {10, 0}));
+    EXPECT_EQ(d.entityAt({5, 0.05}, 0.1), line);
+    EXPECT_GT(repaint, 0);
+
+    d.editor().move({line}, {0, 10});
+    EXPECT_EQ(d.entityAt({5, 10}, 0.1), line);
+    d.undo().undo();
+    EXPECT_EQ(d.entityAt({5, 0}, 0.1), line);  // the index followed the undo
+    EXPECT_TRUE(d.entityAt({5, 10}, 0.1).isEmpty());
+
+    PickAnswer byHandle;
+    byHandle.cancelled = false;
+    byHandle.handle = QStringLiteral("0") + line.toLower();
+    EXPECT_EQ(d.entityFor(byHandle, 0.1), line);
+    byHandle.cancelled = true;
+    EXPECT_TRUE(d.entityFor(byHandle, 0.1).isEmpty());
+
+    ASSERT_TRUE(d.setSpace(QStringLiteral("sheet 1")));
+    EXPECT_TRUE(d.entityAt({5, 0}, 0.1).isEmpty());
+    const QString onSheet = d.editor().add(cad::Entity::circle({5, 0}, 1));
+    EXPECT_EQ(d.entityAt({6, 0}, 0.1), onSheet);
+    EXPECT_FALSE(d.setSpace(QStringLiteral("Sheet 2")));
+    d.setSpace(QStringLiteral("Model"));
+    EXPECT_EQ(d.entityAt({5, 0}, 0.1), line);
+
+    // A change made beside the editor is seen after changed().
+    d.document().modelSpace().entities.clear();
+    d.changed();
+    EXPECT_TRUE(d.entityAt({5, 0}, 0.1).isEmpty());
+}
+
+TEST(Drawing, InspectionLinesOfAnInsert) {
+    cad::Document doc;
+    cad::Entity ins = cad::Entity::insert(QStringLiteral("JBOX_S"), {1, 2});
+    ins.layer = QStringLiteral("EQUIPMENT");
+    ins.attributes.push_back(cad::Entity::attribute({1, 2}, "JB", "JB-01", 1));
+    cad::XData x;
+    x.app = QStringLiteral("Tolvanev2");
+    x.add(QStringLiteral("Entity_Type"), 1000, QStringLiteral("JBox"));
+    ins.xdata.append(x);
+    const cad::Entity& e = doc.addToModel(ins);
+    EXPECT_EQ(inspectionLines(&e),
+              QStringList(
+                  {QStringLiteral("ENTITY %1 VDINSERT layer=EQUIPMENT color=BYLAYER").arg(e.handle),
+                   "BLOCK JBOX_S", "ATTRIB JB = JB-01", "XDATA 0 Entity_Type = JBox"}));
+    const cad::Entity& pl =
+        doc.addToModel(cad::Entity::polyline({{{0.5, 1.25}}, {{1.0 / 3, 2}}}, false));
+    EXPECT_EQ(inspectionLines(&pl).mid(1), QStringList({"VERTEX 0 0.5,1.25", "VERTEX 1 0.3333,2"}));
+    EXPECT_EQ(inspectionLines(nullptr), QStringList{"ENTITY none"});
+}
