@@ -86,6 +86,7 @@ struct Entity {
     int color = kColorByLayer;
     int lineWeight = -1;  // by layer
     QList<XData> xdata;
+    QString tooltip;  // shown when the pointer rests on the entity
 
     QPointF start;
     QPointF end;
