@@ -133,6 +133,25 @@ bool transformEntity(Entity& e, const QTransform& t) {
     }
 }
 
+Entity makeInsert(const Document& doc, const QString& blockName, QPointF at, double xScale,
+                  double yScale, double rotation) {
+    Entity insert = Entity::insert(blockName, at, xScale, yScale, rotation);
+    const Block* block = doc.block(blockName);
+    if (!block) return insert;
+    insert.blockName = block->name;
+    const QTransform t = insertTransform(*block, insert);
+    for (const Entity& def : block->entities) {
+        if (def.kind != EntityKind::AttributeDefinition) continue;
+        Entity a = def;
+        a.kind = EntityKind::Attribute;
+        a.handle.clear();
+        a.prompt.clear();
+        transformEntity(a, t);
+        insert.attributes.push_back(std::move(a));
+    }
+    return insert;
+}
+
 std::vector<Entity> explodePolyline(const Entity& p) {
     std::vector<Entity> out;
     if (p.kind != EntityKind::Polyline) return out;

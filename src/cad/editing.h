@@ -20,6 +20,11 @@ namespace tolvane::cad {
 // its glyphs are not). False for kinds that cannot be transformed (pass-through entities).
 bool transformEntity(Entity& e, const QTransform& t);
 
+// An insert of a block with one attribute per attribute definition of the block, placed as
+// the insert places the definition and holding its default value.
+Entity makeInsert(const Document& doc, const QString& block, QPointF at, double xScale = 1.0,
+                  double yScale = 1.0, double rotation = 0.0);
+
 // The entities an insert stands for, in the insert's space: its block's entities placed by
 // the insert (entities on layer "0" take the insert's layer, "by block" colours and line types
 // take the insert's) and its visible attributes as texts. Empty when the block is missing.

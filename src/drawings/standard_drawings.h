@@ -1,0 +1,40 @@
+// The standard drawings the program ships: one drawing per catalogue block (jacks, J-boxes,
+// pointers, routers, loop-through and terminations), loaded into drawings as block
+// definitions, and the default template with the standard text styles and layers. They are
+// made here and written to resources/ by the make_standard_drawings tool; docs/blocks.md
+// describes where each block's connection points and attributes lie.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "cad/document.h"
+
+namespace tolvane::standard {
+
+// Text styles and layers every drawing is given.
+QStringList textStyles();
+QStringList layers();
+
+// The drawing of a catalogue block: its geometry and attribute definitions in model space
+// around the insertion point (0,0). Throws std::invalid_argument for names not in the
+// catalogue.
+cad::Document blockDrawing(const QString& name);
+
+// The connection points of a catalogue block relative to its insertion point: where a cable
+// starts (source) and where one ends (destination); a block has one or both.
+struct Connections {
+    bool source = false;
+    QPointF sourcePoint;
+    bool destination = false;
+    QPointF destinationPoint;
+};
+Connections connections(const QString& name);
+
+// The template drawing: empty model space with the standard text styles and layers.
+cad::Document templateDrawing();
+
+// Adds the standard text styles and layers a document lacks (by name only).
+void addStandardStylesAndLayers(cad::Document& doc);
+
+}  // namespace tolvane::standard
