@@ -3,8 +3,10 @@
 #include <QTransform>
 #include <stdexcept>
 
+#include "cad/dxf.h"
 #include "cad/editing.h"
 #include "drawings/entity_tag.h"
+#include "shell/app_folder.h"
 
 namespace tolvane::standard {
 
@@ -190,6 +192,23 @@ void addStandardStylesAndLayers(cad::Document& doc) {
     for (const QString& l : layers()) {
         if (!doc.layer(l)) doc.addLayer(cad::Layer{l});
     }
+}
+
+QStringList prepareDrawing(cad::Document& doc, const QString& blocksFolder) {
+    QStringList missing;
+    for (const tag::CatalogueEntry& entry : tag::blockCatalogue()) {
+        if (doc.block(entry.name)) continue;
+        const QString file =
+            appfolder::findNoCase(blocksFolder, entry.name + QStringLiteral(".dxf"));
+        try {
+            if (file.isEmpty()) throw cad::DxfError(0, QStringLiteral("no file"));
+            cad::addBlockFromFile(doc, file, entry.name);
+        } catch (const cad::DxfError&) {
+            missing << entry.name;
+        }
+    }
+    addStandardStylesAndLayers(doc);
+    return missing;
 }
 
 cad::Document templateDrawing() {

@@ -37,4 +37,10 @@ cad::Document templateDrawing();
 // Adds the standard text styles and layers a document lacks (by name only).
 void addStandardStylesAndLayers(cad::Document& doc);
 
+// Prepares a drawing that was created or opened: every catalogue block it lacks is loaded
+// from its file in `blocksFolder` (names compare without regard to case), then the standard
+// styles and layers are added. Returns the blocks that could not be loaded; they stay
+// undefined, and inserting one fails later in the command that needs it.
+QStringList prepareDrawing(cad::Document& doc, const QString& blocksFolder);
+
 }  // namespace tolvane::standard

@@ -74,3 +74,18 @@ TEST(StandardDrawings, TemplateHasTheStandardStylesAndLayers) {
     EXPECT_EQ(other.layer("CABLES")->color, 3);  // existing ones are kept as they are
     EXPECT_EQ(other.layers().size(), 1 + standard::layers().size());
 }
+
+TEST(StandardDrawings, PreparationLoadsMissingBlocksOnly) {
+    cad::Document doc;
+    cad::Block& own = doc.addBlock(QStringLiteral("rtr_s"));  // the drawing's own version stays
+    doc.add(own, cad::Entity::point({0, 0}));
+    const QStringList missing = standard::prepareDrawing(doc, shipped("Blocks"));
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(",").toStdString();
+    EXPECT_EQ(doc.block("RTR_S")->entities.size(), 1u);
+    EXPECT_NE(doc.block("jack1_1_sd"), nullptr);
+    EXPECT_NE(doc.layer("PinName"), nullptr);
+
+    cad::Document empty;
+    EXPECT_EQ(standard::prepareDrawing(empty, "/nonexistent").size(), tag::blockCatalogue().size());
+    EXPECT_NE(empty.textStyle("TL_CABLENO"), nullptr);
+}
