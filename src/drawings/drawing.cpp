@@ -20,6 +20,7 @@ Drawing::Drawing(cad::Document doc, QObject* parent)
         }
         Q_EMIT contentChanged();
     });
+    connect(this, &Drawing::contentChanged, this, [this] { setModified(true); });
 }
 
 Drawing::~Drawing() = default;
@@ -81,6 +82,29 @@ void Drawing::changed() {
     }
     indexes_.clear();
     Q_EMIT contentChanged();
+}
+
+void Drawing::setPath(const QString& path) {
+    path_ = path;
+    Q_EMIT titleChanged(title());
+}
+
+void Drawing::setReadOnly(bool on) {
+    readOnly_ = on;
+    Q_EMIT titleChanged(title());
+}
+
+void Drawing::setModified(bool on) {
+    if (modified_ == on) return;
+    modified_ = on;
+    Q_EMIT titleChanged(title());
+}
+
+QString Drawing::title() const {
+    QString t = untitled() ? untitledName_ : path_;
+    if (readOnly_) t += QStringLiteral(" READ ONLY");
+    if (modified_) t += QLatin1Char('*');
+    return t;
 }
 
 }  // namespace tolvane

@@ -51,10 +51,28 @@ class Drawing : public QObject {
     // and views repaint.
     void changed();
 
+    // The file: its full path, empty for a drawing never saved (then `untitledName` is its
+    // name, "Drawing1", "Drawing2", ...).
+    QString path() const { return path_; }
+    void setPath(const QString& path);
+    bool untitled() const { return path_.isEmpty(); }
+    QString untitledName() const { return untitledName_; }
+    void setUntitledName(const QString& name) { untitledName_ = name; }
+    // Opened read-only: another user holds the drawing's lock; it cannot be saved.
+    bool readOnly() const { return readOnly_; }
+    void setReadOnly(bool on);
+    // Unsaved changes.
+    bool modified() const { return modified_; }
+    void setModified(bool on);
+    // The window title: the path (or the untitled name), " READ ONLY" when opened so, and a
+    // trailing "*" while there are unsaved changes.
+    QString title() const;
+
   Q_SIGNALS:
     // The document or the space shown changed; views repaint.
     void contentChanged();
     void spaceChanged(const QString& name);
+    void titleChanged(const QString& title);
 
   private:
     cad::Document doc_;
@@ -62,6 +80,10 @@ class Drawing : public QObject {
     cad::Space* space_ = nullptr;
     QString spaceName_;
     std::map<QString, std::unique_ptr<cad::SpatialIndex>> indexes_;  // by upper-case name
+    QString path_;
+    QString untitledName_ = QStringLiteral("Drawing1");
+    bool readOnly_ = false;
+    bool modified_ = false;
 };
 
 }  // namespace tolvane

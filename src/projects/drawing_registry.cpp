@@ -137,6 +137,12 @@ bool DrawingRegistry::registerDrawing(const QString& path) {
     return true;
 }
 
+bool DrawingRegistry::registerOpen(const QString& path) {
+    if (path.isEmpty() || find(path)) return false;
+    addRow(path, true, run_.whoAmI);
+    return true;
+}
+
 OpenLock DrawingRegistry::lockForOpen(const QString& path) {
     std::optional<DrawingEntry> row = find(path);
     if (!row) {

@@ -62,6 +62,10 @@ class DrawingRegistry {
     // Adds an unlocked row named after the file when no row has this path. True when added.
     bool registerDrawing(const QString& path);
 
+    // Registers a drawing saved under a new name as open by this user (a row locked by
+    // WhoAmI). False, and the table unchanged, when the path has a row already.
+    bool registerOpen(const QString& path);
+
     // Takes the drawing's lock before its file is opened (a new row is registered as ours).
     // A drawing locked by anyone, this user included, is offered read-only. When the file
     // then cannot be read, the caller reports corruptMessage() and calls releaseLock().

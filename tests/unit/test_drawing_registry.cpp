@@ -13,7 +13,9 @@
 
 #include "app/getting_started_window.h"
 #include "app/project_explorer.h"
+#include "cad/dxf.h"
 #include "db/setup.h"
+#include "drawings/drawing_files.h"
 #include "projects/drawing_registry.h"
 #include "projects/project_registry.h"
 #include "script_fixture.h"
@@ -413,4 +415,78 @@ TEST(GettingStarted, ListChoicesAndDontShow) {
     WidgetDriver::click(&third, "cmdOK");
     third.runChoice();
     EXPECT_EQ(routed, QStringList{"catDNew"});
+}
+
+// Drawing files over the registry: save keeps the previous version as .bak before writing,
+// save as moves the lock to the new path but keeps an existing row, a corrupt file opens
+// nothing and leaves no lock, a read-only drawing refuses to save, and closing registers a
+// saved drawing that had no row.
+TEST(DrawingFiles, SaveBackupSaveAsOpenAndClose) {
+    Installation inst;
+    const QString first = inst.absent("first.dxf"), second = inst.absent("second.dxf"),
+                  taken = inst.absent("taken.dxf");
+    inst.addRow(taken, false, QString());
+    ScriptedUser user("file " + first + "\nfile " + taken +
+                      "\nbutton OK\nbutton OK\n"
+                      "button OK\nbutton OK\n");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    DrawingFiles files(inst.run, *user.ui, reg);
+
+    std::unique_ptr<Drawing> d = files.newFromTemplate(QString());
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->title(), "Drawing1");
+    d->editor().add(cad::Entity::line({0, 0}, {1, 1}));
+    EXPECT_EQ(d->title(), "Drawing1*");
+    ASSERT_TRUE(files.save(*d));  // untitled: save as
+    EXPECT_TRUE(has(user, "FILE Save Drawing1 as:"));
+    EXPECT_EQ(d->title(), first);
+    EXPECT_EQ(inst.state(first), "locked ann_pc1");
+    EXPECT_FALSE(QFile::exists(DrawingFiles::backupPath(first)));
+
+    d->editor().add(cad::Entity::circle({0, 0}, 2));
+    ASSERT_TRUE(files.save(*d));
+    const QString bak = inst.absent("first.bak");
+    EXPECT_EQ(DrawingFiles::backupPath(first), bak);
+    EXPECT_EQ(cad::loadDxf(bak).modelSpace().entities.size(), 1u);    // the previous version
+    EXPECT_EQ(cad::loadDxf(first).modelSpace().entities.size(), 2u);  // the new one
+
+    // Save as onto a registered path: the file is written, its row stays as it was, the old
+    // path is unlocked.
+    ASSERT_TRUE(files.saveAs(*d));
+    EXPECT_TRUE(has(user, "A drawing with this name already exits in the database. No update."));
+    EXPECT_EQ(inst.state(taken), "free ");
+    EXPECT_EQ(inst.state(first), "free ");
+    EXPECT_EQ(d->path(), taken);
+
+    // A corrupt file: the message, no drawing, no lock left behind.
+    QFile bad(second);
+    bad.open(QIODevice::WriteOnly);
+    bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
+    bad.close();
+    EXPECT_FALSE(files.open(second));
+    EXPECT_TRUE(has(user, "Open Failed. This document is corrupt"));
+    EXPECT_EQ(inst.state(second), "free ");
+
+    // Held by Bob: read-only, save refused and the file untouched.
+    db::Query(db::DbId::Project,
+              "update tblDrawings set Locked = ?, LOCKEDBY = ? where drawingpath = ?",
+              inst.registry)
+        .bind(true)
+        .bind(kBob)
+        .bind(first)
+        .exec();
+    std::unique_ptr<Drawing> ro = files.open(first);
+    ASSERT_TRUE(ro);
+    EXPECT_EQ(ro->title(), first + " READ ONLY");
+    EXPECT_FALSE(files.save(*ro));
+    EXPECT_TRUE(has(user, "This file is opened Read Only. You cannot save changes"));
+    files.closed(*ro);
+    EXPECT_EQ(inst.state(first), "locked bob_pc2");  // Bob's lock stays
+
+    // A saved drawing without a row is registered unlocked when it closes.
+    db::Query(db::DbId::Project, "delete from tblDrawings where drawingpath = ?", inst.registry)
+        .bind(taken)
+        .exec();
+    files.closed(*d);
+    EXPECT_EQ(inst.state(taken), "free ");
 }

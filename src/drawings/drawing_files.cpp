@@ -1,0 +1,186 @@
+#include "drawings/drawing_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "cad/dxf.h"
+#include "db/database.h"
+#include "drawings/standard_drawings.h"
+#include "projects/drawing_registry.h"
+#include "shell/app_folder.h"
+#include "shell/run_state.h"
+#include "ui/ui.h"
+
+namespace tolvane {
+
+namespace {
+
+const QString kFilter = QStringLiteral("DXF Files (*.dxf *.DXF)");
+
+}  // namespace
+
+DrawingFiles::DrawingFiles(RunState& run, Ui& ui, projects::DrawingRegistry& registry)
+    : run_(run), ui_(ui), registry_(registry) {}
+
+QStringList DrawingFiles::templates() const {
+    const QDir dir(run_.appFolder() + QStringLiteral("/TemplateDrawings"));
+    QStringList names;
+    for (const QFileInfo& f : dir.entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+        if (f.suffix().compare(QLatin1String("dxf"), Qt::CaseInsensitive) == 0)
+            names << f.fileName();
+    }
+    return names;
+}
+
+QString DrawingFiles::defaultTemplate() const {
+    return appfolder::findNoCase(run_.appFolder() + QStringLiteral("/templatedrawing"),
+                                 QStringLiteral("TolvaneDefault.dxf"));
+}
+
+QString DrawingFiles::blocksFolder() const {
+    return run_.appFolder() + QStringLiteral("/Blocks");
+}
+
+QString DrawingFiles::nextUntitledName() {
+    return QStringLiteral("Drawing%1").arg(++untitledCount_);
+}
+
+std::unique_ptr<Drawing> DrawingFiles::load(const QString& path) {
+    cad::Document doc = path.isEmpty() ? cad::Document() : cad::loadDxf(path);
+    standard::prepareDrawing(doc, blocksFolder());
+    auto drawing = std::make_unique<Drawing>(std::move(doc));
+    drawing->setModified(false);
+    return drawing;
+}
+
+std::unique_ptr<Drawing> DrawingFiles::newDrawing() {
+    const QStringList names = templates();
+    QStringList items = names;
+    items << QStringLiteral("(No template)");
+    const std::optional<int> chosen = ui_.choose(QStringLiteral("Select a Template"), items);
+    if (!chosen) return nullptr;
+    const QString path =
+        *chosen < names.size()
+            ? run_.appFolder() + QStringLiteral("/TemplateDrawings/") + names[*chosen]
+            : QString();
+    return newFromTemplate(path);
+}
+
+std::unique_ptr<Drawing> DrawingFiles::newFromTemplate(const QString& templatePath) {
+    try {
+        std::unique_ptr<Drawing> d = load(templatePath);
+        d->setUntitledName(nextUntitledName());
+        return d;
+    } catch (const cad::DxfError& e) {
+        ui_.message(QStringLiteral("The template %1 cannot be read: %2")
+                        .arg(QDir::toNativeSeparators(templatePath), e.reason()),
+                    MsgButtons::Ok, MsgIcon::Warning);
+        return nullptr;
+    }
+}
+
+std::unique_ptr<Drawing> DrawingFiles::open(const QString& path) {
+    const projects::OpenLock lock = registry_.lockForOpen(path);
+    if (lock == projects::OpenLock::Cancelled) return nullptr;
+    try {
+        std::unique_ptr<Drawing> d = load(path);
+        d->setPath(path);
+        d->setReadOnly(lock == projects::OpenLock::ReadOnly);
+        return d;
+    } catch (const cad::DxfError&) {
+        if (lock == projects::OpenLock::Opened) registry_.releaseLock(path);
+        ui_.message(projects::DrawingRegistry::corruptMessage(), MsgButtons::Ok, MsgIcon::Critical);
+        return nullptr;
+    }
+}
+
+QString DrawingFiles::backupPath(const QString& path) {
+    const QFileInfo f(path);
+    const QString suffix = f.suffix();
+    if (suffix.isEmpty()) return path + QStringLiteral(".bak");
+    return path.left(path.size() - suffix.size()) + QStringLiteral("bak");
+}
+
+bool DrawingFiles::save(Drawing& drawing) {
+    if (drawing.untitled()) return saveAs(drawing);
+    if (drawing.readOnly()) {
+        ui_.message(QStringLiteral("This file is opened Read Only. You cannot save changes"),
+                    MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    const QString path = drawing.path();
+    const QString backup = backupPath(path);
+    if (QFile::exists(path)) {
+        // The previous version is kept before anything is written over it.
+        QFile::remove(backup);
+        if (!QFile::copy(path, backup)) {
+            ui_.message(QStringLiteral("Unsuccessful Save. The previous version could not be "
+                                       "copied to: ") +
+                            backup,
+                        MsgButtons::Ok, MsgIcon::Critical);
+            return false;
+        }
+    }
+    try {
+        cad::saveDxf(drawing.document(), path);
+    } catch (const cad::DxfError&) {
+        ui_.message(QStringLiteral("Unsuccessful Save. Previous Version saved as: ") + backup,
+                    MsgButtons::Ok, MsgIcon::Critical);
+        return false;
+    }
+    drawing.setModified(false);
+    return true;
+}
+
+bool DrawingFiles::saveAs(Drawing& drawing) {
+    const QString name =
+        drawing.untitled() ? drawing.untitledName() : QFileInfo(drawing.path()).completeBaseName();
+    FileDialogOptions options;
+    options.title = QStringLiteral("Save ") + name + QStringLiteral(" as:");
+    options.filter = kFilter;
+    options.folder = run_.currentProjectPath;
+    options.proposed = name + QStringLiteral(".dxf");
+    options.mustExist = false;
+    std::optional<QString> chosen = ui_.saveFile(options);
+    if (!chosen || chosen->isEmpty()) return false;
+    QString path = *chosen;
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".dxf");
+    try {
+        cad::saveDxf(drawing.document(), path);
+    } catch (const cad::DxfError&) {
+        ui_.message(QStringLiteral("Unsuccessful save. Possible causes are the file is read "
+                                   "only,\nor you do not have wirte access. No save or database "
+                                   "modification."),
+                    MsgButtons::Ok, MsgIcon::Critical);
+        return false;
+    }
+    if (!drawing.untitled() && drawing.path() != path) {
+        try {
+            registry_.releaseLock(drawing.path());
+        } catch (const db::DbError&) {
+            ui_.message(QStringLiteral("Unable to unlock original drawing. Verify path and "
+                                       "filename and then manually unlock drawing in the Project "
+                                       "Drawings database."),
+                        MsgButtons::Ok, MsgIcon::Warning);
+        }
+    }
+    if (!registry_.registerOpen(path))
+        ui_.message(QStringLiteral("A drawing with this name already exits in the database. No "
+                                   "update."),
+                    MsgButtons::Ok, MsgIcon::Information);
+    drawing.setPath(path);
+    drawing.setReadOnly(false);
+    drawing.setModified(false);
+    return true;
+}
+
+void DrawingFiles::closed(const Drawing& drawing) {
+    if (drawing.untitled()) return;
+    if (registry_.find(drawing.path()))
+        registry_.releaseLock(drawing.path());
+    else
+        registry_.registerDrawing(drawing.path());
+}
+
+}  // namespace tolvane

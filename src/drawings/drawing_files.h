@@ -1,0 +1,65 @@
+// Drawing files: new drawings from a template, open with the drawing's lock, save with the
+// backup copy first, save as, and what closing does to the project's drawing registry. Every
+// question and message goes through the Ui seam; windows only show the Drawing they get.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "drawings/drawing.h"
+
+namespace tolvane {
+
+class Ui;
+struct RunState;
+namespace projects {
+class DrawingRegistry;
+}
+
+class DrawingFiles {
+  public:
+    DrawingFiles(RunState& run, Ui& ui, projects::DrawingRegistry& registry);
+
+    // The templates offered by "New": the drawings in the application's TemplateDrawings
+    // folder, by file name.
+    QStringList templates() const;
+    // The template the project explorer's new drawings start from.
+    QString defaultTemplate() const;
+    QString blocksFolder() const;
+
+    // A new untitled drawing after the user chose a template or none; null when cancelled.
+    // A template that cannot be read is reported and nothing is made.
+    std::unique_ptr<Drawing> newDrawing();
+    // A new untitled drawing from a template file (empty path: no template).
+    std::unique_ptr<Drawing> newFromTemplate(const QString& templatePath);
+
+    // Opens a drawing file with its lock: a drawing someone holds is offered read-only. Null
+    // when the user gave up or the file could not be read (reported; the lock given back).
+    std::unique_ptr<Drawing> open(const QString& path);
+
+    // Saves the drawing to its file, the old file copied to the backup first; an untitled
+    // drawing goes to saveAs. False when nothing was saved (reported to the user).
+    bool save(Drawing& drawing);
+    // Asks for a new file name and saves there; the old path's lock is given back and the
+    // new path registered as open by this user.
+    bool saveAs(Drawing& drawing);
+    // The drawing's window closes: its lock is given back, or a saved drawing never
+    // registered is registered unlocked.
+    void closed(const Drawing& drawing);
+
+    // The backup of a drawing file: the same path with its extension replaced by "bak".
+    static QString backupPath(const QString& path);
+
+  private:
+    // Loads a template or drawing file and prepares it; throws cad::DxfError.
+    std::unique_ptr<Drawing> load(const QString& path);
+    QString nextUntitledName();
+
+    RunState& run_;
+    Ui& ui_;
+    projects::DrawingRegistry& registry_;
+    int untitledCount_ = 0;
+};
+
+}  // namespace tolvane
