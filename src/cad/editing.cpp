@@ -223,7 +223,9 @@ Entity* SpaceEditor::inSpace(const QString& handle) {
 }
 
 QString SpaceEditor::add(Entity e) {
-    const QString handle = doc_.add(space_, std::move(e)).handle;
+    Entity& added = doc_.add(space_, std::move(e));
+    if (onAdded_) onAdded_(added);
+    const QString handle = added.handle;
     if (undo_) undo_->recordAdded(space_, handle);
     if (index_) index_->insert(doc_, space_.entities.back());
     if (onChange_) onChange_();

@@ -43,6 +43,9 @@ class SpaceEditor {
     Space& space() { return space_; }
     // Called after every change the editor makes (views repaint).
     void setOnChange(std::function<void()> f) { onChange_ = std::move(f); }
+    // Called with each entity the editor adds, before it is recorded for undo: the place
+    // where newly inserted blocks get their tags.
+    void setOnAdded(std::function<void(Entity&)> f) { onAdded_ = std::move(f); }
 
     // Adds at the end of the draw order; returns the new handle.
     QString add(Entity e);
@@ -73,6 +76,7 @@ class SpaceEditor {
     UndoStack* undo_;
     SpatialIndex* index_;
     std::function<void()> onChange_;
+    std::function<void(Entity&)> onAdded_;
 };
 
 // Loads the model space of a drawing file as the block `name`, placed with the file's

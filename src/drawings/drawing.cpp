@@ -56,6 +56,7 @@ cad::SpatialIndex& Drawing::indexOf(const cad::Space& space) {
 cad::SpaceEditor Drawing::editor() {
     cad::SpaceEditor editor(doc_, *space_, &undo_, &indexOf(*space_));
     editor.setOnChange([this] { Q_EMIT contentChanged(); });
+    editor.setOnAdded([this](cad::Entity& e) { Q_EMIT entityAdded(e); });
     return editor;
 }
 

@@ -73,6 +73,8 @@ class Drawing : public QObject {
     void contentChanged();
     void spaceChanged(const QString& name);
     void titleChanged(const QString& title);
+    // An entity was added through the editor (not by undo); handlers may change it (tags).
+    void entityAdded(cad::Entity& entity);
 
   private:
     cad::Document doc_;

@@ -1,0 +1,80 @@
+#include "drawings/entity_events.h"
+
+#include "drawings/command_router.h"
+#include "drawings/drawing.h"
+#include "drawings/entity_tag.h"
+#include "shell/settings_store.h"
+#include "ui/ui.h"
+
+namespace tolvane {
+
+EntityEvents::EntityEvents(Ui& ui, SettingsStore& settings, CommandRouter& router, Tips tips,
+                           HasJackfields hasJackfields)
+    : ui_(ui),
+      settings_(settings),
+      router_(router),
+      tips_(std::move(tips)),
+      hasJackfields_(std::move(hasJackfields)) {}
+
+QString EntityEvents::tipTopic(const QString& kind) {
+    if (kind == tag::kind::EquipmentBlock) return QStringLiteral("EQUIP");
+    if (kind == tag::kind::Jack) return QStringLiteral("JACK");
+    if (kind == tag::kind::Cable) return QStringLiteral("CABLE");
+    if (kind == tag::kind::JBox) return QStringLiteral("JBOX");
+    if (kind == tag::kind::Router) return QStringLiteral("RTR");
+    if (kind == tag::kind::Pointer) return QStringLiteral("POINTER");
+    return {};
+}
+
+void EntityEvents::tipsAfterTagging(const QString& kind) {
+    if (tips_.closeTips) tips_.closeTips();
+    // Kinds without a topic (DA blocks, cable numbers, furniture) open no tips.
+    const QString topic = tipTopic(kind);
+    if (topic.isEmpty() || !tips_.showTipsModal) return;
+    static const QHash<QString, QString> settingOf = {
+        {QStringLiteral("EQUIP"), setting::ShowEquipTips},
+        {QStringLiteral("JACK"), setting::ShowJackTips},
+        {QStringLiteral("CABLE"), setting::ShowCableTips},
+        {QStringLiteral("JBOX"), setting::ShowJboxTips},
+        {QStringLiteral("RTR"), setting::ShowRtrTips},
+        {QStringLiteral("POINTER"), setting::ShowPointerTips}};
+    if (settings_.read(settingOf.value(topic)) == QLatin1String("0")) return;
+    tips_.showTipsModal(topic);
+}
+
+QString EntityEvents::entityAdded(cad::Entity& entity) {
+    // Whatever goes wrong here must not stop the command that added the entity.
+    try {
+        const QString kind = tag::tagInsertedBlock(entity);
+        if (!kind.isEmpty()) tipsAfterTagging(kind);
+        return kind;
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+void EntityEvents::doubleClicked(Drawing& drawing, const QString& handle) {
+    cad::Entity* e = drawing.document().find(handle);
+    if (!e) return;
+    const QString kind = tag::kindOf(*e);
+    if (kind == tag::kind::EquipmentBlock || kind == tag::kind::DABlock) {
+        router_.route(QStringLiteral("catWAssignSysNames"));
+    } else if (kind == tag::kind::Cable) {
+        router_.route(QStringLiteral("catWAssignCable"));
+    } else if (kind == tag::kind::Jack) {
+        jack_ = e->handle;
+        if (hasJackfields_ && hasJackfields_())
+            router_.route(QStringLiteral("catWAssignJack"));
+        else
+            ui_.message(QStringLiteral("Please assign a Jack Field to the project."),
+                        MsgButtons::Ok, MsgIcon::Information);
+    } else if (kind == tag::kind::JBox || kind == tag::kind::Router) {
+        router_.route(QStringLiteral("catDEditAttrib"));
+    } else if (kind == tag::kind::Pointer) {
+        if (e->blockName.compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0)
+            router_.route(QStringLiteral("catWLinkPointer"));
+    }
+    // Cable numbers, furniture and untagged entities: nothing.
+}
+
+}  // namespace tolvane

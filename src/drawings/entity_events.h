@@ -1,0 +1,56 @@
+// What the program does when entities are added to a drawing or double-clicked: standard
+// block inserts get their tag and tooltip (with the first-use tips of their kind), and a
+// double-click runs the command of the entity's kind through the command router.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "cad/document.h"
+
+namespace tolvane {
+
+class Ui;
+class SettingsStore;
+class CommandRouter;
+class Drawing;
+
+class EntityEvents {
+  public:
+    // Tips after a new tag: closeTips() always, then showTipsModal(topic) when the user
+    // setting of the kind's topic is not "0".
+    struct Tips {
+        std::function<void()> closeTips;
+        std::function<void(const QString& topic)> showTipsModal;
+    };
+    // Whether the project has jackfields (jack double-click).
+    using HasJackfields = std::function<bool()>;
+
+    EntityEvents(Ui& ui, SettingsStore& settings, CommandRouter& router, Tips tips,
+                 HasJackfields hasJackfields);
+
+    // An entity was added to a drawing: an insert of a standard block is tagged by its kind
+    // and given its tooltip. Returns the kind written, "" when nothing was.
+    QString entityAdded(cad::Entity& entity);
+
+    // A double-click on an entity of the drawing, by the kind of its tag.
+    void doubleClicked(Drawing& drawing, const QString& handle);
+
+    // The jack a double-click remembered for jack assignment; "" when none.
+    QString rememberedJack() const { return jack_; }
+
+    // The tips topic of a kind ("EQUIP", "JACK", ...); "" for kinds without one.
+    static QString tipTopic(const QString& kind);
+
+  private:
+    void tipsAfterTagging(const QString& kind);
+
+    Ui& ui_;
+    SettingsStore& settings_;
+    CommandRouter& router_;
+    Tips tips_;
+    HasJackfields hasJackfields_;
+    QString jack_;
+};
+
+}  // namespace tolvane

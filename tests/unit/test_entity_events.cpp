@@ -1,0 +1,98 @@
+// Entity events: standard blocks inserted through a drawing's editor get their tag, tooltip
+// and first-use tips (unless the user turned that topic off); double-clicks run the command
+// of the entity's kind, and nothing for kinds without one.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "drawings/command_router.h"
+#include "drawings/drawing.h"
+#include "drawings/entity_events.h"
+#include "drawings/entity_tag.h"
+#include "script_fixture.h"
+#include "shell/error_handler.h"
+#include "shell/event_log.h"
+#include "shell/settings_store.h"
+
+using namespace tolvane;
+
+namespace {
+
+struct Events {
+    QTemporaryDir dir;
+    SettingsStore settings{dir.filePath("settings.ini")};
+    test::ScriptedUser user{"button OK\n"};
+    EventLog log;
+    ErrorHandler handler{*user.ui, log};
+    CommandRouter router{*user.ui, handler};
+    QStringList seen;  // tips calls and routed keys, in order
+    bool jackfields = false;
+    EntityEvents events{*user.ui, settings, router,
+                        EntityEvents::Tips{[this] { seen << "close tips"; },
+                                           [this](const QString& t) { seen << "tips " + t; }},
+                        [this] { return jackfields; }};
+    Drawing drawing;
+
+    Events() {
+        for (const char* key : {"catWAssignSysNames", "catWAssignCable", "catDEditAttrib",
+                                "catWLinkPointer", "catWAssignJack"})
+            router.setAction(key, [this, key] { seen << key; });
+        QObject::connect(&drawing, &Drawing::entityAdded,
+                         [this](cad::Entity& e) { events.entityAdded(e); });
+    }
+    QString insert(const QString& block) {
+        return drawing.editor().add(cad::Entity::insert(block, {0, 0}));
+    }
+    QString kind(const QString& handle) { return tag::kindOf(*drawing.document().find(handle)); }
+};
+
+}  // namespace
+
+TEST(EntityEvents, InsertedStandardBlocksAreTaggedWithTheirTips) {
+    Events f;
+    const QString jack = f.insert("jack1_1_sd");
+    EXPECT_EQ(f.kind(jack), tag::kind::Jack);
+    EXPECT_FALSE(f.drawing.document().find(jack)->tooltip.isEmpty());
+    EXPECT_EQ(f.seen, QStringList({"close tips", "tips JACK"}));
+
+    f.seen.clear();
+    f.settings.write(setting::ShowRtrTips, "0");
+    EXPECT_EQ(f.kind(f.insert("RTR_D")), tag::kind::Router);
+    EXPECT_EQ(f.seen, QStringList({"close tips"}));
+
+    f.seen.clear();
+    const QString term = f.insert("TERM");
+    EXPECT_TRUE(f.drawing.document().find(term)->xdata.isEmpty());
+    EXPECT_TRUE(f.seen.isEmpty());
+
+    // Undo and redo bring the insert back as it was tagged, without tagging it again.
+    f.drawing.undo().undo();
+    f.drawing.undo().undo();
+    f.drawing.undo().redo();
+    EXPECT_EQ(f.kind(f.drawing.document().modelSpace().entities.back().handle), tag::kind::Router);
+    EXPECT_TRUE(f.seen.isEmpty());
+}
+
+TEST(EntityEvents, DoubleClickRunsTheCommandOfTheKind) {
+    Events f;
+    const QString pointerS = f.insert("POINTER_S"), pointerD = f.insert("pointer_d"),
+                  jbox = f.insert("JBOX_1_S"), jack = f.insert("FN_JACK_D"),
+                  plain = f.drawing.editor().add(cad::Entity::line({0, 0}, {1, 0}));
+    cad::Entity cable = cad::Entity::polyline({{{0, 0}}, {{1, 0}}}, false);
+    tag::tagEntity(cable, tag::kind::Cable);
+    const QString cableHandle = f.drawing.editor().add(cable);
+    f.seen.clear();
+
+    for (const QString& h : {pointerS, plain}) f.events.doubleClicked(f.drawing, h);
+    EXPECT_TRUE(f.seen.isEmpty());
+    for (const QString& h : {pointerD, jbox, cableHandle}) f.events.doubleClicked(f.drawing, h);
+    EXPECT_EQ(f.seen, QStringList({"catWLinkPointer", "catDEditAttrib", "catWAssignCable"}));
+
+    f.events.doubleClicked(f.drawing, jack);  // no jackfields yet
+    EXPECT_TRUE(f.user.transcript.contains("Please assign a Jack Field to the project."));
+    EXPECT_EQ(f.events.rememberedJack(), jack);
+    f.jackfields = true;
+    f.seen.clear();
+    f.events.doubleClicked(f.drawing, jack);
+    EXPECT_EQ(f.seen, QStringList({"catWAssignJack"}));
+}
