@@ -5,6 +5,7 @@
 
 #include "cad/dxf.h"
 #include "cad/editing.h"
+#include "cad/line_types.h"
 #include "drawings/entity_tag.h"
 #include "shell/app_folder.h"
 
@@ -186,6 +187,7 @@ QStringList layers() {
 }
 
 void addStandardStylesAndLayers(cad::Document& doc) {
+    cad::addStandardLineTypes(doc);
     for (const QString& s : textStyles()) {
         if (!doc.textStyle(s)) doc.addTextStyle(cad::TextStyle{s});
     }

@@ -34,7 +34,7 @@ Connections connections(const QString& name);
 // The template drawing: empty model space with the standard text styles and layers.
 cad::Document templateDrawing();
 
-// Adds the standard text styles and layers a document lacks (by name only).
+// Adds the standard text styles, layers and named line types a document lacks (by name).
 void addStandardStylesAndLayers(cad::Document& doc);
 
 // Prepares a drawing that was created or opened: every catalogue block it lacks is loaded
