@@ -6,9 +6,11 @@
 // attribute definitions (their tag), inserts with their blocks (nested, scaled, rotated) and
 // attributes, in the colours, line types and line weights of the entities, their layers and
 // their inserts; entities on layers switched off or frozen are left out; kinds the engine does
-// not interpret are skipped. Lines of one pen are collected and drawn together, so lines of
-// different pens keep the order in which their pens were first used; texts (and fills) first
-// draw everything collected before them, so they lie on top of what precedes them.
+// not interpret are skipped. On a 32-bit image, one-pixel lines are written straight into
+// the image in draw order. Wider lines, points and every line on other devices are collected
+// per pen and drawn together, so lines of different pens keep the order in which their pens
+// were first used; texts (and fills) first draw everything collected before them, so they
+// lie on top of what precedes them.
 #pragma once
 
 #include <QColor>
