@@ -455,8 +455,15 @@ class Renderer {
     // Appends an arc given in the coordinates `m` maps to the device.
     void addArc(const Prim& arc, const Affine& m, bool skipFirst = false) {
         const int n = arcSteps(arc.sweep, arc.r * m.maxScale());
-        for (int i = skipFirst ? 1 : 0; i <= n; ++i)
-            addPoint(m.map(arc.arcPoint(arc.a0 + arc.sweep * i / n)), i == n);
+        // The radius vector turned step by step: one sine and cosine per arc, not per point.
+        const double step = arc.sweep / n, cs = std::cos(step), sn = std::sin(step);
+        double vx = arc.r * std::cos(arc.a0), vy = arc.r * std::sin(arc.a0);
+        for (int i = 0; i <= n; ++i) {
+            if (i > 0 || !skipFirst) addPoint(m.map(arc.c + QPointF(vx, vy)), i == n);
+            const double x = vx * cs - vy * sn;
+            vy = vx * sn + vy * cs;
+            vx = x;
+        }
     }
 
     void drawPolyline(const Entity& e, const Affine& m, const Pen& pen) {
