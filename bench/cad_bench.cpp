@@ -1,9 +1,11 @@
 // DXF save and load of a large wiring drawing: 100,000 entities (60% cable polylines with
 // extended data, 20% equipment inserts with attributes and extended data, 20% cable number
 // texts), built through cad::Document. Measures saveDxf and loadDxf times, the file size, the
-// load time of the same file by ezdxf (Debian's python3-ezdxf) and the resident memory per
-// entity after building and after loading the document. Prints the figures as a table at the
-// end; save, load and ezdxf also run as Google Benchmark cases with counters.
+// load time of the same file by ezdxf (Debian's python3-ezdxf), the resident memory per
+// entity after building and after loading the document, and the time to render the drawing
+// into a 1920x1080 image, zoomed to its extents and zoomed in on its middle. Prints the
+// figures as a table at the end; save, load, render and ezdxf also run as Google Benchmark
+// cases with counters.
 //
 // Options (besides Google Benchmark's own): --entities=N (default 100000),
 // --python=PATH (default /usr/bin/python3), --keep=PATH (also copy the file there).
@@ -14,9 +16,11 @@
 #include <malloc.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <QString>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -31,7 +35,9 @@
 #include "cad/document.h"
 #include "cad/dxf.h"
 #include "cad/picking.h"
+#include "cad/render.h"
 #include "cad/spatial_index.h"
+#include "cad/view.h"
 
 namespace cad = tolvane::cad;
 
@@ -279,6 +285,13 @@ struct Results {
     int ezdxfRuns = 0;
     QString ezdxfError;
     QString roundTrip;
+    // Rendering into a 1920x1080 image: [0] zoomed to the extents, [1] zoomed in.
+    double renderBestMs[2] = {1e300, 1e300};
+    double renderSumMs[2] = {0, 0};
+    int renderRuns[2] = {0, 0};
+    int renderEntities[2] = {0, 0};
+    int renderTexts[2] = {0, 0};
+    double zoomedWidth = 600.0;  // world units across the zoomed-in view
 };
 
 Results g;
@@ -296,14 +309,20 @@ void addDxfCounters(benchmark::State& state) {
 
 // One point search on the drawing, at the first vertex of a cable or the insertion point of
 // an insert picked at random, through the spatial index.
-void BM_PointSearch(benchmark::State& state) {
+// The spatial index of the model space, built on first use.
+const cad::SpatialIndex& modelIndex() {
     static cad::SpatialIndex index;
     static bool built = false;
-    const cad::Space& space = gDoc->modelSpace();
     if (!built) {
-        index.build(*gDoc, space);
+        index.build(*gDoc, gDoc->modelSpace());
         built = true;
     }
+    return index;
+}
+
+void BM_PointSearch(benchmark::State& state) {
+    const cad::SpatialIndex& index = modelIndex();
+    const cad::Space& space = gDoc->modelSpace();
     std::vector<QPointF> probes;
     std::mt19937 random(7);
     for (int i = 0; i < 4096; ++i) {
@@ -323,6 +342,41 @@ void BM_PointSearch(benchmark::State& state) {
     state.counters["found_ratio"] = double(found) / double(std::max<std::size_t>(1, i));
     state.counters["candidates"] = candidates / double(std::max<std::size_t>(1, i));
     state.counters["rescans"] = index.rescans();
+}
+
+// The whole drawing rendered into a full-HD image through the spatial index; state.range(0)
+// is 0 for the view of the extents and 1 for a view zoomed in on the middle of the drawing
+// (g.zoomedWidth units across: texts and attributes a few pixels high, drawn as glyphs).
+void BM_Render(benchmark::State& state) {
+    const int which = int(state.range(0));
+    const cad::SpatialIndex& index = modelIndex();
+    const cad::BBox extents = cad::spaceExtents(*gDoc, gDoc->modelSpace(), &index);
+    cad::View view(QSize(1920, 1080), {}, 1.0);
+    view.zoomExtents(extents);
+    if (which == 1) {
+        const QPointF c((extents.x0 + extents.x1) / 2, (extents.y0 + extents.y1) / 2);
+        const double half = g.zoomedWidth / 2;
+        view.zoomWindow(
+            cad::BBox::of(c - QPointF(half, half * 9 / 16), c + QPointF(half, half * 9 / 16)));
+    }
+    QImage image(view.size(), QImage::Format_RGB32);
+    cad::RenderOptions options;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        image.fill(options.background);
+        QPainter painter(&image);
+        cad::RenderStats stats;
+        cad::renderSpace(painter, *gDoc, gDoc->modelSpace(), view, options, &index, &stats);
+        painter.end();
+        const double ms = msSince(t0);
+        g.renderBestMs[which] = std::min(g.renderBestMs[which], ms);
+        g.renderSumMs[which] += ms;
+        ++g.renderRuns[which];
+        g.renderEntities[which] = stats.entities;
+        g.renderTexts[which] = stats.texts;
+    }
+    state.counters["entities_drawn"] = g.renderEntities[which];
+    state.counters["texts_drawn"] = g.renderTexts[which];
 }
 
 void BM_SaveDxf(benchmark::State& state) {
@@ -517,11 +571,22 @@ void printTable() {
         g.loadPeak >= 0 ? QStringLiteral("%1 MB").arg(double(g.loadPeak) / 1e6, 0, 'f', 0)
                         : QStringLiteral("failed"));
     row("load in fresh process", g.loadFreshMs >= 0 ? ms(g.loadFreshMs) : QStringLiteral("n/a"));
+    const char* renderNames[2][2] = {{"render 1920x1080 extents, best", "  mean"},
+                                     {"render 1920x1080 zoomed, best", "  mean"}};
+    for (int k = 0; k < 2; ++k) {
+        row(renderNames[k][0], g.renderRuns[k] ? ms(g.renderBestMs[k]) : QStringLiteral("n/a"));
+        row(renderNames[k][1],
+            g.renderRuns[k] ? ms(g.renderSumMs[k] / g.renderRuns[k]) : QStringLiteral("n/a"));
+    }
     std::printf("+----------------------------------+----------------+\n");
     std::printf(
         "runs: save %d, load %d, ezdxf %d; RSS per entity counts the top-level "
         "entities (attributes included in their inserts)\n",
         g.saveRuns, g.loadRuns, g.ezdxfRuns);
+    std::printf(
+        "render: extents view looked at %d entities; zoomed view (%.0f units across) %d "
+        "entities, %d texts as glyphs\n",
+        g.renderEntities[0], g.zoomedWidth, g.renderEntities[1], g.renderTexts[1]);
     std::printf("round trip: %s\n", qPrintable(g.roundTrip));
     if (!g.ezdxfError.isEmpty()) std::printf("ezdxf: %s\n", qPrintable(g.ezdxfError));
     if (g.saveRuns && g.loadRuns && g.saveBestMs > g.loadBestMs) {
@@ -551,6 +616,9 @@ int main(int argc, char** argv) {
         }
     }
     argc = kept;
+    // Rendering needs fonts, hence a GUI application; no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
@@ -589,6 +657,11 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->Iterations(5);
     benchmark::RegisterBenchmark("BM_PointSearch", BM_PointSearch)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_Render", BM_Render)
+        ->Unit(benchmark::kMillisecond)
+        ->Arg(0)
+        ->Arg(1)
+        ->Iterations(10);
     benchmark::RegisterBenchmark("BM_EzdxfLoad", BM_EzdxfLoad)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()

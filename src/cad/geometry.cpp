@@ -64,8 +64,7 @@ Prim mapped(const Prim& p, const Transform& t) {
 }
 
 // The rotated box a single line of text covers.
-Prim textBox(const Entity& e, double widthFactor) {
-    const double h = e.height > 0 ? e.height : 1.0;
+Prim textBoxOf(const Entity& e, double h, double widthFactor) {
     double w = std::max<qsizetype>(1, e.text.size()) * h * 0.6 * widthFactor;
     QPointF ref = e.start;
     double rot = e.rotation * kPi / 180.0;
@@ -92,11 +91,6 @@ Prim textBox(const Entity& e, double widthFactor) {
     p.q = {at(x0, y0), at(x0 + w, y0), at(x0 + w, y0 + h), at(x0, y0 + h)};
     p.a = p.q[0];
     return p;
-}
-
-double styleWidth(const Document& doc, const Entity& e) {
-    const TextStyle* s = doc.textStyle(e.style);
-    return s && s->widthFactor > 0 ? s->widthFactor : 1.0;
 }
 
 void collect(const Document& doc, const Entity& e, int depth, std::vector<Prim>* out) {
@@ -149,7 +143,7 @@ void collect(const Document& doc, const Entity& e, int depth, std::vector<Prim>*
         case EntityKind::Text:
         case EntityKind::AttributeDefinition:
         case EntityKind::Attribute:
-            out->push_back(textBox(e, styleWidth(doc, e)));
+            out->push_back(textBox(doc, e));
             break;
         case EntityKind::Insert: {
             const size_t first = out->size();
@@ -177,7 +171,7 @@ void collect(const Document& doc, const Entity& e, int depth, std::vector<Prim>*
                 }
             }
             for (int i = 0; i < int(e.attributes.size()); ++i) {
-                Prim p = textBox(e.attributes[i], styleWidth(doc, e.attributes[i]));
+                Prim p = textBox(doc, e.attributes[i]);
                 p.attribute = i;
                 out->push_back(p);
             }
@@ -338,6 +332,17 @@ Prim bulgeArc(QPointF p1, QPointF p2, double bulge) {
     p.a = p1;  // exact ends, free of rounding
     p.b = p2;
     return p;
+}
+
+double textHeight(const Document& doc, const Entity& e) {
+    if (e.height > 0) return e.height;
+    const TextStyle* s = doc.textStyle(e.style);
+    return s && s->height > 0 ? s->height : 1.0;
+}
+
+Prim textBox(const Document& doc, const Entity& e) {
+    const TextStyle* s = doc.textStyle(e.style);
+    return textBoxOf(e, textHeight(doc, e), s && s->widthFactor > 0 ? s->widthFactor : 1.0);
 }
 
 std::vector<Prim> primitives(const Document& doc, const Entity& e) {

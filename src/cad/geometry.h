@@ -53,6 +53,14 @@ struct Prim {
 // The arc a polyline bulge describes between two vertices (bulge must be non-zero).
 Prim bulgeArc(QPointF p1, QPointF p2, double bulge);
 
+// The height of a text: its own, else its style's fixed height, else 1.
+double textHeight(const Document& doc, const Entity& e);
+// The box one line of text (text, attribute, attribute definition) covers, in the
+// coordinates of the text's own space: q[0] bottom left, q[1] bottom right, q[3] top left,
+// the bottom edge on the baseline. Picking finds the text in this box and the renderer draws
+// it into the same box.
+Prim textBox(const Document& doc, const Entity& e);
+
 // The pieces of an entity in world coordinates; inserts expand their block (recursively)
 // and add their attributes' text boxes (marked with the attribute index).
 std::vector<Prim> primitives(const Document& doc, const Entity& e);

@@ -176,6 +176,13 @@ int SpatialIndex::size() const {
     return int(boxes_.size());
 }
 
+BBox SpatialIndex::bounds() const {
+    if (tree_->rtree.empty()) return {};
+    const BBoxT b = tree_->rtree.bounds();
+    return BBox{b.min_corner().get<0>(), b.min_corner().get<1>(), b.max_corner().get<0>(),
+                b.max_corner().get<1>()};
+}
+
 const Entity* SpatialIndex::resolve(const Space& space, const QString& handle,
                                     int* position) const {
     return resolve(space, handleKey(handle), position);

@@ -43,6 +43,8 @@ class SpatialIndex {
     bool contains(const QString& handle) const;
     BBox box(const QString& handle) const;  // invalid when not indexed
     int size() const;
+    // The box around everything indexed (the extents of the space); invalid when empty.
+    BBox bounds() const;
 
     // The entity of an indexed handle in the space and its draw position (index in the
     // space's list). Positions are remembered and refreshed from the space in one pass

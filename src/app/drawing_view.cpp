@@ -1,0 +1,406 @@
+#include "app/drawing_view.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "cad/colors.h"
+#include "shell/settings_store.h"
+#include "ui/ui.h"
+
+namespace tolvane {
+
+namespace {
+
+// One wheel notch (120 units) zooms by this factor.
+constexpr double kWheelStep = 1.25;
+// Zoom in and out commands.
+constexpr double kZoomStep = 2.0;
+constexpr int kSnapMarkerHalf = 6;
+
+int settingNumber(const SettingsStore& store, const QString& name, int low, int high, int keep) {
+    bool ok = false;
+    const int v = store.read(name).trimmed().toInt(&ok);
+    return ok ? std::clamp(v, low, high) : keep;
+}
+
+}  // namespace
+
+DrawingView::DrawingView(cad::Document& doc, cad::Space& space, Ui& ui,
+                         const cad::SpatialIndex* index, QWidget* parent)
+    : QWidget(parent), doc_(doc), space_(space), ui_(ui), external_(index) {
+    setObjectName(QStringLiteral("drawingView"));
+    if (!external_) {
+        own_ = std::make_unique<cad::SpatialIndex>();
+        own_->build(doc_, space_);
+    }
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setCursor(Qt::CrossCursor);
+    setMinimumSize(64, 48);
+    view_.setSize(size());
+}
+
+DrawingView::~DrawingView() = default;
+
+std::optional<QColor> DrawingView::parseColor(const QString& raw) {
+    const QString text = raw.trimmed();
+    const QStringList parts = text.split(QLatin1Char(','));
+    bool ok = false;
+    if (parts.size() == 1) {
+        const int index = text.toInt(&ok);
+        if (ok && index >= 1 && index <= 255) return cad::indexColor(index);
+        return std::nullopt;
+    }
+    if (parts.size() != 3) return std::nullopt;
+    int rgb[3];
+    for (int i = 0; i < 3; ++i) {
+        rgb[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok || rgb[i] < 0 || rgb[i] > 255) return std::nullopt;
+    }
+    return QColor(rgb[0], rgb[1], rgb[2]);
+}
+
+void DrawingView::applySettings(const SettingsStore& store) {
+    if (auto c = parseColor(store.read(setting::BkColor))) setBackground(*c);
+    setCrossSize(settingNumber(store, setting::CrossSize, 1, 100, crossSize_));
+    setPickSize(settingNumber(store, QStringLiteral("PickSize"), 1, 50, pickSize_));
+    setGripSize(settingNumber(store, setting::GripSize, 1, 50, options_.gripSize));
+    bool ok = false;
+    const double pt = store.read(setting::PtSize).trimmed().toDouble(&ok);
+    if (ok && pt > 0) setPointSize(std::min(pt, 100.0));
+    const QString reversed = store.read(setting::MwReversed).trimmed();
+    if (!reversed.isEmpty()) setWheelReversed(reversed == QLatin1String("1"));
+}
+
+void DrawingView::setBackground(const QColor& color) {
+    options_.background = color;
+    dirty_ = true;
+    update();
+}
+
+void DrawingView::setCrossSize(int percent) {
+    crossSize_ = std::clamp(percent, 1, 100);
+    update();
+}
+
+void DrawingView::setPickSize(int pixels) {
+    pickSize_ = std::max(1, pixels);
+    update();
+}
+
+void DrawingView::setGripSize(int pixels) {
+    options_.gripSize = std::max(1, pixels);
+    dirty_ = true;
+    update();
+}
+
+void DrawingView::setPointSize(double pixels) {
+    options_.pointSize = std::max(1.0, pixels);
+    dirty_ = true;
+    update();
+}
+
+void DrawingView::setSnapModes(unsigned modes) {
+    snapModes_ = modes;
+    updateSnap();
+    update();
+}
+
+void DrawingView::setSelection(const QStringList& handles) {
+    options_.selected = handles;
+    dirty_ = true;
+    update();
+}
+
+void DrawingView::setView(const cad::View& view) {
+    view_ = view;
+    view_.setSize(size());
+    viewMoved();
+}
+
+void DrawingView::setPromptText(const QString& text) {
+    promptText_ = text;
+    if (text.isEmpty()) corner_.reset();
+    updateSnap();
+    update();
+}
+
+void DrawingView::modelChanged() {
+    if (own_) own_->build(doc_, space_);
+    dirty_ = true;
+    updateSnap();
+    update();
+}
+
+void DrawingView::viewMoved() {
+    dirty_ = true;
+    updateSnap();
+    update();
+    Q_EMIT viewChanged();
+}
+
+// ---- zoom commands ---------------------------------------------------------------------
+
+void DrawingView::zoomIn() {
+    view_.zoomAt(kZoomStep, QPointF(width() / 2.0, height() / 2.0));
+    viewMoved();
+}
+
+void DrawingView::zoomOut() {
+    view_.zoomAt(1.0 / kZoomStep, QPointF(width() / 2.0, height() / 2.0));
+    viewMoved();
+}
+
+bool DrawingView::zoomWindow(QPointF a, QPointF b) {
+    if (!view_.zoomWindow(cad::BBox::of(a, b))) return false;
+    viewMoved();
+    return true;
+}
+
+bool DrawingView::zoomExtents() {
+    if (!view_.zoomExtents(cad::spaceExtents(doc_, space_, &index()))) return false;
+    viewMoved();
+    return true;
+}
+
+bool DrawingView::zoomPrevious() {
+    if (!view_.zoomPrevious()) return false;
+    viewMoved();
+    return true;
+}
+
+bool DrawingView::zoomAll() {
+    if (!view_.zoomAll(cad::spaceExtents(doc_, space_, &index()), limits_)) return false;
+    viewMoved();
+    return true;
+}
+
+void DrawingView::pan(QPointF pixels) {
+    view_.panDevice(pixels);
+    viewMoved();
+}
+
+// ---- painting --------------------------------------------------------------------------
+
+void DrawingView::renderCache() {
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize().expandedTo(QSize(1, 1));
+    if (cache_.size() != pixels) cache_ = QImage(pixels, QImage::Format_RGB32);
+    cache_.setDevicePixelRatio(1.0);
+    cache_.fill(options_.background);
+    // The renderer draws in device pixels: a view of the same world area at the cache's size.
+    cad::View pixelView(pixels, view_.centre(), view_.scale() * ratio);
+    {
+        QPainter p(&cache_);
+        cad::renderSpace(p, doc_, space_, pixelView, options_, &index());
+    }
+    cache_.setDevicePixelRatio(ratio);
+    dirty_ = false;
+    ++renderCount_;
+}
+
+void DrawingView::paintEvent(QPaintEvent*) {
+    if (dirty_ || cache_.isNull()) renderCache();
+    QPainter p(this);
+    if (!panOffset_.isNull()) p.fillRect(rect(), options_.background);
+    p.drawImage(panOffset_, cache_);
+
+    const QColor ink = cad::contrastColor(options_.background);
+    const Ui::PromptKind kind = ui_.promptKind();
+    if (cursor_ && !panFrom_) {
+        const QPointF c = *cursor_;
+        // Rubber band of a selection window: solid for a window, dashed for a crossing.
+        if (corner_ && kind == Ui::PromptKind::Selection) {
+            const QPointF first = view_.toDevice(*corner_);
+            const bool crossing = c.x() < first.x();
+            QPen band(crossing ? QColor(0, 200, 0) : QColor(60, 120, 255));
+            band.setStyle(crossing ? Qt::DashLine : Qt::SolidLine);
+            p.setPen(band);
+            QColor fill = band.color();
+            fill.setAlpha(40);
+            p.setBrush(fill);
+            p.drawRect(QRectF(first, c).normalized());
+            p.setBrush(Qt::NoBrush);
+        }
+        p.setPen(ink);
+        const double hx = width() * crossSize_ / 200.0, hy = height() * crossSize_ / 200.0;
+        p.drawLine(QPointF(c.x() - hx, c.y()), QPointF(c.x() + hx, c.y()));
+        p.drawLine(QPointF(c.x(), c.y() - hy), QPointF(c.x(), c.y() + hy));
+        if (kind == Ui::PromptKind::Entity || (kind == Ui::PromptKind::Selection && !corner_)) {
+            p.drawRect(QRectF(c.x() - pickSize_, c.y() - pickSize_, 2 * pickSize_, 2 * pickSize_));
+        }
+        if (snap_.found()) paintSnapMarker(p, view_.toDevice(snap_.point), snap_.mode);
+    }
+    if (!promptText_.isEmpty()) {
+        p.setPen(ink);
+        const QRect box = rect().adjusted(6, 6, -6, -6);
+        p.drawText(box, Qt::AlignLeft | Qt::AlignBottom, promptText_);
+    }
+}
+
+// A marker shape of its own for each snap mode.
+void DrawingView::paintSnapMarker(QPainter& p, QPointF at, unsigned mode) const {
+    const double s = kSnapMarkerHalf;
+    QPen pen(QColor(255, 200, 0), 2);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    const QRectF box(at.x() - s, at.y() - s, 2 * s, 2 * s);
+    auto cross = [&] {
+        p.drawLine(box.topLeft(), box.bottomRight());
+        p.drawLine(box.topRight(), box.bottomLeft());
+    };
+    switch (mode) {
+        case cad::SnapEndPoint:
+            p.drawRect(box);
+            break;
+        case cad::SnapMidPoint:
+            p.drawPolygon(
+                QPolygonF({QPointF(at.x(), at.y() - s), box.bottomRight(), box.bottomLeft()}));
+            break;
+        case cad::SnapCenter:
+            p.drawEllipse(at, s, s);
+            break;
+        case cad::SnapInsert:
+            p.drawRect(box);
+            p.drawRect(box.adjusted(s / 2, s / 2, -s / 2, -s / 2));
+            break;
+        case cad::SnapPerp:
+            p.drawPolyline(QPolygonF({box.topLeft(), box.bottomLeft(), box.bottomRight()}));
+            p.drawPolyline(
+                QPolygonF({QPointF(box.left(), at.y()), at, QPointF(at.x(), box.bottom())}));
+            break;
+        case cad::SnapNearest:
+            p.drawPolygon(
+                QPolygonF({box.topLeft(), box.topRight(), box.bottomLeft(), box.bottomRight()}));
+            break;
+        case cad::SnapNode:
+            p.drawEllipse(at, s, s);
+            cross();
+            break;
+        case cad::SnapQuadrant:
+            p.drawPolygon(QPolygonF({QPointF(at.x(), box.top()), QPointF(box.right(), at.y()),
+                                     QPointF(at.x(), box.bottom()), QPointF(box.left(), at.y())}));
+            break;
+        case cad::SnapTangent:
+            p.drawEllipse(at, s * 0.7, s * 0.7);
+            p.drawLine(box.topLeft(), box.topRight());
+            break;
+        case cad::SnapAppInt:
+            cross();
+            p.drawRect(box);
+            break;
+        default:  // intersection
+            cross();
+            break;
+    }
+}
+
+void DrawingView::resizeEvent(QResizeEvent*) {
+    view_.setSize(size());
+    dirty_ = true;
+}
+
+// ---- mouse and keys --------------------------------------------------------------------
+
+void DrawingView::updateSnap() {
+    snap_ = {};
+    if (!cursor_ || !snapModes_ || ui_.promptKind() != Ui::PromptKind::Point) return;
+    const double aperture = view_.toWorld(3.0 * pickSize_);
+    snap_ = cad::objectSnap(doc_, space_, index(), snapModes_, view_.toWorld(*cursor_), aperture,
+                            lastPoint_);
+}
+
+void DrawingView::mousePressEvent(QMouseEvent* event) {
+    const QPointF at = event->position();
+    if (event->button() == Qt::MiddleButton) {
+        panFrom_ = at;
+        panOffset_ = {};
+        return;
+    }
+    if (event->button() != Qt::LeftButton) return;
+    const QPointF world = view_.toWorld(at);
+    switch (ui_.promptKind()) {
+        case Ui::PromptKind::Point:
+        case Ui::PromptKind::Entity: {
+            cursor_ = at;
+            updateSnap();
+            const QPointF answer = snap_.found() ? snap_.point : world;
+            lastPoint_ = answer;
+            snap_ = {};
+            ui_.submitPoint(answer);
+            break;
+        }
+        case Ui::PromptKind::Selection:
+            if (!corner_) {
+                corner_ = world;
+            } else {
+                SelectionAnswer s;
+                s.window = QRectF(*corner_, world).normalized();
+                s.crossing = world.x() < corner_->x();
+                corner_.reset();
+                ui_.submitSelection(s);
+            }
+            break;
+        case Ui::PromptKind::None:
+            break;
+    }
+    update();
+}
+
+void DrawingView::mouseMoveEvent(QMouseEvent* event) {
+    cursor_ = event->position();
+    if (panFrom_) {
+        panOffset_ = *cursor_ - *panFrom_;
+    } else {
+        updateSnap();
+    }
+    Q_EMIT cursorMoved(view_.toWorld(*cursor_ - panOffset_));
+    update();
+}
+
+void DrawingView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::MiddleButton || !panFrom_) return;
+    const QPointF moved = event->position() - *panFrom_;
+    panFrom_.reset();
+    panOffset_ = {};
+    if (!moved.isNull()) {
+        view_.panDevice(moved);
+        viewMoved();
+    } else {
+        update();
+    }
+}
+
+void DrawingView::wheelEvent(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    if (delta == 0) return;
+    double notches = delta / 120.0;
+    if (wheelReversed_) notches = -notches;
+    view_.zoomAt(std::pow(kWheelStep, notches), event->position());
+    viewMoved();
+    event->accept();
+}
+
+void DrawingView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        corner_.reset();
+        ui_.cancelPrompt();
+        update();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void DrawingView::leaveEvent(QEvent*) {
+    cursor_.reset();
+    snap_ = {};
+    update();
+}
+
+}  // namespace tolvane

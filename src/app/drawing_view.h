@@ -1,0 +1,146 @@
+// The drawing window's canvas: shows one space of a document through the renderer and turns
+// the mouse and keys into view changes and answers to the Ui seam's drawing prompts. It keeps
+// the rendered drawing as an image and renders again only when the model or the view changed,
+// so the crosshair, pick box, rubber band and snap marker move over the kept image.
+//
+// Mouse: the wheel zooms about the cursor (the other way round when MW_REVERSED is "1"), a
+// middle-button drag pans, a left click answers a waiting point or entity prompt with the
+// world point under the cursor (or the object snap found near it), and for a selection
+// prompt two left clicks span a window (left to right: window, right to left: crossing).
+// Escape cancels the waiting prompt.
+//
+// View settings (SettingsStore values; an empty or unreadable value keeps the default):
+//   BkColor   background: a colour index "1".."255" or "R,G,B"; default black.
+//   CrossSize crosshair length as a percentage (1..100) of the view's width and height;
+//             100 spans the whole view; default 5.
+//   PickSize  half the side of the pick box in pixels; default 3. Also the snap aperture is
+//             three times this.
+//   GripSize  half the side of a grip square in pixels; default 3.
+//   PtSize    side of the square a point entity is drawn as, in pixels; default 3.
+//   MW_REVERSED "1": wheel up zooms out.
+#pragma once
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+#include "cad/document.h"
+#include "cad/picking.h"
+#include "cad/render.h"
+#include "cad/spatial_index.h"
+#include "cad/view.h"
+
+namespace tolvane {
+
+class Ui;
+class SettingsStore;
+
+class DrawingView : public QWidget {
+    Q_OBJECT
+  public:
+    // Shows `space` of `doc`. With `index` (kept in step with the space by its owner) searches
+    // go through it; without one the view builds and keeps its own.
+    DrawingView(cad::Document& doc, cad::Space& space, Ui& ui,
+                const cad::SpatialIndex* index = nullptr, QWidget* parent = nullptr);
+    ~DrawingView() override;
+
+    // Reads the view settings listed above.
+    void applySettings(const SettingsStore& store);
+    // "R,G,B" or a colour index; nullopt when the text is neither.
+    static std::optional<QColor> parseColor(const QString& text);
+
+    void setBackground(const QColor& color);
+    QColor background() const { return options_.background; }
+    void setCrossSize(int percent);
+    int crossSize() const { return crossSize_; }
+    void setPickSize(int pixels);
+    int pickSize() const { return pickSize_; }
+    void setGripSize(int pixels);
+    void setPointSize(double pixels);
+    void setWheelReversed(bool reversed) { wheelReversed_ = reversed; }
+    bool wheelReversed() const { return wheelReversed_; }
+    // Object snap modes (cad::SnapMode bits) used while a point prompt waits.
+    void setSnapModes(unsigned modes);
+    unsigned snapModes() const { return snapModes_; }
+    // Entities shown with grips.
+    void setSelection(const QStringList& handles);
+    // The drawing limits "zoom all" includes; default 0,0 to 420,297.
+    void setLimits(const cad::BBox& limits) { limits_ = limits; }
+
+    const cad::View& view() const { return view_; }
+    // Replaces the view (a saved view restored); renders again.
+    void setView(const cad::View& view);
+
+    // Zoom commands. The bool ones return false when there was nothing to do: no extents
+    // (the caller says "There are no extents!"), no earlier view, an empty window.
+    void zoomIn();
+    void zoomOut();
+    bool zoomWindow(QPointF worldCorner1, QPointF worldCorner2);
+    bool zoomExtents();
+    bool zoomPrevious();
+    bool zoomAll();
+    void pan(QPointF pixels);
+
+    // The model has changed: the view's own index is rebuilt and the drawing rendered again.
+    void modelChanged();
+
+    // The text of the waiting prompt, painted in the lower left corner (empty: none). The
+    // owner connects it to the Ui's prompt notification.
+    void setPromptText(const QString& text);
+
+    // The snap found near the cursor for the waiting point prompt (nothing when none).
+    const cad::SnapResult& currentSnap() const { return snap_; }
+    // How many times the drawing itself has been rendered (not counting overlays).
+    int renderCount() const { return renderCount_; }
+
+  signals:
+    // The world coordinates under the cursor, for the status bar.
+    void cursorMoved(QPointF world);
+    void viewChanged();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+  private:
+    const cad::SpatialIndex& index() const { return external_ ? *external_ : *own_; }
+    void viewMoved();
+    void renderCache();
+    void updateSnap();
+    void paintSnapMarker(QPainter& p, QPointF at, unsigned mode) const;
+
+    cad::Document& doc_;
+    cad::Space& space_;
+    Ui& ui_;
+    const cad::SpatialIndex* external_ = nullptr;
+    std::unique_ptr<cad::SpatialIndex> own_;
+    cad::View view_;
+    cad::RenderOptions options_;
+    cad::BBox limits_{0, 0, 420, 297};
+    QImage cache_;
+    bool dirty_ = true;
+    int renderCount_ = 0;
+
+    int crossSize_ = 5;
+    int pickSize_ = 3;
+    bool wheelReversed_ = false;
+    unsigned snapModes_ = 0;
+    QString promptText_;
+
+    std::optional<QPointF> cursor_;     // device position while over the view
+    std::optional<QPointF> corner_;     // first corner of a selection window (world)
+    std::optional<QPointF> panFrom_;    // device position where a pan drag started
+    QPointF panOffset_;                 // pixels the drag has moved so far
+    std::optional<QPointF> lastPoint_;  // last point answered: base for Perp and Tangent
+    cad::SnapResult snap_;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,968 @@
+#include "cad/render.h"
+
+#include <QFileInfo>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
+#include <QImageWriter>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QSet>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <optional>
+
+#include "cad/colors.h"
+
+namespace tolvane::cad {
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr int kMaxNesting = 16;
+// Two device points closer than this are one point (long cables seen from far away).
+constexpr double kMergeDistance = 0.7;
+// A dash pattern shorter than this many pixels is drawn as a solid line, as it could not be
+// told from one; more dashes than this on one segment are not worth drawing one by one.
+constexpr double kMinPatternPixels = 3.0;
+constexpr double kMaxDashesPerSegment = 20000.0;
+// Line weight drawn for "default" (hundredths of a millimetre).
+constexpr int kDefaultWeight = 25;
+constexpr size_t kBatchFlushLines = 1 << 16;
+
+// An affine map x' = a x + c y + e, y' = b x + d y + f.
+struct Affine {
+    double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+
+    QPointF map(QPointF p) const { return {a * p.x() + c * p.y() + e, b * p.x() + d * p.y() + f}; }
+    // This map applied after `inner`.
+    Affine after(const Affine& in) const {
+        return {a * in.a + c * in.b, b * in.a + d * in.b,     a * in.c + c * in.d,
+                b * in.c + d * in.d, a * in.e + c * in.f + e, b * in.e + d * in.f + f};
+    }
+    // The mean length factor (for radii, dash lengths, text heights).
+    double scale() const { return std::sqrt(std::abs(a * d - b * c)); }
+    double maxScale() const { return std::max(std::hypot(a, b), std::hypot(c, d)); }
+};
+
+Affine viewAffine(const View& v) {
+    const QTransform t = v.transform();
+    return {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()};
+}
+
+// Block coordinates to the coordinates of the space holding the insert.
+Affine insertAffine(const Entity& ins, QPointF base) {
+    const double r = ins.rotation * kPi / 180.0, cs = std::cos(r), sn = std::sin(r);
+    Affine m{ins.xScale * cs, ins.xScale * sn, -ins.yScale * sn, ins.yScale * cs, 0, 0};
+    const QPointF b = m.map(base);
+    m.e = ins.start.x() - b.x();
+    m.f = ins.start.y() - b.y();
+    return m;
+}
+
+// Whether a name is the same as a literal, ignoring case.
+bool is(const QString& name, QLatin1StringView word) {
+    return name.compare(word, Qt::CaseInsensitive) == 0;
+}
+
+struct LayerInfo {
+    const Layer* layer = nullptr;
+    bool visible = true;
+    int color = 7;
+    const LineType* lineType = nullptr;  // null: continuous
+};
+
+// The inherited properties of the insert whose block is being drawn.
+struct Context {
+    Affine toDevice;
+    int color = 7;                       // resolved colour of the insert
+    const LineType* lineType = nullptr;  // resolved line type of the insert
+    int weight = kDefaultWeight;
+    const LayerInfo* layer = nullptr;  // entities on layer 0 take the insert's layer
+    int depth = 0;
+};
+
+struct Pen {
+    QRgb rgb = 0;
+    int width = 1;  // pixels
+    const LineType* lineType = nullptr;
+    double patternScale = 1.0;  // world pattern lengths to pixels
+};
+
+// Solid one-pixel lines written straight into a 32-bit image. The raster engine handles a
+// thin line pixel by pixel as spans, which is most of the time of a view of a whole large
+// drawing (tens of millions of pixels of long cables); stepping along the line here is
+// several times faster. Used only where it paints what the painter would: a 32-bit image,
+// no clipping, no antialiasing, identity transform, opaque colours.
+class DirectLines {
+  public:
+    static std::optional<DirectLines> of(QPainter& p) {
+        auto* image = dynamic_cast<QImage*>(p.device());
+        if (!image || p.hasClipping() || p.testRenderHint(QPainter::Antialiasing) ||
+            !p.transform().isIdentity() ||
+            p.compositionMode() != QPainter::CompositionMode_SourceOver)
+            return std::nullopt;
+        const QImage::Format f = image->format();
+        if (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32 &&
+            f != QImage::Format_ARGB32_Premultiplied)
+            return std::nullopt;
+        DirectLines d;
+        d.bits_ = image->bits();
+        d.stride_ = image->bytesPerLine();
+        d.w_ = image->width();
+        d.h_ = image->height();
+        return d;
+    }
+
+    void draw(const std::vector<QLineF>& lines, QRgb rgb) const {
+        const quint32 pixel = 0xff000000u | rgb;
+        for (const QLineF& l : lines) drawLine(l.x1(), l.y1(), l.x2(), l.y2(), pixel);
+    }
+
+    void drawLine(double x0, double y0, double x1, double y1, quint32 pixel) const {
+        if (!clip(x0, y0, x1, y1)) return;
+        const int ax = int(x0), ay = int(y0), bx = int(x1), by = int(y1);
+        const int dx = bx - ax, dy = by - ay;
+        const int n = std::max(std::abs(dx), std::abs(dy));
+        auto put = [&](int x, int y) {
+            reinterpret_cast<quint32*>(bits_ + qsizetype(y) * stride_)[x] = pixel;
+        };
+        if (n == 0) {
+            put(ax, ay);
+            return;
+        }
+        // Fixed point 32.32 steps along the minor axis, rounded to the nearest pixel.
+        const qint64 step = (qint64(std::abs(dx) >= std::abs(dy) ? dy : dx) << 32) / n;
+        qint64 minor = (qint64(std::abs(dx) >= std::abs(dy) ? ay : ax) << 32) + (qint64(1) << 31);
+        if (std::abs(dx) >= std::abs(dy)) {
+            const int sx = dx > 0 ? 1 : -1;
+            for (int i = 0, x = ax; i <= n; ++i, x += sx, minor += step) put(x, int(minor >> 32));
+        } else {
+            const int sy = dy > 0 ? 1 : -1;
+            for (int i = 0, y = ay; i <= n; ++i, y += sy, minor += step) put(int(minor >> 32), y);
+        }
+    }
+
+  private:
+    // Liang-Barsky clipping to the image; false when nothing is left.
+    bool clip(double& x0, double& y0, double& x1, double& y1) const {
+        if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
+            return false;
+        const double xmax = w_ - 1e-6, ymax = h_ - 1e-6;
+        double t0 = 0, t1 = 1;
+        const double dx = x1 - x0, dy = y1 - y0;
+        auto edge = [&](double p, double q) {
+            if (p == 0) return q >= 0;
+            const double r = q / p;
+            if (p < 0) {
+                if (r > t1) return false;
+                t0 = std::max(t0, r);
+            } else {
+                if (r < t0) return false;
+                t1 = std::min(t1, r);
+            }
+            return true;
+        };
+        if (!edge(-dx, x0) || !edge(dx, xmax - x0) || !edge(-dy, y0) || !edge(dy, ymax - y0))
+            return false;
+        const double ax = x0 + t0 * dx, ay = y0 + t0 * dy;
+        x1 = std::clamp(x0 + t1 * dx, 0.0, xmax);
+        y1 = std::clamp(y0 + t1 * dy, 0.0, ymax);
+        x0 = std::clamp(ax, 0.0, xmax);
+        y0 = std::clamp(ay, 0.0, ymax);
+        return true;
+    }
+
+    uchar* bits_ = nullptr;
+    qsizetype stride_ = 0;
+    int w_ = 0, h_ = 0;
+};
+
+struct Batch {
+    QRgb rgb = 0;
+    int width = 1;
+    std::vector<QLineF> lines;
+    std::vector<QRectF> squares;
+};
+
+class Renderer {
+  public:
+    Renderer(QPainter& p, const Document& doc, const View& view, const RenderOptions& o,
+             RenderStats* stats)
+        : p_(p), doc_(doc), o_(o), stats_(stats) {
+        clip_ = QRectF(QPointF(0, 0), QSizeF(view.size())).adjusted(-4, -4, 4, 4);
+        const int dpi = p.device() ? p.device()->logicalDpiX() : 96;
+        weightToPixels_ = dpi / 2540.0;
+        for (const Layer& l : doc.layers()) {
+            LayerInfo info;
+            info.layer = &l;
+            info.visible = l.on && !l.frozen && l.color >= 0;
+            info.color = std::abs(l.color);
+            info.lineType = lineTypeByName(l.lineType);
+            layers_.insert(l.name.toUpper(), info);
+        }
+        for (const QString& h : o.selected) selected_.insert(handleKey(h));
+        top_.toDevice = viewAffine(view);
+        contrast_ = contrastColor(o.background).rgb();
+        direct_ = DirectLines::of(p);
+    }
+
+    void drawTop(const Entity& e) {
+        if (stats_) ++stats_->entities;
+        draw(e, top_);
+        if (!selected_.isEmpty() && selected_.contains(handleKey(e.handle))) {
+            if (layerOf(e, top_)->visible) addGrips(e, top_.toDevice);
+        }
+    }
+
+    void finish() {
+        flush();
+        if (grips_.empty()) return;
+        p_.setPen(Qt::NoPen);
+        p_.setBrush(o_.gripColor);
+        p_.drawRects(grips_.data(), int(grips_.size()));
+        p_.setBrush(Qt::NoBrush);
+    }
+
+  private:
+    const LineType* lineTypeByName(const QString& name) {
+        if (name.isEmpty() || is(name, QLatin1StringView("CONTINUOUS"))) return nullptr;
+        const LineType* t = doc_.lineType(name);
+        if (!t || t->pattern.isEmpty()) return nullptr;
+        double total = 0;
+        for (double v : t->pattern) total += std::abs(v);
+        return total > 0 ? t : nullptr;
+    }
+
+    // layers_ is filled once, so pointers to its values stay valid; names as written in
+    // the entities are remembered so that most lookups neither fold case nor allocate.
+    const LayerInfo* layerOf(const Entity& e, const Context& ctx) {
+        if (ctx.layer && e.layer == QLatin1String("0")) return ctx.layer;
+        if (const auto it = byName_.constFind(e.layer); it != byName_.cend()) return it.value();
+        const auto it = layers_.constFind(e.layer.toUpper());
+        // A layer without a record: shown, colour 7, continuous.
+        const LayerInfo* info = it == layers_.cend() ? &unknownLayer_ : &it.value();
+        byName_.insert(e.layer, info);
+        return info;
+    }
+
+    const LineType* lineTypeOf(const Entity& e, const LayerInfo& layer, const Context& ctx) {
+        // Almost every entity shares one "BYLAYER" string: its text need not be compared.
+        if (e.lineType.constData() == byLayerText_) return layer.lineType;
+        if (e.lineType.isEmpty() || is(e.lineType, QLatin1StringView("BYLAYER"))) {
+            byLayerText_ = e.lineType.constData();
+            return layer.lineType;
+        }
+        if (is(e.lineType, QLatin1StringView("BYBLOCK"))) return ctx.lineType;
+        auto it = lineTypes_.find(e.lineType);
+        if (it == lineTypes_.end()) it = lineTypes_.insert(e.lineType, lineTypeByName(e.lineType));
+        return it.value();
+    }
+
+    int weightOf(const Entity& e, const Context& ctx) const {
+        if (e.lineWeight == -2) return ctx.weight;
+        return e.lineWeight >= 0 ? e.lineWeight : kDefaultWeight;  // layers carry no weight
+    }
+
+    int pixelsOf(int weight) const {
+        if (!o_.lineWeights) return 1;
+        return std::clamp(int(std::lround(weight * weightToPixels_)), 1, 64);
+    }
+
+    void draw(const Entity& e, const Context& ctx) {
+        // What is known not to show is left before any lookup: most of a large drawing seen
+        // whole is definitions inside blocks, hidden attributes and texts below a pixel.
+        switch (e.kind) {
+            case EntityKind::AttributeDefinition:
+                if (ctx.depth > 0) return;
+                [[fallthrough]];
+            case EntityKind::Text:
+            case EntityKind::Attribute:
+                if (e.kind == EntityKind::Attribute && (e.attributeFlags & 1)) return;
+                if (textHeight(doc_, e) * ctx.toDevice.maxScale() < 1.0) {
+                    if (stats_) ++stats_->greeked;
+                    return;
+                }
+                break;
+            case EntityKind::Other:
+                return;
+            default:
+                break;
+        }
+        const LayerInfo* layer = layerOf(e, ctx);
+        if (!layer->visible) return;
+        Pen pen;
+        const int color = resolveColor(e.color, layer->color, ctx.color);
+        pen.rgb = color == 7 ? contrast_ : indexRgb(color);
+        pen.width = pixelsOf(weightOf(e, ctx));
+        pen.lineType = lineTypeOf(e, *layer, ctx);
+        pen.patternScale = ctx.toDevice.scale();
+        const Affine& m = ctx.toDevice;
+        switch (e.kind) {
+            case EntityKind::Line:
+                path_.clear();
+                addPoint(m.map(e.start));
+                addPoint(m.map(e.end), true);
+                stroke(pen, false);
+                break;
+            case EntityKind::Polyline:
+                drawPolyline(e, m, pen);
+                break;
+            case EntityKind::Circle:
+                path_.clear();
+                addArc(Prim::arc(e.start, e.radius, 0.0, kTwoPi), m);
+                stroke(pen, true);
+                break;
+            case EntityKind::Arc: {
+                double sweep = std::fmod(e.endAngle - e.startAngle, 360.0);
+                if (sweep <= 0) sweep += 360.0;
+                path_.clear();
+                addArc(
+                    Prim::arc(e.start, e.radius, e.startAngle * kPi / 180.0, sweep * kPi / 180.0),
+                    m);
+                stroke(pen, false);
+                break;
+            }
+            case EntityKind::Ellipse:
+                drawEllipse(e, m, pen);
+                break;
+            case EntityKind::Point: {
+                const QPointF at = m.map(e.start);
+                const double half = std::max(0.5, o_.pointSize / 2);
+                if (clip_.contains(at))
+                    batch(pen.rgb, 1)
+                        .squares.emplace_back(at.x() - half, at.y() - half, 2 * half, 2 * half);
+                break;
+            }
+            case EntityKind::Text:
+                drawText(e, e.text, m, pen);
+                break;
+            case EntityKind::AttributeDefinition:
+                // Outside a block a definition shows its tag; inside one, the inserts show
+                // their attributes instead.
+                if (ctx.depth == 0) drawText(e, e.tag, m, pen);
+                break;
+            case EntityKind::Attribute:
+                drawText(e, e.text, m, pen);
+                break;
+            case EntityKind::Insert:
+                drawInsert(e, ctx, *layer, color, pen);
+                break;
+            case EntityKind::Other:
+                // Kinds the model does not interpret yet. Filled kinds (solids, hatches)
+                // will draw through fillPolygon, which keeps their place in the draw order.
+                break;
+        }
+    }
+
+    void drawInsert(const Entity& e, const Context& ctx, const LayerInfo& layer, int color,
+                    const Pen& pen) {
+        const Block* block = doc_.block(e.blockName);
+        if (block && ctx.depth < kMaxNesting) {
+            Context inner;
+            inner.toDevice = ctx.toDevice.after(insertAffine(e, block->base));
+            inner.color = color;
+            inner.lineType = pen.lineType;
+            inner.weight = weightOf(e, ctx);
+            inner.layer = &layer;
+            inner.depth = ctx.depth + 1;
+            const BBox local = blockBox(*block);
+            bool shown = local.isValid();
+            if (shown) {
+                BBox dev;
+                for (QPointF c : {QPointF(local.x0, local.y0), QPointF(local.x1, local.y0),
+                                  QPointF(local.x1, local.y1), QPointF(local.x0, local.y1)})
+                    dev.add(inner.toDevice.map(c));
+                shown = dev.x1 >= clip_.left() && dev.x0 <= clip_.right() &&
+                        dev.y1 >= clip_.top() && dev.y0 <= clip_.bottom();
+                if (shown && dev.x1 - dev.x0 < 1.0 && dev.y1 - dev.y0 < 1.0) {
+                    // Smaller than a pixel: one dot stands for the whole block.
+                    const QPointF c((dev.x0 + dev.x1) / 2, (dev.y0 + dev.y1) / 2);
+                    batch(pen.rgb, 1).squares.emplace_back(c.x() - 0.5, c.y() - 0.5, 1, 1);
+                    shown = false;
+                }
+            }
+            if (shown) {
+                for (const Entity& sub : block->entities) draw(sub, inner);
+            }
+        }
+        // Attributes are in the insert's space already; by-block properties refer to it.
+        Context attrs = ctx;
+        attrs.color = color;
+        attrs.lineType = pen.lineType;
+        attrs.weight = weightOf(e, ctx);
+        attrs.layer = &layer;
+        for (const Entity& a : e.attributes) draw(a, attrs);
+    }
+
+    BBox blockBox(const Block& b) {
+        auto it = blockBoxes_.find(&b);
+        if (it != blockBoxes_.end()) return it.value();
+        BBox box;
+        blockBoxes_.insert(&b, box);  // a block holding itself ends here
+        for (const Entity& sub : b.entities) {
+            if (sub.kind == EntityKind::AttributeDefinition) continue;
+            if (sub.kind == EntityKind::Insert) {
+                const Block* inner = doc_.block(sub.blockName);
+                if (!inner) continue;
+                const BBox ib = blockBox(*inner);
+                if (!ib.isValid()) continue;
+                const Affine m = insertAffine(sub, inner->base);
+                for (QPointF c : {QPointF(ib.x0, ib.y0), QPointF(ib.x1, ib.y0),
+                                  QPointF(ib.x1, ib.y1), QPointF(ib.x0, ib.y1)})
+                    box.add(m.map(c));
+                for (const Entity& a : sub.attributes) box.add(boundingBox(doc_, a));
+            } else {
+                box.add(boundingBox(doc_, sub));
+            }
+        }
+        blockBoxes_.insert(&b, box);
+        return box;
+    }
+
+    // ---- strokes ---------------------------------------------------------------------
+
+    // Appends a device point to the path being built, dropping points that fall on the
+    // previous one (the last point of a path is always kept).
+    void addPoint(QPointF p, bool last = false) {
+        if (!path_.empty()) {
+            const QPointF d = p - path_.back();
+            if (std::abs(d.x()) < kMergeDistance && std::abs(d.y()) < kMergeDistance) {
+                if (last) {
+                    if (path_.size() > 1)
+                        path_.back() = p;
+                    else
+                        path_.push_back(p);
+                }
+                return;
+            }
+        }
+        path_.push_back(p);
+    }
+
+    // Segments enough for the arc to stay within half a pixel of the true curve.
+    static int arcSteps(double sweep, double radiusPx) {
+        if (radiusPx < 1.0) return 2;
+        const double step = 2.0 * std::acos(std::max(-1.0, 1.0 - 0.5 / radiusPx));
+        return std::clamp(int(std::ceil(std::abs(sweep) / step)), 2, 512);
+    }
+
+    // Appends an arc given in the coordinates `m` maps to the device.
+    void addArc(const Prim& arc, const Affine& m, bool skipFirst = false) {
+        const int n = arcSteps(arc.sweep, arc.r * m.maxScale());
+        // The radius vector turned step by step: one sine and cosine per arc, not per point.
+        const double step = arc.sweep / n, cs = std::cos(step), sn = std::sin(step);
+        double vx = arc.r * std::cos(arc.a0), vy = arc.r * std::sin(arc.a0);
+        for (int i = 0; i <= n; ++i) {
+            if (i > 0 || !skipFirst) addPoint(m.map(arc.c + QPointF(vx, vy)), i == n);
+            const double x = vx * cs - vy * sn;
+            vy = vx * sn + vy * cs;
+            vx = x;
+        }
+    }
+
+    void drawPolyline(const Entity& e, const Affine& m, const Pen& pen) {
+        const qsizetype n = e.vertices.size();
+        if (n == 0) return;
+        path_.clear();
+        addPoint(m.map(e.vertices[0].pos));
+        const qsizetype segments = e.closed ? n : n - 1;
+        for (qsizetype i = 0; i < segments; ++i) {
+            const Vertex& v = e.vertices[i];
+            const QPointF next = e.vertices[(i + 1) % n].pos;
+            const bool last = i == segments - 1;
+            if (std::abs(v.bulge) > 1e-9 && length(next - v.pos) > 1e-12) {
+                addArc(bulgeArc(v.pos, next, v.bulge), m, true);
+            } else {
+                addPoint(m.map(next), last);
+            }
+        }
+        if (n == 1) path_.push_back(path_.back());
+        stroke(pen, false);
+    }
+
+    void drawEllipse(const Entity& e, const Affine& m, const Pen& pen) {
+        const QPointF major = e.end, minor(-e.end.y() * e.ratio, e.end.x() * e.ratio);
+        double sweep = e.endAngle - e.startAngle;
+        if (sweep <= 1e-9) sweep += kTwoPi;
+        const int n = arcSteps(sweep, length(major) * m.maxScale());
+        path_.clear();
+        for (int i = 0; i <= n; ++i) {
+            const double t = e.startAngle + sweep * i / n;
+            addPoint(m.map(e.start + major * std::cos(t) + minor * std::sin(t)), i == n);
+        }
+        stroke(pen, false);
+    }
+
+    Batch& batch(QRgb rgb, int width) {
+        if (last_ >= 0 && batches_[size_t(last_)].rgb == rgb &&
+            batches_[size_t(last_)].width == width)
+            return batches_[size_t(last_)];
+        for (size_t i = 0; i < batches_.size(); ++i) {
+            if (batches_[i].rgb == rgb && batches_[i].width == width) {
+                last_ = int(i);
+                return batches_[i];
+            }
+        }
+        batches_.push_back(Batch{rgb, width, {}, {}});
+        last_ = int(batches_.size()) - 1;
+        return batches_.back();
+    }
+
+    bool segmentVisible(QPointF a, QPointF b) const {
+        return std::max(a.x(), b.x()) >= clip_.left() && std::min(a.x(), b.x()) <= clip_.right() &&
+               std::max(a.y(), b.y()) >= clip_.top() && std::min(a.y(), b.y()) <= clip_.bottom();
+    }
+
+    // Draws the path built in path_ with the pen: solid, or dashed by its line type with the
+    // pattern running on across the vertices.
+    void stroke(const Pen& pen, bool closePath) {
+        if (path_.empty()) return;
+        if (closePath && path_.size() > 2) path_.push_back(path_.front());
+        // One-pixel lines go straight into the image when it can take them, in draw order;
+        // the others are collected for the painter.
+        Batch* out = nullptr;
+        if (direct_ && pen.width <= 1) {
+            directPixel_ = 0xff000000u | pen.rgb;
+        } else {
+            out = &batch(pen.rgb, pen.width);
+        }
+        if (path_.size() == 1) path_.push_back(path_.front());
+        const LineType* lt = pen.lineType;
+        double patternPx = 0;
+        if (lt) {
+            for (double v : lt->pattern) patternPx += std::abs(v) * pen.patternScale;
+            if (patternPx < kMinPatternPixels) lt = nullptr;
+        }
+        if (!lt) {
+            for (size_t i = 1; i < path_.size(); ++i) {
+                if (segmentVisible(path_[i - 1], path_[i])) emitLine(out, path_[i - 1], path_[i]);
+            }
+        } else {
+            dash(out, *lt, pen.patternScale, patternPx);
+        }
+        if (out && out->lines.size() > kBatchFlushLines) flushBatch(*out);
+    }
+
+    void emitLine(Batch* out, QPointF a, QPointF b) {
+        if (out)
+            out->lines.emplace_back(a, b);
+        else
+            direct_->drawLine(a.x(), a.y(), b.x(), b.y(), directPixel_);
+    }
+
+    void dash(Batch* out, const LineType& lt, double scale, double patternPx) {
+        const QList<double>& pat = lt.pattern;
+        int element = 0;
+        double left = std::abs(pat[0]) * scale;  // what remains of the current element
+        auto advance = [&] {
+            element = (element + 1) % int(pat.size());
+            left = std::abs(pat[element]) * scale;
+        };
+        for (size_t i = 1; i < path_.size(); ++i) {
+            const QPointF a = path_[i - 1], b = path_[i];
+            const double len = length(b - a);
+            if (len <= 0) continue;
+            if (!segmentVisible(a, b) || len / patternPx > kMaxDashesPerSegment) {
+                if (segmentVisible(a, b)) emitLine(out, a, b);
+                // Skip whole patterns at once, then walk what remains.
+                double rest = std::fmod(len, patternPx);
+                while (rest > left) {
+                    rest -= left;
+                    advance();
+                }
+                left -= rest;
+                continue;
+            }
+            const QPointF u = (b - a) / len;
+            double at = 0;
+            while (at < len) {
+                const double value = pat[element];
+                if (value == 0) {  // a dot takes no length (the pattern has other elements)
+                    emitLine(out, a + u * at, a + u * at);
+                    advance();
+                    continue;
+                }
+                const double piece = std::min(left, len - at);
+                if (value > 0) emitLine(out, a + u * at, a + u * (at + piece));
+                at += piece;
+                left -= piece;
+                if (left <= 1e-9) advance();
+            }
+        }
+    }
+
+    void flushBatch(Batch& b) {
+        const QColor color = QColor::fromRgb(b.rgb);
+        if (!b.lines.empty() && direct_ && b.width <= 1 && color.alpha() == 255) {
+            direct_->draw(b.lines, b.rgb);
+            b.lines.clear();
+        }
+        if (!b.lines.empty()) {
+            QPen pen(color, b.width <= 1 ? 0 : b.width);
+            pen.setCapStyle(b.width <= 1 ? Qt::SquareCap : Qt::RoundCap);
+            pen.setJoinStyle(Qt::RoundJoin);
+            p_.setPen(pen);
+            p_.drawLines(b.lines.data(), int(b.lines.size()));
+            b.lines.clear();
+        }
+        if (!b.squares.empty()) {
+            p_.setPen(Qt::NoPen);
+            p_.setBrush(color);
+            p_.drawRects(b.squares.data(), int(b.squares.size()));
+            p_.setBrush(Qt::NoBrush);
+            b.squares.clear();
+        }
+    }
+
+    void flush() {
+        for (Batch& b : batches_) flushBatch(b);
+    }
+
+    // A filled area in device coordinates, drawn above everything before it in draw order.
+    void fillPolygon(const QPolygonF& polygon, QRgb rgb) {
+        flush();
+        p_.setPen(Qt::NoPen);
+        p_.setBrush(QColor::fromRgb(rgb));
+        p_.drawPolygon(polygon);
+        p_.setBrush(Qt::NoBrush);
+    }
+
+    // ---- text ------------------------------------------------------------------------
+
+    struct FontInfo {
+        QFont font;
+        double capRatio = 0.7;  // cap height per pixel of font size
+    };
+
+    const FontInfo& fontOf(const QString& styleName) {
+        auto it = fonts_.find(styleName);
+        if (it != fonts_.end()) return it.value();
+        const TextStyle* style = doc_.textStyle(styleName);
+        QString family = style ? QFileInfo(style->font).completeBaseName() : QString();
+        // Stroke fonts of other programs have no counterpart here: a plain sans face.
+        static const QStringList kStrokeFonts = {"txt",   "simplex", "romans",  "romand",
+                                                 "isocp", "iso",     "monotxt", "complex"};
+        FontInfo info;
+        if (family.isEmpty() || kStrokeFonts.contains(family, Qt::CaseInsensitive)) {
+            info.font = QFont(QStringLiteral("Sans Serif"));
+        } else {
+            info.font = QFont(family);
+        }
+        info.font.setStyleHint(QFont::SansSerif);
+        info.font.setPixelSize(100);
+        const double cap = QFontMetricsF(info.font).capHeight();
+        if (cap > 1) info.capRatio = cap / 100.0;
+        return fonts_.insert(styleName, info).value();
+    }
+
+    static QString shownText(const QString& raw) {
+        if (!raw.contains(QLatin1String("%%"))) return raw;
+        QString t = raw;
+        t.replace(QLatin1String("%%d"), QStringLiteral("\u00b0"), Qt::CaseInsensitive);
+        t.replace(QLatin1String("%%p"), QStringLiteral("\u00b1"), Qt::CaseInsensitive);
+        t.replace(QLatin1String("%%c"), QStringLiteral("\u2300"), Qt::CaseInsensitive);
+        t.replace(QLatin1String("%%%"), QStringLiteral("%"));
+        return t;
+    }
+
+    void drawText(const Entity& e, const QString& raw, const Affine& m, const Pen& pen) {
+        if (raw.isEmpty()) return;
+        const Prim box = textBox(doc_, e);
+        const QPointF q0 = m.map(box.q[0]), q1 = m.map(box.q[1]), q3 = m.map(box.q[3]);
+        const QPointF q2 = q1 + (q3 - q0);
+        const double hpx = length(q3 - q0), wpx = length(q1 - q0);
+        BBox dev;
+        for (QPointF c : {q0, q1, q2, q3}) dev.add(c);
+        if (dev.x1 < clip_.left() || dev.x0 > clip_.right() || dev.y1 < clip_.top() ||
+            dev.y0 > clip_.bottom())
+            return;
+        if (hpx < o_.greekSize || wpx < 1.0) {
+            if (stats_) ++stats_->greeked;
+            if (hpx >= 1.0) {  // a bar through the middle of the box
+                const QPointF up = (q3 - q0) / 2;
+                batch(pen.rgb, std::max(1, int(hpx / 2))).lines.emplace_back(q0 + up, q1 + up);
+            }
+            return;
+        }
+        if (stats_) ++stats_->texts;
+        flush();  // text lies above what came before it
+        const FontInfo& fi = fontOf(e.style);
+        QFont font = fi.font;
+        font.setPixelSize(std::clamp(int(std::lround(hpx / fi.capRatio)), 1, 2048));
+        const QFontMetricsF fm(font);
+        const QString text = shownText(raw);
+        const double cap = fm.capHeight() > 0 ? fm.capHeight() : font.pixelSize() * fi.capRatio;
+        const double advance = fm.horizontalAdvance(text);
+        if (advance <= 0) return;
+        const TextStyle* style = doc_.textStyle(e.style);
+        const double widthFactor = style && style->widthFactor > 0 ? style->widthFactor : 1.0;
+        const double sy = hpx / cap;
+        double sx = sy * widthFactor;
+        double offset = 0;
+        if (e.hAlign == 3 || e.hAlign == 5 || advance * sx > wpx) {
+            sx = wpx / advance;  // fitted, aligned, or wider than its box: fill the box
+        } else if (e.hAlign == 1 || e.hAlign == 4) {
+            offset = (wpx - advance * sx) / 2;
+        } else if (e.hAlign == 2) {
+            offset = wpx - advance * sx;
+        }
+        const QPointF ux = (q1 - q0) / wpx, uy = (q3 - q0) / hpx;
+        const QPointF origin = q0 + ux * offset;
+        p_.setTransform(QTransform(ux.x() * sx, ux.y() * sx, -uy.x() * sy, -uy.y() * sy, origin.x(),
+                                   origin.y()));
+        p_.setPen(QColor::fromRgb(pen.rgb));
+        p_.setFont(font);
+        p_.drawText(QPointF(0, 0), text);
+        p_.resetTransform();
+    }
+
+    // ---- grips -----------------------------------------------------------------------
+
+    void addGrip(QPointF world, const Affine& m) {
+        const QPointF at = m.map(world);
+        if (!clip_.contains(at)) return;
+        const double s = o_.gripSize;
+        grips_.emplace_back(at.x() - s, at.y() - s, 2 * s + 1, 2 * s + 1);
+    }
+
+    void addGrips(const Entity& e, const Affine& m) {
+        switch (e.kind) {
+            case EntityKind::Line:
+                addGrip(e.start, m);
+                addGrip((e.start + e.end) / 2, m);
+                addGrip(e.end, m);
+                break;
+            case EntityKind::Polyline:
+                for (const Vertex& v : e.vertices) addGrip(v.pos, m);
+                break;
+            case EntityKind::Circle:
+                addGrip(e.start, m);
+                for (int k = 0; k < 4; ++k)
+                    addGrip(
+                        e.start + QPointF(std::cos(k * kPi / 2), std::sin(k * kPi / 2)) * e.radius,
+                        m);
+                break;
+            case EntityKind::Arc: {
+                addGrip(e.start, m);
+                double sweep = std::fmod(e.endAngle - e.startAngle, 360.0);
+                if (sweep <= 0) sweep += 360.0;
+                const Prim a =
+                    Prim::arc(e.start, e.radius, e.startAngle * kPi / 180.0, sweep * kPi / 180.0);
+                addGrip(a.arcStart(), m);
+                addGrip(a.arcPoint(a.a0 + a.sweep / 2), m);
+                addGrip(a.arcEnd(), m);
+                break;
+            }
+            case EntityKind::Ellipse:
+                addGrip(e.start, m);
+                addGrip(e.start + e.end, m);
+                addGrip(e.start - e.end, m);
+                addGrip(e.start + QPointF(-e.end.y(), e.end.x()) * e.ratio, m);
+                addGrip(e.start - QPointF(-e.end.y(), e.end.x()) * e.ratio, m);
+                break;
+            case EntityKind::Point:
+            case EntityKind::Text:
+            case EntityKind::AttributeDefinition:
+            case EntityKind::Attribute:
+                addGrip(e.start, m);
+                if ((e.hAlign != 0 || e.vAlign != 0) && e.kind != EntityKind::Point)
+                    addGrip(e.end, m);
+                break;
+            case EntityKind::Insert:
+                addGrip(e.start, m);
+                for (const Entity& a : e.attributes) {
+                    if ((a.attributeFlags & 1) == 0) addGrip(a.start, m);
+                }
+                break;
+            case EntityKind::Other:
+                break;
+        }
+    }
+
+    QPainter& p_;
+    const Document& doc_;
+    const RenderOptions& o_;
+    RenderStats* stats_;
+    QRectF clip_;
+    double weightToPixels_ = 96 / 2540.0;
+    QHash<QString, LayerInfo> layers_;
+    QHash<QString, const LayerInfo*> byName_;
+    LayerInfo unknownLayer_;
+    Context top_;
+    QHash<QString, const LineType*> lineTypes_;
+    const QChar* byLayerText_ = nullptr;
+    QRgb contrast_ = 0;
+    QHash<const Block*, BBox> blockBoxes_;
+    QHash<QString, FontInfo> fonts_;
+    QSet<quint64> selected_;
+    std::vector<QPointF> path_;
+    std::vector<Batch> batches_;
+    int last_ = -1;
+    std::vector<QRectF> grips_;
+    std::optional<DirectLines> direct_;
+    quint32 directPixel_ = 0;
+};
+
+double area(const BBox& b) {
+    return b.isValid() ? (b.x1 - b.x0) * (b.y1 - b.y0) : 0.0;
+}
+
+}  // namespace
+
+BBox spaceExtents(const Document& doc, const Space& space, const SpatialIndex* index) {
+    if (index && index->size() > 0) return index->bounds();
+    BBox box;
+    for (const Entity& e : space.entities) {
+        const Layer* l = doc.layer(e.layer);
+        if (l && l->frozen) continue;
+        box.add(boundingBox(doc, e));
+    }
+    return box;
+}
+
+void renderSpace(QPainter& painter, const Document& doc, const Space& space, const View& view,
+                 const RenderOptions& options, const SpatialIndex* index, RenderStats* stats) {
+    painter.save();
+    painter.resetTransform();
+    painter.setRenderHint(QPainter::Antialiasing, options.antialias);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    Renderer r(painter, doc, view, options, stats);
+
+    const BBox visible = view.visibleBox().expanded(view.toWorld(4.0));
+    bool throughIndex = index && index->size() > 0;
+    if (throughIndex) {
+        // When most of the drawing is in view, one pass in draw order beats a search.
+        const BBox all = index->bounds();
+        BBox common;
+        if (all.intersects(visible)) {
+            common = BBox{std::max(all.x0, visible.x0), std::max(all.y0, visible.y0),
+                          std::min(all.x1, visible.x1), std::min(all.y1, visible.y1)};
+        }
+        throughIndex = area(common) < 0.5 * area(all);
+    }
+    if (stats) stats->usedIndex = throughIndex;
+    if (!throughIndex) {
+        for (const Entity& e : space.entities) r.drawTop(e);
+    } else {
+        std::vector<std::pair<int, const Entity*>> found;
+        for (const QString& h : index->queryRect(visible)) {
+            int position = -1;
+            if (const Entity* e = index->resolve(space, h, &position))
+                found.emplace_back(position, e);
+        }
+        std::sort(found.begin(), found.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [position, e] : found) r.drawTop(*e);
+    }
+    r.finish();
+    painter.restore();
+}
+
+namespace {
+
+bool fail(QString* error, const QString& text) {
+    if (error) *error = text;
+    return false;
+}
+
+// Millimetres per drawing unit of a $INSUNITS code; unitless drawings are taken as mm.
+double millimetresPerUnit(int units) {
+    switch (units) {
+        case 1:
+            return 25.4;  // inches
+        case 2:
+            return 304.8;  // feet
+        case 5:
+            return 10.0;  // centimetres
+        case 6:
+            return 1000.0;  // metres
+        default:
+            return 1.0;
+    }
+}
+
+}  // namespace
+
+bool exportImage(const Document& doc, const Space& space, const QString& path, QSize size,
+                 const QColor& background, QString* error) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const char* format = suffix == QLatin1String("png")   ? "PNG"
+                         : suffix == QLatin1String("bmp") ? "BMP"
+                                                          : nullptr;
+    if (!format)
+        return fail(error, QStringLiteral("Unknown image type \"%1\": use .png or .bmp.")
+                               .arg(QFileInfo(path).suffix()));
+    if (size.width() < 1 || size.height() < 1 || size.width() > 20000 || size.height() > 20000)
+        return fail(error, QStringLiteral("An image of %1 x %2 pixels cannot be made.")
+                               .arg(size.width())
+                               .arg(size.height()));
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) return fail(error, QStringLiteral("Not enough memory for the image."));
+    image.fill(background);
+    View view(size, {}, 1.0);
+    view.zoomExtents(spaceExtents(doc, space));
+    {
+        QPainter painter(&image);
+        RenderOptions options;
+        options.background = background;
+        options.antialias = true;
+        renderSpace(painter, doc, space, view, options);
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    QImageWriter writer(&file, format);
+    if (!writer.write(image)) {
+        file.cancelWriting();
+        return fail(error, QStringLiteral("Cannot write %1: %2").arg(path, writer.errorString()));
+    }
+    if (!file.commit())
+        return fail(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    return true;
+}
+
+bool exportPdf(const Document& doc, const Space& space, const QString& path, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    const BBox extents = spaceExtents(doc, space);
+    // The page: the extents in millimetres and a margin, within what PDF readers accept.
+    constexpr double kMaxPageMm = 5000.0, kMinPageMm = 10.0, kMargin = 1.06;
+    const double mm = millimetresPerUnit(doc.units());
+    double w = extents.isValid() ? (extents.x1 - extents.x0) * mm * kMargin : 210.0;
+    double h = extents.isValid() ? (extents.y1 - extents.y0) * mm * kMargin : 297.0;
+    const double shrink = std::max({1.0, w / kMaxPageMm, h / kMaxPageMm});
+    w = std::max(kMinPageMm, w / shrink);
+    h = std::max(kMinPageMm, h / shrink);
+
+    QPdfWriter pdf(&file);
+    pdf.setCreator(QStringLiteral("Tolvane"));
+    pdf.setResolution(600);
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    pdf.setPageSize(
+        QPageSize(QSizeF(w, h), QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+    QPainter painter;
+    if (!painter.begin(&pdf)) {
+        file.cancelWriting();
+        return fail(error,
+                    QStringLiteral("Cannot write %1: the PDF could not be started.").arg(path));
+    }
+    View view(QSize(pdf.width(), pdf.height()), {}, 1.0);
+    view.zoomExtents(extents);
+    RenderOptions options;
+    options.background = Qt::white;
+    options.greekSize = 0.5;
+    renderSpace(painter, doc, space, view, options);
+    painter.end();
+    if (!file.commit())
+        return fail(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    return true;
+}
+
+}  // namespace tolvane::cad

@@ -1,0 +1,74 @@
+// Drawing a space of a document on a QPainter through a view, and writing a space to image
+// and PDF files. Works on any paint device, without widgets: the drawing window, the file
+// exports and batch runs share it.
+//
+// What is drawn: lines, polylines with bulges, circles, arcs, ellipses, points, texts,
+// attribute definitions (their tag), inserts with their blocks (nested, scaled, rotated) and
+// attributes, in the colours, line types and line weights of the entities, their layers and
+// their inserts; entities on layers switched off or frozen are left out; kinds the engine does
+// not interpret are skipped. On a 32-bit image, one-pixel lines are written straight into
+// the image in draw order. Wider lines, points and every line on other devices are collected
+// per pen and drawn together, so lines of different pens keep the order in which their pens
+// were first used; texts (and fills) first draw everything collected before them, so they
+// lie on top of what precedes them.
+#pragma once
+
+#include <QColor>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include "cad/document.h"
+#include "cad/geometry.h"
+#include "cad/spatial_index.h"
+#include "cad/view.h"
+
+class QPainter;
+
+namespace tolvane::cad {
+
+struct RenderOptions {
+    QColor background = QColor(0, 0, 0);  // decides the colour of index 7
+    double pointSize = 3.0;               // side of the square a point is drawn as, pixels
+    // Grips: squares of 2 * gripSize + 1 pixels at the grip points of these entities.
+    QStringList selected;
+    int gripSize = 3;
+    QColor gripColor = QColor(0, 0, 255);
+    bool lineWeights = true;  // false: every line one pixel wide
+    bool antialias = false;
+    // Texts lower than this many pixels are drawn as a bar through their box (from a pixel
+    // up), or not at all (below a pixel).
+    double greekSize = 2.0;
+};
+
+// What a render did, for checking its cost.
+struct RenderStats {
+    int entities = 0;  // top-level entities looked at
+    int texts = 0;     // texts drawn as glyphs
+    int greeked = 0;   // texts drawn as a bar or left out for their size
+    bool usedIndex = false;
+};
+
+// The box around the space's entities on layers that are not frozen; with an index, the
+// index's own bounds (which it keeps without a pass over the space). Invalid when empty.
+BBox spaceExtents(const Document& doc, const Space& space, const SpatialIndex* index = nullptr);
+
+// Draws the space through the view on the painter (which must be at its identity transform
+// on a device of view.size() pixels). The painter's device is not cleared first. With an
+// index in step with the space, only entities near the visible area are looked at.
+void renderSpace(QPainter& painter, const Document& doc, const Space& space, const View& view,
+                 const RenderOptions& options = {}, const SpatialIndex* index = nullptr,
+                 RenderStats* stats = nullptr);
+
+// Writes the space's extents as an image of `size` pixels on `background`; the format
+// follows the suffix (.png or .bmp). The file is replaced only when the whole image was
+// written. False with a message in *error otherwise.
+bool exportImage(const Document& doc, const Space& space, const QString& path, QSize size,
+                 const QColor& background, QString* error);
+
+// Writes the space as a one-page vector PDF, the page fitted to the extents (in the drawing's
+// units, taken as millimetres when it has none) with a small margin, on white. Same rules for
+// the file as exportImage.
+bool exportPdf(const Document& doc, const Space& space, const QString& path, QString* error);
+
+}  // namespace tolvane::cad

@@ -1,0 +1,229 @@
+// The drawing view: clicks, keys and the wheel turned into answers to the Ui's drawing
+// prompts and into view changes, the settings it reads, object snaps on a click, and the
+// kept image that lets the cursor move without rendering the drawing again.
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "app/drawing_view.h"
+#include "shell/settings_store.h"
+#include "ui/qt_ui.h"
+
+using namespace tolvane;
+
+namespace {
+
+void later(std::function<void()> f) {
+    QTimer::singleShot(0, qApp, std::move(f));
+}
+
+// Ends a prompt nothing answers, so that a broken view fails instead of hanging.
+struct Watchdog {
+    explicit Watchdog(Ui& ui) {
+        QObject::connect(&timer, &QTimer::timeout, &timer, [&ui] { ui.cancelPrompt(); });
+        timer.setSingleShot(true);
+        timer.start(3000);
+    }
+    bool fired() const { return !timer.isActive(); }
+    QTimer timer;
+};
+
+void wheel(QWidget* w, QPointF at, int delta) {
+    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+}
+
+// A view of 400 x 300 pixels with the world origin in its middle, 2 pixels per unit.
+struct Fixture {
+    QtUi ui;
+    cad::Document doc;
+    DrawingView* view = nullptr;
+    QWidget window;
+    Fixture() {
+        doc.addToModel(cad::Entity::line({0, 0}, {40, 0}));
+        view = new DrawingView(doc, doc.modelSpace(), ui, nullptr, &window);
+        view->resize(400, 300);
+        window.resize(400, 300);
+        window.show();
+        view->setView(cad::View(QSize(400, 300), QPointF(0, 0), 2.0));
+        view->setFocus();
+    }
+};
+
+}  // namespace
+
+class TestDrawingView : public QObject {
+    Q_OBJECT
+  private slots:
+    void clickAnswersPointAndEscapeCancels() {
+        Fixture f;
+        Watchdog dog(f.ui);
+        // Device (100,100) is 100 pixels left of and 50 above the middle.
+        later([&] { QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(100, 100)); });
+        const PointAnswer p = f.ui.getPoint("From point:");
+        QVERIFY(!p.cancelled);
+        QCOMPARE(p.point, QPointF(-50, 25));
+
+        later([&] { QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(300, 250)); });
+        const PickAnswer pick = f.ui.getEntity("Select cable:");
+        QVERIFY(!pick.cancelled);
+        QCOMPARE(pick.point.value_or(QPointF()), QPointF(50, -50));
+
+        later([&] { QTest::keyClick(f.view, Qt::Key_Escape); });
+        QVERIFY(f.ui.getPoint("To point:").cancelled);
+        QVERIFY(!dog.fired());
+    }
+
+    void clickTakesTheSnappedPoint() {
+        Fixture f;
+        Watchdog dog(f.ui);
+        f.view->setSnapModes(cad::SnapEndPoint);
+        // The line's end (40,0) is at device (280,150); the click lands 3 pixels off it.
+        later([&] {
+            // On a real X server the move arrives later, through the event queue.
+            QTest::mouseMove(f.view, QPoint(283, 152));
+            QTRY_VERIFY_WITH_TIMEOUT(f.view->currentSnap().found(), 2000);
+            QCOMPARE(f.view->currentSnap().mode, unsigned(cad::SnapEndPoint));
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(283, 152));
+        });
+        QCOMPARE(f.ui.getPoint("End point:").point, QPointF(40, 0));
+        // Without snaps the same click gives the point under the cursor.
+        f.view->setSnapModes(0);
+        later([&] { QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(283, 152)); });
+        QCOMPARE(f.ui.getPoint("End point:").point, QPointF(41.5, -1));
+        QVERIFY(!dog.fired());
+    }
+
+    void twoClicksMakeAWindowOrACrossing() {
+        Fixture f;
+        Watchdog dog(f.ui);
+        later([&] {
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(300, 100));
+            QTest::mouseMove(f.view, QPoint(150, 180));  // the rubber band follows
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(100, 200));
+        });
+        const SelectionAnswer crossing = f.ui.getSelection("Select objects:");
+        QVERIFY(!crossing.cancelled);
+        QVERIFY(crossing.crossing);
+        QCOMPARE(crossing.window.value_or(QRectF()), QRectF(QPointF(-50, -25), QPointF(50, 25)));
+
+        later([&] {
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(100, 100));
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(300, 200));
+        });
+        const SelectionAnswer window = f.ui.getSelection("Select objects:");
+        QVERIFY(!window.crossing);
+        QCOMPARE(window.window.value_or(QRectF()), QRectF(QPointF(-50, -25), QPointF(50, 25)));
+
+        // Escape after the first corner cancels, and the next prompt starts afresh.
+        later([&] {
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(100, 100));
+            QTest::keyClick(f.view, Qt::Key_Escape);
+        });
+        QVERIFY(f.ui.getSelection("Select objects:").cancelled);
+        later([&] {
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(200, 150));
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(220, 140));
+        });
+        QCOMPARE(f.ui.getSelection("Select objects:").window.value_or(QRectF()),
+                 QRectF(QPointF(0, 0), QPointF(10, 5)));
+        QVERIFY(!dog.fired());
+    }
+
+    void wheelZoomsAboutTheCursorAndReverses() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath("Tolvane_v2.ini"));
+        Fixture f;
+        const QPointF cursor(320, 60);
+        const QPointF under = f.view->view().toWorld(cursor);
+        wheel(f.view, cursor, 120);
+        QVERIFY(f.view->view().scale() > 2.0);
+        QVERIFY(QLineF(f.view->view().toDevice(under), cursor).length() < 1e-6);
+        wheel(f.view, cursor, -120);
+        QCOMPARE(f.view->view().scale(), 2.0);
+
+        store.write(setting::MwReversed, "1");
+        f.view->applySettings(store);
+        QVERIFY(f.view->wheelReversed());
+        wheel(f.view, cursor, 120);
+        QVERIFY(f.view->view().scale() < 2.0);
+        store.write(setting::MwReversed, "0");
+        f.view->applySettings(store);
+        wheel(f.view, cursor, 120);
+        QCOMPARE(f.view->view().scale(), 2.0);
+    }
+
+    void zoomCommandsAndPan() {
+        Fixture f;
+        QVERIFY(f.view->zoomExtents());
+        // The line (0,0)-(40,0) fills the width less the margins.
+        QCOMPARE(f.view->view().centre(), QPointF(20, 0));
+        const double extents = f.view->view().scale();
+        QVERIFY(qAbs(extents - 400 * (1 - 2 * cad::View::kExtentsMargin) / 40) < 1e-9);
+        f.view->zoomIn();
+        QCOMPARE(f.view->view().scale(), extents * 2);
+        QVERIFY(f.view->zoomPrevious());
+        QCOMPARE(f.view->view().scale(), extents);
+        QVERIFY(f.view->zoomAll());
+        QVERIFY(f.view->view().visibleBox().contains(cad::BBox{0, 0, 420, 297}));
+
+        // A middle-button drag moves the drawing with the pointer.
+        f.view->setView(cad::View(QSize(400, 300), QPointF(0, 0), 2.0));
+        QTest::mousePress(f.view, Qt::MiddleButton, {}, QPoint(100, 100));
+        QTest::mouseMove(f.view, QPoint(130, 90));
+        QTest::mouseRelease(f.view, Qt::MiddleButton, {}, QPoint(140, 80));
+        QCOMPARE(f.view->view().toDevice(QPointF(0, 0)), QPointF(240, 130));
+
+        cad::Document empty;
+        QtUi ui;
+        DrawingView blank(empty, empty.modelSpace(), ui);
+        QVERIFY(!blank.zoomExtents());  // the caller says there are no extents
+        QVERIFY(!blank.zoomPrevious());
+    }
+
+    void settingsAndTheKeptImage() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath("Tolvane_v2.ini"));
+        Fixture f;
+        f.view->applySettings(store);  // all empty: defaults stay
+        QCOMPARE(f.view->background(), QColor(Qt::black));
+        QCOMPARE(f.view->crossSize(), 5);
+        store.write(setting::BkColor, "250,250,240");
+        store.write(setting::CrossSize, "100");
+        store.write("PickSize", "7");
+        f.view->applySettings(store);
+        QCOMPARE(f.view->background(), QColor(250, 250, 240));
+        QCOMPARE(f.view->crossSize(), 100);
+        QCOMPARE(f.view->pickSize(), 7);
+        store.write(setting::BkColor, "5");
+        f.view->applySettings(store);
+        QCOMPARE(f.view->background(), QColor(0, 0, 255));
+        store.write(setting::BkColor, "not a colour");
+        f.view->applySettings(store);
+        QCOMPARE(f.view->background(), QColor(0, 0, 255));
+
+        // The line (colour 7) shows white on the blue background; the crosshair moves over
+        // the kept image without the drawing being rendered again.
+        const QImage shown = f.view->grab().toImage();
+        QCOMPARE(shown.pixelColor(220, 150), QColor(Qt::white));
+        QCOMPARE(shown.pixelColor(220, 100), QColor(0, 0, 255));
+        const int renders = f.view->renderCount();
+        QSignalSpy moved(f.view, &DrawingView::cursorMoved);
+        QTest::mouseMove(f.view, QPoint(300, 50));
+        f.view->grab();
+        QTest::mouseMove(f.view, QPoint(310, 60));
+        f.view->grab();
+        QTRY_VERIFY(!moved.isEmpty() && moved.last().at(0).toPointF() == QPointF(55, 45));
+        f.view->grab();
+        QCOMPARE(f.view->renderCount(), renders);
+        f.view->zoomOut();
+        f.view->grab();
+        QCOMPARE(f.view->renderCount(), renders + 1);
+    }
+};
+
+QTEST_MAIN(TestDrawingView)
+#include "test_drawing_view.moc"

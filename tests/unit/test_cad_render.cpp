@@ -1,0 +1,418 @@
+// The drawing engine's screen output: the colour palette and its resolution through layers
+// and inserts, the view transform with its zooms, pixels the renderer paints (colours,
+// hidden layers, dashes, text in its picking box, grips, the index path against a full
+// pass) and the image and PDF files it writes.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <cmath>
+
+#include "cad/colors.h"
+#include "cad/render.h"
+
+using namespace tolvane::cad;
+
+namespace {
+
+// Colours without their alpha, as at() reads them.
+QRgb rgb(int r, int g, int b) {
+    return qRgb(r, g, b) & 0xffffff;
+}
+
+// A 200 x 200 pixel view of the world square 0..100: two pixels per unit, y up.
+View squareView() {
+    return View(QSize(200, 200), QPointF(50, 50), 2.0);
+}
+
+QImage render(const Document& doc, const View& view, RenderOptions options = {},
+              const SpatialIndex* index = nullptr, RenderStats* stats = nullptr) {
+    QImage image(view.size(), QImage::Format_RGB32);
+    image.fill(options.background);
+    QPainter p(&image);
+    renderSpace(p, doc, doc.modelSpace(), view, options, index, stats);
+    return image;
+}
+
+int countPixels(const QImage& image, QRgb color) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += (image.pixel(x, y) & 0xffffff) == (color & 0xffffff);
+    return n;
+}
+
+QRgb at(const QImage& image, int x, int y) {
+    return image.pixel(x, y) & 0xffffff;
+}
+
+}  // namespace
+
+TEST(CadColors, PaletteRows) {
+    const struct {
+        int index;
+        QRgb rgb;
+    } rows[] = {
+        {1, rgb(255, 0, 0)},       {10, rgb(255, 0, 0)},      {2, rgb(255, 255, 0)},
+        {50, rgb(255, 255, 0)},    {3, rgb(0, 255, 0)},       {90, rgb(0, 255, 0)},
+        {4, rgb(0, 255, 255)},     {130, rgb(0, 255, 255)},   {5, rgb(0, 0, 255)},
+        {170, rgb(0, 0, 255)},     {6, rgb(255, 0, 255)},     {210, rgb(255, 0, 255)},
+        {7, rgb(0, 0, 0)},         {8, rgb(140, 140, 140)},   {9, rgb(63, 63, 63)},
+        {11, rgb(255, 130, 127)},  {12, rgb(165, 8, 0)},      {13, rgb(165, 89, 82)},
+        {14, rgb(127, 12, 0)},     {20, rgb(255, 63, 0)},     {21, rgb(255, 162, 127)},
+        {240, rgb(255, 0, 63)},    {241, rgb(255, 127, 156)}, {30, rgb(255, 127, 0)},
+        {15, rgb(127, 63, 63)},    {19, rgb(38, 19, 19)},     {250, rgb(95, 95, 95)},
+        {251, rgb(127, 127, 127)}, {252, rgb(159, 159, 159)}, {253, rgb(191, 191, 191)},
+        {254, rgb(223, 223, 223)}, {255, rgb(255, 255, 255)}, {0, rgb(0, 0, 0)},
+        {256, rgb(0, 0, 0)},       {-3, rgb(0, 0, 0)},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(indexColor(r.index).rgb() & 0xffffff, r.rgb & 0xffffff) << "index " << r.index;
+        EXPECT_EQ(indexRgb(r.index) & 0xffffff, r.rgb & 0xffffff) << "index " << r.index;
+    }
+}
+
+TEST(CadColors, ResolutionAndContrast) {
+    EXPECT_EQ(resolveColor(kColorByLayer, 3), 3);
+    EXPECT_EQ(resolveColor(kColorByLayer, -5), 5);  // a layer switched off keeps its colour
+    EXPECT_EQ(resolveColor(kColorByBlock, 3, 6), 6);
+    EXPECT_EQ(resolveColor(kColorByBlock, 3), 7);  // by block outside any block
+    EXPECT_EQ(resolveColor(42, 3, 6), 42);
+    EXPECT_EQ(screenColor(7, Qt::black), QColor(Qt::white));
+    EXPECT_EQ(screenColor(7, QColor(240, 240, 230)), QColor(Qt::black));
+    EXPECT_EQ(screenColor(7, QColor(0, 0, 160)), QColor(Qt::white));
+    EXPECT_EQ(screenColor(1, Qt::white), QColor(255, 0, 0));
+}
+
+TEST(CadView, MappingAndZoomAboutAPoint) {
+    View v = squareView();
+    EXPECT_EQ(v.toDevice(QPointF(50, 50)), QPointF(100, 100));
+    EXPECT_EQ(v.toDevice(QPointF(0, 100)), QPointF(0, 0));  // y up in the world
+    EXPECT_EQ(v.transform().map(QPointF(25, 75)), v.toDevice(QPointF(25, 75)));
+    const BBox visible = v.visibleBox();
+    EXPECT_DOUBLE_EQ(visible.x0, 0);
+    EXPECT_DOUBLE_EQ(visible.y1, 100);
+
+    const QPointF device(30, 170);
+    const QPointF world = v.toWorld(device);
+    v.zoomAt(3.0, device);
+    EXPECT_DOUBLE_EQ(v.scale(), 6.0);
+    EXPECT_NEAR(v.toDevice(world).x(), device.x(), 1e-9);
+    EXPECT_NEAR(v.toDevice(world).y(), device.y(), 1e-9);
+    v.zoomAt(0.25, QPointF(190, 5));
+    EXPECT_NEAR(v.toDevice(v.toWorld(QPointF(190, 5))).x(), 190, 1e-9);
+
+    // Pan: the drawing follows the pointer.
+    View p = squareView();
+    p.panDevice(QPointF(20, -10));
+    EXPECT_EQ(p.toDevice(QPointF(50, 50)), QPointF(120, 90));
+    p.panWorld(QPointF(5, 0));
+    EXPECT_EQ(p.toDevice(QPointF(55, 50)), QPointF(120, 90));
+}
+
+TEST(CadView, ExtentsAllWindowAndPrevious) {
+    View v(QSize(400, 200), QPointF(), 1.0);
+    EXPECT_FALSE(v.zoomExtents(BBox()));  // nothing drawn: no extents
+    EXPECT_FALSE(v.hasPrevious());
+
+    EXPECT_TRUE(v.zoomExtents(BBox{100, 100, 300, 150}));
+    // Width limits: 200 units across 400 * (1 - 2 margin) pixels, centred.
+    EXPECT_NEAR(v.scale(), 400 * (1 - 2 * View::kExtentsMargin) / 200, 1e-12);
+    EXPECT_EQ(v.centre(), QPointF(200, 125));
+    const BBox seen = v.visibleBox();
+    EXPECT_TRUE(seen.contains(BBox{100, 100, 300, 150}));
+    EXPECT_LT(seen.x1 - seen.x0, 200 * 1.1);
+
+    const double extentsScale = v.scale();
+    EXPECT_TRUE(v.zoomAll(BBox{100, 100, 300, 150}, BBox{0, 0, 420, 297}));
+    EXPECT_TRUE(v.visibleBox().contains(BBox{0, 0, 420, 297}));
+    EXPECT_TRUE(v.zoomWindow(BBox::of(QPointF(10, 10), QPointF(30, 20))));
+    EXPECT_DOUBLE_EQ(v.scale(), 20.0);  // 20 x 10 units into 400 x 200 pixels
+    EXPECT_FALSE(v.zoomWindow(BBox::of(QPointF(10, 10), QPointF(10, 10))));
+
+    // Previous walks back: window, all, extents, the first view; then there is none.
+    EXPECT_TRUE(v.zoomPrevious());
+    EXPECT_TRUE(v.visibleBox().contains(BBox{0, 0, 420, 297}));
+    EXPECT_TRUE(v.zoomPrevious());
+    EXPECT_DOUBLE_EQ(v.scale(), extentsScale);
+    EXPECT_TRUE(v.zoomPrevious());
+    EXPECT_DOUBLE_EQ(v.scale(), 1.0);
+    EXPECT_EQ(v.centre(), QPointF());
+    EXPECT_FALSE(v.zoomPrevious());
+
+    // A pan drag records one view, not one per step.
+    v.panDevice(QPointF(3, 0));
+    v.panDevice(QPointF(3, 0), false);
+    v.panDevice(QPointF(3, 0), false);
+    EXPECT_TRUE(v.zoomPrevious());
+    EXPECT_EQ(v.centre(), QPointF());
+    EXPECT_FALSE(v.zoomPrevious());
+}
+
+TEST(CadRender, LayerColourAndHiddenLayers) {
+    Document doc;
+    doc.addLayer(Layer{QStringLiteral("CBL_AUDIO"), 1});
+    Entity line = Entity::line({10, 50}, {90, 50});
+    line.layer = QStringLiteral("CBL_AUDIO");
+    doc.addToModel(line);
+
+    const QImage shown = render(doc, squareView());
+    const QRgb red = rgb(255, 0, 0);
+    // World y 50 is device row 100; x 10..90 are columns 20..180.
+    for (int x : {22, 60, 100, 178}) EXPECT_EQ(at(shown, x, 100), red) << x;
+    EXPECT_EQ(at(shown, 100, 90), 0u);
+    EXPECT_EQ(at(shown, 10, 100), 0u);
+    EXPECT_GT(countPixels(shown, red), 150);
+
+    doc.layer(QStringLiteral("CBL_AUDIO"))->on = false;
+    EXPECT_EQ(countPixels(render(doc, squareView()), red), 0);
+    doc.layer(QStringLiteral("CBL_AUDIO"))->on = true;
+    doc.layer(QStringLiteral("CBL_AUDIO"))->frozen = true;
+    EXPECT_EQ(countPixels(render(doc, squareView()), red), 0);
+}
+
+TEST(CadRender, ByBlockColourThroughNestedInserts) {
+    Document doc;
+    Block& arm = doc.addBlock(QStringLiteral("ARM"));
+    Entity stroke = Entity::line({0, 0}, {10, 0});
+    stroke.color = kColorByBlock;
+    doc.add(arm, stroke);
+    Block& rack = doc.addBlock(QStringLiteral("RACK"));
+    Entity inner = Entity::insert(QStringLiteral("ARM"), {0, 0});
+    inner.color = kColorByBlock;
+    doc.add(rack, inner);
+
+    // Rotated a quarter turn and doubled: the arm runs from (50,20) up to (50,40).
+    Entity green = Entity::insert(QStringLiteral("ARM"), {50, 20}, 2.0, 2.0, 90.0);
+    green.color = 3;
+    doc.addToModel(green);
+    // The same arm one level deeper takes the outer insert's colour.
+    Entity blue = Entity::insert(QStringLiteral("RACK"), {20, 70});
+    blue.color = 5;
+    doc.addToModel(blue);
+
+    const QImage image = render(doc, squareView());
+    EXPECT_EQ(at(image, 100, 200 - 2 * 30), rgb(0, 255, 0));  // world (50,30)
+    EXPECT_EQ(at(image, 100, 200 - 2 * 38), rgb(0, 255, 0));
+    EXPECT_EQ(at(image, 110, 200 - 2 * 30), 0u);             // not drawn along x
+    EXPECT_EQ(at(image, 50, 200 - 2 * 70), rgb(0, 0, 255));  // world (25,70)
+    EXPECT_EQ(countPixels(image, rgb(255, 255, 255)), 0);    // nothing fell back to colour 7
+}
+
+TEST(CadRender, ColourSevenFollowsTheBackground) {
+    Document doc;
+    Entity line = Entity::line({10, 50}, {90, 50});
+    line.color = 7;
+    doc.addToModel(line);
+    RenderOptions dark;
+    dark.background = QColor(20, 20, 30);
+    EXPECT_EQ(at(render(doc, squareView(), dark), 100, 100), rgb(255, 255, 255));
+    RenderOptions light;
+    light.background = QColor(250, 250, 240);
+    EXPECT_EQ(at(render(doc, squareView(), light), 100, 100), rgb(0, 0, 0));
+}
+
+TEST(CadRender, DashedLineHasGaps) {
+    Document doc;
+    doc.addLineType(LineType{QStringLiteral("DASHED"), QStringLiteral("__ __"), {10.0, -5.0}});
+    doc.addLayer(Layer{QStringLiteral("L"), 1, QStringLiteral("DASHED")});
+    Entity line = Entity::line({0, 50}, {100, 50});
+    line.layer = QStringLiteral("L");
+    doc.addToModel(line);
+
+    // Dashes of 20 pixels and gaps of 10 along row 100.
+    const QImage image = render(doc, squareView());
+    int drawn = 0, gaps = 0, run = 0, longestGap = 0;
+    for (int x = 0; x < 200; ++x) {
+        const bool on = at(image, x, 100) != 0;
+        drawn += on;
+        if (!on) {
+            ++run;
+        } else {
+            if (run > 0) ++gaps;
+            longestGap = std::max(longestGap, run);
+            run = 0;
+        }
+    }
+    EXPECT_GE(gaps, 5);
+    EXPECT_NEAR(longestGap, 10, 2);
+    EXPECT_NEAR(drawn / 200.0, 2.0 / 3.0, 0.08);  // a dash covers both its end pixels
+
+    // Seen from far away the pattern would be a blur of single pixels: drawn solid.
+    View far(QSize(200, 200), QPointF(50, 50), 0.1);
+    const QImage small = render(doc, far);
+    int solid = 0;
+    for (int x = 95; x <= 105; ++x) solid += at(small, x, 100) != 0;
+    EXPECT_EQ(solid, 11);
+}
+
+TEST(CadRender, TextStaysInsideItsPickingBox) {
+    for (int hAlign : {0, 1, 2}) {
+        Document doc;
+        Entity text = Entity::textAt({20, 40}, QStringLiteral("HEADEND"), 8.0);
+        text.rotation = 30;
+        text.color = 2;
+        text.hAlign = hAlign;
+        text.end = {40, 40};
+        doc.addToModel(text);
+        const QImage image = render(doc, squareView());
+        const View view = squareView();
+
+        const Prim box = textBox(doc, text);
+        QPolygonF quad;
+        for (QPointF c : box.q) quad << view.toDevice(c);
+        // Glyph pixels may sit on the box's edge: test the solid ones (not the faint edge
+        // of smoothed glyphs) against the box grown by 1.5 px.
+        const QPointF centre = (quad[0] + quad[2]) / 2;
+        QPolygonF grown;
+        for (QPointF c : quad) {
+            const QPointF d = c - centre;
+            grown << c + d * (1.5 / std::hypot(d.x(), d.y()) * std::sqrt(2.0));
+        }
+        int inside = 0, outside = 0;
+        double minAlong = 1e9, maxAlong = -1e9;
+        const QPointF along =
+            (quad[1] - quad[0]) / std::hypot((quad[1] - quad[0]).x(), (quad[1] - quad[0]).y());
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qGreen(image.pixel(x, y)) < 128) continue;
+                const QPointF p(x + 0.5, y + 0.5);
+                if (grown.containsPoint(p, Qt::OddEvenFill)) {
+                    ++inside;
+                    const double s = QPointF::dotProduct(p - quad[0], along);
+                    minAlong = std::min(minAlong, s);
+                    maxAlong = std::max(maxAlong, s);
+                } else {
+                    ++outside;
+                }
+            }
+        }
+        EXPECT_GT(inside, 80) << "align " << hAlign;
+        EXPECT_EQ(outside, 0) << "align " << hAlign;
+        // The glyphs fill a good part of the box rather than a corner of it.
+        const double width = std::hypot((quad[1] - quad[0]).x(), (quad[1] - quad[0]).y());
+        EXPECT_GT(maxAlong - minAlong, 0.5 * width) << "align " << hAlign;
+    }
+}
+
+TEST(CadRender, GripsPointsAndTinyText) {
+    Document doc;
+    const QString h = doc.addToModel(Entity::line({10, 10}, {90, 10})).handle;
+    doc.addToModel(Entity::point({50, 80}));
+    doc.addToModel(Entity::textAt({10, 60}, QStringLiteral("FAR"), 0.2));  // 0.4 px high
+    RenderOptions o;
+    o.selected = {h};
+    o.gripSize = 3;
+    o.pointSize = 5;
+    RenderStats stats;
+    const QImage image = render(doc, squareView(), o, nullptr, &stats);
+    const QRgb grip = o.gripColor.rgb() & 0xffffff;
+    // A grip square of 7 pixels on each end and the middle of the line (row 180).
+    for (int x : {20, 100, 180}) {
+        EXPECT_EQ(at(image, x - 3, 177), grip) << x;
+        EXPECT_EQ(at(image, x + 3, 183), grip) << x;
+    }
+    EXPECT_EQ(at(image, 60, 177), 0u);
+    // The point: a 5 pixel square in white (colour 7 on black).
+    EXPECT_EQ(at(image, 102, 42), rgb(255, 255, 255));
+    EXPECT_EQ(at(image, 104, 44), 0u);
+    EXPECT_EQ(stats.texts, 0);
+    EXPECT_EQ(stats.greeked, 1);
+}
+
+TEST(CadRender, IndexedViewMatchesAFullPass) {
+    Document doc;
+    doc.addLayer(Layer{QStringLiteral("A"), 1});
+    doc.addLayer(Layer{QStringLiteral("B"), 3});
+    doc.addBlock(QStringLiteral("BOX"));
+    doc.add(*doc.block(QStringLiteral("BOX")),
+            Entity::polyline({{{0, 0}}, {{4, 0}, 0.5}, {{4, 3}}, {{0, 3}}}, true));
+    for (int i = 0; i < 400; ++i) {
+        const double x = (i * 37) % 100, y = (i * 53) % 100;
+        Entity e = i % 3 == 0   ? Entity::line({x, y}, {100 - y, x})
+                   : i % 3 == 1 ? Entity::circle({x, y}, 1 + i % 5)
+                                : Entity::insert(QStringLiteral("BOX"), {x, y}, 1, 1, i);
+        e.layer = i % 2 ? QStringLiteral("A") : QStringLiteral("B");
+        doc.addToModel(e);
+    }
+    SpatialIndex index;
+    index.build(doc, doc.modelSpace());
+    View zoomed(QSize(200, 200), QPointF(30, 60), 8.0);  // a small part of the drawing
+    RenderStats viaIndex, full;
+    const QImage a = render(doc, zoomed, {}, &index, &viaIndex);
+    const QImage b = render(doc, zoomed, {}, nullptr, &full);
+    EXPECT_TRUE(viaIndex.usedIndex);
+    EXPECT_LT(viaIndex.entities, full.entities / 2);
+    EXPECT_GT(countPixels(a, rgb(255, 0, 0)), 100);
+    EXPECT_TRUE(a == b);
+    // Seen whole, the index is not worth asking.
+    RenderStats whole;
+    render(doc, squareView(), {}, &index, &whole);
+    EXPECT_FALSE(whole.usedIndex);
+    EXPECT_EQ(whole.entities, 400);
+}
+
+TEST(CadRender, ImageAndPdfFiles) {
+    Document doc;
+    Entity line = Entity::line({0, 0}, {100, 50});
+    line.color = 1;
+    doc.addToModel(line);
+    doc.addToModel(Entity::textAt({10, 30}, QStringLiteral("RACK 12"), 5.0));
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString error;
+
+    const QString png = dir.filePath(QStringLiteral("sheet.png"));
+    ASSERT_TRUE(exportImage(doc, doc.modelSpace(), png, QSize(320, 200), Qt::white, &error))
+        << qPrintable(error);
+    QImageReader reader(png);
+    EXPECT_EQ(reader.format(), "png");
+    const QImage image = reader.read();
+    EXPECT_EQ(image.size(), QSize(320, 200));
+    EXPECT_EQ(image.pixel(0, 0) & 0xffffff, 0xffffffu);
+    int reddish = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            reddish += c.red() > 200 && c.green() < 100 && c.blue() < 100;
+        }
+    EXPECT_GT(reddish, 100);
+
+    const QString bmp = dir.filePath(QStringLiteral("sheet.BMP"));
+    ASSERT_TRUE(exportImage(doc, doc.modelSpace(), bmp, QSize(64, 48), Qt::black, &error));
+    EXPECT_EQ(QImageReader(bmp).format(), "bmp");
+    EXPECT_EQ(QImage(bmp).size(), QSize(64, 48));
+
+    const QString pdf = dir.filePath(QStringLiteral("sheet.pdf"));
+    ASSERT_TRUE(exportPdf(doc, doc.modelSpace(), pdf, &error)) << qPrintable(error);
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-"));
+    EXPECT_FALSE(bytes.contains("/Subtype /Image"));  // vector output, not a picture
+    // The page fits the extents (100 x 50 mm and the margin): MediaBox in points.
+    const int box = bytes.indexOf("/MediaBox");
+    ASSERT_GE(box, 0);
+    const QList<QByteArray> numbers =
+        bytes.mid(box, 80).split('[').value(1).split(']').value(0).simplified().split(' ');
+    ASSERT_EQ(numbers.size(), 4);
+    EXPECT_NEAR(numbers[2].toDouble(), 106 / 25.4 * 72, 2);
+    EXPECT_NEAR(numbers[3].toDouble(), 53 / 25.4 * 72, 2);
+
+    // Failures leave a message and no file; an earlier file stays as it was.
+    EXPECT_FALSE(exportImage(doc, doc.modelSpace(), dir.filePath(QStringLiteral("no/such/a.png")),
+                             QSize(10, 10), Qt::black, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("no/such/a.png"))) << qPrintable(error);
+    EXPECT_FALSE(
+        exportPdf(doc, doc.modelSpace(), dir.filePath(QStringLiteral("no/such/a.pdf")), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("a.pdf"))) << qPrintable(error);
+    EXPECT_FALSE(exportImage(doc, doc.modelSpace(), dir.filePath(QStringLiteral("sheet.gif")),
+                             QSize(10, 10), Qt::black, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("gif")));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("sheet.gif"))));
+    EXPECT_FALSE(exportImage(doc, doc.modelSpace(), png, QSize(0, 10), Qt::black, &error));
+    EXPECT_EQ(QImage(png).size(), QSize(320, 200));
+}
