@@ -17,7 +17,7 @@ constexpr qsizetype kMaxFileSize = qsizetype(512) * 1024 * 1024;
 constexpr qsizetype kMaxLineLength = 64 * 1024;
 constexpr int kMaxVertices = 1000000;
 constexpr qsizetype kMaxEntities = 10000000;
-constexpr double kMaxCoordinate = 1e15;
+constexpr double kMaxCoordinate = kMaxDxfValue;
 
 struct Group {
     int code = 0;
@@ -728,6 +728,10 @@ Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
         // DXF keeps the size of one pixel; the document the size of the whole image.
         if (e.pixelSize.width() > 0) e.uVector *= e.pixelSize.width();
         if (e.pixelSize.height() > 0) e.vVector *= e.pixelSize.height();
+        for (double v : {e.uVector.x(), e.uVector.y(), e.vVector.x(), e.vVector.y()}) {
+            if (std::abs(v) > kMaxCoordinate)
+                fail(r.empty() ? lastLine_ : r.front().line, QStringLiteral("image too large"));
+        }
         if (!imageDef.isEmpty())
             imageDefOf_[Document::normalHandle(e.handle)] = Document::normalHandle(imageDef);
     }

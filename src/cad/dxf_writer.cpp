@@ -312,13 +312,21 @@ void Writer::generateDimensionBlocks() {
         do {
             name = QStringLiteral("*D%1").arg(++n);
         } while (doc_.block(name));
-        const DimensionGeometry geo = dimensionGeometry(doc_, *dim);
+        DimensionGeometry geo = dimensionGeometry(doc_, *dim);
+        // A drawing reaching beyond what a file may hold is left out; the block stays empty.
+        auto fits = [](QPointF p) {
+            return std::abs(p.x()) <= kMaxDxfValue && std::abs(p.y()) <= kMaxDxfValue;
+        };
+        bool inside = fits(geo.text.start);
+        for (const auto& l : geo.lines) inside = inside && fits(l[0]) && fits(l[1]);
+        for (const auto& a : geo.arrows) inside = inside && fits(a[0]) && fits(a[1]) && fits(a[2]);
         std::vector<Entity>& list = generated_.emplace_back();
         auto add = [&](Entity e) {
             e.handle = handle();
             e.color = kColorByBlock;
             list.push_back(std::move(e));
         };
+        if (!inside) geo = DimensionGeometry{};
         for (const auto& l : geo.lines) add(Entity::line(l[0], l[1]));
         for (const auto& a : geo.arrows) {
             Entity solid;
@@ -336,7 +344,7 @@ void Writer::generateDimensionBlocks() {
             }
             add(solid);
         }
-        add(geo.text);
+        if (inside) add(geo.text);
         for (const Entity& e : list) collectFrom(e);
         dimBlocks_[dim] = name;
         SpaceOut s;
