@@ -111,7 +111,7 @@ class Writer {
     void header(QByteArray& into);
     void tables();
     QString tableStart(const char* name, int count);
-    void record(const char* type, const QString& table, const char* subclass);
+    QString record(const char* type, const QString& table, const char* subclass);
     void blocks();
     void entities();
     void objects();
@@ -406,12 +406,14 @@ QString Writer::tableStart(const char* name, int count) {
     return h;
 }
 
-void Writer::record(const char* type, const QString& table, const char* subclass) {
+QString Writer::record(const char* type, const QString& table, const char* subclass) {
+    const QString h = handle();
     g(0, type);
-    g(5, handle());
+    g(5, h);
     g(330, table);
     g(100, "AcDbSymbolTableRecord");
     g(100, subclass);
+    return h;
 }
 
 void Writer::tables() {
@@ -473,8 +475,7 @@ void Writer::tables() {
     for (const QString& name : styles_) {
         const TextStyle* s = doc_.textStyle(name);
         const TextStyle style = s ? *s : TextStyle{name};
-        styleHandles_[name.toUpper()] = QString::number(seed_, 16).toUpper();
-        record("STYLE", t, "AcDbTextStyleTableRecord");
+        styleHandles_[name.toUpper()] = record("STYLE", t, "AcDbTextStyleTableRecord");
         g(2, style.name);
         g(70, 0);
         d(40, style.height);
