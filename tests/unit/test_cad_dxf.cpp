@@ -591,6 +591,10 @@ face.dxf.invisible = 2
 mesh = tag(msp.add_polyface(), "Mesh")
 mesh.append_face([(0, 0, 0), (1, 0, 0), (1, 1, 0.5)])
 mesh.append_face([(1, 0, 0), (2, 0, 0), (2, 1, 1), (1, 1, 0.5)])
+doc.appids.new("TOLVANE_FILL")
+disc = tag(msp.add_circle((0, 70), 4), "Disc")
+disc.set_xdata("TOLVANE_FILL", [(1002, "{"), (1000, "FillMode"), (1070, 1), (1002, "}"),
+                                (1002, "{"), (1000, "FillColor"), (1070, 5), (1002, "}")])
 sheet = doc.layout("Layout1")
 tag(sheet.add_viewport(center=(150, 100), size=(200, 120), view_center_point=(30, 20), view_height=60), "View")
 doc.saveas(sys.argv[1])
@@ -599,7 +603,7 @@ doc.saveas(sys.argv[1])
                  path);
         const Document doc = loadDxf(path);
         const auto& ents = doc.modelSpace().entities;
-        ASSERT_EQ(ents.size(), 10u);
+        ASSERT_EQ(ents.size(), 11u);
         for (const Entity& e : ents) {
             SCOPED_TRACE(entityTypeName(e).toStdString());
             ASSERT_NE(e.xdataFor("Tolvanev2"), nullptr);
@@ -643,6 +647,10 @@ doc.saveas(sys.argv[1])
         ASSERT_EQ(mesh.points3.size(), 5);  // the shared corners once
         ASSERT_EQ(mesh.faces.size(), 2);
         EXPECT_EQ(mesh.points3[std::abs(mesh.faces[1].index[3]) - 1], (Point3{1, 1, 0.5}));
+        // Fill written by another program under our name becomes the entity's fill.
+        EXPECT_EQ(ents[10].fillMode, FillSolid);
+        EXPECT_EQ(ents[10].fillColor, 5);
+        EXPECT_EQ(ents[10].xdataFor("TOLVANE_FILL"), nullptr);
 
         const Space* sheet = nullptr;
         for (const Space& s : doc.layouts()) sheet = s.name == "Layout1" ? &s : sheet;
