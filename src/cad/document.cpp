@@ -1,6 +1,8 @@
 #include "cad/document.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 
 namespace tolvane::cad {
 
@@ -149,11 +151,266 @@ Entity Entity::attribute(QPointF at, const QString& tag, const QString& value, d
     return e;
 }
 
+Entity Entity::rect(QPointF a, QPointF b) {
+    Entity e = polyline({{a}, {QPointF(b.x(), a.y())}, {b}, {QPointF(a.x(), b.y())}}, true);
+    e.rectangle = true;
+    return e;
+}
+
+namespace {
+
+QPointF unit(QPointF v, QPointF fallback) {
+    const double len = std::hypot(v.x(), v.y());
+    return len > 0 ? v / len : fallback;
+}
+
+double dot(QPointF a, QPointF b) {
+    return a.x() * b.x() + a.y() * b.y();
+}
+
+Entity dimension(DimensionType type) {
+    Entity e;
+    e.kind = EntityKind::Dimension;
+    e.dimType = type;
+    e.text.clear();
+    return e;
+}
+
+}  // namespace
+
+Entity Entity::linearDimension(QPointF p1, QPointF p2, QPointF line, double rotationDeg) {
+    Entity e = dimension(DimensionType::Linear);
+    const double r = rotationDeg * std::numbers::pi / 180.0;
+    const QPointF u(std::cos(r), std::sin(r));
+    const QPointF f1 = line + u * dot(p1 - line, u);
+    e.start = line + u * dot(p2 - line, u);
+    e.end = (f1 + e.start) / 2;
+    e.dimPoints[0] = p1;
+    e.dimPoints[1] = p2;
+    e.rotation = rotationDeg;
+    return e;
+}
+
+Entity Entity::alignedDimension(QPointF p1, QPointF p2, QPointF line) {
+    Entity e = dimension(DimensionType::Aligned);
+    const QPointF u = unit(p2 - p1, {1, 0}), n(-u.y(), u.x());
+    const double offset = dot(line - p1, n);
+    e.start = p2 + n * offset;
+    e.end = (p1 + e.start + n * offset) / 2;
+    e.dimPoints[0] = p1;
+    e.dimPoints[1] = p2;
+    return e;
+}
+
+Entity Entity::radiusDimension(QPointF centre, QPointF onCurve) {
+    Entity e = dimension(DimensionType::Radius);
+    e.start = centre;
+    e.dimPoints[2] = onCurve;
+    e.end = (centre + onCurve) / 2;
+    return e;
+}
+
+Entity Entity::diameterDimension(QPointF centre, QPointF onCurve) {
+    Entity e = dimension(DimensionType::Diameter);
+    e.start = onCurve;
+    e.dimPoints[2] = centre * 2 - onCurve;
+    e.end = centre;
+    return e;
+}
+
+Entity Entity::angularDimension(QPointF vertex, QPointF p1, QPointF p2, QPointF arcPoint) {
+    Entity e = dimension(DimensionType::Angular3Point);
+    e.start = arcPoint;
+    e.dimPoints[0] = p1;
+    e.dimPoints[1] = p2;
+    e.dimPoints[2] = vertex;
+    const double a1 = std::atan2(p1.y() - vertex.y(), p1.x() - vertex.x());
+    double sweep = std::atan2(p2.y() - vertex.y(), p2.x() - vertex.x()) - a1;
+    if (sweep < 0) sweep += 2 * std::numbers::pi;
+    const double r = std::hypot(arcPoint.x() - vertex.x(), arcPoint.y() - vertex.y());
+    e.end = vertex + QPointF(std::cos(a1 + sweep / 2), std::sin(a1 + sweep / 2)) * r;
+    return e;
+}
+
+Entity Entity::image(const QString& file, QSize pixels, QPointF at, double size) {
+    Entity e;
+    e.kind = EntityKind::Image;
+    e.fileName = file;
+    e.pixelSize = pixels;
+    e.start = at;
+    e.uVector = QPointF(size, 0);
+    const double aspect = pixels.width() > 0 ? double(pixels.height()) / pixels.width() : 1.0;
+    e.vVector = QPointF(0, size * aspect);
+    return e;
+}
+
+Entity Entity::face3d(const Point3& a, const Point3& b, const Point3& c, const Point3& d,
+                      int invisibleEdges) {
+    Entity e;
+    e.kind = EntityKind::Face3D;
+    e.points3 = {a, b, c, d};
+    e.edgeFlags = invisibleEdges & 15;
+    return e;
+}
+
+Entity Entity::polyfaceMesh(const QList<Point3>& vertices, const QList<MeshFace>& faces) {
+    Entity e;
+    e.kind = EntityKind::PolyfaceMesh;
+    e.points3 = vertices;
+    e.faces = faces;
+    return e;
+}
+
+Entity Entity::box(const Point3& c, double dx, double dy, double dz) {
+    QList<Point3> v;
+    for (double z : {0.0, dz}) {
+        v.append({c.x, c.y, c.z + z});
+        v.append({c.x + dx, c.y, c.z + z});
+        v.append({c.x + dx, c.y + dy, c.z + z});
+        v.append({c.x, c.y + dy, c.z + z});
+    }
+    const QList<MeshFace> f = {{{1, 4, 3, 2}}, {{5, 6, 7, 8}}, {{1, 2, 6, 5}},
+                               {{2, 3, 7, 6}}, {{3, 4, 8, 7}}, {{4, 1, 5, 8}}};
+    return polyfaceMesh(v, f);
+}
+
+namespace {
+
+// Appends a ring of n points round (x, y) at height z and returns the 1-based index of its
+// first point; a radius of 0 gives a single point.
+int ring(QList<Point3>* v, const Point3& c, double r, double z, int n) {
+    const int first = int(v->size()) + 1;
+    if (r == 0.0) {
+        v->append({c.x, c.y, z});
+        return first;
+    }
+    for (int i = 0; i < n; ++i) {
+        const double a = 2 * std::numbers::pi * i / n;
+        v->append({c.x + r * std::cos(a), c.y + r * std::sin(a), z});
+    }
+    return first;
+}
+
+// Side faces between two rings of n points (either may be a single point), and optionally a
+// cap (fan round a centre point, its inner edges hidden) on each ring.
+void band(QList<MeshFace>* f, int lower, bool lowerPoint, int upper, bool upperPoint, int n) {
+    for (int i = 0; i < n; ++i) {
+        const int j = (i + 1) % n;
+        const int a = lowerPoint ? lower : lower + i, b = lowerPoint ? lower : lower + j;
+        const int c = upperPoint ? upper : upper + j, d = upperPoint ? upper : upper + i;
+        if (lowerPoint)
+            f->append(MeshFace{{a, c, d, 0}});
+        else if (upperPoint)
+            f->append(MeshFace{{a, b, c, 0}});
+        else
+            f->append(MeshFace{{a, b, c, d}});
+    }
+}
+
+void cap(QList<MeshFace>* f, int centre, int first, int n, bool up) {
+    for (int i = 0; i < n; ++i) {
+        const int a = first + i, b = first + (i + 1) % n;
+        f->append(up ? MeshFace{{-centre, a, -b, 0}} : MeshFace{{-centre, b, -a, 0}});
+    }
+}
+
+}  // namespace
+
+Entity Entity::cone(const Point3& base, double height, double baseRadius, double topRadius,
+                    int segments) {
+    const int n = std::clamp(segments, 3, kMaxMeshSegments);
+    QList<Point3> v;
+    QList<MeshFace> f;
+    const int lower = ring(&v, base, baseRadius, base.z, n);
+    const int upper = ring(&v, base, topRadius, base.z + height, n);
+    band(&f, lower, baseRadius == 0.0, upper, topRadius == 0.0, n);
+    if (baseRadius != 0.0) {
+        v.append(base);
+        cap(&f, int(v.size()), lower, n, false);
+    }
+    if (topRadius != 0.0) {
+        v.append({base.x, base.y, base.z + height});
+        cap(&f, int(v.size()), upper, n, true);
+    }
+    return polyfaceMesh(v, f);
+}
+
+Entity Entity::sphere(const Point3& c, double radius, int segments) {
+    const int n = std::clamp(segments, 3, kMaxMeshSegments);
+    const int rings = std::max(2, n / 2);
+    QList<Point3> v;
+    QList<MeshFace> f;
+    int previous = ring(&v, c, 0.0, c.z - radius, n);
+    bool previousPoint = true;
+    for (int k = 1; k <= rings; ++k) {
+        const double phi = -std::numbers::pi / 2 + std::numbers::pi * k / rings;
+        const bool pole = k == rings;
+        const double r = pole ? 0.0 : radius * std::cos(phi);
+        const int next = ring(&v, c, r, c.z + radius * std::sin(phi), n);
+        band(&f, previous, previousPoint, next, pole, n);
+        previous = next;
+        previousPoint = pole;
+    }
+    return polyfaceMesh(v, f);
+}
+
+Entity Entity::viewport(QPointF centre, double width, double height, QPointF viewCentre,
+                        double viewHeight) {
+    Entity e;
+    e.kind = EntityKind::Viewport;
+    e.start = centre;
+    e.width = width;
+    e.height = height;
+    e.viewCentre = viewCentre;
+    e.viewHeight = viewHeight;
+    return e;
+}
+
+QString entityTypeName(const Entity& e) {
+    switch (e.kind) {
+        case EntityKind::Line:
+            return QStringLiteral("VDLINE");
+        case EntityKind::Polyline:
+            return e.rectangle && e.closed && e.vertices.size() == 4 ? QStringLiteral("VDRECT")
+                                                                     : QStringLiteral("VDPOLYLINE");
+        case EntityKind::Circle:
+            return QStringLiteral("VDCIRCLE");
+        case EntityKind::Arc:
+            return QStringLiteral("VDARC");
+        case EntityKind::Ellipse:
+            return QStringLiteral("VDELLIPSE");
+        case EntityKind::Point:
+            return QStringLiteral("VDPOINT");
+        case EntityKind::Text:
+            return QStringLiteral("VDTEXT");
+        case EntityKind::AttributeDefinition:
+            return QStringLiteral("VDATTDEF");
+        case EntityKind::Attribute:
+            return QStringLiteral("VDATTRIB");
+        case EntityKind::Insert:
+            return QStringLiteral("VDINSERT");
+        case EntityKind::Dimension:
+            return QStringLiteral("VDDIMENSION");
+        case EntityKind::Image:
+            return QStringLiteral("VDIMAGE");
+        case EntityKind::Face3D:
+            return QStringLiteral("VD3DFACE");
+        case EntityKind::PolyfaceMesh:
+            return QStringLiteral("VDPOLYFACE");
+        case EntityKind::Viewport:
+            return QStringLiteral("VDVIEWPORT");
+        case EntityKind::Other:
+            break;
+    }
+    return QStringLiteral("VD") + e.typeName.trimmed().toUpper();
+}
+
 Document::Document() {
     model_.name = QStringLiteral("Model");
     layers_.append(Layer{QStringLiteral("0")});
     styles_.append(TextStyle{QStringLiteral("Standard")});
     lineTypes_.append(LineType{QStringLiteral("CONTINUOUS"), QStringLiteral("Solid line"), {}});
+    dimStyles_.append(DimStyle{QStringLiteral("Standard")});
 }
 
 Space& Document::addLayout(const QString& name) {
@@ -204,6 +461,19 @@ TextStyle& Document::addTextStyle(const TextStyle& style) {
 
 const TextStyle* Document::textStyle(const QString& name) const {
     return findByName(styles_, name);
+}
+
+DimStyle& Document::addDimStyle(const DimStyle& style) {
+    if (DimStyle* existing = findByName(dimStyles_, style.name)) {
+        *existing = style;
+        return *existing;
+    }
+    dimStyles_.append(style);
+    return dimStyles_.last();
+}
+
+const DimStyle* Document::dimStyle(const QString& name) const {
+    return findByName(dimStyles_, name);
 }
 
 LineType& Document::addLineType(const LineType& type) {

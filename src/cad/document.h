@@ -7,7 +7,9 @@
 #include <QList>
 #include <QPointF>
 #include <QSet>
+#include <QSize>
 #include <QString>
+#include <array>
 #include <vector>
 
 namespace tolvane::cad {
@@ -48,6 +50,45 @@ struct RawGroup {
     bool operator==(const RawGroup&) const = default;
 };
 
+// A point in space, for the kinds that keep a z (3D faces and polyface meshes); the 2D view
+// and picking use its top view (x, y).
+struct Point3 {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+    QPointF xy() const { return {x, y}; }
+    bool operator==(const Point3&) const = default;
+};
+
+// One face of a polyface mesh: 1-based vertex indices, a negative index hides the edge that
+// starts at that vertex, 0 leaves the corner unused (a triangle has index[3] == 0).
+struct MeshFace {
+    std::array<int, 4> index{};
+    bool operator==(const MeshFace&) const = default;
+};
+
+// The measurement a dimension shows; the values are those of the DXF dimension type.
+enum class DimensionType {
+    Linear = 0,  // horizontal, vertical or any rotation
+    Aligned = 1,
+    Angular = 2,  // between two lines
+    Diameter = 3,
+    Radius = 4,
+    Angular3Point = 5,
+};
+
+// Fill of closed outlines.
+enum FillMode { FillNone = 0, FillSolid = 1, FillBackwardDiagonal = 2, FillCross = 3 };
+
+// Display flags of raster images: the first four are those of DXF, the rest our own.
+enum ImageFlag {
+    ImageShow = 1,
+    ImageShowUnaligned = 2,
+    ImageClipped = 4,
+    ImageTransparent = 8,
+    ImageHideFrame = 16,
+};
+
 enum class EntityKind {
     Line,
     Polyline,
@@ -59,7 +100,12 @@ enum class EntityKind {
     AttributeDefinition,
     Attribute,  // only inside an insert's attribute list
     Insert,
-    Other,  // read from a file and written back unchanged
+    Dimension,
+    Image,
+    Face3D,
+    PolyfaceMesh,
+    Viewport,  // paper space only
+    Other,     // read from a file and written back unchanged
 };
 
 struct Vertex {
@@ -77,6 +123,26 @@ struct Vertex {
 //     text (for attributes their value, for definitions the default), height, rotation,
 //     style, hAlign, vAlign, and for attributes tag, prompt (definitions), attributeFlags.
 //   Insert: blockName, start (insertion point), xScale, yScale, rotation, attributes.
+//   Dimension: dimType; start is the definition point (a point of the dimension line for
+//     linear ones, the centre for a radius, one end of a diameter, the end of the second line
+//     of a two-line angle, a point of the arc for a three-point angle); end the middle of
+//     the text; dimPoints the further points by type: linear and aligned [0], [1] the
+//     origins of the extension lines; radius and diameter [2] the point on the curve (the
+//     other end of a diameter); two-line angle [0]-[1] the first line, [2] the start of the
+//     second, [3] a point of the arc; three-point angle [0], [1] the ends of the legs and
+//     [2] the vertex. text overrides the measurement ("<>" stands for it; empty shows it),
+//     style is the dimension style, rotation the angle of a linear dimension (degrees).
+//   Image: fileName, pixelSize, start (lower left corner), uVector and vVector (the image's
+//     width and height as vectors in drawing units), imageFlags (ImageFlag bits).
+//   Face3D: points3 (four corners; a triangle repeats its third), edgeFlags (bit n hides the
+//     edge that starts at corner n).
+//   PolyfaceMesh: points3 (the vertices) and faces.
+//   Viewport: start (centre on the sheet), width, height (its size on the sheet), viewCentre,
+//     viewHeight (the part of model space shown), viewportId (2 and up; the sheet's own
+//     viewport 1 is written with every layout and not kept in it), viewportStatus.
+//   Closed polylines, circles, arcs and ellipses may be filled: fillMode (FillMode),
+//     fillColor, fillBkColor (behind hatch lines; kColorByLayer for none), hatchAngle
+//     (degrees), hatchScale. A polyline with `rectangle` set was drawn as a rectangle.
 //   Other: typeName and its groups (without handle, owner and extended data).
 struct Entity {
     EntityKind kind = EntityKind::Line;
@@ -112,6 +178,32 @@ struct Entity {
     double yScale = 1.0;
     std::vector<Entity> attributes;
 
+    DimensionType dimType = DimensionType::Linear;
+    std::array<QPointF, 4> dimPoints{};
+
+    QString fileName;
+    QSize pixelSize;
+    QPointF uVector;
+    QPointF vVector;
+    int imageFlags = ImageShow | ImageShowUnaligned;
+
+    QList<Point3> points3;
+    QList<MeshFace> faces;
+    int edgeFlags = 0;
+
+    double width = 0.0;
+    QPointF viewCentre;
+    double viewHeight = 0.0;
+    int viewportId = 2;
+    int viewportStatus = 1;
+
+    int fillMode = FillNone;
+    int fillColor = kColorByLayer;
+    int fillBkColor = kColorByLayer;
+    double hatchAngle = 0.0;
+    double hatchScale = 1.0;
+    bool rectangle = false;
+
     QString typeName;
     QList<RawGroup> groups;
 
@@ -134,7 +226,44 @@ struct Entity {
     static Entity insert(const QString& block, QPointF at, double xScale = 1.0, double yScale = 1.0,
                          double rotation = 0.0);
     static Entity attribute(QPointF at, const QString& tag, const QString& value, double height);
+    // A closed four-vertex polyline marked as a rectangle, corners a and b.
+    static Entity rect(QPointF a, QPointF b);
+
+    // Dimensions. Linear: between p1 and p2 measured along `rotationDeg` (0 horizontal, 90
+    // vertical), the dimension line through `line`. Aligned: measured along p1-p2. Radius and
+    // diameter: of the circle round `centre` through `onCurve`. Angular: the angle at
+    // `vertex` from the leg through p1 counter-clockwise to the leg through p2, its arc
+    // through `arcPoint`. The text sits in the middle of the dimension line.
+    static Entity linearDimension(QPointF p1, QPointF p2, QPointF line, double rotationDeg);
+    static Entity alignedDimension(QPointF p1, QPointF p2, QPointF line);
+    static Entity radiusDimension(QPointF centre, QPointF onCurve);
+    static Entity diameterDimension(QPointF centre, QPointF onCurve);
+    static Entity angularDimension(QPointF vertex, QPointF p1, QPointF p2, QPointF arcPoint);
+
+    // A raster image with its lower left corner at `at`, `size` wide (drawing units) and as
+    // high as the pixels' proportion gives.
+    static Entity image(const QString& file, QSize pixels, QPointF at, double size);
+
+    static Entity face3d(const Point3& a, const Point3& b, const Point3& c, const Point3& d,
+                         int invisibleEdges = 0);
+    // Polyface meshes; `segments` round the circumference, bounded to 3..kMaxMeshSegments.
+    static Entity polyfaceMesh(const QList<Point3>& vertices, const QList<MeshFace>& faces);
+    static Entity box(const Point3& corner, double dx, double dy, double dz);
+    // A cone standing on the circle round `base` (`topRadius` 0), a cylinder (equal radii)
+    // or a frustum between.
+    static Entity cone(const Point3& base, double height, double baseRadius, double topRadius,
+                       int segments);
+    static Entity sphere(const Point3& centre, double radius, int segments);
+
+    static Entity viewport(QPointF centre, double width, double height, QPointF viewCentre,
+                           double viewHeight);
 };
+
+constexpr int kMaxMeshSegments = 256;
+
+// The type name the rest of the program knows an entity by ("VDLINE", "VDRECT", ...; for
+// kinds kept as they were read, "VD" and the DXF type).
+QString entityTypeName(const Entity& e);
 
 struct Layer {
     QString name;
@@ -156,6 +285,17 @@ struct LineType {
     QString name;
     QString description;
     QList<double> pattern;  // dash lengths: positive drawn, negative gaps, 0 dots
+};
+
+// A dimension style: sizes in drawing units.
+struct DimStyle {
+    QString name;
+    double textHeight = 2.5;
+    double arrowSize = 2.5;
+    double extensionOffset = 0.625;    // gap between the measured point and its extension line
+    double extensionExtension = 1.25;  // extension line beyond the dimension line
+    QString textStyle = QStringLiteral("Standard");
+    int decimals = 2;
 };
 
 struct Block {
@@ -197,6 +337,12 @@ class Document {
     const QList<TextStyle>& textStyles() const { return styles_; }
     TextStyle& addTextStyle(const TextStyle& style);
     const TextStyle* textStyle(const QString& name) const;
+
+    // "Standard" is always present.
+    QList<DimStyle>& dimStyles() { return dimStyles_; }
+    const QList<DimStyle>& dimStyles() const { return dimStyles_; }
+    DimStyle& addDimStyle(const DimStyle& style);
+    const DimStyle* dimStyle(const QString& name) const;
 
     QList<LineType>& lineTypes() { return lineTypes_; }
     const QList<LineType>& lineTypes() const { return lineTypes_; }
@@ -258,6 +404,7 @@ class Document {
     std::vector<Block> blocks_;
     QList<Layer> layers_;
     QList<TextStyle> styles_;
+    QList<DimStyle> dimStyles_;
     QList<LineType> lineTypes_;
     QSet<quint64> used_;
     // Handle lookup: remembered places, checked on use and rebuilt in one pass when an entity

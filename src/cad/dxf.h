@@ -24,6 +24,10 @@ class DxfError : public std::runtime_error {
     QString reason_;
 };
 
+// The largest coordinate or size a file may hold: larger values are refused on reading, and
+// what the writer derives from a document (the drawings of dimensions) stays within it.
+constexpr double kMaxDxfValue = 1e15;
+
 QByteArray writeDxf(const Document& doc);
 // Writes atomically: the old file stays untouched unless the whole new file was written.
 // Throws DxfError (line 0) when the file cannot be written.

@@ -1,6 +1,7 @@
 // DXF input: a tolerant reader of ASCII DXF as written by this and other programs. Every
 // malformed input ends in a DxfError; sizes are bounded so that no input can exhaust memory.
 #include <QFile>
+#include <QSet>
 #include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
@@ -16,7 +17,7 @@ constexpr qsizetype kMaxFileSize = qsizetype(512) * 1024 * 1024;
 constexpr qsizetype kMaxLineLength = 64 * 1024;
 constexpr int kMaxVertices = 1000000;
 constexpr qsizetype kMaxEntities = 10000000;
-constexpr double kMaxCoordinate = 1e15;
+constexpr double kMaxCoordinate = kMaxDxfValue;
 
 struct Group {
     int code = 0;
@@ -80,6 +81,10 @@ class Reader {
     // Reads entities up to (not including) a 0 group named ENDSEC or ENDBLK.
     std::vector<Entity> entityList(std::vector<bool>* paper);
     Entity toEntity(const QString& type, const Record& r, bool* paper);
+    void detailGroup(Entity& e, const Group& g, QString* imageDef);
+    void polyfaceVertices(Entity& e);
+    void takeOwnXData(Entity& e) const;
+    void finish();
     void objects();
     void skipSection();
 
@@ -97,7 +102,32 @@ class Reader {
         int tab = 0;
     };
     std::vector<LayoutInfo> layouts_;
+    std::map<QString, QString> styleNames_;                   // text style handle -> name
+    std::vector<std::pair<QString, QString>> dimTextStyle_;   // dimension style -> style handle
+    std::vector<Block> dimBlocks_;                            // anonymous "*D" blocks
+    std::map<QString, QString> imageDefOf_;                   // image handle -> IMAGEDEF handle
+    std::map<QString, std::pair<QString, QSize>> imageDefs_;  // IMAGEDEF handle -> file, pixels
 };
+
+// Our own extended data (see the writer) goes back into the entity's fields.
+const QString kFillApp = QStringLiteral("TOLVANE_FILL");
+const QString kImageApp = QStringLiteral("TOLVANE_IMAGE");
+const QString kTipApp = QStringLiteral("TOLVANE_TIP");
+
+bool isSheetViewport(const Entity& e) {
+    return e.kind == EntityKind::Viewport && e.viewportId == 1;
+}
+
+template <typename F>
+void forEachEntity(Document& doc, F f) {
+    for (Entity& e : doc.modelSpace().entities) f(e);
+    for (Space& s : doc.layouts()) {
+        for (Entity& e : s.entities) f(e);
+    }
+    for (Block& b : doc.blocks()) {
+        for (Entity& e : b.entities) f(e);
+    }
+}
 
 void Reader::tokenize(const QByteArray& data) {
     if (data.size() > kMaxFileSize) fail(0, QStringLiteral("file too large"));
@@ -235,17 +265,56 @@ Document Reader::run() {
         Space& space = doc_.addLayout(l.name);
         auto it = paperBlocks_.find(block);
         if (it == paperBlocks_.end()) continue;
-        for (Entity& e : it->second) doc_.add(space, std::move(e));
+        // The sheet's own viewport is written anew with every layout.
+        for (Entity& e : it->second) {
+            if (!isSheetViewport(e)) doc_.add(space, std::move(e));
+        }
         paperBlocks_.erase(it);
     }
     int n = int(doc_.layouts().size());
     for (auto& [name, list] : paperBlocks_) {
-        if (list.empty()) continue;
+        if (std::all_of(list.begin(), list.end(), isSheetViewport)) continue;
         Space& space = doc_.addLayout(QStringLiteral("Layout%1").arg(++n));
-        for (Entity& e : list) doc_.add(space, std::move(e));
+        for (Entity& e : list) {
+            if (!isSheetViewport(e)) doc_.add(space, std::move(e));
+        }
     }
+    finish();
     doc_.raiseHandleSeed(seed_);
     return std::move(doc_);
+}
+
+// What can only be put together once the whole file is read: the text styles of the
+// dimension styles, the files of images, and which "*D" blocks belong to dimensions.
+void Reader::finish() {
+    for (const auto& [dimStyle, handle] : dimTextStyle_) {
+        const auto style = styleNames_.find(handle);
+        if (style == styleNames_.end()) continue;
+        for (DimStyle& ds : doc_.dimStyles()) {
+            if (ds.name.compare(dimStyle, Qt::CaseInsensitive) == 0) ds.textStyle = style->second;
+        }
+    }
+    QSet<QString> dimensionBlocks;
+    forEachEntity(doc_, [&](Entity& e) {
+        if (e.kind == EntityKind::Dimension) {
+            dimensionBlocks.insert(e.blockName.toUpper());
+            e.blockName.clear();
+        }
+        if (e.kind != EntityKind::Image) return;
+        const auto ref = imageDefOf_.find(e.handle);
+        if (ref == imageDefOf_.end()) return;
+        const auto def = imageDefs_.find(ref->second);
+        if (def == imageDefs_.end()) return;
+        e.fileName = def->second.first;
+        if (e.pixelSize.isEmpty()) e.pixelSize = def->second.second;
+    });
+    // A dimension's drawing is made anew from its definition points when it is written, so
+    // its block is not kept; "*D" blocks no dimension refers to stay as they are.
+    for (Block& stashed : dimBlocks_) {
+        if (dimensionBlocks.contains(stashed.name.toUpper())) continue;
+        Block& b = doc_.addBlock(stashed.name, stashed.base);
+        for (Entity& e : stashed.entities) doc_.add(b, std::move(e));
+    }
 }
 
 void Reader::skipSection() {
@@ -310,6 +379,7 @@ void Reader::tableEntry(const QString& type, const Record& r) {
         return;
     }
     if (name.isEmpty()) return;
+    if (type == QLatin1String("STYLE")) styleNames_[Document::normalHandle(text(5))] = name;
     if (type == QLatin1String("LAYER")) {
         Layer l{name};
         for (const Group& g : r) {
@@ -347,6 +417,17 @@ void Reader::tableEntry(const QString& type, const Record& r) {
             }
         }
         doc_.addLineType(t);
+    } else if (type == QLatin1String("DIMSTYLE")) {
+        DimStyle s{name};
+        for (const Group& g : r) {
+            if (g.code == 140) s.textHeight = real(g);
+            if (g.code == 41) s.arrowSize = real(g);
+            if (g.code == 42) s.extensionOffset = real(g);
+            if (g.code == 44) s.extensionExtension = real(g);
+            if (g.code == 271) s.decimals = std::clamp(integer(g), 0, 8);
+            if (g.code == 340) dimTextStyle_.push_back({name, Document::normalHandle(g.value)});
+        }
+        doc_.addDimStyle(s);
     }
 }
 
@@ -378,6 +459,8 @@ void Reader::blocks() {
         } else if (upper.startsWith(QLatin1String("*PAPER_SPACE"))) {
             auto& target = paperBlocks_[upper];
             for (Entity& e : list) target.push_back(std::move(e));
+        } else if (upper.startsWith(QLatin1String("*D"))) {
+            dimBlocks_.push_back(Block{name, base, std::move(list)});
         } else {
             Block& b = doc_.addBlock(name, base);
             for (Entity& e : list) doc_.add(b, std::move(e));
@@ -410,7 +493,9 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
         }
         bool isPaper = false;
         Entity e = toEntity(type, r, &isPaper);
-        if (type == QLatin1String("POLYLINE")) {
+        if (e.kind == EntityKind::PolyfaceMesh) {
+            polyfaceVertices(e);
+        } else if (type == QLatin1String("POLYLINE")) {
             // Kept with its vertices as raw groups.
             int vertices = 0;
             while (pos_ < groups_.size() && groups_[pos_].code == 0 &&
@@ -445,11 +530,27 @@ Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
         {QStringLiteral("ATTDEF"), EntityKind::AttributeDefinition},
         {QStringLiteral("ATTRIB"), EntityKind::Attribute},
         {QStringLiteral("INSERT"), EntityKind::Insert},
+        {QStringLiteral("DIMENSION"), EntityKind::Dimension},
+        {QStringLiteral("IMAGE"), EntityKind::Image},
+        {QStringLiteral("3DFACE"), EntityKind::Face3D},
+        {QStringLiteral("VIEWPORT"), EntityKind::Viewport},
     };
     Entity e;
     const auto kind = kKinds.find(type);
     e.kind = kind == kKinds.end() ? EntityKind::Other : kind->second;
+    for (const Group& g : r) {
+        if (g.code >= 1000) break;
+        // Polyface meshes among the polylines; ordinate dimensions are not modelled.
+        if (g.code == 70 && type == QLatin1String("POLYLINE") && (integer(g) & 64))
+            e.kind = EntityKind::PolyfaceMesh;
+        if (g.code == 70 && e.kind == EntityKind::Dimension && (integer(g) & 15) > 5)
+            e.kind = EntityKind::Other;
+    }
     if (e.kind == EntityKind::Other) e.typeName = type;
+    if (e.kind == EntityKind::Face3D) e.points3.resize(4);
+    if (e.kind == EntityKind::Dimension) e.style = QStringLiteral("Standard");
+    const bool detailed = e.kind >= EntityKind::Dimension && e.kind < EntityKind::Other;
+    QString imageDef;
     const bool isText = e.kind == EntityKind::Text;
     const bool isAttr =
         e.kind == EntityKind::AttributeDefinition || e.kind == EntityKind::Attribute;
@@ -473,6 +574,10 @@ Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
             continue;
         }
         if (g.code == 67) *paper = integer(g) == 1;
+        if (detailed && g.code != 8 && g.code != 6 && g.code != 62 && g.code != 370) {
+            detailGroup(e, g, &imageDef);
+            continue;
+        }
         if (e.kind == EntityKind::Other) {
             e.groups.push_back({g.code, g.value});
             continue;
@@ -623,7 +728,140 @@ Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
         }
         current->items.append(value(i));
     }
+    takeOwnXData(e);
+    if (e.kind == EntityKind::Image) {
+        // DXF keeps the size of one pixel; the document the size of the whole image.
+        if (e.pixelSize.width() > 0) e.uVector *= e.pixelSize.width();
+        if (e.pixelSize.height() > 0) e.vVector *= e.pixelSize.height();
+        for (double v : {e.uVector.x(), e.uVector.y(), e.vVector.x(), e.vVector.y()}) {
+            if (std::abs(v) > kMaxCoordinate)
+                fail(r.empty() ? lastLine_ : r.front().line, QStringLiteral("image too large"));
+        }
+        if (!imageDef.isEmpty())
+            imageDefOf_[Document::normalHandle(e.handle)] = Document::normalHandle(imageDef);
+    }
     return e;
+}
+
+void Reader::detailGroup(Entity& e, const Group& g, QString* imageDef) {
+    const int code = g.code;
+    auto pixels = [&](const Group& v) { return int(std::clamp(real(v), 0.0, 1e9)); };
+    switch (e.kind) {
+        case EntityKind::Dimension:
+            if (code == 2) e.blockName = g.value;
+            if (code == 1) e.text = g.value;
+            if (code == 3) e.style = g.value;
+            if (code == 50) e.rotation = real(g);
+            if (code == 70) e.dimType = DimensionType(integer(g) & 15);
+            if (code == 10) e.start.setX(real(g));
+            if (code == 20) e.start.setY(real(g));
+            if (code == 11) e.end.setX(real(g));
+            if (code == 21) e.end.setY(real(g));
+            if (code >= 13 && code <= 16) e.dimPoints[size_t(code - 13)].setX(real(g));
+            if (code >= 23 && code <= 26) e.dimPoints[size_t(code - 23)].setY(real(g));
+            break;
+        case EntityKind::Image:
+            if (code == 10) e.start.setX(real(g));
+            if (code == 20) e.start.setY(real(g));
+            if (code == 11) e.uVector.setX(real(g));
+            if (code == 21) e.uVector.setY(real(g));
+            if (code == 12) e.vVector.setX(real(g));
+            if (code == 22) e.vVector.setY(real(g));
+            if (code == 13) e.pixelSize.setWidth(pixels(g));
+            if (code == 23) e.pixelSize.setHeight(pixels(g));
+            if (code == 70) e.imageFlags = integer(g) & 15;
+            if (code == 340) *imageDef = g.value;
+            break;
+        case EntityKind::Face3D:
+            if (code >= 10 && code <= 13) e.points3[code - 10].x = real(g);
+            if (code >= 20 && code <= 23) e.points3[code - 20].y = real(g);
+            if (code >= 30 && code <= 33) e.points3[code - 30].z = real(g);
+            if (code == 70) e.edgeFlags = integer(g) & 15;
+            break;
+        case EntityKind::Viewport:
+            if (code == 10) e.start.setX(real(g));
+            if (code == 20) e.start.setY(real(g));
+            if (code == 40) e.width = real(g);
+            if (code == 41) e.height = real(g);
+            if (code == 12) e.viewCentre.setX(real(g));
+            if (code == 22) e.viewCentre.setY(real(g));
+            if (code == 45) e.viewHeight = real(g);
+            if (code == 68) e.viewportStatus = integer(g);
+            if (code == 69) e.viewportId = integer(g);
+            break;
+        default:
+            break;
+    }
+}
+
+// The VERTEX records of a polyface mesh: first its vertices, then its faces.
+void Reader::polyfaceVertices(Entity& e) {
+    int records = 0;
+    int line = 0;
+    while (pos_ < groups_.size() && groups_[pos_].code == 0) {
+        const QString type = groups_[pos_].value.trimmed();
+        if (type != QLatin1String("VERTEX") && type != QLatin1String("SEQEND")) break;
+        if (++records > kMaxVertices) failAt(groups_[pos_], QStringLiteral("too many vertices"));
+        line = groups_[pos_].line;
+        ++pos_;
+        const Record r = readRecord();
+        if (type == QLatin1String("SEQEND")) break;
+        int flags = 0;
+        Point3 p;
+        MeshFace f;
+        for (const Group& g : r) {
+            if (g.code == 70) flags = integer(g);
+            if (g.code == 10) p.x = real(g);
+            if (g.code == 20) p.y = real(g);
+            if (g.code == 30) p.z = real(g);
+            if (g.code >= 71 && g.code <= 74) f.index[size_t(g.code - 71)] = integer(g);
+        }
+        if ((flags & 192) == 192)
+            e.points3.append(p);
+        else if (flags & 128)
+            e.faces.append(f);
+    }
+    for (const MeshFace& f : e.faces) {
+        for (int i : f.index) {
+            if (i < -e.points3.size() || i > e.points3.size())
+                fail(line, QStringLiteral("mesh face refers to vertex %1 of %2")
+                               .arg(i)
+                               .arg(e.points3.size()));
+        }
+    }
+}
+
+void Reader::takeOwnXData(Entity& e) const {
+    for (qsizetype k = 0; k < e.xdata.size();) {
+        const XData& x = e.xdata[k];
+        const bool fill = x.app.compare(kFillApp, Qt::CaseInsensitive) == 0;
+        const bool image = x.app.compare(kImageApp, Qt::CaseInsensitive) == 0;
+        const bool tip = x.app.compare(kTipApp, Qt::CaseInsensitive) == 0;
+        if (!fill && !image && !tip) {
+            ++k;
+            continue;
+        }
+        auto number = [&](const char* name, double fallback) {
+            const XDataItem* item = x.item(QLatin1String(name));
+            bool ok = false;
+            const double v = item ? item->value.toDouble(&ok) : 0.0;
+            return ok && std::isfinite(v) && std::abs(v) <= kMaxCoordinate ? v : fallback;
+        };
+        if (fill) {
+            e.fillMode = std::clamp(int(number("FillMode", 0)), 0, 3);
+            e.fillColor = std::clamp(int(number("FillColor", kColorByLayer)), 0, 256);
+            e.fillBkColor = std::clamp(int(number("FillBkColor", kColorByLayer)), 0, 256);
+            e.hatchAngle = number("HatchAngle", 0.0);
+            e.hatchScale = number("HatchScale", 1.0);
+            e.rectangle = number("Rectangle", 0) != 0;
+        } else if (tip) {
+            const XDataItem* item = x.item(QStringLiteral("ToolTip"));
+            if (item) e.tooltip = item->value;
+        } else if (e.kind == EntityKind::Image) {
+            e.imageFlags = int(number("Flags", e.imageFlags)) & 0xFFFF;
+        }
+        e.xdata.removeAt(k);
+    }
 }
 
 void Reader::objects() {
@@ -633,6 +871,18 @@ void Reader::objects() {
         const QString type = g.value.trimmed();
         if (type == QLatin1String("ENDSEC")) return;
         const Record r = readRecord();
+        if (type == QLatin1String("IMAGEDEF")) {
+            QString handle, file;
+            QSize size;
+            for (const Group& o : r) {
+                if (o.code == 5) handle = Document::normalHandle(o.value);
+                if (o.code == 1) file = o.value;
+                if (o.code == 10) size.setWidth(int(std::clamp(real(o), 0.0, 1e9)));
+                if (o.code == 20) size.setHeight(int(std::clamp(real(o), 0.0, 1e9)));
+            }
+            imageDefs_[handle] = {file, size};
+            continue;
+        }
         if (type != QLatin1String("LAYOUT")) continue;
         LayoutInfo info;
         bool inLayout = false;

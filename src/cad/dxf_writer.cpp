@@ -1,11 +1,15 @@
 // DXF output: ASCII R2000 with the tables, blocks and objects other readers require.
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <deque>
+#include <map>
 
 #include "cad/dxf.h"
+#include "cad/geometry.h"
 
 namespace tolvane::cad {
 
@@ -64,6 +68,18 @@ class Writer {
         QString record, begin, end, layout;
         QPointF base;
         bool paper = false;
+        bool anonymous = false;
+        QString viewport;  // the sheet's own viewport (paper layouts)
+    };
+    struct ImageDef {
+        QString file;
+        QSize size;
+        QString handle;
+        QStringList reactors;
+    };
+    struct ImageRef {
+        size_t def = 0;
+        QString reactor;
     };
 
     QString handle() { return QString::number(seed_++, 16).toUpper(); }
@@ -82,19 +98,33 @@ class Writer {
         d(code + 10, p.y());
         d(code + 20, 0.0);
     }
+    void pt3(int code, const Point3& p) {
+        d(code, p.x);
+        d(code + 10, p.y);
+        d(code + 20, p.z);
+    }
+    void entityHead(const char* type, const QString& h, const QString& owner, bool paper,
+                    const QString& layer);
 
     void collect();
     void collectFrom(const Entity& e);
     void header(QByteArray& into);
     void tables();
     QString tableStart(const char* name, int count);
-    void record(const char* type, const QString& table, const char* subclass);
+    QString record(const char* type, const QString& table, const char* subclass);
     void blocks();
     void entities();
     void objects();
     void entity(const Entity& e, const QString& owner, bool paper);
     void textBody(const Entity& e);
     void xdata(const Entity& e);
+    void dimensionBody(const Entity& e);
+    void imageBody(const Entity& e);
+    void meshBody(const Entity& e, bool paper);
+    void viewportBody(const Entity& e);
+    void sheetViewport(const SpaceOut& s);
+    void generateDimensionBlocks();
+    void imageObjects();
 
     const Document& doc_;
     quint64 seed_;
@@ -102,7 +132,60 @@ class Writer {
     QStringList apps_, lineTypes_, layers_, styles_, missingBlocks_;
     std::vector<SpaceOut> spaces_;  // model, paper layouts, then blocks
     QString blockRecordTable_, layoutDict_, rootDict_, groupDict_;
+    QStringList dimStyles_;
+    std::map<QString, QString> styleHandles_;     // upper-case text style name -> handle
+    std::vector<const Entity*> dimensions_;       // in the order met
+    std::map<const Entity*, QString> dimBlocks_;  // dimension -> its geometry block
+    std::deque<std::vector<Entity>> generated_;   // the entities of those blocks
+    std::vector<ImageDef> imageDefs_;
+    std::map<const Entity*, ImageRef> images_;
+    std::vector<const Entity*> imageOrder_;
+    QString imageDict_, rasterVars_;
 };
+
+// Extended data this program keeps its own properties under; the reader takes them back
+// into the entity's fields, so they never show among the entity's other extended data.
+// Fill is kept only here: a HATCH entity for other programs would be a second entity to
+// keep in step with the outline and is not written.
+const QString kFillApp = QStringLiteral("TOLVANE_FILL");
+const QString kImageApp = QStringLiteral("TOLVANE_IMAGE");
+const QString kTipApp = QStringLiteral("TOLVANE_TIP");
+
+bool isOwnApp(const QString& app) {
+    return app.compare(kFillApp, Qt::CaseInsensitive) == 0 ||
+           app.compare(kImageApp, Qt::CaseInsensitive) == 0 ||
+           app.compare(kTipApp, Qt::CaseInsensitive) == 0;
+}
+
+QString exact(double v) {
+    return QString::number(v, 'g', 17);
+}
+
+QList<XData> ownXData(const Entity& e) {
+    QList<XData> out;
+    if (e.fillMode != FillNone || e.rectangle || e.fillColor != kColorByLayer ||
+        e.fillBkColor != kColorByLayer || e.hatchAngle != 0.0 || e.hatchScale != 1.0) {
+        XData x{kFillApp, {}};
+        x.add(QStringLiteral("FillMode"), 1070, QString::number(e.fillMode));
+        x.add(QStringLiteral("FillColor"), 1070, QString::number(e.fillColor));
+        x.add(QStringLiteral("FillBkColor"), 1070, QString::number(e.fillBkColor));
+        x.add(QStringLiteral("HatchAngle"), 1040, exact(e.hatchAngle));
+        x.add(QStringLiteral("HatchScale"), 1040, exact(e.hatchScale));
+        if (e.rectangle) x.add(QStringLiteral("Rectangle"), 1070, QStringLiteral("1"));
+        out.append(x);
+    }
+    if (e.kind == EntityKind::Image && (e.imageFlags & ~15) != 0) {
+        XData x{kImageApp, {}};
+        x.add(QStringLiteral("Flags"), 1071, QString::number(e.imageFlags));
+        out.append(x);
+    }
+    if (!e.tooltip.isEmpty()) {
+        XData x{kTipApp, {}};
+        x.add(QStringLiteral("ToolTip"), 1000, e.tooltip);
+        out.append(x);
+    }
+    return out;
+}
 
 void addName(QStringList& list, const QString& name) {
     if (name.isEmpty()) return;
@@ -120,6 +203,20 @@ bool isSpecialLineType(const QString& n) {
 
 void Writer::collectFrom(const Entity& e) {
     for (const XData& x : e.xdata) addName(apps_, x.app);
+    for (const XData& x : ownXData(e)) addName(apps_, x.app);
+    if (e.kind == EntityKind::Dimension) {
+        addName(dimStyles_, e.style.isEmpty() ? QStringLiteral("Standard") : e.style);
+        dimensions_.push_back(&e);
+    }
+    if (e.kind == EntityKind::Image) {
+        size_t def = 0;
+        while (def < imageDefs_.size() && imageDefs_[def].file != e.fileName) ++def;
+        if (def == imageDefs_.size()) imageDefs_.push_back({e.fileName, e.pixelSize, handle(), {}});
+        const QString reactor = handle();
+        imageDefs_[def].reactors.append(reactor);
+        images_[&e] = {def, reactor};
+        imageOrder_.push_back(&e);
+    }
     addName(layers_, e.layer);
     if (!isSpecialLineType(e.lineType)) addName(lineTypes_, e.lineType);
     if (e.kind == EntityKind::Text || e.kind == EntityKind::AttributeDefinition ||
@@ -142,6 +239,8 @@ void Writer::collect() {
     for (const TextStyle& s : doc_.textStyles()) addName(styles_, s.name);
     addName(layers_, QStringLiteral("0"));
     addName(styles_, QStringLiteral("Standard"));
+    addName(dimStyles_, QStringLiteral("Standard"));
+    for (const DimStyle& s : doc_.dimStyles()) addName(dimStyles_, s.name);
 
     SpaceOut model;
     model.blockName = QStringLiteral("*Model_Space");
@@ -184,6 +283,15 @@ void Writer::collect() {
     for (const SpaceOut& s : spaces_) {
         for (const Entity& e : *s.entities) collectFrom(e);
     }
+    generateDimensionBlocks();
+    for (const QString& name : dimStyles_) {
+        const DimStyle* ds = doc_.dimStyle(name);
+        addName(styles_, ds ? ds->textStyle : QStringLiteral("Standard"));
+    }
+    if (!imageDefs_.empty()) {
+        imageDict_ = handle();
+        rasterVars_ = handle();
+    }
     for (const QString& name : missingBlocks_) {
         SpaceOut s;
         s.blockName = name;
@@ -195,10 +303,63 @@ void Writer::collect() {
         s.begin = handle();
         s.end = handle();
         if (!s.layoutName.isEmpty()) s.layout = handle();
+        if (s.paper) s.viewport = handle();
     }
     rootDict_ = handle();
     groupDict_ = handle();
     layoutDict_ = handle();
+}
+
+// Each dimension gets an anonymous block "*D<n>" with its drawing, for programs that show
+// dimensions from their blocks rather than from the definition points.
+void Writer::generateDimensionBlocks() {
+    int n = 0;
+    for (const Entity* dim : dimensions_) {
+        QString name;
+        do {
+            name = QStringLiteral("*D%1").arg(++n);
+        } while (doc_.block(name));
+        DimensionGeometry geo = dimensionGeometry(doc_, *dim);
+        // A drawing reaching beyond what a file may hold is left out; the block stays empty.
+        auto fits = [](QPointF p) {
+            return std::abs(p.x()) <= kMaxDxfValue && std::abs(p.y()) <= kMaxDxfValue;
+        };
+        bool inside = fits(geo.text.start);
+        for (const auto& l : geo.lines) inside = inside && fits(l[0]) && fits(l[1]);
+        for (const auto& a : geo.arrows) inside = inside && fits(a[0]) && fits(a[1]) && fits(a[2]);
+        std::vector<Entity>& list = generated_.emplace_back();
+        auto add = [&](Entity e) {
+            e.handle = handle();
+            e.color = kColorByBlock;
+            list.push_back(std::move(e));
+        };
+        if (!inside) geo = DimensionGeometry{};
+        for (const auto& l : geo.lines) add(Entity::line(l[0], l[1]));
+        for (const auto& a : geo.arrows) {
+            Entity solid;
+            solid.kind = EntityKind::Other;
+            solid.typeName = QStringLiteral("SOLID");
+            solid.groups = {{100, QStringLiteral("AcDbEntity")},
+                            {8, QStringLiteral("0")},
+                            {62, QStringLiteral("0")},
+                            {100, QStringLiteral("AcDbTrace")}};
+            for (int i = 0; i < 4; ++i) {
+                const QPointF p = a[std::min(i, 2)];  // a triangle repeats its last corner
+                solid.groups.append({10 + i, QString::fromLatin1(number(p.x()))});
+                solid.groups.append({20 + i, QString::fromLatin1(number(p.y()))});
+                solid.groups.append({30 + i, QStringLiteral("0")});
+            }
+            add(solid);
+        }
+        if (inside) add(geo.text);
+        for (const Entity& e : list) collectFrom(e);
+        dimBlocks_[dim] = name;
+        SpaceOut s;
+        s.blockName = name;
+        s.entities = &list;
+        s.anonymous = true;
+        spaces_.push_back(s);
+    }
 }
 
 void Writer::header(QByteArray& into) {
@@ -221,6 +382,25 @@ void Writer::header(QByteArray& into) {
     g(0, "ENDSEC");
     g(0, "SECTION");
     g(2, "CLASSES");
+    if (!imageDefs_.empty()) {
+        struct Class {
+            const char *name, *cpp;
+            int flags, entity;
+        };
+        const Class classes[] = {{"IMAGE", "AcDbRasterImage", 2175, 1},
+                                 {"IMAGEDEF", "AcDbRasterImageDef", 0, 0},
+                                 {"IMAGEDEF_REACTOR", "AcDbRasterImageDefReactor", 1, 0},
+                                 {"RASTERVARIABLES", "AcDbRasterVariables", 0, 0}};
+        for (const Class& c : classes) {
+            g(0, "CLASS");
+            g(1, c.name);
+            g(2, c.cpp);
+            g(3, "ISM");
+            g(90, c.flags);
+            g(280, 0);
+            g(281, c.entity);
+        }
+    }
     g(0, "ENDSEC");
     std::swap(out_, body);
     into = body + into;
@@ -237,12 +417,14 @@ QString Writer::tableStart(const char* name, int count) {
     return h;
 }
 
-void Writer::record(const char* type, const QString& table, const char* subclass) {
+QString Writer::record(const char* type, const QString& table, const char* subclass) {
+    const QString h = handle();
     g(0, type);
-    g(5, handle());
+    g(5, h);
     g(330, table);
     g(100, "AcDbSymbolTableRecord");
     g(100, subclass);
+    return h;
 }
 
 void Writer::tables() {
@@ -304,7 +486,7 @@ void Writer::tables() {
     for (const QString& name : styles_) {
         const TextStyle* s = doc_.textStyle(name);
         const TextStyle style = s ? *s : TextStyle{name};
-        record("STYLE", t, "AcDbTextStyleTableRecord");
+        styleHandles_[name.toUpper()] = record("STYLE", t, "AcDbTextStyleTableRecord");
         g(2, style.name);
         g(70, 0);
         d(40, style.height);
@@ -330,15 +512,26 @@ void Writer::tables() {
     }
     g(0, "ENDTAB");
 
-    t = tableStart("DIMSTYLE", 1);
+    t = tableStart("DIMSTYLE", int(dimStyles_.size()));
     g(100, "AcDbDimStyleTable");
-    g(0, "DIMSTYLE");
-    g(105, handle());
-    g(330, t);
-    g(100, "AcDbSymbolTableRecord");
-    g(100, "AcDbDimStyleTableRecord");
-    g(2, "Standard");
-    g(70, 0);
+    for (const QString& name : dimStyles_) {
+        const DimStyle* ds = doc_.dimStyle(name);
+        const DimStyle style = ds ? *ds : DimStyle{name};
+        g(0, "DIMSTYLE");
+        g(105, handle());
+        g(330, t);
+        g(100, "AcDbSymbolTableRecord");
+        g(100, "AcDbDimStyleTableRecord");
+        g(2, style.name);
+        g(70, 0);
+        d(41, style.arrowSize);
+        d(42, style.extensionOffset);
+        d(44, style.extensionExtension);
+        d(140, style.textHeight);
+        g(271, style.decimals);
+        const auto sh = styleHandles_.find(style.textStyle.toUpper());
+        if (sh != styleHandles_.end()) g(340, sh->second);
+    }
     g(0, "ENDTAB");
 
     blockRecordTable_ = tableStart("BLOCK_RECORD", int(spaces_.size()));
@@ -368,12 +561,13 @@ void Writer::blocks() {
         g(8, "0");
         g(100, "AcDbBlockBegin");
         g(2, s.blockName);
-        g(70, 0);
+        g(70, s.anonymous ? 1 : 0);
         pt(10, s.base);
         g(3, s.blockName);
         g(1, "");
         // Model space and the first layout keep their entities in the ENTITIES section.
         if (i >= 2) {
+            if (s.paper) sheetViewport(s);
             for (const Entity& e : *s.entities) entity(e, s.record, s.paper);
         }
         g(0, "ENDBLK");
@@ -391,6 +585,7 @@ void Writer::entities() {
     g(0, "SECTION");
     g(2, "ENTITIES");
     for (size_t i = 0; i < 2; ++i) {
+        if (spaces_[i].paper) sheetViewport(spaces_[i]);
         for (const Entity& e : *spaces_[i].entities) entity(e, spaces_[i].record, i == 1);
     }
     g(0, "ENDSEC");
@@ -408,8 +603,9 @@ void Writer::textBody(const Entity& e) {
 }
 
 void Writer::entity(const Entity& e, const QString& owner, bool paper) {
-    static const char* const kTypes[] = {"LINE",  "LWPOLYLINE", "CIRCLE", "ARC",    "ELLIPSE",
-                                         "POINT", "TEXT",       "ATTDEF", "ATTRIB", "INSERT"};
+    static const char* const kTypes[] = {
+        "LINE",   "LWPOLYLINE", "CIRCLE",    "ARC",   "ELLIPSE", "POINT",    "TEXT",    "ATTDEF",
+        "ATTRIB", "INSERT",     "DIMENSION", "IMAGE", "3DFACE",  "POLYLINE", "VIEWPORT"};
     if (e.kind == EntityKind::Other) {
         g(0, e.typeName);
         g(5, e.handle);
@@ -418,12 +614,7 @@ void Writer::entity(const Entity& e, const QString& owner, bool paper) {
         xdata(e);
         return;
     }
-    g(0, kTypes[int(e.kind)]);
-    g(5, e.handle);
-    g(330, owner);
-    g(100, "AcDbEntity");
-    if (paper) g(67, 1);
-    g(8, e.layer.isEmpty() ? QStringLiteral("0") : e.layer);
+    entityHead(kTypes[int(e.kind)], e.handle, owner, paper, e.layer);
     if (!e.lineType.isEmpty() &&
         e.lineType.compare(QLatin1String("BYLAYER"), Qt::CaseInsensitive) != 0)
         g(6, e.lineType);
@@ -497,27 +688,195 @@ void Writer::entity(const Entity& e, const QString& owner, bool paper) {
             if (e.yScale != 1.0) d(42, e.yScale);
             if (e.rotation != 0.0) d(50, e.rotation);
             break;
+        case EntityKind::Dimension:
+            dimensionBody(e);
+            break;
+        case EntityKind::Image:
+            imageBody(e);
+            break;
+        case EntityKind::Face3D:
+            g(100, "AcDbFace");
+            for (int i = 0; i < 4; ++i)
+                pt3(10 + i, e.points3.value(std::min<qsizetype>(i, e.points3.size() - 1)));
+            g(70, e.edgeFlags & 15);
+            break;
+        case EntityKind::PolyfaceMesh:
+            g(100, "AcDbPolyFaceMesh");
+            g(66, 1);
+            pt(10, {});
+            g(70, 64);
+            g(71, int(e.points3.size()));
+            g(72, int(e.faces.size()));
+            break;
+        case EntityKind::Viewport:
+            viewportBody(e);
+            break;
         case EntityKind::Other:
             break;
     }
     xdata(e);
+    if (e.kind == EntityKind::PolyfaceMesh) meshBody(e, paper);
     if (e.kind == EntityKind::Insert && !e.attributes.empty()) {
         for (const Entity& a : e.attributes) {
             Entity attrib = a;
             attrib.kind = EntityKind::Attribute;
             entity(attrib, e.handle, paper);
         }
-        g(0, "SEQEND");
-        g(5, handle());
-        g(330, e.handle);
-        g(100, "AcDbEntity");
-        if (paper) g(67, 1);
-        g(8, e.layer.isEmpty() ? QStringLiteral("0") : e.layer);
+        entityHead("SEQEND", handle(), e.handle, paper, e.layer);
     }
 }
 
+void Writer::entityHead(const char* type, const QString& h, const QString& owner, bool paper,
+                        const QString& layer) {
+    g(0, type);
+    g(5, h);
+    g(330, owner);
+    g(100, "AcDbEntity");
+    if (paper) g(67, 1);
+    g(8, layer.isEmpty() ? QStringLiteral("0") : layer);
+}
+
+void Writer::dimensionBody(const Entity& e) {
+    g(100, "AcDbDimension");
+    const auto block = dimBlocks_.find(&e);
+    g(2, block == dimBlocks_.end() ? QString() : block->second);
+    pt(10, e.start);
+    pt(11, e.end);
+    g(70, int(e.dimType) | 32 | 128);  // block of this dimension only, text where it was put
+    g(71, 5);                          // text attached at its middle
+    if (!e.text.isEmpty()) g(1, e.text);
+    g(3, e.style.isEmpty() ? QStringLiteral("Standard") : e.style);
+    const auto& p = e.dimPoints;
+    switch (e.dimType) {
+        case DimensionType::Linear:
+        case DimensionType::Aligned:
+            g(100, "AcDbAlignedDimension");
+            pt(13, p[0]);
+            pt(14, p[1]);
+            if (e.dimType == DimensionType::Linear) {
+                d(50, e.rotation);
+                g(100, "AcDbRotatedDimension");
+            }
+            break;
+        case DimensionType::Radius:
+        case DimensionType::Diameter:
+            g(100, e.dimType == DimensionType::Radius ? "AcDbRadialDimension"
+                                                      : "AcDbDiametricDimension");
+            pt(15, p[2]);
+            d(40, 0);
+            break;
+        case DimensionType::Angular:
+            g(100, "AcDb2LineAngularDimension");
+            pt(13, p[0]);
+            pt(14, p[1]);
+            pt(15, p[2]);
+            pt(16, p[3]);
+            break;
+        case DimensionType::Angular3Point:
+            g(100, "AcDb3PointAngularDimension");
+            pt(13, p[0]);
+            pt(14, p[1]);
+            pt(15, p[2]);
+            break;
+    }
+}
+
+// DXF keeps the size of one pixel; the document the size of the whole image.
+void Writer::imageBody(const Entity& e) {
+    const int w = std::max(1, e.pixelSize.width()), h = std::max(1, e.pixelSize.height());
+    const auto ref = images_.find(&e);
+    g(100, "AcDbRasterImage");
+    g(90, 0);
+    pt(10, e.start);
+    pt(11, e.uVector / w);
+    pt(12, e.vVector / h);
+    d(13, w);
+    d(23, h);
+    g(340, ref == images_.end() ? QStringLiteral("0") : imageDefs_[ref->second.def].handle);
+    g(70, e.imageFlags & 15);
+    g(280, 0);
+    g(281, 50);
+    g(282, 50);
+    g(283, 0);
+    g(360, ref == images_.end() ? QStringLiteral("0") : ref->second.reactor);
+    g(71, 1);
+    g(91, 2);
+    d(14, -0.5);
+    d(24, -0.5);
+    d(14, w - 0.5);
+    d(24, h - 0.5);
+}
+
+void Writer::meshBody(const Entity& e, bool paper) {
+    for (const Point3& p : e.points3) {
+        entityHead("VERTEX", handle(), e.handle, paper, e.layer);
+        g(100, "AcDbVertex");
+        g(100, "AcDbPolyFaceMeshVertex");
+        pt3(10, p);
+        g(70, 192);
+    }
+    for (const MeshFace& f : e.faces) {
+        entityHead("VERTEX", handle(), e.handle, paper, e.layer);
+        g(100, "AcDbFaceRecord");
+        pt(10, {});
+        g(70, 128);
+        for (int i = 0; i < 4; ++i) {
+            if (f.index[i] != 0 || i < 3) g(71 + i, f.index[i]);
+        }
+    }
+    entityHead("SEQEND", handle(), e.handle, paper, e.layer);
+}
+
+void Writer::viewportBody(const Entity& e) {
+    g(100, "AcDbViewport");
+    pt(10, e.start);
+    d(40, e.width);
+    d(41, e.height);
+    g(68, e.viewportStatus);
+    g(69, e.viewportId);
+    d(12, e.viewCentre.x());
+    d(22, e.viewCentre.y());
+    d(13, 0);
+    d(23, 0);
+    for (int code : {14, 24, 15, 25}) d(code, 10);
+    pt(16, {});
+    d(36, 1);
+    pt(17, {});
+    d(42, 50);
+    d(43, 0);
+    d(44, 0);
+    d(45, e.viewHeight);
+    d(50, 0);
+    d(51, 0);
+    g(72, 1000);
+    g(90, 32864);
+    g(1, "");
+    g(281, 0);
+    g(71, 1);
+    g(74, 0);
+    pt(110, {});
+    pt(111, {1, 0});
+    pt(112, {0, 1});
+    g(79, 0);
+    d(146, 0);
+}
+
+// The viewport of the sheet itself (id 1), which other programs expect first in a layout;
+// the sheet is the A3 of the layout's limits.
+void Writer::sheetViewport(const SpaceOut& s) {
+    Entity vp = Entity::viewport({210, 148.5}, 420, 297, {210, 148.5}, 297);
+    vp.viewportId = 1;
+    entityHead("VIEWPORT", s.viewport, s.record, true, QStringLiteral("0"));
+    viewportBody(vp);
+}
+
 void Writer::xdata(const Entity& e) {
+    QList<XData> all;
     for (const XData& x : e.xdata) {
+        if (!isOwnApp(x.app)) all.append(x);
+    }
+    all.append(ownXData(e));
+    for (const XData& x : all) {
         if (x.app.isEmpty()) continue;
         g(1001, x.app);
         for (const XDataItem& item : x.items) {
@@ -554,6 +913,12 @@ void Writer::objects() {
     g(350, groupDict_);
     g(3, "ACAD_LAYOUT");
     g(350, layoutDict_);
+    if (!imageDefs_.empty()) {
+        g(3, "ACAD_IMAGE_DICT");
+        g(350, imageDict_);
+        g(3, "ACAD_IMAGE_VARS");
+        g(350, rasterVars_);
+    }
     g(0, "DICTIONARY");
     g(5, groupDict_);
     g(330, rootDict_);
@@ -609,8 +974,65 @@ void Writer::objects() {
         pt(17, {0, 1});
         g(76, 0);
         g(330, s.record);
+        if (!s.viewport.isEmpty()) g(331, s.viewport);
     }
+    if (!imageDefs_.empty()) imageObjects();
     g(0, "ENDSEC");
+}
+
+void Writer::imageObjects() {
+    g(0, "DICTIONARY");
+    g(5, imageDict_);
+    g(330, rootDict_);
+    g(100, "AcDbDictionary");
+    g(281, 1);
+    QStringList names;
+    for (const ImageDef& def : imageDefs_) {
+        QString name = QFileInfo(def.file).completeBaseName();
+        if (name.isEmpty()) name = QStringLiteral("image");
+        const QString base = name;
+        for (int n = 2; names.contains(name, Qt::CaseInsensitive); ++n)
+            name = QStringLiteral("%1_%2").arg(base).arg(n);
+        names.append(name);
+        g(3, name);
+        g(350, def.handle);
+    }
+    bool frames = false;
+    for (const Entity* image : imageOrder_) frames |= !(image->imageFlags & ImageHideFrame);
+    g(0, "RASTERVARIABLES");
+    g(5, rasterVars_);
+    g(330, rootDict_);
+    g(100, "AcDbRasterVariables");
+    g(90, 0);
+    g(70, frames ? 1 : 0);
+    g(71, 1);
+    g(72, 0);
+    for (const ImageDef& def : imageDefs_) {
+        g(0, "IMAGEDEF");
+        g(5, def.handle);
+        g(102, "{ACAD_REACTORS");
+        g(330, imageDict_);
+        for (const QString& r : def.reactors) g(330, r);
+        g(102, "}");
+        g(330, imageDict_);
+        g(100, "AcDbRasterImageDef");
+        g(90, 0);
+        g(1, def.file);
+        d(10, std::max(1, def.size.width()));
+        d(20, std::max(1, def.size.height()));
+        d(11, 1);
+        d(21, 1);
+        g(280, 1);
+        g(281, 0);
+    }
+    for (const Entity* image : imageOrder_) {
+        g(0, "IMAGEDEF_REACTOR");
+        g(5, images_[image].reactor);
+        g(330, image->handle);
+        g(100, "AcDbRasterImageDefReactor");
+        g(90, 2);
+        g(330, image->handle);
+    }
 }
 
 QByteArray Writer::run() {

@@ -128,6 +128,44 @@ bool transformEntity(Entity& e, const QTransform& t) {
             for (Entity& a : e.attributes) transformText(a, t, scale, mirrored);
             return true;
         }
+        case EntityKind::Dimension:
+            e.start = t.map(e.start);
+            e.end = t.map(e.end);
+            for (QPointF& p : e.dimPoints) p = t.map(p);
+            e.rotation = mappedDegrees(t, e.rotation);
+            if (mirrored && e.dimType == DimensionType::Angular3Point) {
+                std::swap(e.dimPoints[0], e.dimPoints[1]);  // the angle runs the other way
+            } else if (mirrored && e.dimType == DimensionType::Angular) {
+                // The two lines change places: the second (dimPoints[2] to start) comes first.
+                const QPointF a = e.dimPoints[0], b = e.dimPoints[1];
+                e.dimPoints[0] = e.dimPoints[2];
+                e.dimPoints[1] = e.start;
+                e.dimPoints[2] = a;
+                e.start = b;
+            }
+            return true;
+        case EntityKind::Image:
+            e.start = t.map(e.start);
+            e.uVector = mapVector(t, e.uVector);
+            e.vVector = mapVector(t, e.vVector);
+            return true;
+        case EntityKind::Face3D:
+        case EntityKind::PolyfaceMesh:
+            // Seen from above: x and y follow the plane's transform, heights its scale.
+            for (Point3& p : e.points3) {
+                const QPointF xy = t.map(p.xy());
+                p = {xy.x(), xy.y(), p.z * scale};
+            }
+            return true;
+        case EntityKind::Viewport:
+            // A viewport stays upright on its sheet: it moves and scales, nothing else.
+            if (t.type() > QTransform::TxScale || t.m11() <= 0 ||
+                std::abs(t.m11() - t.m22()) > 1e-12)
+                return false;
+            e.start = t.map(e.start);
+            e.width *= scale;
+            e.height *= scale;
+            return true;
         default:
             return false;
     }

@@ -1,5 +1,6 @@
 #include "cad/geometry.h"
 
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -93,6 +94,195 @@ Prim textBoxOf(const Entity& e, double h, double widthFactor) {
     return p;
 }
 
+double angleOf(QPointF v);
+
+QPointF unitOr(QPointF v, QPointF fallback) {
+    const double len = length(v);
+    return len > kEps ? v / len : fallback;
+}
+
+QPointF polar(QPointF c, double r, double a) {
+    return {c.x() + r * std::cos(a), c.y() + r * std::sin(a)};
+}
+
+// Where the lines through a, b and through c, d meet; `fallback` when they are parallel.
+QPointF lineMeet(QPointF a, QPointF b, QPointF c, QPointF d, QPointF fallback) {
+    const QPointF r = b - a, s = d - c;
+    const double den = cross(r, s);
+    if (std::abs(den) < kEps) return fallback;
+    return a + r * (cross(c - a, s) / den);
+}
+
+QString measuredText(const DimStyle& style, const Entity& e, double measurement) {
+    const bool angle =
+        e.dimType == DimensionType::Angular || e.dimType == DimensionType::Angular3Point;
+    QString value = QString::number(measurement, 'f', std::clamp(style.decimals, 0, 8));
+    if (angle) value += QChar(0x00B0);
+    if (e.dimType == DimensionType::Radius) value.prepend(QLatin1Char('R'));
+    if (e.dimType == DimensionType::Diameter) value.prepend(QLatin1String("%%c"));
+    if (e.text.isEmpty()) return value;
+    QString text = e.text;
+    return text.replace(QLatin1String("<>"), value);
+}
+
+void addDimensionPrims(const Document& doc, const Entity& e, std::vector<Prim>* out);
+void collect(const Document& doc, const Entity& e, int depth, std::vector<Prim>* out);
+
+}  // namespace
+
+DimensionGeometry dimensionGeometry(const Document& doc, const Entity& e) {
+    const DimStyle* found = doc.dimStyle(e.style);
+    const DimStyle style = found ? *found : DimStyle{QStringLiteral("Standard")};
+    DimensionGeometry g;
+    auto arrow = [&](QPointF tip, QPointF dir) {  // dir: unit vector towards the tip
+        const QPointF n(-dir.y(), dir.x()), back = tip - dir * style.arrowSize;
+        g.arrows.push_back(
+            {tip, back + n * (style.arrowSize / 6), back - n * (style.arrowSize / 6)});
+    };
+    auto extension = [&](QPointF from, QPointF foot) {
+        const double len = length(foot - from);
+        if (len < kEps) return;
+        const QPointF u = (foot - from) / len;
+        g.lines.push_back(
+            {from + u * std::min(style.extensionOffset, len), foot + u * style.extensionExtension});
+    };
+    double textAngle = 0.0;
+    const auto& dp = e.dimPoints;
+    switch (e.dimType) {
+        case DimensionType::Linear:
+        case DimensionType::Aligned: {
+            const double rot = e.rotation * kPi / 180.0;
+            const QPointF u = e.dimType == DimensionType::Linear
+                                  ? QPointF(std::cos(rot), std::sin(rot))
+                                  : unitOr(dp[1] - dp[0], {1, 0});
+            const QPointF f1 = e.start + u * dot(dp[0] - e.start, u);
+            const QPointF f2 = e.start + u * dot(dp[1] - e.start, u);
+            g.measurement = std::abs(dot(dp[1] - dp[0], u));
+            extension(dp[0], f1);
+            extension(dp[1], f2);
+            g.lines.push_back({f1, f2});
+            if (length(f2 - f1) > kEps) {
+                const QPointF d = (f2 - f1) / length(f2 - f1);
+                arrow(f1, -d);
+                arrow(f2, d);
+            }
+            textAngle = angleOf(u);
+            break;
+        }
+        case DimensionType::Radius:
+        case DimensionType::Diameter: {
+            const QPointF a = e.start, b = dp[2];
+            g.measurement = length(b - a);
+            g.lines.push_back({a, b});
+            const QPointF d = unitOr(b - a, {1, 0});
+            arrow(b, d);
+            if (e.dimType == DimensionType::Diameter) arrow(a, -d);
+            textAngle = angleOf(d);
+            break;
+        }
+        case DimensionType::Angular:
+        case DimensionType::Angular3Point: {
+            QPointF v, p1, p2, at;
+            if (e.dimType == DimensionType::Angular3Point) {
+                v = dp[2], p1 = dp[0], p2 = dp[1], at = e.start;
+            } else {
+                v = lineMeet(dp[0], dp[1], dp[2], e.start, dp[1]);
+                p1 = length(dp[1] - v) > kEps ? dp[1] : dp[0];
+                p2 = length(e.start - v) > kEps ? e.start : dp[2];
+                at = dp[3];
+            }
+            const double a1 = angleOf(p1 - v), a2 = angleOf(p2 - v), r = length(at - v);
+            double from = a1, sweep = normalAngle(a2 - a1);
+            if (normalAngle(angleOf(at - v) - a1) > sweep) {
+                from = a2;
+                sweep = kTwoPi - sweep;
+            }
+            g.measurement = sweep * 180.0 / kPi;
+            if (r < kEps) break;
+            for (QPointF p : {p1, p2}) {
+                if (length(p - v) < r) extension(p, polar(v, r, angleOf(p - v)));
+            }
+            const int n = std::max(8, int(std::ceil(sweep / (kPi / 32))));
+            for (int i = 0; i < n; ++i)
+                g.lines.push_back(
+                    {polar(v, r, from + sweep * i / n), polar(v, r, from + sweep * (i + 1) / n)});
+            const double to = from + sweep;
+            arrow(polar(v, r, from), QPointF(std::sin(from), -std::cos(from)));
+            arrow(polar(v, r, to), QPointF(-std::sin(to), std::cos(to)));
+            textAngle = from + sweep / 2 + kPi / 2;
+            break;
+        }
+    }
+    textAngle = normalAngle(textAngle);
+    if (textAngle > kPi / 2 + kEps && textAngle <= 3 * kPi / 2 + kEps) textAngle -= kPi;
+    g.text = Entity::textAt(e.end, measuredText(style, e, g.measurement), style.textHeight);
+    g.text.hAlign = 1;
+    g.text.vAlign = 2;
+    g.text.rotation = textAngle * 180.0 / kPi;
+    g.text.style = style.textStyle;
+    return g;
+}
+
+namespace {
+
+void addDimensionPrims(const Document& doc, const Entity& e, std::vector<Prim>* out) {
+    const DimensionGeometry g = dimensionGeometry(doc, e);
+    for (const auto& l : g.lines) out->push_back(Prim::segment(l[0], l[1]));
+    for (const auto& a : g.arrows) {
+        for (int i = 0; i < 3; ++i) out->push_back(Prim::segment(a[i], a[(i + 1) % 3]));
+    }
+    out->push_back(textBox(doc, g.text));
+    // The definition points: nodes to snap to, and part of the extent.
+    const auto& dp = e.dimPoints;
+    std::vector<QPointF> nodes = {e.start};
+    switch (e.dimType) {
+        case DimensionType::Linear:
+        case DimensionType::Aligned:
+            nodes.insert(nodes.end(), {dp[0], dp[1]});
+            break;
+        case DimensionType::Radius:
+        case DimensionType::Diameter:
+            nodes.push_back(dp[2]);
+            break;
+        case DimensionType::Angular:
+            nodes.insert(nodes.end(), dp.begin(), dp.end());
+            break;
+        case DimensionType::Angular3Point:
+            nodes.insert(nodes.end(), {dp[0], dp[1], dp[2]});
+            break;
+    }
+    for (QPointF n : nodes) {
+        Prim p;
+        p.kind = Prim::Dot;
+        p.a = p.b = n;
+        out->push_back(p);
+    }
+}
+
+// The closed outline through the corners.
+void addOutline(const std::array<QPointF, 4>& c, std::vector<Prim>* out) {
+    for (int i = 0; i < 4; ++i) out->push_back(Prim::segment(c[i], c[(i + 1) % 4]));
+}
+
+void addMeshEdges(const Entity& e, std::vector<Prim>* out) {
+    const int n = int(e.points3.size());
+    QSet<quint64> seen;
+    for (const MeshFace& f : e.faces) {
+        int used[4], count = 0;
+        for (int k : f.index) {
+            if (k != 0 && std::abs(k) <= n) used[count++] = k;
+        }
+        for (int i = 0; i < count; ++i) {
+            if (used[i] < 0 || count < 2) continue;  // hidden edge
+            const int a = used[i], b = std::abs(used[(i + 1) % count]);
+            const quint64 key = (quint64(std::min(a, b)) << 32) | quint64(std::max(a, b));
+            if (a == b || seen.contains(key)) continue;
+            seen.insert(key);
+            out->push_back(Prim::segment(e.points3[a - 1].xy(), e.points3[b - 1].xy()));
+        }
+    }
+}
+
 void collect(const Document& doc, const Entity& e, int depth, std::vector<Prim>* out) {
     switch (e.kind) {
         case EntityKind::Line:
@@ -181,6 +371,31 @@ void collect(const Document& doc, const Entity& e, int depth, std::vector<Prim>*
                 p.a = p.b = e.start;
                 out->push_back(p);
             }
+            break;
+        }
+        case EntityKind::Dimension:
+            addDimensionPrims(doc, e, out);
+            break;
+        case EntityKind::Image:
+            addOutline({e.start, e.start + e.uVector, e.start + e.uVector + e.vVector,
+                        e.start + e.vVector},
+                       out);
+            break;
+        case EntityKind::Face3D: {
+            if (e.points3.size() < 4) break;
+            for (int i = 0; i < 4; ++i) {
+                // Hidden edges are left out unless all are: the face stays findable.
+                if (!(e.edgeFlags & (1 << i)) || (e.edgeFlags & 15) == 15)
+                    out->push_back(Prim::segment(e.points3[i].xy(), e.points3[(i + 1) % 4].xy()));
+            }
+            break;
+        }
+        case EntityKind::PolyfaceMesh:
+            addMeshEdges(e, out);
+            break;
+        case EntityKind::Viewport: {
+            const QPointF h(e.width / 2, e.height / 2), k(e.width / 2, -e.height / 2);
+            addOutline({e.start - h, e.start + k, e.start + h, e.start - k}, out);
             break;
         }
         case EntityKind::Other:

@@ -61,6 +61,16 @@ double textHeight(const Document& doc, const Entity& e);
 // it into the same box.
 Prim textBox(const Document& doc, const Entity& e);
 
+// The drawing of a dimension in world coordinates, sized by its dimension style: written as
+// the dimension's block for other programs, and the outline it is picked by.
+struct DimensionGeometry {
+    std::vector<std::array<QPointF, 2>> lines;   // dimension, extension and arc lines
+    std::vector<std::array<QPointF, 3>> arrows;  // filled arrowheads, tip first
+    Entity text;                                 // a Text centred on the text position
+    double measurement = 0.0;                    // drawing units; degrees for angles
+};
+DimensionGeometry dimensionGeometry(const Document& doc, const Entity& dim);
+
 // The pieces of an entity in world coordinates; inserts expand their block (recursively)
 // and add their attributes' text boxes (marked with the attribute index).
 std::vector<Prim> primitives(const Document& doc, const Entity& e);

@@ -169,7 +169,7 @@ SnapResult objectSnap(const Document& doc, const Space& space, const SpatialInde
         const Entity& e = *c.entity;
         const bool hasInsertPoint = e.kind == EntityKind::Insert || e.kind == EntityKind::Text ||
                                     e.kind == EntityKind::AttributeDefinition;
-        if (hasInsertPoint) offer(e.start, SnapInsert, e.handle);
+        if (hasInsertPoint || e.kind == EntityKind::Image) offer(e.start, SnapInsert, e.handle);
         for (const Entity& a : e.attributes) offer(a.start, SnapInsert, a.handle);
         for (const Prim& p : primitives(doc, e)) {
             if (p.kind != Prim::TextBox) pieces.push_back({p, e.handle});

@@ -4,35 +4,6 @@
 
 namespace tolvane {
 
-QString entityTypeName(const cad::Entity& e) {
-    using K = cad::EntityKind;
-    switch (e.kind) {
-        case K::Line:
-            return QStringLiteral("VDLINE");
-        case K::Polyline:
-            return QStringLiteral("VDPOLYLINE");
-        case K::Circle:
-            return QStringLiteral("VDCIRCLE");
-        case K::Arc:
-            return QStringLiteral("VDARC");
-        case K::Ellipse:
-            return QStringLiteral("VDELLIPSE");
-        case K::Point:
-            return QStringLiteral("VDPOINT");
-        case K::Text:
-            return QStringLiteral("VDTEXT");
-        case K::AttributeDefinition:
-            return QStringLiteral("VDATTDEF");
-        case K::Attribute:
-            return QStringLiteral("VDATTRIB");
-        case K::Insert:
-            return QStringLiteral("VDINSERT");
-        case K::Other:
-            break;
-    }
-    return QStringLiteral("VD") + e.typeName.toUpper();
-}
-
 namespace {
 
 QString colorText(int color) {
@@ -47,7 +18,7 @@ QStringList inspectionLines(const cad::Entity* e) {
     if (!e) return {QStringLiteral("ENTITY none")};
     QStringList out;
     out << QStringLiteral("ENTITY %1 %2 layer=%3 color=%4")
-               .arg(e->handle, entityTypeName(*e), e->layer, colorText(e->color));
+               .arg(e->handle, cad::entityTypeName(*e), e->layer, colorText(e->color));
     if (e->kind == cad::EntityKind::Insert) out << QStringLiteral("BLOCK ") + e->blockName;
     const auto attribute = [&](const cad::Entity& a) {
         out << QStringLiteral("ATTRIB %1 = %2").arg(a.tag, a.text);

@@ -8,9 +8,6 @@
 
 namespace tolvane {
 
-// The type name the program shows for an entity ("VDINSERT", "VDPOLYLINE", ...).
-QString entityTypeName(const cad::Entity& e);
-
 // "ENTITY none" for no entity; otherwise "ENTITY handle type layer=L color=C" followed by
 // BLOCK, ATTRIB, XDATA, VERTEX and TEXT lines as they apply.
 QStringList inspectionLines(const cad::Entity* e);

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "cad/dxf.h"
+#include "cad/geometry.h"
 
 using namespace tolvane::cad;
 
@@ -94,9 +95,93 @@ void expectSameEntity(const Entity& a, const Entity& b) {
     EXPECT_EQ(a.xScale, b.xScale);
     EXPECT_EQ(a.yScale, b.yScale);
     EXPECT_EQ(a.xdata, b.xdata);
+    EXPECT_EQ(a.dimType, b.dimType);
+    EXPECT_EQ(a.dimPoints, b.dimPoints);
+    EXPECT_EQ(a.fileName, b.fileName);
+    EXPECT_EQ(a.pixelSize, b.pixelSize);
+    EXPECT_EQ(a.uVector, b.uVector);
+    EXPECT_EQ(a.vVector, b.vVector);
+    EXPECT_EQ(a.imageFlags, b.imageFlags);
+    EXPECT_EQ(a.points3, b.points3);
+    EXPECT_EQ(a.faces, b.faces);
+    EXPECT_EQ(a.edgeFlags, b.edgeFlags);
+    EXPECT_EQ(a.width, b.width);
+    EXPECT_EQ(a.viewCentre, b.viewCentre);
+    EXPECT_EQ(a.viewHeight, b.viewHeight);
+    EXPECT_EQ(a.viewportId, b.viewportId);
+    EXPECT_EQ(a.viewportStatus, b.viewportStatus);
+    EXPECT_EQ(a.fillMode, b.fillMode);
+    EXPECT_EQ(a.fillColor, b.fillColor);
+    EXPECT_EQ(a.fillBkColor, b.fillBkColor);
+    EXPECT_EQ(a.hatchAngle, b.hatchAngle);
+    EXPECT_EQ(a.hatchScale, b.hatchScale);
+    EXPECT_EQ(a.rectangle, b.rectangle);
+    EXPECT_EQ(entityTypeName(a), entityTypeName(b));
     ASSERT_EQ(a.attributes.size(), b.attributes.size());
     for (size_t i = 0; i < a.attributes.size(); ++i)
         expectSameEntity(a.attributes[i], b.attributes[i]);
+}
+
+// Every kind added after the first slice, each with our extended data and another
+// program's, in model space and on a sheet.
+Document newKindsDocument() {
+    Document doc;
+    doc.addTextStyle(TextStyle{"DIMTEXT", "romans.shx", 0.0, 0.9});
+    doc.addDimStyle(DimStyle{"Narrow", 1.8, 1.2, 0.5, 0.75, "DIMTEXT", 1});
+    auto tagged = [](Entity e, const char* kind) {
+        e.xdata.append(tolvaneTag(kind));
+        e.xdata.append(XData{"OTHERAPP", {{"", 1070, "7"}, {"", 1000, "keep me"}}});
+        return e;
+    };
+    Entity lin = Entity::linearDimension({0, 0}, {10, 3}, {0, -5}, 0);
+    lin.style = "Narrow";
+    lin.text = "<> mm";
+    doc.addToModel(tagged(lin, "Dim"));
+    doc.addToModel(tagged(Entity::linearDimension({20, 0}, {21, 8}, {25, 0}, 90), "Dim"));
+    doc.addToModel(tagged(Entity::alignedDimension({0, 10}, {6, 18}, {-2, 20}), "Dim"));
+    doc.addToModel(tagged(Entity::radiusDimension({40, 0}, {43, 4}), "Dim"));
+    doc.addToModel(tagged(Entity::diameterDimension({40, 20}, {45, 20}), "Dim"));
+    Entity ang = Entity::angularDimension({60, 0}, {70, 0}, {60, 10}, {66, 6});
+    ang.text = "right";
+    doc.addToModel(tagged(ang, "Dim"));
+    Entity two = Entity::angularDimension({80, 0}, {90, 0}, {80, 10}, {86, 6});
+    two.dimType = DimensionType::Angular;  // the same angle given by two lines
+    two.dimPoints = {QPointF(80, 0), QPointF(90, 0), QPointF(80, 0), QPointF(86, 6)};
+    two.start = {80, 10};
+    doc.addToModel(tagged(two, "Dim"));
+    Entity img = Entity::image("photos/rack front.png", QSize(640, 480), {100, 0}, 32);
+    img.imageFlags = ImageShow | ImageHideFrame;
+    doc.addToModel(tagged(img, "Picture"));
+    doc.addToModel(
+        tagged(Entity::image("photos/rack front.png", QSize(640, 480), {140, 0}, 16), "Picture"));
+    doc.addToModel(
+        tagged(Entity::face3d({0, 40, 0}, {10, 40, 1}, {10, 50, 2.5}, {0, 50, 0}, 2 | 8), "Face"));
+    doc.addToModel(tagged(Entity::box({20, 40, 0}, 4, 3, 2), "Box"));
+    doc.addToModel(tagged(Entity::cone({40, 40, 0}, 5, 2, 0, 12), "Cone"));
+    doc.addToModel(tagged(Entity::sphere({60, 40, 1}, 3, 8), "Ball"));
+    Entity disc = Entity::circle({0, 70}, 4);
+    disc.fillMode = FillSolid;
+    disc.fillColor = 5;
+    doc.addToModel(tagged(disc, "Disc"));
+    Entity rect = Entity::rect({10, 60}, {20, 65});
+    rect.fillMode = FillCross;
+    rect.fillColor = 1;
+    rect.fillBkColor = 7;
+    rect.hatchAngle = 30;
+    rect.hatchScale = 0.5;
+    doc.addToModel(tagged(rect, "Panel"));
+    Entity arc = Entity::arc({30, 70}, 3, 0, 180);
+    arc.fillMode = FillBackwardDiagonal;
+    doc.addToModel(tagged(arc, "Arc"));
+    Entity oval = Entity::ellipse({45, 70}, {5, 0}, 0.5, 0, 2 * M_PI);
+    oval.fillMode = FillSolid;
+    doc.addToModel(tagged(oval, "Oval"));
+    Space& sheet = doc.addLayout("Sheet 1");
+    Entity vp = Entity::viewport({150, 100}, 200, 120, {30, 20}, 60);
+    vp.viewportId = 3;
+    doc.add(sheet, tagged(vp, "View"));
+    doc.add(sheet, Entity::textAt({10, 10}, "Title", 5));
+    return doc;
 }
 
 // Runs an ezdxf script with the file name as argv[1]; returns its output, fails on error.
@@ -302,18 +387,22 @@ TEST(CadDxf, UnknownEntitiesPassThroughUnchanged) {
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->kind, EntityKind::Other);
     EXPECT_EQ(e->typeName, "MTEXT");
+    EXPECT_EQ(entityTypeName(*e), "VDMTEXT");
     EXPECT_EQ(e->groups, mtext.groups);
     EXPECT_EQ(e->xdata, mtext.xdata);
 }
 
 TEST(CadDxf, DamagedInputIsRefusedWithALineNumber) {
     const QByteArray good = writeDxf(sampleDocument());
+    const QByteArray kinds = writeDxf(newKindsDocument());
     // Every truncation point ends in an error, never a crash.
-    for (qsizetype cut = 0; cut < good.size() - 8; cut += 97) {
-        try {
-            readDxf(good.left(cut));
-            ADD_FAILURE() << "truncated at " << cut << " was accepted";
-        } catch (const DxfError&) {
+    for (const QByteArray& file : {good, kinds}) {
+        for (qsizetype cut = 0; cut < file.size() - 8; cut += 97) {
+            try {
+                readDxf(file.left(cut));
+                ADD_FAILURE() << "truncated at " << cut << " was accepted";
+            } catch (const DxfError&) {
+            }
         }
     }
     auto expectError = [](const QByteArray& data, const char* what) {
@@ -345,11 +434,246 @@ TEST(CadDxf, DamagedInputIsRefusedWithALineNumber) {
     QByteArray big = good;
     big.replace("AcDbCircle\n 10\n3.0\n", "AcDbCircle\n 10\n1e300\n");
     expectError(big, "huge coordinate");
+    QByteArray face = kinds;
+    face.replace("AcDbFaceRecord\n 10\n0\n 20\n0\n 30\n0\n 70\n128\n 71\n1\n",
+                 "AcDbFaceRecord\n 10\n0\n 20\n0\n 30\n0\n 70\n128\n 71\n-99\n");
+    ASSERT_NE(face, kinds);
+    expectError(face, "mesh face beyond its vertices");
+    QByteArray pixels = kinds;
+    pixels.replace(" 13\n640.0\n", " 13\n1e20\n");
+    ASSERT_NE(pixels, kinds);
+    expectError(pixels, "enormous image");
 
     try {
         readDxf("  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\nabc\n");
         FAIL();
     } catch (const DxfError& e) {
         EXPECT_EQ(e.line(), 8);
+    }
+}
+
+TEST(CadDxf, NewKindsRoundTripWithTheirExtendedData) {
+    const Document doc = newKindsDocument();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("kinds.dxf");
+    saveDxf(doc, path);
+    const Document back = loadDxf(path);
+
+    const QStringList names = {
+        "VDDIMENSION", "VDDIMENSION", "VDDIMENSION", "VDDIMENSION", "VDDIMENSION", "VDDIMENSION",
+        "VDDIMENSION", "VDIMAGE",     "VDIMAGE",     "VD3DFACE",    "VDPOLYFACE",  "VDPOLYFACE",
+        "VDPOLYFACE",  "VDCIRCLE",    "VDRECT",      "VDARC",       "VDELLIPSE"};
+    ASSERT_EQ(back.modelSpace().entities.size(), size_t(names.size()));
+    for (size_t i = 0; i < doc.modelSpace().entities.size(); ++i) {
+        EXPECT_EQ(entityTypeName(back.modelSpace().entities[i]), names[qsizetype(i)]);
+        expectSameEntity(doc.modelSpace().entities[i], back.modelSpace().entities[i]);
+    }
+    // The sheet's own viewport is written for other programs but not read into the sheet.
+    ASSERT_EQ(back.layouts().size(), 1u);
+    ASSERT_EQ(back.layouts()[0].entities.size(), 2u);
+    EXPECT_EQ(entityTypeName(back.layouts()[0].entities[0]), "VDVIEWPORT");
+    expectSameEntity(doc.layouts()[0].entities[0], back.layouts()[0].entities[0]);
+
+    const DimStyle* narrow = back.dimStyle("narrow");
+    ASSERT_NE(narrow, nullptr);
+    EXPECT_EQ(narrow->textHeight, 1.8);
+    EXPECT_EQ(narrow->arrowSize, 1.2);
+    EXPECT_EQ(narrow->extensionOffset, 0.5);
+    EXPECT_EQ(narrow->extensionExtension, 0.75);
+    EXPECT_EQ(narrow->textStyle, "DIMTEXT");
+    EXPECT_EQ(narrow->decimals, 1);
+    EXPECT_NE(back.dimStyle("Standard"), nullptr);
+    // Dimension blocks are made anew on every save, never piled up.
+    for (const Block& b : back.blocks())
+        EXPECT_FALSE(b.name.startsWith("*D")) << b.name.toStdString();
+
+    const Document third = readDxf(writeDxf(back));
+    ASSERT_EQ(third.modelSpace().entities.size(), doc.modelSpace().entities.size());
+    for (size_t i = 0; i < doc.modelSpace().entities.size(); ++i)
+        expectSameEntity(doc.modelSpace().entities[i], third.modelSpace().entities[i]);
+    EXPECT_EQ(third.layouts()[0].entities.size(), 2u);
+    EXPECT_TRUE(third.blocks().empty());
+}
+
+TEST(CadDxf, EzdxfReadsTheNewKinds) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("kinds.dxf");
+    saveDxf(newKindsDocument(), path);
+    const QString out = runEzdxf(QString::fromUtf8(R"(
+import sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+auditor = doc.audit()
+assert not auditor.has_errors, [str(e.message) for e in auditor.errors]
+msp = doc.modelspace()
+def tags(e):
+    assert e.get_xdata("OTHERAPP") == [(1070, 7), (1000, "keep me")], e.dxftype()
+    values = [v for c, v in e.get_xdata("Tolvanev2") if c == 1000]
+    assert values[-2:] == ["Owner", "Tolvanev2"], values
+for e in msp:
+    tags(e)
+dims = msp.query("DIMENSION")
+assert [d.dimtype for d in dims] == [0, 0, 1, 4, 3, 5, 2], [d.dimtype for d in dims]
+texts = []
+for d in dims:
+    block = doc.blocks.get(d.dxf.geometry)
+    kinds = {e.dxftype() for e in block}
+    assert {"LINE", "SOLID", "TEXT"} <= kinds, kinds
+    texts += [e.dxf.text for e in block if e.dxftype() == "TEXT"]
+assert texts == ["10.0 mm", "8.00", "10.00", "R5.00", "%%c10.00", "right", "90.00\u00b0"], texts
+first = dims[0]
+assert first.dxf.dimstyle == "Narrow" and first.dxf.text == "<> mm"
+assert first.dxf.defpoint2.isclose((0, 0)) and first.dxf.defpoint3.isclose((10, 3))
+assert first.dxf.defpoint.isclose((10, -5)) and dims[1].dxf.angle == 90
+narrow = doc.dimstyles.get("Narrow")
+assert narrow.dxf.dimtxt == 1.8 and narrow.dxf.dimasz == 1.2 and narrow.dxf.dimexe == 0.75
+assert narrow.dxf.dimtxsty == "DIMTEXT", narrow.dxf.dimtxsty
+images = msp.query("IMAGE")
+assert len(images) == 2 and images[0].image_def is images[1].image_def
+assert images[0].image_def.dxf.filename == "photos/rack front.png"
+assert tuple(images[0].dxf.image_size)[:2] == (640, 480)
+assert images[0].dxf.u_pixel.isclose((0.05, 0)) and images[0].dxf.v_pixel.isclose((0, 0.05))
+assert images[0].dxf.flags == 1 and images[1].dxf.flags == 3
+assert images[0].get_xdata("TOLVANE_IMAGE") == [(1002, "{"), (1000, "Flags"), (1071, 17), (1002, "}")]
+assert "ACAD_IMAGE_DICT" in doc.rootdict
+face = msp.query("3DFACE")[0]
+assert face.dxf.vtx2.isclose((10, 50, 2.5)) and face.dxf.invisible == 10
+meshes = msp.query("POLYLINE")
+assert all(p.is_poly_face_mesh for p in meshes)
+sizes = []
+for p in meshes:
+    vertices, faces = p.indexed_faces()
+    sizes.append((len(vertices), len(list(faces))))
+assert sizes == [(8, 6), (14, 24), (26, 32)], sizes
+items = [v for c, v in msp.query("CIRCLE")[0].get_xdata("TOLVANE_FILL") if c != 1002]
+fill = dict(zip(items[0::2], items[1::2]))
+assert fill["FillMode"] == 1 and fill["FillColor"] == 5 and fill["HatchScale"] == 1, fill
+rect = msp.query("LWPOLYLINE")[0]
+assert rect.closed and len(rect) == 4 and "Rectangle" in [v for c, v in rect.get_xdata("TOLVANE_FILL")]
+sheet = doc.layouts.get("Sheet 1")
+ports = sheet.query("VIEWPORT")
+assert [v.dxf.id for v in ports] == [1, 3] and sheet.main_viewport() is ports[0]
+assert ports[1].dxf.width == 200 and ports[1].dxf.view_height == 60
+assert ports[1].dxf.view_center_point.isclose((30, 20))
+tags(ports[1])
+print("ok")
+)"),
+                                 path);
+    EXPECT_EQ(out, "ok");
+}
+
+TEST(CadDxf, ReadsTheNewKindsEzdxfWrites) {
+    for (const char* version : {"R2000", "R2010"}) {
+        SCOPED_TRACE(version);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("theirs.dxf");
+        runEzdxf(QString(R"(
+import sys, ezdxf
+doc = ezdxf.new("%1", setup=True)
+doc.appids.new("Tolvanev2")
+msp = doc.modelspace()
+def tag(e, kind):
+    e.set_xdata("Tolvanev2", [(1000, kind), (1000, "Tolvanev2")])
+    return e
+def dim(d):
+    d.render()
+    tag(d.dimension, "Dim")
+dim(msp.add_linear_dim(base=(0, -5), p1=(0, 0), p2=(10, 3)))
+dim(msp.add_linear_dim(base=(25, 0), p1=(20, 0), p2=(21, 8), angle=90, text="<> high"))
+dim(msp.add_aligned_dim(p1=(0, 10), p2=(6, 18), distance=2))
+dim(msp.add_radius_dim(center=(40, 0), mpoint=(43, 4)))
+dim(msp.add_diameter_dim(center=(40, 20), mpoint=(45, 20)))
+dim(msp.add_angular_dim_3p(base=(66, 6), center=(60, 0), p1=(70, 0), p2=(60, 10)))
+dim(msp.add_angular_dim_2l(base=(86, 6), line1=((80, 0), (90, 0)), line2=((80, 0), (80, 10))))
+image_def = doc.add_image_def("rack.png", (640, 480))
+tag(msp.add_image(image_def, insert=(100, 0), size_in_units=(32, 24)), "Picture")
+face = tag(msp.add_3dface([(0, 40, 0), (10, 40, 1), (10, 50, 2.5), (0, 50, 0)]), "Face")
+face.dxf.invisible = 2
+mesh = tag(msp.add_polyface(), "Mesh")
+mesh.append_face([(0, 0, 0), (1, 0, 0), (1, 1, 0.5)])
+mesh.append_face([(1, 0, 0), (2, 0, 0), (2, 1, 1), (1, 1, 0.5)])
+doc.appids.new("TOLVANE_FILL")
+disc = tag(msp.add_circle((0, 70), 4), "Disc")
+disc.set_xdata("TOLVANE_FILL", [(1002, "{"), (1000, "FillMode"), (1070, 1), (1002, "}"),
+                                (1002, "{"), (1000, "FillColor"), (1070, 5), (1002, "}")])
+sheet = doc.layout("Layout1")
+tag(sheet.add_viewport(center=(150, 100), size=(200, 120), view_center_point=(30, 20), view_height=60), "View")
+doc.saveas(sys.argv[1])
+)")
+                     .arg(version),
+                 path);
+        const Document doc = loadDxf(path);
+        const auto& ents = doc.modelSpace().entities;
+        ASSERT_EQ(ents.size(), 11u);
+        for (const Entity& e : ents) {
+            SCOPED_TRACE(entityTypeName(e).toStdString());
+            ASSERT_NE(e.xdataFor("Tolvanev2"), nullptr);
+            EXPECT_EQ(e.xdataFor("Tolvanev2")->items.last().value, "Tolvanev2");
+        }
+        // ezdxf writes an aligned dimension as a linear one rotated along its points.
+        const DimensionType types[] = {DimensionType::Linear,   DimensionType::Linear,
+                                       DimensionType::Linear,   DimensionType::Radius,
+                                       DimensionType::Diameter, DimensionType::Angular3Point,
+                                       DimensionType::Angular};
+        const double measured[] = {10, 8, 10, 5, 10, 90, 90};
+        for (int i = 0; i < 7; ++i) {
+            SCOPED_TRACE(i);
+            ASSERT_EQ(ents[size_t(i)].kind, EntityKind::Dimension);
+            EXPECT_EQ(ents[size_t(i)].dimType, types[i]);
+            EXPECT_NEAR(dimensionGeometry(doc, ents[size_t(i)]).measurement, measured[i], 1e-9);
+        }
+        EXPECT_EQ(ents[0].dimPoints[1], QPointF(10, 3));
+        EXPECT_EQ(ents[0].start.y(), -5.0);
+        EXPECT_EQ(ents[1].rotation, 90.0);
+        EXPECT_NEAR(ents[2].rotation, std::atan2(8, 6) * 180 / M_PI, 1e-9);
+        EXPECT_EQ(ents[1].text, "<> high");
+        EXPECT_EQ(ents[0].style, "EZDXF");
+        ASSERT_NE(doc.dimStyle("EZDXF"), nullptr);
+        for (const Block& b : doc.blocks())
+            EXPECT_FALSE(b.name.startsWith("*D")) << b.name.toStdString();
+
+        const Entity& image = ents[7];
+        ASSERT_EQ(image.kind, EntityKind::Image);
+        EXPECT_EQ(image.fileName, "rack.png");
+        EXPECT_EQ(image.pixelSize, QSize(640, 480));
+        EXPECT_NEAR(image.uVector.x(), 32, 1e-9);
+        EXPECT_NEAR(image.vVector.y(), 24, 1e-9);
+        EXPECT_EQ(image.start, QPointF(100, 0));
+
+        ASSERT_EQ(ents[8].kind, EntityKind::Face3D);
+        EXPECT_EQ(ents[8].points3[2], (Point3{10, 50, 2.5}));
+        EXPECT_EQ(ents[8].edgeFlags, 2);
+        const Entity& mesh = ents[9];
+        ASSERT_EQ(mesh.kind, EntityKind::PolyfaceMesh);
+        ASSERT_EQ(mesh.points3.size(), 5);  // the shared corners once
+        ASSERT_EQ(mesh.faces.size(), 2);
+        EXPECT_EQ(mesh.points3[std::abs(mesh.faces[1].index[3]) - 1], (Point3{1, 1, 0.5}));
+        // Fill written by another program under our name becomes the entity's fill.
+        EXPECT_EQ(ents[10].fillMode, FillSolid);
+        EXPECT_EQ(ents[10].fillColor, 5);
+        EXPECT_EQ(ents[10].xdataFor("TOLVANE_FILL"), nullptr);
+
+        const Space* sheet = nullptr;
+        for (const Space& s : doc.layouts()) sheet = s.name == "Layout1" ? &s : sheet;
+        ASSERT_NE(sheet, nullptr);
+        ASSERT_EQ(sheet->entities.size(), 1u);
+        const Entity& vp = sheet->entities[0];
+        ASSERT_EQ(vp.kind, EntityKind::Viewport);
+        EXPECT_EQ(vp.width, 200.0);
+        EXPECT_EQ(vp.height, 120.0);
+        EXPECT_EQ(vp.viewCentre, QPointF(30, 20));
+        EXPECT_EQ(vp.viewHeight, 60.0);
+        EXPECT_GE(vp.viewportId, 2);
+        ASSERT_NE(vp.xdataFor("Tolvanev2"), nullptr);
+
+        // Written back, ezdxf finds the same kinds.
+        saveDxf(doc, path);
+        EXPECT_EQ(runEzdxf("import sys, ezdxf\nd = ezdxf.readfile(sys.argv[1])\n"
+                           "assert not d.audit().has_errors\n"
+                           "m = d.modelspace()\n"
+                           "print(len(m.query('DIMENSION')), len(m.query('IMAGE')), "
+                           "m.query('IMAGE')[0].image_def.dxf.filename, "
+                           "len(d.layout('Layout1').query('VIEWPORT')))",
+                           path),
+                  "7 1 rack.png 2");
     }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 #include "cad/picking.h"
 
@@ -231,6 +232,142 @@ TEST(CadPicking, ObjectSnaps) {
     expectSnap(SnapEndPoint | SnapQuadrant | SnapIntersection, {19.2, 1.6}, SnapIntersection, 19,
                std::sqrt(3.0));
     EXPECT_EQ(d.snap(SnapQuadrant, {22, 0}).handle, c);
+}
+
+// Every edge of a closed mesh belongs to exactly two faces, and every index is a vertex.
+void expectClosedMesh(const Entity& mesh) {
+    std::map<std::pair<int, int>, int> edges;
+    for (const MeshFace& f : mesh.faces) {
+        std::vector<int> corners;
+        for (int i : f.index) {
+            if (i == 0) continue;
+            ASSERT_LE(std::abs(i), mesh.points3.size());
+            corners.push_back(std::abs(i));
+        }
+        ASSERT_GE(corners.size(), 3u);
+        for (size_t k = 0; k < corners.size(); ++k) {
+            const int a = corners[k], b = corners[(k + 1) % corners.size()];
+            ++edges[{std::min(a, b), std::max(a, b)}];
+        }
+    }
+    for (const auto& [edge, count] : edges) EXPECT_EQ(count, 2) << edge.first << "-" << edge.second;
+}
+
+TEST(CadGeometry, MeshBuildersAndTheirTopView) {
+    Document doc;
+    const Entity box = Entity::box({1, 2, 3}, 4, 5, 6);
+    EXPECT_EQ(box.points3.size(), 8);
+    EXPECT_EQ(box.faces.size(), 6);
+    expectClosedMesh(box);
+    expectBox(boundingBox(doc, box), 1, 2, 5, 7);
+    EXPECT_EQ(entityTypeName(box), "VDPOLYFACE");
+
+    const Entity cone = Entity::cone({0, 0, 1}, 5, 2, 0, 12);
+    expectClosedMesh(cone);
+    expectBox(boundingBox(doc, cone), -2, -2, 2, 2);
+    double top = 0;
+    for (const Point3& p : cone.points3) top = std::max(top, p.z);
+    EXPECT_EQ(top, 6.0);
+    const Entity cylinder = Entity::cone({0, 0, 0}, 5, 1, 1, 3);
+    expectClosedMesh(cylinder);
+    EXPECT_EQ(cylinder.faces.size(), 3 + 3 + 3);  // sides and two fans of hidden spokes
+    // The spokes of the caps are hidden: the top view shows rims and sides only.
+    for (const Prim& p : primitives(doc, cylinder)) {
+        EXPECT_NEAR(std::hypot(p.a.x(), p.a.y()), 1.0, 1e-9);
+        EXPECT_NEAR(std::hypot(p.b.x(), p.b.y()), 1.0, 1e-9);
+    }
+
+    const Entity ball = Entity::sphere({1, 1, 1}, 3, 8);
+    expectClosedMesh(ball);
+    for (const Point3& p : ball.points3)
+        EXPECT_NEAR(
+            std::sqrt((p.x - 1) * (p.x - 1) + (p.y - 1) * (p.y - 1) + (p.z - 1) * (p.z - 1)), 3.0,
+            1e-9);
+    expectBox(boundingBox(doc, ball), -2, -2, 4, 4);
+    EXPECT_LE(Entity::sphere({}, 1, 1 << 20).points3.size(), kMaxMeshSegments * kMaxMeshSegments);
+    // Faces out of range (built by hand) are left out, never read beyond the vertices.
+    const Entity broken = Entity::polyfaceMesh({{0, 0, 0}, {1, 0, 0}}, {{{1, 2, 9, -40}}});
+    EXPECT_EQ(primitives(doc, broken).size(), 1u);
+}
+
+TEST(CadGeometry, DimensionsMeasureAndDrawFromTheirPoints) {
+    Document doc;
+    EXPECT_EQ(
+        dimensionGeometry(doc, Entity::linearDimension({0, 0}, {10, 3}, {0, 5}, 0)).measurement,
+        10.0);
+    EXPECT_NEAR(
+        dimensionGeometry(doc, Entity::linearDimension({0, 0}, {10, 3}, {0, 5}, 90)).measurement,
+        3.0, 1e-12);
+    EXPECT_NEAR(
+        dimensionGeometry(doc, Entity::alignedDimension({0, 0}, {3, 4}, {-4, 3})).measurement, 5.0,
+        1e-12);
+    EXPECT_NEAR(dimensionGeometry(doc, Entity::radiusDimension({1, 1}, {4, 5})).measurement, 5.0,
+                1e-12);
+    EXPECT_NEAR(dimensionGeometry(doc, Entity::diameterDimension({1, 1}, {4, 5})).measurement, 10.0,
+                1e-12);
+    // The arc's side decides between the angle and the rest of the turn.
+    EXPECT_NEAR(dimensionGeometry(doc, Entity::angularDimension({0, 0}, {10, 0}, {0, 10}, {3, 3}))
+                    .measurement,
+                90.0, 1e-9);
+    EXPECT_NEAR(dimensionGeometry(doc, Entity::angularDimension({0, 0}, {10, 0}, {0, 10}, {-3, -3}))
+                    .measurement,
+                270.0, 1e-9);
+
+    // Extension lines leave the style's gap at the measured points and reach past the line.
+    DimStyle style{"Wide", 3.5, 2, 1, 2, "Standard", 0};
+    doc.addDimStyle(style);
+    Entity dim = Entity::linearDimension({0, 0}, {20, 0}, {0, 10}, 0);
+    dim.style = "wide";
+    const DimensionGeometry g = dimensionGeometry(doc, dim);
+    ASSERT_EQ(g.lines.size(), 3u);
+    expectPoint(g.lines[0][0], 0, 1);
+    expectPoint(g.lines[0][1], 0, 12);
+    expectPoint(g.lines[2][0], 0, 10);
+    expectPoint(g.lines[2][1], 20, 10);
+    ASSERT_EQ(g.arrows.size(), 2u);
+    expectPoint(g.arrows[0][0], 0, 10);
+    EXPECT_NEAR(g.arrows[0][1].x(), 2.0, 1e-12);  // pointing outwards, as long as the style says
+    EXPECT_EQ(g.text.text, "20");
+    EXPECT_EQ(g.text.height, 3.5);
+    dim.text = "<> max";
+    EXPECT_EQ(dimensionGeometry(doc, dim).text.text, "20 max");
+    // Vertical text reads from below, never upside down.
+    dim.rotation = 270;
+    EXPECT_NEAR(dimensionGeometry(doc, dim).text.rotation, 90.0, 1e-9);
+}
+
+TEST(CadPicking, DimensionFaceImageAndViewportByTheirOutline) {
+    Drawing d;
+    const QString dim = d.add(Entity::linearDimension({0, 0}, {10, 0}, {0, -5}, 0));
+    const QString face = d.add(Entity::face3d({20, 0, 0}, {30, 0, 5}, {30, 10, 5}, {20, 10, 0}));
+    const QString hidden =
+        d.add(Entity::face3d({20, 20, 0}, {30, 20, 0}, {30, 30, 0}, {20, 30, 0}, 1));
+    const QString image = d.add(Entity::image("a.png", QSize(100, 50), {40, 0}, 10));
+    const QString view = d.add(Entity::viewport({70, 5}, 10, 10, {}, 1));
+    d.reindex();
+    EXPECT_EQ(d.pick({0, -3}).handle, dim);    // first extension line
+    EXPECT_EQ(d.pick({0.5, -5}).handle, dim);  // dimension line beside the text
+    EXPECT_EQ(d.pick({25, 0}).handle, face);
+    EXPECT_FALSE(d.pick({25, 5}).found());   // inside, away from the edges
+    EXPECT_FALSE(d.pick({25, 20}).found());  // the hidden edge
+    EXPECT_EQ(d.pick({30, 25}).handle, hidden);
+    EXPECT_EQ(d.pick({50, 2.5}).handle, image);
+    EXPECT_EQ(d.pick({45, 5}).handle, image);  // top edge: 10 wide, 5 high
+    EXPECT_FALSE(d.pick({45, 2.5}).found());
+    EXPECT_EQ(d.pick({75, 8}).handle, view);
+    EXPECT_EQ(crossingSelect(d.doc, d.model(), d.index, BBox::of({44, 4}, {46, 6})),
+              std::vector<QString>{image});
+    EXPECT_EQ(windowSelect(d.doc, d.model(), d.index, BBox::of({-5, -10}, {12, 1})),
+              std::vector<QString>{dim});
+
+    const SnapResult node = d.snap(SnapNode, {10.2, 0.1});
+    EXPECT_EQ(node.mode, unsigned(SnapNode));
+    expectPoint(node.point, 10, 0);
+    EXPECT_EQ(node.handle, dim);
+    const SnapResult corner = d.snap(SnapEndPoint, {30.1, 9.8});
+    expectPoint(corner.point, 30, 10);
+    const SnapResult insert = d.snap(SnapInsert, {40.2, 0.2});
+    EXPECT_EQ(insert.handle, image);
 }
 
 TEST(CadSpatialIndex, LargeDrawingTouchesOnlyCandidates) {
