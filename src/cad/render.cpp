@@ -112,7 +112,9 @@ class DirectLines {
             f != QImage::Format_ARGB32_Premultiplied)
             return std::nullopt;
         DirectLines d;
-        d.bits_ = image->bits();
+        // The painter's own buffer: bits() could detach a shared image and leave the
+        // painter drawing into the other copy.
+        d.bits_ = const_cast<uchar*>(image->constBits());
         d.stride_ = image->bytesPerLine();
         d.w_ = image->width();
         d.h_ = image->height();
