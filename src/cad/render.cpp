@@ -318,6 +318,7 @@ class Renderer {
             case EntityKind::Circle:
                 path_.clear();
                 addArc(Prim::arc(e.start, e.radius, 0.0, kTwoPi), m);
+                fillPath(e, pen);
                 stroke(pen, true);
                 break;
             case EntityKind::Arc: {
@@ -355,9 +356,21 @@ class Renderer {
             case EntityKind::Insert:
                 drawInsert(e, ctx, *layer, color, pen);
                 break;
+            case EntityKind::Dimension:
+                drawDimension(e, m, pen);
+                break;
+            case EntityKind::Image:
+                drawImage(e, m, pen);
+                break;
+            case EntityKind::Face3D:
+            case EntityKind::PolyfaceMesh:
+                drawEdges(e, m, pen);
+                break;
+            case EntityKind::Viewport:
+                drawViewportFrame(e, m, pen);
+                break;
             case EntityKind::Other:
-                // Kinds the model does not interpret yet. Filled kinds (solids, hatches)
-                // will draw through fillPolygon, which keeps their place in the draw order.
+                // Kinds kept as they were read (solids, hatches of other programs).
                 break;
         }
     }
@@ -485,6 +498,7 @@ class Renderer {
             }
         }
         if (n == 1) path_.push_back(path_.back());
+        if (e.closed) fillPath(e, pen);
         stroke(pen, false);
     }
 
@@ -498,6 +512,7 @@ class Renderer {
             const double t = e.startAngle + sweep * i / n;
             addPoint(m.map(e.start + major * std::cos(t) + minor * std::sin(t)), i == n);
         }
+        fillPath(e, pen);
         stroke(pen, false);
     }
 
@@ -627,12 +642,131 @@ class Renderer {
     }
 
     // A filled area in device coordinates, drawn above everything before it in draw order.
-    void fillPolygon(const QPolygonF& polygon, QRgb rgb) {
+    void fillPolygon(const QPolygonF& polygon, const QBrush& brush) {
         flush();
         p_.setPen(Qt::NoPen);
-        p_.setBrush(QColor::fromRgb(rgb));
+        p_.setBrush(brush);
         p_.drawPolygon(polygon);
         p_.setBrush(Qt::NoBrush);
+    }
+    void fillPolygon(const QPolygonF& polygon, QRgb rgb) {
+        fillPolygon(polygon, QBrush(QColor::fromRgb(rgb)));
+    }
+
+    QRgb rgbOf(int color, const Pen& pen) const {
+        if (color == kColorByLayer || color == kColorByBlock) return pen.rgb;
+        return color == 7 ? contrast_ : indexRgb(color);
+    }
+
+    // Fills the closed outline just built in path_ as the entity's fill mode asks: solid, or
+    // hatch lines over its background colour when it has one.
+    void fillPath(const Entity& e, const Pen& pen) {
+        if (e.fillMode == FillNone || path_.size() < 3) return;
+        const QPolygonF outline(QList<QPointF>(path_.begin(), path_.end()));
+        if (!outline.boundingRect().intersects(clip_)) return;
+        const QColor color = QColor::fromRgb(rgbOf(e.fillColor, pen));
+        if (e.fillMode == FillSolid) {
+            fillPolygon(outline, QBrush(color));
+            return;
+        }
+        if (e.fillBkColor != kColorByLayer)
+            fillPolygon(outline, QBrush(QColor::fromRgb(rgbOf(e.fillBkColor, pen))));
+        fillPolygon(outline, QBrush(color, e.fillMode == FillCross ? Qt::DiagCrossPattern
+                                                                   : Qt::BDiagPattern));
+    }
+
+    // ---- kinds drawn from their pieces -----------------------------------------------
+
+    void strokeSegment(QPointF a, QPointF b, const Affine& m, const Pen& pen) {
+        path_.clear();
+        addPoint(m.map(a));
+        addPoint(m.map(b), true);
+        stroke(pen, false);
+    }
+
+    void drawDimension(const Entity& e, const Affine& m, const Pen& pen) {
+        const DimensionGeometry g = dimensionGeometry(doc_, e);
+        Pen solid = pen;
+        solid.lineType = nullptr;
+        for (const auto& l : g.lines) strokeSegment(l[0], l[1], m, solid);
+        for (const auto& a : g.arrows)
+            fillPolygon(QPolygonF({m.map(a[0]), m.map(a[1]), m.map(a[2])}), pen.rgb);
+        drawText(g.text, g.text.text, m, pen);
+    }
+
+    // Faces and meshes seen from above: their visible edges.
+    void drawEdges(const Entity& e, const Affine& m, const Pen& pen) {
+        const auto edge = [&](int from, int to) {
+            if (from < 0 || to < 0 || from >= e.points3.size() || to >= e.points3.size()) return;
+            strokeSegment(e.points3[from].xy(), e.points3[to].xy(), m, pen);
+        };
+        if (e.kind == EntityKind::Face3D) {
+            for (int i = 0; i < 4; ++i) {
+                if (!(e.edgeFlags & (1 << i))) edge(i, (i + 1) % 4);
+            }
+            return;
+        }
+        for (const MeshFace& f : e.faces) {
+            const int corners = f.index[3] == 0 ? 3 : 4;
+            for (int i = 0; i < corners; ++i) {
+                const int a = f.index[i], b = f.index[(i + 1) % corners];
+                if (a > 0) edge(a - 1, std::abs(b) - 1);
+            }
+        }
+    }
+
+    void drawImage(const Entity& e, const Affine& m, const Pen& pen) {
+        const QPointF p0 = m.map(e.start), pu = m.map(e.start + e.uVector),
+                      pv = m.map(e.start + e.vVector);
+        const QPointF p2 = pu + (pv - p0);
+        const QPolygonF frame({p0, pu, p2, pv});
+        if (!frame.boundingRect().intersects(clip_)) return;
+        const QImage* picture = (e.imageFlags & ImageShow) ? pictureOf(e.fileName) : nullptr;
+        if (picture) {
+            flush();
+            // The picture's top left pixel sits at the end of v, its right edge along u.
+            const QTransform t(pu.x() - p0.x(), pu.y() - p0.y(), pv.x() - p0.x(), pv.y() - p0.y(),
+                               p0.x(), p0.y());
+            const QTransform toUnit =
+                QTransform::fromScale(1.0 / picture->width(), -1.0 / picture->height()) *
+                QTransform::fromTranslate(0, 1);
+            p_.save();
+            p_.setTransform(toUnit * t, true);
+            p_.drawImage(QPointF(0, 0), *picture);
+            p_.restore();
+        }
+        if (!(e.imageFlags & ImageHideFrame) || !picture) {
+            path_.assign(frame.begin(), frame.end());
+            Pen solid = pen;
+            solid.lineType = nullptr;
+            stroke(solid, true);
+            if (!picture) {  // the file is missing: the frame crossed out
+                strokeSegment(e.start, e.start + e.uVector + e.vVector, m, solid);
+            }
+        }
+    }
+
+    // Pictures are read once per file and kept for the next renders.
+    static const QImage* pictureOf(const QString& file) {
+        static QHash<QString, QImage> pictures;
+        if (file.isEmpty()) return nullptr;
+        auto it = pictures.find(file);
+        if (it == pictures.end()) {
+            if (pictures.size() > 64) pictures.clear();
+            it = pictures.insert(file, QImage(file));
+        }
+        return it->isNull() ? nullptr : &*it;
+    }
+
+    void drawViewportFrame(const Entity& e, const Affine& m, const Pen& pen) {
+        const QPointF h(e.width / 2, e.height / 2);
+        path_.clear();
+        for (QPointF c : {e.start - h, e.start + QPointF(h.x(), -h.y()), e.start + h,
+                          e.start + QPointF(-h.x(), h.y())})
+            addPoint(m.map(c));
+        Pen solid = pen;
+        solid.lineType = nullptr;
+        stroke(solid, true);
     }
 
     // ---- text ------------------------------------------------------------------------
@@ -781,6 +915,22 @@ class Renderer {
                 for (const Entity& a : e.attributes) {
                     if ((a.attributeFlags & 1) == 0) addGrip(a.start, m);
                 }
+                break;
+            case EntityKind::Dimension:
+                addGrip(e.start, m);
+                addGrip(e.end, m);
+                for (QPointF p : e.dimPoints) addGrip(p, m);
+                break;
+            case EntityKind::Image:
+                addGrip(e.start, m);
+                addGrip(e.start + e.uVector + e.vVector, m);
+                break;
+            case EntityKind::Face3D:
+            case EntityKind::PolyfaceMesh:
+                for (const Point3& p : e.points3) addGrip(p.xy(), m);
+                break;
+            case EntityKind::Viewport:
+                addGrip(e.start, m);
                 break;
             case EntityKind::Other:
                 break;

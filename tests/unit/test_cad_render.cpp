@@ -355,6 +355,47 @@ TEST(CadRender, IndexedViewMatchesAFullPass) {
     EXPECT_EQ(whole.entities, 400);
 }
 
+// Fills, dimensions, faces seen from above, images from their file (or crossed out when the
+// file is missing) and viewport frames all put pixels where they belong.
+TEST(CadRender, FillsDimensionsFacesAndImages) {
+    QTemporaryDir dir;
+    Document doc;
+    Entity square = Entity::rect({10, 10}, {30, 30});
+    square.color = 3;
+    square.fillMode = FillSolid;
+    square.fillColor = 5;
+    doc.addToModel(square);
+    Entity hatched = Entity::circle({70, 20}, 8);
+    hatched.color = 1;
+    hatched.fillMode = FillCross;
+    doc.addToModel(hatched);
+    Entity dim = Entity::linearDimension({10, 60}, {40, 60}, {25, 70}, 0);
+    dim.color = 6;
+    doc.addToModel(dim);
+    Entity face = Entity::face3d({60, 60, 0}, {90, 60, 5}, {90, 90, 5}, {60, 90, 0}, 1 << 1);
+    face.color = 2;
+    doc.addToModel(face);
+    QImage picture(4, 2, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 128, 255));
+    const QString file = dir.filePath("pic.png");
+    ASSERT_TRUE(picture.save(file));
+    Entity image = Entity::image(file, picture.size(), {40, 40}, 10);
+    image.imageFlags |= ImageHideFrame;
+    doc.addToModel(image);
+    doc.addToModel(Entity::image(dir.filePath("gone.png"), QSize(4, 2), {40, 85}, 10));
+
+    const QImage out = render(doc, squareView());
+    EXPECT_EQ(at(out, 40, 160), rgb(0, 0, 255));  // inside the square: its fill colour
+    EXPECT_EQ(at(out, 20, 160), rgb(0, 255, 0));  // on its outline: the line colour
+    EXPECT_GT(countPixels(out.copy(126, 146, 28, 28), rgb(255, 0, 0)), 60);  // hatch lines
+    EXPECT_LT(countPixels(out.copy(126, 146, 28, 28), rgb(255, 0, 0)), 28 * 28 / 2);
+    EXPECT_GT(countPixels(out.copy(16, 56, 70, 30), rgb(255, 0, 255)), 60);  // the dimension
+    EXPECT_EQ(at(out, 150, 80), rgb(255, 255, 0));  // a visible face edge (y = 60)
+    EXPECT_NE(at(out, 180, 50), rgb(255, 255, 0));  // the hidden edge (x = 90) is not drawn
+    EXPECT_EQ(at(out, 90, 116), rgb(0, 128, 255));  // the picture
+    EXPECT_GT(countPixels(out.copy(78, 18, 24, 14), rgb(255, 255, 255)), 20);  // crossed frame
+}
+
 TEST(CadRender, ImageAndPdfFiles) {
     Document doc;
     Entity line = Entity::line({0, 0}, {100, 50});
