@@ -7,12 +7,29 @@
 #include <QMdiSubWindow>
 #include <QSqlRecord>
 
+#include "app/drawing_window.h"
+#include "app/drawing_windows.h"
 #include "app/main_window.h"
 #include "app/panes.h"
 #include "db/database.h"
+#include "drawings/inspection.h"
 #include "ui/widget_driver.h"
 
 namespace tolvane {
+
+namespace {
+
+// The drawing window a line acts on: the current window must be one.
+DrawingWindow* drawingWindow(QWidget* current, const QString& what, int line) {
+    auto* w = qobject_cast<DrawingWindow*>(current);
+    if (!w)
+        throw ScriptAbort(2, line,
+                          QStringLiteral("%1 needs a drawing window; the current window is %2")
+                              .arg(what, current ? current->objectName() : QStringLiteral("none")));
+    return w;
+}
+
+}  // namespace
 
 MainWindow* BatchHost::requireMain() const {
     if (!main_) throw DriverError(QStringLiteral("the main window is not open"));
@@ -38,15 +55,9 @@ void BatchHost::open(const QString& file) {
     requireMain()->openFile(file);
 }
 
-void BatchHost::dblclick(QWidget* current, const QPointF&, int line) {
-    const QString kind = current ? current->property("tolvaneKind").toString() : QString();
-    if (kind != QLatin1String("drawing"))
-        throw ScriptAbort(2, line,
-                          QStringLiteral("dblclick needs a drawing window; the current window "
-                                         "is %1")
-                              .arg(current ? current->objectName() : QStringLiteral("none")));
-    // Drawing windows hand double-clicks to the entity-tag dispatch.
-    throw ScriptAbort(2, line, QStringLiteral("dblclick is not available in this version yet"));
+void BatchHost::dblclick(QWidget* current, const QPointF& point, int line) {
+    DrawingWindow* w = drawingWindow(current, QStringLiteral("dblclick"), line);
+    requireMain()->drawings()->doubleClick(*w, point, kScriptAperture);
 }
 
 bool BatchHost::keyFromName(const QString& name, int& key, Qt::KeyboardModifiers& mods) {
@@ -154,8 +165,15 @@ QStringList BatchHost::sql(const QString& dbText, const QString& statement, int 
     return out;
 }
 
-QStringList BatchHost::entity(QWidget*, const QString&, int line) {
-    throw ScriptAbort(2, line, QStringLiteral("entity is not available in this version yet"));
+QStringList BatchHost::entity(QWidget* current, const QString& what, int line) {
+    DrawingWindow* w = drawingWindow(current, QStringLiteral("entity"), line);
+    Drawing& d = w->drawing();
+    const QString text = what.trimmed();
+    if (text.startsWith(QLatin1Char('#'))) return inspectionLines(d.document().find(text.mid(1)));
+    const std::optional<QPointF> at = parsePoint(text);
+    if (!at) throw ScriptAbort(2, line, QStringLiteral("entity X,Y or entity #HANDLE expected"));
+    const QString handle = d.entityAt(*at, kScriptAperture);
+    return inspectionLines(handle.isEmpty() ? nullptr : d.document().find(handle));
 }
 
 }  // namespace tolvane

@@ -32,11 +32,11 @@ int settingNumber(const SettingsStore& store, const QString& name, int low, int 
 
 DrawingView::DrawingView(cad::Document& doc, cad::Space& space, Ui& ui,
                          const cad::SpatialIndex* index, QWidget* parent)
-    : QWidget(parent), doc_(doc), space_(space), ui_(ui), external_(index) {
+    : QWidget(parent), doc_(doc), space_(&space), ui_(ui), external_(index) {
     setObjectName(QStringLiteral("drawingView"));
     if (!external_) {
         own_ = std::make_unique<cad::SpatialIndex>();
-        own_->build(doc_, space_);
+        own_->build(doc_, *space_);
     }
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -131,8 +131,21 @@ void DrawingView::setPromptText(const QString& text) {
     update();
 }
 
+void DrawingView::setSpace(cad::Space& space, const cad::SpatialIndex* index) {
+    space_ = &space;
+    external_ = index;
+    own_.reset();
+    if (!external_) {
+        own_ = std::make_unique<cad::SpatialIndex>();
+        own_->build(doc_, *space_);
+    }
+    setSelection({});
+    dirty_ = true;
+    update();
+}
+
 void DrawingView::modelChanged() {
-    if (own_) own_->build(doc_, space_);
+    if (own_) own_->build(doc_, *space_);
     dirty_ = true;
     updateSnap();
     update();
@@ -164,7 +177,7 @@ bool DrawingView::zoomWindow(QPointF a, QPointF b) {
 }
 
 bool DrawingView::zoomExtents() {
-    if (!view_.zoomExtents(cad::spaceExtents(doc_, space_, &index()))) return false;
+    if (!view_.zoomExtents(cad::spaceExtents(doc_, *space_, &index()))) return false;
     viewMoved();
     return true;
 }
@@ -176,7 +189,7 @@ bool DrawingView::zoomPrevious() {
 }
 
 bool DrawingView::zoomAll() {
-    if (!view_.zoomAll(cad::spaceExtents(doc_, space_, &index()), limits_)) return false;
+    if (!view_.zoomAll(cad::spaceExtents(doc_, *space_, &index()), limits_)) return false;
     viewMoved();
     return true;
 }
@@ -198,7 +211,7 @@ void DrawingView::renderCache() {
     cad::View pixelView(pixels, view_.centre(), view_.scale() * ratio);
     {
         QPainter p(&cache_);
-        cad::renderSpace(p, doc_, space_, pixelView, options_, &index());
+        cad::renderSpace(p, doc_, *space_, pixelView, options_, &index());
     }
     cache_.setDevicePixelRatio(ratio);
     dirty_ = false;
@@ -312,7 +325,7 @@ void DrawingView::updateSnap() {
     snap_ = {};
     if (!cursor_ || !snapModes_ || ui_.promptKind() != Ui::PromptKind::Point) return;
     const double aperture = view_.toWorld(3.0 * pickSize_);
-    snap_ = cad::objectSnap(doc_, space_, index(), snapModes_, view_.toWorld(*cursor_), aperture,
+    snap_ = cad::objectSnap(doc_, *space_, index(), snapModes_, view_.toWorld(*cursor_), aperture,
                             lastPoint_);
 }
 
@@ -388,13 +401,22 @@ void DrawingView::wheelEvent(QWheelEvent* event) {
 }
 
 void DrawingView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
+    // Escape cancels a waiting prompt here; otherwise it goes on to the drawing window.
+    if (event->key() == Qt::Key_Escape && (ui_.promptWaiting() || corner_)) {
         corner_.reset();
         ui_.cancelPrompt();
         update();
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void DrawingView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && !ui_.promptWaiting()) {
+        Q_EMIT doubleClicked(view_.toWorld(event->position()));
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
 }
 
 void DrawingView::leaveEvent(QEvent*) {

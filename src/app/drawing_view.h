@@ -66,6 +66,7 @@ class DrawingView : public QWidget {
     unsigned snapModes() const { return snapModes_; }
     // Entities shown with grips.
     void setSelection(const QStringList& handles);
+    QStringList selection() const { return options_.selected; }
     // The drawing limits "zoom all" includes; default 0,0 to 420,297.
     void setLimits(const cad::BBox& limits) { limits_ = limits; }
 
@@ -83,6 +84,10 @@ class DrawingView : public QWidget {
     bool zoomAll();
     void pan(QPointF pixels);
 
+    // Shows another space of the document (a layout tab), with its index as above.
+    void setSpace(cad::Space& space, const cad::SpatialIndex* index = nullptr);
+    const cad::Space& space() const { return *space_; }
+
     // The model has changed: the view's own index is rebuilt and the drawing rendered again.
     void modelChanged();
 
@@ -98,6 +103,8 @@ class DrawingView : public QWidget {
   signals:
     // The world coordinates under the cursor, for the status bar.
     void cursorMoved(QPointF world);
+    // A double-click with the left button at a world point (the entity there is dispatched).
+    void doubleClicked(QPointF world);
     void viewChanged();
 
   protected:
@@ -107,6 +114,7 @@ class DrawingView : public QWidget {
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
@@ -118,7 +126,7 @@ class DrawingView : public QWidget {
     void paintSnapMarker(QPainter& p, QPointF at, unsigned mode) const;
 
     cad::Document& doc_;
-    cad::Space& space_;
+    cad::Space* space_;
     Ui& ui_;
     const cad::SpatialIndex* external_ = nullptr;
     std::unique_ptr<cad::SpatialIndex> own_;

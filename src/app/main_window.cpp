@@ -14,6 +14,9 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "app/drawing_view.h"
+#include "app/drawing_window.h"
+#include "app/drawing_windows.h"
 #include "app/getting_started_window.h"
 #include "app/panes.h"
 #include "app/preferences_window.h"
@@ -157,9 +160,9 @@ struct MenuDef {
 const MenuDef kMenus[] = {
     {"mnuFile",
      "&File",
-     {"catDNew", "catDOpen", "catDSave", "catDSaveAs", "-", "catRNew", "catROpen", "catRSave",
-      "catRSaveAs", "-", "catDPageSetup", "catDPrintPreview", "catDPrint", "-", "catDExportImage",
-      "-", "catGExit"}},
+     {"catDNew", "catDOpen", "catDSave", "catDSaveAs", "catDClose", "catDCloseAll", "-", "catRNew",
+      "catROpen", "catRSave", "catRSaveAs", "-", "catDPageSetup", "catDPrintPreview", "catDPrint",
+      "-", "catDExportImage", "-", "catGExit"}},
     {"mnuEdit",
      "&Edit",
      {"catDUndo", "catDRedo", "-", "catDCuttoClip", "catDCopytoClip", "catDPaste", "-",
@@ -515,6 +518,18 @@ void MainWindow::load(const QString& argument) {
     // Shared mode shows its own menu entries.
     for (QAction* a : sharedModeActions_) a->setVisible(s_.run.mode == DatabaseMode::Shared);
     registerActions();
+    drawings_ = new DrawingWindows(
+        DrawingWindows::Services{
+            s_.run, s_.settings, s_.log, s_.ui, router_, *mdi_,
+            EntityEvents::Tips{[this] {
+                                   if (tips_) tips_->close();
+                               },
+                               [this](const QString& topic) { showTips(topic, false, true); }},
+            [this](QChar c) { commandLine_->addChar(c); }, [this] { commandLine_->pressEnter(); }},
+        this);
+    drawings_->registerActions();
+    drawings_->clearProperties = [this] { properties_->list()->clear(); };
+    connect(drawings_, &DrawingWindows::drawingsChanged, this, [this] { explorer_->refresh(); });
     setWindowState(WindowState::None);
 
     // The program argument: a file to open, or the start-up windows.
@@ -615,12 +630,16 @@ void MainWindow::toggleBar(const QString& objectName) {
         dock->setVisible(!dock->isVisible());
 }
 
-void MainWindow::showTips(const QString& topic, bool force) {
+void MainWindow::showTips(const QString& topic, bool force, bool modal) {
     const QString flag = tipSetting(topic);
     if (!force && !flag.isEmpty() && s_.settings.read(flag) == QLatin1String("0")) return;
     if (!tips_)
         tips_ = new TipsWindow(s_.settings, s_.run.appPath + QStringLiteral("HOWTO.TXT"), this);
     tips_->setTopic(topic);
+    if (modal) {
+        s_.ui.runModal(*tips_);
+        return;
+    }
     s_.ui.showModeless(*tips_);
     tips_->raise();
 }
@@ -636,11 +655,14 @@ void MainWindow::openFile(const QString& file) {
                               MsgIcon::Warning);
                 return;
             }
-            // Drawing and report windows come with the drawing engine and the report engine.
+            if (kind == ArgumentKind::Drawing) {
+                if (drawings_) drawings_->open(path);
+                return;
+            }
+            // Report windows come with the report engine.
             s_.ui.message(
-                tr("%1 cannot be opened: %2 windows are not available in this "
-                   "version yet.")
-                    .arg(path, kind == ArgumentKind::Drawing ? tr("drawing") : tr("report")),
+                tr("%1 cannot be opened: report windows are not available in this version yet.")
+                    .arg(path),
                 MsgButtons::Ok, MsgIcon::Information);
             return;
         case ArgumentKind::UnsupportedDrawing:

@@ -29,6 +29,7 @@ class PropertyListPane;
 class CablesPane;
 class TipsWindow;
 class ProjectExplorer;
+class DrawingWindows;
 namespace projects {
 class ProjectRegistry;
 class Users;
@@ -75,8 +76,12 @@ class MainWindow : public QMainWindow {
     void load(const QString& argument);
     // Opens a drawing or report file as the file-open command would.
     void openFile(const QString& path);
-    // Shows the tips of a topic unless its setting hides them (force: show anyway).
-    void showTips(const QString& topic, bool force = false);
+    // Shows the tips of a topic unless its setting hides them (force: show anyway); modal
+    // when asked (tips after a new tag).
+    void showTips(const QString& topic, bool force = false, bool modal = false);
+
+    // The drawing windows (null before load).
+    DrawingWindows* drawings() const { return drawings_; }
 
     QMdiArea* mdiArea() const { return mdi_; }
     CommandLinePane* commandLine() const { return commandLine_; }
@@ -118,6 +123,7 @@ class MainWindow : public QMainWindow {
     projects::ProjectRegistry* projects_ = nullptr;
     CablesPane* cables_ = nullptr;
     TipsWindow* tips_ = nullptr;
+    DrawingWindows* drawings_ = nullptr;
     QHash<QString, QAction*> actions_;
     QList<QToolBar*> toolBars_;
     QList<QAction*> sharedModeActions_;

@@ -10,6 +10,8 @@ const CommandInfo kCommands[] = {
     {"catDOpen", "Open Drawing...", CommandKind::Action},
     {"catDSave", "Save Drawing", CommandKind::Action},
     {"catDSaveAs", "Save Drawing As...", CommandKind::Action},
+    {"catDClose", "Close Drawing", CommandKind::Action},
+    {"catDCloseAll", "Close All Drawings", CommandKind::Action},
     {"catDPageSetup", "Page Setup...", CommandKind::Action},
     {"catDPrintPreview", "Print Preview", CommandKind::Action},
     {"catDPrint", "Print...", CommandKind::Action},

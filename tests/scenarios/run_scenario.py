@@ -8,6 +8,7 @@ Directives in the script's leading comment lines:
   # exit: N              expected exit status (default 0)
   # before: OTHER.scr    run another scenario script first in the same folders
   # setup: COMMAND       shell command run in the scenario folder before the script
+                         ($SCENARIOS is the scripts' folder, for the fixtures in it)
   # after: COMMAND       shell command run afterwards; its output is appended to the
                          transcript after a line "== after: COMMAND"
   # postgres: yes        shared mode on the PostgreSQL server TOLVANE_TEST_PG names: two
@@ -153,7 +154,9 @@ def main():
                     print(p.stdout)
                     return 1
         for command in setup:
-            subprocess.run(command, shell=True, cwd=folder, check=True)
+            # $SCENARIOS names this folder, for fixtures kept beside the scripts.
+            subprocess.run(command, shell=True, cwd=folder, check=True,
+                           env=dict(os.environ, SCENARIOS=here))
         p = run_tolvane(tolvane, script, folder, args)
         transcript = p.stdout
         for command in after:

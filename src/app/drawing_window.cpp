@@ -1,0 +1,140 @@
+#include "app/drawing_window.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+#include "app/drawing_view.h"
+#include "ui/ui.h"
+
+namespace tolvane {
+
+DrawingWindow::DrawingWindow(std::unique_ptr<Drawing> drawing, int index, Ui& ui,
+                             SettingsStore& settings, QWidget* parent)
+    : QWidget(parent), drawing_(std::move(drawing)), index_(index), ui_(ui) {
+    setObjectName(QStringLiteral("frmDrawing%1").arg(index));
+    setProperty("tolvaneKind", QStringLiteral("drawing"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    Drawing& d = *drawing_;
+    view_ = new DrawingView(d.document(), d.space(), ui, &d.index(), this);
+    view_->setObjectName(QStringLiteral("vdDraw"));
+    view_->applySettings(settings);
+    tabs_ = new QTabBar(this);
+    tabs_->setObjectName(QStringLiteral("tabLayouts"));
+    tabs_->setShape(QTabBar::RoundedSouth);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(view_, 1);
+    layout->addWidget(tabs_);
+    setLayoutTabs();
+    connect(tabs_, &QTabBar::currentChanged, this, &DrawingWindow::showSpace);
+    connect(&d, &Drawing::contentChanged, view_, &DrawingView::modelChanged);
+    connect(&d, &Drawing::titleChanged, this, &DrawingWindow::updateTitle);
+    connect(&d, &Drawing::spaceChanged, this, [this] {
+        view_->setSpace(drawing_->space(), &drawing_->index());
+        setLayoutTabs();
+    });
+    updateTitle();
+    setFocusProxy(view_);
+    resize(900, 600);
+}
+
+DrawingWindow::~DrawingWindow() = default;
+
+void DrawingWindow::updateTitle() {
+    setWindowTitle(drawing_->title());
+}
+
+void DrawingWindow::setLayoutTabs() {
+    const QSignalBlocker quiet(tabs_);
+    while (tabs_->count() > 0) tabs_->removeTab(0);
+    const cad::Document& doc = drawing_->document();
+    tabs_->addTab(QStringLiteral("Model"));
+    tabs_->setTabData(0, QStringLiteral("layModel"));
+    for (const cad::Space& s : doc.layouts()) {
+        const int i = tabs_->addTab(s.name);
+        tabs_->setTabData(i, QStringLiteral("lay") + s.name);
+    }
+    const QString shown = drawing_->space().name;
+    for (int i = 0; i < tabs_->count(); ++i) {
+        if (tabs_->tabText(i).compare(shown, Qt::CaseInsensitive) == 0) tabs_->setCurrentIndex(i);
+    }
+}
+
+void DrawingWindow::showSpace(int tab) {
+    if (tab < 0) return;
+    drawing_->setSpace(tab == 0 ? drawing_->document().modelSpace().name : tabs_->tabText(tab));
+}
+
+double DrawingWindow::pickAperture() const {
+    return view_->view().toWorld(double(view_->pickSize()));
+}
+
+void DrawingWindow::setLastCommand(const QString& caption, const QString& key) {
+    setProperty("lastCaption", caption);
+    setProperty("lastCommand", key);
+}
+
+void DrawingWindow::closeEvent(QCloseEvent* event) {
+    if (busy_) {
+        ui_.message(QStringLiteral("You have open jobs pending. Please cancel."), MsgButtons::Ok,
+                    MsgIcon::Warning);
+        event->ignore();
+        return;
+    }
+    if (closing && !closing(*this)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void DrawingWindow::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const bool keypad = mods & Qt::KeypadModifier;
+    const bool shift = mods & Qt::ShiftModifier;
+    if (mods & Qt::ControlModifier) {
+        static const QHash<int, QString> ctrl = {
+            {Qt::Key_S, QStringLiteral("catDSave")},       {Qt::Key_O, QStringLiteral("catDOpen")},
+            {Qt::Key_P, QStringLiteral("catDPrint")},      {Qt::Key_Z, QStringLiteral("catDUndo")},
+            {Qt::Key_C, QStringLiteral("catDCopytoClip")}, {Qt::Key_V, QStringLiteral("catDPaste")},
+            {Qt::Key_X, QStringLiteral("catDCuttoClip")}};
+        const auto it = ctrl.constFind(key);
+        if (it != ctrl.constEnd()) {
+            if (route) route(*it);
+            return;
+        }
+    }
+    if (key == Qt::Key_Escape) {
+        if (escape) escape(*this);
+        return;
+    }
+    if (key == Qt::Key_Delete) {
+        if (deleteSelection) deleteSelection(*this);
+        return;
+    }
+    // Keypad keys (and the full stop) type into the command line.
+    if ((keypad && !shift) || key == Qt::Key_Period) {
+        if ((key == Qt::Key_Enter || key == Qt::Key_Return) && typeEnter) {
+            typeEnter();
+            return;
+        }
+        QChar c;
+        if (key >= Qt::Key_0 && key <= Qt::Key_9) c = QChar(u'0' + (key - Qt::Key_0));
+        if (key == Qt::Key_Asterisk) c = u'*';
+        if (key == Qt::Key_Plus) c = u'+';
+        if (key == Qt::Key_Minus) c = u'-';
+        if (key == Qt::Key_Period || key == Qt::Key_Comma) c = u'.';
+        if (key == Qt::Key_Slash) c = u'\\';
+        if (!c.isNull() && typeChar) {
+            typeChar(c);
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,73 @@
+// A drawing window (MDI child): the drawing view over one open Drawing with the layout tabs
+// under it ("Model" first, then one per paper layout). It keeps its title in step with the
+// drawing, refuses to close while an interactive command runs in it, and turns the keys of
+// the window (keyCatcher) into commands.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "drawings/drawing.h"
+
+class QTabBar;
+
+namespace tolvane {
+
+class Ui;
+class SettingsStore;
+class DrawingView;
+
+class DrawingWindow : public QWidget {
+    Q_OBJECT
+  public:
+    DrawingWindow(std::unique_ptr<Drawing> drawing, int index, Ui& ui, SettingsStore& settings,
+                  QWidget* parent = nullptr);
+    ~DrawingWindow() override;
+
+    Drawing& drawing() { return *drawing_; }
+    DrawingView& view() { return *view_; }
+    // The window's place in the document table (1-based).
+    int index() const { return index_; }
+
+    // SetLayoutTabs: "Model" (key "layModel"), then "lay" + name per paper layout; the tab of
+    // the space shown is current.
+    void setLayoutTabs();
+    QTabBar* layoutTabs() const { return tabs_; }
+
+    // The pick box of the view in drawing units (for entity prompts answered by a click).
+    double pickAperture() const;
+
+    // Set while an interactive command runs in this window: the window cannot be closed.
+    bool busy() const { return busy_; }
+    void setBusy(bool on) { busy_ = on; }
+
+    // The last interactive command run here: its caption and key ("Draw Arc", "DArc").
+    void setLastCommand(const QString& caption, const QString& key);
+
+    // Hooks of the owner. closing: the window may close (false keeps it open); route: a key
+    // of keyCatcher; escape: Escape outside a prompt; deleteSelection: the Delete key.
+    std::function<bool(DrawingWindow&)> closing;
+    std::function<void(const QString& key)> route;
+    std::function<void(DrawingWindow&)> escape;
+    std::function<void(DrawingWindow&)> deleteSelection;
+    std::function<void(QChar)> typeChar;
+    std::function<void()> typeEnter;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void updateTitle();
+    void showSpace(int tab);
+
+    std::unique_ptr<Drawing> drawing_;
+    int index_;
+    Ui& ui_;
+    DrawingView* view_ = nullptr;
+    QTabBar* tabs_ = nullptr;
+    bool busy_ = false;
+};
+
+}  // namespace tolvane

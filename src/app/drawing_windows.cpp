@@ -1,0 +1,211 @@
+#include "app/drawing_windows.h"
+
+#include <QDir>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include "app/drawing_view.h"
+#include "app/drawing_window.h"
+#include "cad/cad_error.h"
+#include "db/database.h"
+#include "drawings/command_router.h"
+#include "shell/event_log.h"
+#include "shell/run_state.h"
+#include "ui/ui.h"
+
+namespace tolvane {
+
+DrawingWindows::DrawingWindows(Services services, QObject* parent)
+    : QObject(parent),
+      s_(std::move(services)),
+      registry_(s_.run, s_.ui),
+      files_(s_.run, s_.ui, registry_),
+      events_(s_.ui, s_.settings, s_.router, s_.tips, [] {
+          return db::Query(db::DbId::Project, QStringLiteral("select count(*) from tblJF"))
+                     .scalar()
+                     .toInt() > 0;
+      }) {}
+
+DrawingWindows::~DrawingWindows() = default;
+
+QList<DrawingWindow*> DrawingWindows::windows() const {
+    return windows_;
+}
+
+QList<int> DrawingWindows::indexes() const {
+    QList<int> out;
+    for (const DrawingWindow* w : windows_) out << w->index();
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+int DrawingWindows::freeIndex() const {
+    const QList<int> taken = indexes();
+    int i = 1;
+    while (taken.contains(i)) ++i;
+    return i;
+}
+
+DrawingWindow* DrawingWindows::active() const {
+    QMdiSubWindow* sub = s_.mdi.activeSubWindow();
+    if (!sub) sub = s_.mdi.currentSubWindow();
+    auto* w = sub ? qobject_cast<DrawingWindow*>(sub->widget()) : nullptr;
+    return w && windows_.contains(w) ? w : nullptr;
+}
+
+DrawingWindow* DrawingWindows::require() {
+    DrawingWindow* w = active();
+    if (!w) throw cad::CadError(cad::NoDocument, QStringLiteral("ActiveDocument"));
+    return w;
+}
+
+DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
+    Drawing* d = drawing.get();
+    connect(d, &Drawing::entityAdded, this, [this](cad::Entity& e) { events_.entityAdded(e); });
+    auto* w = new DrawingWindow(std::move(drawing), freeIndex(), s_.ui, s_.settings);
+    w->closing = [this](DrawingWindow& window) { return closing(window); };
+    w->route = [this](const QString& key) { s_.router.route(key); };
+    w->escape = [this](DrawingWindow& window) {
+        if (window.drawing().undo().inGroup()) clearGripSet(window);
+    };
+    w->deleteSelection = [this](DrawingWindow& window) {
+        s_.ui.history(QStringLiteral("Deleting %1 entities").arg(window.view().selection().size()));
+        // Deleting linked entities (with their database rows) is its own command.
+        s_.router.route(QStringLiteral("catDErase"));
+    };
+    w->typeChar = s_.typeChar;
+    w->typeEnter = s_.typeEnter;
+    connect(&w->view(), &DrawingView::doubleClicked, w,
+            [this, w](QPointF at) { doubleClick(*w, at, w->pickAperture()); });
+    windows_.append(w);
+    connect(w, &QObject::destroyed, this, [this, w] { windows_.removeAll(w); });
+    QMdiSubWindow* sub = s_.mdi.addSubWindow(w);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setObjectName(w->objectName() + QStringLiteral("Frame"));
+    sub->show();
+    w->show();
+    s_.mdi.setActiveSubWindow(sub);
+    w->view().zoomExtents();
+    Q_EMIT drawingsChanged();
+    return w;
+}
+
+DrawingWindow* DrawingWindows::open(const QString& path) {
+    // A drawing already open comes to the front instead of a second window.
+    for (DrawingWindow* w : windows_) {
+        if (!w->drawing().untitled() &&
+            QDir::cleanPath(w->drawing().path()) == QDir::cleanPath(path)) {
+            s_.mdi.setActiveSubWindow(qobject_cast<QMdiSubWindow*>(w->parentWidget()));
+            return w;
+        }
+    }
+    std::unique_ptr<Drawing> d = files_.open(path);
+    return d ? show(std::move(d)) : nullptr;
+}
+
+DrawingWindow* DrawingWindows::createNew() {
+    std::unique_ptr<Drawing> d = files_.newDrawing();
+    if (!d) return nullptr;
+    DrawingWindow* w = show(std::move(d));
+    save(*w);  // an untitled drawing is named (save as) at once
+    return w;
+}
+
+bool DrawingWindows::save(DrawingWindow& window) {
+    const bool saved = files_.save(window.drawing());
+    if (saved) Q_EMIT drawingsChanged();
+    return saved;
+}
+
+bool DrawingWindows::saveAs(DrawingWindow& window) {
+    const bool saved = files_.saveAs(window.drawing());
+    if (saved) Q_EMIT drawingsChanged();
+    return saved;
+}
+
+bool DrawingWindows::closing(DrawingWindow& window) {
+    if (s_.log.enabled())
+        s_.log.log(QStringLiteral("Unloading Drawing: ") + window.drawing().path());
+    files_.closed(window.drawing());
+    windows_.removeAll(&window);
+    Q_EMIT drawingsChanged();
+    return true;
+}
+
+bool DrawingWindows::closeAll() {
+    for (QMdiSubWindow* sub : s_.mdi.subWindowList()) {
+        if (!qobject_cast<DrawingWindow*>(sub->widget())) continue;
+        if (!sub->close()) return false;
+    }
+    return true;
+}
+
+void DrawingWindows::clearGripSet(DrawingWindow& window) {
+    const auto log = [this](const char* line) {
+        if (s_.log.enabled()) s_.log.log(QString::fromLatin1(line));
+    };
+    log("ClearGripSet: Looping thru layouts");
+    log("ClearGripSet: Looping thru Entities");
+    log("ClearGripSet: Removing enetities from selset");
+    window.view().setSelection({});
+    log("ClearGripSet: updateing history");
+    log("ClearGripSet: clearing proplist");
+    if (clearProperties) clearProperties();
+    log("ClearGripSet: Closing open loops");
+    if (s_.ui.promptWaiting()) s_.ui.cancelPrompt();
+    log("ClearGripSet: regenerating drawing");
+    window.view().modelChanged();
+    log("ClearGripSet: Done");
+}
+
+void DrawingWindows::doubleClick(DrawingWindow& window, QPointF point, double aperture) {
+    const QString handle = window.drawing().entityAt(point, aperture);
+    if (!handle.isEmpty()) events_.doubleClicked(window.drawing(), handle);
+}
+
+void DrawingWindows::registerActions() {
+    auto on = [this](const char* key, CommandRouter::Action a) {
+        s_.router.setAction(QString::fromLatin1(key), std::move(a));
+    };
+    on("catDNew", [this] { createNew(); });
+    on("catDOpen", [this] {
+        FileDialogOptions options;
+        options.title = QStringLiteral("Open");
+        options.filter = QStringLiteral("DXF Files (*.dxf *.DXF)");
+        options.folder = s_.run.currentProjectPath;
+        const std::optional<QString> path = s_.ui.openFile(options);
+        if (path && !path->isEmpty()) open(*path);
+    });
+    on("catDSave", [this] { save(*require()); });
+    on("catDSaveAs", [this] { saveAs(*require()); });
+    on("catDClose", [this] {
+        DrawingWindow* w = require();
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget())) sub->close();
+    });
+    on("catDCloseAll", [this] { closeAll(); });
+    on("catDUndo", [this] { require()->drawing().undo().undo(); });
+    on("catDRedo", [this] { require()->drawing().undo().redo(); });
+    on("catDRegen", [this] { require()->view().modelChanged(); });
+    on("catDZoomIn", [this] { require()->view().zoomIn(); });
+    on("catDZoomOut", [this] { require()->view().zoomOut(); });
+    on("catDExtents", [this] {
+        if (!require()->view().zoomExtents())
+            throw cad::CadError(cad::NoExtents, QStringLiteral("ZoomExtents"));
+    });
+    on("catDAll", [this] {
+        if (!require()->view().zoomAll())
+            throw cad::CadError(cad::NoExtents, QStringLiteral("ZoomAll"));
+    });
+    on("catDZoomPrevious", [this] { require()->view().zoomPrevious(); });
+    on("catDWindow", [this] {
+        DrawingWindow* w = require();
+        const PointAnswer a = s_.ui.getPoint(QStringLiteral("First corner:"));
+        if (a.cancelled) return;
+        const PointAnswer b = s_.ui.getPoint(QStringLiteral("Other corner:"));
+        if (b.cancelled) return;
+        if (!w->view().zoomWindow(a.point, b.point))
+            throw cad::CadError(cad::WrongParameters, QStringLiteral("ZoomWindow"));
+    });
+}
+
+}  // namespace tolvane

@@ -1,0 +1,92 @@
+// The drawing windows of the main window: the document table (indexes from 1, the first
+// free one reused), the drawing commands (new, open, save, save as, close, close all, undo,
+// redo, the zooms), the entity events of every open drawing, and the active drawing window
+// other code and batch scripts work on.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "drawings/drawing_files.h"
+#include "drawings/entity_events.h"
+#include "projects/drawing_registry.h"
+
+class QMdiArea;
+class QMdiSubWindow;
+
+namespace tolvane {
+
+class Ui;
+class SettingsStore;
+class EventLog;
+class CommandRouter;
+struct RunState;
+class DrawingWindow;
+
+class DrawingWindows : public QObject {
+    Q_OBJECT
+  public:
+    struct Services {
+        RunState& run;
+        SettingsStore& settings;
+        EventLog& log;
+        Ui& ui;
+        CommandRouter& router;
+        QMdiArea& mdi;
+        EntityEvents::Tips tips;
+        // Keys typed on the drawing go to the command line.
+        std::function<void(QChar)> typeChar;
+        std::function<void()> typeEnter;
+    };
+    explicit DrawingWindows(Services services, QObject* parent = nullptr);
+    ~DrawingWindows() override;
+
+    // Registers the drawing commands with the router.
+    void registerActions();
+
+    // Opens a drawing file in a new window; null when it was not opened (reported).
+    DrawingWindow* open(const QString& path);
+    // The New command: template chooser, window, then the first save (save as).
+    DrawingWindow* createNew();
+    // Saves the active drawing (save as when untitled); false when nothing was saved.
+    bool save(DrawingWindow& window);
+    bool saveAs(DrawingWindow& window);
+    // Closes every drawing window; false when one refused.
+    bool closeAll();
+
+    DrawingWindow* active() const;
+    QList<DrawingWindow*> windows() const;
+    // The document table: which indexes are taken (1-based; index 0 unused).
+    QList<int> indexes() const;
+
+    EntityEvents& events() { return events_; }
+    DrawingFiles& files() { return files_; }
+
+    // ClearGripSet: drops the selection and grips, clears the property list, ends a waiting
+    // prompt and draws the drawing again.
+    void clearGripSet(DrawingWindow& window);
+    std::function<void()> clearProperties;
+
+    // A double-click on the drawing of a window at a point (batch scripts and the view).
+    void doubleClick(DrawingWindow& window, QPointF point, double aperture);
+
+  Q_SIGNALS:
+    // A drawing window opened, saved under a name or closed: registrations may have changed.
+    void drawingsChanged();
+
+  private:
+    DrawingWindow* show(std::unique_ptr<Drawing> drawing);
+    int freeIndex() const;
+    bool closing(DrawingWindow& window);
+    DrawingWindow* require();
+
+    Services s_;
+    projects::DrawingRegistry registry_;
+    DrawingFiles files_;
+    EntityEvents events_;
+    QList<DrawingWindow*> windows_;
+};
+
+}  // namespace tolvane
