@@ -69,6 +69,12 @@ class Reader {
     [[noreturn]] void fail(int line, const QString& reason) const { throw DxfError(line, reason); }
     [[noreturn]] void failAt(const Group& g, const QString& reason) const { fail(g.line, reason); }
     void tokenize(const QByteArray& data);
+    bool readLine(QByteArrayView* out);
+    bool readGroup();
+    // The reading position: whether a group follows, the group that follows (still
+    // unread), and reading it. A reference from peek or next lasts until the next read.
+    bool more();
+    const Group& peek();
     const Group& next();
     double real(const Group& g) const;
     int integer(const Group& g) const;
@@ -88,8 +94,13 @@ class Reader {
     void objects();
     void skipSection();
 
-    std::vector<Group> groups_;
-    size_t pos_ = 0;
+    QByteArray data_;
+    qsizetype offset_ = 0;
+    int line_ = 0;
+    bool utf8_ = false;
+    Group ahead_;
+    bool haveAhead_ = false;
+    Group current_;
     int lastLine_ = 0;
     Document doc_;
     quint64 seed_ = 0;
@@ -129,6 +140,27 @@ void forEachEntity(Document& doc, F f) {
     }
 }
 
+// Whether the bytes are well-formed UTF-8 (the file is then read as UTF-8, otherwise as
+// Latin-1, the code page of older files).
+static bool isUtf8(const QByteArray& data) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
+    const auto* end = p + data.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int n = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        if (n < 0 || c == 0xC0 || c == 0xC1 || end - p <= n) return false;
+        for (int k = 1; k <= n; ++k) {
+            if ((p[k] & 0xC0) != 0x80) return false;
+        }
+        p += n + 1;
+    }
+    return true;
+}
+
 void Reader::tokenize(const QByteArray& data) {
     if (data.size() > kMaxFileSize) fail(0, QStringLiteral("file too large"));
     if (data.startsWith("AutoCAD Binary DXF"))
@@ -138,48 +170,64 @@ void Reader::tokenize(const QByteArray& data) {
     const QByteArray version = ver < 0 ? QByteArray() : data.mid(ver, 64).simplified();
     const qsizetype ac = version.indexOf("AC10");
     const bool legacy = ac >= 0 && version.mid(ac + 4, 2).toInt() < 21;
-    QStringDecoder utf8(QStringConverter::Utf8);
-    QString text;
-    if (!legacy) text = utf8(data);
-    if (legacy || utf8.hasError()) text = QString::fromLatin1(data);
-    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
-    qsizetype start = 0;
-    int line = 0;
-    Group current;
-    bool haveCode = false;
-    while (start < text.size()) {
-        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
-        if (end < 0) end = text.size();
-        ++line;
-        QString l = text.mid(start, end - start);
-        start = end + 1;
-        if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
-        if (l.size() > kMaxLineLength) fail(line, QStringLiteral("line too long"));
-        if (!haveCode) {
-            bool ok = false;
-            const int code = l.trimmed().toInt(&ok);
-            if (!ok) {
-                if (l.trimmed().isEmpty() && start >= text.size()) break;  // trailing newline
-                fail(line, QStringLiteral("group code expected, found '%1'").arg(l.left(40)));
-            }
-            if (code < -5 || code > 1071)
-                fail(line, QStringLiteral("invalid group code %1").arg(code));
-            current.code = code;
-            current.line = line;
-            haveCode = true;
-        } else {
-            current.value = decodeText(l);
-            groups_.push_back(current);
-            haveCode = false;
-        }
+    data_ = data;
+    utf8_ = !legacy && isUtf8(data);
+    if (data_.startsWith("\xEF\xBB\xBF")) offset_ = 3;
+}
+
+// The next line of the file without its line end; false at the end of the data.
+bool Reader::readLine(QByteArrayView* out) {
+    if (offset_ >= data_.size()) return false;
+    const char* begin = data_.constData() + offset_;
+    const qsizetype rest = data_.size() - offset_;
+    const char* nl = static_cast<const char*>(memchr(begin, '\n', size_t(rest)));
+    qsizetype len = nl ? nl - begin : rest;
+    offset_ += nl ? len + 1 : len;
+    ++line_;
+    if (len > 0 && begin[len - 1] == '\r') --len;
+    if (len > kMaxLineLength) fail(line_, QStringLiteral("line too long"));
+    *out = QByteArrayView(begin, len);
+    return true;
+}
+
+// Reads the next group of the file into ahead_; false at the end of the data. Groups are
+// read one at a time as the reader asks for them, so a large file never sits in memory
+// twice.
+bool Reader::readGroup() {
+    QByteArrayView l;
+    if (!readLine(&l)) return false;
+    bool ok = false;
+    const int code = l.trimmed().toInt(&ok);
+    if (!ok) {
+        if (l.trimmed().isEmpty() && offset_ >= data_.size()) return false;  // trailing newline
+        fail(line_, QStringLiteral("group code expected, found '%1'")
+                        .arg(QString::fromLatin1(l.first(std::min<qsizetype>(40, l.size())))));
     }
-    lastLine_ = line;
-    if (haveCode) fail(line, QStringLiteral("file ends after a group code"));
+    if (code < -5 || code > 1071) fail(line_, QStringLiteral("invalid group code %1").arg(code));
+    ahead_.code = code;
+    ahead_.line = line_;
+    QByteArrayView v;
+    if (!readLine(&v)) fail(line_, QStringLiteral("file ends after a group code"));
+    ahead_.value = decodeText(utf8_ ? QString::fromUtf8(v) : QString::fromLatin1(v));
+    return true;
+}
+
+bool Reader::more() {
+    if (!haveAhead_) haveAhead_ = readGroup();
+    if (!haveAhead_) lastLine_ = line_;
+    return haveAhead_;
+}
+
+const Group& Reader::peek() {
+    if (!more()) fail(lastLine_, QStringLiteral("unexpected end of file"));
+    return ahead_;
 }
 
 const Group& Reader::next() {
-    if (pos_ >= groups_.size()) fail(lastLine_, QStringLiteral("unexpected end of file"));
-    return groups_[pos_++];
+    if (!more()) fail(lastLine_, QStringLiteral("unexpected end of file"));
+    current_ = std::move(ahead_);
+    haveAhead_ = false;
+    return current_;
 }
 
 double Reader::real(const Group& g) const {
@@ -206,16 +254,16 @@ int Reader::integer(const Group& g) const {
 
 Record Reader::readRecord() {
     Record r;
-    while (pos_ < groups_.size() && groups_[pos_].code != 0) r.push_back(groups_[pos_++]);
-    if (pos_ >= groups_.size()) fail(lastLine_, QStringLiteral("unexpected end of file"));
+    while (more() && peek().code != 0) r.push_back(next());
+    if (!more()) fail(lastLine_, QStringLiteral("unexpected end of file"));
     return r;
 }
 
 Document Reader::run() {
-    if (groups_.empty()) fail(0, QStringLiteral("empty file"));
+    if (!more()) fail(0, QStringLiteral("empty file"));
     bool sawEof = false;
-    while (pos_ < groups_.size()) {
-        const Group& g = next();
+    while (more()) {
+        const Group g = next();
         if (g.code == 999) continue;
         if (g.code == 0 && g.value.trimmed() == QLatin1String("EOF")) {
             sawEof = true;
@@ -225,7 +273,7 @@ Document Reader::run() {
             failAt(g, QStringLiteral("SECTION expected, found %1 '%2'")
                           .arg(g.code)
                           .arg(g.value.left(40)));
-        const Group& name = next();
+        const Group name = next();
         if (name.code != 2) failAt(name, QStringLiteral("section name expected"));
         const QString section = name.value.trimmed();
         if (section == QLatin1String("HEADER")) {
@@ -319,7 +367,7 @@ void Reader::finish() {
 
 void Reader::skipSection() {
     while (true) {
-        const Group& g = next();
+        const Group g = next();
         if (g.code == 0 && g.value.trimmed() == QLatin1String("ENDSEC")) return;
     }
 }
@@ -327,7 +375,7 @@ void Reader::skipSection() {
 void Reader::header() {
     QString var;
     while (true) {
-        const Group& g = next();
+        const Group g = next();
         if (g.code == 0) {
             if (g.value.trimmed() == QLatin1String("ENDSEC")) return;
             failAt(g, QStringLiteral("unexpected '%1' in HEADER").arg(g.value.left(40)));
@@ -350,7 +398,7 @@ void Reader::header() {
 
 void Reader::tables() {
     while (true) {
-        const Group& g = next();
+        const Group g = next();
         if (g.code != 0) failAt(g, QStringLiteral("TABLE expected"));
         const QString v = g.value.trimmed();
         if (v == QLatin1String("ENDSEC")) return;
@@ -433,7 +481,7 @@ void Reader::tableEntry(const QString& type, const Record& r) {
 
 void Reader::blocks() {
     while (true) {
-        const Group& g = next();
+        const Group g = next();
         if (g.code != 0) failAt(g, QStringLiteral("BLOCK expected"));
         const QString v = g.value.trimmed();
         if (v == QLatin1String("ENDSEC")) return;
@@ -449,7 +497,7 @@ void Reader::blocks() {
         }
         if (name.isEmpty()) failAt(g, QStringLiteral("block without a name"));
         std::vector<Entity> list = entityList(nullptr);
-        const Group& end = next();
+        const Group end = next();
         if (end.value.trimmed() != QLatin1String("ENDBLK"))
             failAt(end, QStringLiteral("ENDBLK expected"));
         readRecord();
@@ -471,14 +519,13 @@ void Reader::blocks() {
 std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
     std::vector<Entity> list;
     while (true) {
-        if (pos_ >= groups_.size()) fail(lastLine_, QStringLiteral("unexpected end of file"));
-        const Group& g = groups_[pos_];
+        const Group g = peek();
         if (g.code != 0) failAt(g, QStringLiteral("entity expected, found group %1").arg(g.code));
         const QString type = g.value.trimmed();
         if (type == QLatin1String("ENDSEC") || type == QLatin1String("ENDBLK")) return list;
         if (type == QLatin1String("EOF") || type == QLatin1String("SECTION"))
             failAt(g, QStringLiteral("section not closed"));
-        ++pos_;
+        next();
         if (++entityCount_ > kMaxEntities) failAt(g, QStringLiteral("too many entities"));
         const Record r = readRecord();
         if (type == QLatin1String("ATTRIB") || type == QLatin1String("SEQEND") ||
@@ -498,14 +545,12 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
         } else if (type == QLatin1String("POLYLINE")) {
             // Kept with its vertices as raw groups.
             int vertices = 0;
-            while (pos_ < groups_.size() && groups_[pos_].code == 0 &&
-                   (groups_[pos_].value.trimmed() == QLatin1String("VERTEX") ||
-                    groups_[pos_].value.trimmed() == QLatin1String("SEQEND"))) {
-                const bool seqend = groups_[pos_].value.trimmed() == QLatin1String("SEQEND");
-                if (++vertices > kMaxVertices)
-                    failAt(groups_[pos_], QStringLiteral("too many vertices"));
-                e.groups.push_back({0, groups_[pos_].value.trimmed()});
-                ++pos_;
+            while (more() && peek().code == 0 &&
+                   (peek().value.trimmed() == QLatin1String("VERTEX") ||
+                    peek().value.trimmed() == QLatin1String("SEQEND"))) {
+                const bool seqend = peek().value.trimmed() == QLatin1String("SEQEND");
+                if (++vertices > kMaxVertices) failAt(peek(), QStringLiteral("too many vertices"));
+                e.groups.push_back({0, next().value.trimmed()});
                 for (const Group& sub : readRecord()) {
                     if (sub.code == 5) doc_.reserveHandle(sub.value);
                     e.groups.push_back({sub.code, sub.value});
@@ -798,12 +843,11 @@ void Reader::detailGroup(Entity& e, const Group& g, QString* imageDef) {
 void Reader::polyfaceVertices(Entity& e) {
     int records = 0;
     int line = 0;
-    while (pos_ < groups_.size() && groups_[pos_].code == 0) {
-        const QString type = groups_[pos_].value.trimmed();
+    while (more() && peek().code == 0) {
+        const QString type = peek().value.trimmed();
         if (type != QLatin1String("VERTEX") && type != QLatin1String("SEQEND")) break;
-        if (++records > kMaxVertices) failAt(groups_[pos_], QStringLiteral("too many vertices"));
-        line = groups_[pos_].line;
-        ++pos_;
+        if (++records > kMaxVertices) failAt(peek(), QStringLiteral("too many vertices"));
+        line = next().line;
         const Record r = readRecord();
         if (type == QLatin1String("SEQEND")) break;
         int flags = 0;
@@ -866,7 +910,7 @@ void Reader::takeOwnXData(Entity& e) const {
 
 void Reader::objects() {
     while (true) {
-        const Group& g = next();
+        const Group g = next();
         if (g.code != 0) failAt(g, QStringLiteral("object expected"));
         const QString type = g.value.trimmed();
         if (type == QLatin1String("ENDSEC")) return;
