@@ -90,10 +90,13 @@ class Reader {
     void detailGroup(Entity& e, const Group& g, QString* imageDef);
     void polyfaceVertices(Entity& e);
     void takeOwnXData(Entity& e) const;
+    QString shared(const QString& s);
+    void shareNames(Entity& e);
     void finish();
     void objects();
     void skipSection();
 
+    QSet<QString> names_;
     QByteArray data_;
     qsizetype offset_ = 0;
     int line_ = 0;
@@ -774,6 +777,7 @@ Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
         current->items.append(value(i));
     }
     takeOwnXData(e);
+    shareNames(e);
     if (e.kind == EntityKind::Image) {
         // DXF keeps the size of one pixel; the document the size of the whole image.
         if (e.pixelSize.width() > 0) e.uVector *= e.pixelSize.width();
@@ -872,6 +876,30 @@ void Reader::polyfaceVertices(Entity& e) {
                                .arg(i)
                                .arg(e.points3.size()));
         }
+    }
+}
+
+// Names repeat across a drawing (layers, styles, block names, tags, extended data names):
+// each is kept once and shared by every entity that uses it, which takes a good part of the
+// memory a large drawing needs.
+QString Reader::shared(const QString& s) {
+    if (s.isEmpty()) return s;
+    const auto it = names_.constFind(s);
+    if (it != names_.cend()) return *it;
+    if (names_.size() < 100000) names_.insert(s);
+    return s;
+}
+
+void Reader::shareNames(Entity& e) {
+    e.layer = shared(e.layer);
+    e.lineType = shared(e.lineType);
+    e.style = shared(e.style);
+    e.blockName = shared(e.blockName);
+    e.tag = shared(e.tag);
+    e.prompt = shared(e.prompt);
+    for (XData& x : e.xdata) {
+        x.app = shared(x.app);
+        for (XDataItem& item : x.items) item.name = shared(item.name);
     }
 }
 

@@ -43,8 +43,12 @@ void CommandRouter::route(const QString& key) {
 }
 
 void CommandRouter::reportCadError(const cad::CadError& error) {
-    const QString line = error.line();
-    if (!line.isEmpty()) ui_.history(line);
+    // A job the user cancelled ends the interactive loop still waiting, and says nothing.
+    if (error.code() == cad::JobCancelled) {
+        if (ui_.promptWaiting()) ui_.cancelPrompt();
+        return;
+    }
+    ui_.history(error.line());
 }
 
 }  // namespace tolvane

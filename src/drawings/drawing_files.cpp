@@ -144,7 +144,7 @@ bool DrawingFiles::saveAs(Drawing& drawing) {
     options.mustExist = false;
     std::optional<QString> chosen = ui_.saveFile(options);
     if (!chosen || chosen->isEmpty()) return false;
-    QString path = *chosen;
+    QString path = QFileInfo(*chosen).absoluteFilePath();
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".dxf");
     try {
         cad::saveDxf(drawing.document(), path);
