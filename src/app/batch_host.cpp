@@ -57,7 +57,7 @@ void BatchHost::open(const QString& file) {
 
 void BatchHost::dblclick(QWidget* current, const QPointF& point, int line) {
     DrawingWindow* w = drawingWindow(current, QStringLiteral("dblclick"), line);
-    requireMain()->drawings()->doubleClick(*w, point, kScriptAperture);
+    requireMain()->drawings()->doubleClick(*w, point, DrawingWindows::kScriptAperture);
 }
 
 bool BatchHost::keyFromName(const QString& name, int& key, Qt::KeyboardModifiers& mods) {
@@ -172,7 +172,7 @@ QStringList BatchHost::entity(QWidget* current, const QString& what, int line) {
     if (text.startsWith(QLatin1Char('#'))) return inspectionLines(d.document().find(text.mid(1)));
     const std::optional<QPointF> at = parsePoint(text);
     if (!at) throw ScriptAbort(2, line, QStringLiteral("entity X,Y or entity #HANDLE expected"));
-    const QString handle = d.entityAt(*at, kScriptAperture);
+    const QString handle = d.entityAt(*at, DrawingWindows::kScriptAperture);
     return inspectionLines(handle.isEmpty() ? nullptr : d.document().find(handle));
 }
 

@@ -10,10 +10,6 @@ class MainWindow;
 
 class BatchHost : public ScriptHost {
   public:
-    // Points given in a script find what lies within this distance (drawing units), whatever
-    // the window's zoom: `entity X,Y`, `dblclick X,Y` and `pick X,Y`.
-    static constexpr double kScriptAperture = 0.1;
-
     explicit BatchHost(MainWindow*& main) : main_(main) {}
 
     void route(const QString& key) override;

@@ -1,9 +1,11 @@
 #include "app/drawing_view.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -409,6 +411,21 @@ void DrawingView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+// Entities with a tooltip show it when the pointer rests on them.
+bool DrawingView::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const cad::PickResult hit = cad::pointSearch(doc_, *space_, index(), view_.toWorld(help->pos()),
+                                                 view_.toWorld(double(pickSize_)));
+    const cad::Entity* e =
+        hit.found() ? doc_.find(hit.isAttribute() ? hit.insertHandle : hit.handle) : nullptr;
+    if (e && !e->tooltip.isEmpty())
+        QToolTip::showText(help->globalPos(), e->tooltip, this);
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 void DrawingView::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -11,6 +11,7 @@
 #include "drawings/command_router.h"
 #include "shell/event_log.h"
 #include "shell/run_state.h"
+#include "ui/qt_ui.h"
 #include "ui/ui.h"
 
 namespace tolvane {
@@ -27,6 +28,15 @@ DrawingWindows::DrawingWindows(Services services, QObject* parent)
       }) {}
 
 DrawingWindows::~DrawingWindows() = default;
+
+void DrawingWindows::setSnapModes(unsigned modes) {
+    snapModes_ = modes;
+    for (DrawingWindow* w : windows_) w->view().setSnapModes(modes);
+}
+
+double DrawingWindows::pickAperture(DrawingWindow& window) const {
+    return s_.run.batch ? kScriptAperture : window.pickAperture();
+}
 
 QList<DrawingWindow*> DrawingWindows::windows() const {
     return windows_;
@@ -76,7 +86,15 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
     w->typeChar = s_.typeChar;
     w->typeEnter = s_.typeEnter;
     connect(&w->view(), &DrawingView::doubleClicked, w,
-            [this, w](QPointF at) { doubleClick(*w, at, w->pickAperture()); });
+            [this, w](QPointF at) { doubleClick(*w, at, pickAperture(*w)); });
+    connect(&w->view(), &DrawingView::cursorMoved, this, &DrawingWindows::cursorMoved);
+    w->view().setSnapModes(snapModes_);
+    // The waiting prompt is shown on the active drawing too.
+    if (auto* qt = dynamic_cast<QtUi*>(&s_.ui)) {
+        connect(qt, &QtUi::promptChanged, w, [this, w](const QString& text) {
+            w->view().setPromptText(active() == w ? text : QString());
+        });
+    }
     windows_.append(w);
     connect(w, &QObject::destroyed, this, [this, w] { windows_.removeAll(w); });
     QMdiSubWindow* sub = s_.mdi.addSubWindow(w);

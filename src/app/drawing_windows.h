@@ -62,6 +62,13 @@ class DrawingWindows : public QObject {
     QList<int> indexes() const;
 
     EntityEvents& events() { return events_; }
+
+    // Object snap modes (cad::SnapMode bits) of every drawing window, new ones included.
+    void setSnapModes(unsigned modes);
+    // The distance a picked point reaches in a window: the view's pick box, or in batch runs
+    // a fixed 0.1 drawing units whatever the zoom.
+    double pickAperture(DrawingWindow& window) const;
+    static constexpr double kScriptAperture = 0.1;
     DrawingFiles& files() { return files_; }
 
     // ClearGripSet: drops the selection and grips, clears the property list, ends a waiting
@@ -75,6 +82,8 @@ class DrawingWindows : public QObject {
   Q_SIGNALS:
     // A drawing window opened, saved under a name or closed: registrations may have changed.
     void drawingsChanged();
+    // The world point under the cursor in the active drawing (status bar).
+    void cursorMoved(QPointF world);
 
   private:
     DrawingWindow* show(std::unique_ptr<Drawing> drawing);
@@ -87,6 +96,7 @@ class DrawingWindows : public QObject {
     DrawingFiles files_;
     EntityEvents events_;
     QList<DrawingWindow*> windows_;
+    unsigned snapModes_ = 0;
 };
 
 }  // namespace tolvane

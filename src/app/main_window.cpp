@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -530,6 +531,19 @@ void MainWindow::load(const QString& argument) {
     drawings_->registerActions();
     drawings_->clearProperties = [this] { properties_->list()->clear(); };
     connect(drawings_, &DrawingWindows::drawingsChanged, this, [this] { explorer_->refresh(); });
+    // The snap buttons set the object snaps of every drawing.
+    for (const SnapMode& m : kSnapModes) {
+        if (QAction* a = actions_.value(QString::fromLatin1(m.key)))
+            connect(a, &QAction::toggled, this,
+                    [this] { drawings_->setSnapModes(unsigned(snapBits())); });
+    }
+    drawings_->setSnapModes(unsigned(snapBits()));
+    auto* where = new QLabel(this);
+    where->setObjectName(QStringLiteral("lblCoordinates"));
+    statusBar()->addPermanentWidget(where);
+    connect(drawings_, &DrawingWindows::cursorMoved, where, [where](QPointF p) {
+        where->setText(QStringLiteral("%1, %2").arg(p.x(), 0, 'f', 4).arg(p.y(), 0, 'f', 4));
+    });
     setWindowState(WindowState::None);
 
     // The program argument: a file to open, or the start-up windows.
