@@ -1,0 +1,74 @@
+// A drawing window: its title follows the drawing (unsaved mark, read-only), it refuses to
+// close while a job runs, its layout tabs switch the space shown, and its keys become
+// commands or command-line characters.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QTabBar>
+#include <QTemporaryDir>
+
+#include "app/drawing_view.h"
+#include "app/drawing_window.h"
+#include "script_fixture.h"
+#include "shell/settings_store.h"
+
+using namespace tolvane;
+
+namespace {
+
+void press(QWidget& w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QKeyEvent e(QEvent::KeyPress, key, mods);
+    QCoreApplication::sendEvent(&w, &e);
+}
+
+}  // namespace
+
+TEST(DrawingWindow, TitleTabsCloseRefusalAndKeys) {
+    QTemporaryDir dir;
+    SettingsStore settings(dir.filePath("s.ini"));
+    test::ScriptedUser user("button OK\n");
+    cad::Document doc;
+    doc.addLayout(QStringLiteral("Sheet A"));
+    doc.add(doc.layouts().front(), cad::Entity::circle({5, 5}, 1));
+    auto drawing = std::make_unique<Drawing>(std::move(doc));
+    drawing->setPath(QStringLiteral("/job/rack.dxf"));
+    drawing->setModified(false);
+    DrawingWindow w(std::move(drawing), 2, *user.ui, settings);
+    QStringList routed;
+    QString typed;
+    w.route = [&](const QString& k) { routed << k; };
+    w.typeChar = [&](QChar c) { typed += c; };
+    w.closing = [](DrawingWindow&) { return true; };
+
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("/job/rack.dxf"));
+    w.drawing().editor().add(cad::Entity::line({0, 0}, {1, 1}));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("/job/rack.dxf*"));
+    w.drawing().setReadOnly(true);
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("/job/rack.dxf READ ONLY*"));
+
+    QTabBar* tabs = w.layoutTabs();
+    ASSERT_EQ(tabs->count(), 2);
+    EXPECT_EQ(tabs->tabData(0).toString(), QStringLiteral("layModel"));
+    EXPECT_EQ(tabs->tabData(1).toString(), QStringLiteral("laySheet A"));
+    tabs->setCurrentIndex(1);
+    EXPECT_EQ(w.drawing().space().name, QStringLiteral("Sheet A"));
+    EXPECT_EQ(&w.view().space(), &w.drawing().space());
+    tabs->setCurrentIndex(0);
+    EXPECT_EQ(w.drawing().space().name, QStringLiteral("Model"));
+
+    press(w, Qt::Key_S, Qt::ControlModifier);
+    press(w, Qt::Key_Z, Qt::ControlModifier);
+    press(w, Qt::Key_7, Qt::KeypadModifier);
+    press(w, Qt::Key_Slash, Qt::KeypadModifier);
+    press(w, Qt::Key_Period);
+    EXPECT_EQ(routed, QStringList({"catDSave", "catDUndo"}));
+    EXPECT_EQ(typed, QStringLiteral("7\\."));
+
+    w.setBusy(true);
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(user.transcript.contains("You have open jobs pending. Please cancel."));
+    w.setBusy(false);
+    w.setAttribute(Qt::WA_DeleteOnClose, false);  // on the stack here
+    EXPECT_TRUE(w.close());
+}
