@@ -24,6 +24,17 @@ auto findByName(T& list, const QString& name) -> decltype(&list[0]) {
     return nullptr;
 }
 
+// Adds a table record, replacing the one of the same name (compared without case).
+template <typename List, typename T>
+T& addOrReplace(List& list, const T& item) {
+    if (T* existing = findByName(list, item.name)) {
+        *existing = item;
+        return *existing;
+    }
+    list.append(item);
+    return list.last();
+}
+
 }  // namespace
 
 const XDataItem* XData::item(const QString& name) const {
@@ -442,21 +453,11 @@ const Layer* Document::layer(const QString& name) const {
 }
 
 Layer& Document::addLayer(const Layer& l) {
-    if (Layer* existing = layer(l.name)) {
-        *existing = l;
-        return *existing;
-    }
-    layers_.append(l);
-    return layers_.last();
+    return addOrReplace(layers_, l);
 }
 
 TextStyle& Document::addTextStyle(const TextStyle& style) {
-    if (TextStyle* existing = findByName(styles_, style.name)) {
-        *existing = style;
-        return *existing;
-    }
-    styles_.append(style);
-    return styles_.last();
+    return addOrReplace(styles_, style);
 }
 
 const TextStyle* Document::textStyle(const QString& name) const {
@@ -464,12 +465,7 @@ const TextStyle* Document::textStyle(const QString& name) const {
 }
 
 DimStyle& Document::addDimStyle(const DimStyle& style) {
-    if (DimStyle* existing = findByName(dimStyles_, style.name)) {
-        *existing = style;
-        return *existing;
-    }
-    dimStyles_.append(style);
-    return dimStyles_.last();
+    return addOrReplace(dimStyles_, style);
 }
 
 const DimStyle* Document::dimStyle(const QString& name) const {
@@ -477,12 +473,7 @@ const DimStyle* Document::dimStyle(const QString& name) const {
 }
 
 LineType& Document::addLineType(const LineType& type) {
-    if (LineType* existing = findByName(lineTypes_, type.name)) {
-        *existing = type;
-        return *existing;
-    }
-    lineTypes_.append(type);
-    return lineTypes_.last();
+    return addOrReplace(lineTypes_, type);
 }
 
 const LineType* Document::lineType(const QString& name) const {

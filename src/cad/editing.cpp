@@ -171,6 +171,17 @@ bool transformEntity(Entity& e, const QTransform& t) {
     }
 }
 
+QTransform mirrorTransform(QPointF a, QPointF b) {
+    const double angle = angleOf(b - a) * kDeg;
+    QTransform t;
+    t.translate(a.x(), a.y());
+    t.rotate(angle);
+    t.scale(1, -1);
+    t.rotate(-angle);
+    t.translate(-a.x(), -a.y());
+    return t;
+}
+
 Entity makeInsert(const Document& doc, const QString& blockName, QPointF at, double xScale,
                   double yScale, double rotation) {
     Entity insert = Entity::insert(blockName, at, xScale, yScale, rotation);
@@ -347,13 +358,7 @@ QStringList SpaceEditor::copy(const QStringList& handles, const QTransform& t) {
 QStringList SpaceEditor::mirror(const QStringList& handles, QPointF a, QPointF b,
                                 bool keepOriginals) {
     if (a == b) return handles;
-    const double angle = angleOf(b - a) * kDeg;
-    QTransform t;
-    t.translate(a.x(), a.y());
-    t.rotate(angle);
-    t.scale(1, -1);
-    t.rotate(-angle);
-    t.translate(-a.x(), -a.y());
+    const QTransform t = mirrorTransform(a, b);
     if (keepOriginals) return copy(handles, t);
     transform(handles, t);
     return handles;

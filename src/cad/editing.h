@@ -25,6 +25,9 @@ bool transformEntity(Entity& e, const QTransform& t);
 Entity makeInsert(const Document& doc, const QString& block, QPointF at, double xScale = 1.0,
                   double yScale = 1.0, double rotation = 0.0);
 
+// The reflection about the line through a and b (a != b).
+QTransform mirrorTransform(QPointF a, QPointF b);
+
 // The entities an insert stands for, in the insert's space: its block's entities placed by
 // the insert (entities on layer "0" take the insert's layer, "by block" colours and line types
 // take the insert's) and its visible attributes as texts. Empty when the block is missing.

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "app/drawing_view.h"
+#include "gui_fixture.h"
 #include "shell/settings_store.h"
 #include "ui/qt_ui.h"
 
@@ -15,20 +16,8 @@ using namespace tolvane;
 
 namespace {
 
-void later(std::function<void()> f) {
-    QTimer::singleShot(0, qApp, std::move(f));
-}
-
-// Ends a prompt nothing answers, so that a broken view fails instead of hanging.
-struct Watchdog {
-    explicit Watchdog(Ui& ui) {
-        QObject::connect(&timer, &QTimer::timeout, &timer, [&ui] { ui.cancelPrompt(); });
-        timer.setSingleShot(true);
-        timer.start(3000);
-    }
-    bool fired() const { return !timer.isActive(); }
-    QTimer timer;
-};
+using test::later;
+using test::Watchdog;
 
 void wheel(QWidget* w, QPointF at, int delta) {
     QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "gui_fixture.h"
 #include "ui/qt_ui.h"
 
 using namespace tolvane;
@@ -37,20 +38,8 @@ void whenModal(std::function<void(QWidget*)> act) {
     timer->start(5);
 }
 
-void later(std::function<void()> f) {
-    QTimer::singleShot(0, qApp, std::move(f));
-}
-
-// Ends a prompt nothing answers, so that a broken prompt fails instead of hanging.
-struct Watchdog {
-    explicit Watchdog(Ui& ui) {
-        QObject::connect(&timer, &QTimer::timeout, &timer, [&ui] { ui.cancelPrompt(); });
-        timer.setSingleShot(true);
-        timer.start(2000);
-    }
-    bool fired() const { return !timer.isActive(); }
-    QTimer timer;
-};
+using test::later;
+using test::Watchdog;
 
 struct RecordingLine : PromptLine {
     QStringList prompts, lines;

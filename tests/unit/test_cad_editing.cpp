@@ -38,17 +38,6 @@ void expectSameShape(const Document& doc, const Entity& from, const QTransform& 
         EXPECT_LT(distanceTo(doc, from, back.map(p)), 1e-6) << what << " (back)";
 }
 
-QTransform mirrorAbout(QPointF a, QPointF b) {
-    const double deg = std::atan2(b.y() - a.y(), b.x() - a.x()) * 180.0 / M_PI;
-    QTransform t;
-    t.translate(a.x(), a.y());
-    t.rotate(deg);
-    t.scale(1, -1);
-    t.rotate(-deg);
-    t.translate(-a.x(), -a.y());
-    return t;
-}
-
 }  // namespace
 
 TEST(CadEditing, TransformsKeepTheShapeOfEveryKind) {
@@ -73,8 +62,8 @@ TEST(CadEditing, TransformsKeepTheShapeOfEveryKind) {
     rotate.translate(-2, -3);
     const std::pair<QTransform, const char*> transforms[] = {
         {rotate, "rotate+scale"},
-        {mirrorAbout({0, 0}, {0, 1}), "mirror vertical"},
-        {mirrorAbout({1, -1}, {4, 2}), "mirror slanted"},
+        {mirrorTransform({0, 0}, {0, 1}), "mirror vertical"},
+        {mirrorTransform({1, -1}, {4, 2}), "mirror slanted"},
     };
     for (const auto& [t, name] : transforms) {
         for (const Entity& e : kinds) {
@@ -88,7 +77,7 @@ TEST(CadEditing, TransformsKeepTheShapeOfEveryKind) {
 TEST(CadEditing, MirroredTextStaysReadableInPlace) {
     Document doc;
     Entity text = Entity::textAt({2, 0}, QStringLiteral("ABC"), 1);
-    const QTransform mirror = mirrorAbout({0, 0}, {0, 1});
+    const QTransform mirror = mirrorTransform({0, 0}, {0, 1});
     ASSERT_TRUE(transformEntity(text, mirror));
     EXPECT_NEAR(std::cos(text.rotation * M_PI / 180), 1.0, 1e-9);  // still reads to the right
     EXPECT_EQ(text.hAlign, 2);  // ends where the original began, mirrored
