@@ -77,8 +77,12 @@ void DrawingWindow::setLastCommand(const QString& caption, const QString& key) {
     setProperty("lastCommand", key);
 }
 
+bool DrawingWindow::busy() const {
+    return busy_ || ui_.promptWaiting();
+}
+
 void DrawingWindow::closeEvent(QCloseEvent* event) {
-    if (busy_) {
+    if (busy()) {
         ui_.message(QStringLiteral("You have open jobs pending. Please cancel."), MsgButtons::Ok,
                     MsgIcon::Warning);
         event->ignore();
@@ -96,6 +100,7 @@ void DrawingWindow::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool keypad = mods & Qt::KeypadModifier;
     const bool shift = mods & Qt::ShiftModifier;
+    if (logKey) logKey(QStringLiteral("keyCatcher: %1 Shift: %2").arg(key).arg(shift ? 1 : 0));
     if (mods & Qt::ControlModifier) {
         static const QHash<int, QString> ctrl = {
             {Qt::Key_S, QStringLiteral("catDSave")},       {Qt::Key_O, QStringLiteral("catDOpen")},

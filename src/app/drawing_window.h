@@ -38,8 +38,9 @@ class DrawingWindow : public QWidget {
     // The pick box of the view in drawing units (for entity prompts answered by a click).
     double pickAperture() const;
 
-    // Set while an interactive command runs in this window: the window cannot be closed.
-    bool busy() const { return busy_; }
+    // Set while an interactive command runs in this window (or a drawing prompt waits): the
+    // window cannot be closed.
+    bool busy() const;
     void setBusy(bool on) { busy_ = on; }
 
     // The last interactive command run here: its caption and key ("Draw Arc", "DArc").
@@ -53,6 +54,8 @@ class DrawingWindow : public QWidget {
     std::function<void(DrawingWindow&)> deleteSelection;
     std::function<void(QChar)> typeChar;
     std::function<void()> typeEnter;
+    // Every key pressed, for the event log: "keyCatcher: " + key code + " Shift: " + state.
+    std::function<void(const QString&)> logKey;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

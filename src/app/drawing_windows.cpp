@@ -84,6 +84,9 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
         s_.router.route(QStringLiteral("catDErase"));
     };
     w->typeChar = s_.typeChar;
+    w->logKey = [this](const QString& line) {
+        if (s_.log.enabled()) s_.log.log(line);
+    };
     w->typeEnter = s_.typeEnter;
     connect(&w->view(), &DrawingView::doubleClicked, w,
             [this, w](QPointF at) { doubleClick(*w, at, pickAperture(*w)); });
@@ -121,12 +124,19 @@ DrawingWindow* DrawingWindows::open(const QString& path) {
     return d ? show(std::move(d)) : nullptr;
 }
 
-DrawingWindow* DrawingWindows::createNew() {
-    std::unique_ptr<Drawing> d = files_.newDrawing();
-    if (!d) return nullptr;
-    DrawingWindow* w = show(std::move(d));
+DrawingWindow* DrawingWindows::showAndName(std::unique_ptr<Drawing> drawing) {
+    if (!drawing) return nullptr;
+    DrawingWindow* w = show(std::move(drawing));
     save(*w);  // an untitled drawing is named (save as) at once
     return w;
+}
+
+DrawingWindow* DrawingWindows::createNew() {
+    return showAndName(files_.newDrawing());
+}
+
+DrawingWindow* DrawingWindows::createFromDefaultTemplate() {
+    return showAndName(files_.newFromTemplate(files_.defaultTemplate()));
 }
 
 bool DrawingWindows::save(DrawingWindow& window) {

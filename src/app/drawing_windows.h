@@ -50,6 +50,8 @@ class DrawingWindows : public QObject {
     DrawingWindow* open(const QString& path);
     // The New command: template chooser, window, then the first save (save as).
     DrawingWindow* createNew();
+    // A new drawing from the default template (the project explorer's New Drawing).
+    DrawingWindow* createFromDefaultTemplate();
     // Saves the active drawing (save as when untitled); false when nothing was saved.
     bool save(DrawingWindow& window);
     bool saveAs(DrawingWindow& window);
@@ -87,6 +89,7 @@ class DrawingWindows : public QObject {
 
   private:
     DrawingWindow* show(std::unique_ptr<Drawing> drawing);
+    DrawingWindow* showAndName(std::unique_ptr<Drawing> drawing);
     int freeIndex() const;
     bool closing(DrawingWindow& window);
     DrawingWindow* require();

@@ -531,6 +531,9 @@ void MainWindow::load(const QString& argument) {
     drawings_->registerActions();
     drawings_->clearProperties = [this] { properties_->list()->clear(); };
     connect(drawings_, &DrawingWindows::drawingsChanged, this, [this] { explorer_->refresh(); });
+    explorer_->newDrawing = [this] {
+        if (router_.permitted(QStringLiteral("catDNew"))) drawings_->createFromDefaultTemplate();
+    };
     // The snap buttons set the object snaps of every drawing.
     for (const SnapMode& m : kSnapModes) {
         if (QAction* a = actions_.value(QString::fromLatin1(m.key)))

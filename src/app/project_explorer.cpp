@@ -35,7 +35,6 @@ struct RoutedNode {
     const char* command;
 };
 constexpr RoutedNode kRoutedNodes[] = {
-    {"NEW_DRAWING", "catDNew"},
     {"OPEN_DRAWING", "catDOpen"},
     {"MANUFACTURER_DATABASE", "catLManufacturers"},
     {"EQUIPMENT_DATABASE", "catLEquipment"},
@@ -371,6 +370,14 @@ void ProjectExplorer::activate(const QString& key) {
             if (openReport) openReport(key.mid(prefix.size()));
             return;
         }
+    }
+    if (key == QLatin1String("NEW_DRAWING")) {
+        // New drawings of the explorer start from the default template, without the chooser.
+        if (newDrawing)
+            newDrawing();
+        else if (route)
+            route(QStringLiteral("catDNew"));
+        return;
     }
     for (const RoutedNode& node : kRoutedNodes) {
         if (key == QLatin1String(node.key)) {

@@ -43,6 +43,7 @@ class ProjectExplorer : public QWidget {
     // then the bill-of-materials window. conflictViewer: the replication conflict viewer.
     std::function<void(const QString&)> route;
     std::function<void(const QString&)> openDrawing;
+    std::function<void()> newDrawing;
     std::function<void(const QString&)> openReport;
     std::function<void()> billOfMaterials;
     std::function<void()> conflictViewer;

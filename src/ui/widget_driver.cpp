@@ -383,6 +383,8 @@ void WidgetDriver::selectRows(QWidget* window, const QString& name, const QList<
         selection->select(at(rows[i]), command | QItemSelectionModel::Rows);
     }
     selection->setCurrentIndex(at(rows.first()), QItemSelectionModel::NoUpdate);
+    // As a user's click would, the list takes the focus: a following key acts on it.
+    view->setFocus(Qt::OtherFocusReason);
 }
 
 void WidgetDriver::editCell(QWidget* window, const QString& name, int row, const QString& column,
