@@ -95,14 +95,16 @@ bool Manufacturers::remove(const QString& id) {
     if (!a_.allowed(key::Delete)) return false;
     const std::optional<Manufacturer> m = find(id);
     if (!m) return false;
-    // Models, jackfields and cable types name their manufacturer; deleting it under them
-    // would leave rows no list can reach.
-    for (const char* table : {"tblEquipment", "tblJackFields", "tblCableTypes"}) {
+    // Models, jackfields, routers, rack units and cable types name their manufacturer;
+    // deleting it under them would leave rows no list can reach.
+    for (const char* table :
+         {"tblEquipment", "tblJackFields", "tblRTR", "tblRackUnits", "tblCableTypes"}) {
         db::Query used = a_.query(QStringLiteral("select count(*) from %1 where ManufacturerID = ?")
                                       .arg(QLatin1String(table)));
         if (used.bind(m->id).scalar().toLongLong() > 0) {
-            a_.ui.message(QStringLiteral("The Manufacturer: %1 still has equipment, jackfields "
-                                         "or cable types in the library. Delete them first.")
+            a_.ui.message(QStringLiteral("The Manufacturer: %1 still has equipment, jackfields, "
+                                         "routers, rack units or cable types in the library. "
+                                         "Delete them first.")
                               .arg(m->name),
                           MsgButtons::Ok, MsgIcon::Warning);
             return false;

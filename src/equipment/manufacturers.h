@@ -55,8 +55,8 @@ class Manufacturers {
     // program beeps and adds nothing; an ID already there is refused with its message.
     // allFlags sets the five display flags. True when the row was added.
     bool add(Manufacturer m, bool allFlags = false);
-    // A manufacturer that still has models, jackfields or cable types is refused with a
-    // message; otherwise the question is asked. True when the row was deleted.
+    // A manufacturer that still has models, jackfields, routers, rack units or cable types
+    // is refused with a message; otherwise the question is asked. True when the row was deleted.
     bool remove(const QString& id);
 
   private:

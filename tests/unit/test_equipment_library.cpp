@@ -128,11 +128,17 @@ TEST_P(EquipmentLibraryTest, DeletingAManufacturerAsksAndKeepsOneThatHasModels) 
     addManufacturer("PARLEY", "Parley Intercom");
     addManufacturer("GENERIC", "Generic");
     addModel("GENERIC", "Box");
+    addManufacturer("ORVANT", "Orvant");
+    db::Query(db::DbId::Equipment, "insert into tblRTR (ManufacturerID, RTRName) values (?, ?)",
+              registry)
+        .bind("ORVANT")
+        .bind("R-16")
+        .exec();
     const QString question = Manufacturers::deleteQuestion("Parley Intercom");
     EXPECT_EQ(question,
               "You are about to delete the Manufacturer: Parley Intercom. This process cannot be "
               "undone. Proceed?");
-    ScriptedUser user("button No\nbutton Yes\nbutton OK");
+    ScriptedUser user("button No\nbutton Yes\nbutton OK\nbutton OK");
     Manufacturers m(access(user));
     EXPECT_FALSE(m.remove("PARLEY"));
     EXPECT_TRUE(m.find("PARLEY"));
@@ -140,7 +146,9 @@ TEST_P(EquipmentLibraryTest, DeletingAManufacturerAsksAndKeepsOneThatHasModels) 
     EXPECT_FALSE(m.find("PARLEY"));
     EXPECT_FALSE(m.remove("GENERIC"));
     EXPECT_TRUE(m.find("GENERIC"));
-    ASSERT_EQ(user.lines().size(), 6);
+    EXPECT_FALSE(m.remove("ORVANT"));  // a router names it
+    EXPECT_TRUE(m.find("ORVANT"));
+    ASSERT_EQ(user.lines().size(), 8);
     EXPECT_TRUE(user.lines()[4].startsWith("MESSAGE [OK] Tolvane | The Manufacturer: Generic"));
 }
 
