@@ -1,14 +1,17 @@
 // Fuzz target for the text formats Tolvane reads from users: batch scripts, the keyboard
-// shortcut file, the tips file and the program's command line. None of them may crash or
-// hang on any input. Built with libFuzzer when TOLVANE_FUZZ is on (clang); otherwise a small
-// runner feeds it the files of the corpus folder as a regression test.
+// shortcut file, the tips file, the program's command line and the library exchange files.
+// None of them may crash or hang on any input, and a well-formed exchange record must read
+// back unchanged after it is written again. Built with libFuzzer when TOLVANE_FUZZ is on (clang);
+// otherwise a small runner feeds it the files of the corpus folder as a regression test.
 #include <QCoreApplication>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 #include "app/tips_window.h"
 #include "drawings/command_aliases.h"
+#include "equipment/csv.h"
 #include "shell/command_line.h"
 #include "ui/script_ui.h"
 #include "ui/ui.h"
@@ -26,6 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tolvane::parseTips(text);
     const auto options = tolvane::parseProgramOptions(text.split(QLatin1Char(' ')));
     tolvane::classifyArgument(options.argument);
+    for (const auto& record : tolvane::equipment::parseCsv(text)) {
+        // A record of one empty field ("") is written as a blank line, which is no record.
+        if (!record.error.isEmpty() || record.fields == QStringList{QString()}) continue;
+        const auto again = tolvane::equipment::parseCsv(tolvane::equipment::csvLine(record.fields));
+        if (again.size() != 1 || again.first().fields != record.fields) std::abort();
+    }
     return 0;
 }
 

@@ -1,0 +1,588 @@
+// Export and import of the library as comma-separated files. Each file is described once
+// below: its columns with the kind of value each takes, the statement that exports it and
+// the routine that writes one checked line of it. Import reads and checks every file before
+// it writes anything, so that a file that cannot be read changes nothing.
+#include "equipment/library_exchange.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QScopeGuard>
+#include <QStringDecoder>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "equipment/cable_catalogue.h"
+#include "equipment/csv.h"
+#include "ui/ui.h"
+
+namespace tolvane::equipment {
+
+namespace {
+
+enum class Kind { Text, Id, Real, Integer, Flag, Color, List, Scheme };
+
+struct Column {
+    QString name;
+    Kind kind = Kind::Text;
+    bool required = false;  // must be in the header and must not be empty
+};
+
+class Importer;
+
+struct FileDef {
+    QString file;
+    QList<Column> columns;
+    QString exportSql;  // selects the columns in their order (and may select more)
+    // Writes one checked line; returns why it was refused, or an empty text when written.
+    std::function<QString(Importer&, const QVariantList&)> write;
+};
+
+// ---- values -------------------------------------------------------------------------------
+
+QString exportText(Kind kind, const QVariant& v) {
+    if (v.isNull()) return kind == Kind::Flag ? QStringLiteral("0") : QString();
+    switch (kind) {
+        case Kind::Flag:
+            return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+        case Kind::Real:
+            return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+        case Kind::Integer:
+            return QString::number(v.toLongLong());
+        default:
+            return v.toString();
+    }
+}
+
+// The field as the value its column stores; an error text when it is not one.
+struct Converted {
+    QVariant value;
+    QString error;
+};
+
+Converted convert(const Column& c, const QString& field) {
+    const QString t = field.trimmed();
+    const QVariant nullText(QMetaType(QMetaType::QString));
+    if (c.required && t.isEmpty())
+        return {{}, QStringLiteral("empty required field %1").arg(c.name)};
+    switch (c.kind) {
+        case Kind::Text:
+            return {t.isEmpty() ? nullText : QVariant(field), {}};
+        case Kind::Id:
+            if (t.size() > 8)
+                return {{}, QStringLiteral("%1 %2 is longer than eight characters").arg(c.name, t)};
+            return {t.isEmpty() ? nullText : QVariant(t.toUpper()), {}};
+        case Kind::Real: {
+            if (t.isEmpty()) return {QVariant(QMetaType(QMetaType::Double)), {}};
+            bool ok = false;
+            const double v = t.toDouble(&ok);
+            if (!ok || !std::isfinite(v))
+                return {{}, QStringLiteral("bad number in %1: \"%2\"").arg(c.name, field)};
+            return {v, {}};
+        }
+        case Kind::Integer: {
+            if (t.isEmpty()) return {QVariant(QMetaType(QMetaType::Int)), {}};
+            bool ok = false;
+            const int v = t.toInt(&ok);
+            if (!ok)
+                return {{}, QStringLiteral("bad whole number in %1: \"%2\"").arg(c.name, field)};
+            return {v, {}};
+        }
+        case Kind::Flag: {
+            const QString l = t.toLower();
+            if (l.isEmpty() || l == QLatin1String("0") || l == QLatin1String("false") ||
+                l == QLatin1String("no"))
+                return {false, {}};
+            if (l == QLatin1String("1") || l == QLatin1String("-1") || l == QLatin1String("true") ||
+                l == QLatin1String("yes"))
+                return {true, {}};
+            return {{}, QStringLiteral("bad yes/no value in %1: \"%2\"").arg(c.name, field)};
+        }
+        case Kind::Color: {
+            const std::optional<SignalColor> color = SignalColor::parse(t);
+            if (!color)
+                return {{},
+                        QStringLiteral("bad colour in %1: \"%2\" (1 to 255 or Same As Layer)")
+                            .arg(c.name, field)};
+            return {color->text(), {}};
+        }
+        case Kind::List:
+            if (t.compare(u"Input", Qt::CaseInsensitive) == 0) return {QStringLiteral("Input"), {}};
+            if (t.compare(u"Output", Qt::CaseInsensitive) == 0)
+                return {QStringLiteral("Output"), {}};
+            return {{},
+                    QStringLiteral("%1 must be Input or Output, not \"%2\"").arg(c.name, field)};
+        case Kind::Scheme:
+            if (t.isEmpty()) return {nullText, {}};
+            for (const char* s : {kNumberedScheme, kColorCodedScheme})
+                if (t.compare(QLatin1String(s), Qt::CaseInsensitive) == 0)
+                    return {QString::fromLatin1(s), {}};
+            return {{},
+                    QStringLiteral("%1 must be Numbered or Color Coded, not \"%2\"")
+                        .arg(c.name, field)};
+    }
+    return {field, {}};
+}
+
+// ---- writing lines ------------------------------------------------------------------------
+
+// Runs the lookups and inserts of one import, each statement prepared once.
+class Importer {
+  public:
+    explicit Importer(const LibraryAccess& a) : a_(a) {}
+
+    QVariant scalar(const QString& sql, const QVariantList& values) {
+        db::Query& q = prepared(sql);
+        for (const QVariant& v : values) q.bind(v);
+        return q.scalar();
+    }
+    bool exists(const QString& sql, const QVariantList& values) {
+        const QVariant v = scalar(sql, values);
+        return v.isValid() && !v.isNull();
+    }
+    void run(const QString& sql, const QVariantList& values) {
+        db::Query& q = prepared(sql);
+        for (const QVariant& v : values) q.bind(v);
+        q.exec();
+    }
+    // insert into table (the columns) values (the line's values)
+    void insert(const QString& table, const QList<Column>& columns, const QVariantList& values) {
+        QStringList names, marks;
+        for (const Column& c : columns) {
+            names << c.name;
+            marks << QStringLiteral("?");
+        }
+        run(QStringLiteral("insert into %1 (%2) values (%3)")
+                .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+            values);
+    }
+
+  private:
+    db::Query& prepared(const QString& sql) {
+        auto it = queries_.find(sql);
+        if (it == queries_.end())
+            it = queries_.emplace(sql, std::make_unique<db::Query>(a_.query(sql))).first;
+        return *it->second;
+    }
+
+    const LibraryAccess& a_;
+    std::map<QString, std::unique_ptr<db::Query>> queries_;
+};
+
+const QString kManufacturerExists =
+    QStringLiteral("select 1 from tblManufacturers where ManufacturerID = ?");
+const QString kModelId = QStringLiteral(
+    "select EquipmentID from tblEquipment where ManufacturerID = ? and EquipmentName = ?");
+const QString kCableTypeId = QStringLiteral(
+    "select CableTypeID from tblCableTypes where ManufacturerID = ? and CableType = ?");
+
+Column text(const char* name, bool required = false) {
+    return {QString::fromLatin1(name), Kind::Text, required};
+}
+Column of(const char* name, Kind kind, bool required = false) {
+    return {QString::fromLatin1(name), kind, required};
+}
+
+QString unknownManufacturer(const QVariant& id) {
+    return QStringLiteral("unknown manufacturer %1").arg(id.toString());
+}
+
+const std::vector<FileDef>& files() {
+    static const std::vector<FileDef> defs = [] {
+        std::vector<FileDef> d;
+        const QList<Column> manufacturers = {
+            of("ManufacturerID", Kind::Id, true), text("ManufacturerName"),
+            of("DisplayInEquipment", Kind::Flag), of("DisplayInJackFields", Kind::Flag),
+            of("DisplayInRouters", Kind::Flag),   of("DisplayInJboxes", Kind::Flag),
+            of("DisplayInCableTypes", Kind::Flag)};
+        d.push_back(
+            {QStringLiteral("manufacturers.csv"), manufacturers,
+             QStringLiteral("select ManufacturerID, ManufacturerName, DisplayInEquipment, "
+                            "DisplayInJackFields, DisplayInRouters, DisplayInJboxes, "
+                            "DisplayInCableTypes from tblManufacturers order by "
+                            "ManufacturerID"),
+             [manufacturers](Importer& im, const QVariantList& v) {
+                 if (im.exists(kManufacturerExists, {v[0]}))
+                     return QStringLiteral("duplicate manufacturer %1").arg(v[0].toString());
+                 im.insert(QStringLiteral("tblManufacturers"), manufacturers, v);
+                 return QString();
+             }});
+
+        const QList<Column> connectors = {text("Connector", true), text("connvendor1"),
+                                          text("connvendor2"), of("conncost1", Kind::Real),
+                                          of("conncost2", Kind::Real)};
+        d.push_back(
+            {QStringLiteral("connectors.csv"), connectors,
+             QStringLiteral("select Connector, connvendor1, connvendor2, conncost1, conncost2 "
+                            "from tblConnectors order by Connector"),
+             [connectors](Importer& im, const QVariantList& v) {
+                 if (im.exists(QStringLiteral("select 1 from tblConnectors where Connector = ?"),
+                               {v[0]}))
+                     return QStringLiteral("duplicate connector %1").arg(v[0].toString());
+                 im.insert(QStringLiteral("tblConnectors"), connectors, v);
+                 return QString();
+             }});
+
+        const QList<Column> signalTypes = {text("Type", true), of("Color", Kind::Color),
+                                           text("CableNoPrefix"), text("CableManu"),
+                                           text("CableType")};
+        d.push_back({QStringLiteral("signal_types.csv"), signalTypes,
+                     QStringLiteral("select Type, Color, CableNoPrefix, CableManu, CableType from "
+                                    "SignalDefault where Type is not null order by Type"),
+                     [signalTypes](Importer& im, const QVariantList& v) {
+                         if (im.exists(QStringLiteral("select 1 from SignalDefault where Type = ?"),
+                                       {v[0]}))
+                             return QStringLiteral("duplicate signal type %1").arg(v[0].toString());
+                         im.insert(QStringLiteral("SignalDefault"), signalTypes, v);
+                         return QString();
+                     }});
+
+        const QList<Column> models = {of("ManufacturerID", Kind::Id, true),
+                                      text("EquipmentName", true),
+                                      text("EquipmentDescription"),
+                                      text("EquipmentType"),
+                                      of("EquipmentH", Kind::Real),
+                                      of("EquipmentW", Kind::Real),
+                                      of("EquipmentD", Kind::Real),
+                                      of("EquipmentWeight", Kind::Real),
+                                      of("EquipmentV", Kind::Real),
+                                      of("EquipmentP", Kind::Real),
+                                      text("EquipmentHValue"),
+                                      text("equipmentVValue"),
+                                      of("DisplayASDA", Kind::Flag),
+                                      of("DABlock", Kind::Flag),
+                                      text("EquipmentVendor1"),
+                                      text("EquipmentVendor2"),
+                                      of("EquipmentCost1", Kind::Real),
+                                      of("EquipmentCost2", Kind::Real)};
+        d.push_back(
+            {QStringLiteral("equipment.csv"), models,
+             QStringLiteral("select ManufacturerID, EquipmentName, EquipmentDescription, "
+                            "EquipmentType, EquipmentH, EquipmentW, EquipmentD, EquipmentWeight, "
+                            "EquipmentV, EquipmentP, EquipmentHValue, equipmentVValue, "
+                            "DisplayASDA, DABlock, EquipmentVendor1, EquipmentVendor2, "
+                            "EquipmentCost1, EquipmentCost2 from tblEquipment order by "
+                            "ManufacturerID, EquipmentName, EquipmentID"),
+             [models](Importer& im, const QVariantList& v) {
+                 if (!im.exists(kManufacturerExists, {v[0]})) return unknownManufacturer(v[0]);
+                 if (im.exists(kModelId, {v[0], v[1]}))
+                     return QStringLiteral("duplicate equipment model %1 of %2")
+                         .arg(v[1].toString(), v[0].toString());
+                 im.insert(QStringLiteral("tblEquipment"), models, v);
+                 return QString();
+             }});
+
+        d.push_back(
+            {QStringLiteral("equipment_io.csv"),
+             {of("ManufacturerID", Kind::Id, true), text("EquipmentName", true),
+              of("List", Kind::List, true), text("Name", true), text("Type"), text("conn"),
+              text("PinType"), of("DisplayOrder", Kind::Integer)},
+             QStringLiteral(
+                 "select e.ManufacturerID, e.EquipmentName, 'Input', p.Name, p.Type, p.conn, "
+                 "p.PinType, p.DisplayOrder, p.InputID from tblInputs p join tblEquipment e on "
+                 "e.EquipmentID = p.EquipmentID union all select e.ManufacturerID, "
+                 "e.EquipmentName, 'Output', p.Name, p.Type, p.conn, p.PinType, p.DisplayOrder, "
+                 "p.OutputID from tblOutputs p join tblEquipment e on e.EquipmentID = "
+                 "p.EquipmentID order by 1, 2, 3, 4, 9"),
+             [](Importer& im, const QVariantList& v) {
+                 const QVariant model = im.scalar(kModelId, {v[0], v[1]});
+                 if (model.isNull() || !model.isValid())
+                     return QStringLiteral("unknown equipment model %1 of %2")
+                         .arg(v[1].toString(), v[0].toString());
+                 const bool input = v[2].toString() == QLatin1String("Input");
+                 const QString table =
+                     input ? QStringLiteral("tblInputs") : QStringLiteral("tblOutputs");
+                 if (im.exists(QStringLiteral("select 1 from %1 where EquipmentID = ? and "
+                                              "Name = ?")
+                                   .arg(table),
+                               {model, v[3]}))
+                     return QStringLiteral("duplicate %1 %2 of %3")
+                         .arg(input ? QStringLiteral("input") : QStringLiteral("output"),
+                              v[3].toString(), v[1].toString());
+                 im.run(QStringLiteral("insert into %1 (EquipmentID, Name, Type, conn, PinType, "
+                                       "DisplayOrder) values (?, ?, ?, ?, ?, ?)")
+                            .arg(table),
+                        {model, v[3], v[4], v[5], v[6], v[7]});
+                 return QString();
+             }});
+
+        const QList<Column> cableTypes = {of("ManufacturerID", Kind::Id, true),
+                                          text("CableType", true),
+                                          text("cabledescription"),
+                                          text("CableRating"),
+                                          text("CableCharZ"),
+                                          text("cableGuage"),
+                                          text("cableConductors"),
+                                          text("CableShielding"),
+                                          of("cablecorenumber", Kind::Integer),
+                                          of("CableCoreScheme", Kind::Scheme),
+                                          of("cablemulticore", Kind::Flag),
+                                          text("CableVendor1"),
+                                          text("CableVendor2"),
+                                          of("CableCost1", Kind::Real),
+                                          of("CableCost2", Kind::Real)};
+        d.push_back(
+            {QStringLiteral("cable_types.csv"), cableTypes,
+             QStringLiteral("select ManufacturerID, CableType, cabledescription, CableRating, "
+                            "CableCharZ, cableGuage, cableConductors, CableShielding, "
+                            "cablecorenumber, CableCoreScheme, cablemulticore, CableVendor1, "
+                            "CableVendor2, CableCost1, CableCost2 from tblCableTypes order by "
+                            "ManufacturerID, CableType, CableTypeID"),
+             [cableTypes](Importer& im, const QVariantList& v) {
+                 if (!im.exists(kManufacturerExists, {v[0]})) return unknownManufacturer(v[0]);
+                 if (im.exists(kCableTypeId, {v[0], v[1]}))
+                     return QStringLiteral("duplicate cable type %1 of %2")
+                         .arg(v[1].toString(), v[0].toString());
+                 im.insert(QStringLiteral("tblCableTypes"), cableTypes, v);
+                 return QString();
+             }});
+
+        d.push_back(
+            {QStringLiteral("cable_cores.csv"),
+             {of("ManufacturerID", Kind::Id, true), text("CableType", true),
+              text("PairNumber", true), text("paircolorcode")},
+             QStringLiteral("select t.ManufacturerID, t.CableType, p.PairNumber, "
+                            "p.paircolorcode from tblCablePairs p join tblCableTypes t on "
+                            "t.CableTypeID = p.CableTypeID order by t.ManufacturerID, "
+                            "t.CableType, p.PairNumber, p.PairID"),
+             [](Importer& im, const QVariantList& v) {
+                 // A spreadsheet may have dropped the leading zero of "01".
+                 QVariantList line = v;
+                 const QString number = v[2].toString().trimmed();
+                 if (number.size() == 1 && number[0].isDigit())
+                     line[2] = QStringLiteral("0") + number;
+                 const QVariant type = im.scalar(kCableTypeId, {v[0], v[1]});
+                 if (type.isNull() || !type.isValid())
+                     return QStringLiteral("unknown cable type %1 of %2")
+                         .arg(v[1].toString(), v[0].toString());
+                 if (im.exists(QStringLiteral("select 1 from tblCablePairs where CableTypeID = ? "
+                                              "and PairNumber = ?"),
+                               {type, line[2]}))
+                     return QStringLiteral("duplicate core %1 of %2")
+                         .arg(line[2].toString(), v[1].toString());
+                 im.run(QStringLiteral("insert into tblCablePairs (CableTypeID, PairNumber, "
+                                       "paircolorcode) values (?, ?, ?)"),
+                        {type, line[2], v[3]});
+                 return QString();
+             }});
+        return d;
+    }();
+    return defs;
+}
+
+// ---- reading files ------------------------------------------------------------------------
+
+// A file of the folder read and checked: its records after the header, each record's
+// fields placed at the column they belong to (-1: the column is not in the file).
+struct ReadFile {
+    const FileDef* def = nullptr;
+    QList<CsvRecord> records;
+    QList<int> fieldOf;  // per column of def: index of its field in a record, or -1
+    int headerFields = 0;
+};
+
+// The path of a file in the folder, letter case aside; empty when there is none.
+QString findIn(const QDir& dir, const QString& name) {
+    for (const QString& entry : dir.entryList(QDir::Files))
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(entry);
+    return {};
+}
+
+// Reads and checks a file's header; returns why the file cannot be read.
+QString readFile(const QString& path, const FileDef& def, ReadFile& out) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return f.errorString();
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) return f.errorString();
+    QStringDecoder decode(QStringDecoder::Utf8);
+    QString text = decode(bytes);
+    if (decode.hasError()) return QStringLiteral("it is not UTF-8 text");
+    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+    QList<CsvRecord> records = parseCsv(text);
+    if (records.isEmpty()) return QStringLiteral("it has no header row");
+    const CsvRecord header = records.takeFirst();
+    if (!header.error.isEmpty())
+        return QStringLiteral("its header row is damaged (%1)").arg(header.error);
+    out.def = &def;
+    out.headerFields = int(header.fields.size());
+    out.fieldOf = QList<int>(def.columns.size(), -1);
+    for (int i = 0; i < header.fields.size(); ++i) {
+        const QString name = header.fields[i].trimmed();
+        int column = -1;
+        for (int c = 0; c < def.columns.size(); ++c)
+            if (def.columns[c].name.compare(name, Qt::CaseInsensitive) == 0) column = c;
+        if (column < 0)
+            return QStringLiteral("its header names an unknown column \"%1\"").arg(name);
+        if (out.fieldOf[column] >= 0)
+            return QStringLiteral("its header names the column %1 twice").arg(name);
+        out.fieldOf[column] = i;
+    }
+    for (int c = 0; c < def.columns.size(); ++c)
+        if (def.columns[c].required && out.fieldOf[c] < 0)
+            return QStringLiteral("its header lacks the column %1").arg(def.columns[c].name);
+    out.records = std::move(records);
+    return {};
+}
+
+// The line's values in the order of the file's columns; an error text when one is wrong.
+QString lineValues(const ReadFile& f, const CsvRecord& r, QVariantList& values) {
+    if (!r.error.isEmpty()) return r.error;
+    if (r.fields.size() != f.headerFields)
+        return QStringLiteral("%1 fields where the header has %2")
+            .arg(r.fields.size())
+            .arg(f.headerFields);
+    values.clear();
+    for (int c = 0; c < f.def->columns.size(); ++c) {
+        const int i = f.fieldOf[c];
+        const Converted v = convert(f.def->columns[c], i < 0 ? QString() : r.fields[i]);
+        if (!v.error.isEmpty()) return v.error;
+        values << v.value;
+    }
+    return {};
+}
+
+constexpr int kReportedLines = 20;
+
+}  // namespace
+
+QStringList LibraryExchange::fileNames() {
+    QStringList names;
+    for (const FileDef& d : files()) names << d.file;
+    return names;
+}
+
+// ---- export -------------------------------------------------------------------------------
+
+bool LibraryExchange::exportLibrary() {
+    FileDialogOptions o;
+    o.title = QStringLiteral("Export the Library to a Folder");
+    o.mustExist = true;
+    const std::optional<QString> folder = a_.ui.chooseFolder(o);
+    if (!folder) return false;
+    const QDir dir(*folder);
+    bool present = false;
+    for (const FileDef& d : files()) present = present || !findIn(dir, d.file).isEmpty();
+    if (present && a_.ui.message(QStringLiteral("The folder %1 already holds library files. "
+                                                "Replace them?")
+                                     .arg(QDir::toNativeSeparators(*folder)),
+                                 MsgButtons::YesNo, MsgIcon::Question) != MsgButton::Yes)
+        return false;
+    return exportTo(*folder);
+}
+
+bool LibraryExchange::exportTo(const QString& folder) {
+    const QDir dir(folder);
+    for (const FileDef& d : files()) {
+        QStringList lines;
+        QStringList header;
+        for (const Column& c : d.columns) header << c.name;
+        lines << csvLine(header);
+        db::Query q = a_.query(d.exportSql);
+        q.exec();
+        while (q.next()) {
+            QStringList fields;
+            for (int c = 0; c < d.columns.size(); ++c)
+                fields << exportText(d.columns[c].kind, q.value(c));
+            lines << csvLine(fields);
+        }
+        // An existing file of another letter case is the one replaced.
+        QString path = findIn(dir, d.file);
+        if (path.isEmpty()) path = dir.filePath(d.file);
+        QSaveFile out(path);
+        const QByteArray bytes =
+            (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+            a_.ui.message(QStringLiteral("The file %1 could not be written: %2")
+                              .arg(QDir::toNativeSeparators(path), out.errorString()),
+                          MsgButtons::Ok, MsgIcon::Warning);
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---- import -------------------------------------------------------------------------------
+
+std::optional<ImportReport> LibraryExchange::importLibrary() {
+    FileDialogOptions o;
+    o.title = QStringLiteral("Import the Library from a Folder");
+    o.mustExist = true;
+    const std::optional<QString> folder = a_.ui.chooseFolder(o);
+    if (!folder) return std::nullopt;
+    return importFrom(*folder);
+}
+
+ImportReport LibraryExchange::importFrom(const QString& folder) {
+    ImportReport report;
+    if (!a_.allowed(key::Add)) return report;
+    const QDir dir(folder);
+    std::vector<ReadFile> read;
+    for (const FileDef& d : files()) {
+        const QString path = findIn(dir, d.file);
+        if (path.isEmpty()) continue;
+        ReadFile f;
+        const QString why = readFile(path, d, f);
+        if (!why.isEmpty()) {
+            a_.ui.message(QStringLiteral("The file %1 cannot be read: %2. Nothing was imported.")
+                              .arg(QDir::toNativeSeparators(path), why),
+                          MsgButtons::Ok, MsgIcon::Warning);
+            return report;
+        }
+        read.push_back(std::move(f));
+    }
+    if (read.empty()) {
+        a_.ui.message(
+            QStringLiteral("The folder %1 holds none of the library files (%2).")
+                .arg(QDir::toNativeSeparators(folder), fileNames().join(QStringLiteral(", "))),
+            MsgButtons::Ok, MsgIcon::Warning);
+        return report;
+    }
+
+    qint64 total = 0;
+    for (const ReadFile& f : read) total += f.records.size();
+    const bool showProgress = total > kProgressFrom;
+    const QString progressText = QStringLiteral("Importing the library");
+    qint64 done = 0;
+    // A failure of the database ends the progress display too.
+    auto endProgress = qScopeGuard([&] {
+        if (showProgress) a_.ui.progress(progressText, 0, 0);
+    });
+
+    db::Transaction t(db::DbId::Equipment, a_.registry);
+    Importer importer(a_);
+    QVariantList values;
+    for (const ReadFile& f : read) {
+        for (const CsvRecord& r : f.records) {
+            QString why = lineValues(f, r, values);
+            if (why.isEmpty()) why = f.def->write(importer, values);
+            if (why.isEmpty())
+                ++report.added;
+            else
+                report.rejected
+                    << QStringLiteral("%1 line %2: %3").arg(f.def->file).arg(r.line).arg(why);
+            if (showProgress && ++done % 100 == 0) a_.ui.progress(progressText, done, total);
+        }
+    }
+    t.commit();
+    endProgress.dismiss();
+    if (showProgress) a_.ui.progress(progressText, 0, 0);
+    report.done = true;
+
+    QString text = QStringLiteral("%1 rows were added to the library.").arg(report.added);
+    if (!report.rejected.isEmpty()) {
+        text += QStringLiteral(" %1 lines were not imported:").arg(report.rejected.size());
+        for (const QString& line : report.rejected.mid(0, kReportedLines))
+            text += QStringLiteral("\n") + line;
+        if (report.rejected.size() > kReportedLines)
+            text +=
+                QStringLiteral("\n... and %1 more").arg(report.rejected.size() - kReportedLines);
+    }
+    a_.ui.message(text, MsgButtons::Ok,
+                  report.rejected.isEmpty() ? MsgIcon::Information : MsgIcon::Warning);
+    return report;
+}
+
+}  // namespace tolvane::equipment

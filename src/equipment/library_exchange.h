@@ -1,0 +1,45 @@
+// The library exchanged as comma-separated files: an export folder holds one file per kind
+// (manufacturers, connectors, signal types, equipment models, their inputs and outputs, cable
+// types, their cores), each with a header row naming its columns. Import reads the files a
+// folder holds in one transaction; a line that cannot be taken is reported with its file,
+// line number and reason and nothing of it is written. docs/file-formats.md describes the
+// files.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "equipment/library_access.h"
+
+namespace tolvane::equipment {
+
+struct ImportReport {
+    bool done = false;     // false: nothing was changed (unreadable file, refused permission)
+    int added = 0;         // rows written
+    QStringList rejected;  // "equipment.csv line 7: unknown manufacturer ACME"
+};
+
+class LibraryExchange {
+  public:
+    explicit LibraryExchange(LibraryAccess access) : a_(std::move(access)) {}
+
+    // The file names, in the order import reads them.
+    static QStringList fileNames();
+    // Imports of more records than this show progress.
+    static constexpr int kProgressFrom = 500;
+
+    // Asks for the folder and writes every file into it (asking before replacing files that
+    // are there). False when cancelled or a file could not be written (told to the user).
+    bool exportLibrary();
+    bool exportTo(const QString& folder);
+
+    // Asks for the folder and imports what it holds; nullopt when cancelled.
+    std::optional<ImportReport> importLibrary();
+    ImportReport importFrom(const QString& folder);
+
+  private:
+    LibraryAccess a_;
+};
+
+}  // namespace tolvane::equipment

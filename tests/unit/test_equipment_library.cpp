@@ -1,0 +1,446 @@
+// The library services on an empty equipment database made from the schema: manufacturers,
+// models, their inputs and outputs, signal types and cable types, each answered by a scripted
+// user, on SQLite and (with TOLVANE_TEST_PG) PostgreSQL.
+#include <gtest/gtest.h>
+
+#include "db/schema.h"
+#include "db_fixture.h"
+#include "equipment/cable_catalogue.h"
+#include "equipment/equipment_models.h"
+#include "equipment/manufacturers.h"
+#include "equipment/pins.h"
+#include "script_fixture.h"
+
+using namespace tolvane;
+using namespace tolvane::equipment;
+using test::ScriptedUser;
+
+namespace {
+
+class EquipmentLibraryTest : public ::testing::TestWithParam<db::Engine> {
+  protected:
+    void SetUp() override {
+        if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+        dbs.makeEmpty(db::DbId::Equipment, registry);
+        db::ensureSchema(db::DbId::Equipment, registry);
+    }
+
+    LibraryAccess access(ScriptedUser& user, PermissionCheck check = {}) {
+        return LibraryAccess(*user.ui, registry, std::move(check));
+    }
+    qint64 count(const QString& sql, const QVariantList& values = {}) {
+        db::Query q(db::DbId::Equipment, sql, registry);
+        for (const QVariant& v : values) q.bind(v);
+        return q.scalar().toLongLong();
+    }
+    void addManufacturer(const QString& id, const QString& name) {
+        ScriptedUser quiet("");
+        ASSERT_TRUE(Manufacturers(access(quiet)).add({id, name}, true));
+    }
+    qint64 addModel(const QString& manufacturer, const QString& name) {
+        ScriptedUser quiet("");
+        return EquipmentModels(access(quiet)).add(manufacturer, name, "desc", "type").value_or(0);
+    }
+    QStringList names(const QList<Pin>& pins) {
+        QStringList n;
+        for (const Pin& p : pins) n << p.name;
+        return n;
+    }
+
+    db::Connections registry;  // outlives dbs, which closes it
+    test::TestDatabases dbs{GetParam()};
+};
+
+TEST(ManufacturerIdEntry, IsUpperCaseAndCutToEightWithTheHints) {
+    const ManufacturerIdEntry ten = manufacturerIdEntry("abcdefghij");
+    EXPECT_EQ(ten.id, "ABCDEFGH");
+    EXPECT_EQ(ten.hint, "I Said...Eight Chars. Max");
+    EXPECT_TRUE(ten.beep);
+    const ManufacturerIdEntry eight = manufacturerIdEntry("axiomsig");
+    EXPECT_EQ(eight.id, "AXIOMSIG");
+    EXPECT_EQ(eight.hint, "Eight Chars. Max");
+    EXPECT_FALSE(eight.beep);
+}
+
+TEST(NameCase, EachFormatOfThePreference) {
+    EXPECT_EQ(applyNameCase("video router 2x1", db::NameCase::AllCaps), "VIDEO ROUTER 2X1");
+    EXPECT_EQ(applyNameCase("Video ROUTER", db::NameCase::LowerCase), "video router");
+    EXPECT_EQ(applyNameCase("video  rOUTER x", db::NameCase::TitleCase), "Video  ROUTER X");
+    EXPECT_EQ(applyNameCase("viDeo", db::NameCase::NoFormat), "viDeo");
+}
+
+TEST(PinNames, PaddingFollowsTheCountFieldsLength) {
+    QStringList nine, hundred;
+    for (int i = 1; i <= 9; ++i) nine << QStringLiteral("CH0%1").arg(i);
+    for (int i = 1; i <= 100; ++i) hundred << QStringLiteral("CH%1").arg(i, 3, 10, QChar('0'));
+    EXPECT_EQ(pinNames("CH", "9", "1"), nine);
+    EXPECT_EQ(pinNames("CH", "100", "1"), hundred);
+    EXPECT_EQ(pinNames("IN", "12", ""),
+              (QStringList{"IN01", "IN02", "IN03", "IN04", "IN05", "IN06", "IN07", "IN08", "IN09",
+                           "IN10", "IN11", "IN12"}));
+    EXPECT_EQ(pinNames("OUT", "2", "99"), (QStringList{"OUT99", "OUT100"}));
+    EXPECT_EQ(pinNames("SDI IN", "", "5"), QStringList{"SDI IN"});
+    EXPECT_FALSE(pinNames("CH", "x", "1"));
+    EXPECT_FALSE(pinNames("CH", "0", "1"));
+    EXPECT_FALSE(pinNames("CH", "4", "-1"));
+}
+
+TEST_P(EquipmentLibraryTest, ManufacturersAddFindAndDelete) {
+    {
+        ScriptedUser user("");
+        Manufacturers m(access(user));
+        ASSERT_TRUE(m.add({"halvernaud", "Halvern Audio", true, false, false, false, true}));
+        const auto stored = m.find("HALVERNA");
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->name, "Halvern Audio");
+        EXPECT_TRUE(stored->equipment);
+        EXPECT_FALSE(stored->jackFields);
+        EXPECT_TRUE(stored->cableTypes);
+        ASSERT_TRUE(m.add({"axiom", "Axiom_Signal"}, true));
+        ASSERT_TRUE(m.add({"AXN", "Axnet"}));
+        ASSERT_TRUE(m.add({"ZAX", "Zaxiom"}, true));
+        EXPECT_FALSE(m.add({"   ", "No ID"}));
+        EXPECT_EQ(user.lines(), QStringList{"BEEP"});
+    }
+    {
+        ScriptedUser user("button OK");
+        EXPECT_FALSE(Manufacturers(access(user)).add({"Axiom", "Again"}));
+        EXPECT_EQ(user.lines().first(),
+                  "MESSAGE [OK] Tolvane | That Manufacturer ID already exists.");
+    }
+    ScriptedUser user("");
+    Manufacturers m(access(user));
+    auto ids = [](const QList<Manufacturer>& list) {
+        QStringList out;
+        for (const Manufacturer& x : list) out << x.id;
+        return out;
+    };
+    // Begins with, letter case aside; the display flag picks the tab; % and _ are literal.
+    EXPECT_EQ(ids(m.list("ax")), (QStringList{"AXIOM", "AXN"}));
+    EXPECT_EQ(ids(m.list("ax", ShownIn::Equipment)), QStringList{"AXIOM"});
+    EXPECT_EQ(ids(m.list("", ShownIn::CableTypes)), (QStringList{"AXIOM", "HALVERNA", "ZAX"}));
+    EXPECT_EQ(ids(m.list("axiom_")), QStringList{"AXIOM"});
+    EXPECT_TRUE(m.list("a%").isEmpty());
+    EXPECT_TRUE(m.list("Axi_m").isEmpty());
+}
+
+TEST_P(EquipmentLibraryTest, DeletingAManufacturerAsksAndKeepsOneThatHasModels) {
+    addManufacturer("PARLEY", "Parley Intercom");
+    addManufacturer("GENERIC", "Generic");
+    addModel("GENERIC", "Box");
+    addManufacturer("ORVANT", "Orvant");
+    db::Query(db::DbId::Equipment, "insert into tblRTR (ManufacturerID, RTRName) values (?, ?)",
+              registry)
+        .bind("ORVANT")
+        .bind("R-16")
+        .exec();
+    const QString question = Manufacturers::deleteQuestion("Parley Intercom");
+    EXPECT_EQ(question,
+              "You are about to delete the Manufacturer: Parley Intercom. This process cannot be "
+              "undone. Proceed?");
+    ScriptedUser user("button No\nbutton Yes\nbutton OK\nbutton OK");
+    Manufacturers m(access(user));
+    EXPECT_FALSE(m.remove("PARLEY"));
+    EXPECT_TRUE(m.find("PARLEY"));
+    EXPECT_TRUE(m.remove("PARLEY"));
+    EXPECT_FALSE(m.find("PARLEY"));
+    EXPECT_FALSE(m.remove("GENERIC"));
+    EXPECT_TRUE(m.find("GENERIC"));
+    EXPECT_FALSE(m.remove("ORVANT"));  // a router names it
+    EXPECT_TRUE(m.find("ORVANT"));
+    ASSERT_EQ(user.lines().size(), 8);
+    EXPECT_TRUE(user.lines()[4].startsWith("MESSAGE [OK] Tolvane | The Manufacturer: Generic"));
+}
+
+TEST_P(EquipmentLibraryTest, ModelNamesAreUniquePerManufacturerOnly) {
+    addManufacturer("AXIOM", "Axiom");
+    addManufacturer("NORDVID", "Nordvid");
+    const qint64 first = addModel("AXIOM", "DA-16");
+    ASSERT_GT(first, 0);
+    ScriptedUser user("button OK");
+    EquipmentModels models(access(user));
+    // Letter case aside, as the library compares names.
+    EXPECT_FALSE(models.add("AXIOM", "da-16", "", ""));
+    EXPECT_EQ(user.lines().first(),
+              "MESSAGE [OK] Tolvane | That Equipment Name already exists. "
+              "Enter a different Name.");
+    const auto other = models.add("NORDVID", "DA-16", "Nordvid's", "DA");
+    ASSERT_TRUE(other);
+    EXPECT_NE(*other, first);
+    EXPECT_EQ(models.list("AXIOM").size(), 1);
+    ASSERT_EQ(models.list("NORDVID", "da").size(), 1);
+    EXPECT_EQ(models.list("NORDVID", "da").first().manufacturerName, "Nordvid");
+}
+
+TEST_P(EquipmentLibraryTest, DeletingAModelRemovesItsRowsEvenWithoutOutputs) {
+    addManufacturer("AXIOM", "Axiom");
+    const qint64 model = addModel("AXIOM", "MON-1");
+    const qint64 keep = addModel("AXIOM", "MON-2");
+    {
+        ScriptedUser quiet("");
+        Pins pins(access(quiet));
+        ASSERT_TRUE(pins.add(model, {.name = "IN", .type = "VID", .count = "4"}));
+        ASSERT_TRUE(pins.add(keep, {.name = "IN", .count = "2", .target = PinTarget::Both}));
+    }
+    ScriptedUser user("button OK\nbutton No\nbutton Yes");
+    EquipmentModels models(access(user));
+    EXPECT_FALSE(models.remove(std::nullopt));
+    EXPECT_FALSE(models.remove(model));
+    EXPECT_TRUE(models.find(model));
+    EXPECT_TRUE(models.remove(model));
+    const QStringList lines = user.lines();
+    EXPECT_EQ(lines[0], "MESSAGE [OK] Tolvane | No equipment selected");
+    EXPECT_EQ(
+        lines[2],
+        "MESSAGE [Yes/No] Tolvane | Are you sure that you want to delete Axiom - MON-1\\nThis "
+        "action may have dire consequenses.\\nIf you have created equipment blocks from this "
+        "equipment\\nthey will be orphaned and unusable by Tolvane.\\nProceed?");
+    EXPECT_FALSE(models.find(model));
+    EXPECT_EQ(count("select count(*) from tblInputs where EquipmentID = ?", {model}), 0);
+    EXPECT_EQ(count("select count(*) from tblInputs where EquipmentID = ?", {keep}), 2);
+    EXPECT_EQ(count("select count(*) from tblOutputs where EquipmentID = ?", {keep}), 2);
+}
+
+TEST_P(EquipmentLibraryTest, PhysicalDataAndDaFlag) {
+    addManufacturer("AXIOM", "Axiom");
+    const qint64 model = addModel("AXIOM", "FR-2");
+    ScriptedUser user("button OK");
+    EquipmentModels models(access(user));
+    ASSERT_TRUE(
+        models.setPhysicalData(model, {"3.5", "19", "", "12.25", "230", "-1e2", "in", "V"}));
+    const PhysicalData bad{"1", "19 ", "8", "2kg", "1", "1", "mm", "V"};
+    EXPECT_FALSE(models.setPhysicalData(model, bad));
+    EXPECT_EQ(user.lines().first(),
+              "MESSAGE [OK] Tolvane | Invalid entry in one of the fields. Make sure that all of "
+              "the fields contain only numbers");
+    const auto stored = models.physicalData(model);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->height, "3.5");
+    EXPECT_EQ(stored->depth, "");
+    EXPECT_EQ(stored->weight, "12.25");
+    EXPECT_EQ(stored->p, "-100");
+    EXPECT_EQ(stored->heightUnit, "in");
+    EXPECT_TRUE(models.setDisplayAsDa(model, true));
+    EXPECT_TRUE(models.find(model)->displayAsDa);
+    EXPECT_TRUE(models.setDisplayAsDa(model, false));
+    EXPECT_FALSE(models.find(model)->displayAsDa);
+}
+
+TEST_P(EquipmentLibraryTest, AddingInputsAndOutputs) {
+    addManufacturer("AXIOM", "Axiom");
+    const qint64 model = addModel("AXIOM", "MX-100");
+    ScriptedUser user("button OK");
+    Pins pins(access(user));
+    ASSERT_TRUE(pins.add(model, {.name = "CH",
+                                 .conn = "XLR3F",
+                                 .type = "AUD",
+                                 .inputPinType = "IN",
+                                 .outputPinType = "OUT",
+                                 .count = "100",
+                                 .start = "1",
+                                 .target = PinTarget::Inputs}));
+    const QList<Pin> inputs = pins.list(model, PinList::Inputs);
+    ASSERT_EQ(inputs.size(), 100);
+    EXPECT_EQ(inputs.first().name, "CH001");
+    EXPECT_EQ(inputs.last().name, "CH100");
+    EXPECT_EQ(inputs.first().conn, "XLR3F");
+    EXPECT_EQ(inputs.first().pinType, "IN");
+    EXPECT_TRUE(pins.list(model, PinList::Outputs).isEmpty());
+    // Both lists, each with its own pin type; a name longer than 32 is cut with a beep.
+    const QString longName = QString(40, QChar('N'));
+    ASSERT_TRUE(pins.add(model, {.name = longName,
+                                 .type = "VID",
+                                 .inputPinType = "IN",
+                                 .outputPinType = "OUT",
+                                 .target = PinTarget::Both}));
+    const QList<Pin> outputs = pins.list(model, PinList::Outputs);
+    ASSERT_EQ(outputs.size(), 1);
+    EXPECT_EQ(outputs.first().name, longName.left(32));
+    EXPECT_EQ(outputs.first().pinType, "OUT");
+    EXPECT_EQ(pins.list(model, PinList::Inputs).size(), 101);
+    EXPECT_FALSE(pins.add(model, {.name = "X", .count = "ten"}));
+    EXPECT_EQ(user.lines(),
+              (QStringList{"BEEP", "MESSAGE [OK] Tolvane | " + Pins::badCountMessage(),
+                           "ANSWER button OK"}));
+}
+
+TEST_P(EquipmentLibraryTest, AFailedBatchWritesNothing) {
+    addManufacturer("AXIOM", "Axiom");
+    const qint64 model = addModel("AXIOM", "MX-8");
+    // The outputs' half of a "both" add fails: the inputs written before it are undone.
+    db::Query(db::DbId::Equipment, "drop table tblOutputs", registry).exec();
+    ScriptedUser quiet("");
+    Pins pins(access(quiet));
+    EXPECT_THROW(pins.add(model, {.name = "CH", .count = "8", .target = PinTarget::Both}),
+                 db::DbError);
+    EXPECT_EQ(count("select count(*) from tblInputs"), 0);
+}
+
+TEST_P(EquipmentLibraryTest, SelectDeleteAndCopyRows) {
+    addManufacturer("AXIOM", "Axiom");
+    const qint64 model = addModel("AXIOM", "RTR-4");
+    ScriptedUser quiet("");
+    Pins setup(access(quiet));
+    ASSERT_TRUE(
+        setup.add(model, {.name = "A", .type = "AUD", .count = "3", .target = PinTarget::Both}));
+    ASSERT_TRUE(setup.add(model, {.name = "V", .conn = "BNC", .type = "VID", .count = "2"}));
+
+    ScriptedUser user("button No\nbutton Yes");
+    Pins pins(access(user));
+    const PinSelection audio = pins.select(model, "aud");
+    EXPECT_EQ(audio.inputs.size(), 3);
+    EXPECT_EQ(audio.outputs.size(), 3);
+    EXPECT_TRUE(pins.select(model, "NOSUCHTYPE").isEmpty());  // Other with an unknown type
+    const PinSelection all = pins.select(model, kAllPins);
+    EXPECT_EQ(all.inputs.size() + all.outputs.size(), 8);
+
+    // Video inputs copied to the outputs keep name, type and connector.
+    const PinSelection video = pins.select(model, "VID");
+    ASSERT_TRUE(pins.copyToOtherList(PinList::Inputs, video.inputs));
+    const QList<Pin> outputs = pins.list(model, PinList::Outputs);
+    EXPECT_EQ(names(outputs), (QStringList{"A01", "A02", "A03", "V01", "V02"}));
+    EXPECT_EQ(outputs.last().conn, "BNC");
+    EXPECT_EQ(outputs.last().type, "VID");
+
+    EXPECT_FALSE(pins.removeSelected(audio));
+    EXPECT_EQ(pins.list(model, PinList::Inputs).size(), 5);
+    EXPECT_TRUE(pins.removeSelected(audio));
+    EXPECT_EQ(names(pins.list(model, PinList::Inputs)), (QStringList{"V01", "V02"}));
+    EXPECT_EQ(names(pins.list(model, PinList::Outputs)), (QStringList{"V01", "V02"}));
+    EXPECT_EQ(user.lines().first(),
+              "MESSAGE [Yes/No] Tolvane | This will delete all of the selected records. Are you "
+              "sure?.");
+}
+
+TEST_P(EquipmentLibraryTest, CopyingADefinitionReplacesTheTargets) {
+    addManufacturer("AXIOM", "Axiom");
+    addManufacturer("NORDVID", "Nordvid");
+    const qint64 source = addModel("AXIOM", "SRC");
+    const qint64 target = addModel("NORDVID", "DST");
+    {
+        ScriptedUser quiet("");
+        Pins setup(access(quiet));
+        ASSERT_TRUE(setup.add(source, {.name = "IN", .type = "VID", .count = "2"}));
+        ASSERT_TRUE(
+            setup.add(source, {.name = "OUT", .type = "VID", .target = PinTarget::Outputs}));
+        ASSERT_TRUE(setup.add(target, {.name = "OLD", .count = "5", .target = PinTarget::Both}));
+    }
+    ScriptedUser user("button OK\nbutton No\nbutton OK\nbutton Yes");
+    Pins pins(access(user));
+    ASSERT_TRUE(pins.copyDefinitionFrom(source));
+    EXPECT_EQ(pins.copySource()->manufacturerName, "Axiom");
+    EXPECT_FALSE(pins.copyDefinitionTo(target));
+    EXPECT_EQ(pins.list(target, PinList::Inputs).size(), 5);
+    ASSERT_TRUE(pins.copyDefinitionFrom(source));
+    ASSERT_TRUE(pins.copyDefinitionTo(target));
+    EXPECT_EQ(names(pins.list(target, PinList::Inputs)), (QStringList{"IN01", "IN02"}));
+    EXPECT_EQ(names(pins.list(target, PinList::Outputs)), QStringList{"OUT"});
+    EXPECT_EQ(pins.list(source, PinList::Inputs).size(), 2);
+    EXPECT_FALSE(pins.copySource());
+    const QStringList lines = user.lines();
+    EXPECT_EQ(lines[0],
+              "MESSAGE [OK] Tolvane | Select a piece of equipment to copy the "
+              "definition to.");
+    EXPECT_EQ(lines[2],
+              "MESSAGE [Yes/No] Tolvane | This will delete any Inputs and Outputs "
+              "associated with Nordvid - DST and replace them with the Inputs and "
+              "Outputs from Axiom - SRC. Do you wish to continue?");
+}
+
+TEST_P(EquipmentLibraryTest, RefusedPermissionsChangeNothingAndAskNothing) {
+    addManufacturer("AXIOM", "Axiom");
+    const qint64 model = addModel("AXIOM", "KEEP");
+    QStringList asked;
+    const PermissionCheck refuse = [&asked](const QString& key) {
+        asked << key;
+        return false;
+    };
+    ScriptedUser user("");  // any question would end the script
+    EXPECT_FALSE(Manufacturers(access(user, refuse)).add({"NEW", "New"}));
+    EXPECT_FALSE(EquipmentModels(access(user, refuse)).add("AXIOM", "NEW", "", ""));
+    EXPECT_FALSE(EquipmentModels(access(user, refuse)).remove(model));
+    EXPECT_FALSE(Pins(access(user, refuse)).add(model, {.name = "IN"}));
+    EXPECT_FALSE(CableCatalogue(access(user, refuse)).addCableType({"AXIOM", "C1"}));
+    EXPECT_EQ(asked,
+              (QStringList{"AddToEquipLibrary", "AddToEquipLibrary", "DeleteFromEquipLibrary",
+                           "EditEquipLibrary", "AddToEquipLibrary"}));
+    EXPECT_TRUE(user.lines().isEmpty());
+    EXPECT_EQ(count("select count(*) from tblManufacturers"), 1);
+    EXPECT_EQ(count("select count(*) from tblEquipment"), 1);
+    EXPECT_EQ(count("select count(*) from tblInputs"), 0);
+    EXPECT_EQ(count("select count(*) from tblCableTypes"), 0);
+}
+
+TEST_P(EquipmentLibraryTest, SignalTypesWithTheirColours) {
+    EXPECT_EQ(SignalColor::parse("same as layer")->text(), "Same As Layer");
+    EXPECT_EQ(SignalColor::parse(" 255 ")->index, 255);
+    EXPECT_FALSE(SignalColor::parse("0"));
+    EXPECT_FALSE(SignalColor::parse("256"));
+    EXPECT_FALSE(SignalColor::parse("red"));
+    ScriptedUser user("button OK\nbutton No\nbutton Yes");
+    CableCatalogue c(access(user));
+    ASSERT_TRUE(c.addSignalType({"AUD", {3}, "A", "Cordavo Cable", "CA-2250"}));
+    ASSERT_TRUE(c.addSignalType({"TC", {}, "T"}));
+    EXPECT_FALSE(c.addSignalType({"aud", {7}}));
+    EXPECT_EQ(count("select count(*) from SignalDefault where Color = ?", {"Same As Layer"}), 1);
+    ASSERT_TRUE(c.updateSignalType("TC", {"TIMECODE", {200}, "T"}));
+    EXPECT_EQ(c.signalType("timecode")->color.index, 200);
+    EXPECT_FALSE(c.removeSignalType("AUD"));
+    EXPECT_TRUE(c.removeSignalType("AUD"));
+    EXPECT_EQ(c.signalTypes().size(), 1);
+    EXPECT_EQ(user.lines()[2],
+              "MESSAGE [Yes/No] Tolvane | You are about to delete the Signal "
+              "Type: AUD. This process cannot be undone. Proceed?");
+}
+
+TEST_P(EquipmentLibraryTest, CableTypesWithTheirCores) {
+    addManufacturer("CORDAVO", "Cordavo");
+    addManufacturer("FIBRELLE", "Fibrelle");
+    ScriptedUser user("button OK\nbutton No\nbutton Yes");
+    CableCatalogue c(access(user));
+    const auto numbered = c.addCableType({.manufacturerId = "CORDAVO",
+                                          .partNumber = "CA-2412N",
+                                          .multicore = true,
+                                          .cores = 12,
+                                          .scheme = kNumberedScheme});
+    ASSERT_TRUE(numbered);
+    const QList<CableCore> cores = c.cores(*numbered);
+    ASSERT_EQ(cores.size(), 12);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(cores[i].number, QStringLiteral("%1").arg(i + 1, 2, 10, QChar('0')));
+        EXPECT_EQ(cores[i].marking, QString::number(i + 1));
+    }
+    const auto coded = c.addCableType({.manufacturerId = "FIBRELLE",
+                                       .partNumber = "FO-04",
+                                       .multicore = true,
+                                       .cores = 4,
+                                       .scheme = kColorCodedScheme});
+    ASSERT_TRUE(coded);
+    QList<CableCore> fibres = c.cores(*coded);
+    ASSERT_EQ(fibres.size(), 4);
+    for (const CableCore& f : fibres) EXPECT_EQ(f.marking, "");
+    ASSERT_TRUE(c.setCoreMarking(fibres[1].id, "Orange"));
+    EXPECT_EQ(c.cores(*coded)[1].marking, "Orange");
+    // A single-core type has no cores rows.
+    const auto single = c.addCableType({.manufacturerId = "CORDAVO", .partNumber = "CV-1505A"});
+    ASSERT_TRUE(single);
+    EXPECT_TRUE(c.cores(*single).isEmpty());
+    // The part number is unique per manufacturer only.
+    EXPECT_FALSE(c.addCableType({.manufacturerId = "CORDAVO", .partNumber = "ca-2412n"}));
+    EXPECT_TRUE(c.addCableType({.manufacturerId = "FIBRELLE", .partNumber = "CA-2412N"}));
+    EXPECT_EQ(user.lines().first(), "MESSAGE [OK] Tolvane | That part number already exists.");
+
+    EXPECT_FALSE(c.removeCableType(*numbered));
+    EXPECT_EQ(c.cores(*numbered).size(), 12);
+    EXPECT_TRUE(c.removeCableType(*numbered));
+    EXPECT_FALSE(c.cableType(*numbered));
+    EXPECT_EQ(count("select count(*) from tblCablePairs where CableTypeID = ?", {*numbered}), 0);
+    EXPECT_EQ(count("select count(*) from tblCablePairs"), 4);
+    EXPECT_EQ(user.lines()[2],
+              "MESSAGE [Yes/No] Tolvane | Are You Sure You Want to Delete The Cable Type: "
+              "CA-2412N");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, EquipmentLibraryTest, test::bothEngines(), test::engineName);
+
+}  // namespace

@@ -1,0 +1,248 @@
+// The comma-separated reader and writer, and the library's export and import: a round trip
+// of the starter library through the files, lines refused with their reasons, and files that
+// cannot be read changing nothing.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+
+#include "db/schema.h"
+#include "db/starter_library.h"
+#include "db_fixture.h"
+#include "equipment/csv.h"
+#include "equipment/library_exchange.h"
+#include "script_fixture.h"
+
+using namespace tolvane;
+using namespace tolvane::equipment;
+using test::ScriptedUser;
+
+namespace {
+
+TEST(Csv, QuotedFieldsLineEndsAndLineNumbers) {
+    const QString text =
+        "a,b,c\r\n"
+        "\"x, y\",\"say \"\"hi\"\"\",\r\n"
+        "\n"
+        "\"two\nlines\",2,3\n"
+        "last,,\"\"";
+    const QList<CsvRecord> r = parseCsv(text);
+    ASSERT_EQ(r.size(), 4);
+    EXPECT_EQ(r[0].fields, (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(r[1].fields, (QStringList{"x, y", "say \"hi\"", ""}));
+    EXPECT_EQ(r[1].line, 2);
+    EXPECT_EQ(r[2].fields, (QStringList{"two\nlines", "2", "3"}));
+    EXPECT_EQ(r[2].line, 4);
+    EXPECT_EQ(r[3].line, 6);  // the record above spans lines 4 and 5
+    EXPECT_EQ(r[3].fields, (QStringList{"last", "", ""}));
+    for (const CsvRecord& rec : r) EXPECT_TRUE(rec.error.isEmpty()) << rec.line;
+}
+
+TEST(Csv, DamagedRecordsAreReportedAndReadingGoesOn) {
+    const QList<CsvRecord> r =
+        parseCsv(QString("ok,1\nbad\"quote,2\n\"closed\"x,3\nfine,4\n\"open,5"));
+    ASSERT_EQ(r.size(), 5);
+    EXPECT_TRUE(r[0].error.isEmpty());
+    EXPECT_FALSE(r[1].error.isEmpty());
+    EXPECT_FALSE(r[2].error.isEmpty());
+    EXPECT_EQ(r[3].fields, (QStringList{"fine", "4"}));
+    EXPECT_EQ(r[3].line, 4);
+    EXPECT_EQ(r[4].error, "a quoted field is not closed");
+    EXPECT_EQ(r[4].line, 5);
+}
+
+TEST(Csv, WrittenLinesReadBackAsTheyWere) {
+    const QStringList fields = {"plain", "", "a,b", "\"q\"", "two\r\nlines", " pad ", "é ü"};
+    EXPECT_EQ(csvLine({"plain", "a,b", "\"q\""}), "plain,\"a,b\",\"\"\"q\"\"\"");
+    const QList<CsvRecord> r = parseCsv(csvLine(fields) + "\r\n");
+    ASSERT_EQ(r.size(), 1);
+    EXPECT_EQ(r[0].fields, fields);
+}
+
+class LibraryExchangeTest : public ::testing::TestWithParam<db::Engine> {
+  protected:
+    void SetUp() override {
+        if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+        dbs.makeEmpty(db::DbId::Equipment, registry);
+        db::ensureSchema(db::DbId::Equipment, registry);
+    }
+
+    LibraryAccess access(ScriptedUser& user) { return LibraryAccess(*user.ui, registry); }
+
+    // Every row of the exchanged tables by its natural key, without the numeric keys that
+    // an import renumbers. An empty text and no value read alike: the files cannot tell them
+    // apart.
+    QStringList snapshot() {
+        const char* sql[] = {
+            "select * from tblManufacturers order by ManufacturerID",
+            "select * from tblConnectors order by Connector",
+            "select * from SignalDefault order by Type",
+            "select m.ManufacturerName, e.* from tblEquipment e join tblManufacturers m on "
+            "m.ManufacturerID = e.ManufacturerID order by e.ManufacturerID, e.EquipmentName",
+            "select e.ManufacturerID, e.EquipmentName, p.* from tblInputs p join tblEquipment e "
+            "on e.EquipmentID = p.EquipmentID order by 1, 2, p.Name, p.DisplayOrder",
+            "select e.ManufacturerID, e.EquipmentName, p.* from tblOutputs p join tblEquipment e "
+            "on e.EquipmentID = p.EquipmentID order by 1, 2, p.Name, p.DisplayOrder",
+            "select * from tblCableTypes order by ManufacturerID, CableType",
+            "select t.ManufacturerID, t.CableType, p.* from tblCablePairs p join tblCableTypes t "
+            "on t.CableTypeID = p.CableTypeID order by 1, 2, p.PairNumber"};
+        const QStringList renumbered = {"equipmentid", "inputid", "outputid", "cabletypeid",
+                                        "pairid",      "key",     "s_guid"};
+        QStringList rows;
+        for (const char* s : sql) {
+            db::Query q(db::DbId::Equipment, s, registry);
+            q.exec();
+            while (q.next()) {
+                const QSqlRecord rec = q.sql().record();
+                QStringList fields;
+                for (int i = 0; i < rec.count(); ++i)
+                    if (!renumbered.contains(rec.fieldName(i).toLower()))
+                        fields << rec.fieldName(i) + "=" + q.value(i).toString();
+                rows << fields.join('|');
+            }
+        }
+        return rows;
+    }
+    void wipe() {
+        for (const char* table :
+             {"tblInputs", "tblOutputs", "tblCablePairs", "tblCableTypes", "tblEquipment",
+              "tblJackFields", "tblConnectors", "SignalDefault", "tblManufacturers"})
+            db::Query(db::DbId::Equipment, QStringLiteral("delete from %1").arg(table), registry)
+                .exec();
+    }
+    qint64 count(const QString& table) {
+        return db::Query(db::DbId::Equipment, "select count(*) from " + table, registry)
+            .scalar()
+            .toLongLong();
+    }
+    void write(const QString& name, const QByteArray& bytes) {
+        QFile f(QDir(dir.path()).filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    db::Connections registry;  // outlives dbs, which closes it
+    test::TestDatabases dbs{GetParam()};
+    QTemporaryDir dir;
+};
+
+TEST_P(LibraryExchangeTest, TheStarterLibraryRoundTrips) {
+    db::seedEquipment(registry);
+    const QStringList before = snapshot();
+    ASSERT_GT(before.size(), 100);
+    {
+        ScriptedUser user("file " + dir.path());
+        ASSERT_TRUE(LibraryExchange(access(user)).exportLibrary());
+    }
+    for (const QString& name : LibraryExchange::fileNames())
+        EXPECT_TRUE(QFile::exists(QDir(dir.path()).filePath(name))) << name.toStdString();
+    wipe();
+    ASSERT_EQ(count("tblManufacturers"), 0);
+    ScriptedUser user("file " + dir.path() + "\nbutton OK");
+    const auto report = LibraryExchange(access(user)).importLibrary();
+    ASSERT_TRUE(report);
+    EXPECT_TRUE(report->done);
+    EXPECT_EQ(report->rejected, QStringList());
+    EXPECT_EQ(snapshot(), before);
+    // Importing the same files again adds nothing: every line is a duplicate.
+    ScriptedUser again("button OK");
+    const ImportReport twice = LibraryExchange(access(again)).importFrom(dir.path());
+    EXPECT_EQ(twice.added, 0);
+    EXPECT_EQ(twice.rejected.size(), report->added);
+    EXPECT_EQ(snapshot(), before);
+}
+
+TEST_P(LibraryExchangeTest, RefusedLinesAreReportedAndTheOthersImported) {
+    write("Manufacturers.CSV",  // file names compare without regard to case
+          "ManufacturerID,ManufacturerName,DisplayInEquipment\r\n"
+          "axiom,Axiom,1\r\n"
+          "AXIOM,Again,1\r\n"
+          ",No ID,1\r\n"
+          "TOOLONGID,Long,1\r\n"
+          "HALVERN,Halvern,maybe\r\n");
+    write("equipment.csv",
+          "EquipmentName,ManufacturerID,EquipmentH\n"
+          "DA-16,AXIOM,1.75\n"
+          "DA-8,ACME,1\n"
+          "DA-4,AXIOM,one\n"
+          "DA-2,AXIOM\n"
+          "\"DA\"-1,AXIOM,1\n"
+          "\"DA-16\",axiom,2\n");
+    write("equipment_io.csv",
+          "ManufacturerID,EquipmentName,List,Name,Type\n"
+          "AXIOM,DA-16,Input,IN,VID\n"
+          "AXIOM,DA-16,Output,OUT01,VID\n"
+          "AXIOM,DA-16,Sideways,X,VID\n"
+          "AXIOM,DA-4,Input,IN,VID\n");
+    ScriptedUser user("button OK");
+    const ImportReport r = LibraryExchange(access(user)).importFrom(dir.path());
+    EXPECT_TRUE(r.done);
+    EXPECT_EQ(r.added, 4);
+    EXPECT_EQ(
+        r.rejected,
+        (QStringList{"manufacturers.csv line 3: duplicate manufacturer AXIOM",
+                     "manufacturers.csv line 4: empty required field ManufacturerID",
+                     "manufacturers.csv line 5: ManufacturerID TOOLONGID is longer than eight "
+                     "characters",
+                     "manufacturers.csv line 6: bad yes/no value in DisplayInEquipment: \"maybe\"",
+                     "equipment.csv line 3: unknown manufacturer ACME",
+                     "equipment.csv line 4: bad number in EquipmentH: \"one\"",
+                     "equipment.csv line 5: 2 fields where the header has 3",
+                     "equipment.csv line 6: text after a closing quote",
+                     "equipment.csv line 7: duplicate equipment model DA-16 of AXIOM",
+                     "equipment_io.csv line 4: List must be Input or Output, not \"Sideways\"",
+                     "equipment_io.csv line 5: unknown equipment model DA-4 of AXIOM"}));
+    EXPECT_EQ(count("tblManufacturers"), 1);
+    EXPECT_EQ(count("tblEquipment"), 1);
+    EXPECT_EQ(count("tblInputs"), 1);
+    EXPECT_EQ(count("tblOutputs"), 1);
+    EXPECT_EQ(db::Query(db::DbId::Equipment, "select EquipmentH from tblEquipment", registry)
+                  .scalar()
+                  .toDouble(),
+              1.75);
+    EXPECT_TRUE(user.lines().first().startsWith(
+        "MESSAGE [OK] Tolvane | 4 rows were added to the library. 11 lines were not imported:"
+        "\\nmanufacturers.csv line 3: duplicate manufacturer AXIOM"));
+}
+
+TEST_P(LibraryExchangeTest, AFileThatCannotBeReadChangesNothing) {
+    write("manufacturers.csv", "ManufacturerID,ManufacturerName\nAXIOM,Axiom\n");
+    write("connectors.csv", QByteArray("Connector\nBNC\nXLR\xff\xfe\n"));
+    ScriptedUser user("button OK\nbutton OK\nbutton OK");
+    LibraryExchange exchange(access(user));
+    EXPECT_FALSE(exchange.importFrom(dir.path()).done);
+    write("connectors.csv", "Connector,Colour\nBNC,red\n");
+    EXPECT_FALSE(exchange.importFrom(dir.path()).done);
+    EXPECT_FALSE(exchange.importFrom(dir.filePath("missing")).done);
+    EXPECT_EQ(count("tblManufacturers"), 0);
+    EXPECT_EQ(count("tblConnectors"), 0);
+    const QStringList lines = user.lines();
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_TRUE(
+        lines[0].endsWith("connectors.csv cannot be read: it is not UTF-8 text. Nothing "
+                          "was imported."));
+    EXPECT_TRUE(
+        lines[2].endsWith("its header names an unknown column \"Colour\". Nothing was "
+                          "imported."));
+    EXPECT_TRUE(lines[4].contains("holds none of the library files"));
+}
+
+TEST_P(LibraryExchangeTest, LongImportsShowProgress) {
+    QByteArray text = "Connector,conncost1\n";
+    for (int i = 0; i < LibraryExchange::kProgressFrom + 100; ++i)
+        text += "CONN" + QByteArray::number(i) + "," + QByteArray::number(i) + ".5\n";
+    write("connectors.csv", text);
+    ScriptedUser user("button OK");
+    EXPECT_EQ(LibraryExchange(access(user)).importFrom(dir.path()).added,
+              LibraryExchange::kProgressFrom + 100);
+    const QStringList lines = user.lines();
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], "STATUS Importing the library");
+    EXPECT_EQ(lines[1], "STATUS Importing the library done");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, LibraryExchangeTest, test::bothEngines(), test::engineName);
+
+}  // namespace
