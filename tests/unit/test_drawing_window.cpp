@@ -8,6 +8,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 
+#include "app/choice_dialogs.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "script_fixture.h"
@@ -71,4 +72,26 @@ TEST(DrawingWindow, TitleTabsCloseRefusalAndKeys) {
     w.setBusy(false);
     w.setAttribute(Qt::WA_DeleteOnClose, false);  // on the stack here
     EXPECT_TRUE(w.close());
+}
+
+// The colour and line-weight choices answer with what the user picked: an index typed or
+// clicked, "Same As Layer", nothing on Cancel; text that is no colour keeps the choice.
+TEST(ChoiceDialogs, ColourAndLineWeight) {
+    test::ScriptedUser user(
+        "set txtColor 12\nclick cmdOK\n"
+        "click cmdColor200\nclick cmdOK\n"
+        "click cmdSameAsLayer\nclick cmdOK\n"
+        "set txtColor 999\nclick cmdOK\n"
+        "click cmdCancel\n"
+        "rows lstWeights 8\nclick cmdOK\n");
+    test::QuietHost dialogsOnly;  // a script acts inside the dialogs
+    user.ui->setHost(&dialogsOnly);
+    EXPECT_EQ(chooseColor(*user.ui, 3), 12);
+    EXPECT_EQ(chooseColor(*user.ui, 3), 200);
+    EXPECT_EQ(chooseColor(*user.ui, 3), kSameAsLayer);
+    EXPECT_EQ(chooseColor(*user.ui, 5), 5);
+    EXPECT_EQ(chooseColor(*user.ui, 5), std::nullopt);
+    EXPECT_EQ(chooseLineWeight(*user.ui, -1), 15);
+    EXPECT_EQ(LineWeightDialog::weightText(13), QStringLiteral("0.13 mm"));
+    EXPECT_EQ(ColorDialog::colorText(kSameAsLayer), QStringLiteral("Same As Layer"));
 }
