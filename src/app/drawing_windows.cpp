@@ -1,12 +1,14 @@
 #include "app/drawing_windows.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "cad/cad_error.h"
+#include "cad/render.h"
 #include "db/database.h"
 #include "drawings/command_router.h"
 #include "shell/event_log.h"
@@ -225,6 +227,27 @@ void DrawingWindows::registerActions() {
             throw cad::CadError(cad::NoExtents, QStringLiteral("ZoomAll"));
     });
     on("catDZoomPrevious", [this] { require()->view().zoomPrevious(); });
+    on("catDExportImage", [this] {
+        // The space shown, whole, as a picture (PNG, BMP) or a vector PDF.
+        DrawingWindow* w = require();
+        FileDialogOptions options;
+        options.title = QStringLiteral("Export Image");
+        options.filter = QStringLiteral("PNG image (*.png);;Bitmap (*.bmp);;PDF document (*.pdf)");
+        options.folder = s_.run.currentProjectPath;
+        options.mustExist = false;
+        const std::optional<QString> path = s_.ui.saveFile(options);
+        if (!path || path->isEmpty()) return;
+        const Drawing& d = w->drawing();
+        QString error;
+        const QString suffix = QFileInfo(*path).suffix().toLower();
+        const bool done = suffix == QLatin1String("pdf")
+                              ? cad::exportPdf(d.document(), d.space(), *path, &error)
+                              : cad::exportImage(d.document(), d.space(), *path, QSize(1920, 1080),
+                                                 w->view().background(), &error);
+        if (!done)
+            s_.ui.message(QStringLiteral("The drawing could not be exported: ") + error,
+                          MsgButtons::Ok, MsgIcon::Warning);
+    });
     on("catDWindow", [this] {
         DrawingWindow* w = require();
         const PointAnswer a = s_.ui.getPoint(QStringLiteral("First corner:"));

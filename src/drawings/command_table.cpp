@@ -54,7 +54,7 @@ const CommandInfo kCommands[] = {
     {"catDBox", "Box", CommandKind::Action},
     {"catDCone", "Cone", CommandKind::Action},
     {"catDSphere", "Sphere", CommandKind::Action},
-    {"catDExportImage", "Export Image...", CommandKind::NoAction},
+    {"catDExportImage", "Export Image...", CommandKind::Action},
     {"catDSelect", "Select", CommandKind::Action},
     {"catDErase", "Erase", CommandKind::Action},
     {"catDCopy", "Copy Objects", CommandKind::Action},
