@@ -23,6 +23,7 @@
 #include <algorithm>
 
 #include "shell/error_handler.h"
+#include "shell/event_log.h"
 #include "ui/ui.h"
 
 namespace tolvane {
@@ -461,6 +462,7 @@ QPushButton* EquipmentLibraryWindow::button(const char* name, const QString& cap
 }
 
 void EquipmentLibraryWindow::command(int index) {
+    if (log_ && log_->enabled()) log_->log(QStringLiteral("library menu click"));
     switch (index) {
         case AddManufacturer:
             addManufacturer();

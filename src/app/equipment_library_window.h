@@ -28,6 +28,7 @@ class QTableView;
 namespace tolvane {
 
 class ErrorHandler;
+class EventLog;
 
 // frmAddManufacturer. The caller tag names the library tab whose list is refreshed afterwards
 // ("Main", "Equip", "JF" or "CT"); the caller reads it back when the dialog has closed.
@@ -102,6 +103,8 @@ class EquipmentLibraryWindow : public QDialog {
     ~EquipmentLibraryWindow() override;
 
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
+    // With the program argument "log", each command is written to the event log first.
+    void setEventLog(EventLog* log) { log_ = log; }
     // Shows the tips of a topic unless the user switched them off ("ADDIO", "CREATEBLOCK").
     std::function<void(const QString& topic)> showTips;
     void command(int index);
@@ -146,6 +149,7 @@ class EquipmentLibraryWindow : public QDialog {
     equipment::Pins pins_;
     db::NameCase nameCase_;
     ErrorHandler* errors_ = nullptr;
+    EventLog* log_ = nullptr;
     bool loading_ = false;
     QList<equipment::Manufacturer> makerRows_;
     QList<equipment::EquipmentModel> modelRows_;

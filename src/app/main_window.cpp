@@ -502,6 +502,7 @@ void MainWindow::registerActions() {
         EquipmentLibraryWindow window(equipment::LibraryAccess(s_.ui, db::connections(), check),
                                       nameCase, this);
         window.setErrorHandler(&s_.errors);
+        window.setEventLog(&s_.log);
         window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
         s_.ui.runModal(window);
     });
