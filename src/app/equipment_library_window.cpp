@@ -310,7 +310,6 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
     grids->addWidget(outputGrid_, 1, 1);
 
     pinName_ = named(new QLineEdit, "txtPinName");
-    pinName_->setMaxLength(kPinNameLength + 32);  // longer text is cut by the service, beeping
     connector_ = named(new QComboBox, "cboConnector");
     signalType_ = named(new QComboBox, "cboSignalType");
     inputPinType_ = unitList("cboInputPinType", kPinTypes);
