@@ -18,6 +18,7 @@
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
+#include "app/equipment_library_window.h"
 #include "app/getting_started_window.h"
 #include "app/panes.h"
 #include "app/preferences_window.h"
@@ -26,6 +27,7 @@
 #include "app/tips_window.h"
 #include "app/users_window.h"
 #include "db/database.h"
+#include "db/preferences.h"
 #include "drawings/command_aliases.h"
 #include "drawings/command_table.h"
 #include "projects/project_registry.h"
@@ -487,6 +489,22 @@ void MainWindow::registerActions() {
         window.setErrorHandler(&s_.errors);
         s_.ui.runModal(window);
         if (preferencesChanged) preferencesChanged();
+    });
+    on("catLEquipment", [this] {
+        equipment::PermissionCheck check;
+        if (s_.users)
+            check = [users = s_.users](const QString& key) { return users->allowed(key); };
+        // The add dialog writes names in the user's name case.
+        db::Preferences prefs;
+        db::NameCase nameCase = db::NameCase::NoFormat;
+        if (prefs.load(s_.run.userId))
+            nameCase = db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(nameCase);
+        EquipmentLibraryWindow window(equipment::LibraryAccess(s_.ui, db::connections(), check),
+                                      nameCase, this);
+        window.setErrorHandler(&s_.errors);
+        window.setEventLog(&s_.log);
+        window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
+        s_.ui.runModal(window);
     });
     on("catPRefresh", [this] { explorer_->refresh(); });
     on("catPDeleteMissing", [this] { explorer_->removeMissing(); });

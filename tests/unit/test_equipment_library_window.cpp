@@ -1,0 +1,117 @@
+// The equipment library window where a scenario cannot look: which grid rows a signal-group
+// button leaves selected, and the DA box when the permission check refuses the change.
+#include <gtest/gtest.h>
+
+#include <QItemSelectionModel>
+#include <QTableView>
+
+#include "app/equipment_library_window.h"
+#include "db/schema.h"
+#include "db_fixture.h"
+#include "script_fixture.h"
+#include "ui/widget_driver.h"
+
+using namespace tolvane;
+using namespace tolvane::equipment;
+using test::ScriptedUser;
+
+namespace {
+
+class LibraryWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dbs.makeEmpty(db::DbId::Equipment, registry);
+        db::ensureSchema(db::DbId::Equipment, registry);
+        ScriptedUser quiet("");
+        LibraryAccess a(*quiet.ui, registry);
+        ASSERT_TRUE(Manufacturers(a).add({"HALVERN", "Halvern Audio"}, true));
+        model = EquipmentModels(a).add("HALVERN", "DESK", "desk", "mixer").value_or(0);
+        ASSERT_GT(model, 0);
+        Pins pins(a);
+        ASSERT_TRUE(pins.add(
+            model, {"CH", "XLR3F", "AUD", "Normal", "Normal", "2", "1", PinTarget::Inputs}));
+        ASSERT_TRUE(
+            pins.add(model, {"REF", "BNC", "SYNC", "Loop", "Normal", "", "", PinTarget::Inputs}));
+        ASSERT_TRUE(pins.add(
+            model, {"MAIN", "XLR3M", "AUD", "Normal", "Normal", "", "", PinTarget::Outputs}));
+        for (const char* type : {"AUD", "SYNC", "VID"})
+            db::Query(db::DbId::Equipment, "insert into SignalDefault (Type) values (?)", registry)
+                .bind(QString::fromLatin1(type))
+                .exec();
+    }
+
+    // The window with the model selected, shown so that the driver may use its controls.
+    std::unique_ptr<EquipmentLibraryWindow> open(ScriptedUser& user, PermissionCheck check = {}) {
+        auto w = std::make_unique<EquipmentLibraryWindow>(
+            LibraryAccess(*user.ui, registry, std::move(check)), db::NameCase::AllCaps);
+        w->show();
+        WidgetDriver::selectRows(w.get(), "lstManufacturers", {1});
+        WidgetDriver::selectRows(w.get(), "lstEquipment", {1});
+        return w;
+    }
+    // The selected rows of a grid, 1-based, by name.
+    static QStringList selected(QWidget* w, const char* grid) {
+        auto* view = w->findChild<QTableView*>(QString::fromLatin1(grid));
+        QStringList names;
+        for (const QModelIndex& i : view->selectionModel()->selectedRows(1))
+            names << i.data().toString();
+        names.sort();
+        return names;
+    }
+    bool storedDa() {
+        db::Query q(db::DbId::Equipment,
+                    "select DisplayASDA from tblEquipment where EquipmentID = ?", registry);
+        q.bind(model).exec();
+        return q.next() && q.value(0).toBool();
+    }
+
+    db::Connections registry;
+    test::TestDatabases dbs{db::Engine::SQLite};
+    qint64 model = 0;
+};
+
+TEST_F(LibraryWindowTest, AGroupButtonReplacesTheSelectionInBothGrids) {
+    ScriptedUser user("");
+    auto w = open(user);
+    WidgetDriver::click(w.get(), "cmdEditIO");
+    WidgetDriver::selectRows(w.get(), "grdInputs", {3});
+    EXPECT_EQ(selected(w.get(), "grdInputs"), QStringList{"REF"});
+    WidgetDriver::click(w.get(), "cmdSelectAUD");
+    EXPECT_EQ(selected(w.get(), "grdInputs"), (QStringList{"CH01", "CH02"}));
+    EXPECT_EQ(selected(w.get(), "grdOutputs"), QStringList{"MAIN"});
+    WidgetDriver::click(w.get(), "cmdSelectAll");
+    EXPECT_EQ(selected(w.get(), "grdInputs"), (QStringList{"CH01", "CH02", "REF"}));
+}
+
+TEST_F(LibraryWindowTest, OtherWithATypeNoRowHasLeavesNothingSelected) {
+    ScriptedUser user("");
+    auto w = open(user);
+    WidgetDriver::click(w.get(), "cmdEditIO");
+    WidgetDriver::click(w.get(), "cmdSelectAUD");
+    WidgetDriver::set(w.get(), "cboOtherType", "VID");
+    WidgetDriver::click(w.get(), "cmdSelectOther");
+    EXPECT_TRUE(selected(w.get(), "grdInputs").isEmpty());
+    EXPECT_TRUE(selected(w.get(), "grdOutputs").isEmpty());
+    WidgetDriver::set(w.get(), "cboOtherType", "SYNC");
+    WidgetDriver::click(w.get(), "cmdSelectOther");
+    EXPECT_EQ(selected(w.get(), "grdInputs"), QStringList{"REF"});
+}
+
+TEST_F(LibraryWindowTest, TheDaBoxIsWrittenAtOnce) {
+    ScriptedUser user("");
+    auto w = open(user);
+    WidgetDriver::set(w.get(), "chkDA", "1");
+    EXPECT_TRUE(storedDa());
+    WidgetDriver::set(w.get(), "chkDA", "0");
+    EXPECT_FALSE(storedDa());
+}
+
+TEST_F(LibraryWindowTest, ARefusedDaChangeLeavesTheBoxAsStored) {
+    ScriptedUser user("");
+    auto w = open(user, [](const QString& key) { return key != key::Edit; });
+    WidgetDriver::set(w.get(), "chkDA", "1");
+    EXPECT_FALSE(storedDa());
+    EXPECT_EQ(WidgetDriver::printField(w.get(), "chkDA"), "FIELD chkDA = 0");
+}
+
+}  // namespace
