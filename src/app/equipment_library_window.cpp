@@ -627,13 +627,17 @@ void EquipmentLibraryWindow::deleteEquipment() {
     reloadModels();
 }
 
-void EquipmentLibraryWindow::savePhysicalData() {
+std::optional<qint64> EquipmentLibraryWindow::requireModel() {
     const std::optional<qint64> id = selectedModel();
-    if (!id) {
+    if (!id)
         a_.ui.message(EquipmentModels::noSelectionMessage(), MsgButtons::Ok, MsgIcon::Information,
                       kTitle);
-        return;
-    }
+    return id;
+}
+
+void EquipmentLibraryWindow::savePhysicalData() {
+    const std::optional<qint64> id = requireModel();
+    if (!id) return;
     PhysicalData data;
     data.height = height_->text();
     data.width = width_->text();
@@ -664,12 +668,8 @@ void EquipmentLibraryWindow::resetEditFrame() {
 }
 
 void EquipmentLibraryWindow::addPins() {
-    const std::optional<qint64> id = selectedModel();
-    if (!id) {
-        a_.ui.message(EquipmentModels::noSelectionMessage(), MsgButtons::Ok, MsgIcon::Information,
-                      kTitle);
-        return;
-    }
+    const std::optional<qint64> id = requireModel();
+    if (!id) return;
     PinEntry entry;
     entry.name = pinName_->text();
     entry.conn = connector_->currentText();
@@ -703,23 +703,15 @@ void EquipmentLibraryWindow::selectGroup(const QString& code) {
 }
 
 void EquipmentLibraryWindow::copyDefinitionFrom() {
-    const std::optional<qint64> id = selectedModel();
-    if (!id) {
-        a_.ui.message(EquipmentModels::noSelectionMessage(), MsgButtons::Ok, MsgIcon::Information,
-                      kTitle);
-        return;
-    }
+    const std::optional<qint64> id = requireModel();
+    if (!id) return;
     pins_.copyDefinitionFrom(*id);
     showCopySource();
 }
 
 void EquipmentLibraryWindow::copyDefinitionTo() {
-    const std::optional<qint64> id = selectedModel();
-    if (!id) {
-        a_.ui.message(EquipmentModels::noSelectionMessage(), MsgButtons::Ok, MsgIcon::Information,
-                      kTitle);
-        return;
-    }
+    const std::optional<qint64> id = requireModel();
+    if (!id) return;
     if (pins_.copyDefinitionTo(*id)) reloadPins();
     showCopySource();
 }

@@ -126,6 +126,8 @@ class EquipmentLibraryWindow : public QDialog {
     void reloadPins();
     std::optional<equipment::Manufacturer> selectedManufacturer() const;
     std::optional<qint64> selectedModel() const;
+    // The selected model; without one the user is told so.
+    std::optional<qint64> requireModel();
     QList<qint64> selectedPins(equipment::PinList which) const;
     void applySelection(const equipment::PinSelection& selection);
     void resetEditFrame();
