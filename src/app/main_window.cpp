@@ -24,6 +24,7 @@
 #include "app/preferences_window.h"
 #include "app/project_dialogs.h"
 #include "app/project_explorer.h"
+#include "app/signal_types_window.h"
 #include "app/tips_window.h"
 #include "app/users_window.h"
 #include "db/database.h"
@@ -504,6 +505,14 @@ void MainWindow::registerActions() {
         window.setErrorHandler(&s_.errors);
         window.setEventLog(&s_.log);
         window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
+        s_.ui.runModal(window);
+    });
+    on("catLSignalTypes", [this] {
+        equipment::PermissionCheck check;
+        if (s_.users)
+            check = [users = s_.users](const QString& key) { return users->allowed(key); };
+        SignalTypesWindow window(equipment::LibraryAccess(s_.ui, db::connections(), check), this);
+        window.setErrorHandler(&s_.errors);
         s_.ui.runModal(window);
     });
     on("catPRefresh", [this] { explorer_->refresh(); });

@@ -1,0 +1,147 @@
+// The signal types window where a scenario cannot look: what the manufacturer and cable-type
+// cells offer, and that a refused edit leaves the grid as stored.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QStyleOptionViewItem>
+#include <QTableView>
+#include <memory>
+
+#include "app/signal_types_window.h"
+#include "db/schema.h"
+#include "db_fixture.h"
+#include "script_fixture.h"
+#include "ui/widget_driver.h"
+
+using namespace tolvane;
+using namespace tolvane::equipment;
+using test::ScriptedUser;
+
+namespace {
+
+class SignalTypesWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dbs.makeEmpty(db::DbId::Equipment, registry);
+        db::ensureSchema(db::DbId::Equipment, registry);
+        ScriptedUser quiet("");
+        LibraryAccess a(*quiet.ui, registry);
+        Manufacturers makers(a);
+        Manufacturer cables{"KABEL", "Kabel Works"};
+        cables.cableTypes = true;
+        ASSERT_TRUE(makers.add(cables));
+        Manufacturer fibre{"GLASS", "Glass Lines"};
+        fibre.cableTypes = true;
+        ASSERT_TRUE(makers.add(fibre));
+        Manufacturer desks{"DESKS", "Desk Makers"};
+        desks.equipment = true;
+        ASSERT_TRUE(makers.add(desks));
+        CableCatalogue catalogue(a);
+        for (const char* part : {"K-200", "K-100"}) {
+            CableTypeEntry e;
+            e.manufacturerId = "KABEL";
+            e.partNumber = QString::fromLatin1(part);
+            ASSERT_TRUE(catalogue.addCableType(e));
+        }
+        CableTypeEntry g;
+        g.manufacturerId = "GLASS";
+        g.partNumber = "G-1";
+        ASSERT_TRUE(catalogue.addCableType(g));
+        ASSERT_TRUE(catalogue.addSignalType({"VID", {2}, "V", "Kabel Works", "K-100"}));
+        ASSERT_TRUE(catalogue.addSignalType({"AUD", {3}, "A", "Glass Lines", "G-1"}));
+    }
+
+    std::unique_ptr<SignalTypesWindow> open(ScriptedUser& user, PermissionCheck check = {}) {
+        auto w = std::make_unique<SignalTypesWindow>(
+            LibraryAccess(*user.ui, registry, std::move(check)));
+        w->show();
+        grid = w->findChild<QTableView*>(QStringLiteral("grdSignalTypes"));
+        return w;
+    }
+    // The entries the cell's editor offers.
+    QStringList offered(int row, int column) {
+        const QModelIndex index = grid->model()->index(row, column);
+        std::unique_ptr<QWidget> editor(grid->itemDelegateForColumn(column)->createEditor(
+            grid->viewport(), QStyleOptionViewItem(), index));
+        auto* combo = qobject_cast<QComboBox*>(editor.get());
+        QStringList items;
+        for (int i = 0; combo && i < combo->count(); ++i) items << combo->itemText(i);
+        return items;
+    }
+    QString stored(const char* column, const char* type) {
+        db::Query q(db::DbId::Equipment,
+                    QStringLiteral("select %1 from SignalDefault where Type = ?")
+                        .arg(QString::fromLatin1(column)),
+                    registry);
+        q.bind(QString::fromLatin1(type)).exec();
+        return q.next() ? q.value(0).toString() : QStringLiteral("<none>");
+    }
+
+    db::Connections registry;
+    test::TestDatabases dbs{db::Engine::SQLite};
+    QTableView* grid = nullptr;
+};
+
+TEST_F(SignalTypesWindowTest, TheGridListsTheTypesByNameWithTheirFields) {
+    ScriptedUser user("");
+    auto w = open(user);
+    EXPECT_EQ(WidgetDriver::printGrid(w.get(), "grdSignalTypes"),
+              (QStringList{"COLUMNS Type | Color | CableNoPrefix | CableManu | CableType",
+                           "ROW 1: AUD | 3 | A | Glass Lines | G-1",
+                           "ROW 2: VID | 2 | V | Kabel Works | K-100"}));
+}
+
+TEST_F(SignalTypesWindowTest, TheManufacturerCellOffersOnlyCableTypeManufacturers) {
+    ScriptedUser user("");
+    auto w = open(user);
+    EXPECT_EQ(offered(0, SignalTypesModel::CableManu), (QStringList{"Glass Lines", "Kabel Works"}));
+}
+
+TEST_F(SignalTypesWindowTest, TheCableTypeCellOffersThePartNumbersOfTheRowsManufacturer) {
+    ScriptedUser user("");
+    auto w = open(user);
+    EXPECT_EQ(offered(0, SignalTypesModel::CableType), QStringList{"G-1"});
+    EXPECT_EQ(offered(1, SignalTypesModel::CableType), (QStringList{"K-100", "K-200"}));
+    WidgetDriver::editCell(w.get(), "grdSignalTypes", 1, "CableManu", "Kabel Works");
+    EXPECT_EQ(offered(0, SignalTypesModel::CableType), (QStringList{"K-100", "K-200"}));
+}
+
+TEST_F(SignalTypesWindowTest, TheColourIsChosenNotTyped) {
+    ScriptedUser user("");
+    auto w = open(user);
+    QAbstractItemModel* m = grid->model();
+    EXPECT_FALSE(m->flags(m->index(0, SignalTypesModel::Color)).testFlag(Qt::ItemIsEditable));
+    EXPECT_FALSE(m->setData(m->index(0, SignalTypesModel::Color), "12"));
+    EXPECT_EQ(stored("Color", "AUD"), "3");
+}
+
+TEST_F(SignalTypesWindowTest, ARenameOntoAnotherTypeIsRefusedAndTheRowStays) {
+    ScriptedUser user("button OK\n");
+    auto w = open(user);
+    QAbstractItemModel* m = grid->model();
+    EXPECT_FALSE(m->setData(m->index(0, SignalTypesModel::Type), "vid"));
+    EXPECT_TRUE(user.transcript.contains("That Signal Type already exists."));
+    EXPECT_EQ(m->index(0, SignalTypesModel::Type).data().toString(), "AUD");
+    EXPECT_EQ(stored("CableNoPrefix", "AUD"), "A");
+}
+
+TEST_F(SignalTypesWindowTest, AnEditWithoutPermissionLeavesTheGridAsStored) {
+    ScriptedUser user("");
+    auto w = open(user, [](const QString& key) { return key != key::Edit; });
+    QAbstractItemModel* m = grid->model();
+    EXPECT_FALSE(m->setData(m->index(1, SignalTypesModel::CableNoPrefix), "X"));
+    EXPECT_EQ(m->index(1, SignalTypesModel::CableNoPrefix).data().toString(), "V");
+    EXPECT_EQ(stored("CableNoPrefix", "VID"), "V");
+}
+
+TEST_F(SignalTypesWindowTest, ARenameIsStoredAndShown) {
+    ScriptedUser user("");
+    auto w = open(user);
+    QAbstractItemModel* m = grid->model();
+    EXPECT_TRUE(m->setData(m->index(1, SignalTypesModel::Type), " VIDEO "));
+    EXPECT_EQ(m->index(1, SignalTypesModel::Type).data().toString(), "VIDEO");
+    EXPECT_EQ(stored("CableNoPrefix", "VIDEO"), "V");
+    EXPECT_EQ(stored("CableNoPrefix", "VID"), "<none>");
+}
+
+}  // namespace
