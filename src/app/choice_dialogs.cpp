@@ -21,6 +21,18 @@ QPixmap swatchOf(int color, int size) {
     return p;
 }
 
+// The OK (cmdOK) and Cancel (cmdCancel) buttons of a choice dialog.
+QDialogButtonBox* okCancel(QDialog* dialog) {
+    auto* buttons = new QDialogButtonBox(dialog);
+    auto* ok = buttons->addButton(QDialogButtonBox::Ok);
+    ok->setObjectName(QStringLiteral("cmdOK"));
+    auto* cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    return buttons;
+}
+
 }  // namespace
 
 QString ColorDialog::colorText(int color) {
@@ -70,14 +82,7 @@ ColorDialog::ColorDialog(int current, QWidget* parent)
     row->addWidget(index_, 1);
     row->addWidget(sameAsLayer);
     layout->addLayout(row);
-    auto* buttons = new QDialogButtonBox(this);
-    auto* okButton = buttons->addButton(QDialogButtonBox::Ok);
-    okButton->setObjectName(QStringLiteral("cmdOK"));
-    auto* cancel = buttons->addButton(QDialogButtonBox::Cancel);
-    cancel->setObjectName(QStringLiteral("cmdCancel"));
-    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    layout->addWidget(okCancel(this));
     pick(color_);
 }
 
@@ -116,15 +121,8 @@ LineWeightDialog::LineWeightDialog(int current, QWidget* parent) : QDialog(paren
     const qsizetype at = weights().indexOf(current);
     list_->setCurrentRow(at < 0 ? 0 : int(at));
     layout->addWidget(list_);
-    auto* buttons = new QDialogButtonBox(this);
-    auto* ok = buttons->addButton(QDialogButtonBox::Ok);
-    ok->setObjectName(QStringLiteral("cmdOK"));
-    auto* cancel = buttons->addButton(QDialogButtonBox::Cancel);
-    cancel->setObjectName(QStringLiteral("cmdCancel"));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
-    layout->addWidget(buttons);
+    layout->addWidget(okCancel(this));
 }
 
 int LineWeightDialog::weight() const {

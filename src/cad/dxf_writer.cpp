@@ -113,6 +113,8 @@ class Writer {
     QString tableStart(const char* name, int count);
     QString record(const char* type, const QString& table, const char* subclass);
     void blocks();
+    void blockMark(const char* type, const QString& handle, const SpaceOut& s,
+                   const char* subclass);
     void entities();
     void objects();
     void entity(const Entity& e, const QString& owner, bool paper);
@@ -548,18 +550,24 @@ void Writer::tables() {
     g(0, "ENDSEC");
 }
 
+// The BLOCK or ENDBLK record that opens or closes a space's block.
+void Writer::blockMark(const char* type, const QString& handle, const SpaceOut& s,
+                       const char* subclass) {
+    g(0, type);
+    g(5, handle);
+    g(330, s.record);
+    g(100, "AcDbEntity");
+    if (s.paper) g(67, 1);
+    g(8, "0");
+    g(100, subclass);
+}
+
 void Writer::blocks() {
     g(0, "SECTION");
     g(2, "BLOCKS");
     for (size_t i = 0; i < spaces_.size(); ++i) {
         const SpaceOut& s = spaces_[i];
-        g(0, "BLOCK");
-        g(5, s.begin);
-        g(330, s.record);
-        g(100, "AcDbEntity");
-        if (s.paper) g(67, 1);
-        g(8, "0");
-        g(100, "AcDbBlockBegin");
+        blockMark("BLOCK", s.begin, s, "AcDbBlockBegin");
         g(2, s.blockName);
         g(70, s.anonymous ? 1 : 0);
         pt(10, s.base);
@@ -570,13 +578,7 @@ void Writer::blocks() {
             if (s.paper) sheetViewport(s);
             for (const Entity& e : *s.entities) entity(e, s.record, s.paper);
         }
-        g(0, "ENDBLK");
-        g(5, s.end);
-        g(330, s.record);
-        g(100, "AcDbEntity");
-        if (s.paper) g(67, 1);
-        g(8, "0");
-        g(100, "AcDbBlockEnd");
+        blockMark("ENDBLK", s.end, s, "AcDbBlockEnd");
     }
     g(0, "ENDSEC");
 }
