@@ -1,5 +1,6 @@
 #include "drawings/drawing.h"
 
+#include "cad/cad_error.h"
 #include "cad/picking.h"
 #include "ui/ui.h"
 
@@ -62,6 +63,14 @@ cad::SpaceEditor Drawing::editor() {
 
 QString Drawing::entityAt(QPointF point, double aperture) {
     return cad::pointSearch(doc_, *space_, indexOf(*space_), point, aperture).handle;
+}
+
+QString Drawing::insertBlock(Ui& ui, const QString& blockName) {
+    if (!doc_.block(blockName))
+        throw cad::CadError(cad::WrongParameters, QStringLiteral("CmdInsert"));
+    const PointAnswer at = ui.getPoint(QStringLiteral("Insertion point:"));
+    if (at.cancelled) return {};
+    return editor().add(cad::makeInsert(doc_, blockName, at.point));
 }
 
 QString Drawing::entityFor(const PickAnswer& pick, double aperture) {

@@ -17,6 +17,7 @@
 namespace tolvane {
 
 struct PickAnswer;
+class Ui;
 
 class Drawing : public QObject {
     Q_OBJECT
@@ -47,6 +48,13 @@ class Drawing : public QObject {
     QString entityAt(QPointF point, double aperture);
     QString entityFor(const PickAnswer& pick, double aperture);
 
+    // The interactive insert: the user picks the insertion point ("Insertion point:") and
+    // the block is placed there in the current space, with an attribute for each of its
+    // attribute definitions. Returns the new insert's handle (the entity created last), or
+    // an empty text when the pick was cancelled. Throws CadError (WrongParameters, operation
+    // "CmdInsert") when the drawing has no block of that name.
+    QString insertBlock(Ui& ui, const QString& blockName);
+
     // To be called after the document was changed without the editor: indexes are rebuilt
     // and views repaint.
     void changed();
@@ -75,6 +83,9 @@ class Drawing : public QObject {
     void titleChanged(const QString& title);
     // An entity was added through the editor (not by undo); handlers may change it (tags).
     void entityAdded(cad::Entity& entity);
+    // The block table changed (a block was defined or loaded): lists of insertable blocks
+    // are read again. Emitted by whoever adds the block.
+    void blocksChanged();
 
   private:
     cad::Document doc_;

@@ -2,8 +2,10 @@
 // editor, undo and a change of space, and the inspection lines of the batch `entity` line.
 #include <gtest/gtest.h>
 
+#include "cad/cad_error.h"
 #include "drawings/drawing.h"
 #include "drawings/inspection.h"
+#include "script_fixture.h"
 #include "ui/ui.h"
 
 using namespace tolvane;
@@ -63,4 +65,28 @@ TEST(Drawing, InspectionLinesOfAnInsert) {
         doc.addToModel(cad::Entity::polyline({{{0.5, 1.25}}, {{1.0 / 3, 2}}}, false));
     EXPECT_EQ(inspectionLines(&pl).mid(1), QStringList({"VERTEX 0 0.5,1.25", "VERTEX 1 0.3333,2"}));
     EXPECT_EQ(inspectionLines(nullptr), QStringList{"ENTITY none"});
+}
+
+TEST(Drawing, InteractiveInsertPlacesTheBlockWithItsAttributesAtThePickedPoint) {
+    cad::Document doc;
+    cad::Block& block = doc.addBlock(QStringLiteral("UNIT"), {0, 0});
+    block.entities.push_back(cad::Entity::line({0, 0}, {4, 0}));
+    cad::Entity def = cad::Entity::textAt({1, 1}, QStringLiteral("SysName"), 0.25);
+    def.kind = cad::EntityKind::AttributeDefinition;
+    def.tag = QStringLiteral("SysName");
+    block.entities.push_back(def);
+    Drawing d(std::move(doc));
+
+    test::ScriptedUser user("point 10,20\nescape\n");
+    const QString handle = d.insertBlock(*user.ui, QStringLiteral("unit"));
+    const cad::Entity* insert = d.document().find(handle);
+    ASSERT_NE(insert, nullptr);
+    EXPECT_EQ(insert->start, QPointF(10, 20));
+    ASSERT_EQ(insert->attributes.size(), 1u);
+    EXPECT_EQ(insert->attributes[0].start, QPointF(11, 21));
+    EXPECT_EQ(d.entityAt({12, 20}, 0.1), handle);
+
+    EXPECT_TRUE(d.insertBlock(*user.ui, QStringLiteral("UNIT")).isEmpty());  // Escape
+    EXPECT_EQ(d.space().entities.size(), 1u);
+    EXPECT_THROW(d.insertBlock(*user.ui, QStringLiteral("NONE")), cad::CadError);
 }
