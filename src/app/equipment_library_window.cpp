@@ -22,6 +22,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/block_dialogs.h"
+#include "equipment/block_generator.h"
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
 #include "ui/ui.h"
@@ -479,8 +481,7 @@ void EquipmentLibraryWindow::command(int index) {
             tabs_->setCurrentIndex(2);
             break;
         case CreateBlock:
-            if (showTips) showTips(QStringLiteral("CREATEBLOCK"));
-            a_.ui.message(createBlockMessage(), MsgButtons::Ok, MsgIcon::Information, kTitle);
+            createBlock();
             break;
         case Exit:
             accept();
@@ -722,6 +723,63 @@ void EquipmentLibraryWindow::showCopySource() {
                         (source ? QStringLiteral(" ") + source->manufacturerName : QString()));
     copyModel_->setText(QStringLiteral("Equipment:") +
                         (source ? QStringLiteral(" ") + source->modelName : QString()));
+}
+
+}  // namespace tolvane
+
+namespace tolvane {
+
+// ---- create block -------------------------------------------------------------------------
+
+QList<Pin> EquipmentLibraryWindow::selectedRowsInOrder(PinList which) const {
+    const QTableView* grid = which == PinList::Inputs ? inputGrid_ : outputGrid_;
+    const auto* model = which == PinList::Inputs ? inputModel_ : outputModel_;
+    QList<Pin> rows;
+    for (const QModelIndex& index : grid->selectionModel()->selectedRows()) {
+        const int row = index.row();
+        Pin p;
+        p.id = model->item(row, 0)->text().toLongLong();
+        p.name = model->item(row, 1)->text();
+        p.type = model->item(row, 2)->text();
+        p.conn = model->item(row, 3)->text();
+        p.pinType = model->item(row, 4)->text();
+        rows << p;
+    }
+    return rows;
+}
+
+void EquipmentLibraryWindow::createBlock() {
+    const std::optional<qint64> id = requireModel();
+    if (!id) return;
+    const std::optional<EquipmentModel> model = models_.find(*id);
+    if (!model) return;
+    const BlockMode mode = model->displayAsDa ? BlockMode::DA : BlockMode::Standard;
+    if (log_ && log_->enabled())
+        log_->log(mode == BlockMode::DA ? QStringLiteral("attempting to create a da block")
+                                        : QStringLiteral("attempting to create a standard block"));
+    if (showTips) showTips(QStringLiteral("CREATEBLOCK"));
+
+    BlockRequest request;
+    request.equipmentId = model->id;
+    request.manufacturerName = model->manufacturerName;
+    request.modelName = model->name;
+    request.mode = mode;
+    request.inputs = selectedRowsInOrder(PinList::Inputs);
+    request.outputs = selectedRowsInOrder(PinList::Outputs);
+    db::Preferences row(a_.registry);
+    row.load(preferenceUser_);  // without a row the defaults are used
+    const BlockPreferences prefs =
+        row.isLoaded() ? BlockPreferences::from(row) : BlockPreferences{};
+
+    BlockDialogWindows dialogs(a_.ui, this);
+    BlockGenerator generator(a_, dialogs);
+    generator.openSignalTypes = openSignalTypes;
+    generator.afterInsert = afterInsert;
+    generator.beforeInsert = [this] {
+        reopen_ = true;
+        hide();
+    };
+    generator.generate(activeDrawing ? activeDrawing() : nullptr, request, prefs);
 }
 
 }  // namespace tolvane

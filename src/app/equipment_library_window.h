@@ -8,6 +8,7 @@
 #include <QList>
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include "db/preferences.h"
 #include "equipment/equipment_models.h"
@@ -27,6 +28,7 @@ class QTableView;
 
 namespace tolvane {
 
+class Drawing;
 class ErrorHandler;
 class EventLog;
 
@@ -107,11 +109,19 @@ class EquipmentLibraryWindow : public QDialog {
     void setEventLog(EventLog* log) { log_ = log; }
     // Shows the tips of a topic unless the user switched them off ("ADDIO", "CREATEBLOCK").
     std::function<void(const QString& topic)> showTips;
+    // Create Block: the drawing the block goes into (nullptr when none is open), the signal
+    // type library opened from the missing-type question, and what follows a placed insert
+    // (the drawing's grip set is cleared).
+    std::function<Drawing*()> activeDrawing;
+    std::function<void()> openSignalTypes;
+    std::function<void()> afterInsert;
+    // The preference row (tblPreferences.UserID) the block preferences are read from.
+    void setPreferenceUser(int userId) { preferenceUser_ = userId; }
     void command(int index);
 
-    static QString createBlockMessage() {
-        return QStringLiteral("Create Block is not available in this version yet");
-    }
+    // While the user picks a block's insertion point the window closes, so that the drawing
+    // takes the clicks; whoever runs it shows it again while this returns true.
+    bool takeReopen() { return std::exchange(reopen_, false); }
 
   private:
     template <class F>
@@ -129,6 +139,8 @@ class EquipmentLibraryWindow : public QDialog {
     // The selected model; without one the user is told so.
     std::optional<qint64> requireModel();
     QList<qint64> selectedPins(equipment::PinList which) const;
+    // The selected rows of a grid in the order they were selected.
+    QList<equipment::Pin> selectedRowsInOrder(equipment::PinList which) const;
     void applySelection(const equipment::PinSelection& selection);
     void resetEditFrame();
 
@@ -144,6 +156,7 @@ class EquipmentLibraryWindow : public QDialog {
     void copyDefinitionFrom();
     void copyDefinitionTo();
     void showCopySource();
+    void createBlock();
 
     equipment::LibraryAccess a_;
     equipment::Manufacturers manufacturers_;
@@ -153,6 +166,8 @@ class EquipmentLibraryWindow : public QDialog {
     ErrorHandler* errors_ = nullptr;
     EventLog* log_ = nullptr;
     bool loading_ = false;
+    int preferenceUser_ = 1;
+    bool reopen_ = false;
     QList<equipment::Manufacturer> makerRows_;
     QList<equipment::EquipmentModel> modelRows_;
 

@@ -27,6 +27,7 @@
 #include "app/signal_types_window.h"
 #include "app/tips_window.h"
 #include "app/users_window.h"
+#include "cad/picking.h"
 #include "db/database.h"
 #include "db/preferences.h"
 #include "drawings/command_aliases.h"
@@ -505,7 +506,22 @@ void MainWindow::registerActions() {
         window.setErrorHandler(&s_.errors);
         window.setEventLog(&s_.log);
         window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
-        s_.ui.runModal(window);
+        window.setPreferenceUser(s_.run.userId);
+        window.activeDrawing = [this]() -> Drawing* {
+            DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
+            return active ? &active->drawing() : nullptr;
+        };
+        window.openSignalTypes = [this] { RouteCMD(QStringLiteral("catLSignalTypes")); };
+        window.afterInsert = [this] {
+            DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
+            if (!active) return;
+            drawings_->clearGripSet(*active);
+            active->view().setSelection({cad::lastEntity(active->drawing().space())});
+        };
+        // The window steps aside while a block's insertion point is picked.
+        do {
+            s_.ui.runModal(window);
+        } while (window.takeReopen());
     });
     on("catLSignalTypes", [this] {
         equipment::PermissionCheck check;
