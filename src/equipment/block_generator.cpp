@@ -170,11 +170,12 @@ std::vector<cad::Entity> blockEntities(const BlockRequest& request, const BlockP
         const Pin& pin = request.outputs[k];
         const double y = da ? h / 2 + (no - 2) / 2.0 - k : h - 1 - k * s;
         // A source probe looks 0.2 left of where a standard block's output name ends, and on
-        // the top edge of a DA block's name 0.05 left of its point: the DA name is centred on
-        // its point so that the probe lies on it.
+        // the top edge of a DA block's name 0.05 left of where it ends. Both names end left of
+        // their point, away from the pin line, where the search for the block itself looks
+        // (0.5 in from the line's outer end): there it must find the insert, not a name.
         out.push_back(da ? attributeDefinition(
                                {w + 0.1, y + 0.1}, outputTag + QString::number(k + 1), {}, pin.name,
-                               textHeight, pinLayer, QStringLiteral("TL_PIN"), Centre, Baseline)
+                               textHeight, pinLayer, QStringLiteral("TL_PIN"), Right, Baseline)
                          : attributeDefinition({w - 0.5, y}, outputTag + QString::number(k + 1), {},
                                                pin.name, textHeight, pinLayer,
                                                QStringLiteral("TL_PIN"), Right, Middle));

@@ -6,7 +6,8 @@
 //
 // Text placement is chosen so that cable-end resolution finds a pin's attribute at its probe
 // points: a destination probe lands on the left edge of an input pin name, a source probe
-// inside an output pin name (standard block) or on the top edge of it (DA block).
+// inside an output pin name (standard block) or on its top edge (DA block). Where it looks for
+// the block itself, half a unit in from a pin line's outer end, no name lies near.
 #pragma once
 
 #include <QList>

@@ -276,8 +276,9 @@ TEST_F(BlockGeneration, PinColoursAndSignalLayers) {
     EXPECT_EQ(user.lines().filter("NEW does not exist").size(), 2);
 }
 
-// A cable's end resolution probes beside the pin line's outer end; the topmost entity there
-// must be that pin's attribute, whatever the block's place and for names of any length.
+// A cable's end resolution finds the block half a unit in from the end of a pin line, then
+// probes beside it for the pin: there the topmost entity must be that pin's attribute,
+// whatever the block's place, the pin width and the length of the names.
 TEST_F(BlockGeneration, CableEndProbesFindThePinAttributes) {
     for (BlockMode mode : {BlockMode::Standard, BlockMode::DA}) {
         const bool da = mode == BlockMode::DA;
@@ -288,7 +289,8 @@ TEST_F(BlockGeneration, CableEndProbesFindThePinAttributes) {
             p.pinWidth = pinWidth;
             Drawing d;
             const QList<Pin> ins = {pin("IN 1"), pin("L", "AUD", "Loop"), pin("LEFT CHANNEL")};
-            const QList<Pin> outs = {pin("OUT"), pin("R"), pin("PGM"), pin("MONITOR FEED")};
+            const QList<Pin> outs = {pin("OUT"), pin("R"), pin("PGM"), pin("MONITOR FEED"),
+                                     pin("PROGRAMME OUT LEFT")};
             const QString insert = g.generate(&d, request(ins, outs, mode), p);
             ASSERT_FALSE(insert.isEmpty());
             const cad::Entity* e = d.document().find(insert);
@@ -305,7 +307,11 @@ TEST_F(BlockGeneration, CableEndProbesFindThePinAttributes) {
                 // The pin whose line this is: the definition just before it.
                 const cad::Entity& def = *(&line - 1);
                 ASSERT_EQ(def.kind, cad::EntityKind::AttributeDefinition);
+                // The block itself is searched for half a unit in from the end.
+                const QPointF search = end + QPointF(input ? 0.5 : -0.5, 0);
                 for (double aperture : {0.1, 0.02}) {
+                    EXPECT_EQ(d.entityAt(search, aperture), insert)
+                        << (da ? "DA " : "") << def.tag.toStdString() << " aperture " << aperture;
                     if (def.text.size() == 1 && aperture < 0.1) continue;
                     EXPECT_EQ(d.entityAt(probe, aperture), attribute(d, insert, def.tag))
                         << (da ? "DA " : "") << def.tag.toStdString() << " width " << pinWidth
