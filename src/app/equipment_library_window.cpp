@@ -774,7 +774,7 @@ void EquipmentLibraryWindow::createBlock() {
     BlockDialogWindows dialogs(a_.ui, this);
     BlockGenerator generator(a_, dialogs);
     generator.openSignalTypes = openSignalTypes;
-    generator.afterInsert = afterInsert;
+    generator.placed = blockPlaced;
     generator.beforeInsert = [this] {
         reopen_ = true;
         hide();

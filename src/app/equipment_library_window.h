@@ -110,11 +110,11 @@ class EquipmentLibraryWindow : public QDialog {
     // Shows the tips of a topic unless the user switched them off ("ADDIO", "CREATEBLOCK").
     std::function<void(const QString& topic)> showTips;
     // Create Block: the drawing the block goes into (nullptr when none is open), the signal
-    // type library opened from the missing-type question, and what follows a placed insert
-    // (the drawing's grip set is cleared).
+    // type library opened from the missing-type question, and what follows a placed and
+    // tagged insert of that kind (grip set, selection, tips).
     std::function<Drawing*()> activeDrawing;
     std::function<void()> openSignalTypes;
-    std::function<void()> afterInsert;
+    std::function<void(const QString& kind)> blockPlaced;
     // The preference row (tblPreferences.UserID) the block preferences are read from.
     void setPreferenceUser(int userId) { preferenceUser_ = userId; }
     void command(int index);

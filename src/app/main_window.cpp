@@ -512,11 +512,15 @@ void MainWindow::registerActions() {
             return active ? &active->drawing() : nullptr;
         };
         window.openSignalTypes = [this] { RouteCMD(QStringLiteral("catLSignalTypes")); };
-        window.afterInsert = [this] {
+        window.blockPlaced = [this](const QString& kind) {
             DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
             if (!active) return;
             drawings_->clearGripSet(*active);
             active->view().setSelection({cad::lastEntity(active->drawing().space())});
+            // The first-use tips of the kind, as for every newly tagged entity.
+            if (tips_) tips_->close();
+            const QString topic = EntityEvents::tipTopic(kind);
+            if (!topic.isEmpty()) showTips(topic, false, true);
         };
         // The window steps aside while a block's insertion point is picked.
         do {

@@ -332,13 +332,13 @@ QString BlockGenerator::generate(Drawing* drawing, const BlockRequest& request,
     if (beforeInsert) beforeInsert();
     const QString handle = drawing->insertBlock(a_.ui, *name);
     if (handle.isEmpty()) return {};
-    if (afterInsert) afterInsert();
     const QString kind =
         request.mode == BlockMode::DA ? tag::kind::DABlock : tag::kind::EquipmentBlock;
     drawing->editor().modify(handle, [&](cad::Entity& e) {
         tag::tagEntity(e, kind, QString::number(request.equipmentId));
         e.tooltip = tooltip(request.mode);
     });
+    if (placed) placed(kind);
     return handle;
 }
 

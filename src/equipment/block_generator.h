@@ -115,8 +115,9 @@ class BlockGenerator {
     std::function<void()> openSignalTypes;
     // Called just before the user picks the insertion point (a modal window steps aside).
     std::function<void()> beforeInsert;
-    // Called after an insert was placed (the drawing's grip set is cleared).
-    std::function<void()> afterInsert;
+    // Called with the kind written after an insert was placed and tagged (the drawing's grip
+    // set is cleared, the insert selected and the tips of the kind shown).
+    std::function<void(const QString& kind)> placed;
 
     // Runs the whole generation on the drawing; without one the user is told and nothing
     // happens. Returns the handle of the tagged insert, or "" when none was placed (the

@@ -189,6 +189,8 @@ class BlockGeneration : public ::testing::Test {
 TEST_F(BlockGeneration, PlacesATaggedInsertAsOneUndoStep) {
     ScriptedUser user("point 10,20\n");
     BlockGenerator g(LibraryAccess(*user.ui, registry), dialogs);
+    QString placed;
+    g.placed = [&](const QString& kind) { placed = kind; };
     Drawing d;
     int listed = 0;
     QObject::connect(&d, &Drawing::blocksChanged, [&] { ++listed; });
@@ -200,6 +202,7 @@ TEST_F(BlockGeneration, PlacesATaggedInsertAsOneUndoStep) {
     EXPECT_EQ(e->blockName, QStringLiteral("Halvern -DESKv0"));
     EXPECT_EQ(e->start, QPointF(10, 20));
     EXPECT_EQ(tag::kindOf(*e), tag::kind::EquipmentBlock);
+    EXPECT_EQ(placed, tag::kind::EquipmentBlock);
     EXPECT_EQ(tag::ref1(*e), QStringLiteral("42"));
     EXPECT_EQ(e->tooltip,
               QStringLiteral("Double-click this Equipment Block\r\nto assign it to the database"));
@@ -214,6 +217,7 @@ TEST_F(BlockGeneration, PlacesATaggedInsertAsOneUndoStep) {
 TEST_F(BlockGeneration, WithoutDrawingOrOnCancelNothingIsPlaced) {
     ScriptedUser user("button OK\nbutton OK\nbutton OK\nescape\n");
     BlockGenerator g(LibraryAccess(*user.ui, registry), dialogs);
+    g.placed = [](const QString&) { ADD_FAILURE() << "nothing was placed"; };
     EXPECT_TRUE(g.generate(nullptr, request({}, {}), BlockPreferences{}).isEmpty());
     Drawing d;
     d.document().addBlock(QStringLiteral("TAKEN"));
