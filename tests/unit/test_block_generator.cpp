@@ -108,10 +108,9 @@ TEST(BlockGeometry, StandardAndDaLayouts) {
 
 TEST(BlockGeometry, TornSidesBulge) {
     const auto bulges = [](bool top, bool left, bool right, bool bottom) {
+        const std::vector<cad::Entity> es = build(request({}, {}), {}, {top, left, right, bottom});
         QList<double> b;
-        for (const cad::Vertex& v :
-             build(request({}, {}), {}, {top, left, right, bottom})[0].vertices)
-            b << v.bulge;
+        for (const cad::Vertex& v : es[0].vertices) b << v.bulge;
         return b;
     };
     EXPECT_EQ(bulges(true, true, false, false),
