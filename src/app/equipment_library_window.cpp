@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "equipment/library_exchange.h"
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
 #include "ui/ui.h"
@@ -402,6 +403,15 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
         commandButton("cmdEditPhysical", tr("Edit Physical Data"), EditPhysicalData));
     commands->addWidget(commandButton("cmdEditIO", tr("Edit Equipment I/O"), EditIo));
     commands->addWidget(commandButton("cmdCreateBlock", tr("Create Block"), CreateBlock));
+    // The library exchanged as a folder of comma-separated files.
+    commands->addWidget(button("cmdExportLibrary", tr("Export Library..."),
+                               "cmdExportLibrary_Click",
+                               [this] { LibraryExchange(a_).exportLibrary(); }));
+    commands->addWidget(
+        button("cmdImportLibrary", tr("Import Library..."), "cmdImportLibrary_Click", [this] {
+            const std::optional<ImportReport> r = LibraryExchange(a_).importLibrary();
+            if (r && r->added > 0) reloadManufacturers();
+        }));
     commands->addStretch(1);
     commands->addWidget(commandButton("cmdExit", tr("Exit"), Exit));
 
