@@ -410,7 +410,15 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
     commands->addWidget(
         button("cmdImportLibrary", tr("Import Library..."), "cmdImportLibrary_Click", [this] {
             const std::optional<ImportReport> r = LibraryExchange(a_).importLibrary();
-            if (r && r->added > 0) reloadManufacturers();
+            if (!r || r->added == 0) return;
+            // Imported connectors and signal types are offered at once.
+            const QStringList connectors = pins_.connectors(), types = pins_.signalTypes();
+            for (QComboBox* list : {connector_, signalType_, otherType_}) {
+                list->clear();
+                list->addItems(list == connector_ ? connectors : types);
+                list->setCurrentIndex(list == otherType_ ? 0 : -1);
+            }
+            reloadManufacturers();
         }));
     commands->addStretch(1);
     commands->addWidget(commandButton("cmdExit", tr("Exit"), Exit));
