@@ -24,6 +24,7 @@
 
 #include "app/block_dialogs.h"
 #include "equipment/block_generator.h"
+#include "equipment/library_exchange.h"
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
 #include "ui/ui.h"
@@ -404,6 +405,23 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
         commandButton("cmdEditPhysical", tr("Edit Physical Data"), EditPhysicalData));
     commands->addWidget(commandButton("cmdEditIO", tr("Edit Equipment I/O"), EditIo));
     commands->addWidget(commandButton("cmdCreateBlock", tr("Create Block"), CreateBlock));
+    // The library exchanged as a folder of comma-separated files.
+    commands->addWidget(button("cmdExportLibrary", tr("Export Library..."),
+                               "cmdExportLibrary_Click",
+                               [this] { LibraryExchange(a_).exportLibrary(); }));
+    commands->addWidget(
+        button("cmdImportLibrary", tr("Import Library..."), "cmdImportLibrary_Click", [this] {
+            const std::optional<ImportReport> r = LibraryExchange(a_).importLibrary();
+            if (!r || r->added == 0) return;
+            // Imported connectors and signal types are offered at once.
+            const QStringList connectors = pins_.connectors(), types = pins_.signalTypes();
+            for (QComboBox* list : {connector_, signalType_, otherType_}) {
+                list->clear();
+                list->addItems(list == connector_ ? connectors : types);
+                list->setCurrentIndex(list == otherType_ ? 0 : -1);
+            }
+            reloadManufacturers();
+        }));
     commands->addStretch(1);
     commands->addWidget(commandButton("cmdExit", tr("Exit"), Exit));
 

@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "app/cable_type_library_window.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
@@ -532,6 +533,15 @@ void MainWindow::registerActions() {
         if (s_.users)
             check = [users = s_.users](const QString& key) { return users->allowed(key); };
         SignalTypesWindow window(equipment::LibraryAccess(s_.ui, db::connections(), check), this);
+        window.setErrorHandler(&s_.errors);
+        s_.ui.runModal(window);
+    });
+    on("catLCT", [this] {
+        equipment::PermissionCheck check;
+        if (s_.users)
+            check = [users = s_.users](const QString& key) { return users->allowed(key); };
+        CableTypeLibraryWindow window(equipment::LibraryAccess(s_.ui, db::connections(), check),
+                                      this);
         window.setErrorHandler(&s_.errors);
         s_.ui.runModal(window);
     });

@@ -470,11 +470,32 @@ bool LibraryExchange::exportLibrary() {
                                      .arg(QDir::toNativeSeparators(*folder)),
                                  MsgButtons::YesNo, MsgIcon::Question) != MsgButton::Yes)
         return false;
-    return exportTo(*folder);
+    const std::optional<QList<qint64>> rows = exportTo(*folder);
+    if (!rows) return false;
+    QString text =
+        QStringLiteral("The library was written to %1:").arg(QDir::toNativeSeparators(*folder));
+    const QStringList names = fileNames();
+    for (int i = 0; i < names.size() && i < rows->size(); ++i)
+        text += QStringLiteral("\n%1: %2 rows").arg(names[i]).arg((*rows)[i]);
+    a_.ui.message(text, MsgButtons::Ok, MsgIcon::Information);
+    return true;
 }
 
-bool LibraryExchange::exportTo(const QString& folder) {
+std::optional<QList<qint64>> LibraryExchange::exportTo(const QString& folder) {
     const QDir dir(folder);
+    qint64 total = 0;
+    for (const FileDef& d : files()) {
+        db::Query count =
+            a_.query(QStringLiteral("select count(*) from (%1) as n").arg(d.exportSql));
+        total += count.scalar().toLongLong();
+    }
+    const bool showProgress = total > kProgressFrom;
+    const QString progressText = QStringLiteral("Exporting the library");
+    auto endProgress = qScopeGuard([&] {
+        if (showProgress) a_.ui.progress(progressText, 0, 0);
+    });
+    qint64 done = 0;
+    QList<qint64> written;
     for (const FileDef& d : files()) {
         QStringList lines;
         QStringList header;
@@ -487,7 +508,9 @@ bool LibraryExchange::exportTo(const QString& folder) {
             for (int c = 0; c < d.columns.size(); ++c)
                 fields << exportText(d.columns[c].kind, q.value(c));
             lines << csvLine(fields);
+            if (showProgress && ++done % 100 == 0) a_.ui.progress(progressText, done, total);
         }
+        written << lines.size() - 1;
         // An existing file of another letter case is the one replaced.
         QString path = findIn(dir, d.file);
         if (path.isEmpty()) path = dir.filePath(d.file);
@@ -498,26 +521,31 @@ bool LibraryExchange::exportTo(const QString& folder) {
             a_.ui.message(QStringLiteral("The file %1 could not be written: %2")
                               .arg(QDir::toNativeSeparators(path), out.errorString()),
                           MsgButtons::Ok, MsgIcon::Warning);
-            return false;
+            return std::nullopt;
         }
     }
-    return true;
+    return written;
 }
 
 // ---- import -------------------------------------------------------------------------------
 
 std::optional<ImportReport> LibraryExchange::importLibrary() {
+    if (!a_.allowed(key::Add)) return ImportReport{};
     FileDialogOptions o;
     o.title = QStringLiteral("Import the Library from a Folder");
     o.mustExist = true;
     const std::optional<QString> folder = a_.ui.chooseFolder(o);
     if (!folder) return std::nullopt;
-    return importFrom(*folder);
+    return importAllowed(*folder);
 }
 
 ImportReport LibraryExchange::importFrom(const QString& folder) {
+    if (!a_.allowed(key::Add)) return ImportReport{};
+    return importAllowed(folder);
+}
+
+ImportReport LibraryExchange::importAllowed(const QString& folder) {
     ImportReport report;
-    if (!a_.allowed(key::Add)) return report;
     const QDir dir(folder);
     std::vector<ReadFile> read;
     for (const FileDef& d : files()) {

@@ -30,15 +30,21 @@ class LibraryExchange {
     static constexpr int kProgressFrom = 500;
 
     // Asks for the folder and writes every file into it (asking before replacing files that
-    // are there). False when cancelled or a file could not be written (told to the user).
+    // are there), then tells the user what was written. False when cancelled or a file could
+    // not be written (told to the user).
     bool exportLibrary();
-    bool exportTo(const QString& folder);
+    // The rows written to each file, in the order of fileNames(); nullopt when a file could
+    // not be written.
+    std::optional<QList<qint64>> exportTo(const QString& folder);
 
-    // Asks for the folder and imports what it holds; nullopt when cancelled.
+    // Asks for the folder and imports what it holds; nullopt when cancelled. A user who may
+    // not add to the library is refused before being asked.
     std::optional<ImportReport> importLibrary();
     ImportReport importFrom(const QString& folder);
 
   private:
+    ImportReport importAllowed(const QString& folder);
+
     LibraryAccess a_;
 };
 

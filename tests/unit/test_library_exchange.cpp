@@ -133,8 +133,18 @@ TEST_P(LibraryExchangeTest, TheStarterLibraryRoundTrips) {
     const QStringList before = snapshot();
     ASSERT_GT(before.size(), 100);
     {
-        ScriptedUser user("file " + dir.path());
+        ScriptedUser user("file " + dir.path() + "\nbutton OK");
         ASSERT_TRUE(LibraryExchange(access(user)).exportLibrary());
+        // The user is told how many rows went into each file.
+        const QStringList lines = user.lines();
+        ASSERT_GE(lines.size(), 2);
+        const QString told = lines[lines.size() - 2];
+        EXPECT_TRUE(told.contains(
+            QStringLiteral("\\nmanufacturers.csv: %1 rows\\n").arg(count("tblManufacturers"))))
+            << told.toStdString();
+        EXPECT_TRUE(told.endsWith(
+            QStringLiteral("\\ncable_cores.csv: %1 rows").arg(count("tblCablePairs"))))
+            << told.toStdString();
     }
     for (const QString& name : LibraryExchange::fileNames())
         EXPECT_TRUE(QFile::exists(QDir(dir.path()).filePath(name))) << name.toStdString();
@@ -241,6 +251,43 @@ TEST_P(LibraryExchangeTest, LongImportsShowProgress) {
     ASSERT_GE(lines.size(), 3);
     EXPECT_EQ(lines[0], "STATUS Importing the library");
     EXPECT_EQ(lines[1], "STATUS Importing the library done");
+}
+
+TEST_P(LibraryExchangeTest, LongExportsShowProgress) {
+    {
+        db::Transaction t(db::DbId::Equipment, registry);
+        db::Query add(db::DbId::Equipment, "insert into tblConnectors (Connector) values (?)",
+                      registry);
+        for (int i = 0; i < LibraryExchange::kProgressFrom + 100; ++i)
+            add.bind(QStringLiteral("CONN%1").arg(i)).exec();
+        t.commit();
+    }
+    ScriptedUser user("");
+    const auto rows = LibraryExchange(access(user)).exportTo(dir.path());
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(rows->value(LibraryExchange::fileNames().indexOf("connectors.csv")),
+              LibraryExchange::kProgressFrom + 100);
+    const QStringList lines = user.lines();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], "STATUS Exporting the library");
+    EXPECT_EQ(lines[1], "STATUS Exporting the library done");
+}
+
+TEST_P(LibraryExchangeTest, AUserWhoMayNotAddIsRefusedBeforeTheFolderIsAsked) {
+    write("connectors.csv", "Connector\nBNC\n");
+    ScriptedUser user("");  // no answer: a folder question would end the script
+    QStringList asked;
+    LibraryAccess refusing(*user.ui, registry, [&](const QString& key) {
+        asked << key;
+        return false;
+    });
+    const auto report = LibraryExchange(refusing).importLibrary();
+    ASSERT_TRUE(report);
+    EXPECT_FALSE(report->done);
+    EXPECT_FALSE(LibraryExchange(refusing).importFrom(dir.path()).done);
+    EXPECT_EQ(asked, (QStringList{"AddToEquipLibrary", "AddToEquipLibrary"}));
+    EXPECT_EQ(count("tblConnectors"), 0);
+    EXPECT_EQ(user.lines(), QStringList());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LibraryExchangeTest, test::bothEngines(), test::engineName);
