@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "app/block_browser.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
@@ -491,22 +492,18 @@ void MainWindow::registerActions() {
         s_.ui.runModal(window);
         if (preferencesChanged) preferencesChanged();
     });
-    on("catLEquipment", [this] {
-        equipment::PermissionCheck check;
-        if (s_.users)
-            check = [users = s_.users](const QString& key) { return users->allowed(key); };
-        // The add dialog writes names in the user's name case.
-        db::Preferences prefs;
-        db::NameCase nameCase = db::NameCase::NoFormat;
-        if (prefs.load(s_.run.userId))
-            nameCase = db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(nameCase);
-        EquipmentLibraryWindow window(equipment::LibraryAccess(s_.ui, db::connections(), check),
-                                      nameCase, this);
-        window.setErrorHandler(&s_.errors);
-        window.setEventLog(&s_.log);
-        window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
-        s_.ui.runModal(window);
+    on("catLEquipment", [this] { openEquipmentLibrary(); });
+    on("catWAddEquipment", [this] {
+        // Placing new equipment starts in the library, where its block is generated.
+        if (QWidget* child = activeChild(); qobject_cast<DrawingWindow*>(child))
+            static_cast<DrawingWindow*>(child)->setLastCommand(QStringLiteral("Add Equipment"),
+                                                               QStringLiteral("WAddEquipment"));
+        openEquipmentLibrary();
     });
+    // The block library of the drawing menus and the project blocks of the project menu are
+    // one window.
+    on("catDBlocks", [this] { showBlockBrowser(QStringLiteral("ProjectBlocks")); });
+    on("catPViewProjBlocks", [this] { showBlockBrowser(QStringLiteral("ProjectBlocks")); });
     on("catLSignalTypes", [this] {
         equipment::PermissionCheck check;
         if (s_.users)
@@ -525,6 +522,38 @@ void MainWindow::registerActions() {
         const QString last = child ? child->property("lastCommand").toString() : QString();
         RouteCMD(QStringLiteral("cat") + last);
     });
+}
+
+void MainWindow::openEquipmentLibrary() {
+    equipment::PermissionCheck check;
+    if (s_.users) check = [users = s_.users](const QString& key) { return users->allowed(key); };
+    // The add dialog writes names in the user's name case.
+    db::Preferences prefs;
+    db::NameCase nameCase = db::NameCase::NoFormat;
+    if (prefs.load(s_.run.userId))
+        nameCase = db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(nameCase);
+    EquipmentLibraryWindow window(equipment::LibraryAccess(s_.ui, db::connections(), check),
+                                  nameCase, this);
+    window.setErrorHandler(&s_.errors);
+    window.setEventLog(&s_.log);
+    window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
+    s_.ui.runModal(window);
+}
+
+void MainWindow::showBlockBrowser(const QString& key) {
+    if (!blocks_) {
+        blocks_ = new BlockBrowser(
+            s_.ui, s_.run.appFolder(),
+            [this]() -> Drawing* {
+                DrawingWindow* w = drawings_ ? drawings_->active() : nullptr;
+                return w ? &w->drawing() : nullptr;
+            },
+            this);
+        blocks_->setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+    blocks_->reload(key);
+    s_.ui.showModeless(*blocks_);
+    blocks_->raise();
 }
 
 void MainWindow::RouteCMD(const QString& key) {

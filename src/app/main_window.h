@@ -30,6 +30,7 @@ class CablesPane;
 class TipsWindow;
 class ProjectExplorer;
 class DrawingWindows;
+class BlockBrowser;
 namespace projects {
 class ProjectRegistry;
 class Users;
@@ -112,6 +113,9 @@ class MainWindow : public QMainWindow {
     void buildPanes();
     void registerActions();
     QAction* action(const QString& key);
+    void openEquipmentLibrary();
+    // frmBlocks, made on first use; shown on the node of `key`.
+    void showBlockBrowser(const QString& key);
     QDockWidget* addPane(QWidget* pane, const QString& title, Qt::DockWidgetArea area);
 
     Services s_;
@@ -123,6 +127,7 @@ class MainWindow : public QMainWindow {
     projects::ProjectRegistry* projects_ = nullptr;
     CablesPane* cables_ = nullptr;
     TipsWindow* tips_ = nullptr;
+    BlockBrowser* blocks_ = nullptr;
     DrawingWindows* drawings_ = nullptr;
     QHash<QString, QAction*> actions_;
     QList<QToolBar*> toolBars_;
