@@ -21,7 +21,8 @@ QPixmap swatchOf(int color, int size) {
     return p;
 }
 
-// The OK (cmdOK) and Cancel (cmdCancel) buttons of a choice dialog.
+}  // namespace
+
 QDialogButtonBox* okCancel(QDialog* dialog) {
     auto* buttons = new QDialogButtonBox(dialog);
     auto* ok = buttons->addButton(QDialogButtonBox::Ok);
@@ -32,8 +33,6 @@ QDialogButtonBox* okCancel(QDialog* dialog) {
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
     return buttons;
 }
-
-}  // namespace
 
 QString ColorDialog::colorText(int color) {
     return color == kSameAsLayer ? QStringLiteral("Same As Layer") : QString::number(color);

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <optional>
 
+class QDialogButtonBox;
 class QLineEdit;
 class QListWidget;
 class QLabel;
@@ -13,6 +14,10 @@ class QLabel;
 namespace tolvane {
 
 class Ui;
+
+// The OK (cmdOK) and Cancel (cmdCancel) buttons of a choice dialog: OK accepts, Cancel
+// rejects.
+QDialogButtonBox* okCancel(QDialog* dialog);
 
 // What a colour choice gives: a palette index 1..255, or kSameAsLayer.
 constexpr int kSameAsLayer = 256;

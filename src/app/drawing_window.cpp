@@ -1,11 +1,14 @@
 #include "app/drawing_window.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QTabBar>
 #include <QVBoxLayout>
 
 #include "app/drawing_view.h"
+#include "drawings/block_insert.h"
 #include "ui/ui.h"
 
 namespace tolvane {
@@ -23,12 +26,29 @@ DrawingWindow::DrawingWindow(std::unique_ptr<Drawing> drawing, int index, Ui& ui
     tabs_ = new QTabBar(this);
     tabs_->setObjectName(QStringLiteral("tabLayouts"));
     tabs_->setShape(QTabBar::RoundedSouth);
+    insertList_ = new QComboBox(this);
+    insertList_->setObjectName(QStringLiteral("cboInsert"));
+    insertList_->setToolTip(tr("Insert a block of this drawing"));
+    insertList_->setPlaceholderText(tr("Insert Block"));
+    insertList_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(view_, 1);
-    layout->addWidget(tabs_);
+    auto* bottom = new QHBoxLayout;
+    bottom->setContentsMargins(0, 0, 0, 0);
+    bottom->addWidget(tabs_, 1);
+    bottom->addWidget(insertList_);
+    layout->addLayout(bottom);
     setLayoutTabs();
+    loadInsertCbo();
+    connect(&d, &Drawing::blocksChanged, this, &DrawingWindow::loadInsertCbo);
+    // The list shows no choice between inserts, so the same block can be chosen again.
+    connect(insertList_, &QComboBox::activated, this, [this](int i) {
+        const QString block = insertList_->itemText(i);
+        insertList_->setCurrentIndex(-1);
+        if (insertBlock && !block.isEmpty()) insertBlock(block);
+    });
     connect(tabs_, &QTabBar::currentChanged, this, &DrawingWindow::showSpace);
     connect(&d, &Drawing::contentChanged, view_, &DrawingView::modelChanged);
     connect(&d, &Drawing::titleChanged, this, &DrawingWindow::updateTitle);
@@ -61,6 +81,13 @@ void DrawingWindow::setLayoutTabs() {
     for (int i = 0; i < tabs_->count(); ++i) {
         if (tabs_->tabText(i).compare(shown, Qt::CaseInsensitive) == 0) tabs_->setCurrentIndex(i);
     }
+}
+
+void DrawingWindow::loadInsertCbo() {
+    const QSignalBlocker quiet(insertList_);
+    insertList_->clear();
+    insertList_->addItems(insertableBlocks(drawing_->document()));
+    insertList_->setCurrentIndex(-1);
 }
 
 void DrawingWindow::showSpace(int tab) {

@@ -1,5 +1,6 @@
 // A drawing window (MDI child): the drawing view over one open Drawing with the layout tabs
-// under it ("Model" first, then one per paper layout). It keeps its title in step with the
+// under it ("Model" first, then one per paper layout) and beside them the list of the
+// drawing's insertable blocks (choosing one inserts it). It keeps its title in step with the
 // drawing, refuses to close while an interactive command runs in it, and turns the keys of
 // the window (keyCatcher) into commands.
 #pragma once
@@ -10,6 +11,7 @@
 
 #include "drawings/drawing.h"
 
+class QComboBox;
 class QTabBar;
 
 namespace tolvane {
@@ -35,6 +37,11 @@ class DrawingWindow : public QWidget {
     void setLayoutTabs();
     QTabBar* layoutTabs() const { return tabs_; }
 
+    // LoadInsertCBO: the insert list (cboInsert) reads the drawing's insertable blocks again.
+    // Runs when the window opens and whenever the drawing's block table changes.
+    void loadInsertCbo();
+    QComboBox* insertList() const { return insertList_; }
+
     // The pick box of the view in drawing units (for entity prompts answered by a click).
     double pickAperture() const;
 
@@ -50,6 +57,8 @@ class DrawingWindow : public QWidget {
     // of keyCatcher; escape: Escape outside a prompt; deleteSelection: the Delete key.
     std::function<bool(DrawingWindow&)> closing;
     std::function<void(const QString& key)> route;
+    // A block chosen in the insert list, to be inserted.
+    std::function<void(const QString& block)> insertBlock;
     std::function<void(DrawingWindow&)> escape;
     std::function<void(DrawingWindow&)> deleteSelection;
     std::function<void(QChar)> typeChar;
@@ -70,6 +79,7 @@ class DrawingWindow : public QWidget {
     Ui& ui_;
     DrawingView* view_ = nullptr;
     QTabBar* tabs_ = nullptr;
+    QComboBox* insertList_ = nullptr;
     bool busy_ = false;
 };
 

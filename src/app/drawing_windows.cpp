@@ -7,10 +7,13 @@
 
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
+#include "app/insert_block_dialog.h"
 #include "cad/cad_error.h"
 #include "cad/render.h"
 #include "db/database.h"
 #include "drawings/command_router.h"
+#include "equipment/equipment_placement.h"
+#include "shell/app_folder.h"
 #include "shell/event_log.h"
 #include "shell/run_state.h"
 #include "ui/qt_ui.h"
@@ -77,6 +80,12 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
     auto* w = new DrawingWindow(std::move(drawing), freeIndex(), s_.ui, s_.settings);
     w->closing = [this](DrawingWindow& window) { return closing(window); };
     w->route = [this](const QString& key) { s_.router.route(key); };
+    // A block chosen in the insert list is inserted as Insert... would, under its permission.
+    w->insertBlock = [this](const QString& block) {
+        chosenBlock_ = block;
+        s_.router.route(QStringLiteral("catDInsert"));
+        chosenBlock_.clear();
+    };
     w->escape = [this](DrawingWindow& window) {
         if (window.drawing().undo().inGroup()) clearGripSet(window);
     };
@@ -193,6 +202,31 @@ void DrawingWindows::doubleClick(DrawingWindow& window, QPointF point, double ap
     if (!handle.isEmpty()) events_.doubleClicked(window.drawing(), handle);
 }
 
+QString DrawingWindows::blockFolder() const {
+    return appfolder::findNoCase(s_.run.appFolder(), QStringLiteral("Block Libraries"));
+}
+
+QString DrawingWindows::insertExisting(DrawingWindow& window, const QString& name) {
+    equipment::EquipmentPlacement placement(equipment::LibraryAccess(s_.ui, db::connections()));
+    const auto choose = [this, &window](Drawing& drawing) {
+        return chooseBlockToInsert(drawing, s_.ui, blockFolder(), &window);
+    };
+    equipment::Placement placed;
+    window.setBusy(true);
+    try {
+        placed = placement.insertExisting(window.drawing(), name, choose);
+    } catch (...) {
+        window.setBusy(false);
+        throw;
+    }
+    window.setBusy(false);
+    if (placed.handle.isEmpty()) return {};
+    clearGripSet(window);
+    if (!placed.kind.isEmpty()) events_.tipsAfterTagging(placed.kind);
+    window.setLastCommand(QStringLiteral("Insert..."), QStringLiteral("DInsert"));
+    return placed.handle;
+}
+
 void DrawingWindows::registerActions() {
     auto on = [this](const char* key, CommandRouter::Action a) {
         s_.router.setAction(QString::fromLatin1(key), std::move(a));
@@ -213,6 +247,10 @@ void DrawingWindows::registerActions() {
         if (auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget())) sub->close();
     });
     on("catDCloseAll", [this] { closeAll(); });
+    on("catDInsert", [this] {
+        const QString block = chosenBlock_;  // "" from the menu: the dialog asks
+        insertExisting(*require(), block);
+    });
     on("catDUndo", [this] { require()->drawing().undo().undo(); });
     on("catDRedo", [this] { require()->drawing().undo().redo(); });
     on("catDRegen", [this] { require()->view().modelChanged(); });

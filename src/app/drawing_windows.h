@@ -81,6 +81,13 @@ class DrawingWindows : public QObject {
     // A double-click on the drawing of a window at a point (batch scripts and the view).
     void doubleClick(DrawingWindow& window, QPointF point, double aperture);
 
+    // Insert of an existing block into a window's drawing (Insert...): the block `name`, or
+    // with an empty name the block chosen in the block-insert dialog; an equipment block is
+    // tagged from the library. The handle of the new insert, "" when nothing was inserted.
+    QString insertExisting(DrawingWindow& window, const QString& name);
+    // The block libraries of the application folder ("" when it has none).
+    QString blockFolder() const;
+
   Q_SIGNALS:
     // A drawing window opened, saved under a name or closed: registrations may have changed.
     void drawingsChanged();
@@ -100,6 +107,8 @@ class DrawingWindows : public QObject {
     EntityEvents events_;
     QList<DrawingWindow*> windows_;
     unsigned snapModes_ = 0;
+    // The block chosen in a window's insert list while its insert is routed.
+    QString chosenBlock_;
 };
 
 }  // namespace tolvane

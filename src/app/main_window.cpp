@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "app/block_browser.h"
 #include "app/cable_type_library_window.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
@@ -493,55 +494,25 @@ void MainWindow::registerActions() {
         s_.ui.runModal(window);
         if (preferencesChanged) preferencesChanged();
     });
-    on("catLEquipment", [this] {
-        equipment::PermissionCheck check;
-        if (s_.users)
-            check = [users = s_.users](const QString& key) { return users->allowed(key); };
-        // The add dialog writes names in the user's name case.
-        db::Preferences prefs;
-        db::NameCase nameCase = db::NameCase::NoFormat;
-        if (prefs.load(s_.run.userId))
-            nameCase = db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(nameCase);
-        EquipmentLibraryWindow window(equipment::LibraryAccess(s_.ui, db::connections(), check),
-                                      nameCase, this);
-        window.setErrorHandler(&s_.errors);
-        window.setEventLog(&s_.log);
-        window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
-        window.setPreferenceUser(s_.run.userId);
-        window.activeDrawing = [this]() -> Drawing* {
-            DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
-            return active ? &active->drawing() : nullptr;
-        };
-        window.openSignalTypes = [this] { RouteCMD(QStringLiteral("catLSignalTypes")); };
-        window.blockPlaced = [this](const QString& kind) {
-            DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
-            if (!active) return;
-            drawings_->clearGripSet(*active);
-            active->view().setSelection({cad::lastEntity(active->drawing().space())});
-            // The first-use tips of the kind, as for every newly tagged entity.
-            if (tips_) tips_->close();
-            const QString topic = EntityEvents::tipTopic(kind);
-            if (!topic.isEmpty()) showTips(topic, false, true);
-        };
-        // The window steps aside while a block's insertion point is picked.
-        do {
-            s_.ui.runModal(window);
-        } while (window.takeReopen());
+    on("catLEquipment", [this] { openEquipmentLibrary(); });
+    on("catWAddEquipment", [this] {
+        // Placing new equipment starts in the library, where its block is generated.
+        if (QWidget* child = activeChild(); qobject_cast<DrawingWindow*>(child))
+            static_cast<DrawingWindow*>(child)->setLastCommand(QStringLiteral("Add Equipment"),
+                                                               QStringLiteral("WAddEquipment"));
+        openEquipmentLibrary();
     });
+    // The block library of the drawing menus and the project blocks of the project menu are
+    // one window.
+    on("catDBlocks", [this] { showBlockBrowser(QStringLiteral("ProjectBlocks")); });
+    on("catPViewProjBlocks", [this] { showBlockBrowser(QStringLiteral("ProjectBlocks")); });
     on("catLSignalTypes", [this] {
-        equipment::PermissionCheck check;
-        if (s_.users)
-            check = [users = s_.users](const QString& key) { return users->allowed(key); };
-        SignalTypesWindow window(equipment::LibraryAccess(s_.ui, db::connections(), check), this);
+        SignalTypesWindow window(libraryAccess(), this);
         window.setErrorHandler(&s_.errors);
         s_.ui.runModal(window);
     });
     on("catLCT", [this] {
-        equipment::PermissionCheck check;
-        if (s_.users)
-            check = [users = s_.users](const QString& key) { return users->allowed(key); };
-        CableTypeLibraryWindow window(equipment::LibraryAccess(s_.ui, db::connections(), check),
-                                      this);
+        CableTypeLibraryWindow window(libraryAccess(), this);
         window.setErrorHandler(&s_.errors);
         s_.ui.runModal(window);
     });
@@ -555,6 +526,61 @@ void MainWindow::registerActions() {
         const QString last = child ? child->property("lastCommand").toString() : QString();
         RouteCMD(QStringLiteral("cat") + last);
     });
+}
+
+equipment::LibraryAccess MainWindow::libraryAccess() {
+    // In shared mode the user's group decides; single-user mode allows everything.
+    equipment::PermissionCheck check;
+    if (s_.users) check = [users = s_.users](const QString& key) { return users->allowed(key); };
+    return equipment::LibraryAccess(s_.ui, db::connections(), check);
+}
+
+void MainWindow::openEquipmentLibrary() {
+    // The add dialog writes names in the user's name case.
+    db::Preferences prefs;
+    db::NameCase nameCase = db::NameCase::NoFormat;
+    if (prefs.load(s_.run.userId))
+        nameCase = db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(nameCase);
+    EquipmentLibraryWindow window(libraryAccess(), nameCase, this);
+    window.setErrorHandler(&s_.errors);
+    window.setEventLog(&s_.log);
+    window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
+    window.setPreferenceUser(s_.run.userId);
+    window.activeDrawing = [this]() -> Drawing* {
+        DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
+        return active ? &active->drawing() : nullptr;
+    };
+    window.openSignalTypes = [this] { RouteCMD(QStringLiteral("catLSignalTypes")); };
+    window.blockPlaced = [this](const QString& kind) {
+        DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
+        if (!active) return;
+        drawings_->clearGripSet(*active);
+        active->view().setSelection({cad::lastEntity(active->drawing().space())});
+        // The first-use tips of the kind, as for every newly tagged entity.
+        if (tips_) tips_->close();
+        const QString topic = EntityEvents::tipTopic(kind);
+        if (!topic.isEmpty()) showTips(topic, false, true);
+    };
+    // The window steps aside while a block's insertion point is picked.
+    do {
+        s_.ui.runModal(window);
+    } while (window.takeReopen());
+}
+
+void MainWindow::showBlockBrowser(const QString& key) {
+    if (!blocks_) {
+        blocks_ = new BlockBrowser(
+            s_.ui, s_.run.appFolder(),
+            [this]() -> Drawing* {
+                DrawingWindow* w = drawings_ ? drawings_->active() : nullptr;
+                return w ? &w->drawing() : nullptr;
+            },
+            this);
+        blocks_->setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+    blocks_->reload(key);
+    s_.ui.showModeless(*blocks_);
+    blocks_->raise();
 }
 
 void MainWindow::RouteCMD(const QString& key) {

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "drawings/command_router.h"
+#include "equipment/library_access.h"
 
 class QMdiArea;
 class QMdiSubWindow;
@@ -30,6 +31,7 @@ class CablesPane;
 class TipsWindow;
 class ProjectExplorer;
 class DrawingWindows;
+class BlockBrowser;
 namespace projects {
 class ProjectRegistry;
 class Users;
@@ -112,6 +114,10 @@ class MainWindow : public QMainWindow {
     void buildPanes();
     void registerActions();
     QAction* action(const QString& key);
+    equipment::LibraryAccess libraryAccess();
+    void openEquipmentLibrary();
+    // frmBlocks, made on first use; shown on the node of `key`.
+    void showBlockBrowser(const QString& key);
     QDockWidget* addPane(QWidget* pane, const QString& title, Qt::DockWidgetArea area);
 
     Services s_;
@@ -123,6 +129,7 @@ class MainWindow : public QMainWindow {
     projects::ProjectRegistry* projects_ = nullptr;
     CablesPane* cables_ = nullptr;
     TipsWindow* tips_ = nullptr;
+    BlockBrowser* blocks_ = nullptr;
     DrawingWindows* drawings_ = nullptr;
     QHash<QString, QAction*> actions_;
     QList<QToolBar*> toolBars_;

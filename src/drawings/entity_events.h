@@ -42,9 +42,12 @@ class EntityEvents {
     // The tips topic of a kind ("EQUIP", "JACK", ...); "" for kinds without one.
     static QString tipTopic(const QString& kind);
 
-  private:
+    // After a new tag of this kind was written (here or by a command that tags what it
+    // placed): the tips window is closed and opened on the kind's topic unless its setting
+    // hides it.
     void tipsAfterTagging(const QString& kind);
 
+  private:
     Ui& ui_;
     SettingsStore& settings_;
     CommandRouter& router_;

@@ -53,6 +53,11 @@ std::optional<QString> prepare(const QString& folder) {
             return QStringLiteral("%1 cannot be written.").arg(target);
         QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
     }
+    // The folder the block browser lists, empty until the user puts block files there.
+    if (findNoCase(folder, QStringLiteral("Block Libraries")).isEmpty() &&
+        !QDir(folder).mkdir(QStringLiteral("Block Libraries")))
+        return QStringLiteral("%1 cannot be created.")
+            .arg(folder + QStringLiteral("/Block Libraries"));
     return std::nullopt;
 }
 

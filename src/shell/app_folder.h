@@ -17,7 +17,8 @@ QString resolve(const QString& homeOption);
 QString resourceFolder();
 
 // Creates the folder and copies every resource file that is not there yet (files the user
-// changed are left alone). Returns an error text when the folder cannot be made or written.
+// changed are left alone), and makes the "Block Libraries" folder when it has none. Returns an
+// error text when the folder cannot be made or written.
 std::optional<QString> prepare(const QString& folder);
 
 // The file in folder whose name equals name without regard to case; empty when there is none.

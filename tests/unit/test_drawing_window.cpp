@@ -3,6 +3,7 @@
 // commands or command-line characters.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QTabBar>
@@ -11,6 +12,8 @@
 #include "app/choice_dialogs.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
+#include "cad/dxf.h"
+#include "drawings/block_insert.h"
 #include "script_fixture.h"
 #include "shell/settings_store.h"
 
@@ -72,6 +75,44 @@ TEST(DrawingWindow, TitleTabsCloseRefusalAndKeys) {
     w.setBusy(false);
     w.setAttribute(Qt::WA_DeleteOnClose, false);  // on the stack here
     EXPECT_TRUE(w.close());
+}
+
+// The insert list (LoadInsertCBO) holds the drawing's named blocks from the start, follows
+// the block table when it changes, and hands a chosen block on without keeping it chosen.
+TEST(DrawingWindow, InsertListFollowsTheBlockTable) {
+    QTemporaryDir dir;
+    SettingsStore settings(dir.filePath("s.ini"));
+    test::ScriptedUser user("");
+    cad::Document doc;
+    doc.addBlock(QStringLiteral("RACK"));
+    doc.addBlock(QStringLiteral("*U3"));
+    DrawingWindow w(std::make_unique<Drawing>(std::move(doc)), 1, *user.ui, settings);
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    QStringList inserted;
+    w.insertBlock = [&](const QString& b) { inserted << b; };
+    const auto items = [&] {
+        QStringList out;
+        for (int i = 0; i < w.insertList()->count(); ++i) out << w.insertList()->itemText(i);
+        return out;
+    };
+    EXPECT_EQ(w.insertList()->objectName(), QStringLiteral("cboInsert"));
+    EXPECT_EQ(items(), QStringList({"RACK"}));
+
+    // A block defined without telling anybody is not listed until the drawing says so.
+    w.drawing().document().addBlock(QStringLiteral("AMP"));
+    EXPECT_EQ(items(), QStringList({"RACK"}));
+    Q_EMIT w.drawing().blocksChanged();
+    EXPECT_EQ(items(), QStringList({"AMP", "RACK"}));
+    cad::Document file;
+    file.addToModel(cad::Entity::circle({0, 0}, 1));
+    cad::saveDxf(file, dir.filePath(QStringLiteral("term.dxf")));
+    loadBlockFile(w.drawing(), dir.filePath(QStringLiteral("term.dxf")));
+    EXPECT_EQ(items(), QStringList({"AMP", "RACK", "TERM"}));
+
+    Q_EMIT w.insertList()->activated(1);
+    Q_EMIT w.insertList()->activated(1);  // the same block again
+    EXPECT_EQ(inserted, QStringList({"RACK", "RACK"}));
+    EXPECT_EQ(w.insertList()->currentIndex(), -1);
 }
 
 // The colour and line-weight choices answer with what the user picked: an index typed or
