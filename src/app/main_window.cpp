@@ -27,6 +27,7 @@
 #include "app/project_dialogs.h"
 #include "app/project_explorer.h"
 #include "app/signal_types_window.h"
+#include "app/system_name_window.h"
 #include "app/tips_window.h"
 #include "app/users_window.h"
 #include "cad/picking.h"
@@ -516,6 +517,8 @@ void MainWindow::registerActions() {
         window.setErrorHandler(&s_.errors);
         s_.ui.runModal(window);
     });
+    on("catWAssignSysNames",
+       [this] { assignSysNamesCommand(*drawings_, s_.run, s_.ui, s_.errors, this); });
     on("catPRefresh", [this] { explorer_->refresh(); });
     on("catPDeleteMissing", [this] { explorer_->removeMissing(); });
     on("catPClearDrawingList", [this] { explorer_->clearDrawings(); });

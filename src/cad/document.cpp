@@ -45,7 +45,12 @@ const XDataItem* XData::item(const QString& name) const {
 }
 
 XDataItem* XData::item(const QString& name) {
-    return const_cast<XDataItem*>(std::as_const(*this).item(name));
+    // Non-const access detaches the list: a copy of the entity (an undo snapshot) keeps its
+    // own values.
+    for (XDataItem& i : items) {
+        if (i.name.compare(name, Qt::CaseInsensitive) == 0) return &i;
+    }
+    return nullptr;
 }
 
 bool XData::setValue(const QString& name, const QString& value) {
@@ -63,7 +68,11 @@ const XData* Entity::xdataFor(const QString& app) const {
 }
 
 XData* Entity::xdataFor(const QString& app) {
-    return const_cast<XData*>(std::as_const(*this).xdataFor(app));
+    // Detaches like XData::item: writing through the result never reaches a copy.
+    for (XData& x : xdata) {
+        if (x.app.compare(app, Qt::CaseInsensitive) == 0) return &x;
+    }
+    return nullptr;
 }
 
 const Entity* Entity::attribute(const QString& tag) const {

@@ -58,7 +58,12 @@ void EntityEvents::doubleClicked(Drawing& drawing, const QString& handle) {
     if (!e) return;
     const QString kind = tag::kindOf(*e);
     if (kind == tag::kind::EquipmentBlock || kind == tag::kind::DABlock) {
+        // The command names this block instead of asking for one.
+        equipmentDrawing_ = &drawing;
+        equipment_ = e->handle;
         router_.route(QStringLiteral("catWAssignSysNames"));
+        equipmentDrawing_ = nullptr;
+        equipment_.clear();
     } else if (kind == tag::kind::Cable) {
         router_.route(QStringLiteral("catWAssignCable"));
     } else if (kind == tag::kind::Jack) {

@@ -38,6 +38,11 @@ class EntityEvents {
 
     // The jack a double-click remembered for jack assignment; "" when none.
     QString rememberedJack() const { return jack_; }
+    // The equipment block double-clicked in this drawing while its command runs; "" at any
+    // other time.
+    QString pickedEquipment(const Drawing& drawing) const {
+        return &drawing == equipmentDrawing_ ? equipment_ : QString();
+    }
 
     // The tips topic of a kind ("EQUIP", "JACK", ...); "" for kinds without one.
     static QString tipTopic(const QString& kind);
@@ -54,6 +59,8 @@ class EntityEvents {
     Tips tips_;
     HasJackfields hasJackfields_;
     QString jack_;
+    const Drawing* equipmentDrawing_ = nullptr;
+    QString equipment_;
 };
 
 }  // namespace tolvane

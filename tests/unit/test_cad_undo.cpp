@@ -106,6 +106,27 @@ TEST(CadUndo, EraseKeepsHandlesOrderAndAttributes) {
     EXPECT_EQ(f.doc.find(attr), nullptr);
 }
 
+TEST(CadUndo, ExtendedDataChangedInPlaceComesBack) {
+    // Written through the non-const lookups, as tag setters do: the snapshot keeps its values.
+    Fixture f;
+    Entity line = Entity::line({0, 0}, {1, 0});
+    XData x;
+    x.app = "Tolvanev2";
+    x.add("DB_Ref_2", 1000, "");
+    line.xdata.append(x);
+    const QString h = f.add(line);
+    f.undo.recordModifying(f.model(), h);
+    f.doc.find(h)->xdataFor("tolvanev2")->items[0].value = "42";
+    f.undo.recordModifying(f.model(), h);
+    f.doc.find(h)->xdataFor("Tolvanev2")->item("db_ref_2")->value = "43";
+    ASSERT_TRUE(f.undo.undo());
+    EXPECT_EQ(f.doc.find(h)->xdataFor("Tolvanev2")->items[0].value, "42");
+    ASSERT_TRUE(f.undo.undo());
+    EXPECT_EQ(f.doc.find(h)->xdataFor("Tolvanev2")->items[0].value, "");
+    ASSERT_TRUE(f.undo.redo());
+    EXPECT_EQ(f.doc.find(h)->xdataFor("Tolvanev2")->items[0].value, "42");
+}
+
 TEST(CadUndo, RecordingOffAndOtherSpaces) {
     Fixture f;
     const QString a = f.add(Entity::line({0, 0}, {1, 0}));

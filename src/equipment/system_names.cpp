@@ -1,0 +1,268 @@
+// System names of placed equipment.
+#include "equipment/system_names.h"
+
+#include "db/locks.h"
+#include "drawings/drawing.h"
+#include "drawings/entity_tag.h"
+#include "equipment/equipment_models.h"
+#include "ui/ui.h"
+
+namespace tolvane::equipment {
+
+namespace {
+
+const QString kSelectSystems = QStringLiteral(
+    "select SysID, SysName, SysNum, Location, Elevation, Alias, Manufacturer, equipmentname, "
+    "EquipID from tblSystems");
+
+SystemRow systemRowOf(const db::Query& q) {
+    SystemRow r;
+    r.sysId = q.value(0).toLongLong();
+    r.name = q.value(1).toString();
+    r.number = q.value(2).toInt();
+    r.location = q.value(3).toString();
+    r.elevation = q.value(4).toString();
+    r.alias = q.value(5).toString();
+    r.manufacturer = q.value(6).toString();
+    r.equipmentName = q.value(7).toString();
+    r.equipId = q.value(8).toLongLong();
+    return r;
+}
+
+}  // namespace
+
+QString sysNumText(int number) {
+    return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
+}
+
+QString fullSystemName(const QString& name, int number) {
+    return name + QLatin1Char('-') + sysNumText(number);
+}
+
+SystemNames::SystemNames(Ui& ui, db::Connections& registry) : ui_(ui), registry_(registry) {}
+
+QString SystemNames::notInsertMessage() {
+    return QStringLiteral("Please select an equipment block.");
+}
+
+QString SystemNames::notEquipmentBlockMessage() {
+    return QStringLiteral("This is not a ") + Ui::appTitle() +
+           QStringLiteral(" equipment block. Aborting.");
+}
+
+QString SystemNames::orphanMessage() {
+    return QStringList{QStringLiteral("Unable to retrieve information about this block."),
+                       QStringLiteral("This could be because the equipment is deleted from the "
+                                      "equipment database (orphaned),"),
+                       QStringLiteral("or because you have linked to a project and this device "
+                                      "is not in your local database"),
+                       QStringLiteral("A possible remedy is to synchronize the equipment "
+                                      "databases."),
+                       QStringLiteral("If you have already synchronized the databases, the only "
+                                      "remedy is to delete and recreate the block.")}
+        .join(QStringLiteral("\r\n"));
+}
+
+QString SystemNames::existsQuestion() {
+    return QStringLiteral("This System Name already Exists. Proceed with Naming the Insert?");
+}
+
+std::optional<BlockModel> SystemNames::validate(const cad::Entity* entity) {
+    if (!entity || entity->kind != cad::EntityKind::Insert) {
+        ui_.message(notInsertMessage(), MsgButtons::Ok, MsgIcon::Warning);
+        return std::nullopt;
+    }
+    const cad::Entity* idAttribute = entity->attribute(QStringLiteral("Read Only EquipID"));
+    const QString idText = idAttribute ? idAttribute->text.trimmed() : QString();
+    if (idText.isEmpty()) {
+        ui_.message(notEquipmentBlockMessage(), MsgButtons::Ok, MsgIcon::Warning);
+        return std::nullopt;
+    }
+    // An id that is not a number names no model either.
+    bool isNumber = false;
+    const qint64 id = idText.toLongLong(&isNumber);
+    if (isNumber) {
+        db::Query q(db::DbId::Equipment,
+                    QStringLiteral("select e.EquipmentID, e.EquipmentName, e.EquipmentType, "
+                                   "e.ManufacturerID, m.ManufacturerName from tblEquipment e left "
+                                   "join tblManufacturers m on m.ManufacturerID = e.ManufacturerID "
+                                   "where e.EquipmentID = ?"),
+                    registry_);
+        q.bind(id).exec();
+        if (q.next())
+            return BlockModel{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                              q.value(3).toString(), q.value(4).toString()};
+    }
+    ui_.message(orphanMessage(), MsgButtons::Ok, MsgIcon::Warning);
+    return std::nullopt;
+}
+
+QStringList SystemNames::nameList(const BlockModel& model) {
+    QStringList names;
+    if (!model.type.isEmpty()) names << model.type;
+    db::Query q(db::DbId::Project,
+                QStringLiteral("select distinct SysName from tblSystems where SysName is not null "
+                               "order by SysName"),
+                registry_);
+    q.exec();
+    while (q.next()) {
+        const QString name = q.value(0).toString();
+        if (!name.isEmpty() && !names.contains(name)) names << name;
+    }
+    return names;
+}
+
+QList<SystemRow> SystemNames::rowsOf(const QString& name) {
+    db::Query q(
+        db::DbId::Project,
+        kSelectSystems + QStringLiteral(" where lower(SysName) = lower(?) order by SysNum, SysID"),
+        registry_);
+    q.bind(name).exec();
+    QList<SystemRow> rows;
+    while (q.next()) rows << systemRowOf(q);
+    return rows;
+}
+
+std::optional<SystemRow> SystemNames::row(qint64 sysId) {
+    db::Query q(db::DbId::Project, kSelectSystems + QStringLiteral(" where SysID = ?"), registry_);
+    q.bind(sysId).exec();
+    if (!q.next()) return std::nullopt;
+    return systemRowOf(q);
+}
+
+int SystemNames::nextNumber(const QString& name) {
+    const QList<SystemRow> rows = rowsOf(name);
+    return rows.isEmpty() ? 1 : rows.last().number + 1;
+}
+
+AssignOutcome SystemNames::assign(const SystemEntry& entry, const BlockModel& model,
+                                  db::NameCase nameCase) {
+    AssignOutcome out;
+    out.entry = entry;
+    out.entry.location = applyNameCase(entry.location, nameCase);
+    out.entry.elevation = applyNameCase(entry.elevation, nameCase);
+    out.entry.alias = applyNameCase(entry.alias, nameCase);
+    const SystemEntry& e = out.entry;
+
+    bool isNumber = false;
+    const int number = e.number.trimmed().toInt(&isNumber);
+    if (e.name.trimmed().isEmpty())
+        out.missing = SystemField::Name;
+    else if (!isNumber || number < 1)
+        out.missing = SystemField::Number;
+    else if (e.location.trimmed().isEmpty())
+        out.missing = SystemField::Location;
+    else if (e.elevation.trimmed().isEmpty())
+        out.missing = SystemField::Elevation;
+    else if (e.alias.trimmed().isEmpty())
+        out.missing = SystemField::Alias;
+    if (out.missing != SystemField::None) return out;
+
+    SystemRow row;
+    for (const SystemRow& r : rowsOf(e.name)) {
+        if (r.number == number) {
+            row = r;
+            break;
+        }
+    }
+    // The question comes before any write: no transaction waits for the user.
+    if (row.sysId != 0 &&
+        ui_.message(existsQuestion(), MsgButtons::YesNo, MsgIcon::Question) != MsgButton::Yes)
+        return out;
+
+    row.name = e.name;
+    row.number = number;
+    row.location = e.location;
+    row.elevation = e.elevation;
+    row.alias = e.alias;
+    row.manufacturer = model.manufacturerName;
+    row.equipmentName = model.name;
+    row.equipId = model.equipmentId;
+
+    db::Transaction t(db::DbId::Project, registry_);
+    if (row.sysId != 0) {
+        db::Query q(db::DbId::Project,
+                    QStringLiteral("update tblSystems set SysName = ?, SysNum = ?, Location = ?, "
+                                   "Elevation = ?, EquipID = ?, Alias = ?, Manufacturer = ?, "
+                                   "equipmentname = ? where SysID = ?"),
+                    registry_);
+        q.bind(row.name)
+            .bind(row.number)
+            .bind(row.location)
+            .bind(row.elevation)
+            .bind(row.equipId)
+            .bind(row.alias)
+            .bind(row.manufacturer)
+            .bind(row.equipmentName)
+            .bind(row.sysId)
+            .exec();
+    } else {
+        db::Query q(db::DbId::Project,
+                    QStringLiteral("insert into tblSystems (SysName, SysNum, Location, Elevation, "
+                                   "EquipID, Alias, Manufacturer, equipmentname) values (?, ?, ?, "
+                                   "?, ?, ?, ?, ?)"),
+                    registry_);
+        q.bind(row.name)
+            .bind(row.number)
+            .bind(row.location)
+            .bind(row.elevation)
+            .bind(row.equipId)
+            .bind(row.alias)
+            .bind(row.manufacturer)
+            .bind(row.equipmentName)
+            .exec();
+        db::Query key(db::DbId::Project,
+                      QStringLiteral("select max(SysID) from tblSystems where SysName = ? and "
+                                     "SysNum = ?"),
+                      registry_);
+        row.sysId = key.bind(row.name).bind(row.number).scalar().toLongLong();
+    }
+    t.commit();
+    out.written = row;
+    return out;
+}
+
+bool writeSystemToInsert(Drawing& drawing, const QString& handle, const SystemRow& row) {
+    const auto write = [&row](cad::Entity& insert) {
+        const auto set = [&insert](const char* tag, const QString& value) {
+            for (cad::Entity& a : insert.attributes)
+                if (a.tag.compare(QLatin1String(tag), Qt::CaseInsensitive) == 0) a.text = value;
+        };
+        const QString fullName = fullSystemName(row.name, row.number);
+        set("SysName", fullName);
+        set("Location", row.location + QLatin1Char('.') + row.elevation);
+        set("Alias", row.alias);
+        insert.tooltip = row.equipmentName + QLatin1Char('\n') + fullName;
+        tag::setRef2(insert, QString::number(row.sysId));
+    };
+    cad::Entity* insert = drawing.document().find(handle);
+    if (!insert || insert->kind != cad::EntityKind::Insert) return false;
+    if (drawing.editor().modify(insert->handle, write)) return true;
+    // An insert of a space not shown: changed in place, without undo.
+    write(*insert);
+    drawing.changed();
+    return true;
+}
+
+void assignSystemNames(Drawing& drawing, const AssignSysNamesRun& run) {
+    QString handle = run.picked;
+    if (handle.isEmpty()) {
+        const PickAnswer pick = run.ui.getEntity(QStringLiteral("Select an Equipment Block"));
+        handle = drawing.entityFor(pick, run.aperture);
+    }
+    if (handle.isEmpty()) {
+        run.ui.beep();
+        run.ui.history(QStringLiteral("Action Cancelled"));
+        return;
+    }
+    // Held for the whole command, released at its end however it ends.
+    db::TableLock lock(db::systemLock(), run.shared, run.whoAmI, run.ui, db::DbId::Project,
+                       run.registry);
+    if (!lock.acquire()) return;
+    SystemNames names(run.ui, run.registry);
+    if (const auto model = names.validate(drawing.document().find(handle)))
+        run.openWindow(handle, *model);
+    lock.release();
+}
+
+}  // namespace tolvane::equipment
