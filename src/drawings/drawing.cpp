@@ -79,7 +79,11 @@ QString Drawing::entityFor(const PickAnswer& pick, double aperture) {
         const cad::Entity* e = doc_.find(pick.handle);
         return e ? e->handle : QString();
     }
-    return pick.point ? entityAt(*pick.point, aperture) : QString();
+    if (!pick.point) return {};
+    // A pick on an attribute's text picks the block it belongs to.
+    const cad::PickResult hit =
+        cad::pointSearch(doc_, *space_, indexOf(*space_), *pick.point, aperture);
+    return hit.insertHandle.isEmpty() ? hit.handle : hit.insertHandle;
 }
 
 void Drawing::changed() {
@@ -90,7 +94,13 @@ void Drawing::changed() {
         spaceName_ = space_->name;
         Q_EMIT spaceChanged(spaceName_);
     }
-    indexes_.clear();
+    // Views hold on to the indexes: they are rebuilt in place, never replaced.
+    for (auto& [name, index] : indexes_) {
+        if (const cad::Space* s = spaceNamed(name))
+            index->build(doc_, *s);
+        else
+            index->clear();
+    }
     Q_EMIT contentChanged();
 }
 

@@ -43,9 +43,11 @@ class Drawing : public QObject {
     // Changes to the current space with undo and index kept in step.
     cad::SpaceEditor editor();
 
-    // The entity a pick stands for: the one with the handle given, else the topmost one
-    // within `aperture` of the point in the current space. Empty when there is none.
+    // The entity at a point: the topmost one within `aperture` in the current space (an
+    // attribute above its insert). Empty when there is none.
     QString entityAt(QPointF point, double aperture);
+    // The entity an entity prompt's answer stands for: the one with the handle given, else
+    // the topmost one at the point, where an attribute stands for its insert.
     QString entityFor(const PickAnswer& pick, double aperture);
 
     // The interactive insert: the user picks the insertion point ("Insertion point:") and

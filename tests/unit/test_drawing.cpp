@@ -85,8 +85,24 @@ TEST(Drawing, InteractiveInsertPlacesTheBlockWithItsAttributesAtThePickedPoint) 
     ASSERT_EQ(insert->attributes.size(), 1u);
     EXPECT_EQ(insert->attributes[0].start, QPointF(11, 21));
     EXPECT_EQ(d.entityAt({12, 20}, 0.1), handle);
+    // On the attribute's text the point search finds the attribute; an entity pick, its block.
+    PickAnswer onText;
+    onText.cancelled = false;
+    onText.point = QPointF(11.2, 21.1);
+    EXPECT_NE(d.entityAt(*onText.point, 0.1), handle);
+    EXPECT_EQ(d.entityFor(onText, 0.1), handle);
 
     EXPECT_TRUE(d.insertBlock(*user.ui, QStringLiteral("UNIT")).isEmpty());  // Escape
     EXPECT_EQ(d.space().entities.size(), 1u);
     EXPECT_THROW(d.insertBlock(*user.ui, QStringLiteral("NONE")), cad::CadError);
+}
+
+TEST(Drawing, IndexesRebuiltInPlaceAfterDirectChanges) {
+    Drawing d;
+    const cad::SpatialIndex* held = &d.index();  // as a view holds it
+    d.document().modelSpace().entities.push_back(cad::Entity::line({0, 0}, {10, 0}));
+    d.document().modelSpace().entities.back().handle = QStringLiteral("7F");
+    d.changed();
+    EXPECT_EQ(&d.index(), held);
+    EXPECT_EQ(d.entityAt({5, 0}, 0.1), QStringLiteral("7F"));
 }
