@@ -402,6 +402,9 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
         commandButton("cmdEditPhysical", tr("Edit Physical Data"), EditPhysicalData));
     commands->addWidget(commandButton("cmdEditIO", tr("Edit Equipment I/O"), EditIo));
     commands->addWidget(commandButton("cmdCreateBlock", tr("Create Block"), CreateBlock));
+    commands->addWidget(button("cmdDataSheet", tr("Data Sheet"), "cmdDataSheet_Click", [this] {
+        if (showDataSheet) showDataSheet();
+    }));
     commands->addStretch(1);
     commands->addWidget(commandButton("cmdExit", tr("Exit"), Exit));
 

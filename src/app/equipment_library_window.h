@@ -107,6 +107,8 @@ class EquipmentLibraryWindow : public QDialog {
     void setEventLog(EventLog* log) { log_ = log; }
     // Shows the tips of a topic unless the user switched them off ("ADDIO", "CREATEBLOCK").
     std::function<void(const QString& topic)> showTips;
+    // The "Data Sheet" button: the main window opens the models' data sheet.
+    std::function<void()> showDataSheet;
     void command(int index);
 
     static QString createBlockMessage() {

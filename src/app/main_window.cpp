@@ -325,6 +325,14 @@ void MainWindow::buildPanes() {
         if (router_.permitted(QStringLiteral("catRNew")))
             s_.ui.status(tr("The bill of materials is not available in this version yet"));
     };
+    explorer_->dataSheet = [this](const QString& key) {
+        if (key == QLatin1String("DWGS_DB"))
+            openDataSheet(SheetKind::Drawings);
+        else if (key == QLatin1String("PROJECTS_DATABASE"))
+            openDataSheet(SheetKind::Projects);
+        else if (key == QLatin1String("P_CHILDCABLES_DATABASE"))
+            openDataSheet(SheetKind::ChildCables);
+    };
     explorer_->conflictViewer = [this] {
         s_.ui.status(tr("The replication conflict viewer is not available in this version yet"));
     };
@@ -505,8 +513,19 @@ void MainWindow::registerActions() {
         window.setErrorHandler(&s_.errors);
         window.setEventLog(&s_.log);
         window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
+        // The library is modal: the models' data sheet opens once it has closed.
+        bool sheetWanted = false;
+        window.showDataSheet = [&window, &sheetWanted] {
+            sheetWanted = true;
+            window.close();
+        };
         s_.ui.runModal(window);
+        if (sheetWanted) openDataSheet(SheetKind::Equipment);
     });
+    on("catLManufacturers", [this] { openDataSheet(SheetKind::Manufacturers); });
+    on("catLConnectors", [this] { openDataSheet(SheetKind::Connectors); });
+    on("catPLCables", [this] { openDataSheet(SheetKind::ProjectCables); });
+    on("catPLSystems", [this] { openDataSheet(SheetKind::Systems); });
     on("catLSignalTypes", [this] {
         equipment::PermissionCheck check;
         if (s_.users)
@@ -525,6 +544,20 @@ void MainWindow::registerActions() {
         const QString last = child ? child->property("lastCommand").toString() : QString();
         RouteCMD(QStringLiteral("cat") + last);
     });
+}
+
+DataSheetWindow* MainWindow::openDataSheet(SheetKind kind) {
+    if (!sheets_) {
+        std::function<bool(const QString&, bool)> allowed;
+        if (s_.users)
+            allowed = [users = s_.users](const QString& key, bool quiet) {
+                return users->allowed(key, quiet);
+            };
+        sheets_ = new DataSheets(
+            DataSheets::Services{s_.run, s_.ui, &s_.errors, mdi_, allowed, db::connections()},
+            this);
+    }
+    return sheets_->open(kind);
 }
 
 void MainWindow::RouteCMD(const QString& key) {

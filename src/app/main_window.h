@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <functional>
 
+#include "app/data_sheets.h"
 #include "drawings/command_router.h"
 
 class QMdiArea;
@@ -97,6 +98,9 @@ class MainWindow : public QMainWindow {
     void toggleBar(const QString& objectName);
 
     ProjectExplorer* explorer() const { return explorer_; }
+    // Opens a data sheet as a child window, or brings the open one to the front; null when it
+    // could not be opened (the user was told). The cable types sheet is opened this way too.
+    DataSheetWindow* openDataSheet(SheetKind kind);
     projects::ProjectRegistry* projects() const { return projects_; }
     // The preferences window has closed: the run's preference row is read again.
     std::function<void()> preferencesChanged;
@@ -124,6 +128,7 @@ class MainWindow : public QMainWindow {
     CablesPane* cables_ = nullptr;
     TipsWindow* tips_ = nullptr;
     DrawingWindows* drawings_ = nullptr;
+    DataSheets* sheets_ = nullptr;
     QHash<QString, QAction*> actions_;
     QList<QToolBar*> toolBars_;
     QList<QAction*> sharedModeActions_;
