@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <memory>
+#include <vector>
 
 #include "app/data_sheets.h"
 #include "app/grid_layout.h"
@@ -81,13 +82,20 @@ class DataSheetsTest : public ::testing::Test {
     db::Connections registry;
     test::TestDatabases dbs{db::Engine::SQLite};
     std::unique_ptr<DataSheets> sheets;
+    // The users outlive the windows they answer for.
+    ScriptedUser& makeUser(const char* script) {
+        users.push_back(std::make_unique<ScriptedUser>(QString::fromLatin1(script)));
+        return *users.back();
+    }
+
+    std::vector<std::unique_ptr<ScriptedUser>> users;
     QPointer<DataSheetWindow> owned;
 
     void TearDown() override { delete owned.data(); }
 };
 
 TEST_F(DataSheetsTest, LibrarySheetsHideTheirKeysAndEditOnlyTheirOwnTable) {
-    ScriptedUser user("");
+    ScriptedUser& user = makeUser("");
     DataSheetWindow* models = open(user, SheetKind::Equipment);
     ASSERT_TRUE(models);
     const QStringList grid = WidgetDriver::printGrid(models, "grdData");
@@ -111,7 +119,7 @@ TEST_F(DataSheetsTest, LibrarySheetsHideTheirKeysAndEditOnlyTheirOwnTable) {
     EXPECT_TRUE(WidgetDriver::printGrid(models, "grdData")[1].startsWith(
         "ROW 1: Acme Video | V-2 | Vision mixer"));
 
-    ScriptedUser other("");
+    ScriptedUser& other = makeUser("");
     DataSheetWindow* types = open(other, SheetKind::CableTypes);
     ASSERT_TRUE(types);
     WidgetDriver::editCell(types, "grdData", 1, "CableType", "C-2");
@@ -119,7 +127,7 @@ TEST_F(DataSheetsTest, LibrarySheetsHideTheirKeysAndEditOnlyTheirOwnTable) {
 }
 
 TEST_F(DataSheetsTest, ARefusedEditIsReportedUnderTheSheetsCaptionAndTheRowStays) {
-    ScriptedUser user("button OK\nbutton OK\n");
+    ScriptedUser& user = makeUser("button OK\nbutton OK\n");
     DataSheetWindow* connectors = open(user, SheetKind::Connectors);
     ASSERT_TRUE(connectors);
     // A second BNC would break the key.
@@ -143,7 +151,7 @@ TEST_F(DataSheetsTest, ARefusedEditIsReportedUnderTheSheetsCaptionAndTheRowStays
 }
 
 TEST_F(DataSheetsTest, WithoutTheLibraryRightsTheSheetsOnlyShow) {
-    ScriptedUser user("");
+    ScriptedUser& user = makeUser("");
     DataSheetWindow* makers =
         open(user, SheetKind::Manufacturers, {"EditEquipLibrary", "DeleteFromEquipLibrary"});
     ASSERT_TRUE(makers);
@@ -154,7 +162,7 @@ TEST_F(DataSheetsTest, WithoutTheLibraryRightsTheSheetsOnlyShow) {
     EXPECT_EQ(stored(db::DbId::Equipment, "select count(*) from tblManufacturers"), "3");
 
     // Editing alone does not give deleting.
-    ScriptedUser editor("");
+    ScriptedUser& editor = makeUser("");
     makers = open(editor, SheetKind::Manufacturers, {"DeleteFromEquipLibrary"});
     WidgetDriver::editCell(makers, "grdData", 3, "ManufacturerName", "Zed Sound");
     EXPECT_EQ(stored(db::DbId::Equipment,
@@ -165,7 +173,7 @@ TEST_F(DataSheetsTest, WithoutTheLibraryRightsTheSheetsOnlyShow) {
 }
 
 TEST_F(DataSheetsTest, SystemNameCellsChooseFromTheLibrary) {
-    ScriptedUser user("button OK\nbutton OK\n");
+    ScriptedUser& user = makeUser("button OK\nbutton OK\n");
     DataSheetWindow* systems = open(user, SheetKind::Systems);
     ASSERT_TRUE(systems);
     EXPECT_EQ(systems->choices(0, "Manufacturer"),
@@ -202,7 +210,7 @@ TEST_F(DataSheetsTest, SystemNameCellsChooseFromTheLibrary) {
 
 TEST_F(DataSheetsTest, ProjectSheetsNeedAProject) {
     run.currentProjectPath.clear();
-    ScriptedUser user("button OK\n");
+    ScriptedUser& user = makeUser("button OK\n");
     EXPECT_EQ(open(user, SheetKind::ProjectCables), nullptr);
     EXPECT_TRUE(has(user, "MESSAGE [OK] Tolvane [Project Cables] | Open a project first."));
 }
@@ -210,7 +218,7 @@ TEST_F(DataSheetsTest, ProjectSheetsNeedAProject) {
 TEST_F(DataSheetsTest, TheCablesLayoutIsKeptAndAForeignFileIsLeftAlone) {
     const QString file = projectCablesLayoutFile(run);
     {
-        ScriptedUser user("");
+        ScriptedUser& user = makeUser("");
         DataSheetWindow* cables = open(user, SheetKind::ProjectCables);
         ASSERT_TRUE(cables);
         WidgetDriver::arrangeColumn(cables, "grdData", "Length", "move 1");
@@ -230,7 +238,7 @@ TEST_F(DataSheetsTest, TheCablesLayoutIsKeptAndAForeignFileIsLeftAlone) {
     EXPECT_EQ(shown.value(0), "Length");
     EXPECT_FALSE(shown.contains("Sheet"));
 
-    ScriptedUser user("");
+    ScriptedUser& user = makeUser("");
     DataSheetWindow* cables = open(user, SheetKind::ProjectCables);
     const QStringList columns = WidgetDriver::printGrid(cables, "grdData").first().split(" | ");
     EXPECT_EQ(columns.first(), "COLUMNS Length");
@@ -245,7 +253,7 @@ TEST_F(DataSheetsTest, TheCablesLayoutIsKeptAndAForeignFileIsLeftAlone) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write("<layout><column field='Length'/></layout>");
     f.close();
-    ScriptedUser again("");
+    ScriptedUser& again = makeUser("");
     cables = open(again, SheetKind::ProjectCables);
     EXPECT_TRUE(WidgetDriver::printGrid(cables, "grdData")
                     .first()
