@@ -97,6 +97,14 @@ QVariant SheetModel::value(int row, const QString& field) const {
     return column < 0 ? QVariant() : data(index(row, column), Qt::EditRole);
 }
 
+QVariant SheetModel::data(const QModelIndex& index, int role) const {
+    const QVariant v = QSqlTableModel::data(index, role);
+    // An empty field shows empty on both engines (PostgreSQL hands a typed null, which would
+    // read as 0).
+    if (role == Qt::DisplayRole && v.isNull()) return QVariant();
+    return v;
+}
+
 Qt::ItemFlags SheetModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QSqlTableModel::flags(index);
     // Columns the query joins from another table (a manufacturer's name) are read only.

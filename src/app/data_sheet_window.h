@@ -56,6 +56,7 @@ class SheetModel : public QSqlTableModel {
     // Checks a value before it is written; false when it was refused (and said so).
     std::function<bool(const QModelIndex& index, const QVariant& value)> accepts;
 
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // True when the edit was dealt with: written, or refused with the user told; false only
     // for a cell that cannot be edited.
