@@ -108,8 +108,10 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
 Qt::ItemFlags SheetModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QSqlTableModel::flags(index);
     // Columns the query joins from another table (a manufacturer's name) are read only.
-    const bool ours = index.isValid() && tableRecord_.contains(record().fieldName(index.column()));
-    if (!editable_ || !ours) f &= ~Qt::ItemIsEditable;
+    const QString field = index.isValid() ? record().fieldName(index.column()) : QString();
+    const bool ours = tableRecord_.contains(field);
+    if (!editable_ || !ours || def_.readOnly.contains(field, Qt::CaseInsensitive))
+        f &= ~Qt::ItemIsEditable;
     return f;
 }
 

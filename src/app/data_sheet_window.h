@@ -34,6 +34,7 @@ struct SheetDef {
     QString orderBy{};     // without "ORDER BY"
     QStringList hidden{};  // hidden besides the keys and replication columns of the table
     bool editable = false;
+    QStringList readOnly{};  // columns of the table that are never typed over
 };
 
 // The sheet's rows. Only columns of the sheet's table can be edited; a value the column

@@ -50,10 +50,14 @@ SheetDef sheetDef(SheetKind kind) {
                        "tblManufacturers.ManufacturerID = tblEquipment.ManufacturerID",
                        "tblManufacturers.ManufacturerName, tblEquipment.EquipmentName",
                        {QStringLiteral("EquipmentID"), QStringLiteral("ManufacturerID")}, true);
-        case SheetKind::Manufacturers:
-            return def("frmManufacturersDS", "Manufacturers", " [Manufacturers]", DbId::Equipment,
-                       "tblManufacturers", "SELECT * FROM tblManufacturers",
-                       "ManufacturerName, ManufacturerID", {}, true);
+        case SheetKind::Manufacturers: {
+            // The ID is the key every other table quotes; it is given once, when added.
+            SheetDef d = def("frmManufacturersDS", "Manufacturers", " [Manufacturers]",
+                             DbId::Equipment, "tblManufacturers", "SELECT * FROM tblManufacturers",
+                             "ManufacturerName, ManufacturerID", {}, true);
+            d.readOnly = QStringList{QStringLiteral("ManufacturerID")};
+            return d;
+        }
         case SheetKind::Connectors:
             return def("frmConnectorsDS", "Connectors", " [Connectors]", DbId::Equipment,
                        "tblConnectors", "SELECT * FROM tblConnectors", "Connector", {}, true);

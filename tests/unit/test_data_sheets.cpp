@@ -122,6 +122,14 @@ TEST_P(DataSheetsTest, LibrarySheetsHideTheirKeysAndEditOnlyTheirOwnTable) {
     EXPECT_TRUE(WidgetDriver::printGrid(models, "grdData")[1].startsWith(
         "ROW 1: Acme Video | V-2 | Vision mixer"));
 
+    // The child cables hide their key and row identity too.
+    ScriptedUser& cores = makeUser("");
+    DataSheetWindow* children = open(cores, SheetKind::ChildCables);
+    ASSERT_TRUE(children);
+    const QString childColumns = WidgetDriver::printGrid(children, "grdData").first();
+    EXPECT_TRUE(childColumns.startsWith("COLUMNS CableNo | ParentNo", Qt::CaseInsensitive));
+    EXPECT_FALSE(childColumns.contains("s_GUID", Qt::CaseInsensitive));
+
     ScriptedUser& other = makeUser("");
     DataSheetWindow* types = open(other, SheetKind::CableTypes);
     ASSERT_TRUE(types);
@@ -171,6 +179,8 @@ TEST_P(DataSheetsTest, WithoutTheLibraryRightsTheSheetsOnlyShow) {
     EXPECT_EQ(stored(db::DbId::Equipment,
                      "select ManufacturerName from tblManufacturers where ManufacturerID = 'ZED'"),
               "Zed Sound");
+    // The ID other tables quote is not typed over.
+    EXPECT_THROW(WidgetDriver::editCell(makers, "grdData", 3, "ManufacturerID", "ZZ"), DriverError);
     pressDelete(makers, 2);
     EXPECT_EQ(stored(db::DbId::Equipment, "select count(*) from tblManufacturers"), "3");
 }
