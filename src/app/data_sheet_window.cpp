@@ -16,6 +16,7 @@
 #include <QSqlRecord>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/grid_layout.h"
@@ -169,7 +170,10 @@ bool SheetModel::setData(const QModelIndex& index, const QVariant& value, int ro
                         .arg(value.toString(), record().fieldName(index.column())));
         return true;
     }
-    if (QSqlTableModel::setData(index, *stored, role)) return true;
+    if (QSqlTableModel::setData(index, *stored, role)) {
+        if (written) written();
+        return true;
+    }
     // The database refused the row: the cell shows its old value again.
     const QSqlError error = lastError();
     revertAll();
@@ -194,6 +198,24 @@ DataSheetWindow::DataSheetWindow(const SheetDef& def, Ui& ui, db::Connections& r
     model_->setEditable(def.editable);
     model_->refused = [this](const QString& text) { report(text); };
     model_->reload();
+    // Other windows learn of the sheet's writes; the sheet reads its table again when another
+    // window writes it.
+    model_->written = [this] {
+        announcing_ = true;
+        db::TableChanges::instance().notify(def_.db, def_.table);
+        announcing_ = false;
+    };
+    connect(&db::TableChanges::instance(), &db::TableChanges::changed, this,
+            [this](db::DbId id, const QString& table) {
+                if (announcing_ || reloadPending_ || id != def_.db ||
+                    table.compare(def_.table, Qt::CaseInsensitive) != 0)
+                    return;
+                reloadPending_ = true;
+                QTimer::singleShot(0, this, [this] {
+                    reloadPending_ = false;
+                    guarded("DataSheet_Refresh", [this] { model_->reload(); });
+                });
+            });
 
     grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("grdData"));

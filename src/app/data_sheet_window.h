@@ -54,6 +54,8 @@ class SheetModel : public QSqlTableModel {
 
     // Tells the user why an edit was refused (the window's message box).
     std::function<void(const QString& text)> refused;
+    // Called after a row was written.
+    std::function<void()> written;
     // Checks a value before it is written; false when it was refused (and said so).
     std::function<bool(const QModelIndex& index, const QVariant& value)> accepts;
 
@@ -132,6 +134,8 @@ class DataSheetWindow : public QWidget {
     QString layoutPath_;
     bool saveLayout_ = false;
     QHash<int, std::function<QStringList(int row)>> choices_;
+    bool announcing_ = false;  // our own write is being announced
+    bool reloadPending_ = false;
 };
 
 }  // namespace tolvane

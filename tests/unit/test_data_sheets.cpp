@@ -135,6 +135,13 @@ TEST_P(DataSheetsTest, LibrarySheetsHideTheirKeysAndEditOnlyTheirOwnTable) {
     ASSERT_TRUE(types);
     WidgetDriver::editCell(types, "grdData", 1, "CableType", "C-2");
     EXPECT_EQ(stored(db::DbId::Equipment, "select CableType from tblCableTypes"), "C-2");
+    // A type added elsewhere shows up in the open sheet.
+    db::Query(db::DbId::Equipment,
+              "insert into tblCableTypes (ManufacturerID, CableType) values ('ZED', 'Z-7')",
+              registry)
+        .exec();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(WidgetDriver::printGrid(types, "grdData").size(), 3);
 }
 
 TEST_P(DataSheetsTest, ARefusedEditIsReportedUnderTheSheetsCaptionAndTheRowStays) {
