@@ -42,7 +42,9 @@ SheetDef sheetDef(SheetKind kind) {
     };
     switch (kind) {
         case SheetKind::Equipment:
-            // Every model with its manufacturer's name, grouped by manufacturer.
+            // Every model with its manufacturer's name, grouped by manufacturer: the text of
+            // the view qryEquipAll, so that a row read back after an edit can be found by the
+            // models table's key.
             return def("frmEquipmentDS", "Equipment", " [Equipment]", DbId::Equipment,
                        "tblEquipment",
                        "SELECT tblManufacturers.ManufacturerName, tblEquipment.* FROM "

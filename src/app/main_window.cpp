@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "app/data_sheets.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"

@@ -8,7 +8,6 @@
 #include <QMainWindow>
 #include <functional>
 
-#include "app/data_sheets.h"
 #include "drawings/command_router.h"
 
 class QMdiArea;
@@ -31,6 +30,9 @@ class CablesPane;
 class TipsWindow;
 class ProjectExplorer;
 class DrawingWindows;
+class DataSheets;
+class DataSheetWindow;
+enum class SheetKind;
 namespace projects {
 class ProjectRegistry;
 class Users;
