@@ -422,6 +422,9 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
             }
             reloadManufacturers();
         }));
+    commands->addWidget(button("cmdDataSheet", tr("Data Sheet"), "cmdDataSheet_Click", [this] {
+        if (showDataSheet) showDataSheet();
+    }));
     commands->addStretch(1);
     commands->addWidget(commandButton("cmdExit", tr("Exit"), Exit));
 

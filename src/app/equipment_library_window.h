@@ -117,6 +117,8 @@ class EquipmentLibraryWindow : public QDialog {
     std::function<void(const QString& kind)> blockPlaced;
     // The preference row (tblPreferences.UserID) the block preferences are read from.
     void setPreferenceUser(int userId) { preferenceUser_ = userId; }
+    // The "Data Sheet" button: the main window opens the models' data sheet.
+    std::function<void()> showDataSheet;
     void command(int index);
 
     // While the user picks a block's insertion point the window closes, so that the drawing

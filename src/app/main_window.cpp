@@ -17,6 +17,7 @@
 
 #include "app/block_browser.h"
 #include "app/cable_type_library_window.h"
+#include "app/data_sheets.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
@@ -329,6 +330,14 @@ void MainWindow::buildPanes() {
         if (router_.permitted(QStringLiteral("catRNew")))
             s_.ui.status(tr("The bill of materials is not available in this version yet"));
     };
+    explorer_->dataSheet = [this](const QString& key) {
+        if (key == QLatin1String("DWGS_DB"))
+            openDataSheet(SheetKind::Drawings);
+        else if (key == QLatin1String("PROJECTS_DATABASE"))
+            openDataSheet(SheetKind::Projects);
+        else if (key == QLatin1String("P_CHILDCABLES_DATABASE"))
+            openDataSheet(SheetKind::ChildCables);
+    };
     explorer_->conflictViewer = [this] {
         s_.ui.status(tr("The replication conflict viewer is not available in this version yet"));
     };
@@ -507,6 +516,10 @@ void MainWindow::registerActions() {
     // one window.
     on("catDBlocks", [this] { showBlockBrowser(QStringLiteral("ProjectBlocks")); });
     on("catPViewProjBlocks", [this] { showBlockBrowser(QStringLiteral("ProjectBlocks")); });
+    on("catLManufacturers", [this] { openDataSheet(SheetKind::Manufacturers); });
+    on("catLConnectors", [this] { openDataSheet(SheetKind::Connectors); });
+    on("catPLCables", [this] { openDataSheet(SheetKind::ProjectCables); });
+    on("catPLSystems", [this] { openDataSheet(SheetKind::Systems); });
     on("catLSignalTypes", [this] {
         SignalTypesWindow window(libraryAccess(), this);
         window.setErrorHandler(&s_.errors);
@@ -515,7 +528,14 @@ void MainWindow::registerActions() {
     on("catLCT", [this] {
         CableTypeLibraryWindow window(libraryAccess(), this);
         window.setErrorHandler(&s_.errors);
+        // The library is modal: the cable types' data sheet opens once it has closed.
+        bool sheetWanted = false;
+        window.showDataSheet = [&window, &sheetWanted] {
+            sheetWanted = true;
+            window.close();
+        };
         s_.ui.runModal(window);
+        if (sheetWanted) openDataSheet(SheetKind::CableTypes);
     });
     on("catWAssignSysNames",
        [this] { assignSysNamesCommand(*drawings_, s_.run, s_.ui, s_.errors, this); });
@@ -529,6 +549,11 @@ void MainWindow::registerActions() {
         const QString last = child ? child->property("lastCommand").toString() : QString();
         RouteCMD(QStringLiteral("cat") + last);
     });
+}
+
+Drawing* MainWindow::activeDrawing() const {
+    DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
+    return active ? &active->drawing() : nullptr;
 }
 
 equipment::LibraryAccess MainWindow::libraryAccess() {
@@ -549,10 +574,7 @@ void MainWindow::openEquipmentLibrary() {
     window.setEventLog(&s_.log);
     window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
     window.setPreferenceUser(s_.run.userId);
-    window.activeDrawing = [this]() -> Drawing* {
-        DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
-        return active ? &active->drawing() : nullptr;
-    };
+    window.activeDrawing = [this] { return activeDrawing(); };
     window.openSignalTypes = [this] { RouteCMD(QStringLiteral("catLSignalTypes")); };
     window.blockPlaced = [this](const QString& kind) {
         DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
@@ -564,26 +586,42 @@ void MainWindow::openEquipmentLibrary() {
         const QString topic = EntityEvents::tipTopic(kind);
         if (!topic.isEmpty()) showTips(topic, false, true);
     };
+    // The library is modal: the models' data sheet opens once it has closed.
+    bool sheetWanted = false;
+    window.showDataSheet = [&window, &sheetWanted] {
+        sheetWanted = true;
+        window.close();
+    };
     // The window steps aside while a block's insertion point is picked.
     do {
         s_.ui.runModal(window);
     } while (window.takeReopen());
+    if (sheetWanted) openDataSheet(SheetKind::Equipment);
 }
 
 void MainWindow::showBlockBrowser(const QString& key) {
     if (!blocks_) {
         blocks_ = new BlockBrowser(
-            s_.ui, s_.run.appFolder(),
-            [this]() -> Drawing* {
-                DrawingWindow* w = drawings_ ? drawings_->active() : nullptr;
-                return w ? &w->drawing() : nullptr;
-            },
-            this);
+            s_.ui, s_.run.appFolder(), [this] { return activeDrawing(); }, this);
         blocks_->setAttribute(Qt::WA_DeleteOnClose, false);
     }
     blocks_->reload(key);
     s_.ui.showModeless(*blocks_);
     blocks_->raise();
+}
+
+DataSheetWindow* MainWindow::openDataSheet(SheetKind kind) {
+    if (!sheets_) {
+        std::function<bool(const QString&, bool)> allowed;
+        if (s_.users)
+            allowed = [users = s_.users](const QString& key, bool quiet) {
+                return users->allowed(key, quiet);
+            };
+        sheets_ = new DataSheets(
+            DataSheets::Services{s_.run, s_.ui, &s_.errors, mdi_, allowed, db::connections()},
+            this);
+    }
+    return sheets_->open(kind);
 }
 
 void MainWindow::RouteCMD(const QString& key) {

@@ -32,6 +32,10 @@ class TipsWindow;
 class ProjectExplorer;
 class DrawingWindows;
 class BlockBrowser;
+class Drawing;
+class DataSheets;
+class DataSheetWindow;
+enum class SheetKind;
 namespace projects {
 class ProjectRegistry;
 class Users;
@@ -99,6 +103,9 @@ class MainWindow : public QMainWindow {
     void toggleBar(const QString& objectName);
 
     ProjectExplorer* explorer() const { return explorer_; }
+    // Opens a data sheet as a child window, or brings the open one to the front; null when it
+    // could not be opened (the user was told). The cable types sheet is opened this way too.
+    DataSheetWindow* openDataSheet(SheetKind kind);
     projects::ProjectRegistry* projects() const { return projects_; }
     // The preferences window has closed: the run's preference row is read again.
     std::function<void()> preferencesChanged;
@@ -114,6 +121,8 @@ class MainWindow : public QMainWindow {
     void buildPanes();
     void registerActions();
     QAction* action(const QString& key);
+    // The drawing of the active drawing window; nullptr when none is open.
+    Drawing* activeDrawing() const;
     equipment::LibraryAccess libraryAccess();
     void openEquipmentLibrary();
     // frmBlocks, made on first use; shown on the node of `key`.
@@ -131,6 +140,7 @@ class MainWindow : public QMainWindow {
     TipsWindow* tips_ = nullptr;
     BlockBrowser* blocks_ = nullptr;
     DrawingWindows* drawings_ = nullptr;
+    DataSheets* sheets_ = nullptr;
     QHash<QString, QAction*> actions_;
     QList<QToolBar*> toolBars_;
     QList<QAction*> sharedModeActions_;

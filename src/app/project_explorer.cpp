@@ -3,20 +3,13 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QDialog>
-#include <QHeaderView>
 #include <QMenu>
 #include <QSignalBlocker>
-#include <QSqlError>
-#include <QSqlQueryModel>
-#include <QSqlRecord>
 #include <QStyle>
-#include <QTableView>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "db/schema.h"
 #include "projects/project_registry.h"
 #include "shell/error_handler.h"
 #include "shell/run_state.h"
@@ -48,23 +41,8 @@ constexpr RoutedNode kRoutedNodes[] = {
     {"NEW_REPORT", "catRNew"},
 };
 
-// Read-only data sheets the tree opens.
-struct DataSheet {
-    const char* key;
-    const char* object;
-    const char* title;
-    db::DbId db;
-    const char* table;
-    const char* select;
-};
-constexpr DataSheet kDataSheets[] = {
-    {"DWGS_DB", "frmDrawingsDS", "Project Drawings", db::DbId::Project, "tblDrawings",
-     "select * from tblDrawings order by DrawingName"},
-    {"PROJECTS_DATABASE", "frmProjectsDS", "Projects", db::DbId::PM, "tblProjects",
-     "select * from tblProjects order by ProjectName"},
-    {"P_CHILDCABLES_DATABASE", "frmChildCablesDS", "Child Cables", db::DbId::Project,
-     "tblChildCables", "select * from tblChildCables order by CableNo"},
-};
+// Nodes that open a data sheet.
+const char* const kDataSheetNodes[] = {"DWGS_DB", "PROJECTS_DATABASE", "P_CHILDCABLES_DATABASE"};
 
 void addLines(const QTreeWidgetItem* item, int depth, QStringList& out) {
     out << QString(depth * 2, QLatin1Char(' ')) + item->text(0) + QStringLiteral(" [") +
@@ -385,9 +363,9 @@ void ProjectExplorer::activate(const QString& key) {
             return;
         }
     }
-    for (const DataSheet& sheet : kDataSheets) {
-        if (key == QLatin1String(sheet.key)) {
-            openDataSheet(key);
+    for (const char* node : kDataSheetNodes) {
+        if (key == QLatin1String(node)) {
+            if (dataSheet) dataSheet(key);
             return;
         }
     }
@@ -397,46 +375,6 @@ void ProjectExplorer::activate(const QString& key) {
         if (conflictViewer) conflictViewer();
     }
     // Folder nodes and the project's own node do nothing.
-}
-
-void ProjectExplorer::openDataSheet(const QString& key) {
-    const DataSheet* sheet = nullptr;
-    for (const DataSheet& s : kDataSheets)
-        if (key == QLatin1String(s.key)) sheet = &s;
-    if (!sheet) return;
-
-    QSqlDatabase database = connections_.database(sheet->db);
-    const QString table = QString::fromLatin1(sheet->table);
-    auto* model = new QSqlQueryModel;
-    model->setQuery(QString::fromLatin1(sheet->select), database);
-    if (model->lastError().isValid()) {
-        const QString reason = model->lastError().text();
-        delete model;
-        throw db::DbError(sheet->db, QString::fromLatin1(sheet->select), reason);
-    }
-    while (model->canFetchMore()) model->fetchMore();
-
-    auto* window = new QDialog(this, Qt::Window);
-    window->setObjectName(QString::fromLatin1(sheet->object));
-    window->setWindowTitle(tr(sheet->title));
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    model->setParent(window);
-    auto* layout = new QVBoxLayout(window);
-    layout->setContentsMargins(2, 2, 2, 2);
-    auto* grid = new QTableView(window);
-    grid->setObjectName(QStringLiteral("grdData"));
-    grid->setModel(model);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setAlternatingRowColors(true);
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    const db::DbKind kind = db::kindOf(sheet->db);
-    const QSqlRecord record = model->record();
-    for (int c = 0; c < record.count(); ++c)
-        if (db::isHiddenColumn(kind, table, record.fieldName(c))) grid->setColumnHidden(c, true);
-    layout->addWidget(grid);
-    window->resize(720, 420);
-    ui_.showModeless(*window);
 }
 
 // ---- registry maintenance -----------------------------------------------------------------

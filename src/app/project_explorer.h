@@ -47,6 +47,9 @@ class ProjectExplorer : public QWidget {
     std::function<void(const QString&)> openReport;
     std::function<void()> billOfMaterials;
     std::function<void()> conflictViewer;
+    // dataSheet: opens the data sheet of a node (DWGS_DB, PROJECTS_DATABASE,
+    // P_CHILDCABLES_DATABASE).
+    std::function<void(const QString& key)> dataSheet;
 
     // Failures in the pane's own event handlers go to the handler; without one they propagate.
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
@@ -91,7 +94,6 @@ class ProjectExplorer : public QWidget {
     void rebuild();
     void scheduleRebuild();
     void updateActions();
-    void openDataSheet(const QString& key);
     // Routes a key, or runs fallback when no router is connected.
     void routeOr(const QString& key, const std::function<void()>& fallback);
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, const QString& key);

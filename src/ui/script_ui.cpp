@@ -17,7 +17,8 @@ const QStringList kActions = {
     QStringLiteral("route"), QStringLiteral("type"),   QStringLiteral("enter"),
     QStringLiteral("open"),  QStringLiteral("window"), QStringLiteral("dblclick"),
     QStringLiteral("key"),   QStringLiteral("set"),    QStringLiteral("click"),
-    QStringLiteral("rows"),  QStringLiteral("cell"),   QStringLiteral("close")};
+    QStringLiteral("rows"),  QStringLiteral("cell"),   QStringLiteral("column"),
+    QStringLiteral("close")};
 const QStringList kAnswers = {
     QStringLiteral("button"), QStringLiteral("text"),   QStringLiteral("file"),
     QStringLiteral("choose"), QStringLiteral("point"),  QStringLiteral("pick"),
@@ -192,6 +193,13 @@ void ScriptUi::runLine(const ScriptLine& line) {
                                   QStringLiteral("cell needs NAME ROW COLUMN VALUE"));
             WidgetDriver::editCell(window, m.captured(1), m.captured(2).toInt(), m.captured(3),
                                    m.captured(4));
+        } else if (v == QLatin1String("column")) {
+            static const QRegularExpression re(QStringLiteral("^(\\S+)\\s+(\\S+)\\s+(.+)$"));
+            const auto m = re.match(line.rest);
+            if (!m.hasMatch())
+                throw ScriptAbort(2, line.number,
+                                  QStringLiteral("column needs NAME COLUMN ACTION"));
+            WidgetDriver::arrangeColumn(window, m.captured(1), m.captured(2), m.captured(3));
         } else if (v == QLatin1String("close")) {
             if (!window) throw ScriptAbort(2, line.number, QStringLiteral("no window to close"));
             window->close();

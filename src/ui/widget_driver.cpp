@@ -13,6 +13,7 @@
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -228,6 +229,37 @@ QModelIndex cellIndex(const QAbstractItemView* view, int row, const QString& col
     return fromSource(model, sql->index(source.row(), field));
 }
 
+// The model column whose header reads `column` or, for database models, whose field is named
+// `column`; -1 when there is none.
+int columnIndex(const QAbstractItemView* view, const QString& column) {
+    const QAbstractItemModel* model = view->model();
+    const int columns = model->columnCount(view->rootIndex());
+    for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+        for (int c = 0; c < columns; ++c) {
+            if (model->headerData(c, Qt::Horizontal, Qt::DisplayRole)
+                    .toString()
+                    .compare(column, cs) == 0)
+                return c;
+        }
+    }
+    // Only a table model straight over the database keeps its fields in column order.
+    if (auto* sql = qobject_cast<const QSqlQueryModel*>(model))
+        return sql->record().indexOf(column);
+    return -1;
+}
+
+// The model columns of a view in the order they are shown.
+QList<int> shownColumns(const QAbstractItemView* view) {
+    QList<int> columns;
+    const int count = view->model()->columnCount(view->rootIndex());
+    const auto* table = qobject_cast<const QTableView*>(view);
+    for (int position = 0; position < count; ++position) {
+        const int c = table ? table->horizontalHeader()->logicalIndex(position) : position;
+        if (!isColumnHiddenIn(view, c)) columns.append(c);
+    }
+    return columns;
+}
+
 QString cellText(const QModelIndex& index) {
     const QVariant display = index.data(Qt::DisplayRole);
     if (display.isValid()) return display.toString();
@@ -427,6 +459,49 @@ void WidgetDriver::editCell(QWidget* window, const QString& name, int row, const
         throw DriverError(QStringLiteral("%1 could not be saved%2").arg(where, databaseReason()));
 }
 
+void WidgetDriver::arrangeColumn(QWidget* window, const QString& name, const QString& column,
+                                 const QString& action) {
+    QAbstractItemView* view = itemView(window, name);
+    requireUsable(view, name);
+    auto* table = qobject_cast<QTableView*>(view);
+    if (!table) throw DriverError(QStringLiteral("%1 has no columns to arrange").arg(name));
+    const int c = columnIndex(view, column);
+    if (c < 0 || table->isColumnHidden(c))
+        throw DriverError(QStringLiteral("no column %1 in %2").arg(column, name));
+    QHeaderView* header = table->horizontalHeader();
+    const QStringList words = action.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString verb = words.value(0);
+    if (verb == QLatin1String("hide") && words.size() == 1) {
+        table->setColumnHidden(c, true);
+        return;
+    }
+    bool ok = false;
+    const int n = words.value(1).toInt(&ok);
+    if (words.size() != 2 || !ok)
+        throw DriverError(
+            QStringLiteral("column takes hide, width N or move N; found: %1").arg(action));
+    if (verb == QLatin1String("width")) {
+        if (header->sectionResizeMode(c) != QHeaderView::Interactive)
+            throw DriverError(
+                QStringLiteral("column %1 of %2 cannot be resized").arg(column, name));
+        if (n < header->minimumSectionSize() || n > header->maximumSectionSize())
+            throw DriverError(QStringLiteral("column %1 of %2 cannot be %3 wide")
+                                  .arg(column, name, QString::number(n)));
+        header->resizeSection(c, n);
+    } else if (verb == QLatin1String("move")) {
+        if (!header->sectionsMovable())
+            throw DriverError(QStringLiteral("the columns of %1 cannot be moved").arg(name));
+        const QList<int> shown = shownColumns(view);
+        if (n < 1 || n > shown.size())
+            throw DriverError(QStringLiteral("place %1 is out of range: %2 shows %3 columns")
+                                  .arg(QString::number(n), name, QString::number(shown.size())));
+        header->moveSection(header->visualIndex(c), header->visualIndex(shown[n - 1]));
+    } else {
+        throw DriverError(
+            QStringLiteral("column takes hide, width N or move N; found: %1").arg(action));
+    }
+}
+
 QString WidgetDriver::printField(QWidget* window, const QString& name) {
     QObject* o = find(window, name);
     QString value;
@@ -459,10 +534,7 @@ QString WidgetDriver::printField(QWidget* window, const QString& name) {
 QStringList WidgetDriver::printGrid(QWidget* window, const QString& name) {
     const QAbstractItemView* view = itemView(window, name);
     const QAbstractItemModel* model = view->model();
-    const QModelIndex root = view->rootIndex();
-    QList<int> columns;
-    for (int c = 0; c < model->columnCount(root); ++c)
-        if (!isColumnHiddenIn(view, c)) columns.append(c);
+    const QList<int> columns = shownColumns(view);
 
     QStringList headers;
     for (int c : columns)

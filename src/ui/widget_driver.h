@@ -37,10 +37,16 @@ class WidgetDriver {
     static void editCell(QWidget* window, const QString& name, int row, const QString& column,
                          const QString& value);
 
+    // `column NAME COLUMN ACTION`: what a user does to a column of a grid with the mouse:
+    // `hide` it, drag it to `width N` pixels, or `move N` it to the N-th place among the
+    // columns shown. COLUMN by header text or field name.
+    static void arrangeColumn(QWidget* window, const QString& name, const QString& column,
+                              const QString& action);
+
     // `print NAME`: "FIELD NAME = VALUE" with " [disabled]" and/or " [hidden]".
     static QString printField(QWidget* window, const QString& name);
-    // `print-grid NAME`: "COLUMNS c1 | c2" then "ROW n: v1 | v2" per row; hidden columns are left
-    // out.
+    // `print-grid NAME`: "COLUMNS c1 | c2" then "ROW n: v1 | v2" per row, columns in the order
+    // they are shown; hidden columns are left out.
     static QStringList printGrid(QWidget* window, const QString& name);
 };
 

@@ -121,6 +121,24 @@ class MainWindowTest : public QObject {
         QVERIFY(!intersection->isChecked());
     }
 
+    void dataSheetsAreChildWindowsOneEach() {
+        main_->RouteCMD("catPLCables");
+        QCOMPARE(main_->mdiArea()->subWindowList().size(), 1);
+        QWidget* sheet = main_->activeChild();
+        QVERIFY(sheet);
+        QCOMPARE(sheet->objectName(), QString("frmCablesDS"));
+        QCOMPARE(main_->windowState(), WindowState::DataSheet);
+        // Asked again, the open sheet comes to the front.
+        main_->RouteCMD("catLConnectors");
+        main_->RouteCMD("catPLCables");
+        QCOMPARE(main_->mdiArea()->subWindowList().size(), 2);
+        QCOMPARE(main_->activeChild(), sheet);
+        // Closed from inside, the sheet takes its frame along.
+        sheet->close();
+        QTRY_COMPARE(main_->mdiArea()->subWindowList().size(), 1);
+        QCOMPARE(main_->activeChild()->objectName(), QString("frmConnectorsDS"));
+    }
+
     void toolbarsFollowTheActiveWindowKind() {
         QCOMPARE(main_->windowState(), WindowState::None);
         QVERIFY(!main_->toolBar("tbDWGTools")->isEnabled());

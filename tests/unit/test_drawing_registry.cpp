@@ -307,19 +307,12 @@ TEST(ProjectExplorer, ActivationRoutesOpensAndShowsDataSheets) {
     explorer.activate("LABELS:/x/REPORTS/LABELS/rack.rpx");
     EXPECT_EQ(reports, QStringList{"/x/REPORTS/LABELS/rack.rpx"});
 
-    explorer.activate("DWGS_DB");
-    EXPECT_TRUE(has(user, "WINDOW frmDrawingsDS opened"));
-    auto* sheet = explorer.findChild<QWidget*>("frmDrawingsDS");
-    ASSERT_TRUE(sheet);
-    const QStringList grid = WidgetDriver::printGrid(sheet, "grdData");
-    ASSERT_EQ(grid.size(), 3);
-    EXPECT_EQ(grid[0], "COLUMNS DrawingName | drawingpath | Locked | LOCKEDBY");
-    EXPECT_TRUE(grid[1].startsWith("ROW 1: gone.dxf | " + gone));
-    explorer.activate("PROJECTS_DATABASE");
-    auto* projectsSheet = explorer.findChild<QWidget*>("frmProjectsDS");
-    ASSERT_TRUE(projectsSheet);
-    EXPECT_EQ(WidgetDriver::printGrid(projectsSheet, "grdData").first(),
-              "COLUMNS ProjectName | ProjectDescription | ProjectPath");
+    // The sheet nodes ask the main window for their sheet.
+    QStringList sheets;
+    explorer.dataSheet = [&](const QString& k) { sheets << k; };
+    for (const char* key : {"DWGS_DB", "PROJECTS_DATABASE", "P_CHILDCABLES_DATABASE"})
+        explorer.activate(key);
+    EXPECT_EQ(sheets, QStringList({"DWGS_DB", "PROJECTS_DATABASE", "P_CHILDCABLES_DATABASE"}));
 }
 
 TEST(ProjectExplorer, ContextMenuMaintainsTheRegistry) {

@@ -1,0 +1,239 @@
+// The data sheets of the program.
+#include "app/data_sheets.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include "equipment/cable_catalogue.h"
+#include "equipment/equipment_models.h"
+#include "equipment/manufacturers.h"
+#include "shell/run_state.h"
+#include "ui/ui.h"
+
+namespace tolvane {
+
+namespace {
+
+bool isLibrary(SheetKind kind) {
+    return kind == SheetKind::Equipment || kind == SheetKind::Manufacturers ||
+           kind == SheetKind::Connectors || kind == SheetKind::CableTypes;
+}
+
+QString systemsCloseNote() {
+    return QStringLiteral("Note: these changes here will not be updated in the drawings.");
+}
+
+}  // namespace
+
+SheetDef sheetDef(SheetKind kind) {
+    using db::DbId;
+    const auto def = [](const char* object, const char* title, const char* suffix, DbId db,
+                        const char* table, const char* select, const char* orderBy,
+                        QStringList hidden, bool editable) {
+        return SheetDef{QString::fromLatin1(object),
+                        QString::fromLatin1(title),
+                        QString::fromLatin1(suffix),
+                        db,
+                        QString::fromLatin1(table),
+                        QString::fromLatin1(select),
+                        QString::fromLatin1(orderBy),
+                        std::move(hidden),
+                        editable};
+    };
+    switch (kind) {
+        case SheetKind::Equipment:
+            // Every model with its manufacturer's name, grouped by manufacturer: the text of
+            // the view qryEquipAll, so that a row read back after an edit can be found by the
+            // models table's key.
+            return def("frmEquipmentDS", "Equipment", " [Equipment]", DbId::Equipment,
+                       "tblEquipment",
+                       "SELECT tblManufacturers.ManufacturerName, tblEquipment.* FROM "
+                       "tblEquipment LEFT JOIN tblManufacturers ON "
+                       "tblManufacturers.ManufacturerID = tblEquipment.ManufacturerID",
+                       "tblManufacturers.ManufacturerName, tblEquipment.EquipmentName",
+                       {QStringLiteral("EquipmentID"), QStringLiteral("ManufacturerID")}, true);
+        case SheetKind::Manufacturers: {
+            // The ID is the key every other table quotes; it is given once, when added.
+            SheetDef d = def("frmManufacturersDS", "Manufacturers", " [Manufacturers]",
+                             DbId::Equipment, "tblManufacturers", "SELECT * FROM tblManufacturers",
+                             "ManufacturerName, ManufacturerID", {}, true);
+            d.readOnly = QStringList{QStringLiteral("ManufacturerID")};
+            return d;
+        }
+        case SheetKind::Connectors:
+            return def("frmConnectorsDS", "Connectors", " [Connectors]", DbId::Equipment,
+                       "tblConnectors", "SELECT * FROM tblConnectors", "Connector", {}, true);
+        case SheetKind::CableTypes:
+            return def("frmCableTypesDS", "Cable Types", " [Cable Types]", DbId::Equipment,
+                       "tblCableTypes",
+                       "SELECT tblManufacturers.ManufacturerName, tblCableTypes.* FROM "
+                       "tblManufacturers INNER JOIN tblCableTypes ON "
+                       "tblManufacturers.ManufacturerID = tblCableTypes.ManufacturerID",
+                       "tblManufacturers.ManufacturerName, tblCableTypes.CableType",
+                       {QStringLiteral("ManufacturerID")}, true);
+        case SheetKind::ProjectCables:
+            return def("frmCablesDS", "Project Cables", " [Project Cables]", DbId::Project,
+                       "tblCables", "SELECT * FROM tblCables", "CableNoPrefix, CableNO, CableID",
+                       {}, true);
+        case SheetKind::ChildCables:
+            return def("frmChildCablesDS", "Child Cables", " [Child Cables]", DbId::Project,
+                       "tblChildCables", "SELECT * FROM tblChildCables", "CableNo, ChildCableID",
+                       {}, true);
+        case SheetKind::Systems:
+            return def("frmSystemsDS", "System Names", " [System Names]", DbId::Project,
+                       "tblSystems", "SELECT * FROM tblSystems", "SysName, SysNum, SysID", {},
+                       true);
+        case SheetKind::Drawings:
+            return def("frmDrawingsDS", "Project Drawings", " [Project Drawings]", DbId::Project,
+                       "tblDrawings", "SELECT * FROM tblDrawings", "DrawingName, DrawingID",
+                       {QStringLiteral("DrawingID"), QStringLiteral("ProjectsID")}, false);
+        case SheetKind::Projects:
+            return def("frmProjectsDS", "Projects", " [Projects]", DbId::PM, "tblProjects",
+                       "SELECT * FROM tblProjects", "ProjectName",
+                       {QStringLiteral("ProjectsID"), QStringLiteral("ClientID"),
+                        QStringLiteral("UserPrefs")},
+                       false);
+    }
+    return {};
+}
+
+QString projectCablesLayoutFile(const RunState& run) {
+    return run.appPath + QStringLiteral("users/default/grid layouts/ProjectCables.xml");
+}
+
+DataSheets::DataSheets(Services services, QObject* parent) : QObject(parent), s_(services) {}
+
+bool DataSheets::allowed(const QString& key) const {
+    return !s_.allowed || s_.allowed(key, true);
+}
+
+equipment::LibraryAccess DataSheets::access() const {
+    equipment::PermissionCheck check;
+    if (s_.allowed)
+        check = [allowed = s_.allowed](const QString& key) { return allowed(key, false); };
+    return equipment::LibraryAccess(s_.ui, s_.registry, check);
+}
+
+DataSheetWindow* DataSheets::find(SheetKind kind) const {
+    const QString object = sheetDef(kind).object;
+    for (const QPointer<DataSheetWindow>& sheet : sheets_)
+        if (sheet && sheet->objectName() == object && !sheet->isHidden()) return sheet;
+    return nullptr;
+}
+
+DataSheetWindow* DataSheets::open(SheetKind kind) {
+    if (DataSheetWindow* sheet = find(kind)) {
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(sheet->parentWidget()); sub && s_.mdi)
+            s_.mdi->setActiveSubWindow(sub);
+        else
+            sheet->raise();
+        return sheet;
+    }
+    SheetDef def = sheetDef(kind);
+    if (def.db == db::DbId::Project &&
+        (s_.run.currentProjectPath.isEmpty() || !s_.registry.isBound(db::DbId::Project))) {
+        s_.ui.message(QStringLiteral("Open a project first."), MsgButtons::Ok, MsgIcon::Information,
+                      Ui::appTitle() + def.suffix);
+        return nullptr;
+    }
+    // Without the right to edit the library its sheets are read only.
+    if (isLibrary(kind)) def.editable = allowed(equipment::key::Edit);
+    auto* sheet = new DataSheetWindow(def, s_.ui, s_.registry);
+    sheet->setErrorHandler(s_.errors);
+    prepare(kind, *sheet);
+
+    sheets_.removeAll(nullptr);
+    sheets_ << sheet;
+
+    if (!s_.mdi) {
+        s_.ui.showModeless(*sheet);
+        return sheet;
+    }
+    QMdiSubWindow* sub = s_.mdi->addSubWindow(sheet);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setObjectName(def.object + QStringLiteral("Frame"));
+    s_.ui.showModeless(*sheet);
+    sub->show();
+    s_.mdi->setActiveSubWindow(sub);
+    return sheet;
+}
+
+void DataSheets::prepare(SheetKind kind, DataSheetWindow& sheet) {
+    SheetModel* model = sheet.model();
+    const bool mayDelete = allowed(equipment::key::Delete);
+    switch (kind) {
+        case SheetKind::Manufacturers:
+            // Asks, and refuses while the library still names the manufacturer.
+            if (mayDelete)
+                sheet.deleteRow = [this, model](int row) {
+                    return equipment::Manufacturers(access()).remove(
+                        model->value(row, QStringLiteral("ManufacturerID")).toString());
+                };
+            break;
+        case SheetKind::Equipment:
+            // The model goes with its inputs and outputs.
+            if (mayDelete)
+                sheet.deleteRow = [this, model](int row) {
+                    const QVariant id = model->value(row, QStringLiteral("EquipmentID"));
+                    return equipment::EquipmentModels(access()).remove(
+                        id.isNull() ? std::nullopt : std::optional<qint64>(id.toLongLong()));
+                };
+            break;
+        case SheetKind::CableTypes:
+            // The cores go first.
+            if (mayDelete)
+                sheet.deleteRow = [this, model](int row) {
+                    equipment::CableCatalogue catalogue(access());
+                    return catalogue.removeCableType(
+                        model->value(row, QStringLiteral("CableTypeID")).toLongLong());
+                };
+            break;
+        case SheetKind::ProjectCables:
+            sheet.keepLayoutIn(projectCablesLayoutFile(s_.run));
+            break;
+        case SheetKind::Systems:
+            prepareSystems(sheet);
+            break;
+        default:
+            break;
+    }
+}
+
+void DataSheets::prepareSystems(DataSheetWindow& sheet) {
+    // Edits here change only the systems table; the blocks keep their attributes.
+    sheet.closeNote = systemsCloseNote();
+    db::Connections& registry = s_.registry;
+    sheet.setChoices(QStringLiteral("Manufacturer"), [&registry](int) {
+        db::Query q(db::DbId::Equipment,
+                    QStringLiteral("select ManufacturerName from tblManufacturers order by "
+                                   "ManufacturerName"),
+                    registry);
+        q.exec();
+        QStringList names;
+        while (q.next())
+            if (!q.value(0).isNull()) names << q.value(0).toString();
+        return names;
+    });
+    SheetModel* model = sheet.model();
+    sheet.setChoices(QStringLiteral("equipmentname"), [&registry, model](int row) {
+        // The models of the row's manufacturer.
+        const QString maker = model->value(row, QStringLiteral("Manufacturer")).toString();
+        db::Query id(db::DbId::Equipment,
+                     QStringLiteral("select ManufacturerID from tblManufacturers where "
+                                    "ManufacturerName = ? order by ManufacturerID"),
+                     registry);
+        const QVariant makerId = id.bind(maker).scalar();
+        QStringList names;
+        if (!makerId.isValid()) return names;
+        db::Query q(db::DbId::Equipment,
+                    QStringLiteral("select EquipmentName from tblEquipment where ManufacturerID "
+                                   "= ? order by EquipmentName"),
+                    registry);
+        q.bind(makerId).exec();
+        while (q.next())
+            if (!q.value(0).isNull()) names << q.value(0).toString();
+        return names;
+    });
+}
+
+}  // namespace tolvane
