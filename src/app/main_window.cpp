@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
 
 #include "app/block_browser.h"
 #include "app/cable_type_library_window.h"
@@ -826,9 +827,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // 1. The drawing locks of this run.
     s_.errors.guard(QStringLiteral("MDIForm_Unload"),
                     [this] { explorer_->drawings().releaseAtShutdown(); });
-    // 2. Every other window still open.
+    // 2. Every other window still open, in the order of their names: the application's list
+    // of windows has no order of its own, and transcripts must not depend on it.
+    QList<QWidget*> others;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w != this && w->isVisible()) w->close();
+        if (w != this && w->isVisible()) others << w;
+    std::stable_sort(others.begin(), others.end(), [](const QWidget* a, const QWidget* b) {
+        return a->objectName() < b->objectName();
+    });
+    for (QWidget* w : others) w->close();
     // 3. The end.
     if (s_.log.enabled()) s_.log.log(QStringLiteral("Tolvane is Done"));
     event->accept();
