@@ -100,6 +100,7 @@ BlockPreferences BlockPreferences::from(const db::Preferences& row) {
     p.signalLayers = flagOr(row.value(db::pref::CableSignalLayer), p.signalLayers);
     p.useDefaultNames = flagOr(row.value(db::pref::BlockUseDefaultNames), p.useDefaultNames);
     p.tearSettings = flagOr(row.value(db::pref::BlockTearSettings), p.tearSettings);
+    p.displayPrefs = flagOr(row.value(db::pref::BlockDisplayPrefs), p.displayPrefs);
     return p;
 }
 
@@ -236,6 +237,25 @@ QString BlockGenerator::tooltip(BlockMode mode) {
            QStringLiteral("\r\nto assign it to the database");
 }
 
+QString BlockGenerator::preferencesSummary(const BlockPreferences& prefs, BlockMode mode) {
+    const auto yesNo = [](bool on) { return on ? QStringLiteral("Yes") : QStringLiteral("No"); };
+    const bool da = mode == BlockMode::DA;
+    QStringList lines;
+    lines << (da ? QStringLiteral("This DA block is made with these block preferences:")
+                 : QStringLiteral("This block is made with these block preferences:"));
+    lines << QStringLiteral("Pin spacing: %1").arg(da ? 1 : prefs.pinSpacing);
+    lines << QStringLiteral("Block width: %1").arg(prefs.width);
+    lines << QStringLiteral("Pin width: %1").arg(prefs.pinWidth);
+    if (da) lines << QStringLiteral("Block height: %1").arg(prefs.height);
+    lines << QStringLiteral("Body color: %1").arg(prefs.color);
+    lines << QStringLiteral("Colored pins: ") + yesNo(prefs.coloredPins);
+    lines << QStringLiteral("Signal layers: ") + yesNo(prefs.signalLayers);
+    if (!da) lines << QStringLiteral("Tear settings dialog: ") + yesNo(prefs.tearSettings);
+    lines << QStringLiteral("Use default block names: ") + yesNo(prefs.useDefaultNames);
+    lines << QStringLiteral("They are changed in the Preferences window.");
+    return lines.join(QStringLiteral("\r\n"));
+}
+
 std::optional<QString> BlockGenerator::chooseName(const cad::Document& doc,
                                                   const BlockRequest& request,
                                                   const BlockPreferences& prefs) {
@@ -307,6 +327,9 @@ QString BlockGenerator::generate(Drawing* drawing, const BlockRequest& request,
     drawing->undo().begin();
     const auto endGroup = qScopeGuard([drawing] { drawing->undo().end(); });
 
+    if (prefs.displayPrefs)
+        a_.ui.message(preferencesSummary(prefs, request.mode), MsgButtons::Ok,
+                      MsgIcon::Information);
     const std::optional<QString> name = chooseName(doc, request, prefs);
     if (!name) return {};
     doc.addBlock(*name, QPointF(0, 0));

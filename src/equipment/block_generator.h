@@ -41,6 +41,7 @@ struct BlockPreferences {
     bool signalLayers = false;  // cableSignalLayer
     bool useDefaultNames = false;
     bool tearSettings = false;
+    bool displayPrefs = false;  // blockDisplayPrefs: the values are shown before the name
 
     // Null or unreadable columns keep the defaults above; sizes below 1 count as 1.
     static BlockPreferences from(const db::Preferences& row);
@@ -110,6 +111,8 @@ class BlockGenerator {
     static QString nameTakenMessage(const QString& name);
     static QString emptyNameMessage() { return QStringLiteral("Enter a name for the block."); }
     static QString tooltip(BlockMode mode);
+    // What the user is shown before the name when the preference asks for it.
+    static QString preferencesSummary(const BlockPreferences& prefs, BlockMode mode);
 
     // Yes on "Add it Now?" opens the signal-type library through this.
     std::function<void()> openSignalTypes;

@@ -194,6 +194,23 @@ TEST_F(BlockGeneration, PlacesATaggedInsertAsOneUndoStepOrNothingOnCancel) {
     EXPECT_EQ(placed, QStringList{tag::kind::EquipmentBlock});
 }
 
+TEST_F(BlockGeneration, BlockPreferencesAreShownBeforeTheNameWhenAsked) {
+    ScriptedUser user("button OK\n");
+    BlockGenerator g(LibraryAccess(*user.ui, registry), dialogs);
+    BlockPreferences p;
+    p.width = 6;
+    p.displayPrefs = true;
+    dialogs.names = {std::nullopt};
+    Drawing d;
+    g.generate(&d, request({}, {}, BlockMode::DA), p);
+    EXPECT_EQ(dialogs.proposed.size(), 1);
+    EXPECT_EQ(user.lines().filter("Block width: 6").size(), 1);
+    p.displayPrefs = false;
+    dialogs.names = {std::nullopt};
+    g.generate(&d, request({}, {}), p);  // the script has no answer for a second message
+    EXPECT_EQ(dialogs.proposed.size(), 2);
+}
+
 TEST_F(BlockGeneration, PinColoursAndSignalLayers) {
     ScriptedUser user("button OK\nbutton Yes\nbutton No\nbutton OK\npoint 0,0\npoint 0,0\n");
     BlockGenerator g(LibraryAccess(*user.ui, registry), dialogs);
