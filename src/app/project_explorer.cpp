@@ -276,6 +276,7 @@ void ProjectExplorer::rebuild() {
         dbs->setIcon(0, folder);
         leaf(dbs, tr("Systems"), "P_SYSTEMS_DATABASE", database);
         leaf(dbs, tr("Cables"), "P_CABLES_DATABASE", database);
+        leaf(dbs, tr("Child Cables"), "P_CHILDCABLES_DATABASE", database);
         leaf(dbs, tr("Jack Fields"), "P_JF_DATABASE", database);
         QTreeWidgetItem* reports = addNode(project, tr("Reports"), "PROJECT_REPORTS");
         reports->setIcon(0, folder);

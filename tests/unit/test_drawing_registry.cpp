@@ -257,6 +257,7 @@ TEST(ProjectExplorer, TreeKeysDrawingsAndReportsAfterRefresh) {
         "  Project Databases [PROJECT_DATABASES]",
         "    Systems [P_SYSTEMS_DATABASE]",
         "    Cables [P_CABLES_DATABASE]",
+        "    Child Cables [P_CHILDCABLES_DATABASE]",
         "    Jack Fields [P_JF_DATABASE]",
         "  Reports [PROJECT_REPORTS]",
         "    New Report [NEW_REPORT]",
