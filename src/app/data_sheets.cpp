@@ -138,6 +138,10 @@ DataSheetWindow* DataSheets::open(SheetKind kind) {
     }
     // Without the right to edit the library its sheets are read only.
     if (isLibrary(kind)) def.editable = allowed(equipment::key::Edit);
+    // The project's lists are edited by those who may assign what they list.
+    if (kind == SheetKind::ProjectCables || kind == SheetKind::ChildCables)
+        def.editable = allowed(QStringLiteral("catWAssignCable"));
+    if (kind == SheetKind::Systems) def.editable = allowed(QStringLiteral("catWAssignSysNames"));
     auto* sheet = new DataSheetWindow(def, s_.ui, s_.registry);
     sheet->setErrorHandler(s_.errors);
     prepare(kind, *sheet);

@@ -228,6 +228,15 @@ TEST_P(DataSheetsTest, SystemNameCellsChooseFromTheLibrary) {
                     "in the drawings."));
 }
 
+TEST_P(DataSheetsTest, WithoutTheRightToAssignTheProjectListsOnlyShow) {
+    ScriptedUser& viewer = makeUser("");
+    DataSheetWindow* systems = open(viewer, SheetKind::Systems, {"catWAssignSysNames"});
+    EXPECT_THROW(WidgetDriver::editCell(systems, "grdData", 1, "Location", "X"), DriverError);
+    DataSheetWindow* cables = open(viewer, SheetKind::ProjectCables, {"catWAssignCable"});
+    ASSERT_TRUE(cables);
+    EXPECT_THROW(WidgetDriver::editCell(cables, "grdData", 1, "CableNo", "X"), DriverError);
+}
+
 TEST_P(DataSheetsTest, ProjectSheetsNeedAProject) {
     run.currentProjectPath.clear();
     ScriptedUser& user = makeUser("button OK\n");
