@@ -105,9 +105,10 @@ QStringList SystemNames::nameList(const BlockModel& model) {
                                "order by SysName"),
                 registry_);
     q.exec();
+    // The names come distinct and sorted; only the model's type may stand twice.
     while (q.next()) {
         const QString name = q.value(0).toString();
-        if (!name.isEmpty() && !names.contains(name)) names << name;
+        if (!name.isEmpty() && name != model.type) names << name;
     }
     return names;
 }
@@ -232,7 +233,7 @@ bool writeSystemToInsert(Drawing& drawing, const QString& handle, const SystemRo
         set("SysName", fullName);
         set("Location", row.location + QLatin1Char('.') + row.elevation);
         set("Alias", row.alias);
-        insert.tooltip = row.equipmentName + QLatin1Char('\n') + fullName;
+        insert.tooltip = row.equipmentName + QStringLiteral("\r\n") + fullName;
         tag::setRef2(insert, QString::number(row.sysId));
     };
     cad::Entity* insert = drawing.document().find(handle);

@@ -197,7 +197,7 @@ TEST_P(SystemNamesTest, TheInsertShowsTheUnitAsOneUndoableChange) {
     EXPECT_EQ(attribute(h, "Location"), "Rack 1.U12");
     EXPECT_EQ(attribute(h, "Alias"), "Edit");
     EXPECT_EQ(attribute(h, "Manufacturer"), "Manufacturer");
-    EXPECT_EQ(drawing.document().find(h)->tooltip, "DVR-9\nVTR-03");
+    EXPECT_EQ(drawing.document().find(h)->tooltip, "DVR-9\r\nVTR-03");
     EXPECT_EQ(tag::ref2(*drawing.document().find(h)), "42");
     drawing.undo().undo();
     EXPECT_EQ(attribute(h, "SysName"), "SysName");
