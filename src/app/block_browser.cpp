@@ -1,3 +1,4 @@
+// The block browser window: project block files and the drawing's blocks, pictures and a preview.
 #include "app/block_browser.h"
 
 #include <QDir>

@@ -1,3 +1,4 @@
+// The block-insert window of Insert...: the drawing's blocks, a block file, a picture.
 #include "app/insert_block_dialog.h"
 
 #include <QHBoxLayout>

@@ -1,3 +1,4 @@
+// The blocks a drawing offers for insertion, and block files loaded into a drawing.
 #include "drawings/block_insert.h"
 
 #include <QFileInfo>

@@ -1,3 +1,4 @@
+// Placing existing equipment blocks and tagging them from the library.
 #include "equipment/equipment_placement.h"
 
 #include "drawings/drawing.h"
