@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/add_cable_type_dialog.h"
+#include "app/widget_helpers.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
 
@@ -26,26 +27,6 @@ using namespace equipment;
 namespace {
 
 const QString kTitle = QStringLiteral("Cable Type Library");
-
-template <class W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-QPushButton* namedButton(const char* name, const QString& caption) {
-    auto* b = named(new QPushButton(caption), name);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QListView* itemList(const char* name, QStandardItemModel* model) {
-    auto* list = named(new QListView, name);
-    list->setModel(model);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    return list;
-}
 
 // A field that shows a value of the chosen type; the library window does not edit types.
 QLineEdit* shownField(const char* name) {

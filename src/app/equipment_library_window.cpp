@@ -23,6 +23,7 @@
 #include <algorithm>
 
 #include "app/block_dialogs.h"
+#include "app/widget_helpers.h"
 #include "equipment/block_generator.h"
 #include "equipment/library_exchange.h"
 #include "shell/error_handler.h"
@@ -41,19 +42,6 @@ const QString kTitle = QStringLiteral("Equipment Library");
 const QStringList kHeightUnits = {QStringLiteral("RU"), QStringLiteral("in")};
 const QStringList kVUnits = {QStringLiteral("VAC"), QStringLiteral("VDC")};
 const QStringList kPinTypes = {QStringLiteral("Normal"), QStringLiteral("Loop")};
-
-QPushButton* namedButton(const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
-template <class W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 QComboBox* unitList(const char* name, const QStringList& items) {
     auto* c = named(new QComboBox, name);
@@ -74,14 +62,6 @@ void showInList(QComboBox* list, const QString& value) {
         i = list->count() - 1;
     }
     list->setCurrentIndex(i);
-}
-
-QListView* itemList(const char* name, QStandardItemModel* model) {
-    auto* list = named(new QListView, name);
-    list->setModel(model);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    return list;
 }
 
 QTableView* pinGrid(const char* name, QStandardItemModel* model) {

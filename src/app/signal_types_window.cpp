@@ -16,6 +16,7 @@
 
 #include "app/add_cable_type_dialog.h"
 #include "app/choice_dialogs.h"
+#include "app/widget_helpers.h"
 #include "cad/colors.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
@@ -27,18 +28,6 @@ using namespace equipment;
 namespace {
 
 const QString kTitle = QStringLiteral("Signal Types");
-
-template <class W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-QPushButton* namedButton(const char* name, const QString& caption) {
-    auto* b = named(new QPushButton(caption), name);
-    b->setAutoDefault(false);
-    return b;
-}
 
 // The colour choice's value for a signal type's colour, and back.
 int choiceOf(const SignalColor& c) {

@@ -11,6 +11,7 @@
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
+#include "app/widget_helpers.h"
 #include "cad/cad_error.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
@@ -21,16 +22,6 @@
 namespace tolvane {
 
 using namespace equipment;
-
-namespace {
-
-template <class W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-}  // namespace
 
 SystemNameWindow::SystemNameWindow(SystemNames& names, Drawing& drawing, const QString& handle,
                                    const BlockModel& model, Options options, QWidget* parent)
