@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/add_cable_type_dialog.h"
+#include "app/manufacturer_list.h"
 #include "app/widget_helpers.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
@@ -95,18 +96,15 @@ bool CableCoresModel::setData(const QModelIndex& index, const QVariant& value, i
 // ---- the window ---------------------------------------------------------------------------
 
 CableTypeLibraryWindow::CableTypeLibraryWindow(LibraryAccess access, QWidget* parent)
-    : QDialog(parent), a_(access), catalogue_(access), manufacturers_(access) {
+    : QDialog(parent), a_(access), catalogue_(access) {
     setObjectName(QStringLiteral("frmCableTypeLibrary"));
     setWindowTitle(kTitle);
 
-    findMaker_ = named(new QLineEdit, "txtFindManufacturer");
-    makerModel_ = new QStandardItemModel(this);
-    makerModel_->setHorizontalHeaderLabels({QStringLiteral("ManufacturerName")});
-    makers_ = itemList("lstManufacturers", makerModel_);
+    makers_ = new ManufacturerList(access, ShownIn::CableTypes, this);
     auto* left = new QVBoxLayout;
     left->addWidget(new QLabel(tr("Manufacturers")));
-    left->addWidget(findMaker_);
-    left->addWidget(makers_, 1);
+    left->addWidget(makers_->findBox());
+    left->addWidget(makers_->list(), 1);
 
     typesLabel_ = named(new QLabel, "lblCableTypes");
     findType_ = named(new QLineEdit, "txtFindCableType");
@@ -187,14 +185,13 @@ CableTypeLibraryWindow::CableTypeLibraryWindow(LibraryAccess access, QWidget* pa
     layout->addLayout(right, 2);
     layout->addLayout(commands);
 
-    connect(findMaker_, &QLineEdit::textChanged, this, [this] {
-        guarded("CableTypes.txtFindManufacturer_Change", [this] { reloadManufacturers(); });
-    });
+    makers_->onChange(
+        [this] {
+            guarded("CableTypes.txtFindManufacturer_Change", [this] { reloadManufacturers(); });
+        },
+        [this] { guarded("CableTypes.lstManufacturers_Click", [this] { showManufacturer(); }); });
     connect(findType_, &QLineEdit::textChanged, this,
             [this] { guarded("CableTypes.txtFindCableType_Change", [this] { reloadTypes(); }); });
-    connect(makers_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-        if (!loading_) guarded("CableTypes.lstManufacturers_Click", [this] { showManufacturer(); });
-    });
     connect(types_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
         if (!loading_) guarded("CableTypes.lstCableTypes_Click", [this] { showType(); });
     });
@@ -222,20 +219,12 @@ void CableTypeLibraryWindow::guarded(const char* procedure, F&& f) {
 // ---- lists --------------------------------------------------------------------------------
 
 void CableTypeLibraryWindow::reloadManufacturers() {
-    const std::optional<Manufacturer> before = selectedManufacturer();
-    {
-        QScopedValueRollback<bool> quiet(loading_, true);
-        makerRows_ = manufacturers_.list(findMaker_->text(), ShownIn::CableTypes);
-        makerModel_->removeRows(0, makerModel_->rowCount());
-        for (const Manufacturer& m : makerRows_) makerModel_->appendRow(new QStandardItem(m.name));
-        for (int i = 0; before && i < makerRows_.size(); ++i)
-            if (makerRows_[i].id == before->id) makers_->setCurrentIndex(makerModel_->index(i, 0));
-    }
+    makers_->reload();
     showManufacturer();
 }
 
 void CableTypeLibraryWindow::showManufacturer() {
-    const std::optional<Manufacturer> m = selectedManufacturer();
+    const std::optional<Manufacturer> m = makers_->selected();
     typesLabel_->setText(QStringLiteral("Cable Types: ") + (m ? m->name : QString()));
     reloadTypes();
 }
@@ -247,7 +236,7 @@ void CableTypeLibraryWindow::reloadTypes(std::optional<qint64> select) {
     }
     {
         QScopedValueRollback<bool> quiet(loading_, true);
-        const std::optional<Manufacturer> m = selectedManufacturer();
+        const std::optional<Manufacturer> m = makers_->selected();
         typeRows_ = m ? catalogue_.cableTypes(m->id, findType_->text()) : QList<CableType>();
         typeModel_->removeRows(0, typeModel_->rowCount());
         for (const CableType& c : typeRows_)
@@ -256,12 +245,6 @@ void CableTypeLibraryWindow::reloadTypes(std::optional<qint64> select) {
             if (typeRows_[i].id == *select) types_->setCurrentIndex(typeModel_->index(i, 0));
     }
     showType();
-}
-
-std::optional<Manufacturer> CableTypeLibraryWindow::selectedManufacturer() const {
-    const int row = makers_->currentIndex().row();
-    if (row < 0 || row >= makerRows_.size()) return std::nullopt;
-    return makerRows_[row];
 }
 
 std::optional<CableType> CableTypeLibraryWindow::selectedType() const {
@@ -289,7 +272,7 @@ void CableTypeLibraryWindow::showType() {
 // ---- commands -----------------------------------------------------------------------------
 
 void CableTypeLibraryWindow::addCableType() {
-    const std::optional<Manufacturer> m = selectedManufacturer();
+    const std::optional<Manufacturer> m = makers_->selected();
     if (!m) {
         a_.ui.message(tr("No manufacturer selected"), MsgButtons::Ok, MsgIcon::Information, kTitle);
         return;
