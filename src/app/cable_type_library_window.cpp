@@ -158,15 +158,16 @@ CableTypeLibraryWindow::CableTypeLibraryWindow(LibraryAccess access, QWidget* pa
     right->addWidget(coreGrid_, 1);
 
     auto* add = namedButton("cmdAddCableType", tr("Add Cable Type..."));
-    connect(add, &QPushButton::clicked, this,
-            [this] { guarded("CableTypes.cmdAddCableType", [this] { addCableType(); }); });
+    connect(add, &QPushButton::clicked, this, [this] {
+        runGuarded(errors_, "CableTypes.cmdAddCableType", [this] { addCableType(); });
+    });
     auto* remove = namedButton("cmdDelete", tr("Delete Cable Type"));
     connect(remove, &QPushButton::clicked, this,
-            [this] { guarded("CableTypes.cmdDelete", [this] { deleteCableType(); }); });
+            [this] { runGuarded(errors_, "CableTypes.cmdDelete", [this] { deleteCableType(); }); });
     dataSheet_ = namedButton("cmdDataSheet", tr("Data Sheet"));
     dataSheet_->hide();
     connect(dataSheet_, &QPushButton::clicked, this, [this] {
-        guarded("CableTypes.cmdDataSheet", [this] {
+        runGuarded(errors_, "CableTypes.cmdDataSheet", [this] {
             if (showDataSheet) showDataSheet();
         });
     });
@@ -187,16 +188,22 @@ CableTypeLibraryWindow::CableTypeLibraryWindow(LibraryAccess access, QWidget* pa
 
     makers_->onChange(
         [this] {
-            guarded("CableTypes.txtFindManufacturer_Change", [this] { reloadManufacturers(); });
+            runGuarded(errors_, "CableTypes.txtFindManufacturer_Change",
+                       [this] { reloadManufacturers(); });
         },
-        [this] { guarded("CableTypes.lstManufacturers_Click", [this] { showManufacturer(); }); });
-    connect(findType_, &QLineEdit::textChanged, this,
-            [this] { guarded("CableTypes.txtFindCableType_Change", [this] { reloadTypes(); }); });
+        [this] {
+            runGuarded(errors_, "CableTypes.lstManufacturers_Click",
+                       [this] { showManufacturer(); });
+        });
+    connect(findType_, &QLineEdit::textChanged, this, [this] {
+        runGuarded(errors_, "CableTypes.txtFindCableType_Change", [this] { reloadTypes(); });
+    });
     connect(types_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-        if (!loading_) guarded("CableTypes.lstCableTypes_Click", [this] { showType(); });
+        if (!loading_)
+            runGuarded(errors_, "CableTypes.lstCableTypes_Click", [this] { showType(); });
     });
 
-    guarded("CableTypes.Form_Load", [this] { reloadManufacturers(); });
+    runGuarded(errors_, "CableTypes.Form_Load", [this] { reloadManufacturers(); });
     resize(980, 560);
 }
 
@@ -205,15 +212,6 @@ CableTypeLibraryWindow::~CableTypeLibraryWindow() = default;
 void CableTypeLibraryWindow::showEvent(QShowEvent* event) {
     dataSheet_->setVisible(bool(showDataSheet));
     QDialog::showEvent(event);
-}
-
-template <class F>
-void CableTypeLibraryWindow::guarded(const char* procedure, F&& f) {
-    if (!errors_) {
-        f();
-        return;
-    }
-    errors_->guard(QString::fromLatin1(procedure), std::forward<F>(f));
 }
 
 // ---- lists --------------------------------------------------------------------------------

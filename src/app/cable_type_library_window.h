@@ -67,9 +67,6 @@ class CableTypeLibraryWindow : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
-    template <class F>
-    void guarded(const char* procedure, F&& f);
-
     void reloadManufacturers();
     void reloadTypes(std::optional<qint64> select = std::nullopt);
     void showManufacturer();

@@ -213,7 +213,7 @@ DataSheetWindow::DataSheetWindow(const SheetDef& def, Ui& ui, db::Connections& r
                 reloadPending_ = true;
                 QTimer::singleShot(0, this, [this] {
                     reloadPending_ = false;
-                    guarded("DataSheet_Refresh", [this] { model_->reload(); });
+                    runGuarded(errors_, "DataSheet_Refresh", [this] { model_->reload(); });
                 });
             });
 
@@ -260,15 +260,6 @@ DataSheetWindow::DataSheetWindow(const SheetDef& def, Ui& ui, db::Connections& r
 }
 
 DataSheetWindow::~DataSheetWindow() = default;
-
-template <class F>
-void DataSheetWindow::guarded(const char* procedure, F&& f) {
-    if (!errors_) {
-        f();
-        return;
-    }
-    errors_->guard(QString::fromLatin1(procedure), std::forward<F>(f));
-}
 
 QString DataSheetWindow::caption() const {
     return Ui::appTitle() + def_.suffix;
@@ -322,7 +313,7 @@ bool DataSheetWindow::eventFilter(QObject* watched, QEvent* event) {
     // While a cell is edited its editor has the keys: Delete then edits the text.
     if (watched == grid_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        guarded("grdData_KeyDown", [this] { deleteCurrent(); });
+        runGuarded(errors_, "grdData_KeyDown", [this] { deleteCurrent(); });
         return true;
     }
     return QWidget::eventFilter(watched, event);
@@ -380,7 +371,7 @@ void DataSheetWindow::saveLayout() {
 
 void DataSheetWindow::closeEvent(QCloseEvent* event) {
     if (!layoutPath_.isEmpty() && saveLayout_)
-        guarded("DataSheet_Unload", [this] { saveLayout(); });
+        runGuarded(errors_, "DataSheet_Unload", [this] { saveLayout(); });
     if (!closeNote.isEmpty()) ui_.message(closeNote, MsgButtons::Ok, MsgIcon::Information);
     event->accept();
     // Closed from inside (a script's close), the frame goes with it; closed by the frame's

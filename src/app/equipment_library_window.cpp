@@ -407,21 +407,23 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
     layout->addLayout(commands);
 
     makers_->onChange(
-        [this] { guarded("txtFindManufacturer_Change", [this] { reloadManufacturers(); }); },
-        [this] { guarded("lstManufacturers_Click", [this] { showManufacturer(); }); });
+        [this] {
+            runGuarded(errors_, "txtFindManufacturer_Change", [this] { reloadManufacturers(); });
+        },
+        [this] { runGuarded(errors_, "lstManufacturers_Click", [this] { showManufacturer(); }); });
     connect(findModel_, &QLineEdit::textChanged, this,
-            [this] { guarded("txtFindEquipment_Change", [this] { reloadModels(); }); });
+            [this] { runGuarded(errors_, "txtFindEquipment_Change", [this] { reloadModels(); }); });
     connect(modelList_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-        if (!loading_) guarded("lstEquipment_Click", [this] { showModel(); });
+        if (!loading_) runGuarded(errors_, "lstEquipment_Click", [this] { showModel(); });
     });
     connect(tabs_, &QTabWidget::currentChanged, this, [this, ioPage](int index) {
         if (tabs_->widget(index) == ioPage && showTips) showTips(QStringLiteral("ADDIO"));
     });
     connect(da_, &QCheckBox::toggled, this, [this](bool on) {
-        if (!loading_) guarded("chkDA_Click", [this, on] { setDa(on); });
+        if (!loading_) runGuarded(errors_, "chkDA_Click", [this, on] { setDa(on); });
     });
 
-    guarded("Form_Load", [this] {
+    runGuarded(errors_, "Form_Load", [this] {
         const QStringList connectors = pins_.connectors();
         connector_->addItems(connectors);
         const QStringList types = pins_.signalTypes();
@@ -437,20 +439,11 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
 
 EquipmentLibraryWindow::~EquipmentLibraryWindow() = default;
 
-template <class F>
-void EquipmentLibraryWindow::guarded(const char* procedure, F&& f) {
-    if (!errors_) {
-        f();
-        return;
-    }
-    errors_->guard(QString::fromLatin1(procedure), std::forward<F>(f));
-}
-
 QPushButton* EquipmentLibraryWindow::button(const char* name, const QString& caption,
                                             const char* procedure, std::function<void()> run) {
     QPushButton* b = namedButton(name, caption);
     connect(b, &QPushButton::clicked, this,
-            [this, procedure, run = std::move(run)] { guarded(procedure, run); });
+            [this, procedure, run = std::move(run)] { runGuarded(errors_, procedure, run); });
     return b;
 }
 

@@ -127,8 +127,6 @@ class EquipmentLibraryWindow : public QDialog {
     bool takeReopen() { return std::exchange(reopen_, false); }
 
   private:
-    template <class F>
-    void guarded(const char* procedure, F&& f);
     QPushButton* button(const char* name, const QString& caption, const char* procedure,
                         std::function<void()> run);
 

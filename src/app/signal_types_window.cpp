@@ -228,17 +228,19 @@ SignalTypesWindow::SignalTypesWindow(LibraryAccess access, QWidget* parent)
 
     auto* color = namedButton("cmdColor", tr("Color..."));
     connect(color, &QPushButton::clicked, this,
-            [this] { guarded("SignalTypes.cmdColor", [this] { chooseColor(); }); });
+            [this] { runGuarded(errors_, "SignalTypes.cmdColor", [this] { chooseColor(); }); });
     name_ = named(new QLineEdit, "txtSignalType");
     auto* add = namedButton("cmdAdd", tr("Add"));
     connect(add, &QPushButton::clicked, this,
-            [this] { guarded("SignalTypes.cmdAdd", [this] { addSignalType(); }); });
+            [this] { runGuarded(errors_, "SignalTypes.cmdAdd", [this] { addSignalType(); }); });
     auto* remove = namedButton("cmdDelete", tr("Delete"));
-    connect(remove, &QPushButton::clicked, this,
-            [this] { guarded("SignalTypes.cmdDelete", [this] { deleteSignalType(); }); });
+    connect(remove, &QPushButton::clicked, this, [this] {
+        runGuarded(errors_, "SignalTypes.cmdDelete", [this] { deleteSignalType(); });
+    });
     auto* addCableType = namedButton("cmdAddCableType", tr("Add Cable Types..."));
-    connect(addCableType, &QPushButton::clicked, this,
-            [this] { guarded("SignalTypes.cmdAddCableType", [this] { addCableTypes(); }); });
+    connect(addCableType, &QPushButton::clicked, this, [this] {
+        runGuarded(errors_, "SignalTypes.cmdAddCableType", [this] { addCableTypes(); });
+    });
     auto* close = namedButton("cmdClose", tr("Close"));
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -256,21 +258,12 @@ SignalTypesWindow::SignalTypesWindow(LibraryAccess access, QWidget* parent)
     layout->addWidget(grid_, 1);
     layout->addLayout(buttons);
 
-    guarded("SignalTypes.Load", [this] { model_->reload(); });
+    runGuarded(errors_, "SignalTypes.Load", [this] { model_->reload(); });
     grid_->resizeColumnsToContents();
     resize(760, 480);
 }
 
 SignalTypesWindow::~SignalTypesWindow() = default;
-
-template <class F>
-void SignalTypesWindow::guarded(const char* procedure, F&& f) {
-    if (!errors_) {
-        f();
-        return;
-    }
-    errors_->guard(QString::fromLatin1(procedure), std::forward<F>(f));
-}
 
 int SignalTypesWindow::currentRow() const {
     const QModelIndexList rows = grid_->selectionModel()->selectedRows();
