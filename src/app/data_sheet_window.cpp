@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/grid_layout.h"
+#include "app/widget_helpers.h"
 #include "db/schema.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
@@ -35,32 +36,6 @@ constexpr int kColumnWidth = 100;
 bool isPostgres(const QSqlDatabase& database) {
     return database.driverName() == QLatin1String("QPSQL");
 }
-
-// Edits a cell with a list of the values it may take.
-class ChoiceDelegate : public QStyledItemDelegate {
-  public:
-    ChoiceDelegate(std::function<QStringList(int row)> items, QObject* parent)
-        : QStyledItemDelegate(parent), items_(std::move(items)) {}
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
-                          const QModelIndex& index) const override {
-        auto* combo = new QComboBox(parent);
-        combo->addItems(items_(index.row()));
-        return combo;
-    }
-    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-        auto* combo = static_cast<QComboBox*>(editor);
-        combo->setCurrentIndex(combo->findText(index.data().toString()));
-    }
-    void setModelData(QWidget* editor, QAbstractItemModel* model,
-                      const QModelIndex& index) const override {
-        const QString text = static_cast<QComboBox*>(editor)->currentText();
-        if (text != index.data().toString()) model->setData(index, text);
-    }
-
-  private:
-    std::function<QStringList(int row)> items_;
-};
 
 }  // namespace
 
@@ -292,7 +267,8 @@ void DataSheetWindow::setChoices(const QString& field, std::function<QStringList
     const int column = model_->columnOf(field);
     if (column < 0) return;
     choices_.insert(column, items);
-    grid_->setItemDelegateForColumn(column, new ChoiceDelegate(items, grid_));
+    grid_->setItemDelegateForColumn(
+        column, new ListDelegate([items](const QModelIndex& i) { return items(i.row()); }, grid_));
     model_->accepts = [this](const QModelIndex& index, const QVariant& value) {
         const auto list = choices_.constFind(index.column());
         if (list == choices_.cend()) return true;

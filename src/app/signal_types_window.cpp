@@ -71,32 +71,6 @@ class ColorSwatchDelegate : public QStyledItemDelegate {
     }
 };
 
-// Edits a cell with a list whose entries depend on the cell.
-class ListDelegate : public QStyledItemDelegate {
-  public:
-    ListDelegate(std::function<QStringList(const QModelIndex&)> items, QObject* parent)
-        : QStyledItemDelegate(parent), items_(std::move(items)) {}
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
-                          const QModelIndex& index) const override {
-        auto* combo = new QComboBox(parent);
-        combo->addItems(items_(index));
-        return combo;
-    }
-    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-        auto* combo = static_cast<QComboBox*>(editor);
-        combo->setCurrentIndex(combo->findText(index.data().toString()));
-    }
-    void setModelData(QWidget* editor, QAbstractItemModel* model,
-                      const QModelIndex& index) const override {
-        const QString text = static_cast<QComboBox*>(editor)->currentText();
-        if (text != index.data().toString()) model->setData(index, text);
-    }
-
-  private:
-    std::function<QStringList(const QModelIndex&)> items_;
-};
-
 }  // namespace
 
 // ---- the model ----------------------------------------------------------------------------

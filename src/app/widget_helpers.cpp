@@ -1,6 +1,7 @@
 // Builders for named controls.
 #include "app/widget_helpers.h"
 
+#include <QComboBox>
 #include <QListView>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -19,6 +20,24 @@ QListView* itemList(const char* name, QStandardItemModel* model) {
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     return list;
+}
+
+QWidget* ListDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                    const QModelIndex& index) const {
+    auto* combo = new QComboBox(parent);
+    combo->addItems(items_(index));
+    return combo;
+}
+
+void ListDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    auto* combo = static_cast<QComboBox*>(editor);
+    combo->setCurrentIndex(combo->findText(index.data().toString()));
+}
+
+void ListDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                const QModelIndex& index) const {
+    const QString text = static_cast<QComboBox*>(editor)->currentText();
+    if (text != index.data().toString()) model->setData(index, text);
 }
 
 }  // namespace tolvane

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <QStyledItemDelegate>
+#include <functional>
 
 class QListView;
 class QPushButton;
@@ -22,5 +25,22 @@ QPushButton* namedButton(const char* name, const QString& caption);
 
 // A read-only single-selection list over model.
 QListView* itemList(const char* name, QStandardItemModel* model);
+
+// Edits a cell with a list whose entries depend on the cell. A choice equal to the cell's value
+// writes nothing.
+class ListDelegate : public QStyledItemDelegate {
+  public:
+    ListDelegate(std::function<QStringList(const QModelIndex&)> items, QObject* parent)
+        : QStyledItemDelegate(parent), items_(std::move(items)) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override;
+
+  private:
+    std::function<QStringList(const QModelIndex&)> items_;
+};
 
 }  // namespace tolvane
