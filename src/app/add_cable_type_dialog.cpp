@@ -9,17 +9,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/widget_helpers.h"
+
 namespace tolvane {
 
 using namespace equipment;
 
 namespace {
-
-template <class W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 QComboBox* editableList(const char* name, const QStringList& items) {
     auto* c = named(new QComboBox, name);

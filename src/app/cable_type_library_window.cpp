@@ -16,6 +16,8 @@
 #include <QVBoxLayout>
 
 #include "app/add_cable_type_dialog.h"
+#include "app/manufacturer_list.h"
+#include "app/widget_helpers.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
 
@@ -26,26 +28,6 @@ using namespace equipment;
 namespace {
 
 const QString kTitle = QStringLiteral("Cable Type Library");
-
-template <class W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-QPushButton* namedButton(const char* name, const QString& caption) {
-    auto* b = named(new QPushButton(caption), name);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QListView* itemList(const char* name, QStandardItemModel* model) {
-    auto* list = named(new QListView, name);
-    list->setModel(model);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    return list;
-}
 
 // A field that shows a value of the chosen type; the library window does not edit types.
 QLineEdit* shownField(const char* name) {
@@ -114,18 +96,15 @@ bool CableCoresModel::setData(const QModelIndex& index, const QVariant& value, i
 // ---- the window ---------------------------------------------------------------------------
 
 CableTypeLibraryWindow::CableTypeLibraryWindow(LibraryAccess access, QWidget* parent)
-    : QDialog(parent), a_(access), catalogue_(access), manufacturers_(access) {
+    : QDialog(parent), a_(access), catalogue_(access) {
     setObjectName(QStringLiteral("frmCableTypeLibrary"));
     setWindowTitle(kTitle);
 
-    findMaker_ = named(new QLineEdit, "txtFindManufacturer");
-    makerModel_ = new QStandardItemModel(this);
-    makerModel_->setHorizontalHeaderLabels({QStringLiteral("ManufacturerName")});
-    makers_ = itemList("lstManufacturers", makerModel_);
+    makers_ = new ManufacturerList(access, ShownIn::CableTypes, this);
     auto* left = new QVBoxLayout;
     left->addWidget(new QLabel(tr("Manufacturers")));
-    left->addWidget(findMaker_);
-    left->addWidget(makers_, 1);
+    left->addWidget(makers_->findBox());
+    left->addWidget(makers_->list(), 1);
 
     typesLabel_ = named(new QLabel, "lblCableTypes");
     findType_ = named(new QLineEdit, "txtFindCableType");
@@ -179,15 +158,16 @@ CableTypeLibraryWindow::CableTypeLibraryWindow(LibraryAccess access, QWidget* pa
     right->addWidget(coreGrid_, 1);
 
     auto* add = namedButton("cmdAddCableType", tr("Add Cable Type..."));
-    connect(add, &QPushButton::clicked, this,
-            [this] { guarded("CableTypes.cmdAddCableType", [this] { addCableType(); }); });
+    connect(add, &QPushButton::clicked, this, [this] {
+        runGuarded(errors_, "CableTypes.cmdAddCableType", [this] { addCableType(); });
+    });
     auto* remove = namedButton("cmdDelete", tr("Delete Cable Type"));
     connect(remove, &QPushButton::clicked, this,
-            [this] { guarded("CableTypes.cmdDelete", [this] { deleteCableType(); }); });
+            [this] { runGuarded(errors_, "CableTypes.cmdDelete", [this] { deleteCableType(); }); });
     dataSheet_ = namedButton("cmdDataSheet", tr("Data Sheet"));
     dataSheet_->hide();
     connect(dataSheet_, &QPushButton::clicked, this, [this] {
-        guarded("CableTypes.cmdDataSheet", [this] {
+        runGuarded(errors_, "CableTypes.cmdDataSheet", [this] {
             if (showDataSheet) showDataSheet();
         });
     });
@@ -206,19 +186,24 @@ CableTypeLibraryWindow::CableTypeLibraryWindow(LibraryAccess access, QWidget* pa
     layout->addLayout(right, 2);
     layout->addLayout(commands);
 
-    connect(findMaker_, &QLineEdit::textChanged, this, [this] {
-        guarded("CableTypes.txtFindManufacturer_Change", [this] { reloadManufacturers(); });
-    });
-    connect(findType_, &QLineEdit::textChanged, this,
-            [this] { guarded("CableTypes.txtFindCableType_Change", [this] { reloadTypes(); }); });
-    connect(makers_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-        if (!loading_) guarded("CableTypes.lstManufacturers_Click", [this] { showManufacturer(); });
+    makers_->onChange(
+        [this] {
+            runGuarded(errors_, "CableTypes.txtFindManufacturer_Change",
+                       [this] { reloadManufacturers(); });
+        },
+        [this] {
+            runGuarded(errors_, "CableTypes.lstManufacturers_Click",
+                       [this] { showManufacturer(); });
+        });
+    connect(findType_, &QLineEdit::textChanged, this, [this] {
+        runGuarded(errors_, "CableTypes.txtFindCableType_Change", [this] { reloadTypes(); });
     });
     connect(types_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-        if (!loading_) guarded("CableTypes.lstCableTypes_Click", [this] { showType(); });
+        if (!loading_)
+            runGuarded(errors_, "CableTypes.lstCableTypes_Click", [this] { showType(); });
     });
 
-    guarded("CableTypes.Form_Load", [this] { reloadManufacturers(); });
+    runGuarded(errors_, "CableTypes.Form_Load", [this] { reloadManufacturers(); });
     resize(980, 560);
 }
 
@@ -229,32 +214,15 @@ void CableTypeLibraryWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-template <class F>
-void CableTypeLibraryWindow::guarded(const char* procedure, F&& f) {
-    if (!errors_) {
-        f();
-        return;
-    }
-    errors_->guard(QString::fromLatin1(procedure), std::forward<F>(f));
-}
-
 // ---- lists --------------------------------------------------------------------------------
 
 void CableTypeLibraryWindow::reloadManufacturers() {
-    const std::optional<Manufacturer> before = selectedManufacturer();
-    {
-        QScopedValueRollback<bool> quiet(loading_, true);
-        makerRows_ = manufacturers_.list(findMaker_->text(), ShownIn::CableTypes);
-        makerModel_->removeRows(0, makerModel_->rowCount());
-        for (const Manufacturer& m : makerRows_) makerModel_->appendRow(new QStandardItem(m.name));
-        for (int i = 0; before && i < makerRows_.size(); ++i)
-            if (makerRows_[i].id == before->id) makers_->setCurrentIndex(makerModel_->index(i, 0));
-    }
+    makers_->reload();
     showManufacturer();
 }
 
 void CableTypeLibraryWindow::showManufacturer() {
-    const std::optional<Manufacturer> m = selectedManufacturer();
+    const std::optional<Manufacturer> m = makers_->selected();
     typesLabel_->setText(QStringLiteral("Cable Types: ") + (m ? m->name : QString()));
     reloadTypes();
 }
@@ -266,7 +234,7 @@ void CableTypeLibraryWindow::reloadTypes(std::optional<qint64> select) {
     }
     {
         QScopedValueRollback<bool> quiet(loading_, true);
-        const std::optional<Manufacturer> m = selectedManufacturer();
+        const std::optional<Manufacturer> m = makers_->selected();
         typeRows_ = m ? catalogue_.cableTypes(m->id, findType_->text()) : QList<CableType>();
         typeModel_->removeRows(0, typeModel_->rowCount());
         for (const CableType& c : typeRows_)
@@ -275,12 +243,6 @@ void CableTypeLibraryWindow::reloadTypes(std::optional<qint64> select) {
             if (typeRows_[i].id == *select) types_->setCurrentIndex(typeModel_->index(i, 0));
     }
     showType();
-}
-
-std::optional<Manufacturer> CableTypeLibraryWindow::selectedManufacturer() const {
-    const int row = makers_->currentIndex().row();
-    if (row < 0 || row >= makerRows_.size()) return std::nullopt;
-    return makerRows_[row];
 }
 
 std::optional<CableType> CableTypeLibraryWindow::selectedType() const {
@@ -308,7 +270,7 @@ void CableTypeLibraryWindow::showType() {
 // ---- commands -----------------------------------------------------------------------------
 
 void CableTypeLibraryWindow::addCableType() {
-    const std::optional<Manufacturer> m = selectedManufacturer();
+    const std::optional<Manufacturer> m = makers_->selected();
     if (!m) {
         a_.ui.message(tr("No manufacturer selected"), MsgButtons::Ok, MsgIcon::Information, kTitle);
         return;

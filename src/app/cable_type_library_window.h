@@ -24,6 +24,7 @@ class QTableView;
 namespace tolvane {
 
 class ErrorHandler;
+class ManufacturerList;
 
 // The cores of one cable type by pair number. Only a colour-coded type's markings are
 // editable; an edited marking is written through the catalogue and a refused one leaves the
@@ -66,14 +67,10 @@ class CableTypeLibraryWindow : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
-    template <class F>
-    void guarded(const char* procedure, F&& f);
-
     void reloadManufacturers();
     void reloadTypes(std::optional<qint64> select = std::nullopt);
     void showManufacturer();
     void showType();
-    std::optional<equipment::Manufacturer> selectedManufacturer() const;
     std::optional<equipment::CableType> selectedType() const;
 
     void addCableType();
@@ -81,15 +78,11 @@ class CableTypeLibraryWindow : public QDialog {
 
     equipment::LibraryAccess a_;
     equipment::CableCatalogue catalogue_;
-    equipment::Manufacturers manufacturers_;
     ErrorHandler* errors_ = nullptr;
     bool loading_ = false;
-    QList<equipment::Manufacturer> makerRows_;
     QList<equipment::CableType> typeRows_;
 
-    QLineEdit* findMaker_;
-    QListView* makers_;
-    QStandardItemModel* makerModel_;
+    ManufacturerList* makers_;
     QLabel* typesLabel_;
     QLineEdit* findType_;
     QListView* types_;

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/grid_layout.h"
+#include "app/widget_helpers.h"
 #include "db/schema.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
@@ -35,32 +36,6 @@ constexpr int kColumnWidth = 100;
 bool isPostgres(const QSqlDatabase& database) {
     return database.driverName() == QLatin1String("QPSQL");
 }
-
-// Edits a cell with a list of the values it may take.
-class ChoiceDelegate : public QStyledItemDelegate {
-  public:
-    ChoiceDelegate(std::function<QStringList(int row)> items, QObject* parent)
-        : QStyledItemDelegate(parent), items_(std::move(items)) {}
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
-                          const QModelIndex& index) const override {
-        auto* combo = new QComboBox(parent);
-        combo->addItems(items_(index.row()));
-        return combo;
-    }
-    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-        auto* combo = static_cast<QComboBox*>(editor);
-        combo->setCurrentIndex(combo->findText(index.data().toString()));
-    }
-    void setModelData(QWidget* editor, QAbstractItemModel* model,
-                      const QModelIndex& index) const override {
-        const QString text = static_cast<QComboBox*>(editor)->currentText();
-        if (text != index.data().toString()) model->setData(index, text);
-    }
-
-  private:
-    std::function<QStringList(int row)> items_;
-};
 
 }  // namespace
 
@@ -213,7 +188,7 @@ DataSheetWindow::DataSheetWindow(const SheetDef& def, Ui& ui, db::Connections& r
                 reloadPending_ = true;
                 QTimer::singleShot(0, this, [this] {
                     reloadPending_ = false;
-                    guarded("DataSheet_Refresh", [this] { model_->reload(); });
+                    runGuarded(errors_, "DataSheet_Refresh", [this] { model_->reload(); });
                 });
             });
 
@@ -261,15 +236,6 @@ DataSheetWindow::DataSheetWindow(const SheetDef& def, Ui& ui, db::Connections& r
 
 DataSheetWindow::~DataSheetWindow() = default;
 
-template <class F>
-void DataSheetWindow::guarded(const char* procedure, F&& f) {
-    if (!errors_) {
-        f();
-        return;
-    }
-    errors_->guard(QString::fromLatin1(procedure), std::forward<F>(f));
-}
-
 QString DataSheetWindow::caption() const {
     return Ui::appTitle() + def_.suffix;
 }
@@ -301,7 +267,8 @@ void DataSheetWindow::setChoices(const QString& field, std::function<QStringList
     const int column = model_->columnOf(field);
     if (column < 0) return;
     choices_.insert(column, items);
-    grid_->setItemDelegateForColumn(column, new ChoiceDelegate(items, grid_));
+    grid_->setItemDelegateForColumn(
+        column, new ListDelegate([items](const QModelIndex& i) { return items(i.row()); }, grid_));
     model_->accepts = [this](const QModelIndex& index, const QVariant& value) {
         const auto list = choices_.constFind(index.column());
         if (list == choices_.cend()) return true;
@@ -322,7 +289,7 @@ bool DataSheetWindow::eventFilter(QObject* watched, QEvent* event) {
     // While a cell is edited its editor has the keys: Delete then edits the text.
     if (watched == grid_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        guarded("grdData_KeyDown", [this] { deleteCurrent(); });
+        runGuarded(errors_, "grdData_KeyDown", [this] { deleteCurrent(); });
         return true;
     }
     return QWidget::eventFilter(watched, event);
@@ -380,7 +347,7 @@ void DataSheetWindow::saveLayout() {
 
 void DataSheetWindow::closeEvent(QCloseEvent* event) {
     if (!layoutPath_.isEmpty() && saveLayout_)
-        guarded("DataSheet_Unload", [this] { saveLayout(); });
+        runGuarded(errors_, "DataSheet_Unload", [this] { saveLayout(); });
     if (!closeNote.isEmpty()) ui_.message(closeNote, MsgButtons::Ok, MsgIcon::Information);
     event->accept();
     // Closed from inside (a script's close), the frame goes with it; closed by the frame's

@@ -117,8 +117,6 @@ class DataSheetWindow : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    template <class F>
-    void guarded(const char* procedure, F&& f);
     void hideKeys();
     bool isKey(int column) const;
     void deleteCurrent();

@@ -23,6 +23,8 @@
 #include <algorithm>
 
 #include "app/block_dialogs.h"
+#include "app/manufacturer_list.h"
+#include "app/widget_helpers.h"
 #include "equipment/block_generator.h"
 #include "equipment/library_exchange.h"
 #include "shell/error_handler.h"
@@ -41,19 +43,6 @@ const QString kTitle = QStringLiteral("Equipment Library");
 const QStringList kHeightUnits = {QStringLiteral("RU"), QStringLiteral("in")};
 const QStringList kVUnits = {QStringLiteral("VAC"), QStringLiteral("VDC")};
 const QStringList kPinTypes = {QStringLiteral("Normal"), QStringLiteral("Loop")};
-
-QPushButton* namedButton(const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
-template <class W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 QComboBox* unitList(const char* name, const QStringList& items) {
     auto* c = named(new QComboBox, name);
@@ -74,14 +63,6 @@ void showInList(QComboBox* list, const QString& value) {
         i = list->count() - 1;
     }
     list->setCurrentIndex(i);
-}
-
-QListView* itemList(const char* name, QStandardItemModel* model) {
-    auto* list = named(new QListView, name);
-    list->setModel(model);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    return list;
 }
 
 QTableView* pinGrid(const char* name, QStandardItemModel* model) {
@@ -223,28 +204,20 @@ void AddEquipmentDialog::add() {
 
 EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCase nameCase,
                                                QWidget* parent)
-    : QDialog(parent),
-      a_(access),
-      manufacturers_(access),
-      models_(access),
-      pins_(access),
-      nameCase_(nameCase) {
+    : QDialog(parent), a_(access), models_(access), pins_(access), nameCase_(nameCase) {
     setObjectName(QStringLiteral("frmEquipLibrary"));
     setWindowTitle(kTitle);
 
     // Left: the manufacturers and the selected one's models.
-    findMaker_ = named(new QLineEdit, "txtFindManufacturer");
-    makerModel_ = new QStandardItemModel(this);
-    makerModel_->setHorizontalHeaderLabels({QStringLiteral("ManufacturerName")});
-    makers_ = itemList("lstManufacturers", makerModel_);
+    makers_ = new ManufacturerList(access, ShownIn::Equipment, this);
     findModel_ = named(new QLineEdit, "txtFindEquipment");
     modelModel_ = new QStandardItemModel(this);
     modelModel_->setHorizontalHeaderLabels({QStringLiteral("EquipmentName")});
     modelList_ = itemList("lstEquipment", modelModel_);
     auto* left = new QVBoxLayout;
     left->addWidget(new QLabel(tr("Manufacturers:")));
-    left->addWidget(findMaker_);
-    left->addWidget(makers_, 1);
+    left->addWidget(makers_->findBox());
+    left->addWidget(makers_->list(), 1);
     left->addWidget(new QLabel(tr("Equipment Model Number:")));
     left->addWidget(findModel_);
     left->addWidget(modelList_, 1);
@@ -433,24 +406,24 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
     layout->addLayout(right, 3);
     layout->addLayout(commands);
 
-    connect(findMaker_, &QLineEdit::textChanged, this,
-            [this] { guarded("txtFindManufacturer_Change", [this] { reloadManufacturers(); }); });
+    makers_->onChange(
+        [this] {
+            runGuarded(errors_, "txtFindManufacturer_Change", [this] { reloadManufacturers(); });
+        },
+        [this] { runGuarded(errors_, "lstManufacturers_Click", [this] { showManufacturer(); }); });
     connect(findModel_, &QLineEdit::textChanged, this,
-            [this] { guarded("txtFindEquipment_Change", [this] { reloadModels(); }); });
-    connect(makers_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-        if (!loading_) guarded("lstManufacturers_Click", [this] { showManufacturer(); });
-    });
+            [this] { runGuarded(errors_, "txtFindEquipment_Change", [this] { reloadModels(); }); });
     connect(modelList_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-        if (!loading_) guarded("lstEquipment_Click", [this] { showModel(); });
+        if (!loading_) runGuarded(errors_, "lstEquipment_Click", [this] { showModel(); });
     });
     connect(tabs_, &QTabWidget::currentChanged, this, [this, ioPage](int index) {
         if (tabs_->widget(index) == ioPage && showTips) showTips(QStringLiteral("ADDIO"));
     });
     connect(da_, &QCheckBox::toggled, this, [this](bool on) {
-        if (!loading_) guarded("chkDA_Click", [this, on] { setDa(on); });
+        if (!loading_) runGuarded(errors_, "chkDA_Click", [this, on] { setDa(on); });
     });
 
-    guarded("Form_Load", [this] {
+    runGuarded(errors_, "Form_Load", [this] {
         const QStringList connectors = pins_.connectors();
         connector_->addItems(connectors);
         const QStringList types = pins_.signalTypes();
@@ -466,20 +439,11 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
 
 EquipmentLibraryWindow::~EquipmentLibraryWindow() = default;
 
-template <class F>
-void EquipmentLibraryWindow::guarded(const char* procedure, F&& f) {
-    if (!errors_) {
-        f();
-        return;
-    }
-    errors_->guard(QString::fromLatin1(procedure), std::forward<F>(f));
-}
-
 QPushButton* EquipmentLibraryWindow::button(const char* name, const QString& caption,
                                             const char* procedure, std::function<void()> run) {
     QPushButton* b = namedButton(name, caption);
     connect(b, &QPushButton::clicked, this,
-            [this, procedure, run = std::move(run)] { guarded(procedure, run); });
+            [this, procedure, run = std::move(run)] { runGuarded(errors_, procedure, run); });
     return b;
 }
 
@@ -515,20 +479,12 @@ void EquipmentLibraryWindow::command(int index) {
 // ---- lists --------------------------------------------------------------------------------
 
 void EquipmentLibraryWindow::reloadManufacturers() {
-    const std::optional<Manufacturer> before = selectedManufacturer();
-    {
-        QScopedValueRollback<bool> quiet(loading_, true);
-        makerRows_ = manufacturers_.list(findMaker_->text(), ShownIn::Equipment);
-        makerModel_->removeRows(0, makerModel_->rowCount());
-        for (const Manufacturer& m : makerRows_) makerModel_->appendRow(new QStandardItem(m.name));
-        for (int i = 0; before && i < makerRows_.size(); ++i)
-            if (makerRows_[i].id == before->id) makers_->setCurrentIndex(makerModel_->index(i, 0));
-    }
+    makers_->reload();
     showManufacturer();
 }
 
 void EquipmentLibraryWindow::showManufacturer() {
-    const std::optional<Manufacturer> m = selectedManufacturer();
+    const std::optional<Manufacturer> m = makers_->selected();
     makerLabel_->setText(m ? QStringLiteral("Manufacturer Name: ") + m->name : QString());
     reloadModels();
 }
@@ -537,7 +493,7 @@ void EquipmentLibraryWindow::reloadModels(std::optional<qint64> select) {
     if (!select) select = selectedModel();
     {
         QScopedValueRollback<bool> quiet(loading_, true);
-        const std::optional<Manufacturer> m = selectedManufacturer();
+        const std::optional<Manufacturer> m = makers_->selected();
         modelRows_ = m ? models_.list(m->id, findModel_->text()) : QList<EquipmentModel>();
         modelModel_->removeRows(0, modelModel_->rowCount());
         for (const EquipmentModel& e : modelRows_)
@@ -546,12 +502,6 @@ void EquipmentLibraryWindow::reloadModels(std::optional<qint64> select) {
             if (modelRows_[i].id == *select) modelList_->setCurrentIndex(modelModel_->index(i, 0));
     }
     showModel();
-}
-
-std::optional<Manufacturer> EquipmentLibraryWindow::selectedManufacturer() const {
-    const int row = makers_->currentIndex().row();
-    if (row < 0 || row >= makerRows_.size()) return std::nullopt;
-    return makerRows_[row];
 }
 
 std::optional<qint64> EquipmentLibraryWindow::selectedModel() const {
@@ -630,7 +580,7 @@ void EquipmentLibraryWindow::addManufacturer() {
 }
 
 void EquipmentLibraryWindow::addEquipment() {
-    const std::optional<Manufacturer> m = selectedManufacturer();
+    const std::optional<Manufacturer> m = makers_->selected();
     if (!m) {
         a_.ui.message(tr("No manufacturer selected"), MsgButtons::Ok, MsgIcon::Information, kTitle);
         return;

@@ -31,6 +31,7 @@ namespace tolvane {
 class Drawing;
 class ErrorHandler;
 class EventLog;
+class ManufacturerList;
 
 // frmAddManufacturer. The caller tag names the library tab whose list is refreshed afterwards
 // ("Main", "Equip", "JF" or "CT"); the caller reads it back when the dialog has closed.
@@ -126,8 +127,6 @@ class EquipmentLibraryWindow : public QDialog {
     bool takeReopen() { return std::exchange(reopen_, false); }
 
   private:
-    template <class F>
-    void guarded(const char* procedure, F&& f);
     QPushButton* button(const char* name, const QString& caption, const char* procedure,
                         std::function<void()> run);
 
@@ -136,7 +135,6 @@ class EquipmentLibraryWindow : public QDialog {
     void showManufacturer();
     void showModel();
     void reloadPins();
-    std::optional<equipment::Manufacturer> selectedManufacturer() const;
     std::optional<qint64> selectedModel() const;
     // The selected model; without one the user is told so.
     std::optional<qint64> requireModel();
@@ -161,7 +159,6 @@ class EquipmentLibraryWindow : public QDialog {
     void createBlock();
 
     equipment::LibraryAccess a_;
-    equipment::Manufacturers manufacturers_;
     equipment::EquipmentModels models_;
     equipment::Pins pins_;
     db::NameCase nameCase_;
@@ -170,12 +167,9 @@ class EquipmentLibraryWindow : public QDialog {
     bool loading_ = false;
     int preferenceUser_ = 1;
     bool reopen_ = false;
-    QList<equipment::Manufacturer> makerRows_;
     QList<equipment::EquipmentModel> modelRows_;
 
-    QLineEdit* findMaker_;
-    QListView* makers_;
-    QStandardItemModel* makerModel_;
+    ManufacturerList* makers_;
     QLineEdit* findModel_;
     QListView* modelList_;
     QStandardItemModel* modelModel_;

@@ -110,15 +110,6 @@ PreferencesWindow::PreferencesWindow(Ui& ui, SettingsStore& settings, db::Connec
     }
 }
 
-template <class F>
-void PreferencesWindow::guarded(const char* procedure, F&& f) {
-    if (!errors_) {
-        f();
-        return;
-    }
-    errors_->guard(QString::fromLatin1(procedure), std::forward<F>(f));
-}
-
 // ---- building -----------------------------------------------------------------------------
 
 QLineEdit* PreferencesWindow::lineEdit(const char* name, const QString& column) {
@@ -186,14 +177,14 @@ void PreferencesWindow::build() {
     layout->addLayout(buttons);
 
     connect(user_, &QComboBox::activated, this, [this](int i) {
-        guarded("cboUser_Click", [&] { chooseUser(user_->itemText(i), true); });
+        runGuarded(errors_, "cboUser_Click", [&] { chooseUser(user_->itemText(i), true); });
     });
     connect(cableManu_, &QComboBox::activated, this,
-            [this] { guarded("cboCableManu_Click", [&] { fillCableTypes({}); }); });
+            [this] { runGuarded(errors_, "cboCableManu_Click", [&] { fillCableTypes({}); }); });
     connect(defaults, &QPushButton::clicked, this,
-            [this] { guarded("cmdDefaults_Click", [&] { restoreDefaults(); }); });
+            [this] { runGuarded(errors_, "cmdDefaults_Click", [&] { restoreDefaults(); }); });
     connect(done, &QPushButton::clicked, this, [this] {
-        guarded("cmdDone_Click", [&] {
+        runGuarded(errors_, "cmdDone_Click", [&] {
             saveRow();
             accept();
         });
@@ -243,22 +234,22 @@ QWidget* PreferencesWindow::blocksPage() {
          {std::tuple{blockWidth_, pref::BlockWidth, &db::checkBlockWidth},
           std::tuple{pinSpacing_, pref::BlockPinSpacing, &db::checkPinSpacing}}) {
         connect(edit, &QLineEdit::editingFinished, this, [this, edit, column, rule] {
-            guarded("txtBlock_LostFocus", [&] {
+            runGuarded(errors_, "txtBlock_LostFocus", [&] {
                 leaveField(edit, rule);
                 if (prefs_.isLoaded() && prefs_.setValue(column, edit->text())) prefs_.save();
             });
         });
     }
     connect(bodyColor_, &QLineEdit::editingFinished, this, [this] {
-        guarded("txtBodyColor_LostFocus", [&] {
+        runGuarded(errors_, "txtBodyColor_LostFocus", [&] {
             leaveField(bodyColor_, &db::checkColorIndex);
             saveRow();
         });
     });
     connect(pickColor, &QPushButton::clicked, this,
-            [this] { guarded("cmdBodyColor_Click", [&] { chooseBodyColor(); }); });
+            [this] { runGuarded(errors_, "cmdBodyColor_Click", [&] { chooseBodyColor(); }); });
     connect(basePoint_, &QComboBox::activated, this,
-            [this] { guarded("cboBasePoint_Click", [&] { saveRow(); }); });
+            [this] { runGuarded(errors_, "cboBasePoint_Click", [&] { saveRow(); }); });
     return page("tabBlocks", layout);
 }
 
@@ -325,11 +316,12 @@ QWidget* PreferencesWindow::cablesPage() {
     layout->addLayout(right, 1);
 
     connect(autoPlaceDist_, &QLineEdit::editingFinished, this, [this] {
-        guarded("txtAutoPlaceDist_LostFocus",
-                [&] { leaveField(autoPlaceDist_, &db::checkAtLeastOne); });
+        runGuarded(errors_, "txtAutoPlaceDist_LostFocus",
+                   [&] { leaveField(autoPlaceDist_, &db::checkAtLeastOne); });
     });
     connect(startNo_, &QLineEdit::editingFinished, this, [this] {
-        guarded("txtStartNo_LostFocus", [&] { leaveField(startNo_, &db::checkWholeNumber); });
+        runGuarded(errors_, "txtStartNo_LostFocus",
+                   [&] { leaveField(startNo_, &db::checkWholeNumber); });
     });
     auto* w = new QWidget;
     w->setObjectName(QStringLiteral("tabCables"));
@@ -363,7 +355,8 @@ QWidget* PreferencesWindow::jacksPage() {
                                pref::DisplayJackConn));
     layout->addLayout(spacing);
     connect(jfSpacing_, &QLineEdit::editingFinished, this, [this] {
-        guarded("txtJFSpacing_LostFocus", [&] { leaveField(jfSpacing_, &db::checkWholeNumber); });
+        runGuarded(errors_, "txtJFSpacing_LostFocus",
+                   [&] { leaveField(jfSpacing_, &db::checkWholeNumber); });
     });
     return page("tabJacks", layout);
 }
@@ -404,19 +397,20 @@ QWidget* PreferencesWindow::generalPage() {
     layout->addWidget(groupBox(tr("How To Dialogs:"), tips));
 
     connect(nameCase_, &QButtonGroup::idToggled, this, [this](int, bool on) {
-        if (on && !showing_) guarded("optFormat_Click", [&] { saveRow(); });
+        if (on && !showing_) runGuarded(errors_, "optFormat_Click", [&] { saveRow(); });
     });
-    connect(hide, &QPushButton::clicked, this,
-            [this] { guarded("cmdHideTips_Click", [&] { setTipFlags(QStringLiteral("0")); }); });
+    connect(hide, &QPushButton::clicked, this, [this] {
+        runGuarded(errors_, "cmdHideTips_Click", [&] { setTipFlags(QStringLiteral("0")); });
+    });
     connect(show, &QPushButton::clicked, this, [this] {
-        guarded("cmdShowTips_Click", [&] {
+        runGuarded(errors_, "cmdShowTips_Click", [&] {
             setTipFlags(QStringLiteral("1"));
             ui_.message(QStringLiteral("The How To dialogs will be shown."), MsgButtons::Ok,
                         MsgIcon::Information);
         });
     });
     connect(gettingStarted, &QPushButton::clicked, this, [this] {
-        guarded("cmdShowGettingStarted_Click", [&] {
+        runGuarded(errors_, "cmdShowGettingStarted_Click", [&] {
             settings_.write(setting::GettingStarted, QStringLiteral("1"));
             ui_.message(QStringLiteral("The Getting Started will be shown on start-up."),
                         MsgButtons::Ok, MsgIcon::Information);
@@ -464,7 +458,7 @@ QWidget* PreferencesWindow::shortcutsPage() {
 bool PreferencesWindow::eventFilter(QObject* watched, QEvent* event) {
     // The base-point list saves the row when it loses the focus, as the body colour does.
     if (watched == basePoint_ && event->type() == QEvent::FocusOut && isVisible() && !showing_)
-        guarded("cboBasePoint_LostFocus", [&] { saveRow(); });
+        runGuarded(errors_, "cboBasePoint_LostFocus", [&] { saveRow(); });
     return QDialog::eventFilter(watched, event);
 }
 

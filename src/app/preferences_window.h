@@ -66,8 +66,6 @@ class PreferencesWindow : public QDialog {
     void chooseBodyColor();
     void setTipFlags(const QString& value);
     void restoreDefaults();
-    template <class F>
-    void guarded(const char* procedure, F&& f);
 
     Ui& ui_;
     SettingsStore& settings_;

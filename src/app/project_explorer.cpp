@@ -107,9 +107,9 @@ ProjectExplorer::ProjectExplorer(RunState& run, Ui& ui, projects::ProjectRegistr
         routeOr(QStringLiteral("catPClearDrawingList"), [this] { clearDrawings(); });
     });
     connect(unlock_, &QAction::triggered, this,
-            [this] { guarded("mnuUnlock_Click", [this] { unlockSelected(); }); });
+            [this] { runGuarded(errors_, "mnuUnlock_Click", [this] { unlockSelected(); }); });
     connect(viewPath_, &QAction::triggered, this,
-            [this] { guarded("mnuViewPath_Click", [this] { viewPath(); }); });
+            [this] { runGuarded(errors_, "mnuViewPath_Click", [this] { viewPath(); }); });
 
     connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         if (QTreeWidgetItem* item = tree_->itemAt(pos)) tree_->setCurrentItem(item);
@@ -119,11 +119,11 @@ ProjectExplorer::ProjectExplorer(RunState& run, Ui& ui, projects::ProjectRegistr
     connect(tree_, &QTreeWidget::currentItemChanged, this, [this] { updateActions(); });
     connect(tree_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
         const QString key = item->data(0, kKeyRole).toString();
-        guarded("tvwProject_DblClick", [&] { activate(key); });
+        runGuarded(errors_, "tvwProject_DblClick", [&] { activate(key); });
     });
     connect(projects_, &QComboBox::activated, this, [this](int index) {
         const QString name = projects_->itemText(index);
-        guarded("cboProjects_Click", [&] { chooseProject(name); });
+        runGuarded(errors_, "cboProjects_Click", [&] { chooseProject(name); });
     });
     connect(&db::TableChanges::instance(), &db::TableChanges::changed, this,
             [this](db::DbId id, const QString& table) {
@@ -132,22 +132,15 @@ ProjectExplorer::ProjectExplorer(RunState& run, Ui& ui, projects::ProjectRegistr
                     scheduleRebuild();
             });
     if (registry_) {
-        connect(registry_, &projects::ProjectRegistry::listChanged, this,
-                [this] { guarded("ProjectListChanged", [this] { fillProjectList(); }); });
-        connect(
-            registry_, &projects::ProjectRegistry::projectOpened, this,
-            [this](const QString& name) { guarded("ProjectOpened", [&] { showProject(name); }); });
+        connect(registry_, &projects::ProjectRegistry::listChanged, this, [this] {
+            runGuarded(errors_, "ProjectListChanged", [this] { fillProjectList(); });
+        });
+        connect(registry_, &projects::ProjectRegistry::projectOpened, this,
+                [this](const QString& name) {
+                    runGuarded(errors_, "ProjectOpened", [&] { showProject(name); });
+                });
     }
     updateActions();
-}
-
-template <class F>
-void ProjectExplorer::guarded(const char* procedure, F&& f) {
-    if (!errors_) {
-        f();
-        return;
-    }
-    errors_->guard(QString::fromLatin1(procedure), std::forward<F>(f));
 }
 
 void ProjectExplorer::routeOr(const QString& key, const std::function<void()>& fallback) {
@@ -155,7 +148,7 @@ void ProjectExplorer::routeOr(const QString& key, const std::function<void()>& f
         route(key);
         return;
     }
-    guarded("frmProjectExplorer", fallback);
+    runGuarded(errors_, "frmProjectExplorer", fallback);
 }
 
 // ---- project list -------------------------------------------------------------------------
@@ -218,7 +211,7 @@ void ProjectExplorer::scheduleRebuild() {
     rebuildPending_ = true;
     QTimer::singleShot(0, this, [this] {
         if (!rebuildPending_) return;  // rebuilt meanwhile
-        guarded("tvwProject_Refresh", [this] { rebuild(); });
+        runGuarded(errors_, "tvwProject_Refresh", [this] { rebuild(); });
     });
 }
 

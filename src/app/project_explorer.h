@@ -88,8 +88,6 @@ class ProjectExplorer : public QWidget {
     void treeRebuilt();
 
   private:
-    template <class F>
-    void guarded(const char* procedure, F&& f);
     void fillProjectList();
     void rebuild();
     void scheduleRebuild();

@@ -16,6 +16,7 @@
 
 #include "app/add_cable_type_dialog.h"
 #include "app/choice_dialogs.h"
+#include "app/widget_helpers.h"
 #include "cad/colors.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
@@ -27,18 +28,6 @@ using namespace equipment;
 namespace {
 
 const QString kTitle = QStringLiteral("Signal Types");
-
-template <class W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-QPushButton* namedButton(const char* name, const QString& caption) {
-    auto* b = named(new QPushButton(caption), name);
-    b->setAutoDefault(false);
-    return b;
-}
 
 // The colour choice's value for a signal type's colour, and back.
 int choiceOf(const SignalColor& c) {
@@ -80,32 +69,6 @@ class ColorSwatchDelegate : public QStyledItemDelegate {
         s.rwidth() += s.height() + 4;
         return s;
     }
-};
-
-// Edits a cell with a list whose entries depend on the cell.
-class ListDelegate : public QStyledItemDelegate {
-  public:
-    ListDelegate(std::function<QStringList(const QModelIndex&)> items, QObject* parent)
-        : QStyledItemDelegate(parent), items_(std::move(items)) {}
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
-                          const QModelIndex& index) const override {
-        auto* combo = new QComboBox(parent);
-        combo->addItems(items_(index));
-        return combo;
-    }
-    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-        auto* combo = static_cast<QComboBox*>(editor);
-        combo->setCurrentIndex(combo->findText(index.data().toString()));
-    }
-    void setModelData(QWidget* editor, QAbstractItemModel* model,
-                      const QModelIndex& index) const override {
-        const QString text = static_cast<QComboBox*>(editor)->currentText();
-        if (text != index.data().toString()) model->setData(index, text);
-    }
-
-  private:
-    std::function<QStringList(const QModelIndex&)> items_;
 };
 
 }  // namespace
@@ -239,17 +202,19 @@ SignalTypesWindow::SignalTypesWindow(LibraryAccess access, QWidget* parent)
 
     auto* color = namedButton("cmdColor", tr("Color..."));
     connect(color, &QPushButton::clicked, this,
-            [this] { guarded("SignalTypes.cmdColor", [this] { chooseColor(); }); });
+            [this] { runGuarded(errors_, "SignalTypes.cmdColor", [this] { chooseColor(); }); });
     name_ = named(new QLineEdit, "txtSignalType");
     auto* add = namedButton("cmdAdd", tr("Add"));
     connect(add, &QPushButton::clicked, this,
-            [this] { guarded("SignalTypes.cmdAdd", [this] { addSignalType(); }); });
+            [this] { runGuarded(errors_, "SignalTypes.cmdAdd", [this] { addSignalType(); }); });
     auto* remove = namedButton("cmdDelete", tr("Delete"));
-    connect(remove, &QPushButton::clicked, this,
-            [this] { guarded("SignalTypes.cmdDelete", [this] { deleteSignalType(); }); });
+    connect(remove, &QPushButton::clicked, this, [this] {
+        runGuarded(errors_, "SignalTypes.cmdDelete", [this] { deleteSignalType(); });
+    });
     auto* addCableType = namedButton("cmdAddCableType", tr("Add Cable Types..."));
-    connect(addCableType, &QPushButton::clicked, this,
-            [this] { guarded("SignalTypes.cmdAddCableType", [this] { addCableTypes(); }); });
+    connect(addCableType, &QPushButton::clicked, this, [this] {
+        runGuarded(errors_, "SignalTypes.cmdAddCableType", [this] { addCableTypes(); });
+    });
     auto* close = namedButton("cmdClose", tr("Close"));
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -267,21 +232,12 @@ SignalTypesWindow::SignalTypesWindow(LibraryAccess access, QWidget* parent)
     layout->addWidget(grid_, 1);
     layout->addLayout(buttons);
 
-    guarded("SignalTypes.Load", [this] { model_->reload(); });
+    runGuarded(errors_, "SignalTypes.Load", [this] { model_->reload(); });
     grid_->resizeColumnsToContents();
     resize(760, 480);
 }
 
 SignalTypesWindow::~SignalTypesWindow() = default;
-
-template <class F>
-void SignalTypesWindow::guarded(const char* procedure, F&& f) {
-    if (!errors_) {
-        f();
-        return;
-    }
-    errors_->guard(QString::fromLatin1(procedure), std::forward<F>(f));
-}
 
 int SignalTypesWindow::currentRow() const {
     const QModelIndexList rows = grid_->selectionModel()->selectedRows();

@@ -56,9 +56,6 @@ class SignalTypesWindow : public QDialog {
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
 
   private:
-    template <class F>
-    void guarded(const char* procedure, F&& f);
-
     int currentRow() const;
     void chooseColor();
     void addSignalType();

@@ -11,6 +11,7 @@
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
+#include "app/widget_helpers.h"
 #include "cad/cad_error.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
@@ -21,16 +22,6 @@
 namespace tolvane {
 
 using namespace equipment;
-
-namespace {
-
-template <class W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-}  // namespace
 
 SystemNameWindow::SystemNameWindow(SystemNames& names, Drawing& drawing, const QString& handle,
                                    const BlockModel& model, Options options, QWidget* parent)
@@ -52,10 +43,10 @@ SystemNameWindow::SystemNameWindow(SystemNames& names, Drawing& drawing, const Q
     alias_ = named(new QLineEdit, "txtAlias");
     // Choosing from the list or leaving a typed name shows that name's units.
     connect(name_, &QComboBox::textActivated, this, [this](const QString& text) {
-        guarded("SysNames.cboSysName", [&] { chooseName(text); });
+        runGuarded(errors_, "SysNames.cboSysName", [&] { chooseName(text); });
     });
     connect(name_->lineEdit(), &QLineEdit::editingFinished, this, [this] {
-        guarded("SysNames.cboSysName", [this] { chooseName(name_->currentText()); });
+        runGuarded(errors_, "SysNames.cboSysName", [this] { chooseName(name_->currentText()); });
     });
 
     const auto button = [this](const char* object, const QString& text, auto slot) {
@@ -68,10 +59,11 @@ SystemNameWindow::SystemNameWindow(SystemNames& names, Drawing& drawing, const Q
     previous_ = button("cmdPrevious", tr("<"), [this] { showUnit(position_ - 1); });
     next_ = button("cmdNext", tr(">"), [this] { showUnit(position_ + 1); });
     last_ = button("cmdLast", tr(">|"), [this] { showUnit(int(rows_.size()) - 1); });
-    QPushButton* newButton = button(
-        "cmdNew", tr("New"), [this] { guarded("SysNames.cmdNew", [this] { newNumber(); }); });
-    QPushButton* okButton =
-        button("cmdOK", tr("OK"), [this] { guarded("SysNames.cmdOK", [this] { ok(); }); });
+    QPushButton* newButton = button("cmdNew", tr("New"), [this] {
+        runGuarded(errors_, "SysNames.cmdNew", [this] { newNumber(); });
+    });
+    QPushButton* okButton = button(
+        "cmdOK", tr("OK"), [this] { runGuarded(errors_, "SysNames.cmdOK", [this] { ok(); }); });
     QPushButton* cancel = button("cmdCancel", tr("Cancel"), [this] { reject(); });
 
     auto* form = new QFormLayout;
@@ -93,16 +85,7 @@ SystemNameWindow::SystemNameWindow(SystemNames& names, Drawing& drawing, const Q
     layout->addLayout(navigation);
     layout->addLayout(buttons);
 
-    guarded("SysNames.Load", [this] { load(); });
-}
-
-template <class F>
-void SystemNameWindow::guarded(const char* procedure, F&& f) {
-    if (!errors_) {
-        f();
-        return;
-    }
-    errors_->guard(QString::fromLatin1(procedure), std::forward<F>(f));
+    runGuarded(errors_, "SysNames.Load", [this] { load(); });
 }
 
 void SystemNameWindow::load() {

@@ -39,9 +39,6 @@ class SystemNameWindow : public QDialog {
     std::function<void()> assigned;
 
   private:
-    template <class F>
-    void guarded(const char* procedure, F&& f);
-
     void load();
     // The units of the name in the list box; the first is shown.
     void chooseName(const QString& name);

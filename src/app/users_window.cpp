@@ -141,7 +141,7 @@ UsersWindow::UsersWindow(projects::Users& users, Ui& ui, QWidget* parent)
     permissionModel_ = new PermissionsModel(users_, this);
     permissionModel_->setEditable(editable_);
     permissionModel_->guard = [this](std::function<void()> f) {
-        guarded("grdPermissions_Change", std::move(f));
+        runGuarded(errors_, "grdPermissions_Change", std::move(f));
     };
     permissionGrid_ = new QTableView;
     permissionGrid_->setObjectName(QStringLiteral("grdPermissions"));
@@ -170,13 +170,13 @@ UsersWindow::UsersWindow(projects::Users& users, Ui& ui, QWidget* parent)
     connect(userGrid_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { showSelected(); });
     connect(addButton, &QPushButton::clicked, this,
-            [this] { guarded("cmdAdd_Click", [this] { add(); }); });
+            [this] { runGuarded(errors_, "cmdAdd_Click", [this] { add(); }); });
     connect(passwordButton, &QPushButton::clicked, this,
-            [this] { guarded("cmdSetPassword_Click", [this] { setPassword(); }); });
+            [this] { runGuarded(errors_, "cmdSetPassword_Click", [this] { setPassword(); }); });
     connect(groupButton, &QPushButton::clicked, this,
-            [this] { guarded("cmdSetGroup_Click", [this] { setGroup(); }); });
+            [this] { runGuarded(errors_, "cmdSetGroup_Click", [this] { setGroup(); }); });
     connect(deleteButton, &QPushButton::clicked, this,
-            [this] { guarded("cmdDelete_Click", [this] { remove(); }); });
+            [this] { runGuarded(errors_, "cmdDelete_Click", [this] { remove(); }); });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
 
     group_->addItems(users_.groupNames());
@@ -186,15 +186,6 @@ UsersWindow::UsersWindow(projects::Users& users, Ui& ui, QWidget* parent)
 }
 
 UsersWindow::~UsersWindow() = default;
-
-template <class F>
-void UsersWindow::guarded(const char* procedure, F&& f) {
-    if (!errors_) {
-        f();
-        return;
-    }
-    errors_->guard(QString::fromLatin1(procedure), std::forward<F>(f));
-}
 
 void UsersWindow::reloadUsers(int selectKey) {
     userModel_->removeRows(0, userModel_->rowCount());

@@ -33,8 +33,6 @@ class UsersWindow : public QDialog {
     bool editable() const { return editable_; }
 
   private:
-    template <class F>
-    void guarded(const char* procedure, F&& f);
     void reloadUsers(int selectKey = 0);
     void reloadGroups();
     // The selected row of the user grid; -1 (after telling the user) when none is selected.

@@ -181,37 +181,28 @@ AssignOutcome SystemNames::assign(const SystemEntry& entry, const BlockModel& mo
     row.equipId = model.equipmentId;
 
     db::Transaction t(db::DbId::Project, registry_);
-    if (row.sysId != 0) {
-        db::Query q(db::DbId::Project,
-                    QStringLiteral("update tblSystems set SysName = ?, SysNum = ?, Location = ?, "
-                                   "Elevation = ?, EquipID = ?, Alias = ?, Manufacturer = ?, "
-                                   "equipmentname = ? where SysID = ?"),
-                    registry_);
-        q.bind(row.name)
-            .bind(row.number)
-            .bind(row.location)
-            .bind(row.elevation)
-            .bind(row.equipId)
-            .bind(row.alias)
-            .bind(row.manufacturer)
-            .bind(row.equipmentName)
-            .bind(row.sysId)
-            .exec();
-    } else {
-        db::Query q(db::DbId::Project,
-                    QStringLiteral("insert into tblSystems (SysName, SysNum, Location, Elevation, "
-                                   "EquipID, Alias, Manufacturer, equipmentname) values (?, ?, ?, "
-                                   "?, ?, ?, ?, ?)"),
-                    registry_);
-        q.bind(row.name)
-            .bind(row.number)
-            .bind(row.location)
-            .bind(row.elevation)
-            .bind(row.equipId)
-            .bind(row.alias)
-            .bind(row.manufacturer)
-            .bind(row.equipmentName)
-            .exec();
+    // A row already stored is rewritten in place; otherwise a new row is added. Both
+    // statements take the fields in the same order.
+    const bool stored = row.sysId != 0;
+    db::Query q(db::DbId::Project,
+                stored ? QStringLiteral("update tblSystems set SysName = ?, SysNum = ?, "
+                                        "Location = ?, Elevation = ?, EquipID = ?, Alias = ?, "
+                                        "Manufacturer = ?, equipmentname = ? where SysID = ?")
+                       : QStringLiteral("insert into tblSystems (SysName, SysNum, Location, "
+                                        "Elevation, EquipID, Alias, Manufacturer, equipmentname) "
+                                        "values (?, ?, ?, ?, ?, ?, ?, ?)"),
+                registry_);
+    q.bind(row.name)
+        .bind(row.number)
+        .bind(row.location)
+        .bind(row.elevation)
+        .bind(row.equipId)
+        .bind(row.alias)
+        .bind(row.manufacturer)
+        .bind(row.equipmentName);
+    if (stored) q.bind(row.sysId);
+    q.exec();
+    if (!stored) {
         db::Query key(db::DbId::Project,
                       QStringLiteral("select max(SysID) from tblSystems where SysName = ? and "
                                      "SysNum = ?"),

@@ -5,6 +5,7 @@
 #include <QString>
 #include <exception>
 #include <functional>
+#include <utility>
 
 #include "shell/app_error.h"
 
@@ -51,5 +52,16 @@ class ErrorHandler {
     std::function<void()> closeMainWindow_;
     std::function<void(int)> endProgram_;
 };
+
+// Runs f guarded by errors under procedure's name. A window made without a handler (as the
+// tests make them) lets the failure reach its caller.
+template <class F>
+void runGuarded(ErrorHandler* errors, const char* procedure, F&& f) {
+    if (!errors) {
+        f();
+        return;
+    }
+    errors->guard(QString::fromLatin1(procedure), std::forward<F>(f));
+}
 
 }  // namespace tolvane

@@ -7,9 +7,7 @@
 #include <memory>
 
 #include "app/cable_type_library_window.h"
-#include "db/schema.h"
-#include "db_fixture.h"
-#include "script_fixture.h"
+#include "library_window_fixture.h"
 #include "ui/widget_driver.h"
 
 using namespace tolvane;
@@ -18,13 +16,11 @@ using test::ScriptedUser;
 
 namespace {
 
-class CableTypeLibraryWindowTest : public ::testing::Test {
+class CableTypeLibraryWindowTest : public test::LibraryWindowFixture {
   protected:
     void SetUp() override {
-        dbs.makeEmpty(db::DbId::Equipment, registry);
-        db::ensureSchema(db::DbId::Equipment, registry);
-        ScriptedUser quiet("");
-        LibraryAccess a(*quiet.ui, registry);
+        LibraryWindowFixture::SetUp();
+        LibraryAccess a = seedAccess();
         Manufacturer cables{"KABEL", "Kabel Works"};
         cables.cableTypes = true;
         ASSERT_TRUE(Manufacturers(a).add(cables));
@@ -64,8 +60,6 @@ class CableTypeLibraryWindowTest : public ::testing::Test {
         return rows;
     }
 
-    db::Connections registry;
-    test::TestDatabases dbs{db::Engine::SQLite};
     QAbstractItemModel* cores = nullptr;
 };
 

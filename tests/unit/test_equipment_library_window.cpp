@@ -6,9 +6,7 @@
 #include <QTableView>
 
 #include "app/equipment_library_window.h"
-#include "db/schema.h"
-#include "db_fixture.h"
-#include "script_fixture.h"
+#include "library_window_fixture.h"
 #include "ui/widget_driver.h"
 
 using namespace tolvane;
@@ -17,13 +15,11 @@ using test::ScriptedUser;
 
 namespace {
 
-class LibraryWindowTest : public ::testing::Test {
+class LibraryWindowTest : public test::LibraryWindowFixture {
   protected:
     void SetUp() override {
-        dbs.makeEmpty(db::DbId::Equipment, registry);
-        db::ensureSchema(db::DbId::Equipment, registry);
-        ScriptedUser quiet("");
-        LibraryAccess a(*quiet.ui, registry);
+        LibraryWindowFixture::SetUp();
+        LibraryAccess a = seedAccess();
         ASSERT_TRUE(Manufacturers(a).add({"HALVERN", "Halvern Audio"}, true));
         model = EquipmentModels(a).add("HALVERN", "DESK", "desk", "mixer").value_or(0);
         ASSERT_GT(model, 0);
@@ -65,8 +61,6 @@ class LibraryWindowTest : public ::testing::Test {
         return q.next() && q.value(0).toBool();
     }
 
-    db::Connections registry;
-    test::TestDatabases dbs{db::Engine::SQLite};
     qint64 model = 0;
 };
 

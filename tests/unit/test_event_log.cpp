@@ -117,7 +117,12 @@ TEST(ErrorHandler, GuardTurnsExceptionsIntoReports) {
     ErrorHandler handler(*user.ui, log);
     int status = -1;
     handler.setEndProgram([&](int s) { status = s; });
-    handler.guard("Form_Load", [] { throw std::runtime_error("vector::at"); });
+    runGuarded(&handler, "Form_Load", [] { throw std::runtime_error("vector::at"); });
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(user.transcript.contains("Error #: 51 \\nvector::at\\nIn module <Form_Load>"));
+}
+
+TEST(ErrorHandler, AWindowWithoutAHandlerLetsTheFailureReachItsCaller) {
+    EXPECT_THROW(runGuarded(nullptr, "cmdAdd_Click", [] { throw std::runtime_error("no table"); }),
+                 std::runtime_error);
 }

@@ -8,9 +8,7 @@
 #include <memory>
 
 #include "app/signal_types_window.h"
-#include "db/schema.h"
-#include "db_fixture.h"
-#include "script_fixture.h"
+#include "library_window_fixture.h"
 #include "ui/widget_driver.h"
 
 using namespace tolvane;
@@ -19,13 +17,11 @@ using test::ScriptedUser;
 
 namespace {
 
-class SignalTypesWindowTest : public ::testing::Test {
+class SignalTypesWindowTest : public test::LibraryWindowFixture {
   protected:
     void SetUp() override {
-        dbs.makeEmpty(db::DbId::Equipment, registry);
-        db::ensureSchema(db::DbId::Equipment, registry);
-        ScriptedUser quiet("");
-        LibraryAccess a(*quiet.ui, registry);
+        LibraryWindowFixture::SetUp();
+        LibraryAccess a = seedAccess();
         Manufacturers makers(a);
         Manufacturer cables{"KABEL", "Kabel Works"};
         cables.cableTypes = true;
@@ -77,8 +73,6 @@ class SignalTypesWindowTest : public ::testing::Test {
         return q.next() ? q.value(0).toString() : QStringLiteral("<none>");
     }
 
-    db::Connections registry;
-    test::TestDatabases dbs{db::Engine::SQLite};
     QTableView* grid = nullptr;
 };
 

@@ -1,0 +1,46 @@
+// Small builders for the controls of the library and assignment windows. Every control gets
+// its object name here, because batch scripts and tests find controls by those names.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStyledItemDelegate>
+#include <functional>
+
+class QListView;
+class QPushButton;
+class QStandardItemModel;
+
+namespace tolvane {
+
+// Gives w the object name and returns it, so a control is built and named in one expression.
+template <class W>
+W* named(W* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+// A command button that does not take Return for itself; Return stays with the window.
+QPushButton* namedButton(const char* name, const QString& caption);
+
+// A read-only single-selection list over model.
+QListView* itemList(const char* name, QStandardItemModel* model);
+
+// Edits a cell with a list whose entries depend on the cell. A choice equal to the cell's value
+// writes nothing.
+class ListDelegate : public QStyledItemDelegate {
+  public:
+    ListDelegate(std::function<QStringList(const QModelIndex&)> items, QObject* parent)
+        : QStyledItemDelegate(parent), items_(std::move(items)) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override;
+
+  private:
+    std::function<QStringList(const QModelIndex&)> items_;
+};
+
+}  // namespace tolvane
