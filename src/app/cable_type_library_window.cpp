@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/add_cable_type_dialog.h"
+#include "app/equipment_library_window.h"
 #include "app/manufacturer_list.h"
 #include "app/widget_helpers.h"
 #include "shell/error_handler.h"
@@ -157,6 +158,10 @@ CableTypeLibraryWindow::CableTypeLibraryWindow(LibraryAccess access, QWidget* pa
     right->addWidget(new QLabel(tr("Cores")));
     right->addWidget(coreGrid_, 1);
 
+    auto* addMaker = namedButton("cmdAddManufacturer", tr("Add Manufacturer..."));
+    connect(addMaker, &QPushButton::clicked, this, [this] {
+        runGuarded(errors_, "CableTypes.cmdAddManufacturer", [this] { addManufacturer(); });
+    });
     auto* add = namedButton("cmdAddCableType", tr("Add Cable Type..."));
     connect(add, &QPushButton::clicked, this, [this] {
         runGuarded(errors_, "CableTypes.cmdAddCableType", [this] { addCableType(); });
@@ -174,6 +179,7 @@ CableTypeLibraryWindow::CableTypeLibraryWindow(LibraryAccess access, QWidget* pa
     auto* close = namedButton("cmdClose", tr("Close"));
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     auto* commands = new QVBoxLayout;
+    commands->addWidget(addMaker);
     commands->addWidget(add);
     commands->addWidget(remove);
     commands->addWidget(dataSheet_);
@@ -268,6 +274,14 @@ void CableTypeLibraryWindow::showType() {
 }
 
 // ---- commands -----------------------------------------------------------------------------
+
+void CableTypeLibraryWindow::addManufacturer() {
+    // Refused before the user fills in the window.
+    if (!a_.allowed(key::Add)) return;
+    AddManufacturerDialog dialog(a_, QStringLiteral("CT"), this);
+    a_.ui.runModal(dialog);
+    if (dialog.added() > 0) makers_->reload();
+}
 
 void CableTypeLibraryWindow::addCableType() {
     const std::optional<Manufacturer> m = makers_->selected();

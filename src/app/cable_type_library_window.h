@@ -73,6 +73,7 @@ class CableTypeLibraryWindow : public QDialog {
     void showType();
     std::optional<equipment::CableType> selectedType() const;
 
+    void addManufacturer();
     void addCableType();
     void deleteCableType();
 
