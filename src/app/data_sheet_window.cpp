@@ -78,6 +78,11 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
     // An empty field shows empty on both engines (PostgreSQL hands a typed null, which would
     // read as 0).
     if (role == Qt::DisplayRole && v.isNull()) return QVariant();
+    // Grouped rows: the group's value heads its first row only.
+    if (role == Qt::DisplayRole && index.row() > 0 && !def_.groupBy.isEmpty() &&
+        index.column() == columnOf(def_.groupBy) &&
+        QSqlTableModel::data(index.siblingAtRow(index.row() - 1), role) == v)
+        return QVariant();
     return v;
 }
 

@@ -35,6 +35,8 @@ struct SheetDef {
     QStringList hidden{};  // hidden besides the keys and replication columns of the table
     bool editable = false;
     QStringList readOnly{};  // columns of the table that are never typed over
+    // Rows come ordered by this field and show its value only on the first row of each group.
+    QString groupBy{};
 };
 
 // The sheet's rows. Only columns of the sheet's table can be edited; a value the column

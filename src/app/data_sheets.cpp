@@ -41,17 +41,20 @@ SheetDef sheetDef(SheetKind kind) {
                         editable};
     };
     switch (kind) {
-        case SheetKind::Equipment:
+        case SheetKind::Equipment: {
             // Every model with its manufacturer's name, grouped by manufacturer: the text of
             // the view qryEquipAll, so that a row read back after an edit can be found by the
             // models table's key.
-            return def("frmEquipmentDS", "Equipment", " [Equipment]", DbId::Equipment,
-                       "tblEquipment",
-                       "SELECT tblManufacturers.ManufacturerName, tblEquipment.* FROM "
-                       "tblEquipment LEFT JOIN tblManufacturers ON "
-                       "tblManufacturers.ManufacturerID = tblEquipment.ManufacturerID",
-                       "tblManufacturers.ManufacturerName, tblEquipment.EquipmentName",
-                       {QStringLiteral("EquipmentID"), QStringLiteral("ManufacturerID")}, true);
+            SheetDef d =
+                def("frmEquipmentDS", "Equipment", " [Equipment]", DbId::Equipment, "tblEquipment",
+                    "SELECT tblManufacturers.ManufacturerName, tblEquipment.* FROM "
+                    "tblEquipment LEFT JOIN tblManufacturers ON "
+                    "tblManufacturers.ManufacturerID = tblEquipment.ManufacturerID",
+                    "tblManufacturers.ManufacturerName, tblEquipment.EquipmentName",
+                    {QStringLiteral("EquipmentID"), QStringLiteral("ManufacturerID")}, true);
+            d.groupBy = QStringLiteral("ManufacturerName");
+            return d;
+        }
         case SheetKind::Manufacturers: {
             // The ID is the key every other table quotes; it is given once, when added.
             SheetDef d = def("frmManufacturersDS", "Manufacturers", " [Manufacturers]",
