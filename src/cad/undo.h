@@ -84,4 +84,16 @@ class UndoStack {
 // A listener that keeps an index of one space in step with undo and redo.
 UndoStack::Listener indexListener(const Document& doc, const Space& space, SpatialIndex& index);
 
+// One undo step for the changes made while it lives, however the scope is left.
+class UndoGroup {
+  public:
+    explicit UndoGroup(UndoStack& stack) : stack_(stack) { stack_.begin(); }
+    ~UndoGroup() { stack_.end(); }
+    UndoGroup(const UndoGroup&) = delete;
+    UndoGroup& operator=(const UndoGroup&) = delete;
+
+  private:
+    UndoStack& stack_;
+};
+
 }  // namespace tolvane::cad

@@ -2,7 +2,6 @@
 #include "equipment/block_generator.h"
 
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QtMath>
 
 #include "db/preferences.h"
@@ -324,8 +323,7 @@ QString BlockGenerator::generate(Drawing* drawing, const BlockRequest& request,
         return {};
     }
     cad::Document& doc = drawing->document();
-    drawing->undo().begin();
-    const auto endGroup = qScopeGuard([drawing] { drawing->undo().end(); });
+    const cad::UndoGroup group(drawing->undo());
 
     if (prefs.displayPrefs)
         a_.ui.message(preferencesSummary(prefs, request.mode), MsgButtons::Ok,

@@ -17,15 +17,9 @@ Placement EquipmentPlacement::insertExisting(Drawing& drawing, const QString& bl
     }
     Placement placed;
     // The insert and its tag are one step to undo.
-    drawing.undo().begin();
-    try {
-        placed.handle = drawing.insertBlock(a_.ui, name);
-        if (!placed.handle.isEmpty()) placed.kind = tagEquipment(drawing, placed.handle);
-    } catch (...) {
-        drawing.undo().end();
-        throw;
-    }
-    drawing.undo().end();
+    const cad::UndoGroup group(drawing.undo());
+    placed.handle = drawing.insertBlock(a_.ui, name);
+    if (!placed.handle.isEmpty()) placed.kind = tagEquipment(drawing, placed.handle);
     return placed;
 }
 
