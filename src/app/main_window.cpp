@@ -583,9 +583,7 @@ void MainWindow::openEquipmentLibrary() {
         drawings_->clearGripSet(*active);
         active->view().setSelection({cad::lastEntity(active->drawing().space())});
         // The first-use tips of the kind, as for every newly tagged entity.
-        if (tips_) tips_->close();
-        const QString topic = EntityEvents::tipTopic(kind);
-        if (!topic.isEmpty()) showTips(topic, false, true);
+        drawings_->events().tipsAfterTagging(kind);
     };
     // The library is modal: the models' data sheet opens once it has closed.
     bool sheetWanted = false;
