@@ -61,9 +61,7 @@ int Application::prepare() {
     errors_ = std::make_unique<ErrorHandler>(*ui_, log_);
     errors_->setBatch(options_.batch);
     errors_->setEndProgram([this](int status) { endProgram(status); });
-    errors_->setCloseMainWindow([this] {
-        if (main_) main_->close();
-    });
+    errors_->setCloseMainWindow([this] { return !main_ || main_->close(); });
     log_.setFailureHandler(
         [this](const AppError& e) { errors_->handle(e, QStringLiteral("EventLogger"), true); });
 

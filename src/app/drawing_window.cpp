@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMdiSubWindow>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -65,6 +66,8 @@ DrawingWindow::~DrawingWindow() = default;
 
 void DrawingWindow::updateTitle() {
     setWindowTitle(drawing_->title());
+    // Scripts name a drawing window by its file ("window rack.dxf").
+    setProperty("tolvaneFile", drawing_->path());
 }
 
 void DrawingWindow::setLayoutTabs() {
@@ -120,6 +123,9 @@ void DrawingWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    // Closed from inside (a script's close), the frame goes with it; closed by the frame's
+    // close box or Close Drawing, the frame is closing already.
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) frame->close();
 }
 
 void DrawingWindow::keyPressEvent(QKeyEvent* event) {

@@ -87,7 +87,9 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
         chosenBlock_.clear();
     };
     w->escape = [this](DrawingWindow& window) {
-        if (window.drawing().undo().inGroup()) clearGripSet(window);
+        // Escape drops the selection and grips as one step of its own.
+        cad::UndoGroup step(window.drawing().undo());
+        clearGripSet(window);
     };
     w->deleteSelection = [this](DrawingWindow& window) {
         s_.ui.history(QStringLiteral("Deleting %1 entities").arg(window.view().selection().size()));
@@ -163,6 +165,7 @@ bool DrawingWindows::saveAs(DrawingWindow& window) {
 }
 
 bool DrawingWindows::closing(DrawingWindow& window) {
+    if (!files_.mayClose(window.drawing())) return false;
     if (s_.log.enabled())
         s_.log.log(QStringLiteral("Unloading Drawing: ") + window.drawing().path());
     files_.closed(window.drawing());
@@ -172,6 +175,7 @@ bool DrawingWindows::closing(DrawingWindow& window) {
 }
 
 bool DrawingWindows::closeAll() {
+    // The first window whose user cancels stops the rest.
     for (QMdiSubWindow* sub : s_.mdi.subWindowList()) {
         if (!qobject_cast<DrawingWindow*>(sub->widget())) continue;
         if (!sub->close()) return false;

@@ -318,10 +318,7 @@ void MainWindow::buildPanes() {
         new projects::ProjectRegistry(s_.run, s_.settings, s_.ui, s_.log, db::connections());
     projects_->setParent(this);
     projects_->drawingsOpen = [this] { return !mdi_->subWindowList().isEmpty(); };
-    projects_->closeDrawings = [this] {
-        mdi_->closeAllSubWindows();
-        return mdi_->subWindowList().isEmpty();
-    };
+    projects_->closeDrawings = [this] { return closeChildren(); };
     explorer_ = new ProjectExplorer(s_.run, s_.ui, projects_, db::connections(), this);
     explorer_->setErrorHandler(&s_.errors);
     explorer_->route = [this](const QString& key) { RouteCMD(key); };
@@ -671,6 +668,11 @@ void MainWindow::load(const QString& argument) {
         where->setText(QStringLiteral("%1, %2").arg(p.x(), 0, 'f', 4).arg(p.y(), 0, 'f', 4));
     });
     setWindowState(WindowState::None);
+    if (persistToolbars()) {
+        const QString layout = s_.settings.read(setting::ToolbarLayout);
+        if (!layout.isEmpty()) restoreState(QByteArray::fromBase64(layout.toLatin1()));
+        setWindowState(WindowState::None);  // report bars show only with a report
+    }
 
     // The program argument: a file to open, or the start-up windows.
     const ArgumentKind kind = classifyArgument(argument);
@@ -726,20 +728,24 @@ void MainWindow::setWindowState(WindowState state) {
         }
     }
     // Drawing commands need a drawing, report commands a report.
+    // A key whose action is not built yet is offered disabled whatever the window.
     for (auto it = actions_.cbegin(); it != actions_.cend(); ++it) {
         const QString& key = it.key();
-        if (key.startsWith(QLatin1String("catD")) && key != QLatin1String("catDNew") &&
-            key != QLatin1String("catDOpen"))
-            it.value()->setEnabled(drawing || (report && kDocumentKeys.contains(key)));
+        bool on = true;
+        if (key == QLatin1String("catDProperties"))
+            on = true;
+        else if (key.startsWith(QLatin1String("catD")) && key != QLatin1String("catDNew") &&
+                 key != QLatin1String("catDOpen"))
+            on = drawing || (report && kDocumentKeys.contains(key));
         else if (key.startsWith(QLatin1String("catR")) && key != QLatin1String("catRNew") &&
                  key != QLatin1String("catROpen"))
-            it.value()->setEnabled(report);
+            on = report;
         else if (key.startsWith(QLatin1String("catW")) &&
                  !key.startsWith(QLatin1String("catWTile")) &&
                  key != QLatin1String("catWCascade") && key != QLatin1String("catWJack"))
-            it.value()->setEnabled(drawing);
+            on = drawing;
+        it.value()->setEnabled(on && router_.available(key));
     }
-    action(QStringLiteral("catDProperties"))->setEnabled(true);
     action(QStringLiteral("catDProperties"))
         ->setText(report ? tr("Report Properties") : tr("Drawing Properties"));
     action(QStringLiteral("catDNew"))->setText(tr("New Drawing"));
@@ -817,11 +823,12 @@ void MainWindow::openFile(const QString& file) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     s_.ui.cancelPrompt();
     // Drawing and report windows first: each asks to save and releases its own lock.
-    mdi_->closeAllSubWindows();
-    if (!mdi_->subWindowList().isEmpty()) {
+    if (!closeChildren()) {
         event->ignore();
         return;
     }
+    if (persistToolbars())
+        s_.settings.write(setting::ToolbarLayout, QString::fromLatin1(saveState().toBase64()));
     // 1. The drawing locks of this run.
     s_.errors.guard(QStringLiteral("MDIForm_Unload"),
                     [this] { explorer_->drawings().releaseAtShutdown(); });
@@ -837,6 +844,28 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // 3. The end.
     if (s_.log.enabled()) s_.log.log(QStringLiteral("Tolvane is Done"));
     event->accept();
+}
+
+bool MainWindow::persistToolbars() const {
+    // The user of the run: the login has stored it before the main window loads.
+    bool ok = false;
+    const int stored = s_.settings.read(setting::UID).toInt(&ok);
+    try {
+        db::Preferences prefs;
+        return prefs.load(ok ? stored : s_.run.userId) &&
+               prefs.value(db::pref::GenPersistToolbars).toBool();
+    } catch (const db::DbError&) {
+        return false;  // no preferences to read: the layout is neither kept nor restored
+    }
+}
+
+bool MainWindow::closeChildren() {
+    // One at a time, so that a Cancel on one window's save question stops the others from
+    // being asked (the area's own close-all goes on to the rest).
+    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+        if (!sub->close()) return false;
+    }
+    return mdi_->subWindowList().isEmpty();
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

@@ -115,6 +115,12 @@ class MainWindow : public QMainWindow {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // Closes the child windows one by one, each asking to save its changes; false as soon as
+    // one stays open (its user cancelled).
+    bool closeChildren();
+    // The user's preference "persist toolbars" (genpersisttbs): the toolbars and panes are
+    // put back where they were left at the last exit.
+    bool persistToolbars() const;
     void buildActions();
     void buildMenus();
     void buildToolBars();

@@ -20,6 +20,20 @@ int positionOf(const Document& doc, const Space& space, const QString& handle) {
 
 }  // namespace
 
+quint64 UndoStack::state() const {
+    if (!open_.empty()) return ~quint64(0);
+    return undo_.empty() ? base_ : undo_.back().id;
+}
+
+void UndoStack::push(std::vector<Action> actions) {
+    undo_.push_back(Step{nextId_++, std::move(actions)});
+    stateChanged();
+}
+
+void UndoStack::stateChanged() {
+    if (onStateChanged_) onStateChanged_();
+}
+
 void UndoStack::begin() {
     if (depth_++ == 0) open_.clear();
 }
@@ -27,8 +41,9 @@ void UndoStack::begin() {
 void UndoStack::end() {
     if (depth_ == 0) return;
     if (--depth_ == 0 && !open_.empty()) {
-        undo_.push_back(std::move(open_));
+        std::vector<Action> step = std::move(open_);
         open_.clear();
+        push(std::move(step));
     }
 }
 
@@ -58,7 +73,9 @@ bool UndoStack::record(Op op, const Space& space, const QString& handle) {
     if (depth_ > 0) {
         open_.push_back(std::move(a));
     } else {
-        undo_.push_back(Step{std::move(a)});
+        std::vector<Action> step;
+        step.push_back(std::move(a));
+        push(std::move(step));
     }
     return true;
 }
@@ -68,8 +85,9 @@ bool UndoStack::undo() {
     if (undo_.empty()) return false;
     Step step = std::move(undo_.back());
     undo_.pop_back();
-    for (auto it = step.rbegin(); it != step.rend(); ++it) apply(*it, true);
+    for (auto it = step.actions.rbegin(); it != step.actions.rend(); ++it) apply(*it, true);
     redo_.push_back(std::move(step));
+    stateChanged();
     return true;
 }
 
@@ -78,16 +96,21 @@ bool UndoStack::redo() {
     if (redo_.empty()) return false;
     Step step = std::move(redo_.back());
     redo_.pop_back();
-    for (Action& a : step) apply(a, false);
+    for (Action& a : step.actions) apply(a, false);
     undo_.push_back(std::move(step));
+    stateChanged();
     return true;
 }
 
 void UndoStack::clear() {
+    // The document stays as it is, so its state does too (a group left open was a change).
+    const quint64 now = state();
+    base_ = open_.empty() ? now : nextId_++;
     undo_.clear();
     redo_.clear();
     open_.clear();
     depth_ = 0;
+    stateChanged();
 }
 
 Space* UndoStack::spaceNamed(const QString& name) {

@@ -49,6 +49,14 @@ class UndoStack {
         return record(Op::Modified, space, handle);
     }
 
+    // The state the recorded steps have brought the document to: it changes with every step
+    // recorded, undone or redone and comes back when undo or redo returns to a state, so a
+    // saved drawing can tell when undo has brought it back to what was saved. A group still
+    // open is a state of its own, as is the document after clear().
+    quint64 state() const;
+    // Called after every change of state() made by a closed step, undo, redo or clear().
+    void setOnStateChanged(std::function<void()> f) { onStateChanged_ = std::move(f); }
+
     bool canUndo() const { return !undo_.empty(); }
     bool canRedo() const { return !redo_.empty(); }
     int undoCount() const { return int(undo_.size()); }
@@ -65,19 +73,27 @@ class UndoStack {
         int position = -1;
         Entity snapshot;  // erased: the entity; modified: the other state; added: for redo
     };
-    using Step = std::vector<Action>;
+    struct Step {
+        quint64 id = 0;
+        std::vector<Action> actions;
+    };
 
     Space* spaceNamed(const QString& name);
     void apply(Action& a, bool undoing);
     void putBack(Space& space, Action& a);
     void takeAway(Space& space, Action& a);
     void notify(const Space& space, const QString& handle, const Entity* e);
+    void push(std::vector<Action> actions);
+    void stateChanged();
 
     Document& doc_;
     Listener listener_;
     std::vector<Step> undo_, redo_;
-    Step open_;
+    std::vector<Action> open_;
     int depth_ = 0;
+    quint64 nextId_ = 1;
+    quint64 base_ = 0;  // the state with no step to undo
+    std::function<void()> onStateChanged_;
     bool recording_ = true;
 };
 

@@ -14,6 +14,11 @@ bool CommandRouter::setAction(const QString& key, Action action) {
     return true;
 }
 
+bool CommandRouter::available(const QString& key) const {
+    const CommandInfo* command = findCommand(key);
+    return command && (command->kind == CommandKind::NoAction || actions_.contains(key));
+}
+
 void CommandRouter::route(const QString& key) {
     const CommandInfo* command = findCommand(key);
     if (!command) return;
@@ -25,10 +30,14 @@ void CommandRouter::route(const QString& key) {
     }
     const auto it = actions_.constFind(key);
     if (it == actions_.constEnd()) {
-        if (command->kind != CommandKind::NoAction)
-            ui_.status(
+        if (command->kind != CommandKind::NoAction) {
+            // Typed or scripted keys reach here although their menu entries are disabled.
+            const QString line =
                 QStringLiteral("%1 (%2) is not available in this version yet")
-                    .arg(QString::fromLatin1(command->label).remove(QStringLiteral("...")), key));
+                    .arg(QString::fromLatin1(command->label).remove(QStringLiteral("...")), key);
+            ui_.status(line);
+            ui_.history(line);
+        }
         return;
     }
     lastRouted_ = key;

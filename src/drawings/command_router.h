@@ -31,6 +31,9 @@ class CommandRouter {
     // the router does not know.
     bool setAction(const QString& key, Action action);
     bool hasAction(const QString& key) const { return actions_.contains(key); }
+    // Whether routing the key does something: it has an action, or it acts through its own
+    // menu or toolbar handler. Menus and toolbars offer the others disabled.
+    bool available(const QString& key) const;
 
     // The permission check alone (it tells the user when it refuses).
     bool permitted(const QString& key) const { return !permission_ || permission_(key); }

@@ -21,7 +21,12 @@ Drawing::Drawing(cad::Document doc, QObject* parent)
         }
         Q_EMIT contentChanged();
     });
-    connect(this, &Drawing::contentChanged, this, [this] { setModified(true); });
+    connect(this, &Drawing::contentChanged, this, [this] {
+        if (!undo_.isRecording()) unrecorded_ = true;
+        updateModified();
+    });
+    undo_.setOnStateChanged([this] { updateModified(); });
+    savedState_ = undo_.state();
 }
 
 Drawing::~Drawing() = default;
@@ -87,6 +92,7 @@ QString Drawing::entityFor(const PickAnswer& pick, double aperture) {
 }
 
 void Drawing::changed() {
+    unrecorded_ = true;  // changed behind the editor's back: undo cannot return to the saved state
     // Layouts may have come or gone: the space shown is looked up again by its name.
     space_ = spaceNamed(spaceName_);
     if (!space_) {
@@ -115,6 +121,17 @@ void Drawing::setReadOnly(bool on) {
 }
 
 void Drawing::setModified(bool on) {
+    if (on) {
+        unrecorded_ = true;
+    } else {
+        savedState_ = undo_.state();
+        unrecorded_ = false;
+    }
+    updateModified();
+}
+
+void Drawing::updateModified() {
+    const bool on = unrecorded_ || undo_.state() != savedState_;
     if (modified_ == on) return;
     modified_ = on;
     Q_EMIT titleChanged(title());

@@ -71,7 +71,10 @@ class Drawing : public QObject {
     // Opened read-only: another user holds the drawing's lock; it cannot be saved.
     bool readOnly() const { return readOnly_; }
     void setReadOnly(bool on);
-    // Unsaved changes.
+    // Unsaved changes. setModified(false) marks the present state as the saved one (undo
+    // back to it clears the mark again); setModified(true) records a change that undo cannot
+    // take back (a block loaded, a change made without recording), so the mark stays until
+    // the next save.
     bool modified() const { return modified_; }
     void setModified(bool on);
     // The window title: the path (or the untitled name), " READ ONLY" when opened so, and a
@@ -99,6 +102,9 @@ class Drawing : public QObject {
     QString untitledName_ = QStringLiteral("Drawing1");
     bool readOnly_ = false;
     bool modified_ = false;
+    quint64 savedState_ = 0;   // the undo state at the last save or load
+    bool unrecorded_ = false;  // changed since then in a way undo cannot take back
+    void updateModified();
 };
 
 }  // namespace tolvane

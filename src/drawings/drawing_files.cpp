@@ -175,6 +175,20 @@ bool DrawingFiles::saveAs(Drawing& drawing) {
     return true;
 }
 
+bool DrawingFiles::mayClose(Drawing& drawing) {
+    if (!drawing.modified() || drawing.readOnly()) return true;
+    const QString name = drawing.untitled() ? drawing.untitledName() : drawing.path();
+    switch (ui_.message(QStringLiteral("Save changes to drawing ") + name + QLatin1Char('?'),
+                        MsgButtons::YesNoCancel, MsgIcon::Question)) {
+        case MsgButton::Yes:
+            return save(drawing);
+        case MsgButton::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void DrawingFiles::closed(const Drawing& drawing) {
     if (drawing.untitled()) return;
     if (registry_.find(drawing.path()))

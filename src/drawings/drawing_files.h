@@ -44,6 +44,11 @@ class DrawingFiles {
     // Asks for a new file name and saves there; the old path's lock is given back and the
     // new path registered as open by this user.
     bool saveAs(Drawing& drawing);
+    // The drawing's window is about to close: a drawing with unsaved changes asks "Save
+    // changes to drawing ...?" with Yes, No and Cancel. False keeps the window open: the user
+    // cancelled, or the save (or its save-as dialog) did not happen. A drawing opened
+    // read-only cannot be saved and is not asked about.
+    bool mayClose(Drawing& drawing);
     // The drawing's window closes: its lock is given back, or a saved drawing never
     // registered is registered unlocked.
     void closed(const Drawing& drawing);

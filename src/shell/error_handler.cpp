@@ -52,8 +52,10 @@ void ErrorHandler::handle(const AppError& error, const QString& procedure, bool 
     const MsgButton answer =
         ui_.message(messageText(error, procedure), MsgButtons::YesNo, MsgIcon::Critical);
     if (answer == MsgButton::Yes) {
-        if (closeMainWindow_) closeMainWindow_();
-        if (!keepRunning || batch_) {
+        const bool closed = !closeMainWindow_ || closeMainWindow_();
+        // A Cancel on a drawing's save question keeps the program running with its unsaved
+        // work: ending anyway would lose what the user has just chosen to keep.
+        if (batch_ || (closed && !keepRunning)) {
             --depth_;
             end(1);
             return;

@@ -19,7 +19,9 @@ class ErrorHandler {
     ErrorHandler(Ui& ui, EventLog& log) : ui_(ui), log_(log) {}
 
     // Yes: close the main window, whose children each ask to save their changes.
-    void setCloseMainWindow(std::function<void()> close) { closeMainWindow_ = std::move(close); }
+    // Closes the main window, each open document asking to save its changes; false when the
+    // user cancelled one of those questions (the window stays open).
+    void setCloseMainWindow(std::function<bool()> close) { closeMainWindow_ = std::move(close); }
     // Ends the program with the given exit status, at once.
     void setEndProgram(std::function<void(int)> end) { endProgram_ = std::move(end); }
     // In batch mode the program always ends with status 1 after the handler.
@@ -49,7 +51,7 @@ class ErrorHandler {
     EventLog& log_;
     bool batch_ = false;
     int depth_ = 0;
-    std::function<void()> closeMainWindow_;
+    std::function<bool()> closeMainWindow_;
     std::function<void(int)> endProgram_;
 };
 

@@ -44,6 +44,8 @@ inline const QString ActiveFillBkColor = QStringLiteral("ActiveFillBkColor");
 inline const QString ShowWcsAxis = QStringLiteral("ShowWCSAxis");
 inline const QString MwReversed = QStringLiteral("MW_REVERSED");
 inline const QString PtSize = QStringLiteral("PtSize");
+// Where the toolbars and panes were left, when the user's preference keeps them (base64).
+inline const QString ToolbarLayout = QStringLiteral("ToolbarLayout");
 
 // The tip flags, in the order the tips topics are listed.
 QStringList tipFlags();

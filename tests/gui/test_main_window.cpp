@@ -2,6 +2,7 @@
 // command line's aliases.
 #include <QAction>
 #include <QDockWidget>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
@@ -9,10 +10,16 @@
 #include <QtTest>
 
 #include "../unit/script_fixture.h"
+#include "app/drawing_view.h"
+#include "app/drawing_window.h"
+#include "app/drawing_windows.h"
 #include "app/main_window.h"
 #include "app/panes.h"
+#include "cad/dxf.h"
+#include "db/database.h"
 #include "db/setup.h"
 #include "drawings/command_aliases.h"
+#include "projects/project_registry.h"
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
 #include "shell/run_state.h"
@@ -40,6 +47,31 @@ class MainWindowTest : public QObject {
         return sub;
     }
 
+    // A main window whose user answers with the lines of `script`.
+    void start(const QString& script) {
+        main_.reset();
+        user_ = std::make_unique<test::ScriptedUser>(script);
+        errors_ = std::make_unique<ErrorHandler>(*user_->ui, log_);
+        main_ = std::make_unique<MainWindow>(
+            MainWindow::Services{run_, *settings_, log_, *user_->ui, *errors_, aliases_});
+        main_->load(QString());
+        main_->show();
+    }
+
+    // A drawing file of one line, opened in a window and changed there (a second line).
+    DrawingWindow* openChanged(const QString& name) {
+        cad::Document doc;
+        doc.add(doc.modelSpace(), cad::Entity::line({0, 0}, {10, 0}));
+        const QString path = dir_.filePath(name);
+        cad::saveDxf(doc, path);
+        DrawingWindow* w = main_->drawings()->open(path);
+        if (w) w->drawing().editor().add(cad::Entity::line({0, 5}, {10, 5}));
+        return w;
+    }
+    static int linesIn(const QString& path) {
+        return int(cad::loadDxf(path).modelSpace().entities.size());
+    }
+
   private slots:
     void init() {
         run_.appPath = dir_.path() + "/";
@@ -49,15 +81,85 @@ class MainWindowTest : public QObject {
         user_ = std::make_unique<test::ScriptedUser>("");
         // The project explorer opens the default project of a new installation.
         QVERIFY(db::DatabaseSetup(run_, *settings_, *user_->ui, log_).connect());
-        errors_ = std::make_unique<ErrorHandler>(*user_->ui, log_);
-        main_ = std::make_unique<MainWindow>(
-            MainWindow::Services{run_, *settings_, log_, *user_->ui, *errors_, aliases_});
-        main_->load(QString());
-        main_->show();
+        start("");
     }
     void cleanup() {
         main_.reset();
         db::connections().closeAll();
+    }
+
+    // Exit and a project switch close the drawings first, each asking to save its changes:
+    // Cancel stops the exit or the switch with the drawing open; No closes it unsaved; Yes
+    // saves it before it closes.
+    void exitAndProjectSwitchAskToSaveChangedDrawings() {
+        start(
+            "button Cancel\n"              // exit: keep a.dxf
+            "button Yes\nbutton Cancel\n"  // switch project: proceed, then keep a.dxf
+            "button No\nbutton Yes\n");    // exit: a.dxf unsaved, b.dxf saved
+        DrawingWindow* a = openChanged("a.dxf");
+        QVERIFY(a);
+        QVERIFY(!main_->close());
+        QVERIFY(main_->isVisible());
+        QCOMPARE(main_->drawings()->windows().size(), 1);
+        QVERIFY(!main_->projects()->openProject("DEFAULT_PROJECT"));
+        QCOMPARE(main_->drawings()->windows().size(), 1);
+        QVERIFY(openChanged("b.dxf"));
+        QVERIFY(main_->close());
+        QCOMPARE(main_->drawings()->windows().size(), 0);
+        QCOMPARE(linesIn(dir_.filePath("a.dxf")), 1);
+        QCOMPARE(linesIn(dir_.filePath("b.dxf")), 2);
+        QCOMPARE(user_->transcript.count("Save changes to drawing " + dir_.filePath("a.dxf")), 3);
+        QVERIFY(user_->ui->atEnd());
+    }
+
+    // Escape on a drawing drops the grip selection, as one undo step of its own.
+    void escapeClearsTheGrips() {
+        DrawingWindow* w = openChanged("c.dxf");
+        QVERIFY(w);
+        const QString line = w->drawing().space().entities.front().handle;
+        w->view().setSelection({line});
+        QCOMPARE(w->view().selection().size(), 1);
+        const int steps = w->drawing().undo().undoCount();
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(w, &escape);
+        QVERIFY(w->view().selection().isEmpty());
+        QVERIFY(!w->drawing().undo().inGroup());
+        QCOMPARE(w->drawing().undo().undoCount(), steps);
+        w->drawing().setModified(false);
+    }
+
+    // Keys without an action are offered disabled; typed, they say so on the command line.
+    void keysWithoutAnActionAreDisabled() {
+        addChild("drawing");
+        QVERIFY(main_->router().available("catDZoomIn"));
+        QVERIFY(!main_->router().available("catDCircle"));
+        QVERIFY(main_->findChild<QAction*>("catDZoomIn")->isEnabled());
+        QVERIFY(!main_->findChild<QAction*>("catDCircle")->isEnabled());
+        QVERIFY(main_->findChild<QAction*>("catOSnapEndPoint")->isEnabled());  // own handler
+        QVERIFY(main_->findChild<QAction*>("catGExit")->isEnabled());
+        main_->RouteCMD("catDCircle");
+        QVERIFY(user_->transcript.contains("HISTORY Circle (catDCircle) is not available"));
+    }
+
+    // With the user's preference set, toolbars are put back where they were left.
+    void toolbarPositionsPersistWithThePreference() {
+        for (const bool keep : {false, true}) {
+            settings_->write(setting::ToolbarLayout, QString());
+            db::Query(db::DbId::Equipment,
+                      QStringLiteral("update tblPreferences set genpersisttbs = ?"))
+                .bind(keep)
+                .exec();
+            start("");
+            QToolBar* bar = main_->toolBar("tbDWGSnap");
+            main_->removeToolBar(bar);
+            main_->addToolBar(Qt::BottomToolBarArea, bar);
+            bar->show();
+            QVERIFY(main_->close());
+            start("");
+            QCOMPARE(main_->toolBarArea(main_->toolBar("tbDWGSnap")),
+                     keep ? Qt::BottomToolBarArea : Qt::TopToolBarArea);
+            QCOMPARE(settings_->read(setting::ToolbarLayout).isEmpty(), !keep);
+        }
     }
 
     void toolBarsAndPanes() {

@@ -60,7 +60,11 @@ TEST(CommandRouter, KeysWithoutActionSaySoOrStayQuiet) {
     f.router.route("catDArc");          // its action comes with a later module: said so
     f.router.route("catOSnapTangent");  // acts through the snap toolbar: nothing here
     EXPECT_EQ(f.user.lines(),
-              QStringList({"STATUS Arc (catDArc) is not available in this version yet"}));
+              QStringList({"STATUS Arc (catDArc) is not available in this version yet",
+                           "HISTORY Arc (catDArc) is not available in this version yet"}));
+    EXPECT_FALSE(f.router.available("catDArc"));
+    EXPECT_TRUE(f.router.available("catOSnapTangent"));
+    EXPECT_FALSE(f.router.available("catNoSuchKey"));
 }
 
 TEST(CommandRouter, OnlyViewCommandsRunWhilePromptWaits) {

@@ -106,3 +106,57 @@ TEST(Drawing, IndexesRebuiltInPlaceAfterDirectChanges) {
     EXPECT_EQ(&d.index(), held);
     EXPECT_EQ(d.entityAt({5, 0}, 0.1), QStringLiteral("7F"));
 }
+
+// The unsaved mark follows undo and redo back to the saved state; a change undo cannot take
+// back (a block loaded, a change without recording) keeps it until the next save.
+TEST(Drawing, UnsavedMarkGoesWhenUndoReturnsToTheSavedState) {
+    Drawing d;
+    d.setPath(QStringLiteral("/job/rack.dxf"));
+    d.setModified(false);
+    const QString line = d.editor().add(cad::Entity::line({0, 0}, {10, 0}));
+    EXPECT_TRUE(d.modified());
+    EXPECT_EQ(d.title(), QStringLiteral("/job/rack.dxf*"));
+    d.undo().undo();
+    EXPECT_FALSE(d.modified());
+    EXPECT_EQ(d.title(), QStringLiteral("/job/rack.dxf"));
+    d.undo().redo();
+    EXPECT_TRUE(d.modified());
+
+    // Saved with the line: undoing it is a change, redoing it is the saved state again.
+    d.setModified(false);
+    {
+        cad::UndoGroup step(d.undo());
+        d.editor().move({line}, {0, 5});
+        EXPECT_TRUE(d.modified());  // a step still open is a change already
+        d.editor().move({line}, {0, 5});
+    }
+    EXPECT_TRUE(d.modified());
+    d.undo().undo();
+    EXPECT_FALSE(d.modified());
+    d.undo().undo();
+    EXPECT_TRUE(d.modified());
+    d.undo().redo();
+    EXPECT_FALSE(d.modified());
+
+    // A new step after an undo makes the saved state unreachable by redo.
+    d.undo().undo();
+    d.editor().add(cad::Entity::circle({1, 1}, 1));
+    EXPECT_TRUE(d.modified());
+    EXPECT_FALSE(d.undo().redo());
+    d.undo().undo();
+    EXPECT_TRUE(d.modified());  // back to the state before the saved one
+
+    // Changes undo cannot take back keep the mark.
+    d.undo().redo();
+    d.setModified(false);
+    d.undo().setRecording(false);
+    d.editor().add(cad::Entity::circle({2, 2}, 1));
+    d.undo().setRecording(true);
+    EXPECT_TRUE(d.modified());
+    d.setModified(false);
+    d.undo().clear();
+    EXPECT_FALSE(d.modified());
+    d.setModified(true);  // a block loaded into the table
+    d.undo().undo();
+    EXPECT_TRUE(d.modified());
+}

@@ -76,7 +76,7 @@ TEST(ErrorHandler, YesClosesTheMainWindowThenEndsNoEndsAtOnce) {
         EventLog log(dir.path(), true);
         ErrorHandler handler(*user.ui, log);
         bool closed = false;
-        handler.setCloseMainWindow([&] { closed = true; });
+        handler.setCloseMainWindow([&] { return closed = true; });
         handler.setEndProgram([](int status) { throw ProgramEnded{status}; });
         try {
             handler.handle(AppError(53, "File not found"), "LoadBlock");
@@ -97,7 +97,7 @@ TEST(ErrorHandler, KeepRunningReturnsAfterYesOutsideBatch) {
     EventLog log(dir.path(), false);
     ErrorHandler handler(*user.ui, log);
     int ended = 0, closed = 0;
-    handler.setCloseMainWindow([&] { ++closed; });
+    handler.setCloseMainWindow([&] { return ++closed > 0; });
     handler.setEndProgram([&](int) { ++ended; });
     handler.handle(AppError(75, "Path/File access error"), "EventLogger", true);
     EXPECT_EQ(closed, 1);
@@ -108,6 +108,23 @@ TEST(ErrorHandler, KeepRunningReturnsAfterYesOutsideBatch) {
     batch.setEndProgram([&](int) { ++ended; });
     batch.handle(AppError(75, "Path/File access error"), "EventLogger", true);
     EXPECT_EQ(ended, 1);
+}
+
+TEST(ErrorHandler, CancelledCloseKeepsTheProgramRunningOutsideBatch) {
+    // Yes, then Cancel on a drawing's save question: the window stays open and the program
+    // must not end under the user's unsaved work. A batch run ends all the same.
+    QTemporaryDir dir;
+    EventLog log(dir.path(), false);
+    for (const bool batch : {false, true}) {
+        ScriptedUser user("button Yes\n");
+        ErrorHandler handler(*user.ui, log);
+        handler.setBatch(batch);
+        int ended = 0;
+        handler.setCloseMainWindow([] { return false; });
+        handler.setEndProgram([&](int) { ++ended; });
+        handler.handle(AppError(3021, "Either BOF or EOF is True"), "cmdOK_Click");
+        EXPECT_EQ(ended, batch ? 1 : 0);
+    }
 }
 
 TEST(ErrorHandler, GuardTurnsExceptionsIntoReports) {
