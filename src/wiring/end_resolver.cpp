@@ -1,0 +1,235 @@
+#include "wiring/end_resolver.h"
+
+#include "cad/picking.h"
+#include "drawings/drawing.h"
+#include "drawings/entity_tag.h"
+#include "shell/event_log.h"
+#include "ui/ui.h"
+
+namespace tolvane::wiring {
+
+namespace {
+
+bool isOneOf(const QString& name, std::initializer_list<const char*> names) {
+    for (const char* n : names)
+        if (name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+QString orphanMessage(End end) {
+    return QStringList{
+        end == End::Source
+            ? QStringLiteral("Unable to retrieve information from the source block.")
+            : QStringLiteral("Unable to retrieve information from the destination block."),
+        QStringLiteral("This may be because this block is orphaned (the reference "
+                       "to the block is missing"),
+        QStringLiteral("from the equipment database). Possible remedies are to "
+                       "synchronize with the "),
+        QStringLiteral("database that created the block, or create a new block "
+                       "from this equipment database.")}
+        .join(QStringLiteral("\r\n"));
+}
+
+}  // namespace
+
+EndKind endKind(const QString& blockName, End end) {
+    const bool source = end == End::Source;
+    if (isOneOf(blockName, {"FN_JACK_SD", "HN_JACK_SD", "JACK1_1_SD"})) return EndKind::Jack;
+    if (isOneOf(blockName, {"FN_JACK_S", "HN_JACK_S", "JACK1_1_S"}))
+        return source ? EndKind::Jack : EndKind::Refused;
+    if (isOneOf(blockName, {"FN_JACK_D", "HN_JACK_D", "JACK1_1_D"}))
+        return source ? EndKind::Refused : EndKind::Jack;
+    if (isOneOf(blockName, {"JBOX_S", "JBOX_D", "JBOX_1_S", "JBOX_1_D"})) return EndKind::JBox;
+    if (isOneOf(blockName, {"RTR_S"})) return source ? EndKind::Router : EndKind::Refused;
+    if (isOneOf(blockName, {"RTR_D"})) return source ? EndKind::Refused : EndKind::Router;
+    if (isOneOf(blockName, {"POINTER_S", "POINTER_D"}))
+        return source ? EndKind::Refused : EndKind::Router;
+    return EndKind::Equipment;
+}
+
+QString EndFields::joined() const {
+    return QStringList{system, pin, connector, location, signalType, alias}.join(QLatin1Char('|'));
+}
+
+EndResolver::EndResolver(Drawing& drawing, Ui& ui, EventLog* log, Options options,
+                         db::Connections& registry)
+    : drawing_(drawing), ui_(ui), log_(log), options_(options), registry_(registry) {}
+
+void EndResolver::log(const QString& line) {
+    if (log_ && log_->enabled()) log_->log(line);
+}
+
+QString EndResolver::attribute(const QString& insert, const char* tag) const {
+    const cad::Entity* e = drawing_.document().find(insert);
+    const cad::Entity* a = e ? e->attribute(QLatin1String(tag)) : nullptr;
+    return a ? a->text : QString();  // blocks made before an attribute existed read it as ""
+}
+
+QString EndResolver::find(End end, QPointF at) {
+    const cad::Document& doc = drawing_.document();
+    const auto topmost = [&](QPointF p) -> const cad::Entity* {
+        const cad::PickResult hit =
+            cad::pointSearch(doc, drawing_.space(), drawing_.index(), p, options_.aperture);
+        if (!hit.found() || hit.isAttribute()) return nullptr;  // an attribute is no insert
+        return doc.find(hit.handle);
+    };
+    const cad::Entity* e = nullptr;
+    if (end == End::Source) {
+        e = topmost(at - QPointF(0.5, 0));
+        // The cable itself lies left of its own first vertex when it leaves to the left.
+        if (e && e->kind == cad::EntityKind::Polyline) e = topmost(at + QPointF(0, 0.5));
+    } else {
+        e = topmost(at + QPointF(0.5, 0));
+    }
+    return e && e->kind == cad::EntityKind::Insert ? e->handle : QString();
+}
+
+QString EndResolver::resolve(End end, QPointF at) {
+    const bool source = end == End::Source;
+    log(source ? QStringLiteral("Retreiving Source") : QStringLiteral("Retreiving Destination"));
+    block_ = find(end, at);
+    std::optional<EndFields> fields;
+    if (!block_.isEmpty()) {
+        switch (endKind(drawing_.document().find(block_)->blockName, end)) {
+            case EndKind::Refused:
+                break;
+            case EndKind::Equipment:
+                fields = equipment(end, at, block_);
+                break;
+            case EndKind::Jack:
+                fields = jack(end, block_);
+                break;
+            case EndKind::JBox:
+                fields = connectorBlock(end, block_, "JB", "CON");
+                break;
+            case EndKind::Router:
+                fields = connectorBlock(end, block_, "RTR", "Layer");
+                break;
+        }
+    }
+    const QString text = fields ? fields->joined() : QString();
+    log(source ? QStringLiteral("Source String: ") + text
+               : QStringLiteral("Got Destination String: ") + text);
+    return text;
+}
+
+std::optional<EndFields> EndResolver::equipment(End end, QPointF at, const QString& insert) {
+    const bool source = end == End::Source;
+    EndFields f;
+    f.system = attribute(insert, "SysName");
+    f.location = attribute(insert, "Location");
+    f.alias = attribute(insert, "Alias");
+    // A block from another program has no pin width: its pins are probed at the pin line.
+    const QString widthText = attribute(insert, "Read Only PinWidth").trimmed();
+    bool ok = true;
+    const float pinWidth = widthText.isEmpty() ? 0.0f : widthText.toFloat(&ok);
+    if (!ok) {
+        ui_.message(QStringLiteral("The block %1 cannot be used as a cable end: its pin width "
+                                   "(Read Only PinWidth) \"%2\" is not a number.")
+                        .arg(drawing_.document().find(insert)->blockName, widthText),
+                    MsgButtons::Ok, MsgIcon::Warning);
+        return std::nullopt;
+    }
+    const bool da = tag::kindOf(*drawing_.document().find(insert)) == tag::kind::DABlock;
+    const QPointF probe = !source ? QPointF(at.x() + pinWidth + 0.5, at.y())
+                          : da    ? QPointF(at.x() - pinWidth + 0.05, at.y() + 0.3)
+                                  : QPointF(at.x() - pinWidth - 0.7, at.y());
+    const cad::PickResult hit = cad::pointSearch(drawing_.document(), drawing_.space(),
+                                                 drawing_.index(), probe, options_.aperture);
+    const cad::Entity* owner =
+        hit.isAttribute() ? drawing_.document().find(hit.insertHandle) : nullptr;
+    const cad::Entity* pin = nullptr;
+    if (owner)
+        for (const cad::Entity& a : owner->attributes)
+            if (a.handle == hit.handle) pin = &a;
+    if (!pin) return f;  // nothing, or no pin, beside the end: a string without a pin
+
+    // A source may leave from any pin of the unit; a destination arrives only at an input.
+    bool idOk = false;
+    const qint64 equipmentId = attribute(insert, "Read Only EquipID").trimmed().toLongLong(&idOk);
+    bool found = false;
+    for (const char* table : {"tblOutputs", "tblInputs"}) {
+        if (!source && QLatin1String(table) == QLatin1String("tblOutputs")) continue;
+        if (!idOk) break;
+        db::Query q(db::DbId::Equipment,
+                    QStringLiteral("select conn, Type from %1 where EquipmentID = ? and Name = ?")
+                        .arg(QLatin1String(table)),
+                    registry_);
+        q.bind(equipmentId).bind(pin->text).exec();
+        if (q.next()) {
+            f.pin = pin->text;
+            f.connector = q.value(0).toString();
+            f.signalType = q.value(1).toString();
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        ui_.message(orphanMessage(end), MsgButtons::Ok, MsgIcon::Warning);
+        return std::nullopt;
+    }
+    return f;
+}
+
+EndFields EndResolver::jack(End end, const QString& insert) {
+    const bool source = end == End::Source;
+    EndFields f;
+    f.system = attribute(insert, "JF");
+    f.location = attribute(insert, "Location");
+    f.alias = attribute(insert, "Alias");
+    f.pin = attribute(insert, source ? "B" : "A") + QLatin1Char('-') + attribute(insert, "COL");
+    f.connector = attribute(insert, source ? "BConn" : "AConn");
+    const QString jackfield = tag::ref1(*drawing_.document().find(insert));
+    if (jackfield.isEmpty()) {
+        // Not yet sent to a jackfield of the project.
+        f.connector = QStringLiteral("Conn");
+        f.location = QStringLiteral("Loc");
+        f.signalType = kNoSignalType;
+    } else {
+        f.connector.clear();
+        f.location.clear();
+        bool ok = false;
+        const qint64 id = jackfield.toLongLong(&ok);
+        if (ok) {
+            db::Query q(db::DbId::Project,
+                        QStringLiteral("select RearConn, JFLoc, JFEl, SignalType from tblJF where "
+                                       "JFID = ?"),
+                        registry_);
+            q.bind(id).exec();
+            if (q.next()) {
+                f.connector = q.value(0).toString();
+                f.location = q.value(1).toString() + QLatin1Char('.') + q.value(2).toString();
+                f.signalType = q.value(3).toString();
+            }
+        }
+    }
+    autoAlias(insert, f);
+    return f;
+}
+
+EndFields EndResolver::connectorBlock(End end, const QString& insert, const char* nameTag,
+                                      const char* numberTag) {
+    const bool source = end == End::Source;
+    EndFields f;
+    f.system = attribute(insert, nameTag);
+    f.location = attribute(insert, "Location");
+    f.alias = attribute(insert, "Alias");
+    f.pin = attribute(insert, source ? "B" : "A") + QLatin1Char('-') + attribute(insert, numberTag);
+    f.connector = attribute(insert, source ? "BConn" : "AConn");
+    autoAlias(insert, f);
+    return f;
+}
+
+void EndResolver::autoAlias(const QString& insert, EndFields& fields) {
+    if (!fields.alias.isEmpty() || !options_.autoAlias) return;
+    fields.alias = fields.system;
+    const cad::Entity* e = drawing_.document().find(insert);
+    if (fields.alias.isEmpty() || !e->attribute(QStringLiteral("Alias"))) return;
+    drawing_.editor().modify(insert, [&](cad::Entity& e) {
+        for (cad::Entity& a : e.attributes)
+            if (a.tag.compare(QLatin1String("Alias"), Qt::CaseInsensitive) == 0)
+                a.text = fields.alias;
+    });
+}
+
+}  // namespace tolvane::wiring

@@ -1,0 +1,296 @@
+// Cable end resolution on generated equipment blocks and on the standard blocks: which block
+// names a cable may start or end at, the pins found beside a cable's ends and what the
+// databases say about them, the jack placeholders, the automatic alias, and the refusals.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "cad/dxf.h"
+#include "cad/editing.h"
+#include "db/schema.h"
+#include "db_fixture.h"
+#include "drawings/drawing.h"
+#include "drawings/entity_tag.h"
+#include "drawings/standard_drawings.h"
+#include "equipment/block_generator.h"
+#include "equipment/equipment_models.h"
+#include "equipment/manufacturers.h"
+#include "script_fixture.h"
+#include "shell/event_log.h"
+#include "wiring/end_resolver.h"
+
+using namespace tolvane;
+using namespace tolvane::wiring;
+using test::ScriptedUser;
+
+namespace {
+
+struct TakeProposals : equipment::BlockDialogs {
+    std::optional<QString> blockName(const QString& p) override { return p; }
+    equipment::TearSides tearSides() override { return {}; }
+};
+
+equipment::Pin pin(const char* name, const char* type) {
+    equipment::Pin p;
+    p.name = QString::fromLatin1(name);
+    p.type = QString::fromLatin1(type);
+    p.conn = QStringLiteral("BNC");
+    p.pinType = QStringLiteral("Normal");
+    return p;
+}
+
+cad::Entity cable(std::initializer_list<QPointF> points) {
+    QList<cad::Vertex> vertices;
+    for (QPointF p : points) vertices.append({p});
+    return cad::Entity::polyline(vertices, false);
+}
+
+}  // namespace
+
+TEST(EndKind, AcceptanceByBlockName) {
+    struct Row {
+        const char* block;
+        EndKind source, destination;
+    };
+    const Row rows[] = {
+        {"FN_JACK_SD", EndKind::Jack, EndKind::Jack},
+        {"hn_jack_sd", EndKind::Jack, EndKind::Jack},
+        {"JACK1_1_SD", EndKind::Jack, EndKind::Jack},
+        {"FN_JACK_S", EndKind::Jack, EndKind::Refused},
+        {"HN_JACK_S", EndKind::Jack, EndKind::Refused},
+        {"JACK1_1_S", EndKind::Jack, EndKind::Refused},
+        {"FN_JACK_D", EndKind::Refused, EndKind::Jack},
+        {"HN_JACK_D", EndKind::Refused, EndKind::Jack},
+        {"JACK1_1_D", EndKind::Refused, EndKind::Jack},
+        {"JBOX_S", EndKind::JBox, EndKind::JBox},
+        {"JBOX_D", EndKind::JBox, EndKind::JBox},
+        {"JBOX_1_S", EndKind::JBox, EndKind::JBox},
+        {"JBOX_1_D", EndKind::JBox, EndKind::JBox},
+        {"RTR_S", EndKind::Router, EndKind::Refused},
+        {"RTR_D", EndKind::Refused, EndKind::Router},
+        {"POINTER_S", EndKind::Refused, EndKind::Router},
+        {"POINTER_D", EndKind::Refused, EndKind::Router},
+        {"Halvern -DESKv0", EndKind::Equipment, EndKind::Equipment},
+        {"FN_JACK", EndKind::Equipment, EndKind::Equipment},  // not a standard name
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(endKind(r.block, End::Source), r.source) << r.block;
+        EXPECT_EQ(endKind(r.block, End::Destination), r.destination) << r.block;
+    }
+}
+
+class EndResolution : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dbs.makeEmpty(db::DbId::Equipment, registry);
+        db::ensureSchema(db::DbId::Equipment, registry);
+        dbs.makeEmpty(db::DbId::Project, registry);
+        db::ensureSchema(db::DbId::Project, registry);
+        ScriptedUser quiet("");
+        equipment::LibraryAccess access(*quiet.ui, registry);
+        ASSERT_TRUE(equipment::Manufacturers(access).add({"HAL", "Halvern"}, true));
+        model = equipment::EquipmentModels(access).add("HAL", "DESK", "", "VTR").value_or(0);
+        ASSERT_GT(model, 0);
+        addPin("tblOutputs", "PGM OUT", "HD-SDI", "BNC");
+        addPin("tblInputs", "CAM 1", "HD-SDI", "BNC");
+        addPin("tblInputs", "REF", "SYNC", "BNC-75");
+        for (const char* name : {"FN_JACK_S", "FN_JACK_D", "FN_JACK_SD", "JBOX_S", "RTR_D"}) {
+            const QString file = dir.filePath(QString::fromLatin1(name) + ".dxf");
+            cad::saveDxf(standard::blockDrawing(QString::fromLatin1(name)), file);
+            cad::addBlockFromFile(drawing.document(), file, QString::fromLatin1(name));
+        }
+    }
+    void addPin(const char* table, const char* name, const char* type, const char* conn) {
+        db::Query(db::DbId::Equipment,
+                  QStringLiteral("insert into %1 (EquipmentID, Name, Type, conn) values (?, ?, ?, "
+                                 "?)")
+                      .arg(QLatin1String(table)),
+                  registry)
+            .bind(model)
+            .bind(QString::fromLatin1(name))
+            .bind(QString::fromLatin1(type))
+            .bind(QString::fromLatin1(conn))
+            .exec();
+    }
+    // A generated block of the model at `at`, named as a unit.
+    QString unit(QPointF at, equipment::BlockMode mode = equipment::BlockMode::Standard) {
+        ScriptedUser user(QStringLiteral("point %1,%2\n").arg(at.x()).arg(at.y()));
+        TakeProposals dialogs;
+        equipment::BlockGenerator g(equipment::LibraryAccess(*user.ui, registry), dialogs);
+        equipment::BlockPreferences prefs;
+        prefs.pinWidth = 2;
+        const QString insert = g.generate(&drawing,
+                                          {model,
+                                           "Halvern",
+                                           "DESK",
+                                           mode,
+                                           {pin("CAM 1", "HD-SDI"), pin("REF", "SYNC")},
+                                           {pin("PGM OUT", "HD-SDI")}},
+                                          prefs);
+        drawing.editor().modify(insert, [](cad::Entity& e) {
+            for (cad::Entity& a : e.attributes) {
+                if (a.tag == "SysName") a.text = QStringLiteral("VTR-01");
+                if (a.tag == "Location") a.text = QStringLiteral("CR.RACK 2");
+                if (a.tag == "Alias") a.text = QStringLiteral("MAIN|VTR");
+            }
+        });
+        return insert;
+    }
+    // Where the cable meets the pin line of `pinName` on the unit: the outer end.
+    QPointF pinEnd(const QString& insert, const QString& pinName) {
+        const cad::Entity* e = drawing.document().find(insert);
+        const cad::Block* b = drawing.document().block(e->blockName);
+        for (const cad::Entity& line : b->entities) {
+            if (line.kind != cad::EntityKind::Line) continue;
+            const cad::Entity& def = *(&line - 1);
+            if (def.kind == cad::EntityKind::AttributeDefinition && def.text == pinName)
+                return e->start + (line.start.x() < 0 ? line.start : line.end);
+        }
+        ADD_FAILURE() << "no pin " << pinName.toStdString();
+        return {};
+    }
+    QString place(const char* block, QPointF at, const QString& jackfield = {}) {
+        cad::Entity e = cad::makeInsert(drawing.document(), QString::fromLatin1(block), at);
+        const QString kind = tag::catalogueEntry(e.blockName)->kind;
+        tag::tagEntity(e, kind, jackfield);
+        return drawing.editor().add(std::move(e));
+    }
+    void setAttribute(const QString& insert, const char* tag, const QString& value) {
+        drawing.editor().modify(insert, [&](cad::Entity& e) {
+            for (cad::Entity& a : e.attributes)
+                if (a.tag.compare(QLatin1String(tag), Qt::CaseInsensitive) == 0) a.text = value;
+        });
+    }
+    QString resolve(End end, QPointF at, ScriptedUser& user, bool autoAlias = false) {
+        EndResolver r(drawing, *user.ui, nullptr, {autoAlias, 0.1}, registry);
+        return r.resolve(end, at);
+    }
+
+    QTemporaryDir dir;
+    db::Connections registry;
+    test::TestDatabases dbs{db::Engine::SQLite};
+    Drawing drawing;
+    qint64 model = 0;
+};
+
+// Outputs then inputs at a source, inputs only at a destination; DA blocks probe above the
+// pin line; a deleted model is an orphan; a "|" inside an attribute shifts later fields.
+TEST_F(EndResolution, EquipmentPinsFromTheLibrary) {
+    for (auto mode : {equipment::BlockMode::Standard, equipment::BlockMode::DA}) {
+        SCOPED_TRACE(mode == equipment::BlockMode::DA ? "DA" : "standard");
+        const QString a = unit({10, 10}, mode);
+        ScriptedUser user("");
+        const QString source = resolve(End::Source, pinEnd(a, "PGM OUT"), user);
+        EXPECT_EQ(source, "VTR-01|PGM OUT|BNC|CR.RACK 2|HD-SDI|MAIN|VTR");
+        EXPECT_EQ(tag::field(source, 5), "MAIN");  // the format has no escaping
+        EXPECT_EQ(resolve(End::Destination, pinEnd(a, "REF"), user),
+                  "VTR-01|REF|BNC-75|CR.RACK 2|SYNC|MAIN|VTR");
+        EXPECT_TRUE(user.transcript.isEmpty());
+        drawing.editor().erase(a);
+    }
+
+    // An output listed only among the inputs still resolves at a source.
+    db::Query(db::DbId::Equipment, "update tblOutputs set Name = 'OLD'", registry).exec();
+    addPin("tblInputs", "PGM OUT", "AES", "XLR");
+    const QString a = unit({40, 10});
+    ScriptedUser quiet("");
+    EXPECT_EQ(resolve(End::Source, pinEnd(a, "PGM OUT"), quiet),
+              "VTR-01|PGM OUT|XLR|CR.RACK 2|AES|MAIN|VTR");
+
+    // Outputs are never destinations; a deleted model leaves an orphan.
+    db::Query(db::DbId::Equipment, "delete from tblInputs where Name = 'PGM OUT'", registry).exec();
+    ScriptedUser orphan("button OK\nbutton OK\n");
+    const QPointF out = pinEnd(a, "PGM OUT");
+    EXPECT_EQ(resolve(End::Source, out, orphan), "");
+    db::Query(db::DbId::Equipment, "delete from tblInputs", registry).exec();
+    EXPECT_EQ(resolve(End::Destination, pinEnd(a, "CAM 1"), orphan), "");
+    EXPECT_EQ(orphan.lines()
+                  .filter("Unable to retrieve information from the source block.\\n"
+                          "This may be because this block is orphaned")
+                  .size(),
+              1);
+    EXPECT_EQ(orphan.lines().filter("from the destination block").size(), 1);
+
+    // A pin width that is no number is refused with its value named.
+    setAttribute(a, "Read Only PinWidth", "abc");
+    ScriptedUser bad("button OK\n");
+    EXPECT_EQ(resolve(End::Source, out, bad), "");
+    EXPECT_TRUE(bad.transcript.contains("\"abc\" is not a number")) << bad.transcript.toStdString();
+}
+
+// The cable's own polyline beside its first vertex sends the source search up half a unit;
+// a destination has no second try. Nothing at an end, or a block that refuses the end, gives
+// an empty string without a message.
+TEST_F(EndResolution, SearchRetryAndRefusals) {
+    cad::Block& post = drawing.document().addBlock(QStringLiteral("POST"), {0, 0});
+    drawing.document().add(post, cad::Entity::line({0, -1}, {0, 1}));
+    drawing.editor().add(cad::makeInsert(drawing.document(), QStringLiteral("POST"), {10, 0}));
+    drawing.editor().add(cable({{10, 0}, {8, 0}, {8, -3}}));
+    ScriptedUser user("");
+    EXPECT_EQ(resolve(End::Source, {10, 0}, user), "|||||");  // a block without pins
+    drawing.editor().add(cable({{14, 5}, {12, 5}, {12, 2}, {10, 2}}));
+    drawing.editor().add(cad::Entity::line({10.5, 1.5}, {10.5, 2.5}));  // not an insert
+    EXPECT_EQ(resolve(End::Destination, {10, 2}, user), "");
+    EXPECT_EQ(resolve(End::Source, {100, 100}, user), "");
+
+    place("FN_JACK_S", {30, 0});
+    place("RTR_D", {50, 0});
+    EXPECT_EQ(resolve(End::Destination, {30, 0}, user), "");
+    EXPECT_EQ(resolve(End::Source, {50, 0}, user), "");
+    EXPECT_TRUE(user.transcript.isEmpty());
+}
+
+// Jacks read their jackfield row, or the placeholders before they are sent to one, or empty
+// fields when the row is gone; J-boxes and routers read their own attributes; the automatic
+// alias takes the block's name and writes it to the block.
+TEST_F(EndResolution, JacksJBoxesAndRouters) {
+    db::Query(db::DbId::Project,
+              "insert into tblJF (JFSysName, JFLoc, JFEl, SignalType, RearConn) values ('VJF', "
+              "'MCR', 'R4', 'HD-SDI', 'BNC-M')",
+              registry)
+        .exec();
+    const QString jf = db::Query(db::DbId::Project, "select max(JFID) from tblJF", registry)
+                           .exec()
+                           .scalar()
+                           .toString();
+    const QString unsent = place("FN_JACK_S", {0, 0});
+    const QString sent = place("FN_JACK_D", {20, 0}, jf);
+    const QString gone = place("FN_JACK_SD", {40, 0}, QStringLiteral("999"));
+    for (const QString& j : {unsent, sent, gone}) setAttribute(j, "JF", QStringLiteral("VJF-01"));
+    setAttribute(sent, "A", QStringLiteral("A"));
+    setAttribute(sent, "COL", QStringLiteral("12"));
+    ScriptedUser user("");
+    EXPECT_EQ(resolve(End::Source, {0, 0}, user), "VJF-01|B-1|Conn|Loc|Type|");
+    EXPECT_EQ(resolve(End::Destination, {20, 0}, user), "VJF-01|A-12|BNC-M|MCR.R4|HD-SDI|");
+    EXPECT_EQ(resolve(End::Source, {43.5, 0}, user), "VJF-01|B-1||||");
+
+    const QString box = place("JBOX_S", {60, 0});
+    setAttribute(box, "JB", QStringLiteral("JB-03"));
+    setAttribute(box, "CON", QStringLiteral("4"));
+    setAttribute(box, "BConn", QStringLiteral("XLR-F"));
+    const QString router = place("RTR_D", {80, 0});
+    setAttribute(router, "RTR", QStringLiteral("RTR-01"));
+    setAttribute(router, "AConn", QStringLiteral("BNC"));
+    setAttribute(router, "Alias", QStringLiteral("MAIN ROUTER"));
+    EXPECT_EQ(resolve(End::Source, {60, 0}, user), "JB-03|-4|XLR-F|||");
+    EXPECT_EQ(resolve(End::Destination, {80, 0}, user, true), "RTR-01|-1|BNC|||MAIN ROUTER");
+    const int steps = drawing.undo().undoCount();
+    EXPECT_EQ(resolve(End::Source, {60, 0}, user, true), "JB-03|-4|XLR-F|||JB-03");
+    EXPECT_EQ(drawing.document().find(box)->attribute("Alias")->text, "JB-03");
+    EXPECT_EQ(drawing.undo().undoCount(), steps + 1);
+}
+
+// Log mode writes the start and the result of each resolution.
+TEST_F(EndResolution, LogLines) {
+    EventLog log(dir.path(), true);
+    ScriptedUser user("");
+    place("FN_JACK_S", {0, 0});
+    EndResolver r(drawing, *user.ui, &log, {}, registry);
+    r.source({0, 0});
+    r.destination({5, 5});
+    QFile f(dir.filePath(EventLog::fileName()));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(),
+              QByteArray("Retreiving Source\r\nSource String: JF|B-1|Conn|Loc|Type|\r\n"
+                         "Retreiving Destination\r\nGot Destination String: \r\n"));
+}
