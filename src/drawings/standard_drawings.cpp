@@ -85,6 +85,8 @@ void sourceJack(Builder& b, Style style) {
     b.attribute(-1.2, 0.7, QStringLiteral("AConn"));
     b.attribute(-1.2, -0.95, QStringLiteral("BConn"));
     b.attribute(-2.5, -1.5, QStringLiteral("Read Only PinWidth"), QStringLiteral("1"), true);
+    b.attribute(-2.5, 1.1, QStringLiteral("Location"));
+    b.attribute(-2.5, 1.5, QStringLiteral("Alias"));
 }
 
 // A jack of a two-row jackfield: cables arrive at row A (top) from the left, at the
@@ -107,6 +109,8 @@ void twoRowJack(Builder& b, Style style) {
     b.attribute(-0.2, -0.85, QStringLiteral("AConn"));
     b.attribute(3.0, 0.7, QStringLiteral("BConn"));
     b.attribute(1, -1.9, QStringLiteral("Read Only PinWidth"), QStringLiteral("1"), true);
+    b.attribute(1, 1.75, QStringLiteral("Location"));
+    b.attribute(1, 2.15, QStringLiteral("Alias"));
 }
 
 void jbox(Builder& b, bool single) {
@@ -122,6 +126,10 @@ void jbox(Builder& b, bool single) {
     b.attribute(-0.9, 0.7, QStringLiteral("CON"), QStringLiteral("1"));
     b.attribute(-3, -1.15, QStringLiteral("BConn"));
     b.attribute(-3, -1.55, QStringLiteral("AConn"));
+    // The side labels: a cable's pin at a J-box reads "B-1" at a source, "A-1" at a
+    // destination.
+    b.attribute(-0.9, 1.1, QStringLiteral("A"), QStringLiteral("A"));
+    b.attribute(-0.9, -0.95, QStringLiteral("B"), QStringLiteral("B"));
 }
 
 void router(Builder& b) {
@@ -136,6 +144,7 @@ void router(Builder& b) {
     b.attribute(-0.9, -0.95, QStringLiteral("Layer"), QStringLiteral("1"));
     b.attribute(-3, -1.4, QStringLiteral("BConn"));
     b.attribute(-3, -1.8, QStringLiteral("AConn"));
+    b.attribute(-0.9, 1.1, QStringLiteral("A"), QStringLiteral("A"));
 }
 
 // An off-sheet pointer: a tag pointing the way the signal runs, between x0 and x0 + 3.

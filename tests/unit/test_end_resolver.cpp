@@ -263,6 +263,14 @@ TEST_F(EndResolution, JacksJBoxesAndRouters) {
     EXPECT_EQ(resolve(End::Source, {0, 0}, user), "VJF-01|B-1|Conn|Loc|Type|");
     EXPECT_EQ(resolve(End::Destination, {20, 0}, user), "VJF-01|A-12|BNC-M|MCR.R4|HD-SDI|");
     EXPECT_EQ(resolve(End::Source, {43.5, 0}, user), "VJF-01|B-1||||");
+    // A jack of an earlier release has no alias attribute: it reads as empty.
+    drawing.editor().modify(unsent, [](cad::Entity& e) {
+        std::erase_if(e.attributes, [](const cad::Entity& a) { return a.tag == "Alias"; });
+    });
+    setAttribute(sent, "Alias", QStringLiteral("LINE 12"));
+    EXPECT_EQ(resolve(End::Source, {0, 0}, user, true), "VJF-01|B-1|Conn|Loc|Type|VJF-01");
+    EXPECT_EQ(resolve(End::Destination, {20, 0}, user, true),
+              "VJF-01|A-12|BNC-M|MCR.R4|HD-SDI|LINE 12");
 
     const QString box = place("JBOX_S", {60, 0});
     setAttribute(box, "JB", QStringLiteral("JB-03"));
@@ -272,10 +280,10 @@ TEST_F(EndResolution, JacksJBoxesAndRouters) {
     setAttribute(router, "RTR", QStringLiteral("RTR-01"));
     setAttribute(router, "AConn", QStringLiteral("BNC"));
     setAttribute(router, "Alias", QStringLiteral("MAIN ROUTER"));
-    EXPECT_EQ(resolve(End::Source, {60, 0}, user), "JB-03|-4|XLR-F|||");
-    EXPECT_EQ(resolve(End::Destination, {80, 0}, user, true), "RTR-01|-1|BNC|||MAIN ROUTER");
+    EXPECT_EQ(resolve(End::Source, {60, 0}, user), "JB-03|B-4|XLR-F|||");
+    EXPECT_EQ(resolve(End::Destination, {80, 0}, user, true), "RTR-01|A-1|BNC|||MAIN ROUTER");
     const int steps = drawing.undo().undoCount();
-    EXPECT_EQ(resolve(End::Source, {60, 0}, user, true), "JB-03|-4|XLR-F|||JB-03");
+    EXPECT_EQ(resolve(End::Source, {60, 0}, user, true), "JB-03|B-4|XLR-F|||JB-03");
     EXPECT_EQ(drawing.document().find(box)->attribute("Alias")->text, "JB-03");
     EXPECT_EQ(drawing.undo().undoCount(), steps + 1);
 }
