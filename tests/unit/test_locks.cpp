@@ -4,6 +4,7 @@
 
 #include <QThread>
 #include <atomic>
+#include <memory>
 
 #include "db/locks.h"
 #include "db/schema.h"
@@ -131,6 +132,60 @@ TEST_P(LockTest, TwoUsersContendingNeverBothHoldTheLock) {
     EXPECT_EQ(overlaps.load(), 0);
     EXPECT_GT(taken.load(), 0);
     EXPECT_EQ(holderRow(first), "0 -");
+}
+
+// A lock left behind by a run that ended without giving it back: its own WhoAmI, started
+// again, takes it back without a question; anybody else still finds it busy where nothing
+// tells whether its holder is alive (SQLite), and takes it over where the server does.
+TEST_P(LockTest, ALockLeftBehindIsTakenBackByItsOwnUser) {
+    db::Query(db::DbId::Project, "insert into tblLockcables (lockCables, LOCKEDBY) values (?, ?)",
+              first)
+        .bind(true)
+        .bind("ann_pc1")
+        .exec();
+    ScriptedUser ann("");
+    db::TableLock again(db::cableLock(), true, "ann_pc1", *ann.ui, db::DbId::Project, second);
+    EXPECT_TRUE(again.acquire());
+    EXPECT_TRUE(ann.transcript.isEmpty());
+    EXPECT_EQ(holderRow(first), "1 ann_pc1");
+    // The same run asking again (a second command while the first holds it) is told "busy".
+    ScriptedUser twice("button Cancel\n");
+    db::TableLock nested(db::cableLock(), true, "ann_pc1", *twice.ui, db::DbId::Project, second);
+    EXPECT_FALSE(nested.acquire());
+    again.release();
+    EXPECT_EQ(holderRow(first), "0 -");
+}
+
+// A holder killed while it holds the lock: the server ends its session, and the next user takes
+// the lock over. Another running copy of the same WhoAmI keeps what that copy holds.
+TEST_P(LockTest, AKilledHoldersLockIsTakenOver) {
+    if (GetParam() != db::Engine::PostgreSQL) GTEST_SKIP() << "sessions live on the server";
+    ScriptedUser ann(""), bob("button Cancel\n");
+    auto held = std::make_unique<db::TableLock>(db::cableLock(), true, "ann_pc1", *ann.ui,
+                                                db::DbId::Project, first);
+    ASSERT_TRUE(held->acquire());
+    {
+        db::TableLock wanted(db::cableLock(), true, "bob_pc2", *bob.ui, db::DbId::Project, second);
+        EXPECT_FALSE(wanted.acquire());  // Ann is at work
+    }
+    // kill -9: the server sees the connection end.
+    const QVariant pid = db::Query(db::DbId::Project, "select pg_backend_pid()", first).scalar();
+    db::Query(db::DbId::Project, "select pg_terminate_backend(?::int, 5000)", second)
+        .bind(pid)
+        .exec();
+    db::TableLock taken(db::cableLock(), true, "bob_pc2", *bob.ui, db::DbId::Project, second);
+    EXPECT_TRUE(taken.acquire());
+    EXPECT_EQ(bob.lines().size(), 2);  // the one busy message above, and its answer
+    EXPECT_EQ(holderRow(second), "1 bob_pc2");
+    held.reset();  // the dead run's release changes nothing
+    EXPECT_EQ(holderRow(second), "1 bob_pc2");
+
+    db::Connections copy;  // closed before the database is dropped
+    copy.bind(db::DbId::Project, second.boundTo(db::DbId::Project));
+    ScriptedUser bobAgain("button Cancel\n");
+    db::TableLock other(db::cableLock(), true, "bob_pc2", *bobAgain.ui, db::DbId::Project, copy);
+    EXPECT_FALSE(other.acquire());  // the first copy of Bob's program is still running
+    EXPECT_TRUE(bobAgain.transcript.contains("being edited by bob_pc2"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LockTest, test::bothEngines(), test::engineName);
