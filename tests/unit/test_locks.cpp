@@ -9,7 +9,9 @@
 #include "db/locks.h"
 #include "db/schema.h"
 #include "db_fixture.h"
+#include "projects/drawing_registry.h"
 #include "script_fixture.h"
+#include "shell/run_state.h"
 
 using namespace tolvane;
 using test::ScriptedUser;
@@ -23,6 +25,14 @@ class LockTest : public ::testing::TestWithParam<db::Engine> {
         dbs.makeEmpty(db::DbId::Project, first);
         db::ensureSchema(db::DbId::Project, first);
         dbs.share(db::DbId::Project, first, second);
+    }
+    // kill -9 of the program that owns victim: the server sees its connection end.
+    void kill(db::Connections& victim, db::Connections& killer) {
+        const QVariant pid =
+            db::Query(db::DbId::Project, "select pg_backend_pid()", victim).scalar();
+        db::Query(db::DbId::Project, "select pg_terminate_backend(?::int, 5000)", killer)
+            .bind(pid)
+            .exec();
     }
     QString holderRow(db::Connections& r) {
         db::Query q(db::DbId::Project, "select lockCables, LOCKEDBY from tblLockcables", r);
@@ -168,11 +178,7 @@ TEST_P(LockTest, AKilledHoldersLockIsTakenOver) {
         db::TableLock wanted(db::cableLock(), true, "bob_pc2", *bob.ui, db::DbId::Project, second);
         EXPECT_FALSE(wanted.acquire());  // Ann is at work
     }
-    // kill -9: the server sees the connection end.
-    const QVariant pid = db::Query(db::DbId::Project, "select pg_backend_pid()", first).scalar();
-    db::Query(db::DbId::Project, "select pg_terminate_backend(?::int, 5000)", second)
-        .bind(pid)
-        .exec();
+    kill(first, second);
     db::TableLock taken(db::cableLock(), true, "bob_pc2", *bob.ui, db::DbId::Project, second);
     EXPECT_TRUE(taken.acquire());
     EXPECT_EQ(bob.lines().size(), 2);  // the one busy message above, and its answer
@@ -186,6 +192,27 @@ TEST_P(LockTest, AKilledHoldersLockIsTakenOver) {
     db::TableLock other(db::cableLock(), true, "bob_pc2", *bobAgain.ui, db::DbId::Project, copy);
     EXPECT_FALSE(other.acquire());  // the first copy of Bob's program is still running
     EXPECT_TRUE(bobAgain.transcript.contains("being edited by bob_pc2"));
+}
+
+// Drawing locks follow the same rule: a holder at work keeps the drawing (the others may open
+// it read-only); once the holder's program is killed the next opener gets it for editing.
+TEST_P(LockTest, ADrawingOfAKilledHolderOpensForEditing) {
+    if (GetParam() != db::Engine::PostgreSQL) GTEST_SKIP() << "sessions live on the server";
+    RunState annRun, bobRun;
+    annRun.mode = bobRun.mode = DatabaseMode::Shared;
+    annRun.whoAmI = "ann_pc1";
+    bobRun.whoAmI = "bob_pc2";
+    ScriptedUser ann(""), bob("button Cancel\n");
+    projects::DrawingRegistry annDrawings(annRun, *ann.ui, first),
+        bobDrawings(bobRun, *bob.ui, second);
+    const QString rack = "/srv/job/DRAWINGS/rack.dxf";
+    EXPECT_EQ(annDrawings.lockForOpen(rack), projects::OpenLock::Opened);
+    EXPECT_EQ(bobDrawings.lockForOpen(rack), projects::OpenLock::Cancelled);
+    EXPECT_TRUE(bob.transcript.contains("is in use by: ann_pc1"));
+    kill(first, second);
+    EXPECT_EQ(bobDrawings.lockForOpen(rack), projects::OpenLock::Opened);
+    EXPECT_EQ(bobDrawings.find(rack)->lockedBy, "bob_pc2");
+    EXPECT_TRUE(bob.ui->atEnd());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LockTest, test::bothEngines(), test::engineName);
