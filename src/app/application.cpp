@@ -18,6 +18,8 @@
 #include "db/database.h"
 #include "db/preferences.h"
 #include "db/setup.h"
+#include "projects/drawing_registry.h"
+#include "projects/project_registry.h"
 #include "projects/users.h"
 #include "shell/app_folder.h"
 #include "shell/error_handler.h"
@@ -40,7 +42,18 @@ Application::~Application() {
     db::connections().closeAll();
 }
 
+void Application::releaseDrawingLocks() {
+    if (!db::connections().isBound(db::DbId::Project)) return;
+    try {
+        projects::DrawingRegistry(runState(), *ui_).releaseAtShutdown();
+    } catch (const std::exception&) {
+        // The database is what failed: the server has dropped the session with its locks, and
+        // the next opener takes over what the rows still say.
+    }
+}
+
 void Application::endProgram(int status) {
+    releaseDrawingLocks();
     // Ends at once, without saving: what was written is on disk already.
     out_.flush();
     std::fflush(stdout);
@@ -113,7 +126,7 @@ StartupHooks Application::hooks() {
         return connected;
     };
     h.setDefaultProjectPath = [this, &run] {
-        db::DatabaseSetup(run, *settings_, *ui_, log_).setDefaultProjectPath();
+        projects::ProjectRegistry(run, *settings_, *ui_, log_).setUpDefaultProject();
     };
     h.openPreferences = [this, &run] {
         if (!prefs_) prefs_ = std::make_unique<db::Preferences>();
@@ -201,6 +214,9 @@ int Application::runBatch() {
         scriptUi_->stop();
         out_ << abort.transcriptLine() << '\n';
         out_.flush();
+        // The windows stay as they are (closing them would ask questions nobody answers); the
+        // drawings they hold are given back.
+        releaseDrawingLocks();
         return abort.exitCode;
     }
 }

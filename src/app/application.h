@@ -42,6 +42,9 @@ class Application {
     int runBatch();
     int runDesktop();
     void endProgram(int status);
+    // Gives back the drawing locks of this run on an exit that does not close the main
+    // window (a script error, the error handler ending the program).
+    void releaseDrawingLocks();
 
     ProgramOptions options_;
     QTextStream out_;

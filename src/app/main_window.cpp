@@ -37,6 +37,7 @@
 #include "db/preferences.h"
 #include "drawings/command_aliases.h"
 #include "drawings/command_table.h"
+#include "projects/lock_admin.h"
 #include "projects/project_registry.h"
 #include "projects/users.h"
 #include "shell/command_line.h"
@@ -215,8 +216,8 @@ const MenuDef kMenus[] = {
     {"mnuProject",
      "&Project",
      {"catPLSystems", "catPLCables", "catPLJackFields", "-", "catPViewProjBlocks", "-",
-      "catPRefresh", "catPDeleteMissing", "catPClearDrawingList", "catPConsolidate", "-",
-      "catPPrefs"}},
+      "catPRefresh", "catPDeleteMissing", "catPClearDrawingList", "catPConsolidate",
+      "catPClearLock", "-", "catPPrefs"}},
     {"mnuWindow", "Wi&ndow", {"catWTileH", "catWTileV", "catWCascade"}},
 };
 
@@ -541,6 +542,9 @@ void MainWindow::registerActions() {
     on("catPDeleteMissing", [this] { explorer_->removeMissing(); });
     on("catPClearDrawingList", [this] { explorer_->clearDrawings(); });
     on("catPConsolidate", [this] { runConsolidate(s_.ui, *projects_, this); });
+    on("catPClearLock", [this] {
+        if (projects::clearLock(s_.run, s_.ui)) explorer_->refresh();
+    });
     on("catDRestart", [this] {
         // The active drawing remembers its last interactive command.
         QWidget* child = activeChild();

@@ -165,6 +165,37 @@ QString Connections::connectionName(DbId id) const {
     return prefix_ + dbName(id);
 }
 
+namespace {
+// Takes (lock) or gives back (unlock) the shared session lock of an identity on a connection.
+bool sessionLock(QSqlDatabase& db, const QString& whoAmI, bool lock, QString* reason) {
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("select %1(%2, hashtext(?))")
+                  .arg(lock ? QStringLiteral("pg_advisory_lock_shared")
+                            : QStringLiteral("pg_advisory_unlock_shared"))
+                  .arg(advisory::kSessionClass));
+    q.addBindValue(whoAmI);
+    if (q.exec()) return true;
+    if (reason) *reason = q.lastError().text();
+    return false;
+}
+}  // namespace
+
+void Connections::setSessionIdentity(const QString& whoAmI) {
+    if (whoAmI == identity_) return;
+    // Connections open already change the identity they announce.
+    for (DbId id : {DbId::PM, DbId::Equipment, DbId::Blank, DbId::Project}) {
+        const QString name = connectionName(id);
+        if (!slots_[int(id)].bound || slots_[int(id)].connSpec.engine != Engine::PostgreSQL ||
+            !QSqlDatabase::contains(name))
+            continue;
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (!db.isOpen()) continue;
+        if (!identity_.isEmpty()) sessionLock(db, identity_, false, nullptr);
+        if (!whoAmI.isEmpty()) sessionLock(db, whoAmI, true, nullptr);
+    }
+    identity_ = whoAmI;
+}
+
 QSqlDatabase Connections::database(DbId id) {
     const QString name = connectionName(id);
     if (QSqlDatabase::contains(name)) {
@@ -217,9 +248,15 @@ QSqlDatabase Connections::database(DbId id) {
             throw DbError(id, where, QStringLiteral("cannot be read"), reason);
         }
         q.exec(QStringLiteral("pragma foreign_keys = on"));
-    } else if (!s.schema.isEmpty()) {
-        if (!q.exec(QStringLiteral("set search_path to %1, public").arg(s.schema))) {
+    } else {
+        if (!s.schema.isEmpty() &&
+            !q.exec(QStringLiteral("set search_path to %1, public").arg(s.schema))) {
             const QString reason = q.lastError().text();
+            db.close();
+            throw DbError(id, where, QStringLiteral("cannot be opened"), reason);
+        }
+        QString reason;
+        if (!identity_.isEmpty() && !sessionLock(db, identity_, true, &reason)) {
             db.close();
             throw DbError(id, where, QStringLiteral("cannot be opened"), reason);
         }

@@ -84,17 +84,36 @@ class Connections {
     // one process: tests, and the two users of a lock test).
     QString connectionName(DbId id) const;
 
+    // The identity (WhoAmI) whose live session every PostgreSQL connection of this registry
+    // announces: while it is open the connection holds a shared advisory lock on the
+    // identity, and the server drops it when the connection ends, however the program ended.
+    // Lock rows name their holder by this identity, so a row whose holder has no session left
+    // is known to be stale (see db/locks.h). Empty: no announcement (SQLite never has one).
+    void setSessionIdentity(const QString& whoAmI);
+    const QString& sessionIdentity() const { return identity_; }
+
   private:
     struct Slot {
         bool bound = false;
         ConnectionSpec connSpec;
     };
     Slot slots_[4];
+    QString identity_;
     QString prefix_ = QStringLiteral("tolvane-%1-").arg(quintptr(this), 0, 16);
 };
 
 // The run's registry.
 Connections& connections();
+
+// The program's advisory-lock keys on a PostgreSQL database, in the two-number form (first
+// number: what the lock is for; second: which one).
+namespace advisory {
+// A live session of an identity: the second number is hashtext(WhoAmI).
+constexpr int kSessionClass = 0x544f4c53;
+// Work that one installation at a time may do on a shared server.
+constexpr int kSetupClass = 0x544f4c56;
+constexpr int kFirstStart = 1;
+}  // namespace advisory
 
 // Tells the windows that show a table that its rows changed, so that they read it again:
 // every insert, update or delete run through Query announces its table.

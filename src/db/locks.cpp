@@ -1,9 +1,28 @@
 // Table locks.
 #include "db/locks.h"
 
+#include <QMutex>
+#include <QSet>
+
 #include "ui/ui.h"
 
 namespace tolvane::db {
+
+namespace {
+
+// The table locks held by this process, by connection and table: the server counts every
+// connection of this run as one live holder, so a second command of the same run must be
+// told "busy" here rather than take the lock its own run holds.
+QSet<QString>& heldHere() {
+    static QSet<QString> held;
+    return held;
+}
+QMutex& heldMutex() {
+    static QMutex m;
+    return m;
+}
+
+}  // namespace
 
 const LockTable& cableLock() {
     static const LockTable t{QStringLiteral("tblLockcables"), QStringLiteral("lockCables"),
@@ -61,14 +80,42 @@ void TableLock::makeRow() {
     }
 }
 
+QString TableLock::heldKey() const {
+    return registry_.connectionName(db_) + QLatin1Char('/') + table_.table;
+}
+
+bool TableLock::takeOver(const QString& staleHolder) {
+    return takeOverStale(db_, staleHolder, whoAmI_, registry_, [&] {
+        Query take(
+            db_,
+            QStringLiteral("update %1 set %2 = ?, LOCKEDBY = ? where %2 = ? and LOCKEDBY = ?")
+                .arg(table_.table, table_.flagColumn),
+            registry_);
+        take.bind(true).bind(whoAmI_).bind(true).bind(staleHolder).exec();
+        return take.rowsAffected();
+    });
+}
+
 bool TableLock::tryAcquire() {
     if (!shared_ || held_) return true;
+    // The lock is ours only while our session shows that we are alive.
+    registry_.setSessionIdentity(whoAmI_);
+    {
+        QMutexLocker guard(&heldMutex());
+        if (heldHere().contains(heldKey())) return false;
+    }
     if (!tryTake()) {
-        if (!holder().isEmpty()) return false;
-        makeRow();
-        if (!tryTake()) return false;
+        const QString by = holder();
+        if (by.isEmpty()) {
+            makeRow();
+            if (!tryTake()) return false;
+        } else if (!takeOver(by)) {
+            return false;
+        }
     }
     held_ = true;
+    QMutexLocker guard(&heldMutex());
+    heldHere().insert(heldKey());
     return true;
 }
 
@@ -85,11 +132,70 @@ bool TableLock::acquire() {
 void TableLock::release() {
     if (!shared_ || !held_) return;
     held_ = false;
+    {
+        QMutexLocker guard(&heldMutex());
+        heldHere().remove(heldKey());
+    }
     Query free(db_,
                QStringLiteral("update %1 set %2 = ?, LOCKEDBY = ? where LOCKEDBY = ?")
                    .arg(table_.table, table_.flagColumn),
                registry_);
     free.bind(false).bind(QStringLiteral("-")).bind(whoAmI_).exec();
+}
+
+void clearTableLock(const LockTable& table, DbId db, Connections& registry) {
+    Query free(
+        db, QStringLiteral("update %1 set %2 = ?, LOCKEDBY = ?").arg(table.table, table.flagColumn),
+        registry);
+    free.bind(false).bind(QStringLiteral("-")).exec();
+}
+
+bool takeOverStale(DbId db, const QString& holder, const QString& whoAmI, Connections& registry,
+                   const std::function<int()>& takeOver) {
+    if (registry.engine(db) != Engine::PostgreSQL) return holder == whoAmI && takeOver() > 0;
+    // The exclusive lock on the holder's identity is granted only when no session of the
+    // holder other than our own is connected; while we hold it no new one can announce itself.
+    const QString lockKey = QStringLiteral("%1, hashtext(?)").arg(advisory::kSessionClass);
+    Query alive(db, QStringLiteral("select pg_try_advisory_lock(%1)").arg(lockKey), registry);
+    if (!alive.bind(holder).scalar().toBool()) return false;
+    int changed = 0;
+    try {
+        changed = takeOver();
+    } catch (...) {
+        Query(db, QStringLiteral("select pg_advisory_unlock(%1)").arg(lockKey), registry)
+            .bind(holder)
+            .exec();
+        throw;
+    }
+    Query(db, QStringLiteral("select pg_advisory_unlock(%1)").arg(lockKey), registry)
+        .bind(holder)
+        .exec();
+    return changed > 0;
+}
+
+ServerMutex::ServerMutex(DbId db, Connections& registry) : db_(db), registry_(registry) {
+    if (registry.engine(db) != Engine::PostgreSQL) return;
+    Query(db,
+          QStringLiteral("select pg_advisory_lock(%1, %2)")
+              .arg(advisory::kSetupClass)
+              .arg(advisory::kFirstStart),
+          registry)
+        .exec();
+    held_ = true;
+}
+
+ServerMutex::~ServerMutex() {
+    if (!held_) return;
+    try {
+        Query(db_,
+              QStringLiteral("select pg_advisory_unlock(%1, %2)")
+                  .arg(advisory::kSetupClass)
+                  .arg(advisory::kFirstStart),
+              registry_)
+            .exec();
+    } catch (const std::exception&) {
+        // The connection is gone, and the server released the lock with it.
+    }
 }
 
 }  // namespace tolvane::db

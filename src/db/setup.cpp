@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "db/locks.h"
 #include "db/schema.h"
 #include "db/starter_library.h"
 #include "shell/app_folder.h"
@@ -59,7 +60,11 @@ void DatabaseSetup::seed(DbId id) {
             seedEquipment(registry_);
             break;
         case DbKind::ProjectManager:
-            seedProjectManager(run_.appFolder() + QStringLiteral("/Tolvane Default Project"),
+            // A shared server's default project is claimed by the first installation that
+            // makes it (projects::ProjectRegistry::setUpDefaultProject), not by the seeding.
+            seedProjectManager(run_.mode == DatabaseMode::Shared
+                                   ? QString()
+                                   : run_.appFolder() + QStringLiteral("/Tolvane Default Project"),
                                registry_);
             break;
         case DbKind::Project:
@@ -139,6 +144,8 @@ std::optional<ConnectionSpec> DatabaseSetup::locate(DbId id, const QString& sett
 
 bool DatabaseSetup::connect() {
     const QString app = run_.appFolder();
+    // Every server connection of the run shows that this WhoAmI is alive (db/locks.h).
+    registry_.setSessionIdentity(run_.whoAmI);
     if (run_.mode == DatabaseMode::Shared) {
         const auto pm = locate(DbId::PM, setting::PmPath, QStringLiteral("dbPM"));
         if (!pm) return false;
@@ -146,6 +153,9 @@ bool DatabaseSetup::connect() {
         if (!equipment) return false;
         run_.pmConnection = pm->text();
         run_.equipmentConnection = equipment->text();
+        // Installations that start together for the first time: one makes and seeds the
+        // master databases, the others wait and then find them made.
+        ServerMutex first(DbId::PM, registry_);
         upgradeOrSeed(DbId::PM);
         upgradeOrSeed(DbId::Equipment);
     } else {
@@ -162,13 +172,19 @@ bool DatabaseSetup::connect() {
     return true;
 }
 
-void DatabaseSetup::setDefaultProjectPath() {
+bool DatabaseSetup::setDefaultProjectPath() {
+    // Single-user mode: the default project lives in this application folder. A shared
+    // server's default project belongs to the installation that claimed it first; later ones
+    // find it and leave it where it is.
+    const bool shared = run_.mode == DatabaseMode::Shared;
     Query q(DbId::PM,
-            QStringLiteral("update tblProjects set ProjectPath = ? where ProjectName = ?"),
+            QStringLiteral("update tblProjects set ProjectPath = ? where ProjectName = ?") +
+                (shared ? QStringLiteral(" and coalesce(ProjectPath, '') = ''") : QString()),
             registry_);
     q.bind(run_.appFolder() + QStringLiteral("/Tolvane Default Project"))
         .bind(QStringLiteral("DEFAULT_PROJECT"))
         .exec();
+    return q.rowsAffected() > 0;
 }
 
 }  // namespace tolvane::db

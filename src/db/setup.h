@@ -38,8 +38,10 @@ class DatabaseSetup {
     // Connection strings and named connections. Returns false when the user chose to end the
     // program at the message about an unreachable master database.
     bool connect();
-    // First run: the default project lives in the application folder.
-    void setDefaultProjectPath();
+    // First run: the default project lives in the application folder. In shared mode only a
+    // default project that no installation has claimed yet is pointed here. True when the
+    // row was changed.
+    bool setDefaultProjectPath();
 
   private:
     // A missing embedded database is made from the schema with its starter rows; an existing

@@ -248,6 +248,7 @@ const CommandInfo kCommands[] = {
     {"catPDeleteMissing", "Remove Missing Drawings", CommandKind::Action},
     {"catPConsolidate", "Consolidate Project...", CommandKind::Action},
     {"catPClearDrawingList", "Clear Drawing List", CommandKind::Action},
+    {"catPClearLock", "Clear a Lock...", CommandKind::Action},
     {"catOpenProject", "Open Project", CommandKind::NoAction},
     {"catProjectPreferences", "Project Preferences", CommandKind::NoAction},
     {"catLEquipment", "Equipment Library", CommandKind::Action},

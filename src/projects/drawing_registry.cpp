@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "db/locks.h"
 #include "shell/app_folder.h"
 #include "shell/run_state.h"
 #include "ui/ui.h"
@@ -144,6 +145,8 @@ bool DrawingRegistry::registerOpen(const QString& path) {
 }
 
 OpenLock DrawingRegistry::lockForOpen(const QString& path) {
+    // The lock is ours only while our session shows that we are alive.
+    registry_.setSessionIdentity(run_.whoAmI);
     std::optional<DrawingEntry> row = find(path);
     if (!row) {
         addRow(path, true, run_.whoAmI);
@@ -160,8 +163,19 @@ OpenLock DrawingRegistry::lockForOpen(const QString& path) {
         row = find(path);
         if (!row) return lockForOpen(path);
     }
-    // The holder is not compared with this user: a lock left behind by a run that ended
-    // without releasing it is offered read-only too, until "Unlock Drawing" clears it.
+    // A holder whose run has ended (killed, or this user's own earlier run) has left the lock
+    // behind: it is taken over. A holder still at work keeps it.
+    const QString holder = row->lockedBy;
+    if (db::takeOverStale(DbId::Project, holder, run_.whoAmI, registry_, [&] {
+            Query take(DbId::Project,
+                       QStringLiteral("update tblDrawings set Locked = ?, LOCKEDBY = ? where "
+                                      "drawingpath = ? and Locked = ? and coalesce(LOCKEDBY, "
+                                      "'') = ?"),
+                       registry_);
+            take.bind(true).bind(run_.whoAmI).bind(path).bind(true).bind(holder).exec();
+            return take.rowsAffected();
+        }))
+        return OpenLock::Opened;
     const MsgButton answer = ui_.message(
         QStringLiteral("The Drawing: ") + path + QStringLiteral(" is in use by: ") + row->lockedBy +
             QStringLiteral(" -- Open Read Only. You will not be able to save "

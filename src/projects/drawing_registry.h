@@ -67,8 +67,10 @@ class DrawingRegistry {
     bool registerOpen(const QString& path);
 
     // Takes the drawing's lock before its file is opened (a new row is registered as ours).
-    // A drawing locked by anyone, this user included, is offered read-only. When the file
-    // then cannot be read, the caller reports corruptMessage() and calls releaseLock().
+    // A lock whose holder's run has ended is taken over (db::takeOverStale: on the shared
+    // server a holder without a live session, this user's own earlier run included); a
+    // drawing whose holder is still at work is offered read-only. When the file then cannot
+    // be read, the caller reports corruptMessage() and calls releaseLock().
     OpenLock lockForOpen(const QString& path);
     // Gives back a lock this run took with lockForOpen (drawing closed, or failed to open).
     void releaseLock(const QString& path);

@@ -12,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "db/locks.h"
 #include "db/schema.h"
 #include "db/setup.h"
 #include "db/starter_library.h"
@@ -154,16 +155,33 @@ void copyOver(const QString& source, const QString& target) {
 // ---- server schemas -----------------------------------------------------------------------
 
 // "proj_" + the name in lower case, every character a PostgreSQL identifier cannot hold made
-// "_", numbered when the server already has a schema of that name.
-QString freeSchemaName(const QString& project, db::Connections& registry) {
+// "_".
+QString schemaBase(const QString& project) {
     QString base = QStringLiteral("proj_");
     for (const QChar c : project.toLower())
         base += (c.unicode() < 128 && c.isLetterOrNumber()) ? c : QLatin1Char('_');
-    base = base.left(50);
-    Query taken(DbId::PM, QStringLiteral("select count(*) from pg_namespace where nspname = ?"),
-                registry);
+    return base.left(50);
+}
+
+// The schema of a shared server's default project: one per server, found by its name.
+QString defaultProjectSchema() {
+    return schemaBase(ProjectRegistry::defaultProjectName());
+}
+
+bool schemaExists(const QString& schema, db::Connections& registry) {
+    return Query(DbId::PM, QStringLiteral("select count(*) from pg_namespace where nspname = ?"),
+                 registry)
+               .bind(schema)
+               .scalar()
+               .toInt() > 0;
+}
+
+// The base name, numbered when the server already has a schema of that name; the default
+// project's name is never given to another project.
+QString freeSchemaName(const QString& project, db::Connections& registry) {
+    const QString base = schemaBase(project);
     QString name = base;
-    for (int n = 2; taken.bind(name).scalar().toInt() > 0; ++n)
+    for (int n = 2; name == defaultProjectSchema() || schemaExists(name, registry); ++n)
         name = base + QLatin1Char('_') + QString::number(n);
     return name;
 }
@@ -266,9 +284,16 @@ std::optional<QString> buildProject(RunState& run, db::Connections& registry, co
     if (run.mode == DatabaseMode::Shared) {
         db::ConnectionSpec location = registry.boundTo(DbId::PM);
         try {
-            location.schema = freeSchemaName(name, registry);
+            // The default project has one schema per server: made once, then found again
+            // (its folder may have been made anew), and never dropped by a failed attempt.
+            if (name.compare(ProjectRegistry::defaultProjectName(), Qt::CaseInsensitive) == 0) {
+                location.schema = defaultProjectSchema();
+                if (!schemaExists(location.schema, registry)) made.madeSchema(location);
+            } else {
+                location.schema = freeSchemaName(name, registry);
+                made.madeSchema(location);
+            }
             scratch.bind(DbId::Project, location);
-            made.madeSchema(location);
             db::ensureSchema(DbId::Project, scratch);
             db::seedProject(DbId::Project, scratch);
             writeLocalProject(scratch, name, description);
@@ -422,6 +447,12 @@ std::optional<QString> ProjectRegistry::openProject(const QString& name) {
         throw AppError(
             err::kNoCurrentRecord,
             QStringLiteral("The project manager database has no %1 row").arg(defaultProjectName()));
+    const bool isDefault = row->name.compare(defaultProjectName(), Qt::CaseInsensitive) == 0;
+    // A shared server's default project that no installation has claimed yet is claimed now.
+    if (isDefault && row->path.trimmed().isEmpty() && run_.mode == DatabaseMode::Shared) {
+        setUpDefaultProject();
+        row = find(defaultProjectName());
+    }
     row->path = withoutTrailingSlash(row->path);
 
     std::optional<db::ConnectionSpec> location;
@@ -429,15 +460,8 @@ std::optional<QString> ProjectRegistry::openProject(const QString& name) {
         location = projectDatabase(row->path, registry_);
     // The default project of a new installation lives in the application folder; its folder
     // is made the first time it is opened.
-    if (!location && row->name.compare(defaultProjectName(), Qt::CaseInsensitive) == 0 &&
-        row->path ==
-            withoutTrailingSlash(run_.appFolder() + QStringLiteral("/Tolvane Default Project"))) {
-        Creation made;
-        if (const auto problem =
-                buildProject(run_, registry_, row->path, row->name, row->description, made))
-            throw AppError(err::kPathFileAccess, *problem);
-        made.complete();
-        if (log_.enabled()) log_.log(QStringLiteral("Created the default project: ") + row->path);
+    if (!location && isDefault && row->path == ownDefaultFolder()) {
+        makeDefaultProject(*row);
         location = projectDatabase(row->path, registry_);
     }
     if (!location) {
@@ -482,6 +506,39 @@ std::optional<QString> ProjectRegistry::openProject(const QString& name) {
     if (log_.enabled()) log_.log(QStringLiteral("Opened project ") + row->name);
     Q_EMIT projectOpened(row->name);
     return row->name;
+}
+
+QString ProjectRegistry::ownDefaultFolder() const {
+    return withoutTrailingSlash(run_.appFolder() + QStringLiteral("/Tolvane Default Project"));
+}
+
+void ProjectRegistry::makeDefaultProject(const ProjectRow& row) {
+    db::ServerMutex oneAtATime(DbId::PM, registry_);
+    Creation made;
+    if (const auto problem =
+            buildProject(run_, registry_, ownDefaultFolder(), row.name, row.description, made))
+        throw AppError(err::kPathFileAccess, *problem);
+    made.complete();
+    if (log_.enabled()) log_.log(QStringLiteral("Created the default project: ") + row.path);
+}
+
+void ProjectRegistry::setUpDefaultProject() {
+    db::DatabaseSetup setup(run_, settings_, ui_, log_, registry_);
+    if (run_.mode != DatabaseMode::Shared) {
+        setup.setDefaultProjectPath();
+        return;
+    }
+    // Installations starting together: one at a time looks, and the first one to find the
+    // default project unclaimed makes it in its own folder and claims it, in one step.
+    db::ServerMutex first(DbId::PM, registry_);
+    const std::optional<ProjectRow> row = find(defaultProjectName());
+    if (!row)
+        throw AppError(
+            err::kNoCurrentRecord,
+            QStringLiteral("The project manager database has no %1 row").arg(defaultProjectName()));
+    if (!row->path.trimmed().isEmpty()) return;
+    makeDefaultProject(ProjectRow{row->name, row->description, ownDefaultFolder()});
+    setup.setDefaultProjectPath();
 }
 
 std::optional<ProjectRegistry::Field> ProjectRegistry::missingField(const QString& name,

@@ -41,6 +41,14 @@ class ProjectRegistry : public QObject {
     // Supplied by the main window: whether any drawing window is open.
     std::function<bool()> drawingsOpen;
 
+    // The first start of an installation (after the databases are connected). Single-user
+    // mode: the default project lives in this application folder. Shared mode: the default
+    // project is made once for the whole server, by the first installation that finds it
+    // unclaimed (its folder in that installation's application folder, its database the
+    // server's one default-project schema); every later installation finds it and leaves
+    // it where it is.
+    void setUpDefaultProject();
+
     // "Select * from tblprojects order by ProjectName".
     QStringList projectNames();
     std::optional<ProjectRow> find(const QString& name);
@@ -78,6 +86,11 @@ class ProjectRegistry : public QObject {
     void statusChanged(const QString& text);
 
   private:
+    // The default project's folder in this application folder.
+    QString ownDefaultFolder() const;
+    // Makes the folder and database of the default project in ownDefaultFolder().
+    void makeDefaultProject(const ProjectRow& row);
+
     RunState& run_;
     SettingsStore& settings_;
     Ui& ui_;

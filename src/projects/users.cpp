@@ -27,6 +27,9 @@ const QStringList kViewingKeys = {QStringLiteral("catDPan"),          QStringLit
                                   QStringLiteral("catDRegen"),        QStringLiteral("catDExtents"),
                                   QStringLiteral("catDZoomPrevious"), QStringLiteral("catDAll")};
 
+// The keys only a user who administers may run.
+const QStringList kAdministratorKeys = {QStringLiteral("catPClearLock")};
+
 // The keys with a column of their own; the first matching entry wins, before the prefixes.
 struct KeyRule {
     const char* key;
@@ -142,6 +145,11 @@ void Users::loadPermissions(const QString& group) {
 
 bool Users::allowed(const QString& key, bool quiet) {
     if (run_.mode != DatabaseMode::Shared) return true;
+    if (kAdministratorKeys.contains(key)) {
+        if (isAdministrator()) return true;
+        if (!quiet) ui_.message(permissionMessage(), MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
     const QString column = requiredColumn(key);
     if (column.isEmpty() || permissions_.flags.value(column)) return true;
     if (!quiet) ui_.message(permissionMessage(), MsgButtons::Ok, MsgIcon::Warning);

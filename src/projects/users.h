@@ -62,8 +62,9 @@ class Users {
     // The permission row read at login; empty flags when the group has no row.
     const GroupRow& permissions() const { return permissions_; }
 
-    // True when the current user may run the command. Single-user mode: always. A refusal
-    // is reported unless quiet.
+    // True when the current user may run the command. Single-user mode: always. Keys that
+    // administer (clearing a lock) need a user who administers. A refusal is reported unless
+    // quiet.
     bool allowed(const QString& key, bool quiet = false);
     // A group that holds every permission may administer users and groups. Single-user mode
     // has no login, and its one user administers.

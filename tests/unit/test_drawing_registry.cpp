@@ -17,6 +17,7 @@
 #include "db/setup.h"
 #include "drawings/drawing_files.h"
 #include "projects/drawing_registry.h"
+#include "projects/lock_admin.h"
 #include "projects/project_registry.h"
 #include "script_fixture.h"
 #include "shell/event_log.h"
@@ -129,7 +130,7 @@ TEST(DrawingRegistry, OpenLockTakesFreeDrawingsAndOffersLockedOnesReadOnly) {
     inst.addRow(free, false, kBob);
     inst.addRow(bobs, true, kBob);
     inst.addRow(mine, true, kMe);  // left behind by a run that did not end cleanly
-    ScriptedUser user("button OK\nbutton Cancel\nbutton OK\n");
+    ScriptedUser user("button OK\nbutton Cancel\n");
     DrawingRegistry reg(inst.run, *user.ui, inst.registry);
 
     EXPECT_EQ(reg.lockForOpen(free), OpenLock::Opened);
@@ -144,9 +145,10 @@ TEST(DrawingRegistry, OpenLockTakesFreeDrawingsAndOffersLockedOnesReadOnly) {
                               "save changes to this drawing"));
     EXPECT_EQ(reg.lockForOpen(bobs), OpenLock::Cancelled);
     EXPECT_EQ(inst.state(bobs), "locked bob_pc2");
-    // The holder is not compared with this user.
-    EXPECT_EQ(reg.lockForOpen(mine), OpenLock::ReadOnly);
-    EXPECT_TRUE(has(user, "is in use by: ann_pc1 --"));
+    // This user's own lock, left behind by an earlier run, is taken back without a word.
+    EXPECT_EQ(reg.lockForOpen(mine), OpenLock::Opened);
+    EXPECT_EQ(inst.state(mine), "locked ann_pc1");
+    EXPECT_FALSE(has(user, "is in use by: ann_pc1 --"));
 
     // Closing gives back only our own lock.
     reg.releaseLock(free);
@@ -201,6 +203,47 @@ TEST(DrawingRegistry, RemoveMissingAndClearAllLeaveFilesAlone) {
                     "drawings and descriptions.\\nThis process cannot be undone. Proceed?"));
     EXPECT_EQ(inst.rows(), 0);
     EXPECT_TRUE(QFile::exists(here) && QFile::exists(held));
+}
+
+// An administrator clears a lock a holder has walked away from: the table locks after a
+// question of their own, a drawing with the explorer's question; No leaves the lock.
+TEST(DrawingRegistry, AdministratorClearsALockAfterTheQuestion) {
+    Installation inst;
+    const QString rack = inst.file("rack.dxf");
+    inst.addRow(rack, true, kBob);
+    inst.addRow(inst.file("free.dxf"), false, kBob);
+    db::Query(db::DbId::Project, "update tblLockcables set lockCables = ?, LOCKEDBY = ?",
+              inst.registry)
+        .bind(true)
+        .bind(kBob)
+        .exec();
+    const auto cables = [&] {
+        db::Query q(db::DbId::Project, "select lockCables, LOCKEDBY from tblLockcables",
+                    inst.registry);
+        q.exec();
+        return q.next() ? QString("%1 %2").arg(q.value(0).toBool()).arg(q.value(1).toString())
+                        : QString("none");
+    };
+    ScriptedUser user(
+        "choose Cables table, held by bob_pc2\nbutton No\n"
+        "choose Cables table, held by bob_pc2\nbutton Yes\n"
+        "choose Drawing " +
+        rack + ", held by bob_pc2\nbutton Yes\nbutton OK\n");
+    EXPECT_FALSE(projects::clearLock(inst.run, *user.ui, inst.registry));
+    EXPECT_TRUE(has(user, "CHOOSE Clear a Lock | Cables table, held by bob_pc2 / Drawing " + rack +
+                              ", held by bob_pc2"));
+    EXPECT_TRUE(has(user,
+                    "MESSAGE [Yes/No] Clear a Lock | The Cables table is locked by bob_pc2. If "
+                    "bob_pc2 is still at work, clearing the lock lets two users change the table "
+                    "at once. Clear it?"));
+    EXPECT_EQ(cables(), "1 bob_pc2");
+    EXPECT_TRUE(projects::clearLock(inst.run, *user.ui, inst.registry));
+    EXPECT_EQ(cables(), "0 -");
+    EXPECT_TRUE(projects::clearLock(inst.run, *user.ui, inst.registry));
+    EXPECT_EQ(inst.state(rack), "free bob_pc2");
+    EXPECT_FALSE(projects::clearLock(inst.run, *user.ui, inst.registry));
+    EXPECT_TRUE(has(user, "MESSAGE [OK] Clear a Lock | No lock is held in this project."));
+    EXPECT_TRUE(user.ui->atEnd());
 }
 
 TEST(DrawingRegistry, ShutdownReleaseSharedOnlyOwnRowsSingleUserAll) {

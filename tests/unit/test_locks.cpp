@@ -4,11 +4,14 @@
 
 #include <QThread>
 #include <atomic>
+#include <memory>
 
 #include "db/locks.h"
 #include "db/schema.h"
 #include "db_fixture.h"
+#include "projects/drawing_registry.h"
 #include "script_fixture.h"
+#include "shell/run_state.h"
 
 using namespace tolvane;
 using test::ScriptedUser;
@@ -22,6 +25,14 @@ class LockTest : public ::testing::TestWithParam<db::Engine> {
         dbs.makeEmpty(db::DbId::Project, first);
         db::ensureSchema(db::DbId::Project, first);
         dbs.share(db::DbId::Project, first, second);
+    }
+    // kill -9 of the program that owns victim: the server sees its connection end.
+    void kill(db::Connections& victim, db::Connections& killer) {
+        const QVariant pid =
+            db::Query(db::DbId::Project, "select pg_backend_pid()", victim).scalar();
+        db::Query(db::DbId::Project, "select pg_terminate_backend(?::int, 5000)", killer)
+            .bind(pid)
+            .exec();
     }
     QString holderRow(db::Connections& r) {
         db::Query q(db::DbId::Project, "select lockCables, LOCKEDBY from tblLockcables", r);
@@ -131,6 +142,77 @@ TEST_P(LockTest, TwoUsersContendingNeverBothHoldTheLock) {
     EXPECT_EQ(overlaps.load(), 0);
     EXPECT_GT(taken.load(), 0);
     EXPECT_EQ(holderRow(first), "0 -");
+}
+
+// A lock left behind by a run that ended without giving it back: its own WhoAmI, started
+// again, takes it back without a question; anybody else still finds it busy where nothing
+// tells whether its holder is alive (SQLite), and takes it over where the server does.
+TEST_P(LockTest, ALockLeftBehindIsTakenBackByItsOwnUser) {
+    db::Query(db::DbId::Project, "insert into tblLockcables (lockCables, LOCKEDBY) values (?, ?)",
+              first)
+        .bind(true)
+        .bind("ann_pc1")
+        .exec();
+    ScriptedUser ann("");
+    db::TableLock again(db::cableLock(), true, "ann_pc1", *ann.ui, db::DbId::Project, second);
+    EXPECT_TRUE(again.acquire());
+    EXPECT_TRUE(ann.transcript.isEmpty());
+    EXPECT_EQ(holderRow(first), "1 ann_pc1");
+    // The same run asking again (a second command while the first holds it) is told "busy".
+    ScriptedUser twice("button Cancel\n");
+    db::TableLock nested(db::cableLock(), true, "ann_pc1", *twice.ui, db::DbId::Project, second);
+    EXPECT_FALSE(nested.acquire());
+    again.release();
+    EXPECT_EQ(holderRow(first), "0 -");
+}
+
+// A holder killed while it holds the lock: the server ends its session, and the next user takes
+// the lock over. Another running copy of the same WhoAmI keeps what that copy holds.
+TEST_P(LockTest, AKilledHoldersLockIsTakenOver) {
+    if (GetParam() != db::Engine::PostgreSQL) GTEST_SKIP() << "sessions live on the server";
+    ScriptedUser ann(""), bob("button Cancel\n");
+    auto held = std::make_unique<db::TableLock>(db::cableLock(), true, "ann_pc1", *ann.ui,
+                                                db::DbId::Project, first);
+    ASSERT_TRUE(held->acquire());
+    {
+        db::TableLock wanted(db::cableLock(), true, "bob_pc2", *bob.ui, db::DbId::Project, second);
+        EXPECT_FALSE(wanted.acquire());  // Ann is at work
+    }
+    kill(first, second);
+    db::TableLock taken(db::cableLock(), true, "bob_pc2", *bob.ui, db::DbId::Project, second);
+    EXPECT_TRUE(taken.acquire());
+    EXPECT_EQ(bob.lines().size(), 2);  // the one busy message above, and its answer
+    EXPECT_EQ(holderRow(second), "1 bob_pc2");
+    held.reset();  // the dead run's release changes nothing
+    EXPECT_EQ(holderRow(second), "1 bob_pc2");
+
+    db::Connections copy;  // closed before the database is dropped
+    copy.bind(db::DbId::Project, second.boundTo(db::DbId::Project));
+    ScriptedUser bobAgain("button Cancel\n");
+    db::TableLock other(db::cableLock(), true, "bob_pc2", *bobAgain.ui, db::DbId::Project, copy);
+    EXPECT_FALSE(other.acquire());  // the first copy of Bob's program is still running
+    EXPECT_TRUE(bobAgain.transcript.contains("being edited by bob_pc2"));
+}
+
+// Drawing locks follow the same rule: a holder at work keeps the drawing (the others may open
+// it read-only); once the holder's program is killed the next opener gets it for editing.
+TEST_P(LockTest, ADrawingOfAKilledHolderOpensForEditing) {
+    if (GetParam() != db::Engine::PostgreSQL) GTEST_SKIP() << "sessions live on the server";
+    RunState annRun, bobRun;
+    annRun.mode = bobRun.mode = DatabaseMode::Shared;
+    annRun.whoAmI = "ann_pc1";
+    bobRun.whoAmI = "bob_pc2";
+    ScriptedUser ann(""), bob("button Cancel\n");
+    projects::DrawingRegistry annDrawings(annRun, *ann.ui, first),
+        bobDrawings(bobRun, *bob.ui, second);
+    const QString rack = "/srv/job/DRAWINGS/rack.dxf";
+    EXPECT_EQ(annDrawings.lockForOpen(rack), projects::OpenLock::Opened);
+    EXPECT_EQ(bobDrawings.lockForOpen(rack), projects::OpenLock::Cancelled);
+    EXPECT_TRUE(bob.transcript.contains("is in use by: ann_pc1"));
+    kill(first, second);
+    EXPECT_EQ(bobDrawings.lockForOpen(rack), projects::OpenLock::Opened);
+    EXPECT_EQ(bobDrawings.find(rack)->lockedBy, "bob_pc2");
+    EXPECT_TRUE(bob.ui->atEnd());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LockTest, test::bothEngines(), test::engineName);

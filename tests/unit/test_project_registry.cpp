@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 #include <exception>
 #include <iostream>
 
@@ -502,4 +503,85 @@ TEST(ProjectRegistryShared, AProjectLivesInItsOwnSchemaOnTheServer) {
         0);
     EXPECT_FALSE(QFileInfo::exists(folder));
     inst.registry.closeAll();
+}
+
+// The first start of each installation on one server: the first one makes the default
+// project (folder and schema) and every later one finds it, even two that start together;
+// no start points the project at a folder of its own or builds a second schema.
+TEST(ProjectRegistryShared, FirstStartsKeepOneDefaultProject) {
+    if (!test::postgresServer()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+    db::Connections scratch;
+    test::TestDatabases dbs(db::Engine::PostgreSQL);
+    const QString pm = dbs.makeEmpty(db::DbId::PM, scratch).text();
+    const QString equipment = dbs.makeEmpty(db::DbId::Equipment, scratch).text();
+    scratch.closeAll();
+    struct Started {
+        QString project, folder, failure;
+    };
+    // Steps 13 to 16 of the start-up and the opening of the start-up project, as the program
+    // runs them; the connections are closed in the thread that opened them.
+    const auto firstStart = [&](Installation& inst, Started& out) {
+        inst.settings.write(setting::PmPath, pm);
+        inst.settings.write(setting::EqPath, equipment);
+        try {
+            ScriptedUser user("");
+            if (!db::DatabaseSetup(inst.run, inst.settings, *user.ui, inst.log, inst.registry)
+                     .connect())
+                out.failure = "not connected";
+            ProjectRegistry projects(inst.run, inst.settings, *user.ui, inst.log, inst.registry);
+            projects.setUpDefaultProject();
+            projects.openProject(projects.startupProject());
+            out.project = inst.registry.boundTo(db::DbId::Project).text();
+            out.folder = inst.run.currentProjectPath;
+            if (!user.transcript.isEmpty()) out.failure = user.transcript;
+        } catch (const AppError& e) {
+            out.failure = e.description();
+        }
+        inst.registry.closeAll();
+    };
+    Installation ann(DatabaseMode::Shared), bob(DatabaseMode::Shared), carol(DatabaseMode::Shared);
+    ann.run.whoAmI = "ann_pc1";
+    bob.run.whoAmI = "bob_pc2";
+    carol.run.whoAmI = "carol_pc3";
+    Started a, b, c;
+    QThread* one = QThread::create(firstStart, std::ref(ann), std::ref(a));
+    QThread* two = QThread::create(firstStart, std::ref(bob), std::ref(b));
+    one->start();
+    two->start();
+    one->wait();
+    two->wait();
+    delete one;
+    delete two;
+    ASSERT_EQ(a.failure, "");
+    ASSERT_EQ(b.failure, "");
+    EXPECT_EQ(a.project, b.project);
+    EXPECT_EQ(a.folder, b.folder);
+    EXPECT_TRUE(a.folder == ann.run.appFolder() + "/Tolvane Default Project" ||
+                a.folder == bob.run.appFolder() + "/Tolvane Default Project")
+        << a.folder.toStdString();
+
+    // A later installation's first start finds the project where it is.
+    firstStart(carol, c);
+    ASSERT_EQ(c.failure, "");
+    EXPECT_EQ(c.project, a.project);
+    EXPECT_EQ(c.folder, a.folder);
+
+    db::Connections check;
+    check.bind(db::DbId::PM, *db::ConnectionSpec::parse(pm));
+    EXPECT_EQ(
+        db::Query(db::DbId::PM, "select ProjectPath from tblProjects where ProjectName = ?", check)
+            .bind("DEFAULT_PROJECT")
+            .scalar()
+            .toString(),
+        a.folder);
+    EXPECT_EQ(db::Query(db::DbId::PM, "select count(*) from tblProjects", check).scalar().toInt(),
+              1);
+    EXPECT_EQ(
+        db::Query(db::DbId::PM,
+                  "select string_agg(nspname, ',') from pg_namespace where nspname like ?", check)
+            .bind("proj\\_%")
+            .scalar()
+            .toString(),
+        "proj_default_project");
+    check.closeAll();
 }

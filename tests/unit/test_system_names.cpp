@@ -235,9 +235,14 @@ TEST_P(SystemNamesTest, TheCommandHoldsTheSystemLockOnlyInSharedMode) {
         EXPECT_TRUE(user.lines().isEmpty());
         EXPECT_EQ(opened, QStringList({good + " DVR-9 1 bob_pc2"}));
     }
-    // Shared: the holder is named, Retry asks again, Cancel ends without the window.
+    // Shared: the holder is named, Retry asks again, Cancel ends without the window. Bob's
+    // program is running (connected to the server), so his lock is no stale one.
     opened.clear();
     {
+        db::Connections bob;
+        bob.bind(db::DbId::Project, registry.boundTo(db::DbId::Project));
+        bob.setSessionIdentity("bob_pc2");
+        db::Query(db::DbId::Project, "select count(*) from tblLockSys", bob).exec();
         ScriptedUser user("button Retry\nbutton Cancel\n");
         run(user, true, good);
         EXPECT_EQ(user.lines().filter("MESSAGE [Retry/Cancel]").size(), 2);

@@ -161,6 +161,7 @@ TEST_P(UsersTest, NullPasswordAdmitsAnyTextIncludingNone) {
         auto u = users(user);
         EXPECT_EQ(u->login("Admin", typed), LoginOutcome::LoggedIn) << typed.toStdString();
         EXPECT_TRUE(u->isAdministrator());
+        EXPECT_TRUE(u->allowed("catPClearLock"));  // an administrator's command
     }
     EXPECT_TRUE(user.transcript.isEmpty());
     EXPECT_EQ(run.whoAmI, "Admin_HOST");
@@ -177,6 +178,8 @@ TEST_P(UsersTest, PermissionRowIsHeldForTheRun) {
     EXPECT_TRUE(u->allowed("catDPan"));
     EXPECT_TRUE(u->allowed("mnuExit"));
     EXPECT_FALSE(u->allowed("catDLine", true));  // quiet: no message
+    // Clearing a lock needs a group that may do everything, though it names no column.
+    EXPECT_FALSE(u->allowed("catPClearLock", true));
     EXPECT_TRUE(user.transcript.isEmpty());
     EXPECT_FALSE(u->allowed("catDLine"));
     EXPECT_EQ(user.lines().first().toStdString(),
@@ -201,7 +204,7 @@ TEST_P(UsersTest, PermissionRowIsHeldForTheRun) {
     run.mode = DatabaseMode::SingleUser;
     ScriptedUser silent("");
     auto single = users(silent);
-    for (const char* key : {"catDLine", "catDNew", "DeleteFromEquipLibrary"})
+    for (const char* key : {"catDLine", "catDNew", "DeleteFromEquipLibrary", "catPClearLock"})
         EXPECT_TRUE(single->allowed(key)) << key;
     EXPECT_TRUE(lost->allowed("catRNew"));
     EXPECT_TRUE(single->isAdministrator());
