@@ -574,7 +574,6 @@ void MainWindow::openEquipmentLibrary() {
     window.setErrorHandler(&s_.errors);
     window.setEventLog(&s_.log);
     window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
-    window.setPreferenceUser(s_.run.userId);
     window.activeDrawing = [this] { return activeDrawing(); };
     window.openSignalTypes = [this] { RouteCMD(QStringLiteral("catLSignalTypes")); };
     window.blockPlaced = [this](const QString& kind) {

@@ -1,5 +1,6 @@
-// The main window: toolbars and panes, the snap buttons, the window-kind states and the
-// command line's aliases.
+// The main window: toolbars and panes, the snap buttons, the window-kind states, the command
+// line's aliases, and the block preferences Create Block reads while another user is logged
+// in.
 #include <QAction>
 #include <QDockWidget>
 #include <QMdiArea>
@@ -11,6 +12,8 @@
 #include "../unit/script_fixture.h"
 #include "app/main_window.h"
 #include "app/panes.h"
+#include "cad/dxf.h"
+#include "db/database.h"
 #include "db/setup.h"
 #include "drawings/command_aliases.h"
 #include "shell/error_handler.h"
@@ -30,6 +33,7 @@ class MainWindowTest : public QObject {
     std::unique_ptr<ErrorHandler> errors_;
     CommandAliases aliases_;
     std::unique_ptr<MainWindow> main_;
+    test::QuietHost host_;
 
     QMdiSubWindow* addChild(const char* kind) {
         auto* w = new QWidget;
@@ -38,6 +42,19 @@ class MainWindowTest : public QObject {
         sub->show();
         main_->mdiArea()->setActiveSubWindow(sub);
         return sub;
+    }
+
+    // The window again, with a user who answers from this script.
+    void restart(const QString& script) {
+        main_.reset();
+        errors_.reset();
+        user_ = std::make_unique<test::ScriptedUser>(script);
+        user_->ui->setHost(&host_);
+        errors_ = std::make_unique<ErrorHandler>(*user_->ui, log_);
+        main_ = std::make_unique<MainWindow>(
+            MainWindow::Services{run_, *settings_, log_, *user_->ui, *errors_, aliases_});
+        main_->load(QString());
+        main_->show();
     }
 
   private slots:
@@ -173,6 +190,39 @@ class MainWindowTest : public QObject {
         QVERIFY(user_->transcript.contains("HISTORY COMMAND : MD\n"));
         QVERIFY(!user_->transcript.contains("COMMAND : MDA"));
         QVERIFY(user_->transcript.contains("Erase (catDErase) is not available"));
+    }
+
+    void blockPreferencesAreTheInstallationsWhoeverIsLoggedIn() {
+        // The logged-in user's own row asks for other block preferences than the first row,
+        // which is the installation's.
+        db::Query(
+            db::DbId::Equipment,
+            "update tblPreferences set BlockWidth = 6, blockDisplayPrefs = ? where UserID = 1")
+            .bind(true)
+            .exec();
+        db::Query(db::DbId::Equipment,
+                  "insert into tblPreferences (UserID, BlockWidth, blockDisplayPrefs) "
+                  "values (2, 2, ?)")
+            .bind(false)
+            .exec();
+        run_.userId = 2;
+        for (const QString& flag : setting::tipFlags()) settings_->write(flag, "0");
+        const QString file = dir_.filePath("blocks.dxf");
+        cad::saveDxf(cad::Document(), file);
+        // Create Block on a model's first input: the preferences are shown, Cancel at the name.
+        restart(
+            "set txtFindManufacturer Halvern\nrows lstManufacturers 1\n"
+            "set txtFindEquipment HV-AD8\nrows lstEquipment 1\nclick cmdEditIO\n"
+            "rows grdInputs 1\nclick cmdCreateBlock\nbutton OK\nclick cmdCancel\n"
+            "click cmdExit\n");
+        try {
+            main_->openFile(file);
+            main_->RouteCMD("catLEquipment");
+        } catch (const ScriptAbort& e) {
+            QFAIL(qPrintable(e.text() + "\n" + user_->transcript));
+        }
+        QVERIFY2(user_->transcript.contains("Block width: 6"), qPrintable(user_->transcript));
+        QVERIFY(user_->ui->atEnd());
     }
 };
 
