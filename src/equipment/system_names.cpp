@@ -105,10 +105,11 @@ QStringList SystemNames::nameList(const BlockModel& model) {
                                "order by SysName"),
                 registry_);
     q.exec();
-    // The names come distinct and sorted; only the model's type may stand twice.
+    // The names come distinct and sorted; only the model's type may stand twice, in any
+    // letter case, since names are compared without regard to it.
     while (q.next()) {
         const QString name = q.value(0).toString();
-        if (!name.isEmpty() && name != model.type) names << name;
+        if (!name.isEmpty() && name.compare(model.type, Qt::CaseInsensitive) != 0) names << name;
     }
     return names;
 }

@@ -143,6 +143,10 @@ TEST_P(SystemNamesTest, NumbersFollowTheHighestOfTheNameInNumericOrder) {
     BlockModel untyped = model;
     untyped.type.clear();
     EXPECT_EQ(names.nameList(untyped), QStringList({"CAM", "VTR"}));
+    // A type in other letters than the units' name stands once as well.
+    BlockModel lower = model;
+    lower.type = "cam";
+    EXPECT_EQ(names.nameList(lower), QStringList({"cam", "VTR"}));
 }
 
 TEST_P(SystemNamesTest, OkNeedsEveryFieldAndRewritesAnExistingUnitOnlyOnYes) {
