@@ -88,10 +88,8 @@ StartupHooks Application::hooks() {
         return result;
     };
     h.systemCheck = [this, &run] {
-        const auto findings = SystemCheck(run.appFolder()).run();
-        const bool passed = SystemCheck::allPassed(findings);
-        if (!passed) ui_->message(SystemCheck::report(findings), MsgButtons::Ok, MsgIcon::Warning);
-        return passed;
+        return SystemCheck(run.appFolder(), run.mode)
+            .runAndShow(*ui_, SystemCheck::Show::WhenFailed);
     };
     h.registerAssociation = [this, &run] {
         const QString icon = run.appPath + QStringLiteral("tolvane.svg");

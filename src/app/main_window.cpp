@@ -44,6 +44,7 @@
 #include "shell/event_log.h"
 #include "shell/run_state.h"
 #include "shell/settings_store.h"
+#include "shell/system_check.h"
 #include "ui/ui.h"
 
 // The icons are compiled into this library; a static library's resources are registered
@@ -456,6 +457,7 @@ void MainWindow::buildMenus() {
     QAction* tips = help->addAction(QIcon(QStringLiteral(":/icons/help-tips.svg")), tr("&Tips..."));
     tips->setObjectName(QStringLiteral("mnuTips"));
     connect(tips, &QAction::triggered, this, [this] { showTips(QStringLiteral("FIRST"), true); });
+    help->addAction(action(QStringLiteral("catGSystemCheck")));
     QAction* about =
         help->addAction(QIcon(QStringLiteral(":/icons/help-about.svg")), tr("&About Tolvane"));
     about->setObjectName(QStringLiteral("mnuAbout"));
@@ -499,6 +501,9 @@ void MainWindow::registerActions() {
         d->raise();
     });
     on("catOSnapNone", [this] { setSnapButtons(0); });
+    on("catGSystemCheck", [this] {
+        SystemCheck(s_.run.appFolder(), s_.run.mode).runAndShow(s_.ui, SystemCheck::Show::Always);
+    });
     on("catPPrefs", [this] {
         PreferencesWindow window(s_.ui, s_.settings, db::connections(), this);
         window.setErrorHandler(&s_.errors);

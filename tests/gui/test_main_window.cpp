@@ -1,10 +1,11 @@
 // The main window: toolbars and panes, the snap buttons, the window-kind states, the command
-// line's aliases, and the block preferences Create Block reads while another user is logged
-// in.
+// line's aliases, the block preferences Create Block reads while another user is logged in,
+// and the system check run again from the Help menu.
 #include <QAction>
 #include <QDockWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
@@ -222,6 +223,19 @@ class MainWindowTest : public QObject {
             QFAIL(qPrintable(e.text() + "\n" + user_->transcript));
         }
         QVERIFY2(user_->transcript.contains("Block width: 6"), qPrintable(user_->transcript));
+        QVERIFY(user_->ui->atEnd());
+    }
+
+    void systemCheckRunsAgainFromTheHelpMenu() {
+        restart("button OK\n");
+        QAction* check = main_->findChild<QAction*>("catGSystemCheck");
+        QVERIFY(check);
+        QVERIFY(main_->findChild<QMenu*>("mnuHelp")->actions().contains(check));
+        check->trigger();
+        // Shown even when everything passed, with every finding.
+        QVERIFY2(user_->transcript.contains("SQLite driver: QSQLITE - None Required"),
+                 qPrintable(user_->transcript));
+        QVERIFY(user_->transcript.contains("PostgreSQL driver"));
         QVERIFY(user_->ui->atEnd());
     }
 };
