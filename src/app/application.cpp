@@ -106,10 +106,12 @@ StartupHooks Application::hooks() {
         if (splash_) splash_->setVersion(text);
     };
     h.connectDatabases = [this, &run] {
+        db::DatabaseSetup setup(run, *settings_, *ui_, log_);
+        // Finding the master databases is start-up's own step: a failure there, such as the
+        // prompt for a location cancelled, ends start-up under start-up's name.
+        if (!setup.locateMasters()) return false;
         bool connected = false;
-        errors_->guard(QStringLiteral("HookUpToDBS"), [&] {
-            connected = db::DatabaseSetup(run, *settings_, *ui_, log_).connect();
-        });
+        errors_->guard(QStringLiteral("HookUpToDBS"), [&] { connected = setup.connect(); });
         return connected;
     };
     h.setDefaultProjectPath = [this, &run] {

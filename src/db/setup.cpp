@@ -137,15 +137,22 @@ std::optional<ConnectionSpec> DatabaseSetup::locate(DbId id, const QString& sett
     }
 }
 
+bool DatabaseSetup::locateMasters() {
+    if (run_.mode != DatabaseMode::Shared) return true;
+    const auto pm = locate(DbId::PM, setting::PmPath, QStringLiteral("dbPM"));
+    if (!pm) return false;
+    const auto equipment = locate(DbId::Equipment, setting::EqPath, QStringLiteral("dbEquip"));
+    if (!equipment) return false;
+    run_.pmConnection = pm->text();
+    run_.equipmentConnection = equipment->text();
+    located_ = true;
+    return true;
+}
+
 bool DatabaseSetup::connect() {
     const QString app = run_.appFolder();
     if (run_.mode == DatabaseMode::Shared) {
-        const auto pm = locate(DbId::PM, setting::PmPath, QStringLiteral("dbPM"));
-        if (!pm) return false;
-        const auto equipment = locate(DbId::Equipment, setting::EqPath, QStringLiteral("dbEquip"));
-        if (!equipment) return false;
-        run_.pmConnection = pm->text();
-        run_.equipmentConnection = equipment->text();
+        if (!located_ && !locateMasters()) return false;
         upgradeOrSeed(DbId::PM);
         upgradeOrSeed(DbId::Equipment);
     } else {
