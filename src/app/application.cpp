@@ -99,10 +99,8 @@ StartupHooks Application::hooks() {
         return result;
     };
     h.systemCheck = [this, &run] {
-        const auto findings = SystemCheck(run.appFolder()).run();
-        const bool passed = SystemCheck::allPassed(findings);
-        if (!passed) ui_->message(SystemCheck::report(findings), MsgButtons::Ok, MsgIcon::Warning);
-        return passed;
+        return SystemCheck(run.appFolder(), run.mode)
+            .runAndShow(*ui_, SystemCheck::Show::WhenFailed);
     };
     h.registerAssociation = [this, &run] {
         const QString icon = run.appPath + QStringLiteral("tolvane.svg");
@@ -119,10 +117,12 @@ StartupHooks Application::hooks() {
         if (splash_) splash_->setVersion(text);
     };
     h.connectDatabases = [this, &run] {
+        db::DatabaseSetup setup(run, *settings_, *ui_, log_);
+        // Finding the master databases is start-up's own step: a failure there, such as the
+        // prompt for a location cancelled, ends start-up under start-up's name.
+        if (!setup.locateMasters()) return false;
         bool connected = false;
-        errors_->guard(QStringLiteral("HookUpToDBS"), [&] {
-            connected = db::DatabaseSetup(run, *settings_, *ui_, log_).connect();
-        });
+        errors_->guard(QStringLiteral("HookUpToDBS"), [&] { connected = setup.connect(); });
         return connected;
     };
     h.setDefaultProjectPath = [this, &run] {

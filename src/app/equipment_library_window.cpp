@@ -737,10 +737,7 @@ void EquipmentLibraryWindow::createBlock() {
     request.mode = mode;
     request.inputs = selectedRowsInOrder(PinList::Inputs);
     request.outputs = selectedRowsInOrder(PinList::Outputs);
-    db::Preferences row(a_.registry);
-    row.load(preferenceUser_);  // without a row the defaults are used
-    const BlockPreferences prefs =
-        row.isLoaded() ? BlockPreferences::from(row) : BlockPreferences{};
+    const BlockPreferences prefs = BlockPreferences::installation(a_.registry);
 
     BlockDialogWindows dialogs(a_.ui, this);
     BlockGenerator generator(a_, dialogs);

@@ -116,8 +116,6 @@ class EquipmentLibraryWindow : public QDialog {
     std::function<Drawing*()> activeDrawing;
     std::function<void()> openSignalTypes;
     std::function<void(const QString& kind)> blockPlaced;
-    // The preference row (tblPreferences.UserID) the block preferences are read from.
-    void setPreferenceUser(int userId) { preferenceUser_ = userId; }
     // The "Data Sheet" button: the main window opens the models' data sheet.
     std::function<void()> showDataSheet;
     void command(int index);
@@ -165,7 +163,6 @@ class EquipmentLibraryWindow : public QDialog {
     ErrorHandler* errors_ = nullptr;
     EventLog* log_ = nullptr;
     bool loading_ = false;
-    int preferenceUser_ = 1;
     bool reopen_ = false;
     QList<equipment::EquipmentModel> modelRows_;
 

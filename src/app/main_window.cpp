@@ -45,6 +45,7 @@
 #include "shell/event_log.h"
 #include "shell/run_state.h"
 #include "shell/settings_store.h"
+#include "shell/system_check.h"
 #include "ui/ui.h"
 
 // The icons are compiled into this library; a static library's resources are registered
@@ -454,6 +455,7 @@ void MainWindow::buildMenus() {
     QAction* tips = help->addAction(QIcon(QStringLiteral(":/icons/help-tips.svg")), tr("&Tips..."));
     tips->setObjectName(QStringLiteral("mnuTips"));
     connect(tips, &QAction::triggered, this, [this] { showTips(QStringLiteral("FIRST"), true); });
+    help->addAction(action(QStringLiteral("catGSystemCheck")));
     QAction* about =
         help->addAction(QIcon(QStringLiteral(":/icons/help-about.svg")), tr("&About Tolvane"));
     about->setObjectName(QStringLiteral("mnuAbout"));
@@ -497,6 +499,9 @@ void MainWindow::registerActions() {
         d->raise();
     });
     on("catOSnapNone", [this] { setSnapButtons(0); });
+    on("catGSystemCheck", [this] {
+        SystemCheck(s_.run.appFolder(), s_.run.mode).runAndShow(s_.ui, SystemCheck::Show::Always);
+    });
     on("catPPrefs", [this] {
         PreferencesWindow window(s_.ui, s_.settings, db::connections(), this);
         window.setErrorHandler(&s_.errors);
@@ -575,7 +580,6 @@ void MainWindow::openEquipmentLibrary() {
     window.setErrorHandler(&s_.errors);
     window.setEventLog(&s_.log);
     window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
-    window.setPreferenceUser(s_.run.userId);
     window.activeDrawing = [this] { return activeDrawing(); };
     window.openSignalTypes = [this] { RouteCMD(QStringLiteral("catLSignalTypes")); };
     window.blockPlaced = [this](const QString& kind) {

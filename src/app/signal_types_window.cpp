@@ -97,9 +97,11 @@ int SignalTypesModel::rowOf(const QString& type) const {
 
 bool SignalTypesModel::write(int r, const SignalType& changed) {
     if (r < 0 || r >= rows_.size()) return false;
-    if (!catalogue_.updateSignalType(rows_[r].type, changed)) return false;
+    SignalType stored = changed;
+    stored.key = rows_[r].key;
+    if (!catalogue_.updateSignalType(stored)) return false;
     // Read back what was stored (the catalogue trims the name).
-    rows_[r] = catalogue_.signalType(changed.type.trimmed()).value_or(changed);
+    rows_[r] = catalogue_.signalType(changed.type.trimmed()).value_or(stored);
     emit dataChanged(index(r, 0), index(r, ColumnCount - 1));
     return true;
 }
@@ -280,7 +282,7 @@ void SignalTypesWindow::deleteSignalType() {
                       MsgIcon::Information, kTitle);
         return;
     }
-    if (!catalogue_.removeSignalType(s->type)) return;
+    if (!catalogue_.removeSignalType(*s)) return;
     model_->reload();
 }
 

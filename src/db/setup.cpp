@@ -142,17 +142,24 @@ std::optional<ConnectionSpec> DatabaseSetup::locate(DbId id, const QString& sett
     }
 }
 
+bool DatabaseSetup::locateMasters() {
+    if (run_.mode != DatabaseMode::Shared) return true;
+    const auto pm = locate(DbId::PM, setting::PmPath, QStringLiteral("dbPM"));
+    if (!pm) return false;
+    const auto equipment = locate(DbId::Equipment, setting::EqPath, QStringLiteral("dbEquip"));
+    if (!equipment) return false;
+    run_.pmConnection = pm->text();
+    run_.equipmentConnection = equipment->text();
+    located_ = true;
+    return true;
+}
+
 bool DatabaseSetup::connect() {
     const QString app = run_.appFolder();
     // Every server connection of the run shows that this WhoAmI is alive (db/locks.h).
     registry_.setSessionIdentity(run_.whoAmI);
     if (run_.mode == DatabaseMode::Shared) {
-        const auto pm = locate(DbId::PM, setting::PmPath, QStringLiteral("dbPM"));
-        if (!pm) return false;
-        const auto equipment = locate(DbId::Equipment, setting::EqPath, QStringLiteral("dbEquip"));
-        if (!equipment) return false;
-        run_.pmConnection = pm->text();
-        run_.equipmentConnection = equipment->text();
+        if (!located_ && !locateMasters()) return false;
         // Installations that start together for the first time: one makes and seeds the
         // master databases, the others wait and then find them made.
         ServerMutex first(DbId::PM, registry_);

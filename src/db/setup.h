@@ -35,8 +35,14 @@ class DatabaseSetup {
     DatabaseSetup(RunState& run, SettingsStore& settings, Ui& ui, EventLog& log,
                   Connections& registry = connections());
 
-    // Connection strings and named connections. Returns false when the user chose to end the
-    // program at the message about an unreachable master database.
+    // Shared mode: finds the master databases on the server, from the settings' connection
+    // strings, asking for a location when one is empty or cannot be reached. False when the
+    // user chose to end the program at the message about an unreachable master database;
+    // throws AppError when the prompt for a location is cancelled. Single-user mode: nothing
+    // to find.
+    bool locateMasters();
+    // Connection strings and named connections (locating the master databases first when
+    // that has not run yet). False as locateMasters.
     bool connect();
     // First run: the default project lives in the application folder. In shared mode only a
     // default project that no installation has claimed yet is pointed here. True when the
@@ -60,6 +66,7 @@ class DatabaseSetup {
     Ui& ui_;
     EventLog& log_;
     Connections& registry_;
+    bool located_ = false;
 };
 
 }  // namespace tolvane::db

@@ -261,6 +261,7 @@ const CommandInfo kCommands[] = {
     {"catGExit", "Exit", CommandKind::NoAction},
     {"catGFormView", "Form View", CommandKind::NoAction},
     {"catGDSView", "Data Sheet View", CommandKind::NoAction},
+    {"catGSystemCheck", "System Check...", CommandKind::Action},
     {"catOSnapNone", "Snap Off", CommandKind::Action},
     {"catOSnapEndPoint", "Snap to End Point", CommandKind::NoAction},
     {"catOSnapMidPoint", "Snap to Mid Point", CommandKind::NoAction},

@@ -103,7 +103,7 @@ QString DrawingFiles::backupPath(const QString& path) {
 }
 
 bool DrawingFiles::save(Drawing& drawing) {
-    if (drawing.untitled()) return saveAs(drawing);
+    if (drawing.untitled()) return saveUnderNewName(drawing, SaveCommand::Save);
     if (drawing.readOnly()) {
         ui_.message(QStringLiteral("This file is opened Read Only. You cannot save changes"),
                     MsgButtons::Ok, MsgIcon::Warning);
@@ -134,6 +134,10 @@ bool DrawingFiles::save(Drawing& drawing) {
 }
 
 bool DrawingFiles::saveAs(Drawing& drawing) {
+    return saveUnderNewName(drawing, SaveCommand::SaveAs);
+}
+
+bool DrawingFiles::saveUnderNewName(Drawing& drawing, SaveCommand command) {
     const QString name =
         drawing.untitled() ? drawing.untitledName() : QFileInfo(drawing.path()).completeBaseName();
     FileDialogOptions options;
@@ -166,8 +170,9 @@ bool DrawingFiles::saveAs(Drawing& drawing) {
         }
     }
     if (!registry_.registerOpen(path))
-        ui_.message(QStringLiteral("A drawing with this name already exits in the database. No "
-                                   "update."),
+        ui_.message(QStringLiteral("A drawing with this name already exits in the database. ") +
+                        (command == SaveCommand::Save ? QStringLiteral("No database update.")
+                                                      : QStringLiteral("No update.")),
                     MsgButtons::Ok, MsgIcon::Information);
     drawing.setPath(path);
     drawing.setReadOnly(false);

@@ -57,6 +57,9 @@ class DrawingFiles {
     static QString backupPath(const QString& path);
 
   private:
+    // Which command asked for a file name: a path already registered is reported in its words.
+    enum class SaveCommand { Save, SaveAs };
+    bool saveUnderNewName(Drawing& drawing, SaveCommand command);
     // Loads a template or drawing file and prepares it; throws cad::DxfError.
     std::unique_ptr<Drawing> load(const QString& path);
     QString nextUntitledName();

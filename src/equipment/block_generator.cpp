@@ -103,6 +103,12 @@ BlockPreferences BlockPreferences::from(const db::Preferences& row) {
     return p;
 }
 
+BlockPreferences BlockPreferences::installation(db::Connections& registry) {
+    constexpr int kInstallationRow = 1;  // the first user's row, made with the installation
+    db::Preferences row(registry);
+    return row.load(kInstallationRow) ? from(row) : BlockPreferences{};
+}
+
 QString nextBlockName(const cad::Document& doc, const QString& manufacturer, const QString& model) {
     const QString stem = manufacturer.left(8) + QLatin1Char('-') + model.left(8) + QLatin1Char('v');
     static const QRegularExpression version1(QStringLiteral("v(\\d)$"));

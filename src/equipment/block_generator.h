@@ -30,7 +30,7 @@ namespace tolvane::equipment {
 
 enum class BlockMode { Standard, DA };
 
-// The block columns of the user's preference row.
+// The block columns of a preference row.
 struct BlockPreferences {
     int pinSpacing = 1;  // BlockPinSpacing (S)
     int width = 4;       // BlockWidth (W)
@@ -45,6 +45,9 @@ struct BlockPreferences {
 
     // Null or unreadable columns keep the defaults above; sizes below 1 count as 1.
     static BlockPreferences from(const db::Preferences& row);
+    // The block preferences every generation uses: they belong to the installation, so they
+    // are read from the row of UserID 1 whoever is logged in. Without that row, the defaults.
+    static BlockPreferences installation(db::Connections& registry);
 };
 
 // The sides of a standard block drawn torn (as a wave): a partial view of the unit.

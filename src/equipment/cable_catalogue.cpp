@@ -46,21 +46,24 @@ bool CableCatalogue::refuse(const QString& text) {
 
 QList<SignalType> CableCatalogue::signalTypes() {
     db::Query q = a_.query(QStringLiteral(
-        "select Type, Color, CableNoPrefix, CableManu, CableType from SignalDefault where Type "
-        "is not null order by Type"));
+        "select Type, Color, CableNoPrefix, CableManu, CableType, key from SignalDefault order "
+        "by Type, key"));
     q.exec();
     QList<SignalType> rows;
     while (q.next())
         // A colour written by other tools that is no colour number reads as none.
         rows << SignalType{q.value(0).toString(),
                            SignalColor::parse(q.value(1).toString()).value_or(SignalColor{}),
-                           q.value(2).toString(), q.value(3).toString(), q.value(4).toString()};
+                           q.value(2).toString(),
+                           q.value(3).toString(),
+                           q.value(4).toString(),
+                           q.value(5).toLongLong()};
     return rows;
 }
 
 std::optional<SignalType> CableCatalogue::signalType(const QString& type) {
     for (const SignalType& s : signalTypes())
-        if (s.type.compare(type, Qt::CaseInsensitive) == 0) return s;
+        if (!s.type.isEmpty() && s.type.compare(type, Qt::CaseInsensitive) == 0) return s;
     return std::nullopt;
 }
 
@@ -77,27 +80,27 @@ bool CableCatalogue::addSignalType(const SignalType& s) {
     return true;
 }
 
-bool CableCatalogue::updateSignalType(const QString& original, const SignalType& s) {
+bool CableCatalogue::updateSignalType(const SignalType& s) {
     if (!a_.allowed(key::Edit)) return false;
     const QString type = s.type.trimmed();
     if (type.isEmpty()) return refuse(QStringLiteral("Enter a name for the Signal Type."));
-    if (type.compare(original, Qt::CaseInsensitive) != 0 && signalType(type))
+    if (const auto other = signalType(type); other && other->key != s.key)
         return refuse(QStringLiteral("That Signal Type already exists."));
     db::Query q = a_.query(QStringLiteral(
         "update SignalDefault set Type = ?, Color = ?, CableNoPrefix = ?, CableManu = ?, "
-        "CableType = ? where Type = ?"));
+        "CableType = ? where key = ?"));
     q.bind(type).bind(s.color.text()).bind(s.cableNoPrefix).bind(s.cableManu).bind(s.cableType);
-    q.bind(original).exec();
+    q.bind(s.key).exec();
     return q.rowsAffected() > 0;
 }
 
-bool CableCatalogue::removeSignalType(const QString& type) {
+bool CableCatalogue::removeSignalType(const SignalType& s) {
     if (!a_.allowed(key::Delete)) return false;
-    if (a_.ui.message(signalDeleteQuestion(type), MsgButtons::YesNo, MsgIcon::Question) !=
+    if (a_.ui.message(signalDeleteQuestion(s.type), MsgButtons::YesNo, MsgIcon::Question) !=
         MsgButton::Yes)
         return false;
-    db::Query q = a_.query(QStringLiteral("delete from SignalDefault where Type = ?"));
-    q.bind(type).exec();
+    db::Query q = a_.query(QStringLiteral("delete from SignalDefault where key = ?"));
+    q.bind(s.key).exec();
     return q.rowsAffected() > 0;
 }
 

@@ -23,11 +23,12 @@ struct SignalColor {
 };
 
 struct SignalType {
-    QString type{};  // the name, the key
+    QString type{};  // the name; null in rows other tools wrote, which are listed all the same
     SignalColor color;
     QString cableNoPrefix{};
     QString cableManu{};  // default cable manufacturer, by name
     QString cableType{};  // default part number
+    qint64 key = 0;       // the row ("key"); 0 for a type not stored yet
 };
 
 constexpr const char* kNumberedScheme = "Numbered";
@@ -80,14 +81,16 @@ class CableCatalogue {
     }
 
     // ---- signal types ----
-    // By type; rows without a type are left out.
+    // Every row, by type; rows without a type are listed too, so that they can be named or
+    // deleted.
     QList<SignalType> signalTypes();
     std::optional<SignalType> signalType(const QString& type);
     // An empty or existing type name is refused with a message.
     bool addSignalType(const SignalType& s);
-    // Rewrites the row of the type named original (it may be renamed, but not onto another).
-    bool updateSignalType(const QString& original, const SignalType& s);
-    bool removeSignalType(const QString& type);
+    // Rewrites the stored row s.key (it may be renamed, but not onto another type).
+    bool updateSignalType(const SignalType& s);
+    // Asks the question; Yes deletes the row s.key.
+    bool removeSignalType(const SignalType& s);
 
     // ---- cable types ----
     // The manufacturer's types whose part number begins with find, by part number.

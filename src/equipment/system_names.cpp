@@ -5,6 +5,7 @@
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "equipment/equipment_models.h"
+#include "equipment/equipment_placement.h"
 #include "ui/ui.h"
 
 namespace tolvane::equipment {
@@ -67,6 +68,12 @@ QString SystemNames::existsQuestion() {
     return QStringLiteral("This System Name already Exists. Proceed with Naming the Insert?");
 }
 
+QString SystemNames::untaggableMessage() {
+    return QStringLiteral(
+        "This block carries the data of another program and cannot be tagged as an equipment "
+        "block. Insert the block again from the library to name it.");
+}
+
 std::optional<BlockModel> SystemNames::validate(const cad::Entity* entity) {
     if (!entity || entity->kind != cad::EntityKind::Insert) {
         ui_.message(notInsertMessage(), MsgButtons::Ok, MsgIcon::Warning);
@@ -105,10 +112,11 @@ QStringList SystemNames::nameList(const BlockModel& model) {
                                "order by SysName"),
                 registry_);
     q.exec();
-    // The names come distinct and sorted; only the model's type may stand twice.
+    // The names come distinct and sorted; only the model's type may stand twice, in any
+    // letter case, since names are compared without regard to it.
     while (q.next()) {
         const QString name = q.value(0).toString();
-        if (!name.isEmpty() && name != model.type) names << name;
+        if (!name.isEmpty() && name.compare(model.type, Qt::CaseInsensitive) != 0) names << name;
     }
     return names;
 }
@@ -236,6 +244,23 @@ bool writeSystemToInsert(Drawing& drawing, const QString& handle, const SystemRo
     return true;
 }
 
+namespace {
+
+// Whether the insert carries the tag its unit's key is written into, after tagging it when it
+// has no extended data at all. A failed model lookup is reported by the tagging itself.
+bool equipmentTagged(Drawing& drawing, const QString& handle, const AssignSysNamesRun& run) {
+    const cad::Entity* insert = drawing.document().find(handle);
+    if (tag::isOwn(*insert)) return true;
+    if (!insert->xdata.isEmpty()) {
+        run.ui.message(SystemNames::untaggableMessage(), MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    EquipmentPlacement placement(LibraryAccess(run.ui, run.registry));
+    return !placement.tagEquipment(drawing, handle).isEmpty();
+}
+
+}  // namespace
+
 void assignSystemNames(Drawing& drawing, const AssignSysNamesRun& run) {
     QString handle = run.picked;
     if (handle.isEmpty()) {
@@ -252,8 +277,10 @@ void assignSystemNames(Drawing& drawing, const AssignSysNamesRun& run) {
                        run.registry);
     if (!lock.acquire()) return;
     SystemNames names(run.ui, run.registry);
-    if (const auto model = names.validate(drawing.document().find(handle)))
-        run.openWindow(handle, *model);
+    if (const auto model = names.validate(drawing.document().find(handle))) {
+        const cad::UndoGroup group(drawing.undo());
+        if (equipmentTagged(drawing, handle, run)) run.openWindow(handle, *model);
+    }
     lock.release();
 }
 

@@ -79,6 +79,7 @@ class SystemNames {
     static QString notEquipmentBlockMessage();
     static QString orphanMessage();
     static QString existsQuestion();
+    static QString untaggableMessage();
 
     // IsValidEquipID: the entity must be an insert whose "Read Only EquipID" names a model of
     // the library. Otherwise the user is told why and nothing is returned.
@@ -109,7 +110,10 @@ class SystemNames {
 // row's key; one undoable change. False when the drawing has no such insert.
 bool writeSystemToInsert(Drawing& drawing, const QString& handle, const SystemRow& row);
 
-// catWAssignSysNames on one drawing.
+// catWAssignSysNames on one drawing. The unit's key is kept in the insert's tag, so an
+// equipment block without one (copied in from another drawing, or placed while its model was
+// missing) is tagged first, as placement tags it; one whose extended data another program
+// wrote is refused before anything is written. The tag and the name are one step to undo.
 struct AssignSysNamesRun {
     AssignSysNamesRun(Ui& ui, db::Connections& registry) : ui(ui), registry(registry) {}
     Ui& ui;

@@ -1,4 +1,4 @@
-// The start-up check of drivers, engine version, application folder and fonts.
+// The check of drivers, engine version, application folder and fonts.
 #include "shell/system_check.h"
 
 #include <QFontDatabase>
@@ -7,10 +7,16 @@
 #include <QSqlQuery>
 #include <QTemporaryFile>
 
+#include "ui/ui.h"
+
 namespace tolvane {
 
 namespace {
 const char* kMinimumSqlite = "3.35";  // RETURNING, DROP COLUMN
+}
+
+QStringList SystemCheck::installedDrivers() {
+    return QSqlDatabase::drivers();
 }
 
 bool SystemCheck::versionAtLeast(const QString& version, const QString& minimum) {
@@ -27,17 +33,23 @@ bool SystemCheck::versionAtLeast(const QString& version, const QString& minimum)
 
 QVector<CheckFinding> SystemCheck::run() const {
     QVector<CheckFinding> findings;
-    const bool sqlite = QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"));
+    const bool sqlite = drivers_.contains(QStringLiteral("QSQLITE"));
     findings.push_back({QStringLiteral("SQLite driver"),
                         sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("Not Found"), sqlite,
                         QStringLiteral("Install the package libqt6sql6-sqlite.")});
-    const bool psql = QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"));
-    findings.push_back({QStringLiteral("PostgreSQL driver (shared mode)"),
-                        psql ? QStringLiteral("QPSQL") : QStringLiteral("Not Found"), psql,
-                        QStringLiteral("Install the package libqt6sql6-psql.")});
+    // Only shared mode reaches a PostgreSQL server; a single-user installation is told the
+    // driver is missing without being asked to act.
+    const bool psql = drivers_.contains(QStringLiteral("QPSQL"));
+    const bool shared = mode_ == DatabaseMode::Shared;
+    findings.push_back(
+        {QStringLiteral("PostgreSQL driver (shared mode)"),
+         psql ? QStringLiteral("QPSQL")
+              : (shared ? QStringLiteral("Not Found")
+                        : QStringLiteral("Not Found, not needed in single-user mode")),
+         psql || !shared, QStringLiteral("Install the package libqt6sql6-psql.")});
 
     QString engine = QStringLiteral("Not Found");
-    if (sqlite) {
+    if (sqlite && QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
         const QString name = QStringLiteral("tolvane-system-check");
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -77,7 +89,9 @@ bool SystemCheck::allPassed(const QVector<CheckFinding>& findings) {
 
 QString SystemCheck::report(const QVector<CheckFinding>& findings) {
     QStringList lines;
-    lines << QStringLiteral("Tolvane found problems with the components it relies on:");
+    lines << (allPassed(findings)
+                  ? QStringLiteral("Tolvane found every component it relies on:")
+                  : QStringLiteral("Tolvane found problems with the components it relies on:"));
     for (const auto& f : findings) {
         lines << QStringLiteral("%1: %2 - %3")
                      .arg(f.component, f.version,
@@ -86,6 +100,15 @@ QString SystemCheck::report(const QVector<CheckFinding>& findings) {
         if (!f.passed) lines << QStringLiteral("    ") + f.action;
     }
     return lines.join(QStringLiteral("\r\n"));
+}
+
+bool SystemCheck::runAndShow(Ui& ui, Show when) const {
+    const QVector<CheckFinding> findings = run();
+    const bool passed = allPassed(findings);
+    if (!passed || when == Show::Always)
+        ui.message(report(findings), MsgButtons::Ok,
+                   passed ? MsgIcon::Information : MsgIcon::Warning);
+    return passed;
 }
 
 }  // namespace tolvane

@@ -1,10 +1,12 @@
-// The main window: toolbars and panes, the snap buttons, the window-kind states and the
-// command line's aliases.
+// The main window: toolbars and panes, the snap buttons, the window-kind states, the command
+// line's aliases, the block preferences Create Block reads while another user is logged in,
+// and the system check run again from the Help menu.
 #include <QAction>
 #include <QDockWidget>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
@@ -37,6 +39,7 @@ class MainWindowTest : public QObject {
     std::unique_ptr<ErrorHandler> errors_;
     CommandAliases aliases_;
     std::unique_ptr<MainWindow> main_;
+    test::QuietHost host_;
 
     QMdiSubWindow* addChild(const char* kind) {
         auto* w = new QWidget;
@@ -47,10 +50,12 @@ class MainWindowTest : public QObject {
         return sub;
     }
 
-    // A main window whose user answers with the lines of `script`.
-    void start(const QString& script) {
+    // The window again, with a user who answers from this script.
+    void restart(const QString& script) {
         main_.reset();
+        errors_.reset();
         user_ = std::make_unique<test::ScriptedUser>(script);
+        user_->ui->setHost(&host_);
         errors_ = std::make_unique<ErrorHandler>(*user_->ui, log_);
         main_ = std::make_unique<MainWindow>(
             MainWindow::Services{run_, *settings_, log_, *user_->ui, *errors_, aliases_});
@@ -81,7 +86,7 @@ class MainWindowTest : public QObject {
         user_ = std::make_unique<test::ScriptedUser>("");
         // The project explorer opens the default project of a new installation.
         QVERIFY(db::DatabaseSetup(run_, *settings_, *user_->ui, log_).connect());
-        start("");
+        restart("");
     }
     void cleanup() {
         main_.reset();
@@ -92,7 +97,7 @@ class MainWindowTest : public QObject {
     // Cancel stops the exit or the switch with the drawing open; No closes it unsaved; Yes
     // saves it before it closes.
     void exitAndProjectSwitchAskToSaveChangedDrawings() {
-        start(
+        restart(
             "button Cancel\n"              // exit: keep a.dxf
             "button Yes\nbutton Cancel\n"  // switch project: proceed, then keep a.dxf
             "button No\nbutton Yes\n");    // exit: a.dxf unsaved, b.dxf saved
@@ -149,13 +154,13 @@ class MainWindowTest : public QObject {
                       QStringLiteral("update tblPreferences set genpersisttbs = ?"))
                 .bind(keep)
                 .exec();
-            start("");
+            restart("");
             QToolBar* bar = main_->toolBar("tbDWGSnap");
             main_->removeToolBar(bar);
             main_->addToolBar(Qt::BottomToolBarArea, bar);
             bar->show();
             QVERIFY(main_->close());
-            start("");
+            restart("");
             QCOMPARE(main_->toolBarArea(main_->toolBar("tbDWGSnap")),
                      keep ? Qt::BottomToolBarArea : Qt::TopToolBarArea);
             QCOMPARE(settings_->read(setting::ToolbarLayout).isEmpty(), !keep);
@@ -275,6 +280,52 @@ class MainWindowTest : public QObject {
         QVERIFY(user_->transcript.contains("HISTORY COMMAND : MD\n"));
         QVERIFY(!user_->transcript.contains("COMMAND : MDA"));
         QVERIFY(user_->transcript.contains("Erase (catDErase) is not available"));
+    }
+
+    void blockPreferencesAreTheInstallationsWhoeverIsLoggedIn() {
+        // The logged-in user's own row asks for other block preferences than the first row,
+        // which is the installation's.
+        db::Query(
+            db::DbId::Equipment,
+            "update tblPreferences set BlockWidth = 6, blockDisplayPrefs = ? where UserID = 1")
+            .bind(true)
+            .exec();
+        db::Query(db::DbId::Equipment,
+                  "insert into tblPreferences (UserID, BlockWidth, blockDisplayPrefs) "
+                  "values (2, 2, ?)")
+            .bind(false)
+            .exec();
+        run_.userId = 2;
+        for (const QString& flag : setting::tipFlags()) settings_->write(flag, "0");
+        const QString file = dir_.filePath("blocks.dxf");
+        cad::saveDxf(cad::Document(), file);
+        // Create Block on a model's first input: the preferences are shown, Cancel at the name.
+        restart(
+            "set txtFindManufacturer Halvern\nrows lstManufacturers 1\n"
+            "set txtFindEquipment HV-AD8\nrows lstEquipment 1\nclick cmdEditIO\n"
+            "rows grdInputs 1\nclick cmdCreateBlock\nbutton OK\nclick cmdCancel\n"
+            "click cmdExit\n");
+        try {
+            main_->openFile(file);
+            main_->RouteCMD("catLEquipment");
+        } catch (const ScriptAbort& e) {
+            QFAIL(qPrintable(e.text() + "\n" + user_->transcript));
+        }
+        QVERIFY2(user_->transcript.contains("Block width: 6"), qPrintable(user_->transcript));
+        QVERIFY(user_->ui->atEnd());
+    }
+
+    void systemCheckRunsAgainFromTheHelpMenu() {
+        restart("button OK\n");
+        QAction* check = main_->findChild<QAction*>("catGSystemCheck");
+        QVERIFY(check);
+        QVERIFY(main_->findChild<QMenu*>("mnuHelp")->actions().contains(check));
+        check->trigger();
+        // Shown even when everything passed, with every finding.
+        QVERIFY2(user_->transcript.contains("SQLite driver: QSQLITE - None Required"),
+                 qPrintable(user_->transcript));
+        QVERIFY(user_->transcript.contains("PostgreSQL driver"));
+        QVERIFY(user_->ui->atEnd());
     }
 };
 

@@ -454,6 +454,25 @@ TEST(GettingStarted, ListChoicesAndDontShow) {
     EXPECT_EQ(routed, QStringList{"catDNew"});
 }
 
+// Save of a drawing never saved runs save as; onto a path already registered the message
+// speaks of the database, as Save's own does, and the row stays as it was.
+TEST(DrawingFiles, SaveOfAnUntitledDrawingOntoARegisteredPathUsesSavesWords) {
+    Installation inst;
+    const QString taken = inst.absent("taken.dxf");
+    inst.addRow(taken, false, QString());
+    ScriptedUser user("file " + taken + "\nbutton OK\n");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    DrawingFiles files(inst.run, *user.ui, reg);
+    std::unique_ptr<Drawing> d = files.newFromTemplate(QString());
+    ASSERT_TRUE(d);
+    ASSERT_TRUE(files.save(*d));
+    EXPECT_TRUE(has(user,
+                    "MESSAGE [OK] Tolvane | A drawing with this name already exits in the "
+                    "database. No database update."));
+    EXPECT_EQ(inst.state(taken), "free ");
+    EXPECT_EQ(d->path(), taken);
+}
+
 // Drawing files over the registry: save keeps the previous version as .bak before writing,
 // save as moves the lock to the new path but keeps an existing row, a corrupt file opens
 // nothing and leaves no lock, a read-only drawing refuses to save, and closing registers a

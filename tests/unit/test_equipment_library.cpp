@@ -383,10 +383,12 @@ TEST_P(EquipmentLibraryTest, SignalTypesWithTheirColours) {
     ASSERT_TRUE(c.addSignalType({"TC", {}, "T"}));
     EXPECT_FALSE(c.addSignalType({"aud", {7}}));
     EXPECT_EQ(count("select count(*) from SignalDefault where Color = ?", {"Same As Layer"}), 1);
-    ASSERT_TRUE(c.updateSignalType("TC", {"TIMECODE", {200}, "T"}));
+    SignalType renamed{"TIMECODE", {200}, "T"};
+    renamed.key = c.signalType("TC")->key;
+    ASSERT_TRUE(c.updateSignalType(renamed));
     EXPECT_EQ(c.signalType("timecode")->color.index, 200);
-    EXPECT_FALSE(c.removeSignalType("AUD"));
-    EXPECT_TRUE(c.removeSignalType("AUD"));
+    EXPECT_FALSE(c.removeSignalType(*c.signalType("AUD")));
+    EXPECT_TRUE(c.removeSignalType(*c.signalType("AUD")));
     EXPECT_EQ(c.signalTypes().size(), 1);
     EXPECT_EQ(user.lines()[2],
               "MESSAGE [Yes/No] Tolvane | You are about to delete the Signal "

@@ -1,5 +1,5 @@
 // The signal types window where a scenario cannot look: what the manufacturer and cable-type
-// cells offer, and that a refused edit leaves the grid as stored.
+// cells offer, that a refused edit leaves the grid as stored, and rows without a type.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -139,3 +139,35 @@ TEST_F(SignalTypesWindowTest, ARenameIsStoredAndShown) {
 }
 
 }  // namespace
+
+TEST_F(SignalTypesWindowTest, ARowWithoutATypeIsListedAndCanBeDeleted) {
+    // Other tools may leave a row without a name; it is shown so that it can be removed.
+    db::Query(db::DbId::Equipment,
+              "insert into SignalDefault (Type, Color, CableNoPrefix) values (null, '4', 'X')",
+              registry)
+        .exec();
+    ScriptedUser user("button Yes\n");
+    auto w = open(user);
+    EXPECT_EQ(WidgetDriver::printGrid(w.get(), "grdSignalTypes"),
+              (QStringList{"COLUMNS Type | Color | CableNoPrefix | CableManu | CableType",
+                           "ROW 1:  | 4 | X |  | ", "ROW 2: AUD | 3 | A | Glass Lines | G-1",
+                           "ROW 3: VID | 2 | V | Kabel Works | K-100"}));
+    WidgetDriver::selectRows(w.get(), "grdSignalTypes", {1});
+    WidgetDriver::click(w.get(), "cmdDelete");
+    EXPECT_TRUE(user.transcript.contains("You are about to delete the Signal Type: ."));
+    EXPECT_EQ(WidgetDriver::printGrid(w.get(), "grdSignalTypes").size(), 3);
+    db::Query left(db::DbId::Equipment, "select count(*) from SignalDefault", registry);
+    EXPECT_EQ(left.scalar().toInt(), 2);
+}
+
+TEST_F(SignalTypesWindowTest, ARowWithoutATypeCanBeGivenOne) {
+    db::Query(db::DbId::Equipment,
+              "insert into SignalDefault (Type, CableNoPrefix) values (null, 'X')", registry)
+        .exec();
+    ScriptedUser user("");
+    auto w = open(user);
+    WidgetDriver::editCell(w.get(), "grdSignalTypes", 1, "Type", "TC");
+    EXPECT_EQ(stored("CableNoPrefix", "TC"), "X");
+    EXPECT_EQ(WidgetDriver::printGrid(w.get(), "grdSignalTypes").value(1),
+              "ROW 1: TC | Same As Layer | X |  | ");
+}

@@ -1,7 +1,8 @@
 // System names: the equipment-block check and its three refusals, numbering by name (10 after
 // 09, rows in numeric order), OK with its required fields, name case and the existing-name
-// question, what the insert receives, the system lock around the command, and the window's
-// focus and navigation. On SQLite and (with TOLVANE_TEST_PG) PostgreSQL.
+// question, what the insert receives, the tag an untagged block gets before it is named, the
+// system lock around the command, and the window's focus and navigation. On SQLite and (with
+// TOLVANE_TEST_PG) PostgreSQL.
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -143,6 +144,10 @@ TEST_P(SystemNamesTest, NumbersFollowTheHighestOfTheNameInNumericOrder) {
     BlockModel untyped = model;
     untyped.type.clear();
     EXPECT_EQ(names.nameList(untyped), QStringList({"CAM", "VTR"}));
+    // A type in other letters than the units' name stands once as well.
+    BlockModel lower = model;
+    lower.type = "cam";
+    EXPECT_EQ(names.nameList(lower), QStringList({"cam", "VTR"}));
 }
 
 TEST_P(SystemNamesTest, OkNeedsEveryFieldAndRewritesAnExistingUnitOnlyOnYes) {
@@ -261,6 +266,61 @@ TEST_P(SystemNamesTest, TheCommandHoldsTheSystemLockOnlyInSharedMode) {
         EXPECT_EQ(opened.size(), 1);
         EXPECT_EQ(lockRow(), "0 -");
     }
+}
+
+TEST_P(SystemNamesTest, AnUntaggedBlockIsTaggedWithItsNameOrRefusedBeforeAnythingIsWritten) {
+    // Inserts of an equipment block that lack the tag: one with no extended data at all, one
+    // carrying another program's.
+    const auto untagged = [&](bool foreign) {
+        cad::Entity e = cad::makeInsert(drawing.document(), "EQUIP_SD", {0, 0});
+        for (cad::Entity& a : e.attributes)
+            if (a.tag == "Read Only EquipID") a.text = QString::number(model.equipmentId);
+        if (foreign) e.xdata << cad::XData{"OTHERCAD", {{QString(), 1000, "pump"}}};
+        return drawing.editor().add(std::move(e));
+    };
+    ScriptedUser reader("");
+    SystemNames names(*reader.ui, registry);
+    const auto run = [&](ScriptedUser& user, const QString& picked) {
+        AssignSysNamesRun r{*user.ui, registry};
+        r.picked = picked;
+        // What OK in the window does.
+        r.openWindow = [&](const QString& h, const BlockModel& m) {
+            SystemNames window(*user.ui, registry);
+            const auto out =
+                window.assign({"VTR", "1", "Rack 1", "U12", "Edit"}, m, db::NameCase::NoFormat);
+            ASSERT_TRUE(out.written);
+            ASSERT_TRUE(writeSystemToInsert(drawing, h, *out.written));
+        };
+        assignSystemNames(drawing, r);
+    };
+
+    const QString plain = untagged(false);
+    {
+        ScriptedUser user("");
+        run(user, plain);
+        EXPECT_TRUE(user.lines().isEmpty());
+    }
+    const cad::Entity* e = drawing.document().find(plain);
+    EXPECT_EQ(tag::kindOf(*e), tag::kind::EquipmentBlock);
+    EXPECT_EQ(tag::ref1(*e), QString::number(model.equipmentId));
+    EXPECT_EQ(tag::ref2(*e), QString::number(names.rowsOf("VTR").value(0).sysId));
+    EXPECT_EQ(attribute(plain, "SysName"), "VTR-01");
+    // The tag and the name are one step to undo.
+    drawing.undo().undo();
+    EXPECT_FALSE(tag::isOwn(*drawing.document().find(plain)));
+    EXPECT_EQ(attribute(plain, "SysName"), "SysName");
+
+    // Another program's data cannot be replaced by the tag: refused, nothing written.
+    const QString foreign = untagged(true);
+    const int rows = table().size();
+    {
+        ScriptedUser user("button OK\n");
+        run(user, foreign);
+        EXPECT_EQ(user.lines().filter("MESSAGE").size(), 1);
+    }
+    EXPECT_EQ(table().size(), rows);
+    EXPECT_EQ(attribute(foreign, "SysName"), "SysName");
+    EXPECT_EQ(drawing.document().find(foreign)->xdata.size(), 1);
 }
 
 TEST_P(SystemNamesTest, TheWindowShowsTheUnitsOfANameAndFocusesTheMissingField) {
