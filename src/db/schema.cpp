@@ -903,6 +903,21 @@ void ensureSchema(DbId id, Connections& registry) {
     tx.commit();
 }
 
+void upgradeExisting(DbId id, Connections& registry) {
+    const int version = schemaVersion(id, registry);
+    if (version == kSchemaVersion) return;
+    if (version == 0) {
+        const ConnectionSpec& at = registry.boundTo(id);
+        const bool empty = at.engine == Engine::SQLite && QFileInfo(at.path).size() == 0;
+        throw DbError(id, at.location(), QStringLiteral("cannot be read"),
+                      (empty ? QStringLiteral("the file is empty")
+                             : QStringLiteral("it holds no Tolvane database")) +
+                          QStringLiteral(". It is left as it is: restore it from a backup, or "
+                                         "move it away to start with a new, empty one"));
+    }
+    ensureSchema(id, registry);
+}
+
 void createSqliteFile(DbId db, const QString& path) {
     const QFileInfo info(path);
     if (info.exists() && !info.isFile())

@@ -87,6 +87,12 @@ int schemaVersion(DbId id, Connections& registry = connections());
 // the database was made by a newer Tolvane (its version is above kSchemaVersion).
 void ensureSchema(DbId id, Connections& registry = connections());
 
+// Brings a database that exists to the current version. One without any version (an empty
+// file left by a disk error or an interrupted copy, another program's database, a server
+// schema that is gone) is not made anew: it is refused as "cannot be read" (DbError) and
+// left as it is. Only a database that does not exist is ever created.
+void upgradeExisting(DbId id, Connections& registry = connections());
+
 // Makes an empty SQLite file at path (its folder included). Throws DbError naming db when
 // the file cannot be made.
 void createSqliteFile(DbId db, const QString& path);
