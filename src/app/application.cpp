@@ -71,6 +71,8 @@ int Application::prepare() {
     log_.setFolder(home);
     log_.setEnabled(run.logMode);
 
+    // Another program writing the same database files is asked about, not an error.
+    db::connections().askWhenBusy(ui_.get());
     errors_ = std::make_unique<ErrorHandler>(*ui_, log_);
     errors_->setBatch(options_.batch);
     errors_->setEndProgram([this](int status) { endProgram(status); });
@@ -197,7 +199,8 @@ int Application::runBatch() {
         startup_ =
             std::make_unique<Startup>(runState(), *settings_, log_, *ui_, Environment::system());
         const StartupHooks h = hooks();
-        Startup::Result result = Startup::Result::Continue;
+        // Start-up that did not finish (an error, a question the user cancelled) ends here.
+        Startup::Result result = Startup::Result::EndProgram;
         errors_->guard(QStringLiteral("SplashFormLoad"), [&] { result = startup_->run(h); });
         if (result == Startup::Result::EndProgram) return 1;
         startup_->timerTick(h);
@@ -231,7 +234,7 @@ int Application::runDesktop() {
     QCoreApplication::processEvents();
     startup_ = std::make_unique<Startup>(runState(), *settings_, log_, *ui_, Environment::system());
     const StartupHooks h = hooks();
-    Startup::Result result = Startup::Result::Continue;
+    Startup::Result result = Startup::Result::EndProgram;
     errors_->guard(QStringLiteral("SplashFormLoad"), [&] { result = startup_->run(h); });
     if (result == Startup::Result::EndProgram || !main_) return 1;
 

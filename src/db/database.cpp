@@ -4,8 +4,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDriver>
-#include <QSqlError>
 #include <QSqlRecord>
+
+#include "ui/ui.h"
 
 namespace tolvane::db {
 
@@ -227,7 +228,7 @@ QSqlDatabase Connections::database(DbId id) {
                   name);
     if (s.engine == Engine::SQLite) {
         db.setDatabaseName(s.path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyWait_));
     } else {
         db.setHostName(s.host);
         db.setPort(s.port);
@@ -241,7 +242,10 @@ QSqlDatabase Connections::database(DbId id) {
     QSqlQuery q(db);
     if (s.engine == Engine::SQLite) {
         // A corrupt or foreign file opens without complaint; its first read tells.
-        if (!q.exec(QStringLiteral("select count(*) from sqlite_master"))) {
+        bool read = q.exec(QStringLiteral("select count(*) from sqlite_master"));
+        while (!read && retryWhenBusy(id, q.lastError()))
+            read = q.exec(QStringLiteral("select count(*) from sqlite_master"));
+        if (!read) {
             const QString reason = q.lastError().text();
             q.finish();
             db.close();
@@ -262,6 +266,23 @@ QSqlDatabase Connections::database(DbId id) {
         }
     }
     return db;
+}
+
+bool Connections::retryWhenBusy(DbId id, const QSqlError& error) const {
+    // SQLITE_BUSY and SQLITE_LOCKED: another connection holds the file beyond the wait.
+    const QString code = error.nativeErrorCode();
+    const bool busy = engine(id) == Engine::SQLite &&
+                      (code == QLatin1String("5") || code == QLatin1String("6") ||
+                       error.databaseText().contains(QLatin1String("database is locked")));
+    if (!busy || !busyUi_) return false;
+    const QString where = boundTo(id).location();
+    const MsgButton answer = busyUi_->message(
+        QStringLiteral("The %1 (%2) is busy: another program is writing to it.\r\nRetry to "
+                       "try again, or Cancel to give up this operation.")
+            .arg(dbTitle(id), where),
+        MsgButtons::RetryCancel, MsgIcon::Warning);
+    if (answer == MsgButton::Retry) return true;
+    throw Cancelled(QStringLiteral("The %1 (%2) was busy").arg(dbTitle(id), where));
 }
 
 void Connections::close(DbId id) {
@@ -288,7 +309,8 @@ Connections& connections() {
 // ---- statements -------------------------------------------------------------------------
 
 Query::Query(DbId db, const QString& sql, Connections& registry)
-    : db_(db),
+    : registry_(registry),
+      db_(db),
       engine_(registry.engine(db)),
       location_(registry.boundTo(db).location()),
       text_(sql),
@@ -311,14 +333,12 @@ Query& Query::bind(const QVariant& value) {
 }
 
 Query& Query::exec() {
-    bool ok = false;
-    if (prepared_) {
+    if (prepared_)
         for (int i = 0; i < values_.size(); ++i) q_.bindValue(i, values_[i]);
-        values_.clear();
-        ok = q_.exec();
-    } else {
-        ok = q_.exec(text_);
-    }
+    values_.clear();
+    bool ok = prepared_ ? q_.exec() : q_.exec(text_);
+    while (!ok && registry_.retryWhenBusy(db_, q_.lastError()))
+        ok = prepared_ ? q_.exec() : q_.exec(text_);
     if (!ok)
         throw DbError(db_, location_, QStringLiteral("cannot run \"%1\"").arg(text_),
                       q_.lastError().text());
@@ -338,7 +358,10 @@ QVariant Query::scalar() {
 }
 
 Transaction::Transaction(DbId db, Connections& registry)
-    : db_(db), location_(registry.boundTo(db).location()), database_(registry.database(db)) {
+    : registry_(registry),
+      db_(db),
+      location_(registry.boundTo(db).location()),
+      database_(registry.database(db)) {
     if (!database_.transaction())
         throw DbError(db, location_, QStringLiteral("cannot start a transaction"),
                       database_.lastError().text());
@@ -349,7 +372,16 @@ Transaction::~Transaction() {
 }
 
 void Transaction::commit() {
-    if (!database_.commit()) {
+    // A commit that finds the file busy leaves the transaction open: it can be tried again.
+    bool ok = database_.commit();
+    try {
+        while (!ok && registry_.retryWhenBusy(db_, database_.lastError())) ok = database_.commit();
+    } catch (const Cancelled&) {
+        database_.rollback();
+        done_ = true;
+        throw;
+    }
+    if (!ok) {
         const QString reason = database_.lastError().text();
         database_.rollback();
         done_ = true;

@@ -6,12 +6,17 @@
 
 #include <QObject>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 #include <optional>
 
 #include "shell/app_error.h"
+
+namespace tolvane {
+class Ui;
+}
 
 namespace tolvane::db {
 
@@ -80,6 +85,16 @@ class Connections {
     void close(DbId id);
     void closeAll();
 
+    // How long a statement on an SQLite file waits for another program's write to end before
+    // the database counts as busy. Applies to connections opened afterwards.
+    void setBusyWait(int milliseconds) { busyWait_ = milliseconds; }
+    // Who is asked when a database stays busy: Retry runs the statement again, Cancel ends the
+    // operation (Cancelled). With nobody to ask, the statement fails (DbError).
+    void askWhenBusy(Ui* ui) { busyUi_ = ui; }
+    // For a statement that failed: true when the database was busy and the user chose Retry;
+    // throws Cancelled when the user chose Cancel; false for any other failure.
+    bool retryWhenBusy(DbId id, const QSqlError& error) const;
+
     // A unique prefix for this registry's Qt connection names (several registries may live in
     // one process: tests, and the two users of a lock test).
     QString connectionName(DbId id) const;
@@ -99,6 +114,8 @@ class Connections {
     };
     Slot slots_[4];
     QString identity_;
+    int busyWait_ = 5000;
+    Ui* busyUi_ = nullptr;
     QString prefix_ = QStringLiteral("tolvane-%1-").arg(quintptr(this), 0, 16);
 };
 
@@ -145,7 +162,9 @@ class Query {
     Query(DbId db, const QString& sql, Connections& registry = connections());
 
     Query& bind(const QVariant& value);
-    Query& exec();  // throws DbError
+    // Throws DbError; a database kept busy by another program asks Retry / Cancel first
+    // (Connections::askWhenBusy).
+    Query& exec();
     bool next() { return q_.next(); }
     QVariant value(const QString& column) const;
     QVariant value(int index) const { return q_.value(index); }
@@ -158,6 +177,7 @@ class Query {
     QVariant scalar();
 
   private:
+    Connections& registry_;
     DbId db_;
     Engine engine_;
     QString location_;
@@ -174,9 +194,11 @@ class Transaction {
   public:
     explicit Transaction(DbId db, Connections& registry = connections());
     ~Transaction();
+    // A database kept busy by another program asks Retry / Cancel as a statement does.
     void commit();
 
   private:
+    Connections& registry_;
     DbId db_;
     QString location_;
     QSqlDatabase database_;

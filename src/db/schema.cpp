@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -40,6 +41,10 @@ namespace {
 ColumnDef text(const char* name) {
     return {QString::fromLatin1(name), ColType::Text};
 }
+// Text compared exactly, letter case included.
+ColumnDef exactText(const char* name) {
+    return {QString::fromLatin1(name), ColType::ExactText};
+}
 ColumnDef integer(const char* name) {
     return {QString::fromLatin1(name), ColType::Integer};
 }
@@ -55,6 +60,10 @@ ColumnDef flag(const char* name) {
 }
 ColumnDef autoKey(const char* name) {
     return {QString::fromLatin1(name), ColType::AutoKey, true, {}, true};
+}
+// A hidden text key the engine makes for a new row.
+ColumnDef textKey(const char* name) {
+    return {QString::fromLatin1(name), ColType::Guid, true, {}, true};
 }
 ColumnDef hidden(ColumnDef c) {
     c.hidden = true;
@@ -86,6 +95,13 @@ ForeignKeyDef ownedBy(const QString& column, const QString& table, const QString
 }
 ForeignKeyDef refersTo(const QString& column, const QString& table, const QString& key) {
     return {{column}, table, {key}, false, true};
+}
+
+// A signal type's colour: the palette number, 256 for "Same As Layer".
+ColumnDef signalColor() {
+    ColumnDef c = integer("Color");
+    c.formerWords = {{QStringLiteral("Same As Layer"), 256}, {QStringLiteral("Same"), 256}};
+    return c;
 }
 
 // Physical data of an equipment or jackfield model.
@@ -137,9 +153,10 @@ std::vector<TableDef> projectManagerTables() {
          .indexes = {uniqueOn({"ProjectName"}), indexOn({"ProjectPath"})},
          .merged = true},
         // Log-in names are not unique here: a name entered twice must be refused at log-in,
-        // not made impossible.
+        // not made impossible. They compare exactly: "Admin" and "admin" are two users.
         {.name = "tblUsers",
-         .columns = {autoKey("UserKey"), text("UserName"), text("Password"), text("Groupname")},
+         .columns = {autoKey("UserKey"), exactText("UserName"), text("Password"),
+                     text("Groupname")},
          .indexes = {indexOn({"UserName"})},
          .merged = true},
         {.name = "tblCompany",
@@ -191,10 +208,11 @@ std::vector<TableDef> equipmentTables() {
                      real("conncost1"), real("conncost2")},
          .primaryKey = {"Connector"},
          .merged = true},
-        // Color holds a colour number or "Same As Layer". A type may be null (such rows are
-        // skipped by the lists), so the key is a hidden number and the type is unique.
+        // Color holds a palette number 1..255, or 256 for "Same As Layer" (which older
+        // databases stored as that text). A type may be null (such rows are skipped by the
+        // lists), so the key is a hidden number and the type is unique.
         {.name = "SignalDefault",
-         .columns = {autoKey("key"), text("Type"), text("Color"), text("CableNoPrefix"),
+         .columns = {autoKey("key"), text("Type"), signalColor(), text("CableNoPrefix"),
                      text("CableManu"), text("CableType")},
          .indexes = {uniqueOn({"Type"})},
          .merged = true},
@@ -208,9 +226,9 @@ std::vector<TableDef> equipmentTables() {
          .foreignKeys = {refersTo("ManufacturerID", "tblManufacturers", "ManufacturerID")},
          .indexes = {uniqueOn({"ManufacturerID", "CableType"}), indexOn({"CableType"})},
          .merged = true},
-        // PairNumber is two-digit text ("01"), the suffix of core cable numbers.
+        // PairNumber is the core's number; lists show it with two digits ("01").
         {.name = "tblCablePairs",
-         .columns = {autoKey("PairID"), hidden(integer("CableTypeID")), text("PairNumber"),
+         .columns = {autoKey("PairID"), hidden(integer("CableTypeID")), integer("PairNumber"),
                      text("paircolorcode")},
          .foreignKeys = {ownedBy("CableTypeID", "tblCableTypes", "CableTypeID")},
          .indexes = {indexOn({"CableTypeID", "PairNumber"})},
@@ -240,9 +258,10 @@ std::vector<TableDef> equipmentTables() {
                      text("RUVendor1"), text("RUVendor2"), real("RUCost1"), real("RUCost2")},
          .indexes = {indexOn({"ManufacturerID", "RackUnitName"})},
          .merged = true},
-        // The users offered by the preferences window, each with its preference row.
+        // The users offered by the preferences window, each with its preference row; names
+        // compare exactly, as at log-in.
         {.name = "tblUsers",
-         .columns = {required(text("UserName")), integer("UID")},
+         .columns = {required(exactText("UserName")), integer("UID")},
          .primaryKey = {"UserName"},
          .indexes = {indexOn({"UID"})},
          .merged = true},
@@ -343,18 +362,18 @@ std::vector<TableDef> projectTables() {
                      text("Manufacturer"), text("equipmentname")},
          .indexes = {indexOn({"SysName", "SysNum"}), indexOn({"EquipID"})},
          .merged = true},
-        // JFSysID is the number within the system name as text of two digits at least ("07").
+        // JFSysID is the number within the system name; it is shown with two digits ("07").
         {.name = "tblJF",
          .columns = {autoKey("JFID"), hidden(integer("JackFieldID")), text("JFSysName"),
-                     text("JFSysID"), text("JFLoc"), text("JFEl"), text("RowStartLetter"),
+                     integer("JFSysID"), text("JFLoc"), text("JFEl"), text("RowStartLetter"),
                      integer("ColStartNo"), text("SignalType"), text("FrontConn"), text("RearConn"),
                      hidden(integer("JFRows")), hidden(integer("JFCols")), text("SHEET")},
          .indexes = {indexOn({"JFSysName", "JFSysID"}), indexOn({"JackFieldID"})},
          .merged = true},
         {.name = "tblJFRowCol",
          .columns = {autoKey("RowColID"), hidden(integer("JFID")), text("JFRow"), text("JFCol"),
-                     hidden(text("JFRowNumber")), text("JFConn"), text("Sheet"), flag("assigned"),
-                     text("SRC"), text("dest")},
+                     hidden(integer("JFRowNumber")), text("JFConn"), text("Sheet"),
+                     flag("assigned"), text("SRC"), text("dest")},
          .foreignKeys = {ownedBy("JFID", "tblJF", "JFID")},
          .indexes = {indexOn({"JFID", "JFCol", "JFRow"})},
          .merged = true},
@@ -368,10 +387,12 @@ std::vector<TableDef> projectTables() {
          .columns = {required(text("BOMFileName")), date("BOMDate")},
          .primaryKey = {"BOMFileName"},
          .merged = true},
+        // A line's key is text, made by the engine for a new line.
         {.name = "tblBOM",
-         .columns = {autoKey("ItemKey"), text("FileName"), text("BOMClass"), text("Item"),
+         .columns = {textKey("ItemKey"), text("FileName"), text("BOMClass"), text("Item"),
                      text("Manufacturer"), real("QTY"), text("vendor1"), text("vendor2"),
                      real("Cost1"), real("COST2"), real("Ext1"), real("Ext2")},
+         .primaryKey = {"ItemKey"},
          .foreignKeys = {ownedBy("FileName", "tblBOMMaster", "BOMFileName")},
          .indexes = {indexOn({"FileName", "BOMClass"})},
          .merged = true},
@@ -453,6 +474,9 @@ QString typeSql(Engine e, ColType type) {
         case ColType::Text:
         case ColType::Guid:
             sql = lite ? "TEXT COLLATE NOCASE" : "citext";
+            break;
+        case ColType::ExactText:
+            sql = lite ? "TEXT" : "text";
             break;
         case ColType::Integer:
         case ColType::AutoKey:
@@ -571,25 +595,77 @@ struct ExistingColumn {
     QString declaredType;
     bool primaryKey = false;  // SQLite: part of the key
     bool identity = false;    // PostgreSQL: numbered on insert
+    QString kind;             // as kindOf() writes it: what the column stores and how it compares
 };
+
+// What a column stores and how its text compares, in one word per engine: SQLite "TEXT
+// COLLATE NOCASE", "TEXT", "INTEGER", ...; PostgreSQL the type's own name (citext, text,
+// int4, float8, bool, timestamp).
+QString wantedKind(Engine e, ColType type) {
+    if (e == Engine::SQLite) return typeSql(e, type).toUpper();
+    switch (type) {
+        case ColType::Text:
+        case ColType::Guid:
+            return QStringLiteral("citext");
+        case ColType::ExactText:
+            return QStringLiteral("text");
+        case ColType::Integer:
+        case ColType::AutoKey:
+            return QStringLiteral("int4");
+        case ColType::Real:
+            return QStringLiteral("float8");
+        case ColType::Bool:
+            return QStringLiteral("bool");
+        case ColType::DateTime:
+            return QStringLiteral("timestamp");
+    }
+    return {};
+}
+
+bool isNumber(ColType type) {
+    return type == ColType::Integer || type == ColType::Real;
+}
+
+// SQLite keeps a column's collation only in the table's CREATE text: "name TYPE ... COLLATE
+// NOCASE" up to the next comma.
+bool sqliteNoCase(const QString& createSql, const QString& column) {
+    const QRegularExpression def(QStringLiteral("(?:^|[(,])\\s*[\"`\\[]?%1[\"`\\]]?\\s+([^,]*)")
+                                     .arg(QRegularExpression::escape(column)),
+                                 QRegularExpression::CaseInsensitiveOption);
+    const auto m = def.match(createSql);
+    return m.hasMatch() &&
+           m.captured(1).contains(QLatin1String("COLLATE NOCASE"), Qt::CaseInsensitive);
+}
 
 std::vector<ExistingColumn> existingColumns(DbId id, Connections& registry, const QString& table) {
     std::vector<ExistingColumn> cols;
     if (registry.engine(id) == Engine::SQLite) {
+        QSqlQuery create =
+            run(id, registry,
+                QStringLiteral(
+                    "select sql from sqlite_master where type = 'table' and lower(name) = %1")
+                    .arg(literal(table)));
+        const QString createText = create.next() ? create.value(0).toString() : QString();
         QSqlQuery q = run(id, registry, QStringLiteral("pragma table_info(%1)").arg(table));
-        while (q.next())
-            cols.push_back({q.value(1).toString().toLower(), q.value(2).toString(),
-                            q.value(5).toInt() > 0, false});
+        while (q.next()) {
+            const QString name = q.value(1).toString();
+            const QString declared = q.value(2).toString();
+            const QString kind =
+                declared.toUpper() +
+                (sqliteNoCase(createText, name) ? QStringLiteral(" COLLATE NOCASE") : QString());
+            cols.push_back({name.toLower(), declared, q.value(5).toInt() > 0, false, kind});
+        }
     } else {
         QSqlQuery q = run(id, registry,
-                          QStringLiteral("select column_name, data_type, is_identity from "
-                                         "information_schema.columns where table_schema = "
+                          QStringLiteral("select column_name, data_type, is_identity, udt_name "
+                                         "from information_schema.columns where table_schema = "
                                          "current_schema() and table_name = %1 order by "
                                          "ordinal_position")
                               .arg(literal(table)));
         while (q.next())
             cols.push_back({q.value(0).toString().toLower(), q.value(1).toString(), false,
-                            q.value(2).toString() == QLatin1String("YES")});
+                            q.value(2).toString() == QLatin1String("YES"),
+                            q.value(3).toString().toLower()});
     }
     return cols;
 }
@@ -628,25 +704,99 @@ QStringList pgConstraints(DbId id, Connections& registry, const QString& table, 
                            .arg(literal(table), QLatin1String(type)));
 }
 
+// ---- columns whose kind changed ----------------------------------------------------------
+
+bool changedKind(Engine e, const ColumnDef& c, const ExistingColumn& have) {
+    // A number column that numbers new rows is told by its key, not its kind.
+    return c.type != ColType::AutoKey && have.kind != wantedKind(e, c.type);
+}
+
+// The column a message names a row by: the table's key, else its row identity.
+QString rowKeyColumn(Engine e, const TableDef& t, const std::vector<ExistingColumn>& old) {
+    for (const ColumnDef& c : t.columns)
+        if (c.type == ColType::AutoKey && find(old, c.name)) return c.name;
+    if (!t.primaryKey.isEmpty() && find(old, t.primaryKey.first())) return t.primaryKey.first();
+    if (find(old, kGuidColumn)) return kGuidColumn;
+    return e == Engine::SQLite ? QStringLiteral("rowid") : QStringLiteral("ctid");
+}
+
+bool isFormerWord(const ColumnDef& c, const QString& value) {
+    for (const auto& [word, number] : c.formerWords)
+        if (word.compare(value, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+// A column that is to hold numbers: every value it holds must be one (an empty text is no
+// value, a former word has its number). Otherwise the upgrade stops, naming what is in the way.
+void checkNumbers(DbId id, Connections& registry, const TableDef& t, const ColumnDef& c,
+                  const QString& keyColumn) {
+    QSqlQuery q = run(id, registry,
+                      QStringLiteral("select %1, %2 from %3 where %2 is not null")
+                          .arg(keyColumn, c.name, t.name));
+    QStringList bad;
+    while (q.next()) {
+        const QString value = q.value(1).toString().trimmed();
+        if (value.isEmpty() || isFormerWord(c, value)) continue;
+        bool ok = false;
+        if (c.type == ColType::Integer)
+            value.toLongLong(&ok);
+        else
+            value.toDouble(&ok);
+        if (!ok)
+            bad << QStringLiteral("%1 %2 holds \"%3\"")
+                       .arg(keyColumn, q.value(0).toString(), value);
+    }
+    if (bad.isEmpty()) return;
+    throw DbError(id, QStringLiteral("cannot be brought to the current version"),
+                  QStringLiteral("%1.%2 holds numbers now, and these rows hold something else: "
+                                 "%3. Correct them with the Tolvane that made the database or a "
+                                 "database tool; the database is left as it was")
+                      .arg(t.name, c.name, bad.join(QStringLiteral("; "))));
+}
+
+// A column's value in its new kind: numbers written as text become numbers (former words
+// their number, an empty text no value); anything becomes text.
+QString convertedSql(Engine e, const ColumnDef& c) {
+    const bool lite = e == Engine::SQLite;
+    if (isNumber(c.type)) {
+        const QString value = lite ? QStringLiteral("trim(%1)").arg(c.name)
+                                   : QStringLiteral("trim(%1::text)").arg(c.name);
+        QString sql = QStringLiteral("CASE");
+        for (const auto& [word, number] : c.formerWords)
+            sql += QStringLiteral(" WHEN lower(%1) = '%2' THEN %3")
+                       .arg(value, word.toLower(), QString::number(number));
+        return sql + QStringLiteral(" WHEN %1 = '' THEN NULL ELSE CAST(%1 AS %2) END")
+                         .arg(value, typeSql(e, c.type));
+    }
+    if (c.type == ColType::Text || c.type == ColType::ExactText || c.type == ColType::Guid)
+        return lite ? QStringLiteral("CAST(%1 AS TEXT)").arg(c.name)
+                    : QStringLiteral("%1::text").arg(c.name);
+    return c.name;
+}
+
 // SQLite cannot add a key, a column with a computed default, or a foreign key to a table: such
 // a table is made anew with its full definition and its rows copied across, key values and
 // columns unknown to this version included. Foreign keys are off meanwhile (see ensureSchema),
 // so dropping the old table deletes nothing that refers to it.
 void rebuildSqliteTable(DbId id, Connections& registry, const TableDef& t,
                         const std::vector<ExistingColumn>& old) {
-    QStringList extra, copied;
+    QStringList extra, copied, values;
     QSet<QString> missing;
     for (const ExistingColumn& c : old) {
         copied << c.name;
-        if (!t.column(c.name)) extra << (c.name + QLatin1Char(' ') + c.declaredType).trimmed();
+        const ColumnDef* def = t.column(c.name);
+        values << (def && changedKind(Engine::SQLite, *def, c) ? convertedSql(Engine::SQLite, *def)
+                                                               : c.name);
+        if (!def) extra << (c.name + QLatin1Char(' ') + c.declaredType).trimmed();
     }
     for (const ColumnDef& c : t.columns)
         if (!find(old, c.name)) missing << c.name.toLower();
     const QString temp = QStringLiteral("tolvane_rebuild_") + t.name;
     run(id, registry, createSql(Engine::SQLite, t, temp, extra, missing));
-    const QString list = copied.join(QStringLiteral(", "));
     run(id, registry,
-        QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(temp, list, t.name));
+        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4")
+            .arg(temp, copied.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
+                 t.name));
     run(id, registry, QStringLiteral("DROP TABLE %1").arg(t.name));
     run(id, registry, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(temp, t.name));
 }
@@ -660,6 +810,11 @@ void upgradeSqliteTable(DbId id, Connections& registry, const TableDef& t) {
         if (have) {
             // A number column that should number new rows but does not.
             if (c.type == ColType::AutoKey && !have->primaryKey) rebuild = true;
+            if (changedKind(Engine::SQLite, c, *have)) {
+                if (isNumber(c.type))
+                    checkNumbers(id, registry, t, c, rowKeyColumn(Engine::SQLite, t, old));
+                rebuild = true;
+            }
             continue;
         }
         missing.push_back(&c);
@@ -690,6 +845,23 @@ void upgradePgTable(DbId id, Connections& registry, const TableDef& t) {
             run(id, registry,
                 QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
                     .arg(t.name, columnSql(Engine::PostgreSQL, c, true)));
+        } else if (changedKind(Engine::PostgreSQL, c, *have)) {
+            if (isNumber(c.type))
+                checkNumbers(id, registry, t, c, rowKeyColumn(Engine::PostgreSQL, t, old));
+            if (have->identity)
+                run(id, registry,
+                    QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 DROP IDENTITY")
+                        .arg(t.name, c.name));
+            run(id, registry,
+                QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 TYPE %3 USING %4")
+                    .arg(t.name, c.name, typeSql(Engine::PostgreSQL, c.type),
+                         convertedSql(Engine::PostgreSQL, c)));
+            if (c.type == ColType::Guid || !c.defaultValue.isEmpty())
+                run(id, registry,
+                    QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 SET DEFAULT %3")
+                        .arg(t.name, c.name,
+                             c.type == ColType::Guid ? guidDefault(Engine::PostgreSQL)
+                                                     : c.defaultValue));
         } else if (c.type == ColType::AutoKey && !have->identity) {
             run(id, registry,
                 QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 SET NOT NULL").arg(t.name, c.name));
@@ -901,6 +1073,21 @@ void ensureSchema(DbId id, Connections& registry) {
             .arg(kVersionTable)
             .arg(kSchemaVersion));
     tx.commit();
+}
+
+void upgradeExisting(DbId id, Connections& registry) {
+    const int version = schemaVersion(id, registry);
+    if (version == kSchemaVersion) return;
+    if (version == 0) {
+        const ConnectionSpec& at = registry.boundTo(id);
+        const bool empty = at.engine == Engine::SQLite && QFileInfo(at.path).size() == 0;
+        throw DbError(id, at.location(), QStringLiteral("cannot be read"),
+                      (empty ? QStringLiteral("the file is empty")
+                             : QStringLiteral("it holds no Tolvane database")) +
+                          QStringLiteral(". It is left as it is: restore it from a backup, or "
+                                         "move it away to start with a new, empty one"));
+    }
+    ensureSchema(id, registry);
 }
 
 void createSqliteFile(DbId db, const QString& path) {

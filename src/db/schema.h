@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <utility>
 #include <vector>
 
 #include "db/database.h"
@@ -16,10 +17,14 @@ namespace tolvane::db {
 enum class DbKind { ProjectManager, Equipment, Project };
 DbKind kindOf(DbId id);
 
-constexpr int kSchemaVersion = 1;
+// 2: PairNumber, JFSysID, JFRowNumber and Color hold numbers, ItemKey is text;
+// log-in names compare exactly.
+constexpr int kSchemaVersion = 2;
 
-// Guid: the row identity s_GUID of a merged table, filled by the engine on insert.
-enum class ColType { Text, Integer, Real, Bool, DateTime, AutoKey, Guid };
+// Text compares without regard to letter case, as the program's names always have;
+// ExactText compares exactly (log-in names). Guid: a text identity filled by the engine on
+// insert (the row identity s_GUID of a merged table).
+enum class ColType { Text, ExactText, Integer, Real, Bool, DateTime, AutoKey, Guid };
 
 // The row identity by which database merging matches rows.
 inline const QString kGuidColumn = QStringLiteral("s_GUID");
@@ -30,6 +35,10 @@ struct ColumnDef {
     bool notNull = false;
     QString defaultValue{};  // SQL literal, the same on both engines ("0", "'-'", "FALSE")
     bool hidden = false;     // keys and row identities are hidden in data sheets
+    // Words an older version stored in a column that holds numbers now, each with the number
+    // it becomes when the column's kind changes ("Same As Layer" -> 256). Compared without
+    // regard to case.
+    std::vector<std::pair<QString, qint64>> formerWords{};
 };
 
 struct ForeignKeyDef {
@@ -79,6 +88,11 @@ QStringList createTableSql(Engine engine, const TableDef& table);
 QString indexName(const TableDef& table, const IndexDef& index);
 QString foreignKeyName(const TableDef& table, const ForeignKeyDef& key);
 
+// A column whose kind changed between versions is converted with every row kept: numbers
+// written as text become numbers, numbers become text. A value that is no number where a
+// number is wanted stops the upgrade (DbError naming the table, column, row and value), and
+// the database is left as it was.
+
 // 0 when the database has no schema yet.
 int schemaVersion(DbId id, Connections& registry = connections());
 
@@ -86,6 +100,12 @@ int schemaVersion(DbId id, Connections& registry = connections());
 // SQLite database, create the empty file first with createSqliteFile(). Throws DbError when
 // the database was made by a newer Tolvane (its version is above kSchemaVersion).
 void ensureSchema(DbId id, Connections& registry = connections());
+
+// Brings a database that exists to the current version. One without any version (an empty
+// file left by a disk error or an interrupted copy, another program's database, a server
+// schema that is gone) is not made anew: it is refused as "cannot be read" (DbError) and
+// left as it is. Only a database that does not exist is ever created.
+void upgradeExisting(DbId id, Connections& registry = connections());
 
 // Makes an empty SQLite file at path (its folder included). Throws DbError naming db when
 // the file cannot be made.

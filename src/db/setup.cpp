@@ -85,7 +85,7 @@ void DatabaseSetup::prepareSqlite(DbId id, const QString& file) {
     if (fresh) createSqliteFile(id, file);
     registry_.bind(id, ConnectionSpec::sqlite(file));
     if (!fresh) {
-        upgradeOrSeed(id);
+        upgradeExisting(id, registry_);
         return;
     }
     // A new installation: the whole database or none of it, so that the next start tries

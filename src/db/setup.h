@@ -51,12 +51,13 @@ class DatabaseSetup {
 
   private:
     // A missing embedded database is made from the schema with its starter rows; an existing
-    // one is brought to the current schema.
+    // one is brought to the current schema, and refused when it is empty or not ours.
     void prepareSqlite(DbId id, const QString& file);
     // Shared mode: the connection string in the setting, asked for when it is empty or the
     // server cannot be reached. nullopt: the user ended the program.
     std::optional<ConnectionSpec> locate(DbId id, const QString& settingName,
                                          const QString& dbLabel);
+    // A master database on the server: a new one (no tables yet) gets its starter rows.
     void upgradeOrSeed(DbId id);
     void seed(DbId id);
     void log(const QString& line);

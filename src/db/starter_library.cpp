@@ -99,6 +99,7 @@ class TableWriter {
         if (v.isNull() || !v.isValid()) return QVariant();
         switch (type) {
             case ColType::Text:
+            case ColType::ExactText:
                 return v.toString();
             case ColType::Integer:
             case ColType::AutoKey:
@@ -869,9 +870,6 @@ void seedCableTypes(DbId db, Connections& registry) {
                       {QStringLiteral("CableTypeID"), QStringLiteral("PairNumber")},
                       {QStringLiteral("CableTypeID"), QStringLiteral("PairNumber"),
                        QStringLiteral("paircolorcode")});
-    // Pair numbers are two-digit texts ("01") where the column is text.
-    const ColumnDef* pairColumn = pairs.def().column(QStringLiteral("PairNumber"));
-    const bool pairText = pairColumn && pairColumn->type == ColType::Text;
     for (const CableType& c : kCableTypes) {
         const bool multicore = c.cores.scheme != nullptr;
         const QVariant id = types.ensure(
@@ -883,12 +881,9 @@ void seedCableTypes(DbId db, Connections& registry) {
             2);
         if (!multicore) continue;
         for (int i = 1; i <= c.cores.count; ++i) {
-            const QVariant number =
-                pairText ? QVariant(QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0')))
-                         : QVariant(i);
             const QString marking =
                 c.cores.colors ? text((*c.cores.colors)[i - 1]) : QString::number(i);
-            pairs.ensure({id, number, marking}, 2);
+            pairs.ensure({id, i, marking}, 2);
         }
     }
 }

@@ -33,8 +33,15 @@ std::optional<SignalColor> SignalColor::parse(const QString& text) {
     if (t.isEmpty() || t.compare(sameAsLayer(), Qt::CaseInsensitive) == 0) return SignalColor{};
     bool ok = false;
     const int n = t.toInt(&ok);
+    if (ok && n == kStoredSameAsLayer) return SignalColor{};
     if (!ok || n < 1 || n > 255) return std::nullopt;
     return SignalColor{n};
+}
+
+SignalColor SignalColor::fromStored(const QVariant& stored) {
+    bool ok = false;
+    const int n = stored.toInt(&ok);
+    return ok && n >= 1 && n <= 255 ? SignalColor{n} : SignalColor{};
 }
 
 bool CableCatalogue::refuse(const QString& text) {
@@ -51,13 +58,10 @@ QList<SignalType> CableCatalogue::signalTypes() {
     q.exec();
     QList<SignalType> rows;
     while (q.next())
-        // A colour written by other tools that is no colour number reads as none.
-        rows << SignalType{q.value(0).toString(),
-                           SignalColor::parse(q.value(1).toString()).value_or(SignalColor{}),
-                           q.value(2).toString(),
-                           q.value(3).toString(),
-                           q.value(4).toString(),
-                           q.value(5).toLongLong()};
+        // A colour written by other tools that is no palette number reads as none.
+        rows << SignalType{q.value(0).toString(),  SignalColor::fromStored(q.value(1)),
+                           q.value(2).toString(),  q.value(3).toString(),
+                           q.value(4).toString(),  q.value(5).toLongLong()};
     return rows;
 }
 
@@ -75,7 +79,7 @@ bool CableCatalogue::addSignalType(const SignalType& s) {
     db::Query q = a_.query(QStringLiteral(
         "insert into SignalDefault (Type, Color, CableNoPrefix, CableManu, CableType) values "
         "(?, ?, ?, ?, ?)"));
-    q.bind(type).bind(s.color.text()).bind(s.cableNoPrefix).bind(s.cableManu).bind(s.cableType);
+    q.bind(type).bind(s.color.stored()).bind(s.cableNoPrefix).bind(s.cableManu).bind(s.cableType);
     q.exec();
     return true;
 }
@@ -89,7 +93,7 @@ bool CableCatalogue::updateSignalType(const SignalType& s) {
     db::Query q = a_.query(QStringLiteral(
         "update SignalDefault set Type = ?, Color = ?, CableNoPrefix = ?, CableManu = ?, "
         "CableType = ? where key = ?"));
-    q.bind(type).bind(s.color.text()).bind(s.cableNoPrefix).bind(s.cableManu).bind(s.cableType);
+    q.bind(type).bind(s.color.stored()).bind(s.cableNoPrefix).bind(s.cableManu).bind(s.cableType);
     q.bind(s.key).exec();
     return q.rowsAffected() > 0;
 }
@@ -170,7 +174,7 @@ std::optional<qint64> CableCatalogue::addCableType(const CableTypeEntry& e) {
             "insert into tblCablePairs (CableTypeID, PairNumber, paircolorcode) values (?, ?, ?)"));
         for (int i = 1; i <= e.cores; ++i)
             core.bind(*id)
-                .bind(QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0')))
+                .bind(i)
                 .bind(numbered ? QVariant(QString::number(i)) : textOrNull({}))
                 .exec();
     }
@@ -185,7 +189,11 @@ QList<CableCore> CableCatalogue::cores(qint64 cableTypeId) {
     q.bind(cableTypeId).exec();
     QList<CableCore> rows;
     while (q.next())
-        rows << CableCore{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString()};
+        rows << CableCore{q.value(0).toLongLong(),
+                          q.value(1).isNull() ? QString()
+                                              : QStringLiteral("%1").arg(q.value(1).toLongLong(), 2,
+                                                                         10, QLatin1Char('0')),
+                          q.value(2).toString()};
     return rows;
 }
 

@@ -11,14 +11,19 @@
 
 namespace tolvane::equipment {
 
-// A signal type's colour: a CAD colour index 1..255, or none ("Same As Layer").
+// A signal type's colour: a CAD colour index 1..255, or none ("Same As Layer"), which the
+// database stores as 256.
 struct SignalColor {
     int index = 0;  // 0: Same As Layer
 
+    static constexpr int kStoredSameAsLayer = 256;
     static QString sameAsLayer() { return QStringLiteral("Same As Layer"); }
-    // The stored text as a colour: "Same As Layer" (letter case aside) or a number 1..255;
-    // nullopt for anything else. An empty text is Same As Layer.
+    // Typed or imported text as a colour: "Same As Layer" (letter case aside), a number
+    // 1..255, or 256; nullopt for anything else. An empty text is Same As Layer.
     static std::optional<SignalColor> parse(const QString& text);
+    // The stored number as a colour; no value, or one out of the palette, is Same As Layer.
+    static SignalColor fromStored(const QVariant& stored);
+    QVariant stored() const { return index == 0 ? kStoredSameAsLayer : index; }
     QString text() const { return index == 0 ? sameAsLayer() : QString::number(index); }
 };
 
@@ -56,7 +61,7 @@ struct CableType {
 
 struct CableCore {
     qint64 id = 0;      // PairID
-    QString number{};   // PairNumber: "01", "02", ...
+    QString number{};   // PairNumber as lists show it: "01", "02", ...
     QString marking{};  // paircolorcode
 };
 

@@ -52,6 +52,8 @@ QString exportText(Kind kind, const QVariant& v) {
             return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
         case Kind::Integer:
             return QString::number(v.toLongLong());
+        case Kind::Color:
+            return SignalColor::fromStored(v).text();
         default:
             return v.toString();
     }
@@ -107,7 +109,7 @@ Converted convert(const Column& c, const QString& field) {
                 return {{},
                         QStringLiteral("bad colour in %1: \"%2\" (1 to 255 or Same As Layer)")
                             .arg(c.name, field)};
-            return {color->text(), {}};
+            return {color->stored(), {}};
         }
         case Kind::List:
             if (t.compare(u"Input", Qt::CaseInsensitive) == 0) return {QStringLiteral("Input"), {}};

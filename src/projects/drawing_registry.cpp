@@ -249,16 +249,27 @@ bool DrawingRegistry::clearAll() {
 }
 
 void DrawingRegistry::releaseAtShutdown() {
-    db::Transaction t(DbId::Project, registry_);
-    if (run_.mode == DatabaseMode::Shared) {
-        Query q(DbId::Project,
-                QStringLiteral("update tblDrawings set Locked = ? where LOCKEDBY = ?"), registry_);
-        q.bind(false).bind(run_.whoAmI).exec();
-    } else {
-        Query q(DbId::Project, QStringLiteral("update tblDrawings set Locked = ?"), registry_);
-        q.bind(false).exec();
+    try {
+        db::Transaction t(DbId::Project, registry_);
+        if (run_.mode == DatabaseMode::Shared) {
+            Query q(DbId::Project,
+                    QStringLiteral("update tblDrawings set Locked = ? where LOCKEDBY = ?"),
+                    registry_);
+            q.bind(false).bind(run_.whoAmI).exec();
+        } else {
+            Query q(DbId::Project, QStringLiteral("update tblDrawings set Locked = ?"), registry_);
+            q.bind(false).exec();
+        }
+        t.commit();
+    } catch (const db::DbError& e) {
+        // A database that cannot be written (a read-only file or share) must not keep the
+        // program from closing: the user hears why the drawings may still show as open.
+        ui_.message(QStringLiteral("The drawings of this session could not be marked as closed "
+                                   "in the project database (%1).\r\n%2\r\nTolvane closes "
+                                   "anyway.")
+                        .arg(registry_.boundTo(DbId::Project).location(), e.description()),
+                    MsgButtons::Ok, MsgIcon::Warning);
     }
-    t.commit();
 }
 
 }  // namespace tolvane::projects

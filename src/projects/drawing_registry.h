@@ -87,6 +87,7 @@ class DrawingRegistry {
     bool clearAll();
 
     // At shutdown: shared mode unlocks the rows this WhoAmI holds, single-user mode every row.
+    // A database that cannot be written is reported, and the shutdown goes on.
     void releaseAtShutdown();
 
   private:

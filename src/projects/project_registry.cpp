@@ -129,6 +129,28 @@ std::optional<db::ConnectionSpec> projectDatabase(const QString& folder,
     return db::ConnectionSpec::sqlite(file);
 }
 
+// Copies source over target itself, rather than through a temporary file of its own, so that
+// a copy killed half-way leaves nothing but target.
+bool copyInto(const QString& source, const QString& target) {
+    QFile in(source), out(target);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    for (;;) {
+        const QByteArray block = in.read(1 << 16);
+        if (block.isEmpty()) return in.error() == QFileDevice::NoError && out.flush();
+        if (out.write(block) != block.size()) return false;
+    }
+}
+
+// Whether a project folder holds its database (the file, or the record of its server schema),
+// whether or not it can be read.
+bool holdsProjectDatabase(const QString& folder) {
+    const QString databases = appfolder::findNoCase(folder, kDatabasesFolder);
+    if (databases.isEmpty()) return false;
+    return !appfolder::findNoCase(databases, kProjectFile).isEmpty() ||
+           !appfolder::findNoCase(databases, kConnectionFile).isEmpty();
+}
+
 void writeTextFile(const QString& path, const QString& text) {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(text.toUtf8()) < 0 || !f.commit())
@@ -312,16 +334,29 @@ std::optional<QString> buildProject(RunState& run, db::Connections& registry, co
         }
         return std::nullopt;
     }
+    // The database is made complete under a temporary name and renamed into place last: a
+    // creation that is killed half-way leaves no database, so the folder stays free for the
+    // next attempt.
     const QString file = databases + QLatin1Char('/') + kProjectFile;
+    const QString part = file + QStringLiteral(".part");
     const QString blank = db::blankFile(run.appFolder());
-    if (!QFile::copy(blank, file))
+    if (!copyInto(blank, part)) {
+        QFile::remove(part);
         return QStringLiteral("Unable to copy the blank project database %1 to %2")
             .arg(blank, file);
+    }
     try {
-        scratch.bind(DbId::Project, db::ConnectionSpec::sqlite(file));
+        scratch.bind(DbId::Project, db::ConnectionSpec::sqlite(part));
         writeLocalProject(scratch, name, description);
+        scratch.closeAll();
     } catch (const AppError& e) {
+        scratch.closeAll();
+        QFile::remove(part);
         return e.description();
+    }
+    if (!QFile::rename(part, file)) {
+        QFile::remove(part);
+        return QStringLiteral("Unable to write the project database ") + file;
     }
     return std::nullopt;
 }
@@ -496,13 +531,22 @@ std::optional<QString> ProjectRegistry::openProject(const QString& name) {
         row->path = *folder;
     }
 
+    // A project made by an older Tolvane is brought to the current schema; one that cannot be
+    // read does not become current.
+    const std::optional<db::ConnectionSpec> previous =
+        registry_.isBound(DbId::Project) ? std::optional(registry_.boundTo(DbId::Project))
+                                         : std::nullopt;
     registry_.bind(DbId::Project, *location);
+    try {
+        db::upgradeExisting(DbId::Project, registry_);
+    } catch (...) {
+        registry_.close(DbId::Project);
+        if (previous) registry_.bind(DbId::Project, *previous);
+        throw;
+    }
     run_.projectConnection = location->text();
     run_.currentProjectPath = row->path;
     settings_.write(setting::CurrentProject, row->name);
-    // A project made by an older Tolvane is brought to the current schema.
-    if (db::schemaVersion(DbId::Project, registry_) != db::kSchemaVersion)
-        db::ensureSchema(DbId::Project, registry_);
     if (log_.enabled()) log_.log(QStringLiteral("Opened project ") + row->name);
     Q_EMIT projectOpened(row->name);
     return row->name;
@@ -569,7 +613,9 @@ bool ProjectRegistry::createProject(const QString& name, const QString& descript
                     MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
-    if (info.isDir() && !appfolder::findNoCase(folder, kDatabasesFolder).isEmpty()) {
+    // A folder is taken once it holds a project database; folders alone (left by a creation
+    // that was killed) do not count.
+    if (info.isDir() && holdsProjectDatabase(folder)) {
         ui_.message(QStringLiteral("The folder %1 already holds a project.").arg(folder),
                     MsgButtons::Ok, MsgIcon::Warning);
         return false;

@@ -104,7 +104,7 @@ QString Users::requiredColumn(const QString& key) {
 // ---- login ------------------------------------------------------------------------------------
 
 LoginOutcome Users::login(const QString& name, const QString& password) {
-    // The column ignores letter case on both engines, as the names always have.
+    // The column compares exactly on both engines: "admin" is not "Admin".
     Query q(DbId::PM, QStringLiteral("select * from tblUsers where UserName = ?"), registry_);
     q.bind(name).exec();
     if (!q.next()) {
@@ -125,6 +125,14 @@ LoginOutcome Users::login(const QString& name, const QString& password) {
                     MsgIcon::Warning, kLoginTitle);
         return LoginOutcome::WrongPassword;
     }
+    // A password kept as plain text (a row from an older database) is stored hashed from
+    // its first successful use on.
+    if (!stored.isNull() && !looksHashed(stored.toString()))
+        Query(DbId::PM, QStringLiteral("update tblUsers set Password = ? where UserKey = ?"),
+              registry_)
+            .bind(hashPassword(password))
+            .bind(row.key)
+            .exec();
     loadPermissions(row.group);
     user_ = row;
     settings_.write(setting::PrevUser, name);
@@ -190,7 +198,8 @@ bool Users::passwordMatches(const QVariant& stored, const QString& typed) {
 
 QList<UserRow> Users::users() {
     QList<UserRow> rows;
-    Query q(DbId::PM, QStringLiteral("select * from tblUsers order by UserName, UserKey"),
+    Query q(DbId::PM,
+            QStringLiteral("select * from tblUsers order by lower(UserName), UserName, UserKey"),
             registry_);
     q.exec();
     while (q.next()) rows << userFrom(q);

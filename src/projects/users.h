@@ -2,7 +2,8 @@
 // tblUsers, the permission row of the user's group held for the whole run, the permission
 // check every routed command key asks, and the administration of users and groups. Passwords
 // are stored as libsodium argon2 hashes; a null password admits any typed text, and a stored
-// value that is not a hash (written by database tools) is compared as plain text.
+// value that is not a hash (an older database, database tools) is compared as plain text and
+// replaced by its hash at the first login that gives it. Log-in names compare exactly.
 #pragma once
 
 #include <QHash>
@@ -74,8 +75,9 @@ class Users {
     QList<UserRow> users();
     QList<GroupRow> groups();
     QStringList groupNames();
-    // Refuses an empty name, a name starting with a blank and a name already used (letter
-    // case aside), each with a message. An empty password is stored as no password.
+    // Refuses an empty name, a name starting with a blank and a name already used (exactly:
+    // "admin" beside "Admin" is a new user), each with a message. An empty password is stored
+    // as no password.
     UserChange addUser(const QString& name, const QString& password, const QString& group);
     UserChange setPassword(int userKey, const QString& password);
     // Changes that would leave no user whose group holds every permission are refused, so

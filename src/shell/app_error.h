@@ -28,4 +28,12 @@ class AppError : public std::runtime_error {
     int number_;
 };
 
+// The user gave up an operation at a question that offered Cancel (a database kept busy by
+// another program, say). The operation ends without finishing, its transaction rolled back;
+// nothing is reported and the program goes on.
+class Cancelled : public std::runtime_error {
+  public:
+    explicit Cancelled(const QString& what) : std::runtime_error(what.toStdString()) {}
+};
+
 }  // namespace tolvane

@@ -25,6 +25,11 @@ QString ErrorHandler::messageText(const AppError& e, const QString& procedure) {
 void ErrorHandler::handleCurrent(const QString& procedure, bool keepRunning) {
     try {
         throw;
+    } catch (const Cancelled& c) {
+        // The user chose to end the operation: not a failure.
+        if (log_.enabled())
+            log_.log(QStringLiteral("Cancelled in <%1>: %2")
+                         .arg(procedure, QString::fromLocal8Bit(c.what())));
     } catch (const AppError& e) {
         handle(e, procedure, keepRunning);
     } catch (const std::exception& e) {

@@ -30,7 +30,8 @@ class ErrorHandler {
     // Reports the error raised in `procedure`. With keepRunning false the program ends; with
     // it true (the event logger) control returns after Yes has closed the main window.
     void handle(const AppError& error, const QString& procedure, bool keepRunning = false);
-    // The same for whatever exception is in flight (called from a catch block).
+    // The same for whatever exception is in flight (called from a catch block). An operation
+    // the user cancelled (Cancelled) is no error: it ends quietly and the program goes on.
     void handleCurrent(const QString& procedure, bool keepRunning = false);
 
     static QString logLine(const AppError& error, const QString& procedure);

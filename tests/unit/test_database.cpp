@@ -4,9 +4,13 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTextStream>
+#include <functional>
+#include <memory>
 
 #include "db/database.h"
 #include "db_fixture.h"
+#include "ui/script_ui.h"
 
 using namespace tolvane;
 using db::ConnectionSpec;
@@ -170,4 +174,77 @@ TEST(Tables, EachTableHasItsDatabase) {
     EXPECT_EQ(db::homeOf("SignalDefault"), db::DbId::Equipment);
     EXPECT_EQ(db::homeOf("tblUsers"), db::DbId::Equipment);
     EXPECT_EQ(db::homeOf("tblNothing"), std::nullopt);
+}
+
+namespace {
+// The user of a second program: before answering a question it lets the test act (the other
+// program finishing its write, say).
+class AnsweringUser : public ScriptUi {
+  public:
+    AnsweringUser(const QString& script, QTextStream& out) : ScriptUi(parseScript(script), out) {}
+    std::function<void()> beforeAnswer;
+    MsgButton message(const QString& text, MsgButtons buttons, MsgIcon icon,
+                      const QString& title) override {
+        if (beforeAnswer) beforeAnswer();
+        return ScriptUi::message(text, buttons, icon, title);
+    }
+};
+}  // namespace
+
+// Another program writing the same SQLite file keeps it busy: after the wait the user is asked
+// Retry / Cancel instead of the program failing. Retry once the writer is done goes through;
+// Cancel ends the operation (Cancelled) with nothing written, the transaction rolled back.
+TEST(Connections, ABusyFileAsksRetryOrCancel) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("busy.db");
+    db::Connections writer, other;
+    writer.bind(db::DbId::Project, ConnectionSpec::sqlite(file));
+    QFile(file).open(QIODevice::WriteOnly);
+    db::Query(db::DbId::Project, "create table t (v integer)", writer).exec();
+    other.bind(db::DbId::Project, ConnectionSpec::sqlite(file));
+    other.setBusyWait(50);
+    QString transcript;
+    QTextStream out(&transcript);
+    AnsweringUser user("button Retry\nbutton Retry\nbutton Cancel\n", out);
+    other.askWhenBusy(&user);
+    const auto count = [&] {
+        return db::Query(db::DbId::Project, "select count(*) from t", writer).scalar().toInt();
+    };
+
+    auto held = std::make_unique<db::Transaction>(db::DbId::Project, writer);
+    db::Query(db::DbId::Project, "insert into t values (1)", writer).exec();
+    int asked = 0;
+    user.beforeAnswer = [&] {
+        if (++asked == 2) held->commit();  // the writer finishes while the second question waits
+    };
+    db::Query(db::DbId::Project, "insert into t values (2)", other).exec();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(count(), 2);
+    EXPECT_EQ(transcript.count("MESSAGE [Retry/Cancel] Tolvane | The project database (" + file +
+                               ") is busy: another program is writing to it."),
+              2);
+
+    held = std::make_unique<db::Transaction>(db::DbId::Project, writer);
+    db::Query(db::DbId::Project, "insert into t values (3)", writer).exec();
+    user.beforeAnswer = nullptr;
+    {
+        db::Transaction mine(db::DbId::Project, other);
+        EXPECT_THROW(db::Query(db::DbId::Project, "insert into t values (4)", other).exec(),
+                     Cancelled);
+    }
+    held->commit();
+    EXPECT_EQ(count(), 3);
+    EXPECT_TRUE(user.atEnd());
+    // Nobody to ask (a registry of its own): the failure is the engine's.
+    db::Connections silent;
+    silent.bind(db::DbId::Project, ConnectionSpec::sqlite(file));
+    silent.setBusyWait(50);
+    held = std::make_unique<db::Transaction>(db::DbId::Project, writer);
+    db::Query(db::DbId::Project, "insert into t values (5)", writer).exec();
+    EXPECT_THROW(db::Query(db::DbId::Project, "insert into t values (6)", silent).exec(),
+                 db::DbError);
+    held.reset();
+    silent.closeAll();
+    other.closeAll();
+    writer.closeAll();
 }

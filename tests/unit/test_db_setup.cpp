@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "db/schema.h"
@@ -99,6 +100,57 @@ TEST(DatabaseSetup, DamagedFileStopsWithTheDatabaseNamed) {
         EXPECT_TRUE(e.description().contains("DBEQUIP.DB"));
     }
     EXPECT_EQ(junk.size(), 2048);  // left as it was
+}
+
+// Only a missing database is made. A file that is empty (an interrupted copy) or holds
+// something else than a Tolvane database stops the start with the database named, and stays
+// as it was: the user's projects or library are never replaced by new, empty ones.
+TEST(DatabaseSetup, AnEmptyOrForeignFileIsNeverReplaced) {
+    const auto refused = [](Installation& inst, const QString& what) {
+        ScriptedUser user("");
+        try {
+            inst.connect(user);
+            ADD_FAILURE() << "the start must stop at " << what.toStdString();
+        } catch (const db::DbError& e) {
+            EXPECT_TRUE(e.description().contains(what + " (")) << e.description().toStdString();
+            EXPECT_TRUE(e.description().contains("cannot be read"))
+                << e.description().toStdString();
+        }
+        inst.registry.closeAll();
+    };
+    {
+        Installation inst;
+        const QString pm = inst.run.appFolder() + "/dbPM.db";
+        QFile(pm).open(QIODevice::WriteOnly);
+        refused(inst, "project manager database");
+        EXPECT_TRUE(QFileInfo::exists(pm));
+        EXPECT_EQ(QFileInfo(pm).size(), 0);
+        // Nothing else was made either.
+        EXPECT_EQ(QDir(inst.run.appFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                  QStringList{"dbPM.db"});
+    }
+    {
+        // A database of another program in the blank project's place.
+        Installation inst;
+        const QString blank = inst.run.appFolder() + "/BlankProjectDB/Blankdb.db";
+        QDir().mkpath(QFileInfo(blank).absolutePath());
+        {
+            db::Connections other;
+            other.bind(db::DbId::Blank, db::ConnectionSpec::sqlite(blank));
+            db::createSqliteFile(db::DbId::Blank, blank);
+            db::Query(db::DbId::Blank, "create table notes (body text)", other).exec();
+            db::Query(db::DbId::Blank, "insert into notes values ('mine')", other).exec();
+        }
+        const QByteArray before = [&] {
+            QFile f(blank);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
+        refused(inst, "blank project database");
+        QFile f(blank);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), before);
+    }
 }
 
 TEST(DatabaseSetup, SharedModeAsksForTheMasterDatabases) {

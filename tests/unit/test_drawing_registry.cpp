@@ -261,6 +261,25 @@ TEST(DrawingRegistry, ShutdownReleaseSharedOnlyOwnRowsSingleUserAll) {
     }
 }
 
+// A project database that cannot be written (read-only file or share) does not stop the
+// shutdown at the error handler: the user is told, the rows stay as they were, and the
+// program goes on closing.
+TEST(DrawingRegistry, ShutdownOnAReadOnlyDatabaseReportsAndGoesOn) {
+    Installation inst;
+    const QString mine = inst.file("mine.dxf");
+    inst.addRow(mine, true, kMe);
+    db::Query(db::DbId::Project, "pragma query_only = 1", inst.registry).exec();
+    ScriptedUser user("button OK\n");
+    EXPECT_NO_THROW(DrawingRegistry(inst.run, *user.ui, inst.registry).releaseAtShutdown());
+    EXPECT_TRUE(has(user,
+                    "MESSAGE [OK] Tolvane | The drawings of this session could not be marked as "
+                    "closed in the project database (" +
+                        db::blankFile(inst.run.appFolder()) + ")"))
+        << user.transcript.toStdString();
+    EXPECT_TRUE(user.ui->atEnd());
+    EXPECT_EQ(inst.state(mine), "locked ann_pc1");
+}
+
 TEST(DrawingRegistry, ReportFoldersAndExtensionsIgnoreCase) {
     Installation inst;
     QDir().mkpath(inst.project + "/Reports/general");

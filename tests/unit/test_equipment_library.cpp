@@ -375,14 +375,17 @@ TEST_P(EquipmentLibraryTest, SignalTypesWithTheirColours) {
     EXPECT_EQ(SignalColor::parse("same as layer")->text(), "Same As Layer");
     EXPECT_EQ(SignalColor::parse(" 255 ")->index, 255);
     EXPECT_FALSE(SignalColor::parse("0"));
-    EXPECT_FALSE(SignalColor::parse("256"));
+    EXPECT_EQ(SignalColor::parse("256")->text(), "Same As Layer");  // as it is stored
+    EXPECT_FALSE(SignalColor::parse("257"));
     EXPECT_FALSE(SignalColor::parse("red"));
     ScriptedUser user("button OK\nbutton No\nbutton Yes");
     CableCatalogue c(access(user));
     ASSERT_TRUE(c.addSignalType({"AUD", {3}, "A", "Cordavo Cable", "CA-2250"}));
     ASSERT_TRUE(c.addSignalType({"TC", {}, "T"}));
     EXPECT_FALSE(c.addSignalType({"aud", {7}}));
-    EXPECT_EQ(count("select count(*) from SignalDefault where Color = ?", {"Same As Layer"}), 1);
+    // The column holds numbers: "Same As Layer" is stored as 256.
+    EXPECT_EQ(count("select count(*) from SignalDefault where Color = ?", {256}), 1);
+    EXPECT_EQ(count("select count(*) from SignalDefault where Color = ?", {3}), 1);
     SignalType renamed{"TIMECODE", {200}, "T"};
     renamed.key = c.signalType("TC")->key;
     ASSERT_TRUE(c.updateSignalType(renamed));

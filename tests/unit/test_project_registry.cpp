@@ -1,6 +1,10 @@
 // The project registry: making, opening, linking, deleting and consolidating projects, the
 // new-project dialog's checks, and a project on the shared server.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -241,6 +245,55 @@ TEST_F(ProjectRegistryTest, RefusedCreationLeavesNothingBehind) {
     EXPECT_FALSE(s.projects.find("Second"));
 }
 
+// A creation killed half-way leaves the folders it made but no project database, so the
+// folder is still free: the next attempt makes the project there. The kill comes while the
+// blank database is copied; a pipe stands in for it, so the copy waits for the test.
+TEST_F(ProjectRegistryTest, CreationKilledHalfWayThenRetried) {
+    const QString blank = db::blankFile(inst.run.appFolder());
+    const QByteArray pipe = QFile::encodeName(blank);
+    ASSERT_TRUE(QFile::rename(blank, blank + ".real"));
+    ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
+    const QString folder = inst.path("projects/Killed");
+    inst.registry.closeAll();  // the child opens its own connections
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Session s(inst, "");
+        s.projects.createProject("Killed", "d", folder);
+        _exit(0);
+    }
+    // The pipe opens for writing once the creation opened it to copy from.
+    int in = -1;
+    for (int i = 0; i < 1000 && in < 0; ++i) {
+        in = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        if (in < 0) usleep(10000);
+    }
+    EXPECT_GE(in, 0) << "the creation never reached the copy";
+    QFile real(blank + ".real");
+    ASSERT_TRUE(real.open(QIODevice::ReadOnly));
+    const QByteArray start = real.read(4096);
+    EXPECT_EQ(::write(in, start.constData(), start.size()), start.size());
+    usleep(100000);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(in);
+    EXPECT_TRUE(WIFSIGNALED(status)) << "the creation ended before it was killed";
+    EXPECT_TRUE(QFileInfo(folder + "/Project Databases").isDir());
+    EXPECT_FALSE(QFileInfo::exists(folder + "/Project Databases/ProjectDB.db"));
+    EXPECT_EQ(inst.pm("select count(*) from tblProjects").toInt(), 1);
+    ASSERT_TRUE(QFile::remove(blank));
+    ASSERT_TRUE(QFile::rename(blank + ".real", blank));
+
+    Session again(inst, "");
+    ASSERT_TRUE(again.projects.createProject("Killed", "d", folder));
+    EXPECT_TRUE(again.done());
+    EXPECT_EQ(inst.run.currentProjectPath, folder);
+    EXPECT_EQ(inst.project("select ProjectName from tblLocalProject").toString(), "Killed");
+    EXPECT_EQ(QDir(folder + "/Project Databases").entryList(QDir::Files),
+              QStringList{"ProjectDB.db"});
+}
+
 TEST_F(ProjectRegistryTest, OpeningAnUnknownNameOpensTheDefaultProject) {
     Session s(inst, "");
     EXPECT_EQ(s.projects.startupProject(), "DEFAULT_PROJECT");
@@ -296,6 +349,27 @@ TEST_F(ProjectRegistryTest, AProjectWhoseFolderMovedIsFoundAgain) {
     EXPECT_EQ(s.projects.find("Mover")->path, after);
     EXPECT_EQ(inst.run.currentProjectPath, after);
     EXPECT_EQ(inst.project("select ProjectName from tblLocalProject").toString(), "Mover");
+}
+
+// A project database emptied by a disk error is reported, never made anew.
+TEST_F(ProjectRegistryTest, AnEmptyProjectDatabaseIsReportedAndLeftAsItIs) {
+    const QString folder = make("Emptied");
+    make("Other");
+    const QString file = folder + "/Project Databases/ProjectDB.db";
+    inst.registry.closeAll();
+    QFile(file).open(QIODevice::WriteOnly | QIODevice::Truncate);
+    Session s(inst, "");
+    try {
+        s.projects.openProject("Emptied");
+        ADD_FAILURE() << "an empty project database must not open";
+    } catch (const db::DbError& e) {
+        EXPECT_TRUE(e.description().contains("cannot be read")) << e.description().toStdString();
+        EXPECT_TRUE(e.description().contains(file)) << e.description().toStdString();
+    }
+    EXPECT_EQ(QFileInfo(file).size(), 0);
+    // The project open before stays the current one.
+    EXPECT_EQ(inst.settings.read(setting::CurrentProject), "Other");
+    EXPECT_EQ(inst.project("select ProjectName from tblLocalProject").toString(), "Other");
 }
 
 TEST_F(ProjectRegistryTest, LinkingAProjectFolder) {

@@ -206,6 +206,81 @@ TEST_P(SchemaTest, OlderDatabaseIsUpgradedWithoutLosingRows) {
     EXPECT_EQ(rows(eq, "select OutputID from tblOutputs"), QStringList{"21"});
 }
 
+// Columns whose kind changed: numbers kept as text become numbers ("Same As Layer" its
+// number 256, an empty text no value), a numbered key becomes text, log-in names compare
+// exactly; every row stays. A value that is no number stops the upgrade with the row named,
+// and the database stays as it was.
+TEST_P(SchemaTest, ColumnsOfAnOlderKindAreConvertedKeepingEveryRow) {
+    if (!dbs.available()) GTEST_SKIP();
+    const bool pg = engine() == Engine::PostgreSQL;
+    const QString nocase = pg ? "citext" : "text collate nocase";
+    const DbId eq = DbId::Equipment, pr = DbId::Project, pm = DbId::PM;
+    for (const DbId id : {eq, pr, pm}) {
+        dbs.makeEmpty(id, reg);
+        if (pg) raw(id, "create extension if not exists citext with schema public");
+    }
+    raw(eq,
+        "create table tblCablePairs (PairID integer primary key, CableTypeID integer, "
+        "PairNumber " +
+            nocase + ", paircolorcode " + nocase + ")");
+    raw(eq,
+        "insert into tblCablePairs values (1, 1, '01', 'Red'), (2, 1, '02', NULL), "
+        "(3, 1, ' 3 ', NULL), (4, 1, '', NULL), (5, 1, NULL, NULL)");
+    raw(eq, "create table SignalDefault (key integer primary key, Type " + nocase + ", Color " +
+                nocase + ")");
+    raw(eq,
+        "insert into SignalDefault values (1, 'AUD', '3'), (2, 'VID', 'Same As Layer'), "
+        "(3, 'TC', 'same'), (4, 'CTL', '')");
+    raw(pr, "create table tblJF (JFID integer primary key, JFSysName " + nocase + ", JFSysID " +
+                nocase + ")");
+    raw(pr, "insert into tblJF values (1, 'JF', '07'), (2, 'JF', '12')");
+    raw(pr, "create table tblJFRowCol (RowColID integer primary key, JFID integer, JFRowNumber " +
+                nocase + ")");
+    raw(pr, "insert into tblJFRowCol values (1, 1, '01'), (2, 1, '02')");
+    raw(pr, "create table tblBOM (ItemKey integer primary key, Item " + nocase + ")");
+    raw(pr, "insert into tblBOM values (4, 'XLR'), (9, 'BNC')");
+    raw(pm, "create table tblUsers (UserKey integer primary key, UserName " + nocase +
+                ", Password " + nocase + ")");
+    raw(pm, "insert into tblUsers values (1, 'Admin', NULL)");
+    for (const DbId id : {eq, pr, pm}) db::ensureSchema(id, reg);
+
+    EXPECT_EQ(rows(eq, "select coalesce(PairNumber * 10, -1) from tblCablePairs order by PairID"),
+              QStringList({"10", "20", "30", "-1", "-1"}));
+    EXPECT_EQ(rows(eq, "select paircolorcode from tblCablePairs where PairNumber = ?", {1}),
+              QStringList{"Red"});
+    EXPECT_EQ(rows(eq, "select coalesce(Color, -1) from SignalDefault order by key"),
+              QStringList({"3", "256", "256", "-1"}));
+    EXPECT_EQ(rows(pr, "select JFSysID + 1 from tblJF order by JFID"), QStringList({"8", "13"}));
+    EXPECT_EQ(rows(pr, "select JFRowNumber from tblJFRowCol where JFRowNumber < 2"),
+              QStringList{"1"});
+    EXPECT_EQ(rows(pr, "select ItemKey from tblBOM where ItemKey = '9'"), QStringList{"9"});
+    exec(pr, "insert into tblBOM (Item) values ('RJ45')");
+    EXPECT_GE(rows(pr, "select ItemKey from tblBOM where Item = 'RJ45'").value(0).size(), 32);
+    EXPECT_EQ(count(pr, "tblBOM"), 3);
+    EXPECT_EQ(count(pm, "tblUsers", "UserName = 'admin'"), 0);
+    EXPECT_EQ(count(pm, "tblUsers", "UserName = 'Admin'"), 1);
+    exec(pm, "insert into tblUsers (UserName) values ('admin')");
+    EXPECT_EQ(count(pm, "tblUsers"), 2);
+
+    const DbId blank = DbId::Blank;
+    dbs.makeEmpty(blank, reg);
+    if (pg) raw(blank, "create extension if not exists citext with schema public");
+    raw(blank, "create table tblJF (JFID integer primary key, JFSysID " + nocase + ")");
+    raw(blank, "insert into tblJF values (1, '07'), (2, 'A1'), (3, '7b')");
+    try {
+        db::ensureSchema(blank, reg);
+        ADD_FAILURE() << "a number column was made of text that is no number";
+    } catch (const db::DbError& e) {
+        EXPECT_TRUE(e.description().contains("tblJF.JFSysID holds numbers now")) << e.what();
+        EXPECT_TRUE(e.description().contains("JFID 2 holds \"A1\"; JFID 3 holds \"7b\""))
+            << e.what();
+    }
+    EXPECT_EQ(db::schemaVersion(blank, reg), 0);
+    EXPECT_EQ(rows(blank, "select JFSysID from tblJF order by JFID"),
+              QStringList({"07", "A1", "7b"}));
+    EXPECT_TRUE(record(blank, "tblSystems").isEmpty());
+}
+
 TEST_P(SchemaTest, RefusedOrFailedUpgradeChangesNothing) {
     if (!dbs.available()) GTEST_SKIP();
     makeSchema(DbId::PM);

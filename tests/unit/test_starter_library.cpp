@@ -48,17 +48,17 @@ const char* const kLibraryRules[][2] = {
     {"cable type not listed under its maker",
      "select count(*) from tblCableTypes c where not exists (select 1 from tblManufacturers m "
      "where m.ManufacturerID = c.ManufacturerID and DisplayInCableTypes)"},
-    {"multicore type whose cores are not 01..n",
+    {"multicore type whose cores are not 1..n",
      "select count(*) from tblCableTypes c where cablemulticore and (cablecorenumber <> (select "
      "count(distinct PairNumber) from tblCablePairs p where p.CableTypeID = c.CableTypeID) or "
-     "exists (select 1 from tblCablePairs p where p.CableTypeID = c.CableTypeID and (length("
-     "PairNumber) <> 2 or cast(PairNumber as integer) not between 1 and cablecorenumber)))"},
+     "exists (select 1 from tblCablePairs p where p.CableTypeID = c.CableTypeID and "
+     "PairNumber not between 1 and cablecorenumber))"},
     {"single cable type with cores",
      "select count(*) from tblCablePairs p join tblCableTypes c on c.CableTypeID = p.CableTypeID "
      "where not cablemulticore"},
     {"numbered core not marked with its number",
      "select count(*) from tblCablePairs p join tblCableTypes c on c.CableTypeID = p.CableTypeID "
-     "where CableCoreScheme = 'Numbered' and paircolorcode <> ltrim(PairNumber, '0')"},
+     "where CableCoreScheme = 'Numbered' and paircolorcode <> cast(PairNumber as text)"},
     {"colour-coded core marked with a number, or two alike",
      "select count(*) from tblCablePairs p join tblCableTypes c on c.CableTypeID = p.CableTypeID "
      "where CableCoreScheme = 'Color Coded' and (paircolorcode = '' or substr(paircolorcode, 1, "

@@ -167,6 +167,40 @@ TEST_P(UsersTest, NullPasswordAdmitsAnyTextIncludingNone) {
     EXPECT_EQ(run.whoAmI, "Admin_HOST");
 }
 
+// Log-in names compare exactly, on both engines: "admin" is refused while only "Admin"
+// exists, and once added it is a user of its own beside "Admin".
+TEST_P(UsersTest, LoginNamesCompareExactly) {
+    ScriptedUser user("button OK\n");
+    EXPECT_EQ(users(user)->login("admin", ""), LoginOutcome::UnknownUser);
+    EXPECT_EQ(run.whoAmI, "osuser_HOST");
+    ASSERT_EQ(users(user)->addUser("admin", "lower", "Viewers"), UserChange::Done);
+    auto lower = users(user);
+    EXPECT_EQ(lower->login("admin", "lower"), LoginOutcome::LoggedIn);
+    EXPECT_EQ(lower->user()->group, "Viewers");
+    EXPECT_EQ(run.whoAmI, "admin_HOST");
+    auto upper = users(user);
+    EXPECT_EQ(upper->login("Admin", ""), LoginOutcome::LoggedIn);
+    EXPECT_TRUE(upper->isAdministrator());
+    EXPECT_EQ(run.whoAmI, "Admin_HOST");
+    EXPECT_EQ(upper->users().size(), 2);
+    EXPECT_TRUE(user.ui->atEnd());
+}
+
+// A password an older database kept as plain text is stored hashed at the first login that
+// gives it; a wrong password changes nothing.
+TEST_P(UsersTest, PlainPasswordIsHashedAtTheFirstLogin) {
+    addPlain("old", "secret", "Engineers");
+    ScriptedUser user("button OK\n");
+    EXPECT_EQ(users(user)->login("old", "Secret"), LoginOutcome::WrongPassword);
+    EXPECT_EQ(storedPassword("old").toString(), "secret");
+    EXPECT_EQ(users(user)->login("old", "secret"), LoginOutcome::LoggedIn);
+    const QString stored = storedPassword("old").toString();
+    EXPECT_TRUE(stored.startsWith("$argon2")) << stored.toStdString();
+    EXPECT_EQ(users(user)->login("old", "secret"), LoginOutcome::LoggedIn);
+    EXPECT_EQ(storedPassword("old").toString(), stored);
+    EXPECT_TRUE(user.ui->atEnd());
+}
+
 TEST_P(UsersTest, PermissionRowIsHeldForTheRun) {
     addPlain("vera", QVariant(), "Viewers");
     addPlain("lost", QVariant(), "NoSuchGroup");
@@ -217,17 +251,17 @@ TEST_P(UsersTest, AdministrationRefusesBadNamesAndKeepsAnAdministrator) {
     EXPECT_EQ(u->addUser("", "x", "Viewers"), UserChange::Refused);
     EXPECT_EQ(u->addUser("   ", "x", "Viewers"), UserChange::Refused);
     EXPECT_EQ(u->addUser(" ann", "x", "Viewers"), UserChange::Refused);
-    EXPECT_EQ(u->addUser("ADMIN", "x", "Viewers"), UserChange::Refused);
+    EXPECT_EQ(u->addUser("Admin", "x", "Viewers"), UserChange::Refused);
     EXPECT_EQ(u->addUser("ann", "x", "Nobody"), UserChange::Refused);
     EXPECT_EQ(user.lines().count(), 10);
     EXPECT_TRUE(user.transcript.contains(
-        "MESSAGE [OK] Users and Permissions | The user name ADMIN is already in use."));
+        "MESSAGE [OK] Users and Permissions | The user name Admin is already in use."));
     EXPECT_EQ(u->users().size(), 1);
 
     // A quote is data like any other character.
     ASSERT_EQ(u->addUser("O'Brien", "it's", "Engineers"), UserChange::Done);
     ASSERT_EQ(u->addUser("ann", "", "Viewers"), UserChange::Done);
-    EXPECT_EQ(u->addUser("o'brien", "x", "Viewers"), UserChange::Refused);
+    EXPECT_EQ(u->addUser("O'Brien", "x", "Viewers"), UserChange::Refused);
     EXPECT_NE(storedPassword("O'Brien").toString(), "it's");
     EXPECT_TRUE(storedPassword("ann").isNull());
     const auto list = u->users();
