@@ -13,8 +13,9 @@ namespace tolvane::cad {
 
 namespace {
 
+// Lines have no limit of their own: a text may be as long as the file, which is what the
+// writer may write, and the file's size bounds what its lines take.
 constexpr qsizetype kMaxFileSize = qsizetype(512) * 1024 * 1024;
-constexpr qsizetype kMaxLineLength = 64 * 1024;
 constexpr int kMaxVertices = 1000000;
 constexpr qsizetype kMaxEntities = 10000000;
 constexpr double kMaxCoordinate = kMaxDxfValue;
@@ -27,8 +28,12 @@ struct Group {
 
 using Record = std::vector<Group>;  // the groups of one entity or table entry after its 0 group
 
-QString decodeText(const QString& s) {
-    if (!s.contains(QLatin1Char('^')) && !s.contains(QLatin1String("\\U+"))) return s;
+// Control characters in caret notation ("^J"; "^ " is a caret) and, in files in a code page
+// (before R2007), characters outside it as \U+XXXX. A file in UTF-8 carries every character
+// as it is, so there "\U+" is text like any other.
+QString decodeText(const QString& s, bool unicodeEscapes) {
+    const bool escapes = unicodeEscapes && s.contains(QLatin1String("\\U+"));
+    if (!s.contains(QLatin1Char('^')) && !escapes) return s;
     QString out;
     out.reserve(s.size());
     for (qsizetype i = 0; i < s.size(); ++i) {
@@ -46,7 +51,8 @@ QString decodeText(const QString& s) {
                 continue;
             }
         }
-        if (c == QLatin1Char('\\') && s.mid(i, 3) == QLatin1String("\\U+") && i + 7 <= s.size()) {
+        if (escapes && c == QLatin1Char('\\') && s.mid(i, 3) == QLatin1String("\\U+") &&
+            i + 7 <= s.size()) {
             bool ok = false;
             const uint u = s.mid(i + 3, 4).toUInt(&ok, 16);
             if (ok) {
@@ -101,6 +107,7 @@ class Reader {
     qsizetype offset_ = 0;
     int line_ = 0;
     bool utf8_ = false;
+    bool unicodeEscapes_ = true;  // \U+XXXX stands for a character (files in a code page)
     Group ahead_;
     bool haveAhead_ = false;
     Group current_;
@@ -175,6 +182,7 @@ void Reader::tokenize(const QByteArray& data) {
     const bool legacy = ac >= 0 && version.mid(ac + 4, 2).toInt() < 21;
     data_ = data;
     utf8_ = !legacy && isUtf8(data);
+    unicodeEscapes_ = ac < 0 || legacy;
     if (data_.startsWith("\xEF\xBB\xBF")) offset_ = 3;
 }
 
@@ -188,7 +196,6 @@ bool Reader::readLine(QByteArrayView* out) {
     offset_ += nl ? len + 1 : len;
     ++line_;
     if (len > 0 && begin[len - 1] == '\r') --len;
-    if (len > kMaxLineLength) fail(line_, QStringLiteral("line too long"));
     *out = QByteArrayView(begin, len);
     return true;
 }
@@ -211,7 +218,8 @@ bool Reader::readGroup() {
     ahead_.line = line_;
     QByteArrayView v;
     if (!readLine(&v)) fail(line_, QStringLiteral("file ends after a group code"));
-    ahead_.value = decodeText(utf8_ ? QString::fromUtf8(v) : QString::fromLatin1(v));
+    ahead_.value =
+        decodeText(utf8_ ? QString::fromUtf8(v) : QString::fromLatin1(v), unicodeEscapes_);
     return true;
 }
 

@@ -18,6 +18,14 @@ namespace {
 
 const QString kFilter = QStringLiteral("DXF Files (*.dxf *.DXF)");
 
+// A drawing whose file would not open again is not written at all.
+QString unreadableMessage(const cad::DxfError& e) {
+    return QStringLiteral(
+               "Unsuccessful Save. The drawing cannot be saved: %1. Nothing was "
+               "written; the drawing file and its backup are as they were.")
+        .arg(e.reason());
+}
+
 }  // namespace
 
 DrawingFiles::DrawingFiles(RunState& run, Ui& ui, projects::DrawingRegistry& registry)
@@ -111,19 +119,24 @@ bool DrawingFiles::save(Drawing& drawing) {
     }
     const QString path = drawing.path();
     const QString backup = backupPath(path);
-    if (QFile::exists(path)) {
-        // The previous version is kept before anything is written over it.
-        QFile::remove(backup);
-        if (!QFile::copy(path, backup)) {
+    try {
+        // The previous version is copied to the backup once the new file is written and read
+        // back, just before it takes the old one's place.
+        const bool saved = cad::saveDxf(drawing.document(), path, [&] {
+            if (!QFile::exists(path)) return true;
+            QFile::remove(backup);
+            return QFile::copy(path, backup);
+        });
+        if (!saved) {
             ui_.message(QStringLiteral("Unsuccessful Save. The previous version could not be "
                                        "copied to: ") +
                             backup,
                         MsgButtons::Ok, MsgIcon::Critical);
             return false;
         }
-    }
-    try {
-        cad::saveDxf(drawing.document(), path);
+    } catch (const cad::DxfUnreadableError& e) {
+        ui_.message(unreadableMessage(e), MsgButtons::Ok, MsgIcon::Critical);
+        return false;
     } catch (const cad::DxfError&) {
         ui_.message(QStringLiteral("Unsuccessful Save. Previous Version saved as: ") + backup,
                     MsgButtons::Ok, MsgIcon::Critical);
@@ -148,6 +161,9 @@ bool DrawingFiles::saveAs(Drawing& drawing) {
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".dxf");
     try {
         cad::saveDxf(drawing.document(), path);
+    } catch (const cad::DxfUnreadableError& e) {
+        ui_.message(unreadableMessage(e), MsgButtons::Ok, MsgIcon::Critical);
+        return false;
     } catch (const cad::DxfError&) {
         ui_.message(QStringLiteral("Unsuccessful save. Possible causes are the file is read "
                                    "only,\nor you do not have wirte access. No save or database "

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QSaveFile>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -483,4 +484,52 @@ TEST(DrawingFiles, SaveBackupSaveAsOpenAndClose) {
         .exec();
     files.closed(*d);
     EXPECT_EQ(inst.state(taken), "free ");
+}
+
+// Long texts in any script (a location typed in the system-name window) survive two saves:
+// the drawing and its backup both open with the text as it was typed. A drawing that would
+// not open again is not saved, and the file and its backup stay as they were.
+TEST(DrawingFiles, LongTextsSurviveTwoSavesAndAnUnreadableSaveIsRefused) {
+    Installation inst;
+    const QString path = inst.absent("texts.dxf");
+    ScriptedUser user("file " + path + "\nbutton OK\n");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    DrawingFiles files(inst.run, *user.ui, reg);
+
+    const QStringList texts = {QString(10000, QChar(0x20AC)),
+                               QString::fromUtf8("\u6d4b\u8bd5\u673a\u67b6").repeated(5000),
+                               QString::fromUtf8("\u0645\u0648\u0642\u0639").repeated(5000),
+                               QString::fromUtf8("\U0001F39B").repeated(10000)};
+    std::unique_ptr<Drawing> d = files.newFromTemplate(QString());
+    ASSERT_TRUE(d);
+    QStringList handles;
+    for (const QString& t : texts) {
+        cad::Entity e = cad::Entity::textAt({0, 0}, t, 1);
+        e.xdata.append(cad::XData{"Tolvanev2", {{"Location", 1000, t}}});
+        handles << d->editor().add(e);
+    }
+    ASSERT_TRUE(files.save(*d));
+    d->editor().add(cad::Entity::line({0, 0}, {1, 1}));
+    ASSERT_TRUE(files.save(*d));
+    for (const QString& file : {path, DrawingFiles::backupPath(path)}) {
+        SCOPED_TRACE(file.toStdString());
+        const cad::Document back = cad::loadDxf(file);
+        for (int i = 0; i < texts.size(); ++i) {
+            ASSERT_NE(back.find(handles[i]), nullptr);
+            EXPECT_EQ(back.find(handles[i])->text, texts[i]);
+            EXPECT_EQ(back.find(handles[i])->xdata.value(0).items.value(0).value, texts[i]);
+        }
+    }
+
+    auto bytes = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray drawing = bytes(path), backup = bytes(DrawingFiles::backupPath(path));
+    d->editor().add(cad::Entity::line({0, 0}, {0, 3 * cad::kMaxDxfValue}));
+    EXPECT_FALSE(files.save(*d));
+    EXPECT_TRUE(has(user, "Unsuccessful Save. The drawing cannot be saved"));
+    EXPECT_EQ(bytes(path), drawing);
+    EXPECT_EQ(bytes(DrawingFiles::backupPath(path)), backup);
+    EXPECT_TRUE(d->modified());
 }
