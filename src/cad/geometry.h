@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPointF>
+#include <QStringList>
 #include <array>
 #include <limits>
 #include <vector>
@@ -71,8 +72,23 @@ struct DimensionGeometry {
 };
 DimensionGeometry dimensionGeometry(const Document& doc, const Entity& dim);
 
-// The pieces of an entity in world coordinates; inserts expand their block (recursively)
-// and add their attributes' text boxes (marked with the attribute index).
+// Inserts expand their blocks, which may hold inserts in turn. A drawing may make that
+// expansion explode (a block inserting itself three times is 3^16 pieces at 16 levels), so
+// it is bounded wherever it is done (pieces, extents, picking, drawing, images, PDF): in
+// depth, and in the work one insert of the drawing may cost, counted in the entities and
+// pieces it expands to. What lies beyond either bound is left out. The work bound is far
+// above what the largest equipment blocks need (a few thousand pieces) and keeps one insert
+// to a few tens of megabytes and milliseconds.
+constexpr int kMaxInsertNesting = 16;
+constexpr qsizetype kMaxInsertWork = 250000;
+
+// The blocks of a document whose inserts are cut short by those bounds (sorted by name), for
+// telling the user when the drawing opens.
+QStringList cutShortBlocks(const Document& doc);
+
+// The pieces of an entity in world coordinates; inserts expand their block (recursively,
+// within the bounds above) and add their attributes' text boxes (marked with the attribute
+// index).
 std::vector<Prim> primitives(const Document& doc, const Entity& e);
 
 BBox boundingBox(const Prim& p);

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "cad/dxf.h"
+#include "cad/geometry.h"
 #include "db/database.h"
 #include "drawings/standard_drawings.h"
 #include "projects/drawing_registry.h"
@@ -95,6 +96,13 @@ std::unique_ptr<Drawing> DrawingFiles::open(const QString& path) {
         std::unique_ptr<Drawing> d = load(path);
         d->setPath(path);
         d->setReadOnly(lock == projects::OpenLock::ReadOnly);
+        const QStringList cut = cad::cutShortBlocks(d->document());
+        if (!cut.isEmpty())
+            ui_.message(QStringLiteral("Some blocks of this drawing insert other blocks too deeply "
+                                       "or too many times to be shown in full; they are shown cut "
+                                       "short: %1")
+                            .arg(cut.mid(0, 10).join(QStringLiteral(", "))),
+                        MsgButtons::Ok, MsgIcon::Warning);
         return d;
     } catch (const cad::DxfError&) {
         if (lock == projects::OpenLock::Opened) registry_.releaseLock(path);

@@ -533,3 +533,24 @@ TEST(DrawingFiles, LongTextsSurviveTwoSavesAndAnUnreadableSaveIsRefused) {
     EXPECT_EQ(bytes(DrawingFiles::backupPath(path)), backup);
     EXPECT_TRUE(d->modified());
 }
+
+// A drawing whose blocks insert themselves (3^16 pieces) opens, with a message naming the
+// block that is shown cut short.
+TEST(DrawingFiles, SelfInsertingBlockOpensWithAMessage) {
+    Installation inst;
+    const QString path = inst.absent("self.dxf");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nSELF\n10\n0\n20\n0\n0\nLINE\n10\n0\n20\n0\n"
+        "11\n1\n21\n0\n0\nINSERT\n2\nSELF\n10\n1\n20\n0\n0\nINSERT\n2\nSELF\n10\n0\n20\n"
+        "1\n0\nINSERT\n2\nSELF\n10\n1\n20\n1\n0\nENDBLK\n0\nENDSEC\n0\nSECTION\n2\n"
+        "ENTITIES\n0\nINSERT\n2\nSELF\n10\n0\n20\n0\n0\nENDSEC\n0\nEOF\n");
+    file.close();
+    ScriptedUser user("button OK\n");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    DrawingFiles files(inst.run, *user.ui, reg);
+    std::unique_ptr<Drawing> d = files.open(path);
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(has(user, "they are shown cut short: SELF"));
+}
