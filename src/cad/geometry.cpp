@@ -41,8 +41,11 @@ struct Transform {
     bool uniform() const { return std::abs(std::abs(sx) - std::abs(sy)) < kEps; }
 };
 
+// Pieces of curves for picking and extents: a full turn in 64.
+constexpr double kPieceStep = kPi / 32;
+
 void tessellateArc(const Prim& arc, const Transform& t, std::vector<Prim>* out) {
-    const int n = std::max(8, int(std::ceil(std::abs(arc.sweep) / (kPi / 32))));
+    const int n = arcPieces(arc.sweep, kPieceStep, 8);
     QPointF prev = t.map(arc.arcStart());
     for (int i = 1; i <= n; ++i) {
         const QPointF next = t.map(arc.arcPoint(arc.a0 + arc.sweep * i / n));
@@ -206,7 +209,7 @@ DimensionGeometry dimensionGeometry(const Document& doc, const Entity& e) {
             for (QPointF p : {p1, p2}) {
                 if (length(p - v) < r) extension(p, polar(v, r, angleOf(p - v)));
             }
-            const int n = std::max(8, int(std::ceil(sweep / (kPi / 32))));
+            const int n = arcPieces(sweep, kPieceStep, 8);
             for (int i = 0; i < n; ++i)
                 g.lines.push_back(
                     {polar(v, r, from + sweep * i / n), polar(v, r, from + sweep * (i + 1) / n)});
@@ -319,13 +322,13 @@ void collect(const Document& doc, const Entity& e, int depth, qsizetype* work,
         }
         case EntityKind::Ellipse: {
             const QPointF major = e.end, minor(-e.end.y() * e.ratio, e.end.x() * e.ratio);
-            double sweep = e.endAngle - e.startAngle;
-            if (sweep <= kEps) sweep += kTwoPi;
-            const int n = std::max(8, int(std::ceil(sweep / (kPi / 32))));
+            const double from = std::fmod(e.startAngle, kTwoPi);
+            const double sweep = oneTurn(e.endAngle - e.startAngle);
+            const int n = arcPieces(sweep, kPieceStep, 8);
             auto at = [&](double t) { return e.start + major * std::cos(t) + minor * std::sin(t); };
             for (int i = 0; i < n; ++i)
-                out->push_back(Prim::segment(at(e.startAngle + sweep * i / n),
-                                             at(e.startAngle + sweep * (i + 1) / n)));
+                out->push_back(
+                    Prim::segment(at(from + sweep * i / n), at(from + sweep * (i + 1) / n)));
             break;
         }
         case EntityKind::Point: {
@@ -552,6 +555,20 @@ bool Prim::onArc(double angle) const {
     if (isFullCircle()) return true;
     const double off = sweep >= 0 ? normalAngle(angle - a0) : normalAngle(a0 - angle);
     return off <= std::abs(sweep) + 1e-9 || off >= kTwoPi - 1e-9;
+}
+
+double oneTurn(double sweep) {
+    if (!std::isfinite(sweep)) return kTwoPi;
+    sweep = std::fmod(sweep, kTwoPi);
+    if (sweep <= kEps) sweep += kTwoPi;
+    return std::min(sweep, kTwoPi);
+}
+
+int arcPieces(double sweep, double step, int least) {
+    const double n = std::ceil(std::abs(sweep) / step);
+    // Compared as a double: a count beyond int (or not a number) never reaches a conversion.
+    if (!(n < kMaxArcPieces)) return kMaxArcPieces;
+    return std::clamp(int(n), least, kMaxArcPieces);
 }
 
 Prim bulgeArc(QPointF p1, QPointF p2, double bulge) {

@@ -54,6 +54,16 @@ struct Prim {
 // The arc a polyline bulge describes between two vertices (bulge must be non-zero).
 Prim bulgeArc(QPointF p1, QPointF p2, double bulge);
 
+// Curves are split into pieces for picking and drawing. A sweep is first reduced to one turn
+// (parameters of 1e15 read from a file ask for no more than a whole ellipse), and the number
+// of pieces stays between `least` and kMaxArcPieces whatever the sweep and step (huge, tiny
+// or not a number).
+constexpr int kMaxArcPieces = 512;
+// The sweep in (0, 2 pi]: none, or a whole number of turns, is the full turn.
+double oneTurn(double sweep);
+// Pieces of at most `step` radians for a sweep.
+int arcPieces(double sweep, double step, int least);
+
 // The height of a text: its own, else its style's fixed height, else 1.
 double textHeight(const Document& doc, const Entity& e);
 // The box one line of text (text, attribute, attribute definition) covers, in the

@@ -467,9 +467,9 @@ class Renderer {
 
     // Segments enough for the arc to stay within half a pixel of the true curve.
     static int arcSteps(double sweep, double radiusPx) {
-        if (radiusPx < 1.0) return 2;
+        if (!(radiusPx >= 1.0)) return 2;
         const double step = 2.0 * std::acos(std::max(-1.0, 1.0 - 0.5 / radiusPx));
-        return std::clamp(int(std::ceil(std::abs(sweep) / step)), 2, 512);
+        return arcPieces(sweep, step, 2);
     }
 
     // Appends an arc given in the coordinates `m` maps to the device.
@@ -509,12 +509,12 @@ class Renderer {
 
     void drawEllipse(const Entity& e, const Affine& m, const Pen& pen) {
         const QPointF major = e.end, minor(-e.end.y() * e.ratio, e.end.x() * e.ratio);
-        double sweep = e.endAngle - e.startAngle;
-        if (sweep <= 1e-9) sweep += kTwoPi;
+        const double from = std::fmod(e.startAngle, kTwoPi);
+        const double sweep = oneTurn(e.endAngle - e.startAngle);
         const int n = arcSteps(sweep, length(major) * m.maxScale());
         path_.clear();
         for (int i = 0; i <= n; ++i) {
-            const double t = e.startAngle + sweep * i / n;
+            const double t = from + sweep * i / n;
             addPoint(m.map(e.start + major * std::cos(t) + minor * std::sin(t)), i == n);
         }
         fillPath(e, pen);

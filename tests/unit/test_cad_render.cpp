@@ -516,3 +516,39 @@ TEST(CadInserts, SelfInsertingBlockIsCutShortEverywhere) {
     render(fine, squareView(), {}, nullptr, &fineStats);
     EXPECT_EQ(fineStats.cutShort, 0);
 }
+
+// Ellipse parameters far beyond a turn (1e7, 1e15 from a file), an arc over 1e15 degrees and
+// a bulge of 1e15: each is at most one turn, split into a bounded number of pieces, and
+// drawn.
+TEST(CadCurves, SweepsBeyondOneTurnAreBounded) {
+    const QByteArray longCurves =
+        "0\nSECTION\n2\nENTITIES\n0\nELLIPSE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n40\n0.5\n"
+        "41\n0\n42\n10000000\n0\nELLIPSE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n40\n0.5\n41\n"
+        "-1e15\n42\n1e15\n0\nARC\n8\n0\n10\n0\n20\n0\n40\n5\n50\n-1e15\n51\n1e15\n0\n"
+        "LWPOLYLINE\n8\n0\n90\n2\n70\n0\n10\n0\n20\n0\n42\n1e15\n10\n1\n20\n0\n0\nENDSEC\n"
+        "0\nEOF\n";
+    const Document doc = readDxf(longCurves);
+    ASSERT_EQ(doc.modelSpace().entities.size(), 4u);
+    for (const Entity& e : doc.modelSpace().entities) {
+        const std::vector<Prim> pieces = primitives(doc, e);
+        EXPECT_GE(pieces.size(), 1u);
+        EXPECT_LE(pieces.size(), 64u);
+    }
+    for (int i : {0, 1}) {  // within the ellipse's box
+        const BBox box = boundingBox(doc, doc.modelSpace().entities[size_t(i)]);
+        EXPECT_TRUE((BBox{-10.001, -5.001, 10.001, 5.001}.contains(box))) << i;
+    }
+    RenderStats stats;
+    const QImage image =
+        render(doc, View(QSize(200, 200), QPointF(0, 0), 8.0), {}, nullptr, &stats);
+    EXPECT_EQ(stats.entities, 4);
+    EXPECT_GT(countPixels(image, rgb(255, 255, 255)), 50);
+
+    EXPECT_EQ(arcPieces(1e15, 1e-9, 2), kMaxArcPieces);
+    EXPECT_EQ(arcPieces(std::nan(""), 0.1, 2), kMaxArcPieces);
+    EXPECT_EQ(arcPieces(0.0, 0.1, 8), 8);
+    EXPECT_DOUBLE_EQ(oneTurn(0.0), 2 * M_PI);
+    EXPECT_DOUBLE_EQ(oneTurn(4 * M_PI), 2 * M_PI);
+    EXPECT_NEAR(oneTurn(-M_PI / 2), 1.5 * M_PI, 1e-12);
+    EXPECT_NEAR(oneTurn(1e7), std::fmod(1e7, 2 * M_PI), 1e-9);
+}
