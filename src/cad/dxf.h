@@ -47,6 +47,10 @@ QByteArray writeDxf(const Document& doc);
 // whole new file was written.
 bool saveDxf(const Document& doc, const QString& path,
              const std::function<bool()>& beforeReplace = {});
+// Removes what saves of `path` killed between writing and renaming left beside it: files
+// named as its temporary files are (the file name, ".", six letters or digits). Returns how
+// many were removed.
+int removeSaveLeftovers(const QString& path);
 
 Document readDxf(const QByteArray& data);
 // Throws DxfError when the file cannot be opened or is not a readable drawing.

@@ -1,5 +1,7 @@
 // DXF output: ASCII R2000 with the tables, blocks and objects other readers require.
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
 #include <algorithm>
@@ -1078,6 +1080,19 @@ bool saveDxf(const Document& doc, const QString& path, const std::function<bool(
     if (!file.commit())
         throw DxfError(0, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
     return true;
+}
+
+int removeSaveLeftovers(const QString& path) {
+    // QSaveFile writes to the path followed by ".XXXXXX", the X's letters and digits.
+    const QFileInfo info(path);
+    const QRegularExpression temporary(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(info.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+    QDir dir = info.absoluteDir();
+    int removed = 0;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (temporary.match(name).hasMatch() && dir.remove(name)) ++removed;
+    }
+    return removed;
 }
 
 }  // namespace tolvane::cad

@@ -96,6 +96,9 @@ std::unique_ptr<Drawing> DrawingFiles::open(const QString& path) {
         std::unique_ptr<Drawing> d = load(path);
         d->setPath(path);
         d->setReadOnly(lock == projects::OpenLock::ReadOnly);
+        // A save killed before its rename left its temporary file; the lock says no save of
+        // another user is under way.
+        if (lock == projects::OpenLock::Opened) cad::removeSaveLeftovers(path);
         const QStringList cut = cad::cutShortBlocks(d->document());
         if (!cut.isEmpty())
             ui_.message(QStringLiteral("Some blocks of this drawing insert other blocks too deeply "
@@ -150,6 +153,7 @@ bool DrawingFiles::save(Drawing& drawing) {
                     MsgButtons::Ok, MsgIcon::Critical);
         return false;
     }
+    cad::removeSaveLeftovers(path);
     drawing.setModified(false);
     return true;
 }

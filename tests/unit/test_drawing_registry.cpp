@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QSaveFile>
 #include <QTabWidget>
@@ -553,4 +554,44 @@ TEST(DrawingFiles, SelfInsertingBlockOpensWithAMessage) {
     std::unique_ptr<Drawing> d = files.open(path);
     ASSERT_TRUE(d);
     EXPECT_TRUE(has(user, "they are shown cut short: SELF"));
+}
+
+// What a save killed between writing and renaming leaves beside the drawing (the temporary
+// file of its save, named as QSaveFile names it where the file system cannot keep it
+// unnamed, as on network shares) is removed when the drawing is next opened or saved; other
+// files stay.
+TEST(DrawingFiles, LeftoversOfAKilledSaveAreRemoved) {
+    Installation inst;
+    const QString path = inst.absent("plan.dxf");
+    cad::Document doc;
+    doc.addToModel(cad::Entity::line({0, 0}, {1, 1}));
+    ASSERT_TRUE(cad::saveDxf(doc, path));
+    const QDir folder = QFileInfo(path).absoluteDir();
+    auto files = [&] { return folder.entryList(QDir::Files, QDir::Name); };
+    auto leave = [&](const QString& name) {
+        QFile f(folder.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(cad::writeDxf(doc));
+    };
+    const QStringList kept = {"plan.dxf",       "plan.dxf.Ab12C",  "plan.dxf.Ab12Cd.x",
+                              "plan.dxf.a-b_cd", "plan.dxf.bak",    "site.dxf.Ab12Cd"};
+    for (const QString& name : kept) {
+        if (name != "plan.dxf") leave(name);
+    }
+    leave("plan.dxf.k3Xq9Z");
+    leave("plan.dxf.000123");
+
+    ScriptedUser user("");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    DrawingFiles drawingFiles(inst.run, *user.ui, reg);
+    std::unique_ptr<Drawing> d = drawingFiles.open(path);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(files(), kept);
+
+    leave("plan.dxf.QwErTy");
+    d->editor().add(cad::Entity::circle({0, 0}, 1));
+    ASSERT_TRUE(drawingFiles.save(*d));
+    QStringList saved = files();
+    EXPECT_TRUE(saved.removeOne("plan.bak"));
+    EXPECT_EQ(saved, kept);
 }
