@@ -222,6 +222,34 @@ TEST(CadDocument, HandlesAreUniqueFoundWithLeadingZeroAndErased) {
     EXPECT_FALSE(x.setValue("nope", "1"));
 }
 
+// Entities added as a whole list (as the reader adds a large drawing) get what add() gives
+// one by one: handles kept when free, fresh ones otherwise, found where they are.
+TEST(CadDocument, AddAllTakesAListOverWholeLikeAddOneByOne) {
+    Document doc;
+    std::vector<Entity> list;
+    for (int i = 0; i < 3; ++i) {
+        Entity e = Entity::point({double(i), 0});
+        e.handle = i == 2 ? "A0" : QString::number(0xA0 + i, 16);
+        list.push_back(e);
+    }
+    doc.addAll(doc.modelSpace(), std::move(list));
+    ASSERT_EQ(doc.modelSpace().entities.size(), 3u);
+    EXPECT_EQ(doc.modelSpace().entities[0].handle, "A0");
+    EXPECT_EQ(doc.modelSpace().entities[1].handle, "A1");
+    const QString fresh = doc.modelSpace().entities[2].handle;
+    EXPECT_NE(fresh, "A0");  // taken: a new one
+    ASSERT_NE(doc.find(fresh), nullptr);
+    EXPECT_EQ(doc.find(fresh)->start, QPointF(2, 0));
+
+    std::vector<Entity> more{Entity::line({0, 0}, {1, 1})};
+    doc.addAll(doc.modelSpace(), std::move(more));
+    ASSERT_EQ(doc.modelSpace().entities.size(), 4u);
+    EXPECT_EQ(doc.find(doc.modelSpace().entities[3].handle)->kind, EntityKind::Line);
+    Block& b = doc.addBlock("B");
+    doc.addAll(b, {Entity::circle({0, 0}, 1)});
+    EXPECT_EQ(doc.find(b.entities[0].handle)->kind, EntityKind::Circle);
+}
+
 TEST(CadDxf, OwnRoundTripKeepsEveryEntityKind) {
     const Document doc = sampleDocument();
     QTemporaryDir dir;
