@@ -370,14 +370,18 @@ void collect(const Document& doc, const Entity& e, int depth, qsizetype* work,
                             (*out)[k] = mapped((*out)[k], t);
                         continue;
                     }
-                    // Under unequal scales arcs become elliptic: they are drawn as segments.
+                    // Under unequal scales arcs become elliptic: they are drawn as segments,
+                    // and the segments made beyond the arcs count against the bound too.
                     arcs.assign(out->begin() + std::ptrdiff_t(from), out->end());
                     out->resize(from);
                     for (const Prim& p : arcs) {
+                        if (*work <= 0) break;
+                        const size_t before = out->size();
                         if (p.kind == Prim::Arc)
                             tessellateArc(p, t, out);
                         else
                             out->push_back(mapped(p, t));
+                        *work -= qsizetype(out->size() - before) - 1;
                     }
                 }
             }
