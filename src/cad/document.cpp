@@ -537,6 +537,37 @@ Entity& Document::add(Block& block, Entity entity) {
     return block.entities.back();
 }
 
+void Document::addAll(Space& space, std::vector<Entity>&& entities) {
+    Location where{Location::Model, 0, 0, -1};
+    for (int i = 0; i < int(layouts_.size()); ++i) {
+        if (&layouts_[size_t(i)] == &space) where = {Location::Layout, i, 0, -1};
+    }
+    addAll(space.entities, std::move(entities), where);
+}
+
+void Document::addAll(Block& block, std::vector<Entity>&& entities) {
+    const auto owner =
+        std::find_if(blocks_.begin(), blocks_.end(), [&](const Block& b) { return &b == &block; });
+    addAll(block.entities, std::move(entities),
+           {Location::InBlock, int(owner - blocks_.begin()), 0, -1});
+}
+
+void Document::addAll(std::vector<Entity>& list, std::vector<Entity>&& entities, Location where) {
+    const size_t first = list.size();
+    if (list.empty()) {
+        list = std::move(entities);
+    } else {
+        list.reserve(first + entities.size());
+        for (Entity& e : entities) list.push_back(std::move(e));
+    }
+    entities = {};
+    for (size_t i = first; i < list.size(); ++i) {
+        claim(list[i]);
+        where.index = int(i);
+        remember(list, where);
+    }
+}
+
 std::vector<Entity>* Document::listOf(const Location& where) {
     switch (where.owner) {
         case Location::Model:

@@ -361,6 +361,11 @@ class Document {
     Entity& add(Space& space, Entity entity);
     Entity& add(Block& block, Entity entity);
     Entity& addToModel(Entity entity) { return add(model_, std::move(entity)); }
+    // Adds entities at the end of a space's or block's draw order as add() does one by one;
+    // into an empty one the list is taken over whole, so that a large drawing read from a
+    // file is never held twice.
+    void addAll(Space& space, std::vector<Entity>&& entities);
+    void addAll(Block& block, std::vector<Entity>&& entities);
 
     // The entity (or insert attribute) with this handle, case-insensitive and accepting
     // leading zeros ("0A1" finds "A1"); nullptr when there is none.
@@ -394,6 +399,7 @@ class Document {
         int index = -1;
         int attribute = -1;
     };
+    void addAll(std::vector<Entity>& list, std::vector<Entity>&& entities, Location where);
     std::vector<Entity>* listOf(const Location& where);
     Entity* at(const Location& where, quint64 handle);
     void remember(const std::vector<Entity>& list, Location where);

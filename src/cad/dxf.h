@@ -1,10 +1,12 @@
-// Reading and writing drawings as ASCII DXF. Files are written as R2000 (AC1015); reading
-// accepts R12 to R2018 ASCII files as other programs write them. Entity kinds the engine does
-// not model are kept as raw groups and written back unchanged.
+// Reading and writing drawings as ASCII DXF. Files are written as R2007 (AC1021: the R2000
+// structure, text in UTF-8); reading accepts R12 to R2018 ASCII files as other programs write
+// them. Entity kinds the engine does not model are kept as raw groups and written back
+// unchanged.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <stdexcept>
 
 #include "cad/document.h"
@@ -28,10 +30,27 @@ class DxfError : public std::runtime_error {
 // what the writer derives from a document (the drawings of dimensions) stays within it.
 constexpr double kMaxDxfValue = 1e15;
 
+// A drawing the writer made that its own reader refuses (a value beyond what a file may
+// hold, a file beyond the reader's size): the save is refused, nothing was written.
+class DxfUnreadableError : public DxfError {
+  public:
+    using DxfError::DxfError;
+};
+
 QByteArray writeDxf(const Document& doc);
-// Writes atomically: the old file stays untouched unless the whole new file was written.
-// Throws DxfError (line 0) when the file cannot be written.
-void saveDxf(const Document& doc, const QString& path);
+// Writes atomically. What the writer made is first read back: a drawing that would not open
+// again throws DxfUnreadableError. The file is then written under a temporary name beside
+// the old one (the path followed by "." and six letters or digits) and renamed over it;
+// `beforeReplace`, when given, runs just before the rename (the caller's backup copy of the
+// old file) and calls the save off by returning false (saveDxf then returns false). Throws
+// DxfError (line 0) when the file cannot be written. The old file is untouched unless the
+// whole new file was written.
+bool saveDxf(const Document& doc, const QString& path,
+             const std::function<bool()>& beforeReplace = {});
+// Removes what saves of `path` killed between writing and renaming left beside it: files
+// named as its temporary files are (the file name, ".", six letters or digits). Returns how
+// many were removed.
+int removeSaveLeftovers(const QString& path);
 
 Document readDxf(const QByteArray& data);
 // Throws DxfError when the file cannot be opened or is not a readable drawing.

@@ -13,11 +13,22 @@ namespace tolvane::cad {
 
 namespace {
 
+// Lines have no limit of their own: a text may be as long as the file, which is what the
+// writer may write, and the file's size bounds what its lines take.
 constexpr qsizetype kMaxFileSize = qsizetype(512) * 1024 * 1024;
-constexpr qsizetype kMaxLineLength = 64 * 1024;
 constexpr int kMaxVertices = 1000000;
-constexpr qsizetype kMaxEntities = 10000000;
 constexpr double kMaxCoordinate = kMaxDxfValue;
+
+// Memory. Any drawing the reader accepts opens on a machine with 8 GB, beside the system, the
+// rest of the program and the spatial index built after loading (about a quarter of the
+// document): what the reader keeps of the entities, as keptBytes() estimates it, stays within
+// kMaxKeptBytes, and one record being read within kMaxRecordGroups groups (a few hundred MB).
+// The peak while reading adds the file itself (at most 512 MB) and one record: about 4.3 GB.
+// The smallest entities (points: their 752-byte record and about 100 bytes for the handle
+// and its lookup) make the entity limit: about 4 million.
+constexpr qint64 kMaxKeptBytes = qint64(3500) * 1000 * 1000;
+constexpr qsizetype kMaxRecordGroups = qsizetype(4) * kMaxVertices;
+constexpr qint64 kHandleBytes = 96;
 
 struct Group {
     int code = 0;
@@ -27,8 +38,12 @@ struct Group {
 
 using Record = std::vector<Group>;  // the groups of one entity or table entry after its 0 group
 
-QString decodeText(const QString& s) {
-    if (!s.contains(QLatin1Char('^')) && !s.contains(QLatin1String("\\U+"))) return s;
+// Control characters in caret notation ("^J"; "^ " is a caret) and, in files in a code page
+// (before R2007), characters outside it as \U+XXXX. A file in UTF-8 carries every character
+// as it is, so there "\U+" is text like any other.
+QString decodeText(const QString& s, bool unicodeEscapes) {
+    const bool escapes = unicodeEscapes && s.contains(QLatin1String("\\U+"));
+    if (!s.contains(QLatin1Char('^')) && !escapes) return s;
     QString out;
     out.reserve(s.size());
     for (qsizetype i = 0; i < s.size(); ++i) {
@@ -46,7 +61,8 @@ QString decodeText(const QString& s) {
                 continue;
             }
         }
-        if (c == QLatin1Char('\\') && s.mid(i, 3) == QLatin1String("\\U+") && i + 7 <= s.size()) {
+        if (escapes && c == QLatin1Char('\\') && s.mid(i, 3) == QLatin1String("\\U+") &&
+            i + 7 <= s.size()) {
             bool ok = false;
             const uint u = s.mid(i + 3, 4).toUInt(&ok, 16);
             if (ok) {
@@ -58,6 +74,26 @@ QString decodeText(const QString& s) {
         out += c;
     }
     return out;
+}
+
+// What the document keeps of an entity: its record, its handle, the strings and lists of its
+// own (names shared through Reader::shared are not counted) and its attributes.
+qint64 keptBytes(const Entity& e) {
+    auto text = [](const QString& s) {
+        return s.isEmpty() ? qint64(0) : 32 + 2 * qint64(s.size());
+    };
+    qint64 n = qint64(sizeof(Entity)) + kHandleBytes;
+    n += text(e.text) + text(e.tooltip) + text(e.fileName) + text(e.typeName);
+    n += qint64(e.vertices.size()) * qint64(sizeof(Vertex));
+    n += qint64(e.points3.size()) * qint64(sizeof(Point3));
+    n += qint64(e.faces.size()) * qint64(sizeof(MeshFace));
+    for (const XData& x : e.xdata) {
+        n += qint64(sizeof(XData));
+        for (const XDataItem& item : x.items) n += qint64(sizeof(XDataItem)) + text(item.value);
+    }
+    for (const RawGroup& g : e.groups) n += qint64(sizeof(RawGroup)) + text(g.value);
+    for (const Entity& a : e.attributes) n += keptBytes(a);
+    return n;
 }
 
 class Reader {
@@ -85,10 +121,14 @@ class Reader {
     void tableEntry(const QString& type, const Record& r);
     void blocks();
     // Reads entities up to (not including) a 0 group named ENDSEC or ENDBLK.
+    // The list goes to its space or block whole (Document::addAll): a large drawing is never
+    // held twice on its way.
     std::vector<Entity> entityList(std::vector<bool>* paper);
     Entity toEntity(const QString& type, const Record& r, bool* paper);
     void detailGroup(Entity& e, const Group& g, QString* imageDef);
     void polyfaceVertices(Entity& e);
+    // Counts what an entity keeps; a drawing beyond kMaxKeptBytes is refused.
+    void keep(const Entity& e, const Group& at);
     void takeOwnXData(Entity& e) const;
     QString shared(const QString& s);
     void shareNames(Entity& e);
@@ -101,13 +141,14 @@ class Reader {
     qsizetype offset_ = 0;
     int line_ = 0;
     bool utf8_ = false;
+    bool unicodeEscapes_ = true;  // \U+XXXX stands for a character (files in a code page)
     Group ahead_;
     bool haveAhead_ = false;
     Group current_;
     int lastLine_ = 0;
     Document doc_;
     quint64 seed_ = 0;
-    qsizetype entityCount_ = 0;
+    qint64 keptBytes_ = 0;  // what the entities read so far keep (see kMaxKeptBytes)
     std::map<QString, QString> recordNames_;              // block record handle -> block name
     std::map<QString, std::vector<Entity>> paperBlocks_;  // upper-case block name -> entities
     struct LayoutInfo {
@@ -175,6 +216,7 @@ void Reader::tokenize(const QByteArray& data) {
     const bool legacy = ac >= 0 && version.mid(ac + 4, 2).toInt() < 21;
     data_ = data;
     utf8_ = !legacy && isUtf8(data);
+    unicodeEscapes_ = ac < 0 || legacy;
     if (data_.startsWith("\xEF\xBB\xBF")) offset_ = 3;
 }
 
@@ -188,7 +230,6 @@ bool Reader::readLine(QByteArrayView* out) {
     offset_ += nl ? len + 1 : len;
     ++line_;
     if (len > 0 && begin[len - 1] == '\r') --len;
-    if (len > kMaxLineLength) fail(line_, QStringLiteral("line too long"));
     *out = QByteArrayView(begin, len);
     return true;
 }
@@ -211,7 +252,8 @@ bool Reader::readGroup() {
     ahead_.line = line_;
     QByteArrayView v;
     if (!readLine(&v)) fail(line_, QStringLiteral("file ends after a group code"));
-    ahead_.value = decodeText(utf8_ ? QString::fromUtf8(v) : QString::fromLatin1(v));
+    ahead_.value =
+        decodeText(utf8_ ? QString::fromUtf8(v) : QString::fromLatin1(v), unicodeEscapes_);
     return true;
 }
 
@@ -257,7 +299,11 @@ int Reader::integer(const Group& g) const {
 
 Record Reader::readRecord() {
     Record r;
-    while (more() && peek().code != 0) r.push_back(next());
+    while (more() && peek().code != 0) {
+        if (qsizetype(r.size()) >= kMaxRecordGroups)
+            failAt(peek(), QStringLiteral("record too long"));
+        r.push_back(next());
+    }
     if (!more()) fail(lastLine_, QStringLiteral("unexpected end of file"));
     return r;
 }
@@ -288,12 +334,16 @@ Document Reader::run() {
         } else if (section == QLatin1String("ENTITIES")) {
             std::vector<bool> paper;
             std::vector<Entity> list = entityList(&paper);
-            for (size_t i = 0; i < list.size(); ++i) {
-                if (paper[i])
-                    paperBlocks_[QStringLiteral("*PAPER_SPACE")].push_back(std::move(list[i]));
-                else
-                    doc_.add(doc_.modelSpace(), std::move(list[i]));
+            // Paper space entities go to their layout; the rest stay in the list, in order.
+            size_t kept = 0;
+            for (size_t k = 0; k < list.size(); ++k) {
+                if (paper[k])
+                    paperBlocks_[QStringLiteral("*PAPER_SPACE")].push_back(std::move(list[k]));
+                else if (kept++ != k)
+                    list[kept - 1] = std::move(list[k]);
             }
+            list.resize(kept);
+            doc_.addAll(doc_.modelSpace(), std::move(list));
             next();  // ENDSEC
         } else if (section == QLatin1String("OBJECTS")) {
             objects();
@@ -506,15 +556,14 @@ void Reader::blocks() {
         readRecord();
         const QString upper = name.toUpper();
         if (upper.startsWith(QLatin1String("*MODEL_SPACE"))) {
-            for (Entity& e : list) doc_.add(doc_.modelSpace(), std::move(e));
+            doc_.addAll(doc_.modelSpace(), std::move(list));
         } else if (upper.startsWith(QLatin1String("*PAPER_SPACE"))) {
             auto& target = paperBlocks_[upper];
             for (Entity& e : list) target.push_back(std::move(e));
         } else if (upper.startsWith(QLatin1String("*D"))) {
             dimBlocks_.push_back(Block{name, base, std::move(list)});
         } else {
-            Block& b = doc_.addBlock(name, base);
-            for (Entity& e : list) doc_.add(b, std::move(e));
+            doc_.addAll(doc_.addBlock(name, base), std::move(list));
         }
     }
 }
@@ -529,7 +578,6 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
         if (type == QLatin1String("EOF") || type == QLatin1String("SECTION"))
             failAt(g, QStringLiteral("section not closed"));
         next();
-        if (++entityCount_ > kMaxEntities) failAt(g, QStringLiteral("too many entities"));
         const Record r = readRecord();
         if (type == QLatin1String("ATTRIB") || type == QLatin1String("SEQEND") ||
             type == QLatin1String("VERTEX")) {
@@ -537,6 +585,7 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
                 list.back().kind == EntityKind::Insert) {
                 bool ignored = false;
                 Entity a = toEntity(type, r, &ignored);
+                keep(a, g);
                 list.back().attributes.push_back(std::move(a));
             }
             continue;  // stray sub-entities are dropped
@@ -561,9 +610,17 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
                 if (seqend) break;
             }
         }
+        keep(e, g);
         list.push_back(std::move(e));
         if (paper) paper->push_back(isPaper);
     }
+}
+
+void Reader::keep(const Entity& e, const Group& at) {
+    keptBytes_ += keptBytes(e);
+    if (keptBytes_ > kMaxKeptBytes)
+        failAt(at, QStringLiteral("drawing too large: it would take more than %1 GB of memory")
+                       .arg(double(kMaxKeptBytes) / 1e9));
 }
 
 Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {

@@ -1,7 +1,10 @@
 // DXF output: ASCII R2000 with the tables, blocks and objects other readers require.
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -21,27 +24,30 @@ DxfError::DxfError(int line, const QString& reason)
 
 namespace {
 
-// Text as DXF carries it in an R2000 file: control characters in caret notation, anything
-// in code page 1252 where Latin-1 agrees with it, anything else as \U+XXXX.
+// Text as DXF carries it in an R2007 file: UTF-8, so every script and a text of any length
+// is written as it is (other readers take it the same way), with control characters in caret
+// notation. A caret is escaped ("^ ") only where a reader would take it for a control
+// character.
 QByteArray encodeText(const QString& s) {
-    QByteArray out;
-    out.reserve(s.size());
+    const bool plain = std::none_of(
+        s.cbegin(), s.cend(), [](QChar c) { return c.unicode() < 0x20 || c == QLatin1Char('^'); });
+    if (plain) return s.toUtf8();
+    QString out;
+    out.reserve(s.size() + 8);
     for (qsizetype i = 0; i < s.size(); ++i) {
         const char16_t u = s[i].unicode();
         if (u < 0x20) {
-            out += '^';
-            out += char(u + 0x40);
+            out += QLatin1Char('^');
+            out += QChar(char16_t(u + 0x40));
         } else if (u == '^') {
-            // A caret is only escaped where a reader would take it for a control character.
             const char16_t n = i + 1 < s.size() ? s[i + 1].unicode() : 0;
-            out += (n == ' ' || (n >= 0x40 && n <= 0x5F)) ? "^ " : "^";
-        } else if (u < 0x7F || (u >= 0xA0 && u <= 0xFF)) {
-            out += char(u);  // ASCII and Latin-1 are the same in the drawing's code page 1252
+            out +=
+                (n == ' ' || (n >= 0x40 && n <= 0x5F)) ? QLatin1String("^ ") : QLatin1String("^");
         } else {
-            out += "\\U+" + QByteArray::number(u, 16).toUpper().rightJustified(4, '0');
+            out += QChar(u);
         }
     }
-    return out;
+    return out.toUtf8();
 }
 
 QByteArray number(double v) {
@@ -370,7 +376,7 @@ void Writer::header(QByteArray& into) {
     g(0, "SECTION");
     g(2, "HEADER");
     g(9, "$ACADVER");
-    g(1, "AC1015");
+    g(1, "AC1021");
     g(9, "$DWGCODEPAGE");
     g(3, "ANSI_1252");
     g(9, "$INSBASE");
@@ -1054,11 +1060,39 @@ QByteArray writeDxf(const Document& doc) {
     return Writer(doc).run();
 }
 
-void saveDxf(const Document& doc, const QString& path) {
+bool saveDxf(const Document& doc, const QString& path, const std::function<bool()>& beforeReplace) {
     const QByteArray bytes = writeDxf(doc);
+    // What is written must open again: a file the reader refuses would cost the user the
+    // drawing at the next open, and its backup at the save after.
+    try {
+        readDxf(bytes);
+    } catch (const DxfError& e) {
+        throw DxfUnreadableError(
+            0, QStringLiteral("the drawing as written would not open again (%1)").arg(e.what()));
+    }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         throw DxfError(0, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    if (beforeReplace && !beforeReplace()) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit())
+        throw DxfError(0, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    return true;
+}
+
+int removeSaveLeftovers(const QString& path) {
+    // QSaveFile writes to the path followed by ".XXXXXX", the X's letters and digits.
+    const QFileInfo info(path);
+    const QRegularExpression temporary(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(info.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+    QDir dir = info.absoluteDir();
+    int removed = 0;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (temporary.match(name).hasMatch() && dir.remove(name)) ++removed;
+    }
+    return removed;
 }
 
 }  // namespace tolvane::cad

@@ -1,8 +1,11 @@
 #include "cad/geometry.h"
 
+#include <QHash>
+#include <QPair>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace tolvane::cad {
@@ -12,7 +15,6 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kEps = 1e-9;
-constexpr int kMaxNesting = 16;
 
 double dot(QPointF a, QPointF b) {
     return a.x() * b.x() + a.y() * b.y();
@@ -39,8 +41,11 @@ struct Transform {
     bool uniform() const { return std::abs(std::abs(sx) - std::abs(sy)) < kEps; }
 };
 
+// Pieces of curves for picking and extents: a full turn in 64.
+constexpr double kPieceStep = kPi / 32;
+
 void tessellateArc(const Prim& arc, const Transform& t, std::vector<Prim>* out) {
-    const int n = std::max(8, int(std::ceil(std::abs(arc.sweep) / (kPi / 32))));
+    const int n = arcPieces(arc.sweep, kPieceStep, 8);
     QPointF prev = t.map(arc.arcStart());
     for (int i = 1; i <= n; ++i) {
         const QPointF next = t.map(arc.arcPoint(arc.a0 + arc.sweep * i / n));
@@ -126,7 +131,9 @@ QString measuredText(const DimStyle& style, const Entity& e, double measurement)
 }
 
 void addDimensionPrims(const Document& doc, const Entity& e, std::vector<Prim>* out);
-void collect(const Document& doc, const Entity& e, int depth, std::vector<Prim>* out);
+// Appends the pieces of `e` to *out; `work` is what is left of the current insert's bound.
+void collect(const Document& doc, const Entity& e, int depth, qsizetype* work,
+             std::vector<Prim>* out);
 
 }  // namespace
 
@@ -202,7 +209,7 @@ DimensionGeometry dimensionGeometry(const Document& doc, const Entity& e) {
             for (QPointF p : {p1, p2}) {
                 if (length(p - v) < r) extension(p, polar(v, r, angleOf(p - v)));
             }
-            const int n = std::max(8, int(std::ceil(sweep / (kPi / 32))));
+            const int n = arcPieces(sweep, kPieceStep, 8);
             for (int i = 0; i < n; ++i)
                 g.lines.push_back(
                     {polar(v, r, from + sweep * i / n), polar(v, r, from + sweep * (i + 1) / n)});
@@ -283,7 +290,8 @@ void addMeshEdges(const Entity& e, std::vector<Prim>* out) {
     }
 }
 
-void collect(const Document& doc, const Entity& e, int depth, std::vector<Prim>* out) {
+void collect(const Document& doc, const Entity& e, int depth, qsizetype* work,
+             std::vector<Prim>* out) {
     switch (e.kind) {
         case EntityKind::Line:
             out->push_back(Prim::segment(e.start, e.end));
@@ -314,13 +322,13 @@ void collect(const Document& doc, const Entity& e, int depth, std::vector<Prim>*
         }
         case EntityKind::Ellipse: {
             const QPointF major = e.end, minor(-e.end.y() * e.ratio, e.end.x() * e.ratio);
-            double sweep = e.endAngle - e.startAngle;
-            if (sweep <= kEps) sweep += kTwoPi;
-            const int n = std::max(8, int(std::ceil(sweep / (kPi / 32))));
+            const double from = std::fmod(e.startAngle, kTwoPi);
+            const double sweep = oneTurn(e.endAngle - e.startAngle);
+            const int n = arcPieces(sweep, kPieceStep, 8);
             auto at = [&](double t) { return e.start + major * std::cos(t) + minor * std::sin(t); };
             for (int i = 0; i < n; ++i)
-                out->push_back(Prim::segment(at(e.startAngle + sweep * i / n),
-                                             at(e.startAngle + sweep * (i + 1) / n)));
+                out->push_back(
+                    Prim::segment(at(from + sweep * i / n), at(from + sweep * (i + 1) / n)));
             break;
         }
         case EntityKind::Point: {
@@ -338,7 +346,7 @@ void collect(const Document& doc, const Entity& e, int depth, std::vector<Prim>*
         case EntityKind::Insert: {
             const size_t first = out->size();
             const Block* block = doc.block(e.blockName);
-            if (block && depth < kMaxNesting) {
+            if (block && depth < kMaxInsertNesting) {
                 Transform t;
                 t.base = block->base;
                 t.at = e.start;
@@ -346,17 +354,34 @@ void collect(const Document& doc, const Entity& e, int depth, std::vector<Prim>*
                 t.sy = e.yScale;
                 t.cosR = std::cos(e.rotation * kPi / 180.0);
                 t.sinR = std::sin(e.rotation * kPi / 180.0);
-                std::vector<Prim> local;
+                // The block's pieces are mapped where they were collected: nested inserts
+                // never hold their pieces in more than the one list.
+                std::vector<Prim> arcs;
                 for (const Entity& sub : block->entities) {
                     // Definitions show through the insert's own attributes.
                     if (sub.kind == EntityKind::AttributeDefinition) continue;
-                    local.clear();
-                    collect(doc, sub, depth + 1, &local);
-                    for (const Prim& p : local) {
-                        if (p.kind == Prim::Arc && !t.uniform())
+                    if (*work <= 0) break;
+                    const size_t from = out->size();
+                    collect(doc, sub, depth + 1, work, out);
+                    // A nested insert has counted its own block's pieces.
+                    *work -= sub.kind == EntityKind::Insert ? 1 : qsizetype(out->size() - from);
+                    if (t.uniform()) {
+                        for (size_t k = from; k < out->size(); ++k)
+                            (*out)[k] = mapped((*out)[k], t);
+                        continue;
+                    }
+                    // Under unequal scales arcs become elliptic: they are drawn as segments,
+                    // and the segments made beyond the arcs count against the bound too.
+                    arcs.assign(out->begin() + std::ptrdiff_t(from), out->end());
+                    out->resize(from);
+                    for (const Prim& p : arcs) {
+                        if (*work <= 0) break;
+                        const size_t before = out->size();
+                        if (p.kind == Prim::Arc)
                             tessellateArc(p, t, out);
                         else
                             out->push_back(mapped(p, t));
+                        *work -= qsizetype(out->size() - before) - 1;
                     }
                 }
             }
@@ -536,6 +561,20 @@ bool Prim::onArc(double angle) const {
     return off <= std::abs(sweep) + 1e-9 || off >= kTwoPi - 1e-9;
 }
 
+double oneTurn(double sweep) {
+    if (!std::isfinite(sweep)) return kTwoPi;
+    sweep = std::fmod(sweep, kTwoPi);
+    if (sweep <= kEps) sweep += kTwoPi;
+    return std::min(sweep, kTwoPi);
+}
+
+int arcPieces(double sweep, double step, int least) {
+    const double n = std::ceil(std::abs(sweep) / step);
+    // Compared as a double: a count beyond int (or not a number) never reaches a conversion.
+    if (!(n < kMaxArcPieces)) return kMaxArcPieces;
+    return std::clamp(int(n), least, kMaxArcPieces);
+}
+
 Prim bulgeArc(QPointF p1, QPointF p2, double bulge) {
     const double theta = 4.0 * std::atan(bulge);
     const QPointF d = p2 - p1;
@@ -562,8 +601,62 @@ Prim textBox(const Document& doc, const Entity& e) {
 
 std::vector<Prim> primitives(const Document& doc, const Entity& e) {
     std::vector<Prim> out;
-    collect(doc, e, 0, &out);
+    qsizetype work = kMaxInsertWork;
+    collect(doc, e, 0, &work, &out);
     return out;
+}
+
+QStringList cutShortBlocks(const Document& doc) {
+    // The work an insert of each block costs, counted as collect() counts it, from the
+    // pieces of the block's own entities; per block and depth, and never beyond the bound,
+    // so the count stays cheap however the blocks nest.
+    struct Cost {
+        qsizetype work = 0;
+        bool cut = false;
+    };
+    QHash<const Block*, qsizetype> own;
+    QHash<QPair<const Block*, int>, Cost> memo;
+    std::function<Cost(const Block&, int)> cost = [&](const Block& b, int depth) {
+        const auto key = qMakePair(&b, depth);
+        if (const auto it = memo.constFind(key); it != memo.cend()) return it.value();
+        if (!own.contains(&b)) {
+            qsizetype n = 0;
+            std::vector<Prim> pieces;
+            for (const Entity& sub : b.entities) {
+                if (sub.kind == EntityKind::Insert || sub.kind == EntityKind::AttributeDefinition)
+                    continue;
+                pieces.clear();
+                qsizetype unused = kMaxInsertWork;
+                collect(doc, sub, 0, &unused, &pieces);
+                n += qsizetype(pieces.size());
+            }
+            own.insert(&b, n);
+        }
+        Cost c{own.value(&b), false};
+        for (const Entity& sub : b.entities) {
+            if (sub.kind != EntityKind::Insert || c.work > kMaxInsertWork) continue;
+            ++c.work;
+            const Block* inner = doc.block(sub.blockName);
+            if (!inner || inner->entities.empty()) continue;
+            if (depth >= kMaxInsertNesting) {
+                c.cut = true;
+                continue;
+            }
+            const Cost nested = cost(*inner, depth + 1);
+            c.work += nested.work;
+            c.cut = c.cut || nested.cut;
+        }
+        c.cut = c.cut || c.work > kMaxInsertWork;
+        c.work = std::min(c.work, kMaxInsertWork + 1);
+        memo.insert(key, c);
+        return c;
+    };
+    QStringList names;
+    for (const Block& b : doc.blocks()) {
+        if (cost(b, 1).cut) names << b.name;
+    }
+    names.sort(Qt::CaseInsensitive);
+    return names;
 }
 
 BBox boundingBox(const Prim& p) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPointF>
+#include <QStringList>
 #include <array>
 #include <limits>
 #include <vector>
@@ -53,6 +54,16 @@ struct Prim {
 // The arc a polyline bulge describes between two vertices (bulge must be non-zero).
 Prim bulgeArc(QPointF p1, QPointF p2, double bulge);
 
+// Curves are split into pieces for picking and drawing. A sweep is first reduced to one turn
+// (parameters of 1e15 read from a file ask for no more than a whole ellipse), and the number
+// of pieces stays between `least` and kMaxArcPieces whatever the sweep and step (huge, tiny
+// or not a number).
+constexpr int kMaxArcPieces = 512;
+// The sweep in (0, 2 pi]: none, or a whole number of turns, is the full turn.
+double oneTurn(double sweep);
+// Pieces of at most `step` radians for a sweep.
+int arcPieces(double sweep, double step, int least);
+
 // The height of a text: its own, else its style's fixed height, else 1.
 double textHeight(const Document& doc, const Entity& e);
 // The box one line of text (text, attribute, attribute definition) covers, in the
@@ -71,8 +82,23 @@ struct DimensionGeometry {
 };
 DimensionGeometry dimensionGeometry(const Document& doc, const Entity& dim);
 
-// The pieces of an entity in world coordinates; inserts expand their block (recursively)
-// and add their attributes' text boxes (marked with the attribute index).
+// Inserts expand their blocks, which may hold inserts in turn. A drawing may make that
+// expansion explode (a block inserting itself three times is 3^16 pieces at 16 levels), so
+// it is bounded wherever it is done (pieces, extents, picking, drawing, images, PDF): in
+// depth, and in the work one insert of the drawing may cost, counted in the entities and
+// pieces it expands to. What lies beyond either bound is left out. The work bound is far
+// above what the largest equipment blocks need (a few thousand pieces) and keeps one insert
+// to a few tens of megabytes and milliseconds.
+constexpr int kMaxInsertNesting = 16;
+constexpr qsizetype kMaxInsertWork = 250000;
+
+// The blocks of a document whose inserts are cut short by those bounds (sorted by name), for
+// telling the user when the drawing opens.
+QStringList cutShortBlocks(const Document& doc);
+
+// The pieces of an entity in world coordinates; inserts expand their block (recursively,
+// within the bounds above) and add their attributes' text boxes (marked with the attribute
+// index).
 std::vector<Prim> primitives(const Document& doc, const Entity& e);
 
 BBox boundingBox(const Prim& p);

@@ -9,6 +9,8 @@ namespace tolvane::cad {
 
 namespace {
 
+constexpr size_t kMaxIntersectionPieces = 4096;
+
 struct Candidate {
     const Entity* entity = nullptr;
     int position = -1;
@@ -171,8 +173,13 @@ SnapResult objectSnap(const Document& doc, const Space& space, const SpatialInde
                                     e.kind == EntityKind::AttributeDefinition;
         if (hasInsertPoint || e.kind == EntityKind::Image) offer(e.start, SnapInsert, e.handle);
         for (const Entity& a : e.attributes) offer(a.start, SnapInsert, a.handle);
+        // Only pieces that come within the aperture (or an arc's centre) can offer a point:
+        // a large block seen near one corner offers only its pieces there.
         for (const Prim& p : primitives(doc, e)) {
-            if (p.kind != Prim::TextBox) pieces.push_back({p, e.handle});
+            if (p.kind == Prim::TextBox) continue;
+            if (boundingBox(p).expanded(aperture).contains(point) ||
+                (p.kind == Prim::Arc && length(p.c - point) <= aperture))
+                pieces.push_back({p, e.handle});
         }
     }
 
@@ -231,6 +238,9 @@ SnapResult objectSnap(const Document& doc, const Space& space, const SpatialInde
 
     if (modes & (SnapIntersection | SnapAppInt)) {
         const unsigned mode = (modes & SnapIntersection) ? SnapIntersection : SnapAppInt;
+        // Every pair is tried: beyond a few thousand pieces piled on one spot (a block
+        // drawn over itself) the rest are left out rather than the search taking minutes.
+        pieces.resize(std::min(pieces.size(), kMaxIntersectionPieces));
         for (size_t i = 0; i < pieces.size(); ++i) {
             for (size_t j = i + 1; j < pieces.size(); ++j) {
                 for (QPointF at : intersections(pieces[i].prim, pieces[j].prim))

@@ -24,7 +24,6 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
-constexpr int kMaxNesting = 16;
 // Two device points closer than this are one point (long cables seen from far away).
 constexpr double kMergeDistance = 0.7;
 // A dash pattern shorter than this many pixels is drawn as a solid line, as it could not be
@@ -216,7 +215,11 @@ class Renderer {
 
     void drawTop(const Entity& e) {
         if (stats_) ++stats_->entities;
+        // The inserts' bound on work (geometry.h), counted here in entities drawn inside
+        // blocks: each of those is drawn in a bounded number of steps.
+        work_ = kMaxInsertWork;
         draw(e, top_);
+        if (work_ < 0 && stats_) ++stats_->cutShort;
         if (!selected_.isEmpty() && selected_.contains(handleKey(e.handle))) {
             if (layerOf(e, top_)->visible) addGrips(e, top_.toDevice);
         }
@@ -277,6 +280,7 @@ class Renderer {
     }
 
     void draw(const Entity& e, const Context& ctx) {
+        if (ctx.depth > 0 && --work_ < 0) return;
         // What is known not to show is left before any lookup: most of a large drawing seen
         // whole is definitions inside blocks, hidden attributes and texts below a pixel.
         switch (e.kind) {
@@ -378,7 +382,7 @@ class Renderer {
     void drawInsert(const Entity& e, const Context& ctx, const LayerInfo& layer, int color,
                     const Pen& pen) {
         const Block* block = doc_.block(e.blockName);
-        if (block && ctx.depth < kMaxNesting) {
+        if (block && ctx.depth < kMaxInsertNesting) {
             Context inner;
             inner.toDevice = ctx.toDevice.after(insertAffine(e, block->base));
             inner.color = color;
@@ -386,7 +390,7 @@ class Renderer {
             inner.weight = weightOf(e, ctx);
             inner.layer = &layer;
             inner.depth = ctx.depth + 1;
-            const BBox local = blockBox(*block);
+            const BBox local = blockBox(*block, 1);
             bool shown = local.isValid();
             if (shown) {
                 BBox dev;
@@ -415,7 +419,8 @@ class Renderer {
         for (const Entity& a : e.attributes) draw(a, attrs);
     }
 
-    BBox blockBox(const Block& b) {
+    // The box of a block's drawing in its own coordinates, as deep as inserts are drawn.
+    BBox blockBox(const Block& b, int depth) {
         auto it = blockBoxes_.find(&b);
         if (it != blockBoxes_.end()) return it.value();
         BBox box;
@@ -424,8 +429,8 @@ class Renderer {
             if (sub.kind == EntityKind::AttributeDefinition) continue;
             if (sub.kind == EntityKind::Insert) {
                 const Block* inner = doc_.block(sub.blockName);
-                if (!inner) continue;
-                const BBox ib = blockBox(*inner);
+                if (!inner || depth >= kMaxInsertNesting) continue;
+                const BBox ib = blockBox(*inner, depth + 1);
                 if (!ib.isValid()) continue;
                 const Affine m = insertAffine(sub, inner->base);
                 for (QPointF c : {QPointF(ib.x0, ib.y0), QPointF(ib.x1, ib.y0),
@@ -462,9 +467,9 @@ class Renderer {
 
     // Segments enough for the arc to stay within half a pixel of the true curve.
     static int arcSteps(double sweep, double radiusPx) {
-        if (radiusPx < 1.0) return 2;
+        if (!(radiusPx >= 1.0)) return 2;
         const double step = 2.0 * std::acos(std::max(-1.0, 1.0 - 0.5 / radiusPx));
-        return std::clamp(int(std::ceil(std::abs(sweep) / step)), 2, 512);
+        return arcPieces(sweep, step, 2);
     }
 
     // Appends an arc given in the coordinates `m` maps to the device.
@@ -504,12 +509,12 @@ class Renderer {
 
     void drawEllipse(const Entity& e, const Affine& m, const Pen& pen) {
         const QPointF major = e.end, minor(-e.end.y() * e.ratio, e.end.x() * e.ratio);
-        double sweep = e.endAngle - e.startAngle;
-        if (sweep <= 1e-9) sweep += kTwoPi;
+        const double from = std::fmod(e.startAngle, kTwoPi);
+        const double sweep = oneTurn(e.endAngle - e.startAngle);
         const int n = arcSteps(sweep, length(major) * m.maxScale());
         path_.clear();
         for (int i = 0; i <= n; ++i) {
-            const double t = e.startAngle + sweep * i / n;
+            const double t = from + sweep * i / n;
             addPoint(m.map(e.start + major * std::cos(t) + minor * std::sin(t)), i == n);
         }
         fillPath(e, pen);
@@ -959,6 +964,7 @@ class Renderer {
     std::vector<QRectF> grips_;
     std::optional<DirectLines> direct_;
     quint32 directPixel_ = 0;
+    qsizetype work_ = 0;  // left of the current top-level entity's bound
 };
 
 double area(const BBox& b) {

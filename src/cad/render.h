@@ -46,6 +46,7 @@ struct RenderStats {
     int entities = 0;  // top-level entities looked at
     int texts = 0;     // texts drawn as glyphs
     int greeked = 0;   // texts drawn as a bar or left out for their size
+    int cutShort = 0;  // inserts whose drawing was cut short at the bound on their work
     bool usedIndex = false;
 };
 

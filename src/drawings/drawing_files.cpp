@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "cad/dxf.h"
+#include "cad/geometry.h"
 #include "db/database.h"
 #include "drawings/standard_drawings.h"
 #include "projects/drawing_registry.h"
@@ -17,6 +18,14 @@ namespace tolvane {
 namespace {
 
 const QString kFilter = QStringLiteral("DXF Files (*.dxf *.DXF)");
+
+// A drawing whose file would not open again is not written at all.
+QString unreadableMessage(const cad::DxfError& e) {
+    return QStringLiteral(
+               "Unsuccessful Save. The drawing cannot be saved: %1. Nothing was "
+               "written; the drawing file and its backup are as they were.")
+        .arg(e.reason());
+}
 
 }  // namespace
 
@@ -87,6 +96,16 @@ std::unique_ptr<Drawing> DrawingFiles::open(const QString& path) {
         std::unique_ptr<Drawing> d = load(path);
         d->setPath(path);
         d->setReadOnly(lock == projects::OpenLock::ReadOnly);
+        // A save killed before its rename left its temporary file; the lock says no save of
+        // another user is under way.
+        if (lock == projects::OpenLock::Opened) cad::removeSaveLeftovers(path);
+        const QStringList cut = cad::cutShortBlocks(d->document());
+        if (!cut.isEmpty())
+            ui_.message(QStringLiteral("Some blocks of this drawing insert other blocks too deeply "
+                                       "or too many times to be shown in full; they are shown cut "
+                                       "short: %1")
+                            .arg(cut.mid(0, 10).join(QStringLiteral(", "))),
+                        MsgButtons::Ok, MsgIcon::Warning);
         return d;
     } catch (const cad::DxfError&) {
         if (lock == projects::OpenLock::Opened) registry_.releaseLock(path);
@@ -111,24 +130,30 @@ bool DrawingFiles::save(Drawing& drawing) {
     }
     const QString path = drawing.path();
     const QString backup = backupPath(path);
-    if (QFile::exists(path)) {
-        // The previous version is kept before anything is written over it.
-        QFile::remove(backup);
-        if (!QFile::copy(path, backup)) {
+    try {
+        // The previous version is copied to the backup once the new file is written and read
+        // back, just before it takes the old one's place.
+        const bool saved = cad::saveDxf(drawing.document(), path, [&] {
+            if (!QFile::exists(path)) return true;
+            QFile::remove(backup);
+            return QFile::copy(path, backup);
+        });
+        if (!saved) {
             ui_.message(QStringLiteral("Unsuccessful Save. The previous version could not be "
                                        "copied to: ") +
                             backup,
                         MsgButtons::Ok, MsgIcon::Critical);
             return false;
         }
-    }
-    try {
-        cad::saveDxf(drawing.document(), path);
+    } catch (const cad::DxfUnreadableError& e) {
+        ui_.message(unreadableMessage(e), MsgButtons::Ok, MsgIcon::Critical);
+        return false;
     } catch (const cad::DxfError&) {
         ui_.message(QStringLiteral("Unsuccessful Save. Previous Version saved as: ") + backup,
                     MsgButtons::Ok, MsgIcon::Critical);
         return false;
     }
+    cad::removeSaveLeftovers(path);
     drawing.setModified(false);
     return true;
 }
@@ -152,6 +177,9 @@ bool DrawingFiles::saveUnderNewName(Drawing& drawing, SaveCommand command) {
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".dxf");
     try {
         cad::saveDxf(drawing.document(), path);
+    } catch (const cad::DxfUnreadableError& e) {
+        ui_.message(unreadableMessage(e), MsgButtons::Ok, MsgIcon::Critical);
+        return false;
     } catch (const cad::DxfError&) {
         ui_.message(QStringLiteral("Unsuccessful save. Possible causes are the file is read "
                                    "only,\nor you do not have wirte access. No save or database "

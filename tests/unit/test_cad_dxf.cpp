@@ -222,6 +222,34 @@ TEST(CadDocument, HandlesAreUniqueFoundWithLeadingZeroAndErased) {
     EXPECT_FALSE(x.setValue("nope", "1"));
 }
 
+// Entities added as a whole list (as the reader adds a large drawing) get what add() gives
+// one by one: handles kept when free, fresh ones otherwise, found where they are.
+TEST(CadDocument, AddAllTakesAListOverWholeLikeAddOneByOne) {
+    Document doc;
+    std::vector<Entity> list;
+    for (int i = 0; i < 3; ++i) {
+        Entity e = Entity::point({double(i), 0});
+        e.handle = i == 2 ? "A0" : QString::number(0xA0 + i, 16);
+        list.push_back(e);
+    }
+    doc.addAll(doc.modelSpace(), std::move(list));
+    ASSERT_EQ(doc.modelSpace().entities.size(), 3u);
+    EXPECT_EQ(doc.modelSpace().entities[0].handle, "A0");
+    EXPECT_EQ(doc.modelSpace().entities[1].handle, "A1");
+    const QString fresh = doc.modelSpace().entities[2].handle;
+    EXPECT_NE(fresh, "A0");  // taken: a new one
+    ASSERT_NE(doc.find(fresh), nullptr);
+    EXPECT_EQ(doc.find(fresh)->start, QPointF(2, 0));
+
+    std::vector<Entity> more{Entity::line({0, 0}, {1, 1})};
+    doc.addAll(doc.modelSpace(), std::move(more));
+    ASSERT_EQ(doc.modelSpace().entities.size(), 4u);
+    EXPECT_EQ(doc.find(doc.modelSpace().entities[3].handle)->kind, EntityKind::Line);
+    Block& b = doc.addBlock("B");
+    doc.addAll(b, {Entity::circle({0, 0}, 1)});
+    EXPECT_EQ(doc.find(b.entities[0].handle)->kind, EntityKind::Circle);
+}
+
 TEST(CadDxf, OwnRoundTripKeepsEveryEntityKind) {
     const Document doc = sampleDocument();
     QTemporaryDir dir;
@@ -390,6 +418,85 @@ TEST(CadDxf, UnknownEntitiesPassThroughUnchanged) {
     EXPECT_EQ(entityTypeName(*e), "VDMTEXT");
     EXPECT_EQ(e->groups, mtext.groups);
     EXPECT_EQ(e->xdata, mtext.xdata);
+}
+
+// Texts of any length and script read back exactly, in our reader after two saves and in
+// ezdxf; escapes other programs give meaning to stay plain text.
+TEST(CadDxf, TextsOfAnyLengthAndScriptReadBackExactly) {
+    const QStringList texts = {
+        QString(10000, QChar(0x20AC)),                                       // euro signs
+        QString::fromUtf8("\u63a5\u7ebf\u76d2\u673a\u67b6").repeated(4000),  // Chinese
+        QString::fromUtf8("\u0645\u0648\u0642\u0639 \u0627\u0644\u062c\u0647\u0627\u0632 ")
+            .repeated(3000),
+        QString::fromUtf8("\U0001F3A4\U0001F50C").repeated(9000),  // emoji: surrogate pairs
+        QStringLiteral("literal \\U+20AC, a caret ^J^ and a break\nhere^"),
+    };
+    Document doc;
+    QStringList handles;
+    for (const QString& t : texts) {
+        Entity e = Entity::textAt({0, 0}, t, 1);
+        e.tooltip = t;
+        e.xdata.append(XData{"Tolvanev2", {{"Location", 1000, t}}});
+        handles << doc.addToModel(e).handle;
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath("texts.dxf");
+    ASSERT_TRUE(saveDxf(doc, path));
+    const Document once = loadDxf(path);
+    ASSERT_TRUE(saveDxf(once, path));
+    const Document twice = loadDxf(path);
+    for (int i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Entity* e = twice.find(handles[i]);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->text, texts[i]);
+        EXPECT_EQ(e->tooltip, texts[i]);
+        EXPECT_EQ(e->xdata.value(0).items.value(0).value, texts[i]);
+    }
+
+    // ezdxf keeps caret notation as it is: the texts of the scripts.
+    QFile expected(dir.filePath("expected.txt"));
+    ASSERT_TRUE(expected.open(QIODevice::WriteOnly));
+    for (const QString& t : texts.mid(0, 4)) expected.write(t.toUtf8().toBase64() + "\n");
+    expected.close();
+    EXPECT_EQ(runEzdxf(R"(
+import sys, base64, ezdxf
+want = [base64.b64decode(l).decode("utf-8") for l in open(sys.argv[1][:-9] + "expected.txt")]
+got = [t.dxf.text for t in ezdxf.readfile(sys.argv[1]).modelspace().query("TEXT")][:4]
+assert got == want, [(len(g), len(w)) for g, w in zip(got, want) if g != w]
+print("ok")
+)",
+                       path),
+              "ok");
+}
+
+// A drawing the reader would refuse is not saved: nothing is written.
+TEST(CadDxf, SaveRefusesWhatWouldNotOpenAgain) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("far.dxf");
+    Document doc;
+    doc.addToModel(Entity::line({0, 0}, {1, 1}));
+    ASSERT_TRUE(saveDxf(doc, path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    doc.addToModel(Entity::line({0, 0}, {2 * kMaxDxfValue, 1}));  // moved out of reach
+    bool called = false;
+    EXPECT_THROW(saveDxf(doc, path, [&] { return called = true; }), DxfUnreadableError);
+    EXPECT_FALSE(called);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"far.dxf"});
+
+    // A save the caller calls off just before the rename leaves the old file too.
+    doc.modelSpace().entities.pop_back();
+    EXPECT_FALSE(saveDxf(doc, path, [] { return false; }));
+    file.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"far.dxf"});
 }
 
 TEST(CadDxf, DamagedInputIsRefusedWithALineNumber) {

@@ -12,6 +12,8 @@
 #include <cmath>
 
 #include "cad/colors.h"
+#include "cad/dxf.h"
+#include "cad/picking.h"
 #include "cad/render.h"
 
 using namespace tolvane::cad;
@@ -456,4 +458,97 @@ TEST(CadRender, ImageAndPdfFiles) {
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("sheet.gif"))));
     EXPECT_FALSE(exportImage(doc, doc.modelSpace(), png, QSize(0, 10), Qt::black, &error));
     EXPECT_EQ(QImage(png).size(), QSize(320, 200));
+}
+
+// A block that inserts itself three times (3^16 pieces at the nesting bound): every way in
+// which inserts are expanded stops at the bound on their work, and the block is named as
+// cut short. Blocks within the bounds are not.
+TEST(CadInserts, SelfInsertingBlockIsCutShortEverywhere) {
+    // The file of the fuzz corpus (self_insert.dxf): a line, a circle and three inserts of
+    // the block itself, one of them at half size.
+    const QByteArray selfInsert =
+        "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nSELF\n70\n0\n10\n0\n20\n0\n0\nLINE\n8\n0\n"
+        "10\n0\n20\n0\n11\n1\n21\n0\n0\nCIRCLE\n8\n0\n10\n0.5\n20\n0.5\n40\n0.25\n0\n"
+        "INSERT\n8\n0\n2\nSELF\n10\n2\n20\n0\n0\nINSERT\n8\n0\n2\nSELF\n10\n0\n20\n2\n0\n"
+        "INSERT\n8\n0\n2\nSELF\n10\n2\n20\n2\n41\n0.5\n42\n0.5\n0\nENDBLK\n0\nENDSEC\n0\n"
+        "SECTION\n2\nENTITIES\n0\nINSERT\n8\n0\n2\nSELF\n10\n0\n20\n0\n0\nENDSEC\n0\n"
+        "EOF\n";
+    Document doc = readDxf(selfInsert);
+    ASSERT_EQ(doc.modelSpace().entities.size(), 1u);
+    const Entity& top = doc.modelSpace().entities[0];
+    EXPECT_EQ(cutShortBlocks(doc), QStringList{"SELF"});
+
+    const std::vector<Prim> pieces = primitives(doc, top);
+    EXPECT_GT(pieces.size(), 1000u);
+    EXPECT_LE(qsizetype(pieces.size()), kMaxInsertWork + 64);
+    const BBox box = spaceExtents(doc, doc.modelSpace());
+    ASSERT_TRUE(box.isValid());
+    EXPECT_GT(box.x1, 3.0);
+
+    SpatialIndex index;
+    index.build(doc, doc.modelSpace());
+    EXPECT_EQ(pointSearch(doc, doc.modelSpace(), index, {0.5, 0}, 0.1).handle, top.handle);
+    const SnapResult snap =
+        objectSnap(doc, doc.modelSpace(), index, ~0u, {1.0, 0.02}, 0.1, QPointF(0, 0));
+    EXPECT_TRUE(snap.found());
+
+    RenderStats stats;
+    View view(QSize(400, 400), QPointF(2, 2), 100.0);
+    ASSERT_TRUE(view.zoomExtents(box));  // every copy in view: none is left out unseen
+    const QImage image = render(doc, view, {}, nullptr, &stats);
+    EXPECT_EQ(stats.cutShort, 1);
+    EXPECT_GT(countPixels(image, rgb(255, 255, 255)), 100);
+    QTemporaryDir dir;
+    QString error;
+    EXPECT_TRUE(exportPdf(doc, doc.modelSpace(), dir.filePath("self.pdf"), &error))
+        << error.toStdString();
+
+    // Nested within the bounds: nothing is cut short, nothing is left out.
+    Document fine;
+    Block& leaf = fine.addBlock("LEAF");
+    fine.add(leaf, Entity::line({0, 0}, {1, 0}));
+    Block& mid = fine.addBlock("MID");
+    for (int i = 0; i < 10; ++i) fine.add(mid, Entity::insert("LEAF", {double(i), 0}));
+    fine.addToModel(Entity::insert("MID", {0, 0}));
+    EXPECT_TRUE(cutShortBlocks(fine).isEmpty());
+    EXPECT_EQ(primitives(fine, fine.modelSpace().entities[0]).size(), 10u);
+    RenderStats fineStats;
+    render(fine, squareView(), {}, nullptr, &fineStats);
+    EXPECT_EQ(fineStats.cutShort, 0);
+}
+
+// Ellipse parameters far beyond a turn (1e7, 1e15 from a file), an arc over 1e15 degrees and
+// a bulge of 1e15: each is at most one turn, split into a bounded number of pieces, and
+// drawn.
+TEST(CadCurves, SweepsBeyondOneTurnAreBounded) {
+    const QByteArray longCurves =
+        "0\nSECTION\n2\nENTITIES\n0\nELLIPSE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n40\n0.5\n"
+        "41\n0\n42\n10000000\n0\nELLIPSE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n40\n0.5\n41\n"
+        "-1e15\n42\n1e15\n0\nARC\n8\n0\n10\n0\n20\n0\n40\n5\n50\n-1e15\n51\n1e15\n0\n"
+        "LWPOLYLINE\n8\n0\n90\n2\n70\n0\n10\n0\n20\n0\n42\n1e15\n10\n1\n20\n0\n0\nENDSEC\n"
+        "0\nEOF\n";
+    const Document doc = readDxf(longCurves);
+    ASSERT_EQ(doc.modelSpace().entities.size(), 4u);
+    for (const Entity& e : doc.modelSpace().entities) {
+        const std::vector<Prim> pieces = primitives(doc, e);
+        EXPECT_GE(pieces.size(), 1u);
+        EXPECT_LE(pieces.size(), 64u);
+    }
+    for (int i : {0, 1}) {  // within the ellipse's box
+        const BBox box = boundingBox(doc, doc.modelSpace().entities[size_t(i)]);
+        EXPECT_TRUE((BBox{-10.001, -5.001, 10.001, 5.001}.contains(box))) << i;
+    }
+    RenderStats stats;
+    const QImage image =
+        render(doc, View(QSize(200, 200), QPointF(0, 0), 8.0), {}, nullptr, &stats);
+    EXPECT_EQ(stats.entities, 4);
+    EXPECT_GT(countPixels(image, rgb(255, 255, 255)), 50);
+
+    EXPECT_EQ(arcPieces(1e15, 1e-9, 2), kMaxArcPieces);
+    EXPECT_EQ(arcPieces(std::nan(""), 0.1, 2), kMaxArcPieces);
+    EXPECT_EQ(arcPieces(0.0, 0.1, 8), 8);
+    EXPECT_DOUBLE_EQ(oneTurn(0.0), 2 * M_PI);
+    EXPECT_DOUBLE_EQ(oneTurn(4 * M_PI), 2 * M_PI);
+    EXPECT_NEAR(oneTurn(-M_PI / 2), 1.5 * M_PI, 1e-12);
+    EXPECT_NEAR(oneTurn(1e7), std::fmod(1e7, 2 * M_PI), 1e-9);
 }

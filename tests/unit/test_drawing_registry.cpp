@@ -7,7 +7,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
+#include <QSaveFile>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -564,4 +566,113 @@ TEST(DrawingFiles, SaveBackupSaveAsOpenAndClose) {
         .exec();
     files.closed(*d);
     EXPECT_EQ(inst.state(taken), "free ");
+}
+
+// Long texts in any script (a location typed in the system-name window) survive two saves:
+// the drawing and its backup both open with the text as it was typed. A drawing that would
+// not open again is not saved, and the file and its backup stay as they were.
+TEST(DrawingFiles, LongTextsSurviveTwoSavesAndAnUnreadableSaveIsRefused) {
+    Installation inst;
+    const QString path = inst.absent("texts.dxf");
+    ScriptedUser user("file " + path + "\nbutton OK\n");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    DrawingFiles files(inst.run, *user.ui, reg);
+
+    const QStringList texts = {QString(10000, QChar(0x20AC)),
+                               QString::fromUtf8("\u6d4b\u8bd5\u673a\u67b6").repeated(5000),
+                               QString::fromUtf8("\u0645\u0648\u0642\u0639").repeated(5000),
+                               QString::fromUtf8("\U0001F39B").repeated(10000)};
+    std::unique_ptr<Drawing> d = files.newFromTemplate(QString());
+    ASSERT_TRUE(d);
+    QStringList handles;
+    for (const QString& t : texts) {
+        cad::Entity e = cad::Entity::textAt({0, 0}, t, 1);
+        e.xdata.append(cad::XData{"Tolvanev2", {{"Location", 1000, t}}});
+        handles << d->editor().add(e);
+    }
+    ASSERT_TRUE(files.save(*d));
+    d->editor().add(cad::Entity::line({0, 0}, {1, 1}));
+    ASSERT_TRUE(files.save(*d));
+    for (const QString& file : {path, DrawingFiles::backupPath(path)}) {
+        SCOPED_TRACE(file.toStdString());
+        const cad::Document back = cad::loadDxf(file);
+        for (int i = 0; i < texts.size(); ++i) {
+            ASSERT_NE(back.find(handles[i]), nullptr);
+            EXPECT_EQ(back.find(handles[i])->text, texts[i]);
+            EXPECT_EQ(back.find(handles[i])->xdata.value(0).items.value(0).value, texts[i]);
+        }
+    }
+
+    auto bytes = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray drawing = bytes(path), backup = bytes(DrawingFiles::backupPath(path));
+    d->editor().add(cad::Entity::line({0, 0}, {0, 3 * cad::kMaxDxfValue}));
+    EXPECT_FALSE(files.save(*d));
+    EXPECT_TRUE(has(user, "Unsuccessful Save. The drawing cannot be saved"));
+    EXPECT_EQ(bytes(path), drawing);
+    EXPECT_EQ(bytes(DrawingFiles::backupPath(path)), backup);
+    EXPECT_TRUE(d->modified());
+}
+
+// A drawing whose blocks insert themselves (3^16 pieces) opens, with a message naming the
+// block that is shown cut short.
+TEST(DrawingFiles, SelfInsertingBlockOpensWithAMessage) {
+    Installation inst;
+    const QString path = inst.absent("self.dxf");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nSELF\n10\n0\n20\n0\n0\nLINE\n10\n0\n20\n0\n"
+        "11\n1\n21\n0\n0\nINSERT\n2\nSELF\n10\n1\n20\n0\n0\nINSERT\n2\nSELF\n10\n0\n20\n"
+        "1\n0\nINSERT\n2\nSELF\n10\n1\n20\n1\n0\nENDBLK\n0\nENDSEC\n0\nSECTION\n2\n"
+        "ENTITIES\n0\nINSERT\n2\nSELF\n10\n0\n20\n0\n0\nENDSEC\n0\nEOF\n");
+    file.close();
+    ScriptedUser user("button OK\n");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    DrawingFiles files(inst.run, *user.ui, reg);
+    std::unique_ptr<Drawing> d = files.open(path);
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(has(user, "they are shown cut short: SELF"));
+}
+
+// What a save killed between writing and renaming leaves beside the drawing (the temporary
+// file of its save, named as QSaveFile names it where the file system cannot keep it
+// unnamed, as on network shares) is removed when the drawing is next opened or saved; other
+// files stay.
+TEST(DrawingFiles, LeftoversOfAKilledSaveAreRemoved) {
+    Installation inst;
+    const QString path = inst.absent("plan.dxf");
+    cad::Document doc;
+    doc.addToModel(cad::Entity::line({0, 0}, {1, 1}));
+    ASSERT_TRUE(cad::saveDxf(doc, path));
+    const QDir folder = QFileInfo(path).absoluteDir();
+    auto files = [&] { return folder.entryList(QDir::Files, QDir::Name); };
+    auto leave = [&](const QString& name) {
+        QFile f(folder.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(cad::writeDxf(doc));
+    };
+    const QStringList kept = {"plan.dxf",       "plan.dxf.Ab12C",  "plan.dxf.Ab12Cd.x",
+                              "plan.dxf.a-b_cd", "plan.dxf.bak",    "site.dxf.Ab12Cd"};
+    for (const QString& name : kept) {
+        if (name != "plan.dxf") leave(name);
+    }
+    leave("plan.dxf.k3Xq9Z");
+    leave("plan.dxf.000123");
+
+    ScriptedUser user("");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    DrawingFiles drawingFiles(inst.run, *user.ui, reg);
+    std::unique_ptr<Drawing> d = drawingFiles.open(path);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(files(), kept);
+
+    leave("plan.dxf.QwErTy");
+    d->editor().add(cad::Entity::circle({0, 0}, 1));
+    ASSERT_TRUE(drawingFiles.save(*d));
+    QStringList saved = files();
+    EXPECT_TRUE(saved.removeOne("plan.bak"));
+    EXPECT_EQ(saved, kept);
 }
