@@ -1,0 +1,145 @@
+// Cable end resolution on a schematic sheet of 100,000 entities: 5,000 generated equipment
+// blocks of ten pins each with their attributes, the cables between them and their number
+// texts. One resolution is the block search beside the end, the pin probe and one indexed
+// query of the equipment library (SQLite).
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <random>
+
+#include "cad/editing.h"
+#include "db/database.h"
+#include "db/schema.h"
+#include "drawings/drawing.h"
+#include "equipment/block_generator.h"
+#include "ui/script_ui.h"
+#include "wiring/end_resolver.h"
+
+using namespace tolvane;
+
+namespace {
+
+constexpr int kUnits = 5000;
+constexpr int kEntities = 100000;
+constexpr qint64 kModel = 1;
+
+struct Sheet {
+    QTemporaryDir dir;
+    db::Connections registry;
+    Drawing drawing;
+    QString transcript;
+    QTextStream stream{&transcript};
+    ScriptUi ui{parseScript(QString()), stream};
+    std::vector<QPointF> sources, destinations;
+
+    Sheet() {
+        const QString file = dir.filePath("dbEquip.db");
+        db::createSqliteFile(db::DbId::Equipment, file);
+        registry.bind(db::DbId::Equipment, db::ConnectionSpec::sqlite(file));
+        db::ensureSchema(db::DbId::Equipment, registry);
+        db::Query(db::DbId::Equipment,
+                  "insert into tblManufacturers (ManufacturerID, ManufacturerName) values "
+                  "('HAL', 'Halvern')",
+                  registry)
+            .exec();
+        db::Query(db::DbId::Equipment,
+                  "insert into tblEquipment (EquipmentID, ManufacturerID, EquipmentName) values "
+                  "(1, 'HAL', 'DESK')",
+                  registry)
+            .exec();
+        equipment::BlockRequest request{kModel, "Halvern", "DESK", equipment::BlockMode::Standard,
+                                        {},     {}};
+        for (int i = 1; i <= 5; ++i) {
+            for (const char* table : {"tblInputs", "tblOutputs"}) {
+                const bool input = QLatin1String(table) == QLatin1String("tblInputs");
+                equipment::Pin p;
+                p.name = QStringLiteral("%1 %2").arg(input ? "IN" : "OUT").arg(i);
+                p.type = QStringLiteral("HD-SDI");
+                p.conn = QStringLiteral("BNC");
+                p.pinType = QStringLiteral("Normal");
+                (input ? request.inputs : request.outputs) << p;
+                db::Query(db::DbId::Equipment,
+                          QStringLiteral("insert into %1 (EquipmentID, Name, Type, conn) values "
+                                         "(?, ?, ?, ?)")
+                              .arg(QLatin1String(table)),
+                          registry)
+                    .bind(kModel)
+                    .bind(p.name)
+                    .bind(p.type)
+                    .bind(p.conn)
+                    .exec();
+            }
+        }
+        cad::Document& doc = drawing.document();
+        cad::Block& block = doc.addBlock(QStringLiteral("HALDESKV0"), {0, 0});
+        std::vector<QPointF> outs, ins;
+        for (cad::Entity& e : equipment::blockEntities(
+                 request, {}, {}, [](const equipment::Pin&) { return equipment::PinStyle{}; })) {
+            if (e.kind == cad::EntityKind::Line)
+                (e.start.x() < 0 ? ins : outs).push_back(e.start.x() < 0 ? e.start : e.end);
+            doc.add(block, std::move(e));
+        }
+        // Units in rows of 50, a cable from each unit's outputs to the next unit's inputs.
+        int entities = 0;
+        for (int u = 0; u < kUnits; ++u) {
+            const QPointF at((u % 50) * 30.0, (u / 50) * 20.0);
+            cad::Entity insert = cad::makeInsert(doc, block.name, at);
+            entities += 1 + int(insert.attributes.size());
+            doc.addToModel(std::move(insert));
+            for (QPointF p : outs) sources.push_back(at + p);
+            for (QPointF p : ins) destinations.push_back(at + p);
+        }
+        for (size_t c = 0; entities < kEntities; ++c) {
+            const QPointF a = sources[c % sources.size()];
+            const QPointF b = a + QPointF(12, double(c % 7));
+            QList<cad::Vertex> v{{a}, {a + QPointF(4, 0)}, {b - QPointF(4, 0)}, {b}};
+            doc.addToModel(cad::Entity::polyline(v, false));
+            doc.addToModel(
+                cad::Entity::textAt(a + QPointF(1, 0.1), QStringLiteral("V-%1").arg(c), 0.25));
+            entities += 2;
+        }
+        drawing.changed();
+        drawing.index();  // built once, as the open drawing has it
+    }
+};
+
+Sheet& sheet() {
+    static Sheet s;
+    return s;
+}
+
+void BM_ResolveSource(benchmark::State& state) {
+    Sheet& s = sheet();
+    wiring::EndResolver r(s.drawing, s.ui, nullptr, {}, s.registry);
+    std::mt19937 random(7);
+    for (auto _ : state) {
+        const QString text = r.source(s.sources[random() % s.sources.size()]);
+        if (text.isEmpty()) state.SkipWithError("a source did not resolve");
+        benchmark::DoNotOptimize(text);
+    }
+}
+BENCHMARK(BM_ResolveSource)->Unit(benchmark::kMicrosecond);
+
+void BM_ResolveDestination(benchmark::State& state) {
+    Sheet& s = sheet();
+    wiring::EndResolver r(s.drawing, s.ui, nullptr, {}, s.registry);
+    std::mt19937 random(11);
+    for (auto _ : state) {
+        const QString text = r.destination(s.destinations[random() % s.destinations.size()]);
+        if (text.isEmpty()) state.SkipWithError("a destination did not resolve");
+        benchmark::DoNotOptimize(text);
+    }
+}
+BENCHMARK(BM_ResolveDestination)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
