@@ -11,6 +11,7 @@
 #include "app/drawing_windows.h"
 #include "app/main_window.h"
 #include "app/panes.h"
+#include "cad/picking.h"
 #include "db/database.h"
 #include "drawings/inspection.h"
 #include "ui/widget_driver.h"
@@ -174,6 +175,18 @@ QStringList BatchHost::entity(QWidget* current, const QString& what, int line) {
     if (!at) throw ScriptAbort(2, line, QStringLiteral("entity X,Y or entity #HANDLE expected"));
     const QString handle = d.entityAt(*at, DrawingWindows::kScriptAperture);
     return inspectionLines(handle.isEmpty() ? nullptr : d.document().find(handle));
+}
+
+QPointF BatchHost::snapPoint(QWidget* current, const QPointF& point, unsigned modes) {
+    // The drawing the prompt waits on: the current window, or the active drawing while a
+    // window that asked for the point has stepped aside.
+    DrawingWindow* w = qobject_cast<DrawingWindow*>(current);
+    if (!w && main_) w = main_->drawings()->active();
+    if (!w) return point;
+    Drawing& d = w->drawing();
+    const cad::SnapResult snap = cad::objectSnap(d.document(), d.space(), d.index(), modes, point,
+                                                 DrawingWindows::kScriptAperture);
+    return snap.found() ? snap.point : point;
 }
 
 }  // namespace tolvane

@@ -22,6 +22,7 @@ class BatchHost : public ScriptHost {
     QList<QWidget*> openWindows() override;
     QStringList sql(const QString& db, const QString& statement, int line) override;
     QStringList entity(QWidget* current, const QString& what, int line) override;
+    QPointF snapPoint(QWidget* current, const QPointF& point, unsigned modes) override;
 
     // The key event for a script key name; false when the name is not one of the keys a
     // script may press.

@@ -325,9 +325,11 @@ void DrawingView::resizeEvent(QResizeEvent*) {
 
 void DrawingView::updateSnap() {
     snap_ = {};
-    if (!cursor_ || !snapModes_ || ui_.promptKind() != Ui::PromptKind::Point) return;
+    // The drawing's snaps and those the waiting prompt brings.
+    const unsigned modes = snapModes_ | ui_.promptSnap();
+    if (!cursor_ || !modes || ui_.promptKind() != Ui::PromptKind::Point) return;
     const double aperture = view_.toWorld(3.0 * pickSize_);
-    snap_ = cad::objectSnap(doc_, *space_, index(), snapModes_, view_.toWorld(*cursor_), aperture,
+    snap_ = cad::objectSnap(doc_, *space_, index(), modes, view_.toWorld(*cursor_), aperture,
                             lastPoint_);
 }
 

@@ -359,8 +359,13 @@ void ScriptUi::waitForPrompt() {
         }
         takeAnswer(what, {verb, QStringLiteral("escape")});
         echo(line);
+        const std::optional<QPointF> at =
+            line.verb == QLatin1String("point") && prompt_.snap && host_ ? parsePoint(line.rest)
+                                                                         : std::nullopt;
         if (line.verb == QLatin1String("escape")) {
             cancelPrompt();
+        } else if (at) {
+            submitPoint(host_->snapPoint(currentWindow(), *at, prompt_.snap));
         } else if (!submitTyped(line.rest)) {
             throw ScriptAbort(2, line.number,
                               QStringLiteral("%1 cannot take: %2").arg(what, line.rest));

@@ -67,6 +67,13 @@ class ScriptHost {
     // write, or throw ScriptAbort.
     virtual QStringList sql(const QString& db, const QString& statement, int line) = 0;
     virtual QStringList entity(QWidget* current, const QString& what, int line) = 0;
+    // A point answered to a prompt with snap modes of its own, snapped in the current drawing
+    // as a click there would be; the point itself when nothing is near.
+    virtual QPointF snapPoint(QWidget* current, const QPointF& point, unsigned modes) {
+        Q_UNUSED(current);
+        Q_UNUSED(modes);
+        return point;
+    }
 };
 
 class ScriptUi : public Ui {

@@ -77,12 +77,13 @@ QString formatPoint(const QPointF& p) {
 
 // ---- drawing prompts -------------------------------------------------------------------
 
-Ui::PromptState Ui::ask(PromptKind kind, const QString& text) {
+Ui::PromptState Ui::ask(PromptKind kind, const QString& text, unsigned snap) {
     // A prompt asked while another waits (a transparent zoom window, say) runs to its end
     // first; the outer prompt then goes on waiting where it was.
     const PromptState outer = prompt_;
     prompt_ = PromptState{};
     prompt_.kind = kind;
+    prompt_.snap = snap;
     showPrompt(text);
     waitForPrompt();
     const PromptState answered = prompt_;
@@ -95,8 +96,8 @@ void Ui::finishAnswer() {
     promptAnswered();
 }
 
-PointAnswer Ui::getPoint(const QString& text) {
-    return ask(PromptKind::Point, text).point;
+PointAnswer Ui::getPoint(const QString& text, unsigned snap) {
+    return ask(PromptKind::Point, text, snap).point;
 }
 
 PickAnswer Ui::getEntity(const QString& text) {

@@ -95,7 +95,10 @@ class Ui {
     // Each waits until the prompt is answered: by a click on the drawing (submitPoint,
     // submitSelection), by text typed on the command line (submitTyped) or by Escape
     // (cancelPrompt). Only one prompt waits at a time.
-    PointAnswer getPoint(const QString& prompt);
+    // A point prompt may bring object snap modes of its own (cad::SnapMode bits), used with
+    // the drawing's: a click near such a point answers with the point (the cable-drawing picks
+    // snap to insertion points). Typed coordinates are taken as typed.
+    PointAnswer getPoint(const QString& prompt, unsigned snap = 0);
     PickAnswer getEntity(const QString& prompt);
     SelectionAnswer getSelection(const QString& prompt);
     // Distance between two points; nullopt when cancelled.
@@ -104,6 +107,8 @@ class Ui {
     enum class PromptKind { None, Point, Entity, Selection };
     PromptKind promptKind() const { return prompt_.kind; }
     bool promptWaiting() const { return prompt_.kind != PromptKind::None; }
+    // The waiting point prompt's own snap modes (0 when it has none).
+    unsigned promptSnap() const { return prompt_.snap; }
     // Answers the waiting prompt. Text: "X,Y" for a point or a pick, "#HANDLE" for a pick,
     // "X1,Y1 X2,Y2" or "#H1 #H2 ..." for a selection. Returns false (and beeps) when the text
     // does not fit the prompt; the prompt keeps waiting then.
@@ -139,6 +144,7 @@ class Ui {
 
     struct PromptState {
         PromptKind kind = PromptKind::None;
+        unsigned snap = 0;
         bool answered = false;
         PointAnswer point;
         PickAnswer pick;
@@ -148,7 +154,7 @@ class Ui {
     PromptLine* promptLine_ = nullptr;
 
   private:
-    PromptState ask(PromptKind kind, const QString& text);
+    PromptState ask(PromptKind kind, const QString& text, unsigned snap = 0);
     void finishAnswer();
 };
 

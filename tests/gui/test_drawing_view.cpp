@@ -83,6 +83,15 @@ class TestDrawingView : public QObject {
         f.view->setSnapModes(0);
         later([&] { QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(283, 152)); });
         QCOMPARE(f.ui.getPoint("End point:").point, QPointF(41.5, -1));
+        // A prompt's own snap works without the drawing's, for that prompt only.
+        later([&] {
+            QTest::mouseMove(f.view, QPoint(284, 151));
+            QTRY_VERIFY_WITH_TIMEOUT(f.view->currentSnap().found(), 2000);
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(283, 152));
+        });
+        QCOMPARE(f.ui.getPoint("End point:", cad::SnapEndPoint).point, QPointF(40, 0));
+        later([&] { QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(283, 152)); });
+        QCOMPARE(f.ui.getPoint("End point:").point, QPointF(41.5, -1));
         QVERIFY(!dog.fired());
     }
 

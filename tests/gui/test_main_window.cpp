@@ -12,12 +12,14 @@
 #include <QtTest>
 
 #include "../unit/script_fixture.h"
+#include "app/batch_host.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
 #include "app/main_window.h"
 #include "app/panes.h"
 #include "cad/dxf.h"
+#include "cad/picking.h"
 #include "db/database.h"
 #include "db/setup.h"
 #include "drawings/command_aliases.h"
@@ -130,6 +132,17 @@ class MainWindowTest : public QObject {
         QVERIFY(w->view().selection().isEmpty());
         QVERIFY(!w->drawing().undo().inGroup());
         QCOMPARE(w->drawing().undo().undoCount(), steps);
+        w->drawing().setModified(false);
+    }
+
+    // A script's point answered to a prompt with snaps of its own is snapped in the drawing.
+    void scriptPointsSnapInTheActiveDrawing() {
+        DrawingWindow* w = openChanged("d.dxf");
+        QVERIFY(w);
+        MainWindow* main = main_.get();
+        BatchHost host(main);
+        QCOMPARE(host.snapPoint(nullptr, {9.95, 0.03}, cad::SnapEndPoint), QPointF(10, 0));
+        QCOMPARE(host.snapPoint(w, {9.5, 0.03}, cad::SnapEndPoint), QPointF(9.5, 0.03));
         w->drawing().setModified(false);
     }
 

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QLineF>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -159,6 +160,23 @@ TEST(ScriptUi, PromptsTakeAnswersTypedTextAndEscape) {
     EXPECT_TRUE(u.ui->getEntity("Select cable:").cancelled);
     EXPECT_FALSE(u.ui->promptWaiting());
     EXPECT_TRUE(u.transcript.contains("PROMPT Start point:\nANSWER point 10, 20.12346\n"));
+}
+
+// A point answered to a prompt with snap modes of its own is snapped as a click would be;
+// other prompts take the point as written.
+TEST(ScriptUi, PointsOfSnappingPromptsAreSnappedByTheHost) {
+    ScriptedUser u("point 10.05,4.98\npoint 10.05,4.98\n");
+    struct Host : test::QuietHost {
+        unsigned asked = 0;
+        QPointF snapPoint(QWidget*, const QPointF& p, unsigned modes) override {
+            asked = modes;
+            return QLineF(p, {10, 5}).length() < 0.1 ? QPointF(10, 5) : p;
+        }
+    } host;
+    u.ui->setHost(&host);
+    EXPECT_EQ(u.ui->getPoint("Source:", 8).point, QPointF(10, 5));
+    EXPECT_EQ(host.asked, 8u);
+    EXPECT_EQ(u.ui->getPoint("Next point:").point, QPointF(10.05, 4.98));
 }
 
 TEST(ScriptUi, TypedTextThatDoesNotFitBeepsAndKeepsWaiting) {
