@@ -675,12 +675,11 @@ void MainWindow::load(const QString& argument) {
     connect(drawings_, &DrawingWindows::cursorMoved, where, [where](QPointF p) {
         where->setText(QStringLiteral("%1, %2").arg(p.x(), 0, 'f', 4).arg(p.y(), 0, 'f', 4));
     });
-    setWindowState(WindowState::None);
     if (persistToolbars()) {
         const QString layout = s_.settings.read(setting::ToolbarLayout);
         if (!layout.isEmpty()) restoreState(QByteArray::fromBase64(layout.toLatin1()));
-        setWindowState(WindowState::None);  // report bars show only with a report
     }
+    setWindowState(WindowState::None);  // after the layout: report bars show only with a report
 
     // The program argument: a file to open, or the start-up windows.
     const ArgumentKind kind = classifyArgument(argument);
@@ -740,10 +739,8 @@ void MainWindow::setWindowState(WindowState state) {
     for (auto it = actions_.cbegin(); it != actions_.cend(); ++it) {
         const QString& key = it.key();
         bool on = true;
-        if (key == QLatin1String("catDProperties"))
-            on = true;
-        else if (key.startsWith(QLatin1String("catD")) && key != QLatin1String("catDNew") &&
-                 key != QLatin1String("catDOpen"))
+        if (key.startsWith(QLatin1String("catD")) && key != QLatin1String("catDNew") &&
+            key != QLatin1String("catDOpen") && key != QLatin1String("catDProperties"))
             on = drawing || (report && kDocumentKeys.contains(key));
         else if (key.startsWith(QLatin1String("catR")) && key != QLatin1String("catRNew") &&
                  key != QLatin1String("catROpen"))

@@ -3,6 +3,7 @@
 
 #include <QMutex>
 #include <QSet>
+#include <exception>
 
 #include "ui/ui.h"
 
@@ -158,18 +159,18 @@ bool takeOverStale(DbId db, const QString& holder, const QString& whoAmI, Connec
     const QString lockKey = QStringLiteral("%1, hashtext(?)").arg(advisory::kSessionClass);
     Query alive(db, QStringLiteral("select pg_try_advisory_lock(%1)").arg(lockKey), registry);
     if (!alive.bind(holder).scalar().toBool()) return false;
+    // Given back however the take-over ends.
     int changed = 0;
+    std::exception_ptr failed;
     try {
         changed = takeOver();
     } catch (...) {
-        Query(db, QStringLiteral("select pg_advisory_unlock(%1)").arg(lockKey), registry)
-            .bind(holder)
-            .exec();
-        throw;
+        failed = std::current_exception();
     }
     Query(db, QStringLiteral("select pg_advisory_unlock(%1)").arg(lockKey), registry)
         .bind(holder)
         .exec();
+    if (failed) std::rethrow_exception(failed);
     return changed > 0;
 }
 

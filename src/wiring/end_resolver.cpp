@@ -59,13 +59,14 @@ void EndResolver::log(const QString& line) {
     if (log_ && log_->enabled()) log_->log(line);
 }
 
-QString EndResolver::attribute(const QString& insert, const char* tag) const {
-    const cad::Entity* e = drawing_.document().find(insert);
-    const cad::Entity* a = e ? e->attribute(QLatin1String(tag)) : nullptr;
+namespace {
+QString attribute(const cad::Entity& insert, const char* tag) {
+    const cad::Entity* a = insert.attribute(QLatin1String(tag));
     return a ? a->text : QString();  // blocks made before an attribute existed read it as ""
 }
+}  // namespace
 
-QString EndResolver::find(End end, QPointF at) {
+const cad::Entity* EndResolver::find(End end, QPointF at) {
     const cad::Document& doc = drawing_.document();
     const auto topmost = [&](QPointF p) -> const cad::Entity* {
         const cad::PickResult hit =
@@ -81,29 +82,30 @@ QString EndResolver::find(End end, QPointF at) {
     } else {
         e = topmost(at + QPointF(0.5, 0));
     }
-    return e && e->kind == cad::EntityKind::Insert ? e->handle : QString();
+    return e && e->kind == cad::EntityKind::Insert ? e : nullptr;
 }
 
 QString EndResolver::resolve(End end, QPointF at) {
     const bool source = end == End::Source;
     log(source ? QStringLiteral("Retreiving Source") : QStringLiteral("Retreiving Destination"));
-    block_ = find(end, at);
+    const cad::Entity* insert = find(end, at);
+    block_ = insert ? insert->handle : QString();
     std::optional<EndFields> fields;
-    if (!block_.isEmpty()) {
-        switch (endKind(drawing_.document().find(block_)->blockName, end)) {
+    if (insert) {
+        switch (endKind(insert->blockName, end)) {
             case EndKind::Refused:
                 break;
             case EndKind::Equipment:
-                fields = equipment(end, at, block_);
+                fields = equipment(end, at, *insert);
                 break;
             case EndKind::Jack:
-                fields = jack(end, block_);
+                fields = jack(end, *insert);
                 break;
             case EndKind::JBox:
-                fields = connectorBlock(end, block_, "JB", "CON");
+                fields = connectorBlock(end, *insert, "JB", "CON");
                 break;
             case EndKind::Router:
-                fields = connectorBlock(end, block_, "RTR", "Layer");
+                fields = connectorBlock(end, *insert, "RTR", "Layer");
                 break;
         }
     }
@@ -113,7 +115,7 @@ QString EndResolver::resolve(End end, QPointF at) {
     return text;
 }
 
-std::optional<EndFields> EndResolver::equipment(End end, QPointF at, const QString& insert) {
+std::optional<EndFields> EndResolver::equipment(End end, QPointF at, const cad::Entity& insert) {
     const bool source = end == End::Source;
     EndFields f;
     f.system = attribute(insert, "SysName");
@@ -126,11 +128,11 @@ std::optional<EndFields> EndResolver::equipment(End end, QPointF at, const QStri
     if (!ok) {
         ui_.message(QStringLiteral("The block %1 cannot be used as a cable end: its pin width "
                                    "(Read Only PinWidth) \"%2\" is not a number.")
-                        .arg(drawing_.document().find(insert)->blockName, widthText),
+                        .arg(insert.blockName, widthText),
                     MsgButtons::Ok, MsgIcon::Warning);
         return std::nullopt;
     }
-    const bool da = tag::kindOf(*drawing_.document().find(insert)) == tag::kind::DABlock;
+    const bool da = tag::kindOf(insert) == tag::kind::DABlock;
     const QPointF probe = !source ? QPointF(at.x() + pinWidth + 0.5, at.y())
                           : da    ? QPointF(at.x() - pinWidth + 0.05, at.y() + 0.3)
                                   : QPointF(at.x() - pinWidth - 0.7, at.y());
@@ -148,12 +150,15 @@ std::optional<EndFields> EndResolver::equipment(End end, QPointF at, const QStri
     bool idOk = false;
     const qint64 equipmentId = attribute(insert, "Read Only EquipID").trimmed().toLongLong(&idOk);
     bool found = false;
-    for (const char* table : {"tblOutputs", "tblInputs"}) {
-        if (!source && QLatin1String(table) == QLatin1String("tblOutputs")) continue;
-        if (!idOk) break;
+    // A block whose model key is no number names no library row: an orphan.
+    QStringList tables;
+    if (idOk)
+        tables = source ? QStringList{QStringLiteral("tblOutputs"), QStringLiteral("tblInputs")}
+                        : QStringList{QStringLiteral("tblInputs")};
+    for (const QString& table : tables) {
         db::Query q(db::DbId::Equipment,
                     QStringLiteral("select conn, Type from %1 where EquipmentID = ? and Name = ?")
-                        .arg(QLatin1String(table)),
+                        .arg(table),
                     registry_);
         q.bind(equipmentId).bind(pin->text).exec();
         if (q.next()) {
@@ -171,7 +176,7 @@ std::optional<EndFields> EndResolver::equipment(End end, QPointF at, const QStri
     return f;
 }
 
-EndFields EndResolver::jack(End end, const QString& insert) {
+EndFields EndResolver::jack(End end, const cad::Entity& insert) {
     const bool source = end == End::Source;
     EndFields f;
     f.system = attribute(insert, "JF");
@@ -179,7 +184,7 @@ EndFields EndResolver::jack(End end, const QString& insert) {
     f.alias = attribute(insert, "Alias");
     f.pin = attribute(insert, source ? "B" : "A") + QLatin1Char('-') + attribute(insert, "COL");
     f.connector = attribute(insert, source ? "BConn" : "AConn");
-    const QString jackfield = tag::ref1(*drawing_.document().find(insert));
+    const QString jackfield = tag::ref1(insert);
     if (jackfield.isEmpty()) {
         // Not yet sent to a jackfield of the project.
         f.connector = QStringLiteral("Conn");
@@ -207,7 +212,7 @@ EndFields EndResolver::jack(End end, const QString& insert) {
     return f;
 }
 
-EndFields EndResolver::connectorBlock(End end, const QString& insert, const char* nameTag,
+EndFields EndResolver::connectorBlock(End end, const cad::Entity& insert, const char* nameTag,
                                       const char* numberTag) {
     const bool source = end == End::Source;
     EndFields f;
@@ -220,12 +225,11 @@ EndFields EndResolver::connectorBlock(End end, const QString& insert, const char
     return f;
 }
 
-void EndResolver::autoAlias(const QString& insert, EndFields& fields) {
+void EndResolver::autoAlias(const cad::Entity& insert, EndFields& fields) {
     if (!fields.alias.isEmpty() || !options_.autoAlias) return;
     fields.alias = fields.system;
-    const cad::Entity* e = drawing_.document().find(insert);
-    if (fields.alias.isEmpty() || !e->attribute(QStringLiteral("Alias"))) return;
-    drawing_.editor().modify(insert, [&](cad::Entity& e) {
+    if (fields.alias.isEmpty() || !insert.attribute(QStringLiteral("Alias"))) return;
+    drawing_.editor().modify(insert.handle, [&](cad::Entity& e) {
         for (cad::Entity& a : e.attributes)
             if (a.tag.compare(QLatin1String("Alias"), Qt::CaseInsensitive) == 0)
                 a.text = fields.alias;

@@ -11,6 +11,9 @@
 
 #include "db/database.h"
 
+namespace tolvane::cad {
+struct Entity;
+}
 namespace tolvane {
 class Drawing;
 class EventLog;
@@ -61,13 +64,12 @@ class EndResolver {
     QString block() const { return block_; }
 
   private:
-    QString find(End end, QPointF at);
-    std::optional<EndFields> equipment(End end, QPointF at, const QString& insert);
-    EndFields jack(End end, const QString& insert);
-    EndFields connectorBlock(End end, const QString& insert, const char* nameTag,
+    const cad::Entity* find(End end, QPointF at);
+    std::optional<EndFields> equipment(End end, QPointF at, const cad::Entity& insert);
+    EndFields jack(End end, const cad::Entity& insert);
+    EndFields connectorBlock(End end, const cad::Entity& insert, const char* nameTag,
                              const char* numberTag);
-    void autoAlias(const QString& insert, EndFields& fields);
-    QString attribute(const QString& insert, const char* tag) const;
+    void autoAlias(const cad::Entity& insert, EndFields& fields);
     void log(const QString& line);
 
     Drawing& drawing_;
