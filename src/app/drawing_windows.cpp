@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScopeGuard>
 
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
@@ -229,6 +230,23 @@ QString DrawingWindows::insertExisting(DrawingWindow& window, const QString& nam
     if (!placed.kind.isEmpty()) events_.tipsAfterTagging(placed.kind);
     window.setLastCommand(QStringLiteral("Insert..."), QStringLiteral("DInsert"));
     return placed.handle;
+}
+
+void DrawingWindows::drawCables(DrawingWindow& window, const wiring::CableOptions& options,
+                                const std::optional<wiring::Terminal>& terminal) {
+    window.setLastCommand(QStringLiteral("Add Cables"), QStringLiteral("WAddCables"));
+    wiring::CableDrawer drawer(window.drawing(), s_.ui, &s_.log, options);
+    window.setBusy(true);
+    const auto notBusy = qScopeGuard([&window] { window.setBusy(false); });
+    for (;;) {
+        if (options.manualDraw && !terminal) clearGripSet(window);
+        if (drawer.drawOne(terminal) == wiring::CableDrawer::Outcome::Ended) {
+            if (s_.log.enabled()) s_.log.log(QStringLiteral("Add Cables: RESET"));
+            break;
+        }
+        if (!options.repeat || active() != &window) break;
+    }
+    clearGripSet(window);
 }
 
 void DrawingWindows::registerActions() {

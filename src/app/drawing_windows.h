@@ -12,6 +12,7 @@
 #include "drawings/drawing_files.h"
 #include "drawings/entity_events.h"
 #include "projects/drawing_registry.h"
+#include "wiring/cable_drawing.h"
 
 class QMdiArea;
 class QMdiSubWindow;
@@ -85,6 +86,11 @@ class DrawingWindows : public QObject {
     // with an empty name the block chosen in the block-insert dialog; an equipment block is
     // tagged from the library. The handle of the new insert, "" when nothing was inserted.
     QString insertExisting(DrawingWindow& window, const QString& name);
+    // Add Cables: cables drawn in the window with these options, one after another while
+    // they say repeat and the window stays the active one; the first (and each repeated)
+    // cable gets the terminal when one is given. The window is busy meanwhile.
+    void drawCables(DrawingWindow& window, const wiring::CableOptions& options,
+                    const std::optional<wiring::Terminal>& terminal);
     // The block libraries of the application folder ("" when it has none).
     QString blockFolder() const;
 

@@ -18,6 +18,7 @@
 
 #include "app/block_browser.h"
 #include "app/cable_type_library_window.h"
+#include "app/cables_pane.h"
 #include "app/data_sheets.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
@@ -32,6 +33,7 @@
 #include "app/system_name_window.h"
 #include "app/tips_window.h"
 #include "app/users_window.h"
+#include "cad/cad_error.h"
 #include "cad/picking.h"
 #include "db/database.h"
 #include "db/preferences.h"
@@ -341,7 +343,14 @@ void MainWindow::buildPanes() {
     explorer_->conflictViewer = [this] {
         s_.ui.status(tr("The replication conflict viewer is not available in this version yet"));
     };
-    cables_ = new CablesPane(this);
+    cables_ = new CablesPane(s_.ui, this);
+    cables_->start = [this] {
+        // The drawing tips come back with every Start (unless the user turned them off).
+        if (tips_) tips_->close();
+        showTips(QStringLiteral("DRAW"));
+        RouteCMD(QStringLiteral("catWAddCables"));
+    };
+    cables_->drawCables = [this] { RouteCMD(QStringLiteral("catWAddCables")); };
     commandLine_ = new CommandLinePane(s_.ui, s_.aliases, s_.log, this);
     addPane(explorer_, tr("Project Explorer"), Qt::RightDockWidgetArea);
     QDockWidget* pl = addPane(properties_, tr("Properties"), Qt::RightDockWidgetArea);
@@ -506,6 +515,7 @@ void MainWindow::registerActions() {
         PreferencesWindow window(s_.ui, s_.settings, db::connections(), this);
         window.setErrorHandler(&s_.errors);
         s_.ui.runModal(window);
+        if (cables_->isSetUp()) loadCableOptions();
         if (preferencesChanged) preferencesChanged();
     });
     on("catLEquipment", [this] { openEquipmentLibrary(); });
@@ -540,6 +550,16 @@ void MainWindow::registerActions() {
         };
         s_.ui.runModal(window);
         if (sheetWanted) openDataSheet(SheetKind::CableTypes);
+    });
+    on("catWAddCables", [this] {
+        QDockWidget* d = findChild<QDockWidget*>(QStringLiteral("dpfrmCables"));
+        d->show();
+        d->raise();
+        if (!cables_->isSetUp()) loadCableOptions();
+        const std::optional<wiring::Terminal> terminal = cables_->takeTerminal();
+        DrawingWindow* w = drawings_->active();
+        if (!w) throw cad::CadError(cad::NoDocument, QStringLiteral("ActiveDocument"));
+        drawings_->drawCables(*w, cables_->options(), terminal);
     });
     on("catWAssignSysNames",
        [this] { assignSysNamesCommand(*drawings_, s_.run, s_.ui, s_.errors, this); });
@@ -779,6 +799,12 @@ void MainWindow::toggleBar(const QString& objectName) {
     }
     if (auto* dock = findChild<QDockWidget*>(QStringLiteral("dp") + objectName))
         dock->setVisible(!dock->isVisible());
+}
+
+void MainWindow::loadCableOptions() {
+    db::Preferences row;
+    row.load(s_.run.userId);
+    cables_->setUp(wiring::cableOptions(row));
 }
 
 void MainWindow::showTips(const QString& topic, bool force, bool modal) {

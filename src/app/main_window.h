@@ -84,6 +84,8 @@ class MainWindow : public QMainWindow {
     void openFile(const QString& path);
     // Shows the tips of a topic unless its setting hides them (force: show anyway); modal
     // when asked (tips after a new tag).
+    // The cable-drawing pane shows the user's preferences.
+    void loadCableOptions();
     void showTips(const QString& topic, bool force = false, bool modal = false);
 
     // The drawing windows (null before load).

@@ -30,13 +30,6 @@ PropertyListPane::PropertyListPane(QWidget* parent) : QWidget(parent) {
     layout->addWidget(list_);
 }
 
-CablesPane::CablesPane(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("frmCables"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(2, 2, 2, 2);
-    layout->addStretch(1);
-}
-
 CommandLinePane::CommandLinePane(Ui& ui, CommandAliases& aliases, EventLog& log, QWidget* parent)
     : QWidget(parent), ui_(ui), aliases_(aliases), log_(log) {
     setObjectName(QStringLiteral("frmCommandLine"));
@@ -139,6 +132,8 @@ void CommandLinePane::pressEnter() {
         } else if (!text.isEmpty()) {
             ui_.history(text, true);
             ui_.submitTyped(text);
+        } else if (ui_.promptKind() == Ui::PromptKind::Point) {
+            ui_.submitEnd();  // ends a list of points where the prompt takes that
         }
         return;
     }

@@ -1,6 +1,6 @@
-// Three of the main window's four docking panes: property list, cable drawing and command
-// line (the project explorer has a file of its own). The command line is complete here; the
-// other two are the panes the property and wiring modules fill with their content.
+// Two of the main window's four docking panes: the property list and the command line (the
+// project explorer and the cable-drawing pane have files of their own). The command line is
+// complete here; the property list is the pane the property module fills.
 #pragma once
 
 #include <QWidget>
@@ -28,13 +28,6 @@ class PropertyListPane : public QWidget {
 
   private:
     QTreeWidget* list_;
-};
-
-// frmCables: the cable-drawing tool's settings.
-class CablesPane : public QWidget {
-    Q_OBJECT
-  public:
-    explicit CablesPane(QWidget* parent = nullptr);
 };
 
 // frmCommandLine: history, prompt label and command box. Typed aliases of two or three

@@ -47,6 +47,13 @@ void UndoStack::end() {
     }
 }
 
+void UndoStack::rollBack(size_t keep) {
+    while (open_.size() > keep) {
+        apply(open_.back(), true);
+        open_.pop_back();
+    }
+}
+
 bool UndoStack::mark(const QString& word) {
     const QString w = word.trimmed().toUpper();
     if (w == QLatin1String("BEGIN")) {

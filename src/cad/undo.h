@@ -32,6 +32,11 @@ class UndoStack {
     void begin();
     void end();
     bool inGroup() const { return depth_ > 0; }
+    // The changes recorded in the open group so far.
+    size_t openChanges() const { return open_.size(); }
+    // Takes back, newest first, the changes of the open group after its first `keep`, as if
+    // they had never been made: a command that fails half-way leaves the drawing as it was.
+    void rollBack(size_t keep);
     // "BEGIN", "END", "ON" (recording on) or "OFF" (recording off); false for other words.
     bool mark(const QString& word);
 
@@ -100,16 +105,22 @@ class UndoStack {
 // A listener that keeps an index of one space in step with undo and redo.
 UndoStack::Listener indexListener(const Document& doc, const Space& space, SpatialIndex& index);
 
-// One undo step for the changes made while it lives, however the scope is left.
+// One undo step for the changes made while it lives, however the scope is left. cancel()
+// takes back what was changed inside it so far (and nothing recorded before it).
 class UndoGroup {
   public:
-    explicit UndoGroup(UndoStack& stack) : stack_(stack) { stack_.begin(); }
+    explicit UndoGroup(UndoStack& stack) : stack_(stack) {
+        stack_.begin();
+        mark_ = stack_.openChanges();
+    }
     ~UndoGroup() { stack_.end(); }
     UndoGroup(const UndoGroup&) = delete;
     UndoGroup& operator=(const UndoGroup&) = delete;
+    void cancel() { stack_.rollBack(mark_); }
 
   private:
     UndoStack& stack_;
+    size_t mark_ = 0;
 };
 
 }  // namespace tolvane::cad

@@ -70,12 +70,18 @@ QString Drawing::entityAt(QPointF point, double aperture) {
     return cad::pointSearch(doc_, *space_, indexOf(*space_), point, aperture).handle;
 }
 
-QString Drawing::insertBlock(Ui& ui, const QString& blockName) {
+QString Drawing::insertBlock(Ui& ui, const QString& blockName, const QString& prompt) {
     if (!doc_.block(blockName))
         throw cad::CadError(cad::WrongParameters, QStringLiteral("CmdInsert"));
-    const PointAnswer at = ui.getPoint(QStringLiteral("Insertion point:"));
+    const PointAnswer at = ui.getPoint(prompt);
     if (at.cancelled) return {};
-    return editor().add(cad::makeInsert(doc_, blockName, at.point));
+    return placeBlock(blockName, at.point);
+}
+
+QString Drawing::placeBlock(const QString& blockName, QPointF at) {
+    if (!doc_.block(blockName))
+        throw cad::CadError(cad::WrongParameters, QStringLiteral("CmdInsert"));
+    return editor().add(cad::makeInsert(doc_, blockName, at));
 }
 
 QString Drawing::entityFor(const PickAnswer& pick, double aperture) {

@@ -50,12 +50,15 @@ class Drawing : public QObject {
     // the topmost one at the point, where an attribute stands for its insert.
     QString entityFor(const PickAnswer& pick, double aperture);
 
-    // The interactive insert: the user picks the insertion point ("Insertion point:") and
-    // the block is placed there in the current space, with an attribute for each of its
-    // attribute definitions. Returns the new insert's handle (the entity created last), or
-    // an empty text when the pick was cancelled. Throws CadError (WrongParameters, operation
-    // "CmdInsert") when the drawing has no block of that name.
-    QString insertBlock(Ui& ui, const QString& blockName);
+    // The interactive insert: the user picks the insertion point (after `prompt`) and the
+    // block is placed there as placeBlock() places it. Returns the new insert's handle (the
+    // entity created last), or an empty text when the pick was cancelled.
+    QString insertBlock(Ui& ui, const QString& blockName,
+                        const QString& prompt = QStringLiteral("Insertion point:"));
+    // An insert of the block at `at` in the current space, scale 1 and no rotation, with an
+    // attribute for each of its attribute definitions. Throws CadError (WrongParameters,
+    // operation "CmdInsert") when the drawing has no block of that name.
+    QString placeBlock(const QString& blockName, QPointF at);
 
     // To be called after the document was changed without the editor: indexes are rebuilt
     // and views repaint.

@@ -84,7 +84,7 @@ void sourceJack(Builder& b, Style style) {
     b.attribute(-2.5, -0.95, QStringLiteral("COL"), QStringLiteral("1"));
     b.attribute(-1.2, 0.7, QStringLiteral("AConn"));
     b.attribute(-1.2, -0.95, QStringLiteral("BConn"));
-    b.attribute(-2.5, -1.5, QStringLiteral("Read Only PinWidth"), QStringLiteral("1"), true);
+    b.attribute(-2.5, -1.5, QStringLiteral("Read Only PinWidth"), QStringLiteral("2.5"), true);
     b.attribute(-2.5, 1.1, QStringLiteral("Location"));
     b.attribute(-2.5, 1.5, QStringLiteral("Alias"));
 }
@@ -108,7 +108,7 @@ void twoRowJack(Builder& b, Style style) {
     b.attribute(1.6, -1.45, QStringLiteral("COL"), QStringLiteral("1"));
     b.attribute(-0.2, -0.85, QStringLiteral("AConn"));
     b.attribute(3.0, 0.7, QStringLiteral("BConn"));
-    b.attribute(1, -1.9, QStringLiteral("Read Only PinWidth"), QStringLiteral("1"), true);
+    b.attribute(1, -1.9, QStringLiteral("Read Only PinWidth"), QStringLiteral("2.5"), true);
     b.attribute(1, 1.75, QStringLiteral("Location"));
     b.attribute(1, 2.15, QStringLiteral("Alias"));
 }

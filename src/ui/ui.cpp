@@ -77,13 +77,14 @@ QString formatPoint(const QPointF& p) {
 
 // ---- drawing prompts -------------------------------------------------------------------
 
-Ui::PromptState Ui::ask(PromptKind kind, const QString& text, unsigned snap) {
+Ui::PromptState Ui::ask(PromptKind kind, const QString& text, unsigned snap, bool enterEnds) {
     // A prompt asked while another waits (a transparent zoom window, say) runs to its end
     // first; the outer prompt then goes on waiting where it was.
     const PromptState outer = prompt_;
     prompt_ = PromptState{};
     prompt_.kind = kind;
     prompt_.snap = snap;
+    prompt_.enterEnds = enterEnds;
     showPrompt(text);
     waitForPrompt();
     const PromptState answered = prompt_;
@@ -96,8 +97,8 @@ void Ui::finishAnswer() {
     promptAnswered();
 }
 
-PointAnswer Ui::getPoint(const QString& text, unsigned snap) {
-    return ask(PromptKind::Point, text, snap).point;
+PointAnswer Ui::getPoint(const QString& text, unsigned snap, bool enterEnds) {
+    return ask(PromptKind::Point, text, snap, enterEnds).point;
 }
 
 PickAnswer Ui::getEntity(const QString& text) {
@@ -182,6 +183,16 @@ bool Ui::submitTyped(const QString& raw) {
     }
     beep();
     return false;
+}
+
+bool Ui::submitEnd() {
+    if (prompt_.kind != PromptKind::Point || !prompt_.enterEnds) {
+        beep();
+        return false;
+    }
+    prompt_.point = PointAnswer{false, {}, true};
+    finishAnswer();
+    return true;
 }
 
 void Ui::cancelPrompt() {

@@ -34,10 +34,12 @@ QString buttonName(MsgButton b);  // "Yes", "OK", "YesToAll", ...
 std::optional<MsgButton> buttonFromName(const QString& name);
 QList<MsgButton> buttonsOf(MsgButtons set);
 
-// Answer to a point prompt.
+// Answer to a point prompt. A prompt that takes a list of points (the vertices of a
+// polyline) may be ended by Enter without a point: `ended` is set then, not `cancelled`.
 struct PointAnswer {
     bool cancelled = true;
     QPointF point;
+    bool ended = false;
 };
 
 // Answer to an entity prompt: a picked point (the drawing resolves the entity there) or a
@@ -98,7 +100,9 @@ class Ui {
     // A point prompt may bring object snap modes of its own (cad::SnapMode bits), used with
     // the drawing's: a click near such a point answers with the point (the cable-drawing picks
     // snap to insertion points). Typed coordinates are taken as typed.
-    PointAnswer getPoint(const QString& prompt, unsigned snap = 0);
+    // With `enterEnds`, Enter on an empty command line (or the Enter key on the drawing) ends
+    // the prompt without a point; otherwise it does nothing.
+    PointAnswer getPoint(const QString& prompt, unsigned snap = 0, bool enterEnds = false);
     PickAnswer getEntity(const QString& prompt);
     SelectionAnswer getSelection(const QString& prompt);
     // Distance between two points; nullopt when cancelled.
@@ -118,6 +122,9 @@ class Ui {
     bool submitSelection(const SelectionAnswer& selection);
     // Ends a waiting drawing prompt with a "cancelled" answer (Escape, "CANCEL").
     void cancelPrompt();
+    // Enter without text: ends a point prompt that takes it (see getPoint). False (and a
+    // beep) when the waiting prompt does not.
+    bool submitEnd();
 
     // Windows. runModal returns the dialog's result code; showModeless shows and returns.
     virtual int runModal(QDialog& dialog) = 0;
@@ -145,6 +152,7 @@ class Ui {
     struct PromptState {
         PromptKind kind = PromptKind::None;
         unsigned snap = 0;
+        bool enterEnds = false;
         bool answered = false;
         PointAnswer point;
         PickAnswer pick;
@@ -154,7 +162,8 @@ class Ui {
     PromptLine* promptLine_ = nullptr;
 
   private:
-    PromptState ask(PromptKind kind, const QString& text, unsigned snap = 0);
+    PromptState ask(PromptKind kind, const QString& text, unsigned snap = 0,
+                    bool enterEnds = false);
     void finishAnswer();
 };
 

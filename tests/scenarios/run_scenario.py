@@ -6,7 +6,8 @@ exit status with the expected one.
 Directives in the script's leading comment lines:
   # args: WORDS          program argument(s) after the options
   # exit: N              expected exit status (default 0)
-  # before: OTHER.scr    run another scenario script first in the same folders
+  # before: OTHER.scr    run another scenario script (after its own setup commands) first
+                         in the same folders
   # setup: COMMAND       shell command run in the scenario folder before the script
                          ($SCENARIOS is the scripts' folder, for the fixtures in it)
   # after: COMMAND       shell command run afterwards; its output is appended to the
@@ -148,6 +149,10 @@ def main():
             elif key == "before":
                 before = os.path.join(here, value)
                 bargs = [shlex.split(v) for k, v in directives(before) if k == "args"]
+                for k, v in directives(before):
+                    if k == "setup":
+                        subprocess.run(v, shell=True, cwd=folder, check=True,
+                                       env=dict(os.environ, SCENARIOS=here))
                 p = run_tolvane(tolvane, before, folder, bargs[-1] if bargs else [])
                 if p.returncode != 0:
                     print(f"the script run before, {value}, ended with {p.returncode}")
@@ -160,7 +165,8 @@ def main():
         p = run_tolvane(tolvane, script, folder, args)
         transcript = p.stdout
         for command in after:
-            out = subprocess.run(command, shell=True, cwd=folder, capture_output=True, text=True)
+            out = subprocess.run(command, shell=True, cwd=folder, capture_output=True, text=True,
+                                 env=dict(os.environ, SCENARIOS=here))
             transcript += f"== after: {command}\n" + out.stdout
         transcript = transcript.replace(folder, "$T")
         if server:

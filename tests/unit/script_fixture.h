@@ -26,6 +26,22 @@ class QuietHost : public ScriptHost {
     QStringList entity(QWidget*, const QString&, int) override { return {}; }
 };
 
+// A host whose `enter` lines reach the waiting drawing prompt as the command line passes them
+// on: typed text answers it, Enter alone ends a list of points.
+class CommandLineHost : public QuietHost {
+  public:
+    explicit CommandLineHost(Ui& ui) : ui_(ui) {}
+    void enter(const QString& text) override {
+        if (text.isEmpty())
+            ui_.submitEnd();
+        else
+            ui_.submitTyped(text);
+    }
+
+  private:
+    Ui& ui_;
+};
+
 struct ScriptedUser {
     explicit ScriptedUser(const QString& script)
         : stream(&transcript), ui(std::make_unique<ScriptUi>(parseScript(script), stream)) {}

@@ -77,6 +77,39 @@ TEST(CadUndo, StepsGroupsAndRedo) {
     EXPECT_EQ(f.undo.undoCount(), 2);
 }
 
+// A cancelled group takes back its own changes, newest first, and nothing recorded before
+// it; the outer group still closes as one step.
+TEST(CadUndo, CancelledGroupTakesBackItsChanges) {
+    Fixture f;
+    const QString a = f.add(Entity::line({0, 0}, {1, 0}));
+    const quint64 before = f.undo.state();
+    {
+        UndoGroup outer(f.undo);
+        f.move(a, {1, 0});
+        {
+            UndoGroup inner(f.undo);
+            const QString b = f.add(Entity::circle({5, 5}, 1));
+            f.move(b, {1, 1});
+            f.move(a, {0, 7});
+            f.erase(a);
+            inner.cancel();
+        }
+        EXPECT_EQ(handles(f.model()), std::vector<QString>{a});
+        EXPECT_EQ(f.doc.find(a)->start, QPointF(1, 0));  // the outer group's move stays
+    }
+    EXPECT_EQ(f.undo.undoCount(), 2);
+    ASSERT_TRUE(f.undo.undo());
+    EXPECT_EQ(f.doc.find(a)->start, QPointF(0, 0));
+    EXPECT_EQ(f.undo.state(), before);
+    {
+        UndoGroup whole(f.undo);
+        f.erase(a);
+        whole.cancel();
+    }
+    EXPECT_EQ(handles(f.model()), std::vector<QString>{a});
+    EXPECT_EQ(f.undo.undoCount(), 1);  // nothing left to make a step of
+}
+
 TEST(CadUndo, EraseKeepsHandlesOrderAndAttributes) {
     Fixture f;
     f.doc.addBlock("DEV");
