@@ -1,7 +1,9 @@
-// Cable end resolution on a schematic sheet of 100,000 entities: 5,000 generated equipment
-// blocks of ten pins each with their attributes, the cables between them and their number
-// texts. One resolution is the block search beside the end, the pin probe and one indexed
-// query of the equipment library (SQLite).
+// Cable end resolution and cable drawing on a schematic sheet of 100,000 entities: 5,000
+// generated equipment blocks of ten pins each with their attributes, the cables between them
+// and their number texts. One resolution is the block search beside the end, the pin probe and
+// one indexed query of the equipment library (SQLite). Drawing is 1,000 cables in a row picked
+// by a script, as Add Cables with repeat draws them: two picks, two resolutions, the polyline,
+// its texts and tag and its signal type, each cable one undo step.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -15,6 +17,7 @@
 #include "drawings/drawing.h"
 #include "equipment/block_generator.h"
 #include "ui/script_ui.h"
+#include "wiring/cable_drawing.h"
 #include "wiring/end_resolver.h"
 
 using namespace tolvane;
@@ -48,6 +51,9 @@ struct Sheet {
                   "insert into tblEquipment (EquipmentID, ManufacturerID, EquipmentName) values "
                   "(1, 'HAL', 'DESK')",
                   registry)
+            .exec();
+        db::Query(db::DbId::Equipment,
+                  "insert into SignalDefault (Type, Color) values ('HD-SDI', 5)", registry)
             .exec();
         equipment::BlockRequest request{kModel, "Halvern", "DESK", equipment::BlockMode::Standard,
                                         {},     {}};
@@ -124,6 +130,61 @@ void BM_Resolve(benchmark::State& state, wiring::End end) {
 }
 BENCHMARK_CAPTURE(BM_Resolve, Source, wiring::End::Source)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Resolve, Destination, wiring::End::Destination)->Unit(benchmark::kMicrosecond);
+
+// 1,000 cables drawn one after another by a script; the counter "per_cable" is the time of
+// one. The cables are taken back (untimed) before the next round.
+void BM_DrawCables(benchmark::State& state) {
+    constexpr int kCables = 1000;
+    Sheet& s = sheet();
+    std::mt19937 random(11);
+    QString script;
+    // From an output of a unit to the same input of the next unit in its row, as a rack of
+    // units is wired; long runs across the sheet would lie over other units' pins.
+    const size_t pins = s.sources.size() / kUnits;
+    for (int c = 0; c < kCables; ++c) {
+        size_t unit = random() % kUnits;
+        if (unit % 50 == 49) --unit;
+        const size_t pin = random() % pins;
+        const QPointF a = s.sources[unit * pins + pin];
+        const QPointF b = s.destinations[(unit + 1) * pins + pin];
+        script += QStringLiteral("point %1,%2\npoint %3,%4\n")
+                      .arg(a.x())
+                      .arg(a.y())
+                      .arg(b.x())
+                      .arg(b.y());
+    }
+    wiring::CableOptions options;
+    options.colorLine = options.colorText = true;
+    int passes = 0;  // full passes over the sheet to find an entity: none expected
+    for (auto _ : state) {
+        state.PauseTiming();
+        QString transcript;
+        QTextStream stream(&transcript);
+        ScriptUi user(parseScript(script), stream);
+        wiring::CableDrawer drawer(s.drawing, user, nullptr, options, s.registry);
+        const int rescans = s.drawing.index().rescans();
+        state.ResumeTiming();
+        try {
+            for (int c = 0; c < kCables; ++c)
+                if (drawer.drawOne() != wiring::CableDrawer::Outcome::Drawn)
+                    state.SkipWithError("a cable was not drawn");
+        } catch (const ScriptAbort& a) {
+            fprintf(stderr, "%s\n%s\n", qPrintable(a.transcriptLine()),
+                    qPrintable(transcript.right(400)));
+            state.SkipWithError("the script did not fit");
+            break;
+        }
+        state.PauseTiming();
+        passes += s.drawing.index().rescans() - rescans;
+        if (transcript.contains(QLatin1String("MESSAGE"))) state.SkipWithError("a cable asked");
+        for (int c = 0; c < kCables; ++c) s.drawing.undo().undo();
+        state.ResumeTiming();
+    }
+    state.counters["passes"] = passes;
+    state.counters["per_cable"] = benchmark::Counter(
+        kCables, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_DrawCables)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

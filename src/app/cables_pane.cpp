@@ -37,20 +37,26 @@ CablesPane::CablesPane(Ui& ui, QWidget* parent) : QWidget(parent), ui_(ui) {
         return b;
     };
     repeat_ = box("chkRepeat", tr("Repeat"));
-    autoPoint_ = box("chkAutoPoint", tr("Split with pointers"));
-    autoPlace_ = box("chkAutoPlace", tr("Place automatically"));
+    autoPoint_ = box("chkAutoPoint", tr("Pointers"));
+    autoPoint_->setToolTip(tr("Split each cable with a pair of pointers"));
+    autoPlace_ = box("chkAutoPlace", tr("Place at distance"));
+    autoPlace_->setToolTip(tr("Place new terminals and the numbers at the distance from the ends"));
     manualDraw_ = box("chkManDraw", tr("Draw by hand"));
     distance_ = new QLineEdit(settings);
     distance_->setObjectName(QStringLiteral("txtDist"));
     distance_->setMaximumWidth(70);
     distance_->setToolTip(tr("Distance of pointers, terminals and number texts from the ends"));
     connect(distance_, &QLineEdit::editingFinished, this, &CablesPane::distanceLeft);
-    grid->addWidget(repeat_, 0, 0, 1, 2);
-    grid->addWidget(autoPoint_, 1, 0, 1, 2);
-    grid->addWidget(autoPlace_, 2, 0, 1, 2);
-    grid->addWidget(new QLabel(tr("Distance:"), settings), 3, 0);
-    grid->addWidget(distance_, 3, 1, Qt::AlignLeft);
-    grid->addWidget(manualDraw_, 4, 0, 1, 2);
+    // Two columns keep the pane short beside the project explorer above it.
+    grid->addWidget(repeat_, 0, 0);
+    grid->addWidget(manualDraw_, 0, 1);
+    grid->addWidget(autoPoint_, 1, 0);
+    grid->addWidget(autoPlace_, 1, 1);
+    auto* distanceRow = new QHBoxLayout;
+    distanceRow->addWidget(new QLabel(tr("Distance:"), settings));
+    distanceRow->addWidget(distance_);
+    distanceRow->addStretch(1);
+    grid->addLayout(distanceRow, 2, 0, 1, 2);
     layout->addWidget(settings);
 
     auto* terminals = new QGroupBox(tr("New terminal at one end"), this);
@@ -79,7 +85,7 @@ CablesPane::CablesPane(Ui& ui, QWidget* parent) : QWidget(parent), ui_(ui) {
         button->setObjectName(QString::fromLatin1(b.name));
         const TerminalKind kind = b.kind;
         connect(button, &QPushButton::clicked, this, [this, kind] { insertTerminal(kind); });
-        kinds->addWidget(button, i / 2, i % 2);
+        kinds->addWidget(button, 0, i);
         ++i;
     }
     terminalLayout->addLayout(kinds);

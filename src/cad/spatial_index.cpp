@@ -33,6 +33,10 @@ struct SpatialIndex::Tree {
     bgi::rtree<Value, bgi::rstar<16>> rtree;
 };
 
+// How far from the end of a space an entity not yet seen by resolve() is looked for before
+// all positions are read again.
+constexpr int kRecentlyAdded = 64;
+
 quint64 handleKey(const QString& handle) {
     // Parsed in place: this runs for every candidate of every search.
     auto parse = [](QStringView h) -> quint64 {
@@ -196,10 +200,17 @@ const Entity* SpatialIndex::resolve(const Space& space, quint64 key, int* positi
     };
     int i = positions_.value(key, -1);
     const Entity* e = at(i);
-    if (!e && i < 0) {  // not seen yet: most likely just appended
-        i = int(space.entities.size()) - 1;
-        e = at(i);
-        if (e) positions_.insert(key, i);
+    if (!e && i < 0) {
+        // Not seen yet: most likely appended lately (a command adds a few entities and then
+        // goes back to change the first of them), so the end of the list is looked at first.
+        const int last = int(space.entities.size()) - 1;
+        for (int k = last; k >= 0 && k > last - kRecentlyAdded && !e; --k) {
+            e = at(k);
+            if (e) {
+                i = k;
+                positions_.insert(key, i);
+            }
+        }
     }
     if (!e) {
         ++rescans_;

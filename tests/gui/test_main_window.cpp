@@ -2,11 +2,16 @@
 // line's aliases, the block preferences Create Block reads while another user is logged in,
 // and the system check run again from the Help menu.
 #include <QAction>
+#include <QCheckBox>
 #include <QDockWidget>
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
@@ -143,6 +148,42 @@ class MainWindowTest : public QObject {
         BatchHost host(main);
         QCOMPARE(host.snapPoint(nullptr, {9.95, 0.03}, cad::SnapEndPoint), QPointF(10, 0));
         QCOMPARE(host.snapPoint(w, {9.5, 0.03}, cad::SnapEndPoint), QPointF(9.5, 0.03));
+        w->drawing().setModified(false);
+    }
+
+    // Add Cables brings the cable pane forward with the user's preferences and waits for the
+    // source; Escape ends it with the window free again. A jack without a default style asks
+    // for one in the pane first.
+    void addCablesShowsItsPaneAndEndsOnEscape() {
+        db::Query(db::DbId::Equipment,
+                  "update tblPreferences set usedefaultjack = ?, CablesREpeat = ?, "
+                  "CablesAutoPlaceDist = ?")
+            .bind(false)
+            .bind(true)
+            .bind(2.5)
+            .exec();
+        restart("escape\nescape\n");
+        DrawingWindow* w = openChanged("e.dxf");
+        QVERIFY(w);
+        main_->RouteCMD("catWAddCables");
+        QVERIFY(user_->transcript.contains("PROMPT Select the Source"));
+        QVERIFY(!w->busy());
+        QCOMPARE(w->property("lastCommand").toString(), QString("WAddCables"));
+        auto* pane = main_->findChild<QWidget*>("frmCables");
+        QVERIFY(pane->isVisible());
+        QVERIFY(pane->findChild<QCheckBox*>("chkRepeat")->isChecked());
+        QCOMPARE(pane->findChild<QLineEdit*>("txtDist")->text(), QString("2.5"));
+        auto* frame = pane->findChild<QGroupBox*>("framSelTerm");
+        QVERIFY(!frame->isVisible());
+        pane->findChild<QPushButton*>("cmdArInsJack")->click();
+        QVERIFY(frame->isVisible());
+        QCOMPARE(frame->title(), QString("Select a Jack Style"));
+        QCOMPARE(pane->findChild<QRadioButton*>("optselterm2")->text(), QString("J"));
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_CABLES"); !file.isEmpty())
+            main_->grab().save(file);
+        pane->findChild<QPushButton*>("cmdTermOK")->click();
+        QVERIFY(!frame->isVisible());
+        QCOMPARE(user_->transcript.count("PROMPT Select the Source"), 2);  // then the jack
         w->drawing().setModified(false);
     }
 

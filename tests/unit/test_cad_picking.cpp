@@ -395,10 +395,16 @@ TEST(CadSpatialIndex, LargeDrawingTouchesOnlyCandidates) {
     // Entities looked up by remembered draw positions, not by passes over the drawing.
     EXPECT_EQ(d.index.rescans(), rescansAfterBuild);
 
-    // Appending one more is found without a pass; erasing one from the middle costs one.
+    // Entities appended lately are found without a pass, the first of several too (a cable
+    // and then its texts); erasing one from the middle costs one.
     const QString extra = d.add(Entity::circle({-5, -5}, 1));
     d.index.insert(d.doc, d.model().entities.back());
+    for (int i = 0; i < 3; ++i) {
+        d.add(Entity::point({-20.0 - i, -20}));
+        d.index.insert(d.doc, d.model().entities.back());
+    }
     EXPECT_EQ(d.pick({-4, -5}).handle, extra);
+    EXPECT_EQ(d.index.rescans(), rescansAfterBuild);
     const QString gone = d.model().entities[1000].handle;
     d.doc.erase(gone);
     EXPECT_TRUE(d.index.remove(gone));
