@@ -342,8 +342,10 @@ std::vector<TableDef> projectTables() {
                            flag("availableCores"), text("Sheet"), text("ReplacedBY"),
                            date("DateOriginated"), date("DateModified"), integer("CurrentRevision"),
                            integer("ProjectRevision"), text("CreatedBy")}}),
-         // The reuse list looks for free numbers of a prefix: one index for each flag.
+         // The reuse list looks for free numbers of a prefix: one index for each flag. The
+         // highest number of a prefix is found by length first (1000 follows 999).
          .indexes = {indexOn({"CableNoPrefix", "CableNO"}), indexOn({"SRCSys", "SRCPin"}),
+                     indexOn({"CableNoPrefix", "(length(CableNO))", "CableNO"}),
                      indexOn({"CableNoPrefix", "Available", "CableNO"}),
                      indexOn({"CableNoPrefix", "availableCores", "CableNO"}),
                      indexOn({"DestSYS", "DestPin"}), indexOn({"SRCConn"}), indexOn({"DESTConn"})},
@@ -996,9 +998,12 @@ QString catalogName(Engine engine, const QString& table) {
 }
 
 QString indexName(const TableDef& table, const IndexDef& index) {
+    // An expression ("(length(CableNO))") names the index by its words.
+    static const QRegularExpression notWord(QStringLiteral("[^a-z0-9_]"));
     return (QStringLiteral("ix_") + table.name + QLatin1Char('_') +
             index.columns.join(QLatin1Char('_')))
-        .toLower();
+        .toLower()
+        .remove(notWord);
 }
 
 QString foreignKeyName(const TableDef& table, const ForeignKeyDef& key) {

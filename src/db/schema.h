@@ -18,8 +18,8 @@ enum class DbKind { ProjectManager, Equipment, Project };
 DbKind kindOf(DbId id);
 
 // 2: PairNumber, JFSysID, JFRowNumber and Color hold numbers, ItemKey is text;
-// log-in names compare exactly.
-constexpr int kSchemaVersion = 2;
+// log-in names compare exactly. 3: cable numbers indexed by length.
+constexpr int kSchemaVersion = 3;
 
 // Text compares without regard to letter case, as the program's names always have;
 // ExactText compares exactly (log-in names). Guid: a text identity filled by the engine on

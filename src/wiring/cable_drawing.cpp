@@ -33,6 +33,15 @@ bool isJack(const QString& blockName) {
     return jacks.contains(blockName, Qt::CaseInsensitive);
 }
 
+QString ensureLayer(cad::Document& doc, const QString& name, int color = 7) {
+    if (const cad::Layer* l = doc.layer(name)) return l->name;  // names compare without case
+    cad::Layer layer;
+    layer.name = name;
+    layer.color = color;
+    doc.addLayer(layer);
+    return name;
+}
+
 bool validType(const QString& type) {
     return !type.isEmpty() && type != kNoSignalType;
 }
@@ -268,16 +277,6 @@ void CableDrawer::drawBetween(const EndPick& source, const EndPick& destination)
     }
 }
 
-QString CableDrawer::ensureLayer(const QString& name, int color) {
-    cad::Document& doc = drawing_.document();
-    if (const cad::Layer* l = doc.layer(name)) return l->name;  // names compare without case
-    cad::Layer layer;
-    layer.name = name;
-    layer.color = color;
-    doc.addLayer(layer);
-    return name;
-}
-
 DrawnCable CableDrawer::addCable(const EndPick& source, const EndPick& destination,
                                  const QString& tip, const QString& drawnByHand) {
     cad::Document& doc = drawing_.document();
@@ -309,7 +308,7 @@ DrawnCable CableDrawer::addCable(const EndPick& source, const EndPick& destinati
     }
 
     const QString textLayer =
-        ensureLayer(options_.autoPlace ? QStringLiteral("CABLES") : QStringLiteral("Cables"));
+        ensureLayer(doc, options_.autoPlace ? QStringLiteral("CABLES") : QStringLiteral("Cables"));
     // Placed automatically, the numbers stand at the distance from the ends where the run
     // out of the source and into the destination is long enough; else next to the ends.
     const double near = options_.autoPlace && options_.distance <= std::abs(middle - s.x())
@@ -335,9 +334,9 @@ DrawnCable CableDrawer::addCable(const EndPick& source, const EndPick& destinati
     return cable;
 }
 
-std::optional<int> CableDrawer::signalColor(const QString& type) {
+std::optional<int> signalColor(const QString& type, db::Connections& registry) {
     db::Query q(db::DbId::Equipment,
-                QStringLiteral("select Color from SignalDefault where Type = ?"), registry_);
+                QStringLiteral("select Color from SignalDefault where Type = ?"), registry);
     q.bind(type).exec();
     if (!q.next()) return std::nullopt;
     const QVariant color = q.value(0);
@@ -345,44 +344,24 @@ std::optional<int> CableDrawer::signalColor(const QString& type) {
     return equipment::SignalColor::fromStored(color).index;
 }
 
-void CableDrawer::signalize(const QString& polyline) {
-    const cad::Entity* cable = drawing_.document().find(polyline);
-    if (!cable) return;
-    const QString assoc = tag::assoc(*cable);
-    const QString sourceType = tag::field(tag::src(*cable), 4);
-    const QString destinationType = tag::field(tag::dst(*cable), 4);
-
-    QString type;
-    std::optional<int> color;
-    if (sourceType == destinationType && validType(sourceType)) {
-        type = sourceType;
-        color = signalColor(type);
-    } else if (validType(sourceType)) {
-        type = sourceType;
-        color = signalColor(type);
-        if (options_.warnSignal)
-            ui_.message(QStringLiteral("Signal Types do not match. Using source Signal Type"));
-    } else if (validType(destinationType)) {
-        type = destinationType;
-        color = signalColor(type);
-        if (options_.warnSignal)
-            ui_.message(QStringLiteral("Signal Types do not match. Using destination Signal Type"));
-    }
-    if (type.isEmpty()) {
-        ui_.history(QStringLiteral("Unable to retrieve any Signal Type."), true);
-        return;
-    }
+void applySignalType(Drawing& drawing, const QString& polyline, const QString& type, bool colorLine,
+                     bool colorText, db::Connections& registry) {
+    const cad::Entity* cable = drawing.document().find(polyline);
+    if (!cable || type.isEmpty()) return;
+    const std::optional<int> color = signalColor(type, registry);
     // Index 0 is "Same As Layer": no colour of its own, the entity shows its layer's.
     const int entityColor = color && *color > 0 ? *color : cad::kColorByLayer;
     const int layerColor = color && *color > 0 ? *color : 7;
-    cad::Document& doc = drawing_.document();
+    cad::Document& doc = drawing.document();
     if (!doc.layer(type))
-        for (const QString& name : signalLayers(type)) ensureLayer(name, layerColor);
-    const QString lineLayer = ensureLayer(type, layerColor);
-    const QString textLayer = ensureLayer(signalLayers(type)[1], layerColor);
+        for (const QString& name : CableDrawer::signalLayers(type))
+            ensureLayer(doc, name, layerColor);
+    const QString lineLayer = ensureLayer(doc, type, layerColor);
+    const QString textLayer = ensureLayer(doc, CableDrawer::signalLayers(type)[1], layerColor);
 
-    cad::SpaceEditor editor = drawing_.editor();
-    if (options_.colorLine) {
+    const QString assoc = tag::assoc(*cable);
+    cad::SpaceEditor editor = drawing.editor();
+    if (colorLine) {
         editor.modify(polyline, [&](cad::Entity& e) {
             e.layer = lineLayer;
             e.color = entityColor;
@@ -395,9 +374,34 @@ void CableDrawer::signalize(const QString& polyline) {
         if (!t || t->kind != cad::EntityKind::Text) continue;
         editor.modify(t->handle, [&](cad::Entity& e) {
             e.layer = textLayer;
-            if (options_.colorText) e.color = entityColor;
+            if (colorText) e.color = entityColor;
         });
     }
+}
+
+void CableDrawer::signalize(const QString& polyline) {
+    const cad::Entity* cable = drawing_.document().find(polyline);
+    if (!cable) return;
+    const QString sourceType = tag::field(tag::src(*cable), 4);
+    const QString destinationType = tag::field(tag::dst(*cable), 4);
+
+    QString type;
+    if (sourceType == destinationType && validType(sourceType)) {
+        type = sourceType;
+    } else if (validType(sourceType)) {
+        type = sourceType;
+        if (options_.warnSignal)
+            ui_.message(QStringLiteral("Signal Types do not match. Using source Signal Type"));
+    } else if (validType(destinationType)) {
+        type = destinationType;
+        if (options_.warnSignal)
+            ui_.message(QStringLiteral("Signal Types do not match. Using destination Signal Type"));
+    }
+    if (type.isEmpty()) {
+        ui_.history(QStringLiteral("Unable to retrieve any Signal Type."), true);
+        return;
+    }
+    applySignalType(drawing_, polyline, type, options_.colorLine, options_.colorText, registry_);
 }
 
 }  // namespace tolvane::wiring

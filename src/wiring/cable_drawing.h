@@ -61,6 +61,15 @@ struct DrawnCable {
     QString destinationText;
 };
 
+// The colour of a signal type: its SignalDefault row's (0 for "Same As Layer"); nothing when
+// not exactly one row names the type.
+std::optional<int> signalColor(const QString& type, db::Connections& registry);
+// Puts a cable on the layers of signal type `type` (made when the type's layer is missing):
+// the polyline on the type's layer with its colour when `colorLine`, the number texts named
+// by its "ASSOC" item on the "_No" layer, coloured when `colorText`.
+void applySignalType(Drawing& drawing, const QString& polyline, const QString& type, bool colorLine,
+                     bool colorText, db::Connections& registry);
+
 class CableDrawer {
   public:
     // Signal types from the equipment database of `registry`; messages to `ui`; log lines
@@ -104,8 +113,6 @@ class CableDrawer {
     // A new four-vertex cable between the ends, or the polyline drawn by hand made a cable.
     DrawnCable addCable(const EndPick& source, const EndPick& destination, const QString& tip,
                         const QString& drawnByHand = {});
-    QString ensureLayer(const QString& name, int color = 7);
-    std::optional<int> signalColor(const QString& type);
     void log(const QString& line);
 
     Drawing& drawing_;

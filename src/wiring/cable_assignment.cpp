@@ -1,0 +1,740 @@
+#include "wiring/cable_assignment.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+#include "cad/picking.h"
+#include "db/locks.h"
+#include "drawings/drawing.h"
+#include "drawings/entity_tag.h"
+#include "equipment/cable_catalogue.h"
+#include "equipment/library_access.h"
+#include "shell/event_log.h"
+#include "ui/ui.h"
+#include "wiring/cable_drawing.h"
+#include "wiring/cable_numbers.h"
+#include "wiring/end_resolver.h"
+
+namespace tolvane::wiring {
+
+namespace {
+
+const QString kNumberPlaceholder = QStringLiteral("Cable #");
+
+// The fields of an end string, always six.
+QStringList fieldsOf(const QString& end) {
+    QStringList f;
+    for (int k = 0; k < 6; ++k) f << tag::field(end, k);
+    return f;
+}
+
+// The system name an equipment block carries before it is named.
+const QString kUnnamedSystem = QStringLiteral("SysName");
+
+}  // namespace
+
+void AssignmentState::startCable() {
+    cancelled = false;
+    reassign = false;
+    secondPass = false;
+    presetNumber.clear();
+    parentNumber.clear();
+    cableId = 0;
+}
+
+// ---- the existing-assignment window ----------------------------------------------------
+
+QString AssignmentOptions::explanation(const ExistingAssignment& a) {
+    return a.sourceSide ? QStringLiteral(
+                              "The source: %1 > %2 is already assigned to Cable "
+                              "Number: %3. How would you like to proceed?")
+                              .arg(a.sourceSystem, a.sourcePin, a.number)
+                        : QStringLiteral(
+                              "The destination: %1 > %2 is already assigned to Cable "
+                              "Number: %3. How would you like to proceed?")
+                              .arg(a.destinationSystem, a.destinationPin, a.number);
+}
+
+QStringList AssignmentOptions::captions(const ExistingAssignment& a) {
+    // The end that moves to the number is the other one than the end already wired.
+    const QString s = a.sourceSide ? a.sourceSystem : a.destinationSystem;
+    const QString p = a.sourceSide ? a.sourcePin : a.destinationPin;
+    const QString keep = a.sourceSide
+                             ? QStringLiteral("KEEP IT -- Re-assign cable number: %1 to %2 > %3")
+                                   .arg(a.number, a.destinationSystem, a.destinationPin)
+                             : QStringLiteral("KEEP IT -- Re-Assign %1 to %2 > %3")
+                                   .arg(a.number, a.sourceSystem, a.sourcePin);
+    return {
+        QStringLiteral("Display the project database (this will cancel assignment)"),
+        keep,
+        QStringLiteral("NEW NUMBER -- Assign %1 > %2 to a new or existing available cable "
+                       "number. This will de-assign %3 and make it available for future use.")
+            .arg(s, p, a.number),
+        QStringLiteral("Assign %1 - %2 to un-assigned existing single core cable number").arg(s, p),
+        QStringLiteral("Assign %1 - %2 to un-assigned existing multicore cable number").arg(s, p),
+        QStringLiteral("Cancel Assignment")};
+}
+
+QStringList AssignmentOptions::singleCoreNumbers(const QString& prefix) {
+    db::Query q(db::DbId::Project,
+                QStringLiteral("select CableNO from tblCables where Available = ? and "
+                               "CableNoPrefix = ? order by CableNO"),
+                registry_);
+    q.bind(true).bind(prefix).exec();
+    QStringList out;
+    while (q.next()) out << q.value(0).toString();
+    return out;
+}
+
+QStringList AssignmentOptions::multicoreNumbers() {
+    db::Query q(
+        db::DbId::Project,
+        QStringLiteral("select CableNO from tblCables where MultiCore = ? order by CableNO"),
+        registry_);
+    q.bind(true).exec();
+    QStringList out;
+    while (q.next()) out << q.value(0).toString();
+    return out;
+}
+
+void AssignmentOptions::log(const QString& line) {
+    if (log_ && log_->enabled()) log_->log(line);
+}
+
+bool AssignmentOptions::freeRow(const ExistingAssignment& a, const char* where) {
+    const QString query =
+        QStringLiteral("select CableID from tblCables where CableNoPrefix = ? and CableNO = ?");
+    db::Query q(db::DbId::Project, query, registry_);
+    q.bind(a.prefix).bind(a.number).exec();
+    QList<qint64> ids;
+    while (q.next()) ids << q.value(0).toLongLong();
+    if (QLatin1String(where) == QLatin1String("opt(1)Single")) {
+        log(QStringLiteral("OPT1[single] Q: ") + query);
+        log(QStringLiteral("OPT1[single] Prefix: ") + a.prefix);
+        log(QStringLiteral("OPT1[single] CableNO: ") + a.number);
+        log(QStringLiteral("OPT1[single] rsMAS.RecordCount: ") + QString::number(ids.size()));
+    }
+    if (ids.size() != 1) {
+        ui_.message(QStringLiteral("RsMaster.Recordcount = %1 record(s) in [%2]. This could be "
+                                   "because there is more than one record matching the search "
+                                   "criteria or you have the wrong version of Microsoft JET 4.0 "
+                                   "SP5. Records not updated")
+                        .arg(ids.size())
+                        .arg(QLatin1String(where)),
+                    MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    const QString deleted = QStringLiteral("Deleted");
+    db::Query u(
+        db::DbId::Project,
+        QStringLiteral("update tblCables set Available = ?, SRCSys = ?, DestSYS = ?, "
+                       "SRCPin = ?, DestPin = ?, SRCLoc = ?, DESTLOc = ?, SRCConn = ?, "
+                       "DESTConn = ?, Integrator = ?, SRCAlias = ?, DSTAlias = ?, Sheet = ? "
+                       "where CableID = ?"),
+        registry_);
+    u.bind(true);
+    for (int i = 0; i < 12; ++i) u.bind(deleted);
+    u.bind(ids.first()).exec();
+    return true;
+}
+
+void AssignmentOptions::apply(ExistingOption option, const ExistingAssignment& a,
+                              const QString& chosen, AssignmentState& state) {
+    switch (option) {
+        case ExistingOption::ShowDatabase:
+        case ExistingOption::Cancel:
+            state.cancelled = true;
+            return;
+        case ExistingOption::Keep:
+            if (!freeRow(a, "opt(1)Single")) return;
+            state.presetNumber = a.number;
+            state.reassign = false;
+            state.parentNumber.clear();
+            return;
+        case ExistingOption::NewNumber:
+            if (!freeRow(a, "opt(2)Single")) return;
+            state.presetNumber.clear();
+            return;
+        case ExistingOption::ExistingSingle:
+        case ExistingOption::ExistingMulticore: {
+            const bool multi = option == ExistingOption::ExistingMulticore;
+            const QList<CableNumbers::Row> rows =
+                CableNumbers(registry_).rows(multi ? QString() : a.prefix, chosen);
+            if (chosen.isEmpty()) return;
+            if (rows.size() > 1) {
+                ui_.message(
+                    QStringLiteral("This operation retreived more than one record [%1]. "
+                                   "Records not updated")
+                        .arg(multi ? QStringLiteral("opt(4)Multi") : QStringLiteral("opt(3)multi")),
+                    MsgButtons::Ok, MsgIcon::Warning);
+                return;
+            }
+            state.presetNumber = chosen;
+            if (multi) {
+                state.reassign = true;
+                state.secondPass = true;
+                state.parentNumber = chosen;
+            }
+            return;
+        }
+    }
+}
+
+// ---- the row ---------------------------------------------------------------------------
+
+QString CableWriter::multicoreQuestion() {
+    return QStringLiteral(
+        "This function will create a cable entry for \r\nevery core in the cable type - "
+        "appending the Pair Data to the \r\ncable number, and filling in the first core with "
+        "the available \r\ndata and marking the others as available for use. To use the other "
+        "cores,\r\nselect them from the available field on Verify Setting dialog. Proceed?");
+}
+
+QString CableWriter::prefixOf(const QString& signalType) {
+    if (signalType.isEmpty()) return {};
+    db::Query q(db::DbId::Equipment,
+                QStringLiteral("select CableNoPrefix from SignalDefault where Type = ?"),
+                registry_);
+    q.bind(signalType).exec();
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+CableSettings CableWriter::defaults(const QStringList& src, const QStringList& dst,
+                                    const QString& signalType, const QString& presetNumber,
+                                    const db::Preferences& prefs) {
+    CableSettings s;
+    s.sourceSystem = src.value(0);
+    s.sourcePin = src.value(1);
+    s.sourceConnector = src.value(2);
+    s.sourceLocation = src.value(3);
+    s.sourceAlias = src.value(5);
+    s.destinationSystem = dst.value(0);
+    s.destinationPin = dst.value(1);
+    s.destinationConnector = dst.value(2);
+    s.destinationLocation = dst.value(3);
+    s.destinationAlias = dst.value(5);
+    s.signalType = signalType;
+    s.prefix = prefixOf(signalType);
+    s.manufacturerId = prefs.value(db::pref::CableTypeDefManu).toString();
+    s.cableType = prefs.value(db::pref::CableTypeDefPn).toString();
+    if (!signalType.isEmpty()) {
+        db::Query q(db::DbId::Equipment,
+                    QStringLiteral("select CableManu, CableType from SignalDefault where Type = ?"),
+                    registry_);
+        q.bind(signalType).exec();
+        if (q.next()) {
+            if (!q.value(0).isNull() && !q.value(0).toString().isEmpty())
+                s.manufacturerId = q.value(0).toString();
+            if (!q.value(1).isNull() && !q.value(1).toString().isEmpty())
+                s.cableType = q.value(1).toString();
+        }
+    }
+    bool ok = false;
+    const qint64 start = prefs.value(db::pref::CablesStartNo).toLongLong(&ok);
+    s.number = presetNumber.isEmpty() ? CableNumbers(registry_).next(s.prefix, ok ? start : 1)
+                                      : presetNumber;
+    return s;
+}
+
+QString CableWriter::refusal(const CableSettings& s, qint64 startNo) {
+    if (s.coreId) return {};
+    const QString number = s.number.trimmed();
+    CableNumbers numbers(registry_);
+    const QList<CableNumbers::Row> rows = numbers.rows(s.prefix, number);
+    const bool reusable = !rows.isEmpty() && rows.first().available;
+    if (!reusable && !isWellFormedNumber(number))
+        return QStringLiteral("The cable number \"%1\" is not a number. Enter digits only.")
+            .arg(number);
+    for (const CableNumbers::Row& r : rows)
+        if (!r.available)
+            return QStringLiteral("The cable number %1 is already in use. Choose another.")
+                .arg(displayedNumber(s.prefix, number));
+    Q_UNUSED(startNo);
+    return {};
+}
+
+qint64 CableWriter::insertRow(const CableSettings& s, const QString& sheet,
+                              const QString& createdBy, bool multiCore, bool available) {
+    // The project's revision, as its identification row holds it.
+    QVariant current, project;
+    db::Query rev(db::DbId::Project,
+                  QStringLiteral("select CurrentRevision, ProjectRevision from tblPID order by "
+                                 "PIDID"),
+                  registry_);
+    rev.exec();
+    if (rev.next()) {
+        current = rev.value(0);
+        project = rev.value(1);
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    db::Query q(db::DbId::Project,
+                QStringLiteral("insert into tblCables (CableNoPrefix, CableNO, SRCSys, DestSYS, "
+                               "SRCPin, DestPin, SRCLoc, DESTLOc, SRCConn, DESTConn, SRCAlias, "
+                               "DSTAlias, CabletypeManu, CableType, MultiCore, Sheet, Length, "
+                               "Integrator, Available, availableCores, ReplacedBY, SignalType, "
+                               "DateOriginated, DateModified, CurrentRevision, ProjectRevision, "
+                               "CreatedBy) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                               "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                registry_);
+    bool lengthOk = false;
+    const double length = s.length.trimmed().toDouble(&lengthOk);
+    q.bind(s.prefix)
+        .bind(s.number.trimmed())
+        .bind(s.sourceSystem)
+        .bind(s.destinationSystem)
+        .bind(s.sourcePin)
+        .bind(s.destinationPin)
+        .bind(s.sourceLocation)
+        .bind(s.destinationLocation)
+        .bind(s.sourceConnector)
+        .bind(s.destinationConnector)
+        .bind(s.sourceAlias)
+        .bind(s.destinationAlias)
+        .bind(s.manufacturerId)
+        .bind(s.cableType)
+        .bind(multiCore)
+        .bind(sheet)
+        .bind(lengthOk ? QVariant(length) : QVariant(QMetaType(QMetaType::Double)))
+        .bind(s.integrator)
+        .bind(available)
+        .bind(multiCore)
+        .bind(QString())
+        .bind(s.signalType)
+        .bind(now)
+        .bind(now)
+        .bind(current)
+        .bind(project)
+        .bind(createdBy)
+        .exec();
+    db::Query id(db::DbId::Project,
+                 QStringLiteral("select max(CableID) from tblCables where CableNoPrefix = ? and "
+                                "CableNO = ?"),
+                 registry_);
+    return id.bind(s.prefix).bind(s.number.trimmed()).exec().scalar().toLongLong();
+}
+
+void CableWriter::updateRow(qint64 cableId, const CableSettings& s, const QString& sheet) {
+    bool lengthOk = false;
+    const double length = s.length.trimmed().toDouble(&lengthOk);
+    db::Query q(db::DbId::Project,
+                QStringLiteral("update tblCables set SRCSys = ?, DestSYS = ?, SRCPin = ?, "
+                               "DestPin = ?, SRCLoc = ?, DESTLOc = ?, SRCConn = ?, DESTConn = ?, "
+                               "SRCAlias = ?, DSTAlias = ?, CabletypeManu = ?, CableType = ?, "
+                               "MultiCore = ?, Sheet = ?, Length = ?, Integrator = ?, "
+                               "Available = ?, ReplacedBY = ?, SignalType = ?, DateModified = ? "
+                               "where CableID = ?"),
+                registry_);
+    q.bind(s.sourceSystem)
+        .bind(s.destinationSystem)
+        .bind(s.sourcePin)
+        .bind(s.destinationPin)
+        .bind(s.sourceLocation)
+        .bind(s.destinationLocation)
+        .bind(s.sourceConnector)
+        .bind(s.destinationConnector)
+        .bind(s.sourceAlias)
+        .bind(s.destinationAlias)
+        .bind(s.manufacturerId)
+        .bind(s.cableType)
+        .bind(false)
+        .bind(sheet)
+        .bind(lengthOk ? QVariant(length) : QVariant(QMetaType(QMetaType::Double)))
+        .bind(s.integrator)
+        .bind(false)
+        .bind(QString())
+        .bind(s.signalType)
+        .bind(QDateTime::currentDateTime())
+        .bind(cableId)
+        .exec();
+}
+
+std::optional<qint64> CableWriter::write(const CableSettings& s, const QString& sheet,
+                                         const QString& createdBy, qint64 startNo) {
+    if (const QString why = refusal(s, startNo); !why.isEmpty()) {
+        ui_.message(why, MsgButtons::Ok, MsgIcon::Warning);
+        return std::nullopt;
+    }
+    if (s.coreId) {
+        // A free core of an existing multicore cable takes this cable's ends.
+        db::Query q(db::DbId::Project,
+                    QStringLiteral("update tblChildCables set SRCSys = ?, DestSYS = ?, SRCPin = ?, "
+                                   "DestPin = ?, SRCLoc = ?, DESTLOc = ?, SRCConn = ?, "
+                                   "DESTConn = ?, SRCAlias = ?, DSTAlias = ?, Integrator = ?, "
+                                   "Sheet = ?, Available = ? where ChildCableID = ?"),
+                    registry_);
+        q.bind(s.sourceSystem)
+            .bind(s.destinationSystem)
+            .bind(s.sourcePin)
+            .bind(s.destinationPin)
+            .bind(s.sourceLocation)
+            .bind(s.destinationLocation)
+            .bind(s.sourceConnector)
+            .bind(s.destinationConnector)
+            .bind(s.sourceAlias)
+            .bind(s.destinationAlias)
+            .bind(s.integrator)
+            .bind(sheet)
+            .bind(false)
+            .bind(s.coreId)
+            .exec();
+        const QVariant parent =
+            db::Query(db::DbId::Project,
+                      QStringLiteral("select ParentNo from tblChildCables where ChildCableID = ?"),
+                      registry_)
+                .bind(s.coreId)
+                .exec()
+                .scalar();
+        return parent.toLongLong();
+    }
+
+    // A multicore type builds its cores.
+    equipment::CableCatalogue catalogue(equipment::LibraryAccess(ui_, registry_));
+    const std::optional<qint64> typeId = catalogue.idOf(s.manufacturerId, s.cableType);
+    const std::optional<equipment::CableType> type =
+        typeId ? catalogue.cableType(*typeId) : std::nullopt;
+    const bool multiCore = type && type->entry.multicore;
+    QList<equipment::CableCore> cores;
+    if (multiCore) {
+        if (ui_.message(multicoreQuestion(), MsgButtons::YesNo, MsgIcon::Question,
+                        QStringLiteral("Build Multi-core Structure")) != MsgButton::Yes)
+            return std::nullopt;
+        cores = catalogue.cores(*typeId);
+    }
+
+    const QString number = s.number.trimmed();
+    const QList<CableNumbers::Row> rows = CableNumbers(registry_).rows(s.prefix, number);
+    qint64 cableId = 0;
+    if (!rows.isEmpty()) {
+        cableId = rows.first().cableId;  // a freed number: its row is used again
+        updateRow(cableId, s, sheet);
+        if (multiCore)
+            db::Query(db::DbId::Project,
+                      QStringLiteral("update tblCables set MultiCore = ? where CableID = ?"),
+                      registry_)
+                .bind(true)
+                .bind(cableId)
+                .exec();
+    } else {
+        cableId = insertRow(s, sheet, createdBy, multiCore, false);
+    }
+    for (int i = 0; i < cores.size(); ++i) {
+        // The core's suffix: its marking, as two digits when it is a number.
+        const QString marking = cores[i].marking.isEmpty() ? cores[i].number : cores[i].marking;
+        bool numeric = false;
+        const int value = marking.toInt(&numeric);
+        const QString suffix = numeric && !marking.isEmpty() && marking[0].unicode() < 61
+                                   ? QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'))
+                                   : marking;
+        const bool first = i == 0;
+        db::Query c(
+            db::DbId::Project,
+            QStringLiteral("insert into tblChildCables (CableNo, ParentNo, SRCSys, DestSYS, "
+                           "SRCPin, DestPin, SRCLoc, DESTLOc, SRCConn, DESTConn, SRCAlias, "
+                           "DSTAlias, Integrator, Sheet, Available) values (?, ?, ?, ?, ?, "
+                           "?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            registry_);
+        c.bind(number + QLatin1Char('-') + suffix).bind(cableId);
+        const QStringList ends =
+            first ? QStringList{s.sourceSystem,     s.destinationSystem,    s.sourcePin,
+                                s.destinationPin,   s.sourceLocation,       s.destinationLocation,
+                                s.sourceConnector,  s.destinationConnector, s.sourceAlias,
+                                s.destinationAlias, s.integrator,           sheet}
+                  : QStringList(12, QString());
+        for (const QString& v : ends) c.bind(v);
+        c.bind(!first).exec();
+    }
+    if (multiCore)
+        db::Query(db::DbId::Project,
+                  QStringLiteral("update tblCables set availableCores = ? where CableID = ?"),
+                  registry_)
+            .bind(cores.size() > 1)
+            .bind(cableId)
+            .exec();
+    return cableId;
+}
+
+// ---- the command -----------------------------------------------------------------------
+
+namespace {
+
+class Assignment {
+  public:
+    Assignment(Drawing& drawing, const AssignCablesRun& run, const db::Preferences& prefs)
+        : drawing_(drawing), run_(run), prefs_(prefs) {}
+    bool assign(const QString& handle);
+
+  private:
+    void log(const QString& line) {
+        if (run_.log && run_.log->enabled()) run_.log->log(line);
+    }
+    bool stop(const QString& message) {
+        run_.ui.message(message, MsgButtons::Ok, MsgIcon::Information);
+        return false;
+    }
+    const cad::Entity* insertNear(QPointF at, std::initializer_list<QPointF> offsets);
+    bool flag(const QString& column, bool fallback) const {
+        const QVariant v = prefs_.value(column);
+        return v.isNull() || !v.isValid() ? fallback : v.toBool();
+    }
+    void checkDuplicates(const QString& displayed, const QString& assoc);
+    void updateTexts(const QString& handle, const QString& displayed);
+
+    Drawing& drawing_;
+    const AssignCablesRun& run_;
+    const db::Preferences& prefs_;
+};
+
+const cad::Entity* Assignment::insertNear(QPointF at, std::initializer_list<QPointF> offsets) {
+    const cad::Entity* found = nullptr;
+    for (QPointF o : offsets) {
+        const cad::PickResult hit =
+            cad::pointSearch(drawing_.document(), drawing_.space(), drawing_.index(), at + o, 0.1);
+        if (!hit.found()) continue;
+        found = drawing_.document().find(hit.isAttribute() ? hit.insertHandle : hit.handle);
+        if (found && found->kind == cad::EntityKind::Insert) return found;
+    }
+    return found && found->kind == cad::EntityKind::Insert ? found : nullptr;
+}
+
+void Assignment::checkDuplicates(const QString& displayed, const QString& assoc) {
+    const QStringList own = assoc.split(QLatin1Char('|'));
+    QStringList same;
+    for (const cad::Entity& e : drawing_.space().entities)
+        if (e.kind == cad::EntityKind::Text && e.text == displayed && !own.contains(e.handle))
+            same << e.handle;
+    for (const QString& h : same) {
+        if (run_.ui.message(QStringLiteral("The cable number: %1 exists in this drawing. Do you "
+                                           "want to clear it.")
+                                .arg(displayed),
+                            MsgButtons::YesNo, MsgIcon::Question) == MsgButton::Yes)
+            drawing_.editor().modify(h, [](cad::Entity& e) { e.text = QStringLiteral("Cable#"); });
+    }
+}
+
+void Assignment::updateTexts(const QString& handle, const QString& displayed) {
+    const cad::Entity* cable = drawing_.document().find(handle);
+    const QString assoc = tag::assoc(*cable);
+    const QList<cad::Vertex> vertices = cable->vertices;
+    const int bar = assoc.indexOf(QLatin1Char('|'));
+    QStringList texts = {assoc.left(bar < 0 ? assoc.size() : bar),
+                         bar < 0 ? QString() : assoc.mid(bar + 1)};
+    for (int end = 0; end < 2; ++end) {
+        const cad::Entity* t =
+            texts[end].isEmpty() ? nullptr : drawing_.document().find(texts[end]);
+        if (t && t->kind == cad::EntityKind::Text) continue;
+        // Gone (or not a text): the number text where drawing placed it, beside the end.
+        const QPointF at = end == 0 ? vertices.first().pos : vertices.last().pos;
+        texts[end].clear();
+        for (const cad::Entity& e : drawing_.space().entities) {
+            if (e.kind != cad::EntityKind::Text || tag::kindOf(e) != tag::kind::CableNo) continue;
+            const QPointF p = e.hAlign ? e.end : e.start;
+            if (std::abs(p.y() - (at.y() + 0.03)) < 0.05 && std::abs(p.x() - at.x()) < 3.5) {
+                texts[end] = e.handle;
+                break;
+            }
+        }
+    }
+    for (const QString& t : texts)
+        if (!t.isEmpty()) drawing_.editor().modify(t, [&](cad::Entity& e) { e.text = displayed; });
+    const QString fixed = texts.join(QLatin1Char('|'));
+    drawing_.editor().modify(handle, [&](cad::Entity& e) {
+        if (fixed != assoc && !texts[0].isEmpty() && !texts[1].isEmpty()) tag::setAssoc(e, fixed);
+        e.tooltip = QStringLiteral("Cable#: ") + displayed;
+    });
+}
+
+bool Assignment::assign(const QString& handle) {
+    AssignmentState& state = run_.state;
+    state.startCable();
+    Ui& ui = run_.ui;
+    log(QString(60, QLatin1Char('/')));
+    log(QStringLiteral("/Assigning Cable"));
+    log(QString(60, QLatin1Char('/')));
+
+    log(QStringLiteral("Testing for xdata"));
+    const cad::Entity* cable = handle.isEmpty() ? nullptr : drawing_.document().find(handle);
+    if (!cable) return stop(QStringLiteral("Cable assignment failed. Please try again."));
+    const cad::XData* x = cable->xdataFor(tag::kApp);
+    if (!tag::isOwn(*cable) || !x || x->count() != tag::itemNames().size())
+        return stop(
+            QStringLiteral("This cable is not a Tolvane cable.\r\nPlease redraw the "
+                           "cable using the Draw Cables function."));
+    if (cable->kind != cad::EntityKind::Polyline || cable->vertices.size() < 2) return false;
+    const QPointF first = cable->vertices.first().pos;
+    const QPointF last = cable->vertices.last().pos;
+
+    log(QStringLiteral("Getting Source and Dest"));
+    EndResolver resolver(drawing_, ui, run_.log, {flag(db::pref::AutoAlias, false), 0.1},
+                         run_.registry);
+    const QString sourceText = resolver.source(first);
+    QString destinationText = resolver.destination(last);
+    const QStringList source = fieldsOf(sourceText);
+    state.signalType = source[4];
+
+    log(QStringLiteral("Checking for left pointer"));
+    const cad::Entity* from = insertNear(first, {{-0.5, 0}, {0.5, 0}, {0, 0}});
+    if (!from)
+        return stop(
+            QStringLiteral("No equipment is attached to the source side of this cable. "
+                           "Please re-cable and re-assign"));
+    if (from->blockName.compare(QLatin1String("POINTER_S"), Qt::CaseInsensitive) == 0)
+        return stop(
+            QStringLiteral("Please select the cable on the source side of this Pointer "
+                           "set and re-assign."));
+    log(QStringLiteral("checking for right pointer"));
+    const cad::Entity* to = insertNear(last, {{0.5, 0}});
+    if (!to)
+        return stop(
+            QStringLiteral("No equipment is attached to the destination side of this "
+                           "cable. Please re-cable and re-assign"));
+    const bool pointer =
+        to->blockName.compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0;
+    if (pointer) {
+        destinationText = run_.otherSide ? run_.otherSide(drawing_, to->handle) : QString();
+        if (destinationText.isEmpty()) {
+            const cad::Entity* sheet = to->attribute(QStringLiteral("DSht"));
+            return stop(QStringLiteral("Unable to retrieve other pointer.\r\nBe sure the drawing: "
+                                       "%1 is open,\r\nand that the pointer exists. Operation "
+                                       "cancelled")
+                            .arg(sheet ? sheet->text : QString()));
+        }
+        log(QStringLiteral("Got right pointer"));
+    }
+    // An end the resolver could not read was reported there.
+    if (sourceText.isEmpty() || destinationText.isEmpty()) return false;
+
+    log(QStringLiteral("parsing dest string"));
+    const QStringList destination = fieldsOf(destinationText);
+
+    log(QStringLiteral("setting up the signal type"));
+    CableWriter writer(ui, run_.registry);
+    const QString type = !source[4].isEmpty() ? source[4] : destination[4];
+
+    log(QStringLiteral("warn user of unassigned systems"));
+    if (source[0] == kUnnamedSystem)
+        return stop(QStringLiteral("Please Assign Sysname to Source Equipment Block"));
+    if (destination[0] == kUnnamedSystem)
+        return stop(QStringLiteral("Please Assign Sysname to Destination Equipment Block"));
+
+    log(QStringLiteral("Query for assigned"));
+    for (const bool sourceSide : {true, false}) {
+        db::Query q(db::DbId::Project,
+                    sourceSide
+                        ? QStringLiteral("select CableNO, CableNoPrefix from tblCables where "
+                                         "SRCsys = ? and SRCPin = ?")
+                        : QStringLiteral("select CableNO, CableNoPrefix from tblCables where "
+                                         "DESTsys = ? and DestPin = ?"),
+                    run_.registry);
+        q.bind(sourceSide ? source[0] : destination[0])
+            .bind(sourceSide ? source[1] : destination[1])
+            .exec();
+        if (!q.next()) continue;
+        ExistingAssignment a{sourceSide,           source[0],      source[1],
+                             destination[0],       destination[1], q.value(0).toString(),
+                             q.value(1).toString()};
+        if (run_.existing) run_.existing(a, state);
+        if (state.cancelled) return false;
+    }
+
+    log(QStringLiteral("loading verify settings form"));
+    bool startOk = false;
+    const qint64 startNo = prefs_.value(db::pref::CablesStartNo).toLongLong(&startOk);
+    // The cable's signal type is its source's, else its destination's.
+    CableSettings settings = writer.defaults(source, destination, type, state.presetNumber, prefs_);
+    const bool show = flag(db::pref::CablesVerifySettings, true);
+    const QString sheet = QFileInfo(drawing_.path()).fileName();
+    for (int pass = 0; pass < (state.secondPass ? 2 : 1); ++pass) {
+        if (show && run_.verify && !run_.verify(settings, state)) return false;
+        if (state.cancelled) return false;
+    }
+
+    // The row and the drawing change together.
+    db::Transaction tx(db::DbId::Project, run_.registry);
+    cad::UndoGroup group(drawing_.undo());
+    try {
+        const std::optional<qint64> id =
+            writer.write(settings, sheet.isEmpty() ? drawing_.untitledName() : sheet, run_.userName,
+                         startOk ? startNo : 1);
+        if (!id) {
+            group.cancel();
+            return false;
+        }
+        state.cableId = *id;
+        state.signalType = settings.signalType;
+        state.displayedNumber = displayedNumber(settings.prefix, settings.number.trimmed());
+        const QString own = tag::assoc(*drawing_.document().find(handle));
+        checkDuplicates(state.displayedNumber, own);
+
+        log(QStringLiteral("Color NUmber"));
+        applySignalType(drawing_, handle, settings.signalType, flag(db::pref::CableColorLine, true),
+                        flag(db::pref::CableColorText, true), run_.registry);
+        drawing_.editor().modify(handle, [&](cad::Entity& e) {
+            tag::setRef1(e, QString::number(state.cableId));
+            if (state.reassign) tag::setRef2(e, QString::number(state.cableId));
+        });
+        log(QStringLiteral("Update cable text"));
+        updateTexts(handle, state.displayedNumber);
+        if (pointer) {
+            log(QStringLiteral("update cable on other side"));
+            ui.message(QStringLiteral("Unable to update other side of pointer"), MsgButtons::Ok,
+                       MsgIcon::Warning);
+        }
+        tx.commit();
+    } catch (...) {
+        group.cancel();
+        throw;
+    }
+    log(QStringLiteral("Cleaning up"));
+    log(QStringLiteral("/Done Assigning Cable"));
+    return true;
+}
+
+}  // namespace
+
+int assignCables(Drawing& drawing, const AssignCablesRun& run) {
+    db::TableLock lock(db::cableLock(), run.shared, run.whoAmI, run.ui, db::DbId::Project,
+                       run.registry);
+    if (!lock.acquire()) return 0;
+    QStringList cables;
+    if (!run.picked.isEmpty()) {
+        cables << run.picked;
+    } else {
+        const SelectionAnswer picked = run.ui.getSelection(QStringLiteral("Select Cables"));
+        if (picked.cancelled) {
+            run.ui.history(QStringLiteral("Assignment Cancelled"), true);
+            return 0;
+        }
+        QStringList handles = picked.handles;
+        if (picked.window) {
+            handles.clear();
+            for (const QString& h : drawing.index().queryRect(
+                     cad::BBox::of(picked.window->topLeft(), picked.window->bottomRight()),
+                     !picked.crossing))
+                handles << h;
+        }
+        for (const QString& h : handles) {
+            const cad::Entity* e = drawing.document().find(h);
+            if (e && e->kind == cad::EntityKind::Polyline) cables << e->handle;
+        }
+    }
+    db::Preferences prefs(run.registry);
+    prefs.load(run.userId);
+    Assignment assignment(drawing, run, prefs);
+    int assigned = 0;
+    for (const QString& cable : cables) {
+        if (!assignment.assign(cable)) {
+            run.ui.history(QStringLiteral("Assignment Cancelled"), true);
+            continue;
+        }
+        ++assigned;
+        const QVariant every = prefs.value(db::pref::CableSaveEveryTime);
+        if (every.isValid() && every.toBool() && run.save) {
+            run.ui.history(QStringLiteral("Saving Document"), true);
+            run.save();
+        }
+    }
+    lock.release();
+    return assigned;
+}
+
+}  // namespace tolvane::wiring

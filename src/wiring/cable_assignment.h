@@ -1,0 +1,166 @@
+// Cable assignment: a drawn cable becomes a numbered row of the project's cable schedule.
+// Both ends are resolved again and checked, ends already wired to another cable are settled
+// in the existing-assignment window, the user confirms the cable's settings (number, signal
+// type, cable type, connectors, locations, aliases, length, integrator), the row is written
+// (and for a multicore cable its cores), and the drawing shows it: the number in the two
+// number texts, the tag's references, the tip, the signal type's layer and colour. The row
+// and the drawing change together: a failure leaves both as they were.
+//
+// The windows are the app's; they reach this service through the hooks of AssignCablesRun and
+// share what one assignment carries in AssignmentState.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+#include "db/database.h"
+#include "db/preferences.h"
+
+namespace tolvane {
+class Drawing;
+class EventLog;
+class Ui;
+}  // namespace tolvane
+
+namespace tolvane::wiring {
+
+// What one assignment shares between the command and its two windows.
+struct AssignmentState {
+    QString displayedNumber;  // of the cable assigned last
+    qint64 cableId = 0;       // its row
+    QString signalType;       // the current signal type
+    bool cancelled = false;   // a window was cancelled: nothing is written
+    bool reassign = false;    // an existing number was re-assigned: DB_Ref_2 is written too
+    bool secondPass = false;  // the settings window is shown once more
+    QString presetNumber;     // the number the settings window offers ("": a new one)
+    QString parentNumber;     // the multicore cable a core belongs to
+    // Forgets the previous cable's choices; the current signal type and number stay.
+    void startCable();
+};
+
+// The existing-assignment window's request: which end is wired already, and to what.
+struct ExistingAssignment {
+    bool sourceSide = false;
+    QString sourceSystem, sourcePin, destinationSystem, destinationPin;
+    QString number;  // CableNO of the cable that holds the pin
+    QString prefix;
+};
+
+// The six options of the existing-assignment window.
+enum class ExistingOption {
+    ShowDatabase = 0,  // show the project's cables (the assignment is cancelled)
+    Keep = 1,          // re-assign the existing number to this cable
+    NewNumber = 2,     // free the existing number, give this cable a new one
+    ExistingSingle = 3,
+    ExistingMulticore = 4,
+    Cancel = 5
+};
+
+class AssignmentOptions {
+  public:
+    AssignmentOptions(Ui& ui, EventLog* log, db::Connections& registry = db::connections())
+        : ui_(ui), log_(log), registry_(registry) {}
+
+    // The explanation and the captions of options 0 to 5.
+    static QString explanation(const ExistingAssignment& a);
+    static QStringList captions(const ExistingAssignment& a);
+    // The free single-core numbers of the prefix, and the multicore cables' numbers.
+    QStringList singleCoreNumbers(const QString& prefix);
+    QStringList multicoreNumbers();
+
+    // Carries out an option: frees the existing row where the option takes its number away,
+    // presets the number the settings window offers, and sets the flags of `state`. A lookup
+    // that does not find exactly one row says so and changes nothing. `chosen` is the entry
+    // of the single-core or multicore list for options 3 and 4.
+    void apply(ExistingOption option, const ExistingAssignment& a, const QString& chosen,
+               AssignmentState& state);
+
+  private:
+    bool freeRow(const ExistingAssignment& a, const char* where);
+    void log(const QString& line);
+
+    Ui& ui_;
+    EventLog* log_;
+    db::Connections& registry_;
+};
+
+// The cable-settings window's values: what is confirmed is written.
+struct CableSettings {
+    QString sourceEquipment, destinationEquipment;
+    QString sourceSystem, destinationSystem, sourcePin, destinationPin;
+    QString sourceConnector, destinationConnector, sourceLocation, destinationLocation;
+    QString signalType, sourceAlias, destinationAlias;
+    QString prefix;
+    QString number;          // without the prefix
+    QString manufacturerId;  // CabletypeManu
+    QString cableType;       // CableType (the part number)
+    QString length, integrator;
+    // A core of an existing multicore cable instead of a cable of its own.
+    qint64 coreId = 0;
+};
+
+class CableWriter {
+  public:
+    CableWriter(Ui& ui, db::Connections& registry = db::connections())
+        : ui_(ui), registry_(registry) {}
+
+    // The settings a cable starts with: its ends, the signal type's prefix, default
+    // manufacturer and part number (else the preferences'), and the next number of the prefix
+    // (or the preset one).
+    CableSettings defaults(const QStringList& source, const QStringList& destination,
+                           const QString& signalType, const QString& presetNumber,
+                           const db::Preferences& prefs);
+    // The signal type's prefix ("" for none or no row).
+    QString prefixOf(const QString& signalType);
+    // Why the settings cannot be written ("" when they can): a number that is not one, or
+    // one a cable in use holds already.
+    QString refusal(const CableSettings& s, qint64 startNo);
+
+    // Writes the row (in the caller's transaction): a new one for a new number, the freed row
+    // of a reused number; a multicore type asks to build its cores first (No writes nothing).
+    // Returns the row's CableID, or nothing when it was not written.
+    std::optional<qint64> write(const CableSettings& s, const QString& sheet,
+                                const QString& createdBy, qint64 startNo);
+
+    static QString multicoreQuestion();
+
+  private:
+    qint64 insertRow(const CableSettings& s, const QString& sheet, const QString& createdBy,
+                     bool multiCore, bool available);
+    void updateRow(qint64 cableId, const CableSettings& s, const QString& sheet);
+
+    Ui& ui_;
+    db::Connections& registry_;
+};
+
+// catWAssignCable on one drawing.
+struct AssignCablesRun {
+    AssignCablesRun(Ui& ui, AssignmentState& state, db::Connections& registry)
+        : ui(ui), state(state), registry(registry) {}
+    Ui& ui;
+    AssignmentState& state;
+    db::Connections& registry;
+    EventLog* log = nullptr;
+    bool shared = false;
+    QString whoAmI;
+    QString userName;  // CreatedBy
+    int userId = 1;    // whose preferences
+    // A cable picked before the command (a double-click); empty: "Select Cables".
+    QString picked;
+    // The existing-assignment window: it applies the user's option to the state.
+    std::function<void(const ExistingAssignment&, AssignmentState&)> existing;
+    // The cable-settings window, shown modally; true when confirmed (settings as confirmed).
+    std::function<bool(CableSettings&, AssignmentState&)> verify;
+    // The destination string beyond a POINTER_D, "" when the other pointer cannot be found.
+    std::function<QString(Drawing&, const QString& pointer)> otherSide;
+    // Saves the drawing ("CableSaveEverYtime").
+    std::function<void()> save;
+};
+
+// Assigns the picked cable, or each polyline the user selects, under the cable lock. Returns
+// how many were assigned.
+int assignCables(Drawing& drawing, const AssignCablesRun& run);
+
+}  // namespace tolvane::wiring

@@ -1,0 +1,65 @@
+#include "wiring/cable_numbers.h"
+
+#include <QRegularExpression>
+
+namespace tolvane::wiring {
+
+QString displayedNumber(const QString& prefix, const QString& number) {
+    return prefix.isEmpty() ? number : prefix + QLatin1Char('-') + number;
+}
+
+std::optional<qint64> numberValue(const QString& number) {
+    int digits = 0;
+    while (digits < number.size() && number[digits].isDigit() && number[digits].unicode() < 128)
+        ++digits;
+    if (digits == 0 || digits > 18) return std::nullopt;
+    return number.left(digits).toLongLong();
+}
+
+bool isWellFormedNumber(const QString& text) {
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,12}$"));
+    return digits.match(text.trimmed()).hasMatch();
+}
+
+QString CableNumbers::next(const QString& prefix, qint64 startNo) {
+    // Longest first, then highest in text order: the first number made of digits alone is
+    // the highest of them; longer ones before it ("12-03") count by their leading digits.
+    db::Query q(db::DbId::Project,
+                QStringLiteral("select CableNO from tblCables where CableNoPrefix = ? order by "
+                               "length(CableNO) desc, CableNO desc"),
+                registry_);
+    q.bind(prefix).exec();
+    std::optional<qint64> highest;
+    while (q.next()) {
+        const QString number = q.value(0).toString().trimmed();
+        const std::optional<qint64> value = numberValue(number);
+        if (value && (!highest || *value > *highest)) highest = value;
+        if (value && number.size() == QString::number(*value).size()) break;
+    }
+    return QString::number(highest ? *highest + 1 : startNo);
+}
+
+QStringList CableNumbers::reusable(const QString& prefix) {
+    db::Query q(db::DbId::Project,
+                QStringLiteral("select CableNO from tblCables where CableNoPrefix = ? and "
+                               "Available = ? union select CableNO from tblCables where "
+                               "CableNoPrefix = ? and availableCores = ? order by 1"),
+                registry_);
+    q.bind(prefix).bind(true).bind(prefix).bind(true).exec();
+    QStringList out;
+    while (q.next()) out << q.value(0).toString();
+    return out;
+}
+
+QList<CableNumbers::Row> CableNumbers::rows(const QString& prefix, const QString& number) {
+    db::Query q(db::DbId::Project,
+                QStringLiteral("select CableID, Available, MultiCore from tblCables where "
+                               "CableNoPrefix = ? and CableNO = ? order by CableID"),
+                registry_);
+    q.bind(prefix).bind(number).exec();
+    QList<Row> out;
+    while (q.next()) out << Row{q.value(0).toLongLong(), q.value(1).toBool(), q.value(2).toBool()};
+    return out;
+}
+
+}  // namespace tolvane::wiring

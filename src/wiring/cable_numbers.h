@@ -1,0 +1,46 @@
+// Cable numbers of a project: the number part (`CableNO`) under a prefix (`CableNoPrefix`, the
+// signal type's), shown as prefix + "-" + number or the number alone. The next number of a
+// prefix is one above the highest one taken, comparing numbers as numbers (1000 follows 999;
+// "12-03", a core of cable 12, counts as 12); freed rows offer their numbers again. A number
+// held by a row in use is never offered nor written twice.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "db/database.h"
+
+namespace tolvane::wiring {
+
+// prefix + "-" + number, or the number alone for an empty prefix.
+QString displayedNumber(const QString& prefix, const QString& number);
+// The value a stored number counts as: its leading digits ("12-03" is 12); nullopt when it
+// starts with none.
+std::optional<qint64> numberValue(const QString& number);
+// A number the user typed: digits only (blanks around them aside), at most 12 of them.
+bool isWellFormedNumber(const QString& text);
+
+class CableNumbers {
+  public:
+    explicit CableNumbers(db::Connections& registry = db::connections()) : registry_(registry) {}
+
+    // One above the highest number of the prefix; `startNo` for a prefix without rows.
+    QString next(const QString& prefix, qint64 startNo);
+    // The numbers of the prefix free for reuse (Available, or with available cores), in text
+    // order.
+    QStringList reusable(const QString& prefix);
+
+    struct Row {
+        qint64 cableId = 0;
+        bool available = false;
+        bool multiCore = false;
+    };
+    // The rows holding the number under the prefix.
+    QList<Row> rows(const QString& prefix, const QString& number);
+
+  private:
+    db::Connections& registry_;
+};
+
+}  // namespace tolvane::wiring

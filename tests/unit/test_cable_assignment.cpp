@@ -1,0 +1,287 @@
+// Cable numbers and cable assignment: the next number of a prefix compared as numbers, the
+// reuse of freed numbers, numbers refused; a drawn cable assigned into tblCables with its
+// texts, tag and tip; the existing-assignment options; multicore cores in tblChildCables;
+// and a failure half-way leaving the schedule and the drawing as they were.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "cad/dxf.h"
+#include "cad/editing.h"
+#include "db/schema.h"
+#include "db_fixture.h"
+#include "drawings/drawing.h"
+#include "drawings/entity_tag.h"
+#include "drawings/standard_drawings.h"
+#include "script_fixture.h"
+#include "wiring/cable_assignment.h"
+#include "wiring/cable_drawing.h"
+#include "wiring/cable_numbers.h"
+
+using namespace tolvane;
+using namespace tolvane::wiring;
+using test::ScriptedUser;
+
+class CableAssignment : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (db::DbId id : {db::DbId::Equipment, db::DbId::Project}) {
+            dbs.makeEmpty(id, registry);
+            db::ensureSchema(id, registry);
+        }
+        exec(db::DbId::Equipment,
+             "insert into SignalDefault (Type, Color, CableNoPrefix) values ('AUD', 3, 'A'), "
+             "('VID', 2, null)");
+        exec(db::DbId::Equipment,
+             "insert into tblPreferences (UserID, CablesStartNo, CablesVerifySettings, "
+             "cablecolorline, cablecolortext) values (1, 100, false, true, true)");
+        exec(db::DbId::Project,
+             "insert into tblJF (JFID, JFSysName, JFLoc, JFEl, SignalType, RearConn) values "
+             "(7, 'AJF', 'MCR', 'R1', 'AUD', 'XLR')");
+        for (const char* name : {"JBOX_S", "FN_JACK_D", "POINTER_S"}) {
+            const QString file = dir.filePath(QString::fromLatin1(name) + ".dxf");
+            cad::saveDxf(standard::blockDrawing(QString::fromLatin1(name)), file);
+            cad::addBlockFromFile(drawing.document(), file, QString::fromLatin1(name));
+        }
+    }
+    void exec(db::DbId id, const char* sql) {
+        db::Query(id, QString::fromLatin1(sql), registry).exec();
+    }
+    QVariant scalar(const QString& sql) {
+        return db::Query(db::DbId::Project, sql, registry).exec().scalar();
+    }
+    void addCable(const char* prefix, const char* number, bool available = false) {
+        db::Query(db::DbId::Project,
+                  "insert into tblCables (CableNoPrefix, CableNO, Available) values (?, ?, ?)",
+                  registry)
+            .bind(QString::fromLatin1(prefix))
+            .bind(QString::fromLatin1(number))
+            .bind(available)
+            .exec();
+    }
+    QString place(const char* block, QPointF at, const QString& jackfield = {}) {
+        cad::Entity e = cad::makeInsert(drawing.document(), QString::fromLatin1(block), at);
+        tag::tagEntity(e, tag::catalogueEntry(e.blockName)->kind, jackfield);
+        return drawing.editor().add(std::move(e));
+    }
+    // A cable drawn from a J-box at (0, y) to a jack of the jackfield at (10, y + 4).
+    DrawnCable drawCable(double y) {
+        const QString box = place("JBOX_S", {0, y});
+        drawing.editor().modify(box, [](cad::Entity& e) {
+            for (cad::Entity& a : e.attributes)
+                if (a.tag == "JB") a.text = QStringLiteral("JB-01");
+        });
+        place("FN_JACK_D", {10, y + 4}, "7");
+        ScriptedUser user(QStringLiteral("point 0,%1\npoint 10,%2\n").arg(y).arg(y + 4));
+        CableOptions options;
+        CableDrawer drawer(drawing, *user.ui, nullptr, options, registry);
+        EXPECT_EQ(drawer.drawOne(), CableDrawer::Outcome::Drawn) << user.transcript.toStdString();
+        return drawer.drawn().value(0);
+    }
+    int assign(ScriptedUser& user, const QString& cable, AssignmentState& state,
+               std::function<void(const ExistingAssignment&, AssignmentState&)> existing = {}) {
+        AssignCablesRun run(*user.ui, state, registry);
+        run.picked = cable;
+        run.userName = QStringLiteral("tester");
+        run.existing = std::move(existing);
+        return assignCables(drawing, run);
+    }
+
+    QTemporaryDir dir;
+    db::Connections registry;
+    test::TestDatabases dbs{db::Engine::SQLite};
+    Drawing drawing;
+};
+
+// The next number is one above the highest, compared as numbers; each prefix counts alone;
+// freed numbers are offered again; typed numbers must be digits and free.
+TEST_F(CableAssignment, Numbering) {
+    CableNumbers numbers(registry);
+    EXPECT_EQ(numbers.next("A", 100), "100");
+    for (const char* n : {"1", "2", "999", "998"}) addCable("A", n);
+    EXPECT_EQ(numbers.next("A", 100), "1000");
+    addCable("A", "1000");
+    EXPECT_EQ(numbers.next("A", 100), "1001");  // "999" is last in text order
+    addCable("A", "1001-03");                   // a core numbered under its cable
+    EXPECT_EQ(numbers.next("A", 100), "1002");
+    EXPECT_EQ(numbers.next("", 5), "5");
+    addCable("", "12");
+    EXPECT_EQ(numbers.next("", 5), "13");
+    EXPECT_EQ(numbers.next("A", 100), "1002");
+
+    addCable("A", "7", true);
+    EXPECT_EQ(numbers.reusable("A"), QStringList{"7"});
+    EXPECT_EQ(displayedNumber("A", "7"), "A-7");
+    EXPECT_EQ(displayedNumber("", "7"), "7");
+
+    ScriptedUser quiet("");
+    CableWriter writer(*quiet.ui, registry);
+    CableSettings s;
+    s.prefix = "A";
+    for (const char* bad : {"12a", "1 2", "", "-3", "1234567890123"}) {
+        s.number = QString::fromLatin1(bad);
+        EXPECT_FALSE(writer.refusal(s, 1).isEmpty()) << bad;
+    }
+    s.number = "999";
+    EXPECT_EQ(writer.refusal(s, 1), "The cable number A-999 is already in use. Choose another.");
+    for (const char* good : {"7", " 1002 ", "3"}) {
+        s.number = QString::fromLatin1(good);
+        EXPECT_EQ(writer.refusal(s, 1), "") << good;
+    }
+}
+
+// A drawn cable becomes a row with the ends and the next number; its texts show the number,
+// its tag names the row, its tip the number. Assigned again, the wired pins open the
+// existing-assignment choice: keeping the number reuses the freed row.
+TEST_F(CableAssignment, AssignedCableAndItsExistingNumber) {
+    const DrawnCable cable = drawCable(0);
+    AssignmentState state;
+    ScriptedUser user("");
+    ASSERT_EQ(assign(user, cable.polyline, state), 1) << user.transcript.toStdString();
+    EXPECT_EQ(state.displayedNumber, "A-100");
+    db::Query row(db::DbId::Project,
+                  "select CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, DestSYS, DestPin, "
+                  "DESTConn, DESTLOc, SignalType, Available, Sheet, CreatedBy from tblCables",
+                  registry);
+    row.exec();
+    ASSERT_TRUE(row.next());
+    QStringList values;
+    for (int i = 1; i < 13; ++i) values << row.value(i).toString();
+    EXPECT_EQ(values.join('|').toStdString(), "A|100|JB-01|B-1|JF|-1|XLR|MCR.R1|AUD|0|Drawing1|tester");
+    const qint64 id = row.value(0).toLongLong();
+    EXPECT_FALSE(row.next());
+    const cad::Entity* e = drawing.document().find(cable.polyline);
+    EXPECT_EQ(tag::ref1(*e), QString::number(id));
+    EXPECT_EQ(e->tooltip, "Cable#: A-100");
+    EXPECT_EQ(e->layer, "AUD");
+    EXPECT_EQ(drawing.document().find(cable.sourceText)->text, "A-100");
+    EXPECT_EQ(drawing.document().find(cable.destinationText)->text, "A-100");
+
+    // The same cable again: its source pin is wired; keep the number.
+    QList<ExistingAssignment> asked;
+    AssignmentOptions options(*user.ui, nullptr, registry);
+    ASSERT_EQ(assign(user, cable.polyline, state,
+                     [&](const ExistingAssignment& a, AssignmentState& s) {
+                         asked << a;
+                         if (asked.size() == 1) options.apply(ExistingOption::Keep, a, {}, s);
+                     }),
+              1)
+        << user.transcript.toStdString();
+    ASSERT_EQ(asked.size(), 1);  // the kept row is free when the destination is checked
+    EXPECT_TRUE(asked[0].sourceSide);
+    EXPECT_EQ(AssignmentOptions::explanation(asked[0]),
+              "The source: JB-01 > B-1 is already assigned to Cable Number: 100. How would you "
+              "like to proceed?");
+    EXPECT_EQ(AssignmentOptions::captions(asked[0])[1],
+              "KEEP IT -- Re-assign cable number: 100 to JF > -1");
+    EXPECT_EQ(scalar("select count(*) from tblCables").toInt(), 1);
+    EXPECT_EQ(scalar("select CableID from tblCables where CableNO = '100' and Available = "
+                     "false")
+                  .toLongLong(),
+              id);
+
+    // A new number frees the old one, which the reuse list then offers.
+    ASSERT_EQ(assign(user, cable.polyline, state,
+                     [&](const ExistingAssignment& a, AssignmentState& s) {
+                         options.apply(ExistingOption::NewNumber, a, {}, s);
+                     }),
+              1)
+        << user.transcript.toStdString();
+    EXPECT_EQ(state.displayedNumber, "A-101");
+    EXPECT_EQ(CableNumbers(registry).reusable("A"), QStringList{"100"});
+    EXPECT_EQ(scalar("select SRCSys from tblCables where CableNO = '100'").toString(), "Deleted");
+
+    // Two rows of one number cannot be kept: told, nothing changes, and Cancel stops.
+    addCable("A", "101");
+    ScriptedUser told("button OK\n");
+    AssignmentOptions strict(*told.ui, nullptr, registry);
+    EXPECT_EQ(assign(told, cable.polyline, state,
+                     [&](const ExistingAssignment& a, AssignmentState& s) {
+                         strict.apply(ExistingOption::Keep, a, {}, s);
+                         strict.apply(ExistingOption::Cancel, a, {}, s);
+                     }),
+              0);
+    EXPECT_TRUE(told.transcript.contains("RsMaster.Recordcount = 2 record(s) in [opt(1)Single]"));
+    EXPECT_TRUE(told.transcript.contains("HISTORY Assignment Cancelled"));
+    EXPECT_EQ(scalar("select count(*) from tblCables where Available = false").toInt(), 2);
+}
+
+// What is refused before anything is written, and a failure after the row was written taking
+// the row and the drawing's changes back.
+TEST_F(CableAssignment, RefusalsAndFailures) {
+    const DrawnCable cable = drawCable(0);
+    const cad::Entity before = *drawing.document().find(cable.polyline);
+    AssignmentState state;
+    const auto message = [&](const QString& handle) {
+        ScriptedUser user("button OK\n");
+        EXPECT_EQ(assign(user, handle, state), 0);
+        return user.transcript;
+    };
+    EXPECT_TRUE(message("FFFF").contains("Cable assignment failed. Please try again."));
+    const QString line = drawing.editor().add(cad::Entity::polyline({{{0, 0}}, {{10, 4}}}, false));
+    EXPECT_TRUE(message(line).contains(
+        "This cable is not a Tolvane cable.\\nPlease redraw the cable using the Draw Cables"));
+    drawing.editor().modify(line, [](cad::Entity& e) {
+        tag::tagEntity(e, tag::kind::Cable);
+        e.xdata[0].items.removeAt(3);  // edited by hand: eight items
+    });
+    EXPECT_TRUE(message(line).contains("This cable is not a Tolvane cable."));
+
+    // A cable continuing beyond a pointer is assigned from its source side.
+    place("POINTER_S", {0, 20});
+    place("FN_JACK_D", {10, 24}, "7");
+    const QString beyond = drawing.editor().add([] {
+        cad::Entity e = cad::Entity::polyline({{{0, 20}}, {{10, 24}}}, false);
+        tag::tagEntity(e, tag::kind::Cable);
+        return e;
+    }());
+    EXPECT_TRUE(
+        message(beyond).contains("Please select the cable on the source side of this "
+                                 "Pointer set and re-assign."));
+
+    // The signal types go away once the row is written: neither stays.
+    exec(db::DbId::Equipment, "drop table SignalDefault");
+    ScriptedUser user("");
+    EXPECT_ANY_THROW(assign(user, cable.polyline, state));
+    EXPECT_EQ(scalar("select count(*) from tblCables").toInt(), 0);
+    const cad::Entity* after = drawing.document().find(cable.polyline);
+    EXPECT_EQ(tag::ref1(*after), "");
+    EXPECT_EQ(after->tooltip, before.tooltip);
+    EXPECT_EQ(drawing.document().find(cable.sourceText)->text, "Cable #");
+}
+
+// A multicore cable type builds its cores as child rows: the first carries the ends, the
+// others are free; No to the question writes nothing.
+TEST_F(CableAssignment, MulticoreCores) {
+    exec(db::DbId::Equipment,
+         "insert into tblManufacturers (ManufacturerID, ManufacturerName) values ('BEL', 'Bel')");
+    exec(db::DbId::Equipment,
+         "insert into tblCableTypes (CableTypeID, ManufacturerID, CableType, cablemulticore, "
+         "cablecorenumber) values (4, 'BEL', 'MC-3', true, 3)");
+    exec(db::DbId::Equipment,
+         "insert into tblCablePairs (CableTypeID, PairNumber, paircolorcode) values (4, 1, '1'), "
+         "(4, 2, '2'), (4, 3, 'RED')");
+    exec(db::DbId::Equipment, "update SignalDefault set CableManu = 'BEL', CableType = 'MC-3'");
+    const DrawnCable cable = drawCable(0);
+    AssignmentState state;
+    ScriptedUser no("button No\n");
+    EXPECT_EQ(assign(no, cable.polyline, state), 0);
+    EXPECT_TRUE(
+        no.transcript.contains("MESSAGE [Yes/No] Build Multi-core Structure | This "
+                               "function will create a cable entry for"));
+    EXPECT_EQ(scalar("select count(*) from tblCables").toInt(), 0);
+
+    ScriptedUser yes("button Yes\n");
+    ASSERT_EQ(assign(yes, cable.polyline, state), 1) << yes.transcript.toStdString();
+    EXPECT_EQ(scalar("select MultiCore from tblCables").toBool(), true);
+    db::Query cores(db::DbId::Project,
+                    "select CableNo, SRCSys, Available from tblChildCables order by CableNo",
+                    registry);
+    cores.exec();
+    QStringList rows;
+    while (cores.next())
+        rows << cores.value(0).toString() + " " + cores.value(1).toString() + " " +
+                    (cores.value(2).toBool() ? "free" : "used");
+    EXPECT_EQ(rows, (QStringList{"100-01 JB-01 used", "100-02  free", "100-RED  free"}));
+    EXPECT_EQ(CableNumbers(registry).reusable("A"), QStringList{"100"});  // free cores
+}
