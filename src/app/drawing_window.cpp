@@ -66,8 +66,9 @@ DrawingWindow::~DrawingWindow() = default;
 
 void DrawingWindow::updateTitle() {
     setWindowTitle(drawing_->title());
-    // Scripts name a drawing window by its file ("window rack.dxf").
-    setProperty("tolvaneFile", drawing_->path());
+    // Scripts name a drawing window by its file ("window rack.dxf"), an untitled one by its
+    // name ("window Drawing1").
+    setProperty("tolvaneFile", drawing_->untitled() ? drawing_->untitledName() : drawing_->path());
 }
 
 void DrawingWindow::setLayoutTabs() {

@@ -12,12 +12,14 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QToolBar>
 #include <algorithm>
 
 #include "app/block_browser.h"
 #include "app/cable_type_library_window.h"
+#include "app/cable_windows.h"
 #include "app/cables_pane.h"
 #include "app/data_sheets.h"
 #include "app/drawing_view.h"
@@ -561,6 +563,11 @@ void MainWindow::registerActions() {
         if (!w) throw cad::CadError(cad::NoDocument, QStringLiteral("ActiveDocument"));
         drawings_->drawCables(*w, cables_->options(), terminal);
     });
+    on("catWAssignCable", [this] {
+        DrawingWindow* w = drawings_->active();
+        if (!w) throw cad::CadError(cad::NoDocument, QStringLiteral("ActiveDocument"));
+        assignCables(*w);
+    });
     on("catWAssignSysNames",
        [this] { assignSysNamesCommand(*drawings_, s_.run, s_.ui, s_.errors, this); });
     on("catPRefresh", [this] { explorer_->refresh(); });
@@ -799,6 +806,46 @@ void MainWindow::toggleBar(const QString& objectName) {
     }
     if (auto* dock = findChild<QDockWidget*>(QStringLiteral("dp") + objectName))
         dock->setVisible(!dock->isVisible());
+}
+
+void MainWindow::assignCables(DrawingWindow& window) {
+    wiring::AssignCablesRun run(s_.ui, assignment_, db::connections());
+    run.log = &s_.log;
+    run.shared = s_.run.mode == DatabaseMode::Shared;
+    run.whoAmI = s_.run.whoAmI;
+    run.userName = s_.run.userName;
+    run.userId = s_.run.userId;
+    // The cable double-clicked, or the one cable selected before the command.
+    run.picked = drawings_->events().pickedCable(window.drawing());
+    const QStringList selected = window.view().selection();
+    if (run.picked.isEmpty() && selected.size() == 1) {
+        const cad::Entity* e = window.drawing().document().find(selected.first());
+        if (e && e->kind == cad::EntityKind::Polyline) run.picked = e->handle;
+    }
+    db::Preferences prefs;
+    prefs.load(s_.run.userId);
+    bool showCables = false;
+    run.existing = [&](const wiring::ExistingAssignment& a, wiring::AssignmentState& state) {
+        wiring::AssignmentOptions options(s_.ui, &s_.log);
+        ExistingAssignmentWindow existing(options, a, state, this);
+        existing.setErrorHandler(&s_.errors);
+        if (s_.ui.promptLine()) s_.ui.promptLine()->setPrompt({});
+        s_.ui.runModal(existing);
+        showCables = showCables || existing.showDatabase();
+    };
+    run.verify = [&](wiring::CableSettings& settings, wiring::AssignmentState& state) {
+        VerifySettingsWindow verify(s_.ui, settings, state, prefs, this);
+        verify.setErrorHandler(&s_.errors);
+        if (s_.ui.promptLine()) s_.ui.promptLine()->setPrompt({});
+        return s_.ui.runModal(verify) == QDialog::Accepted;
+    };
+    run.save = [&] { drawings_->save(window); };
+    window.setBusy(true);
+    const auto notBusy = qScopeGuard([&window] { window.setBusy(false); });
+    wiring::assignCables(window.drawing(), run);
+    drawings_->clearGripSet(window);
+    window.setLastCommand(QStringLiteral("Assign Cable"), QStringLiteral("WAssignCable"));
+    if (showCables) openDataSheet(SheetKind::ProjectCables);
 }
 
 void MainWindow::loadCableOptions() {

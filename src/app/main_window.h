@@ -10,6 +10,7 @@
 
 #include "drawings/command_router.h"
 #include "equipment/library_access.h"
+#include "wiring/cable_assignment.h"
 
 class QMdiArea;
 class QMdiSubWindow;
@@ -28,6 +29,7 @@ struct RunState;
 class CommandLinePane;
 class PropertyListPane;
 class CablesPane;
+class DrawingWindow;
 class TipsWindow;
 class ProjectExplorer;
 class DrawingWindows;
@@ -86,6 +88,8 @@ class MainWindow : public QMainWindow {
     // when asked (tips after a new tag).
     // The cable-drawing pane shows the user's preferences.
     void loadCableOptions();
+    // Assign Cable in a drawing window: the picked cable or those the user selects.
+    void assignCables(DrawingWindow& window);
     void showTips(const QString& topic, bool force = false, bool modal = false);
 
     // The drawing windows (null before load).
@@ -145,6 +149,8 @@ class MainWindow : public QMainWindow {
     ProjectExplorer* explorer_ = nullptr;
     projects::ProjectRegistry* projects_ = nullptr;
     CablesPane* cables_ = nullptr;
+    // What one cable assignment shares with its windows, kept to the next one.
+    wiring::AssignmentState assignment_;
     TipsWindow* tips_ = nullptr;
     BlockBrowser* blocks_ = nullptr;
     DrawingWindows* drawings_ = nullptr;

@@ -65,7 +65,12 @@ void EntityEvents::doubleClicked(Drawing& drawing, const QString& handle) {
         equipmentDrawing_ = nullptr;
         equipment_.clear();
     } else if (kind == tag::kind::Cable) {
+        // The command assigns this cable instead of asking for cables.
+        cableDrawing_ = &drawing;
+        cable_ = e->handle;
         router_.route(QStringLiteral("catWAssignCable"));
+        cableDrawing_ = nullptr;
+        cable_.clear();
     } else if (kind == tag::kind::Jack) {
         jack_ = e->handle;
         if (hasJackfields_ && hasJackfields_())

@@ -44,6 +44,12 @@ class EntityEvents {
         return &drawing == equipmentDrawing_ ? equipment_ : QString();
     }
 
+    // The cable double-clicked in this drawing while its assignment runs; "" at any other
+    // time.
+    QString pickedCable(const Drawing& drawing) const {
+        return &drawing == cableDrawing_ ? cable_ : QString();
+    }
+
     // The tips topic of a kind ("EQUIP", "JACK", ...); "" for kinds without one.
     static QString tipTopic(const QString& kind);
 
@@ -61,6 +67,8 @@ class EntityEvents {
     QString jack_;
     const Drawing* equipmentDrawing_ = nullptr;
     QString equipment_;
+    const Drawing* cableDrawing_ = nullptr;
+    QString cable_;
 };
 
 }  // namespace tolvane

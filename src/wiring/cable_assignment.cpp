@@ -215,7 +215,7 @@ CableSettings CableWriter::defaults(const QStringList& src, const QStringList& d
     s.destinationAlias = dst.value(5);
     s.signalType = signalType;
     s.prefix = prefixOf(signalType);
-    s.manufacturerId = prefs.value(db::pref::CableTypeDefManu).toString();
+    s.manufacturer = prefs.value(db::pref::CableTypeDefManu).toString();
     s.cableType = prefs.value(db::pref::CableTypeDefPn).toString();
     if (!signalType.isEmpty()) {
         db::Query q(db::DbId::Equipment,
@@ -224,7 +224,7 @@ CableSettings CableWriter::defaults(const QStringList& src, const QStringList& d
         q.bind(signalType).exec();
         if (q.next()) {
             if (!q.value(0).isNull() && !q.value(0).toString().isEmpty())
-                s.manufacturerId = q.value(0).toString();
+                s.manufacturer = q.value(0).toString();
             if (!q.value(1).isNull() && !q.value(1).toString().isEmpty())
                 s.cableType = q.value(1).toString();
         }
@@ -290,7 +290,7 @@ qint64 CableWriter::insertRow(const CableSettings& s, const QString& sheet,
         .bind(s.destinationConnector)
         .bind(s.sourceAlias)
         .bind(s.destinationAlias)
-        .bind(s.manufacturerId)
+        .bind(s.manufacturer)
         .bind(s.cableType)
         .bind(multiCore)
         .bind(sheet)
@@ -334,7 +334,7 @@ void CableWriter::updateRow(qint64 cableId, const CableSettings& s, const QStrin
         .bind(s.destinationConnector)
         .bind(s.sourceAlias)
         .bind(s.destinationAlias)
-        .bind(s.manufacturerId)
+        .bind(s.manufacturer)
         .bind(s.cableType)
         .bind(false)
         .bind(sheet)
@@ -389,7 +389,17 @@ std::optional<qint64> CableWriter::write(const CableSettings& s, const QString& 
 
     // A multicore type builds its cores.
     equipment::CableCatalogue catalogue(equipment::LibraryAccess(ui_, registry_));
-    const std::optional<qint64> typeId = catalogue.idOf(s.manufacturerId, s.cableType);
+    const QVariant manufacturerId =
+        db::Query(db::DbId::Equipment,
+                  QStringLiteral("select ManufacturerID from tblManufacturers where "
+                                 "ManufacturerName = ?"),
+                  registry_)
+            .bind(s.manufacturer)
+            .exec()
+            .scalar();
+    const std::optional<qint64> typeId =
+        manufacturerId.isValid() ? catalogue.idOf(manufacturerId.toString(), s.cableType)
+                                 : std::nullopt;
     const std::optional<equipment::CableType> type =
         typeId ? catalogue.cableType(*typeId) : std::nullopt;
     const bool multiCore = type && type->entry.multicore;
@@ -453,6 +463,42 @@ std::optional<qint64> CableWriter::write(const CableSettings& s, const QString& 
     return cableId;
 }
 
+QList<MulticoreCable> multicoreCables(db::Connections& registry) {
+    db::Query q(db::DbId::Project,
+                QStringLiteral("select CableID, CableNoPrefix, CableNO, SRCSys, DestSYS from "
+                               "tblCables where MultiCore = ? order by CableNoPrefix, CableNO"),
+                registry);
+    q.bind(true).exec();
+    QList<MulticoreCable> out;
+    while (q.next())
+        out << MulticoreCable{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                              q.value(3).toString(), q.value(4).toString()};
+    return out;
+}
+
+QList<Core> coresOf(qint64 cableId, db::Connections& registry) {
+    db::Query q(db::DbId::Project,
+                QStringLiteral("select ChildCableID, CableNo, Available from tblChildCables where "
+                               "ParentNo = ? order by CableNo"),
+                registry);
+    q.bind(cableId).exec();
+    QList<Core> out;
+    while (q.next())
+        out << Core{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toBool()};
+    return out;
+}
+
+QStringList signalTypeNames(db::Connections& registry) {
+    db::Query q(db::DbId::Equipment,
+                QStringLiteral("select Type from SignalDefault where Type is not null order by "
+                               "Type"),
+                registry);
+    q.exec();
+    QStringList out;
+    while (q.next()) out << q.value(0).toString();
+    return out;
+}
+
 // ---- the command -----------------------------------------------------------------------
 
 namespace {
@@ -485,15 +531,9 @@ class Assignment {
 };
 
 const cad::Entity* Assignment::insertNear(QPointF at, std::initializer_list<QPointF> offsets) {
-    const cad::Entity* found = nullptr;
-    for (QPointF o : offsets) {
-        const cad::PickResult hit =
-            cad::pointSearch(drawing_.document(), drawing_.space(), drawing_.index(), at + o, 0.1);
-        if (!hit.found()) continue;
-        found = drawing_.document().find(hit.isAttribute() ? hit.insertHandle : hit.handle);
-        if (found && found->kind == cad::EntityKind::Insert) return found;
-    }
-    return found && found->kind == cad::EntityKind::Insert ? found : nullptr;
+    for (QPointF o : offsets)
+        if (const cad::Entity* e = insertAt(drawing_, at + o, 0.1)) return e;
+    return nullptr;
 }
 
 void Assignment::checkDuplicates(const QString& displayed, const QString& assoc) {
@@ -706,11 +746,13 @@ int assignCables(Drawing& drawing, const AssignCablesRun& run) {
         }
         QStringList handles = picked.handles;
         if (picked.window) {
-            handles.clear();
-            for (const QString& h : drawing.index().queryRect(
-                     cad::BBox::of(picked.window->topLeft(), picked.window->bottomRight()),
-                     !picked.crossing))
-                handles << h;
+            const cad::BBox box =
+                cad::BBox::of(picked.window->topLeft(), picked.window->bottomRight());
+            const std::vector<QString> inside =
+                picked.crossing
+                    ? cad::crossingSelect(drawing.document(), drawing.space(), drawing.index(), box)
+                    : cad::windowSelect(drawing.document(), drawing.space(), drawing.index(), box);
+            handles = QStringList(inside.begin(), inside.end());
         }
         for (const QString& h : handles) {
             const cad::Entity* e = drawing.document().find(h);

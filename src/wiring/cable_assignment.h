@@ -93,9 +93,9 @@ struct CableSettings {
     QString sourceConnector, destinationConnector, sourceLocation, destinationLocation;
     QString signalType, sourceAlias, destinationAlias;
     QString prefix;
-    QString number;          // without the prefix
-    QString manufacturerId;  // CabletypeManu
-    QString cableType;       // CableType (the part number)
+    QString number;        // without the prefix
+    QString manufacturer;  // CabletypeManu: the manufacturer by name, as lists name it
+    QString cableType;     // CableType (the part number)
     QString length, integrator;
     // A core of an existing multicore cable instead of a cable of its own.
     qint64 coreId = 0;
@@ -134,6 +134,23 @@ class CableWriter {
     Ui& ui_;
     db::Connections& registry_;
 };
+
+// What the settings window lists for the multicore choice.
+struct MulticoreCable {
+    qint64 cableId = 0;
+    QString prefix, number;       // CableNoPrefix, CableNO
+    QString source, destination;  // SRCSys, DestSYS
+};
+QList<MulticoreCable> multicoreCables(db::Connections& registry = db::connections());
+struct Core {
+    qint64 id = 0;   // ChildCableID
+    QString number;  // CableNo
+    bool available = false;
+};
+// The cores of a multicore cable, by number.
+QList<Core> coresOf(qint64 cableId, db::Connections& registry = db::connections());
+// The signal types the settings window offers, by name.
+QStringList signalTypeNames(db::Connections& registry = db::connections());
 
 // catWAssignCable on one drawing.
 struct AssignCablesRun {

@@ -32,6 +32,17 @@ QString orphanMessage(End end) {
 
 }  // namespace
 
+const cad::Entity* insertAt(Drawing& drawing, QPointF at, double aperture) {
+    const cad::BBox box{at.x() - aperture, at.y() - aperture, at.x() + aperture, at.y() + aperture};
+    const std::vector<QString> hits =
+        cad::crossingSelect(drawing.document(), drawing.space(), drawing.index(), box);
+    for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
+        const cad::Entity* e = drawing.document().find(*it);
+        if (e && e->kind == cad::EntityKind::Insert) return e;
+    }
+    return nullptr;
+}
+
 EndKind endKind(const QString& blockName, End end) {
     const bool source = end == End::Source;
     if (isOneOf(blockName, {"FN_JACK_SD", "HN_JACK_SD", "JACK1_1_SD"})) return EndKind::Jack;
@@ -77,8 +88,12 @@ const cad::Entity* EndResolver::find(End end, QPointF at) {
     const cad::Entity* e = nullptr;
     if (end == End::Source) {
         e = topmost(at - QPointF(0.5, 0));
-        // The cable itself lies left of its own first vertex when it leaves to the left.
-        if (e && e->kind == cad::EntityKind::Polyline) e = topmost(at + QPointF(0, 0.5));
+        // The cable itself lies left of its own first vertex when it leaves to the left: the
+        // block under it, else the one half a unit above the end.
+        if (e && e->kind == cad::EntityKind::Polyline) {
+            e = insertAt(drawing_, at - QPointF(0.5, 0), options_.aperture);
+            if (!e) e = topmost(at + QPointF(0, 0.5));
+        }
     } else {
         e = topmost(at + QPointF(0.5, 0));
     }

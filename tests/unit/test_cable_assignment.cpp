@@ -147,7 +147,8 @@ TEST_F(CableAssignment, AssignedCableAndItsExistingNumber) {
     ASSERT_TRUE(row.next());
     QStringList values;
     for (int i = 1; i < 13; ++i) values << row.value(i).toString();
-    EXPECT_EQ(values.join('|').toStdString(), "A|100|JB-01|B-1|JF|-1|XLR|MCR.R1|AUD|0|Drawing1|tester");
+    EXPECT_EQ(values.join('|').toStdString(),
+              "A|100|JB-01|B-1|JF|-1|XLR|MCR.R1|AUD|0|Drawing1|tester");
     const qint64 id = row.value(0).toLongLong();
     EXPECT_FALSE(row.next());
     const cad::Entity* e = drawing.document().find(cable.polyline);
@@ -261,7 +262,7 @@ TEST_F(CableAssignment, MulticoreCores) {
     exec(db::DbId::Equipment,
          "insert into tblCablePairs (CableTypeID, PairNumber, paircolorcode) values (4, 1, '1'), "
          "(4, 2, '2'), (4, 3, 'RED')");
-    exec(db::DbId::Equipment, "update SignalDefault set CableManu = 'BEL', CableType = 'MC-3'");
+    exec(db::DbId::Equipment, "update SignalDefault set CableManu = 'Bel', CableType = 'MC-3'");
     const DrawnCable cable = drawCable(0);
     AssignmentState state;
     ScriptedUser no("button No\n");
