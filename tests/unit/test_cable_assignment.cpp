@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <atomic>
 
 #include "cad/dxf.h"
 #include "cad/editing.h"
@@ -285,4 +288,118 @@ TEST_F(CableAssignment, MulticoreCores) {
                     (cores.value(2).toBool() ? "free" : "used");
     EXPECT_EQ(rows, (QStringList{"100-01 JB-01 used", "100-02  free", "100-RED  free"}));
     EXPECT_EQ(CableNumbers(registry).reusable("A"), QStringList{"100"});  // free cores
+}
+
+// Several users assigning cables at once on one server, each under the cable lock (retrying
+// while another holds it): every number is written once.
+TEST(CableAssignmentShared, ConcurrentUsersNeverWriteANumberTwice) {
+    db::Connections setup;  // outlives the databases, which close it
+    test::TestDatabases dbs{db::Engine::PostgreSQL};
+    if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+    for (db::DbId id : {db::DbId::Equipment, db::DbId::Project}) {
+        dbs.makeEmpty(id, setup);
+        db::ensureSchema(id, setup);
+    }
+    db::Query(db::DbId::Equipment,
+              "insert into SignalDefault (Type, Color, CableNoPrefix) values ('AUD', 3, 'A')",
+              setup)
+        .exec();
+    db::Query(db::DbId::Equipment,
+              "insert into tblPreferences (UserID, CablesStartNo, CablesVerifySettings) values (1, "
+              "1, false)",
+              setup)
+        .exec();
+    db::Query(db::DbId::Project,
+              "insert into tblJF (JFID, JFSysName, JFLoc, JFEl, SignalType, RearConn) values (7, "
+              "'AJF', 'MCR', 'R1', 'AUD', 'XLR')",
+              setup)
+        .exec();
+    // The blocks are read once; each user's drawing starts as a copy.
+    QTemporaryDir dir;
+    cad::Document blocks;
+    for (const char* name : {"JBOX_S", "FN_JACK_D"}) {
+        const QString file = dir.filePath(QString::fromLatin1(name) + ".dxf");
+        cad::saveDxf(standard::blockDrawing(QString::fromLatin1(name)), file);
+        cad::addBlockFromFile(blocks, file, QString::fromLatin1(name));
+    }
+
+    // Answers the busy lock with Retry after a moment; nothing else is asked.
+    class RetryingUser : public ScriptUi {
+      public:
+        using ScriptUi::ScriptUi;
+        MsgButton message(const QString& text, MsgButtons buttons, MsgIcon icon,
+                          const QString& title) override {
+            if (buttons == MsgButtons::RetryCancel) {
+                QThread::msleep(2);
+                return MsgButton::Retry;
+            }
+            return ScriptUi::message(text, buttons, icon, title);
+        }
+    };
+    constexpr int kUsers = 4, kCables = 12;
+    std::atomic<int> assigned{0};
+    const db::ConnectionSpec equipment = setup.boundTo(db::DbId::Equipment);
+    const db::ConnectionSpec project = setup.boundTo(db::DbId::Project);
+    auto user = [&](int who) {
+        db::Connections own;
+        own.bind(db::DbId::Equipment, equipment);
+        own.bind(db::DbId::Project, project);
+        const QString whoAmI = QStringLiteral("user%1_pc").arg(who);
+        own.setSessionIdentity(whoAmI);
+        Drawing drawing(blocks);
+        QString script;
+        for (int c = 0; c < kCables; ++c) {
+            // Ends of their own, so that no pin is wired twice.
+            const double y = 10.0 * c;
+            cad::Entity box = cad::makeInsert(drawing.document(), "JBOX_S", {0, y});
+            cad::Entity jack = cad::makeInsert(drawing.document(), "FN_JACK_D", {10, y + 4});
+            for (cad::Entity& a : box.attributes)
+                if (a.tag == "JB") a.text = QStringLiteral("JB-%1-%2").arg(who).arg(c);
+            for (cad::Entity& a : jack.attributes)
+                if (a.tag == "JF") a.text = QStringLiteral("JF-%1-%2").arg(who).arg(c);
+            tag::tagEntity(box, tag::kind::JBox);
+            tag::tagEntity(jack, tag::kind::Jack, "7");
+            drawing.editor().add(std::move(box));
+            drawing.editor().add(std::move(jack));
+            script += QStringLiteral("point 0,%1\npoint 10,%2\n").arg(y).arg(y + 4);
+        }
+        QString transcript;
+        QTextStream stream(&transcript);
+        RetryingUser ui(parseScript(script), stream);
+        CableOptions options;
+        CableDrawer drawer(drawing, ui, nullptr, options, own);
+        QStringList cables;
+        for (int c = 0; c < kCables; ++c)
+            if (drawer.drawOne() == CableDrawer::Outcome::Drawn)
+                cables << drawer.drawn().value(0).polyline;
+        AssignmentState state;
+        for (const QString& cable : cables) {
+            AssignCablesRun run(ui, state, own);
+            run.shared = true;
+            run.whoAmI = whoAmI;
+            run.picked = cable;
+            assigned += assignCables(drawing, run);
+        }
+        own.closeAll();
+    };
+    QList<QThread*> threads;
+    for (int u = 0; u < kUsers; ++u) threads << QThread::create(user, u);
+    for (QThread* t : threads) t->start();
+    for (QThread* t : threads) {
+        t->wait();
+        delete t;
+    }
+    EXPECT_EQ(assigned.load(), kUsers * kCables);
+    db::Query twice(db::DbId::Project,
+                    "select CableNoPrefix, CableNO, count(*) from tblCables group by "
+                    "CableNoPrefix, CableNO having count(*) > 1",
+                    setup);
+    twice.exec();
+    EXPECT_FALSE(twice.next()) << "twice: " << twice.value(1).toString().toStdString();
+    EXPECT_EQ(db::Query(db::DbId::Project, "select count(*) from tblCables", setup)
+                  .exec()
+                  .scalar()
+                  .toInt(),
+              kUsers * kCables);
+    EXPECT_EQ(CableNumbers(setup).next("A", 1), QString::number(kUsers * kCables + 1));
 }
