@@ -23,18 +23,28 @@ bool isWellFormedNumber(const QString& text) {
 
 QString CableNumbers::next(const QString& prefix, qint64 startNo) {
     // Longest first, then highest in text order: the first number made of digits alone is
-    // the highest of them; longer ones before it ("12-03") count by their leading digits.
-    db::Query q(db::DbId::Project,
-                QStringLiteral("select CableNO from tblCables where CableNoPrefix = ? order by "
-                               "length(CableNO) desc, CableNO desc"),
-                registry_);
-    q.bind(prefix).exec();
+    // the highest of them; longer ones before it ("12-03") count by their leading digits. Read
+    // a page at a time: a server sends a whole result at once.
+    constexpr int kPage = 64;
     std::optional<qint64> highest;
-    while (q.next()) {
-        const QString number = q.value(0).toString().trimmed();
-        const std::optional<qint64> value = numberValue(number);
-        if (value && (!highest || *value > *highest)) highest = value;
-        if (value && number.size() == QString::number(*value).size()) break;
+    for (int offset = 0;; offset += kPage) {
+        db::Query q(db::DbId::Project,
+                    QStringLiteral("select CableNO from tblCables where CableNoPrefix = ? order "
+                                   "by length(CableNO) desc, CableNO desc limit %1 offset %2")
+                        .arg(kPage)
+                        .arg(offset),
+                    registry_);
+        q.bind(prefix).exec();
+        int rows = 0;
+        while (q.next()) {
+            ++rows;
+            const QString number = q.value(0).toString().trimmed();
+            const std::optional<qint64> value = numberValue(number);
+            if (value && (!highest || *value > *highest)) highest = value;
+            if (value && number.size() == QString::number(*value).size())
+                return QString::number(*highest + 1);
+        }
+        if (rows < kPage) break;
     }
     return QString::number(highest ? *highest + 1 : startNo);
 }
