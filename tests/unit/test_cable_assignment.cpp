@@ -108,6 +108,8 @@ TEST_F(CableAssignment, Numbering) {
     addCable("A", "1001-03");                   // a core numbered under its cable
     EXPECT_EQ(numbers.next("A", 100), "1002");
     EXPECT_EQ(numbers.next("", 5), "5");
+    addCable("O'B\"", "4");  // quotes are data like any other
+    EXPECT_EQ(numbers.next("O'B\"", 1), "5");
     addCable("", "12");
     EXPECT_EQ(numbers.next("", 5), "13");
     EXPECT_EQ(numbers.next("A", 100), "1002");
@@ -138,10 +140,15 @@ TEST_F(CableAssignment, Numbering) {
 // existing-assignment choice: keeping the number reuses the freed row.
 TEST_F(CableAssignment, AssignedCableAndItsExistingNumber) {
     const DrawnCable cable = drawCable(0);
+    // A text showing the number already (a cable copied from elsewhere): cleared on Yes.
+    const QString stale = drawing.editor().add(cad::Entity::textAt({50, 50}, "A-100", 0.25));
     AssignmentState state;
-    ScriptedUser user("");
+    ScriptedUser user("button Yes\n");
     ASSERT_EQ(assign(user, cable.polyline, state), 1) << user.transcript.toStdString();
     EXPECT_EQ(state.displayedNumber, "A-100");
+    EXPECT_TRUE(user.transcript.contains(
+        "The cable number: A-100 exists in this drawing. Do you want to clear it."));
+    EXPECT_EQ(drawing.document().find(stale)->text, "Cable#");
     db::Query row(db::DbId::Project,
                   "select CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, DestSYS, DestPin, "
                   "DESTConn, DESTLOc, SignalType, Available, Sheet, CreatedBy from tblCables",
