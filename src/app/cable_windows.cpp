@@ -302,6 +302,13 @@ void VerifySettingsWindow::load() {
     for (const MulticoreCable& m : multicores_)
         mcCables_->addItem(displayedNumber(m.prefix, m.number));
     fillNumbers(settings_.number);
+    // The existing-assignment window chose a multicore cable: its cores are offered.
+    for (int i = 0; i < multicores_.size() && !state_.parentNumber.isEmpty(); ++i)
+        if (multicores_[i].number == state_.parentNumber) {
+            mcCables_->setCurrentIndex(i + 1);
+            chooseMulticore(i + 1);
+            multi_->setChecked(true);
+        }
 }
 
 void VerifySettingsWindow::fillNumbers(const QString& first) {
@@ -398,7 +405,12 @@ void VerifySettingsWindow::update() {
     settings_.cableType = partNumber_->currentText();
     settings_.coreId = 0;
     const int core = cores_List_->currentRow();
-    if (mcCables_->currentIndex() > 0 && core >= 0 && core < cores_.size()) {
+    if (mcCables_->currentIndex() > 0 && (core < 0 || core >= cores_.size())) {
+        ui_.message(tr("Choose a free core of the cable %1.").arg(mcCables_->currentText()),
+                    MsgButtons::Ok, MsgIcon::Information);
+        return;
+    }
+    if (mcCables_->currentIndex() > 0) {
         if (!cores_[core].available) {
             ui_.message(
                 tr("The core %1 is assigned already. Choose a free one.").arg(cores_[core].number),

@@ -236,6 +236,10 @@ void DrawingWindows::drawCables(DrawingWindow& window, const wiring::CableOption
                                 const std::optional<wiring::Terminal>& terminal) {
     window.setLastCommand(QStringLiteral("Add Cables"), QStringLiteral("WAddCables"));
     wiring::CableDrawer drawer(window.drawing(), s_.ui, &s_.log, options);
+    wiring::Pointers links = pointers();
+    drawer.linkPointers = [&](const QString& sourceSide, const QString& continuing) {
+        return links.link(window.drawing(), sourceSide, window.drawing(), continuing);
+    };
     window.setBusy(true);
     const auto notBusy = qScopeGuard([&window] { window.setBusy(false); });
     for (;;) {
@@ -247,6 +251,23 @@ void DrawingWindows::drawCables(DrawingWindow& window, const wiring::CableOption
         if (!options.repeat || active() != &window) break;
     }
     clearGripSet(window);
+}
+
+QList<wiring::OpenDrawing> DrawingWindows::openDrawings() const {
+    QList<wiring::OpenDrawing> out;
+    for (DrawingWindow* w : windows_)
+        out << wiring::OpenDrawing{wiring::drawingTitle(w->drawing()), &w->drawing()};
+    return out;
+}
+
+wiring::Pointers DrawingWindows::pointers() {
+    return wiring::Pointers(s_.ui, &s_.log, [this] { return openDrawings(); });
+}
+
+DrawingWindow* DrawingWindows::windowOf(const Drawing& drawing) const {
+    for (DrawingWindow* w : windows_)
+        if (&w->drawing() == &drawing) return w;
+    return nullptr;
 }
 
 void DrawingWindows::registerActions() {
@@ -272,6 +293,27 @@ void DrawingWindows::registerActions() {
     on("catDInsert", [this] {
         const QString block = chosenBlock_;  // "" from the menu: the dialog asks
         insertExisting(*require(), block);
+    });
+    on("catWLinkPointer", [this] {
+        DrawingWindow* w = require();
+        wiring::Pointers links = pointers();
+        wiring::LinkPointerRun run(s_.ui, links);
+        run.picked = events_.pickedPointer(w->drawing());
+        run.open = [this] { return openDrawings(); };
+        run.activate = [this](Drawing& d) {
+            if (DrawingWindow* other = windowOf(d))
+                if (auto* sub = qobject_cast<QMdiSubWindow*>(other->parentWidget()))
+                    s_.mdi.setActiveSubWindow(sub);
+        };
+        run.aperture = [this](Drawing& d) {
+            DrawingWindow* other = windowOf(d);
+            return other ? pickAperture(*other) : kScriptAperture;
+        };
+        w->setBusy(true);
+        const auto notBusy = qScopeGuard([w] { w->setBusy(false); });
+        wiring::linkPointerCommand(w->drawing(), run);
+        clearGripSet(*w);
+        w->setLastCommand(QStringLiteral("Link Pointers"), QStringLiteral("WLinkPointer"));
     });
     on("catDUndo", [this] { require()->drawing().undo().undo(); });
     on("catDRedo", [this] { require()->drawing().undo().redo(); });

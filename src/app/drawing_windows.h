@@ -13,6 +13,7 @@
 #include "drawings/entity_events.h"
 #include "projects/drawing_registry.h"
 #include "wiring/cable_drawing.h"
+#include "wiring/pointers.h"
 
 class QMdiArea;
 class QMdiSubWindow;
@@ -91,6 +92,11 @@ class DrawingWindows : public QObject {
     // cable gets the terminal when one is given. The window is busy meanwhile.
     void drawCables(DrawingWindow& window, const wiring::CableOptions& options,
                     const std::optional<wiring::Terminal>& terminal);
+    // The open drawings by title, and the pointer service over them.
+    QList<wiring::OpenDrawing> openDrawings() const;
+    wiring::Pointers pointers();
+    // The window of an open drawing; null when it has none.
+    DrawingWindow* windowOf(const Drawing& drawing) const;
     // The block libraries of the application folder ("" when it has none).
     QString blockFolder() const;
 

@@ -840,6 +840,33 @@ void MainWindow::assignCables(DrawingWindow& window) {
         return s_.ui.runModal(verify) == QDialog::Accepted;
     };
     run.save = [&] { drawings_->save(window); };
+    wiring::Pointers pointers = drawings_->pointers();
+    run.otherSide = [&](Drawing& d, const QString& pointer) {
+        return pointers.otherSide(d, pointer);
+    };
+    run.updateOtherSide = [&](Drawing& d, const QString& pointer,
+                              const wiring::AssignmentState& state) {
+        wiring::Pointers::Assigned a;
+        a.displayedNumber = state.displayedNumber;
+        a.cableId = state.cableId;
+        a.reassign = state.reassign;
+        a.signalType = state.signalType;
+        const auto flag = [&](const QString& column) {
+            const QVariant v = prefs.value(column);
+            return v.isNull() || !v.isValid() || v.toBool();
+        };
+        a.colorLine = flag(db::pref::CableColorLine);
+        a.colorText = flag(db::pref::CableColorText);
+        Drawing* partner = nullptr;
+        if (!pointers.updateOtherCable(d, pointer, a, &partner)) return false;
+        const QVariant every = prefs.value(db::pref::CableSaveEveryTime);
+        if (every.isValid() && every.toBool() && partner && partner != &d)
+            if (DrawingWindow* other = drawings_->windowOf(*partner)) {
+                s_.ui.history(QStringLiteral("Saving Document"), true);
+                drawings_->save(*other);
+            }
+        return true;
+    };
     window.setBusy(true);
     const auto notBusy = qScopeGuard([&window] { window.setBusy(false); });
     wiring::assignCables(window.drawing(), run);

@@ -81,8 +81,13 @@ void EntityEvents::doubleClicked(Drawing& drawing, const QString& handle) {
     } else if (kind == tag::kind::JBox || kind == tag::kind::Router) {
         router_.route(QStringLiteral("catDEditAttrib"));
     } else if (kind == tag::kind::Pointer) {
-        if (e->blockName.compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0)
+        if (e->blockName.compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0) {
+            pointerDrawing_ = &drawing;
+            pointer_ = e->handle;
             router_.route(QStringLiteral("catWLinkPointer"));
+            pointerDrawing_ = nullptr;
+            pointer_.clear();
+        }
     }
     // Cable numbers, furniture and untagged entities: nothing.
 }

@@ -50,6 +50,11 @@ class EntityEvents {
         return &drawing == cableDrawing_ ? cable_ : QString();
     }
 
+    // The POINTER_D double-clicked in this drawing while its link command runs; "" otherwise.
+    QString pickedPointer(const Drawing& drawing) const {
+        return &drawing == pointerDrawing_ ? pointer_ : QString();
+    }
+
     // The tips topic of a kind ("EQUIP", "JACK", ...); "" for kinds without one.
     static QString tipTopic(const QString& kind);
 
@@ -69,6 +74,8 @@ class EntityEvents {
     QString equipment_;
     const Drawing* cableDrawing_ = nullptr;
     QString cable_;
+    const Drawing* pointerDrawing_ = nullptr;
+    QString pointer_;
 };
 
 }  // namespace tolvane

@@ -629,10 +629,12 @@ bool Assignment::assign(const QString& handle) {
                            "cable. Please re-cable and re-assign"));
     const bool pointer =
         to->blockName.compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0;
+    const QString toHandle = to->handle;  // entities may move while the cable is assigned
     if (pointer) {
-        destinationText = run_.otherSide ? run_.otherSide(drawing_, to->handle) : QString();
+        destinationText = run_.otherSide ? run_.otherSide(drawing_, toHandle) : QString();
         if (destinationText.isEmpty()) {
-            const cad::Entity* sheet = to->attribute(QStringLiteral("DSht"));
+            const cad::Entity* sheet =
+                drawing_.document().find(toHandle)->attribute(QStringLiteral("DSht"));
             return stop(QStringLiteral("Unable to retrieve other pointer.\r\nBe sure the drawing: "
                                        "%1 is open,\r\nand that the pointer exists. Operation "
                                        "cancelled")
@@ -716,8 +718,9 @@ bool Assignment::assign(const QString& handle) {
         updateTexts(handle, state.displayedNumber);
         if (pointer) {
             log(QStringLiteral("update cable on other side"));
-            ui.message(QStringLiteral("Unable to update other side of pointer"), MsgButtons::Ok,
-                       MsgIcon::Warning);
+            if (!run_.updateOtherSide || !run_.updateOtherSide(drawing_, toHandle, state))
+                ui.message(QStringLiteral("Unable to update other side of pointer"), MsgButtons::Ok,
+                           MsgIcon::Warning);
         }
         tx.commit();
     } catch (...) {

@@ -172,6 +172,9 @@ struct AssignCablesRun {
     std::function<bool(CableSettings&, AssignmentState&)> verify;
     // The destination string beyond a POINTER_D, "" when the other pointer cannot be found.
     std::function<QString(Drawing&, const QString& pointer)> otherSide;
+    // Gives the cable beyond a POINTER_D the assigned cable's number; false when it could not.
+    std::function<bool(Drawing&, const QString& pointer, const AssignmentState& state)>
+        updateOtherSide;
     // Saves the drawing ("CableSaveEverYtime").
     std::function<void()> save;
 };
