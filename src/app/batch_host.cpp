@@ -58,6 +58,7 @@ void BatchHost::open(const QString& file) {
 
 void BatchHost::dblclick(QWidget* current, const QPointF& point, int line) {
     DrawingWindow* w = drawingWindow(current, QStringLiteral("dblclick"), line);
+    activate(w);  // a click on a window makes it the active one
     requireMain()->drawings()->doubleClick(*w, point, DrawingWindows::kScriptAperture);
 }
 
@@ -130,6 +131,12 @@ QList<QWidget*> BatchHost::openWindows() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w != main_ && w->isVisible() && !windows.contains(w)) windows << w;
     return windows;
+}
+
+void BatchHost::activate(QWidget* window) {
+    if (!main_ || !window) return;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget()))
+        main_->mdiArea()->setActiveSubWindow(sub);
 }
 
 QStringList BatchHost::sql(const QString& dbText, const QString& statement, int line) {

@@ -20,6 +20,7 @@ class BatchHost : public ScriptHost {
     void key(QWidget* current, const QString& name) override;
     QWidget* activeWindow() override;
     QList<QWidget*> openWindows() override;
+    void activate(QWidget* window) override;
     QStringList sql(const QString& db, const QString& statement, int line) override;
     QStringList entity(QWidget* current, const QString& what, int line) override;
     QPointF snapPoint(QWidget* current, const QPointF& point, unsigned modes) override;

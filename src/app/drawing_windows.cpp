@@ -312,6 +312,7 @@ void DrawingWindows::registerActions() {
         w->setBusy(true);
         const auto notBusy = qScopeGuard([w] { w->setBusy(false); });
         wiring::linkPointerCommand(w->drawing(), run);
+        run.activate(w->drawing());  // back where the command started
         clearGripSet(*w);
         w->setLastCommand(QStringLiteral("Link Pointers"), QStringLiteral("WLinkPointer"));
     });

@@ -159,6 +159,7 @@ void ScriptUi::runLine(const ScriptLine& line) {
                 throw ScriptAbort(2, line.number,
                                   QStringLiteral("no open window %1").arg(line.rest));
             chosen_ = found;
+            host_->activate(found);
         } else if (v == QLatin1String("dblclick")) {
             auto p = parsePoint(line.rest);
             if (!p)

@@ -63,6 +63,9 @@ class ScriptHost {
     virtual QWidget* activeWindow() = 0;
     // Open windows that `window NAME` may choose from.
     virtual QList<QWidget*> openWindows() = 0;
+    // `window NAME` chose this window: a child window of the main window becomes its active
+    // one, as a click on it would make it (commands then work on it).
+    virtual void activate(QWidget* window) { Q_UNUSED(window); }
     // Inspection lines that need the databases or the drawing engine. Return the lines to
     // write, or throw ScriptAbort.
     virtual QStringList sql(const QString& db, const QString& statement, int line) = 0;

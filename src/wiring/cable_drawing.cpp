@@ -200,7 +200,9 @@ std::optional<CableDrawer::EndPick> CableDrawer::placeTerminal(const Terminal& t
     }
     drawing_.placeBlock(block, insertAt);
     EndPick p = resolved(t.end, connection);
-    if (p.text.isEmpty() && !goOn(t.end)) return std::nullopt;
+    // A pointer that starts a cable has no end of its own: assignment reads it beyond the pair.
+    const bool followed = t.kind == TerminalKind::Pointer && t.end == End::Source;
+    if (p.text.isEmpty() && !followed && !goOn(t.end)) return std::nullopt;
     return p;
 }
 

@@ -38,5 +38,8 @@ for e in msp:
               f"at={num(at[0])},{num(at[1])} cable={tag['Assoc']}")
     elif e.dxftype() == "INSERT" and kind in ("Jack", "JBox", "Router", "Pointer"):
         print(f"{kind.upper()} {e.dxf.name} at={num(e.dxf.insert[0])},{num(e.dxf.insert[1])}")
+        if kind == "Pointer":
+            shown = {a.dxf.tag: a.dxf.text for a in e.attribs if a.dxf.text}
+            print(f"  partner={tag['Assoc']} {shown}")
 names = sorted(layer.dxf.name for layer in doc.layers)
 print("LAYERS " + " ".join(n for n in names if n.upper().startswith(("DGA", "AUD", "SYNC", "CABLES"))))
