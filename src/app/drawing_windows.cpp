@@ -300,17 +300,27 @@ void DrawingWindows::registerActions() {
         wiring::LinkPointerRun run(s_.ui, links);
         run.picked = events_.pickedPointer(w->drawing());
         run.open = [this] { return openDrawings(); };
-        run.activate = [this](Drawing& d) {
-            if (DrawingWindow* other = windowOf(d))
-                if (auto* sub = qobject_cast<QMdiSubWindow*>(other->parentWidget()))
-                    s_.mdi.setActiveSubWindow(sub);
+        // The other pointer's window cannot close while the command picks in it.
+        QList<DrawingWindow*> held;
+        run.activate = [this, &held](Drawing& d) {
+            DrawingWindow* other = windowOf(d);
+            if (!other) return;
+            if (!other->busy()) {
+                other->setBusy(true);
+                held << other;
+            }
+            if (auto* sub = qobject_cast<QMdiSubWindow*>(other->parentWidget()))
+                s_.mdi.setActiveSubWindow(sub);
         };
         run.aperture = [this](Drawing& d) {
             DrawingWindow* other = windowOf(d);
             return other ? pickAperture(*other) : kScriptAperture;
         };
         w->setBusy(true);
-        const auto notBusy = qScopeGuard([w] { w->setBusy(false); });
+        const auto notBusy = qScopeGuard([w, &held] {
+            w->setBusy(false);
+            for (DrawingWindow* other : held) other->setBusy(false);
+        });
         wiring::linkPointerCommand(w->drawing(), run);
         run.activate(w->drawing());  // back where the command started
         clearGripSet(*w);
