@@ -13,6 +13,7 @@
 #include "cad/render.h"
 #include "db/database.h"
 #include "drawings/command_router.h"
+#include "drawings/draw_commands.h"
 #include "equipment/equipment_placement.h"
 #include "shell/app_folder.h"
 #include "shell/event_log.h"
@@ -294,6 +295,19 @@ void DrawingWindows::registerActions() {
         const QString block = chosenBlock_;  // "" from the menu: the dialog asks
         insertExisting(*require(), block);
     });
+    // The creation commands: the new entity is the selection afterwards (LAST), and the
+    // command is remembered for repeat.
+    for (const CreationCommand& c : creationCommands()) {
+        on(c.key, [this, &c] {
+            DrawingWindow* w = require();
+            w->setBusy(true);
+            const auto notBusy = qScopeGuard([w] { w->setBusy(false); });
+            const QString handle = c.run(w->drawing(), s_.ui);
+            clearGripSet(*w);
+            if (!handle.isEmpty()) w->view().setSelection({handle});
+            w->setLastCommand(QString::fromLatin1(c.caption), QString::fromLatin1(c.shortKey));
+        });
+    }
     on("catWLinkPointer", [this] {
         DrawingWindow* w = require();
         wiring::Pointers links = pointers();

@@ -1,5 +1,8 @@
 #include "drawings/draw_commands.h"
 
+#include <cmath>
+#include <optional>
+
 #include "drawings/drawing.h"
 #include "ui/ui.h"
 
@@ -25,6 +28,210 @@ QString drawPolyline(Drawing& drawing, Ui& ui) {
         else
             drawing.editor().modify(handle, [&](cad::Entity& e) { e.vertices = vertices; });
     }
+}
+
+}  // namespace tolvane
+
+namespace tolvane {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+double degrees(QPointF from, QPointF to) {
+    return std::atan2(to.y() - from.y(), to.x() - from.x()) * 180.0 / kPi;
+}
+
+double distance(QPointF a, QPointF b) {
+    return std::hypot(b.x() - a.x(), b.y() - a.y());
+}
+
+// The points of a command, asked in turn; nullopt as soon as one is cancelled.
+std::optional<QList<QPointF>> points(Ui& ui, std::initializer_list<const char*> prompts) {
+    QList<QPointF> out;
+    for (const char* prompt : prompts) {
+        const PointAnswer a = ui.getPoint(QString::fromLatin1(prompt));
+        if (a.cancelled || a.ended) return std::nullopt;
+        out << a.point;
+    }
+    return out;
+}
+
+// Adds the entity as one step of its own; "" for none.
+QString add(Drawing& drawing, std::optional<cad::Entity> e) {
+    if (!e) return {};
+    cad::UndoGroup group(drawing.undo());
+    return drawing.editor().add(std::move(*e));
+}
+
+bool refuse(Ui& ui, const QString& why) {
+    ui.message(why, MsgButtons::Ok, MsgIcon::Warning);
+    return false;
+}
+
+// The circle through three points; nullopt when they lie on one line.
+std::optional<std::pair<QPointF, double>> circleThrough(QPointF a, QPointF b, QPointF c) {
+    const double d =
+        2 * (a.x() * (b.y() - c.y()) + b.x() * (c.y() - a.y()) + c.x() * (a.y() - b.y()));
+    if (std::abs(d) < 1e-12) return std::nullopt;
+    const double a2 = a.x() * a.x() + a.y() * a.y(), b2 = b.x() * b.x() + b.y() * b.y(),
+                 c2 = c.x() * c.x() + c.y() * c.y();
+    const QPointF centre((a2 * (b.y() - c.y()) + b2 * (c.y() - a.y()) + c2 * (a.y() - b.y())) / d,
+                         (a2 * (c.x() - b.x()) + b2 * (a.x() - c.x()) + c2 * (b.x() - a.x())) / d);
+    return std::make_pair(centre, distance(centre, a));
+}
+
+const QString kOnOneLine = QStringLiteral(
+    "The three points lie on one line: no circle passes "
+    "through them.");
+const QString kNoSize = QStringLiteral("The points are the same: the entity would have no size.");
+
+std::optional<cad::Entity> circleOf(Ui& ui, QPointF centre, double radius) {
+    if (!(radius > 1e-9) || !std::isfinite(radius)) {
+        refuse(ui, kNoSize);
+        return std::nullopt;
+    }
+    return cad::Entity::circle(centre, radius);
+}
+
+}  // namespace
+
+const QList<CreationCommand>& creationCommands() {
+    using E = std::optional<cad::Entity>;
+    static const QList<CreationCommand> commands = {
+        {"catDLine", "Draw Line", "DLine",
+         [](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"First point:", "Second point:"});
+             return add(d, p ? E(cad::Entity::line((*p)[0], (*p)[1])) : E());
+         }},
+        {"catDPline", "Draw Polyline", "DPline",
+         [](Drawing& d, Ui& ui) { return drawPolyline(d, ui); }},
+        {"catDPoint", "Draw Point", "DPoint",
+         [](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"Point location:"});
+             return add(d, p ? E(cad::Entity::point((*p)[0])) : E());
+         }},
+        {"catDCircle", "Draw Circle", "DCircle",
+         [](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"Center point:", "Point on the circle:"});
+             return add(d, p ? circleOf(ui, (*p)[0], distance((*p)[0], (*p)[1])) : E());
+         }},
+        {"catDCenRad", "Draw Cen/Rad Circle", "DCenRad",
+         [](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"Center point:"});
+             if (!p) return QString();
+             const std::optional<QString> r =
+                 ui.input(QStringLiteral("Draw Cen/Rad Circle"), QStringLiteral("Radius:"));
+             if (!r) return QString();
+             bool ok = false;
+             const double radius = r->trimmed().toDouble(&ok);
+             if (!ok) {
+                 refuse(ui, QStringLiteral("The radius must be a number greater than 0."));
+                 return QString();
+             }
+             return add(d, circleOf(ui, (*p)[0], radius));
+         }},
+        {"catD2pt", "Draw 2pt Circle", "D2pt",
+         [](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"First end of diameter:", "Second end of diameter:"});
+             if (!p) return QString();
+             return add(d, circleOf(ui, ((*p)[0] + (*p)[1]) / 2, distance((*p)[0], (*p)[1]) / 2));
+         }},
+        {"catD3pt", "Draw 3pt Circle", "D3pt",
+         [](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"First point:", "Second point:", "Third point:"});
+             if (!p) return QString();
+             const auto c = circleThrough((*p)[0], (*p)[1], (*p)[2]);
+             if (!c) return refuse(ui, kOnOneLine), QString();
+             return add(d, circleOf(ui, c->first, c->second));
+         }},
+        {"catDArc", "Draw Arc", "DArc",
+         [](Drawing& d, Ui& ui) {
+             // Counter-clockwise from the start to the end, round the centre.
+             const auto p = points(ui, {"Center point:", "Start point:", "End point:"});
+             if (!p) return QString();
+             const double r = distance((*p)[0], (*p)[1]);
+             if (!(r > 1e-9)) return refuse(ui, kNoSize), QString();
+             return add(d, cad::Entity::arc((*p)[0], r, degrees((*p)[0], (*p)[1]),
+                                            degrees((*p)[0], (*p)[2])));
+         }},
+        {"catDArc3pt", "Draw 3pt Arc", "DArc3pt",
+         [](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"Start point:", "Second point:", "End point:"});
+             if (!p) return QString();
+             const auto c = circleThrough((*p)[0], (*p)[1], (*p)[2]);
+             if (!c) return refuse(ui, kOnOneLine), QString();
+             double from = degrees(c->first, (*p)[0]), to = degrees(c->first, (*p)[2]);
+             // The arc runs through the second point: clockwise ones are drawn from the end.
+             const double cross = ((*p)[1].x() - (*p)[0].x()) * ((*p)[2].y() - (*p)[0].y()) -
+                                  ((*p)[1].y() - (*p)[0].y()) * ((*p)[2].x() - (*p)[0].x());
+             if (cross < 0) std::swap(from, to);
+             return add(d, cad::Entity::arc(c->first, c->second, from, to));
+         }},
+        {"catDEllipse", "Draw Ellipse", "DEllipse",
+         [](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"Center point:", "Axis endpoint:", "Other axis distance:"});
+             if (!p) return QString();
+             const QPointF axis = (*p)[1] - (*p)[0];
+             const double major = std::hypot(axis.x(), axis.y());
+             const double minor = distance((*p)[0], (*p)[2]);
+             if (!(major > 1e-9) || !(minor > 1e-9)) return refuse(ui, kNoSize), QString();
+             // The longer axis is the major one.
+             const QPointF majorAxis =
+                 minor <= major ? axis : QPointF(-axis.y(), axis.x()) * (minor / major);
+             return add(d, cad::Entity::ellipse((*p)[0], majorAxis,
+                                                std::min(minor, major) / std::max(minor, major),
+                                                0.0, 2 * kPi));
+         }},
+        {"catDRect", "Draw Rectangle", "DRect",
+         [](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"First corner:", "Other corner:"});
+             if (!p) return QString();
+             if ((*p)[0].x() == (*p)[1].x() || (*p)[0].y() == (*p)[1].y())
+                 return refuse(ui, kNoSize), QString();
+             return add(d, cad::Entity::rect((*p)[0], (*p)[1]));
+         }},
+        {"catDText", "Draw Text", "DText",
+         [](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"Text insertion point:"});
+             if (!p) return QString();
+             const std::optional<QString> text =
+                 ui.input(QStringLiteral("Draw Text"), QStringLiteral("Enter Text:"));
+             if (!text || text->isEmpty()) return QString();
+             return add(d, cad::Entity::textAt((*p)[0], *text, 0.25));
+         }},
+        {"catDDimH", "Horizontal Dimension", "DDimH",
+         [](Drawing& d, Ui& ui) {
+             const auto p =
+                 points(ui, {"First extension line origin:", "Second extension line origin:",
+                             "Dimension line location:"});
+             return add(d, p ? E(cad::Entity::linearDimension((*p)[0], (*p)[1], (*p)[2], 0)) : E());
+         }},
+        {"catDDimV", "Vertical Dimension", "DDimV",
+         [](Drawing& d, Ui& ui) {
+             const auto p =
+                 points(ui, {"First extension line origin:", "Second extension line origin:",
+                             "Dimension line location:"});
+             return add(d,
+                        p ? E(cad::Entity::linearDimension((*p)[0], (*p)[1], (*p)[2], 90)) : E());
+         }},
+        {"catDDimAligned", "Aligned Dimension", "DDimAligned",
+         [](Drawing& d, Ui& ui) {
+             const auto p =
+                 points(ui, {"First extension line origin:", "Second extension line origin:",
+                             "Dimension line location:"});
+             return add(d, p ? E(cad::Entity::alignedDimension((*p)[0], (*p)[1], (*p)[2])) : E());
+         }},
+        {"catDDimAngular", "Angular Dimension", "DDimAngular",
+         [](Drawing& d, Ui& ui) {
+             const auto p =
+                 points(ui, {"Select the Angle Center Point", "Select the First Angle Endpoint",
+                             "Select the Second Angle Endpoint", "Select the Line Position"});
+             return add(
+                 d, p ? E(cad::Entity::angularDimension((*p)[0], (*p)[1], (*p)[2], (*p)[3])) : E());
+         }},
+    };
+    return commands;
 }
 
 }  // namespace tolvane

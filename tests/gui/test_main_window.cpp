@@ -191,13 +191,13 @@ class MainWindowTest : public QObject {
     void keysWithoutAnActionAreDisabled() {
         addChild("drawing");
         QVERIFY(main_->router().available("catDZoomIn"));
-        QVERIFY(!main_->router().available("catDCircle"));
+        QVERIFY(!main_->router().available("catDTrim"));
         QVERIFY(main_->findChild<QAction*>("catDZoomIn")->isEnabled());
-        QVERIFY(!main_->findChild<QAction*>("catDCircle")->isEnabled());
+        QVERIFY(!main_->findChild<QAction*>("catDTrim")->isEnabled());
         QVERIFY(main_->findChild<QAction*>("catOSnapEndPoint")->isEnabled());  // own handler
         QVERIFY(main_->findChild<QAction*>("catGExit")->isEnabled());
-        main_->RouteCMD("catDCircle");
-        QVERIFY(user_->transcript.contains("HISTORY Circle (catDCircle) is not available"));
+        main_->RouteCMD("catDTrim");
+        QVERIFY(user_->transcript.contains("HISTORY Trim (catDTrim) is not available"));
     }
 
     // With the user's preference set, toolbars are put back where they were left.
