@@ -297,16 +297,19 @@ void DrawingWindows::registerActions() {
     });
     // The creation commands: the new entity is the selection afterwards (LAST), and the
     // command is remembered for repeat.
-    for (const CreationCommand& c : creationCommands()) {
-        on(c.key, [this, &c] {
-            DrawingWindow* w = require();
-            w->setBusy(true);
-            const auto notBusy = qScopeGuard([w] { w->setBusy(false); });
-            const QString handle = c.run(w->drawing(), s_.ui);
-            clearGripSet(*w);
-            if (!handle.isEmpty()) w->view().setSelection({handle});
-            w->setLastCommand(QString::fromLatin1(c.caption), QString::fromLatin1(c.shortKey));
-        });
+    for (const QList<DrawingCommand>* family : {&creationCommands(), &editingCommands()}) {
+        for (const DrawingCommand& c : *family) {
+            on(c.key, [this, &c] {
+                DrawingWindow* w = require();
+                CommandContext context{w->view().selection(), pickAperture(*w)};
+                w->setBusy(true);
+                const auto notBusy = qScopeGuard([w] { w->setBusy(false); });
+                const QStringList selected = c.run(w->drawing(), s_.ui, context);
+                clearGripSet(*w);
+                if (!selected.isEmpty()) w->view().setSelection(selected);
+                w->setLastCommand(QString::fromLatin1(c.caption), QString::fromLatin1(c.shortKey));
+            });
+        }
     }
     on("catWLinkPointer", [this] {
         DrawingWindow* w = require();

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 
+#include "cad/picking.h"
 #include "drawings/drawing.h"
 #include "ui/ui.h"
 
@@ -94,30 +95,89 @@ std::optional<cad::Entity> circleOf(Ui& ui, QPointF centre, double radius) {
     return cad::Entity::circle(centre, radius);
 }
 
+// The entities a command works on: those selected before it, else the user's selection
+// ("Select objects:", a window or crossing, or handles typed). Empty when cancelled.
+QStringList select(Drawing& d, Ui& ui, const QStringList& preselected) {
+    if (!preselected.isEmpty()) return preselected;
+    const SelectionAnswer a = ui.getSelection(QStringLiteral("Select objects:"));
+    if (a.cancelled) return {};
+    QStringList out;
+    if (a.window) {
+        const cad::BBox box = cad::BBox::of(a.window->topLeft(), a.window->bottomRight());
+        const std::vector<QString> hits =
+            a.crossing ? cad::crossingSelect(d.document(), d.space(), d.index(), box)
+                       : cad::windowSelect(d.document(), d.space(), d.index(), box);
+        for (const QString& h : hits) out << h;
+    }
+    for (const QString& h : a.handles)
+        if (const cad::Entity* e = d.document().find(h)) out << e->handle;
+    return out;
+}
+
+// A number from an input box; nullopt when cancelled or refused (told).
+std::optional<double> number(Ui& ui, const char* title, const char* prompt, bool positive) {
+    const std::optional<QString> text =
+        ui.input(QString::fromLatin1(title), QString::fromLatin1(prompt));
+    if (!text) return std::nullopt;
+    bool ok = false;
+    const double v = text->trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v) || (positive && !(v > 0))) {
+        refuse(ui, positive ? QStringLiteral("Enter a number greater than 0.")
+                            : QStringLiteral("Enter a number."));
+        return std::nullopt;
+    }
+    return v;
+}
+
+// A radius or diameter dimension of a picked circle or arc, its text where the user points.
+QStringList curveDimension(Drawing& d, Ui& ui, const CommandContext& c, bool diameter) {
+    const PickAnswer pick = ui.getEntity(QStringLiteral("Select arc or circle:"));
+    if (pick.cancelled) return {};
+    const cad::Entity* e = d.document().find(d.entityFor(pick, c.aperture));
+    if (!e || (e->kind != cad::EntityKind::Circle && e->kind != cad::EntityKind::Arc)) {
+        ui.beep();
+        return {};
+    }
+    const QPointF centre = e->start;
+    const double radius = e->radius;
+    const auto at = points(ui, {"Dimension line location:"});
+    if (!at) return {};
+    const QPointF towards = (*at)[0] - centre;
+    const double length = std::hypot(towards.x(), towards.y());
+    const QPointF onCurve =
+        length > 1e-12 ? centre + towards * (radius / length) : centre + QPointF(radius, 0);
+    const QString h = add(d, diameter ? cad::Entity::diameterDimension(centre, onCurve)
+                                      : cad::Entity::radiusDimension(centre, onCurve));
+    return h.isEmpty() ? QStringList() : QStringList{h};
+}
+
 }  // namespace
 
-const QList<CreationCommand>& creationCommands() {
+const QList<DrawingCommand>& creationCommands() {
     using E = std::optional<cad::Entity>;
-    static const QList<CreationCommand> commands = {
-        {"catDLine", "Draw Line", "DLine",
-         [](Drawing& d, Ui& ui) {
+    // A creation command: its one new entity is selected afterwards.
+    const auto creates = [](std::function<QString(Drawing&, Ui&)> f) {
+        return [f](Drawing& d, Ui& ui, const CommandContext&) {
+            const QString h = f(d, ui);
+            return h.isEmpty() ? QStringList() : QStringList{h};
+        };
+    };
+    static const QList<DrawingCommand> commands = {
+        {"catDLine", "Draw Line", "DLine", creates([](Drawing& d, Ui& ui) {
              const auto p = points(ui, {"First point:", "Second point:"});
              return add(d, p ? E(cad::Entity::line((*p)[0], (*p)[1])) : E());
-         }},
+         })},
         {"catDPline", "Draw Polyline", "DPline",
-         [](Drawing& d, Ui& ui) { return drawPolyline(d, ui); }},
-        {"catDPoint", "Draw Point", "DPoint",
-         [](Drawing& d, Ui& ui) {
+         creates([](Drawing& d, Ui& ui) { return drawPolyline(d, ui); })},
+        {"catDPoint", "Draw Point", "DPoint", creates([](Drawing& d, Ui& ui) {
              const auto p = points(ui, {"Point location:"});
              return add(d, p ? E(cad::Entity::point((*p)[0])) : E());
-         }},
-        {"catDCircle", "Draw Circle", "DCircle",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catDCircle", "Draw Circle", "DCircle", creates([](Drawing& d, Ui& ui) {
              const auto p = points(ui, {"Center point:", "Point on the circle:"});
              return add(d, p ? circleOf(ui, (*p)[0], distance((*p)[0], (*p)[1])) : E());
-         }},
-        {"catDCenRad", "Draw Cen/Rad Circle", "DCenRad",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catDCenRad", "Draw Cen/Rad Circle", "DCenRad", creates([](Drawing& d, Ui& ui) {
              const auto p = points(ui, {"Center point:"});
              if (!p) return QString();
              const std::optional<QString> r =
@@ -130,23 +190,20 @@ const QList<CreationCommand>& creationCommands() {
                  return QString();
              }
              return add(d, circleOf(ui, (*p)[0], radius));
-         }},
-        {"catD2pt", "Draw 2pt Circle", "D2pt",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catD2pt", "Draw 2pt Circle", "D2pt", creates([](Drawing& d, Ui& ui) {
              const auto p = points(ui, {"First end of diameter:", "Second end of diameter:"});
              if (!p) return QString();
              return add(d, circleOf(ui, ((*p)[0] + (*p)[1]) / 2, distance((*p)[0], (*p)[1]) / 2));
-         }},
-        {"catD3pt", "Draw 3pt Circle", "D3pt",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catD3pt", "Draw 3pt Circle", "D3pt", creates([](Drawing& d, Ui& ui) {
              const auto p = points(ui, {"First point:", "Second point:", "Third point:"});
              if (!p) return QString();
              const auto c = circleThrough((*p)[0], (*p)[1], (*p)[2]);
              if (!c) return refuse(ui, kOnOneLine), QString();
              return add(d, circleOf(ui, c->first, c->second));
-         }},
-        {"catDArc", "Draw Arc", "DArc",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catDArc", "Draw Arc", "DArc", creates([](Drawing& d, Ui& ui) {
              // Counter-clockwise from the start to the end, round the centre.
              const auto p = points(ui, {"Center point:", "Start point:", "End point:"});
              if (!p) return QString();
@@ -154,9 +211,8 @@ const QList<CreationCommand>& creationCommands() {
              if (!(r > 1e-9)) return refuse(ui, kNoSize), QString();
              return add(d, cad::Entity::arc((*p)[0], r, degrees((*p)[0], (*p)[1]),
                                             degrees((*p)[0], (*p)[2])));
-         }},
-        {"catDArc3pt", "Draw 3pt Arc", "DArc3pt",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catDArc3pt", "Draw 3pt Arc", "DArc3pt", creates([](Drawing& d, Ui& ui) {
              const auto p = points(ui, {"Start point:", "Second point:", "End point:"});
              if (!p) return QString();
              const auto c = circleThrough((*p)[0], (*p)[1], (*p)[2]);
@@ -167,9 +223,8 @@ const QList<CreationCommand>& creationCommands() {
                                   ((*p)[1].y() - (*p)[0].y()) * ((*p)[2].x() - (*p)[0].x());
              if (cross < 0) std::swap(from, to);
              return add(d, cad::Entity::arc(c->first, c->second, from, to));
-         }},
-        {"catDEllipse", "Draw Ellipse", "DEllipse",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catDEllipse", "Draw Ellipse", "DEllipse", creates([](Drawing& d, Ui& ui) {
              const auto p = points(ui, {"Center point:", "Axis endpoint:", "Other axis distance:"});
              if (!p) return QString();
              const QPointF axis = (*p)[1] - (*p)[0];
@@ -182,53 +237,139 @@ const QList<CreationCommand>& creationCommands() {
              return add(d, cad::Entity::ellipse((*p)[0], majorAxis,
                                                 std::min(minor, major) / std::max(minor, major),
                                                 0.0, 2 * kPi));
-         }},
-        {"catDRect", "Draw Rectangle", "DRect",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catDRect", "Draw Rectangle", "DRect", creates([](Drawing& d, Ui& ui) {
              const auto p = points(ui, {"First corner:", "Other corner:"});
              if (!p) return QString();
              if ((*p)[0].x() == (*p)[1].x() || (*p)[0].y() == (*p)[1].y())
                  return refuse(ui, kNoSize), QString();
              return add(d, cad::Entity::rect((*p)[0], (*p)[1]));
-         }},
-        {"catDText", "Draw Text", "DText",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catDText", "Draw Text", "DText", creates([](Drawing& d, Ui& ui) {
              const auto p = points(ui, {"Text insertion point:"});
              if (!p) return QString();
              const std::optional<QString> text =
                  ui.input(QStringLiteral("Draw Text"), QStringLiteral("Enter Text:"));
              if (!text || text->isEmpty()) return QString();
              return add(d, cad::Entity::textAt((*p)[0], *text, 0.25));
-         }},
-        {"catDDimH", "Horizontal Dimension", "DDimH",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catDDimH", "Horizontal Dimension", "DDimH", creates([](Drawing& d, Ui& ui) {
              const auto p =
                  points(ui, {"First extension line origin:", "Second extension line origin:",
                              "Dimension line location:"});
              return add(d, p ? E(cad::Entity::linearDimension((*p)[0], (*p)[1], (*p)[2], 0)) : E());
-         }},
-        {"catDDimV", "Vertical Dimension", "DDimV",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catDDimV", "Vertical Dimension", "DDimV", creates([](Drawing& d, Ui& ui) {
              const auto p =
                  points(ui, {"First extension line origin:", "Second extension line origin:",
                              "Dimension line location:"});
              return add(d,
                         p ? E(cad::Entity::linearDimension((*p)[0], (*p)[1], (*p)[2], 90)) : E());
-         }},
-        {"catDDimAligned", "Aligned Dimension", "DDimAligned",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catDDimAligned", "Aligned Dimension", "DDimAligned", creates([](Drawing& d, Ui& ui) {
              const auto p =
                  points(ui, {"First extension line origin:", "Second extension line origin:",
                              "Dimension line location:"});
              return add(d, p ? E(cad::Entity::alignedDimension((*p)[0], (*p)[1], (*p)[2])) : E());
-         }},
-        {"catDDimAngular", "Angular Dimension", "DDimAngular",
-         [](Drawing& d, Ui& ui) {
+         })},
+        {"catDDimAngular", "Angular Dimension", "DDimAngular", creates([](Drawing& d, Ui& ui) {
              const auto p =
                  points(ui, {"Select the Angle Center Point", "Select the First Angle Endpoint",
                              "Select the Second Angle Endpoint", "Select the Line Position"});
              return add(
                  d, p ? E(cad::Entity::angularDimension((*p)[0], (*p)[1], (*p)[2], (*p)[3])) : E());
+         })},
+        {"catDDimRadius", "Radius Dimension", "DDimRadius",
+         [](Drawing& d, Ui& ui, const CommandContext& c) {
+             return curveDimension(d, ui, c, false);
+         }},
+        {"catDDimDiameter", "Diameter Dimension", "DDimDiameter",
+         [](Drawing& d, Ui& ui, const CommandContext& c) {
+             return curveDimension(d, ui, c, true);
+         }},
+    };
+    return commands;
+}
+
+const QList<DrawingCommand>& editingCommands() {
+    static const QList<DrawingCommand> commands = {
+        {"catDSelect", "Select", "DSelect",
+         [](Drawing& d, Ui& ui, const CommandContext&) { return select(d, ui, {}); }},
+        {"catDErase", "Erase", "DErase",
+         [](Drawing& d, Ui& ui, const CommandContext& c) {
+             const QStringList handles = select(d, ui, c.selected);
+             cad::UndoGroup group(d.undo());
+             for (const QString& h : handles) d.editor().erase(h);
+             return QStringList();
+         }},
+        {"catDMove", "Move", "DMove",
+         [](Drawing& d, Ui& ui, const CommandContext& c) {
+             const QStringList handles = select(d, ui, c.selected);
+             if (handles.isEmpty()) return QStringList();
+             const auto p = points(ui, {"Base point:", "Second point:"});
+             if (!p) return QStringList();
+             d.editor().move(handles, (*p)[1] - (*p)[0]);
+             return handles;
+         }},
+        {"catDCopy", "Copy", "DCopy",
+         [](Drawing& d, Ui& ui, const CommandContext& c) {
+             const QStringList handles = select(d, ui, c.selected);
+             if (handles.isEmpty()) return QStringList();
+             const auto p = points(ui, {"Base point:", "Second point:"});
+             if (!p) return QStringList();
+             const QPointF by = (*p)[1] - (*p)[0];
+             return d.editor().copy(handles, QTransform::fromTranslate(by.x(), by.y()));
+         }},
+        {"catDRotate", "Rotate", "DRotate",
+         [](Drawing& d, Ui& ui, const CommandContext& c) {
+             const QStringList handles = select(d, ui, c.selected);
+             if (handles.isEmpty()) return QStringList();
+             const auto p = points(ui, {"Base point:"});
+             if (!p) return QStringList();
+             const std::optional<double> angle =
+                 number(ui, "Rotate", "Rotation angle (degrees):", false);
+             if (!angle) return QStringList();
+             d.editor().rotate(handles, (*p)[0], *angle);
+             return handles;
+         }},
+        {"catDScale", "Scale", "DScale",
+         [](Drawing& d, Ui& ui, const CommandContext& c) {
+             const QStringList handles = select(d, ui, c.selected);
+             if (handles.isEmpty()) return QStringList();
+             const auto p = points(ui, {"Base point:"});
+             if (!p) return QStringList();
+             const std::optional<double> factor = number(ui, "Scale", "Scale factor:", true);
+             if (!factor) return QStringList();
+             d.editor().scale(handles, (*p)[0], *factor);
+             return handles;
+         }},
+        {"catDMirror", "Mirror", "DMirror",
+         [](Drawing& d, Ui& ui, const CommandContext& c) {
+             const QStringList handles = select(d, ui, c.selected);
+             if (handles.isEmpty()) return QStringList();
+             const auto p =
+                 points(ui, {"First point of mirror line:", "Second point of mirror line:"});
+             if (!p) return QStringList();
+             if ((*p)[0] == (*p)[1]) return refuse(ui, kNoSize), QStringList();
+             const bool keep = ui.message(QStringLiteral("Delete the source objects?"),
+                                          MsgButtons::YesNo, MsgIcon::Question) == MsgButton::No;
+             return d.editor().mirror(handles, (*p)[0], (*p)[1], keep);
+         }},
+        {"catDExplode", "Explode", "DExplode",
+         [](Drawing& d, Ui& ui, const CommandContext& c) {
+             const QStringList handles = select(d, ui, c.selected);
+             if (handles.isEmpty()) return QStringList();
+             return d.editor().explode(handles);
+         }},
+        {"catDDist", "Distance", "DDist",
+         [](Drawing&, Ui& ui, const CommandContext&) {
+             const auto p = points(ui, {"Measure from Startpoint", "Second point:"});
+             if (!p) return QStringList();
+             const QString value = QString::number(distance((*p)[0], (*p)[1]), 'f', 4);
+             ui.history(QStringLiteral("Distance = ") + value, true);
+             ui.message(QStringLiteral("Distance = ") + value, MsgButtons::Ok,
+                        MsgIcon::Information);
+             return QStringList();
          }},
     };
     return commands;

@@ -16,16 +16,25 @@ class Ui;
 // the polyline's handle, or "" when it was cancelled or ended before its second vertex.
 QString drawPolyline(Drawing& drawing, Ui& ui);
 
-// One creation command: its router key, the caption and short key it is remembered by as the
-// last command, and what it asks and draws. `run` returns the new entity's handle, or "" when
-// the user cancelled (nothing is drawn then).
-struct CreationCommand {
+// What a command is given: the entities selected before it (the editing commands work on
+// them instead of asking), and how far a picked point reaches in the drawing.
+struct CommandContext {
+    QStringList selected;
+    double aperture = 0.1;
+};
+
+// One drawing command: its router key, the caption and short key it is remembered by as the
+// last command, and what it asks and does. `run` returns what is selected afterwards: the new
+// entity of a creation command ("LAST"), the copies of a copy; empty when the user cancelled
+// (nothing changed then) or the command selects nothing.
+struct DrawingCommand {
     const char* key;       // "catDLine"
     const char* caption;   // "Draw Line"
     const char* shortKey;  // "DLine"
-    std::function<QString(Drawing&, Ui&)> run;
+    std::function<QStringList(Drawing&, Ui&, const CommandContext&)> run;
 };
-// The creation commands built so far, in the order of the command table.
-const QList<CreationCommand>& creationCommands();
+// The creation commands and the editing commands built so far, in the command table's order.
+const QList<DrawingCommand>& creationCommands();
+const QList<DrawingCommand>& editingCommands();
 
 }  // namespace tolvane
