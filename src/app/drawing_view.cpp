@@ -172,6 +172,16 @@ void DrawingView::zoomOut() {
     viewMoved();
 }
 
+void DrawingView::zoomAbout(double factor, QPointF world) {
+    view_.zoomAt(factor, view_.toDevice(world));
+    viewMoved();
+}
+
+void DrawingView::panWorld(QPointF from, QPointF to) {
+    view_.panWorld(from - to);
+    viewMoved();
+}
+
 bool DrawingView::zoomWindow(QPointF a, QPointF b) {
     if (!view_.zoomWindow(cad::BBox::of(a, b))) return false;
     viewMoved();

@@ -78,6 +78,10 @@ class DrawingView : public QWidget {
     // (the caller says "There are no extents!"), no earlier view, an empty window.
     void zoomIn();
     void zoomOut();
+    // Zooms by `factor` (> 1 closer) keeping the world point where it is on the screen.
+    void zoomAbout(double factor, QPointF world);
+    // The drawing moves so that world point `from` comes where `to` was.
+    void panWorld(QPointF from, QPointF to);
     bool zoomWindow(QPointF worldCorner1, QPointF worldCorner2);
     bool zoomExtents();
     bool zoomPrevious();

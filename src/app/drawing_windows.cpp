@@ -346,8 +346,21 @@ void DrawingWindows::registerActions() {
     on("catDUndo", [this] { require()->drawing().undo().undo(); });
     on("catDRedo", [this] { require()->drawing().undo().redo(); });
     on("catDRegen", [this] { require()->view().modelChanged(); });
-    on("catDZoomIn", [this] { require()->view().zoomIn(); });
-    on("catDZoomOut", [this] { require()->view().zoomOut(); });
+    // Zoom in and out by a tenth about a picked point; pan from one point to another.
+    const auto zoomBy = [this](double factor) {
+        DrawingWindow* w = require();
+        const PointAnswer at = s_.ui.getPoint(QStringLiteral("Zoom center point:"));
+        if (!at.cancelled) w->view().zoomAbout(factor, at.point);
+    };
+    on("catDZoomIn", [zoomBy] { zoomBy(1.1); });
+    on("catDZoomOut", [zoomBy] { zoomBy(0.9); });
+    on("catDPan", [this] {
+        DrawingWindow* w = require();
+        const PointAnswer from = s_.ui.getPoint(QStringLiteral("Pan from point:"));
+        if (from.cancelled) return;
+        const PointAnswer to = s_.ui.getPoint(QStringLiteral("Pan to point:"));
+        if (!to.cancelled) w->view().panWorld(from.point, to.point);
+    });
     on("catDExtents", [this] {
         if (!require()->view().zoomExtents())
             throw cad::CadError(cad::NoExtents, QStringLiteral("ZoomExtents"));

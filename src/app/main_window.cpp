@@ -363,6 +363,20 @@ void MainWindow::buildPanes() {
     resizeDocks({findChild<QDockWidget*>(QStringLiteral("dpfrmCommandLine"))}, {160}, Qt::Vertical);
     s_.ui.setPromptLine(commandLine_);
     commandLine_->drawingActive = [this] { return state_ == WindowState::Drawing; };
+    // Zoom and pan typed while a command waits run as view commands; the prompt goes on.
+    commandLine_->transparentView = [this](const QString& text) {
+        static const QHash<QString, QString> keys = {
+            {QStringLiteral("ZOOM"), QStringLiteral("catDWindow")},
+            {QStringLiteral("ZW"), QStringLiteral("catDWindow")},
+            {QStringLiteral("ZE"), QStringLiteral("catDExtents")},
+            {QStringLiteral("ZI"), QStringLiteral("catDZoomIn")},
+            {QStringLiteral("ZO"), QStringLiteral("catDZoomOut")},
+            {QStringLiteral("ZA"), QStringLiteral("catDAll")},
+            {QStringLiteral("ZP"), QStringLiteral("catDZoomPrevious")},
+            {QStringLiteral("PAN"), QStringLiteral("catDPan")}};
+        const QString key = keys.value(text);
+        if (!key.isEmpty()) RouteCMD(key);
+    };
     commandLine_->runAction = [this](const QString& action) {
         if (action.startsWith(QLatin1String("TLB:")))
             toggleBar(action.mid(4));
