@@ -230,6 +230,18 @@ void DrawingView::renderCache() {
     ++renderCount_;
 }
 
+QPointF DrawingView::answerPoint(QPointF device) {
+    if (snap_.found()) return snap_.point;
+    QPointF world = view_.toWorld(device);
+    const std::optional<QPointF> base = ui_.promptBase();
+    if (ortho_ && base) {
+        const QPointF d = world - *base;
+        world = std::abs(d.x()) >= std::abs(d.y()) ? QPointF(world.x(), base->y())
+                                                   : QPointF(base->x(), world.y());
+    }
+    return world;
+}
+
 void DrawingView::paintEvent(QPaintEvent*) {
     if (dirty_ || cache_.isNull()) renderCache();
     QPainter p(this);
@@ -259,6 +271,14 @@ void DrawingView::paintEvent(QPaintEvent*) {
         p.drawLine(QPointF(c.x(), c.y() - hy), QPointF(c.x(), c.y() + hy));
         if (kind == Ui::PromptKind::Entity || (kind == Ui::PromptKind::Selection && !corner_)) {
             p.drawRect(QRectF(c.x() - pickSize_, c.y() - pickSize_, 2 * pickSize_, 2 * pickSize_));
+        }
+        // Rubber band of a point drawn from a base point.
+        if (kind == Ui::PromptKind::Point && ui_.promptBase()) {
+            QPen band(ink);
+            band.setStyle(Qt::DashLine);
+            p.setPen(band);
+            p.drawLine(view_.toDevice(*ui_.promptBase()), view_.toDevice(answerPoint(c)));
+            p.setPen(ink);
         }
         if (snap_.found()) paintSnapMarker(p, view_.toDevice(snap_.point), snap_.mode);
     }
@@ -350,6 +370,11 @@ void DrawingView::mousePressEvent(QMouseEvent* event) {
         panOffset_ = {};
         return;
     }
+    // The right button ends a list of points, as Enter does.
+    if (event->button() == Qt::RightButton && ui_.promptKind() == Ui::PromptKind::Point) {
+        ui_.submitEnd();
+        return;
+    }
     if (event->button() != Qt::LeftButton) return;
     const QPointF world = view_.toWorld(at);
     switch (ui_.promptKind()) {
@@ -357,7 +382,9 @@ void DrawingView::mousePressEvent(QMouseEvent* event) {
         case Ui::PromptKind::Entity: {
             cursor_ = at;
             updateSnap();
-            const QPointF answer = snap_.found() ? snap_.point : world;
+            const QPointF answer = ui_.promptKind() == Ui::PromptKind::Point ? answerPoint(at)
+                                   : snap_.found()                           ? snap_.point
+                                                                             : world;
             lastPoint_ = answer;
             snap_ = {};
             ui_.submitPoint(answer);

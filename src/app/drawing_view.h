@@ -61,6 +61,10 @@ class DrawingView : public QWidget {
     void setPointSize(double pixels);
     void setWheelReversed(bool reversed) { wheelReversed_ = reversed; }
     bool wheelReversed() const { return wheelReversed_; }
+    // Ortho: a picked point drawn from a base point keeps to the horizontal or the vertical
+    // through it (F8 switches it).
+    void setOrtho(bool on) { ortho_ = on; }
+    bool ortho() const { return ortho_; }
     // Object snap modes (cad::SnapMode bits) used while a point prompt waits.
     void setSnapModes(unsigned modes);
     unsigned snapModes() const { return snapModes_; }
@@ -145,6 +149,9 @@ class DrawingView : public QWidget {
     int crossSize_ = 5;
     int pickSize_ = 3;
     bool wheelReversed_ = false;
+    bool ortho_ = false;
+    // The point a click answers: snapped, else kept ortho to the prompt's base.
+    QPointF answerPoint(QPointF device);
     unsigned snapModes_ = 0;
     QString promptText_;
 

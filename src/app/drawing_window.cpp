@@ -155,6 +155,16 @@ void DrawingWindow::keyPressEvent(QKeyEvent* event) {
         if (deleteSelection) deleteSelection(*this);
         return;
     }
+    if (key == Qt::Key_F8) {
+        view_->setOrtho(!view_->ortho());
+        ui_.status(view_->ortho() ? tr("Ortho on") : tr("Ortho off"));
+        return;
+    }
+    // Enter answers the waiting prompt from the command line (it ends a list of points).
+    if ((key == Qt::Key_Enter || key == Qt::Key_Return) && typeEnter) {
+        typeEnter();
+        return;
+    }
     // Keypad keys (and the full stop) type into the command line.
     if ((keypad && !shift) || key == Qt::Key_Period) {
         if ((key == Qt::Key_Enter || key == Qt::Key_Return) && typeEnter) {

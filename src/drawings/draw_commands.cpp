@@ -16,8 +16,8 @@ QString drawPolyline(Drawing& drawing, Ui& ui) {
     QString handle;
     cad::UndoGroup group(drawing.undo());
     for (;;) {
-        const PointAnswer next =
-            ui.getPoint(QStringLiteral("Next point (Enter to end):"), 0, /*enterEnds=*/true);
+        const PointAnswer next = ui.getPointFrom(QStringLiteral("Next point (Enter to end):"),
+                                                 vertices.last().pos, /*enterEnds=*/true);
         if (next.cancelled) {
             group.cancel();
             return {};
@@ -51,7 +51,9 @@ double distance(QPointF a, QPointF b) {
 std::optional<QList<QPointF>> points(Ui& ui, std::initializer_list<const char*> prompts) {
     QList<QPointF> out;
     for (const char* prompt : prompts) {
-        const PointAnswer a = ui.getPoint(QString::fromLatin1(prompt));
+        // Each point after the first is drawn from the one before.
+        const QString text = QString::fromLatin1(prompt);
+        const PointAnswer a = out.isEmpty() ? ui.getPoint(text) : ui.getPointFrom(text, out.last());
         if (a.cancelled || a.ended) return std::nullopt;
         out << a.point;
     }

@@ -77,7 +77,8 @@ QString formatPoint(const QPointF& p) {
 
 // ---- drawing prompts -------------------------------------------------------------------
 
-Ui::PromptState Ui::ask(PromptKind kind, const QString& text, unsigned snap, bool enterEnds) {
+Ui::PromptState Ui::ask(PromptKind kind, const QString& text, unsigned snap, bool enterEnds,
+                        std::optional<QPointF> base) {
     // A prompt asked while another waits (a transparent zoom window, say) runs to its end
     // first; the outer prompt then goes on waiting where it was.
     const PromptState outer = prompt_;
@@ -85,6 +86,7 @@ Ui::PromptState Ui::ask(PromptKind kind, const QString& text, unsigned snap, boo
     prompt_.kind = kind;
     prompt_.snap = snap;
     prompt_.enterEnds = enterEnds;
+    prompt_.base = base;
     showPrompt(text);
     waitForPrompt();
     const PromptState answered = prompt_;
@@ -99,6 +101,10 @@ void Ui::finishAnswer() {
 
 PointAnswer Ui::getPoint(const QString& text, unsigned snap, bool enterEnds) {
     return ask(PromptKind::Point, text, snap, enterEnds).point;
+}
+
+PointAnswer Ui::getPointFrom(const QString& text, QPointF base, bool enterEnds) {
+    return ask(PromptKind::Point, text, 0, enterEnds, base).point;
 }
 
 PickAnswer Ui::getEntity(const QString& text) {
@@ -121,6 +127,7 @@ bool Ui::submitPoint(const QPointF& point) {
     switch (prompt_.kind) {
         case PromptKind::Point:
             prompt_.point = PointAnswer{false, point};
+            lastPoint_ = point;
             break;
         case PromptKind::Entity:
             prompt_.pick = PickAnswer{false, point, {}};
@@ -146,9 +153,17 @@ bool Ui::submitTyped(const QString& raw) {
     switch (prompt_.kind) {
         case PromptKind::None:
             return false;
-        case PromptKind::Point:
-            if (auto p = parsePoint(text)) return submitPoint(*p);
+        case PromptKind::Point: {
+            // "@dx,dy": relative to the prompt's base point, else to the point answered last.
+            const bool relative = text.startsWith(QLatin1Char('@'));
+            const std::optional<QPointF> from = prompt_.base ? prompt_.base : lastPoint_;
+            if (auto p = parsePoint(relative ? text.mid(1) : text)) {
+                if (!relative) return submitPoint(*p);
+                if (from) return submitPoint(*from + *p);
+            }
+            history(QStringLiteral("Not a recognized coordinate format. Use xxx,yyy."), true);
             break;
+        }
         case PromptKind::Entity:
             if (text.startsWith(QLatin1Char('#')) && text.size() > 1 &&
                 !text.contains(QLatin1Char(' '))) {

@@ -103,6 +103,11 @@ class Ui {
     // With `enterEnds`, Enter on an empty command line (or the Enter key on the drawing) ends
     // the prompt without a point; otherwise it does nothing.
     PointAnswer getPoint(const QString& prompt, unsigned snap = 0, bool enterEnds = false);
+    // A point prompt that draws from `base`: the drawing shows a rubber band from it to the
+    // cursor, and a point typed as "@dx,dy" is taken relative to it.
+    PointAnswer getPointFrom(const QString& prompt, QPointF base, bool enterEnds = false);
+    // The base point of the waiting prompt, if it has one.
+    std::optional<QPointF> promptBase() const { return prompt_.base; }
     PickAnswer getEntity(const QString& prompt);
     SelectionAnswer getSelection(const QString& prompt);
     // Distance between two points; nullopt when cancelled.
@@ -153,6 +158,7 @@ class Ui {
         PromptKind kind = PromptKind::None;
         unsigned snap = 0;
         bool enterEnds = false;
+        std::optional<QPointF> base;
         bool answered = false;
         PointAnswer point;
         PickAnswer pick;
@@ -162,8 +168,9 @@ class Ui {
     PromptLine* promptLine_ = nullptr;
 
   private:
-    PromptState ask(PromptKind kind, const QString& text, unsigned snap = 0,
-                    bool enterEnds = false);
+    PromptState ask(PromptKind kind, const QString& text, unsigned snap = 0, bool enterEnds = false,
+                    std::optional<QPointF> base = std::nullopt);
+    std::optional<QPointF> lastPoint_;  // the point answered last, for "@dx,dy"
     void finishAnswer();
 };
 

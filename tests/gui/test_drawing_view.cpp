@@ -95,6 +95,33 @@ class TestDrawingView : public QObject {
         QVERIFY(!dog.fired());
     }
 
+    // A point drawn from a base point: ortho keeps the click on the horizontal or vertical
+    // through the base, "@dx,dy" typed is relative to it, the right button ends a list.
+    void orthoRelativeAndRightClick() {
+        Fixture f;
+        Watchdog dog(f.ui);
+        f.view->setOrtho(true);
+        // Device (300,140) is world (50,5): nearer the horizontal through (0,0).
+        later([&] {
+            QTest::mouseMove(f.view, QPoint(300, 140));
+            if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT"); !file.isEmpty()) {
+                QTest::qWait(200);  // the move arrives through the event queue on a real server
+                f.view->grab().save(file);
+            }
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(300, 140));
+        });
+        QCOMPARE(f.ui.getPointFrom("Next point:", {0, 0}).point, QPointF(50, 0));
+        later([&] { QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(210, 40)); });
+        QCOMPARE(f.ui.getPointFrom("Next point:", {0, 0}).point, QPointF(0, 55));
+        f.view->setOrtho(false);
+        later([&] { f.ui.submitTyped("@3,-4"); });
+        QCOMPARE(f.ui.getPointFrom("Next point:", {10, 10}).point, QPointF(13, 6));
+        later([&] { QTest::mouseClick(f.view, Qt::RightButton, {}, QPoint(10, 10)); });
+        const PointAnswer end = f.ui.getPointFrom("Next point:", {0, 0}, true);
+        QVERIFY(end.ended && !end.cancelled);
+        QVERIFY(!dog.fired());
+    }
+
     void twoClicksMakeAWindowOrACrossing() {
         Fixture f;
         Watchdog dog(f.ui);
