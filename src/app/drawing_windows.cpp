@@ -10,8 +10,10 @@
 #include "app/drawing_window.h"
 #include "app/insert_block_dialog.h"
 #include "cad/cad_error.h"
+#include "cad/picking.h"
 #include "cad/render.h"
 #include "db/database.h"
+#include "drawings/clipboard.h"
 #include "drawings/command_router.h"
 #include "drawings/draw_commands.h"
 #include "equipment/equipment_placement.h"
@@ -342,6 +344,45 @@ void DrawingWindows::registerActions() {
         run.activate(w->drawing());  // back where the command started
         clearGripSet(*w);
         w->setLastCommand(QStringLiteral("Link Pointers"), QStringLiteral("WLinkPointer"));
+    });
+    // The clipboard: the selection (or one asked for) copied or cut; paste at a picked point.
+    const auto toClipboard = [this](bool cut) {
+        DrawingWindow* w = require();
+        QStringList handles = w->view().selection();
+        if (handles.isEmpty()) {
+            const SelectionAnswer a = s_.ui.getSelection(QStringLiteral("Select objects:"));
+            if (a.cancelled) return;
+            if (a.window) {
+                const cad::BBox box = cad::BBox::of(a.window->topLeft(), a.window->bottomRight());
+                for (const QString& h :
+                     a.crossing ? cad::crossingSelect(w->drawing().document(), w->drawing().space(),
+                                                      w->drawing().index(), box)
+                                : cad::windowSelect(w->drawing().document(), w->drawing().space(),
+                                                    w->drawing().index(), box))
+                    handles << h;
+            }
+            handles << a.handles;
+        }
+        if (!clipboard().copy(w->drawing(), handles)) return;
+        if (cut) {
+            cad::UndoGroup group(w->drawing().undo());
+            for (const QString& h : handles) w->drawing().editor().erase(h);
+        }
+        clearGripSet(*w);
+    };
+    on("catDCopytoClip", [toClipboard] { toClipboard(false); });
+    on("catDCuttoClip", [toClipboard] { toClipboard(true); });
+    on("catDPaste", [this] {
+        DrawingWindow* w = require();
+        if (clipboard().isEmpty()) {
+            s_.ui.beep();
+            return;
+        }
+        const PointAnswer at = s_.ui.getPoint(QStringLiteral("Paste point:"));
+        if (at.cancelled) return;
+        const QStringList pasted = clipboard().paste(w->drawing(), at.point);
+        clearGripSet(*w);
+        w->view().setSelection(pasted);
     });
     on("catDUndo", [this] { require()->drawing().undo().undo(); });
     on("catDRedo", [this] { require()->drawing().undo().redo(); });
