@@ -9,6 +9,7 @@
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/insert_block_dialog.h"
+#include "app/layers_window.h"
 #include "cad/cad_error.h"
 #include "cad/picking.h"
 #include "cad/render.h"
@@ -383,6 +384,13 @@ void DrawingWindows::registerActions() {
         const QStringList pasted = clipboard().paste(w->drawing(), at.point);
         clearGripSet(*w);
         w->view().setSelection(pasted);
+    });
+    on("catDLayers", [this] {
+        DrawingWindow* w = require();
+        LayersWindow window(s_.ui, w->drawing(), w);
+        s_.ui.runModal(window);
+        const cad::Document& doc = w->drawing().document();
+        s_.ui.status(QStringLiteral("Current Layer: ") + doc.currentLayer());
     });
     on("catDUndo", [this] { require()->drawing().undo().undo(); });
     on("catDRedo", [this] { require()->drawing().undo().redo(); });

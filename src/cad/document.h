@@ -355,6 +355,9 @@ class Document {
     // Base point of the drawing when it is inserted as a block into another ($INSBASE).
     QPointF insertionBase() const { return insBase_; }
     void setInsertionBase(QPointF base) { insBase_ = base; }
+    // The layer new entities are drawn on ($CLAYER); "0" by default.
+    QString currentLayer() const { return currentLayer_; }
+    void setCurrentLayer(const QString& name) { currentLayer_ = name; }
 
     // Adds an entity at the end of a space's or block's draw order and returns it. Its
     // handle, and those of its attributes, are kept when free, otherwise newly assigned.
@@ -421,6 +424,7 @@ class Document {
     quint64 seed_ = 0x100;  // low handles are left to table and dictionary records
     int units_ = 0;
     QPointF insBase_;
+    QString currentLayer_ = QStringLiteral("0");
 };
 
 }  // namespace tolvane::cad

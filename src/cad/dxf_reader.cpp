@@ -445,6 +445,8 @@ void Reader::header() {
             doc_.setInsertionBase(base);
         } else if (var == QLatin1String("$INSUNITS") && g.code == 70) {
             doc_.setUnits(integer(g));
+        } else if (var == QLatin1String("$CLAYER") && g.code == 8 && !g.value.trimmed().isEmpty()) {
+            doc_.setCurrentLayer(g.value.trimmed());
         }
     }
 }

@@ -385,6 +385,10 @@ void Writer::header(QByteArray& into) {
     d(30, 0.0);
     g(9, "$INSUNITS");
     g(70, doc_.units());
+    // The current layer, when the drawing still has it.
+    g(9, "$CLAYER");
+    g(8, doc_.layer(doc_.currentLayer()) ? doc_.layer(doc_.currentLayer())->name
+                                         : QStringLiteral("0"));
     g(9, "$HANDSEED");
     g(5, QString::number(seed_, 16).toUpper());
     g(0, "ENDSEC");

@@ -9,6 +9,11 @@
 
 namespace tolvane {
 
+QString currentLayer(const Drawing& drawing) {
+    const cad::Layer* l = drawing.document().layer(drawing.document().currentLayer());
+    return l ? l->name : QStringLiteral("0");
+}
+
 QString drawPolyline(Drawing& drawing, Ui& ui) {
     const PointAnswer first = ui.getPoint(QStringLiteral("Start point:"));
     if (first.cancelled || first.ended) return {};
@@ -24,9 +29,11 @@ QString drawPolyline(Drawing& drawing, Ui& ui) {
         }
         if (next.ended) return handle;
         vertices.append({next.point});
-        if (handle.isEmpty())
-            handle = drawing.editor().add(cad::Entity::polyline(vertices, false));
-        else
+        if (handle.isEmpty()) {
+            cad::Entity line = cad::Entity::polyline(vertices, false);
+            line.layer = currentLayer(drawing);
+            handle = drawing.editor().add(std::move(line));
+        } else
             drawing.editor().modify(handle, [&](cad::Entity& e) { e.vertices = vertices; });
     }
 }
@@ -60,9 +67,10 @@ std::optional<QList<QPointF>> points(Ui& ui, std::initializer_list<const char*> 
     return out;
 }
 
-// Adds the entity as one step of its own; "" for none.
+// Adds the entity on the current layer as one step of its own; "" for none.
 QString add(Drawing& drawing, std::optional<cad::Entity> e) {
     if (!e) return {};
+    e->layer = currentLayer(drawing);
     cad::UndoGroup group(drawing.undo());
     return drawing.editor().add(std::move(*e));
 }

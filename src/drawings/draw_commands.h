@@ -11,6 +11,9 @@ namespace tolvane {
 class Drawing;
 class Ui;
 
+// The layer new entities are drawn on: the drawing's current layer, "0" when it has gone.
+QString currentLayer(const Drawing& drawing);
+
 // The interactive polyline: "Start point:", then "Next point (Enter to end):" until Enter
 // ends it. The polyline shows from its second vertex on; Escape takes all of it back. Returns
 // the polyline's handle, or "" when it was cancelled or ended before its second vertex.

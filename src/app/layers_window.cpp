@@ -1,0 +1,132 @@
+#include "app/layers_window.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "app/widget_helpers.h"
+#include "drawings/drawing.h"
+#include "shell/error_handler.h"
+#include "ui/ui.h"
+
+namespace tolvane {
+
+namespace {
+enum Column { Name, Color, On, Frozen, Locked, Columns };
+
+QTableWidgetItem* check(bool on) {
+    auto* item = new QTableWidgetItem;
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+    item->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+    return item;
+}
+}  // namespace
+
+LayersWindow::LayersWindow(Ui& ui, Drawing& drawing, QWidget* parent)
+    : QDialog(parent), ui_(ui), drawing_(drawing), original_(layerTable(drawing)) {
+    setObjectName(QStringLiteral("frmLayers"));
+    setWindowTitle(tr("Layers"));
+    current_ = original_.current;
+    grid_ = named(new QTableWidget(0, Columns), "grdLayers");
+    grid_->setHorizontalHeaderLabels(
+        {tr("Name"), tr("Color"), tr("On"), tr("Frozen"), tr("Locked")});
+    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    grid_->horizontalHeader()->setSectionResizeMode(Name, QHeaderView::Stretch);
+    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    currentLabel_ = named(new QLabel, "lblCurrent");
+    QPushButton* add = namedButton("cmdNew", tr("New Layer"));
+    QPushButton* current = namedButton("cmdCurrent", tr("Set Current"));
+    QPushButton* okButton = namedButton("cmdOK", tr("OK"));
+    QPushButton* cancel = namedButton("cmdCancel", tr("Cancel"));
+    okButton->setDefault(true);
+    connect(add, &QPushButton::clicked, this, [this] { addLayer(); });
+    connect(current, &QPushButton::clicked, this, [this] { makeCurrent(); });
+    connect(okButton, &QPushButton::clicked, this,
+            [this] { runGuarded(errors_, "frmLayers.cmdOK", [this] { ok(); }); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(add);
+    buttons->addWidget(current);
+    buttons->addStretch(1);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(currentLabel_);
+    layout->addWidget(grid_, 1);
+    layout->addLayout(buttons);
+    fill();
+    resize(520, 380);
+}
+
+void LayersWindow::fill() {
+    grid_->setRowCount(0);
+    for (const cad::Layer& l : original_.layers) {
+        const int r = grid_->rowCount();
+        grid_->insertRow(r);
+        auto* name = new QTableWidgetItem(l.name);
+        name->setFlags(name->flags() & ~Qt::ItemIsEditable);  // a layer keeps its name
+        grid_->setItem(r, Name, name);
+        grid_->setItem(r, Color, new QTableWidgetItem(QString::number(l.color)));
+        grid_->setItem(r, On, check(l.on));
+        grid_->setItem(r, Frozen, check(l.frozen));
+        grid_->setItem(r, Locked, check(l.locked));
+    }
+    currentLabel_->setText(tr("Current Layer: ") + current_);
+}
+
+void LayersWindow::addLayer() {
+    const int r = grid_->rowCount();
+    grid_->insertRow(r);
+    grid_->setItem(r, Name, new QTableWidgetItem(tr("Layer%1").arg(r)));
+    grid_->setItem(r, Color, new QTableWidgetItem(QStringLiteral("7")));
+    grid_->setItem(r, On, check(true));
+    grid_->setItem(r, Frozen, check(false));
+    grid_->setItem(r, Locked, check(false));
+    grid_->setCurrentCell(r, Name);
+}
+
+void LayersWindow::makeCurrent() {
+    const int r = grid_->currentRow();
+    if (r < 0) return ui_.beep();
+    current_ = grid_->item(r, Name)->text().trimmed();
+    currentLabel_->setText(tr("Current Layer: ") + current_);
+}
+
+LayerTable LayersWindow::table() const {
+    LayerTable t;
+    t.current = current_;
+    for (int r = 0; r < grid_->rowCount(); ++r) {
+        cad::Layer l;
+        if (r < original_.layers.size()) l = original_.layers[r];  // line type kept
+        l.name = grid_->item(r, Name)->text().trimmed();
+        bool ok = false;
+        const int color = grid_->item(r, Color)->text().trimmed().toInt(&ok);
+        l.color = ok ? color : -1;
+        l.on = grid_->item(r, On)->checkState() == Qt::Checked;
+        l.frozen = grid_->item(r, Frozen)->checkState() == Qt::Checked;
+        l.locked = grid_->item(r, Locked)->checkState() == Qt::Checked;
+        t.layers << l;
+    }
+    return t;
+}
+
+void LayersWindow::ok() {
+    const LayerTable t = table();
+    for (const cad::Layer& l : t.layers)
+        if (l.color < 1 || l.color > 255) {
+            ui_.message(tr("The colour of layer %1 must be a number from 1 to 255.").arg(l.name),
+                        MsgButtons::Ok, MsgIcon::Warning);
+            return;
+        }
+    if (const QString why = applyLayerTable(drawing_, t); !why.isEmpty()) {
+        ui_.message(why, MsgButtons::Ok, MsgIcon::Warning);
+        return;
+    }
+    accept();
+}
+
+}  // namespace tolvane
