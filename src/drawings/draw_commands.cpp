@@ -289,6 +289,67 @@ const QList<DrawingCommand>& creationCommands() {
              return add(
                  d, p ? E(cad::Entity::angularDimension((*p)[0], (*p)[1], (*p)[2], (*p)[3])) : E());
          })},
+        {"catDAttrib", "Draw Attribute", "DAttrib", creates([](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"Select Insertion Point for Attribute"});
+             if (!p) return QString();
+             const QString title = QStringLiteral("Define Attribute");
+             const std::optional<QString> tag =
+                 ui.input(title, QStringLiteral("Enter Tag - No spaces or !"));
+             if (!tag || tag->trimmed().isEmpty()) return QString();
+             if (tag->contains(QLatin1Char(' ')) || tag->contains(QLatin1Char('!')))
+                 return refuse(ui, QStringLiteral("A tag may not hold spaces or \"!\".")),
+                        QString();
+             const std::optional<QString> value =
+                 ui.input(title, QStringLiteral("Enter Attribute Value:"));
+             if (!value || value->isEmpty()) return QString();
+             const std::optional<QString> visible =
+                 ui.input(title, QStringLiteral("Visible N / <Y>"));
+             if (!visible) return QString();
+             const std::optional<QString> height =
+                 ui.input(title, QStringLiteral("Enter Text Height <DEFAULT>"));
+             if (!height) return QString();
+             bool ok = false;
+             const double h = height->trimmed().toDouble(&ok);
+             cad::Entity e = cad::Entity::attributeDefinition(
+                 (*p)[0], tag->trimmed(), tag->trimmed(), *value, ok && h > 0 ? h : 0.25);
+             if (visible->trimmed().compare(QLatin1String("N"), Qt::CaseInsensitive) == 0)
+                 e.attributeFlags |= 1;  // invisible
+             return add(d, e);
+         })},
+        {"catD3DFace", "Draw 3D Face", "D3DFace", creates([](Drawing& d, Ui& ui) {
+             const auto p =
+                 points(ui, {"First corner:", "Second corner:", "Third corner:", "Fourth corner:"});
+             if (!p) return QString();
+             const auto at = [&](int i) { return cad::Point3{(*p)[i].x(), (*p)[i].y(), 0}; };
+             return add(d, cad::Entity::face3d(at(0), at(1), at(2), at(3)));
+         })},
+        {"catDBox", "Draw Box", "DBox", creates([](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"Corner of box:", "Other corner:"});
+             if (!p) return QString();
+             const QPointF size = (*p)[1] - (*p)[0];
+             if (size.x() == 0 || size.y() == 0) return refuse(ui, kNoSize), QString();
+             const std::optional<double> height = number(ui, "Draw Box", "Height:", true);
+             if (!height) return QString();
+             return add(d, cad::Entity::box({std::min((*p)[0].x(), (*p)[1].x()),
+                                             std::min((*p)[0].y(), (*p)[1].y()), 0},
+                                            std::abs(size.x()), std::abs(size.y()), *height));
+         })},
+        {"catDCone", "Draw Cone", "DCone", creates([](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"Center of base:", "Point on base circle:"});
+             if (!p) return QString();
+             const double r = distance((*p)[0], (*p)[1]);
+             if (!(r > 1e-9)) return refuse(ui, kNoSize), QString();
+             const std::optional<double> height = number(ui, "Draw Cone", "Height:", true);
+             if (!height) return QString();
+             return add(d, cad::Entity::cone({(*p)[0].x(), (*p)[0].y(), 0}, *height, r, 0, 24));
+         })},
+        {"catDSphere", "Draw Sphere", "DSphere", creates([](Drawing& d, Ui& ui) {
+             const auto p = points(ui, {"Center of sphere:", "Point on sphere:"});
+             if (!p) return QString();
+             const double r = distance((*p)[0], (*p)[1]);
+             if (!(r > 1e-9)) return refuse(ui, kNoSize), QString();
+             return add(d, cad::Entity::sphere({(*p)[0].x(), (*p)[0].y(), 0}, r, 24));
+         })},
         {"catDDimRadius", "Radius Dimension", "DDimRadius",
          [](Drawing& d, Ui& ui, const CommandContext& c) {
              return curveDimension(d, ui, c, false);
