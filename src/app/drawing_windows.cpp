@@ -349,21 +349,7 @@ void DrawingWindows::registerActions() {
     // The clipboard: the selection (or one asked for) copied or cut; paste at a picked point.
     const auto toClipboard = [this](bool cut) {
         DrawingWindow* w = require();
-        QStringList handles = w->view().selection();
-        if (handles.isEmpty()) {
-            const SelectionAnswer a = s_.ui.getSelection(QStringLiteral("Select objects:"));
-            if (a.cancelled) return;
-            if (a.window) {
-                const cad::BBox box = cad::BBox::of(a.window->topLeft(), a.window->bottomRight());
-                for (const QString& h :
-                     a.crossing ? cad::crossingSelect(w->drawing().document(), w->drawing().space(),
-                                                      w->drawing().index(), box)
-                                : cad::windowSelect(w->drawing().document(), w->drawing().space(),
-                                                    w->drawing().index(), box))
-                    handles << h;
-            }
-            handles << a.handles;
-        }
+        const QStringList handles = selectObjects(w->drawing(), s_.ui, w->view().selection());
         if (!clipboard().copy(w->drawing(), handles)) return;
         if (cut) {
             cad::UndoGroup group(w->drawing().undo());

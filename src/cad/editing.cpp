@@ -302,6 +302,33 @@ bool SpaceEditor::modify(const QString& handle, const std::function<void(Entity&
     return true;
 }
 
+QStringList SpaceEditor::reorder(const QStringList& handles, bool toFront) {
+    // The entities in draw order, taken out and put back at one end. Undo puts each back at
+    // its old place; the additions are recorded where they end up, so redo does too.
+    std::vector<Entity> moving;
+    for (const Entity& e : space_.entities)
+        if (handles.contains(e.handle, Qt::CaseInsensitive)) moving.push_back(e);
+    if (moving.empty()) return {};
+    if (undo_) undo_->begin();
+    for (const Entity& e : moving) {
+        if (undo_) undo_->recordErasing(space_, e.handle);
+        if (index_) index_->remove(e.handle);
+        doc_.erase(e.handle);
+    }
+    QStringList moved;
+    for (Entity& e : moving) moved << doc_.add(space_, std::move(e)).handle;
+    if (!toFront)
+        std::rotate(space_.entities.begin(), space_.entities.end() - moved.size(),
+                    space_.entities.end());
+    for (const QString& h : moved) {
+        if (undo_) undo_->recordAdded(space_, h);
+        if (index_) index_->insert(doc_, *doc_.find(h));
+    }
+    if (undo_) undo_->end();
+    if (onChange_) onChange_();
+    return moved;
+}
+
 QStringList SpaceEditor::transform(const QStringList& handles, const QTransform& t) {
     QStringList refused;
     if (undo_) undo_->begin();

@@ -67,6 +67,9 @@ class SpaceEditor {
     QStringList copy(const QStringList& handles, const QTransform& t);
     // Mirrors about the line through a and b, keeping the originals when keepOriginals.
     QStringList mirror(const QStringList& handles, QPointF a, QPointF b, bool keepOriginals);
+    // Moves the entities to the top (front) or the bottom (back) of the draw order, keeping
+    // their order among themselves and their handles; one undo step. The handles moved.
+    QStringList reorder(const QStringList& handles, bool toFront);
     // Replaces inserts and polylines by their parts; returns the handles of the parts. Other
     // kinds are left as they are.
     QStringList explode(const QStringList& handles);

@@ -107,9 +107,12 @@ std::optional<cad::Entity> circleOf(Ui& ui, QPointF centre, double radius) {
 
 // The entities a command works on: those selected before it, else the user's selection
 // ("Select objects:", a window or crossing, or handles typed). Empty when cancelled.
-QStringList select(Drawing& d, Ui& ui, const QStringList& preselected) {
+}  // namespace
+
+QStringList selectObjects(Drawing& d, Ui& ui, const QStringList& preselected,
+                          const QString& prompt) {
     if (!preselected.isEmpty()) return preselected;
-    const SelectionAnswer a = ui.getSelection(QStringLiteral("Select objects:"));
+    const SelectionAnswer a = ui.getSelection(prompt);
     if (a.cancelled) return {};
     QStringList out;
     if (a.window) {
@@ -122,6 +125,20 @@ QStringList select(Drawing& d, Ui& ui, const QStringList& preselected) {
     for (const QString& h : a.handles)
         if (const cad::Entity* e = d.document().find(h)) out << e->handle;
     return out;
+}
+
+namespace {
+
+QStringList select(Drawing& d, Ui& ui, const QStringList& preselected,
+                   const QString& prompt = QStringLiteral("Select objects:")) {
+    return selectObjects(d, ui, preselected, prompt);
+}
+
+// The selection, or the one asked for, brought to the front or sent to the back.
+QStringList reorder(Drawing& d, Ui& ui, const CommandContext& c, bool toFront) {
+    const QStringList handles =
+        select(d, ui, c.selected, QStringLiteral("Select entities to bring forward"));
+    return handles.isEmpty() ? QStringList() : d.editor().reorder(handles, toFront);
 }
 
 // A number from an input box; nullopt when cancelled or refused (told).
@@ -432,6 +449,10 @@ const QList<DrawingCommand>& editingCommands() {
              if (handles.isEmpty()) return QStringList();
              return d.editor().explode(handles);
          }},
+        {"catDBringToFront", "Bring to Front", "DBringToFront",
+         [](Drawing& d, Ui& ui, const CommandContext& c) { return reorder(d, ui, c, true); }},
+        {"catDSendToBack", "Send to Back", "DSendToBack",
+         [](Drawing& d, Ui& ui, const CommandContext& c) { return reorder(d, ui, c, false); }},
         {"catDDist", "Distance", "DDist",
          [](Drawing&, Ui& ui, const CommandContext&) {
              const auto p = points(ui, {"Measure from Startpoint", "Second point:"});

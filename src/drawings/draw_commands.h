@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace tolvane {
@@ -36,6 +37,11 @@ struct DrawingCommand {
     const char* shortKey;  // "DLine"
     std::function<QStringList(Drawing&, Ui&, const CommandContext&)> run;
 };
+// The entities a command works on: those selected before it, else the user's selection after
+// `prompt` (a window, a crossing, or handles typed). Empty when cancelled.
+QStringList selectObjects(Drawing& drawing, Ui& ui, const QStringList& preselected,
+                          const QString& prompt = QStringLiteral("Select objects:"));
+
 // The creation commands and the editing commands built so far, in the command table's order.
 const QList<DrawingCommand>& creationCommands();
 const QList<DrawingCommand>& editingCommands();

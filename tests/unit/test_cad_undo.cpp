@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "cad/editing.h"
 #include "cad/picking.h"
 #include "cad/undo.h"
 
@@ -108,6 +109,24 @@ TEST(CadUndo, CancelledGroupTakesBackItsChanges) {
     }
     EXPECT_EQ(handles(f.model()), std::vector<QString>{a});
     EXPECT_EQ(f.undo.undoCount(), 1);  // nothing left to make a step of
+}
+
+// Entities brought to the front or sent to the back keep their handles and their order among
+// themselves; undo puts them back where they were and redo where they went.
+TEST(CadUndo, ReorderedEntitiesComeBackInPlace) {
+    Fixture f;
+    std::vector<QString> h;
+    for (int i = 0; i < 5; ++i) h.push_back(f.add(Entity::point({double(i), 0})));
+    SpaceEditor editor(f.doc, f.model(), &f.undo);
+    EXPECT_EQ(editor.reorder({h[3], h[1]}, false), (QStringList{h[1], h[3]}));
+    EXPECT_EQ(handles(f.model()), (std::vector<QString>{h[1], h[3], h[0], h[2], h[4]}));
+    editor.reorder({h[0]}, true);
+    EXPECT_EQ(handles(f.model()), (std::vector<QString>{h[1], h[3], h[2], h[4], h[0]}));
+    ASSERT_TRUE(f.undo.undo());
+    ASSERT_TRUE(f.undo.undo());
+    EXPECT_EQ(handles(f.model()), h);
+    ASSERT_TRUE(f.undo.redo());
+    EXPECT_EQ(handles(f.model()), (std::vector<QString>{h[1], h[3], h[0], h[2], h[4]}));
 }
 
 TEST(CadUndo, EraseKeepsHandlesOrderAndAttributes) {
