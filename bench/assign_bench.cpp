@@ -55,13 +55,13 @@ struct Project {
                 db::createSqliteFile(id, file);
                 registry.bind(id, db::ConnectionSpec::sqlite(file));
             } else {
-                db::ConnectionSpec spec = *pgServer();
+                db::ConnectionSpec server = *pgServer();
                 const QString name = QStringLiteral("tolvane_bench_%1")
                                          .arg(QUuid::createUuid().toString(QUuid::Id128).left(12));
                 admin([&](QSqlQuery& q) { q.exec("create database " + name); });
                 madeOnServer << name;
-                spec.database = name;
-                registry.bind(id, spec);
+                server.database = name;
+                registry.bind(id, server);
             }
             db::ensureSchema(id, registry);
         }

@@ -58,10 +58,10 @@ ExistingAssignmentWindow::ExistingAssignmentWindow(AssignmentOptions& options,
     const QStringList captions = AssignmentOptions::captions(existing);
     // In the order the choices read: keep, new, existing single, existing multicore, show the
     // database, cancel.
+    choices_.resize(6);
     for (int index : {1, 2, 3, 4, 0, 5}) {
-        auto* option = named(new QRadioButton(captions[index]), "");
+        auto* option = new QRadioButton(captions[index]);
         option->setObjectName(QStringLiteral("opt1_%1").arg(index));
-        choices_.resize(6);
         choices_[index] = option;
         layout->addWidget(option);
         if (index == 3) layout->addWidget(single_);
@@ -422,7 +422,7 @@ void VerifySettingsWindow::update() {
         settings_.prefix = m.prefix;
         settings_.number = cores_[core].number;
     }
-    const QString why = CableWriter(ui_).refusal(settings_, startNo());
+    const QString why = CableWriter(ui_).refusal(settings_);
     if (!why.isEmpty()) {
         ui_.message(why, MsgButtons::Ok, MsgIcon::Warning);
         return;

@@ -865,16 +865,11 @@ void MainWindow::assignCables(DrawingWindow& window) {
         a.cableId = state.cableId;
         a.reassign = state.reassign;
         a.signalType = state.signalType;
-        const auto flag = [&](const QString& column) {
-            const QVariant v = prefs.value(column);
-            return v.isNull() || !v.isValid() || v.toBool();
-        };
-        a.colorLine = flag(db::pref::CableColorLine);
-        a.colorText = flag(db::pref::CableColorText);
+        a.colorLine = prefs.flag(db::pref::CableColorLine, true);
+        a.colorText = prefs.flag(db::pref::CableColorText, true);
         Drawing* partner = nullptr;
         if (!pointers.updateOtherCable(d, pointer, a, &partner)) return false;
-        const QVariant every = prefs.value(db::pref::CableSaveEveryTime);
-        if (every.isValid() && every.toBool() && partner && partner != &d)
+        if (prefs.flag(db::pref::CableSaveEveryTime, false) && partner && partner != &d)
             if (DrawingWindow* other = drawings_->windowOf(*partner)) {
                 s_.ui.history(QStringLiteral("Saving Document"), true);
                 drawings_->save(*other);

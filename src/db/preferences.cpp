@@ -221,6 +221,11 @@ bool Preferences::load(int userId) {
     return true;
 }
 
+bool Preferences::flag(const QString& column, bool fallback) const {
+    const QVariant v = value(column);
+    return v.isNull() || !v.isValid() ? fallback : v.toBool();
+}
+
 QVariant Preferences::value(const QString& column) const {
     const int i = indexOf(column);
     return i < 0 ? QVariant() : values_[i];

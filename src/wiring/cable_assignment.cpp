@@ -28,6 +28,23 @@ QStringList fieldsOf(const QString& end) {
     return f;
 }
 
+// Binds the ten end values of a cable in the order its rows name them: SRCSys, DestSYS,
+// SRCPin, DestPin, SRCLoc, DESTLOc, SRCConn, DESTConn, SRCAlias, DSTAlias.
+db::Query& bindEnds(db::Query& q, const CableSettings& s) {
+    for (const QString* v : {&s.sourceSystem, &s.destinationSystem, &s.sourcePin, &s.destinationPin,
+                             &s.sourceLocation, &s.destinationLocation, &s.sourceConnector,
+                             &s.destinationConnector, &s.sourceAlias, &s.destinationAlias})
+        q.bind(*v);
+    return q;
+}
+
+// A length as stored: the number typed, or no value.
+QVariant lengthValue(const CableSettings& s) {
+    bool ok = false;
+    const double length = s.length.trimmed().toDouble(&ok);
+    return ok ? QVariant(length) : QVariant(QMetaType(QMetaType::Double));
+}
+
 // The system name an equipment block carries before it is named.
 const QString kUnnamedSystem = QStringLiteral("SysName");
 
@@ -236,7 +253,7 @@ CableSettings CableWriter::defaults(const QStringList& src, const QStringList& d
     return s;
 }
 
-QString CableWriter::refusal(const CableSettings& s, qint64 startNo) {
+QString CableWriter::refusal(const CableSettings& s) {
     if (s.coreId) return {};
     const QString number = s.number.trimmed();
     CableNumbers numbers(registry_);
@@ -249,7 +266,6 @@ QString CableWriter::refusal(const CableSettings& s, qint64 startNo) {
         if (!r.available)
             return QStringLiteral("The cable number %1 is already in use. Choose another.")
                 .arg(displayedNumber(s.prefix, number));
-    Q_UNUSED(startNo);
     return {};
 }
 
@@ -276,25 +292,13 @@ qint64 CableWriter::insertRow(const CableSettings& s, const QString& sheet,
                                "CreatedBy) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
                                "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                 registry_);
-    bool lengthOk = false;
-    const double length = s.length.trimmed().toDouble(&lengthOk);
-    q.bind(s.prefix)
-        .bind(s.number.trimmed())
-        .bind(s.sourceSystem)
-        .bind(s.destinationSystem)
-        .bind(s.sourcePin)
-        .bind(s.destinationPin)
-        .bind(s.sourceLocation)
-        .bind(s.destinationLocation)
-        .bind(s.sourceConnector)
-        .bind(s.destinationConnector)
-        .bind(s.sourceAlias)
-        .bind(s.destinationAlias)
+    q.bind(s.prefix).bind(s.number.trimmed());
+    bindEnds(q, s)
         .bind(s.manufacturer)
         .bind(s.cableType)
         .bind(multiCore)
         .bind(sheet)
-        .bind(lengthOk ? QVariant(length) : QVariant(QMetaType(QMetaType::Double)))
+        .bind(lengthValue(s))
         .bind(s.integrator)
         .bind(available)
         .bind(multiCore)
@@ -314,8 +318,6 @@ qint64 CableWriter::insertRow(const CableSettings& s, const QString& sheet,
 }
 
 void CableWriter::updateRow(qint64 cableId, const CableSettings& s, const QString& sheet) {
-    bool lengthOk = false;
-    const double length = s.length.trimmed().toDouble(&lengthOk);
     db::Query q(db::DbId::Project,
                 QStringLiteral("update tblCables set SRCSys = ?, DestSYS = ?, SRCPin = ?, "
                                "DestPin = ?, SRCLoc = ?, DESTLOc = ?, SRCConn = ?, DESTConn = ?, "
@@ -324,21 +326,12 @@ void CableWriter::updateRow(qint64 cableId, const CableSettings& s, const QStrin
                                "Available = ?, ReplacedBY = ?, SignalType = ?, DateModified = ? "
                                "where CableID = ?"),
                 registry_);
-    q.bind(s.sourceSystem)
-        .bind(s.destinationSystem)
-        .bind(s.sourcePin)
-        .bind(s.destinationPin)
-        .bind(s.sourceLocation)
-        .bind(s.destinationLocation)
-        .bind(s.sourceConnector)
-        .bind(s.destinationConnector)
-        .bind(s.sourceAlias)
-        .bind(s.destinationAlias)
+    bindEnds(q, s)
         .bind(s.manufacturer)
         .bind(s.cableType)
         .bind(false)
         .bind(sheet)
-        .bind(lengthOk ? QVariant(length) : QVariant(QMetaType(QMetaType::Double)))
+        .bind(lengthValue(s))
         .bind(s.integrator)
         .bind(false)
         .bind(QString())
@@ -349,8 +342,8 @@ void CableWriter::updateRow(qint64 cableId, const CableSettings& s, const QStrin
 }
 
 std::optional<qint64> CableWriter::write(const CableSettings& s, const QString& sheet,
-                                         const QString& createdBy, qint64 startNo) {
-    if (const QString why = refusal(s, startNo); !why.isEmpty()) {
+                                         const QString& createdBy) {
+    if (const QString why = refusal(s); !why.isEmpty()) {
         ui_.message(why, MsgButtons::Ok, MsgIcon::Warning);
         return std::nullopt;
     }
@@ -362,21 +355,7 @@ std::optional<qint64> CableWriter::write(const CableSettings& s, const QString& 
                                    "DESTConn = ?, SRCAlias = ?, DSTAlias = ?, Integrator = ?, "
                                    "Sheet = ?, Available = ? where ChildCableID = ?"),
                     registry_);
-        q.bind(s.sourceSystem)
-            .bind(s.destinationSystem)
-            .bind(s.sourcePin)
-            .bind(s.destinationPin)
-            .bind(s.sourceLocation)
-            .bind(s.destinationLocation)
-            .bind(s.sourceConnector)
-            .bind(s.destinationConnector)
-            .bind(s.sourceAlias)
-            .bind(s.destinationAlias)
-            .bind(s.integrator)
-            .bind(sheet)
-            .bind(false)
-            .bind(s.coreId)
-            .exec();
+        bindEnds(q, s).bind(s.integrator).bind(sheet).bind(false).bind(s.coreId).exec();
         const QVariant parent =
             db::Query(db::DbId::Project,
                       QStringLiteral("select ParentNo from tblChildCables where ChildCableID = ?"),
@@ -444,14 +423,12 @@ std::optional<qint64> CableWriter::write(const CableSettings& s, const QString& 
                            "?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
             registry_);
         c.bind(number + QLatin1Char('-') + suffix).bind(cableId);
-        const QStringList ends =
-            first ? QStringList{s.sourceSystem,     s.destinationSystem,    s.sourcePin,
-                                s.destinationPin,   s.sourceLocation,       s.destinationLocation,
-                                s.sourceConnector,  s.destinationConnector, s.sourceAlias,
-                                s.destinationAlias, s.integrator,           sheet}
-                  : QStringList(12, QString());
-        for (const QString& v : ends) c.bind(v);
-        c.bind(!first).exec();
+        // The first core carries the cable's ends; the others are left free.
+        bindEnds(c, first ? s : CableSettings{})
+            .bind(first ? s.integrator : QString())
+            .bind(first ? sheet : QString())
+            .bind(!first)
+            .exec();
     }
     if (multiCore)
         db::Query(db::DbId::Project,
@@ -518,10 +495,7 @@ class Assignment {
         return false;
     }
     const cad::Entity* insertNear(QPointF at, std::initializer_list<QPointF> offsets);
-    bool flag(const QString& column, bool fallback) const {
-        const QVariant v = prefs_.value(column);
-        return v.isNull() || !v.isValid() ? fallback : v.toBool();
-    }
+    bool flag(const QString& column, bool fallback) const { return prefs_.flag(column, fallback); }
     void checkDuplicates(const QString& displayed, const QString& assoc);
     void updateTexts(const QString& handle, const QString& displayed);
 
@@ -679,8 +653,6 @@ bool Assignment::assign(const QString& handle) {
     }
 
     log(QStringLiteral("loading verify settings form"));
-    bool startOk = false;
-    const qint64 startNo = prefs_.value(db::pref::CablesStartNo).toLongLong(&startOk);
     // The cable's signal type is its source's, else its destination's.
     CableSettings settings = writer.defaults(source, destination, type, state.presetNumber, prefs_);
     const bool show = flag(db::pref::CablesVerifySettings, true);
@@ -694,9 +666,8 @@ bool Assignment::assign(const QString& handle) {
     db::Transaction tx(db::DbId::Project, run_.registry);
     cad::UndoGroup group(drawing_.undo());
     try {
-        const std::optional<qint64> id =
-            writer.write(settings, sheet.isEmpty() ? drawing_.untitledName() : sheet, run_.userName,
-                         startOk ? startNo : 1);
+        const std::optional<qint64> id = writer.write(
+            settings, sheet.isEmpty() ? drawing_.untitledName() : sheet, run_.userName);
         if (!id) {
             group.cancel();
             return false;
@@ -772,8 +743,7 @@ int assignCables(Drawing& drawing, const AssignCablesRun& run) {
             continue;
         }
         ++assigned;
-        const QVariant every = prefs.value(db::pref::CableSaveEveryTime);
-        if (every.isValid() && every.toBool() && run.save) {
+        if (prefs.flag(db::pref::CableSaveEveryTime, false) && run.save) {
             run.ui.history(QStringLiteral("Saving Document"), true);
             run.save();
         }

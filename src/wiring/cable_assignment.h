@@ -116,13 +116,13 @@ class CableWriter {
     QString prefixOf(const QString& signalType);
     // Why the settings cannot be written ("" when they can): a number that is not one, or
     // one a cable in use holds already.
-    QString refusal(const CableSettings& s, qint64 startNo);
+    QString refusal(const CableSettings& s);
 
     // Writes the row (in the caller's transaction): a new one for a new number, the freed row
     // of a reused number; a multicore type asks to build its cores first (No writes nothing).
     // Returns the row's CableID, or nothing when it was not written.
     std::optional<qint64> write(const CableSettings& s, const QString& sheet,
-                                const QString& createdBy, qint64 startNo);
+                                const QString& createdBy);
 
     static QString multicoreQuestion();
 

@@ -20,17 +20,10 @@ const QString kTip = QStringLiteral("Double-click this cable\r\nto assign it to 
 const QString kContinuingTip =
     QStringLiteral("Double-click the other side of this cable\r\nto assign it to the database");
 
-bool flag(const db::Preferences& row, const QString& column, bool fallback) {
-    const QVariant v = row.value(column);
-    return v.isNull() || !v.isValid() ? fallback : v.toBool();
-}
-
+// A jack of any style and side: the blocks the end resolution reads as jacks.
 bool isJack(const QString& blockName) {
-    static const QStringList jacks = {
-        QStringLiteral("FN_JACK_S"), QStringLiteral("FN_JACK_D"), QStringLiteral("FN_JACK_SD"),
-        QStringLiteral("HN_JACK_S"), QStringLiteral("HN_JACK_D"), QStringLiteral("HN_JACK_SD"),
-        QStringLiteral("JACK1_1_S"), QStringLiteral("JACK1_1_D"), QStringLiteral("JACK1_1_SD")};
-    return jacks.contains(blockName, Qt::CaseInsensitive);
+    return endKind(blockName, End::Source) == EndKind::Jack ||
+           endKind(blockName, End::Destination) == EndKind::Jack;
 }
 
 QString ensureLayer(cad::Document& doc, const QString& name, int color = 7) {
@@ -63,19 +56,19 @@ cad::Entity numberText(QPointF at, bool rightAligned, const QString& layer, cons
 CableOptions cableOptions(const db::Preferences& row) {
     CableOptions o;
     if (!row.isLoaded()) return o;
-    o.repeat = flag(row, db::pref::CablesRepeat, o.repeat);
-    o.autoPoint = flag(row, db::pref::CablesAutoPoint, o.autoPoint);
-    o.autoPlace = flag(row, db::pref::CablesAutoPlace, o.autoPlace);
+    o.repeat = row.flag(db::pref::CablesRepeat, o.repeat);
+    o.autoPoint = row.flag(db::pref::CablesAutoPoint, o.autoPoint);
+    o.autoPlace = row.flag(db::pref::CablesAutoPlace, o.autoPlace);
     bool ok = false;
     const double d = row.value(db::pref::CablesAutoPlaceDist).toDouble(&ok);
     if (ok && d > 0 && d < 1e6) o.distance = d;
-    o.autoAlias = flag(row, db::pref::AutoAlias, o.autoAlias);
-    o.warnSignal = flag(row, db::pref::CableWarnSig, o.warnSignal);
-    o.colorLine = flag(row, db::pref::CableColorLine, o.colorLine);
-    o.colorText = flag(row, db::pref::CableColorText, o.colorText);
+    o.autoAlias = row.flag(db::pref::AutoAlias, o.autoAlias);
+    o.warnSignal = row.flag(db::pref::CableWarnSig, o.warnSignal);
+    o.colorLine = row.flag(db::pref::CableColorLine, o.colorLine);
+    o.colorText = row.flag(db::pref::CableColorText, o.colorText);
     const auto style = [&](const QString& use, const QString& name, TerminalKind kind) {
         const QString s = row.value(name).toString().trimmed();
-        return flag(row, use, false) && terminalStyles(kind).contains(s, Qt::CaseInsensitive)
+        return row.flag(use, false) && terminalStyles(kind).contains(s, Qt::CaseInsensitive)
                    ? s.toUpper()
                    : QString();
     };

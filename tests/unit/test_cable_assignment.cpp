@@ -125,13 +125,13 @@ TEST_F(CableAssignment, Numbering) {
     s.prefix = "A";
     for (const char* bad : {"12a", "1 2", "", "-3", "1234567890123"}) {
         s.number = QString::fromLatin1(bad);
-        EXPECT_FALSE(writer.refusal(s, 1).isEmpty()) << bad;
+        EXPECT_FALSE(writer.refusal(s).isEmpty()) << bad;
     }
     s.number = "999";
-    EXPECT_EQ(writer.refusal(s, 1), "The cable number A-999 is already in use. Choose another.");
+    EXPECT_EQ(writer.refusal(s), "The cable number A-999 is already in use. Choose another.");
     for (const char* good : {"7", " 1002 ", "3"}) {
         s.number = QString::fromLatin1(good);
-        EXPECT_EQ(writer.refusal(s, 1), "") << good;
+        EXPECT_EQ(writer.refusal(s), "") << good;
     }
 }
 
