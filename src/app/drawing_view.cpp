@@ -114,6 +114,12 @@ void DrawingView::setSnapModes(unsigned modes) {
     update();
 }
 
+void DrawingView::setAutoGrips(bool on) {
+    autoGrips_ = on;
+    dirty_ = true;
+    update();
+}
+
 void DrawingView::setSelection(const QStringList& handles) {
     options_.selected = handles;
     dirty_ = true;
@@ -223,7 +229,9 @@ void DrawingView::renderCache() {
     cad::View pixelView(pixels, view_.centre(), view_.scale() * ratio);
     {
         QPainter p(&cache_);
-        cad::renderSpace(p, doc_, *space_, pixelView, options_, &index());
+        cad::RenderOptions options = options_;
+        if (!autoGrips_) options.selected.clear();
+        cad::renderSpace(p, doc_, *space_, pixelView, options, &index());
     }
     cache_.setDevicePixelRatio(ratio);
     dirty_ = false;
@@ -272,12 +280,18 @@ void DrawingView::paintEvent(QPaintEvent*) {
         if (kind == Ui::PromptKind::Entity || (kind == Ui::PromptKind::Selection && !corner_)) {
             p.drawRect(QRectF(c.x() - pickSize_, c.y() - pickSize_, 2 * pickSize_, 2 * pickSize_));
         }
-        // Rubber band of a point drawn from a base point.
+        // Rubber band of a point drawn from a base point: the entity as it would be drawn
+        // (or moved), else a line from the base point. Drawn over the cached drawing, so a
+        // frame costs the preview alone.
         if (kind == Ui::PromptKind::Point && ui_.promptBase()) {
             QPen band(ink);
             band.setStyle(Qt::DashLine);
+            band.setCosmetic(true);
             p.setPen(band);
-            p.drawLine(view_.toDevice(*ui_.promptBase()), view_.toDevice(answerPoint(c)));
+            if (const Ui::Preview& preview = ui_.promptPreview())
+                p.drawPath(view_.transform().map(preview(answerPoint(c))));
+            else
+                p.drawLine(view_.toDevice(*ui_.promptBase()), view_.toDevice(answerPoint(c)));
             p.setPen(ink);
         }
         if (snap_.found()) paintSnapMarker(p, view_.toDevice(snap_.point), snap_.mode);

@@ -67,6 +67,8 @@ class DrawingView : public QWidget {
     bool ortho() const { return ortho_; }
     // Object snap modes (cad::SnapMode bits) used while a point prompt waits.
     void setSnapModes(unsigned modes);
+    // Automatic grips: the grips of the selection are shown (on by default).
+    void setAutoGrips(bool on);
     unsigned snapModes() const { return snapModes_; }
     // Entities shown with grips.
     void setSelection(const QStringList& handles);
@@ -150,6 +152,7 @@ class DrawingView : public QWidget {
     int pickSize_ = 3;
     bool wheelReversed_ = false;
     bool ortho_ = false;
+    bool autoGrips_ = true;
     // The point a click answers: snapped, else kept ortho to the prompt's base.
     QPointF answerPoint(QPointF device);
     unsigned snapModes_ = 0;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/drawing_print.h"
 #include "drawings/drawing.h"
 
 class QComboBox;
@@ -52,6 +53,9 @@ class DrawingWindow : public QWidget {
 
     // The last interactive command run here: its caption and key ("Draw Arc", "DArc").
     void setLastCommand(const QString& caption, const QString& key);
+
+    // How this drawing is printed (page setup), kept while the window is open.
+    PageSetup pageSetup;
 
     // Hooks of the owner. closing: the window may close (false keeps it open); route: a key
     // of keyCatcher; escape: Escape outside a prompt; deleteSelection: the Delete key.

@@ -4,8 +4,11 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QScopeGuard>
 
+#include "app/command_windows.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/insert_block_dialog.h"
@@ -42,6 +45,11 @@ DrawingWindows::~DrawingWindows() = default;
 void DrawingWindows::setSnapModes(unsigned modes) {
     snapModes_ = modes;
     for (DrawingWindow* w : windows_) w->view().setSnapModes(modes);
+}
+
+void DrawingWindows::setAutoGrips(bool on) {
+    autoGrips_ = on;
+    for (DrawingWindow* w : windows_) w->view().setAutoGrips(on);
 }
 
 double DrawingWindows::pickAperture(DrawingWindow& window) const {
@@ -110,6 +118,7 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
             [this, w](QPointF at) { doubleClick(*w, at, pickAperture(*w)); });
     connect(&w->view(), &DrawingView::cursorMoved, this, &DrawingWindows::cursorMoved);
     w->view().setSnapModes(snapModes_);
+    w->view().setAutoGrips(autoGrips_);
     // The waiting prompt is shown on the active drawing too.
     if (auto* qt = dynamic_cast<QtUi*>(&s_.ui)) {
         connect(qt, &QtUi::promptChanged, w, [this, w](const QString& text) {
@@ -300,16 +309,20 @@ void DrawingWindows::registerActions() {
     });
     // The creation commands: the new entity is the selection afterwards (LAST), and the
     // command is remembered for repeat.
-    for (const QList<DrawingCommand>* family : {&creationCommands(), &editingCommands()}) {
+    for (const QList<DrawingCommand>* family : drawingCommandFamilies()) {
         for (const DrawingCommand& c : *family) {
             on(c.key, [this, &c] {
                 DrawingWindow* w = require();
-                CommandContext context{w->view().selection(), pickAperture(*w)};
+                CommandContext context{w->view().selection(), pickAperture(*w),
+                                       s_.run.currentProjectPath, commandWindows(s_.ui, w)};
                 w->setBusy(true);
                 const auto notBusy = qScopeGuard([w] { w->setBusy(false); });
                 const QStringList selected = c.run(w->drawing(), s_.ui, context);
                 clearGripSet(*w);
-                if (!selected.isEmpty()) w->view().setSelection(selected);
+                if (!selected.isEmpty()) {
+                    w->view().setSelection(selected);
+                    if (showProperties) showProperties(*w, selected);
+                }
                 w->setLastCommand(QString::fromLatin1(c.caption), QString::fromLatin1(c.shortKey));
             });
         }
@@ -371,12 +384,90 @@ void DrawingWindows::registerActions() {
         clearGripSet(*w);
         w->view().setSelection(pasted);
     });
+    // Printing: the page setup of the window, the printer's own dialog, and a preview drawn
+    // as the page will be.
+    on("catDPageSetup", [this] {
+        DrawingWindow* w = require();
+        PageSetupWindow window(s_.ui, w->pageSetup, w);
+        if (s_.ui.runModal(window) == QDialog::Accepted) w->pageSetup = window.setup();
+    });
+    const auto printer = [](DrawingWindow& w) {
+        auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        p->setPageLayout(w.pageSetup.layout);
+        p->setDocName(QFileInfo(w.drawing().title()).completeBaseName());
+        return p;
+    };
+    const auto print = [this](DrawingWindow& w, QPrinter& p) {
+        if (!printDrawing(p, w.drawing(), w.pageSetup, w.view().view().visibleBox()))
+            s_.ui.message(QStringLiteral("The drawing could not be printed: the printer could "
+                                         "not be started."),
+                          MsgButtons::Ok, MsgIcon::Warning);
+    };
+    on("catDPrint", [this, printer, print] {
+        DrawingWindow* w = require();
+        const auto p = printer(*w);
+        if (s_.ui.choosePrinter(*p, QStringLiteral("Print"))) print(*w, *p);
+    });
+    on("catDPrintPreview", [this, printer, print] {
+        DrawingWindow* w = require();
+        const auto p = printer(*w);
+        QPrintPreviewDialog preview(p.get(), w);
+        preview.setObjectName(QStringLiteral("frmPrintPreview"));
+        preview.setWindowTitle(QStringLiteral("Print Preview - ") + w->drawing().title());
+        connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                [w, print](QPrinter* target) { print(*w, *target); });
+        s_.ui.runModal(preview);
+    });
     on("catDLayers", [this] {
         DrawingWindow* w = require();
         LayersWindow window(s_.ui, w->drawing(), w);
         s_.ui.runModal(window);
         const cad::Document& doc = w->drawing().document();
         s_.ui.status(QStringLiteral("Current Layer: ") + doc.currentLayer());
+    });
+    on("catDLayouts", [this] {
+        DrawingWindow* w = require();
+        LayoutsWindow window(s_.ui, w->drawing(), w);
+        s_.ui.runModal(window);
+        w->setLayoutTabs();
+    });
+    // Model and paper space of a layout: model space is entered through one of the layout's
+    // viewports, which the window then shows as model space at that viewport's view; paper
+    // space goes back to the layout. On the model tab without a layout to go back to, neither
+    // is valid.
+    const auto onModelTab = [this](DrawingWindow& w) {
+        if (&w.drawing().space() != &w.drawing().document().modelSpace()) return false;
+        s_.ui.message(QStringLiteral("Not valid in Model_Space"), MsgButtons::Ok, MsgIcon::Warning);
+        return true;
+    };
+    static const char* const kEnteredFrom = "tolvaneEnteredFromLayout";
+    on("catDModelSpace", [this, onModelTab] {
+        DrawingWindow* w = require();
+        if (onModelTab(*w)) return;
+        const QString layout = w->drawing().space().name;
+        const PickAnswer pick = s_.ui.getEntity(QStringLiteral("Select a Viewport"));
+        if (pick.cancelled) return;
+        const cad::Entity* e =
+            w->drawing().document().find(w->drawing().entityFor(pick, pickAperture(*w)));
+        if (!e || e->kind != cad::EntityKind::Viewport) return s_.ui.beep();
+        const QPointF centre = e->viewCentre;
+        const double half = e->viewHeight / 2 * e->width / std::max(e->height, 1e-9);
+        const double halfHeight = e->viewHeight / 2;
+        w->drawing().setSpace(w->drawing().document().modelSpace().name);
+        w->view().zoomWindow(centre - QPointF(half, halfHeight),
+                             centre + QPointF(half, halfHeight));
+        w->setProperty(kEnteredFrom, layout);
+    });
+    on("catDPaperSpace", [this, onModelTab] {
+        DrawingWindow* w = require();
+        const QString layout = w->property(kEnteredFrom).toString();
+        w->setProperty(kEnteredFrom, QVariant());
+        if (!layout.isEmpty() && w->drawing().setSpace(layout)) {
+            w->view().zoomExtents();  // the whole sheet
+            return;
+        }
+        if (onModelTab(*w)) return;
+        w->view().zoomExtents();
     });
     on("catDUndo", [this] { require()->drawing().undo().undo(); });
     on("catDRedo", [this] { require()->drawing().undo().redo(); });
@@ -387,6 +478,21 @@ void DrawingWindows::registerActions() {
         const PointAnswer at = s_.ui.getPoint(QStringLiteral("Zoom center point:"));
         if (!at.cancelled) w->view().zoomAbout(factor, at.point);
     };
+    on("catDZoomScale", [this] {
+        // A factor typed: 2 shows things twice as large, 0.5 half as large, about the middle.
+        DrawingWindow* w = require();
+        const std::optional<QString> text = s_.ui.input(QStringLiteral("Zoom Scale"),
+                                                        QStringLiteral("Enter a scale factor:"),
+                                                        QStringLiteral("1"));
+        if (!text) return;
+        bool ok = false;
+        const double factor = text->trimmed().toDouble(&ok);
+        if (!ok || !(factor > 0) || !std::isfinite(factor))
+            return void(s_.ui.message(QStringLiteral("The scale factor must be a number greater "
+                                                     "than 0."),
+                                      MsgButtons::Ok, MsgIcon::Warning));
+        w->view().zoomAbout(factor, w->view().view().centre());
+    });
     on("catDZoomIn", [zoomBy] { zoomBy(1.1); });
     on("catDZoomOut", [zoomBy] { zoomBy(0.9); });
     on("catDPan", [this] {

@@ -69,6 +69,8 @@ class DrawingWindows : public QObject {
 
     // Object snap modes (cad::SnapMode bits) of every drawing window, new ones included.
     void setSnapModes(unsigned modes);
+    // Automatic grips of every drawing window, new ones included.
+    void setAutoGrips(bool on);
     // The distance a picked point reaches in a window: the view's pick box, or in batch runs
     // a fixed 0.1 drawing units whatever the zoom.
     double pickAperture(DrawingWindow& window) const;
@@ -79,6 +81,8 @@ class DrawingWindows : public QObject {
     // prompt and draws the drawing again.
     void clearGripSet(DrawingWindow& window);
     std::function<void()> clearProperties;
+    // Loads the selection a command leaves into the property list.
+    std::function<void(DrawingWindow&, const QStringList& selection)> showProperties;
 
     // A double-click on the drawing of a window at a point (batch scripts and the view).
     void doubleClick(DrawingWindow& window, QPointF point, double aperture);
@@ -119,6 +123,7 @@ class DrawingWindows : public QObject {
     EntityEvents events_;
     QList<DrawingWindow*> windows_;
     unsigned snapModes_ = 0;
+    bool autoGrips_ = true;
     // The block chosen in a window's insert list while its insert is routed.
     QString chosenBlock_;
 };

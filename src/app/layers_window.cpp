@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -127,6 +128,75 @@ void LayersWindow::ok() {
         return;
     }
     accept();
+}
+
+LayoutsWindow::LayoutsWindow(Ui& ui, Drawing& drawing, QWidget* parent)
+    : QDialog(parent), ui_(ui), drawing_(drawing) {
+    setObjectName(QStringLiteral("frmLayouts"));
+    setWindowTitle(tr("Layouts"));
+    list_ = named(new QListWidget, "lstLayouts");
+    QPushButton* add = namedButton("cmdNew", tr("New..."));
+    QPushButton* rename = namedButton("cmdRename", tr("Rename..."));
+    QPushButton* remove = namedButton("cmdDelete", tr("Delete"));
+    QPushButton* close = namedButton("cmdClose", tr("Close"));
+    connect(add, &QPushButton::clicked, this, [this] { addOne(); });
+    connect(rename, &QPushButton::clicked, this, [this] { renameOne(); });
+    connect(remove, &QPushButton::clicked, this, [this] { removeOne(); });
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(add);
+    buttons->addWidget(rename);
+    buttons->addWidget(remove);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(list_, 1);
+    layout->addLayout(buttons);
+    fill(drawing.space().name);
+    resize(380, 260);
+}
+
+void LayoutsWindow::fill(const QString& current) {
+    list_->clear();
+    for (const cad::Space& s : drawing_.document().layouts()) list_->addItem(s.name);
+    const QList<QListWidgetItem*> found = list_->findItems(current, Qt::MatchFixedString);
+    list_->setCurrentRow(found.isEmpty() ? 0 : list_->row(found.first()));
+}
+
+QString LayoutsWindow::chosen() const {
+    const QListWidgetItem* item = list_->currentItem();
+    return item ? item->text() : QString();
+}
+
+void LayoutsWindow::addOne() {
+    const std::optional<QString> name =
+        ui_.input(tr("New Layout"), tr("Layout name:"), tr("Layout%1").arg(list_->count() + 1));
+    if (!name) return;
+    if (const QString why = addLayout(drawing_, *name); !why.isEmpty())
+        ui_.message(why, MsgButtons::Ok, MsgIcon::Warning);
+    else
+        fill(name->trimmed());
+}
+
+void LayoutsWindow::renameOne() {
+    const QString from = chosen();
+    if (from.isEmpty()) return ui_.beep();
+    const std::optional<QString> name = ui_.input(tr("Rename Layout"), tr("New name:"), from);
+    if (!name) return;
+    if (const QString why = renameLayout(drawing_, from, *name); !why.isEmpty())
+        ui_.message(why, MsgButtons::Ok, MsgIcon::Warning);
+    else
+        fill(name->trimmed());
+}
+
+void LayoutsWindow::removeOne() {
+    const QString name = chosen();
+    if (name.isEmpty()) return ui_.beep();
+    if (ui_.message(tr("Delete the layout %1 and everything drawn on it?").arg(name),
+                    MsgButtons::YesNo, MsgIcon::Question) != MsgButton::Yes)
+        return;
+    removeLayout(drawing_, name);
+    fill();
 }
 
 }  // namespace tolvane

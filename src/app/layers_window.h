@@ -8,6 +8,7 @@
 #include "drawings/layers.h"
 
 class QLabel;
+class QListWidget;
 class QTableWidget;
 
 namespace tolvane {
@@ -36,6 +37,25 @@ class LayersWindow : public QDialog {
     QString current_;
     QTableWidget* grid_;
     QLabel* currentLabel_;
+};
+
+// frmLayouts: the paper layouts of the active drawing, added, renamed and removed at once
+// (each through the layouts service, which says what is wrong with a name); Close ends it.
+class LayoutsWindow : public QDialog {
+    Q_OBJECT
+  public:
+    LayoutsWindow(Ui& ui, Drawing& drawing, QWidget* parent = nullptr);
+
+  private:
+    void fill(const QString& current = {});
+    QString chosen() const;
+    void addOne();
+    void renameOne();
+    void removeOne();
+
+    Ui& ui_;
+    Drawing& drawing_;
+    QListWidget* list_;
 };
 
 }  // namespace tolvane

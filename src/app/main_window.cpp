@@ -15,6 +15,7 @@
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <algorithm>
 
 #include "app/block_browser.h"
@@ -41,6 +42,7 @@
 #include "db/preferences.h"
 #include "drawings/command_aliases.h"
 #include "drawings/command_table.h"
+#include "drawings/inspection.h"
 #include "projects/lock_admin.h"
 #include "projects/project_registry.h"
 #include "projects/users.h"
@@ -294,7 +296,15 @@ QAction* MainWindow::action(const QString& key) {
     if (QFile::exists(icon)) a->setIcon(QIcon(icon));
     a->setToolTip(a->text().remove(QStringLiteral("...")));
     a->setStatusTip(a->toolTip());
-    connect(a, &QAction::triggered, this, [this, key] { RouteCMD(key); });
+    connect(a, &QAction::triggered, this, [this, key, a] {
+        // The automatic grips tool is toggled by its command (which may be refused), not by
+        // the click itself.
+        if (key == QLatin1String("catDAutoGrips")) {
+            const QSignalBlocker quiet(a);
+            a->setChecked(!a->isChecked());
+        }
+        RouteCMD(key);
+    });
     actions_.insert(key, a);
     return a;
 }
@@ -303,6 +313,7 @@ void MainWindow::buildActions() {
     for (const CommandInfo& c : commandTable()) action(QString::fromLatin1(c.key));
     for (const SnapMode& m : kSnapModes) action(QString::fromLatin1(m.key))->setCheckable(true);
     action(QStringLiteral("catDAutoGrips"))->setCheckable(true);
+    action(QStringLiteral("catDAutoGrips"))->setChecked(true);
     // Exit acts through its own menu handler, not the router.
     QAction* exit = action(QStringLiteral("catGExit"));
     exit->setShortcut(QKeySequence::Quit);
@@ -699,6 +710,12 @@ void MainWindow::load(const QString& argument) {
         this);
     drawings_->registerActions();
     drawings_->clearProperties = [this] { properties_->list()->clear(); };
+    drawings_->showProperties = [this](DrawingWindow& w, const QStringList& selection) {
+        QTreeWidget* list = properties_->list();
+        list->clear();
+        for (const auto& [name, value] : generalProperties(w.drawing().document(), selection))
+            list->addTopLevelItem(new QTreeWidgetItem({name, value}));
+    };
     connect(drawings_, &DrawingWindows::drawingsChanged, this, [this] { explorer_->refresh(); });
     explorer_->newDrawing = [this] {
         if (router_.permitted(QStringLiteral("catDNew"))) drawings_->createFromDefaultTemplate();
@@ -710,6 +727,10 @@ void MainWindow::load(const QString& argument) {
                     [this] { drawings_->setSnapModes(unsigned(snapBits())); });
     }
     drawings_->setSnapModes(unsigned(snapBits()));
+    if (QAction* grips = actions_.value(QStringLiteral("catDAutoGrips"))) {
+        connect(grips, &QAction::toggled, this, [this](bool on) { drawings_->setAutoGrips(on); });
+        router_.setAction(QStringLiteral("catDAutoGrips"), [grips] { grips->toggle(); });
+    }
     auto* where = new QLabel(this);
     where->setObjectName(QStringLiteral("lblCoordinates"));
     statusBar()->addPermanentWidget(where);

@@ -984,8 +984,59 @@ BBox spaceExtents(const Document& doc, const Space& space, const SpatialIndex* i
     return box;
 }
 
+namespace {
+
+// What the viewports of a paper layout show: model space at each viewport's view, inside its
+// frame, under the layout's own entities. On an image it is drawn through an image of the
+// frame's size (lines written straight into an image would not keep to a clip); on other
+// devices (PDF, printers) as vectors within a clip.
+void renderViewports(QPainter& painter, const Document& doc, const Space& space, const View& view,
+                     const RenderOptions& options) {
+    if (&space == &doc.modelSpace()) return;
+    RenderOptions inside = options;
+    inside.selected.clear();
+    const QRect device(QPoint(0, 0), view.size());
+    for (const Entity& e : space.entities) {
+        if (e.kind != EntityKind::Viewport || e.viewportStatus <= 0 || !(e.viewHeight > 0) ||
+            !std::isfinite(e.viewHeight))
+            continue;
+        const QPointF half(e.width / 2, e.height / 2);
+        const QRectF frame =
+            QRectF(view.toDevice(e.start - half), view.toDevice(e.start + half)).normalized();
+        const QRect pixels = frame.toAlignedRect().intersected(device);
+        if (pixels.isEmpty() || frame.height() < 1) continue;
+        const double scale = frame.height() / e.viewHeight;
+        // The world point at the centre of a device area, the viewport's centre at the frame's.
+        const auto centreOf = [&](QRectF area) {
+            const QPointF d = area.center() - frame.center();
+            return e.viewCentre + QPointF(d.x() / scale, -d.y() / scale);
+        };
+        if (painter.device() && painter.device()->devType() == QInternal::Image) {
+            QImage image(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter p(&image);
+            renderSpace(p, doc, doc.modelSpace(), View(pixels.size(), centreOf(pixels), scale),
+                        inside);
+            p.end();
+            painter.save();
+            painter.resetTransform();
+            painter.drawImage(pixels.topLeft(), image);
+            painter.restore();
+        } else {
+            painter.save();
+            painter.setClipRect(pixels, Qt::IntersectClip);
+            renderSpace(painter, doc, doc.modelSpace(),
+                        View(view.size(), centreOf(QRectF(device)), scale), inside);
+            painter.restore();
+        }
+    }
+}
+
+}  // namespace
+
 void renderSpace(QPainter& painter, const Document& doc, const Space& space, const View& view,
                  const RenderOptions& options, const SpatialIndex* index, RenderStats* stats) {
+    renderViewports(painter, doc, space, view, options);
     painter.save();
     painter.resetTransform();
     painter.setRenderHint(QPainter::Antialiasing, options.antialias);
@@ -1029,7 +1080,8 @@ bool fail(QString* error, const QString& text) {
     return false;
 }
 
-// Millimetres per drawing unit of a $INSUNITS code; unitless drawings are taken as mm.
+}  // namespace
+
 double millimetresPerUnit(int units) {
     switch (units) {
         case 1:
@@ -1045,7 +1097,7 @@ double millimetresPerUnit(int units) {
     }
 }
 
-}  // namespace
+namespace {}  // namespace
 
 bool exportImage(const Document& doc, const Space& space, const QString& path, QSize size,
                  const QColor& background, QString* error) {
@@ -1121,6 +1173,49 @@ bool exportPdf(const Document& doc, const Space& space, const QString& path, QSt
     if (!file.commit())
         return fail(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     return true;
+}
+
+void renderPage(QPainter& painter, QSizeF page, double dpi, const Document& doc, const Space& space,
+                const PlotSettings& settings) {
+    const BBox area = settings.window.isValid() ? settings.window : spaceExtents(doc, space);
+    if (!area.isValid() || page.width() < 1 || page.height() < 1) return;
+    const double w = std::max(area.x1 - area.x0, 1e-9), h = std::max(area.y1 - area.y0, 1e-9);
+    const double scale = settings.scale > 0 ? settings.scale * dpi / 25.4
+                                            : std::min(page.width() / w, page.height() / h);
+    const QSize size(int(page.width()), int(page.height()));
+    View view(size, QPointF((area.x0 + area.x1) / 2, (area.y0 + area.y1) / 2), scale);
+    RenderOptions options;
+    options.background = Qt::white;
+    options.greekSize = 0.5;
+    painter.save();
+    painter.setClipRect(QRect(QPoint(0, 0), size));
+    renderSpace(painter, doc, space, view, options);
+    painter.restore();
+}
+
+QPainterPath outlinePath(const Document& doc, const Entity& e) {
+    QPainterPath path;
+    for (const Prim& p : primitives(doc, e)) {
+        switch (p.kind) {
+            case Prim::Segment:
+                path.moveTo(p.a);
+                path.lineTo(p.b);
+                break;
+            case Prim::Arc: {
+                const int pieces = arcPieces(p.sweep, std::numbers::pi / 36, 4);
+                path.moveTo(p.arcStart());
+                for (int i = 1; i <= pieces; ++i)
+                    path.lineTo(p.arcPoint(p.a0 + p.sweep * i / pieces));
+                break;
+            }
+            case Prim::TextBox:
+                path.addPolygon(QPolygonF({p.q[0], p.q[1], p.q[2], p.q[3], p.q[0]}));
+                break;
+            case Prim::Dot:
+                break;
+        }
+    }
+    return path;
 }
 
 }  // namespace tolvane::cad

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPainterPath>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -71,5 +72,23 @@ bool exportImage(const Document& doc, const Space& space, const QString& path, Q
 // units, taken as millimetres when it has none) with a small margin, on white. Same rules for
 // the file as exportImage.
 bool exportPdf(const Document& doc, const Space& space, const QString& path, QString* error);
+
+// The outline of an entity as a path in drawing coordinates (curves in short pieces, texts as
+// their boxes): what commands show of the entities they move or copy while a point is asked.
+QPainterPath outlinePath(const Document& doc, const Entity& e);
+
+// How a space is put on paper: the part of the drawing (the extents, or a window of it) and
+// its scale, fitted to the printable area or as paper millimetres per drawing unit.
+struct PlotSettings {
+    BBox window;       // invalid: the extents
+    double scale = 0;  // paper millimetres per drawing unit; 0 fits the area to the page
+};
+// Millimetres per drawing unit of a $INSUNITS code; unitless drawings are taken as mm.
+double millimetresPerUnit(int units);
+// Draws the space on one page as paper shows it (white, colour 7 black): `page` the printable
+// area in device pixels from the painter's origin, `dpi` the device's resolution. The area is
+// centred on the page; what a scale puts beyond the page is cut off.
+void renderPage(QPainter& painter, QSizeF page, double dpi, const Document& doc, const Space& space,
+                const PlotSettings& settings);
 
 }  // namespace tolvane::cad

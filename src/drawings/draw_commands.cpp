@@ -4,6 +4,8 @@
 #include <optional>
 
 #include "cad/picking.h"
+#include "cad/render.h"
+#include "drawings/command_helpers.h"
 #include "drawings/drawing.h"
 #include "ui/ui.h"
 
@@ -42,9 +44,7 @@ QString drawPolyline(Drawing& drawing, Ui& ui) {
 
 namespace tolvane {
 
-namespace {
-
-constexpr double kPi = 3.14159265358979323846;
+namespace commands {
 
 double degrees(QPointF from, QPointF to) {
     return std::atan2(to.y() - from.y(), to.x() - from.x()) * 180.0 / kPi;
@@ -54,20 +54,58 @@ double distance(QPointF a, QPointF b) {
     return std::hypot(b.x() - a.x(), b.y() - a.y());
 }
 
-// The points of a command, asked in turn; nullopt as soon as one is cancelled.
-std::optional<QList<QPointF>> points(Ui& ui, std::initializer_list<const char*> prompts) {
+std::optional<QList<QPointF>> points(Ui& ui, std::initializer_list<const char*> prompts,
+                                     const PreviewOf& preview) {
     QList<QPointF> out;
     for (const char* prompt : prompts) {
         // Each point after the first is drawn from the one before.
         const QString text = QString::fromLatin1(prompt);
-        const PointAnswer a = out.isEmpty() ? ui.getPoint(text) : ui.getPointFrom(text, out.last());
+        Ui::Preview shown;
+        if (preview) shown = [&preview, &out](QPointF cursor) { return preview(out, cursor); };
+        const PointAnswer a =
+            out.isEmpty() ? ui.getPoint(text) : ui.getPointFrom(text, out.last(), false, shown);
         if (a.cancelled || a.ended) return std::nullopt;
         out << a.point;
     }
     return out;
 }
 
-// Adds the entity on the current layer as one step of its own; "" for none.
+QPainterPath outlineOf(Drawing& drawing, const QStringList& handles) {
+    constexpr int kMostOutlined = 2000;
+    QPainterPath path;
+    cad::BBox box;
+    const cad::Document& doc = drawing.document();
+    for (const QString& h : handles) {
+        const cad::Entity* e = doc.find(h);
+        if (!e) continue;
+        if (handles.size() <= kMostOutlined)
+            path.addPath(cad::outlinePath(doc, *e));
+        else
+            box.add(cad::boundingBox(doc, *e));
+    }
+    if (box.isValid()) path.addRect(QRectF(QPointF(box.x0, box.y0), QPointF(box.x1, box.y1)));
+    return path;
+}
+
+QPainterPath circlePath(QPointF centre, double radius) {
+    QPainterPath path;
+    path.addEllipse(centre, radius, radius);
+    return path;
+}
+
+QPainterPath arcPath(QPointF centre, double radius, double a0, double a1) {
+    double sweep = std::fmod(a1 - a0, 360.0);
+    if (sweep <= 0) sweep += 360.0;
+    QPainterPath path;
+    constexpr int kPieces = 48;
+    for (int i = 0; i <= kPieces; ++i) {
+        const double a = (a0 + sweep * i / kPieces) * kPi / 180.0;
+        const QPointF p = centre + QPointF(std::cos(a), std::sin(a)) * radius;
+        i == 0 ? path.moveTo(p) : path.lineTo(p);
+    }
+    return path;
+}
+
 QString add(Drawing& drawing, std::optional<cad::Entity> e) {
     if (!e) return {};
     e->layer = currentLayer(drawing);
@@ -78,6 +116,74 @@ QString add(Drawing& drawing, std::optional<cad::Entity> e) {
 bool refuse(Ui& ui, const QString& why) {
     ui.message(why, MsgButtons::Ok, MsgIcon::Warning);
     return false;
+}
+
+std::optional<double> number(Ui& ui, const char* title, const char* prompt, bool positive) {
+    const std::optional<QString> text =
+        ui.input(QString::fromLatin1(title), QString::fromLatin1(prompt));
+    if (!text) return std::nullopt;
+    bool ok = false;
+    const double v = text->trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v) || (positive && !(v > 0))) {
+        refuse(ui, positive ? QStringLiteral("Enter a number greater than 0.")
+                            : QStringLiteral("Enter a number."));
+        return std::nullopt;
+    }
+    return v;
+}
+
+// The entity the command works on: the one selected before it when it is of the kind
+// wanted, else one picked after `prompt`; a pick of another kind beeps. nullptr when
+// cancelled or refused.
+const cad::Entity* pickOf(Drawing& d, Ui& ui, const CommandContext& c, const QString& prompt,
+                          cad::EntityKind kind) {
+    if (c.selected.size() == 1) {
+        const cad::Entity* e = d.document().find(c.selected.first());
+        if (e && e->kind == kind) return e;
+    }
+    const PickAnswer pick = ui.getEntity(prompt);
+    if (pick.cancelled) return nullptr;
+    const cad::Entity* e = d.document().find(d.entityFor(pick, c.aperture));
+    if (!e || e->kind != kind) {
+        ui.beep();
+        return nullptr;
+    }
+    return e;
+}
+
+}  // namespace commands
+
+namespace {
+
+using namespace commands;
+
+// Previews: the circle round the first point, the rectangle between the last and the cursor,
+// the circle on a diameter, the circle through three points, the arc round a centre.
+QPainterPath radiusPreview(const QList<QPointF>& p, QPointF c) {
+    return circlePath(p[0], distance(p[0], c));
+}
+QPainterPath rectPreview(const QList<QPointF>& p, QPointF c) {
+    QPainterPath path;
+    path.addRect(QRectF(p.last(), c).normalized());
+    return path;
+}
+QPainterPath diameterPreview(const QList<QPointF>& p, QPointF c) {
+    return circlePath((p[0] + c) / 2, distance(p[0], c) / 2);
+}
+QPainterPath linePreview(const QList<QPointF>& p, QPointF c) {
+    QPainterPath path(p.last());
+    path.lineTo(c);
+    return path;
+}
+std::optional<std::pair<QPointF, double>> circleThrough(QPointF a, QPointF b, QPointF c);
+QPainterPath threePointPreview(const QList<QPointF>& p, QPointF c) {
+    if (p.size() < 2) return linePreview(p, c);
+    const auto circle = circleThrough(p[0], p[1], c);
+    return circle ? circlePath(circle->first, circle->second) : linePreview(p, c);
+}
+QPainterPath arcPreview(const QList<QPointF>& p, QPointF c) {
+    if (p.size() < 2) return radiusPreview(p, c);
+    return arcPath(p[0], distance(p[0], p[1]), degrees(p[0], p[1]), degrees(p[0], c));
 }
 
 // The circle through three points; nullopt when they lie on one line.
@@ -105,8 +211,6 @@ std::optional<cad::Entity> circleOf(Ui& ui, QPointF centre, double radius) {
     return cad::Entity::circle(centre, radius);
 }
 
-// The entities a command works on: those selected before it, else the user's selection
-// ("Select objects:", a window or crossing, or handles typed). Empty when cancelled.
 }  // namespace
 
 QStringList selectObjects(Drawing& d, Ui& ui, const QStringList& preselected,
@@ -134,26 +238,17 @@ QStringList select(Drawing& d, Ui& ui, const QStringList& preselected,
     return selectObjects(d, ui, preselected, prompt);
 }
 
+// The entities where the cursor would move them from the base point.
+PreviewOf movedPreview(Drawing& d, const QStringList& handles) {
+    const QPainterPath outline = outlineOf(d, handles);
+    return [outline](const QList<QPointF>& p, QPointF c) { return outline.translated(c - p[0]); };
+}
+
 // The selection, or the one asked for, brought to the front or sent to the back.
 QStringList reorder(Drawing& d, Ui& ui, const CommandContext& c, bool toFront) {
     const QStringList handles =
         select(d, ui, c.selected, QStringLiteral("Select entities to bring forward"));
     return handles.isEmpty() ? QStringList() : d.editor().reorder(handles, toFront);
-}
-
-// A number from an input box; nullopt when cancelled or refused (told).
-std::optional<double> number(Ui& ui, const char* title, const char* prompt, bool positive) {
-    const std::optional<QString> text =
-        ui.input(QString::fromLatin1(title), QString::fromLatin1(prompt));
-    if (!text) return std::nullopt;
-    bool ok = false;
-    const double v = text->trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(v) || (positive && !(v > 0))) {
-        refuse(ui, positive ? QStringLiteral("Enter a number greater than 0.")
-                            : QStringLiteral("Enter a number."));
-        return std::nullopt;
-    }
-    return v;
 }
 
 // A radius or diameter dimension of a picked circle or arc, its text where the user points.
@@ -201,7 +296,7 @@ const QList<DrawingCommand>& creationCommands() {
              return add(d, p ? E(cad::Entity::point((*p)[0])) : E());
          })},
         {"catDCircle", "Draw Circle", "DCircle", creates([](Drawing& d, Ui& ui) {
-             const auto p = points(ui, {"Center point:", "Point on the circle:"});
+             const auto p = points(ui, {"Center point:", "Point on the circle:"}, radiusPreview);
              return add(d, p ? circleOf(ui, (*p)[0], distance((*p)[0], (*p)[1])) : E());
          })},
         {"catDCenRad", "Draw Cen/Rad Circle", "DCenRad", creates([](Drawing& d, Ui& ui) {
@@ -219,12 +314,14 @@ const QList<DrawingCommand>& creationCommands() {
              return add(d, circleOf(ui, (*p)[0], radius));
          })},
         {"catD2pt", "Draw 2pt Circle", "D2pt", creates([](Drawing& d, Ui& ui) {
-             const auto p = points(ui, {"First end of diameter:", "Second end of diameter:"});
+             const auto p =
+                 points(ui, {"First end of diameter:", "Second end of diameter:"}, diameterPreview);
              if (!p) return QString();
              return add(d, circleOf(ui, ((*p)[0] + (*p)[1]) / 2, distance((*p)[0], (*p)[1]) / 2));
          })},
         {"catD3pt", "Draw 3pt Circle", "D3pt", creates([](Drawing& d, Ui& ui) {
-             const auto p = points(ui, {"First point:", "Second point:", "Third point:"});
+             const auto p =
+                 points(ui, {"First point:", "Second point:", "Third point:"}, threePointPreview);
              if (!p) return QString();
              const auto c = circleThrough((*p)[0], (*p)[1], (*p)[2]);
              if (!c) return refuse(ui, kOnOneLine), QString();
@@ -232,7 +329,7 @@ const QList<DrawingCommand>& creationCommands() {
          })},
         {"catDArc", "Draw Arc", "DArc", creates([](Drawing& d, Ui& ui) {
              // Counter-clockwise from the start to the end, round the centre.
-             const auto p = points(ui, {"Center point:", "Start point:", "End point:"});
+             const auto p = points(ui, {"Center point:", "Start point:", "End point:"}, arcPreview);
              if (!p) return QString();
              const double r = distance((*p)[0], (*p)[1]);
              if (!(r > 1e-9)) return refuse(ui, kNoSize), QString();
@@ -240,7 +337,8 @@ const QList<DrawingCommand>& creationCommands() {
                                             degrees((*p)[0], (*p)[2])));
          })},
         {"catDArc3pt", "Draw 3pt Arc", "DArc3pt", creates([](Drawing& d, Ui& ui) {
-             const auto p = points(ui, {"Start point:", "Second point:", "End point:"});
+             const auto p =
+                 points(ui, {"Start point:", "Second point:", "End point:"}, threePointPreview);
              if (!p) return QString();
              const auto c = circleThrough((*p)[0], (*p)[1], (*p)[2]);
              if (!c) return refuse(ui, kOnOneLine), QString();
@@ -266,7 +364,7 @@ const QList<DrawingCommand>& creationCommands() {
                                                 0.0, 2 * kPi));
          })},
         {"catDRect", "Draw Rectangle", "DRect", creates([](Drawing& d, Ui& ui) {
-             const auto p = points(ui, {"First corner:", "Other corner:"});
+             const auto p = points(ui, {"First corner:", "Other corner:"}, rectPreview);
              if (!p) return QString();
              if ((*p)[0].x() == (*p)[1].x() || (*p)[0].y() == (*p)[1].y())
                  return refuse(ui, kNoSize), QString();
@@ -341,7 +439,7 @@ const QList<DrawingCommand>& creationCommands() {
              return add(d, cad::Entity::face3d(at(0), at(1), at(2), at(3)));
          })},
         {"catDBox", "Draw Box", "DBox", creates([](Drawing& d, Ui& ui) {
-             const auto p = points(ui, {"Corner of box:", "Other corner:"});
+             const auto p = points(ui, {"Corner of box:", "Other corner:"}, rectPreview);
              if (!p) return QString();
              const QPointF size = (*p)[1] - (*p)[0];
              if (size.x() == 0 || size.y() == 0) return refuse(ui, kNoSize), QString();
@@ -352,7 +450,7 @@ const QList<DrawingCommand>& creationCommands() {
                                             std::abs(size.x()), std::abs(size.y()), *height));
          })},
         {"catDCone", "Draw Cone", "DCone", creates([](Drawing& d, Ui& ui) {
-             const auto p = points(ui, {"Center of base:", "Point on base circle:"});
+             const auto p = points(ui, {"Center of base:", "Point on base circle:"}, radiusPreview);
              if (!p) return QString();
              const double r = distance((*p)[0], (*p)[1]);
              if (!(r > 1e-9)) return refuse(ui, kNoSize), QString();
@@ -361,7 +459,7 @@ const QList<DrawingCommand>& creationCommands() {
              return add(d, cad::Entity::cone({(*p)[0].x(), (*p)[0].y(), 0}, *height, r, 0, 24));
          })},
         {"catDSphere", "Draw Sphere", "DSphere", creates([](Drawing& d, Ui& ui) {
-             const auto p = points(ui, {"Center of sphere:", "Point on sphere:"});
+             const auto p = points(ui, {"Center of sphere:", "Point on sphere:"}, radiusPreview);
              if (!p) return QString();
              const double r = distance((*p)[0], (*p)[1]);
              if (!(r > 1e-9)) return refuse(ui, kNoSize), QString();
@@ -394,7 +492,7 @@ const QList<DrawingCommand>& editingCommands() {
          [](Drawing& d, Ui& ui, const CommandContext& c) {
              const QStringList handles = select(d, ui, c.selected);
              if (handles.isEmpty()) return QStringList();
-             const auto p = points(ui, {"Base point:", "Second point:"});
+             const auto p = points(ui, {"Base point:", "Second point:"}, movedPreview(d, handles));
              if (!p) return QStringList();
              d.editor().move(handles, (*p)[1] - (*p)[0]);
              return handles;
@@ -403,7 +501,7 @@ const QList<DrawingCommand>& editingCommands() {
          [](Drawing& d, Ui& ui, const CommandContext& c) {
              const QStringList handles = select(d, ui, c.selected);
              if (handles.isEmpty()) return QStringList();
-             const auto p = points(ui, {"Base point:", "Second point:"});
+             const auto p = points(ui, {"Base point:", "Second point:"}, movedPreview(d, handles));
              if (!p) return QStringList();
              const QPointF by = (*p)[1] - (*p)[0];
              return d.editor().copy(handles, QTransform::fromTranslate(by.x(), by.y()));
@@ -465,6 +563,10 @@ const QList<DrawingCommand>& editingCommands() {
          }},
     };
     return commands;
+}
+
+QList<const QList<DrawingCommand>*> drawingCommandFamilies() {
+    return {&creationCommands(), &editingCommands(), &reshapingCommands(), &objectCommands()};
 }
 
 }  // namespace tolvane

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <QList>
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 namespace tolvane {
 
@@ -20,11 +22,43 @@ QString currentLayer(const Drawing& drawing);
 // the polyline's handle, or "" when it was cancelled or ended before its second vertex.
 QString drawPolyline(Drawing& drawing, Ui& ui);
 
+// An attribute of an insert as the attribute editor shows it; tags starting "Read Only"
+// are shown but cannot be changed.
+struct AttributeRow {
+    QString tag;
+    QString value;
+    bool readOnly = false;
+};
+
+// The array dialog's answer: a rectangular array of rows and columns, or a polar one of
+// `count` items (the original among them) over `angle` degrees round a centre asked after.
+struct ArrayChoice {
+    bool polar = false;
+    int rows = 1;
+    int columns = 1;
+    double rowSpacing = 1.0;
+    double columnSpacing = 1.0;
+    int count = 4;
+    double angle = 360.0;
+    bool rotateItems = true;
+};
+
+// The windows commands open, supplied by the desktop (the drawing layer holds no widgets);
+// each runs through the Ui seam, so scripts answer them too.
+struct CommandWindows {
+    // Edits the values of the rows in place; false when cancelled.
+    std::function<bool(QList<AttributeRow>&)> editAttributes;
+    std::function<std::optional<ArrayChoice>()> array;
+};
+
 // What a command is given: the entities selected before it (the editing commands work on
-// them instead of asking), and how far a picked point reaches in the drawing.
+// them instead of asking), how far a picked point reaches in the drawing, the folder file
+// dialogs start in (the project's), and the windows it may open.
 struct CommandContext {
     QStringList selected;
     double aperture = 0.1;
+    QString folder;
+    CommandWindows windows;
 };
 
 // One drawing command: its router key, the caption and short key it is remembered by as the
@@ -42,8 +76,15 @@ struct DrawingCommand {
 QStringList selectObjects(Drawing& drawing, Ui& ui, const QStringList& preselected,
                           const QString& prompt = QStringLiteral("Select objects:"));
 
-// The creation commands and the editing commands built so far, in the command table's order.
+// The commands by family: creation (the new entity is selected afterwards), editing of the
+// selection, reshaping (trim, extend, offset, break, stretch, fillet, array), and the
+// commands on blocks, images, meshes and viewports.
 const QList<DrawingCommand>& creationCommands();
 const QList<DrawingCommand>& editingCommands();
+const QList<DrawingCommand>& reshapingCommands();
+const QList<DrawingCommand>& objectCommands();
+
+// Every family in turn.
+QList<const QList<DrawingCommand>*> drawingCommandFamilies();
 
 }  // namespace tolvane

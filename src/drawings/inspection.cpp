@@ -14,6 +14,26 @@ QString colorText(int color) {
 
 }  // namespace
 
+QList<std::pair<QString, QString>> generalProperties(const cad::Document& doc,
+                                                     const QStringList& handles) {
+    QList<std::pair<QString, QString>> rows;
+    for (const QString& h : handles) {
+        const cad::Entity* e = doc.find(h);
+        if (!e) continue;
+        const QStringList values = {cad::entityTypeName(*e), e->handle, e->layer,
+                                    colorText(e->color)};
+        if (rows.isEmpty()) {
+            for (const char* name : {"Type", "Handle", "LayerName", "PenColor"})
+                rows.append({QString::fromLatin1(name), QString()});
+            for (int i = 0; i < rows.size(); ++i) rows[i].second = values[i];
+            continue;
+        }
+        for (int i = 0; i < rows.size(); ++i)
+            if (rows[i].second != values[i]) rows[i].second = QStringLiteral("<VARIES>");
+    }
+    return rows;
+}
+
 QStringList inspectionLines(const cad::Entity* e) {
     if (!e) return {QStringLiteral("ENTITY none")};
     QStringList out;
@@ -33,6 +53,10 @@ QStringList inspectionLines(const cad::Entity* e) {
     }
     for (int i = 0; i < int(e->vertices.size()); ++i)
         out << QStringLiteral("VERTEX %1 %2").arg(i).arg(formatPoint(e->vertices[i].pos));
+    // A line's vertices are its two ends.
+    if (e->kind == cad::EntityKind::Line)
+        out << QStringLiteral("VERTEX 0 %1").arg(formatPoint(e->start))
+            << QStringLiteral("VERTEX 1 %1").arg(formatPoint(e->end));
     switch (e->kind) {
         case cad::EntityKind::Text:
         case cad::EntityKind::Attribute:

@@ -12,6 +12,8 @@
 #include <QInputDialog>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -187,6 +189,12 @@ std::optional<QString> QtUi::openFile(const FileDialogOptions& options) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(options.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     return runFileDialog(dialog, options);
+}
+
+bool QtUi::choosePrinter(QPrinter& printer, const QString& title) {
+    QPrintDialog dialog(&printer, parentWidget());
+    dialog.setWindowTitle(title);
+    return runModal(dialog) == QDialog::Accepted;
 }
 
 std::optional<QString> QtUi::saveFile(const FileDialogOptions& options) {

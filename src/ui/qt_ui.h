@@ -37,6 +37,7 @@ class QtUi : public QObject, public Ui {
     std::optional<QString> saveFile(const FileDialogOptions& options) override;
     std::optional<QString> chooseFolder(const FileDialogOptions& options) override;
     std::optional<int> choose(const QString& title, const QStringList& items) override;
+    bool choosePrinter(QPrinter& printer, const QString& title) override;
     int runModal(QDialog& dialog) override;
     void showModeless(QWidget& window) override;
     void beep() override;

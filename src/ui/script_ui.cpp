@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QFileInfo>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QWidget>
 
@@ -299,6 +300,19 @@ std::optional<QString> ScriptUi::saveFile(const FileDialogOptions& o) {
 
 std::optional<QString> ScriptUi::chooseFolder(const FileDialogOptions& o) {
     return fileAnswer(QStringLiteral("a folder dialog"), o, o.mustExist);
+}
+
+bool ScriptUi::choosePrinter(QPrinter& printer, const QString& title) {
+    FileDialogOptions o;
+    o.title = title;
+    o.filter = QStringLiteral("PDF document (*.pdf)");
+    o.proposed =
+        printer.docName().isEmpty() ? QString() : printer.docName() + QStringLiteral(".pdf");
+    const std::optional<QString> path = fileAnswer(QStringLiteral("a print dialog"), o, false);
+    if (!path) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(*path);
+    return true;
 }
 
 std::optional<int> ScriptUi::choose(const QString& title, const QStringList& items) {

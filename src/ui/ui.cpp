@@ -78,7 +78,7 @@ QString formatPoint(const QPointF& p) {
 // ---- drawing prompts -------------------------------------------------------------------
 
 Ui::PromptState Ui::ask(PromptKind kind, const QString& text, unsigned snap, bool enterEnds,
-                        std::optional<QPointF> base) {
+                        std::optional<QPointF> base, Preview preview) {
     // A prompt asked while another waits (a transparent zoom window, say) runs to its end
     // first; the outer prompt then goes on waiting where it was.
     const PromptState outer = prompt_;
@@ -87,6 +87,7 @@ Ui::PromptState Ui::ask(PromptKind kind, const QString& text, unsigned snap, boo
     prompt_.snap = snap;
     prompt_.enterEnds = enterEnds;
     prompt_.base = base;
+    prompt_.preview = std::move(preview);
     showPrompt(text);
     waitForPrompt();
     const PromptState answered = prompt_;
@@ -103,8 +104,8 @@ PointAnswer Ui::getPoint(const QString& text, unsigned snap, bool enterEnds) {
     return ask(PromptKind::Point, text, snap, enterEnds).point;
 }
 
-PointAnswer Ui::getPointFrom(const QString& text, QPointF base, bool enterEnds) {
-    return ask(PromptKind::Point, text, 0, enterEnds, base).point;
+PointAnswer Ui::getPointFrom(const QString& text, QPointF base, bool enterEnds, Preview preview) {
+    return ask(PromptKind::Point, text, 0, enterEnds, base, std::move(preview)).point;
 }
 
 PickAnswer Ui::getEntity(const QString& text) {

@@ -4,13 +4,16 @@
 // Domain code includes this header only; it never includes a widget header.
 #pragma once
 
+#include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QDialog;
+class QPrinter;
 class QWidget;
 
 namespace tolvane {
@@ -92,6 +95,9 @@ class Ui {
     virtual std::optional<QString> chooseFolder(const FileDialogOptions& options) = 0;
     // Index of the chosen item, nullopt when cancelled.
     virtual std::optional<int> choose(const QString& title, const QStringList& items) = 0;
+    // The printer to print on, set up in the printer's own dialog; false when cancelled. Run
+    // headless, the script names a PDF file to print into instead.
+    virtual bool choosePrinter(QPrinter& printer, const QString& title) = 0;
 
     // Drawing prompts. The prompt text is written on the drawing's prompt line.
     // Each waits until the prompt is answered: by a click on the drawing (submitPoint,
@@ -103,11 +109,17 @@ class Ui {
     // With `enterEnds`, Enter on an empty command line (or the Enter key on the drawing) ends
     // the prompt without a point; otherwise it does nothing.
     PointAnswer getPoint(const QString& prompt, unsigned snap = 0, bool enterEnds = false);
+    // What the drawing shows of the entity being drawn or moved while a point is asked: a path
+    // in drawing coordinates for the point under the cursor.
+    using Preview = std::function<QPainterPath(QPointF cursor)>;
     // A point prompt that draws from `base`: the drawing shows a rubber band from it to the
-    // cursor, and a point typed as "@dx,dy" is taken relative to it.
-    PointAnswer getPointFrom(const QString& prompt, QPointF base, bool enterEnds = false);
-    // The base point of the waiting prompt, if it has one.
+    // cursor (or the preview, when one is given), and a point typed as "@dx,dy" is taken
+    // relative to it.
+    PointAnswer getPointFrom(const QString& prompt, QPointF base, bool enterEnds = false,
+                             Preview preview = {});
+    // The base point of the waiting prompt, if it has one, and its preview.
     std::optional<QPointF> promptBase() const { return prompt_.base; }
+    const Preview& promptPreview() const { return prompt_.preview; }
     PickAnswer getEntity(const QString& prompt);
     SelectionAnswer getSelection(const QString& prompt);
     // Distance between two points; nullopt when cancelled.
@@ -159,6 +171,7 @@ class Ui {
         unsigned snap = 0;
         bool enterEnds = false;
         std::optional<QPointF> base;
+        Preview preview;
         bool answered = false;
         PointAnswer point;
         PickAnswer pick;
@@ -169,7 +182,7 @@ class Ui {
 
   private:
     PromptState ask(PromptKind kind, const QString& text, unsigned snap = 0, bool enterEnds = false,
-                    std::optional<QPointF> base = std::nullopt);
+                    std::optional<QPointF> base = std::nullopt, Preview preview = {});
     std::optional<QPointF> lastPoint_;  // the point answered last, for "@dx,dy"
     void finishAnswer();
 };

@@ -27,6 +27,7 @@
 #include <QSqlQueryModel>
 #include <QSqlRecord>
 #include <QSqlTableModel>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTextEdit>
@@ -280,6 +281,13 @@ std::optional<QString> widgetValue(const QWidget* w) {
         return boolText(static_cast<const QAbstractButton*>(w)->isChecked());
     if (auto* button = qobject_cast<const QAbstractButton*>(w)) return button->text();
     if (auto* tabs = qobject_cast<const QTabWidget*>(w)) return tabs->tabText(tabs->currentIndex());
+    if (auto* bar = qobject_cast<const QTabBar*>(w)) {
+        // Every tab, the current one marked: "Model | *Sheet A".
+        QStringList tabs;
+        for (int i = 0; i < bar->count(); ++i)
+            tabs << (i == bar->currentIndex() ? QStringLiteral("*") : QString()) + bar->tabText(i);
+        return tabs.join(QStringLiteral(" | "));
+    }
     if (auto* group = qobject_cast<const QGroupBox*>(w)) return group->title();
     if (auto* menu = qobject_cast<const QMenu*>(w)) return menu->title();
     if (auto* view = qobject_cast<const QAbstractItemView*>(w))
@@ -355,6 +363,11 @@ void WidgetDriver::set(QWidget* window, const QString& name, const QString& valu
     } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(w)) {
         spin->setValue(numberValue(name, value, spin->locale()));
         Q_EMIT spin->editingFinished();
+    } else if (auto* bar = qobject_cast<QTabBar*>(w)) {
+        for (int i = 0; i < bar->count(); ++i) {
+            if (bar->tabText(i) == value) return bar->setCurrentIndex(i);
+        }
+        throw DriverError(QStringLiteral("%1 has no tab %2").arg(name, value));
     } else {
         throw DriverError(QStringLiteral("%1 cannot be set").arg(name));
     }

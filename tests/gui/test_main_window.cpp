@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include "../unit/script_fixture.h"
@@ -140,6 +141,24 @@ class MainWindowTest : public QObject {
         w->drawing().setModified(false);
     }
 
+    // The entity a drawing command makes is the selection afterwards and shows in the property
+    // list; Escape clears both.
+    void aNewEntityShowsInThePropertyList() {
+        restart("point 20,0\npoint 25,5\n");
+        DrawingWindow* w = openChanged("p.dxf");
+        QVERIFY(w);
+        main_->RouteCMD("catDLine");
+        auto* list = main_->findChild<QTreeWidget*>("lstProperties");
+        QVERIFY(list);
+        QCOMPARE(list->topLevelItemCount(), 4);
+        QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("VDLINE"));
+        QCOMPARE(list->topLevelItem(1)->text(1), w->view().selection().value(0));
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(w, &escape);
+        QCOMPARE(list->topLevelItemCount(), 0);
+        w->drawing().setModified(false);
+    }
+
     // A script's point answered to a prompt with snaps of its own is snapped in the drawing.
     void scriptPointsSnapInTheActiveDrawing() {
         DrawingWindow* w = openChanged("d.dxf");
@@ -188,16 +207,26 @@ class MainWindowTest : public QObject {
     }
 
     // Keys without an action are offered disabled; typed, they say so on the command line.
+    // Every drawing key has its action now.
     void keysWithoutAnActionAreDisabled() {
         addChild("drawing");
-        QVERIFY(main_->router().available("catDZoomIn"));
-        QVERIFY(!main_->router().available("catDTrim"));
-        QVERIFY(main_->findChild<QAction*>("catDZoomIn")->isEnabled());
-        QVERIFY(!main_->findChild<QAction*>("catDTrim")->isEnabled());
+        for (const char* key : {"catDZoomIn", "catDTrim", "catDPrint", "catDLayouts", "catDXRef"}) {
+            QVERIFY2(main_->router().available(key), key);
+            QVERIFY2(main_->findChild<QAction*>(key)->isEnabled(), key);
+        }
+        QVERIFY(!main_->router().available("catWBuildJF"));
+        QVERIFY(!main_->findChild<QAction*>("catWBuildJF")->isEnabled());
         QVERIFY(main_->findChild<QAction*>("catOSnapEndPoint")->isEnabled());  // own handler
         QVERIFY(main_->findChild<QAction*>("catGExit")->isEnabled());
-        main_->RouteCMD("catDTrim");
-        QVERIFY(user_->transcript.contains("HISTORY Trim (catDTrim) is not available"));
+        main_->RouteCMD("catWBuildJF");
+        QVERIFY(user_->transcript.contains("(catWBuildJF) is not available"));
+        // Automatic grips: the command toggles its tool once, whether typed or clicked.
+        QAction* grips = main_->findChild<QAction*>("catDAutoGrips");
+        QVERIFY(grips->isChecked());
+        main_->RouteCMD("catDAutoGrips");
+        QVERIFY(!grips->isChecked());
+        grips->trigger();
+        QVERIFY(grips->isChecked());
     }
 
     // With the user's preference set, toolbars are put back where they were left.

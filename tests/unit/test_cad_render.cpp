@@ -552,3 +552,44 @@ TEST(CadCurves, SweepsBeyondOneTurnAreBounded) {
     EXPECT_NEAR(oneTurn(-M_PI / 2), 1.5 * M_PI, 1e-12);
     EXPECT_NEAR(oneTurn(1e7), std::fmod(1e7, 2 * M_PI), 1e-9);
 }
+
+// A layout's viewport shows model space at its own view, inside its frame only, on screen
+// images and on paper; a page at a scale draws a length as so many millimetres.
+TEST(CadRender, ViewportsAndPrintedPages) {
+    Document doc;
+    doc.setUnits(4);                                      // millimetres
+    doc.addToModel(Entity::line({-1000, 0}, {1000, 0}));  // through the viewport's centre
+    Space& sheet = doc.addLayout(QStringLiteral("Sheet"));
+    doc.add(sheet, Entity::viewport({50, 50}, 40, 20, {0, 0}, 10));
+    // Frame 30..70 x 40..60 in the square view: pixels 60..140 x 80..120; model y 0 at row 100.
+    QImage image(200, 200, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter p(&image);
+    renderSpace(p, doc, sheet, squareView());
+    p.end();
+    const QRgb white = rgb(255, 255, 255);
+    EXPECT_EQ(at(image, 100, 100), white);
+    EXPECT_EQ(at(image, 62, 100), white);
+    EXPECT_NE(at(image, 20, 100), white);  // beyond the frame
+    EXPECT_NE(at(image, 180, 100), white);
+    EXPECT_NE(at(image, 100, 95), white);  // only the line's own row inside
+    EXPECT_EQ(at(image, 100, 80), white);  // the frame itself
+
+    // On paper at 1:1 a 100 mm line is 100 mm long: 100 / 25.4 * 300 pixels at 300 dpi.
+    Document part;
+    part.setUnits(4);
+    part.addToModel(Entity::line({0, 0}, {100, 0}));
+    QImage page(1500, 600, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter pp(&page);
+    renderPage(pp, page.size(), 300, part, part.modelSpace(), PlotSettings{BBox{}, 1.0});
+    pp.end();
+    int first = -1, last = -1;
+    for (int x = 0; x < page.width(); ++x) {
+        if (at(page, x, 300) != rgb(255, 255, 255)) {
+            if (first < 0) first = x;
+            last = x;
+        }
+    }
+    EXPECT_NEAR(last - first, 100 / 25.4 * 300, 2.0);
+}

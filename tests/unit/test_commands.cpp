@@ -57,12 +57,14 @@ TEST(CommandRouter, ExactKeysOnlyAndPermissionFirst) {
 
 TEST(CommandRouter, KeysWithoutActionSaySoOrStayQuiet) {
     RouterFixture f;
-    f.router.route("catDArc");          // its action comes with a later module: said so
+    f.router.route("catWBuildJF");      // its action comes with a later module: said so
     f.router.route("catOSnapTangent");  // acts through the snap toolbar: nothing here
     EXPECT_EQ(f.user.lines(),
-              QStringList({"STATUS Arc (catDArc) is not available in this version yet",
-                           "HISTORY Arc (catDArc) is not available in this version yet"}));
-    EXPECT_FALSE(f.router.available("catDArc"));
+              QStringList({"STATUS Send Jackfield to Project (catWBuildJF) is not available in "
+                           "this version yet",
+                           "HISTORY Send Jackfield to Project (catWBuildJF) is not available in "
+                           "this version yet"}));
+    EXPECT_FALSE(f.router.available("catWBuildJF"));
     EXPECT_TRUE(f.router.available("catOSnapTangent"));
     EXPECT_FALSE(f.router.available("catNoSuchKey"));
 }
