@@ -109,6 +109,28 @@ bool UndoStack::redo() {
     return true;
 }
 
+void UndoStack::renameSpace(const QString& from, const QString& to) {
+    const auto rename = [&](std::vector<Action>& actions) {
+        for (Action& a : actions)
+            if (a.space.compare(from, Qt::CaseInsensitive) == 0) a.space = to;
+    };
+    for (std::vector<Step>* steps : {&undo_, &redo_})
+        for (Step& step : *steps) rename(step.actions);
+    rename(open_);
+}
+
+void UndoStack::forgetSpace(const QString& name) {
+    const auto of = [&](const Action& a) {
+        return a.space.compare(name, Qt::CaseInsensitive) == 0;
+    };
+    for (std::vector<Step>* steps : {&undo_, &redo_}) {
+        for (Step& step : *steps) std::erase_if(step.actions, of);
+        std::erase_if(*steps, [](const Step& step) { return step.actions.empty(); });
+    }
+    std::erase_if(open_, of);
+    stateChanged();
+}
+
 void UndoStack::clear() {
     // The document stays as it is, so its state does too (a group left open was a change).
     const quint64 now = state();

@@ -37,6 +37,10 @@ class UndoStack {
     // Takes back, newest first, the changes of the open group after its first `keep`, as if
     // they had never been made: a command that fails half-way leaves the drawing as it was.
     void rollBack(size_t keep);
+    // A layout renamed: its steps follow it. A layout removed: its changes are forgotten (a
+    // step left without changes goes), so that undo never fills another layout of its name.
+    void renameSpace(const QString& from, const QString& to);
+    void forgetSpace(const QString& name);
     // "BEGIN", "END", "ON" (recording on) or "OFF" (recording off); false for other words.
     bool mark(const QString& word);
 

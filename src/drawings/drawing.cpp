@@ -2,6 +2,7 @@
 
 #include "cad/cad_error.h"
 #include "cad/picking.h"
+#include "cad/render.h"
 #include "ui/ui.h"
 
 namespace tolvane {
@@ -73,7 +74,11 @@ QString Drawing::entityAt(QPointF point, double aperture) {
 QString Drawing::insertBlock(Ui& ui, const QString& blockName, const QString& prompt) {
     if (!doc_.block(blockName))
         throw cad::CadError(cad::WrongParameters, QStringLiteral("CmdInsert"));
-    const PointAnswer at = ui.getPoint(prompt);
+    // The block follows the cursor while its insertion point is asked.
+    cad::Entity shape = cad::makeInsert(doc_, blockName, {0, 0});
+    const QPainterPath outline = cad::outlinePath(doc_, shape);
+    const PointAnswer at =
+        ui.getPoint(prompt, 0, false, [outline](QPointF c) { return outline.translated(c); });
     if (at.cancelled) return {};
     return placeBlock(blockName, at.point);
 }
@@ -87,8 +92,13 @@ QString Drawing::placeBlock(const QString& blockName, QPointF at) {
 QString Drawing::entityFor(const PickAnswer& pick, double aperture) {
     if (pick.cancelled) return {};
     if (!pick.handle.isEmpty()) {
+        // A handle typed counts only for an entity of the space shown (or an attribute of an
+        // insert there).
         const cad::Entity* e = doc_.find(pick.handle);
-        return e ? e->handle : QString();
+        if (!e) return {};
+        if (indexOf(*space_).resolve(*space_, e->handle, nullptr)) return e->handle;
+        if (e->kind == cad::EntityKind::Attribute) return e->handle;
+        return {};
     }
     if (!pick.point) return {};
     // A pick on an attribute's text picks the block it belongs to.
@@ -99,12 +109,13 @@ QString Drawing::entityFor(const PickAnswer& pick, double aperture) {
 
 void Drawing::changed() {
     unrecorded_ = true;  // changed behind the editor's back: undo cannot return to the saved state
-    // Layouts may have come or gone: the space shown is looked up again by its name.
+    // Layouts may have come or gone: the space shown is looked up again by its name, and
+    // whoever shows it is told when it is gone or has moved in memory.
+    const cad::Space* before = space_;
     space_ = spaceNamed(spaceName_);
     if (!space_) {
         space_ = &doc_.modelSpace();
         spaceName_ = space_->name;
-        Q_EMIT spaceChanged(spaceName_);
     }
     // Views hold on to the indexes: they are rebuilt in place, never replaced.
     for (auto& [name, index] : indexes_) {
@@ -113,6 +124,7 @@ void Drawing::changed() {
         else
             index->clear();
     }
+    if (space_ != before) Q_EMIT spaceChanged(spaceName_);
     Q_EMIT contentChanged();
 }
 

@@ -53,6 +53,7 @@ QString renameLayout(Drawing& d, const QString& from, const QString& to) {
     }
     const bool shown = &d.space() == s;
     if (shown) d.setSpace(d.document().modelSpace().name);  // the space shown is kept by name
+    d.undo().renameSpace(s->name, to.trimmed());
     s->name = to.trimmed();
     d.changed();
     if (shown) d.setSpace(s->name);
@@ -66,6 +67,7 @@ QString removeLayout(Drawing& d, const QString& name) {
     });
     if (it == layouts.end()) return QStringLiteral("There is no layout named %1.").arg(name);
     for (const cad::Entity& e : it->entities) d.document().reserveHandle(e.handle);
+    d.undo().forgetSpace(it->name);
     layouts.erase(it);
     d.changed();
     return {};

@@ -18,8 +18,9 @@ namespace {
 
 using namespace commands;
 
-// The most copies one array may make.
+// The most items one array may have, and the most entities it may add.
 constexpr int kMaxArrayItems = 10000;
+constexpr qsizetype kMaxArrayEntities = 100000;
 
 // Copies of the selection in rows and columns, or round a centre, as one undo step. The
 // copies are selected afterwards, the originals with them.
@@ -30,9 +31,16 @@ QStringList array(Drawing& d, Ui& ui, const CommandContext& c) {
     if (!c.windows.array) return {};
     const std::optional<ArrayChoice> choice = c.windows.array();
     if (!choice) return {};
-    const int items = choice->polar ? choice->count : choice->rows * choice->columns;
+    // Counted wide, so that no product of rows and columns can wrap round.
+    const qint64 items =
+        choice->polar ? qint64(choice->count) : qint64(choice->rows) * qint64(choice->columns);
     if (items < 2 || items > kMaxArrayItems || choice->rows < 1 || choice->columns < 1)
         return refuse(ui, QStringLiteral("An array has from 2 to %1 items.").arg(kMaxArrayItems)),
+               QStringList();
+    if ((items - 1) * handles.size() > kMaxArrayEntities)
+        return refuse(ui, QStringLiteral("The array would add more than %1 entities: choose fewer "
+                                         "items or fewer objects.")
+                              .arg(kMaxArrayEntities)),
                QStringList();
     QList<QTransform> places;
     if (!choice->polar) {
@@ -82,7 +90,7 @@ QStringList array(Drawing& d, Ui& ui, const CommandContext& c) {
 // its handle), the rest are added. Their handles.
 QStringList replace(Drawing& d, const QString& handle, const cad::Reshaped& r) {
     QStringList out;
-    d.editor().modify(handle, [&](cad::Entity& e) { e = r.entities.front(); });
+    if (!d.editor().modify(handle, [&](cad::Entity& e) { e = r.entities.front(); })) return out;
     out << handle;
     for (size_t i = 1; i < r.entities.size(); ++i) out << d.editor().add(r.entities[i]);
     return out;

@@ -220,6 +220,10 @@ QStringList writeBlock(Drawing& d, Ui& ui, const CommandContext& c) {
             out.addToModel(*e);
     QString target = *path;
     if (QFileInfo(target).suffix().isEmpty()) target += QStringLiteral(".dxf");
+    if (!d.untitled() && QFileInfo(target) == QFileInfo(d.path()))
+        return refuse(ui, QStringLiteral("A block cannot be written over the drawing it comes "
+                                         "from.")),
+               QStringList();
     try {
         cad::saveDxf(out, target);
     } catch (const cad::DxfError& e) {
@@ -273,6 +277,11 @@ QStringList externalReference(Drawing& d, Ui& ui, const CommandContext& c) {
     QString name = QFileInfo(*path).completeBaseName();
     for (QChar& ch : name)
         if (!dxfNameProblem(QString(ch), QStringLiteral("block")).isEmpty()) ch = QLatin1Char('_');
+    if (d.document().block(name))
+        return refuse(ui, QStringLiteral("The drawing has a block named %1 already: %2 cannot be "
+                                         "referenced under that name.")
+                              .arg(name, QFileInfo(*path).fileName())),
+               QStringList();
     try {
         cad::addBlockFromFile(d.document(), *path, name);
     } catch (const cad::DxfError& e) {

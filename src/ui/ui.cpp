@@ -100,8 +100,8 @@ void Ui::finishAnswer() {
     promptAnswered();
 }
 
-PointAnswer Ui::getPoint(const QString& text, unsigned snap, bool enterEnds) {
-    return ask(PromptKind::Point, text, snap, enterEnds).point;
+PointAnswer Ui::getPoint(const QString& text, unsigned snap, bool enterEnds, Preview preview) {
+    return ask(PromptKind::Point, text, snap, enterEnds, std::nullopt, std::move(preview)).point;
 }
 
 PointAnswer Ui::getPointFrom(const QString& text, QPointF base, bool enterEnds, Preview preview) {

@@ -108,10 +108,11 @@ class Ui {
     // snap to insertion points). Typed coordinates are taken as typed.
     // With `enterEnds`, Enter on an empty command line (or the Enter key on the drawing) ends
     // the prompt without a point; otherwise it does nothing.
-    PointAnswer getPoint(const QString& prompt, unsigned snap = 0, bool enterEnds = false);
     // What the drawing shows of the entity being drawn or moved while a point is asked: a path
     // in drawing coordinates for the point under the cursor.
     using Preview = std::function<QPainterPath(QPointF cursor)>;
+    PointAnswer getPoint(const QString& prompt, unsigned snap = 0, bool enterEnds = false,
+                         Preview preview = {});
     // A point prompt that draws from `base`: the drawing shows a rubber band from it to the
     // cursor (or the preview, when one is given), and a point typed as "@dx,dy" is taken
     // relative to it.

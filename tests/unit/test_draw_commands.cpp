@@ -50,3 +50,23 @@ TEST(DrawCommands, AttributeEditorKeepsReadOnlyTagsAndIsOneUndoStep) {
     d.undo().undo();
     EXPECT_EQ(d.document().find(insert)->attributes[0].text, QStringLiteral("old"));
 }
+
+// An array whose rows times columns overflow, or whose copies of the selection would be too
+// many, is refused with nothing added.
+TEST(DrawCommands, ArrayTooLargeIsRefused) {
+    Drawing d;
+    const QString line = d.editor().add(cad::Entity::line({0, 0}, {1, 0}));
+    test::ScriptedUser user("button OK\nbutton OK\n");
+    for (const auto& [rows, columns] : {std::pair{4, 1073741825}, std::pair{2000, 2000}}) {
+        CommandContext context{{line}, 0.1, {}, {}};
+        context.windows.array = [rows, columns]() -> std::optional<ArrayChoice> {
+            ArrayChoice c;
+            c.rows = rows;
+            c.columns = columns;
+            return c;
+        };
+        EXPECT_TRUE(command("catDArray").run(d, *user.ui, context).isEmpty());
+        EXPECT_EQ(d.space().entities.size(), 1u);
+    }
+    EXPECT_EQ(user.transcript.count("MESSAGE"), 2);
+}

@@ -5,6 +5,7 @@
 #include "cad/cad_error.h"
 #include "drawings/drawing.h"
 #include "drawings/inspection.h"
+#include "drawings/layers.h"
 #include "script_fixture.h"
 #include "ui/ui.h"
 
@@ -159,4 +160,48 @@ TEST(Drawing, UnsavedMarkGoesWhenUndoReturnsToTheSavedState) {
     d.setModified(true);  // a block loaded into the table
     d.undo().undo();
     EXPECT_TRUE(d.modified());
+}
+
+// Layouts added, renamed and removed while one is shown: whoever shows the space is told when
+// it moved in memory, undo keeps to the layout its steps were made in (following a rename,
+// forgetting a removed one rather than filling a new layout of the same name), and a handle
+// typed from another space is not picked.
+TEST(Drawing, LayoutChangesKeepSpaceUndoAndPicksStraight) {
+    Drawing d;
+    ASSERT_TRUE(addLayout(d, QStringLiteral("A1")).isEmpty());
+    ASSERT_TRUE(d.setSpace(QStringLiteral("A1")));
+    const cad::Space* told = &d.space();
+    QObject::connect(&d, &Drawing::spaceChanged, [&] { told = &d.space(); });
+    for (const char* name : {"A2", "A3", "A4", "A5", "A6"})
+        ASSERT_TRUE(addLayout(d, QString::fromLatin1(name)).isEmpty());
+    EXPECT_EQ(&d.space(), d.spaceNamed(QStringLiteral("A1")));
+    EXPECT_EQ(told, &d.space());
+
+    const QString line = d.editor().add(cad::Entity::line({0, 0}, {5, 0}));
+    ASSERT_TRUE(renameLayout(d, QStringLiteral("A1"), QStringLiteral("Sheet")).isEmpty());
+    EXPECT_EQ(told, d.spaceNamed(QStringLiteral("Sheet")));
+    EXPECT_TRUE(d.undo().undo());
+    EXPECT_TRUE(d.spaceNamed(QStringLiteral("Sheet"))->entities.empty());
+    EXPECT_TRUE(d.undo().redo());
+    EXPECT_EQ(d.entityAt({2, 0}, 0.1), line);
+
+    d.setSpace(QStringLiteral("A2"));
+    const QString other = d.editor().add(cad::Entity::point({1, 1}));
+    d.editor().erase(other);
+    ASSERT_TRUE(d.setSpace(QStringLiteral("Sheet")));
+    PickAnswer typed;
+    typed.cancelled = false;
+    typed.handle = other;
+    d.setSpace(QStringLiteral("A3"));
+    ASSERT_TRUE(removeLayout(d, QStringLiteral("A2")).isEmpty());
+    ASSERT_TRUE(addLayout(d, QStringLiteral("A2")).isEmpty());
+    // The steps in the removed layout are gone: undo takes back the line drawn before them.
+    d.undo().undo();
+    EXPECT_TRUE(d.spaceNamed(QStringLiteral("A2"))->entities.empty());
+    EXPECT_TRUE(d.spaceNamed(QStringLiteral("Sheet"))->entities.empty());
+    d.undo().redo();
+    typed.handle = line;  // in Sheet, not in the layout shown
+    EXPECT_TRUE(d.entityFor(typed, 0.1).isEmpty());
+    d.setSpace(QStringLiteral("Sheet"));
+    EXPECT_EQ(d.entityFor(typed, 0.1), line);
 }
