@@ -4,6 +4,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include "app/widget_helpers.h"
 #include "equipment/cable_catalogue.h"
 #include "equipment/equipment_models.h"
 #include "equipment/manufacturers.h"
@@ -159,8 +160,8 @@ DataSheetWindow* DataSheets::open(SheetKind kind) {
     QMdiSubWindow* sub = s_.mdi->addSubWindow(sheet);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setObjectName(def.object + QStringLiteral("Frame"));
+    showChild(*s_.mdi, sub);  // placed (maximised) first, so the window shows once
     s_.ui.showModeless(*sheet);
-    sub->show();
     s_.mdi->setActiveSubWindow(sub);
     return sheet;
 }

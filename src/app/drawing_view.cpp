@@ -2,6 +2,7 @@
 
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLineF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -120,8 +121,18 @@ void DrawingView::setAutoGrips(bool on) {
     update();
 }
 
+void DrawingView::updateHighlight() {
+    // The selection is drawn highlighted over the drawing: its outline, kept in world units.
+    constexpr int kMostHighlighted = 2000;
+    highlight_ = QPainterPath();
+    if (options_.selected.size() > kMostHighlighted) return;
+    for (const QString& h : options_.selected)
+        if (const cad::Entity* e = doc_.find(h)) highlight_.addPath(cad::outlinePath(doc_, *e));
+}
+
 void DrawingView::setSelection(const QStringList& handles) {
     options_.selected = handles;
+    updateHighlight();
     dirty_ = true;
     update();
 }
@@ -154,12 +165,14 @@ void DrawingView::setSpace(cad::Space& space, const cad::SpatialIndex* index) {
 
 void DrawingView::modelChanged() {
     if (own_) own_->build(doc_, *space_);
+    updateHighlight();
     dirty_ = true;
     updateSnap();
     update();
 }
 
-void DrawingView::viewMoved() {
+void DrawingView::viewMoved(bool fitted) {
+    fitted_ = fitted;
     dirty_ = true;
     updateSnap();
     update();
@@ -196,7 +209,7 @@ bool DrawingView::zoomWindow(QPointF a, QPointF b) {
 
 bool DrawingView::zoomExtents() {
     if (!view_.zoomExtents(cad::spaceExtents(doc_, *space_, &index()))) return false;
-    viewMoved();
+    viewMoved(true);
     return true;
 }
 
@@ -258,11 +271,19 @@ void DrawingView::paintEvent(QPaintEvent*) {
 
     const QColor ink = cad::contrastColor(options_.background);
     const Ui::PromptKind kind = ui_.promptKind();
+    if (!highlight_.isEmpty()) {
+        QPen glow(QColor(255, 170, 0));
+        glow.setWidthF(2.0);
+        glow.setCosmetic(true);
+        p.setPen(glow);
+        p.drawPath(view_.transform().map(highlight_));
+    }
     if (cursor_ && !panFrom_) {
         const QPointF c = *cursor_;
         // Rubber band of a selection window: solid for a window, dashed for a crossing.
-        if (corner_ && kind == Ui::PromptKind::Selection) {
-            const QPointF first = view_.toDevice(*corner_);
+        const bool dragging = pressedAt_ && kind == Ui::PromptKind::None;
+        if ((corner_ && kind == Ui::PromptKind::Selection) || dragging) {
+            const QPointF first = dragging ? *pressedAt_ : view_.toDevice(*corner_);
             const bool crossing = c.x() < first.x();
             QPen band(crossing ? QColor(0, 200, 0) : QColor(60, 120, 255));
             band.setStyle(crossing ? Qt::DashLine : Qt::SolidLine);
@@ -283,7 +304,7 @@ void DrawingView::paintEvent(QPaintEvent*) {
         // Rubber band of a point drawn from a base point: the entity as it would be drawn
         // (or moved), else a line from the base point. Drawn over the cached drawing, so a
         // frame costs the preview alone.
-        if (kind == Ui::PromptKind::Point && ui_.promptBase()) {
+        if (kind == Ui::PromptKind::Point && (ui_.promptBase() || ui_.promptPreview())) {
             QPen band(ink);
             band.setStyle(Qt::DashLine);
             band.setCosmetic(true);
@@ -362,6 +383,9 @@ void DrawingView::paintSnapMarker(QPainter& p, QPointF at, unsigned mode) const 
 
 void DrawingView::resizeEvent(QResizeEvent*) {
     view_.setSize(size());
+    // A view fitted to the drawing stays fitted while the window finds its size (opened,
+    // maximised, tiled), until the user zooms or pans.
+    if (fitted_) view_.zoomExtents(cad::spaceExtents(doc_, *space_, &index()), false);
     dirty_ = true;
 }
 
@@ -416,6 +440,8 @@ void DrawingView::mousePressEvent(QMouseEvent* event) {
             }
             break;
         case Ui::PromptKind::None:
+            // With nothing asked, the left button chooses: a click, or a drag (released).
+            pressedAt_ = at;
             break;
     }
     update();
@@ -433,6 +459,12 @@ void DrawingView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void DrawingView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && pressedAt_) {
+        chooseWithMouse(*pressedAt_, event->position(), event->modifiers());
+        pressedAt_.reset();
+        update();
+        return;
+    }
     if (event->button() != Qt::MiddleButton || !panFrom_) return;
     const QPointF moved = event->position() - *panFrom_;
     panFrom_.reset();
@@ -443,6 +475,32 @@ void DrawingView::mouseReleaseEvent(QMouseEvent* event) {
     } else {
         update();
     }
+}
+
+void DrawingView::chooseWithMouse(QPointF from, QPointF to, Qt::KeyboardModifiers modifiers) {
+    QStringList chosen;
+    constexpr double kDragPixels = 4.0;
+    if (QLineF(from, to).length() < kDragPixels) {
+        const cad::PickResult hit =
+            cad::pointSearch(doc_, *space_, index(), view_.toWorld(to), view_.toWorld(pickSize_));
+        if (hit.found()) chosen << (hit.isAttribute() ? hit.insertHandle : hit.handle);
+    } else {
+        // Dragged to the right: what lies wholly inside; to the left: whatever it touches.
+        const cad::BBox box = cad::BBox::of(view_.toWorld(from), view_.toWorld(to));
+        const std::vector<QString> hits = to.x() < from.x()
+                                              ? cad::crossingSelect(doc_, *space_, index(), box)
+                                              : cad::windowSelect(doc_, *space_, index(), box);
+        for (const QString& h : hits) chosen << h;
+    }
+    // Shift adds to what is selected.
+    if (modifiers & Qt::ShiftModifier) {
+        QStringList added = options_.selected;
+        for (const QString& h : chosen)
+            if (!added.contains(h)) added << h;
+        chosen = added;
+    }
+    setSelection(chosen);
+    Q_EMIT selectionChosen(chosen);
 }
 
 void DrawingView::wheelEvent(QWheelEvent* event) {

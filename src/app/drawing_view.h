@@ -111,6 +111,9 @@ class DrawingView : public QWidget {
     int renderCount() const { return renderCount_; }
 
   signals:
+    // The user chose entities with the mouse while no command asked (a click, a window or
+    // crossing drag); empty when a click found nothing.
+    void selectionChosen(const QStringList& handles);
     // The world coordinates under the cursor, for the status bar.
     void cursorMoved(QPointF world);
     // A double-click with the left button at a world point (the entity there is dispatched).
@@ -131,7 +134,8 @@ class DrawingView : public QWidget {
 
   private:
     const cad::SpatialIndex& index() const { return external_ ? *external_ : *own_; }
-    void viewMoved();
+    // The view changed; `fitted` when it now shows the extents (kept on resize).
+    void viewMoved(bool fitted = false);
     void renderCache();
     void updateSnap();
     void paintSnapMarker(QPainter& p, QPointF at, unsigned mode) const;
@@ -153,13 +157,19 @@ class DrawingView : public QWidget {
     bool wheelReversed_ = false;
     bool ortho_ = false;
     bool autoGrips_ = true;
+    bool fitted_ = false;
     // The point a click answers: snapped, else kept ortho to the prompt's base.
     QPointF answerPoint(QPointF device);
+    void updateHighlight();
+    // Selects with the mouse: the entity clicked, or what a window or crossing drag takes.
+    void chooseWithMouse(QPointF from, QPointF to, Qt::KeyboardModifiers modifiers);
     unsigned snapModes_ = 0;
     QString promptText_;
 
     std::optional<QPointF> cursor_;     // device position while over the view
     std::optional<QPointF> corner_;     // first corner of a selection window (world)
+    std::optional<QPointF> pressedAt_;  // left button down with nothing asked (device)
+    QPainterPath highlight_;            // outline of the selection (world)
     std::optional<QPointF> panFrom_;    // device position where a pan drag started
     QPointF panOffset_;                 // pixels the drag has moved so far
     std::optional<QPointF> lastPoint_;  // last point answered: base for Perp and Tangent

@@ -13,6 +13,7 @@
 #include "app/drawing_window.h"
 #include "app/insert_block_dialog.h"
 #include "app/layers_window.h"
+#include "app/widget_helpers.h"
 #include "cad/cad_error.h"
 #include "cad/picking.h"
 #include "cad/render.h"
@@ -117,6 +118,14 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
     connect(&w->view(), &DrawingView::doubleClicked, w,
             [this, w](QPointF at) { doubleClick(*w, at, pickAperture(*w)); });
     connect(&w->view(), &DrawingView::cursorMoved, this, &DrawingWindows::cursorMoved);
+    // What the user selects with the mouse shows in the property list.
+    connect(&w->view(), &DrawingView::selectionChosen, this, [this, w](const QStringList& chosen) {
+        if (chosen.isEmpty()) {
+            if (clearProperties) clearProperties();
+        } else if (showProperties) {
+            showProperties(*w, chosen);
+        }
+    });
     w->view().setSnapModes(snapModes_);
     w->view().setAutoGrips(autoGrips_);
     // The waiting prompt is shown on the active drawing too.
@@ -130,7 +139,7 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
     QMdiSubWindow* sub = s_.mdi.addSubWindow(w);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setObjectName(w->objectName() + QStringLiteral("Frame"));
-    sub->show();
+    showChild(s_.mdi, sub);
     w->show();
     s_.mdi.setActiveSubWindow(sub);
     w->view().zoomExtents();
@@ -481,9 +490,9 @@ void DrawingWindows::registerActions() {
     on("catDZoomScale", [this] {
         // A factor typed: 2 shows things twice as large, 0.5 half as large, about the middle.
         DrawingWindow* w = require();
-        const std::optional<QString> text = s_.ui.input(QStringLiteral("Zoom Scale"),
-                                                        QStringLiteral("Enter a scale factor:"),
-                                                        QStringLiteral("1"));
+        const std::optional<QString> text =
+            s_.ui.input(QStringLiteral("Zoom Scale"), QStringLiteral("Enter a scale factor:"),
+                        QStringLiteral("1"));
         if (!text) return;
         bool ok = false;
         const double factor = text->trimmed().toDouble(&ok);

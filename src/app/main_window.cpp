@@ -11,7 +11,9 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QToolBar>
@@ -314,6 +316,19 @@ void MainWindow::buildActions() {
     for (const SnapMode& m : kSnapModes) action(QString::fromLatin1(m.key))->setCheckable(true);
     action(QStringLiteral("catDAutoGrips"))->setCheckable(true);
     action(QStringLiteral("catDAutoGrips"))->setChecked(true);
+    // The keys a drawing window turns into these commands, shown beside them in the menus.
+    // The drawing window acts on them itself, so the actions take them only while their menu
+    // is open.
+    const std::pair<const char*, QKeySequence::StandardKey> kShown[] = {
+        {"catDSave", QKeySequence::Save},       {"catDOpen", QKeySequence::Open},
+        {"catDPrint", QKeySequence::Print},     {"catDUndo", QKeySequence::Undo},
+        {"catDCopytoClip", QKeySequence::Copy}, {"catDPaste", QKeySequence::Paste},
+        {"catDCuttoClip", QKeySequence::Cut}};
+    for (const auto& [key, shortcut] : kShown) {
+        QAction* a = action(QString::fromLatin1(key));
+        a->setShortcut(shortcut);
+        a->setShortcutContext(Qt::WidgetShortcut);
+    }
     // Exit acts through its own menu handler, not the router.
     QAction* exit = action(QStringLiteral("catGExit"));
     exit->setShortcut(QKeySequence::Quit);
@@ -415,6 +430,31 @@ void MainWindow::buildToolBars() {
     }
 }
 
+void MainWindow::listWindows(QMenu& menu) {
+    for (QAction* a : menu.actions())
+        if (a->property("tolvaneWindowEntry").toBool()) delete a;
+    const QList<QMdiSubWindow*> children = mdi_->subWindowList();
+    if (children.isEmpty()) return;
+    menu.addSeparator()->setProperty("tolvaneWindowEntry", true);
+    int n = 0;
+    for (QMdiSubWindow* child : children) {
+        ++n;
+        const QString title =
+            child->widget() ? child->widget()->windowTitle() : child->windowTitle();
+        QAction* a = menu.addAction(n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title) : title);
+        a->setProperty("tolvaneWindowEntry", true);
+        a->setObjectName(QStringLiteral("mnuWindow_%1").arg(n));
+        a->setCheckable(true);
+        a->setChecked(child == mdi_->activeSubWindow());
+        connect(a, &QAction::triggered, this, [this, child = QPointer<QMdiSubWindow>(child)] {
+            if (!child) return;
+            // A window chosen from a maximised one comes forward as it was left.
+            if (child->isMinimized()) child->showNormal();
+            mdi_->setActiveSubWindow(child);
+        });
+    }
+}
+
 void MainWindow::buildMenus() {
     for (const MenuDef& def : kMenus) {
         QMenu* menu = menuBar()->addMenu(tr(def.title));
@@ -424,6 +464,10 @@ void MainWindow::buildMenus() {
                 menu->addSeparator();
             else
                 menu->addAction(action(QString::fromLatin1(key)));
+        }
+        if (QLatin1String(def.name) == QLatin1String("mnuWindow")) {
+            // The open windows, the active one checked, after the arranging commands.
+            connect(menu, &QMenu::aboutToShow, this, [this, menu] { listWindows(*menu); });
         }
         if (QLatin1String(def.name) == QLatin1String("mnuView")) {
             menu->addSeparator();

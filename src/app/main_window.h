@@ -14,6 +14,7 @@
 
 class QMdiArea;
 class QMdiSubWindow;
+class QMenu;
 class QToolBar;
 class QAction;
 class QDockWidget;
@@ -129,6 +130,8 @@ class MainWindow : public QMainWindow {
     bool persistToolbars() const;
     void buildActions();
     void buildMenus();
+    // The Window menu's entries for the open child windows, made anew each time it opens.
+    void listWindows(QMenu& menu);
     void buildToolBars();
     void buildPanes();
     void registerActions();

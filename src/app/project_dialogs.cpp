@@ -82,7 +82,9 @@ NewProjectDialog::NewProjectDialog(Ui& ui, projects::ProjectRegistry& registry, 
     auto* form = new QFormLayout;
     form->addRow(tr("Project &name:"), name_);
     form->addRow(tr("&Description:"), description_);
-    form->addRow(tr("Project &folder:"), pathRow);
+    auto* folderLabel = new QLabel(tr("Project &folder:"));
+    folderLabel->setBuddy(path_);  // the mnemonic reaches the folder box, not a bare "&"
+    form->addRow(folderLabel, pathRow);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttonRow({add, cancel}));

@@ -222,8 +222,9 @@ void ProjectExplorer::rebuild() {
     const QIcon folder = st->standardIcon(QStyle::SP_DirIcon);
     const QIcon database = st->standardIcon(QStyle::SP_DriveHDIcon);
     const QIcon file = st->standardIcon(QStyle::SP_FileIcon);
-    const QIcon missing = st->standardIcon(QStyle::SP_MessageBoxWarning);
-    const QIcon locked = st->standardIcon(QStyle::SP_BrowserStop);
+    // A missing file has the red cross; a drawing held open (locked) a padlock.
+    const QIcon missing = st->standardIcon(QStyle::SP_BrowserStop);
+    const QIcon locked(QStringLiteral(":/icons/locked.svg"));
     const QIcon command = st->standardIcon(QStyle::SP_FileDialogNewFolder);
 
     // Read everything first: a failing query leaves the old tree in place.

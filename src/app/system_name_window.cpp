@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -80,9 +81,12 @@ SystemNameWindow::SystemNameWindow(SystemNames& names, Drawing& drawing, const Q
     buttons->addStretch();
     buttons->addWidget(okButton);
     buttons->addWidget(cancel);
+    status_ = new QLabel;
+    status_->setObjectName(QStringLiteral("lblStatus"));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(navigation);
+    layout->addWidget(status_);
     layout->addLayout(buttons);
 
     runGuarded(errors_, "SysNames.Load", [this] { load(); });
@@ -176,9 +180,29 @@ void SystemNameWindow::ok() {
     elevation_->setText(out.entry.elevation);
     alias_->setText(out.entry.alias);
     if (QLineEdit* missing = fieldOf(out.missing)) {
+        // The field gets the focus and the status line says which one is wanted.
         missing->setFocus();
+        const QString label = [&] {
+            switch (out.missing) {
+                case SystemField::Name:
+                    return tr("System Name");
+                case SystemField::Number:
+                    return tr("Number");
+                case SystemField::Location:
+                    return tr("Location");
+                case SystemField::Elevation:
+                    return tr("Elevation");
+                case SystemField::Alias:
+                    return tr("Alias");
+                case SystemField::None:
+                    break;
+            }
+            return QString();
+        }();
+        status_->setText(tr("Enter the %1: it is needed to assign the system name.").arg(label));
         return;
     }
+    status_->clear();
     if (!out.written) return;
     writeSystemToInsert(drawing_, handle_, *out.written);
     if (assigned) assigned();

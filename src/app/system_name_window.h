@@ -12,6 +12,7 @@
 #include "equipment/system_names.h"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -62,6 +63,7 @@ class SystemNameWindow : public QDialog {
     QLineEdit* location_;
     QLineEdit* elevation_;
     QLineEdit* alias_;
+    QLabel* status_;
     QPushButton* first_;
     QPushButton* previous_;
     QPushButton* next_;

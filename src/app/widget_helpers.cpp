@@ -3,6 +3,8 @@
 
 #include <QComboBox>
 #include <QListView>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QStandardItemModel>
 
@@ -12,6 +14,26 @@ QPushButton* namedButton(const char* name, const QString& caption) {
     auto* b = named(new QPushButton(caption), name);
     b->setAutoDefault(false);
     return b;
+}
+
+void showChild(QMdiArea& area, QMdiSubWindow* child) {
+    QList<QMdiSubWindow*> others;
+    bool maximised = false;
+    for (QMdiSubWindow* w : area.subWindowList()) {
+        if (w == child || !w->isVisible()) continue;
+        others << w;
+        maximised = maximised || w->isMaximized();
+    }
+    if (others.isEmpty() || maximised) {
+        child->showMaximized();
+        return;
+    }
+    const QSize room = area.viewport()->size();
+    constexpr int kStep = 28;  // about a title bar
+    const int offset = kStep * int(others.size() % 8);
+    child->resize(std::max(320, room.width() * 4 / 5), std::max(240, room.height() * 4 / 5));
+    child->move(offset, offset);
+    child->showNormal();
 }
 
 QListView* itemList(const char* name, QStandardItemModel* model) {

@@ -8,6 +8,8 @@
 #include <functional>
 
 class QListView;
+class QMdiArea;
+class QMdiSubWindow;
 class QPushButton;
 class QStandardItemModel;
 
@@ -22,6 +24,10 @@ W* named(W* w, const char* name) {
 
 // A command button that does not take Return for itself; Return stays with the window.
 QPushButton* namedButton(const char* name, const QString& caption);
+
+// Shows a new child window of the area at a useful size: maximised when it is the only one
+// (or the others are maximised), else at four fifths of the area, cascaded from the others.
+void showChild(QMdiArea& area, QMdiSubWindow* child);
 
 // A read-only single-selection list over model.
 QListView* itemList(const char* name, QStandardItemModel* model);

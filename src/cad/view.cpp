@@ -37,7 +37,7 @@ void View::zoomAt(double factor, QPointF device) {
                               -(device.y() - size_.height() / 2.0) / scale_);
 }
 
-bool View::fit(const BBox& box, double margin) {
+bool View::fit(const BBox& box, double margin, bool record) {
     if (!box.isValid()) return false;
     const double w = std::max(1.0, size_.width() * (1.0 - 2 * margin));
     const double h = std::max(1.0, size_.height() * (1.0 - 2 * margin));
@@ -46,7 +46,7 @@ bool View::fit(const BBox& box, double margin) {
     if (bw > 0) scale = std::min(scale, w / bw);
     if (bh > 0) scale = std::min(scale, h / bh);
     if (bw <= 0 && bh <= 0) scale = scale_;  // a single point: centre on it, keep the zoom
-    remember();
+    if (record) remember();
     scale_ = std::clamp(scale, kMinScale, kMaxScale);
     centre_ = QPointF((box.x0 + box.x1) / 2, (box.y0 + box.y1) / 2);
     return true;
@@ -57,8 +57,8 @@ bool View::zoomWindow(const BBox& world) {
     return fit(world, 0.0);
 }
 
-bool View::zoomExtents(const BBox& extents) {
-    return fit(extents, kExtentsMargin);
+bool View::zoomExtents(const BBox& extents, bool record) {
+    return fit(extents, kExtentsMargin, record);
 }
 
 bool View::zoomAll(const BBox& extents, const BBox& limits) {

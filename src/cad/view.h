@@ -44,8 +44,9 @@ class View {
     // Fits a world box into the view; false (view unchanged) for an empty box.
     bool zoomWindow(const BBox& world);
     // Fits the extents with a margin of kExtentsMargin of the view on every side; false
-    // when there are no extents, so the caller can say so.
-    bool zoomExtents(const BBox& extents);
+    // when there are no extents, so the caller can say so. Without `record` the view before
+    // is not kept for zoomPrevious (a refit to a new window size).
+    bool zoomExtents(const BBox& extents, bool record = true);
     // Fits the extents together with the drawing limits; false when both are empty.
     bool zoomAll(const BBox& extents, const BBox& limits);
     // Goes back to the view before the last zoom or pan; false when there is none.
@@ -68,7 +69,7 @@ class View {
         double scale;
     };
     void remember();
-    bool fit(const BBox& box, double margin);
+    bool fit(const BBox& box, double margin, bool record = true);
 
     QSize size_{1, 1};
     QPointF centre_;

@@ -356,6 +356,12 @@ QString BlockGenerator::generate(Drawing* drawing, const BlockRequest& request,
     drawing->setModified(true);
     Q_EMIT drawing->blocksChanged();
 
+    // A body without pins is what was asked for when none were chosen; said, so that it is
+    // not taken for a mistake.
+    if (request.inputs.isEmpty() && request.outputs.isEmpty())
+        a_.ui.status(QStringLiteral("The block %1 has no pins: no inputs or outputs were "
+                                    "selected.")
+                         .arg(*name));
     if (beforeInsert) beforeInsert();
     const QString handle = drawing->insertBlock(a_.ui, *name);
     if (handle.isEmpty()) return {};

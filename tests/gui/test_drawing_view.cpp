@@ -158,6 +158,34 @@ class TestDrawingView : public QObject {
         QVERIFY(!dog.fired());
     }
 
+    // With nothing asked, a click selects the entity under it (Shift adds, a click on nothing
+    // clears) and a drag selects by window (right) or crossing (left); each choice is told.
+    void clicksAndDragsSelectWhenNothingIsAsked() {
+        Fixture f;
+        const QString line = f.doc.modelSpace().entities.front().handle;
+        const QString other = f.doc.addToModel(cad::Entity::line({0, 20}, {10, 20})).handle;
+        f.view->modelChanged();
+        QList<QStringList> told;
+        connect(f.view, &DrawingView::selectionChosen, this,
+                [&](const QStringList& chosen) { told << chosen; });
+        QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(220, 150));  // on the line at y 0
+        QCOMPARE(f.view->selection(), QStringList{line});
+        QTest::mouseClick(f.view, Qt::LeftButton, Qt::ShiftModifier, QPoint(210, 110));
+        QCOMPARE(f.view->selection(), (QStringList{line, other}));
+        QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(20, 20));  // nothing there
+        QVERIFY(f.view->selection().isEmpty());
+        // A window from the left round the short line only; a crossing from the right over both.
+        QTest::mousePress(f.view, Qt::LeftButton, {}, QPoint(190, 100));
+        QTest::mouseMove(f.view, QPoint(230, 120));
+        QTest::mouseRelease(f.view, Qt::LeftButton, {}, QPoint(230, 120));
+        QCOMPARE(f.view->selection(), QStringList{other});
+        QTest::mousePress(f.view, Qt::LeftButton, {}, QPoint(215, 160));
+        QTest::mouseRelease(f.view, Qt::LeftButton, {}, QPoint(205, 100));
+        QCOMPARE(f.view->selection().size(), 2);
+        QCOMPARE(told.size(), 5);
+        QVERIFY(told[2].isEmpty());
+    }
+
     void wheelZoomsAboutTheCursorAndReverses() {
         QTemporaryDir dir;
         SettingsStore store(dir.filePath("Tolvane_v2.ini"));

@@ -153,10 +153,51 @@ class MainWindowTest : public QObject {
         QCOMPARE(list->topLevelItemCount(), 4);
         QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("VDLINE"));
         QCOMPARE(list->topLevelItem(1)->text(1), w->view().selection().value(0));
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_SELECTION");
+            !file.isEmpty()) {
+            w->view().zoomExtents();
+            main_->grab().save(file);
+        }
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QCoreApplication::sendEvent(w, &escape);
         QCOMPARE(list->topLevelItemCount(), 0);
         w->drawing().setModified(false);
+    }
+
+    // A drawing opens maximised when it is alone, and beside a window that is not maximised at
+    // most of the area; either way the view is fitted to the drawing.
+    void childWindowsOpenAtAUsefulSize() {
+        DrawingWindow* first = openChanged("s1.dxf");
+        QVERIFY(first);
+        auto* frame = qobject_cast<QMdiSubWindow*>(first->parentWidget());
+        QVERIFY(frame->isMaximized());
+        frame->showNormal();
+        frame->resize(300, 200);
+        DrawingWindow* second = openChanged("s2.dxf");
+        auto* secondFrame = qobject_cast<QMdiSubWindow*>(second->parentWidget());
+        const QSize room = main_->mdiArea()->viewport()->size();
+        QVERIFY(!secondFrame->isMaximized());
+        QVERIFY(secondFrame->width() >= room.width() * 3 / 4);
+        QVERIFY(secondFrame->height() >= room.height() * 3 / 4);
+        // Both lines of the drawing (y 0 and 5, x 0 to 10) fill the view's width.
+        const cad::View& v = second->view().view();
+        QVERIFY(v.toDevice(QPointF(0, 0)).x() < second->view().width() * 0.1);
+        QVERIFY(v.toDevice(QPointF(10, 0)).x() > second->view().width() * 0.9);
+        // The Window menu lists both, the active one checked; choosing the other activates it.
+        auto* menu = main_->findChild<QMenu*>("mnuWindow");
+        QVERIFY(menu);
+        Q_EMIT menu->aboutToShow();
+        QAction* one = main_->findChild<QAction*>("mnuWindow_1");
+        QAction* two = main_->findChild<QAction*>("mnuWindow_2");
+        QVERIFY(one && two);
+        QVERIFY(one->text().contains("s1.dxf"));
+        QVERIFY(!one->isChecked() && two->isChecked());
+        one->trigger();
+        QCOMPARE(main_->drawings()->active(), first);
+        Q_EMIT menu->aboutToShow();  // made anew, not added twice
+        QCOMPARE(main_->findChildren<QAction*>("mnuWindow_1").size(), 1);
+        first->drawing().setModified(false);
+        second->drawing().setModified(false);
     }
 
     // A script's point answered to a prompt with snaps of its own is snapped in the drawing.
