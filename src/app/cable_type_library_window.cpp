@@ -262,6 +262,7 @@ void CableTypeLibraryWindow::showType() {
     const CableTypeEntry e = c ? c->entry : CableTypeEntry{};
     typeLabel_->setText(QStringLiteral("Cable Type: ") + e.partNumber);
     description_->setText(e.description);
+    description_->setCursorPosition(0);  // a long description shows its start
     cores_->setText(c ? QString::number(e.cores) : QString());
     multicore_->setChecked(c && e.multicore);
     scheme_->setText(c && e.multicore ? e.scheme : QString());

@@ -121,6 +121,10 @@ void DrawingView::setAutoGrips(bool on) {
     update();
 }
 
+bool DrawingView::paperShown() const {
+    return space_ != &doc_.modelSpace();
+}
+
 void DrawingView::updateHighlight() {
     // The selection is drawn highlighted over the drawing: its outline, kept in world units.
     constexpr int kMostHighlighted = 2000;
@@ -237,13 +241,26 @@ void DrawingView::renderCache() {
     const QSize pixels = (QSizeF(size()) * ratio).toSize().expandedTo(QSize(1, 1));
     if (cache_.size() != pixels) cache_ = QImage(pixels, QImage::Format_RGB32);
     cache_.setDevicePixelRatio(1.0);
-    cache_.fill(options_.background);
     // The renderer draws in device pixels: a view of the same world area at the cache's size.
     cad::View pixelView(pixels, view_.centre(), view_.scale() * ratio);
     {
         QPainter p(&cache_);
         cad::RenderOptions options = options_;
         if (!autoGrips_) options.selected.clear();
+        if (paperShown()) {
+            // A layout is drawn on a white sheet round what it holds, on a grey desk.
+            cache_.fill(QColor(128, 128, 128));
+            cad::BBox sheet = cad::spaceExtents(doc_, *space_, &index());
+            if (!sheet.isValid()) sheet = cad::BBox{0, 0, 420, 297};
+            sheet = sheet.expanded(0.03 * std::max(sheet.x1 - sheet.x0, sheet.y1 - sheet.y0));
+            const QRectF page(pixelView.toDevice({sheet.x0, sheet.y1}),
+                              pixelView.toDevice({sheet.x1, sheet.y0}));
+            p.fillRect(page.translated(4, 4), QColor(80, 80, 80));
+            p.fillRect(page, Qt::white);
+            options.background = Qt::white;
+        } else {
+            cache_.fill(options_.background);
+        }
         cad::renderSpace(p, doc_, *space_, pixelView, options, &index());
     }
     cache_.setDevicePixelRatio(ratio);
@@ -266,10 +283,11 @@ QPointF DrawingView::answerPoint(QPointF device) {
 void DrawingView::paintEvent(QPaintEvent*) {
     if (dirty_ || cache_.isNull()) renderCache();
     QPainter p(this);
-    if (!panOffset_.isNull()) p.fillRect(rect(), options_.background);
+    if (!panOffset_.isNull())
+        p.fillRect(rect(), paperShown() ? QColor(128, 128, 128) : options_.background);
     p.drawImage(panOffset_, cache_);
 
-    const QColor ink = cad::contrastColor(options_.background);
+    const QColor ink = cad::contrastColor(paperShown() ? QColor(Qt::white) : options_.background);
     const Ui::PromptKind kind = ui_.promptKind();
     if (!highlight_.isEmpty()) {
         QPen glow(QColor(255, 170, 0));

@@ -161,6 +161,8 @@ class DrawingView : public QWidget {
     // The point a click answers: snapped, else kept ortho to the prompt's base.
     QPointF answerPoint(QPointF device);
     void updateHighlight();
+    // A paper layout is shown (drawn on a white sheet).
+    bool paperShown() const;
     // Selects with the mouse: the entity clicked, or what a window or crossing drag takes.
     void chooseWithMouse(QPointF from, QPointF to, Qt::KeyboardModifiers modifiers);
     unsigned snapModes_ = 0;

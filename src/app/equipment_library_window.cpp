@@ -323,14 +323,20 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
     auto* editFrame = named(new QGroupBox(tr("Edit Inputs and Outputs")), "fraEditIO");
     editFrame->setLayout(editForm);
 
+    // The group buttons hold a short code each: as narrow as their text, so that the window
+    // fits a small screen.
+    const auto narrow = [](QPushButton* b) {
+        b->setMinimumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 16);
+        return b;
+    };
     auto* groupButtons = new QHBoxLayout;
     for (const QString& code : signalGroups()) {
         const QByteArray name = "cmdSelect" + code.toLatin1();
-        groupButtons->addWidget(
-            button(name.constData(), code, "cmdSelect_Click", [this, code] { selectGroup(code); }));
+        groupButtons->addWidget(narrow(button(name.constData(), code, "cmdSelect_Click",
+                                              [this, code] { selectGroup(code); })));
     }
-    groupButtons->addWidget(
-        button("cmdSelectAll", tr("All"), "cmdSelect_Click", [this] { selectGroup(kAllPins); }));
+    groupButtons->addWidget(narrow(
+        button("cmdSelectAll", tr("All"), "cmdSelect_Click", [this] { selectGroup(kAllPins); })));
     otherType_ = named(new QComboBox, "cboOtherType");
     groupButtons->addWidget(otherType_);
     groupButtons->addWidget(button("cmdSelectOther", tr("Other"), "cmdSelectOther_Click",
@@ -502,6 +508,18 @@ void EquipmentLibraryWindow::reloadModels(std::optional<qint64> select) {
             if (modelRows_[i].id == *select) modelList_->setCurrentIndex(modelModel_->index(i, 0));
     }
     showModel();
+}
+
+EquipmentLibraryWindow::Choice EquipmentLibraryWindow::choice() const {
+    const std::optional<Manufacturer> m = makers_->selected();
+    return {m ? m->id : QString(), selectedModel().value_or(0)};
+}
+
+void EquipmentLibraryWindow::restore(const Choice& choice) {
+    if (choice.manufacturerId.isEmpty()) return;
+    makers_->select(choice.manufacturerId);
+    showManufacturer();
+    if (choice.modelId) reloadModels(choice.modelId);
 }
 
 std::optional<qint64> EquipmentLibraryWindow::selectedModel() const {

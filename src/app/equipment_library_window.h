@@ -120,6 +120,14 @@ class EquipmentLibraryWindow : public QDialog {
     std::function<void()> showDataSheet;
     void command(int index);
 
+    // The manufacturer and model chosen, so that the next opening starts where this one left.
+    struct Choice {
+        QString manufacturerId;
+        qint64 modelId = 0;
+    };
+    Choice choice() const;
+    void restore(const Choice& choice);
+
     // While the user picks a block's insertion point the window closes, so that the drawing
     // takes the clicks; whoever runs it shows it again while this returns true.
     bool takeReopen() { return std::exchange(reopen_, false); }

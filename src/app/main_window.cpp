@@ -692,10 +692,13 @@ void MainWindow::openEquipmentLibrary() {
         sheetWanted = true;
         window.close();
     };
-    // The window steps aside while a block's insertion point is picked.
+    // It opens on the manufacturer and model chosen last, and steps aside while a block's
+    // insertion point is picked.
+    window.restore(equipmentChoice_);
     do {
         s_.ui.runModal(window);
     } while (window.takeReopen());
+    equipmentChoice_ = window.choice();
     if (sheetWanted) openDataSheet(SheetKind::Equipment);
 }
 

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <functional>
 
+#include "app/equipment_library_window.h"
 #include "drawings/command_router.h"
 #include "equipment/library_access.h"
 #include "wiring/cable_assignment.h"
@@ -154,6 +155,8 @@ class MainWindow : public QMainWindow {
     CablesPane* cables_ = nullptr;
     // What one cable assignment shares with its windows, kept to the next one.
     wiring::AssignmentState assignment_;
+    // The equipment library opens on the manufacturer and model chosen last.
+    EquipmentLibraryWindow::Choice equipmentChoice_;
     TipsWindow* tips_ = nullptr;
     BlockBrowser* blocks_ = nullptr;
     DrawingWindows* drawings_ = nullptr;

@@ -40,6 +40,12 @@ void ManufacturerList::reload() {
         if (rows_[i].id == before->id) list_->setCurrentIndex(model_->index(i, 0));
 }
 
+void ManufacturerList::select(const QString& id) {
+    QScopedValueRollback<bool> quiet(loading_, true);
+    for (int i = 0; i < rows_.size(); ++i)
+        if (rows_[i].id == id) list_->setCurrentIndex(model_->index(i, 0));
+}
+
 std::optional<Manufacturer> ManufacturerList::selected() const {
     const int row = list_->currentIndex().row();
     if (row < 0 || row >= rows_.size()) return std::nullopt;

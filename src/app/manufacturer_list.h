@@ -32,6 +32,8 @@ class ManufacturerList : public QObject {
     // Lists the manufacturers matching the find text again.
     void reload();
     std::optional<equipment::Manufacturer> selected() const;
+    // Makes the manufacturer with this id the current one, when the list shows it.
+    void select(const QString& id);
 
   private:
     equipment::Manufacturers manufacturers_;

@@ -11,6 +11,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -51,7 +52,9 @@ class ColorSwatchDelegate : public QStyledItemDelegate {
             return;
         }
         QStyleOptionViewItem text = option;
-        const int side = option.rect.height() - 6;
+        // The swatch is as high as a line of text, whatever the row height, so that the
+        // width the size hint asks for holds it and the colour number.
+        const int side = std::min(option.rect.height() - 6, option.fontMetrics.height());
         const QRect swatch(option.rect.left() + 3, option.rect.top() + 3, side, side);
         text.rect.setLeft(swatch.right() + 4);
         painter->save();
@@ -66,7 +69,7 @@ class ColorSwatchDelegate : public QStyledItemDelegate {
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize s = QStyledItemDelegate::sizeHint(option, index);
-        s.rwidth() += s.height() + 4;
+        s.rwidth() += option.fontMetrics.height() + 8;
         return s;
     }
 };

@@ -186,6 +186,26 @@ class TestDrawingView : public QObject {
         QVERIFY(told[2].isEmpty());
     }
 
+    // A paper layout is drawn on a white sheet (its lines in black) on a grey desk.
+    void layoutsAreDrawnOnPaper() {
+        Fixture f;
+        cad::Space& sheet = f.doc.addLayout(QStringLiteral("Sheet"));
+        f.doc.add(sheet, cad::Entity::line({0, 0}, {100, 50}));
+        f.view->setSpace(sheet);
+        f.view->zoomExtents();
+        const QImage image = f.view->grab().toImage();
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_PAPER"); !file.isEmpty())
+            image.save(file);
+        const cad::View& v = f.view->view();
+        const auto at = [&](QPointF world) {
+            const QPointF d = v.toDevice(world);
+            return image.pixelColor(int(d.x()), int(d.y()));
+        };
+        QCOMPARE(image.pixelColor(1, 1), QColor(128, 128, 128));
+        QCOMPARE(at({80, 10}), QColor(Qt::white));
+        QCOMPARE(at({50, 25}).lightness(), 0);  // the line, black on paper
+    }
+
     void wheelZoomsAboutTheCursorAndReverses() {
         QTemporaryDir dir;
         SettingsStore store(dir.filePath("Tolvane_v2.ini"));

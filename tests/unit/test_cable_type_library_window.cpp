@@ -77,8 +77,8 @@ TEST_F(CableTypeLibraryWindowTest, NumberedMarkingsAreReadOnlyColourCodedOnesAre
     EXPECT_EQ(cores->index(1, CableCoresModel::Marking).data().toString(), "Blue");
     // The grid shows core numbers with two digits; the database keeps them as numbers.
     EXPECT_EQ(cores->index(1, CableCoresModel::PairNumber).data().toString(), "02");
-    EXPECT_EQ(markings(), (QStringList{"K-3C 1 ", "K-3C 2 Blue", "K-3C 3 ", "K-3N 1 1",
-                                       "K-3N 2 2", "K-3N 3 3"}));
+    EXPECT_EQ(markings(), (QStringList{"K-3C 1 ", "K-3C 2 Blue", "K-3C 3 ", "K-3N 1 1", "K-3N 2 2",
+                                       "K-3N 3 3"}));
 }
 
 TEST_F(CableTypeLibraryWindowTest, ARefusedMarkingLeavesTheGridAsStored) {

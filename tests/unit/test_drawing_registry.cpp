@@ -654,8 +654,8 @@ TEST(DrawingFiles, LeftoversOfAKilledSaveAreRemoved) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(cad::writeDxf(doc));
     };
-    const QStringList kept = {"plan.dxf",       "plan.dxf.Ab12C",  "plan.dxf.Ab12Cd.x",
-                              "plan.dxf.a-b_cd", "plan.dxf.bak",    "site.dxf.Ab12Cd"};
+    const QStringList kept = {"plan.dxf",        "plan.dxf.Ab12C", "plan.dxf.Ab12Cd.x",
+                              "plan.dxf.a-b_cd", "plan.dxf.bak",   "site.dxf.Ab12Cd"};
     for (const QString& name : kept) {
         if (name != "plan.dxf") leave(name);
     }

@@ -109,3 +109,13 @@ TEST_F(LibraryWindowTest, ARefusedDaChangeLeavesTheBoxAsStored) {
 }
 
 }  // namespace
+
+// The window fits a main window of 1200 pixels beside its frame.
+TEST_F(LibraryWindowTest, FitsASmallScreen) {
+    ScriptedUser user("");
+    const auto w = open(user);
+    EXPECT_LE(w->minimumSizeHint().width(), 1100);
+    EXPECT_LE(w->width(), 1100);
+    if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_LIBRARY"); !file.isEmpty())
+        w->grab().save(file);
+}

@@ -83,6 +83,10 @@ TEST_F(SignalTypesWindowTest, TheGridListsTheTypesByNameWithTheirFields) {
               (QStringList{"COLUMNS Type | Color | CableNoPrefix | CableManu | CableType",
                            "ROW 1: AUD | 3 | A | Glass Lines | G-1",
                            "ROW 2: VID | 2 | V | Kabel Works | K-100"}));
+    if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_SIGNALS"); !file.isEmpty()) {
+        w->show();
+        w->grab().save(file);
+    }
 }
 
 TEST_F(SignalTypesWindowTest, TheManufacturerCellOffersOnlyCableTypeManufacturers) {
