@@ -151,8 +151,9 @@ StartupHooks Application::hooks() {
         main_->preferencesChanged = [this] {
             if (prefs_) prefs_->load(runState().userId);
         };
-        main_->load(options_.argument);
+        // Shown first, so that Getting Started and the windows load opens stand on it.
         main_->show();
+        main_->load(options_.argument);
     };
     h.closeSplash = [this] {
         if (splash_) splash_->close();

@@ -229,6 +229,17 @@ bool DrawingView::zoomAll() {
     return true;
 }
 
+void DrawingView::zoomToShow(const cad::BBox& box) {
+    if (!box.isValid()) return;
+    const double side = std::max(box.x1 - box.x0, box.y1 - box.y0);
+    const double wanted = std::min(width(), height()) / 5.0;
+    const double shown = view_.toDevice(side);
+    // Only too small (or far too large) is changed; a readable block keeps the user's zoom.
+    if (!(side > 0) || (shown >= wanted / 2 && shown <= wanted * 3)) return;
+    view_.zoomAt(wanted / shown, QPointF(width() / 2.0, height() / 2.0));
+    viewMoved();
+}
+
 void DrawingView::pan(QPointF pixels) {
     view_.panDevice(pixels);
     viewMoved();

@@ -92,6 +92,9 @@ class DrawingView : public QWidget {
     bool zoomExtents();
     bool zoomPrevious();
     bool zoomAll();
+    // Zooms about the middle of the view, when needed, so that a thing of this size is seen
+    // at a readable size: its larger side about a fifth of the view (a placed block).
+    void zoomToShow(const cad::BBox& size);
     void pan(QPointF pixels);
 
     // Shows another space of the document (a layout tab), with its index as above.

@@ -761,9 +761,10 @@ void EquipmentLibraryWindow::createBlock() {
     BlockGenerator generator(a_, dialogs);
     generator.openSignalTypes = openSignalTypes;
     generator.placed = blockPlaced;
-    generator.beforeInsert = [this] {
+    generator.beforeInsert = [this](const QString& block) {
         reopen_ = true;
         hide();
+        if (showBlockReadable) showBlockReadable(block);
     };
     generator.generate(activeDrawing ? activeDrawing() : nullptr, request, prefs);
 }

@@ -116,6 +116,9 @@ class EquipmentLibraryWindow : public QDialog {
     std::function<Drawing*()> activeDrawing;
     std::function<void()> openSignalTypes;
     std::function<void(const QString& kind)> blockPlaced;
+    // Before a new block's insertion point is asked: the drawing is zoomed so that the block
+    // under the cursor is seen at a readable size.
+    std::function<void(const QString& block)> showBlockReadable;
     // The "Data Sheet" button: the main window opens the models' data sheet.
     std::function<void()> showDataSheet;
     void command(int index);

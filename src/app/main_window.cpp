@@ -39,6 +39,8 @@
 #include "app/tips_window.h"
 #include "app/users_window.h"
 #include "cad/cad_error.h"
+#include "cad/editing.h"
+#include "cad/geometry.h"
 #include "cad/picking.h"
 #include "db/database.h"
 #include "db/preferences.h"
@@ -678,6 +680,12 @@ void MainWindow::openEquipmentLibrary() {
     window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
     window.activeDrawing = [this] { return activeDrawing(); };
     window.openSignalTypes = [this] { RouteCMD(QStringLiteral("catLSignalTypes")); };
+    window.showBlockReadable = [this](const QString& block) {
+        if (DrawingWindow* active = drawings_ ? drawings_->active() : nullptr)
+            active->view().zoomToShow(
+                cad::boundingBox(active->drawing().document(),
+                                 cad::makeInsert(active->drawing().document(), block, {0, 0})));
+    };
     window.blockPlaced = [this](const QString& kind) {
         DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
         if (!active) return;

@@ -362,7 +362,7 @@ QString BlockGenerator::generate(Drawing* drawing, const BlockRequest& request,
         a_.ui.status(QStringLiteral("The block %1 has no pins: no inputs or outputs were "
                                     "selected.")
                          .arg(*name));
-    if (beforeInsert) beforeInsert();
+    if (beforeInsert) beforeInsert(*name);
     const QString handle = drawing->insertBlock(a_.ui, *name);
     if (handle.isEmpty()) return {};
     const QString kind =

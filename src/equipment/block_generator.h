@@ -119,8 +119,9 @@ class BlockGenerator {
 
     // Yes on "Add it Now?" opens the signal-type library through this.
     std::function<void()> openSignalTypes;
-    // Called just before the user picks the insertion point (a modal window steps aside).
-    std::function<void()> beforeInsert;
+    // Called with the new block's name just before the user picks its insertion point (a
+    // modal window steps aside, the drawing is zoomed to show the block).
+    std::function<void(const QString& block)> beforeInsert;
     // Called with the kind written after an insert was placed and tagged (the drawing's grip
     // set is cleared, the insert selected and the tips of the kind shown).
     std::function<void(const QString& kind)> placed;
