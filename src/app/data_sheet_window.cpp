@@ -24,6 +24,7 @@
 #include "db/schema.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
+#include "ui/widget_driver.h"
 
 namespace tolvane {
 
@@ -84,6 +85,27 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
         QSqlTableModel::data(index.siblingAtRow(index.row() - 1), role) == v)
         return QVariant();
     return v;
+}
+
+QVariant SheetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    // Headers in words on the screen; scripts still read and address the fields by name.
+    if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == kFieldNameRole)) {
+        const QString field = record().fieldName(section);
+        if (field.isEmpty()) return QSqlTableModel::headerData(section, orientation, role);
+        if (role == kFieldNameRole) return field;
+        QString& caption = captions_[field];
+        if (caption.isEmpty()) {
+            // The schema's spelling: PostgreSQL hands the names in lower case, without the
+            // capitals that mark their words.
+            QString spelled = field;
+            for (const db::TableDef& t : db::tables(db::kindOf(def_.db)))
+                for (const db::ColumnDef& c : t.columns)
+                    if (c.name.compare(field, Qt::CaseInsensitive) == 0) spelled = c.name;
+            caption = fieldCaption(spelled);
+        }
+        return caption;
+    }
+    return QSqlTableModel::headerData(section, orientation, role);
 }
 
 Qt::ItemFlags SheetModel::flags(const QModelIndex& index) const {
@@ -323,8 +345,16 @@ void DataSheetWindow::restoreLayout() {
     // A file that cannot be read (another program's, a newer version's) gives the default
     // layout and is not written over.
     saveLayout_ = kept.has_value() || !QFileInfo::exists(layoutPath_);
-    if (!kept) return;
     QHeaderView* header = grid_->horizontalHeader();
+    if (!kept) {
+        // Until the user sets them, columns are as wide as their captions and values (within
+        // reason), so no header is cut.
+        constexpr int kWidest = 320;
+        grid_->resizeColumnsToContents();
+        for (int c = 0; c < header->count(); ++c)
+            if (header->sectionSize(c) > kWidest) header->resizeSection(c, kWidest);
+        return;
+    }
     int position = 0;
     for (const GridColumn& c : kept->columns) {
         const int column = model_->columnOf(c.field);

@@ -62,6 +62,8 @@ class SheetModel : public QSqlTableModel {
     std::function<bool(const QModelIndex& index, const QVariant& value)> accepts;
 
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // True when the edit was dealt with: written, or refused with the user told; false only
     // for a cell that cannot be edited.
@@ -77,6 +79,7 @@ class SheetModel : public QSqlTableModel {
     SheetDef def_;
     QSqlRecord tableRecord_;
     bool editable_ = false;
+    mutable QHash<QString, QString> captions_;  // header captions by field
 };
 
 class DataSheetWindow : public QWidget {

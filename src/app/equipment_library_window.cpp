@@ -30,6 +30,7 @@
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
 #include "ui/ui.h"
+#include "ui/widget_driver.h"
 
 namespace tolvane {
 
@@ -269,10 +270,17 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
                                       QStringLiteral("PinType"), QStringLiteral("DisplayOrder")};
     QStringList outputColumns = inputColumns;
     outputColumns[0] = QStringLiteral("OutputID");
-    inputModel_ = new QStandardItemModel(this);
-    inputModel_->setHorizontalHeaderLabels(inputColumns);
-    outputModel_ = new QStandardItemModel(this);
-    outputModel_->setHorizontalHeaderLabels(outputColumns);
+    // Captions in words on the screen; scripts address the columns by field.
+    inputModel_ = new QStandardItemModel(0, int(inputColumns.size()), this);
+    outputModel_ = new QStandardItemModel(0, int(outputColumns.size()), this);
+    for (auto [model, fields] :
+         {std::pair{inputModel_, inputColumns}, {outputModel_, outputColumns}})
+        for (int c = 0; c < fields.size(); ++c) {
+            model->setHeaderData(
+                c, Qt::Horizontal,
+                fields[c] == QLatin1String("conn") ? tr("Connector") : fieldCaption(fields[c]));
+            model->setHeaderData(c, Qt::Horizontal, fields[c], kFieldNameRole);
+        }
     inputGrid_ = pinGrid("grdInputs", inputModel_);
     outputGrid_ = pinGrid("grdOutputs", outputModel_);
     for (QTableView* grid : {inputGrid_, outputGrid_}) {

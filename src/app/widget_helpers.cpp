@@ -2,6 +2,7 @@
 #include "app/widget_helpers.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QListView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -14,6 +15,73 @@ QPushButton* namedButton(const char* name, const QString& caption) {
     auto* b = named(new QPushButton(caption), name);
     b->setAutoDefault(false);
     return b;
+}
+
+QString fieldCaption(const QString& field) {
+    // Fields whose names are abbreviated or run together.
+    static const QHash<QString, QString> kCaptions = {
+        {"cableno", "Cable No."},
+        {"cablenoprefix", "Cable No. Prefix"},
+        {"srcsys", "Source System"},
+        {"destsys", "Destination System"},
+        {"srcpin", "Source Pin"},
+        {"destpin", "Destination Pin"},
+        {"srcconn", "Source Connector"},
+        {"destconn", "Destination Connector"},
+        {"srcloc", "Source Location"},
+        {"destloc", "Destination Location"},
+        {"srcalias", "Source Alias"},
+        {"dstalias", "Destination Alias"},
+        {"displayasda", "Display as DA"},
+        {"equipmenth", "Height"},
+        {"equipmenthvalue", "Height Value"},
+        {"cableguage", "Gauge"},
+        {"cablecharz", "Impedance"},
+        {"sysnum", "System Number"},
+        {"sysname", "System Name"},
+        {"sysid", "System ID"},
+        {"equipid", "Equipment ID"},
+        {"lockedby", "Locked By"},
+        {"replacedby", "Replaced By"},
+        {"paircolorcode", "Pair Colour Code"},
+        {"conncost1", "Cost 1"},
+        {"conncost2", "Cost 2"},
+        {"connvendor1", "Vendor 1"},
+        {"connvendor2", "Vendor 2"},
+        {"cablecorenumber", "Core Number"},
+        {"cabledescription", "Description"},
+        {"cablemulticore", "Multicore"},
+        {"multicore", "Multicore"},
+        {"cabletype", "Cable Type"},
+        {"cabletypemanu", "Cable Manufacturer"},
+        {"cablemanu", "Cable Manufacturer"},
+        {"cableconductors", "Conductors"},
+        {"availablecores", "Available Cores"},
+        {"pairnumber", "Pair Number"},
+        {"parentno", "Parent No."},
+        {"color", "Colour"},
+    };
+    if (const auto it = kCaptions.constFind(field.toLower()); it != kCaptions.constEnd())
+        return *it;
+    // Otherwise the words of a CamelCase name: a capital after a small letter or a digit, or
+    // the last capital of a run before a small letter, starts a word ("ManufacturerID").
+    QString out;
+    for (int i = 0; i < field.size(); ++i) {
+        const QChar c = field[i];
+        if (c == QLatin1Char('_')) {
+            out += QLatin1Char(' ');
+            continue;
+        }
+        if (i > 0 && c.isUpper()) {
+            const QChar before = field[i - 1];
+            const bool next = i + 1 < field.size() && field[i + 1].isLower();
+            if (before.isLower() || before.isDigit() || (before.isUpper() && next))
+                out += QLatin1Char(' ');
+        }
+        out += c;
+    }
+    if (!out.isEmpty()) out[0] = out[0].toUpper();
+    return out.simplified();
 }
 
 void showChild(QMdiArea& area, QMdiSubWindow* child) {

@@ -25,6 +25,10 @@ W* named(W* w, const char* name) {
 // A command button that does not take Return for itself; Return stays with the window.
 QPushButton* namedButton(const char* name, const QString& caption);
 
+// The caption in words of a database field for a grid header: "EquipmentName" reads
+// "Equipment Name", "SRCSys" "Source System", "paircolorcode" "Pair Colour Code".
+QString fieldCaption(const QString& field);
+
 // Shows a new child window of the area at a useful size: maximised when it is the only one
 // (or the others are maximised), else at four fifths of the area, cascaded from the others.
 void showChild(QMdiArea& area, QMdiSubWindow* child);

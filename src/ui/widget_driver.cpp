@@ -235,12 +235,13 @@ QModelIndex cellIndex(const QAbstractItemView* view, int row, const QString& col
 int columnIndex(const QAbstractItemView* view, const QString& column) {
     const QAbstractItemModel* model = view->model();
     const int columns = model->columnCount(view->rootIndex());
-    for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-        for (int c = 0; c < columns; ++c) {
-            if (model->headerData(c, Qt::Horizontal, Qt::DisplayRole)
-                    .toString()
-                    .compare(column, cs) == 0)
-                return c;
+    // The field name a header gives under kFieldNameRole first, then the header's caption.
+    for (const int role : {kFieldNameRole, int(Qt::DisplayRole)}) {
+        for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+            for (int c = 0; c < columns; ++c) {
+                if (model->headerData(c, Qt::Horizontal, role).toString().compare(column, cs) == 0)
+                    return c;
+            }
         }
     }
     // Only a table model straight over the database keeps its fields in column order.
@@ -550,8 +551,12 @@ QStringList WidgetDriver::printGrid(QWidget* window, const QString& name) {
     const QList<int> columns = shownColumns(view);
 
     QStringList headers;
-    for (int c : columns)
-        headers.append(model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+    for (int c : columns) {
+        const QVariant field = model->headerData(c, Qt::Horizontal, kFieldNameRole);
+        headers.append(field.isValid()
+                           ? field.toString()
+                           : model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+    }
     QStringList lines{QStringLiteral("COLUMNS ") + headers.join(QStringLiteral(" | "))};
     const QList<ViewRow> rows = rowsOf(view);
     for (int r = 0; r < rows.size(); ++r) {

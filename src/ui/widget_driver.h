@@ -13,6 +13,10 @@ class QWidget;
 
 namespace tolvane {
 
+// The header role under which a grid over database fields gives a column's field name, when
+// its displayed header is a caption in words: scripts read and address columns by field.
+constexpr int kFieldNameRole = 0x0100 + 0x4646;  // Qt::UserRole + 'FF'
+
 // A control could not be found or does not take the value; the message says which and why.
 class DriverError : public std::runtime_error {
   public:

@@ -17,6 +17,7 @@
 
 #include "app/data_sheets.h"
 #include "app/grid_layout.h"
+#include "app/widget_helpers.h"
 #include "db/schema.h"
 #include "db_fixture.h"
 #include "equipment/manufacturers.h"
@@ -95,6 +96,16 @@ class DataSheetsTest : public ::testing::TestWithParam<db::Engine> {
     void TearDown() override { delete owned.data(); }
 };
 
+TEST(FieldCaptions, WordsOfFieldNames) {
+    EXPECT_EQ(fieldCaption("ManufacturerID"), "Manufacturer ID");
+    EXPECT_EQ(fieldCaption("DisplayInJboxes"), "Display In Jboxes");
+    EXPECT_EQ(fieldCaption("SRCSys"), "Source System");
+    EXPECT_EQ(fieldCaption("paircolorcode"), "Pair Colour Code");
+    EXPECT_EQ(fieldCaption("conncost2"), "Cost 2");
+    EXPECT_EQ(fieldCaption("s_GUID"), "S GUID");
+    EXPECT_EQ(fieldCaption("notes"), "Notes");
+}
+
 TEST_P(DataSheetsTest, LibrarySheetsHideTheirKeysAndEditOnlyTheirOwnTable) {
     ScriptedUser& user = makeUser("");
     DataSheetWindow* models = open(user, SheetKind::Equipment);
@@ -108,6 +119,16 @@ TEST_P(DataSheetsTest, LibrarySheetsHideTheirKeysAndEditOnlyTheirOwnTable) {
     for (const char* key : {"EquipmentID", "ManufacturerID", "s_GUID"})
         EXPECT_FALSE(grid[0].contains(key, Qt::CaseInsensitive)) << key;
     EXPECT_TRUE(grid[1].startsWith("ROW 1: Acme Video | V-2 |"));
+    // On the screen the headers are words, on both engines.
+    const auto* shown =
+        qobject_cast<const SheetModel*>(models->findChild<QTableView*>("grdData")->model());
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->headerData(shown->columnOf("ManufacturerName"), Qt::Horizontal).toString(),
+              "Manufacturer Name");
+    EXPECT_EQ(shown->headerData(shown->columnOf("EquipmentName"), Qt::Horizontal).toString(),
+              "Equipment Name");
+    if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_SHEET"); !file.isEmpty())
+        models->grab().save(file);
     EXPECT_TRUE(grid[2].startsWith("ROW 2:  | V-9 |"));  // the group is named once
     EXPECT_TRUE(grid[3].startsWith("ROW 3: Zed Audio | Z-1 |"));
 
