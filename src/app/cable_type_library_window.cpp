@@ -21,6 +21,7 @@
 #include "app/widget_helpers.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
+#include "ui/widget_driver.h"
 
 namespace tolvane {
 
@@ -68,12 +69,14 @@ QVariant CableCoresModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CableCoresModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != kFieldNameRole))
         return QAbstractTableModel::headerData(section, orientation, role);
-    // The table's own field names.
-    if (section == PairNumber) return QStringLiteral("PairNumber");
-    if (section == Marking) return QStringLiteral("paircolorcode");
-    return {};
+    // The table's own field names, shown in words.
+    const QString field = section == PairNumber ? QStringLiteral("PairNumber")
+                          : section == Marking  ? QStringLiteral("paircolorcode")
+                                                : QString();
+    if (field.isEmpty()) return {};
+    return role == kFieldNameRole ? field : fieldCaption(field);
 }
 
 Qt::ItemFlags CableCoresModel::flags(const QModelIndex& index) const {

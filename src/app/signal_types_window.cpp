@@ -21,6 +21,7 @@
 #include "cad/colors.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
+#include "ui/widget_driver.h"
 
 namespace tolvane {
 
@@ -138,13 +139,14 @@ QVariant SignalTypesModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant SignalTypesModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != kFieldNameRole))
         return QAbstractTableModel::headerData(section, orientation, role);
-    // The table's own field names.
+    // The table's own field names, shown in words.
     static const QStringList names = {QStringLiteral("Type"), QStringLiteral("Color"),
                                       QStringLiteral("CableNoPrefix"), QStringLiteral("CableManu"),
                                       QStringLiteral("CableType")};
-    return section >= 0 && section < names.size() ? QVariant(names[section]) : QVariant();
+    if (section < 0 || section >= names.size()) return {};
+    return role == kFieldNameRole ? names[section] : fieldCaption(names[section]);
 }
 
 Qt::ItemFlags SignalTypesModel::flags(const QModelIndex& index) const {

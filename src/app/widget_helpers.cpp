@@ -43,7 +43,7 @@ QString fieldCaption(const QString& field) {
         {"equipid", "Equipment ID"},
         {"lockedby", "Locked By"},
         {"replacedby", "Replaced By"},
-        {"paircolorcode", "Pair Colour Code"},
+        {"paircolorcode", "Pair Color Code"},
         {"conncost1", "Cost 1"},
         {"conncost2", "Cost 2"},
         {"connvendor1", "Vendor 1"},
@@ -59,7 +59,6 @@ QString fieldCaption(const QString& field) {
         {"availablecores", "Available Cores"},
         {"pairnumber", "Pair Number"},
         {"parentno", "Parent No."},
-        {"color", "Colour"},
     };
     if (const auto it = kCaptions.constFind(field.toLower()); it != kCaptions.constEnd())
         return *it;

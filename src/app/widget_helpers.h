@@ -26,7 +26,7 @@ W* named(W* w, const char* name) {
 QPushButton* namedButton(const char* name, const QString& caption);
 
 // The caption in words of a database field for a grid header: "EquipmentName" reads
-// "Equipment Name", "SRCSys" "Source System", "paircolorcode" "Pair Colour Code".
+// "Equipment Name", "SRCSys" "Source System", "paircolorcode" "Pair Color Code".
 QString fieldCaption(const QString& field);
 
 // Shows a new child window of the area at a useful size: maximised when it is the only one

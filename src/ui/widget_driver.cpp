@@ -209,18 +209,25 @@ QModelIndex fromSource(QAbstractItemModel* top, const QModelIndex& source) {
 
 // The cell of 0-based `row` whose column header reads `column` or, for database models,
 // whose field is named `column`. Invalid when there is no such column.
+// The column whose header gives `column` as its field name (kFieldNameRole) or, failing
+// that, as its caption; exact letter case first. -1 when none does.
+int headerColumn(const QAbstractItemModel* model, int columns, const QString& column) {
+    for (const int role : {kFieldNameRole, int(Qt::DisplayRole)}) {
+        for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+            for (int c = 0; c < columns; ++c) {
+                if (model->headerData(c, Qt::Horizontal, role).toString().compare(column, cs) == 0)
+                    return c;
+            }
+        }
+    }
+    return -1;
+}
+
 QModelIndex cellIndex(const QAbstractItemView* view, int row, const QString& column) {
     QAbstractItemModel* model = view->model();
     const QModelIndex root = view->rootIndex();
-    const int columns = model->columnCount(root);
-    for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-        for (int c = 0; c < columns; ++c) {
-            if (model->headerData(c, Qt::Horizontal, Qt::DisplayRole)
-                    .toString()
-                    .compare(column, cs) == 0)
-                return model->index(row, c, root);
-        }
-    }
+    if (const int c = headerColumn(model, model->columnCount(root), column); c >= 0)
+        return model->index(row, c, root);
     auto* sql = qobject_cast<QSqlQueryModel*>(sourceModelOf(model));
     if (!sql) return {};
     const int field = sql->record().indexOf(column);
@@ -235,15 +242,7 @@ QModelIndex cellIndex(const QAbstractItemView* view, int row, const QString& col
 int columnIndex(const QAbstractItemView* view, const QString& column) {
     const QAbstractItemModel* model = view->model();
     const int columns = model->columnCount(view->rootIndex());
-    // The field name a header gives under kFieldNameRole first, then the header's caption.
-    for (const int role : {kFieldNameRole, int(Qt::DisplayRole)}) {
-        for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-            for (int c = 0; c < columns; ++c) {
-                if (model->headerData(c, Qt::Horizontal, role).toString().compare(column, cs) == 0)
-                    return c;
-            }
-        }
-    }
+    if (const int c = headerColumn(model, columns, column); c >= 0) return c;
     // Only a table model straight over the database keeps its fields in column order.
     if (auto* sql = qobject_cast<const QSqlQueryModel*>(model))
         return sql->record().indexOf(column);

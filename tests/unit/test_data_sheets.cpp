@@ -100,7 +100,7 @@ TEST(FieldCaptions, WordsOfFieldNames) {
     EXPECT_EQ(fieldCaption("ManufacturerID"), "Manufacturer ID");
     EXPECT_EQ(fieldCaption("DisplayInJboxes"), "Display In Jboxes");
     EXPECT_EQ(fieldCaption("SRCSys"), "Source System");
-    EXPECT_EQ(fieldCaption("paircolorcode"), "Pair Colour Code");
+    EXPECT_EQ(fieldCaption("paircolorcode"), "Pair Color Code");
     EXPECT_EQ(fieldCaption("conncost2"), "Cost 2");
     EXPECT_EQ(fieldCaption("s_GUID"), "S GUID");
     EXPECT_EQ(fieldCaption("notes"), "Notes");
