@@ -23,13 +23,16 @@ QPixmap swatchOf(int color, int size) {
 
 }  // namespace
 
-QDialogButtonBox* okCancel(QDialog* dialog) {
+QDialogButtonBox* okCancel(QDialog* dialog, std::function<void()> onOk) {
     auto* buttons = new QDialogButtonBox(dialog);
     auto* ok = buttons->addButton(QDialogButtonBox::Ok);
     ok->setObjectName(QStringLiteral("cmdOK"));
     auto* cancel = buttons->addButton(QDialogButtonBox::Cancel);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
-    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    if (onOk)
+        QObject::connect(ok, &QPushButton::clicked, dialog, std::move(onOk));
+    else
+        QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
     return buttons;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <optional>
 
 class QDialogButtonBox;
@@ -15,9 +16,9 @@ namespace tolvane {
 
 class Ui;
 
-// The OK (cmdOK) and Cancel (cmdCancel) buttons of a choice dialog: OK accepts, Cancel
-// rejects.
-QDialogButtonBox* okCancel(QDialog* dialog);
+// The OK (cmdOK) and Cancel (cmdCancel) buttons of a dialog: OK accepts (or, given `onOk`,
+// runs it: a dialog that checks its fields accepts itself), Cancel rejects.
+QDialogButtonBox* okCancel(QDialog* dialog, std::function<void()> onOk = {});
 
 // What a colour choice gives: a palette index 1..255, or kSameAsLayer.
 constexpr int kSameAsLayer = 256;

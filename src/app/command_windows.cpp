@@ -2,15 +2,14 @@
 
 #include <QCheckBox>
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "app/choice_dialogs.h"
 #include "app/widget_helpers.h"
 #include "ui/ui.h"
 
@@ -36,18 +35,9 @@ AttributeEditor::AttributeEditor(const QList<AttributeRow>& rows, QWidget* paren
         grid_->setItem(r, 0, tag);
         grid_->setItem(r, 1, value);
     }
-    QPushButton* ok = namedButton("cmdOK", tr("OK"));
-    QPushButton* cancel = namedButton("cmdCancel", tr("Cancel"));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grid_, 1);
-    layout->addLayout(buttons);
+    layout->addWidget(okCancel(this));
     resize(460, std::min(600, 120 + 30 * int(rows.size())));
 }
 
@@ -87,19 +77,10 @@ ArrayWindow::ArrayWindow(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     form->addRow(tr("Total number of items:"), count_);
     form->addRow(tr("Angle to fill (degrees):"), angle_);
     form->addRow(rotate_);
-    QPushButton* okButton = namedButton("cmdOK", tr("OK"));
-    QPushButton* cancel = namedButton("cmdCancel", tr("Cancel"));
-    okButton->setDefault(true);
-    connect(okButton, &QPushButton::clicked, this, [this] { ok(); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(rectangular_, &QRadioButton::toggled, this, [this] { updateEnabled(); });
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    layout->addWidget(okCancel(this, [this] { ok(); }));
     updateEnabled();
 }
 

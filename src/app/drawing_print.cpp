@@ -7,11 +7,11 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "app/choice_dialogs.h"
 #include "app/widget_helpers.h"
 #include "drawings/drawing.h"
 #include "ui/ui.h"
@@ -81,18 +81,9 @@ PageSetupWindow::PageSetupWindow(Ui& ui, const PageSetup& setup, QWidget* parent
     form->addRow(tr("Margins (mm):"), margin_);
     form->addRow(tr("Print area:"), row(extents_, display_));
     form->addRow(tr("Scale:"), row(fit_, scaled_, scale_));
-    QPushButton* okButton = namedButton("cmdOK", tr("OK"));
-    QPushButton* cancel = namedButton("cmdCancel", tr("Cancel"));
-    okButton->setDefault(true);
-    connect(okButton, &QPushButton::clicked, this, [this] { ok(); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    layout->addWidget(okCancel(this, [this] { ok(); }));
 }
 
 void PageSetupWindow::ok() {

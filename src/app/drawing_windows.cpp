@@ -445,7 +445,7 @@ void DrawingWindows::registerActions() {
     // space goes back to the layout. On the model tab without a layout to go back to, neither
     // is valid.
     const auto onModelTab = [this](DrawingWindow& w) {
-        if (&w.drawing().space() != &w.drawing().document().modelSpace()) return false;
+        if (!w.drawing().showsModel()) return false;
         s_.ui.message(QStringLiteral("Not valid in Model_Space"), MsgButtons::Ok, MsgIcon::Warning);
         return true;
     };

@@ -16,19 +16,6 @@ constexpr double kPi = std::numbers::pi;
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kEps = 1e-9;
 
-double dot(QPointF a, QPointF b) {
-    return a.x() * b.x() + a.y() * b.y();
-}
-double cross(QPointF a, QPointF b) {
-    return a.x() * b.y() - a.y() * b.x();
-}
-
-// Angle reduced to [0, 2pi).
-double normalAngle(double a) {
-    a = std::fmod(a, kTwoPi);
-    return a < 0 ? a + kTwoPi : a;
-}
-
 // Local block coordinates to world coordinates of an insert.
 struct Transform {
     QPointF base, at;
@@ -790,6 +777,19 @@ std::vector<QPointF> intersections(const Prim& p, const Prim& q) {
         }
     }
     return out;
+}
+
+double dot(QPointF a, QPointF b) {
+    return a.x() * b.x() + a.y() * b.y();
+}
+
+double cross(QPointF a, QPointF b) {
+    return a.x() * b.y() - a.y() * b.x();
+}
+
+double normalAngle(double a) {
+    a = std::fmod(a, kTwoPi);
+    return a < 0 ? a + kTwoPi : a;
 }
 
 }  // namespace tolvane::cad

@@ -115,5 +115,9 @@ bool touches(const Prim& p, const BBox& box);
 std::vector<QPointF> intersections(const Prim& p, const Prim& q);
 
 double length(QPointF v);
+double dot(QPointF a, QPointF b);
+double cross(QPointF a, QPointF b);  // z of the cross product: > 0 when b turns left of a
+// An angle reduced to [0, 2 pi).
+double normalAngle(double a);
 
 }  // namespace tolvane::cad

@@ -19,22 +19,11 @@ constexpr double kDeg = 180.0 / kPi;
 // Lengths below this share of the drawing's size count as none.
 constexpr double kRelTol = 1e-9;
 
-double dot(QPointF a, QPointF b) {
-    return a.x() * b.x() + a.y() * b.y();
-}
-double cross(QPointF a, QPointF b) {
-    return a.x() * b.y() - a.y() * b.x();
-}
 double angleOf(QPointF v) {
     return std::atan2(v.y(), v.x());
 }
 bool finite(QPointF p) {
     return std::isfinite(p.x()) && std::isfinite(p.y());
-}
-// Angle reduced to [0, 2pi).
-double normalAngle(double a) {
-    a = std::fmod(a, kTwoPi);
-    return a < 0 ? a + kTwoPi : a;
 }
 // Degrees in [0, 360).
 double normalDegrees(double a) {

@@ -157,6 +157,18 @@ namespace {
 
 using namespace commands;
 
+// The circle through three points; nullopt when they lie on one line.
+std::optional<std::pair<QPointF, double>> circleThrough(QPointF a, QPointF b, QPointF c) {
+    const double d =
+        2 * (a.x() * (b.y() - c.y()) + b.x() * (c.y() - a.y()) + c.x() * (a.y() - b.y()));
+    if (std::abs(d) < 1e-12) return std::nullopt;
+    const double a2 = a.x() * a.x() + a.y() * a.y(), b2 = b.x() * b.x() + b.y() * b.y(),
+                 c2 = c.x() * c.x() + c.y() * c.y();
+    const QPointF centre((a2 * (b.y() - c.y()) + b2 * (c.y() - a.y()) + c2 * (a.y() - b.y())) / d,
+                         (a2 * (c.x() - b.x()) + b2 * (a.x() - c.x()) + c2 * (b.x() - a.x())) / d);
+    return std::make_pair(centre, distance(centre, a));
+}
+
 // Previews: the circle round the first point, the rectangle between the last and the cursor,
 // the circle on a diameter, the circle through three points, the arc round a centre.
 QPainterPath radiusPreview(const QList<QPointF>& p, QPointF c) {
@@ -175,7 +187,6 @@ QPainterPath linePreview(const QList<QPointF>& p, QPointF c) {
     path.lineTo(c);
     return path;
 }
-std::optional<std::pair<QPointF, double>> circleThrough(QPointF a, QPointF b, QPointF c);
 QPainterPath threePointPreview(const QList<QPointF>& p, QPointF c) {
     if (p.size() < 2) return linePreview(p, c);
     const auto circle = circleThrough(p[0], p[1], c);
@@ -184,18 +195,6 @@ QPainterPath threePointPreview(const QList<QPointF>& p, QPointF c) {
 QPainterPath arcPreview(const QList<QPointF>& p, QPointF c) {
     if (p.size() < 2) return radiusPreview(p, c);
     return arcPath(p[0], distance(p[0], p[1]), degrees(p[0], p[1]), degrees(p[0], c));
-}
-
-// The circle through three points; nullopt when they lie on one line.
-std::optional<std::pair<QPointF, double>> circleThrough(QPointF a, QPointF b, QPointF c) {
-    const double d =
-        2 * (a.x() * (b.y() - c.y()) + b.x() * (c.y() - a.y()) + c.x() * (a.y() - b.y()));
-    if (std::abs(d) < 1e-12) return std::nullopt;
-    const double a2 = a.x() * a.x() + a.y() * a.y(), b2 = b.x() * b.x() + b.y() * b.y(),
-                 c2 = c.x() * c.x() + c.y() * c.y();
-    const QPointF centre((a2 * (b.y() - c.y()) + b2 * (c.y() - a.y()) + c2 * (a.y() - b.y())) / d,
-                         (a2 * (c.x() - b.x()) + b2 * (a.x() - c.x()) + c2 * (b.x() - a.x())) / d);
-    return std::make_pair(centre, distance(centre, a));
 }
 
 const QString kOnOneLine = QStringLiteral(

@@ -34,6 +34,8 @@ class Drawing : public QObject {
     const cad::Space& space() const { return *space_; }
     // False (and nothing changes) when the document has no space of that name.
     bool setSpace(const QString& name);
+    // Model space is shown (not a paper layout).
+    bool showsModel() const { return space_ == &doc_.modelSpace(); }
     cad::Space* spaceNamed(const QString& name);
 
     // The index of a space (the current one by default), built on first use.

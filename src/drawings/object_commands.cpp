@@ -25,10 +25,6 @@ QStringList one(const QString& handle) {
     return handle.isEmpty() ? QStringList() : QStringList{handle};
 }
 
-bool inModelSpace(const Drawing& d) {
-    return &d.space() == &d.document().modelSpace();
-}
-
 // A whole number from an input box within [least, most]; nullopt when cancelled or refused.
 std::optional<int> count(Ui& ui, const QString& title, const QString& prompt, int least, int most) {
     const std::optional<QString> text = ui.input(title, prompt);
@@ -234,7 +230,7 @@ QStringList writeBlock(Drawing& d, Ui& ui, const CommandContext& c) {
 
 // A viewport on the paper layout shown, looking at the whole of model space.
 QStringList viewport(Drawing& d, Ui& ui, const CommandContext&) {
-    if (inModelSpace(d)) {
+    if (d.showsModel()) {
         ui.message(QStringLiteral("Cannot add Viewport to Model_Space"), MsgButtons::Ok,
                    MsgIcon::Warning, QStringLiteral("Whoa!!"));
         return {};
