@@ -106,7 +106,7 @@ CableTypeLibraryWindow::CableTypeLibraryWindow(LibraryAccess access, QWidget* pa
 
     makers_ = new ManufacturerList(access, ShownIn::CableTypes, this);
     auto* left = new QVBoxLayout;
-    left->addWidget(new QLabel(tr("Manufacturers")));
+    left->addWidget(new QLabel(tr("Manufacturers:")));
     left->addWidget(makers_->findBox());
     left->addWidget(makers_->list(), 1);
 
@@ -158,7 +158,7 @@ CableTypeLibraryWindow::CableTypeLibraryWindow(LibraryAccess access, QWidget* pa
     auto* right = new QVBoxLayout;
     right->addWidget(typeLabel_);
     right->addLayout(form);
-    right->addWidget(new QLabel(tr("Cores")));
+    right->addWidget(new QLabel(tr("Cores:")));
     right->addWidget(coreGrid_, 1);
 
     auto* addMaker = namedButton("cmdAddManufacturer", tr("Add Manufacturer..."));

@@ -288,8 +288,8 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
         grid->setColumnHidden(5, true);
     }
     auto* grids = new QGridLayout;
-    grids->addWidget(new QLabel(tr("Inputs")), 0, 0);
-    grids->addWidget(new QLabel(tr("Outputs")), 0, 1);
+    grids->addWidget(new QLabel(tr("Inputs:")), 0, 0);
+    grids->addWidget(new QLabel(tr("Outputs:")), 0, 1);
     grids->addWidget(inputGrid_, 1, 0);
     grids->addWidget(outputGrid_, 1, 1);
 
