@@ -298,6 +298,26 @@ struct DimStyle {
     int decimals = 2;
 };
 
+// Drawing-wide values kept in the file's header: what new entities are drawn with, the units
+// and limits, and how point entities are shown.
+struct DrawingSettings {
+    int color = kColorByLayer;                       // $CECOLOR
+    QString lineType = QStringLiteral("BYLAYER");    // $CELTYPE
+    int lineWeight = -1;                             // $CELWEIGHT: -1 by layer, else 1/100 mm
+    double textHeight = 2.5;                         // $TEXTSIZE
+    QString textStyle = QStringLiteral("Standard");  // $TEXTSTYLE
+    QString dimStyle = QStringLiteral("Standard");   // $DIMSTYLE
+    int linearUnits = 2;                             // $LUNITS: 1 scientific ... 5 fractional
+    int precision = 4;                               // $LUPREC: decimals shown, 0..8
+    QPointF limitsMin{0.0, 0.0};                     // $LIMMIN
+    QPointF limitsMax{420.0, 297.0};                 // $LIMMAX
+    double lineTypeScale = 1.0;                      // $LTSCALE
+    bool orthoMode = false;                          // $ORTHOMODE
+    // $PDMODE: shape 0 dot, 1 nothing, 2 plus, 3 cross, 4 tick; + 32 circle, + 64 square.
+    int pointMode = 0;
+    double pointSize = 0.0;  // $PDSIZE: drawing units; 0 a few pixels
+};
+
 struct Block {
     QString name;
     QPointF base;
@@ -355,6 +375,8 @@ class Document {
     // Base point of the drawing when it is inserted as a block into another ($INSBASE).
     QPointF insertionBase() const { return insBase_; }
     void setInsertionBase(QPointF base) { insBase_ = base; }
+    DrawingSettings& settings() { return settings_; }
+    const DrawingSettings& settings() const { return settings_; }
     // The layer new entities are drawn on ($CLAYER); "0" by default.
     QString currentLayer() const { return currentLayer_; }
     void setCurrentLayer(const QString& name) { currentLayer_ = name; }
@@ -415,6 +437,7 @@ class Document {
     QList<TextStyle> styles_;
     QList<DimStyle> dimStyles_;
     QList<LineType> lineTypes_;
+    DrawingSettings settings_;
     QSet<quint64> used_;
     // Handle lookup: remembered places, checked on use and rebuilt in one pass when an entity
     // is not where it was (lists are edited in place by undo and erase). Handles in use that

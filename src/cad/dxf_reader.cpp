@@ -117,6 +117,7 @@ class Reader {
     Record readRecord();
 
     void header();
+    void setting(const QString& var, const Group& g);
     void tables();
     void tableEntry(const QString& type, const Record& r);
     void blocks();
@@ -447,7 +448,49 @@ void Reader::header() {
             doc_.setUnits(integer(g));
         } else if (var == QLatin1String("$CLAYER") && g.code == 8 && !g.value.trimmed().isEmpty()) {
             doc_.setCurrentLayer(g.value.trimmed());
+        } else {
+            setting(var, g);
         }
+    }
+}
+
+// The drawing-wide values of the header; a value out of its range keeps the default.
+void Reader::setting(const QString& var, const Group& g) {
+    DrawingSettings& set = doc_.settings();
+    const QString text = g.value.trimmed();
+    if (var == QLatin1String("$CECOLOR") && g.code == 62) {
+        const int c = integer(g);
+        if (c >= 0 && c <= 256) set.color = c;
+    } else if (var == QLatin1String("$CELTYPE") && g.code == 6 && !text.isEmpty()) {
+        set.lineType = text;
+    } else if (var == QLatin1String("$CELWEIGHT") && g.code == 370) {
+        const int w = integer(g);
+        if (w >= -3 && w <= 211) set.lineWeight = w;
+    } else if (var == QLatin1String("$TEXTSIZE") && g.code == 40) {
+        const double h = real(g);
+        if (h > 0) set.textHeight = h;
+    } else if (var == QLatin1String("$TEXTSTYLE") && g.code == 7 && !text.isEmpty()) {
+        set.textStyle = text;
+    } else if (var == QLatin1String("$DIMSTYLE") && g.code == 2 && !text.isEmpty()) {
+        set.dimStyle = text;
+    } else if (var == QLatin1String("$LUNITS") && g.code == 70) {
+        const int u = integer(g);
+        if (u >= 1 && u <= 5) set.linearUnits = u;
+    } else if (var == QLatin1String("$LUPREC") && g.code == 70) {
+        set.precision = std::clamp(integer(g), 0, 8);
+    } else if ((var == QLatin1String("$LIMMIN") || var == QLatin1String("$LIMMAX")) &&
+               (g.code == 10 || g.code == 20)) {
+        QPointF& p = var == QLatin1String("$LIMMIN") ? set.limitsMin : set.limitsMax;
+        (g.code == 10 ? p.rx() : p.ry()) = real(g);
+    } else if (var == QLatin1String("$LTSCALE") && g.code == 40) {
+        const double s = real(g);
+        if (s > 0) set.lineTypeScale = s;
+    } else if (var == QLatin1String("$ORTHOMODE") && g.code == 70) {
+        set.orthoMode = integer(g) != 0;
+    } else if (var == QLatin1String("$PDMODE") && g.code == 70) {
+        set.pointMode = integer(g);
+    } else if (var == QLatin1String("$PDSIZE") && g.code == 40) {
+        set.pointSize = real(g);
     }
 }
 

@@ -389,6 +389,40 @@ void Writer::header(QByteArray& into) {
     g(9, "$CLAYER");
     g(8, doc_.layer(doc_.currentLayer()) ? doc_.layer(doc_.currentLayer())->name
                                          : QStringLiteral("0"));
+    const DrawingSettings& set = doc_.settings();
+    g(9, "$CECOLOR");
+    g(62, set.color);
+    g(9, "$CELTYPE");
+    g(6, set.lineType);
+    g(9, "$CELWEIGHT");
+    g(370, set.lineWeight);
+    g(9, "$TEXTSIZE");
+    d(40, set.textHeight);
+    // The style names only when the drawing has the style, as other programs expect.
+    g(9, "$TEXTSTYLE");
+    g(7, doc_.textStyle(set.textStyle) ? doc_.textStyle(set.textStyle)->name
+                                       : QStringLiteral("Standard"));
+    g(9, "$DIMSTYLE");
+    g(2,
+      doc_.dimStyle(set.dimStyle) ? doc_.dimStyle(set.dimStyle)->name : QStringLiteral("Standard"));
+    g(9, "$LUNITS");
+    g(70, set.linearUnits);
+    g(9, "$LUPREC");
+    g(70, set.precision);
+    g(9, "$LIMMIN");
+    d(10, set.limitsMin.x());
+    d(20, set.limitsMin.y());
+    g(9, "$LIMMAX");
+    d(10, set.limitsMax.x());
+    d(20, set.limitsMax.y());
+    g(9, "$LTSCALE");
+    d(40, set.lineTypeScale);
+    g(9, "$ORTHOMODE");
+    g(70, set.orthoMode ? 1 : 0);
+    g(9, "$PDMODE");
+    g(70, set.pointMode);
+    g(9, "$PDSIZE");
+    d(40, set.pointSize);
     g(9, "$HANDSEED");
     g(5, QString::number(seed_, 16).toUpper());
     g(0, "ENDSEC");

@@ -31,6 +31,14 @@ Document sampleDocument() {
     doc.addLayer(Layer{"Hidden", 5, "CONTINUOUS", false, true, false});
     doc.addLineType(LineType{"DASHED", "Dashed __ __", {0.5, -0.25}});
     doc.addTextStyle(TextStyle{"TL_CABLENO", "arial.ttf", 0.0, 0.8});
+    DrawingSettings& set = doc.settings();
+    set.color = 3;
+    set.textStyle = "TL_CABLENO";
+    set.textHeight = 0.18;
+    set.precision = 2;
+    set.limitsMax = {841, 594};
+    set.pointMode = 3 | 32;
+    set.pointSize = 0.5;
 
     Block& rack = doc.addBlock("RACK_S", QPointF(1, 2));
     doc.add(rack, Entity::line({0, 0}, {10, 0}));
@@ -285,6 +293,14 @@ TEST(CadDxf, OwnRoundTripKeepsEveryEntityKind) {
     ASSERT_NE(back.textStyle("TL_CABLENO"), nullptr);
     EXPECT_EQ(back.textStyle("TL_CABLENO")->widthFactor, 0.8);
     EXPECT_EQ(back.units(), 4);
+    const DrawingSettings& set = back.settings();
+    EXPECT_EQ(set.color, 3);
+    EXPECT_EQ(set.textStyle, "TL_CABLENO");
+    EXPECT_EQ(set.textHeight, 0.18);
+    EXPECT_EQ(set.precision, 2);
+    EXPECT_EQ(set.limitsMax, QPointF(841, 594));
+    EXPECT_EQ(set.pointMode, 35);
+    EXPECT_EQ(set.pointSize, 0.5);
 
     // Handles stay, and new ones never collide with them.
     const QString insertHandle = doc.modelSpace().entities.back().handle;
@@ -324,6 +340,8 @@ assert "PANEL^2" in values and "Equipment" in values
 assert msp.query("TEXT")[0].dxf.text.startswith("Caf\u00e9 line")
 assert msp.query("LWPOLYLINE")[0].get_points("xyb")[0][2] == 0.5
 assert doc.layouts.get("Sheet 1") is not None
+h = doc.header
+assert (h["$TEXTSTYLE"], h["$PDMODE"], h["$PDSIZE"], h["$CECOLOR"]) == ("TL_CABLENO", 35, 0.5, 3), h["$TEXTSTYLE"]
 assert len(doc.blocks.get("RACK_S").query("ATTDEF")) == 1
 print("ok")
 )",
