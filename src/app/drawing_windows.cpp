@@ -18,8 +18,10 @@
 #include "cad/picking.h"
 #include "cad/render.h"
 #include "db/database.h"
+#include "db/preferences.h"
 #include "drawings/clipboard.h"
 #include "drawings/command_router.h"
+#include "drawings/deletion.h"
 #include "drawings/draw_commands.h"
 #include "equipment/equipment_placement.h"
 #include "shell/app_folder.h"
@@ -187,6 +189,15 @@ bool DrawingWindows::saveAs(DrawingWindow& window) {
     return saved;
 }
 
+void DrawingWindows::deleteLinked(Drawing& drawing, const QStringList& handles) {
+    DeletionRun run(s_.ui);
+    db::Preferences prefs;
+    run.hideWarnings =
+        prefs.load(s_.run.userId) && prefs.flag(db::pref::GenHideDeleteWarnings, false);
+    run.log = &s_.log;
+    validateDeletion(drawing, handles, run);
+}
+
 bool DrawingWindows::closing(DrawingWindow& window) {
     if (!files_.mayClose(window.drawing())) return false;
     if (s_.log.enabled())
@@ -322,8 +333,10 @@ void DrawingWindows::registerActions() {
         for (const DrawingCommand& c : *family) {
             on(c.key, [this, &c] {
                 DrawingWindow* w = require();
-                CommandContext context{w->view().selection(), pickAperture(*w),
-                                       s_.run.currentProjectPath, commandWindows(s_.ui, w)};
+                CommandContext context{
+                    w->view().selection(), pickAperture(*w), s_.run.currentProjectPath,
+                    commandWindows(s_.ui, w),
+                    [this](Drawing& d, const QStringList& handles) { deleteLinked(d, handles); }};
                 w->setBusy(true);
                 const auto notBusy = qScopeGuard([w] { w->setBusy(false); });
                 const QStringList selected = c.run(w->drawing(), s_.ui, context);

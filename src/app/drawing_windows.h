@@ -116,6 +116,8 @@ class DrawingWindows : public QObject {
     int freeIndex() const;
     bool closing(DrawingWindow& window);
     DrawingWindow* require();
+    // Erases entities after settling the records they stand for, as the user answers.
+    void deleteLinked(Drawing& drawing, const QStringList& handles);
 
     Services s_;
     projects::DrawingRegistry registry_;

@@ -483,6 +483,11 @@ const QList<DrawingCommand>& editingCommands() {
         {"catDErase", "Erase", "DErase",
          [](Drawing& d, Ui& ui, const CommandContext& c) {
              const QStringList handles = select(d, ui, c.selected);
+             if (handles.isEmpty()) return QStringList();
+             if (c.erase) {
+                 c.erase(d, handles);
+                 return QStringList();
+             }
              cad::UndoGroup group(d.undo());
              for (const QString& h : handles) d.editor().erase(h);
              return QStringList();

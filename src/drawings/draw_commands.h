@@ -59,6 +59,9 @@ struct CommandContext {
     double aperture = 0.1;
     QString folder;
     CommandWindows windows;
+    // Erases entities, settling first the database records they stand for; unset, they are
+    // erased as they are.
+    std::function<void(Drawing&, const QStringList&)> erase;
 };
 
 // One drawing command: its router key, the caption and short key it is remembered by as the

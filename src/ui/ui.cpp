@@ -47,8 +47,8 @@ QList<MsgButton> buttonsOf(MsgButtons set) {
             return {B::Retry, B::Cancel};
         case MsgButtons::AbortRetryIgnore:
             return {B::Abort, B::Retry, B::Ignore};
-        case MsgButtons::YesNoYesToAll:
-            return {B::Yes, B::YesToAll, B::No};
+        case MsgButtons::YesNoYesToAllCancel:
+            return {B::Yes, B::No, B::YesToAll, B::Cancel};
     }
     return {B::Ok};
 }

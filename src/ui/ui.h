@@ -28,7 +28,7 @@ enum class MsgButtons {
     YesNoCancel,
     RetryCancel,
     AbortRetryIgnore,
-    YesNoYesToAll
+    YesNoYesToAllCancel
 };
 
 enum class MsgIcon { None, Information, Question, Warning, Critical };

@@ -64,7 +64,7 @@ class TestQtUi : public QObject {
             QString title;
             QStringList order;
         } shown[] = {
-            {MsgButtons::YesNoYesToAll, "", {"btnYes", "btnYesToAll", "btnNo"}},
+            {MsgButtons::YesNoYesToAllCancel, "", {"btnYes", "btnNo", "btnYesToAll", "btnCancel"}},
             {MsgButtons::AbortRetryIgnore, "Import", {"btnAbort", "btnRetry", "btnIgnore"}}};
         for (const auto& c : shown) {
             QStringList seen;
@@ -97,7 +97,7 @@ class TestQtUi : public QObject {
             MsgButton expected;
         } keys[] = {{MsgButtons::YesNoCancel, Qt::Key_Return, MsgButton::Yes},
                     {MsgButtons::YesNoCancel, Qt::Key_Escape, MsgButton::Cancel},
-                    {MsgButtons::YesNoYesToAll, Qt::Key_Escape, MsgButton::No},
+                    {MsgButtons::YesNoYesToAllCancel, Qt::Key_Escape, MsgButton::Cancel},
                     {MsgButtons::Ok, Qt::Key_Escape, MsgButton::Ok}};
         for (const auto& c : keys) {
             whenModal([&c](QWidget* w) {

@@ -33,7 +33,7 @@ TEST(DrawCommands, AttributeEditorKeepsReadOnlyTagsAndIsOneUndoStep) {
     d.undo().clear();
 
     test::ScriptedUser user("");
-    CommandContext context{{insert}, 0.1, {}, {}};
+    CommandContext context{{insert}, 0.1, {}, {}, {}};
     QList<AttributeRow> shown;
     context.windows.editAttributes = [&shown](QList<AttributeRow>& rows) {
         shown = rows;
@@ -58,7 +58,7 @@ TEST(DrawCommands, ArrayTooLargeIsRefused) {
     const QString line = d.editor().add(cad::Entity::line({0, 0}, {1, 0}));
     test::ScriptedUser user("button OK\nbutton OK\n");
     for (const auto& [rows, columns] : {std::pair{4, 1073741825}, std::pair{2000, 2000}}) {
-        CommandContext context{{line}, 0.1, {}, {}};
+        CommandContext context{{line}, 0.1, {}, {}, {}};
         context.windows.array = [rows, columns]() -> std::optional<ArrayChoice> {
             ArrayChoice c;
             c.rows = rows;
