@@ -386,10 +386,8 @@ void DrawingWindows::registerActions() {
         DrawingWindow* w = require();
         const QStringList handles = selectObjects(w->drawing(), s_.ui, w->view().selection());
         if (!clipboard().copy(w->drawing(), handles)) return;
-        if (cut) {
-            cad::UndoGroup group(w->drawing().undo());
-            for (const QString& h : handles) w->drawing().editor().erase(h);
-        }
+        // A cut is a deletion: the records of what is cut are settled as the erase would.
+        if (cut) deleteLinked(w->drawing(), handles);
         clearGripSet(*w);
     };
     on("catDCopytoClip", [toClipboard] { toClipboard(false); });
