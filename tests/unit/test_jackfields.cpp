@@ -1,0 +1,100 @@
+// Project jackfields: positions lettered and numbered from the start values, numbers shown
+// with two digits, sizes refused before anything is written, and the placement of a build.
+#include <gtest/gtest.h>
+
+#include "db/schema.h"
+#include "db_fixture.h"
+#include "jackfields/jackfield_project.h"
+
+using namespace tolvane;
+using namespace tolvane::jackfields;
+
+class Jackfields : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dbs.makeEmpty(db::DbId::Project, registry);
+        db::ensureSchema(db::DbId::Project, registry);
+    }
+    QString rows(const char* sql) {
+        db::Query q(db::DbId::Project, sql, registry);
+        q.exec();
+        QStringList out;
+        while (q.next()) out << q.value(0).toString();
+        return out.join(' ');
+    }
+    db::Connections registry;
+    test::TestDatabases dbs{db::Engine::SQLite};
+};
+
+// A 2 x 24 model starting at A and 1 gives 48 positions, rows A and B numbered 01 and 02,
+// columns 01 to 24; the next number of the name follows; a K start on three rows gives K to
+// M; a size or start letter that cannot be lettered is refused before anything is written.
+TEST_F(Jackfields, AssignmentWritesEveryPosition) {
+    EXPECT_EQ(twoDigits(7), "07");
+    EXPECT_EQ(twoDigits(123), "123");
+    EXPECT_EQ(rowStartLetter("k9"), QChar('K'));
+    EXPECT_EQ(rowStartLetter("1"), std::nullopt);
+    EXPECT_EQ(rowStartLetter(""), std::nullopt);
+
+    JackfieldProject project(registry);
+    EXPECT_EQ(project.nextNumber("JF \"A\""), 1);
+    const JackfieldModel model{3, "PB-48", 2, 24, "TT", "EDAC"};
+    ProjectJackfield jf;
+    jf.sysName = "JF \"A\"";
+    ASSERT_EQ(refusal(model, jf), "");
+    const qint64 id = project.assign(model, jf);
+    EXPECT_TRUE(project.exists(jf.sysName, 1));
+    EXPECT_EQ(project.nextNumber(jf.sysName), 2);
+    EXPECT_EQ(rows("select count(*) from tblJFRowCol"), "48");
+    EXPECT_EQ(rows("select distinct JFRow || JFRowNumber from tblJFRowCol order by 1"), "A1 B2");
+    EXPECT_EQ(rows("select JFCol from tblJFRowCol where JFRow = 'B' order by RowColID limit 3"),
+              "01 02 03");
+    EXPECT_EQ(rows("select max(JFCol) from tblJFRowCol"), "24");
+    EXPECT_EQ(rows("select RearConn || JFRows || JFCols || RowStartLetter from tblJF"), "EDAC224A");
+    EXPECT_EQ(rows("select count(distinct JFID) from tblJFRowCol"), "1");
+    EXPECT_EQ(id, rows("select JFID from tblJF").toLongLong());
+
+    jf.number = 2;
+    jf.rowStart = 'K';
+    project.assign(JackfieldModel{3, "PB-3", 3, 2, "", ""}, jf);
+    EXPECT_EQ(rows("select distinct JFRow from tblJFRowCol where JFID <> 1 order by 1"), "K L M");
+
+    for (const auto& [model, start] : {std::pair{JackfieldModel{3, "none", 0, 24, "", ""}, 'A'},
+                                       {JackfieldModel{3, "cols", 2, 0, "", ""}, 'A'},
+                                       {JackfieldModel{3, "tall", 30, 2, "", ""}, 'A'},
+                                       {JackfieldModel{3, "late", 3, 2, "", ""}, 'Y'},
+                                       {JackfieldModel{3, "huge", 2, 100000, "", ""}, 'A'}}) {
+        jf.rowStart = QChar(start);
+        EXPECT_NE(refusal(model, jf), "") << model.name.toStdString();
+    }
+}
+
+// In one line a spacing apart; separated, every second jack stands 5 to the right half a
+// spacing on; an individual build continues the line with the second row's blocks.
+TEST_F(Jackfields, BuildLayout) {
+    BuildChoice choice;
+    choice.spacing = 2;
+    QList<JackPlacement> p = buildLayout(3, {10, 20}, choice);
+    ASSERT_EQ(p.size(), 3);
+    EXPECT_EQ(p[0].block, "JACK1_1_SD");
+    EXPECT_EQ(p[2].at, QPointF(10, 24));
+    EXPECT_EQ(p[2].rows, (QList<int>{0, 1}));
+
+    choice.separateOddEven = true;
+    p = buildLayout(4, {10, 20}, choice);
+    QList<QPointF> at;
+    for (const JackPlacement& j : p) at << j.at;
+    EXPECT_EQ(at, (QList<QPointF>{{10, 20}, {15, 22}, {10, 22}, {15, 24}}));
+
+    choice = BuildChoice{"FN", JackSide::Both, true, false, -1.5};
+    p = buildLayout(2, {0, 0}, choice);
+    ASSERT_EQ(p.size(), 4);
+    EXPECT_EQ(p[1].block, "FN_JACK_s");
+    EXPECT_EQ(p[2].block, "FN_JACK_d");
+    EXPECT_EQ(p[2].column, 0);
+    EXPECT_EQ(p[2].rows, QList<int>{1});
+    EXPECT_EQ(p[3].at, QPointF(0, -4.5));
+    EXPECT_EQ(
+        buildLayout(1, {}, BuildChoice{"HN", JackSide::Destination, false, false, 1})[0].block,
+        "HN_JACK_D");
+}
