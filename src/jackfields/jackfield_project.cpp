@@ -1,5 +1,15 @@
 #include "jackfields/jackfield_project.h"
 
+#include <QFileInfo>
+#include <QMap>
+
+#include "cad/cad_error.h"
+#include "cad/undo.h"
+#include "drawings/drawing.h"
+#include "drawings/entity_tag.h"
+#include "shell/app_error.h"
+#include "ui/ui.h"
+
 namespace tolvane::jackfields {
 
 namespace {
@@ -148,6 +158,101 @@ QList<JackPlacement> buildLayout(int columns, QPointF origin, const BuildChoice&
         }
     }
     return out;
+}
+
+QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin,
+                           const BuildChoice& choice, bool showConnectors,
+                           db::Connections& registry) {
+    db::Query head(db::DbId::Project,
+                   QStringLiteral("select JFSysName, JFSysID, RearConn from tblJF where JFID = ?"),
+                   registry);
+    head.bind(jfid).exec();
+    if (!head.next()) return {};
+    const QString name =
+        head.value(0).toString() + QLatin1Char('-') + twoDigits(head.value(1).toLongLong());
+    const QString rear = head.value(2).toString();
+
+    // The positions of every column at once, each column's rows in letter order.
+    struct Position {
+        qint64 id;
+        QString row;
+    };
+    QMap<QString, QList<Position>> byColumn;
+    QStringList columns;
+    db::Query q(db::DbId::Project,
+                QStringLiteral("select RowColID, JFRow, JFCol from tblJFRowCol where JFID = ? "
+                               "order by JFCol, JFRow"),
+                registry);
+    q.bind(jfid).exec();
+    while (q.next()) {
+        const QString column = q.value(2).toString();
+        if (!byColumn.contains(column)) columns << column;
+        byColumn[column].append({q.value(0).toLongLong(), q.value(1).toString()});
+    }
+    // Columns count as numbers ("9" before "10" whatever their text).
+    std::stable_sort(columns.begin(), columns.end(), [](const QString& a, const QString& b) {
+        return a.toLongLong() < b.toLongLong();
+    });
+
+    const QString sheet =
+        drawing.untitled() ? drawing.untitledName() : QFileInfo(drawing.path()).fileName();
+    QStringList built;
+    db::Transaction tx(db::DbId::Project, registry);
+    cad::UndoGroup group(drawing.undo());
+    db::Query mark(db::DbId::Project,
+                   QStringLiteral("update tblJFRowCol set Sheet = ?, assigned = ? "
+                                  "where RowColID = ?"),
+                   registry);
+    try {
+        for (const JackPlacement& p : buildLayout(int(columns.size()), origin, choice)) {
+            const QString column = columns.at(p.column);
+            QList<Position> used;
+            for (int r : p.rows)
+                if (r < byColumn[column].size()) used << byColumn[column][r];
+            if (used.isEmpty()) continue;
+            const QString jack = drawing.placeBlock(p.block, p.at);
+            // A single jack shows its row on the side it stands for.
+            QMap<QString, QString> values;
+            if (used.size() == 2) {
+                values[QStringLiteral("A")] = used[0].row;
+                values[QStringLiteral("B")] = used[1].row;
+            } else {
+                const bool source = p.block.endsWith(QLatin1Char('S'), Qt::CaseInsensitive);
+                values[source ? QStringLiteral("B") : QStringLiteral("A")] = used[0].row;
+            }
+            values[QStringLiteral("JF")] = name;
+            values[QStringLiteral("COL")] = column;
+            if (showConnectors) {
+                values[QStringLiteral("AConn")] = rear;
+                values[QStringLiteral("BConn")] = rear;
+            }
+            drawing.editor().modify(jack, [&](cad::Entity& e) {
+                for (cad::Entity& a : e.attributes)
+                    for (auto v = values.cbegin(); v != values.cend(); ++v)
+                        if (a.tag.compare(v.key(), Qt::CaseInsensitive) == 0) a.text = v.value();
+                if (!tag::isOwn(e)) tag::tagEntity(e, tag::kind::Jack);
+                tag::setRef1(e, QString::number(jfid));
+                tag::setRef2(e, QString::number(used[0].id));
+                if (used.size() == 2) tag::setRef3(e, QString::number(used[1].id));
+            });
+            for (const Position& pos : used) mark.bind(sheet).bind(true).bind(pos.id).exec();
+            built << jack;
+        }
+    } catch (const std::exception&) {
+        // What was built so far stays, its records with it; when even they cannot be kept,
+        // the drawing goes back too, so that the two agree.
+        try {
+            tx.commit();
+        } catch (const std::exception&) {
+            group.cancel();
+            built.clear();
+        }
+        ui.message(QStringLiteral("Errors Occurred. Operation Aborted"), MsgButtons::Ok,
+                   MsgIcon::Critical);
+        return built;
+    }
+    tx.commit();
+    return built;
 }
 
 }  // namespace tolvane::jackfields

@@ -12,6 +12,11 @@
 
 #include "db/database.h"
 
+namespace tolvane {
+class Drawing;
+class Ui;
+}  // namespace tolvane
+
 namespace tolvane::jackfields {
 
 // A number shown with at least two digits: 7 reads "07", 123 stays "123".
@@ -87,5 +92,16 @@ struct JackPlacement {
 // so that the two lines interleave. The offset is never reset within a build: the second
 // row of an individual build continues the line after the first.
 QList<JackPlacement> buildLayout(int columns, QPointF origin, const BuildChoice& choice);
+
+// Builds the project jackfield `jfid` into the drawing at `origin`, as one undo step and one
+// transaction: a jack block per column (per position for individual jacks) with its row
+// letters, "JF" (system name and number), "COL" and, when `showConnectors`, the rear
+// connector on "AConn" and "BConn" (only attributes the block has are written); its tag
+// names the jackfield and its positions, and each position records the sheet and that it is
+// built. On a failure part-way the user is told "Errors Occurred. Operation Aborted" and what
+// was built so far stays, drawing and records alike. Returns the jacks built.
+QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin,
+                           const BuildChoice& choice, bool showConnectors,
+                           db::Connections& registry = db::connections());
 
 }  // namespace tolvane::jackfields

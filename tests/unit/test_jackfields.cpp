@@ -2,9 +2,17 @@
 // with two digits, sizes refused before anything is written, and the placement of a build.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
+#include "cad/dxf.h"
+#include "cad/editing.h"
 #include "db/schema.h"
 #include "db_fixture.h"
+#include "drawings/drawing.h"
+#include "drawings/entity_tag.h"
+#include "drawings/standard_drawings.h"
 #include "jackfields/jackfield_project.h"
+#include "script_fixture.h"
 
 using namespace tolvane;
 using namespace tolvane::jackfields;
@@ -97,4 +105,52 @@ TEST_F(Jackfields, BuildLayout) {
     EXPECT_EQ(
         buildLayout(1, {}, BuildChoice{"HN", JackSide::Destination, false, false, 1})[0].block,
         "HN_JACK_D");
+}
+
+// A built 2 x 3 jackfield: one two-row jack per column with its letters, name, column and
+// connectors, tagged with its positions, which record the sheet; one undo step takes the
+// jacks away. A drawing without the jack block is told and nothing is half built.
+TEST_F(Jackfields, BuildIntoDrawing) {
+    QTemporaryDir dir;
+    Drawing drawing;
+    const QString file = dir.filePath("JACK1_1_SD.dxf");
+    cad::saveDxf(standard::blockDrawing("JACK1_1_SD"), file);
+    cad::addBlockFromFile(drawing.document(), file, "JACK1_1_SD");
+    drawing.setPath(dir.filePath("rack.dxf"));
+    JackfieldProject project(registry);
+    ProjectJackfield jf;
+    jf.sysName = "PB";
+    jf.number = 7;
+    const qint64 id = project.assign(JackfieldModel{3, "PB-6", 2, 3, "TT", "EDAC"}, jf);
+
+    test::ScriptedUser user("");
+    BuildChoice choice;
+    choice.spacing = 2.5;
+    const QStringList jacks =
+        buildJackfield(drawing, *user.ui, id, {10, 0}, choice, true, registry);
+    ASSERT_EQ(jacks.size(), 3);
+    const cad::Entity* last = drawing.document().find(jacks[2]);
+    EXPECT_EQ(last->start, QPointF(10, 5));
+    for (const auto& [tagName, value] : {std::pair{"A", "A"},
+                                         {"B", "B"},
+                                         {"JF", "PB-07"},
+                                         {"COL", "03"},
+                                         {"AConn", "EDAC"},
+                                         {"BConn", "EDAC"}})
+        EXPECT_EQ(last->attribute(tagName)->text, value) << tagName;
+    EXPECT_EQ(tag::kindOf(*last), tag::kind::Jack);
+    EXPECT_EQ(tag::ref1(*last), QString::number(id));
+    EXPECT_EQ(tag::ref2(*last) + "," + tag::ref3(*last),
+              rows("select RowColID from tblJFRowCol where JFCol = '03' order by JFRow")
+                  .replace(' ', ','));
+    EXPECT_EQ(rows("select distinct Sheet || assigned from tblJFRowCol"), "rack.dxf1");
+    ASSERT_TRUE(drawing.undo().undo());
+    EXPECT_TRUE(drawing.document().modelSpace().entities.empty());
+
+    // Individual jacks need the single blocks, which this drawing lacks.
+    test::ScriptedUser told("button OK\n");
+    choice.individual = true;
+    EXPECT_TRUE(buildJackfield(drawing, *told.ui, id, {0, 0}, choice, false, registry).isEmpty());
+    EXPECT_TRUE(told.transcript.contains("Errors Occurred. Operation Aborted"));
+    EXPECT_TRUE(drawing.document().modelSpace().entities.empty());
 }
