@@ -11,6 +11,7 @@
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "drawings/standard_drawings.h"
+#include "jackfields/jack_assignment.h"
 #include "jackfields/jackfield_project.h"
 #include "script_fixture.h"
 
@@ -23,6 +24,7 @@ class Jackfields : public ::testing::Test {
         dbs.makeEmpty(db::DbId::Project, registry);
         db::ensureSchema(db::DbId::Project, registry);
     }
+    void exec(const char* sql) { db::Query(db::DbId::Project, sql, registry).exec(); }
     QString rows(const char* sql) {
         db::Query q(db::DbId::Project, sql, registry);
         q.exec();
@@ -153,4 +155,59 @@ TEST_F(Jackfields, BuildIntoDrawing) {
     EXPECT_TRUE(buildJackfield(drawing, *told.ui, id, {0, 0}, choice, false, registry).isEmpty());
     EXPECT_TRUE(told.transcript.contains("Errors Occurred. Operation Aborted"));
     EXPECT_TRUE(drawing.document().modelSpace().entities.empty());
+}
+
+// A jack tied by hand to a column: both rows on a two-row jackfield, re-marking positions
+// another sheet held; a jack without the "B" attribute leaves row B untied; removing one
+// jackfield of a name takes its positions and leaves the other and its number alone.
+TEST_F(Jackfields, AssignJackAndRemove) {
+    QTemporaryDir dir;
+    Drawing drawing;
+    const QString file = dir.filePath("JACK1_1_SD.dxf");
+    cad::saveDxf(standard::blockDrawing("JACK1_1_SD"), file);
+    cad::addBlockFromFile(drawing.document(), file, "JACK1_1_SD");
+    cad::Block& half = drawing.document().addBlock("HALF");
+    drawing.document().add(half, cad::Entity::attributeDefinition({0, 0}, "A", "", "", 0.2));
+    drawing.setPath(dir.filePath("b.dxf"));
+    JackfieldProject project(registry);
+    ProjectJackfield jf;
+    jf.sysName = "PB";
+    jf.columnStart = 8;
+    project.assign(JackfieldModel{3, "PB-6", 2, 3, "TT", "EDAC"}, jf);
+    jf.number = 2;
+    project.assign(JackfieldModel{3, "PB-6", 2, 3, "TT", "EDAC"}, jf);
+    exec("update tblJFRowCol set assigned = true, Sheet = 'a.dxf' where JFCol = '09'");
+
+    const QList<JackfieldRow> all = projectJackfields(registry);
+    ASSERT_EQ(all.size(), 2);
+    EXPECT_EQ(systemNames(all), QStringList{"PB"});
+    EXPECT_EQ(columnsOf(positionsOf(all[0].id, registry)), (QStringList{"08", "09", "10"}));
+
+    const QString jack = drawing.placeBlock("JACK1_1_SD", {0, 0});
+    drawing.editor().modify(jack, [](cad::Entity& e) { tag::tagEntity(e, tag::kind::Jack); });
+    assignJack(drawing, jack, all[0], "09", true, registry);
+    const cad::Entity* e = drawing.document().find(jack);
+    EXPECT_EQ(e->attribute("JF")->text + e->attribute("COL")->text + e->attribute("A")->text +
+                  e->attribute("B")->text + e->attribute("AConn")->text,
+              "PB-0109ABEDAC");
+    EXPECT_EQ(tag::ref1(*e), QString::number(all[0].id));
+    EXPECT_EQ(rows("select Sheet from tblJFRowCol where JFCol = '09' order by JFID, JFRow"),
+              "b.dxf b.dxf a.dxf a.dxf");
+    EXPECT_EQ(tag::ref2(*e) + " " + tag::ref3(*e),
+              rows("select RowColID from tblJFRowCol where JFCol = '09' and JFID = 1 order by "
+                   "JFRow"));
+
+    const QString other = drawing.placeBlock("HALF", {5, 0});
+    drawing.editor().modify(other, [](cad::Entity& e) { tag::tagEntity(e, tag::kind::Jack); });
+    assignJack(drawing, other, all[1], "10", false, registry);
+    e = drawing.document().find(other);
+    EXPECT_EQ(tag::ref3(*e), "");
+    EXPECT_EQ(rows("select JFRow || assigned from tblJFRowCol where JFID = 2 and JFCol = '10' "
+                   "order by JFRow"),
+              "A1 B0");
+
+    removeJackfield(all[0].id, registry);
+    EXPECT_EQ(rows("select count(*) from tblJFRowCol where JFID = 1"), "0");
+    EXPECT_EQ(rows("select JFSysID from tblJF"), "2");
+    EXPECT_EQ(rows("select count(*) from tblJFRowCol"), "6");
 }
