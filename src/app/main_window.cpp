@@ -34,6 +34,7 @@
 #include "app/preferences_window.h"
 #include "app/project_dialogs.h"
 #include "app/project_explorer.h"
+#include "app/project_jackfield_windows.h"
 #include "app/signal_types_window.h"
 #include "app/system_name_window.h"
 #include "app/tips_window.h"
@@ -47,6 +48,7 @@
 #include "drawings/command_aliases.h"
 #include "drawings/command_table.h"
 #include "drawings/inspection.h"
+#include "jackfields/jack_assignment.h"
 #include "projects/lock_admin.h"
 #include "projects/project_registry.h"
 #include "projects/users.h"
@@ -219,7 +221,7 @@ const MenuDef kMenus[] = {
     {"mnuWiring",
      "&Wiring",
      {"catWAddEquipment", "catWAssignSysNames", "-", "catWAddCables", "catWAssignCable", "-",
-      "catWJack", "catWBuildJF", "catWAssignJF", "-", "catWLinkPointer"}},
+      "catWJack", "catWBuildJF", "catWAssignJF", "catWDeletJF", "-", "catWLinkPointer"}},
     {"mnuLibrary",
      "&Library",
      {"catLEquipment", "catLManufacturers", "catLConnectors", "-", "catLCT", "catLSignalTypes", "-",
@@ -641,6 +643,38 @@ void MainWindow::registerActions() {
     });
     on("catWAssignSysNames",
        [this] { assignSysNamesCommand(*drawings_, s_.run, s_.ui, s_.errors, this); });
+    // Jack assignment: the jack double-clicked or selected, else one picked.
+    const auto assignJack = [this] {
+        DrawingWindow* w = drawings_->active();
+        if (!w) {
+            s_.ui.message(QStringLiteral("Must have an active drawing"));
+            return;
+        }
+        if (jackfields::projectJackfields().isEmpty()) {
+            s_.ui.message(noJackfieldsMessage());
+            return;
+        }
+        const QStringList selected = w->view().selection();
+        drawings_->clearGripSet(*w);
+        const QString jack = jackfields::jackToAssign(w->drawing(), s_.ui,
+                                                      drawings_->events().pickedJack(w->drawing()),
+                                                      selected, drawings_->pickAperture(*w));
+        if (jack.isEmpty()) return;
+        db::Preferences prefs;
+        const bool connectors =
+            prefs.load(s_.run.userId) && prefs.flag(db::pref::DisplayJackConn, false);
+        AssignJackWindow window(s_.ui, w->drawing(), jack, connectors, this);
+        window.setErrorHandler(&s_.errors);
+        if (s_.ui.runModal(window) == QDialog::Accepted) drawings_->clearGripSet(*w);
+    };
+    on("catWAssignJack", assignJack);
+    on("catWJack", assignJack);
+    // Removing a project jackfield works on the project database alone.
+    on("catWDeletJF", [this] {
+        DeleteJackfieldWindow window(s_.ui, this);
+        window.setErrorHandler(&s_.errors);
+        if (window.load()) s_.ui.runModal(window);
+    });
     on("catPRefresh", [this] { explorer_->refresh(); });
     on("catPDeleteMissing", [this] { explorer_->removeMissing(); });
     on("catPClearDrawingList", [this] { explorer_->clearDrawings(); });
@@ -864,7 +898,8 @@ void MainWindow::setWindowState(WindowState state) {
             on = report;
         else if (key.startsWith(QLatin1String("catW")) &&
                  !key.startsWith(QLatin1String("catWTile")) &&
-                 key != QLatin1String("catWCascade") && key != QLatin1String("catWJack"))
+                 key != QLatin1String("catWCascade") && key != QLatin1String("catWJack") &&
+                 key != QLatin1String("catWDeletJF"))
             on = drawing;
         it.value()->setEnabled(on && router_.available(key));
     }

@@ -72,12 +72,16 @@ void EntityEvents::doubleClicked(Drawing& drawing, const QString& handle) {
         cableDrawing_ = nullptr;
         cable_.clear();
     } else if (kind == tag::kind::Jack) {
-        jack_ = e->handle;
-        if (hasJackfields_ && hasJackfields_())
+        if (hasJackfields_ && hasJackfields_()) {
+            jackDrawing_ = &drawing;
+            jack_ = e->handle;
             router_.route(QStringLiteral("catWAssignJack"));
-        else
+            jackDrawing_ = nullptr;
+            jack_.clear();
+        } else {
             ui_.message(QStringLiteral("Please assign a Jack Field to the project."),
                         MsgButtons::Ok, MsgIcon::Information);
+        }
     } else if (kind == tag::kind::JBox || kind == tag::kind::Router) {
         router_.route(QStringLiteral("catDEditAttrib"));
     } else if (kind == tag::kind::Pointer) {

@@ -36,8 +36,10 @@ class EntityEvents {
     // A double-click on an entity of the drawing, by the kind of its tag.
     void doubleClicked(Drawing& drawing, const QString& handle);
 
-    // The jack a double-click remembered for jack assignment; "" when none.
-    QString rememberedJack() const { return jack_; }
+    // The jack double-clicked in this drawing while its assignment runs; "" at any other time.
+    QString pickedJack(const Drawing& drawing) const {
+        return &drawing == jackDrawing_ ? jack_ : QString();
+    }
     // The equipment block double-clicked in this drawing while its command runs; "" at any
     // other time.
     QString pickedEquipment(const Drawing& drawing) const {
@@ -69,6 +71,7 @@ class EntityEvents {
     CommandRouter& router_;
     Tips tips_;
     HasJackfields hasJackfields_;
+    const Drawing* jackDrawing_ = nullptr;
     QString jack_;
     const Drawing* equipmentDrawing_ = nullptr;
     QString equipment_;

@@ -8,6 +8,7 @@
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "jackfields/jackfield_project.h"
+#include "ui/ui.h"
 
 namespace tolvane::jackfields {
 
@@ -69,6 +70,23 @@ void removeJackfield(qint64 jfid, db::Connections& registry) {
     tx.commit();
 }
 
+QString jackToAssign(Drawing& drawing, Ui& ui, const QString& picked, const QStringList& selected,
+                     double aperture) {
+    QString handle = picked;
+    if (handle.isEmpty() && !selected.isEmpty()) handle = selected.first();
+    if (handle.isEmpty()) {
+        ui.message(QStringLiteral("Please select a Jack"));
+        handle = drawing.entityFor(ui.getEntity(QStringLiteral("Please Select a Jack")), aperture);
+        if (handle.isEmpty()) return {};
+    }
+    const cad::Entity* e = drawing.document().find(handle);
+    if (!e || e->kind != cad::EntityKind::Insert || tag::kindOf(*e) != tag::kind::Jack) {
+        ui.message(QStringLiteral("Not a valid Jack"), MsgButtons::Ok, MsgIcon::Warning);
+        return {};
+    }
+    return e->handle;
+}
+
 void assignJack(Drawing& drawing, const QString& jack, const JackfieldRow& jf,
                 const QString& column, bool showConnectors, db::Connections& registry) {
     QList<JackPosition> used;
@@ -88,6 +106,16 @@ void assignJack(Drawing& drawing, const QString& jack, const JackfieldRow& jf,
                    QStringLiteral("update tblJFRowCol set assigned = ?, Sheet = ? where "
                                   "RowColID = ?"),
                    registry);
+    // Positions the jack stood for before and no longer does are free again.
+    QList<qint64> before;
+    for (const QString& ref : {tag::ref2(*e), tag::ref3(*e)}) {
+        bool isKey = false;
+        const qint64 id = ref.toLongLong(&isKey);
+        if (isKey) before << id;
+    }
+    if (tieA) before.removeAll(used[0].id);
+    if (tieB) before.removeAll(used[1].id);
+    for (qint64 id : before) mark.bind(false).bind(QString()).bind(id).exec();
     if (tieA) mark.bind(true).bind(sheet).bind(used[0].id).exec();
     if (tieB) mark.bind(true).bind(sheet).bind(used[1].id).exec();
     cad::UndoGroup group(drawing.undo());
@@ -109,6 +137,9 @@ void assignJack(Drawing& drawing, const QString& jack, const JackfieldRow& jf,
             tag::setRef3(insert, QString::number(used[1].id));
             if (showConnectors) set(QStringLiteral("BCONN"), jf.rearConn);
         }
+        // A row not tied now names no position.
+        if (!tieA) tag::setRef2(insert, QString());
+        if (!tieB) tag::setRef3(insert, QString());
     });
     try {
         tx.commit();

@@ -12,7 +12,8 @@
 
 namespace tolvane {
 class Drawing;
-}
+class Ui;
+}  // namespace tolvane
 
 namespace tolvane::jackfields {
 
@@ -47,6 +48,12 @@ QStringList columnsOf(const QList<JackPosition>& positions);
 // Removes the jackfield and all its positions (positions first), in one transaction. Jacks
 // already drawn keep their references.
 void removeJackfield(qint64 jfid, db::Connections& registry = db::connections());
+
+// The jack an assignment works on: the one double-clicked (`picked`), else the one entity
+// selected, else one the user picks after being told "Please select a Jack". "" when the
+// pick is cancelled, or (told "Not a valid Jack") when what was chosen is no jack insert.
+QString jackToAssign(Drawing& drawing, Ui& ui, const QString& picked, const QStringList& selected,
+                     double aperture);
 
 // Ties the jack insert `jack` to `column` of the jackfield: "JF", "COL", the row letters on
 // "A" and "B", and with `showConnectors` the rear connector on "ACONN"/"BCONN". A row is

@@ -206,6 +206,15 @@ TEST_F(Jackfields, AssignJackAndRemove) {
                    "order by JFRow"),
               "A1 B0");
 
+    // Tied again elsewhere, the jack frees the positions it stood for; a line is no jack.
+    assignJack(drawing, jack, all[1], "08", false, registry);
+    EXPECT_EQ(rows("select count(*) from tblJFRowCol where JFID = 1 and assigned"), "0");
+    const QString line = drawing.editor().add(cad::Entity::line({0, 0}, {1, 0}));
+    test::ScriptedUser user("button OK\n");
+    EXPECT_EQ(jackToAssign(drawing, *user.ui, {}, {line}, 0.1), "");
+    EXPECT_TRUE(user.transcript.contains("Not a valid Jack"));
+    EXPECT_EQ(jackToAssign(drawing, *user.ui, jack, {}, 0.1), jack);
+
     removeJackfield(all[0].id, registry);
     EXPECT_EQ(rows("select count(*) from tblJFRowCol where JFID = 1"), "0");
     EXPECT_EQ(rows("select JFSysID from tblJF"), "2");
