@@ -225,8 +225,8 @@ bool PropertyGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* e
     const bool window =
         e->editor == PropertyEditor::Color || e->editor == PropertyEditor::LineWeight;
     if (!window || e->readOnly) return QTreeView::edit(index, trigger, event);
-    if (trigger != DoubleClicked && trigger != SelectedClicked && trigger != EditKeyPressed)
-        return false;
+    // A character typed does not open a window; a double-click, F2 or edit() does.
+    if (trigger == AnyKeyPressed || trigger == CurrentChanged) return false;
     std::optional<QString> chosen;
     if (e->editor == PropertyEditor::Color) {
         if (const std::optional<int> c =

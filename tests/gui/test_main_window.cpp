@@ -147,7 +147,7 @@ class MainWindowTest : public QObject {
     // list, where a value typed in place is written to it and undone as one step; Escape drops
     // the selection and the list shows the drawing's own properties.
     void aNewEntityShowsInThePropertyListAndIsEditedThere() {
-        restart("point 20,0\npoint 25,5\n");
+        restart("point 20,0\npoint 25,5\nclick cmdColor3\nclick cmdOK\n");
         DrawingWindow* w = openChanged("p.dxf");
         QVERIFY(w);
         main_->RouteCMD("catDLine");
@@ -191,7 +191,12 @@ class MainWindowTest : public QObject {
         QTest::keyClick(editor, Qt::Key_Escape);
         QTRY_VERIFY(!list->findChild<QLineEdit*>("txtPropertyValue"));
         QCOMPARE(w->drawing().document().find(line)->end, QPointF(30, 8));
-        QCOMPARE(w->drawing().undo().undoCount(), steps + 1);
+        // A colour is chosen in the colour window.
+        list->edit(valueOf("PenColor"));
+        QCOMPARE(w->drawing().document().find(line)->color, 3);
+        QCOMPARE(valueOf("PenColor").data().toString(), QString("3"));
+        QCOMPARE(w->drawing().undo().undoCount(), steps + 2);
+        w->drawing().undo().undo();
         w->drawing().undo().undo();
         QCOMPARE(valueOf("EndPoint").data().toString(), QString("25,5"));
 
