@@ -1,6 +1,6 @@
 // Two of the main window's four docking panes: the property list and the command line (the
-// project explorer and the cable-drawing pane have files of their own). The command line is
-// complete here; the property list is the pane the property module fills.
+// project explorer and the cable-drawing pane have files of their own). The property list's
+// grid is in property_grid.h, what it shows and writes in drawings/properties.h.
 #pragma once
 
 #include <QWidget>
