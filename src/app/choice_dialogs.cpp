@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "cad/colors.h"
+#include "drawings/properties.h"
 #include "ui/ui.h"
 
 namespace tolvane {
@@ -107,10 +108,7 @@ const QList<int>& LineWeightDialog::weights() {
 }
 
 QString LineWeightDialog::weightText(int weight) {
-    if (weight == -1) return QStringLiteral("ByLayer");
-    if (weight == -2) return QStringLiteral("ByBlock");
-    if (weight == -3) return QStringLiteral("Default");
-    return QStringLiteral("%1 mm").arg(weight / 100.0, 0, 'f', 2);
+    return lineWeightText(weight);
 }
 
 LineWeightDialog::LineWeightDialog(int current, QWidget* parent) : QDialog(parent) {

@@ -283,7 +283,7 @@ QPointF DrawingView::answerPoint(QPointF device) {
     if (snap_.found()) return snap_.point;
     QPointF world = view_.toWorld(device);
     const std::optional<QPointF> base = ui_.promptBase();
-    if (ortho_ && base) {
+    if (ortho() && base) {
         const QPointF d = world - *base;
         world = std::abs(d.x()) >= std::abs(d.y()) ? QPointF(world.x(), base->y())
                                                    : QPointF(base->x(), world.y());

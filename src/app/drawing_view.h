@@ -62,9 +62,9 @@ class DrawingView : public QWidget {
     void setWheelReversed(bool reversed) { wheelReversed_ = reversed; }
     bool wheelReversed() const { return wheelReversed_; }
     // Ortho: a picked point drawn from a base point keeps to the horizontal or the vertical
-    // through it (F8 switches it).
-    void setOrtho(bool on) { ortho_ = on; }
-    bool ortho() const { return ortho_; }
+    // through it (F8 switches it). It is the drawing's own mode, kept in its file's header.
+    void setOrtho(bool on) { doc_.settings().orthoMode = on; }
+    bool ortho() const { return doc_.settings().orthoMode; }
     // Object snap modes (cad::SnapMode bits) used while a point prompt waits.
     void setSnapModes(unsigned modes);
     // Automatic grips: the grips of the selection are shown (on by default).
@@ -158,7 +158,6 @@ class DrawingView : public QWidget {
     int crossSize_ = 5;
     int pickSize_ = 3;
     bool wheelReversed_ = false;
-    bool ortho_ = false;
     bool autoGrips_ = true;
     bool fitted_ = false;
     // The point a click answers: snapped, else kept ortho to the prompt's base.

@@ -122,11 +122,7 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
     connect(&w->view(), &DrawingView::cursorMoved, this, &DrawingWindows::cursorMoved);
     // What the user selects with the mouse shows in the property list.
     connect(&w->view(), &DrawingView::selectionChosen, this, [this, w](const QStringList& chosen) {
-        if (chosen.isEmpty()) {
-            if (clearProperties) clearProperties();
-        } else if (showProperties) {
-            showProperties(*w, chosen);
-        }
+        if (showProperties) showProperties(*w, chosen);
     });
     w->view().setSnapModes(snapModes_);
     w->view().setAutoGrips(autoGrips_);
@@ -227,7 +223,7 @@ void DrawingWindows::clearGripSet(DrawingWindow& window) {
     window.view().setSelection({});
     log("ClearGripSet: updateing history");
     log("ClearGripSet: clearing proplist");
-    if (clearProperties) clearProperties();
+    if (showProperties) showProperties(window, {});
     log("ClearGripSet: Closing open loops");
     if (s_.ui.promptWaiting()) s_.ui.cancelPrompt();
     log("ClearGripSet: regenerating drawing");

@@ -77,11 +77,11 @@ class DrawingWindows : public QObject {
     static constexpr double kScriptAperture = 0.1;
     DrawingFiles& files() { return files_; }
 
-    // ClearGripSet: drops the selection and grips, clears the property list, ends a waiting
-    // prompt and draws the drawing again.
+    // ClearGripSet: drops the selection and grips, shows the drawing's own properties in the
+    // property list, ends a waiting prompt and draws the drawing again.
     void clearGripSet(DrawingWindow& window);
-    std::function<void()> clearProperties;
-    // Loads the selection a command leaves into the property list.
+    // Loads a selection (the one a command leaves, the one the user picks) into the property
+    // list; an empty one loads the drawing's properties.
     std::function<void(DrawingWindow&, const QStringList& selection)> showProperties;
 
     // A double-click on the drawing of a window at a point (batch scripts and the view).

@@ -17,7 +17,6 @@
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <algorithm>
 
 #include "app/block_browser.h"
@@ -35,6 +34,7 @@
 #include "app/project_dialogs.h"
 #include "app/project_explorer.h"
 #include "app/project_jackfield_windows.h"
+#include "app/property_grid.h"
 #include "app/signal_types_window.h"
 #include "app/system_name_window.h"
 #include "app/tips_window.h"
@@ -47,7 +47,7 @@
 #include "db/preferences.h"
 #include "drawings/command_aliases.h"
 #include "drawings/command_table.h"
-#include "drawings/inspection.h"
+#include "drawings/properties.h"
 #include "jackfields/jack_assignment.h"
 #include "projects/lock_admin.h"
 #include "projects/project_registry.h"
@@ -349,7 +349,7 @@ QDockWidget* MainWindow::addPane(QWidget* pane, const QString& title, Qt::DockWi
 }
 
 void MainWindow::buildPanes() {
-    properties_ = new PropertyListPane(this);
+    properties_ = new PropertyListPane(s_.ui, this);
     projects_ =
         new projects::ProjectRegistry(s_.run, s_.settings, s_.ui, s_.log, db::connections());
     projects_->setParent(this);
@@ -769,6 +769,48 @@ DataSheetWindow* MainWindow::openDataSheet(SheetKind kind) {
     return sheets_->open(kind);
 }
 
+void MainWindow::showProperties(DrawingWindow* window, const QStringList& selection) {
+    if (window != propertiesOf_ || (window && propertiesFollow_.isEmpty())) {
+        for (const QMetaObject::Connection& c : std::as_const(propertiesFollow_)) disconnect(c);
+        propertiesFollow_.clear();
+        propertiesOf_ = window;
+        // Values changed by commands, undo and redo, and the file name a save gives, show as
+        // they change.
+        const auto reload = [this] { showProperties(propertiesOf_, propertiesSelection_); };
+        if (window)
+            propertiesFollow_ = {
+                connect(&window->drawing(), &Drawing::contentChanged, properties_, reload),
+                connect(&window->drawing(), &Drawing::titleChanged, properties_, reload)};
+    }
+    propertiesSelection_ = selection;
+    if (!window) {
+        properties_->list()->setEntries({});
+        return;
+    }
+    PropertyList list(window->drawing(), s_.ui, propertyContext(*window));
+    properties_->list()->setEntries(list.load(selection));
+}
+
+PropertyContext MainWindow::propertyContext(DrawingWindow& window) const {
+    return {&s_.settings, window.view().view().centre(), drawings_->blockFolder(),
+            drawings_->files().defaultTemplate()};
+}
+
+void MainWindow::changeProperty(const QString& name, const QString& text) {
+    DrawingWindow* w = propertiesOf_;
+    if (!w) return;
+    s_.errors.guard(QStringLiteral("frmPL"), [&] {
+        PropertyList list(w->drawing(), s_.ui, propertyContext(*w));
+        list.change(propertiesSelection_, name, text);
+        // A view option written to the settings takes effect in every drawing window.
+        if (list.changedSettings()) {
+            for (DrawingWindow* other : drawings_->windows())
+                other->view().applySettings(s_.settings);
+        }
+        showProperties(w, propertiesSelection_);
+    });
+}
+
 void MainWindow::RouteCMD(const QString& key) {
     router_.route(key);
 }
@@ -798,13 +840,17 @@ void MainWindow::load(const QString& argument) {
             [this](QChar c) { commandLine_->addChar(c); }, [this] { commandLine_->pressEnter(); }},
         this);
     drawings_->registerActions();
-    drawings_->clearProperties = [this] { properties_->list()->clear(); };
     drawings_->showProperties = [this](DrawingWindow& w, const QStringList& selection) {
-        QTreeWidget* list = properties_->list();
-        list->clear();
-        for (const auto& [name, value] : generalProperties(w.drawing().document(), selection))
-            list->addTopLevelItem(new QTreeWidgetItem({name, value}));
+        showProperties(&w, selection);
     };
+    properties_->list()->propertyModel()->apply = [this](const QString& name, const QString& text) {
+        changeProperty(name, text);
+    };
+    // The property list follows the active drawing window.
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+        auto* w = sub ? qobject_cast<DrawingWindow*>(sub->widget()) : nullptr;
+        if (w != propertiesOf_) showProperties(w, w ? w->view().selection() : QStringList());
+    });
     connect(drawings_, &DrawingWindows::drawingsChanged, this, [this] { explorer_->refresh(); });
     explorer_->newDrawing = [this] {
         if (router_.permitted(QStringLiteral("catDNew"))) drawings_->createFromDefaultTemplate();

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 
 #include "app/equipment_library_window.h"
@@ -30,6 +31,7 @@ class CommandAliases;
 struct RunState;
 class CommandLinePane;
 class PropertyListPane;
+struct PropertyContext;
 class CablesPane;
 class DrawingWindow;
 class TipsWindow;
@@ -144,12 +146,21 @@ class MainWindow : public QMainWindow {
     // frmBlocks, made on first use; shown on the node of `key`.
     void showBlockBrowser(const QString& key);
     QDockWidget* addPane(QWidget* pane, const QString& title, Qt::DockWidgetArea area);
+    // The property list shows the selection of a window, its drawing when nothing is
+    // selected, nothing without a window; it follows the drawing's changes.
+    void showProperties(DrawingWindow* window, const QStringList& selection);
+    PropertyContext propertyContext(DrawingWindow& window) const;
+    // An edit made in the property list, written to what it shows.
+    void changeProperty(const QString& name, const QString& text);
 
     Services s_;
     CommandRouter router_;
     QMdiArea* mdi_ = nullptr;
     CommandLinePane* commandLine_ = nullptr;
     PropertyListPane* properties_ = nullptr;
+    QPointer<DrawingWindow> propertiesOf_;
+    QStringList propertiesSelection_;
+    QList<QMetaObject::Connection> propertiesFollow_;
     ProjectExplorer* explorer_ = nullptr;
     projects::ProjectRegistry* projects_ = nullptr;
     CablesPane* cables_ = nullptr;

@@ -8,26 +8,37 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/property_grid.h"
 #include "drawings/command_aliases.h"
 #include "shell/event_log.h"
 
 namespace tolvane {
 
-PropertyListPane::PropertyListPane(QWidget* parent) : QWidget(parent) {
+PropertyListPane::PropertyListPane(Ui& ui, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmPL"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
-    list_ = new QTreeWidget(this);
-    list_->setObjectName(QStringLiteral("lstProperties"));
-    list_->setColumnCount(2);
-    list_->setHeaderLabels({tr("Property"), tr("Value")});
-    list_->setRootIsDecorated(true);
-    list_->setAlternatingRowColors(true);
-    list_->header()->setSectionResizeMode(QHeaderView::Stretch);
-    layout->addWidget(list_);
+    layout->setSpacing(2);
+    list_ = new PropertyGrid(ui, this);
+    layout->addWidget(list_, 1);
+    description_ = new QLabel(this);
+    description_->setObjectName(QStringLiteral("lblDescription"));
+    description_->setWordWrap(true);
+    description_->setFrameShape(QFrame::StyledPanel);
+    description_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    description_->setMinimumHeight(3 * fontMetrics().height());
+    layout->addWidget(description_);
+    connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { describe(current); });
+    connect(list_->model(), &QAbstractItemModel::modelReset, this, [this] { describe({}); });
+}
+
+void PropertyListPane::describe(const QModelIndex& current) {
+    const PropertyEntry* e = list_->propertyModel()->entry(current);
+    description_->setText(e ? QStringLiteral("%1\n%2").arg(e->name, e->description.trimmed())
+                            : QString());
 }
 
 CommandLinePane::CommandLinePane(Ui& ui, CommandAliases& aliases, EventLog& log, QWidget* parent)

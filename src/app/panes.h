@@ -1,6 +1,6 @@
 // Two of the main window's four docking panes: the property list and the command line (the
-// project explorer and the cable-drawing pane have files of their own). The command line is
-// complete here; the property list is the pane the property module fills.
+// project explorer and the cable-drawing pane have files of their own). The property list's
+// grid is in property_grid.h, what it shows and writes in drawings/properties.h.
 #pragma once
 
 #include <QWidget>
@@ -11,7 +11,6 @@
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QTreeWidget;
 class QComboBox;
 
 namespace tolvane {
@@ -19,15 +18,22 @@ namespace tolvane {
 class CommandAliases;
 class EventLog;
 
-// frmPL: the properties of the active drawing or of the selected entity.
+class PropertyGrid;
+
+// frmPL: the properties of the active drawing or of the selected entities (lstProperties),
+// and under them the description of the entry the user is on (lblDescription).
 class PropertyListPane : public QWidget {
     Q_OBJECT
   public:
-    explicit PropertyListPane(QWidget* parent = nullptr);
-    QTreeWidget* list() const { return list_; }
+    explicit PropertyListPane(Ui& ui, QWidget* parent = nullptr);
+    PropertyGrid* list() const { return list_; }
+    QLabel* description() const { return description_; }
 
   private:
-    QTreeWidget* list_;
+    void describe(const QModelIndex& current);
+
+    PropertyGrid* list_;
+    QLabel* description_;
 };
 
 // frmCommandLine: history, prompt label and command box. Typed aliases of two or three

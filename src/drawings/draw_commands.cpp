@@ -16,6 +16,26 @@ QString currentLayer(const Drawing& drawing) {
     return l ? l->name : QStringLiteral("0");
 }
 
+void takeCurrentProperties(const Drawing& drawing, cad::Entity& e) {
+    const cad::DrawingSettings& current = drawing.document().settings();
+    e.layer = currentLayer(drawing);
+    e.color = current.color;
+    e.lineType = current.lineType;
+    e.lineWeight = current.lineWeight;
+    switch (e.kind) {
+        case cad::EntityKind::Text:
+        case cad::EntityKind::AttributeDefinition:
+            if (!(e.height > 0)) e.height = current.textHeight;
+            e.style = current.textStyle;
+            break;
+        case cad::EntityKind::Dimension:
+            e.style = current.dimStyle;
+            break;
+        default:
+            break;
+    }
+}
+
 QString drawPolyline(Drawing& drawing, Ui& ui) {
     const PointAnswer first = ui.getPoint(QStringLiteral("Start point:"));
     if (first.cancelled || first.ended) return {};
@@ -33,7 +53,7 @@ QString drawPolyline(Drawing& drawing, Ui& ui) {
         vertices.append({next.point});
         if (handle.isEmpty()) {
             cad::Entity line = cad::Entity::polyline(vertices, false);
-            line.layer = currentLayer(drawing);
+            takeCurrentProperties(drawing, line);
             handle = drawing.editor().add(std::move(line));
         } else
             drawing.editor().modify(handle, [&](cad::Entity& e) { e.vertices = vertices; });
@@ -108,7 +128,7 @@ QPainterPath arcPath(QPointF centre, double radius, double a0, double a1) {
 
 QString add(Drawing& drawing, std::optional<cad::Entity> e) {
     if (!e) return {};
-    e->layer = currentLayer(drawing);
+    takeCurrentProperties(drawing, *e);
     cad::UndoGroup group(drawing.undo());
     return drawing.editor().add(std::move(*e));
 }
@@ -375,7 +395,7 @@ const QList<DrawingCommand>& creationCommands() {
              const std::optional<QString> text =
                  ui.input(QStringLiteral("Draw Text"), QStringLiteral("Enter Text:"));
              if (!text || text->isEmpty()) return QString();
-             return add(d, cad::Entity::textAt((*p)[0], *text, 0.25));
+             return add(d, cad::Entity::textAt((*p)[0], *text, 0));  // the current height
          })},
         {"catDDimH", "Horizontal Dimension", "DDimH", creates([](Drawing& d, Ui& ui) {
              const auto p =
@@ -425,7 +445,7 @@ const QList<DrawingCommand>& creationCommands() {
              bool ok = false;
              const double h = height->trimmed().toDouble(&ok);
              cad::Entity e = cad::Entity::attributeDefinition(
-                 (*p)[0], tag->trimmed(), tag->trimmed(), *value, ok && h > 0 ? h : 0.25);
+                 (*p)[0], tag->trimmed(), tag->trimmed(), *value, ok && h > 0 ? h : 0);
              if (visible->trimmed().compare(QLatin1String("N"), Qt::CaseInsensitive) == 0)
                  e.attributeFlags |= 1;  // invisible
              return add(d, e);

@@ -11,11 +11,18 @@
 
 namespace tolvane {
 
+namespace cad {
+struct Entity;
+}
 class Drawing;
 class Ui;
 
 // The layer new entities are drawn on: the drawing's current layer, "0" when it has gone.
 QString currentLayer(const Drawing& drawing);
+// What every entity a drawing command creates is drawn with: the current layer, colour, line
+// type and line weight; texts and attribute definitions the current text style and, unless
+// the command gave them one, the current text height; dimensions the current dimension style.
+void takeCurrentProperties(const Drawing& drawing, cad::Entity& e);
 
 // The interactive polyline: "Start point:", then "Next point (Enter to end):" until Enter
 // ends it. The polyline shows from its second vertex on; Escape takes all of it back. Returns

@@ -1,44 +1,15 @@
 #include "drawings/inspection.h"
 
+#include "drawings/properties.h"
 #include "ui/ui.h"
 
 namespace tolvane {
-
-namespace {
-
-QString colorText(int color) {
-    if (color == cad::kColorByLayer) return QStringLiteral("BYLAYER");
-    if (color == cad::kColorByBlock) return QStringLiteral("BYBLOCK");
-    return QString::number(color);
-}
-
-}  // namespace
-
-QList<std::pair<QString, QString>> generalProperties(const cad::Document& doc,
-                                                     const QStringList& handles) {
-    QList<std::pair<QString, QString>> rows;
-    for (const QString& h : handles) {
-        const cad::Entity* e = doc.find(h);
-        if (!e) continue;
-        const QStringList values = {cad::entityTypeName(*e), e->handle, e->layer,
-                                    colorText(e->color)};
-        if (rows.isEmpty()) {
-            for (const char* name : {"Type", "Handle", "LayerName", "PenColor"})
-                rows.append({QString::fromLatin1(name), QString()});
-            for (int i = 0; i < rows.size(); ++i) rows[i].second = values[i];
-            continue;
-        }
-        for (int i = 0; i < rows.size(); ++i)
-            if (rows[i].second != values[i]) rows[i].second = QStringLiteral("<VARIES>");
-    }
-    return rows;
-}
 
 QStringList inspectionLines(const cad::Entity* e) {
     if (!e) return {QStringLiteral("ENTITY none")};
     QStringList out;
     out << QStringLiteral("ENTITY %1 %2 layer=%3 color=%4")
-               .arg(e->handle, cad::entityTypeName(*e), e->layer, colorText(e->color));
+               .arg(e->handle, cad::entityTypeName(*e), e->layer, colorValueText(e->color));
     if (e->kind == cad::EntityKind::Insert) out << QStringLiteral("BLOCK ") + e->blockName;
     const auto attribute = [&](const cad::Entity& a) {
         out << QStringLiteral("ATTRIB %1 = %2").arg(a.tag, a.text);

@@ -12,10 +12,4 @@ namespace tolvane {
 // BLOCK, ATTRIB, XDATA, VERTEX and TEXT lines as they apply.
 QStringList inspectionLines(const cad::Entity* e);
 
-// The general properties of a selection as the property list shows them, name and value:
-// Type, Handle, LayerName and PenColor; a value the entities do not share reads "<VARIES>".
-// Empty for no selection.
-QList<std::pair<QString, QString>> generalProperties(const cad::Document& doc,
-                                                     const QStringList& handles);
-
 }  // namespace tolvane

@@ -178,7 +178,7 @@ QStringList createBlock(Drawing& d, Ui& ui, const CommandContext& c) {
     cad::UndoGroup group(d.undo());
     for (const QString& h : taken) d.editor().erase(h);
     cad::Entity insert = cad::makeInsert(doc, blockName, (*base)[0]);
-    insert.layer = currentLayer(d);
+    takeCurrentProperties(d, insert);
     const QString handle = d.editor().add(std::move(insert));
     Q_EMIT d.blocksChanged();
     return one(handle);

@@ -225,6 +225,7 @@ QStringList prepareDrawing(cad::Document& doc, const QString& blocksFolder) {
 cad::Document templateDrawing() {
     cad::Document doc;
     addStandardStylesAndLayers(doc);
+    doc.settings().textHeight = kText;  // new texts as large as the standard blocks' texts
     return doc;
 }
 

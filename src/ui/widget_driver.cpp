@@ -207,8 +207,6 @@ QModelIndex fromSource(QAbstractItemModel* top, const QModelIndex& source) {
     return below.isValid() ? proxy->mapFromSource(below) : QModelIndex();
 }
 
-// The cell of 0-based `row` whose column header reads `column` or, for database models,
-// whose field is named `column`. Invalid when there is no such column.
 // The column whose header gives `column` as its field name (kFieldNameRole) or, failing
 // that, as its caption; exact letter case first. -1 when none does.
 int headerColumn(const QAbstractItemModel* model, int columns, const QString& column) {
@@ -223,16 +221,20 @@ int headerColumn(const QAbstractItemModel* model, int columns, const QString& co
     return -1;
 }
 
-QModelIndex cellIndex(const QAbstractItemView* view, int row, const QString& column) {
+// The cell of a row (`first`: its cell in column 0, a node of a tree at any depth) whose
+// column header reads `column` or, for database models, whose field is named `column`.
+// Invalid when there is no such column.
+QModelIndex cellIndex(const QAbstractItemView* view, const QModelIndex& first,
+                      const QString& column) {
     QAbstractItemModel* model = view->model();
     const QModelIndex root = view->rootIndex();
     if (const int c = headerColumn(model, model->columnCount(root), column); c >= 0)
-        return model->index(row, c, root);
+        return model->index(first.row(), c, first.parent());
     auto* sql = qobject_cast<QSqlQueryModel*>(sourceModelOf(model));
     if (!sql) return {};
     const int field = sql->record().indexOf(column);
     if (field < 0) return {};
-    const QModelIndex source = toSource(model->index(row, 0, root));
+    const QModelIndex source = toSource(first);
     if (source.model() != sql) return {};
     return fromSource(model, sql->index(source.row(), field));
 }
@@ -437,7 +439,8 @@ void WidgetDriver::editCell(QWidget* window, const QString& name, int row, const
     QAbstractItemView* view = itemView(window, name);
     requireUsable(view, name);
     requireRow(view, name, row);
-    const QModelIndex index = cellIndex(view, row - 1, column);
+    // Rows are numbered as print-grid numbers them: the nodes of a tree depth first.
+    const QModelIndex index = cellIndex(view, rowsOf(view)[row - 1].index, column);
     if (!index.isValid() || isColumnHiddenIn(view, index.column()))
         throw DriverError(QStringLiteral("no column %1 in %2").arg(column, name));
 

@@ -6,6 +6,7 @@
 #include <QDockWidget>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -14,7 +15,6 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <QtTest>
 
 #include "../unit/script_fixture.h"
@@ -24,7 +24,9 @@
 #include "app/drawing_windows.h"
 #include "app/main_window.h"
 #include "app/panes.h"
+#include "app/property_grid.h"
 #include "cad/dxf.h"
+#include "cad/editing.h"
 #include "cad/picking.h"
 #include "db/database.h"
 #include "db/setup.h"
@@ -142,26 +144,99 @@ class MainWindowTest : public QObject {
     }
 
     // The entity a drawing command makes is the selection afterwards and shows in the property
-    // list; Escape clears both.
-    void aNewEntityShowsInThePropertyList() {
-        restart("point 20,0\npoint 25,5\n");
+    // list, where a value typed in place is written to it and undone as one step; Escape drops
+    // the selection and the list shows the drawing's own properties.
+    void aNewEntityShowsInThePropertyListAndIsEditedThere() {
+        restart("point 20,0\npoint 25,5\nclick cmdColor3\nclick cmdOK\n");
         DrawingWindow* w = openChanged("p.dxf");
         QVERIFY(w);
         main_->RouteCMD("catDLine");
-        auto* list = main_->findChild<QTreeWidget*>("lstProperties");
+        auto* list = main_->findChild<PropertyGrid*>("lstProperties");
         QVERIFY(list);
-        QCOMPARE(list->topLevelItemCount(), 4);
-        QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("VDLINE"));
-        QCOMPARE(list->topLevelItem(1)->text(1), w->view().selection().value(0));
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_SELECTION");
-            !file.isEmpty()) {
-            w->view().zoomExtents();
-            main_->grab().save(file);
-        }
+        PropertyModel* model = list->propertyModel();
+        const QString line = w->view().selection().value(0);
+        const QModelIndex general = model->index(0, 0);
+        QCOMPARE(general.data().toString(), kGeneralEntities);
+        const auto valueOf = [&](const QString& name) {
+            for (int c = 0; c < model->rowCount(); ++c)
+                for (int r = 0; r < model->rowCount(model->index(c, 0)); ++r) {
+                    const QModelIndex at = model->index(r, 0, model->index(c, 0));
+                    if (at.data().toString() == name) return at.siblingAtColumn(1);
+                }
+            return QModelIndex();
+        };
+        QCOMPARE(valueOf("Type").data().toString(), QString("VDLINE"));
+        QCOMPARE(valueOf("Handle").data().toString(), line);
+        QVERIFY(!(valueOf("Handle").flags() & Qt::ItemIsEditable));
+
+        // Typed in the value's line edit; Enter writes it.
+        const int steps = w->drawing().undo().undoCount();
+        list->setCurrentIndex(valueOf("EndPoint"));
+        list->edit(valueOf("EndPoint"));
+        auto* editor = list->findChild<QLineEdit*>("txtPropertyValue");
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QString("25,5"));
+        editor->setText("30,8");
+        QTest::keyClick(editor, Qt::Key_Return);  // written once the editor closes
+        QTRY_COMPARE(w->drawing().document().find(line)->end, QPointF(30, 8));
+        QCOMPARE(valueOf("EndPoint").data().toString(), QString("30,8"));
+        QCOMPARE(valueOf("Length").data().toString(), QString("12.8062"));
+        QCOMPARE(main_->findChild<QLabel*>("lblDescription")->text().section('\n', 0, 0),
+                 QString("EndPoint"));
+        // Escape in the editor leaves the value as it was.
+        list->edit(valueOf("EndPoint"));
+        editor = list->findChild<QLineEdit*>("txtPropertyValue");
+        QVERIFY(editor);
+        editor->setText("1,1");
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QTRY_VERIFY(!list->findChild<QLineEdit*>("txtPropertyValue"));
+        QCOMPARE(w->drawing().document().find(line)->end, QPointF(30, 8));
+        // A colour is chosen in the colour window.
+        list->edit(valueOf("PenColor"));
+        QCOMPARE(w->drawing().document().find(line)->color, 3);
+        QCOMPARE(valueOf("PenColor").data().toString(), QString("3"));
+        QCOMPARE(w->drawing().undo().undoCount(), steps + 2);
+        w->drawing().undo().undo();
+        w->drawing().undo().undo();
+        QCOMPARE(valueOf("EndPoint").data().toString(), QString("25,5"));
+
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QCoreApplication::sendEvent(w, &escape);
-        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(model->index(0, 0).data().toString(), QString("Appearance"));
+        QVERIFY(valueOf("ActiveColor").isValid());
         w->drawing().setModified(false);
+    }
+
+    // An insert in the property list (TOLVANE_SCREENSHOT_PROPERTIES names a picture of it).
+    void anInsertShowsItsBlockEntries() {
+        cad::Document doc;
+        cad::Block& block = doc.addBlock("UNIT");
+        doc.add(block, cad::Entity::rect({0, 0}, {4, 2}));
+        doc.add(block, cad::Entity::attributeDefinition({0.2, 0.5}, "SYSNAME", {}, "VTR-01", 0.4));
+        doc.addLayer({"EQUIPMENT", 3});
+        cad::Entity insert = cad::makeInsert(doc, "UNIT", {2, 3});
+        insert.layer = "EQUIPMENT";
+        const QString handle = doc.addToModel(insert).handle;
+        const QString path = dir_.filePath("insert.dxf");
+        cad::saveDxf(doc, path);
+        DrawingWindow* w = main_->drawings()->open(path);
+        QVERIFY(w);
+        w->view().setSelection({handle});
+        Q_EMIT w->view().selectionChosen({handle});
+        PropertyGrid* list = main_->findChild<PropertyGrid*>("lstProperties");
+        PropertyModel* model = list->propertyModel();
+        const QModelIndex type = model->index(model->rowCount() - 1, 0);
+        QCOMPARE(type.data().toString(), QString("VDINSERT"));
+        QCOMPARE(model->index(1, 1, type).data().toString(), QString("SYSNAME=VTR-01"));
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_PROPERTIES");
+            !file.isEmpty()) {
+            main_->resize(1280, 860);
+            list->setCurrentIndex(model->index(3, 1, type));  // Xscale, described below
+            list->scrollToBottom();
+            w->view().zoomExtents();
+            QTest::qWait(50);
+            main_->grab().save(file);
+        }
     }
 
     // A drawing opens maximised when it is alone, and beside a window that is not maximised at

@@ -70,3 +70,38 @@ TEST(DrawCommands, ArrayTooLargeIsRefused) {
     }
     EXPECT_EQ(user.transcript.count("MESSAGE"), 2);
 }
+
+// What a command draws takes the drawing's current layer, colour, line type and weight; a
+// text its current height and style, unless it was given a height.
+TEST(DrawCommands, NewEntitiesTakeTheCurrentSettings) {
+    Drawing d;
+    d.document().addLayer({QStringLiteral("CABLES")});
+    d.document().setCurrentLayer(QStringLiteral("CABLES"));
+    d.document().addTextStyle({QStringLiteral("TL_LABEL")});
+    cad::DrawingSettings& current = d.document().settings();
+    current.color = 5;
+    current.lineType = QStringLiteral("DASHED");
+    current.lineWeight = 35;
+    current.textHeight = 0.4;
+    current.textStyle = QStringLiteral("TL_LABEL");
+    test::ScriptedUser user(
+        "point 0,0\npoint 1,1\n"
+        "point 2,2\ntext Hello\n"
+        "point 3,3\ntext TAG\ntext v\ntext Y\ntext 0.7\n");
+    const CommandContext context{{}, 0.1, {}, {}};
+    const QString line = command("catDLine").run(d, *user.ui, context).value(0);
+    const QString text = command("catDText").run(d, *user.ui, context).value(0);
+    const QString attribute = command("catDAttrib").run(d, *user.ui, context).value(0);
+    const cad::Entity* e = d.document().find(line);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->layer, QStringLiteral("CABLES"));
+    EXPECT_EQ(e->color, 5);
+    EXPECT_EQ(e->lineType, QStringLiteral("DASHED"));
+    EXPECT_EQ(e->lineWeight, 35);
+    const cad::Entity* t = d.document().find(text);
+    ASSERT_TRUE(t);
+    EXPECT_DOUBLE_EQ(t->height, 0.4);
+    EXPECT_EQ(t->style, QStringLiteral("TL_LABEL"));
+    EXPECT_EQ(t->color, 5);
+    EXPECT_DOUBLE_EQ(d.document().find(attribute)->height, 0.7);  // the height typed
+}

@@ -288,4 +288,10 @@ TEST(DriverTreeTest, TreesPrintAndSelectEveryNodeDepthFirst) {
     WidgetDriver::selectRows(&window, "tvwProject", {5});
     EXPECT_EQ(tree->currentItem()->text(0), "rack1.dxf (ann_pc1)");
     EXPECT_THROW(WidgetDriver::selectRows(&window, "tvwProject", {6}), DriverError);
+    // `cell` numbers the rows as print-grid does.
+    auto* leaf = drawings->child(0);
+    leaf->setFlags(leaf->flags() | Qt::ItemIsEditable);
+    WidgetDriver::editCell(&window, "tvwProject", 5, "Project", "rack2.dxf");
+    EXPECT_EQ(leaf->text(0), "rack2.dxf");
+    EXPECT_EQ(project->text(0), "SITE A");
 }

@@ -1,0 +1,213 @@
+// The property list's entries and changes: what a selection and the drawing show, shared and
+// differing values, one undo step per edit, refused values, and drawing values that are kept
+// in the file or in the user's settings.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "cad/dxf.h"
+#include "drawings/drawing.h"
+#include "drawings/properties.h"
+#include "script_fixture.h"
+#include "shell/settings_store.h"
+
+using namespace tolvane;
+
+namespace {
+
+const PropertyEntry* find(const QList<PropertyEntry>& entries, const QString& name) {
+    for (const PropertyEntry& e : entries)
+        if (e.name == name) return &e;
+    return nullptr;
+}
+
+QString valueOf(const QList<PropertyEntry>& entries, const char* name) {
+    const PropertyEntry* e = find(entries, QString::fromLatin1(name));
+    return e ? e->value : QStringLiteral("(missing)");
+}
+
+}  // namespace
+
+TEST(Properties, OneLineShowsGeneralThenLineEntries) {
+    Drawing d;
+    const QString h = d.editor().add(cad::Entity::line({1, 1}, {4, 5}));
+    test::ScriptedUser user("");
+    const QList<PropertyEntry> entries = PropertyList(d, *user.ui).load({h});
+    ASSERT_FALSE(entries.isEmpty());
+    EXPECT_EQ(entries.first().name, QStringLiteral("Area"));
+    EXPECT_EQ(entries.first().category, kGeneralEntities);
+    EXPECT_EQ(valueOf(entries, "Type"), QStringLiteral("VDLINE"));
+    EXPECT_EQ(valueOf(entries, "Handle"), h);
+    EXPECT_EQ(valueOf(entries, "Length"), QStringLiteral("5"));
+    EXPECT_EQ(valueOf(entries, "PenColor"), QStringLiteral("BYLAYER"));
+    EXPECT_EQ(valueOf(entries, "PenStyle"), QStringLiteral("-1-BYLAYER"));
+    EXPECT_EQ(find(entries, "PenStyle")->category, QStringLiteral("Appearance"));
+    EXPECT_EQ(valueOf(entries, "StartPoint"), QStringLiteral("1,1"));
+    EXPECT_EQ(valueOf(entries, "EndPoint"), QStringLiteral("4,5"));
+    EXPECT_EQ(find(entries, "EndPoint")->category, QStringLiteral("VDLINE"));
+    for (const char* readOnly : {"Area", "Handle", "ID", "Length", "Type", "XProperties"})
+        EXPECT_TRUE(find(entries, readOnly)->readOnly) << readOnly;
+    EXPECT_FALSE(find(entries, "LayerName")->readOnly);
+}
+
+TEST(Properties, ValuesNotSharedReadVariesAndMixedTypesShowOnlyGeneralEntries) {
+    Drawing d;
+    d.document().addLayer({QStringLiteral("CABLES")});
+    cad::Entity a = cad::Entity::line({0, 0}, {1, 0});
+    cad::Entity b = cad::Entity::line({0, 0}, {2, 0});
+    b.layer = QStringLiteral("CABLES");
+    b.color = 3;
+    const QString ha = d.editor().add(a), hb = d.editor().add(b);
+    test::ScriptedUser user("");
+    PropertyList list(d, *user.ui);
+    const QList<PropertyEntry> lines = list.load({ha, hb});
+    EXPECT_EQ(valueOf(lines, "LayerName"), kVaries);
+    EXPECT_EQ(valueOf(lines, "PenColor"), kVaries);
+    EXPECT_EQ(valueOf(lines, "StartPoint"), QStringLiteral("0,0"));  // shared
+    EXPECT_EQ(valueOf(lines, "EndPoint"), kVaries);
+    EXPECT_EQ(valueOf(lines, "Type"), QStringLiteral("VDLINE"));
+
+    const QString circle = d.editor().add(cad::Entity::circle({0, 0}, 2));
+    const QList<PropertyEntry> mixed = list.load({ha, circle});
+    EXPECT_EQ(valueOf(mixed, "Type"), kVaries);
+    EXPECT_EQ(find(mixed, "StartPoint"), nullptr);
+    EXPECT_EQ(find(mixed, "CenterPoint"), nullptr);
+    for (const PropertyEntry& e : mixed)
+        EXPECT_TRUE(e.category == kGeneralEntities || e.name == QLatin1String("PenStyle"))
+            << e.name.toStdString();
+}
+
+TEST(Properties, AnEditOfTwoEntitiesIsOneUndoStep) {
+    Drawing d;
+    const QString a = d.editor().add(cad::Entity::line({0, 0}, {1, 0}));
+    const QString b = d.editor().add(cad::Entity::line({0, 1}, {1, 1}));
+    d.undo().clear();
+    test::ScriptedUser user("");
+    PropertyList list(d, *user.ui);
+    ASSERT_TRUE(list.change({a, b}, QStringLiteral("PenColor"), QStringLiteral("3")));
+    ASSERT_TRUE(list.change({a, b}, QStringLiteral("PenStyle"), QStringLiteral("102-DASHED")));
+    EXPECT_EQ(d.document().find(a)->color, 3);
+    EXPECT_EQ(d.document().find(b)->color, 3);
+    EXPECT_EQ(d.document().find(b)->lineType, QStringLiteral("DASHED"));
+    EXPECT_TRUE(d.document().lineType(QStringLiteral("DASHED")));  // written with the file
+    EXPECT_EQ(d.undo().undoCount(), 2);
+    d.undo().undo();
+    d.undo().undo();
+    EXPECT_EQ(d.document().find(a)->color, cad::kColorByLayer);
+    EXPECT_EQ(d.document().find(b)->color, cad::kColorByLayer);
+    EXPECT_TRUE(user.transcript.isEmpty());
+}
+
+// A point that is not "x,y", a number field given words, a read-only entry and a layer that
+// does not exist are each refused with a message, and the entity stays as it was.
+TEST(Properties, RefusedValuesChangeNothing) {
+    Drawing d;
+    const QString line = d.editor().add(cad::Entity::line({0, 0}, {1, 0}));
+    const QString text = d.editor().add(cad::Entity::textAt({0, 0}, QStringLiteral("A"), 1));
+    d.undo().clear();
+    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\nbutton OK\nbutton OK\n");
+    PropertyList list(d, *user.ui);
+    EXPECT_FALSE(list.change({line}, QStringLiteral("StartPoint"), QStringLiteral("5 5")));
+    EXPECT_TRUE(user.transcript.contains(
+        QStringLiteral("| Not a recognized coordinate format. Use xxx,yyy.")));
+    EXPECT_FALSE(list.change({line}, QStringLiteral("EndPoint"), QStringLiteral("5,abc")));
+    EXPECT_FALSE(list.change({text}, QStringLiteral("Height"), QStringLiteral("tall")));
+    EXPECT_FALSE(list.change({line}, QStringLiteral("Handle"), QStringLiteral("FFF")));
+    EXPECT_FALSE(list.change({line}, QStringLiteral("LayerName"), QStringLiteral("NOPE")));
+    EXPECT_EQ(user.transcript.count(QStringLiteral("MESSAGE")), 5);
+    EXPECT_EQ(d.document().find(line)->start, QPointF(0, 0));
+    EXPECT_EQ(d.document().find(line)->end, QPointF(1, 0));
+    EXPECT_EQ(d.document().find(text)->height, 1.0);
+    EXPECT_EQ(d.undo().undoCount(), 0);
+}
+
+// An insert moved or turned through its entries takes its attributes along.
+TEST(Properties, InsertEntriesMoveItsAttributes) {
+    cad::Document doc;
+    cad::Block& block = doc.addBlock(QStringLiteral("UNIT"));
+    doc.add(block, cad::Entity::attributeDefinition({1, 0}, QStringLiteral("TAG"), QString(),
+                                                    QStringLiteral("v"), 0.25));
+    Drawing d(std::move(doc));
+    const QString insert = d.placeBlock(QStringLiteral("UNIT"), {5, 5});
+    test::ScriptedUser user("");
+    PropertyList list(d, *user.ui);
+    EXPECT_EQ(valueOf(list.load({insert}), "Attributes"), QStringLiteral("TAG=v"));
+    ASSERT_TRUE(list.change({insert}, QStringLiteral("InsertionPoint"), QStringLiteral("10,5")));
+    ASSERT_TRUE(list.change({insert}, QStringLiteral("Rotation"), QStringLiteral("90")));
+    const cad::Entity* e = d.document().find(insert);
+    EXPECT_EQ(e->start, QPointF(10, 5));
+    EXPECT_DOUBLE_EQ(e->rotation, 90);
+    EXPECT_NEAR(e->attributes[0].start.x(), 10, 1e-9);
+    EXPECT_NEAR(e->attributes[0].start.y(), 6, 1e-9);
+}
+
+// Drawing values kept in the file's header come back from a save; the drawing's read-only
+// entries refuse a change; view options go to the user's settings.
+TEST(Properties, DrawingValuesRoundTripThroughTheFile) {
+    Drawing d;
+    d.document().addLayer({QStringLiteral("CABLES")});
+    d.document().settings().pointMode = 35;
+    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\n");
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
+    PropertyList list(d, *user.ui, {&store, QPointF(3, 4), {}, {}});
+    const QList<PropertyEntry> shown = list.load({});
+    EXPECT_EQ(valueOf(shown, "PointMode"), QStringLiteral("35"));
+    EXPECT_EQ(valueOf(shown, "OriginX"), QStringLiteral("3"));
+    EXPECT_EQ(valueOf(shown, "LUnits"), QStringLiteral("2-Decimal        16.4492"));
+    QStringList categories;
+    for (const PropertyEntry& e : shown)
+        if (!categories.contains(e.category)) categories << e.category;
+    EXPECT_EQ(categories, QStringList({"Appearance", "Function", "Behavior", "Display"}));
+
+    const std::pair<const char*, const char*> changes[] = {
+        {"ActiveColor", "5"},
+        {"ActivePenStyle", "DASHED"},
+        {"DefaultLineWeight", "0.35 mm"},
+        {"ActiveTextHeight", "0.5"},
+        {"ActiveLayer", "cables"},
+        {"LUnits", "4"},
+        {"LUPrecision", "2-0.00"},
+        {"LimitsUpperRight", "100,50.5"},
+        {"LineTypeScale", "2"},
+        {"OrthoMode", "1-True"},
+    };
+    for (const auto& [name, value] : changes)
+        EXPECT_TRUE(list.change({}, QString::fromLatin1(name), QString::fromLatin1(value))) << name;
+    EXPECT_FALSE(list.changedSettings());
+    EXPECT_TRUE(d.modified());
+    const cad::Document back = cad::readDxf(cad::writeDxf(d.document()));
+    const cad::DrawingSettings& s = back.settings();
+    EXPECT_EQ(s.color, 5);
+    EXPECT_EQ(s.lineType, QStringLiteral("DASHED"));
+    EXPECT_EQ(s.lineWeight, 35);
+    EXPECT_DOUBLE_EQ(s.textHeight, 0.5);
+    EXPECT_EQ(back.currentLayer(), QStringLiteral("CABLES"));
+    EXPECT_EQ(s.linearUnits, 4);
+    EXPECT_EQ(s.precision, 2);
+    EXPECT_EQ(s.limitsMax, QPointF(100, 50.5));
+    EXPECT_DOUBLE_EQ(s.lineTypeScale, 2);
+    EXPECT_TRUE(s.orthoMode);
+
+    EXPECT_FALSE(list.change({}, QStringLiteral("PointMode"), QStringLiteral("3")));
+    EXPECT_FALSE(list.change({}, QStringLiteral("LimitsLowerLeft"), QStringLiteral("1;2")));
+    EXPECT_EQ(d.document().settings().pointMode, 35);
+    EXPECT_TRUE(list.change({}, QStringLiteral("PtSize"), QStringLiteral("6")));
+    EXPECT_TRUE(list.changedSettings());
+    EXPECT_EQ(store.read(setting::PtSize), QStringLiteral("6"));
+    EXPECT_TRUE(list.change({}, QStringLiteral("MouseWheel"), QStringLiteral("Reversed")));
+    EXPECT_EQ(store.read(setting::MwReversed), QStringLiteral("1"));
+    EXPECT_FALSE(list.change({}, QStringLiteral("CrossSize"), QStringLiteral("500")));
+    EXPECT_EQ(store.read(setting::CrossSize), QString());
+}
+
+TEST(Properties, ColourAndWeightTexts) {
+    EXPECT_EQ(parseColorValue(QStringLiteral("bylayer")), cad::kColorByLayer);
+    EXPECT_EQ(parseColorValue(QStringLiteral("BYBLOCK")), cad::kColorByBlock);
+    EXPECT_EQ(parseColorValue(QStringLiteral("12")), 12);
+    EXPECT_EQ(parseColorValue(QStringLiteral("300")), std::nullopt);
+    EXPECT_EQ(parseLineWeight(lineWeightText(25)), 25);
+    EXPECT_EQ(parseLineWeight(QStringLiteral("ByLayer")), -1);
+    EXPECT_EQ(parseLineWeight(QStringLiteral("35")), 35);
+    EXPECT_EQ(parseLineWeight(QStringLiteral("thick")), std::nullopt);
+}
