@@ -88,7 +88,7 @@ TEST(DrawCommands, NewEntitiesTakeTheCurrentSettings) {
         "point 0,0\npoint 1,1\n"
         "point 2,2\ntext Hello\n"
         "point 3,3\ntext TAG\ntext v\ntext Y\ntext 0.7\n");
-    const CommandContext context{{}, 0.1, {}, {}};
+    const CommandContext context{{}, 0.1, {}, {}, {}};
     const QString line = command("catDLine").run(d, *user.ui, context).value(0);
     const QString text = command("catDText").run(d, *user.ui, context).value(0);
     const QString attribute = command("catDAttrib").run(d, *user.ui, context).value(0);
