@@ -13,6 +13,7 @@
 #include "app/drawing_window.h"
 #include "app/insert_block_dialog.h"
 #include "app/layers_window.h"
+#include "app/style_windows.h"
 #include "app/widget_helpers.h"
 #include "cad/cad_error.h"
 #include "cad/picking.h"
@@ -440,6 +441,22 @@ void DrawingWindows::registerActions() {
         s_.ui.runModal(window);
         const cad::Document& doc = w->drawing().document();
         s_.ui.status(QStringLiteral("Current Layer: ") + doc.currentLayer());
+    });
+    // The style windows change the drawing's tables; the drawing repaints when they write.
+    on("catDTextStyles", [this] {
+        DrawingWindow* w = require();
+        TextStylesWindow window(s_.ui, w->drawing(), w);
+        s_.ui.runModal(window);
+    });
+    on("catDDimStyles", [this] {
+        DrawingWindow* w = require();
+        DimStylesWindow window(s_.ui, w->drawing(), w);
+        s_.ui.runModal(window);
+    });
+    on("catDPointStyles", [this] {
+        DrawingWindow* w = require();
+        PointStyleWindow window(s_.ui, w->drawing(), w);
+        s_.ui.runModal(window);
     });
     on("catDLayouts", [this] {
         DrawingWindow* w = require();

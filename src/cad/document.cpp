@@ -1,5 +1,6 @@
 #include "cad/document.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -425,6 +426,15 @@ QString entityTypeName(const Entity& e) {
     return QStringLiteral("VD") + e.typeName.trimmed().toUpper();
 }
 
+bool isStrokeFont(const QString& font) {
+    static const QStringList kStrokeFonts = {"txt",   "simplex", "romans",  "romand",
+                                             "isocp", "iso",     "monotxt", "complex"};
+    const QFileInfo file(font.trimmed());
+    if (file.suffix().compare(QLatin1String("shx"), Qt::CaseInsensitive) == 0) return true;
+    return font.trimmed().isEmpty() ||
+           (file.suffix().isEmpty() && kStrokeFonts.contains(file.fileName(), Qt::CaseInsensitive));
+}
+
 Document::Document() {
     model_.name = QStringLiteral("Model");
     layers_.append(Layer{QStringLiteral("0")});
@@ -479,6 +489,24 @@ DimStyle& Document::addDimStyle(const DimStyle& style) {
 
 const DimStyle* Document::dimStyle(const QString& name) const {
     return findByName(dimStyles_, name);
+}
+
+const DimStyle& Document::dimStyleOrStandard(const QString& name) const {
+    if (const DimStyle* s = dimStyle(name)) return *s;
+    if (const DimStyle* s = dimStyle(QStringLiteral("Standard"))) return *s;
+    static const DimStyle kDefault{QStringLiteral("Standard")};
+    return kDefault;
+}
+
+bool Document::removeDimStyle(const QString& name) {
+    if (name.compare(QLatin1String("Standard"), Qt::CaseInsensitive) == 0) return false;
+    for (qsizetype i = 0; i < dimStyles_.size(); ++i) {
+        if (dimStyles_[i].name.compare(name, Qt::CaseInsensitive) == 0) {
+            dimStyles_.removeAt(i);
+            return true;
+        }
+    }
+    return false;
 }
 
 LineType& Document::addLineType(const LineType& type) {

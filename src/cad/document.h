@@ -274,11 +274,23 @@ struct Layer {
     bool locked = false;
 };
 
+// Stroke (SHX) fonts of other programs, by file ("simplex.shx") or name ("txt"): they have no
+// face of their own here and are drawn in a plain sans face.
+bool isStrokeFont(const QString& font);
+
+// A text style. `font` is a stroke font file ("txt", "simplex.shx"), a TrueType file
+// ("arial.ttf") or a font family ("DejaVu Sans"); bold and italic apply to TrueType faces
+// and to the face drawn for a stroke font.
 struct TextStyle {
     QString name;
     QString font = QStringLiteral("txt");
     double height = 0.0;  // 0: height given per text
     double widthFactor = 1.0;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strikeout = false;
+    bool operator==(const TextStyle&) const = default;
 };
 
 struct LineType {
@@ -287,7 +299,8 @@ struct LineType {
     QList<double> pattern;  // dash lengths: positive drawn, negative gaps, 0 dots
 };
 
-// A dimension style: sizes in drawing units.
+// A dimension style: sizes in drawing units before `scale`, which multiplies all of them.
+// Colours are colour indices (kColorByBlock: the dimension's own colour).
 struct DimStyle {
     QString name;
     double textHeight = 2.5;
@@ -296,6 +309,16 @@ struct DimStyle {
     double extensionExtension = 1.25;  // extension line beyond the dimension line
     QString textStyle = QStringLiteral("Standard");
     int decimals = 2;
+    double scale = 1.0;
+    bool showExtension1 = true;  // the extension lines at the first and second measured point
+    bool showExtension2 = true;
+    int extensionColor = kColorByBlock;
+    QString arrowBlock = {};      // "" the closed filled arrow, else a block ("_DOT", "_OPEN"...)
+    double textGap = 0.625;       // between the text and the dimension line
+    bool textHorizontal = false;  // false: the text follows the dimension line
+    bool textAbove = false;       // false: centred on the dimension line
+    int textColor = kColorByBlock;
+    bool operator==(const DimStyle&) const = default;
 };
 
 // Drawing-wide values kept in the file's header: what new entities are drawn with, the units
@@ -363,6 +386,10 @@ class Document {
     const QList<DimStyle>& dimStyles() const { return dimStyles_; }
     DimStyle& addDimStyle(const DimStyle& style);
     const DimStyle* dimStyle(const QString& name) const;
+    // The style of that name, else "Standard": what a dimension is drawn with.
+    const DimStyle& dimStyleOrStandard(const QString& name) const;
+    // Removes the style (case-insensitive); "Standard" stays. False when nothing was removed.
+    bool removeDimStyle(const QString& name);
 
     QList<LineType>& lineTypes() { return lineTypes_; }
     const QList<LineType>& lineTypes() const { return lineTypes_; }

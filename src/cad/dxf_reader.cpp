@@ -8,6 +8,7 @@
 #include <map>
 
 #include "cad/dxf.h"
+#include "cad/geometry.h"
 
 namespace tolvane::cad {
 
@@ -160,7 +161,9 @@ class Reader {
     std::vector<LayoutInfo> layouts_;
     std::map<QString, QString> styleNames_;                   // text style handle -> name
     std::vector<std::pair<QString, QString>> dimTextStyle_;   // dimension style -> style handle
+    std::vector<std::pair<QString, QString>> dimArrow_;       // dimension style -> block record
     std::vector<Block> dimBlocks_;                            // anonymous "*D" blocks
+    std::vector<Block> arrowBlocks_;                          // standard arrowheads
     std::map<QString, QString> imageDefOf_;                   // image handle -> IMAGEDEF handle
     std::map<QString, std::pair<QString, QSize>> imageDefs_;  // IMAGEDEF handle -> file, pixels
 };
@@ -396,8 +399,16 @@ void Reader::finish() {
             if (ds.name.compare(dimStyle, Qt::CaseInsensitive) == 0) ds.textStyle = style->second;
         }
     }
-    QSet<QString> dimensionBlocks;
+    for (const auto& [dimStyle, handle] : dimArrow_) {
+        const auto block = recordNames_.find(handle);
+        if (block == recordNames_.end()) continue;
+        for (DimStyle& ds : doc_.dimStyles()) {
+            if (ds.name.compare(dimStyle, Qt::CaseInsensitive) == 0) ds.arrowBlock = block->second;
+        }
+    }
+    QSet<QString> dimensionBlocks, insertedBlocks;
     forEachEntity(doc_, [&](Entity& e) {
+        if (e.kind == EntityKind::Insert) insertedBlocks.insert(e.blockName.toUpper());
         if (e.kind == EntityKind::Dimension) {
             dimensionBlocks.insert(e.blockName.toUpper());
             e.blockName.clear();
@@ -410,6 +421,13 @@ void Reader::finish() {
         e.fileName = def->second.first;
         if (e.pixelSize.isEmpty()) e.pixelSize = def->second.second;
     });
+    // The standard arrow blocks are written anew for the dimension styles that use them, so
+    // they are not kept unless something inserts them.
+    for (Block& stashed : arrowBlocks_) {
+        if (!insertedBlocks.contains(stashed.name.toUpper())) continue;
+        Block& b = doc_.addBlock(stashed.name, stashed.base);
+        for (Entity& e : stashed.entities) doc_.add(b, std::move(e));
+    }
     // A dimension's drawing is made anew from its definition points when it is written, so
     // its block is not kept; "*D" blocks no dimension refers to stay as they are.
     for (Block& stashed : dimBlocks_) {
@@ -544,12 +562,31 @@ void Reader::tableEntry(const QString& type, const Record& r) {
         doc_.addLayer(l);
     } else if (type == QLatin1String("STYLE")) {
         TextStyle s{name};
+        QString app, family;
         for (const Group& g : r) {
+            if (g.code == 1001) app = g.value.trimmed().toUpper();
+            if (g.code >= 1000) {
+                // TrueType faces: the family, then bold and italic among the font flags.
+                if (app == QLatin1String("ACAD") && g.code == 1000) family = g.value;
+                if (app == QLatin1String("ACAD") && g.code == 1071) {
+                    const qint64 flags = g.value.trimmed().toLongLong();
+                    s.bold = flags & 0x1000000;
+                    s.italic = flags & 0x2000000;
+                }
+                if (app == QLatin1String("TOLVANE_STYLE") && g.code == 1070) {
+                    const int flags = integer(g);
+                    s.underline = flags & 1;
+                    s.strikeout = flags & 2;
+                }
+                continue;
+            }
             if (g.code == 3) s.font = g.value;
             if (g.code == 40) s.height = real(g);
             if (g.code == 41) s.widthFactor = real(g);
             if (g.code == 70 && (integer(g) & 1)) return;  // shape file, not a text style
         }
+        // Some programs name a TrueType face by its family alone.
+        if (s.font.trimmed().isEmpty() && !family.trimmed().isEmpty()) s.font = family;
         doc_.addTextStyle(s);
     } else if (type == QLatin1String("LTYPE")) {
         if (name.compare(QLatin1String("BYLAYER"), Qt::CaseInsensitive) == 0 ||
@@ -572,6 +609,15 @@ void Reader::tableEntry(const QString& type, const Record& r) {
             if (g.code == 44) s.extensionExtension = real(g);
             if (g.code == 271) s.decimals = std::clamp(integer(g), 0, 8);
             if (g.code == 340) dimTextStyle_.push_back({name, Document::normalHandle(g.value)});
+            if (g.code == 342) dimArrow_.push_back({name, Document::normalHandle(g.value)});
+            if (g.code == 40) s.scale = real(g);
+            if (g.code == 147) s.textGap = real(g);
+            if (g.code == 73) s.textHorizontal = integer(g) != 0;  // inside the extension lines
+            if (g.code == 75) s.showExtension1 = integer(g) == 0;
+            if (g.code == 76) s.showExtension2 = integer(g) == 0;
+            if (g.code == 77) s.textAbove = integer(g) != 0;
+            if (g.code == 177) s.extensionColor = std::clamp(integer(g), 0, 256);
+            if (g.code == 178) s.textColor = std::clamp(integer(g), 0, 256);
         }
         doc_.addDimStyle(s);
     }
@@ -607,6 +653,8 @@ void Reader::blocks() {
             for (Entity& e : list) target.push_back(std::move(e));
         } else if (upper.startsWith(QLatin1String("*D"))) {
             dimBlocks_.push_back(Block{name, base, std::move(list)});
+        } else if (isStandardArrow(name)) {
+            arrowBlocks_.push_back(Block{name, base, std::move(list)});
         } else {
             doc_.addAll(doc_.addBlock(name, base), std::move(list));
         }

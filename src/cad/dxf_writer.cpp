@@ -132,6 +132,8 @@ class Writer {
     void viewportBody(const Entity& e);
     void sheetViewport(const SpaceOut& s);
     void generateDimensionBlocks();
+    void generateArrowBlock(const QString& arrow);
+    QString blockRecordOf(const QString& block) const;
     void imageObjects();
 
     const Document& doc_;
@@ -158,6 +160,8 @@ class Writer {
 const QString kFillApp = QStringLiteral("TOLVANE_FILL");
 const QString kImageApp = QStringLiteral("TOLVANE_IMAGE");
 const QString kTipApp = QStringLiteral("TOLVANE_TIP");
+// On STYLE records: 1070 flags, 1 underline, 2 strikeout (which DXF text styles lack).
+const QString kStyleApp = QStringLiteral("TOLVANE_STYLE");
 
 bool isOwnApp(const QString& app) {
     return app.compare(kFillApp, Qt::CaseInsensitive) == 0 ||
@@ -244,7 +248,10 @@ void Writer::collect() {
     for (const LineType& t : doc_.lineTypes()) {
         if (!isSpecialLineType(t.name)) addName(lineTypes_, t.name);
     }
-    for (const TextStyle& s : doc_.textStyles()) addName(styles_, s.name);
+    for (const TextStyle& s : doc_.textStyles()) {
+        addName(styles_, s.name);
+        if (s.underline || s.strikeout) addName(apps_, kStyleApp);
+    }
     addName(layers_, QStringLiteral("0"));
     addName(styles_, QStringLiteral("Standard"));
     addName(dimStyles_, QStringLiteral("Standard"));
@@ -295,6 +302,7 @@ void Writer::collect() {
     for (const QString& name : dimStyles_) {
         const DimStyle* ds = doc_.dimStyle(name);
         addName(styles_, ds ? ds->textStyle : QStringLiteral("Standard"));
+        if (ds) generateArrowBlock(ds->arrowBlock);
     }
     if (!imageDefs_.empty()) {
         imageDict_ = handle();
@@ -318,6 +326,59 @@ void Writer::collect() {
     layoutDict_ = handle();
 }
 
+// SOLID entities (on layer 0, by block) filling the polygon: itself when it has three or
+// four corners, else a fan of triangles from its first corner.
+std::vector<Entity> solids(const QPolygonF& a) {
+    std::vector<Entity> out;
+    auto solid = [&](std::array<QPointF, 4> c) {
+        Entity e;
+        e.kind = EntityKind::Other;
+        e.typeName = QStringLiteral("SOLID");
+        e.groups = {{100, QStringLiteral("AcDbEntity")},
+                    {8, QStringLiteral("0")},
+                    {62, QStringLiteral("0")},
+                    {100, QStringLiteral("AcDbTrace")}};
+        // SOLID takes its corners in the order first, second, fourth, third.
+        const std::array<QPointF, 4> order = {c[0], c[1], c[3], c[2]};
+        for (int i = 0; i < 4; ++i) {
+            e.groups.append({10 + i, QString::fromLatin1(number(order[i].x()))});
+            e.groups.append({20 + i, QString::fromLatin1(number(order[i].y()))});
+            e.groups.append({30 + i, QStringLiteral("0")});
+        }
+        out.push_back(std::move(e));
+    };
+    if (a.size() == 3) solid({a[0], a[1], a[2], a[2]});  // a triangle repeats its last corner
+    if (a.size() == 4) solid({a[0], a[1], a[2], a[3]});
+    if (a.size() > 4) {
+        for (qsizetype i = 1; i + 1 < a.size(); ++i) solid({a[0], a[i], a[i + 1], a[i + 1]});
+    }
+    return out;
+}
+
+// A dimension style's arrow is named by its block, which other programs look up in the
+// block table: a standard arrow the drawing does not define itself is written as a block.
+void Writer::generateArrowBlock(const QString& arrow) {
+    if (!isStandardArrow(arrow) || doc_.block(arrow)) return;
+    for (const SpaceOut& s : spaces_) {
+        if (s.blockName.compare(arrow, Qt::CaseInsensitive) == 0) return;
+    }
+    std::vector<Entity>& list = generated_.emplace_back();
+    const ArrowShape shape = arrowShape(arrow);
+    for (const auto& l : shape.lines) list.push_back(Entity::line(l[0], l[1]));
+    for (const QPolygonF& a : shape.solids) {
+        for (Entity& e : solids(a)) list.push_back(std::move(e));
+    }
+    for (Entity& e : list) {
+        e.handle = handle();
+        e.color = kColorByBlock;
+        collectFrom(e);
+    }
+    SpaceOut s;
+    s.blockName = arrow.toUpper();
+    s.entities = &list;
+    spaces_.push_back(s);
+}
+
 // Each dimension gets an anonymous block "*D<n>" with its drawing, for programs that show
 // dimensions from their blocks rather than from the definition points.
 void Writer::generateDimensionBlocks() {
@@ -334,7 +395,10 @@ void Writer::generateDimensionBlocks() {
         };
         bool inside = fits(geo.text.start);
         for (const auto& l : geo.lines) inside = inside && fits(l[0]) && fits(l[1]);
-        for (const auto& a : geo.arrows) inside = inside && fits(a[0]) && fits(a[1]) && fits(a[2]);
+        for (const auto& l : geo.extensions) inside = inside && fits(l[0]) && fits(l[1]);
+        for (const QPolygonF& a : geo.solids) {
+            for (QPointF p : a) inside = inside && fits(p);
+        }
         std::vector<Entity>& list = generated_.emplace_back();
         auto add = [&](Entity e) {
             e.handle = handle();
@@ -343,23 +407,18 @@ void Writer::generateDimensionBlocks() {
         };
         if (!inside) geo = DimensionGeometry{};
         for (const auto& l : geo.lines) add(Entity::line(l[0], l[1]));
-        for (const auto& a : geo.arrows) {
-            Entity solid;
-            solid.kind = EntityKind::Other;
-            solid.typeName = QStringLiteral("SOLID");
-            solid.groups = {{100, QStringLiteral("AcDbEntity")},
-                            {8, QStringLiteral("0")},
-                            {62, QStringLiteral("0")},
-                            {100, QStringLiteral("AcDbTrace")}};
-            for (int i = 0; i < 4; ++i) {
-                const QPointF p = a[std::min(i, 2)];  // a triangle repeats its last corner
-                solid.groups.append({10 + i, QString::fromLatin1(number(p.x()))});
-                solid.groups.append({20 + i, QString::fromLatin1(number(p.y()))});
-                solid.groups.append({30 + i, QStringLiteral("0")});
-            }
-            add(solid);
+        for (const auto& l : geo.extensions) {
+            Entity line = Entity::line(l[0], l[1]);
+            add(line);
+            list.back().color = geo.extensionColor;
         }
-        if (inside) add(geo.text);
+        for (const QPolygonF& a : geo.solids) {
+            for (Entity& solid : solids(a)) add(solid);
+        }
+        if (inside) {
+            add(geo.text);
+            list.back().color = geo.text.color;
+        }
         for (const Entity& e : list) collectFrom(e);
         dimBlocks_[dim] = name;
         SpaceOut s;
@@ -542,6 +601,17 @@ void Writer::tables() {
         d(42, 2.5);
         g(3, style.font);
         g(4, "");
+        // TrueType faces carry their family and bold / italic in the ACAD extended data.
+        if (!isStrokeFont(style.font) || style.bold || style.italic) {
+            g(1001, "ACAD");
+            const QFileInfo file(style.font);
+            g(1000, file.suffix().isEmpty() ? style.font : file.completeBaseName());
+            g(1071, (style.bold ? 0x1000000 : 0) | (style.italic ? 0x2000000 : 0) | 34);
+        }
+        if (style.underline || style.strikeout) {
+            g(1001, kStyleApp);
+            g(1070, (style.underline ? 1 : 0) | (style.strikeout ? 2 : 0));
+        }
     }
     g(0, "ENDTAB");
 
@@ -573,10 +643,20 @@ void Writer::tables() {
         d(41, style.arrowSize);
         d(42, style.extensionOffset);
         d(44, style.extensionExtension);
+        d(40, style.scale);
+        g(73, style.textHorizontal ? 1 : 0);
+        g(74, style.textHorizontal ? 1 : 0);
+        g(75, style.showExtension1 ? 0 : 1);
+        g(76, style.showExtension2 ? 0 : 1);
+        g(77, style.textAbove ? 1 : 0);
         d(140, style.textHeight);
+        d(147, style.textGap);
+        g(177, std::clamp(style.extensionColor, 0, 256));
+        g(178, std::clamp(style.textColor, 0, 256));
         g(271, style.decimals);
         const auto sh = styleHandles_.find(style.textStyle.toUpper());
         if (sh != styleHandles_.end()) g(340, sh->second);
+        if (const QString arrow = blockRecordOf(style.arrowBlock); !arrow.isEmpty()) g(342, arrow);
     }
     g(0, "ENDTAB");
 
@@ -592,6 +672,14 @@ void Writer::tables() {
     }
     g(0, "ENDTAB");
     g(0, "ENDSEC");
+}
+
+QString Writer::blockRecordOf(const QString& block) const {
+    if (block.isEmpty()) return {};
+    for (const SpaceOut& s : spaces_) {
+        if (!s.anonymous && s.blockName.compare(block, Qt::CaseInsensitive) == 0) return s.record;
+    }
+    return {};
 }
 
 // The BLOCK or ENDBLK record that opens or closes a space's block.

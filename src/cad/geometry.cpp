@@ -124,23 +124,122 @@ void collect(const Document& doc, const Entity& e, int depth, qsizetype* work,
 
 }  // namespace
 
-DimensionGeometry dimensionGeometry(const Document& doc, const Entity& e) {
-    const DimStyle* found = doc.dimStyle(e.style);
-    const DimStyle style = found ? *found : DimStyle{QStringLiteral("Standard")};
-    DimensionGeometry g;
-    auto arrow = [&](QPointF tip, QPointF dir) {  // dir: unit vector towards the tip
-        const QPointF n(-dir.y(), dir.x()), back = tip - dir * style.arrowSize;
-        g.arrows.push_back(
-            {tip, back + n * (style.arrowSize / 6), back - n * (style.arrowSize / 6)});
+const QList<ArrowKind>& arrowKinds() {
+    static const QList<ArrowKind> kinds = {
+        {QString(), QStringLiteral("Closed Filled")},
+        {QStringLiteral("_CLOSEDBLANK"), QStringLiteral("Closed Blank")},
+        {QStringLiteral("_CLOSED"), QStringLiteral("Closed")},
+        {QStringLiteral("_DOT"), QStringLiteral("Dot")},
+        {QStringLiteral("_DOTSMALL"), QStringLiteral("Dot Small")},
+        {QStringLiteral("_ARCHTICK"), QStringLiteral("Architectural Tick")},
+        {QStringLiteral("_OBLIQUE"), QStringLiteral("Oblique")},
+        {QStringLiteral("_OPEN"), QStringLiteral("Open")},
+        {QStringLiteral("_OPEN90"), QStringLiteral("Right Angle")},
+        {QStringLiteral("_OPEN30"), QStringLiteral("Open 30")},
+        {QStringLiteral("_BOXFILLED"), QStringLiteral("Box Filled")},
+        {QStringLiteral("_BOXBLANK"), QStringLiteral("Box")},
+        {QStringLiteral("_NONE"), QStringLiteral("None")},
     };
-    auto extension = [&](QPointF from, QPointF foot) {
+    return kinds;
+}
+
+QString arrowCaption(const QString& block) {
+    for (const ArrowKind& k : arrowKinds()) {
+        if (k.block.compare(block, Qt::CaseInsensitive) == 0) return k.caption;
+    }
+    return block;
+}
+
+bool isStandardArrow(const QString& block) {
+    if (block.isEmpty()) return false;
+    for (const ArrowKind& k : arrowKinds()) {
+        if (k.block.compare(block, Qt::CaseInsensitive) == 0) return true;
+    }
+    return false;
+}
+
+ArrowShape arrowShape(const QString& block) {
+    const QString b = block.toUpper();
+    ArrowShape s;
+    auto line = [&](QPointF a, QPointF c) { s.lines.push_back({a, c}); };
+    auto outline = [&](const QPolygonF& p) {
+        for (qsizetype i = 0; i < p.size(); ++i) line(p[i], p[(i + 1) % p.size()]);
+    };
+    auto disc = [&](double r) {
+        QPolygonF p;
+        for (int i = 0; i < 16; ++i) p << polar({0, 0}, r, kTwoPi * i / 16);
+        s.solids.push_back(p);
+    };
+    const QPolygonF triangle({{0, 0}, {-1, 1.0 / 6}, {-1, -1.0 / 6}});
+    const QPolygonF box({{-0.25, -0.25}, {0.25, -0.25}, {0.25, 0.25}, {-0.25, 0.25}});
+    if (b == QLatin1String("_NONE")) {
+    } else if (b == QLatin1String("_CLOSEDBLANK")) {
+        outline(triangle);
+    } else if (b == QLatin1String("_CLOSED")) {
+        outline(triangle);
+        line({-1, 0}, {0, 0});
+    } else if (b == QLatin1String("_DOT")) {
+        disc(0.25);
+    } else if (b == QLatin1String("_DOTSMALL")) {
+        disc(0.0625);
+    } else if (b == QLatin1String("_ARCHTICK")) {
+        s.solids.push_back(QPolygonF({{-0.55, -0.45}, {0.45, 0.55}, {0.55, 0.45}, {-0.45, -0.55}}));
+    } else if (b == QLatin1String("_OBLIQUE")) {
+        line({-0.5, -0.5}, {0.5, 0.5});
+    } else if (b == QLatin1String("_OPEN")) {
+        line({-1, 1.0 / 6}, {0, 0});
+        line({0, 0}, {-1, -1.0 / 6});
+    } else if (b == QLatin1String("_OPEN90")) {
+        line({-0.5, 0.5}, {0, 0});
+        line({0, 0}, {-0.5, -0.5});
+    } else if (b == QLatin1String("_OPEN30")) {
+        const double t = std::tan(kPi / 12);
+        line({-1, t}, {0, 0});
+        line({0, 0}, {-1, -t});
+    } else if (b == QLatin1String("_BOXFILLED")) {
+        s.solids.push_back(box);
+    } else if (b == QLatin1String("_BOXBLANK")) {
+        outline(box);
+    } else {
+        s.solids.push_back(triangle);
+    }
+    return s;
+}
+
+DimensionGeometry dimensionGeometry(const Document& doc, const Entity& e) {
+    const DimStyle& style = doc.dimStyleOrStandard(e.style);
+    // Every size of the style is multiplied by its scale (0, as other programs may write,
+    // stands for 1).
+    const double scale = style.scale > 0 ? style.scale : 1.0;
+    const double arrowSize = style.arrowSize * scale, textHeight = style.textHeight * scale;
+    const double exo = style.extensionOffset * scale, exe = style.extensionExtension * scale;
+    const double gap = style.textGap * scale;
+    const ArrowShape shape = arrowShape(style.arrowBlock);
+    DimensionGeometry g;
+    g.extensionColor = style.extensionColor;
+    auto arrow = [&](QPointF tip, QPointF dir) {  // dir: unit vector towards the tip
+        const QPointF n(-dir.y(), dir.x());
+        auto map = [&](QPointF p) {
+            return tip + dir * (p.x() * arrowSize) + n * (p.y() * arrowSize);
+        };
+        for (const auto& l : shape.lines) g.lines.push_back({map(l[0]), map(l[1])});
+        for (const QPolygonF& solid : shape.solids) {
+            QPolygonF out;
+            for (QPointF p : solid) out << map(p);
+            g.solids.push_back(out);
+        }
+    };
+    auto extension = [&](QPointF from, QPointF foot, bool shown) {
         const double len = length(foot - from);
-        if (len < kEps) return;
+        if (len < kEps || !shown) return;
         const QPointF u = (foot - from) / len;
-        g.lines.push_back(
-            {from + u * std::min(style.extensionOffset, len), foot + u * style.extensionExtension});
+        g.extensions.push_back({from + u * std::min(exo, len), foot + u * exe});
     };
     double textAngle = 0.0;
+    QPointF textAt = e.end;
+    // Linear and aligned dimensions: the dimension line, to be broken round centred text.
+    QPointF lineFrom, lineTo;
+    bool straight = false;
     const auto& dp = e.dimPoints;
     switch (e.dimType) {
         case DimensionType::Linear:
@@ -152,14 +251,18 @@ DimensionGeometry dimensionGeometry(const Document& doc, const Entity& e) {
             const QPointF f1 = e.start + u * dot(dp[0] - e.start, u);
             const QPointF f2 = e.start + u * dot(dp[1] - e.start, u);
             g.measurement = std::abs(dot(dp[1] - dp[0], u));
-            extension(dp[0], f1);
-            extension(dp[1], f2);
-            g.lines.push_back({f1, f2});
+            extension(dp[0], f1, style.showExtension1);
+            extension(dp[1], f2, style.showExtension2);
+            lineFrom = f1;
+            lineTo = f2;
+            straight = true;
             if (length(f2 - f1) > kEps) {
                 const QPointF d = (f2 - f1) / length(f2 - f1);
                 arrow(f1, -d);
                 arrow(f2, d);
             }
+            // The text sits on the dimension line (or above it), where its point falls.
+            textAt = e.start + u * dot(e.end - e.start, u);
             textAngle = angleOf(u);
             break;
         }
@@ -193,9 +296,10 @@ DimensionGeometry dimensionGeometry(const Document& doc, const Entity& e) {
             }
             g.measurement = sweep * 180.0 / kPi;
             if (r < kEps) break;
-            for (QPointF p : {p1, p2}) {
-                if (length(p - v) < r) extension(p, polar(v, r, angleOf(p - v)));
-            }
+            if (length(p1 - v) < r)
+                extension(p1, polar(v, r, angleOf(p1 - v)), style.showExtension1);
+            if (length(p2 - v) < r)
+                extension(p2, polar(v, r, angleOf(p2 - v)), style.showExtension2);
             const int n = arcPieces(sweep, kPieceStep, 8);
             for (int i = 0; i < n; ++i)
                 g.lines.push_back(
@@ -209,11 +313,37 @@ DimensionGeometry dimensionGeometry(const Document& doc, const Entity& e) {
     }
     textAngle = normalAngle(textAngle);
     if (textAngle > kPi / 2 + kEps && textAngle <= 3 * kPi / 2 + kEps) textAngle -= kPi;
-    g.text = Entity::textAt(e.end, measuredText(style, e, g.measurement), style.textHeight);
+    // The direction "up" from the line the text belongs to, as a reader of the line sees it.
+    const QPointF lineUp(-std::sin(textAngle), std::cos(textAngle));
+    if (style.textHorizontal) textAngle = 0.0;
+    g.text = Entity::textAt(textAt, measuredText(style, e, g.measurement), textHeight);
     g.text.hAlign = 1;
     g.text.vAlign = 2;
     g.text.rotation = textAngle * 180.0 / kPi;
     g.text.style = style.textStyle;
+    g.text.color = style.textColor;
+    // How far the text reaches from its middle across the line and along it.
+    const Prim box = textBox(doc, g.text);
+    const QPointF across = box.q[3] - box.q[0], along = box.q[1] - box.q[0];
+    const QPointF lineDir(lineUp.y(), -lineUp.x());
+    const double halfAcross = (std::abs(dot(across, lineUp)) + std::abs(dot(along, lineUp))) / 2;
+    const double halfAlong = (std::abs(dot(across, lineDir)) + std::abs(dot(along, lineDir))) / 2;
+    if (style.textAbove) {
+        g.text.end = g.text.start = textAt + lineUp * (halfAcross + gap);
+    }
+    if (straight) {
+        // Text centred on the line interrupts it, with the gap on either side.
+        const QPointF d = unitOr(lineTo - lineFrom, lineDir);
+        const double t0 = dot(textAt - lineFrom, d) - halfAlong - gap;
+        const double t1 = dot(textAt - lineFrom, d) + halfAlong + gap;
+        const double len = length(lineTo - lineFrom);
+        if (!style.textAbove && t0 > 0 && t1 < len) {
+            g.lines.push_back({lineFrom, lineFrom + d * t0});
+            g.lines.push_back({lineFrom + d * t1, lineTo});
+        } else {
+            g.lines.push_back({lineFrom, lineTo});
+        }
+    }
     return g;
 }
 
@@ -222,8 +352,10 @@ namespace {
 void addDimensionPrims(const Document& doc, const Entity& e, std::vector<Prim>* out) {
     const DimensionGeometry g = dimensionGeometry(doc, e);
     for (const auto& l : g.lines) out->push_back(Prim::segment(l[0], l[1]));
-    for (const auto& a : g.arrows) {
-        for (int i = 0; i < 3; ++i) out->push_back(Prim::segment(a[i], a[(i + 1) % 3]));
+    for (const auto& l : g.extensions) out->push_back(Prim::segment(l[0], l[1]));
+    for (const QPolygonF& a : g.solids) {
+        for (qsizetype i = 0; i < a.size(); ++i)
+            out->push_back(Prim::segment(a[i], a[(i + 1) % a.size()]));
     }
     out->push_back(textBox(doc, g.text));
     // The definition points: nodes to snap to, and part of the extent.

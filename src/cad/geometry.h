@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPointF>
+#include <QPolygonF>
 #include <QStringList>
 #include <array>
 #include <limits>
@@ -72,13 +73,35 @@ double textHeight(const Document& doc, const Entity& e);
 // it into the same box.
 Prim textBox(const Document& doc, const Entity& e);
 
+// The arrowheads a dimension style may end its dimension lines with: the block names other
+// DXF programs know them by ("" the closed filled arrow, which needs no block) and a caption.
+struct ArrowKind {
+    QString block;
+    QString caption;
+};
+const QList<ArrowKind>& arrowKinds();
+// The caption of an arrow block; the block's own name for one that is not a standard arrow.
+QString arrowCaption(const QString& block);
+// One of the standard arrow blocks (case-insensitive).
+bool isStandardArrow(const QString& block);
+
+// An arrowhead one unit long, its tip at the origin pointing along +x: strokes and filled
+// outlines. A block of another name is drawn as the closed filled arrow.
+struct ArrowShape {
+    std::vector<std::array<QPointF, 2>> lines;
+    std::vector<QPolygonF> solids;
+};
+ArrowShape arrowShape(const QString& block);
+
 // The drawing of a dimension in world coordinates, sized by its dimension style: written as
 // the dimension's block for other programs, and the outline it is picked by.
 struct DimensionGeometry {
-    std::vector<std::array<QPointF, 2>> lines;   // dimension, extension and arc lines
-    std::vector<std::array<QPointF, 3>> arrows;  // filled arrowheads, tip first
-    Entity text;                                 // a Text centred on the text position
-    double measurement = 0.0;                    // drawing units; degrees for angles
+    std::vector<std::array<QPointF, 2>> lines;       // dimension and arc lines, arrow strokes
+    std::vector<std::array<QPointF, 2>> extensions;  // extension lines
+    std::vector<QPolygonF> solids;                   // filled arrowheads
+    int extensionColor = 0;                          // the style's, as a colour index
+    Entity text;               // a Text centred on the text position, in the style's text colour
+    double measurement = 0.0;  // drawing units; degrees for angles
 };
 DimensionGeometry dimensionGeometry(const Document& doc, const Entity& dim);
 

@@ -338,14 +338,9 @@ class Renderer {
             case EntityKind::Ellipse:
                 drawEllipse(e, m, pen);
                 break;
-            case EntityKind::Point: {
-                const QPointF at = m.map(e.start);
-                const double half = std::max(0.5, o_.pointSize / 2);
-                if (clip_.contains(at))
-                    batch(pen.rgb, 1)
-                        .squares.emplace_back(at.x() - half, at.y() - half, 2 * half, 2 * half);
+            case EntityKind::Point:
+                drawPoint(m.map(e.start), m.scale(), pen);
                 break;
-            }
             case EntityKind::Text:
                 drawText(e, e.text, m, pen);
                 break;
@@ -361,7 +356,7 @@ class Renderer {
                 drawInsert(e, ctx, *layer, color, pen);
                 break;
             case EntityKind::Dimension:
-                drawDimension(e, m, pen);
+                drawDimension(e, m, pen, color, layer->color);
                 break;
             case EntityKind::Image:
                 drawImage(e, m, pen);
@@ -689,14 +684,81 @@ class Renderer {
         stroke(pen, false);
     }
 
-    void drawDimension(const Entity& e, const Affine& m, const Pen& pen) {
+    // The dimension's pieces in its colour, except the extension lines and the text, which
+    // take the style's colours (by block: the dimension's own).
+    void drawDimension(const Entity& e, const Affine& m, const Pen& pen, int color,
+                       int layerColor) {
         const DimensionGeometry g = dimensionGeometry(doc_, e);
+        const auto rgbOf = [&](int c) {
+            const int resolved = resolveColor(c, layerColor, color);
+            return resolved == 7 ? contrast_ : indexRgb(resolved);
+        };
         Pen solid = pen;
         solid.lineType = nullptr;
         for (const auto& l : g.lines) strokeSegment(l[0], l[1], m, solid);
-        for (const auto& a : g.arrows)
-            fillPolygon(QPolygonF({m.map(a[0]), m.map(a[1]), m.map(a[2])}), pen.rgb);
-        drawText(g.text, g.text.text, m, pen);
+        for (const QPolygonF& a : g.solids) {
+            QPolygonF device;
+            for (QPointF p : a) device << m.map(p);
+            fillPolygon(device, pen.rgb);
+        }
+        Pen extension = solid;
+        extension.rgb = rgbOf(g.extensionColor);
+        for (const auto& l : g.extensions) strokeSegment(l[0], l[1], m, extension);
+        Pen text = pen;
+        text.rgb = rgbOf(g.text.color);
+        drawText(g.text, g.text.text, m, text);
+    }
+
+    // A point as the drawing's point mode shows it: a dot (the view's point size), nothing,
+    // a plus, a cross or a tick, with a circle and/or a square round it; sized by the
+    // drawing's point size in drawing units, or at 0 a twentieth of the view's height.
+    void drawPoint(QPointF at, double scale, const Pen& pen) {
+        const int mode = doc_.settings().pointMode;
+        const double size = doc_.settings().pointSize;
+        const double viewHeight = clip_.height() - 8;
+        // As other programs read the size: negative, a percentage of the view's height.
+        const double full = size > 0 ? size * scale : viewHeight * (size < 0 ? -size / 100 : 0.05);
+        const double half = std::max(1.0, full / 2);
+        if (at.x() + half < clip_.left() || at.x() - half > clip_.right() ||
+            at.y() + half < clip_.top() || at.y() - half > clip_.bottom())
+            return;
+        Batch& b = batch(pen.rgb, 1);
+        auto line = [&](double x0, double y0, double x1, double y1) {
+            b.lines.emplace_back(at + QPointF(x0, y0) * half, at + QPointF(x1, y1) * half);
+        };
+        switch (mode & 7) {
+            case 0: {
+                const double dot = std::max(0.5, o_.pointSize / 2);
+                b.squares.emplace_back(at.x() - dot, at.y() - dot, 2 * dot, 2 * dot);
+                break;
+            }
+            case 2:
+                line(-1, 0, 1, 0);
+                line(0, -1, 0, 1);
+                break;
+            case 3:
+                line(-1, -1, 1, 1);
+                line(-1, 1, 1, -1);
+                break;
+            case 4:
+                line(0, 0, 0, -1);  // upwards on the screen
+                break;
+            default:
+                break;
+        }
+        if (mode & 32) {
+            constexpr int kPieces = 24;
+            for (int i = 0; i < kPieces; ++i) {
+                const double a0 = kTwoPi * i / kPieces, a1 = kTwoPi * (i + 1) / kPieces;
+                line(std::cos(a0), std::sin(a0), std::cos(a1), std::sin(a1));
+            }
+        }
+        if (mode & 64) {
+            line(-1, -1, 1, -1);
+            line(1, -1, 1, 1);
+            line(1, 1, -1, 1);
+            line(-1, 1, -1, -1);
+        }
     }
 
     // Faces and meshes seen from above: their visible edges.
@@ -786,16 +848,19 @@ class Renderer {
         if (it != fonts_.end()) return it.value();
         const TextStyle* style = doc_.textStyle(styleName);
         QString family = style ? QFileInfo(style->font).completeBaseName() : QString();
-        // Stroke fonts of other programs have no counterpart here: a plain sans face.
-        static const QStringList kStrokeFonts = {"txt",   "simplex", "romans",  "romand",
-                                                 "isocp", "iso",     "monotxt", "complex"};
         FontInfo info;
-        if (family.isEmpty() || kStrokeFonts.contains(family, Qt::CaseInsensitive)) {
+        if (!style || isStrokeFont(style->font) || family.isEmpty()) {
             info.font = QFont(QStringLiteral("Sans Serif"));
         } else {
             info.font = QFont(family);
         }
         info.font.setStyleHint(QFont::SansSerif);
+        if (style) {
+            info.font.setBold(style->bold);
+            info.font.setItalic(style->italic);
+            info.font.setUnderline(style->underline);
+            info.font.setStrikeOut(style->strikeout);
+        }
         info.font.setPixelSize(100);
         const double cap = QFontMetricsF(info.font).capHeight();
         if (cap > 1) info.capRatio = cap / 100.0;

@@ -326,7 +326,8 @@ class MainWindowTest : public QObject {
     // Every drawing key has its action now.
     void keysWithoutAnActionAreDisabled() {
         addChild("drawing");
-        for (const char* key : {"catDZoomIn", "catDTrim", "catDPrint", "catDLayouts", "catDXRef"}) {
+        for (const char* key : {"catDZoomIn", "catDTrim", "catDPrint", "catDLayouts", "catDXRef",
+                                "catDTextStyles", "catDDimStyles", "catDPointStyles"}) {
             QVERIFY2(main_->router().available(key), key);
             QVERIFY2(main_->findChild<QAction*>(key)->isEnabled(), key);
         }

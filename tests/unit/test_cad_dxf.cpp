@@ -802,3 +802,94 @@ doc.saveas(sys.argv[1])
                   "7 1 rack.png 2");
     }
 }
+
+// Text and dimension styles keep every value through our own file, and other programs see
+// what DXF can say: bold and italic among the TrueType font flags, the dimension variables,
+// and the arrow as a block of the file (ezdxf's audit checks the reference).
+TEST(CadDxf, StylesRoundTripAndOtherReadersSeeThem) {
+    Document doc;
+    TextStyle note{"TL_NOTE", "DejaVu Sans", 2.0, 0.8, true, false, true, true};
+    TextStyle plain{"PLAIN", "txt", 0.0, 1.0, false, false, true, false};
+    doc.addTextStyle(note);
+    doc.addTextStyle(plain);
+    Entity text = Entity::textAt({0, 0}, "Rack 1", 2);
+    text.style = "TL_NOTE";
+    doc.addToModel(text);
+    DimStyle plan{"PLAN", 3, 1.5, 0.25, 0.75, "TL_NOTE", 1};
+    plan.scale = 2;
+    plan.showExtension2 = false;
+    plan.extensionColor = 3;
+    plan.arrowBlock = "_DOT";
+    plan.textGap = 0.4;
+    plan.textHorizontal = true;
+    plan.textAbove = true;
+    plan.textColor = 256;
+    doc.addDimStyle(plan);
+    Entity dim = Entity::linearDimension({0, 0}, {10, 0}, {5, 5}, 0);
+    dim.style = "PLAN";
+    doc.addToModel(dim);
+    doc.settings().pointMode = 2 + 64;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("styles.dxf");
+    saveDxf(doc, path);
+
+    const Document back = loadDxf(path);
+    ASSERT_NE(back.textStyle("TL_NOTE"), nullptr);
+    EXPECT_EQ(*back.textStyle("TL_NOTE"), note);
+    EXPECT_EQ(*back.textStyle("PLAIN"), plain);
+    ASSERT_NE(back.dimStyle("PLAN"), nullptr);
+    EXPECT_EQ(*back.dimStyle("PLAN"), plan);
+    EXPECT_EQ(back.settings().pointMode, 66);
+    // The arrow block is written for the style, not kept as one of the drawing's blocks.
+    EXPECT_EQ(back.block("_DOT"), nullptr);
+
+    EXPECT_EQ(runEzdxf(R"(
+import sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+auditor = doc.audit()
+assert not auditor.has_errors, [str(e.message) for e in auditor.errors]
+family, italic, bold = doc.styles.get("TL_NOTE").get_extended_font_data()
+assert (family, italic, bold) == ("DejaVu Sans", False, True), (family, italic, bold)
+assert not doc.styles.get("PLAIN").has_extended_font_data
+d = doc.dimstyles.get("PLAN").dxf
+assert (d.dimblk, d.dimscale, d.dimse1, d.dimse2, d.dimclre, d.dimclrt) == ("_DOT", 2, 0, 1, 3, 256), d.dimblk
+assert (d.dimtad, d.dimtih, d.dimtoh, d.dimgap, d.dimtxsty) == (1, 1, 1, 0.4, "TL_NOTE")
+assert len(doc.blocks.get("_DOT")) > 0
+print("ok")
+)",
+                       path),
+              "ok");
+}
+
+// Styles as ezdxf writes them: a TrueType face by family and flags, the arrow by its block.
+TEST(CadDxf, ReadsStylesEzdxfWrites) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("theirs.dxf");
+    runEzdxf(R"(
+import sys, ezdxf
+doc = ezdxf.new("R2010")
+s = doc.styles.add("FANCY", font="arial.ttf")
+s.set_extended_font_data("Arial", italic=False, bold=True)
+d = doc.dimstyles.add("TICKS")
+d.set_arrows(blk="ARCHTICK")
+d.dxf.dimscale = 4
+d.dxf.dimtad = 1
+d.dxf.dimclrt = 1
+d.dxf.dimse1 = 1
+doc.saveas(sys.argv[1])
+)",
+             path);
+    const Document doc = loadDxf(path);
+    ASSERT_NE(doc.textStyle("FANCY"), nullptr);
+    EXPECT_EQ(doc.textStyle("FANCY")->font, "arial.ttf");
+    EXPECT_TRUE(doc.textStyle("FANCY")->bold);
+    EXPECT_FALSE(doc.textStyle("FANCY")->italic);
+    const DimStyle* ticks = doc.dimStyle("TICKS");
+    ASSERT_NE(ticks, nullptr);
+    EXPECT_EQ(ticks->arrowBlock.toUpper(), "_ARCHTICK");
+    EXPECT_EQ(ticks->scale, 4.0);
+    EXPECT_TRUE(ticks->textAbove);
+    EXPECT_EQ(ticks->textColor, 1);
+    EXPECT_FALSE(ticks->showExtension1);
+    EXPECT_TRUE(ticks->showExtension2);
+}

@@ -319,21 +319,76 @@ TEST(CadGeometry, DimensionsMeasureAndDrawFromTheirPoints) {
     Entity dim = Entity::linearDimension({0, 0}, {20, 0}, {0, 10}, 0);
     dim.style = "wide";
     const DimensionGeometry g = dimensionGeometry(doc, dim);
-    ASSERT_EQ(g.lines.size(), 3u);
-    expectPoint(g.lines[0][0], 0, 1);
-    expectPoint(g.lines[0][1], 0, 12);
-    expectPoint(g.lines[2][0], 0, 10);
-    expectPoint(g.lines[2][1], 20, 10);
-    ASSERT_EQ(g.arrows.size(), 2u);
-    expectPoint(g.arrows[0][0], 0, 10);
-    EXPECT_NEAR(g.arrows[0][1].x(), 2.0, 1e-12);  // pointing outwards, as long as the style says
+    ASSERT_EQ(g.extensions.size(), 2u);
+    expectPoint(g.extensions[0][0], 0, 1);
+    expectPoint(g.extensions[0][1], 0, 12);
+    // Centred text breaks the dimension line, the gap on either side of its box (4.2 wide).
+    ASSERT_EQ(g.lines.size(), 2u);
+    expectPoint(g.lines[0][0], 0, 10);
+    expectPoint(g.lines[0][1], 10 - 2.1 - 0.625, 10);
+    expectPoint(g.lines[1][1], 20, 10);
+    ASSERT_EQ(g.solids.size(), 2u);
+    expectPoint(g.solids[0][0], 0, 10);
+    EXPECT_NEAR(g.solids[0][1].x(), 2.0, 1e-12);  // pointing outwards, as long as the style says
     EXPECT_EQ(g.text.text, "20");
     EXPECT_EQ(g.text.height, 3.5);
+    expectPoint(g.text.start, 10, 10);
     dim.text = "<> max";
     EXPECT_EQ(dimensionGeometry(doc, dim).text.text, "20 max");
     // Vertical text reads from below, never upside down.
     dim.rotation = 270;
     EXPECT_NEAR(dimensionGeometry(doc, dim).text.rotation, 90.0, 1e-9);
+}
+
+// Every value of the style shapes the drawing: the scale multiplies the sizes, text above
+// or horizontal, hidden extension lines, their colour and the arrowheads' kind.
+TEST(CadPicking, DimensionStyleShapesTheDrawing) {
+    Document doc;
+    DimStyle style{"Plan", 2, 1, 0.5, 1, "Standard", 1};
+    style.scale = 2;
+    style.textGap = 0.5;
+    style.textAbove = true;
+    style.showExtension1 = false;
+    style.extensionColor = 3;
+    style.textColor = 5;
+    style.arrowBlock = "_oblique";
+    doc.addDimStyle(style);
+    Entity dim = Entity::linearDimension({0, 0}, {20, 0}, {0, 10}, 0);
+    dim.style = "PLAN";
+    DimensionGeometry g = dimensionGeometry(doc, dim);
+    ASSERT_EQ(g.extensions.size(), 1u);  // only the second one
+    expectPoint(g.extensions[0][0], 20, 1);
+    expectPoint(g.extensions[0][1], 20, 12);
+    EXPECT_EQ(g.extensionColor, 3);
+    EXPECT_EQ(g.text.color, 5);
+    EXPECT_EQ(g.text.height, 4.0);
+    EXPECT_EQ(g.text.text, "20.0");
+    // Above the unbroken line by the gap and half the text's height, all scaled.
+    expectPoint(g.text.start, 10, 10 + 1 + 2);
+    EXPECT_TRUE(g.solids.empty());
+    // The line, and an oblique stroke of the scaled size (2) across each end.
+    ASSERT_EQ(g.lines.size(), 3u);
+    expectPoint(g.lines[0][0], 1, 11);
+    expectPoint(g.lines[0][1], -1, 9);
+    expectPoint(g.lines[2][0], 0, 10);
+    expectPoint(g.lines[2][1], 20, 10);
+
+    // Horizontal text on a vertical dimension; a dot is a filled disc round the end.
+    style.textHorizontal = true;
+    style.textAbove = false;
+    style.arrowBlock = "_DOT";
+    doc.addDimStyle(style);
+    dim = Entity::linearDimension({0, 0}, {0, 20}, {10, 0}, 90);
+    dim.style = "Plan";
+    g = dimensionGeometry(doc, dim);
+    EXPECT_EQ(g.text.rotation, 0.0);
+    ASSERT_EQ(g.solids.size(), 2u);
+    EXPECT_EQ(g.solids[0].size(), 16);
+    EXPECT_NEAR(g.solids[0].boundingRect().width(), 1.0, 1e-9);  // a quarter of the arrow, twice
+    // A style the drawing does not have draws as its STANDARD style.
+    doc.addDimStyle(DimStyle{"Standard", 7});
+    dim.style = "gone";
+    EXPECT_EQ(dimensionGeometry(doc, dim).text.height, 7.0);
 }
 
 TEST(CadPicking, DimensionFaceImageAndViewportByTheirOutline) {

@@ -593,3 +593,36 @@ TEST(CadRender, ViewportsAndPrintedPages) {
     }
     EXPECT_NEAR(last - first, 100 / 25.4 * 300, 2.0);
 }
+
+// Points in the drawing's mode and size; a dimension's extension lines and text in the
+// style's colours, its arrows of the style's kind.
+TEST(CadRender, PointModesAndDimensionStyleColours) {
+    Document doc;
+    doc.addToModel(Entity::point({50, 50}));
+    doc.settings().pointMode = 3 + 64;  // a cross in a square
+    doc.settings().pointSize = 20;      // 40 pixels
+    QImage image = render(doc, squareView());
+    const QRgb white = rgb(255, 255, 255);
+    EXPECT_EQ(at(image, 90, 90), white);        // on the cross
+    EXPECT_EQ(at(image, 80, 100), white);       // on the square's left side
+    EXPECT_NE(at(image, 100, 90), white);       // inside, off the cross
+    EXPECT_NE(at(image, 100, 100 - 5), white);  // no plus
+    doc.settings().pointMode = 1;               // nothing
+    EXPECT_EQ(countPixels(render(doc, squareView()), white), 0);
+
+    Document dims;
+    DimStyle style{"Standard", 5, 4, 1, 2, "Standard", 0};
+    style.extensionColor = 1;
+    style.textColor = 3;
+    style.arrowBlock = "_NONE";
+    dims.addDimStyle(style);
+    dims.addToModel(Entity::linearDimension({10, 10}, {90, 10}, {50, 40}, 0));
+    image = render(dims, squareView());
+    EXPECT_EQ(at(image, 20, 200 - 50), rgb(255, 0, 0));  // the first extension line, red
+    int green = 0;  // the text, green (its glyphs' edges blended)
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            green += qGreen(image.pixel(x, y)) > 150 && qRed(image.pixel(x, y)) < 80;
+    EXPECT_GT(green, 20);
+    EXPECT_NE(at(image, 24, 119), rgb(255, 255, 255));  // no arrowhead beside the line's end
+}
