@@ -177,8 +177,10 @@ void AssignJackWindow::fillGrid() {
         grid_->setItem(second ? 2 : 1, c, cell);
         if (p.assigned) fixed(second ? 3 : 0, c, p.sheet);
     }
-    grid_->resizeColumnToContents(0);
-    grid_->resizeColumnToContents(1);
+    // Wide enough for the sheet names, never narrower than a jack.
+    grid_->resizeColumnsToContents();
+    for (int c = 2; c < grid_->columnCount(); ++c)
+        grid_->setColumnWidth(c, std::max(grid_->columnWidth(c), 48));
     column_->addItems(columns_);
     column_->setCurrentIndex(-1);
     grid_->setCurrentCell(-1, -1);

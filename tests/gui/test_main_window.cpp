@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
@@ -24,6 +25,7 @@
 #include "app/drawing_windows.h"
 #include "app/main_window.h"
 #include "app/panes.h"
+#include "app/project_jackfield_windows.h"
 #include "app/property_grid.h"
 #include "cad/dxf.h"
 #include "cad/editing.h"
@@ -31,6 +33,8 @@
 #include "db/database.h"
 #include "db/setup.h"
 #include "drawings/command_aliases.h"
+#include "drawings/entity_tag.h"
+#include "drawings/standard_drawings.h"
 #include "projects/project_registry.h"
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
@@ -526,6 +530,41 @@ class MainWindowTest : public QObject {
                  qPrintable(user_->transcript));
         QVERIFY(user_->transcript.contains("PostgreSQL driver"));
         QVERIFY(user_->ui->atEnd());
+    }
+
+    // The jack-assignment grid: built positions red with their sheet above or below, free ones
+    // green; a cell chosen in the grid is the column OK ties the jack to.
+    void jackAssignmentShowsBuiltAndFreePositions() {
+        settings_->write(setting::ShowJackTips, "0");
+        DrawingWindow* w = openChanged("jacks.dxf");
+        const QString block = dir_.filePath("JACK1_1_SD.dxf");
+        cad::saveDxf(standard::blockDrawing("JACK1_1_SD"), block);
+        cad::addBlockFromFile(w->drawing().document(), block, "JACK1_1_SD");
+        const QString jack = w->drawing().placeBlock("JACK1_1_SD", {20, 0});
+        w->drawing().editor().modify(jack, [](cad::Entity& e) { tag::tagEntity(e, "Jack"); });
+        for (const char* sql :
+             {"insert into tblJF (JFID, JFSysName, JFSysID, JFRows, JFCols, RearConn) values "
+              "(1, 'PB', 1, 2, 12, 'EDAC')",
+              "insert into tblJFRowCol (JFID, JFRow, JFCol, JFRowNumber, assigned, Sheet) "
+              "select 1, r.l, printf('%02d', c.n), r.n, c.n = 3, case when c.n = 3 then "
+              "'rack-2.dxf' else '' end from (select 'A' l, 1 n union select 'B', 2) r, (with "
+              "recursive k(n) as (select 1 union all select n + 1 from k where n < 12) select n "
+              "from k) c"})
+            db::Query(db::DbId::Project, sql).exec();
+        AssignJackWindow window(*user_->ui, w->drawing(), jack, true, main_.get());
+        window.show();
+        auto* grid = window.findChild<QTableWidget*>("grdJacks");
+        QCOMPARE(grid->columnCount(), 14);
+        QCOMPARE(grid->item(1, 4)->background().color(), QColor(255, 0, 0));
+        QCOMPARE(grid->item(0, 4)->text(), QString("rack-2.dxf"));
+        QCOMPARE(grid->item(3, 4)->text(), QString("rack-2.dxf"));
+        QCOMPARE(grid->item(2, 3)->background().color(), QColor(0, 255, 0));
+        grid->setCurrentCell(2, 6);
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_JACKS"); !file.isEmpty())
+            window.grab().save(file);
+        window.findChild<QPushButton*>("cmdOK")->click();
+        QCOMPARE(w->drawing().document().find(jack)->attribute("COL")->text, QString("05"));
+        w->drawing().setModified(false);
     }
 };
 
