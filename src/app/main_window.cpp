@@ -592,6 +592,9 @@ void MainWindow::registerActions() {
         if (preferencesChanged) preferencesChanged();
     });
     on("catLEquipment", [this] { openEquipmentLibrary(); });
+    on("catLJF", [this] { jackfieldCommands().openLibrary(); });
+    on("catWBuildJF", [this] { jackfieldCommands().buildInDrawing(); });
+    on("catPLJackFields", [this] { openDataSheet(SheetKind::ProjectJackfields); });
     on("catWAddEquipment", [this] {
         // Placing new equipment starts in the library, where its block is generated.
         if (QWidget* child = activeChild(); qobject_cast<DrawingWindow*>(child))
@@ -666,6 +669,20 @@ equipment::LibraryAccess MainWindow::libraryAccess() {
     equipment::PermissionCheck check;
     if (s_.users) check = [users = s_.users](const QString& key) { return users->allowed(key); };
     return equipment::LibraryAccess(s_.ui, db::connections(), check);
+}
+
+JackfieldCommands MainWindow::jackfieldCommands() {
+    db::Preferences prefs;
+    db::NameCase nameCase = db::NameCase::NoFormat;
+    if (prefs.load(s_.run.userId))
+        nameCase = db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(nameCase);
+    JackfieldCommands c{libraryAccess(), &s_.errors, this, s_.run.userId, nameCase};
+    c.activeDrawing = [this] { return activeDrawing(); };
+    c.clearGripSet = [this] {
+        if (DrawingWindow* active = drawings_ ? drawings_->active() : nullptr)
+            drawings_->clearGripSet(*active);
+    };
+    return c;
 }
 
 void MainWindow::openEquipmentLibrary() {

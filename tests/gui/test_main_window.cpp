@@ -255,12 +255,12 @@ class MainWindowTest : public QObject {
             QVERIFY2(main_->router().available(key), key);
             QVERIFY2(main_->findChild<QAction*>(key)->isEnabled(), key);
         }
-        QVERIFY(!main_->router().available("catWBuildJF"));
-        QVERIFY(!main_->findChild<QAction*>("catWBuildJF")->isEnabled());
+        QVERIFY(!main_->router().available("catWAssignJF"));
+        QVERIFY(!main_->findChild<QAction*>("catWAssignJF")->isEnabled());
         QVERIFY(main_->findChild<QAction*>("catOSnapEndPoint")->isEnabled());  // own handler
         QVERIFY(main_->findChild<QAction*>("catGExit")->isEnabled());
-        main_->RouteCMD("catWBuildJF");
-        QVERIFY(user_->transcript.contains("(catWBuildJF) is not available"));
+        main_->RouteCMD("catWAssignJF");
+        QVERIFY(user_->transcript.contains("(catWAssignJF) is not available"));
         // Automatic grips: the command toggles its tool once, whether typed or clicked.
         QAction* grips = main_->findChild<QAction*>("catDAutoGrips");
         QVERIFY(grips->isChecked());
