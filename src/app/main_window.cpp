@@ -676,12 +676,13 @@ JackfieldCommands MainWindow::jackfieldCommands() {
     db::NameCase nameCase = db::NameCase::NoFormat;
     if (prefs.load(s_.run.userId))
         nameCase = db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(nameCase);
-    JackfieldCommands c{libraryAccess(), &s_.errors, this, s_.run.userId, nameCase};
-    c.activeDrawing = [this] { return activeDrawing(); };
-    c.clearGripSet = [this] {
-        if (DrawingWindow* active = drawings_ ? drawings_->active() : nullptr)
-            drawings_->clearGripSet(*active);
+    const auto active = [this] { return activeDrawing(); };
+    const auto clearGrips = [this] {
+        if (DrawingWindow* w = drawings_ ? drawings_->active() : nullptr)
+            drawings_->clearGripSet(*w);
     };
+    JackfieldCommands c{libraryAccess(), &s_.errors, this,      s_.run.userId,
+                        nameCase,        active,     clearGrips};
     return c;
 }
 

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "db/preferences.h"
+#include "equipment/manufacturers.h"
 #include "jackfields/jackfield_library.h"
 
 class QComboBox;
