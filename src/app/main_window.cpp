@@ -681,8 +681,15 @@ JackfieldCommands MainWindow::jackfieldCommands() {
         if (DrawingWindow* w = drawings_ ? drawings_->active() : nullptr)
             drawings_->clearGripSet(*w);
     };
-    JackfieldCommands c{libraryAccess(), &s_.errors, this,      s_.run.userId,
-                        nameCase,        active,     clearGrips};
+    const auto placeMany = [this](const std::function<void()>& place) {
+        if (!drawings_) return place();
+        EntityEvents& events = drawings_->events();
+        events.holdTips();
+        const auto release = qScopeGuard([&events] { events.releaseTips(); });
+        place();
+    };
+    JackfieldCommands c{libraryAccess(), &s_.errors, this,       s_.run.userId,
+                        nameCase,        active,     clearGrips, placeMany};
     return c;
 }
 

@@ -19,9 +19,15 @@ void buildChosen(JackfieldCommands& c, const SendJackfieldWindow& window,
     if (!drawing) return;
     if (aside) aside();
     if (c.clearGripSet) c.clearGripSet();
-    jackfields::buildInteractively(*drawing, c.access.ui, window.jackfield(),
-                                   jackfields::buildPreferences(c.userId, c.access.registry),
-                                   c.access.registry);
+    const auto build = [&] {
+        jackfields::buildInteractively(*drawing, c.access.ui, window.jackfield(),
+                                       jackfields::buildPreferences(c.userId, c.access.registry),
+                                       c.access.registry);
+    };
+    if (c.placeMany)
+        c.placeMany(build);
+    else
+        build();
     if (PromptLine* line = c.access.ui.promptLine()) line->setPrompt({});
 }
 

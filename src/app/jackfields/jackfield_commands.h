@@ -25,6 +25,8 @@ struct JackfieldCommands {
     std::function<Drawing*()> activeDrawing;
     // Clears the active drawing's grip set before jacks are placed.
     std::function<void()> clearGripSet;
+    // Runs the placing of many tagged blocks with their tips shown once afterwards.
+    std::function<void(const std::function<void()>& place)> placeMany;
 
     void openLibrary();
     void buildInDrawing();
