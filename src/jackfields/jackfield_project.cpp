@@ -270,8 +270,10 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
                 values[QStringLiteral("A")] = used[0].row;
                 values[QStringLiteral("B")] = used[1].row;
             } else {
+                // The other row's attribute keeps no letter of the block's own.
                 const bool source = p.block.endsWith(QLatin1Char('S'), Qt::CaseInsensitive);
                 values[source ? QStringLiteral("B") : QStringLiteral("A")] = used[0].row;
+                values[source ? QStringLiteral("A") : QStringLiteral("B")] = QString();
             }
             values[QStringLiteral("JF")] = name;
             values[QStringLiteral("COL")] = column;

@@ -257,6 +257,9 @@ TEST_F(Jackfields, BuildAsked) {
                            "JACK1_1_D@10,3", "JACK1_1_D@15,6"}));
     const cad::Entity& first = drawing.document().modelSpace().entities.front();
     EXPECT_EQ(first.attribute("B")->text, "A");
+    // A destination jack shows its row on A only.
+    const cad::Entity& second = drawing.document().modelSpace().entities[4];
+    EXPECT_EQ(second.attribute("A")->text + "|" + second.attribute("B")->text, "B|");
     EXPECT_EQ(tag::kindOf(first), tag::kind::Jack);
     const QStringList said = user.lines();
     EXPECT_TRUE(said.contains("PROMPT Building Jack Field"));
