@@ -6,7 +6,9 @@
 #include <QDockWidget>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -22,6 +24,8 @@
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
+#include "app/jackfields/jackfield_library_window.h"
+#include "app/jackfields/send_jackfield_window.h"
 #include "app/main_window.h"
 #include "app/panes.h"
 #include "cad/dxf.h"
@@ -99,6 +103,34 @@ class MainWindowTest : public QObject {
     void cleanup() {
         main_.reset();
         db::connections().closeAll();
+    }
+
+    // The jackfield library on the starter data shows the chosen model, and the send window
+    // opened on it heads with the model and shows its size beside the start fields.
+    void jackfieldWindowsShowTheModel() {
+        equipment::LibraryAccess access(*user_->ui);
+        JackfieldLibraryWindow library(access, db::NameCase::NoFormat);
+        library.show();
+        library.findChild<QLineEdit*>("txtFindManufacturer")->setText("Trellis");
+        auto* models = library.findChild<QListView*>("lstJackFields");
+        library.findChild<QLineEdit*>("txtFindJackField")->setText("TR-VJ");
+        QCOMPARE(models->model()->rowCount(), 1);
+        models->setCurrentIndex(models->model()->index(0, 0));
+        QCOMPARE(library.findChild<QLabel*>("lblJackFieldName")->text(),
+                 QString("Jack Field Name: TR-VJ224"));
+        QCOMPARE(library.findChild<QLineEdit*>("txtColumns")->text(), QString("24"));
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_JFLIBRARY");
+            !file.isEmpty())
+            library.grab().save(file);
+        jackfields::JackfieldLibrary catalogue(access);
+        const auto model = catalogue.list("TRELLIS", "TR-VJ").value(0);
+        SendJackfieldWindow send(access, model, &library);
+        send.show();
+        QCOMPARE(send.findChild<QLabel*>("lblHeading")->text(),
+                 QString("Assign Trellis Patch Systems - TR-VJ224 To The Current Project"));
+        QCOMPARE(send.findChild<QLabel*>("lblCols")->text(), QString("x 24"));
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_SENDJF"); !file.isEmpty())
+            send.grab().save(file);
     }
 
     // Exit and a project switch close the drawings first, each asking to save its changes:
