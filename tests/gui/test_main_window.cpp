@@ -112,6 +112,8 @@ class MainWindowTest : public QObject {
         JackfieldLibraryWindow library(access, db::NameCase::NoFormat);
         library.show();
         library.findChild<QLineEdit*>("txtFindManufacturer")->setText("Trellis");
+        auto* makers = library.findChild<QListView*>("lstManufacturers");
+        makers->setCurrentIndex(makers->model()->index(0, 0));
         auto* models = library.findChild<QListView*>("lstJackFields");
         library.findChild<QLineEdit*>("txtFindJackField")->setText("TR-VJ");
         QCOMPARE(models->model()->rowCount(), 1);
