@@ -87,6 +87,24 @@ SheetDef sheetDef(SheetKind kind) {
             return def("frmSystemsDS", "System Names", " [System Names]", DbId::Project,
                        "tblSystems", "SELECT * FROM tblSystems", "SysName, SysNum, SysID", {},
                        true);
+        case SheetKind::ProjectJackfields:
+            // One line per jack position, jackfields without positions too. The jack's own
+            // columns are named apart from the jackfield's (a sheet cannot show two "Sheet"
+            // columns), and only the jackfield's table is the sheet's: nothing here is typed
+            // over, as the drawings hold the same values.
+            return def(
+                "frmJackFieldsDS", "Project Jack Fields and Jacks", " [Jackfields]", DbId::Project,
+                "tblJF",
+                "SELECT tblJF.*, tblJFRowCol.RowColID, tblJFRowCol.JFID AS JackJFID, "
+                "tblJFRowCol.JFRow, tblJFRowCol.JFCol, tblJFRowCol.JFRowNumber, "
+                "tblJFRowCol.JFConn, tblJFRowCol.Sheet AS JackSheet, tblJFRowCol.assigned, "
+                "tblJFRowCol.SRC, tblJFRowCol.dest FROM tblJF LEFT OUTER JOIN tblJFRowCol "
+                "ON tblJF.JFID = tblJFRowCol.JFID",
+                "tblJF.JFSysName, tblJF.JFSysID, tblJF.JFID, tblJFRowCol.RowColID",
+                {QStringLiteral("JFID"), QStringLiteral("JackFieldID"), QStringLiteral("RowColID"),
+                 QStringLiteral("JackJFID"), QStringLiteral("JFRowNumber"),
+                 QStringLiteral("JFRows"), QStringLiteral("JFCols")},
+                false);
         case SheetKind::Drawings:
             return def("frmDrawingsDS", "Project Drawings", " [Project Drawings]", DbId::Project,
                        "tblDrawings", "SELECT * FROM tblDrawings", "DrawingName, DrawingID",

@@ -29,6 +29,7 @@ enum class SheetKind {
     ProjectCables,
     ChildCables,
     Systems,
+    ProjectJackfields,
     Drawings,
     Projects
 };

@@ -594,6 +594,9 @@ void MainWindow::registerActions() {
         if (preferencesChanged) preferencesChanged();
     });
     on("catLEquipment", [this] { openEquipmentLibrary(); });
+    on("catLJF", [this] { jackfieldCommands().openLibrary(); });
+    on("catWBuildJF", [this] { jackfieldCommands().buildInDrawing(); });
+    on("catPLJackFields", [this] { openDataSheet(SheetKind::ProjectJackfields); });
     on("catWAddEquipment", [this] {
         // Placing new equipment starts in the library, where its block is generated.
         if (QWidget* child = activeChild(); qobject_cast<DrawingWindow*>(child))
@@ -700,6 +703,28 @@ equipment::LibraryAccess MainWindow::libraryAccess() {
     equipment::PermissionCheck check;
     if (s_.users) check = [users = s_.users](const QString& key) { return users->allowed(key); };
     return equipment::LibraryAccess(s_.ui, db::connections(), check);
+}
+
+JackfieldCommands MainWindow::jackfieldCommands() {
+    db::Preferences prefs;
+    db::NameCase nameCase = db::NameCase::NoFormat;
+    if (prefs.load(s_.run.userId))
+        nameCase = db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(nameCase);
+    const auto active = [this] { return activeDrawing(); };
+    const auto clearGrips = [this] {
+        if (DrawingWindow* w = drawings_ ? drawings_->active() : nullptr)
+            drawings_->clearGripSet(*w);
+    };
+    const auto placeMany = [this](const std::function<void()>& place) {
+        if (!drawings_) return place();
+        EntityEvents& events = drawings_->events();
+        events.holdTips();
+        const auto release = qScopeGuard([&events] { events.releaseTips(); });
+        place();
+    };
+    JackfieldCommands c{libraryAccess(), &s_.errors, this,       s_.run.userId,
+                        nameCase,        active,     clearGrips, placeMany};
+    return c;
 }
 
 void MainWindow::openEquipmentLibrary() {

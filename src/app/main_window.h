@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "app/equipment_library_window.h"
+#include "app/jackfields/jackfield_commands.h"
 #include "drawings/command_router.h"
 #include "equipment/library_access.h"
 #include "wiring/cable_assignment.h"
@@ -143,6 +144,8 @@ class MainWindow : public QMainWindow {
     Drawing* activeDrawing() const;
     equipment::LibraryAccess libraryAccess();
     void openEquipmentLibrary();
+    // The jackfield library and build commands, with the services they use.
+    JackfieldCommands jackfieldCommands();
     // frmBlocks, made on first use; shown on the node of `key`.
     void showBlockBrowser(const QString& key);
     QDockWidget* addPane(QWidget* pane, const QString& title, Qt::DockWidgetArea area);

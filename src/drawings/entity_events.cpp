@@ -1,5 +1,7 @@
 #include "drawings/entity_events.h"
 
+#include <utility>
+
 #include "drawings/command_router.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
@@ -26,7 +28,16 @@ QString EntityEvents::tipTopic(const QString& kind) {
     return {};
 }
 
+void EntityEvents::releaseTips() {
+    if (held_ > 0 && --held_ == 0 && !heldKind_.isEmpty())
+        tipsAfterTagging(std::exchange(heldKind_, QString()));
+}
+
 void EntityEvents::tipsAfterTagging(const QString& kind) {
+    if (held_ > 0) {
+        heldKind_ = kind;
+        return;
+    }
     if (tips_.closeTips) tips_.closeTips();
     // Kinds without a topic (DA blocks, cable numbers, furniture) open no tips.
     const QString topic = tipTopic(kind);

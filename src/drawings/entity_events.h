@@ -64,6 +64,10 @@ class EntityEvents {
     // placed): the tips window is closed and opened on the kind's topic unless its setting
     // hides it.
     void tipsAfterTagging(const QString& kind);
+    // A command that places many tagged blocks at once (a jackfield's jacks) holds the tips
+    // while it places them; releasing shows them once, for the last kind tagged meanwhile.
+    void holdTips() { ++held_; }
+    void releaseTips();
 
   private:
     Ui& ui_;
@@ -79,6 +83,8 @@ class EntityEvents {
     QString cable_;
     const Drawing* pointerDrawing_ = nullptr;
     QString pointer_;
+    int held_ = 0;
+    QString heldKind_;
 };
 
 }  // namespace tolvane

@@ -58,6 +58,42 @@ QString applyNameCase(const QString& text, db::NameCase format) {
     return text;
 }
 
+bool writePhysicalData(const LibraryAccess& a, const QString& table, const QString& key, qint64 id,
+                       const PhysicalData& d) {
+    QVariantList numbers;
+    for (const QString* field : {&d.height, &d.width, &d.depth, &d.weight, &d.v, &d.p}) {
+        const std::optional<QVariant> n = numberField(*field);
+        if (!n) {
+            a.ui.message(EquipmentModels::invalidPhysicalDataMessage(), MsgButtons::Ok,
+                         MsgIcon::Warning);
+            return false;
+        }
+        numbers << *n;
+    }
+    // table and key are this program's names, never the user's text.
+    db::Query q = a.query(
+        QStringLiteral("update %1 set EquipmentH = ?, EquipmentW = ?, EquipmentD = ?, "
+                       "EquipmentWeight = ?, EquipmentV = ?, EquipmentP = ?, EquipmentHValue = ?, "
+                       "equipmentVValue = ? where %2 = ?")
+            .arg(table, key));
+    for (const QVariant& n : numbers) q.bind(n);
+    q.bind(d.heightUnit).bind(d.vUnit).bind(id).exec();
+    return q.rowsAffected() > 0;
+}
+
+std::optional<PhysicalData> readPhysicalData(const LibraryAccess& a, const QString& table,
+                                             const QString& key, qint64 id) {
+    db::Query q = a.query(
+        QStringLiteral("select EquipmentH, EquipmentW, EquipmentD, EquipmentWeight, EquipmentV, "
+                       "EquipmentP, EquipmentHValue, equipmentVValue from %1 where %2 = ?")
+            .arg(table, key));
+    q.bind(id).exec();
+    if (!q.next()) return std::nullopt;
+    return PhysicalData{numberText(q.value(0)), numberText(q.value(1)), numberText(q.value(2)),
+                        numberText(q.value(3)), numberText(q.value(4)), numberText(q.value(5)),
+                        q.value(6).toString(),  q.value(7).toString()};
+}
+
 QString EquipmentModels::deleteQuestion(const QString& manufacturer, const QString& model) {
     return QStringLiteral("Are you sure that you want to delete ") + manufacturer +
            QStringLiteral(" - ") + model +
@@ -135,33 +171,12 @@ bool EquipmentModels::remove(std::optional<qint64> id) {
 
 bool EquipmentModels::setPhysicalData(qint64 id, const PhysicalData& d) {
     if (!a_.allowed(key::Edit)) return false;
-    QVariantList numbers;
-    for (const QString* field : {&d.height, &d.width, &d.depth, &d.weight, &d.v, &d.p}) {
-        const std::optional<QVariant> n = numberField(*field);
-        if (!n) {
-            a_.ui.message(invalidPhysicalDataMessage(), MsgButtons::Ok, MsgIcon::Warning);
-            return false;
-        }
-        numbers << *n;
-    }
-    db::Query q = a_.query(
-        QStringLiteral("update tblEquipment set EquipmentH = ?, EquipmentW = ?, EquipmentD = ?, "
-                       "EquipmentWeight = ?, EquipmentV = ?, EquipmentP = ?, EquipmentHValue = ?, "
-                       "equipmentVValue = ? where EquipmentID = ?"));
-    for (const QVariant& n : numbers) q.bind(n);
-    q.bind(d.heightUnit).bind(d.vUnit).bind(id).exec();
-    return q.rowsAffected() > 0;
+    return writePhysicalData(a_, QStringLiteral("tblEquipment"), QStringLiteral("EquipmentID"), id,
+                             d);
 }
 
 std::optional<PhysicalData> EquipmentModels::physicalData(qint64 id) {
-    db::Query q = a_.query(QStringLiteral(
-        "select EquipmentH, EquipmentW, EquipmentD, EquipmentWeight, EquipmentV, EquipmentP, "
-        "EquipmentHValue, equipmentVValue from tblEquipment where EquipmentID = ?"));
-    q.bind(id).exec();
-    if (!q.next()) return std::nullopt;
-    return PhysicalData{numberText(q.value(0)), numberText(q.value(1)), numberText(q.value(2)),
-                        numberText(q.value(3)), numberText(q.value(4)), numberText(q.value(5)),
-                        q.value(6).toString(),  q.value(7).toString()};
+    return readPhysicalData(a_, QStringLiteral("tblEquipment"), QStringLiteral("EquipmentID"), id);
 }
 
 bool EquipmentModels::setDisplayAsDa(qint64 id, bool on) {

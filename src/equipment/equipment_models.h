@@ -33,6 +33,14 @@ struct PhysicalData {
     QString vUnit{};       // equipmentVValue
 };
 
+// The physical data of a library row (an equipment or a jackfield model) in `table`, whose key
+// column is `key`. Writing checks every number field first: one that holds anything but a
+// number is told with invalidPhysicalDataMessage() and nothing is written.
+bool writePhysicalData(const LibraryAccess& access, const QString& table, const QString& key,
+                       qint64 id, const PhysicalData& data);
+std::optional<PhysicalData> readPhysicalData(const LibraryAccess& access, const QString& table,
+                                             const QString& key, qint64 id);
+
 class EquipmentModels {
   public:
     explicit EquipmentModels(LibraryAccess access) : a_(std::move(access)) {}

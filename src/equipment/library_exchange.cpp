@@ -311,6 +311,47 @@ const std::vector<FileDef>& files() {
                  return QString();
              }});
 
+        const QList<Column> jackfields = {of("ManufacturerID", Kind::Id, true),
+                                          text("JackFieldName", true),
+                                          text("EquipmentDescription"),
+                                          of("JFRows", Kind::Integer),
+                                          of("JFCols", Kind::Integer),
+                                          text("FrontConn"),
+                                          text("RearConn"),
+                                          of("EquipmentH", Kind::Real),
+                                          of("EquipmentW", Kind::Real),
+                                          of("EquipmentD", Kind::Real),
+                                          of("EquipmentWeight", Kind::Real),
+                                          of("EquipmentV", Kind::Real),
+                                          of("EquipmentP", Kind::Real),
+                                          text("EquipmentHValue"),
+                                          text("equipmentVValue"),
+                                          text("jfvendor1"),
+                                          text("jfvendor2"),
+                                          of("jfcost1", Kind::Real),
+                                          of("jfcost2", Kind::Real)};
+        d.push_back(
+            {QStringLiteral("jackfields.csv"), jackfields,
+             QStringLiteral("select ManufacturerID, JackFieldName, EquipmentDescription, JFRows, "
+                            "JFCols, FrontConn, RearConn, EquipmentH, EquipmentW, EquipmentD, "
+                            "EquipmentWeight, EquipmentV, EquipmentP, EquipmentHValue, "
+                            "equipmentVValue, jfvendor1, jfvendor2, jfcost1, jfcost2 from "
+                            "tblJackFields order by ManufacturerID, JackFieldName, JackFieldID"),
+             [jackfields](Importer& im, const QVariantList& v) {
+                 if (!im.exists(kManufacturerExists, {v[0]})) return unknownManufacturer(v[0]);
+                 if (im.exists(QStringLiteral("select 1 from tblJackFields where ManufacturerID "
+                                              "= ? and JackFieldName = ?"),
+                               {v[0], v[1]}))
+                     return QStringLiteral("duplicate jackfield %1 of %2")
+                         .arg(v[1].toString(), v[0].toString());
+                 // A model without a row or a column cannot be sent to a project.
+                 for (int i : {3, 4})
+                     if (!v[i].isNull() && v[i].toInt() < 1)
+                         return QStringLiteral("%1 must be at least 1").arg(jackfields[i].name);
+                 im.insert(QStringLiteral("tblJackFields"), jackfields, v);
+                 return QString();
+             }});
+
         const QList<Column> cableTypes = {of("ManufacturerID", Kind::Id, true),
                                           text("CableType", true),
                                           text("cabledescription"),

@@ -1,8 +1,8 @@
 // The library exchanged as comma-separated files: an export folder holds one file per kind
-// (manufacturers, connectors, signal types, equipment models, their inputs and outputs, cable
-// types, their cores), each with a header row naming its columns. Import reads the files a
-// folder holds in one transaction; a line that cannot be taken is reported with its file,
-// line number and reason and nothing of it is written. docs/file-formats.md describes the
+// (manufacturers, connectors, signal types, equipment models, their inputs and outputs,
+// jackfield models, cable types, their cores), each with a header row naming its columns. Import
+// reads the files a folder holds in one transaction; a line that cannot be taken is reported with
+// its file, line number and reason and nothing of it is written. docs/file-formats.md describes the
 // files.
 #pragma once
 

@@ -5,6 +5,7 @@
 
 #include "cad/cad_error.h"
 #include "cad/undo.h"
+#include "db/preferences.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "shell/app_error.h"
@@ -65,6 +66,58 @@ bool JackfieldProject::exists(const QString& sysName, qint64 number) {
                 QStringLiteral("select count(*) from tblJF where JFSysName = ? and JFSysID = ?"),
                 registry_);
     return q.bind(sysName).bind(number).exec().scalar().toLongLong() > 0;
+}
+
+QStringList JackfieldProject::names() {
+    db::Query q(db::DbId::Project,
+                QStringLiteral("select distinct JFSysName from tblJF where JFSysName is not null "
+                               "order by JFSysName"),
+                registry_);
+    q.exec();
+    QStringList out;
+    while (q.next()) out << q.value(0).toString();
+    return out;
+}
+
+namespace {
+const QString kStored = QStringLiteral(
+    "select JFID, JackFieldID, JFSysName, JFSysID, JFLoc, JFEl, SignalType, RowStartLetter, "
+    "ColStartNo, JFRows, JFCols from tblJF");
+
+StoredJackfield storedOf(const db::Query& q) {
+    StoredJackfield s;
+    s.id = q.value(0).toLongLong();
+    s.modelId = q.value(1).toLongLong();
+    s.jf.sysName = q.value(2).toString();
+    s.jf.number = q.value(3).toLongLong();
+    s.jf.location = q.value(4).toString();
+    s.jf.elevation = q.value(5).toString();
+    s.jf.signalType = q.value(6).toString();
+    const QString start = q.value(7).toString();
+    s.jf.rowStart = start.isEmpty() ? QLatin1Char('A') : start.at(0);
+    s.jf.columnStart = q.value(8).toInt();
+    s.rows = q.value(9).toInt();
+    s.columns = q.value(10).toInt();
+    return s;
+}
+}  // namespace
+
+QList<StoredJackfield> JackfieldProject::ofName(const QString& sysName) {
+    db::Query q(db::DbId::Project,
+                kStored + QStringLiteral(" where JFSysName = ? order by JFSysID, JFID"), registry_);
+    q.bind(sysName).exec();
+    QList<StoredJackfield> out;
+    while (q.next()) out << storedOf(q);
+    return out;
+}
+
+std::optional<StoredJackfield> JackfieldProject::find(const QString& sysName, qint64 number) {
+    db::Query q(db::DbId::Project,
+                kStored + QStringLiteral(" where JFSysName = ? and JFSysID = ? order by JFID"),
+                registry_);
+    q.bind(sysName).bind(number).exec();
+    if (!q.next()) return std::nullopt;
+    return storedOf(q);
 }
 
 qint64 JackfieldProject::assign(const JackfieldModel& model, const ProjectJackfield& jf) {
@@ -217,8 +270,10 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
                 values[QStringLiteral("A")] = used[0].row;
                 values[QStringLiteral("B")] = used[1].row;
             } else {
+                // The other row's attribute keeps no letter of the block's own.
                 const bool source = p.block.endsWith(QLatin1Char('S'), Qt::CaseInsensitive);
                 values[source ? QStringLiteral("B") : QStringLiteral("A")] = used[0].row;
+                values[source ? QStringLiteral("A") : QStringLiteral("B")] = QString();
             }
             values[QStringLiteral("JF")] = name;
             values[QStringLiteral("COL")] = column;
@@ -253,6 +308,58 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
     }
     tx.commit();
     return built;
+}
+
+BuildPreferences buildPreferences(int userId, db::Connections& registry) {
+    BuildPreferences out;
+    db::Preferences prefs(registry);
+    if (!prefs.load(userId)) return out;
+    const QString style = prefs.value(db::pref::DefaultJack).toString().trimmed().toUpper();
+    if (!style.isEmpty()) out.style = style;
+    bool ok = false;
+    const double spacing = prefs.value(db::pref::JfSpacing).toDouble(&ok);
+    if (ok && spacing != 0) out.spacing = spacing;
+    out.showConnectors = prefs.flag(db::pref::DisplayJackConn, out.showConnectors);
+    return out;
+}
+
+QString buildRefusal(int rows) {
+    if (rows == 1 || rows == 2) return {};
+    return QStringLiteral(
+               "A jack field of %1 rows cannot be built in a drawing: a jack block carries one "
+               "or two rows.")
+        .arg(rows);
+}
+
+QStringList buildInteractively(Drawing& drawing, Ui& ui, qint64 jfid, const BuildPreferences& prefs,
+                               db::Connections& registry) {
+    const PointAnswer at = ui.getPoint(QStringLiteral("Select a location to build the Jack Field"));
+    if (at.cancelled) return {};
+    ui.showPromptLine(QStringLiteral("Building Jack Field"));
+    const int rows =
+        int(db::Query(db::DbId::Project, QStringLiteral("select JFRows from tblJF where JFID = ?"),
+                      registry)
+                .bind(jfid)
+                .scalar()
+                .toLongLong());
+    BuildChoice choice;
+    choice.style = prefs.style;
+    choice.spacing = prefs.spacing;
+    choice.separateOddEven = ui.message(QStringLiteral("Separate odd and even jacks?"),
+                                        MsgButtons::YesNo, MsgIcon::Question) == MsgButton::Yes;
+    if (rows == 1) {
+        choice.side = ui.message(QStringLiteral("Is This Single Row Jack Field a Source? "
+                                                "Selecting No Will Display The Jack Field as a "
+                                                "Destination"),
+                                 MsgButtons::YesNo, MsgIcon::Question) == MsgButton::Yes
+                          ? JackSide::Source
+                          : JackSide::Destination;
+    } else {
+        choice.side = JackSide::Both;
+        choice.individual = ui.message(QStringLiteral("Individual Jacks?"), MsgButtons::YesNo,
+                                       MsgIcon::Question) == MsgButton::Yes;
+    }
+    return buildJackfield(drawing, ui, jfid, at.point, choice, prefs.showConnectors, registry);
 }
 
 }  // namespace tolvane::jackfields

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "db/database.h"
@@ -51,6 +52,15 @@ struct ProjectJackfield {
 // or columns, rows lettered past "Z", an empty name.
 QString refusal(const JackfieldModel& model, const ProjectJackfield& jf);
 
+// A jackfield of the project as stored.
+struct StoredJackfield {
+    qint64 id = 0;       // JFID
+    qint64 modelId = 0;  // JackFieldID
+    ProjectJackfield jf;
+    int rows = 0;
+    int columns = 0;
+};
+
 class JackfieldProject {
   public:
     explicit JackfieldProject(db::Connections& registry = db::connections())
@@ -59,6 +69,11 @@ class JackfieldProject {
     // One above the highest number of the system name; 1 for a name not yet used.
     qint64 nextNumber(const QString& sysName);
     bool exists(const QString& sysName, qint64 number);
+    // The system names of the project's jackfields, sorted.
+    QStringList names();
+    // The jackfields of a system name by number.
+    QList<StoredJackfield> ofName(const QString& sysName);
+    std::optional<StoredJackfield> find(const QString& sysName, qint64 number);
     // Writes the jackfield and its positions in one transaction and returns its JFID.
     // Throws DbError (nothing written) when the database refuses.
     qint64 assign(const JackfieldModel& model, const ProjectJackfield& jf);
@@ -103,5 +118,25 @@ QList<JackPlacement> buildLayout(int columns, QPointF origin, const BuildChoice&
 QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin,
                            const BuildChoice& choice, bool showConnectors,
                            db::Connections& registry = db::connections());
+
+// The user's preferences for building: the jack style (defaultJack), the spacing (jfspacing)
+// and whether the connectors are shown (displayJackConn).
+struct BuildPreferences {
+    QString style = QStringLiteral("FN");
+    double spacing = 2;
+    bool showConnectors = true;
+};
+BuildPreferences buildPreferences(int userId, db::Connections& registry = db::connections());
+
+// Why a jackfield of these rows cannot be built ("" when it can): a jack block carries one
+// or two rows.
+QString buildRefusal(int rows);
+
+// The build as the user runs it: the insertion point is asked (a cancel ends quietly), then
+// whether odd and even jacks stand apart, for one row whether it is a source, for two rows
+// whether the jacks are individual; then the jackfield is built (buildJackfield). Returns
+// the jacks built.
+QStringList buildInteractively(Drawing& drawing, Ui& ui, qint64 jfid, const BuildPreferences& prefs,
+                               db::Connections& registry = db::connections());
 
 }  // namespace tolvane::jackfields

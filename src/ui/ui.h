@@ -126,6 +126,9 @@ class Ui {
     // Distance between two points; nullopt when cancelled.
     std::optional<double> getDistance(const QString& firstPrompt, const QString& secondPrompt);
 
+    // Writes text on the drawing's prompt line without asking anything: work under way.
+    void showPromptLine(const QString& text) { showPrompt(text); }
+
     enum class PromptKind { None, Point, Entity, Selection };
     PromptKind promptKind() const { return prompt_.kind; }
     bool promptWaiting() const { return prompt_.kind != PromptKind::None; }

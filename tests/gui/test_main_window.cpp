@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -23,6 +24,8 @@
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
+#include "app/jackfields/jackfield_library_window.h"
+#include "app/jackfields/send_jackfield_window.h"
 #include "app/main_window.h"
 #include "app/panes.h"
 #include "app/project_jackfield_windows.h"
@@ -105,6 +108,36 @@ class MainWindowTest : public QObject {
     void cleanup() {
         main_.reset();
         db::connections().closeAll();
+    }
+
+    // The jackfield library on the starter data shows the chosen model, and the send window
+    // opened on it heads with the model and shows its size beside the start fields.
+    void jackfieldWindowsShowTheModel() {
+        equipment::LibraryAccess access(*user_->ui);
+        JackfieldLibraryWindow library(access, db::NameCase::NoFormat);
+        library.show();
+        library.findChild<QLineEdit*>("txtFindManufacturer")->setText("Trellis");
+        auto* makers = library.findChild<QListView*>("lstManufacturers");
+        makers->setCurrentIndex(makers->model()->index(0, 0));
+        auto* models = library.findChild<QListView*>("lstJackFields");
+        library.findChild<QLineEdit*>("txtFindJackField")->setText("TR-VJ");
+        QCOMPARE(models->model()->rowCount(), 1);
+        models->setCurrentIndex(models->model()->index(0, 0));
+        QCOMPARE(library.findChild<QLabel*>("lblJackFieldName")->text(),
+                 QString("Jack Field Name: TR-VJ224"));
+        QCOMPARE(library.findChild<QLineEdit*>("txtColumns")->text(), QString("24"));
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_JFLIBRARY");
+            !file.isEmpty())
+            library.grab().save(file);
+        jackfields::JackfieldLibrary catalogue(access);
+        const auto model = catalogue.list("TRELLIS", "TR-VJ").value(0);
+        SendJackfieldWindow send(access, model, &library);
+        send.show();
+        QCOMPARE(send.findChild<QLabel*>("lblHeading")->text(),
+                 QString("Assign Trellis Patch Systems - TR-VJ224 To The Current Project"));
+        QCOMPARE(send.findChild<QLabel*>("lblCols")->text(), QString("x 24"));
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_SENDJF"); !file.isEmpty())
+            send.grab().save(file);
     }
 
     // Exit and a project switch close the drawings first, each asking to save its changes:
@@ -335,12 +368,12 @@ class MainWindowTest : public QObject {
             QVERIFY2(main_->router().available(key), key);
             QVERIFY2(main_->findChild<QAction*>(key)->isEnabled(), key);
         }
-        QVERIFY(!main_->router().available("catWBuildJF"));
-        QVERIFY(!main_->findChild<QAction*>("catWBuildJF")->isEnabled());
+        QVERIFY(!main_->router().available("catWAssignJF"));
+        QVERIFY(!main_->findChild<QAction*>("catWAssignJF")->isEnabled());
         QVERIFY(main_->findChild<QAction*>("catOSnapEndPoint")->isEnabled());  // own handler
         QVERIFY(main_->findChild<QAction*>("catGExit")->isEnabled());
-        main_->RouteCMD("catWBuildJF");
-        QVERIFY(user_->transcript.contains("(catWBuildJF) is not available"));
+        main_->RouteCMD("catWAssignJF");
+        QVERIFY(user_->transcript.contains("(catWAssignJF) is not available"));
         // Automatic grips: the command toggles its tool once, whether typed or clicked.
         QAction* grips = main_->findChild<QAction*>("catDAutoGrips");
         QVERIFY(grips->isChecked());

@@ -71,6 +71,13 @@ TEST(EntityEvents, InsertedStandardBlocksAreTaggedWithTheirTips) {
     f.drawing.undo().redo();
     EXPECT_EQ(f.kind(f.drawing.document().modelSpace().entities.back().handle), tag::kind::Router);
     EXPECT_TRUE(f.seen.isEmpty());
+
+    // Many blocks placed at once (a jackfield's jacks) show their tips once, at the end.
+    f.events.holdTips();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(f.kind(f.insert("FN_JACK_SD")), tag::kind::Jack);
+    EXPECT_TRUE(f.seen.isEmpty());
+    f.events.releaseTips();
+    EXPECT_EQ(f.seen, QStringList({"close tips", "tips JACK"}));
 }
 
 TEST(EntityEvents, DoubleClickRunsTheCommandOfTheKind) {

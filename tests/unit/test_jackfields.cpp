@@ -12,6 +12,7 @@
 #include "drawings/entity_tag.h"
 #include "drawings/standard_drawings.h"
 #include "jackfields/jack_assignment.h"
+#include "jackfields/jackfield_library.h"
 #include "jackfields/jackfield_project.h"
 #include "script_fixture.h"
 
@@ -21,12 +22,28 @@ using namespace tolvane::jackfields;
 class Jackfields : public ::testing::Test {
   protected:
     void SetUp() override {
-        dbs.makeEmpty(db::DbId::Project, registry);
-        db::ensureSchema(db::DbId::Project, registry);
+        for (db::DbId id : {db::DbId::Project, db::DbId::Equipment}) {
+            dbs.makeEmpty(id, registry);
+            db::ensureSchema(id, registry);
+        }
     }
     void exec(const char* sql) { db::Query(db::DbId::Project, sql, registry).exec(); }
-    QString rows(const char* sql) {
-        db::Query q(db::DbId::Project, sql, registry);
+    // A drawing with the catalogue blocks a build uses.
+    void addJackBlocks(Drawing& drawing, const QTemporaryDir& dir) {
+        for (const char* name : {"JACK1_1_SD", "JACK1_1_S", "JACK1_1_D"}) {
+            const QString file = dir.filePath(QString(name) + ".dxf");
+            cad::saveDxf(standard::blockDrawing(name), file);
+            cad::addBlockFromFile(drawing.document(), file, name);
+        }
+    }
+    QStringList blocksOf(const Drawing& drawing) {
+        QStringList out;
+        for (const cad::Entity& e : drawing.document().modelSpace().entities)
+            out << e.blockName + "@" + formatPoint(e.start);
+        return out;
+    }
+    QString rows(const char* sql, db::DbId id = db::DbId::Project) {
+        db::Query q(id, sql, registry);
         q.exec();
         QStringList out;
         while (q.next()) out << q.value(0).toString();
@@ -219,4 +236,104 @@ TEST_F(Jackfields, AssignJackAndRemove) {
     EXPECT_EQ(rows("select count(*) from tblJFRowCol where JFID = 1"), "0");
     EXPECT_EQ(rows("select JFSysID from tblJF"), "2");
     EXPECT_EQ(rows("select count(*) from tblJFRowCol"), "6");
+}
+
+// Models are added with a name as typed (quotes are data), refused without a name, without a
+// row or column or twice under one name; a bad size or physical value is told and leaves the
+// stored values; deleting asks and leaves the project jackfields made from the model.
+TEST_F(Jackfields, LibraryModels) {
+    db::Query(db::DbId::Equipment,
+              "insert into tblManufacturers (ManufacturerID, ManufacturerName, "
+              "DisplayInJackFields) values ('ADC', 'ADC', 1)",
+              registry)
+        .exec();
+    test::ScriptedUser user(
+        "button OK\nbutton OK\nbutton OK\nbutton OK\nbutton OK\nbutton Cancel\nbutton OK\n");
+    JackfieldLibrary library(equipment::LibraryAccess(*user.ui, registry));
+    const QString quoted = "PB \"96\" 'mid'";
+    EXPECT_FALSE(library.add("ADC", " ", "", {"2", "24", "", ""}));
+    EXPECT_FALSE(library.add("ADC", "PB-0", "", {"0", "24", "", ""}));
+    EXPECT_FALSE(library.add("ADC", "PB-X", "", {"2", "x", "", ""}));
+    const std::optional<qint64> id = library.add("ADC", quoted, "Patch", {"2", "96", "TT", "EDAC"});
+    ASSERT_TRUE(id);
+    EXPECT_FALSE(library.add("ADC", quoted, "", {"2", "96", "", ""}));
+    ASSERT_EQ(library.list("ADC", "pb \"").size(), 1);
+    EXPECT_EQ(library.list("ADC", "pb \"").first().name, quoted);
+
+    EXPECT_FALSE(library.setSize(*id, {"-1", "96", "TT", "XLR"}));
+    EXPECT_TRUE(library.setSize(*id, {"1", "48", "TT", "XLR"}));
+    equipment::PhysicalData data;
+    data.height = "two";
+    EXPECT_FALSE(library.setPhysicalData(*id, data));
+    data.height = "1.75";
+    data.heightUnit = "RU";
+    EXPECT_TRUE(library.setPhysicalData(*id, data));
+    EXPECT_EQ(rows("select JFRows || 'x' || JFCols || RearConn || EquipmentH || EquipmentHValue "
+                   "from tblJackFields",
+                   db::DbId::Equipment),
+              "1x48XLR1.75RU");
+
+    JackfieldProject project(registry);
+    ProjectJackfield jf;
+    jf.sysName = "PB";
+    project.assign(projectModel(*library.find(*id)), jf);
+    EXPECT_FALSE(library.remove(*id));  // Cancel
+    EXPECT_TRUE(library.remove(*id));
+    EXPECT_EQ(rows("select count(*) from tblJackFields", db::DbId::Equipment), "0");
+    EXPECT_EQ(rows("select count(*) from tblJFRowCol"), "48");
+
+    const QStringList said = user.lines();
+    EXPECT_TRUE(said.contains("BEEP"));
+    EXPECT_EQ(said.filter("at least one row and one column").size(), 3);
+    EXPECT_EQ(said.filter("already exists").size(), 1);
+    EXPECT_EQ(said.filter("Invalid entry in one of the fields").size(), 1);
+    EXPECT_EQ(said.filter("[OK/Cancel] Tolvane | Are You Sure You Want to Delete The Jack Field: "
+                          "PB \"96\" 'mid'")
+                  .size(),
+              2);
+}
+
+// The build as asked: a cancelled point ends without a word; one row asks whether it is a
+// source and builds source jacks; two rows built as individual jacks use the catalogue's
+// single blocks (named in upper case) for the first row, then the second.
+TEST_F(Jackfields, BuildAsked) {
+    QTemporaryDir dir;
+    Drawing drawing;
+    addJackBlocks(drawing, dir);
+    JackfieldProject project(registry);
+    ProjectJackfield jf;
+    jf.sysName = "ONE";
+    const qint64 one = project.assign(JackfieldModel{3, "PB-1", 1, 2, "TT", "EDAC"}, jf);
+    jf.sysName = "TWO";
+    const qint64 two = project.assign(JackfieldModel{3, "PB-2", 2, 2, "TT", "EDAC"}, jf);
+    BuildPreferences prefs;
+    prefs.style = "J";
+    prefs.spacing = 3;
+
+    test::ScriptedUser cancelled("escape\n");
+    EXPECT_TRUE(buildInteractively(drawing, *cancelled.ui, one, prefs, registry).isEmpty());
+    EXPECT_EQ(cancelled.lines().filter("MESSAGE").size(), 0);
+
+    test::ScriptedUser user(
+        "point 0,0\nbutton No\nbutton Yes\npoint 10,0\nbutton Yes\nbutton Yes\n");
+    ASSERT_EQ(buildInteractively(drawing, *user.ui, one, prefs, registry).size(), 2);
+    ASSERT_EQ(buildInteractively(drawing, *user.ui, two, prefs, registry).size(), 4);
+    EXPECT_EQ(blocksOf(drawing),
+              (QStringList{"JACK1_1_S@0,0", "JACK1_1_S@0,3", "JACK1_1_S@10,0", "JACK1_1_S@15,3",
+                           "JACK1_1_D@10,3", "JACK1_1_D@15,6"}));
+    const cad::Entity& first = drawing.document().modelSpace().entities.front();
+    EXPECT_EQ(first.attribute("B")->text, "A");
+    // A destination jack shows its row on A only.
+    const cad::Entity& second = drawing.document().modelSpace().entities[4];
+    EXPECT_EQ(second.attribute("A")->text + "|" + second.attribute("B")->text, "B|");
+    EXPECT_EQ(tag::kindOf(first), tag::kind::Jack);
+    const QStringList said = user.lines();
+    EXPECT_TRUE(said.contains("PROMPT Building Jack Field"));
+    EXPECT_TRUE(said.contains(
+        "MESSAGE [Yes/No] Tolvane | Is This Single Row Jack Field a Source? Selecting No Will "
+        "Display The Jack Field as a Destination"));
+    EXPECT_EQ(said.filter("Individual Jacks?").size(), 1);
+    EXPECT_EQ(rows("select count(*) from tblJFRowCol where assigned"), "6");
+    EXPECT_NE(buildRefusal(3), "");
+    EXPECT_EQ(buildRefusal(2), "");
 }

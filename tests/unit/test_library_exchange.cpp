@@ -85,11 +85,12 @@ class LibraryExchangeTest : public ::testing::TestWithParam<db::Engine> {
             "on e.EquipmentID = p.EquipmentID order by 1, 2, p.Name, p.DisplayOrder",
             "select e.ManufacturerID, e.EquipmentName, p.* from tblOutputs p join tblEquipment e "
             "on e.EquipmentID = p.EquipmentID order by 1, 2, p.Name, p.DisplayOrder",
+            "select * from tblJackFields order by ManufacturerID, JackFieldName",
             "select * from tblCableTypes order by ManufacturerID, CableType",
             "select t.ManufacturerID, t.CableType, p.* from tblCablePairs p join tblCableTypes t "
             "on t.CableTypeID = p.CableTypeID order by 1, 2, p.PairNumber"};
-        const QStringList renumbered = {"equipmentid", "inputid", "outputid", "cabletypeid",
-                                        "pairid",      "key",     "s_guid"};
+        const QStringList renumbered = {"equipmentid", "inputid", "outputid",    "cabletypeid",
+                                        "pairid",      "key",     "jackfieldid", "s_guid"};
         QStringList rows;
         for (const char* s : sql) {
             db::Query q(db::DbId::Equipment, s, registry);
@@ -132,6 +133,7 @@ TEST_P(LibraryExchangeTest, TheStarterLibraryRoundTrips) {
     db::seedEquipment(registry);
     const QStringList before = snapshot();
     ASSERT_GT(before.size(), 100);
+    ASSERT_GT(count("tblJackFields"), 0);
     {
         ScriptedUser user("file " + dir.path() + "\nbutton OK");
         ASSERT_TRUE(LibraryExchange(access(user)).exportLibrary());
@@ -186,10 +188,14 @@ TEST_P(LibraryExchangeTest, RefusedLinesAreReportedAndTheOthersImported) {
           "AXIOM,DA-16,Output,OUT01,VID\n"
           "AXIOM,DA-16,Sideways,X,VID\n"
           "AXIOM,DA-4,Input,IN,VID\n");
+    write("jackfields.csv",
+          "ManufacturerID,JackFieldName,JFRows,JFCols\n"
+          "AXIOM,\"PB \"\"48\"\"\",2,24\n"
+          "AXIOM,PB-0,0,24\n");
     ScriptedUser user("button OK");
     const ImportReport r = LibraryExchange(access(user)).importFrom(dir.path());
     EXPECT_TRUE(r.done);
-    EXPECT_EQ(r.added, 4);
+    EXPECT_EQ(r.added, 5);
     EXPECT_EQ(
         r.rejected,
         (QStringList{"manufacturers.csv line 3: duplicate manufacturer AXIOM",
@@ -203,17 +209,22 @@ TEST_P(LibraryExchangeTest, RefusedLinesAreReportedAndTheOthersImported) {
                      "equipment.csv line 6: text after a closing quote",
                      "equipment.csv line 7: duplicate equipment model DA-16 of AXIOM",
                      "equipment_io.csv line 4: List must be Input or Output, not \"Sideways\"",
-                     "equipment_io.csv line 5: unknown equipment model DA-4 of AXIOM"}));
+                     "equipment_io.csv line 5: unknown equipment model DA-4 of AXIOM",
+                     "jackfields.csv line 3: JFRows must be at least 1"}));
     EXPECT_EQ(count("tblManufacturers"), 1);
     EXPECT_EQ(count("tblEquipment"), 1);
     EXPECT_EQ(count("tblInputs"), 1);
     EXPECT_EQ(count("tblOutputs"), 1);
+    EXPECT_EQ(db::Query(db::DbId::Equipment, "select JackFieldName from tblJackFields", registry)
+                  .scalar()
+                  .toString(),
+              "PB \"48\"");
     EXPECT_EQ(db::Query(db::DbId::Equipment, "select EquipmentH from tblEquipment", registry)
                   .scalar()
                   .toDouble(),
               1.75);
     EXPECT_TRUE(user.lines().first().startsWith(
-        "MESSAGE [OK] Tolvane | 4 rows were added to the library. 11 lines were not imported:"
+        "MESSAGE [OK] Tolvane | 5 rows were added to the library. 12 lines were not imported:"
         "\\nmanufacturers.csv line 3: duplicate manufacturer AXIOM"));
 }
 
