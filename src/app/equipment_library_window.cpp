@@ -24,6 +24,7 @@
 
 #include "app/block_dialogs.h"
 #include "app/manufacturer_list.h"
+#include "app/physical_data_form.h"
 #include "app/widget_helpers.h"
 #include "equipment/block_generator.h"
 #include "equipment/library_exchange.h"
@@ -40,9 +41,7 @@ namespace {
 
 const QString kTitle = QStringLiteral("Equipment Library");
 
-// The entries of the unit and pin-type lists.
-const QStringList kHeightUnits = {QStringLiteral("RU"), QStringLiteral("in")};
-const QStringList kVUnits = {QStringLiteral("VAC"), QStringLiteral("VDC")};
+// The entries of the pin-type lists.
 const QStringList kPinTypes = {QStringLiteral("Normal"), QStringLiteral("Loop")};
 
 QComboBox* unitList(const char* name, const QStringList& items) {
@@ -50,20 +49,6 @@ QComboBox* unitList(const char* name, const QStringList& items) {
     c->addItems(items);
     c->setCurrentIndex(-1);
     return c;
-}
-
-// Shows value in a list of fixed entries; a stored value the list lacks is added to it.
-void showInList(QComboBox* list, const QString& value) {
-    if (value.isEmpty()) {
-        list->setCurrentIndex(-1);
-        return;
-    }
-    int i = list->findText(value, Qt::MatchFixedString);
-    if (i < 0) {
-        list->addItem(value);
-        i = list->count() - 1;
-    }
-    list->setCurrentIndex(i);
 }
 
 QTableView* pinGrid(const char* name, QStandardItemModel* model) {
@@ -240,29 +225,8 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
     descriptionPage->setLayout(descriptionForm);
 
     // The physical-data tab.
-    height_ = named(new QLineEdit, "txtHeight");
-    heightUnit_ = unitList("cboHeightUnit", kHeightUnits);
-    width_ = named(new QLineEdit, "txtWidth");
-    depth_ = named(new QLineEdit, "txtDepth");
-    weight_ = named(new QLineEdit, "txtWeight");
-    v_ = named(new QLineEdit, "txtV");
-    vUnit_ = unitList("cboVUnit", kVUnits);
-    p_ = named(new QLineEdit, "txtP");
-    auto* heightRow = new QHBoxLayout;
-    heightRow->addWidget(height_);
-    heightRow->addWidget(heightUnit_);
-    auto* vRow = new QHBoxLayout;
-    vRow->addWidget(v_);
-    vRow->addWidget(vUnit_);
-    auto* physicalForm = new QFormLayout;
-    physicalForm->addRow(tr("Height:"), heightRow);
-    physicalForm->addRow(tr("Width:"), width_);
-    physicalForm->addRow(tr("Depth:"), depth_);
-    physicalForm->addRow(tr("Weight:"), weight_);
-    physicalForm->addRow(tr("V:"), vRow);
-    physicalForm->addRow(tr("P:"), p_);
-    auto* physicalPage = named(new QWidget, "tabPhysical");
-    physicalPage->setLayout(physicalForm);
+    physical_ = new PhysicalDataForm;
+    physical_->setObjectName(QStringLiteral("tabPhysical"));
 
     // The input/output tab: the two grids, the edit frame and the selection buttons.
     const QStringList inputColumns = {QStringLiteral("InputID"), QStringLiteral("Name"),
@@ -370,7 +334,7 @@ EquipmentLibraryWindow::EquipmentLibraryWindow(LibraryAccess access, db::NameCas
 
     tabs_ = named(new QTabWidget, "tabEquipment");
     tabs_->addTab(descriptionPage, tr("Description"));
-    tabs_->addTab(physicalPage, tr("Physical Data"));
+    tabs_->addTab(physical_, tr("Physical Data"));
     tabs_->addTab(ioPage, tr("Inputs/Outputs"));
 
     auto* right = new QVBoxLayout;
@@ -547,15 +511,7 @@ void EquipmentLibraryWindow::showModel() {
     description_->setText(model ? model->description : QString());
     type_->setText(model ? model->type : QString());
     da_->setChecked(model && model->displayAsDa);
-    const PhysicalData shown = data.value_or(PhysicalData{});
-    height_->setText(shown.height);
-    width_->setText(shown.width);
-    depth_->setText(shown.depth);
-    weight_->setText(shown.weight);
-    v_->setText(shown.v);
-    p_->setText(shown.p);
-    showInList(heightUnit_, shown.heightUnit);
-    showInList(vUnit_, shown.vUnit);
+    physical_->showData(data.value_or(PhysicalData{}));
     reloadPins();
 }
 
@@ -636,17 +592,8 @@ std::optional<qint64> EquipmentLibraryWindow::requireModel() {
 void EquipmentLibraryWindow::savePhysicalData() {
     const std::optional<qint64> id = requireModel();
     if (!id) return;
-    PhysicalData data;
-    data.height = height_->text();
-    data.width = width_->text();
-    data.depth = depth_->text();
-    data.weight = weight_->text();
-    data.v = v_->text();
-    data.p = p_->text();
-    data.heightUnit = heightUnit_->currentText();
-    data.vUnit = vUnit_->currentText();
     // Shown again as stored.
-    if (models_.setPhysicalData(*id, data)) showModel();
+    if (models_.setPhysicalData(*id, physical_->data())) showModel();
 }
 
 void EquipmentLibraryWindow::setDa(bool on) {

@@ -28,6 +28,8 @@ class QTableView;
 
 namespace tolvane {
 
+class PhysicalDataForm;
+
 class Drawing;
 class ErrorHandler;
 class EventLog;
@@ -187,14 +189,7 @@ class EquipmentLibraryWindow : public QDialog {
     QLineEdit* description_;
     QLineEdit* type_;
     QCheckBox* da_;
-    QLineEdit* height_;
-    QComboBox* heightUnit_;
-    QLineEdit* width_;
-    QLineEdit* depth_;
-    QLineEdit* weight_;
-    QLineEdit* v_;
-    QComboBox* vUnit_;
-    QLineEdit* p_;
+    PhysicalDataForm* physical_;
     QTableView* inputGrid_;
     QTableView* outputGrid_;
     QStandardItemModel* inputModel_;

@@ -16,6 +16,7 @@
 
 #include "app/equipment_library_window.h"
 #include "app/manufacturer_list.h"
+#include "app/physical_data_form.h"
 #include "app/widget_helpers.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
@@ -30,22 +31,6 @@ using jackfields::LibraryJackfield;
 namespace {
 
 const QString kTitle = QStringLiteral("Jackfield Library");
-
-QComboBox* unitList(const char* name, const QStringList& items) {
-    auto* c = named(new QComboBox, name);
-    c->addItems(items);
-    c->setCurrentIndex(-1);
-    return c;
-}
-
-void showInList(QComboBox* list, const QString& value) {
-    int i = value.isEmpty() ? -1 : list->findText(value, Qt::MatchFixedString);
-    if (!value.isEmpty() && i < 0) {
-        list->addItem(value);
-        i = list->count() - 1;
-    }
-    list->setCurrentIndex(i);
-}
 
 }  // namespace
 
@@ -140,29 +125,11 @@ JackfieldLibraryWindow::JackfieldLibraryWindow(LibraryAccess access, db::NameCas
     auto* modelGroup = new QGroupBox(tr("Jack Field"));
     modelGroup->setLayout(modelForm);
 
-    height_ = named(new QLineEdit, "txtHeight");
-    heightUnit_ = unitList("cboHeightUnit", {QStringLiteral("RU"), QStringLiteral("in")});
-    width_ = named(new QLineEdit, "txtWidth");
-    depth_ = named(new QLineEdit, "txtDepth");
-    weight_ = named(new QLineEdit, "txtWeight");
-    v_ = named(new QLineEdit, "txtV");
-    vUnit_ = unitList("cboVUnit", {QStringLiteral("VAC"), QStringLiteral("VDC")});
-    p_ = named(new QLineEdit, "txtP");
-    auto* heightRow = new QHBoxLayout;
-    heightRow->addWidget(height_);
-    heightRow->addWidget(heightUnit_);
-    auto* vRow = new QHBoxLayout;
-    vRow->addWidget(v_);
-    vRow->addWidget(vUnit_);
-    auto* physicalForm = new QFormLayout;
-    physicalForm->addRow(tr("Height:"), heightRow);
-    physicalForm->addRow(tr("Width:"), width_);
-    physicalForm->addRow(tr("Depth:"), depth_);
-    physicalForm->addRow(tr("Weight:"), weight_);
-    physicalForm->addRow(tr("V:"), vRow);
-    physicalForm->addRow(tr("P:"), p_);
+    physical_ = new PhysicalDataForm;
     auto* physicalGroup = new QGroupBox(tr("Physical Data"));
-    physicalGroup->setLayout(physicalForm);
+    auto* physicalBox = new QVBoxLayout(physicalGroup);
+    physicalBox->setContentsMargins(0, 0, 0, 0);
+    physicalBox->addWidget(physical_);
 
     auto* right = new QVBoxLayout;
     right->addWidget(modelLabel_);
@@ -218,16 +185,10 @@ JackfieldLibraryWindow::JackfieldLibraryWindow(LibraryAccess access, db::NameCas
         connect(field, &QLineEdit::editingFinished, this, [this] {
             if (!loading_) runGuarded(errors_, "JFLibrary.Size_LostFocus", [this] { saveSize(); });
         });
-    for (QLineEdit* field : {height_, width_, depth_, weight_, v_, p_})
-        connect(field, &QLineEdit::editingFinished, this, [this] {
-            if (!loading_)
-                runGuarded(errors_, "JFLibrary.Physical_LostFocus", [this] { savePhysicalData(); });
-        });
-    for (QComboBox* unit : {heightUnit_, vUnit_})
-        connect(unit, &QComboBox::activated, this, [this] {
-            if (!loading_)
-                runGuarded(errors_, "JFLibrary.Physical_LostFocus", [this] { savePhysicalData(); });
-        });
+    connect(physical_, &PhysicalDataForm::edited, this, [this] {
+        if (!loading_)
+            runGuarded(errors_, "JFLibrary.Physical_LostFocus", [this] { savePhysicalData(); });
+    });
 
     runGuarded(errors_, "JFLibrary.Form_Load", [this] { reloadManufacturers(); });
     resize(900, 560);
@@ -311,19 +272,9 @@ void JackfieldLibraryWindow::showModel() {
     columnsEdit_->setText(j ? QString::number(j->columns) : QString());
     front_->setText(j ? j->frontConn : QString());
     rear_->setText(j ? j->rearConn : QString());
-    const PhysicalData data =
-        (j ? library_.physicalData(j->id) : std::nullopt).value_or(PhysicalData{});
-    height_->setText(data.height);
-    width_->setText(data.width);
-    depth_->setText(data.depth);
-    weight_->setText(data.weight);
-    v_->setText(data.v);
-    p_->setText(data.p);
-    showInList(heightUnit_, data.heightUnit);
-    showInList(vUnit_, data.vUnit);
+    physical_->showData((j ? library_.physicalData(j->id) : std::nullopt).value_or(PhysicalData{}));
     for (QWidget* w : std::initializer_list<QWidget*>{description_, rowsEdit_, columnsEdit_, front_,
-                                                      rear_, height_, heightUnit_, width_, depth_,
-                                                      weight_, v_, vUnit_, p_})
+                                                      rear_, physical_})
         w->setEnabled(j.has_value());
 }
 
@@ -352,16 +303,7 @@ void JackfieldLibraryWindow::saveSize() {
 void JackfieldLibraryWindow::savePhysicalData() {
     const std::optional<LibraryJackfield> j = selected();
     if (!j) return;
-    PhysicalData data;
-    data.height = height_->text();
-    data.width = width_->text();
-    data.depth = depth_->text();
-    data.weight = weight_->text();
-    data.v = v_->text();
-    data.p = p_->text();
-    data.heightUnit = heightUnit_->currentText();
-    data.vUnit = vUnit_->currentText();
-    if (library_.setPhysicalData(j->id, data)) showModel();
+    if (library_.setPhysicalData(j->id, physical_->data())) showModel();
 }
 
 // ---- commands -----------------------------------------------------------------------------

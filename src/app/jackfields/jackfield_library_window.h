@@ -24,6 +24,8 @@ class QStandardItemModel;
 
 namespace tolvane {
 
+class PhysicalDataForm;
+
 class ErrorHandler;
 class ManufacturerList;
 
@@ -110,14 +112,7 @@ class JackfieldLibraryWindow : public QDialog {
     QLineEdit* columnsEdit_;
     QLineEdit* front_;
     QLineEdit* rear_;
-    QLineEdit* height_;
-    QComboBox* heightUnit_;
-    QLineEdit* width_;
-    QLineEdit* depth_;
-    QLineEdit* weight_;
-    QLineEdit* v_;
-    QComboBox* vUnit_;
-    QLineEdit* p_;
+    PhysicalDataForm* physical_;
 };
 
 }  // namespace tolvane
