@@ -47,6 +47,19 @@ QString colorCaption(int color) {
     return QString::number(color);
 }
 
+// Lists the styles and shows `current` (else the first), so that the list's change loads it
+// once, after the list is whole.
+void fillStyleList(QComboBox* list, const QStringList& names, const QString& current,
+                   bool& loading) {
+    loading = true;
+    list->clear();
+    list->addItems(names);
+    const int at = list->findText(current, Qt::MatchFixedString);
+    loading = false;
+    list->setCurrentIndex(-1);
+    list->setCurrentIndex(std::max(0, at));
+}
+
 }  // namespace
 
 // ---- preview ------------------------------------------------------------------------------
@@ -175,13 +188,9 @@ TextStylesWindow::TextStylesWindow(Ui& ui, Drawing& drawing, QWidget* parent)
 }
 
 void TextStylesWindow::fillList(const QString& current) {
-    loading_ = true;
-    style_->clear();
-    for (const cad::TextStyle& s : drawing_.document().textStyles()) style_->addItem(s.name);
-    const int at = style_->findText(current, Qt::MatchFixedString);
-    loading_ = false;
-    style_->setCurrentIndex(-1);
-    style_->setCurrentIndex(std::max(0, at));
+    QStringList names;
+    for (const cad::TextStyle& s : drawing_.document().textStyles()) names << s.name;
+    fillStyleList(style_, names, current, loading_);
 }
 
 void TextStylesWindow::load() {
@@ -348,13 +357,9 @@ DimStylesWindow::DimStylesWindow(Ui& ui, Drawing& drawing, QWidget* parent)
 }
 
 void DimStylesWindow::fillList(const QString& current) {
-    loading_ = true;
-    style_->clear();
-    for (const cad::DimStyle& s : drawing_.document().dimStyles()) style_->addItem(s.name);
-    const int at = style_->findText(current, Qt::MatchFixedString);
-    loading_ = false;
-    style_->setCurrentIndex(-1);
-    style_->setCurrentIndex(std::max(0, at));
+    QStringList names;
+    for (const cad::DimStyle& s : drawing_.document().dimStyles()) names << s.name;
+    fillStyleList(style_, names, current, loading_);
 }
 
 void DimStylesWindow::load() {
