@@ -8,6 +8,7 @@
 #include "db/preferences.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
+#include "jackfields/jack_assignment.h"
 #include "shell/app_error.h"
 #include "ui/ui.h"
 
@@ -226,26 +227,10 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
     const QString rear = head.value(2).toString();
 
     // The positions of every column at once, each column's rows in letter order.
-    struct Position {
-        qint64 id;
-        QString row;
-    };
-    QMap<QString, QList<Position>> byColumn;
-    QStringList columns;
-    db::Query q(db::DbId::Project,
-                QStringLiteral("select RowColID, JFRow, JFCol from tblJFRowCol where JFID = ? "
-                               "order by JFCol, JFRow"),
-                registry);
-    q.bind(jfid).exec();
-    while (q.next()) {
-        const QString column = q.value(2).toString();
-        if (!byColumn.contains(column)) columns << column;
-        byColumn[column].append({q.value(0).toLongLong(), q.value(1).toString()});
-    }
-    // Columns count as numbers ("9" before "10" whatever their text).
-    std::stable_sort(columns.begin(), columns.end(), [](const QString& a, const QString& b) {
-        return a.toLongLong() < b.toLongLong();
-    });
+    const QList<JackPosition> positions = positionsOf(jfid, registry);
+    const QStringList columns = columnsOf(positions);
+    QMap<QString, QList<JackPosition>> byColumn;
+    for (const JackPosition& p : positions) byColumn[p.column].append(p);
 
     const QString sheet =
         drawing.untitled() ? drawing.untitledName() : QFileInfo(drawing.path()).fileName();
@@ -259,7 +244,7 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
     try {
         for (const JackPlacement& p : buildLayout(int(columns.size()), origin, choice)) {
             const QString column = columns.at(p.column);
-            QList<Position> used;
+            QList<JackPosition> used;
             for (int r : p.rows)
                 if (r < byColumn[column].size()) used << byColumn[column][r];
             if (used.isEmpty()) continue;
@@ -290,7 +275,7 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
                 tag::setRef2(e, QString::number(used[0].id));
                 if (used.size() == 2) tag::setRef3(e, QString::number(used[1].id));
             });
-            for (const Position& pos : used) mark.bind(sheet).bind(true).bind(pos.id).exec();
+            for (const JackPosition& pos : used) mark.bind(sheet).bind(true).bind(pos.id).exec();
             built << jack;
         }
     } catch (const std::exception&) {
