@@ -581,7 +581,9 @@ bool Assignment::assign(const QString& handle) {
     EndResolver resolver(drawing_, ui, run_.log, {flag(db::pref::AutoAlias, false), 0.1},
                          run_.registry);
     const QString sourceText = resolver.source(first);
+    const QString sourceBlock = resolver.block();
     QString destinationText = resolver.destination(last);
+    const QString destinationBlock = resolver.block();
     const QStringList source = fieldsOf(sourceText);
     state.signalType = source[4];
 
@@ -596,7 +598,10 @@ bool Assignment::assign(const QString& handle) {
             QStringLiteral("Please select the cable on the source side of this Pointer "
                            "set and re-assign."));
     log(QStringLiteral("checking for right pointer"));
-    const cad::Entity* to = insertNear(last, {{0.5, 0}});
+    // The destination is what lies on top beside the last vertex, as the resolver found it: a
+    // cable arriving from the right lies there itself, and is no equipment.
+    const cad::Entity* to =
+        destinationBlock.isEmpty() ? nullptr : drawing_.document().find(destinationBlock);
     if (!to)
         return stop(
             QStringLiteral("No equipment is attached to the destination side of this "
@@ -616,8 +621,25 @@ bool Assignment::assign(const QString& handle) {
         }
         log(QStringLiteral("Got right pointer"));
     }
-    // An end the resolver could not read was reported there.
-    if (sourceText.isEmpty() || destinationText.isEmpty()) return false;
+    // An end the resolver could not read was reported there, unless no block was found or
+    // the block takes no cable at that end.
+    const auto unread = [&](const QString& block, End end) {
+        const bool source = end == End::Source;
+        const cad::Entity* insert = block.isEmpty() ? nullptr : drawing_.document().find(block);
+        if (!insert)
+            return stop(source ? QStringLiteral("No equipment is attached to the source side of "
+                                                "this cable. Please re-cable and re-assign")
+                               : QStringLiteral("No equipment is attached to the destination "
+                                                "side of this cable. Please re-cable and "
+                                                "re-assign"));
+        if (endKind(insert->blockName, end) == EndKind::Refused)
+            return stop(QStringLiteral("The block %1 cannot be the %2 of a cable.")
+                            .arg(insert->blockName, source ? QStringLiteral("source")
+                                                           : QStringLiteral("destination")));
+        return false;
+    };
+    if (sourceText.isEmpty()) return unread(sourceBlock, End::Source);
+    if (destinationText.isEmpty()) return unread(destinationBlock, End::Destination);
 
     log(QStringLiteral("parsing dest string"));
     const QStringList destination = fieldsOf(destinationText);

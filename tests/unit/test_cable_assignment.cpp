@@ -41,7 +41,7 @@ class CableAssignment : public ::testing::Test {
         exec(db::DbId::Project,
              "insert into tblJF (JFID, JFSysName, JFLoc, JFEl, SignalType, RearConn) values "
              "(7, 'AJF', 'MCR', 'R1', 'AUD', 'XLR')");
-        for (const char* name : {"JBOX_S", "FN_JACK_D", "POINTER_S"}) {
+        for (const char* name : {"JBOX_S", "FN_JACK_D", "FN_JACK_S", "POINTER_S"}) {
             const QString file = dir.filePath(QString::fromLatin1(name) + ".dxf");
             cad::saveDxf(standard::blockDrawing(QString::fromLatin1(name)), file);
             cad::addBlockFromFile(drawing.document(), file, QString::fromLatin1(name));
@@ -249,6 +249,27 @@ TEST_F(CableAssignment, RefusalsAndFailures) {
     EXPECT_TRUE(
         message(beyond).contains("Please select the cable on the source side of this "
                                  "Pointer set and re-assign."));
+
+    // A cable that reaches its jack from the right lies over the probe beside its last vertex:
+    // the user is told no block is attached there. A jack that only sends cannot receive one.
+    const auto cableTo = [&](QList<cad::Vertex> vertices) {
+        cad::Entity e = cad::Entity::polyline(vertices, false);
+        tag::tagEntity(e, tag::kind::Cable);
+        return drawing.editor().add(std::move(e));
+    };
+    const QString box = place("JBOX_S", {0, 40});
+    drawing.editor().modify(box, [](cad::Entity& e) {
+        for (cad::Entity& a : e.attributes)
+            if (a.tag == "JB") a.text = QStringLiteral("JB-02");
+    });
+    place("FN_JACK_D", {10, 44}, "7");
+    EXPECT_TRUE(message(cableTo({{{0, 40}}, {{20, 40}}, {{20, 44}}, {{10, 44}}}))
+                    .contains("No equipment is attached to the destination side of this cable. "
+                              "Please re-cable and re-assign"));
+    place("FN_JACK_S", {11, 64}, "7");  // its stub runs from x 10 to 11
+    EXPECT_TRUE(message(cableTo({{{0, 40}}, {{10, 64}}}))
+                    .contains("The block FN_JACK_S cannot be the destination of a cable."));
+    EXPECT_EQ(scalar("select count(*) from tblCables").toInt(), 0);
 
     // The signal types go away once the row is written: neither stays.
     exec(db::DbId::Equipment, "drop table SignalDefault");
