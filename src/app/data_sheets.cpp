@@ -105,6 +105,14 @@ SheetDef sheetDef(SheetKind kind) {
                  QStringLiteral("JackJFID"), QStringLiteral("JFRowNumber"),
                  QStringLiteral("JFRows"), QStringLiteral("JFCols")},
                 false);
+        case SheetKind::JackPositions:
+            // The project's stored query of jack positions, read only like the sheet above.
+            return def(
+                "frmJackPositionsDS", "Project Jack Positions", " [Jackfields]", DbId::Project,
+                "qryProjJFJack", "SELECT * FROM qryProjJFJack", "JFSysName, JFSysID, JFRow, JFCol",
+                {QStringLiteral("JFID"), QStringLiteral("JackFieldID"), QStringLiteral("RowColID"),
+                 QStringLiteral("JFRowNumber"), QStringLiteral("JFRows"), QStringLiteral("JFCols")},
+                false);
         case SheetKind::Drawings:
             return def("frmDrawingsDS", "Project Drawings", " [Project Drawings]", DbId::Project,
                        "tblDrawings", "SELECT * FROM tblDrawings", "DrawingName, DrawingID",

@@ -30,6 +30,7 @@ enum class SheetKind {
     ChildCables,
     Systems,
     ProjectJackfields,
+    JackPositions,
     Drawings,
     Projects
 };

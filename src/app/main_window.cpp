@@ -371,6 +371,8 @@ void MainWindow::buildPanes() {
             openDataSheet(SheetKind::Projects);
         else if (key == QLatin1String("P_CHILDCABLES_DATABASE"))
             openDataSheet(SheetKind::ChildCables);
+        else if (key == QLatin1String("P_JACKS_DATABASE"))
+            openDataSheet(SheetKind::JackPositions);
     };
     explorer_->conflictViewer = [this] {
         s_.ui.status(tr("The replication conflict viewer is not available in this version yet"));

@@ -42,7 +42,8 @@ constexpr RoutedNode kRoutedNodes[] = {
 };
 
 // Nodes that open a data sheet.
-const char* const kDataSheetNodes[] = {"DWGS_DB", "PROJECTS_DATABASE", "P_CHILDCABLES_DATABASE"};
+const char* const kDataSheetNodes[] = {"DWGS_DB", "PROJECTS_DATABASE", "P_CHILDCABLES_DATABASE",
+                                       "P_JACKS_DATABASE"};
 
 void addLines(const QTreeWidgetItem* item, int depth, QStringList& out) {
     out << QString(depth * 2, QLatin1Char(' ')) + item->text(0) + QStringLiteral(" [") +
@@ -272,6 +273,7 @@ void ProjectExplorer::rebuild() {
         leaf(dbs, tr("Cables"), "P_CABLES_DATABASE", database);
         leaf(dbs, tr("Child Cables"), "P_CHILDCABLES_DATABASE", database);
         leaf(dbs, tr("Jack Fields"), "P_JF_DATABASE", database);
+        leaf(dbs, tr("Jack Positions"), "P_JACKS_DATABASE", database);
         QTreeWidgetItem* reports = addNode(project, tr("Reports"), "PROJECT_REPORTS");
         reports->setIcon(0, folder);
         leaf(reports, tr("New Report"), "NEW_REPORT", command);

@@ -165,6 +165,30 @@ TEST_P(DataSheetsTest, LibrarySheetsHideTheirKeysAndEditOnlyTheirOwnTable) {
     EXPECT_EQ(WidgetDriver::printGrid(types, "grdData").size(), 3);
 }
 
+// Both jackfield sheets list one line per jack position, a jackfield without positions too,
+// with the keys hidden; neither lets a cell be typed over.
+TEST_P(DataSheetsTest, JackfieldSheetsListEveryPositionAndOnlyShow) {
+    for (const char* sql :
+         {"insert into tblJF (JFID, JackFieldID, JFSysName, JFSysID, RowStartLetter, JFRows, "
+          "JFCols) values (4, 9, 'JF', '01', 'A', 2, 1), (5, 9, 'JF', '02', 'A', 1, 1)",
+          "insert into tblJFRowCol (JFID, JFRow, JFCol, JFRowNumber, Sheet, assigned) values "
+          "(4, 'A', 1, 1, 'rack.dxf', true), (4, 'B', 1, 2, null, false)"})
+        db::Query(db::DbId::Project, QString::fromLatin1(sql), registry).exec();
+    for (SheetKind kind : {SheetKind::ProjectJackfields, SheetKind::JackPositions}) {
+        ScriptedUser& user = makeUser("");
+        DataSheetWindow* sheet = open(user, kind);
+        ASSERT_TRUE(sheet);
+        const QStringList grid = WidgetDriver::printGrid(sheet, "grdData");
+        ASSERT_EQ(grid.size(), 4) << grid.join('\n').toStdString();
+        for (const char* key : {"JFID", "RowColID", "JFRowNumber", "s_GUID"})
+            EXPECT_FALSE(grid[0].contains(QString::fromLatin1(key) + " |", Qt::CaseInsensitive))
+                << key;
+        EXPECT_TRUE(grid[1].contains("| rack.dxf")) << grid[1].toStdString();
+        EXPECT_TRUE(grid[3].startsWith("ROW 3: JF | 2 |")) << grid[3].toStdString();
+        EXPECT_THROW(WidgetDriver::editCell(sheet, "grdData", 1, "JFSysName", "X"), DriverError);
+    }
+}
+
 TEST_P(DataSheetsTest, ARefusedEditIsReportedUnderTheSheetsCaptionAndTheRowStays) {
     ScriptedUser& user = makeUser("button OK\nbutton OK\n");
     DataSheetWindow* connectors = open(user, SheetKind::Connectors);

@@ -323,6 +323,7 @@ TEST(ProjectExplorer, TreeKeysDrawingsAndReportsAfterRefresh) {
         "    Cables [P_CABLES_DATABASE]",
         "    Child Cables [P_CHILDCABLES_DATABASE]",
         "    Jack Fields [P_JF_DATABASE]",
+        "    Jack Positions [P_JACKS_DATABASE]",
         "  Reports [PROJECT_REPORTS]",
         "    New Report [NEW_REPORT]",
         "    Generate Bill of Materials [BOM]",
@@ -375,9 +376,11 @@ TEST(ProjectExplorer, ActivationRoutesOpensAndShowsDataSheets) {
     // The sheet nodes ask the main window for their sheet.
     QStringList sheets;
     explorer.dataSheet = [&](const QString& k) { sheets << k; };
-    for (const char* key : {"DWGS_DB", "PROJECTS_DATABASE", "P_CHILDCABLES_DATABASE"})
+    for (const char* key :
+         {"DWGS_DB", "PROJECTS_DATABASE", "P_CHILDCABLES_DATABASE", "P_JACKS_DATABASE"})
         explorer.activate(key);
-    EXPECT_EQ(sheets, QStringList({"DWGS_DB", "PROJECTS_DATABASE", "P_CHILDCABLES_DATABASE"}));
+    EXPECT_EQ(sheets, QStringList({"DWGS_DB", "PROJECTS_DATABASE", "P_CHILDCABLES_DATABASE",
+                                   "P_JACKS_DATABASE"}));
 }
 
 TEST(ProjectExplorer, ContextMenuMaintainsTheRegistry) {

@@ -18,6 +18,7 @@
 #include "app/manufacturer_list.h"
 #include "app/physical_data_form.h"
 #include "app/widget_helpers.h"
+#include "equipment/pins.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
 #include "ui/widget_driver.h"
@@ -31,6 +32,16 @@ using jackfields::LibraryJackfield;
 namespace {
 
 const QString kTitle = QStringLiteral("Jackfield Library");
+
+// A connector is chosen from the library's connectors or typed as a name of its own.
+QComboBox* connectorBox(const char* name, const QStringList& connectors) {
+    auto* box = named(new QComboBox, name);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->addItems(connectors);
+    box->setCurrentIndex(-1);
+    return box;
+}
 
 }  // namespace
 
@@ -47,8 +58,9 @@ AddJackfieldDialog::AddJackfieldDialog(LibraryAccess access, const Manufacturer&
     description_ = named(new QLineEdit, "txtDescription");
     rows_ = named(new QLineEdit, "txtRows");
     columns_ = named(new QLineEdit, "txtColumns");
-    front_ = named(new QLineEdit, "txtFrontConn");
-    rear_ = named(new QLineEdit, "txtRearConn");
+    const QStringList connectors = Pins(a_).connectors();
+    front_ = connectorBox("txtFrontConn", connectors);
+    rear_ = connectorBox("txtRearConn", connectors);
     auto* form = new QFormLayout;
     form->addRow(makerLabel);
     form->addRow(tr("Jack Field Name:"), name_);
@@ -78,13 +90,14 @@ AddJackfieldDialog::AddJackfieldDialog(LibraryAccess access, const Manufacturer&
 void AddJackfieldDialog::add() {
     const std::optional<qint64> id = jackfields::JackfieldLibrary(a_).add(
         maker_.id, name_->text(), description_->text(),
-        {rows_->text(), columns_->text(), front_->text(), rear_->text()});
+        {rows_->text(), columns_->text(), front_->currentText(), rear_->currentText()});
     if (!id) {
         name_->setFocus();
         return;
     }
     last_ = id;
-    for (QLineEdit* field : {name_, description_, rows_, columns_, front_, rear_}) field->clear();
+    for (QLineEdit* field : {name_, description_, rows_, columns_}) field->clear();
+    for (QComboBox* box : {front_, rear_}) box->setCurrentIndex(-1);
     name_->setFocus();
 }
 
@@ -114,8 +127,9 @@ JackfieldLibraryWindow::JackfieldLibraryWindow(LibraryAccess access, db::NameCas
     description_ = named(new QLineEdit, "txtDescription");
     rowsEdit_ = named(new QLineEdit, "txtRows");
     columnsEdit_ = named(new QLineEdit, "txtColumns");
-    front_ = named(new QLineEdit, "txtFrontConn");
-    rear_ = named(new QLineEdit, "txtRearConn");
+    const QStringList connectors = Pins(access).connectors();
+    front_ = connectorBox("txtFrontConn", connectors);
+    rear_ = connectorBox("txtRearConn", connectors);
     auto* modelForm = new QFormLayout;
     modelForm->addRow(tr("Description:"), description_);
     modelForm->addRow(tr("Rows:"), rowsEdit_);
@@ -181,10 +195,12 @@ JackfieldLibraryWindow::JackfieldLibraryWindow(LibraryAccess access, db::NameCas
             runGuarded(errors_, "JFLibrary.txtDescription_LostFocus",
                        [this] { saveDescription(); });
     });
-    for (QLineEdit* field : {rowsEdit_, columnsEdit_, front_, rear_})
-        connect(field, &QLineEdit::editingFinished, this, [this] {
-            if (!loading_) runGuarded(errors_, "JFLibrary.Size_LostFocus", [this] { saveSize(); });
-        });
+    const auto sizeEdited = [this] {
+        if (!loading_) runGuarded(errors_, "JFLibrary.Size_LostFocus", [this] { saveSize(); });
+    };
+    for (QLineEdit* field : {rowsEdit_, columnsEdit_, front_->lineEdit(), rear_->lineEdit()})
+        connect(field, &QLineEdit::editingFinished, this, sizeEdited);
+    for (QComboBox* box : {front_, rear_}) connect(box, &QComboBox::activated, this, sizeEdited);
     connect(physical_, &PhysicalDataForm::edited, this, [this] {
         if (!loading_)
             runGuarded(errors_, "JFLibrary.Physical_LostFocus", [this] { savePhysicalData(); });
@@ -270,8 +286,8 @@ void JackfieldLibraryWindow::showModel() {
     description_->setText(j ? j->description : QString());
     rowsEdit_->setText(j ? QString::number(j->rows) : QString());
     columnsEdit_->setText(j ? QString::number(j->columns) : QString());
-    front_->setText(j ? j->frontConn : QString());
-    rear_->setText(j ? j->rearConn : QString());
+    front_->setEditText(j ? j->frontConn : QString());
+    rear_->setEditText(j ? j->rearConn : QString());
     physical_->showData((j ? library_.physicalData(j->id) : std::nullopt).value_or(PhysicalData{}));
     for (QWidget* w : std::initializer_list<QWidget*>{description_, rowsEdit_, columnsEdit_, front_,
                                                       rear_, physical_})
@@ -294,8 +310,8 @@ void JackfieldLibraryWindow::saveDescription() {
 void JackfieldLibraryWindow::saveSize() {
     const std::optional<LibraryJackfield> j = selected();
     if (!j) return;
-    const bool written = library_.setSize(
-        j->id, {rowsEdit_->text(), columnsEdit_->text(), front_->text(), rear_->text()});
+    const bool written = library_.setSize(j->id, {rowsEdit_->text(), columnsEdit_->text(),
+                                                  front_->currentText(), rear_->currentText()});
     // A refused size shows what is stored again.
     if (!written) showModel();
 }

@@ -48,8 +48,8 @@ class AddJackfieldDialog : public QDialog {
     QLineEdit* description_;
     QLineEdit* rows_;
     QLineEdit* columns_;
-    QLineEdit* front_;
-    QLineEdit* rear_;
+    QComboBox* front_;
+    QComboBox* rear_;
 };
 
 class JackfieldLibraryWindow : public QDialog {
@@ -110,8 +110,8 @@ class JackfieldLibraryWindow : public QDialog {
     QLineEdit* description_;
     QLineEdit* rowsEdit_;
     QLineEdit* columnsEdit_;
-    QLineEdit* front_;
-    QLineEdit* rear_;
+    QComboBox* front_;
+    QComboBox* rear_;
     PhysicalDataForm* physical_;
 };
 
