@@ -581,25 +581,6 @@ QString literal(const QString& name) {
     return QLatin1Char('\'') + name.toLower() + QLatin1Char('\'');
 }
 
-QSet<QString> existingTables(DbId id, Connections& registry) {
-    const QString sql =
-        registry.engine(id) == Engine::SQLite
-            ? QStringLiteral("select lower(name) from sqlite_master where type = 'table'")
-            : QStringLiteral(
-                  "select table_name from information_schema.tables where "
-                  "table_schema = current_schema() and table_type = 'BASE TABLE'");
-    const QStringList names = firstColumn(id, registry, sql);
-    return QSet<QString>(names.begin(), names.end());
-}
-
-struct ExistingColumn {
-    QString name;  // lower case
-    QString declaredType;
-    bool primaryKey = false;  // SQLite: part of the key
-    bool identity = false;    // PostgreSQL: numbered on insert
-    QString kind;             // as kindOf() writes it: what the column stores and how it compares
-};
-
 // What a column stores and how its text compares, in one word per engine: SQLite "TEXT
 // COLLATE NOCASE", "TEXT", "INTEGER", ...; PostgreSQL the type's own name (citext, text,
 // int4, float8, bool, timestamp).
@@ -637,39 +618,6 @@ bool sqliteNoCase(const QString& createSql, const QString& column) {
     const auto m = def.match(createSql);
     return m.hasMatch() &&
            m.captured(1).contains(QLatin1String("COLLATE NOCASE"), Qt::CaseInsensitive);
-}
-
-std::vector<ExistingColumn> existingColumns(DbId id, Connections& registry, const QString& table) {
-    std::vector<ExistingColumn> cols;
-    if (registry.engine(id) == Engine::SQLite) {
-        QSqlQuery create =
-            run(id, registry,
-                QStringLiteral(
-                    "select sql from sqlite_master where type = 'table' and lower(name) = %1")
-                    .arg(literal(table)));
-        const QString createText = create.next() ? create.value(0).toString() : QString();
-        QSqlQuery q = run(id, registry, QStringLiteral("pragma table_info(%1)").arg(table));
-        while (q.next()) {
-            const QString name = q.value(1).toString();
-            const QString declared = q.value(2).toString();
-            const QString kind =
-                declared.toUpper() +
-                (sqliteNoCase(createText, name) ? QStringLiteral(" COLLATE NOCASE") : QString());
-            cols.push_back({name.toLower(), declared, q.value(5).toInt() > 0, false, kind});
-        }
-    } else {
-        QSqlQuery q = run(id, registry,
-                          QStringLiteral("select column_name, data_type, is_identity, udt_name "
-                                         "from information_schema.columns where table_schema = "
-                                         "current_schema() and table_name = %1 order by "
-                                         "ordinal_position")
-                              .arg(literal(table)));
-        while (q.next())
-            cols.push_back({q.value(0).toString().toLower(), q.value(1).toString(), false,
-                            q.value(2).toString() == QLatin1String("YES"),
-                            q.value(3).toString().toLower()});
-    }
-    return cols;
 }
 
 const ExistingColumn* find(const std::vector<ExistingColumn>& cols, const QString& name) {
@@ -942,6 +890,50 @@ constexpr qint64 kSchemaLockKey = 0x544f4c56;
 
 }  // namespace
 
+QSet<QString> existingTables(DbId id, Connections& registry) {
+    const QString sql =
+        registry.engine(id) == Engine::SQLite
+            ? QStringLiteral("select lower(name) from sqlite_master where type = 'table'")
+            : QStringLiteral(
+                  "select table_name from information_schema.tables where "
+                  "table_schema = current_schema() and table_type = 'BASE TABLE'");
+    const QStringList names = firstColumn(id, registry, sql);
+    return QSet<QString>(names.begin(), names.end());
+}
+
+std::vector<ExistingColumn> existingColumns(DbId id, Connections& registry, const QString& table) {
+    std::vector<ExistingColumn> cols;
+    if (registry.engine(id) == Engine::SQLite) {
+        QSqlQuery create =
+            run(id, registry,
+                QStringLiteral(
+                    "select sql from sqlite_master where type = 'table' and lower(name) = %1")
+                    .arg(literal(table)));
+        const QString createText = create.next() ? create.value(0).toString() : QString();
+        QSqlQuery q = run(id, registry, QStringLiteral("pragma table_info(%1)").arg(table));
+        while (q.next()) {
+            const QString name = q.value(1).toString();
+            const QString declared = q.value(2).toString();
+            const QString kind =
+                declared.toUpper() +
+                (sqliteNoCase(createText, name) ? QStringLiteral(" COLLATE NOCASE") : QString());
+            cols.push_back({name.toLower(), declared, q.value(5).toInt() > 0, false, kind});
+        }
+    } else {
+        QSqlQuery q = run(id, registry,
+                          QStringLiteral("select column_name, data_type, is_identity, udt_name "
+                                         "from information_schema.columns where table_schema = "
+                                         "current_schema() and table_name = %1 order by "
+                                         "ordinal_position")
+                              .arg(literal(table)));
+        while (q.next())
+            cols.push_back({q.value(0).toString().toLower(), q.value(1).toString(), false,
+                            q.value(2).toString() == QLatin1String("YES"),
+                            q.value(3).toString().toLower()});
+    }
+    return cols;
+}
+
 // ---- public interface ---------------------------------------------------------------------
 
 const std::vector<TableDef>& tables(DbKind kind) {
@@ -1010,6 +1002,10 @@ QString foreignKeyName(const TableDef& table, const ForeignKeyDef& key) {
     return (QStringLiteral("fk_") + table.name + QLatin1Char('_') +
             key.columns.join(QLatin1Char('_')))
         .toLower();
+}
+
+QString addedColumnSql(Engine engine, const ColumnDef& column) {
+    return columnSql(engine, column, true);
 }
 
 QStringList createTableSql(Engine engine, const TableDef& table) {

@@ -4,6 +4,7 @@
 // added; no row is lost).
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <utility>
@@ -82,6 +83,25 @@ QString catalogName(Engine engine, const QString& table);
 // Columns a data sheet hides: internal keys and the row identity s_GUID.
 bool isHiddenColumn(DbKind kind, const QString& table, const QString& column);
 
+// ---- what a database holds now ------------------------------------------------------------
+
+struct ExistingColumn {
+    QString name;  // lower case
+    QString declaredType;
+    bool primaryKey = false;  // SQLite: part of the key
+    bool identity = false;    // PostgreSQL: numbered on insert
+    // What the column stores and how its text compares, in one word per engine: SQLite
+    // "TEXT COLLATE NOCASE", "TEXT", "INTEGER", ...; PostgreSQL the type's own name (citext,
+    // text, int4, float8, bool, timestamp).
+    QString kind;
+};
+// The tables of the database (lower case), and the columns of one in their order.
+QSet<QString> existingTables(DbId id, Connections& registry);
+std::vector<ExistingColumn> existingColumns(DbId id, Connections& registry, const QString& table);
+
+// A column as ALTER TABLE ... ADD COLUMN declares it on an engine: never the key, and refusing
+// nulls only where a default fills the rows the table has.
+QString addedColumnSql(Engine engine, const ColumnDef& column);
 // The DDL that makes one table (with its indexes) on an engine.
 QStringList createTableSql(Engine engine, const TableDef& table);
 // The name the schema gives an index or a foreign key of a table.

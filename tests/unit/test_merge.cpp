@@ -1,0 +1,221 @@
+// Merging a delivered equipment library into the one in use, on both engines: new rows with
+// taken keys and their children re-keyed, changed rows kept and their delivered versions set
+// aside, orphans and repeated unique keys set aside, new structure arriving with its values,
+// and delivered files that cannot be merged leaving the database in use as it was.
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+
+#include "db/merge.h"
+#include "db/schema.h"
+#include "db_fixture.h"
+
+using namespace tolvane;
+using db::DbId;
+
+namespace {
+
+class MergeTest : public ::testing::TestWithParam<db::Engine> {
+  protected:
+    void SetUp() override {
+        if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+        dbs.makeEmpty(DbId::Equipment, inUse);
+        db::ensureSchema(DbId::Equipment, inUse);
+        deliveredFile = dir.filePath("dbEquip.db");
+        db::createSqliteFile(DbId::Equipment, deliveredFile);
+        delivered.bind(DbId::Equipment, db::ConnectionSpec::sqlite(deliveredFile));
+        db::ensureSchema(DbId::Equipment, delivered);
+    }
+    void TearDown() override { delivered.closeAll(); }
+
+    static void exec(db::Connections& where, const QString& sql) {
+        QSqlQuery q(where.database(DbId::Equipment));
+        ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+    }
+    // Rows of a query as "a|b" lines, in order.
+    static QStringList rows(db::Connections& where, const QString& sql) {
+        QSqlQuery q(where.database(DbId::Equipment));
+        EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+        QStringList out;
+        while (q.next()) {
+            QStringList cells;
+            for (int i = 0; i < q.record().count(); ++i)
+                cells << (q.value(i).isNull() ? QString() : q.value(i).toString());
+            out << cells.join('|');
+        }
+        return out;
+    }
+    db::MergeReport merge() {
+        delivered.closeAll();
+        return db::mergeDatabase(DbId::Equipment, deliveredFile, inUse);
+    }
+
+    // What both hold: a manufacturer and a model; the one in use has a model of its own
+    // under key 2.
+    void shareALibrary() {
+        for (db::Connections* where : {&inUse, &delivered}) {
+            exec(*where,
+                 "insert into tblManufacturers (ManufacturerID, ManufacturerName, s_GUID) values "
+                 "('ACME', 'Acme', 'm1')");
+            exec(*where,
+                 "insert into tblEquipment (EquipmentID, EquipmentName, EquipmentDescription, "
+                 "ManufacturerID, s_GUID) values (1, 'V-1', 'router', 'ACME', 'e1')");
+        }
+        exec(inUse,
+             "insert into tblEquipment (EquipmentID, EquipmentName, ManufacturerID, s_GUID) "
+             "values (2, 'LOCAL', 'ACME', 'e2')");
+    }
+
+    QTemporaryDir dir;
+    db::Connections inUse, delivered;
+    test::TestDatabases dbs{GetParam()};
+    QString deliveredFile;
+};
+
+TEST_P(MergeTest, NewRowsAreKeyedAndChangedOrOrphanedRowsSetAside) {
+    shareALibrary();
+    // Delivered: V-1 described anew; NEWBOX under the key LOCAL holds, with two inputs; FREE
+    // under a free key; an input of a model that is not there; ACME as another row of that code.
+    exec(delivered,
+         "update tblEquipment set EquipmentDescription = 'video router' where "
+         "s_GUID = 'e1'");
+    exec(delivered,
+         "insert into tblEquipment (EquipmentID, EquipmentName, ManufacturerID, s_GUID) values "
+         "(2, 'NEWBOX', 'ACME', 'e3'), (3, 'FREE', 'ACME', 'e4')");
+    exec(delivered,
+         "insert into tblInputs (EquipmentID, Name, s_GUID) values (2, 'IN 1', "
+         "'i1'), (2, 'IN 2', 'i2'), (3, 'SDI', 'i3')");
+    exec(delivered, "pragma foreign_keys = off");
+    exec(delivered, "insert into tblInputs (EquipmentID, Name, s_GUID) values (99, 'LOST', 'i4')");
+    exec(delivered, "update tblManufacturers set ManufacturerName = 'ACME Corp', s_GUID = 'm2'");
+
+    const db::MergeReport report = merge();
+    EXPECT_EQ(report.inserted, 5);  // two models, three inputs
+    EXPECT_EQ(report.rekeyed, 1);
+    EXPECT_EQ(report.conflicts, 3);
+    EXPECT_EQ(rows(inUse,
+                   "select EquipmentID, EquipmentName, EquipmentDescription from "
+                   "tblEquipment order by EquipmentID"),
+              QStringList({"1|V-1|router", "2|LOCAL|", "3|FREE|", "4|NEWBOX|"}));
+    EXPECT_EQ(rows(inUse,
+                   "select e.EquipmentName, i.Name from tblInputs i join tblEquipment e "
+                   "on e.EquipmentID = i.EquipmentID order by i.Name"),
+              QStringList({"NEWBOX|IN 1", "NEWBOX|IN 2", "FREE|SDI"}));
+    EXPECT_EQ(rows(inUse,
+                   "select EquipmentID, EquipmentDescription, ConflictRowGuid, "
+                   "ConflictReason from tblEquipment_Conflict"),
+              QStringList{"1|video router|e1|2"});
+    EXPECT_EQ(rows(inUse, "select Name, ConflictReason from tblInputs_Conflict"),
+              QStringList{"LOST|1"});
+    EXPECT_EQ(rows(inUse,
+                   "select ManufacturerName, ConflictRowGuid from "
+                   "tblManufacturers_Conflict"),
+              QStringList{"ACME Corp|m1"});
+    EXPECT_EQ(db::tablesWithConflicts(DbId::Equipment, inUse),
+              QStringList({"tblEquipment", "tblInputs", "tblManufacturers"}));
+
+    // The next model the program adds is numbered after the merged ones, on both engines.
+    exec(inUse, "insert into tblEquipment (EquipmentName) values ('NEXT')");
+    EXPECT_EQ(rows(inUse, "select EquipmentID from tblEquipment where EquipmentName = 'NEXT'"),
+              QStringList{"5"});
+
+    // Merged again, nothing is new.
+    EXPECT_EQ(merge().inserted, 0);
+    EXPECT_EQ(rows(inUse, "select count(*) from tblInputs"), QStringList{"3"});
+}
+
+TEST_P(MergeTest, NewStructureArrivesWithItsValues) {
+    shareALibrary();
+    exec(delivered, "alter table tblEquipment add column RackUnits integer");
+    exec(delivered, "update tblEquipment set RackUnits = 2 where s_GUID = 'e1'");
+    exec(delivered, "create index ix_equipment_rackunits on tblEquipment (RackUnits)");
+    exec(delivered,
+         "create table tblRacks (RackID INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT, s_GUID "
+         "TEXT)");
+    exec(delivered, "insert into tblRacks (Name, s_GUID) values ('R1', 'r1'), ('R2', 'r2')");
+
+    const db::MergeReport report = merge();
+    EXPECT_EQ(report.addedTables, QStringList{"tblRacks"});
+    EXPECT_EQ(report.addedColumns, QStringList{"tblEquipment.RackUnits"});
+    EXPECT_EQ(report.addedIndexes, QStringList{"ix_equipment_rackunits"});
+    EXPECT_EQ(report.conflicts, 0);  // a value where there was no column is no conflict
+    EXPECT_EQ(rows(inUse, "select EquipmentName, RackUnits from tblEquipment order by 1"),
+              QStringList({"LOCAL|", "V-1|2"}));
+    EXPECT_EQ(rows(inUse, "select RackID, Name from tblRacks order by 1"),
+              QStringList({"1|R1", "2|R2"}));
+}
+
+// A file that is no database, a database of another kind, and a column of another kind are
+// refused naming the file; a failure half-way takes everything back.
+TEST_P(MergeTest, WhatCannotBeMergedLeavesTheDatabaseInUseAsItWas) {
+    shareALibrary();
+    exec(delivered, "insert into tblEquipment (EquipmentName, s_GUID) values ('NEW', 'e9')");
+    const QStringList before =
+        rows(inUse, "select EquipmentID, EquipmentName from tblEquipment order by 1");
+    const auto refusal = [&](const QString& file) {
+        try {
+            db::mergeDatabase(DbId::Equipment, file, inUse);
+        } catch (const db::DbError& e) {
+            return e.description();
+        }
+        return QStringLiteral("merged");
+    };
+    const QString text = dir.filePath("notes.db");
+    QFile f(text);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));
+    f.close();
+    EXPECT_TRUE(refusal(text).contains("the file is not a database"))
+        << refusal(text).toStdString();
+
+    const QString pm = dir.filePath("dbPM.db");
+    db::Connections other;
+    other.bind(DbId::PM, db::ConnectionSpec::sqlite(pm));
+    db::createSqliteFile(DbId::PM, pm);
+    db::ensureSchema(DbId::PM, other);
+    other.closeAll();
+    EXPECT_TRUE(refusal(pm).contains("it has no table tblEquipment")) << refusal(pm).toStdString();
+
+    exec(delivered, "alter table tblEquipment add column Slot integer");
+    exec(inUse, "alter table tblEquipment add column Slot text");
+    delivered.closeAll();
+    const QString kind = refusal(deliveredFile);
+    EXPECT_TRUE(kind.contains(deliveredFile)) << kind.toStdString();
+    EXPECT_TRUE(kind.contains("column Slot of table tblEquipment holds whole numbers"))
+        << kind.toStdString();
+    exec(inUse, "alter table tblEquipment drop column Slot");
+
+    // Stopped while the models are merged: not one row nor column stays.
+    exec(delivered, "create table tblRacks (RackID INTEGER PRIMARY KEY, s_GUID TEXT)");
+    delivered.closeAll();
+    QByteArray hash;
+    if (GetParam() == db::Engine::SQLite) {
+        inUse.closeAll();
+        QFile file(inUse.boundTo(DbId::Equipment).path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        hash = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+    }
+    EXPECT_THROW(db::mergeDatabase(DbId::Equipment, deliveredFile, inUse,
+                                   [](const QString& table, qint64) {
+                                       if (table == "tblEquipment")
+                                           throw db::DbError(DbId::Equipment, "stopped",
+                                                             "by the test");
+                                   }),
+                 db::DbError);
+    EXPECT_EQ(rows(inUse, "select EquipmentID, EquipmentName from tblEquipment order by 1"),
+              before);
+    EXPECT_FALSE(db::existingTables(DbId::Equipment, inUse).contains("tblracks"));
+    if (GetParam() == db::Engine::SQLite) {
+        inUse.closeAll();
+        QFile file(inUse.boundTo(DbId::Equipment).path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256), hash);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, MergeTest, test::bothEngines(), test::engineName);
+
+}  // namespace
