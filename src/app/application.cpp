@@ -18,6 +18,7 @@
 #include "db/database.h"
 #include "db/preferences.h"
 #include "db/setup.h"
+#include "projects/database_update.h"
 #include "projects/drawing_registry.h"
 #include "projects/project_registry.h"
 #include "projects/users.h"
@@ -162,8 +163,11 @@ StartupHooks Application::hooks() {
             qtUi_->setStatusSink([bar](const QString& text) { bar->showMessage(text, 10000); });
         }
     };
-    // Steps whose modules come later, and stay skipped until those modules set them here:
-    // updateDatabases (merging updated databases) and resetDocuments (drawing windows).
+    h.updateDatabases = [this, &run] {
+        projects::DatabaseUpdate(run.appPath, *ui_, log_, errors_.get()).atStartup();
+    };
+    // A step whose module comes later, and stays skipped until it sets it here:
+    // resetDocuments (drawing windows).
     return h;
 }
 

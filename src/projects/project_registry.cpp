@@ -158,22 +158,6 @@ void writeTextFile(const QString& path, const QString& text) {
                        QStringLiteral("Unable to write %1: %2").arg(path, f.errorString()));
 }
 
-// Copies a file over target through a temporary file, so that target is either the old file or
-// the whole new one.
-void copyOver(const QString& source, const QString& target) {
-    const QString part = target + QStringLiteral(".part");
-    QFile::remove(part);
-    if (!QDir().mkpath(QFileInfo(target).absolutePath()) || !QFile::copy(source, part))
-        throw AppError(err::kPathFileAccess,
-                       QStringLiteral("Unable to copy %1 to %2").arg(source, target));
-    QFile::remove(target);
-    if (!QFile::rename(part, target)) {
-        QFile::remove(part);
-        throw AppError(err::kPathFileAccess,
-                       QStringLiteral("Unable to copy %1 to %2").arg(source, target));
-    }
-}
-
 // ---- server schemas -----------------------------------------------------------------------
 
 // "proj_" + the name in lower case, every character a PostgreSQL identifier cannot hold made
@@ -416,7 +400,7 @@ void snapshotFromServer(db::Connections& registry, const QString& target) {
 void snapshotEquipment(db::Connections& registry, const QString& target) {
     const db::ConnectionSpec& equipment = registry.boundTo(DbId::Equipment);
     if (equipment.engine == db::Engine::SQLite)
-        copyOver(equipment.path, target);
+        appfolder::copyOver(equipment.path, target);
     else
         snapshotFromServer(registry, target);
 }
@@ -775,7 +759,7 @@ bool ProjectRegistry::linkProject() {
     Q_EMIT listChanged();
     openProject(local->name);
 
-    copyOver(snapshot, run_.appFolder() + QStringLiteral("/DBUpdates/") + kSnapshotFile);
+    appfolder::copyOver(snapshot, run_.appFolder() + QStringLiteral("/DBUpdates/") + kSnapshotFile);
     ui_.message(QStringLiteral("The project has been successfully linked. A copy of the Equipment "
                                "Database has been placed in the DBUpdates folder.") +
                 kCrLf +
@@ -894,7 +878,7 @@ bool ProjectRegistry::consolidate(bool move) {
         const QString target = drawings + QLatin1Char('/') + fileNameOf(source);
         if (QFileInfo(source).canonicalFilePath() != QFileInfo(target).canonicalFilePath()) {
             try {
-                copyOver(source, target);
+                appfolder::copyOver(source, target);
             } catch (const AppError& e) {
                 errors << e.description();
                 continue;

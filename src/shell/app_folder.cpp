@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include "shell/app_error.h"
+
 namespace tolvane::appfolder {
 
 QString resolve(const QString& homeOption) {
@@ -69,6 +71,22 @@ QString findNoCase(const QString& folder, const QString& name) {
          dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
         if (entry.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(entry);
     return {};
+}
+
+void copyOver(const QString& source, const QString& target) {
+    const QString part = target + QStringLiteral(".part");
+    QFile::remove(part);
+    if (!QDir().mkpath(QFileInfo(target).absolutePath()) || !QFile::copy(source, part))
+        throw AppError(err::kPathFileAccess,
+                       QStringLiteral("Unable to copy %1 to %2").arg(source, target));
+    // A copy of a read-only file is read-only too; the copy is ours to change.
+    QFile::setPermissions(part, QFile::permissions(part) | QFileDevice::WriteOwner);
+    QFile::remove(target);
+    if (!QFile::rename(part, target)) {
+        QFile::remove(part);
+        throw AppError(err::kPathFileAccess,
+                       QStringLiteral("Unable to copy %1 to %2").arg(source, target));
+    }
 }
 
 }  // namespace tolvane::appfolder

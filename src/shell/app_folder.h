@@ -25,6 +25,10 @@ std::optional<QString> prepare(const QString& folder);
 // Drawing, block and database names compare without regard to case, as users expect.
 QString findNoCase(const QString& folder, const QString& name);
 
+// Copies source over target (its folder made), through a ".part" file renamed into place, so a
+// failed copy never leaves half a target. Throws AppError naming both when it cannot.
+void copyOver(const QString& source, const QString& target);
+
 }  // namespace appfolder
 
 }  // namespace tolvane
