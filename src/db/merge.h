@@ -21,10 +21,11 @@
 
 namespace tolvane::db {
 
-// The table a merge sets a table's losing rows aside in, and its two columns of its own.
+// The table a merge sets a table's losing rows aside in, and its three columns of its own.
 inline const QString kConflictSuffix = QStringLiteral("_Conflict");
 inline const QString kConflictRowGuid = QStringLiteral("ConflictRowGuid");
 inline const QString kConflictReason = QStringLiteral("ConflictReason");
+inline const QString kConflictId = QStringLiteral("ConflictID");
 
 // Why a row was set aside. A row set aside as changed whose row in use is gone later reads as
 // deleted: the conflict viewer looks the row up each time.
@@ -53,6 +54,10 @@ using MergeProgress = std::function<void(const QString& table, qint64 rows)>;
 MergeReport mergeDatabase(DbId target, const QString& delivered,
                           Connections& registry = connections(),
                           const MergeProgress& progress = {});
+
+// A table or column name as a statement on the engine quotes it: any word another database
+// used stays one name (PostgreSQL keeps our names in lower case).
+QString quotedName(Engine e, const QString& name);
 
 // The tables of a database that have rows set aside by a merge: T for each T_Conflict with
 // rows, in name order.
