@@ -94,15 +94,7 @@ QVariant SheetModel::headerData(int section, Qt::Orientation orientation, int ro
         if (field.isEmpty()) return QSqlTableModel::headerData(section, orientation, role);
         if (role == kFieldNameRole) return field;
         QString& caption = captions_[field];
-        if (caption.isEmpty()) {
-            // The schema's spelling: PostgreSQL hands the names in lower case, without the
-            // capitals that mark their words.
-            QString spelled = field;
-            for (const db::TableDef& t : db::tables(db::kindOf(def_.db)))
-                for (const db::ColumnDef& c : t.columns)
-                    if (c.name.compare(field, Qt::CaseInsensitive) == 0) spelled = c.name;
-            caption = fieldCaption(spelled);
-        }
+        if (caption.isEmpty()) caption = fieldCaption(db::kindOf(def_.db), field);
         return caption;
     }
     return QSqlTableModel::headerData(section, orientation, role);

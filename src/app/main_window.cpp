@@ -23,6 +23,7 @@
 #include "app/cable_type_library_window.h"
 #include "app/cable_windows.h"
 #include "app/cables_pane.h"
+#include "app/conflict_viewer_window.h"
 #include "app/data_sheets.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
@@ -231,6 +232,7 @@ const MenuDef kMenus[] = {
      {"catPLSystems", "catPLCables", "catPLJackFields", "-", "catPViewProjBlocks", "-",
       "catPRefresh", "catPDeleteMissing", "catPClearDrawingList", "catPConsolidate",
       "catPClearLock", "-", "catPPrefs"}},
+    {"mnuDatabases", "Data&bases", {"catGResolveConflicts"}},
     {"mnuWindow", "Wi&ndow", {"catWTileH", "catWTileV", "catWCascade"}},
 };
 
@@ -374,9 +376,7 @@ void MainWindow::buildPanes() {
         else if (key == QLatin1String("P_JACKS_DATABASE"))
             openDataSheet(SheetKind::JackPositions);
     };
-    explorer_->conflictViewer = [this] {
-        s_.ui.status(tr("The replication conflict viewer is not available in this version yet"));
-    };
+    explorer_->conflictViewer = [this] { router_.route(QStringLiteral("catGResolveConflicts")); };
     cables_ = new CablesPane(s_.ui, this);
     cables_->start = [this] {
         // The drawing tips come back with every Start (unless the user turned them off).
@@ -679,6 +679,11 @@ void MainWindow::registerActions() {
         DeleteJackfieldWindow window(s_.ui, this);
         window.setErrorHandler(&s_.errors);
         if (window.load()) s_.ui.runModal(window);
+    });
+    on("catGResolveConflicts", [this] {
+        ConflictViewerWindow window(s_.ui, s_.run.currentProjectPath);
+        window.setErrorHandler(&s_.errors);
+        s_.ui.runModal(window);
     });
     on("catPRefresh", [this] { explorer_->refresh(); });
     on("catPDeleteMissing", [this] { explorer_->removeMissing(); });

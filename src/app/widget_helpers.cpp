@@ -17,6 +17,14 @@ QPushButton* namedButton(const char* name, const QString& caption) {
     return b;
 }
 
+QString fieldCaption(db::DbKind kind, const QString& field) {
+    QString spelled = field;
+    for (const db::TableDef& t : db::tables(kind))
+        for (const db::ColumnDef& c : t.columns)
+            if (c.name.compare(field, Qt::CaseInsensitive) == 0) spelled = c.name;
+    return fieldCaption(spelled);
+}
+
 QString fieldCaption(const QString& field) {
     // Fields whose names are abbreviated or run together.
     static const QHash<QString, QString> kCaptions = {

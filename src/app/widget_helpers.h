@@ -7,6 +7,8 @@
 #include <QStyledItemDelegate>
 #include <functional>
 
+#include "db/schema.h"
+
 class QListView;
 class QMdiArea;
 class QMdiSubWindow;
@@ -28,6 +30,9 @@ QPushButton* namedButton(const char* name, const QString& caption);
 // The caption in words of a database field for a grid header: "EquipmentName" reads
 // "Equipment Name", "SRCSys" "Source System", "paircolorcode" "Pair Color Code".
 QString fieldCaption(const QString& field);
+// The same for a field of a database of this kind, spelled as the schema spells it (PostgreSQL
+// hands names in lower case, without the capitals that mark their words).
+QString fieldCaption(db::DbKind kind, const QString& field);
 
 // Shows a new child window of the area at a useful size: maximised when it is the only one
 // (or the others are maximised), else at four fifths of the area, cascaded from the others.

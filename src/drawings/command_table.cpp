@@ -260,6 +260,8 @@ const CommandInfo kCommands[] = {
     {"catLManufacturers", "Manufacturers", CommandKind::Action},
     {"catGProjectExplorer", "Project Explorer", CommandKind::View},
     {"catGExit", "Exit", CommandKind::NoAction},
+    // Beyond the table of command keys: the viewer of rows a database update set aside.
+    {"catGResolveConflicts", "Resolve Conflicts...", CommandKind::Action},
     {"catGFormView", "Form View", CommandKind::NoAction},
     {"catGDSView", "Data Sheet View", CommandKind::NoAction},
     {"catGSystemCheck", "System Check...", CommandKind::Action},

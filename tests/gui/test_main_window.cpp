@@ -21,6 +21,7 @@
 
 #include "../unit/script_fixture.h"
 #include "app/batch_host.h"
+#include "app/conflict_viewer_window.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
@@ -34,6 +35,7 @@
 #include "cad/editing.h"
 #include "cad/picking.h"
 #include "db/database.h"
+#include "db/merge.h"
 #include "db/setup.h"
 #include "drawings/command_aliases.h"
 #include "drawings/entity_tag.h"
@@ -108,6 +110,35 @@ class MainWindowTest : public QObject {
     void cleanup() {
         main_.reset();
         db::connections().closeAll();
+    }
+
+    // The conflict viewer over an equipment library one of whose models came back described
+    // anew: the row set aside beside the row in use, with why and what can be done.
+    void conflictViewerShowsWhyARowWasSetAside() {
+        const QString delivered = dir_.filePath("dbEquipRep.db");
+        QVERIFY(QFile::copy(db::connections().boundTo(db::DbId::Equipment).path, delivered));
+        {
+            db::Connections copy;
+            copy.bind(db::DbId::Equipment, db::ConnectionSpec::sqlite(delivered));
+            db::Query(db::DbId::Equipment,
+                      "update tblEquipment set EquipmentDescription = 'described anew' where "
+                      "EquipmentID = 1",
+                      copy)
+                .exec();
+        }
+        QCOMPARE(db::mergeDatabase(db::DbId::Equipment, delivered).conflicts, 1);
+        ConflictViewerWindow viewer(*user_->ui, QString());
+        viewer.show();
+        QCOMPARE(viewer.findChild<QRadioButton*>("optEquipment")->isChecked(), true);
+        auto* tables = viewer.findChild<QListView*>("lstTables");
+        tables->setCurrentIndex(tables->model()->index(0, 0));
+        auto* conflicts = viewer.findChild<QTableView*>("grdConflicts");
+        conflicts->selectRow(0);
+        QCOMPARE(viewer.findChild<QPushButton*>("cmdUse")->text(), QString("Use This"));
+        QCOMPARE(viewer.findChild<QTableView*>("grdExisting")->model()->rowCount(), 1);
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_CONFLICTS");
+            !file.isEmpty())
+            viewer.grab().save(file);
     }
 
     // The jackfield library on the starter data shows the chosen model, and the send window
