@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     // Batch runs never show a window.
-    if (options.batch) {
+    if (options.batch || !options.mergeKind.isEmpty()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         defaultHandler = qInstallMessageHandler(quietOffscreen);
     }

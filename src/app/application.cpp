@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -16,6 +17,7 @@
 #include "app/main_window.h"
 #include "app/splash_window.h"
 #include "db/database.h"
+#include "db/merge.h"
 #include "db/preferences.h"
 #include "db/setup.h"
 #include "projects/database_update.h"
@@ -172,6 +174,13 @@ StartupHooks Application::hooks() {
 }
 
 int Application::run() {
+    if (!options_.mergeKind.isEmpty()) {
+        // Headless and asked nothing: a question (a database that cannot be found) ends it.
+        auto script = std::make_unique<ScriptUi>(parseScript(QString()), out_);
+        scriptUi_ = script.get();
+        ui_ = std::move(script);
+        return runMerge();
+    }
     if (options_.batch) {
         QString text;
         QFile file;
@@ -226,6 +235,49 @@ int Application::runBatch() {
         // drawings they hold are given back.
         releaseDrawingLocks();
         return abort.exitCode;
+    }
+}
+
+int Application::runMerge() {
+    const QString file = options_.mergeFile;
+    QTemporaryDir work;
+    // The delivered file stays as it is: the merge reads a copy.
+    const QString replica = work.filePath(QStringLiteral("replica.db"));
+    try {
+        if (const int status = prepare()) return status;
+        if (!QFileInfo(file).isFile()) {
+            out_ << "Error: the file " << file << " is not there\n";
+            return 1;
+        }
+        db::DatabaseSetup setup(runState(), *settings_, *ui_, log_);
+        if (!setup.locateMasters() || !setup.connect()) return 1;
+        const db::DbId id =
+            options_.mergeKind == QLatin1String("PM") ? db::DbId::PM : db::DbId::Equipment;
+        appfolder::copyOver(file, replica);
+        const db::MergeReport r = db::mergeDatabase(
+            id, replica, db::connections(), [this](const QString& table, qint64 rows) {
+                if (rows >= 5000) out_ << "STATUS " << table << ": " << rows << " rows\n";
+            });
+        for (const QString& t : r.addedTables) out_ << "ADDED TABLE " << t << '\n';
+        for (const QString& c : r.addedColumns) out_ << "ADDED COLUMN " << c << '\n';
+        for (const QString& i : r.addedIndexes) out_ << "ADDED INDEX " << i << '\n';
+        for (const QString& t : r.conflictTables)
+            out_ << "SET ASIDE IN " << t << db::kConflictSuffix << '\n';
+        out_ << "MERGED " << file << " into the " << db::dbTitle(id) << " ("
+             << db::connections().boundTo(id).location() << "): " << r.inserted << " rows added ("
+             << r.rekeyed << " with new keys), " << r.conflicts << " set aside\n";
+        out_.flush();
+        return 0;
+    } catch (const ScriptAbort& abort) {
+        out_ << abort.transcriptLine() << '\n';
+        out_.flush();
+        return abort.exitCode;
+    } catch (const AppError& e) {
+        // The file the user named, not the copy the merge read.
+        const QString text = e.description().replace(replica, file);
+        out_ << "Error: " << text << '\n';
+        out_.flush();
+        return 1;
     }
 }
 

@@ -40,6 +40,8 @@ class Application {
     int prepare();
     StartupHooks hooks();
     int runBatch();
+    // --merge: the database file merged into the one in use, headless; 0 when merged.
+    int runMerge();
     int runDesktop();
     void endProgram(int status);
     // Gives back the drawing locks of this run on an exit that does not close the main

@@ -22,6 +22,20 @@ ProgramOptions parseProgramOptions(const QStringList& args) {
                 o.batch = true;
                 o.batchFile = args[++i];
             }
+        } else if (a == QLatin1String("--merge")) {
+            if (i + 2 >= args.size()) {
+                o.error = QStringLiteral(
+                    "option --merge needs a database (PM or EQUIPMENT) and a "
+                    "file");
+                return o;
+            }
+            o.mergeKind = args[++i].toUpper();
+            o.mergeFile = args[++i];
+            if (o.mergeKind != QLatin1String("PM") && o.mergeKind != QLatin1String("EQUIPMENT")) {
+                o.error =
+                    QStringLiteral("option --merge takes PM or EQUIPMENT, not %1").arg(args[i - 1]);
+                return o;
+            }
         } else if (a.startsWith(QLatin1String("--home="))) {
             o.home = a.mid(7);
         } else if (a.startsWith(QLatin1String("--batch="))) {
@@ -46,10 +60,13 @@ ProgramOptions parseProgramOptions(const QStringList& args) {
 
 QString usageText() {
     return QStringLiteral(
-        "Usage: tolvane [--home DIR] [--batch FILE] [ARG]\n"
+        "Usage: tolvane [--home DIR] [--batch FILE | --merge PM|EQUIPMENT FILE] [ARG]\n"
         "  --home DIR    application folder (default $TOLVANE_HOME, else "
         "$XDG_DATA_HOME/tolvane)\n"
         "  --batch FILE  run FILE headless ('-' reads standard input)\n"
+        "  --merge PM|EQUIPMENT FILE\n"
+        "                merge the database FILE into the project-manager or equipment\n"
+        "                database in use (the shared server's in shared mode), headless\n"
         "  ARG           'log' for the event log, or a .dxf drawing or .rpx report to open\n");
 }
 

@@ -11,6 +11,10 @@ struct ProgramOptions {
     QString home;       // --home DIR
     QString batchFile;  // --batch FILE ("-" = standard input)
     bool batch = false;
+    // --merge KIND FILE: merge the database FILE into the project-manager ("PM") or equipment
+    // ("EQUIPMENT") database the settings name (the shared server's, in shared mode), headless.
+    QString mergeKind;
+    QString mergeFile;
     bool help = false;
     bool version = false;
     QString argument;  // the one program argument: all positional words joined by blanks

@@ -38,6 +38,12 @@ TEST(ProgramOptions, OptionsAndTheOneArgument) {
     EXPECT_FALSE(parseProgramOptions({"--frob"}).error.isEmpty());
     EXPECT_FALSE(parseProgramOptions({"--batch"}).error.isEmpty());
     EXPECT_EQ(parseProgramOptions({"--home=/x", "log"}).home, "/x");
+    const auto merge = parseProgramOptions({"--merge", "equipment", "new lib.db"});
+    EXPECT_EQ(merge.mergeKind, "EQUIPMENT");
+    EXPECT_EQ(merge.mergeFile, "new lib.db");
+    EXPECT_TRUE(merge.error.isEmpty());
+    EXPECT_FALSE(parseProgramOptions({"--merge", "project", "p.db"}).error.isEmpty());
+    EXPECT_FALSE(parseProgramOptions({"--merge", "pm"}).error.isEmpty());
 }
 
 TEST(ProgramArgument, RelativePathsBecomeAbsoluteAndCanonical) {
