@@ -1,0 +1,114 @@
+// Running the data control's query for a report.
+#include "reports/record_source.h"
+
+#include <QRegularExpression>
+#include <QSqlRecord>
+
+#include "reports/report_error.h"
+
+namespace tolvane::reports {
+
+QStringList tablesRead(const QString& sql) {
+    static const QRegularExpression token(QStringLiteral(
+        R"('(?:[^']|'')*'|\[[^\]]*\]|"[^"]*"|[A-Za-z_][A-Za-z0-9_$]*(?:\.[A-Za-z_][A-Za-z0-9_$]*)?|[(),;])"));
+    static const QStringList ends{"where",  "group",  "order", "having",  "limit",
+                                  "join",   "inner",  "left",  "right",   "outer",
+                                  "cross",  "on",     "union", "natural", "full",
+                                  "select", "offset", "using", "except",  "intersect"};
+    const auto unquote = [](QString t) {
+        if (t.startsWith(QLatin1Char('[')) || t.startsWith(QLatin1Char('"')))
+            t = t.mid(1, t.size() - 2);
+        return t;
+    };
+    QStringList tables;
+    enum { Scan, ExpectTable, AfterTable } state = Scan;
+    bool inList = false;  // a FROM list, where a comma brings another table
+    auto it = token.globalMatch(sql);
+    while (it.hasNext()) {
+        const QString t = it.next().captured();
+        const QString lower = t.toLower();
+        if (t.startsWith(QLatin1Char('\''))) {
+            state = Scan;
+            continue;
+        }
+        if (lower == QLatin1String("from") || lower == QLatin1String("join")) {
+            state = ExpectTable;
+            inList = lower == QLatin1String("from");
+            continue;
+        }
+        switch (state) {
+            case ExpectTable:
+                if (t == QLatin1String("(")) {
+                    state = Scan;  // a subquery: its own FROM is found as the scan goes on
+                } else {
+                    QString name = unquote(t);
+                    // A schema-qualified name counts by its table.
+                    if (name.contains(QLatin1Char('.'))) name = name.section(QLatin1Char('.'), -1);
+                    tables << name;
+                    state = AfterTable;
+                }
+                break;
+            case AfterTable:
+                if (t == QLatin1String(",") && inList)
+                    state = ExpectTable;
+                else if (ends.contains(lower) || t == QLatin1String(")") || t == QLatin1String(";"))
+                    state = Scan, inList = false;
+                // otherwise an alias ("as x" or "x"): stay
+                break;
+            case Scan:
+                break;
+        }
+    }
+    return tables;
+}
+
+QueryRecordSource::QueryRecordSource(DataControl data, db::Connections& registry, DataFilter filter)
+    : data_(std::move(data)), registry_(registry), filter_(std::move(filter)) {}
+
+QueryRecordSource::~QueryRecordSource() = default;
+
+void QueryRecordSource::start() {
+    query_.reset();
+    const auto dbId = databaseForKey(data_.databaseKey);
+    if (!dbId)
+        throw ReportError(QStringLiteral("the data control \"%1\" names no database (\"%2\")")
+                              .arg(data_.name, data_.databaseKey));
+    QString sql = data_.sql.trimmed();
+    while (sql.endsWith(QLatin1Char(';'))) sql.chop(1);
+    if (sql.isEmpty())
+        throw ReportError(QStringLiteral("the data control \"%1\" has no query").arg(data_.name));
+    for (const QString& table : tablesRead(sql)) {
+        const auto home = db::homeOf(table);
+        if (home && *home != *dbId)
+            throw ReportError(
+                QStringLiteral("the report's query reads %1, a table of the %2, but its data "
+                               "control \"%3\" is bound to the %4")
+                    .arg(table, db::dbTitle(*home), data_.name, db::dbTitle(*dbId)));
+    }
+    if (!filter_.condition.trimmed().isEmpty())
+        sql = QStringLiteral("select * from (%1) filtered where %2").arg(sql, filter_.condition);
+    try {
+        if (!registry_.isBound(*dbId))
+            throw ReportError(QStringLiteral("the %1 is not open").arg(db::dbTitle(*dbId)));
+        query_ = std::make_unique<db::Query>(*dbId, sql, registry_);
+        for (const QVariant& v : filter_.values) query_->bind(v);
+        query_->exec();
+    } catch (const db::DbError& e) {
+        query_.reset();
+        throw ReportError(
+            QStringLiteral("the report's query cannot be run. %1").arg(e.description()));
+    }
+    fields_.clear();
+    const QSqlRecord record = query_->sql().record();
+    for (int i = 0; i < record.count(); ++i) fields_ << record.fieldName(i);
+}
+
+bool QueryRecordSource::next() {
+    return query_ && query_->next();
+}
+
+QVariant QueryRecordSource::value(int column) const {
+    return query_ ? query_->value(column) : QVariant();
+}
+
+}  // namespace tolvane::reports

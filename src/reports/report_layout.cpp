@@ -1,0 +1,77 @@
+// Lookups over the report layout: the data control's database, the sections in print order and
+// the detail's bound fields.
+#include "reports/report_layout.h"
+
+#include <algorithm>
+
+namespace tolvane::reports {
+
+std::optional<db::DbId> databaseForKey(const QString& key) {
+    const QString k = key.trimmed().toUpper();
+    if (k == QLatin1String("EQUIPMENT")) return db::DbId::Equipment;
+    if (k == QLatin1String("PROJECT_SPECIFIC")) return db::DbId::Project;
+    if (k == QLatin1String("PM")) return db::DbId::PM;
+    return std::nullopt;
+}
+
+QString keyForDatabase(db::DbId id) {
+    switch (id) {
+        case db::DbId::Equipment:
+            return QStringLiteral("EQUIPMENT");
+        case db::DbId::PM:
+            return QStringLiteral("PM");
+        case db::DbId::Project:
+        case db::DbId::Blank:
+            break;
+    }
+    return QStringLiteral("PROJECT_SPECIFIC");
+}
+
+QList<SectionRef> sectionsInOrder(const ReportLayout& layout) {
+    QList<SectionRef> refs{{SectionKind::ReportHeader}, {SectionKind::PageHeader}};
+    for (int g = 0; g < layout.groups.size(); ++g) refs << SectionRef{SectionKind::GroupHeader, g};
+    refs << SectionRef{SectionKind::Detail};
+    for (int g = int(layout.groups.size()) - 1; g >= 0; --g)
+        refs << SectionRef{SectionKind::GroupFooter, g};
+    refs << SectionRef{SectionKind::PageFooter} << SectionRef{SectionKind::ReportFooter};
+    return refs;
+}
+
+const Section* sectionAt(const ReportLayout& layout, const SectionRef& ref) {
+    switch (ref.kind) {
+        case SectionKind::ReportHeader:
+            return &layout.reportHeader;
+        case SectionKind::PageHeader:
+            return &layout.pageHeader;
+        case SectionKind::Detail:
+            return &layout.detail;
+        case SectionKind::PageFooter:
+            return &layout.pageFooter;
+        case SectionKind::ReportFooter:
+            return &layout.reportFooter;
+        case SectionKind::GroupHeader:
+        case SectionKind::GroupFooter:
+            if (ref.group < 0 || ref.group >= layout.groups.size()) return nullptr;
+            return ref.kind == SectionKind::GroupHeader ? &layout.groups[ref.group].header
+                                                        : &layout.groups[ref.group].footer;
+    }
+    return nullptr;
+}
+
+Section* sectionAt(ReportLayout& layout, const SectionRef& ref) {
+    return const_cast<Section*>(sectionAt(std::as_const(layout), ref));
+}
+
+QList<const Control*> detailFields(const ReportLayout& layout) {
+    QList<const Control*> fields;
+    for (const Control& c : layout.detail.controls)
+        if (c.kind == ControlKind::Field || c.kind == ControlKind::CheckBox) fields << &c;
+    // Controls on one line (tops within half a line of each other) read left to right.
+    std::stable_sort(fields.begin(), fields.end(), [](const Control* a, const Control* b) {
+        if (std::abs(a->rect.top() - b->rect.top()) > 150) return a->rect.top() < b->rect.top();
+        return a->rect.left() < b->rect.left();
+    });
+    return fields;
+}
+
+}  // namespace tolvane::reports

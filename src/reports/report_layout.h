@@ -1,0 +1,142 @@
+// The report layout: page setup, sections and their controls, and the data control that feeds
+// the report. A layout is a plain value: the designer edits a copy and keeps earlier copies for
+// undo (LayoutDocument), the renderer reads it, the .rpx file stores it (rpx_file.h).
+//
+// Every length is in twips (1/1440 inch): positions and sizes of controls are relative to the
+// top left corner of their section, sections stack from the top margin down.
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <optional>
+
+#include "db/database.h"
+
+namespace tolvane::reports {
+
+constexpr int kTwipsPerInch = 1440;
+constexpr int kTwipsPerPoint = 20;
+
+struct ReportFont {
+    QString family = QStringLiteral("Arial");
+    double pointSize = 10;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool operator==(const ReportFont&) const = default;
+};
+
+enum class ControlKind {
+    Label,       // text: the caption
+    Field,       // text: the bound field; format: how its value is shown
+    CheckBox,    // text: the bound field, ticked when its value is true or a non-zero number
+    Line,        // from the rectangle's top left to its bottom right corner
+    Rectangle,   // the rectangle's outline, filled with the back colour when it has one
+    Picture,     // image: the picture's bytes (PNG or JPEG), scaled into the rectangle
+    PageNumber,  // text: a template in which {page} and {pages} are the page number and count
+    Date,        // format: the date of the run, as a Qt date format ("dd/MM/yyyy")
+};
+
+enum class HAlign { Left, Center, Right };
+
+struct Control {
+    QString name{};
+    ControlKind kind = ControlKind::Label;
+    QRect rect{};  // twips, relative to the section
+    QString text{};
+    QString format{};
+    ReportFont font{};
+    QColor foreColor = Qt::black;
+    QColor backColor{};  // invalid: transparent
+    HAlign align = HAlign::Left;
+    int lineWidth = 15;    // lines and rectangles, twips
+    bool canGrow = false;  // a field taller than its rectangle wraps and grows the section
+    QByteArray image{};
+    bool operator==(const Control&) const = default;
+};
+
+enum class SectionKind {
+    ReportHeader,
+    PageHeader,
+    GroupHeader,
+    Detail,
+    GroupFooter,
+    PageFooter,
+    ReportFooter
+};
+
+struct Section {
+    QString name{};
+    int height = 0;  // twips; a section of height 0 prints nothing
+    QColor backColor{};
+    bool canGrow = false;
+    QList<Control> controls{};
+    bool operator==(const Section&) const = default;
+};
+
+// A grouping level: a header printed before the first row of each run of equal values of the
+// field, a footer after its last row.
+struct Group {
+    QString field{};
+    Section header{};
+    Section footer{};
+    bool operator==(const Group&) const = default;
+};
+
+struct PageSetup {
+    int paperWidth = 12240;  // portrait width and height; US Letter by default
+    int paperHeight = 15840;
+    bool landscape = false;
+    int marginLeft = 1080, marginTop = 1080, marginRight = 1080, marginBottom = 1080;
+
+    int pageWidth() const { return landscape ? paperHeight : paperWidth; }
+    int pageHeight() const { return landscape ? paperWidth : paperHeight; }
+    int printableWidth() const { return pageWidth() - marginLeft - marginRight; }
+    int printableHeight() const { return pageHeight() - marginTop - marginBottom; }
+    bool operator==(const PageSetup&) const = default;
+};
+
+// The named data control ("DC1"): which database feeds the report and the SQL that selects
+// its rows.
+struct DataControl {
+    QString name = QStringLiteral("DC1");
+    QString databaseKey{};  // "EQUIPMENT", "PROJECT_SPECIFIC" or "PM"
+    QString sql{};
+    bool operator==(const DataControl&) const = default;
+};
+
+// The database a data control's key names; nullopt for an unknown key.
+std::optional<db::DbId> databaseForKey(const QString& key);
+QString keyForDatabase(db::DbId id);
+
+struct ReportLayout {
+    QString name = QStringLiteral("Report1");
+    PageSetup page{};
+    std::optional<DataControl> data{};  // a layout may have no data control
+    Section reportHeader{}, pageHeader{}, detail{}, pageFooter{}, reportFooter{};
+    QList<Group> groups{};  // outermost first
+    bool operator==(const ReportLayout&) const = default;
+};
+
+// Addresses one section of a layout, so that the designer can name where a control lives.
+struct SectionRef {
+    SectionKind kind = SectionKind::Detail;
+    int group = -1;  // group headers and footers: the index into ReportLayout::groups
+    bool operator==(const SectionRef&) const = default;
+};
+
+// The sections in the order they print down a page (report header, page header, group
+// headers outermost first, detail, group footers innermost first, page footer, report
+// footer). A reference that names no section gives nullptr.
+QList<SectionRef> sectionsInOrder(const ReportLayout& layout);
+Section* sectionAt(ReportLayout& layout, const SectionRef& ref);
+const Section* sectionAt(const ReportLayout& layout, const SectionRef& ref);
+
+// The fields the layout binds to, in the order the detail shows them (left to right, then top
+// to bottom): the columns of a spreadsheet export.
+QList<const Control*> detailFields(const ReportLayout& layout);
+
+}  // namespace tolvane::reports

@@ -1,0 +1,380 @@
+// Pagination and page painting.
+#include "reports/report_renderer.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include "reports/report_error.h"
+#include "reports/report_format.h"
+
+namespace tolvane::reports {
+
+namespace {
+
+bool isBound(const Control& c) {
+    return c.kind == ControlKind::Field || c.kind == ControlKind::CheckBox;
+}
+
+bool showsPageCount(const ReportLayout& layout) {
+    for (const SectionRef& ref : sectionsInOrder(layout))
+        for (const Control& c : sectionAt(layout, ref)->controls)
+            if (c.kind == ControlKind::PageNumber && c.text.contains(QLatin1String("{pages}")))
+                return true;
+    return false;
+}
+
+// A field name finds its column without regard to case; "table.field" also finds "field",
+// which is how most engines name the column of a qualified select item.
+int columnOf(const QStringList& fields, const QString& name) {
+    for (int i = 0; i < fields.size(); ++i)
+        if (fields[i].compare(name, Qt::CaseInsensitive) == 0) return i;
+    const int dot = int(name.lastIndexOf(QLatin1Char('.')));
+    if (dot >= 0) return columnOf(fields, name.mid(dot + 1));
+    return -1;
+}
+
+// A section laid out for one row: its height after growing, its items relative to its top.
+struct Laid {
+    int height = 0;
+    QList<RenderedItem> items;
+};
+
+class Paginator {
+  public:
+    Paginator(const ReportLayout& layout, PageSink* sink, const RenderOptions& options,
+              int pageCount)
+        : l_(layout), sink_(sink), options_(options), pageCount_(pageCount) {}
+
+    int run(RecordSource& rows) {
+        rows.start();
+        bind(rows.fields());
+        if (sink_) sink_->begin(l_);
+        startPage(false);
+        place(SectionKind::ReportHeader, -1, lay(l_.reportHeader, {}));
+        placeFixed(SectionKind::PageHeader, lay(l_.pageHeader, {}));
+        const int groups = int(l_.groups.size());
+        QVariantList prev;
+        bool havePrev = false;
+        while (rows.next()) {
+            QVariantList row;
+            row.reserve(columnCount_);
+            for (int i = 0; i < columnCount_; ++i) row << rows.value(i);
+            int level = 0;
+            if (havePrev) {
+                while (level < groups && row[groupColumns_[level]] == prev[groupColumns_[level]])
+                    ++level;
+                for (int g = groups - 1; g >= level; --g)
+                    place(SectionKind::GroupFooter, g, lay(l_.groups[g].footer, prev));
+            }
+            QList<Laid> headers;
+            for (int g = level; g < groups; ++g) headers << lay(l_.groups[g].header, row);
+            Laid detail = lay(l_.detail, row);
+            // A group header keeps company with everything up to and including the first detail.
+            int following = detail.height;
+            for (int i = int(headers.size()) - 1; i >= 0; --i) {
+                place(SectionKind::GroupHeader, level + i, headers[i], following);
+                following += headers[i].height;
+            }
+            lastRow_ = row;
+            place(SectionKind::Detail, -1, detail);
+            prev = std::move(row);
+            havePrev = true;
+        }
+        (void)0;
+        return finishReport(prev, havePrev);
+    }
+
+  private:
+    int finishReport(const QVariantList& prev, bool havePrev) {
+        if (havePrev)
+            for (int g = int(l_.groups.size()) - 1; g >= 0; --g)
+                place(SectionKind::GroupFooter, g, lay(l_.groups[g].footer, prev));
+        place(SectionKind::ReportFooter, -1, lay(l_.reportFooter, prev));
+        endPage();
+        if (sink_) sink_->finish();
+        return pageNumber_;
+    }
+
+    void bind(const QStringList& fields) {
+        columnCount_ = int(fields.size());
+        const auto need = [&](const QString& name) {
+            const int column = columnOf(fields, name);
+            if (column < 0)
+                throw ReportError(
+                    QStringLiteral("the report shows the field \"%1\", which its query does not "
+                                   "give (it gives %2)")
+                        .arg(name, fields.join(QStringLiteral(", "))));
+            return column;
+        };
+        for (const SectionRef& ref : sectionsInOrder(l_))
+            for (const Control& c : sectionAt(l_, ref)->controls)
+                if (isBound(c)) columns_.insert(&c, need(c.text));
+        for (const Group& g : l_.groups) groupColumns_ << need(g.field);
+    }
+
+    int bodyBottom() const {
+        return l_.page.pageHeight() - l_.page.marginBottom - l_.pageFooter.height;
+    }
+
+    Laid lay(const Section& section, const QVariantList& row) {
+        Laid laid;
+        laid.height = section.height;
+        if (section.height <= 0 && section.controls.isEmpty()) return laid;
+        laid.items.reserve(section.controls.size());
+        for (const Control& c : section.controls) {
+            RenderedItem item{&c, c.rect};
+            switch (c.kind) {
+                case ControlKind::Label:
+                    item.text = c.text;
+                    break;
+                case ControlKind::Field:
+                    item.value = row.value(columns_.value(&c));
+                    item.text = formatValue(item.value, c.format, options_.locale);
+                    break;
+                case ControlKind::CheckBox:
+                    item.value = row.value(columns_.value(&c));
+                    item.checked = isTrue(item.value);
+                    break;
+                case ControlKind::Date:
+                    item.text = options_.locale.toString(
+                        options_.now, c.format.isEmpty() ? QStringLiteral("yyyy-MM-dd") : c.format);
+                    break;
+                case ControlKind::PageNumber:  // filled in when the page is known
+                case ControlKind::Line:
+                case ControlKind::Rectangle:
+                case ControlKind::Picture:
+                    break;
+            }
+            if (c.canGrow && !item.text.isEmpty()) {
+                const QFontMetricsF metrics(printFont(c.font));
+                const QRectF need = metrics.boundingRect(QRectF(0, 0, c.rect.width(), 1e7),
+                                                         Qt::TextWordWrap, item.text);
+                if (need.height() > c.rect.height())
+                    item.rect.setHeight(int(std::ceil(need.height())));
+            }
+            laid.height = std::max(laid.height, item.rect.normalized().bottom() + 1);
+            laid.items << item;
+        }
+        if (section.height <= 0) laid.height = 0;  // a hidden section stays hidden
+        return laid;
+    }
+
+    void startPage(bool withHeader) {
+        page_ = RenderedPage{++pageNumber_, pageCount_, {}};
+        y_ = l_.page.marginTop;
+        hasContent_ = false;
+        if (withHeader) placeFixed(SectionKind::PageHeader, lay(l_.pageHeader, lastRow_));
+        if (y_ >= bodyBottom())
+            throw ReportError(
+                QStringLiteral("the page header and footer leave no room on the page"));
+    }
+
+    void endPage() {
+        const Laid footer = lay(l_.pageFooter, lastRow_);
+        if (footer.height > 0) {
+            y_ = bodyBottom();
+            emitBand(SectionKind::PageFooter, -1, footer, 0, footer.height);
+        }
+        if (sink_) sink_->page(page_);
+        page_.bands.clear();
+    }
+
+    void newPage() {
+        endPage();
+        startPage(true);
+    }
+
+    // Page headers print whole or clipped, never split.
+    void placeFixed(SectionKind kind, const Laid& laid) {
+        if (laid.height <= 0) return;
+        const int h = std::min(laid.height, std::max(0, bodyBottom() - y_));
+        emitBand(kind, -1, laid, 0, h);
+        y_ += h;
+    }
+
+    void place(SectionKind kind, int group, const Laid& laid, int keepWith = 0) {
+        const int h = laid.height;
+        if (h <= 0) return;
+        if (hasContent_ && y_ + h + keepWith > bodyBottom()) newPage();
+        const int bodyHeight = bodyBottom() - y_;
+        if (h <= bodyHeight) {
+            emitBand(kind, group, laid, 0, h);
+            y_ += h;
+            hasContent_ = true;
+            return;
+        }
+        // Taller than a whole page: split it, each piece ending above the first control that
+        // would be cut and could print whole on a page.
+        int offset = 0;
+        while (offset < h) {
+            const int room = bodyBottom() - y_;
+            int cut = std::min(h, offset + room);
+            if (cut < h)
+                for (const RenderedItem& item : laid.items) {
+                    const QRect r = item.rect.normalized();
+                    if (r.top() > offset && r.top() < cut && r.bottom() + 1 > cut &&
+                        r.height() <= room)
+                        cut = std::min(cut, r.top());
+                }
+            emitBand(kind, group, laid, offset, cut - offset);
+            y_ += cut - offset;
+            hasContent_ = true;
+            offset = cut;
+            if (offset < h) newPage();
+        }
+    }
+
+    void emitBand(SectionKind kind, int group, const Laid& laid, int offset, int height) {
+        RenderedBand band;
+        band.kind = kind;
+        band.group = group;
+        band.rect = QRect(l_.page.marginLeft, y_, l_.page.printableWidth(), height);
+        band.continued = offset > 0;
+        const Section* section = sectionAt(l_, SectionRef{kind, group});
+        band.backColor = section ? section->backColor : QColor();
+        const int end = offset + height;
+        for (const RenderedItem& item : laid.items) {
+            const int top = item.rect.normalized().top();
+            // An item prints in the piece its top falls in (the first piece takes all above it).
+            if (!(top < end && (top >= offset || offset == 0))) continue;
+            RenderedItem placed = item;
+            placed.rect.translate(l_.page.marginLeft, y_ - offset);
+            if (item.control->kind == ControlKind::PageNumber) {
+                QString text =
+                    item.control->text.isEmpty() ? QStringLiteral("{page}") : item.control->text;
+                text.replace(QLatin1String("{pages}"), QString::number(pageCount_));
+                text.replace(QLatin1String("{page}"), QString::number(page_.number));
+                placed.text = text;
+            }
+            band.items << std::move(placed);
+        }
+        page_.bands << std::move(band);
+    }
+
+    const ReportLayout& l_;
+    PageSink* sink_;
+    const RenderOptions& options_;
+    const int pageCount_;
+    QHash<const Control*, int> columns_;
+    QList<int> groupColumns_;
+    int columnCount_ = 0;
+    RenderedPage page_;
+    int pageNumber_ = 0;
+    int y_ = 0;
+    bool hasContent_ = false;
+    QVariantList lastRow_;
+};
+
+}  // namespace
+
+int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
+                 const RenderOptions& options) {
+    int count = 0;
+    if (showsPageCount(layout)) count = Paginator(layout, nullptr, options, 0).run(rows);
+    return Paginator(layout, &sink, options, count).run(rows);
+}
+
+QFont printFont(const ReportFont& f) {
+    QFont font(f.family);
+    font.setPixelSize(std::max(1, int(std::lround(f.pointSize * kTwipsPerPoint))));
+    font.setBold(f.bold);
+    font.setItalic(f.italic);
+    font.setUnderline(f.underline);
+    return font;
+}
+
+const QImage& PagePainter::picture(const Control& control) {
+    auto it = pictures_.find(&control);
+    if (it == pictures_.end()) it = pictures_.insert(&control, QImage::fromData(control.image));
+    return *it;
+}
+
+void PagePainter::paint(QPainter& p, const RenderedPage& page) {
+    for (const RenderedBand& band : page.bands) {
+        p.save();
+        p.setClipRect(band.rect);
+        if (band.backColor.isValid()) p.fillRect(band.rect, band.backColor);
+        for (const RenderedItem& item : band.items) {
+            const Control& c = *item.control;
+            const QRect r = item.rect;
+            switch (c.kind) {
+                case ControlKind::Line: {
+                    p.setPen(QPen(c.foreColor.isValid() ? c.foreColor : Qt::black,
+                                  std::max(1, c.lineWidth), Qt::SolidLine, Qt::FlatCap));
+                    p.drawLine(r.topLeft(), r.topLeft() + QPoint(r.width(), r.height()));
+                    break;
+                }
+                case ControlKind::Rectangle: {
+                    p.setPen(c.foreColor.isValid() ? QPen(c.foreColor, std::max(1, c.lineWidth))
+                                                   : QPen(Qt::NoPen));
+                    p.setBrush(c.backColor.isValid() ? QBrush(c.backColor) : QBrush(Qt::NoBrush));
+                    p.drawRect(r);
+                    p.setBrush(Qt::NoBrush);
+                    break;
+                }
+                case ControlKind::Picture: {
+                    const QImage& img = picture(c);
+                    if (!img.isNull()) {
+                        const QSize size = img.size().scaled(r.size(), Qt::KeepAspectRatio);
+                        p.drawImage(QRect(r.topLeft(), size), img);
+                    }
+                    break;
+                }
+                case ControlKind::CheckBox: {
+                    if (c.backColor.isValid()) p.fillRect(r, c.backColor);
+                    const int side = std::min({r.width(), r.height(), 200});
+                    const QRect box(r.left() + 15, r.top() + (r.height() - side) / 2, side - 30,
+                                    side - 30);
+                    p.setPen(QPen(c.foreColor.isValid() ? c.foreColor : Qt::black, 15));
+                    p.drawRect(box);
+                    if (item.checked) {
+                        p.setPen(QPen(c.foreColor.isValid() ? c.foreColor : Qt::black, 25));
+                        p.drawLine(box.left() + side / 6, box.center().y(), box.center().x() - 10,
+                                   box.bottom() - side / 6);
+                        p.drawLine(box.center().x() - 10, box.bottom() - side / 6,
+                                   box.right() - side / 6, box.top() + side / 6);
+                    }
+                    break;
+                }
+                case ControlKind::Label:
+                case ControlKind::Field:
+                case ControlKind::PageNumber:
+                case ControlKind::Date: {
+                    if (c.backColor.isValid()) p.fillRect(r, c.backColor);
+                    if (item.text.isEmpty()) break;
+                    p.setFont(printFont(c.font));
+                    p.setPen(c.foreColor.isValid() ? c.foreColor : Qt::black);
+                    int flags = c.align == HAlign::Right    ? Qt::AlignRight
+                                : c.align == HAlign::Center ? Qt::AlignHCenter
+                                                            : Qt::AlignLeft;
+                    flags |= c.canGrow ? (Qt::AlignTop | Qt::TextWordWrap) : Qt::AlignVCenter;
+                    p.drawText(r, flags, item.text);
+                    break;
+                }
+            }
+        }
+        p.restore();
+    }
+}
+
+QImage PageImageSink::paintPage(const RenderedPage& page, const PageSetup& setup, int dpi,
+                                PagePainter& painter, QImage::Format format) {
+    QImage image(qRound(setup.pageWidth() * dpi / double(kTwipsPerInch)),
+                 qRound(setup.pageHeight() * dpi / double(kTwipsPerInch)), format);
+    image.setDotsPerMeterX(qRound(dpi / 0.0254));
+    image.setDotsPerMeterY(qRound(dpi / 0.0254));
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.scale(dpi / double(kTwipsPerInch), dpi / double(kTwipsPerInch));
+    painter.paint(p, page);
+    return image;
+}
+
+void PageImageSink::page(const RenderedPage& page) {
+    take_(page, paintPage(page, page_, dpi_, painter_));
+}
+
+}  // namespace tolvane::reports

@@ -1,0 +1,111 @@
+// The report renderer: runs a layout over its rows and cuts the result into pages, one page at
+// a time, handing each to a page sink and forgetting it. The sink decides what a page becomes:
+// an image for the preview, a page of a PDF or of a printer, a part of an HTML, RTF, text,
+// TIFF or spreadsheet file. One pagination therefore serves every output.
+//
+// Pagination: the report header starts the first page; the page header tops and the page
+// footer ends every page; a group header prints before each run of equal values of its field
+// and its footer after the run. A band that does not fit on what is left of a page goes to the
+// next one, and a group header goes with the first band it introduces, so it never stands
+// alone at the foot of a page. A band taller than a page on its own is split between pages,
+// never through a control that would fit on a page; a control taller than a page is clipped.
+// When the layout shows the page count, the renderer makes a first pass that only counts.
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QLocale>
+#include <QRect>
+#include <QString>
+#include <QVariant>
+#include <functional>
+
+#include "reports/record_source.h"
+#include "reports/report_layout.h"
+
+class QPainter;
+
+namespace tolvane::reports {
+
+// One control as it prints: its place on the page (twips from the paper's top left corner),
+// its text, and for bound fields the value the text shows.
+struct RenderedItem {
+    const Control* control = nullptr;
+    QRect rect{};
+    QString text{};
+    QVariant value{};
+    bool checked = false;
+};
+
+// One section (or the part of it that fits) on a page.
+struct RenderedBand {
+    SectionKind kind = SectionKind::Detail;
+    int group = -1;
+    QRect rect{};  // where the band prints; its items are clipped to it
+    QColor backColor{};
+    bool continued = false;  // the rest of a band split at the foot of the previous page
+    QList<RenderedItem> items{};
+};
+
+struct RenderedPage {
+    int number = 0;
+    int count = 0;  // 0 when the layout does not need the page count
+    QList<RenderedBand> bands{};
+};
+
+class PageSink {
+  public:
+    virtual ~PageSink() = default;
+    // Called once the rows are known to be readable, before the first page.
+    virtual void begin(const ReportLayout& layout) { (void)layout; }
+    virtual void page(const RenderedPage& page) = 0;
+    // After the last page: commit what was written. Throws ReportError.
+    virtual void finish() {}
+};
+
+struct RenderOptions {
+    QLocale locale{};
+    QDateTime now = QDateTime::currentDateTime();  // what date controls show
+};
+
+// Throws ReportError (the query, or a field the layout binds that the query lacks) before the
+// sink is begun. Returns the number of pages.
+int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
+                 const RenderOptions& options = {});
+
+// Draws a rendered page. The painter's coordinates are twips of the paper (scale it by the
+// device's resolution / 1440 first). Pictures are decoded once per painter object.
+class PagePainter {
+  public:
+    void paint(QPainter& painter, const RenderedPage& page);
+
+  private:
+    const QImage& picture(const Control& control);
+    QHash<const Control*, QImage> pictures_;
+};
+
+// The font a control prints in, sized in twips (as pixels) for painters scaled to twips.
+QFont printFont(const ReportFont& font);
+
+// A sink that paints each page into an image and hands it on: the preview's pages, the
+// frames of a TIFF file, pictures for tests.
+class PageImageSink : public PageSink {
+  public:
+    PageImageSink(int dotsPerInch, std::function<void(const RenderedPage&, const QImage&)> take)
+        : dpi_(dotsPerInch), take_(std::move(take)) {}
+    void begin(const ReportLayout& layout) override { page_ = layout.page; }
+    void page(const RenderedPage& page) override;
+    // The image of a page, white, with the page painted on it.
+    static QImage paintPage(const RenderedPage& page, const PageSetup& setup, int dotsPerInch,
+                            PagePainter& painter, QImage::Format format = QImage::Format_RGB32);
+
+  private:
+    int dpi_;
+    std::function<void(const RenderedPage&, const QImage&)> take_;
+    PageSetup page_{};
+    PagePainter painter_;
+};
+
+}  // namespace tolvane::reports

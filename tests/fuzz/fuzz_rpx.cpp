@@ -1,0 +1,33 @@
+// Fuzz target for the report layout reader: layouts come from users' folders, so no input may
+// crash or hang the reader; a damaged file must end in a ReportError. A layout it accepts is
+// written again and must read back equal (our own output must always be readable). Built with
+// libFuzzer when TOLVANE_FUZZ is on (clang); otherwise a small runner feeds it the files of the
+// corpus folder as a regression test.
+#include <QByteArray>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "reports/report_error.h"
+#include "reports/rpx_file.h"
+
+namespace reports = tolvane::reports;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    reports::ReportLayout layout;
+    try {
+        layout = reports::parseRpx(bytes);
+    } catch (const reports::ReportError& e) {
+        if (!e.message().startsWith(QLatin1String("Error: "))) std::abort();
+        return 0;
+    }
+    try {
+        if (!(reports::parseRpx(reports::serializeRpx(layout)) == layout)) std::abort();
+    } catch (const reports::ReportError&) {
+        std::abort();
+    }
+    return 0;
+}
+
+#include "corpus_main.h"

@@ -1,0 +1,242 @@
+// Report layouts: the .rpx file round trip, damaged files refused with their reason, atomic
+// saving, and undo of layout edits.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "reports/layout_document.h"
+#include "reports/report_error.h"
+#include "reports/rpx_file.h"
+
+using namespace tolvane::reports;
+
+namespace {
+
+// A layout that uses every kind of section, control and property the file carries.
+ReportLayout everything() {
+    ReportLayout l;
+    l.name = QStringLiteral("Cables & <Systems>");
+    l.page = PageSetup{11906, 16838, true, 720, 900, 1000, 1100};
+    l.data = DataControl{QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"),
+                         QStringLiteral("select * from tblCables where Length > 5 and a < b")};
+    l.reportHeader.height = 800;
+    l.reportHeader.backColor = QColor(0xc0, 0xc0, 0xc0);
+    Control title{.name = QStringLiteral("lblReportTitle"),
+                  .kind = ControlKind::Label,
+                  .rect = QRect(0, 5, 9000, 750),
+                  .text = QStringLiteral("Cable List\n  indented"),
+                  .font = {QStringLiteral("Times New Roman"), 20.5, true, true, true},
+                  .align = HAlign::Center};
+    l.reportHeader.controls << title
+                            << Control{.kind = ControlKind::Line,
+                                       .rect = QRect(0, 790, 9000, -20),
+                                       .foreColor = QColor(0xc0, 0xc0, 0),
+                                       .lineWidth = 30};
+    QImage img(4, 3, QImage::Format_RGB32);
+    img.fill(Qt::red);
+    QByteArray png;
+    QBuffer buf(&png);
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, "PNG");
+    l.pageHeader.height = 300;
+    l.pageHeader.controls << Control{.kind = ControlKind::Picture,
+                                     .rect = QRect(0, 0, 400, 300),
+                                     .image = png}
+                          << Control{.kind = ControlKind::Date,
+                                     .rect = QRect(6000, 0, 2000, 300),
+                                     .format = QStringLiteral("dd/MM/yyyy"),
+                                     .align = HAlign::Right};
+    l.detail.height = 300;
+    l.detail.canGrow = true;
+    l.detail.controls << Control{.name = QStringLiteral("txtCableNO"),
+                                 .kind = ControlKind::Field,
+                                 .rect = QRect(0, 0, 1500, 300),
+                                 .text = QStringLiteral("CableNO"),
+                                 .canGrow = true}
+                      << Control{.kind = ControlKind::Field,
+                                 .rect = QRect(1600, 0, 1000, 300),
+                                 .text = QStringLiteral("tblCables.Length"),
+                                 .format = QStringLiteral("#,##0.00"),
+                                 .align = HAlign::Right}
+                      << Control{.kind = ControlKind::CheckBox,
+                                 .rect = QRect(2700, 0, 300, 300),
+                                 .text = QStringLiteral("MultiCore")}
+                      << Control{.kind = ControlKind::Rectangle,
+                                 .rect = QRect(0, 0, 3000, 300),
+                                 .foreColor = QColor(),
+                                 .backColor = QColor(0xee, 0xee, 0xee)};
+    l.pageFooter.height = 300;
+    l.pageFooter.controls << Control{.kind = ControlKind::PageNumber,
+                                     .rect = QRect(0, 0, 3000, 300),
+                                     .text = QStringLiteral("Page {page} of {pages}")};
+    Group g{QStringLiteral("SignalType")};
+    g.header.name = QStringLiteral("SignalTypegh");
+    g.header.height = 450;
+    g.header.controls << Control{.kind = ControlKind::Field,
+                                 .rect = QRect(0, 0, 3000, 450),
+                                 .text = QStringLiteral("SignalType")};
+    g.footer.height = 100;
+    l.groups << g << Group{QStringLiteral("CableType")};
+    return l;
+}
+
+QString readError(const QByteArray& bytes) {
+    try {
+        parseRpx(bytes);
+    } catch (const ReportError& e) {
+        return e.message();
+    }
+    return QStringLiteral("(accepted)");
+}
+
+}  // namespace
+
+TEST(RpxFile, EveryPropertyReadsBackEqualFromTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cables.rpx"));
+    const ReportLayout original = everything();
+    writeRpx(path, original);
+    const ReportLayout back = readRpx(path);
+    EXPECT_EQ(back.page, original.page);
+    EXPECT_EQ(back.data, original.data);
+    EXPECT_EQ(back.reportHeader, original.reportHeader);
+    EXPECT_EQ(back.pageHeader, original.pageHeader);
+    EXPECT_EQ(back.detail, original.detail);
+    EXPECT_EQ(back.groups, original.groups);
+    EXPECT_TRUE(back == original);
+    // Written again, the file is the same bytes: saving an unchanged layout changes nothing.
+    EXPECT_EQ(serializeRpx(back), serializeRpx(original));
+    // A layout without a data control stays without one.
+    ReportLayout plain;
+    EXPECT_FALSE(parseRpx(serializeRpx(plain)).data.has_value());
+}
+
+TEST(RpxFile, DamagedFilesAreRefusedWithTheirReason) {
+    const QByteArray good = serializeRpx(everything());
+    const auto damaged = [&](const char* from, const char* to) {
+        QByteArray b = good;
+        EXPECT_TRUE(b.contains(from)) << from;
+        return readError(b.replace(from, to));
+    };
+    const struct {
+        QString message;
+        const char* expected;
+    } cases[] = {
+        {readError(good.left(good.size() / 2)), "Premature end of document"},
+        {readError(QByteArray()), "holds no report layout"},
+        {readError("<drawing/>"), "not a report layout of this program"},
+        {damaged("version=\"1\"", "version=\"7\""), "newer version of the program (format 7)"},
+        {damaged("version=\"1\"", "version=\"x\""), "version=\"x\" is not a number"},
+        {damaged("height=\"800\"", "height=\"-5\""), "height=\"-5\" is not a number from 0"},
+        {damaged("kind=\"label\"", "kind=\"gauge\""), "unknown kind \"gauge\""},
+        {damaged("database=\"PROJECT_SPECIFIC\"", "database=\"MAIN\""),
+         "unknown database \"MAIN\""},
+        {damaged("field=\"CableType\"", "field=\"\""), "a group has no field"},
+        {damaged("kind=\"pageFooter\"", "kind=\"pageHeader\""), "pageHeader section appears twice"},
+        {damaged("kind=\"groupFooter\"", "kind=\"detail\""), "a group holds a detail section"},
+        {damaged("backColor=\"#c0c0c0\"", "backColor=\"grey\""), "is not a colour"},
+        {damaged("bold=\"true\"", "bold=\"yes\""), "bold=\"yes\" is neither true nor false"},
+        {damaged("size=\"20.5\"", "size=\"0\""), "not a font size"},
+        {damaged("orientation=\"landscape\"", "orientation=\"sideways\""), "sideways"},
+        {damaged("left=\"720\"", "left=\"16000\""), "margins leave less than"},
+        {damaged("<image>", "<image>*"), "picture's data is damaged"},
+        {damaged("<text>", "<txet>"), "unknown element <txet>"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(
+            c.message.startsWith(QLatin1String("Error: the report layout cannot be read: line ")))
+            << c.message.toStdString();
+        EXPECT_TRUE(c.message.contains(QLatin1String(c.expected)))
+            << c.message.toStdString() << " / " << c.expected;
+    }
+}
+
+TEST(RpxFile, SavingIsAtomicAndFailuresAreReported) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("list.rpx"));
+    writeRpx(path, everything());
+    const QByteArray before = [&] {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    // A folder that cannot be written: the old file stays as it was, no temporary is left.
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    ReportLayout other;
+    try {
+        writeRpx(path, other);
+        if (::geteuid() != 0) ADD_FAILURE() << "saved into a read-only folder";
+    } catch (const ReportError& e) {
+        EXPECT_TRUE(e.message().startsWith(
+            QStringLiteral("Error: the report layout cannot be saved as ") + path));
+    }
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_THROW(writeRpx(dir.filePath(QStringLiteral("no/such/folder/x.rpx")), other),
+                 ReportError);
+    if (::geteuid() != 0) {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        EXPECT_EQ(f.readAll(), before);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("list.rpx")});
+    // A file that is missing or no layout at all names itself in the message.
+    try {
+        readRpx(dir.filePath(QStringLiteral("missing.rpx")));
+        ADD_FAILURE();
+    } catch (const ReportError& e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Error: the report layout ")));
+        EXPECT_TRUE(e.message().contains(QStringLiteral("missing.rpx cannot be opened")));
+    }
+}
+
+TEST(LayoutDocument, EditsAreUndoneAndRedoneAsWholeStepsAndTrackSaving) {
+    LayoutDocument doc(everything());
+    int changes = 0;
+    QObject::connect(&doc, &LayoutDocument::changed, [&] { ++changes; });
+    EXPECT_FALSE(doc.isModified());
+    EXPECT_FALSE(doc.edit(QStringLiteral("Nothing"), [](ReportLayout&) {}));
+    EXPECT_FALSE(doc.isModified());
+    ASSERT_TRUE(doc.edit(QStringLiteral("Move"), [](ReportLayout& l) {
+        l.detail.controls[0].rect.translate(100, 0);
+        l.detail.controls[1].font.bold = true;
+    }));
+    ASSERT_TRUE(doc.edit(QStringLiteral("Delete"),
+                         [](ReportLayout& l) { l.detail.controls.removeLast(); }));
+    EXPECT_TRUE(doc.isModified());
+    EXPECT_EQ(doc.layout().detail.controls.size(), 3);
+    doc.undoStack().undo();
+    EXPECT_EQ(doc.layout().detail.controls.size(), 4);
+    EXPECT_EQ(doc.layout().detail.controls[0].rect.left(), 100);
+    doc.undoStack().undo();
+    EXPECT_TRUE(doc.layout() == everything());
+    EXPECT_FALSE(doc.isModified());
+    doc.undoStack().redo();
+    EXPECT_TRUE(doc.layout().detail.controls[1].font.bold);
+    doc.markSaved();
+    EXPECT_FALSE(doc.isModified());
+    EXPECT_EQ(changes, 5);  // two edits, two undos, one redo
+}
+
+TEST(ReportLayout, SectionsInPrintOrderAndDetailColumns) {
+    const ReportLayout l = everything();
+    const QList<SectionRef> order = sectionsInOrder(l);
+    ASSERT_EQ(order.size(), 9);
+    EXPECT_EQ(order[2], (SectionRef{SectionKind::GroupHeader, 0}));
+    EXPECT_EQ(order[3], (SectionRef{SectionKind::GroupHeader, 1}));
+    EXPECT_EQ(order[5], (SectionRef{SectionKind::GroupFooter, 1}));
+    EXPECT_EQ(order[6], (SectionRef{SectionKind::GroupFooter, 0}));
+    EXPECT_EQ(sectionAt(l, {SectionKind::GroupFooter, 2}), nullptr);
+    QStringList columns;
+    for (const Control* c : detailFields(l)) columns << c->text;
+    EXPECT_EQ(columns, (QStringList{"CableNO", "tblCables.Length", "MultiCore"}));
+    EXPECT_EQ(databaseForKey(QStringLiteral("project_specific")), tolvane::db::DbId::Project);
+    EXPECT_EQ(databaseForKey(QStringLiteral("EQUIPMENT")), tolvane::db::DbId::Equipment);
+    EXPECT_EQ(databaseForKey(QStringLiteral("PM")), tolvane::db::DbId::PM);
+    EXPECT_EQ(databaseForKey(QStringLiteral("BLANK")), std::nullopt);
+}

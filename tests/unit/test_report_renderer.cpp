@@ -1,0 +1,312 @@
+// The report renderer: pagination (page header and footer on every page, page numbers and
+// counts, group headers kept with their first row, a detail taller than a page), field
+// formats, and the data control's query on its database.
+#include <gtest/gtest.h>
+
+#include "db/schema.h"
+#include "db_fixture.h"
+#include "reports/record_source.h"
+#include "reports/report_error.h"
+#include "reports/report_format.h"
+#include "reports/report_renderer.h"
+
+using namespace tolvane;
+using namespace tolvane::reports;
+
+namespace {
+
+// Keeps every page: enough for reports of a few pages.
+struct KeepPages : PageSink {
+    QList<RenderedPage> pages;
+    bool begun = false;
+    void begin(const ReportLayout&) override { begun = true; }
+    void page(const RenderedPage& p) override { pages << p; }
+};
+
+Control field(const QString& name, int left = 0, int top = 0, int height = 300) {
+    return Control{
+        .kind = ControlKind::Field, .rect = QRect(left, top, 2000, height), .text = name};
+}
+
+// A page 3.5 inches high with half-inch margins: 3600 twips printable, of which page header
+// and footer take 300 each, leaving 3000 for the body (ten details of 300).
+ReportLayout smallPages() {
+    ReportLayout l;
+    l.page = PageSetup{12240, 5040, false, 720, 720, 720, 720};
+    l.pageHeader.height = 300;
+    l.pageHeader.controls << Control{.kind = ControlKind::Label,
+                                     .rect = QRect(0, 0, 2000, 300),
+                                     .text = QStringLiteral("Cable")};
+    l.pageFooter.height = 300;
+    l.pageFooter.controls << Control{.kind = ControlKind::PageNumber,
+                                     .rect = QRect(0, 0, 3000, 300),
+                                     .text = QStringLiteral("Page {page} of {pages}")};
+    l.detail.height = 300;
+    l.detail.controls << field(QStringLiteral("CableNO"));
+    return l;
+}
+
+TableRecordSource cables(int n, const std::function<QString(int)>& group = {}) {
+    QList<QVariantList> rows;
+    for (int i = 1; i <= n; ++i)
+        rows << QVariantList{QStringLiteral("C%1").arg(i), group ? group(i) : QString()};
+    return TableRecordSource({QStringLiteral("CableNO"), QStringLiteral("SignalType")}, rows);
+}
+
+QStringList texts(const RenderedPage& page, SectionKind kind) {
+    QStringList out;
+    for (const RenderedBand& b : page.bands)
+        if (b.kind == kind)
+            for (const RenderedItem& i : b.items) out << i.text;
+    return out;
+}
+
+// The body bands of a page: all but its page header and footer.
+QList<const RenderedBand*> body(const RenderedPage& page) {
+    QList<const RenderedBand*> out;
+    for (const RenderedBand& b : page.bands)
+        if (b.kind != SectionKind::PageHeader && b.kind != SectionKind::PageFooter) out << &b;
+    return out;
+}
+
+}  // namespace
+
+TEST(ReportPagination, PageHeaderAndFooterOnEveryPageWithNumberAndCount) {
+    ReportLayout l = smallPages();
+    l.reportHeader.height = 600;
+    l.reportHeader.controls << Control{.kind = ControlKind::Label,
+                                       .rect = QRect(0, 0, 5000, 600),
+                                       .text = QStringLiteral("Cable List")};
+    l.reportFooter.height = 300;
+    l.reportFooter.controls << Control{
+        .kind = ControlKind::Label, .rect = QRect(0, 0, 2000, 300), .text = QStringLiteral("End")};
+    auto rows = cables(25);
+    KeepPages sink;
+    // Page 1: report header (600) and 8 details; page 2: 10; page 3: 7 and the report footer.
+    ASSERT_EQ(renderReport(l, rows, sink), 3);
+    ASSERT_EQ(sink.pages.size(), 3);
+    for (int p = 0; p < 3; ++p) {
+        const RenderedPage& page = sink.pages[p];
+        EXPECT_EQ(page.number, p + 1);
+        EXPECT_EQ(texts(page, SectionKind::PageFooter),
+                  QStringList{QStringLiteral("Page %1 of 3").arg(p + 1)});
+        EXPECT_EQ(page.bands.last().kind, SectionKind::PageFooter);
+        EXPECT_EQ(page.bands.last().rect, QRect(720, 4020, 10800, 300));
+        const RenderedBand& header = p == 0 ? page.bands[1] : page.bands[0];
+        EXPECT_EQ(header.kind, SectionKind::PageHeader);
+        for (const RenderedBand* b : body(page)) EXPECT_LE(b->rect.bottom() + 1, 4020);
+    }
+    EXPECT_EQ(sink.pages[0].bands[0].kind, SectionKind::ReportHeader);
+    EXPECT_EQ(sink.pages[0].bands[0].rect.top(), 720);
+    EXPECT_EQ(texts(sink.pages[0], SectionKind::Detail).size(), 8);
+    EXPECT_EQ(texts(sink.pages[1], SectionKind::Detail).first(), QStringLiteral("C9"));
+    EXPECT_EQ(texts(sink.pages[2], SectionKind::Detail).size(), 7);
+    EXPECT_EQ(texts(sink.pages[2], SectionKind::ReportFooter), QStringList{QStringLiteral("End")});
+    // Without a count in the layout, one pass and no count.
+    l.pageFooter.controls[0].text = QStringLiteral("Page {page}");
+    KeepPages again;
+    EXPECT_EQ(renderReport(l, rows, again), 3);
+    EXPECT_EQ(again.pages[2].count, 0);
+    EXPECT_EQ(texts(again.pages[2], SectionKind::PageFooter),
+              QStringList{QStringLiteral("Page 3")});
+}
+
+TEST(ReportPagination, GroupHeaderNeverStandsAloneAtThePageFoot) {
+    ReportLayout l = smallPages();
+    Group g{QStringLiteral("SignalType")};
+    g.header.height = 450;
+    g.header.controls << field(QStringLiteral("SignalType"), 0, 0, 450);
+    g.footer.height = 300;
+    g.footer.controls << Control{.kind = ControlKind::Label,
+                                 .rect = QRect(0, 0, 2000, 300),
+                                 .text = QStringLiteral("end of group")}
+                      << field(QStringLiteral("SignalType"), 2000);
+    l.groups << g;
+    // Audio: header 450 + 6 rows 1800 + footer 300 = 2550 of 3000; 450 left, exactly the
+    // height of the Video header, but not of the header and its first row.
+    auto rows = cables(
+        10, [](int i) { return i <= 6 ? QStringLiteral("Audio") : QStringLiteral("Video"); });
+    KeepPages sink;
+    ASSERT_EQ(renderReport(l, rows, sink), 2);
+    for (const RenderedPage& page : sink.pages)
+        EXPECT_NE(body(page).last()->kind, SectionKind::GroupHeader) << "page " << page.number;
+    const auto second = body(sink.pages[1]);
+    EXPECT_EQ(second.first()->kind, SectionKind::GroupHeader);
+    EXPECT_EQ(second.first()->rect.top(), 1020);
+    EXPECT_EQ(texts(sink.pages[1], SectionKind::GroupHeader), QStringList{QStringLiteral("Video")});
+    // A footer shows the group it closes.
+    EXPECT_EQ(texts(sink.pages[0], SectionKind::GroupFooter),
+              (QStringList{QStringLiteral("end of group"), QStringLiteral("Audio")}));
+    EXPECT_EQ(texts(sink.pages[1], SectionKind::GroupFooter),
+              (QStringList{QStringLiteral("end of group"), QStringLiteral("Video")}));
+    // Header, rows and footer in order within the second page.
+    QList<SectionKind> kinds;
+    for (const RenderedBand* b : second) kinds << b->kind;
+    EXPECT_EQ(kinds, (QList<SectionKind>{SectionKind::GroupHeader, SectionKind::Detail,
+                                         SectionKind::Detail, SectionKind::Detail,
+                                         SectionKind::Detail, SectionKind::GroupFooter}));
+}
+
+TEST(ReportPagination, DetailTallerThanAPageIsSplitBetweenControls) {
+    ReportLayout l = smallPages();
+    l.detail.height = 7000;
+    l.detail.controls = {
+        field(QStringLiteral("CableNO"), 0, 0),
+        // crosses the first cut (at 3000): goes whole to the second page
+        field(QStringLiteral("SignalType"), 0, 2800, 400),
+        // taller than a page: clipped, in the piece its top falls in
+        Control{.kind = ControlKind::Rectangle, .rect = QRect(3000, 100, 1000, 5000)},
+        field(QStringLiteral("CableNO"), 0, 6700)};
+    auto rows = cables(1, [](int) { return QStringLiteral("Video"); });
+    KeepPages sink;
+    ASSERT_EQ(renderReport(l, rows, sink), 3);
+    const auto p1 = body(sink.pages[0]), p2 = body(sink.pages[1]), p3 = body(sink.pages[2]);
+    ASSERT_EQ(p1.size(), 1);
+    ASSERT_EQ(p2.size(), 1);
+    ASSERT_EQ(p3.size(), 1);
+    EXPECT_EQ(p1[0]->rect, QRect(720, 1020, 10800, 2800));
+    EXPECT_FALSE(p1[0]->continued);
+    EXPECT_EQ(p1[0]->items.size(), 2);  // the first field and the tall rectangle
+    EXPECT_EQ(p2[0]->rect, QRect(720, 1020, 10800, 3000));
+    EXPECT_TRUE(p2[0]->continued);
+    ASSERT_EQ(p2[0]->items.size(), 1);
+    EXPECT_EQ(p2[0]->items[0].text, QStringLiteral("Video"));
+    EXPECT_EQ(p2[0]->items[0].rect.top(), 1020);
+    EXPECT_EQ(p3[0]->rect.height(), 7000 - 5800);
+    ASSERT_EQ(p3[0]->items.size(), 1);
+    EXPECT_EQ(p3[0]->items[0].rect.top(), 1020 + 900);
+}
+
+TEST(ReportPagination, NoRowsGiveHeadersOnlyAndUnknownFieldsAreRefused) {
+    ReportLayout l = smallPages();
+    l.reportHeader.height = 300;
+    l.reportHeader.controls << Control{.kind = ControlKind::Label,
+                                       .rect = QRect(0, 0, 2000, 300),
+                                       .text = QStringLiteral("Title")};
+    auto none = cables(0);
+    KeepPages sink;
+    ASSERT_EQ(renderReport(l, none, sink), 1);
+    QList<SectionKind> kinds;
+    for (const RenderedBand& b : sink.pages[0].bands) kinds << b.kind;
+    EXPECT_EQ(kinds, (QList<SectionKind>{SectionKind::ReportHeader, SectionKind::PageHeader,
+                                         SectionKind::PageFooter}));
+    EXPECT_EQ(texts(sink.pages[0], SectionKind::PageFooter), QStringList{"Page 1 of 1"});
+
+    l.detail.controls << field(QStringLiteral("tblCables.Length"));
+    auto rows = cables(3);
+    KeepPages never;
+    try {
+        renderReport(l, rows, never);
+        ADD_FAILURE();
+    } catch (const ReportError& e) {
+        EXPECT_EQ(e.message(),
+                  QStringLiteral("Error: the report shows the field \"tblCables.Length\", "
+                                 "which its query does not give (it gives CableNO, SignalType)"));
+    }
+    EXPECT_FALSE(never.begun);
+    // A qualified name finds its column by the field name.
+    l.detail.controls.last().text = QStringLiteral("tblCables.signaltype");
+    EXPECT_EQ(renderReport(l, rows, never), 1);
+}
+
+TEST(ReportFormat, NumbersDatesAndNamedFormats) {
+    const QLocale en(QLocale::English, QLocale::UnitedStates);
+    const struct {
+        QVariant value;
+        const char* format;
+        const char* shown;
+    } cases[] = {
+        {1234.5, "#,##0.00", "1,234.50"},
+        {-1234.5, "$#,##0.00", "-$1,234.50"},
+        {1234.5, "0", "1235"},
+        {0.256, "0.0%", "25.6%"},
+        {7, "00", "07"},
+        {2.5, "0.##", "2.5"},
+        {3.0, "0.##", "3"},
+        {-4.0, "0.00;(0.00)", "(4.00)"},
+        {-0.001, "0.00", "0.00"},
+        {QStringLiteral("12.5"), "#,##0.0 m", "12.5 m"},
+        {1234.5, "Currency", "$1,234.50"},
+        {1234.5, "Standard", "1,234.50"},
+        {QDate(2024, 3, 9), "dd/MM/yyyy", "09/03/2024"},
+        {QStringLiteral("2024-03-09T14:05:00"), "yyyy-MM-dd hh:mm", "2024-03-09 14:05"},
+        {QStringLiteral("2024-03-09"), "Long Date", "Saturday, March 9, 2024"},
+        {QDateTime(QDate(2024, 3, 9), QTime(0, 0)), "", "2024-03-09"},
+        {1, "Yes/No", "Yes"},
+        {QStringLiteral("false"), "True/False", "False"},
+        {QVariant(), "#,##0.00", ""},
+        {QStringLiteral("XLR-3"), "#,##0", "XLR-3"},
+        {0.1 + 0.2, "", "0.3"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatValue(c.value, QLatin1String(c.format), en), QLatin1String(c.shown))
+            << c.format << " " << c.value.toString().toStdString();
+}
+
+TEST(ReportQuery, TablesReadAreFoundInEveryPlaceTheyMayStand) {
+    EXPECT_EQ(tablesRead("select a from tblCables c, [tblSystems] as s where x = 'from tblUsers'"),
+              (QStringList{"tblCables", "tblSystems"}));
+    EXPECT_EQ(
+        tablesRead("SELECT * FROM (select x from tblJF) q INNER JOIN \"tblProjects\" p ON 1=1"),
+        (QStringList{"tblJF", "tblProjects"}));
+    EXPECT_EQ(tablesRead("select * from main.tblCables order by CableNO;"),
+              QStringList{"tblCables"});
+}
+
+class ReportQueryOnEngine : public ::testing::TestWithParam<db::Engine> {};
+
+TEST_P(ReportQueryOnEngine, RunsOnItsDatabaseAndRefusesBadQueriesWithTheReason) {
+    // The registry outlives the databases, which close its connections when they go.
+    db::Connections registry;
+    test::TestDatabases dbs(GetParam());
+    if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+    dbs.makeEmpty(db::DbId::Project, registry);
+    db::ensureSchema(db::DbId::Project, registry);
+    for (const auto& [no, length] : {std::pair{"A1", 10.0}, {"A2", 15.0}, {"B1", 2.5}})
+        db::Query(db::DbId::Project, "insert into tblCables (CableNO, Length) values (?, ?)",
+                  registry)
+            .bind(QString::fromLatin1(no))
+            .bind(length)
+            .exec();
+    const auto run = [&](const QString& sql, DataFilter filter = {}) {
+        QueryRecordSource rows({QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"), sql},
+                               registry, std::move(filter));
+        ReportLayout l = smallPages();
+        l.detail.controls << Control{.kind = ControlKind::Field,
+                                     .rect = QRect(2000, 0, 1000, 300),
+                                     .text = QStringLiteral("Length"),
+                                     .format = QStringLiteral("0.0")};
+        KeepPages sink;
+        renderReport(l, rows, sink);
+        return texts(sink.pages.value(0), SectionKind::Detail);
+    };
+    EXPECT_EQ(run("select CableNO, Length from tblCables order by CableNO"),
+              (QStringList{"A1", "10.0", "A2", "15.0", "B1", "2.5"}));
+    EXPECT_EQ(run("select CableNO, Length from tblCables order by CableNO",
+                  {QStringLiteral("CableNO like ?"), {QStringLiteral("A%")}}),
+              (QStringList{"A1", "10.0", "A2", "15.0"}));
+    EXPECT_EQ(run("select CableNO, Length from tblCables where CableNO = 'none'"), QStringList{});
+    const auto error = [&](const QString& sql,
+                           const QString& key = QStringLiteral("PROJECT_SPECIFIC")) {
+        try {
+            QueryRecordSource rows({QStringLiteral("DC1"), key, sql}, registry);
+            rows.start();
+        } catch (const ReportError& e) {
+            return e.message();
+        }
+        return QStringLiteral("(ran)");
+    };
+    EXPECT_TRUE(error("select nonsense from tblCables")
+                    .startsWith("Error: the report's query cannot be run. The project database"))
+        << error("select nonsense from tblCables").toStdString();
+    EXPECT_EQ(
+        error("select * from tblCables c, tblProjects p"),
+        "Error: the report's query reads tblProjects, a table of the project manager database, "
+        "but its data control \"DC1\" is bound to the project database");
+    EXPECT_EQ(error("select * from tblCables", "ARCHIVE"),
+              "Error: the data control \"DC1\" names no database (\"ARCHIVE\")");
+    EXPECT_EQ(error("select * from tblEquipment", "EQUIPMENT"),
+              "Error: the equipment database is not open");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ReportQueryOnEngine, test::bothEngines(), test::engineName);
