@@ -91,17 +91,24 @@ void BM_PointSearch(benchmark::State& state) {
         probes.push_back(e.vertices.isEmpty() ? e.start : e.vertices.first().pos);
     }
     int found = 0;
+    double candidates = 0;
     for (auto _ : state) {
         found = 0;
         const Timer t;
-        for (QPointF p : probes) found += cad::pointSearch(*gDoc, space, index, p, 0.5).found();
+        candidates = 0;
+        for (QPointF p : probes) {
+            cad::PickStats stats;
+            found += cad::pointSearch(*gDoc, space, index, p, 0.5, &stats).found();
+            candidates += stats.candidates;
+        }
         const double perQuery = 1000.0 / double(probes.size());
         gSamples["point search, per query (us)"].push_back(t.ms() * perQuery);
         gCpuSamples["point search, per query (us)"].push_back(t.cpuMs() * perQuery);
         state.SetIterationTime(t.ms() * perQuery / 1e6);
     }
     gNotes["point search, per query (us)"] =
-        std::to_string(found) + " of " + std::to_string(probes.size()) + " found";
+        std::to_string(found) + " of " + std::to_string(probes.size()) + " found, " +
+        std::to_string(int(candidates / double(probes.size()))) + " candidates each";
 }
 
 void BM_IndexBuild(benchmark::State& state) {
