@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <map>
+#include <random>
 
 #include "cad/picking.h"
 
@@ -467,4 +468,97 @@ TEST(CadSpatialIndex, LargeDrawingTouchesOnlyCandidates) {
     const PickResult after = pointSearch(d.doc, d.model(), d.index, {123.25, 77.0}, 0.1);
     EXPECT_EQ(after.position, 77 * 400 + 123 - 1);
     EXPECT_LE(d.index.rescans(), rescansAfterBuild + 1);
+}
+
+// The index must give exactly the answers a pass over the whole space gives, on a drawing of
+// every kind of piece piled densely enough that boxes overlap, and keep doing so while
+// entities are added, changed and erased one by one (as commands and undo do) in numbers that
+// make it reorganise itself.
+TEST(CadSpatialIndex, AnswersAsAPassOverTheSpaceWhileEdited) {
+    Drawing d;
+    Block& block = d.doc.addBlock(QStringLiteral("EQ"));
+    d.doc.add(block, Entity::rect({0, 0}, {6, 3}));
+    d.doc.add(block, Entity::circle({5, 1}, 0.5));
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> at(0.0, 100.0), small(0.2, 8.0);
+    const auto randomEntity = [&]() {
+        const QPointF p(at(random), at(random));
+        switch (random() % 6) {
+            case 0:
+                return Entity::line(p, p + QPointF(small(random), small(random) - 4));
+            case 1:
+                return Entity::polyline(
+                    {{p, 0.4}, {p + QPointF(small(random), 0), 0}, {p + QPointF(3, 9), 0}}, false);
+            case 2:
+                return Entity::circle(p, small(random) / 2);
+            case 3:
+                return Entity::textAt(p, QStringLiteral("C-%1").arg(random() % 1000), 1.5);
+            case 4: {
+                Entity ins =
+                    Entity::insert(QStringLiteral("EQ"), p, 1.0, 1.0, 90.0 * (random() % 2));
+                ins.attributes.push_back(Entity::attribute(
+                    p + QPointF(0, 4), QStringLiteral("NAME"), QStringLiteral("EQ-1"), 1.0));
+                return ins;
+            }
+            default:
+                return Entity::point(p);
+        }
+    };
+    for (int i = 0; i < 3000; ++i) d.add(randomEntity());
+    d.reindex();
+
+    const auto compare = [&](const char* when) {
+        SCOPED_TRACE(when);
+        EXPECT_EQ(d.index.size(), int(d.model().entities.size()));
+        BBox extents;
+        for (const Entity& e : d.model().entities) extents.add(boundingBox(d.doc, e));
+        expectBox(d.index.bounds(), extents.x0, extents.y0, extents.x1, extents.y1);
+        for (int i = 0; i < 300; ++i) {
+            const QPointF p(at(random), at(random));
+            const PickResult viaIndex = pointSearch(d.doc, d.model(), d.index, p, 0.6);
+            const PickResult all = pointSearch(d.doc, d.model(), p, 0.6);
+            ASSERT_EQ(viaIndex.handle, all.handle) << p.x() << "," << p.y();
+            ASSERT_EQ(viaIndex.position, all.position);
+        }
+        for (int i = 0; i < 40; ++i) {
+            const BBox box = BBox::of({at(random), at(random)}, {at(random), at(random)});
+            ASSERT_EQ(windowSelect(d.doc, d.model(), d.index, box),
+                      windowSelect(d.doc, d.model(), box));
+            ASSERT_EQ(crossingSelect(d.doc, d.model(), d.index, box),
+                      crossingSelect(d.doc, d.model(), box));
+        }
+    };
+    compare("built");
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 1500; ++i) {
+            d.add(randomEntity());
+            d.index.insert(d.doc, d.model().entities.back());
+        }
+        for (int i = 0; i < 600; ++i) {
+            Entity& e = d.model().entities[random() % d.model().entities.size()];
+            if (e.kind == EntityKind::Line) e.end = e.start + QPointF(at(random) / 10, 1);
+            if (e.kind == EntityKind::Circle) e.radius = small(random);
+            d.index.update(d.doc, e);
+        }
+        for (int i = 0; i < 700; ++i) {
+            const QString gone = d.model().entities[random() % d.model().entities.size()].handle;
+            ASSERT_TRUE(d.doc.erase(gone));
+            ASSERT_TRUE(d.index.remove(gone));
+        }
+        compare("edited");
+    }
+    // Emptied, then filled again from nothing.
+    while (!d.model().entities.empty()) {
+        const QString gone = d.model().entities.back().handle;
+        d.doc.erase(gone);
+        d.index.remove(gone);
+    }
+    EXPECT_EQ(d.index.size(), 0);
+    EXPECT_FALSE(d.index.bounds().isValid());
+    EXPECT_TRUE(d.index.keysNear({50, 50}, 200).empty());
+    for (int i = 0; i < 500; ++i) {
+        d.add(randomEntity());
+        d.index.insert(d.doc, d.model().entities.back());
+    }
+    compare("refilled");
 }

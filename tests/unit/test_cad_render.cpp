@@ -626,3 +626,60 @@ TEST(CadRender, PointModesAndDimensionStyleColours) {
     EXPECT_GT(green, 20);
     EXPECT_NE(at(image, 24, 119), rgb(255, 255, 255));  // no arrowhead beside the line's end
 }
+
+// Antialiased one-pixel lines written straight into an image put their ink where the
+// painter's own antialiased lines put it, in the same amount: lines of every slope, ends
+// inside and beyond the image, on the image the views and Export Image draw on.
+TEST(CadRender, SmoothLinesMatchThePaintersOwn) {
+    Document doc;
+    const QPointF centre(50, 50);
+    for (int i = 0; i < 24; ++i) {
+        const double a = i * 15.0 * M_PI / 180.0 + 0.1;
+        const double r = i % 3 == 0 ? 80.0 : 35.0;  // every third runs off the image
+        doc.addToModel(Entity::line(centre + QPointF(6 * std::cos(a), 6 * std::sin(a)),
+                                    centre + QPointF(r * std::cos(a), r * std::sin(a))));
+    }
+    doc.addToModel(Entity::circle({20, 80}, 9.3));
+    RenderOptions options;
+    options.antialias = true;
+    options.lineWeights = false;
+    const QImage direct = render(doc, squareView(), options);
+    // A clip keeps the renderer to the painter's own lines.
+    QImage painted(squareView().size(), QImage::Format_RGB32);
+    painted.fill(Qt::black);
+    {
+        QPainter p(&painted);
+        p.setClipRect(painted.rect());
+        renderSpace(p, doc, doc.modelSpace(), squareView(), options);
+    }
+    const auto ink = [](const QImage& image, int x, int y) {
+        if (x < 0 || y < 0 || x >= image.width() || y >= image.height()) return 0;
+        return qRed(image.pixel(x, y));
+    };
+    double inkDirect = 0, inkPainted = 0;
+    int partial = 0;
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 0; x < 200; ++x) {
+            const int d = ink(direct, x, y), q = ink(painted, x, y);
+            inkDirect += d;
+            inkPainted += q;
+            partial += d > 0 && d < 255;
+            // Ink on one side has ink next to it on the other.
+            for (const auto& [self, other] : {std::pair<int, const QImage*>{d, &painted},
+                                              std::pair<int, const QImage*>{q, &direct}}) {
+                if (self < 128) continue;
+                int near = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        near = std::max(near, ink(*other, x + dx, y + dy));
+                EXPECT_GT(near, 0) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(partial, 500);  // shaded, not stepped
+    EXPECT_NEAR(inkDirect / inkPainted, 1.0, 0.15);
+    // The same view without antialiasing is stepped: only full pixels.
+    options.antialias = false;
+    const QImage plain = render(doc, squareView(), options);
+    EXPECT_EQ(countPixels(plain, rgb(255, 255, 255)) + countPixels(plain, rgb(0, 0, 0)), 200 * 200);
+}
