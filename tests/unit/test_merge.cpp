@@ -4,8 +4,10 @@
 // and delivered files that cannot be merged leaving the database in use as it was.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QProcess>
 #include <QSqlRecord>
 #include <QTemporaryDir>
 
@@ -270,3 +272,72 @@ TEST_P(MergeTest, WhatCannotBeMergedLeavesTheDatabaseInUseAsItWas) {
 INSTANTIATE_TEST_SUITE_P(Engines, MergeTest, test::bothEngines(), test::engineName);
 
 }  // namespace
+
+namespace {
+
+// A library of this many models with ten pins each, built by one statement per table.
+void bigLibrary(db::Connections& c, int models, const char* guidPrefix) {
+    QSqlQuery q(c.database(DbId::Equipment));
+    const QString prefix = QString::fromLatin1(guidPrefix);
+    for (const QString& sql :
+         {QStringLiteral("insert into tblManufacturers (ManufacturerID, s_GUID) values ('ACME', "
+                         "'m')"),
+          QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i "
+                         "< %1) insert into tblEquipment (EquipmentID, EquipmentName, "
+                         "ManufacturerID, s_GUID) select i, 'M' || i, 'ACME', '%2' || i from n")
+              .arg(models)
+              .arg(prefix),
+          QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i "
+                         "< %1) insert into tblInputs (EquipmentID, Name, s_GUID) select "
+                         "(i + 9) / 10, 'IN ' || (i % 10), '%2p' || i from n")
+              .arg(models * 10)
+              .arg(prefix)})
+        ASSERT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
+}
+
+}  // namespace
+
+// The merge run by a child process that the test kills (TOLVANE_MERGE_INTO names the database
+// in use, TOLVANE_MERGE_FROM the delivered file).
+TEST(MergeKilled, Child) {
+    const QString into = qEnvironmentVariable("TOLVANE_MERGE_INTO");
+    if (into.isEmpty()) GTEST_SKIP() << "run by MergeKilled.LeavesTheOldOrTheMergedDatabase";
+    db::Connections c;
+    c.bind(DbId::Equipment, db::ConnectionSpec::sqlite(into));
+    db::mergeDatabase(DbId::Equipment, qEnvironmentVariable("TOLVANE_MERGE_FROM"), c);
+}
+
+// Killed at any moment of a merge, the database in use is whole: the old one or the merged one.
+TEST(MergeKilled, LeavesTheOldOrTheMergedDatabase) {
+    QTemporaryDir dir;
+    const QString into = dir.filePath("dbEquip.db"), from = dir.filePath("delivered.db");
+    for (const QString& file : {into, from}) {
+        db::Connections c;
+        db::createSqliteFile(DbId::Equipment, file);
+        c.bind(DbId::Equipment, db::ConnectionSpec::sqlite(file));
+        db::ensureSchema(DbId::Equipment, c);
+        bigLibrary(c, 20000, file == into ? "old" : "new");
+    }
+    for (const int after : {150, 600}) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TOLVANE_MERGE_INTO", into);
+        env.insert("TOLVANE_MERGE_FROM", from);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=MergeKilled.Child"});
+        ASSERT_TRUE(child.waitForStarted());
+        child.waitForFinished(after);
+        child.kill();
+        child.waitForFinished();
+        db::Connections c;
+        c.bind(DbId::Equipment, db::ConnectionSpec::sqlite(into));
+        QSqlQuery q(c.database(DbId::Equipment));
+        ASSERT_TRUE(q.exec("pragma integrity_check") && q.next());
+        EXPECT_EQ(q.value(0).toString(), "ok");
+        ASSERT_TRUE(q.exec("select count(*) from tblEquipment") && q.next());
+        const int models = q.value(0).toInt();
+        EXPECT_TRUE(models == 20000 || models == 40000) << models;
+        ASSERT_TRUE(q.exec("select count(*) from tblInputs") && q.next());
+        EXPECT_EQ(q.value(0).toInt(), models * 10);
+    }
+}
