@@ -13,24 +13,16 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "db/database.h"
 #include "db/merge.h"
 #include "db/schema.h"
+#include "process_memory.h"
 
 using namespace tolvane;
 
 namespace {
-
-long long peakResidentKb() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::atoll(line.c_str() + 6);
-    return -1;
-}
 
 void exec(QSqlQuery& q, const QString& sql) {
     if (!q.exec(sql)) {
@@ -117,7 +109,7 @@ int main(int argc, char** argv) {
         d.commit();
     }
     delivered.closeAll();
-    const long long before = peakResidentKb();
+    const long long before = bench::statusKb("VmHWM:");
     QElapsedTimer timer;
     timer.start();
     const db::MergeReport r = db::mergeDatabase(db::DbId::Equipment, deliveredFile, inUse);
@@ -126,6 +118,6 @@ int main(int argc, char** argv) {
     std::printf("merge: %.2f s; %d rows added (%d with new keys), %d set aside\n", seconds,
                 r.inserted, r.rekeyed, r.conflicts);
     std::printf("peak resident memory: %lld MB (%lld MB before the merge)\n",
-                peakResidentKb() / 1024, before / 1024);
+                bench::statusKb("VmHWM:") / 1024, before / 1024);
     return 0;
 }

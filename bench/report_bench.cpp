@@ -15,6 +15,7 @@
 
 #include "db/database.h"
 #include "db/schema.h"
+#include "process_memory.h"
 #include "reports/record_source.h"
 #include "reports/report_exports.h"
 
@@ -26,18 +27,6 @@ namespace {
 constexpr int kCables = 100000;
 QString gKeep;
 
-long long statusKb(const char* key) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0) return std::atoll(line.c_str() + std::strlen(key));
-    return -1;
-}
-
-void resetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
 struct Project {
     QTemporaryDir dir;
     db::Connections registry;
@@ -48,7 +37,7 @@ struct Project {
         db::ensureSchema(db::DbId::Project, registry);
         const char* prefixes[] = {"A", "V", "D", "S", "N", "C", "K", "R"};
         const char* signalTypes[] = {"Analog Audio", "SDI",       "AES",  "Control",
-                                 "Network",      "Time Code", "Sync", "RF"};
+                                     "Network",      "Time Code", "Sync", "RF"};
         db::Transaction t(db::DbId::Project, registry);
         db::Query q(db::DbId::Project,
                     "insert into tblCables (CableNO, CableNoPrefix, SignalType, CableType, SRCSys, "
@@ -147,11 +136,11 @@ void BM_CableScheduleToPdf(benchmark::State& state) {
     int pages = 0;
     long long before = 0, peak = 0;
     for (auto _ : state) {
-        before = statusKb("VmRSS:");
-        resetPeak();
+        before = bench::statusKb("VmRSS:");
+        bench::resetPeak();
         QueryRecordSource rows(*layout.data, project.registry);
         pages = exportReport(layout, rows, ExportFormat::Pdf, path);
-        peak = statusKb("VmHWM:");
+        peak = bench::statusKb("VmHWM:");
     }
     state.counters["pages"] = pages;
     state.counters["pages_per_s"] =
