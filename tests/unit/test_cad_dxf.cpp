@@ -651,6 +651,46 @@ TEST(CadDxf, SaveRefusesWhatWouldNotOpenAgain) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"far.dxf"});
 }
 
+// Files as other programs write them: line ends of two characters, group codes and numbers
+// padded, signs and exponents, names with escapes shared by several entities, a text in the
+// code page of an older file. Numbers and names are read from the file's bytes.
+TEST(CadDxf, NumbersAndNamesReadAsOtherProgramsWriteThem) {
+    const QByteArray entities =
+        "0\nSECTION\n2\nENTITIES\n"
+        "0\nLINE\n5\n2a\n8\nWIRES^IA\n10\n+1.5\n20\n  -2  \n11\n1e1\n21\n.25\n62\n+3\n"
+        "0\nCIRCLE\n  5\n002B\n  8\nWIRES^IA\n 10\n1E-3\n 20\n7.\n 40\n0.5\n370\n 25 \n"
+        "0\nTEXT\n5\n2C\n8\nL\xe9gende\n10\n0\n20\n0\n40\n2.5\n1\n^J caf\xe9 ^ \n"
+        "0\nENDSEC\n0\nEOF\n";
+    QByteArray crlf = entities;
+    crlf.replace("\n", "\r\n");
+    const QByteArray legacy = "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n0\nENDSEC\n";
+    for (const QByteArray& file : {legacy + entities, legacy + crlf}) {
+        const Document doc = readDxf(file);
+        const auto& list = doc.modelSpace().entities;
+        ASSERT_EQ(list.size(), 3u);
+        const Entity& line = list[0];
+        EXPECT_EQ(line.handle, "2A");
+        EXPECT_EQ(line.layer, QString("WIRES\tA"));
+        EXPECT_EQ(line.start, QPointF(1.5, -2));
+        EXPECT_EQ(line.end, QPointF(10, 0.25));
+        EXPECT_EQ(line.color, 3);
+        const Entity& circle = list[1];
+        EXPECT_EQ(circle.handle, "2B");
+        EXPECT_EQ(circle.layer, line.layer);
+        EXPECT_EQ(circle.start, QPointF(0.001, 7));
+        EXPECT_EQ(circle.radius, 0.5);
+        EXPECT_EQ(circle.lineWeight, 25);
+        EXPECT_EQ(list[2].layer, QString("L\u00e9gende"));
+        EXPECT_EQ(list[2].text, QString("\n caf\u00e9 ^"));
+    }
+    // A sign alone, two signs or a number followed by more is no number.
+    for (const char* bad : {"+", "+-1", "1.5x", "1 2"}) {
+        QByteArray file = legacy + entities;
+        file.replace("+1.5", bad);
+        EXPECT_THROW(readDxf(file), DxfError) << bad;
+    }
+}
+
 TEST(CadDxf, DamagedInputIsRefusedWithALineNumber) {
     const QByteArray good = writeDxf(sampleDocument());
     const QByteArray kinds = writeDxf(newKindsDocument());
