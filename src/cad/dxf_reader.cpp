@@ -33,9 +33,11 @@ constexpr double kMaxCoordinate = kMaxDxfValue;
 // rest of the program and the spatial index built after loading (about a quarter of the
 // document): what the reader keeps of the entities, as keptBytes() estimates it, stays within
 // kMaxKeptBytes, and one record being read within kMaxRecordGroups groups (a few hundred MB).
-// The peak while reading adds the file itself (at most 512 MB) and one record: about 4.3 GB.
-// The smallest entities (points: their 752-byte record and about 100 bytes for the handle
-// and its lookup) make the entity limit: about 4 million.
+// The peak while reading adds one record and the file's pages: the file is mapped, so the
+// system drops its pages under memory pressure and reads them again as needed. The smallest
+// entities (points: their 720-byte record and about 100 bytes for the handle and its lookup)
+// make the entity limit: about 4 million; entities of a wiring schematic (a fifth of them
+// inserts' attributes, a quarter cables with extended data) about 2.5 million.
 constexpr qint64 kMaxKeptBytes = qint64(3500) * 1000 * 1000;
 constexpr qsizetype kMaxRecordGroups = qsizetype(4) * kMaxVertices;
 constexpr qint64 kHandleBytes = 96;
@@ -195,6 +197,7 @@ class Reader {
     void skipSection();
 
     Record record_;
+    std::vector<Entity> attributes_;  // of the insert being read (see entityList)
     // Shared names (see name()): a table of kNameSlots places, a name in the place its hash
     // gives, a newer name taking the place of an older one. Bytes are views of data_.
     struct SharedName {
@@ -794,10 +797,21 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
         paper->reserve(bound);
         askForHugePages(list.data(), list.capacity() * sizeof(Entity));
     }
+    // An insert's attributes are gathered apart and given to it at once when they end, so
+    // that its list is made once and as long as it needs to be.
+    attributes_.clear();
+    auto giveAttributes = [&] {
+        if (attributes_.empty()) return;
+        std::vector<Entity>& to = list.back().attributes;
+        to.reserve(to.size() + attributes_.size());
+        for (Entity& a : attributes_) to.push_back(std::move(a));
+        attributes_.clear();
+    };
     while (true) {
         const Group g = peek();
         if (g.code != 0) failAt(g, QStringLiteral("entity expected, found group %1").arg(g.code));
         const QByteArrayView type = g.raw.trimmed();
+        if (type != QByteArrayView("ATTRIB")) giveAttributes();
         if (type == QByteArrayView("ENDSEC") || type == QByteArrayView("ENDBLK")) return list;
         if (type == QByteArrayView("EOF") || type == QByteArrayView("SECTION"))
             failAt(g, QStringLiteral("section not closed"));
@@ -808,7 +822,7 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
             if (type == QByteArrayView("ATTRIB") && !list.empty() &&
                 list.back().kind == EntityKind::Insert) {
                 bool ignored = false;
-                Entity& a = list.back().attributes.emplace_back();
+                Entity& a = attributes_.emplace_back();
                 toEntity(a, type, r, &ignored);
                 keep(a, g);
             }
