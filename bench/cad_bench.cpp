@@ -1,19 +1,24 @@
-// DXF save and load of a large wiring drawing: 100,000 entities (60% cable polylines with
-// extended data, 20% equipment inserts with attributes and extended data, 20% cable number
-// texts), built through cad::Document. Measures saveDxf and loadDxf times, the file size, the
-// load time of the same file by ezdxf (Debian's python3-ezdxf), the resident memory per
-// entity after building and after loading the document, and the time to render the drawing
-// into a 1920x1080 image, zoomed to its extents and zoomed in on its middle. Prints the
-// figures as a table at the end; save, load, render and ezdxf also run as Google Benchmark
-// cases with counters.
+// DXF save and load of a large wiring drawing shaped like a real schematic (see
+// wiring_sheet.h: wires, cable polylines with extended data, equipment inserts with attributes
+// and extended data, texts), built through cad::Document. Measures saveDxf and loadDxf times,
+// the file size, the load time, resident memory and peak of loading the file in fresh
+// processes, the load time of the same file by ezdxf (Debian's python3-ezdxf) in as many fresh
+// interpreters, and the time to render the drawing into a 1920x1080 image, zoomed to its
+// extents and zoomed in on its middle. Prints the figures as a table at the end (medians of
+// the runs); save, load in this process and render also run as Google Benchmark cases.
 //
-// Options (besides Google Benchmark's own): --entities=N (default 100000),
+// A load is measured in a fresh process because that is what a user waits for: a heap
+// reused from an earlier load hides the page faults of a first one.
+//
+// Options (besides Google Benchmark's own): --entities=N (default 100000), --runs=N (fresh
+// loads and ezdxf reads, default 5), --no-ezdxf (ezdxf takes minutes on a million entities),
 // --python=PATH (default /usr/bin/python3), --keep=PATH (also copy the file there).
-// Internal: --measure-load FILE loads the file in a fresh process and prints the resident
-// set growth, so the figure is not flattered by heap memory freed earlier in this process.
+// Internal: --measure-load FILE loads the file in this fresh process and prints its time,
+// resident set growth and peak.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -54,6 +59,15 @@ double msSince(Clock::time_point t0) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
+// Processor time of this process so far (user and system), in milliseconds: on a shared
+// machine the wall time of a run also counts other processes.
+double cpuMs() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
 // Resident set size in bytes, from /proc/self/statm (second field, in pages).
 long long residentBytes() {
     std::ifstream in("/proc/self/statm");
@@ -84,16 +98,15 @@ struct Results {
     double buildMs = 0;
     long long buildRss = 0;
     long long fileBytes = 0;
-    double saveBestMs = 1e300, saveSumMs = 0;
-    int saveRuns = 0;
-    double loadBestMs = 1e300, loadSumMs = 0;
-    int loadRuns = 0;
-    long long loadRss = -1;
-    long long loadRssTrimmed = -1;
-    long long loadPeak = -1;
-    double loadFreshMs = -1;
-    double ezdxfBestMs = -1;
-    int ezdxfRuns = 0;
+    int runs = 5;
+    bool ezdxf = true;
+    std::vector<double> saveMs;
+    std::vector<double> loadMs;  // in this process
+    // Loads in fresh processes: time, resident set growth kept after the load (as it is, and
+    // after malloc_trim) and the peak growth during it.
+    std::vector<double> freshMs, freshCpuMs, freshRss, freshRssTrimmed, freshPeak;
+    QString freshError;
+    std::vector<double> ezdxfMs, ezdxfCpuMs;
     QString ezdxfError;
     QString roundTrip;
     // Rendering into a 1920x1080 image: [0] zoomed to the extents, [1] zoomed in.
@@ -194,10 +207,7 @@ void BM_SaveDxf(benchmark::State& state) {
     for (auto _ : state) {
         const auto t0 = Clock::now();
         cad::saveDxf(*gDoc, gFile);
-        const double ms = msSince(t0);
-        g.saveBestMs = std::min(g.saveBestMs, ms);
-        g.saveSumMs += ms;
-        ++g.saveRuns;
+        g.saveMs.push_back(msSince(t0));
     }
     g.fileBytes = QFileInfo(gFile).size();
     addDxfCounters(state);
@@ -207,11 +217,8 @@ void BM_LoadDxf(benchmark::State& state) {
     for (auto _ : state) {
         const auto t0 = Clock::now();
         cad::Document doc = cad::loadDxf(gFile);
-        const double ms = msSince(t0);
+        g.loadMs.push_back(msSince(t0));
         benchmark::DoNotOptimize(doc.modelSpace().entities.data());
-        g.loadBestMs = std::min(g.loadBestMs, ms);
-        g.loadSumMs += ms;
-        ++g.loadRuns;
         state.PauseTiming();
         doc = cad::Document();  // freeing is not part of the load
         state.ResumeTiming();
@@ -245,60 +252,62 @@ std::string shellQuote(const QString& s) {
     return q + "'";
 }
 
-// ezdxf's load time as it measures it itself (interpreter start and import excluded).
-void BM_EzdxfLoad(benchmark::State& state) {
+// ezdxf's load time as it measures it itself (interpreter start and import excluded), in a
+// fresh interpreter per run.
+void measureEzdxf() {
     const std::string command =
         gPython +
-        " -c \"import ezdxf,time,sys; t=time.perf_counter(); ezdxf.readfile(sys.argv[1]); "
-        "print(time.perf_counter()-t)\" " +
+        " -c \"import ezdxf,time,sys; t=time.perf_counter(); c=time.process_time(); "
+        "ezdxf.readfile(sys.argv[1]); print(time.perf_counter()-t, time.process_time()-c)\" " +
         shellQuote(gFile) + " 2>&1";
-    for (auto _ : state) {
+    for (int run = 0; run < g.runs; ++run) {
         int status = 0;
         const std::string out = runCommand(command, &status);
-        char* end = nullptr;
-        const double seconds = std::strtod(out.c_str(), &end);
-        if (status != 0 || end == out.c_str()) {
+        double seconds = 0, cpuSeconds = 0;
+        if (status != 0 || std::sscanf(out.c_str(), "%lf %lf", &seconds, &cpuSeconds) != 2) {
             g.ezdxfError = QString::fromStdString(out).trimmed().right(300);
-            state.SkipWithError("ezdxf could not read the file");
-            break;
+            return;
         }
-        state.SetIterationTime(seconds);
-        const double ms = seconds * 1000.0;
-        g.ezdxfBestMs = g.ezdxfBestMs < 0 ? ms : std::min(g.ezdxfBestMs, ms);
-        ++g.ezdxfRuns;
+        g.ezdxfMs.push_back(seconds * 1000.0);
+        g.ezdxfCpuMs.push_back(cpuSeconds * 1000.0);
     }
-    addDxfCounters(state);
 }
 
-// Resident set growth of loading the file in a fresh process (this program with
-// --measure-load).
-void measureLoadInFreshProcess() {
-    int status = 0;
-    const std::string out = runCommand(shellQuote(QStringLiteral("/proc/%1/exe").arg(getpid())) +
-                                           " --measure-load " + shellQuote(gFile),
-                                       &status);
-    long long rss = 0, trimmed = 0, peak = 0;
-    double ms = 0;
-    if (status == 0 &&
-        std::sscanf(out.c_str(), "%lld %lf %lld %lld", &rss, &ms, &trimmed, &peak) == 4) {
-        g.loadRss = rss;
-        g.loadFreshMs = ms;
-        g.loadRssTrimmed = trimmed;
-        g.loadPeak = peak;
+// Loads the file in fresh processes (this program with --measure-load), g.runs times.
+void measureLoadInFreshProcesses() {
+    const std::string command = shellQuote(QStringLiteral("/proc/%1/exe").arg(getpid())) +
+                                " --measure-load " + shellQuote(gFile) + " 2>&1";
+    for (int run = 0; run < g.runs; ++run) {
+        int status = 0;
+        const std::string out = runCommand(command, &status);
+        long long rss = 0, trimmed = 0, peak = 0;
+        double ms = 0, cpu = 0;
+        if (status != 0 || std::sscanf(out.c_str(), "%lld %lf %lld %lld %lf", &rss, &ms, &trimmed,
+                                       &peak, &cpu) != 5) {
+            g.freshError = QString::fromStdString(out).trimmed().right(300);
+            return;
+        }
+        g.freshMs.push_back(ms);
+        g.freshCpuMs.push_back(cpu);
+        g.freshRss.push_back(double(rss));
+        g.freshRssTrimmed.push_back(double(trimmed));
+        g.freshPeak.push_back(double(peak));
     }
 }
 
 int measureLoadChild(const char* file) {
     const long long before = trimmedResidentBytes();
     const auto t0 = Clock::now();
+    const double cpu0 = cpuMs();
     try {
         cad::Document doc = cad::loadDxf(QString::fromLocal8Bit(file));
         const double ms = msSince(t0);
+        const double cpu = cpuMs() - cpu0;
         const long long after = residentBytes();
         const long long trimmed = trimmedResidentBytes();
         benchmark::DoNotOptimize(doc.modelSpace().entities.data());
-        std::printf("%lld %.3f %lld %lld\n", after - before, ms, trimmed - before,
-                    peakResidentBytes() - before);
+        std::printf("%lld %.3f %lld %lld %.3f\n", after - before, ms, trimmed - before,
+                    peakResidentBytes() - before, cpu);
     } catch (const cad::DxfError& e) {
         std::fprintf(stderr, "line %d: %s\n", e.line(), qPrintable(e.reason()));
         return 1;
@@ -341,47 +350,56 @@ QString checkRoundTrip(const cad::Document& built) {
                             "attributes, Tolvanev2 xdata on every 97th entity)");
 }
 
+// The middle value of the runs (the mean of the two middle ones for an even count); -1 when
+// there were none.
+double median(std::vector<double> v) {
+    if (v.empty()) return -1;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
 void printTable() {
-    const double saveMean = g.saveRuns ? g.saveSumMs / g.saveRuns : 0;
-    const double loadMean = g.loadRuns ? g.loadSumMs / g.loadRuns : 0;
     std::printf(
-        "\nCAD DXF benchmark: %d entities (%d cable polylines, %d inserts with %d "
-        "attributes, %d texts)\n",
-        g.entities, g.counts.polylines, g.counts.inserts, g.counts.attributes, g.counts.texts);
+        "\nCAD DXF benchmark: %d entities (%d cable polylines, %d wire lines, %d inserts with "
+        "%d attributes, %d texts)\n",
+        g.entities, g.counts.polylines, g.counts.lines, g.counts.inserts, g.counts.attributes,
+        g.counts.texts);
     std::printf("+----------------------------------+----------------+\n");
-    std::printf("| %-32s | %14s |\n", "figure", "value");
+    std::printf("| %-32s | %14s |\n", "figure (medians)", "value");
     std::printf("+----------------------------------+----------------+\n");
     auto row = [](const char* name, const QString& value) {
         std::printf("| %-32s | %14s |\n", name, qPrintable(value));
     };
-    auto ms = [](double v) { return QStringLiteral("%1 ms").arg(v, 0, 'f', 1); };
+    const QString na = QStringLiteral("n/a");
+    auto ms = [&](double v) { return v < 0 ? na : QStringLiteral("%1 ms").arg(v, 0, 'f', 1); };
+    auto perEntity = [&](double v) {
+        return v < 0 ? na : QStringLiteral("%1 B").arg(v / g.entities, 0, 'f', 0);
+    };
+    const double save = median(g.saveMs), load = median(g.loadMs);
+    const double fresh = median(g.freshMs), ezdxf = median(g.ezdxfMs);
     row("build (Document API)", ms(g.buildMs));
-    row("save, best", g.saveRuns ? ms(g.saveBestMs) : QStringLiteral("n/a"));
-    row("save, mean", g.saveRuns ? ms(saveMean) : QStringLiteral("n/a"));
-    row("load, best", g.loadRuns ? ms(g.loadBestMs) : QStringLiteral("n/a"));
-    row("load, mean", g.loadRuns ? ms(loadMean) : QStringLiteral("n/a"));
-    row("save / load (best)", g.saveRuns && g.loadRuns
-                                  ? QString::number(g.saveBestMs / g.loadBestMs, 'f', 2)
-                                  : QStringLiteral("n/a"));
+    row("save", ms(save));
+    row("load, in this process", ms(load));
+    row("load, fresh process", ms(fresh));
+    row("ezdxf load, fresh interpreter", ms(ezdxf));
+    row("ezdxf / ours (fresh load)",
+        fresh > 0 && ezdxf > 0 ? QString::number(ezdxf / fresh, 'f', 1) : na);
+    const double freshCpu = median(g.freshCpuMs), ezdxfCpu = median(g.ezdxfCpuMs);
+    row("load, fresh process, CPU time", ms(freshCpu));
+    row("ezdxf load, CPU time", ms(ezdxfCpu));
+    row("ezdxf / ours (CPU time)",
+        freshCpu > 0 && ezdxfCpu > 0 ? QString::number(ezdxfCpu / freshCpu, 'f', 1) : na);
+    row("save / load (fresh)", save > 0 && fresh > 0 ? QString::number(save / fresh, 'f', 2) : na);
     row("file size", QStringLiteral("%1 MB").arg(double(g.fileBytes) / 1e6, 0, 'f', 2));
     row("file bytes per entity", QString::number(double(g.fileBytes) / g.entities, 'f', 0));
-    row("ezdxf load, best", g.ezdxfRuns ? ms(g.ezdxfBestMs) : QStringLiteral("failed"));
-    row("ours / ezdxf (load, best)", g.ezdxfRuns && g.loadRuns
-                                         ? QString::number(g.loadBestMs / g.ezdxfBestMs, 'f', 3)
-                                         : QStringLiteral("n/a"));
-    row("RSS per entity, built",
-        QStringLiteral("%1 B").arg(double(g.buildRss) / g.entities, 0, 'f', 0));
-    row("RSS per entity, loaded",
-        g.loadRss >= 0 ? QStringLiteral("%1 B").arg(double(g.loadRss) / g.entities, 0, 'f', 0)
-                       : QStringLiteral("failed"));
-    row("  same after malloc_trim",
-        g.loadRssTrimmed >= 0
-            ? QStringLiteral("%1 B").arg(double(g.loadRssTrimmed) / g.entities, 0, 'f', 0)
-            : QStringLiteral("failed"));
+    row("RSS per entity, built", perEntity(double(g.buildRss)));
+    row("RSS per entity, loaded (fresh)", perEntity(median(g.freshRss)));
+    row("  same after malloc_trim", perEntity(median(g.freshRssTrimmed)));
+    row("peak RSS growth per entity", perEntity(median(g.freshPeak)));
     row("peak RSS growth of load",
-        g.loadPeak >= 0 ? QStringLiteral("%1 MB").arg(double(g.loadPeak) / 1e6, 0, 'f', 0)
-                        : QStringLiteral("failed"));
-    row("load in fresh process", g.loadFreshMs >= 0 ? ms(g.loadFreshMs) : QStringLiteral("n/a"));
+        g.freshPeak.empty() ? na
+                            : QStringLiteral("%1 MB").arg(median(g.freshPeak) / 1e6, 0, 'f', 0));
     const char* renderNames[2][2] = {{"render 1920x1080 extents, best", "  mean"},
                                      {"render 1920x1080 zoomed, best", "  mean"}};
     for (int k = 0; k < 2; ++k) {
@@ -391,18 +409,19 @@ void printTable() {
     }
     std::printf("+----------------------------------+----------------+\n");
     std::printf(
-        "runs: save %d, load %d, ezdxf %d; RSS per entity counts the top-level "
-        "entities (attributes included in their inserts)\n",
-        g.saveRuns, g.loadRuns, g.ezdxfRuns);
+        "runs: save %d, load in this process %d, fresh loads %d, ezdxf %d%s; RSS per entity "
+        "counts the top-level entities (attributes included in their inserts)\n",
+        int(g.saveMs.size()), int(g.loadMs.size()), int(g.freshMs.size()), int(g.ezdxfMs.size()),
+        g.ezdxf ? "" : " (skipped: --no-ezdxf)");
     std::printf(
         "render: extents view looked at %d entities; zoomed view (%.0f units across) %d "
         "entities, %d texts as glyphs\n",
         g.renderEntities[0], g.zoomedWidth, g.renderEntities[1], g.renderTexts[1]);
     std::printf("round trip: %s\n", qPrintable(g.roundTrip));
     if (!g.ezdxfError.isEmpty()) std::printf("ezdxf: %s\n", qPrintable(g.ezdxfError));
-    if (g.saveRuns && g.loadRuns && g.saveBestMs > g.loadBestMs) {
-        std::printf("NOTE: save is slower than load (%.1f ms > %.1f ms)\n", g.saveBestMs,
-                    g.loadBestMs);
+    if (!g.freshError.isEmpty()) std::printf("fresh load: %s\n", qPrintable(g.freshError));
+    if (save > 0 && fresh > 0 && save > fresh) {
+        std::printf("NOTE: save is slower than load (%.1f ms > %.1f ms)\n", save, fresh);
     }
 }
 
@@ -418,6 +437,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--entities=", 11) == 0) {
             g.entities = std::max(10, std::atoi(argv[i] + 11));
+        } else if (std::strncmp(argv[i], "--runs=", 7) == 0) {
+            g.runs = std::max(1, std::atoi(argv[i] + 7));
+        } else if (std::strcmp(argv[i], "--no-ezdxf") == 0) {
+            g.ezdxf = false;
         } else if (std::strncmp(argv[i], "--python=", 9) == 0) {
             gPython = argv[i] + 9;
         } else if (std::strncmp(argv[i], "--keep=", 7) == 0) {
@@ -459,24 +482,21 @@ int main(int argc, char** argv) {
         QFile::remove(keep);
         QFile::copy(gFile, keep);
     }
-    measureLoadInFreshProcess();
+    measureLoadInFreshProcesses();
+    if (g.ezdxf) measureEzdxf();
 
     benchmark::RegisterBenchmark("BM_SaveDxf", BM_SaveDxf)
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(5);
+        ->Iterations(g.runs);
     benchmark::RegisterBenchmark("BM_LoadDxf", BM_LoadDxf)
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(5);
+        ->Iterations(g.runs);
     benchmark::RegisterBenchmark("BM_PointSearch", BM_PointSearch)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_Render", BM_Render)
         ->Unit(benchmark::kMillisecond)
         ->Arg(0)
         ->Arg(1)
         ->Iterations(10);
-    benchmark::RegisterBenchmark("BM_EzdxfLoad", BM_EzdxfLoad)
-        ->Unit(benchmark::kMillisecond)
-        ->UseManualTime()
-        ->Iterations(2);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 

@@ -1,6 +1,8 @@
-// The large wiring drawing the benchmarks work on: entities placed on a grid of equipment
-// cells (inserts with attributes and extended data), cables run between them as polylines
-// with extended data, each with its number text next to it.
+// The large wiring drawing the benchmarks work on, in the proportions of a real schematic
+// (about 320 bytes of DXF per entity): entities placed on a grid of equipment cells (6%
+// inserts with attributes and extended data), cables run between them as polylines with
+// extended data (22%), each with its number text next to it, port labels at some cable ends
+// (texts, 32% in all) and the pin stubs the cables end on (lines, the rest).
 #pragma once
 
 #include <QString>
@@ -57,13 +59,15 @@ inline cad::XData tolvaneXData(const QString& type, int id, const QString& assoc
 
 struct BuildCounts {
     int polylines = 0;
+    int lines = 0;
     int inserts = 0;
     int texts = 0;
     int attributes = 0;
 };
 
 // Builds the drawing: entities are placed on a grid of equipment cells, cables run between
-// them, each cable has its number text next to it.
+// them, each cable has its number text next to it, stubs on its end pins and, on some, a
+// port label.
 inline cad::Document buildDrawing(int total, BuildCounts* counts) {
     cad::Document doc;
     doc.setUnits(4);
@@ -94,9 +98,10 @@ inline cad::Document buildDrawing(int total, BuildCounts* counts) {
     std::uniform_int_distribution<int> vertexCount(4, 6);
     std::uniform_int_distribution<int> pick(0, 1 << 20);
 
-    const int inserts = total / 5;
-    const int texts = total / 5;
-    const int polylines = total - inserts - texts;
+    const int inserts = total * 6 / 100;
+    const int polylines = total * 22 / 100;
+    const int texts = total * 32 / 100;
+    const int lines = total - inserts - polylines - texts;
     constexpr int kColumns = 200;
     auto cellPos = [](int n) { return QPointF(300.0 * (n % kColumns), 200.0 * (n / kColumns)); };
 
@@ -188,6 +193,22 @@ inline cad::Document buildDrawing(int total, BuildCounts* counts) {
         doc.addToModel(std::move(cable));
         ++counts->polylines;
 
+        for (const QPointF& end : {a, z}) {  // the pins the cable ends on
+            if (counts->lines >= lines) break;
+            cad::Entity stub = cad::Entity::line(end, end + QPointF(end == a ? -6.0 : 6.0, 0.0));
+            stub.layer = QStringLiteral("EQUIPMENT");
+            doc.addToModel(std::move(stub));
+            ++counts->lines;
+        }
+        if (counts->texts < texts && i % 2 == 0) {  // the port at the cable's source
+            cad::Entity port = cad::Entity::textAt(a + QPointF(-5.0, 0.5),
+                                                   QStringLiteral("OUT %1").arg(1 + i % 16), 1.5);
+            port.layer = QStringLiteral("EQUIPMENT");
+            port.hAlign = 2;  // right-aligned against the block's edge
+            port.end = port.start;
+            doc.addToModel(std::move(port));
+            ++counts->texts;
+        }
         if (counts->texts < texts) {
             cad::Entity number =
                 cad::Entity::textAt(mid + QPointF(1.0, 1.0),
@@ -199,9 +220,14 @@ inline cad::Document buildDrawing(int total, BuildCounts* counts) {
             ++counts->texts;
         }
     }
-    while (counts->texts < texts) {  // only when texts outnumber cables
+    while (counts->texts < texts) {  // only when texts outnumber what the cables carry
         doc.addToModel(cad::Entity::textAt(cellPos(counts->texts), QStringLiteral("NOTE"), 2.0));
         ++counts->texts;
+    }
+    while (counts->lines < lines) {  // likewise for the stubs
+        const QPointF at = cellPos(counts->lines % std::max(inserts, 1));
+        doc.addToModel(cad::Entity::line(at, at - QPointF(6.0, 0.0)));
+        ++counts->lines;
     }
     return doc;
 }

@@ -9,7 +9,24 @@ namespace tolvane::cad {
 
 namespace {
 
+// A handle already in canonical form (upper-case hexadecimal without leading zeros, as the
+// writer writes them) is read without a copy; others go the general way.
+bool parseCanonicalHandle(const QString& handle, quint64* value) {
+    const qsizetype n = handle.size();
+    if (n == 0 || n > 15 || handle[0] == QLatin1Char('0')) return false;
+    quint64 v = 0;
+    for (const QChar c : handle) {
+        const char16_t u = c.unicode();
+        const int d = u >= '0' && u <= '9' ? u - '0' : u >= 'A' && u <= 'F' ? u - 'A' + 10 : -1;
+        if (d < 0) return false;
+        v = v * 16 + quint64(d);
+    }
+    *value = v;
+    return true;
+}
+
 bool parseHandle(const QString& handle, quint64* value) {
+    if (parseCanonicalHandle(handle, value)) return true;
     const QString h = handle.trimmed();
     if (h.isEmpty() || h.size() > 16) return false;
     bool ok = false;
@@ -519,14 +536,17 @@ const LineType* Document::lineType(const QString& name) const {
 
 void Document::claim(Entity& e) {
     quint64 h = 0;
-    if (!parseHandle(e.handle, &h) || h == 0 || used_.contains(h)) {
+    bool canonical = parseCanonicalHandle(e.handle, &h);
+    if (!canonical && !parseHandle(e.handle, &h)) h = 0;
+    if (h == 0 || used_.contains(h)) {
         while (used_.contains(seed_)) ++seed_;
         h = seed_++;
+        canonical = false;
     }
     used_.insert(h);
-    absent_.remove(h);
+    if (!absent_.isEmpty()) absent_.remove(h);
     seed_ = std::max(seed_, h + 1);
-    e.handle = QString::number(h, 16).toUpper();
+    if (!canonical) e.handle = QString::number(h, 16).toUpper();
     for (Entity& a : e.attributes) {
         a.kind = EntityKind::Attribute;
         claim(a);
@@ -589,6 +609,8 @@ void Document::addAll(std::vector<Entity>& list, std::vector<Entity>&& entities,
         for (Entity& e : entities) list.push_back(std::move(e));
     }
     entities = {};
+    used_.reserve(used_.size() + qsizetype(list.size() - first));
+    places_.reserve(places_.size() + qsizetype(list.size() - first));
     for (size_t i = first; i < list.size(); ++i) {
         claim(list[i]);
         where.index = int(i);

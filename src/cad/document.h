@@ -145,19 +145,21 @@ struct Vertex {
 //     (degrees), hatchScale. A polyline with `rectangle` set was drawn as a rectangle.
 //   Other: typeName and its groups (without handle, owner and extended data).
 struct Entity {
+    // The fields are ordered so that the record has no holes (a large drawing keeps a million
+    // of them): the 4-byte ones in pairs, the flags last.
     EntityKind kind = EntityKind::Line;
+    int color = kColorByLayer;
     QString handle;
     QString layer = QStringLiteral("0");
     QString lineType = QStringLiteral("BYLAYER");
-    int color = kColorByLayer;
-    int lineWeight = -1;  // by layer
     QList<XData> xdata;
-    QString tooltip;  // shown when the pointer rests on the entity
+    QString tooltip;      // shown when the pointer rests on the entity
+    int lineWeight = -1;  // by layer
+    int attributeFlags = 0;
 
     QPointF start;
     QPointF end;
     QList<Vertex> vertices;
-    bool closed = false;
     double radius = 0.0;
     double startAngle = 0.0;
     double endAngle = 0.0;
@@ -171,7 +173,6 @@ struct Entity {
     int vAlign = 0;
     QString tag;
     QString prompt;
-    int attributeFlags = 0;
 
     QString blockName;
     double xScale = 1.0;
@@ -179,33 +180,35 @@ struct Entity {
     std::vector<Entity> attributes;
 
     DimensionType dimType = DimensionType::Linear;
+    int imageFlags = ImageShow | ImageShowUnaligned;
     std::array<QPointF, 4> dimPoints{};
 
     QString fileName;
     QSize pixelSize;
     QPointF uVector;
     QPointF vVector;
-    int imageFlags = ImageShow | ImageShowUnaligned;
 
     QList<Point3> points3;
     QList<MeshFace> faces;
     int edgeFlags = 0;
+    int viewportId = 2;
 
     double width = 0.0;
     QPointF viewCentre;
     double viewHeight = 0.0;
-    int viewportId = 2;
-    int viewportStatus = 1;
 
     int fillMode = FillNone;
     int fillColor = kColorByLayer;
     int fillBkColor = kColorByLayer;
+    int viewportStatus = 1;
     double hatchAngle = 0.0;
     double hatchScale = 1.0;
-    bool rectangle = false;
 
     QString typeName;
     QList<RawGroup> groups;
+
+    bool closed = false;
+    bool rectangle = false;
 
     // The extended data under an application name; nullptr when the entity has none.
     const XData* xdataFor(const QString& app) const;

@@ -1,11 +1,16 @@
 // DXF input: a tolerant reader of ASCII DXF as written by this and other programs. Every
 // malformed input ends in a DxfError; sizes are bounded so that no input can exhaust memory.
+#include <sys/mman.h>
+
 #include <QFile>
 #include <QSet>
 #include <QStringDecoder>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <string_view>
 
 #include "cad/dxf.h"
 #include "cad/geometry.h"
@@ -15,8 +20,12 @@ namespace tolvane::cad {
 namespace {
 
 // Lines have no limit of their own: a text may be as long as the file, which is what the
-// writer may write, and the file's size bounds what its lines take.
-constexpr qsizetype kMaxFileSize = qsizetype(512) * 1024 * 1024;
+// writer may write, and the file's size bounds what its lines take. The file is mapped, not
+// copied, so its size costs page cache the system can drop, not memory of the program: what
+// bounds a drawing is what it keeps (kMaxKeptBytes). The file limit only keeps line numbers
+// within an int (a line is at least two bytes) and lies far beyond the entity limit of
+// drawings as programs write them (about 300 bytes of file per entity).
+constexpr qsizetype kMaxFileSize = qsizetype(4000) * 1000 * 1000;
 constexpr int kMaxVertices = 1000000;
 constexpr double kMaxCoordinate = kMaxDxfValue;
 
@@ -24,16 +33,20 @@ constexpr double kMaxCoordinate = kMaxDxfValue;
 // rest of the program and the spatial index built after loading (about a quarter of the
 // document): what the reader keeps of the entities, as keptBytes() estimates it, stays within
 // kMaxKeptBytes, and one record being read within kMaxRecordGroups groups (a few hundred MB).
-// The peak while reading adds the file itself (at most 512 MB) and one record: about 4.3 GB.
-// The smallest entities (points: their 752-byte record and about 100 bytes for the handle
-// and its lookup) make the entity limit: about 4 million.
+// The peak while reading adds one record and the file's pages: the file is mapped, so the
+// system drops its pages under memory pressure and reads them again as needed. The smallest
+// entities (points: their 720-byte record and about 100 bytes for the handle and its lookup)
+// make the entity limit: about 4 million; entities of a wiring schematic (a fifth of them
+// inserts' attributes, a quarter cables with extended data) about 2.5 million.
 constexpr qint64 kMaxKeptBytes = qint64(3500) * 1000 * 1000;
 constexpr qsizetype kMaxRecordGroups = qsizetype(4) * kMaxVertices;
 constexpr qint64 kHandleBytes = 96;
 
+// One group as it stands in the file: its value is a view of the file's bytes (without the
+// line end), decoded only where it is kept.
 struct Group {
     int code = 0;
-    QString value;
+    QByteArrayView raw;
     int line = 0;
 };
 
@@ -97,6 +110,38 @@ qint64 keptBytes(const Entity& e) {
     return n;
 }
 
+// Numbers are read from the file's bytes: the value without surrounding white space, an
+// optional sign, and nothing after the number.
+std::pair<const char*, const char*> numberSpan(QByteArrayView v) {
+    const char* p = v.data();
+    const char* end = p + v.size();
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    while (end > p && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\r')) --end;
+    if (p < end && *p == '+' && end - p > 1 && p[1] != '-') ++p;
+    return {p, end};
+}
+
+bool parseInteger(QByteArrayView v, long long* out) {
+    const auto [p, end] = numberSpan(v);
+    if (p == end) return false;
+    const auto res = std::from_chars(p, end, *out);
+    return res.ec == std::errc() && res.ptr == end;
+}
+
+// False for what from_chars does not take, which then goes the slow way (QString::toDouble)
+// so that every file reads as it always did.
+bool parseReal(QByteArrayView v, double* out) {
+    const auto [p, end] = numberSpan(v);
+    if (p == end) return false;
+    const auto res = std::from_chars(p, end, *out);
+    return res.ec == std::errc() && res.ptr == end;
+}
+
+// Names shared by their bytes (see Reader::name): the places in the table (a power of two),
+// and the longest value of a text or extended data item that is looked up there.
+constexpr size_t kNameSlots = 16384;
+constexpr qsizetype kSharedValueBytes = 24;
+
 class Reader {
   public:
     explicit Reader(const QByteArray& data) { tokenize(data); }
@@ -115,7 +160,20 @@ class Reader {
     const Group& next();
     double real(const Group& g) const;
     int integer(const Group& g) const;
-    Record readRecord();
+    // A group's value as text: decoded from the file's encoding, control characters and
+    // escapes resolved.
+    QString decode(QByteArrayView v) const;
+    QString text(const Group& g) const;
+    static bool is(const Group& g, const char* value);
+    // Names repeat across a drawing (layers, styles, block names, tags, extended data names
+    // and many short values): each is decoded once and shared by every entity that uses it,
+    // looked up by its bytes in the file. This takes a good part of the memory a large
+    // drawing needs, and of the time to read it.
+    QString name(const Group& g);
+    // A text or extended data value: shared as a name when short.
+    QString value(const Group& g);
+    // The groups up to the next 0 group, in a buffer reused by the next call.
+    const Record& readRecord();
 
     void header();
     void setting(const QString& var, const Group& g);
@@ -126,19 +184,27 @@ class Reader {
     // The list goes to its space or block whole (Document::addAll): a large drawing is never
     // held twice on its way.
     std::vector<Entity> entityList(std::vector<bool>* paper);
-    Entity toEntity(const QString& type, const Record& r, bool* paper);
+    size_t entityStartsAhead() const;
+    // Fills `e`, a new entity, from its record (in place: an entity is large).
+    void toEntity(Entity& e, QByteArrayView type, const Record& r, bool* paper);
     void detailGroup(Entity& e, const Group& g, QString* imageDef);
     void polyfaceVertices(Entity& e);
     // Counts what an entity keeps; a drawing beyond kMaxKeptBytes is refused.
     void keep(const Entity& e, const Group& at);
     void takeOwnXData(Entity& e) const;
-    QString shared(const QString& s);
-    void shareNames(Entity& e);
     void finish();
     void objects();
     void skipSection();
 
-    QSet<QString> names_;
+    Record record_;
+    std::vector<Entity> attributes_;  // of the insert being read (see entityList)
+    // Shared names (see name()): a table of kNameSlots places, a name in the place its hash
+    // gives, a newer name taking the place of an older one. Bytes are views of data_.
+    struct SharedName {
+        std::string_view bytes;
+        QString text;
+    };
+    std::vector<SharedName> names_{kNameSlots};
     QByteArray data_;
     qsizetype offset_ = 0;
     int line_ = 0;
@@ -194,6 +260,14 @@ static bool isUtf8(const QByteArray& data) {
     const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
     const auto* end = p + data.size();
     while (p < end) {
+        // Drawings are mostly ASCII: eight bytes at a time while no byte has its high bit.
+        while (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ull) break;
+            p += 8;
+        }
+        if (p >= end) break;
         const unsigned char c = *p;
         if (c < 0x80) {
             ++p;
@@ -244,21 +318,44 @@ bool Reader::readLine(QByteArrayView* out) {
 bool Reader::readGroup() {
     QByteArrayView l;
     if (!readLine(&l)) return false;
-    bool ok = false;
-    const int code = l.trimmed().toInt(&ok);
-    if (!ok) {
+    long long code = 0;
+    if (!parseInteger(l, &code)) {
         if (l.trimmed().isEmpty() && offset_ >= data_.size()) return false;  // trailing newline
         fail(line_, QStringLiteral("group code expected, found '%1'")
                         .arg(QString::fromLatin1(l.first(std::min<qsizetype>(40, l.size())))));
     }
     if (code < -5 || code > 1071) fail(line_, QStringLiteral("invalid group code %1").arg(code));
-    ahead_.code = code;
+    ahead_.code = int(code);
     ahead_.line = line_;
-    QByteArrayView v;
-    if (!readLine(&v)) fail(line_, QStringLiteral("file ends after a group code"));
-    ahead_.value =
-        decodeText(utf8_ ? QString::fromUtf8(v) : QString::fromLatin1(v), unicodeEscapes_);
+    if (!readLine(&ahead_.raw)) fail(line_, QStringLiteral("file ends after a group code"));
     return true;
+}
+
+QString Reader::decode(QByteArrayView v) const {
+    const QString s = utf8_ ? QString::fromUtf8(v) : QString::fromLatin1(v);
+    const bool caret = std::memchr(v.data(), '^', size_t(v.size())) != nullptr;
+    const bool escape = unicodeEscapes_ && std::memchr(v.data(), '\\', size_t(v.size())) != nullptr;
+    return caret || escape ? decodeText(s, unicodeEscapes_) : s;
+}
+
+QString Reader::text(const Group& g) const {
+    return decode(g.raw);
+}
+
+bool Reader::is(const Group& g, const char* value) {
+    return g.raw.trimmed() == QByteArrayView(value);
+}
+
+QString Reader::name(const Group& g) {
+    const std::string_view key(g.raw.data(), size_t(g.raw.size()));
+    if (key.empty()) return text(g);
+    SharedName& slot = names_[std::hash<std::string_view>{}(key) & (kNameSlots - 1)];
+    if (slot.bytes != key) slot = {key, text(g)};
+    return slot.text;
+}
+
+QString Reader::value(const Group& g) {
+    return g.raw.size() <= kSharedValueBytes ? name(g) : text(g);
 }
 
 bool Reader::more() {
@@ -280,29 +377,32 @@ const Group& Reader::next() {
 }
 
 double Reader::real(const Group& g) const {
-    bool ok = false;
-    const double v = g.value.trimmed().toDouble(&ok);
+    double v = 0.0;
+    bool ok = parseReal(g.raw, &v);
+    if (!ok) v = text(g).trimmed().toDouble(&ok);  // what the fast path does not take
     if (!ok || !std::isfinite(v))
         failAt(g, QStringLiteral("number expected for group %1, found '%2'")
                       .arg(g.code)
-                      .arg(g.value.left(40)));
+                      .arg(text(g).left(40)));
     if (std::abs(v) > kMaxCoordinate)
         failAt(g, QStringLiteral("value %1 of group %2 out of range").arg(v).arg(g.code));
     return v;
 }
 
 int Reader::integer(const Group& g) const {
-    bool ok = false;
-    const qlonglong v = g.value.trimmed().toLongLong(&ok);
+    long long v = 0;
+    bool ok = parseInteger(g.raw, &v);
+    if (!ok) v = text(g).trimmed().toLongLong(&ok);  // what the fast path does not take
     if (!ok || v < INT_MIN || v > INT_MAX)
         failAt(g, QStringLiteral("integer expected for group %1, found '%2'")
                       .arg(g.code)
-                      .arg(g.value.left(40)));
+                      .arg(text(g).left(40)));
     return int(v);
 }
 
-Record Reader::readRecord() {
-    Record r;
+const Record& Reader::readRecord() {
+    Record& r = record_;
+    r.clear();
     while (more() && peek().code != 0) {
         if (qsizetype(r.size()) >= kMaxRecordGroups)
             failAt(peek(), QStringLiteral("record too long"));
@@ -318,17 +418,17 @@ Document Reader::run() {
     while (more()) {
         const Group g = next();
         if (g.code == 999) continue;
-        if (g.code == 0 && g.value.trimmed() == QLatin1String("EOF")) {
+        if (g.code == 0 && is(g, "EOF")) {
             sawEof = true;
             break;
         }
-        if (g.code != 0 || g.value.trimmed() != QLatin1String("SECTION"))
+        if (g.code != 0 || !is(g, "SECTION"))
             failAt(g, QStringLiteral("SECTION expected, found %1 '%2'")
                           .arg(g.code)
-                          .arg(g.value.left(40)));
+                          .arg(text(g).left(40)));
         const Group name = next();
         if (name.code != 2) failAt(name, QStringLiteral("section name expected"));
-        const QString section = name.value.trimmed();
+        const QString section = text(name).trimmed();
         if (section == QLatin1String("HEADER")) {
             header();
         } else if (section == QLatin1String("TABLES")) {
@@ -440,7 +540,7 @@ void Reader::finish() {
 void Reader::skipSection() {
     while (true) {
         const Group g = next();
-        if (g.code == 0 && g.value.trimmed() == QLatin1String("ENDSEC")) return;
+        if (g.code == 0 && is(g, "ENDSEC")) return;
     }
 }
 
@@ -449,14 +549,14 @@ void Reader::header() {
     while (true) {
         const Group g = next();
         if (g.code == 0) {
-            if (g.value.trimmed() == QLatin1String("ENDSEC")) return;
-            failAt(g, QStringLiteral("unexpected '%1' in HEADER").arg(g.value.left(40)));
+            if (is(g, "ENDSEC")) return;
+            failAt(g, QStringLiteral("unexpected '%1' in HEADER").arg(text(g).left(40)));
         }
         if (g.code == 9) {
-            var = g.value.trimmed().toUpper();
+            var = text(g).trimmed().toUpper();
         } else if (var == QLatin1String("$HANDSEED") && g.code == 5) {
             bool ok = false;
-            const quint64 s = g.value.trimmed().toULongLong(&ok, 16);
+            const quint64 s = text(g).trimmed().toULongLong(&ok, 16);
             if (ok && s < (quint64(1) << 60)) seed_ = s;
         } else if (var == QLatin1String("$INSBASE") && (g.code == 10 || g.code == 20)) {
             QPointF base = doc_.insertionBase();
@@ -464,8 +564,8 @@ void Reader::header() {
             doc_.setInsertionBase(base);
         } else if (var == QLatin1String("$INSUNITS") && g.code == 70) {
             doc_.setUnits(integer(g));
-        } else if (var == QLatin1String("$CLAYER") && g.code == 8 && !g.value.trimmed().isEmpty()) {
-            doc_.setCurrentLayer(g.value.trimmed());
+        } else if (var == QLatin1String("$CLAYER") && g.code == 8 && !text(g).trimmed().isEmpty()) {
+            doc_.setCurrentLayer(text(g).trimmed());
         } else {
             setting(var, g);
         }
@@ -475,22 +575,22 @@ void Reader::header() {
 // The drawing-wide values of the header; a value out of its range keeps the default.
 void Reader::setting(const QString& var, const Group& g) {
     DrawingSettings& set = doc_.settings();
-    const QString text = g.value.trimmed();
+    const QString value = text(g).trimmed();
     if (var == QLatin1String("$CECOLOR") && g.code == 62) {
         const int c = integer(g);
         if (c >= 0 && c <= 256) set.color = c;
-    } else if (var == QLatin1String("$CELTYPE") && g.code == 6 && !text.isEmpty()) {
-        set.lineType = text;
+    } else if (var == QLatin1String("$CELTYPE") && g.code == 6 && !value.isEmpty()) {
+        set.lineType = value;
     } else if (var == QLatin1String("$CELWEIGHT") && g.code == 370) {
         const int w = integer(g);
         if (w >= -3 && w <= 211) set.lineWeight = w;
     } else if (var == QLatin1String("$TEXTSIZE") && g.code == 40) {
         const double h = real(g);
         if (h > 0) set.textHeight = h;
-    } else if (var == QLatin1String("$TEXTSTYLE") && g.code == 7 && !text.isEmpty()) {
-        set.textStyle = text;
-    } else if (var == QLatin1String("$DIMSTYLE") && g.code == 2 && !text.isEmpty()) {
-        set.dimStyle = text;
+    } else if (var == QLatin1String("$TEXTSTYLE") && g.code == 7 && !value.isEmpty()) {
+        set.textStyle = value;
+    } else if (var == QLatin1String("$DIMSTYLE") && g.code == 2 && !value.isEmpty()) {
+        set.dimStyle = value;
     } else if (var == QLatin1String("$LUNITS") && g.code == 70) {
         const int u = integer(g);
         if (u >= 1 && u <= 5) set.linearUnits = u;
@@ -516,7 +616,7 @@ void Reader::tables() {
     while (true) {
         const Group g = next();
         if (g.code != 0) failAt(g, QStringLiteral("TABLE expected"));
-        const QString v = g.value.trimmed();
+        const QString v = text(g).trimmed();
         if (v == QLatin1String("ENDSEC")) return;
         if (v == QLatin1String("TABLE")) {
             readRecord();
@@ -531,19 +631,19 @@ void Reader::tables() {
 }
 
 void Reader::tableEntry(const QString& type, const Record& r) {
-    auto text = [&](int code) {
+    auto field = [&](int code) {
         for (const Group& g : r) {
-            if (g.code == code) return g.value;
+            if (g.code == code) return text(g);
         }
         return QString();
     };
-    const QString name = text(2);
+    const QString name = field(2);
     if (type == QLatin1String("BLOCK_RECORD")) {
-        recordNames_[Document::normalHandle(text(5))] = name;
+        recordNames_[Document::normalHandle(field(5))] = name;
         return;
     }
     if (name.isEmpty()) return;
-    if (type == QLatin1String("STYLE")) styleNames_[Document::normalHandle(text(5))] = name;
+    if (type == QLatin1String("STYLE")) styleNames_[Document::normalHandle(field(5))] = name;
     if (type == QLatin1String("LAYER")) {
         Layer l{name};
         for (const Group& g : r) {
@@ -556,7 +656,7 @@ void Reader::tableEntry(const QString& type, const Record& r) {
                 l.frozen = f & 1;
                 l.locked = f & 4;
             } else if (g.code == 6) {
-                l.lineType = g.value;
+                l.lineType = text(g);
             }
         }
         doc_.addLayer(l);
@@ -564,12 +664,12 @@ void Reader::tableEntry(const QString& type, const Record& r) {
         TextStyle s{name};
         QString app, family;
         for (const Group& g : r) {
-            if (g.code == 1001) app = g.value.trimmed().toUpper();
+            if (g.code == 1001) app = text(g).trimmed().toUpper();
             if (g.code >= 1000) {
                 // TrueType faces: the family, then bold and italic among the font flags.
-                if (app == QLatin1String("ACAD") && g.code == 1000) family = g.value;
+                if (app == QLatin1String("ACAD") && g.code == 1000) family = text(g);
                 if (app == QLatin1String("ACAD") && g.code == 1071) {
-                    const qint64 flags = g.value.trimmed().toLongLong();
+                    const qint64 flags = text(g).trimmed().toLongLong();
                     s.bold = flags & 0x1000000;
                     s.italic = flags & 0x2000000;
                 }
@@ -580,7 +680,7 @@ void Reader::tableEntry(const QString& type, const Record& r) {
                 }
                 continue;
             }
-            if (g.code == 3) s.font = g.value;
+            if (g.code == 3) s.font = text(g);
             if (g.code == 40) s.height = real(g);
             if (g.code == 41) s.widthFactor = real(g);
             if (g.code == 70 && (integer(g) & 1)) return;  // shape file, not a text style
@@ -592,7 +692,7 @@ void Reader::tableEntry(const QString& type, const Record& r) {
         if (name.compare(QLatin1String("BYLAYER"), Qt::CaseInsensitive) == 0 ||
             name.compare(QLatin1String("BYBLOCK"), Qt::CaseInsensitive) == 0)
             return;
-        LineType t{name, text(3), {}};
+        LineType t{name, field(3), {}};
         for (const Group& g : r) {
             if (g.code == 49) {
                 if (t.pattern.size() >= 64) failAt(g, QStringLiteral("line type too long"));
@@ -608,8 +708,8 @@ void Reader::tableEntry(const QString& type, const Record& r) {
             if (g.code == 42) s.extensionOffset = real(g);
             if (g.code == 44) s.extensionExtension = real(g);
             if (g.code == 271) s.decimals = std::clamp(integer(g), 0, 8);
-            if (g.code == 340) dimTextStyle_.push_back({name, Document::normalHandle(g.value)});
-            if (g.code == 342) dimArrow_.push_back({name, Document::normalHandle(g.value)});
+            if (g.code == 340) dimTextStyle_.push_back({name, Document::normalHandle(text(g))});
+            if (g.code == 342) dimArrow_.push_back({name, Document::normalHandle(text(g))});
             if (g.code == 40) s.scale = real(g);
             if (g.code == 147) s.textGap = real(g);
             if (g.code == 73) s.textHorizontal = integer(g) != 0;  // inside the extension lines
@@ -627,23 +727,22 @@ void Reader::blocks() {
     while (true) {
         const Group g = next();
         if (g.code != 0) failAt(g, QStringLiteral("BLOCK expected"));
-        const QString v = g.value.trimmed();
+        const QString v = text(g).trimmed();
         if (v == QLatin1String("ENDSEC")) return;
         if (v != QLatin1String("BLOCK"))
             failAt(g, QStringLiteral("BLOCK expected, found '%1'").arg(v.left(40)));
-        const Record head = readRecord();
+        const Record& head = readRecord();
         QString name;
         QPointF base;
         for (const Group& h : head) {
-            if (h.code == 2) name = h.value;
+            if (h.code == 2) name = text(h);
             if (h.code == 10) base.setX(real(h));
             if (h.code == 20) base.setY(real(h));
         }
         if (name.isEmpty()) failAt(g, QStringLiteral("block without a name"));
         std::vector<Entity> list = entityList(nullptr);
         const Group end = next();
-        if (end.value.trimmed() != QLatin1String("ENDBLK"))
-            failAt(end, QStringLiteral("ENDBLK expected"));
+        if (!is(end, "ENDBLK")) failAt(end, QStringLiteral("ENDBLK expected"));
         readRecord();
         const QString upper = name.toUpper();
         if (upper.startsWith(QLatin1String("*MODEL_SPACE"))) {
@@ -661,50 +760,94 @@ void Reader::blocks() {
     }
 }
 
+// A large list is written from start to end once: in pages of 2 MB, where the system gives
+// them on request, it costs one page fault where it would cost five hundred.
+void askForHugePages(void* begin, size_t bytes) {
+    constexpr quintptr kHuge = quintptr(2) << 20;
+    const quintptr first = (quintptr(begin) + kHuge - 1) & ~(kHuge - 1);
+    const quintptr last = (quintptr(begin) + bytes) & ~(kHuge - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+// How many groups of code 0 follow as most programs write them ("  0" on a line of its
+// own): a bound of the entities of the ENTITIES section, so that its list is reserved once
+// instead of moving every entity read so far each time it grows. Pages reserved beyond what
+// is read are never touched and take no memory. Files written otherwise get no reservation.
+size_t Reader::entityStartsAhead() const {
+    const char* p = data_.constData() + offset_;
+    const char* end = data_.constData() + data_.size();
+    const char* nl = static_cast<const char*>(std::memchr(data_.constData(), '\n', data_.size()));
+    const bool crlf = nl && nl > data_.constData() && nl[-1] == '\r';
+    const std::string_view needle = crlf ? std::string_view("\n  0\r\n") : "\n  0\n";
+    size_t n = 0;
+    while (p < end) {
+        const void* hit = memmem(p, size_t(end - p), needle.data(), needle.size());
+        if (!hit) break;
+        ++n;
+        p = static_cast<const char*>(hit) + needle.size() - 1;
+    }
+    return n;
+}
+
 std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
     std::vector<Entity> list;
+    if (paper) {
+        const size_t bound = entityStartsAhead();
+        list.reserve(bound);
+        paper->reserve(bound);
+        askForHugePages(list.data(), list.capacity() * sizeof(Entity));
+    }
+    // An insert's attributes are gathered apart and given to it at once when they end, so
+    // that its list is made once and as long as it needs to be.
+    attributes_.clear();
+    auto giveAttributes = [&] {
+        if (attributes_.empty()) return;
+        std::vector<Entity>& to = list.back().attributes;
+        to.reserve(to.size() + attributes_.size());
+        for (Entity& a : attributes_) to.push_back(std::move(a));
+        attributes_.clear();
+    };
     while (true) {
         const Group g = peek();
         if (g.code != 0) failAt(g, QStringLiteral("entity expected, found group %1").arg(g.code));
-        const QString type = g.value.trimmed();
-        if (type == QLatin1String("ENDSEC") || type == QLatin1String("ENDBLK")) return list;
-        if (type == QLatin1String("EOF") || type == QLatin1String("SECTION"))
+        const QByteArrayView type = g.raw.trimmed();
+        if (type != QByteArrayView("ATTRIB")) giveAttributes();
+        if (type == QByteArrayView("ENDSEC") || type == QByteArrayView("ENDBLK")) return list;
+        if (type == QByteArrayView("EOF") || type == QByteArrayView("SECTION"))
             failAt(g, QStringLiteral("section not closed"));
         next();
-        const Record r = readRecord();
-        if (type == QLatin1String("ATTRIB") || type == QLatin1String("SEQEND") ||
-            type == QLatin1String("VERTEX")) {
-            if (type == QLatin1String("ATTRIB") && !list.empty() &&
+        const Record& r = readRecord();
+        if (type == QByteArrayView("ATTRIB") || type == QByteArrayView("SEQEND") ||
+            type == QByteArrayView("VERTEX")) {
+            if (type == QByteArrayView("ATTRIB") && !list.empty() &&
                 list.back().kind == EntityKind::Insert) {
                 bool ignored = false;
-                Entity a = toEntity(type, r, &ignored);
+                Entity& a = attributes_.emplace_back();
+                toEntity(a, type, r, &ignored);
                 keep(a, g);
-                list.back().attributes.push_back(std::move(a));
             }
             continue;  // stray sub-entities are dropped
         }
         bool isPaper = false;
-        Entity e = toEntity(type, r, &isPaper);
+        Entity& e = list.emplace_back();
+        toEntity(e, type, r, &isPaper);
         if (e.kind == EntityKind::PolyfaceMesh) {
             polyfaceVertices(e);
-        } else if (type == QLatin1String("POLYLINE")) {
+        } else if (type == QByteArrayView("POLYLINE")) {
             // Kept with its vertices as raw groups.
             int vertices = 0;
-            while (more() && peek().code == 0 &&
-                   (peek().value.trimmed() == QLatin1String("VERTEX") ||
-                    peek().value.trimmed() == QLatin1String("SEQEND"))) {
-                const bool seqend = peek().value.trimmed() == QLatin1String("SEQEND");
+            while (more() && peek().code == 0 && (is(peek(), "VERTEX") || is(peek(), "SEQEND"))) {
+                const bool seqend = is(peek(), "SEQEND");
                 if (++vertices > kMaxVertices) failAt(peek(), QStringLiteral("too many vertices"));
-                e.groups.push_back({0, next().value.trimmed()});
+                e.groups.push_back({0, text(next()).trimmed()});
                 for (const Group& sub : readRecord()) {
-                    if (sub.code == 5) doc_.reserveHandle(sub.value);
-                    e.groups.push_back({sub.code, sub.value});
+                    if (sub.code == 5) doc_.reserveHandle(text(sub));
+                    e.groups.push_back({sub.code, text(sub)});
                 }
                 if (seqend) break;
             }
         }
         keep(e, g);
-        list.push_back(std::move(e));
         if (paper) paper->push_back(isPaper);
     }
 }
@@ -716,35 +859,30 @@ void Reader::keep(const Entity& e, const Group& at) {
                        .arg(double(kMaxKeptBytes) / 1e9));
 }
 
-Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
-    static const std::map<QString, EntityKind> kKinds = {
-        {QStringLiteral("LINE"), EntityKind::Line},
-        {QStringLiteral("LWPOLYLINE"), EntityKind::Polyline},
-        {QStringLiteral("CIRCLE"), EntityKind::Circle},
-        {QStringLiteral("ARC"), EntityKind::Arc},
-        {QStringLiteral("ELLIPSE"), EntityKind::Ellipse},
-        {QStringLiteral("POINT"), EntityKind::Point},
-        {QStringLiteral("TEXT"), EntityKind::Text},
-        {QStringLiteral("ATTDEF"), EntityKind::AttributeDefinition},
-        {QStringLiteral("ATTRIB"), EntityKind::Attribute},
-        {QStringLiteral("INSERT"), EntityKind::Insert},
-        {QStringLiteral("DIMENSION"), EntityKind::Dimension},
-        {QStringLiteral("IMAGE"), EntityKind::Image},
-        {QStringLiteral("3DFACE"), EntityKind::Face3D},
-        {QStringLiteral("VIEWPORT"), EntityKind::Viewport},
+void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* paper) {
+    static constexpr std::pair<std::string_view, EntityKind> kKinds[] = {
+        {"LINE", EntityKind::Line},           {"LWPOLYLINE", EntityKind::Polyline},
+        {"CIRCLE", EntityKind::Circle},       {"ARC", EntityKind::Arc},
+        {"ELLIPSE", EntityKind::Ellipse},     {"POINT", EntityKind::Point},
+        {"TEXT", EntityKind::Text},           {"ATTDEF", EntityKind::AttributeDefinition},
+        {"ATTRIB", EntityKind::Attribute},    {"INSERT", EntityKind::Insert},
+        {"DIMENSION", EntityKind::Dimension}, {"IMAGE", EntityKind::Image},
+        {"3DFACE", EntityKind::Face3D},       {"VIEWPORT", EntityKind::Viewport},
     };
-    Entity e;
-    const auto kind = kKinds.find(type);
-    e.kind = kind == kKinds.end() ? EntityKind::Other : kind->second;
+    e.kind = EntityKind::Other;
+    const std::string_view typeBytes(type.data(), size_t(type.size()));
+    for (const auto& [name, kind] : kKinds) {
+        if (name == typeBytes) e.kind = kind;
+    }
     for (const Group& g : r) {
         if (g.code >= 1000) break;
         // Polyface meshes among the polylines; ordinate dimensions are not modelled.
-        if (g.code == 70 && type == QLatin1String("POLYLINE") && (integer(g) & 64))
+        if (g.code == 70 && type == QByteArrayView("POLYLINE") && (integer(g) & 64))
             e.kind = EntityKind::PolyfaceMesh;
         if (g.code == 70 && e.kind == EntityKind::Dimension && (integer(g) & 15) > 5)
             e.kind = EntityKind::Other;
     }
-    if (e.kind == EntityKind::Other) e.typeName = type;
+    if (e.kind == EntityKind::Other) e.typeName = decode(type);
     if (e.kind == EntityKind::Face3D) e.points3.resize(4);
     if (e.kind == EntityKind::Dimension) e.style = QStringLiteral("Standard");
     const bool detailed = e.kind >= EntityKind::Dimension && e.kind < EntityKind::Other;
@@ -758,13 +896,13 @@ Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
     for (; i < r.size(); ++i) {
         const Group& g = r[i];
         if (g.code >= 1000) break;  // extended data
-        if (g.code == 102 && g.value.trimmed().startsWith(QLatin1Char('{'))) {
+        if (g.code == 102 && g.raw.trimmed().startsWith('{')) {
             while (i + 1 < r.size() && !(r[i + 1].code == 102)) ++i;
             ++i;
             continue;
         }
         if (g.code == 5) {
-            e.handle = g.value.trimmed();
+            e.handle = QString::fromLatin1(g.raw.trimmed());  // hexadecimal digits
             continue;
         }
         if (g.code == 330 && !ownerSeen) {
@@ -777,15 +915,15 @@ Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
             continue;
         }
         if (e.kind == EntityKind::Other) {
-            e.groups.push_back({g.code, g.value});
+            e.groups.push_back({g.code, text(g)});
             continue;
         }
         switch (g.code) {
             case 8:
-                e.layer = g.value;
+                e.layer = name(g);
                 break;
             case 6:
-                e.lineType = g.value;
+                e.lineType = name(g);
                 break;
             case 62:
                 e.color = std::clamp(integer(g), 0, 256);
@@ -856,17 +994,17 @@ Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
                 if (isAttr) e.attributeFlags = integer(g);
                 break;
             case 1:
-                e.text = g.value;
+                e.text = value(g);
                 break;
             case 2:
-                if (e.kind == EntityKind::Insert) e.blockName = g.value;
-                if (isAttr) e.tag = g.value;
+                if (e.kind == EntityKind::Insert) e.blockName = name(g);
+                if (isAttr) e.tag = name(g);
                 break;
             case 3:
-                if (isAttr) e.prompt = g.value;
+                if (isAttr) e.prompt = name(g);
                 break;
             case 7:
-                e.style = g.value;
+                e.style = name(g);
                 break;
             case 72:
                 e.hAlign = integer(g);
@@ -886,9 +1024,9 @@ Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
     // Extended data: 1001 starts an application; items written by this program are
     // grouped as { name value }.
     XData* current = nullptr;
-    auto value = [&](size_t& k) -> XDataItem {
+    auto itemAt = [&](size_t& k) -> XDataItem {
         const Group& v = r[k];
-        XDataItem item{QString(), v.code, v.value};
+        XDataItem item{QString(), v.code, value(v)};
         if (v.code >= 1010 && v.code <= 1013) {
             QStringList xyz{QString::number(real(v), 'g', 17)};
             for (int axis = 1; axis <= 2 && k + 1 < r.size() && r[k + 1].code == v.code + 10 * axis;
@@ -906,28 +1044,26 @@ Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
         const Group& g = r[i];
         if (g.code < 1000) failAt(g, QStringLiteral("group %1 inside extended data").arg(g.code));
         if (g.code == 1001) {
-            e.xdata.append(XData{g.value, {}});
+            e.xdata.append(XData{name(g), {}});
             current = &e.xdata.last();
             continue;
         }
         if (!current) failAt(g, QStringLiteral("extended data without application name"));
         if (current->items.size() >= 16384) failAt(g, QStringLiteral("too much extended data"));
-        if (g.code == 1002 && g.value.trimmed() == QLatin1String("{") && i + 3 < r.size() &&
-            r[i + 1].code == 1000 && r[i + 2].code != 1002 && r[i + 2].code != 1001) {
+        if (g.code == 1002 && is(g, "{") && i + 3 < r.size() && r[i + 1].code == 1000 &&
+            r[i + 2].code != 1002 && r[i + 2].code != 1001) {
             size_t k = i + 2;
-            XDataItem item = value(k);
-            if (k + 1 < r.size() && r[k + 1].code == 1002 &&
-                r[k + 1].value.trimmed() == QLatin1String("}")) {
-                item.name = r[i + 1].value;
+            XDataItem item = itemAt(k);
+            if (k + 1 < r.size() && r[k + 1].code == 1002 && is(r[k + 1], "}")) {
+                item.name = name(r[i + 1]);
                 current->items.append(item);
                 i = k + 1;
                 continue;
             }
         }
-        current->items.append(value(i));
+        current->items.append(itemAt(i));
     }
     takeOwnXData(e);
-    shareNames(e);
     if (e.kind == EntityKind::Image) {
         // DXF keeps the size of one pixel; the document the size of the whole image.
         if (e.pixelSize.width() > 0) e.uVector *= e.pixelSize.width();
@@ -939,7 +1075,6 @@ Entity Reader::toEntity(const QString& type, const Record& r, bool* paper) {
         if (!imageDef.isEmpty())
             imageDefOf_[Document::normalHandle(e.handle)] = Document::normalHandle(imageDef);
     }
-    return e;
 }
 
 void Reader::detailGroup(Entity& e, const Group& g, QString* imageDef) {
@@ -947,9 +1082,9 @@ void Reader::detailGroup(Entity& e, const Group& g, QString* imageDef) {
     auto pixels = [&](const Group& v) { return int(std::clamp(real(v), 0.0, 1e9)); };
     switch (e.kind) {
         case EntityKind::Dimension:
-            if (code == 2) e.blockName = g.value;
-            if (code == 1) e.text = g.value;
-            if (code == 3) e.style = g.value;
+            if (code == 2) e.blockName = name(g);
+            if (code == 1) e.text = text(g);
+            if (code == 3) e.style = name(g);
             if (code == 50) e.rotation = real(g);
             if (code == 70) e.dimType = DimensionType(integer(g) & 15);
             if (code == 10) e.start.setX(real(g));
@@ -969,7 +1104,7 @@ void Reader::detailGroup(Entity& e, const Group& g, QString* imageDef) {
             if (code == 13) e.pixelSize.setWidth(pixels(g));
             if (code == 23) e.pixelSize.setHeight(pixels(g));
             if (code == 70) e.imageFlags = integer(g) & 15;
-            if (code == 340) *imageDef = g.value;
+            if (code == 340) *imageDef = text(g);
             break;
         case EntityKind::Face3D:
             if (code >= 10 && code <= 13) e.points3[code - 10].x = real(g);
@@ -998,11 +1133,11 @@ void Reader::polyfaceVertices(Entity& e) {
     int records = 0;
     int line = 0;
     while (more() && peek().code == 0) {
-        const QString type = peek().value.trimmed();
+        const QString type = text(peek()).trimmed();
         if (type != QLatin1String("VERTEX") && type != QLatin1String("SEQEND")) break;
         if (++records > kMaxVertices) failAt(peek(), QStringLiteral("too many vertices"));
         line = next().line;
-        const Record r = readRecord();
+        const Record& r = readRecord();
         if (type == QLatin1String("SEQEND")) break;
         int flags = 0;
         Point3 p;
@@ -1026,30 +1161,6 @@ void Reader::polyfaceVertices(Entity& e) {
                                .arg(i)
                                .arg(e.points3.size()));
         }
-    }
-}
-
-// Names repeat across a drawing (layers, styles, block names, tags, extended data names):
-// each is kept once and shared by every entity that uses it, which takes a good part of the
-// memory a large drawing needs.
-QString Reader::shared(const QString& s) {
-    if (s.isEmpty()) return s;
-    const auto it = names_.constFind(s);
-    if (it != names_.cend()) return *it;
-    if (names_.size() < 100000) names_.insert(s);
-    return s;
-}
-
-void Reader::shareNames(Entity& e) {
-    e.layer = shared(e.layer);
-    e.lineType = shared(e.lineType);
-    e.style = shared(e.style);
-    e.blockName = shared(e.blockName);
-    e.tag = shared(e.tag);
-    e.prompt = shared(e.prompt);
-    for (XData& x : e.xdata) {
-        x.app = shared(x.app);
-        for (XDataItem& item : x.items) item.name = shared(item.name);
     }
 }
 
@@ -1090,15 +1201,15 @@ void Reader::objects() {
     while (true) {
         const Group g = next();
         if (g.code != 0) failAt(g, QStringLiteral("object expected"));
-        const QString type = g.value.trimmed();
+        const QString type = text(g).trimmed();
         if (type == QLatin1String("ENDSEC")) return;
-        const Record r = readRecord();
+        const Record& r = readRecord();
         if (type == QLatin1String("IMAGEDEF")) {
             QString handle, file;
             QSize size;
             for (const Group& o : r) {
-                if (o.code == 5) handle = Document::normalHandle(o.value);
-                if (o.code == 1) file = o.value;
+                if (o.code == 5) handle = Document::normalHandle(text(o));
+                if (o.code == 1) file = text(o);
                 if (o.code == 10) size.setWidth(int(std::clamp(real(o), 0.0, 1e9)));
                 if (o.code == 20) size.setHeight(int(std::clamp(real(o), 0.0, 1e9)));
             }
@@ -1109,11 +1220,11 @@ void Reader::objects() {
         LayoutInfo info;
         bool inLayout = false;
         for (const Group& o : r) {
-            if (o.code == 100) inLayout = o.value.trimmed() == QLatin1String("AcDbLayout");
+            if (o.code == 100) inLayout = is(o, "AcDbLayout");
             if (!inLayout) continue;
-            if (o.code == 1) info.name = o.value;
+            if (o.code == 1) info.name = text(o);
             if (o.code == 71) info.tab = integer(o);
-            if (o.code == 330) info.record = Document::normalHandle(o.value);
+            if (o.code == 330) info.record = Document::normalHandle(text(o));
         }
         layouts_.push_back(info);
     }
@@ -1130,7 +1241,12 @@ Document loadDxf(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         throw DxfError(0, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
     if (file.size() > kMaxFileSize) throw DxfError(0, QStringLiteral("%1 is too large").arg(path));
-    return readDxf(file.readAll());
+    // Read in place from a mapping of the file; where the file cannot be mapped, read whole.
+    uchar* mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
+    if (!mapped) return readDxf(file.readAll());
+    const QByteArray data =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size());
+    return readDxf(data);  // nothing read keeps a view of `data` past this call
 }
 
 }  // namespace tolvane::cad
