@@ -6,9 +6,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QSqlRecord>
 #include <algorithm>
-#include <map>
 #include <optional>
 #include <vector>
 
