@@ -242,32 +242,30 @@ const std::vector<FileDef>& files() {
                          return QString();
                      }});
 
-        const QList<Column> models = {of("ManufacturerID", Kind::Id, true),
-                                      text("EquipmentName", true),
-                                      text("EquipmentDescription"),
-                                      text("EquipmentType"),
-                                      of("EquipmentH", Kind::Real),
-                                      of("EquipmentW", Kind::Real),
-                                      of("EquipmentD", Kind::Real),
-                                      of("EquipmentWeight", Kind::Real),
-                                      of("EquipmentV", Kind::Real),
-                                      of("EquipmentP", Kind::Real),
-                                      text("EquipmentHValue"),
-                                      text("equipmentVValue"),
-                                      of("DisplayASDA", Kind::Flag),
-                                      of("DABlock", Kind::Flag),
-                                      text("EquipmentVendor1"),
-                                      text("EquipmentVendor2"),
-                                      of("EquipmentCost1", Kind::Real),
-                                      of("EquipmentCost2", Kind::Real)};
+        // The physical data of equipment and jackfield models, in the order both files keep.
+        const QList<Column> physical = {
+            of("EquipmentH", Kind::Real), of("EquipmentW", Kind::Real),
+            of("EquipmentD", Kind::Real), of("EquipmentWeight", Kind::Real),
+            of("EquipmentV", Kind::Real), of("EquipmentP", Kind::Real),
+            text("EquipmentHValue"),      text("equipmentVValue")};
+        QStringList physicalNames;
+        for (const Column& c : physical) physicalNames << c.name;
+        const QString physicalSql = physicalNames.join(QStringLiteral(", "));
+
+        const QList<Column> models =
+            QList<Column>{of("ManufacturerID", Kind::Id, true), text("EquipmentName", true),
+                          text("EquipmentDescription"), text("EquipmentType")} +
+            physical +
+            QList<Column>{of("DisplayASDA", Kind::Flag),    of("DABlock", Kind::Flag),
+                          text("EquipmentVendor1"),         text("EquipmentVendor2"),
+                          of("EquipmentCost1", Kind::Real), of("EquipmentCost2", Kind::Real)};
         d.push_back(
             {QStringLiteral("equipment.csv"), models,
              QStringLiteral("select ManufacturerID, EquipmentName, EquipmentDescription, "
-                            "EquipmentType, EquipmentH, EquipmentW, EquipmentD, EquipmentWeight, "
-                            "EquipmentV, EquipmentP, EquipmentHValue, equipmentVValue, "
-                            "DisplayASDA, DABlock, EquipmentVendor1, EquipmentVendor2, "
-                            "EquipmentCost1, EquipmentCost2 from tblEquipment order by "
-                            "ManufacturerID, EquipmentName, EquipmentID"),
+                            "EquipmentType, %1, DisplayASDA, DABlock, EquipmentVendor1, "
+                            "EquipmentVendor2, EquipmentCost1, EquipmentCost2 from tblEquipment "
+                            "order by ManufacturerID, EquipmentName, EquipmentID")
+                 .arg(physicalSql),
              [models](Importer& im, const QVariantList& v) {
                  if (!im.exists(kManufacturerExists, {v[0]})) return unknownManufacturer(v[0]);
                  if (im.exists(kModelId, {v[0], v[1]}))
@@ -311,32 +309,24 @@ const std::vector<FileDef>& files() {
                  return QString();
              }});
 
-        const QList<Column> jackfields = {of("ManufacturerID", Kind::Id, true),
-                                          text("JackFieldName", true),
-                                          text("EquipmentDescription"),
-                                          of("JFRows", Kind::Integer),
-                                          of("JFCols", Kind::Integer),
-                                          text("FrontConn"),
-                                          text("RearConn"),
-                                          of("EquipmentH", Kind::Real),
-                                          of("EquipmentW", Kind::Real),
-                                          of("EquipmentD", Kind::Real),
-                                          of("EquipmentWeight", Kind::Real),
-                                          of("EquipmentV", Kind::Real),
-                                          of("EquipmentP", Kind::Real),
-                                          text("EquipmentHValue"),
-                                          text("equipmentVValue"),
-                                          text("jfvendor1"),
-                                          text("jfvendor2"),
-                                          of("jfcost1", Kind::Real),
-                                          of("jfcost2", Kind::Real)};
+        const QList<Column> jackfields =
+            QList<Column>{of("ManufacturerID", Kind::Id, true),
+                          text("JackFieldName", true),
+                          text("EquipmentDescription"),
+                          of("JFRows", Kind::Integer),
+                          of("JFCols", Kind::Integer),
+                          text("FrontConn"),
+                          text("RearConn")} +
+            physical +
+            QList<Column>{text("jfvendor1"), text("jfvendor2"), of("jfcost1", Kind::Real),
+                          of("jfcost2", Kind::Real)};
         d.push_back(
             {QStringLiteral("jackfields.csv"), jackfields,
              QStringLiteral("select ManufacturerID, JackFieldName, EquipmentDescription, JFRows, "
-                            "JFCols, FrontConn, RearConn, EquipmentH, EquipmentW, EquipmentD, "
-                            "EquipmentWeight, EquipmentV, EquipmentP, EquipmentHValue, "
-                            "equipmentVValue, jfvendor1, jfvendor2, jfcost1, jfcost2 from "
-                            "tblJackFields order by ManufacturerID, JackFieldName, JackFieldID"),
+                            "JFCols, FrontConn, RearConn, %1, jfvendor1, jfvendor2, jfcost1, "
+                            "jfcost2 from tblJackFields order by ManufacturerID, JackFieldName, "
+                            "JackFieldID")
+                 .arg(physicalSql),
              [jackfields](Importer& im, const QVariantList& v) {
                  if (!im.exists(kManufacturerExists, {v[0]})) return unknownManufacturer(v[0]);
                  if (im.exists(QStringLiteral("select 1 from tblJackFields where ManufacturerID "
