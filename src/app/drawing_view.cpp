@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
@@ -293,6 +294,15 @@ QPointF DrawingView::answerPoint(QPointF device) {
 
 void DrawingView::paintEvent(QPaintEvent*) {
     if (dirty_ || cache_.isNull()) renderCache();
+    if (!index().ready() && !indexQueued_) {
+        // The drawing is on screen: the index it waited without is built as soon as this
+        // paint is out, before the first pick can need it.
+        indexQueued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            indexQueued_ = false;
+            index().complete();
+        });
+    }
     QPainter p(this);
     if (!panOffset_.isNull())
         p.fillRect(rect(), paperShown() ? QColor(128, 128, 128) : options_.background);

@@ -148,6 +148,7 @@ class DrawingView : public QWidget {
     Ui& ui_;
     const cad::SpatialIndex* external_ = nullptr;
     std::unique_ptr<cad::SpatialIndex> own_;
+    bool indexQueued_ = false;
     cad::View view_;
     cad::RenderOptions options_;
     cad::BBox limits_{0, 0, 420, 297};

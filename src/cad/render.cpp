@@ -1092,7 +1092,8 @@ double area(const BBox& b) {
 }  // namespace
 
 BBox spaceExtents(const Document& doc, const Space& space, const SpatialIndex* index) {
-    if (index && index->size() > 0) return index->bounds();
+    // An index still waiting to be built is not built for this: one pass costs less.
+    if (index && index->ready() && index->size() > 0) return index->bounds();
     BBox box;
     for (const Entity& e : space.entities) {
         const Layer* l = doc.layer(e.layer);
@@ -1162,7 +1163,7 @@ void renderSpace(QPainter& painter, const Document& doc, const Space& space, con
     Renderer r(painter, doc, view, options, stats);
 
     const BBox visible = view.visibleBox().expanded(view.toWorld(4.0));
-    bool throughIndex = index && index->size() > 0;
+    bool throughIndex = index && index->ready() && index->size() > 0;
     if (throughIndex) {
         // When most of the drawing is in view, one pass in draw order beats a search.
         const BBox all = index->bounds();

@@ -67,6 +67,7 @@ SpatialIndex::SpatialIndex(SpatialIndex&&) noexcept = default;
 SpatialIndex& SpatialIndex::operator=(SpatialIndex&&) noexcept = default;
 
 void SpatialIndex::clear() {
+    pendingDoc_ = nullptr;
     tree_->rtree.clear();
     boxes_.clear();
     parts_.clear();
@@ -108,7 +109,32 @@ void SpatialIndex::build(const Document& doc, const Space& space) {
     tree_->rtree = bgi::rtree<Value, bgi::rstar<16>>(values.begin(), values.end());
 }
 
+void SpatialIndex::buildLater(const Document& doc, const Space& space) {
+    clear();
+    pendingDoc_ = &doc;
+    pendingSpace_ = space.name;
+}
+
+void SpatialIndex::complete() const {
+    // Building is not a change of what the index stands for: a const search may do it.
+    if (pendingDoc_) const_cast<SpatialIndex*>(this)->buildPending();
+}
+
+void SpatialIndex::buildPending() {
+    const Document& doc = *pendingDoc_;
+    const Space* space = &doc.modelSpace();
+    for (const Space& s : doc.layouts()) {
+        if (s.name.compare(pendingSpace_, Qt::CaseInsensitive) == 0) space = &s;
+    }
+    if (space->name.compare(pendingSpace_, Qt::CaseInsensitive) != 0) {
+        clear();  // the space is gone: nothing to index
+        return;
+    }
+    build(doc, *space);
+}
+
 void SpatialIndex::insert(const Document& doc, const Entity& e) {
+    complete();
     const quint64 key = handleKey(e.handle);
     if (!key) return;
     remove(e.handle);
@@ -121,6 +147,7 @@ void SpatialIndex::insert(const Document& doc, const Entity& e) {
 }
 
 bool SpatialIndex::remove(const QString& handle) {
+    complete();
     const quint64 key = handleKey(handle);
     auto it = boxes_.find(key);
     if (it == boxes_.end()) return false;
@@ -145,6 +172,7 @@ std::vector<quint64> SpatialIndex::keysNear(QPointF p, double aperture) const {
 }
 
 std::vector<quint64> SpatialIndex::keysIn(const BBox& box, bool within) const {
+    complete();
     std::vector<Value> hits;
     if (box.isValid()) {
         if (within)
@@ -169,18 +197,22 @@ std::vector<quint64> SpatialIndex::keysIn(const BBox& box, bool within) const {
 }
 
 bool SpatialIndex::contains(const QString& handle) const {
+    complete();
     return boxes_.contains(handleKey(handle));
 }
 
 BBox SpatialIndex::box(const QString& handle) const {
+    complete();
     return boxes_.value(handleKey(handle));
 }
 
 int SpatialIndex::size() const {
+    complete();
     return int(boxes_.size());
 }
 
 BBox SpatialIndex::bounds() const {
+    complete();
     if (tree_->rtree.empty()) return {};
     const BBoxT b = tree_->rtree.bounds();
     return BBox{b.min_corner().get<0>(), b.min_corner().get<1>(), b.max_corner().get<0>(),
@@ -193,6 +225,7 @@ const Entity* SpatialIndex::resolve(const Space& space, const QString& handle,
 }
 
 const Entity* SpatialIndex::resolve(const Space& space, quint64 key, int* position) const {
+    complete();
     auto at = [&](int i) -> const Entity* {
         if (i < 0 || i >= int(space.entities.size())) return nullptr;
         const Entity& e = space.entities[size_t(i)];

@@ -24,6 +24,14 @@ class SpatialIndex {
 
     // Replaces the contents with the entities of a space.
     void build(const Document& doc, const Space& space);
+    // The same, done on first use (any search or change, or complete()): a window shows its
+    // drawing first and indexes it after. The space is found again by its name then, so
+    // the document must outlive the wait.
+    void buildLater(const Document& doc, const Space& space);
+    // Nothing waits to be built. Those who can do without the index (a whole redraw, the
+    // extents) ask first rather than make the build happen.
+    bool ready() const { return !pendingDoc_; }
+    void complete() const;
     void clear();
     // Adds or replaces an entity; entities without extent (unknown kinds) are left out.
     void insert(const Document& doc, const Entity& e);
@@ -59,6 +67,10 @@ class SpatialIndex {
 
   private:
     static std::vector<BBox> partsOf(const Document& doc, const Entity& e, BBox* whole);
+    void buildPending();
+
+    const Document* pendingDoc_ = nullptr;
+    QString pendingSpace_;
 
     struct Tree;
     std::unique_ptr<Tree> tree_;

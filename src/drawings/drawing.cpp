@@ -55,7 +55,8 @@ cad::SpatialIndex& Drawing::indexOf(const cad::Space& space) {
     std::unique_ptr<cad::SpatialIndex>& slot = indexes_[space.name.toUpper()];
     if (!slot) {
         slot = std::make_unique<cad::SpatialIndex>();
-        slot->build(doc_, space);
+        // Built on its first search or change: a window shows the drawing before that.
+        slot->buildLater(doc_, space);
     }
     return *slot;
 }
@@ -120,7 +121,7 @@ void Drawing::changed() {
     // Views hold on to the indexes: they are rebuilt in place, never replaced.
     for (auto& [name, index] : indexes_) {
         if (const cad::Space* s = spaceNamed(name))
-            index->build(doc_, *s);
+            index->buildLater(doc_, *s);
         else
             index->clear();
     }

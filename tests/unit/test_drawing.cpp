@@ -2,7 +2,11 @@
 // editor, undo and a change of space, and the inspection lines of the batch `entity` line.
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
+
 #include "cad/cad_error.h"
+#include "cad/render.h"
 #include "drawings/drawing.h"
 #include "drawings/inspection.h"
 #include "drawings/layers.h"
@@ -98,14 +102,31 @@ TEST(Drawing, InteractiveInsertPlacesTheBlockWithItsAttributesAtThePickedPoint) 
     EXPECT_THROW(d.insertBlock(*user.ui, QStringLiteral("NONE")), cad::CadError);
 }
 
-TEST(Drawing, IndexesRebuiltInPlaceAfterDirectChanges) {
-    Drawing d;
+// A window shows its drawing before indexing it: the whole redraw and the extents do not
+// build the index, the first search or change does, and a change made first is not lost.
+TEST(Drawing, IndexesWaitForFirstUseAndAreRebuiltInPlace) {
+    cad::Document doc;
+    doc.addToModel(cad::Entity::line({0, 0}, {10, 0}));
+    Drawing d(std::move(doc));
     const cad::SpatialIndex* held = &d.index();  // as a view holds it
-    d.document().modelSpace().entities.push_back(cad::Entity::line({0, 0}, {10, 0}));
+    EXPECT_FALSE(held->ready());
+    QImage image(64, 64, QImage::Format_RGB32);
+    QPainter painter(&image);
+    cad::View view(image.size(), {}, 1.0);
+    view.zoomExtents(cad::spaceExtents(d.document(), d.space(), held));
+    cad::renderSpace(painter, d.document(), d.space(), view, {}, held);
+    painter.end();
+    EXPECT_FALSE(held->ready());
+    const QString circle = d.editor().add(cad::Entity::circle({50, 0}, 1));
+    EXPECT_TRUE(held->ready());
+    EXPECT_EQ(held->size(), 2);
+    EXPECT_EQ(d.entityAt({51, 0}, 0.1), circle);
+
+    d.document().modelSpace().entities.push_back(cad::Entity::line({0, 5}, {10, 5}));
     d.document().modelSpace().entities.back().handle = QStringLiteral("7F");
     d.changed();
     EXPECT_EQ(&d.index(), held);
-    EXPECT_EQ(d.entityAt({5, 0}, 0.1), QStringLiteral("7F"));
+    EXPECT_EQ(d.entityAt({5, 5}, 0.1), QStringLiteral("7F"));
 }
 
 // The unsaved mark follows undo and redo back to the saved state; a change undo cannot take
