@@ -24,6 +24,7 @@
 #include "app/cable_windows.h"
 #include "app/cables_pane.h"
 #include "app/conflict_viewer_window.h"
+#include "app/report_wizard_window.h"
 #include "app/data_sheets.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
@@ -53,6 +54,7 @@
 #include "projects/lock_admin.h"
 #include "projects/project_registry.h"
 #include "projects/users.h"
+#include "shell/app_folder.h"
 #include "shell/command_line.h"
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
@@ -186,7 +188,7 @@ const MenuDef kMenus[] = {
     {"mnuFile",
      "&File",
      {"catDNew", "catDOpen", "catDSave", "catDSaveAs", "catDClose", "catDCloseAll", "-", "catRNew",
-      "catROpen", "catRSave", "catRSaveAs", "-", "catDPageSetup", "catDPrintPreview", "catDPrint",
+      "catRWizard", "catROpen", "catRSave", "catRSaveAs", "-", "catDPageSetup", "catDPrintPreview", "catDPrint",
       "-", "catDExportImage", "-", "catGExit"}},
     {"mnuEdit",
      "&Edit",
@@ -679,6 +681,20 @@ void MainWindow::registerActions() {
         DeleteJackfieldWindow window(s_.ui, this);
         window.setErrorHandler(&s_.errors);
         if (window.load()) s_.ui.runModal(window);
+    });
+    on("catRWizard", [this] {
+        // Making a report layout takes the right to make reports.
+        if (!router_.permitted(QStringLiteral("catRNew"))) return;
+        const QString project = s_.run.currentProjectPath;
+        const QString reports = appfolder::findNoCase(project, QStringLiteral("REPORTS"));
+        const QString general =
+            reports.isEmpty() ? QString() : appfolder::findNoCase(reports, QStringLiteral("GENERAL"));
+        ReportWizardWindow window(s_.ui, general.isEmpty() ? project : general);
+        window.open = [this](const QString& path) {
+            explorer_->refresh();
+            openFile(path);
+        };
+        s_.ui.runModal(window);
     });
     on("catGResolveConflicts", [this] {
         ConflictViewerWindow window(s_.ui, s_.run.currentProjectPath);

@@ -423,6 +423,32 @@ QString dialect::fromJet(Engine e, const QString& statement) {
         static const QRegularExpression like(QStringLiteral("\\bLIKE\\b"),
                                              QRegularExpression::CaseInsensitiveOption);
         s.replace(like, QStringLiteral("ILIKE"));
+        // Bracketed names ("[tblCables].[Cable Type]") become quoted ones, in the lower case
+        // the server gave the schema's unquoted names. Quoted text is left alone.
+        QString out;
+        out.reserve(s.size());
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const QChar c = s[i];
+            if (c == QLatin1Char('\'')) {
+                const qsizetype end = s.indexOf(QLatin1Char('\''), i + 1);
+                const qsizetype stop = end < 0 ? s.size() : end + 1;
+                out += QStringView(s).mid(i, stop - i);
+                i = stop - 1;
+            } else if (c == QLatin1Char('[')) {
+                const qsizetype end = s.indexOf(QLatin1Char(']'), i + 1);
+                if (end < 0) {
+                    out += QStringView(s).mid(i);
+                    break;
+                }
+                QString name = s.mid(i + 1, end - i - 1).toLower();
+                name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+                out += QLatin1Char('"') + name + QLatin1Char('"');
+                i = end;
+            } else {
+                out += c;
+            }
+        }
+        s = out;
     }
     return s;
 }

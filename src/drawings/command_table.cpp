@@ -262,6 +262,8 @@ const CommandInfo kCommands[] = {
     {"catGExit", "Exit", CommandKind::NoAction},
     // Beyond the table of command keys: the viewer of rows a database update set aside.
     {"catGResolveConflicts", "Resolve Conflicts...", CommandKind::Action},
+    // Beyond the table of command keys: the report wizard, which makes a new report layout.
+    {"catRWizard", "Report Wizard...", CommandKind::Action},
     {"catGFormView", "Form View", CommandKind::NoAction},
     {"catGDSView", "Data Sheet View", CommandKind::NoAction},
     {"catGSystemCheck", "System Check...", CommandKind::Action},

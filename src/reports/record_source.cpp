@@ -90,7 +90,9 @@ void QueryRecordSource::start() {
     try {
         if (!registry_.isBound(*dbId))
             throw ReportError(QStringLiteral("the %1 is not open").arg(db::dbTitle(*dbId)));
-        query_ = std::make_unique<db::Query>(*dbId, sql, registry_);
+        // The layout's SQL is the program's own dialect (bracketed names, Jet's true).
+        query_ = std::make_unique<db::Query>(
+            *dbId, db::dialect::fromJet(registry_.engine(*dbId), sql), registry_);
         for (const QVariant& v : filter_.values) query_->bind(v);
         query_->exec();
     } catch (const db::DbError& e) {

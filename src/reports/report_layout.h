@@ -42,6 +42,9 @@ enum class ControlKind {
 
 enum class HAlign { Left, Center, Right };
 
+// How lines and rectangle outlines are drawn.
+enum class LineStyle { Solid, Dash, Dot, DashDot };
+
 struct Control {
     QString name{};
     ControlKind kind = ControlKind::Label;
@@ -52,7 +55,9 @@ struct Control {
     QColor foreColor = Qt::black;
     QColor backColor{};  // invalid: transparent
     HAlign align = HAlign::Left;
-    int lineWidth = 15;    // lines and rectangles, twips
+    int lineWidth = 15;  // lines and rectangles, twips
+    LineStyle lineStyle = LineStyle::Solid;
+    bool locked = false;   // the designer neither moves nor resizes it
     bool canGrow = false;  // a field taller than its rectangle wraps and grows the section
     QByteArray image{};
     bool operator==(const Control&) const = default;

@@ -1,0 +1,273 @@
+// The report wizard's logic: the SQL the choices make, the layout's arithmetic, the summary,
+// and the schema read from both engines (type codes, relations) with the generated SQL run.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "db/schema.h"
+#include "db_fixture.h"
+#include "reports/record_source.h"
+#include "reports/report_wizard.h"
+
+using namespace tolvane;
+using namespace tolvane::reports;
+using namespace tolvane::reports::wizard;
+
+namespace {
+
+Relation cablesToChildren() {
+    return {QStringLiteral("FK1"), QStringLiteral("tblCables"), QStringLiteral("CableID"),
+            QStringLiteral("tblChildCables"), QStringLiteral("ParentNo")};
+}
+
+}  // namespace
+
+TEST(ReportWizardSql, ChoicesBecomeBracketedSelectWithJoinsInWhere) {
+    Choices c;
+    EXPECT_EQ(generateSql(c), QString());
+    c.tables = {QStringLiteral("tblCables")};
+    c.fields = {{"tblCables", "CableNO"}, {"tblCables", "Length"}};
+    EXPECT_EQ(generateSql(c), "SELECT [CableNO], [Length] FROM [tblCables]");
+
+    // Grouping alone still orders; sorts follow the groups, descending ones marked.
+    c.groups = {{"tblCables", "SRCSys"}};
+    EXPECT_EQ(generateSql(c),
+              "SELECT [CableNO], [Length] FROM [tblCables] ORDER BY [tblCables].[SRCSys]");
+    c.sorts = {{"tblCables", "Length", true}, {"tblCables", "CableNO", false}};
+    EXPECT_EQ(generateSql(c),
+              "SELECT [CableNO], [Length] FROM [tblCables] ORDER BY [tblCables].[SRCSys], "
+              "[tblCables].[Length] DESC , [tblCables].[CableNO]");
+
+    c.groups.clear();
+    c.sorts.clear();
+    c.tables << QStringLiteral("tblChildCables");
+    c.fields << SelectedField{"tblChildCables", "Cable No"};
+    // Two tables without a relation: a cross product, no WHERE.
+    EXPECT_EQ(generateSql(c),
+              "SELECT [tblCables].[CableNO], [tblCables].[Length], [tblChildCables].[Cable No] "
+              "FROM [tblCables], [tblChildCables]");
+    EXPECT_EQ(problemWith(c), "No relation joins tblChildCables to the other tables chosen.");
+    c.relations = {cablesToChildren()};
+    EXPECT_EQ(generateSql(c),
+              "SELECT [tblCables].[CableNO], [tblCables].[Length], [tblChildCables].[Cable No] "
+              "FROM [tblCables], [tblChildCables] WHERE [tblCables].[CableID] = "
+              "[tblChildCables].[ParentNo]");
+    EXPECT_EQ(problemWith(c), QString());
+    EXPECT_EQ(problemWith(Choices{}), "Choose at least one table.");
+    Choices noFields;
+    noFields.tables = {QStringLiteral("tblCables")};
+    EXPECT_EQ(problemWith(noFields), "Choose at least one field.");
+}
+
+TEST(ReportWizardSql, SummaryListsTheChoicesLineByLine) {
+    Choices c;
+    c.title = QStringLiteral("Cable \"Run\" List");
+    c.connection = QStringLiteral("sqlite:/jobs/a.db");
+    c.tables = {QStringLiteral("tblCables")};
+    c.fields = {{"tblCables", "CableNO", code::VarText, 20}, {"tblCables", "Length", code::Double}};
+    c.groups = {{"tblCables", "SRCSys"}};
+    c.sorts = {{"tblCables", "Length", true}};
+    EXPECT_EQ(summary(c),
+              "Report Title: Cable \"Run\" List\r\n"
+              "Connection String = sqlite:/jobs/a.db\r\n"
+              "Selected Fields: \r\n"
+              "tblCables.CableNO Type = dbText Width = 20\r\n"
+              "tblCables.Length Type = dbDouble Width = 0\r\n"
+              "From Tables: \r\ntblCables\r\n"
+              "Summary Group Levels: \r\ntblCables.SRCSys Group Option = Default\r\n"
+              "Order By: \r\ntblCables.Length Sort Order = Dec");
+    EXPECT_EQ(typeName(999), QString());
+    EXPECT_EQ(cleanName(QStringLiteral("Rack & Room_2.Name é")), "RackRoom_2Name");
+}
+
+TEST(ReportWizardLayout, FlowWidthsSectionsAndRulesFollowTheArithmetic) {
+    Choices c;
+    c.title = QStringLiteral("Cables");
+    c.style = 0;  // Bold: Times New Roman 9 detail, 20 bold title, three rules
+    c.tables = {QStringLiteral("tblCables"), QStringLiteral("tblChildCables")};
+    c.relations = {cablesToChildren()};
+    c.fields = {{"tblCables", "CableNO", code::VarText, 50},
+                {"tblCables", "Notes", code::VarText, 51},
+                {"tblCables", "Length", code::Double},
+                {"tblCables", "Cost", code::Currency},
+                {"tblCables", "MultiCore", code::Boolean},
+                {"tblChildCables", "CableNO", code::VarText, 10},
+                {"tblCables", "Photo", code::Binary}};
+    c.groups = {{"tblCables", "Src Sys"}};
+    PageSetup page;  // 8.5 inches less two 0.75 inch margins: 10080 twips
+    const ReportLayout l = generateLayout(c, page);
+    const double w = characterUnit(reportStyles()[0].detail);
+    ASSERT_GT(w, 60);
+    const auto units = [&](double n) { return int(std::lround(n * w)); };
+
+    ASSERT_TRUE(l.data);
+    EXPECT_EQ(l.data->name, "DC1");
+    EXPECT_EQ(l.data->databaseKey, "PROJECT_SPECIFIC");
+    EXPECT_EQ(l.data->sql, generateSql(c));
+
+    // Left to right with 100 between controls, wrapping at 10080 to the row below.
+    const QList<Control>& d = l.detail.controls;
+    ASSERT_EQ(d.size(), 7);
+    int left = 0, rowTop = 0, nextRow = 315;
+    const int widths[] = {units(50), units(40), units(8), units(8), units(3), units(10), units(25)};
+    const int heights[] = {300, 300, 300, 300, 300, 300, 1800};
+    for (int i = 0; i < 7; ++i) {
+        if (left + widths[i] > page.printableWidth() && left > 0) left = 0, rowTop = nextRow;
+        EXPECT_EQ(d[i].rect, QRect(left, rowTop, widths[i], heights[i])) << i;
+        nextRow = std::max(nextRow, rowTop + heights[i] + 15);
+        left += widths[i] + 100;
+    }
+    EXPECT_EQ(l.detail.height, nextRow - 15);
+    EXPECT_FALSE(d[0].canGrow);
+    EXPECT_TRUE(d[1].canGrow);
+    EXPECT_EQ(d[2].align, HAlign::Right);
+    EXPECT_EQ(d[3].format, "$###,##0.00");
+    EXPECT_EQ(d[4].kind, ControlKind::CheckBox);
+    EXPECT_EQ(d[4].name, "chktblCables_MultiCore");
+    EXPECT_EQ(d[6].kind, ControlKind::Picture);
+    EXPECT_EQ(d[6].name, "oletblCables_Photo");
+    // A name two tables share binds with its table; others bare.
+    EXPECT_EQ(d[0].text, "tblCables.CableNO");
+    EXPECT_EQ(d[5].text, "tblChildCables.CableNO");
+    EXPECT_EQ(d[2].text, "Length");
+    EXPECT_EQ(d[2].name, "txttblCables_Length");
+
+    // Column labels stand over their fields.
+    ASSERT_EQ(l.pageHeader.controls.size(), 7);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(l.pageHeader.controls[i].rect.left(), d[i].rect.left());
+        EXPECT_EQ(l.pageHeader.controls[i].rect.height(), 300);
+    }
+    EXPECT_EQ(l.pageHeader.controls[1].name, "lbltblCables_Notes");
+    EXPECT_EQ(l.pageHeader.controls[1].text, "Notes");
+
+    ASSERT_EQ(l.groups.size(), 1);
+    EXPECT_EQ(l.groups[0].header.name, "SrcSysgh");
+    EXPECT_EQ(l.groups[0].footer.name, "SrcSysgf");
+    EXPECT_EQ(l.groups[0].field, "Src Sys");
+    ASSERT_EQ(l.groups[0].header.controls.size(), 1);
+    EXPECT_EQ(l.groups[0].header.controls[0].name, "txtGVSrcSys");
+    EXPECT_EQ(l.groups[0].header.controls[0].rect.height(), 450);
+    EXPECT_TRUE(l.groups[0].header.controls[0].font.bold);
+
+    // Bold has three rules: four lines at 0 to 3 twips, then the title 20 / 8 x 300 high.
+    QList<int> rules;
+    const Control* title = nullptr;
+    for (const Control& x : l.reportHeader.controls) {
+        if (x.kind == ControlKind::Line) {
+            rules << x.rect.top();
+            EXPECT_EQ(x.rect.width(), page.printableWidth() + 1);
+        }
+        if (x.name == QLatin1String("lblReportTitle")) title = &x;
+    }
+    EXPECT_EQ(rules, (QList<int>{0, 1, 2, 3}));
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->rect, QRect(0, 5, page.printableWidth(), 750));
+    EXPECT_EQ(title->align, HAlign::Center);
+    EXPECT_TRUE(title->font.bold);
+    EXPECT_GE(l.reportHeader.height, 755);
+    EXPECT_EQ(l.reportFooter.height, 200);
+
+    // Soft Gray: a back colour and no rule (its line style draws nothing).
+    c.style = 5;
+    const ReportLayout soft = generateLayout(c, page);
+    EXPECT_EQ(soft.reportHeader.backColor, QColor(0xC0, 0xC0, 0xC0));
+    for (const Control& x : soft.reportHeader.controls) EXPECT_NE(x.kind, ControlKind::Line);
+}
+
+TEST(ReportWizardTypes, DeclaredTypesMapToTheWidthTablesCodes) {
+    int size = -1;
+    EXPECT_EQ(typeCode(db::Engine::SQLite, "VARCHAR(40)", &size), code::VarText);
+    EXPECT_EQ(size, 40);
+    EXPECT_EQ(typeCode(db::Engine::SQLite, "TEXT COLLATE NOCASE", &size), code::LongText);
+    EXPECT_EQ(size, 0);
+    EXPECT_EQ(typeCode(db::Engine::SQLite, "INTEGER", &size), code::Integer);
+    EXPECT_EQ(typeCode(db::Engine::SQLite, "REAL", &size), code::Double);
+    EXPECT_EQ(typeCode(db::Engine::SQLite, "BOOLEAN", &size), code::Boolean);
+    EXPECT_EQ(typeCode(db::Engine::SQLite, "DATETIME", &size), code::Date);
+    EXPECT_EQ(typeCode(db::Engine::SQLite, "BLOB", &size), code::Binary);
+    EXPECT_EQ(typeCode(db::Engine::SQLite, "DECIMAL(10,2)", &size), code::Numeric);
+    EXPECT_EQ(typeCode(db::Engine::PostgreSQL, "citext", &size), code::LongText);
+    EXPECT_EQ(typeCode(db::Engine::PostgreSQL, "varchar(12)", &size), code::VarText);
+    EXPECT_EQ(size, 12);
+    EXPECT_EQ(typeCode(db::Engine::PostgreSQL, "int4", &size), code::Integer);
+    EXPECT_EQ(typeCode(db::Engine::PostgreSQL, "float8", &size), code::Double);
+    EXPECT_EQ(typeCode(db::Engine::PostgreSQL, "numeric", &size), code::Numeric);
+    EXPECT_EQ(typeCode(db::Engine::PostgreSQL, "money", &size), code::Currency);
+    EXPECT_EQ(typeCode(db::Engine::PostgreSQL, "timestamp", &size), code::Date);
+    EXPECT_EQ(typeCode(db::Engine::PostgreSQL, "bytea", &size), code::Binary);
+    EXPECT_EQ(typeCode(db::Engine::PostgreSQL, "bool", &size), code::Boolean);
+}
+
+class ReportWizardOnEngine : public ::testing::TestWithParam<db::Engine> {};
+
+// The schema read from either engine gives the same tables, fields, codes and relations, and
+// the SQL made from it runs there.
+TEST_P(ReportWizardOnEngine, SchemaIsReadAlikeAndTheGeneratedSqlRuns) {
+    db::Connections registry;
+    test::TestDatabases dbs(GetParam());
+    if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+    dbs.makeEmpty(db::DbId::Project, registry);
+    db::ensureSchema(db::DbId::Project, registry);
+    db::Query(db::DbId::Project,
+              "create table \"Rack Notes\" (\"Rack No\" varchar(12), Checked boolean)", registry)
+        .exec();
+    db::Query(db::DbId::Project,
+              "insert into tblCables (CableNO, Length, MultiCore) values ('M1', 12.5, TRUE)",
+              registry)
+        .exec();
+    const qint64 parent = db::Query(db::DbId::Project, "select CableID from tblCables", registry)
+                              .scalar()
+                              .toLongLong();
+    for (const char* core : {"M1-1", "M1-2"})
+        db::Query(db::DbId::Project, "insert into tblChildCables (CableNo, ParentNo) values (?, ?)",
+                  registry)
+            .bind(QString::fromLatin1(core))
+            .bind(parent)
+            .exec();
+
+    DataSource source;
+    source.open(db::DbId::Project, registry);
+    QStringList names;
+    for (const TableInfo& t : source.tables())
+        if (!t.isSystem) names << t.name;
+    EXPECT_TRUE(names.contains("tblCables")) << names.join(',').toStdString();
+    EXPECT_TRUE(names.contains("Rack Notes", Qt::CaseInsensitive));
+    for (const TableInfo& t : source.tables()) {
+        if (t.name.startsWith(QLatin1String("tolvane_"))) EXPECT_TRUE(t.isSystem);
+    }
+
+    QMap<QString, FieldInfo> cable;
+    for (const FieldInfo& f : source.fields("TBLCABLES")) cable.insert(f.name, f);
+    EXPECT_EQ(cable.value("CableNO").type, code::LongText);
+    EXPECT_EQ(cable.value("Length").type, code::Double);
+    EXPECT_EQ(cable.value("MultiCore").type, code::Boolean);
+    EXPECT_EQ(cable.value("CableID").type, code::Integer);
+    EXPECT_EQ(cable.value("DateOriginated").type, code::Date);
+    const QList<FieldInfo> rack = source.fields("Rack Notes");
+    ASSERT_EQ(rack.size(), 2);
+    EXPECT_EQ(rack[0].type, code::VarText);
+    EXPECT_EQ(rack[0].size, 12);
+    EXPECT_EQ(rack[1].type, code::Boolean);
+    EXPECT_TRUE(source.fields("tblNothing").isEmpty());
+
+    const auto link = source.relationFor("tblChildCables", "tblCables");
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->pkFieldName(), "[tblCables].[CableID]");
+    EXPECT_EQ(link->fkFieldName(), "[tblChildCables].[ParentNo]");
+    EXPECT_FALSE(source.relationFor("tblCables", "tblJF"));
+
+    Choices c;
+    c.tables = {QStringLiteral("tblCables"), QStringLiteral("tblChildCables")};
+    c.fields = {{"tblCables", "CableNO"}, {"tblChildCables", "CableNo"}};
+    c.relations = {*link};
+    c.sorts = {{"tblChildCables", "CableNo", true}};
+    QueryRecordSource rows(
+        {QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"), generateSql(c)}, registry);
+    rows.start();
+    QStringList got;
+    while (rows.next()) got << rows.value(0).toString() + "/" + rows.value(1).toString();
+    EXPECT_EQ(got, (QStringList{"M1/M1-2", "M1/M1-1"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ReportWizardOnEngine, test::bothEngines(), test::engineName);
