@@ -42,6 +42,10 @@ enum class ControlKind {
 
 enum class HAlign { Left, Center, Right };
 
+// What a bound field in a group footer or the report footer shows: the row's value, or a total
+// over the rows of its group (over all rows in the report footer). Null values are left out.
+enum class Summary { None, Sum, Count };
+
 struct Control {
     QString name{};
     ControlKind kind = ControlKind::Label;
@@ -54,6 +58,7 @@ struct Control {
     HAlign align = HAlign::Left;
     int lineWidth = 15;    // lines and rectangles, twips
     bool canGrow = false;  // a field taller than its rectangle wraps and grows the section
+    Summary summary = Summary::None;  // fields in group footers and the report footer
     QByteArray image{};
     bool operator==(const Control&) const = default;
 };
