@@ -19,6 +19,7 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "app/bill_of_materials_window.h"
 #include "app/block_browser.h"
 #include "app/cable_type_library_window.h"
 #include "app/cable_windows.h"
@@ -230,8 +231,8 @@ const MenuDef kMenus[] = {
     {"mnuProject",
      "&Project",
      {"catPLSystems", "catPLCables", "catPLJackFields", "-", "catPViewProjBlocks", "-",
-      "catPRefresh", "catPDeleteMissing", "catPClearDrawingList", "catPConsolidate",
-      "catPClearLock", "-", "catPPrefs"}},
+      "catGBillOfMaterials", "-", "catPRefresh", "catPDeleteMissing", "catPClearDrawingList",
+      "catPConsolidate", "catPClearLock", "-", "catPPrefs"}},
     {"mnuDatabases", "Data&bases", {"catGResolveConflicts"}},
     {"mnuWindow", "Wi&ndow", {"catWTileH", "catWTileV", "catWCascade"}},
 };
@@ -362,10 +363,7 @@ void MainWindow::buildPanes() {
     explorer_->route = [this](const QString& key) { RouteCMD(key); };
     explorer_->openDrawing = [this](const QString& path) { openFile(path); };
     explorer_->openReport = [this](const QString& path) { openFile(path); };
-    explorer_->billOfMaterials = [this] {
-        if (router_.permitted(QStringLiteral("catRNew")))
-            s_.ui.status(tr("The bill of materials is not available in this version yet"));
-    };
+    explorer_->billOfMaterials = [this] { RouteCMD(QStringLiteral("catGBillOfMaterials")); };
     explorer_->dataSheet = [this](const QString& key) {
         if (key == QLatin1String("DWGS_DB"))
             openDataSheet(SheetKind::Drawings);
@@ -679,6 +677,15 @@ void MainWindow::registerActions() {
         DeleteJackfieldWindow window(s_.ui, this);
         window.setErrorHandler(&s_.errors);
         if (window.load()) s_.ui.runModal(window);
+    });
+    // Making bills is making reports: the wizard asks the permission of catRNew.
+    on("catGBillOfMaterials", [this] {
+        if (!router_.permitted(QStringLiteral("catRNew"))) return;
+        BillOfMaterialsWindow window(s_.ui, s_.run.appPath, db::connections(), this);
+        window.setErrorHandler(&s_.errors);
+        // Until report windows take a filter, the stock report opens over every bill.
+        window.preview = [this](const QString& path, const QString&) { openFile(path); };
+        s_.ui.runModal(window);
     });
     on("catGResolveConflicts", [this] {
         ConflictViewerWindow window(s_.ui, s_.run.currentProjectPath);

@@ -262,6 +262,8 @@ const CommandInfo kCommands[] = {
     {"catGExit", "Exit", CommandKind::NoAction},
     // Beyond the table of command keys: the viewer of rows a database update set aside.
     {"catGResolveConflicts", "Resolve Conflicts...", CommandKind::Action},
+    // Beyond the table of command keys: the bill of materials wizard (the explorer's node).
+    {"catGBillOfMaterials", "Bill of Materials...", CommandKind::Action},
     {"catGFormView", "Form View", CommandKind::NoAction},
     {"catGDSView", "Data Sheet View", CommandKind::NoAction},
     {"catGSystemCheck", "System Check...", CommandKind::Action},
