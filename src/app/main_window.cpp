@@ -19,12 +19,12 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "app/bill_of_materials_window.h"
 #include "app/block_browser.h"
 #include "app/cable_type_library_window.h"
 #include "app/cable_windows.h"
 #include "app/cables_pane.h"
 #include "app/conflict_viewer_window.h"
-#include "app/report_wizard_window.h"
 #include "app/data_sheets.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
@@ -37,6 +37,7 @@
 #include "app/project_explorer.h"
 #include "app/project_jackfield_windows.h"
 #include "app/property_grid.h"
+#include "app/report_wizard_window.h"
 #include "app/signal_types_window.h"
 #include "app/system_name_window.h"
 #include "app/tips_window.h"
@@ -187,9 +188,10 @@ struct MenuDef {
 const MenuDef kMenus[] = {
     {"mnuFile",
      "&File",
-     {"catDNew", "catDOpen", "catDSave", "catDSaveAs", "catDClose", "catDCloseAll", "-", "catRNew",
-      "catRWizard", "catROpen", "catRSave", "catRSaveAs", "-", "catDPageSetup", "catDPrintPreview", "catDPrint",
-      "-", "catDExportImage", "-", "catGExit"}},
+     {"catDNew", "catDOpen",      "catDSave",         "catDSaveAs", "catDClose", "catDCloseAll",
+      "-",       "catRNew",       "catRWizard",       "catROpen",   "catRSave",  "catRSaveAs",
+      "-",       "catDPageSetup", "catDPrintPreview", "catDPrint",  "-",         "catDExportImage",
+      "-",       "catGExit"}},
     {"mnuEdit",
      "&Edit",
      {"catDUndo", "catDRedo", "-", "catDCuttoClip", "catDCopytoClip", "catDPaste", "-",
@@ -232,8 +234,8 @@ const MenuDef kMenus[] = {
     {"mnuProject",
      "&Project",
      {"catPLSystems", "catPLCables", "catPLJackFields", "-", "catPViewProjBlocks", "-",
-      "catPRefresh", "catPDeleteMissing", "catPClearDrawingList", "catPConsolidate",
-      "catPClearLock", "-", "catPPrefs"}},
+      "catGBillOfMaterials", "-", "catPRefresh", "catPDeleteMissing", "catPClearDrawingList",
+      "catPConsolidate", "catPClearLock", "-", "catPPrefs"}},
     {"mnuDatabases", "Data&bases", {"catGResolveConflicts"}},
     {"mnuWindow", "Wi&ndow", {"catWTileH", "catWTileV", "catWCascade"}},
 };
@@ -364,10 +366,7 @@ void MainWindow::buildPanes() {
     explorer_->route = [this](const QString& key) { RouteCMD(key); };
     explorer_->openDrawing = [this](const QString& path) { openFile(path); };
     explorer_->openReport = [this](const QString& path) { openFile(path); };
-    explorer_->billOfMaterials = [this] {
-        if (router_.permitted(QStringLiteral("catRNew")))
-            s_.ui.status(tr("The bill of materials is not available in this version yet"));
-    };
+    explorer_->billOfMaterials = [this] { RouteCMD(QStringLiteral("catGBillOfMaterials")); };
     explorer_->dataSheet = [this](const QString& key) {
         if (key == QLatin1String("DWGS_DB"))
             openDataSheet(SheetKind::Drawings);
@@ -687,13 +686,23 @@ void MainWindow::registerActions() {
         if (!router_.permitted(QStringLiteral("catRNew"))) return;
         const QString project = s_.run.currentProjectPath;
         const QString reports = appfolder::findNoCase(project, QStringLiteral("REPORTS"));
-        const QString general =
-            reports.isEmpty() ? QString() : appfolder::findNoCase(reports, QStringLiteral("GENERAL"));
+        const QString general = reports.isEmpty()
+                                    ? QString()
+                                    : appfolder::findNoCase(reports, QStringLiteral("GENERAL"));
         ReportWizardWindow window(s_.ui, general.isEmpty() ? project : general);
         window.open = [this](const QString& path) {
             explorer_->refresh();
             openFile(path);
         };
+        s_.ui.runModal(window);
+    });
+    // Making bills is making reports: the wizard asks the permission of catRNew.
+    on("catGBillOfMaterials", [this] {
+        if (!router_.permitted(QStringLiteral("catRNew"))) return;
+        BillOfMaterialsWindow window(s_.ui, s_.run.appPath, db::connections(), this);
+        window.setErrorHandler(&s_.errors);
+        // Until report windows take a filter, the stock report opens over every bill.
+        window.preview = [this](const QString& path, const QString&) { openFile(path); };
         s_.ui.runModal(window);
     });
     on("catGResolveConflicts", [this] {

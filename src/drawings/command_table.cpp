@@ -264,6 +264,8 @@ const CommandInfo kCommands[] = {
     {"catGResolveConflicts", "Resolve Conflicts...", CommandKind::Action},
     // Beyond the table of command keys: the report wizard, which makes a new report layout.
     {"catRWizard", "Report Wizard...", CommandKind::Action},
+    // Beyond the table of command keys: the bill of materials wizard (the explorer's node).
+    {"catGBillOfMaterials", "Bill of Materials...", CommandKind::Action},
     {"catGFormView", "Form View", CommandKind::NoAction},
     {"catGDSView", "Data Sheet View", CommandKind::NoAction},
     {"catGSystemCheck", "System Check...", CommandKind::Action},

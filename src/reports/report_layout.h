@@ -44,6 +44,9 @@ enum class HAlign { Left, Center, Right };
 
 // How lines and rectangle outlines are drawn.
 enum class LineStyle { Solid, Dash, Dot, DashDot };
+// What a bound field in a group footer or the report footer shows: the row's value, or a total
+// over the rows of its group (over all rows in the report footer). Null values are left out.
+enum class Summary { None, Sum, Count };
 
 struct Control {
     QString name{};
@@ -59,6 +62,7 @@ struct Control {
     LineStyle lineStyle = LineStyle::Solid;
     bool locked = false;   // the designer neither moves nor resizes it
     bool canGrow = false;  // a field taller than its rectangle wraps and grows the section
+    Summary summary = Summary::None;  // fields in group footers and the report footer
     QByteArray image{};
     bool operator==(const Control&) const = default;
 };

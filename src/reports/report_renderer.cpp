@@ -3,6 +3,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <unordered_map>
 
 #include "reports/report_error.h"
 #include "reports/report_format.h"
@@ -32,6 +33,22 @@ int columnOf(const QStringList& fields, const QString& name) {
     if (dot >= 0) return columnOf(fields, name.mid(dot + 1));
     return -1;
 }
+
+// A running total of one column over the rows of a group or of the report.
+struct Total {
+    int column = 0;
+    double sum = 0;
+    qint64 count = 0;
+    void clear() { sum = 0, count = 0; }
+    void add(const QVariant& v) {
+        if (v.isNull()) return;
+        sum += v.toDouble();
+        ++count;
+    }
+    QVariant value(Summary kind) const {
+        return kind == Summary::Count ? QVariant(count) : QVariant(sum);
+    }
+};
 
 // A section laid out for one row: its height after growing, its items relative to its top.
 struct Laid {
@@ -69,12 +86,19 @@ class Paginator {
             QList<Laid> headers;
             for (int g = level; g < groups; ++g) headers << lay(l_.groups[g].header, row);
             Laid detail = lay(l_.detail, row);
-            // A group header keeps company with everything up to and including the first detail.
-            int following = detail.height;
-            for (int i = int(headers.size()) - 1; i >= 0; --i) {
-                place(SectionKind::GroupHeader, level + i, headers[i], following);
-                following += headers[i].height;
+            // A group header keeps company with the headers inside it and the first detail;
+            // outer headers print first.
+            QList<int> following(headers.size());
+            for (int i = int(headers.size()) - 1, below = detail.height; i >= 0; --i) {
+                following[i] = below;
+                below += headers[i].height;
             }
+            for (int i = 0; i < headers.size(); ++i)
+                place(SectionKind::GroupHeader, level + i, headers[i], following[i]);
+            // Totals of the groups whose footers have printed start again.
+            for (int g = level; g < groups; ++g)
+                for (Total* t : groupTotals_[g]) t->clear();
+            for (auto& [control, total] : totals_) total.add(row[total.column]);
             lastRow_ = row;
             place(SectionKind::Detail, -1, detail);
             prev = std::move(row);
@@ -110,6 +134,18 @@ class Paginator {
             for (const Control& c : sectionAt(l_, ref)->controls)
                 if (isBound(c)) columns_.insert(&c, need(c.text));
         for (const Group& g : l_.groups) groupColumns_ << need(g.field);
+        // Totals: keyed by their control, listed by the group whose run they cover.
+        groupTotals_.resize(l_.groups.size());
+        const auto collect = [&](const Section& section, int group) {
+            for (const Control& c : section.controls)
+                if (c.kind == ControlKind::Field && c.summary != Summary::None) {
+                    Total& t = totals_[&c];
+                    t.column = columns_.value(&c);
+                    if (group >= 0) groupTotals_[group] << &t;
+                }
+        };
+        for (int g = 0; g < l_.groups.size(); ++g) collect(l_.groups[g].footer, g);
+        collect(l_.reportFooter, -1);
     }
 
     int bodyBottom() const {
@@ -128,7 +164,8 @@ class Paginator {
                     item.text = c.text;
                     break;
                 case ControlKind::Field:
-                    item.value = row.value(columns_.value(&c));
+                    item.value = c.summary == Summary::None ? row.value(columns_.value(&c))
+                                                            : totals_.at(&c).value(c.summary);
                     item.text = formatValue(item.value, c.format, options_.locale);
                     break;
                 case ControlKind::CheckBox:
@@ -257,6 +294,9 @@ class Paginator {
     const int pageCount_;
     QHash<const Control*, int> columns_;
     QList<int> groupColumns_;
+    // Node-based, so that the group lists may point into it.
+    std::unordered_map<const Control*, Total> totals_;
+    QList<QList<Total*>> groupTotals_;
     int columnCount_ = 0;
     RenderedPage page_;
     int pageNumber_ = 0;

@@ -41,6 +41,8 @@ constexpr std::array<std::pair<SectionKind, const char*>, 7> kSectionKinds{{
     {SectionKind::PageFooter, "pageFooter"},
     {SectionKind::ReportFooter, "reportFooter"},
 }};
+constexpr std::array<std::pair<Summary, const char*>, 3> kSummaries{
+    {{Summary::None, "none"}, {Summary::Sum, "sum"}, {Summary::Count, "count"}}};
 constexpr std::array<std::pair<HAlign, const char*>, 3> kAligns{
     {{HAlign::Left, "left"}, {HAlign::Center, "center"}, {HAlign::Right, "right"}}};
 
@@ -88,7 +90,8 @@ class Reader {
                 if (std::exchange(seen[int(kind)], true))
                     fail(QStringLiteral("the %1 section appears twice")
                              .arg(nameOf(kSectionKinds, kind)));
-                *sectionAt(layout, SectionRef{kind}) = readSection();
+                *sectionAt(layout, SectionRef{kind}) =
+                    readSection(kind == SectionKind::ReportFooter);
             } else if (name == QLatin1String("group")) {
                 layout.groups << readGroup();
             } else {
@@ -199,16 +202,17 @@ class Reader {
                 fail(QStringLiteral("unknown element <%1>").arg(xml_.name()));
             const SectionKind kind = enumAttr(kSectionKinds, QStringLiteral("kind"));
             if (kind == SectionKind::GroupHeader && !std::exchange(header, true))
-                g.header = readSection();
+                g.header = readSection(false);
             else if (kind == SectionKind::GroupFooter && !std::exchange(footer, true))
-                g.footer = readSection();
+                g.footer = readSection(true);
             else
                 fail(QStringLiteral("a group holds a %1 section").arg(nameOf(kSectionKinds, kind)));
         }
         return g;
     }
 
-    Section readSection() {
+    // Totals are known only once their rows have printed: in footers.
+    Section readSection(bool totals) {
         Section s;
         s.name = attr(QStringLiteral("name"));
         s.height = integer(QStringLiteral("height"), 0, kMaxLength);
@@ -218,6 +222,8 @@ class Reader {
             if (xml_.name() != QLatin1String("control"))
                 fail(QStringLiteral("unknown element <%1>").arg(xml_.name()));
             s.controls << readControl();
+            if (s.controls.last().summary != Summary::None && !totals)
+                fail(QStringLiteral("a total stands outside a group footer or the report footer"));
         }
         return s;
     }
@@ -238,6 +244,9 @@ class Reader {
         c.backColor = color(QStringLiteral("backColor"), {});
         c.lineWidth = integer(QStringLiteral("lineWidth"), 0, 1440, 15);
         c.canGrow = boolean(QStringLiteral("canGrow"));
+        c.summary = enumAttr(kSummaries, QStringLiteral("summary"), std::optional{Summary::None});
+        if (c.summary != Summary::None && c.kind != ControlKind::Field)
+            fail(QStringLiteral("a %1 cannot show a total").arg(nameOf(kControlKinds, c.kind)));
         while (xml_.readNextStartElement()) {
             const auto name = xml_.name();
             if (name == QLatin1String("font")) {
@@ -293,6 +302,9 @@ void writeSection(QXmlStreamWriter& w, SectionKind kind, const Section& s) {
             w.writeAttribute(QStringLiteral("backColor"), c.backColor.name());
         w.writeAttribute(QStringLiteral("lineWidth"), QString::number(c.lineWidth));
         if (c.canGrow) w.writeAttribute(QStringLiteral("canGrow"), QStringLiteral("true"));
+        if (c.summary != Summary::None)
+            w.writeAttribute(QStringLiteral("summary"),
+                             QLatin1String(nameOf(kSummaries, c.summary)));
         w.writeStartElement(QStringLiteral("font"));
         w.writeAttribute(QStringLiteral("family"), c.font.family);
         w.writeAttribute(QStringLiteral("size"),

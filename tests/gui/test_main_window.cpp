@@ -21,7 +21,9 @@
 
 #include "../unit/script_fixture.h"
 #include "app/batch_host.h"
+#include "app/bill_of_materials_window.h"
 #include "app/conflict_viewer_window.h"
+#include "app/data_sheet_window.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
@@ -139,6 +141,75 @@ class MainWindowTest : public QObject {
         if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_CONFLICTS");
             !file.isEmpty())
             viewer.grab().save(file);
+    }
+
+    // The bill of materials wizard: the choice page, the name page, the sections and the edit
+    // grid of the new bill (its key and owner hidden), a quantity typed in the grid priced on
+    // Finish, and the stock report handed on with the bill's filter.
+    // TOLVANE_SCREENSHOT_BOM and TOLVANE_SCREENSHOT_BOMGRID name pictures of the pages.
+    void billOfMaterialsWizardMakesAndPricesABill() {
+        for (const char* sql :
+             {"insert into tblCables (SRCConn, DESTConn, CableType, Length) values ('QX-BNC', "
+              "'QX-XLR', 'QX-COAX', 10)",
+              "insert into tblCables (SRCConn, DESTConn, CableType, Length) values ('QX-BNC', "
+              "'QX-XLR', 'QX-COAX', 15)",
+              "insert into tblSystems (SysName, SysNum, EquipID, equipmentname) values ('VDA', "
+              "1, 99999, 'QX Amp')"})
+            db::Query(db::DbId::Project, sql).exec();
+        db::Query(db::DbId::Equipment,
+                  "insert into tblConnectors (Connector, connvendor1, conncost1) values "
+                  "('QX-BNC', 'Jacks Inc', 2.5)")
+            .exec();
+        BillOfMaterialsWindow wizard(*user_->ui, run_.appPath);
+        QString shownPath, shownFilter;
+        wizard.preview = [&](const QString& path, const QString& filter) {
+            shownPath = path;
+            shownFilter = filter;
+        };
+        wizard.show();
+        QCOMPARE(wizard.windowTitle(), QString("Bill of Materials"));
+        auto* next = wizard.findChild<QPushButton*>("cmdNext");
+        auto* finish = wizard.findChild<QPushButton*>("cmdFinish");
+        QVERIFY(wizard.findChild<QRadioButton*>("optNew")->isChecked());
+        QVERIFY(!finish->isEnabled());
+        next->click();
+        QCOMPARE(wizard.page(), BillOfMaterialsWindow::NamePage);
+        wizard.findChild<QLineEdit*>("txtReportName")->setText("Studio O'Hara");
+        next->click();
+        QCOMPARE(wizard.page(), BillOfMaterialsWindow::OptionsPage);
+        QVERIFY(wizard.findChild<QCheckBox*>("chkCableTypes")->isChecked());
+        QVERIFY(!wizard.findChild<QCheckBox*>("chkPanels")->isChecked());
+        wizard.findChild<QRadioButton*>("optEdit")->setChecked(true);
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_BOM"); !file.isEmpty())
+            wizard.grab().save(file);
+        next->click();
+        QCOMPARE(wizard.page(), BillOfMaterialsWindow::EditPage);
+        auto* sheet = wizard.findChild<DataSheetWindow*>();
+        QVERIFY(sheet);
+        SheetModel* model = sheet->model();
+        QCOMPARE(model->rowCount(), 4);  // output, input connectors and the cable type, the amp
+        QVERIFY(sheet->grid()->isColumnHidden(model->columnOf("ItemKey")));
+        QVERIFY(sheet->grid()->isColumnHidden(model->columnOf("FileName")));
+        QVERIFY(sheet->grid()->isColumnHidden(model->columnOf("s_GUID")));
+        int bnc = -1;
+        for (int r = 0; r < model->rowCount(); ++r)
+            if (model->value(r, "BOMClass") == "Output Connectors") bnc = r;
+        QVERIFY(bnc >= 0);
+        QCOMPARE(model->value(bnc, "QTY").toDouble(), 2.0);
+        QVERIFY(model->setData(model->index(bnc, model->columnOf("QTY")), "6"));
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_BOMGRID");
+            !file.isEmpty()) {
+            wizard.resize(900, 440);
+            wizard.grab().save(file);
+        }
+        finish->click();
+        QVERIFY(shownPath.endsWith("reports/general/BOM.RPX"));
+        QCOMPARE(shownFilter, QString("FileName = 'Studio O''Hara'"));
+        QCOMPARE(db::Query(db::DbId::Project,
+                           "select Ext1 from tblBOM where BOMClass = 'Output Connectors'")
+                     .scalar()
+                     .toDouble(),
+                 15.0);
     }
 
     // The jackfield library on the starter data shows the chosen model, and the send window

@@ -80,7 +80,16 @@ ReportLayout everything() {
     g.header.controls << Control{.kind = ControlKind::Field,
                                  .rect = QRect(0, 0, 3000, 450),
                                  .text = QStringLiteral("SignalType")};
-    g.footer.height = 100;
+    g.footer.height = 300;
+    g.footer.controls << Control{.kind = ControlKind::Field,
+                                 .rect = QRect(1600, 0, 1000, 300),
+                                 .text = QStringLiteral("Length"),
+                                 .summary = Summary::Sum};
+    l.reportFooter.height = 300;
+    l.reportFooter.controls << Control{.kind = ControlKind::Field,
+                                       .rect = QRect(0, 0, 1000, 300),
+                                       .text = QStringLiteral("CableNO"),
+                                       .summary = Summary::Count};
     l.groups << g << Group{QStringLiteral("CableType")};
     return l;
 }
@@ -146,6 +155,12 @@ TEST(RpxFile, DamagedFilesAreRefusedWithTheirReason) {
         {damaged("left=\"720\"", "left=\"16000\""), "margins leave less than"},
         {damaged("<image>", "<image>*"), "picture's data is damaged"},
         {damaged("<text>", "<txet>"), "unknown element <txet>"},
+        {damaged("summary=\"count\"", "summary=\"avg\""), "unknown summary \"avg\""},
+        {damaged("<control kind=\"checkBox\"", "<control kind=\"checkBox\" summary=\"sum\""),
+         "a checkBox cannot show a total"},
+        {damaged("<control kind=\"field\" name=\"txtCableNO\"",
+                 "<control kind=\"field\" name=\"txtCableNO\" summary=\"sum\""),
+         "a total stands outside a group footer or the report footer"},
     };
     for (const auto& c : cases) {
         EXPECT_TRUE(

@@ -147,6 +147,65 @@ TEST(ReportPagination, GroupHeaderNeverStandsAloneAtThePageFoot) {
                                          SectionKind::Detail, SectionKind::GroupFooter}));
 }
 
+// Nested groups: the outer header prints before the inner one. Totals in footers: a group's
+// cover its own run only and start again with the next run, inner groups inside outer ones;
+// the report footer's cover every row; null values count towards neither the sum nor the
+// count; across pages nothing is lost.
+TEST(ReportPagination, FooterTotalsCoverTheirGroupsRowsAndTheReportsRows) {
+    ReportLayout l = smallPages();
+    const auto total = [](const QString& name, Summary kind, int left) {
+        Control c = field(name, left);
+        c.summary = kind;
+        c.format = kind == Summary::Sum ? QStringLiteral("0.00") : QString();
+        return c;
+    };
+    Group outer{QStringLiteral("Class")}, inner{QStringLiteral("Item")};
+    outer.header.height = 300;
+    outer.header.controls << field(QStringLiteral("Class"));
+    inner.header.height = 300;
+    inner.header.controls << field(QStringLiteral("Item"));
+    outer.footer.height = 300;
+    outer.footer.controls << field(QStringLiteral("Class"))
+                          << total(QStringLiteral("Ext"), Summary::Sum, 2000)
+                          << total(QStringLiteral("Ext"), Summary::Count, 4000);
+    inner.footer.height = 300;
+    inner.footer.controls << field(QStringLiteral("Item"))
+                          << total(QStringLiteral("Ext"), Summary::Sum, 2000);
+    l.groups << outer << inner;
+    l.reportFooter.height = 300;
+    l.reportFooter.controls << total(QStringLiteral("Ext"), Summary::Sum, 2000)
+                            << total(QStringLiteral("Ext"), Summary::Count, 4000);
+    QList<QVariantList> rows;
+    const auto row = [&](const char* c, const char* i, QVariant ext) {
+        rows << QVariantList{QStringLiteral("C"), QString::fromLatin1(c), QString::fromLatin1(i),
+                             ext};
+    };
+    row("A", "x", 1.5);
+    row("A", "x", 2);
+    row("A", "y", QVariant(QMetaType(QMetaType::Double)));
+    row("B", "y", 10);
+    for (int i = 0; i < 12; ++i) row("C", "z", 1);  // runs onto a second page
+    TableRecordSource source({"CableNO", "Class", "Item", "Ext"}, rows);
+    KeepPages sink;
+    ASSERT_EQ(renderReport(l, source, sink), 4);
+    QStringList headers;
+    for (const RenderedPage& page : sink.pages)
+        for (const RenderedBand& b : page.bands)
+            if (b.kind == SectionKind::GroupHeader) headers << b.items.value(0).text;
+    EXPECT_EQ(headers, (QStringList{"A", "x", "y", "B", "y", "C", "z"}));
+    QStringList footers;
+    for (const RenderedPage& page : sink.pages)
+        for (const RenderedBand& b : page.bands)
+            if (b.kind == SectionKind::GroupFooter || b.kind == SectionKind::ReportFooter) {
+                QStringList t;
+                for (const RenderedItem& i : b.items) t << i.text;
+                footers << t.join(' ');
+            }
+    EXPECT_EQ(footers, (QStringList{"x 3.50", "y 0.00", "A 3.50 2", "y 10.00", "B 10.00 1",
+                                    "z 12.00", "C 12.00 12", "25.50 15"}))
+        << footers.join(" / ").toStdString();
+}
+
 TEST(ReportPagination, DetailTallerThanAPageIsSplitBetweenControls) {
     ReportLayout l = smallPages();
     l.detail.height = 7000;

@@ -234,7 +234,9 @@ TEST_P(ReportWizardOnEngine, SchemaIsReadAlikeAndTheGeneratedSqlRuns) {
     EXPECT_TRUE(names.contains("tblCables")) << names.join(',').toStdString();
     EXPECT_TRUE(names.contains("Rack Notes", Qt::CaseInsensitive));
     for (const TableInfo& t : source.tables()) {
-        if (t.name.startsWith(QLatin1String("tolvane_"))) EXPECT_TRUE(t.isSystem);
+        if (t.name.startsWith(QLatin1String("tolvane_"))) {
+            EXPECT_TRUE(t.isSystem);
+        }
     }
 
     QMap<QString, FieldInfo> cable;

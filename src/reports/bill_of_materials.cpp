@@ -1,0 +1,375 @@
+// Counting, pricing, keeping and deleting bills of materials.
+#include "reports/bill_of_materials.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+
+#include "db/schema.h"
+#include "ui/ui.h"
+
+namespace tolvane::reports {
+
+namespace {
+
+using db::DbId;
+
+// How a section counts and where the library keeps its items.
+struct SectionDef {
+    BomSection section;
+    const char* box;
+    const char* bomClass;
+    // Project query: item key, manufacturer hint, display name, quantity; one row per item.
+    const char* count;
+    // Library query over a list of keys ("%1" stands for the placeholders): key, manufacturer,
+    // item name, vendor 1, vendor 2, cost 1, cost 2.
+    const char* library;
+    bool numericKey;
+};
+
+constexpr const char* kConnectorLibrary =
+    "select Connector, null, Connector, connvendor1, connvendor2, conncost1, conncost2 "
+    "from tblConnectors where Connector in (%1)";
+
+// Rows without the counted value (a cable end on no connector, a cable without a type) count
+// towards nothing.
+const SectionDef kSections[] = {
+    {BomSection::OutputConnectors, "Output Connectors", "Output Connectors",
+     "select SRCConn, null, SRCConn, count(*) from tblCables where SRCConn <> '' "
+     "group by SRCConn order by SRCConn",
+     kConnectorLibrary, false},
+    {BomSection::InputConnectors, "Input Connectors", "Input Connectors",
+     "select DESTConn, null, DESTConn, count(*) from tblCables where DESTConn <> '' "
+     "group by DESTConn order by DESTConn",
+     kConnectorLibrary, false},
+    // A model missing from the library is named as its units were named when assigned.
+    {BomSection::Equipment, "Equipment", "Equipment",
+     "select EquipID, max(Manufacturer), max(equipmentname), count(SysNum) from tblSystems "
+     "where EquipID is not null group by EquipID order by EquipID",
+     "select EquipmentID, ManufacturerID, EquipmentName, EquipmentVendor1, EquipmentVendor2, "
+     "EquipmentCost1, EquipmentCost2 from tblEquipment where EquipmentID in (%1)",
+     true},
+    {BomSection::JackFields, "Jack Fields", "Jack Fields",
+     "select JackFieldID, null, null, count(JFSysID) from tblJF where JackFieldID is not null "
+     "group by JackFieldID order by JackFieldID",
+     "select JackFieldID, ManufacturerID, JackFieldName, jfvendor1, jfvendor2, jfcost1, jfcost2 "
+     "from tblJackFields where JackFieldID in (%1)",
+     true},
+    // Cable types are told apart by manufacturer and type; the library is asked by type, and
+    // the manufacturer's own row is preferred when the type has several.
+    {BomSection::CableTypes, "Cable Types", "Cable Types",
+     "select CableType, CabletypeManu, CableType, coalesce(sum(Length), 0) from tblCables "
+     "where CableType <> '' group by CabletypeManu, CableType order by CableType, CabletypeManu",
+     "select CableType, ManufacturerID, CableType, CableVendor1, CableVendor2, CableCost1, "
+     "CableCost2 from tblCableTypes where CableType in (%1) order by CableTypeID",
+     false},
+    {BomSection::ChildOutputConnectors, "Child Output Connectors", "Child Cable Source Connectors",
+     "select SRCConn, null, SRCConn, count(*) from tblChildCables where SRCConn <> '' "
+     "group by SRCConn order by SRCConn",
+     kConnectorLibrary, false},
+    {BomSection::ChildInputConnectors, "Child Input Connectors",
+     "Child Cable Destination Connectors",
+     "select DESTConn, null, DESTConn, count(*) from tblChildCables where DESTConn <> '' "
+     "group by DESTConn order by DESTConn",
+     kConnectorLibrary, false},
+    {BomSection::Panels, "Panels", "", nullptr, nullptr, false},
+    {BomSection::Routers, "Routers", "", nullptr, nullptr, false},
+};
+
+const SectionDef& defOf(BomSection s) {
+    return kSections[int(s)];
+}
+
+// Library keys compare as the databases compare text: without regard to case.
+QString keyOf(const QVariant& v, bool numeric) {
+    return numeric ? QString::number(v.toLongLong()) : v.toString().toLower();
+}
+
+struct LibraryItem {
+    QString manufacturer, name, vendor1, vendor2;
+    QVariant cost1, cost2;
+};
+
+// Statements stay well below every engine's limit on parameters.
+constexpr int kKeysPerQuery = 500;
+
+// The library rows of the keys, by key. One query for a section (more only for a section of
+// more than kKeysPerQuery items); for keys with several rows, by the manufacturer hint, else
+// the first.
+QMultiHash<QString, LibraryItem> lookUp(const SectionDef& def, const QVariantList& keys,
+                                        db::Connections& registry) {
+    QMultiHash<QString, LibraryItem> found;
+    if (!registry.isBound(DbId::Equipment)) return found;
+    for (qsizetype from = 0; from < keys.size(); from += kKeysPerQuery) {
+        const QVariantList part = keys.mid(from, kKeysPerQuery);
+        QStringList marks;
+        marks.fill(QStringLiteral("?"), part.size());
+        db::Query q(DbId::Equipment,
+                    QString::fromLatin1(def.library).arg(marks.join(QStringLiteral(", "))),
+                    registry);
+        for (const QVariant& k : part) q.bind(k);
+        q.exec();
+        QList<std::pair<QString, LibraryItem>> rows;
+        while (q.next())
+            rows.append(
+                {keyOf(q.value(0), def.numericKey),
+                 LibraryItem{q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                             q.value(4).toString(), q.value(5), q.value(6)}});
+        // QMultiHash gives the last inserted first: insert backwards to keep the query's order.
+        for (auto it = rows.crbegin(); it != rows.crend(); ++it)
+            found.insert(it->first, it->second);
+    }
+    return found;
+}
+
+QVariant product(double qty, const QVariant& cost) {
+    if (cost.isNull()) return {};
+    return qty * cost.toDouble();
+}
+
+QVariant nullable(const QVariant& v) {
+    return v.isNull() ? QVariant(QMetaType(QMetaType::Double)) : v;
+}
+
+QVariant nullableText(const QString& s) {
+    return s.isNull() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(s);
+}
+
+// Writes the lines of one section of the bill; returns how many.
+int generateSection(const SectionDef& def, const QString& name, db::Connections& registry) {
+    if (!def.count) return 0;
+    struct Counted {
+        QVariant key;
+        QString manufacturer, item;
+        double qty;
+    };
+    QList<Counted> counted;
+    QVariantList keys;
+    QSet<QString> seen;
+    {
+        db::Query q(DbId::Project, QString::fromLatin1(def.count), registry);
+        q.exec();
+        while (q.next()) {
+            Counted c{q.value(0), q.value(1).toString(), q.value(2).toString(),
+                      q.value(3).toDouble()};
+            if (c.item.isEmpty()) c.item = c.key.toString();
+            const QString k = keyOf(c.key, def.numericKey);
+            if (!seen.contains(k)) {
+                seen.insert(k);
+                keys << c.key;
+            }
+            counted << std::move(c);
+        }
+    }
+    if (counted.isEmpty()) return 0;
+    const QMultiHash<QString, LibraryItem> library = lookUp(def, keys, registry);
+    db::Query insert(DbId::Project,
+                     QStringLiteral("insert into tblBOM (FileName, BOMClass, Item, Manufacturer, "
+                                    "QTY, vendor1, vendor2, Cost1, COST2, Ext1, Ext2) values "
+                                    "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                     registry);
+    for (const Counted& c : counted) {
+        const QList<LibraryItem> matches = library.values(keyOf(c.key, def.numericKey));
+        const LibraryItem* item = matches.isEmpty() ? nullptr : &matches.first();
+        for (const LibraryItem& m : matches)
+            if (!c.manufacturer.isEmpty() &&
+                m.manufacturer.compare(c.manufacturer, Qt::CaseInsensitive) == 0) {
+                item = &m;
+                break;
+            }
+        LibraryItem line;
+        if (item) {
+            line = *item;
+            if (line.name.isEmpty()) line.name = c.item;
+        } else {
+            line.name = c.item;
+            line.manufacturer = c.manufacturer;
+        }
+        insert.bind(name)
+            .bind(QString::fromLatin1(def.bomClass))
+            .bind(line.name)
+            .bind(line.manufacturer.isEmpty() ? QVariant(QMetaType(QMetaType::QString))
+                                              : QVariant(line.manufacturer))
+            .bind(c.qty)
+            .bind(nullableText(item ? line.vendor1 : QString()))
+            .bind(nullableText(item ? line.vendor2 : QString()))
+            .bind(nullable(line.cost1))
+            .bind(nullable(line.cost2))
+            .bind(nullable(product(c.qty, line.cost1)))
+            .bind(nullable(product(c.qty, line.cost2)))
+            .exec();
+    }
+    return int(counted.size());
+}
+
+// A stored date: SQLite keeps it as ISO text, PostgreSQL as a timestamp.
+QDate dateOf(const QVariant& v) {
+    if (v.typeId() == QMetaType::QString)
+        return QDate::fromString(v.toString().left(10), Qt::ISODate);
+    return v.toDate();
+}
+
+// Ends the progress display however the generation ends.
+struct ProgressEnd {
+    Ui& ui;
+    ~ProgressEnd() { ui.progress(QString(), 0, 0); }
+};
+
+bool hasRows(const char* table, db::Connections& registry) {
+    db::Query q(DbId::Project, QStringLiteral("select 1 from %1 limit 1").arg(table), registry);
+    q.exec();
+    return q.next();
+}
+
+}  // namespace
+
+QList<BomSection> allBomSections() {
+    QList<BomSection> all;
+    for (const SectionDef& def : kSections) all << def.section;
+    return all;
+}
+
+QString bomBoxTitle(BomSection section) {
+    return QString::fromLatin1(defOf(section).box);
+}
+
+QString bomClass(BomSection section) {
+    return QString::fromLatin1(defOf(section).bomClass);
+}
+
+QString bomReportPath() {
+    return QStringLiteral("reports/general/BOM.RPX");
+}
+
+QList<BomBill> BillOfMaterials::bills() {
+    db::Query q(
+        DbId::Project,
+        QStringLiteral("select BOMFileName, BOMDate from tblBOMMaster order by BOMFileName"),
+        registry_);
+    q.exec();
+    QList<BomBill> out;
+    while (q.next()) out << BomBill{q.value(0).toString(), dateOf(q.value(1))};
+    return out;
+}
+
+bool BillOfMaterials::exists(const QString& name) {
+    db::Query q(DbId::Project,
+                QStringLiteral("select count(*) from tblBOMMaster where BOMFileName = ?"),
+                registry_);
+    q.bind(name);
+    return q.scalar().toLongLong() > 0;
+}
+
+bool BillOfMaterials::acceptNewName(const QString& name) {
+    if (name.trimmed().isEmpty()) {
+        ui_.message(QStringLiteral("Enter a Report Name"));
+        return false;
+    }
+    if (exists(name)) {
+        ui_.message(QStringLiteral("That Report Name Already Exists"));
+        return false;
+    }
+    return true;
+}
+
+std::optional<int> BillOfMaterials::create(const QString& name, const QDate& date,
+                                           const QList<BomSection>& sections) {
+    if (!acceptNewName(name)) return std::nullopt;
+    for (const auto& [table, what] : {std::pair{"tblCables", "Cables"}, {"tblSystems", "Systems"}})
+        if (!hasRows(table, registry_)) {
+            ui_.message(QStringLiteral("%1 database is empty. \r\nAborting").arg(what));
+            return std::nullopt;
+        }
+    db::Transaction transaction(DbId::Project, registry_);
+    db::Query(DbId::Project,
+              QStringLiteral("insert into tblBOMMaster (BOMFileName, BOMDate) values (?, ?)"),
+              registry_)
+        .bind(name)
+        .bind(date.startOfDay())
+        .exec();
+    int written = 0;
+    int done = 0;
+    {
+        const ProgressEnd end{ui_};
+        for (const SectionDef& def : kSections) {
+            ui_.progress(QStringLiteral("Generating Bill of Materials"), done++, kBomSectionCount);
+            if (sections.contains(def.section)) written += generateSection(def, name, registry_);
+        }
+    }
+    transaction.commit();
+    return written;
+}
+
+QList<BomLine> BillOfMaterials::lines(const QString& name) {
+    db::Query q(DbId::Project,
+                QStringLiteral("select ItemKey, BOMClass, Item, Manufacturer, QTY, vendor1, "
+                               "vendor2, Cost1, COST2, Ext1, Ext2 from tblBOM where FileName = ? "
+                               "order by BOMClass, Item"),
+                registry_);
+    q.bind(name).exec();
+    QList<BomLine> out;
+    while (q.next())
+        out << BomLine{q.value(0).toString(),
+                       q.value(1).toString(),
+                       q.value(2).toString(),
+                       q.value(3).toString(),
+                       q.value(4).toDouble(),
+                       q.value(5).toString(),
+                       q.value(6).toString(),
+                       q.value(7),
+                       q.value(8),
+                       q.value(9),
+                       q.value(10)};
+    return out;
+}
+
+QString BillOfMaterials::linesCondition(const QString& name) {
+    db::Query q(
+        DbId::Project,
+        QStringLiteral("select %1 from tblBOMMaster where BOMFileName = ?").arg(db::kGuidColumn),
+        registry_);
+    q.bind(name);
+    const QString guid = q.scalar().toString();
+    static const QRegularExpression identity(QStringLiteral("^[0-9A-Fa-f-]+$"));
+    if (!identity.match(guid).hasMatch()) return {};
+    return QStringLiteral("FileName = (select BOMFileName from tblBOMMaster where %1 = '%2')")
+        .arg(db::kGuidColumn, guid);
+}
+
+void BillOfMaterials::recomputeExtensions(const QString& name) {
+    // One statement: every line of the bill is priced, or none is.
+    db::Query(DbId::Project,
+              QStringLiteral(
+                  "update tblBOM set Ext1 = QTY * Cost1, Ext2 = QTY * COST2 where FileName = ?"),
+              registry_)
+        .bind(name)
+        .exec();
+}
+
+bool BillOfMaterials::remove(const QString& name) {
+    if (ui_.message(QStringLiteral("Delete %1? This action cannot be undone. Proceed?").arg(name),
+                    MsgButtons::YesNo, MsgIcon::Question) != MsgButton::Yes)
+        return false;
+    db::Transaction transaction(DbId::Project, registry_);
+    db::Query(DbId::Project, QStringLiteral("delete from tblBOMMaster where BOMFileName = ?"),
+              registry_)
+        .bind(name)
+        .exec();
+    db::Query(DbId::Project, QStringLiteral("delete from tblBOM where FileName = ?"), registry_)
+        .bind(name)
+        .exec();
+    transaction.commit();
+    return true;
+}
+
+QString bomFilterExpression(const QString& name) {
+    QString quoted = name;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QStringLiteral("FileName = '%1'").arg(quoted);
+}
+
+DataFilter bomFilter(const QString& name) {
+    return DataFilter{QStringLiteral("FileName = ?"), {name}};
+}
+
+}  // namespace tolvane::reports
