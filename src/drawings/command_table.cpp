@@ -250,6 +250,8 @@ const CommandInfo kCommands[] = {
     {"catPConsolidate", "Consolidate Project...", CommandKind::Action},
     {"catPClearDrawingList", "Clear Drawing List", CommandKind::Action},
     {"catPClearLock", "Clear a Lock...", CommandKind::Action},
+    {"catPCheck", "Check Project...", CommandKind::Action},
+    {"catPTrace", "Trace Signal...", CommandKind::Action},
     {"catOpenProject", "Open Project", CommandKind::NoAction},
     {"catProjectPreferences", "Project Preferences", CommandKind::NoAction},
     {"catLEquipment", "Equipment Library", CommandKind::Action},

@@ -33,7 +33,7 @@ TEST(CommandTable, KnowsEveryKeyOnceAndExactly) {
     QStringList keys;
     for (const CommandInfo& c : commandTable()) keys << QString::fromLatin1(c.key);
     EXPECT_EQ(keys.size(),
-              270);  // with catWDeletJF and catGResolveConflicts, run by their menu entries
+              272);  // with catWDeletJF and catGResolveConflicts, run by their menu entries
     EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
     EXPECT_NE(findCommand("catDLine"), nullptr);
     EXPECT_EQ(findCommand("catdline"), nullptr);
