@@ -15,6 +15,8 @@
 #include "db/database.h"
 #include "drawings/inspection.h"
 #include "ui/widget_driver.h"
+#include "wiring/project_check.h"
+#include "wiring/signal_trace.h"
 
 namespace tolvane {
 
@@ -182,6 +184,32 @@ QStringList BatchHost::entity(QWidget* current, const QString& what, int line) {
     if (!at) throw ScriptAbort(2, line, QStringLiteral("entity X,Y or entity #HANDLE expected"));
     const QString handle = d.entityAt(*at, DrawingWindows::kScriptAperture);
     return inspectionLines(handle.isEmpty() ? nullptr : d.document().find(handle));
+}
+
+QStringList BatchHost::check(int line) {
+    QStringList out;
+    try {
+        const wiring::ProjectScan scan =
+            wiring::scanProject(requireMain()->drawings()->projectDrawings());
+        for (const wiring::Finding& f : wiring::ProjectCheck().run(scan)) out << f.line();
+    } catch (const db::DbError& e) {
+        throw ScriptAbort(2, line, e.description());
+    }
+    return out;
+}
+
+QStringList BatchHost::trace(const QString& system, const QString& pin, int line) {
+    QStringList out;
+    try {
+        const wiring::ProjectScan scan =
+            wiring::scanProject(requireMain()->drawings()->projectDrawings());
+        const wiring::TraceResult r = wiring::SignalTrace(scan).trace(system, pin);
+        for (const wiring::TraceStep& s : r.steps) out << s.line();
+        if (!r.message.isEmpty()) out << QStringLiteral("TRACE message | ") + r.message;
+    } catch (const db::DbError& e) {
+        throw ScriptAbort(2, line, e.description());
+    }
+    return out;
 }
 
 QPointF BatchHost::snapPoint(QWidget* current, const QPointF& point, unsigned modes) {

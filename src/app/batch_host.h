@@ -23,6 +23,8 @@ class BatchHost : public ScriptHost {
     void activate(QWidget* window) override;
     QStringList sql(const QString& db, const QString& statement, int line) override;
     QStringList entity(QWidget* current, const QString& what, int line) override;
+    QStringList check(int line) override;
+    QStringList trace(const QString& system, const QString& pin, int line) override;
     QPointF snapPoint(QWidget* current, const QPointF& point, unsigned modes) override;
 
     // The key event for a script key name; false when the name is not one of the keys a

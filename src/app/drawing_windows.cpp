@@ -16,6 +16,7 @@
 #include "app/style_windows.h"
 #include "app/widget_helpers.h"
 #include "cad/cad_error.h"
+#include "cad/geometry.h"
 #include "cad/picking.h"
 #include "cad/render.h"
 #include "db/database.h"
@@ -288,6 +289,37 @@ QList<wiring::OpenDrawing> DrawingWindows::openDrawings() const {
     for (DrawingWindow* w : windows_)
         out << wiring::OpenDrawing{wiring::drawingTitle(w->drawing()), &w->drawing()};
     return out;
+}
+
+QList<wiring::DrawingSource> DrawingWindows::projectDrawings() {
+    QList<wiring::DrawingSource> out;
+    QSet<QString> seen;
+    for (const projects::DrawingEntry& e : projects::DrawingRegistry(s_.run, s_.ui).drawings()) {
+        const QString path = QDir::cleanPath(e.path);
+        if (seen.contains(path.toUpper())) continue;  // two rows may name one file
+        seen.insert(path.toUpper());
+        wiring::DrawingSource source{e.path, nullptr};
+        for (DrawingWindow* w : windows_)
+            if (!w->drawing().untitled() &&
+                QDir::cleanPath(w->drawing().path()).compare(path, Qt::CaseInsensitive) == 0)
+                source.open = &w->drawing();
+        out << source;
+    }
+    return out;
+}
+
+Drawing* DrawingWindows::showEntity(const QString& path, const QString& handle) {
+    DrawingWindow* w = open(path);
+    if (!w) return nullptr;
+    if (const cad::Entity* e = handle.isEmpty() ? nullptr : w->drawing().document().find(handle)) {
+        const cad::BBox box = cad::boundingBox(w->drawing().document(), *e);
+        if (box.isValid()) {
+            const double margin = std::max({box.x1 - box.x0, box.y1 - box.y0, 1.0});
+            const cad::BBox around = box.expanded(margin);
+            w->view().zoomWindow({around.x0, around.y0}, {around.x1, around.y1});
+        }
+    }
+    return &w->drawing();
 }
 
 wiring::Pointers DrawingWindows::pointers() {

@@ -14,6 +14,7 @@
 #include "projects/drawing_registry.h"
 #include "wiring/cable_drawing.h"
 #include "wiring/pointers.h"
+#include "wiring/project_scan.h"
 
 class QMdiArea;
 class QMdiSubWindow;
@@ -99,6 +100,12 @@ class DrawingWindows : public QObject {
     // The open drawings by title, and the pointer service over them.
     QList<wiring::OpenDrawing> openDrawings() const;
     wiring::Pointers pointers();
+    // The project's registered drawings to read for a check or trace: an open one with its
+    // window's document (unsaved changes included), a closed one from its file.
+    QList<wiring::DrawingSource> projectDrawings();
+    // Opens the drawing (or brings it forward) and zooms to the entity when it has one; the
+    // drawing, or null when it could not be opened.
+    Drawing* showEntity(const QString& path, const QString& handle);
     // The window of an open drawing; null when it has none.
     DrawingWindow* windowOf(const Drawing& drawing) const;
     // The block libraries of the application folder ("" when it has none).

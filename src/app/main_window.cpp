@@ -42,6 +42,7 @@
 #include "app/system_name_window.h"
 #include "app/tips_window.h"
 #include "app/users_window.h"
+#include "app/wiring/check_windows.h"
 #include "cad/cad_error.h"
 #include "cad/editing.h"
 #include "cad/geometry.h"
@@ -235,7 +236,7 @@ const MenuDef kMenus[] = {
      "&Project",
      {"catPLSystems", "catPLCables", "catPLJackFields", "-", "catPViewProjBlocks", "-",
       "catGBillOfMaterials", "-", "catPRefresh", "catPDeleteMissing", "catPClearDrawingList",
-      "catPConsolidate", "catPClearLock", "-", "catPPrefs"}},
+      "catPConsolidate", "catPClearLock", "-", "catPCheck", "catPTrace", "-", "catPPrefs"}},
     {"mnuDatabases", "Data&bases", {"catGResolveConflicts"}},
     {"mnuWindow", "Wi&ndow", {"catWTileH", "catWTileV", "catWCascade"}},
 };
@@ -710,6 +711,17 @@ void MainWindow::registerActions() {
         window.setErrorHandler(&s_.errors);
         s_.ui.runModal(window);
     });
+    on("catPCheck", [this] {
+        ProjectCheckWindow window(s_.ui, checkServices(), db::connections(), this);
+        window.setErrorHandler(&s_.errors);
+        window.runCheck();
+        s_.ui.runModal(window);
+    });
+    on("catPTrace", [this] {
+        SignalTraceWindow window(s_.ui, checkServices(), db::connections(), this);
+        window.setErrorHandler(&s_.errors);
+        s_.ui.runModal(window);
+    });
     on("catPRefresh", [this] { explorer_->refresh(); });
     on("catPDeleteMissing", [this] { explorer_->removeMissing(); });
     on("catPClearDrawingList", [this] { explorer_->clearDrawings(); });
@@ -810,6 +822,13 @@ void MainWindow::showBlockBrowser(const QString& key) {
     blocks_->reload(key);
     s_.ui.showModeless(*blocks_);
     blocks_->raise();
+}
+
+CheckWindowServices MainWindow::checkServices() {
+    return {[this] { return drawings_->projectDrawings(); },
+            [this](const QString& path, const QString& handle) {
+                return drawings_->showEntity(path, handle);
+            }};
 }
 
 DataSheetWindow* MainWindow::openDataSheet(SheetKind kind) {

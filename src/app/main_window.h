@@ -11,6 +11,7 @@
 
 #include "app/equipment_library_window.h"
 #include "app/jackfields/jackfield_commands.h"
+#include "app/wiring/check_windows.h"
 #include "drawings/command_router.h"
 #include "equipment/library_access.h"
 #include "wiring/cable_assignment.h"
@@ -118,6 +119,8 @@ class MainWindow : public QMainWindow {
     // could not be opened (the user was told). The cable types sheet is opened this way too.
     DataSheetWindow* openDataSheet(SheetKind kind);
     projects::ProjectRegistry* projects() const { return projects_; }
+    // What the check and trace windows need of the drawing windows.
+    CheckWindowServices checkServices();
     // The preferences window has closed: the run's preference row is read again.
     std::function<void()> preferencesChanged;
 

@@ -355,8 +355,10 @@ std::vector<TableDef> projectTables() {
                           cableEnds(),
                           {text("Integrator"), text("Sheet"), flag("Available")}}),
          .foreignKeys = {ownedBy("ParentNo", "tblCables", "CableID")},
+         // A signal is traced along the cores by their ends.
          .indexes = {indexOn({"ParentNo", "CableNo"}), indexOn({"CableNo"}), indexOn({"SRCConn"}),
-                     indexOn({"DESTConn"})},
+                     indexOn({"DESTConn"}), indexOn({"SRCSys", "SRCPin"}),
+                     indexOn({"DestSYS", "DestPin"})},
          .merged = true},
         {.name = "tblSystems",
          .columns = {autoKey("SysID"), text("SysName"), integer("SysNum"),

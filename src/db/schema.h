@@ -19,8 +19,9 @@ enum class DbKind { ProjectManager, Equipment, Project };
 DbKind kindOf(DbId id);
 
 // 2: PairNumber, JFSysID, JFRowNumber and Color hold numbers, ItemKey is text;
-// log-in names compare exactly. 3: cable numbers indexed by length.
-constexpr int kSchemaVersion = 3;
+// log-in names compare exactly. 3: cable numbers indexed by length. 4: the cores of multicore
+// cables indexed by their ends.
+constexpr int kSchemaVersion = 4;
 
 // Text compares without regard to letter case, as the program's names always have;
 // ExactText compares exactly (log-in names). Guid: a text identity filled by the engine on

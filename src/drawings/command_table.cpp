@@ -250,6 +250,9 @@ const CommandInfo kCommands[] = {
     {"catPConsolidate", "Consolidate Project...", CommandKind::Action},
     {"catPClearDrawingList", "Clear Drawing List", CommandKind::Action},
     {"catPClearLock", "Clear a Lock...", CommandKind::Action},
+    // Beyond the table of command keys: checking a project and tracing a signal through it.
+    {"catPCheck", "Check Project...", CommandKind::Action},
+    {"catPTrace", "Trace Signal...", CommandKind::Action},
     {"catOpenProject", "Open Project", CommandKind::NoAction},
     {"catProjectPreferences", "Project Preferences", CommandKind::NoAction},
     {"catLEquipment", "Equipment Library", CommandKind::Action},

@@ -25,7 +25,8 @@ const QStringList kAnswers = {
     QStringLiteral("choose"), QStringLiteral("point"),  QStringLiteral("pick"),
     QStringLiteral("select"), QStringLiteral("escape"), QStringLiteral("cancel")};
 const QStringList kInspections = {QStringLiteral("print"), QStringLiteral("print-grid"),
-                                  QStringLiteral("sql"), QStringLiteral("entity")};
+                                  QStringLiteral("sql"),   QStringLiteral("entity"),
+                                  QStringLiteral("check"), QStringLiteral("trace")};
 
 QString escapeLines(QString text) {
     text.replace(QLatin1String("\r\n"), QLatin1String("\\n"));
@@ -221,6 +222,16 @@ void ScriptUi::runLine(const ScriptLine& line) {
             out_.flush();
         } else if (v == QLatin1String("entity")) {
             for (const QString& l : host_->entity(window, line.rest, line.number))
+                out_ << escapeLines(l) << '\n';
+            out_.flush();
+        } else if (v == QLatin1String("check")) {
+            for (const QString& l : host_->check(line.number)) out_ << escapeLines(l) << '\n';
+            out_.flush();
+        } else if (v == QLatin1String("trace")) {
+            auto [system, pin] = firstWord(line.rest);
+            if (system.isEmpty() || pin.isEmpty())
+                throw ScriptAbort(2, line.number, QStringLiteral("trace needs SYSTEM PIN"));
+            for (const QString& l : host_->trace(system, pin, line.number))
                 out_ << escapeLines(l) << '\n';
             out_.flush();
         }

@@ -70,6 +70,16 @@ class ScriptHost {
     // write, or throw ScriptAbort.
     virtual QStringList sql(const QString& db, const QString& statement, int line) = 0;
     virtual QStringList entity(QWidget* current, const QString& what, int line) = 0;
+    // The check of the open project ("CHECK ..." lines) and the trace of a signal from one
+    // connector ("TRACE ..." lines).
+    virtual QStringList check(int line) {
+        throw ScriptAbort(2, line, QStringLiteral("check needs the program's project"));
+    }
+    virtual QStringList trace(const QString& system, const QString& pin, int line) {
+        Q_UNUSED(system);
+        Q_UNUSED(pin);
+        throw ScriptAbort(2, line, QStringLiteral("trace needs the program's project"));
+    }
     // A point answered to a prompt with snap modes of its own, snapped in the current drawing
     // as a click there would be; the point itself when nothing is near.
     virtual QPointF snapPoint(QWidget* current, const QPointF& point, unsigned modes) {

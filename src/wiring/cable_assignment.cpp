@@ -141,17 +141,7 @@ bool AssignmentOptions::freeRow(const ExistingAssignment& a, const char* where) 
                     MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
-    const QString deleted = QStringLiteral("Deleted");
-    db::Query u(
-        db::DbId::Project,
-        QStringLiteral("update tblCables set Available = ?, SRCSys = ?, DestSYS = ?, "
-                       "SRCPin = ?, DestPin = ?, SRCLoc = ?, DESTLOc = ?, SRCConn = ?, "
-                       "DESTConn = ?, Integrator = ?, SRCAlias = ?, DSTAlias = ?, Sheet = ? "
-                       "where CableID = ?"),
-        registry_);
-    u.bind(true);
-    for (int i = 0; i < 12; ++i) u.bind(deleted);
-    u.bind(ids.first()).exec();
+    CableNumbers(registry_).release(ids.first());
     return true;
 }
 

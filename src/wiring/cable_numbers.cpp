@@ -72,4 +72,18 @@ QList<CableNumbers::Row> CableNumbers::rows(const QString& prefix, const QString
     return out;
 }
 
+void CableNumbers::release(qint64 cableId) {
+    const QString deleted = QStringLiteral("Deleted");
+    db::Query u(
+        db::DbId::Project,
+        QStringLiteral("update tblCables set Available = ?, SRCSys = ?, DestSYS = ?, "
+                       "SRCPin = ?, DestPin = ?, SRCLoc = ?, DESTLOc = ?, SRCConn = ?, "
+                       "DESTConn = ?, Integrator = ?, SRCAlias = ?, DSTAlias = ?, Sheet = ? "
+                       "where CableID = ?"),
+        registry_);
+    u.bind(true);
+    for (int i = 0; i < 12; ++i) u.bind(deleted);
+    u.bind(cableId).exec();
+}
+
 }  // namespace tolvane::wiring

@@ -39,6 +39,9 @@ class CableNumbers {
     // The rows holding the number under the prefix.
     QList<Row> rows(const QString& prefix, const QString& number);
 
+    // Frees a row: its number is offered for reuse and its ends read "Deleted".
+    void release(qint64 cableId);
+
   private:
     db::Connections& registry_;
 };

@@ -33,8 +33,8 @@ TEST(CommandTable, KnowsEveryKeyOnceAndExactly) {
     QStringList keys;
     for (const CommandInfo& c : commandTable()) keys << QString::fromLatin1(c.key);
     EXPECT_EQ(keys.size(),
-              272);  // with catWDeletJF, catGResolveConflicts, catRWizard and
-                     // catGBillOfMaterials, run by their menu entries
+              274);  // with catWDeletJF, catGResolveConflicts, catRWizard,
+                     // catGBillOfMaterials, catPCheck and catPTrace, run by their menu entries
     EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
     EXPECT_NE(findCommand("catDLine"), nullptr);
     EXPECT_EQ(findCommand("catdline"), nullptr);

@@ -1,0 +1,83 @@
+// The windows of the project check and of the signal trace. The check window lists the
+// findings grouped by kind; activating one opens its drawing and zooms to the entity, and the
+// safe fixes (release an orphaned cable row, correct a stale number text) act on the chosen
+// line. The trace window takes a system and a pin and shows the ordered path. Both only call
+// the wiring services.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "db/database.h"
+#include "wiring/project_check.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace tolvane {
+
+class Drawing;
+class ErrorHandler;
+class Ui;
+
+struct CheckWindowServices {
+    // The registered drawings, the open ones with their documents.
+    std::function<QList<wiring::DrawingSource>()> sources;
+    // Opens the drawing (or brings its window forward) and zooms to the entity when one is
+    // named; the drawing, or null when it could not be opened.
+    std::function<Drawing*(const QString& path, const QString& handle)> show;
+};
+
+class ProjectCheckWindow : public QDialog {
+    Q_OBJECT
+  public:
+    ProjectCheckWindow(Ui& ui, CheckWindowServices services,
+                       db::Connections& registry = db::connections(), QWidget* parent = nullptr);
+    void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
+    // Reads the drawings and checks the project again.
+    void runCheck();
+    const QList<wiring::Finding>& findings() const { return findings_; }
+
+  private:
+    const wiring::Finding* chosen() const;
+    void activated(QTreeWidgetItem* item);
+    void release();
+    void correct();
+    void updateButtons();
+    QString pathOf(const QString& title) const;
+
+    Ui& ui_;
+    CheckWindowServices services_;
+    db::Connections& registry_;
+    ErrorHandler* errors_ = nullptr;
+    wiring::ProjectScan scan_;
+    QList<wiring::Finding> findings_;
+    QTreeWidget* list_;
+    QLabel* summary_;
+    QPushButton* release_;
+    QPushButton* correct_;
+};
+
+class SignalTraceWindow : public QDialog {
+    Q_OBJECT
+  public:
+    SignalTraceWindow(Ui& ui, CheckWindowServices services,
+                      db::Connections& registry = db::connections(), QWidget* parent = nullptr);
+    void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
+    void trace();
+
+  private:
+    Ui& ui_;
+    CheckWindowServices services_;
+    db::Connections& registry_;
+    ErrorHandler* errors_ = nullptr;
+    QLineEdit* system_;
+    QLineEdit* pin_;
+    QTreeWidget* path_;
+    QLabel* message_;
+};
+
+}  // namespace tolvane

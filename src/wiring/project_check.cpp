@@ -1,0 +1,420 @@
+// The check of a project: the scanned drawings against the project's records.
+#include "wiring/project_check.h"
+
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+
+#include "drawings/drawing.h"
+#include "drawings/entity_tag.h"
+#include "equipment/system_names.h"
+#include "ui/ui.h"
+#include "wiring/cable_numbers.h"
+
+namespace tolvane::wiring {
+
+namespace {
+
+struct CableRow {
+    qint64 id = 0;
+    QString prefix, number, sheet;
+    bool multiCore = false, available = false;
+    QString srcSys, srcPin, dstSys, dstPin;
+    QString displayed() const { return displayedNumber(prefix, number); }
+};
+
+// A cable in a drawing that carries a cable ID.
+struct DrawnCable {
+    const ScannedDrawing* drawing;
+    const ScannedCable* cable;
+};
+
+QString upper(const QString& s) {
+    return s.trimmed().toUpper();
+}
+
+QString record(const char* table, qint64 id) {
+    return QStringLiteral("%1 %2").arg(QLatin1String(table)).arg(id);
+}
+
+}  // namespace
+
+QString kindWord(FindingKind kind) {
+    switch (kind) {
+        case FindingKind::NoDrawings:
+            return QStringLiteral("NoDrawings");
+        case FindingKind::MissingDrawing:
+            return QStringLiteral("MissingDrawing");
+        case FindingKind::UnreadableDrawing:
+            return QStringLiteral("UnreadableDrawing");
+        case FindingKind::UnassignedCable:
+            return QStringLiteral("UnassignedCable");
+        case FindingKind::OrphanedCableRow:
+            return QStringLiteral("OrphanedCableRow");
+        case FindingKind::DuplicateCableId:
+            return QStringLiteral("DuplicateCableID");
+        case FindingKind::StaleNumberText:
+            return QStringLiteral("StaleNumberText");
+        case FindingKind::NoSystemName:
+            return QStringLiteral("NoSystemName");
+        case FindingKind::SystemWithoutBlock:
+            return QStringLiteral("SystemWithoutBlock");
+        case FindingKind::OrphanedBlock:
+            return QStringLiteral("OrphanedBlock");
+        case FindingKind::DoubleWired:
+            return QStringLiteral("DoubleWired");
+        case FindingKind::UnlinkedPointer:
+            return QStringLiteral("UnlinkedPointer");
+        case FindingKind::PointerPartnerGone:
+            return QStringLiteral("PointerPartnerGone");
+        case FindingKind::PointerSheetUnregistered:
+            return QStringLiteral("PointerSheetUnregistered");
+        case FindingKind::UnheldJackPosition:
+            return QStringLiteral("UnheldJackPosition");
+    }
+    return {};
+}
+
+QString kindTitle(FindingKind kind) {
+    switch (kind) {
+        case FindingKind::NoDrawings:
+            return QStringLiteral("No drawings");
+        case FindingKind::MissingDrawing:
+            return QStringLiteral("Missing drawings");
+        case FindingKind::UnreadableDrawing:
+            return QStringLiteral("Drawings that cannot be read");
+        case FindingKind::UnassignedCable:
+            return QStringLiteral("Cables never assigned");
+        case FindingKind::OrphanedCableRow:
+            return QStringLiteral("Cable rows in no drawing");
+        case FindingKind::DuplicateCableId:
+            return QStringLiteral("One cable ID on two cables");
+        case FindingKind::StaleNumberText:
+            return QStringLiteral("Number texts that disagree with their row");
+        case FindingKind::NoSystemName:
+            return QStringLiteral("Equipment without a system name");
+        case FindingKind::SystemWithoutBlock:
+            return QStringLiteral("Systems without a block");
+        case FindingKind::OrphanedBlock:
+            return QStringLiteral("Blocks whose model is gone");
+        case FindingKind::DoubleWired:
+            return QStringLiteral("Connectors wired by two cables");
+        case FindingKind::UnlinkedPointer:
+            return QStringLiteral("Pointers not linked");
+        case FindingKind::PointerPartnerGone:
+            return QStringLiteral("Pointers whose partner is gone");
+        case FindingKind::PointerSheetUnregistered:
+            return QStringLiteral("Pointers to a drawing not registered");
+        case FindingKind::UnheldJackPosition:
+            return QStringLiteral("Jack positions assigned but held by no jack");
+    }
+    return {};
+}
+
+QString Finding::line() const {
+    return QStringLiteral("CHECK %1 | %2 | %3 | %4").arg(kindWord(kind), drawing, handle, text);
+}
+
+QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
+    QList<Finding> out;
+    auto add = [&out](FindingKind kind, const QString& drawing, const QString& handle,
+                      const QString& rec, const QString& text) -> Finding& {
+        Finding f;
+        f.kind = kind;
+        f.drawing = drawing;
+        f.handle = handle;
+        f.record = rec;
+        f.text = text;
+        out << f;
+        return out.last();
+    };
+
+    // Without drawings the records have nothing to be held against.
+    if (scan.drawings.empty()) {
+        add(FindingKind::NoDrawings, {}, {}, {},
+            QStringLiteral("The project has no registered drawings: nothing can be checked."));
+        return out;
+    }
+
+    // The records, one query per table.
+    QHash<qint64, CableRow> rows;
+    {
+        db::Query q(db::DbId::Project,
+                    QStringLiteral("select CableID, CableNoPrefix, CableNO, MultiCore, Available, "
+                                   "Sheet, SRCSys, SRCPin, DestSYS, DestPin from tblCables"),
+                    registry_);
+        q.exec();
+        while (q.next()) {
+            CableRow r;
+            r.id = q.value(0).toLongLong();
+            r.prefix = q.value(1).toString();
+            r.number = q.value(2).toString();
+            r.multiCore = q.value(3).toBool();
+            r.available = q.value(4).toBool();
+            r.sheet = q.value(5).toString();
+            r.srcSys = q.value(6).toString();
+            r.srcPin = q.value(7).toString();
+            r.dstSys = q.value(8).toString();
+            r.dstPin = q.value(9).toString();
+            rows.insert(r.id, r);
+        }
+    }
+    struct Link {
+        QString number;  // displayed
+        QString sheet;
+        qint64 cableId = 0;  // the row a drawn cable refers to
+    };
+    QHash<QString, QList<Link>> wired;  // "SYSTEM|PIN" -> the cables and cores on it
+    auto wire = [&wired](const QString& sys, const QString& pin, const Link& link) {
+        if (sys.trimmed().isEmpty() || pin.trimmed().isEmpty()) return;
+        wired[upper(sys) + QLatin1Char('|') + upper(pin)] << link;
+    };
+    for (const CableRow& r : std::as_const(rows)) {
+        if (r.available || r.multiCore) continue;  // a multicore's ends are its cores'
+        wire(r.srcSys, r.srcPin, {r.displayed(), r.sheet, r.id});
+        wire(r.dstSys, r.dstPin, {r.displayed(), r.sheet, r.id});
+    }
+    {
+        db::Query q(db::DbId::Project,
+                    QStringLiteral("select CableNo, ParentNo, Sheet, SRCSys, SRCPin, DestSYS, "
+                                   "DestPin from tblChildCables where Available = ?"),
+                    registry_);
+        q.bind(false).exec();
+        while (q.next()) {
+            const qint64 parent = q.value(1).toLongLong();
+            const QString prefix = rows.value(parent).prefix;
+            const Link link{displayedNumber(prefix, q.value(0).toString()), q.value(2).toString(),
+                            parent};
+            wire(q.value(3).toString(), q.value(4).toString(), link);
+            wire(q.value(5).toString(), q.value(6).toString(), link);
+        }
+    }
+    struct SystemRow {
+        qint64 id;
+        QString name;
+    };
+    QList<SystemRow> systems;
+    {
+        db::Query q(db::DbId::Project,
+                    QStringLiteral("select SysID, SysName, SysNum from tblSystems"), registry_);
+        q.exec();
+        while (q.next())
+            systems << SystemRow{
+                q.value(0).toLongLong(),
+                equipment::fullSystemName(q.value(1).toString(), q.value(2).toInt())};
+    }
+    QSet<QString> models;
+    {
+        db::Query q(db::DbId::Equipment, QStringLiteral("select EquipmentID from tblEquipment"),
+                    registry_);
+        q.exec();
+        while (q.next()) models.insert(q.value(0).toString());
+    }
+
+    // The drawings.
+    QHash<qint64, QList<DrawnCable>> drawn;
+    QSet<QString> systemsUsed;
+    QSet<QString> positionsHeld;  // "TITLE|RowColID"
+    for (const ScannedDrawing& d : scan.drawings) {
+        if (d.status == ScannedDrawing::Status::Missing) {
+            add(FindingKind::MissingDrawing, d.title, {}, {},
+                QStringLiteral("The registered drawing %1 is missing.").arg(d.path));
+            continue;
+        }
+        if (d.status == ScannedDrawing::Status::Unreadable) {
+            add(FindingKind::UnreadableDrawing, d.title, {}, {},
+                QStringLiteral("The drawing %1 cannot be read: %2").arg(d.path, d.error));
+            continue;
+        }
+        for (const ScannedCable& c : d.cables) {
+            bool numeric = false;
+            const qint64 id = c.ref1.toLongLong(&numeric);
+            if (c.ref1.isEmpty() || !numeric) {
+                add(FindingKind::UnassignedCable, d.title, c.handle, {},
+                    QStringLiteral("The cable is drawn but was never assigned."));
+                continue;
+            }
+            drawn[id] << DrawnCable{&d, &c};
+            const auto row = rows.constFind(id);
+            if (row == rows.constEnd() || row->available) {
+                add(FindingKind::UnassignedCable, d.title, c.handle, record("tblCables", id),
+                    QStringLiteral("The cable refers to cable row %1, which is no longer "
+                                   "assigned.")
+                        .arg(id));
+                continue;
+            }
+            if (row->multiCore) continue;  // its texts show the core it took
+            const QString expected = row->displayed();
+            for (int i = 0; i < c.texts.size(); ++i) {
+                if (c.texts[i].isNull() || c.texts[i] == expected) continue;
+                Finding& f = add(FindingKind::StaleNumberText, d.title, c.textHandles[i],
+                                 record("tblCables", id),
+                                 QStringLiteral("The number text reads \"%1\"; its cable's row "
+                                                "has %2.")
+                                     .arg(c.texts[i], expected));
+                f.cableId = id;
+                f.textHandle = c.textHandles[i];
+                f.expectedText = expected;
+            }
+        }
+        for (const ScannedBlock& b : d.blocks) {
+            if (b.kind == tag::kind::EquipmentBlock || b.kind == tag::kind::DABlock) {
+                const QString name = b.name.trimmed();
+                if (name.isEmpty() ||
+                    name.compare(QLatin1String("SysName"), Qt::CaseInsensitive) == 0 ||
+                    b.ref2.isEmpty())
+                    add(FindingKind::NoSystemName, d.title, b.handle, {},
+                        QStringLiteral("The %1 block has no system name.").arg(b.blockName));
+                if (!b.ref2.isEmpty()) systemsUsed.insert(b.ref2);
+                if (!models.contains(b.ref1))
+                    add(FindingKind::OrphanedBlock, d.title, b.handle,
+                        b.ref1.isEmpty() ? QString() : QStringLiteral("tblEquipment ") + b.ref1,
+                        QStringLiteral("The %1 block's model (EquipmentID %2) is not in the "
+                                       "equipment library.")
+                            .arg(b.blockName, b.ref1));
+            } else if (b.kind == tag::kind::Jack) {
+                for (const QString& ref : {b.ref2, b.ref3})
+                    if (!ref.isEmpty()) positionsHeld.insert(upper(d.title) + '|' + ref);
+            } else if (b.kind == tag::kind::Pointer) {
+                if (b.assoc.isEmpty()) {
+                    add(FindingKind::UnlinkedPointer, d.title, b.handle, {},
+                        QStringLiteral("The %1 is not linked to a partner.").arg(b.blockName));
+                    continue;
+                }
+                const QString sheet = b.sheet.trimmed().isEmpty() ? d.title : b.sheet.trimmed();
+                const ScannedDrawing* other = scan.drawing(sheet);
+                if (!other) {
+                    add(FindingKind::PointerSheetUnregistered, d.title, b.handle, {},
+                        QStringLiteral("The %1's partner is on %2, which is not a registered "
+                                       "drawing of the project.")
+                            .arg(b.blockName, sheet));
+                } else if (other->status == ScannedDrawing::Status::Read &&
+                           !other->pointer(b.assoc)) {
+                    add(FindingKind::PointerPartnerGone, d.title, b.handle, {},
+                        QStringLiteral("The %1's partner %2 is not on %3.")
+                            .arg(b.blockName, b.assoc, other->title));
+                }
+            }
+        }
+    }
+
+    // The records against the drawings.
+    QList<qint64> ids = rows.keys();
+    std::sort(ids.begin(), ids.end());
+    for (qint64 id : ids) {
+        const CableRow& r = rows[id];
+        if (r.available || drawn.contains(id)) continue;
+        // A row of a drawing that could not be read may well be drawn there.
+        const ScannedDrawing* sheet = scan.drawing(r.sheet);
+        if (sheet && sheet->status != ScannedDrawing::Status::Read) continue;
+        Finding& f = add(FindingKind::OrphanedCableRow, r.sheet, {}, record("tblCables", id),
+                         QStringLiteral("Cable %1 (%2 %3 to %4 %5) is in no drawing.")
+                             .arg(r.displayed(), r.srcSys, r.srcPin, r.dstSys, r.dstPin));
+        f.cableId = id;
+    }
+    for (auto it = drawn.constBegin(); it != drawn.constEnd(); ++it) {
+        const auto row = rows.constFind(it.key());
+        if (row != rows.constEnd() && row->multiCore) continue;  // its cores are drawn apart
+        QList<DrawnCable> own;
+        for (const DrawnCable& c : it.value())
+            if (!c.cable->continuing) own << c;  // beyond a pointer the cable goes on
+        for (int i = 1; i < own.size(); ++i)
+            add(FindingKind::DuplicateCableId, own[i].drawing->title, own[i].cable->handle,
+                record("tblCables", it.key()),
+                QStringLiteral("Cable ID %1 is also on cable %2 of %3.")
+                    .arg(it.key())
+                    .arg(own[0].cable->handle, own[0].drawing->title));
+    }
+    for (const SystemRow& s : std::as_const(systems))
+        if (!systemsUsed.contains(QString::number(s.id)))
+            add(FindingKind::SystemWithoutBlock, {}, {}, record("tblSystems", s.id),
+                QStringLiteral("System %1 has no block in any drawing.").arg(s.name));
+    for (auto it = wired.begin(); it != wired.end(); ++it) {
+        if (it.value().size() < 2) continue;
+        QList<Link>& links = it.value();
+        std::sort(links.begin(), links.end(),
+                  [](const Link& x, const Link& y) { return x.cableId < y.cableId; });
+        QStringList numbers;
+        for (const Link& l : links) numbers << l.number;
+        numbers.sort();
+        const Link& second = links[1];
+        QString handle;
+        QString sheet = second.sheet;
+        for (const DrawnCable& c : drawn.value(second.cableId))
+            if (!c.cable->continuing) {
+                handle = c.cable->handle;
+                sheet = c.drawing->title;
+                break;
+            }
+        QString connector = it.key();
+        connector.replace(QLatin1Char('|'), QLatin1Char(' '));
+        add(FindingKind::DoubleWired, sheet, handle, record("tblCables", second.cableId),
+            QStringLiteral("%1 is wired by %2.")
+                .arg(connector, numbers.join(QStringLiteral(", "))));
+    }
+    {
+        db::Query q(db::DbId::Project,
+                    QStringLiteral("select r.RowColID, r.Sheet, r.JFRow, r.JFCol, j.JFSysName, "
+                                   "j.JFSysID from tblJFRowCol r left join tblJF j on j.JFID = "
+                                   "r.JFID where r.assigned = ? order by r.RowColID"),
+                    registry_);
+        q.bind(true).exec();
+        while (q.next()) {
+            const qint64 id = q.value(0).toLongLong();
+            const QString sheet = q.value(1).toString().trimmed();
+            const ScannedDrawing* d = sheet.isEmpty() ? nullptr : scan.drawing(sheet);
+            if (d && d->status != ScannedDrawing::Status::Read) continue;  // told already
+            if (d && positionsHeld.contains(upper(sheet) + '|' + QString::number(id))) continue;
+            add(FindingKind::UnheldJackPosition, sheet, {}, record("tblJFRowCol", id),
+                QStringLiteral("Jack %1-%2 %3-%4 is marked assigned on %5, where no jack holds "
+                               "it.")
+                    .arg(q.value(4).toString(), equipment::sysNumText(q.value(5).toInt()),
+                         q.value(2).toString(), q.value(3).toString(),
+                         sheet.isEmpty() ? QStringLiteral("no sheet") : sheet));
+        }
+    }
+
+    std::stable_sort(out.begin(), out.end(), [](const Finding& a, const Finding& b) {
+        if (a.kind != b.kind) return a.kind < b.kind;
+        if (a.drawing != b.drawing) return a.drawing < b.drawing;
+        if (a.handle != b.handle) return a.handle < b.handle;
+        return a.record < b.record;
+    });
+    return out;
+}
+
+bool ProjectCheck::release(const Finding& finding, Ui& ui) {
+    if (!finding.releasable()) return false;
+    const QVariant available =
+        db::Query(db::DbId::Project,
+                  QStringLiteral("select Available from tblCables where CableID = ?"), registry_)
+            .bind(finding.cableId)
+            .exec()
+            .scalar();
+    if (!available.isValid() || available.toBool()) {
+        ui.message(QStringLiteral("The cable row %1 is no longer assigned.").arg(finding.cableId),
+                   MsgButtons::Ok, MsgIcon::Information);
+        return false;
+    }
+    if (ui.message(QStringLiteral("%1\nRelease the row? Its number becomes free for reuse and "
+                                  "its ends are cleared.")
+                       .arg(finding.text),
+                   MsgButtons::YesNo, MsgIcon::Question,
+                   QStringLiteral("Release Cable Row")) != MsgButton::Yes)
+        return false;
+    db::Transaction t(db::DbId::Project, registry_);
+    CableNumbers(registry_).release(finding.cableId);
+    t.commit();
+    return true;
+}
+
+bool ProjectCheck::correctText(const Finding& finding, Drawing& drawing) {
+    if (!finding.correctable()) return false;
+    const cad::Entity* text = drawing.document().find(finding.textHandle);
+    if (!text || text->kind != cad::EntityKind::Text) return false;
+    cad::UndoGroup group(drawing.undo());
+    return drawing.editor().modify(text->handle,
+                                   [&](cad::Entity& e) { e.text = finding.expectedText; });
+}
+
+}  // namespace tolvane::wiring

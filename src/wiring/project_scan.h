@@ -1,0 +1,81 @@
+// What the check of a project and the signal trace need from its drawings, read once: every
+// registered drawing (an open one from its window's document, a closed one from its file)
+// reduced to the tagged entities it holds: cables with their references, ends and number
+// texts, and the blocks (equipment, jacks, J-boxes, routers, pointers) with their references
+// and names. Only tags and attributes are looked at; nothing is drawn. A drawing that is
+// missing or cannot be read is kept as such, with the reason.
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QPointF>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace tolvane {
+class Drawing;
+}
+namespace tolvane::cad {
+class Document;
+}
+
+namespace tolvane::wiring {
+
+struct ScannedCable {
+    QString handle;
+    QString ref1, ref2;       // CableID once assigned
+    QStringList textHandles;  // the number texts named by the cable's Assoc
+    QStringList texts;        // their values; a null string for a text that is gone
+    QPointF first, last;      // the end vertices
+    bool continuing = false;  // starts on a POINTER_S: the far side of a pointer pair
+};
+
+struct ScannedBlock {
+    QString handle;
+    QString kind;  // the tag's kind
+    QString blockName;
+    QString ref1, ref2, ref3;
+    QString assoc;        // a pointer's partner
+    QString name;         // SysName, JF, JB or RTR attribute
+    QString sheet;        // a pointer's DSHT (POINTER_D) or SSHT (POINTER_S)
+    QPointF at;           // insertion point
+    QStringList outputs;  // a DA block's output pins
+};
+
+struct ScannedDrawing {
+    enum class Status { Read, Missing, Unreadable };
+    QString title;  // the file name without folder
+    QString path;
+    Status status = Status::Read;
+    QString error;  // why it could not be read
+    std::vector<ScannedCable> cables;
+    std::vector<ScannedBlock> blocks;
+
+    // A pointer block by handle (leading zeros and case ignored); nullptr when none.
+    const ScannedBlock* pointer(const QString& handle) const;
+    QHash<QString, int> pointerIndex;  // normal handle -> index in blocks
+};
+
+// A registered drawing to read: its path, and its document when it is open in a window.
+struct DrawingSource {
+    QString path;
+    const Drawing* open = nullptr;
+};
+
+struct ProjectScan {
+    std::vector<ScannedDrawing> drawings;
+
+    // The drawing titled so (file name, case ignored); nullptr when none.
+    const ScannedDrawing* drawing(const QString& title) const;
+    QHash<QString, int> byTitle;  // upper-case title -> index
+};
+
+// Reads every drawing once. `progress` (may be empty) is told after each drawing.
+ProjectScan scanProject(const QList<DrawingSource>& sources,
+                        const std::function<void(int done, int total)>& progress = {});
+// One document as the scan reads it (the title and path are the caller's).
+void scanDocument(const cad::Document& doc, ScannedDrawing& out);
+
+}  // namespace tolvane::wiring

@@ -1,0 +1,356 @@
+// Following a signal through the project's cables, jackfields, J-boxes and pointers.
+#include "wiring/signal_trace.h"
+
+#include <algorithm>
+
+#include "drawings/entity_tag.h"
+#include "wiring/cable_numbers.h"
+
+namespace tolvane::wiring {
+
+namespace {
+
+QString nodeKey(const QString& system, const QString& pin) {
+    return system.trimmed().toUpper() + QLatin1Char('|') + pin.trimmed().toUpper();
+}
+
+// "A-01": the row label and the column (or connector) number.
+std::pair<QString, QString> splitPin(const QString& pin) {
+    const int dash = pin.indexOf(QLatin1Char('-'));
+    if (dash < 0) return {QString(), pin};
+    return {pin.left(dash), pin.mid(dash + 1)};
+}
+
+constexpr int kMaxDepth = 2000;  // a path longer than this is not followed further
+constexpr int kMaxPointerHops = 64;
+
+}  // namespace
+
+QString TraceStep::line() const {
+    return QStringLiteral("TRACE %1 | %2 | %3 | %4 | %5 | %6")
+        .arg(place, system, pin, connector, cable, sheet);
+}
+
+SignalTrace::SignalTrace(const ProjectScan& scan, db::Connections& registry)
+    : scan_(scan), registry_(registry) {
+    for (int d = 0; d < int(scan.drawings.size()); ++d) {
+        const ScannedDrawing& drawing = scan.drawings[size_t(d)];
+        for (const ScannedBlock& b : drawing.blocks) {
+            if (b.name.trimmed().isEmpty() || b.kind == tag::kind::Pointer) continue;
+            SystemInfo& info = systems_[b.name.trimmed().toUpper()];
+            if (info.kind.isEmpty()) {
+                info.kind = b.kind;
+                info.sheet = drawing.title;
+            }
+            info.outputs << b.outputs;
+        }
+        for (int c = 0; c < int(drawing.cables.size()); ++c) {
+            bool ok = false;
+            const qint64 id = drawing.cables[size_t(c)].ref1.toLongLong(&ok);
+            if (ok) drawnById_[id].append({d, c});
+        }
+    }
+    for (SystemInfo& info : systems_) info.outputs.removeDuplicates();
+}
+
+SignalTrace::SystemInfo SignalTrace::systemInfo(const QString& system) const {
+    return systems_.value(system.trimmed().toUpper());
+}
+
+QList<SignalTrace::Link> SignalTrace::linksAt(const QString& system, const QString& pin) {
+    QList<Link> out;
+    const QString cables = QStringLiteral(
+        "select CableID, CableNoPrefix, CableNO, Sheet, SRCSys, SRCPin, SRCConn, DestSYS, "
+        "DestPin, DESTConn from tblCables where %1 = ? and %2 = ? and Available = ? and "
+        "MultiCore = ?");
+    const QString cores = QStringLiteral(
+        "select c.ChildCableID, p.CableNoPrefix, c.CableNo, c.Sheet, c.SRCSys, c.SRCPin, "
+        "c.SRCConn, c.DestSYS, c.DestPin, c.DESTConn, c.ParentNo, p.CableNO from tblChildCables "
+        "c left join tblCables p on p.CableID = c.ParentNo where c.%1 = ? and c.%2 = ? and "
+        "c.Available = ?");
+    for (const auto& [sysColumn, pinColumn] :
+         {std::pair{"SRCSys", "SRCPin"}, std::pair{"DestSYS", "DestPin"}}) {
+        db::Query q(db::DbId::Project,
+                    cables.arg(QLatin1String(sysColumn), QLatin1String(pinColumn)), registry_);
+        q.bind(system).bind(pin).bind(false).bind(false).exec();
+        while (q.next()) {
+            Link l;
+            l.cableId = q.value(0).toLongLong();
+            l.key = QStringLiteral("C") + QString::number(l.cableId);
+            l.number = displayedNumber(q.value(1).toString(), q.value(2).toString());
+            l.sheet = q.value(3).toString();
+            l.source = {q.value(4).toString(), q.value(5).toString(), q.value(6).toString()};
+            l.destination = {q.value(7).toString(), q.value(8).toString(), q.value(9).toString()};
+            out << l;
+        }
+        db::Query c(db::DbId::Project,
+                    cores.arg(QLatin1String(sysColumn), QLatin1String(pinColumn)), registry_);
+        c.bind(system).bind(pin).bind(false).exec();
+        while (c.next()) {
+            Link l;
+            l.core = true;
+            l.key = QStringLiteral("K") + c.value(0).toString();
+            l.cableId = c.value(10).toLongLong();
+            l.number = displayedNumber(c.value(1).toString(), c.value(2).toString());
+            l.sheet = c.value(3).toString();
+            l.source = {c.value(4).toString(), c.value(5).toString(), c.value(6).toString()};
+            l.destination = {c.value(7).toString(), c.value(8).toString(), c.value(9).toString()};
+            out << l;
+        }
+    }
+    std::sort(out.begin(), out.end(), [](const Link& a, const Link& b) {
+        return a.number != b.number ? a.number < b.number : a.key < b.key;
+    });
+    return out;
+}
+
+// Every cable and core on any pin of a system (a J-box's or router's connectors).
+QList<SignalTrace::Link> SignalTrace::linksOf(const QString& system) {
+    QList<Link> out;
+    QSet<QString> pins;
+    for (const auto& [sysColumn, pinColumn] :
+         {std::pair{"SRCSys", "SRCPin"}, std::pair{"DestSYS", "DestPin"}})
+        for (const char* table : {"tblCables", "tblChildCables"}) {
+            db::Query q(
+                db::DbId::Project,
+                QStringLiteral("select %1 from %2 where %3 = ? and Available = ?")
+                    .arg(QLatin1String(pinColumn), QLatin1String(table), QLatin1String(sysColumn)),
+                registry_);
+            q.bind(system).bind(false).exec();
+            while (q.next()) pins.insert(q.value(0).toString().toUpper());
+        }
+    QStringList sorted(pins.begin(), pins.end());
+    sorted.sort(Qt::CaseInsensitive);
+    for (const QString& pin : sorted) out << linksAt(system, pin);
+    return out;
+}
+
+// The other jack of the column: row A's partner is row B and back, in a jackfield of two rows.
+QString SignalTrace::normalPartner(const QString& system, const QString& pin, QString* connector,
+                                   QString* sheet) {
+    const int dash = system.lastIndexOf(QLatin1Char('-'));
+    if (dash < 0) return {};
+    bool ok = false;
+    const int number = system.mid(dash + 1).toInt(&ok);
+    if (!ok) return {};
+    const auto [row, column] = splitPin(pin);
+    db::Query jf(db::DbId::Project,
+                 QStringLiteral("select JFID, RearConn from tblJF where JFSysName = ? and "
+                                "JFSysID = ?"),
+                 registry_);
+    jf.bind(system.left(dash)).bind(number).exec();
+    if (!jf.next()) return {};
+    const qint64 jfid = jf.value(0).toLongLong();
+    *connector = jf.value(1).toString();
+    db::Query rows(db::DbId::Project,
+                   QStringLiteral("select JFRow, Sheet from tblJFRowCol where JFID = ? and JFCol "
+                                  "= ? order by JFRow"),
+                   registry_);
+    rows.bind(jfid).bind(column).exec();
+    QStringList letters;
+    QStringList sheets;
+    while (rows.next()) {
+        letters << rows.value(0).toString();
+        sheets << rows.value(1).toString();
+    }
+    if (letters.size() != 2) return {};
+    int here = -1;
+    for (int i = 0; i < 2; ++i)
+        if (letters[i].compare(row, Qt::CaseInsensitive) == 0) here = i;
+    if (here < 0) return {};
+    const int i = 1 - here;
+    *sheet = sheets[i];
+    return letters[i] + QLatin1Char('-') + column;
+}
+
+// The pointer pairs a cable crosses, from its source side on.
+QList<TraceStep> SignalTrace::pointerSteps(const Link& link) {
+    QList<TraceStep> out;
+    if (link.core) return out;
+    const QList<QPair<int, int>> drawn = drawnById_.value(link.cableId);
+    if (drawn.size() < 2) return out;
+    const ScannedDrawing* d = nullptr;
+    const ScannedCable* cable = nullptr;
+    for (const auto& [di, ci] : drawn) {
+        const ScannedCable& c = scan_.drawings[size_t(di)].cables[size_t(ci)];
+        if (!c.continuing) {
+            d = &scan_.drawings[size_t(di)];
+            cable = &c;
+            break;
+        }
+    }
+    for (int hop = 0; d && cable && hop < kMaxPointerHops; ++hop) {
+        const ScannedBlock* pointerD = nullptr;
+        for (const ScannedBlock& b : d->blocks)
+            if (b.kind == tag::kind::Pointer && b.at == cable->last &&
+                !b.blockName.endsWith(QLatin1String("_S"), Qt::CaseInsensitive)) {
+                pointerD = &b;
+                break;
+            }
+        if (!pointerD || pointerD->assoc.isEmpty()) break;
+        const ScannedDrawing* other =
+            scan_.drawing(pointerD->sheet.isEmpty() ? d->title : pointerD->sheet);
+        const ScannedBlock* pointerS = other ? other->pointer(pointerD->assoc) : nullptr;
+        if (!pointerS) break;
+        out << TraceStep{QStringLiteral("pointer"), {}, {}, {}, link.number, d->title};
+        out << TraceStep{QStringLiteral("pointer"), {}, {}, {}, link.number, other->title};
+        const ScannedCable* next = nullptr;
+        for (const ScannedCable& c : other->cables)
+            if (c.first == pointerS->at) {
+                next = &c;
+                break;
+            }
+        d = other;
+        cable = next;
+    }
+    return out;
+}
+
+TraceResult SignalTrace::trace(const QString& system, const QString& pin) {
+    visitedNodes_.clear();
+    visitedLinks_.clear();
+    depth_ = 0;
+    TraceResult out;
+    const End start{system.trimmed(), pin.trimmed(), QString()};
+    visitedNodes_.insert(nodeKey(start.system, start.pin));
+    const QList<Link> first = linksAt(start.system, start.pin);
+    TraceStep step{QStringLiteral("start"),       start.system, start.pin, {}, {},
+                   systemInfo(start.system).sheet};
+    if (!first.isEmpty()) {
+        const Link& l = first.first();
+        const bool asSource =
+            nodeKey(l.source.system, l.source.pin) == nodeKey(start.system, start.pin);
+        step.connector = asSource ? l.source.connector : l.destination.connector;
+        if (step.sheet.isEmpty()) step.sheet = l.sheet;
+    }
+    out.steps << step;
+    follow(start, systemInfo(start.system).kind, {}, out);
+    if (out.steps.size() == 1 && out.message.isEmpty())
+        out.message = QStringLiteral("No assigned cable is on %1 %2.").arg(start.system, start.pin);
+    return out;
+}
+
+// Takes the signal on from a place: along every cable not taken yet, and for a jack or a
+// J-box through to its other side (`from`: the side it came through, not a loop).
+void SignalTrace::follow(const End& at, const QString& kind, const QString& from,
+                         TraceResult& out) {
+    if (++depth_ > kMaxDepth) {
+        out.message = QStringLiteral(
+                          "The path is longer than %1 places; it is not followed "
+                          "further.")
+                          .arg(kMaxDepth);
+        --depth_;
+        return;
+    }
+    const QString here = nodeKey(at.system, at.pin);
+    for (const Link& l : linksAt(at.system, at.pin)) {
+        if (visitedLinks_.contains(l.key)) continue;
+        visitedLinks_.insert(l.key);
+        const bool forward = nodeKey(l.source.system, l.source.pin) == here;
+        const End far = forward ? l.destination : l.source;
+        QList<TraceStep> pointers = pointerSteps(l);
+        if (!forward) std::reverse(pointers.begin(), pointers.end());
+        out.steps << pointers;
+        const QString sheet = pointers.isEmpty() ? l.sheet : pointers.last().sheet;
+        arrive(far, sheet, l.number, out);
+    }
+    // The other side: the jack on the other row of the column, or the J-box's other pins of
+    // the same connector.
+    QList<std::pair<End, QString>> others;  // with the sheet
+    if (kind == tag::kind::Jack) {
+        QString connector, sheet;
+        const QString partner = normalPartner(at.system, at.pin, &connector, &sheet);
+        if (!partner.isEmpty()) others.append({End{at.system, partner, connector}, sheet});
+    } else if (kind == tag::kind::JBox) {
+        const QString number = splitPin(at.pin).second;
+        QSet<QString> seen;
+        for (const Link& l : linksOf(at.system))
+            for (const End& e : {l.source, l.destination}) {
+                const QString key = nodeKey(e.system, e.pin);
+                if (e.system.compare(at.system, Qt::CaseInsensitive) != 0 || key == here ||
+                    splitPin(e.pin).second.compare(number, Qt::CaseInsensitive) != 0 ||
+                    seen.contains(key))
+                    continue;
+                seen.insert(key);
+                others.append({e, l.sheet});
+            }
+    }
+    const QString place =
+        kind == tag::kind::Jack ? QStringLiteral("normal") : QStringLiteral("through");
+    for (const auto& [other, sheet] : others) {
+        const QString there = nodeKey(other.system, other.pin);
+        if (there == from) continue;
+        // The way through a jack or J-box is taken once, whichever side it is seen from.
+        const QString edge =
+            QStringLiteral("T") + std::min(here, there) + QLatin1Char('/') + std::max(here, there);
+        if (visitedLinks_.contains(edge)) continue;
+        visitedLinks_.insert(edge);
+        if (!visit(other, {}, sheet, out)) continue;
+        out.steps << TraceStep{place, other.system, other.pin, other.connector, {}, sheet};
+        follow(other, kind, here, out);
+    }
+    --depth_;
+}
+
+// Marks a place reached; false (and the loop told) when it was reached before.
+bool SignalTrace::visit(const End& at, const QString& cable, const QString& sheet,
+                        TraceResult& out) {
+    const QString key = nodeKey(at.system, at.pin);
+    if (!visitedNodes_.contains(key)) {
+        visitedNodes_.insert(key);
+        return true;
+    }
+    out.steps << TraceStep{QStringLiteral("loop"), at.system, at.pin, at.connector, cable, sheet};
+    out.looped = true;
+    out.message = QStringLiteral("The wiring loops back to %1 %2: the trace stops there.")
+                      .arg(at.system, at.pin);
+    return false;
+}
+
+void SignalTrace::arrive(const End& at, const QString& sheet, const QString& cable,
+                         TraceResult& out) {
+    if (!visit(at, cable, sheet, out)) return;
+    const SystemInfo info = systemInfo(at.system);
+    QString place = QStringLiteral("end");
+    if (info.kind == tag::kind::Jack) place = QStringLiteral("jack");
+    if (info.kind == tag::kind::JBox) place = QStringLiteral("jbox");
+    if (info.kind == tag::kind::DABlock) place = QStringLiteral("da");
+    if (info.kind == tag::kind::Router) place = QStringLiteral("router");
+    out.steps << TraceStep{place, at.system, at.pin, at.connector, cable, sheet};
+    if (info.kind == tag::kind::DABlock || info.kind == tag::kind::Router) {
+        outputs(at, info.kind, out);
+        return;
+    }
+    if (info.kind == tag::kind::Jack || info.kind == tag::kind::JBox)
+        follow(at, info.kind, {}, out);
+}
+
+// A DA's output pins, or a router's source-side connectors, each with the cable on it.
+void SignalTrace::outputs(const End& at, const QString& kind, TraceResult& out) {
+    QList<TraceStep> steps;
+    if (kind == tag::kind::DABlock) {
+        for (const QString& pin : systemInfo(at.system).outputs) {
+            TraceStep s{QStringLiteral("output"), at.system, pin, {}, {}, {}};
+            const QList<Link> links = linksAt(at.system, pin);
+            if (links.isEmpty()) {
+                steps << s;
+                continue;
+            }
+            for (const Link& l : links) {
+                s.connector = l.source.connector;
+                s.cable = l.number;
+                s.sheet = l.sheet;
+                steps << s;
+            }
+        }
+    } else {
+        for (const Link& l : linksOf(at.system))
+            if (nodeKey(l.source.system, l.source.pin) != nodeKey(at.system, at.pin) &&
+                l.source.system.compare(at.system, Qt::CaseInsensitive) == 0)
+                steps << TraceStep{QStringLiteral("output"), l.source.system, l.source.pin,
+                                   l.source.connector,       l.number,        l.sheet};
+    }
+    out.steps << steps;
+}
+
+}  // namespace tolvane::wiring

@@ -1,0 +1,292 @@
+// The check of a project and the trace of a signal, on a small project of two sheets: a
+// camera wired through a jackfield column, across a pointer pair to the other sheet, through
+// two J-boxes joined by a core of a multicore cable, into a DA whose first output feeds a
+// monitor. The clean project has no finding; the same project with one fault of each kind
+// planted has exactly those. The trace follows the path written out by hand below.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "cad/dxf.h"
+#include "db/schema.h"
+#include "db_fixture.h"
+#include "drawings/drawing.h"
+#include "drawings/entity_tag.h"
+#include "script_fixture.h"
+#include "wiring/project_check.h"
+#include "wiring/signal_trace.h"
+
+using namespace tolvane;
+using namespace tolvane::wiring;
+
+namespace {
+
+class ProjectFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (db::DbId id : {db::DbId::Equipment, db::DbId::Project}) {
+            dbs.makeEmpty(id, registry);
+            db::ensureSchema(id, registry);
+        }
+        sql(db::DbId::Equipment,
+            "insert into tblEquipment (EquipmentID, EquipmentName) values (1, 'CAM'), (2, 'DA')");
+        sql(db::DbId::Project,
+            "insert into tblSystems (SysID, SysName, SysNum, EquipID) values (1, 'CAM', 1, 1), "
+            "(2, 'DA', 1, 2), (3, 'MON', 1, 1)");
+        sql(db::DbId::Project,
+            "insert into tblJF (JFID, JFSysName, JFSysID, RowStartLetter, JFRows, JFCols, "
+            "RearConn) values (7, 'PB', 1, 'A', 2, 1, 'BNC')");
+        sql(db::DbId::Project,
+            "insert into tblJFRowCol (RowColID, JFID, JFRow, JFCol, Sheet, assigned) values "
+            "(70, 7, 'A', '01', 'a.dxf', true), (71, 7, 'B', '01', 'a.dxf', true)");
+        row(1, "1", "CAM-01", "OUT-1", "BNC", "PB-01", "A-01", "BNC", "a.dxf");
+        row(2, "2", "PB-01", "B-01", "BNC", "JB-1", "A-1", "", "a.dxf");
+        row(5, "5", "JB-1", "B-1", "", "JB-2", "A-1", "", "b.dxf", true);
+        row(3, "3", "JB-2", "B-1", "", "DA-01", "IN-1", "BNC", "b.dxf");
+        row(4, "4", "DA-01", "O/P-1", "BNC", "MON-01", "IN-1", "BNC", "b.dxf");
+        sql(db::DbId::Project,
+            "insert into tblChildCables (ChildCableID, CableNo, ParentNo, SRCSys, SRCPin, "
+            "DestSYS, DestPin, Sheet, Available) values (50, '5-01', 5, 'JB-1', 'B-1', 'JB-2', "
+            "'A-1', 'b.dxf', false), (51, '5-02', 5, '', '', '', '', '', true)");
+
+        // Sheet a: the camera, the jack, the cable into the jack and the one out of it to a
+        // pointer.
+        block(a, "CAMERA", {0, 0}, tag::kind::EquipmentBlock, "1", "1", "SysName", "CAM-01");
+        block(a, "FN_JACK_SD", {10, 0}, tag::kind::Jack, "7", "70", "JF", "PB-01", "71");
+        cable(a, "1", "V-1", {{0, 0}, {10, 0}});
+        cable(a, "2", "V-2", {{10, 0}, {50, 0}});
+        pointerD = block(a, "POINTER_D", {50, 0}, tag::kind::Pointer, {}, {}, "DSHT", "b.dxf");
+        // Sheet b: the far side of the pair, the J-boxes, the core, the DA and the monitor.
+        pointerS = block(b, "POINTER_S", {0, 0}, tag::kind::Pointer, {}, {}, "SSHT", "a.dxf");
+        a.editor().modify(pointerD, [&](cad::Entity& e) { tag::setAssoc(e, pointerS); });
+        b.editor().modify(pointerS, [&](cad::Entity& e) { tag::setAssoc(e, pointerD); });
+        cable(b, "2", "V-2", {{0, 0}, {10, 0}});
+        block(b, "JBOX_S", {10, 0}, tag::kind::JBox, {}, {}, "JB", "JB-1");
+        block(b, "JBOX_D", {20, 0}, tag::kind::JBox, {}, {}, "JB", "JB-2");
+        cable(b, "5", "M-5-01", {{10, 0}, {20, 0}});
+        da = block(b, "DA_BLOCK", {30, 0}, tag::kind::DABlock, "2", "2", "SysName", "DA-01");
+        b.editor().modify(da, [](cad::Entity& e) {
+            e.attributes.push_back(cad::Entity::attribute({30, 1}, "O/P-1", "O/P-1", 0.2));
+            e.attributes.push_back(cad::Entity::attribute({30, 2}, "O/P-2", "O/P-2", 0.2));
+        });
+        cable(b, "3", "V-3", {{20, 0}, {30, 0}});
+        block(b, "MONITOR", {40, 0}, tag::kind::EquipmentBlock, "1", "3", "SysName", "MON-01");
+        cable(b, "4", "V-4", {{30, 0}, {40, 0}});
+    }
+
+    void sql(db::DbId id, const char* statement) { db::Query(id, statement, registry).exec(); }
+    void row(qint64 id, const char* number, const char* srcSys, const char* srcPin,
+             const char* srcConn, const char* dstSys, const char* dstPin, const char* dstConn,
+             const char* sheet, bool multiCore = false) {
+        db::Query(db::DbId::Project,
+                  "insert into tblCables (CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, "
+                  "SRCConn, DestSYS, DestPin, DESTConn, Sheet, MultiCore, Available) values (?, "
+                  "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                  registry)
+            .bind(id)
+            .bind(multiCore ? "M" : "V")
+            .bind(number)
+            .bind(srcSys)
+            .bind(srcPin)
+            .bind(srcConn)
+            .bind(dstSys)
+            .bind(dstPin)
+            .bind(dstConn)
+            .bind(sheet)
+            .bind(multiCore)
+            .bind(false)
+            .exec();
+    }
+    QString block(Drawing& d, const char* name, QPointF at, const QString& kind,
+                  const QString& ref1, const QString& ref2, const char* attr, const QString& value,
+                  const QString& ref3 = {}) {
+        d.document().addBlock(QString::fromLatin1(name));
+        cad::Entity e = cad::Entity::insert(QString::fromLatin1(name), at);
+        e.attributes.push_back(cad::Entity::attribute(at, QString::fromLatin1(attr), value, 0.2));
+        tag::tagEntity(e, kind, ref1, ref2, ref3);
+        return d.editor().add(std::move(e));
+    }
+    // A cable and its two number texts.
+    QString cable(Drawing& d, const QString& id, const QString& number,
+                  const QList<QPointF>& points) {
+        QList<cad::Vertex> v;
+        for (QPointF p : points) v.append({p});
+        cad::Entity line = cad::Entity::polyline(v, false);
+        tag::tagEntity(line, tag::kind::Cable, id);
+        const QString h = d.editor().add(std::move(line));
+        const QString s = d.editor().add(cad::Entity::textAt(points.first(), number, 0.25));
+        const QString t = d.editor().add(cad::Entity::textAt(points.last(), number, 0.25));
+        d.editor().modify(h, [&](cad::Entity& e) { tag::setAssoc(e, s + "|" + t); });
+        return h;
+    }
+    // Sheet a closed (read from its file), sheet b open in a window.
+    ProjectScan scan(QStringList extra = {}) {
+        cad::saveDxf(a.document(), dir.filePath("a.dxf"));
+        b.setPath(dir.filePath("b.dxf"));
+        QList<DrawingSource> sources{{dir.filePath("a.dxf"), nullptr}, {b.path(), &b}};
+        for (const QString& e : extra) sources << DrawingSource{dir.filePath(e), nullptr};
+        return scanProject(sources);
+    }
+    static QStringList keys(const QList<Finding>& findings) {
+        QStringList out;
+        for (const Finding& f : findings)
+            out << kindWord(f.kind) + " " + f.drawing + " " +
+                       (f.handle.isEmpty() ? f.record : QStringLiteral("#") + f.handle);
+        return out;
+    }
+
+    QTemporaryDir dir;
+    db::Connections registry;
+    test::TestDatabases dbs{db::Engine::SQLite};
+    Drawing a, b;
+    QString pointerD, pointerS, da;
+};
+
+}  // namespace
+
+TEST_F(ProjectFixture, CleanProjectHasNoFinding) {
+    const ProjectScan s = scan();
+    const QList<Finding> findings = ProjectCheck(registry).run(s);
+    EXPECT_TRUE(findings.isEmpty()) << keys(findings).join("\n").toStdString();
+}
+
+// One fault of each kind, and bad input beside them: each found once, nothing else.
+TEST_F(ProjectFixture, FindsExactlyThePlantedFaults) {
+    const QString v3 = b.document().modelSpace().entities.back().handle;  // V-4's last text
+    b.editor().modify(v3, [](cad::Entity& e) { e.text = "V-44"; });
+    const QString unassigned = cable(b, {}, "Cable #", {{60, 0}, {70, 0}});
+    row(6, "6", "VTR-01", "OUT-1", "", "MON-01", "IN-3", "", "b.dxf");
+    const QString duplicate = cable(a, "1", "V-1", {{0, 5}, {10, 5}});
+    const QString unnamed =
+        block(a, "CAMERA", {0, 20}, tag::kind::EquipmentBlock, "1", {}, "SysName", "SysName");
+    sql(db::DbId::Project, "insert into tblSystems (SysID, SysName, SysNum) values (4, 'VTR', 1)");
+    const QString orphan =
+        block(b, "OLDCAM", {0, 30}, tag::kind::EquipmentBlock, "99", "3", "SysName", "MON-01");
+    row(7, "7", "CAM-01", "OUT-1", "", "MON-01", "IN-2", "", "a.dxf");
+    const QString seven = cable(a, "7", "V-7", {{0, 40}, {10, 40}});
+    const QString unlinked = block(a, "POINTER_D", {80, 0}, tag::kind::Pointer, {}, {}, "DSHT", "");
+    const QString gone =
+        block(b, "POINTER_D", {80, 0}, tag::kind::Pointer, {}, {}, "DSHT", "a.dxf");
+    b.editor().modify(gone, [](cad::Entity& e) { tag::setAssoc(e, "FFFF"); });
+    const QString away =
+        block(b, "POINTER_D", {90, 0}, tag::kind::Pointer, {}, {}, "DSHT", "c.dxf");
+    b.editor().modify(away, [](cad::Entity& e) { tag::setAssoc(e, "ABC"); });
+    sql(db::DbId::Project,
+        "insert into tblJFRowCol (RowColID, JFID, JFRow, JFCol, Sheet, assigned) values (72, 7, "
+        "'A', '02', 'a.dxf', true), (73, 7, 'B', '02', 'a.dxf', false)");
+    QFile bad(dir.filePath("bad.dxf"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
+    bad.close();
+
+    const ProjectScan s = scan({"bad.dxf", "gone.dxf"});
+    const QList<Finding> findings = ProjectCheck(registry).run(s);
+    const QStringList expected{
+        "MissingDrawing gone.dxf ",
+        "UnreadableDrawing bad.dxf ",
+        "UnassignedCable b.dxf #" + unassigned,
+        "OrphanedCableRow b.dxf tblCables 6",
+        "DuplicateCableID a.dxf #" + duplicate,
+        "StaleNumberText b.dxf #" + v3,
+        "NoSystemName a.dxf #" + unnamed,
+        "SystemWithoutBlock  tblSystems 4",
+        "OrphanedBlock b.dxf #" + orphan,
+        "DoubleWired a.dxf #" + seven,
+        "UnlinkedPointer a.dxf #" + unlinked,
+        "PointerPartnerGone b.dxf #" + gone,
+        "PointerSheetUnregistered b.dxf #" + away,
+        "UnheldJackPosition a.dxf tblJFRowCol 72",
+    };
+    EXPECT_EQ(keys(findings), expected) << keys(findings).join("\n").toStdString();
+    const Finding& stale = findings[5];
+    EXPECT_EQ(stale.expectedText, "V-4");
+    EXPECT_EQ(stale.line(), "CHECK StaleNumberText | b.dxf | " + v3 +
+                                " | The number text reads \"V-44\"; its cable's row has V-4.");
+}
+
+// Without drawings there is nothing to hold the records against: one finding says so.
+TEST_F(ProjectFixture, ZeroDrawingsIsOneFinding) {
+    const QList<Finding> findings = ProjectCheck(registry).run(scanProject({}));
+    ASSERT_EQ(findings.size(), 1);
+    EXPECT_EQ(findings[0].kind, FindingKind::NoDrawings);
+}
+
+// The fixes: the orphaned row released only after Yes; the stale text corrected and undone.
+TEST_F(ProjectFixture, FixesAreConfirmedOrUndoable) {
+    row(6, "6", "VTR-01", "OUT-1", "", "MON-01", "IN-3", "", "b.dxf");
+    const QString v4 = b.document().modelSpace().entities.back().handle;
+    b.editor().modify(v4, [](cad::Entity& e) { e.text = "V-44"; });
+    const QList<Finding> findings = ProjectCheck(registry).run(scan());
+    ASSERT_EQ(findings.size(), 2);
+    ASSERT_TRUE(findings[0].releasable());
+    {
+        test::ScriptedUser no("button No\n");
+        EXPECT_FALSE(ProjectCheck(registry).release(findings[0], *no.ui));
+        EXPECT_FALSE(db::Query(db::DbId::Project,
+                               "select Available from tblCables where CableID = 6", registry)
+                         .exec()
+                         .scalar()
+                         .toBool());
+        test::ScriptedUser yes("button Yes\n");
+        EXPECT_TRUE(ProjectCheck(registry).release(findings[0], *yes.ui));
+        EXPECT_TRUE(db::Query(db::DbId::Project,
+                              "select Available from tblCables where CableID = 6", registry)
+                        .exec()
+                        .scalar()
+                        .toBool());
+    }
+    ASSERT_TRUE(findings[1].correctable());
+    ASSERT_TRUE(ProjectCheck::correctText(findings[1], b));
+    EXPECT_EQ(b.document().find(v4)->text, "V-4");
+    b.undo().undo();
+    EXPECT_EQ(b.document().find(v4)->text, "V-44");
+    EXPECT_TRUE(ProjectCheck(registry).run(scan()).size() == 1);  // the row is released
+}
+
+// The path written out by hand: the jack pair, the pointer pair across the sheets, the core
+// between the J-boxes, the DA with its outputs.
+TEST_F(ProjectFixture, TraceFollowsThePathToTheEnds) {
+    const ProjectScan s = scan();
+    const TraceResult r = SignalTrace(s, registry).trace("cam-01", "OUT-1");
+    const QStringList expected{
+        "TRACE start | cam-01 | OUT-1 | BNC |  | a.dxf",
+        "TRACE jack | PB-01 | A-01 | BNC | V-1 | a.dxf",
+        "TRACE normal | PB-01 | B-01 | BNC |  | a.dxf",
+        "TRACE pointer |  |  |  | V-2 | a.dxf",
+        "TRACE pointer |  |  |  | V-2 | b.dxf",
+        "TRACE jbox | JB-1 | A-1 |  | V-2 | b.dxf",
+        "TRACE through | JB-1 | B-1 |  |  | b.dxf",
+        "TRACE jbox | JB-2 | A-1 |  | M-5-01 | b.dxf",
+        "TRACE through | JB-2 | B-1 |  |  | b.dxf",
+        "TRACE da | DA-01 | IN-1 | BNC | V-3 | b.dxf",
+        "TRACE output | DA-01 | O/P-1 | BNC | V-4 | b.dxf",
+        "TRACE output | DA-01 | O/P-2 |  |  | ",
+    };
+    QStringList lines;
+    for (const TraceStep& step : r.steps) lines << step.line();
+    EXPECT_EQ(lines, expected) << lines.join("\n").toStdString();
+    EXPECT_FALSE(r.looped);
+    EXPECT_TRUE(r.message.isEmpty());
+
+    // From the far end back: the same places, the other way.
+    const TraceResult back = SignalTrace(s, registry).trace("MON-01", "IN-1");
+    ASSERT_GE(back.steps.size(), 2);
+    EXPECT_EQ(back.steps[1].place, "da");
+    EXPECT_EQ(SignalTrace(s, registry).trace("VTR-01", "OUT-9").message,
+              "No assigned cable is on VTR-01 OUT-9.");
+}
+
+// A cable from the second J-box back into the first closes a loop: the trace stops and says so.
+TEST_F(ProjectFixture, TraceStopsAtALoop) {
+    row(8, "8", "JB-2", "B-1", "", "JB-1", "A-1", "", "b.dxf");
+    cable(b, "8", "V-8", {{20, 5}, {10, 5}});
+    const ProjectScan s = scan();
+    const TraceResult r = SignalTrace(s, registry).trace("CAM-01", "OUT-1");
+    EXPECT_TRUE(r.looped);
+    EXPECT_TRUE(r.message.startsWith("The wiring loops back to ")) << r.message.toStdString();
+    ASSERT_FALSE(r.steps.isEmpty());
+    int loops = 0;
+    for (const TraceStep& step : r.steps) loops += step.place == "loop";
+    EXPECT_EQ(loops, 1);
+}
