@@ -3,6 +3,7 @@
 // and the system check run again from the Help menu.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -12,6 +13,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -33,6 +35,7 @@
 #include "app/panes.h"
 #include "app/project_jackfield_windows.h"
 #include "app/property_grid.h"
+#include "app/report_wizard_window.h"
 #include "cad/dxf.h"
 #include "cad/editing.h"
 #include "cad/picking.h"
@@ -43,6 +46,8 @@
 #include "drawings/entity_tag.h"
 #include "drawings/standard_drawings.h"
 #include "projects/project_registry.h"
+#include "reports/record_source.h"
+#include "reports/rpx_file.h"
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
 #include "shell/run_state.h"
@@ -210,6 +215,67 @@ class MainWindowTest : public QObject {
                      .scalar()
                      .toDouble(),
                  15.0);
+    }
+
+    // The report wizard over the project database: the relation between two chosen tables is
+    // proposed, the summary follows the choices, and Finish saves a layout that reads the
+    // project's rows.
+    void reportWizardMakesAJoinedLayout() {
+        db::Query(db::DbId::Project, "insert into tblCables (CableNO) values ('M1')").exec();
+        db::Query(db::DbId::Project,
+                  "insert into tblChildCables (CableNo, ParentNo) select 'M1-1', CableID from "
+                  "tblCables")
+            .exec();
+        const QString saved = dir_.filePath("Cores.rpx");
+        restart("file " + saved + "\n");
+        ReportWizardWindow wizard(*user_->ui, dir_.path());
+        QString opened;
+        wizard.open = [&](const QString& path) { opened = path; };
+        wizard.show();
+        auto* next = wizard.findChild<QPushButton*>("cmdNext");
+        const auto pick = [&](const char* list, const QString& text) {
+            auto* view = wizard.findChild<QListView*>(list);
+            const QModelIndexList hits = view->model()->match(
+                view->model()->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly);
+            QVERIFY2(!hits.isEmpty(), qPrintable(text));
+            view->setCurrentIndex(hits.first());
+        };
+        next->click();
+        QCOMPARE(wizard.page(), ReportWizardWindow::TablesPage);
+        pick("lstTables", "tblCables");
+        wizard.findChild<QPushButton*>("cmdAddTable")->click();
+        pick("lstTables", "tblChildCables");
+        wizard.findChild<QPushButton*>("cmdAddTable")->click();
+        next->click();
+        pick("lstFields", "CableNO");
+        wizard.findChild<QPushButton*>("cmdAddField")->click();
+        wizard.findChild<QComboBox*>("cboTable")->setCurrentText("tblChildCables");
+        pick("lstFields", "CableNo");
+        wizard.findChild<QPushButton*>("cmdAddField")->click();
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_WIZARD"); !file.isEmpty())
+            wizard.grab().save(file);
+        next->click();
+        QCOMPARE(wizard.page(), ReportWizardWindow::RelationsPage);
+        QCOMPARE(wizard.choices().relations.size(), 1);
+        next->click();
+        next->click();
+        next->click();
+        QCOMPARE(wizard.page(), ReportWizardWindow::StylePage);
+        wizard.findChild<QLineEdit*>("txtTitle")->setText("Cores");
+        QVERIFY(wizard.findChild<QPlainTextEdit*>("txtSummary")
+                    ->toPlainText()
+                    .contains("tblChildCables.CableNo Type = dbMemo"));
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_WIZARDSTYLE");
+            !file.isEmpty())
+            wizard.grab().save(file);
+        wizard.findChild<QPushButton*>("cmdFinish")->click();
+        QCOMPARE(opened, saved);
+        const reports::ReportLayout layout = reports::readRpx(saved);
+        QVERIFY(layout.data);
+        reports::QueryRecordSource rows(*layout.data, db::connections());
+        rows.start();
+        QVERIFY(rows.next());
+        QCOMPARE(rows.value(0).toString() + "/" + rows.value(1).toString(), QString("M1/M1-1"));
     }
 
     // The jackfield library on the starter data shows the chosen model, and the send window
