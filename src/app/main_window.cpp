@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QToolBar>
 #include <algorithm>
 
@@ -38,6 +39,8 @@
 #include "app/project_jackfield_windows.h"
 #include "app/property_grid.h"
 #include "app/report_wizard_window.h"
+#include "app/reports/report_window.h"
+#include "app/reports/report_windows.h"
 #include "app/signal_types_window.h"
 #include "app/system_name_window.h"
 #include "app/tips_window.h"
@@ -164,19 +167,21 @@ const ToolBarDef kToolBars[] = {
     {"tbRPTTools",
      "Report Tools",
      {"catRSelect", "catRLabel", "catRField", "catRCheckbox", "catRImage", "catRLine", "catRBox",
-      "catRRTF", "catRFrame", "catRSubreport", "catRPageBreak", "catRBarcode"},
+      "catRPageNumber", "catRDate", "catRRTF", "catRFrame", "catRSubreport", "catRPageBreak",
+      "catRBarcode"},
      Qt::TopToolBarArea},
     {"tbRPTFormat",
      "Report Formatting",
-     {"catRBold", "catRItalic", "catRUnderline", "-", "catRAlignLeft", "catRAlignCenter",
-      "catRAlignRight", "-", "catRBullets", "catRIndent", "catROutdent", "-", "catRBackColor",
-      "catRFrontColor", "catRLineColor"},
+     {"catRFontDialog", "catRBold", "catRItalic", "catRUnderline", "-", "catRAlignLeft",
+      "catRAlignCenter", "catRAlignRight", "-", "catRBullets", "catRIndent", "catROutdent", "-",
+      "catRBackColor", "catRForeColor", "catRLineColor", "catRLineStyle"},
      Qt::TopToolBarArea},
     {"tbRPTAlign",
      "Report Field Alignment",
      {"catRAlignLefts", "catRAlignCenters", "catRAlignRights", "catRAlignTops", "catRAlignMiddles",
       "catRAlignBottoms", "-", "catRMakeWidth", "catRMakeHeight", "catRMakeBoth", "catRHEqual",
-      "catRVEqual", "catRAligntoGrid"},
+      "catRVEqual", "catRAligntoGrid", "-", "catRBringToFront", "catRSendToBack",
+      "catRLockControls", "catRGridS"},
      Qt::TopToolBarArea},
 };
 
@@ -237,6 +242,29 @@ const MenuDef kMenus[] = {
      {"catPLSystems", "catPLCables", "catPLJackFields", "-", "catPViewProjBlocks", "-",
       "catGBillOfMaterials", "-", "catPRefresh", "catPDeleteMissing", "catPClearDrawingList",
       "catPConsolidate", "catPClearLock", "-", "catPCheck", "catPTrace", "-", "catPPrefs"}},
+    {"mnuReport",
+     "&Report",
+     {"catRUndo",
+      "catRRedo",
+      "-",
+      "catRCut",
+      "catRCopy",
+      "catRPaste",
+      "catRDelete",
+      "-",
+      "catRPageSetup",
+      "catRPrintPreview",
+      "catRPrint",
+      "-",
+      "catRExportExcel",
+      "catRExportHTML",
+      "catRExportPDF",
+      "catRExportRTF",
+      "catRExportTXT",
+      "catRExportTIFF",
+      "-",
+      "catRGridS",
+      "catRLockControls"}},
     {"mnuDatabases", "Data&bases", {"catGResolveConflicts"}},
     {"mnuWindow", "Wi&ndow", {"catWTileH", "catWTileV", "catWCascade"}},
 };
@@ -286,9 +314,13 @@ MainWindow::MainWindow(Services services, QWidget* parent)
             setWindowState(WindowState::Drawing);
         else if (kind == QLatin1String("datasheet"))
             setWindowState(WindowState::DataSheet);
-        else if (kind == QLatin1String("report"))
-            setWindowState(WindowState::ReportDesign);
-        else
+        else if (kind == QLatin1String("report")) {
+            // The report's bars are for its designer: they follow the tab shown.
+            auto* report = qobject_cast<ReportWindow*>(w->widget());
+            setWindowState(report && report->tabs()->currentIndex() != ReportWindow::Design
+                               ? WindowState::ReportPreview
+                               : WindowState::ReportDesign);
+        } else
             setWindowState(WindowState::None);
     });
 }
@@ -916,6 +948,17 @@ void MainWindow::load(const QString& argument) {
             [this](QChar c) { commandLine_->addChar(c); }, [this] { commandLine_->pressEnter(); }},
         this);
     drawings_->registerActions();
+    reports_ = new ReportWindows(
+        ReportWindows::Services{
+            s_.run, s_.ui, router_, *mdi_,
+            [this] { return !s_.users || s_.users->allowed(QStringLiteral("EditReports")); }},
+        this);
+    reports_->registerActions();
+    connect(reports_, &ReportWindows::reportsChanged, this, [this] { explorer_->refresh(); });
+    connect(reports_, &ReportWindows::designShown, this, [this](bool design) {
+        setWindowState(design ? WindowState::ReportDesign : WindowState::ReportPreview);
+    });
+    connect(reports_, &ReportWindows::commandsChanged, this, [this] { setWindowState(state_); });
     drawings_->showProperties = [this](DrawingWindow& w, const QStringList& selection) {
         showProperties(&w, selection);
     };
@@ -1023,6 +1066,9 @@ void MainWindow::setWindowState(WindowState state) {
                  key != QLatin1String("catWCascade") && key != QLatin1String("catWJack") &&
                  key != QLatin1String("catWDeletJF"))
             on = drawing;
+        // The designer's commands follow its selection.
+        if (on && report && key.startsWith(QLatin1String("catR")) && reports_)
+            if (const std::optional<bool> applies = reports_->commandEnabled(key)) on = *applies;
         it.value()->setEnabled(on && router_.available(key));
     }
     action(QStringLiteral("catDProperties"))
@@ -1152,11 +1198,7 @@ void MainWindow::openFile(const QString& file) {
                 if (drawings_) drawings_->open(path);
                 return;
             }
-            // Report windows come with the report engine.
-            s_.ui.message(
-                tr("%1 cannot be opened: report windows are not available in this version yet.")
-                    .arg(path),
-                MsgButtons::Ok, MsgIcon::Information);
+            openReport(path);
             return;
         case ArgumentKind::UnsupportedDrawing:
         case ArgumentKind::Unknown:
@@ -1165,6 +1207,10 @@ void MainWindow::openFile(const QString& file) {
         default:
             return;
     }
+}
+
+void MainWindow::openReport(const QString& path, const QString& filter) {
+    if (reports_) reports_->open(path, filter);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -39,6 +39,7 @@ class DrawingWindow;
 class TipsWindow;
 class ProjectExplorer;
 class DrawingWindows;
+class ReportWindows;
 class BlockBrowser;
 class Drawing;
 class DataSheets;
@@ -90,6 +91,9 @@ class MainWindow : public QMainWindow {
     void load(const QString& argument);
     // Opens a drawing or report file as the file-open command would.
     void openFile(const QString& path);
+    // Opens a report window: the layout file at path (empty: a new "Report1") with a filter
+    // expression over its rows ("FileName = 'BOM1'"; empty: all rows).
+    void openReport(const QString& path, const QString& filter = {});
     // Shows the tips of a topic unless its setting hides them (force: show anyway); modal
     // when asked (tips after a new tag).
     // The cable-drawing pane shows the user's preferences.
@@ -100,6 +104,8 @@ class MainWindow : public QMainWindow {
 
     // The drawing windows (null before load).
     DrawingWindows* drawings() const { return drawings_; }
+    // The report windows (null before load).
+    ReportWindows* reports() const { return reports_; }
 
     QMdiArea* mdiArea() const { return mdi_; }
     CommandLinePane* commandLine() const { return commandLine_; }
@@ -177,6 +183,7 @@ class MainWindow : public QMainWindow {
     TipsWindow* tips_ = nullptr;
     BlockBrowser* blocks_ = nullptr;
     DrawingWindows* drawings_ = nullptr;
+    ReportWindows* reports_ = nullptr;
     DataSheets* sheets_ = nullptr;
     QHash<QString, QAction*> actions_;
     QList<QToolBar*> toolBars_;

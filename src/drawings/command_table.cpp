@@ -180,6 +180,19 @@ const CommandInfo kCommands[] = {
     {"catRViewExplorer", "Report Explorer", CommandKind::Action},
     {"catRShape", "Shape", CommandKind::Action},
     {"catRAligntoGrid", "Align to Grid", CommandKind::Action},
+    // The designer's formatting keys as its menus spell them. catRGridS is the list's
+    // catRGrids, catRForeColor its catRFrontColor (both spellings run the same command);
+    // catRLockControls and catRFontDialog have no entry in the list.
+    {"catRGridS", "Grid Settings...", CommandKind::Action},
+    {"catRForeColor", "Text Color", CommandKind::Action},
+    {"catRLockControls", "Lock Controls", CommandKind::Action},
+    {"catRFontDialog", "Font...", CommandKind::Action},
+    // Beyond the list: the page number control of the toolbox, and one export per format.
+    {"catRPageNumber", "Page Number", CommandKind::Action},
+    {"catRExportExcel", "Export to Excel...", CommandKind::Action},
+    {"catRExportRTF", "Export to RTF...", CommandKind::Action},
+    {"catRExportTXT", "Export to Text...", CommandKind::Action},
+    {"catRExportTIFF", "Export to TIFF...", CommandKind::Action},
     {"catWAddEquipment", "Place Equipment", CommandKind::Action},
     {"catWAssignSysNames", "Assign System Names", CommandKind::Action},
     {"catWEditSysNames", "Edit System Names", CommandKind::NoAction},

@@ -62,6 +62,12 @@ QStringList tablesRead(const QString& sql) {
     return tables;
 }
 
+bool isReplicationColumn(const QString& column) {
+    for (const char* name : {"s_GUID", "s_Lineage", "s_Generation", "s_ColLineage"})
+        if (column.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
 QueryRecordSource::QueryRecordSource(DataControl data, db::Connections& registry, DataFilter filter)
     : data_(std::move(data)), registry_(registry), filter_(std::move(filter)) {}
 

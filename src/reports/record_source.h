@@ -69,6 +69,10 @@ class QueryRecordSource : public RecordSource {
     QStringList fields_;
 };
 
+// The columns replication adds to every table of databases made by the original program
+// (s_GUID, s_Lineage, s_Generation, s_ColLineage): never shown to the user.
+bool isReplicationColumn(const QString& column);
+
 // The tables a SELECT reads (after FROM, in its comma list, and after JOIN), as written, without
 // quotes or brackets.
 QStringList tablesRead(const QString& sql);

@@ -85,25 +85,20 @@ class PdfSink : public DeviceSink {
         writer_->setResolution(kResolution);
         writer_->setTitle(layout.name);
         writer_->setCreator(QStringLiteral("Tolvane"));
-        const PageSetup& s = layout.page;
-        writer_->setPageLayout(QPageLayout(
-            QPageSize(QSizeF(s.paperWidth / 20.0, s.paperHeight / 20.0), QPageSize::Point),
-            s.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
-        if (!painter_.begin(writer_.get()))
+        pages_ = std::make_unique<PagedDeviceSink>(*writer_);
+        try {
+            pages_->begin(layout);
+        } catch (const ReportError&) {
             throw cannotWrite(file_.fileName(), QStringLiteral("the PDF writer cannot start"));
-        painter_.scale(kResolution / double(kTwipsPerInch), kResolution / double(kTwipsPerInch));
+        }
     }
-    void page(const RenderedPage& page) override {
-        if (page.number > 1) writer_->newPage();
-        pages_.paint(painter_, page);
-    }
+    void page(const RenderedPage& page) override { pages_->page(page); }
 
   private:
-    void close() override { painter_.end(); }
+    void close() override { pages_->finish(); }
     static constexpr int kResolution = 1200;
     std::unique_ptr<QPdfWriter> writer_;
-    QPainter painter_;
-    PagePainter pages_;
+    std::unique_ptr<PagedDeviceSink> pages_;
 };
 
 // ---- HTML -------------------------------------------------------------------------------

@@ -59,6 +59,13 @@ const Section* sectionAt(const ReportLayout& layout, const SectionRef& ref) {
 }
 
 Section* sectionAt(ReportLayout& layout, const SectionRef& ref) {
+    // A group's sections live in a shared list: reach them through the list's non-const
+    // access, so that a layout copied for an edit gets its own groups before it changes.
+    if (ref.kind == SectionKind::GroupHeader || ref.kind == SectionKind::GroupFooter) {
+        if (ref.group < 0 || ref.group >= layout.groups.size()) return nullptr;
+        Group& g = layout.groups[ref.group];
+        return ref.kind == SectionKind::GroupHeader ? &g.header : &g.footer;
+    }
     return const_cast<Section*>(sectionAt(std::as_const(layout), ref));
 }
 

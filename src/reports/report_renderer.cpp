@@ -2,6 +2,8 @@
 #include "reports/report_renderer.h"
 
 #include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
 #include <unordered_map>
 
@@ -314,6 +316,20 @@ int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
     return Paginator(layout, &sink, options, count).run(rows);
 }
 
+Qt::PenStyle penStyle(LineStyle style) {
+    switch (style) {
+        case LineStyle::Dash:
+            return Qt::DashLine;
+        case LineStyle::Dot:
+            return Qt::DotLine;
+        case LineStyle::DashDot:
+            return Qt::DashDotLine;
+        case LineStyle::Solid:
+            break;
+    }
+    return Qt::SolidLine;
+}
+
 QFont printFont(const ReportFont& f) {
     QFont font(f.family);
     font.setPixelSize(std::max(1, int(std::lround(f.pointSize * kTwipsPerPoint))));
@@ -340,12 +356,13 @@ void PagePainter::paint(QPainter& p, const RenderedPage& page) {
             switch (c.kind) {
                 case ControlKind::Line: {
                     p.setPen(QPen(c.foreColor.isValid() ? c.foreColor : Qt::black,
-                                  std::max(1, c.lineWidth), Qt::SolidLine, Qt::FlatCap));
+                                  std::max(1, c.lineWidth), penStyle(c.lineStyle), Qt::FlatCap));
                     p.drawLine(r.topLeft(), r.topLeft() + QPoint(r.width(), r.height()));
                     break;
                 }
                 case ControlKind::Rectangle: {
-                    p.setPen(c.foreColor.isValid() ? QPen(c.foreColor, std::max(1, c.lineWidth))
+                    p.setPen(c.foreColor.isValid() ? QPen(c.foreColor, std::max(1, c.lineWidth),
+                                                          penStyle(c.lineStyle))
                                                    : QPen(Qt::NoPen));
                     p.setBrush(c.backColor.isValid() ? QBrush(c.backColor) : QBrush(Qt::NoBrush));
                     p.drawRect(r);
@@ -415,6 +432,38 @@ QImage PageImageSink::paintPage(const RenderedPage& page, const PageSetup& setup
 
 void PageImageSink::page(const RenderedPage& page) {
     take_(page, paintPage(page, page_, dpi_, painter_));
+}
+
+PagedDeviceSink::PagedDeviceSink(QPagedPaintDevice& device)
+    : device_(device), painter_(std::make_unique<QPainter>()) {}
+
+PagedDeviceSink::~PagedDeviceSink() {
+    if (painter_->isActive()) painter_->end();
+}
+
+void PagedDeviceSink::begin(const ReportLayout& layout) {
+    const PageSetup& s = layout.page;
+    device_.setPageLayout(QPageLayout(
+        QPageSize(
+            QSizeF(s.paperWidth / double(kTwipsPerPoint), s.paperHeight / double(kTwipsPerPoint)),
+            QPageSize::Point),
+        s.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
+    if (!painter_->begin(&device_))
+        throw ReportError(QStringLiteral("the report cannot be printed: the device cannot start"));
+    painter_->setRenderHint(QPainter::Antialiasing);
+    painter_->setRenderHint(QPainter::TextAntialiasing);
+    painter_->scale(device_.logicalDpiX() / double(kTwipsPerInch),
+                    device_.logicalDpiY() / double(kTwipsPerInch));
+}
+
+void PagedDeviceSink::page(const RenderedPage& page) {
+    if (page.number > 1) device_.newPage();
+    pages_.paint(*painter_, page);
+}
+
+void PagedDeviceSink::finish() {
+    if (painter_->isActive() && !painter_->end())
+        throw ReportError(QStringLiteral("the report cannot be printed: the device failed"));
 }
 
 }  // namespace tolvane::reports

@@ -21,11 +21,13 @@
 #include <QString>
 #include <QVariant>
 #include <functional>
+#include <memory>
 
 #include "reports/record_source.h"
 #include "reports/report_layout.h"
 
 class QPainter;
+class QPagedPaintDevice;
 
 namespace tolvane::reports {
 
@@ -88,6 +90,7 @@ class PagePainter {
 
 // The font a control prints in, sized in twips (as pixels) for painters scaled to twips.
 QFont printFont(const ReportFont& font);
+Qt::PenStyle penStyle(LineStyle style);
 
 // A sink that paints each page into an image and hands it on: the preview's pages, the
 // frames of a TIFF file, pictures for tests.
@@ -106,6 +109,23 @@ class PageImageSink : public PageSink {
     std::function<void(const RenderedPage&, const QImage&)> take_;
     PageSetup page_{};
     PagePainter painter_;
+};
+
+// A sink that paints the pages onto a paged device, one device page per report page, each the
+// size of the layout's paper with the painter's origin at its top left corner: a printer (set
+// to full page) or a PDF writer. Throws ReportError when the device cannot start.
+class PagedDeviceSink : public PageSink {
+  public:
+    explicit PagedDeviceSink(QPagedPaintDevice& device);
+    ~PagedDeviceSink() override;
+    void begin(const ReportLayout& layout) override;
+    void page(const RenderedPage& page) override;
+    void finish() override;
+
+  private:
+    QPagedPaintDevice& device_;
+    std::unique_ptr<QPainter> painter_;
+    PagePainter pages_;
 };
 
 }  // namespace tolvane::reports

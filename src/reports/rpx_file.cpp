@@ -46,6 +46,12 @@ constexpr std::array<std::pair<Summary, const char*>, 3> kSummaries{
 constexpr std::array<std::pair<HAlign, const char*>, 3> kAligns{
     {{HAlign::Left, "left"}, {HAlign::Center, "center"}, {HAlign::Right, "right"}}};
 
+constexpr std::array<std::pair<LineStyle, const char*>, 4> kLineStyles{
+    {{LineStyle::Solid, "solid"},
+     {LineStyle::Dash, "dash"},
+     {LineStyle::Dot, "dot"},
+     {LineStyle::DashDot, "dashDot"}}};
+
 template <typename E, size_t N>
 const char* nameOf(const std::array<std::pair<E, const char*>, N>& table, E value) {
     for (const auto& [v, name] : table)
@@ -247,6 +253,9 @@ class Reader {
         c.summary = enumAttr(kSummaries, QStringLiteral("summary"), std::optional{Summary::None});
         if (c.summary != Summary::None && c.kind != ControlKind::Field)
             fail(QStringLiteral("a %1 cannot show a total").arg(nameOf(kControlKinds, c.kind)));
+        c.lineStyle =
+            enumAttr(kLineStyles, QStringLiteral("lineStyle"), std::optional{LineStyle::Solid});
+        c.locked = boolean(QStringLiteral("locked"));
         while (xml_.readNextStartElement()) {
             const auto name = xml_.name();
             if (name == QLatin1String("font")) {
@@ -305,6 +314,10 @@ void writeSection(QXmlStreamWriter& w, SectionKind kind, const Section& s) {
         if (c.summary != Summary::None)
             w.writeAttribute(QStringLiteral("summary"),
                              QLatin1String(nameOf(kSummaries, c.summary)));
+        if (c.lineStyle != LineStyle::Solid)
+            w.writeAttribute(QStringLiteral("lineStyle"),
+                             QLatin1String(nameOf(kLineStyles, c.lineStyle)));
+        if (c.locked) w.writeAttribute(QStringLiteral("locked"), QStringLiteral("true"));
         w.writeStartElement(QStringLiteral("font"));
         w.writeAttribute(QStringLiteral("family"), c.font.family);
         w.writeAttribute(QStringLiteral("size"),

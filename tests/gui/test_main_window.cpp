@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -36,6 +37,9 @@
 #include "app/project_jackfield_windows.h"
 #include "app/property_grid.h"
 #include "app/report_wizard_window.h"
+#include "app/reports/design_canvas.h"
+#include "app/reports/report_designer.h"
+#include "app/reports/report_window.h"
 #include "cad/dxf.h"
 #include "cad/editing.h"
 #include "cad/picking.h"
@@ -731,6 +735,106 @@ class MainWindowTest : public QObject {
                  qPrintable(user_->transcript));
         QVERIFY(user_->transcript.contains("PostgreSQL driver"));
         QVERIFY(user_->ui->atEnd());
+    }
+
+    // A report over the project's cables: the designer enables its alignment only for two
+    // controls, aligns as one step of undo and marks the window changed; the data tab's filter
+    // narrows the grid and the report and shows the preview. TOLVANE_SCREENSHOT_REPORT names the
+    // pictures of the design tab ("-design") and the preview ("-preview").
+    void reportWindowDesignsFiltersAndPreviews() {
+        for (const char* no : {"A-001", "A-002", "B-001"})
+            db::Query(db::DbId::Project,
+                      "insert into tblCables (CableNO, CableType, Length) values (?, 'RG59', 12.5)")
+                .bind(QString::fromLatin1(no))
+                .exec();
+        reports::ReportLayout l;
+        l.name = "Cables";
+        l.data = reports::DataControl{"DC1", "PROJECT_SPECIFIC",
+                                      "select CableNO, CableType, Length from tblCables order by "
+                                      "CableNO"};
+        l.pageHeader.height = 700;
+        l.pageHeader.controls << reports::Control{.name = "lblTitle",
+                                                  .kind = reports::ControlKind::Label,
+                                                  .rect = QRect(0, 0, 6000, 400),
+                                                  .text = "Cable List",
+                                                  .font = {"DejaVu Sans", 16, true}}
+                              << reports::Control{.name = "Line1",
+                                                  .kind = reports::ControlKind::Line,
+                                                  .rect = QRect(0, 600, 10000, 0),
+                                                  .lineWidth = 20};
+        l.detail.height = 300;
+        l.detail.controls << reports::Control{.name = "fldCable",
+                                              .kind = reports::ControlKind::Field,
+                                              .rect = QRect(0, 0, 1800, 300),
+                                              .text = "CableNO"}
+                          << reports::Control{.name = "fldType",
+                                              .kind = reports::ControlKind::Field,
+                                              .rect = QRect(2100, 60, 1800, 240),
+                                              .text = "CableType"}
+                          << reports::Control{.name = "fldLength",
+                                              .kind = reports::ControlKind::Field,
+                                              .rect = QRect(4200, 0, 1200, 300),
+                                              .text = "Length",
+                                              .format = "0.0 m",
+                                              .align = reports::HAlign::Right};
+        const QString path = dir_.filePath("Cables.rpx");
+        reports::writeRpx(path, l);
+        restart("button OK\nbutton No\n");  // the bad filter, then the close question
+        main_->openReport(path);
+        auto* w = qobject_cast<ReportWindow*>(main_->activeChild());
+        QVERIFY(w);
+        QCOMPARE(w->windowTitle(), QString("Cables.rpx"));
+        QCOMPARE(main_->windowState(), WindowState::ReportDesign);
+        DesignCanvas* canvas = w->designer()->canvas();
+        const reports::SectionRef detail{reports::SectionKind::Detail};
+        QAction* alignTops = main_->findChild<QAction*>("catRAlignTops");
+        QAction* bold = main_->findChild<QAction*>("catRBold");
+        canvas->setSelection({{detail, 1}});
+        QVERIFY(!alignTops->isEnabled());
+        QVERIFY(bold->isEnabled());
+        canvas->setSelection({{detail, 0}, {detail, 1}});
+        QVERIFY(alignTops->isEnabled());
+        QVERIFY(!main_->findChild<QAction*>("catRLineStyle")->isEnabled());
+        main_->RouteCMD("catRAlignTops");
+        QCOMPARE(w->document().current().detail.controls[1].rect.top(), 0);
+        QCOMPARE(w->windowTitle(), QString("Cables.rpx*"));
+        main_->RouteCMD("catRUndo");
+        QCOMPARE(w->document().current().detail.controls[1].rect.top(), 60);
+        QCOMPARE(w->windowTitle(), QString("Cables.rpx"));
+        main_->RouteCMD("catRBold");
+        QVERIFY(w->document().current().detail.controls[0].font.bold);
+        canvas->setSelection({{detail, 0}});
+        const QString shots = qEnvironmentVariable("TOLVANE_SCREENSHOT_REPORT");
+        if (!shots.isEmpty()) w->grab().save(shots + "-design.png");
+
+        // Data tab: the grid over the query; a filter applied narrows it and the report.
+        w->tabs()->setCurrentIndex(ReportWindow::Data);
+        QCOMPARE(w->grid()->model()->rowCount(), 3);
+        w->findChild<QComboBox*>("cboField1")->setCurrentText("CableNO");
+        w->findChild<QComboBox*>("cboOperator1")->setCurrentText("LIKE");
+        w->findChild<QLineEdit*>("txtValue1")->setText("A%");
+        QCOMPARE(w->findChild<QLineEdit*>("txtFilter")->text(), QString("CableNO LIKE 'A%'"));
+        w->findChild<QPushButton*>("cmdApplyFilter")->click();
+        QCOMPARE(w->grid()->model()->rowCount(), 2);
+        QCOMPARE(w->tabs()->currentIndex(), int(ReportWindow::Preview));
+        QCOMPARE(main_->windowState(), WindowState::ReportPreview);
+        QVERIFY(!alignTops->isEnabled());
+        const reports::RenderedPage& page = w->previewPane()->preview()->page(1);
+        QStringList cables;
+        for (const auto& band : page.bands)
+            if (band.kind == reports::SectionKind::Detail) cables << band.items.value(0).text;
+        QCOMPARE(cables, QStringList({"A-001", "A-002"}));
+        QVERIFY(!w->previewPane()->pageImage().isNull());
+        if (!shots.isEmpty()) w->grab().save(shots + "-preview.png");
+        // A bad filter is said and leaves the one applied.
+        w->findChild<QLineEdit*>("txtFilter")->setText("Colour = 'red'");
+        w->findChild<QPushButton*>("cmdApplyFilter")->click();
+        QCOMPARE(w->document().filter(), QString("CableNO LIKE 'A%'"));
+        QVERIFY(user_->transcript.contains("Error: the report has no field \"Colour\""));
+        // Closing with the unsaved bold asks; No (the script) discards it.
+        QVERIFY(w->parentWidget()->close());
+        QVERIFY(user_->transcript.contains("Save changes to report layout Cables.rpx?"));
+        QVERIFY(!reports::readRpx(path).detail.controls[0].font.bold);
     }
 
     // The jack-assignment grid: built positions red with their sheet above or below, free ones

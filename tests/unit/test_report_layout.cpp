@@ -36,7 +36,9 @@ ReportLayout everything() {
                             << Control{.kind = ControlKind::Line,
                                        .rect = QRect(0, 790, 9000, -20),
                                        .foreColor = QColor(0xc0, 0xc0, 0),
-                                       .lineWidth = 30};
+                                       .lineWidth = 30,
+                                       .lineStyle = LineStyle::DashDot,
+                                       .locked = true};
     QImage img(4, 3, QImage::Format_RGB32);
     img.fill(Qt::red);
     QByteArray png;
@@ -161,6 +163,8 @@ TEST(RpxFile, DamagedFilesAreRefusedWithTheirReason) {
         {damaged("<control kind=\"field\" name=\"txtCableNO\"",
                  "<control kind=\"field\" name=\"txtCableNO\" summary=\"sum\""),
          "a total stands outside a group footer or the report footer"},
+        {damaged("lineStyle=\"dashDot\"", "lineStyle=\"wavy\""), "unknown lineStyle \"wavy\""},
+        {damaged("locked=\"true\"", "locked=\"1\""), "locked=\"1\" is neither true nor false"},
     };
     for (const auto& c : cases) {
         EXPECT_TRUE(

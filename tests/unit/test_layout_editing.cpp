@@ -1,0 +1,210 @@
+// The designer's operations on a layout: grid snapping, moving and resizing (locked controls
+// stay put, nothing leaves its section), alignment and sizes on the first selected control,
+// front/back order, deletion, placing with unique names, hit testing and rubber bands, and
+// the traits that enable the formatting commands.
+#include <gtest/gtest.h>
+
+#include "reports/layout_document.h"
+#include "reports/layout_editing.h"
+
+using namespace tolvane::reports;
+
+namespace {
+
+const SectionRef kDetail{SectionKind::Detail};
+const SectionRef kHeader{SectionKind::PageHeader};
+
+Control box(ControlKind kind, QRect rect, const QString& name = {}) {
+    return Control{.name = name, .kind = kind, .rect = rect};
+}
+
+// Detail: a label, a field and a line; page header: a label.
+ReportLayout sample() {
+    ReportLayout l;
+    l.detail.height = 1440;
+    l.detail.controls << box(ControlKind::Label, QRect(240, 120, 1200, 300), "Label1")
+                      << box(ControlKind::Field, QRect(1800, 400, 900, 240), "Field1")
+                      << box(ControlKind::Line, QRect(0, 1000, 3000, 0), "Line1");
+    l.pageHeader.height = 400;
+    l.pageHeader.controls << box(ControlKind::Label, QRect(0, 0, 2000, 300), "Label2");
+    return l;
+}
+
+QRect rectOf(const ReportLayout& l, int index, SectionRef s = kDetail) {
+    return controlAt(l, {s, index})->rect;
+}
+
+}  // namespace
+
+TEST(LayoutEditing, MovesSnapTheFirstControlAndKeepEveryControlInsideItsSection) {
+    ReportLayout l = sample();
+    const DesignGrid grid{120, true};
+    EXPECT_EQ(grid.round(179), 120);
+    EXPECT_EQ(grid.round(181), 240);
+    EXPECT_EQ((DesignGrid{120, false}).round(181), 181);
+    // The label lands on the grid; the field keeps its distance to it (off grid as it was).
+    moveControls(l, {{kDetail, 0}, {kDetail, 1}}, QPoint(130, 50), grid);
+    EXPECT_EQ(rectOf(l, 0).topLeft(), QPoint(360, 120));
+    EXPECT_EQ(rectOf(l, 1).topLeft(), QPoint(1920, 400));
+    // Dragged far up and left: stopped at the section's edge by the control nearest to it.
+    moveControls(l, {{kDetail, 0}, {kDetail, 1}}, QPoint(-5000, -5000), grid);
+    EXPECT_EQ(rectOf(l, 0).topLeft(), QPoint(0, 0));
+    EXPECT_EQ(rectOf(l, 1).topLeft(), QPoint(1560, 280));
+    // A locked control stays where it is while the rest of the selection moves.
+    l.detail.controls[1].locked = true;
+    moveControls(l, {{kDetail, 1}, {kDetail, 0}}, QPoint(240, 0), grid);
+    EXPECT_EQ(rectOf(l, 1).topLeft(), QPoint(1560, 280));
+    EXPECT_EQ(rectOf(l, 0).topLeft(), QPoint(240, 0));
+    // Stale references (an undo took the control away) change nothing.
+    const ReportLayout before = l;
+    moveControls(l, {{kDetail, 7}, {kHeader, 3}}, QPoint(240, 0), grid);
+    EXPECT_EQ(l, before);
+}
+
+TEST(LayoutEditing, ResizingByHandlesNeverTurnsARectangleInsideOut) {
+    ReportLayout l = sample();
+    const DesignGrid grid{120, true};
+    resizeControl(l, {kDetail, 0}, Handle::BottomRight, QPoint(250, 70), grid);
+    EXPECT_EQ(rectOf(l, 0), QRect(240, 120, 1440, 360));  // right 1680, bottom 480: on the grid
+    resizeControl(l, {kDetail, 0}, Handle::Left, QPoint(5000, 0), grid);
+    EXPECT_EQ(rectOf(l, 0), QRect(1560, 120, 120, 360));  // one grid step is left
+    resizeControl(l, {kDetail, 0}, Handle::TopLeft, QPoint(-9000, -9000), grid);
+    EXPECT_EQ(rectOf(l, 0), QRect(0, 0, 1680, 480));  // not past the section's corner
+    // A line's handles are its ends; it may turn to run any way.
+    resizeControl(l, {kDetail, 2}, Handle::TopLeft, QPoint(3600, 240), grid);
+    EXPECT_EQ(rectOf(l, 2), QRect(3600, 1200, -600, -200));
+    l.detail.controls[1].locked = true;
+    const QRect locked = rectOf(l, 1);
+    resizeControl(l, {kDetail, 1}, Handle::Right, QPoint(600, 0), grid);
+    EXPECT_EQ(rectOf(l, 1), locked);
+}
+
+TEST(LayoutEditing, AlignAndSizeFollowTheControlSelectedFirst) {
+    const Selection sel{{kDetail, 1}, {kDetail, 0}};  // the field first
+    const auto aligned = [&](AlignTo to) {
+        ReportLayout l = sample();
+        alignControls(l, sel, to);
+        EXPECT_EQ(rectOf(l, 1), QRect(1800, 400, 900, 240)) << "the reference stays";
+        return rectOf(l, 0);
+    };
+    EXPECT_EQ(aligned(AlignTo::Lefts), QRect(1800, 120, 1200, 300));
+    EXPECT_EQ(aligned(AlignTo::Rights), QRect(1500, 120, 1200, 300));
+    EXPECT_EQ(aligned(AlignTo::Centers), QRect(1650, 120, 1200, 300));
+    EXPECT_EQ(aligned(AlignTo::Tops), QRect(240, 400, 1200, 300));
+    EXPECT_EQ(aligned(AlignTo::Bottoms), QRect(240, 340, 1200, 300));
+    EXPECT_EQ(aligned(AlignTo::Middles), QRect(240, 370, 1200, 300));
+    // Aligning never pushes a control out of its section.
+    ReportLayout l = sample();
+    alignControls(l, {{kDetail, 0}, {kDetail, 1}}, AlignTo::Rights);  // label right at 1440
+    EXPECT_EQ(rectOf(l, 1), QRect(540, 400, 900, 240));
+    l = sample();
+    alignControls(l, {{kDetail, 2}, {kDetail, 0}}, AlignTo::Rights);  // line ends at 3000
+    EXPECT_EQ(rectOf(l, 0).left(), 1800);
+
+    l = sample();
+    makeSameSize(l, sel, SameSize::Width);
+    EXPECT_EQ(rectOf(l, 0), QRect(240, 120, 900, 300));
+    makeSameSize(l, sel, SameSize::Height);
+    EXPECT_EQ(rectOf(l, 0), QRect(240, 120, 900, 240));
+    l = sample();
+    makeSameSize(l, sel, SameSize::Both);
+    EXPECT_EQ(rectOf(l, 0).size(), QSize(900, 240));
+    // One control alone has nothing to align with.
+    l = sample();
+    alignControls(l, {{kDetail, 1}}, AlignTo::Lefts);
+    makeSameSize(l, {{kDetail, 1}}, SameSize::Both);
+    EXPECT_EQ(l, sample());
+    // Align to grid puts each corner on its nearest grid point, with or without snapping.
+    l.detail.controls[1].rect.moveTopLeft(QPoint(1850, 410));
+    alignToGrid(l, {{kDetail, 1}}, DesignGrid{120, false});
+    EXPECT_EQ(rectOf(l, 1).topLeft(), QPoint(1800, 360));
+}
+
+TEST(LayoutEditing, OrderDeletionPlacingAndLocks) {
+    ReportLayout l = sample();
+    // Front and back keep the order among the controls moved and report where they went.
+    Selection moved = bringToFront(l, {{kDetail, 1}, {kDetail, 0}});
+    EXPECT_EQ(l.detail.controls[0].name, "Line1");
+    EXPECT_EQ(l.detail.controls[1].name, "Label1");
+    EXPECT_EQ(l.detail.controls[2].name, "Field1");
+    EXPECT_EQ(moved, (Selection{{kDetail, 1}, {kDetail, 2}}));
+    moved = sendToBack(l, {{kDetail, 2}});
+    EXPECT_EQ(l.detail.controls[0].name, "Field1");
+    EXPECT_EQ(moved, (Selection{{kDetail, 0}}));
+
+    // Names are unique across the layout, whatever their case.
+    l.detail.controls[1].name = "FIELD2";
+    const DesignGrid grid{120, true};
+    const ControlRef added =
+        addControl(l, kHeader, box(ControlKind::Field, QRect(130, 70, 900, 240)), grid);
+    EXPECT_EQ(added, (ControlRef{kHeader, 1}));
+    EXPECT_EQ(controlAt(l, added)->name, "Field3");
+    EXPECT_EQ(controlAt(l, added)->rect.topLeft(), QPoint(120, 120));
+    EXPECT_EQ(uniqueControlName(l, ControlKind::Label), "Label3");
+
+    // Locking locks all; a second time, with all locked, unlocks. Deleting takes locked ones.
+    toggleLock(l, {{kDetail, 0}, {kDetail, 1}});
+    EXPECT_TRUE(l.detail.controls[0].locked && l.detail.controls[1].locked);
+    toggleLock(l, {{kDetail, 1}, {kDetail, 2}});
+    EXPECT_TRUE(l.detail.controls[1].locked && l.detail.controls[2].locked);
+    toggleLock(l, {{kDetail, 1}, {kDetail, 2}});
+    EXPECT_FALSE(l.detail.controls[1].locked || l.detail.controls[2].locked);
+    deleteControls(l, {{kDetail, 0}, {kDetail, 2}, {kDetail, 0}});
+    ASSERT_EQ(l.detail.controls.size(), 1);
+    EXPECT_EQ(l.detail.controls[0].name, "FIELD2");
+
+    setSectionHeight(l, kDetail, 500, grid);
+    EXPECT_EQ(l.detail.height, 480);
+    setSectionHeight(l, kDetail, -300, grid);
+    EXPECT_EQ(l.detail.height, 0);
+}
+
+TEST(LayoutEditing, HitsBandsAndTraitsOfTheSelection) {
+    ReportLayout l = sample();
+    // The topmost control at a point, a line near it, nothing on empty space.
+    l.detail.controls << box(ControlKind::Rectangle, QRect(200, 100, 600, 600), "Shape1");
+    EXPECT_EQ(hitControl(l, kDetail, QPoint(300, 200)), (ControlRef{kDetail, 3}));
+    EXPECT_EQ(hitControl(l, kDetail, QPoint(1000, 200)), (ControlRef{kDetail, 0}));
+    EXPECT_EQ(hitControl(l, kDetail, QPoint(2000, 1040)), (ControlRef{kDetail, 2}));
+    EXPECT_EQ(hitControl(l, kDetail, QPoint(2000, 1200)), std::nullopt);
+    EXPECT_EQ(hitControl(l, kHeader, QPoint(3000, 100)), std::nullopt);
+    // A band takes what lies wholly inside it, a line included.
+    EXPECT_EQ(controlsInside(l, kDetail, QRect(QPoint(0, 700), QPoint(3100, 1100))),
+              (Selection{{kDetail, 2}}));
+    EXPECT_EQ(controlsInside(l, kDetail, QRect(0, 0, 1500, 500)), (Selection{{kDetail, 0}}));
+    EXPECT_EQ(controlsInside(l, kDetail, QRect(0, 0, 1500, 800)),
+              (Selection{{kDetail, 0}, {kDetail, 3}}));
+
+    SelectionTraits t = traitsOf(l, {{kDetail, 0}, {kDetail, 0}, {kDetail, 9}});
+    EXPECT_EQ(t.count, 1);
+    EXPECT_TRUE(t.text);
+    EXPECT_FALSE(t.outlined);
+    t = traitsOf(l, {{kDetail, 2}, {kDetail, 3}});
+    EXPECT_FALSE(t.text);
+    EXPECT_TRUE(t.outlined);
+    EXPECT_EQ(traitsOf(l, {}).count, 0);
+}
+
+TEST(LayoutEditing, EachEditIsOneStepOfUndoAndLeavesTheLayoutBeforeItAsItWas) {
+    ReportLayout start = sample();
+    start.groups << Group{.field = "CableType"};
+    start.groups[0].header.height = 400;
+    start.groups[0].header.controls << box(ControlKind::Field, QRect(0, 0, 900, 240), "Field9");
+    LayoutDocument doc(start);
+    const DesignGrid grid{120, true};
+    const SectionRef groupHeader{SectionKind::GroupHeader, 0};
+    EXPECT_TRUE(doc.edit("Move", [&](ReportLayout& l) {
+        moveControls(l, {{kDetail, 0}, {groupHeader, 0}}, QPoint(240, 0), grid);
+    }));
+    EXPECT_TRUE(doc.edit("Front", [&](ReportLayout& l) { bringToFront(l, {{kDetail, 0}}); }));
+    EXPECT_EQ(doc.undoStack().count(), 2);
+    EXPECT_EQ(doc.layout().detail.controls.last().rect.left(), 480);
+    EXPECT_EQ(doc.layout().groups[0].header.controls[0].rect.left(), 240);
+    doc.undoStack().undo();
+    EXPECT_EQ(doc.layout().detail.controls.first().rect.left(), 480);
+    doc.undoStack().undo();
+    EXPECT_EQ(doc.layout(), start);
+    EXPECT_FALSE(doc.isModified());
+    // An operation that changes nothing leaves no step.
+    EXPECT_FALSE(doc.edit("Align", [&](ReportLayout& l) { alignControls(l, {}, AlignTo::Lefts); }));
+}
