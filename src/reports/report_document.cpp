@@ -141,11 +141,8 @@ bool ReportDocument::exportTo(ExportFormat format) {
     if (QFileInfo(path).suffix().isEmpty()) path += QLatin1Char('.') + info.suffix.toUpper();
     try {
         const auto source = rows();
-        ui_.status(QStringLiteral("Exporting ") + name());
         exportReport(layout_->layout(), *source, format, path);
-        ui_.status({});
     } catch (const ReportError& e) {
-        ui_.status({});
         ui_.message(e.message(), MsgButtons::Ok, MsgIcon::Critical);
         return false;
     }

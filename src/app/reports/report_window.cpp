@@ -131,6 +131,10 @@ ReportPreviewPane::ReportPreviewPane(QWidget* parent) : QWidget(parent) {
     bar->addStretch(1);
     pageLabel_ = named(new QLabel, "imgPage");
     pageLabel_->setAlignment(Qt::AlignCenter);
+    // The page stands out white on the dark ground around it.
+    pageLabel_->setBackgroundRole(QPalette::Dark);
+    pageLabel_->setAutoFillBackground(true);
+    pageLabel_->setMargin(12);
     scroll_ = named(new QScrollArea, "scrPreview");
     scroll_->setWidget(pageLabel_);
     scroll_->setWidgetResizable(true);

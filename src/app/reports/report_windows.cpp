@@ -119,8 +119,8 @@ ReportWindow* ReportWindows::show(ReportWindow* w) {
     QMdiSubWindow* sub = s_.mdi.addSubWindow(w);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setObjectName(w->objectName() + QStringLiteral("Frame"));
-    showChild(s_.mdi, sub);
-    w->show();
+    showChild(s_.mdi, sub);  // placed (maximised) first, so the window shows once
+    s_.ui.showModeless(*w);
     s_.mdi.setActiveSubWindow(sub);
     // A user who may not edit reports sees the report, not its design.
     if (s_.mayDesign && !s_.mayDesign()) w->runPreview();
