@@ -2,6 +2,7 @@
 // line's aliases, the block preferences Create Block reads while another user is logged in,
 // and the system check run again from the Help menu.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDockWidget>
@@ -13,6 +14,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -803,6 +805,23 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->windowTitle(), QString("Cables.rpx"));
         main_->RouteCMD("catRBold");
         QVERIFY(w->document().current().detail.controls[0].font.bold);
+        // The mouse: a drag moves the field one inch right (snapped), the Delete key removes
+        // it; each is one step of undo.
+        canvas->setSelection({});
+        const QPoint field = canvas->toPixels(detail, QPoint(2200, 150));
+        const QPoint inchRight = field + QPoint(int(1440 * canvas->scale()), 0);
+        QTest::mousePress(canvas, Qt::LeftButton, {}, field);
+        QMouseEvent drag(QEvent::MouseMove, inchRight, canvas->mapToGlobal(inchRight), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(canvas, &drag);
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, inchRight);
+        QCOMPARE(canvas->selection(), reports::Selection({{detail, 1}}));
+        QCOMPARE(w->document().current().detail.controls[1].rect.topLeft(), QPoint(3600, 120));
+        QTest::keyClick(canvas, Qt::Key_Delete);
+        QCOMPARE(w->document().current().detail.controls.size(), 2);
+        main_->RouteCMD("catRUndo");
+        main_->RouteCMD("catRUndo");
+        QCOMPARE(w->document().current().detail.controls[1].rect.topLeft(), QPoint(2100, 60));
         canvas->setSelection({{detail, 0}});
         const QString shots = qEnvironmentVariable("TOLVANE_SCREENSHOT_REPORT");
         if (!shots.isEmpty()) w->grab().save(shots + "-design.png");
@@ -831,6 +850,10 @@ class MainWindowTest : public QObject {
         w->findChild<QPushButton*>("cmdApplyFilter")->click();
         QCOMPARE(w->document().filter(), QString("CableNO LIKE 'A%'"));
         QVERIFY(user_->transcript.contains("Error: the report has no field \"Colour\""));
+        // A user without the right to edit reports cannot go back to the design tab.
+        w->mayDesign = [] { return false; };
+        w->tabs()->setCurrentIndex(ReportWindow::Design);
+        QCOMPARE(w->tabs()->currentIndex(), int(ReportWindow::Preview));
         // Closing with the unsaved bold asks; No (the script) discards it.
         QVERIFY(w->parentWidget()->close());
         QVERIFY(user_->transcript.contains("Save changes to report layout Cables.rpx?"));

@@ -406,7 +406,8 @@ void DesignCanvas::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void DesignCanvas::keyPressEvent(QKeyEvent* event) {
-    // The arrows move the selection by one grid step (one twip-pixel without snapping).
+    // The arrows move the selection by one grid step (a pixel's worth without snapping);
+    // Delete removes it.
     QPoint d;
     const int step = grid_.snap && grid_.spacing > 0 ? grid_.spacing : tw(1);
     switch (event->key()) {
@@ -422,6 +423,12 @@ void DesignCanvas::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Down:
             d = {0, step};
             break;
+        case Qt::Key_Delete: {
+            const Selection gone = selection_;
+            setSelection({});
+            doc_.edit(QStringLiteral("Delete"), [&](ReportLayout& l) { deleteControls(l, gone); });
+            return;
+        }
         default:
             QWidget::keyPressEvent(event);
             return;
