@@ -464,6 +464,8 @@ void MainWindow::buildToolBars() {
         }
         // Two rows at the top: the file and view tools, then the drawing and wiring tools.
         if (bar->objectName() == QLatin1String("tbDWGSnap")) addToolBarBreak(Qt::TopToolBarArea);
+        // The report bars, shown only with a report, take a row of their own.
+        if (bar->objectName() == QLatin1String("tbRPTTools")) addToolBarBreak(Qt::TopToolBarArea);
         addToolBar(def.area, bar);
         toolBars_ << bar;
         if (isReportBar(bar->objectName())) bar->hide();  // shown with a report window

@@ -824,7 +824,10 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->document().current().detail.controls[1].rect.topLeft(), QPoint(2100, 60));
         canvas->setSelection({{detail, 0}});
         const QString shots = qEnvironmentVariable("TOLVANE_SCREENSHOT_REPORT");
-        if (!shots.isEmpty()) w->grab().save(shots + "-design.png");
+        if (!shots.isEmpty()) {
+            w->grab().save(shots + "-design.png");
+            main_->grab().save(shots + "-main.png");
+        }
 
         // Data tab: the grid over the query; a filter applied narrows it and the report.
         w->tabs()->setCurrentIndex(ReportWindow::Data);
