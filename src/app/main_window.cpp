@@ -736,8 +736,10 @@ void MainWindow::registerActions() {
         if (!router_.permitted(QStringLiteral("catRNew"))) return;
         BillOfMaterialsWindow window(s_.ui, s_.run.appPath, db::connections(), this);
         window.setErrorHandler(&s_.errors);
-        // Until report windows take a filter, the stock report opens over every bill.
-        window.preview = [this](const QString& path, const QString&) { openFile(path); };
+        // The stock report opens filtered to the bill.
+        window.preview = [this](const QString& path, const QString& filter) {
+            openReport(path, filter);
+        };
         s_.ui.runModal(window);
     });
     on("catGResolveConflicts", [this] {
