@@ -280,8 +280,9 @@ class MainWindowTest : public QObject {
         QVERIFY(layout.data);
         reports::QueryRecordSource rows(*layout.data, db::connections());
         rows.start();
-        QVERIFY(rows.next());
-        QCOMPARE(rows.value(0).toString() + "/" + rows.value(1).toString(), QString("M1/M1-1"));
+        QStringList read;  // other tests of this run leave cables of their own
+        while (rows.next()) read << rows.value(0).toString() + "/" + rows.value(1).toString();
+        QVERIFY2(read.contains("M1/M1-1"), qPrintable(read.join(", ")));
     }
 
     // The jackfield library on the starter data shows the chosen model, and the send window
