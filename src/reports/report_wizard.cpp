@@ -421,8 +421,20 @@ QString generateSql(const Choices& choices) {
     if (choices.fields.isEmpty()) return {};
     const bool prefixed = choices.tables.size() > 1;
     QStringList fields;
-    for (const SelectedField& f : choices.fields)
-        fields << (prefixed ? bracketed(f.table, f.field) : QStringLiteral("[%1]").arg(f.field));
+    for (const SelectedField& f : choices.fields) {
+        if (!prefixed) {
+            fields << QStringLiteral("[%1]").arg(f.field);
+            continue;
+        }
+        // A name two chosen tables share comes back named by table and field, as the
+        // controls bound to it expect (table + "." + field); both engines would otherwise
+        // give the bare name twice.
+        int sharing = 0;
+        for (const SelectedField& g : choices.fields) sharing += same(g.field, f.field) ? 1 : 0;
+        fields << bracketed(f.table, f.field) +
+                      (sharing > 1 ? QStringLiteral(" AS [%1.%2]").arg(f.table, f.field)
+                                   : QString());
+    }
     QStringList tables;
     for (const QString& t : choices.tables) tables << QStringLiteral("[%1]").arg(t);
     QString sql = QStringLiteral("SELECT ") + fields.join(QStringLiteral(", ")) +

@@ -53,6 +53,11 @@ TEST(ReportWizardSql, ChoicesBecomeBracketedSelectWithJoinsInWhere) {
               "FROM [tblCables], [tblChildCables] WHERE [tblCables].[CableID] = "
               "[tblChildCables].[ParentNo]");
     EXPECT_EQ(problemWith(c), QString());
+    // A name both tables have is told apart by its table, as its controls are bound.
+    c.fields.last().field = QStringLiteral("cableno");
+    EXPECT_EQ(generateSql(c).section(" FROM ", 0, 0),
+              "SELECT [tblCables].[CableNO] AS [tblCables.CableNO], [tblCables].[Length], "
+              "[tblChildCables].[cableno] AS [tblChildCables.cableno]");
     EXPECT_EQ(problemWith(Choices{}), "Choose at least one table.");
     Choices noFields;
     noFields.tables = {QStringLiteral("tblCables")};
@@ -267,6 +272,7 @@ TEST_P(ReportWizardOnEngine, SchemaIsReadAlikeAndTheGeneratedSqlRuns) {
     QueryRecordSource rows(
         {QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"), generateSql(c)}, registry);
     rows.start();
+    EXPECT_EQ(rows.fields().join(',').toLower(), "tblcables.cableno,tblchildcables.cableno");
     QStringList got;
     while (rows.next()) got << rows.value(0).toString() + "/" + rows.value(1).toString();
     EXPECT_EQ(got, (QStringList{"M1/M1-2", "M1/M1-1"}));
