@@ -128,16 +128,14 @@ BillOfMaterialsWindow::BillOfMaterialsWindow(Ui& ui, const QString& appPath,
     pages_->addWidget(pageOf(options));
     pages_->addWidget(pageOf(editBox_));
 
-    back_ = namedButton("cmdBack", tr("< Back"));
-    next_ = namedButton("cmdNext", tr("Next >"));
-    finish_ = namedButton("cmdFinish", tr("Finish"));
-    cancel_ = namedButton("cmdCancel", tr("Cancel"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (QPushButton* b : {back_, next_, finish_, cancel_}) buttons->addWidget(b);
+    const WizardButtons wizard = wizardButtons();
+    back_ = wizard.back;
+    next_ = wizard.next;
+    finish_ = wizard.finish;
+    cancel_ = wizard.cancel;
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pages_, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(wizard.row);
     resize(720, 440);
 
     const auto guarded = [this](const char* procedure, auto f) {

@@ -173,17 +173,15 @@ ReportWizardWindow::ReportWizardWindow(Ui& ui, const QString& folder, db::Connec
                                  {addSort, removeSort}, nullptr, descending_));
     pages_->addWidget(stylePage);
 
-    back_ = namedButton("cmdBack", tr("< Back"));
-    next_ = namedButton("cmdNext", tr("Next >"));
-    finish_ = namedButton("cmdFinish", tr("Finish"));
-    cancel_ = namedButton("cmdCancel", tr("Cancel"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (QPushButton* b : {back_, next_, finish_, cancel_}) buttons->addWidget(b);
+    const WizardButtons wizard = wizardButtons();
+    back_ = wizard.back;
+    next_ = wizard.next;
+    finish_ = wizard.finish;
+    cancel_ = wizard.cancel;
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(step_);
     layout->addWidget(pages_, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(wizard.row);
 
     const auto moveChosen = [this](QListView* from, auto apply) {
         const int row = chosenRow(from);

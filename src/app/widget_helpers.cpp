@@ -2,6 +2,7 @@
 #include "app/widget_helpers.h"
 
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QHash>
 #include <QListView>
 #include <QMdiArea>
@@ -14,6 +15,16 @@ namespace tolvane {
 QPushButton* namedButton(const char* name, const QString& caption) {
     auto* b = named(new QPushButton(caption), name);
     b->setAutoDefault(false);
+    return b;
+}
+
+WizardButtons wizardButtons() {
+    WizardButtons b{namedButton("cmdBack", QObject::tr("< Back")),
+                    namedButton("cmdNext", QObject::tr("Next >")),
+                    namedButton("cmdFinish", QObject::tr("Finish")),
+                    namedButton("cmdCancel", QObject::tr("Cancel")), new QHBoxLayout};
+    b.row->addStretch(1);
+    for (QPushButton* button : {b.back, b.next, b.finish, b.cancel}) b.row->addWidget(button);
     return b;
 }
 

@@ -9,6 +9,7 @@
 
 #include "db/schema.h"
 
+class QHBoxLayout;
 class QListView;
 class QMdiArea;
 class QMdiSubWindow;
@@ -26,6 +27,17 @@ W* named(W* w, const char* name) {
 
 // A command button that does not take Return for itself; Return stays with the window.
 QPushButton* namedButton(const char* name, const QString& caption);
+
+// The buttons that move through a wizard's pages (cmdBack, cmdNext, cmdFinish, cmdCancel), in
+// a row on the right.
+struct WizardButtons {
+    QPushButton* back;
+    QPushButton* next;
+    QPushButton* finish;
+    QPushButton* cancel;
+    QHBoxLayout* row;
+};
+WizardButtons wizardButtons();
 
 // The caption in words of a database field for a grid header: "EquipmentName" reads
 // "Equipment Name", "SRCSys" "Source System", "paircolorcode" "Pair Color Code".
