@@ -1,21 +1,27 @@
 // The stock reports shipped in reports/general and reports/labels, each read from its file and
 // run over a small project on SQLite and (with TOLVANE_TEST_PG) PostgreSQL:
-// their rows, groups and, for labels, two per cable. TOLVANE_STOCK_PNG names a folder for
-// pictures of the first page of each, to look at.
+// their rows, groups and, for labels, two per cable. And the cable schedule written as CSV and
+// Excel at once, read back by Python's csv module and openpyxl. TOLVANE_STOCK_PNG names a
+// folder for pictures of the first page of each, to look at.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 
 #include "db/schema.h"
 #include "db_fixture.h"
+#include "reports/cable_schedule_export.h"
 #include "reports/record_source.h"
+#include "reports/report_error.h"
 #include "reports/report_renderer.h"
 #include "reports/rpx_file.h"
+#include "script_fixture.h"
 
 using namespace tolvane;
 using namespace tolvane::reports;
+using test::ScriptedUser;
 
 namespace {
 
@@ -98,8 +104,35 @@ class StockReports : public ::testing::TestWithParam<db::Engine> {
             out.first.save(QDir(dir).filePath(QFileInfo(relative).completeBaseName() + ".png"));
         return out;
     }
-    test::TestDatabases dbs{GetParam()};
+    QString run(const QString& script, const QStringList& args) {
+        QProcess p;
+        p.start("/usr/bin/python3", QStringList{"-c", script} + args);
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput()) +
+               QString::fromUtf8(p.readAllStandardError());
+    }
+    // The cable rows as the schedule lists them, straight from tblCables.
+    QStringList tableRows() {
+        db::Query q(db::DbId::Project,
+                    "select CableNoPrefix, CableNO, CableType, SRCSys, SRCPin, SRCConn, SRCLoc, "
+                    "DestSYS, DestPin, DESTConn, DESTLOc, Length, Sheet from tblCables",
+                    registry);
+        q.exec();
+        QStringList rows;
+        while (q.next()) {
+            const QString prefix = q.value(0).toString();
+            QStringList r{prefix.isEmpty() ? q.value(1).toString()
+                                           : prefix + "-" + q.value(1).toString()};
+            for (int i = 2; i <= 12; ++i) r << q.value(i).toString();
+            rows << r.join('|');
+        }
+        rows.sort();
+        return rows;
+    }
+
+    // The databases close their connections: the registry outlives them.
     db::Connections registry;
+    test::TestDatabases dbs{GetParam()};
 };
 
 }  // namespace
@@ -160,6 +193,141 @@ TEST_P(StockReports, CableLabelsTwoPerCableAcrossTheSheet) {
     EXPECT_EQ(labels.labels[1], QRect(4230, 720, 3780, 1440));
     EXPECT_EQ(labels.labels[2], QRect(8190, 720, 3780, 1440));
     EXPECT_EQ(labels.labels[3], QRect(270, 2160, 3780, 1440));
+}
+
+// The schedule written at once as CSV and Excel: the same rows as tblCables in both, read back
+// by readers that are not ours; a chosen ".xlsx" or ".CSV" names the pair.
+TEST_P(StockReports, CableScheduleExportWritesTheCableRowsAsCsvAndExcel) {
+    EXPECT_EQ(cableScheduleFiles("/p/Sched.XLSX").csv, "/p/Sched.csv");
+    EXPECT_EQ(cableScheduleFiles("/p/Sched.csv").xlsx, "/p/Sched.xlsx");
+    EXPECT_EQ(cableScheduleFiles("/p/Sched.v2").csv, "/p/Sched.v2.csv");
+
+    QTemporaryDir appDir, projectDir;
+    QDir(appDir.path()).mkpath("reports/general");
+    ASSERT_TRUE(
+        QFile::copy(stock(cableScheduleReportPath()), appDir.filePath(cableScheduleReportPath())));
+    const QString base = projectDir.filePath("Cable Schedule");
+    ScriptedUser user("file " + base + "\n");
+    ASSERT_TRUE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry))
+        << user.transcript.toStdString();
+    EXPECT_TRUE(
+        user.transcript.contains("FILE Export Cable Schedule as: | CSV and Excel (*.CSV "
+                                 "*.XLSX) | CableSchedule"))
+        << user.transcript.toStdString();
+    EXPECT_TRUE(user.transcript.contains("STATUS Cable schedule written to " + base + ".csv and " +
+                                         base + ".xlsx"));
+    EXPECT_EQ(QDir(projectDir.path()).entryList(QDir::Files),
+              (QStringList{"Cable Schedule.csv", "Cable Schedule.xlsx"}));
+
+    // Both read back as "number|type|...|length|sheet" rows, lengths as numbers.
+    const QString toRows =
+        "def row(cells):\n"
+        "    return '|'.join('' if v is None else ('%g' % v if isinstance(v, float) else str(v))"
+        " for v in cells)\n";
+    const QString csvOut =
+        run(toRows +
+                "import csv, sys\n"
+                "rows = list(csv.reader(open(sys.argv[1], newline='', "
+                "encoding='utf-8')))\n"
+                "print(rows[0])\n"
+                "for r in rows[1:]: print(row(r[:10] + [float(r[10])] + r[11:]))\n",
+            {base + ".csv"});
+    QStringList csvLines = csvOut.split('\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(csvLines.isEmpty()) << csvOut.toStdString();
+    EXPECT_EQ(csvLines.takeFirst(),
+              "['CableNumber', 'CableType', 'SRCSys', 'SRCPin', 'SRCConn', 'SRCLoc', 'DestSYS', "
+              "'DestPin', 'DESTConn', 'DESTLOc', 'Length', 'Sheet']");
+    csvLines.sort();
+    EXPECT_EQ(csvLines, tableRows());
+
+    if (run("import openpyxl; print('ok')", {}).trimmed() != "ok")
+        GTEST_SKIP() << "openpyxl (python3-openpyxl) is not installed: the Excel file is unread";
+    const QString xlsxOut = run(toRows +
+                                    "import openpyxl, sys\n"
+                                    "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+                                    "for r in ws.iter_rows(min_row=2, values_only=True):"
+                                    " print(row(r))\n",
+                                {base + ".xlsx"});
+    QStringList xlsxLines = xlsxOut.split('\n', Qt::SkipEmptyParts);
+    xlsxLines.sort();
+    EXPECT_EQ(xlsxLines, tableRows()) << xlsxOut.toStdString();
+}
+
+// Replacing asks first, a "No" or a cancelled dialog writes nothing, and a query that fails
+// leaves the older pair as it was with nothing beside it.
+TEST_P(StockReports, CableScheduleExportRefusesAndFailsWithoutHalfWrittenFiles) {
+    QTemporaryDir appDir, projectDir;
+    QDir(appDir.path()).mkpath("reports/general");
+    const QString layoutPath = appDir.filePath(cableScheduleReportPath());
+    ASSERT_TRUE(QFile::copy(stock(cableScheduleReportPath()), layoutPath));
+    const QString base = projectDir.filePath("CableSchedule");
+    const auto touch = [](const QString& path) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    };
+    touch(base + ".csv");
+    touch(base + ".xlsx");
+    const auto contents = [&] {
+        QStringList out;
+        for (const QString& name : QDir(projectDir.path()).entryList(QDir::Files)) {
+            QFile f(projectDir.filePath(name));
+            f.open(QIODevice::ReadOnly);
+            out << name + "=" + QString::fromUtf8(f.readAll().left(3));
+        }
+        return out;
+    };
+    const QStringList before{"CableSchedule.csv=old", "CableSchedule.xlsx=old"};
+    {
+        ScriptedUser user("cancel\n");
+        EXPECT_FALSE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry));
+    }
+    {
+        ScriptedUser user("file " + base + ".xlsx\nbutton No\n");
+        EXPECT_FALSE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry));
+        EXPECT_TRUE(user.transcript.contains("Replace " + base + ".csv and " + base + ".xlsx?"))
+            << user.transcript.toStdString();
+    }
+    EXPECT_EQ(contents(), before);
+    // A folder in the way of the workbook: the CSV is not replaced either.
+    ASSERT_TRUE(QDir(projectDir.path()).mkdir("Other.xlsx"));
+    touch(projectDir.filePath("Other.csv"));
+    {
+        ScriptedUser user("file " + projectDir.filePath("Other") + "\nbutton Yes\nbutton OK\n");
+        EXPECT_FALSE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry));
+        EXPECT_TRUE(user.transcript.contains("Other.xlsx: a folder of that name is in the way"))
+            << user.transcript.toStdString();
+    }
+    EXPECT_EQ(contents(), before + QStringList{"Other.csv=old"});
+    QFile::remove(projectDir.filePath("Other.csv"));
+    // A layout whose query names a column the table lacks.
+    QFile layout(layoutPath);
+    ASSERT_TRUE(layout.open(QIODevice::ReadOnly));
+    QByteArray bytes = layout.readAll();
+    layout.close();
+    ASSERT_TRUE(bytes.contains("DESTLOc, Length"));
+    bytes.replace("DESTLOc, Length", "DESTLOc, NoSuchLength as Length");
+    ASSERT_TRUE(layout.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    layout.write(bytes);
+    layout.close();
+    {
+        ScriptedUser user("file " + base + "\nbutton Yes\nbutton OK\n");
+        EXPECT_FALSE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry));
+        EXPECT_TRUE(user.transcript.contains("the report's query cannot be run"))
+            << user.transcript.toStdString();
+    }
+    EXPECT_EQ(contents(), before);
+    // No layout at all, and no project.
+    QFile::remove(layoutPath);
+    {
+        ScriptedUser user("button OK\nbutton OK\n");
+        EXPECT_FALSE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry));
+        EXPECT_TRUE(user.transcript.contains("The cable schedule layout"))
+            << user.transcript.toStdString();
+        EXPECT_FALSE(exportCableSchedule(*user.ui, appDir.path(), QString(), registry));
+        EXPECT_TRUE(user.transcript.contains("Open a project first"));
+    }
+    EXPECT_EQ(contents(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StockReports, test::bothEngines(), test::engineName);
