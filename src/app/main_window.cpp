@@ -59,6 +59,7 @@
 #include "projects/lock_admin.h"
 #include "projects/project_registry.h"
 #include "projects/users.h"
+#include "reports/cable_schedule_export.h"
 #include "shell/app_folder.h"
 #include "shell/command_line.h"
 #include "shell/error_handler.h"
@@ -240,8 +241,9 @@ const MenuDef kMenus[] = {
     {"mnuProject",
      "&Project",
      {"catPLSystems", "catPLCables", "catPLJackFields", "-", "catPViewProjBlocks", "-",
-      "catGBillOfMaterials", "-", "catPRefresh", "catPDeleteMissing", "catPClearDrawingList",
-      "catPConsolidate", "catPClearLock", "-", "catPCheck", "catPTrace", "-", "catPPrefs"}},
+      "catGBillOfMaterials", "catRExportCableSchedule", "-", "catPRefresh", "catPDeleteMissing",
+      "catPClearDrawingList", "catPConsolidate", "catPClearLock", "-", "catPCheck", "catPTrace",
+      "-", "catPPrefs"}},
     {"mnuReport",
      "&Report",
      {"catRUndo",
@@ -741,6 +743,10 @@ void MainWindow::registerActions() {
             openReport(path, filter);
         };
         s_.ui.runModal(window);
+    });
+    on("catRExportCableSchedule", [this] {
+        reports::exportCableSchedule(s_.ui, s_.run.appFolder(), s_.run.currentProjectPath,
+                                     db::connections());
     });
     on("catGResolveConflicts", [this] {
         ConflictViewerWindow window(s_.ui, s_.run.currentProjectPath);

@@ -282,6 +282,8 @@ const CommandInfo kCommands[] = {
     {"catRWizard", "Report Wizard...", CommandKind::Action},
     // Beyond the table of command keys: the bill of materials wizard (the explorer's node).
     {"catGBillOfMaterials", "Bill of Materials...", CommandKind::Action},
+    // Beyond the table of command keys: the cable schedule written as CSV and Excel at once.
+    {"catRExportCableSchedule", "Export Cable Schedule...", CommandKind::Action},
     {"catGFormView", "Form View", CommandKind::NoAction},
     {"catGDSView", "Data Sheet View", CommandKind::NoAction},
     {"catGSystemCheck", "System Check...", CommandKind::Action},

@@ -274,6 +274,32 @@ void writeLocalProject(db::Connections& scratch, const QString& name, const QStr
     tx.commit();
 }
 
+// The stock report layouts a project starts with: copies of the application folder's
+// reports/general and reports/labels in the project's REPORTS/GENERAL and REPORTS/LABELS, where
+// the project explorer lists them and the user may change them. A layout of the same name
+// already there is the user's and is left as it is.
+std::optional<QString> copyStockReports(const QString& appFolder, const QString& project) {
+    const QString stock = appfolder::findNoCase(appFolder, QStringLiteral("reports"));
+    if (stock.isEmpty()) return std::nullopt;
+    const QString reports = entry(project, QStringLiteral("REPORTS"));
+    for (const char* kind : {"GENERAL", "LABELS"}) {
+        const QString from = appfolder::findNoCase(stock, kind);
+        if (from.isEmpty()) continue;
+        const QString to = entry(reports, kind);
+        for (const QFileInfo& layout :
+             QDir(from).entryInfoList({QStringLiteral("*.rpx")}, QDir::Files, QDir::Name)) {
+            if (!appfolder::findNoCase(to, layout.fileName()).isEmpty()) continue;
+            try {
+                appfolder::copyOver(layout.absoluteFilePath(),
+                                    to + QLatin1Char('/') + layout.fileName());
+            } catch (const AppError& e) {
+                return e.description();
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 // Makes the folders and the database of a project and writes its self-description. Returns
 // the message that says why it could not; what it made is then removed again.
 std::optional<QString> buildProject(RunState& run, db::Connections& registry, const QString& folder,
@@ -285,6 +311,7 @@ std::optional<QString> buildProject(RunState& run, db::Connections& registry, co
           folder + QStringLiteral("/REPORTS/GENERAL"), folder + QStringLiteral("/REPORTS/LABELS")})
         if (!makeFolder(entry(QFileInfo(dir).absolutePath(), QFileInfo(dir).fileName()), made))
             return QStringLiteral("Unable to create the folder: ") + dir;
+    if (const auto problem = copyStockReports(run.appFolder(), folder)) return problem;
 
     db::Connections scratch;
     if (run.mode == DatabaseMode::Shared) {

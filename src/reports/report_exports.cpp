@@ -460,6 +460,70 @@ class TiffSink : public PageSink {
     PagePainter painter_;
 };
 
+// ---- CSV --------------------------------------------------------------------------------
+
+// The spreadsheet rows as text (RFC 4180, UTF-8): a header of the detail's bound fields, one
+// line per detail. Numbers are written as the database gives them, not as formatted for
+// print, so that a spreadsheet reads them as numbers.
+class CsvSink : public DeviceSink {
+  public:
+    using DeviceSink::DeviceSink;
+    void begin(const ReportLayout& layout) override {
+        fields_ = detailFields(layout);
+        QStringList names;
+        for (const Control* f : fields_) names << f->text.section(QLatin1Char('.'), -1);
+        line(names);
+    }
+    void page(const RenderedPage& page) override {
+        for (const RenderedBand& band : page.bands) {
+            if (band.kind != SectionKind::Detail || band.continued) continue;
+            QStringList cells(fields_.size());
+            for (const RenderedItem& item : band.items) {
+                const qsizetype col = fields_.indexOf(item.control);
+                if (col < 0) continue;
+                const QVariant& v = item.value;
+                if (item.control->kind == ControlKind::CheckBox)
+                    cells[col] = item.checked ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+                else if (v.isNull())
+                    cells[col].clear();
+                else if (isNumber(v))
+                    cells[col] = v.toString();
+                else
+                    cells[col] = item.text;
+            }
+            line(cells);
+        }
+    }
+
+  private:
+    static bool isNumber(const QVariant& v) {
+        switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::ULongLong:
+            case QMetaType::Double:
+                return true;
+            default:
+                return false;
+        }
+    }
+    void line(const QStringList& cells) {
+        QStringList out;
+        out.reserve(cells.size());
+        for (QString cell : cells) {
+            if (cell.contains(QLatin1Char(',')) || cell.contains(QLatin1Char('"')) ||
+                cell.contains(QLatin1Char('\n')) || cell.contains(QLatin1Char('\r'))) {
+                cell.replace(QLatin1String("\""), QLatin1String("\"\""));
+                cell = QLatin1Char('"') + cell + QLatin1Char('"');
+            }
+            out << cell;
+        }
+        write(out.join(QLatin1Char(',')) + QStringLiteral("\r\n"));
+    }
+    QList<const Control*> fields_;
+};
+
 // ---- Excel ------------------------------------------------------------------------------
 
 // One worksheet row per detail, the columns the detail's bound fields; numbers stay numbers.
@@ -535,6 +599,8 @@ class XlsxSink : public PageSink {
 
 const QList<ExportFormatInfo>& exportFormats() {
     static const QList<ExportFormatInfo> formats{
+        {ExportFormat::Csv, QStringLiteral("Export Report to CSV as:"),
+         QStringLiteral("CSV (*.CSV)"), QStringLiteral("ReportCSV"), QStringLiteral("csv")},
         {ExportFormat::Excel, QStringLiteral("Export Report to Excel as:"),
          QStringLiteral("Excel (*.XLSX)"), QStringLiteral("ReportExcel"), QStringLiteral("xlsx")},
         {ExportFormat::Html, QStringLiteral("Export Report to HTML as:"),
@@ -572,6 +638,8 @@ std::unique_ptr<PageSink> makeExportSink(ExportFormat format, const QString& pat
             return std::make_unique<TiffSink>(path);
         case ExportFormat::Excel:
             return std::make_unique<XlsxSink>(path);
+        case ExportFormat::Csv:
+            return std::make_unique<CsvSink>(path);
     }
     return nullptr;
 }

@@ -1,4 +1,5 @@
-// Exports of a report: PDF, HTML, RTF, plain text, TIFF (one page per frame) and Excel (.xlsx).
+// Exports of a report: PDF, HTML, RTF, plain text, TIFF (one page per frame), Excel (.xlsx) and
+// CSV.
 // Each is a page sink over the one pagination; each writes a temporary file in the target's
 // folder and renames it over the target at the end, so that a failure (an unwritable path, a
 // query that fails) leaves nothing half written and an older file as it was.
@@ -12,7 +13,7 @@
 
 namespace tolvane::reports {
 
-enum class ExportFormat { Excel, Html, Pdf, Rtf, Text, Tiff };
+enum class ExportFormat { Csv, Excel, Html, Pdf, Rtf, Text, Tiff };
 
 // What the export dialog of each format shows.
 struct ExportFormatInfo {

@@ -69,6 +69,11 @@ Section* sectionAt(ReportLayout& layout, const SectionRef& ref) {
     return const_cast<Section*>(sectionAt(std::as_const(layout), ref));
 }
 
+int detailColumnWidth(const PageSetup& page, const Section& detail) {
+    const int n = std::max(1, detail.columns);
+    return (page.printableWidth() - (n - 1) * detail.columnSpacing) / n;
+}
+
 QList<const Control*> detailFields(const ReportLayout& layout) {
     QList<const Control*> fields;
     for (const Control& c : layout.detail.controls)

@@ -82,6 +82,10 @@ struct Section {
     int height = 0;  // twips; a section of height 0 prints nothing
     QColor backColor{};
     bool canGrow = false;
+    // The detail only: how many rows print side by side (labels on a sheet), across then
+    // down, each column (printable width - (columns - 1) x spacing) / columns wide.
+    int columns = 1;
+    int columnSpacing = 0;  // twips between two columns
     QList<Control> controls{};
     bool operator==(const Section&) const = default;
 };
@@ -107,6 +111,9 @@ struct PageSetup {
     int printableHeight() const { return pageHeight() - marginTop - marginBottom; }
     bool operator==(const PageSetup&) const = default;
 };
+
+// The width of one column of a detail printed in columns (the printable width for one).
+int detailColumnWidth(const PageSetup& page, const Section& detail);
 
 // The named data control ("DC1"): which database feeds the report and the SQL that selects
 // its rows.

@@ -102,11 +102,10 @@ class Paginator {
                 for (Total* t : groupTotals_[g]) t->clear();
             for (auto& [control, total] : totals_) total.add(row[total.column]);
             lastRow_ = row;
-            place(SectionKind::Detail, -1, detail);
+            placeDetail(detail);
             prev = std::move(row);
             havePrev = true;
         }
-        (void)0;
         return finishReport(prev, havePrev);
     }
 
@@ -200,6 +199,7 @@ class Paginator {
 
     void startPage(bool withHeader) {
         page_ = RenderedPage{++pageNumber_, pageCount_, {}};
+        column_ = 0;
         y_ = l_.page.marginTop;
         hasContent_ = false;
         if (withHeader) placeFixed(SectionKind::PageHeader, lay(l_.pageHeader, lastRow_));
@@ -231,13 +231,40 @@ class Paginator {
         y_ += h;
     }
 
-    void place(SectionKind kind, int group, const Laid& laid, int keepWith = 0) {
+    // A detail printed in columns goes beside the one before it while its row has a free
+    // column and the page room below the row's top; otherwise it starts a new row in the
+    // first column. Any other band ends the row.
+    void placeDetail(const Laid& laid) {
+        const int columns = l_.detail.columns;
+        if (columns <= 1) return place(SectionKind::Detail, -1, laid);
+        if (laid.height <= 0) return;
+        const int width = detailColumnWidth(l_.page, l_.detail);
+        const int pitch = width + l_.detail.columnSpacing;
+        if (column_ > 0 && column_ < columns && rowTop_ + laid.height <= bodyBottom()) {
+            y_ = rowTop_;
+            emitBand(SectionKind::Detail, -1, laid, 0, laid.height, column_ * pitch, width);
+            rowBottom_ = std::max(rowBottom_, rowTop_ + laid.height);
+            y_ = rowBottom_;
+            ++column_;
+            return;
+        }
+        place(SectionKind::Detail, -1, laid, 0, width);
+        const RenderedBand& last = page_.bands.last();
+        const bool whole = !last.continued && last.rect.height() == laid.height;
+        column_ = whole ? 1 : 0;
+        rowTop_ = y_ - laid.height;
+        rowBottom_ = y_;
+    }
+
+    void place(SectionKind kind, int group, const Laid& laid, int keepWith = 0,
+               int columnWidth = -1) {
         const int h = laid.height;
         if (h <= 0) return;
+        column_ = 0;
         if (hasContent_ && y_ + h + keepWith > bodyBottom()) newPage();
         const int bodyHeight = bodyBottom() - y_;
         if (h <= bodyHeight) {
-            emitBand(kind, group, laid, 0, h);
+            emitBand(kind, group, laid, 0, h, 0, columnWidth);
             y_ += h;
             hasContent_ = true;
             return;
@@ -255,7 +282,7 @@ class Paginator {
                         r.height() <= room)
                         cut = std::min(cut, r.top());
                 }
-            emitBand(kind, group, laid, offset, cut - offset);
+            emitBand(kind, group, laid, offset, cut - offset, 0, columnWidth);
             y_ += cut - offset;
             hasContent_ = true;
             offset = cut;
@@ -263,11 +290,14 @@ class Paginator {
         }
     }
 
-    void emitBand(SectionKind kind, int group, const Laid& laid, int offset, int height) {
+    // x and width place a band of a detail printed in columns; -1 is the printable width.
+    void emitBand(SectionKind kind, int group, const Laid& laid, int offset, int height, int x = 0,
+                  int width = -1) {
         RenderedBand band;
         band.kind = kind;
         band.group = group;
-        band.rect = QRect(l_.page.marginLeft, y_, l_.page.printableWidth(), height);
+        band.rect =
+            QRect(l_.page.marginLeft + x, y_, width < 0 ? l_.page.printableWidth() : width, height);
         band.continued = offset > 0;
         const Section* section = sectionAt(l_, SectionRef{kind, group});
         band.backColor = section ? section->backColor : QColor();
@@ -277,7 +307,7 @@ class Paginator {
             // An item prints in the piece its top falls in (the first piece takes all above it).
             if (!(top < end && (top >= offset || offset == 0))) continue;
             RenderedItem placed = item;
-            placed.rect.translate(l_.page.marginLeft, y_ - offset);
+            placed.rect.translate(l_.page.marginLeft + x, y_ - offset);
             if (item.control->kind == ControlKind::PageNumber) {
                 QString text =
                     item.control->text.isEmpty() ? QStringLiteral("{page}") : item.control->text;
@@ -305,6 +335,11 @@ class Paginator {
     int y_ = 0;
     bool hasContent_ = false;
     QVariantList lastRow_;
+    // A detail printed in columns: the next free column of the current row (0: none), the
+    // row's top and the bottom of its tallest band.
+    int column_ = 0;
+    int rowTop_ = 0;
+    int rowBottom_ = 0;
 };
 
 }  // namespace

@@ -97,7 +97,7 @@ class Reader {
                     fail(QStringLiteral("the %1 section appears twice")
                              .arg(nameOf(kSectionKinds, kind)));
                 *sectionAt(layout, SectionRef{kind}) =
-                    readSection(kind == SectionKind::ReportFooter);
+                    readSection(kind == SectionKind::ReportFooter, kind == SectionKind::Detail);
             } else if (name == QLatin1String("group")) {
                 layout.groups << readGroup();
             } else {
@@ -105,6 +105,12 @@ class Reader {
             }
         }
         finish();
+        // Checked once the page is known, whichever comes first in the file.
+        if (detailColumnWidth(layout.page, layout.detail) < 360)
+            throw Invalid{QStringLiteral("line %1: the detail's %2 columns leave less than a "
+                                         "quarter inch to each")
+                              .arg(detailLine_)
+                              .arg(layout.detail.columns)};
         return layout;
     }
 
@@ -217,13 +223,20 @@ class Reader {
         return g;
     }
 
-    // Totals are known only once their rows have printed: in footers.
-    Section readSection(bool totals) {
+    // Totals are known only once their rows have printed: in footers. Only the detail prints
+    // in columns.
+    Section readSection(bool totals, bool detail = false) {
         Section s;
         s.name = attr(QStringLiteral("name"));
         s.height = integer(QStringLiteral("height"), 0, kMaxLength);
         s.backColor = color(QStringLiteral("backColor"), {});
         s.canGrow = boolean(QStringLiteral("canGrow"));
+        if (!detail && (xml_.attributes().hasAttribute(QLatin1String("columns")) ||
+                        xml_.attributes().hasAttribute(QLatin1String("columnSpacing"))))
+            fail(QStringLiteral("only the detail prints in columns"));
+        if (detail) detailLine_ = xml_.lineNumber();
+        s.columns = integer(QStringLiteral("columns"), 1, 100, 1);
+        s.columnSpacing = integer(QStringLiteral("columnSpacing"), 0, kMaxLength, 0);
         while (xml_.readNextStartElement()) {
             if (xml_.name() != QLatin1String("control"))
                 fail(QStringLiteral("unknown element <%1>").arg(xml_.name()));
@@ -286,6 +299,7 @@ class Reader {
     }
 
     QXmlStreamReader xml_;
+    qint64 detailLine_ = 0;
 };
 
 void writeSection(QXmlStreamWriter& w, SectionKind kind, const Section& s) {
@@ -295,6 +309,10 @@ void writeSection(QXmlStreamWriter& w, SectionKind kind, const Section& s) {
     w.writeAttribute(QStringLiteral("height"), QString::number(s.height));
     if (s.backColor.isValid()) w.writeAttribute(QStringLiteral("backColor"), s.backColor.name());
     if (s.canGrow) w.writeAttribute(QStringLiteral("canGrow"), QStringLiteral("true"));
+    if (s.columns > 1) {
+        w.writeAttribute(QStringLiteral("columns"), QString::number(s.columns));
+        w.writeAttribute(QStringLiteral("columnSpacing"), QString::number(s.columnSpacing));
+    }
     for (const Control& c : s.controls) {
         w.writeStartElement(QStringLiteral("control"));
         w.writeAttribute(QStringLiteral("kind"), QLatin1String(nameOf(kControlKinds, c.kind)));

@@ -325,6 +325,32 @@ TEST_F(ProjectRegistryTest, OpeningAnUnknownNameOpensTheDefaultProject) {
                    "Proceed?"));
 }
 
+// A project starts with copies of the stock layouts in its report folders, the default
+// project too; a layout of the same name already there (in any case) is the user's and stays.
+TEST_F(ProjectRegistryTest, ProjectsStartWithTheStockReportsAndKeepTheUsersOwn) {
+    touch(inst.run.appPath + "reports/general/CableSchedule.rpx", "stock schedule");
+    touch(inst.run.appPath + "reports/general/BOM.RPX", "stock bill");
+    touch(inst.run.appPath + "reports/general/notes.txt", "not a layout");
+    touch(inst.run.appPath + "reports/labels/CableLabels.rpx", "stock labels");
+    const QString defaults = inst.run.appFolder() + "/Tolvane Default Project";
+    touch(defaults + "/REPORTS/GENERAL/cableschedule.RPX", "mine");
+    const auto listing = [](const QString& folder) {
+        QStringList out;
+        for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name))
+            out << name + "=" + readAll(folder + "/" + name);
+        return out;
+    };
+    Session s(inst, "");
+    ASSERT_EQ(s.projects.openProject("DEFAULT_PROJECT"), "DEFAULT_PROJECT");
+    EXPECT_EQ(listing(defaults + "/REPORTS/GENERAL"),
+              (QStringList{"BOM.RPX=stock bill", "cableschedule.RPX=mine"}));
+    EXPECT_EQ(listing(defaults + "/REPORTS/LABELS"), QStringList{"CableLabels.rpx=stock labels"});
+    const QString other = make("Other");
+    EXPECT_EQ(listing(other + "/REPORTS/GENERAL"),
+              (QStringList{"BOM.RPX=stock bill", "CableSchedule.rpx=stock schedule"}));
+    EXPECT_EQ(listing(other + "/REPORTS/LABELS"), QStringList{"CableLabels.rpx=stock labels"});
+}
+
 TEST_F(ProjectRegistryTest, AProjectWhoseFolderMovedIsFoundAgain) {
     const QString before = make("Mover");
     make("Anchor");

@@ -131,6 +131,33 @@ TEST_F(ReportExport, XlsxHasOneRowPerDetailWithNumbersAsNumbers) {
               "['C100', 'Vidéo', 1050, False]\n");
 }
 
+// Read back by Python's csv module: a header of the field names, a row per detail, numbers
+// as the database gives them, check boxes as TRUE/FALSE, and text with commas, quotes and
+// line breaks quoted so that each value comes back whole.
+TEST_F(ReportExport, CsvIsOneQuotedRowPerDetail) {
+    const QString path = exportTo(ExportFormat::Csv);
+    const QString text = readText(path);
+    EXPECT_TRUE(text.startsWith("CableNO,SignalType,Length,MultiCore\r\nC1,Audio,1000.5,FALSE\r\n"))
+        << text.left(200).toStdString();
+    EXPECT_TRUE(text.endsWith("C100,Vidéo,1050,FALSE\r\n"));
+
+    QList<QVariantList> awkward{{QStringLiteral("A,1"), QStringLiteral("say \"hi\""), 2.25, true},
+                                {QStringLiteral("two\nlines"), QString(), QVariant(), false}};
+    TableRecordSource rows({"CableNO", "SignalType", "Length", "MultiCore"}, awkward);
+    const QString quoted = dir_.filePath("quoted.csv");
+    exportReport(cableList(), rows, ExportFormat::Csv, quoted);
+    const QString out = run("/usr/bin/python3",
+                            {"-c",
+                             "import csv, sys\n"
+                             "for r in csv.reader(open(sys.argv[1], newline='', encoding='utf-8')):"
+                             " print(repr(r))\n",
+                             quoted});
+    EXPECT_EQ(out.toStdString(),
+              "['CableNO', 'SignalType', 'Length', 'MultiCore']\n"
+              "['A,1', 'say \"hi\"', '2.25', 'TRUE']\n"
+              "['two\\nlines', '', '', 'FALSE']\n");
+}
+
 TEST_F(ReportExport, TiffHasOnePagePerFrame) {
     if (QStandardPaths::findExecutable("tiffinfo").isEmpty())
         GTEST_SKIP() << "tiffinfo (libtiff-tools) is not installed";

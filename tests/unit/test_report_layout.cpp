@@ -55,6 +55,8 @@ ReportLayout everything() {
                                      .align = HAlign::Right};
     l.detail.height = 300;
     l.detail.canGrow = true;
+    l.detail.columns = 2;
+    l.detail.columnSpacing = 180;
     l.detail.controls << Control{.name = QStringLiteral("txtCableNO"),
                                  .kind = ControlKind::Field,
                                  .rect = QRect(0, 0, 1500, 300),
@@ -157,6 +159,13 @@ TEST(RpxFile, DamagedFilesAreRefusedWithTheirReason) {
         {damaged("left=\"720\"", "left=\"16000\""), "margins leave less than"},
         {damaged("<image>", "<image>*"), "picture's data is damaged"},
         {damaged("<text>", "<txet>"), "unknown element <txet>"},
+        {damaged("columns=\"2\"", "columns=\"0\""), "columns=\"0\" is not a number from 1"},
+        {damaged("columns=\"2\"", "columns=\"60\""), "60 columns leave less than a quarter"},
+        {damaged("columnSpacing=\"180\"", "columnSpacing=\"15000\""),
+         "2 columns leave less than a quarter inch"},
+        {damaged("kind=\"pageFooter\" height=\"300\"",
+                 "kind=\"pageFooter\" height=\"300\" columns=\"2\""),
+         "only the detail prints in columns"},
         {damaged("summary=\"count\"", "summary=\"avg\""), "unknown summary \"avg\""},
         {damaged("<control kind=\"checkBox\"", "<control kind=\"checkBox\" summary=\"sum\""),
          "a checkBox cannot show a total"},

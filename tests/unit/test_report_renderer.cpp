@@ -147,6 +147,53 @@ TEST(ReportPagination, GroupHeaderNeverStandsAloneAtThePageFoot) {
                                          SectionKind::Detail, SectionKind::GroupFooter}));
 }
 
+// A detail in three columns (labels on a sheet): rows fill across then down, each band as
+// wide as its column; a group header ends the row it follows; a full page (ten rows of three)
+// goes on to the next page, which starts again in the first column.
+TEST(ReportPagination, DetailInColumnsFillsRowsAcrossThenDown) {
+    ReportLayout l = smallPages();
+    l.detail.columns = 3;
+    l.detail.columnSpacing = 180;
+    ASSERT_EQ(detailColumnWidth(l.page, l.detail), 3480);  // (10800 - 2 x 180) / 3
+    Group g{QStringLiteral("SignalType")};
+    g.header.height = 300;
+    g.header.controls << field(QStringLiteral("SignalType"));
+    l.groups << g;
+    auto rows =
+        cables(7, [](int i) { return i <= 4 ? QStringLiteral("Audio") : QStringLiteral("Video"); });
+    KeepPages sink;
+    ASSERT_EQ(renderReport(l, rows, sink), 1);
+    QStringList placed;
+    for (const RenderedBand* b : body(sink.pages[0])) {
+        const QString text = b->items.isEmpty() ? QString() : b->items.first().text;
+        placed << QStringLiteral("%1@%2,%3").arg(text).arg(b->rect.left()).arg(b->rect.top());
+        if (b->kind == SectionKind::Detail) {
+            EXPECT_EQ(b->rect.width(), 3480);
+            EXPECT_EQ(b->items.first().rect.left(), b->rect.left());
+        }
+    }
+    EXPECT_EQ(placed, (QStringList{"Audio@720,1020", "C1@720,1320", "C2@4380,1320", "C3@8040,1320",
+                                   "C4@720,1620", "Video@720,1920", "C5@720,2220", "C6@4380,2220",
+                                   "C7@8040,2220"}));
+
+    l.groups.clear();
+    auto many = cables(40);
+    KeepPages sheets;
+    ASSERT_EQ(renderReport(l, many, sheets), 2);
+    const auto details = [](const RenderedPage& p) {
+        QList<const RenderedBand*> out;
+        for (const RenderedBand* b : body(p))
+            if (b->kind == SectionKind::Detail) out << b;
+        return out;
+    };
+    ASSERT_EQ(details(sheets.pages[0]).size(), 30);
+    ASSERT_EQ(details(sheets.pages[1]).size(), 10);
+    EXPECT_EQ(details(sheets.pages[0]).last()->rect.topLeft(), QPoint(8040, 3720));
+    EXPECT_EQ(details(sheets.pages[1]).first()->rect.topLeft(), QPoint(720, 1020));
+    EXPECT_EQ(details(sheets.pages[1]).first()->items.first().text, QStringLiteral("C31"));
+    EXPECT_EQ(details(sheets.pages[1]).last()->rect.topLeft(), QPoint(720, 1920));
+}
+
 // Nested groups: the outer header prints before the inner one. Totals in footers: a group's
 // cover its own run only and start again with the next run, inner groups inside outer ones;
 // the report footer's cover every row; null values count towards neither the sum nor the

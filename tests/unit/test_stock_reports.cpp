@@ -1,0 +1,333 @@
+// The stock reports shipped in reports/general and reports/labels, each read from its file and
+// run over a small project on SQLite and (with TOLVANE_TEST_PG) PostgreSQL:
+// their rows, groups and, for labels, two per cable. And the cable schedule written as CSV and
+// Excel at once, read back by Python's csv module and openpyxl. TOLVANE_STOCK_PNG names a
+// folder for pictures of the first page of each, to look at.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+
+#include "db/schema.h"
+#include "db_fixture.h"
+#include "reports/cable_schedule_export.h"
+#include "reports/record_source.h"
+#include "reports/report_error.h"
+#include "reports/report_renderer.h"
+#include "reports/rpx_file.h"
+#include "script_fixture.h"
+
+using namespace tolvane;
+using namespace tolvane::reports;
+using test::ScriptedUser;
+
+namespace {
+
+QString stock(const QString& relative) {
+    return QDir(QStringLiteral(TOLVANE_SOURCE_RESOURCES)).filePath(relative);
+}
+
+// What a report printed: the text of each group header and each detail, "|" between the
+// controls (check boxes as "x" or "-"), and the page count.
+struct Printed : PageSink {
+    QStringList headers, details;
+    QList<QRect> labels;
+    PageSetup setup;
+    PagePainter painter;
+    QImage first;
+    void begin(const ReportLayout& l) override { setup = l.page; }
+    void page(const RenderedPage& p) override {
+        for (const RenderedBand& b : p.bands) {
+            if (b.kind != SectionKind::GroupHeader && b.kind != SectionKind::Detail) continue;
+            QStringList line;
+            for (const RenderedItem& i : b.items) {
+                if (i.control->kind == ControlKind::CheckBox)
+                    line << (i.checked ? "x" : "-");
+                else if (i.control->kind == ControlKind::Field)
+                    line << i.text;
+            }
+            (b.kind == SectionKind::Detail ? details : headers) << line.join('|');
+            if (b.kind == SectionKind::Detail) labels << b.rect;
+        }
+        if (first.isNull()) first = PageImageSink::paintPage(p, setup, 110, painter);
+    }
+};
+
+class StockReports : public ::testing::TestWithParam<db::Engine> {
+  protected:
+    void SetUp() override {
+        if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+        dbs.makeEmpty(db::DbId::Project, registry);
+        db::ensureSchema(db::DbId::Project, registry);
+        // Three cables on two sheets and one on none; numbers sort as numbers within a prefix.
+        cable("V", "10", "COAX", "CAM-01", "OUT", "BNC", "Studio", "VDA-01", "IN 1", "BNC",
+              "Rack 2", 12.5, "S1");
+        cable("V", "9", "COAX", "VDA-01", "OUT 2", "BNC", "Rack 2", "MON-01", "IN", "BNC",
+              "Desk, left", 3, "S1");
+        cable("A", "1", "STAR QUAD", "MIC-01", "OUT", "XLR3M", "Studio", "DESK-01", "IN 1", "XLR3F",
+              "Control \"A\"", 25, "S2");
+        cable("", "7", "CAT6", "", "", "", "", "NET-01", "P1", "RJ45", "", 1, "");
+        project(
+            "insert into tblSystems (SysName, SysNum, EquipID, equipmentname, Manufacturer, "
+            "Location, Elevation, Alias) values ('VDA', 1, 5, 'DA-8', 'Halvern', 'Rack 2', "
+            "'U12', 'Video DA')");
+        project(
+            "insert into tblSystems (SysName, SysNum, EquipID, equipmentname, Manufacturer, "
+            "Location) values ('CAM', 12, 6, 'HC-1', 'Optix', 'Studio')");
+    }
+    void project(const QString& sql, const QVariantList& values = {}) {
+        db::Query q(db::DbId::Project, sql, registry);
+        for (const QVariant& v : values) q.bind(v);
+        q.exec();
+    }
+    void cable(const QString& prefix, const QString& number, const QString& type,
+               const QString& srcSys, const QString& srcPin, const QString& srcConn,
+               const QString& srcLoc, const QString& dstSys, const QString& dstPin,
+               const QString& dstConn, const QString& dstLoc, double length, const QString& sheet) {
+        project(
+            "insert into tblCables (CableNoPrefix, CableNO, CableType, SRCSys, SRCPin, "
+            "SRCConn, SRCLoc, DestSYS, DestPin, DESTConn, DESTLOc, Length, Sheet) values "
+            "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+            {prefix, number, type, srcSys, srcPin, srcConn, srcLoc, dstSys, dstPin, dstConn, dstLoc,
+             length, sheet});
+    }
+    // Renders the stock report at relative and keeps a picture of its first page.
+    Printed render(const QString& relative, int expectedPages = 1) {
+        const ReportLayout layout = readRpx(stock(relative));
+        EXPECT_TRUE(layout.data.has_value());
+        Printed out;
+        QueryRecordSource rows(*layout.data, registry);
+        EXPECT_EQ(renderReport(layout, rows, out, {QLocale(QLocale::English)}), expectedPages);
+        if (const QString dir = qEnvironmentVariable("TOLVANE_STOCK_PNG"); !dir.isEmpty())
+            out.first.save(QDir(dir).filePath(QFileInfo(relative).completeBaseName() + ".png"));
+        return out;
+    }
+    QString run(const QString& script, const QStringList& args) {
+        QProcess p;
+        p.start("/usr/bin/python3", QStringList{"-c", script} + args);
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput()) +
+               QString::fromUtf8(p.readAllStandardError());
+    }
+    // The cable rows as the schedule lists them, straight from tblCables.
+    QStringList tableRows() {
+        db::Query q(db::DbId::Project,
+                    "select CableNoPrefix, CableNO, CableType, SRCSys, SRCPin, SRCConn, SRCLoc, "
+                    "DestSYS, DestPin, DESTConn, DESTLOc, Length, Sheet from tblCables",
+                    registry);
+        q.exec();
+        QStringList rows;
+        while (q.next()) {
+            const QString prefix = q.value(0).toString();
+            QStringList r{prefix.isEmpty() ? q.value(1).toString()
+                                           : prefix + "-" + q.value(1).toString()};
+            for (int i = 2; i <= 12; ++i) r << q.value(i).toString();
+            rows << r.join('|');
+        }
+        rows.sort();
+        return rows;
+    }
+
+    // The databases close their connections: the registry outlives them.
+    db::Connections registry;
+    test::TestDatabases dbs{GetParam()};
+};
+
+}  // namespace
+
+TEST_P(StockReports, CableSchedulesGroupBySheetAndBySourceInNumberOrder) {
+    const Printed bySheet = render("reports/general/CableSchedule.rpx");
+    EXPECT_EQ(bySheet.headers, (QStringList{"(no sheet)", "S1", "S2"}));
+    EXPECT_EQ(bySheet.details,
+              (QStringList{"7|CAT6|||||NET-01|P1|RJ45||1|",
+                           "V-9|COAX|VDA-01|OUT 2|BNC|Rack 2|MON-01|IN|BNC|Desk, left|3|S1",
+                           "V-10|COAX|CAM-01|OUT|BNC|Studio|VDA-01|IN 1|BNC|Rack 2|12.5|S1",
+                           "A-1|STAR QUAD|MIC-01|OUT|XLR3M|Studio|DESK-01|IN 1|XLR3F|Control "
+                           "\"A\"|25|S2"}));
+    const Printed bySource = render("reports/general/CableScheduleBySource.rpx");
+    EXPECT_EQ(bySource.headers, (QStringList{"(no source system)", "CAM-01", "MIC-01", "VDA-01"}));
+    EXPECT_EQ(bySource.details.size(), 4);
+    EXPECT_TRUE(bySource.details[3].startsWith("V-9|COAX|VDA-01"));
+}
+
+TEST_P(StockReports, SystemListAndJackfieldPositions) {
+    const Printed systems = render("reports/general/SystemList.rpx");
+    EXPECT_EQ(systems.details, (QStringList{"CAM|12|HC-1|Optix|Studio||",
+                                            "VDA|01|DA-8|Halvern|Rack 2|U12|Video DA"}));
+
+    project(
+        "insert into tblJF (JackFieldID, JFSysName, JFSysID, JFLoc, JFEl, SHEET) values "
+        "(1, 'JF', 3, 'Rack 1', 'U1', 'S9')");
+    project(
+        "insert into tblJF (JackFieldID, JFSysName, JFSysID, JFLoc) values (1, 'JF', 1, "
+        "'Rack 4')");
+    const auto jack = [&](int jf, const QString& row, const QString& col, int rowNo, bool assigned,
+                          const QString& src, const QString& dst) {
+        project(
+            "insert into tblJFRowCol (JFID, JFRow, JFCol, JFRowNumber, JFConn, assigned, "
+            "SRC, dest) select JFID, ?, ?, ?, 'BNC', ?, ?, ? from tblJF where JFSysID = ?",
+            {row, col, rowNo, assigned, src, dst, jf});
+    };
+    jack(3, "B", "1", 2, false, "", "");
+    jack(3, "A", "10", 1, true, "VDA-01|OUT 1", "MON-01|IN");
+    jack(3, "A", "2", 1, false, "", "");
+    jack(1, "A", "1", 1, true, "CAM-01|OUT", "");
+    const Printed jacks = render("reports/general/JackfieldPositions.rpx");
+    EXPECT_EQ(jacks.headers, (QStringList{"JF|01|Rack 4||", "JF|03|Rack 1|U1|S9"}));
+    EXPECT_EQ(jacks.details, (QStringList{"A|1|BNC|x|CAM-01|OUT|", "A|2|BNC|-||",
+                                          "A|10|BNC|x|VDA-01|OUT 1|MON-01|IN", "B|1|BNC|-||"}));
+}
+
+// Two labels for every cable, one for each end, three across a sheet of thirty.
+TEST_P(StockReports, CableLabelsTwoPerCableAcrossTheSheet) {
+    const Printed labels = render("reports/labels/CableLabels.rpx");
+    ASSERT_EQ(labels.details.size(), 2 * 4);
+    EXPECT_EQ(labels.details.mid(0, 2),
+              (QStringList{"7|SOURCE END||||NET-01|P1|RJ45", "7|DEST END||||NET-01|P1|RJ45"}));
+    EXPECT_EQ(labels.details[2], "A-1|SOURCE END|MIC-01|OUT|XLR3M|DESK-01|IN 1|XLR3F");
+    EXPECT_EQ(labels.details[7], "V-10|DEST END|CAM-01|OUT|BNC|VDA-01|IN 1|BNC");
+    // 2 5/8 x 1 inch labels, an eighth of an inch apart, from a 3/16 inch left margin.
+    EXPECT_EQ(labels.labels[0], QRect(270, 720, 3780, 1440));
+    EXPECT_EQ(labels.labels[1], QRect(4230, 720, 3780, 1440));
+    EXPECT_EQ(labels.labels[2], QRect(8190, 720, 3780, 1440));
+    EXPECT_EQ(labels.labels[3], QRect(270, 2160, 3780, 1440));
+}
+
+// The schedule written at once as CSV and Excel: the same rows as tblCables in both, read back
+// by readers that are not ours; a chosen ".xlsx" or ".CSV" names the pair.
+TEST_P(StockReports, CableScheduleExportWritesTheCableRowsAsCsvAndExcel) {
+    EXPECT_EQ(cableScheduleFiles("/p/Sched.XLSX").csv, "/p/Sched.csv");
+    EXPECT_EQ(cableScheduleFiles("/p/Sched.csv").xlsx, "/p/Sched.xlsx");
+    EXPECT_EQ(cableScheduleFiles("/p/Sched.v2").csv, "/p/Sched.v2.csv");
+
+    QTemporaryDir appDir, projectDir;
+    QDir(appDir.path()).mkpath("reports/general");
+    ASSERT_TRUE(
+        QFile::copy(stock(cableScheduleReportPath()), appDir.filePath(cableScheduleReportPath())));
+    const QString base = projectDir.filePath("Cable Schedule");
+    ScriptedUser user("file " + base + "\n");
+    ASSERT_TRUE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry))
+        << user.transcript.toStdString();
+    EXPECT_TRUE(
+        user.transcript.contains("FILE Export Cable Schedule as: | CSV and Excel (*.CSV "
+                                 "*.XLSX) | CableSchedule"))
+        << user.transcript.toStdString();
+    EXPECT_TRUE(user.transcript.contains("STATUS Cable schedule written to " + base + ".csv and " +
+                                         base + ".xlsx"));
+    EXPECT_EQ(QDir(projectDir.path()).entryList(QDir::Files),
+              (QStringList{"Cable Schedule.csv", "Cable Schedule.xlsx"}));
+
+    // Both read back as "number|type|...|length|sheet" rows, lengths as numbers.
+    const QString toRows =
+        "def row(cells):\n"
+        "    return '|'.join('' if v is None else ('%g' % v if isinstance(v, float) else str(v))"
+        " for v in cells)\n";
+    const QString csvOut =
+        run(toRows +
+                "import csv, sys\n"
+                "rows = list(csv.reader(open(sys.argv[1], newline='', "
+                "encoding='utf-8')))\n"
+                "print(rows[0])\n"
+                "for r in rows[1:]: print(row(r[:10] + [float(r[10])] + r[11:]))\n",
+            {base + ".csv"});
+    QStringList csvLines = csvOut.split('\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(csvLines.isEmpty()) << csvOut.toStdString();
+    EXPECT_EQ(csvLines.takeFirst(),
+              "['CableNumber', 'CableType', 'SRCSys', 'SRCPin', 'SRCConn', 'SRCLoc', 'DestSYS', "
+              "'DestPin', 'DESTConn', 'DESTLOc', 'Length', 'Sheet']");
+    csvLines.sort();
+    EXPECT_EQ(csvLines, tableRows());
+
+    if (run("import openpyxl; print('ok')", {}).trimmed() != "ok")
+        GTEST_SKIP() << "openpyxl (python3-openpyxl) is not installed: the Excel file is unread";
+    const QString xlsxOut = run(toRows +
+                                    "import openpyxl, sys\n"
+                                    "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+                                    "for r in ws.iter_rows(min_row=2, values_only=True):"
+                                    " print(row(r))\n",
+                                {base + ".xlsx"});
+    QStringList xlsxLines = xlsxOut.split('\n', Qt::SkipEmptyParts);
+    xlsxLines.sort();
+    EXPECT_EQ(xlsxLines, tableRows()) << xlsxOut.toStdString();
+}
+
+// Replacing asks first, a "No" or a cancelled dialog writes nothing, and a query that fails
+// leaves the older pair as it was with nothing beside it.
+TEST_P(StockReports, CableScheduleExportRefusesAndFailsWithoutHalfWrittenFiles) {
+    QTemporaryDir appDir, projectDir;
+    QDir(appDir.path()).mkpath("reports/general");
+    const QString layoutPath = appDir.filePath(cableScheduleReportPath());
+    ASSERT_TRUE(QFile::copy(stock(cableScheduleReportPath()), layoutPath));
+    const QString base = projectDir.filePath("CableSchedule");
+    const auto touch = [](const QString& path) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    };
+    touch(base + ".csv");
+    touch(base + ".xlsx");
+    const auto contents = [&] {
+        QStringList out;
+        for (const QString& name : QDir(projectDir.path()).entryList(QDir::Files)) {
+            QFile f(projectDir.filePath(name));
+            f.open(QIODevice::ReadOnly);
+            out << name + "=" + QString::fromUtf8(f.readAll().left(3));
+        }
+        return out;
+    };
+    const QStringList before{"CableSchedule.csv=old", "CableSchedule.xlsx=old"};
+    {
+        ScriptedUser user("cancel\n");
+        EXPECT_FALSE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry));
+    }
+    {
+        ScriptedUser user("file " + base + ".xlsx\nbutton No\n");
+        EXPECT_FALSE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry));
+        EXPECT_TRUE(user.transcript.contains("Replace " + base + ".csv and " + base + ".xlsx?"))
+            << user.transcript.toStdString();
+    }
+    EXPECT_EQ(contents(), before);
+    // A folder in the way of the workbook: the CSV is not replaced either.
+    ASSERT_TRUE(QDir(projectDir.path()).mkdir("Other.xlsx"));
+    touch(projectDir.filePath("Other.csv"));
+    {
+        ScriptedUser user("file " + projectDir.filePath("Other") + "\nbutton Yes\nbutton OK\n");
+        EXPECT_FALSE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry));
+        EXPECT_TRUE(user.transcript.contains("Other.xlsx: a folder of that name is in the way"))
+            << user.transcript.toStdString();
+    }
+    EXPECT_EQ(contents(), before + QStringList{"Other.csv=old"});
+    QFile::remove(projectDir.filePath("Other.csv"));
+    // A layout whose query names a column the table lacks.
+    QFile layout(layoutPath);
+    ASSERT_TRUE(layout.open(QIODevice::ReadOnly));
+    QByteArray bytes = layout.readAll();
+    layout.close();
+    ASSERT_TRUE(bytes.contains("DESTLOc, Length"));
+    bytes.replace("DESTLOc, Length", "DESTLOc, NoSuchLength as Length");
+    ASSERT_TRUE(layout.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    layout.write(bytes);
+    layout.close();
+    {
+        ScriptedUser user("file " + base + "\nbutton Yes\nbutton OK\n");
+        EXPECT_FALSE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry));
+        EXPECT_TRUE(user.transcript.contains("the report's query cannot be run"))
+            << user.transcript.toStdString();
+    }
+    EXPECT_EQ(contents(), before);
+    // No layout at all, and no project.
+    QFile::remove(layoutPath);
+    {
+        ScriptedUser user("button OK\nbutton OK\n");
+        EXPECT_FALSE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry));
+        EXPECT_TRUE(user.transcript.contains("The cable schedule layout"))
+            << user.transcript.toStdString();
+        EXPECT_FALSE(exportCableSchedule(*user.ui, appDir.path(), QString(), registry));
+        EXPECT_TRUE(user.transcript.contains("Open a project first"));
+    }
+    EXPECT_EQ(contents(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, StockReports, test::bothEngines(), test::engineName);
