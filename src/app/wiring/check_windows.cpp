@@ -19,7 +19,12 @@ namespace tolvane {
 
 namespace {
 constexpr int kFindingRole = Qt::UserRole + 1;
+
+// "1 drawing", "2 drawings".
+QString counted(int n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
+}  // namespace
 
 ProjectCheckWindow::ProjectCheckWindow(Ui& ui, CheckWindowServices services,
                                        db::Connections& registry, QWidget* parent)
@@ -98,12 +103,12 @@ void ProjectCheckWindow::runCheck() {
             0, QStringLiteral("%1 (%2)").arg(wiring::kindTitle(f.kind)).arg(group->childCount()));
     }
     for (int c = 1; c < list_->columnCount(); ++c) list_->resizeColumnToContents(c);
+    const QString checked = counted(int(scan_.drawings.size()), "drawing", "drawings");
     summary_->setText(
         findings_.isEmpty()
-            ? QStringLiteral("%1 drawings checked: nothing found.").arg(scan_.drawings.size())
-            : QStringLiteral("%1 drawings checked: %2 findings.")
-                  .arg(scan_.drawings.size())
-                  .arg(findings_.size()));
+            ? QStringLiteral("%1 checked: nothing found.").arg(checked)
+            : QStringLiteral("%1 checked: %2.")
+                  .arg(checked, counted(int(findings_.size()), "finding", "findings")));
     updateButtons();
 }
 
