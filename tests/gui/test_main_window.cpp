@@ -966,7 +966,8 @@ class MainWindowTest : public QObject {
     // only on a cable row in no drawing and Correct only on a stale number text, and opens the
     // drawing of an activated line zoomed to the entity and selecting it. The Trace Signal
     // window lists the path from the camera to the monitor, and says so when a system is not
-    // in the drawings. TOLVANE_SCREENSHOT_CHECK and TOLVANE_SCREENSHOT_TRACE name pictures.
+    // in the drawings; it reads the drawings once for all its traces. TOLVANE_SCREENSHOT_CHECK,
+    // TOLVANE_SCREENSHOT_TRACE and TOLVANE_SCREENSHOT_TRACEWRONG name pictures.
     void checkAndTraceWindowsOverARegisteredDrawing() {
         const QString path = dir_.filePath("checked.dxf");
         const QString stale = drawCheckedProject(path);
@@ -1008,7 +1009,14 @@ class MainWindowTest : public QObject {
         QVERIFY(shown.x1 - shown.x0 < 20);  // zoomed to the text, not the whole cable
         QCOMPARE(w->view().selection(), QStringList{stale});
 
-        SignalTraceWindow trace(*user_->ui, main_->checkServices(), db::connections(), main_.get());
+        // The drawings are read once for every trace of the window.
+        int reads = 0;
+        CheckWindowServices services = main_->checkServices();
+        services.sources = [&reads, sources = services.sources] {
+            ++reads;
+            return sources();
+        };
+        SignalTraceWindow trace(*user_->ui, services, db::connections(), main_.get());
         trace.show();
         trace.findChild<QLineEdit*>("txtSystem")->setText("cam-01");
         trace.findChild<QLineEdit*>("txtPin")->setText("OUT-1");
@@ -1026,6 +1034,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(trace.findChild<QLabel*>("lblMessage")->text(),
                  QString("There is no CAM-09 in the project's drawings or cables."));
         QCOMPARE(steps->topLevelItemCount(), 0);
+        QCOMPARE(reads, 1);
         if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_TRACEWRONG");
             !file.isEmpty())
             trace.grab().save(file);

@@ -13,7 +13,6 @@
 
 #include "shell/error_handler.h"
 #include "ui/ui.h"
-#include "wiring/signal_trace.h"
 
 namespace tolvane {
 
@@ -216,8 +215,11 @@ void SignalTraceWindow::trace() {
                     MsgIcon::Information);
         return;
     }
-    const wiring::ProjectScan scan = wiring::scanProject(services_.sources());
-    const wiring::TraceResult r = wiring::SignalTrace(scan, registry_).trace(system, pin);
+    if (!tracer_) {
+        scan_ = std::make_unique<wiring::ProjectScan>(wiring::scanProject(services_.sources()));
+        tracer_ = std::make_unique<wiring::SignalTrace>(*scan_, registry_);
+    }
+    const wiring::TraceResult r = tracer_->trace(system, pin);
     int n = 0;
     for (const wiring::TraceStep& s : r.steps)
         new QTreeWidgetItem(
