@@ -907,6 +907,10 @@ class MainWindowTest : public QObject {
     // system name; the rows hold V-2, drawn nowhere, and system VTR-01, placed nowhere.
     // Returns the stale text's handle.
     QString drawCheckedProject(const QString& path) {
+        // Earlier cases leave their rows and drawings in the project.
+        for (const char* table :
+             {"tblCables", "tblChildCables", "tblSystems", "tblJFRowCol", "tblDrawings"})
+            db::Query(db::DbId::Project, QStringLiteral("delete from %1").arg(table)).exec();
         const QString model =
             db::Query(db::DbId::Equipment, "select min(EquipmentID) from tblEquipment")
                 .scalar()
