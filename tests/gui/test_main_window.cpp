@@ -233,7 +233,7 @@ class MainWindowTest : public QObject {
         db::Query(db::DbId::Project, "insert into tblCables (CableNO) values ('M1')").exec();
         db::Query(db::DbId::Project,
                   "insert into tblChildCables (CableNo, ParentNo) select 'M1-1', CableID from "
-                  "tblCables")
+                  "tblCables where CableNO = 'M1'")
             .exec();
         const QString saved = dir_.filePath("Cores.rpx");
         restart("file " + saved + "\n");
