@@ -318,6 +318,8 @@ Drawing* DrawingWindows::showEntity(const QString& path, const QString& handle) 
             const cad::BBox around = box.expanded(margin);
             w->view().zoomWindow({around.x0, around.y0}, {around.x1, around.y1});
         }
+        // Selected, so that it stands out where the view now shows it.
+        w->view().setSelection({e->handle});
     }
     return &w->drawing();
 }

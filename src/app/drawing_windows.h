@@ -103,8 +103,8 @@ class DrawingWindows : public QObject {
     // The project's registered drawings to read for a check or trace: an open one with its
     // window's document (unsaved changes included), a closed one from its file.
     QList<wiring::DrawingSource> projectDrawings();
-    // Opens the drawing (or brings it forward) and zooms to the entity when it has one; the
-    // drawing, or null when it could not be opened.
+    // Opens the drawing (or brings it forward), zooms to the entity and selects it when it has
+    // one; the drawing, or null when it could not be opened.
     Drawing* showEntity(const QString& path, const QString& handle);
     // The window of an open drawing; null when it has none.
     DrawingWindow* windowOf(const Drawing& drawing) const;

@@ -40,6 +40,7 @@ SignalTrace::SignalTrace(const ProjectScan& scan, db::Connections& registry)
             SystemInfo& info = systems_[b.name.trimmed().toUpper()];
             if (info.kind.isEmpty()) {
                 info.kind = b.kind;
+                info.name = b.name.trimmed();
                 info.sheet = drawing.title;
             }
             info.outputs << b.outputs;
@@ -211,22 +212,33 @@ TraceResult SignalTrace::trace(const QString& system, const QString& pin) {
     visitedLinks_.clear();
     depth_ = 0;
     TraceResult out;
-    const End start{system.trimmed(), pin.trimmed(), QString()};
+    End start{system.trimmed(), pin.trimmed(), QString()};
     visitedNodes_.insert(nodeKey(start.system, start.pin));
     const QList<Link> first = linksAt(start.system, start.pin);
-    TraceStep step{QStringLiteral("start"),       start.system, start.pin, {}, {},
-                   systemInfo(start.system).sheet};
+    const SystemInfo info = systemInfo(start.system);
+    if (first.isEmpty() && info.kind.isEmpty() && linksOf(start.system).isEmpty()) {
+        out.message =
+            QStringLiteral("There is no %1 in the project's drawings or cables.").arg(start.system);
+        return out;
+    }
+    TraceStep step{QStringLiteral("start"), start.system, start.pin, {}, {}, info.sheet};
     if (!first.isEmpty()) {
+        // Named as the project names it, whatever the case it was asked in.
         const Link& l = first.first();
         const bool asSource =
             nodeKey(l.source.system, l.source.pin) == nodeKey(start.system, start.pin);
-        step.connector = asSource ? l.source.connector : l.destination.connector;
+        start = asSource ? l.source : l.destination;
+        step.system = start.system;
+        step.pin = start.pin;
+        step.connector = start.connector;
         if (step.sheet.isEmpty()) step.sheet = l.sheet;
+    } else if (!info.name.isEmpty()) {
+        step.system = info.name;
     }
     out.steps << step;
-    follow(start, systemInfo(start.system).kind, {}, out);
+    follow(start, info.kind, {}, out);
     if (out.steps.size() == 1 && out.message.isEmpty())
-        out.message = QStringLiteral("No assigned cable is on %1 %2.").arg(start.system, start.pin);
+        out.message = QStringLiteral("No assigned cable is on %1 %2.").arg(step.system, start.pin);
     return out;
 }
 

@@ -58,6 +58,7 @@ class SignalTrace {
     };
     struct SystemInfo {
         QString kind;
+        QString name;  // as its block writes it
         QString sheet;
         QStringList outputs;
     };

@@ -22,6 +22,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include "../unit/script_fixture.h"
@@ -42,6 +43,7 @@
 #include "app/reports/design_canvas.h"
 #include "app/reports/report_designer.h"
 #include "app/reports/report_window.h"
+#include "app/wiring/check_windows.h"
 #include "cad/dxf.h"
 #include "cad/editing.h"
 #include "cad/picking.h"
@@ -51,6 +53,7 @@
 #include "drawings/command_aliases.h"
 #include "drawings/entity_tag.h"
 #include "drawings/standard_drawings.h"
+#include "projects/drawing_registry.h"
 #include "projects/project_registry.h"
 #include "reports/record_source.h"
 #include "reports/rpx_file.h"
@@ -230,7 +233,7 @@ class MainWindowTest : public QObject {
         db::Query(db::DbId::Project, "insert into tblCables (CableNO) values ('M1')").exec();
         db::Query(db::DbId::Project,
                   "insert into tblChildCables (CableNo, ParentNo) select 'M1-1', CableID from "
-                  "tblCables")
+                  "tblCables where CableNO = 'M1'")
             .exec();
         const QString saved = dir_.filePath("Cores.rpx");
         restart("file " + saved + "\n");
@@ -899,6 +902,147 @@ class MainWindowTest : public QObject {
         window.findChild<QPushButton*>("cmdOK")->click();
         QCOMPARE(w->drawing().document().find(jack)->attribute("COL")->text, QString("05"));
         w->drawing().setModified(false);
+    }
+    // A registered drawing of the project holding a camera wired to a monitor by cable V-1
+    // (one of its number texts reading V-7), a cable never assigned and a block without a
+    // system name; the rows hold V-2, drawn nowhere, and system VTR-01, placed nowhere.
+    // Returns the stale text's handle.
+    QString drawCheckedProject(const QString& path) {
+        // Earlier cases leave their rows and drawings in the project.
+        for (const char* table :
+             {"tblCables", "tblChildCables", "tblSystems", "tblJFRowCol", "tblDrawings"})
+            db::Query(db::DbId::Project, QStringLiteral("delete from %1").arg(table)).exec();
+        const QString model =
+            db::Query(db::DbId::Equipment, "select min(EquipmentID) from tblEquipment")
+                .scalar()
+                .toString();
+        auto system = [](const char* name) {
+            db::Query(db::DbId::Project,
+                      "insert into tblSystems (SysName, SysNum, EquipID) values (?, 1, 1)")
+                .bind(name)
+                .exec();
+            return db::Query(db::DbId::Project, "select SysID from tblSystems where SysName = ?")
+                .bind(name)
+                .scalar()
+                .toString();
+        };
+        const QString cam = system("CAM"), mon = system("MON");
+        system("VTR");
+        for (const char* row :
+             {"insert into tblCables (CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, DestSYS, "
+              "DestPin, Sheet, MultiCore, Available) values (1, 'V', '1', 'CAM-01', 'OUT-1', "
+              "'MON-01', 'IN-1', 'checked.dxf', false, false)",
+              "insert into tblCables (CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, DestSYS, "
+              "DestPin, Sheet, MultiCore, Available) values (2, 'V', '2', 'CAM-01', 'OUT-2', "
+              "'MON-01', 'IN-2', 'checked.dxf', false, false)"})
+            db::Query(db::DbId::Project, row).exec();
+        cad::Document doc;
+        auto block = [&](const char* name, QPointF at, const QString& sysName,
+                         const QString& sysId) {
+            doc.addBlock(name);
+            cad::Entity e = cad::Entity::insert(name, at);
+            e.attributes.push_back(cad::Entity::attribute(at, "SysName", sysName, 0.2));
+            tag::tagEntity(e, tag::kind::EquipmentBlock, model, sysId);
+            doc.add(doc.modelSpace(), std::move(e));
+        };
+        block("CAMERA", {0, 0}, "CAM-01", cam);
+        block("MONITOR", {40, 0}, "MON-01", mon);
+        block("RECORDER", {80, 0}, "SysName", {});
+        auto cable = [&](const QString& id, QPointF from, QPointF to, const char* first,
+                         const char* last) {
+            cad::Entity line = cad::Entity::polyline({{from}, {to}}, false);
+            tag::tagEntity(line, tag::kind::Cable, id);
+            const QString h = doc.add(doc.modelSpace(), std::move(line)).handle;
+            const QString s =
+                doc.add(doc.modelSpace(), cad::Entity::textAt(from, first, 0.25)).handle;
+            const QString t = doc.add(doc.modelSpace(), cad::Entity::textAt(to, last, 0.25)).handle;
+            cad::Entity* e = doc.find(h);
+            tag::setAssoc(*e, s + "|" + t);
+            return t;
+        };
+        const QString stale = cable("1", {0, 0}, {40, 0}, "V-1", "V-7");
+        cable({}, {0, 5}, {40, 5}, "Cable #", "Cable #");
+        cad::saveDxf(doc, path);
+        projects::DrawingRegistry(run_, *user_->ui).registerDrawing(path);
+        return stale;
+    }
+
+    // The Check Project window groups what it finds by kind with their counts, offers Release
+    // only on a cable row in no drawing and Correct only on a stale number text, and opens the
+    // drawing of an activated line zoomed to the entity and selecting it. The Trace Signal
+    // window lists the path from the camera to the monitor, and says so when a system is not
+    // in the drawings; it reads the drawings once for all its traces. TOLVANE_SCREENSHOT_CHECK,
+    // TOLVANE_SCREENSHOT_TRACE and TOLVANE_SCREENSHOT_TRACEWRONG name pictures.
+    void checkAndTraceWindowsOverARegisteredDrawing() {
+        const QString path = dir_.filePath("checked.dxf");
+        const QString stale = drawCheckedProject(path);
+        ProjectCheckWindow check(*user_->ui, main_->checkServices(), db::connections(),
+                                 main_.get());
+        check.setErrorHandler(errors_.get());
+        check.show();
+        check.runCheck();
+        auto* list = check.findChild<QTreeWidget*>("lstFindings");
+        QStringList groups;
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            groups << list->topLevelItem(i)->text(0);
+        QCOMPARE(groups, QStringList({"Cables never assigned (1)", "Cable rows in no drawing (1)",
+                                      "Number texts that disagree with their row (1)",
+                                      "Equipment without a system name (1)",
+                                      "Systems without a block (1)"}));
+        QCOMPARE(check.findChild<QLabel*>("lblSummary")->text(),
+                 QString("1 drawing checked: 5 findings."));
+        auto* release = check.findChild<QPushButton*>("cmdRelease");
+        auto* correct = check.findChild<QPushButton*>("cmdCorrect");
+        QTreeWidgetItem* orphan = list->topLevelItem(1)->child(0);
+        QTreeWidgetItem* text = list->topLevelItem(2)->child(0);
+        list->setCurrentItem(list->topLevelItem(1));
+        QVERIFY(!release->isEnabled() && !correct->isEnabled());
+        list->setCurrentItem(orphan);
+        QVERIFY(release->isEnabled() && !correct->isEnabled());
+        list->setCurrentItem(text);
+        QVERIFY(!release->isEnabled() && correct->isEnabled());
+        QCOMPARE(text->text(2), stale);
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_CHECK"); !file.isEmpty())
+            check.grab().save(file);
+
+        Q_EMIT list->itemActivated(text, 0);
+        QCOMPARE(main_->drawings()->windows().size(), 1);
+        DrawingWindow* w = main_->drawings()->windows().first();
+        QCOMPARE(QFileInfo(w->drawing().path()).fileName(), QString("checked.dxf"));
+        const cad::BBox shown = w->view().view().visibleBox();
+        QVERIFY(shown.x0 < 40 && shown.x1 > 40 && shown.y0 < 0 && shown.y1 > 0);
+        QVERIFY(shown.x1 - shown.x0 < 20);  // zoomed to the text, not the whole cable
+        QCOMPARE(w->view().selection(), QStringList{stale});
+
+        // The drawings are read once for every trace of the window.
+        int reads = 0;
+        CheckWindowServices services = main_->checkServices();
+        services.sources = [&reads, sources = services.sources] {
+            ++reads;
+            return sources();
+        };
+        SignalTraceWindow trace(*user_->ui, services, db::connections(), main_.get());
+        trace.show();
+        trace.findChild<QLineEdit*>("txtSystem")->setText("cam-01");
+        trace.findChild<QLineEdit*>("txtPin")->setText("OUT-1");
+        trace.findChild<QPushButton*>("cmdTrace")->click();
+        auto* steps = trace.findChild<QTreeWidget*>("lstPath");
+        QCOMPARE(steps->topLevelItemCount(), 2);
+        QCOMPARE(steps->topLevelItem(0)->text(2), QString("CAM-01"));
+        QCOMPARE(steps->topLevelItem(1)->text(1), QString("end"));
+        QCOMPARE(steps->topLevelItem(1)->text(2), QString("MON-01"));
+        QCOMPARE(steps->topLevelItem(1)->text(5), QString("V-1"));
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_TRACE"); !file.isEmpty())
+            trace.grab().save(file);
+        trace.findChild<QLineEdit*>("txtSystem")->setText("CAM-09");
+        trace.findChild<QPushButton*>("cmdTrace")->click();
+        QCOMPARE(trace.findChild<QLabel*>("lblMessage")->text(),
+                 QString("There is no CAM-09 in the project's drawings or cables."));
+        QCOMPARE(steps->topLevelItemCount(), 0);
+        QCOMPARE(reads, 1);
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_TRACEWRONG");
+            !file.isEmpty())
+            trace.grab().save(file);
     }
 };
 

@@ -245,12 +245,13 @@ TEST_F(ProjectFixture, FixesAreConfirmedOrUndoable) {
 }
 
 // The path written out by hand: the jack pair, the pointer pair across the sheets, the core
-// between the J-boxes, the DA with its outputs.
+// between the J-boxes, the DA with its outputs. The start is named as the project names it,
+// whatever the case it was asked in.
 TEST_F(ProjectFixture, TraceFollowsThePathToTheEnds) {
     const ProjectScan s = scan();
     const TraceResult r = SignalTrace(s, registry).trace("cam-01", "OUT-1");
     const QStringList expected{
-        "TRACE start | cam-01 | OUT-1 | BNC |  | a.dxf",
+        "TRACE start | CAM-01 | OUT-1 | BNC |  | a.dxf",
         "TRACE jack | PB-01 | A-01 | BNC | V-1 | a.dxf",
         "TRACE normal | PB-01 | B-01 | BNC |  | a.dxf",
         "TRACE pointer |  |  |  | V-2 | a.dxf",
@@ -273,8 +274,19 @@ TEST_F(ProjectFixture, TraceFollowsThePathToTheEnds) {
     const TraceResult back = SignalTrace(s, registry).trace("MON-01", "IN-1");
     ASSERT_GE(back.steps.size(), 2);
     EXPECT_EQ(back.steps[1].place, "da");
-    EXPECT_EQ(SignalTrace(s, registry).trace("VTR-01", "OUT-9").message,
-              "No assigned cable is on VTR-01 OUT-9.");
+}
+
+// A pin without a cable starts a path of one place and says why; a system the project does not
+// have starts none.
+TEST_F(ProjectFixture, TraceFromNowhereSaysWhy) {
+    const ProjectScan s = scan();
+    const TraceResult pin = SignalTrace(s, registry).trace("cam-01", "OUT-9");
+    EXPECT_EQ(pin.message, "No assigned cable is on CAM-01 OUT-9.");
+    ASSERT_EQ(pin.steps.size(), 1);
+    EXPECT_EQ(pin.steps[0].line(), "TRACE start | CAM-01 | OUT-9 |  |  | a.dxf");
+    const TraceResult system = SignalTrace(s, registry).trace("VTR-01", "OUT-1");
+    EXPECT_EQ(system.message, "There is no VTR-01 in the project's drawings or cables.");
+    EXPECT_TRUE(system.steps.isEmpty());
 }
 
 // A cable from the second J-box back into the first closes a loop: the trace stops and says so.

@@ -13,13 +13,17 @@
 
 #include "shell/error_handler.h"
 #include "ui/ui.h"
-#include "wiring/signal_trace.h"
 
 namespace tolvane {
 
 namespace {
 constexpr int kFindingRole = Qt::UserRole + 1;
+
+// "1 drawing", "2 drawings".
+QString counted(int n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
+}  // namespace
 
 ProjectCheckWindow::ProjectCheckWindow(Ui& ui, CheckWindowServices services,
                                        db::Connections& registry, QWidget* parent)
@@ -98,12 +102,12 @@ void ProjectCheckWindow::runCheck() {
             0, QStringLiteral("%1 (%2)").arg(wiring::kindTitle(f.kind)).arg(group->childCount()));
     }
     for (int c = 1; c < list_->columnCount(); ++c) list_->resizeColumnToContents(c);
+    const QString checked = counted(int(scan_.drawings.size()), "drawing", "drawings");
     summary_->setText(
         findings_.isEmpty()
-            ? QStringLiteral("%1 drawings checked: nothing found.").arg(scan_.drawings.size())
-            : QStringLiteral("%1 drawings checked: %2 findings.")
-                  .arg(scan_.drawings.size())
-                  .arg(findings_.size()));
+            ? QStringLiteral("%1 checked: nothing found.").arg(checked)
+            : QStringLiteral("%1 checked: %2.")
+                  .arg(checked, counted(int(findings_.size()), "finding", "findings")));
     updateButtons();
 }
 
@@ -211,8 +215,11 @@ void SignalTraceWindow::trace() {
                     MsgIcon::Information);
         return;
     }
-    const wiring::ProjectScan scan = wiring::scanProject(services_.sources());
-    const wiring::TraceResult r = wiring::SignalTrace(scan, registry_).trace(system, pin);
+    if (!tracer_) {
+        scan_ = std::make_unique<wiring::ProjectScan>(wiring::scanProject(services_.sources()));
+        tracer_ = std::make_unique<wiring::SignalTrace>(*scan_, registry_);
+    }
+    const wiring::TraceResult r = tracer_->trace(system, pin);
     int n = 0;
     for (const wiring::TraceStep& s : r.steps)
         new QTreeWidgetItem(

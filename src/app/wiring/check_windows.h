@@ -7,9 +7,11 @@
 
 #include <QDialog>
 #include <functional>
+#include <memory>
 
 #include "db/database.h"
 #include "wiring/project_check.h"
+#include "wiring/signal_trace.h"
 
 class QLabel;
 class QLineEdit;
@@ -67,6 +69,8 @@ class SignalTraceWindow : public QDialog {
     SignalTraceWindow(Ui& ui, CheckWindowServices services,
                       db::Connections& registry = db::connections(), QWidget* parent = nullptr);
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
+    // Traces from the system and pin entered. The drawings are read at the first trace and
+    // kept while the window is open: it is modal, so they cannot change under it.
     void trace();
 
   private:
@@ -74,6 +78,8 @@ class SignalTraceWindow : public QDialog {
     CheckWindowServices services_;
     db::Connections& registry_;
     ErrorHandler* errors_ = nullptr;
+    std::unique_ptr<wiring::ProjectScan> scan_;
+    std::unique_ptr<wiring::SignalTrace> tracer_;  // over scan_
     QLineEdit* system_;
     QLineEdit* pin_;
     QTreeWidget* path_;
