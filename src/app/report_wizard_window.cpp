@@ -268,13 +268,8 @@ ReportWizardWindow::ReportWizardWindow(Ui& ui, const QString& folder, db::Connec
         moveChosen(sortList_, [this](int row) { choices_.sorts.removeAt(row); });
     });
     connect(database_, &QComboBox::currentIndexChanged, this, [this] { readSchema(); });
-    const auto showSummary = [this] {
-        choices_.style = style_->currentIndex();
-        choices_.title = title_->text().trimmed();
-        summary_->setPlainText(summary(choices_));
-    };
-    connect(style_, &QComboBox::currentIndexChanged, this, showSummary);
-    connect(title_, &QLineEdit::textChanged, this, showSummary);
+    connect(style_, &QComboBox::currentIndexChanged, this, &ReportWizardWindow::showSummary);
+    connect(title_, &QLineEdit::textChanged, this, &ReportWizardWindow::showSummary);
     connect(back_, &QPushButton::clicked, this, [this] {
         if (page() > SourcePage) showPage(Page(page() - 1));
     });
@@ -346,8 +341,7 @@ bool ReportWizardWindow::leavePage() {
 }
 
 void ReportWizardWindow::finish() {
-    choices_.style = style_->currentIndex();
-    choices_.title = title_->text().trimmed();
+    showSummary();  // takes the style and title
     QString problem = problemWith(choices_);
     if (problem.isEmpty() && choices_.title.isEmpty()) problem = tr("Enter a Report Title");
     if (!problem.isEmpty()) {
@@ -446,7 +440,10 @@ void ReportWizardWindow::refreshLists() {
     fill(groups_, grouped);
     fill(sortCandidates_, sortable);
     fill(sorts_, sorted);
+    showSummary();
+}
 
+void ReportWizardWindow::showSummary() {
     choices_.style = style_->currentIndex();
     choices_.title = title_->text().trimmed();
     summary_->setPlainText(summary(choices_));

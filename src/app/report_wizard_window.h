@@ -54,6 +54,8 @@ class ReportWizardWindow : public QDialog {
     void finish();
     void refreshLists();
     void fillFieldList();
+    // Takes the style and title into the choices and shows the summary of them all.
+    void showSummary();
 
     Ui& ui_;
     QString folder_;

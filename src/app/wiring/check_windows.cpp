@@ -1,8 +1,6 @@
 // The project check and signal trace windows.
 #include "app/wiring/check_windows.h"
 
-#include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,6 +9,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/widget_helpers.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
 
@@ -32,11 +31,9 @@ ProjectCheckWindow::ProjectCheckWindow(Ui& ui, CheckWindowServices services,
     setWindowTitle(QStringLiteral("Check Project"));
     resize(900, 520);
     auto* layout = new QVBoxLayout(this);
-    summary_ = new QLabel(this);
-    summary_->setObjectName(QStringLiteral("lblSummary"));
+    summary_ = named(new QLabel(this), "lblSummary");
     layout->addWidget(summary_);
-    list_ = new QTreeWidget(this);
-    list_->setObjectName(QStringLiteral("lstFindings"));
+    list_ = named(new QTreeWidget(this), "lstFindings");
     list_->setHeaderLabels({QStringLiteral("Finding"), QStringLiteral("Drawing"),
                             QStringLiteral("Handle"), QStringLiteral("Record")});
     list_->setRootIsDecorated(true);
@@ -45,14 +42,10 @@ ProjectCheckWindow::ProjectCheckWindow(Ui& ui, CheckWindowServices services,
     list_->header()->setStretchLastSection(false);
     layout->addWidget(list_, 1);
     auto* buttons = new QHBoxLayout;
-    auto* again = new QPushButton(QStringLiteral("Check &Again"), this);
-    again->setObjectName(QStringLiteral("cmdCheck"));
-    release_ = new QPushButton(QStringLiteral("&Release Cable Row..."), this);
-    release_->setObjectName(QStringLiteral("cmdRelease"));
-    correct_ = new QPushButton(QStringLiteral("Correct Number &Text"), this);
-    correct_->setObjectName(QStringLiteral("cmdCorrect"));
-    auto* close = new QPushButton(QStringLiteral("&Close"), this);
-    close->setObjectName(QStringLiteral("cmdClose"));
+    auto* again = named(new QPushButton(QStringLiteral("Check &Again"), this), "cmdCheck");
+    release_ = named(new QPushButton(QStringLiteral("&Release Cable Row..."), this), "cmdRelease");
+    correct_ = named(new QPushButton(QStringLiteral("Correct Number &Text"), this), "cmdCorrect");
+    auto* close = named(new QPushButton(QStringLiteral("&Close"), this), "cmdClose");
     buttons->addWidget(again);
     buttons->addWidget(release_);
     buttons->addWidget(correct_);
@@ -170,14 +163,11 @@ SignalTraceWindow::SignalTraceWindow(Ui& ui, CheckWindowServices services,
     resize(860, 480);
     auto* layout = new QVBoxLayout(this);
     auto* entry = new QHBoxLayout;
-    system_ = new QLineEdit(this);
-    system_->setObjectName(QStringLiteral("txtSystem"));
+    system_ = named(new QLineEdit(this), "txtSystem");
     system_->setPlaceholderText(QStringLiteral("System (CAM-01)"));
-    pin_ = new QLineEdit(this);
-    pin_->setObjectName(QStringLiteral("txtPin"));
+    pin_ = named(new QLineEdit(this), "txtPin");
     pin_->setPlaceholderText(QStringLiteral("Pin (OUT-1)"));
-    auto* go = new QPushButton(QStringLiteral("&Trace"), this);
-    go->setObjectName(QStringLiteral("cmdTrace"));
+    auto* go = named(new QPushButton(QStringLiteral("&Trace"), this), "cmdTrace");
     go->setDefault(true);
     entry->addWidget(new QLabel(QStringLiteral("System:"), this));
     entry->addWidget(system_, 1);
@@ -185,18 +175,15 @@ SignalTraceWindow::SignalTraceWindow(Ui& ui, CheckWindowServices services,
     entry->addWidget(pin_, 1);
     entry->addWidget(go);
     layout->addLayout(entry);
-    path_ = new QTreeWidget(this);
-    path_->setObjectName(QStringLiteral("lstPath"));
+    path_ = named(new QTreeWidget(this), "lstPath");
     path_->setRootIsDecorated(false);
     path_->setHeaderLabels({QStringLiteral("#"), QStringLiteral("Place"), QStringLiteral("System"),
                             QStringLiteral("Pin"), QStringLiteral("Connector"),
                             QStringLiteral("Cable"), QStringLiteral("Sheet")});
     layout->addWidget(path_, 1);
-    message_ = new QLabel(this);
-    message_->setObjectName(QStringLiteral("lblMessage"));
+    message_ = named(new QLabel(this), "lblMessage");
     layout->addWidget(message_);
-    auto* close = new QPushButton(QStringLiteral("&Close"), this);
-    close->setObjectName(QStringLiteral("cmdClose"));
+    auto* close = named(new QPushButton(QStringLiteral("&Close"), this), "cmdClose");
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
     bottom->addWidget(close);
