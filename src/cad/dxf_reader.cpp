@@ -35,10 +35,10 @@ constexpr double kMaxCoordinate = kMaxDxfValue;
 // kMaxKeptBytes, and one record being read within kMaxRecordGroups groups (a few hundred MB).
 // The peak while reading adds one record and the file's pages: the file is mapped, so the
 // system drops its pages under memory pressure and reads them again as needed. The smallest
-// entities (points: their 720-byte record and about 100 bytes for the handle and its lookup)
-// make the entity limit: about 4 million; entities of a wiring schematic (a fifth of them
-// inserts' attributes, a quarter cables with extended data) about 2.5 million.
-constexpr qint64 kMaxKeptBytes = qint64(3500) * 1000 * 1000;
+// entities (points: their 400-byte record and about 100 bytes for the handle and its lookup)
+// make the entity limit: about 10 million; entities of a wiring schematic (a fifth of them
+// inserts' attributes, a quarter cables with extended data) about 5.4 million.
+constexpr qint64 kMaxKeptBytes = qint64(5000) * 1000 * 1000;
 constexpr qsizetype kMaxRecordGroups = qsizetype(4) * kMaxVertices;
 constexpr qint64 kHandleBytes = 96;
 
