@@ -517,9 +517,10 @@ void DrawingWindows::registerActions() {
         const cad::Entity* e =
             w->drawing().document().find(w->drawing().entityFor(pick, pickAperture(*w)));
         if (!e || e->kind != cad::EntityKind::Viewport) return s_.ui.beep();
-        const QPointF centre = e->viewCentre;
-        const double half = e->viewHeight / 2 * e->width / std::max(e->height, 1e-9);
-        const double halfHeight = e->viewHeight / 2;
+        const QPointF centre = e->detail->viewCentre;
+        const double half =
+            e->detail->viewHeight / 2 * e->detail->width / std::max(e->height, 1e-9);
+        const double halfHeight = e->detail->viewHeight / 2;
         w->drawing().setSpace(w->drawing().document().modelSpace().name);
         w->view().zoomWindow(centre - QPointF(half, halfHeight),
                              centre + QPointF(half, halfHeight));

@@ -166,7 +166,7 @@ Entity Entity::attributeDefinition(QPointF at, const QString& tag, const QString
     Entity e = textAt(at, defaultValue, height);
     e.kind = EntityKind::AttributeDefinition;
     e.tag = tag;
-    e.prompt = prompt;
+    e.detail.edit().prompt = prompt;
     return e;
 }
 
@@ -209,7 +209,7 @@ double dot(QPointF a, QPointF b) {
 Entity dimension(DimensionType type) {
     Entity e;
     e.kind = EntityKind::Dimension;
-    e.dimType = type;
+    e.detail.edit().dimType = type;
     e.text.clear();
     return e;
 }
@@ -223,8 +223,8 @@ Entity Entity::linearDimension(QPointF p1, QPointF p2, QPointF line, double rota
     const QPointF f1 = line + u * dot(p1 - line, u);
     e.start = line + u * dot(p2 - line, u);
     e.end = (f1 + e.start) / 2;
-    e.dimPoints[0] = p1;
-    e.dimPoints[1] = p2;
+    e.detail.edit().dimPoints[0] = p1;
+    e.detail.edit().dimPoints[1] = p2;
     e.rotation = rotationDeg;
     return e;
 }
@@ -235,15 +235,15 @@ Entity Entity::alignedDimension(QPointF p1, QPointF p2, QPointF line) {
     const double offset = dot(line - p1, n);
     e.start = p2 + n * offset;
     e.end = (p1 + e.start + n * offset) / 2;
-    e.dimPoints[0] = p1;
-    e.dimPoints[1] = p2;
+    e.detail.edit().dimPoints[0] = p1;
+    e.detail.edit().dimPoints[1] = p2;
     return e;
 }
 
 Entity Entity::radiusDimension(QPointF centre, QPointF onCurve) {
     Entity e = dimension(DimensionType::Radius);
     e.start = centre;
-    e.dimPoints[2] = onCurve;
+    e.detail.edit().dimPoints[2] = onCurve;
     e.end = (centre + onCurve) / 2;
     return e;
 }
@@ -251,7 +251,7 @@ Entity Entity::radiusDimension(QPointF centre, QPointF onCurve) {
 Entity Entity::diameterDimension(QPointF centre, QPointF onCurve) {
     Entity e = dimension(DimensionType::Diameter);
     e.start = onCurve;
-    e.dimPoints[2] = centre * 2 - onCurve;
+    e.detail.edit().dimPoints[2] = centre * 2 - onCurve;
     e.end = centre;
     return e;
 }
@@ -259,9 +259,9 @@ Entity Entity::diameterDimension(QPointF centre, QPointF onCurve) {
 Entity Entity::angularDimension(QPointF vertex, QPointF p1, QPointF p2, QPointF arcPoint) {
     Entity e = dimension(DimensionType::Angular3Point);
     e.start = arcPoint;
-    e.dimPoints[0] = p1;
-    e.dimPoints[1] = p2;
-    e.dimPoints[2] = vertex;
+    e.detail.edit().dimPoints[0] = p1;
+    e.detail.edit().dimPoints[1] = p2;
+    e.detail.edit().dimPoints[2] = vertex;
     const double a1 = std::atan2(p1.y() - vertex.y(), p1.x() - vertex.x());
     double sweep = std::atan2(p2.y() - vertex.y(), p2.x() - vertex.x()) - a1;
     if (sweep < 0) sweep += 2 * std::numbers::pi;
@@ -273,12 +273,12 @@ Entity Entity::angularDimension(QPointF vertex, QPointF p1, QPointF p2, QPointF 
 Entity Entity::image(const QString& file, QSize pixels, QPointF at, double size) {
     Entity e;
     e.kind = EntityKind::Image;
-    e.fileName = file;
-    e.pixelSize = pixels;
+    e.detail.edit().fileName = file;
+    e.detail.edit().pixelSize = pixels;
     e.start = at;
-    e.uVector = QPointF(size, 0);
+    e.detail.edit().uVector = QPointF(size, 0);
     const double aspect = pixels.width() > 0 ? double(pixels.height()) / pixels.width() : 1.0;
-    e.vVector = QPointF(0, size * aspect);
+    e.detail.edit().vVector = QPointF(0, size * aspect);
     return e;
 }
 
@@ -286,16 +286,16 @@ Entity Entity::face3d(const Point3& a, const Point3& b, const Point3& c, const P
                       int invisibleEdges) {
     Entity e;
     e.kind = EntityKind::Face3D;
-    e.points3 = {a, b, c, d};
-    e.edgeFlags = invisibleEdges & 15;
+    e.detail.edit().points3 = {a, b, c, d};
+    e.detail.edit().edgeFlags = invisibleEdges & 15;
     return e;
 }
 
 Entity Entity::polyfaceMesh(const QList<Point3>& vertices, const QList<MeshFace>& faces) {
     Entity e;
     e.kind = EntityKind::PolyfaceMesh;
-    e.points3 = vertices;
-    e.faces = faces;
+    e.detail.edit().points3 = vertices;
+    e.detail.edit().faces = faces;
     return e;
 }
 
@@ -397,10 +397,10 @@ Entity Entity::viewport(QPointF centre, double width, double height, QPointF vie
     Entity e;
     e.kind = EntityKind::Viewport;
     e.start = centre;
-    e.width = width;
+    e.detail.edit().width = width;
     e.height = height;
-    e.viewCentre = viewCentre;
-    e.viewHeight = viewHeight;
+    e.detail.edit().viewCentre = viewCentre;
+    e.detail.edit().viewHeight = viewHeight;
     return e;
 }
 
@@ -440,7 +440,7 @@ QString entityTypeName(const Entity& e) {
         case EntityKind::Other:
             break;
     }
-    return QStringLiteral("VD") + e.typeName.trimmed().toUpper();
+    return QStringLiteral("VD") + e.detail->typeName.trimmed().toUpper();
 }
 
 bool isStrokeFont(const QString& font) {

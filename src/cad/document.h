@@ -10,6 +10,7 @@
 #include <QSize>
 #include <QString>
 #include <array>
+#include <memory>
 #include <vector>
 
 namespace tolvane::cad {
@@ -114,70 +115,49 @@ struct Vertex {
     bool operator==(const Vertex&) const = default;
 };
 
-// One drawing entity. Which fields are meaningful depends on the kind:
-//   Line: start, end. Polyline: vertices, closed. Circle: start (centre), radius.
-//   Arc: start (centre), radius, startAngle, endAngle (degrees, counter-clockwise).
-//   Ellipse: start (centre), end (major axis end relative to centre), ratio, startAngle and
-//     endAngle as parameters in radians. Point: start.
-//   Text, AttributeDefinition, Attribute: start (insertion point), end (alignment point),
-//     text (for attributes their value, for definitions the default), height, rotation,
-//     style, hAlign, vAlign, and for attributes tag, prompt (definitions), attributeFlags.
-//   Insert: blockName, start (insertion point), xScale, yScale, rotation, attributes.
-//   Dimension: dimType; start is the definition point (a point of the dimension line for
-//     linear ones, the centre for a radius, one end of a diameter, the end of the second line
-//     of a two-line angle, a point of the arc for a three-point angle); end the middle of
-//     the text; dimPoints the further points by type: linear and aligned [0], [1] the
-//     origins of the extension lines; radius and diameter [2] the point on the curve (the
-//     other end of a diameter); two-line angle [0]-[1] the first line, [2] the start of the
-//     second, [3] a point of the arc; three-point angle [0], [1] the ends of the legs and
-//     [2] the vertex. text overrides the measurement ("<>" stands for it; empty shows it),
-//     style is the dimension style, rotation the angle of a linear dimension (degrees).
-//   Image: fileName, pixelSize, start (lower left corner), uVector and vVector (the image's
-//     width and height as vectors in drawing units), imageFlags (ImageFlag bits).
-//   Face3D: points3 (four corners; a triangle repeats its third), edgeFlags (bit n hides the
-//     edge that starts at corner n).
-//   PolyfaceMesh: points3 (the vertices) and faces.
-//   Viewport: start (centre on the sheet), width, height (its size on the sheet), viewCentre,
-//     viewHeight (the part of model space shown), viewportId (2 and up; the sheet's own
-//     viewport 1 is written with every layout and not kept in it), viewportStatus.
-//   Closed polylines, circles, arcs and ellipses may be filled: fillMode (FillMode),
-//     fillColor, fillBkColor (behind hatch lines; kColorByLayer for none), hatchAngle
-//     (degrees), hatchScale. A polyline with `rectangle` set was drawn as a rectangle.
-//   Other: typeName and its groups (without handle, owner and extended data).
-struct Entity {
-    // The fields are ordered so that the record has no holes (a large drawing keeps a million
-    // of them): the 4-byte ones in pairs, the flags last.
-    EntityKind kind = EntityKind::Line;
-    int color = kColorByLayer;
-    QString handle;
-    QString layer = QStringLiteral("0");
-    QString lineType = QStringLiteral("BYLAYER");
-    QList<XData> xdata;
-    QString tooltip;      // shown when the pointer rests on the entity
-    int lineWeight = -1;  // by layer
-    int attributeFlags = 0;
+// A part of a value kept in its own allocation, made only when it is first written: a value
+// without it reads the defaults. Copies are deep, so values stay independent.
+template <class T>
+class Apart {
+  public:
+    Apart() = default;
+    Apart(const Apart& o) : d_(o.d_ ? std::make_unique<T>(*o.d_) : nullptr) {}
+    Apart(Apart&&) noexcept = default;
+    Apart& operator=(const Apart& o) {
+        if (this != &o) d_ = o.d_ ? std::make_unique<T>(*o.d_) : nullptr;
+        return *this;
+    }
+    Apart& operator=(Apart&&) noexcept = default;
+    ~Apart() = default;
 
-    QPointF start;
-    QPointF end;
-    QList<Vertex> vertices;
-    double radius = 0.0;
-    double startAngle = 0.0;
-    double endAngle = 0.0;
-    double ratio = 1.0;
+    const T& operator*() const { return d_ ? *d_ : defaults(); }
+    const T* operator->() const { return &**this; }
+    // The part for writing, made from the defaults when the value has none yet.
+    T& edit() {
+        if (!d_) d_ = std::make_unique<T>();
+        return *d_;
+    }
+    bool isSet() const { return bool(d_); }
+    // Gives the allocation back when the part holds nothing but the defaults again.
+    void dropIfDefault() {
+        if (d_ && *d_ == defaults()) d_.reset();
+    }
+    bool operator==(const Apart& o) const { return **this == *o; }
 
-    QString text;
-    double height = 1.0;
-    double rotation = 0.0;
-    QString style = QStringLiteral("Standard");
-    int hAlign = 0;
-    int vAlign = 0;
-    QString tag;
-    QString prompt;
+  private:
+    static const T& defaults() {
+        static const T t;
+        return t;
+    }
+    std::unique_ptr<T> d_;
+};
 
-    QString blockName;
-    double xScale = 1.0;
-    double yScale = 1.0;
-    std::vector<Entity> attributes;
+// The fields of the kinds a schematic has few of (dimensions, images, 3D faces and meshes,
+// viewports, fills, kept pass-through records) and the prompts of attribute definitions. They are
+// kept out of the entity record so that the lines, cables, texts and inserts a large drawing is
+// made of stay small; an entity that has none of them reads the defaults.
+struct EntityDetail {
+    QString prompt;  // of an attribute definition
 
     DimensionType dimType = DimensionType::Linear;
     int imageFlags = ImageShow | ImageShowUnaligned;
@@ -206,6 +186,77 @@ struct Entity {
 
     QString typeName;
     QList<RawGroup> groups;
+
+    bool operator==(const EntityDetail&) const = default;
+};
+
+// One drawing entity. Which fields are meaningful depends on the kind (fields marked * are
+// in `detail`: read them as e.detail->field, write them through e.detail.edit()):
+//   Line: start, end. Polyline: vertices, closed. Circle: start (centre), radius.
+//   Arc: start (centre), radius, startAngle, endAngle (degrees, counter-clockwise).
+//   Ellipse: start (centre), end (major axis end relative to centre), ratio, startAngle and
+//     endAngle as parameters in radians. Point: start.
+//   Text, AttributeDefinition, Attribute: start (insertion point), end (alignment point),
+//     text (for attributes their value, for definitions the default), height, rotation,
+//     style, hAlign, vAlign, and for attributes tag, prompt* (definitions), attributeFlags.
+//   Insert: blockName, start (insertion point), xScale, yScale, rotation, attributes.
+//   Dimension: dimType*; start is the definition point (a point of the dimension line for
+//     linear ones, the centre for a radius, one end of a diameter, the end of the second line
+//     of a two-line angle, a point of the arc for a three-point angle); end the middle of
+//     the text; dimPoints* the further points by type: linear and aligned [0], [1] the
+//     origins of the extension lines; radius and diameter [2] the point on the curve (the
+//     other end of a diameter); two-line angle [0]-[1] the first line, [2] the start of the
+//     second, [3] a point of the arc; three-point angle [0], [1] the ends of the legs and
+//     [2] the vertex. text overrides the measurement ("<>" stands for it; empty shows it),
+//     style is the dimension style, rotation the angle of a linear dimension (degrees).
+//   Image: fileName*, pixelSize*, start (lower left corner), uVector* and vVector* (the
+//     image's width and height as vectors in drawing units), imageFlags* (ImageFlag bits).
+//   Face3D: points3* (four corners; a triangle repeats its third), edgeFlags* (bit n hides
+//     the edge that starts at corner n).
+//   PolyfaceMesh: points3* (the vertices) and faces*.
+//   Viewport: start (centre on the sheet), width*, height (its size on the sheet),
+//     viewCentre*, viewHeight* (the part of model space shown), viewportId* (2 and up; the
+//     sheet's own viewport 1 is written with every layout and not kept in it),
+//     viewportStatus*.
+//   Closed polylines, circles, arcs and ellipses may be filled: fillMode* (FillMode),
+//     fillColor*, fillBkColor* (behind hatch lines; kColorByLayer for none), hatchAngle*
+//     (degrees), hatchScale*. A polyline with `rectangle` set was drawn as a rectangle.
+//   Other: typeName* and its groups* (without handle, owner and extended data).
+struct Entity {
+    // The fields are ordered so that the record has no holes (a large drawing keeps a million
+    // of them): the 4-byte ones in pairs, the flags last.
+    EntityKind kind = EntityKind::Line;
+    int color = kColorByLayer;
+    QString handle;
+    QString layer = QStringLiteral("0");
+    QString lineType = QStringLiteral("BYLAYER");
+    QList<XData> xdata;
+    QString tooltip;      // shown when the pointer rests on the entity
+    int lineWeight = -1;  // by layer
+    int attributeFlags = 0;
+
+    QPointF start;
+    QPointF end;
+    QList<Vertex> vertices;
+    double radius = 0.0;
+    double startAngle = 0.0;
+    double endAngle = 0.0;
+    double ratio = 1.0;
+
+    QString text;
+    double height = 1.0;
+    double rotation = 0.0;
+    QString style = QStringLiteral("Standard");
+    int hAlign = 0;
+    int vAlign = 0;
+    QString tag;
+
+    QString blockName;
+    double xScale = 1.0;
+    double yScale = 1.0;
+    std::vector<Entity> attributes;
+
+    Apart<EntityDetail> detail;
 
     bool closed = false;
     bool rectangle = false;

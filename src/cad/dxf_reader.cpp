@@ -35,10 +35,10 @@ constexpr double kMaxCoordinate = kMaxDxfValue;
 // kMaxKeptBytes, and one record being read within kMaxRecordGroups groups (a few hundred MB).
 // The peak while reading adds one record and the file's pages: the file is mapped, so the
 // system drops its pages under memory pressure and reads them again as needed. The smallest
-// entities (points: their 720-byte record and about 100 bytes for the handle and its lookup)
-// make the entity limit: about 4 million; entities of a wiring schematic (a fifth of them
-// inserts' attributes, a quarter cables with extended data) about 2.5 million.
-constexpr qint64 kMaxKeptBytes = qint64(3500) * 1000 * 1000;
+// entities (points: their 400-byte record and about 100 bytes for the handle and its lookup)
+// make the entity limit: about 10 million; entities of a wiring schematic (a fifth of them
+// inserts' attributes, a quarter cables with extended data) about 5.4 million.
+constexpr qint64 kMaxKeptBytes = qint64(5000) * 1000 * 1000;
 constexpr qsizetype kMaxRecordGroups = qsizetype(4) * kMaxVertices;
 constexpr qint64 kHandleBytes = 96;
 
@@ -97,15 +97,16 @@ qint64 keptBytes(const Entity& e) {
         return s.isEmpty() ? qint64(0) : 32 + 2 * qint64(s.size());
     };
     qint64 n = qint64(sizeof(Entity)) + kHandleBytes;
-    n += text(e.text) + text(e.tooltip) + text(e.fileName) + text(e.typeName);
+    if (e.detail.isSet()) n += qint64(sizeof(EntityDetail));
+    n += text(e.text) + text(e.tooltip) + text(e.detail->fileName) + text(e.detail->typeName);
     n += qint64(e.vertices.size()) * qint64(sizeof(Vertex));
-    n += qint64(e.points3.size()) * qint64(sizeof(Point3));
-    n += qint64(e.faces.size()) * qint64(sizeof(MeshFace));
+    n += qint64(e.detail->points3.size()) * qint64(sizeof(Point3));
+    n += qint64(e.detail->faces.size()) * qint64(sizeof(MeshFace));
     for (const XData& x : e.xdata) {
         n += qint64(sizeof(XData));
         for (const XDataItem& item : x.items) n += qint64(sizeof(XDataItem)) + text(item.value);
     }
-    for (const RawGroup& g : e.groups) n += qint64(sizeof(RawGroup)) + text(g.value);
+    for (const RawGroup& g : e.detail->groups) n += qint64(sizeof(RawGroup)) + text(g.value);
     for (const Entity& a : e.attributes) n += keptBytes(a);
     return n;
 }
@@ -240,7 +241,7 @@ const QString kImageApp = QStringLiteral("TOLVANE_IMAGE");
 const QString kTipApp = QStringLiteral("TOLVANE_TIP");
 
 bool isSheetViewport(const Entity& e) {
-    return e.kind == EntityKind::Viewport && e.viewportId == 1;
+    return e.kind == EntityKind::Viewport && e.detail->viewportId == 1;
 }
 
 template <typename F>
@@ -518,8 +519,8 @@ void Reader::finish() {
         if (ref == imageDefOf_.end()) return;
         const auto def = imageDefs_.find(ref->second);
         if (def == imageDefs_.end()) return;
-        e.fileName = def->second.first;
-        if (e.pixelSize.isEmpty()) e.pixelSize = def->second.second;
+        e.detail.edit().fileName = def->second.first;
+        if (e.detail->pixelSize.isEmpty()) e.detail.edit().pixelSize = def->second.second;
     });
     // The standard arrow blocks are written anew for the dimension styles that use them, so
     // they are not kept unless something inserts them.
@@ -839,10 +840,10 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
             while (more() && peek().code == 0 && (is(peek(), "VERTEX") || is(peek(), "SEQEND"))) {
                 const bool seqend = is(peek(), "SEQEND");
                 if (++vertices > kMaxVertices) failAt(peek(), QStringLiteral("too many vertices"));
-                e.groups.push_back({0, text(next()).trimmed()});
+                e.detail.edit().groups.push_back({0, text(next()).trimmed()});
                 for (const Group& sub : readRecord()) {
                     if (sub.code == 5) doc_.reserveHandle(text(sub));
-                    e.groups.push_back({sub.code, text(sub)});
+                    e.detail.edit().groups.push_back({sub.code, text(sub)});
                 }
                 if (seqend) break;
             }
@@ -882,8 +883,8 @@ void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
         if (g.code == 70 && e.kind == EntityKind::Dimension && (integer(g) & 15) > 5)
             e.kind = EntityKind::Other;
     }
-    if (e.kind == EntityKind::Other) e.typeName = decode(type);
-    if (e.kind == EntityKind::Face3D) e.points3.resize(4);
+    if (e.kind == EntityKind::Other) e.detail.edit().typeName = decode(type);
+    if (e.kind == EntityKind::Face3D) e.detail.edit().points3.resize(4);
     if (e.kind == EntityKind::Dimension) e.style = QStringLiteral("Standard");
     const bool detailed = e.kind >= EntityKind::Dimension && e.kind < EntityKind::Other;
     QString imageDef;
@@ -915,7 +916,7 @@ void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
             continue;
         }
         if (e.kind == EntityKind::Other) {
-            e.groups.push_back({g.code, text(g)});
+            e.detail.edit().groups.push_back({g.code, text(g)});
             continue;
         }
         switch (g.code) {
@@ -1001,7 +1002,7 @@ void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
                 if (isAttr) e.tag = name(g);
                 break;
             case 3:
-                if (isAttr) e.prompt = name(g);
+                if (isAttr) e.detail.edit().prompt = name(g);
                 break;
             case 7:
                 e.style = name(g);
@@ -1063,12 +1064,17 @@ void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
         }
         current->items.append(itemAt(i));
     }
+    // The lists grew as they were read; a large drawing keeps tens of thousands of them.
+    for (XData& x : e.xdata) x.items.squeeze();
+    e.xdata.squeeze();
     takeOwnXData(e);
     if (e.kind == EntityKind::Image) {
         // DXF keeps the size of one pixel; the document the size of the whole image.
-        if (e.pixelSize.width() > 0) e.uVector *= e.pixelSize.width();
-        if (e.pixelSize.height() > 0) e.vVector *= e.pixelSize.height();
-        for (double v : {e.uVector.x(), e.uVector.y(), e.vVector.x(), e.vVector.y()}) {
+        if (e.detail->pixelSize.width() > 0) e.detail.edit().uVector *= e.detail->pixelSize.width();
+        if (e.detail->pixelSize.height() > 0)
+            e.detail.edit().vVector *= e.detail->pixelSize.height();
+        for (double v : {e.detail->uVector.x(), e.detail->uVector.y(), e.detail->vVector.x(),
+                         e.detail->vVector.y()}) {
             if (std::abs(v) > kMaxCoordinate)
                 fail(r.empty() ? lastLine_ : r.front().line, QStringLiteral("image too large"));
         }
@@ -1086,42 +1092,44 @@ void Reader::detailGroup(Entity& e, const Group& g, QString* imageDef) {
             if (code == 1) e.text = text(g);
             if (code == 3) e.style = name(g);
             if (code == 50) e.rotation = real(g);
-            if (code == 70) e.dimType = DimensionType(integer(g) & 15);
+            if (code == 70) e.detail.edit().dimType = DimensionType(integer(g) & 15);
             if (code == 10) e.start.setX(real(g));
             if (code == 20) e.start.setY(real(g));
             if (code == 11) e.end.setX(real(g));
             if (code == 21) e.end.setY(real(g));
-            if (code >= 13 && code <= 16) e.dimPoints[size_t(code - 13)].setX(real(g));
-            if (code >= 23 && code <= 26) e.dimPoints[size_t(code - 23)].setY(real(g));
+            if (code >= 13 && code <= 16)
+                e.detail.edit().dimPoints[size_t(code - 13)].setX(real(g));
+            if (code >= 23 && code <= 26)
+                e.detail.edit().dimPoints[size_t(code - 23)].setY(real(g));
             break;
         case EntityKind::Image:
             if (code == 10) e.start.setX(real(g));
             if (code == 20) e.start.setY(real(g));
-            if (code == 11) e.uVector.setX(real(g));
-            if (code == 21) e.uVector.setY(real(g));
-            if (code == 12) e.vVector.setX(real(g));
-            if (code == 22) e.vVector.setY(real(g));
-            if (code == 13) e.pixelSize.setWidth(pixels(g));
-            if (code == 23) e.pixelSize.setHeight(pixels(g));
-            if (code == 70) e.imageFlags = integer(g) & 15;
+            if (code == 11) e.detail.edit().uVector.setX(real(g));
+            if (code == 21) e.detail.edit().uVector.setY(real(g));
+            if (code == 12) e.detail.edit().vVector.setX(real(g));
+            if (code == 22) e.detail.edit().vVector.setY(real(g));
+            if (code == 13) e.detail.edit().pixelSize.setWidth(pixels(g));
+            if (code == 23) e.detail.edit().pixelSize.setHeight(pixels(g));
+            if (code == 70) e.detail.edit().imageFlags = integer(g) & 15;
             if (code == 340) *imageDef = text(g);
             break;
         case EntityKind::Face3D:
-            if (code >= 10 && code <= 13) e.points3[code - 10].x = real(g);
-            if (code >= 20 && code <= 23) e.points3[code - 20].y = real(g);
-            if (code >= 30 && code <= 33) e.points3[code - 30].z = real(g);
-            if (code == 70) e.edgeFlags = integer(g) & 15;
+            if (code >= 10 && code <= 13) e.detail.edit().points3[code - 10].x = real(g);
+            if (code >= 20 && code <= 23) e.detail.edit().points3[code - 20].y = real(g);
+            if (code >= 30 && code <= 33) e.detail.edit().points3[code - 30].z = real(g);
+            if (code == 70) e.detail.edit().edgeFlags = integer(g) & 15;
             break;
         case EntityKind::Viewport:
             if (code == 10) e.start.setX(real(g));
             if (code == 20) e.start.setY(real(g));
-            if (code == 40) e.width = real(g);
+            if (code == 40) e.detail.edit().width = real(g);
             if (code == 41) e.height = real(g);
-            if (code == 12) e.viewCentre.setX(real(g));
-            if (code == 22) e.viewCentre.setY(real(g));
-            if (code == 45) e.viewHeight = real(g);
-            if (code == 68) e.viewportStatus = integer(g);
-            if (code == 69) e.viewportId = integer(g);
+            if (code == 12) e.detail.edit().viewCentre.setX(real(g));
+            if (code == 22) e.detail.edit().viewCentre.setY(real(g));
+            if (code == 45) e.detail.edit().viewHeight = real(g);
+            if (code == 68) e.detail.edit().viewportStatus = integer(g);
+            if (code == 69) e.detail.edit().viewportId = integer(g);
             break;
         default:
             break;
@@ -1150,16 +1158,16 @@ void Reader::polyfaceVertices(Entity& e) {
             if (g.code >= 71 && g.code <= 74) f.index[size_t(g.code - 71)] = integer(g);
         }
         if ((flags & 192) == 192)
-            e.points3.append(p);
+            e.detail.edit().points3.append(p);
         else if (flags & 128)
-            e.faces.append(f);
+            e.detail.edit().faces.append(f);
     }
-    for (const MeshFace& f : e.faces) {
+    for (const MeshFace& f : e.detail->faces) {
         for (int i : f.index) {
-            if (i < -e.points3.size() || i > e.points3.size())
+            if (i < -e.detail->points3.size() || i > e.detail->points3.size())
                 fail(line, QStringLiteral("mesh face refers to vertex %1 of %2")
                                .arg(i)
-                               .arg(e.points3.size()));
+                               .arg(e.detail->points3.size()));
         }
     }
 }
@@ -1181,17 +1189,18 @@ void Reader::takeOwnXData(Entity& e) const {
             return ok && std::isfinite(v) && std::abs(v) <= kMaxCoordinate ? v : fallback;
         };
         if (fill) {
-            e.fillMode = std::clamp(int(number("FillMode", 0)), 0, 3);
-            e.fillColor = std::clamp(int(number("FillColor", kColorByLayer)), 0, 256);
-            e.fillBkColor = std::clamp(int(number("FillBkColor", kColorByLayer)), 0, 256);
-            e.hatchAngle = number("HatchAngle", 0.0);
-            e.hatchScale = number("HatchScale", 1.0);
+            e.detail.edit().fillMode = std::clamp(int(number("FillMode", 0)), 0, 3);
+            e.detail.edit().fillColor = std::clamp(int(number("FillColor", kColorByLayer)), 0, 256);
+            e.detail.edit().fillBkColor =
+                std::clamp(int(number("FillBkColor", kColorByLayer)), 0, 256);
+            e.detail.edit().hatchAngle = number("HatchAngle", 0.0);
+            e.detail.edit().hatchScale = number("HatchScale", 1.0);
             e.rectangle = number("Rectangle", 0) != 0;
         } else if (tip) {
             const XDataItem* item = x.item(QStringLiteral("ToolTip"));
             if (item) e.tooltip = item->value;
         } else if (e.kind == EntityKind::Image) {
-            e.imageFlags = int(number("Flags", e.imageFlags)) & 0xFFFF;
+            e.detail.edit().imageFlags = int(number("Flags", e.detail->imageFlags)) & 0xFFFF;
         }
         e.xdata.removeAt(k);
     }

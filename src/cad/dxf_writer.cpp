@@ -175,20 +175,21 @@ QString exact(double v) {
 
 QList<XData> ownXData(const Entity& e) {
     QList<XData> out;
-    if (e.fillMode != FillNone || e.rectangle || e.fillColor != kColorByLayer ||
-        e.fillBkColor != kColorByLayer || e.hatchAngle != 0.0 || e.hatchScale != 1.0) {
+    if (e.detail->fillMode != FillNone || e.rectangle || e.detail->fillColor != kColorByLayer ||
+        e.detail->fillBkColor != kColorByLayer || e.detail->hatchAngle != 0.0 ||
+        e.detail->hatchScale != 1.0) {
         XData x{kFillApp, {}};
-        x.add(QStringLiteral("FillMode"), 1070, QString::number(e.fillMode));
-        x.add(QStringLiteral("FillColor"), 1070, QString::number(e.fillColor));
-        x.add(QStringLiteral("FillBkColor"), 1070, QString::number(e.fillBkColor));
-        x.add(QStringLiteral("HatchAngle"), 1040, exact(e.hatchAngle));
-        x.add(QStringLiteral("HatchScale"), 1040, exact(e.hatchScale));
+        x.add(QStringLiteral("FillMode"), 1070, QString::number(e.detail->fillMode));
+        x.add(QStringLiteral("FillColor"), 1070, QString::number(e.detail->fillColor));
+        x.add(QStringLiteral("FillBkColor"), 1070, QString::number(e.detail->fillBkColor));
+        x.add(QStringLiteral("HatchAngle"), 1040, exact(e.detail->hatchAngle));
+        x.add(QStringLiteral("HatchScale"), 1040, exact(e.detail->hatchScale));
         if (e.rectangle) x.add(QStringLiteral("Rectangle"), 1070, QStringLiteral("1"));
         out.append(x);
     }
-    if (e.kind == EntityKind::Image && (e.imageFlags & ~15) != 0) {
+    if (e.kind == EntityKind::Image && (e.detail->imageFlags & ~15) != 0) {
         XData x{kImageApp, {}};
-        x.add(QStringLiteral("Flags"), 1071, QString::number(e.imageFlags));
+        x.add(QStringLiteral("Flags"), 1071, QString::number(e.detail->imageFlags));
         out.append(x);
     }
     if (!e.tooltip.isEmpty()) {
@@ -222,8 +223,9 @@ void Writer::collectFrom(const Entity& e) {
     }
     if (e.kind == EntityKind::Image) {
         size_t def = 0;
-        while (def < imageDefs_.size() && imageDefs_[def].file != e.fileName) ++def;
-        if (def == imageDefs_.size()) imageDefs_.push_back({e.fileName, e.pixelSize, handle(), {}});
+        while (def < imageDefs_.size() && imageDefs_[def].file != e.detail->fileName) ++def;
+        if (def == imageDefs_.size())
+            imageDefs_.push_back({e.detail->fileName, e.detail->pixelSize, handle(), {}});
         const QString reactor = handle();
         imageDefs_[def].reactors.append(reactor);
         images_[&e] = {def, reactor};
@@ -333,17 +335,17 @@ std::vector<Entity> solids(const QPolygonF& a) {
     auto solid = [&](std::array<QPointF, 4> c) {
         Entity e;
         e.kind = EntityKind::Other;
-        e.typeName = QStringLiteral("SOLID");
-        e.groups = {{100, QStringLiteral("AcDbEntity")},
-                    {8, QStringLiteral("0")},
-                    {62, QStringLiteral("0")},
-                    {100, QStringLiteral("AcDbTrace")}};
+        e.detail.edit().typeName = QStringLiteral("SOLID");
+        e.detail.edit().groups = {{100, QStringLiteral("AcDbEntity")},
+                                  {8, QStringLiteral("0")},
+                                  {62, QStringLiteral("0")},
+                                  {100, QStringLiteral("AcDbTrace")}};
         // SOLID takes its corners in the order first, second, fourth, third.
         const std::array<QPointF, 4> order = {c[0], c[1], c[3], c[2]};
         for (int i = 0; i < 4; ++i) {
-            e.groups.append({10 + i, QString::fromLatin1(number(order[i].x()))});
-            e.groups.append({20 + i, QString::fromLatin1(number(order[i].y()))});
-            e.groups.append({30 + i, QStringLiteral("0")});
+            e.detail.edit().groups.append({10 + i, QString::fromLatin1(number(order[i].x()))});
+            e.detail.edit().groups.append({20 + i, QString::fromLatin1(number(order[i].y()))});
+            e.detail.edit().groups.append({30 + i, QStringLiteral("0")});
         }
         out.push_back(std::move(e));
     };
@@ -741,10 +743,10 @@ void Writer::entity(const Entity& e, const QString& owner, bool paper) {
         "LINE",   "LWPOLYLINE", "CIRCLE",    "ARC",   "ELLIPSE", "POINT",    "TEXT",    "ATTDEF",
         "ATTRIB", "INSERT",     "DIMENSION", "IMAGE", "3DFACE",  "POLYLINE", "VIEWPORT"};
     if (e.kind == EntityKind::Other) {
-        g(0, e.typeName);
+        g(0, e.detail->typeName);
         g(5, e.handle);
         g(330, owner);
-        for (const RawGroup& r : e.groups) g(r.code, r.value);
+        for (const RawGroup& r : e.detail->groups) g(r.code, r.value);
         xdata(e);
         return;
     }
@@ -801,7 +803,7 @@ void Writer::entity(const Entity& e, const QString& owner, bool paper) {
         case EntityKind::AttributeDefinition:
             textBody(e);
             g(100, "AcDbAttributeDefinition");
-            g(3, e.prompt);
+            g(3, e.detail->prompt);
             g(2, e.tag);
             g(70, e.attributeFlags);
             if (e.vAlign != 0) g(74, e.vAlign);
@@ -831,16 +833,17 @@ void Writer::entity(const Entity& e, const QString& owner, bool paper) {
         case EntityKind::Face3D:
             g(100, "AcDbFace");
             for (int i = 0; i < 4; ++i)
-                pt3(10 + i, e.points3.value(std::min<qsizetype>(i, e.points3.size() - 1)));
-            g(70, e.edgeFlags & 15);
+                pt3(10 + i,
+                    e.detail->points3.value(std::min<qsizetype>(i, e.detail->points3.size() - 1)));
+            g(70, e.detail->edgeFlags & 15);
             break;
         case EntityKind::PolyfaceMesh:
             g(100, "AcDbPolyFaceMesh");
             g(66, 1);
             pt(10, {});
             g(70, 64);
-            g(71, int(e.points3.size()));
-            g(72, int(e.faces.size()));
+            g(71, int(e.detail->points3.size()));
+            g(72, int(e.detail->faces.size()));
             break;
         case EntityKind::Viewport:
             viewportBody(e);
@@ -876,26 +879,27 @@ void Writer::dimensionBody(const Entity& e) {
     g(2, block == dimBlocks_.end() ? QString() : block->second);
     pt(10, e.start);
     pt(11, e.end);
-    g(70, int(e.dimType) | 32 | 128);  // block of this dimension only, text where it was put
-    g(71, 5);                          // text attached at its middle
+    g(70,
+      int(e.detail->dimType) | 32 | 128);  // block of this dimension only, text where it was put
+    g(71, 5);                              // text attached at its middle
     if (!e.text.isEmpty()) g(1, e.text);
     g(3, e.style.isEmpty() ? QStringLiteral("Standard") : e.style);
-    const auto& p = e.dimPoints;
-    switch (e.dimType) {
+    const auto& p = e.detail->dimPoints;
+    switch (e.detail->dimType) {
         case DimensionType::Linear:
         case DimensionType::Aligned:
             g(100, "AcDbAlignedDimension");
             pt(13, p[0]);
             pt(14, p[1]);
-            if (e.dimType == DimensionType::Linear) {
+            if (e.detail->dimType == DimensionType::Linear) {
                 d(50, e.rotation);
                 g(100, "AcDbRotatedDimension");
             }
             break;
         case DimensionType::Radius:
         case DimensionType::Diameter:
-            g(100, e.dimType == DimensionType::Radius ? "AcDbRadialDimension"
-                                                      : "AcDbDiametricDimension");
+            g(100, e.detail->dimType == DimensionType::Radius ? "AcDbRadialDimension"
+                                                              : "AcDbDiametricDimension");
             pt(15, p[2]);
             d(40, 0);
             break;
@@ -917,17 +921,18 @@ void Writer::dimensionBody(const Entity& e) {
 
 // DXF keeps the size of one pixel; the document the size of the whole image.
 void Writer::imageBody(const Entity& e) {
-    const int w = std::max(1, e.pixelSize.width()), h = std::max(1, e.pixelSize.height());
+    const int w = std::max(1, e.detail->pixelSize.width()),
+              h = std::max(1, e.detail->pixelSize.height());
     const auto ref = images_.find(&e);
     g(100, "AcDbRasterImage");
     g(90, 0);
     pt(10, e.start);
-    pt(11, e.uVector / w);
-    pt(12, e.vVector / h);
+    pt(11, e.detail->uVector / w);
+    pt(12, e.detail->vVector / h);
     d(13, w);
     d(23, h);
     g(340, ref == images_.end() ? QStringLiteral("0") : imageDefs_[ref->second.def].handle);
-    g(70, e.imageFlags & 15);
+    g(70, e.detail->imageFlags & 15);
     g(280, 0);
     g(281, 50);
     g(282, 50);
@@ -942,14 +947,14 @@ void Writer::imageBody(const Entity& e) {
 }
 
 void Writer::meshBody(const Entity& e, bool paper) {
-    for (const Point3& p : e.points3) {
+    for (const Point3& p : e.detail->points3) {
         entityHead("VERTEX", handle(), e.handle, paper, e.layer);
         g(100, "AcDbVertex");
         g(100, "AcDbPolyFaceMeshVertex");
         pt3(10, p);
         g(70, 192);
     }
-    for (const MeshFace& f : e.faces) {
+    for (const MeshFace& f : e.detail->faces) {
         entityHead("VERTEX", handle(), e.handle, paper, e.layer);
         g(100, "AcDbFaceRecord");
         pt(10, {});
@@ -964,12 +969,12 @@ void Writer::meshBody(const Entity& e, bool paper) {
 void Writer::viewportBody(const Entity& e) {
     g(100, "AcDbViewport");
     pt(10, e.start);
-    d(40, e.width);
+    d(40, e.detail->width);
     d(41, e.height);
-    g(68, e.viewportStatus);
-    g(69, e.viewportId);
-    d(12, e.viewCentre.x());
-    d(22, e.viewCentre.y());
+    g(68, e.detail->viewportStatus);
+    g(69, e.detail->viewportId);
+    d(12, e.detail->viewCentre.x());
+    d(22, e.detail->viewCentre.y());
     d(13, 0);
     d(23, 0);
     for (int code : {14, 24, 15, 25}) d(code, 10);
@@ -979,7 +984,7 @@ void Writer::viewportBody(const Entity& e) {
     d(42, 50);
     d(43, 0);
     d(44, 0);
-    d(45, e.viewHeight);
+    d(45, e.detail->viewHeight);
     d(50, 0);
     d(51, 0);
     g(72, 1000);
@@ -999,7 +1004,7 @@ void Writer::viewportBody(const Entity& e) {
 // the sheet is the A3 of the layout's limits.
 void Writer::sheetViewport(const SpaceOut& s) {
     Entity vp = Entity::viewport({210, 148.5}, 420, 297, {210, 148.5}, 297);
-    vp.viewportId = 1;
+    vp.detail.edit().viewportId = 1;
     entityHead("VIEWPORT", s.viewport, s.record, true, QStringLiteral("0"));
     viewportBody(vp);
 }
@@ -1132,7 +1137,7 @@ void Writer::imageObjects() {
         g(350, def.handle);
     }
     bool frames = false;
-    for (const Entity* image : imageOrder_) frames |= !(image->imageFlags & ImageHideFrame);
+    for (const Entity* image : imageOrder_) frames |= !(image->detail->imageFlags & ImageHideFrame);
     g(0, "RASTERVARIABLES");
     g(5, rasterVars_);
     g(330, rootDict_);

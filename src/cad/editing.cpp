@@ -128,31 +128,33 @@ bool transformEntity(Entity& e, const QTransform& t) {
             for (Entity& a : e.attributes) transformText(a, t, scale, mirrored);
             return true;
         }
-        case EntityKind::Dimension:
+        case EntityKind::Dimension: {
+            EntityDetail& d = e.detail.edit();
             e.start = t.map(e.start);
             e.end = t.map(e.end);
-            for (QPointF& p : e.dimPoints) p = t.map(p);
+            for (QPointF& p : d.dimPoints) p = t.map(p);
             e.rotation = mappedDegrees(t, e.rotation);
-            if (mirrored && e.dimType == DimensionType::Angular3Point) {
-                std::swap(e.dimPoints[0], e.dimPoints[1]);  // the angle runs the other way
-            } else if (mirrored && e.dimType == DimensionType::Angular) {
+            if (mirrored && d.dimType == DimensionType::Angular3Point) {
+                std::swap(d.dimPoints[0], d.dimPoints[1]);  // the angle runs the other way
+            } else if (mirrored && d.dimType == DimensionType::Angular) {
                 // The two lines change places: the second (dimPoints[2] to start) comes first.
-                const QPointF a = e.dimPoints[0], b = e.dimPoints[1];
-                e.dimPoints[0] = e.dimPoints[2];
-                e.dimPoints[1] = e.start;
-                e.dimPoints[2] = a;
+                const QPointF a = d.dimPoints[0], b = d.dimPoints[1];
+                d.dimPoints[0] = d.dimPoints[2];
+                d.dimPoints[1] = e.start;
+                d.dimPoints[2] = a;
                 e.start = b;
             }
             return true;
+        }
         case EntityKind::Image:
             e.start = t.map(e.start);
-            e.uVector = mapVector(t, e.uVector);
-            e.vVector = mapVector(t, e.vVector);
+            e.detail.edit().uVector = mapVector(t, e.detail->uVector);
+            e.detail.edit().vVector = mapVector(t, e.detail->vVector);
             return true;
         case EntityKind::Face3D:
         case EntityKind::PolyfaceMesh:
             // Seen from above: x and y follow the plane's transform, heights its scale.
-            for (Point3& p : e.points3) {
+            for (Point3& p : e.detail.edit().points3) {
                 const QPointF xy = t.map(p.xy());
                 p = {xy.x(), xy.y(), p.z * scale};
             }
@@ -163,7 +165,7 @@ bool transformEntity(Entity& e, const QTransform& t) {
                 std::abs(t.m11() - t.m22()) > 1e-12)
                 return false;
             e.start = t.map(e.start);
-            e.width *= scale;
+            e.detail.edit().width *= scale;
             e.height *= scale;
             return true;
         default:
@@ -194,7 +196,10 @@ Entity makeInsert(const Document& doc, const QString& blockName, QPointF at, dou
         Entity a = def;
         a.kind = EntityKind::Attribute;
         a.handle.clear();
-        a.prompt.clear();
+        if (a.detail.isSet()) {
+            a.detail.edit().prompt.clear();
+            a.detail.dropIfDefault();
+        }
         transformEntity(a, t);
         insert.attributes.push_back(std::move(a));
     }
@@ -249,7 +254,10 @@ std::vector<Entity> explodeInsert(const Document& doc, const Entity& insert) {
         Entity text = a;
         text.kind = EntityKind::Text;
         text.tag.clear();
-        text.prompt.clear();
+        if (text.detail.isSet()) {
+            text.detail.edit().prompt.clear();
+            text.detail.dropIfDefault();
+        }
         text.attributeFlags = 0;
         text.handle.clear();
         out.push_back(std::move(text));

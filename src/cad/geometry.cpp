@@ -106,12 +106,12 @@ QPointF lineMeet(QPointF a, QPointF b, QPointF c, QPointF d, QPointF fallback) {
 }
 
 QString measuredText(const DimStyle& style, const Entity& e, double measurement) {
-    const bool angle =
-        e.dimType == DimensionType::Angular || e.dimType == DimensionType::Angular3Point;
+    const bool angle = e.detail->dimType == DimensionType::Angular ||
+                       e.detail->dimType == DimensionType::Angular3Point;
     QString value = QString::number(measurement, 'f', std::clamp(style.decimals, 0, 8));
     if (angle) value += QChar(0x00B0);
-    if (e.dimType == DimensionType::Radius) value.prepend(QLatin1Char('R'));
-    if (e.dimType == DimensionType::Diameter) value.prepend(QLatin1String("%%c"));
+    if (e.detail->dimType == DimensionType::Radius) value.prepend(QLatin1Char('R'));
+    if (e.detail->dimType == DimensionType::Diameter) value.prepend(QLatin1String("%%c"));
     if (e.text.isEmpty()) return value;
     QString text = e.text;
     return text.replace(QLatin1String("<>"), value);
@@ -240,12 +240,12 @@ DimensionGeometry dimensionGeometry(const Document& doc, const Entity& e) {
     // Linear and aligned dimensions: the dimension line, to be broken round centred text.
     QPointF lineFrom, lineTo;
     bool straight = false;
-    const auto& dp = e.dimPoints;
-    switch (e.dimType) {
+    const auto& dp = e.detail->dimPoints;
+    switch (e.detail->dimType) {
         case DimensionType::Linear:
         case DimensionType::Aligned: {
             const double rot = e.rotation * kPi / 180.0;
-            const QPointF u = e.dimType == DimensionType::Linear
+            const QPointF u = e.detail->dimType == DimensionType::Linear
                                   ? QPointF(std::cos(rot), std::sin(rot))
                                   : unitOr(dp[1] - dp[0], {1, 0});
             const QPointF f1 = e.start + u * dot(dp[0] - e.start, u);
@@ -273,14 +273,14 @@ DimensionGeometry dimensionGeometry(const Document& doc, const Entity& e) {
             g.lines.push_back({a, b});
             const QPointF d = unitOr(b - a, {1, 0});
             arrow(b, d);
-            if (e.dimType == DimensionType::Diameter) arrow(a, -d);
+            if (e.detail->dimType == DimensionType::Diameter) arrow(a, -d);
             textAngle = angleOf(d);
             break;
         }
         case DimensionType::Angular:
         case DimensionType::Angular3Point: {
             QPointF v, p1, p2, at;
-            if (e.dimType == DimensionType::Angular3Point) {
+            if (e.detail->dimType == DimensionType::Angular3Point) {
                 v = dp[2], p1 = dp[0], p2 = dp[1], at = e.start;
             } else {
                 v = lineMeet(dp[0], dp[1], dp[2], e.start, dp[1]);
@@ -359,9 +359,9 @@ void addDimensionPrims(const Document& doc, const Entity& e, std::vector<Prim>* 
     }
     out->push_back(textBox(doc, g.text));
     // The definition points: nodes to snap to, and part of the extent.
-    const auto& dp = e.dimPoints;
+    const auto& dp = e.detail->dimPoints;
     std::vector<QPointF> nodes = {e.start};
-    switch (e.dimType) {
+    switch (e.detail->dimType) {
         case DimensionType::Linear:
         case DimensionType::Aligned:
             nodes.insert(nodes.end(), {dp[0], dp[1]});
@@ -391,9 +391,9 @@ void addOutline(const std::array<QPointF, 4>& c, std::vector<Prim>* out) {
 }
 
 void addMeshEdges(const Entity& e, std::vector<Prim>* out) {
-    const int n = int(e.points3.size());
+    const int n = int(e.detail->points3.size());
     QSet<quint64> seen;
-    for (const MeshFace& f : e.faces) {
+    for (const MeshFace& f : e.detail->faces) {
         int used[4], count = 0;
         for (int k : f.index) {
             if (k != 0 && std::abs(k) <= n) used[count++] = k;
@@ -404,7 +404,8 @@ void addMeshEdges(const Entity& e, std::vector<Prim>* out) {
             const quint64 key = (quint64(std::min(a, b)) << 32) | quint64(std::max(a, b));
             if (a == b || seen.contains(key)) continue;
             seen.insert(key);
-            out->push_back(Prim::segment(e.points3[a - 1].xy(), e.points3[b - 1].xy()));
+            out->push_back(
+                Prim::segment(e.detail->points3[a - 1].xy(), e.detail->points3[b - 1].xy()));
         }
     }
 }
@@ -521,16 +522,18 @@ void collect(const Document& doc, const Entity& e, int depth, qsizetype* work,
             addDimensionPrims(doc, e, out);
             break;
         case EntityKind::Image:
-            addOutline({e.start, e.start + e.uVector, e.start + e.uVector + e.vVector,
-                        e.start + e.vVector},
-                       out);
+            addOutline(
+                {e.start, e.start + e.detail->uVector,
+                 e.start + e.detail->uVector + e.detail->vVector, e.start + e.detail->vVector},
+                out);
             break;
         case EntityKind::Face3D: {
-            if (e.points3.size() < 4) break;
+            if (e.detail->points3.size() < 4) break;
             for (int i = 0; i < 4; ++i) {
                 // Hidden edges are left out unless all are: the face stays findable.
-                if (!(e.edgeFlags & (1 << i)) || (e.edgeFlags & 15) == 15)
-                    out->push_back(Prim::segment(e.points3[i].xy(), e.points3[(i + 1) % 4].xy()));
+                if (!(e.detail->edgeFlags & (1 << i)) || (e.detail->edgeFlags & 15) == 15)
+                    out->push_back(Prim::segment(e.detail->points3[i].xy(),
+                                                 e.detail->points3[(i + 1) % 4].xy()));
             }
             break;
         }
@@ -538,7 +541,8 @@ void collect(const Document& doc, const Entity& e, int depth, qsizetype* work,
             addMeshEdges(e, out);
             break;
         case EntityKind::Viewport: {
-            const QPointF h(e.width / 2, e.height / 2), k(e.width / 2, -e.height / 2);
+            const QPointF h(e.detail->width / 2, e.height / 2),
+                k(e.detail->width / 2, -e.height / 2);
             addOutline({e.start - h, e.start + k, e.start + h, e.start - k}, out);
             break;
         }

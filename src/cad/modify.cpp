@@ -662,8 +662,8 @@ bool stretch(Entity& e, const BBox& window, QPointF by) {
         default: {
             const bool byCorner =
                 e.kind == EntityKind::Face3D || e.kind == EntityKind::PolyfaceMesh;
-            if (byCorner && e.points3.isEmpty()) return false;
-            const QPointF reference = byCorner ? e.points3.front().xy() : e.start;
+            if (byCorner && e.detail->points3.isEmpty()) return false;
+            const QPointF reference = byCorner ? e.detail->points3.front().xy() : e.start;
             if (!window.contains(reference)) return false;
             return transformEntity(e, QTransform::fromTranslate(by.x(), by.y()));
         }

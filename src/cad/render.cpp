@@ -714,18 +714,18 @@ class Renderer {
     // Fills the closed outline just built in path_ as the entity's fill mode asks: solid, or
     // hatch lines over its background colour when it has one.
     void fillPath(const Entity& e, const Pen& pen) {
-        if (e.fillMode == FillNone || path_.size() < 3) return;
+        if (e.detail->fillMode == FillNone || path_.size() < 3) return;
         const QPolygonF outline(QList<QPointF>(path_.begin(), path_.end()));
         if (!outline.boundingRect().intersects(clip_)) return;
-        const QColor color = QColor::fromRgb(rgbOf(e.fillColor, pen));
-        if (e.fillMode == FillSolid) {
+        const QColor color = QColor::fromRgb(rgbOf(e.detail->fillColor, pen));
+        if (e.detail->fillMode == FillSolid) {
             fillPolygon(outline, QBrush(color));
             return;
         }
-        if (e.fillBkColor != kColorByLayer)
-            fillPolygon(outline, QBrush(QColor::fromRgb(rgbOf(e.fillBkColor, pen))));
-        fillPolygon(outline, QBrush(color, e.fillMode == FillCross ? Qt::DiagCrossPattern
-                                                                   : Qt::BDiagPattern));
+        if (e.detail->fillBkColor != kColorByLayer)
+            fillPolygon(outline, QBrush(QColor::fromRgb(rgbOf(e.detail->fillBkColor, pen))));
+        fillPolygon(outline, QBrush(color, e.detail->fillMode == FillCross ? Qt::DiagCrossPattern
+                                                                           : Qt::BDiagPattern));
     }
 
     // ---- kinds drawn from their pieces -----------------------------------------------
@@ -817,16 +817,18 @@ class Renderer {
     // Faces and meshes seen from above: their visible edges.
     void drawEdges(const Entity& e, const Affine& m, const Pen& pen) {
         const auto edge = [&](int from, int to) {
-            if (from < 0 || to < 0 || from >= e.points3.size() || to >= e.points3.size()) return;
-            strokeSegment(e.points3[from].xy(), e.points3[to].xy(), m, pen);
+            if (from < 0 || to < 0 || from >= e.detail->points3.size() ||
+                to >= e.detail->points3.size())
+                return;
+            strokeSegment(e.detail->points3[from].xy(), e.detail->points3[to].xy(), m, pen);
         };
         if (e.kind == EntityKind::Face3D) {
             for (int i = 0; i < 4; ++i) {
-                if (!(e.edgeFlags & (1 << i))) edge(i, (i + 1) % 4);
+                if (!(e.detail->edgeFlags & (1 << i))) edge(i, (i + 1) % 4);
             }
             return;
         }
-        for (const MeshFace& f : e.faces) {
+        for (const MeshFace& f : e.detail->faces) {
             const int corners = f.index[3] == 0 ? 3 : 4;
             for (int i = 0; i < corners; ++i) {
                 const int a = f.index[i], b = f.index[(i + 1) % corners];
@@ -836,12 +838,13 @@ class Renderer {
     }
 
     void drawImage(const Entity& e, const Affine& m, const Pen& pen) {
-        const QPointF p0 = m.map(e.start), pu = m.map(e.start + e.uVector),
-                      pv = m.map(e.start + e.vVector);
+        const QPointF p0 = m.map(e.start), pu = m.map(e.start + e.detail->uVector),
+                      pv = m.map(e.start + e.detail->vVector);
         const QPointF p2 = pu + (pv - p0);
         const QPolygonF frame({p0, pu, p2, pv});
         if (!frame.boundingRect().intersects(clip_)) return;
-        const QImage* picture = (e.imageFlags & ImageShow) ? pictureOf(e.fileName) : nullptr;
+        const QImage* picture =
+            (e.detail->imageFlags & ImageShow) ? pictureOf(e.detail->fileName) : nullptr;
         if (picture) {
             flush();
             // The picture's top left pixel sits at the end of v, its right edge along u.
@@ -855,13 +858,13 @@ class Renderer {
             p_.drawImage(QPointF(0, 0), *picture);
             p_.restore();
         }
-        if (!(e.imageFlags & ImageHideFrame) || !picture) {
+        if (!(e.detail->imageFlags & ImageHideFrame) || !picture) {
             path_.assign(frame.begin(), frame.end());
             Pen solid = pen;
             solid.lineType = nullptr;
             stroke(solid, true);
             if (!picture) {  // the file is missing: the frame crossed out
-                strokeSegment(e.start, e.start + e.uVector + e.vVector, m, solid);
+                strokeSegment(e.start, e.start + e.detail->uVector + e.detail->vVector, m, solid);
             }
         }
     }
@@ -879,7 +882,7 @@ class Renderer {
     }
 
     void drawViewportFrame(const Entity& e, const Affine& m, const Pen& pen) {
-        const QPointF h(e.width / 2, e.height / 2);
+        const QPointF h(e.detail->width / 2, e.height / 2);
         path_.clear();
         for (QPointF c : {e.start - h, e.start + QPointF(h.x(), -h.y()), e.start + h,
                           e.start + QPointF(-h.x(), h.y())})
@@ -1042,15 +1045,15 @@ class Renderer {
             case EntityKind::Dimension:
                 addGrip(e.start, m);
                 addGrip(e.end, m);
-                for (QPointF p : e.dimPoints) addGrip(p, m);
+                for (QPointF p : e.detail->dimPoints) addGrip(p, m);
                 break;
             case EntityKind::Image:
                 addGrip(e.start, m);
-                addGrip(e.start + e.uVector + e.vVector, m);
+                addGrip(e.start + e.detail->uVector + e.detail->vVector, m);
                 break;
             case EntityKind::Face3D:
             case EntityKind::PolyfaceMesh:
-                for (const Point3& p : e.points3) addGrip(p.xy(), m);
+                for (const Point3& p : e.detail->points3) addGrip(p.xy(), m);
                 break;
             case EntityKind::Viewport:
                 addGrip(e.start, m);
@@ -1116,19 +1119,19 @@ void renderViewports(QPainter& painter, const Document& doc, const Space& space,
     inside.selected.clear();
     const QRect device(QPoint(0, 0), view.size());
     for (const Entity& e : space.entities) {
-        if (e.kind != EntityKind::Viewport || e.viewportStatus <= 0 || !(e.viewHeight > 0) ||
-            !std::isfinite(e.viewHeight))
+        if (e.kind != EntityKind::Viewport || e.detail->viewportStatus <= 0 ||
+            !(e.detail->viewHeight > 0) || !std::isfinite(e.detail->viewHeight))
             continue;
-        const QPointF half(e.width / 2, e.height / 2);
+        const QPointF half(e.detail->width / 2, e.height / 2);
         const QRectF frame =
             QRectF(view.toDevice(e.start - half), view.toDevice(e.start + half)).normalized();
         const QRect pixels = frame.toAlignedRect().intersected(device);
         if (pixels.isEmpty() || frame.height() < 1) continue;
-        const double scale = frame.height() / e.viewHeight;
+        const double scale = frame.height() / e.detail->viewHeight;
         // The world point at the centre of a device area, the viewport's centre at the frame's.
         const auto centreOf = [&](QRectF area) {
             const QPointF d = area.center() - frame.center();
-            return e.viewCentre + QPointF(d.x() / scale, -d.y() / scale);
+            return e.detail->viewCentre + QPointF(d.x() / scale, -d.y() / scale);
         };
         if (painter.device() && painter.device()->devType() == QInternal::Image) {
             QImage image(pixels.size(), QImage::Format_ARGB32_Premultiplied);

@@ -257,8 +257,8 @@ QStringList viewport(Drawing& d, Ui& ui, const CommandContext&) {
     cad::Entity e = cad::Entity::viewport(((*p)[0] + (*p)[1]) / 2, w, h, viewCentre, viewHeight);
     int id = 1;
     for (const cad::Entity& other : d.space().entities)
-        if (other.kind == cad::EntityKind::Viewport) id = std::max(id, other.viewportId);
-    e.viewportId = id + 1;
+        if (other.kind == cad::EntityKind::Viewport) id = std::max(id, other.detail->viewportId);
+    e.detail.edit().viewportId = id + 1;
     return one(add(d, e));
 }
 

@@ -362,22 +362,41 @@ EntityProperty editable(const char* name, const char* description, Kind kind, Ge
         QString::fromLatin1(name), QString::fromLatin1(description), kind, choices, get, set, {}};
 }
 
-EntityProperty colorProperty(const char* name, const char* description, int cad::Entity::*field) {
+// A field of the entity record or of its detail part, for reading and for writing.
+template <class T, class Owner>
+const T& fieldOf(const cad::Entity& e, T Owner::*field) {
+    if constexpr (std::is_same_v<Owner, cad::EntityDetail>)
+        return (*e.detail).*field;
+    else
+        return e.*field;
+}
+template <class T, class Owner>
+T& fieldOf(cad::Entity& e, T Owner::*field) {
+    if constexpr (std::is_same_v<Owner, cad::EntityDetail>)
+        return e.detail.edit().*field;
+    else
+        return e.*field;
+}
+
+template <class Owner>
+EntityProperty colorProperty(const char* name, const char* description, int Owner::*field) {
     return editable(
         name, description, Kind::Color,
-        [field](const cad::Entity& e) { return colorValueText(e.*field); },
+        [field](const cad::Entity& e) { return colorValueText(fieldOf(e, field)); },
         [field](cad::Entity& e, const Value& v) {
-            e.*field = v.integer;
+            fieldOf(e, field) = v.integer;
             return QString();
         });
 }
 
+template <class Owner>
 EntityProperty numberProperty(const char* name, const char* description, Kind kind,
-                              double cad::Entity::*field) {
+                              double Owner::*field) {
     return editable(
-        name, description, kind, [field](const cad::Entity& e) { return number(e.*field); },
+        name, description, kind,
+        [field](const cad::Entity& e) { return number(fieldOf(e, field)); },
         [field](cad::Entity& e, const Value& v) {
-            e.*field = v.number;
+            fieldOf(e, field) = v.number;
             return QString();
         });
 }
@@ -395,22 +414,22 @@ EntityProperty placeProperty(const char* name, const char* description) {
 QList<EntityProperty> fillProperties() {
     return {
         colorProperty("FillBkColor", "The colour behind the hatch lines",
-                      &cad::Entity::fillBkColor),
+                      &cad::EntityDetail::fillBkColor),
         colorProperty("FillColor", "The colour of the fill or its hatch lines",
-                      &cad::Entity::fillColor),
+                      &cad::EntityDetail::fillColor),
         editable(
             "FillMode", "How the outline is filled", Kind::Choice,
-            [](const cad::Entity& e) { return choiceText(kFillModes, e.fillMode); },
+            [](const cad::Entity& e) { return choiceText(kFillModes, e.detail->fillMode); },
             [](cad::Entity& e, const Value& v) {
-                e.fillMode = v.integer;
+                e.detail.edit().fillMode = v.integer;
                 return QString();
             },
             kFillModes),
         numberProperty("hatchAngle", "The angle of the hatch lines in degrees", Kind::Number,
-                       &cad::Entity::hatchAngle),
+                       &cad::EntityDetail::hatchAngle),
         fixed("hatchBlock", "Read only -- hatches are drawn as lines, not from a block", QString()),
         numberProperty("hatchScale", "The spacing of the hatch lines", Kind::Positive,
-                       &cad::Entity::hatchScale),
+                       &cad::EntityDetail::hatchScale),
     };
 }
 
@@ -449,7 +468,7 @@ QList<EntityProperty> textProperties(bool dimension) {
                    "Rotation", "The angle a linear dimension measures along, in degrees",
                    Kind::Number, [](const cad::Entity& e) { return number(e.rotation); },
                    [](cad::Entity& e, const Value& v) {
-                       if (e.dimType != cad::DimensionType::Linear)
+                       if (e.detail->dimType != cad::DimensionType::Linear)
                            return QStringLiteral("Only a linear dimension has a rotation.");
                        e.rotation = v.number;
                        return QString();
@@ -691,33 +710,39 @@ QList<EntityProperty> typeProperties(const QString& type) {
         static const QStringList display = {QStringLiteral("1-Display Image"),
                                             QStringLiteral("16-Hide Rectangle"),
                                             QStringLiteral("17-Image W/O Rectangle")};
-        const auto size = [](QPointF E::*field, const char* name, const char* description) {
+        const auto size = [](QPointF cad::EntityDetail::*field, const char* name,
+                             const char* description) {
             return editable(
                 name, description, Kind::Positive,
-                [field](const E& e) { return number(std::hypot((e.*field).x(), (e.*field).y())); },
+                [field](const E& e) {
+                    const QPointF& f = fieldOf(e, field);
+                    return number(std::hypot(f.x(), f.y()));
+                },
                 [field](E& e, const Value& v) {
-                    const double l = std::hypot((e.*field).x(), (e.*field).y());
-                    if (l > 0) e.*field *= v.number / l;
+                    const QPointF f = fieldOf(std::as_const(e), field);
+                    const double l = std::hypot(f.x(), f.y());
+                    if (l > 0) fieldOf(e, field) = f * (v.number / l);
                     return QString();
                 });
         };
         return {editable(
                     "Display", " Diplay properties", Kind::Choice,
                     [](const E& e) {
-                        return choiceText(display,
-                                          e.imageFlags & (cad::ImageShow | cad::ImageHideFrame));
+                        return choiceText(
+                            display, e.detail->imageFlags & (cad::ImageShow | cad::ImageHideFrame));
                     },
                     [](E& e, const Value& v) {
-                        e.imageFlags =
-                            (e.imageFlags & ~(cad::ImageShow | cad::ImageHideFrame)) | v.integer;
+                        e.detail.edit().imageFlags =
+                            (e.detail->imageFlags & ~(cad::ImageShow | cad::ImageHideFrame)) |
+                            v.integer;
                         return QString();
                     },
                     display),
-                size(&E::vVector, "Height", " Height in drawing units"),
-                size(&E::uVector, "Width", " Width in drawing units"),
+                size(&cad::EntityDetail::vVector, "Height", " Height in drawing units"),
+                size(&cad::EntityDetail::uVector, "Width", " Width in drawing units"),
                 placeProperty("InsertionPoint", "The lower left corner"),
                 readOnly("ImageFileName", "Read only -- the picture shown",
-                         [](const E& e) { return e.fileName; })};
+                         [](const E& e) { return e.detail->fileName; })};
     }
     return {};
 }

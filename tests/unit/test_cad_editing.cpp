@@ -132,7 +132,7 @@ TEST(CadEditing, EditorKeepsUndoAndIndexInStep) {
     const QString c = ed.add(Entity::circle({20, 0}, 1));
     Entity other;
     other.kind = EntityKind::Other;
-    other.typeName = QStringLiteral("WIPEOUT");
+    other.detail.edit().typeName = QStringLiteral("WIPEOUT");
     const QString o = ed.add(other);
 
     EXPECT_EQ(ed.move({a, c, o, QStringLiteral("FFFF")}, {0, 5}),

@@ -238,11 +238,11 @@ TEST(CadPicking, ObjectSnaps) {
 // Every edge of a closed mesh belongs to exactly two faces, and every index is a vertex.
 void expectClosedMesh(const Entity& mesh) {
     std::map<std::pair<int, int>, int> edges;
-    for (const MeshFace& f : mesh.faces) {
+    for (const MeshFace& f : mesh.detail->faces) {
         std::vector<int> corners;
         for (int i : f.index) {
             if (i == 0) continue;
-            ASSERT_LE(std::abs(i), mesh.points3.size());
+            ASSERT_LE(std::abs(i), mesh.detail->points3.size());
             corners.push_back(std::abs(i));
         }
         ASSERT_GE(corners.size(), 3u);
@@ -257,8 +257,8 @@ void expectClosedMesh(const Entity& mesh) {
 TEST(CadGeometry, MeshBuildersAndTheirTopView) {
     Document doc;
     const Entity box = Entity::box({1, 2, 3}, 4, 5, 6);
-    EXPECT_EQ(box.points3.size(), 8);
-    EXPECT_EQ(box.faces.size(), 6);
+    EXPECT_EQ(box.detail->points3.size(), 8);
+    EXPECT_EQ(box.detail->faces.size(), 6);
     expectClosedMesh(box);
     expectBox(boundingBox(doc, box), 1, 2, 5, 7);
     EXPECT_EQ(entityTypeName(box), "VDPOLYFACE");
@@ -267,11 +267,11 @@ TEST(CadGeometry, MeshBuildersAndTheirTopView) {
     expectClosedMesh(cone);
     expectBox(boundingBox(doc, cone), -2, -2, 2, 2);
     double top = 0;
-    for (const Point3& p : cone.points3) top = std::max(top, p.z);
+    for (const Point3& p : cone.detail->points3) top = std::max(top, p.z);
     EXPECT_EQ(top, 6.0);
     const Entity cylinder = Entity::cone({0, 0, 0}, 5, 1, 1, 3);
     expectClosedMesh(cylinder);
-    EXPECT_EQ(cylinder.faces.size(), 3 + 3 + 3);  // sides and two fans of hidden spokes
+    EXPECT_EQ(cylinder.detail->faces.size(), 3 + 3 + 3);  // sides and two fans of hidden spokes
     // The spokes of the caps are hidden: the top view shows rims and sides only.
     for (const Prim& p : primitives(doc, cylinder)) {
         EXPECT_NEAR(std::hypot(p.a.x(), p.a.y()), 1.0, 1e-9);
@@ -280,12 +280,13 @@ TEST(CadGeometry, MeshBuildersAndTheirTopView) {
 
     const Entity ball = Entity::sphere({1, 1, 1}, 3, 8);
     expectClosedMesh(ball);
-    for (const Point3& p : ball.points3)
+    for (const Point3& p : ball.detail->points3)
         EXPECT_NEAR(
             std::sqrt((p.x - 1) * (p.x - 1) + (p.y - 1) * (p.y - 1) + (p.z - 1) * (p.z - 1)), 3.0,
             1e-9);
     expectBox(boundingBox(doc, ball), -2, -2, 4, 4);
-    EXPECT_LE(Entity::sphere({}, 1, 1 << 20).points3.size(), kMaxMeshSegments * kMaxMeshSegments);
+    EXPECT_LE(Entity::sphere({}, 1, 1 << 20).detail->points3.size(),
+              kMaxMeshSegments * kMaxMeshSegments);
     // Faces out of range (built by hand) are left out, never read beyond the vertices.
     const Entity broken = Entity::polyfaceMesh({{0, 0, 0}, {1, 0, 0}}, {{{1, 2, 9, -40}}});
     EXPECT_EQ(primitives(doc, broken).size(), 1u);

@@ -364,12 +364,12 @@ TEST(CadRender, FillsDimensionsFacesAndImages) {
     Document doc;
     Entity square = Entity::rect({10, 10}, {30, 30});
     square.color = 3;
-    square.fillMode = FillSolid;
-    square.fillColor = 5;
+    square.detail.edit().fillMode = FillSolid;
+    square.detail.edit().fillColor = 5;
     doc.addToModel(square);
     Entity hatched = Entity::circle({70, 20}, 8);
     hatched.color = 1;
-    hatched.fillMode = FillCross;
+    hatched.detail.edit().fillMode = FillCross;
     doc.addToModel(hatched);
     Entity dim = Entity::linearDimension({10, 60}, {40, 60}, {25, 70}, 0);
     dim.color = 6;
@@ -382,7 +382,7 @@ TEST(CadRender, FillsDimensionsFacesAndImages) {
     const QString file = dir.filePath("pic.png");
     ASSERT_TRUE(picture.save(file));
     Entity image = Entity::image(file, picture.size(), {40, 40}, 10);
-    image.imageFlags |= ImageHideFrame;
+    image.detail.edit().imageFlags |= ImageHideFrame;
     doc.addToModel(image);
     doc.addToModel(Entity::image(dir.filePath("gone.png"), QSize(4, 2), {40, 85}, 10));
 
