@@ -8,6 +8,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <map>
 
@@ -50,14 +51,39 @@ QByteArray encodeText(const QString& s) {
     return out.toUtf8();
 }
 
+// A number as the shortest text that reads back to it, with a point or exponent so that other
+// readers take it for a real; into `buf`, which the result views.
+QByteArrayView formatNumber(double v, std::array<char, 40>& buf) {
+    if (!std::isfinite(v) || v == 0.0) return QByteArrayView("0");
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size() - 2, v);
+    char* end = res.ptr;
+    if (std::find_if(buf.data(), end, [](char c) { return c == '.' || c == 'e'; }) == end) {
+        *end++ = '.';
+        *end++ = '0';
+    }
+    return QByteArrayView(buf.data(), end - buf.data());
+}
+
 QByteArray number(double v) {
-    if (!std::isfinite(v)) v = 0.0;
-    if (v == 0.0) return QByteArrayLiteral("0");
-    std::array<char, 32> buf{};
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), v);
-    QByteArray s(buf.data(), int(res.ptr - buf.data()));
-    if (!s.contains('.') && !s.contains('e')) s += ".0";
-    return s;
+    std::array<char, 40> buf;
+    return formatNumber(v, buf).toByteArray();
+}
+
+// Appends a text value as encodeText() gives it; most values are plain ASCII and go in as
+// they are, without a converted copy.
+void appendText(QByteArray& out, const QString& s) {
+    const qsizetype at = out.size();
+    out.resize(at + s.size());
+    char* to = out.data() + at;
+    for (QChar c : s) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u >= 0x7F || u == '^') {
+            out.truncate(at);
+            out += encodeText(s);
+            return;
+        }
+        *to++ = char(u);
+    }
 }
 
 class Writer {
@@ -89,16 +115,44 @@ class Writer {
     };
 
     QString handle() { return QString::number(seed_++, 16).toUpper(); }
-    void g(int code, const QByteArray& v) {
-        out_ += QByteArray::number(code).rightJustified(3, ' ');
-        out_ += '\n';
-        out_ += v;
-        out_ += '\n';
+    // Groups go straight into the output, without a text made for each and in as few
+    // appends as may be: a large drawing writes millions of them.
+    void raw(QByteArrayView v) {
+        const qsizetype at = out_.size();
+        out_.resize(at + v.size());
+        std::memcpy(out_.data() + at, v.data(), size_t(v.size()));
     }
-    void g(int code, const QString& v) { g(code, encodeText(v)); }
-    void g(int code, const char* v) { g(code, QByteArray(v)); }
-    void g(int code, int v) { g(code, QByteArray::number(v)); }
-    void d(int code, double v) { g(code, number(v)); }
+    // The code line, right-aligned in three places as other programs write it.
+    void groupCode(int code) {
+        std::array<char, 16> buf;
+        const auto res = std::to_chars(buf.data() + 3, buf.data() + buf.size() - 1, code);
+        const qsizetype digits = res.ptr - (buf.data() + 3);
+        char* begin = buf.data() + std::min<qsizetype>(3, digits);
+        std::fill(begin, buf.data() + 3, ' ');
+        *res.ptr = '\n';
+        raw(QByteArrayView(begin, res.ptr + 1 - begin));
+    }
+    void g(int code, QByteArrayView v) {
+        groupCode(code);
+        raw(v);
+        raw("\n");
+    }
+    void g(int code, const QByteArray& v) { g(code, QByteArrayView(v)); }
+    void g(int code, const char* v) { g(code, QByteArrayView(v)); }
+    void g(int code, const QString& v) {
+        groupCode(code);
+        appendText(out_, v);
+        raw("\n");
+    }
+    void g(int code, int v) {
+        std::array<char, 16> buf;
+        const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), v);
+        g(code, QByteArrayView(buf.data(), res.ptr - buf.data()));
+    }
+    void d(int code, double v) {
+        std::array<char, 40> buf;
+        g(code, formatNumber(v, buf));
+    }
     void pt(int code, QPointF p) {
         d(code, p.x());
         d(code + 10, p.y());
@@ -1175,6 +1229,11 @@ void Writer::imageObjects() {
 }
 
 QByteArray Writer::run() {
+    // About 320 bytes per entity of a schematic: reserved once rather than grown.
+    size_t count = doc_.modelSpace().entities.size();
+    for (const Space& s : doc_.layouts()) count += s.entities.size();
+    for (const Block& b : doc_.blocks()) count += b.entities.size();
+    out_.reserve(qsizetype(std::min<size_t>(count * 384 + 65536, size_t(1) << 31)));
     collect();
     tables();
     blocks();
