@@ -53,6 +53,9 @@ bool saveDxf(const Document& doc, const QString& path,
 int removeSaveLeftovers(const QString& path);
 
 Document readDxf(const QByteArray& data);
+// Reads the bytes as readDxf does and throws what it would throw, without keeping the
+// drawing's entities: what a save checks of the file it is about to write.
+void checkDxf(const QByteArray& data);
 // Throws DxfError when the file cannot be opened or is not a readable drawing.
 Document loadDxf(const QString& path);
 

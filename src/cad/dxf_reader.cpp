@@ -145,7 +145,12 @@ constexpr qsizetype kSharedValueBytes = 24;
 
 class Reader {
   public:
-    explicit Reader(const QByteArray& data) { tokenize(data); }
+    // A checking reader reads everything a loading one does, entity by entity, but keeps no
+    // more than the last entity of the drawing's main list (its memory, and the handle
+    // lookups built for it, are most of a load's cost).
+    explicit Reader(const QByteArray& data, bool checking = false) : checking_(checking) {
+        tokenize(data);
+    }
     Document run();
 
   private:
@@ -197,6 +202,7 @@ class Reader {
     void objects();
     void skipSection();
 
+    const bool checking_;
     Record record_;
     std::vector<Entity> attributes_;  // of the insert being read (see entityList)
     // Shared names (see name()): a table of kNameSlots places, a name in the place its hash
@@ -792,7 +798,7 @@ size_t Reader::entityStartsAhead() const {
 
 std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
     std::vector<Entity> list;
-    if (paper) {
+    if (paper && !checking_) {
         const size_t bound = entityStartsAhead();
         list.reserve(bound);
         paper->reserve(bound);
@@ -830,6 +836,10 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
             continue;  // stray sub-entities are dropped
         }
         bool isPaper = false;
+        if (checking_ && paper && !list.empty()) {
+            list.clear();  // read, counted and checked: its attributes are given
+            paper->clear();
+        }
         Entity& e = list.emplace_back();
         toEntity(e, type, r, &isPaper);
         if (e.kind == EntityKind::PolyfaceMesh) {
@@ -1243,6 +1253,10 @@ void Reader::objects() {
 
 Document readDxf(const QByteArray& data) {
     return Reader(data).run();
+}
+
+void checkDxf(const QByteArray& data) {
+    Reader(data, true).run();
 }
 
 Document loadDxf(const QString& path) {

@@ -1255,7 +1255,7 @@ bool saveDxf(const Document& doc, const QString& path, const std::function<bool(
     // What is written must open again: a file the reader refuses would cost the user the
     // drawing at the next open, and its backup at the save after.
     try {
-        readDxf(bytes);
+        checkDxf(bytes);
     } catch (const DxfError& e) {
         throw DxfUnreadableError(
             0, QStringLiteral("the drawing as written would not open again (%1)").arg(e.what()));

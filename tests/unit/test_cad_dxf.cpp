@@ -742,13 +742,22 @@ TEST(CadDxf, DamagedInputIsRefusedWithALineNumber) {
             }
         }
     }
+    // The check a save makes refuses what the load refuses, at the same line.
     auto expectError = [](const QByteArray& data, const char* what) {
         SCOPED_TRACE(what);
+        int line = -1;
         try {
             readDxf(data);
             ADD_FAILURE() << "accepted";
         } catch (const DxfError& e) {
             EXPECT_FALSE(e.reason().isEmpty());
+            line = e.line();
+        }
+        try {
+            checkDxf(data);
+            ADD_FAILURE() << "accepted by the check";
+        } catch (const DxfError& e) {
+            EXPECT_EQ(e.line(), line);
         }
     };
     QByteArray badCode = good;
@@ -776,6 +785,13 @@ TEST(CadDxf, DamagedInputIsRefusedWithALineNumber) {
                  "AcDbFaceRecord\n 10\n0\n 20\n0\n 30\n0\n 70\n128\n 71\n-99\n");
     ASSERT_NE(face, kinds);
     expectError(face, "mesh face beyond its vertices");
+    // The last attribute of the last insert, which the check reads after all the rest.
+    bench::BuildCounts counts;
+    QByteArray attribute = writeDxf(bench::buildDrawing(100, &counts));
+    EXPECT_NO_THROW(checkDxf(attribute));
+    const qsizetype at = attribute.indexOf("\n 10\n", attribute.lastIndexOf("\nATTRIB\n")) + 5;
+    attribute.insert(at, "1e300\n 11\n");
+    expectError(attribute, "huge attribute position");
     QByteArray pixels = kinds;
     pixels.replace(" 13\n640.0\n", " 13\n1e20\n");
     ASSERT_NE(pixels, kinds);
