@@ -38,13 +38,13 @@ class DxfUnreadableError : public DxfError {
 };
 
 QByteArray writeDxf(const Document& doc);
-// Writes atomically. What the writer made is first read back: a drawing that would not open
-// again throws DxfUnreadableError. The file is then written under a temporary name beside
-// the old one (the path followed by "." and six letters or digits) and renamed over it;
-// `beforeReplace`, when given, runs just before the rename (the caller's backup copy of the
-// old file) and calls the save off by returning false (saveDxf then returns false). Throws
-// DxfError (line 0) when the file cannot be written. The old file is untouched unless the
-// whole new file was written.
+// Writes atomically. What the writer made is read back (by checkDxf, beside the writing of the
+// temporary file): a drawing that would not open again throws DxfUnreadableError. The file is then
+// written under a temporary name beside the old one (the path followed by "." and six letters or
+// digits) and renamed over it; `beforeReplace`, when given, runs just before the rename (the
+// caller's backup copy of the old file) and calls the save off by returning false (saveDxf then
+// returns false). Throws DxfError (line 0) when the file cannot be written. The old file is
+// untouched unless the whole new file was written.
 bool saveDxf(const Document& doc, const QString& path,
              const std::function<bool()>& beforeReplace = {});
 // Removes what saves of `path` killed between writing and renaming left beside it: files

@@ -1,4 +1,6 @@
 // DXF output: ASCII R2000 with the tables, blocks and objects other readers require.
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -10,7 +12,9 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <map>
+#include <thread>
 
 #include "cad/dxf.h"
 #include "cad/geometry.h"
@@ -1253,15 +1257,33 @@ QByteArray writeDxf(const Document& doc) {
 bool saveDxf(const Document& doc, const QString& path, const std::function<bool()>& beforeReplace) {
     const QByteArray bytes = writeDxf(doc);
     // What is written must open again: a file the reader refuses would cost the user the
-    // drawing at the next open, and its backup at the save after.
-    try {
-        checkDxf(bytes);
-    } catch (const DxfError& e) {
-        throw DxfUnreadableError(
-            0, QStringLiteral("the drawing as written would not open again (%1)").arg(e.what()));
-    }
+    // drawing at the next open, and its backup at the save after. The check reads the bytes
+    // on a thread of its own while they go to the temporary file and to the disk; the old
+    // file is replaced only once both are done.
+    QString unreadable;
+    std::exception_ptr failed;  // anything else the check met (memory), thrown here after
+    std::thread check([&] {
+        try {
+            checkDxf(bytes);
+        } catch (const DxfError& e) {
+            unreadable = e.what();
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    });
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+    const bool written =
+        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+    // The commit syncs too; by then nothing is left to wait for.
+    if (written) ::fsync(file.handle());
+    check.join();
+    if (failed) std::rethrow_exception(failed);
+    if (!unreadable.isEmpty()) {
+        file.cancelWriting();
+        throw DxfUnreadableError(
+            0, QStringLiteral("the drawing as written would not open again (%1)").arg(unreadable));
+    }
+    if (!written)
         throw DxfError(0, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
     if (beforeReplace && !beforeReplace()) {
         file.cancelWriting();
