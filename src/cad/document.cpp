@@ -609,8 +609,11 @@ void Document::addAll(std::vector<Entity>& list, std::vector<Entity>&& entities,
         for (Entity& e : entities) list.push_back(std::move(e));
     }
     entities = {};
-    used_.reserve(used_.size() + qsizetype(list.size() - first));
-    places_.reserve(places_.size() + qsizetype(list.size() - first));
+    // Attributes have handles of their own: the tables are made large enough once.
+    qsizetype handles = qsizetype(list.size() - first);
+    for (size_t i = first; i < list.size(); ++i) handles += qsizetype(list[i].attributes.size());
+    used_.reserve(used_.size() + handles);
+    places_.reserve(places_.size() + handles);
     for (size_t i = first; i < list.size(); ++i) {
         claim(list[i]);
         where.index = int(i);
