@@ -12,9 +12,11 @@
 #include <QSaveFile>
 #include <QSet>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <optional>
+#include <unordered_map>
 
 #include "cad/colors.h"
 
@@ -161,6 +163,7 @@ class DirectLines {
     // An antialiased line one pixel wide: in each pixel column (row, for a steep line) its
     // ink is shared between the two pixels whose centres lie either side of it, in
     // proportion to how near it passes to each (Wu's lines). The ends are inside the image.
+    // Between its end columns the line's height steps in fixed point, 16 bits of fraction.
     void drawSmoothLine(double x0, double y0, double x1, double y1, quint32 pixel) const {
         const bool steep = std::abs(y1 - y0) > std::abs(x1 - x0);
         if (steep) {
@@ -172,34 +175,45 @@ class DirectLines {
             std::swap(y0, y1);
         }
         const double gradient = x1 > x0 ? (y1 - y0) / (x1 - x0) : 0.0;
-        const int last = int(x1);
+        const int first = int(x0), last = int(x1);
         const int rows = steep ? w_ : h_;
-        for (int x = int(x0); x <= last; ++x) {
+        // Pixel (column, row) of the line's own axes in the image.
+        const qsizetype columnStep = steep ? stride_ : 4, rowStep = steep ? 4 : stride_;
+        const auto column = [&](int x, qint64 y) {
+            const int row = int(y >> 16);
+            const int far = int((y >> 8) & 0xff);
+            uchar* at = bits_ + x * columnStep + qsizetype(row) * rowStep;
+            if (unsigned(row) < unsigned(rows)) blend(at, pixel, 256 - far);
+            if (far > 0 && unsigned(row + 1) < unsigned(rows)) blend(at + rowStep, pixel, far);
+        };
+        // The height at a column's centre, within the line's ends, less half a pixel.
+        const auto heightAt = [&](int x) {
             const double y = y0 + gradient * (std::clamp(x + 0.5, x0, x1) - x0) - 0.5;
-            const int row = int(std::floor(y));
-            const int far = int((y - row) * 256.0);
-            if (row >= 0 && row < rows) blend(steep, x, row, pixel, 256 - far);
-            if (row + 1 >= 0 && row + 1 < rows) blend(steep, x, row + 1, pixel, far);
-        }
+            return qint64(std::floor(y * 65536.0));
+        };
+        column(first, heightAt(first));
+        if (last == first) return;
+        const qint64 step = qint64(std::llround(gradient * 65536.0));
+        qint64 y = heightAt(first + 1);
+        for (int x = first + 1; x < last; ++x, y += step) column(x, y);
+        column(last, heightAt(last));
     }
 
-    // Lays `pixel` over the image's pixel with a coverage of 0..256.
-    void blend(bool swapped, int x, int y, quint32 pixel, int coverage) const {
-        if (coverage <= 0) return;
-        if (swapped) std::swap(x, y);
-        quint32& at = reinterpret_cast<quint32*>(bits_ + qsizetype(y) * stride_)[x];
+    // Lays `pixel` over the pixel at `at` with a coverage of 0..256.
+    static void blend(uchar* at, quint32 pixel, int coverage) {
+        quint32& to = *reinterpret_cast<quint32*>(at);
         if (coverage >= 256) {
-            at = pixel;
+            to = pixel;
             return;
         }
         // Opaque ink over a premultiplied (or opaque) pixel: every channel, alpha too, moves
         // towards the ink by the coverage.
         const quint32 keep = 256 - quint32(coverage), take = quint32(coverage);
         const quint32 rb =
-            (((at & 0xff00ffu) * keep + (pixel & 0xff00ffu) * take) >> 8) & 0xff00ffu;
+            (((to & 0xff00ffu) * keep + (pixel & 0xff00ffu) * take) >> 8) & 0xff00ffu;
         const quint32 ag =
-            ((((at >> 8) & 0xff00ffu) * keep + ((pixel >> 8) & 0xff00ffu) * take)) & 0xff00ff00u;
-        at = ag | rb;
+            ((((to >> 8) & 0xff00ffu) * keep + ((pixel >> 8) & 0xff00ffu) * take)) & 0xff00ff00u;
+        to = ag | rb;
     }
 
     // Liang-Barsky clipping to the image; false when nothing is left.
@@ -299,13 +313,24 @@ class Renderer {
 
     // layers_ is filled once, so pointers to its values stay valid; names as written in
     // the entities are remembered so that most lookups neither fold case nor allocate.
+    // Entities read from a file share the text of their layer names: the text's address
+    // finds the layer without reading or hashing the name (the document does not change
+    // while it is drawn, so an address stands for one name throughout).
     const LayerInfo* layerOf(const Entity& e, const Context& ctx) {
         if (ctx.layer && e.layer == QLatin1String("0")) return ctx.layer;
-        if (const auto it = byName_.constFind(e.layer); it != byName_.cend()) return it.value();
-        const auto it = layers_.constFind(e.layer.toUpper());
-        // A layer without a record: shown, colour 7, continuous.
-        const LayerInfo* info = it == layers_.cend() ? &unknownLayer_ : &it.value();
-        byName_.insert(e.layer, info);
+        const QChar* text = e.layer.constData();
+        SeenName& seen = seenLayers_[(quintptr(text) / sizeof(QChar)) % seenLayers_.size()];
+        if (seen.text == text && seen.size == e.layer.size()) return seen.layer;
+        const LayerInfo* info;
+        if (const auto it = byName_.find(e.layer); it != byName_.end()) {
+            info = it->second;
+        } else {
+            const auto found = layers_.constFind(e.layer.toUpper());
+            // A layer without a record: shown, colour 7, continuous.
+            info = found == layers_.cend() ? &unknownLayer_ : &found.value();
+            byName_.emplace(e.layer, info);
+        }
+        seen = {text, e.layer.size(), info};
         return info;
     }
 
@@ -1067,7 +1092,22 @@ class Renderer {
     QRectF clip_;
     double weightToPixels_ = 96 / 2540.0;
     QHash<QString, LayerInfo> layers_;
-    QHash<QString, const LayerInfo*> byName_;
+    // A cheap hash of the names' text: Qt's seeded one costs more than the rest of a small
+    // entity's drawing.
+    struct NameHash {
+        size_t operator()(const QString& s) const noexcept {
+            size_t h = 14695981039346656037ull;
+            for (QChar c : s) h = (h ^ c.unicode()) * 1099511628211ull;
+            return h;
+        }
+    };
+    std::unordered_map<QString, const LayerInfo*, NameHash> byName_;
+    struct SeenName {
+        const QChar* text = nullptr;
+        qsizetype size = -1;
+        const LayerInfo* layer = nullptr;
+    };
+    std::array<SeenName, 64> seenLayers_{};
     LayerInfo unknownLayer_;
     Context top_;
     QHash<QString, const LineType*> lineTypes_;
@@ -1084,6 +1124,22 @@ class Renderer {
     quint32 directPixel_ = 0;
     qsizetype work_ = 0;  // left of the current top-level entity's bound
 };
+
+// An entity is a large record of which drawing reads a few fields spread over its first
+// few hundred bytes (and whether a polyline is closed, at its end), and then its layer's
+// name and its vertices elsewhere: the records of the entities drawn next are asked for
+// ahead, and when they have come, what they point to, so that all of it arrives while the
+// entities before are drawn.
+constexpr qsizetype kPrefetchRecords = 8, kPrefetchPointees = 4;
+void prefetchRecord(const Entity& e) {
+    const char* end = reinterpret_cast<const char*>(&e.blockName);
+    for (const char* p = reinterpret_cast<const char*>(&e); p < end; p += 64) __builtin_prefetch(p);
+    __builtin_prefetch(&e.closed);
+}
+void prefetchPointees(const Entity& e) {
+    __builtin_prefetch(e.layer.constData());
+    if (!e.vertices.isEmpty()) __builtin_prefetch(e.vertices.constData());
+}
 
 double area(const BBox& b) {
     return b.isValid() ? (b.x1 - b.x0) * (b.y1 - b.y0) : 0.0;
@@ -1176,7 +1232,12 @@ void renderSpace(QPainter& painter, const Document& doc, const Space& space, con
     }
     if (stats) stats->usedIndex = throughIndex;
     if (!throughIndex) {
-        for (const Entity& e : space.entities) r.drawTop(e);
+        const qsizetype n = space.entities.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            if (i + kPrefetchRecords < n) prefetchRecord(space.entities[i + kPrefetchRecords]);
+            if (i + kPrefetchPointees < n) prefetchPointees(space.entities[i + kPrefetchPointees]);
+            r.drawTop(space.entities[i]);
+        }
     } else {
         std::vector<std::pair<int, const Entity*>> found;
         for (const QString& h : index->queryRect(visible)) {
