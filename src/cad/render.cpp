@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QPageSize>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
@@ -256,6 +257,24 @@ struct Batch {
     int width = 1;
     std::vector<QLineF> lines;
     std::vector<QRectF> squares;
+    // On devices that keep vectors: polylines, `runs` points each, one after another.
+    std::vector<QPointF> points;
+    std::vector<int> runs;
+
+    // A segment that starts where the last one ended carries its polyline on.
+    void addSegment(QPointF a, QPointF b) {
+        if (!runs.empty() && points.back() == a) {
+            if (b != a) {
+                points.push_back(b);
+                ++runs.back();
+            }
+            return;
+        }
+        points.push_back(a);
+        points.push_back(b);
+        runs.push_back(2);
+    }
+    size_t size() const { return lines.size() + points.size(); }
 };
 
 class Renderer {
@@ -278,6 +297,8 @@ class Renderer {
         top_.toDevice = viewAffine(view);
         contrast_ = contrastColor(o.background).rgb();
         direct_ = DirectLines::of(p);
+        const QPaintEngine* engine = p.paintEngine();
+        vector_ = engine && engine->type() != QPaintEngine::Raster;
     }
 
     void drawTop(const Entity& e) {
@@ -293,7 +314,7 @@ class Renderer {
     }
 
     void finish() {
-        flush();
+        flushAll();
         if (grips_.empty()) return;
         p_.setPen(Qt::NoPen);
         p_.setBrush(o_.gripColor);
@@ -604,7 +625,7 @@ class Renderer {
                 return batches_[i];
             }
         }
-        batches_.push_back(Batch{rgb, width, {}, {}});
+        batches_.push_back(Batch{rgb, width, {}, {}, {}, {}});
         last_ = int(batches_.size()) - 1;
         return batches_.back();
     }
@@ -641,14 +662,23 @@ class Renderer {
         } else {
             dash(out, *lt, pen.patternScale, patternPx);
         }
-        if (out && out->lines.size() > kBatchFlushLines) flushBatch(*out);
+        if (out && out->size() > kBatchFlushLines) flushBatch(*out);
     }
 
+    // On a device that keeps vectors (PDF, printers) the segments of a polyline go out as
+    // one, in whole device pixels (1/600 inch in a PDF, as close as arcs are divided there):
+    // the file is written and read faster, and is smaller.
     void emitLine(Batch* out, QPointF a, QPointF b) {
-        if (out)
-            out->lines.emplace_back(a, b);
-        else
+        if (!out) {
             direct_->drawLine(a.x(), a.y(), b.x(), b.y(), directPixel_);
+        } else if (vector_) {
+            const auto whole = [](QPointF p) {
+                return QPointF(std::round(p.x()), std::round(p.y()));
+            };
+            out->addSegment(whole(a), whole(b));
+        } else {
+            out->lines.emplace_back(a, b);
+        }
     }
 
     void dash(Batch* out, const LineType& lt, double scale, double patternPx) {
@@ -698,13 +728,27 @@ class Renderer {
             direct_->draw(b.lines, b.rgb);
             b.lines.clear();
         }
-        if (!b.lines.empty()) {
+        if (!b.lines.empty() || !b.points.empty()) {
             QPen pen(color, b.width <= 1 ? 0 : b.width);
             pen.setCapStyle(b.width <= 1 ? Qt::SquareCap : Qt::RoundCap);
             pen.setJoinStyle(Qt::RoundJoin);
             p_.setPen(pen);
             p_.drawLines(b.lines.data(), int(b.lines.size()));
             b.lines.clear();
+        }
+        if (!b.points.empty()) {
+            QPainterPath path;
+            path.reserve(int(b.points.size()));
+            size_t at = 0;
+            for (int n : b.runs) {
+                path.moveTo(b.points[at]);
+                for (int i = 1; i < n; ++i) path.lineTo(b.points[at + size_t(i)]);
+                at += size_t(n);
+            }
+            p_.setBrush(Qt::NoBrush);
+            p_.drawPath(path);
+            b.points.clear();
+            b.runs.clear();
         }
         if (!b.squares.empty()) {
             p_.setPen(Qt::NoPen);
@@ -715,13 +759,19 @@ class Renderer {
         }
     }
 
+    // Draws the lines collected.
     void flush() {
         for (Batch& b : batches_) flushBatch(b);
+    }
+    // Draws everything waiting: the lines, then the texts above them.
+    void flushAll() {
+        flushTexts();
+        flush();
     }
 
     // A filled area in device coordinates, drawn above everything before it in draw order.
     void fillPolygon(const QPolygonF& polygon, const QBrush& brush) {
-        flush();
+        flushAll();
         p_.setPen(Qt::NoPen);
         p_.setBrush(brush);
         p_.drawPolygon(polygon);
@@ -868,7 +918,7 @@ class Renderer {
         if (!frame.boundingRect().intersects(clip_)) return;
         const QImage* picture = (e.imageFlags & ImageShow) ? pictureOf(e.fileName) : nullptr;
         if (picture) {
-            flush();
+            flushAll();
             // The picture's top left pixel sits at the end of v, its right edge along u.
             const QTransform t(pu.x() - p0.x(), pu.y() - p0.y(), pv.x() - p0.x(), pv.y() - p0.y(),
                                p0.x(), p0.y());
@@ -916,14 +966,20 @@ class Renderer {
 
     // ---- text ------------------------------------------------------------------------
 
+    struct SizedFont {
+        QFont font;
+        QFontMetricsF metrics;
+        double cap;  // pixels
+    };
     struct FontInfo {
         QFont font;
-        double capRatio = 0.7;  // cap height per pixel of font size
+        double capRatio = 0.7;                     // cap height per pixel of font size
+        std::unordered_map<int, SizedFont> sizes;  // by pixel size; nodes stay where they are
     };
 
-    const FontInfo& fontOf(const QString& styleName) {
+    FontInfo& fontOf(const QString& styleName) {
         auto it = fonts_.find(styleName);
-        if (it != fonts_.end()) return it.value();
+        if (it != fonts_.end()) return it->second;
         const TextStyle* style = doc_.textStyle(styleName);
         QString family = style ? QFileInfo(style->font).completeBaseName() : QString();
         FontInfo info;
@@ -942,7 +998,7 @@ class Renderer {
         info.font.setPixelSize(100);
         const double cap = QFontMetricsF(info.font).capHeight();
         if (cap > 1) info.capRatio = cap / 100.0;
-        return fonts_.insert(styleName, info).value();
+        return fonts_.emplace(styleName, std::move(info)).first->second;
     }
 
     static QString shownText(const QString& raw) {
@@ -975,14 +1031,20 @@ class Renderer {
             return;
         }
         if (stats_) ++stats_->texts;
-        flush();  // text lies above what came before it
-        const FontInfo& fi = fontOf(e.style);
-        QFont font = fi.font;
-        font.setPixelSize(std::clamp(int(std::lround(hpx / fi.capRatio)), 1, 2048));
-        const QFontMetricsF fm(font);
+        FontInfo& fi = fontOf(e.style);
+        const int pixels = std::clamp(int(std::lround(hpx / fi.capRatio)), 1, 2048);
+        auto sized = fi.sizes.find(pixels);
+        if (sized == fi.sizes.end()) {
+            QFont font = fi.font;
+            font.setPixelSize(pixels);
+            const QFontMetricsF fm(font);
+            const double cap = fm.capHeight() > 0 ? fm.capHeight() : pixels * fi.capRatio;
+            sized = fi.sizes.emplace(pixels, SizedFont{font, fm, cap}).first;
+        }
+        const QFont& font = sized->second.font;
         const QString text = shownText(raw);
-        const double cap = fm.capHeight() > 0 ? fm.capHeight() : font.pixelSize() * fi.capRatio;
-        const double advance = fm.horizontalAdvance(text);
+        const double cap = sized->second.cap;
+        const double advance = sized->second.metrics.horizontalAdvance(text);
         if (advance <= 0) return;
         const TextStyle* style = doc_.textStyle(e.style);
         const double widthFactor = style && style->widthFactor > 0 ? style->widthFactor : 1.0;
@@ -998,12 +1060,25 @@ class Renderer {
         }
         const QPointF ux = (q1 - q0) / wpx, uy = (q3 - q0) / hpx;
         const QPointF origin = q0 + ux * offset;
-        p_.setTransform(QTransform(ux.x() * sx, ux.y() * sx, -uy.x() * sy, -uy.y() * sy, origin.x(),
-                                   origin.y()));
-        p_.setPen(QColor::fromRgb(pen.rgb));
-        p_.setFont(font);
-        p_.drawText(QPointF(0, 0), text);
+        texts_.push_back({QTransform(ux.x() * sx, ux.y() * sx, -uy.x() * sy, -uy.y() * sy,
+                                     origin.x(), origin.y()),
+                          pen.rgb, &font, text});
+    }
+
+    // Draws the texts waiting since the last fill, above the lines drawn with them.
+    void flushTexts() {
+        if (texts_.empty()) return;
+        flush();
+        std::optional<QRgb> rgb;
+        const QFont* font = nullptr;
+        for (const PendingText& t : texts_) {
+            p_.setTransform(t.transform);
+            if (rgb != t.rgb) p_.setPen(QColor::fromRgb(*(rgb = t.rgb)));
+            if (font != t.font) p_.setFont(*(font = t.font));
+            p_.drawText(QPointF(0, 0), t.text);
+        }
         p_.resetTransform();
+        texts_.clear();
     }
 
     // ---- grips -----------------------------------------------------------------------
@@ -1114,13 +1189,21 @@ class Renderer {
     const QChar* byLayerText_ = nullptr;
     QRgb contrast_ = 0;
     QHash<const Block*, BBox> blockBoxes_;
-    QHash<QString, FontInfo> fonts_;
+    std::unordered_map<QString, FontInfo, NameHash> fonts_;  // nodes stay where they are
+    struct PendingText {
+        QTransform transform;
+        QRgb rgb;
+        const QFont* font;
+        QString text;
+    };
+    std::vector<PendingText> texts_;
     QSet<quint64> selected_;
     std::vector<QPointF> path_;
     std::vector<Batch> batches_;
     int last_ = -1;
     std::vector<QRectF> grips_;
     std::optional<DirectLines> direct_;
+    bool vector_ = false;  // the device keeps vectors: polylines are drawn as paths
     quint32 directPixel_ = 0;
     qsizetype work_ = 0;  // left of the current top-level entity's bound
 };
