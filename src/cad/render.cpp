@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QImage>
 #include <QImageWriter>
@@ -10,6 +11,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <QSaveFile>
 #include <QSet>
 #include <algorithm>
@@ -252,6 +254,45 @@ class DirectLines {
     bool smooth_ = false;
 };
 
+// A cheap hash of a name's text: Qt's seeded one costs more than the rest of drawing a
+// small entity.
+struct NameHash {
+    size_t operator()(const QString& s) const noexcept {
+        size_t h = 14695981039346656037ull;
+        for (QChar c : s) h = (h ^ c.unicode()) * 1099511628211ull;
+        return h;
+    }
+};
+
+// What is known of the names entities refer to (layers), by the names as the entities
+// write them. Entities read from a file share the text of their names: the text's address
+// finds the value without reading or hashing the name (the document does not change while
+// it is drawn or measured, so an address stands for one name throughout).
+template <typename T>
+class NameTable {
+  public:
+    // The value for a name, made by `make` the first time the name is met.
+    template <typename Make>
+    T get(const QString& name, Make make) {
+        const QChar* text = name.constData();
+        Seen& seen = seen_[(quintptr(text) / sizeof(QChar)) % seen_.size()];
+        if (seen.text == text && seen.size == name.size()) return seen.value;
+        auto it = byText_.find(name);
+        if (it == byText_.end()) it = byText_.emplace(name, make()).first;
+        seen = {text, name.size(), it->second};
+        return it->second;
+    }
+
+  private:
+    struct Seen {
+        const QChar* text = nullptr;
+        qsizetype size = -1;
+        T value{};
+    };
+    std::array<Seen, 64> seen_{};
+    std::unordered_map<QString, T, NameHash> byText_;
+};
+
 struct Batch {
     QRgb rgb = 0;
     int width = 1;
@@ -334,25 +375,13 @@ class Renderer {
 
     // layers_ is filled once, so pointers to its values stay valid; names as written in
     // the entities are remembered so that most lookups neither fold case nor allocate.
-    // Entities read from a file share the text of their layer names: the text's address
-    // finds the layer without reading or hashing the name (the document does not change
-    // while it is drawn, so an address stands for one name throughout).
     const LayerInfo* layerOf(const Entity& e, const Context& ctx) {
         if (ctx.layer && e.layer == QLatin1String("0")) return ctx.layer;
-        const QChar* text = e.layer.constData();
-        SeenName& seen = seenLayers_[(quintptr(text) / sizeof(QChar)) % seenLayers_.size()];
-        if (seen.text == text && seen.size == e.layer.size()) return seen.layer;
-        const LayerInfo* info;
-        if (const auto it = byName_.find(e.layer); it != byName_.end()) {
-            info = it->second;
-        } else {
+        return byName_.get(e.layer, [&] {
             const auto found = layers_.constFind(e.layer.toUpper());
             // A layer without a record: shown, colour 7, continuous.
-            info = found == layers_.cend() ? &unknownLayer_ : &found.value();
-            byName_.emplace(e.layer, info);
-        }
-        seen = {text, e.layer.size(), info};
-        return info;
+            return found == layers_.cend() ? &unknownLayer_ : &found.value();
+        });
     }
 
     const LineType* lineTypeOf(const Entity& e, const LayerInfo& layer, const Context& ctx) {
@@ -969,8 +998,40 @@ class Renderer {
     struct SizedFont {
         QFont font;
         QFontMetricsF metrics;
+        QRawFont raw;
         double cap;  // pixels
     };
+
+    // A text's glyphs in a line, from the font's own table of characters and its kerning,
+    // with their positions, measured as they are drawn: Qt's full shaping (twice, to measure
+    // and to draw) costs more than everything else of a drawing's texts. Scripts that need
+    // shaping (joined or reordered letters), and characters the font lacks (which another
+    // font would supply), keep it: then the run is empty.
+    static QGlyphRun glyphRun(const SizedFont& font, const QString& text, double* advance) {
+        for (QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u >= 0x0370 && (u < 0x2000 || u > 0x2bff)) return {};
+        }
+        const QList<quint32> glyphs = font.raw.glyphIndexesForString(text);
+        if (glyphs.size() != text.size() || glyphs.contains(0u)) return {};
+        const QList<QPointF> advances =
+            font.raw.advancesForGlyphIndexes(glyphs, QRawFont::KernedAdvances);
+        QList<QPointF> positions;
+        positions.reserve(glyphs.size());
+        QPointF at;
+        for (QPointF a : advances) {
+            positions.push_back(at);
+            at += a;
+        }
+        QGlyphRun run;
+        run.setRawFont(font.raw);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        run.setUnderline(font.font.underline());
+        run.setStrikeOut(font.font.strikeOut());
+        *advance = at.x();
+        return run;
+    }
     struct FontInfo {
         QFont font;
         double capRatio = 0.7;                     // cap height per pixel of font size
@@ -1039,12 +1100,15 @@ class Renderer {
             font.setPixelSize(pixels);
             const QFontMetricsF fm(font);
             const double cap = fm.capHeight() > 0 ? fm.capHeight() : pixels * fi.capRatio;
-            sized = fi.sizes.emplace(pixels, SizedFont{font, fm, cap}).first;
+            sized =
+                fi.sizes.emplace(pixels, SizedFont{font, fm, QRawFont::fromFont(font), cap}).first;
         }
         const QFont& font = sized->second.font;
         const QString text = shownText(raw);
         const double cap = sized->second.cap;
-        const double advance = sized->second.metrics.horizontalAdvance(text);
+        double advance = 0;
+        QGlyphRun run = glyphRun(sized->second, text, &advance);
+        if (run.isEmpty()) advance = sized->second.metrics.horizontalAdvance(text);
         if (advance <= 0) return;
         const TextStyle* style = doc_.textStyle(e.style);
         const double widthFactor = style && style->widthFactor > 0 ? style->widthFactor : 1.0;
@@ -1062,7 +1126,7 @@ class Renderer {
         const QPointF origin = q0 + ux * offset;
         texts_.push_back({QTransform(ux.x() * sx, ux.y() * sx, -uy.x() * sy, -uy.y() * sy,
                                      origin.x(), origin.y()),
-                          pen.rgb, &font, text});
+                          pen.rgb, &font, run.isEmpty() ? text : QString(), std::move(run)});
     }
 
     // Draws the texts waiting since the last fill, above the lines drawn with them.
@@ -1073,9 +1137,13 @@ class Renderer {
         const QFont* font = nullptr;
         for (const PendingText& t : texts_) {
             p_.setTransform(t.transform);
-            if (rgb != t.rgb) p_.setPen(QColor::fromRgb(*(rgb = t.rgb)));
+            // A hairline pen: the PDF then writes no line state around each text.
+            if (rgb != t.rgb) p_.setPen(QPen(QColor::fromRgb(*(rgb = t.rgb)), 0));
             if (font != t.font) p_.setFont(*(font = t.font));
-            p_.drawText(QPointF(0, 0), t.text);
+            if (t.run.isEmpty())
+                p_.drawText(QPointF(0, 0), t.text);
+            else
+                p_.drawGlyphRun(QPointF(0, 0), t.run);
         }
         p_.resetTransform();
         texts_.clear();
@@ -1167,22 +1235,7 @@ class Renderer {
     QRectF clip_;
     double weightToPixels_ = 96 / 2540.0;
     QHash<QString, LayerInfo> layers_;
-    // A cheap hash of the names' text: Qt's seeded one costs more than the rest of a small
-    // entity's drawing.
-    struct NameHash {
-        size_t operator()(const QString& s) const noexcept {
-            size_t h = 14695981039346656037ull;
-            for (QChar c : s) h = (h ^ c.unicode()) * 1099511628211ull;
-            return h;
-        }
-    };
-    std::unordered_map<QString, const LayerInfo*, NameHash> byName_;
-    struct SeenName {
-        const QChar* text = nullptr;
-        qsizetype size = -1;
-        const LayerInfo* layer = nullptr;
-    };
-    std::array<SeenName, 64> seenLayers_{};
+    NameTable<const LayerInfo*> byName_;
     LayerInfo unknownLayer_;
     Context top_;
     QHash<QString, const LineType*> lineTypes_;
@@ -1194,7 +1247,8 @@ class Renderer {
         QTransform transform;
         QRgb rgb;
         const QFont* font;
-        QString text;
+        QString text;  // without a glyph run: drawn with Qt's shaping
+        QGlyphRun run;
     };
     std::vector<PendingText> texts_;
     QSet<quint64> selected_;
@@ -1234,9 +1288,17 @@ BBox spaceExtents(const Document& doc, const Space& space, const SpatialIndex* i
     // An index still waiting to be built is not built for this: one pass costs less.
     if (index && index->ready() && index->size() > 0) return index->bounds();
     BBox box;
-    for (const Entity& e : space.entities) {
-        const Layer* l = doc.layer(e.layer);
-        if (l && l->frozen) continue;
+    NameTable<bool> frozen;
+    const qsizetype n = space.entities.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (i + kPrefetchRecords < n) prefetchRecord(space.entities[i + kPrefetchRecords]);
+        if (i + kPrefetchPointees < n) prefetchPointees(space.entities[i + kPrefetchPointees]);
+        const Entity& e = space.entities[i];
+        if (frozen.get(e.layer, [&] {
+                const Layer* l = doc.layer(e.layer);
+                return l && l->frozen;
+            }))
+            continue;
         box.add(boundingBox(doc, e));
     }
     return box;
