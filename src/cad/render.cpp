@@ -644,10 +644,14 @@ class Renderer {
         stroke(pen, false);
     }
 
+    // The lines of one pen, collected to be drawn together. On a device that keeps vectors,
+    // where lines are wider than a pixel (a page's line weights) and overlap visibly, a pen
+    // goes out when another takes over, so that lines lie in the order they were drawn.
     Batch& batch(QRgb rgb, int width) {
         if (last_ >= 0 && batches_[size_t(last_)].rgb == rgb &&
             batches_[size_t(last_)].width == width)
             return batches_[size_t(last_)];
+        if (vector_ && last_ >= 0) flushBatch(batches_[size_t(last_)]);
         for (size_t i = 0; i < batches_.size(); ++i) {
             if (batches_[i].rgb == rgb && batches_[i].width == width) {
                 last_ = int(i);
@@ -1103,7 +1107,6 @@ class Renderer {
             sized =
                 fi.sizes.emplace(pixels, SizedFont{font, fm, QRawFont::fromFont(font), cap}).first;
         }
-        const QFont& font = sized->second.font;
         const QString text = shownText(raw);
         const double cap = sized->second.cap;
         double advance = 0;
@@ -1112,38 +1115,111 @@ class Renderer {
         if (advance <= 0) return;
         const TextStyle* style = doc_.textStyle(e.style);
         const double widthFactor = style && style->widthFactor > 0 ? style->widthFactor : 1.0;
-        const double sy = hpx / cap;
-        double sx = sy * widthFactor;
+        TextShape shape;
+        shape.font = &sized->second;
+        shape.rgb = pen.rgb;
+        shape.sy = TextShape::step(hpx / cap);
+        shape.sx = TextShape::step(shape.sy.second * widthFactor);
         double offset = 0;
+        const double sx = shape.sx.second;
         if (e.hAlign == 3 || e.hAlign == 5 || advance * sx > wpx) {
-            sx = wpx / advance;  // fitted, aligned, or wider than its box: fill the box
+            // Fitted, aligned, or wider than its box: fills the box.
+            shape.sx = TextShape::step(wpx / advance);
         } else if (e.hAlign == 1 || e.hAlign == 4) {
             offset = (wpx - advance * sx) / 2;
         } else if (e.hAlign == 2) {
             offset = wpx - advance * sx;
         }
-        const QPointF ux = (q1 - q0) / wpx, uy = (q3 - q0) / hpx;
-        const QPointF origin = q0 + ux * offset;
-        texts_.push_back({QTransform(ux.x() * sx, ux.y() * sx, -uy.x() * sy, -uy.y() * sy,
-                                     origin.x(), origin.y()),
-                          pen.rgb, &font, run.isEmpty() ? text : QString(), std::move(run)});
+        shape.ux = TextShape::turn(q1 - q0);
+        shape.uy = TextShape::turn(q3 - q0);
+        const QPointF origin = q0 + (q1 - q0) / wpx * offset;
+        texts_.push_back({shape, origin, run.isEmpty() ? text : QString(), std::move(run)});
     }
 
-    // Draws the texts waiting since the last fill, above the lines drawn with them.
+    // How a text is drawn but for where: font, colour, and the directions of its baseline
+    // and its height with the scale along each, in steps (a thousandth of the scale, a
+    // millionth of a turn) so that the texts of a drawing fall into a few shapes, each drawn
+    // as one run of glyphs. Scales step down: a text stays within its box.
+    struct TextShape {
+        const SizedFont* font = nullptr;
+        QRgb rgb = 0;
+        std::pair<qint64, double> sx, sy, ux, uy;  // step, value (a scale or an angle)
+
+        static std::pair<qint64, double> step(double scale) {
+            const qint64 n = qint64(std::floor(std::log(scale) * 1000.0));
+            return {n, std::exp(double(n) / 1000.0)};
+        }
+        static std::pair<qint64, double> turn(QPointF direction) {
+            const qint64 n = std::llround(std::atan2(direction.y(), direction.x()) * 1e6);
+            return {n, double(n) / 1e6};
+        }
+        bool operator==(const TextShape& o) const {
+            return font == o.font && rgb == o.rgb && sx.first == o.sx.first &&
+                   sy.first == o.sy.first && ux.first == o.ux.first && uy.first == o.uy.first;
+        }
+        size_t hash() const {
+            size_t h = std::hash<const void*>()(font) ^ rgb;
+            for (qint64 v : {sx.first, sy.first, ux.first, uy.first})
+                h = h * 1099511628211ull ^ std::hash<qint64>()(v);
+            return h;
+        }
+        // Text space (the glyphs' baseline along x, their height along -y) to the device.
+        QTransform transform(QPointF origin = {}) const {
+            const QPointF x(std::cos(ux.second), std::sin(ux.second));
+            const QPointF y(std::cos(uy.second), std::sin(uy.second));
+            return QTransform(x.x() * sx.second, x.y() * sx.second, -y.x() * sy.second,
+                              -y.y() * sy.second, origin.x(), origin.y());
+        }
+    };
+
+    // Draws the texts waiting since the last fill, above the lines drawn with them: those of
+    // one shape together as one run of glyphs, each shape where its first text came (texts
+    // overlapping one of another shape may change places); those Qt shapes one by one.
     void flushTexts() {
         if (texts_.empty()) return;
         flush();
+        struct Run {
+            const TextShape* shape;
+            QTransform toText;  // device to the shape's text space
+            QList<quint32> glyphs;
+            QList<QPointF> positions;
+        };
+        std::vector<Run> runs;
+        std::unordered_map<TextShape, size_t, ShapeHash> byShape;
+        for (const PendingText& t : texts_) {
+            if (t.run.isEmpty()) continue;
+            auto it = byShape.find(t.shape);
+            if (it == byShape.end()) {
+                it = byShape.emplace(t.shape, runs.size()).first;
+                runs.push_back({&t.shape, t.shape.transform().inverted(), {}, {}});
+            }
+            Run& run = runs[it->second];
+            const QPointF at = run.toText.map(t.origin);
+            run.glyphs.append(t.run.glyphIndexes());
+            for (QPointF p : t.run.positions()) run.positions.push_back(at + p);
+        }
         std::optional<QRgb> rgb;
         const QFont* font = nullptr;
+        const auto use = [&](const TextShape& shape, QPointF origin) {
+            p_.setTransform(shape.transform(origin));
+            // A hairline pen: the PDF then writes no line state around the texts.
+            if (rgb != shape.rgb) p_.setPen(QPen(QColor::fromRgb(*(rgb = shape.rgb)), 0));
+            if (font != &shape.font->font) p_.setFont(*(font = &shape.font->font));
+        };
+        for (const Run& r : runs) {
+            use(*r.shape, {});
+            QGlyphRun glyphs;
+            glyphs.setRawFont(r.shape->font->raw);
+            glyphs.setUnderline(r.shape->font->font.underline());
+            glyphs.setStrikeOut(r.shape->font->font.strikeOut());
+            glyphs.setGlyphIndexes(r.glyphs);
+            glyphs.setPositions(r.positions);
+            p_.drawGlyphRun(QPointF(0, 0), glyphs);
+        }
         for (const PendingText& t : texts_) {
-            p_.setTransform(t.transform);
-            // A hairline pen: the PDF then writes no line state around each text.
-            if (rgb != t.rgb) p_.setPen(QPen(QColor::fromRgb(*(rgb = t.rgb)), 0));
-            if (font != t.font) p_.setFont(*(font = t.font));
-            if (t.run.isEmpty())
-                p_.drawText(QPointF(0, 0), t.text);
-            else
-                p_.drawGlyphRun(QPointF(0, 0), t.run);
+            if (!t.run.isEmpty()) continue;
+            use(t.shape, t.origin);
+            p_.drawText(QPointF(0, 0), t.text);
         }
         p_.resetTransform();
         texts_.clear();
@@ -1243,12 +1319,14 @@ class Renderer {
     QRgb contrast_ = 0;
     QHash<const Block*, BBox> blockBoxes_;
     std::unordered_map<QString, FontInfo, NameHash> fonts_;  // nodes stay where they are
+    struct ShapeHash {
+        size_t operator()(const TextShape& s) const noexcept { return s.hash(); }
+    };
     struct PendingText {
-        QTransform transform;
-        QRgb rgb;
-        const QFont* font;
-        QString text;  // without a glyph run: drawn with Qt's shaping
-        QGlyphRun run;
+        TextShape shape;
+        QPointF origin;  // of the baseline, in device pixels
+        QString text;    // without a glyph run: drawn with Qt's shaping
+        QGlyphRun run;   // glyphs from the baseline's origin in text space
     };
     std::vector<PendingText> texts_;
     QSet<quint64> selected_;
