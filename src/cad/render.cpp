@@ -198,25 +198,49 @@ class DirectLines {
         if (last == first) return;
         const qint64 step = qint64(std::llround(gradient * 65536.0));
         qint64 y = heightAt(first + 1);
-        for (int x = first + 1; x < last; ++x, y += step) column(x, y);
+        if (step == 0 && last - first > 1) {
+            // Level (or plumb): the same two rows all along, with the same shares of ink.
+            const int row = int(y >> 16), far = int((y >> 8) & 0xff), n = last - first - 1;
+            for (const auto& [r, coverage] : {std::pair(row, 256 - far), std::pair(row + 1, far)}) {
+                if (coverage > 0 && unsigned(r) < unsigned(rows))
+                    blendRun(bits_ + (first + 1) * columnStep + qsizetype(r) * rowStep, columnStep,
+                             n, pixel, coverage);
+            }
+        } else {
+            for (int x = first + 1; x < last; ++x, y += step) column(x, y);
+        }
         column(last, heightAt(last));
+    }
+
+    // blend() on n pixels `step` bytes apart.
+    static void blendRun(uchar* at, qsizetype step, int n, quint32 pixel, int coverage) {
+        if (step == 4) {  // along a row: let the compiler take several at once
+            auto* p = reinterpret_cast<quint32*>(at);
+            for (int i = 0; i < n; ++i) p[i] = mix(p[i], pixel, coverage);
+        } else {
+            for (int i = 0; i < n; ++i, at += step) {
+                auto* p = reinterpret_cast<quint32*>(at);
+                *p = mix(*p, pixel, coverage);
+            }
+        }
     }
 
     // Lays `pixel` over the pixel at `at` with a coverage of 0..256.
     static void blend(uchar* at, quint32 pixel, int coverage) {
         quint32& to = *reinterpret_cast<quint32*>(at);
-        if (coverage >= 256) {
-            to = pixel;
-            return;
-        }
-        // Opaque ink over a premultiplied (or opaque) pixel: every channel, alpha too, moves
-        // towards the ink by the coverage.
+        to = mix(to, pixel, coverage);
+    }
+
+    // Opaque ink over a premultiplied (or opaque) pixel: every channel, alpha too, moves
+    // towards the ink by the coverage (0..256).
+    static quint32 mix(quint32 to, quint32 pixel, int coverage) {
+        if (coverage >= 256) return pixel;
         const quint32 keep = 256 - quint32(coverage), take = quint32(coverage);
         const quint32 rb =
             (((to & 0xff00ffu) * keep + (pixel & 0xff00ffu) * take) >> 8) & 0xff00ffu;
         const quint32 ag =
             ((((to >> 8) & 0xff00ffu) * keep + ((pixel >> 8) & 0xff00ffu) * take)) & 0xff00ff00u;
-        to = ag | rb;
+        return ag | rb;
     }
 
     // Liang-Barsky clipping to the image; false when nothing is left.
