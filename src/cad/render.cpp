@@ -1162,8 +1162,8 @@ class Renderer {
 
     // How a text is drawn but for where: font, colour, and the directions of its baseline
     // and its height with the scale along each, in steps (a thousandth of the scale, a
-    // millionth of a turn) so that the texts of a drawing fall into a few shapes, each drawn
-    // as one run of glyphs. Scales step down: a text stays within its box.
+    // millionth of a quarter turn) so that the texts of a drawing fall into a few shapes, each
+    // drawn as one run of glyphs. Scales step down: a text stays within its box.
     struct TextShape {
         const SizedFont* font = nullptr;
         QRgb rgb = 0;
@@ -1173,9 +1173,11 @@ class Renderer {
             const qint64 n = qint64(std::floor(std::log(scale) * 1000.0));
             return {n, std::exp(double(n) / 1000.0)};
         }
+        // In millionths of a quarter turn: texts at right angles are exactly so.
         static std::pair<qint64, double> turn(QPointF direction) {
-            const qint64 n = std::llround(std::atan2(direction.y(), direction.x()) * 1e6);
-            return {n, double(n) / 1e6};
+            const double quarter = kPi / 2;
+            const qint64 n = std::llround(std::atan2(direction.y(), direction.x()) / quarter * 1e6);
+            return {n, double(n) / 1e6 * quarter};
         }
         bool operator==(const TextShape& o) const {
             return font == o.font && rgb == o.rgb && sx.first == o.sx.first &&
