@@ -38,6 +38,9 @@ constexpr double kMaxDashesPerSegment = 20000.0;
 // Line weight drawn for "default" (hundredths of a millimetre).
 constexpr int kDefaultWeight = 25;
 constexpr size_t kBatchFlushLines = 1 << 16;
+// On devices that keep vectors: how many batches back the lines of a pen look for its
+// latest, and how many wait at most.
+constexpr size_t kLookBack = 32, kMostBatches = 256;
 
 // An affine map x' = a x + c y + e, y' = b x + d y + f.
 struct Affine {
@@ -288,10 +291,10 @@ struct NameHash {
     }
 };
 
-// What is known of the names entities refer to (layers), by the names as the entities
-// write them. Entities read from a file share the text of their names: the text's address
-// finds the value without reading or hashing the name (the document does not change while
-// it is drawn or measured, so an address stands for one name throughout).
+// What is known of the names entities refer to (layers, blocks, text styles), by the names
+// as the entities write them. Entities read from a file share the text of their names: the
+// text's address finds the value without reading or hashing the name (the document does not
+// change while it is drawn or measured, so an address stands for one name throughout).
 template <typename T>
 class NameTable {
   public:
@@ -322,9 +325,11 @@ struct Batch {
     int width = 1;
     std::vector<QLineF> lines;
     std::vector<QRectF> squares;
-    // On devices that keep vectors: polylines, `runs` points each, one after another.
+    // On devices that keep vectors: polylines, `runs` points each, one after another, and
+    // the area they cover.
     std::vector<QPointF> points;
     std::vector<int> runs;
+    BBox area;
 
     // A segment that starts where the last one ended carries its polyline on.
     void addSegment(QPointF a, QPointF b) {
@@ -528,7 +533,7 @@ class Renderer {
 
     void drawInsert(const Entity& e, const Context& ctx, const LayerInfo& layer, int color,
                     const Pen& pen) {
-        const Block* block = doc_.block(e.blockName);
+        const Block* block = blocks_.get(e.blockName, [&] { return doc_.block(e.blockName); });
         if (block && ctx.depth < kMaxInsertNesting) {
             Context inner;
             inner.toDevice = ctx.toDevice.after(insertAffine(e, block->base));
@@ -549,7 +554,8 @@ class Renderer {
                 if (shown && dev.x1 - dev.x0 < 1.0 && dev.y1 - dev.y0 < 1.0) {
                     // Smaller than a pixel: one dot stands for the whole block.
                     const QPointF c((dev.x0 + dev.x1) / 2, (dev.y0 + dev.y1) / 2);
-                    batch(pen.rgb, 1).squares.emplace_back(c.x() - 0.5, c.y() - 0.5, 1, 1);
+                    batch(pen.rgb, 1, BBox{dev.x0, dev.y0, dev.x1, dev.y1})
+                        .squares.emplace_back(c.x() - 0.5, c.y() - 0.5, 1, 1);
                     shown = false;
                 }
             }
@@ -668,21 +674,36 @@ class Renderer {
         stroke(pen, false);
     }
 
-    // The lines of one pen, collected to be drawn together. On a device that keeps vectors,
-    // where lines are wider than a pixel (a page's line weights) and overlap visibly, a pen
-    // goes out when another takes over, so that lines lie in the order they were drawn.
-    Batch& batch(QRgb rgb, int width) {
+    // The lines of one pen, collected to be drawn together, for lines in `area` (device
+    // pixels). On a device that keeps vectors, where lines are wider than a pixel (a page's
+    // line weights) and overlap visibly, the batches are drawn in the order they were begun
+    // and lines join the pen's latest batch only when no later batch lies in their way, so
+    // that lines lie over each other in the order they were drawn.
+    Batch& batch(QRgb rgb, int width, BBox area) {
+        if (vector_) {
+            area = area.expanded(width);
+            for (size_t i = batches_.size(); i-- > 0 && batches_.size() - i <= kLookBack;) {
+                Batch& b = batches_[i];
+                if (b.rgb == rgb && b.width == width) {
+                    b.area.add(area);
+                    return b;
+                }
+                if (b.area.intersects(area)) break;
+            }
+            if (batches_.size() >= kMostBatches) flush();
+            batches_.push_back(Batch{rgb, width, {}, {}, {}, {}, area});
+            return batches_.back();
+        }
         if (last_ >= 0 && batches_[size_t(last_)].rgb == rgb &&
             batches_[size_t(last_)].width == width)
             return batches_[size_t(last_)];
-        if (vector_ && last_ >= 0) flushBatch(batches_[size_t(last_)]);
         for (size_t i = 0; i < batches_.size(); ++i) {
             if (batches_[i].rgb == rgb && batches_[i].width == width) {
                 last_ = int(i);
                 return batches_[i];
             }
         }
-        batches_.push_back(Batch{rgb, width, {}, {}, {}, {}});
+        batches_.push_back(Batch{rgb, width, {}, {}, {}, {}, {}});
         last_ = int(batches_.size()) - 1;
         return batches_.back();
     }
@@ -703,7 +724,9 @@ class Renderer {
         if (direct_ && pen.width <= 1) {
             directPixel_ = 0xff000000u | pen.rgb;
         } else {
-            out = &batch(pen.rgb, pen.width);
+            BBox area;
+            for (QPointF q : path_) area.add(q);
+            out = &batch(pen.rgb, pen.width, area);
         }
         if (path_.size() == 1) path_.push_back(path_.front());
         const LineType* lt = pen.lineType;
@@ -819,6 +842,7 @@ class Renderer {
     // Draws the lines collected.
     void flush() {
         for (Batch& b : batches_) flushBatch(b);
+        if (vector_) batches_.clear();
     }
     // Draws everything waiting: the lines, then the texts above them.
     void flushAll() {
@@ -907,7 +931,8 @@ class Renderer {
         if (at.x() + half < clip_.left() || at.x() - half > clip_.right() ||
             at.y() + half < clip_.top() || at.y() - half > clip_.bottom())
             return;
-        Batch& b = batch(pen.rgb, 1);
+        Batch& b =
+            batch(pen.rgb, 1, BBox{at.x() - half, at.y() - half, at.x() + half, at.y() + half});
         auto line = [&](double x0, double y0, double x1, double y1) {
             b.lines.emplace_back(at + QPointF(x0, y0) * half, at + QPointF(x1, y1) * half);
         };
@@ -1031,34 +1056,27 @@ class Renderer {
     };
 
     // A text's glyphs in a line, from the font's own table of characters and its kerning,
-    // with their positions, measured as they are drawn: Qt's full shaping (twice, to measure
-    // and to draw) costs more than everything else of a drawing's texts. Scripts that need
-    // shaping (joined or reordered letters), and characters the font lacks (which another
-    // font would supply), keep it: then the run is empty.
-    static QGlyphRun glyphRun(const SizedFont& font, const QString& text, double* advance) {
+    // with their positions from the baseline's origin, measured as they are drawn: Qt's full
+    // shaping (twice, to measure and to draw) costs more than everything else of a drawing's
+    // texts. Appended to glyphs_ and glyphPositions_; the advance, or 0 (nothing appended)
+    // for scripts that need shaping (joined or reordered letters) and characters the font
+    // lacks (which another font would supply): those keep Qt's shaping.
+    double setGlyphs(const SizedFont& font, const QString& text) {
         for (QChar c : text) {
             const char16_t u = c.unicode();
-            if (u >= 0x0370 && (u < 0x2000 || u > 0x2bff)) return {};
+            if (u >= 0x0370 && (u < 0x2000 || u > 0x2bff)) return 0;
         }
         const QList<quint32> glyphs = font.raw.glyphIndexesForString(text);
-        if (glyphs.size() != text.size() || glyphs.contains(0u)) return {};
+        if (glyphs.size() != text.size() || glyphs.contains(0u)) return 0;
         const QList<QPointF> advances =
             font.raw.advancesForGlyphIndexes(glyphs, QRawFont::KernedAdvances);
-        QList<QPointF> positions;
-        positions.reserve(glyphs.size());
         QPointF at;
         for (QPointF a : advances) {
-            positions.push_back(at);
+            glyphPositions_.push_back(at);
             at += a;
         }
-        QGlyphRun run;
-        run.setRawFont(font.raw);
-        run.setGlyphIndexes(glyphs);
-        run.setPositions(positions);
-        run.setUnderline(font.font.underline());
-        run.setStrikeOut(font.font.strikeOut());
-        *advance = at.x();
-        return run;
+        glyphs_.insert(glyphs_.end(), glyphs.begin(), glyphs.end());
+        return at.x();
     }
     struct FontInfo {
         QFont font;
@@ -1115,7 +1133,7 @@ class Renderer {
             if (stats_) ++stats_->greeked;
             if (hpx >= 1.0) {  // a bar through the middle of the box
                 const QPointF up = (q3 - q0) / 2;
-                batch(pen.rgb, std::max(1, int(hpx / 2))).lines.emplace_back(q0 + up, q1 + up);
+                batch(pen.rgb, std::max(1, int(hpx / 2)), dev).lines.emplace_back(q0 + up, q1 + up);
             }
             return;
         }
@@ -1133,11 +1151,12 @@ class Renderer {
         }
         const QString text = shownText(raw);
         const double cap = sized->second.cap;
-        double advance = 0;
-        QGlyphRun run = glyphRun(sized->second, text, &advance);
-        if (run.isEmpty()) advance = sized->second.metrics.horizontalAdvance(text);
+        const size_t firstGlyph = glyphs_.size();
+        double advance = setGlyphs(sized->second, text);
+        const bool shaped = advance <= 0;
+        if (shaped) advance = sized->second.metrics.horizontalAdvance(text);
         if (advance <= 0) return;
-        const TextStyle* style = doc_.textStyle(e.style);
+        const TextStyle* style = styles_.get(e.style, [&] { return doc_.textStyle(e.style); });
         const double widthFactor = style && style->widthFactor > 0 ? style->widthFactor : 1.0;
         TextShape shape;
         shape.font = &sized->second;
@@ -1157,7 +1176,8 @@ class Renderer {
         shape.ux = TextShape::turn(q1 - q0);
         shape.uy = TextShape::turn(q3 - q0);
         const QPointF origin = q0 + (q1 - q0) / wpx * offset;
-        texts_.push_back({shape, origin, run.isEmpty() ? text : QString(), std::move(run)});
+        texts_.push_back(
+            {shape, origin, shaped ? text : QString(), firstGlyph, glyphs_.size() - firstGlyph});
     }
 
     // How a text is drawn but for where: font, colour, and the directions of its baseline
@@ -1213,7 +1233,7 @@ class Renderer {
         std::vector<Run> runs;
         std::unordered_map<TextShape, size_t, ShapeHash> byShape;
         for (const PendingText& t : texts_) {
-            if (t.run.isEmpty()) continue;
+            if (t.glyphs == 0) continue;
             auto it = byShape.find(t.shape);
             if (it == byShape.end()) {
                 it = byShape.emplace(t.shape, runs.size()).first;
@@ -1221,8 +1241,10 @@ class Renderer {
             }
             Run& run = runs[it->second];
             const QPointF at = run.toText.map(t.origin);
-            run.glyphs.append(t.run.glyphIndexes());
-            for (QPointF p : t.run.positions()) run.positions.push_back(at + p);
+            for (size_t i = t.firstGlyph; i < t.firstGlyph + t.glyphs; ++i) {
+                run.glyphs.push_back(glyphs_[i]);
+                run.positions.push_back(at + glyphPositions_[i]);
+            }
         }
         std::optional<QRgb> rgb;
         const QFont* font = nullptr;
@@ -1243,12 +1265,14 @@ class Renderer {
             p_.drawGlyphRun(QPointF(0, 0), glyphs);
         }
         for (const PendingText& t : texts_) {
-            if (!t.run.isEmpty()) continue;
+            if (t.glyphs > 0) continue;
             use(t.shape, t.origin);
             p_.drawText(QPointF(0, 0), t.text);
         }
         p_.resetTransform();
         texts_.clear();
+        glyphs_.clear();
+        glyphPositions_.clear();
     }
 
     // ---- grips -----------------------------------------------------------------------
@@ -1338,6 +1362,8 @@ class Renderer {
     double weightToPixels_ = 96 / 2540.0;
     QHash<QString, LayerInfo> layers_;
     NameTable<const LayerInfo*> byName_;
+    NameTable<const Block*> blocks_;
+    NameTable<const TextStyle*> styles_;
     LayerInfo unknownLayer_;
     Context top_;
     QHash<QString, const LineType*> lineTypes_;
@@ -1351,10 +1377,12 @@ class Renderer {
     struct PendingText {
         TextShape shape;
         QPointF origin;  // of the baseline, in device pixels
-        QString text;    // without a glyph run: drawn with Qt's shaping
-        QGlyphRun run;   // glyphs from the baseline's origin in text space
+        QString text;    // without glyphs of its own: drawn with Qt's shaping
+        size_t firstGlyph, glyphs;
     };
     std::vector<PendingText> texts_;
+    std::vector<quint32> glyphs_;          // of the waiting texts
+    std::vector<QPointF> glyphPositions_;  // from each text's origin, in its text space
     QSet<quint64> selected_;
     std::vector<QPointF> path_;
     std::vector<Batch> batches_;

@@ -9,8 +9,9 @@
 // not interpret are skipped. On a 32-bit image, one-pixel lines are written straight into
 // the image in draw order. Wider lines and points are collected per pen and drawn together,
 // so lines of different pens keep the order in which their pens were first used; on devices
-// that keep vectors (PDF, printers) a pen's lines go out as paths, in whole device pixels,
-// whenever another pen takes over, so that they keep the order they were drawn in. Texts
+// that keep vectors (PDF, printers) a pen's lines go out as paths in whole device pixels,
+// joined only where no line of another pen drawn meanwhile lies in their way, so that lines
+// lie over each other in the order they were drawn. Texts
 // wait and are drawn above the lines around them, those of one font, colour, direction and
 // scale together; fills and pictures first draw everything waiting, so they lie on top of
 // what precedes them.

@@ -744,10 +744,10 @@ TEST(CadRender, SmoothLinesMatchThePaintersOwn) {
     EXPECT_EQ(countPixels(plain, rgb(255, 255, 255)) + countPixels(plain, rgb(0, 0, 0)), 200 * 200);
 }
 
-// On a device that keeps vectors a polyline goes out as one path in whole device pixels,
-// the pens' lines in the order they were drawn, and texts above them: texts of one style,
-// size, colour and direction as one run of glyphs, texts that need Qt's shaping by
-// themselves.
+// On a device that keeps vectors a polyline goes out as one path in whole device pixels; a
+// pen's lines join its earlier path unless a line of another pen drawn meanwhile crosses
+// them; texts come above the lines: texts of one style, size, colour and direction as one
+// run of glyphs, texts that need Qt's shaping by themselves.
 TEST(CadRender, VectorDevicesGetPathsInDrawOrderAndTextRuns) {
     Document doc;
     const auto add = [&](Entity e, int color) {
@@ -757,9 +757,10 @@ TEST(CadRender, VectorDevicesGetPathsInDrawOrderAndTextRuns) {
     add(Entity::polyline({{{10.2, 10}}, {{40, 10}}, {{40, 30.3}}, {{70, 30}}, {{70, 60}}}, false),
         1);
     add(Entity::textAt({10, 80}, QStringLiteral("RACK"), 5.0), 2);
-    add(Entity::line({10, 20}, {90, 20}), 5);
+    add(Entity::line({10, 20}, {90, 20}), 5);  // crosses the polyline
     add(Entity::textAt({10, 70}, QStringLiteral("RACK"), 5.0), 2);
-    add(Entity::line({10, 40}, {90, 40}), 1);
+    add(Entity::line({10, 90}, {90, 90}), 1);  // clear of the blue line: joins the polyline
+    add(Entity::line({80, 5}, {80, 35}), 1);   // crosses the blue line: after it
     Entity turned = Entity::textAt({90, 10}, QStringLiteral("UP"), 5.0);
     turned.rotation = 90;
     add(turned, 2);
@@ -776,11 +777,14 @@ TEST(CadRender, VectorDevicesGetPathsInDrawOrderAndTextRuns) {
     ASSERT_EQ(order.substr(0, 5), "ppptt");
     const auto& cable = device.calls[0];
     EXPECT_EQ(cable.rgb, rgb(255, 0, 0));
-    ASSERT_EQ(cable.points.size(), 5);
+    ASSERT_EQ(cable.points.size(), 7);
     for (QPointF q : cable.points) EXPECT_EQ(q, QPointF(std::round(q.x()), std::round(q.y())));
+    EXPECT_EQ(cable.points[0], QPointF(20, 180));
     EXPECT_EQ(cable.points[1], QPointF(80, 180));
+    EXPECT_EQ(cable.points[6], QPointF(180, 20));
     EXPECT_EQ(device.calls[1].rgb, rgb(0, 0, 255));
     EXPECT_EQ(device.calls[2].rgb, rgb(255, 0, 0));
+    EXPECT_EQ(device.calls[2].points, QList<QPointF>({{160, 190}, {160, 130}}));
     // The two level texts in one run, the turned one in another; the Arabic one shaped.
     EXPECT_TRUE(device.calls[3].text.isEmpty());
     EXPECT_TRUE(device.calls[4].text.isEmpty());
