@@ -41,6 +41,8 @@ constexpr size_t kBatchFlushLines = 1 << 16;
 // On devices that keep vectors: how many batches back the lines of a pen look for its
 // latest, and how many wait at most.
 constexpr size_t kLookBack = 32, kMostBatches = 256;
+// How far from its origin a run of glyphs may reach (in its text space).
+constexpr double kTextSpaceReach = 1e6;
 
 // An affine map x' = a x + c y + e, y' = b x + d y + f.
 struct Affine {
@@ -1226,7 +1228,8 @@ class Renderer {
         flush();
         struct Run {
             const TextShape* shape;
-            QTransform toText;  // device to the shape's text space
+            QPointF origin;     // of its text space on the device
+            QTransform toText;  // device to the text space
             QList<quint32> glyphs;
             QList<QPointF> positions;
         };
@@ -1237,10 +1240,18 @@ class Renderer {
             auto it = byShape.find(t.shape);
             if (it == byShape.end()) {
                 it = byShape.emplace(t.shape, runs.size()).first;
-                runs.push_back({&t.shape, t.shape.transform().inverted(), {}, {}});
+                runs.push_back({&t.shape, {}, t.shape.transform().inverted(), {}, {}});
             }
-            Run& run = runs[it->second];
-            const QPointF at = run.toText.map(t.origin);
+            QPointF at = runs[it->second].toText.map(t.origin);
+            size_t into = it->second;
+            // Qt keeps glyph places in fixed point: a text far out in its shape's space (a
+            // much squeezed one) is a run of its own, from its own origin.
+            if (std::abs(at.x()) > kTextSpaceReach || std::abs(at.y()) > kTextSpaceReach) {
+                into = runs.size();
+                runs.push_back({&t.shape, t.origin, {}, {}, {}});
+                at = {};
+            }
+            Run& run = runs[into];
             for (size_t i = t.firstGlyph; i < t.firstGlyph + t.glyphs; ++i) {
                 run.glyphs.push_back(glyphs_[i]);
                 run.positions.push_back(at + glyphPositions_[i]);
@@ -1255,7 +1266,7 @@ class Renderer {
             if (font != &shape.font->font) p_.setFont(*(font = &shape.font->font));
         };
         for (const Run& r : runs) {
-            use(*r.shape, {});
+            use(*r.shape, r.origin);
             QGlyphRun glyphs;
             glyphs.setRawFont(r.shape->font->raw);
             glyphs.setUnderline(r.shape->font->font.underline());
