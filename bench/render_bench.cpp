@@ -6,7 +6,9 @@
 // Benchmark cases.
 //
 // Options (besides Google Benchmark's own): --entities=N (default 100000), --runs=N (runs
-// per figure, default 7).
+// per figure, default 7), --images=FOLDER (writes what the cases draw instead of timing them:
+// the extents antialiased and plain, a zoomed-in part, Export Image and the PDF export, for
+// comparing the output before and after a change).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -216,6 +218,42 @@ void BM_ExportPdf(benchmark::State& state) {
     gNotes["PDF export (file written)"] = std::to_string(QFileInfo(path).size() / 1024) + " KB";
 }
 
+// The pictures the timed cases make, written to a folder: the renderer's view of the extents
+// with and without antialiasing, two closer views of a part of it (texts a few pixels high,
+// texts readable),
+// Export Image's PNG and the PDF export.
+int writeImages(const QString& folder) {
+    const cad::SpatialIndex& index = modelIndex();
+    const cad::BBox all = cad::spaceExtents(*gDoc, gDoc->modelSpace(), &index);
+    const auto shoot = [&](const QString& name, const cad::View& view, bool aa) {
+        QImage image(view.size(), QImage::Format_RGB32);
+        cad::RenderOptions options;
+        options.antialias = aa;
+        image.fill(options.background);
+        QPainter painter(&image);
+        cad::renderSpace(painter, *gDoc, gDoc->modelSpace(), view, options, &index);
+        painter.end();
+        return image.save(folder + QLatin1Char('/') + name);
+    };
+    cad::View extents(QSize(1920, 1080), {}, 1.0);
+    extents.zoomExtents(all);
+    // At the drawing's lower left corner: four equipment cells across (texts a few pixels
+    // high), and one cell across (texts readable).
+    const cad::View near(QSize(1920, 1080), QPointF(all.x0 + 600, all.y0 + 340), 1920 / 1200.0);
+    const cad::View close(QSize(1920, 1080), QPointF(all.x0 + 200, all.y0 + 150), 1920 / 320.0);
+    QString error;
+    const bool ok =
+        shoot(QStringLiteral("extents-aa.png"), extents, true) &&
+        shoot(QStringLiteral("extents-plain.png"), extents, false) &&
+        shoot(QStringLiteral("near-aa.png"), near, true) &&
+        shoot(QStringLiteral("close-aa.png"), close, true) &&
+        cad::exportImage(*gDoc, gDoc->modelSpace(), folder + QStringLiteral("/export.png"),
+                         QSize(1920, 1080), Qt::black, &error) &&
+        cad::exportPdf(*gDoc, gDoc->modelSpace(), folder + QStringLiteral("/export.pdf"), &error);
+    if (!ok) std::fprintf(stderr, "writing the images failed %s\n", qPrintable(error));
+    return ok ? 0 : 1;
+}
+
 double median(std::vector<double> v) {
     if (v.empty()) return -1;
     std::sort(v.begin(), v.end());
@@ -227,11 +265,14 @@ double median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
     std::vector<char*> args;
+    QString images;
     for (int i = 0; i < argc; ++i) {
         if (std::strncmp(argv[i], "--entities=", 11) == 0)
             gEntities = std::max(1000, std::atoi(argv[i] + 11));
         else if (std::strncmp(argv[i], "--runs=", 7) == 0)
             gRuns = std::max(1, std::atoi(argv[i] + 7));
+        else if (std::strncmp(argv[i], "--images=", 9) == 0)
+            images = QString::fromLocal8Bit(argv[i] + 9);
         else
             args.push_back(argv[i]);
     }
@@ -251,6 +292,7 @@ int main(int argc, char** argv) {
     gDoc = &doc;
     QtUi ui;
     gUi = &ui;
+    if (!images.isEmpty()) return writeImages(images);
 
     const auto manual = [](const char* name, auto fn) {
         return benchmark::RegisterBenchmark(name, fn)

@@ -3,18 +3,23 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QImage>
 #include <QImageWriter>
 #include <QPageSize>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <QSaveFile>
 #include <QSet>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <optional>
+#include <unordered_map>
 
 #include "cad/colors.h"
 
@@ -33,6 +38,11 @@ constexpr double kMaxDashesPerSegment = 20000.0;
 // Line weight drawn for "default" (hundredths of a millimetre).
 constexpr int kDefaultWeight = 25;
 constexpr size_t kBatchFlushLines = 1 << 16;
+// On devices that keep vectors: how many batches back the lines of a pen look for its
+// latest, and how many wait at most.
+constexpr size_t kLookBack = 32, kMostBatches = 256;
+// How far from its origin a run of glyphs may reach (in its text space).
+constexpr double kTextSpaceReach = 1e6;
 
 // An affine map x' = a x + c y + e, y' = b x + d y + f.
 struct Affine {
@@ -161,6 +171,7 @@ class DirectLines {
     // An antialiased line one pixel wide: in each pixel column (row, for a steep line) its
     // ink is shared between the two pixels whose centres lie either side of it, in
     // proportion to how near it passes to each (Wu's lines). The ends are inside the image.
+    // Between its end columns the line's height steps in fixed point, 16 bits of fraction.
     void drawSmoothLine(double x0, double y0, double x1, double y1, quint32 pixel) const {
         const bool steep = std::abs(y1 - y0) > std::abs(x1 - x0);
         if (steep) {
@@ -172,34 +183,69 @@ class DirectLines {
             std::swap(y0, y1);
         }
         const double gradient = x1 > x0 ? (y1 - y0) / (x1 - x0) : 0.0;
-        const int last = int(x1);
+        const int first = int(x0), last = int(x1);
         const int rows = steep ? w_ : h_;
-        for (int x = int(x0); x <= last; ++x) {
+        // Pixel (column, row) of the line's own axes in the image.
+        const qsizetype columnStep = steep ? stride_ : 4, rowStep = steep ? 4 : stride_;
+        const auto column = [&](int x, qint64 y) {
+            const int row = int(y >> 16);
+            const int far = int((y >> 8) & 0xff);
+            uchar* at = bits_ + x * columnStep + qsizetype(row) * rowStep;
+            if (unsigned(row) < unsigned(rows)) blend(at, pixel, 256 - far);
+            if (far > 0 && unsigned(row + 1) < unsigned(rows)) blend(at + rowStep, pixel, far);
+        };
+        // The height at a column's centre, within the line's ends, less half a pixel.
+        const auto heightAt = [&](int x) {
             const double y = y0 + gradient * (std::clamp(x + 0.5, x0, x1) - x0) - 0.5;
-            const int row = int(std::floor(y));
-            const int far = int((y - row) * 256.0);
-            if (row >= 0 && row < rows) blend(steep, x, row, pixel, 256 - far);
-            if (row + 1 >= 0 && row + 1 < rows) blend(steep, x, row + 1, pixel, far);
+            return qint64(std::floor(y * 65536.0));
+        };
+        column(first, heightAt(first));
+        if (last == first) return;
+        const qint64 step = qint64(std::llround(gradient * 65536.0));
+        qint64 y = heightAt(first + 1);
+        if (step == 0 && last - first > 1) {
+            // Level (or plumb): the same two rows all along, with the same shares of ink.
+            const int row = int(y >> 16), far = int((y >> 8) & 0xff), n = last - first - 1;
+            for (const auto& [r, coverage] : {std::pair(row, 256 - far), std::pair(row + 1, far)}) {
+                if (coverage > 0 && unsigned(r) < unsigned(rows))
+                    blendRun(bits_ + (first + 1) * columnStep + qsizetype(r) * rowStep, columnStep,
+                             n, pixel, coverage);
+            }
+        } else {
+            for (int x = first + 1; x < last; ++x, y += step) column(x, y);
+        }
+        column(last, heightAt(last));
+    }
+
+    // blend() on n pixels `step` bytes apart.
+    static void blendRun(uchar* at, qsizetype step, int n, quint32 pixel, int coverage) {
+        if (step == 4) {  // along a row: let the compiler take several at once
+            auto* p = reinterpret_cast<quint32*>(at);
+            for (int i = 0; i < n; ++i) p[i] = mix(p[i], pixel, coverage);
+        } else {
+            for (int i = 0; i < n; ++i, at += step) {
+                auto* p = reinterpret_cast<quint32*>(at);
+                *p = mix(*p, pixel, coverage);
+            }
         }
     }
 
-    // Lays `pixel` over the image's pixel with a coverage of 0..256.
-    void blend(bool swapped, int x, int y, quint32 pixel, int coverage) const {
-        if (coverage <= 0) return;
-        if (swapped) std::swap(x, y);
-        quint32& at = reinterpret_cast<quint32*>(bits_ + qsizetype(y) * stride_)[x];
-        if (coverage >= 256) {
-            at = pixel;
-            return;
-        }
-        // Opaque ink over a premultiplied (or opaque) pixel: every channel, alpha too, moves
-        // towards the ink by the coverage.
+    // Lays `pixel` over the pixel at `at` with a coverage of 0..256.
+    static void blend(uchar* at, quint32 pixel, int coverage) {
+        quint32& to = *reinterpret_cast<quint32*>(at);
+        to = mix(to, pixel, coverage);
+    }
+
+    // Opaque ink over a premultiplied (or opaque) pixel: every channel, alpha too, moves
+    // towards the ink by the coverage (0..256).
+    static quint32 mix(quint32 to, quint32 pixel, int coverage) {
+        if (coverage >= 256) return pixel;
         const quint32 keep = 256 - quint32(coverage), take = quint32(coverage);
         const quint32 rb =
-            (((at & 0xff00ffu) * keep + (pixel & 0xff00ffu) * take) >> 8) & 0xff00ffu;
+            (((to & 0xff00ffu) * keep + (pixel & 0xff00ffu) * take) >> 8) & 0xff00ffu;
         const quint32 ag =
-            ((((at >> 8) & 0xff00ffu) * keep + ((pixel >> 8) & 0xff00ffu) * take)) & 0xff00ff00u;
-        at = ag | rb;
+            ((((to >> 8) & 0xff00ffu) * keep + ((pixel >> 8) & 0xff00ffu) * take)) & 0xff00ff00u;
+        return ag | rb;
     }
 
     // Liang-Barsky clipping to the image; false when nothing is left.
@@ -237,11 +283,70 @@ class DirectLines {
     bool smooth_ = false;
 };
 
+// A cheap hash of a name's text: Qt's seeded one costs more than the rest of drawing a
+// small entity.
+struct NameHash {
+    size_t operator()(const QString& s) const noexcept {
+        size_t h = 14695981039346656037ull;
+        for (QChar c : s) h = (h ^ c.unicode()) * 1099511628211ull;
+        return h;
+    }
+};
+
+// What is known of the names entities refer to (layers, blocks, text styles), by the names
+// as the entities write them. Entities read from a file share the text of their names: the
+// text's address finds the value without reading or hashing the name (the document does not
+// change while it is drawn or measured, so an address stands for one name throughout).
+template <typename T>
+class NameTable {
+  public:
+    // The value for a name, made by `make` the first time the name is met.
+    template <typename Make>
+    T get(const QString& name, Make make) {
+        const QChar* text = name.constData();
+        Seen& seen = seen_[(quintptr(text) / sizeof(QChar)) % seen_.size()];
+        if (seen.text == text && seen.size == name.size()) return seen.value;
+        auto it = byText_.find(name);
+        if (it == byText_.end()) it = byText_.emplace(name, make()).first;
+        seen = {text, name.size(), it->second};
+        return it->second;
+    }
+
+  private:
+    struct Seen {
+        const QChar* text = nullptr;
+        qsizetype size = -1;
+        T value{};
+    };
+    std::array<Seen, 64> seen_{};
+    std::unordered_map<QString, T, NameHash> byText_;
+};
+
 struct Batch {
     QRgb rgb = 0;
     int width = 1;
     std::vector<QLineF> lines;
     std::vector<QRectF> squares;
+    // On devices that keep vectors: polylines, `runs` points each, one after another, and
+    // the area they cover.
+    std::vector<QPointF> points;
+    std::vector<int> runs;
+    BBox area;
+
+    // A segment that starts where the last one ended carries its polyline on.
+    void addSegment(QPointF a, QPointF b) {
+        if (!runs.empty() && points.back() == a) {
+            if (b != a) {
+                points.push_back(b);
+                ++runs.back();
+            }
+            return;
+        }
+        points.push_back(a);
+        points.push_back(b);
+        runs.push_back(2);
+    }
+    size_t size() const { return lines.size() + points.size(); }
 };
 
 class Renderer {
@@ -264,6 +369,8 @@ class Renderer {
         top_.toDevice = viewAffine(view);
         contrast_ = contrastColor(o.background).rgb();
         direct_ = DirectLines::of(p);
+        const QPaintEngine* engine = p.paintEngine();
+        vector_ = engine && engine->type() != QPaintEngine::Raster;
     }
 
     void drawTop(const Entity& e) {
@@ -279,7 +386,7 @@ class Renderer {
     }
 
     void finish() {
-        flush();
+        flushAll();
         if (grips_.empty()) return;
         p_.setPen(Qt::NoPen);
         p_.setBrush(o_.gripColor);
@@ -301,12 +408,11 @@ class Renderer {
     // the entities are remembered so that most lookups neither fold case nor allocate.
     const LayerInfo* layerOf(const Entity& e, const Context& ctx) {
         if (ctx.layer && e.layer == QLatin1String("0")) return ctx.layer;
-        if (const auto it = byName_.constFind(e.layer); it != byName_.cend()) return it.value();
-        const auto it = layers_.constFind(e.layer.toUpper());
-        // A layer without a record: shown, colour 7, continuous.
-        const LayerInfo* info = it == layers_.cend() ? &unknownLayer_ : &it.value();
-        byName_.insert(e.layer, info);
-        return info;
+        return byName_.get(e.layer, [&] {
+            const auto found = layers_.constFind(e.layer.toUpper());
+            // A layer without a record: shown, colour 7, continuous.
+            return found == layers_.cend() ? &unknownLayer_ : &found.value();
+        });
     }
 
     const LineType* lineTypeOf(const Entity& e, const LayerInfo& layer, const Context& ctx) {
@@ -429,7 +535,7 @@ class Renderer {
 
     void drawInsert(const Entity& e, const Context& ctx, const LayerInfo& layer, int color,
                     const Pen& pen) {
-        const Block* block = doc_.block(e.blockName);
+        const Block* block = blocks_.get(e.blockName, [&] { return doc_.block(e.blockName); });
         if (block && ctx.depth < kMaxInsertNesting) {
             Context inner;
             inner.toDevice = ctx.toDevice.after(insertAffine(e, block->base));
@@ -450,7 +556,8 @@ class Renderer {
                 if (shown && dev.x1 - dev.x0 < 1.0 && dev.y1 - dev.y0 < 1.0) {
                     // Smaller than a pixel: one dot stands for the whole block.
                     const QPointF c((dev.x0 + dev.x1) / 2, (dev.y0 + dev.y1) / 2);
-                    batch(pen.rgb, 1).squares.emplace_back(c.x() - 0.5, c.y() - 0.5, 1, 1);
+                    batch(pen.rgb, 1, BBox{dev.x0, dev.y0, dev.x1, dev.y1})
+                        .squares.emplace_back(c.x() - 0.5, c.y() - 0.5, 1, 1);
                     shown = false;
                 }
             }
@@ -569,7 +676,26 @@ class Renderer {
         stroke(pen, false);
     }
 
-    Batch& batch(QRgb rgb, int width) {
+    // The lines of one pen, collected to be drawn together, for lines in `area` (device
+    // pixels). On a device that keeps vectors, where lines are wider than a pixel (a page's
+    // line weights) and overlap visibly, the batches are drawn in the order they were begun
+    // and lines join the pen's latest batch only when no later batch lies in their way, so
+    // that lines lie over each other in the order they were drawn.
+    Batch& batch(QRgb rgb, int width, BBox area) {
+        if (vector_) {
+            area = area.expanded(width);
+            for (size_t i = batches_.size(); i-- > 0 && batches_.size() - i <= kLookBack;) {
+                Batch& b = batches_[i];
+                if (b.rgb == rgb && b.width == width) {
+                    b.area.add(area);
+                    return b;
+                }
+                if (b.area.intersects(area)) break;
+            }
+            if (batches_.size() >= kMostBatches) flush();
+            batches_.push_back(Batch{rgb, width, {}, {}, {}, {}, area});
+            return batches_.back();
+        }
         if (last_ >= 0 && batches_[size_t(last_)].rgb == rgb &&
             batches_[size_t(last_)].width == width)
             return batches_[size_t(last_)];
@@ -579,7 +705,7 @@ class Renderer {
                 return batches_[i];
             }
         }
-        batches_.push_back(Batch{rgb, width, {}, {}});
+        batches_.push_back(Batch{rgb, width, {}, {}, {}, {}, {}});
         last_ = int(batches_.size()) - 1;
         return batches_.back();
     }
@@ -600,7 +726,9 @@ class Renderer {
         if (direct_ && pen.width <= 1) {
             directPixel_ = 0xff000000u | pen.rgb;
         } else {
-            out = &batch(pen.rgb, pen.width);
+            BBox area;
+            for (QPointF q : path_) area.add(q);
+            out = &batch(pen.rgb, pen.width, area);
         }
         if (path_.size() == 1) path_.push_back(path_.front());
         const LineType* lt = pen.lineType;
@@ -616,14 +744,23 @@ class Renderer {
         } else {
             dash(out, *lt, pen.patternScale, patternPx);
         }
-        if (out && out->lines.size() > kBatchFlushLines) flushBatch(*out);
+        if (out && out->size() > kBatchFlushLines) flushBatch(*out);
     }
 
+    // On a device that keeps vectors (PDF, printers) the segments of a polyline go out as
+    // one, in whole device pixels (1/600 inch in a PDF, as close as arcs are divided there):
+    // the file is written and read faster, and is smaller.
     void emitLine(Batch* out, QPointF a, QPointF b) {
-        if (out)
-            out->lines.emplace_back(a, b);
-        else
+        if (!out) {
             direct_->drawLine(a.x(), a.y(), b.x(), b.y(), directPixel_);
+        } else if (vector_) {
+            const auto whole = [](QPointF p) {
+                return QPointF(std::round(p.x()), std::round(p.y()));
+            };
+            out->addSegment(whole(a), whole(b));
+        } else {
+            out->lines.emplace_back(a, b);
+        }
     }
 
     void dash(Batch* out, const LineType& lt, double scale, double patternPx) {
@@ -673,13 +810,27 @@ class Renderer {
             direct_->draw(b.lines, b.rgb);
             b.lines.clear();
         }
-        if (!b.lines.empty()) {
+        if (!b.lines.empty() || !b.points.empty()) {
             QPen pen(color, b.width <= 1 ? 0 : b.width);
             pen.setCapStyle(b.width <= 1 ? Qt::SquareCap : Qt::RoundCap);
             pen.setJoinStyle(Qt::RoundJoin);
             p_.setPen(pen);
             p_.drawLines(b.lines.data(), int(b.lines.size()));
             b.lines.clear();
+        }
+        if (!b.points.empty()) {
+            QPainterPath path;
+            path.reserve(int(b.points.size()));
+            size_t at = 0;
+            for (int n : b.runs) {
+                path.moveTo(b.points[at]);
+                for (int i = 1; i < n; ++i) path.lineTo(b.points[at + size_t(i)]);
+                at += size_t(n);
+            }
+            p_.setBrush(Qt::NoBrush);
+            p_.drawPath(path);
+            b.points.clear();
+            b.runs.clear();
         }
         if (!b.squares.empty()) {
             p_.setPen(Qt::NoPen);
@@ -690,13 +841,20 @@ class Renderer {
         }
     }
 
+    // Draws the lines collected.
     void flush() {
         for (Batch& b : batches_) flushBatch(b);
+        if (vector_) batches_.clear();
+    }
+    // Draws everything waiting: the lines, then the texts above them.
+    void flushAll() {
+        flushTexts();
+        flush();
     }
 
     // A filled area in device coordinates, drawn above everything before it in draw order.
     void fillPolygon(const QPolygonF& polygon, const QBrush& brush) {
-        flush();
+        flushAll();
         p_.setPen(Qt::NoPen);
         p_.setBrush(brush);
         p_.drawPolygon(polygon);
@@ -775,7 +933,8 @@ class Renderer {
         if (at.x() + half < clip_.left() || at.x() - half > clip_.right() ||
             at.y() + half < clip_.top() || at.y() - half > clip_.bottom())
             return;
-        Batch& b = batch(pen.rgb, 1);
+        Batch& b =
+            batch(pen.rgb, 1, BBox{at.x() - half, at.y() - half, at.x() + half, at.y() + half});
         auto line = [&](double x0, double y0, double x1, double y1) {
             b.lines.emplace_back(at + QPointF(x0, y0) * half, at + QPointF(x1, y1) * half);
         };
@@ -846,7 +1005,7 @@ class Renderer {
         const QImage* picture =
             (e.detail->imageFlags & ImageShow) ? pictureOf(e.detail->fileName) : nullptr;
         if (picture) {
-            flush();
+            flushAll();
             // The picture's top left pixel sits at the end of v, its right edge along u.
             const QTransform t(pu.x() - p0.x(), pu.y() - p0.y(), pv.x() - p0.x(), pv.y() - p0.y(),
                                p0.x(), p0.y());
@@ -894,14 +1053,45 @@ class Renderer {
 
     // ---- text ------------------------------------------------------------------------
 
-    struct FontInfo {
+    struct SizedFont {
         QFont font;
-        double capRatio = 0.7;  // cap height per pixel of font size
+        QFontMetricsF metrics;
+        QRawFont raw;
+        double cap;  // pixels
     };
 
-    const FontInfo& fontOf(const QString& styleName) {
+    // A text's glyphs in a line, from the font's own table of characters and its kerning,
+    // with their positions from the baseline's origin, measured as they are drawn: Qt's full
+    // shaping (twice, to measure and to draw) costs more than everything else of a drawing's
+    // texts. Appended to glyphs_ and glyphPositions_; the advance, or 0 (nothing appended)
+    // for scripts that need shaping (joined or reordered letters) and characters the font
+    // lacks (which another font would supply): those keep Qt's shaping.
+    double setGlyphs(const SizedFont& font, const QString& text) {
+        for (QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u >= 0x0370 && (u < 0x2000 || u > 0x2bff)) return 0;
+        }
+        const QList<quint32> glyphs = font.raw.glyphIndexesForString(text);
+        if (glyphs.size() != text.size() || glyphs.contains(0u)) return 0;
+        const QList<QPointF> advances =
+            font.raw.advancesForGlyphIndexes(glyphs, QRawFont::KernedAdvances);
+        QPointF at;
+        for (QPointF a : advances) {
+            glyphPositions_.push_back(at);
+            at += a;
+        }
+        glyphs_.insert(glyphs_.end(), glyphs.begin(), glyphs.end());
+        return at.x();
+    }
+    struct FontInfo {
+        QFont font;
+        double capRatio = 0.7;                     // cap height per pixel of font size
+        std::unordered_map<int, SizedFont> sizes;  // by pixel size; nodes stay where they are
+    };
+
+    FontInfo& fontOf(const QString& styleName) {
         auto it = fonts_.find(styleName);
-        if (it != fonts_.end()) return it.value();
+        if (it != fonts_.end()) return it->second;
         const TextStyle* style = doc_.textStyle(styleName);
         QString family = style ? QFileInfo(style->font).completeBaseName() : QString();
         FontInfo info;
@@ -920,7 +1110,7 @@ class Renderer {
         info.font.setPixelSize(100);
         const double cap = QFontMetricsF(info.font).capHeight();
         if (cap > 1) info.capRatio = cap / 100.0;
-        return fonts_.insert(styleName, info).value();
+        return fonts_.emplace(styleName, std::move(info)).first->second;
     }
 
     static QString shownText(const QString& raw) {
@@ -948,40 +1138,155 @@ class Renderer {
             if (stats_) ++stats_->greeked;
             if (hpx >= 1.0) {  // a bar through the middle of the box
                 const QPointF up = (q3 - q0) / 2;
-                batch(pen.rgb, std::max(1, int(hpx / 2))).lines.emplace_back(q0 + up, q1 + up);
+                batch(pen.rgb, std::max(1, int(hpx / 2)), dev).lines.emplace_back(q0 + up, q1 + up);
             }
             return;
         }
         if (stats_) ++stats_->texts;
-        flush();  // text lies above what came before it
-        const FontInfo& fi = fontOf(e.style);
-        QFont font = fi.font;
-        font.setPixelSize(std::clamp(int(std::lround(hpx / fi.capRatio)), 1, 2048));
-        const QFontMetricsF fm(font);
+        FontInfo& fi = fontOf(e.style);
+        const int pixels = std::clamp(int(std::lround(hpx / fi.capRatio)), 1, 2048);
+        auto sized = fi.sizes.find(pixels);
+        if (sized == fi.sizes.end()) {
+            QFont font = fi.font;
+            font.setPixelSize(pixels);
+            const QFontMetricsF fm(font);
+            const double cap = fm.capHeight() > 0 ? fm.capHeight() : pixels * fi.capRatio;
+            sized =
+                fi.sizes.emplace(pixels, SizedFont{font, fm, QRawFont::fromFont(font), cap}).first;
+        }
         const QString text = shownText(raw);
-        const double cap = fm.capHeight() > 0 ? fm.capHeight() : font.pixelSize() * fi.capRatio;
-        const double advance = fm.horizontalAdvance(text);
+        const double cap = sized->second.cap;
+        const size_t firstGlyph = glyphs_.size();
+        double advance = setGlyphs(sized->second, text);
+        const bool shaped = advance <= 0;
+        if (shaped) advance = sized->second.metrics.horizontalAdvance(text);
         if (advance <= 0) return;
-        const TextStyle* style = doc_.textStyle(e.style);
+        const TextStyle* style = styles_.get(e.style, [&] { return doc_.textStyle(e.style); });
         const double widthFactor = style && style->widthFactor > 0 ? style->widthFactor : 1.0;
-        const double sy = hpx / cap;
-        double sx = sy * widthFactor;
+        TextShape shape;
+        shape.font = &sized->second;
+        shape.rgb = pen.rgb;
+        shape.sy = TextShape::step(hpx / cap);
+        shape.sx = TextShape::step(shape.sy.second * widthFactor);
         double offset = 0;
+        const double sx = shape.sx.second;
         if (e.hAlign == 3 || e.hAlign == 5 || advance * sx > wpx) {
-            sx = wpx / advance;  // fitted, aligned, or wider than its box: fill the box
+            // Fitted, aligned, or wider than its box: fills the box.
+            shape.sx = TextShape::step(wpx / advance);
         } else if (e.hAlign == 1 || e.hAlign == 4) {
             offset = (wpx - advance * sx) / 2;
         } else if (e.hAlign == 2) {
             offset = wpx - advance * sx;
         }
-        const QPointF ux = (q1 - q0) / wpx, uy = (q3 - q0) / hpx;
-        const QPointF origin = q0 + ux * offset;
-        p_.setTransform(QTransform(ux.x() * sx, ux.y() * sx, -uy.x() * sy, -uy.y() * sy, origin.x(),
-                                   origin.y()));
-        p_.setPen(QColor::fromRgb(pen.rgb));
-        p_.setFont(font);
-        p_.drawText(QPointF(0, 0), text);
+        shape.ux = TextShape::turn(q1 - q0);
+        shape.uy = TextShape::turn(q3 - q0);
+        const QPointF origin = q0 + (q1 - q0) / wpx * offset;
+        texts_.push_back(
+            {shape, origin, shaped ? text : QString(), firstGlyph, glyphs_.size() - firstGlyph});
+    }
+
+    // How a text is drawn but for where: font, colour, and the directions of its baseline
+    // and its height with the scale along each, in steps (a thousandth of the scale, a
+    // millionth of a quarter turn) so that the texts of a drawing fall into a few shapes, each
+    // drawn as one run of glyphs. Scales step down: a text stays within its box.
+    struct TextShape {
+        const SizedFont* font = nullptr;
+        QRgb rgb = 0;
+        std::pair<qint64, double> sx, sy, ux, uy;  // step, value (a scale or an angle)
+
+        static std::pair<qint64, double> step(double scale) {
+            const qint64 n = qint64(std::floor(std::log(scale) * 1000.0));
+            return {n, std::exp(double(n) / 1000.0)};
+        }
+        // In millionths of a quarter turn: texts at right angles are exactly so.
+        static std::pair<qint64, double> turn(QPointF direction) {
+            const double quarter = kPi / 2;
+            const qint64 n = std::llround(std::atan2(direction.y(), direction.x()) / quarter * 1e6);
+            return {n, double(n) / 1e6 * quarter};
+        }
+        bool operator==(const TextShape& o) const {
+            return font == o.font && rgb == o.rgb && sx.first == o.sx.first &&
+                   sy.first == o.sy.first && ux.first == o.ux.first && uy.first == o.uy.first;
+        }
+        size_t hash() const {
+            size_t h = std::hash<const void*>()(font) ^ rgb;
+            for (qint64 v : {sx.first, sy.first, ux.first, uy.first})
+                h = h * 1099511628211ull ^ std::hash<qint64>()(v);
+            return h;
+        }
+        // Text space (the glyphs' baseline along x, their height along -y) to the device.
+        QTransform transform(QPointF origin = {}) const {
+            const QPointF x(std::cos(ux.second), std::sin(ux.second));
+            const QPointF y(std::cos(uy.second), std::sin(uy.second));
+            return QTransform(x.x() * sx.second, x.y() * sx.second, -y.x() * sy.second,
+                              -y.y() * sy.second, origin.x(), origin.y());
+        }
+    };
+
+    // Draws the texts waiting since the last fill, above the lines drawn with them: those of
+    // one shape together as one run of glyphs, each shape where its first text came (texts
+    // overlapping one of another shape may change places); those Qt shapes one by one.
+    void flushTexts() {
+        if (texts_.empty()) return;
+        flush();
+        struct Run {
+            const TextShape* shape;
+            QPointF origin;     // of its text space on the device
+            QTransform toText;  // device to the text space
+            QList<quint32> glyphs;
+            QList<QPointF> positions;
+        };
+        std::vector<Run> runs;
+        std::unordered_map<TextShape, size_t, ShapeHash> byShape;
+        for (const PendingText& t : texts_) {
+            if (t.glyphs == 0) continue;
+            auto it = byShape.find(t.shape);
+            if (it == byShape.end()) {
+                it = byShape.emplace(t.shape, runs.size()).first;
+                runs.push_back({&t.shape, {}, t.shape.transform().inverted(), {}, {}});
+            }
+            QPointF at = runs[it->second].toText.map(t.origin);
+            size_t into = it->second;
+            // Qt keeps glyph places in fixed point: a text far out in its shape's space (a
+            // much squeezed one) is a run of its own, from its own origin.
+            if (std::abs(at.x()) > kTextSpaceReach || std::abs(at.y()) > kTextSpaceReach) {
+                into = runs.size();
+                runs.push_back({&t.shape, t.origin, {}, {}, {}});
+                at = {};
+            }
+            Run& run = runs[into];
+            for (size_t i = t.firstGlyph; i < t.firstGlyph + t.glyphs; ++i) {
+                run.glyphs.push_back(glyphs_[i]);
+                run.positions.push_back(at + glyphPositions_[i]);
+            }
+        }
+        std::optional<QRgb> rgb;
+        const QFont* font = nullptr;
+        const auto use = [&](const TextShape& shape, QPointF origin) {
+            p_.setTransform(shape.transform(origin));
+            // A hairline pen: the PDF then writes no line state around the texts.
+            if (rgb != shape.rgb) p_.setPen(QPen(QColor::fromRgb(*(rgb = shape.rgb)), 0));
+            if (font != &shape.font->font) p_.setFont(*(font = &shape.font->font));
+        };
+        for (const Run& r : runs) {
+            use(*r.shape, r.origin);
+            QGlyphRun glyphs;
+            glyphs.setRawFont(r.shape->font->raw);
+            glyphs.setUnderline(r.shape->font->font.underline());
+            glyphs.setStrikeOut(r.shape->font->font.strikeOut());
+            glyphs.setGlyphIndexes(r.glyphs);
+            glyphs.setPositions(r.positions);
+            p_.drawGlyphRun(QPointF(0, 0), glyphs);
+        }
+        for (const PendingText& t : texts_) {
+            if (t.glyphs > 0) continue;
+            use(t.shape, t.origin);
+            p_.drawText(QPointF(0, 0), t.text);
+        }
         p_.resetTransform();
+        texts_.clear();
+        glyphs_.clear();
+        glyphPositions_.clear();
     }
 
     // ---- grips -----------------------------------------------------------------------
@@ -1070,23 +1375,54 @@ class Renderer {
     QRectF clip_;
     double weightToPixels_ = 96 / 2540.0;
     QHash<QString, LayerInfo> layers_;
-    QHash<QString, const LayerInfo*> byName_;
+    NameTable<const LayerInfo*> byName_;
+    NameTable<const Block*> blocks_;
+    NameTable<const TextStyle*> styles_;
     LayerInfo unknownLayer_;
     Context top_;
     QHash<QString, const LineType*> lineTypes_;
     const QChar* byLayerText_ = nullptr;
     QRgb contrast_ = 0;
     QHash<const Block*, BBox> blockBoxes_;
-    QHash<QString, FontInfo> fonts_;
+    std::unordered_map<QString, FontInfo, NameHash> fonts_;  // nodes stay where they are
+    struct ShapeHash {
+        size_t operator()(const TextShape& s) const noexcept { return s.hash(); }
+    };
+    struct PendingText {
+        TextShape shape;
+        QPointF origin;  // of the baseline, in device pixels
+        QString text;    // without glyphs of its own: drawn with Qt's shaping
+        size_t firstGlyph, glyphs;
+    };
+    std::vector<PendingText> texts_;
+    std::vector<quint32> glyphs_;          // of the waiting texts
+    std::vector<QPointF> glyphPositions_;  // from each text's origin, in its text space
     QSet<quint64> selected_;
     std::vector<QPointF> path_;
     std::vector<Batch> batches_;
     int last_ = -1;
     std::vector<QRectF> grips_;
     std::optional<DirectLines> direct_;
+    bool vector_ = false;  // the device keeps vectors: polylines are drawn as paths
     quint32 directPixel_ = 0;
     qsizetype work_ = 0;  // left of the current top-level entity's bound
 };
+
+// An entity is a large record of which drawing reads a few fields spread over its first
+// few hundred bytes (and whether a polyline is closed, at its end), and then its layer's
+// name and its vertices elsewhere: the records of the entities drawn next are asked for
+// ahead, and when they have come, what they point to, so that all of it arrives while the
+// entities before are drawn.
+constexpr qsizetype kPrefetchRecords = 8, kPrefetchPointees = 4;
+void prefetchRecord(const Entity& e) {
+    const char* end = reinterpret_cast<const char*>(&e.blockName);
+    for (const char* p = reinterpret_cast<const char*>(&e); p < end; p += 64) __builtin_prefetch(p);
+    __builtin_prefetch(&e.closed);
+}
+void prefetchPointees(const Entity& e) {
+    __builtin_prefetch(e.layer.constData());
+    if (!e.vertices.isEmpty()) __builtin_prefetch(e.vertices.constData());
+}
 
 double area(const BBox& b) {
     return b.isValid() ? (b.x1 - b.x0) * (b.y1 - b.y0) : 0.0;
@@ -1098,9 +1434,17 @@ BBox spaceExtents(const Document& doc, const Space& space, const SpatialIndex* i
     // An index still waiting to be built is not built for this: one pass costs less.
     if (index && index->ready() && index->size() > 0) return index->bounds();
     BBox box;
-    for (const Entity& e : space.entities) {
-        const Layer* l = doc.layer(e.layer);
-        if (l && l->frozen) continue;
+    NameTable<bool> frozen;
+    const qsizetype n = space.entities.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (i + kPrefetchRecords < n) prefetchRecord(space.entities[i + kPrefetchRecords]);
+        if (i + kPrefetchPointees < n) prefetchPointees(space.entities[i + kPrefetchPointees]);
+        const Entity& e = space.entities[i];
+        if (frozen.get(e.layer, [&] {
+                const Layer* l = doc.layer(e.layer);
+                return l && l->frozen;
+            }))
+            continue;
         box.add(boundingBox(doc, e));
     }
     return box;
@@ -1179,7 +1523,12 @@ void renderSpace(QPainter& painter, const Document& doc, const Space& space, con
     }
     if (stats) stats->usedIndex = throughIndex;
     if (!throughIndex) {
-        for (const Entity& e : space.entities) r.drawTop(e);
+        const qsizetype n = space.entities.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            if (i + kPrefetchRecords < n) prefetchRecord(space.entities[i + kPrefetchRecords]);
+            if (i + kPrefetchPointees < n) prefetchPointees(space.entities[i + kPrefetchPointees]);
+            r.drawTop(space.entities[i]);
+        }
     } else {
         std::vector<std::pair<int, const Entity*>> found;
         for (const QString& h : index->queryRect(visible)) {
@@ -1250,6 +1599,10 @@ bool exportImage(const Document& doc, const Space& space, const QString& path, Q
     if (!file.open(QIODevice::WriteOnly))
         return fail(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     QImageWriter writer(&file, format);
+    // PNG: zlib's fastest level (Qt maps quality 80 to it). A drawing's large plain areas
+    // pack nearly as well as at the default level in half the time (the 100,000-entity
+    // sheet at 1920 x 1080: 8% larger, about 75 ms instead of 140).
+    writer.setQuality(80);
     if (!writer.write(image)) {
         file.cancelWriting();
         return fail(error, QStringLiteral("Cannot write %1: %2").arg(path, writer.errorString()));

@@ -7,10 +7,14 @@
 // attributes, in the colours, line types and line weights of the entities, their layers and
 // their inserts; entities on layers switched off or frozen are left out; kinds the engine does
 // not interpret are skipped. On a 32-bit image, one-pixel lines are written straight into
-// the image in draw order. Wider lines, points and every line on other devices are collected
-// per pen and drawn together, so lines of different pens keep the order in which their pens
-// were first used; texts (and fills) first draw everything collected before them, so they
-// lie on top of what precedes them.
+// the image in draw order. Wider lines and points are collected per pen and drawn together,
+// so lines of different pens keep the order in which their pens were first used; on devices
+// that keep vectors (PDF, printers) a pen's lines go out as paths in whole device pixels,
+// joined only where no line of another pen drawn meanwhile lies in their way, so that lines
+// lie over each other in the order they were drawn. Texts
+// wait and are drawn above the lines around them, those of one font, colour, direction and
+// scale together; fills and pictures first draw everything waiting, so they lie on top of
+// what precedes them.
 #pragma once
 
 #include <QColor>

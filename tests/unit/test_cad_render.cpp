@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <cmath>
@@ -50,6 +51,63 @@ int countPixels(const QImage& image, QRgb color) {
 QRgb at(const QImage& image, int x, int y) {
     return image.pixel(x, y) & 0xffffff;
 }
+
+// A 200 x 200 pixel device that keeps vectors, as a PDF or a printer does: it notes what it
+// is asked to draw, with the pen's colour and the transform of the moment.
+class Recorder : public QPaintDevice, public QPaintEngine {
+  public:
+    struct Call {
+        char what;  // 'p'ath, 'l'ines, 't'ext
+        QRgb rgb;
+        QTransform transform;
+        QList<QPointF> points;  // of a path
+        QString text;           // of a text Qt has shaped itself
+    };
+    std::vector<Call> calls;
+
+    Recorder() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    QPaintEngine* paintEngine() const override { return const_cast<Recorder*>(this); }
+    int metric(PaintDeviceMetric m) const override {
+        switch (m) {
+            case PdmWidth:
+            case PdmHeight:
+                return 200;
+            case PdmDpiX:
+            case PdmDpiY:
+            case PdmPhysicalDpiX:
+            case PdmPhysicalDpiY:
+                return 96;
+            case PdmDevicePixelRatioScaled:
+                return int(devicePixelRatioFScale());
+            default:
+                return m == PdmDepth ? 32 : 1;
+        }
+    }
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    Type type() const override { return QPaintEngine::User; }
+    void updateState(const QPaintEngineState& s) override {
+        if (s.state() & DirtyPen) pen_ = s.pen();
+        if (s.state() & DirtyTransform) transform_ = s.transform();
+    }
+    void drawPath(const QPainterPath& path) override {
+        QList<QPointF> points;
+        for (int i = 0; i < path.elementCount(); ++i) points << QPointF(path.elementAt(i));
+        calls.push_back({'p', pen_.color().rgb() & 0xffffff, transform_, points, {}});
+    }
+    void drawLines(const QLineF*, int) override {
+        calls.push_back({'l', pen_.color().rgb() & 0xffffff, transform_, {}, {}});
+    }
+    void drawTextItem(const QPointF&, const QTextItem& item) override {
+        calls.push_back({'t', pen_.color().rgb() & 0xffffff, transform_, {}, item.text()});
+    }
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+
+  private:
+    QPen pen_;
+    QTransform transform_;
+};
 
 }  // namespace
 
@@ -640,6 +698,8 @@ TEST(CadRender, SmoothLinesMatchThePaintersOwn) {
                                     centre + QPointF(r * std::cos(a), r * std::sin(a))));
     }
     doc.addToModel(Entity::circle({20, 80}, 9.3));
+    doc.addToModel(Entity::line({5, 12.3}, {95, 12.3}));  // level and plumb
+    doc.addToModel(Entity::line({12.7, 5}, {12.7, 40}));
     RenderOptions options;
     options.antialias = true;
     options.lineWeights = false;
@@ -682,4 +742,87 @@ TEST(CadRender, SmoothLinesMatchThePaintersOwn) {
     options.antialias = false;
     const QImage plain = render(doc, squareView(), options);
     EXPECT_EQ(countPixels(plain, rgb(255, 255, 255)) + countPixels(plain, rgb(0, 0, 0)), 200 * 200);
+}
+
+// On a device that keeps vectors a polyline goes out as one path in whole device pixels; a
+// pen's lines join its earlier path unless a line of another pen drawn meanwhile crosses
+// them; texts come above the lines: texts of one style, size, colour and direction as one
+// run of glyphs, texts that need Qt's shaping by themselves.
+TEST(CadRender, VectorDevicesGetPathsInDrawOrderAndTextRuns) {
+    Document doc;
+    const auto add = [&](Entity e, int color) {
+        e.color = color;
+        doc.addToModel(e);
+    };
+    add(Entity::polyline({{{10.2, 10}}, {{40, 10}}, {{40, 30.3}}, {{70, 30}}, {{70, 60}}}, false),
+        1);
+    add(Entity::textAt({10, 80}, QStringLiteral("RACK"), 5.0), 2);
+    add(Entity::line({10, 20}, {90, 20}), 5);  // crosses the polyline
+    add(Entity::textAt({10, 70}, QStringLiteral("RACK"), 5.0), 2);
+    add(Entity::line({10, 90}, {90, 90}), 1);  // clear of the blue line: joins the polyline
+    add(Entity::line({80, 5}, {80, 35}), 1);   // crosses the blue line: after it
+    Entity turned = Entity::textAt({90, 10}, QStringLiteral("UP"), 5.0);
+    turned.rotation = 90;
+    add(turned, 2);
+    add(Entity::textAt({10, 90}, QStringLiteral("\u0633\u0644\u0627\u0645"), 5.0), 2);
+
+    Recorder device;
+    {
+        QPainter p(&device);
+        renderSpace(p, doc, doc.modelSpace(), squareView());
+    }
+    std::string order;
+    for (const auto& c : device.calls) order += c.what;
+    ASSERT_GE(order.size(), 6u);
+    ASSERT_EQ(order.substr(0, 5), "ppptt");
+    const auto& cable = device.calls[0];
+    EXPECT_EQ(cable.rgb, rgb(255, 0, 0));
+    ASSERT_EQ(cable.points.size(), 7);
+    for (QPointF q : cable.points) EXPECT_EQ(q, QPointF(std::round(q.x()), std::round(q.y())));
+    EXPECT_EQ(cable.points[0], QPointF(20, 180));
+    EXPECT_EQ(cable.points[1], QPointF(80, 180));
+    EXPECT_EQ(cable.points[6], QPointF(180, 20));
+    EXPECT_EQ(device.calls[1].rgb, rgb(0, 0, 255));
+    EXPECT_EQ(device.calls[2].rgb, rgb(255, 0, 0));
+    EXPECT_EQ(device.calls[2].points, QList<QPointF>({{160, 190}, {160, 130}}));
+    // The two level texts in one run, the turned one in another; the Arabic one shaped.
+    EXPECT_TRUE(device.calls[3].text.isEmpty());
+    EXPECT_TRUE(device.calls[4].text.isEmpty());
+    EXPECT_NE(device.calls[3].transform.m12() == 0, device.calls[4].transform.m12() == 0);
+    QString shaped;
+    for (size_t i = 5; i < device.calls.size(); ++i) {
+        EXPECT_EQ(device.calls[i].what, 't');
+        EXPECT_EQ(device.calls[i].rgb, rgb(255, 255, 0));
+        shaped += device.calls[i].text;
+    }
+    EXPECT_EQ(shaped.size(), 4);
+}
+
+// Texts lie above the lines drawn after them; layer names are told apart by their text,
+// also where one name's text is the start of another's.
+TEST(CadRender, TextsAboveLinesAndLayersByName) {
+    Document doc;
+    doc.addLayer(Layer{QStringLiteral("CABLE"), 5});
+    doc.addLayer(Layer{QStringLiteral("CABLES"), 1});
+    static const QChar names[] = {u'C', u'A', u'B', u'L', u'E', u'S'};
+    Entity text = Entity::textAt({10, 40}, QStringLiteral("IIIIIIII"), 20.0);
+    text.color = 3;
+    doc.addToModel(text);
+    Entity blue = Entity::line({0, 50}, {100, 50});
+    blue.layer = QString::fromRawData(names, 5);
+    doc.addToModel(blue);
+    Entity red = Entity::line({0, 10}, {100, 10});
+    red.layer = QString::fromRawData(names, 6);
+    doc.addToModel(red);
+
+    const QImage image = render(doc, squareView());
+    EXPECT_EQ(at(image, 5, 180), rgb(255, 0, 0));
+    EXPECT_EQ(at(image, 5, 100), rgb(0, 0, 255));
+    int green = 0, blueOnRow = 0;
+    for (int x = 20; x < 120; ++x) {
+        green += at(image, x, 100) == rgb(0, 255, 0);
+        blueOnRow += at(image, x, 100) == rgb(0, 0, 255);
+    }
+    EXPECT_GT(green, 4);  // the strokes of the letters cross the line
+    EXPECT_GT(blueOnRow, 20);
 }
