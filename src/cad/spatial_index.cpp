@@ -188,17 +188,19 @@ class PackedTree {
             const double t = span > 0 ? (v - from) / span : 0.0;
             return t > 0 ? quint32(std::min(t, 1.0) * 65535.0) : 0;  // not a number: 0
         };
-        std::vector<std::pair<quint32, quint32>> order(values.size());
+        // The place on the curve above, the value's place in the list below.
+        std::vector<quint64> order(values.size());
         for (size_t i = 0; i < values.size(); ++i) {
             const BBoxT& b = values[i].box;
             const double x = b.min_corner().get<0>() / 2 + b.max_corner().get<0>() / 2;
             const double y = b.min_corner().get<1>() / 2 + b.max_corner().get<1>() / 2;
-            order[i] = {hilbert(step(x, all.x0, all.x1 - all.x0), step(y, all.y0, all.y1 - all.y0)),
-                        quint32(i)};
+            const quint32 at =
+                hilbert(step(x, all.x0, all.x1 - all.x0), step(y, all.y0, all.y1 - all.y0));
+            order[i] = quint64(at) << 32 | i;
         }
         std::sort(order.begin(), order.end());
         values_.reserve(values.size());
-        for (const auto& o : order) values_.push_back(values[o.second]);
+        for (quint64 o : order) values_.push_back(values[o & 0xFFFFFFFF]);
         std::vector<LooseBox> loose;
         loose.reserve(values.size());
         for (const Value& v : values_) loose.push_back(LooseBox::around(v.box));
@@ -366,11 +368,14 @@ void readBack(const BBoxT& b, quint32 shape, Prim* p) {
 quint32 shapeOf(const Prim& p, const BBoxT& box) {
     const quint32 attribute = quint32(p.attribute + 1);
     if (p.attribute < -1 || attribute >= (1u << (32 - kShapeBits))) return Stored;
-    for (quint32 s = SegmentRise; s <= UprightText; ++s) {
+    quint32 first = SegmentRise, last = SegmentFallR;
+    if (p.kind == Prim::Dot) first = last = DotAt;
+    if (p.kind == Prim::TextBox) first = last = UprightText;
+    if (p.kind == Prim::Arc) return Stored;
+    Prim back;
+    for (quint32 s = first; s <= last; ++s) {
         const quint32 shape = s | attribute << kShapeBits;
-        Prim back;
         readBack(box, shape, &back);
-        if (back.kind != p.kind) continue;
         const bool equal = p.kind == Prim::TextBox
                                ? std::equal(p.q.begin(), p.q.end(), back.q.begin(), same)
                                : same(p.a, back.a) && same(p.b, back.b);
