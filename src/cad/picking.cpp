@@ -17,8 +17,13 @@ struct Candidate {
 };
 
 bool visible(const Document& doc, const Entity& e) {
-    const Layer* l = doc.layer(e.layer);
-    return !l || (l->on && !l->frozen);
+    // Document::layer() by hand, names of another length passed over without comparing
+    // them: this runs for every entity a point search looks at.
+    for (const Layer& l : doc.layers()) {
+        if (l.name.size() == e.layer.size() && l.name.compare(e.layer, Qt::CaseInsensitive) == 0)
+            return l.on && !l.frozen;
+    }
+    return true;
 }
 
 std::vector<Candidate> allOf(const Document& doc, const Space& space) {
@@ -116,8 +121,40 @@ PickResult pointSearch(const Document& doc, const Space& space, QPointF point, d
 
 PickResult pointSearch(const Document& doc, const Space& space, const SpatialIndex& index,
                        QPointF point, double aperture, PickStats* stats) {
-    return topmost(doc, resolved(doc, space, index, index.keysNear(point, aperture), stats), point,
-                   aperture);
+    // The index measures the pieces it holds and hands out the entities near the point from
+    // the top down: only those looked at are read.
+    struct Search {
+        const Document& doc;
+        PickResult found;
+    } search{doc, {}};
+    const auto take = [s = &search](const Entity& e, int position,
+                                    std::span<const NearPiece> pieces) {
+        if (!visible(s->doc, e)) return false;
+        // Attributes first: they lie on top of their insert. Of two as near, the first.
+        int bestAttr = -1;
+        double bestAttrDist = std::numeric_limits<double>::infinity();
+        bool onGeometry = false;
+        for (const NearPiece& p : pieces) {
+            if (p.attribute < 0) {
+                onGeometry = true;
+            } else if (p.attribute < int(e.attributes.size()) &&
+                       (e.attributes[size_t(p.attribute)].attributeFlags & 1) == 0 &&
+                       p.distance < bestAttrDist) {
+                bestAttrDist = p.distance;
+                bestAttr = p.attribute;
+            }
+        }
+        if (bestAttr >= 0) {
+            const Entity& a = e.attributes[size_t(bestAttr)];
+            s->found = PickResult{a.handle, e.handle, a.tag, position};
+        } else if (onGeometry) {
+            s->found = PickResult{e.handle, {}, {}, position};
+        }
+        return s->found.found();
+    };
+    index.nearFromTop(space, point, aperture, take);
+    if (stats) stats->candidates = index.lastCandidates();
+    return search.found;
 }
 
 std::vector<QString> windowSelect(const Document& doc, const Space& space, const BBox& box) {

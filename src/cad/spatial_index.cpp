@@ -3,10 +3,14 @@
 #endif
 #include "cad/spatial_index.h"
 
+#include <QHash>
 #include <algorithm>
+#include <array>
+#include <boost/container/small_vector.hpp>
 #include <boost/geometry.hpp>
 #include <boost/geometry/index/rtree.hpp>
-#include <iterator>
+#include <cmath>
+#include <limits>
 
 namespace tolvane::cad {
 
@@ -17,7 +21,6 @@ namespace {
 
 using BPoint = bg::model::point<double, 2, bg::cs::cartesian>;
 using BBoxT = bg::model::box<BPoint>;
-using Value = std::pair<BBoxT, quint64>;
 
 BBoxT toBoost(const BBox& b) {
     return BBoxT(BPoint(b.x0, b.y0), BPoint(b.x1, b.y1));
@@ -27,10 +30,612 @@ QString keyText(quint64 key) {
     return QString::number(key, 16).toUpper();
 }
 
+// How a piece is kept beside its box. Most pieces are given back exactly by their box: a
+// segment runs along one of its diagonals, a dot is its box, an upright text box is its box.
+// The rest (arcs, turned text) are kept whole in a list of their own.
+enum Shape : quint32 {
+    Stored,        // kept whole: the entry (shape >> 3) in the list of kept pieces
+    SegmentRise,   // (x0,y0) to (x1,y1)
+    SegmentRiseR,  // (x1,y1) to (x0,y0)
+    SegmentFall,   // (x0,y1) to (x1,y0)
+    SegmentFallR,  // (x1,y0) to (x0,y1)
+    DotAt,         // (x0,y0)
+    UprightText,   // the box's corners from the bottom left, counter-clockwise
+};
+constexpr quint32 kShapeBits = 3;
+constexpr quint32 kShapeMask = (1u << kShapeBits) - 1;
+
+// One piece in the tree: its box, the entity it belongs to (the index's entry) and the
+// piece itself: its shape, and for a shape read from the box the attribute it belongs to
+// (plus one, 0 for none) in the remaining bits.
+struct Value {
+    BBoxT box;
+    quint32 entry = 0;
+    quint32 shape = 0;
+    // In a build's values, where the entity was seen in the last pass over the space, so that
+    // a search orders them without looking their entries up; kNoPlace for the others.
+    qint32 at = kNoPlace;
+    static constexpr qint32 kNoPlace = -2;
+};
+
+struct ValueBox {
+    using result_type = const BBoxT&;
+    const BBoxT& operator()(const Value& v) const { return v.box; }
+};
+
+struct SameValue {
+    bool operator()(const Value& a, const Value& b) const {
+        return a.entry == b.entry && a.shape == b.shape &&
+               a.box.min_corner().get<0>() == b.box.min_corner().get<0>() &&
+               a.box.min_corner().get<1>() == b.box.min_corner().get<1>() &&
+               a.box.max_corner().get<0>() == b.box.max_corner().get<0>() &&
+               a.box.max_corner().get<1>() == b.box.max_corner().get<1>();
+    }
+};
+
+// The changes made after a build.
+using RTree = bgi::rtree<Value, bgi::quadratic<16>, ValueBox, SameValue>;
+
+// An output iterator handing every value the tree finds to a function, so that a search
+// collects nothing it does not keep.
+template <typename F>
+struct Calling {
+    F* f;
+    Calling& operator*() { return *this; }
+    Calling& operator=(const Value& v) {
+        (*f)(v);
+        return *this;
+    }
+    Calling& operator++() { return *this; }
+    Calling operator++(int) { return *this; }
+};
+
+template <typename F>
+Calling<F> calling(F& f) {
+    return Calling<F>{&f};
+}
+
+bool meets(const BBoxT& b, const BBox& q) {
+    return !(q.x1 < b.min_corner().get<0>() || q.y1 < b.min_corner().get<1>() ||
+             q.x0 > b.max_corner().get<0>() || q.y0 > b.max_corner().get<1>());
+}
+
+// The place of a point along a Hilbert curve through a 65536 x 65536 grid: points near on the
+// curve are near in the plane.
+quint32 hilbert(quint32 x, quint32 y) {
+    quint32 a = x ^ y, b = 0xFFFF ^ a, c = 0xFFFF ^ (x | y), d = x & (y ^ 0xFFFF);
+    quint32 A = a | (b >> 1), B = (a >> 1) ^ a, C = ((c >> 1) ^ (b & (d >> 1))) ^ c;
+    quint32 D = ((a & (c >> 1)) ^ (d >> 1)) ^ d;
+    a = A, b = B, c = C, d = D;
+    A = (a & (a >> 2)) ^ (b & (b >> 2));
+    B = (a & (b >> 2)) ^ (b & ((a ^ b) >> 2));
+    C ^= (a & (c >> 2)) ^ (b & (d >> 2));
+    D ^= (b & (c >> 2)) ^ ((a ^ b) & (d >> 2));
+    a = A, b = B, c = C, d = D;
+    A = (a & (a >> 4)) ^ (b & (b >> 4));
+    B = (a & (b >> 4)) ^ (b & ((a ^ b) >> 4));
+    C ^= (a & (c >> 4)) ^ (b & (d >> 4));
+    D ^= (b & (c >> 4)) ^ ((a ^ b) & (d >> 4));
+    a = A, b = B, c = C, d = D;
+    C ^= (a & (c >> 8)) ^ (b & (d >> 8));
+    D ^= (b & (c >> 8)) ^ ((a ^ b) & (d >> 8));
+    a = C ^ (C >> 1), b = D ^ (D >> 1);
+    quint32 i0 = x ^ y, i1 = b | (0xFFFF ^ (i0 | a));
+    auto spread = [](quint32 v) {
+        v = (v | (v << 8)) & 0x00FF00FF;
+        v = (v | (v << 4)) & 0x0F0F0F0F;
+        v = (v | (v << 2)) & 0x33333333;
+        return (v | (v << 1)) & 0x55555555;
+    };
+    return (spread(i1) << 1) | spread(i0);
+}
+
+// A box in single precision, rounded outwards: half the memory of an exact one, for deciding
+// which nodes and values to read.
+struct LooseBox {
+    float x0 = std::numeric_limits<float>::infinity();
+    float y0 = std::numeric_limits<float>::infinity();
+    float x1 = -std::numeric_limits<float>::infinity();
+    float y1 = -std::numeric_limits<float>::infinity();
+
+    static float down(double v) {
+        const float f = float(v);
+        return double(f) > v ? std::nextafter(f, -std::numeric_limits<float>::infinity()) : f;
+    }
+    static float up(double v) {
+        const float f = float(v);
+        return double(f) < v ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
+    }
+    static LooseBox around(const BBoxT& b) {
+        return {down(b.min_corner().get<0>()), down(b.min_corner().get<1>()),
+                up(b.max_corner().get<0>()), up(b.max_corner().get<1>())};
+    }
+    void add(const LooseBox& b) {
+        x0 = std::min(x0, b.x0), y0 = std::min(y0, b.y0);
+        x1 = std::max(x1, b.x1), y1 = std::max(y1, b.y1);
+    }
+    // Whether it meets another loose box; all four sides compared without a branch, as a
+    // search compares many boxes of which few meet.
+    bool meets(const LooseBox& q) const {
+        return (x0 <= q.x1) & (y0 <= q.y1) & (x1 >= q.x0) & (y1 >= q.y0);
+    }
+};
+
+// The values of a build, packed in a tree level by level: the values ordered along a Hilbert
+// curve in leaves of kLeaf, then a box for each leaf and for every kFanOut boxes of the level
+// below up to one. The layout gives the children of a node. A search reads the small boxes
+// of a leaf's values and reads a value only when its small box meets; it goes down a level at
+// a time and asks for all nodes it will read at the next level before it reads any, so that
+// their loads from memory overlap: the leaves of a large drawing are not in any cache.
+class PackedTree {
+  public:
+    static constexpr size_t kFanOut = 16;
+    static constexpr size_t kLeaf = 16;
+
+    bool empty() const { return values_.empty(); }
+
+    void build(const std::vector<Value>& values) {
+        values_.clear();
+        small_.clear();
+        levels_.clear();
+        if (values.empty()) return;
+        BBox all;
+        for (const Value& v : values) {
+            all.add(QPointF(v.box.min_corner().get<0>(), v.box.min_corner().get<1>()));
+            all.add(QPointF(v.box.max_corner().get<0>(), v.box.max_corner().get<1>()));
+        }
+        auto step = [](double v, double from, double span) -> quint32 {
+            const double t = span > 0 ? (v - from) / span : 0.0;
+            return t > 0 ? quint32(std::min(t, 1.0) * 65535.0) : 0;  // not a number: 0
+        };
+        // The place on the curve above, the value's place in the list below.
+        std::vector<quint64> order(values.size());
+        for (size_t i = 0; i < values.size(); ++i) {
+            const BBoxT& b = values[i].box;
+            const double x = b.min_corner().get<0>() / 2 + b.max_corner().get<0>() / 2;
+            const double y = b.min_corner().get<1>() / 2 + b.max_corner().get<1>() / 2;
+            const quint32 at =
+                hilbert(step(x, all.x0, all.x1 - all.x0), step(y, all.y0, all.y1 - all.y0));
+            order[i] = quint64(at) << 32 | i;
+        }
+        std::sort(order.begin(), order.end());
+        values_.reserve(values.size());
+        for (quint64 o : order) values_.push_back(values[o & 0xFFFFFFFF]);
+        std::vector<LooseBox> loose;
+        loose.reserve(values.size());
+        for (const Value& v : values_) loose.push_back(LooseBox::around(v.box));
+        const std::vector<LooseBox>* below = &loose;
+        do {
+            std::vector<LooseBox> above;
+            const size_t group = below == &loose ? kLeaf : kFanOut;
+            for (size_t i = 0; i < below->size(); i += group) {
+                LooseBox b;
+                for (size_t k = i; k < std::min(below->size(), i + group); ++k) b.add((*below)[k]);
+                above.push_back(b);
+            }
+            levels_.push_back(std::move(above));
+            below = &levels_.back();
+        } while (below->size() > 1);
+        small_.resize(values_.size());
+        for (size_t i = 0; i < values_.size(); ++i) {
+            const Scale s(levels_[0][i / kLeaf]);
+            const BBoxT& b = values_[i].box;
+            small_[i] = {s.low(b.min_corner().get<0>(), s.x0, s.sx),
+                         s.low(b.min_corner().get<1>(), s.y0, s.sy),
+                         s.high(b.max_corner().get<0>(), s.x0, s.sx),
+                         s.high(b.max_corner().get<1>(), s.y0, s.sy)};
+        }
+    }
+
+    // Where the values' entities were seen, from the entries' places.
+    template <typename Place>
+    void place(Place&& placeOf) {
+        for (Value& v : values_) v.at = placeOf(v.entry);
+    }
+
+    template <typename F>
+    void query(const BBox& q, F&& f) const {
+        const LooseBox loose{LooseBox::down(q.x0), LooseBox::down(q.y0), LooseBox::up(q.x1),
+                             LooseBox::up(q.y1)};
+        if (values_.empty() || !levels_.back()[0].meets(loose)) return;
+        // The nodes met at one level, as places in it; their children are the kFanOut
+        // entries from kFanOut times that place in the level below (the kLeaf values from
+        // kLeaf times a leaf's place).
+        boost::container::small_vector<quint32, 64> met{0}, below;
+        for (size_t level = levels_.size() - 1; level > 0; --level) {
+            const std::vector<LooseBox>& children = levels_[level - 1];
+            below.clear();
+            for (quint32 node : met) {
+                const size_t end = std::min(children.size(), (node + 1) * kFanOut);
+                for (size_t c = node * kFanOut; c < end; ++c) {
+                    if (!children[c].meets(loose)) continue;
+                    below.push_back(quint32(c));
+                    if (level > 1)
+                        prefetch(levels_[level - 2], c * kFanOut, kFanOut);
+                    else
+                        prefetch(small_, c * kLeaf, kLeaf);
+                }
+            }
+            met.swap(below);
+        }
+        // The values whose small boxes meet, all asked for before the first is read.
+        below.clear();
+        for (quint32 leaf : met) {
+            const Scale s(levels_[0][leaf]);
+            const SmallBox sq{s.low(q.x0, s.x0, s.sx), s.low(q.y0, s.y0, s.sy),
+                              s.high(q.x1, s.x0, s.sx), s.high(q.y1, s.y0, s.sy)};
+            const size_t end = std::min(values_.size(), (leaf + 1) * kLeaf);
+            for (size_t i = leaf * kLeaf; i < end; ++i) {
+                const SmallBox& b = small_[i];
+                if (!((b.x0 <= sq.x1) & (b.y0 <= sq.y1) & (b.x1 >= sq.x0) & (b.y1 >= sq.y0)))
+                    continue;
+                below.push_back(quint32(i));
+                prefetchWhole(&values_[i]);
+            }
+        }
+        for (quint32 i : below) {
+            if (meets(values_[i].box, q)) f(values_[i]);
+        }
+    }
+
+  private:
+    // A box in steps of a 65536th of its leaf's box, rounded outwards: a quarter of the
+    // memory of an exact one.
+    struct SmallBox {
+        quint16 x0, y0, x1, y1;
+    };
+    // The steps of a leaf's box.
+    struct Scale {
+        double x0, y0, sx, sy;
+        explicit Scale(const LooseBox& b)
+            : x0(b.x0), y0(b.y0), sx(per(b.x0, b.x1)), sy(per(b.y0, b.y1)) {
+            if (!std::isfinite(x0) || sx == 0) x0 = 0, sx = 0;
+            if (!std::isfinite(y0) || sy == 0) y0 = 0, sy = 0;
+        }
+        static double per(double from, double to) {
+            const double s = 65535.0 / (to - from);
+            return std::isfinite(s) && s > 0 ? s : 0.0;
+        }
+        // The step at or below a coordinate, and at or above; a step to spare for rounding.
+        static quint16 low(double v, double from, double scale) {
+            const double t = std::floor((v - from) * scale) - 1;
+            return t > 0 ? quint16(std::min(t, 65535.0)) : 0;
+        }
+        static quint16 high(double v, double from, double scale) {
+            const double t = std::ceil((v - from) * scale) + 1;
+            return t < 65535 ? quint16(std::max(t, 0.0)) : 65535;
+        }
+    };
+
+  public:
+    // Asks for an object that may straddle two cache lines.
+    template <typename T>
+    static void prefetchWhole(const T* object) {
+        __builtin_prefetch(object);
+        __builtin_prefetch(reinterpret_cast<const char*>(object) + sizeof(T) - 1);
+    }
+
+  private:
+    // Asks for the entries of a node, from `first` on.
+    template <typename T>
+    static void prefetch(const std::vector<T>& list, size_t first, size_t count) {
+        const char* p = reinterpret_cast<const char*>(list.data() + first);
+        const size_t bytes = std::min(count, list.size() - first) * sizeof(T);
+        for (size_t at = 0; at < bytes; at += 64) __builtin_prefetch(p + at);
+    }
+
+    std::vector<Value> values_;
+    std::vector<SmallBox> small_;                // the values' boxes
+    std::vector<std::vector<LooseBox>> levels_;  // from the leaves' boxes up to the root's
+};
+
+bool same(QPointF a, QPointF b) {
+    return a.x() == b.x() && a.y() == b.y();  // exactly: QPointF's == is fuzzy
+}
+
+// The piece a box and a shape other than Stored stand for.
+void readBack(const BBoxT& b, quint32 shape, Prim* p) {
+    const double x0 = b.min_corner().get<0>(), y0 = b.min_corner().get<1>();
+    const double x1 = b.max_corner().get<0>(), y1 = b.max_corner().get<1>();
+    p->attribute = int(shape >> kShapeBits) - 1;
+    switch (Shape(shape & kShapeMask)) {
+        case SegmentRise:
+            p->kind = Prim::Segment, p->a = {x0, y0}, p->b = {x1, y1};
+            break;
+        case SegmentRiseR:
+            p->kind = Prim::Segment, p->a = {x1, y1}, p->b = {x0, y0};
+            break;
+        case SegmentFall:
+            p->kind = Prim::Segment, p->a = {x0, y1}, p->b = {x1, y0};
+            break;
+        case SegmentFallR:
+            p->kind = Prim::Segment, p->a = {x1, y0}, p->b = {x0, y1};
+            break;
+        case DotAt:
+            p->kind = Prim::Dot, p->a = p->b = {x0, y0};
+            break;
+        case UprightText:
+            p->kind = Prim::TextBox;
+            p->q = {QPointF(x0, y0), QPointF(x1, y0), QPointF(x1, y1), QPointF(x0, y1)};
+            p->a = p->q[0];
+            break;
+        case Stored:
+            break;
+    }
+}
+
+// The shape that gives the piece back from its box exactly; Stored when none does.
+quint32 shapeOf(const Prim& p, const BBoxT& box) {
+    const quint32 attribute = quint32(p.attribute + 1);
+    if (p.attribute < -1 || attribute >= (1u << (32 - kShapeBits))) return Stored;
+    quint32 first = SegmentRise, last = SegmentFallR;
+    if (p.kind == Prim::Dot) first = last = DotAt;
+    if (p.kind == Prim::TextBox) first = last = UprightText;
+    if (p.kind == Prim::Arc) return Stored;
+    Prim back;
+    for (quint32 s = first; s <= last; ++s) {
+        const quint32 shape = s | attribute << kShapeBits;
+        readBack(box, shape, &back);
+        const bool equal = p.kind == Prim::TextBox
+                               ? std::equal(p.q.begin(), p.q.end(), back.q.begin(), same)
+                               : same(p.a, back.a) && same(p.b, back.b);
+        if (equal) return shape;
+    }
+    return Stored;
+}
+
+// A piece no box gives back, kept whole in little room.
+struct Kept {
+    Prim::Kind kind = Prim::Segment;
+    int attribute = -1;
+    std::array<double, 8> v{};
+};
+
+Kept keep(const Prim& p) {
+    Kept k{p.kind, p.attribute, {}};
+    switch (p.kind) {
+        case Prim::Segment:
+            k.v = {p.a.x(), p.a.y(), p.b.x(), p.b.y()};
+            break;
+        case Prim::Arc:
+            k.v = {p.c.x(), p.c.y(), p.r, p.a0, p.sweep};
+            break;
+        case Prim::TextBox:
+            for (int i = 0; i < 4; ++i) k.v[2 * i] = p.q[i].x(), k.v[2 * i + 1] = p.q[i].y();
+            break;
+        case Prim::Dot:
+            k.v = {p.a.x(), p.a.y()};
+            break;
+    }
+    return k;
+}
+
+void giveBack(const Kept& k, Prim* p) {
+    p->kind = k.kind;
+    p->attribute = k.attribute;
+    const auto& v = k.v;
+    switch (k.kind) {
+        case Prim::Segment:
+            p->a = {v[0], v[1]}, p->b = {v[2], v[3]};
+            break;
+        case Prim::Arc:
+            p->c = {v[0], v[1]}, p->r = v[2], p->a0 = v[3], p->sweep = v[4];
+            break;
+        case Prim::TextBox:
+            for (int i = 0; i < 4; ++i) p->q[i] = {v[2 * i], v[2 * i + 1]};
+            p->a = p->q[0];
+            break;
+        case Prim::Dot:
+            p->a = p->b = {v[0], v[1]};
+            break;
+    }
+}
+
+// Long pieces are indexed in parts of a few times the usual piece's size: a box around a
+// whole cable run would be met by every search near anything it passes. The parts are made
+// longer where there would be more than kMostParts in all for each piece, and no piece is
+// cut in more than kMaxParts.
+constexpr double kPartsOfUsual = 4;
+constexpr double kMostParts = 2.5;
+constexpr int kMaxParts = 64;
+// Entities whose pieces tell the usual size, spread over the space.
+constexpr int kSizeSample = 4096;
+
 }  // namespace
 
-struct SpatialIndex::Tree {
-    bgi::rtree<Value, bgi::rstar<16>> rtree;
+struct SpatialIndex::Data {
+    // An indexed entity, or one of the space only remembered by its draw position (whole
+    // is invalid then).
+    struct Entry {
+        quint64 key = 0;  // 0: a free entry
+        BBox whole;
+        QString handle;  // as the entity had it when last seen
+    };
+    // Where an entry's entity was last seen in the space, apart from the entries so that a
+    // search orders its candidates from a small array: its position (-1 not seen), the text
+    // of its handle then (held by the entry: the same text found there again is the same
+    // handle), and the pass over the space that saw it (-1: seen alone, or changed since).
+    struct Seen {
+        const QChar* text = nullptr;
+        int position = -1;
+        int pass = -1;
+    };
+
+    // The values of the last build, and those added since; an entry changed or removed since
+    // the build has its built values killed.
+    PackedTree built;
+    std::vector<char> killed;  // by entry, for the entries there were at the build
+    RTree added;
+    std::vector<Entry> entries;
+    std::vector<Seen> seen;  // by entry
+    int pass = 0;            // passes over the space made (builds and rescans)
+    std::vector<quint32> freeEntries;
+    QHash<quint64, quint32> byKey;
+    std::vector<Kept> kept;
+    std::vector<quint32> freeKept;
+    int indexed = 0;  // entries with a valid whole box
+    BBox bounds;      // theirs
+    bool boundsStale = false;
+    double partLength = std::numeric_limits<double>::infinity();
+
+    quint32 entryFor(quint64 key) {
+        if (const auto it = byKey.constFind(key); it != byKey.cend()) return *it;
+        quint32 i;
+        if (freeEntries.empty()) {
+            i = quint32(entries.size());
+            entries.emplace_back();
+            seen.emplace_back();
+        } else {
+            i = freeEntries.back();
+            freeEntries.pop_back();
+        }
+        entries[i].key = key;
+        byKey.insert(key, i);
+        return i;
+    }
+
+    quint32 keepPiece(const Prim& p) {
+        if (freeKept.empty()) {
+            kept.push_back(keep(p));
+            return quint32(kept.size() - 1);
+        }
+        const quint32 at = freeKept.back();
+        freeKept.pop_back();
+        kept[at] = keep(p);
+        return at;
+    }
+
+    // The part length from the median size of the pieces of some of the space's entities.
+    void learnPartLength(const Document& doc, const Space& space) {
+        std::vector<double> sizes;
+        const size_t step = std::max<size_t>(1, space.entities.size() / kSizeSample);
+        for (size_t i = 0; i < space.entities.size(); i += step) {
+            for (const Prim& p : primitives(doc, space.entities[i])) {
+                const BBox b = boundingBox(p);
+                const double size = std::max(b.x1 - b.x0, b.y1 - b.y0);
+                if (b.isValid() && size > 0 && std::isfinite(size)) sizes.push_back(size);
+            }
+        }
+        partLength = std::numeric_limits<double>::infinity();
+        if (sizes.empty()) return;
+        auto middle = sizes.begin() + std::ptrdiff_t(sizes.size() / 2);
+        std::nth_element(sizes.begin(), middle, sizes.end());
+        for (partLength = *middle * kPartsOfUsual; std::isfinite(partLength); partLength *= 2) {
+            double parts = 0;
+            for (double size : sizes)
+                parts += std::min(double(kMaxParts), std::ceil(size / partLength));
+            if (parts <= kMostParts * double(sizes.size())) break;
+        }
+    }
+
+    // The values of an entity's pieces, none for an entity without extent, and its whole
+    // box.
+    void valuesOf(const Document& doc, const Entity& e, quint32 entry, std::vector<Value>* out) {
+        BBox whole;
+        for (const Prim& p : primitives(doc, e)) {
+            const BBox b = boundingBox(p);
+            if (!b.isValid()) continue;
+            whole.add(b);
+            const double size = std::max(b.x1 - b.x0, b.y1 - b.y0);
+            const bool cut = size > partLength && (p.kind == Prim::Segment || p.kind == Prim::Arc);
+            const BBoxT box = toBoost(b);
+            quint32 shape = cut ? quint32(Stored) : shapeOf(p, box);
+            if (shape == Stored) shape = keepPiece(p) << kShapeBits;
+            if (!cut) {
+                out->push_back({box, entry, shape});
+                continue;
+            }
+            // The parts carry the whole piece: a search measures it as it is. Their boxes
+            // are widened by what rounding may take off the points between them, except
+            // along an axis, where the points between stay on the piece.
+            const int n = int(std::min(double(kMaxParts), std::ceil(size / partLength)));
+            const double far =
+                std::max({std::abs(b.x0), std::abs(b.y0), std::abs(b.x1), std::abs(b.y1)});
+            if (p.kind == Prim::Segment) {
+                const QPointF d = p.b - p.a;
+                const double margin = d.x() == 0 || d.y() == 0 ? 0.0 : 1e-12 * (1 + far);
+                QPointF from = p.a;
+                for (int k = 1; k <= n; ++k) {
+                    const QPointF to = k == n ? p.b : p.a + d * (double(k) / n);
+                    out->push_back({toBoost(BBox::of(from, to).expanded(margin)), entry, shape});
+                    from = to;
+                }
+            } else {
+                // Arcs are found up to a small angle past their ends (Prim::onArc).
+                const double margin = 1e-12 * (1 + far) + 1e-8 * std::abs(p.r);
+                for (int k = 0; k < n; ++k) {
+                    const Prim part = Prim::arc(p.c, p.r, p.a0 + p.sweep * k / n, p.sweep / n);
+                    out->push_back({toBoost(boundingBox(part).expanded(margin)), entry, shape});
+                }
+            }
+        }
+        entries[entry].whole = whole;
+        if (whole.isValid()) ++indexed;
+        bounds.add(whole);
+    }
+
+    bool inBuilt(quint32 entry) const { return entry < killed.size() && !killed[entry]; }
+
+    // The values whose boxes meet the box, the living ones of the build and those added.
+    template <typename F>
+    void query(const BBox& q, F&& f) const {
+        built.query(q, [&](const Value& v) {
+            if (!killed[v.entry]) f(v);
+        });
+        if (!added.empty()) added.query(bgi::intersects(toBoost(q)), calling(f));
+    }
+
+    // Takes an entity's values out: they are found by its whole box.
+    void dropValues(quint32 entry) {
+        Entry& en = entries[entry];
+        if (!en.whole.isValid()) return;
+        std::vector<Value> found;
+        auto mine = [&](const Value& v) {
+            if (v.entry == entry) found.push_back(v);
+        };
+        if (inBuilt(entry)) {
+            built.query(en.whole, mine);
+            killed[entry] = 1;
+        } else {
+            added.query(bgi::intersects(toBoost(en.whole)), calling(mine));
+            for (const Value& v : found) added.remove(v);
+        }
+        std::vector<quint32> freed;
+        for (const Value& v : found) {
+            if ((v.shape & kShapeMask) == Stored) freed.push_back(v.shape >> kShapeBits);
+        }
+        // The parts of a piece share it.
+        std::sort(freed.begin(), freed.end());
+        freed.erase(std::unique(freed.begin(), freed.end()), freed.end());
+        freeKept.insert(freeKept.end(), freed.begin(), freed.end());
+        en.whole = {};
+        --indexed;
+        boundsStale = true;
+    }
+
+    const Prim& piece(const Value& v, Prim* scratch) const {
+        if ((v.shape & kShapeMask) == Stored)
+            giveBack(kept[v.shape >> kShapeBits], scratch);
+        else
+            readBack(v.box, v.shape, scratch);
+        return *scratch;
+    }
+
+    void see(quint32 entry, int position, const QString& handle, int byPass) {
+        Entry& en = entries[entry];
+        if (en.handle.constData() != handle.constData()) en.handle = handle;
+        seen[entry] = {en.handle.constData(), position, byPass};
+    }
+
+    // The entity at a position when it is the entry's.
+    const Entity* at(const Space& space, int i, quint32 entry) {
+        if (i < 0 || i >= int(space.entities.size())) return nullptr;
+        const Entity& e = space.entities[size_t(i)];
+        if (e.handle.constData() == seen[entry].text) return &e;
+        if (handleKey(e.handle) != entries[entry].key) return nullptr;
+        see(entry, i, e.handle, seen[entry].pass);
+        return &e;
+    }
 };
 
 // How far from the end of a space an entity not yet seen by resolve() is looked for before
@@ -61,52 +666,35 @@ quint64 handleKey(const QString& handle) {
     return v ? v : parse(QStringView(handle).trimmed());
 }
 
-SpatialIndex::SpatialIndex() : tree_(std::make_unique<Tree>()) {}
+SpatialIndex::SpatialIndex() : d_(std::make_unique<Data>()) {}
 SpatialIndex::~SpatialIndex() = default;
 SpatialIndex::SpatialIndex(SpatialIndex&&) noexcept = default;
 SpatialIndex& SpatialIndex::operator=(SpatialIndex&&) noexcept = default;
 
 void SpatialIndex::clear() {
     pendingDoc_ = nullptr;
-    tree_->rtree.clear();
-    boxes_.clear();
-    parts_.clear();
-    positions_.clear();
-}
-
-// The boxes an entity is indexed by: one per piece of its geometry (segment, arc, text box),
-// so that a cable crossing the sheet is found only near its own segments, not anywhere in
-// the box around it.
-std::vector<BBox> SpatialIndex::partsOf(const Document& doc, const Entity& e, BBox* whole) {
-    std::vector<BBox> parts;
-    *whole = boundingBox(doc, e);
-    if (!whole->isValid()) return parts;
-    for (const Prim& p : primitives(doc, e)) {
-        const BBox b = boundingBox(p);
-        if (b.isValid()) parts.push_back(b);
-    }
-    if (parts.empty()) parts.push_back(*whole);
-    return parts;
+    *d_ = Data();
 }
 
 void SpatialIndex::build(const Document& doc, const Space& space) {
     clear();
+    Data& d = *d_;
+    d.learnPartLength(doc, space);
+    d.entries.reserve(space.entities.size());
+    d.byKey.reserve(qsizetype(space.entities.size()));
     std::vector<Value> values;
-    values.reserve(space.entities.size());
+    values.reserve(space.entities.size() * 3);
     for (int i = 0; i < int(space.entities.size()); ++i) {
         const Entity& e = space.entities[size_t(i)];
         const quint64 key = handleKey(e.handle);
-        positions_.insert(key, i);
-        if (!key) continue;
-        BBox whole;
-        std::vector<BBox> parts = partsOf(doc, e, &whole);
-        if (parts.empty()) continue;
-        boxes_.insert(key, whole);
-        for (const BBox& b : parts) values.emplace_back(toBoost(b), key);
-        parts_.insert(key, std::move(parts));
+        if (!key || d.byKey.contains(key)) continue;
+        const quint32 entry = d.entryFor(key);
+        d.see(entry, i, e.handle, d.pass);
+        d.valuesOf(doc, e, entry, &values);
     }
-    // The packing constructor builds a balanced tree in one go.
-    tree_->rtree = bgi::rtree<Value, bgi::rstar<16>>(values.begin(), values.end());
+    d.built.build(values);
+    d.built.place([&d](quint32 entry) { return d.seen[entry].position; });
+    d.killed.assign(d.entries.size(), 0);
 }
 
 void SpatialIndex::buildLater(const Document& doc, const Space& space) {
@@ -137,23 +725,28 @@ void SpatialIndex::insert(const Document& doc, const Entity& e) {
     complete();
     const quint64 key = handleKey(e.handle);
     if (!key) return;
-    remove(e.handle);
-    BBox whole;
-    std::vector<BBox> parts = partsOf(doc, e, &whole);
-    if (parts.empty()) return;
-    boxes_.insert(key, whole);
-    for (const BBox& b : parts) tree_->rtree.insert(Value(toBoost(b), key));
-    parts_.insert(key, std::move(parts));
+    Data& d = *d_;
+    // A changed entity keeps its entry, and with it where it was last seen; that place is
+    // checked before it is used.
+    const quint32 entry = d.entryFor(key);
+    d.seen[entry].pass = -1;
+    d.dropValues(entry);
+    std::vector<Value> values;
+    d.valuesOf(doc, e, entry, &values);
+    for (const Value& v : values) d.added.insert(v);
 }
 
 bool SpatialIndex::remove(const QString& handle) {
     complete();
-    const quint64 key = handleKey(handle);
-    auto it = boxes_.find(key);
-    if (it == boxes_.end()) return false;
-    for (const BBox& b : parts_.value(key)) tree_->rtree.remove(Value(toBoost(b), key));
-    parts_.remove(key);
-    boxes_.erase(it);
+    Data& d = *d_;
+    const auto it = d.byKey.constFind(handleKey(handle));
+    if (it == d.byKey.cend() || !d.entries[*it].whole.isValid()) return false;
+    const quint32 entry = *it;
+    d.byKey.erase(it);
+    d.dropValues(entry);
+    d.entries[entry] = Data::Entry();
+    d.seen[entry] = Data::Seen();
+    d.freeEntries.push_back(entry);
     return true;
 }
 
@@ -173,50 +766,131 @@ std::vector<quint64> SpatialIndex::keysNear(QPointF p, double aperture) const {
 
 std::vector<quint64> SpatialIndex::keysIn(const BBox& box, bool within) const {
     complete();
-    std::vector<Value> hits;
-    if (box.isValid()) {
-        if (within)
-            tree_->rtree.query(bgi::covered_by(toBoost(box)), std::back_inserter(hits));
-        else
-            tree_->rtree.query(bgi::intersects(toBoost(box)), std::back_inserter(hits));
-    }
-    // Several pieces of one entity may meet the box; within asks for all of them.
-    std::vector<quint64> keys;
-    keys.reserve(hits.size());
-    for (const Value& v : hits) keys.push_back(v.second);
-    std::sort(keys.begin(), keys.end());
+    const Data& d = *d_;
+    std::vector<quint32> hits;
+    auto met = [&](const Value& v) { hits.push_back(v.entry); };
+    if (box.isValid()) d.query(box, met);
+    // Several pieces of one entity may meet the box. Within asks for all of them inside,
+    // which is its whole box inside.
+    std::sort(hits.begin(), hits.end());
+    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
     std::vector<quint64> out;
-    for (size_t i = 0; i < keys.size();) {
-        size_t j = i;
-        while (j < keys.size() && keys[j] == keys[i]) ++j;
-        if (!within || int(j - i) == int(parts_.value(keys[i]).size())) out.push_back(keys[i]);
-        i = j;
+    out.reserve(hits.size());
+    for (quint32 entry : hits) {
+        const Data::Entry& en = d.entries[entry];
+        if (!within || box.contains(en.whole)) out.push_back(en.key);
     }
+    std::sort(out.begin(), out.end());
     lastCandidates_ = int(out.size());
     return out;
 }
 
+void SpatialIndex::nearFromTop(const Space& space, QPointF p, double aperture,
+                               const TakeNear& take) const {
+    complete();
+    Data& d = *d_;
+    aperture = std::max(0.0, aperture);
+    const BBox box = BBox::of(p, p).expanded(aperture);
+    struct Near {
+        quint32 entry;
+        int position;
+        NearPiece piece;
+    };
+    // Room for what a search usually meets, so that it allocates nothing.
+    boost::container::small_vector<Near, 32> near;
+    boost::container::small_vector<quint32, 64> met;
+    boost::container::small_vector<NearPiece, 16> pieces;
+    // Positions seen in one pass over the space order the entities as the space does now:
+    // erasing and restoring entities keep the order of the others. Then only the entities
+    // handed out are checked; otherwise every one is found first.
+    bool onePass = true;
+    auto measure = [&](const Value& v) {
+        met.push_back(v.entry);
+        Prim scratch;
+        const Prim& piece = d.piece(v, &scratch);
+        const double dist = distance(piece, p);
+        if (dist > aperture) return;
+        int at = v.at;
+        if (at == Value::kNoPlace) {
+            const Data::Seen& seen = d.seen[v.entry];
+            at = seen.position;
+            onePass = onePass && seen.pass == d.pass;
+        }
+        if (at < 0) onePass = false;  // not in the space at the last pass: looked for again
+        near.push_back({v.entry, at, {piece.attribute, dist}});
+        // The entity will be read: the start of its record (handle and layer) is asked for
+        // while the search goes on.
+        if (at >= 0 && at < int(space.entities.size())) {
+            const char* e = reinterpret_cast<const char*>(&space.entities[size_t(at)]);
+            __builtin_prefetch(e);
+            __builtin_prefetch(e + 63);
+        }
+    };
+    if (box.isValid()) d.query(box, measure);
+    std::sort(met.begin(), met.end());
+    lastCandidates_ = int(std::unique(met.begin(), met.end()) - met.begin());
+
+    for (;;) {
+        if (!onePass) {
+            for (size_t k = 0; k < near.size(); ++k) {
+                if (k > 0 && near[k].entry == near[k - 1].entry)
+                    near[k].position = near[k - 1].position;
+                else
+                    resolveEntry(space, near[k].entry, &near[k].position);
+            }
+        }
+        std::sort(near.begin(), near.end(), [](const Near& a, const Near& b) {
+            if (a.position != b.position) return a.position > b.position;
+            if (a.entry != b.entry) return a.entry < b.entry;
+            return a.piece.attribute < b.piece.attribute;
+        });
+        bool stale = false;
+        for (size_t i = 0; i < near.size() && near[i].position >= 0 && !stale;) {
+            size_t j = i;
+            pieces.clear();
+            for (; j < near.size() && near[j].entry == near[i].entry; ++j)
+                pieces.push_back(near[j].piece);
+            const Entity* e = d.at(space, near[i].position, near[i].entry);
+            if (!e) {
+                // The space changed behind the index's back: find them all again.
+                stale = true;
+                break;
+            }
+            if (take(*e, near[i].position, {pieces.data(), pieces.size()})) return;
+            i = j;
+        }
+        if (!stale || !onePass) return;
+        rescan(space);
+        onePass = false;
+    }
+}
+
 bool SpatialIndex::contains(const QString& handle) const {
     complete();
-    return boxes_.contains(handleKey(handle));
+    const auto it = d_->byKey.constFind(handleKey(handle));
+    return it != d_->byKey.cend() && d_->entries[*it].whole.isValid();
 }
 
 BBox SpatialIndex::box(const QString& handle) const {
     complete();
-    return boxes_.value(handleKey(handle));
+    const auto it = d_->byKey.constFind(handleKey(handle));
+    return it == d_->byKey.cend() ? BBox() : d_->entries[*it].whole;
 }
 
 int SpatialIndex::size() const {
     complete();
-    return int(boxes_.size());
+    return d_->indexed;
 }
 
 BBox SpatialIndex::bounds() const {
     complete();
-    if (tree_->rtree.empty()) return {};
-    const BBoxT b = tree_->rtree.bounds();
-    return BBox{b.min_corner().get<0>(), b.min_corner().get<1>(), b.max_corner().get<0>(),
-                b.max_corner().get<1>()};
+    Data& d = *d_;
+    if (d.boundsStale) {
+        d.bounds = {};
+        for (const Data::Entry& en : d.entries) d.bounds.add(en.whole);
+        d.boundsStale = false;
+    }
+    return d.bounds;
 }
 
 const Entity* SpatialIndex::resolve(const Space& space, const QString& handle,
@@ -226,35 +900,65 @@ const Entity* SpatialIndex::resolve(const Space& space, const QString& handle,
 
 const Entity* SpatialIndex::resolve(const Space& space, quint64 key, int* position) const {
     complete();
-    auto at = [&](int i) -> const Entity* {
-        if (i < 0 || i >= int(space.entities.size())) return nullptr;
-        const Entity& e = space.entities[size_t(i)];
-        return handleKey(e.handle) == key ? &e : nullptr;
-    };
-    int i = positions_.value(key, -1);
-    const Entity* e = at(i);
+    if (position) *position = -1;
+    if (!key) return nullptr;
+    Data& d = *d_;
+    auto it = d.byKey.constFind(key);
+    if (it == d.byKey.cend()) {
+        // Never seen: an entity without extent added lately, or none of this space.
+        const int last = int(space.entities.size()) - 1;
+        for (int k = last; k >= 0 && k > last - kRecentlyAdded; --k) {
+            const Entity& e = space.entities[size_t(k)];
+            if (handleKey(e.handle) == key) {
+                d.see(d.entryFor(key), k, e.handle, -1);
+                if (position) *position = k;
+                return &e;
+            }
+        }
+        rescan(space);
+        it = d.byKey.constFind(key);
+        if (it == d.byKey.cend()) return nullptr;
+    }
+    return resolveEntry(space, *it, position);
+}
+
+const Entity* SpatialIndex::resolveEntry(const Space& space, quint32 entry, int* position) const {
+    Data& d = *d_;
+    int i = d.seen[entry].position;
+    const Entity* e = d.at(space, i, entry);
     if (!e && i < 0) {
         // Not seen yet: most likely appended lately (a command adds a few entities and then
         // goes back to change the first of them), so the end of the list is looked at first.
         const int last = int(space.entities.size()) - 1;
         for (int k = last; k >= 0 && k > last - kRecentlyAdded && !e; --k) {
-            e = at(k);
+            e = d.at(space, k, entry);
             if (e) {
                 i = k;
-                positions_.insert(key, i);
+                d.seen[entry].position = k;
+                d.seen[entry].pass = -1;
             }
         }
     }
     if (!e) {
-        ++rescans_;
-        positions_.clear();
-        for (int k = 0; k < int(space.entities.size()); ++k)
-            positions_.insert(handleKey(space.entities[size_t(k)].handle), k);
-        i = positions_.value(key, -1);
-        e = at(i);
+        rescan(space);
+        i = d.seen[entry].position;
+        e = d.at(space, i, entry);
     }
     if (position) *position = e ? i : -1;
     return e;
+}
+
+void SpatialIndex::rescan(const Space& space) const {
+    ++rescans_;
+    Data& d = *d_;
+    ++d.pass;
+    for (Data::Seen& s : d.seen) s = {s.text, -1, d.pass};  // not in the space
+    for (int k = 0; k < int(space.entities.size()); ++k) {
+        const QString& handle = space.entities[size_t(k)].handle;
+        const quint64 key = handleKey(handle);
+        if (key) d.see(d.entryFor(key), k, handle, d.pass);
+    }
+    d.built.place([&d](quint32 entry) { return d.seen[entry].position; });
 }
 
 }  // namespace tolvane::cad

@@ -1,19 +1,28 @@
-// An R-tree of the boxes of one space's entities, one box per piece of an entity's geometry
-// (segment, arc, text), keyed by handle, so that point and rectangle searches cost the
-// logarithm of the drawing rather than its size, long cables included. The model
-// sends no change notifications: the caller keeps the index in step through insert, remove
-// and update (the undo stack does so through its callback).
+// A spatial index of one space's entities: a box per piece of an entity's geometry (segment,
+// arc, text; long pieces in parts), keyed by handle, so that point and rectangle searches cost
+// the logarithm of the drawing rather than its size, long cables included. A build packs the
+// boxes in a tree of its own; what changes after it goes to an R-tree beside it. Each box
+// carries its piece, so that a point search measures the pieces it meets without reading the
+// entities. The model sends no change notifications: the caller keeps the index in step
+// through insert, remove and update (the undo stack does so through its callback).
 #pragma once
 
-#include <QHash>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "cad/document.h"
 #include "cad/geometry.h"
 
 namespace tolvane::cad {
+
+// A piece of an entity's geometry near a point, as a point search finds it.
+struct NearPiece {
+    int attribute = -1;  // the insert attribute the piece is the text of; -1 for the rest
+    double distance = 0.0;
+};
 
 class SpatialIndex {
   public:
@@ -47,6 +56,13 @@ class SpatialIndex {
     // text is made for the candidates.
     std::vector<quint64> keysNear(QPointF p, double aperture) const;
     std::vector<quint64> keysIn(const BBox& box, bool within = false) const;
+    // The entities with pieces whose true geometry lies within `aperture` of the point, from
+    // the topmost (last in draw order) down: `take` is given each with its draw position and
+    // those pieces until it returns true. The pieces are measured as they were indexed, and
+    // the entities below the one taken are not read at all.
+    using TakeNear =
+        std::function<bool(const Entity& e, int position, std::span<const NearPiece> pieces)>;
+    void nearFromTop(const Space& space, QPointF p, double aperture, const TakeNear& take) const;
 
     bool contains(const QString& handle) const;
     BBox box(const QString& handle) const;  // invalid when not indexed
@@ -60,23 +76,21 @@ class SpatialIndex {
     const Entity* resolve(const Space& space, const QString& handle, int* position) const;
     const Entity* resolve(const Space& space, quint64 key, int* position) const;
 
-    // Counters for checking the cost of searches: boxes returned by the last query and
-    // full passes over a space made by resolve.
+    // Counters for checking the cost of searches: entities whose boxes the last search met,
+    // and full passes over a space made to find entities again.
     int lastCandidates() const { return lastCandidates_; }
     int rescans() const { return rescans_; }
 
   private:
-    static std::vector<BBox> partsOf(const Document& doc, const Entity& e, BBox* whole);
+    struct Data;
     void buildPending();
+    const Entity* resolveEntry(const Space& space, quint32 entry, int* position) const;
+    void rescan(const Space& space) const;
 
     const Document* pendingDoc_ = nullptr;
     QString pendingSpace_;
 
-    struct Tree;
-    std::unique_ptr<Tree> tree_;
-    QHash<quint64, BBox> boxes_;               // whole entities
-    QHash<quint64, std::vector<BBox>> parts_;  // the boxes in the tree
-    mutable QHash<quint64, int> positions_;
+    std::unique_ptr<Data> d_;
     mutable int lastCandidates_ = 0;
     mutable int rescans_ = 0;
 };

@@ -471,10 +471,115 @@ TEST(CadSpatialIndex, LargeDrawingTouchesOnlyCandidates) {
     EXPECT_LE(d.index.rescans(), rescansAfterBuild + 1);
 }
 
+// Draw positions remembered from one pass over the space order a search's entities without
+// reading them. When the space has changed behind the index's back they are read again, an
+// entity erased without a word to the index is not found, and one the index is told has
+// changed is placed anew.
+TEST(CadSpatialIndex, RememberedPlacesGoneStale) {
+    Drawing d;
+    for (int i = 0; i < 50; ++i) d.add(Entity::line({double(i), 10}, {double(i), 20}));
+    const QString low = d.add(Entity::line({0, 0}, {100, 0}));
+    const QString mid = d.add(Entity::line({50, -5}, {50, 5}));
+    const QString high = d.add(Entity::line({40, -5}, {60, 5}));
+    d.add(Entity::circle({200, 0}, 1));
+    d.reindex();
+    const int rescans = d.index.rescans();
+    EXPECT_EQ(d.pick({50, 0}).position, 52);
+    EXPECT_EQ(d.index.rescans(), rescans);
+
+    d.doc.erase(d.model().entities[3].handle);
+    d.doc.erase(d.model().entities[7].handle);
+    const PickResult shifted = d.pick({50, 0});
+    EXPECT_EQ(shifted.handle, high);
+    EXPECT_EQ(shifted.position, 50);
+    EXPECT_EQ(d.index.rescans(), rescans + 1);
+
+    d.doc.erase(high);
+    EXPECT_EQ(d.pick({50, 0}).handle, mid);
+
+    // Taken to the top of the draw order under its own handle.
+    Entity moved = *d.doc.find(low);
+    d.doc.erase(low);
+    ASSERT_EQ(d.doc.addToModel(moved).handle, low);
+    d.index.update(d.doc, d.model().entities.back());
+    const PickResult top = d.pick({50, 0});
+    EXPECT_EQ(top.handle, low);
+    EXPECT_EQ(top.position, int(d.model().entities.size()) - 1);
+}
+
+// Far from the origin single precision cannot tell points apart that the pieces' own
+// coordinates can: the boxes the index reads first must still take in every piece a pass over
+// the space finds, to the last bit of the aperture, and a window just holding a long tilted
+// line (indexed in parts whose boxes are widened for rounding) must still select it.
+TEST(CadSpatialIndex, FarFromTheOriginToTheLastBit) {
+    Drawing d;
+    const QPointF o(3.1e6, -7.7e6);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> at(0.0, 50.0), turn(0.0, 360.0);
+    for (int i = 0; i < 300; ++i) {
+        const QPointF p = o + QPointF(at(random), at(random));
+        if (i % 5 == 0) {
+            d.add(Entity::line(p, p + QPointF(at(random) - 25, at(random) - 25)));
+        } else if (i % 5 == 1) {
+            d.add(Entity::line(p, p + QPointF(at(random) * 3, 0)));
+        } else if (i % 5 == 2) {
+            Entity text = Entity::textAt(p, QStringLiteral("T-1"), 0.8);
+            text.rotation = turn(random);
+            d.add(text);
+        } else if (i % 5 == 3) {
+            d.add(Entity::arc(p, at(random) / 5 + 0.5, turn(random), turn(random)));
+        } else {
+            d.add(Entity::point(p));
+        }
+    }
+    d.reindex();
+    const double aperture = 0.01;
+    int found = 0;
+    for (const Entity& e : std::vector<Entity>(d.model().entities)) {
+        for (const Prim& piece : primitives(d.doc, e)) {
+            std::vector<QPointF> ends{piece.a, piece.b};
+            if (piece.kind == Prim::TextBox) ends.assign(piece.q.begin(), piece.q.end());
+            for (QPointF end : ends) {
+                for (QPointF step : {QPointF(aperture, 0), QPointF(0, -aperture),
+                                     QPointF(aperture, aperture) * std::sqrt(0.5)})
+                    found += d.pick(end + step, aperture).found();
+            }
+        }
+    }
+    EXPECT_GT(found, 2000);
+
+    const QString tilted = d.add(Entity::line(o - QPointF(100, 100), o - QPointF(10, 37)));
+    const BBox just = boundingBox(d.doc, *d.doc.find(tilted));
+    d.index.insert(d.doc, *d.doc.find(tilted));
+    EXPECT_EQ(windowSelect(d.doc, d.model(), d.index, just), std::vector<QString>{tilted});
+    d.reindex();
+    EXPECT_EQ(windowSelect(d.doc, d.model(), d.index, just), std::vector<QString>{tilted});
+}
+
+// Pieces of any size, however far apart, are indexed and found like the rest.
+TEST(CadSpatialIndex, PiecesBeyondAllMeasure) {
+    Drawing d;
+    const QString across = d.add(Entity::line({-1e150, 1}, {1e150, 1}));
+    const QString far = d.add(Entity::circle({1e15, -1e15}, 1));
+    std::vector<QString> posts;
+    for (int i = 1; i <= 100; ++i)
+        posts.push_back(d.add(Entity::line({double(i), 0}, {double(i), 2})));
+    d.reindex();
+    EXPECT_EQ(d.pick({1e15 + 1, -1e15}).handle, far);
+    EXPECT_EQ(d.pick({0, 1.05}).handle, across);
+    EXPECT_EQ(d.pick({50, 1.5}).handle, posts[49]);
+    const BBox box{9.5, 0.5, 11.5, 1.5};
+    const std::vector<QString> crossing = crossingSelect(d.doc, d.model(), d.index, box);
+    EXPECT_EQ(crossing, crossingSelect(d.doc, d.model(), box));
+    EXPECT_EQ(std::count(crossing.begin(), crossing.end(), posts[9]), 1);
+    EXPECT_EQ(d.index.bounds().x1, 1e150);
+}
+
 // The index must give exactly the answers a pass over the whole space gives, on a drawing of
-// every kind of piece piled densely enough that boxes overlap, and keep doing so while
-// entities are added, changed and erased one by one (as commands and undo do) in numbers that
-// make it reorganise itself.
+// every kind of piece piled densely enough that boxes overlap (long runs indexed in parts,
+// tilted lines, turned text and arcs kept beside their boxes among them), and keep doing so
+// while entities are added, changed and erased one by one (as commands and undo do) in numbers
+// that make it reorganise itself.
 TEST(CadSpatialIndex, AnswersAsAPassOverTheSpaceWhileEdited) {
     Drawing d;
     Block& block = d.doc.addBlock(QStringLiteral("EQ"));
@@ -484,7 +589,7 @@ TEST(CadSpatialIndex, AnswersAsAPassOverTheSpaceWhileEdited) {
     std::uniform_real_distribution<double> at(0.0, 100.0), small(0.2, 8.0);
     const auto randomEntity = [&]() {
         const QPointF p(at(random), at(random));
-        switch (random() % 6) {
+        switch (random() % 9) {
             case 0:
                 return Entity::line(p, p + QPointF(small(random), small(random) - 4));
             case 1:
@@ -501,6 +606,22 @@ TEST(CadSpatialIndex, AnswersAsAPassOverTheSpaceWhileEdited) {
                     p + QPointF(0, 4), QStringLiteral("NAME"), QStringLiteral("EQ-1"), 1.0));
                 return ins;
             }
+            case 5: {
+                // A cable run across the drawing with a rounded corner and a sloping end.
+                const QPointF turn(at(random), p.y());
+                return Entity::polyline({{p - QPointF(60, 0), 0},
+                                         {turn, 0.4},
+                                         {turn + QPointF(10, 50), 0},
+                                         {turn + QPointF(90, 80), 0}},
+                                        false);
+            }
+            case 6: {
+                Entity text = Entity::textAt(p, QStringLiteral("TURNED"), 2.0);
+                text.rotation = 30.0 * double(random() % 12);
+                return text;
+            }
+            case 7:
+                return Entity::arc(p, 40.0 + small(random), at(random) * 3.6, at(random) * 3.6);
             default:
                 return Entity::point(p);
         }
