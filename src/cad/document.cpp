@@ -602,7 +602,11 @@ void Document::addAll(Block& block, std::vector<Entity>&& entities) {
 
 void Document::addAll(std::vector<Entity>& list, std::vector<Entity>&& entities, Location where) {
     const size_t first = list.size();
-    if (list.empty()) {
+    // A list taken over whole (a drawing read from a file) is not entered into the handle
+    // lookup here: the first search for one of its handles enters everything in one pass
+    // (see find), after the drawing has shown rather than while the user waits for it.
+    const bool whole = list.empty();
+    if (whole) {
         list = std::move(entities);
     } else {
         list.reserve(first + entities.size());
@@ -613,9 +617,10 @@ void Document::addAll(std::vector<Entity>& list, std::vector<Entity>&& entities,
     qsizetype handles = qsizetype(list.size() - first);
     for (size_t i = first; i < list.size(); ++i) handles += qsizetype(list[i].attributes.size());
     used_.reserve(used_.size() + handles);
-    places_.reserve(places_.size() + handles);
+    if (!whole) places_.reserve(places_.size() + handles);
     for (size_t i = first; i < list.size(); ++i) {
         claim(list[i]);
+        if (whole) continue;
         where.index = int(i);
         remember(list, where);
     }
@@ -664,6 +669,7 @@ void Document::remember(const std::vector<Entity>& list, Location where) {
 
 void Document::indexHandles() {
     places_.clear();
+    places_.reserve(qsizetype(used_.size()));
     auto scan = [this](const std::vector<Entity>& list, Location::Owner owner, int ownerIndex) {
         for (int i = 0; i < int(list.size()); ++i) remember(list, {owner, ownerIndex, i, -1});
     };
