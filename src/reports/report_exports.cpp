@@ -1,6 +1,7 @@
 // The export sinks.
 #include "reports/report_exports.h"
 
+#include <sys/stat.h>
 #include <tiffio.h>
 #include <xlsxwriter.h>
 
@@ -45,6 +46,18 @@ class TemporaryOutput {
     }
     const QString& temp() const { return temp_; }
     void commit() {
+        // The temporary file was made private (0600); the file it becomes gets the permissions
+        // of the file it replaces, or those of any file written anew.
+        struct stat target {};
+        mode_t mode;
+        if (::stat(QFile::encodeName(path_).constData(), &target) == 0) {
+            mode = target.st_mode & 07777;
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
+        }
+        ::chmod(QFile::encodeName(temp_).constData(), mode);
         if (std::rename(QFile::encodeName(temp_).constData(),
                         QFile::encodeName(path_).constData()) != 0)
             throw cannotWrite(path_, QString::fromLocal8Bit(std::strerror(errno)));

@@ -198,6 +198,36 @@ TEST_F(ReportExport, HtmlRtfAndTextCarryTheReport) {
     EXPECT_TRUE(text.contains("Page 3 of 3"));
 }
 
+// Every format, whether written through a device or by a library through a temporary
+// file, gets the permissions of a file written anew, and an existing file keeps its own.
+TEST_F(ReportExport, ExportsGetTheUsualFilePermissions) {
+    QFile plain(dir_.filePath("plain.txt"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    // The owner's, group's and others' permissions (without the reader's own view of them).
+    auto mode = [](const QString& path) {
+        return QFileInfo(path).permissions() &
+               ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    };
+    const QFile::Permissions usual = mode(plain.fileName());
+    const QFile::Permissions narrow = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    for (const ExportFormatInfo& f : exportFormats()) {
+        SCOPED_TRACE(f.suffix.toStdString());
+        auto rows = cableRows();
+        const QString fresh = dir_.filePath("fresh." + f.suffix);
+        exportReport(cableList(), rows, f.format, fresh);
+        EXPECT_EQ(mode(fresh), usual);
+        const QString kept = dir_.filePath("kept." + f.suffix);
+        QFile old(kept);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.close();
+        ASSERT_TRUE(QFile::setPermissions(kept, narrow));
+        auto again = cableRows();
+        exportReport(cableList(), again, f.format, kept);
+        EXPECT_EQ(mode(kept), narrow);
+    }
+}
+
 TEST_F(ReportExport, FailuresLeaveNothingHalfWritten) {
     const QString target = dir_.filePath("old.pdf");
     QFile old(target);
