@@ -36,8 +36,11 @@ bool parseHandle(const QString& handle, quint64* value) {
 
 template <typename T>
 auto findByName(T& list, const QString& name) -> decltype(&list[0]) {
+    // Names of another length are passed over without comparing them (case folding keeps the
+    // length): layers are looked up for every entity drawn or picked.
     for (auto& item : list) {
-        if (item.name.compare(name, Qt::CaseInsensitive) == 0) return &item;
+        if (item.name.size() == name.size() && item.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &item;
     }
     return nullptr;
 }

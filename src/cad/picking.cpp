@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <span>
 
 namespace tolvane::cad {
 
@@ -17,13 +18,33 @@ struct Candidate {
 };
 
 bool visible(const Document& doc, const Entity& e) {
-    // Document::layer() by hand, names of another length passed over without comparing
-    // them: this runs for every entity a point search looks at.
-    for (const Layer& l : doc.layers()) {
-        if (l.name.size() == e.layer.size() && l.name.compare(e.layer, Qt::CaseInsensitive) == 0)
-            return l.on && !l.frozen;
+    const Layer* l = doc.layer(e.layer);
+    return !l || (l->on && !l->frozen);
+}
+
+// What a point search finds on one entity from its pieces within the aperture: the nearest
+// visible attribute (attributes lie on top of their insert; of two as near, the first), else
+// the entity itself when any other piece is near.
+PickResult pickOn(const Entity& e, int position, std::span<const NearPiece> near) {
+    int bestAttr = -1;
+    double bestAttrDist = std::numeric_limits<double>::infinity();
+    bool onGeometry = false;
+    for (const NearPiece& p : near) {
+        if (p.attribute < 0) {
+            onGeometry = true;
+        } else if (p.attribute < int(e.attributes.size()) &&
+                   (e.attributes[size_t(p.attribute)].attributeFlags & 1) == 0 &&
+                   p.distance < bestAttrDist) {
+            bestAttrDist = p.distance;
+            bestAttr = p.attribute;
+        }
     }
-    return true;
+    if (bestAttr >= 0) {
+        const Entity& a = e.attributes[size_t(bestAttr)];
+        return PickResult{a.handle, e.handle, a.tag, position};
+    }
+    if (onGeometry) return PickResult{e.handle, {}, {}, position};
+    return {};
 }
 
 std::vector<Candidate> allOf(const Document& doc, const Space& space) {
@@ -56,29 +77,14 @@ void byDrawOrder(std::vector<Candidate>* list) {
 PickResult topmost(const Document& doc, std::vector<Candidate> list, QPointF point,
                    double aperture) {
     byDrawOrder(&list);
+    std::vector<NearPiece> near;
     for (auto it = list.rbegin(); it != list.rend(); ++it) {
-        const Entity& e = *it->entity;
-        const std::vector<Prim> prims = primitives(doc, e);
-        // Attributes first: they lie on top of their insert.
-        int bestAttr = -1;
-        double bestAttrDist = std::numeric_limits<double>::infinity();
-        bool onGeometry = false;
-        for (const Prim& p : prims) {
+        near.clear();
+        for (const Prim& p : primitives(doc, *it->entity)) {
             const double d = distance(p, point);
-            if (d > aperture) continue;
-            if (p.attribute < 0) {
-                onGeometry = true;
-            } else if ((e.attributes[size_t(p.attribute)].attributeFlags & 1) == 0 &&
-                       d < bestAttrDist) {
-                bestAttrDist = d;
-                bestAttr = p.attribute;
-            }
+            if (d <= aperture) near.push_back({p.attribute, d});
         }
-        if (bestAttr >= 0) {
-            const Entity& a = e.attributes[size_t(bestAttr)];
-            return PickResult{a.handle, e.handle, a.tag, it->position};
-        }
-        if (onGeometry) return PickResult{e.handle, {}, {}, it->position};
+        if (PickResult found = pickOn(*it->entity, it->position, near); found.found()) return found;
     }
     return {};
 }
@@ -130,27 +136,10 @@ PickResult pointSearch(const Document& doc, const Space& space, const SpatialInd
     const auto take = [s = &search](const Entity& e, int position,
                                     std::span<const NearPiece> pieces) {
         if (!visible(s->doc, e)) return false;
-        // Attributes first: they lie on top of their insert. Of two as near, the first.
-        int bestAttr = -1;
-        double bestAttrDist = std::numeric_limits<double>::infinity();
-        bool onGeometry = false;
-        for (const NearPiece& p : pieces) {
-            if (p.attribute < 0) {
-                onGeometry = true;
-            } else if (p.attribute < int(e.attributes.size()) &&
-                       (e.attributes[size_t(p.attribute)].attributeFlags & 1) == 0 &&
-                       p.distance < bestAttrDist) {
-                bestAttrDist = p.distance;
-                bestAttr = p.attribute;
-            }
-        }
-        if (bestAttr >= 0) {
-            const Entity& a = e.attributes[size_t(bestAttr)];
-            s->found = PickResult{a.handle, e.handle, a.tag, position};
-        } else if (onGeometry) {
-            s->found = PickResult{e.handle, {}, {}, position};
-        }
-        return s->found.found();
+        PickResult found = pickOn(e, position, pieces);
+        if (!found.found()) return false;
+        s->found = std::move(found);
+        return true;
     };
     index.nearFromTop(space, point, aperture, take);
     if (stats) stats->candidates = index.lastCandidates();
