@@ -121,9 +121,11 @@ bool TableLock::tryAcquire() {
 }
 
 bool TableLock::acquire() {
-    for (;;) {
+    for (int freed = 0;;) {
         if (tryAcquire()) return true;
         const QString by = holder();
+        // Given back between the attempt and this look: try again rather than name nobody.
+        if (by == QLatin1String("-") && ++freed < 3) continue;
         const MsgButton answer =
             ui_.message(table_.busyText + by, MsgButtons::RetryCancel, MsgIcon::Warning);
         if (answer != MsgButton::Retry) return false;
@@ -156,21 +158,26 @@ bool takeOverStale(DbId db, const QString& holder, const QString& whoAmI, Connec
     if (registry.engine(db) != Engine::PostgreSQL) return holder == whoAmI && takeOver() > 0;
     // The exclusive lock on the holder's identity is granted only when no session of the
     // holder other than our own is connected; while we hold it no new one can announce itself.
+    // Our run's other connections to the server announce the holder too when it is our own
+    // identity (an earlier run of this user): they step back until the lock is given back, so
+    // that only other runs count as alive.
     const QString lockKey = QStringLiteral("%1, hashtext(?)").arg(advisory::kSessionClass);
-    Query alive(db, QStringLiteral("select pg_try_advisory_lock(%1)").arg(lockKey), registry);
-    if (!alive.bind(holder).scalar().toBool()) return false;
-    // Given back however the take-over ends.
     int changed = 0;
-    std::exception_ptr failed;
-    try {
-        changed = takeOver();
-    } catch (...) {
-        failed = std::current_exception();
-    }
-    Query(db, QStringLiteral("select pg_advisory_unlock(%1)").arg(lockKey), registry)
-        .bind(holder)
-        .exec();
-    if (failed) std::rethrow_exception(failed);
+    registry.withSoleAnnouncement(db, [&] {
+        Query alive(db, QStringLiteral("select pg_try_advisory_lock(%1)").arg(lockKey), registry);
+        if (!alive.bind(holder).scalar().toBool()) return;
+        // Given back however the take-over ends.
+        std::exception_ptr failed;
+        try {
+            changed = takeOver();
+        } catch (...) {
+            failed = std::current_exception();
+        }
+        Query(db, QStringLiteral("select pg_advisory_unlock(%1)").arg(lockKey), registry)
+            .bind(holder)
+            .exec();
+        if (failed) std::rethrow_exception(failed);
+    });
     return changed > 0;
 }
 

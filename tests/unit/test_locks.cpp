@@ -215,4 +215,49 @@ TEST_P(LockTest, ADrawingOfAKilledHolderOpensForEditing) {
     EXPECT_TRUE(bob.ui->atEnd());
 }
 
+// A run has several connections to the server (the project manager, the library and the
+// project may share one database), each announcing the user's identity. After a crash the same
+// user's next run takes back its own drawing and cable locks all the same, without a question,
+// and everyone else still finds the identity alive while that run is at work.
+TEST_P(LockTest, AUsersOwnLocksComeBackToItsNextRunOfSeveralConnections) {
+    if (GetParam() != db::Engine::PostgreSQL) GTEST_SKIP() << "sessions live on the server";
+    RunState annRun, bobRun;
+    annRun.mode = bobRun.mode = DatabaseMode::Shared;
+    annRun.whoAmI = "ann_pc1";
+    bobRun.whoAmI = "bob_pc2";
+    const QString rack = "/srv/job/DRAWINGS/rack.dxf";
+    {
+        ScriptedUser ann("");
+        projects::DrawingRegistry crashed(annRun, *ann.ui, first);
+        ASSERT_EQ(crashed.lockForOpen(rack), projects::OpenLock::Opened);
+        db::TableLock held(db::cableLock(), true, "ann_pc1", *ann.ui, db::DbId::Project, first);
+        ASSERT_TRUE(held.acquire());
+        kill(first, second);
+    }  // the killed run gives nothing back
+    ASSERT_EQ(holderRow(second), "1 ann_pc1");
+
+    db::Connections restarted;  // closed before the database is dropped
+    for (db::DbId id : {db::DbId::PM, db::DbId::Equipment, db::DbId::Project})
+        restarted.bind(id, second.boundTo(db::DbId::Project));
+    restarted.setSessionIdentity("ann_pc1");
+    for (db::DbId id : {db::DbId::PM, db::DbId::Equipment, db::DbId::Project})
+        db::Query(id, "select 1", restarted).exec();
+    ScriptedUser ann("");
+    projects::DrawingRegistry annDrawings(annRun, *ann.ui, restarted);
+    EXPECT_EQ(annDrawings.lockForOpen(rack), projects::OpenLock::Opened);
+    db::TableLock again(db::cableLock(), true, "ann_pc1", *ann.ui, db::DbId::Project, restarted);
+    EXPECT_TRUE(again.acquire());
+    EXPECT_TRUE(ann.transcript.isEmpty()) << ann.transcript.toStdString();
+    EXPECT_EQ(holderRow(second), "1 ann_pc1");
+
+    // Taking back its own locks left every connection of the run announcing the identity.
+    ScriptedUser bob("button Cancel\nbutton Cancel\n");
+    projects::DrawingRegistry bobDrawings(bobRun, *bob.ui, second);
+    EXPECT_EQ(bobDrawings.lockForOpen(rack), projects::OpenLock::Cancelled);
+    kill(restarted, second);  // the project's connection ends; the library's stays
+    db::TableLock wanted(db::cableLock(), true, "bob_pc2", *bob.ui, db::DbId::Project, second);
+    EXPECT_FALSE(wanted.acquire());  // the library's connection still says Ann is at work
+    EXPECT_TRUE(bob.transcript.contains("being edited by ann_pc1"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, LockTest, test::bothEngines(), test::engineName);
