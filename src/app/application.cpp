@@ -196,7 +196,7 @@ int Application::run() {
         text = QString::fromUtf8(file.readAll());
         auto script = std::make_unique<ScriptUi>(parseScript(text), out_);
         scriptUi_ = script.get();
-        host_ = std::make_unique<BatchHost>(main_);
+        host_ = std::make_unique<BatchHost>(main_, errors_);
         scriptUi_->setHost(host_.get());
         ui_ = std::move(script);
         return runBatch();

@@ -14,6 +14,7 @@
 #include "cad/picking.h"
 #include "db/database.h"
 #include "drawings/inspection.h"
+#include "shell/error_handler.h"
 #include "ui/widget_driver.h"
 #include "wiring/project_check.h"
 #include "wiring/signal_trace.h"
@@ -33,6 +34,14 @@ DrawingWindow* drawingWindow(QWidget* current, const QString& what, int line) {
 }
 
 }  // namespace
+
+void BatchHost::perform(const QString& verb, const std::function<void()>& action) {
+    if (!errors_) {
+        action();
+        return;
+    }
+    errors_->guard(QStringLiteral("Script_") + verb, action);
+}
 
 MainWindow* BatchHost::requireMain() const {
     if (!main_) throw DriverError(QStringLiteral("the main window is not open"));

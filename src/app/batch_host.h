@@ -2,16 +2,21 @@
 // opening, keys and the open windows of the main window.
 #pragma once
 
+#include <memory>
+
 #include "ui/script_ui.h"
 
 namespace tolvane {
 
+class ErrorHandler;
 class MainWindow;
 
 class BatchHost : public ScriptHost {
   public:
-    explicit BatchHost(MainWindow*& main) : main_(main) {}
+    BatchHost(MainWindow*& main, std::unique_ptr<ErrorHandler>& errors)
+        : main_(main), errors_(errors) {}
 
+    void perform(const QString& verb, const std::function<void()>& action) override;
     void route(const QString& key) override;
     void type(const QString& text) override;
     void enter(const QString& text) override;
@@ -34,6 +39,7 @@ class BatchHost : public ScriptHost {
   private:
     MainWindow* requireMain() const;
     MainWindow*& main_;
+    std::unique_ptr<ErrorHandler>& errors_;
 };
 
 }  // namespace tolvane

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlRecord>
+#include <exception>
 
 #include "ui/ui.h"
 
@@ -140,6 +141,66 @@ DbError::DbError(DbId db, const QString& location, const QString& what, const QS
           QStringLiteral("The %1 (%2) %3: %4").arg(dbTitle(db), location, what, reason.trimmed())),
       db_(db) {}
 
+QString refusalOf(Engine engine, const QSqlError& error, bool* lost) {
+    if (lost) *lost = false;
+    const QString code = error.nativeErrorCode();
+    const QString text = error.databaseText() + QLatin1Char(' ') + error.driverText();
+    const auto has = [&](const char* words) {
+        return text.contains(QLatin1String(words), Qt::CaseInsensitive);
+    };
+    if (engine == Engine::SQLite) {
+        // Extended result codes keep the primary one in their low byte.
+        switch (code.toInt() & 0xff) {
+            case 13:  // SQLITE_FULL
+                return QStringLiteral("disk full");
+            case 8:  // SQLITE_READONLY
+                return QStringLiteral("the database is read-only");
+            case 10:  // SQLITE_IOERR
+                return QStringLiteral("the disk reported an error");
+            case 14:  // SQLITE_CANTOPEN: its journal cannot be made beside it
+                return QStringLiteral("its folder cannot be written");
+            default:
+                return QString();
+        }
+    }
+    // PostgreSQL: the SQLSTATE, and libpq's own words when the server is gone.
+    if (code == QLatin1String("53100")) return QStringLiteral("disk full");
+    if (code.startsWith(QLatin1String("53"))) return QStringLiteral("the server is out of space");
+    if (code == QLatin1String("25006")) return QStringLiteral("the database is read-only");
+    if (code == QLatin1String("58030")) return QStringLiteral("the disk reported an error");
+    if (code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P")) ||
+        (code.isEmpty() && (has("server closed the connection") ||
+                            has("no connection to the server") || has("could not send data") ||
+                            has("connection not open") || has("terminating connection")))) {
+        if (lost) *lost = true;
+        return QStringLiteral("the connection to the server was lost");
+    }
+    return QString();
+}
+
+namespace {
+QString failureText(DbId db, Engine engine, const QString& location, const QString& what,
+                    const QSqlError& error) {
+    bool lost = false;
+    const QString cause = refusalOf(engine, error, &lost);
+    if (cause.isEmpty())
+        return QStringLiteral("The %1 (%2) %3: %4")
+            .arg(dbTitle(db), location, what, error.text().trimmed());
+    // The cause first, in the user's words; the engine's own after it, for the log.
+    return QStringLiteral("The %1 could not be %2: %3.\r\n(%4: %5)")
+        .arg(dbTitle(db), lost ? QStringLiteral("reached") : QStringLiteral("written"), cause,
+             location, error.text().trimmed());
+}
+}  // namespace
+
+DbError::DbError(DbId db, Engine engine, const QString& location, const QString& what,
+                 const QSqlError& error)
+    : AppError(err::kDatabase, failureText(db, engine, location, what, error)),
+      db_(db),
+      refusal_(refusalOf(engine, error, &connectionLost_)) {
+    if (!refusal_.isEmpty()) setEndsActionOnly();
+}
+
 // ---- the registry -----------------------------------------------------------------------
 
 Connections::~Connections() {
@@ -197,10 +258,39 @@ void Connections::setSessionIdentity(const QString& whoAmI) {
     identity_ = whoAmI;
 }
 
+void Connections::withSoleAnnouncement(DbId id, const std::function<void()>& fn) {
+    const ConnectionSpec& own = boundTo(id);
+    QList<QSqlDatabase> others;
+    if (own.engine == Engine::PostgreSQL && !identity_.isEmpty()) {
+        for (DbId other : {DbId::PM, DbId::Equipment, DbId::Blank, DbId::Project}) {
+            const Slot& slot = slots_[int(other)];
+            const QString name = connectionName(other);
+            // Advisory locks belong to one database of the server, whatever the schema.
+            if (other == id || !slot.bound || slot.connSpec.engine != Engine::PostgreSQL ||
+                slot.connSpec.host != own.host || slot.connSpec.port != own.port ||
+                slot.connSpec.database != own.database || !QSqlDatabase::contains(name))
+                continue;
+            QSqlDatabase db = QSqlDatabase::database(name, false);
+            if (db.isOpen() && sessionLock(db, identity_, false, nullptr)) others << db;
+        }
+    }
+    std::exception_ptr failed;
+    try {
+        fn();
+    } catch (...) {
+        failed = std::current_exception();
+    }
+    for (QSqlDatabase& db : others) sessionLock(db, identity_, true, nullptr);
+    if (failed) std::rethrow_exception(failed);
+}
+
 QSqlDatabase Connections::database(DbId id) {
     const QString name = connectionName(id);
     if (QSqlDatabase::contains(name)) {
         QSqlDatabase db = QSqlDatabase::database(name, false);
+        // A connection the server dropped (restarted, say) is opened anew.
+        if (slots_[int(id)].lost) db.close();
+        slots_[int(id)].lost = false;
         if (db.isOpen()) return db;
     }
     const Slot& slot = slots_[int(id)];
@@ -321,8 +411,7 @@ Query::Query(DbId db, const QString& sql, Connections& registry)
     // the others run as they stand (PostgreSQL cannot prepare a table definition, say).
     if (sql.contains(QLatin1Char('?'))) {
         if (!q_.prepare(sql))
-            throw DbError(db, location_, QStringLiteral("cannot run \"%1\"").arg(sql),
-                          q_.lastError().text());
+            throw failed(QStringLiteral("cannot run \"%1\"").arg(sql), q_.lastError());
         prepared_ = true;
     }
 }
@@ -339,11 +428,15 @@ Query& Query::exec() {
     bool ok = prepared_ ? q_.exec() : q_.exec(text_);
     while (!ok && registry_.retryWhenBusy(db_, q_.lastError()))
         ok = prepared_ ? q_.exec() : q_.exec(text_);
-    if (!ok)
-        throw DbError(db_, location_, QStringLiteral("cannot run \"%1\"").arg(text_),
-                      q_.lastError().text());
+    if (!ok) throw failed(QStringLiteral("cannot run \"%1\"").arg(text_), q_.lastError());
     if (!written_.isEmpty()) TableChanges::instance().notify(db_, written_);
     return *this;
+}
+
+DbError Query::failed(const QString& what, const QSqlError& error) {
+    DbError e(db_, engine_, location_, what, error);
+    if (e.connectionLost()) registry_.markLost(db_);
+    return e;
 }
 
 QVariant Query::value(const QString& column) const {
@@ -363,8 +456,8 @@ Transaction::Transaction(DbId db, Connections& registry)
       location_(registry.boundTo(db).location()),
       database_(registry.database(db)) {
     if (!database_.transaction())
-        throw DbError(db, location_, QStringLiteral("cannot start a transaction"),
-                      database_.lastError().text());
+        throw DbError(db, registry.engine(db), location_,
+                      QStringLiteral("cannot start a transaction"), database_.lastError());
 }
 
 Transaction::~Transaction() {
@@ -382,10 +475,13 @@ void Transaction::commit() {
         throw;
     }
     if (!ok) {
-        const QString reason = database_.lastError().text();
+        const QSqlError reason = database_.lastError();
         database_.rollback();
         done_ = true;
-        throw DbError(db_, location_, QStringLiteral("cannot save the changes"), reason);
+        DbError error(db_, registry_.engine(db_), location_,
+                      QStringLiteral("cannot save the changes"), reason);
+        if (error.connectionLost()) registry_.markLost(db_);
+        throw error;
     }
     done_ = true;
 }

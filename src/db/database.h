@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <optional>
 
 #include "shell/app_error.h"
@@ -59,11 +60,26 @@ class DbError : public AppError {
     DbError(DbId db, const QString& what, const QString& reason);
     // The location given: a registry of its own (a second user in a test, a merge source).
     DbError(DbId db, const QString& location, const QString& what, const QString& reason);
+    // A statement, transaction or connection that failed with the engine's error: a write the
+    // store refused (a full or read-only disk, an I/O error) or a lost server connection ends
+    // only the action (AppError::endsActionOnly), with a message that says so.
+    DbError(DbId db, Engine engine, const QString& location, const QString& what,
+            const QSqlError& error);
     DbId db() const { return db_; }
+    // Why the engine refused, for a failure that ends only the action: "disk full", ...
+    const QString& refusal() const { return refusal_; }
+    bool connectionLost() const { return connectionLost_; }
 
   private:
     DbId db_;
+    bool connectionLost_ = false;  // set while refusal_ is made
+    QString refusal_;
 };
+
+// Why the store behind a failed statement refused it ("disk full", "the database is
+// read-only", ...), or empty when the failure is the statement's own (a syntax error, a
+// violated constraint). lost is set when the connection to the server is gone.
+QString refusalOf(Engine engine, const QSqlError& error, bool* lost = nullptr);
 
 // The registry of named connections. Binding a connection does not open it; the first query
 // does. Rebinding (another project opened) closes the old connection.
@@ -84,6 +100,8 @@ class Connections {
     QSqlDatabase database(DbId id);
     void close(DbId id);
     void closeAll();
+    // The connection of id failed as a lost one does: the next use opens it anew.
+    void markLost(DbId id) { slots_[int(id)].lost = true; }
 
     // How long a statement on an SQLite file waits for another program's write to end before
     // the database counts as busy. Applies to connections opened afterwards.
@@ -106,10 +124,17 @@ class Connections {
     // is known to be stale (see db/locks.h). Empty: no announcement (SQLite never has one).
     void setSessionIdentity(const QString& whoAmI);
     const QString& sessionIdentity() const { return identity_; }
+    // Runs fn while, of this registry's open connections to the server database of id, only
+    // id's own announces the identity; the others announce it again afterwards, however fn
+    // ends. The server refuses an exclusive lock on the identity while another connection holds
+    // its shared one, so this lets a run ask "is any other run of my identity alive?" from one
+    // connection, which keeps announcing throughout. Runs fn alone on SQLite.
+    void withSoleAnnouncement(DbId id, const std::function<void()>& fn);
 
   private:
     struct Slot {
         bool bound = false;
+        bool lost = false;
         ConnectionSpec connSpec;
     };
     Slot slots_[4];
@@ -177,6 +202,8 @@ class Query {
     QVariant scalar();
 
   private:
+    DbError failed(const QString& what, const QSqlError& error);
+
     Connections& registry_;
     DbId db_;
     Engine engine_;

@@ -250,8 +250,19 @@ bool DrawingRegistry::clearAll() {
 
 void DrawingRegistry::releaseAtShutdown() {
     try {
+        // Nothing held, nothing written: a run that only read a read-only database ends as
+        // quietly as it ran.
+        const bool shared = run_.mode == DatabaseMode::Shared;
+        Query held(DbId::Project,
+                   shared ? QStringLiteral("select count(*) from tblDrawings where Locked = ? and "
+                                           "LOCKEDBY = ?")
+                          : QStringLiteral("select count(*) from tblDrawings where Locked = ?"),
+                   registry_);
+        held.bind(true);
+        if (shared) held.bind(run_.whoAmI);
+        if (held.scalar().toInt() == 0) return;
         db::Transaction t(DbId::Project, registry_);
-        if (run_.mode == DatabaseMode::Shared) {
+        if (shared) {
             Query q(DbId::Project,
                     QStringLiteral("update tblDrawings set Locked = ? where LOCKEDBY = ?"),
                     registry_);

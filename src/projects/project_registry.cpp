@@ -550,6 +550,16 @@ std::optional<QString> ProjectRegistry::openProject(const QString& name) {
     registry_.bind(DbId::Project, *location);
     try {
         db::upgradeExisting(DbId::Project, registry_);
+    } catch (const db::DbError& e) {
+        registry_.close(DbId::Project);
+        if (!previous) throw;
+        // A damaged project is no reason to end the program: the one open stays current.
+        registry_.bind(DbId::Project, *previous);
+        ui_.message(QStringLiteral("The project %1 cannot be opened: %2%3The current project "
+                                   "stays open.")
+                        .arg(row->name, e.description(), kCrLf),
+                    MsgButtons::Ok, MsgIcon::Critical);
+        return std::nullopt;
     } catch (...) {
         registry_.close(DbId::Project);
         if (previous) registry_.bind(DbId::Project, *previous);

@@ -23,9 +23,17 @@ class AppError : public std::runtime_error {
         : std::runtime_error(description.toStdString()), number_(number) {}
     int number() const { return number_; }
     QString description() const { return QString::fromStdString(what()); }
+    // True for a failure that ends only the action that met it, not the program: a store that
+    // refused a write (a full or read-only disk) or a database server that went away. The
+    // action's transaction has rolled back; the error handler tells the user and goes on.
+    bool endsActionOnly() const { return endsActionOnly_; }
+
+  protected:
+    void setEndsActionOnly() { endsActionOnly_ = true; }
 
   private:
     int number_;
+    bool endsActionOnly_ = false;
 };
 
 // The user gave up an operation at a question that offered Cancel (a database kept busy by

@@ -31,6 +31,13 @@ void ErrorHandler::handleCurrent(const QString& procedure, bool keepRunning) {
             log_.log(QStringLiteral("Cancelled in <%1>: %2")
                          .arg(procedure, QString::fromLocal8Bit(c.what())));
     } catch (const AppError& e) {
+        if (e.endsActionOnly()) {
+            // A full or read-only disk, a server gone: the action is undone, the program goes
+            // on, and the user is told why.
+            if (log_.enabled()) log_.log(logLine(e, procedure));
+            ui_.message(e.description(), MsgButtons::Ok, MsgIcon::Critical);
+            return;
+        }
         handle(e, procedure, keepRunning);
     } catch (const std::exception& e) {
         handle(AppError(err::kInternal, QString::fromLocal8Bit(e.what())), procedure, keepRunning);

@@ -134,109 +134,110 @@ void ScriptUi::runLine(const ScriptLine& line) {
         throw ScriptAbort(2, line.number,
                           QStringLiteral("nothing is asked; found: %1").arg(line.text));
     if (!host_) throw ScriptAbort(2, line.number, QStringLiteral("no program to run the line"));
+    host_->perform(line.verb, [&] {
+        try {
+            act(line);
+        } catch (const DriverError& e) {
+            throw ScriptAbort(2, line.number, e.text());
+        }
+    });
+}
 
+void ScriptUi::act(const ScriptLine& line) {
     const QString& v = line.verb;
     QWidget* window = currentWindow();
-    try {
-        if (v == QLatin1String("route")) {
-            host_->route(line.rest);
-        } else if (v == QLatin1String("type")) {
-            host_->type(line.rest);
-        } else if (v == QLatin1String("enter")) {
-            host_->enter(line.rest);
-        } else if (v == QLatin1String("open")) {
-            if (line.rest.isEmpty())
-                throw ScriptAbort(2, line.number, QStringLiteral("open needs a file name"));
-            host_->open(line.rest);
-        } else if (v == QLatin1String("window")) {
-            QWidget* found = nullptr;
-            for (QWidget* w : host_->openWindows()) {
-                const QString file = QFileInfo(w->property("tolvaneFile").toString()).fileName();
-                if (w->objectName() == line.rest || (!file.isEmpty() && file == line.rest)) {
-                    found = w;
-                    break;
-                }
+    if (v == QLatin1String("route")) {
+        host_->route(line.rest);
+    } else if (v == QLatin1String("type")) {
+        host_->type(line.rest);
+    } else if (v == QLatin1String("enter")) {
+        host_->enter(line.rest);
+    } else if (v == QLatin1String("open")) {
+        if (line.rest.isEmpty())
+            throw ScriptAbort(2, line.number, QStringLiteral("open needs a file name"));
+        host_->open(line.rest);
+    } else if (v == QLatin1String("window")) {
+        QWidget* found = nullptr;
+        for (QWidget* w : host_->openWindows()) {
+            const QString file = QFileInfo(w->property("tolvaneFile").toString()).fileName();
+            if (w->objectName() == line.rest || (!file.isEmpty() && file == line.rest)) {
+                found = w;
+                break;
             }
-            if (!found)
-                throw ScriptAbort(2, line.number,
-                                  QStringLiteral("no open window %1").arg(line.rest));
-            chosen_ = found;
-            host_->activate(found);
-        } else if (v == QLatin1String("dblclick")) {
-            auto p = parsePoint(line.rest);
-            if (!p)
-                throw ScriptAbort(2, line.number,
-                                  QStringLiteral("dblclick needs X,Y; found: %1").arg(line.rest));
-            host_->dblclick(window, *p, line.number);
-        } else if (v == QLatin1String("key")) {
-            host_->key(window, line.rest);
-        } else if (v == QLatin1String("set")) {
-            auto [name, value] = firstWord(line.rest);
-            WidgetDriver::set(window, name, value);
-        } else if (v == QLatin1String("click")) {
-            WidgetDriver::click(window, line.rest);
-        } else if (v == QLatin1String("rows")) {
-            auto [name, list] = firstWord(line.rest);
-            QList<int> rows;
-            for (const QString& r : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-                bool ok = false;
-                const int n = r.trimmed().toInt(&ok);
-                if (!ok)
-                    throw ScriptAbort(2, line.number,
-                                      QStringLiteral("rows needs row numbers; found: %1").arg(r));
-                rows << n;
-            }
-            WidgetDriver::selectRows(window, name, rows);
-        } else if (v == QLatin1String("cell")) {
-            static const QRegularExpression re(
-                QStringLiteral("^(\\S+)\\s+(\\d+)\\s+(\\S+)\\s?(.*)$"));
-            const auto m = re.match(line.rest);
-            if (!m.hasMatch())
-                throw ScriptAbort(2, line.number,
-                                  QStringLiteral("cell needs NAME ROW COLUMN VALUE"));
-            WidgetDriver::editCell(window, m.captured(1), m.captured(2).toInt(), m.captured(3),
-                                   m.captured(4));
-        } else if (v == QLatin1String("column")) {
-            static const QRegularExpression re(QStringLiteral("^(\\S+)\\s+(\\S+)\\s+(.+)$"));
-            const auto m = re.match(line.rest);
-            if (!m.hasMatch())
-                throw ScriptAbort(2, line.number,
-                                  QStringLiteral("column needs NAME COLUMN ACTION"));
-            WidgetDriver::arrangeColumn(window, m.captured(1), m.captured(2), m.captured(3));
-        } else if (v == QLatin1String("close")) {
-            if (!window) throw ScriptAbort(2, line.number, QStringLiteral("no window to close"));
-            window->close();
-            if (chosen_ == window) chosen_ = nullptr;
-        } else if (v == QLatin1String("print")) {
-            const QString field = WidgetDriver::printField(window, line.rest);
-            out_ << escapeLines(field) << '\n';
-            out_.flush();
-        } else if (v == QLatin1String("print-grid")) {
-            for (const QString& l : WidgetDriver::printGrid(window, line.rest))
-                out_ << escapeLines(l) << '\n';
-            out_.flush();
-        } else if (v == QLatin1String("sql")) {
-            auto [db, statement] = firstWord(line.rest);
-            for (const QString& l : host_->sql(db, statement, line.number))
-                out_ << escapeLines(l) << '\n';
-            out_.flush();
-        } else if (v == QLatin1String("entity")) {
-            for (const QString& l : host_->entity(window, line.rest, line.number))
-                out_ << escapeLines(l) << '\n';
-            out_.flush();
-        } else if (v == QLatin1String("check")) {
-            for (const QString& l : host_->check(line.number)) out_ << escapeLines(l) << '\n';
-            out_.flush();
-        } else if (v == QLatin1String("trace")) {
-            auto [system, pin] = firstWord(line.rest);
-            if (system.isEmpty() || pin.isEmpty())
-                throw ScriptAbort(2, line.number, QStringLiteral("trace needs SYSTEM PIN"));
-            for (const QString& l : host_->trace(system, pin, line.number))
-                out_ << escapeLines(l) << '\n';
-            out_.flush();
         }
-    } catch (const DriverError& e) {
-        throw ScriptAbort(2, line.number, e.text());
+        if (!found)
+            throw ScriptAbort(2, line.number, QStringLiteral("no open window %1").arg(line.rest));
+        chosen_ = found;
+        host_->activate(found);
+    } else if (v == QLatin1String("dblclick")) {
+        auto p = parsePoint(line.rest);
+        if (!p)
+            throw ScriptAbort(2, line.number,
+                              QStringLiteral("dblclick needs X,Y; found: %1").arg(line.rest));
+        host_->dblclick(window, *p, line.number);
+    } else if (v == QLatin1String("key")) {
+        host_->key(window, line.rest);
+    } else if (v == QLatin1String("set")) {
+        auto [name, value] = firstWord(line.rest);
+        WidgetDriver::set(window, name, value);
+    } else if (v == QLatin1String("click")) {
+        WidgetDriver::click(window, line.rest);
+    } else if (v == QLatin1String("rows")) {
+        auto [name, list] = firstWord(line.rest);
+        QList<int> rows;
+        for (const QString& r : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const int n = r.trimmed().toInt(&ok);
+            if (!ok)
+                throw ScriptAbort(2, line.number,
+                                  QStringLiteral("rows needs row numbers; found: %1").arg(r));
+            rows << n;
+        }
+        WidgetDriver::selectRows(window, name, rows);
+    } else if (v == QLatin1String("cell")) {
+        static const QRegularExpression re(QStringLiteral("^(\\S+)\\s+(\\d+)\\s+(\\S+)\\s?(.*)$"));
+        const auto m = re.match(line.rest);
+        if (!m.hasMatch())
+            throw ScriptAbort(2, line.number, QStringLiteral("cell needs NAME ROW COLUMN VALUE"));
+        WidgetDriver::editCell(window, m.captured(1), m.captured(2).toInt(), m.captured(3),
+                               m.captured(4));
+    } else if (v == QLatin1String("column")) {
+        static const QRegularExpression re(QStringLiteral("^(\\S+)\\s+(\\S+)\\s+(.+)$"));
+        const auto m = re.match(line.rest);
+        if (!m.hasMatch())
+            throw ScriptAbort(2, line.number, QStringLiteral("column needs NAME COLUMN ACTION"));
+        WidgetDriver::arrangeColumn(window, m.captured(1), m.captured(2), m.captured(3));
+    } else if (v == QLatin1String("close")) {
+        if (!window) throw ScriptAbort(2, line.number, QStringLiteral("no window to close"));
+        window->close();
+        if (chosen_ == window) chosen_ = nullptr;
+    } else if (v == QLatin1String("print")) {
+        const QString field = WidgetDriver::printField(window, line.rest);
+        out_ << escapeLines(field) << '\n';
+        out_.flush();
+    } else if (v == QLatin1String("print-grid")) {
+        for (const QString& l : WidgetDriver::printGrid(window, line.rest))
+            out_ << escapeLines(l) << '\n';
+        out_.flush();
+    } else if (v == QLatin1String("sql")) {
+        auto [db, statement] = firstWord(line.rest);
+        for (const QString& l : host_->sql(db, statement, line.number))
+            out_ << escapeLines(l) << '\n';
+        out_.flush();
+    } else if (v == QLatin1String("entity")) {
+        for (const QString& l : host_->entity(window, line.rest, line.number))
+            out_ << escapeLines(l) << '\n';
+        out_.flush();
+    } else if (v == QLatin1String("check")) {
+        for (const QString& l : host_->check(line.number)) out_ << escapeLines(l) << '\n';
+        out_.flush();
+    } else if (v == QLatin1String("trace")) {
+        auto [system, pin] = firstWord(line.rest);
+        if (system.isEmpty() || pin.isEmpty())
+            throw ScriptAbort(2, line.number, QStringLiteral("trace needs SYSTEM PIN"));
+        for (const QString& l : host_->trace(system, pin, line.number))
+            out_ << escapeLines(l) << '\n';
+        out_.flush();
     }
 }
 

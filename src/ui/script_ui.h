@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTextStream>
 #include <QVector>
+#include <functional>
 
 #include "ui/ui.h"
 
@@ -49,6 +50,12 @@ class ScriptAbort {
 class ScriptHost {
   public:
     virtual ~ScriptHost() = default;
+    // Runs the action of one script line as the window runs the user's: a failure the program
+    // meets goes to its error handler (which may end the run, or only the action).
+    virtual void perform(const QString& verb, const std::function<void()>& action) {
+        Q_UNUSED(verb);
+        action();
+    }
     virtual void route(const QString& key) = 0;
     virtual void type(const QString& text) = 0;
     virtual void enter(const QString& text) = 0;
@@ -140,6 +147,8 @@ class ScriptUi : public Ui {
     static Kind kindOf(const QString& verb);
     // Runs an action or inspection line; throws ScriptAbort for answers and unknown lines.
     void runLine(const ScriptLine& line);
+    // What a line that is not an answer does.
+    void act(const ScriptLine& line);
     // Takes the next line as the answer to a question; `what` describes the question and
     // `verbs` the answer lines that fit it.
     const ScriptLine& takeAnswer(const QString& what, const QStringList& verbs);

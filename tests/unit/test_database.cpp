@@ -165,6 +165,74 @@ TEST_P(DatabaseTest, WritesAnnounceTheirTable) {
     EXPECT_EQ(seen, QStringList({"PROJECT:tblSystems", "PROJECT:tblSystems"}));
 }
 
+// A store that refuses a write (a read-only or full disk) and a server that went away end only
+// the action: the error says so in the user's words, and a dropped connection is opened anew
+// by the next statement. A statement's own fault (a violated key) still ends the program.
+TEST_P(DatabaseTest, RefusedWritesAndLostConnectionsEndOnlyTheAction) {
+    db::Query(db::DbId::Project, "insert into tblSystems (SysID, SysName) values (1, 'CAM')", r)
+        .exec();
+    try {
+        db::Query(db::DbId::Project, "insert into tblSystems (SysID) values (1)", r).exec();
+        FAIL();
+    } catch (const db::DbError& e) {
+        EXPECT_FALSE(e.endsActionOnly()) << e.description().toStdString();
+    }
+    db::Query(db::DbId::Project,
+              GetParam() == db::Engine::SQLite
+                  ? "pragma query_only = 1"
+                  : "set session characteristics as transaction read only",
+              r)
+        .exec();
+    try {
+        db::Transaction t(db::DbId::Project, r);
+        db::Query(db::DbId::Project, "update tblSystems set SysName = ?", r).bind("VTR").exec();
+        t.commit();
+        FAIL();
+    } catch (const db::DbError& e) {
+        EXPECT_TRUE(e.endsActionOnly());
+        EXPECT_TRUE(e.description().startsWith(
+            "The project database could not be written: the database is read-only."))
+            << e.description().toStdString();
+    }
+    EXPECT_EQ(count("SysName = 'CAM'"), 1);  // reads go on
+
+    if (GetParam() != db::Engine::PostgreSQL) return;
+    db::Connections killer;
+    killer.bind(db::DbId::Project, r.boundTo(db::DbId::Project));
+    const QVariant pid = db::Query(db::DbId::Project, "select pg_backend_pid()", r).scalar();
+    db::Query(db::DbId::Project, "select pg_terminate_backend(?::int, 5000)", killer)
+        .bind(pid)
+        .exec();
+    try {
+        count();
+        FAIL();
+    } catch (const db::DbError& e) {
+        EXPECT_TRUE(e.endsActionOnly());
+        EXPECT_TRUE(e.connectionLost());
+        EXPECT_TRUE(e.description().startsWith("The project database could not be reached"))
+            << e.description().toStdString();
+    }
+    EXPECT_EQ(count(), 1);  // the next action finds the server again
+}
+
+TEST(DbError, TheEnginesRefusalsInTheUsersWords) {
+    const auto cause = [](db::Engine engine, const char* code, const char* text) {
+        return db::refusalOf(engine, QSqlError("", text, QSqlError::StatementError, code));
+    };
+    using db::Engine;
+    EXPECT_EQ(cause(Engine::SQLite, "13", "database or disk is full"), "disk full");
+    EXPECT_EQ(cause(Engine::SQLite, "778", "disk I/O error"), "the disk reported an error");
+    EXPECT_EQ(cause(Engine::SQLite, "19", "UNIQUE constraint failed"), "");
+    EXPECT_EQ(cause(Engine::PostgreSQL, "53100", "could not extend file"), "disk full");
+    EXPECT_EQ(cause(Engine::PostgreSQL, "25006",
+                    "cannot execute UPDATE in a read-only "
+                    "transaction"),
+              "the database is read-only");
+    EXPECT_EQ(cause(Engine::PostgreSQL, "", "server closed the connection unexpectedly"),
+              "the connection to the server was lost");
+    EXPECT_EQ(cause(Engine::PostgreSQL, "23505", "duplicate key value"), "");
+}
+
 TEST(Tables, EachTableHasItsDatabase) {
     EXPECT_EQ(db::writtenTable("Delete * FROM tblInputs Where EquipmentID = 4"), "tblInputs");
     EXPECT_EQ(db::writtenTable(" insert into tblCables (CableNO) values (?)"), "tblCables");

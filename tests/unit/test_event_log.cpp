@@ -139,6 +139,30 @@ TEST(ErrorHandler, GuardTurnsExceptionsIntoReports) {
     EXPECT_TRUE(user.transcript.contains("Error #: 51 \\nvector::at\\nIn module <Form_Load>"));
 }
 
+// A write the disk refused ends the action, not the program, in batch runs as well.
+TEST(ErrorHandler, AFailureThatEndsOnlyTheActionIsToldAndTheProgramGoesOn) {
+    class Refused : public AppError {
+      public:
+        Refused() : AppError(3001, "The project database could not be written: disk full.") {
+            setEndsActionOnly();
+        }
+    };
+    QTemporaryDir dir;
+    for (const bool batch : {false, true}) {
+        ScriptedUser user("button OK\n");
+        EventLog log(dir.path(), true);
+        ErrorHandler handler(*user.ui, log);
+        handler.setBatch(batch);
+        int status = -1;
+        handler.setEndProgram([&](int s) { status = s; });
+        runGuarded(&handler, "tvwProject_DblClick", [] { throw Refused(); });
+        EXPECT_EQ(status, -1);
+        EXPECT_TRUE(user.transcript.contains(
+            "MESSAGE [OK] Tolvane | The project database could not be written: disk full."));
+        EXPECT_FALSE(user.transcript.contains("cannot continue"));
+    }
+}
+
 TEST(ErrorHandler, AWindowWithoutAHandlerLetsTheFailureReachItsCaller) {
     EXPECT_THROW(runGuarded(nullptr, "cmdAdd_Click", [] { throw std::runtime_error("no table"); }),
                  std::runtime_error);
