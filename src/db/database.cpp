@@ -7,6 +7,7 @@
 #include <QSqlRecord>
 #include <exception>
 
+#include "db/read_only_sql.h"
 #include "ui/ui.h"
 
 namespace tolvane::db {
@@ -285,12 +286,51 @@ void Connections::withSoleAnnouncement(DbId id, const std::function<void()>& fn)
 }
 
 QSqlDatabase Connections::database(DbId id) {
-    const QString name = connectionName(id);
+    return open(id, connectionName(id), false);
+}
+
+namespace {
+QString readingName(const QString& connectionName) {
+    return connectionName + QStringLiteral("-READ");
+}
+}  // namespace
+
+QSqlDatabase Connections::readingDatabase(DbId id) {
+    return open(id, readingName(connectionName(id)), true);
+}
+
+quint64 Connections::beginReading(DbId id) {
+    Slot& slot = slots_[int(id)];
+    QSqlDatabase db = readingDatabase(id);
+    if (slot.readers == 0) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("begin transaction read only"))) {
+            DbError error(id, slot.connSpec.engine, slot.connSpec.location(),
+                          QStringLiteral("cannot start a read-only transaction"), q.lastError());
+            if (error.connectionLost()) markLost(id);
+            throw error;
+        }
+    }
+    ++slot.readers;
+    return slot.readingEpoch;
+}
+
+void Connections::endReading(DbId id, quint64 reading) {
+    Slot& slot = slots_[int(id)];
+    if (reading != slot.readingEpoch || slot.readers == 0 || --slot.readers > 0) return;
+    const QString name = readingName(connectionName(id));
+    if (!QSqlDatabase::contains(name)) return;
+    QSqlDatabase db = QSqlDatabase::database(name, false);
+    if (db.isOpen()) QSqlQuery(db).exec(QStringLiteral("rollback"));
+}
+
+QSqlDatabase Connections::open(DbId id, const QString& name, bool reading) {
     if (QSqlDatabase::contains(name)) {
         QSqlDatabase db = QSqlDatabase::database(name, false);
         // A connection the server dropped (restarted, say) is opened anew.
-        if (slots_[int(id)].lost) db.close();
-        slots_[int(id)].lost = false;
+        bool& lost = reading ? slots_[int(id)].readingLost : slots_[int(id)].lost;
+        if (lost) db.close();
+        lost = false;
         if (db.isOpen()) return db;
     }
     const Slot& slot = slots_[int(id)];
@@ -350,7 +390,18 @@ QSqlDatabase Connections::database(DbId id) {
             throw DbError(id, where, QStringLiteral("cannot be opened"), reason);
         }
         QString reason;
-        if (!identity_.isEmpty() && !sessionLock(db, identity_, true, &reason)) {
+        if (reading) {
+            // Every transaction of the session reads only, and text reads one way (a
+            // backslash in quotes is just a backslash), as readOnlyProblem reads it.
+            for (const char* setting : {"set session characteristics as transaction read only",
+                                        "set standard_conforming_strings = on"}) {
+                if (!q.exec(QLatin1String(setting))) {
+                    reason = q.lastError().text();
+                    db.close();
+                    throw DbError(id, where, QStringLiteral("cannot be opened"), reason);
+                }
+            }
+        } else if (!identity_.isEmpty() && !sessionLock(db, identity_, true, &reason)) {
             db.close();
             throw DbError(id, where, QStringLiteral("cannot be opened"), reason);
         }
@@ -376,13 +427,17 @@ bool Connections::retryWhenBusy(DbId id, const QSqlError& error) const {
 }
 
 void Connections::close(DbId id) {
-    const QString name = connectionName(id);
-    if (!QSqlDatabase::contains(name)) return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(name, false);
-        db.close();
+    Slot& slot = slots_[int(id)];
+    ++slot.readingEpoch;
+    slot.readers = 0;
+    for (const QString& name : {connectionName(id), readingName(connectionName(id))}) {
+        if (!QSqlDatabase::contains(name)) continue;
+        {
+            QSqlDatabase db = QSqlDatabase::database(name, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
     }
-    QSqlDatabase::removeDatabase(name);
 }
 
 void Connections::closeAll() {
@@ -399,12 +454,52 @@ Connections& connections() {
 // ---- statements -------------------------------------------------------------------------
 
 Query::Query(DbId db, const QString& sql, Connections& registry)
+    : Query(db, sql, registry, Access::ReadWrite) {}
+
+namespace {
+// A user's query is checked before any connection sees it.
+const QString& checked(bool readOnly, Engine engine, DbId db, const QString& location,
+                       const QString& sql) {
+    if (readOnly) {
+        const QString problem = readOnlyProblem(engine, sql);
+        if (!problem.isEmpty()) throw RefusedQuery(db, location, sql, problem);
+    }
+    return sql;
+}
+
+// SQLite: query_only on for as long as a user's query starts, then as it was. A statement that
+// would write fails as it begins, before it changes anything.
+class QueryOnly {
+  public:
+    QueryOnly(QSqlDatabase db, DbId id, const QString& location) : db_(std::move(db)) {
+        QSqlQuery q(db_);
+        was_ = q.exec(QStringLiteral("pragma query_only")) && q.next() && q.value(0).toInt();
+        q.finish();
+        if (!was_ && !q.exec(QStringLiteral("pragma query_only = 1")))
+            throw DbError(id, location, QStringLiteral("cannot be read safely"),
+                          q.lastError().text());
+    }
+    ~QueryOnly() {
+        if (!was_) QSqlQuery(db_).exec(QStringLiteral("pragma query_only = 0"));
+    }
+    QueryOnly(const QueryOnly&) = delete;
+    QueryOnly& operator=(const QueryOnly&) = delete;
+
+  private:
+    QSqlDatabase db_;
+    bool was_ = false;
+};
+}  // namespace
+
+Query::Query(DbId db, const QString& sql, Connections& registry, Access access)
     : registry_(registry),
       db_(db),
       engine_(registry.engine(db)),
       location_(registry.boundTo(db).location()),
-      text_(sql),
-      q_(registry.database(db)) {
+      access_(access),
+      text_(checked(access == Access::ReadOnly, engine_, db, location_, sql)),
+      q_(access == Access::ReadOnly && engine_ == Engine::PostgreSQL ? registry.readingDatabase(db)
+                                                                     : registry.database(db)) {
     q_.setForwardOnly(true);
     written_ = writtenTable(sql);
     // Statements with placeholders are prepared once and run as often as they are bound;
@@ -421,14 +516,45 @@ Query& Query::bind(const QVariant& value) {
     return *this;
 }
 
+Query::~Query() {
+    endReading();
+}
+
+void Query::endReading() {
+    if (!reading_) return;
+    q_.finish();
+    registry_.endReading(db_, *reading_);
+    reading_.reset();
+}
+
+bool Query::next() {
+    if (q_.next()) return true;
+    // A user's query read to its end gives its transaction back at once.
+    endReading();
+    return false;
+}
+
 Query& Query::exec() {
     if (prepared_)
         for (int i = 0; i < values_.size(); ++i) q_.bindValue(i, values_[i]);
     values_.clear();
-    bool ok = prepared_ ? q_.exec() : q_.exec(text_);
-    while (!ok && registry_.retryWhenBusy(db_, q_.lastError()))
-        ok = prepared_ ? q_.exec() : q_.exec(text_);
-    if (!ok) throw failed(QStringLiteral("cannot run \"%1\"").arg(text_), q_.lastError());
+    const bool readOnly = access_ == Access::ReadOnly;
+    if (readOnly && engine_ == Engine::PostgreSQL && !reading_)
+        reading_ = registry_.beginReading(db_);
+    // SQLite: query_only is set for each attempt alone, never while the user is asked.
+    const auto attempt = [&] {
+        std::optional<QueryOnly> queryOnly;
+        if (readOnly && engine_ == Engine::SQLite)
+            queryOnly.emplace(registry_.database(db_), db_, location_);
+        return prepared_ ? q_.exec() : q_.exec(text_);
+    };
+    bool ok = attempt();
+    while (!ok && registry_.retryWhenBusy(db_, q_.lastError())) ok = attempt();
+    if (!ok) {
+        const QSqlError error = q_.lastError();
+        endReading();
+        throw failed(QStringLiteral("cannot run \"%1\"").arg(text_), error);
+    }
     if (!written_.isEmpty()) TableChanges::instance().notify(db_, written_);
     return *this;
 }
@@ -485,6 +611,11 @@ void Transaction::commit() {
     }
     done_ = true;
 }
+
+RefusedQuery::RefusedQuery(DbId db, const QString& location, const QString& sql,
+                           const QString& reason)
+    : DbError(db, location, QStringLiteral("refuses to run \"%1\"").arg(sql), reason),
+      reason_(reason) {}
 
 TableChanges& TableChanges::instance() {
     static TableChanges* changes = new TableChanges;

@@ -101,7 +101,7 @@ class Connections {
     void close(DbId id);
     void closeAll();
     // The connection of id failed as a lost one does: the next use opens it anew.
-    void markLost(DbId id) { slots_[int(id)].lost = true; }
+    void markLost(DbId id) { slots_[int(id)].lost = slots_[int(id)].readingLost = true; }
 
     // How long a statement on an SQLite file waits for another program's write to end before
     // the database counts as busy. Applies to connections opened afterwards.
@@ -116,6 +116,15 @@ class Connections {
     // A unique prefix for this registry's Qt connection names (several registries may live in
     // one process: tests, and the two users of a lock test).
     QString connectionName(DbId id) const;
+
+    // PostgreSQL: the second connection users' queries run on (ReadOnlyQuery), made read-only
+    // for its whole session; opened on first use, closed with the first. beginReading starts a
+    // READ ONLY transaction on it unless one is open for another reader; endReading, once every
+    // reader begun has ended, rolls it back. A reading begun before the connection was closed
+    // ends with nothing to do.
+    QSqlDatabase readingDatabase(DbId id);
+    quint64 beginReading(DbId id);
+    void endReading(DbId id, quint64 reading);
 
     // The identity (WhoAmI) whose live session every PostgreSQL connection of this registry
     // announces: while it is open the connection holds a shared advisory lock on the
@@ -134,9 +143,13 @@ class Connections {
   private:
     struct Slot {
         bool bound = false;
-        bool lost = false;
+        bool lost = false;         // the next use opens the connection anew
+        bool readingLost = false;  // the same for the reading connection
         ConnectionSpec connSpec;
+        int readers = 0;           // open ReadOnlyQuery runs on the reading connection
+        quint64 readingEpoch = 1;  // counts the reading connection's closings
     };
+    QSqlDatabase open(DbId id, const QString& name, bool reading);
     Slot slots_[4];
     QString identity_;
     int busyWait_ = 5000;
@@ -185,12 +198,13 @@ std::optional<DbId> homeOf(const QString& table);
 class Query {
   public:
     Query(DbId db, const QString& sql, Connections& registry = connections());
+    ~Query();
 
     Query& bind(const QVariant& value);
     // Throws DbError; a database kept busy by another program asks Retry / Cancel first
     // (Connections::askWhenBusy).
     Query& exec();
-    bool next() { return q_.next(); }
+    bool next();
     QVariant value(const QString& column) const;
     QVariant value(int index) const { return q_.value(index); }
     int rowsAffected() const { return q_.numRowsAffected(); }
@@ -201,18 +215,52 @@ class Query {
     // The first column of the first row, or an invalid QVariant when there is none.
     QVariant scalar();
 
+  protected:
+    enum class Access { ReadWrite, ReadOnly };
+    Query(DbId db, const QString& sql, Connections& registry, Access access);
+
   private:
     DbError failed(const QString& what, const QSqlError& error);
+    void endReading();
 
     Connections& registry_;
     DbId db_;
     Engine engine_;
     QString location_;
+    Access access_;
     QString text_;
     QString written_;  // the table the statement writes, announced after each run
     QSqlQuery q_;
     QVariantList values_;
     bool prepared_ = false;
+    std::optional<quint64> reading_;  // PostgreSQL: the read-only transaction this run is in
+};
+
+// A query a user wrote (a report layout's, with the filter put over it) refused before it ran:
+// it is not one SELECT that only reads. The reason says why (db/read_only_sql.h).
+class RefusedQuery : public DbError {
+  public:
+    RefusedQuery(DbId db, const QString& location, const QString& sql, const QString& reason);
+    const QString& reason() const { return reason_; }
+
+  private:
+    QString reason_;
+};
+
+// The one way a query a user wrote reaches a database. Its text must pass readOnlyProblem()
+// (else RefusedQuery, and nothing runs), and it runs where it cannot write whatever it holds:
+// SQLite runs it on the database's connection with query_only set while it starts (a statement
+// that writes fails as it begins; a reading one never writes later) and set back at once, so
+// the program's own statements, before, after and between its rows, write as ever; PostgreSQL
+// runs it on the reading connection in a READ ONLY transaction, rolled back when its rows are
+// read or it is dropped.
+class ReadOnlyQuery : public Query {
+  public:
+    ReadOnlyQuery(DbId db, const QString& sql, Connections& registry = connections())
+        : Query(db, sql, registry, Access::ReadOnly) {}
+    // One run, one read-only transaction: never shared by copies.
+    ReadOnlyQuery(const ReadOnlyQuery&) = delete;
+    ReadOnlyQuery& operator=(const ReadOnlyQuery&) = delete;
 };
 
 // A transaction on one database: committed by commit(), rolled back when it goes out of

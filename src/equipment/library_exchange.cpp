@@ -165,8 +165,11 @@ class Importer {
   private:
     db::Query& prepared(const QString& sql) {
         auto it = queries_.find(sql);
-        if (it == queries_.end())
-            it = queries_.emplace(sql, std::make_unique<db::Query>(a_.query(sql))).first;
+        if (it == queries_.end()) {
+            // Made in place: a statement is not copied.
+            auto q = std::make_unique<db::Query>(db::DbId::Equipment, sql, a_.registry);
+            it = queries_.emplace(sql, std::move(q)).first;
+        }
         return *it->second;
     }
 

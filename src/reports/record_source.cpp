@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QSqlRecord>
 
+#include "db/read_only_sql.h"
 #include "reports/report_error.h"
 
 namespace tolvane::reports {
@@ -83,6 +84,13 @@ void QueryRecordSource::start() {
     while (sql.endsWith(QLatin1Char(';'))) sql.chop(1);
     if (sql.isEmpty())
         throw ReportError(QStringLiteral("the data control \"%1\" has no query").arg(data_.name));
+    // The layout's SQL is the program's own dialect (bracketed names, Jet's true).
+    const db::Engine engine =
+        registry_.isBound(*dbId) ? registry_.engine(*dbId) : db::Engine::SQLite;
+    if (const QString problem = db::readOnlyProblem(engine, db::dialect::fromJet(engine, sql));
+        !problem.isEmpty())
+        throw ReportError(
+            QStringLiteral("the report's query must be one SELECT statement: %1").arg(problem));
     for (const QString& table : tablesRead(sql)) {
         const auto home = db::homeOf(table);
         if (home && *home != *dbId)
@@ -91,16 +99,22 @@ void QueryRecordSource::start() {
                                "control \"%3\" is bound to the %4")
                     .arg(table, db::dbTitle(*home), data_.name, db::dbTitle(*dbId)));
     }
+    // The line break keeps the bracket out of a comment that ends the layout's query.
     if (!filter_.condition.trimmed().isEmpty())
-        sql = QStringLiteral("select * from (%1) filtered where %2").arg(sql, filter_.condition);
+        sql = QStringLiteral("select * from (%1\n) filtered where %2").arg(sql, filter_.condition);
+    if (!registry_.isBound(*dbId))
+        throw ReportError(QStringLiteral("the %1 is not open").arg(db::dbTitle(*dbId)));
     try {
-        if (!registry_.isBound(*dbId))
-            throw ReportError(QStringLiteral("the %1 is not open").arg(db::dbTitle(*dbId)));
-        // The layout's SQL is the program's own dialect (bracketed names, Jet's true).
-        query_ = std::make_unique<db::Query>(
-            *dbId, db::dialect::fromJet(registry_.engine(*dbId), sql), registry_);
+        query_ = std::make_unique<db::ReadOnlyQuery>(*dbId, db::dialect::fromJet(engine, sql),
+                                                     registry_);
         for (const QVariant& v : filter_.values) query_->bind(v);
         query_->exec();
+    } catch (const db::RefusedQuery& e) {
+        // The layout's own query passed above: what is refused is the filter put over it.
+        query_.reset();
+        throw ReportError(
+            QStringLiteral("the report's filter must be a condition on its query's rows: %1")
+                .arg(e.reason()));
     } catch (const db::DbError& e) {
         query_.reset();
         throw ReportError(

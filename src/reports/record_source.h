@@ -49,9 +49,11 @@ struct DataFilter {
     QVariantList values{};
 };
 
-// The data control's query run on the connection its database key names. start() refuses, with
-// "Error: " and the reason, a key of no database, a query that reads a table another database
-// holds, and a query the database cannot run.
+// The data control's query run on the connection its database key names, as a db::ReadOnlyQuery:
+// it reads and never writes. start() refuses, with "Error: " and the reason, a key of no
+// database, a query that is not one SELECT that only reads (db/read_only_sql.h), a filter that
+// would make it more than that, a query that reads a table another database holds, and a query
+// the database cannot run.
 class QueryRecordSource : public RecordSource {
   public:
     QueryRecordSource(DataControl data, db::Connections& registry, DataFilter filter = {});
@@ -65,7 +67,7 @@ class QueryRecordSource : public RecordSource {
     DataControl data_;
     db::Connections& registry_;
     DataFilter filter_;
-    std::unique_ptr<db::Query> query_;
+    std::unique_ptr<db::ReadOnlyQuery> query_;
     QStringList fields_;
 };
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "db/database.h"
+#include "db/read_only_sql.h"
 #include "db_fixture.h"
 #include "ui/script_ui.h"
 
@@ -315,4 +316,102 @@ TEST(Connections, ABusyFileAsksRetryOrCancel) {
     silent.closeAll();
     other.closeAll();
     writer.closeAll();
+}
+
+// The text is read the way the engine it goes to reads it, so that nothing the engine would
+// run hides from the check in a string, a name or a comment.
+TEST(ReadOnlySql, EachEngineIsReadAsItReadsIt) {
+    using db::Engine;
+    const auto problem = [](Engine e, const char* sql) {
+        return db::readOnlyProblem(e, QString::fromUtf8(sql));
+    };
+    for (Engine e : {Engine::SQLite, Engine::PostgreSQL}) {
+        EXPECT_EQ(problem(e, "  "), "it is empty");
+        EXPECT_EQ(problem(e, "select 1;  ;"), "");
+        EXPECT_EQ(problem(e, "select 1; -- that is all\n"), "");
+        EXPECT_EQ(problem(e, "(select 1) union (select 2)"), "");
+        EXPECT_EQ(problem(e, "select 'a;b', \"de\"\"lete\" from t -- ; drop table t\n"), "");
+        EXPECT_EQ(problem(e, "select 1 from t where a = 'x"),
+                  "its quoted text (\"'x\") is not closed");
+        EXPECT_EQ(problem(e, "select 1 /* ; drop table t"),
+                  "its comment (\"/* ; drop table t\") is not closed");
+        EXPECT_EQ(problem(e, "explain select 1"), "it begins with EXPLAIN");
+        EXPECT_EQ(problem(e, "select 1\n;\ndrop table t"),
+                  "it holds a second statement (\"; drop table t\")");
+        EXPECT_EQ(problem(e, "select * from t for share"),
+                  "it locks rows (\"for share\"), which only a change needs");
+        EXPECT_EQ(problem(e, "select * from t where x in (select readfile('/etc/passwd'))"),
+                  "it calls readfile(), which may change the database or reach beyond it");
+        EXPECT_EQ(problem(e, "with d as (insert into t values (1) returning *) select * from d"),
+                  "it holds INSERT, which changes data");
+    }
+    // PostgreSQL: escaped strings, dollar quotes and nested comments.
+    EXPECT_EQ(problem(Engine::PostgreSQL, "select E'\\'' ; delete from t --'"),
+              "it holds a second statement (\"; delete from t --'\")");
+    EXPECT_EQ(problem(Engine::PostgreSQL, "select $q$ ; delete from t $q$, $$x$$"), "");
+    EXPECT_EQ(problem(Engine::PostgreSQL, "select $q$ a $q$; delete from t"),
+              "it holds a second statement (\"; delete from t\")");
+    EXPECT_EQ(problem(Engine::PostgreSQL, "select $q$ a"),
+              "its quoted text (\"$q$ a\") is not closed");
+    EXPECT_EQ(problem(Engine::PostgreSQL, "select 1 /* a /* b */ ; delete from t */"), "");
+    EXPECT_EQ(problem(Engine::PostgreSQL, "select \"pg_sleep\"(100)"),
+              "it calls pg_sleep(), which may change the database or reach beyond it");
+    EXPECT_EQ(problem(Engine::PostgreSQL, "select x[1] from t"), "");
+    // SQLite: comments do not nest; brackets and backticks quote names.
+    EXPECT_EQ(problem(Engine::SQLite, "select 1 /* a /* b */ ; delete from t */"),
+              "it holds a second statement (\"; delete from t */\")");
+    EXPECT_EQ(problem(Engine::SQLite, "select [a;delete], `b;drop` from t"), "");
+    EXPECT_EQ(problem(Engine::SQLite, "select * from pragma_table_info('t')"), "");
+}
+
+TEST_P(DatabaseTest, AReadOnlyQueryNeverWritesAndLeavesTheConnectionAsItWas) {
+    db::Query ins(db::DbId::Project, "insert into tblSystems (SysID, SysName) values (?, ?)", r);
+    for (int i = 1; i <= 3; ++i) ins.bind(i).bind("CAM").exec();
+    try {
+        db::ReadOnlyQuery(db::DbId::Project, "delete from tblSystems", r).exec();
+        FAIL() << "a delete ran";
+    } catch (const db::RefusedQuery& e) {
+        EXPECT_EQ(e.reason(), "it begins with DELETE");
+        EXPECT_TRUE(e.description().startsWith("The project database")) << e.what();
+    }
+    EXPECT_EQ(count(), 3);
+    // A read left half way, the program writes on and the rest of the rows still come.
+    db::ReadOnlyQuery rows(db::DbId::Project,
+                           "select SysID from tblSystems where SysID > ? "
+                           "order by SysID",
+                           r);
+    rows.bind(0).exec();
+    ASSERT_TRUE(rows.next());
+    EXPECT_EQ(rows.value(0).toInt(), 1);
+    ins.bind(4).bind("CCU").exec();
+    EXPECT_EQ(count(), 4);
+    QList<int> rest;
+    while (rows.next()) rest << rows.value(0).toInt();
+    EXPECT_EQ(rest.mid(0, 2), (QList<int>{2, 3}));
+    if (GetParam() == db::Engine::SQLite) {
+        EXPECT_EQ(db::Query(db::DbId::Project, "pragma query_only", r).scalar().toInt(), 0);
+        return;
+    }
+    EXPECT_EQ(db::Query(db::DbId::Project, "show transaction_read_only", r).scalar().toString(),
+              "off");
+    // On the server the query runs in a read-only transaction: a function that writes is
+    // stopped there, whatever its name.
+    db::Query(db::DbId::Project,
+              "create function bump() returns int language sql as $$ insert into tblSystems "
+              "(SysID, SysName) values (99, 'X'); select 1 $$",
+              r)
+        .exec();
+    try {
+        db::ReadOnlyQuery(db::DbId::Project, "select bump()", r).exec();
+        FAIL() << "bump() ran";
+    } catch (const db::RefusedQuery&) {
+        FAIL() << "refused by name";
+    } catch (const db::DbError& e) {
+        EXPECT_TRUE(e.description().contains("read-only transaction")) << e.what();
+    }
+    EXPECT_EQ(count(), 4);
+    // The next query of the kind starts afresh.
+    EXPECT_EQ(
+        db::ReadOnlyQuery(db::DbId::Project, "select count(*) from tblSystems", r).scalar().toInt(),
+        4);
 }

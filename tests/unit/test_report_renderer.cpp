@@ -9,6 +9,7 @@
 #include "reports/report_error.h"
 #include "reports/report_format.h"
 #include "reports/report_renderer.h"
+#include "reports/report_wizard.h"
 
 using namespace tolvane;
 using namespace tolvane::reports;
@@ -416,3 +417,178 @@ TEST_P(ReportQueryOnEngine, RunsOnItsDatabaseAndRefusesBadQueriesWithTheReason) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ReportQueryOnEngine, test::bothEngines(), test::engineName);
+
+// A layout comes from a shared folder or a mail: its query may hold anything. Whatever it holds,
+// previewing the report reads and never writes, and the refusal says why.
+TEST_P(ReportQueryOnEngine, AQueryThatWouldChangeDataIsRefusedAndTheDataStaysAsItWas) {
+    db::Connections registry;
+    test::TestDatabases dbs(GetParam());
+    if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+    const bool pg = GetParam() == db::Engine::PostgreSQL;
+    dbs.makeEmpty(db::DbId::Project, registry);
+    db::ensureSchema(db::DbId::Project, registry);
+    for (const auto& [no, length] : {std::pair{"A1", 10.0}, {"A2", 15.0}, {"B1", 2.5}})
+        db::Query(db::DbId::Project, "insert into tblCables (CableNO, Length) values (?, ?)",
+                  registry)
+            .bind(QString::fromLatin1(no))
+            .bind(length)
+            .exec();
+    const auto cables = [&] {
+        db::Query q(db::DbId::Project, "select CableNO, Length from tblCables order by CableNO",
+                    registry);
+        q.exec();
+        QStringList rows;
+        while (q.next()) rows << q.value(0).toString() + "=" + q.value(1).toString();
+        return rows;
+    };
+    const QStringList before = cables();
+    ASSERT_EQ(before, (QStringList{"A1=10", "A2=15", "B1=2.5"}));
+    const auto run = [&](const QString& sql, DataFilter filter = {}) {
+        try {
+            QueryRecordSource rows({QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"), sql},
+                                   registry, std::move(filter));
+            rows.start();
+            QStringList got;
+            while (rows.next()) got << rows.value(0).toString();
+            return got.join(',');
+        } catch (const ReportError& e) {
+            return e.message();
+        }
+    };
+    const QString refused =
+        QStringLiteral("Error: the report's query must be one SELECT statement: ");
+    const QString attached = dbs.folder() + "/stolen.db";
+    const QStringList hostile{
+        "delete from tblCables",
+        "Delete * from tblCables",
+        "update tblCables set Length = 0",
+        "drop table tblCables",
+        "insert into tblCables (CableNO) select 'Z9'",
+        "replace into tblCables (CableNO) values ('Z9')",
+        "attach database '" + attached + "' as stolen",
+        "select CableNO from tblCables; delete from tblCables",
+        "select CableNO from tblCables /* ; */ ; update tblCables set Length = 0",
+        "select ';' from tblCables; delete from tblCables",
+        "with gone as (delete from tblCables returning *) select * from gone",
+        "with keep as (select 1) delete from tblCables",
+        "pragma query_only = 0",
+        "pragma writable_schema = 1",
+        "select load_extension('/tmp/none.so')",
+        "select writefile('" + dbs.folder() + "/out.txt', CableNO) from tblCables",
+        "select * into tblCopy from tblCables",
+        "select * from tblCables for update",
+        "vacuum",
+        "create table tblCopy (x int)",
+        "select setval('tblcables_cableid_seq', 1000)",
+        "select pg_terminate_backend(pg_backend_pid())",
+        "select lo_import('/etc/passwd')",
+        "select dblink_exec('dbname=x', 'delete from tblCables')",
+        "select \"set_config\"('default_transaction_read_only', 'off', false)",
+        "select pg_catalog.setval('tblcables_cableid_seq', 1000)",
+    };
+    for (const QString& sql : hostile) {
+        const QString message = run(sql);
+        EXPECT_TRUE(message.startsWith(refused))
+            << sql.toStdString() << "\n -> " << message.toStdString();
+        EXPECT_EQ(cables(), before) << sql.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(attached));
+    // The reason names what is wrong.
+    EXPECT_EQ(run("select CableNO from tblCables; delete from tblCables"),
+              refused + "it holds a second statement (\"; delete from tblCables\")");
+    EXPECT_EQ(run("delete from tblCables"), refused + "it begins with DELETE");
+    EXPECT_EQ(run("with keep as (select 1) delete from tblCables"),
+              refused + "it holds DELETE, which changes data");
+    EXPECT_EQ(run("attach database 'x.db' as x"), refused + "it begins with ATTACH");
+    EXPECT_EQ(
+        run("select * from tblCables where CableNO in (select load_extension('x'))"),
+        refused + "it calls load_extension(), which may change the database or reach beyond it");
+
+    // The wizard's query is a layout's query: a name it was given cannot carry a statement.
+    wizard::Choices choice;
+    choice.tables = {QStringLiteral("tblCables")};
+    choice.fields = {{"tblCables", "CableNO] from tblCables; delete from tblCables; --"}};
+    EXPECT_TRUE(run(wizard::generateSql(choice)).startsWith(refused + "it holds a second"));
+    EXPECT_EQ(cables(), before);
+
+    // The filter put over the query is held to the same rule.
+    const QString byFilter =
+        QStringLiteral("Error: the report's filter must be a condition on its query's rows: ");
+    const QString query = QStringLiteral("select CableNO, Length from tblCables order by CableNO");
+    EXPECT_EQ(run(query, {QStringLiteral("1=1; delete from tblCables"), {}}),
+              byFilter + "it holds a second statement (\"; delete from tblCables\")");
+    EXPECT_TRUE(
+        run(query, {QStringLiteral("Length > (select setval('tblcables_cableid_seq', 9))"), {}})
+            .startsWith(byFilter));
+    EXPECT_TRUE(
+        run(query, {QStringLiteral("1=1) x; drop table tblCables; select * from (select 1"), {}})
+            .startsWith(byFilter));
+    EXPECT_EQ(cables(), before);
+
+    // What only reads still runs: CTEs, quoted words that look like statements, a function
+    // whose name is one, a closing semicolon.
+    EXPECT_EQ(run("with long as (select * from tblCables where Length > 5) "
+                  "select CableNO from long order by CableNO"),
+              "A1,A2");
+    EXPECT_EQ(run("select replace(CableNO, 'A', 'X') as \"delete\" from tblCables "
+                  "where CableNO <> 'drop table tblCables; --' order by 1;"),
+              "B1,X1,X2");
+    EXPECT_EQ(run(pg ? "select CableNO from tblCables where CableNO = $$;$$"
+                     : "select [update] from (select CableNO as [update] from tblCables) "
+                       "where [update] like 'B%'"),
+              pg ? "" : "B1");
+    EXPECT_EQ(run(query, {QStringLiteral("CableNO = ?"), {QStringLiteral("A2")}}), "A2");
+
+    // The connection is as it was for everyone else: the program still writes.
+    db::Query(db::DbId::Project, "update tblCables set Length = 20 where CableNO = 'B1'", registry)
+        .exec();
+    EXPECT_EQ(cables(), (QStringList{"A1=10", "A2=15", "B1=20"}));
+}
+
+// In shared mode the users and their groups live in the project manager database on the server
+// every user reaches: a layout must not be a way into the Administrators group.
+TEST_P(ReportQueryOnEngine, ALayoutCannotChangeAUsersGroup) {
+    db::Connections registry;
+    test::TestDatabases dbs(GetParam());
+    if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+    dbs.makeEmpty(db::DbId::PM, registry);
+    db::ensureSchema(db::DbId::PM, registry);
+    db::Query(db::DbId::PM, "insert into tblUsers (UserName, Groupname) values (?, ?)", registry)
+        .bind(QStringLiteral("bob"))
+        .bind(QStringLiteral("Engineers"))
+        .exec();
+    const auto group = [&] {
+        db::Query q(db::DbId::PM, "select Groupname from tblUsers where UserName = 'bob'",
+                    registry);
+        return q.scalar().toString();
+    };
+    const auto run = [&](const QString& sql) {
+        try {
+            QueryRecordSource rows({QStringLiteral("DC1"), QStringLiteral("PM"), sql}, registry);
+            rows.start();
+            while (rows.next()) {
+            }
+            return QStringLiteral("(ran)");
+        } catch (const ReportError& e) {
+            return e.message();
+        }
+    };
+    EXPECT_EQ(run("update tblUsers set Groupname='Administrators' where UserName='bob'"),
+              "Error: the report's query must be one SELECT statement: it begins with UPDATE");
+    EXPECT_EQ(group(), "Engineers");
+    if (GetParam() != db::Engine::PostgreSQL) return;
+    // A function of the server's that writes is not known by name; the read-only transaction
+    // the query runs in stops it all the same.
+    db::Query(db::DbId::PM,
+              "create function promote() returns int language sql as $$ update tblUsers set "
+              "Groupname = 'Administrators' where UserName = 'bob'; select 1 $$",
+              registry)
+        .exec();
+    const QString message = run("select promote() as done");
+    EXPECT_TRUE(
+        message.startsWith("Error: the report's query cannot be run. The project manager "
+                           "database"))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains("read-only transaction")) << message.toStdString();
+    EXPECT_EQ(group(), "Engineers");
+}
