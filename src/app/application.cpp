@@ -35,6 +35,11 @@
 
 namespace tolvane {
 
+namespace {
+// The folders in the temporary folder that hold the copies merges read.
+const QString kMergeWorkFolder = QStringLiteral("tolvane-merge");
+}  // namespace
+
 Application::Application(ProgramOptions options)
     : options_(std::move(options)), out_(stdout), settings_(std::make_unique<SettingsStore>()) {}
 
@@ -240,7 +245,9 @@ int Application::runBatch() {
 
 int Application::runMerge() {
     const QString file = options_.mergeFile;
-    QTemporaryDir work;
+    // The copy is some tens of megabytes: what a merge that was killed left goes first.
+    appfolder::removeStaleWorkFolders(kMergeWorkFolder);
+    QTemporaryDir work(appfolder::workFolderTemplate(kMergeWorkFolder));
     // The delivered file stays as it is: the merge reads a copy.
     const QString replica = work.filePath(QStringLiteral("replica.db"));
     try {

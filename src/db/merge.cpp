@@ -161,6 +161,7 @@ struct DeliveredTable {
     bool autoIncrement = false;  // its integer key numbers new rows
     struct Ref {
         QString column, parent, parentColumn;
+        bool owned = false;  // deleting the parent deletes the row
     };
     std::vector<Ref> refs;
     const DeliveredColumn* column(const QString& name) const {
@@ -224,8 +225,10 @@ std::vector<DeliveredTable> readDelivered(DbId source, Connections& from) {
         QSqlQuery keys =
             exec(source, from, QStringLiteral("pragma foreign_key_list(%1)").arg(name));
         while (keys.next())
-            t.refs.push_back(
-                {keys.value(3).toString(), keys.value(2).toString(), keys.value(4).toString()});
+            t.refs.push_back({keys.value(3).toString(), keys.value(2).toString(),
+                              keys.value(4).toString(),
+                              keys.value(6).toString().compare(QLatin1String("CASCADE"),
+                                                               Qt::CaseInsensitive) == 0});
     }
     return tables;
 }
@@ -329,31 +332,38 @@ void updateStructure(DbId target, Connections& registry, const QString& delivere
 struct Ref {
     QString column, parent, parentColumn;
     bool enforced = true;  // a row whose parent is missing is set aside
+    // The row belongs to its parent (a model's pins, a cable type's cores, a project's
+    // revisions): it is added only with its parent, and set aside with it.
+    bool owned = false;
 };
 
 // References the schema keeps as plain numbers rather than constraints: followed when a key
 // changes, not enforced.
 const struct {
     const char *table, *column, *parent, *parentColumn;
+    bool owned;
 } kPlainRefs[] = {
-    {"tblProjects", "ClientID", "tblClientInfo", "ClientID"},
-    {"tblRevCounter", "ProjectsID", "tblProjects", "ProjectsID"},
+    {"tblProjects", "ClientID", "tblClientInfo", "ClientID", false},
+    {"tblRevCounter", "ProjectsID", "tblProjects", "ProjectsID", true},
+    {"tblXP", "RTRID", "tblRTR", "RTRID", true},  // a router's crosspoints
 };
 
 std::vector<Ref> refsOf(DbKind kind, const DeliveredTable& t) {
     std::vector<Ref> refs;
     if (const TableDef* def = findTable(kind, t.name)) {
+        // A key that deletes the row with its parent makes the row its parent's.
         for (const ForeignKeyDef& fk : def->foreignKeys)
             if (fk.columns.size() == 1)
-                refs.push_back({fk.columns.first(), fk.refTable, fk.refColumns.first(), true});
+                refs.push_back({fk.columns.first(), fk.refTable, fk.refColumns.first(), true,
+                                fk.cascadeDelete});
     } else {
         for (const DeliveredTable::Ref& r : t.refs)
-            refs.push_back({r.column, r.parent, r.parentColumn, true});
+            refs.push_back({r.column, r.parent, r.parentColumn, true, r.owned});
     }
     for (const auto& p : kPlainRefs)
         if (t.name.compare(QLatin1String(p.table), Qt::CaseInsensitive) == 0)
             refs.push_back({QString::fromLatin1(p.column), QString::fromLatin1(p.parent),
-                            QString::fromLatin1(p.parentColumn), false});
+                            QString::fromLatin1(p.parentColumn), false, p.owned});
     return refs;
 }
 
@@ -433,15 +443,17 @@ std::vector<QStringList> uniqueSetsOf(DbKind kind, const DeliveredTable& t,
 
 class RowMerger {
   public:
+    // owners: the keys ("table.column", lower case) that rows belonging to a parent name.
     RowMerger(DbId target, Connections& registry, DbId source, Connections& from,
-              const MergeProgress& progress, MergeReport& report)
+              const MergeProgress& progress, MergeReport& report, QSet<QString> owners)
         : target_(target),
           registry_(registry),
           engine_(registry.engine(target)),
           source_(source),
           from_(from),
           progress_(progress),
-          report_(report) {}
+          report_(report),
+          owners_(std::move(owners)) {}
 
     void merge(DbKind kind, const DeliveredTable& t, bool created);
 
@@ -453,7 +465,8 @@ class RowMerger {
     };
     QSet<QString> keysOf(const QString& table, const QString& column);
     void setAside(const DeliveredTable& t, const std::vector<QString>& columns,
-                  std::vector<QVariant> values, const QString& rowGuid, ConflictReason reason);
+                  const std::vector<Holds>& holds, const std::vector<QVariant>& values,
+                  const QString& rowGuid, ConflictReason reason);
     void ensureConflictTable(const QString& table);
 
     DbId target_;
@@ -469,7 +482,23 @@ class RowMerger {
     QHash<QString, QSet<QString>> keys_;
     QHash<QString, QSqlQuery> conflictInserts_;
     QSet<QString> conflictTablesReady_;
+    QSet<QString> owners_;
+    // Per owner key ("table.column", lower case): the delivered values of rows set aside as
+    // rows of their own (they lost to another row's unique key, or their parent is not
+    // here); the rows that belong to them are set aside with them.
+    QHash<QString, QSet<QString>> withheld_;
+    // Per table (lower case): the rows its _Conflict table holds, as signatures. A row set
+    // aside before, as it is, is not set aside again.
+    QHash<QString, QSet<QString>> aside_;
 };
+
+// A row set aside as one text: its values, the row it lost to and why.
+QString asideSignature(const std::vector<QVariant>& values, const std::vector<Holds>& holds,
+                       const QString& rowGuid, int reason) {
+    QString text;
+    for (size_t i = 0; i < values.size(); ++i) text += canonical(values[i], holds[i]) + QChar(0x1f);
+    return text + rowGuid.toLower() + QChar(0x1f) + QString::number(reason);
+}
 
 QSet<QString> RowMerger::keysOf(const QString& table, const QString& column) {
     const QString id = (table + QLatin1Char('.') + column).toLower();
@@ -522,9 +551,30 @@ void RowMerger::ensureConflictTable(const QString& table) {
 }
 
 void RowMerger::setAside(const DeliveredTable& t, const std::vector<QString>& columns,
-                         std::vector<QVariant> values, const QString& rowGuid,
-                         ConflictReason reason) {
+                         const std::vector<Holds>& holds, const std::vector<QVariant>& values,
+                         const QString& rowGuid, ConflictReason reason) {
     ensureConflictTable(t.name);
+    auto seen = aside_.find(t.name.toLower());
+    if (seen == aside_.end()) {
+        QSet<QString> rows;
+        QStringList names(columns.begin(), columns.end());
+        names << kConflictRowGuid << kConflictReason;
+        QSqlQuery q = exec(
+            target_, registry_,
+            QStringLiteral("select %1 from %2")
+                .arg(quotedList(engine_, names), quotedName(engine_, t.name + kConflictSuffix)));
+        std::vector<QVariant> kept(columns.size());
+        while (q.next()) {
+            for (size_t i = 0; i < columns.size(); ++i)
+                kept[i] = converted(q.value(int(i)), holds[i]);
+            rows.insert(asideSignature(kept, holds, q.value(int(columns.size())).toString(),
+                                       q.value(int(columns.size()) + 1).toInt()));
+        }
+        seen = aside_.insert(t.name.toLower(), rows);
+    }
+    const QString signature = asideSignature(values, holds, rowGuid, int(reason));
+    if (seen->contains(signature)) return;
+    seen->insert(signature);
     auto it = conflictInserts_.find(t.name.toLower());
     if (it == conflictInserts_.end()) {
         QStringList names(columns.begin(), columns.end());
@@ -568,24 +618,43 @@ void RowMerger::merge(DbKind kind, const DeliveredTable& t, bool created) {
     const int keyAt = autoKey.isEmpty() ? -1 : indexOf(autoKey);
     const std::vector<QStringList> uniqueSets = uniqueSetsOf(kind, t, autoKey);
 
-    // References: the column's index, the parent's remapping and its keys in use.
+    // This table's remapping, made before the parents' are looked up: adding it later could
+    // move them.
+    QHash<QString, QString>& remap = remap_[t.name.toLower()];
+    // References: the column's index, the parent's remapping and its keys in use; for a row
+    // that belongs to its parent, the delivered parents that were set aside.
     struct Follow {
         int at;
         const QHash<QString, QString>* remap;
         QSet<QString> keys;
         bool enforced;
+        QSet<QString> withheld;
     };
     std::vector<Follow> follows;
     for (const Ref& r : refsOf(kind, t)) {
         const int at = indexOf(r.column);
         if (at < 0) continue;
-        const QHash<QString, QString>* remap = nullptr;
+        const QHash<QString, QString>* parentRemap = nullptr;
         auto found = remap_.find(r.parent.toLower());
-        if (found != remap_.end() && !found->isEmpty()) remap = &*found;
-        follows.push_back({at, remap,
-                           r.enforced ? keysOf(r.parent, r.parentColumn) : QSet<QString>{},
-                           r.enforced});
+        if (found != remap_.end() && !found->isEmpty()) parentRemap = &*found;
+        follows.push_back(
+            {at, parentRemap, r.enforced ? keysOf(r.parent, r.parentColumn) : QSet<QString>{},
+             r.enforced,
+             r.owned ? withheld_.value((r.parent + QLatin1Char('.') + r.parentColumn).toLower())
+                     : QSet<QString>{}});
     }
+    // The keys of this table that rows of others belong to: a row set aside as a row of its
+    // own takes them aside with it.
+    std::vector<std::pair<int, QString>> owning;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const QString id = (t.name + QLatin1Char('.') + columns[i]).toLower();
+        if (owners_.contains(id)) owning.emplace_back(int(i), id);
+    }
+    std::vector<QString> ownValues(owning.size());
+    const auto withhold = [&] {
+        for (size_t o = 0; o < owning.size(); ++o)
+            if (!ownValues[o].isEmpty()) withheld_[owning[o].second].insert(ownValues[o]);
+    };
 
     // Columns this merge added: the rows in use had no value there, so they take the
     // delivered one, and no conflict comes of it.
@@ -648,7 +717,6 @@ void RowMerger::merge(DbKind kind, const DeliveredTable& t, bool created) {
     QSet<QString> keysInUse;
     for (const Existing& e : rows) keysInUse.insert(e.key);
 
-    QHash<QString, QString>& remap = remap_[t.name.toLower()];
     QSqlQuery insert =
         prepared(target_, registry_,
                  QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
@@ -680,11 +748,16 @@ void RowMerger::merge(DbKind kind, const DeliveredTable& t, bool created) {
         const QString guid = guidAt >= 0 ? values[guidAt].toString().toLower() : QString();
         if (progress_ && ++done % 5000 == 0) progress_(t.name, done);
 
-        // The parents this row names, as the database in use knows them now.
+        for (size_t o = 0; o < owning.size(); ++o)
+            ownValues[o] = values[size_t(owning[o].first)].toString().toLower();
+
+        // The parents this row names, as the database in use knows them now. A row whose
+        // parent is missing, or was set aside, is not added: its parent is not here.
         bool orphan = false;
         for (const Follow& f : follows) {
             QVariant& v = values[f.at];
             if (v.isNull() || v.toString().isEmpty()) continue;
+            if (f.withheld.contains(v.toString().toLower())) orphan = true;
             if (f.remap) {
                 const auto to = f.remap->constFind(v.toString().toLower());
                 if (to != f.remap->constEnd()) v = converted(*to, holds[f.at]);
@@ -692,7 +765,8 @@ void RowMerger::merge(DbKind kind, const DeliveredTable& t, bool created) {
             if (f.enforced && !f.keys.contains(v.toString().toLower())) orphan = true;
         }
         if (orphan) {
-            setAside(t, columns, values, guid, ConflictReason::Integrity);
+            withhold();
+            setAside(t, columns, holds, values, guid, ConflictReason::Integrity);
             continue;
         }
 
@@ -706,9 +780,11 @@ void RowMerger::merge(DbKind kind, const DeliveredTable& t, bool created) {
                 fill->addBindValue(values[size_t(guidAt)]);
                 run(target_, registry_, *fill);
             }
+            // The same row with other values: its delivered version is set aside, and the
+            // rows that belong to it are matched as ever (a new pin of the model is added).
             if (hashOf(values) != e.hash) {
                 if (keyAt >= 0) values[keyAt] = converted(e.key, holds[keyAt]);
-                setAside(t, columns, values, e.guid, ConflictReason::Changed);
+                setAside(t, columns, holds, values, e.guid, ConflictReason::Changed);
             }
             continue;
         }
@@ -716,13 +792,16 @@ void RowMerger::merge(DbKind kind, const DeliveredTable& t, bool created) {
         int holder = -1;
         for (size_t s = 0; s < uniqueSets.size() && holder < 0; ++s)
             holder = byUnique[s].value(uniqueText(values, uniqueSets[s]), -1);
+        // A row that only refers to it (a model to its manufacturer) refers to the row it
+        // lost to; a row that belongs to it is set aside with it.
         if (holder >= 0) {
             const Existing& e = rows[size_t(holder)];
+            withhold();
             if (keyAt >= 0) {
                 if (e.key != ownKey) remap.insert(ownKey.toLower(), e.key);
                 values[keyAt] = converted(e.key, holds[keyAt]);
             }
-            setAside(t, columns, values, e.guid, ConflictReason::Changed);
+            setAside(t, columns, holds, values, e.guid, ConflictReason::Changed);
             continue;
         }
         QString key = ownKey;
@@ -799,10 +878,16 @@ MergeReport mergeDatabase(DbId target, const QString& delivered, Connections& re
     if (version < kSchemaVersion) ensureSchema(target, from);
     const std::vector<DeliveredTable> tables = readDelivered(target, from);
 
+    // The keys rows belonging to a parent name.
+    QSet<QString> owners;
+    for (const DeliveredTable& t : tables)
+        for (const Ref& r : refsOf(kind, t))
+            if (r.owned) owners.insert((r.parent + QLatin1Char('.') + r.parentColumn).toLower());
+
     MergeReport report;
     Transaction tx(target, registry);
     updateStructure(target, registry, delivered, tables, report);
-    RowMerger rows(target, registry, target, from, progress, report);
+    RowMerger rows(target, registry, target, from, progress, report, owners);
     for (const DeliveredTable* t : mergeOrder(kind, tables)) {
         const bool created = report.addedTables.contains(t->name);
         // Tables without row identities are merged only when they are new here.

@@ -5,12 +5,21 @@
 // - a delivered row whose identity is absent is inserted; it keeps its key where that is free,
 //   else it is given a new one, and the delivered rows that referred to it follow it;
 // - a row present in both with other values keeps the values in use, and the delivered row is
-//   set aside in T_Conflict (T the table) with ConflictRowGuid naming the row it lost to;
+//   set aside in T_Conflict (T the table) with ConflictRowGuid naming the row it lost to; the
+//   rows that belong to it are matched as ever, since it is the same row;
 // - a new row that would repeat the unique key of another row (a manufacturer code, a project
 //   name) is set aside the same way, naming that row;
-// - a delivered row whose parent is missing is set aside as an integrity conflict.
-// Rows of the database in use are never deleted or changed. The whole merge is one
-// transaction: a failure half-way leaves the database in use as it was.
+// - a delivered row whose parent is missing is set aside as an integrity conflict;
+// - a row that belongs to its parent (the schema's keys that delete it with its parent, and
+//   the plain numbers of a project's revisions and a router's crosspoints) follows it: it is
+//   added only with its parent, and when its parent is set aside as a row of its own (a new
+//   row that lost to another's unique key, or one whose parent is missing) it is set aside
+//   with it as an integrity conflict;
+// - a delivered row already set aside by an earlier merge, as it is, is not set aside again:
+//   merging the same file twice, or a database into itself, changes nothing.
+// Starter rows have the same identity in every installation (db/starter_library.h). Rows of
+// the database in use are never deleted or changed. The whole merge is one transaction: a
+// failure half-way leaves the database in use as it was.
 #pragma once
 
 #include <QString>
@@ -34,7 +43,7 @@ enum class ConflictReason { Deleted = 0, Integrity = 1, Changed = 2 };
 struct MergeReport {
     int inserted = 0;   // delivered rows new to the database in use
     int rekeyed = 0;    // of them, given a new key because theirs was taken
-    int conflicts = 0;  // delivered rows set aside
+    int conflicts = 0;  // delivered rows set aside (not counting those set aside before)
     QStringList addedTables;
     QStringList addedColumns;  // "table.column"
     QStringList addedIndexes;

@@ -13,6 +13,8 @@
 #include <initializer_list>
 #include <utility>
 
+#include "db/starter_library.h"
+
 namespace tolvane::db {
 
 DbKind kindOf(DbId id) {
@@ -1068,6 +1070,9 @@ void ensureSchema(DbId id, Connections& registry) {
     }
     for (const ViewDef& v : views(kind))
         run(id, registry, QStringLiteral("CREATE VIEW %1 AS %2").arg(v.name, v.select));
+    // Before version 5 every starter row had an identity of its own: two installations'
+    // libraries were strangers to a merge.
+    if (found > 0 && found < 5) adoptStarterIdentities(id, registry);
     run(id, registry,
         QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (version integer)").arg(kVersionTable));
     run(id, registry, QStringLiteral("DELETE FROM %1").arg(kVersionTable));

@@ -1,12 +1,17 @@
 // The starter content of a new installation. The data are static tables below; each table
 // is written with one prepared insert and one prepared key lookup, so a row that is already
-// there (a second run, or a library the user has extended) is left alone.
+// there (a second run, or a library the user has extended) is left alone. Every starter row
+// carries the row identity every installation gives it, derived from what identifies it (its
+// table and key, a child's from its parent's identity): two installations' starter libraries
+// are the same rows to a merge.
 #include "db/starter_library.h"
 
 #include <QStringList>
+#include <QUuid>
 #include <optional>
 #include <vector>
 
+#include "db/merge.h"
 #include "db/preferences.h"
 #include "db/schema.h"
 
@@ -16,29 +21,48 @@ namespace {
 
 // ---- writing rows -------------------------------------------------------------------------
 
+// The namespace of the starter rows' identities.
+const QUuid kStarterIdentities(QStringLiteral("5fe3e82c-e97b-4ed6-8f28-7f554a453ff2"));
+
+// What the starter rows are written for: a new database gains the rows it lacks; an existing
+// one whose starter rows have identities of their own (made before they were fixed) only has
+// them given the fixed ones, gaining no row.
+enum class Writing { Seed, Adopt };
+
 // One table of one database: finds rows by their key and adds the missing ones, each with a
 // statement prepared once. Values are bound in the kind the schema gives the column, so the
 // data below need not care whether a column is text or number. Columns listed as optional
 // are left out when this schema has no such column.
 class TableWriter {
   public:
-    TableWriter(DbId db, Connections& registry, const QString& table, const QStringList& key,
-                const QStringList& columns, const QStringList& optional = {},
-                const QString& idColumn = {})
-        : def_(findTable(kindOf(db), table)), hasId_(!idColumn.isEmpty()) {
+    // A row as ensure() found or added it: its id (or 1) and its row identity; a null id when
+    // it is not there (adopting only).
+    struct Row {
+        QVariant id;
+        QString guid;
+    };
+
+    TableWriter(DbId db, Connections& registry, Writing writing, const QString& table,
+                const QStringList& key, const QStringList& columns,
+                const QStringList& optional = {}, const QString& idColumn = {})
+        : def_(findTable(kindOf(db), table)), writing_(writing), hasId_(!idColumn.isEmpty()) {
         if (!def_)
             throw DbError(db, QStringLiteral("has no table %1").arg(table),
                           QStringLiteral("unknown table"));
+        hasGuid_ = def_->merged;
         for (int i = 0; i < columns.size(); ++i) {
             if (!def_->column(columns[i]) && optional.contains(columns[i], Qt::CaseInsensitive))
                 continue;
             used_ << i;
             names_ << columns[i];
         }
-        QStringList marks(names_.size(), QStringLiteral("?"));
+        for (const QString& n : names_) types_ << typeOf(n);
+        QStringList inserted = names_;
+        if (hasGuid_) inserted << kGuidColumn;
+        QStringList marks(inserted.size(), QStringLiteral("?"));
         insert_.emplace(db,
                         QStringLiteral("insert into %1 (%2) values (%3)")
-                            .arg(def_->name, names_.join(QStringLiteral(", ")),
+                            .arg(def_->name, inserted.join(QStringLiteral(", ")),
                                  marks.join(QStringLiteral(", "))),
                         registry);
         QStringList where;
@@ -46,54 +70,104 @@ class TableWriter {
             where << k + QStringLiteral(" = ?");
             keyTypes_ << typeOf(k);
         }
-        const QString select = hasId_ ? idColumn : QStringLiteral("1");
+        const QString whereText =
+            where.isEmpty() ? QString() : QStringLiteral(" where ") + where.join(" and ");
+        QStringList select{hasId_ ? idColumn : QStringLiteral("1")};
+        if (hasGuid_) select << kGuidColumn;
         lookup_.emplace(db,
                         QStringLiteral("select %1 from %2%3")
-                            .arg(select, def_->name,
-                                 where.isEmpty() ? QString()
-                                                 : QStringLiteral(" where ") +
-                                                       where.join(QStringLiteral(" and "))),
+                            .arg(select.join(QStringLiteral(", ")), def_->name, whereText),
                         registry);
-        for (const QString& n : names_) types_ << typeOf(n);
+        if (!hasGuid_ || writing_ != Writing::Adopt) return;
+        // A row's identity is given on its id, so that a key two rows share (a pin name
+        // entered twice) gives it to one of them; where there is no id the key is unique.
+        adopt_.emplace(db,
+                       QStringLiteral("update %1 set %2 = ?%3")
+                           .arg(def_->name, kGuidColumn,
+                                hasId_ ? QStringLiteral(" where %1 = ?").arg(idColumn) : whereText),
+                       registry);
+        // Rows a merge set aside name the row they lost to by its identity.
+        if (existingTables(db, registry).contains((def_->name + kConflictSuffix).toLower()))
+            renameInConflicts_.emplace(db,
+                                       QStringLiteral("update %1 set %2 = ? where %2 = ?")
+                                           .arg(def_->name + kConflictSuffix, kConflictRowGuid),
+                                       registry);
     }
 
-    // The first column of the row with this key (its id, or 1), or null when there is none.
-    QVariant find(const QVariantList& key) {
+    // The row with this key, or a null id when there is none.
+    Row find(const QVariantList& key) {
         for (int i = 0; i < key.size(); ++i) lookup_->sql().bindValue(i, as(keyTypes_[i], key[i]));
         lookup_->exec();
-        QVariant found = lookup_->next() ? lookup_->value(0) : QVariant();
+        Row found;
+        if (lookup_->next()) {
+            found.id = lookup_->value(0);
+            if (hasGuid_) found.guid = lookup_->value(1).toString();
+        }
         lookup_->sql().finish();
         return found;
     }
 
-    // Adds the row unless a row with the key exists; the key values are the first ones of
-    // the row. Returns the row's id (or 1).
-    QVariant ensure(const QVariantList& row, int keyColumns) {
+    // The row whose key is the first keyColumns values of row, added when it is not there
+    // (seeding), with the identity derived from the key, or from `identity` when given (a
+    // child's: its parent's identity and its own name). A row found with another identity is
+    // given this one.
+    Row ensure(const QVariantList& row, int keyColumns, const QStringList& identity = {}) {
         const QVariantList key = row.mid(0, keyColumns);
-        const QVariant id = find(key);
-        if (!id.isNull()) return id;
-        add(row);
-        return hasId_ ? find(key) : QVariant(1);
+        QStringList parts = identity;
+        if (parts.isEmpty())
+            for (const QVariant& k : key) parts << k.toString();
+        const QString guid = starterGuid(parts);
+        Row found = find(key);
+        if (!found.id.isNull()) {
+            if (adopt_ && found.guid.compare(guid, Qt::CaseInsensitive) != 0) {
+                adopt_->sql().bindValue(0, guid);
+                if (hasId_) {
+                    adopt_->sql().bindValue(1, found.id);
+                } else {
+                    for (int i = 0; i < key.size(); ++i)
+                        adopt_->sql().bindValue(i + 1, as(keyTypes_[i], key[i]));
+                }
+                adopt_->exec();
+                if (renameInConflicts_) {
+                    renameInConflicts_->sql().bindValue(0, guid);
+                    renameInConflicts_->sql().bindValue(1, found.guid);
+                    renameInConflicts_->exec();
+                }
+            }
+            found.guid = guid;
+            return found;
+        }
+        if (writing_ == Writing::Adopt) return {};
+        add(row, guid);
+        return {hasId_ ? find(key).id : QVariant(1), guid};
     }
 
-    // Adds the row as it is, without looking for it.
-    void add(const QVariantList& row) {
+    // Adds the row as it is, without looking for it; a table of one row has the identity of
+    // its table.
+    void add(const QVariantList& row, const QString& guid = {}) {
+        if (writing_ == Writing::Adopt) return;
         int p = 0;
         for (int i : used_) {
             insert_->sql().bindValue(p, as(types_[p], row.value(i)));
             ++p;
         }
+        if (hasGuid_) insert_->sql().bindValue(p, guid.isEmpty() ? starterGuid({}) : guid);
         insert_->exec();
     }
 
     const TableDef& def() const { return *def_; }
 
   private:
+    QString starterGuid(const QStringList& identity) const {
+        return QUuid::createUuidV5(kStarterIdentities,
+                                   (QStringList{def_->name.toLower()} + identity).join(QChar(0x1f)))
+            .toString(QUuid::WithoutBraces);
+    }
+
     ColType typeOf(const QString& column) const {
         const ColumnDef* c = def_->column(column);
         return c ? c->type : ColType::Text;
     }
-
     // The value in the kind of its column; an empty text in a number column is null.
     static QVariant as(ColType type, const QVariant& v) {
         if (v.isNull() || !v.isValid()) return QVariant();
@@ -118,13 +192,17 @@ class TableWriter {
     }
 
     const TableDef* def_;
+    Writing writing_;
     bool hasId_;
+    bool hasGuid_ = false;
     QList<int> used_;
     QStringList names_;
     QList<ColType> types_;
     QList<ColType> keyTypes_;
     std::optional<Query> insert_;
     std::optional<Query> lookup_;
+    std::optional<Query> adopt_;
+    std::optional<Query> renameInConflicts_;
 };
 
 QString text(const char* s) {
@@ -823,8 +901,8 @@ QString pinName(const Pins& pins, int n) {
     return name.contains(QLatin1String("%1")) ? name.arg(n) : name;
 }
 
-void seedManufacturers(DbId db, Connections& registry) {
-    TableWriter t(db, registry, QStringLiteral("tblManufacturers"),
+void seedManufacturers(DbId db, Connections& registry, Writing w) {
+    TableWriter t(db, registry, w, QStringLiteral("tblManufacturers"),
                   {QStringLiteral("ManufacturerID")},
                   {QStringLiteral("ManufacturerID"), QStringLiteral("ManufacturerName"),
                    QStringLiteral("DisplayInEquipment"), QStringLiteral("DisplayInJackFields"),
@@ -836,17 +914,17 @@ void seedManufacturers(DbId db, Connections& registry) {
                  1);
 }
 
-void seedConnectors(DbId db, Connections& registry) {
+void seedConnectors(DbId db, Connections& registry, Writing w) {
     TableWriter t(
-        db, registry, QStringLiteral("tblConnectors"), {QStringLiteral("Connector")},
+        db, registry, w, QStringLiteral("tblConnectors"), {QStringLiteral("Connector")},
         {QStringLiteral("Connector"), QStringLiteral("connvendor1"), QStringLiteral("conncost1"),
          QStringLiteral("connvendor2"), QStringLiteral("conncost2")});
     for (const Connector& c : kConnectors)
         t.ensure(QVariantList{text(c.name)} + bomValues(c.bom), 1);
 }
 
-void seedSignalTypes(DbId db, Connections& registry) {
-    TableWriter t(db, registry, QStringLiteral("SignalDefault"), {QStringLiteral("Type")},
+void seedSignalTypes(DbId db, Connections& registry, Writing w) {
+    TableWriter t(db, registry, w, QStringLiteral("SignalDefault"), {QStringLiteral("Type")},
                   {QStringLiteral("Type"), QStringLiteral("Color"), QStringLiteral("CableNoPrefix"),
                    QStringLiteral("CableManu"), QStringLiteral("CableType")},
                   {QStringLiteral("CableType")});
@@ -854,8 +932,8 @@ void seedSignalTypes(DbId db, Connections& registry) {
         t.ensure({text(s.type), s.color, text(s.prefix), text(s.cableManu), text(s.cableType)}, 1);
 }
 
-void seedCableTypes(DbId db, Connections& registry) {
-    TableWriter types(db, registry, QStringLiteral("tblCableTypes"),
+void seedCableTypes(DbId db, Connections& registry, Writing w) {
+    TableWriter types(db, registry, w, QStringLiteral("tblCableTypes"),
                       {QStringLiteral("ManufacturerID"), QStringLiteral("CableType")},
                       {QStringLiteral("ManufacturerID"), QStringLiteral("CableType"),
                        QStringLiteral("cabledescription"), QStringLiteral("CableRating"),
@@ -866,31 +944,32 @@ void seedCableTypes(DbId db, Connections& registry) {
                        QStringLiteral("CableCost1"), QStringLiteral("CableVendor2"),
                        QStringLiteral("CableCost2")},
                       {}, QStringLiteral("CableTypeID"));
-    TableWriter pairs(db, registry, QStringLiteral("tblCablePairs"),
+    TableWriter pairs(db, registry, w, QStringLiteral("tblCablePairs"),
                       {QStringLiteral("CableTypeID"), QStringLiteral("PairNumber")},
                       {QStringLiteral("CableTypeID"), QStringLiteral("PairNumber"),
-                       QStringLiteral("paircolorcode")});
+                       QStringLiteral("paircolorcode")},
+                      {}, QStringLiteral("PairID"));
     for (const CableType& c : kCableTypes) {
         const bool multicore = c.cores.scheme != nullptr;
-        const QVariant id = types.ensure(
+        const TableWriter::Row type = types.ensure(
             productValues(c.product) +
                 QVariantList{text(c.data.rating), text(c.data.charZ), text(c.data.gauge),
                              text(c.data.conductors), text(c.data.shielding), c.cores.count,
                              textOrNull(c.cores.scheme), multicore} +
                 bomValues(c.bom),
             2);
-        if (!multicore) continue;
+        if (!multicore || type.id.isNull()) continue;
         for (int i = 1; i <= c.cores.count; ++i) {
             const QString marking =
                 c.cores.colors ? text((*c.cores.colors)[i - 1]) : QString::number(i);
-            pairs.ensure({id, i, marking}, 2);
+            pairs.ensure({type.id, i, marking}, 2, {type.guid, QString::number(i)});
         }
     }
 }
 
-void seedModels(DbId db, Connections& registry) {
+void seedModels(DbId db, Connections& registry, Writing w) {
     TableWriter equipment(
-        db, registry, QStringLiteral("tblEquipment"),
+        db, registry, w, QStringLiteral("tblEquipment"),
         {QStringLiteral("ManufacturerID"), QStringLiteral("EquipmentName")},
         QStringList{QStringLiteral("ManufacturerID"), QStringLiteral("EquipmentName"),
                     QStringLiteral("EquipmentDescription"), QStringLiteral("EquipmentType")} +
@@ -903,29 +982,32 @@ void seedModels(DbId db, Connections& registry) {
                                     QStringLiteral("Type"),        QStringLiteral("conn"),
                                     QStringLiteral("PinType"),     QStringLiteral("DisplayOrder")};
     const QStringList pinKey = {QStringLiteral("EquipmentID"), QStringLiteral("Name")};
-    TableWriter inputs(db, registry, QStringLiteral("tblInputs"), pinKey, pinColumns);
-    TableWriter outputs(db, registry, QStringLiteral("tblOutputs"), pinKey, pinColumns);
+    TableWriter inputs(db, registry, w, QStringLiteral("tblInputs"), pinKey, pinColumns, {},
+                       QStringLiteral("InputID"));
+    TableWriter outputs(db, registry, w, QStringLiteral("tblOutputs"), pinKey, pinColumns, {},
+                        QStringLiteral("OutputID"));
 
     for (const Model& m : models()) {
-        const QVariant id = equipment.ensure(productValues(m.product) + QVariantList{text(m.type)} +
-                                                 physicalValues(m.physical) +
-                                                 QVariantList{m.da, m.da} + bomValues(m.bom),
-                                             2);
-        const auto writePins = [&id](TableWriter& t, const std::vector<Pins>& groups) {
+        const TableWriter::Row model = equipment.ensure(
+            productValues(m.product) + QVariantList{text(m.type)} + physicalValues(m.physical) +
+                QVariantList{m.da, m.da} + bomValues(m.bom),
+            2);
+        if (model.id.isNull()) continue;
+        const auto writePins = [&model](TableWriter& t, const std::vector<Pins>& groups) {
             int order = 0;
             for (const Pins& g : groups)
                 for (int n = 1; n <= g.count; ++n)
-                    t.ensure(
-                        {id, pinName(g, n), text(g.type), text(g.conn), text(g.pinType), ++order},
-                        2);
+                    t.ensure({model.id, pinName(g, n), text(g.type), text(g.conn), text(g.pinType),
+                              ++order},
+                             2, {model.guid, pinName(g, n)});
         };
         writePins(inputs, m.inputs);
         writePins(outputs, m.outputs);
     }
 }
 
-void seedJackFields(DbId db, Connections& registry) {
-    TableWriter t(db, registry, QStringLiteral("tblJackFields"),
+void seedJackFields(DbId db, Connections& registry, Writing w) {
+    TableWriter t(db, registry, w, QStringLiteral("tblJackFields"),
                   {QStringLiteral("ManufacturerID"), QStringLiteral("JackFieldName")},
                   QStringList{QStringLiteral("ManufacturerID"), QStringLiteral("JackFieldName"),
                               QStringLiteral("EquipmentDescription"), QStringLiteral("JFRows"),
@@ -944,8 +1026,8 @@ void seedJackFields(DbId db, Connections& registry) {
 
 // The router library lists the routers among the models: one level each, its size and
 // connectors those of the first input and output runs.
-void seedRouters(DbId db, Connections& registry) {
-    TableWriter t(db, registry, QStringLiteral("tblRTR"),
+void seedRouters(DbId db, Connections& registry, Writing w) {
+    TableWriter t(db, registry, w, QStringLiteral("tblRTR"),
                   {QStringLiteral("ManufacturerID"), QStringLiteral("RTRName")},
                   QStringList{QStringLiteral("ManufacturerID"), QStringLiteral("RTRName"),
                               QStringLiteral("RTRDescription"), QStringLiteral("RTRType"),
@@ -971,8 +1053,8 @@ void seedRouters(DbId db, Connections& registry) {
 
 constexpr int kDefaultUid = 1;
 
-void seedDefaultUser(DbId db, Connections& registry) {
-    TableWriter users(db, registry, QStringLiteral("tblUsers"), {QStringLiteral("UserName")},
+void seedDefaultUser(DbId db, Connections& registry, Writing w) {
+    TableWriter users(db, registry, w, QStringLiteral("tblUsers"), {QStringLiteral("UserName")},
                       {QStringLiteral("UserName"), QStringLiteral("UID")});
     users.ensure({QStringLiteral("DEFAULT"), kDefaultUid}, 1);
 
@@ -983,7 +1065,7 @@ void seedDefaultUser(DbId db, Connections& registry) {
         columns << column;
         row << value;
     }
-    TableWriter prefs(db, registry, QStringLiteral("tblPreferences"), {QStringLiteral("UserID")},
+    TableWriter prefs(db, registry, w, QStringLiteral("tblPreferences"), {QStringLiteral("UserID")},
                       columns, columns.mid(1));
     prefs.ensure(row, 1);
 }
@@ -1010,26 +1092,20 @@ const std::vector<Group>& groups() {
     return all;
 }
 
-}  // namespace
-
-void seedEquipment(Connections& registry) {
-    const DbId db = DbId::Equipment;
-    Transaction tx(db, registry);
-    seedManufacturers(db, registry);
-    seedConnectors(db, registry);
-    seedSignalTypes(db, registry);
-    seedCableTypes(db, registry);
-    seedModels(db, registry);
-    seedJackFields(db, registry);
-    seedRouters(db, registry);
-    seedDefaultUser(db, registry);
-    tx.commit();
+void writeEquipment(DbId db, Connections& registry, Writing w) {
+    seedManufacturers(db, registry, w);
+    seedConnectors(db, registry, w);
+    seedSignalTypes(db, registry, w);
+    seedCableTypes(db, registry, w);
+    seedModels(db, registry, w);
+    seedJackFields(db, registry, w);
+    seedRouters(db, registry, w);
+    seedDefaultUser(db, registry, w);
 }
 
-void seedProjectManager(const QString& defaultProjectPath, Connections& registry) {
-    const DbId db = DbId::PM;
-    Transaction tx(db, registry);
-    TableWriter projects(db, registry, QStringLiteral("tblProjects"),
+void writeProjectManager(DbId db, const QString& defaultProjectPath, Connections& registry,
+                         Writing w) {
+    TableWriter projects(db, registry, w, QStringLiteral("tblProjects"),
                          {QStringLiteral("ProjectName")},
                          {QStringLiteral("ProjectName"), QStringLiteral("ProjectDescription"),
                           QStringLiteral("ProjectPath")});
@@ -1045,7 +1121,8 @@ void seedProjectManager(const QString& defaultProjectPath, Connections& registry
     if (def)
         for (const ColumnDef& c : def->columns)
             if (c.type == ColType::Bool) permissions << c.name;
-    TableWriter perms(db, registry, QStringLiteral("tblpermissions"), {QStringLiteral("GroupName")},
+    TableWriter perms(db, registry, w, QStringLiteral("tblpermissions"),
+                      {QStringLiteral("GroupName")},
                       QStringList{QStringLiteral("GroupName")} + permissions);
     for (const Group& g : groups()) {
         QVariantList row = {text(g.name)};
@@ -1055,25 +1132,54 @@ void seedProjectManager(const QString& defaultProjectPath, Connections& registry
     }
 
     TableWriter users(
-        db, registry, QStringLiteral("tblUsers"), {QStringLiteral("UserName")},
+        db, registry, w, QStringLiteral("tblUsers"), {QStringLiteral("UserName")},
         {QStringLiteral("UserName"), QStringLiteral("Password"), QStringLiteral("Groupname")});
     users.ensure({QStringLiteral("Admin"), QVariant(), QStringLiteral("Administrators")}, 1);
+}
+
+}  // namespace
+
+void seedEquipment(Connections& registry) {
+    const DbId db = DbId::Equipment;
+    Transaction tx(db, registry);
+    writeEquipment(db, registry, Writing::Seed);
     tx.commit();
 }
 
+void seedProjectManager(const QString& defaultProjectPath, Connections& registry) {
+    const DbId db = DbId::PM;
+    Transaction tx(db, registry);
+    writeProjectManager(db, defaultProjectPath, registry, Writing::Seed);
+    tx.commit();
+}
+
+void adoptStarterIdentities(DbId id, Connections& registry) {
+    switch (kindOf(id)) {
+        case DbKind::Equipment:
+            writeEquipment(id, registry, Writing::Adopt);
+            break;
+        case DbKind::ProjectManager:
+            writeProjectManager(id, QString(), registry, Writing::Adopt);
+            break;
+        case DbKind::Project:
+            break;  // its starter rows take no part in merging
+    }
+}
+
 void seedProject(DbId id, Connections& registry) {
+    const Writing w = Writing::Seed;
     Transaction tx(id, registry);
-    TableWriter systems(id, registry, QStringLiteral("tblLockSys"), {},
+    TableWriter systems(id, registry, w, QStringLiteral("tblLockSys"), {},
                         {QStringLiteral("lockSystems"), QStringLiteral("LOCKEDBY")});
-    if (systems.find({}).isNull()) systems.add({false, QStringLiteral("-")});
-    TableWriter cables(id, registry, QStringLiteral("tblLockcables"), {},
+    if (systems.find({}).id.isNull()) systems.add({false, QStringLiteral("-")});
+    TableWriter cables(id, registry, w, QStringLiteral("tblLockcables"), {},
                        {QStringLiteral("lockCables"), QStringLiteral("LOCKEDBY")});
-    if (cables.find({}).isNull()) cables.add({false, QStringLiteral("-")});
+    if (cables.find({}).id.isNull()) cables.add({false, QStringLiteral("-")});
     // A project that keeps its own revision counter starts at revision 0.
     if (const TableDef* rev = findTable(kindOf(id), QStringLiteral("tblRevCounter"));
         rev && rev->column(QStringLiteral("Revision"))) {
-        TableWriter revisions(id, registry, rev->name, {}, {QStringLiteral("Revision")});
-        if (revisions.find({}).isNull()) revisions.add({0});
+        TableWriter revisions(id, registry, w, rev->name, {}, {QStringLiteral("Revision")});
+        if (revisions.find({}).id.isNull()) revisions.add({0});
     }
     tx.commit();
 }

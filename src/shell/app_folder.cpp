@@ -1,6 +1,8 @@
 // Locating, creating and filling the application folder.
 #include "shell/app_folder.h"
 
+#include <signal.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -8,6 +10,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <cerrno>
 
 #include "shell/app_error.h"
 
@@ -87,6 +90,29 @@ void copyOver(const QString& source, const QString& target) {
         throw AppError(err::kPathFileAccess,
                        QStringLiteral("Unable to copy %1 to %2").arg(source, target));
     }
+}
+
+QString workFolderTemplate(const QString& prefix, const QString& in) {
+    return QDir(in.isEmpty() ? QDir::tempPath() : in)
+        .filePath(
+            QStringLiteral("%1-%2-XXXXXX").arg(prefix).arg(QCoreApplication::applicationPid()));
+}
+
+int removeStaleWorkFolders(const QString& prefix, const QString& in) {
+    const QDir folder(in.isEmpty() ? QDir::tempPath() : in);
+    const QString start = prefix + QLatin1Char('-');
+    int removed = 0;
+    for (const QString& name :
+         folder.entryList({start + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const qint64 pid =
+            name.mid(start.size()).section(QLatin1Char('-'), 0, 0).toLongLong(&number);
+        if (!number || pid <= 0) continue;
+        // Signal 0 only asks whether the process is there; EPERM: there, another user's.
+        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+        if (QDir(folder.filePath(name)).removeRecursively()) ++removed;
+    }
+    return removed;
 }
 
 }  // namespace tolvane::appfolder

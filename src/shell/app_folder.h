@@ -29,6 +29,16 @@ QString findNoCase(const QString& folder, const QString& name);
 // failed copy never leaves half a target. Throws AppError naming both when it cannot.
 void copyOver(const QString& source, const QString& target);
 
+// A folder for one run's work files (a merge's copy of the delivered database): the pattern
+// for QTemporaryDir, in the folder `in` (the system's temporary folder), named with the
+// prefix and this process's id: "<in>/<prefix>-<pid>-XXXXXX".
+QString workFolderTemplate(const QString& prefix, const QString& in = QString());
+
+// Removes the folders "<prefix>-<pid>-..." in `in` (the system's temporary folder) whose
+// process has ended: what a run that was killed left behind. A folder of a process that still
+// runs is left alone. Returns how many were removed.
+int removeStaleWorkFolders(const QString& prefix, const QString& in = QString());
+
 }  // namespace appfolder
 
 }  // namespace tolvane

@@ -6,7 +6,9 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -14,7 +16,9 @@
 #include "db/conflicts.h"
 #include "db/merge.h"
 #include "db/schema.h"
+#include "db/starter_library.h"
 #include "db_fixture.h"
+#include "shell/app_folder.h"
 
 using namespace tolvane;
 using db::DbId;
@@ -50,6 +54,14 @@ class MergeTest : public ::testing::TestWithParam<db::Engine> {
             out << cells.join('|');
         }
         return out;
+    }
+    // The number of rows of every table of the library, as "table|rows, ...".
+    static std::string counts(db::Connections& where) {
+        QStringList out;
+        for (const db::TableDef& t : db::tables(db::DbKind::Equipment))
+            out << t.name + '|' +
+                       rows(where, QStringLiteral("select count(*) from %1").arg(t.name)).join("");
+        return out.join(", ").toStdString();
     }
     db::MergeReport merge() {
         delivered.closeAll();
@@ -269,6 +281,122 @@ TEST_P(MergeTest, WhatCannotBeMergedLeavesTheDatabaseInUseAsItWas) {
     }
 }
 
+// Two installations start with the same library: merging one into the other, into itself, or
+// twice adds nothing and sets nothing aside, and an installation made when the starter rows had
+// identities of their own recognises them as well.
+TEST_P(MergeTest, TwoInstallationsStarterLibrariesAreOneLibrary) {
+    db::seedEquipment(inUse);
+    db::seedEquipment(delivered);
+    const std::string before = counts(inUse);
+
+    db::MergeReport report = merge();
+    EXPECT_EQ(report.inserted, 0);
+    EXPECT_EQ(report.conflicts, 0);
+    EXPECT_EQ(counts(inUse), before);
+    EXPECT_EQ(db::tablesWithConflicts(DbId::Equipment, inUse), QStringList{});
+
+    // Both made by a version that gave every starter row an identity of its own; the one in
+    // use changed one model since.
+    exec(inUse,
+         "update tblEquipment set EquipmentDescription = 'our own words' where EquipmentID = "
+         "(select min(EquipmentID) from tblEquipment)");
+    for (db::Connections* where : {&inUse, &delivered}) {
+        const bool lite = where == &delivered || GetParam() == db::Engine::SQLite;
+        for (const db::TableDef& t : db::tables(db::DbKind::Equipment))
+            if (t.merged)
+                exec(*where, QStringLiteral("update %1 set s_GUID = %2")
+                                 .arg(t.name, lite ? "lower(hex(randomblob(16)))"
+                                                   : "gen_random_uuid()::text"));
+        exec(*where, "update tolvane_schema set version = 4");
+    }
+    db::upgradeExisting(DbId::Equipment, inUse);
+    report = merge();
+    EXPECT_EQ(report.inserted, 0);
+    EXPECT_EQ(report.conflicts, 1);  // the model described anew, and none of its pins
+    EXPECT_EQ(db::tablesWithConflicts(DbId::Equipment, inUse), QStringList{"tblEquipment"});
+    EXPECT_EQ(counts(inUse), before);
+
+    if (GetParam() == db::Engine::SQLite) {
+        inUse.closeAll();
+        QFile::remove(deliveredFile);
+        ASSERT_TRUE(QFile::copy(inUse.boundTo(DbId::Equipment).path, deliveredFile));
+        report = merge();
+        EXPECT_EQ(report.inserted, 0);
+        EXPECT_EQ(report.conflicts, 0);
+        EXPECT_EQ(counts(inUse), before);
+    }
+}
+
+// A child row follows its parent: added and re-keyed with a new parent, set aside with a parent
+// that loses to another row of its name; a second merge changes nothing.
+TEST_P(MergeTest, ChildRowsFollowTheirParent) {
+    shareALibrary();
+    exec(inUse, "insert into tblInputs (EquipmentID, Name, s_GUID) values (2, 'IN 1', 'l1')");
+    for (db::Connections* where : {&inUse, &delivered})
+        exec(*where,
+             "insert into tblCableTypes (CableTypeID, ManufacturerID, CableType, s_GUID) values "
+             "(1, 'ACME', 'PAIRS', 't1')");
+    exec(inUse,
+         "insert into tblCableTypes (CableTypeID, ManufacturerID, CableType, s_GUID) values "
+         "(2, 'ACME', 'CAT6', 't2')");
+    exec(inUse,
+         "insert into tblCablePairs (CableTypeID, PairNumber, s_GUID) values (2, 1, 'p1'), "
+         "(2, 2, 'p2')");
+    // Delivered: NEWBOX under the key LOCAL holds, with two inputs; a LOCAL and a CAT6 of their
+    // own (other identities, the names in use), with an input, an output and four cores; a
+    // new core of the cable type both have.
+    exec(delivered,
+         "insert into tblEquipment (EquipmentID, EquipmentName, ManufacturerID, s_GUID) values "
+         "(2, 'NEWBOX', 'ACME', 'e3'), (5, 'LOCAL', 'ACME', 'e5')");
+    exec(delivered,
+         "insert into tblInputs (EquipmentID, Name, s_GUID) values (2, 'IN 1', 'n1'), "
+         "(2, 'IN 2', 'n2'), (5, 'THEIRS', 'x1')");
+    exec(delivered, "insert into tblOutputs (EquipmentID, Name, s_GUID) values (5, 'OUT', 'x2')");
+    exec(delivered,
+         "insert into tblCableTypes (CableTypeID, ManufacturerID, CableType, s_GUID) values "
+         "(2, 'ACME', 'CAT6', 't9')");
+    exec(delivered,
+         "insert into tblCablePairs (CableTypeID, PairNumber, s_GUID) values (2, 1, 'q1'), "
+         "(2, 2, 'q2'), (2, 3, 'q3'), (2, 4, 'q4'), (1, 1, 'q5')");
+
+    const auto state = [&] {
+        std::string s = counts(inUse);
+        for (const char* t :
+             {"tblEquipment", "tblInputs", "tblOutputs", "tblCableTypes", "tblCablePairs"})
+            s += ", " + rows(inUse, QStringLiteral("select count(*) from %1_Conflict").arg(t))
+                            .join("")
+                            .toStdString();
+        return s;
+    };
+    const db::MergeReport report = merge();
+    EXPECT_EQ(report.inserted, 4);  // NEWBOX, its two inputs, the core of PAIRS
+    EXPECT_EQ(report.rekeyed, 2);   // NEWBOX, and IN 1 under the number of the input in use
+    EXPECT_EQ(report.conflicts, 8);
+    EXPECT_EQ(rows(inUse,
+                   "select e.EquipmentName, i.Name from tblInputs i join tblEquipment e "
+                   "on e.EquipmentID = i.EquipmentID order by 1, 2"),
+              QStringList({"LOCAL|IN 1", "NEWBOX|IN 1", "NEWBOX|IN 2"}));
+    EXPECT_EQ(rows(inUse, "select count(*) from tblOutputs"), QStringList{"0"});
+    EXPECT_EQ(rows(inUse,
+                   "select c.CableType, p.PairNumber from tblCablePairs p join tblCableTypes c "
+                   "on c.CableTypeID = p.CableTypeID order by 1, 2"),
+              QStringList({"CAT6|1", "CAT6|2", "PAIRS|1"}));
+    // Set aside with their parents, which lost to the rows of their names.
+    EXPECT_EQ(rows(inUse, "select EquipmentName, ConflictRowGuid from tblEquipment_Conflict"),
+              QStringList{"LOCAL|e2"});
+    EXPECT_EQ(rows(inUse, "select Name, ConflictReason from tblInputs_Conflict"),
+              QStringList{"THEIRS|1"});
+    EXPECT_EQ(rows(inUse, "select Name, ConflictReason from tblOutputs_Conflict"),
+              QStringList{"OUT|1"});
+    EXPECT_EQ(rows(inUse, "select count(*) from tblCablePairs_Conflict"), QStringList{"4"});
+
+    const std::string after = state();
+    const db::MergeReport again = merge();
+    EXPECT_EQ(again.inserted, 0);
+    EXPECT_EQ(again.conflicts, 0);
+    EXPECT_EQ(state(), after);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, MergeTest, test::bothEngines(), test::engineName);
 
 }  // namespace
@@ -340,4 +468,91 @@ TEST(MergeKilled, LeavesTheOldOrTheMergedDatabase) {
         ASSERT_TRUE(q.exec("select count(*) from tblInputs") && q.next());
         EXPECT_EQ(q.value(0).toInt(), models * 10);
     }
+}
+
+// The project manager's starter rows are the same rows in every installation; a project that
+// loses to another of its name takes its revisions aside with it.
+TEST(MergeProjectManager, StarterRowsAreSharedAndRevisionsFollowTheirProject) {
+    QTemporaryDir dir;
+    const QString inUseFile = dir.filePath("dbPM.db"), deliveredFile = dir.filePath("other.db");
+    db::Connections inUse, delivered;
+    for (const auto& [file, c] : {std::pair{inUseFile, &inUse}, {deliveredFile, &delivered}}) {
+        db::createSqliteFile(DbId::PM, file);
+        c->bind(DbId::PM, db::ConnectionSpec::sqlite(file));
+        db::ensureSchema(DbId::PM, *c);
+        db::seedProjectManager(file + " projects", *c);
+    }
+    const auto exec = [](db::Connections& where, const char* sql) {
+        QSqlQuery q(where.database(DbId::PM));
+        ASSERT_TRUE(q.exec(sql)) << sql << ": " << q.lastError().text().toStdString();
+    };
+    const auto column = [&](const char* sql) {
+        QSqlQuery q(inUse.database(DbId::PM));
+        EXPECT_TRUE(q.exec(sql)) << sql;
+        QStringList out;
+        while (q.next()) out << q.value(0).toString();
+        return out;
+    };
+    exec(inUse, "insert into tblProjects (ProjectsID, ProjectName, s_GUID) values (10, 'A', 'u1')");
+    exec(inUse, "insert into tblRevCounter (ProjectsID, Revision, s_GUID) values (10, 1, 'u2')");
+    exec(delivered,
+         "insert into tblProjects (ProjectsID, ProjectName, s_GUID) values (10, 'A', 'd1'), "
+         "(11, 'B', 'd2')");
+    exec(delivered,
+         "insert into tblRevCounter (ProjectsID, Revision, s_GUID) values (10, 1, 'r1'), "
+         "(10, 2, 'r2'), (11, 1, 'r3')");
+    delivered.closeAll();
+
+    const db::MergeReport report = db::mergeDatabase(DbId::PM, deliveredFile, inUse);
+    EXPECT_EQ(report.inserted, 2);  // B and its revision
+    // The other installation's default project (its folder differs), A, A's two revisions.
+    EXPECT_EQ(report.conflicts, 4);
+    EXPECT_EQ(column("select UserName from tblUsers"), QStringList{"Admin"});
+    EXPECT_EQ(column("select count(*) from tblpermissions"), QStringList{"3"});
+    EXPECT_EQ(column("select p.ProjectName || ' ' || r.Revision from tblRevCounter r join "
+                     "tblProjects p on p.ProjectsID = r.ProjectsID order by 1"),
+              QStringList({"A 1", "B 1"}));
+    EXPECT_EQ(db::tablesWithConflicts(DbId::PM, inUse),
+              QStringList({"tblProjects", "tblRevCounter"}));
+    EXPECT_EQ(column("select count(*) from tblRevCounter_Conflict"), QStringList{"2"});
+}
+
+// A merge works on a copy in a folder of its own, named with its process; the folders of
+// processes that are gone (killed merges) are removed at the next start, never one of a
+// process that still runs.
+TEST(MergeWorkFolders, OnlyThoseOfEndedProcessesAreRemoved) {
+    QTemporaryDir tmp;
+    const QString prefix = QStringLiteral("tolvane-merge");
+    const auto pidOf = [](QProcess& p, const QStringList& args) {
+        p.start(QStringLiteral("sh"), args);
+        EXPECT_TRUE(p.waitForStarted());
+        return p.processId();
+    };
+    QProcess ended, running;
+    const qint64 gone = pidOf(ended, {"-c", "exit 0"});
+    ASSERT_TRUE(ended.waitForFinished());
+    const qint64 alive = pidOf(running, {"-c", "sleep 60"});
+    QDir base(tmp.path());
+    const QStringList left = {QStringLiteral("%1-%2-aaaaaa").arg(prefix).arg(gone)};
+    const QStringList kept = {QStringLiteral("%1-%2-bbbbbb").arg(prefix).arg(alive),
+                              QStringLiteral("%1-notanumber-cccccc").arg(prefix),
+                              QStringLiteral("other-%1-dddddd").arg(gone)};
+    for (const QString& name : left + kept) {
+        ASSERT_TRUE(base.mkpath(name + "/inner"));
+        QFile f(base.filePath(name + "/replica.db"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QTemporaryDir own(appfolder::workFolderTemplate(prefix, tmp.path()));
+    ASSERT_TRUE(own.isValid());
+    EXPECT_TRUE(QFileInfo(own.path())
+                    .fileName()
+                    .startsWith(QStringLiteral("%1-%2-").arg(prefix).arg(
+                        QCoreApplication::applicationPid())));
+
+    EXPECT_EQ(appfolder::removeStaleWorkFolders(prefix, tmp.path()), 1);
+    for (const QString& name : left) EXPECT_FALSE(base.exists(name)) << name.toStdString();
+    for (const QString& name : kept) EXPECT_TRUE(base.exists(name)) << name.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(own.path()));
+    running.kill();
+    running.waitForFinished();
 }
