@@ -620,6 +620,9 @@ TEST(CadDxf, TextsOfAnyLengthAndScriptReadBackExactly) {
             .repeated(3000),
         QString::fromUtf8("\U0001F3A4\U0001F50C").repeated(9000),  // emoji: surrogate pairs
         QStringLiteral("literal \\U+20AC, a caret ^J^ and a break\nhere^"),
+        // A byte order mark is a character of the text, alone or at its start.
+        QString(QChar(0xFEFF)),
+        QString(QChar(0xFEFF)) + QStringLiteral("marked"),
     };
     Document doc;
     QStringList handles;
