@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "cad/colors.h"
+#include "cad/pictures.h"
 #include "shell/settings_store.h"
 #include "ui/ui.h"
 
@@ -48,6 +49,11 @@ DrawingView::DrawingView(cad::Document& doc, cad::Space& space, Ui& ui,
     setCursor(Qt::CrossCursor);
     setMinimumSize(64, 48);
     view_.setSize(size());
+    // A picture the renderer asked for has been read (on a worker, queued to this thread).
+    connect(&cad::Pictures::instance(), &cad::Pictures::ready, this, [this] {
+        dirty_ = true;
+        update();
+    });
 }
 
 DrawingView::~DrawingView() = default;

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace tolvane::cad {
@@ -34,26 +35,95 @@ bool parseHandle(const QString& handle, quint64* value) {
     return ok && *value < (quint64(1) << 60);
 }
 
-template <typename T>
-auto findByName(T& list, const QString& name) -> decltype(&list[0]) {
-    // Names of another length are passed over without comparing them (case folding keeps the
-    // length): layers are looked up for every entity drawn or picked.
-    for (auto& item : list) {
-        if (item.name.size() == name.size() && item.name.compare(name, Qt::CaseInsensitive) == 0)
-            return &item;
+}  // namespace
+
+// Names of another length are passed over without comparing them (case folding keeps the
+// length): layers are looked up for every entity drawn or picked.
+bool sameName(const QString& a, const QString& b) {
+    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Of the characters folded as QString::compare folds them, each half of a surrogate pair
+// counted as one value, so that names equal without case hash alike.
+size_t nameHash(const QString& name) {
+    size_t h = 0xcbf29ce484222325ull;
+    for (const QChar c : name) {
+        char32_t u = c.unicode();
+        if (u < 0x80) {
+            if (u - U'A' < 26u) u += 32;
+        } else if (QChar::isSurrogate(u)) {
+            u = 0xD800;
+        } else {
+            u = QChar::toCaseFolded(u);
+        }
+        h = (h ^ u) * 0x100000001b3ull;
     }
-    return nullptr;
+    return h;
+}
+
+namespace {
+
+// Tables up to this long are searched in turn: quicker than hashing the name, and what
+// almost every drawing has.
+constexpr qsizetype kScannedRecords = 16;
+
+template <typename List>
+void indexNames(const List& list, NameIndex& index) {
+    const qsizetype n = qsizetype(list.size());
+    index.places.clear();
+    index.places.reserve(size_t(n));
+    for (qsizetype i = 0; i < n; ++i) index.places.emplace(nameHash(list[i].name), i);
+    index.count = n;
+}
+
+// The first record of the name, without regard to case.
+template <typename List>
+auto findByName(List& list, NameIndex& index, const QString& name) -> decltype(&list[0]) {
+    const qsizetype n = qsizetype(list.size());
+    if (n <= kScannedRecords) {
+        for (auto& item : list) {
+            if (sameName(item.name, name)) return &item;
+        }
+        return nullptr;
+    }
+    if (index.count != n) indexNames(list, index);
+    qsizetype first = n;
+    const auto [from, to] = index.places.equal_range(nameHash(name));
+    for (auto it = from; it != to; ++it) {
+        if (it->second < first && sameName(list[it->second].name, name)) first = it->second;
+    }
+    return first < n ? &list[first] : nullptr;
+}
+
+// Adds a record at the end of its table, keeping the table's index in step.
+template <typename List, typename T>
+void appendRecord(List& list, NameIndex& index, const T& item) {
+    if (index.count == qsizetype(list.size())) {
+        index.places.emplace(nameHash(item.name), index.count);
+        ++index.count;
+    }
+    list.push_back(item);
 }
 
 // Adds a table record, replacing the one of the same name (compared without case).
 template <typename List, typename T>
-T& addOrReplace(List& list, const T& item) {
-    if (T* existing = findByName(list, item.name)) {
+T& addOrReplace(List& list, NameIndex& index, const T& item) {
+    if (T* existing = findByName(list, index, item.name)) {
         *existing = item;
         return *existing;
     }
-    list.append(item);
-    return list.last();
+    appendRecord(list, index, item);
+    return list.back();
+}
+
+// The place of an item in its list (a block in the document's, a layout in its), or -1
+// for one outside it.
+template <typename T>
+int placeIn(const std::vector<T>& list, const T& item) {
+    const std::less<const T*> before;
+    if (list.empty() || before(&item, list.data()) || !before(&item, list.data() + list.size()))
+        return -1;
+    return int(&item - list.data());
 }
 
 }  // namespace
@@ -472,43 +542,43 @@ Space& Document::addLayout(const QString& name) {
 }
 
 Block* Document::block(const QString& name) {
-    return findByName(blocks_, name);
+    return findByName(blocks_, blockIndex_, name);
 }
 const Block* Document::block(const QString& name) const {
-    return findByName(blocks_, name);
+    return findByName(blocks_, blockIndex_, name);
 }
 
 Block& Document::addBlock(const QString& name, QPointF base) {
     if (Block* b = block(name)) return *b;
-    blocks_.push_back(Block{name, base, {}});
+    appendRecord(blocks_, blockIndex_, Block{name, base, {}});
     return blocks_.back();
 }
 
 Layer* Document::layer(const QString& name) {
-    return findByName(layers_, name);
+    return findByName(layers_, layerIndex_, name);
 }
 const Layer* Document::layer(const QString& name) const {
-    return findByName(layers_, name);
+    return findByName(layers_, layerIndex_, name);
 }
 
 Layer& Document::addLayer(const Layer& l) {
-    return addOrReplace(layers_, l);
+    return addOrReplace(layers_, layerIndex_, l);
 }
 
 TextStyle& Document::addTextStyle(const TextStyle& style) {
-    return addOrReplace(styles_, style);
+    return addOrReplace(styles_, styleIndex_, style);
 }
 
 const TextStyle* Document::textStyle(const QString& name) const {
-    return findByName(styles_, name);
+    return findByName(styles_, styleIndex_, name);
 }
 
 DimStyle& Document::addDimStyle(const DimStyle& style) {
-    return addOrReplace(dimStyles_, style);
+    return addOrReplace(dimStyles_, dimStyleIndex_, style);
 }
 
 const DimStyle* Document::dimStyle(const QString& name) const {
-    return findByName(dimStyles_, name);
+    return findByName(dimStyles_, dimStyleIndex_, name);
 }
 
 const DimStyle& Document::dimStyleOrStandard(const QString& name) const {
@@ -523,6 +593,7 @@ bool Document::removeDimStyle(const QString& name) {
     for (qsizetype i = 0; i < dimStyles_.size(); ++i) {
         if (dimStyles_[i].name.compare(name, Qt::CaseInsensitive) == 0) {
             dimStyles_.removeAt(i);
+            dimStyleIndex_.count = -1;
             return true;
         }
     }
@@ -530,11 +601,11 @@ bool Document::removeDimStyle(const QString& name) {
 }
 
 LineType& Document::addLineType(const LineType& type) {
-    return addOrReplace(lineTypes_, type);
+    return addOrReplace(lineTypes_, lineTypeIndex_, type);
 }
 
 const LineType* Document::lineType(const QString& name) const {
-    return findByName(lineTypes_, name);
+    return findByName(lineTypes_, lineTypeIndex_, name);
 }
 
 void Document::claim(Entity& e) {
@@ -568,11 +639,8 @@ Entity& Document::add(Space& space, Entity entity) {
     const int index = int(space.entities.size()) - 1;
     if (&space == &model_) {
         remember(space.entities, {Location::Model, 0, index, -1});
-    } else {
-        for (int i = 0; i < int(layouts_.size()); ++i) {
-            if (&layouts_[size_t(i)] == &space)
-                remember(space.entities, {Location::Layout, i, index, -1});
-        }
+    } else if (const int i = placeIn(layouts_, space); i >= 0) {
+        remember(space.entities, {Location::Layout, i, index, -1});
     }
     return space.entities.back();
 }
@@ -580,27 +648,20 @@ Entity& Document::add(Space& space, Entity entity) {
 Entity& Document::add(Block& block, Entity entity) {
     claim(entity);
     block.entities.push_back(std::move(entity));
-    const auto owner =
-        std::find_if(blocks_.begin(), blocks_.end(), [&](const Block& b) { return &b == &block; });
-    if (owner != blocks_.end())
-        remember(block.entities, {Location::InBlock, int(owner - blocks_.begin()),
-                                  int(block.entities.size()) - 1, -1});
+    if (const int owner = placeIn(blocks_, block); owner >= 0)
+        remember(block.entities, {Location::InBlock, owner, int(block.entities.size()) - 1, -1});
     return block.entities.back();
 }
 
 void Document::addAll(Space& space, std::vector<Entity>&& entities) {
     Location where{Location::Model, 0, 0, -1};
-    for (int i = 0; i < int(layouts_.size()); ++i) {
-        if (&layouts_[size_t(i)] == &space) where = {Location::Layout, i, 0, -1};
-    }
+    if (const int i = placeIn(layouts_, space); i >= 0) where = {Location::Layout, i, 0, -1};
     addAll(space.entities, std::move(entities), where);
 }
 
 void Document::addAll(Block& block, std::vector<Entity>&& entities) {
-    const auto owner =
-        std::find_if(blocks_.begin(), blocks_.end(), [&](const Block& b) { return &b == &block; });
     addAll(block.entities, std::move(entities),
-           {Location::InBlock, int(owner - blocks_.begin()), 0, -1});
+           {Location::InBlock, placeIn(blocks_, block), 0, -1});
 }
 
 void Document::addAll(std::vector<Entity>& list, std::vector<Entity>&& entities, Location where) {
@@ -630,6 +691,7 @@ void Document::addAll(std::vector<Entity>& list, std::vector<Entity>&& entities,
 }
 
 std::vector<Entity>* Document::listOf(const Location& where) {
+    if (where.ownerIndex < 0) return nullptr;
     switch (where.owner) {
         case Location::Model:
             return &model_.entities;

@@ -11,6 +11,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace tolvane::cad {
@@ -401,6 +402,20 @@ struct Block {
     std::vector<Entity> entities;
 };
 
+// Whether two names of table records (layers, blocks, styles, line types) are the same: DXF
+// compares them without case. Names the same in this way have the same nameHash.
+bool sameName(const QString& a, const QString& b);
+size_t nameHash(const QString& name);
+
+// The records of a table (layers, blocks, styles, line types) by name, for tables too long to
+// be searched in turn: their places by a hash of the name as compared without case. Kept by
+// the document, made anew on the first lookup after the table changed other than by the
+// document's own add or remove.
+struct NameIndex {
+    std::unordered_multimap<size_t, qsizetype> places;
+    qsizetype count = -1;  // records entered; -1: to be made anew
+};
+
 // Model space or one paper layout: its entities in draw order.
 struct Space {
     QString name;
@@ -417,26 +432,41 @@ class Document {
     const std::vector<Space>& layouts() const { return layouts_; }
     Space& addLayout(const QString& name);
 
-    std::vector<Block>& blocks() { return blocks_; }
+    // The tables as lists. Records may be changed through the non-const lists (renamed,
+    // reordered), which makes the table's name lookup anew on its next use; a record found
+    // by name is not renamed through the pointer. Names are compared without case.
+    std::vector<Block>& blocks() {
+        blockIndex_.count = -1;
+        return blocks_;
+    }
     const std::vector<Block>& blocks() const { return blocks_; }
     Block* block(const QString& name);
     const Block* block(const QString& name) const;
     // Adds an empty block, or returns the existing one of that name.
     Block& addBlock(const QString& name, QPointF base = {});
 
-    QList<Layer>& layers() { return layers_; }
+    QList<Layer>& layers() {
+        layerIndex_.count = -1;
+        return layers_;
+    }
     const QList<Layer>& layers() const { return layers_; }
     Layer* layer(const QString& name);
     const Layer* layer(const QString& name) const;
     Layer& addLayer(const Layer& layer);  // replaces one of the same name
 
-    QList<TextStyle>& textStyles() { return styles_; }
+    QList<TextStyle>& textStyles() {
+        styleIndex_.count = -1;
+        return styles_;
+    }
     const QList<TextStyle>& textStyles() const { return styles_; }
     TextStyle& addTextStyle(const TextStyle& style);
     const TextStyle* textStyle(const QString& name) const;
 
     // "Standard" is always present.
-    QList<DimStyle>& dimStyles() { return dimStyles_; }
+    QList<DimStyle>& dimStyles() {
+        dimStyleIndex_.count = -1;
+        return dimStyles_;
+    }
     const QList<DimStyle>& dimStyles() const { return dimStyles_; }
     DimStyle& addDimStyle(const DimStyle& style);
     const DimStyle* dimStyle(const QString& name) const;
@@ -445,7 +475,10 @@ class Document {
     // Removes the style (case-insensitive); "Standard" stays. False when nothing was removed.
     bool removeDimStyle(const QString& name);
 
-    QList<LineType>& lineTypes() { return lineTypes_; }
+    QList<LineType>& lineTypes() {
+        lineTypeIndex_.count = -1;
+        return lineTypes_;
+    }
     const QList<LineType>& lineTypes() const { return lineTypes_; }
     LineType& addLineType(const LineType& type);
     const LineType* lineType(const QString& name) const;
@@ -518,6 +551,8 @@ class Document {
     QList<TextStyle> styles_;
     QList<DimStyle> dimStyles_;
     QList<LineType> lineTypes_;
+    // Name lookups of the tables (see findByName in document.cpp), made as they are used.
+    mutable NameIndex blockIndex_, layerIndex_, styleIndex_, dimStyleIndex_, lineTypeIndex_;
     DrawingSettings settings_;
     QSet<quint64> used_;
     // Handle lookup: remembered places, checked on use and rebuilt in one pass when an entity

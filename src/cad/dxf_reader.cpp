@@ -339,7 +339,10 @@ bool Reader::readGroup() {
 }
 
 QString Reader::decode(QByteArrayView v) const {
-    const QString s = utf8_ ? QString::fromUtf8(v) : QString::fromLatin1(v);
+    QString s = utf8_ ? QString::fromUtf8(v) : QString::fromLatin1(v);
+    // fromUtf8 drops a byte order mark at the start, as of a file; at the start of a value it
+    // is a character of the text (the writer writes it as it is).
+    if (utf8_ && v.startsWith("\xEF\xBB\xBF")) s.prepend(QChar(0xFEFF));
     const bool caret = std::memchr(v.data(), '^', size_t(v.size())) != nullptr;
     const bool escape = unicodeEscapes_ && std::memchr(v.data(), '\\', size_t(v.size())) != nullptr;
     return caret || escape ? decodeText(s, unicodeEscapes_) : s;

@@ -90,6 +90,35 @@ void appendText(QByteArray& out, const QString& s) {
     }
 }
 
+// The names of one table in the order they are met, each once without regard to case. A
+// long list is searched by hash: a drawing may have hundreds of thousands of layers.
+class NameList {
+  public:
+    void add(const QString& name) {
+        if (name.isEmpty() || contains(name)) return;
+        if (names_.size() == kScanned)
+            for (qsizetype i = 0; i < names_.size(); ++i) places_.emplace(nameHash(names_[i]), i);
+        if (names_.size() >= kScanned) places_.emplace(nameHash(name), names_.size());
+        names_.append(name);
+    }
+    bool contains(const QString& name) const {
+        if (names_.size() <= kScanned)
+            return std::any_of(names_.begin(), names_.end(),
+                               [&](const QString& n) { return sameName(n, name); });
+        const auto [from, to] = places_.equal_range(nameHash(name));
+        return std::any_of(from, to,
+                           [&](const auto& p) { return sameName(names_[p.second], name); });
+    }
+    qsizetype size() const { return names_.size(); }
+    auto begin() const { return names_.begin(); }
+    auto end() const { return names_.end(); }
+
+  private:
+    static constexpr qsizetype kScanned = 16;
+    QStringList names_;
+    std::unordered_multimap<size_t, qsizetype> places_;
+};
+
 class Writer {
   public:
     explicit Writer(const Document& doc) : doc_(doc), seed_(doc.handleSeed()) {}
@@ -197,10 +226,10 @@ class Writer {
     const Document& doc_;
     quint64 seed_;
     QByteArray out_;
-    QStringList apps_, lineTypes_, layers_, styles_, missingBlocks_;
+    NameList apps_, lineTypes_, layers_, styles_, missingBlocks_;
     std::vector<SpaceOut> spaces_;  // model, paper layouts, then blocks
     QString blockRecordTable_, layoutDict_, rootDict_, groupDict_;
-    QStringList dimStyles_;
+    NameList dimStyles_;
     std::map<QString, QString> styleHandles_;     // upper-case text style name -> handle
     std::vector<const Entity*> dimensions_;       // in the order met
     std::map<const Entity*, QString> dimBlocks_;  // dimension -> its geometry block
@@ -258,14 +287,6 @@ QList<XData> ownXData(const Entity& e) {
     return out;
 }
 
-void addName(QStringList& list, const QString& name) {
-    if (name.isEmpty()) return;
-    for (const QString& n : list) {
-        if (n.compare(name, Qt::CaseInsensitive) == 0) return;
-    }
-    list.append(name);
-}
-
 bool isSpecialLineType(const QString& n) {
     return n.compare(QLatin1String("BYLAYER"), Qt::CaseInsensitive) == 0 ||
            n.compare(QLatin1String("BYBLOCK"), Qt::CaseInsensitive) == 0 ||
@@ -273,10 +294,10 @@ bool isSpecialLineType(const QString& n) {
 }
 
 void Writer::collectFrom(const Entity& e) {
-    for (const XData& x : e.xdata) addName(apps_, x.app);
-    for (const XData& x : ownXData(e)) addName(apps_, x.app);
+    for (const XData& x : e.xdata) apps_.add(x.app);
+    for (const XData& x : ownXData(e)) apps_.add(x.app);
     if (e.kind == EntityKind::Dimension) {
-        addName(dimStyles_, e.style.isEmpty() ? QStringLiteral("Standard") : e.style);
+        dimStyles_.add(e.style.isEmpty() ? QStringLiteral("Standard") : e.style);
         dimensions_.push_back(&e);
     }
     if (e.kind == EntityKind::Image) {
@@ -289,33 +310,32 @@ void Writer::collectFrom(const Entity& e) {
         images_[&e] = {def, reactor};
         imageOrder_.push_back(&e);
     }
-    addName(layers_, e.layer);
-    if (!isSpecialLineType(e.lineType)) addName(lineTypes_, e.lineType);
+    layers_.add(e.layer);
+    if (!isSpecialLineType(e.lineType)) lineTypes_.add(e.lineType);
     if (e.kind == EntityKind::Text || e.kind == EntityKind::AttributeDefinition ||
         e.kind == EntityKind::Attribute)
-        addName(styles_, e.style);
-    if (e.kind == EntityKind::Insert && !doc_.block(e.blockName))
-        addName(missingBlocks_, e.blockName);
+        styles_.add(e.style);
+    if (e.kind == EntityKind::Insert && !doc_.block(e.blockName)) missingBlocks_.add(e.blockName);
     for (const Entity& a : e.attributes) collectFrom(a);
 }
 
 void Writer::collect() {
-    apps_ = {QStringLiteral("ACAD")};
+    apps_.add(QStringLiteral("ACAD"));
     for (const Layer& l : doc_.layers()) {
-        addName(layers_, l.name);
-        if (!isSpecialLineType(l.lineType)) addName(lineTypes_, l.lineType);
+        layers_.add(l.name);
+        if (!isSpecialLineType(l.lineType)) lineTypes_.add(l.lineType);
     }
     for (const LineType& t : doc_.lineTypes()) {
-        if (!isSpecialLineType(t.name)) addName(lineTypes_, t.name);
+        if (!isSpecialLineType(t.name)) lineTypes_.add(t.name);
     }
     for (const TextStyle& s : doc_.textStyles()) {
-        addName(styles_, s.name);
-        if (s.underline || s.strikeout) addName(apps_, kStyleApp);
+        styles_.add(s.name);
+        if (s.underline || s.strikeout) apps_.add(kStyleApp);
     }
-    addName(layers_, QStringLiteral("0"));
-    addName(styles_, QStringLiteral("Standard"));
-    addName(dimStyles_, QStringLiteral("Standard"));
-    for (const DimStyle& s : doc_.dimStyles()) addName(dimStyles_, s.name);
+    layers_.add(QStringLiteral("0"));
+    styles_.add(QStringLiteral("Standard"));
+    dimStyles_.add(QStringLiteral("Standard"));
+    for (const DimStyle& s : doc_.dimStyles()) dimStyles_.add(s.name);
 
     SpaceOut model;
     model.blockName = QStringLiteral("*Model_Space");
@@ -361,7 +381,7 @@ void Writer::collect() {
     generateDimensionBlocks();
     for (const QString& name : dimStyles_) {
         const DimStyle* ds = doc_.dimStyle(name);
-        addName(styles_, ds ? ds->textStyle : QStringLiteral("Standard"));
+        styles_.add(ds ? ds->textStyle : QStringLiteral("Standard"));
         if (ds) generateArrowBlock(ds->arrowBlock);
     }
     if (!imageDefs_.empty()) {

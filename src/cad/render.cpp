@@ -22,6 +22,7 @@
 #include <unordered_map>
 
 #include "cad/colors.h"
+#include "cad/pictures.h"
 
 namespace tolvane::cad {
 
@@ -357,14 +358,6 @@ class Renderer {
         clip_ = QRectF(QPointF(0, 0), QSizeF(view.size())).adjusted(-4, -4, 4, 4);
         const int dpi = p.device() ? p.device()->logicalDpiX() : 96;
         weightToPixels_ = dpi / 2540.0;
-        for (const Layer& l : doc.layers()) {
-            LayerInfo info;
-            info.layer = &l;
-            info.visible = l.on && !l.frozen && l.color >= 0;
-            info.color = std::abs(l.color);
-            info.lineType = lineTypeByName(l.lineType);
-            layers_.insert(l.name.toUpper(), info);
-        }
         for (const QString& h : o.selected) selected_.insert(handleKey(h));
         top_.toDevice = viewAffine(view);
         contrast_ = contrastColor(o.background).rgb();
@@ -404,14 +397,24 @@ class Renderer {
         return total > 0 ? t : nullptr;
     }
 
-    // layers_ is filled once, so pointers to its values stay valid; names as written in
-    // the entities are remembered so that most lookups neither fold case nor allocate.
+    // Layers are looked at as their entities are met (a drawing may have many more layers
+    // than one view shows), each once; names as written in the entities are remembered so
+    // that most lookups neither fold case nor allocate.
     const LayerInfo* layerOf(const Entity& e, const Context& ctx) {
         if (ctx.layer && e.layer == QLatin1String("0")) return ctx.layer;
-        return byName_.get(e.layer, [&] {
-            const auto found = layers_.constFind(e.layer.toUpper());
+        return byName_.get(e.layer, [&]() -> const LayerInfo* {
+            const Layer* l = doc_.layer(e.layer);
             // A layer without a record: shown, colour 7, continuous.
-            return found == layers_.cend() ? &unknownLayer_ : &found.value();
+            if (!l) return &unknownLayer_;
+            const auto [it, added] = layers_.try_emplace(l);
+            LayerInfo& info = it->second;
+            if (added) {
+                info.layer = l;
+                info.visible = l->on && !l->frozen && l->color >= 0;
+                info.color = std::abs(l->color);
+                info.lineType = lineTypeByName(l->lineType);
+            }
+            return &info;
         });
     }
 
@@ -1002,42 +1005,34 @@ class Renderer {
         const QPointF p2 = pu + (pv - p0);
         const QPolygonF frame({p0, pu, p2, pv});
         if (!frame.boundingRect().intersects(clip_)) return;
-        const QImage* picture =
-            (e.detail->imageFlags & ImageShow) ? pictureOf(e.detail->fileName) : nullptr;
-        if (picture) {
+        // Pictures are never read here: one not read yet is drawn as its frame until it is.
+        PictureState state = PictureState::Missing;
+        const QImage picture = (e.detail->imageFlags & ImageShow) && !e.detail->fileName.isEmpty()
+                                   ? Pictures::instance().picture(e.detail->fileName, &state)
+                                   : QImage();
+        const bool shown = !picture.isNull();
+        if (shown) {
             flushAll();
             // The picture's top left pixel sits at the end of v, its right edge along u.
             const QTransform t(pu.x() - p0.x(), pu.y() - p0.y(), pv.x() - p0.x(), pv.y() - p0.y(),
                                p0.x(), p0.y());
             const QTransform toUnit =
-                QTransform::fromScale(1.0 / picture->width(), -1.0 / picture->height()) *
+                QTransform::fromScale(1.0 / picture.width(), -1.0 / picture.height()) *
                 QTransform::fromTranslate(0, 1);
             p_.save();
             p_.setTransform(toUnit * t, true);
-            p_.drawImage(QPointF(0, 0), *picture);
+            p_.drawImage(QPointF(0, 0), picture);
             p_.restore();
         }
-        if (!(e.detail->imageFlags & ImageHideFrame) || !picture) {
+        if (!(e.detail->imageFlags & ImageHideFrame) || !shown) {
             path_.assign(frame.begin(), frame.end());
             Pen solid = pen;
             solid.lineType = nullptr;
             stroke(solid, true);
-            if (!picture) {  // the file is missing: the frame crossed out
+            // A picture missing or refused: the frame crossed out.
+            if (!shown && state != PictureState::Reading)
                 strokeSegment(e.start, e.start + e.detail->uVector + e.detail->vVector, m, solid);
-            }
         }
-    }
-
-    // Pictures are read once per file and kept for the next renders.
-    static const QImage* pictureOf(const QString& file) {
-        static QHash<QString, QImage> pictures;
-        if (file.isEmpty()) return nullptr;
-        auto it = pictures.find(file);
-        if (it == pictures.end()) {
-            if (pictures.size() > 64) pictures.clear();
-            it = pictures.insert(file, QImage(file));
-        }
-        return it->isNull() ? nullptr : &*it;
     }
 
     void drawViewportFrame(const Entity& e, const Affine& m, const Pen& pen) {
@@ -1374,7 +1369,7 @@ class Renderer {
     RenderStats* stats_;
     QRectF clip_;
     double weightToPixels_ = 96 / 2540.0;
-    QHash<QString, LayerInfo> layers_;
+    std::unordered_map<const Layer*, LayerInfo> layers_;  // its values stay where they are
     NameTable<const LayerInfo*> byName_;
     NameTable<const Block*> blocks_;
     NameTable<const TextStyle*> styles_;
@@ -1588,6 +1583,7 @@ bool exportImage(const Document& doc, const Space& space, const QString& path, Q
     image.fill(background);
     View view(size, {}, 1.0);
     view.zoomExtents(spaceExtents(doc, space));
+    Pictures::instance().load(pictureFiles(doc, space));  // a file shows its pictures
     {
         QPainter painter(&image);
         RenderOptions options;
@@ -1643,6 +1639,7 @@ bool exportPdf(const Document& doc, const Space& space, const QString& path, QSt
     RenderOptions options;
     options.background = Qt::white;
     options.greekSize = 0.5;
+    Pictures::instance().load(pictureFiles(doc, space));
     renderSpace(painter, doc, space, view, options);
     painter.end();
     if (!file.commit())
@@ -1662,6 +1659,7 @@ void renderPage(QPainter& painter, QSizeF page, double dpi, const Document& doc,
     RenderOptions options;
     options.background = Qt::white;
     options.greekSize = 0.5;
+    Pictures::instance().load(pictureFiles(doc, space));  // paper shows the pictures
     painter.save();
     painter.setClipRect(QRect(QPoint(0, 0), size));
     renderSpace(painter, doc, space, view, options);

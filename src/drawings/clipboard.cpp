@@ -13,15 +13,34 @@ namespace tolvane {
 
 namespace {
 
-// The blocks an entity needs, nested ones included, by name.
+// The blocks an entity needs, nested ones included, by name; each after those it inserts.
+// Walked along a list of its own rather than by recursion: a drawing's blocks may nest tens
+// of thousands deep.
 void blocksOf(const cad::Document& doc, const cad::Entity& e, QSet<QString>& names,
               std::vector<cad::Block>& out) {
-    if (e.kind != cad::EntityKind::Insert || names.contains(e.blockName.toUpper())) return;
-    const cad::Block* b = doc.block(e.blockName);
-    if (!b) return;
-    names.insert(e.blockName.toUpper());
-    for (const cad::Entity& inner : b->entities) blocksOf(doc, inner, names, out);
-    out.push_back(*b);
+    struct Step {
+        const cad::Block* block;
+        size_t next;  // the entity of the block looked at next
+    };
+    std::vector<Step> path;
+    const auto enter = [&](const cad::Entity& insert) {
+        if (insert.kind != cad::EntityKind::Insert || names.contains(insert.blockName.toUpper()))
+            return;
+        const cad::Block* b = doc.block(insert.blockName);
+        if (!b) return;
+        names.insert(insert.blockName.toUpper());
+        path.push_back({b, 0});
+    };
+    enter(e);
+    while (!path.empty()) {
+        Step& top = path.back();
+        if (top.next < top.block->entities.size()) {
+            enter(top.block->entities[top.next++]);
+            continue;
+        }
+        out.push_back(*top.block);
+        path.pop_back();
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "cad/dxf.h"
 #include "cad/geometry.h"
+#include "cad/pictures.h"
 #include "db/database.h"
 #include "drawings/standard_drawings.h"
 #include "projects/drawing_registry.h"
@@ -106,6 +107,9 @@ std::unique_ptr<Drawing> DrawingFiles::open(const QString& path) {
                                        "short: %1")
                             .arg(cut.mid(0, 10).join(QStringLiteral(", "))),
                         MsgButtons::Ok, MsgIcon::Warning);
+        // Pictures are read now, before the drawing is shown, rather than while it is painted.
+        const QString refused = cad::refusedPicturesMessage(cad::loadPictures(d->document()));
+        if (!refused.isEmpty()) ui_.message(refused, MsgButtons::Ok, MsgIcon::Warning);
         return d;
     } catch (const cad::DxfError&) {
         if (lock == projects::OpenLock::Opened) registry_.releaseLock(path);

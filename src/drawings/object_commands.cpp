@@ -1,11 +1,11 @@
 // The commands on blocks, images, meshes, attributes and viewports.
 #include <QFileInfo>
-#include <QImageReader>
 #include <cmath>
 
 #include "cad/dxf.h"
 #include "cad/editing.h"
 #include "cad/geometry.h"
+#include "cad/pictures.h"
 #include "cad/render.h"
 #include "drawings/command_helpers.h"
 #include "drawings/draw_commands.h"
@@ -47,9 +47,12 @@ QStringList image(Drawing& d, Ui& ui, const CommandContext& c) {
     options.folder = c.folder;
     const std::optional<QString> path = ui.openFile(options);
     if (!path || path->isEmpty()) return {};
-    QImageReader reader(*path);
-    const QSize pixels = reader.size();
-    if (!reader.canRead() || !pixels.isValid() || pixels.isEmpty()) {
+    // Read as every picture is (a regular file within the limits), and kept for drawing it.
+    const QString file = QFileInfo(*path).absoluteFilePath();
+    cad::Pictures::instance().load({file});
+    cad::PictureState state;
+    const QSize pixels = cad::Pictures::instance().picture(file, &state).size();
+    if (state != cad::PictureState::Ready || pixels.isEmpty()) {
         refuse(ui, QStringLiteral("Load image failed"));
         return {};
     }
@@ -59,8 +62,7 @@ QStringList image(Drawing& d, Ui& ui, const CommandContext& c) {
     if (!(width > 1e-9))
         return refuse(ui, QStringLiteral("The image would have no width.")), QStringList();
     const QPointF lowerLeft(std::min((*p)[0].x(), (*p)[1].x()), (*p)[0].y());
-    return one(
-        add(d, cad::Entity::image(QFileInfo(*path).absoluteFilePath(), pixels, lowerLeft, width)));
+    return one(add(d, cad::Entity::image(file, pixels, lowerLeft, width)));
 }
 
 // A mesh of M by N vertices picked row by row; faces join each four neighbours.

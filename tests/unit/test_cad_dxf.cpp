@@ -620,6 +620,9 @@ TEST(CadDxf, TextsOfAnyLengthAndScriptReadBackExactly) {
             .repeated(3000),
         QString::fromUtf8("\U0001F3A4\U0001F50C").repeated(9000),  // emoji: surrogate pairs
         QStringLiteral("literal \\U+20AC, a caret ^J^ and a break\nhere^"),
+        // A byte order mark is a character of the text, alone or at its start.
+        QString(QChar(0xFEFF)),
+        QString(QChar(0xFEFF)) + QStringLiteral("marked"),
     };
     Document doc;
     QStringList handles;
@@ -658,6 +661,81 @@ print("ok")
 )",
                        path),
               "ok");
+}
+
+// Tables of tens of thousands of records, as a generated or hostile file may hold: 40,000
+// layers and a chain of 40,000 blocks each inserting the next open and save (each name is
+// found without passing over the records before it, so both take well under a second), the
+// records are found by name without regard to case as before, and the chain is cut short
+// at the nesting bound wherever inserts are expanded.
+TEST(CadDxf, LargeTablesOpenAndTheirNamesAreFoundWithoutCase) {
+    constexpr int n = 40000;
+    QByteArray layers = "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n";
+    for (int i = 0; i < n; ++i)
+        layers += "0\nLAYER\n2\nLayer " + QByteArray::number(i) + "\n70\n0\n62\n" +
+                  QByteArray::number(1 + i % 255) + "\n";
+    layers +=
+        "0\nENDTAB\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nLINE\n8\nLAYER 39999\n10\n0\n"
+        "20\n0\n11\n1\n21\n1\n0\nENDSEC\n0\nEOF\n";
+    Document doc = readDxf(layers);
+    ASSERT_EQ(doc.layers().size(), n + 1);  // and layer 0
+    ASSERT_NE(doc.layer("layer 39999"), nullptr);
+    EXPECT_EQ(doc.layer("layer 39999")->name, "Layer 39999");
+    EXPECT_EQ(doc.layer("LAYER 123")->color, 1 + 123 % 255);
+    EXPECT_EQ(doc.layer("Layer 40000"), nullptr);
+    // A record named as one there in other case replaces it.
+    doc.addLayer(Layer{"LAYER 7", 3});
+    EXPECT_EQ(doc.layers().size(), n + 1);
+    EXPECT_EQ(doc.layer("layer 7")->color, 3);
+    // Beyond ASCII, names compare as their case folding does (the Kelvin sign is a k).
+    doc.addLayer(Layer{QString::fromUtf8("\u00c4rger"), 4});
+    doc.addLayer(Layer{"k", 5});
+    ASSERT_NE(doc.layer(QString::fromUtf8("\u00e4RGER")), nullptr);
+    EXPECT_EQ(doc.layer(QString::fromUtf8("\u00e4RGER"))->color, 4);
+    ASSERT_NE(doc.layer(QString(QChar(0x212A))), nullptr);
+    EXPECT_EQ(doc.layer(QString(QChar(0x212A)))->color, 5);
+    EXPECT_EQ(doc.layer(QString::fromUtf8("\U0001F3A4")), nullptr);
+    // Records renamed in the table itself are found by their new names.
+    doc.layers()[5].name = "Renamed";
+    EXPECT_EQ(doc.layer("layer 4"), nullptr);
+    ASSERT_NE(doc.layer("RENAMED"), nullptr);
+    EXPECT_EQ(doc.layer("RENAMED")->color, 5);
+    const Document layersBack = readDxf(writeDxf(doc));
+    EXPECT_EQ(layersBack.layers().size(), doc.layers().size());
+    EXPECT_NE(layersBack.layer("renamed"), nullptr);
+
+    QByteArray chain = "0\nSECTION\n2\nBLOCKS\n";
+    for (int i = 0; i < n; ++i) {
+        chain += "0\nBLOCK\n2\nB" + QByteArray::number(i) + "\n10\n0\n20\n0\n";
+        chain += i + 1 < n
+                     ? "0\nINSERT\n8\n0\n2\nb" + QByteArray::number(i + 1) + "\n10\n1\n20\n0\n"
+                     : QByteArray("0\nLINE\n8\n0\n10\n0\n20\n0\n11\n1\n21\n0\n");
+        chain += "0\nENDBLK\n";
+    }
+    chain +=
+        "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nINSERT\n8\n0\n2\nB0\n10\n0\n20\n0\n0\n"
+        "ENDSEC\n0\nEOF\n";
+    const Document chained = readDxf(chain);
+    ASSERT_EQ(chained.blocks().size(), size_t(n));
+    ASSERT_NE(chained.block("b39999"), nullptr);
+    EXPECT_EQ(chained.block("b39999")->entities.at(0).kind, EntityKind::Line);
+    // Each block reaching more than the nesting bound down the chain is named as cut short.
+    const QStringList cut = cutShortBlocks(chained);
+    EXPECT_EQ(cut.size(), n - kMaxInsertNesting);
+    EXPECT_TRUE(cut.contains("B0"));
+    EXPECT_TRUE(cut.contains(QStringLiteral("B%1").arg(n - kMaxInsertNesting - 1)));
+    EXPECT_FALSE(cut.contains(QStringLiteral("B%1").arg(n - kMaxInsertNesting)));
+    // The line lies beyond the bound: the insert drawn deepest stands as its point.
+    const std::vector<Prim> top = primitives(chained, chained.modelSpace().entities.at(0));
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0].kind, Prim::Dot);
+    EXPECT_EQ(top[0].a, QPointF(kMaxInsertNesting, 0));
+    const std::vector<Prim> near = primitives(chained, Entity::insert("B39990", {}));
+    ASSERT_EQ(near.size(), 1u);
+    EXPECT_EQ(near[0].kind, Prim::Segment);
+    EXPECT_EQ(near[0].b, QPointF(10, 0));
+    const Document chainBack = readDxf(writeDxf(chained));
+    EXPECT_EQ(chainBack.blocks().size(), size_t(n));
 }
 
 // A drawing the reader would refuse is not saved: nothing is written.

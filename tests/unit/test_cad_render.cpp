@@ -3,6 +3,7 @@
 // hidden layers, dashes, text in its picking box, grips, the index path against a full
 // pass) and the image and PDF files it writes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QImage>
@@ -15,6 +16,7 @@
 #include "cad/colors.h"
 #include "cad/dxf.h"
 #include "cad/picking.h"
+#include "cad/pictures.h"
 #include "cad/render.h"
 
 using namespace tolvane::cad;
@@ -443,6 +445,7 @@ TEST(CadRender, FillsDimensionsFacesAndImages) {
     image.detail.edit().imageFlags |= ImageHideFrame;
     doc.addToModel(image);
     doc.addToModel(Entity::image(dir.filePath("gone.png"), QSize(4, 2), {40, 85}, 10));
+    EXPECT_TRUE(loadPictures(doc).isEmpty());  // as the drawing opens: a missing file is no refusal
 
     const QImage out = render(doc, squareView());
     EXPECT_EQ(at(out, 40, 160), rgb(0, 0, 255));  // inside the square: its fill colour
@@ -454,6 +457,93 @@ TEST(CadRender, FillsDimensionsFacesAndImages) {
     EXPECT_NE(at(out, 180, 50), rgb(255, 255, 0));  // the hidden edge (x = 90) is not drawn
     EXPECT_EQ(at(out, 90, 116), rgb(0, 128, 255));  // the picture
     EXPECT_GT(countPixels(out.copy(78, 18, 24, 14), rgb(255, 255, 255)), 20);  // crossed frame
+}
+
+// A PNG file of a few bytes whose header gives the picture's size (its data left out).
+QByteArray pngHeader(quint32 width, quint32 height) {
+    const auto number = [](quint32 v) {
+        QByteArray out;
+        for (int shift = 24; shift >= 0; shift -= 8) out += char((v >> shift) & 0xff);
+        return out;
+    };
+    const auto chunk = [&](const QByteArray& type, const QByteArray& data) {
+        const QByteArray body = type + data;
+        quint32 crc = 0xffffffffu;
+        for (char c : body) {
+            crc ^= quint8(c);
+            for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+        }
+        return number(quint32(data.size())) + body + number(crc ^ 0xffffffffu);
+    };
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) +
+           chunk("IHDR", number(width) + number(height) + QByteArray("\x08\x02\x00\x00\x00", 5)) +
+           chunk("IDAT", {}) + chunk("IEND", {});
+}
+
+// Pictures are read off the paint, and only from regular files within the limits: an image
+// whose file is a FIFO is never opened for reading (it would wait for a writer for ever), nor
+// is a folder, a file beyond 256 MB or a picture of too many pixels. The view, Export Image
+// and PDF export return and show the refused image's frame crossed out; opening the drawing
+// names each with the reason. A picture not read yet is painted as its frame until it is.
+TEST(CadRender, PicturesAreReadOffThePaintFromRegularFilesOnly) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.png");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString huge = dir.filePath("huge.png");
+    {
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(kMaxPictureFileBytes + 1));  // sparse: no disk taken
+    }
+    const QString wide = dir.filePath("wide.png");
+    {
+        QFile f(wide);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(pngHeader(20000, 20000));
+    }
+    Document doc;
+    doc.addToModel(Entity::image(fifo, QSize(4, 2), {40, 40}, 10));
+    doc.addToModel(Entity::image(dir.path(), QSize(4, 2), {40, 85}, 10));
+    doc.addToModel(Entity::image(huge, QSize(4, 2), {5, 5}, 10));
+    doc.addToModel(Entity::image(wide, QSize(4, 2), {5, 85}, 10));
+    const QImage out = render(doc, squareView());
+    EXPECT_GT(countPixels(out.copy(78, 108, 24, 14), rgb(255, 255, 255)), 20);
+    EXPECT_GT(countPixels(out.copy(78, 18, 24, 14), rgb(255, 255, 255)), 20);
+
+    const QList<PictureRefusal> refused = loadPictures(doc);
+    ASSERT_EQ(refused.size(), 4);
+    const QString message = refusedPicturesMessage(refused);
+    for (const QString& file : {fifo, dir.path(), huge, wide})
+        EXPECT_TRUE(message.contains(file)) << qPrintable(message);
+    EXPECT_TRUE(message.contains("not a regular file")) << qPrintable(message);
+    EXPECT_TRUE(message.contains("larger than 256 MB")) << qPrintable(message);
+    EXPECT_TRUE(message.contains("20000 x 20000 pixels")) << qPrintable(message);
+    // Refused pictures are drawn crossed out (from the frame's corner to the far one).
+    const QImage crossed = render(doc, squareView());
+    EXPECT_EQ(at(crossed, 90, 115), rgb(255, 255, 255));
+    EXPECT_EQ(at(crossed, 20, 185), rgb(255, 255, 255));
+
+    QString error;
+    const QString png = dir.filePath("pipe-export.png");
+    ASSERT_TRUE(exportImage(doc, doc.modelSpace(), png, QSize(200, 200), Qt::black, &error))
+        << qPrintable(error);
+    EXPECT_GT(200 * 200 - countPixels(QImage(png), 0), 100);  // the frames, antialiased
+    EXPECT_TRUE(exportPdf(doc, doc.modelSpace(), dir.filePath("pipe.pdf"), &error))
+        << qPrintable(error);
+
+    // A picture the paint asks for first shows as its plain frame, not crossed out, until
+    // it has been read; then it is drawn.
+    QImage picture(4, 2, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 128, 255));
+    const QString file = dir.filePath("later.png");
+    ASSERT_TRUE(picture.save(file));
+    Document later;
+    later.addToModel(Entity::image(file, picture.size(), {40, 40}, 10));
+    const QImage waiting = render(later, squareView());
+    EXPECT_EQ(at(waiting, 90, 115), 0u);  // no cross, no picture
+    EXPECT_GT(countPixels(waiting.copy(78, 108, 24, 14), rgb(255, 255, 255)), 20);
+    EXPECT_TRUE(Pictures::instance().load({file}).isEmpty());
+    EXPECT_EQ(at(render(later, squareView()), 90, 115), rgb(0, 128, 255));
 }
 
 TEST(CadRender, ImageAndPdfFiles) {
