@@ -30,6 +30,7 @@
 #include "shell/run_state.h"
 #include "shell/settings_store.h"
 #include "shell/system_check.h"
+#include "shell/user_file.h"
 #include "ui/qt_ui.h"
 #include "ui/script_ui.h"
 
@@ -187,19 +188,24 @@ int Application::run() {
         return runMerge();
     }
     if (options_.batch) {
-        QString text;
-        QFile file;
-        const bool fromStdin = options_.batchFile == QLatin1String("-");
-        const bool opened =
-            fromStdin ? file.open(stdin, QIODevice::ReadOnly)
-                      : (file.setFileName(options_.batchFile), file.open(QIODevice::ReadOnly));
-        if (!opened || QFileInfo(options_.batchFile).isDir()) {
-            out_ << "SCRIPT ERROR line 0: the script " << options_.batchFile << " cannot be read\n";
+        // A named script is a file; standard input may be a pipe, read as far as the limit.
+        UserFile file;
+        if (options_.batchFile != QLatin1String("-")) {
+            file = readUserFile(options_.batchFile);
+        } else if (QFile in; in.open(stdin, QIODevice::ReadOnly)) {
+            file.bytes = in.read(kUserFileLimit + 1);
+            if (file.bytes.size() > kUserFileLimit)
+                file.error = QStringLiteral("it is larger than %1").arg(sizeText(kUserFileLimit));
+        } else {
+            file.error = in.errorString();
+        }
+        if (!file.ok()) {
+            out_ << "SCRIPT ERROR line 0: the script " << options_.batchFile
+                 << " cannot be read: " << file.error << "\n";
             out_.flush();
             return 2;
         }
-        text = QString::fromUtf8(file.readAll());
-        auto script = std::make_unique<ScriptUi>(parseScript(text), out_);
+        auto script = std::make_unique<ScriptUi>(parseScript(QString::fromUtf8(file.bytes)), out_);
         scriptUi_ = script.get();
         host_ = std::make_unique<BatchHost>(main_, errors_);
         scriptUi_->setHost(host_.get());

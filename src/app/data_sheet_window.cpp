@@ -182,7 +182,7 @@ bool SheetModel::setData(const QModelIndex& index, const QVariant& value, int ro
 
 DataSheetWindow::DataSheetWindow(const SheetDef& def, Ui& ui, db::Connections& registry,
                                  QWidget* parent)
-    : QWidget(parent), def_(def), ui_(ui) {
+    : QWidget(parent), def_(def), ui_(ui), registry_(registry) {
     setObjectName(def.object);
     setWindowTitle(def.title);
     setProperty("tolvaneKind", QStringLiteral("datasheet"));
@@ -191,6 +191,11 @@ DataSheetWindow::DataSheetWindow(const SheetDef& def, Ui& ui, db::Connections& r
     model_ = new SheetModel(def, registry.database(def.db), this);
     model_->setEditable(def.editable);
     model_->refused = [this](const QString& text) { report(text); };
+    model_->accepts = [this](const QModelIndex& index, const QVariant& value) {
+        const QString why = refusal(index, value);
+        if (!why.isEmpty()) report(why);
+        return why.isEmpty();
+    };
     model_->reload();
     // Other windows learn of the sheet's writes; the sheet reads its table again when another
     // window writes it.
@@ -288,15 +293,17 @@ void DataSheetWindow::setChoices(const QString& field, std::function<QStringList
     choices_.insert(column, items);
     grid_->setItemDelegateForColumn(
         column, new ListDelegate([items](const QModelIndex& i) { return items(i.row()); }, grid_));
-    model_->accepts = [this](const QModelIndex& index, const QVariant& value) {
-        const auto list = choices_.constFind(index.column());
-        if (list == choices_.cend()) return true;
-        const QString text = value.toString();
-        // An empty cell is no value; anything else must be one of the choices.
-        if (text.isEmpty() || list.value()(index.row()).contains(text)) return true;
-        report(QStringLiteral("ValueItemError in ColIndex: %1").arg(index.column()));
-        return false;
-    };
+}
+
+QString DataSheetWindow::refusal(const QModelIndex& index, const QVariant& value) const {
+    // An empty cell is no value; anything else must be one of the choices.
+    const auto list = choices_.constFind(index.column());
+    const QString text = value.toString();
+    if (list != choices_.cend() && !text.isEmpty() && !list.value()(index.row()).contains(text))
+        return QStringLiteral("ValueItemError in ColIndex: %1").arg(index.column());
+    if (!def_.checkEdit) return {};
+    const QSqlRecord row = model_->record(index.row());
+    return def_.checkEdit(SheetEdit{registry_, row, row.fieldName(index.column()), value});
 }
 
 QStringList DataSheetWindow::choices(int row, const QString& field) const {

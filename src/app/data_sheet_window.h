@@ -23,6 +23,14 @@ namespace tolvane {
 class Ui;
 class ErrorHandler;
 
+// An edit about to be written: the row as it is stored, the field typed into and the value.
+struct SheetEdit {
+    db::Connections& registry;
+    const QSqlRecord& row;
+    QString field;
+    QVariant value;
+};
+
 // What a sheet shows and where its edits go.
 struct SheetDef {
     QString object{};  // window object name, frmEquipmentDS
@@ -37,6 +45,9 @@ struct SheetDef {
     QStringList readOnly{};  // columns of the table that are never typed over
     // Rows come ordered by this field and show its value only on the first row of each group.
     QString groupBy{};
+    // Why an edit is refused (told to the user, nothing written); empty when it is taken. The
+    // rule is a service's; the definition says which applies to the sheet.
+    std::function<QString(const SheetEdit& edit)> checkEdit{};
 };
 
 // The sheet's rows. Only columns of the sheet's table can be edited; a value the column
@@ -117,6 +128,10 @@ class DataSheetWindow : public QWidget {
     void setChoices(const QString& field, std::function<QStringList(int row)> items);
     QStringList choices(int row, const QString& field) const;
 
+    // Why the edit is refused by the sheet's lists or its definition's rule; empty when it is
+    // taken.
+    QString refusal(const QModelIndex& index, const QVariant& value) const;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -130,6 +145,7 @@ class DataSheetWindow : public QWidget {
 
     SheetDef def_;
     Ui& ui_;
+    db::Connections& registry_;
     ErrorHandler* errors_ = nullptr;
     SheetModel* model_;
     QTableView* grid_;

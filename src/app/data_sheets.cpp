@@ -10,6 +10,7 @@
 #include "equipment/manufacturers.h"
 #include "shell/run_state.h"
 #include "ui/ui.h"
+#include "wiring/cable_numbers.h"
 
 namespace tolvane {
 
@@ -75,10 +76,28 @@ SheetDef sheetDef(SheetKind kind) {
                        "tblManufacturers.ManufacturerID = tblCableTypes.ManufacturerID",
                        "tblManufacturers.ManufacturerName, tblCableTypes.CableType",
                        {QStringLiteral("ManufacturerID")}, true);
-        case SheetKind::ProjectCables:
-            return def("frmCablesDS", "Project Cables", " [Project Cables]", DbId::Project,
-                       "tblCables", "SELECT * FROM tblCables", "CableNoPrefix, CableNO, CableID",
-                       {}, true);
+        case SheetKind::ProjectCables: {
+            SheetDef d = def("frmCablesDS", "Project Cables", " [Project Cables]", DbId::Project,
+                             "tblCables", "SELECT * FROM tblCables",
+                             "CableNoPrefix, CableNO, CableID", {}, true);
+            // A number typed must be one, and a number or prefix typed must not give the row
+            // another row's number.
+            d.checkEdit = [](const SheetEdit& e) {
+                const auto typedInto = [&e](const char* field) {
+                    return e.field.compare(QLatin1String(field), Qt::CaseInsensitive) == 0;
+                };
+                if (!typedInto("CableNO") && !typedInto("CableNoPrefix")) return QString();
+                QString prefix = e.row.value(QStringLiteral("CableNoPrefix")).toString();
+                QString number = e.row.value(QStringLiteral("CableNO")).toString();
+                (typedInto("CableNO") ? number : prefix) = e.value.toString();
+                if (typedInto("CableNO"))
+                    if (QString why = wiring::notACableNumber(number); !why.isEmpty()) return why;
+                return wiring::CableNumbers(e.registry)
+                    .takenByAnother(e.row.value(QStringLiteral("CableID")).toLongLong(), prefix,
+                                    number);
+            };
+            return d;
+        }
         case SheetKind::ChildCables:
             return def("frmChildCablesDS", "Child Cables", " [Child Cables]", DbId::Project,
                        "tblChildCables", "SELECT * FROM tblChildCables", "CableNo, ChildCableID",

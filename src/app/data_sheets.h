@@ -1,6 +1,6 @@
 // The data sheets the program offers and the one place that opens them: each sheet's query,
-// table, hidden columns and caption suffix, whether the user may edit and delete in it, and
-// what deleting a row or closing the sheet does. Sheets open as child windows of the main
+// table, hidden columns and caption suffix, whether the user may edit and delete in it, the
+// rule its edits must keep, and what deleting a row or closing the sheet does. Sheets open as child windows of the main
 // window; a sheet already open comes to the front instead of a second one.
 #pragma once
 

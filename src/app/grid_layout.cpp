@@ -2,12 +2,13 @@
 #include "app/grid_layout.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+
+#include "shell/user_file.h"
 
 namespace tolvane {
 
@@ -20,9 +21,9 @@ constexpr int kVersion = 1;
 }  // namespace
 
 std::optional<GridLayout> readGridLayout(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QXmlStreamReader xml(&file);
+    const UserFile file = readUserFile(path);
+    if (!file.ok()) return std::nullopt;
+    QXmlStreamReader xml(file.bytes);
     if (!xml.readNextStartElement() || xml.name() != kRoot) return std::nullopt;
     if (xml.attributes().value(QStringLiteral("version")).toInt() != kVersion) return std::nullopt;
     GridLayout layout;

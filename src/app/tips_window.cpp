@@ -2,7 +2,6 @@
 #include "app/tips_window.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -10,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "shell/settings_store.h"
+#include "shell/user_file.h"
 
 namespace tolvane {
 
@@ -62,8 +62,8 @@ TipsWindow::TipsWindow(SettingsStore& settings, const QString& howtoFile, QWidge
     setWindowTitle(tr("Tolvane Tips"));
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setModal(false);
-    QFile file(howtoFile);
-    if (file.open(QIODevice::ReadOnly)) tips_ = parseTips(QString::fromUtf8(file.readAll()));
+    if (const UserFile file = readUserFile(howtoFile); file.ok())
+        tips_ = parseTips(QString::fromUtf8(file.bytes));
 
     title_ = new QLabel(this);
     title_->setObjectName(QStringLiteral("lblTopic"));

@@ -1,8 +1,9 @@
 // The alias table and the user key file.
 #include "drawings/command_aliases.h"
 
-#include <QFile>
 #include <QFileInfo>
+
+#include "shell/user_file.h"
 
 namespace tolvane {
 
@@ -126,9 +127,9 @@ void CommandAliases::apply(const QString& text) {
 
 bool CommandAliases::loadUserFile(const QString& path) {
     if (!QFileInfo::exists(path)) return true;
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) return false;
-    apply(QString::fromUtf8(file.readAll()));
+    const UserFile file = readUserFile(path);
+    if (!file.ok()) return false;
+    apply(QString::fromUtf8(file.bytes));
     return true;
 }
 

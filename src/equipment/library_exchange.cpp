@@ -12,23 +12,29 @@
 #include <QStringDecoder>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 
 #include "equipment/cable_catalogue.h"
 #include "equipment/csv.h"
+#include "shell/user_file.h"
 #include "ui/ui.h"
 
 namespace tolvane::equipment {
 
 namespace {
 
-enum class Kind { Text, Id, Real, Integer, Flag, Color, List, Scheme };
+// Name: a text that names a row or is quoted by others (a key, a manufacturer's name).
+enum class Kind { Text, Name, Id, Real, Integer, Flag, Color, List, Scheme };
 
 struct Column {
     QString name;
     Kind kind = Kind::Text;
     bool required = false;  // must be in the header and must not be empty
+    // The range of a whole number.
+    int least = std::numeric_limits<int>::min();
+    int most = std::numeric_limits<int>::max();
 };
 
 class Importer;
@@ -70,8 +76,19 @@ Converted convert(const Column& c, const QString& field) {
     const QVariant nullText(QMetaType(QMetaType::QString));
     if (c.required && t.isEmpty())
         return {{}, QStringLiteral("empty required field %1").arg(c.name)};
+    // A NUL is refused everywhere (a server ends or refuses the text there); names and keys,
+    // which are looked up, listed and drawn, take no control character at all.
+    const bool name = c.kind == Kind::Name || c.kind == Kind::Id;
+    for (const QChar ch : field)
+        if (ch.isNull() || (name && ch.category() == QChar::Other_Control))
+            return {{},
+                    QStringLiteral("%1 holds the control character U+%2")
+                        .arg(c.name, QString::number(ch.unicode(), 16)
+                                         .toUpper()
+                                         .rightJustified(4, QLatin1Char('0')))};
     switch (c.kind) {
         case Kind::Text:
+        case Kind::Name:
             return {t.isEmpty() ? nullText : QVariant(field), {}};
         case Kind::Id:
             if (t.size() > 8)
@@ -91,6 +108,14 @@ Converted convert(const Column& c, const QString& field) {
             const int v = t.toInt(&ok);
             if (!ok)
                 return {{}, QStringLiteral("bad whole number in %1: \"%2\"").arg(c.name, field)};
+            if (v < c.least && c.most == std::numeric_limits<int>::max())
+                return {{}, QStringLiteral("%1 must be at least %2").arg(c.name).arg(c.least)};
+            if (v < c.least || v > c.most)
+                return {{},
+                        QStringLiteral("%1 must be from %2 to %3")
+                            .arg(c.name)
+                            .arg(c.least)
+                            .arg(c.most)};
             return {v, {}};
         }
         case Kind::Flag: {
@@ -190,6 +215,15 @@ Column text(const char* name, bool required = false) {
 Column of(const char* name, Kind kind, bool required = false) {
     return {QString::fromLatin1(name), kind, required};
 }
+Column name(const char* name, bool required = false) {
+    return of(name, Kind::Name, required);
+}
+Column whole(const char* name, int least, int most = std::numeric_limits<int>::max()) {
+    Column c = of(name, Kind::Integer);
+    c.least = least;
+    c.most = most;
+    return c;
+}
 
 QString unknownManufacturer(const QVariant& id) {
     return QStringLiteral("unknown manufacturer %1").arg(id.toString());
@@ -199,7 +233,7 @@ const std::vector<FileDef>& files() {
     static const std::vector<FileDef> defs = [] {
         std::vector<FileDef> d;
         const QList<Column> manufacturers = {
-            of("ManufacturerID", Kind::Id, true), text("ManufacturerName"),
+            of("ManufacturerID", Kind::Id, true), name("ManufacturerName"),
             of("DisplayInEquipment", Kind::Flag), of("DisplayInJackFields", Kind::Flag),
             of("DisplayInRouters", Kind::Flag),   of("DisplayInJboxes", Kind::Flag),
             of("DisplayInCableTypes", Kind::Flag)};
@@ -216,7 +250,7 @@ const std::vector<FileDef>& files() {
                  return QString();
              }});
 
-        const QList<Column> connectors = {text("Connector", true), text("connvendor1"),
+        const QList<Column> connectors = {name("Connector", true), text("connvendor1"),
                                           text("connvendor2"), of("conncost1", Kind::Real),
                                           of("conncost2", Kind::Real)};
         d.push_back(
@@ -231,8 +265,8 @@ const std::vector<FileDef>& files() {
                  return QString();
              }});
 
-        const QList<Column> signalTypes = {text("Type", true), of("Color", Kind::Color),
-                                           text("CableNoPrefix"), text("CableManu"),
+        const QList<Column> signalTypes = {name("Type", true), of("Color", Kind::Color),
+                                           name("CableNoPrefix"), text("CableManu"),
                                            text("CableType")};
         d.push_back({QStringLiteral("signal_types.csv"), signalTypes,
                      QStringLiteral("select Type, Color, CableNoPrefix, CableManu, CableType from "
@@ -256,7 +290,7 @@ const std::vector<FileDef>& files() {
         const QString physicalSql = physicalNames.join(QStringLiteral(", "));
 
         const QList<Column> models =
-            QList<Column>{of("ManufacturerID", Kind::Id, true), text("EquipmentName", true),
+            QList<Column>{of("ManufacturerID", Kind::Id, true), name("EquipmentName", true),
                           text("EquipmentDescription"), text("EquipmentType")} +
             physical +
             QList<Column>{of("DisplayASDA", Kind::Flag),    of("DABlock", Kind::Flag),
@@ -280,8 +314,8 @@ const std::vector<FileDef>& files() {
 
         d.push_back(
             {QStringLiteral("equipment_io.csv"),
-             {of("ManufacturerID", Kind::Id, true), text("EquipmentName", true),
-              of("List", Kind::List, true), text("Name", true), text("Type"), text("conn"),
+             {of("ManufacturerID", Kind::Id, true), name("EquipmentName", true),
+              of("List", Kind::List, true), name("Name", true), text("Type"), text("conn"),
               text("PinType"), of("DisplayOrder", Kind::Integer)},
              QStringLiteral(
                  "select e.ManufacturerID, e.EquipmentName, 'Input', p.Name, p.Type, p.conn, "
@@ -312,12 +346,13 @@ const std::vector<FileDef>& files() {
                  return QString();
              }});
 
+        // A model without a row or a column cannot be sent to a project.
         const QList<Column> jackfields =
             QList<Column>{of("ManufacturerID", Kind::Id, true),
-                          text("JackFieldName", true),
+                          name("JackFieldName", true),
                           text("EquipmentDescription"),
-                          of("JFRows", Kind::Integer),
-                          of("JFCols", Kind::Integer),
+                          whole("JFRows", 1),
+                          whole("JFCols", 1),
                           text("FrontConn"),
                           text("RearConn")} +
             physical +
@@ -337,23 +372,19 @@ const std::vector<FileDef>& files() {
                                {v[0], v[1]}))
                      return QStringLiteral("duplicate jackfield %1 of %2")
                          .arg(v[1].toString(), v[0].toString());
-                 // A model without a row or a column cannot be sent to a project.
-                 for (int i : {3, 4})
-                     if (!v[i].isNull() && v[i].toInt() < 1)
-                         return QStringLiteral("%1 must be at least 1").arg(jackfields[i].name);
                  im.insert(QStringLiteral("tblJackFields"), jackfields, v);
                  return QString();
              }});
 
         const QList<Column> cableTypes = {of("ManufacturerID", Kind::Id, true),
-                                          text("CableType", true),
+                                          name("CableType", true),
                                           text("cabledescription"),
                                           text("CableRating"),
                                           text("CableCharZ"),
                                           text("cableGuage"),
                                           text("cableConductors"),
                                           text("CableShielding"),
-                                          of("cablecorenumber", Kind::Integer),
+                                          whole("cablecorenumber", 1, kMaxCores),
                                           of("CableCoreScheme", Kind::Scheme),
                                           of("cablemulticore", Kind::Flag),
                                           text("CableVendor1"),
@@ -378,8 +409,8 @@ const std::vector<FileDef>& files() {
 
         d.push_back(
             {QStringLiteral("cable_cores.csv"),
-             {of("ManufacturerID", Kind::Id, true), text("CableType", true),
-              text("PairNumber", true), text("paircolorcode")},
+             {of("ManufacturerID", Kind::Id, true), name("CableType", true),
+              name("PairNumber", true), text("paircolorcode")},
              QStringLiteral("select t.ManufacturerID, t.CableType, p.PairNumber, "
                             "p.paircolorcode from tblCablePairs p join tblCableTypes t on "
                             "t.CableTypeID = p.CableTypeID order by t.ManufacturerID, "
@@ -420,19 +451,32 @@ struct ReadFile {
     int headerFields = 0;
 };
 
-// The path of a file in the folder, letter case aside; empty when there is none.
+// The path of a file in the folder, letter case aside; empty when there is none. Whatever
+// bears the name is found, a folder or a pipe too, so that it is refused rather than passed
+// over.
 QString findIn(const QDir& dir, const QString& name) {
-    for (const QString& entry : dir.entryList(QDir::Files))
+    for (const QString& entry :
+         dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot))
         if (entry.compare(name, Qt::CaseInsensitive) == 0) return dir.filePath(entry);
     return {};
 }
 
-// Reads and checks a file's header; returns why the file cannot be read.
-QString readFile(const QString& path, const FileDef& def, ReadFile& out) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return f.errorString();
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) return f.errorString();
+// The lines of the text, as the reader counts them (CR LF, LF or CR ends one).
+qsizetype lineCount(const QByteArray& bytes) {
+    qsizetype lines = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == '\n' ||
+            (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')))
+            ++lines;
+    if (!bytes.isEmpty() && bytes.back() != '\n' && bytes.back() != '\r') ++lines;
+    return lines;
+}
+
+// Reads and checks a file's text and header; returns why the file cannot be read.
+QString readText(const QByteArray& bytes, const FileDef& def, ReadFile& out) {
+    if (lineCount(bytes) > LibraryExchange::kMaxFileLines)
+        return QStringLiteral("it has more than %1 lines")
+            .arg(QLocale(QLocale::English).toString(LibraryExchange::kMaxFileLines));
     QStringDecoder decode(QStringDecoder::Utf8);
     QString text = decode(bytes);
     if (decode.hasError()) return QStringLiteral("it is not UTF-8 text");
@@ -463,6 +507,13 @@ QString readFile(const QString& path, const FileDef& def, ReadFile& out) {
     return {};
 }
 
+// Reads a file of the folder: only a regular file, of a bounded size.
+QString readFile(const QString& path, const FileDef& def, ReadFile& out) {
+    const UserFile file = readUserFile(path, LibraryExchange::kMaxFileBytes);
+    if (!file.ok()) return file.error;
+    return readText(file.bytes, def, out);
+}
+
 // The line's values in the order of the file's columns; an error text when one is wrong.
 QString lineValues(const ReadFile& f, const CsvRecord& r, QVariantList& values) {
     if (!r.error.isEmpty()) return r.error;
@@ -488,6 +539,21 @@ QStringList LibraryExchange::fileNames() {
     QStringList names;
     for (const FileDef& d : files()) names << d.file;
     return names;
+}
+
+QStringList LibraryExchange::checkText(const QString& fileName, const QByteArray& bytes) {
+    QStringList refused;
+    for (const FileDef& d : files()) {
+        if (d.file.compare(fileName, Qt::CaseInsensitive) != 0) continue;
+        ReadFile f;
+        const QString why = readText(bytes, d, f);
+        if (!why.isEmpty()) return {why};
+        QVariantList values;
+        for (const CsvRecord& r : f.records)
+            if (const QString line = lineValues(f, r, values); !line.isEmpty())
+                refused << QStringLiteral("line %1: %2").arg(r.line).arg(line);
+    }
+    return refused;
 }
 
 // ---- export -------------------------------------------------------------------------------

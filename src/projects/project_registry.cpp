@@ -20,6 +20,7 @@
 #include "shell/event_log.h"
 #include "shell/run_state.h"
 #include "shell/settings_store.h"
+#include "shell/user_file.h"
 #include "ui/ui.h"
 
 namespace tolvane::projects {
@@ -90,10 +91,15 @@ std::optional<QString> nameProblem(const QString& name) {
 // A recorded server location carries no password: it is taken from the project manager's
 // connection when both are on the same server.
 db::ConnectionSpec readRecorded(const QString& file, const db::Connections& registry) {
-    QFile f(file);
+    // One line; a file of more than a few of them is no such record.
+    constexpr qint64 kMaxRecordBytes = 64 * 1024;
+    const UserFile f = readUserFile(file, kMaxRecordBytes);
     std::optional<db::ConnectionSpec> location;
-    if (f.open(QIODevice::ReadOnly))
-        location = db::ConnectionSpec::parse(QString::fromUtf8(f.readLine()).trimmed());
+    if (f.ok()) {
+        const qsizetype end = f.bytes.indexOf('\n');
+        const QByteArray line = end < 0 ? f.bytes : f.bytes.first(end);
+        location = db::ConnectionSpec::parse(QString::fromUtf8(line).trimmed());
+    }
     if (!location || location->engine != db::Engine::PostgreSQL || location->schema.isEmpty())
         throw AppError(err::kPathFileAccess,
                        QStringLiteral("The file %1 does not hold the server location of a project "

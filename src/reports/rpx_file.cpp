@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "reports/report_error.h"
+#include "shell/user_file.h"
 
 namespace tolvane::reports {
 
@@ -364,12 +365,12 @@ ReportLayout parseRpx(const QByteArray& bytes) {
 }
 
 ReportLayout readRpx(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ReportError(QStringLiteral("the report layout %1 cannot be opened: %2")
-                              .arg(path, file.errorString()));
+    const UserFile file = readUserFile(path);
+    if (!file.ok())
+        throw ReportError(
+            QStringLiteral("the report layout %1 cannot be opened: %2").arg(path, file.error));
     try {
-        return Reader(file.readAll()).read();
+        return Reader(file.bytes).read();
     } catch (const Invalid& e) {
         throw ReportError(
             QStringLiteral("the report layout %1 cannot be read: %2").arg(path, e.reason));

@@ -253,9 +253,7 @@ QString CableWriter::refusal(const CableSettings& s) {
         return QStringLiteral("The cable number \"%1\" is not a number. Enter digits only.")
             .arg(number);
     for (const CableNumbers::Row& r : rows)
-        if (!r.available)
-            return QStringLiteral("The cable number %1 is already in use. Choose another.")
-                .arg(displayedNumber(s.prefix, number));
+        if (!r.available) return numberInUse(s.prefix, number);
     return {};
 }
 

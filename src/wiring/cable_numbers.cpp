@@ -21,6 +21,24 @@ bool isWellFormedNumber(const QString& text) {
     return digits.match(text.trimmed()).hasMatch();
 }
 
+bool isCableNumber(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^[0-9]{1,12}(-[^\\p{Cc}]+)?$"));
+    return form.match(text.trimmed()).hasMatch();
+}
+
+QString notACableNumber(const QString& text) {
+    if (isCableNumber(text)) return {};
+    return QStringLiteral(
+               "The cable number \"%1\" is not a number: a cable's number is digits, "
+               "a core's the cable's digits, \"-\" and its marking.")
+        .arg(text);
+}
+
+QString numberInUse(const QString& prefix, const QString& number) {
+    return QStringLiteral("The cable number %1 is already in use. Choose another.")
+        .arg(displayedNumber(prefix, number));
+}
+
 QString CableNumbers::next(const QString& prefix, qint64 startNo) {
     // Longest first, then highest in text order: the first number made of digits alone is
     // the highest of them; longer ones before it ("12-03") count by their leading digits. Read
@@ -70,6 +88,16 @@ QList<CableNumbers::Row> CableNumbers::rows(const QString& prefix, const QString
     QList<Row> out;
     while (q.next()) out << Row{q.value(0).toLongLong(), q.value(1).toBool(), q.value(2).toBool()};
     return out;
+}
+
+QString CableNumbers::takenByAnother(qint64 cableId, const QString& prefix, const QString& number) {
+    const QString trimmed = number.trimmed();
+    db::Query q(db::DbId::Project,
+                QStringLiteral("select 1 from tblCables where coalesce(CableNoPrefix, '') = ? and "
+                               "CableNO = ? and CableID <> ?"),
+                registry_);
+    const QVariant taken = q.bind(prefix).bind(trimmed).bind(cableId).scalar();
+    return taken.isValid() && !taken.isNull() ? numberInUse(prefix, trimmed) : QString();
 }
 
 void CableNumbers::release(qint64 cableId) {

@@ -20,6 +20,13 @@ QString displayedNumber(const QString& prefix, const QString& number);
 std::optional<qint64> numberValue(const QString& number);
 // A number the user typed: digits only (blanks around them aside), at most 12 of them.
 bool isWellFormedNumber(const QString& text);
+// A number as a row holds it: a well-formed number, or a core's: its cable's number, "-" and
+// the core's marking ("12-03", "12-RD").
+bool isCableNumber(const QString& text);
+// Why the text cannot be a row's number; empty when it can.
+QString notACableNumber(const QString& text);
+// Told when the displayed number is held by another row.
+QString numberInUse(const QString& prefix, const QString& number);
 
 class CableNumbers {
   public:
@@ -38,6 +45,9 @@ class CableNumbers {
     };
     // The rows holding the number under the prefix.
     QList<Row> rows(const QString& prefix, const QString& number);
+    // Why the row `cableId` may not take the number under the prefix (a row without a prefix
+    // has none): another row holds it, in use or free. Empty when none does.
+    QString takenByAnother(qint64 cableId, const QString& prefix, const QString& number);
 
     // Frees a row: its number is offered for reuse and its ends read "Deleted".
     void release(qint64 cableId);

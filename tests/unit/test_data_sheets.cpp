@@ -282,6 +282,53 @@ TEST_P(DataSheetsTest, WithoutTheRightToAssignTheProjectListsOnlyShow) {
     EXPECT_THROW(WidgetDriver::editCell(cables, "grdData", 1, "CableNo", "X"), DriverError);
 }
 
+TEST_P(DataSheetsTest, ACableNumberTakenOrNotANumberIsRefusedWithItsReason) {
+    for (const char* row : {"('1', 'A', 10)", "('1', 'V', 11)", "('2', 'V', 12)",
+                            "('12-03', 'V', 13)", "('5', 'X', 14)", "('5', 'X', 15)"})
+        db::Query(db::DbId::Project,
+                  QStringLiteral("insert into tblCables (CableNO, CableNoPrefix, Length) values %1")
+                      .arg(row),
+                  registry)
+            .exec();
+    ScriptedUser& user = makeUser("button OK\nbutton OK\nbutton OK\nbutton OK\nbutton OK\n");
+    DataSheetWindow* cables = open(user, SheetKind::ProjectCables);
+    ASSERT_TRUE(cables);
+    const auto numbers = [&] {
+        db::Query q(db::DbId::Project,
+                    "select CableNoPrefix, CableNO from tblCables order by Length", registry);
+        q.exec();
+        QStringList out;
+        while (q.next()) out << q.value(0).toString() + "/" + q.value(1).toString();
+        return out.join(' ');
+    };
+    const QString before = numbers();
+    // Rows: A/1, V/1, V/12-03, V/2, X/5, X/5. Each refusal is told and nothing is written.
+    WidgetDriver::editCell(cables, "grdData", 4, "CableNO", "1");
+    WidgetDriver::editCell(cables, "grdData", 1, "CableNoPrefix", "V");
+    WidgetDriver::editCell(cables, "grdData", 4, "CableNO", "two");
+    WidgetDriver::editCell(cables, "grdData", 4, "CableNO", "");
+    WidgetDriver::editCell(cables, "grdData", 4, "CableNO", "V-7");
+    EXPECT_EQ(numbers(), before);
+    const QString caption = "MESSAGE [OK] Tolvane [Project Cables] | ";
+    EXPECT_TRUE(has(user, caption + "The cable number V-1 is already in use. Choose another."));
+    const QStringList lines = user.lines();
+    EXPECT_EQ(lines.filter(caption + "The cable number V-1 is already in use").size(), 2);
+    EXPECT_EQ(lines.filter(caption + "The cable number \"").size(), 3)
+        << user.transcript.toStdString();
+    EXPECT_TRUE(has(user, caption + "The cable number \"two\" is not a number: a cable's number is "
+                                    "digits, a core's the cable's digits, \"-\" and its marking."));
+
+    // A free number, a core's number and another prefix are taken; a row that shares its
+    // number with another already keeps its other fields editable.
+    WidgetDriver::editCell(cables, "grdData", 4, "CableNO", "7");
+    WidgetDriver::editCell(cables, "grdData", 3, "CableNO", "12-RD");
+    WidgetDriver::editCell(cables, "grdData", 1, "CableNoPrefix", "B");
+    WidgetDriver::editCell(cables, "grdData", 5, "Length", "99");
+    EXPECT_EQ(numbers(), "B/1 V/1 V/7 V/12-RD X/5 X/5");
+    EXPECT_EQ(stored(db::DbId::Project, "select count(*) from tblCables where Length = 99"), "1");
+    EXPECT_EQ(user.lines().size(), lines.size());
+}
+
 TEST_P(DataSheetsTest, ProjectSheetsNeedAProject) {
     run.currentProjectPath.clear();
     ScriptedUser& user = makeUser("button OK\n");

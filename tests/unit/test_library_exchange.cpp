@@ -2,6 +2,7 @@
 // of the starter library through the files, lines refused with their reasons, and files that
 // cannot be read changing nothing.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,12 @@ using namespace tolvane::equipment;
 using test::ScriptedUser;
 
 namespace {
+
+// The text with the NUL characters it holds.
+template <size_t N>
+QByteArray bytes(const char (&text)[N]) {
+    return QByteArray(text, N - 1);
+}
 
 TEST(Csv, QuotedFieldsLineEndsAndLineNumbers) {
     const QString text =
@@ -248,6 +255,120 @@ TEST_P(LibraryExchangeTest, AFileThatCannotBeReadChangesNothing) {
         lines[2].endsWith("its header names an unknown column \"Colour\". Nothing was "
                           "imported."));
     EXPECT_TRUE(lines[4].contains("holds none of the library files"));
+}
+
+TEST_P(LibraryExchangeTest, AnythingButARegularFileIsRefusedUnread) {
+    write("manufacturers.csv", "ManufacturerID,ManufacturerName\nAXIOM,Axiom\n");
+    const QDir folder(dir.path());
+    // A link to an endless device, a named pipe without a writer (its open must not wait for
+    // one), a link to such a pipe and a folder: each is told and nothing is imported.
+    ASSERT_TRUE(QFile::link("/dev/zero", folder.filePath("connectors.csv")));
+    QTemporaryDir elsewhere;
+    const QString pipe = QDir(elsewhere.path()).filePath("pipe");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ScriptedUser user("button OK\nbutton OK\nbutton OK\nbutton OK");
+    LibraryExchange exchange(access(user));
+    EXPECT_FALSE(exchange.importFrom(dir.path()).done);
+    ASSERT_TRUE(QFile::remove(folder.filePath("connectors.csv")));
+    ASSERT_EQ(mkfifo(QFile::encodeName(folder.filePath("Connectors.csv")).constData(), 0600), 0);
+    EXPECT_FALSE(exchange.importFrom(dir.path()).done);
+    ASSERT_TRUE(QFile::remove(folder.filePath("Connectors.csv")));
+    ASSERT_TRUE(QFile::link(pipe, folder.filePath("connectors.csv")));
+    EXPECT_FALSE(exchange.importFrom(dir.path()).done);
+    ASSERT_TRUE(QFile::remove(folder.filePath("connectors.csv")));
+    ASSERT_TRUE(folder.mkdir("signal_types.csv"));
+    EXPECT_FALSE(exchange.importFrom(dir.path()).done);
+    EXPECT_EQ(count("tblManufacturers"), 0);
+    const QStringList lines = user.lines();
+    ASSERT_EQ(lines.size(), 8);
+    EXPECT_TRUE(
+        lines[0].endsWith("connectors.csv cannot be read: it is a device, not a file. "
+                          "Nothing was imported."))
+        << lines[0].toStdString();
+    EXPECT_TRUE(
+        lines[2].endsWith("Connectors.csv cannot be read: it is a named pipe, not a "
+                          "file. Nothing was imported."))
+        << lines[2].toStdString();
+    EXPECT_TRUE(lines[4].endsWith("it is a named pipe, not a file. Nothing was imported."))
+        << lines[4].toStdString();
+    EXPECT_TRUE(
+        lines[6].endsWith("signal_types.csv cannot be read: it is a folder, not a file. "
+                          "Nothing was imported."))
+        << lines[6].toStdString();
+}
+
+TEST_P(LibraryExchangeTest, AFilePastTheSizeOrLineLimitIsRefused) {
+    write("manufacturers.csv", "ManufacturerID,ManufacturerName\nAXIOM,Axiom\n");
+    // 64 MB and one byte; sparse, so that the test writes next to nothing.
+    QFile big(QDir(dir.path()).filePath("equipment.csv"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(qint64(64) * 1024 * 1024 + 1));
+    big.close();
+    ScriptedUser user("button OK\nbutton OK\nbutton OK");
+    LibraryExchange exchange(access(user));
+    EXPECT_FALSE(exchange.importFrom(dir.path()).done);
+    ASSERT_TRUE(big.remove());
+    // 200,000 lines are read (blank ones count), one more is refused.
+    QByteArray lines = "Connector\nBNC\n" + QByteArray(200000 - 2, '\n');
+    write("connectors.csv", lines + "\n");
+    EXPECT_FALSE(exchange.importFrom(dir.path()).done);
+    EXPECT_EQ(count("tblManufacturers"), 0);
+    write("connectors.csv", lines);
+    EXPECT_TRUE(exchange.importFrom(dir.path()).done);
+    EXPECT_EQ(count("tblConnectors"), 1);
+    const QStringList told = user.lines();
+    ASSERT_EQ(told.size(), 6);
+    EXPECT_TRUE(
+        told[0].endsWith("equipment.csv cannot be read: it is larger than 64 MB. Nothing "
+                         "was imported."))
+        << told[0].toStdString();
+    EXPECT_TRUE(
+        told[2].endsWith("connectors.csv cannot be read: it has more than 200,000 lines. "
+                         "Nothing was imported."))
+        << told[2].toStdString();
+}
+
+TEST_P(LibraryExchangeTest, ControlCharactersAndCoreCountsOutOfRangeAreRefusedByLine) {
+    write("manufacturers.csv", bytes("ManufacturerID,ManufacturerName\n"
+                                     "AXIOM,Axiom\n"
+                                     "AX\0M,Nul\n"
+                                     "\"AX\tM\",Tab\n"
+                                     "HALV,\"Hal\x01vern\"\n"));
+    write("connectors.csv", bytes("Connector,connvendor1\n"
+                                  "BNC,\"Two\nlines\"\n"
+                                  "XLR,\"Nul\0\"\n"
+                                  "\"SDI\x7f\",Del\n"));
+    write("equipment.csv", "ManufacturerID,EquipmentName\nAXIOM,DA-16\n");
+    write("equipment_io.csv",
+          "ManufacturerID,EquipmentName,List,Name\n"
+          "AXIOM,DA-16,Input,IN\n"
+          "AXIOM,DA-16,Output,\"OUT\x1b\"\n");
+    write("cable_types.csv",
+          "ManufacturerID,CableType,cablecorenumber\n"
+          "AXIOM,ONE,1\n"
+          "AXIOM,MANY,999\n"
+          "AXIOM,NONE,0\n"
+          "AXIOM,NEGATIVE,-4\n"
+          "AXIOM,TOO MANY,1000\n"
+          "AXIOM,UNSAID,\n");
+    ScriptedUser user("button OK");
+    const ImportReport r = LibraryExchange(access(user)).importFrom(dir.path());
+    EXPECT_TRUE(r.done);
+    EXPECT_EQ(r.rejected,
+              (QStringList{
+                  "manufacturers.csv line 3: ManufacturerID holds the control character U+0000",
+                  "manufacturers.csv line 4: ManufacturerID holds the control character U+0009",
+                  "manufacturers.csv line 5: ManufacturerName holds the control character U+0001",
+                  "connectors.csv line 4: connvendor1 holds the control character U+0000",
+                  "connectors.csv line 5: Connector holds the control character U+007F",
+                  "equipment_io.csv line 3: Name holds the control character U+001B",
+                  "cable_types.csv line 4: cablecorenumber must be from 1 to 999",
+                  "cable_types.csv line 5: cablecorenumber must be from 1 to 999",
+                  "cable_types.csv line 6: cablecorenumber must be from 1 to 999"}));
+    EXPECT_EQ(count("tblManufacturers"), 1);
+    EXPECT_EQ(count("tblConnectors"), 1);  // a line break in a description is kept
+    EXPECT_EQ(count("tblInputs") + count("tblOutputs"), 1);
+    EXPECT_EQ(count("tblCableTypes"), 3);
 }
 
 TEST_P(LibraryExchangeTest, LongImportsShowProgress) {
