@@ -14,6 +14,7 @@
 
 #include "cad/dxf.h"
 #include "cad/geometry.h"
+#include "cad/regular_file.h"
 
 namespace tolvane::cad {
 
@@ -1263,9 +1264,10 @@ void checkDxf(const QByteArray& data) {
 }
 
 Document loadDxf(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw DxfError(0, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    QFile file;
+    QString reason;
+    if (!openRegularFile(path, file, &reason))
+        throw DxfError(0, QStringLiteral("cannot open %1: %2").arg(path, reason));
     if (file.size() > kMaxFileSize) throw DxfError(0, QStringLiteral("%1 is too large").arg(path));
     // Read in place from a mapping of the file; where the file cannot be mapped, read whole.
     uchar* mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;

@@ -1,9 +1,5 @@
 #include "cad/pictures.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <QImageReader>
 #include <QMutexLocker>
@@ -13,35 +9,20 @@
 #include <vector>
 
 #include "cad/document.h"
+#include "cad/regular_file.h"
 
 namespace tolvane::cad {
 
 QImage readPicture(const QString& file, bool* missing, QString* reason) {
     *missing = false;
     reason->clear();
-    // Opened without waiting for a writer, so that a FIFO cannot hold the reader; what is
-    // not a regular file is then refused unread.
-    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *missing = errno == ENOENT || errno == ENOTDIR;
-        if (!*missing) *reason = QString::fromLocal8Bit(strerror(errno));
-        return {};
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        *reason = QStringLiteral("it is not a regular file");
-        return {};
-    }
-    if (st.st_size > kMaxPictureFileBytes) {
-        ::close(fd);
-        *reason = QStringLiteral("the file is larger than %1 MB").arg(kMaxPictureFileBytes >> 20);
-        return {};
-    }
     QFile f;
-    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        *reason = f.errorString();
+    if (!openRegularFile(file, f, reason, missing)) {
+        if (*missing) reason->clear();
+        return {};
+    }
+    if (f.size() > kMaxPictureFileBytes) {
+        *reason = QStringLiteral("the file is larger than %1 MB").arg(kMaxPictureFileBytes >> 20);
         return {};
     }
     QImageReader reader(&f);

@@ -495,7 +495,8 @@ class MainWindowTest : public QObject {
         DrawingWindow* w = openChanged("d.dxf");
         QVERIFY(w);
         MainWindow* main = main_.get();
-        BatchHost host(main);
+        std::unique_ptr<ErrorHandler> noHandler;
+        BatchHost host(main, noHandler);
         QCOMPARE(host.snapPoint(nullptr, {9.95, 0.03}, cad::SnapEndPoint), QPointF(10, 0));
         QCOMPARE(host.snapPoint(w, {9.5, 0.03}, cad::SnapEndPoint), QPointF(9.5, 0.03));
         w->drawing().setModified(false);

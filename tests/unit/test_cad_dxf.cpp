@@ -1,6 +1,7 @@
 // DXF reading and writing of the drawing engine: our own round trip, files checked by and
 // written with ezdxf (an independent DXF library), and damaged input.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCryptographicHash>
 #include <QDataStream>
@@ -880,6 +881,23 @@ TEST(CadDxf, DamagedInputIsRefusedWithALineNumber) {
         FAIL();
     } catch (const DxfError& e) {
         EXPECT_EQ(e.line(), 8);
+    }
+}
+
+// A drawing path that is no regular file is refused before a byte is read: a link to
+// /dev/zero was read without end, a named pipe without a writer held the open for ever.
+TEST(CadDxf, OnlyRegularFilesAreOpened) {
+    QTemporaryDir dir;
+    const QString zero = dir.filePath("zero.dxf"), pipe = dir.filePath("pipe.dxf");
+    ASSERT_TRUE(QFile::link("/dev/zero", zero));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& path : {zero, pipe, dir.path()}) {
+        try {
+            loadDxf(path);
+            ADD_FAILURE() << path.toStdString() << " was read";
+        } catch (const DxfError& e) {
+            EXPECT_TRUE(e.reason().contains("not a regular file")) << e.reason().toStdString();
+        }
     }
 }
 
