@@ -1011,7 +1011,8 @@ void MainWindow::load(const QString& argument) {
     const ArgumentKind kind = classifyArgument(argument);
     if (kind == ArgumentKind::Drawing || kind == ArgumentKind::UnsupportedDrawing ||
         kind == ArgumentKind::Report) {
-        openFile(argument);
+        // A file that cannot be opened ends its open, not the start of the program.
+        s_.errors.guard(QStringLiteral("OpenFile"), [&] { openFile(argument); });
         return;
     }
     if (kind == ArgumentKind::Unknown)
