@@ -110,6 +110,9 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
         clearGripSet(window);
     };
     w->deleteSelection = [this](DrawingWindow& window) {
+        // The key erases what is selected; with nothing selected it has nothing to do (the
+        // Erase command, typed or chosen, is the one that asks for objects).
+        if (window.view().selection().isEmpty()) return;
         s_.ui.history(QStringLiteral("Deleting %1 entities").arg(window.view().selection().size()));
         // Deleting linked entities (with their database rows) is its own command.
         s_.router.route(QStringLiteral("catDErase"));
