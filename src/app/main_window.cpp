@@ -445,6 +445,12 @@ void MainWindow::buildPanes() {
         const QString key = keys.value(text);
         if (!key.isEmpty()) RouteCMD(key);
     };
+    commandLine_->drawingKey = [this](QKeyEvent* key) {
+        DrawingWindow* w = drawings_ ? drawings_->active() : nullptr;
+        if (!w) return false;
+        QCoreApplication::sendEvent(w, key);
+        return true;
+    };
     commandLine_->runAction = [this](const QString& action) {
         if (action.startsWith(QLatin1String("TLB:")))
             toggleBar(action.mid(4));

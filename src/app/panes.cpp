@@ -159,6 +159,10 @@ bool CommandLinePane::eventFilter(QObject* watched, QEvent* event) {
             clearCommand();
             return true;
         }
+        // The box keeps the focus after an alias: the drawing's shortcuts still act on it.
+        const bool drawingsOwn = (key->modifiers() & Qt::ControlModifier) ||
+                                 (key->key() == Qt::Key_Delete && box_->text().isEmpty());
+        if (drawingsOwn && drawingKey && drawingKey(key)) return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -13,6 +13,8 @@ class QLineEdit;
 class QPlainTextEdit;
 class QComboBox;
 
+class QKeyEvent;
+
 namespace tolvane {
 
 class CommandAliases;
@@ -67,6 +69,9 @@ class CommandLinePane : public QWidget, public PromptLine {
     std::function<void(const QString&)> runAction;
     // Zoom and pan while a drawing command keeps running: "ZE", "ZW", ..., "PAN".
     std::function<void(const QString&)> transparentView;
+    // The drawing's own keys (Ctrl+S, Ctrl+Z, ..., and Delete when nothing is typed) typed in
+    // the command box: handed to the active drawing; false when there is none.
+    std::function<bool(QKeyEvent*)> drawingKey;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

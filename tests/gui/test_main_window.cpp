@@ -698,6 +698,25 @@ class MainWindowTest : public QObject {
         QCOMPARE(main_->router().lastRouted(), QString("catDErase"));
     }
 
+    // After an alias the command box keeps the focus; the drawing's shortcuts still act on the
+    // drawing, and text typed in the box is left alone by Delete.
+    void drawingShortcutsWorkFromTheCommandBox() {
+        DrawingWindow* w = openChanged("keys.dxf");
+        QVERIFY(w);
+        auto* box = main_->commandLine()->findChild<QLineEdit*>("txtCommand");
+        QVERIFY(box);
+        QTest::keyClick(box, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(main_->router().lastRouted(), QString("catDSave"));
+        QVERIFY(!w->drawing().modified());
+        QCOMPARE(linesIn(dir_.filePath("keys.dxf")), 2);
+        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(main_->router().lastRouted(), QString("catDUndo"));
+        box->setText("Z");
+        QTest::keyClick(box, Qt::Key_Delete);
+        QCOMPARE(main_->router().lastRouted(), QString("catDUndo"));
+        w->drawing().setModified(false);
+    }
+
     void blockPreferencesAreTheInstallationsWhoeverIsLoggedIn() {
         // The logged-in user's own row asks for other block preferences than the first row,
         // which is the installation's.
