@@ -304,12 +304,9 @@ quint64 Connections::beginReading(DbId id) {
     QSqlDatabase db = readingDatabase(id);
     if (slot.readers == 0) {
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("begin transaction read only"))) {
-            DbError error(id, slot.connSpec.engine, slot.connSpec.location(),
-                          QStringLiteral("cannot start a read-only transaction"), q.lastError());
-            if (error.connectionLost()) markLost(id);
-            throw error;
-        }
+        if (!q.exec(QStringLiteral("begin transaction read only")))
+            throw failure(id, QStringLiteral("cannot start a read-only transaction"),
+                          q.lastError());
     }
     ++slot.readers;
     return slot.readingEpoch;
@@ -322,6 +319,12 @@ void Connections::endReading(DbId id, quint64 reading) {
     if (!QSqlDatabase::contains(name)) return;
     QSqlDatabase db = QSqlDatabase::database(name, false);
     if (db.isOpen()) QSqlQuery(db).exec(QStringLiteral("rollback"));
+}
+
+DbError Connections::failure(DbId id, const QString& what, const QSqlError& error) {
+    DbError e(id, engine(id), boundTo(id).location(), what, error);
+    if (e.connectionLost()) slots_[int(id)].lost = slots_[int(id)].readingLost = true;
+    return e;
 }
 
 QSqlDatabase Connections::open(DbId id, const QString& name, bool reading) {
@@ -506,7 +509,8 @@ Query::Query(DbId db, const QString& sql, Connections& registry, Access access)
     // the others run as they stand (PostgreSQL cannot prepare a table definition, say).
     if (sql.contains(QLatin1Char('?'))) {
         if (!q_.prepare(sql))
-            throw failed(QStringLiteral("cannot run \"%1\"").arg(sql), q_.lastError());
+            throw registry_.failure(db_, QStringLiteral("cannot run \"%1\"").arg(sql),
+                                    q_.lastError());
         prepared_ = true;
     }
 }
@@ -553,16 +557,10 @@ Query& Query::exec() {
     if (!ok) {
         const QSqlError error = q_.lastError();
         endReading();
-        throw failed(QStringLiteral("cannot run \"%1\"").arg(text_), error);
+        throw registry_.failure(db_, QStringLiteral("cannot run \"%1\"").arg(text_), error);
     }
     if (!written_.isEmpty()) TableChanges::instance().notify(db_, written_);
     return *this;
-}
-
-DbError Query::failed(const QString& what, const QSqlError& error) {
-    DbError e(db_, engine_, location_, what, error);
-    if (e.connectionLost()) registry_.markLost(db_);
-    return e;
 }
 
 QVariant Query::value(const QString& column) const {
@@ -582,8 +580,8 @@ Transaction::Transaction(DbId db, Connections& registry)
       location_(registry.boundTo(db).location()),
       database_(registry.database(db)) {
     if (!database_.transaction())
-        throw DbError(db, registry.engine(db), location_,
-                      QStringLiteral("cannot start a transaction"), database_.lastError());
+        throw registry.failure(db, QStringLiteral("cannot start a transaction"),
+                               database_.lastError());
 }
 
 Transaction::~Transaction() {
@@ -604,10 +602,7 @@ void Transaction::commit() {
         const QSqlError reason = database_.lastError();
         database_.rollback();
         done_ = true;
-        DbError error(db_, registry_.engine(db_), location_,
-                      QStringLiteral("cannot save the changes"), reason);
-        if (error.connectionLost()) registry_.markLost(db_);
-        throw error;
+        throw registry_.failure(db_, QStringLiteral("cannot save the changes"), reason);
     }
     done_ = true;
 }

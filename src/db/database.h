@@ -100,8 +100,9 @@ class Connections {
     QSqlDatabase database(DbId id);
     void close(DbId id);
     void closeAll();
-    // The connection of id failed as a lost one does: the next use opens it anew.
-    void markLost(DbId id) { slots_[int(id)].lost = slots_[int(id)].readingLost = true; }
+    // The error of a statement, transaction or connection of id that failed with the engine's
+    // error; a connection found lost is opened anew by the next use.
+    DbError failure(DbId id, const QString& what, const QSqlError& error);
 
     // How long a statement on an SQLite file waits for another program's write to end before
     // the database counts as busy. Applies to connections opened afterwards.
@@ -220,7 +221,6 @@ class Query {
     Query(DbId db, const QString& sql, Connections& registry, Access access);
 
   private:
-    DbError failed(const QString& what, const QSqlError& error);
     void endReading();
 
     Connections& registry_;
