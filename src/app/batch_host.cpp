@@ -1,12 +1,15 @@
 // The batch script host.
 #include "app/batch_host.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSqlRecord>
 
+#include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
 #include "app/main_window.h"
@@ -103,13 +106,51 @@ bool BatchHost::keyFromName(const QString& name, int& key, Qt::KeyboardModifiers
         mods = Qt::KeypadModifier;
         return true;
     }
-    static const QString ctrlKeys = QStringLiteral("SOPZCVX");
+    static const QString ctrlKeys = QStringLiteral("NSOPZYCVX");
     if (name.size() == 6 && name.startsWith(QLatin1String("Ctrl+")) && ctrlKeys.contains(name[5])) {
         key = Qt::Key_A + (name[5].unicode() - 'A');
         mods = Qt::ControlModifier;
         return true;
     }
+    if (name == QLatin1String("Ctrl+Shift+Z")) {
+        key = Qt::Key_Z;
+        mods = Qt::ControlModifier | Qt::ShiftModifier;
+        return true;
+    }
     return false;
+}
+
+QWidget* BatchHost::keyTarget(QWidget* current) const {
+    QWidget* target = current ? current : requireMain();
+    // The focus inside the current window, or the command box, which serves the drawing
+    // whose keys it hands on.
+    QWidget* focus = target->window()->focusWidget();
+    const bool commandBox =
+        focus && main_ && main_->commandLine()->isAncestorOf(focus) && target != main_;
+    if (focus && (focus == target || target->isAncestorOf(focus) || commandBox)) return focus;
+    if (QWidget* own = target->focusWidget()) return own;
+    return target;
+}
+
+void BatchHost::press(QWidget* target, int code, Qt::KeyboardModifiers mods, const QString& text) {
+    QKeyEvent override(QEvent::ShortcutOverride, code, mods, text);
+    override.ignore();
+    QApplication::sendEvent(target, &override);
+    if (!override.isAccepted() && (mods & Qt::ControlModifier)) {
+        const QKeySequence sequence(QKeyCombination(mods, Qt::Key(code)));
+        QWidget* window = target->window();
+        for (QAction* a : window->findChildren<QAction*>()) {
+            if (a->isEnabled() && a->shortcutContext() == Qt::WindowShortcut &&
+                a->shortcuts().contains(sequence)) {
+                a->trigger();
+                return;
+            }
+        }
+    }
+    QKeyEvent down(QEvent::KeyPress, code, mods, text);
+    QKeyEvent up(QEvent::KeyRelease, code, mods, text);
+    QApplication::sendEvent(target, &down);
+    QApplication::sendEvent(target, &up);
 }
 
 void BatchHost::key(QWidget* current, const QString& name) {
@@ -117,14 +158,29 @@ void BatchHost::key(QWidget* current, const QString& name) {
     Qt::KeyboardModifiers mods;
     if (!keyFromName(name, code, mods))
         throw DriverError(QStringLiteral("unknown key %1").arg(name));
-    QWidget* target = current ? current : requireMain();
-    if (QWidget* focus = target->focusWidget()) target = focus;
     QString text;
     if (!(mods & Qt::ControlModifier) && code < 0x01000000) text = QChar(code);
-    QKeyEvent press(QEvent::KeyPress, code, mods, text);
-    QKeyEvent release(QEvent::KeyRelease, code, mods, text);
-    QApplication::sendEvent(target, &press);
-    QApplication::sendEvent(target, &release);
+    press(keyTarget(current), code, mods, text);
+}
+
+void BatchHost::keys(QWidget* current, const QString& text) {
+    for (const QChar c : text) {
+        // Printable characters have the key code of their upper case.
+        const int code = c.toUpper().unicode();
+        press(keyTarget(current), code, Qt::NoModifier, QString(c));
+    }
+}
+
+void BatchHost::focus(QWidget* current, const QString& where) {
+    if (where == QLatin1String("cmdline")) {
+        requireMain()->commandLine()->focusBox();
+        return;
+    }
+    DrawingWindow* w = qobject_cast<DrawingWindow*>(current);
+    if (!w) w = requireMain()->drawings()->active();
+    if (!w) throw DriverError(QStringLiteral("focus canvas needs an open drawing"));
+    activate(w);
+    w->view().setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* BatchHost::activeWindow() {

@@ -23,6 +23,8 @@ class BatchHost : public ScriptHost {
     void open(const QString& file) override;
     void dblclick(QWidget* current, const QPointF& point, int line) override;
     void key(QWidget* current, const QString& name) override;
+    void keys(QWidget* current, const QString& text) override;
+    void focus(QWidget* current, const QString& where) override;
     QWidget* activeWindow() override;
     QList<QWidget*> openWindows() override;
     void activate(QWidget* window) override;
@@ -38,6 +40,11 @@ class BatchHost : public ScriptHost {
 
   private:
     MainWindow* requireMain() const;
+    // Where a key pressed in the current window goes: the widget with the keyboard focus.
+    QWidget* keyTarget(QWidget* current) const;
+    // Presses and releases a key at `target` as the desktop would: the focus widget may claim
+    // a shortcut key for itself, else a window shortcut of an enabled action takes it.
+    static void press(QWidget* target, int key, Qt::KeyboardModifiers mods, const QString& text);
     MainWindow*& main_;
     std::unique_ptr<ErrorHandler>& errors_;
 };

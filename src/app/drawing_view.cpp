@@ -1,11 +1,16 @@
 #include "app/drawing_view.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLineF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -590,6 +595,18 @@ void DrawingView::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     QWidget::mouseDoubleClickEvent(event);
+}
+
+// The drawing takes the keyboard when the cursor comes over it, so keys typed with the hands
+// on the drawing reach it (and through it the command line), unless a text is being edited
+// elsewhere (the command box among them), which keeps its keys.
+void DrawingView::enterEvent(QEnterEvent* event) {
+    QWidget* focus = QApplication::focusWidget();
+    const bool editing =
+        focus && (qobject_cast<QLineEdit*>(focus) || qobject_cast<QAbstractSpinBox*>(focus) ||
+                  qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus));
+    if (!editing && isActiveWindow()) setFocus(Qt::MouseFocusReason);
+    QWidget::enterEvent(event);
 }
 
 void DrawingView::leaveEvent(QEvent*) {

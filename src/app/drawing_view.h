@@ -133,6 +133,7 @@ class DrawingView : public QWidget {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
   private:

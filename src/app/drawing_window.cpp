@@ -135,18 +135,8 @@ void DrawingWindow::keyPressEvent(QKeyEvent* event) {
     const bool keypad = mods & Qt::KeypadModifier;
     const bool shift = mods & Qt::ShiftModifier;
     if (logKey) logKey(QStringLiteral("keyCatcher: %1 Shift: %2").arg(key).arg(shift ? 1 : 0));
-    if (mods & Qt::ControlModifier) {
-        static const QHash<int, QString> ctrl = {
-            {Qt::Key_S, QStringLiteral("catDSave")},       {Qt::Key_O, QStringLiteral("catDOpen")},
-            {Qt::Key_P, QStringLiteral("catDPrint")},      {Qt::Key_Z, QStringLiteral("catDUndo")},
-            {Qt::Key_C, QStringLiteral("catDCopytoClip")}, {Qt::Key_V, QStringLiteral("catDPaste")},
-            {Qt::Key_X, QStringLiteral("catDCuttoClip")}};
-        const auto it = ctrl.constFind(key);
-        if (it != ctrl.constEnd()) {
-            if (route) route(*it);
-            return;
-        }
-    }
+    // Ctrl+S, Ctrl+Z, ... are the main window's shortcuts: they act on the active drawing
+    // whatever has the focus.
     if (key == Qt::Key_Escape) {
         if (escape) escape(*this);
         return;
@@ -182,6 +172,14 @@ void DrawingWindow::keyPressEvent(QKeyEvent* event) {
             typeChar(c);
             return;
         }
+    }
+    // Printable keys (and Backspace) typed over the drawing go to the command line, so an
+    // alias typed with the hands on the drawing runs as if typed in the box.
+    const QString text = event->text();
+    const bool plain = !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (plain && typeChar && text.size() == 1 && (text[0].isPrint() || key == Qt::Key_Backspace)) {
+        typeChar(key == Qt::Key_Backspace ? QChar(u'\b') : text[0]);
+        return;
     }
     QWidget::keyPressEvent(event);
 }

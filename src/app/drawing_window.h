@@ -57,10 +57,10 @@ class DrawingWindow : public QWidget {
     // How this drawing is printed (page setup), kept while the window is open.
     PageSetup pageSetup;
 
-    // Hooks of the owner. closing: the window may close (false keeps it open); route: a key
-    // of keyCatcher; escape: Escape outside a prompt; deleteSelection: the Delete key.
+    // Hooks of the owner. closing: the window may close (false keeps it open); escape:
+    // Escape outside a prompt; deleteSelection: the Delete key; typeChar: a key typed over
+    // the drawing, for the command line ('\b' for Backspace).
     std::function<bool(DrawingWindow&)> closing;
-    std::function<void(const QString& key)> route;
     // A block chosen in the insert list, to be inserted.
     std::function<void(const QString& block)> insertBlock;
     std::function<void(DrawingWindow&)> escape;

@@ -97,7 +97,6 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
     connect(d, &Drawing::entityAdded, this, [this](cad::Entity& e) { events_.entityAdded(e); });
     auto* w = new DrawingWindow(std::move(drawing), freeIndex(), s_.ui, s_.settings);
     w->closing = [this](DrawingWindow& window) { return closing(window); };
-    w->route = [this](const QString& key) { s_.router.route(key); };
     // A block chosen in the insert list is inserted as Insert... would, under its permission.
     w->insertBlock = [this](const QString& block) {
         chosenBlock_ = block;

@@ -361,18 +361,26 @@ void MainWindow::buildActions() {
     for (const SnapMode& m : kSnapModes) action(QString::fromLatin1(m.key))->setCheckable(true);
     action(QStringLiteral("catDAutoGrips"))->setCheckable(true);
     action(QStringLiteral("catDAutoGrips"))->setChecked(true);
-    // The keys a drawing window turns into these commands, shown beside them in the menus.
-    // The drawing window acts on them itself, so the actions take them only while their menu
-    // is open.
-    const std::pair<const char*, QKeySequence::StandardKey> kShown[] = {
-        {"catDSave", QKeySequence::Save},       {"catDOpen", QKeySequence::Open},
-        {"catDPrint", QKeySequence::Print},     {"catDUndo", QKeySequence::Undo},
-        {"catDCopytoClip", QKeySequence::Copy}, {"catDPaste", QKeySequence::Paste},
-        {"catDCuttoClip", QKeySequence::Cut}};
-    for (const auto& [key, shortcut] : kShown) {
+    // The drawing's keys act on the active document whatever has the focus in the main
+    // window (the command box, a pane, the drawing); a text field being edited keeps its own
+    // Ctrl+C, Ctrl+Z, ... (it claims them before the shortcuts are looked at), except the
+    // command box, which hands them on.
+    const std::pair<const char*, QList<QKeySequence>> kShortcuts[] = {
+        {"catDNew", {QKeySequence(Qt::CTRL | Qt::Key_N)}},
+        {"catDOpen", {QKeySequence(Qt::CTRL | Qt::Key_O)}},
+        {"catDSave", {QKeySequence(Qt::CTRL | Qt::Key_S)}},
+        {"catDPrint", {QKeySequence(Qt::CTRL | Qt::Key_P)}},
+        {"catDUndo", {QKeySequence(Qt::CTRL | Qt::Key_Z)}},
+        {"catDRedo",
+         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}},
+        {"catDCopytoClip", {QKeySequence(Qt::CTRL | Qt::Key_C)}},
+        {"catDPaste", {QKeySequence(Qt::CTRL | Qt::Key_V)}},
+        {"catDCuttoClip", {QKeySequence(Qt::CTRL | Qt::Key_X)}}};
+    for (const auto& [key, shortcuts] : kShortcuts) {
         QAction* a = action(QString::fromLatin1(key));
-        a->setShortcut(shortcut);
-        a->setShortcutContext(Qt::WidgetShortcut);
+        a->setShortcuts(shortcuts);
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
     }
     // Exit acts through its own menu handler, not the router.
     QAction* exit = action(QStringLiteral("catGExit"));
@@ -443,7 +451,7 @@ void MainWindow::buildPanes() {
             {QStringLiteral("ZP"), QStringLiteral("catDZoomPrevious")},
             {QStringLiteral("PAN"), QStringLiteral("catDPan")}};
         const QString key = keys.value(text);
-        if (!key.isEmpty()) RouteCMD(key);
+        if (!key.isEmpty()) router_.route(key);
     };
     commandLine_->drawingKey = [this](QKeyEvent* key) {
         DrawingWindow* w = drawings_ ? drawings_->active() : nullptr;
@@ -455,7 +463,7 @@ void MainWindow::buildPanes() {
         if (action.startsWith(QLatin1String("TLB:")))
             toggleBar(action.mid(4));
         else
-            RouteCMD(action);
+            router_.route(action);  // the typed alias is in the history already
     };
 }
 
@@ -781,7 +789,7 @@ void MainWindow::registerActions() {
         // The active drawing remembers its last interactive command.
         QWidget* child = activeChild();
         const QString last = child ? child->property("lastCommand").toString() : QString();
-        RouteCMD(QStringLiteral("cat") + last);
+        router_.route(QStringLiteral("cat") + last);
     });
 }
 
@@ -936,7 +944,7 @@ void MainWindow::changeProperty(const QString& name, const QString& text) {
 }
 
 void MainWindow::RouteCMD(const QString& key) {
-    router_.route(key);
+    router_.route(key, CommandRouter::Origin::Menu);
 }
 
 void MainWindow::load(const QString& argument) {

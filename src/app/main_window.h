@@ -82,7 +82,7 @@ class MainWindow : public QMainWindow {
     explicit MainWindow(Services services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // RouteCMD: enter a command key as a menu item would.
+    // RouteCMD: enter a command key as a menu item would (echoed in the command history).
     void RouteCMD(const QString& key);
     CommandRouter& router() { return router_; }
 

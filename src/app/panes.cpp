@@ -97,13 +97,23 @@ void CommandLinePane::addHistory(const QString& text, bool newLine) {
     if (log_.enabled()) log_.log(QStringLiteral("CommandLine History: ") + text);
 }
 
+void CommandLinePane::focusBox() {
+    box_->setFocus(Qt::OtherFocusReason);
+}
+
 void CommandLinePane::addChar(QChar c) {
     if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
         pressEnter();
         return;
     }
+    if (c == QLatin1Char('\b')) {
+        box_->backspace();
+        return;
+    }
+    // '#' starts a handle, '@' a point relative to the last one.
     if (c.isLetterOrNumber() || c == QLatin1Char(' ') || c == QLatin1Char(',') ||
-        c == QLatin1Char('-') || c == QLatin1Char('.') || c == QLatin1Char('#'))
+        c == QLatin1Char('-') || c == QLatin1Char('.') || c == QLatin1Char('#') ||
+        c == QLatin1Char('@'))
         box_->setText(box_->text() + c);
 }
 
@@ -152,17 +162,25 @@ void CommandLinePane::pressEnter() {
 }
 
 bool CommandLinePane::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == box_ && event->type() == QEvent::KeyPress) {
+    if (watched != box_) return QWidget::eventFilter(watched, event);
+    // The box keeps the focus after an alias: the drawing's keys still act on the drawing.
+    // Its own Ctrl+Z, Ctrl+C, ... are given up, so the main window's shortcuts take them.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() & Qt::ControlModifier) return true;
+    }
+    if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Escape) {
-            if (ui_.promptWaiting()) ui_.cancelPrompt();
+            // Escape empties the box and acts on the drawing: the waiting prompt is cancelled
+            // and the selection cleared.
             clearCommand();
+            if (!drawingKey || !drawingKey(key))
+                if (ui_.promptWaiting()) ui_.cancelPrompt();
             return true;
         }
-        // The box keeps the focus after an alias: the drawing's shortcuts still act on it.
-        const bool drawingsOwn = (key->modifiers() & Qt::ControlModifier) ||
-                                 (key->key() == Qt::Key_Delete && box_->text().isEmpty());
-        if (drawingsOwn && drawingKey && drawingKey(key)) return true;
+        if (key->key() == Qt::Key_Delete && box_->text().isEmpty() && drawingKey && drawingKey(key))
+            return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -56,6 +56,8 @@ class CommandLinePane : public QWidget, public PromptLine {
     QString command() const;  // the prompt label's text
     // Types one character into the command box, as the keyboard would.
     void addChar(QChar c);
+    // Gives the keyboard focus to the command box.
+    void focusBox();
     // Presses Enter in the command box.
     void pressEnter();
 

@@ -19,7 +19,7 @@ bool CommandRouter::available(const QString& key) const {
     return command && (command->kind == CommandKind::NoAction || actions_.contains(key));
 }
 
-void CommandRouter::route(const QString& key) {
+void CommandRouter::route(const QString& key, Origin origin) {
     const CommandInfo* command = findCommand(key);
     if (!command) return;
     if (permission_ && !permission_(key)) return;
@@ -41,6 +41,9 @@ void CommandRouter::route(const QString& key) {
         return;
     }
     lastRouted_ = key;
+    if (origin == Origin::Menu)
+        ui_.history(QStringLiteral("COMMAND : ") +
+                    QString::fromLatin1(command->label).remove(QStringLiteral("...")));
     const Action action = it.value();  // the action may re-register keys while it runs
     errors_.guard(key, [&] {
         try {

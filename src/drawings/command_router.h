@@ -37,8 +37,12 @@ class CommandRouter {
 
     // The permission check alone (it tells the user when it refuses).
     bool permitted(const QString& key) const { return !permission_ || permission_(key); }
+    // Where a routed key comes from. A command the user starts from a menu or a toolbar is
+    // echoed in the command history ("COMMAND : Line"), as typed aliases are, so the history
+    // shows what was done; the program's own routing is not.
+    enum class Origin { Program, Menu };
     // Routes a key. Unknown keys and refused keys change nothing.
-    void route(const QString& key);
+    void route(const QString& key, Origin origin = Origin::Program);
 
     // Writes a failed drawing operation on the command line ("Error in [op] : text"); a
     // cancelled job writes nothing. Actions that throw cad::CadError end up here.

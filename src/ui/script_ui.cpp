@@ -19,7 +19,7 @@ const QStringList kActions = {
     QStringLiteral("open"),  QStringLiteral("window"), QStringLiteral("dblclick"),
     QStringLiteral("key"),   QStringLiteral("set"),    QStringLiteral("click"),
     QStringLiteral("rows"),  QStringLiteral("cell"),   QStringLiteral("column"),
-    QStringLiteral("close")};
+    QStringLiteral("close"), QStringLiteral("keys"),   QStringLiteral("focus")};
 const QStringList kAnswers = {
     QStringLiteral("button"), QStringLiteral("text"),   QStringLiteral("file"),
     QStringLiteral("choose"), QStringLiteral("point"),  QStringLiteral("pick"),
@@ -177,6 +177,14 @@ void ScriptUi::act(const ScriptLine& line) {
         host_->dblclick(window, *p, line.number);
     } else if (v == QLatin1String("key")) {
         host_->key(window, line.rest);
+    } else if (v == QLatin1String("keys")) {
+        host_->keys(window, line.rest);
+    } else if (v == QLatin1String("focus")) {
+        if (line.rest != QLatin1String("canvas") && line.rest != QLatin1String("cmdline"))
+            throw ScriptAbort(
+                2, line.number,
+                QStringLiteral("focus canvas or focus cmdline expected; found: %1").arg(line.rest));
+        host_->focus(window, line.rest);
     } else if (v == QLatin1String("set")) {
         auto [name, value] = firstWord(line.rest);
         WidgetDriver::set(window, name, value);

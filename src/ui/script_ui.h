@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "ui/ui.h"
+#include "ui/widget_driver.h"
 
 namespace tolvane {
 
@@ -65,6 +66,19 @@ class ScriptHost {
     virtual void dblclick(QWidget* current, const QPointF& point, int line) = 0;
     // Presses a key in the current window.
     virtual void key(QWidget* current, const QString& name) = 0;
+    // Types text, one character at a time, into whatever has the keyboard focus.
+    virtual void keys(QWidget* current, const QString& text) {
+        Q_UNUSED(current);
+        Q_UNUSED(text);
+        throw DriverError(QStringLiteral("keys needs the program's windows"));
+    }
+    // Gives the keyboard focus to the current drawing ("canvas") or its command line
+    // ("cmdline").
+    virtual void focus(QWidget* current, const QString& where) {
+        Q_UNUSED(current);
+        Q_UNUSED(where);
+        throw DriverError(QStringLiteral("focus needs the program's windows"));
+    }
     // The main window's active window when the script named none: the active child window,
     // else the main window.
     virtual QWidget* activeWindow() = 0;

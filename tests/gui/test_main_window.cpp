@@ -698,22 +698,57 @@ class MainWindowTest : public QObject {
         QCOMPARE(main_->router().lastRouted(), QString("catDErase"));
     }
 
-    // After an alias the command box keeps the focus; the drawing's shortcuts still act on the
-    // drawing, and text typed in the box is left alone by Delete.
-    void drawingShortcutsWorkFromTheCommandBox() {
+    // The drawing's keys act on the active drawing whatever has the focus in the main window:
+    // the command box after an alias, a pane, the drawing itself. Text typed in the box is
+    // left alone by Delete; keys typed over the drawing go to the command line.
+    void drawingKeysActWhateverHasTheFocus() {
+        // The answers to the line's first point, then Ctrl+N's template and file.
+        restart("escape\nchoose (No template)\nfile " + dir_.filePath("new.dxf") + "\n");
         DrawingWindow* w = openChanged("keys.dxf");
         QVERIFY(w);
+        main_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main_.get()));
         auto* box = main_->commandLine()->findChild<QLineEdit*>("txtCommand");
         QVERIFY(box);
+        box->setFocus();
         QTest::keyClick(box, Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(main_->router().lastRouted(), QString("catDSave"));
         QVERIFY(!w->drawing().modified());
         QCOMPARE(linesIn(dir_.filePath("keys.dxf")), 2);
+        // Undo from the box takes the drawing's last step, not the box's last text.
+        QTest::keyClicks(box, "ze");
+        QCOMPARE(main_->router().lastRouted(), QString("catDExtents"));
         QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(main_->router().lastRouted(), QString("catDUndo"));
+        QCOMPARE(int(w->drawing().space().entities.size()), 1);
+        QVERIFY(box->text().isEmpty());
+        // Redo is Ctrl+Y and Ctrl+Shift+Z, from a pane as well as from the box.
+        auto* tree = main_->findChild<QTreeWidget*>();
+        QVERIFY(tree);
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(int(w->drawing().space().entities.size()), 2);
+        QTest::keyClick(tree, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(int(w->drawing().space().entities.size()), 1);
+        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(int(w->drawing().space().entities.size()), 2);
         box->setText("Z");
         QTest::keyClick(box, Qt::Key_Delete);
-        QCOMPARE(main_->router().lastRouted(), QString("catDUndo"));
+        QCOMPARE(main_->router().lastRouted(), QString("catDRedo"));
+        // "DL" typed over the drawing starts a line: its first point is asked.
+        box->clear();
+        w->view().setFocus();
+        QTest::keyClicks(&w->view(), "dl");
+        QCOMPARE(main_->router().lastRouted(), QString("catDLine"));
+        QVERIFY(user_->transcript.contains("HISTORY COMMAND : DL\nPROMPT"));
+        QVERIFY(user_->transcript.contains("ANSWER escape"));
+        // Ctrl+N makes a new drawing, from anywhere in the window.
+        const int before = int(main_->drawings()->windows().size());
+        QTest::keyClick(tree, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(int(main_->drawings()->windows().size()), before + 1);
+        // A command chosen from a menu is echoed in the history.
+        main_->findChild<QAction*>("catDExtents")->trigger();
+        QVERIFY(user_->transcript.contains("HISTORY COMMAND : Zoom Extents"));
         w->drawing().setModified(false);
     }
 
