@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+#include <functional>
 
 #include "../unit/script_fixture.h"
 #include "app/drawing_view.h"
@@ -69,10 +70,21 @@ class GripsTest : public QObject {
     static QPoint at(DrawingWindow* w, QPointF world) {
         return w->view().view().toDevice(world).toPoint();
     }
-    // Presses on the grip at `from`, moves to `to` and lets go there.
-    static void drag(DrawingWindow* w, QPointF from, QPointF to) {
+    // Moves the mouse over the view with the left button held (delivered at once, as the
+    // rubber band needs it before the release).
+    static void moveHeld(DrawingWindow* w, QPointF to) {
+        const QPointF device = at(w, to);
+        QMouseEvent move(QEvent::MouseMove, device, w->view().mapToGlobal(device), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w->view(), &move);
+    }
+    // Presses on the grip at `from`, moves to `to` and lets go there; `held` runs before the
+    // button is let go.
+    static void drag(DrawingWindow* w, QPointF from, QPointF to,
+                     const std::function<void()>& held = {}) {
         QTest::mousePress(&w->view(), Qt::LeftButton, {}, at(w, from));
-        QTest::mouseMove(&w->view(), at(w, to));
+        moveHeld(w, to);
+        if (held) held();
         QTest::mouseRelease(&w->view(), Qt::LeftButton, {}, at(w, to));
     }
     static const cad::Entity& entity(DrawingWindow* w, const QString& handle) {
@@ -123,7 +135,7 @@ class GripsTest : public QObject {
         // Pressed and let go on a grip, or let go after Escape: nothing changes.
         drag(w, {0, 0}, {0, 0});
         QTest::mousePress(&w->view(), Qt::LeftButton, {}, at(w, {0, 0}));
-        QTest::mouseMove(&w->view(), at(w, {-5, -5}));
+        moveHeld(w, {-5, -5});
         QTest::keyClick(&w->view(), Qt::Key_Escape);
         QTest::mouseRelease(&w->view(), Qt::LeftButton, {}, at(w, {-5, -5}));
         QCOMPARE(entity(w, line).start, QPointF(0, 0));
@@ -193,7 +205,12 @@ class GripsTest : public QObject {
         w->view().setSelection({wire});
         const int steps = w->drawing().undo().undoCount();
 
-        drag(w, {30, 0}, {30, 20});
+        // TOLVANE_SCREENSHOT_GRIPDRAG names a picture of the window during the drag.
+        drag(w, {30, 0}, {30, 20}, [&] {
+            if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_GRIPDRAG");
+                !file.isEmpty())
+                main_->grab().save(file);
+        });
         QCOMPARE(entity(w, wire).vertices.last().pos, QPointF(30, 20));
         QCOMPARE(tag::field(tag::dst(entity(w, wire)), 0), QString("RTR-02"));
         QCOMPARE(entity(w, text).end, QPointF(29.9, 20.03));
