@@ -79,10 +79,10 @@ void BatchHost::dblclick(QWidget* current, const QPointF& point, int line) {
 bool BatchHost::keyFromName(const QString& name, int& key, Qt::KeyboardModifiers& mods) {
     mods = Qt::NoModifier;
     static const QHash<QString, int> plain = {
-        {QStringLiteral("Escape"), Qt::Key_Escape},
-        {QStringLiteral("Delete"), Qt::Key_Delete},
-        {QStringLiteral("Enter"), Qt::Key_Return},
-        {QStringLiteral("F8"), Qt::Key_F8},
+        {QStringLiteral("Escape"), Qt::Key_Escape}, {QStringLiteral("Delete"), Qt::Key_Delete},
+        {QStringLiteral("Enter"), Qt::Key_Return},  {QStringLiteral("F3"), Qt::Key_F3},
+        {QStringLiteral("F7"), Qt::Key_F7},         {QStringLiteral("F8"), Qt::Key_F8},
+        {QStringLiteral("F9"), Qt::Key_F9},
     };
     static const QHash<QString, int> keypad = {
         {QStringLiteral("KP_Plus"), Qt::Key_Plus},

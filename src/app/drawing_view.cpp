@@ -127,6 +127,12 @@ void DrawingView::setSnapModes(unsigned modes) {
     update();
 }
 
+void DrawingView::aidsChanged() {
+    dirty_ = true;
+    updateSnap();
+    update();
+}
+
 void DrawingView::setAutoGrips(bool on) {
     autoGrips_ = on;
     dirty_ = true;
@@ -284,6 +290,7 @@ void DrawingView::renderCache() {
         } else {
             cache_.fill(options_.background);
         }
+        if (doc_.settings().gridMode) paintGrid(p, pixelView);
         cad::renderSpace(p, doc_, *space_, pixelView, options, &index());
     }
     cache_.setDevicePixelRatio(ratio);
@@ -291,10 +298,37 @@ void DrawingView::renderCache() {
     ++renderCount_;
 }
 
+// The grid: a dot at every multiple of the grid spacing, under the drawing. Where the dots
+// would crowd closer than a few pixels, every second (fourth, ...) one is shown.
+void DrawingView::paintGrid(QPainter& p, const cad::View& pixelView) const {
+    constexpr double kLeastPixels = 8.0;
+    constexpr qint64 kMostDots = 400000;
+    QPointF step = doc_.settings().gridSpacing;
+    if (!(step.x() > 0) || !(step.y() > 0)) return;
+    while (pixelView.toDevice(step.x()) < kLeastPixels) step.rx() *= 2;
+    while (pixelView.toDevice(step.y()) < kLeastPixels) step.ry() *= 2;
+    const QPointF low = pixelView.toWorld(QPointF(0, pixelView.size().height()));
+    const QPointF high = pixelView.toWorld(QPointF(pixelView.size().width(), 0));
+    const double x0 = std::ceil(low.x() / step.x()), x1 = std::floor(high.x() / step.x());
+    const double y0 = std::ceil(low.y() / step.y()), y1 = std::floor(high.y() / step.y());
+    if (!(x1 >= x0) || !(y1 >= y0) || (x1 - x0 + 1) * (y1 - y0 + 1) > double(kMostDots)) return;
+    QList<QPointF> dots;
+    dots.reserve(qsizetype((x1 - x0 + 1) * (y1 - y0 + 1)));
+    for (double i = x0; i <= x1; ++i)
+        for (double j = y0; j <= y1; ++j)
+            dots << pixelView.toDevice(QPointF(i * step.x(), j * step.y()));
+    const QColor ink = cad::contrastColor(paperShown() ? QColor(Qt::white) : options_.background);
+    p.setPen(QPen(QColor::fromRgbF(ink.redF(), ink.greenF(), ink.blueF(), 0.45), 1.0));
+    p.drawPoints(dots.constData(), int(dots.size()));
+}
+
 QPointF DrawingView::answerPoint(QPointF device) {
     if (snap_.found()) return snap_.point;
     QPointF world = view_.toWorld(device);
-    const std::optional<QPointF> base = ui_.promptBase();
+    const cad::DrawingSettings& aids = doc_.settings();
+    if (aids.snapMode) world = cad::snapToSpacing(world, aids.snapSpacing);
+    const std::optional<QPointF> base =
+        grips_.active() ? std::optional<QPointF>(grips_.origin()) : ui_.promptBase();
     if (ortho() && base) {
         const QPointF d = world - *base;
         world = std::abs(d.x()) >= std::abs(d.y()) ? QPointF(world.x(), base->y())
@@ -363,6 +397,15 @@ void DrawingView::paintEvent(QPaintEvent*) {
                 p.drawPath(view_.transform().map(preview(answerPoint(c))));
             else
                 p.drawLine(view_.toDevice(*ui_.promptBase()), view_.toDevice(answerPoint(c)));
+            p.setPen(ink);
+        }
+        // Rubber band of a grip drag: the entity as it would be, and the way the grip goes.
+        if (grips_.active()) {
+            QPen band(ink);
+            band.setStyle(Qt::DashLine);
+            band.setCosmetic(true);
+            p.setPen(band);
+            p.drawPath(view_.transform().map(grips_.preview(doc_, answerPoint(c))));
             p.setPen(ink);
         }
         if (snap_.found()) paintSnapMarker(p, view_.toDevice(snap_.point), snap_.mode);
@@ -445,10 +488,12 @@ void DrawingView::updateSnap() {
     snap_ = {};
     // The drawing's snaps and those the waiting prompt brings.
     const unsigned modes = snapModes_ | ui_.promptSnap();
-    if (!cursor_ || !modes || ui_.promptKind() != Ui::PromptKind::Point) return;
+    const bool pointWanted = ui_.promptKind() == Ui::PromptKind::Point || grips_.active();
+    if (!cursor_ || !modes || !pointWanted) return;
     const double aperture = view_.toWorld(3.0 * pickSize_);
-    snap_ = cad::objectSnap(doc_, *space_, index(), modes, view_.toWorld(*cursor_), aperture,
-                            lastPoint_);
+    const std::optional<QPointF> base =
+        grips_.active() ? std::optional<QPointF>(grips_.origin()) : lastPoint_;
+    snap_ = cad::objectSnap(doc_, *space_, index(), modes, view_.toWorld(*cursor_), aperture, base);
 }
 
 void DrawingView::mousePressEvent(QMouseEvent* event) {
@@ -490,7 +535,14 @@ void DrawingView::mousePressEvent(QMouseEvent* event) {
             }
             break;
         case Ui::PromptKind::None:
-            // With nothing asked, the left button chooses: a click, or a drag (released).
+            // With nothing asked, a press on a grip of the selection takes hold of it;
+            // elsewhere the left button chooses: a click, or a drag (released).
+            if (autoGrips_ && grips_.press(doc_, options_.selected, world,
+                                           view_.toWorld(options_.gripSize + 2.0))) {
+                cursor_ = at;
+                updateSnap();
+                break;
+            }
             pressedAt_ = at;
             break;
     }
@@ -509,6 +561,19 @@ void DrawingView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void DrawingView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && grips_.active()) {
+        cursor_ = event->position();
+        updateSnap();
+        const QPointF from = view_.toDevice(grips_.origin());
+        const std::optional<GripDrag::Move> move = grips_.release(answerPoint(*cursor_));
+        snap_ = {};
+        update();
+        // Pressed and let go on the grip: nothing moves.
+        constexpr double kDragPixels = 4.0;
+        if (move && QLineF(from, event->position()).length() >= kDragPixels)
+            Q_EMIT gripMoved(move->handle, move->grip, move->to);
+        return;
+    }
     if (event->button() == Qt::LeftButton && pressedAt_) {
         chooseWithMouse(*pressedAt_, event->position(), event->modifiers());
         pressedAt_.reset();
@@ -565,6 +630,13 @@ void DrawingView::wheelEvent(QWheelEvent* event) {
 
 void DrawingView::keyPressEvent(QKeyEvent* event) {
     // Escape cancels a waiting prompt here; otherwise it goes on to the drawing window.
+    // Escape lets go of a grip being dragged, leaving the entity as it was.
+    if (event->key() == Qt::Key_Escape && grips_.active()) {
+        grips_.cancel();
+        snap_ = {};
+        update();
+        return;
+    }
     if (event->key() == Qt::Key_Escape && (ui_.promptWaiting() || corner_)) {
         corner_.reset();
         ui_.cancelPrompt();

@@ -7,7 +7,11 @@
 // middle-button drag pans, a left click answers a waiting point or entity prompt with the
 // world point under the cursor (or the object snap found near it), and for a selection
 // prompt two left clicks span a window (left to right: window, right to left: crossing).
-// Escape cancels the waiting prompt.
+// Escape cancels the waiting prompt. With no command running, a left-button drag that
+// starts on a grip of a selected entity moves that grip (GripDrag; the owner makes the change
+// on gripMoved). Points picked or dragged to land, in this order, on the object snap found
+// near the cursor, on the drawing's snap spacing (its snap mode), and ortho to the base point.
+// The drawing's grid mode shows a dot at every grid spacing.
 //
 // View settings (SettingsStore values; an empty or unreadable value keeps the default):
 //   BkColor   background: a colour index "1".."255" or "R,G,B"; default black.
@@ -26,6 +30,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/grip_drag.h"
 #include "cad/document.h"
 #include "cad/picking.h"
 #include "cad/render.h"
@@ -65,6 +70,8 @@ class DrawingView : public QWidget {
     // through it (F8 switches it). It is the drawing's own mode, kept in its file's header.
     void setOrtho(bool on) { doc_.settings().orthoMode = on; }
     bool ortho() const { return doc_.settings().orthoMode; }
+    // The drawing aids in the document's settings (grid, snap, ortho) changed: drawn again.
+    void aidsChanged();
     // Object snap modes (cad::SnapMode bits) used while a point prompt waits.
     void setSnapModes(unsigned modes);
     // Automatic grips: the grips of the selection are shown (on by default).
@@ -119,6 +126,8 @@ class DrawingView : public QWidget {
     void selectionChosen(const QStringList& handles);
     // The world coordinates under the cursor, for the status bar.
     void cursorMoved(QPointF world);
+    // A grip of a selected entity was dragged to a world point.
+    void gripMoved(const QString& handle, int grip, QPointF to);
     // A double-click with the left button at a world point (the entity there is dispatched).
     void doubleClicked(QPointF world);
     void viewChanged();
@@ -143,6 +152,7 @@ class DrawingView : public QWidget {
     void renderCache();
     void updateSnap();
     void paintSnapMarker(QPainter& p, QPointF at, unsigned mode) const;
+    void paintGrid(QPainter& p, const cad::View& pixelView) const;
 
     cad::Document& doc_;
     cad::Space* space_;
@@ -162,7 +172,8 @@ class DrawingView : public QWidget {
     bool wheelReversed_ = false;
     bool autoGrips_ = true;
     bool fitted_ = false;
-    // The point a click answers: snapped, else kept ortho to the prompt's base.
+    // The point a click answers or a grip is dragged to: snapped, else on the snap spacing
+    // and kept ortho to the prompt's base (the grip's first place).
     QPointF answerPoint(QPointF device);
     void updateHighlight();
     // A paper layout is shown (drawn on a white sheet).
@@ -180,6 +191,7 @@ class DrawingView : public QWidget {
     QPointF panOffset_;                 // pixels the drag has moved so far
     std::optional<QPointF> lastPoint_;  // last point answered: base for Perp and Tangent
     cad::SnapResult snap_;
+    GripDrag grips_;
 };
 
 }  // namespace tolvane

@@ -145,9 +145,13 @@ void DrawingWindow::keyPressEvent(QKeyEvent* event) {
         if (deleteSelection) deleteSelection(*this);
         return;
     }
-    if (key == Qt::Key_F8) {
-        view_->setOrtho(!view_->ortho());
-        ui_.status(view_->ortho() ? tr("Ortho on") : tr("Ortho off"));
+    static const QHash<int, DrawingAid> aids = {{Qt::Key_F3, DrawingAid::OSnap},
+                                                {Qt::Key_F7, DrawingAid::Grid},
+                                                {Qt::Key_F8, DrawingAid::Ortho},
+                                                {Qt::Key_F9, DrawingAid::Snap}};
+    if (const auto aid = aids.constFind(key);
+        aid != aids.constEnd() && !(mods & ~Qt::KeypadModifier)) {
+        if (toggleAid) toggleAid(*aid);
         return;
     }
     // Enter answers the waiting prompt from the command line (it ends a list of points).

@@ -21,6 +21,10 @@ class Ui;
 class SettingsStore;
 class DrawingView;
 
+// The drawing aids the status bar shows and the function keys switch: snap to the snap
+// spacing (F9), the grid (F7), ortho (F8) and the running object snaps (F3).
+enum class DrawingAid { Snap, Grid, Ortho, OSnap };
+
 class DrawingWindow : public QWidget {
     Q_OBJECT
   public:
@@ -66,6 +70,8 @@ class DrawingWindow : public QWidget {
     std::function<void(DrawingWindow&)> escape;
     std::function<void(DrawingWindow&)> deleteSelection;
     std::function<void(QChar)> typeChar;
+    // F3, F7, F8 and F9: a drawing aid switched.
+    std::function<void(DrawingAid)> toggleAid;
     std::function<void()> typeEnter;
     // Every key pressed, for the event log: "keyCatcher: " + key code + " Shift: " + state.
     std::function<void(const QString&)> logKey;

@@ -29,8 +29,10 @@
 #include "shell/app_folder.h"
 #include "shell/event_log.h"
 #include "shell/run_state.h"
+#include "shell/settings_store.h"
 #include "ui/qt_ui.h"
 #include "ui/ui.h"
+#include "wiring/grip_edit.h"
 
 namespace tolvane {
 
@@ -43,13 +45,55 @@ DrawingWindows::DrawingWindows(Services services, QObject* parent)
           return db::Query(db::DbId::Project, QStringLiteral("select count(*) from tblJF"))
                      .scalar()
                      .toInt() > 0;
-      }) {}
+      }) {
+    // The running object snaps as the user left them; none kept: end point, insertion point
+    // and nearest (which catches the pins of blocks), on.
+    bool ok = false;
+    const unsigned modes = s_.settings.read(setting::OSnapModes).trimmed().toUInt(&ok);
+    snapModes_ = ok ? modes & kAllSnapModes
+                    : unsigned(cad::SnapEndPoint | cad::SnapInsert | cad::SnapNearest);
+    osnapOn_ = s_.settings.read(setting::OSnapOn).trimmed() != QLatin1String("0");
+}
 
 DrawingWindows::~DrawingWindows() = default;
 
 void DrawingWindows::setSnapModes(unsigned modes) {
-    snapModes_ = modes;
-    for (DrawingWindow* w : windows_) w->view().setSnapModes(modes);
+    snapModes_ = modes & kAllSnapModes;
+    s_.settings.write(setting::OSnapModes, QString::number(snapModes_));
+    for (DrawingWindow* w : windows_) w->view().setSnapModes(osnapOn_ ? snapModes_ : 0);
+}
+
+bool DrawingWindows::aidOn(DrawingWindow* window, DrawingAid aid) const {
+    if (aid == DrawingAid::OSnap) return osnapOn_;
+    if (!window) return false;
+    const cad::DrawingSettings& set = window->drawing().document().settings();
+    return aid == DrawingAid::Snap   ? set.snapMode
+           : aid == DrawingAid::Grid ? set.gridMode
+                                     : set.orthoMode;
+}
+
+void DrawingWindows::toggleAid(DrawingWindow* window, DrawingAid aid) {
+    const bool on = !aidOn(window, aid);
+    QString name;
+    if (aid == DrawingAid::OSnap) {
+        osnapOn_ = on;
+        s_.settings.write(setting::OSnapOn, on ? QStringLiteral("1") : QStringLiteral("0"));
+        for (DrawingWindow* w : windows_) w->view().setSnapModes(osnapOn_ ? snapModes_ : 0);
+        name = tr("Osnap");
+    } else {
+        // Snap, grid and ortho are the drawing's own, kept with it.
+        if (!window) return;
+        cad::DrawingSettings& set = window->drawing().document().settings();
+        (aid == DrawingAid::Snap   ? set.snapMode
+         : aid == DrawingAid::Grid ? set.gridMode
+                                   : set.orthoMode) = on;
+        window->view().aidsChanged();
+        name = aid == DrawingAid::Snap   ? tr("Snap")
+               : aid == DrawingAid::Grid ? tr("Grid")
+                                         : tr("Ortho");
+    }
+    s_.ui.status(name + (on ? tr(" on") : tr(" off")));
+    Q_EMIT aidsChanged();
 }
 
 void DrawingWindows::setAutoGrips(bool on) {
@@ -124,11 +168,17 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
     connect(&w->view(), &DrawingView::doubleClicked, w,
             [this, w](QPointF at) { doubleClick(*w, at, pickAperture(*w)); });
     connect(&w->view(), &DrawingView::cursorMoved, this, &DrawingWindows::cursorMoved);
+    connect(&w->view(), &DrawingView::gripMoved, w,
+            [this, w](const QString& handle, int grip, QPointF to) {
+                s_.router.guard(QStringLiteral("GripEdit"),
+                                [&] { moveGrip(*w, handle, grip, to); });
+            });
     // What the user selects with the mouse shows in the property list.
     connect(&w->view(), &DrawingView::selectionChosen, this, [this, w](const QStringList& chosen) {
         if (showProperties) showProperties(*w, chosen);
     });
-    w->view().setSnapModes(snapModes_);
+    w->view().setSnapModes(osnapOn_ ? snapModes_ : 0);
+    w->toggleAid = [this, w](DrawingAid aid) { toggleAid(w, aid); };
     w->view().setAutoGrips(autoGrips_);
     // The waiting prompt is shown on the active drawing too.
     if (auto* qt = dynamic_cast<QtUi*>(&s_.ui)) {
@@ -238,6 +288,15 @@ void DrawingWindows::clearGripSet(DrawingWindow& window) {
 void DrawingWindows::doubleClick(DrawingWindow& window, QPointF point, double aperture) {
     const QString handle = window.drawing().entityAt(point, aperture);
     if (!handle.isEmpty()) events_.doubleClicked(window.drawing(), handle);
+}
+
+void DrawingWindows::moveGrip(DrawingWindow& window, const QString& handle, int grip, QPointF to) {
+    // The window is busy while an end is resolved (its questions may wait for the user).
+    window.setBusy(true);
+    const auto notBusy = qScopeGuard([&window] { window.setBusy(false); });
+    if (wiring::moveGrip(window.drawing(), s_.ui, &s_.log, s_.run.userId, handle, grip, to) &&
+        showProperties)
+        showProperties(window, window.view().selection());
 }
 
 QString DrawingWindows::blockFolder() const {

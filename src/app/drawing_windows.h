@@ -9,6 +9,7 @@
 #include <QString>
 #include <memory>
 
+#include "app/drawing_window.h"
 #include "drawings/drawing_files.h"
 #include "drawings/entity_events.h"
 #include "projects/drawing_registry.h"
@@ -68,8 +69,15 @@ class DrawingWindows : public QObject {
 
     EntityEvents& events() { return events_; }
 
-    // Object snap modes (cad::SnapMode bits) of every drawing window, new ones included.
+    // The running object snaps (cad::SnapMode bits) of every drawing window, new ones
+    // included, while OSNAP is on; kept in the user's settings.
     void setSnapModes(unsigned modes);
+    unsigned snapModes() const { return snapModes_; }
+    // The drawing aids: whether one is on in the window (snap, grid and ortho are the
+    // drawing's; OSNAP is every window's), and switching one (F3, F7, F8, F9, the status
+    // bar), told on the status line; aidsChanged follows.
+    bool aidOn(DrawingWindow* window, DrawingAid aid) const;
+    void toggleAid(DrawingWindow* window, DrawingAid aid);
     // Automatic grips of every drawing window, new ones included.
     void setAutoGrips(bool on);
     // The distance a picked point reaches in a window: the view's pick box, or in batch runs
@@ -85,6 +93,8 @@ class DrawingWindows : public QObject {
     // list; an empty one loads the drawing's properties.
     std::function<void(DrawingWindow&, const QStringList& selection)> showProperties;
 
+    // A grip of an entity in a window's drawing dragged to a point (wiring::moveGrip).
+    void moveGrip(DrawingWindow& window, const QString& handle, int grip, QPointF to);
     // A double-click on the drawing of a window at a point (batch scripts and the view).
     void doubleClick(DrawingWindow& window, QPointF point, double aperture);
 
@@ -116,6 +126,8 @@ class DrawingWindows : public QObject {
     void drawingsChanged();
     // The world point under the cursor in the active drawing (status bar).
     void cursorMoved(QPointF world);
+    // A drawing aid was switched.
+    void aidsChanged();
 
   private:
     DrawingWindow* show(std::unique_ptr<Drawing> drawing);
@@ -131,7 +143,9 @@ class DrawingWindows : public QObject {
     DrawingFiles files_;
     EntityEvents events_;
     QList<DrawingWindow*> windows_;
+    static constexpr unsigned kAllSnapModes = 2047;
     unsigned snapModes_ = 0;
+    bool osnapOn_ = true;
     bool autoGrips_ = true;
     // The block chosen in a window's insert list while its insert is routed.
     QString chosenBlock_;

@@ -18,6 +18,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QToolButton>
 #include <algorithm>
 
 #include "app/bill_of_materials_window.h"
@@ -939,6 +940,9 @@ void MainWindow::changeProperty(const QString& name, const QString& text) {
             for (DrawingWindow* other : drawings_->windows())
                 other->view().applySettings(s_.settings);
         }
+        // The grid, snap and ortho entries are the drawing's aids.
+        w->view().aidsChanged();
+        updateAidButtons();
         showProperties(w, propertiesSelection_);
     });
 }
@@ -998,13 +1002,13 @@ void MainWindow::load(const QString& argument) {
     explorer_->newDrawing = [this] {
         if (router_.permitted(QStringLiteral("catDNew"))) drawings_->createFromDefaultTemplate();
     };
-    // The snap buttons set the object snaps of every drawing.
+    // The snap buttons show the running object snaps the user left, and set them.
+    setSnapButtons(int(drawings_->snapModes()));
     for (const SnapMode& m : kSnapModes) {
         if (QAction* a = actions_.value(QString::fromLatin1(m.key)))
             connect(a, &QAction::toggled, this,
                     [this] { drawings_->setSnapModes(unsigned(snapBits())); });
     }
-    drawings_->setSnapModes(unsigned(snapBits()));
     if (QAction* grips = actions_.value(QStringLiteral("catDAutoGrips"))) {
         connect(grips, &QAction::toggled, this, [this](bool on) { drawings_->setAutoGrips(on); });
         router_.setAction(QStringLiteral("catDAutoGrips"), [grips] { grips->toggle(); });
@@ -1015,6 +1019,34 @@ void MainWindow::load(const QString& argument) {
     connect(drawings_, &DrawingWindows::cursorMoved, where, [where](QPointF p) {
         where->setText(QStringLiteral("%1, %2").arg(p.x(), 0, 'f', 4).arg(p.y(), 0, 'f', 4));
     });
+    // The drawing aids, beside the coordinates: each button switches its aid as its key does.
+    struct AidButton {
+        const char *name, *text, *tip;
+        DrawingAid aid;
+    };
+    const AidButton aidButtons[] = {
+        {"btnSnap", "SNAP", "Snap to the snap spacing (F9)", DrawingAid::Snap},
+        {"btnGrid", "GRID", "Show the grid (F7)", DrawingAid::Grid},
+        {"btnOrtho", "ORTHO", "Draw horizontally or vertically (F8)", DrawingAid::Ortho},
+        {"btnOsnap", "OSNAP", "Running object snaps (F3)", DrawingAid::OSnap}};
+    for (const AidButton& a : aidButtons) {
+        auto* button = new QToolButton(this);
+        button->setObjectName(QString::fromLatin1(a.name));
+        button->setText(QString::fromLatin1(a.text));
+        button->setToolTip(tr(a.tip));
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);  // the drawing keeps the keyboard
+        statusBar()->addPermanentWidget(button);
+        connect(button, &QToolButton::clicked, this, [this, aid = a.aid] {
+            drawings_->toggleAid(drawings_->active(), aid);
+            updateAidButtons();
+        });
+        aidButtons_.append({button, a.aid});
+    }
+    connect(drawings_, &DrawingWindows::aidsChanged, this, &MainWindow::updateAidButtons);
+    connect(mdi_, &QMdiArea::subWindowActivated, this, &MainWindow::updateAidButtons);
+    updateAidButtons();
     if (persistToolbars()) {
         const QString layout = s_.settings.read(setting::ToolbarLayout);
         if (!layout.isEmpty()) restoreState(QByteArray::fromBase64(layout.toLatin1()));
@@ -1115,6 +1147,16 @@ int MainWindow::snapBits() const {
 void MainWindow::setSnapButtons(int bits) {
     for (const SnapMode& m : kSnapModes)
         if (QAction* a = actions_.value(QString::fromLatin1(m.key))) a->setChecked(bits & m.bit);
+}
+
+void MainWindow::updateAidButtons() {
+    DrawingWindow* w = drawings_ ? drawings_->active() : nullptr;
+    for (const auto& [button, aid] : aidButtons_) {
+        const QSignalBlocker quiet(button);
+        // Snap, grid and ortho belong to a drawing; OSNAP to every drawing.
+        button->setEnabled(w || aid == DrawingAid::OSnap);
+        button->setChecked(drawings_ && drawings_->aidOn(w, aid));
+    }
 }
 
 void MainWindow::toggleBar(const QString& objectName) {

@@ -16,6 +16,7 @@
 #include "equipment/library_access.h"
 #include "wiring/cable_assignment.h"
 
+class QToolButton;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -24,6 +25,8 @@ class QAction;
 class QDockWidget;
 
 namespace tolvane {
+
+enum class DrawingAid;
 
 class Ui;
 class ErrorHandler;
@@ -116,6 +119,9 @@ class MainWindow : public QMainWindow {
     // Snap toolbar: the pressed buttons as a bit set, and setting them from a drawing's mode.
     int snapBits() const;
     void setSnapButtons(int bits);
+    // The status bar's drawing-aid buttons (SNAP, GRID, ORTHO, OSNAP) show the active
+    // drawing's aids.
+    void updateAidButtons();
 
     // Shows or hides a toolbar or pane by object name (command-line "TLB" aliases).
     void toggleBar(const QString& objectName);
@@ -186,6 +192,7 @@ class MainWindow : public QMainWindow {
     ReportWindows* reports_ = nullptr;
     DataSheets* sheets_ = nullptr;
     QHash<QString, QAction*> actions_;
+    QList<QPair<QToolButton*, DrawingAid>> aidButtons_;
     QList<QToolBar*> toolBars_;
     QList<QAction*> sharedModeActions_;
     WindowState state_ = WindowState::None;

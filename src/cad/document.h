@@ -391,6 +391,12 @@ struct DrawingSettings {
     QPointF limitsMax{420.0, 297.0};                 // $LIMMAX
     double lineTypeScale = 1.0;                      // $LTSCALE
     bool orthoMode = false;                          // $ORTHOMODE
+    // The drawing aids of the active viewport (its VPORT record): a grid of dots shown every
+    // gridSpacing, and picked points put on the nearest multiple of snapSpacing.
+    bool gridMode = false;          // VPORT 76
+    QPointF gridSpacing{1.0, 1.0};  // VPORT 15, 25
+    bool snapMode = false;          // VPORT 75
+    QPointF snapSpacing{1.0, 1.0};  // VPORT 14, 24
     // $PDMODE: shape 0 dot, 1 nothing, 2 plus, 3 cross, 4 tick; + 32 circle, + 64 square.
     int pointMode = 0;
     double pointSize = 0.0;  // $PDSIZE: drawing units; 0 a few pixels

@@ -205,6 +205,7 @@ class Reader {
 
     const bool checking_;
     Record record_;
+    bool activeRead_ = false;         // the active viewport's record has been read
     std::vector<Entity> attributes_;  // of the insert being read (see entityList)
     // Shared names (see name()): a table of kNameSlots places, a name in the place its hash
     // gives, a newer name taking the place of an older one. Bytes are views of data_.
@@ -654,6 +655,25 @@ void Reader::tableEntry(const QString& type, const Record& r) {
         return;
     }
     if (name.isEmpty()) return;
+    if (type == QLatin1String("VPORT")) {
+        // The drawing aids of the active viewport (the first one of that name).
+        if (name.compare(QLatin1String("*Active"), Qt::CaseInsensitive) != 0 || activeRead_) return;
+        activeRead_ = true;
+        DrawingSettings& set = doc_.settings();
+        for (const Group& g : r) {
+            const auto spacing = [&](double& v) {
+                const double x = real(g);
+                if (x > 0 && std::isfinite(x)) v = x;
+            };
+            if (g.code == 14) spacing(set.snapSpacing.rx());
+            if (g.code == 24) spacing(set.snapSpacing.ry());
+            if (g.code == 15) spacing(set.gridSpacing.rx());
+            if (g.code == 25) spacing(set.gridSpacing.ry());
+            if (g.code == 75) set.snapMode = integer(g) != 0;
+            if (g.code == 76) set.gridMode = integer(g) != 0;
+        }
+        return;
+    }
     if (type == QLatin1String("STYLE")) styleNames_[Document::normalHandle(field(5))] = name;
     if (type == QLatin1String("LAYER")) {
         Layer l{name};

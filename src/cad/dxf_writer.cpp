@@ -620,12 +620,41 @@ void Writer::tables() {
     record("VPORT", t, "AcDbViewportTableRecord");
     g(2, "*Active");
     g(70, 0);
-    const std::pair<int, double> vport[] = {
-        {10, 0},   {20, 0},   {11, 1},  {21, 1}, {12, 0}, {22, 0}, {13, 0}, {23, 0}, {14, 1},
-        {24, 1},   {15, 1},   {25, 1},  {16, 0}, {26, 0}, {36, 1}, {17, 0}, {27, 0}, {37, 0},
-        {40, 100}, {41, 1.5}, {42, 50}, {43, 0}, {44, 0}, {50, 0}, {51, 0}};
+    // The drawing aids live in the active viewport: snap (14, 24, 75) and grid (15, 25, 76).
+    const DrawingSettings& aids = doc_.settings();
+    const std::pair<int, double> vport[] = {{10, 0},
+                                            {20, 0},
+                                            {11, 1},
+                                            {21, 1},
+                                            {12, 0},
+                                            {22, 0},
+                                            {13, 0},
+                                            {23, 0},
+                                            {14, aids.snapSpacing.x()},
+                                            {24, aids.snapSpacing.y()},
+                                            {15, aids.gridSpacing.x()},
+                                            {25, aids.gridSpacing.y()},
+                                            {16, 0},
+                                            {26, 0},
+                                            {36, 1},
+                                            {17, 0},
+                                            {27, 0},
+                                            {37, 0},
+                                            {40, 100},
+                                            {41, 1.5},
+                                            {42, 50},
+                                            {43, 0},
+                                            {44, 0},
+                                            {50, 0},
+                                            {51, 0}};
     for (const auto& [code, v] : vport) d(code, v);
-    for (int code : {71, 72, 73, 74, 75, 76, 77, 78}) g(code, code == 72 ? 100 : 0);
+    for (int code : {71, 72, 73, 74, 75, 76, 77, 78}) {
+        const int value = code == 72   ? 100
+                          : code == 75 ? int(aids.snapMode)
+                          : code == 76 ? int(aids.gridMode)
+                                       : 0;
+        g(code, value);
+    }
     g(0, "ENDTAB");
 
     t = tableStart("LTYPE", 3 + int(lineTypes_.size()));

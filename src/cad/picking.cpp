@@ -277,4 +277,11 @@ SnapResult objectSnap(const Document& doc, const Space& space, const SpatialInde
     return best.found() ? best : nearest;
 }
 
+QPointF snapToSpacing(QPointF point, QPointF spacing) {
+    const auto round = [](double v, double step) {
+        return step > 0 && std::isfinite(step) ? std::round(v / step) * step : v;
+    };
+    return {round(point.x(), spacing.x()), round(point.y(), spacing.y())};
+}
+
 }  // namespace tolvane::cad

@@ -81,4 +81,8 @@ SnapResult objectSnap(const Document& doc, const Space& space, const SpatialInde
                       unsigned modes, QPointF point, double aperture,
                       std::optional<QPointF> base = std::nullopt);
 
+// The point on the nearest multiple of the spacing in x and in y (snap mode): a spacing
+// that is not above zero leaves its coordinate as it is.
+QPointF snapToSpacing(QPointF point, QPointF spacing);
+
 }  // namespace tolvane::cad

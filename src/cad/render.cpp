@@ -22,6 +22,7 @@
 #include <unordered_map>
 
 #include "cad/colors.h"
+#include "cad/grips.h"
 #include "cad/pictures.h"
 
 namespace tolvane::cad {
@@ -1294,73 +1295,7 @@ class Renderer {
     }
 
     void addGrips(const Entity& e, const Affine& m) {
-        switch (e.kind) {
-            case EntityKind::Line:
-                addGrip(e.start, m);
-                addGrip((e.start + e.end) / 2, m);
-                addGrip(e.end, m);
-                break;
-            case EntityKind::Polyline:
-                for (const Vertex& v : e.vertices) addGrip(v.pos, m);
-                break;
-            case EntityKind::Circle:
-                addGrip(e.start, m);
-                for (int k = 0; k < 4; ++k)
-                    addGrip(
-                        e.start + QPointF(std::cos(k * kPi / 2), std::sin(k * kPi / 2)) * e.radius,
-                        m);
-                break;
-            case EntityKind::Arc: {
-                addGrip(e.start, m);
-                double sweep = std::fmod(e.endAngle - e.startAngle, 360.0);
-                if (sweep <= 0) sweep += 360.0;
-                const Prim a =
-                    Prim::arc(e.start, e.radius, e.startAngle * kPi / 180.0, sweep * kPi / 180.0);
-                addGrip(a.arcStart(), m);
-                addGrip(a.arcPoint(a.a0 + a.sweep / 2), m);
-                addGrip(a.arcEnd(), m);
-                break;
-            }
-            case EntityKind::Ellipse:
-                addGrip(e.start, m);
-                addGrip(e.start + e.end, m);
-                addGrip(e.start - e.end, m);
-                addGrip(e.start + QPointF(-e.end.y(), e.end.x()) * e.ratio, m);
-                addGrip(e.start - QPointF(-e.end.y(), e.end.x()) * e.ratio, m);
-                break;
-            case EntityKind::Point:
-            case EntityKind::Text:
-            case EntityKind::AttributeDefinition:
-            case EntityKind::Attribute:
-                addGrip(e.start, m);
-                if ((e.hAlign != 0 || e.vAlign != 0) && e.kind != EntityKind::Point)
-                    addGrip(e.end, m);
-                break;
-            case EntityKind::Insert:
-                addGrip(e.start, m);
-                for (const Entity& a : e.attributes) {
-                    if ((a.attributeFlags & 1) == 0) addGrip(a.start, m);
-                }
-                break;
-            case EntityKind::Dimension:
-                addGrip(e.start, m);
-                addGrip(e.end, m);
-                for (QPointF p : e.detail->dimPoints) addGrip(p, m);
-                break;
-            case EntityKind::Image:
-                addGrip(e.start, m);
-                addGrip(e.start + e.detail->uVector + e.detail->vVector, m);
-                break;
-            case EntityKind::Face3D:
-            case EntityKind::PolyfaceMesh:
-                for (const Point3& p : e.detail->points3) addGrip(p.xy(), m);
-                break;
-            case EntityKind::Viewport:
-                addGrip(e.start, m);
-                break;
-            case EntityKind::Other:
-                break;
-        }
+        for (QPointF at : gripPoints(e)) addGrip(at, m);
     }
 
     QPainter& p_;

@@ -45,7 +45,11 @@ void CommandRouter::route(const QString& key, Origin origin) {
         ui_.history(QStringLiteral("COMMAND : ") +
                     QString::fromLatin1(command->label).remove(QStringLiteral("...")));
     const Action action = it.value();  // the action may re-register keys while it runs
-    errors_.guard(key, [&] {
+    guard(key, action);
+}
+
+void CommandRouter::guard(const QString& procedure, const Action& action) {
+    errors_.guard(procedure, [&] {
         try {
             action();
         } catch (const cad::CadError& e) {

@@ -44,6 +44,10 @@ class CommandRouter {
     // Routes a key. Unknown keys and refused keys change nothing.
     void route(const QString& key, Origin origin = Origin::Program);
 
+    // Runs work the user started in a drawing without a command key (a grip dragged) as an
+    // action runs: failures go to the error handler under `procedure`, CAD errors as below.
+    void guard(const QString& procedure, const Action& action);
+
     // Writes a failed drawing operation on the command line ("Error in [op] : text"); a
     // cancelled job writes nothing. Actions that throw cad::CadError end up here.
     void reportCadError(const cad::CadError& error);

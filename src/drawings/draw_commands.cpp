@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 
+#include "cad/grips.h"
 #include "cad/picking.h"
 #include "cad/render.h"
 #include "drawings/command_helpers.h"
@@ -177,17 +178,7 @@ namespace {
 
 using namespace commands;
 
-// The circle through three points; nullopt when they lie on one line.
-std::optional<std::pair<QPointF, double>> circleThrough(QPointF a, QPointF b, QPointF c) {
-    const double d =
-        2 * (a.x() * (b.y() - c.y()) + b.x() * (c.y() - a.y()) + c.x() * (a.y() - b.y()));
-    if (std::abs(d) < 1e-12) return std::nullopt;
-    const double a2 = a.x() * a.x() + a.y() * a.y(), b2 = b.x() * b.x() + b.y() * b.y(),
-                 c2 = c.x() * c.x() + c.y() * c.y();
-    const QPointF centre((a2 * (b.y() - c.y()) + b2 * (c.y() - a.y()) + c2 * (a.y() - b.y())) / d,
-                         (a2 * (c.x() - b.x()) + b2 * (a.x() - c.x()) + c2 * (b.x() - a.x())) / d);
-    return std::make_pair(centre, distance(centre, a));
-}
+using cad::circleThrough;
 
 // Previews: the circle round the first point, the rectangle between the last and the cursor,
 // the circle on a diameter, the circle through three points, the arc round a centre.
@@ -359,14 +350,9 @@ const QList<DrawingCommand>& creationCommands() {
              const auto p =
                  points(ui, {"Start point:", "Second point:", "End point:"}, threePointPreview);
              if (!p) return QString();
-             const auto c = circleThrough((*p)[0], (*p)[1], (*p)[2]);
-             if (!c) return refuse(ui, kOnOneLine), QString();
-             double from = degrees(c->first, (*p)[0]), to = degrees(c->first, (*p)[2]);
-             // The arc runs through the second point: clockwise ones are drawn from the end.
-             const double cross = ((*p)[1].x() - (*p)[0].x()) * ((*p)[2].y() - (*p)[0].y()) -
-                                  ((*p)[1].y() - (*p)[0].y()) * ((*p)[2].x() - (*p)[0].x());
-             if (cross < 0) std::swap(from, to);
-             return add(d, cad::Entity::arc(c->first, c->second, from, to));
+             const std::optional<cad::Entity> arc = cad::arcThrough((*p)[0], (*p)[1], (*p)[2]);
+             if (!arc) return refuse(ui, kOnOneLine), QString();
+             return add(d, *arc);
          })},
         {"catDEllipse", "Draw Ellipse", "DEllipse", creates([](Drawing& d, Ui& ui) {
              const auto p = points(ui, {"Center point:", "Axis endpoint:", "Other axis distance:"});

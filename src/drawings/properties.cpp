@@ -1026,13 +1026,39 @@ QList<DrawingProperty> drawingProperties() {
           QStringLiteral("1080"));
 
     category = QStringLiteral("Behavior");
-    fixed("GridMode", "Read only -- the drawing view shows no grid", boolText(false), kBool);
-    fixed("GridSpaceX", "Read only -- the drawing view shows no grid", QStringLiteral("0"));
-    fixed("GridSpaceY", "Read only -- the drawing view shows no grid", QStringLiteral("0"));
-    fixed("SnapMode", "Read only -- the mouse moves freely; object snaps catch points",
-          boolText(false), kBool);
-    fixed("SnapSpaceX", "Read only -- the mouse moves freely", QStringLiteral("0"));
-    fixed("SnapSpaceY", "Read only -- the mouse moves freely", QStringLiteral("0"));
+    // The drawing aids: a flag and a spacing per axis each, kept with the drawing.
+    const auto aid = [&](const char* name, const char* description,
+                         bool cad::DrawingSettings::*on) {
+        add(
+            name, description, Kind::Choice,
+            [=](const Env& env) { return boolText(settings(env).*on); },
+            [=](Env& env, const Value& v) {
+                settings(env).*on = v.integer != 0;
+                return QString();
+            },
+            kBool);
+    };
+    const auto spacing = [&](const char* name, const char* description,
+                             QPointF cad::DrawingSettings::*space, bool x) {
+        add(
+            name, description, Kind::Positive,
+            [=](const Env& env) {
+                const QPointF p = settings(env).*space;
+                return number(x ? p.x() : p.y());
+            },
+            [=](Env& env, const Value& v) {
+                QPointF& p = settings(env).*space;
+                (x ? p.rx() : p.ry()) = v.number;
+                return QString();
+            });
+    };
+    aid("GridMode", "Toggle the grid", &cad::DrawingSettings::gridMode);
+    spacing("GridSpaceX", "Sets the X grid spacing", &cad::DrawingSettings::gridSpacing, true);
+    spacing("GridSpaceY", "Sets the Y grid spacing", &cad::DrawingSettings::gridSpacing, false);
+    aid("SnapMode", "Enables or disables the mouse movment in steps",
+        &cad::DrawingSettings::snapMode);
+    spacing("SnapSpaceX", "Sets the X snap spacing", &cad::DrawingSettings::snapSpacing, true);
+    spacing("SnapSpaceY", "Sets the Y snap spacing", &cad::DrawingSettings::snapSpacing, false);
     add(
         "OrthoMode", "Set the ortho snap mode", Kind::Choice,
         [=](const Env& env) { return boolText(settings(env).orthoMode); },

@@ -44,6 +44,10 @@ inline const QString ActiveFillBkColor = QStringLiteral("ActiveFillBkColor");
 inline const QString ShowWcsAxis = QStringLiteral("ShowWCSAxis");
 inline const QString MwReversed = QStringLiteral("MW_REVERSED");
 inline const QString PtSize = QStringLiteral("PtSize");
+// The running object snaps of the drawings: their modes (the snap bits as a number) and
+// whether they are on (OSNAP, F3). Empty: end point, insertion point and nearest, on.
+inline const QString OSnapModes = QStringLiteral("OSnapModes");
+inline const QString OSnapOn = QStringLiteral("OSnapOn");
 // Where the toolbars and panes were left, when the user's preference keeps them (base64).
 inline const QString ToolbarLayout = QStringLiteral("ToolbarLayout");
 

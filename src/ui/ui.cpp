@@ -104,8 +104,9 @@ PointAnswer Ui::getPoint(const QString& text, unsigned snap, bool enterEnds, Pre
     return ask(PromptKind::Point, text, snap, enterEnds, std::nullopt, std::move(preview)).point;
 }
 
-PointAnswer Ui::getPointFrom(const QString& text, QPointF base, bool enterEnds, Preview preview) {
-    return ask(PromptKind::Point, text, 0, enterEnds, base, std::move(preview)).point;
+PointAnswer Ui::getPointFrom(const QString& text, QPointF base, bool enterEnds, Preview preview,
+                             unsigned snap) {
+    return ask(PromptKind::Point, text, snap, enterEnds, base, std::move(preview)).point;
 }
 
 PickAnswer Ui::getEntity(const QString& text) {

@@ -115,9 +115,9 @@ class Ui {
                          Preview preview = {});
     // A point prompt that draws from `base`: the drawing shows a rubber band from it to the
     // cursor (or the preview, when one is given), and a point typed as "@dx,dy" is taken
-    // relative to it.
+    // relative to it. It may bring snap modes of its own, as getPoint.
     PointAnswer getPointFrom(const QString& prompt, QPointF base, bool enterEnds = false,
-                             Preview preview = {});
+                             Preview preview = {}, unsigned snap = 0);
     // The base point of the waiting prompt, if it has one, and its preview.
     std::optional<QPointF> promptBase() const { return prompt_.base; }
     const Preview& promptPreview() const { return prompt_.preview; }

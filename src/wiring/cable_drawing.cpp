@@ -35,6 +35,13 @@ QString ensureLayer(cad::Document& doc, const QString& name, int color = 7) {
     return name;
 }
 
+// The way a cable runs: out of the source horizontally, across at the middle, into the
+// destination.
+QList<cad::Vertex> route(QPointF s, QPointF d) {
+    const double middle = s.x() + (d.x() - s.x()) / 2;
+    return {{s}, {{middle, s.y()}}, {{middle, d.y()}}, {d}};
+}
+
 bool validType(const QString& type) {
     return !type.isEmpty() && type != kNoSignalType;
 }
@@ -157,8 +164,17 @@ bool CableDrawer::goOn(End end) {
     return ui_.message(question, MsgButtons::YesNo, MsgIcon::Question) == MsgButton::Yes;
 }
 
-std::optional<CableDrawer::EndPick> CableDrawer::pick(End end, const QString& prompt) {
-    const PointAnswer a = ui_.getPoint(prompt, cad::SnapInsert);
+std::optional<CableDrawer::EndPick> CableDrawer::pick(End end, const QString& prompt,
+                                                      std::optional<QPointF> from) {
+    // From a source picked already, the drawing shows the cable's way to the cursor.
+    const auto preview = [from](QPointF cursor) {
+        const QList<cad::Vertex> way = route(*from, cursor);
+        QPainterPath path(way.first().pos);
+        for (const cad::Vertex& v : way) path.lineTo(v.pos);
+        return path;
+    };
+    const PointAnswer a = from ? ui_.getPointFrom(prompt, *from, false, preview, cad::SnapInsert)
+                               : ui_.getPoint(prompt, cad::SnapInsert);
     if (a.cancelled) return std::nullopt;
     EndPick p = resolved(end, a.point);
     if (p.text.isEmpty() && !goOn(end)) return std::nullopt;
@@ -233,7 +249,8 @@ CableDrawer::Outcome CableDrawer::drawPicked(const std::optional<Terminal>& term
         const QString prompt = source && source->block.isEmpty()
                                    ? QStringLiteral("Please select a destination")
                                    : QStringLiteral("Select the Destination");
-        destination = pick(End::Destination, prompt);
+        destination =
+            pick(End::Destination, prompt, source ? std::optional(source->at) : std::nullopt);
         if (destination && terminalAtSource) source = placeTerminal(*terminal, *destination);
     }
     if (!source || !destination) return Outcome::Ended;
@@ -292,9 +309,7 @@ DrawnCable CableDrawer::addCable(const EndPick& source, const EndPick& destinati
         tag::tagEntity(line, tag::kind::Cable, {}, {}, {}, {}, {}, source.text, destination.text);
     };
     if (drawnByHand.isEmpty()) {
-        // Out of the source horizontally, across at the middle, into the destination.
-        cad::Entity line =
-            cad::Entity::polyline({{s}, {{middle, s.y()}}, {{middle, d.y()}}, {d}}, false);
+        cad::Entity line = cad::Entity::polyline(route(s, d), false);
         makeCable(line);
         cable.polyline = editor.add(std::move(line));
     } else {

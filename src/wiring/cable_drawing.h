@@ -103,7 +103,8 @@ class CableDrawer {
         QString text;   // the end string; "" when unresolved
         QString block;  // the insert found there, "" when none
     };
-    std::optional<EndPick> pick(End end, const QString& prompt);
+    std::optional<EndPick> pick(End end, const QString& prompt,
+                                std::optional<QPointF> from = std::nullopt);
     std::optional<EndPick> placeTerminal(const Terminal& terminal, const EndPick& other);
     bool goOn(End end);
     EndPick resolved(End end, QPointF at);

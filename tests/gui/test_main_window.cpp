@@ -631,6 +631,9 @@ class MainWindowTest : public QObject {
         addChild("drawing");
         auto* tangent = main_->findChild<QAction*>("catOSnapTangent");
         auto* intersection = main_->findChild<QAction*>("catOSnapIntersection");
+        // A new user's running snaps: end point, insertion point and nearest.
+        QCOMPARE(main_->snapBits(), 1 | 8 | 32);
+        main_->RouteCMD("catOSnapNone");
         tangent->trigger();
         QCOMPARE(main_->snapBits(), 512);
         intersection->trigger();

@@ -1,0 +1,277 @@
+// Grips and drawing aids in the main window with real mouse and key events: a grip dragged
+// on a selected entity changes it as one undo step (a line's end, a polyline's vertex, an
+// insert with its attributes, a cable's end resolved again where it now lies), a drag let go
+// with Escape changes nothing, and the SNAP, GRID, ORTHO and OSNAP aids switch by their keys
+// and status-bar buttons, snap lands a drag on the spacing and OSNAP is kept for the user.
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+#include <functional>
+
+#include "../unit/script_fixture.h"
+#include "app/drawing_view.h"
+#include "app/drawing_window.h"
+#include "app/drawing_windows.h"
+#include "app/main_window.h"
+#include "cad/dxf.h"
+#include "cad/editing.h"
+#include "cad/picking.h"
+#include "db/database.h"
+#include "db/setup.h"
+#include "drawings/command_aliases.h"
+#include "drawings/entity_tag.h"
+#include "drawings/standard_drawings.h"
+#include "shell/error_handler.h"
+#include "shell/event_log.h"
+#include "shell/run_state.h"
+#include "shell/settings_store.h"
+
+using namespace tolvane;
+
+class GripsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    RunState run_;
+    std::unique_ptr<SettingsStore> settings_;
+    EventLog log_;
+    std::unique_ptr<test::ScriptedUser> user_;
+    std::unique_ptr<ErrorHandler> errors_;
+    CommandAliases aliases_;
+    std::unique_ptr<MainWindow> main_;
+    test::QuietHost host_;
+
+    void restart() {
+        main_.reset();
+        errors_.reset();
+        user_ = std::make_unique<test::ScriptedUser>("");
+        user_->ui->setHost(&host_);
+        errors_ = std::make_unique<ErrorHandler>(*user_->ui, log_);
+        main_ = std::make_unique<MainWindow>(
+            MainWindow::Services{run_, *settings_, log_, *user_->ui, *errors_, aliases_});
+        main_->load(QString());
+        main_->show();
+    }
+
+    // Opens the drawing in a maximised window whose view shows 5 pixels per unit round
+    // (15,5), so that every point the tests use lies on the view.
+    DrawingWindow* open(const cad::Document& doc, const char* name) {
+        const QString path = dir_.filePath(QString::fromLatin1(name));
+        cad::saveDxf(doc, path);
+        DrawingWindow* w = main_->drawings()->open(path);
+        if (!w) return nullptr;
+        if (auto* frame = qobject_cast<QMdiSubWindow*>(w->parentWidget())) frame->showMaximized();
+        QCoreApplication::sendPostedEvents();
+        if (w->view().width() < 400 || w->view().height() < 250) return nullptr;
+        w->view().setView(cad::View(w->view().size(), QPointF(15, 5), 5.0));
+        return w;
+    }
+    static QPoint at(DrawingWindow* w, QPointF world) {
+        return w->view().view().toDevice(world).toPoint();
+    }
+    // Moves the mouse over the view with the left button held (delivered at once, as the
+    // rubber band needs it before the release).
+    static void moveHeld(DrawingWindow* w, QPointF to) {
+        const QPointF device = at(w, to);
+        QMouseEvent move(QEvent::MouseMove, device, w->view().mapToGlobal(device), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w->view(), &move);
+    }
+    // Presses on the grip at `from`, moves to `to` and lets go there; `held` runs before the
+    // button is let go.
+    static void drag(DrawingWindow* w, QPointF from, QPointF to,
+                     const std::function<void()>& held = {}) {
+        QTest::mousePress(&w->view(), Qt::LeftButton, {}, at(w, from));
+        moveHeld(w, to);
+        if (held) held();
+        QTest::mouseRelease(&w->view(), Qt::LeftButton, {}, at(w, to));
+    }
+    static const cad::Entity& entity(DrawingWindow* w, const QString& handle) {
+        return *w->drawing().document().find(handle);
+    }
+    // A router block at a point, its name attribute set.
+    static QString router(cad::Document& doc, QPointF where, const QString& name) {
+        cad::Entity insert = cad::makeInsert(doc, "RTR_D", where);
+        for (cad::Entity& a : insert.attributes)
+            if (a.tag.compare("RTR", Qt::CaseInsensitive) == 0) a.text = name;
+        return doc.add(doc.modelSpace(), std::move(insert));
+    }
+    QString routerFile() {
+        const QString file = dir_.filePath("RTR_D.dxf");
+        if (!QFile::exists(file)) cad::saveDxf(standard::blockDrawing("RTR_D"), file);
+        return file;
+    }
+
+  private slots:
+    void init() {
+        run_.appPath = dir_.path() + "/";
+        settings_ = std::make_unique<SettingsStore>(dir_.filePath("settings.ini"));
+        settings_->write(setting::ShowFirstTips, "0");
+        settings_->write(setting::GettingStarted, "0");
+        user_ = std::make_unique<test::ScriptedUser>("");
+        QVERIFY(db::DatabaseSetup(run_, *settings_, *user_->ui, log_).connect());
+        restart();
+    }
+    void cleanup() {
+        main_.reset();
+        db::connections().closeAll();
+    }
+
+    void lineEndDragIsOneUndoStep() {
+        cad::Document doc;
+        const QString line = doc.add(doc.modelSpace(), cad::Entity::line({0, 0}, {10, 0}));
+        DrawingWindow* w = open(doc, "line.dxf");
+        QVERIFY(w);
+        w->view().setSelection({line});
+        const int steps = w->drawing().undo().undoCount();
+
+        drag(w, {10, 0}, {13, 4});
+        QCOMPARE(entity(w, line).end, QPointF(13, 4));
+        QCOMPARE(entity(w, line).start, QPointF(0, 0));
+        QCOMPARE(w->drawing().undo().undoCount(), steps + 1);
+        QVERIFY(w->drawing().modified());
+
+        // Pressed and let go on a grip, or let go after Escape: nothing changes.
+        drag(w, {0, 0}, {0, 0});
+        QTest::mousePress(&w->view(), Qt::LeftButton, {}, at(w, {0, 0}));
+        moveHeld(w, {-5, -5});
+        QTest::keyClick(&w->view(), Qt::Key_Escape);
+        QTest::mouseRelease(&w->view(), Qt::LeftButton, {}, at(w, {-5, -5}));
+        QCOMPARE(entity(w, line).start, QPointF(0, 0));
+        QCOMPARE(w->drawing().undo().undoCount(), steps + 1);
+
+        QTest::keyClick(&w->view(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(entity(w, line).end, QPointF(10, 0));
+        QCOMPARE(w->drawing().undo().undoCount(), steps);
+    }
+
+    void polylineVertexMovesAlone() {
+        cad::Document doc;
+        const QString pline = doc.add(
+            doc.modelSpace(), cad::Entity::polyline({{{0, 0}}, {{10, 0}}, {{10, 10}}}, false));
+        DrawingWindow* w = open(doc, "pline.dxf");
+        QVERIFY(w);
+        w->view().setSelection({pline});
+        drag(w, {10, 0}, {16, -3});
+        const cad::Entity& e = entity(w, pline);
+        QCOMPARE(e.vertices.size(), 3);
+        QCOMPARE(e.vertices[0].pos, QPointF(0, 0));
+        QCOMPARE(e.vertices[1].pos, QPointF(16, -3));
+        QCOMPARE(e.vertices[2].pos, QPointF(10, 10));
+        // Not selected: a press there selects rather than drags.
+        w->view().setSelection({});
+        drag(w, {16, -3}, {20, -8});
+        QCOMPARE(entity(w, pline).vertices[1].pos, QPointF(16, -3));
+    }
+
+    void insertCarriesItsAttributesAndCablesKeepTheirEnds() {
+        cad::Document doc;
+        cad::addBlockFromFile(doc, routerFile(), "RTR_D");
+        const QString box = router(doc, {20, 0}, "RTR-01");
+        cad::Entity cable =
+            cad::Entity::polyline({{{0, 0}}, {{10, 0}}, {{10, 0}}, {{20, 0}}}, false);
+        tag::tagEntity(cable, tag::kind::Cable, {}, {}, {}, {}, {}, "SRC-STRING", "RTR-01|A-1");
+        const QString wire = doc.add(doc.modelSpace(), std::move(cable));
+        const std::vector<cad::Entity> attributes = doc.find(box)->attributes;
+        QVERIFY(!attributes.empty());
+        DrawingWindow* w = open(doc, "insert.dxf");
+        QVERIFY(w);
+        w->view().setSelection({box});
+        drag(w, {20, 0}, {25, 12});
+        const cad::Entity& moved = entity(w, box);
+        QCOMPARE(moved.start, QPointF(25, 12));
+        for (size_t i = 0; i < attributes.size(); ++i)
+            QCOMPARE(moved.attributes[i].start, attributes[i].start + QPointF(5, 12));
+        QCOMPARE(tag::dst(entity(w, wire)), QString("RTR-01|A-1"));
+        QCOMPARE(tag::src(entity(w, wire)), QString("SRC-STRING"));
+    }
+
+    void cableEndDragResolvesTheEndAgain() {
+        cad::Document doc;
+        cad::addBlockFromFile(doc, routerFile(), "RTR_D");
+        router(doc, {30, 0}, "RTR-01");
+        router(doc, {30, 20}, "RTR-02");
+        cad::Entity number = cad::Entity::textAt({29.9, 0.03}, "Cable #", 0.25);
+        number.hAlign = 2;
+        number.end = number.start;
+        const QString text = doc.add(doc.modelSpace(), std::move(number));
+        cad::Entity cable =
+            cad::Entity::polyline({{{0, 0}}, {{15, 0}}, {{15, 0}}, {{30, 0}}}, false);
+        tag::tagEntity(cable, tag::kind::Cable, {}, {}, {}, {}, "|" + text, "", "RTR-01|A-1");
+        const QString wire = doc.add(doc.modelSpace(), std::move(cable));
+        DrawingWindow* w = open(doc, "cable.dxf");
+        QVERIFY(w);
+        w->view().setSelection({wire});
+        const int steps = w->drawing().undo().undoCount();
+
+        // TOLVANE_SCREENSHOT_GRIPDRAG names a picture of the window during the drag.
+        drag(w, {30, 0}, {30, 20}, [&] {
+            if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_GRIPDRAG");
+                !file.isEmpty())
+                main_->grab().save(file);
+        });
+        QCOMPARE(entity(w, wire).vertices.last().pos, QPointF(30, 20));
+        QCOMPARE(tag::field(tag::dst(entity(w, wire)), 0), QString("RTR-02"));
+        QCOMPARE(entity(w, text).end, QPointF(29.9, 20.03));
+        QCOMPARE(tag::src(entity(w, wire)), QString());  // the other end is left alone
+
+        QTest::keyClick(&w->view(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w->drawing().undo().undoCount(), steps);
+        QCOMPARE(tag::dst(entity(w, wire)), QString("RTR-01|A-1"));
+        QCOMPARE(entity(w, text).end, QPointF(29.9, 0.03));
+    }
+
+    void aidsSwitchByKeysAndButtons() {
+        cad::Document doc;
+        const QString line = doc.add(doc.modelSpace(), cad::Entity::line({0, 0}, {10, 0}));
+        DrawingWindow* w = open(doc, "aids.dxf");
+        QVERIFY(w);
+        const cad::DrawingSettings& set = w->drawing().document().settings();
+        auto* snap = main_->findChild<QToolButton*>("btnSnap");
+        auto* grid = main_->findChild<QToolButton*>("btnGrid");
+        auto* ortho = main_->findChild<QToolButton*>("btnOrtho");
+        auto* osnap = main_->findChild<QToolButton*>("btnOsnap");
+        QVERIFY(snap && grid && ortho && osnap);
+        // A new user: the running snaps are on, end point, insertion point and nearest.
+        QVERIFY(osnap->isChecked());
+        QCOMPARE(w->view().snapModes(),
+                 unsigned(cad::SnapEndPoint | cad::SnapInsert | cad::SnapNearest));
+        QVERIFY(!grid->isChecked() && !snap->isChecked() && !ortho->isChecked());
+
+        QTest::keyClick(&w->view(), Qt::Key_F7);
+        QVERIFY(set.gridMode);
+        QVERIFY(grid->isChecked());
+        QVERIFY(user_->transcript.contains("STATUS Grid on"));
+        QTest::keyClick(&w->view(), Qt::Key_F8);
+        QVERIFY(set.orthoMode && ortho->isChecked());
+        ortho->click();
+        QVERIFY(!set.orthoMode && !ortho->isChecked());
+        grid->click();
+        QVERIFY(!set.gridMode && !grid->isChecked());
+
+        // Snap puts a dragged grip on the spacing.
+        w->drawing().document().settings().snapSpacing = {0.5, 0.5};
+        QTest::keyClick(&w->view(), Qt::Key_F9);
+        QVERIFY(set.snapMode && snap->isChecked());
+        w->view().setSelection({line});
+        drag(w, {10, 0}, {13.2, 4.1});
+        QCOMPARE(entity(w, line).end, QPointF(13, 4));
+
+        // OSNAP off stays off for the user's next run.
+        QTest::keyClick(&w->view(), Qt::Key_F3);
+        QVERIFY(!osnap->isChecked());
+        QCOMPARE(w->view().snapModes(), 0u);
+        w->drawing().setModified(false);
+        restart();
+        QVERIFY(!main_->findChild<QToolButton*>("btnOsnap")->isChecked());
+        main_->findChild<QToolButton*>("btnOsnap")->click();
+        DrawingWindow* again = open(doc, "aids2.dxf");
+        QVERIFY(again);
+        QCOMPARE(again->view().snapModes(),
+                 unsigned(cad::SnapEndPoint | cad::SnapInsert | cad::SnapNearest));
+    }
+};
+
+QTEST_MAIN(GripsTest)
+#include "test_grips.moc"
