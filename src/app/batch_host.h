@@ -23,6 +23,9 @@ class BatchHost : public ScriptHost {
     void open(const QString& file) override;
     void dblclick(QWidget* current, const QPointF& point, int line) override;
     void key(QWidget* current, const QString& name) override;
+    QStringList menuEntries(QWidget* current, const QPointF& point, int line) override;
+    void runMenuEntry(QWidget* current, const QPointF& point, const QString& entry,
+                      int line) override;
     QWidget* activeWindow() override;
     QList<QWidget*> openWindows() override;
     void activate(QWidget* window) override;

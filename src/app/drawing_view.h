@@ -7,7 +7,7 @@
 // middle-button drag pans, a left click answers a waiting point or entity prompt with the
 // world point under the cursor (or the object snap found near it), and for a selection
 // prompt two left clicks span a window (left to right: window, right to left: crossing).
-// Escape cancels the waiting prompt.
+// The right button asks for the context menu. Escape cancels the waiting prompt.
 //
 // View settings (SettingsStore values; an empty or unreadable value keeps the default):
 //   BkColor   background: a colour index "1".."255" or "R,G,B"; default black.
@@ -121,6 +121,8 @@ class DrawingView : public QWidget {
     void cursorMoved(QPointF world);
     // A double-click with the left button at a world point (the entity there is dispatched).
     void doubleClicked(QPointF world);
+    // The right button was pressed at a world point (global: where the menu opens).
+    void contextMenuAsked(QPointF world, QPoint global);
     void viewChanged();
 
   protected:
