@@ -76,6 +76,22 @@ void BatchHost::dblclick(QWidget* current, const QPointF& point, int line) {
     requireMain()->drawings()->doubleClick(*w, point, DrawingWindows::kScriptAperture);
 }
 
+QStringList BatchHost::menuEntries(QWidget* current, const QPointF& point, int line) {
+    DrawingWindow* w = drawingWindow(current, QStringLiteral("mouse menu"), line);
+    activate(w);  // a click on a window makes it the active one
+    return contextTexts(
+        requireMain()->drawings()->contextMenu(*w, point, DrawingWindows::kScriptAperture));
+}
+
+void BatchHost::runMenuEntry(QWidget* current, const QPointF& point, const QString& entry,
+                             int line) {
+    DrawingWindow* w = drawingWindow(current, QStringLiteral("mouse menu"), line);
+    DrawingWindows* drawings = requireMain()->drawings();
+    for (const ContextEntry& e : drawings->contextMenu(*w, point, DrawingWindows::kScriptAperture))
+        if (e.does != ContextEntry::Does::Separator && e.text == entry)
+            return drawings->runContextEntry(*w, point, DrawingWindows::kScriptAperture, e);
+}
+
 bool BatchHost::keyFromName(const QString& name, int& key, Qt::KeyboardModifiers& mods) {
     mods = Qt::NoModifier;
     static const QHash<QString, int> plain = {

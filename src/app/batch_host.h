@@ -25,6 +25,9 @@ class BatchHost : public ScriptHost {
     void key(QWidget* current, const QString& name) override;
     void keys(QWidget* current, const QString& text) override;
     void focus(QWidget* current, const QString& where) override;
+    QStringList menuEntries(QWidget* current, const QPointF& point, int line) override;
+    void runMenuEntry(QWidget* current, const QPointF& point, const QString& entry,
+                      int line) override;
     QWidget* activeWindow() override;
     QList<QWidget*> openWindows() override;
     void activate(QWidget* window) override;

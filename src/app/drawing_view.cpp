@@ -503,9 +503,9 @@ void DrawingView::mousePressEvent(QMouseEvent* event) {
         panOffset_ = {};
         return;
     }
-    // The right button ends a list of points, as Enter does.
-    if (event->button() == Qt::RightButton && ui_.promptKind() == Ui::PromptKind::Point) {
-        ui_.submitEnd();
+    // The right button opens the context menu (whose Enter ends a list of points).
+    if (event->button() == Qt::RightButton) {
+        Q_EMIT contextMenuAsked(view_.toWorld(at), event->globalPosition().toPoint());
         return;
     }
     if (event->button() != Qt::LeftButton) return;

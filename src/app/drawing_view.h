@@ -12,6 +12,7 @@
 // on gripMoved). Points picked or dragged to land, in this order, on the object snap found
 // near the cursor, on the drawing's snap spacing (its snap mode), and ortho to the base point.
 // The drawing's grid mode shows a dot at every grid spacing.
+// The right button asks for the context menu.
 //
 // View settings (SettingsStore values; an empty or unreadable value keeps the default):
 //   BkColor   background: a colour index "1".."255" or "R,G,B"; default black.
@@ -130,6 +131,8 @@ class DrawingView : public QWidget {
     void gripMoved(const QString& handle, int grip, QPointF to);
     // A double-click with the left button at a world point (the entity there is dispatched).
     void doubleClicked(QPointF world);
+    // The right button was pressed at a world point (global: where the menu opens).
+    void contextMenuAsked(QPointF world, QPoint global);
     void viewChanged();
 
   protected:

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QPointer>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScopeGuard>
@@ -25,6 +27,7 @@
 #include "drawings/command_router.h"
 #include "drawings/deletion.h"
 #include "drawings/draw_commands.h"
+#include "drawings/entity_tag.h"
 #include "equipment/equipment_placement.h"
 #include "shell/app_folder.h"
 #include "shell/event_log.h"
@@ -167,6 +170,8 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
     w->typeEnter = s_.typeEnter;
     connect(&w->view(), &DrawingView::doubleClicked, w,
             [this, w](QPointF at) { doubleClick(*w, at, pickAperture(*w)); });
+    connect(&w->view(), &DrawingView::contextMenuAsked, w,
+            [this, w](QPointF at, QPoint global) { popUpContextMenu(*w, at, global); });
     connect(&w->view(), &DrawingView::cursorMoved, this, &DrawingWindows::cursorMoved);
     connect(&w->view(), &DrawingView::gripMoved, w,
             [this, w](const QString& handle, int grip, QPointF to) {
@@ -299,6 +304,84 @@ void DrawingWindows::moveGrip(DrawingWindow& window, const QString& handle, int 
         showProperties(window, window.view().selection());
 }
 
+namespace {
+
+// The entity a click at the point would take: an attribute stands for its insert.
+QString entityUnder(Drawing& drawing, QPointF point, double aperture) {
+    const cad::PickResult hit =
+        cad::pointSearch(drawing.document(), drawing.space(), drawing.index(), point, aperture);
+    return hit.isAttribute() ? hit.insertHandle : hit.handle;
+}
+
+}  // namespace
+
+QList<ContextEntry> DrawingWindows::contextMenu(DrawingWindow& window, QPointF point,
+                                                double aperture) {
+    ContextTarget target;
+    target.promptWaiting = s_.ui.promptWaiting();
+    const QString handle = entityUnder(window.drawing(), point, aperture);
+    if (const cad::Entity* e =
+            handle.isEmpty() ? nullptr : window.drawing().document().find(handle)) {
+        target.onEntity = true;
+        target.kind = tag::kindOf(*e);
+        target.blockName = e->blockName;
+    }
+    target.hasSelection = !window.view().selection().isEmpty();
+    target.lastCaption = window.property("lastCaption").toString();
+    return contextEntries(target);
+}
+
+void DrawingWindows::runContextEntry(DrawingWindow& window, QPointF point, double aperture,
+                                     const ContextEntry& entry) {
+    using Does = ContextEntry::Does;
+    switch (entry.does) {
+        case Does::Separator:
+            return;
+        case Does::Enter:
+            // What the Enter key does: the command box's text, or the end of a list of points.
+            if (s_.typeEnter) s_.typeEnter();
+            return;
+        case Does::Cancel:
+            s_.ui.cancelPrompt();
+            return;
+        case Does::Route:
+            s_.router.route(entry.key);
+            return;
+        case Does::RouteOnEntity:
+            events_.runOn(window.drawing(), entityUnder(window.drawing(), point, aperture),
+                          entry.key);
+            return;
+        case Does::RouteOnSelection: {
+            // Opened on an entity outside the selection, the menu acts on that entity alone.
+            const QString handle = entityUnder(window.drawing(), point, aperture);
+            if (!handle.isEmpty() && !window.view().selection().contains(handle)) {
+                window.view().setSelection({handle});
+                if (showProperties) showProperties(window, {handle});
+            }
+            s_.router.route(entry.key);
+            return;
+        }
+    }
+}
+
+void DrawingWindows::popUpContextMenu(DrawingWindow& window, QPointF point, QPoint global) {
+    const double aperture = pickAperture(window);
+    const QList<ContextEntry> entries = contextMenu(window, point, aperture);
+    QMenu menu(&window);
+    menu.setObjectName(QStringLiteral("mnuDrawingContext"));
+    QHash<QAction*, int> chosenEntry;
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entries[i].does == ContextEntry::Does::Separator)
+            menu.addSeparator();
+        else
+            chosenEntry.insert(menu.addAction(entries[i].text), i);
+    }
+    const QPointer<DrawingWindow> alive(&window);
+    QAction* chosen = menu.exec(global);
+    if (!chosen || !alive) return;
+    runContextEntry(window, point, aperture, entries[chosenEntry.value(chosen)]);
+}
+
 QString DrawingWindows::blockFolder() const {
     return appfolder::findNoCase(s_.run.appFolder(), QStringLiteral("Block Libraries"));
 }
@@ -383,6 +466,39 @@ Drawing* DrawingWindows::showEntity(const QString& path, const QString& handle) 
         w->view().setSelection({e->handle});
     }
     return &w->drawing();
+}
+
+DrawingWindow* DrawingWindows::windowOf(const QString& path) const {
+    for (DrawingWindow* w : windows_)
+        if (!w->drawing().untitled() &&
+            QDir::cleanPath(w->drawing().path())
+                    .compare(QDir::cleanPath(path), Qt::CaseInsensitive) == 0)
+            return w;
+    return nullptr;
+}
+
+void DrawingWindows::highlight(const QHash<QString, QStringList>& handles) {
+    for (DrawingWindow* w : windows_) {
+        QStringList shown;
+        for (auto it = handles.cbegin(); it != handles.cend(); ++it)
+            if (windowOf(it.key()) == w) shown << it.value();
+        w->view().setSelection(shown);
+        if (showProperties) showProperties(*w, shown);
+    }
+}
+
+QRect DrawingWindows::onScreen(const QString& path, const QString& handle) const {
+    DrawingWindow* w = windowOf(path);
+    const cad::Entity* e = w ? w->drawing().document().find(handle) : nullptr;
+    if (!e) return {};
+    const cad::BBox box = cad::boundingBox(w->drawing().document(), *e);
+    if (!box.isValid()) return {};
+    const cad::View& view = w->view().view();
+    const QRectF device =
+        QRectF(view.toDevice({box.x0, box.y1}), view.toDevice({box.x1, box.y0})).normalized();
+    const QRect inView = device.toAlignedRect().intersected(w->view().rect());
+    if (inView.isEmpty()) return {};
+    return QRect(w->view().mapToGlobal(inView.topLeft()), inView.size());
 }
 
 wiring::Pointers DrawingWindows::pointers() {

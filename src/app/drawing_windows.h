@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/drawing_window.h"
+#include "drawings/context_menu.h"
 #include "drawings/drawing_files.h"
 #include "drawings/entity_events.h"
 #include "projects/drawing_registry.h"
@@ -98,6 +99,15 @@ class DrawingWindows : public QObject {
     // A double-click on the drawing of a window at a point (batch scripts and the view).
     void doubleClick(DrawingWindow& window, QPointF point, double aperture);
 
+    // The context menu at a point of a window's drawing: its entries (for the entity under
+    // the point, the selection and the waiting prompt), and running one of them as the user's
+    // choice. The entity under the point is found within the aperture.
+    QList<ContextEntry> contextMenu(DrawingWindow& window, QPointF point, double aperture);
+    void runContextEntry(DrawingWindow& window, QPointF point, double aperture,
+                         const ContextEntry& entry);
+    // The desktop's popup of the context menu at a screen position.
+    void popUpContextMenu(DrawingWindow& window, QPointF point, QPoint global);
+
     // Insert of an existing block into a window's drawing (Insert...): the block `name`, or
     // with an empty name the block chosen in the block-insert dialog; an equipment block is
     // tagged from the library. The handle of the new insert, "" when nothing was inserted.
@@ -116,8 +126,14 @@ class DrawingWindows : public QObject {
     // Opens the drawing (or brings it forward), zooms to the entity and selects it when it has
     // one; the drawing, or null when it could not be opened.
     Drawing* showEntity(const QString& path, const QString& handle);
+    // Selects these entities (by drawing path) in every open drawing, nothing else there.
+    void highlight(const QHash<QString, QStringList>& handles);
+    // Where an entity of an open drawing is on the screen (global); empty when it is not open
+    // or not in the space shown.
+    QRect onScreen(const QString& path, const QString& handle) const;
     // The window of an open drawing; null when it has none.
     DrawingWindow* windowOf(const Drawing& drawing) const;
+    DrawingWindow* windowOf(const QString& path) const;
     // The block libraries of the application folder ("" when it has none).
     QString blockFolder() const;
 

@@ -1,8 +1,10 @@
 // The main window.
 #include "app/main_window.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
@@ -13,8 +15,10 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -55,6 +59,8 @@
 #include "db/preferences.h"
 #include "drawings/command_aliases.h"
 #include "drawings/command_table.h"
+#include "drawings/entity_tag.h"
+#include "drawings/layers.h"
 #include "drawings/properties.h"
 #include "jackfields/jack_assignment.h"
 #include "projects/lock_admin.h"
@@ -69,6 +75,7 @@
 #include "shell/settings_store.h"
 #include "shell/system_check.h"
 #include "ui/ui.h"
+#include "wiring/signal_trace.h"
 
 // The icons are compiled into this library; a static library's resources are registered
 // by hand.
@@ -483,6 +490,10 @@ void MainWindow::buildToolBars() {
         if (bar->objectName() == QLatin1String("tbDWGSnap")) addToolBarBreak(Qt::TopToolBarArea);
         // The report bars, shown only with a report, take a row of their own.
         if (bar->objectName() == QLatin1String("tbRPTTools")) addToolBarBreak(Qt::TopToolBarArea);
+        if (bar->objectName() == QLatin1String("tbDWGLayers")) {
+            buildLayerList();
+            bar->insertWidget(bar->actions().value(0), layers_);
+        }
         addToolBar(def.area, bar);
         toolBars_ << bar;
         if (isReportBar(bar->objectName())) bar->hide();  // shown with a report window
@@ -525,6 +536,20 @@ void MainWindow::buildMenus() {
                 menu->addAction(action(QString::fromLatin1(key)));
         }
         if (QLatin1String(def.name) == QLatin1String("mnuWindow")) {
+            // Tabs or windows of their own, one of the two checked.
+            menu->addSeparator();
+            auto* mode = new QActionGroup(menu);
+            tabbed_ = menu->addAction(tr("&Tabbed"));
+            tabbed_->setObjectName(QStringLiteral("mnuWindowTabbed"));
+            windowed_ = menu->addAction(tr("&Windows"));
+            windowed_->setObjectName(QStringLiteral("mnuWindowWindows"));
+            for (QAction* a : {tabbed_, windowed_}) {
+                a->setCheckable(true);
+                mode->addAction(a);
+            }
+            windowed_->setChecked(true);
+            connect(tabbed_, &QAction::triggered, this, [this] { setTabbed(true); });
+            connect(windowed_, &QAction::triggered, this, [this] { setTabbed(false); });
             // The open windows, the active one checked, after the arranging commands.
             connect(menu, &QMenu::aboutToShow, this, [this, menu] { listWindows(*menu); });
         }
@@ -777,6 +802,13 @@ void MainWindow::registerActions() {
     on("catPTrace", [this] {
         SignalTraceWindow window(s_.ui, checkServices(), db::connections(), this);
         window.setErrorHandler(&s_.errors);
+        // Started from a cable: the trace runs from its source end at once.
+        if (DrawingWindow* w = drawings_->active())
+            if (const cad::Entity* cable =
+                    w->drawing().document().find(drawings_->events().pickedCable(w->drawing()))) {
+                const auto [system, pin] = wiring::cableSource(tag::ref1(*cable));
+                if (!system.isEmpty()) window.startFrom(system, pin);
+            }
         s_.ui.runModal(window);
     });
     on("catPRefresh", [this] { explorer_->refresh(); });
@@ -885,6 +917,10 @@ CheckWindowServices MainWindow::checkServices() {
     return {[this] { return drawings_->projectDrawings(); },
             [this](const QString& path, const QString& handle) {
                 return drawings_->showEntity(path, handle);
+            },
+            [this](const QHash<QString, QStringList>& handles) { drawings_->highlight(handles); },
+            [this](const QString& path, const QString& handle) {
+                return drawings_->onScreen(path, handle);
             }};
 }
 
@@ -1047,6 +1083,12 @@ void MainWindow::load(const QString& argument) {
     connect(drawings_, &DrawingWindows::aidsChanged, this, &MainWindow::updateAidButtons);
     connect(mdi_, &QMdiArea::subWindowActivated, this, &MainWindow::updateAidButtons);
     updateAidButtons();
+    // The window as it was left: its size and place, tabs or windows.
+    const QString geometry = s_.settings.read(setting::MainWindowGeometry);
+    if (!geometry.isEmpty()) restoreGeometry(QByteArray::fromBase64(geometry.toLatin1()));
+    setTabbed(s_.settings.read(setting::WindowMode) == QLatin1String("Tabbed"), false);
+    // The layer list follows the active drawing.
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { loadLayerList(); });
     if (persistToolbars()) {
         const QString layout = s_.settings.read(setting::ToolbarLayout);
         if (!layout.isEmpty()) restoreState(QByteArray::fromBase64(layout.toLatin1()));
@@ -1166,6 +1208,111 @@ void MainWindow::toggleBar(const QString& objectName) {
     }
     if (auto* dock = findChild<QDockWidget*>(QStringLiteral("dp") + objectName))
         dock->setVisible(!dock->isVisible());
+}
+
+void MainWindow::setTabbed(bool tabbed, bool remember) {
+    mdi_->setViewMode(tabbed ? QMdiArea::TabbedView : QMdiArea::SubWindowView);
+    mdi_->setDocumentMode(tabbed);
+    mdi_->setTabsClosable(tabbed);
+    mdi_->setTabsMovable(tabbed);
+    if (tabbed_) tabbed_->setChecked(tabbed);
+    if (windowed_) windowed_->setChecked(!tabbed);
+    const QString mode = tabbed ? QStringLiteral("Tabbed") : QStringLiteral("Windows");
+    if (remember) s_.settings.write(setting::WindowMode, mode);
+}
+
+namespace {
+
+// The check of a layer's on/off in the layer list's popup: a click on it turns the layer on
+// or off and leaves the list open; a click on the name chooses the layer (the combo box's
+// own handling).
+class LayerCheckClicks : public QObject {
+  public:
+    LayerCheckClicks(QComboBox* list, std::function<void(int row)> toggled)
+        : QObject(list), list_(list), toggled_(std::move(toggled)) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonRelease &&
+            event->type() != QEvent::MouseButtonPress)
+            return false;
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QModelIndex at = list_->view()->indexAt(mouse->position().toPoint());
+        const QRect item = list_->view()->visualRect(at);
+        if (!at.isValid() || mouse->position().x() > item.left() + item.height()) return false;
+        if (event->type() == QEvent::MouseButtonRelease) toggled_(at.row());
+        return true;
+    }
+
+  private:
+    QComboBox* list_;
+    std::function<void(int row)> toggled_;
+};
+
+}  // namespace
+
+void MainWindow::buildLayerList() {
+    layers_ = new QComboBox(this);
+    layers_->setObjectName(QStringLiteral("cboLayer"));
+    layers_->setToolTip(tr("Current layer; the check turns a layer on or off"));
+    layers_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    layers_->setMinimumContentsLength(12);
+    layers_->setModel(new QStandardItemModel(layers_));
+    layers_->view()->viewport()->installEventFilter(new LayerCheckClicks(layers_, [this](int row) {
+        const auto* model = static_cast<QStandardItemModel*>(layers_->model());
+        if (const QStandardItem* item = model->item(row))
+            layerSwitched(row, item->checkState() != Qt::Checked);
+    }));
+    connect(layers_, &QComboBox::activated, this, [this](int row) { layerChosen(row); });
+    layers_->setEnabled(false);
+}
+
+void MainWindow::loadLayerList() {
+    DrawingWindow* w = drawings_ ? drawings_->active() : nullptr;
+    if (w != layersOf_) {
+        disconnect(layersFollow_);
+        layersOf_ = w;
+        // The layers window, undo and commands change the table: the list shows it anew.
+        if (w)
+            layersFollow_ = connect(&w->drawing(), &Drawing::contentChanged, layers_,
+                                    [this] { loadLayerList(); });
+    }
+    auto* model = static_cast<QStandardItemModel*>(layers_->model());
+    const QSignalBlocker quiet(layers_);
+    model->clear();
+    layers_->setEnabled(w != nullptr);
+    if (!w) return;
+    const LayerTable table = layerTable(w->drawing());
+    for (const cad::Layer& l : table.layers) {
+        auto* item = new QStandardItem(l.name);
+        item->setCheckable(true);
+        item->setCheckState(l.on ? Qt::Checked : Qt::Unchecked);
+        item->setToolTip(l.on ? tr("On") : tr("Off"));
+        model->appendRow(item);
+        if (cad::sameName(l.name, table.current)) layers_->setCurrentIndex(model->rowCount() - 1);
+    }
+}
+
+void MainWindow::layerChosen(int row) {
+    Drawing* d = layersOf_ ? &layersOf_->drawing() : nullptr;
+    if (!d || row < 0) return;
+    LayerTable table = layerTable(*d);
+    if (row >= table.layers.size()) return;
+    table.current = table.layers[row].name;
+    if (const QString why = applyLayerTable(*d, table); !why.isEmpty())
+        s_.ui.message(why, MsgButtons::Ok, MsgIcon::Warning);
+    else
+        s_.ui.status(QStringLiteral("Current Layer: ") + table.current);
+    loadLayerList();
+}
+
+void MainWindow::layerSwitched(int row, bool on) {
+    Drawing* d = layersOf_ ? &layersOf_->drawing() : nullptr;
+    if (!d || row < 0) return;
+    LayerTable table = layerTable(*d);
+    if (row >= table.layers.size()) return;
+    table.layers[row].on = on;
+    if (const QString why = applyLayerTable(*d, table); !why.isEmpty())
+        s_.ui.message(why, MsgButtons::Ok, MsgIcon::Warning);
+    loadLayerList();
 }
 
 void MainWindow::assignCables(DrawingWindow& window) {
@@ -1289,6 +1436,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     if (persistToolbars())
         s_.settings.write(setting::ToolbarLayout, QString::fromLatin1(saveState().toBase64()));
+    s_.settings.write(setting::MainWindowGeometry, QString::fromLatin1(saveGeometry().toBase64()));
     // 1. The drawing locks of this run.
     s_.errors.guard(QStringLiteral("MDIForm_Unload"),
                     [this] { explorer_->drawings().releaseAtShutdown(); });

@@ -23,6 +23,7 @@ class QMenu;
 class QToolBar;
 class QAction;
 class QDockWidget;
+class QComboBox;
 
 namespace tolvane {
 
@@ -164,6 +165,16 @@ class MainWindow : public QMainWindow {
     // frmBlocks, made on first use; shown on the node of `key`.
     void showBlockBrowser(const QString& key);
     QDockWidget* addPane(QWidget* pane, const QString& title, Qt::DockWidgetArea area);
+    // The child windows as tabs or as windows of their own, remembered in the settings.
+    void setTabbed(bool tabbed, bool remember = true);
+    // The layer list of the layers toolbar (cboLayer): the active drawing's layers, the current
+    // one shown, each with its on/off check. It follows the active drawing and its changes.
+    void buildLayerList();
+    void loadLayerList();
+    // A layer chosen in the list becomes current; a check changed turns it on or off.
+    void layerChosen(int row);
+    void layerSwitched(int row, bool on);
+
     // The property list shows the selection of a window, its drawing when nothing is
     // selected, nothing without a window; it follows the drawing's changes.
     void showProperties(DrawingWindow* window, const QStringList& selection);
@@ -195,6 +206,11 @@ class MainWindow : public QMainWindow {
     QList<QPair<QToolButton*, DrawingAid>> aidButtons_;
     QList<QToolBar*> toolBars_;
     QList<QAction*> sharedModeActions_;
+    QAction* tabbed_ = nullptr;
+    QAction* windowed_ = nullptr;
+    QComboBox* layers_ = nullptr;
+    QPointer<DrawingWindow> layersOf_;
+    QMetaObject::Connection layersFollow_;
     WindowState state_ = WindowState::None;
 };
 

@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardItemModel>
 
 namespace tolvane {
@@ -100,6 +101,31 @@ QString fieldCaption(const QString& field) {
     }
     if (!out.isEmpty()) out[0] = out[0].toUpper();
     return out.simplified();
+}
+
+void moveClearOf(QWidget& window, const QRect& target) {
+    const QRect frame = window.frameGeometry();
+    if (target.isEmpty() || !frame.intersects(target)) return;
+    const QScreen* screen = window.screen();
+    const QRect room = screen ? screen->availableGeometry() : QRect(frame.topLeft(), frame.size());
+    const int gap = 8;
+    // Right of it, left of it, below it, above it: the first place the screen holds.
+    const QPoint places[] = {{target.right() + gap, frame.top()},
+                             {target.left() - gap - frame.width(), frame.top()},
+                             {frame.left(), target.bottom() + gap},
+                             {frame.left(), target.top() - gap - frame.height()}};
+    for (QPoint at : places) {
+        QRect moved(at, frame.size());
+        // Kept on the screen along the side it was not moved on.
+        if (moved.top() < room.top()) moved.moveTop(room.top());
+        if (moved.bottom() > room.bottom()) moved.moveBottom(room.bottom());
+        if (moved.left() < room.left()) moved.moveLeft(room.left());
+        if (moved.right() > room.right()) moved.moveRight(room.right());
+        if (!moved.intersects(target)) {
+            window.move(moved.topLeft());
+            return;
+        }
+    }
 }
 
 void showChild(QMdiArea& area, QMdiSubWindow* child) {

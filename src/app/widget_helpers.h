@@ -2,6 +2,7 @@
 // its object name here, because batch scripts and tests find controls by those names.
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QStyledItemDelegate>
@@ -49,6 +50,11 @@ QString fieldCaption(db::DbKind kind, const QString& field);
 // Shows a new child window of the area at a useful size: maximised when it is the only one
 // (or the others are maximised), else at four fifths of the area, cascaded from the others.
 void showChild(QMdiArea& area, QMdiSubWindow* child);
+
+// Moves a top-level window (a modal one, say) so that its frame leaves this screen rectangle
+// clear: beside it, above or below it, where the screen has room; nothing when it is clear
+// already or the rectangle is empty.
+void moveClearOf(QWidget& window, const QRect& target);
 
 // A read-only single-selection list over model.
 QListView* itemList(const char* name, QStandardItemModel* model);

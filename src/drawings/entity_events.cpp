@@ -1,5 +1,7 @@
 #include "drawings/entity_events.h"
 
+#include <QScopeGuard>
+#include <tuple>
 #include <utility>
 
 #include "drawings/command_router.h"
@@ -64,45 +66,47 @@ QString EntityEvents::entityAdded(cad::Entity& entity) {
     }
 }
 
+QString EntityEvents::picked(const Drawing& drawing, std::initializer_list<QString> kinds) const {
+    if (&drawing != pickedDrawing_) return {};
+    for (const QString& k : kinds)
+        if (k == pickedKind_) return picked_;
+    return {};
+}
+
+void EntityEvents::runOn(Drawing& drawing, const QString& handle, const QString& key) {
+    const cad::Entity* e = drawing.document().find(handle);
+    if (!e) return;
+    // Kept for the command's run only, even when it ends by an exception.
+    const auto previous = std::make_tuple(pickedDrawing_, picked_, pickedKind_);
+    const auto restore =
+        qScopeGuard([&] { std::tie(pickedDrawing_, picked_, pickedKind_) = previous; });
+    pickedDrawing_ = &drawing;
+    picked_ = e->handle;
+    pickedKind_ = tag::kindOf(*e);
+    router_.route(key);
+}
+
 void EntityEvents::doubleClicked(Drawing& drawing, const QString& handle) {
     cad::Entity* e = drawing.document().find(handle);
     if (!e) return;
     const QString kind = tag::kindOf(*e);
     if (kind == tag::kind::EquipmentBlock || kind == tag::kind::DABlock) {
         // The command names this block instead of asking for one.
-        equipmentDrawing_ = &drawing;
-        equipment_ = e->handle;
-        router_.route(QStringLiteral("catWAssignSysNames"));
-        equipmentDrawing_ = nullptr;
-        equipment_.clear();
+        runOn(drawing, handle, QStringLiteral("catWAssignSysNames"));
     } else if (kind == tag::kind::Cable) {
         // The command assigns this cable instead of asking for cables.
-        cableDrawing_ = &drawing;
-        cable_ = e->handle;
-        router_.route(QStringLiteral("catWAssignCable"));
-        cableDrawing_ = nullptr;
-        cable_.clear();
+        runOn(drawing, handle, QStringLiteral("catWAssignCable"));
     } else if (kind == tag::kind::Jack) {
-        if (hasJackfields_ && hasJackfields_()) {
-            jackDrawing_ = &drawing;
-            jack_ = e->handle;
-            router_.route(QStringLiteral("catWAssignJack"));
-            jackDrawing_ = nullptr;
-            jack_.clear();
-        } else {
+        if (hasJackfields_ && hasJackfields_())
+            runOn(drawing, handle, QStringLiteral("catWAssignJack"));
+        else
             ui_.message(QStringLiteral("Please assign a Jack Field to the project."),
                         MsgButtons::Ok, MsgIcon::Information);
-        }
     } else if (kind == tag::kind::JBox || kind == tag::kind::Router) {
         router_.route(QStringLiteral("catDEditAttrib"));
     } else if (kind == tag::kind::Pointer) {
-        if (e->blockName.compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0) {
-            pointerDrawing_ = &drawing;
-            pointer_ = e->handle;
-            router_.route(QStringLiteral("catWLinkPointer"));
-            pointerDrawing_ = nullptr;
-            pointer_.clear();
-        }
+        if (e->blockName.compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0)
+            runOn(drawing, handle, QStringLiteral("catWLinkPointer"));
     }
     // Cable numbers, furniture and untagged entities: nothing.
 }

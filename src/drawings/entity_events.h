@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "cad/document.h"
+#include "drawings/entity_tag.h"
 
 namespace tolvane {
 
@@ -36,25 +37,24 @@ class EntityEvents {
     // A double-click on an entity of the drawing, by the kind of its tag.
     void doubleClicked(Drawing& drawing, const QString& handle);
 
-    // The jack double-clicked in this drawing while its assignment runs; "" at any other time.
-    QString pickedJack(const Drawing& drawing) const {
-        return &drawing == jackDrawing_ ? jack_ : QString();
-    }
-    // The equipment block double-clicked in this drawing while its command runs; "" at any
-    // other time.
+    // Routes the key with this entity as the one its command works on, instead of asking
+    // for one (a double-click, the entity's own entries of the context menu). The command
+    // reads it through the picked... functions below while it runs.
+    void runOn(Drawing& drawing, const QString& handle, const QString& key);
+
+    // The jack handed to the command running now in this drawing; "" at any other time.
+    QString pickedJack(const Drawing& drawing) const { return picked(drawing, {tag::kind::Jack}); }
+    // The equipment block (or DA block) handed to the command running now; "" otherwise.
     QString pickedEquipment(const Drawing& drawing) const {
-        return &drawing == equipmentDrawing_ ? equipment_ : QString();
+        return picked(drawing, {tag::kind::EquipmentBlock, tag::kind::DABlock});
     }
-
-    // The cable double-clicked in this drawing while its assignment runs; "" at any other
-    // time.
+    // The cable handed to the command running now in this drawing; "" otherwise.
     QString pickedCable(const Drawing& drawing) const {
-        return &drawing == cableDrawing_ ? cable_ : QString();
+        return picked(drawing, {tag::kind::Cable});
     }
-
-    // The POINTER_D double-clicked in this drawing while its link command runs; "" otherwise.
+    // The pointer handed to the link command running now in this drawing; "" otherwise.
     QString pickedPointer(const Drawing& drawing) const {
-        return &drawing == pointerDrawing_ ? pointer_ : QString();
+        return picked(drawing, {tag::kind::Pointer});
     }
 
     // The tips topic of a kind ("EQUIP", "JACK", ...); "" for kinds without one.
@@ -75,14 +75,10 @@ class EntityEvents {
     CommandRouter& router_;
     Tips tips_;
     HasJackfields hasJackfields_;
-    const Drawing* jackDrawing_ = nullptr;
-    QString jack_;
-    const Drawing* equipmentDrawing_ = nullptr;
-    QString equipment_;
-    const Drawing* cableDrawing_ = nullptr;
-    QString cable_;
-    const Drawing* pointerDrawing_ = nullptr;
-    QString pointer_;
+    QString picked(const Drawing& drawing, std::initializer_list<QString> kinds) const;
+    const Drawing* pickedDrawing_ = nullptr;
+    QString picked_;
+    QString pickedKind_;
     int held_ = 0;
     QString heldKind_;
 };

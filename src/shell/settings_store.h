@@ -50,6 +50,10 @@ inline const QString OSnapModes = QStringLiteral("OSnapModes");
 inline const QString OSnapOn = QStringLiteral("OSnapOn");
 // Where the toolbars and panes were left, when the user's preference keeps them (base64).
 inline const QString ToolbarLayout = QStringLiteral("ToolbarLayout");
+// The main window's size, place and maximised state (base64), and how it shows its drawing,
+// report and sheet windows: "Tabbed" or "Windows" (the default).
+inline const QString MainWindowGeometry = QStringLiteral("MainWindowGeometry");
+inline const QString WindowMode = QStringLiteral("WindowMode");
 
 // The tip flags, in the order the tips topics are listed.
 QStringList tipFlags();

@@ -19,7 +19,8 @@ const QStringList kActions = {
     QStringLiteral("open"),  QStringLiteral("window"), QStringLiteral("dblclick"),
     QStringLiteral("key"),   QStringLiteral("set"),    QStringLiteral("click"),
     QStringLiteral("rows"),  QStringLiteral("cell"),   QStringLiteral("column"),
-    QStringLiteral("close"), QStringLiteral("keys"),   QStringLiteral("focus")};
+    QStringLiteral("close"), QStringLiteral("keys"),   QStringLiteral("focus"),
+    QStringLiteral("mouse")};
 const QStringList kAnswers = {
     QStringLiteral("button"), QStringLiteral("text"),   QStringLiteral("file"),
     QStringLiteral("choose"), QStringLiteral("point"),  QStringLiteral("pick"),
@@ -185,6 +186,8 @@ void ScriptUi::act(const ScriptLine& line) {
                 2, line.number,
                 QStringLiteral("focus canvas or focus cmdline expected; found: %1").arg(line.rest));
         host_->focus(window, line.rest);
+    } else if (v == QLatin1String("mouse")) {
+        mouse(window, line);
     } else if (v == QLatin1String("set")) {
         auto [name, value] = firstWord(line.rest);
         WidgetDriver::set(window, name, value);
@@ -247,6 +250,24 @@ void ScriptUi::act(const ScriptLine& line) {
             out_ << escapeLines(l) << '\n';
         out_.flush();
     }
+}
+
+void ScriptUi::mouse(QWidget* window, const ScriptLine& line) {
+    const auto [how, rest] = firstWord(line.rest);
+    if (how != QLatin1String("menu"))
+        throw ScriptAbort(2, line.number,
+                          QStringLiteral("mouse needs menu X,Y ENTRY; found: %1").arg(line.rest));
+    // A right-click at the point, then the entry of that text.
+    const auto [where, entry] = firstWord(rest);
+    const std::optional<QPointF> at = parsePoint(where);
+    if (!at || entry.isEmpty())
+        throw ScriptAbort(2, line.number,
+                          QStringLiteral("mouse menu needs X,Y ENTRY; found: %1").arg(rest));
+    const QStringList entries = host_->menuEntries(window, *at, line.number);
+    write(QStringLiteral("MENU"), entries.join(QStringLiteral(" / ")));
+    if (!entries.contains(entry))
+        throw ScriptAbort(2, line.number, QStringLiteral("the menu has no entry %1").arg(entry));
+    host_->runMenuEntry(window, *at, entry, line.number);
 }
 
 const ScriptLine& ScriptUi::takeAnswer(const QString& what, const QStringList& verbs) {

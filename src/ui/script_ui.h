@@ -79,6 +79,21 @@ class ScriptHost {
         Q_UNUSED(where);
         throw DriverError(QStringLiteral("focus needs the program's windows"));
     }
+    // The context menu of the current drawing window at a point: its entries' texts, and
+    // running the entry of that text (which the script has checked is one of them). Throw
+    // ScriptAbort when the current window is not a drawing.
+    virtual QStringList menuEntries(QWidget* current, const QPointF& point, int line) {
+        Q_UNUSED(current);
+        Q_UNUSED(point);
+        throw ScriptAbort(2, line, QStringLiteral("mouse menu needs a drawing window"));
+    }
+    virtual void runMenuEntry(QWidget* current, const QPointF& point, const QString& entry,
+                              int line) {
+        Q_UNUSED(current);
+        Q_UNUSED(point);
+        Q_UNUSED(entry);
+        throw ScriptAbort(2, line, QStringLiteral("mouse menu needs a drawing window"));
+    }
     // The main window's active window when the script named none: the active child window,
     // else the main window.
     virtual QWidget* activeWindow() = 0;
@@ -163,6 +178,8 @@ class ScriptUi : public Ui {
     void runLine(const ScriptLine& line);
     // What a line that is not an answer does.
     void act(const ScriptLine& line);
+    // `mouse ...`: the mouse in the current drawing window.
+    void mouse(QWidget* window, const ScriptLine& line);
     // Takes the next line as the answer to a question; `what` describes the question and
     // `verbs` the answer lines that fit it.
     const ScriptLine& takeAnswer(const QString& what, const QStringList& verbs);

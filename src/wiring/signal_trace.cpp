@@ -365,4 +365,66 @@ void SignalTrace::outputs(const End& at, const QString& kind, TraceResult& out) 
     out.steps << steps;
 }
 
+namespace {
+
+bool isSystemBlock(const ScannedBlock& b) {
+    return b.kind == tag::kind::EquipmentBlock || b.kind == tag::kind::DABlock ||
+           b.kind == tag::kind::JBox || b.kind == tag::kind::Router;
+}
+
+bool carries(const ScannedCable& c, const QString& number) {
+    for (const QString& t : c.texts)
+        if (!t.isNull() && t.trimmed().compare(number, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+QHash<QString, QStringList> tracedEntities(const ProjectScan& scan, const TraceResult& result) {
+    QSet<QString> systems, cables;
+    for (const TraceStep& s : result.steps) {
+        if (!s.system.trimmed().isEmpty()) systems.insert(s.system.trimmed().toUpper());
+        if (!s.cable.trimmed().isEmpty()) cables.insert(s.cable.trimmed().toUpper());
+    }
+    QHash<QString, QStringList> out;
+    for (const ScannedDrawing& d : scan.drawings) {
+        QStringList handles;
+        for (const ScannedBlock& b : d.blocks)
+            if (isSystemBlock(b) && systems.contains(b.name.trimmed().toUpper()))
+                handles << b.handle;
+        for (const ScannedCable& c : d.cables)
+            for (const QString& number : cables)
+                if (carries(c, number)) {
+                    handles << c.handle;
+                    break;
+                }
+        if (!handles.isEmpty()) out.insert(d.path, handles);
+    }
+    return out;
+}
+
+std::pair<QString, QString> stepEntity(const ProjectScan& scan, const TraceStep& step) {
+    const ScannedDrawing* d = scan.drawing(step.sheet);
+    if (!d) return {};
+    for (const ScannedBlock& b : d->blocks)
+        if (isSystemBlock(b) &&
+            b.name.trimmed().compare(step.system.trimmed(), Qt::CaseInsensitive) == 0)
+            return {d->path, b.handle};
+    if (!step.cable.trimmed().isEmpty())
+        for (const ScannedCable& c : d->cables)
+            if (carries(c, step.cable.trimmed())) return {d->path, c.handle};
+    return {d->path, QString()};
+}
+
+std::pair<QString, QString> cableSource(const QString& cableId, db::Connections& registry) {
+    bool ok = false;
+    const qint64 id = cableId.trimmed().toLongLong(&ok);
+    if (!ok) return {};
+    db::Query q(db::DbId::Project,
+                QStringLiteral("select SRCSys, SRCPin from tblCables where CableID = ?"), registry);
+    q.bind(id).exec();
+    if (!q.next()) return {};
+    return {q.value(0).toString(), q.value(1).toString()};
+}
+
 }  // namespace tolvane::wiring

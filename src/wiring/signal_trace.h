@@ -37,6 +37,18 @@ struct TraceResult {
     bool looped = false;
 };
 
+// Where a trace shows on the drawings: per drawing path, the cables it follows (by the number
+// texts they carry) and the blocks of the systems it reaches (pointers and jacks by the sheet
+// and jackfield they name are left out: they stand for more than this path).
+QHash<QString, QStringList> tracedEntities(const ProjectScan& scan, const TraceResult& result);
+// The drawing path and entity of one place of the path: the block of its system on its sheet,
+// else the cable that arrived there; empty strings when it is drawn nowhere.
+std::pair<QString, QString> stepEntity(const ProjectScan& scan, const TraceStep& step);
+// The connector a trace from this cable starts at: the source end of its row (CableID as the
+// cable's tag holds it); empty strings for a cable not assigned or without a row.
+std::pair<QString, QString> cableSource(const QString& cableId,
+                                        db::Connections& registry = db::connections());
+
 class SignalTrace {
   public:
     // The scan must outlive the trace.

@@ -116,9 +116,17 @@ class TestDrawingView : public QObject {
         f.view->setOrtho(false);
         later([&] { f.ui.submitTyped("@3,-4"); });
         QCOMPARE(f.ui.getPointFrom("Next point:", {10, 10}).point, QPointF(13, 6));
+        // The right button asks for the context menu at its point (whose Enter ends the list)
+        // and answers nothing itself.
+        std::optional<QPointF> asked;
+        QObject::connect(f.view, &DrawingView::contextMenuAsked, f.view, [&](QPointF world) {
+            asked = world;
+            f.ui.submitEnd();
+        });
         later([&] { QTest::mouseClick(f.view, Qt::RightButton, {}, QPoint(10, 10)); });
         const PointAnswer end = f.ui.getPointFrom("Next point:", {0, 0}, true);
         QVERIFY(end.ended && !end.cancelled);
+        QCOMPARE(asked, std::optional<QPointF>(f.view->view().toWorld(QPointF(10, 10))));
         QVERIFY(!dog.fired());
     }
 
@@ -209,7 +217,7 @@ class TestDrawingView : public QObject {
     // A block about to be placed is shown at a readable size: a fifth of the view's smaller
     // side when it would be tiny; one already readable keeps the zoom.
     void aTinyBlockIsZoomedToBeReadable() {
-        Fixture f;  // 400 x 300 pixels, 2 pixels per unit
+        Fixture f;                                    // 400 x 300 pixels, 2 pixels per unit
         f.view->zoomToShow(cad::BBox{0, 0, 20, 10});  // 40 pixels: readable
         QCOMPARE(f.view->view().scale(), 2.0);
         f.view->zoomToShow(cad::BBox{0, 0, 0.5, 0.25});  // 1 pixel

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QWidgetAction>
 #include <QtTest>
 
 #include "../unit/script_fixture.h"
@@ -52,7 +53,9 @@
 #include "db/setup.h"
 #include "drawings/command_aliases.h"
 #include "drawings/entity_tag.h"
+#include "drawings/layers.h"
 #include "drawings/standard_drawings.h"
+#include "gui_fixture.h"
 #include "projects/drawing_registry.h"
 #include "projects/project_registry.h"
 #include "reports/record_source.h"
@@ -602,7 +605,7 @@ class MainWindowTest : public QObject {
         for (QToolBar* bar : bars) {
             found << bar->windowTitle();
             for (QAction* a : bar->actions()) {
-                if (a->isSeparator()) continue;
+                if (a->isSeparator() || qobject_cast<QWidgetAction*>(a)) continue;  // lists
                 QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName() + " has no icon"));
                 QVERIFY2(!a->icon().pixmap(20, 20).isNull(), qPrintable(a->objectName()));
             }
@@ -1101,6 +1104,145 @@ class MainWindowTest : public QObject {
         if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_TRACEWRONG");
             !file.isEmpty())
             trace.grab().save(file);
+    }
+
+    // The texts of the drawing's context menu opened by a right-click at a world point, after
+    // which `then` runs with the menu open (it chooses an entry, or closes the menu).
+    QStringList rightClick(DrawingWindow& w, QPointF world,
+                           const std::function<void(QMenu&)>& then) {
+        QStringList texts;
+        test::later([&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            for (QAction* a : menu->actions())
+                if (!a->isSeparator()) texts << a->text();
+            then(*menu);
+        });
+        const QPoint at = w.view().view().toDevice(world).toPoint();
+        QTest::mouseClick(&w.view(), Qt::RightButton, {}, at);
+        return texts;
+    }
+    static void choose(QMenu& menu, const QString& text) {
+        for (QAction* a : menu.actions())
+            if (a->text() == text)
+                QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(a).center());
+    }
+
+    // A right-click on a cable offers its own actions before the general ones; Trace Signal
+    // from here traces from that cable's source end. On empty drawing with nothing selected
+    // only Properties is offered.
+    void contextMenuOfACableRunsItsActionOnIt() {
+        const QString path = dir_.filePath("checked.dxf");
+        drawCheckedProject(path);
+        restart("print-grid lstPath\nclose\n");
+        DrawingWindow* w = main_->drawings()->open(path);
+        QVERIFY(w);
+        w->view().zoomWindow({-5, -10}, {45, 10});
+        const QStringList onCable = rightClick(*w, {20, 0}, [](QMenu& m) {
+            if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_MENU");
+                !file.isEmpty())
+                m.grab().save(file);
+            choose(m, "Trace Signal from here");
+        });
+        QCOMPARE(onCable, QStringList({"Assign Cable", "Trace Signal from here", "Properties",
+                                       "Erase", "Copy", "Move"}));
+        QVERIFY(user_->transcript.contains("WINDOW frmTraceSignal opened"));
+        QVERIFY(user_->transcript.contains("ROW 1: 1 | start | CAM-01 | OUT-1"));
+        QVERIFY(user_->transcript.contains("| end | MON-01 | IN-1"));
+
+        const QStringList onNothing = rightClick(*w, {20, -8}, [](QMenu& m) { m.close(); });
+        QCOMPARE(onNothing, QStringList({"Properties"}));
+
+        w->drawing().setModified(false);
+    }
+
+    // Trace Signal: activating a place of the path opens its drawing there and highlights the
+    // whole path (both systems and the cable) in it.
+    void aTraceRowHighlightsThePath() {
+        const QString path = dir_.filePath("checked.dxf");
+        drawCheckedProject(path);
+        SignalTraceWindow trace(*user_->ui, main_->checkServices(), db::connections(), main_.get());
+        trace.show();
+        trace.startFrom("CAM-01", "OUT-1");
+        auto* steps = trace.findChild<QTreeWidget*>("lstPath");
+        QCOMPARE(steps->topLevelItemCount(), 2);
+        steps->doItemsLayout();
+        const QRect row = steps->visualItemRect(steps->topLevelItem(1));
+        // A double-click: its first click, then the second.
+        QTest::mouseClick(steps->viewport(), Qt::LeftButton, {}, row.center());
+        QTest::mouseDClick(steps->viewport(), Qt::LeftButton, {}, row.center());
+        QCOMPARE(main_->drawings()->windows().size(), 1);
+        DrawingWindow* w = main_->drawings()->windows().first();
+        const cad::Document& doc = w->drawing().document();
+        QStringList kinds;
+        for (const QString& h : w->view().selection()) {
+            const cad::Entity* e = doc.find(h);
+            QVERIFY(e);
+            kinds << (e->kind == cad::EntityKind::Insert ? e->blockName : tag::ref1(*e));
+        }
+        kinds.sort();
+        // The two systems and cable 1; not the unassigned cable beside them.
+        QCOMPARE(kinds, QStringList({"1", "CAMERA", "MONITOR"}));
+    }
+
+    // Tabs or windows, and the main window's size, come back after a restart.
+    void tabbedModeAndSizeSurviveARestart() {
+        auto* tabbed = main_->findChild<QAction*>("mnuWindowTabbed");
+        QVERIFY(tabbed);
+        QVERIFY(!tabbed->isChecked());
+        tabbed->trigger();
+        QCOMPARE(main_->mdiArea()->viewMode(), QMdiArea::TabbedView);
+        main_->resize(700, 500);
+        const QSize size = main_->size();
+        QVERIFY(size != QSize(1200, 800));  // not the first start's size
+        QVERIFY(main_->close());
+        restart("");
+        QCOMPARE(main_->mdiArea()->viewMode(), QMdiArea::TabbedView);
+        QVERIFY(main_->findChild<QAction*>("mnuWindowTabbed")->isChecked());
+        QCOMPARE(main_->size(), size);
+        main_->findChild<QAction*>("mnuWindowWindows")->trigger();
+        QVERIFY(main_->close());
+        restart("");
+        QCOMPARE(main_->mdiArea()->viewMode(), QMdiArea::SubWindowView);
+    }
+
+    // The toolbar's layer list shows the active drawing's layers: a key moves the current
+    // layer, a click on a layer's check in the open list turns it off, and a layer added
+    // elsewhere shows in the list.
+    void layerListSetsTheCurrentLayerAndTurnsLayersOff() {
+        DrawingWindow* w = openChanged("layers.dxf");
+        QVERIFY(w);
+        LayerTable table = layerTable(w->drawing());
+        table.current = "0";
+        table.layers << cad::Layer{"ZZ-FIRST"} << cad::Layer{"ZZ-SECOND"};
+        QCOMPARE(applyLayerTable(w->drawing(), table), QString());
+        auto* list = main_->findChild<QComboBox*>("cboLayer");
+        QVERIFY(list && list->isEnabled());
+        QCOMPARE(list->count(), table.layers.size());
+        QCOMPARE(list->currentText(), QString("0"));
+        const QString next = list->itemText(list->currentIndex() + 1);
+        QVERIFY(!next.isEmpty());
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(w->drawing().document().currentLayer(), next);
+        QCOMPARE(list->currentText(), next);
+
+        list->showPopup();
+        QAbstractItemView* view = list->view();
+        const int last = list->findText("ZZ-SECOND");
+        const QRect text = view->visualRect(list->model()->index(last, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          QPoint(text.left() + 4, text.center().y()));
+        QVERIFY(!w->drawing().document().layer("ZZ-SECOND")->on);
+        QVERIFY(view->isVisible());  // the list stays open for the next layer
+        list->hidePopup();
+        QCOMPARE(w->drawing().document().currentLayer(), next);
+
+        table = layerTable(w->drawing());
+        table.layers << cad::Layer{"ZZ-THIRD"};
+        QCOMPARE(applyLayerTable(w->drawing(), table), QString());
+        QCOMPARE(list->count(), table.layers.size());
+        w->drawing().setModified(false);
     }
 };
 

@@ -127,7 +127,13 @@ void ProjectCheckWindow::activated(QTreeWidgetItem* item) {
             MsgButtons::Ok, MsgIcon::Information);
         return;
     }
-    services_.show(path, f->handle);
+    showClear(path, f->handle);
+}
+
+void ProjectCheckWindow::showClear(const QString& path, const QString& handle) {
+    services_.show(path, handle);
+    // Modal over the drawing, the window would hide what it has just shown.
+    if (services_.onScreen && isVisible()) moveClearOf(*this, services_.onScreen(path, handle));
 }
 
 void ProjectCheckWindow::release() {
@@ -141,6 +147,8 @@ void ProjectCheckWindow::correct() {
     if (!f || !f->correctable()) return;
     Drawing* drawing = services_.show(pathOf(f->drawing), f->textHandle);
     if (!drawing) return;
+    if (services_.onScreen && isVisible())
+        moveClearOf(*this, services_.onScreen(pathOf(f->drawing), f->textHandle));
     if (!wiring::ProjectCheck::correctText(*f, *drawing))
         ui_.message(
             QStringLiteral("The number text %1 is no longer in %2.").arg(f->textHandle, f->drawing),
@@ -191,10 +199,35 @@ SignalTraceWindow::SignalTraceWindow(Ui& ui, CheckWindowServices services,
     connect(go, &QPushButton::clicked, this,
             [this] { runGuarded(errors_, "TraceSignal.Trace", [this] { trace(); }); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(path_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        runGuarded(errors_, "TraceSignal.Show",
+                   [&] { showStep(path_->indexOfTopLevelItem(item)); });
+    });
+}
+
+void SignalTraceWindow::startFrom(const QString& system, const QString& pin) {
+    system_->setText(system);
+    pin_->setText(pin);
+    trace();
+}
+
+void SignalTraceWindow::showStep(int step) {
+    if (!scan_ || step < 0 || step >= result_.steps.size()) return;
+    const auto [path, handle] = wiring::stepEntity(*scan_, result_.steps[step]);
+    if (path.isEmpty()) {
+        ui_.message(QStringLiteral("The sheet %1 is not one of the project's drawings.")
+                        .arg(result_.steps[step].sheet),
+                    MsgButtons::Ok, MsgIcon::Information);
+        return;
+    }
+    if (!services_.show(path, handle)) return;
+    if (services_.highlight) services_.highlight(wiring::tracedEntities(*scan_, result_));
+    if (services_.onScreen && isVisible()) moveClearOf(*this, services_.onScreen(path, handle));
 }
 
 void SignalTraceWindow::trace() {
     path_->clear();
+    result_ = {};
     const QString system = system_->text().trimmed();
     const QString pin = pin_->text().trimmed();
     if (system.isEmpty() || pin.isEmpty()) {
@@ -206,7 +239,8 @@ void SignalTraceWindow::trace() {
         scan_ = std::make_unique<wiring::ProjectScan>(wiring::scanProject(services_.sources()));
         tracer_ = std::make_unique<wiring::SignalTrace>(*scan_, registry_);
     }
-    const wiring::TraceResult r = tracer_->trace(system, pin);
+    result_ = tracer_->trace(system, pin);
+    const wiring::TraceResult& r = result_;
     int n = 0;
     for (const wiring::TraceStep& s : r.steps)
         new QTreeWidgetItem(

@@ -31,6 +31,11 @@ struct CheckWindowServices {
     // Opens the drawing (or brings its window forward) and zooms to the entity when one is
     // named; the drawing, or null when it could not be opened.
     std::function<Drawing*(const QString& path, const QString& handle)> show;
+    // Selects these entities (by drawing path) in every open drawing, and nothing else there.
+    std::function<void(const QHash<QString, QStringList>& handles)> highlight;
+    // Where the entity of an open drawing is on the screen (global); empty when it is not
+    // shown.
+    std::function<QRect(const QString& path, const QString& handle)> onScreen;
 };
 
 class ProjectCheckWindow : public QDialog {
@@ -50,6 +55,8 @@ class ProjectCheckWindow : public QDialog {
     void correct();
     void updateButtons();
     QString pathOf(const QString& title) const;
+    // Shows the entity in its drawing and moves this window clear of it.
+    void showClear(const QString& path, const QString& handle);
 
     Ui& ui_;
     CheckWindowServices services_;
@@ -72,14 +79,21 @@ class SignalTraceWindow : public QDialog {
     // Traces from the system and pin entered. The drawings are read at the first trace and
     // kept while the window is open: it is modal, so they cannot change under it.
     void trace();
+    // Traces from this connector (a cable's source end, say).
+    void startFrom(const QString& system, const QString& pin);
 
   private:
+    // A place of the path: its drawing opened at it, and the whole path highlighted on every
+    // open drawing.
+    void showStep(int step);
+
     Ui& ui_;
     CheckWindowServices services_;
     db::Connections& registry_;
     ErrorHandler* errors_ = nullptr;
     std::unique_ptr<wiring::ProjectScan> scan_;
     std::unique_ptr<wiring::SignalTrace> tracer_;  // over scan_
+    wiring::TraceResult result_;
     QLineEdit* system_;
     QLineEdit* pin_;
     QTreeWidget* path_;

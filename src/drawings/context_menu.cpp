@@ -1,0 +1,75 @@
+#include "drawings/context_menu.h"
+
+#include <QStringList>
+
+#include "drawings/entity_tag.h"
+
+namespace tolvane {
+
+namespace {
+
+using Does = ContextEntry::Does;
+
+// The entity's own actions: the commands a double-click on its kind would run, and those that
+// start from it.
+QList<ContextEntry> entityActions(const ContextTarget& t) {
+    const auto onIt = [](const char* text, const char* key) {
+        return ContextEntry{QString::fromLatin1(text), Does::RouteOnEntity,
+                            QString::fromLatin1(key)};
+    };
+    const auto selected = [](const char* text, const char* key) {
+        return ContextEntry{QString::fromLatin1(text), Does::RouteOnSelection,
+                            QString::fromLatin1(key)};
+    };
+    if (t.kind == tag::kind::Cable)
+        return {onIt("Assign Cable", "catWAssignCable"),
+                onIt("Trace Signal from here", "catPTrace")};
+    if (t.kind == tag::kind::EquipmentBlock || t.kind == tag::kind::DABlock)
+        return {onIt("Assign System Name", "catWAssignSysNames"),
+                selected("Edit Attributes", "catDEditAttrib")};
+    if (t.kind == tag::kind::Jack) return {onIt("Assign Jack", "catWAssignJack")};
+    if (t.kind == tag::kind::JBox || t.kind == tag::kind::Router)
+        return {selected("Edit Attributes", "catDEditAttrib")};
+    // Only the destination side of a pair is linked from (as its double-click does).
+    if (t.kind == tag::kind::Pointer &&
+        t.blockName.compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0)
+        return {onIt("Link Pointers", "catWLinkPointer")};
+    return {};
+}
+
+}  // namespace
+
+QList<ContextEntry> contextEntries(const ContextTarget& t) {
+    if (t.promptWaiting)
+        return {{QStringLiteral("Enter"), Does::Enter, {}},
+                {QStringLiteral("Cancel"), Does::Cancel, {}}};
+    QList<ContextEntry> out;
+    if (t.onEntity) {
+        out = entityActions(t);
+        if (!out.isEmpty()) out << ContextEntry{};
+    }
+    if (!t.lastCaption.isEmpty())
+        out << ContextEntry{QStringLiteral("Repeat ") + t.lastCaption, Does::Route,
+                            QStringLiteral("catDRestart")};
+    out << ContextEntry{QStringLiteral("Properties"), Does::RouteOnSelection,
+                        QStringLiteral("catDProperties")};
+    if (t.onEntity || t.hasSelection) {
+        out << ContextEntry{};
+        out << ContextEntry{QStringLiteral("Erase"), Does::RouteOnSelection,
+                            QStringLiteral("catDErase")}
+            << ContextEntry{QStringLiteral("Copy"), Does::RouteOnSelection,
+                            QStringLiteral("catDCopy")}
+            << ContextEntry{QStringLiteral("Move"), Does::RouteOnSelection,
+                            QStringLiteral("catDMove")};
+    }
+    return out;
+}
+
+QStringList contextTexts(const QList<ContextEntry>& entries) {
+    QStringList out;
+    for (const ContextEntry& e : entries)
+        if (e.does != Does::Separator) out << e.text;
+    return out;
+}
+
+}  // namespace tolvane
