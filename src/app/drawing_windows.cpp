@@ -58,7 +58,7 @@ void DrawingWindows::setAutoGrips(bool on) {
 }
 
 double DrawingWindows::pickAperture(DrawingWindow& window) const {
-    return s_.run.batch ? kScriptAperture : window.pickAperture();
+    return window.pickAperture();
 }
 
 QList<DrawingWindow*> DrawingWindows::windows() const {
@@ -131,6 +131,8 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
     });
     w->view().setSnapModes(snapModes_);
     w->view().setAutoGrips(autoGrips_);
+    // A script's clicks reach as far whatever size the window has.
+    if (s_.run.batch) w->view().setFixedPickAperture(kScriptAperture);
     // The waiting prompt is shown on the active drawing too.
     if (auto* qt = dynamic_cast<QtUi*>(&s_.ui)) {
         connect(qt, &QtUi::promptChanged, w, [this, w](const QString& text) {
@@ -237,7 +239,11 @@ void DrawingWindows::clearGripSet(DrawingWindow& window) {
 }
 
 void DrawingWindows::doubleClick(DrawingWindow& window, QPointF point, double aperture) {
-    const QString handle = window.drawing().entityAt(point, aperture);
+    PickAnswer at;
+    at.cancelled = false;
+    at.point = point;
+    const QString handle =
+        window.drawing().entityFor(at, aperture, &EntityEvents::answersDoubleClick);
     if (!handle.isEmpty()) events_.doubleClicked(window.drawing(), handle);
 }
 
@@ -515,10 +521,11 @@ void DrawingWindows::registerActions() {
         DrawingWindow* w = require();
         if (onModelTab(*w)) return;
         const QString layout = w->drawing().space().name;
-        const PickAnswer pick = s_.ui.getEntity(QStringLiteral("Select a Viewport"));
+        const cad::PickFilter viewport = cad::ofKind(cad::EntityKind::Viewport);
+        const PickAnswer pick = s_.ui.getEntity(QStringLiteral("Select a Viewport"), viewport);
         if (pick.cancelled) return;
         const cad::Entity* e =
-            w->drawing().document().find(w->drawing().entityFor(pick, pickAperture(*w)));
+            w->drawing().document().find(w->drawing().entityFor(pick, pickAperture(*w), viewport));
         if (!e || e->kind != cad::EntityKind::Viewport) return s_.ui.beep();
         const QPointF centre = e->detail->viewCentre;
         const double half =

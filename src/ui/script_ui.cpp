@@ -19,14 +19,15 @@ const QStringList kActions = {
     QStringLiteral("open"),  QStringLiteral("window"), QStringLiteral("dblclick"),
     QStringLiteral("key"),   QStringLiteral("set"),    QStringLiteral("click"),
     QStringLiteral("rows"),  QStringLiteral("cell"),   QStringLiteral("column"),
-    QStringLiteral("close")};
+    QStringLiteral("close"), QStringLiteral("mouse"),  QStringLiteral("hover")};
 const QStringList kAnswers = {
     QStringLiteral("button"), QStringLiteral("text"),   QStringLiteral("file"),
     QStringLiteral("choose"), QStringLiteral("point"),  QStringLiteral("pick"),
     QStringLiteral("select"), QStringLiteral("escape"), QStringLiteral("cancel")};
-const QStringList kInspections = {QStringLiteral("print"), QStringLiteral("print-grid"),
-                                  QStringLiteral("sql"),   QStringLiteral("entity"),
-                                  QStringLiteral("check"), QStringLiteral("trace")};
+const QStringList kInspections = {QStringLiteral("print"),    QStringLiteral("print-grid"),
+                                  QStringLiteral("sql"),      QStringLiteral("entity"),
+                                  QStringLiteral("check"),    QStringLiteral("trace"),
+                                  QStringLiteral("selection")};
 
 QString escapeLines(QString text) {
     text.replace(QLatin1String("\r\n"), QLatin1String("\\n"));
@@ -175,6 +176,35 @@ void ScriptUi::act(const ScriptLine& line) {
             throw ScriptAbort(2, line.number,
                               QStringLiteral("dblclick needs X,Y; found: %1").arg(line.rest));
         host_->dblclick(window, *p, line.number);
+    } else if (v == QLatin1String("mouse")) {
+        auto [action, rest] = firstWord(line.rest);
+        QList<QPointF> points;
+        for (const QString& w : rest.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const std::optional<QPointF> p = parsePoint(w);
+            if (!p) {
+                points.clear();
+                break;
+            }
+            points << *p;
+        }
+        const bool fits = (action == QLatin1String("click") && points.size() == 1) ||
+                          (action == QLatin1String("drag") && points.size() == 2);
+        if (!fits)
+            throw ScriptAbort(
+                2, line.number,
+                QStringLiteral("mouse click X,Y or mouse drag X1,Y1 X2,Y2 expected; found: %1")
+                    .arg(line.text));
+        host_->mouse(window, action, points, line.number);
+    } else if (v == QLatin1String("hover")) {
+        const std::optional<QPointF> p = parsePoint(line.rest);
+        if (!p)
+            throw ScriptAbort(2, line.number,
+                              QStringLiteral("hover needs X,Y; found: %1").arg(line.rest));
+        const QString handle = host_->hover(window, *p, line.number);
+        write(QStringLiteral("HOVER"), handle.isEmpty() ? QStringLiteral("none") : handle);
+    } else if (v == QLatin1String("selection")) {
+        write(QStringLiteral("SELECTION"),
+              host_->selection(window, line.number).join(QLatin1Char(' ')));
     } else if (v == QLatin1String("key")) {
         host_->key(window, line.rest);
     } else if (v == QLatin1String("set")) {
