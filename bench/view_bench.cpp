@@ -1,7 +1,9 @@
 // The drawing view while a point is asked on a 100,000-entity drawing, at 1920x1080: the cost
 // of a frame when the mouse moves during a line command (the preview drawn over the cached
 // drawing) and during a move of a hundred entities (their outlines follow the cursor), against
-// a whole redraw of the drawing, which is what a frame would cost without the cache. Prints
+// a whole redraw of the drawing, which is what a frame would cost without the cache. Also the
+// cost of one mouse move with no command, zoomed to the extents and zoomed in: the search for
+// the entity a click would pick and its highlight, alone and with the frame painted. Prints
 // the figures as a table at the end; the cases also run as Google Benchmark cases.
 //
 // Options (besides Google Benchmark's own): --entities=N (default 100000).
@@ -94,6 +96,29 @@ double redrawCost(int n) {
     return msSince(t0) / n;
 }
 
+// Mouse moves with nothing asked: each finds the entity under the cursor and outlines it.
+// Returns the milliseconds per move and the moves that found one.
+std::pair<double, int> hoverCost(int n, bool paint) {
+    frame(0);
+    int found = 0;
+    const auto t0 = Clock::now();
+    for (int i = 1; i <= n; ++i) {
+        moveMouse(QPointF(400 + (i * 7 % 1100), 200 + (i * 13 % 700)));
+        if (paint) g->view->repaint();
+        found += g->view->hovered().isEmpty() ? 0 : 1;
+    }
+    return {msSince(t0) / n, found};
+}
+
+void BM_HoverMove(benchmark::State& state) {
+    for (auto _ : state) state.SetIterationTime(hoverCost(50, false).first / 1000.0);
+}
+void BM_HoverFrame(benchmark::State& state) {
+    for (auto _ : state) state.SetIterationTime(hoverCost(50, true).first / 1000.0);
+}
+BENCHMARK(BM_HoverMove)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_HoverFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
 void BM_LineFrame(benchmark::State& state) {
     for (auto _ : state) state.SetIterationTime(frameCost({}, 20) / 1000.0);
 }
@@ -137,9 +162,25 @@ int main(int argc, char** argv) {
 
     const double line = frameCost({}, 50), move = frameCost(movePreview(), 50),
                  redraw = redrawCost(5);
+    const auto [hoverExtents, foundExtents] = hoverCost(200, false);
+    const auto [hoverExtentsFrame, foundExtentsFrame] = hoverCost(200, true);
+    // Zoomed in on a part of the sheet, as one works on it: 40 times the extents' scale.
+    f.view->zoomAbout(40, f.view->view().toWorld(QPointF(960, 540)));
+    f.view->repaint();
+    const auto [hoverNear, foundNear] = hoverCost(200, false);
+    const auto [hoverNearFrame, foundNearFrame] = hoverCost(200, true);
+    Q_UNUSED(foundExtentsFrame);
+    Q_UNUSED(foundNearFrame);
     std::printf("\nDrawing view, %d entities, 1920x1080, zoomed to the extents\n", gEntities);
     std::printf("  frame while a line's second point is asked  %8.2f ms\n", line);
     std::printf("  frame while 100 entities are moved          %8.2f ms\n", move);
     std::printf("  whole redraw (a frame without the cache)    %8.2f ms\n", redraw);
+    std::printf("  mouse move, nothing asked, at the extents:\n");
+    std::printf("    search and highlight (%3d of 200 found)   %8.3f ms\n", foundExtents,
+                hoverExtents);
+    std::printf("    with the frame painted                    %8.3f ms\n", hoverExtentsFrame);
+    std::printf("  mouse move, nothing asked, zoomed in 40x:\n");
+    std::printf("    search and highlight (%3d of 200 found)   %8.3f ms\n", foundNear, hoverNear);
+    std::printf("    with the frame painted                    %8.3f ms\n", hoverNearFrame);
     return 0;
 }

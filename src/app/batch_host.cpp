@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <QSqlRecord>
 
 #include "app/drawing_view.h"
@@ -34,6 +35,14 @@ DrawingWindow* drawingWindow(QWidget* current, const QString& what, int line) {
                           QStringLiteral("%1 needs a drawing window; the current window is %2")
                               .arg(what, current ? current->objectName() : QStringLiteral("none")));
     return w;
+}
+
+// A mouse event at a drawing point, sent to the view as the window system would send it.
+void sendMouse(DrawingView& view, QEvent::Type type, QPointF world, Qt::MouseButton button,
+               Qt::MouseButtons held) {
+    const QPointF at = view.view().toDevice(world);
+    QMouseEvent event(type, at, view.mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(&view, &event);
 }
 
 }  // namespace
@@ -303,6 +312,32 @@ QPointF BatchHost::snapPoint(QWidget* current, const QPointF& point, unsigned mo
     const cad::SnapResult snap = cad::objectSnap(d.document(), d.space(), d.index(), modes, point,
                                                  DrawingWindows::kScriptAperture);
     return snap.found() ? snap.point : point;
+}
+
+void BatchHost::mouse(QWidget* current, const QString& action, const QList<QPointF>& points,
+                      int line) {
+    DrawingWindow* w = drawingWindow(current, QStringLiteral("mouse"), line);
+    activate(w);  // a click on a window makes it the active one
+    DrawingView& view = w->view();
+    const QPointF from = points.first(), to = points.last();
+    sendMouse(view, QEvent::MouseMove, from, Qt::NoButton, Qt::NoButton);
+    sendMouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    if (action == QLatin1String("drag"))
+        sendMouse(view, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    sendMouse(view, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+}
+
+QString BatchHost::hover(QWidget* current, const QPointF& point, int line) {
+    DrawingWindow* w = drawingWindow(current, QStringLiteral("hover"), line);
+    // A window shown offscreen may not have painted yet: its index is built now, as the
+    // first paint would have it built.
+    w->drawing().index().complete();
+    sendMouse(w->view(), QEvent::MouseMove, point, Qt::NoButton, Qt::NoButton);
+    return w->view().hovered();
+}
+
+QStringList BatchHost::selection(QWidget* current, int line) {
+    return drawingWindow(current, QStringLiteral("selection"), line)->view().chosen();
 }
 
 }  // namespace tolvane

@@ -36,6 +36,10 @@ class BatchHost : public ScriptHost {
     QStringList check(int line) override;
     QStringList trace(const QString& system, const QString& pin, int line) override;
     QPointF snapPoint(QWidget* current, const QPointF& point, unsigned modes) override;
+    void mouse(QWidget* current, const QString& action, const QList<QPointF>& points,
+               int line) override;
+    QString hover(QWidget* current, const QPointF& point, int line) override;
+    QStringList selection(QWidget* current, int line) override;
 
     // The key event for a script key name; false when the name is not one of the keys a
     // script may press.

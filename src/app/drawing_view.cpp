@@ -31,6 +31,8 @@ constexpr double kWheelStep = 1.25;
 // Zoom in and out commands.
 constexpr double kZoomStep = 2.0;
 constexpr int kSnapMarkerHalf = 6;
+// A press and release further apart than this are a drag, not a click.
+constexpr double kDragPixels = 4.0;
 
 int settingNumber(const SettingsStore& store, const QString& name, int low, int high, int keep) {
     bool ok = false;
@@ -159,6 +161,10 @@ void DrawingView::setSelection(const QStringList& handles) {
     update();
 }
 
+QStringList DrawingView::chosen() const {
+    return ui_.promptKind() == Ui::PromptKind::Selection ? ui_.promptPicked() : selection();
+}
+
 void DrawingView::setView(const cad::View& view) {
     view_ = view;
     view_.setSize(size());
@@ -167,8 +173,12 @@ void DrawingView::setView(const cad::View& view) {
 
 void DrawingView::setPromptText(const QString& text) {
     promptText_ = text;
-    if (text.isEmpty()) corner_.reset();
+    if (text.isEmpty()) {
+        corner_.reset();
+        windowFrom_.reset();
+    }
     updateSnap();
+    updateHover();
     update();
 }
 
@@ -180,6 +190,8 @@ void DrawingView::setSpace(cad::Space& space, const cad::SpatialIndex* index) {
         own_ = std::make_unique<cad::SpatialIndex>();
         own_->build(doc_, *space_);
     }
+    hovered_.clear();
+    hoverPath_ = {};
     setSelection({});
     dirty_ = true;
     update();
@@ -190,6 +202,9 @@ void DrawingView::modelChanged() {
     updateHighlight();
     dirty_ = true;
     updateSnap();
+    hovered_.clear();  // the entity may have changed or gone
+    pickedShown_.clear();
+    updateHover();
     update();
 }
 
@@ -338,6 +353,7 @@ QPointF DrawingView::answerPoint(QPointF device) {
 }
 
 void DrawingView::paintEvent(QPaintEvent*) {
+    dropStaleWindow();
     if (dirty_ || cache_.isNull()) renderCache();
     if (!index().ready() && !indexQueued_) {
         // The drawing is on screen: the index it waited without is built as soon as this
@@ -355,13 +371,7 @@ void DrawingView::paintEvent(QPaintEvent*) {
 
     const QColor ink = cad::contrastColor(paperShown() ? QColor(Qt::white) : options_.background);
     const Ui::PromptKind kind = ui_.promptKind();
-    if (!highlight_.isEmpty()) {
-        QPen glow(QColor(255, 170, 0));
-        glow.setWidthF(2.0);
-        glow.setCosmetic(true);
-        p.setPen(glow);
-        p.drawPath(view_.transform().map(highlight_));
-    }
+    paintHighlights(p);
     if (cursor_ && !panFrom_) {
         const QPointF c = *cursor_;
         // Rubber band of a selection window: solid for a window, dashed for a crossing.
@@ -490,7 +500,7 @@ void DrawingView::updateSnap() {
     const unsigned modes = snapModes_ | ui_.promptSnap();
     const bool pointWanted = ui_.promptKind() == Ui::PromptKind::Point || grips_.active();
     if (!cursor_ || !modes || !pointWanted) return;
-    const double aperture = view_.toWorld(3.0 * pickSize_);
+    const double aperture = 3.0 * pickAperture();
     const std::optional<QPointF> base =
         grips_.active() ? std::optional<QPointF>(grips_.origin()) : lastPoint_;
     snap_ = cad::objectSnap(doc_, *space_, index(), modes, view_.toWorld(*cursor_), aperture, base);
@@ -503,7 +513,14 @@ void DrawingView::mousePressEvent(QMouseEvent* event) {
         panOffset_ = {};
         return;
     }
-    // The right button opens the context menu (whose Enter ends a list of points).
+    // The right button ends a selection prompt, as Enter does; elsewhere it opens the context
+    // menu (whose Enter ends a list of points).
+    if (event->button() == Qt::RightButton && ui_.promptKind() == Ui::PromptKind::Selection) {
+        corner_.reset();
+        windowFrom_.reset();
+        ui_.submitEnd();
+        return;
+    }
     if (event->button() == Qt::RightButton) {
         Q_EMIT contextMenuAsked(view_.toWorld(at), event->globalPosition().toPoint());
         return;
@@ -524,21 +541,16 @@ void DrawingView::mousePressEvent(QMouseEvent* event) {
             break;
         }
         case Ui::PromptKind::Selection:
-            if (!corner_) {
-                corner_ = world;
-            } else {
-                SelectionAnswer s;
-                s.window = QRectF(*corner_, world).normalized();
-                s.crossing = world.x() < corner_->x();
-                corner_.reset();
-                ui_.submitSelection(s);
-            }
+            selectionPress(at, event->modifiers());
             break;
         case Ui::PromptKind::None:
             // With nothing asked, a press on a grip of the selection takes hold of it;
             // elsewhere the left button chooses: a click, or a drag (released).
-            if (autoGrips_ && grips_.press(doc_, options_.selected, world,
-                                           view_.toWorld(options_.gripSize + 2.0))) {
+            // A script's clicks find grips within its fixed aperture, as they find entities.
+            if (autoGrips_ &&
+                grips_.press(doc_, options_.selected, world,
+                             fixedAperture_ ? *fixedAperture_
+                                            : view_.toWorld(options_.gripSize + 2.0))) {
                 cursor_ = at;
                 updateSnap();
                 break;
@@ -555,6 +567,7 @@ void DrawingView::mouseMoveEvent(QMouseEvent* event) {
         panOffset_ = *cursor_ - *panFrom_;
     } else {
         updateSnap();
+        updateHover();
     }
     Q_EMIT cursorMoved(view_.toWorld(*cursor_ - panOffset_));
     update();
@@ -574,6 +587,9 @@ void DrawingView::mouseReleaseEvent(QMouseEvent* event) {
             Q_EMIT gripMoved(move->handle, move->grip, move->to);
         return;
     }
+    if (event->button() == Qt::LeftButton && windowFrom_ &&
+        selectionRelease(event->position(), event->modifiers()))
+        return;
     if (event->button() == Qt::LeftButton && pressedAt_) {
         chooseWithMouse(*pressedAt_, event->position(), event->modifiers());
         pressedAt_.reset();
@@ -594,11 +610,8 @@ void DrawingView::mouseReleaseEvent(QMouseEvent* event) {
 
 void DrawingView::chooseWithMouse(QPointF from, QPointF to, Qt::KeyboardModifiers modifiers) {
     QStringList chosen;
-    constexpr double kDragPixels = 4.0;
-    if (QLineF(from, to).length() < kDragPixels) {
-        const cad::PickResult hit =
-            cad::pointSearch(doc_, *space_, index(), view_.toWorld(to), view_.toWorld(pickSize_));
-        if (hit.found()) chosen << (hit.isAttribute() ? hit.insertHandle : hit.handle);
+    if (!dragged(from, to)) {
+        if (const QString hit = pickAt(to); !hit.isEmpty()) chosen << hit;
     } else {
         // Dragged to the right: what lies wholly inside; to the left: whatever it touches.
         const cad::BBox box = cad::BBox::of(view_.toWorld(from), view_.toWorld(to));
@@ -639,6 +652,7 @@ void DrawingView::keyPressEvent(QKeyEvent* event) {
     }
     if (event->key() == Qt::Key_Escape && (ui_.promptWaiting() || corner_)) {
         corner_.reset();
+        windowFrom_.reset();
         ui_.cancelPrompt();
         update();
         return;
@@ -650,8 +664,8 @@ void DrawingView::keyPressEvent(QKeyEvent* event) {
 bool DrawingView::event(QEvent* event) {
     if (event->type() != QEvent::ToolTip) return QWidget::event(event);
     auto* help = static_cast<QHelpEvent*>(event);
-    const cad::PickResult hit = cad::pointSearch(doc_, *space_, index(), view_.toWorld(help->pos()),
-                                                 view_.toWorld(double(pickSize_)));
+    const cad::PickResult hit =
+        cad::pointSearch(doc_, *space_, index(), view_.toWorld(help->pos()), pickAperture());
     const cad::Entity* e =
         hit.found() ? doc_.find(hit.isAttribute() ? hit.insertHandle : hit.handle) : nullptr;
     if (e && !e->tooltip.isEmpty())
@@ -684,7 +698,131 @@ void DrawingView::enterEvent(QEnterEvent* event) {
 void DrawingView::leaveEvent(QEvent*) {
     cursor_.reset();
     snap_ = {};
+    updateHover();
     update();
+}
+
+// ---- picking and hover -----------------------------------------------------------------
+
+double DrawingView::pickAperture() const {
+    return fixedAperture_ ? *fixedAperture_ : view_.toWorld(double(pickSize_));
+}
+
+QString DrawingView::pickAt(QPointF device) const {
+    const Ui::PromptKind kind = ui_.promptKind();
+    if (kind == Ui::PromptKind::Point) return {};
+    const cad::PickResult hit = cad::pickPreferring(doc_, *space_, index(), view_.toWorld(device),
+                                                    pickAperture(), ui_.promptWanted());
+    return hit.isAttribute() ? hit.insertHandle : hit.handle;
+}
+
+void DrawingView::updateHover() {
+    // Nothing is picked while a window is spanned or the view dragged; an index still to be
+    // built is not built for the hover's sake (it is, right after the first paint).
+    dropStaleWindow();
+    QString now;
+    if (cursor_ && !panFrom_ && !pressedAt_ && !corner_ && index().ready()) now = pickAt(*cursor_);
+    if (now == hovered_) return;
+    hovered_ = now;
+    hoverPath_ = QPainterPath();
+    if (const cad::Entity* e = now.isEmpty() ? nullptr : doc_.find(now))
+        hoverPath_ = cad::outlinePath(doc_, *e);
+    update();
+}
+
+void DrawingView::dropStaleWindow() {
+    if (corner_ &&
+        (windowPrompt_ != ui_.promptNumber() || ui_.promptKind() != Ui::PromptKind::Selection)) {
+        corner_.reset();
+        windowFrom_.reset();
+    }
+}
+
+bool DrawingView::dragged(QPointF from, QPointF to) const {
+    if (fixedAperture_)
+        return QLineF(view_.toWorld(from), view_.toWorld(to)).length() > *fixedAperture_;
+    return QLineF(from, to).length() >= kDragPixels;
+}
+
+void DrawingView::selectionPress(QPointF device, Qt::KeyboardModifiers modifiers) {
+    dropStaleWindow();
+    if (corner_) {
+        finishWindow(device, modifiers);
+        return;
+    }
+    if (const QString hit = pickAt(device); !hit.isEmpty()) {
+        SelectionAnswer one;
+        one.handles << hit;
+        ui_.pickMore(one, modifiers.testFlag(Qt::ShiftModifier));
+        return;
+    }
+    corner_ = view_.toWorld(device);
+    windowFrom_ = device;
+    windowPrompt_ = ui_.promptNumber();
+    updateHover();
+}
+
+bool DrawingView::selectionRelease(QPointF device, Qt::KeyboardModifiers modifiers) {
+    const QPointF from = *windowFrom_;
+    windowFrom_.reset();
+    // Released where it was pressed: a click, and the window waits for its second corner.
+    if (!corner_ || !dragged(from, device)) return false;
+    finishWindow(device, modifiers);
+    return true;
+}
+
+void DrawingView::finishWindow(QPointF device, Qt::KeyboardModifiers modifiers) {
+    const QPointF world = view_.toWorld(device);
+    SelectionAnswer more;
+    more.window = QRectF(*corner_, world).normalized();
+    more.crossing = world.x() < corner_->x();
+    corner_.reset();
+    windowFrom_.reset();
+    // Left to right: what lies wholly inside; right to left: whatever it touches. Of the kind
+    // the prompt wants, when it wants one.
+    const cad::BBox area = cad::BBox::of(more.window->topLeft(), more.window->bottomRight());
+    const std::vector<QString> hits = more.crossing
+                                          ? cad::crossingSelect(doc_, *space_, index(), area)
+                                          : cad::windowSelect(doc_, *space_, index(), area);
+    const Ui::Wanted& wanted = ui_.promptWanted();
+    for (const QString& h : hits) {
+        const cad::Entity* e = wanted ? doc_.find(h) : nullptr;
+        if (!wanted || (e && wanted(*e))) more.handles << h;
+    }
+    ui_.pickMore(more, modifiers.testFlag(Qt::ShiftModifier));
+    updateHover();
+}
+
+void DrawingView::paintHighlights(QPainter& p) {
+    // The picks of a waiting selection prompt are outlined as they grow; a long list is not
+    // (as the selection is not), the count on the command line says enough then.
+    constexpr int kMostHighlighted = 2000;
+    const QStringList& picked = ui_.promptPicked();
+    if (picked != pickedShown_) {
+        pickedShown_ = picked;
+        pickedPath_ = QPainterPath();
+        if (picked.size() <= kMostHighlighted)
+            for (const QString& h : picked)
+                if (const cad::Entity* e = doc_.find(h))
+                    pickedPath_.addPath(cad::outlinePath(doc_, *e));
+    }
+    QPen glow(QColor(255, 170, 0));
+    glow.setWidthF(2.0);
+    glow.setCosmetic(true);
+    p.setPen(glow);
+    p.setBrush(Qt::NoBrush);
+    const QTransform t = view_.transform();
+    if (!highlight_.isEmpty()) p.drawPath(t.map(highlight_));
+    if (!pickedPath_.isEmpty()) p.drawPath(t.map(pickedPath_));
+    if (!hoverPath_.isEmpty()) {
+        // Under the cursor: the same glow, wider and half see-through over what it covers.
+        QColor c = glow.color();
+        c.setAlpha(150);
+        glow.setColor(c);
+        glow.setWidthF(4.0);
+        p.setPen(glow);
+        p.drawPath(t.map(hoverPath_));
+    }
 }
 
 }  // namespace tolvane

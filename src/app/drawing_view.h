@@ -5,14 +5,18 @@
 //
 // Mouse: the wheel zooms about the cursor (the other way round when MW_REVERSED is "1"), a
 // middle-button drag pans, a left click answers a waiting point or entity prompt with the
-// world point under the cursor (or the object snap found near it), and for a selection
-// prompt two left clicks span a window (left to right: window, right to left: crossing).
-// Escape cancels the waiting prompt. With no command running, a left-button drag that
-// starts on a grip of a selected entity moves that grip (GripDrag; the owner makes the change
-// on gripMoved). Points picked or dragged to land, in this order, on the object snap found
-// near the cursor, on the drawing's snap spacing (its snap mode), and ortho to the base point.
-// The drawing's grid mode shows a dot at every grid spacing.
-// The right button asks for the context menu.
+// world point under the cursor (or the object snap found near it). At a selection prompt a
+// click on an entity picks it (Shift: takes it back), a click on empty space starts a window
+// that a second click or the release of a drag ends (left to right: window, right to left:
+// crossing), and Enter ends the prompt with everything picked; what is picked so far is shown
+// highlighted. Escape cancels the waiting prompt. The entity a click would pick is
+// highlighted while the cursor rests over it. With no command running, a left-button drag
+// that starts on a grip of a selected entity moves that grip (GripDrag; the owner makes the
+// change on gripMoved). Points picked or dragged to land, in this order, on the object snap
+// found near the cursor, on the drawing's snap spacing (its snap mode), and ortho to the base
+// point. The drawing's grid mode shows a dot at every grid spacing.
+// The right button asks for the context menu (whose Enter ends a list of points or a
+// selection).
 //
 // View settings (SettingsStore values; an empty or unreadable value keeps the default):
 //   BkColor   background: a colour index "1".."255" or "R,G,B"; default black.
@@ -81,6 +85,9 @@ class DrawingView : public QWidget {
     // Entities shown with grips.
     void setSelection(const QStringList& handles);
     QStringList selection() const { return options_.selected; }
+    // The entities shown chosen: those picked so far while a selection prompt waits, else
+    // the selection.
+    QStringList chosen() const;
     // The drawing limits "zoom all" includes; default 0,0 to 420,297.
     void setLimits(const cad::BBox& limits) { limits_ = limits; }
 
@@ -115,6 +122,14 @@ class DrawingView : public QWidget {
     // The text of the waiting prompt, painted in the lower left corner (empty: none). The
     // owner connects it to the Ui's prompt notification.
     void setPromptText(const QString& text);
+
+    // The distance a click reaches, in drawing units: the pick box, or a fixed distance
+    // whatever the zoom (batch runs, so that a script picks alike at any window size).
+    double pickAperture() const;
+    void setFixedPickAperture(std::optional<double> world) { fixedAperture_ = world; }
+    // The entity a click at the cursor would pick now, shown highlighted; "" when none (a
+    // click would answer a point or start a window).
+    QString hovered() const { return hovered_; }
 
     // The snap found near the cursor for the waiting point prompt (nothing when none).
     const cad::SnapResult& currentSnap() const { return snap_; }
@@ -183,6 +198,25 @@ class DrawingView : public QWidget {
     bool paperShown() const;
     // Selects with the mouse: the entity clicked, or what a window or crossing drag takes.
     void chooseWithMouse(QPointF from, QPointF to, Qt::KeyboardModifiers modifiers);
+    // The entity a click at a device point means in the present state (an attribute standing
+    // for its insert): at an entity or selection prompt the nearest of the kind it wants,
+    // else the nearest of any; "" at a point prompt or with nothing there.
+    QString pickAt(QPointF device) const;
+    void updateHover();
+    // The left button at a selection prompt: a pick, a window's first corner or its second;
+    // its release ends a window dragged open (true when it did).
+    void selectionPress(QPointF device, Qt::KeyboardModifiers modifiers);
+    bool selectionRelease(QPointF device, Qt::KeyboardModifiers modifiers);
+    void finishWindow(QPointF device, Qt::KeyboardModifiers modifiers);
+    // A window begun for a prompt that has since ended is dropped (a script's prompts end
+    // without telling the view).
+    void dropStaleWindow();
+    // A press and release this far apart are a drag, not a click: a few pixels, or with a
+    // fixed pick aperture that distance in the drawing.
+    bool dragged(QPointF from, QPointF to) const;
+    // The selection, the entities picked at a selection prompt and the one under the cursor,
+    // drawn highlighted over the kept image.
+    void paintHighlights(QPainter& p);
     unsigned snapModes_ = 0;
     QString promptText_;
 
@@ -195,6 +229,13 @@ class DrawingView : public QWidget {
     std::optional<QPointF> lastPoint_;  // last point answered: base for Perp and Tangent
     cad::SnapResult snap_;
     GripDrag grips_;
+    std::optional<double> fixedAperture_;
+    QString hovered_;
+    QPainterPath hoverPath_;             // outline of the hovered entity (world)
+    QStringList pickedShown_;            // the picks of the selection prompt outlined below
+    QPainterPath pickedPath_;            // their outline (world)
+    std::optional<QPointF> windowFrom_;  // device point a selection prompt's window began at
+    quint64 windowPrompt_ = 0;           // the prompt it began for
 };
 
 }  // namespace tolvane

@@ -100,7 +100,7 @@ void DrawingWindow::showSpace(int tab) {
 }
 
 double DrawingWindow::pickAperture() const {
-    return view_->view().toWorld(double(view_->pickSize()));
+    return view_->pickAperture();
 }
 
 void DrawingWindow::setLastCommand(const QString& caption, const QString& key) {

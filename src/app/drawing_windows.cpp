@@ -105,7 +105,7 @@ void DrawingWindows::setAutoGrips(bool on) {
 }
 
 double DrawingWindows::pickAperture(DrawingWindow& window) const {
-    return s_.run.batch ? kScriptAperture : window.pickAperture();
+    return window.pickAperture();
 }
 
 QList<DrawingWindow*> DrawingWindows::windows() const {
@@ -185,6 +185,8 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
     w->view().setSnapModes(osnapOn_ ? snapModes_ : 0);
     w->toggleAid = [this, w](DrawingAid aid) { toggleAid(w, aid); };
     w->view().setAutoGrips(autoGrips_);
+    // A script's clicks reach as far whatever size the window has.
+    if (s_.run.batch) w->view().setFixedPickAperture(kScriptAperture);
     // The waiting prompt is shown on the active drawing too.
     if (auto* qt = dynamic_cast<QtUi*>(&s_.ui)) {
         connect(qt, &QtUi::promptChanged, w, [this, w](const QString& text) {
@@ -291,7 +293,11 @@ void DrawingWindows::clearGripSet(DrawingWindow& window) {
 }
 
 void DrawingWindows::doubleClick(DrawingWindow& window, QPointF point, double aperture) {
-    const QString handle = window.drawing().entityAt(point, aperture);
+    PickAnswer at;
+    at.cancelled = false;
+    at.point = point;
+    const QString handle =
+        window.drawing().entityFor(at, aperture, &EntityEvents::answersDoubleClick);
     if (!handle.isEmpty()) events_.doubleClicked(window.drawing(), handle);
 }
 
@@ -689,10 +695,11 @@ void DrawingWindows::registerActions() {
         DrawingWindow* w = require();
         if (onModelTab(*w)) return;
         const QString layout = w->drawing().space().name;
-        const PickAnswer pick = s_.ui.getEntity(QStringLiteral("Select a Viewport"));
+        const cad::PickFilter viewport = cad::ofKind(cad::EntityKind::Viewport);
+        const PickAnswer pick = s_.ui.getEntity(QStringLiteral("Select a Viewport"), viewport);
         if (pick.cancelled) return;
         const cad::Entity* e =
-            w->drawing().document().find(w->drawing().entityFor(pick, pickAperture(*w)));
+            w->drawing().document().find(w->drawing().entityFor(pick, pickAperture(*w), viewport));
         if (!e || e->kind != cad::EntityKind::Viewport) return s_.ui.beep();
         const QPointF centre = e->detail->viewCentre;
         const double half =

@@ -153,8 +153,10 @@ void CommandLinePane::pressEnter() {
         } else if (!text.isEmpty()) {
             ui_.history(text, true);
             ui_.submitTyped(text);
-        } else if (ui_.promptKind() == Ui::PromptKind::Point) {
-            ui_.submitEnd();  // ends a list of points where the prompt takes that
+        } else if (ui_.promptKind() != Ui::PromptKind::Entity) {
+            // Ends a list of points where the prompt takes that, or a selection with the
+            // entities picked so far.
+            ui_.submitEnd();
         }
         return;
     }

@@ -24,14 +24,14 @@ bool visible(const Document& doc, const Entity& e) {
 
 // What a point search finds on one entity from its pieces within the aperture: the nearest
 // visible attribute (attributes lie on top of their insert; of two as near, the first), else
-// the entity itself when any other piece is near.
+// the entity itself when any other piece is near. Its distance is that of its nearest piece.
 PickResult pickOn(const Entity& e, int position, std::span<const NearPiece> near) {
     int bestAttr = -1;
     double bestAttrDist = std::numeric_limits<double>::infinity();
-    bool onGeometry = false;
+    double nearest = std::numeric_limits<double>::infinity();
     for (const NearPiece& p : near) {
         if (p.attribute < 0) {
-            onGeometry = true;
+            nearest = std::min(nearest, p.distance);
         } else if (p.attribute < int(e.attributes.size()) &&
                    (e.attributes[size_t(p.attribute)].attributeFlags & 1) == 0 &&
                    p.distance < bestAttrDist) {
@@ -39,13 +39,27 @@ PickResult pickOn(const Entity& e, int position, std::span<const NearPiece> near
             bestAttr = p.attribute;
         }
     }
+    nearest = std::min(nearest, bestAttrDist);
     if (bestAttr >= 0) {
         const Entity& a = e.attributes[size_t(bestAttr)];
-        return PickResult{a.handle, e.handle, a.tag, position};
+        return PickResult{a.handle, e.handle, a.tag, position, nearest};
     }
-    if (onGeometry) return PickResult{e.handle, {}, {}, position};
+    if (std::isfinite(nearest)) return PickResult{e.handle, {}, {}, position, nearest};
     return {};
 }
+
+// The entity a click means among those offered: the nearest, of two as near the later drawn.
+struct Nearest {
+    PickResult best;
+    void offer(PickResult r) {
+        if (!r.found()) return;
+        if (!best.found() || r.distance < best.distance ||
+            (r.distance == best.distance && r.position > best.position))
+            best = std::move(r);
+    }
+    // Nothing below an entity lying right at the point can be nearer, nor win a tie.
+    bool settled() const { return best.found() && best.distance <= 0.0; }
+};
 
 std::vector<Candidate> allOf(const Document& doc, const Space& space) {
     std::vector<Candidate> out;
@@ -74,19 +88,20 @@ void byDrawOrder(std::vector<Candidate>* list) {
               [](const Candidate& a, const Candidate& b) { return a.position < b.position; });
 }
 
-PickResult topmost(const Document& doc, std::vector<Candidate> list, QPointF point,
-                   double aperture) {
-    byDrawOrder(&list);
+PickResult nearestOf(const Document& doc, const std::vector<Candidate>& list, QPointF point,
+                     double aperture, const PickFilter& wanted) {
+    Nearest nearest;
     std::vector<NearPiece> near;
-    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    for (const Candidate& c : list) {
+        if (wanted && !wanted(*c.entity)) continue;
         near.clear();
-        for (const Prim& p : primitives(doc, *it->entity)) {
+        for (const Prim& p : primitives(doc, *c.entity)) {
             const double d = distance(p, point);
             if (d <= aperture) near.push_back({p.attribute, d});
         }
-        if (PickResult found = pickOn(*it->entity, it->position, near); found.found()) return found;
+        nearest.offer(pickOn(*c.entity, c.position, near));
     }
-    return {};
+    return nearest.best;
 }
 
 std::vector<QString> handlesOf(std::vector<Candidate> list) {
@@ -121,29 +136,38 @@ std::vector<Candidate> keepTouching(const Document& doc, const std::vector<Candi
 
 }  // namespace
 
-PickResult pointSearch(const Document& doc, const Space& space, QPointF point, double aperture) {
-    return topmost(doc, allOf(doc, space), point, aperture);
+PickResult pointSearch(const Document& doc, const Space& space, QPointF point, double aperture,
+                       const PickFilter& wanted) {
+    return nearestOf(doc, allOf(doc, space), point, aperture, wanted);
 }
 
 PickResult pointSearch(const Document& doc, const Space& space, const SpatialIndex& index,
-                       QPointF point, double aperture, PickStats* stats) {
+                       QPointF point, double aperture, PickStats* stats, const PickFilter& wanted) {
     // The index measures the pieces it holds and hands out the entities near the point from
-    // the top down: only those looked at are read.
-    struct Search {
-        const Document& doc;
-        PickResult found;
-    } search{doc, {}};
-    const auto take = [s = &search](const Entity& e, int position,
-                                    std::span<const NearPiece> pieces) {
-        if (!visible(s->doc, e)) return false;
-        PickResult found = pickOn(e, position, pieces);
-        if (!found.found()) return false;
-        s->found = std::move(found);
-        return true;
+    // the top down: only those looked at are read, and none below one lying right at the
+    // point.
+    Nearest nearest;
+    const auto take = [&](const Entity& e, int position, std::span<const NearPiece> pieces) {
+        if (!visible(doc, e) || (wanted && !wanted(e))) return false;
+        nearest.offer(pickOn(e, position, pieces));
+        return nearest.settled();
     };
     index.nearFromTop(space, point, aperture, take);
     if (stats) stats->candidates = index.lastCandidates();
-    return search.found;
+    return nearest.best;
+}
+
+PickResult pickPreferring(const Document& doc, const Space& space, const SpatialIndex& index,
+                          QPointF point, double aperture, const PickFilter& wanted) {
+    if (wanted) {
+        PickResult found = pointSearch(doc, space, index, point, aperture, nullptr, wanted);
+        if (found.found()) return found;
+    }
+    return pointSearch(doc, space, index, point, aperture);
+}
+
+PickFilter ofKind(EntityKind kind) {
+    return [kind](const Entity& e) { return e.kind == kind; };
 }
 
 std::vector<QString> windowSelect(const Document& doc, const Space& space, const BBox& box) {

@@ -1,10 +1,11 @@
-// Picking in a drawing space: the topmost entity at a point, window and crossing selection,
-// the last entity, and object snaps. The forms taking a SpatialIndex look only at the
+// Picking in a drawing space: the entity a click means at a point, window and crossing
+// selection, the last entity, and object snaps. The forms taking a SpatialIndex look only at the
 // index's candidates; the forms without one scan the whole space (small drawings, checks).
 #pragma once
 
 #include <QPointF>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct PickResult {
     QString insertHandle;
     QString tag;
     int position = -1;  // draw position of the entity (or owning insert) in its space
+    double distance = 0.0;  // from the point to the nearest piece of the entity
     bool isAttribute() const { return !insertHandle.isEmpty(); }
     bool found() const { return !handle.isEmpty(); }
 };
@@ -30,12 +32,29 @@ struct PickStats {
     int candidates = 0;  // entities whose true geometry was examined
 };
 
-// The topmost entity (last in draw order) whose geometry lies within `aperture` of the
-// point. Attributes of an insert lie on top of it. Entities on layers switched off or
-// frozen are not found.
-PickResult pointSearch(const Document& doc, const Space& space, QPointF point, double aperture);
+// Which entities of a space a point search may take (an insert is taken with its
+// attributes); an empty filter takes any. A prompt that wants a cable, say, passes one that
+// says yes to cables only, so that a click where the cable crosses a block means the cable.
+using PickFilter = std::function<bool(const Entity&)>;
+
+// The entity a click at the point means: of those the filter takes whose geometry lies
+// within `aperture` of the point, the nearest; of two as near, the one drawn later (on
+// top). Within an insert its nearest visible attribute is found rather than the insert
+// itself. Entities on layers switched off or frozen are not found.
+PickResult pointSearch(const Document& doc, const Space& space, QPointF point, double aperture,
+                       const PickFilter& wanted = {});
 PickResult pointSearch(const Document& doc, const Space& space, const SpatialIndex& index,
-                       QPointF point, double aperture, PickStats* stats = nullptr);
+                       QPointF point, double aperture, PickStats* stats = nullptr,
+                       const PickFilter& wanted = {});
+
+// What a prompt that wants a kind takes at a point: the entity pointSearch finds among those
+// `wanted` takes, else (none of them near) the one it finds among all, which the prompt can
+// then refuse by name ("Not a valid Jack").
+PickResult pickPreferring(const Document& doc, const Space& space, const SpatialIndex& index,
+                          QPointF point, double aperture, const PickFilter& wanted);
+
+// A filter taking the entities of one kind.
+PickFilter ofKind(EntityKind kind);
 
 // Handles in draw order. Window: entities entirely inside the box. Crossing: entities with
 // any part inside it.

@@ -162,9 +162,10 @@ const cad::Entity* pickOf(Drawing& d, Ui& ui, const CommandContext& c, const QSt
         const cad::Entity* e = d.document().find(c.selected.first());
         if (e && e->kind == kind) return e;
     }
-    const PickAnswer pick = ui.getEntity(prompt);
+    const cad::PickFilter wanted = cad::ofKind(kind);
+    const PickAnswer pick = ui.getEntity(prompt, wanted);
     if (pick.cancelled) return nullptr;
-    const cad::Entity* e = d.document().find(d.entityFor(pick, c.aperture));
+    const cad::Entity* e = d.document().find(d.entityFor(pick, c.aperture, wanted));
     if (!e || e->kind != kind) {
         ui.beep();
         return nullptr;
@@ -226,19 +227,7 @@ std::optional<cad::Entity> circleOf(Ui& ui, QPointF centre, double radius) {
 QStringList selectObjects(Drawing& d, Ui& ui, const QStringList& preselected,
                           const QString& prompt) {
     if (!preselected.isEmpty()) return preselected;
-    const SelectionAnswer a = ui.getSelection(prompt);
-    if (a.cancelled) return {};
-    QStringList out;
-    if (a.window) {
-        const cad::BBox box = cad::BBox::of(a.window->topLeft(), a.window->bottomRight());
-        const std::vector<QString> hits =
-            a.crossing ? cad::crossingSelect(d.document(), d.space(), d.index(), box)
-                       : cad::windowSelect(d.document(), d.space(), d.index(), box);
-        for (const QString& h : hits) out << h;
-    }
-    for (const QString& h : a.handles)
-        if (const cad::Entity* e = d.document().find(h)) out << e->handle;
-    return out;
+    return d.entitiesOf(ui.getSelection(prompt));
 }
 
 namespace {
@@ -263,9 +252,12 @@ QStringList reorder(Drawing& d, Ui& ui, const CommandContext& c, bool toFront) {
 
 // A radius or diameter dimension of a picked circle or arc, its text where the user points.
 QStringList curveDimension(Drawing& d, Ui& ui, const CommandContext& c, bool diameter) {
-    const PickAnswer pick = ui.getEntity(QStringLiteral("Select arc or circle:"));
+    const auto curve = [](const cad::Entity& e) {
+        return e.kind == cad::EntityKind::Circle || e.kind == cad::EntityKind::Arc;
+    };
+    const PickAnswer pick = ui.getEntity(QStringLiteral("Select arc or circle:"), curve);
     if (pick.cancelled) return {};
-    const cad::Entity* e = d.document().find(d.entityFor(pick, c.aperture));
+    const cad::Entity* e = d.document().find(d.entityFor(pick, c.aperture, curve));
     if (!e || (e->kind != cad::EntityKind::Circle && e->kind != cad::EntityKind::Arc)) {
         ui.beep();
         return {};

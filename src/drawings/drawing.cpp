@@ -68,8 +68,9 @@ cad::SpaceEditor Drawing::editor() {
     return editor;
 }
 
-QString Drawing::entityAt(QPointF point, double aperture) {
-    return cad::pointSearch(doc_, *space_, indexOf(*space_), point, aperture).handle;
+QString Drawing::entityAt(QPointF point, double aperture, const cad::PickFilter& wanted) {
+    return cad::pointSearch(doc_, *space_, indexOf(*space_), point, aperture, nullptr, wanted)
+        .handle;
 }
 
 QString Drawing::insertBlock(Ui& ui, const QString& blockName, const QString& prompt) {
@@ -90,7 +91,7 @@ QString Drawing::placeBlock(const QString& blockName, QPointF at) {
     return editor().add(cad::makeInsert(doc_, blockName, at));
 }
 
-QString Drawing::entityFor(const PickAnswer& pick, double aperture) {
+QString Drawing::entityFor(const PickAnswer& pick, double aperture, const cad::PickFilter& wanted) {
     if (pick.cancelled) return {};
     if (!pick.handle.isEmpty()) {
         // A handle typed counts only for an entity of the space shown (or an attribute of an
@@ -104,8 +105,25 @@ QString Drawing::entityFor(const PickAnswer& pick, double aperture) {
     if (!pick.point) return {};
     // A pick on an attribute's text picks the block it belongs to.
     const cad::PickResult hit =
-        cad::pointSearch(doc_, *space_, indexOf(*space_), *pick.point, aperture);
-    return hit.insertHandle.isEmpty() ? hit.handle : hit.insertHandle;
+        cad::pickPreferring(doc_, *space_, indexOf(*space_), *pick.point, aperture, wanted);
+    return hit.isAttribute() ? hit.insertHandle : hit.handle;
+}
+
+QStringList Drawing::entitiesOf(const SelectionAnswer& answer) {
+    QStringList out;
+    if (answer.cancelled) return out;
+    if (answer.window) {
+        const cad::BBox box = cad::BBox::of(answer.window->topLeft(), answer.window->bottomRight());
+        const std::vector<QString> hits =
+            answer.crossing ? cad::crossingSelect(doc_, *space_, indexOf(*space_), box)
+                            : cad::windowSelect(doc_, *space_, indexOf(*space_), box);
+        for (const QString& h : hits) out << h;
+    }
+    for (const QString& h : answer.handles) {
+        const cad::Entity* e = doc_.find(h);
+        if (e && !out.contains(e->handle)) out << e->handle;
+    }
+    return out;
 }
 
 void Drawing::changed() {

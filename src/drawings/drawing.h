@@ -11,12 +11,14 @@
 
 #include "cad/document.h"
 #include "cad/editing.h"
+#include "cad/picking.h"
 #include "cad/spatial_index.h"
 #include "cad/undo.h"
 
 namespace tolvane {
 
 struct PickAnswer;
+struct SelectionAnswer;
 class Ui;
 
 class Drawing : public QObject {
@@ -45,12 +47,19 @@ class Drawing : public QObject {
     // Changes to the current space with undo and index kept in step.
     cad::SpaceEditor editor();
 
-    // The entity at a point: the topmost one within `aperture` in the current space (an
-    // attribute above its insert). Empty when there is none.
-    QString entityAt(QPointF point, double aperture);
+    // The entity at a point: the one a click within `aperture` means in the current space
+    // (cad::pointSearch), of those `wanted` takes; an attribute when the click means one of
+    // an insert's. Empty when there is none.
+    QString entityAt(QPointF point, double aperture, const cad::PickFilter& wanted = {});
     // The entity an entity prompt's answer stands for: the one with the handle given, else
-    // the topmost one at the point, where an attribute stands for its insert.
-    QString entityFor(const PickAnswer& pick, double aperture);
+    // the one at the point: the nearest `wanted` takes, else the nearest of any
+    // (cad::pickPreferring); an attribute stands for its insert.
+    QString entityFor(const PickAnswer& pick, double aperture, const cad::PickFilter& wanted = {});
+
+    // The entities a selection prompt's answer stands for: those its window takes (wholly
+    // inside, or touched by a crossing), then those picked or typed, each once; handles of
+    // entities that do not exist are left out.
+    QStringList entitiesOf(const SelectionAnswer& answer);
 
     // The interactive insert: the user picks the insertion point (after `prompt`) and the
     // block is placed there as placeBlock() places it. Returns the new insert's handle (the

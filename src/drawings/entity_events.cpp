@@ -86,6 +86,14 @@ void EntityEvents::runOn(Drawing& drawing, const QString& handle, const QString&
     router_.route(key);
 }
 
+bool EntityEvents::answersDoubleClick(const cad::Entity& e) {
+    static const QStringList kinds = {
+        tag::kind::EquipmentBlock, tag::kind::DABlock, tag::kind::Cable,  tag::kind::Jack,
+        tag::kind::JBox,           tag::kind::Router,  tag::kind::Pointer};
+    const QString kind = tag::kindOf(e);
+    return !kind.isEmpty() && kinds.contains(kind);
+}
+
 void EntityEvents::doubleClicked(Drawing& drawing, const QString& handle) {
     cad::Entity* e = drawing.document().find(handle);
     if (!e) return;

@@ -36,6 +36,9 @@ class EntityEvents {
 
     // A double-click on an entity of the drawing, by the kind of its tag.
     void doubleClicked(Drawing& drawing, const QString& handle);
+    // Whether a double-click on the entity runs a command: a double-click takes the nearest
+    // such entity under the pick box (a cable's end over a block's pin line is the cable).
+    static bool answersDoubleClick(const cad::Entity& e);
 
     // Routes the key with this entity as the one its command works on, instead of asking
     // for one (a double-click, the entity's own entries of the context menu). The command

@@ -164,4 +164,8 @@ QString tagInsertedBlock(cad::Entity& insert) {
     return entry->kind;
 }
 
+cad::PickFilter ofKind(const QString& kind) {
+    return [kind](const cad::Entity& e) { return kindOf(e) == kind; };
+}
+
 }  // namespace tolvane::tag

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "cad/document.h"
+#include "cad/picking.h"
 
 namespace tolvane::tag {
 
@@ -69,6 +70,9 @@ struct CurrentTag {
 CurrentTag& currentTag();
 void loadCurrentTag(const cad::Entity& e);
 void clearCurrentTag();
+
+// A pick filter taking the program's own entities of one kind (a prompt for a jack).
+cad::PickFilter ofKind(const QString& kind);
 
 // Field k (0 to 5) of a "|"-separated string of up to six fields; "" when absent.
 QString field(const QString& text, int k);

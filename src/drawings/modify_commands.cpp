@@ -186,15 +186,12 @@ QStringList stretch(Drawing& d, Ui& ui, const CommandContext& c) {
     QStringList handles = c.selected;
     cad::BBox window;
     if (handles.isEmpty()) {
-        const SelectionAnswer a =
+        SelectionAnswer a =
             ui.getSelection(QStringLiteral("Select objects to stretch by crossing-window:"));
         if (a.cancelled) return {};
-        if (a.window) {
-            window = cad::BBox::of(a.window->topLeft(), a.window->bottomRight());
-            for (const QString& h : cad::crossingSelect(d.document(), d.space(), d.index(), window))
-                handles << h;
-        }
-        handles << a.handles;
+        a.crossing = true;  // whichever way the window was spanned
+        if (a.window) window = cad::BBox::of(a.window->topLeft(), a.window->bottomRight());
+        handles = d.entitiesOf(a);
     }
     if (handles.isEmpty()) return {};
     const auto p = points(ui, {"Base point:", "Second point:"});

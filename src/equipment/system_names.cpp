@@ -264,8 +264,10 @@ bool equipmentTagged(Drawing& drawing, const QString& handle, const AssignSysNam
 void assignSystemNames(Drawing& drawing, const AssignSysNamesRun& run) {
     QString handle = run.picked;
     if (handle.isEmpty()) {
-        const PickAnswer pick = run.ui.getEntity(QStringLiteral("Select an Equipment Block"));
-        handle = drawing.entityFor(pick, run.aperture);
+        const cad::PickFilter insert = cad::ofKind(cad::EntityKind::Insert);
+        const PickAnswer pick =
+            run.ui.getEntity(QStringLiteral("Select an Equipment Block"), insert);
+        handle = drawing.entityFor(pick, run.aperture, insert);
     }
     if (handle.isEmpty()) {
         run.ui.beep();

@@ -76,7 +76,9 @@ QString jackToAssign(Drawing& drawing, Ui& ui, const QString& picked, const QStr
     if (handle.isEmpty() && !selected.isEmpty()) handle = selected.first();
     if (handle.isEmpty()) {
         ui.message(QStringLiteral("Please select a Jack"));
-        handle = drawing.entityFor(ui.getEntity(QStringLiteral("Please Select a Jack")), aperture);
+        const cad::PickFilter jack = tag::ofKind(tag::kind::Jack);
+        handle = drawing.entityFor(ui.getEntity(QStringLiteral("Please Select a Jack"), jack),
+                                   aperture, jack);
         if (handle.isEmpty()) return {};
     }
     const cad::Entity* e = drawing.document().find(handle);

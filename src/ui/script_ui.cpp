@@ -20,14 +20,15 @@ const QStringList kActions = {
     QStringLiteral("key"),   QStringLiteral("set"),    QStringLiteral("click"),
     QStringLiteral("rows"),  QStringLiteral("cell"),   QStringLiteral("column"),
     QStringLiteral("close"), QStringLiteral("keys"),   QStringLiteral("focus"),
-    QStringLiteral("mouse")};
+    QStringLiteral("mouse"), QStringLiteral("hover")};
 const QStringList kAnswers = {
     QStringLiteral("button"), QStringLiteral("text"),   QStringLiteral("file"),
     QStringLiteral("choose"), QStringLiteral("point"),  QStringLiteral("pick"),
     QStringLiteral("select"), QStringLiteral("escape"), QStringLiteral("cancel")};
-const QStringList kInspections = {QStringLiteral("print"), QStringLiteral("print-grid"),
-                                  QStringLiteral("sql"),   QStringLiteral("entity"),
-                                  QStringLiteral("check"), QStringLiteral("trace")};
+const QStringList kInspections = {QStringLiteral("print"),    QStringLiteral("print-grid"),
+                                  QStringLiteral("sql"),      QStringLiteral("entity"),
+                                  QStringLiteral("check"),    QStringLiteral("trace"),
+                                  QStringLiteral("selection")};
 
 QString escapeLines(QString text) {
     text.replace(QLatin1String("\r\n"), QLatin1String("\\n"));
@@ -176,6 +177,16 @@ void ScriptUi::act(const ScriptLine& line) {
             throw ScriptAbort(2, line.number,
                               QStringLiteral("dblclick needs X,Y; found: %1").arg(line.rest));
         host_->dblclick(window, *p, line.number);
+    } else if (v == QLatin1String("hover")) {
+        const std::optional<QPointF> p = parsePoint(line.rest);
+        if (!p)
+            throw ScriptAbort(2, line.number,
+                              QStringLiteral("hover needs X,Y; found: %1").arg(line.rest));
+        const QString handle = host_->hover(window, *p, line.number);
+        write(QStringLiteral("HOVER"), handle.isEmpty() ? QStringLiteral("none") : handle);
+    } else if (v == QLatin1String("selection")) {
+        write(QStringLiteral("SELECTION"),
+              host_->selection(window, line.number).join(QLatin1Char(' ')));
     } else if (v == QLatin1String("key")) {
         host_->key(window, line.rest);
     } else if (v == QLatin1String("keys")) {
@@ -254,20 +265,38 @@ void ScriptUi::act(const ScriptLine& line) {
 
 void ScriptUi::mouse(QWidget* window, const ScriptLine& line) {
     const auto [how, rest] = firstWord(line.rest);
-    if (how != QLatin1String("menu"))
+    if (how == QLatin1String("menu")) {
+        // A right-click at the point, then the entry of that text.
+        const auto [where, entry] = firstWord(rest);
+        const std::optional<QPointF> at = parsePoint(where);
+        if (!at || entry.isEmpty())
+            throw ScriptAbort(2, line.number,
+                              QStringLiteral("mouse menu needs X,Y ENTRY; found: %1").arg(rest));
+        const QStringList entries = host_->menuEntries(window, *at, line.number);
+        write(QStringLiteral("MENU"), entries.join(QStringLiteral(" / ")));
+        if (!entries.contains(entry))
+            throw ScriptAbort(2, line.number,
+                              QStringLiteral("the menu has no entry %1").arg(entry));
+        host_->runMenuEntry(window, *at, entry, line.number);
+        return;
+    }
+    QList<QPointF> points;
+    for (const QString& w : rest.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const std::optional<QPointF> p = parsePoint(w);
+        if (!p) {
+            points.clear();
+            break;
+        }
+        points << *p;
+    }
+    const bool fits = (how == QLatin1String("click") && points.size() == 1) ||
+                      (how == QLatin1String("drag") && points.size() == 2);
+    if (!fits)
         throw ScriptAbort(2, line.number,
-                          QStringLiteral("mouse needs menu X,Y ENTRY; found: %1").arg(line.rest));
-    // A right-click at the point, then the entry of that text.
-    const auto [where, entry] = firstWord(rest);
-    const std::optional<QPointF> at = parsePoint(where);
-    if (!at || entry.isEmpty())
-        throw ScriptAbort(2, line.number,
-                          QStringLiteral("mouse menu needs X,Y ENTRY; found: %1").arg(rest));
-    const QStringList entries = host_->menuEntries(window, *at, line.number);
-    write(QStringLiteral("MENU"), entries.join(QStringLiteral(" / ")));
-    if (!entries.contains(entry))
-        throw ScriptAbort(2, line.number, QStringLiteral("the menu has no entry %1").arg(entry));
-    host_->runMenuEntry(window, *at, entry, line.number);
+                          QStringLiteral("mouse click X,Y, mouse drag X1,Y1 X2,Y2 or mouse menu "
+                                         "X,Y ENTRY expected; found: %1")
+                              .arg(line.text));
+    host_->mouse(window, how, points, line.number);
 }
 
 const ScriptLine& ScriptUi::takeAnswer(const QString& what, const QStringList& verbs) {

@@ -116,6 +116,28 @@ class ScriptHost {
         Q_UNUSED(pin);
         throw ScriptAbort(2, line, QStringLiteral("trace needs the program's project"));
     }
+    // The mouse in the current drawing window at drawing points, driven through the drawing
+    // view's own handlers as the user's hand would: `click` presses and releases the left
+    // button at one point, `drag` presses it at the first, moves to the second and releases.
+    virtual void mouse(QWidget* current, const QString& action, const QList<QPointF>& points,
+                       int line) {
+        Q_UNUSED(current);
+        Q_UNUSED(action);
+        Q_UNUSED(points);
+        throw ScriptAbort(2, line, QStringLiteral("mouse needs the program's drawing windows"));
+    }
+    // Moves the cursor to a drawing point of the current drawing window: the handle of the
+    // entity a click there would pick, "" when none.
+    virtual QString hover(QWidget* current, const QPointF& point, int line) {
+        Q_UNUSED(current);
+        Q_UNUSED(point);
+        throw ScriptAbort(2, line, QStringLiteral("hover needs the program's drawing windows"));
+    }
+    // The handles the current drawing window shows selected.
+    virtual QStringList selection(QWidget* current, int line) {
+        Q_UNUSED(current);
+        throw ScriptAbort(2, line, QStringLiteral("selection needs the program's drawing windows"));
+    }
     // A point answered to a prompt with snap modes of its own, snapped in the current drawing
     // as a click there would be; the point itself when nothing is near.
     virtual QPointF snapPoint(QWidget* current, const QPointF& point, unsigned modes) {

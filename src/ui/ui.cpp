@@ -78,16 +78,18 @@ QString formatPoint(const QPointF& p) {
 // ---- drawing prompts -------------------------------------------------------------------
 
 Ui::PromptState Ui::ask(PromptKind kind, const QString& text, unsigned snap, bool enterEnds,
-                        std::optional<QPointF> base, Preview preview) {
+                        std::optional<QPointF> base, Preview preview, Wanted wanted) {
     // A prompt asked while another waits (a transparent zoom window, say) runs to its end
     // first; the outer prompt then goes on waiting where it was.
     const PromptState outer = prompt_;
     prompt_ = PromptState{};
     prompt_.kind = kind;
+    prompt_.number = ++asked_;
     prompt_.snap = snap;
     prompt_.enterEnds = enterEnds;
     prompt_.base = base;
     prompt_.preview = std::move(preview);
+    prompt_.wanted = std::move(wanted);
     showPrompt(text);
     waitForPrompt();
     const PromptState answered = prompt_;
@@ -109,12 +111,29 @@ PointAnswer Ui::getPointFrom(const QString& text, QPointF base, bool enterEnds, 
     return ask(PromptKind::Point, text, snap, enterEnds, base, std::move(preview)).point;
 }
 
-PickAnswer Ui::getEntity(const QString& text) {
-    return ask(PromptKind::Entity, text).pick;
+PickAnswer Ui::getEntity(const QString& text, Wanted wanted) {
+    return ask(PromptKind::Entity, text, 0, false, std::nullopt, {}, std::move(wanted)).pick;
 }
 
-SelectionAnswer Ui::getSelection(const QString& text) {
-    return ask(PromptKind::Selection, text).selection;
+SelectionAnswer Ui::getSelection(const QString& text, Wanted wanted) {
+    return ask(PromptKind::Selection, text, 0, false, std::nullopt, {}, std::move(wanted))
+        .selection;
+}
+
+bool Ui::pickMore(const SelectionAnswer& more, bool remove) {
+    if (prompt_.kind != PromptKind::Selection || prompt_.answered) return false;
+    if (more.window) {
+        prompt_.selection.window = more.window;
+        prompt_.selection.crossing = more.crossing;
+    }
+    QStringList& picked = prompt_.selection.handles;
+    for (const QString& h : more.handles) {
+        if (remove)
+            picked.removeAll(h);
+        else if (!picked.contains(h))
+            picked << h;
+    }
+    return true;
 }
 
 std::optional<double> Ui::getDistance(const QString& firstPrompt, const QString& secondPrompt) {
@@ -143,7 +162,11 @@ bool Ui::submitPoint(const QPointF& point) {
 
 bool Ui::submitSelection(const SelectionAnswer& selection) {
     if (prompt_.kind != PromptKind::Selection) return false;
+    QStringList handles = prompt_.selection.handles;
+    for (const QString& h : selection.handles)
+        if (!handles.contains(h)) handles << h;
     prompt_.selection = selection;
+    prompt_.selection.handles = handles;
     prompt_.selection.cancelled = false;
     finishAnswer();
     return true;
@@ -203,6 +226,11 @@ bool Ui::submitTyped(const QString& raw) {
 }
 
 bool Ui::submitEnd() {
+    if (prompt_.kind == PromptKind::Selection) {
+        prompt_.selection.cancelled = false;  // with what was picked, perhaps nothing
+        finishAnswer();
+        return true;
+    }
     if (prompt_.kind != PromptKind::Point || !prompt_.enterEnds) {
         beep();
         return false;

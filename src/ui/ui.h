@@ -16,6 +16,10 @@ class QDialog;
 class QPrinter;
 class QWidget;
 
+namespace tolvane::cad {
+struct Entity;
+}
+
 namespace tolvane {
 
 enum class MsgButton { Ok, Cancel, Yes, No, Retry, Abort, Ignore, YesToAll };
@@ -121,8 +125,16 @@ class Ui {
     // The base point of the waiting prompt, if it has one, and its preview.
     std::optional<QPointF> promptBase() const { return prompt_.base; }
     const Preview& promptPreview() const { return prompt_.preview; }
-    PickAnswer getEntity(const QString& prompt);
-    SelectionAnswer getSelection(const QString& prompt);
+    // An entity or selection prompt may want a kind of entity (a cable, a jack): a click
+    // takes the nearest entity the filter takes rather than whatever lies nearest (a pin line
+    // under the cable's end), and what the cursor is over is shown the same way. The command
+    // resolves a picked point with the same filter (Drawing::entityFor).
+    using Wanted = std::function<bool(const cad::Entity&)>;
+    PickAnswer getEntity(const QString& prompt, Wanted wanted = {});
+    // A selection prompt is answered at once by a window or handles typed (or a script's
+    // `select` line), or built with the mouse: clicks and windows add to the entities picked
+    // so far (pickMore), and Enter or the right button ends it with them (submitEnd).
+    SelectionAnswer getSelection(const QString& prompt, Wanted wanted = {});
     // Distance between two points; nullopt when cancelled.
     std::optional<double> getDistance(const QString& firstPrompt, const QString& secondPrompt);
 
@@ -131,20 +143,34 @@ class Ui {
 
     enum class PromptKind { None, Point, Entity, Selection };
     PromptKind promptKind() const { return prompt_.kind; }
+    // A number of its own for each prompt asked (a prompt asked within it and ended gives
+    // the number back): what a view began for one prompt is not carried into the next.
+    quint64 promptNumber() const { return prompt_.number; }
     bool promptWaiting() const { return prompt_.kind != PromptKind::None; }
     // The waiting point prompt's own snap modes (0 when it has none).
     unsigned promptSnap() const { return prompt_.snap; }
+    // The kind the waiting entity or selection prompt wants (empty: any).
+    const Wanted& promptWanted() const { return prompt_.wanted; }
+    // The entities picked so far for the waiting selection prompt, in the order picked.
+    const QStringList& promptPicked() const { return prompt_.selection.handles; }
+    // Adds the handles of `more` to those picked for the waiting selection prompt (with
+    // `remove`, takes them out); a window in it is kept as the answer's window, for the
+    // commands that work on the window itself (stretch). False when no selection prompt
+    // waits.
+    bool pickMore(const SelectionAnswer& more, bool remove = false);
     // Answers the waiting prompt. Text: "X,Y" for a point or a pick, "#HANDLE" for a pick,
     // "X1,Y1 X2,Y2" or "#H1 #H2 ..." for a selection. Returns false (and beeps) when the text
     // does not fit the prompt; the prompt keeps waiting then.
     bool submitTyped(const QString& text);
     // A click on the drawing: answers a point or an entity prompt.
     bool submitPoint(const QPointF& point);
+    // The entities picked so far come with the answer.
     bool submitSelection(const SelectionAnswer& selection);
     // Ends a waiting drawing prompt with a "cancelled" answer (Escape, "CANCEL").
     void cancelPrompt();
-    // Enter without text: ends a point prompt that takes it (see getPoint). False (and a
-    // beep) when the waiting prompt does not.
+    // Enter without text (or the right button): ends a point prompt that takes it (see
+    // getPoint), or a selection prompt with the entities picked so far. False (and a beep)
+    // when the waiting prompt does not end so.
     bool submitEnd();
 
     // Windows. runModal returns the dialog's result code; showModeless shows and returns.
@@ -172,7 +198,9 @@ class Ui {
 
     struct PromptState {
         PromptKind kind = PromptKind::None;
+        quint64 number = 0;
         unsigned snap = 0;
+        Wanted wanted;
         bool enterEnds = false;
         std::optional<QPointF> base;
         Preview preview;
@@ -186,8 +214,10 @@ class Ui {
 
   private:
     PromptState ask(PromptKind kind, const QString& text, unsigned snap = 0, bool enterEnds = false,
-                    std::optional<QPointF> base = std::nullopt, Preview preview = {});
+                    std::optional<QPointF> base = std::nullopt, Preview preview = {},
+                    Wanted wanted = {});
     std::optional<QPointF> lastPoint_;  // the point answered last, for "@dx,dy"
+    quint64 asked_ = 0;
     void finishAnswer();
 };
 

@@ -586,8 +586,8 @@ bool Assignment::assign(const QString& handle) {
             QStringLiteral("Please select the cable on the source side of this Pointer "
                            "set and re-assign."));
     log(QStringLiteral("checking for right pointer"));
-    // The destination is what lies on top beside the last vertex, as the resolver found it: a
-    // cable arriving from the right lies there itself, and is no equipment.
+    // The destination is the block the resolver found beside the last vertex (under the cable
+    // itself when it arrives from the right).
     const cad::Entity* to =
         destinationBlock.isEmpty() ? nullptr : drawing_.document().find(destinationBlock);
     if (!to)
@@ -723,22 +723,13 @@ int assignCables(Drawing& drawing, const AssignCablesRun& run) {
     if (!run.picked.isEmpty()) {
         cables << run.picked;
     } else {
-        const SelectionAnswer picked = run.ui.getSelection(QStringLiteral("Select Cables"));
+        const SelectionAnswer picked = run.ui.getSelection(QStringLiteral("Select Cables"),
+                                                           cad::ofKind(cad::EntityKind::Polyline));
         if (picked.cancelled) {
             run.ui.history(QStringLiteral("Assignment Cancelled"), true);
             return 0;
         }
-        QStringList handles = picked.handles;
-        if (picked.window) {
-            const cad::BBox box =
-                cad::BBox::of(picked.window->topLeft(), picked.window->bottomRight());
-            const std::vector<QString> inside =
-                picked.crossing
-                    ? cad::crossingSelect(drawing.document(), drawing.space(), drawing.index(), box)
-                    : cad::windowSelect(drawing.document(), drawing.space(), drawing.index(), box);
-            handles = QStringList(inside.begin(), inside.end());
-        }
-        for (const QString& h : handles) {
+        for (const QString& h : drawing.entitiesOf(picked)) {
             const cad::Entity* e = drawing.document().find(h);
             if (e && e->kind == cad::EntityKind::Polyline) cables << e->handle;
         }

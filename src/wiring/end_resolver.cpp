@@ -33,14 +33,11 @@ QString orphanMessage(End end) {
 }  // namespace
 
 const cad::Entity* insertAt(Drawing& drawing, QPointF at, double aperture) {
-    const cad::BBox box{at.x() - aperture, at.y() - aperture, at.x() + aperture, at.y() + aperture};
-    const std::vector<QString> hits =
-        cad::crossingSelect(drawing.document(), drawing.space(), drawing.index(), box);
-    for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
-        const cad::Entity* e = drawing.document().find(*it);
-        if (e && e->kind == cad::EntityKind::Insert) return e;
-    }
-    return nullptr;
+    const cad::PickResult hit =
+        cad::pointSearch(drawing.document(), drawing.space(), drawing.index(), at, aperture,
+                         nullptr, cad::ofKind(cad::EntityKind::Insert));
+    if (!hit.found()) return nullptr;
+    return drawing.document().find(hit.isAttribute() ? hit.insertHandle : hit.handle);
 }
 
 EndKind endKind(const QString& blockName, End end) {
@@ -78,26 +75,17 @@ QString attribute(const cad::Entity& insert, const char* tag) {
 }  // namespace
 
 const cad::Entity* EndResolver::find(End end, QPointF at) {
-    const cad::Document& doc = drawing_.document();
-    const auto topmost = [&](QPointF p) -> const cad::Entity* {
-        const cad::PickResult hit =
-            cad::pointSearch(doc, drawing_.space(), drawing_.index(), p, options_.aperture);
-        if (!hit.found() || hit.isAttribute()) return nullptr;  // an attribute is no insert
-        return doc.find(hit.handle);
-    };
-    const cad::Entity* e = nullptr;
-    if (end == End::Source) {
-        e = topmost(at - QPointF(0.5, 0));
-        // The cable itself lies left of its own first vertex when it leaves to the left: the
-        // block under it, else the one half a unit above the end.
-        if (e && e->kind == cad::EntityKind::Polyline) {
-            e = insertAt(drawing_, at - QPointF(0.5, 0), options_.aperture);
-            if (!e) e = topmost(at + QPointF(0, 0.5));
-        }
-    } else {
-        e = topmost(at + QPointF(0.5, 0));
-    }
-    return e && e->kind == cad::EntityKind::Insert ? e : nullptr;
+    // Only a block can be a cable's end: the cable itself, lying over the block where it
+    // enters from the far side, is never taken for it.
+    if (end == End::Destination) return insertAt(drawing_, at + QPointF(0.5, 0), options_.aperture);
+    const QPointF probe = at - QPointF(0.5, 0);
+    if (const cad::Entity* e = insertAt(drawing_, probe, options_.aperture)) return e;
+    // The cable itself lies left of its own first vertex when it leaves to the left: then
+    // the block half a unit above the end.
+    const cad::PickResult cable =
+        cad::pointSearch(drawing_.document(), drawing_.space(), drawing_.index(), probe,
+                         options_.aperture, nullptr, cad::ofKind(cad::EntityKind::Polyline));
+    return cable.found() ? insertAt(drawing_, at + QPointF(0, 0.5), options_.aperture) : nullptr;
 }
 
 QString EndResolver::resolve(End end, QPointF at) {
@@ -151,8 +139,12 @@ std::optional<EndFields> EndResolver::equipment(End end, QPointF at, const cad::
     const QPointF probe = !source ? QPointF(at.x() + pinWidth + 0.5, at.y())
                           : da    ? QPointF(at.x() - pinWidth + 0.05, at.y() + 0.3)
                                   : QPointF(at.x() - pinWidth - 0.7, at.y());
-    const cad::PickResult hit = cad::pointSearch(drawing_.document(), drawing_.space(),
-                                                 drawing_.index(), probe, options_.aperture);
+    // The pin is a name of this block, whatever lies over it (the cable itself, where it
+    // crosses the block to reach the pin).
+    const QString block = insert.handle;
+    const cad::PickResult hit = cad::pointSearch(
+        drawing_.document(), drawing_.space(), drawing_.index(), probe, options_.aperture, nullptr,
+        [&block](const cad::Entity& e) { return e.handle == block; });
     const cad::Entity* owner =
         hit.isAttribute() ? drawing_.document().find(hit.insertHandle) : nullptr;
     const cad::Entity* pin = nullptr;

@@ -39,8 +39,8 @@ struct EndFields {
 // The literal signal type of a jack not yet sent to a jackfield: it counts as no type.
 inline const QString kNoSignalType = QStringLiteral("Type");
 
-// The topmost insert with a part within `aperture` of the point, whatever lies over it (a
-// cable ending there, say); nullptr when there is none.
+// The nearest insert with a part within `aperture` of the point (of two as near, the one on
+// top), whatever lies over it (a cable ending there, say); nullptr when there is none.
 const cad::Entity* insertAt(Drawing& drawing, QPointF at, double aperture);
 
 class EndResolver {

@@ -174,9 +174,10 @@ bool linkPointerCommand(Drawing& drawing, const LinkPointerRun& run) {
         return false;
     };
     const auto pickIn = [&](Drawing& d, const QString& prompt) -> std::optional<QString> {
-        const PickAnswer a = ui.getEntity(prompt);
+        const cad::PickFilter pointer = tag::ofKind(tag::kind::Pointer);
+        const PickAnswer a = ui.getEntity(prompt, pointer);
         if (a.cancelled) return std::nullopt;
-        return d.entityFor(a, run.aperture ? run.aperture(d) : 0.1);
+        return d.entityFor(a, run.aperture ? run.aperture(d) : 0.1, pointer);
     };
     QString source = run.picked;
     while (source.isEmpty()) {

@@ -130,26 +130,54 @@ class TestDrawingView : public QObject {
         QVERIFY(!dog.fired());
     }
 
-    void twoClicksMakeAWindowOrACrossing() {
+    // At a selection prompt a click on an entity picks it (Shift takes it back) and a click
+    // on empty space starts a window that a second click or a drag's release ends: left to
+    // right it takes what lies inside, right to left what it touches. The picks grow, shown
+    // highlighted, until the right button ends the prompt with them; Escape cancels.
+    void selectionPromptsAreBuiltWithTheMouse() {
         Fixture f;
         Watchdog dog(f.ui);
+        const QString line = f.doc.modelSpace().entities.front().handle;
+        const QString other = f.doc.addToModel(cad::Entity::line({0, 20}, {10, 20})).handle;
+        f.view->modelChanged();
+        QImage shown;
         later([&] {
-            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(300, 100));
-            QTest::mouseMove(f.view, QPoint(150, 180));  // the rubber band follows
-            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(100, 200));
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(260, 150));  // on the line
+            QCOMPARE(f.ui.promptPicked(), QStringList{line});
+            shown = f.view->grab().toImage();
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(190, 100));  // nothing there
+            QTest::mouseMove(f.view, QPoint(230, 120));
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(230, 120));
+            QCOMPARE(f.ui.promptPicked(), (QStringList{line, other}));
+            QTest::mouseClick(f.view, Qt::LeftButton, Qt::ShiftModifier, QPoint(260, 150));
+            QCOMPARE(f.ui.promptPicked(), QStringList{other});
+            QTest::mouseClick(f.view, Qt::RightButton, {}, QPoint(10, 10));
         });
-        const SelectionAnswer crossing = f.ui.getSelection("Select objects:");
-        QVERIFY(!crossing.cancelled);
-        QVERIFY(crossing.crossing);
-        QCOMPARE(crossing.window.value_or(QRectF()), QRectF(QPointF(-50, -25), QPointF(50, 25)));
+        const SelectionAnswer first = f.ui.getSelection("Select objects:");
+        QVERIFY(!first.cancelled);
+        QCOMPARE(first.handles, QStringList{other});
+        QCOMPARE(first.window.value_or(QRectF()), QRectF(QPointF(-5, 15), QPointF(15, 25)));
+        QVERIFY(!first.crossing);
+        // The pick was drawn in the highlight's colour over the white line; the other line,
+        // not yet picked, was white.
+        QCOMPARE(shown.pixelColor(260, 150), QColor(255, 170, 0));
+        QCOMPARE(shown.pixelColor(210, 110), QColor(Qt::white));
 
+        // Dragged: the release ends the window. Round the short line from the left takes it
+        // alone; from the right over both lines takes both.
         later([&] {
-            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(100, 100));
-            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(300, 200));
+            QTest::mousePress(f.view, Qt::LeftButton, {}, QPoint(190, 100));
+            QTest::mouseMove(f.view, QPoint(230, 120));
+            QTest::mouseRelease(f.view, Qt::LeftButton, {}, QPoint(230, 120));
+            QCOMPARE(f.ui.promptPicked(), QStringList{other});
+            QTest::mousePress(f.view, Qt::LeftButton, {}, QPoint(215, 160));
+            QTest::mouseMove(f.view, QPoint(205, 100));
+            QTest::mouseRelease(f.view, Qt::LeftButton, {}, QPoint(205, 100));
+            QTest::mouseClick(f.view, Qt::RightButton, {}, QPoint(10, 10));
         });
-        const SelectionAnswer window = f.ui.getSelection("Select objects:");
-        QVERIFY(!window.crossing);
-        QCOMPARE(window.window.value_or(QRectF()), QRectF(QPointF(-50, -25), QPointF(50, 25)));
+        const SelectionAnswer second = f.ui.getSelection("Select objects:");
+        QCOMPARE(second.handles, (QStringList{other, line}));
+        QVERIFY(second.crossing);
 
         // Escape after the first corner cancels, and the next prompt starts afresh.
         later([&] {
@@ -157,12 +185,56 @@ class TestDrawingView : public QObject {
             QTest::keyClick(f.view, Qt::Key_Escape);
         });
         QVERIFY(f.ui.getSelection("Select objects:").cancelled);
+        later([&] { QTest::mouseClick(f.view, Qt::RightButton, {}, QPoint(100, 100)); });
+        const SelectionAnswer none = f.ui.getSelection("Select objects:");
+        QVERIFY(!none.cancelled);
+        QVERIFY(none.handles.isEmpty());
+        QVERIFY(!dog.fired());
+    }
+
+    // Of the entities in the pick box a click takes the nearest, the later drawn of two as
+    // near; a prompt that wants a kind takes the nearest of that kind, so a click where a
+    // cable meets a pin line picks the cable at "Select Cables". The cursor shows beforehand
+    // what a click would take.
+    void aClickMeansTheNearestOfTheWantedKind() {
+        Fixture f;  // 2 pixels per unit: the pick box reaches 1.5 units
+        const auto device = [&](QPointF world) { return f.view->view().toDevice(world).toPoint(); };
+        const QString cable = f.doc
+                                  .addToModel(cad::Entity::polyline(
+                                      {{{-20, 10}, 0}, {{10, 10}, 0}, {{10, 30}, 0}}, false))
+                                  .handle;
+        const QString pinLine = f.doc.addToModel(cad::Entity::line({5, 10}, {25, 10})).handle;
+        const QString above = f.doc.addToModel(cad::Entity::line({-20, 11}, {-10, 11})).handle;
+        f.view->modelChanged();
+
+        QTest::mouseMove(f.view, device({7, 10}));
+        QTRY_COMPARE(f.view->hovered(), pinLine);  // as near as the cable, and on top
+        QTest::mouseMove(f.view, device({-15, 10}));
+        QTRY_COMPARE(f.view->hovered(), cable);  // nearer than the line drawn above it
+        QTest::mouseMove(f.view, device({-15, 11}));
+        QTRY_COMPARE(f.view->hovered(), above);
+        QTest::mouseClick(f.view, Qt::LeftButton, {}, device({-15, 10}));
+        QCOMPARE(f.view->selection(), QStringList{cable});
+
+        Watchdog dog(f.ui);
         later([&] {
-            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(200, 150));
-            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(220, 140));
+            QTest::mouseMove(f.view, device({7, 10}));
+            QTRY_COMPARE(f.view->hovered(), cable);
+            QTest::mouseMove(f.view, device({20, 10}));  // no cable near: the line
+            QTRY_COMPARE(f.view->hovered(), pinLine);
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, device({7, 10}));
+            QTest::mouseClick(f.view, Qt::RightButton, {}, device({7, 10}));
         });
-        QCOMPARE(f.ui.getSelection("Select objects:").window.value_or(QRectF()),
-                 QRectF(QPointF(0, 0), QPointF(10, 5)));
+        const SelectionAnswer picked =
+            f.ui.getSelection("Select Cables", cad::ofKind(cad::EntityKind::Polyline));
+        QCOMPARE(picked.handles, QStringList{cable});
+        // A point prompt takes points: nothing is shown picked.
+        later([&] {
+            QTest::mouseMove(f.view, device({7, 10}));
+            QTRY_VERIFY(f.view->hovered().isEmpty());
+            f.ui.cancelPrompt();
+        });
+        f.ui.getPoint("Next point:");
         QVERIFY(!dog.fired());
     }
 

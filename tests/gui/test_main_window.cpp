@@ -541,6 +541,46 @@ class MainWindowTest : public QObject {
         w->drawing().setModified(false);
     }
 
+    // A double-click on a cable's last segment, a few pixels from where it meets a block's
+    // pin line, means the cable (its assignment runs), though the block was placed after it
+    // and lies on top; on the block's body it means the block (its system names).
+    void aDoubleClickOnACablesEndMeansTheCable() {
+        restart("button OK\nbutton OK\n");
+        DrawingWindow* w = openChanged("dbl.dxf");
+        QVERIFY(w);
+        cad::Document& doc = w->drawing().document();
+        cad::Block& block = doc.addBlock("UNIT2");
+        doc.add(block, cad::Entity::line({-2, 0}, {0, 0}));  // an input's pin line
+        doc.add(block, cad::Entity::polyline({{{0, -2}, 0}, {{6, -2}, 0}, {{6, 2}, 0}, {{0, 2}, 0}},
+                                             true));
+        cad::Entity cable =
+            cad::Entity::polyline({{{-30, 16}, 0}, {{-30, -4}, 0}, {{18, -4}, 0}}, false);
+        tag::tagEntity(cable, tag::kind::Cable);
+        w->drawing().editor().add(std::move(cable));
+        cad::Entity unit = cad::makeInsert(doc, "UNIT2", {20, -4});
+        tag::tagEntity(unit, tag::kind::EquipmentBlock);
+        w->drawing().editor().add(std::move(unit));
+        DrawingView& view = w->view();
+        view.zoomWindow({-40, -14}, {40, 6});
+        const QPoint end = view.view().toDevice(QPointF(18, -4)).toPoint();
+        // Resting there, the cursor shows the cable as the one a click would take.
+        QTest::mouseMove(&view, end - QPoint(2, 0));
+        QTRY_COMPARE(view.hovered(), w->drawing().space().entities[2].handle);
+        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_HOVER");
+            !file.isEmpty()) {
+            QTest::qWait(200);  // the move arrives through the event queue on a real server
+            view.grab().save(file);
+        }
+        QTest::mouseDClick(&view, Qt::LeftButton, {}, end - QPoint(2, 0));
+        QVERIFY2(user_->transcript.contains("No equipment is attached to the source side"),
+                 qPrintable(user_->transcript));
+        QVERIFY(!user_->transcript.contains("equipment block. Aborting"));
+        QTest::mouseDClick(&view, Qt::LeftButton, {},
+                           view.view().toDevice(QPointF(26, -3)).toPoint());
+        QVERIFY(user_->transcript.contains("equipment block. Aborting"));
+        w->drawing().setModified(false);
+    }
+
     // Keys without an action are offered disabled; typed, they say so on the command line.
     // Every drawing key has its action now.
     void keysWithoutAnActionAreDisabled() {

@@ -159,6 +159,47 @@ TEST(CadPicking, TopmostApertureAndAttributes) {
     EXPECT_EQ(d.pick({31, 1}).tag, "NAME");
 }
 
+// A click means the nearest entity in the pick box, the one on top of two as near. A filter
+// takes only the kind a prompt wants, under whatever lies nearer or on top of it, and a
+// prompt that prefers a kind takes anything when none of that kind is near.
+TEST(CadPicking, NearestWinsAndWantedKinds) {
+    Drawing d;
+    const QString low = d.add(Entity::line({0, 0}, {10, 0}));
+    const QString high = d.add(Entity::line({0, 0.5}, {10, 0.5}));
+    d.reindex();
+    EXPECT_EQ(d.pick({5, 0.125}, 0.5).handle, low);  // nearer, though drawn under
+    EXPECT_EQ(d.pick({5, 0.125}, 0.5).distance, 0.125);
+    EXPECT_EQ(d.pick({5, 0.375}, 0.5).handle, high);
+    EXPECT_EQ(d.pick({5, 0.25}, 0.5).handle, high);  // as near: the one drawn later
+
+    Block& b = d.doc.addBlock("JACK");
+    d.doc.add(b, Entity::polyline({{{0, 0}, 0}, {{4, 0}, 0}, {{4, 2}, 0}, {{0, 2}, 0}}, true));
+    Entity jack = Entity::insert("JACK", {20, 0});
+    jack.attributes.push_back(Entity::attribute({20.5, 0.5}, "COL", "12", 1.0));
+    const QString insert = d.add(jack);
+    // A cable drawn later across the jack's edge and its name.
+    const QString cable = d.add(Entity::polyline({{{18, 1}, 0}, {{25, 1}, 0}}, false));
+    d.reindex();
+    EXPECT_EQ(d.pick({20, 1}).handle, cable);
+    EXPECT_EQ(d.pick({20.7, 1}).handle, cable);
+    const PickFilter inserts = ofKind(EntityKind::Insert);
+    for (QPointF at : {QPointF(20, 1.05), QPointF(20.7, 1)}) {
+        const PickResult viaIndex =
+            pointSearch(d.doc, d.model(), d.index, at, 0.1, nullptr, inserts);
+        const PickResult all = pointSearch(d.doc, d.model(), at, 0.1, inserts);
+        EXPECT_EQ(viaIndex.handle, all.handle);
+        EXPECT_EQ(viaIndex.isAttribute() ? viaIndex.insertHandle : viaIndex.handle, insert);
+    }
+    EXPECT_TRUE(
+        pointSearch(d.doc, d.model(), d.index, {20.7, 1}, 0.1, nullptr, inserts).isAttribute());
+    // Nothing of the kind near: none for the filter; the preferring pick takes what is there.
+    const PickFilter circles = ofKind(EntityKind::Circle);
+    EXPECT_FALSE(pointSearch(d.doc, d.model(), d.index, {20, 1}, 0.1, nullptr, circles).found());
+    EXPECT_EQ(pickPreferring(d.doc, d.model(), d.index, {20, 1}, 0.1, circles).handle, cable);
+    EXPECT_EQ(pickPreferring(d.doc, d.model(), d.index, {20, 1.05}, 0.1, inserts).handle, insert);
+    EXPECT_FALSE(pickPreferring(d.doc, d.model(), d.index, {50, 50}, 0.1, inserts).found());
+}
+
 TEST(CadPicking, WindowCrossingAndLast) {
     Drawing d;
     EXPECT_TRUE(lastEntity(d.model()).isEmpty());

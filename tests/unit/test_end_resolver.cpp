@@ -240,6 +240,24 @@ TEST_F(EndResolution, SearchRetryAndRefusals) {
     EXPECT_TRUE(user.transcript.isEmpty());
 }
 
+// A cable that reaches its pin across the block lies over the pin line and the pin's name
+// beside its end: the block and the pin under it are found, never the cable itself.
+TEST_F(EndResolution, CableCrossingItsOwnBlock) {
+    const QString a = unit({10, 10});
+    const QPointF in = pinEnd(a, "CAM 1");
+    const QPointF out = pinEnd(a, "PGM OUT");
+    // Into the input from the right, out of the output to the left, both drawn over the unit.
+    drawing.editor().add(cable({in + QPointF(20, -6), in + QPointF(20, 0), in}));
+    drawing.editor().add(cable({out, out - QPointF(20, 0), out - QPointF(20, 6)}));
+    ScriptedUser user("");
+    EXPECT_EQ(resolve(End::Destination, in, user), "VTR-01|CAM 1|BNC|CR.RACK 2|HD-SDI|MAIN|VTR");
+    EXPECT_EQ(resolve(End::Source, out, user), "VTR-01|PGM OUT|BNC|CR.RACK 2|HD-SDI|MAIN|VTR");
+    EXPECT_TRUE(user.transcript.isEmpty()) << user.transcript.toStdString();
+    // Only a cable there and no block: nothing.
+    drawing.editor().erase(a);
+    EXPECT_EQ(resolve(End::Destination, in, user), "");
+}
+
 // Jacks read their jackfield row, or the placeholders before they are sent to one, or empty
 // fields when the row is gone; J-boxes and routers read their own attributes; the automatic
 // alias takes the block's name and writes it to the block.

@@ -162,6 +162,57 @@ TEST(ScriptUi, PromptsTakeAnswersTypedTextAndEscape) {
     EXPECT_TRUE(u.transcript.contains("PROMPT Start point:\nANSWER point 10, 20.12346\n"));
 }
 
+// A selection prompt built with the mouse: the picks grow while the mouse lines run, Enter
+// ends it with them (or with none), a `select` line adds its own to them, Escape drops them.
+// A mouse line that is neither a click at one point nor a drag between two ends the run.
+TEST(ScriptUi, SelectionsBuiltWithTheMouse) {
+    ScriptedUser u(
+        "mouse click 1,1\n"
+        "mouse drag 0,0 5,5\n"
+        "selection\n"
+        "key Enter\n"
+        "mouse click 2,2\n"
+        "select #9\n"
+        "key Enter\n"
+        "mouse click 3,3\n"
+        "key Escape\n"
+        "hover 1,1\n"
+        "mouse click 1,1 2,2\n");
+    struct Host : test::QuietHost {
+        explicit Host(Ui& ui) : ui(ui) {}
+        Ui& ui;
+        void mouse(QWidget*, const QString& action, const QList<QPointF>& points, int) override {
+            SelectionAnswer more;
+            more.handles << action + QString::number(points.last().x());
+            if (action == "drag") more.window = QRectF(points.first(), points.last());
+            ui.pickMore(more);
+        }
+        void key(QWidget*, const QString& name) override {
+            if (name == "Enter") ui.submitEnd();
+            if (name == "Escape") ui.cancelPrompt();
+        }
+        QString hover(QWidget*, const QPointF&, int) override { return {}; }
+        QStringList selection(QWidget*, int) override { return ui.promptPicked(); }
+    } host(*u.ui);
+    u.ui->setHost(&host);
+    const SelectionAnswer built = u.ui->getSelection("Select objects:");
+    EXPECT_FALSE(built.cancelled);
+    EXPECT_EQ(built.handles, QStringList({"click1", "drag5"}));
+    EXPECT_EQ(built.window.value_or(QRectF()), QRectF(0, 0, 5, 5));
+    EXPECT_EQ(u.ui->getSelection("Select objects:").handles, QStringList({"click2", "9"}));
+    const SelectionAnswer none = u.ui->getSelection("Select objects:");
+    EXPECT_FALSE(none.cancelled);
+    EXPECT_TRUE(none.handles.isEmpty());
+    const SelectionAnswer dropped = u.ui->getSelection("Select objects:");
+    EXPECT_TRUE(dropped.cancelled);
+    EXPECT_TRUE(dropped.handles.isEmpty());
+    int line = 0;
+    EXPECT_EQ(abortCode([&] { u.ui->runIdle(); }, &line), 2);
+    EXPECT_EQ(line, 11);
+    EXPECT_TRUE(u.transcript.contains("SELECTION click1 drag5\n")) << u.transcript.toStdString();
+    EXPECT_TRUE(u.transcript.contains("HOVER none\n"));
+}
+
 // A point answered to a prompt with snap modes of its own is snapped as a click would be;
 // other prompts take the point as written.
 TEST(ScriptUi, PointsOfSnappingPromptsAreSnappedByTheHost) {
