@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
@@ -17,6 +18,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/grid_layout.h"
@@ -259,6 +261,61 @@ DataSheetWindow::DataSheetWindow(const SheetDef& def, Ui& ui, db::Connections& r
 }
 
 DataSheetWindow::~DataSheetWindow() = default;
+
+void DataSheetWindow::addRowAction(const QString& name, const QString& text,
+                                   std::function<void(int row)> act) {
+    auto* action = new QAction(text, this);
+    connect(action, &QAction::triggered, this, [this, act = std::move(act)] {
+        const int row = chosenRow();
+        if (row >= 0) runGuarded(errors_, "DataSheet_RowAction", [&] { act(row); });
+    });
+    grid_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    grid_->addAction(action);
+    if (!rowBar_) {
+        rowBar_ = new QWidget(this);
+        auto* bar = new QHBoxLayout(rowBar_);
+        bar->setContentsMargins(4, 2, 4, 2);
+        bar->addStretch();
+        static_cast<QBoxLayout*>(layout())->insertWidget(0, rowBar_);
+    }
+    auto* button = new QToolButton(rowBar_);
+    button->setObjectName(name);
+    button->setDefaultAction(action);
+    auto* bar = static_cast<QHBoxLayout*>(rowBar_->layout());
+    bar->insertWidget(bar->count() - 1, button);
+    const auto follow = [this, action] { action->setEnabled(chosenRow() >= 0); };
+    connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, action, follow);
+    connect(grid_->selectionModel(), &QItemSelectionModel::selectionChanged, action, follow);
+    connect(model_, &QAbstractItemModel::modelReset, action, follow);
+    follow();
+}
+
+int DataSheetWindow::chosenRow() const {
+    const QModelIndexList chosen = grid_->selectionModel()->selectedIndexes();
+    if (!chosen.isEmpty()) return chosen.first().row();
+    return grid_->currentIndex().isValid() ? grid_->currentIndex().row() : -1;
+}
+
+bool DataSheetWindow::showRow(const QString& field, const QVariant& value) {
+    const int column = model_->columnOf(field);
+    if (column < 0) return false;
+    const QString wanted = value.toString();
+    // Rows are read in pages as the grid scrolls: read on only until the row is found.
+    for (int row = 0;; ++row) {
+        if (row >= model_->rowCount()) {
+            if (!model_->canFetchMore()) return false;
+            model_->fetchMore();
+            if (row >= model_->rowCount()) return false;
+        }
+        if (model_->value(row, field).toString() != wanted) continue;
+        int shown = 0;
+        while (shown < model_->columnCount() && grid_->isColumnHidden(shown)) ++shown;
+        const QModelIndex at = model_->index(row, shown);
+        grid_->setCurrentIndex(at);
+        grid_->scrollTo(at, QAbstractItemView::PositionAtCenter);
+        return true;
+    }
+}
 
 QString DataSheetWindow::caption() const {
     return Ui::appTitle() + def_.suffix;

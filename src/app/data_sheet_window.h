@@ -131,6 +131,15 @@ class DataSheetWindow : public QWidget {
     // Why the edit is refused by the sheet's lists or its definition's rule; empty when it is
     // taken.
     QString refusal(const QModelIndex& index, const QVariant& value) const;
+    // A command on the chosen row (the selected one, else the current one): a button named
+    // `name` above the grid and an entry of the rows' context menu, both disabled while no row
+    // is chosen.
+    void addRowAction(const QString& name, const QString& text, std::function<void(int row)> act);
+    // The chosen row, -1 when none.
+    int chosenRow() const;
+    // Makes the row whose field holds the value the current one, scrolled into view; false
+    // when no row holds it.
+    bool showRow(const QString& field, const QVariant& value);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -150,6 +159,7 @@ class DataSheetWindow : public QWidget {
     SheetModel* model_;
     QTableView* grid_;
     QMenu* headerMenu_;
+    QWidget* rowBar_ = nullptr;  // the row actions' buttons
     QString layoutPath_;
     bool saveLayout_ = false;
     QHash<int, std::function<QStringList(int row)>> choices_;

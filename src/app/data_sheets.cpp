@@ -243,6 +243,17 @@ void DataSheets::prepare(SheetKind kind, DataSheetWindow& sheet) {
             break;
         case SheetKind::ProjectCables:
             sheet.keepLayoutIn(projectCablesLayoutFile(s_.run));
+            if (s_.showCable)
+                sheet.addRowAction(
+                    QStringLiteral("cmdShowOnDrawing"), tr("Show on Drawing"),
+                    [this, model = sheet.model()](int row) {
+                        s_.showCable(
+                            model->value(row, QStringLiteral("Sheet")).toString(),
+                            model->value(row, QStringLiteral("CableID")).toLongLong(),
+                            wiring::displayedNumber(
+                                model->value(row, QStringLiteral("CableNoPrefix")).toString(),
+                                model->value(row, QStringLiteral("CableNO")).toString()));
+                    });
             break;
         case SheetKind::Systems:
             prepareSystems(sheet);

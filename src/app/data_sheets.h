@@ -1,7 +1,7 @@
 // The data sheets the program offers and the one place that opens them: each sheet's query,
 // table, hidden columns and caption suffix, whether the user may edit and delete in it, the
-// rule its edits must keep, and what deleting a row or closing the sheet does. Sheets open as child windows of the main
-// window; a sheet already open comes to the front instead of a second one.
+// rule its edits must keep, and what deleting a row or closing the sheet does. Sheets open as child
+// windows of the main window; a sheet already open comes to the front instead of a second one.
 #pragma once
 
 #include <QList>
@@ -51,6 +51,10 @@ class DataSheets : public QObject {
         // The permission check of the run; quietly asked. Empty: everything is allowed.
         std::function<bool(const QString& key, bool quiet)> allowed;
         db::Connections& registry;
+        // Shows the cable of a project cables row on its drawing (the sheet its record names,
+        // the cable's number for messages). Empty: the sheet offers no such command.
+        std::function<void(const QString& sheet, qint64 cableId, const QString& number)> showCable =
+            {};
     };
     explicit DataSheets(Services services, QObject* parent = nullptr);
 

@@ -548,9 +548,9 @@ void DrawingView::mousePressEvent(QMouseEvent* event) {
             // elsewhere the left button chooses: a click, or a drag (released).
             // A script's clicks find grips within its fixed aperture, as they find entities.
             if (autoGrips_ &&
-                grips_.press(doc_, options_.selected, world,
-                             fixedAperture_ ? *fixedAperture_
-                                            : view_.toWorld(options_.gripSize + 2.0))) {
+                grips_.press(
+                    doc_, options_.selected, world,
+                    fixedAperture_ ? *fixedAperture_ : view_.toWorld(options_.gripSize + 2.0))) {
                 cursor_ = at;
                 updateSnap();
                 break;

@@ -325,6 +325,7 @@ QList<ContextEntry> DrawingWindows::contextMenu(DrawingWindow& window, QPointF p
                                                 double aperture) {
     ContextTarget target;
     target.promptWaiting = s_.ui.promptWaiting();
+    target.promptOptions = s_.ui.promptOptions();
     const QString handle = entityUnder(window.drawing(), point, aperture);
     if (const cad::Entity* e =
             handle.isEmpty() ? nullptr : window.drawing().document().find(handle)) {
@@ -350,8 +351,14 @@ void DrawingWindows::runContextEntry(DrawingWindow& window, QPointF point, doubl
         case Does::Cancel:
             s_.ui.cancelPrompt();
             return;
+        case Does::Option:
+            s_.ui.submitOption(entry.text);
+            return;
         case Does::Route:
             s_.router.route(entry.key);
+            return;
+        case Does::EditRecord:
+            if (editRecord) editRecord(window, entityUnder(window.drawing(), point, aperture));
             return;
         case Does::RouteOnEntity:
             events_.runOn(window.drawing(), entityUnder(window.drawing(), point, aperture),

@@ -93,6 +93,9 @@ class DrawingWindows : public QObject {
     // Loads a selection (the one a command leaves, the one the user picks) into the property
     // list; an empty one loads the drawing's properties.
     std::function<void(DrawingWindow&, const QStringList& selection)> showProperties;
+    // Opens the database record of a tagged entity of a window's drawing for editing (the
+    // context menu's Edit Settings on a cable).
+    std::function<void(DrawingWindow&, const QString& handle)> editRecord;
 
     // A grip of an entity in a window's drawing dragged to a point (wiring::moveGrip).
     void moveGrip(DrawingWindow& window, const QString& handle, int grip, QPointF to);

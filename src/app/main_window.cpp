@@ -75,6 +75,7 @@
 #include "shell/settings_store.h"
 #include "shell/system_check.h"
 #include "ui/ui.h"
+#include "wiring/project_scan.h"
 #include "wiring/signal_trace.h"
 
 // The icons are compiled into this library; a static library's resources are registered
@@ -932,10 +933,40 @@ DataSheetWindow* MainWindow::openDataSheet(SheetKind kind) {
                 return users->allowed(key, quiet);
             };
         sheets_ = new DataSheets(
-            DataSheets::Services{s_.run, s_.ui, &s_.errors, mdi_, allowed, db::connections()},
+            DataSheets::Services{s_.run, s_.ui, &s_.errors, mdi_, allowed, db::connections(),
+                                 [this](const QString& sheet, qint64 id, const QString& number) {
+                                     showCableOnDrawing(sheet, id, number);
+                                 }},
             this);
     }
     return sheets_->open(kind);
+}
+
+void MainWindow::showCableOnDrawing(const QString& sheet, qint64 cableId, const QString& number) {
+    const std::optional<wiring::CablePlace> place =
+        wiring::locateCable(drawings_->projectDrawings(), sheet, cableId);
+    if (!place) {
+        s_.ui.message(tr("Cable %1 is not drawn on any drawing of the project.").arg(number),
+                      MsgButtons::Ok, MsgIcon::Information);
+        return;
+    }
+    if (!drawings_->showEntity(place->path, place->handle)) return;
+    drawings_->highlight({{place->path, {place->handle}}});
+}
+
+void MainWindow::editCableRecord(DrawingWindow& window, const QString& handle) {
+    const cad::Entity* e = window.drawing().document().find(handle);
+    const QString id = e ? tag::ref1(*e).trimmed() : QString();
+    if (id.isEmpty()) {
+        s_.ui.message(tr("This cable has not been assigned yet: it has no settings to edit."),
+                      MsgButtons::Ok, MsgIcon::Information);
+        return;
+    }
+    DataSheetWindow* sheet = openDataSheet(SheetKind::ProjectCables);
+    if (sheet && !sheet->showRow(QStringLiteral("CableID"), id))
+        s_.ui.message(tr("The cable's record is not in the project's cable list: assign the "
+                         "cable again."),
+                      MsgButtons::Ok, MsgIcon::Warning);
 }
 
 void MainWindow::showProperties(DrawingWindow* window, const QStringList& selection) {
@@ -1025,6 +1056,9 @@ void MainWindow::load(const QString& argument) {
     connect(reports_, &ReportWindows::commandsChanged, this, [this] { setWindowState(state_); });
     drawings_->showProperties = [this](DrawingWindow& w, const QStringList& selection) {
         showProperties(&w, selection);
+    };
+    drawings_->editRecord = [this](DrawingWindow& w, const QString& handle) {
+        editCableRecord(w, handle);
     };
     properties_->list()->propertyModel()->apply = [this](const QString& name, const QString& text) {
         changeProperty(name, text);

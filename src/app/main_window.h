@@ -131,6 +131,11 @@ class MainWindow : public QMainWindow {
     // Opens a data sheet as a child window, or brings the open one to the front; null when it
     // could not be opened (the user was told). The cable types sheet is opened this way too.
     DataSheetWindow* openDataSheet(SheetKind kind);
+    // Opens the drawing that holds the cable of this record, zoomed to it and selected (the
+    // project cables sheet's Show on Drawing).
+    void showCableOnDrawing(const QString& sheet, qint64 cableId, const QString& number);
+    // Opens the project cables sheet at the record of the cable drawn by this entity.
+    void editCableRecord(DrawingWindow& window, const QString& handle);
     projects::ProjectRegistry* projects() const { return projects_; }
     // What the check and trace windows need of the drawing windows.
     CheckWindowServices checkServices();

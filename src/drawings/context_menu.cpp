@@ -23,6 +23,7 @@ QList<ContextEntry> entityActions(const ContextTarget& t) {
     };
     if (t.kind == tag::kind::Cable)
         return {onIt("Assign Cable", "catWAssignCable"),
+                {QStringLiteral("Edit Settings"), Does::EditRecord, {}},
                 onIt("Trace Signal from here", "catPTrace")};
     if (t.kind == tag::kind::EquipmentBlock || t.kind == tag::kind::DABlock)
         return {onIt("Assign System Name", "catWAssignSysNames"),
@@ -40,9 +41,13 @@ QList<ContextEntry> entityActions(const ContextTarget& t) {
 }  // namespace
 
 QList<ContextEntry> contextEntries(const ContextTarget& t) {
-    if (t.promptWaiting)
-        return {{QStringLiteral("Enter"), Does::Enter, {}},
-                {QStringLiteral("Cancel"), Does::Cancel, {}}};
+    if (t.promptWaiting) {
+        QList<ContextEntry> out = {{QStringLiteral("Enter"), Does::Enter, {}},
+                                   {QStringLiteral("Cancel"), Does::Cancel, {}}};
+        if (!t.promptOptions.isEmpty()) out << ContextEntry{};
+        for (const QString& option : t.promptOptions) out << ContextEntry{option, Does::Option, {}};
+        return out;
+    }
     QList<ContextEntry> out;
     if (t.onEntity) {
         out = entityActions(t);

@@ -2,11 +2,13 @@
 // popup and a script's `mouse menu` alike. With no command running: the actions of the
 // entity under the cursor first (by the kind of its tag), then repeating the last command,
 // the property list, and erasing, copying or moving what the menu is opened on. While a
-// prompt waits: Enter (which ends a list of points, as the key does) and Cancel.
+// prompt waits: Enter (which ends a list of points, as the key does), Cancel and the
+// prompt's options.
 #pragma once
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace tolvane {
 
@@ -19,8 +21,11 @@ struct ContextEntry {
         RouteOnEntity,
         // Routes `key` with the entity under the cursor (or the selection) selected.
         RouteOnSelection,
+        // Opens the record of the entity under the cursor for editing (a cable's row).
+        EditRecord,
         Enter,
-        Cancel
+        Cancel,
+        Option  // answers the waiting prompt with the option named `text`
     };
     QString text;
     Does does = Does::Separator;
@@ -30,6 +35,7 @@ struct ContextEntry {
 // What the menu is opened on.
 struct ContextTarget {
     bool promptWaiting = false;
+    QStringList promptOptions;  // what the waiting prompt offers besides a point
     // The tag kind and block name of the entity under the cursor ("" when none, or untagged).
     bool onEntity = false;
     QString kind;

@@ -43,14 +43,37 @@ QString drawPolyline(Drawing& drawing, Ui& ui) {
     QList<cad::Vertex> vertices{{first.point}};
     QString handle;
     cad::UndoGroup group(drawing.undo());
+    const QString close = QStringLiteral("Close"), undo = QStringLiteral("Undo");
     for (;;) {
-        const PointAnswer next = ui.getPointFrom(QStringLiteral("Next point (Enter to end):"),
-                                                 vertices.last().pos, /*enterEnds=*/true);
+        const PointAnswer next =
+            ui.getPointFrom(QStringLiteral("Next point or [Close/Undo] (Enter to end):"),
+                            vertices.last().pos, /*enterEnds=*/true, {}, 0, {close, undo});
         if (next.cancelled) {
             group.cancel();
             return {};
         }
         if (next.ended) return handle;
+        if (next.option == close) {
+            // Closing needs an area: at least three vertices.
+            if (vertices.size() < 3) {
+                ui.history(QStringLiteral("Close needs at least two segments."));
+                continue;
+            }
+            drawing.editor().modify(handle, [](cad::Entity& e) { e.closed = true; });
+            return handle;
+        }
+        if (next.option == undo) {
+            // Takes back the last vertex; the start point stays.
+            if (vertices.size() < 2) continue;
+            vertices.removeLast();
+            if (vertices.size() == 1) {
+                drawing.editor().erase(handle);
+                handle.clear();
+            } else {
+                drawing.editor().modify(handle, [&](cad::Entity& e) { e.vertices = vertices; });
+            }
+            continue;
+        }
         vertices.append({next.point});
         if (handle.isEmpty()) {
             cad::Entity line = cad::Entity::polyline(vertices, false);

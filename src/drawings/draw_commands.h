@@ -24,9 +24,10 @@ QString currentLayer(const Drawing& drawing);
 // the command gave them one, the current text height; dimensions the current dimension style.
 void takeCurrentProperties(const Drawing& drawing, cad::Entity& e);
 
-// The interactive polyline: "Start point:", then "Next point (Enter to end):" until Enter
-// ends it. The polyline shows from its second vertex on; Escape takes all of it back. Returns
-// the polyline's handle, or "" when it was cancelled or ended before its second vertex.
+// The interactive polyline: "Start point:", then "Next point or [Close/Undo] (Enter to end):"
+// until Enter ends it; Close closes it (from three vertices on) and ends it, Undo takes back
+// the last vertex. The polyline shows from its second vertex on; Escape takes all of it back.
+// Returns the polyline's handle, or "" when it was cancelled or ended before its second vertex.
 QString drawPolyline(Drawing& drawing, Ui& ui);
 
 // An attribute of an insert as the attribute editor shows it; tags starting "Read Only"

@@ -78,7 +78,8 @@ QString formatPoint(const QPointF& p) {
 // ---- drawing prompts -------------------------------------------------------------------
 
 Ui::PromptState Ui::ask(PromptKind kind, const QString& text, unsigned snap, bool enterEnds,
-                        std::optional<QPointF> base, Preview preview, Wanted wanted) {
+                        std::optional<QPointF> base, Preview preview, Wanted wanted,
+                        QStringList options) {
     // A prompt asked while another waits (a transparent zoom window, say) runs to its end
     // first; the outer prompt then goes on waiting where it was.
     const PromptState outer = prompt_;
@@ -90,6 +91,7 @@ Ui::PromptState Ui::ask(PromptKind kind, const QString& text, unsigned snap, boo
     prompt_.base = base;
     prompt_.preview = std::move(preview);
     prompt_.wanted = std::move(wanted);
+    prompt_.options = std::move(options);
     showPrompt(text);
     waitForPrompt();
     const PromptState answered = prompt_;
@@ -107,8 +109,26 @@ PointAnswer Ui::getPoint(const QString& text, unsigned snap, bool enterEnds, Pre
 }
 
 PointAnswer Ui::getPointFrom(const QString& text, QPointF base, bool enterEnds, Preview preview,
-                             unsigned snap) {
-    return ask(PromptKind::Point, text, snap, enterEnds, base, std::move(preview)).point;
+                             unsigned snap, QStringList options) {
+    return ask(PromptKind::Point, text, snap, enterEnds, base, std::move(preview), {},
+               std::move(options))
+        .point;
+}
+
+bool Ui::submitOption(const QString& option) {
+    if (prompt_.kind == PromptKind::Point) {
+        for (const QString& o : std::as_const(prompt_.options)) {
+            // An option is named in full or by its capital letter ("C" for "Close").
+            if (o.compare(option, Qt::CaseInsensitive) != 0 &&
+                !(option.size() == 1 && o.startsWith(option, Qt::CaseInsensitive)))
+                continue;
+            prompt_.point = PointAnswer{false, {}, false, o};
+            finishAnswer();
+            return true;
+        }
+    }
+    beep();
+    return false;
 }
 
 PickAnswer Ui::getEntity(const QString& text, Wanted wanted) {
@@ -147,7 +167,7 @@ std::optional<double> Ui::getDistance(const QString& firstPrompt, const QString&
 bool Ui::submitPoint(const QPointF& point) {
     switch (prompt_.kind) {
         case PromptKind::Point:
-            prompt_.point = PointAnswer{false, point};
+            prompt_.point = PointAnswer{false, point, false, {}};
             lastPoint_ = point;
             break;
         case PromptKind::Entity:
@@ -179,6 +199,8 @@ bool Ui::submitTyped(const QString& raw) {
         case PromptKind::None:
             return false;
         case PromptKind::Point: {
+            if (!prompt_.options.isEmpty() && !text.isEmpty() && text.front().isLetter())
+                return submitOption(text);
             // "@dx,dy": relative to the prompt's base point, else to the point answered last.
             const bool relative = text.startsWith(QLatin1Char('@'));
             const std::optional<QPointF> from = prompt_.base ? prompt_.base : lastPoint_;
@@ -235,7 +257,7 @@ bool Ui::submitEnd() {
         beep();
         return false;
     }
-    prompt_.point = PointAnswer{false, {}, true};
+    prompt_.point = PointAnswer{false, {}, true, {}};
     finishAnswer();
     return true;
 }

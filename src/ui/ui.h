@@ -47,6 +47,7 @@ struct PointAnswer {
     bool cancelled = true;
     QPointF point;
     bool ended = false;
+    QString option;  // the prompt's option chosen instead of a point ("Close")
 };
 
 // Answer to an entity prompt: a picked point (the drawing resolves the entity there) or a
@@ -120,8 +121,10 @@ class Ui {
     // A point prompt that draws from `base`: the drawing shows a rubber band from it to the
     // cursor (or the preview, when one is given), and a point typed as "@dx,dy" is taken
     // relative to it. It may bring snap modes of its own, as getPoint.
+    // A prompt may offer options besides a point ("Close", "Undo"): one is chosen by typing
+    // its name or its capital letter, or from the drawing's context menu (submitOption).
     PointAnswer getPointFrom(const QString& prompt, QPointF base, bool enterEnds = false,
-                             Preview preview = {}, unsigned snap = 0);
+                             Preview preview = {}, unsigned snap = 0, QStringList options = {});
     // The base point of the waiting prompt, if it has one, and its preview.
     std::optional<QPointF> promptBase() const { return prompt_.base; }
     const Preview& promptPreview() const { return prompt_.preview; }
@@ -149,6 +152,11 @@ class Ui {
     bool promptWaiting() const { return prompt_.kind != PromptKind::None; }
     // The waiting point prompt's own snap modes (0 when it has none).
     unsigned promptSnap() const { return prompt_.snap; }
+    // The options the waiting point prompt offers besides a point.
+    const QStringList& promptOptions() const { return prompt_.options; }
+    // Answers the waiting point prompt with one of its options (case ignored); false (and a
+    // beep) when it offers no such option.
+    bool submitOption(const QString& option);
     // The kind the waiting entity or selection prompt wants (empty: any).
     const Wanted& promptWanted() const { return prompt_.wanted; }
     // The entities picked so far for the waiting selection prompt, in the order picked.
@@ -200,6 +208,7 @@ class Ui {
         PromptKind kind = PromptKind::None;
         quint64 number = 0;
         unsigned snap = 0;
+        QStringList options;
         Wanted wanted;
         bool enterEnds = false;
         std::optional<QPointF> base;
@@ -215,7 +224,7 @@ class Ui {
   private:
     PromptState ask(PromptKind kind, const QString& text, unsigned snap = 0, bool enterEnds = false,
                     std::optional<QPointF> base = std::nullopt, Preview preview = {},
-                    Wanted wanted = {});
+                    Wanted wanted = {}, QStringList options = {});
     std::optional<QPointF> lastPoint_;  // the point answered last, for "@dx,dy"
     quint64 asked_ = 0;
     void finishAnswer();

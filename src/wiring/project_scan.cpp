@@ -150,4 +150,26 @@ ProjectScan scanProject(const QList<DrawingSource>& sources,
     return scan;
 }
 
+std::optional<CablePlace> locateCable(const QList<DrawingSource>& sources, const QString& sheet,
+                                      qint64 cableId) {
+    const QString id = QString::number(cableId);
+    QList<DrawingSource> named, others;
+    for (const DrawingSource& s : sources) {
+        const bool onSheet =
+            !sheet.isEmpty() &&
+            projects::DrawingRegistry::fileNameOf(s.path).compare(sheet, Qt::CaseInsensitive) == 0;
+        (onSheet ? named : others) << s;
+    }
+    // The sheet the record names is read alone first: most cables are where they were
+    // assigned, and reading the others is then spared.
+    for (const QList<DrawingSource>& group : {named, others}) {
+        for (const DrawingSource& s : group) {
+            const ProjectScan scan = scanProject({s});
+            for (const ScannedCable& c : scan.drawings.front().cables)
+                if (c.ref1.trimmed() == id) return CablePlace{s.path, c.handle};
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace tolvane::wiring

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tolvane {
@@ -77,5 +78,17 @@ ProjectScan scanProject(const QList<DrawingSource>& sources,
                         const std::function<void(int done, int total)>& progress = {});
 // One document as the scan reads it (the title and path are the caller's).
 void scanDocument(const cad::Document& doc, ScannedDrawing& out);
+
+// Where an assigned cable is drawn: its drawing and the polyline's handle.
+struct CablePlace {
+    QString path;
+    QString handle;
+};
+// Finds the cable whose record is `cableId` among the project's drawings: on the sheet its
+// record names first (file name, case ignored), then on every other drawing (a cable moved to
+// another sheet since). Drawings that are missing or unreadable are passed over; nullopt when
+// no drawing holds the cable.
+std::optional<CablePlace> locateCable(const QList<DrawingSource>& sources, const QString& sheet,
+                                      qint64 cableId);
 
 }  // namespace tolvane::wiring

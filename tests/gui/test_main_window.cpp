@@ -22,6 +22,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QWidgetAction>
 #include <QtTest>
@@ -31,6 +32,7 @@
 #include "app/bill_of_materials_window.h"
 #include "app/conflict_viewer_window.h"
 #include "app/data_sheet_window.h"
+#include "app/data_sheets.h"
 #include "app/drawing_view.h"
 #include "app/drawing_window.h"
 #include "app/drawing_windows.h"
@@ -1184,8 +1186,8 @@ class MainWindowTest : public QObject {
                 m.grab().save(file);
             choose(m, "Trace Signal from here");
         });
-        QCOMPARE(onCable, QStringList({"Assign Cable", "Trace Signal from here", "Properties",
-                                       "Erase", "Copy", "Move"}));
+        QCOMPARE(onCable, QStringList({"Assign Cable", "Edit Settings", "Trace Signal from here",
+                                       "Properties", "Erase", "Copy", "Move"}));
         QVERIFY(user_->transcript.contains("WINDOW frmTraceSignal opened"));
         QVERIFY(user_->transcript.contains("ROW 1: 1 | start | CAM-01 | OUT-1"));
         QVERIFY(user_->transcript.contains("| end | MON-01 | IN-1"));
@@ -1193,6 +1195,47 @@ class MainWindowTest : public QObject {
         const QStringList onNothing = rightClick(*w, {20, -8}, [](QMenu& m) { m.close(); });
         QCOMPARE(onNothing, QStringList({"Properties"}));
 
+        w->drawing().setModified(false);
+    }
+
+    // A row of the project cables sheet is shown on its drawing: the drawing opens zoomed to
+    // the cable and selecting it; a row drawn nowhere says so. The context menu's Edit Settings
+    // opens the sheet at the cable's row; on a cable never assigned it says there is none.
+    void cablesAndTheirRowsShowEachOther() {
+        const QString path = dir_.filePath("checked.dxf");
+        drawCheckedProject(path);
+        restart("button OK\nbutton OK\n");
+        DataSheetWindow* sheet = main_->openDataSheet(SheetKind::ProjectCables);
+        QVERIFY(sheet);
+        auto* show = sheet->findChild<QToolButton*>("cmdShowOnDrawing");
+        QVERIFY(show);
+        sheet->grid()->clearSelection();
+        sheet->grid()->setCurrentIndex({});
+        QVERIFY(!show->isEnabled());
+        QVERIFY(sheet->showRow("CableID", 1));
+        QVERIFY(show->isEnabled());
+        show->click();
+        QCOMPARE(main_->drawings()->windows().size(), 1);
+        DrawingWindow* w = main_->drawings()->windows().first();
+        QCOMPARE(w->view().selection().size(), 1);
+        const cad::Entity* cable = w->drawing().document().find(w->view().selection().first());
+        QVERIFY(cable);
+        QCOMPARE(tag::ref1(*cable), QString("1"));
+        const cad::BBox shown = w->view().view().visibleBox();
+        QVERIFY(shown.x0 <= 0 && shown.x1 >= 40);
+
+        QVERIFY(sheet->showRow("CableID", 2));
+        show->click();
+        QVERIFY(user_->transcript.contains(
+            "MESSAGE [OK] Tolvane | Cable V-2 is not drawn on any drawing of the project."));
+
+        w->view().zoomWindow({-5, -10}, {45, 10});
+        sheet->showRow("CableID", 2);
+        rightClick(*w, {20, 0}, [](QMenu& m) { choose(m, "Edit Settings"); });
+        QCOMPARE(sheet->model()->value(sheet->chosenRow(), "CableID").toInt(), 1);
+        rightClick(*w, {20, 5}, [](QMenu& m) { choose(m, "Edit Settings"); });
+        QVERIFY(user_->transcript.contains(
+            "This cable has not been assigned yet: it has no settings to edit."));
         w->drawing().setModified(false);
     }
 

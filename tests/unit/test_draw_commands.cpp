@@ -2,6 +2,7 @@
 // change, what they keep, and that each is one undo step.
 #include <gtest/gtest.h>
 
+#include "drawings/context_menu.h"
 #include "drawings/draw_commands.h"
 #include "drawings/drawing.h"
 #include "script_fixture.h"
@@ -104,4 +105,41 @@ TEST(DrawCommands, NewEntitiesTakeTheCurrentSettings) {
     EXPECT_EQ(t->style, QStringLiteral("TL_LABEL"));
     EXPECT_EQ(t->color, 5);
     EXPECT_DOUBLE_EQ(d.document().find(attribute)->height, 0.7);  // the height typed
+}
+
+// The polyline's options are typed by name or capital letter: Undo takes back the last vertex
+// (the first one stays), Close needs three vertices and ends the polyline closed. The same
+// options are the context menu's at its prompt, after Enter and Cancel.
+TEST(DrawCommands, PolylineOptionsUndoAndClose) {
+    test::ScriptedUser user(
+        "point 0,0\n"
+        "point 10,0\n"
+        "enter u\n"
+        "enter UNDO\n"
+        "enter c\n"
+        "point 10,0\n"
+        "point 10,10\n"
+        "enter x\n"
+        "enter Close\n");
+    test::CommandLineHost host(*user.ui);
+    user.ui->setHost(&host);
+    Drawing d;
+    const QString handle = drawPolyline(d, *user.ui);
+    ASSERT_FALSE(handle.isEmpty()) << user.transcript.toStdString();
+    const cad::Entity* e = d.document().find(handle);
+    ASSERT_TRUE(e);
+    EXPECT_TRUE(e->closed);
+    ASSERT_EQ(e->vertices.size(), 3);
+    EXPECT_EQ(e->vertices[1].pos, QPointF(10, 0));
+    EXPECT_EQ(e->vertices[2].pos, QPointF(10, 10));
+    EXPECT_TRUE(user.transcript.contains("HISTORY Close needs at least two segments."));
+    EXPECT_EQ(int(d.space().entities.size()), 1);  // the one taken back to its start is gone
+    d.undo().undo();
+    EXPECT_TRUE(d.space().entities.empty());  // one undo step for the whole polyline
+
+    ContextTarget waiting;
+    waiting.promptWaiting = true;
+    waiting.promptOptions = {"Close", "Undo"};
+    EXPECT_EQ(contextTexts(contextEntries(waiting)),
+              QStringList({"Enter", "Cancel", "Close", "Undo"}));
 }
