@@ -1085,6 +1085,11 @@ void MainWindow::load(const QString& argument) {
     }
     auto* where = new QLabel(this);
     where->setObjectName(QStringLiteral("lblCoordinates"));
+    // Wide enough for large coordinates, so that the buttons beside it do not move as it
+    // changes.
+    where->setMinimumWidth(where->fontMetrics().horizontalAdvance(
+        QStringLiteral("-00000.0000, -00000.0000")));
+    where->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     statusBar()->addPermanentWidget(where);
     connect(drawings_, &DrawingWindows::cursorMoved, where, [where](QPointF p) {
         where->setText(QStringLiteral("%1, %2").arg(p.x(), 0, 'f', 4).arg(p.y(), 0, 'f', 4));
