@@ -395,17 +395,18 @@ void CableDrawer::signalize(const QString& polyline) {
     const QString sourceType = tag::field(tag::src(*cable), 4);
     const QString destinationType = tag::field(tag::dst(*cable), 4);
 
+    // An end without a type of its own (a terminal placed on the fly, a pointer: empty or the
+    // placeholder) takes the other's without a question; only two real types that differ are
+    // announced.
     QString type;
-    if (sourceType == destinationType && validType(sourceType)) {
+    const bool mismatch =
+        validType(sourceType) && validType(destinationType) && sourceType != destinationType;
+    if (validType(sourceType)) {
         type = sourceType;
-    } else if (validType(sourceType)) {
-        type = sourceType;
-        if (options_.warnSignal)
+        if (mismatch && options_.warnSignal)
             ui_.message(QStringLiteral("Signal Types do not match. Using source Signal Type"));
     } else if (validType(destinationType)) {
         type = destinationType;
-        if (options_.warnSignal)
-            ui_.message(QStringLiteral("Signal Types do not match. Using destination Signal Type"));
     }
     if (type.isEmpty()) {
         ui_.history(QStringLiteral("Unable to retrieve any Signal Type."), true);
