@@ -1087,8 +1087,8 @@ void MainWindow::load(const QString& argument) {
     where->setObjectName(QStringLiteral("lblCoordinates"));
     // Wide enough for large coordinates, so that the buttons beside it do not move as it
     // changes.
-    where->setMinimumWidth(where->fontMetrics().horizontalAdvance(
-        QStringLiteral("-00000.0000, -00000.0000")));
+    where->setMinimumWidth(
+        where->fontMetrics().horizontalAdvance(QStringLiteral("-00000.0000, -00000.0000")));
     where->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     statusBar()->addPermanentWidget(where);
     connect(drawings_, &DrawingWindows::cursorMoved, where, [where](QPointF p) {
@@ -1425,6 +1425,9 @@ void MainWindow::loadCableOptions() {
 void MainWindow::showTips(const QString& topic, bool force, bool modal) {
     const QString flag = tipSetting(topic);
     if (!force && !flag.isEmpty() && s_.settings.read(flag) == QLatin1String("0")) return;
+    // A topic comes up by itself once a session; the Help menu shows it whenever asked.
+    if (!force && tipsShown_.contains(topic.toUpper())) return;
+    tipsShown_.insert(topic.toUpper());
     if (!tips_)
         tips_ = new TipsWindow(s_.settings, s_.run.appPath + QStringLiteral("HOWTO.TXT"), this);
     tips_->setTopic(topic);

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <functional>
 
 #include "app/equipment_library_window.h"
@@ -203,6 +204,7 @@ class MainWindow : public QMainWindow {
     // The equipment library opens on the manufacturer and model chosen last.
     EquipmentLibraryWindow::Choice equipmentChoice_;
     TipsWindow* tips_ = nullptr;
+    QSet<QString> tipsShown_;  // topics that came up by themselves this session
     BlockBrowser* blocks_ = nullptr;
     DrawingWindows* drawings_ = nullptr;
     ReportWindows* reports_ = nullptr;

@@ -39,7 +39,9 @@ TipTopics parseTips(const QString& text) {
     return topics;
 }
 
-QString tipSetting(const QString& topic) {
+namespace {
+
+const QMap<QString, QString>& tipSettings() {
     static const QMap<QString, QString> names = {
         {QStringLiteral("FIRST"), setting::ShowFirstTips},
         {QStringLiteral("DRAW"), setting::ShowDrawTips},
@@ -53,7 +55,17 @@ QString tipSetting(const QString& topic) {
         {QStringLiteral("CREATEBLOCK"), setting::ShowCreateBlockTips},
         {QStringLiteral("ADDIO"), setting::ShowAddIoTips},
     };
-    return names.value(topic.toUpper());
+    return names;
+}
+
+}  // namespace
+
+QString tipSetting(const QString& topic) {
+    return tipSettings().value(topic.toUpper());
+}
+
+QStringList allTipSettings() {
+    return tipSettings().values();
 }
 
 TipsWindow::TipsWindow(SettingsStore& settings, const QString& howtoFile, QWidget* parent)
@@ -76,8 +88,12 @@ TipsWindow::TipsWindow(SettingsStore& settings, const QString& howtoFile, QWidge
     text_->setMinimumSize(380, 140);
     position_ = new QLabel(this);
     position_->setObjectName(QStringLiteral("lblPosition"));
-    show_ = new QCheckBox(tr("Show these tips"), this);
-    show_->setObjectName(QStringLiteral("chkShowTips"));
+    // The way out comes first: at the top, where the eye lands.
+    dontShow_ = new QCheckBox(this);
+    dontShow_->setObjectName(QStringLiteral("chkDontShow"));
+    QFont bold = dontShow_->font();
+    bold.setBold(true);
+    dontShow_->setFont(bold);
     previous_ = new QPushButton(tr("< &Previous"), this);
     previous_->setObjectName(QStringLiteral("cmdPrevious"));
     next_ = new QPushButton(tr("&Next >"), this);
@@ -86,13 +102,13 @@ TipsWindow::TipsWindow(SettingsStore& settings, const QString& howtoFile, QWidge
     close->setObjectName(QStringLiteral("cmdClose"));
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(show_);
     buttons->addStretch(1);
     buttons->addWidget(position_);
     buttons->addWidget(previous_);
     buttons->addWidget(next_);
     buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(dontShow_);
     layout->addWidget(title_);
     layout->addWidget(text_, 1);
     layout->addLayout(buttons);
@@ -106,9 +122,16 @@ TipsWindow::TipsWindow(SettingsStore& settings, const QString& howtoFile, QWidge
         showTip();
     });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-    connect(show_, &QCheckBox::toggled, this, [this](bool on) {
+    connect(dontShow_, &QCheckBox::toggled, this, [this](bool hide) {
+        const QString value = hide ? QStringLiteral("0") : QStringLiteral("1");
+        // The start-up topic speaks for all of them: it is where the first start asks whether
+        // to show tips at all.
+        if (topic_ == QLatin1String("FIRST")) {
+            for (const QString& name : allTipSettings()) settings_.write(name, value);
+            return;
+        }
         const QString name = tipSetting(topic_);
-        if (!name.isEmpty()) settings_.write(name, on ? QStringLiteral("1") : QStringLiteral("0"));
+        if (!name.isEmpty()) settings_.write(name, value);
     });
 }
 
@@ -116,8 +139,10 @@ bool TipsWindow::setTopic(const QString& topic) {
     topic_ = topic.toUpper();
     index_ = 0;
     {
-        const QSignalBlocker block(show_);
-        show_->setChecked(settings_.read(tipSetting(topic_)) != QLatin1String("0"));
+        const QSignalBlocker block(dontShow_);
+        dontShow_->setText(topic_ == QLatin1String("FIRST") ? tr("Don't show any tips again")
+                                                            : tr("Don't show this again"));
+        dontShow_->setChecked(settings_.read(tipSetting(topic_)) == QLatin1String("0"));
     }
     showTip();
     return !tips_.value(topic_).isEmpty();

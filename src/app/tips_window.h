@@ -1,6 +1,8 @@
 // frmTips: the tips window. Its texts come from "HOWTO.TXT" in the application folder: a
 // "[TOPIC]" line starts a topic, a blank line separates tips, lines starting with ';' are
-// comments. Each topic has a setting that hides it ("ShowFIRSTTips", "ShowDrawTips", ...).
+// comments. Each topic has a setting that hides it ("ShowFIRSTTips", "ShowDrawTips", ...),
+// cleared by the window's first control, "Don't show this again"; on the start-up topic it
+// reads "Don't show any tips again" and clears them all.
 #pragma once
 
 #include <QDialog>
@@ -22,6 +24,8 @@ TipTopics parseTips(const QString& text);
 // The setting that shows or hides a topic: "FIRST" -> "ShowFIRSTTips", "DRAW" ->
 // "ShowDrawTips", ...; empty for an unknown topic.
 QString tipSetting(const QString& topic);
+// The settings of every topic.
+QStringList allTipSettings();
 
 class TipsWindow : public QDialog {
     Q_OBJECT
@@ -45,7 +49,7 @@ class TipsWindow : public QDialog {
     QLabel* position_;
     QPushButton* previous_;
     QPushButton* next_;
-    QCheckBox* show_;
+    QCheckBox* dontShow_;  // "Don't show this again": clears the topic's setting
 };
 
 }  // namespace tolvane

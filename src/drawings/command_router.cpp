@@ -1,6 +1,9 @@
 // The command router.
 #include "drawings/command_router.h"
 
+#include <QScopeGuard>
+#include <utility>
+
 #include "cad/cad_error.h"
 #include "drawings/command_table.h"
 #include "shell/error_handler.h"
@@ -45,7 +48,20 @@ void CommandRouter::route(const QString& key, Origin origin) {
         ui_.history(QStringLiteral("COMMAND : ") +
                     QString::fromLatin1(command->label).remove(QStringLiteral("...")));
     const Action action = it.value();  // the action may re-register keys while it runs
-    guard(key, action);
+    ++running_;
+    {
+        const auto ended = qScopeGuard([this] { --running_; });
+        guard(key, action);
+    }
+    if (running_ == 0)
+        for (const std::function<void()>& then : std::exchange(idle_, {})) then();
+}
+
+void CommandRouter::whenIdle(std::function<void()> then) {
+    if (running_ == 0)
+        then();
+    else
+        idle_ << std::move(then);
 }
 
 void CommandRouter::guard(const QString& procedure, const Action& action) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -43,6 +44,11 @@ class CommandRouter {
     enum class Origin { Program, Menu };
     // Routes a key. Unknown keys and refused keys change nothing.
     void route(const QString& key, Origin origin = Origin::Program);
+    // A command is running (its prompts may be waiting).
+    bool running() const { return running_ > 0; }
+    // Runs `then` once no command runs: now when none does, else when the running one ends
+    // (what would interrupt its picks, tips say, waits for it).
+    void whenIdle(std::function<void()> then);
 
     // Runs work the user started in a drawing without a command key (a grip dragged) as an
     // action runs: failures go to the error handler under `procedure`, CAD errors as below.
@@ -59,6 +65,8 @@ class CommandRouter {
     Ui& ui_;
     ErrorHandler& errors_;
     std::function<bool(const QString&)> permission_;
+    int running_ = 0;
+    QList<std::function<void()>> idle_;
     QHash<QString, Action> actions_;
     QString lastRouted_;
     int depth_ = 0;

@@ -40,6 +40,16 @@ void EntityEvents::tipsAfterTagging(const QString& kind) {
         heldKind_ = kind;
         return;
     }
+    // Never while the command that placed it may still ask for picks: after it.
+    if (router_.running()) {
+        if (heldKind_.isEmpty())
+            router_.whenIdle([this] {
+                if (held_ == 0 && !heldKind_.isEmpty())
+                    tipsAfterTagging(std::exchange(heldKind_, QString()));
+            });
+        heldKind_ = kind;
+        return;
+    }
     if (tips_.closeTips) tips_.closeTips();
     // Kinds without a topic (DA blocks, cable numbers, furniture) open no tips.
     const QString topic = tipTopic(kind);

@@ -78,6 +78,16 @@ TEST(EntityEvents, InsertedStandardBlocksAreTaggedWithTheirTips) {
     EXPECT_TRUE(f.seen.isEmpty());
     f.events.releaseTips();
     EXPECT_EQ(f.seen, QStringList({"close tips", "tips JACK"}));
+
+    // A block placed by a command that goes on asking for picks (a jack placed while cables
+    // are drawn) shows its tips when the command has ended, not over its prompts.
+    f.seen.clear();
+    f.router.setAction("catWAddCables", [&f] {
+        f.insert("JBOX_1_S");
+        f.seen << "still picking";
+    });
+    f.router.route("catWAddCables");
+    EXPECT_EQ(f.seen, QStringList({"still picking", "close tips", "tips JBOX"}));
 }
 
 TEST(EntityEvents, DoubleClickRunsTheCommandOfTheKind) {
