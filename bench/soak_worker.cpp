@@ -169,7 +169,7 @@ class SoakUi : public Ui {
     void showModeless(QWidget&) override {}
     void beep() override {}
     void status(const QString&) override {}
-    void progress(const QString&, qint64, qint64) override {}
+    bool progress(const QString&, qint64, qint64) override { return true; }
     void history(const QString&, bool) override {}
 
   protected:

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QMap>
+#include <QScopeGuard>
 
 #include "cad/cad_error.h"
 #include "cad/undo.h"
@@ -241,8 +242,17 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
                    QStringLiteral("update tblJFRowCol set Sheet = ?, assigned = ? "
                                   "where RowColID = ?"),
                    registry);
+    // The build shows its progress; Cancel takes back what it placed and wrote.
+    const QList<JackPlacement> layout = buildLayout(int(columns.size()), origin, choice);
+    const auto progressEnds = qScopeGuard([&ui] { ui.progress(QString(), 0, 0); });
+    qint64 done = 0;
     try {
-        for (const JackPlacement& p : buildLayout(int(columns.size()), origin, choice)) {
+        for (const JackPlacement& p : layout) {
+            if (!ui.progress(QStringLiteral("Building Jack Field"), done++, layout.size())) {
+                group.cancel();
+                ui.history(QStringLiteral("Building Jack Field cancelled: nothing was placed."));
+                return {};
+            }
             const QString column = columns.at(p.column);
             QList<JackPosition> used;
             for (int r : p.rows)
@@ -320,7 +330,6 @@ QStringList buildInteractively(Drawing& drawing, Ui& ui, qint64 jfid, const Buil
                                db::Connections& registry) {
     const PointAnswer at = ui.getPoint(QStringLiteral("Select a location to build the Jack Field"));
     if (at.cancelled) return {};
-    ui.showPromptLine(QStringLiteral("Building Jack Field"));
     const int rows =
         int(db::Query(db::DbId::Project, QStringLiteral("select JFRows from tblJF where JFID = ?"),
                       registry)

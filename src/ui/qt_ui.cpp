@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
@@ -265,17 +267,27 @@ void QtUi::status(const QString& text) {
         statusBar_->showMessage(text);
 }
 
-void QtUi::progress(const QString& text, qint64 done, qint64 total) {
+bool QtUi::progress(const QString& text, qint64 done, qint64 total) {
     status(text);
     if (total <= 0) {
         if (progressBar_) progressBar_->hide();
-        return;
+        if (cancelWork_) cancelWork_->hide();
+        if (inputHeld_) qApp->removeEventFilter(this);
+        inputHeld_ = false;
+        workCancelled_ = false;
+        return true;
     }
     if (!progressBar_ && statusBar_) {
         progressBar_ = new QProgressBar(statusBar_);
         progressBar_->setObjectName(QStringLiteral("prgWork"));
         progressBar_->setMaximumWidth(200);
         statusBar_->addPermanentWidget(progressBar_);
+        cancelWork_ = new QToolButton(statusBar_);
+        cancelWork_->setObjectName(QStringLiteral("cmdCancelWork"));
+        cancelWork_->setText(tr("Cancel"));
+        cancelWork_->setToolTip(tr("Stop this work; nothing of it is kept"));
+        connect(cancelWork_, &QToolButton::clicked, this, [this] { workCancelled_ = true; });
+        statusBar_->addPermanentWidget(cancelWork_);
     }
     if (progressBar_) {
         // The bar counts in int; totals such as the bytes of a large file are scaled down.
@@ -283,8 +295,42 @@ void QtUi::progress(const QString& text, qint64 done, qint64 total) {
         progressBar_->setRange(0, static_cast<int>(total / scale));
         progressBar_->setValue(static_cast<int>(std::clamp<qint64>(done, 0, total) / scale));
         progressBar_->show();
+        cancelWork_->show();
+        if (!inputHeld_) qApp->installEventFilter(this);
+        inputHeld_ = true;
     }
-    keepResponsive();
+    // The user's input is let through now, for Cancel: the filter keeps it from the rest.
+    static QElapsedTimer sinceEvents;
+    if (!sinceEvents.isValid() || sinceEvents.elapsed() >= kEventsIntervalMs) {
+        QCoreApplication::processEvents(inputHeld_ ? QEventLoop::AllEvents
+                                                   : QEventLoop::ExcludeUserInputEvents);
+        sinceEvents.start();
+    }
+    return !workCancelled_;
+}
+
+bool QtUi::eventFilter(QObject* watched, QEvent* event) {
+    // Input comes to the native window first, which passes it on to its widgets: it is held
+    // back at the widgets.
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget) return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) workCancelled_ = true;
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+            return !(cancelWork_ &&
+                     (widget == cancelWork_.data() || cancelWork_->isAncestorOf(widget)));
+        default:
+            return QObject::eventFilter(watched, event);
+    }
 }
 
 void QtUi::history(const QString& text, bool newLine) {

@@ -11,6 +11,7 @@
 
 class QEventLoop;
 class QProgressBar;
+class QToolButton;
 class QStatusBar;
 
 namespace tolvane {
@@ -42,7 +43,7 @@ class QtUi : public QObject, public Ui {
     void showModeless(QWidget& window) override;
     void beep() override;
     void status(const QString& text) override;
-    void progress(const QString& text, qint64 done, qint64 total) override;
+    bool progress(const QString& text, qint64 done, qint64 total) override;
     void history(const QString& text, bool newLine) override;
 
   signals:
@@ -54,12 +55,20 @@ class QtUi : public QObject, public Ui {
     void waitForPrompt() override;
     void promptAnswered() override;
 
+  protected:
+    // While work shows its progress, the user's input reaches only its Cancel button (and
+    // Escape, which presses it): the rest of the window waits for the work.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     QWidget* parentWidget() const;
 
     QPointer<QWidget> dialogParent_;
     QPointer<QStatusBar> statusBar_;
     QPointer<QProgressBar> progressBar_;
+    QPointer<QToolButton> cancelWork_;  // beside the bar: stops the work
+    bool workCancelled_ = false;
+    bool inputHeld_ = false;  // the event filter is in place
     std::function<void(const QString&)> statusSink_;
     QEventLoop* promptLoop_ = nullptr;
 };

@@ -501,19 +501,21 @@ void ScriptUi::status(const QString& text) {
     write(QStringLiteral("STATUS"), text);
 }
 
-void ScriptUi::progress(const QString& text, qint64 done, qint64 total) {
+bool ScriptUi::progress(const QString& text, qint64 done, qint64 total) {
     // One line when the work starts or its text changes, one when it ends; not one per step.
+    // A script never presses Cancel.
     if (total <= 0) {
         if (!lastProgress_.isEmpty())
             write(QStringLiteral("STATUS"), lastProgress_ + QStringLiteral(" done"));
         lastProgress_.clear();
-        return;
+        return true;
     }
     Q_UNUSED(done);
     if (text != lastProgress_) {
         lastProgress_ = text;
         write(QStringLiteral("STATUS"), text);
     }
+    return true;
 }
 
 void ScriptUi::history(const QString& text, bool newLine) {

@@ -183,7 +183,7 @@ class ScriptUi : public Ui {
     void showModeless(QWidget& window) override;
     void beep() override;
     void status(const QString& text) override;
-    void progress(const QString& text, qint64 done, qint64 total) override;
+    bool progress(const QString& text, qint64 done, qint64 total) override;
     void history(const QString& text, bool newLine) override;
 
     // Writes "WINDOW NAME closed" once when a window shown through the seam closes.

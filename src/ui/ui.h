@@ -188,8 +188,10 @@ class Ui {
     virtual void beep() = 0;
     // Splash information line, status bar text.
     virtual void status(const QString& text) = 0;
-    // Progress of long work; total 0 ends the progress display.
-    virtual void progress(const QString& text, qint64 done, qint64 total) = 0;
+    // Progress of long work; total 0 ends the progress display. The display offers Cancel:
+    // false once the user has pressed it during this work (the work then stops and leaves
+    // nothing half-done); the next work starts afresh.
+    virtual bool progress(const QString& text, qint64 done, qint64 total) = 0;
     // Command-line history (AddHistory) and the drawing's prompt line.
     virtual void history(const QString& text, bool newLine = true) = 0;
 

@@ -114,7 +114,7 @@ void scanDocument(const cad::Document& doc, ScannedDrawing& out) {
 }
 
 ProjectScan scanProject(const QList<DrawingSource>& sources,
-                        const std::function<void(int, int)>& progress) {
+                        const std::function<bool(int, int)>& progress) {
     ProjectScan scan;
     scan.drawings.reserve(size_t(sources.size()));
     int done = 0;
@@ -145,7 +145,10 @@ ProjectScan scanProject(const QList<DrawingSource>& sources,
         }
         scan.byTitle.insert(d.title.toUpper(), int(scan.drawings.size()));
         scan.drawings.push_back(std::move(d));
-        if (progress) progress(++done, int(sources.size()));
+        if (progress && !progress(++done, int(sources.size()))) {
+            scan.cancelled = true;
+            break;
+        }
     }
     return scan;
 }

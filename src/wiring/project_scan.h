@@ -67,15 +67,17 @@ struct DrawingSource {
 
 struct ProjectScan {
     std::vector<ScannedDrawing> drawings;
+    bool cancelled = false;  // the user stopped the reading: the drawings are not all here
 
     // The drawing titled so (file name, case ignored); nullptr when none.
     const ScannedDrawing* drawing(const QString& title) const;
     QHash<QString, int> byTitle;  // upper-case title -> index
 };
 
-// Reads every drawing once. `progress` (may be empty) is told after each drawing.
+// Reads every drawing once. `progress` (may be empty) is told after each drawing; when it
+// answers false the reading stops there and the scan is marked cancelled.
 ProjectScan scanProject(const QList<DrawingSource>& sources,
-                        const std::function<void(int done, int total)>& progress = {});
+                        const std::function<bool(int done, int total)>& progress = {});
 // One document as the scan reads it (the title and path are the caller's).
 void scanDocument(const cad::Document& doc, ScannedDrawing& out);
 

@@ -9,6 +9,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QToolButton>
+#include <QVBoxLayout>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -232,6 +234,41 @@ class TestQtUi : public QObject {
         ui.status("Loading symbols");
         QCOMPARE(sunk, QStringList{"Loading symbols"});
         QCOMPARE(bar.currentMessage(), "Done");
+    }
+
+    // Work showing its progress can be stopped by its Cancel button (or Escape) and by
+    // nothing else: a click elsewhere in the window does not reach its widget meanwhile. The
+    // next work starts afresh.
+    void cancelStopsTheWorkAndOtherInputWaits() {
+        QtUi ui;
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* other = new QPushButton("Other", &window);
+        auto* bar = new QStatusBar(&window);
+        layout->addWidget(other);
+        layout->addWidget(bar);
+        ui.setStatusBar(bar);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        int otherClicks = 0;
+        connect(other, &QPushButton::clicked, [&] { ++otherClicks; });
+        QVERIFY(ui.progress("Building", 1, 10));
+        auto* cancel = bar->findChild<QToolButton*>("cmdCancelWork");
+        QVERIFY(cancel && !cancel->isHidden());
+        QTest::mouseClick(other, Qt::LeftButton);
+        QCOMPARE(otherClicks, 0);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QTest::qWait(60);  // the work lets events through now and then
+        QVERIFY(!ui.progress("Building", 2, 10));
+        ui.progress(QString(), 0, 0);
+        QVERIFY(cancel->isHidden());
+        QTest::mouseClick(other, Qt::LeftButton);
+        QCOMPARE(otherClicks, 1);
+        QVERIFY(ui.progress("Building", 1, 10));
+        QTest::keyClick(other, Qt::Key_Escape);
+        QTest::qWait(60);
+        QVERIFY(!ui.progress("Building", 2, 10));
+        ui.progress(QString(), 0, 0);
     }
 
     void progressLetsEventsThroughOnlyNowAndThen() {

@@ -15,6 +15,7 @@
 #include "jackfields/jackfield_library.h"
 #include "jackfields/jackfield_project.h"
 #include "script_fixture.h"
+#include "ui/script_ui.h"
 
 using namespace tolvane;
 using namespace tolvane::jackfields;
@@ -165,6 +166,27 @@ TEST_F(Jackfields, BuildIntoDrawing) {
     EXPECT_EQ(rows("select distinct Sheet || assigned from tblJFRowCol"), "rack.dxf1");
     ASSERT_TRUE(drawing.undo().undo());
     EXPECT_TRUE(drawing.document().modelSpace().entities.empty());
+
+    // Cancel pressed while the build shows its progress (here after the first jack): neither
+    // a jack nor a marked position is left, and the progress display ends.
+    exec("update tblJFRowCol set Sheet = null, assigned = 0");
+    struct CancelAfterOne : ScriptUi {
+        using ScriptUi::ScriptUi;
+        bool progress(const QString& text, qint64 done, qint64 total) override {
+            ScriptUi::progress(text, done, total);
+            return total <= 0 || done < 1;
+        }
+    };
+    QString said;
+    QTextStream out(&said);
+    CancelAfterOne cancelling(parseScript(""), out);
+    EXPECT_TRUE(buildJackfield(drawing, cancelling, id, {10, 0}, choice, true, registry).isEmpty());
+    EXPECT_TRUE(drawing.document().modelSpace().entities.empty());
+    EXPECT_EQ(rows("select count(*) from tblJFRowCol where assigned"), "0");
+    EXPECT_TRUE(
+        said.contains("HISTORY Building Jack Field cancelled: nothing was placed.\n"
+                      "STATUS Building Jack Field done"))
+        << said.toStdString();
 
     // Individual jacks need the single blocks, which this drawing lacks.
     test::ScriptedUser told("button OK\n");
@@ -328,7 +350,10 @@ TEST_F(Jackfields, BuildAsked) {
     EXPECT_EQ(second.attribute("A")->text + "|" + second.attribute("B")->text, "B|");
     EXPECT_EQ(tag::kindOf(first), tag::kind::Jack);
     const QStringList said = user.lines();
-    EXPECT_TRUE(said.contains("PROMPT Building Jack Field"));
+    // The build shows its progress in the status bar, and ends it: no prompt stays behind.
+    EXPECT_TRUE(said.contains("STATUS Building Jack Field"));
+    EXPECT_TRUE(said.contains("STATUS Building Jack Field done"));
+    EXPECT_FALSE(said.contains("PROMPT Building Jack Field"));
     EXPECT_TRUE(said.contains(
         "MESSAGE [Yes/No] Tolvane | Is This Single Row Jack Field a Source? Selecting No Will "
         "Display The Jack Field as a Destination"));

@@ -71,11 +71,20 @@ void ProjectCheckWindow::runCheck() {
     const QList<wiring::DrawingSource> sources = services_.sources();
     ui_.status(QStringLiteral("Checking the project..."));
     scan_ = wiring::scanProject(sources, [this](int done, int total) {
-        ui_.progress(QStringLiteral("Reading drawings"), done, total);
+        return ui_.progress(QStringLiteral("Reading drawings"), done, total);
     });
+    ui_.progress(QString(), 0, 0);
+    list_->clear();
+    if (scan_.cancelled) {
+        // A check of some drawings would report what the others hold as missing.
+        findings_.clear();
+        summary_->setText(tr("The check was cancelled: nothing was checked."));
+        ui_.status(QString());
+        updateButtons();
+        return;
+    }
     findings_ = wiring::ProjectCheck(registry_).run(scan_);
     ui_.status(QString());
-    list_->clear();
     QTreeWidgetItem* group = nullptr;
     std::optional<wiring::FindingKind> kind;
     for (int i = 0; i < findings_.size(); ++i) {
