@@ -168,6 +168,7 @@ class SoakUi : public Ui {
     int runModal(QDialog&) override { return 0; }
     void showModeless(QWidget&) override {}
     void beep() override {}
+    void openExternally(const QString&) override {}
     void status(const QString&) override {}
     void progress(const QString&, qint64, qint64) override {}
     void history(const QString&, bool) override {}
