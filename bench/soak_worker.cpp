@@ -148,6 +148,7 @@ class SoakUi : public Ui {
             case MsgButtons::AbortRetryIgnore:
                 return MsgButton::Abort;
             case MsgButtons::Ok:
+            case MsgButtons::OpenFileOpenFolderOk:
                 break;
         }
         return MsgButton::Ok;
@@ -168,6 +169,7 @@ class SoakUi : public Ui {
     int runModal(QDialog&) override { return 0; }
     void showModeless(QWidget&) override {}
     void beep() override {}
+    void openExternally(const QString&) override {}
     void status(const QString&) override {}
     bool progress(const QString&, qint64, qint64) override { return true; }
     void history(const QString&, bool) override {}

@@ -1046,7 +1046,8 @@ void MainWindow::load(const QString& argument) {
     reports_ = new ReportWindows(
         ReportWindows::Services{
             s_.run, s_.ui, router_, *mdi_,
-            [this] { return !s_.users || s_.users->allowed(QStringLiteral("EditReports")); }},
+            [this] { return !s_.users || s_.users->allowed(QStringLiteral("EditReports")); },
+            &s_.settings},
         this);
     reports_->registerActions();
     connect(reports_, &ReportWindows::reportsChanged, this, [this] { explorer_->refresh(); });

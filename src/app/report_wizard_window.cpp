@@ -46,7 +46,7 @@ bool same(const QString& a, const QString& b) {
 }
 
 QString fieldText(const QString& table, const QString& field) {
-    return table + QLatin1Char('.') + field;
+    return tableCaption(table) + QLatin1Char('.') + field;
 }
 
 // The row chosen in a list: its selection, else its current row; -1 for none.
@@ -56,13 +56,21 @@ int chosenRow(const QListView* list) {
     return list->currentIndex().isValid() ? list->currentIndex().row() : -1;
 }
 
-void fill(QStandardItemModel* model, const QStringList& items) {
+// keys: what each item stands for, when its text is not that (a table's name in words).
+void fill(QStandardItemModel* model, const QStringList& items, const QStringList& keys = {}) {
     model->clear();
-    for (const QString& text : items) {
-        auto* item = new QStandardItem(text);
+    for (int i = 0; i < items.size(); ++i) {
+        auto* item = new QStandardItem(items[i]);
         item->setEditable(false);
+        item->setData(keys.value(i, items[i]), Qt::UserRole);
         model->appendRow(item);
     }
+}
+
+QStringList captions(const QStringList& tables) {
+    QStringList out;
+    for (const QString& t : tables) out << tableCaption(t);
+    return out;
 }
 
 // Two lists side by side with the buttons that move an item between them.
@@ -193,7 +201,9 @@ ReportWizardWindow::ReportWizardWindow(Ui& ui, const QString& folder, db::Connec
         refreshLists();
     };
     connect(addTable, &QPushButton::clicked, this, [this, moveChosen] {
-        moveChosen(tableList_, [this](int row) { choices_.tables << tables_->item(row)->text(); });
+        moveChosen(tableList_, [this](int row) {
+            choices_.tables << tables_->item(row)->data(Qt::UserRole).toString();
+        });
     });
     connect(removeTable, &QPushButton::clicked, this, [this, moveChosen] {
         moveChosen(chosenTableList_, [this](int row) {
@@ -209,20 +219,20 @@ ReportWizardWindow::ReportWizardWindow(Ui& ui, const QString& folder, db::Connec
     connect(table_, &QComboBox::currentIndexChanged, this, [this] { fillFieldList(); });
     const auto addFields = [this](const QList<FieldInfo>& fields) {
         for (const FieldInfo& f : fields)
-            choices_.fields << SelectedField{table_->currentText(), f.name, f.type, f.size};
+            choices_.fields << SelectedField{currentTable(), f.name, f.type, f.size};
         refreshLists();
     };
     connect(addField, &QPushButton::clicked, this, [this, addFields] {
         const int row = chosenRow(fieldList_);
         if (row < 0) return ui_.beep();
         const QString name = fields_->item(row)->text();
-        for (const FieldInfo& f : source_.fields(table_->currentText()))
+        for (const FieldInfo& f : source_.fields(currentTable()))
             if (f.name == name) return addFields({f});
     });
     connect(addAll, &QPushButton::clicked, this, [this, addFields] {
         QList<FieldInfo> missing;
         for (int i = 0; i < fields_->rowCount(); ++i)
-            for (const FieldInfo& f : source_.fields(table_->currentText()))
+            for (const FieldInfo& f : source_.fields(currentTable()))
                 if (f.name == fields_->item(i)->text()) missing << f;
         addFields(missing);
     });
@@ -284,6 +294,10 @@ ReportWizardWindow::ReportWizardWindow(Ui& ui, const QString& folder, db::Connec
     resize(720, 480);
 }
 
+QString ReportWizardWindow::currentTable() const {
+    return table_->currentData().toString();
+}
+
 ReportWizardWindow::Page ReportWizardWindow::page() const {
     return Page(pages_->currentIndex());
 }
@@ -343,7 +357,12 @@ bool ReportWizardWindow::leavePage() {
 void ReportWizardWindow::finish() {
     showSummary();  // takes the style and title
     QString problem = problemWith(choices_);
-    if (problem.isEmpty() && choices_.title.isEmpty()) problem = tr("Enter a Report Title");
+    if (problem.isEmpty() && choices_.title.isEmpty()) {
+        // The title is asked for where it is typed.
+        if (page() != StylePage) showPage(StylePage);
+        title_->setFocus();
+        problem = tr("Enter a Report Title");
+    }
     if (!problem.isEmpty()) {
         ui_.message(problem, MsgButtons::Ok, MsgIcon::Information);
         return;
@@ -372,7 +391,7 @@ void ReportWizardWindow::finish() {
 
 void ReportWizardWindow::fillFieldList() {
     QStringList names;
-    const QString table = table_->currentText();
+    const QString table = currentTable();
     for (const FieldInfo& f : source_.fields(table)) {
         // The row identities replication adds are nothing to report.
         if (f.name.startsWith(QLatin1String("s_"), Qt::CaseInsensitive)) continue;
@@ -386,21 +405,25 @@ void ReportWizardWindow::fillFieldList() {
 
 // Every list shown again from the choices.
 void ReportWizardWindow::refreshLists() {
-    QStringList available, chosen;
+    QStringList available;
     for (const TableInfo& t : source_.tables()) {
         if (t.isSystem) continue;
         if (choices_.tables.contains(t.name, Qt::CaseInsensitive)) continue;
         available << t.name;
     }
-    fill(tables_, available);
-    fill(chosenTables_, choices_.tables);
+    // Tables are shown by their names in words, in that order.
+    std::sort(available.begin(), available.end(), [](const QString& a, const QString& b) {
+        return tableCaption(a).compare(tableCaption(b), Qt::CaseInsensitive) < 0;
+    });
+    fill(tables_, captions(available), available);
+    fill(chosenTables_, captions(choices_.tables), choices_.tables);
 
     {
         const QSignalBlocker quiet(table_);
-        const QString was = table_->currentText();
+        const QString was = currentTable();
         table_->clear();
-        table_->addItems(choices_.tables);
-        if (choices_.tables.contains(was)) table_->setCurrentText(was);
+        for (const QString& t : std::as_const(choices_.tables)) table_->addItem(tableCaption(t), t);
+        if (const int at = table_->findData(was); at >= 0) table_->setCurrentIndex(at);
     }
     fillFieldList();
     QStringList fields;

@@ -45,6 +45,8 @@ class ReportWizardWindow : public QDialog {
     std::function<void(const QString& path)> open;
 
     Page page() const;
+    // The table the fields page lists (its name, not its name in words).
+    QString currentTable() const;
     const reports::wizard::Choices& choices() const { return choices_; }
 
   private:

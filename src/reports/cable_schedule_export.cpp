@@ -114,7 +114,8 @@ bool exportCableSchedule(Ui& ui, const QString& appFolder, const QString& projec
         ui.message(e.message(), MsgButtons::Ok, MsgIcon::Critical);
         return false;
     }
-    ui.status(QStringLiteral("Cable schedule written to %1 and %2").arg(files.csv, files.xlsx));
+    ui.fileWritten(QStringLiteral("Cable schedule written to %1 and %2").arg(files.csv, files.xlsx),
+                   files.xlsx);
     return true;
 }
 

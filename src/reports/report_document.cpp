@@ -7,6 +7,7 @@
 #include "reports/report_error.h"
 #include "reports/report_filter.h"
 #include "reports/rpx_file.h"
+#include "shell/settings_store.h"
 #include "ui/ui.h"
 
 namespace tolvane::reports {
@@ -58,6 +59,7 @@ bool ReportDocument::write(const QString& path) {
     }
     path_ = QFileInfo(path).absoluteFilePath();
     layout_->markSaved();
+    ui_.status(QStringLiteral("Report saved to %1").arg(QDir::toNativeSeparators(path_)));
     Q_EMIT titleChanged();
     Q_EMIT saved(path_);
     return true;
@@ -127,12 +129,32 @@ std::unique_ptr<RecordSource> ReportDocument::rows() {
     return std::make_unique<QueryRecordSource>(*l.data, registry_, filter_);
 }
 
+namespace {
+
+// Where each report's last export went: one value per report file name.
+Registry exportFolders(SettingsStore& store, const QString& report) {
+    Registry r(store);
+    r.sectionKey = QStringLiteral("ReportExports");
+    r.valueKey = report.toLower();
+    return r;
+}
+
+}  // namespace
+
+QString ReportDocument::exportFolder() const {
+    if (folders_.settings) {
+        const QString last = exportFolders(*folders_.settings, name()).value();
+        if (!last.isEmpty() && QFileInfo(last).isDir()) return last;
+    }
+    return folders_.project;
+}
+
 bool ReportDocument::exportTo(ExportFormat format) {
     const ExportFormatInfo& info = exportFormat(format);
     FileDialogOptions options;
     options.title = info.title;
     options.filter = info.filter;
-    options.folder = folders_.project;
+    options.folder = exportFolder();
     options.proposed = info.defaultName + QLatin1Char('.') + info.suffix.toUpper();
     options.mustExist = false;
     const std::optional<QString> chosen = ui_.saveFile(options);
@@ -146,6 +168,10 @@ bool ReportDocument::exportTo(ExportFormat format) {
         ui_.message(e.message(), MsgButtons::Ok, MsgIcon::Critical);
         return false;
     }
+    const QString folder = QFileInfo(path).absolutePath();
+    if (folders_.settings) exportFolders(*folders_.settings, name()).setValue(folder);
+    ui_.fileWritten(QStringLiteral("Report exported to %1").arg(QDir::toNativeSeparators(path)),
+                    path);
     return true;
 }
 

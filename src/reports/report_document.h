@@ -14,16 +14,19 @@
 #include "reports/report_exports.h"
 
 namespace tolvane {
+class SettingsStore;
 class Ui;
-}
+}  // namespace tolvane
 
 namespace tolvane::reports {
 
 // Where the report dialogs start: the application's Reports folder (open, save as) and the
-// open project's folder (exports).
+// open project's folder (exports). With a settings store, each report's exports start in the
+// folder of its last export, remembered under the report's file name.
 struct ReportFolders {
     QString reports{};
     QString project{};
+    SettingsStore* settings = nullptr;
 };
 
 class ReportDocument : public QObject {
@@ -70,9 +73,13 @@ class ReportDocument : public QObject {
     // layout without one.
     std::unique_ptr<RecordSource> rows();
 
-    // Export: asks for the file (starting in the project folder) and writes the report in the
-    // format. False when cancelled or when the export failed (said as "Error: " + reason).
+    // Export: asks for the file (starting in the folder of this report's last export, else the
+    // project folder) and writes the report in the format. Where it wrote is said on the status
+    // bar and in a message that offers to open the file or its folder. False when cancelled or
+    // when the export failed (said as "Error: " + reason).
     bool exportTo(ExportFormat format);
+    // The folder the next export starts in.
+    QString exportFolder() const;
 
   Q_SIGNALS:
     void titleChanged();

@@ -215,7 +215,7 @@ class HtmlSink : public DeviceSink {
                              cssFont(c.font),
                              c.foreColor.isValid() ? c.foreColor.name() : QStringLiteral("#000000"),
                              QLatin1String(align),
-                             c.canGrow ? QStringLiteral("white-space:normal;")
+                             item.wrap ? QStringLiteral("white-space:normal;")
                                        : QStringLiteral("line-height:") + pt(r.height()) +
                                              QLatin1Char(';'),
                              c.backColor.isValid()

@@ -86,6 +86,12 @@ struct Section {
     // down, each column (printable width - (columns - 1) x spacing) / columns wide.
     int columns = 1;
     int columnSpacing = 0;  // twips between two columns
+    // The detail only: its bound fields are the columns of a table, sized from their values
+    // when the report runs (column_fit.h); their designed widths are where sizing starts.
+    bool fitColumns = false;
+    // Group headers only: printed again under the page header of every page the group's run
+    // continues on, so the headings it carries stand over every page of rows.
+    bool repeat = false;
     QList<Control> controls{};
     bool operator==(const Section&) const = default;
 };

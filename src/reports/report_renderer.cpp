@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <unordered_map>
 
+#include "reports/column_fit.h"
 #include "reports/report_error.h"
 #include "reports/report_format.h"
 
@@ -24,16 +25,6 @@ bool showsPageCount(const ReportLayout& layout) {
             if (c.kind == ControlKind::PageNumber && c.text.contains(QLatin1String("{pages}")))
                 return true;
     return false;
-}
-
-// A field name finds its column without regard to case; "table.field" also finds "field",
-// which is how most engines name the column of a qualified select item.
-int columnOf(const QStringList& fields, const QString& name) {
-    for (int i = 0; i < fields.size(); ++i)
-        if (fields[i].compare(name, Qt::CaseInsensitive) == 0) return i;
-    const int dot = int(name.lastIndexOf(QLatin1Char('.')));
-    if (dot >= 0) return columnOf(fields, name.mid(dot + 1));
-    return -1;
 }
 
 // A running total of one column over the rows of a group or of the report.
@@ -60,9 +51,9 @@ struct Laid {
 
 class Paginator {
   public:
-    Paginator(const ReportLayout& layout, PageSink* sink, const RenderOptions& options,
-              int pageCount)
-        : l_(layout), sink_(sink), options_(options), pageCount_(pageCount) {}
+    Paginator(const ReportLayout& layout, const ColumnFit& fit, PageSink* sink,
+              const RenderOptions& options, int pageCount)
+        : l_(layout), fit_(fit), sink_(sink), options_(options), pageCount_(pageCount) {}
 
     int run(RecordSource& rows) {
         rows.start();
@@ -82,8 +73,10 @@ class Paginator {
             if (havePrev) {
                 while (level < groups && row[groupColumns_[level]] == prev[groupColumns_[level]])
                     ++level;
-                for (int g = groups - 1; g >= level; --g)
+                for (int g = groups - 1; g >= level; --g) {
+                    openGroups_ = g + 1;
                     place(SectionKind::GroupFooter, g, lay(l_.groups[g].footer, prev));
+                }
             }
             QList<Laid> headers;
             for (int g = level; g < groups; ++g) headers << lay(l_.groups[g].header, row);
@@ -95,8 +88,11 @@ class Paginator {
                 following[i] = below;
                 below += headers[i].height;
             }
-            for (int i = 0; i < headers.size(); ++i)
+            for (int i = 0; i < headers.size(); ++i) {
+                openGroups_ = level + i;
                 place(SectionKind::GroupHeader, level + i, headers[i], following[i]);
+            }
+            openGroups_ = groups;
             // Totals of the groups whose footers have printed start again.
             for (int g = level; g < groups; ++g)
                 for (Total* t : groupTotals_[g]) t->clear();
@@ -112,8 +108,11 @@ class Paginator {
   private:
     int finishReport(const QVariantList& prev, bool havePrev) {
         if (havePrev)
-            for (int g = int(l_.groups.size()) - 1; g >= 0; --g)
+            for (int g = int(l_.groups.size()) - 1; g >= 0; --g) {
+                openGroups_ = g + 1;
                 place(SectionKind::GroupFooter, g, lay(l_.groups[g].footer, prev));
+            }
+        openGroups_ = 0;
         place(SectionKind::ReportFooter, -1, lay(l_.reportFooter, prev));
         endPage();
         if (sink_) sink_->finish();
@@ -123,7 +122,7 @@ class Paginator {
     void bind(const QStringList& fields) {
         columnCount_ = int(fields.size());
         const auto need = [&](const QString& name) {
-            const int column = columnOf(fields, name);
+            const int column = columnOfField(fields, name);
             if (column < 0)
                 throw ReportError(
                     QStringLiteral("the report shows the field \"%1\", which its query does not "
@@ -158,8 +157,10 @@ class Paginator {
         laid.height = section.height;
         if (section.height <= 0 && section.controls.isEmpty()) return laid;
         laid.items.reserve(section.controls.size());
+        // Text that wraps and grows pushes down what stands below it (a rule under the row).
+        QList<std::pair<int, int>> grown;  // original bottom, growth
         for (const Control& c : section.controls) {
-            RenderedItem item{&c, c.rect};
+            RenderedItem item{&c, fit_.place(c)};
             switch (c.kind) {
                 case ControlKind::Label:
                     item.text = c.text;
@@ -183,15 +184,29 @@ class Paginator {
                 case ControlKind::Picture:
                     break;
             }
-            if (c.canGrow && !item.text.isEmpty()) {
+            item.wrap = c.canGrow || fit_.wraps(&c);
+            if (item.wrap && !item.text.isEmpty()) {
                 const QFontMetricsF metrics(printFont(c.font));
-                const QRectF need = metrics.boundingRect(QRectF(0, 0, c.rect.width(), 1e7),
+                const QRectF need = metrics.boundingRect(QRectF(0, 0, item.rect.width(), 1e7),
                                                          Qt::TextWordWrap, item.text);
-                if (need.height() > c.rect.height())
+                if (need.height() > c.rect.height()) {
                     item.rect.setHeight(int(std::ceil(need.height())));
+                    grown << std::pair{c.rect.normalized().bottom(),
+                                       item.rect.height() - c.rect.height()};
+                }
             }
-            laid.height = std::max(laid.height, item.rect.normalized().bottom() + 1);
             laid.items << item;
+        }
+        // The section grows as much as its tallest growth, so what stood at its foot stays
+        // inside it.
+        for (const auto& [bottom, growth] : grown)
+            laid.height = std::max(laid.height, section.height + growth);
+        for (RenderedItem& item : laid.items) {
+            int down = 0;
+            for (const auto& [bottom, growth] : grown)
+                if (item.control->rect.normalized().top() >= bottom) down = std::max(down, growth);
+            item.rect.translate(0, down);
+            laid.height = std::max(laid.height, item.rect.normalized().bottom() + 1);
         }
         if (section.height <= 0) laid.height = 0;  // a hidden section stays hidden
         return laid;
@@ -202,7 +217,13 @@ class Paginator {
         column_ = 0;
         y_ = l_.page.marginTop;
         hasContent_ = false;
-        if (withHeader) placeFixed(SectionKind::PageHeader, lay(l_.pageHeader, lastRow_));
+        if (withHeader) {
+            placeFixed(SectionKind::PageHeader, lay(l_.pageHeader, lastRow_));
+            // The headers of the runs that go on over the page break, outermost first.
+            for (int g = 0; g < openGroups_; ++g)
+                if (l_.groups[g].header.repeat)
+                    placeFixed(SectionKind::GroupHeader, lay(l_.groups[g].header, lastRow_), g);
+        }
         if (y_ >= bodyBottom())
             throw ReportError(
                 QStringLiteral("the page header and footer leave no room on the page"));
@@ -223,11 +244,12 @@ class Paginator {
         startPage(true);
     }
 
-    // Page headers print whole or clipped, never split.
-    void placeFixed(SectionKind kind, const Laid& laid) {
+    // Page headers (and the group headers repeated under them) print whole or clipped, never
+    // split.
+    void placeFixed(SectionKind kind, const Laid& laid, int group = -1) {
         if (laid.height <= 0) return;
         const int h = std::min(laid.height, std::max(0, bodyBottom() - y_));
-        emitBand(kind, -1, laid, 0, h);
+        emitBand(kind, group, laid, 0, h);
         y_ += h;
     }
 
@@ -321,6 +343,7 @@ class Paginator {
     }
 
     const ReportLayout& l_;
+    const ColumnFit& fit_;
     PageSink* sink_;
     const RenderOptions& options_;
     const int pageCount_;
@@ -335,6 +358,9 @@ class Paginator {
     int y_ = 0;
     bool hasContent_ = false;
     QVariantList lastRow_;
+    // The groups, outermost first, whose runs carry on when a page breaks now: their headers
+    // marked to repeat print again on the new page.
+    int openGroups_ = 0;
     // A detail printed in columns: the next free column of the current row (0: none), the
     // row's top and the bottom of its tallest band.
     int column_ = 0;
@@ -346,9 +372,18 @@ class Paginator {
 
 int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
                  const RenderOptions& options) {
+    const ColumnFit fit = fitColumns(layout, rows, options);
     int count = 0;
-    if (showsPageCount(layout)) count = Paginator(layout, nullptr, options, 0).run(rows);
-    return Paginator(layout, &sink, options, count).run(rows);
+    if (showsPageCount(layout)) count = Paginator(layout, fit, nullptr, options, 0).run(rows);
+    return Paginator(layout, fit, &sink, options, count).run(rows);
+}
+
+int columnOfField(const QStringList& fields, const QString& name) {
+    for (int i = 0; i < fields.size(); ++i)
+        if (fields[i].compare(name, Qt::CaseInsensitive) == 0) return i;
+    const int dot = int(name.lastIndexOf(QLatin1Char('.')));
+    if (dot >= 0) return columnOfField(fields, name.mid(dot + 1));
+    return -1;
 }
 
 Qt::PenStyle penStyle(LineStyle style) {
@@ -439,7 +474,7 @@ void PagePainter::paint(QPainter& p, const RenderedPage& page) {
                     int flags = c.align == HAlign::Right    ? Qt::AlignRight
                                 : c.align == HAlign::Center ? Qt::AlignHCenter
                                                             : Qt::AlignLeft;
-                    flags |= c.canGrow ? (Qt::AlignTop | Qt::TextWordWrap) : Qt::AlignVCenter;
+                    flags |= item.wrap ? (Qt::AlignTop | Qt::TextWordWrap) : Qt::AlignVCenter;
                     p.drawText(r, flags, item.text);
                     break;
                 }

@@ -39,6 +39,9 @@ struct RenderedItem {
     QString text{};
     QVariant value{};
     bool checked = false;
+    // The text wraps within the rectangle: a field that may grow, or one whose column is
+    // narrower than its values (column_fit.h).
+    bool wrap = false;
 };
 
 // One section (or the part of it that fits) on a page.
@@ -72,8 +75,14 @@ struct RenderOptions {
     QDateTime now = QDateTime::currentDateTime();  // what date controls show
 };
 
+// The column of a result that a bound field's name finds: without regard to case, and
+// "table.field" also finds "field", which is how most engines name the column of a qualified
+// select item. -1 when there is none.
+int columnOfField(const QStringList& fields, const QString& name);
+
 // Throws ReportError (the query, or a field the layout binds that the query lacks) before the
-// sink is begun. Returns the number of pages.
+// sink is begun. Returns the number of pages. A detail that fits its columns to its values
+// makes a first pass that only measures them.
 int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
                  const RenderOptions& options = {});
 

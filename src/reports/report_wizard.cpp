@@ -23,12 +23,47 @@ QString bracketed(const QString& table, const QString& field) {
     return QStringLiteral("[%1].[%2]").arg(table, field);
 }
 
-// The program's own bookkeeping, and the engines' catalogues.
+// The program's own bookkeeping (locks, the replication and numbering state, the user's
+// preferences), and the engines' catalogues: nothing a report is made of.
 bool isSystemTable(const QString& name) {
-    for (const char* prefix : {"sqlite_", "tolvane_", "pg_"})
+    for (const char* prefix : {"sqlite_", "tolvane_", "pg_", "msys", "tbllock"})
         if (name.startsWith(QLatin1String(prefix), Qt::CaseInsensitive)) return true;
+    for (const char* table :
+         {"tblLocalProject", "tblPID", "tblXP", "tblRevCounter", "tblPreferences"})
+        if (name.compare(QLatin1String(table), Qt::CaseInsensitive) == 0) return true;
     return false;
 }
+
+struct Caption {
+    const char* table;
+    const char* words;
+};
+constexpr Caption kCaptions[] = {
+    {"tblBOM", "Bill of Materials Lines"},
+    {"tblBOMMaster", "Bills of Materials"},
+    {"tblCablePairs", "Cable Pairs"},
+    {"tblCables", "Cables"},
+    {"tblCableTypes", "Cable Types"},
+    {"tblChildCables", "Child Cables"},
+    {"tblClientInfo", "Client Information"},
+    {"tblCompany", "Company"},
+    {"tblConnectors", "Connectors"},
+    {"tblDrawings", "Drawings"},
+    {"tblEquipment", "Equipment"},
+    {"tblInputs", "Equipment Inputs"},
+    {"tblJackFields", "Jackfield Types"},
+    {"tblJF", "Jackfields"},
+    {"tblJFRowCol", "Jackfield Jacks"},
+    {"tblManufacturers", "Manufacturers"},
+    {"tblOutputs", "Equipment Outputs"},
+    {"tblpermissions", "Permissions"},
+    {"tblProjects", "Projects"},
+    {"tblRackUnits", "Rack Units"},
+    {"tblRTR", "Routers"},
+    {"tblSystems", "Systems"},
+    {"tblUsers", "Users"},
+    {"SignalDefault", "Signal Types"},
+};
 
 // PostgreSQL folds the names the schema creates to lower case: they are given back in the
 // program's spelling.
@@ -132,6 +167,25 @@ int typeCode(db::Engine engine, const QString& declaredType, int* size) {
         t.contains(QLatin1String("DOUB")))
         return code::Double;
     return code::Numeric;
+}
+
+QString tableCaption(const QString& table) {
+    for (const Caption& c : kCaptions)
+        if (table.compare(QLatin1String(c.table), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(c.words);
+    // Another table: without the "tbl" of the program's names, its words apart.
+    QString name = table;
+    if (name.startsWith(QLatin1String("tbl"), Qt::CaseInsensitive) && name.size() > 3 &&
+        name[3].isUpper())
+        name.remove(0, 3);
+    QString words;
+    for (int i = 0; i < name.size(); ++i) {
+        const QChar ch = name[i] == QLatin1Char('_') ? QLatin1Char(' ') : name[i];
+        const bool wordStart = i > 0 && ch.isUpper() && name[i - 1].isLower();
+        if (wordStart) words += QLatin1Char(' ');
+        words += ch;
+    }
+    return words.simplified();
 }
 
 QString typeName(int typeCode) {
@@ -560,26 +614,25 @@ FieldShape shapeOf(const SelectedField& f) {
 // A control's default width, when its type gives none: one inch.
 constexpr int kDefaultWidth = 1440;
 
-// Places controls left to right across the printable width, wrapping to a new row.
-class Flow {
-  public:
-    explicit Flow(int width) : width_(width) {}
-    QRect place(int w, int h) {
-        if (left_ + w > width_ && left_ > 0) {
-            left_ = 0;
-            rowTop_ = nextRowTop_;
-        }
-        const QRect r(left_, rowTop_, w, h);
-        nextRowTop_ = std::max(nextRowTop_, r.top() + h + 15);
-        left_ = r.left() + w + 100;
-        return r;
-    }
-    int height() const { return nextRowTop_ - 15; }
+// The gap between two columns, twips.
+constexpr int kColumnGap = 100;
 
-  private:
-    int width_;
-    int left_ = 0, rowTop_ = 0, nextRowTop_ = 315;
-};
+// The widths of a row of columns that fits the width, and whether they had to give way: each
+// column, check boxes aside, gives up the same share of its width.
+QList<int> fitRow(const QList<int>& natural, const QList<bool>& fixed, int width, bool* squeezed) {
+    long long total = kColumnGap * (natural.size() - 1), flexible = 0;
+    for (int i = 0; i < natural.size(); ++i) {
+        total += natural[i];
+        if (!fixed[i]) flexible += natural[i];
+    }
+    *squeezed = total > width && flexible > 0;
+    if (!*squeezed) return natural;
+    const double share = std::max(0.0, double(flexible - (total - width)) / double(flexible));
+    QList<int> widths;
+    for (int i = 0; i < natural.size(); ++i)
+        widths << (fixed[i] ? natural[i] : std::max(1, int(std::floor(natural[i] * share))));
+    return widths;
+}
 
 }  // namespace
 
@@ -603,7 +656,6 @@ ReportLayout generateLayout(const Choices& choices, const PageSetup& page) {
     layout.page = page;
     layout.data = DataControl{QStringLiteral("DC1"), keyForDatabase(databaseOf(choices)),
                               generateSql(choices)};
-    const int printable = page.printableWidth();
     const double w = characterUnit(style.detail);
     const ReportFont detailFont = reportFont(style.detail);
     const ReportFont headingFont = reportFont(style.heading);
@@ -615,10 +667,27 @@ ReportLayout generateLayout(const Choices& choices, const PageSetup& page) {
         return sameName <= 1 ? field : table + QLatin1Char('.') + field;
     };
 
-    Flow detailFlow(printable), labelFlow(printable);
+    // The detail is one row of columns under their labels. A row too wide for a portrait page
+    // turns the report landscape; too wide for that, the columns narrow and their text wraps
+    // within the row. When the report runs, the columns take the widths their values need.
+    QList<int> natural;
+    QList<bool> fixed;
     for (const SelectedField& f : choices.fields) {
         const FieldShape shape = shapeOf(f);
-        const int width = shape.units > 0 ? int(std::lround(shape.units * w)) : kDefaultWidth;
+        natural << (shape.units > 0 ? int(std::lround(shape.units * w)) : kDefaultWidth);
+        fixed << (f.type == code::Boolean);
+    }
+    bool squeezed = false;
+    QList<int> widths = fitRow(natural, fixed, layout.page.printableWidth(), &squeezed);
+    if (squeezed && !layout.page.landscape) {
+        layout.page.landscape = true;
+        widths = fitRow(natural, fixed, layout.page.printableWidth(), &squeezed);
+    }
+    const int printable = layout.page.printableWidth();
+    int left = 0, detailHeight = 300;
+    for (int i = 0; i < choices.fields.size(); ++i) {
+        const SelectedField& f = choices.fields[i];
+        const FieldShape shape = shapeOf(f);
         const QString base = cleanName(f.table + QLatin1Char('_') + f.field);
         Control c;
         c.kind = f.type == code::Boolean  ? ControlKind::CheckBox
@@ -628,13 +697,14 @@ ReportLayout generateLayout(const Choices& choices, const PageSetup& page) {
                   : c.kind == ControlKind::Picture ? QStringLiteral("ole")
                                                    : QStringLiteral("txt")) +
                  base;
-        c.rect = detailFlow.place(width, shape.height);
+        c.rect = QRect(left, 0, widths[i], shape.height);
         c.text = boundName(f.table, f.field);
         c.format = shape.format;
         c.font = detailFont;
         c.align = shape.align;
-        c.canGrow = shape.canGrow;
+        c.canGrow = shape.canGrow || (squeezed && widths[i] < natural[i]);
         layout.detail.controls << c;
+        detailHeight = std::max(detailHeight, shape.height);
 
         Control label;
         label.kind = ControlKind::Label;
@@ -642,14 +712,17 @@ ReportLayout generateLayout(const Choices& choices, const PageSetup& page) {
         label.text = f.field;
         label.font = headingFont;
         label.align = shape.align;
-        label.rect = labelFlow.place(width, 300);
+        label.canGrow = true;  // a long field name wraps rather than running into the next
+        label.rect = QRect(left, 0, widths[i], 300);
         layout.pageHeader.controls << label;
+        left += widths[i] + kColumnGap;
     }
     layout.detail.name = QStringLiteral("Detail");
-    layout.detail.height = detailFlow.height();
+    layout.detail.height = detailHeight + 15;
     layout.detail.canGrow = true;
+    layout.detail.fitColumns = true;
     layout.pageHeader.name = QStringLiteral("PageHeader");
-    layout.pageHeader.height = labelFlow.height();
+    layout.pageHeader.height = 315;
 
     for (const GroupField& g : choices.groups) {
         QString name = g.field;

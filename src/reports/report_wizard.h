@@ -29,6 +29,9 @@ int typeCode(db::Engine engine, const QString& declaredType, int* size);
 // "dbInteger", "dbText", ...; empty for a code without a name.
 QString typeName(int typeCode);
 
+// A table as the wizard shows it: its name in words ("tblChildCables": "Child Cables").
+QString tableCaption(const QString& table);
+
 struct FieldInfo {
     QString name;
     int type = 0;

@@ -215,7 +215,7 @@ class Reader {
                 fail(QStringLiteral("unknown element <%1>").arg(xml_.name()));
             const SectionKind kind = enumAttr(kSectionKinds, QStringLiteral("kind"));
             if (kind == SectionKind::GroupHeader && !std::exchange(header, true))
-                g.header = readSection(false);
+                g.header = readSection(false, false, true);
             else if (kind == SectionKind::GroupFooter && !std::exchange(footer, true))
                 g.footer = readSection(true);
             else
@@ -226,18 +226,23 @@ class Reader {
 
     // Totals are known only once their rows have printed: in footers. Only the detail prints
     // in columns.
-    Section readSection(bool totals, bool detail = false) {
+    Section readSection(bool totals, bool detail = false, bool groupHeader = false) {
         Section s;
         s.name = attr(QStringLiteral("name"));
         s.height = integer(QStringLiteral("height"), 0, kMaxLength);
         s.backColor = color(QStringLiteral("backColor"), {});
         s.canGrow = boolean(QStringLiteral("canGrow"));
         if (!detail && (xml_.attributes().hasAttribute(QLatin1String("columns")) ||
-                        xml_.attributes().hasAttribute(QLatin1String("columnSpacing"))))
+                        xml_.attributes().hasAttribute(QLatin1String("columnSpacing")) ||
+                        xml_.attributes().hasAttribute(QLatin1String("fitColumns"))))
             fail(QStringLiteral("only the detail prints in columns"));
         if (detail) detailLine_ = xml_.lineNumber();
         s.columns = integer(QStringLiteral("columns"), 1, 100, 1);
         s.columnSpacing = integer(QStringLiteral("columnSpacing"), 0, kMaxLength, 0);
+        s.fitColumns = boolean(QStringLiteral("fitColumns"));
+        if (!groupHeader && xml_.attributes().hasAttribute(QLatin1String("repeat")))
+            fail(QStringLiteral("only a group header repeats on every page"));
+        s.repeat = boolean(QStringLiteral("repeat"));
         while (xml_.readNextStartElement()) {
             if (xml_.name() != QLatin1String("control"))
                 fail(QStringLiteral("unknown element <%1>").arg(xml_.name()));
@@ -314,6 +319,8 @@ void writeSection(QXmlStreamWriter& w, SectionKind kind, const Section& s) {
         w.writeAttribute(QStringLiteral("columns"), QString::number(s.columns));
         w.writeAttribute(QStringLiteral("columnSpacing"), QString::number(s.columnSpacing));
     }
+    if (s.fitColumns) w.writeAttribute(QStringLiteral("fitColumns"), QStringLiteral("true"));
+    if (s.repeat) w.writeAttribute(QStringLiteral("repeat"), QStringLiteral("true"));
     for (const Control& c : s.controls) {
         w.writeStartElement(QStringLiteral("control"));
         w.writeAttribute(QStringLiteral("kind"), QLatin1String(nameOf(kControlKinds, c.kind)));

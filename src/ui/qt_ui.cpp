@@ -3,6 +3,7 @@
 #include "ui/qt_ui.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
@@ -20,6 +21,7 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
@@ -51,8 +53,11 @@ QMessageBox::StandardButton standardButtonOf(MsgButton b) {
             return QMessageBox::Ignore;
         case MsgButton::YesToAll:
             return QMessageBox::YesToAll;
+        case MsgButton::OpenFile:
+        case MsgButton::OpenFolder:
+            break;
     }
-    return QMessageBox::Ok;
+    return QMessageBox::NoButton;
 }
 
 QMessageBox::Icon iconOf(MsgIcon icon) {
@@ -103,13 +108,6 @@ std::optional<QString> runFileDialog(QFileDialog& dialog, const FileDialogOption
     return QFileInfo(files.first()).absoluteFilePath();
 }
 
-void keepResponsive() {
-    static QElapsedTimer sinceEvents;
-    if (sinceEvents.isValid() && sinceEvents.elapsed() < kEventsIntervalMs) return;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    sinceEvents.start();
-}
-
 }  // namespace
 
 QtUi::QtUi(QObject* parent) : QObject(parent) {
@@ -148,9 +146,16 @@ MsgButton QtUi::message(const QString& text, MsgButtons buttons, MsgIcon icon,
     // adding it back with one common role keeps the order the message asks for.
     QList<std::pair<QPushButton*, MsgButton>> answers;
     for (const MsgButton b : buttonsOf(buttons)) {
-        QPushButton* button = box.addButton(standardButtonOf(b));
-        box.removeButton(button);
-        box.addButton(button, QMessageBox::ActionRole);
+        QPushButton* button = nullptr;
+        if (const auto standard = standardButtonOf(b); standard != QMessageBox::NoButton) {
+            button = box.addButton(standard);
+            box.removeButton(button);
+            box.addButton(button, QMessageBox::ActionRole);
+        } else {
+            button = box.addButton(b == MsgButton::OpenFile ? QStringLiteral("Open File")
+                                                            : QStringLiteral("Open Folder"),
+                                   QMessageBox::ActionRole);
+        }
         button->setObjectName(QStringLiteral("btn") + buttonName(b));
         answers.append({button, b});
     }
@@ -258,6 +263,10 @@ void QtUi::showModeless(QWidget& window) {
 
 void QtUi::beep() {
     QApplication::beep();
+}
+
+void QtUi::openExternally(const QString& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void QtUi::status(const QString& text) {

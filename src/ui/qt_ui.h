@@ -42,6 +42,7 @@ class QtUi : public QObject, public Ui {
     int runModal(QDialog& dialog) override;
     void showModeless(QWidget& window) override;
     void beep() override;
+    void openExternally(const QString& path) override;
     void status(const QString& text) override;
     bool progress(const QString& text, qint64 done, qint64 total) override;
     void history(const QString& text, bool newLine) override;

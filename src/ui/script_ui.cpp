@@ -497,6 +497,10 @@ void ScriptUi::beep() {
     write(QStringLiteral("BEEP"), {});
 }
 
+void ScriptUi::openExternally(const QString& path) {
+    write(QStringLiteral("OPEN"), path);
+}
+
 void ScriptUi::status(const QString& text) {
     write(QStringLiteral("STATUS"), text);
 }

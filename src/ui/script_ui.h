@@ -182,6 +182,7 @@ class ScriptUi : public Ui {
     int runModal(QDialog& dialog) override;
     void showModeless(QWidget& window) override;
     void beep() override;
+    void openExternally(const QString& path) override;
     void status(const QString& text) override;
     bool progress(const QString& text, qint64 done, qint64 total) override;
     void history(const QString& text, bool newLine) override;

@@ -2,6 +2,7 @@
 // the drawing-prompt state machine (what a typed or clicked answer means for each prompt).
 #include "ui/ui.h"
 
+#include <QFileInfo>
 #include <QLineF>
 #include <QRegularExpression>
 #include <cmath>
@@ -14,9 +15,16 @@ struct ButtonName {
     const char* name;
 };
 constexpr ButtonName kButtonNames[] = {
-    {MsgButton::Ok, "OK"},         {MsgButton::Cancel, "Cancel"},     {MsgButton::Yes, "Yes"},
-    {MsgButton::No, "No"},         {MsgButton::Retry, "Retry"},       {MsgButton::Abort, "Abort"},
-    {MsgButton::Ignore, "Ignore"}, {MsgButton::YesToAll, "YesToAll"},
+    {MsgButton::Ok, "OK"},
+    {MsgButton::Cancel, "Cancel"},
+    {MsgButton::Yes, "Yes"},
+    {MsgButton::No, "No"},
+    {MsgButton::Retry, "Retry"},
+    {MsgButton::Abort, "Abort"},
+    {MsgButton::Ignore, "Ignore"},
+    {MsgButton::YesToAll, "YesToAll"},
+    {MsgButton::OpenFile, "OpenFile"},
+    {MsgButton::OpenFolder, "OpenFolder"},
 };
 }  // namespace
 
@@ -49,8 +57,24 @@ QList<MsgButton> buttonsOf(MsgButtons set) {
             return {B::Abort, B::Retry, B::Ignore};
         case MsgButtons::YesNoYesToAllCancel:
             return {B::Yes, B::No, B::YesToAll, B::Cancel};
+        case MsgButtons::OpenFileOpenFolderOk:
+            return {B::OpenFile, B::OpenFolder, B::Ok};
     }
     return {B::Ok};
+}
+
+void Ui::fileWritten(const QString& text, const QString& file) {
+    status(text);
+    switch (message(text, MsgButtons::OpenFileOpenFolderOk, MsgIcon::Information)) {
+        case MsgButton::OpenFile:
+            openExternally(file);
+            break;
+        case MsgButton::OpenFolder:
+            openExternally(QFileInfo(file).absolutePath());
+            break;
+        default:
+            break;
+    }
 }
 
 std::optional<QPointF> parsePoint(const QString& text) {

@@ -22,7 +22,7 @@ struct Entity;
 
 namespace tolvane {
 
-enum class MsgButton { Ok, Cancel, Yes, No, Retry, Abort, Ignore, YesToAll };
+enum class MsgButton { Ok, Cancel, Yes, No, Retry, Abort, Ignore, YesToAll, OpenFile, OpenFolder };
 
 // The button sets a message box can offer, in the order they are shown.
 enum class MsgButtons {
@@ -32,7 +32,8 @@ enum class MsgButtons {
     YesNoCancel,
     RetryCancel,
     AbortRetryIgnore,
-    YesNoYesToAllCancel
+    YesNoYesToAllCancel,
+    OpenFileOpenFolderOk  // after a file was written: open it, open its folder, or go on
 };
 
 enum class MsgIcon { None, Information, Question, Warning, Critical };
@@ -186,6 +187,12 @@ class Ui {
     virtual void showModeless(QWidget& window) = 0;
 
     virtual void beep() = 0;
+    // Opens a file or folder the program wrote in the desktop's application for it (a PDF
+    // viewer, the file manager). A script's transcript records it instead.
+    virtual void openExternally(const QString& path) = 0;
+    // Says where an export wrote (text: "Report exported to PATH"): on the status bar, and in a
+    // message whose buttons open the file or its folder.
+    void fileWritten(const QString& text, const QString& file);
     // Splash information line, status bar text.
     virtual void status(const QString& text) = 0;
     // Progress of long work; total 0 ends the progress display. The display offers Cancel:

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "db/schema.h"
@@ -16,6 +17,7 @@
 #include "reports/report_preview.h"
 #include "reports/rpx_file.h"
 #include "script_fixture.h"
+#include "shell/settings_store.h"
 
 using namespace tolvane;
 using namespace tolvane::reports;
@@ -188,13 +190,13 @@ TEST(ReportDocument, SavingANewOrVanishedFileAsksAndTheCloseQuestionComesOnlyWit
     opened.layout().edit("Height", [](ReportLayout& l) { l.detail.height = 1000; });
     EXPECT_FALSE(opened.save());  // asked, and cancelled
     EXPECT_FALSE(QFile::exists(doc.path()));
-    EXPECT_TRUE(again.lines().value(0).startsWith("FILE Save Report As:"));
+    EXPECT_TRUE(again.lines().filter("FILE").value(0).startsWith("FILE Save Report As:"));
 }
 
 TEST(ReportDocument, ExportsAskForTheirFileCancelWritesNothingAndABadPathIsSaid) {
     CableReport r;
     const QString blocked = r.dir.filePath("missing/folder/out.pdf");
-    test::ScriptedUser user(QStringLiteral("cancel\nfile %1\nbutton OK\nfile %2\n")
+    test::ScriptedUser user(QStringLiteral("cancel\nfile %1\nbutton OK\nfile %2\nbutton OK\n")
                                 .arg(blocked, r.dir.filePath("out")));
     ReportDocument doc(*user.ui, r.registry, r.folders());
     doc.load(r.file("cables.rpx"));
@@ -213,6 +215,74 @@ TEST(ReportDocument, ExportsAskForTheirFileCancelWritesNothingAndABadPathIsSaid)
         << error.toStdString();
     EXPECT_EQ(lines.filter("FILE").value(2),
               "FILE Export Report to TXT as: | Text (*.TXT) | ReportTXT.TXT");
+}
+
+namespace {
+
+// A scripted user who also notes the folder each file-save dialog starts in.
+struct FolderNotingUi : ScriptUi {
+    using ScriptUi::ScriptUi;
+    QStringList folders;
+    std::optional<QString> saveFile(const FileDialogOptions& o) override {
+        folders << o.folder;
+        return ScriptUi::saveFile(o);
+    }
+};
+
+}  // namespace
+
+// An export says where it wrote, on the status bar and in a message whose buttons open the file
+// or its folder; the report's next export starts in that folder (kept in the settings, per
+// report, also for a document opened again), another report's in the project folder. A save
+// says where it wrote on the status bar.
+TEST(ReportDocument, ExportsSayWhereTheyWroteAndTheNextStartsThere) {
+    CableReport r;
+    QTemporaryDir elsewhere, config;
+    SettingsStore settings(config.filePath("Tolvane.ini"));
+    ReportFolders folders = r.folders();
+    folders.settings = &settings;
+    const QString pdf = elsewhere.filePath("cables.pdf");
+    QString transcript;
+    QTextStream out(&transcript);
+    FolderNotingUi ui(
+        parseScript(QStringLiteral("file %1\nbutton OpenFile\nfile %2\nbutton "
+                                   "OpenFolder\nfile %3\nbutton OK\n")
+                        .arg(pdf, elsewhere.filePath("cables.txt"), r.dir.filePath("other.txt"))),
+        out);
+    const QString cables = r.file("cables.rpx");
+    {
+        ReportDocument doc(ui, r.registry, folders);
+        doc.load(cables);
+        ASSERT_TRUE(doc.exportTo(ExportFormat::Pdf));
+        ASSERT_TRUE(doc.exportTo(ExportFormat::Text));
+    }
+    ReportDocument again(ui, r.registry, folders);
+    again.load(cables);
+    EXPECT_EQ(again.exportFolder(), elsewhere.path());
+    ReportDocument other(ui, r.registry, folders);
+    other.load(r.file("other.rpx"));
+    ASSERT_TRUE(other.exportTo(ExportFormat::Text));
+    EXPECT_EQ(ui.folders, (QStringList{r.dir.path(), elsewhere.path(), r.dir.path()}));
+    EXPECT_TRUE(QFile::exists(pdf));
+    const QStringList lines = transcript.split('\n', Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.contains("STATUS Report exported to " + pdf)) << transcript.toStdString();
+    EXPECT_TRUE(
+        lines.contains("MESSAGE [OpenFile/OpenFolder/OK] Tolvane | Report exported to " + pdf));
+    EXPECT_EQ(lines.filter(QRegularExpression("^OPEN ")),
+              (QStringList{"OPEN " + pdf, "OPEN " + elsewhere.path()}));
+    // A folder since removed is not offered.
+    QDir(elsewhere.path()).removeRecursively();
+    EXPECT_EQ(again.exportFolder(), r.dir.path());
+
+    // Saving names its file on the status bar.
+    QString saved;
+    QTextStream savedOut(&saved);
+    ScriptUi saving(parseScript(QString()), savedOut);
+    ReportDocument doc(saving, r.registry, folders);
+    doc.load(cables);
+    doc.layout().edit("Height", [](ReportLayout& l) { l.detail.height = 500; });
+    ASSERT_TRUE(doc.save());
+    EXPECT_TRUE(saved.contains("STATUS Report saved to " + cables)) << saved.toStdString();
 }
 
 TEST(ReportPreview, PagesAreRenderedOnDemandAroundThePageAsked) {

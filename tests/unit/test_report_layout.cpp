@@ -57,6 +57,7 @@ ReportLayout everything() {
     l.detail.canGrow = true;
     l.detail.columns = 2;
     l.detail.columnSpacing = 180;
+    l.detail.fitColumns = true;
     l.detail.controls << Control{.name = QStringLiteral("txtCableNO"),
                                  .kind = ControlKind::Field,
                                  .rect = QRect(0, 0, 1500, 300),
@@ -79,6 +80,7 @@ ReportLayout everything() {
                                      .rect = QRect(0, 0, 3000, 300),
                                      .text = QStringLiteral("Page {page} of {pages}")};
     Group g{QStringLiteral("SignalType")};
+    g.header.repeat = true;
     g.header.name = QStringLiteral("SignalTypegh");
     g.header.height = 450;
     g.header.controls << Control{.kind = ControlKind::Field,
@@ -166,6 +168,12 @@ TEST(RpxFile, DamagedFilesAreRefusedWithTheirReason) {
         {damaged("kind=\"pageFooter\" height=\"300\"",
                  "kind=\"pageFooter\" height=\"300\" columns=\"2\""),
          "only the detail prints in columns"},
+        {damaged("kind=\"pageFooter\" height=\"300\"",
+                 "kind=\"pageFooter\" height=\"300\" fitColumns=\"true\""),
+         "only the detail prints in columns"},
+        {damaged("kind=\"pageFooter\" height=\"300\"",
+                 "kind=\"pageFooter\" height=\"300\" repeat=\"true\""),
+         "only a group header repeats on every page"},
         {damaged("summary=\"count\"", "summary=\"avg\""), "unknown summary \"avg\""},
         {damaged("<control kind=\"checkBox\"", "<control kind=\"checkBox\" summary=\"sum\""),
          "a checkBox cannot show a total"},

@@ -3,8 +3,12 @@
 // formats, and the data control's query on its database.
 #include <gtest/gtest.h>
 
+#include <QFont>
+#include <QFontMetricsF>
+
 #include "db/schema.h"
 #include "db_fixture.h"
+#include "reports/column_fit.h"
 #include "reports/record_source.h"
 #include "reports/report_error.h"
 #include "reports/report_format.h"
@@ -314,6 +318,147 @@ TEST(ReportPagination, NoRowsGiveHeadersOnlyAndUnknownFieldsAreRefused) {
     // A qualified name finds its column by the field name.
     l.detail.controls.last().text = QStringLiteral("tblCables.signaltype");
     EXPECT_EQ(renderReport(l, rows, never), 1);
+}
+
+namespace {
+
+// Three columns of a schedule under their headings, a rule under each row and one across the
+// headings; the detail fits its columns to its values.
+ReportLayout schedule() {
+    ReportLayout l;
+    l.page = PageSetup{12240, 15840, false, 720, 720, 720, 720};  // 10800 printable
+    l.detail.height = 300;
+    l.detail.fitColumns = true;
+    l.pageHeader.height = 320;
+    const char* names[] = {"Cable", "From", "To"};
+    for (int i = 0; i < 3; ++i) {
+        Control f = field(QString::fromLatin1(names[i]), 2100 * i, 0, 280);
+        f.font = {QStringLiteral("DejaVu Sans"), 9};
+        l.detail.controls << f;
+        l.pageHeader.controls << Control{.kind = ControlKind::Label,
+                                         .rect = QRect(2100 * i, 0, 2000, 300),
+                                         .text = QString::fromLatin1(names[i]),
+                                         .font = {QStringLiteral("DejaVu Sans"), 9, true}};
+    }
+    l.detail.controls << Control{.kind = ControlKind::Line, .rect = QRect(0, 290, 6200, 0)};
+    l.pageHeader.controls << Control{.kind = ControlKind::Line, .rect = QRect(0, 310, 6200, 0)};
+    return l;
+}
+
+// The items of the row-th detail band of a page, in the layout's order.
+QList<const RenderedItem*> rowItems(const RenderedPage& page, int row) {
+    QList<const RenderedItem*> out;
+    int n = 0;
+    for (const RenderedBand& b : page.bands)
+        if (b.kind == SectionKind::Detail && n++ == row)
+            for (const RenderedItem& i : b.items) out << &i;
+    return out;
+}
+
+double textWidth(const ReportFont& font, const QString& text) {
+    return QFontMetricsF(printFont(font)).horizontalAdvance(text);
+}
+
+}  // namespace
+
+// Columns take the width of their widest value: later columns move along, headings and rules
+// follow their columns; values narrower than the design keep the designed widths.
+TEST(ReportColumnFit, ColumnsWidenToTheirValuesAndTheHeadingsFollow) {
+    const ReportLayout l = schedule();
+    const QString wide = QStringLiteral("EDIT SUITE A DESK-02 AES OUT 1DB25");
+    TableRecordSource rows({"Cable", "From", "To"}, {{"V-1", wide, "MON-01"}, {"V-2", "A", "B"}});
+    KeepPages sink;
+    ASSERT_EQ(renderReport(l, rows, sink), 1);
+    const auto items = rowItems(sink.pages[0], 0);
+    ASSERT_EQ(items.size(), 4);
+    EXPECT_EQ(items[0]->rect.width(), 2000);  // short values keep the design
+    EXPECT_GE(items[1]->rect.width(), textWidth(items[1]->control->font, wide));
+    EXPECT_FALSE(items[1]->wrap);
+    // The gap of 100 stays between the columns.
+    EXPECT_EQ(items[2]->rect.left(), items[1]->rect.right() + 1 + 100);
+    EXPECT_EQ(items[2]->rect.width(), 2000);
+    // The rule under the row runs to the last column's end, the headings over their columns.
+    EXPECT_EQ(items[3]->rect.right(), items[2]->rect.right());
+    for (const RenderedBand& b : sink.pages[0].bands) {
+        if (b.kind != SectionKind::PageHeader) continue;
+        ASSERT_EQ(b.items.size(), 4);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(b.items[i].rect.left(), items[i]->rect.left()) << i;
+        EXPECT_EQ(b.items[3].rect.right(), items[2]->rect.right());
+    }
+    // A heading wider than its values widens its column too.
+    ReportLayout headed = schedule();
+    headed.pageHeader.controls[0].text = QStringLiteral("Cable number as printed on the label");
+    TableRecordSource short_({"Cable", "From", "To"}, {{"V-1", "A", "B"}});
+    KeepPages again;
+    renderReport(headed, short_, again);
+    EXPECT_GE(rowItems(again.pages[0], 0)[0]->rect.width(),
+              textWidth(headed.pageHeader.controls[0].font, headed.pageHeader.controls[0].text));
+    // A layout that does not ask keeps its widths whatever the values.
+    ReportLayout plain = schedule();
+    plain.detail.fitColumns = false;
+    rows.start();
+    KeepPages fixed;
+    renderReport(plain, rows, fixed);
+    EXPECT_EQ(rowItems(fixed.pages[0], 0)[1]->rect.width(), 2000);
+}
+
+// Values wider than the page: the widest column gives way down to its longest word and wraps
+// within its row, which grows and pushes the rule under it down; every column stays on the
+// page.
+TEST(ReportColumnFit, TooWideForThePageTheWidestColumnWrapsAndTheRowGrows) {
+    const ReportLayout l = schedule();
+    const QString longText = QString("EDIT SUITE.RA CONTROL ROC ").repeated(12).trimmed();
+    TableRecordSource rows({"Cable", "From", "To"},
+                           {{"V-1", longText, "Westmark AV Wholesalers"}, {"V-2", "A", "B"}});
+    const ColumnFit fit = fitColumns(l, rows, {});
+    ASSERT_EQ(fit.widths().size(), 3);
+    // The others keep what their values and headings need; the design's spare room goes.
+    EXPECT_GE(fit.widths()[0], textWidth(l.pageHeader.controls[0].font, "Cable"));
+    EXPECT_LT(fit.widths()[0], 2000);
+    EXPECT_GE(fit.widths()[2], textWidth(l.detail.controls[2].font, "Westmark AV Wholesalers"));
+    EXPECT_LE(fit.widths()[0] + fit.widths()[1] + fit.widths()[2] + 200, 10800);
+    EXPECT_GE(fit.widths()[0] + fit.widths()[1] + fit.widths()[2] + 200, 10800 - 3);
+    EXPECT_TRUE(fit.wraps(&l.detail.controls[1]));
+    EXPECT_FALSE(fit.wraps(&l.detail.controls[2]));
+
+    KeepPages sink;
+    rows.start();
+    ASSERT_EQ(renderReport(l, rows, sink), 1);
+    const auto first = rowItems(sink.pages[0], 0);
+    ASSERT_EQ(first.size(), 4);
+    EXPECT_TRUE(first[1]->wrap);
+    EXPECT_GT(first[1]->rect.height(), 600);                   // several lines
+    EXPECT_GE(first[3]->rect.top(), first[1]->rect.bottom());  // the rule moved under the text
+    for (const RenderedItem* i : first)
+        EXPECT_LE(i->rect.right(), 720 + 10800) << i->text.toStdString();
+    // The next row starts below the grown one.
+    const auto second = rowItems(sink.pages[0], 1);
+    ASSERT_EQ(second.size(), 4);
+    EXPECT_GT(second[0]->rect.top(), first[1]->rect.bottom());
+}
+
+// A group header marked to repeat prints again under the page header of every page its run
+// goes on to, with its run's value; one that is not marked does not.
+TEST(ReportPagination, RepeatedGroupHeadersCarryTheirHeadingsOverPageBreaks) {
+    ReportLayout l = smallPages();
+    Group g{QStringLiteral("SignalType")};
+    g.header.height = 300;
+    g.header.controls << field(QStringLiteral("SignalType"));
+    g.header.repeat = true;
+    l.groups << g;
+    // 12 of SDI then 3 of AES: SDI's run goes over to page 2, AES starts on page 2.
+    auto rows =
+        cables(15, [](int i) { return i <= 12 ? QStringLiteral("SDI") : QStringLiteral("AES"); });
+    KeepPages sink;
+    ASSERT_EQ(renderReport(l, rows, sink), 2);
+    EXPECT_EQ(texts(sink.pages[0], SectionKind::GroupHeader), QStringList{"SDI"});
+    EXPECT_EQ(texts(sink.pages[1], SectionKind::GroupHeader), (QStringList{"SDI", "AES"}));
+    EXPECT_EQ(body(sink.pages[1]).first()->kind, SectionKind::GroupHeader);
+    l.groups[0].header.repeat = false;
+    KeepPages plain;
+    rows.start();
+    renderReport(l, rows, plain);
+    EXPECT_EQ(texts(plain.pages[1], SectionKind::GroupHeader), QStringList{"AES"});
 }
 
 TEST(ReportFormat, NumbersDatesAndNamedFormats) {

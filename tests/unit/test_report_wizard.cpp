@@ -85,7 +85,7 @@ TEST(ReportWizardSql, SummaryListsTheChoicesLineByLine) {
     EXPECT_EQ(cleanName(QStringLiteral("Rack & Room_2.Name é")), "RackRoom_2Name");
 }
 
-TEST(ReportWizardLayout, FlowWidthsSectionsAndRulesFollowTheArithmetic) {
+TEST(ReportWizardLayout, ColumnsFitThePageSectionsAndRulesFollowTheArithmetic) {
     Choices c;
     c.title = QStringLiteral("Cables");
     c.style = 0;  // Bold: Times New Roman 9 detail, 20 bold title, three rules
@@ -110,20 +110,37 @@ TEST(ReportWizardLayout, FlowWidthsSectionsAndRulesFollowTheArithmetic) {
     EXPECT_EQ(l.data->databaseKey, "PROJECT_SPECIFIC");
     EXPECT_EQ(l.data->sql, generateSql(c));
 
-    // Left to right with 100 between controls, wrapping at 10080 to the row below.
+    // One row of columns, 100 apart, that fits the page: too wide for portrait, the report
+    // turns landscape; too wide for that, the columns (check boxes aside) give up the same
+    // share of their widths and wrap. They size to their values when the report runs.
     const QList<Control>& d = l.detail.controls;
     ASSERT_EQ(d.size(), 7);
-    int left = 0, rowTop = 0, nextRow = 315;
-    const int widths[] = {units(50), units(40), units(8), units(8), units(3), units(10), units(25)};
-    const int heights[] = {300, 300, 300, 300, 300, 300, 1800};
+    EXPECT_TRUE(l.page.landscape);
+    const int natural[] = {units(50), units(40), units(8), units(8),
+                           units(3),  units(10), units(25)};
+    int left = 0;
     for (int i = 0; i < 7; ++i) {
-        if (left + widths[i] > page.printableWidth() && left > 0) left = 0, rowTop = nextRow;
-        EXPECT_EQ(d[i].rect, QRect(left, rowTop, widths[i], heights[i])) << i;
-        nextRow = std::max(nextRow, rowTop + heights[i] + 15);
-        left += widths[i] + 100;
+        EXPECT_EQ(d[i].rect.top(), 0) << i;
+        EXPECT_EQ(d[i].rect.left(), left) << i;
+        EXPECT_LE(d[i].rect.width(), natural[i]) << i;
+        left += d[i].rect.width() + 100;
     }
-    EXPECT_EQ(l.detail.height, nextRow - 15);
-    EXPECT_FALSE(d[0].canGrow);
+    EXPECT_LE(left - 100, l.page.printableWidth());
+    EXPECT_GT(left - 100, l.page.printableWidth() - 20);
+    EXPECT_EQ(d[4].rect.width(), units(3));
+    EXPECT_NEAR(double(d[0].rect.width()) / d[5].rect.width(), 5.0, 0.05);
+    EXPECT_EQ(d[6].rect.height(), 1800);
+    EXPECT_EQ(l.detail.height, 1815);
+    EXPECT_TRUE(l.detail.fitColumns);
+    EXPECT_TRUE(d[0].canGrow);
+    // A row that fits a portrait page stays as the types give it.
+    Choices narrow = c;
+    narrow.fields = {c.fields[0], c.fields[2]};
+    const ReportLayout portrait = generateLayout(narrow, page);
+    EXPECT_FALSE(portrait.page.landscape);
+    EXPECT_EQ(portrait.detail.controls[0].rect, QRect(0, 0, units(50), 300));
+    EXPECT_EQ(portrait.detail.controls[1].rect, QRect(units(50) + 100, 0, units(8), 300));
+    EXPECT_FALSE(portrait.detail.controls[0].canGrow);
     EXPECT_TRUE(d[1].canGrow);
     EXPECT_EQ(d[2].align, HAlign::Right);
     EXPECT_EQ(d[3].format, "$###,##0.00");
@@ -137,10 +154,11 @@ TEST(ReportWizardLayout, FlowWidthsSectionsAndRulesFollowTheArithmetic) {
     EXPECT_EQ(d[2].text, "Length");
     EXPECT_EQ(d[2].name, "txttblCables_Length");
 
-    // Column labels stand over their fields.
+    // Column labels stand over their fields, as wide.
     ASSERT_EQ(l.pageHeader.controls.size(), 7);
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(l.pageHeader.controls[i].rect.left(), d[i].rect.left());
+        EXPECT_EQ(l.pageHeader.controls[i].rect.width(), d[i].rect.width());
         EXPECT_EQ(l.pageHeader.controls[i].rect.height(), 300);
     }
     EXPECT_EQ(l.pageHeader.controls[1].name, "lbltblCables_Notes");
@@ -161,13 +179,13 @@ TEST(ReportWizardLayout, FlowWidthsSectionsAndRulesFollowTheArithmetic) {
     for (const Control& x : l.reportHeader.controls) {
         if (x.kind == ControlKind::Line) {
             rules << x.rect.top();
-            EXPECT_EQ(x.rect.width(), page.printableWidth() + 1);
+            EXPECT_EQ(x.rect.width(), l.page.printableWidth() + 1);
         }
         if (x.name == QLatin1String("lblReportTitle")) title = &x;
     }
     EXPECT_EQ(rules, (QList<int>{0, 1, 2, 3}));
     ASSERT_TRUE(title);
-    EXPECT_EQ(title->rect, QRect(0, 5, page.printableWidth(), 750));
+    EXPECT_EQ(title->rect, QRect(0, 5, l.page.printableWidth(), 750));
     EXPECT_EQ(title->align, HAlign::Center);
     EXPECT_TRUE(title->font.bold);
     EXPECT_GE(l.reportHeader.height, 755);
@@ -178,6 +196,18 @@ TEST(ReportWizardLayout, FlowWidthsSectionsAndRulesFollowTheArithmetic) {
     const ReportLayout soft = generateLayout(c, page);
     EXPECT_EQ(soft.reportHeader.backColor, QColor(0xC0, 0xC0, 0xC0));
     for (const Control& x : soft.reportHeader.controls) EXPECT_NE(x.kind, ControlKind::Line);
+}
+
+// Tables are offered under names in words: the program's own by a fixed name, others without
+// "tbl" and with their words apart.
+TEST(ReportWizardTables, TablesAreShownByNamesInWords) {
+    EXPECT_EQ(tableCaption("tblChildCables"), "Child Cables");
+    EXPECT_EQ(tableCaption("TBLJFROWCOL"), "Jackfield Jacks");
+    EXPECT_EQ(tableCaption("SignalDefault"), "Signal Types");
+    EXPECT_EQ(tableCaption("tblRackNotes"), "Rack Notes");
+    EXPECT_EQ(tableCaption("Rack Notes"), "Rack Notes");
+    EXPECT_EQ(tableCaption("site_survey"), "site survey");
+    EXPECT_EQ(tableCaption("tblock"), "tblock");
 }
 
 TEST(ReportWizardTypes, DeclaredTypesMapToTheWidthTablesCodes) {
@@ -238,6 +268,9 @@ TEST_P(ReportWizardOnEngine, SchemaIsReadAlikeAndTheGeneratedSqlRuns) {
         if (!t.isSystem) names << t.name;
     EXPECT_TRUE(names.contains("tblCables")) << names.join(',').toStdString();
     EXPECT_TRUE(names.contains("Rack Notes", Qt::CaseInsensitive));
+    // The program's bookkeeping is hidden: locks, the numbering and replication state.
+    for (const char* hidden : {"tblLockcables", "tblLockSys", "tblLocalProject", "tblPID", "tblXP"})
+        EXPECT_FALSE(names.contains(hidden, Qt::CaseInsensitive)) << hidden;
     for (const TableInfo& t : source.tables()) {
         if (t.name.startsWith(QLatin1String("tolvane_"))) {
             EXPECT_TRUE(t.isSystem);

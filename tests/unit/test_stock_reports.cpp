@@ -9,12 +9,16 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include "db/schema.h"
 #include "db_fixture.h"
 #include "reports/cable_schedule_export.h"
 #include "reports/record_source.h"
 #include "reports/report_error.h"
+#include "reports/report_exports.h"
 #include "reports/report_renderer.h"
 #include "reports/rpx_file.h"
 #include "script_fixture.h"
@@ -207,7 +211,7 @@ TEST_P(StockReports, CableScheduleExportWritesTheCableRowsAsCsvAndExcel) {
     ASSERT_TRUE(
         QFile::copy(stock(cableScheduleReportPath()), appDir.filePath(cableScheduleReportPath())));
     const QString base = projectDir.filePath("Cable Schedule");
-    ScriptedUser user("file " + base + "\n");
+    ScriptedUser user("file " + base + "\nbutton OpenFile\n");
     ASSERT_TRUE(exportCableSchedule(*user.ui, appDir.path(), projectDir.path(), registry))
         << user.transcript.toStdString();
     EXPECT_TRUE(
@@ -216,6 +220,11 @@ TEST_P(StockReports, CableScheduleExportWritesTheCableRowsAsCsvAndExcel) {
         << user.transcript.toStdString();
     EXPECT_TRUE(user.transcript.contains("STATUS Cable schedule written to " + base + ".csv and " +
                                          base + ".xlsx"));
+    EXPECT_TRUE(
+        user.transcript.contains("MESSAGE [OpenFile/OpenFolder/OK] Tolvane | Cable "
+                                 "schedule written to " +
+                                 base + ".csv and " + base + ".xlsx"));
+    EXPECT_TRUE(user.transcript.contains("OPEN " + base + ".xlsx"));
     EXPECT_EQ(QDir(projectDir.path()).entryList(QDir::Files),
               (QStringList{"Cable Schedule.csv", "Cable Schedule.xlsx"}));
 
@@ -331,3 +340,142 @@ TEST_P(StockReports, CableScheduleExportRefusesAndFailsWithoutHalfWrittenFiles) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StockReports, test::bothEngines(), test::engineName);
+
+namespace {
+
+// A word of a PDF as pdftotext places it: its box in points and the page it is on.
+struct PdfWord {
+    int page = 0;
+    QRectF box;
+    QString text;
+};
+
+QList<PdfWord> pdfWords(const QString& pdf) {
+    QProcess p;
+    p.start("pdftotext", {"-bbox", pdf, "-"});
+    p.waitForFinished(60000);
+    const QString html = QString::fromUtf8(p.readAllStandardOutput());
+    QList<PdfWord> words;
+    int page = 0;
+    static const QRegularExpression tag(
+        R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    for (auto it = tag.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        if (m.captured(0).startsWith("<page")) {
+            ++page;
+            continue;
+        }
+        words << PdfWord{page,
+                         QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())),
+                         m.captured(5)};
+    }
+    return words;
+}
+
+// Words of one line that run into each other: a value spilling into the next column, or cut
+// at its column's edge with the next column's value drawn over the cut.
+QStringList overlapping(const QList<PdfWord>& words) {
+    QStringList out;
+    for (int i = 0; i < words.size(); ++i)
+        for (int j = i + 1; j < words.size(); ++j) {
+            const PdfWord &a = words[i], &b = words[j];
+            if (a.page != b.page) continue;
+            const double sameLine =
+                std::min(a.box.bottom(), b.box.bottom()) - std::max(a.box.top(), b.box.top());
+            const double across =
+                std::min(a.box.right(), b.box.right()) - std::max(a.box.left(), b.box.left());
+            if (sameLine > 0.5 * std::min(a.box.height(), b.box.height()) && across > 0.2)
+                out << a.text + " / " + b.text;
+        }
+    return out;
+}
+
+}  // namespace
+
+// Long values in every column: the stock reports give each column the width its values need,
+// so that pdftotext finds each value whole on one line, no word of a line overlaps another, and
+// the column headings stand on every page.
+TEST_P(StockReports, LongValuesPrintWholeInTheirColumnsOnEveryPage) {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    project("delete from tblCables");
+    project("delete from tblSystems");
+    // Every third cable carries the longest values; the others vary as a schedule does.
+    const QStringList types{"Belden 1800F", "Canare L-4E6S", "Belden 1694A"},
+        from{"ROUTER-CR-01", "CAM-01", "VTR-02"}, fromPin{"AES OUT 1DB25", "OUT", "SDI OUT 2"},
+        fromLoc{"CONTROL ROC", "Studio", "Rack 2"}, to{"EDIT-A DESK-02", "MON-01", "DA-04"},
+        toPin{"AES IN 12DB25", "IN 1", "IN 3"}, toLoc{"EDIT SUITE.RA", "Desk, left", "Rack 4"};
+    for (int i = 1; i <= 45; ++i)
+        cable("AES", QString::number(i), types[i % 3], from[i % 3], fromPin[i % 3],
+              i % 3 ? "BNC" : "DB25F", fromLoc[i % 3], to[i % 3], toPin[i % 3],
+              i % 3 ? "BNC" : "DB25M", toLoc[i % 3], i % 3 ? 2.5 * i : 1234.5, "SH-EDIT SUITE.RA");
+    project(
+        "insert into tblSystems (SysName, SysNum, EquipID, equipmentname, Manufacturer, "
+        "Location, Elevation, Alias) values ('EDITDESK', 2, 5, 'Westmark DA-8 Distribution', "
+        "'Westmark AV Wholesalers', 'EDIT SUITE.RA', 'U12-U14', 'Edit desk feed')");
+    project("insert into tblBOMMaster (BOMFileName, BOMDate) values ('Edit suites', '2026-03-01')");
+    for (int i = 1; i <= 45; ++i)
+        project(
+            "insert into tblBOM (FileName, BOMClass, Item, Manufacturer, QTY, vendor1, vendor2, "
+            "Cost1, COST2, Ext1, Ext2) values ('Edit suites', 'Equipment', ?, "
+            "'Westmark AV Wholesalers', 12, 'Westmark AV Wholesalers', 'Northgate Broadcast "
+            "Supply', 1234.56, 1199.99, 14814.72, 14399.88)",
+            {QString("Westmark DA-8 Distribution %1").arg(i)});
+
+    struct Case {
+        QString report;
+        QStringList values;  // each must stand whole on a line
+        QString heading;     // on every page
+        int pages;
+    };
+    const QList<Case> cases{
+        {"reports/general/CableSchedule.rpx",
+         {"AES-45", "Belden 1800F", "ROUTER-CR-01", "AES OUT 1DB25", "DB25F", "CONTROL ROC",
+          "EDIT-A DESK-02", "AES IN 12DB25", "DB25M", "EDIT SUITE.RA", "1,234.5",
+          "SH-EDIT SUITE.RA"},
+         "Connector",
+         2},
+        {"reports/general/CableScheduleBySource.rpx",
+         {"Belden 1800F", "AES OUT 1DB25", "CONTROL ROC", "EDIT-A DESK-02", "EDIT SUITE.RA"},
+         "Connector",
+         2},
+        {"reports/general/BOM.RPX",
+         {"Westmark DA-8 Distribution 45", "Westmark AV Wholesalers", "Northgate Broadcast Supply"},
+         "Vendor 1",
+         2},
+        {"reports/general/SystemList.rpx",
+         {"EDITDESK", "Westmark DA-8 Distribution", "Westmark AV Wholesalers", "EDIT SUITE.RA",
+          "U12-U14", "Edit desk feed"},
+         {},
+         1},
+    };
+    QTemporaryDir out;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.report.toStdString());
+        const ReportLayout layout = readRpx(stock(c.report));
+        QueryRecordSource rows(*layout.data, registry);
+        const QString pdf = out.filePath(QFileInfo(c.report).completeBaseName() + ".pdf");
+        EXPECT_EQ(exportReport(layout, rows, ExportFormat::Pdf, pdf, {QLocale(QLocale::English)}),
+                  c.pages);
+        QProcess p;
+        p.start("pdftotext", {"-layout", pdf, "-"});
+        p.waitForFinished(60000);
+        const QString text = QString::fromUtf8(p.readAllStandardOutput());
+        for (const QString& v : c.values) {
+            const QRegularExpression whole("(^|\\s)" + QRegularExpression::escape(v) + "(\\s|$)",
+                                           QRegularExpression::MultilineOption);
+            EXPECT_TRUE(whole.match(text).hasMatch()) << v.toStdString() << "\n"
+                                                      << text.toStdString();
+        }
+        const QStringList overlaps = overlapping(pdfWords(pdf));
+        EXPECT_TRUE(overlaps.isEmpty()) << overlaps.join("; ").toStdString();
+        const QStringList pages = text.split('\f', Qt::SkipEmptyParts);
+        for (const QString& page : pages) {
+            if (c.heading.isEmpty() || page.trimmed().isEmpty()) continue;
+            EXPECT_TRUE(page.contains(c.heading)) << page.toStdString();
+        }
+        if (const QString dir = qEnvironmentVariable("TOLVANE_STOCK_PNG"); !dir.isEmpty())
+            QFile::copy(pdf, QDir(dir).filePath(QFileInfo(pdf).fileName()));
+    }
+}

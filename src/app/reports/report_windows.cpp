@@ -60,7 +60,7 @@ ReportWindow* ReportWindows::require() const {
 ReportWindow* ReportWindows::open(const QString& path, const QString& filter) {
     auto doc = std::make_unique<reports::ReportDocument>(
         s_.ui, db::connections(),
-        reports::ReportFolders{reportsFolder(), s_.run.currentProjectPath});
+        reports::ReportFolders{reportsFolder(), s_.run.currentProjectPath, s_.settings});
     if (!path.isEmpty()) {
         // A layout already open comes to the front (with the filter asked for) instead of a
         // second window over the same file.

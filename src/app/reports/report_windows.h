@@ -16,6 +16,7 @@ namespace tolvane {
 
 class Ui;
 class CommandRouter;
+class SettingsStore;
 struct RunState;
 class ReportWindow;
 class ReportDesigner;
@@ -30,6 +31,8 @@ class ReportWindows : public QObject {
         QMdiArea& mdi;
         // The user's right to edit report layouts (the design tab); null: allowed.
         std::function<bool()> mayDesign;
+        // Where each report's last export went is remembered here; null: not remembered.
+        SettingsStore* settings = nullptr;
     };
     explicit ReportWindows(Services services, QObject* parent = nullptr);
 
