@@ -160,6 +160,9 @@ QString refusalOf(Engine engine, const QSqlError& error, bool* lost) {
                 return QStringLiteral("the disk reported an error");
             case 14:  // SQLITE_CANTOPEN: its journal cannot be made beside it
                 return QStringLiteral("its folder cannot be written");
+            case 5:  // SQLITE_BUSY: still locked by another writer after the busy wait
+            case 6:  // SQLITE_LOCKED
+                return QString::fromLatin1(kBusyRefusal);
             default:
                 return QString();
         }

@@ -76,6 +76,9 @@ class DbError : public AppError {
     QString refusal_;
 };
 
+// The refusal of a database another user kept busy for longer than the busy wait.
+inline constexpr char kBusyRefusal[] = "another user kept it busy";
+
 // Why the store behind a failed statement refused it ("disk full", "the database is
 // read-only", ...), or empty when the failure is the statement's own (a syntax error, a
 // violated constraint). lost is set when the connection to the server is gone.

@@ -62,7 +62,13 @@ bool TableLock::tryTake() {
         QStringLiteral("update %1 set %2 = ?, LOCKEDBY = ? where coalesce(%2, FALSE) = FALSE")
             .arg(table_.table, table_.flagColumn),
         registry_);
-    take.bind(true).bind(whoAmI_).exec();
+    // A database kept busy by other users' writes: the lock is not taken this time.
+    try {
+        take.bind(true).bind(whoAmI_).exec();
+    } catch (const DbError& e) {
+        if (e.refusal() == QLatin1String(kBusyRefusal)) return false;
+        throw;
+    }
     return take.rowsAffected() > 0;
 }
 
