@@ -83,14 +83,14 @@ void sourceJack(Builder& b, Style style) {
     jackBody(b, -2.5, 0, style);
     b.line(-1, 0, 0, 0);
     b.attribute(-2.5, 0.6, QStringLiteral("JF"), QStringLiteral("JF"));
-    b.attribute(-2.5, 1.0, QStringLiteral("AConn"));
-    b.attribute(-2.5, 1.4, QStringLiteral("Location"));
-    b.attribute(-2.5, 1.8, QStringLiteral("Alias"));
     b.attribute(-3.1, 0.6, QStringLiteral("A"));
     b.attribute(-3.1, -0.85, QStringLiteral("B"), QStringLiteral("B"));
     b.attribute(-2.5, -0.85, QStringLiteral("COL"), QStringLiteral("1"));
+    b.attribute(-2.5, 1.0, QStringLiteral("AConn"));
     b.attribute(-2.5, -1.25, QStringLiteral("BConn"));
     b.attribute(-2.5, -1.65, QStringLiteral("Read Only PinWidth"), QStringLiteral("2.5"), true);
+    b.attribute(-2.5, 1.4, QStringLiteral("Location"));
+    b.attribute(-2.5, 1.8, QStringLiteral("Alias"));
 }
 
 // A jack of a two-row jackfield: cables arrive at row A (top) from the left, at the
@@ -109,14 +109,14 @@ void twoRowJack(Builder& b, Style style) {
         if (style == Style::FN) b.arrowhead(1.75, 0.3, 0.12);
     }
     b.attribute(1, 1.3, QStringLiteral("JF"), QStringLiteral("JF"));
-    b.attribute(1, 1.7, QStringLiteral("AConn"));
-    b.attribute(1, 2.1, QStringLiteral("Location"));
-    b.attribute(1, 2.5, QStringLiteral("Alias"));
     b.attribute(0.1, 0.8, QStringLiteral("A"), QStringLiteral("A"));
     b.attribute(3.0, -0.95, QStringLiteral("B"), QStringLiteral("B"));
     b.attribute(1, -1.45, QStringLiteral("COL"), QStringLiteral("1"));
+    b.attribute(1, 1.7, QStringLiteral("AConn"));
     b.attribute(1, -1.85, QStringLiteral("BConn"));
     b.attribute(1, -2.25, QStringLiteral("Read Only PinWidth"), QStringLiteral("2.5"), true);
+    b.attribute(1, 2.1, QStringLiteral("Location"));
+    b.attribute(1, 2.5, QStringLiteral("Alias"));
 }
 
 void jbox(Builder& b, bool single) {
