@@ -34,6 +34,12 @@ struct Sheet {
         e.handle = QString::number(next++, 16).toUpper();
         doc.add(layout, std::move(e));
     }
+    // A closed outline; not marked as a drawn rectangle, which files record under an
+    // application name of their own.
+    void frame(QPointF a, QPointF b) {
+        put(cad::Entity::polyline({{a}, {QPointF(b.x(), a.y())}, {b}, {QPointF(a.x(), b.y())}},
+                                  true));
+    }
     void text(QPointF at, const QString& s, double height) {
         cad::Entity t = cad::Entity::textAt(at, s, height);
         t.style = QStringLiteral("STANDARD");
@@ -69,13 +75,13 @@ void drawSheet(cad::Document& doc, cad::Space& layout) {
     Sheet sheet{doc, layout};
     const double x1 = kSheetWidth - kMargin;
     const double y1 = kSheetHeight - kMargin;
-    sheet.put(cad::Entity::rect({0, 0}, {kSheetWidth, kSheetHeight}));
-    sheet.put(cad::Entity::rect({kMargin, kMargin}, {x1, y1}));
+    sheet.frame({0, 0}, {kSheetWidth, kSheetHeight});
+    sheet.frame({kMargin, kMargin}, {x1, y1});
 
     const double x0 = x1 - kBlockWidth;
     const double middle = x0 + kBlockWidth / 2;
     const double top = kMargin + 4 * kRow;
-    sheet.put(cad::Entity::rect({x0, kMargin}, {x1, top}));
+    sheet.frame({x0, kMargin}, {x1, top});
     for (int row = 1; row < 4; ++row) {
         const double y = kMargin + row * kRow;
         sheet.put(cad::Entity::line({x0, y}, {x1, y}));
