@@ -133,6 +133,7 @@ QStringList DrawingClipboard::paste(Drawing& drawing, QPointF at) const {
             });
         }
     }
+    group.commit();
     return pasted;
 }
 

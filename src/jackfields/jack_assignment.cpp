@@ -5,6 +5,7 @@
 
 #include "cad/cad_error.h"
 #include "cad/undo.h"
+#include "drawings/commit.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "jackfields/jackfield_project.h"
@@ -103,7 +104,7 @@ void assignJack(Drawing& drawing, const QString& jack, const JackfieldRow& jf,
     const QString sheet =
         drawing.untitled() ? drawing.untitledName() : QFileInfo(drawing.path()).fileName();
 
-    db::Transaction tx(db::DbId::Project, registry);
+    Commit change(db::DbId::Project, registry, drawing.undo());
     db::Query mark(db::DbId::Project,
                    QStringLiteral("update tblJFRowCol set assigned = ?, Sheet = ? where "
                                   "RowColID = ?"),
@@ -120,7 +121,6 @@ void assignJack(Drawing& drawing, const QString& jack, const JackfieldRow& jf,
     for (qint64 id : before) mark.bind(false).bind(QString()).bind(id).exec();
     if (tieA) mark.bind(true).bind(sheet).bind(used[0].id).exec();
     if (tieB) mark.bind(true).bind(sheet).bind(used[1].id).exec();
-    cad::UndoGroup group(drawing.undo());
     drawing.editor().modify(jack, [&](cad::Entity& insert) {
         const auto set = [&insert](const QString& tag, const QString& value) {
             for (cad::Entity& a : insert.attributes)
@@ -143,12 +143,7 @@ void assignJack(Drawing& drawing, const QString& jack, const JackfieldRow& jf,
         if (!tieA) tag::setRef2(insert, QString());
         if (!tieB) tag::setRef3(insert, QString());
     });
-    try {
-        tx.commit();
-    } catch (...) {
-        group.cancel();
-        throw;
-    }
+    change.commit();
 }
 
 }  // namespace tolvane::jackfields

@@ -7,6 +7,7 @@
 #include "cad/cad_error.h"
 #include "cad/undo.h"
 #include "db/preferences.h"
+#include "drawings/commit.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "jackfields/jack_assignment.h"
@@ -236,8 +237,7 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
     const QString sheet =
         drawing.untitled() ? drawing.untitledName() : QFileInfo(drawing.path()).fileName();
     QStringList built;
-    db::Transaction tx(db::DbId::Project, registry);
-    cad::UndoGroup group(drawing.undo());
+    Commit change(db::DbId::Project, registry, drawing.undo());
     db::Query mark(db::DbId::Project,
                    QStringLiteral("update tblJFRowCol set Sheet = ?, assigned = ? "
                                   "where RowColID = ?"),
@@ -249,7 +249,6 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
     try {
         for (const JackPlacement& p : layout) {
             if (!ui.progress(QStringLiteral("Building Jack Field"), done++, layout.size())) {
-                group.cancel();
                 ui.history(QStringLiteral("Building Jack Field cancelled: nothing was placed."));
                 return {};
             }
@@ -292,16 +291,15 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
         // What was built so far stays, its records with it; when even they cannot be kept,
         // the drawing goes back too, so that the two agree.
         try {
-            tx.commit();
+            change.commit();
         } catch (const std::exception&) {
-            group.cancel();
             built.clear();
         }
         ui.message(QStringLiteral("Errors Occurred. Operation Aborted"), MsgButtons::Ok,
                    MsgIcon::Critical);
         return built;
     }
-    tx.commit();
+    change.commit();
     return built;
 }
 
