@@ -800,6 +800,11 @@ void Document::raiseHandleSeed(quint64 seed) {
     seed_ = std::max(seed_, seed);
 }
 
+void Document::restartHandlesAt(quint64 first) {
+    seed_ = first;
+    for (const quint64 h : used_) seed_ = std::max(seed_, h + 1);
+}
+
 void Document::reserveHandle(const QString& handle) {
     quint64 h = 0;
     if (!parseHandle(handle, &h)) return;

@@ -523,6 +523,11 @@ class Document {
     quint64 handleSeed() const { return seed_; }
     // Raises the seed to at least `seed` (on reading a file's $HANDSEED).
     void raiseHandleSeed(quint64 seed);
+    // Handles given out from now on start at `first`, or past the highest in use when that is
+    // higher, whatever seed the file gave: a drawing made from a template numbers its own
+    // entities alike whatever records the template's file held (records are numbered anew
+    // on every save, above the entities).
+    void restartHandlesAt(quint64 first);
     // Marks a handle as used (handles kept inside pass-through entities).
     void reserveHandle(const QString& handle);
     // Allocates a fresh handle, e.g. for table and dictionary records written to a file.

@@ -386,7 +386,10 @@ std::vector<TableDef> projectTables() {
         // Two rows may name one file (consolidation of two drawings of the same name).
         {.name = "tblDrawings",
          .columns = {autoKey("DrawingID"), hidden(integer("ProjectsID")), text("DrawingName"),
-                     text("drawingpath"), flag("Locked"), text("LOCKEDBY")},
+                     text("drawingpath"), flag("Locked"), text("LOCKEDBY"),
+                     // What the drawing's title block shows beside the project's name.
+                     text("DrawingTitle"), text("DrawingNo"), text("Revision"), text("DrawingDate"),
+                     text("DrawnBy")},
          .indexes = {indexOn({"drawingpath"}), indexOn({"DrawingName"}), indexOn({"LOCKEDBY"})},
          .merged = true},
         {.name = "tblBOMMaster",

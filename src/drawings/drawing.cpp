@@ -126,8 +126,9 @@ QStringList Drawing::entitiesOf(const SelectionAnswer& answer) {
     return out;
 }
 
-void Drawing::changed() {
-    unrecorded_ = true;  // changed behind the editor's back: undo cannot return to the saved state
+void Drawing::changed(bool edit) {
+    // Changed behind the editor's back: undo cannot return to the saved state.
+    if (edit) unrecorded_ = true;
     // Layouts may have come or gone: the space shown is looked up again by its name, and
     // whoever shows it is told when it is gone or has moved in memory.
     const cad::Space* before = space_;

@@ -72,8 +72,10 @@ class Drawing : public QObject {
     QString placeBlock(const QString& blockName, QPointF at);
 
     // To be called after the document was changed without the editor: indexes are rebuilt
-    // and views repaint.
-    void changed();
+    // and views repaint. A change that is no edit of the user's (a title block filled from the
+    // registry, which is filled again whenever the drawing is opened) leaves the drawing
+    // without unsaved changes when `edit` is false.
+    void changed(bool edit = true);
 
     // The file: its full path, empty for a drawing never saved (then `untitledName` is its
     // name, "Drawing1", "Drawing2", ...).

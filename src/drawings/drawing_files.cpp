@@ -9,6 +9,7 @@
 #include "cad/pictures.h"
 #include "db/database.h"
 #include "drawings/standard_drawings.h"
+#include "drawings/title_block.h"
 #include "projects/drawing_registry.h"
 #include "shell/app_folder.h"
 #include "shell/run_state.h"
@@ -56,8 +57,9 @@ QString DrawingFiles::nextUntitledName() {
     return QStringLiteral("Drawing%1").arg(++untitledCount_);
 }
 
-std::unique_ptr<Drawing> DrawingFiles::load(const QString& path) {
+std::unique_ptr<Drawing> DrawingFiles::load(const QString& path, bool asTemplate) {
     cad::Document doc = path.isEmpty() ? cad::Document() : cad::loadDxf(path);
+    if (asTemplate && !path.isEmpty()) doc.restartHandlesAt(standard::kFirstDrawingHandle);
     standard::prepareDrawing(doc, blocksFolder());
     auto drawing = std::make_unique<Drawing>(std::move(doc));
     drawing->setModified(false);
@@ -79,8 +81,9 @@ std::unique_ptr<Drawing> DrawingFiles::newDrawing() {
 
 std::unique_ptr<Drawing> DrawingFiles::newFromTemplate(const QString& templatePath) {
     try {
-        std::unique_ptr<Drawing> d = load(templatePath);
+        std::unique_ptr<Drawing> d = load(templatePath, true);
         d->setUntitledName(nextUntitledName());
+        fillTitle(*d);
         return d;
     } catch (const cad::DxfError& e) {
         ui_.message(QStringLiteral("The template %1 cannot be read: %2")
@@ -90,6 +93,13 @@ std::unique_ptr<Drawing> DrawingFiles::newFromTemplate(const QString& templatePa
     }
 }
 
+void DrawingFiles::fillTitle(Drawing& drawing, const QString& path) {
+    const QString file = path.isEmpty() ? drawing.path() : path;
+    projects::DrawingTitle title = registry_.title(file);
+    if (file.isEmpty()) title.drawingName = drawing.untitledName();
+    if (titleblock::fill(drawing.document(), title)) drawing.changed(false);
+}
+
 std::unique_ptr<Drawing> DrawingFiles::open(const QString& path) {
     const projects::OpenLock lock = registry_.lockForOpen(path);
     if (lock == projects::OpenLock::Cancelled) return nullptr;
@@ -97,6 +107,7 @@ std::unique_ptr<Drawing> DrawingFiles::open(const QString& path) {
         std::unique_ptr<Drawing> d = load(path);
         d->setPath(path);
         d->setReadOnly(lock == projects::OpenLock::ReadOnly);
+        fillTitle(*d);
         // A save killed before its rename left its temporary file; the lock says no save of
         // another user is under way.
         if (lock == projects::OpenLock::Opened) cad::removeSaveLeftovers(path);
@@ -137,6 +148,7 @@ bool DrawingFiles::save(Drawing& drawing) {
     try {
         // The previous version is copied to the backup once the new file is written and read
         // back, just before it takes the old one's place.
+        fillTitle(drawing, path);
         const bool saved = cad::saveDxf(drawing.document(), path, [&] {
             if (!QFile::exists(path)) return true;
             QFile::remove(backup);
@@ -172,7 +184,13 @@ bool DrawingFiles::saveUnderNewName(Drawing& drawing, SaveCommand command) {
     FileDialogOptions options;
     options.title = QStringLiteral("Save ") + name + QStringLiteral(" as:");
     options.filter = kFilter;
-    options.folder = run_.currentProjectPath;
+    // A new drawing is proposed among the project's drawings.
+    const QString drawings =
+        appfolder::findNoCase(run_.currentProjectPath, QStringLiteral("DRAWINGS"));
+    options.folder =
+        drawing.untitled() && !run_.currentProjectPath.isEmpty() && QFileInfo(drawings).isDir()
+            ? drawings
+            : run_.currentProjectPath;
     options.proposed = name + QStringLiteral(".dxf");
     options.mustExist = false;
     std::optional<QString> chosen = ui_.saveFile(options);
@@ -180,6 +198,7 @@ bool DrawingFiles::saveUnderNewName(Drawing& drawing, SaveCommand command) {
     QString path = QFileInfo(*chosen).absoluteFilePath();
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".dxf");
     try {
+        fillTitle(drawing, path);
         cad::saveDxf(drawing.document(), path);
     } catch (const cad::DxfUnreadableError& e) {
         ui_.message(unreadableMessage(e), MsgButtons::Ok, MsgIcon::Critical);

@@ -56,12 +56,18 @@ class DrawingFiles {
     // The backup of a drawing file: the same path with its extension replaced by "bak".
     static QString backupPath(const QString& path);
 
+    // Fills the drawing's title block from the project and the drawing's registry row (for a
+    // drawing about to be written to `path`, that path's); views repaint when a field changed.
+    // Filling is no edit: the drawing's unsaved state stays as it was.
+    void fillTitle(Drawing& drawing, const QString& path = {});
+
   private:
     // Which command asked for a file name: a path already registered is reported in its words.
     enum class SaveCommand { Save, SaveAs };
     bool saveUnderNewName(Drawing& drawing, SaveCommand command);
-    // Loads a template or drawing file and prepares it; throws cad::DxfError.
-    std::unique_ptr<Drawing> load(const QString& path);
+    // Loads a template or drawing file and prepares it; throws cad::DxfError. A template's
+    // entities to come are numbered from standard::kFirstDrawingHandle.
+    std::unique_ptr<Drawing> load(const QString& path, bool asTemplate = false);
     QString nextUntitledName();
 
     RunState& run_;

@@ -7,6 +7,7 @@
 #include "cad/editing.h"
 #include "cad/line_types.h"
 #include "drawings/entity_tag.h"
+#include "drawings/title_block.h"
 #include "shell/app_folder.h"
 
 namespace tolvane::standard {
@@ -74,23 +75,28 @@ void jackBody(Builder& b, double x0, double yc, Style style) {
 }
 
 // A jack of a single-row jackfield acting as a source: the cable leaves to the right of the
-// insertion point; the body lies left of it.
+// insertion point; the body lies left of it. The texts stand in rows of their own above and
+// below the body, so that long values (a jackfield "PATCH-01", a connector "Terminal Block")
+// never meet; the row labels stand left of the body, clear of the cable number that a cable
+// leaving the jack puts beyond the body at the height of the lead.
 void sourceJack(Builder& b, Style style) {
     jackBody(b, -2.5, 0, style);
     b.line(-1, 0, 0, 0);
-    b.attribute(-2.5, 0.7, QStringLiteral("JF"), QStringLiteral("JF"));
-    b.attribute(-3.3, 0.7, QStringLiteral("A"));
-    b.attribute(-3.3, -0.95, QStringLiteral("B"), QStringLiteral("B"));
-    b.attribute(-2.5, -0.95, QStringLiteral("COL"), QStringLiteral("1"));
-    b.attribute(-1.2, 0.7, QStringLiteral("AConn"));
-    b.attribute(-1.2, -0.95, QStringLiteral("BConn"));
-    b.attribute(-2.5, -1.5, QStringLiteral("Read Only PinWidth"), QStringLiteral("2.5"), true);
-    b.attribute(-2.5, 1.1, QStringLiteral("Location"));
-    b.attribute(-2.5, 1.5, QStringLiteral("Alias"));
+    b.attribute(-2.5, 0.6, QStringLiteral("JF"), QStringLiteral("JF"));
+    b.attribute(-3.1, 0.6, QStringLiteral("A"));
+    b.attribute(-3.1, -0.85, QStringLiteral("B"), QStringLiteral("B"));
+    b.attribute(-2.5, -0.85, QStringLiteral("COL"), QStringLiteral("1"));
+    b.attribute(-2.5, 1.0, QStringLiteral("AConn"));
+    b.attribute(-2.5, -1.25, QStringLiteral("BConn"));
+    b.attribute(-2.5, -1.65, QStringLiteral("Read Only PinWidth"), QStringLiteral("2.5"), true);
+    b.attribute(-2.5, 1.4, QStringLiteral("Location"));
+    b.attribute(-2.5, 1.8, QStringLiteral("Alias"));
 }
 
 // A jack of a two-row jackfield: cables arrive at row A (top) from the left, at the
-// insertion point, and leave row B (bottom) to the right at (3.5, 0).
+// insertion point, and leave row B (bottom) to the right at (3.5, 0). Each row's texts stand
+// on its own side: designation, row A's connector, location and alias above, column and row
+// B's connector below.
 void twoRowJack(Builder& b, Style style) {
     jackBody(b, 1, 0.7, Style::Plain);
     jackBody(b, 1, -0.7, Style::Plain);
@@ -102,15 +108,15 @@ void twoRowJack(Builder& b, Style style) {
         b.arrowhead(1.75, -0.3, -0.12);
         if (style == Style::FN) b.arrowhead(1.75, 0.3, 0.12);
     }
-    b.attribute(1, 1.35, QStringLiteral("JF"), QStringLiteral("JF"));
+    b.attribute(1, 1.3, QStringLiteral("JF"), QStringLiteral("JF"));
     b.attribute(0.1, 0.8, QStringLiteral("A"), QStringLiteral("A"));
     b.attribute(3.0, -0.95, QStringLiteral("B"), QStringLiteral("B"));
-    b.attribute(1.6, -1.45, QStringLiteral("COL"), QStringLiteral("1"));
-    b.attribute(-0.2, -0.85, QStringLiteral("AConn"));
-    b.attribute(3.0, 0.7, QStringLiteral("BConn"));
-    b.attribute(1, -1.9, QStringLiteral("Read Only PinWidth"), QStringLiteral("2.5"), true);
-    b.attribute(1, 1.75, QStringLiteral("Location"));
-    b.attribute(1, 2.15, QStringLiteral("Alias"));
+    b.attribute(1, -1.45, QStringLiteral("COL"), QStringLiteral("1"));
+    b.attribute(1, 1.7, QStringLiteral("AConn"));
+    b.attribute(1, -1.85, QStringLiteral("BConn"));
+    b.attribute(1, -2.25, QStringLiteral("Read Only PinWidth"), QStringLiteral("2.5"), true);
+    b.attribute(1, 2.1, QStringLiteral("Location"));
+    b.attribute(1, 2.5, QStringLiteral("Alias"));
 }
 
 void jbox(Builder& b, bool single) {
@@ -120,12 +126,12 @@ void jbox(Builder& b, bool single) {
     else
         b.circle(-2, 0, 0.45);
     b.line(-1, 0, 0, 0);
-    b.attribute(-3, 1.0, QStringLiteral("JB"), QStringLiteral("JB"));
-    b.attribute(-3, 1.4, QStringLiteral("Location"));
-    b.attribute(-3, 1.8, QStringLiteral("Alias"));
+    b.attribute(-3, 0.95, QStringLiteral("JB"), QStringLiteral("JB"));
+    b.attribute(-3, 1.35, QStringLiteral("Location"));
+    b.attribute(-3, 1.75, QStringLiteral("Alias"));
     b.attribute(-0.9, 0.7, QStringLiteral("CON"), QStringLiteral("1"));
-    b.attribute(-3, -1.15, QStringLiteral("BConn"));
-    b.attribute(-3, -1.55, QStringLiteral("AConn"));
+    b.attribute(-3, -1.4, QStringLiteral("BConn"));
+    b.attribute(-3, -1.8, QStringLiteral("AConn"));
     // The side labels: a cable's pin at a J-box reads "B-1" at a source, "A-1" at a
     // destination.
     b.attribute(-0.9, 1.1, QStringLiteral("A"), QStringLiteral("A"));
@@ -224,6 +230,8 @@ QStringList prepareDrawing(cad::Document& doc, const QString& blocksFolder) {
 
 cad::Document templateDrawing() {
     cad::Document doc;
+    // The sheet first: its entities take the handles below kFirstDrawingHandle.
+    titleblock::drawSheet(doc, doc.addLayout(QStringLiteral("Layout1")));
     addStandardStylesAndLayers(doc);
     doc.settings().textHeight = kText;  // new texts as large as the standard blocks' texts
     return doc;

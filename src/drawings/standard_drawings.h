@@ -31,8 +31,14 @@ struct Connections {
 };
 Connections connections(const QString& name);
 
-// The template drawing: empty model space with the standard text styles and layers.
+// The template drawing: empty model space with the standard text styles and layers, and the
+// paper layout "Layout1" with the sheet (border, title block, viewport; title_block.h).
 cad::Document templateDrawing();
+
+// The first handle of a drawing's own entities when it is made from a template: the sheet's
+// entities lie below it, so that what a new drawing's entities are numbered does not change
+// with the template's sheet or tables.
+constexpr quint64 kFirstDrawingHandle = 0x148;
 
 // Adds the standard text styles, layers and named line types a document lacks (by name).
 void addStandardStylesAndLayers(cad::Document& doc);

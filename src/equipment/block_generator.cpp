@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QtMath>
 
+#include "cad/geometry.h"
 #include "db/preferences.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
@@ -81,6 +82,31 @@ cad::Entity standardBody(double w, double h, const TearSides& tear) {
     return cad::Entity::polyline(v, true);
 }
 
+// The room between a standard block's input and output names in one row: a text height, so
+// that the two never read as one ("AUDIO IN 1 AES OUT 1").
+constexpr double kNameGap = 0.25;
+// Names are squeezed to fit the body down to this share of their width; beyond it the body
+// grows instead, so that a name stays legible.
+constexpr double kLeastSqueeze = 0.6;
+
+double textWidth(const cad::Document& doc, const cad::Entity& e) {
+    const cad::Prim box = cad::textBox(doc, e);
+    return cad::length(box.q[1] - box.q[0]);
+}
+
+// Puts a middle-aligned pin name that is wider than `room` between the two points it may
+// span: a fitted text keeps its height and is squeezed into the room.
+void fitName(const cad::Document& doc, cad::Entity& e, double room) {
+    if (textWidth(doc, e) <= room) return;
+    const double h = cad::textHeight(doc, e);
+    // Fitted texts stand on their baseline; the box stays where the middle-aligned one was.
+    const double left = e.hAlign == Right ? e.end.x() - room : e.end.x();
+    e.start = QPointF(left, e.end.y() - h / 2);
+    e.end = QPointF(left + room, e.end.y() - h / 2);
+    e.hAlign = 5;
+    e.vAlign = Baseline;
+}
+
 cad::Entity daBody(double w, double h) {
     return cad::Entity::polyline({{{0, 0}, 0}, {{w, h / 2}, 0}, {{0, h}, 0}, {{0, 0}, 0}}, true);
 }
@@ -129,12 +155,18 @@ QString nextBlockName(const cad::Document& doc, const QString& manufacturer, con
 
 std::vector<cad::Entity> blockEntities(const BlockRequest& request, const BlockPreferences& prefs,
                                        const TearSides& tear,
-                                       const std::function<PinStyle(const Pin&)>& pinStyle) {
+                                       const std::function<PinStyle(const Pin&)>& pinStyle,
+                                       const cad::Document* styles) {
     const bool da = request.mode == BlockMode::DA;
     const int ni = int(request.inputs.size()) + 1;
     const int no = int(request.outputs.size()) + 1;
     const int s = da ? 1 : prefs.pinSpacing;
-    const double w = prefs.width;
+    cad::Document standardStyles;
+    if (!styles) {
+        standard::addStandardStylesAndLayers(standardStyles);
+        styles = &standardStyles;
+    }
+    const double w = da ? prefs.width : standardWidth(request, prefs, *styles);
     const double p = prefs.pinWidth;
     const double h = da ? (prefs.height < ni ? ni : prefs.height) : double(s * std::max(ni, no));
     const double textHeight = da ? 0.2 : 0.25;
@@ -189,6 +221,28 @@ std::vector<cad::Entity> blockEntities(const BlockRequest& request, const BlockP
         out.push_back(connector(da ? QPointF(w + 0.1, y - 0.25) : QPointF(w + 0.25, y), pin, Left));
     }
 
+    if (!da) {
+        // Names too long for their row share the room between the body's sides, each
+        // squeezed in proportion to its width.
+        std::vector<cad::Entity*> inputs, outputs;
+        for (cad::Entity& e : out) {
+            if (e.kind != cad::EntityKind::AttributeDefinition) continue;
+            if (e.tag.startsWith(QLatin1String("INPUT-"))) inputs.push_back(&e);
+            if (e.tag.startsWith(outputTag)) outputs.push_back(&e);
+        }
+        const size_t rows = std::max(inputs.size(), outputs.size());
+        for (size_t k = 0; k < rows; ++k) {
+            cad::Entity* in = k < inputs.size() ? inputs[k] : nullptr;
+            cad::Entity* outName = k < outputs.size() ? outputs[k] : nullptr;
+            const double wi = in ? textWidth(*styles, *in) : 0.0;
+            const double wo = outName ? textWidth(*styles, *outName) : 0.0;
+            const double room = w - 1 - kNameGap;
+            const double squeeze = wi + wo > room ? room / (wi + wo) : 1.0;
+            if (in) fitName(*styles, *in, wi * squeeze);
+            if (outName) fitName(*styles, *outName, wo * squeeze);
+        }
+    }
+
     struct BlockAttribute {
         const char* tag;
         QString value;
@@ -216,6 +270,26 @@ std::vector<cad::Entity> blockEntities(const BlockRequest& request, const BlockP
         out.push_back(std::move(def));
     }
     return out;
+}
+
+double standardWidth(const BlockRequest& request, const BlockPreferences& prefs,
+                     const cad::Document& styles) {
+    const auto nameWidth = [&](const QString& name) {
+        cad::Entity t = cad::Entity::textAt({}, name, 0.25);
+        t.style = QStringLiteral("TL_PIN");
+        return textWidth(styles, t);
+    };
+    // The names of a row stand 0.5 in from the sides with the gap between them; the centred
+    // placeholders inside the body keep 0.25 from its sides.
+    double least = nameWidth(QStringLiteral("SysName")) + 0.5;
+    const qsizetype rows = std::max(request.inputs.size(), request.outputs.size());
+    for (qsizetype k = 0; k < rows; ++k) {
+        const double wi = k < request.inputs.size() ? nameWidth(request.inputs[k].name) : 0.0;
+        const double wo = k < request.outputs.size() ? nameWidth(request.outputs[k].name) : 0.0;
+        least = std::max(least, 1 + kNameGap + (wi + wo) * kLeastSqueeze);
+    }
+    // Widths stay whole units, as the preference gives them.
+    return std::max<double>(prefs.width, std::ceil(least - 1e-9));
 }
 
 QString BlockGenerator::missingSignalQuestion(const QString& type) {
@@ -348,9 +422,9 @@ QString BlockGenerator::generate(Drawing* drawing, const BlockRequest& request,
 
     // The layers and text styles the block's texts go on.
     standard::addStandardStylesAndLayers(doc);
-    const std::vector<cad::Entity> entities =
-        blockEntities(request, used, tear,
-                      [&](const Pin& pin) { return pinStyle(doc, pin, request.mode, used); });
+    const std::vector<cad::Entity> entities = blockEntities(
+        request, used, tear, [&](const Pin& pin) { return pinStyle(doc, pin, request.mode, used); },
+        &doc);
     cad::Block* block = doc.block(*name);
     for (const cad::Entity& e : entities) doc.add(*block, e);
     drawing->setModified(true);

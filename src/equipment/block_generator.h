@@ -93,10 +93,18 @@ QString nextBlockName(const cad::Document& doc, const QString& manufacturer, con
 // The entities of the block definition, in the order they are added: body, then per input and
 // per output the pin attribute definition, the pin line, the connector text (and the loop
 // arc of a loop-through input), then the block attribute definitions. `pinStyle` gives the
-// line of each pin (inputs first, then outputs, each in selection order).
+// line of each pin (inputs first, then outputs, each in selection order). Texts are measured
+// with the text styles of `styles` (the drawing the block goes into; the standard styles when
+// null): a row whose names do not fit between the body's sides has them squeezed to fit.
 std::vector<cad::Entity> blockEntities(const BlockRequest& request, const BlockPreferences& prefs,
                                        const TearSides& tear,
-                                       const std::function<PinStyle(const Pin&)>& pinStyle);
+                                       const std::function<PinStyle(const Pin&)>& pinStyle,
+                                       const cad::Document* styles = nullptr);
+
+// The body width of a standard block: the preference W, grown (in whole units) where a row's
+// names would have to be squeezed below legibility to fit between its sides.
+double standardWidth(const BlockRequest& request, const BlockPreferences& prefs,
+                     const cad::Document& styles);
 
 class BlockGenerator {
   public:

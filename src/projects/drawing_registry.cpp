@@ -1,6 +1,7 @@
 // The drawing registry of the open project and its drawing locks.
 #include "projects/drawing_registry.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
@@ -107,6 +108,36 @@ std::optional<DrawingEntry> DrawingRegistry::find(const QString& path) {
     q.bind(path).exec();
     if (!q.next()) return std::nullopt;
     return entryOf(q);
+}
+
+DrawingTitle DrawingRegistry::title(const QString& path) {
+    DrawingTitle t;
+    t.drawingName = QFileInfo(fileNameOf(path)).completeBaseName();
+    const QFileInfo file(path);
+    if (file.exists()) t.date = file.lastModified().date().toString(Qt::ISODate);
+    if (!run_.currentProjectPath.isEmpty() && registry_.isBound(DbId::PM)) {
+        Query p(DbId::PM,
+                QStringLiteral("select ProjectName from tblProjects where ProjectPath = ?"),
+                registry_);
+        const QVariant name = p.bind(run_.currentProjectPath).scalar();
+        if (name.isValid()) t.project = name.toString();
+    }
+    Query q(DbId::Project,
+            QStringLiteral("select DrawingTitle, DrawingNo, Revision, DrawingDate, DrawnBy "
+                           "from tblDrawings where drawingpath = ?"),
+            registry_);
+    q.bind(path).exec();
+    if (!q.next()) return t;
+    const auto given = [&q](int column, QString& field) {
+        const QString v = q.value(column).toString().trimmed();
+        if (!v.isEmpty()) field = v;
+    };
+    given(0, t.drawingName);
+    given(1, t.drawingNo);
+    given(2, t.revision);
+    given(3, t.date);
+    given(4, t.drawnBy);
+    return t;
 }
 
 std::optional<int> DrawingRegistry::projectsId() {

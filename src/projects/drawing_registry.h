@@ -31,6 +31,19 @@ struct DrawingEntry {
     QString displayText() const;
 };
 
+// What a drawing's title block shows: the project's name and the drawing's registry row. A
+// row without a drawing name of its own shows its file name; without a date, the date its file
+// was last written.
+struct DrawingTitle {
+    QString project;
+    QString drawingName;
+    QString drawingNo;
+    QString revision;
+    QString date;
+    QString drawnBy;
+    bool operator==(const DrawingTitle&) const = default;
+};
+
 // The answer of the lock taken when a drawing is opened.
 enum class OpenLock {
     Opened,    // the lock is ours: open for editing
@@ -54,6 +67,9 @@ class DrawingRegistry {
     static QString fileNameOf(const QString& path);
     // Whether the file is there; its name compared without regard to case.
     static bool fileExists(const QString& path);
+
+    // The title of the drawing at this path; the file name alone when it has no row.
+    DrawingTitle title(const QString& path);
 
     // Every row, in DrawingName order.
     QList<DrawingEntry> drawings();

@@ -2,6 +2,7 @@
 
 #include <QScopeGuard>
 
+#include "cad/geometry.h"
 #include "cad/picking.h"
 #include "db/preferences.h"
 #include "drawings/draw_commands.h"
@@ -47,6 +48,11 @@ QList<cad::Vertex> route(QPointF s, QPointF d) {
 bool validType(const QString& type) {
     return !type.isEmpty() && type != kNoSignalType;
 }
+
+// The least room between the two numbers of a cable.
+constexpr double kNumberGap = 0.1;
+// The characters a displayed cable number takes at most in practice ("AUD-00123").
+constexpr int kNumberLength = 9;
 
 cad::Entity numberText(QPointF at, bool rightAligned, const QString& layer, const QString& cable) {
     cad::Entity t = cad::Entity::textAt(at, kNumberPlaceholder, kNumberHeight);
@@ -322,17 +328,31 @@ DrawnCable CableDrawer::addCable(const EndPick& source, const EndPick& destinati
                             : 0.1;
     // A cable leaving a jack has its number on the far side of the jack body.
     const cad::Entity* from = source.block.isEmpty() ? nullptr : doc.find(source.block);
+    cad::Entity sourceText;
     if (from && isJack(from->blockName)) {
         const cad::Entity* w = from->attribute(QStringLiteral("Read Only PinWidth"));
         const double pinWidth = w ? w->text.trimmed().toDouble() : 0.0;
-        cable.sourceText = editor.add(
-            numberText({s.x() - pinWidth - 0.1, s.y() + 0.03}, true, textLayer, cable.polyline));
+        sourceText =
+            numberText({s.x() - pinWidth - 0.1, s.y() + 0.03}, true, textLayer, cable.polyline);
     } else {
-        cable.sourceText =
-            editor.add(numberText({s.x() + near, s.y() + 0.03}, false, textLayer, cable.polyline));
+        sourceText = numberText({s.x() + near, s.y() + 0.03}, false, textLayer, cable.polyline);
     }
-    cable.destinationText =
-        editor.add(numberText({d.x() - near, d.y() + 0.03}, true, textLayer, cable.polyline));
+    cad::Entity destinationText =
+        numberText({d.x() - near, d.y() + 0.03}, true, textLayer, cable.polyline);
+    // On a cable too short for both numbers side by side (one into a pointer at a short
+    // distance), the destination's number stands below the cable instead of over the other.
+    // Measured as the numbers that assignment writes later, which are longer than the
+    // placeholder.
+    const auto room = [&doc](cad::Entity t) {
+        t.text = QString(kNumberLength, QLatin1Char('0'));
+        return cad::boundingBox(cad::textBox(doc, t));
+    };
+    if (room(sourceText).expanded(kNumberGap).intersects(room(destinationText))) {
+        const QPointF below(d.x() - near, d.y() - 0.03 - cad::textHeight(doc, destinationText));
+        destinationText.start = destinationText.end = below;
+    }
+    cable.sourceText = editor.add(std::move(sourceText));
+    cable.destinationText = editor.add(std::move(destinationText));
     editor.modify(cable.polyline, [&](cad::Entity& line) {
         tag::setAssoc(line, cable.sourceText + QLatin1Char('|') + cable.destinationText);
     });

@@ -6,11 +6,14 @@
 #include <QLineF>
 #include <QtMath>
 
+#include "cad/editing.h"
 #include "db_fixture.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
+#include "drawings/standard_drawings.h"
 #include "equipment/block_generator.h"
 #include "script_fixture.h"
+#include "text_layout.h"
 
 using namespace tolvane;
 using namespace tolvane::equipment;
@@ -104,6 +107,41 @@ TEST(BlockGeometry, StandardAndDaLayouts) {
     p.height = 6;  // a tall DA block keeps its height
     es = build(request({pin("A")}, {}, BlockMode::DA), p);
     EXPECT_EQ(find(es, "INPUT-1")->start, QPointF(0.5, 3));
+}
+
+// Long pin names: the body grows (in whole units) where squeezing them into the preferred
+// width would leave them illegible, the names of a row share the room between the sides, and
+// no text overlaps another or crosses the body. Short names leave the preferred width alone.
+TEST(BlockGeometry, LongPinNamesFitTheBody) {
+    BlockPreferences p;  // W = 4
+    const QList<Pin> ins = {pin("AUDIO IN 1 LEFT CHANNEL"), pin("AUDIO IN 2"),
+                            pin("REF", "SYNC", "Loop")};
+    const QList<Pin> outs = {pin("AES OUT 1 PROGRAMME"), pin("AES OUT 2 PROGRAMME"),
+                             pin("MONITOR")};
+    cad::Document doc;
+    standard::addStandardStylesAndLayers(doc);
+    const std::vector<cad::Entity> es = blockEntities(
+        request(ins, outs), p, {}, [](const Pin&) { return PinStyle{}; }, &doc);
+    const double w = es[0].vertices[2].pos.x();
+    EXPECT_EQ(w, 6);
+    EXPECT_EQ(standardWidth(request({pin("AUDIO IN 1")}, {pin("AES OUT 1")}), p, doc), 4);
+
+    cad::Block& block = doc.addBlock(QStringLiteral("LONG"));
+    for (const cad::Entity& e : es) doc.add(block, e);
+    const cad::Entity& ins0 = doc.addToModel(cad::makeInsert(doc, QStringLiteral("LONG"), {}));
+    std::vector<test::PlacedText> texts;
+    std::vector<cad::Prim> ignoredLines;
+    test::piecesOf(doc, ins0, &texts, &ignoredLines);
+    const std::vector<cad::Prim> body = cad::primitives(doc, es[0]);
+    EXPECT_EQ(test::collisions(texts, body).join(", ").toStdString(), "");
+    // The names stay inside the body, half a unit in from its sides.
+    for (const test::PlacedText& t : texts) {
+        if (!t.name.startsWith(QLatin1String("INPUT-")) &&
+            !t.name.startsWith(QLatin1String("OUTPUT-")))
+            continue;
+        EXPECT_GE(t.box.x0, 0.5 - 1e-9) << t.name.toStdString();
+        EXPECT_LE(t.box.x1, w - 0.5 + 1e-9) << t.name.toStdString();
+    }
 }
 
 TEST(BlockGeometry, TornSidesBulge) {

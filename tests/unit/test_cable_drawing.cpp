@@ -8,6 +8,7 @@
 
 #include "cad/dxf.h"
 #include "cad/editing.h"
+#include "cad/geometry.h"
 #include "db/schema.h"
 #include "db_fixture.h"
 #include "drawings/drawing.h"
@@ -317,4 +318,38 @@ TEST_F(CableDrawing, TerminalsPointersAndHandDrawnCables) {
     EXPECT_EQ(tag::src(byHand), "JB|B-1||||");
     EXPECT_EQ(tag::dst(byHand), "JF|-1|XLR|MCR.R1|AUD|");
     EXPECT_EQ(byHand.layer, "AUD");
+}
+
+// A cable split by pointers at a short distance runs only that far into its pointer: its two
+// numbers, measured as the assigned numbers they become, do not overlap (the destination's
+// stands below the cable); a run long enough keeps them side by side on the cable.
+TEST_F(CableDrawing, NumbersOfAShortCableDoNotOverlap) {
+    options.autoPoint = true;
+    linkPointers = [](const QString&, const QString&) { return true; };
+    const auto box = [this](const QString& handle) {
+        cad::Entity t = entity(handle);
+        t.text = "AUD-00123";
+        return cad::boundingBox(cad::textBox(drawing.document(), t));
+    };
+    for (double distance : {1.0, 2.0, 6.0}) {
+        SCOPED_TRACE(distance);
+        options.distance = distance;
+        const double y = 10 * distance;
+        place("JBOX_S", {0, y});
+        place("JBOX_D", {30, y});
+        ScriptedUser user(QStringLiteral("point 0,%1\npoint 30,%1\n").arg(y));
+        ASSERT_EQ(draw(user), CableDrawer::Outcome::Drawn) << user.transcript.toStdString();
+        ASSERT_EQ(drawn.size(), 2);
+        for (const DrawnCable& c : drawn) {
+            const cad::BBox from = box(c.sourceText), to = box(c.destinationText);
+            EXPECT_FALSE(from.intersects(to));
+            // Both stand beside their cable's run, within a line's height of it.
+            EXPECT_LT(std::abs(to.y0 - y), 0.6);
+        }
+        const double belowY = entity(drawn[0].destinationText).end.y();
+        if (distance < 6)
+            EXPECT_LT(belowY, y);
+        else
+            EXPECT_DOUBLE_EQ(belowY, y + 0.03);
+    }
 }

@@ -18,6 +18,8 @@
 #include "cad/dxf.h"
 #include "db/setup.h"
 #include "drawings/drawing_files.h"
+#include "drawings/standard_drawings.h"
+#include "drawings/title_block.h"
 #include "front/widget_driver.h"
 #include "projects/drawing_registry.h"
 #include "projects/lock_admin.h"
@@ -678,4 +680,56 @@ TEST(DrawingFiles, LeftoversOfAKilledSaveAreRemoved) {
     QStringList saved = files();
     EXPECT_TRUE(saved.removeOne("plan.bak"));
     EXPECT_EQ(saved, kept);
+}
+
+// A drawing made from the template shows the project and its registry row in its title
+// block: filled when it is made and saved, filled again when the row changes, and written
+// into the file. Filling is no edit of the user's. The drawing's own entities are numbered
+// from the same handle whatever the template's sheet holds.
+TEST(DrawingFiles, TitleBlockFollowsTheProjectAndTheRegistryRow) {
+    Installation inst;
+    const QString tpl = inst.dir.filePath("template.dxf");
+    cad::saveDxf(standard::templateDrawing(), tpl);
+    db::Query(db::DbId::PM, "insert into tblProjects (ProjectName, ProjectPath) values (?, ?)",
+              inst.registry)
+        .bind(QStringLiteral("Riverside"))
+        .bind(inst.project)
+        .exec();
+    const QString path = inst.absent("mcr.dxf");
+    ScriptedUser user("file " + path + "\n");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    DrawingFiles files(inst.run, *user.ui, reg);
+
+    std::unique_ptr<Drawing> d = files.newFromTemplate(tpl);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(titleblock::shown(d->document(), titleblock::Project), "Riverside");
+    EXPECT_EQ(titleblock::shown(d->document(), titleblock::DrawingName), "Drawing1");
+    EXPECT_FALSE(d->modified());
+    EXPECT_EQ(d->editor().add(cad::Entity::line({0, 0}, {1, 1})),
+              QString::number(standard::kFirstDrawingHandle, 16).toUpper());
+
+    ASSERT_TRUE(files.save(*d));
+    EXPECT_EQ(titleblock::shown(d->document(), titleblock::DrawingName), "mcr");
+    db::Query(db::DbId::Project,
+              "update tblDrawings set DrawingTitle = ?, DrawingNo = ?, Revision = ?, "
+              "DrawingDate = ?, DrawnBy = ? where drawingpath = ?",
+              inst.registry)
+        .bind(QStringLiteral("Master control room"))
+        .bind(QStringLiteral("RBC-012"))
+        .bind(QStringLiteral("B"))
+        .bind(QStringLiteral("2026-05-04"))
+        .bind(QStringLiteral("ann"))
+        .bind(path)
+        .exec();
+    files.fillTitle(*d);
+    const projects::DrawingTitle expected{"Riverside", "Master control room", "RBC-012",
+                                          "B",         "2026-05-04",          "ann"};
+    for (const QString& key : titleblock::keys())
+        EXPECT_EQ(titleblock::shown(d->document(), key), titleblock::valueOf(expected, key))
+            << key.toStdString();
+    EXPECT_FALSE(d->modified());
+
+    // The file carries what the title block shows when it is saved.
+    ASSERT_TRUE(files.save(*d));
+    EXPECT_EQ(titleblock::shown(cad::loadDxf(path), titleblock::DrawingNo), "RBC-012");
 }

@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QHash>
+#include <algorithm>
 
 #include "cad/dxf.h"
 #include "cad/editing.h"
 #include "cad/picking.h"
 #include "drawings/entity_tag.h"
 #include "drawings/standard_drawings.h"
+#include "drawings/title_block.h"
+#include "text_layout.h"
 
 using namespace tolvane;
 
@@ -39,9 +43,17 @@ TEST(StandardDrawings, ShippedBlocksAreFoundAtTheirConnectionPoints) {
     for (const tag::CatalogueEntry& entry : tag::blockCatalogue()) {
         SCOPED_TRACE(entry.name.toStdString());
         const QString file = shipped(QStringLiteral("Blocks/") + entry.name + ".dxf");
-        // The shipped file is what the code makes today.
-        EXPECT_EQ(cad::loadDxf(file).modelSpace().entities.size(),
-                  standard::blockDrawing(entry.name).modelSpace().entities.size());
+        // The shipped file is what the code makes today, every entity where the code puts it.
+        const cad::Document made = standard::blockDrawing(entry.name);
+        const cad::Document read = cad::loadDxf(file);
+        ASSERT_EQ(read.modelSpace().entities.size(), made.modelSpace().entities.size());
+        for (size_t k = 0; k < made.modelSpace().entities.size(); ++k) {
+            const cad::Entity& m = made.modelSpace().entities[k];
+            const cad::Entity& r = read.modelSpace().entities[k];
+            EXPECT_EQ(r.tag, m.tag);
+            EXPECT_LT(cad::length(r.start - m.start) + cad::length(r.end - m.end), 1e-9)
+                << m.tag.toStdString();
+        }
 
         cad::Document doc;
         cad::addBlockFromFile(doc, file, entry.name.toLower());
@@ -91,4 +103,93 @@ TEST(StandardDrawings, PreparationLoadsMissingBlocksOnly) {
     cad::Document empty;
     EXPECT_EQ(standard::prepareDrawing(empty, "/nonexistent").size(), tag::blockCatalogue().size());
     EXPECT_NE(empty.textStyle("TL_CABLENO"), nullptr);
+}
+
+// The texts of every standard block, filled with values as long as a project gives them
+// ("PATCH-01" jackfields, "Terminal Block" connectors), stand clear of each other and of the
+// block's lines, in the source and in the mirrored destination variants alike.
+TEST(StandardDrawings, FilledTextsStandClearOfEachOtherAndOfTheLines) {
+    const QHash<QString, QString> values = {{"JF", "PATCH-01"},
+                                            {"A", "A"},
+                                            {"B", "B"},
+                                            {"COL", "24"},
+                                            {"ACONN", "Terminal Block"},
+                                            {"BCONN", "Terminal Block"},
+                                            {"LOCATION", "Rack 12"},
+                                            {"ALIAS", "Studio A"},
+                                            {"JB", "JB-01"},
+                                            {"CON", "12"},
+                                            {"RTR", "RTR-01"},
+                                            {"LAYER", "1"},
+                                            {"DSHT", "Sheet 12.dxf"},
+                                            {"SSHT", "Sheet 12.dxf"},
+                                            {"SYSNAM", "DESK-01"},
+                                            {"SSYSNAM", "DESK-01"},
+                                            {"D", "AES OUT 1"},
+                                            {"S", "AES OUT 1"}};
+    for (const tag::CatalogueEntry& entry : tag::blockCatalogue()) {
+        SCOPED_TRACE(entry.name.toStdString());
+        cad::Document doc;
+        cad::addBlockFromFile(doc, shipped("Blocks/" + entry.name + ".dxf"), entry.name);
+        cad::Entity ins = cad::makeInsert(doc, entry.name, {10, 10});
+        for (cad::Entity& a : ins.attributes) {
+            if (values.contains(a.tag.toUpper())) a.text = values[a.tag.toUpper()];
+        }
+        std::vector<test::PlacedText> texts;
+        std::vector<cad::Prim> lines;
+        test::piecesOf(doc, doc.addToModel(ins), &texts, &lines);
+        EXPECT_EQ(test::collisions(texts, lines).join(", ").toStdString(), "");
+    }
+}
+
+// The template's sheet: a border, a title block whose fields take the values given (a value
+// wider than its cell squeezed into it, clear of the other texts and the cell lines), and a
+// viewport onto model space.
+TEST(StandardDrawings, TemplateSheetHasATitleBlockThatFills) {
+    cad::Document tpl = cad::loadDxf(shipped("templatedrawing/TolvaneDefault.dxf"));
+    ASSERT_EQ(tpl.layouts().size(), 1u);
+    const cad::Space& sheet = tpl.layouts()[0];
+    EXPECT_EQ(sheet.name, "Layout1");
+    EXPECT_EQ(
+        std::count_if(sheet.entities.begin(), sheet.entities.end(),
+                      [](const cad::Entity& e) { return e.kind == cad::EntityKind::Viewport; }),
+        1);
+    // The sheet's entities lie below the first handle of the drawing's own.
+    for (const cad::Entity& e : sheet.entities)
+        EXPECT_LT(e.handle.toULongLong(nullptr, 16), standard::kFirstDrawingHandle);
+
+    titleblock::Fields f;
+    f.project =
+        "Riverside Broadcast Centre, Studio Block B: Audio and Video Infrastructure "
+        "Refurbishment";
+    f.drawingName = "Control room 2 audio";
+    f.drawingNo = "RBC-AUD-0012";
+    f.revision = "C";
+    f.date = "2026-05-04";
+    f.drawnBy = "ann";
+    EXPECT_TRUE(titleblock::fill(tpl, f));
+    EXPECT_FALSE(titleblock::fill(tpl, f));  // nothing left to change
+    for (const QString& key : titleblock::keys())
+        EXPECT_EQ(titleblock::shown(tpl, key), titleblock::valueOf(f, key)) << key.toStdString();
+
+    // Each text against the others and against the lines of the title block.
+    std::vector<test::PlacedText> texts;
+    std::vector<cad::Prim> lines;
+    for (const cad::Entity& e : tpl.layouts()[0].entities) {
+        for (const cad::Prim& p : cad::primitives(tpl, e)) {
+            if (p.kind == cad::Prim::TextBox) {
+                cad::BBox box;
+                for (QPointF q : p.q) box.add(q);
+                texts.push_back({e.text.left(12), box});
+            } else if (e.kind != cad::EntityKind::Viewport) {
+                lines.push_back(p);
+            }
+        }
+    }
+    EXPECT_EQ(texts.size(), 12u);
+    EXPECT_EQ(test::collisions(texts, lines).join(", ").toStdString(), "");
+
+    f.revision = "D";
+    EXPECT_TRUE(titleblock::fill(tpl, f));
+    EXPECT_EQ(titleblock::shown(tpl, titleblock::Revision), "D");
 }

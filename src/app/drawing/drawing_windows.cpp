@@ -57,6 +57,31 @@ DrawingWindows::DrawingWindows(Services services, QObject* parent)
     snapModes_ = ok ? modes & kAllSnapModes
                     : unsigned(cad::SnapEndPoint | cad::SnapInsert | cad::SnapNearest);
     osnapOn_ = s_.settings.read(setting::OSnapOn).trimmed() != QLatin1String("0");
+    // Title blocks show the project's name and the drawings' rows: they follow a change of
+    // either, once the statement that made it is done.
+    connect(
+        &db::TableChanges::instance(), &db::TableChanges::changed, this,
+        [this](db::DbId id, const QString& table) {
+            const bool drawings =
+                id == db::DbId::Project &&
+                table.compare(QLatin1String("tblDrawings"), Qt::CaseInsensitive) == 0;
+            const bool projects = id == db::DbId::PM && table.compare(QLatin1String("tblProjects"),
+                                                                      Qt::CaseInsensitive) == 0;
+            if (drawings || projects) refreshTitles();
+        },
+        Qt::QueuedConnection);
+}
+
+void DrawingWindows::refreshTitles() {
+    // A title block that cannot be read now keeps what it showed; it is filled again on the
+    // next change and on every save.
+    try {
+        for (DrawingWindow* w : windows_) files_.fillTitle(w->drawing());
+    } catch (const std::exception& e) {
+        if (s_.log.enabled())
+            s_.log.log(QStringLiteral("Title blocks not refreshed: ") +
+                       QString::fromLocal8Bit(e.what()));
+    }
 }
 
 DrawingWindows::~DrawingWindows() = default;
@@ -764,8 +789,11 @@ void DrawingWindows::registerActions() {
         if (!to.cancelled) w->view().panWorld(from.point, to.point);
     });
     on("catDExtents", [this] {
-        if (!require()->view().zoomExtents())
-            throw cad::CadError(cad::NoExtents, QStringLiteral("ZoomExtents"));
+        // Nothing drawn yet is no fault: the view shows the drawing's limits instead.
+        DrawingWindow* w = require();
+        if (w->view().zoomExtents()) return;
+        w->view().zoomAll();
+        s_.ui.history(QStringLiteral("Nothing is drawn here yet: the view shows the limits."));
     });
     on("catDAll", [this] {
         if (!require()->view().zoomAll())

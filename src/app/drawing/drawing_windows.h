@@ -146,6 +146,8 @@ class DrawingWindows : public QObject {
     void aidsChanged();
 
   private:
+    // Fills the title blocks of the open drawings again (the registry or a project changed).
+    void refreshTitles();
     DrawingWindow* show(std::unique_ptr<Drawing> drawing);
     DrawingWindow* showAndName(std::unique_ptr<Drawing> drawing);
     int freeIndex() const;
