@@ -182,7 +182,7 @@ TEST_F(PointerLinks, AssignmentThroughThePair) {
     run.picked = cableA;
     run.otherSide = [&](Drawing& d, const QString& ptr) { return p.otherSide(d, ptr); };
     run.updateOtherSide = [&](Drawing& d, const QString& ptr, const AssignmentState& s) {
-        return p.updateOtherCable(d, ptr, {s.displayedNumber, s.cableId, s.reassign, s.signalType});
+        return p.updateOtherCable(d, ptr, {s.number, s.cableId, s.reassign, s.signalType});
     };
     ASSERT_EQ(assignCables(a, run), 1) << user.transcript.toStdString();
     db::Query row(db::DbId::Project, "select CableID, SRCSys, DestSYS, DestPin from tblCables",
