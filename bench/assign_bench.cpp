@@ -20,7 +20,7 @@
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "drawings/standard_drawings.h"
-#include "ui/script_ui.h"
+#include "front/script_ui.h"
 #include "wiring/cable_assignment.h"
 #include "wiring/cable_drawing.h"
 

@@ -11,8 +11,8 @@
 
 #include "db/database.h"
 #include "db/schema.h"
+#include "front/script_ui.h"
 #include "reports/bill_of_materials.h"
-#include "ui/script_ui.h"
 
 using namespace tolvane;
 using namespace tolvane::reports;

@@ -16,8 +16,8 @@
 #include "db/schema.h"
 #include "drawings/drawing.h"
 #include "drawings/standard_drawings.h"
+#include "front/script_ui.h"
 #include "jackfields/jackfield_project.h"
-#include "ui/script_ui.h"
 
 using namespace tolvane;
 

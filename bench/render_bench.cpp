@@ -31,7 +31,7 @@
 #include "cad/render.h"
 #include "cad/spatial_index.h"
 #include "drawings/drawing.h"
-#include "ui/qt_ui.h"
+#include "front/qt_ui.h"
 #include "wiring_sheet.h"
 
 namespace cad = tolvane::cad;

@@ -21,7 +21,7 @@
 #include "app/drawing_view.h"
 #include "cad/render.h"
 #include "drawings/drawing.h"
-#include "ui/qt_ui.h"
+#include "front/qt_ui.h"
 #include "wiring_sheet.h"
 
 namespace cad = tolvane::cad;

@@ -16,7 +16,7 @@
 #include "db/schema.h"
 #include "drawings/drawing.h"
 #include "equipment/block_generator.h"
-#include "ui/script_ui.h"
+#include "front/script_ui.h"
 #include "wiring/cable_drawing.h"
 #include "wiring/end_resolver.h"
 

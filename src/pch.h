@@ -1,4 +1,4 @@
-// Precompiled header: the Qt headers nearly every file of the program includes.
+// Precompiled header of the windows (app/ and front/): the Qt headers nearly all of them include.
 #pragma once
 
 #include <QtCore>

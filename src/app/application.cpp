@@ -20,6 +20,8 @@
 #include "db/merge.h"
 #include "db/preferences.h"
 #include "db/setup.h"
+#include "front/qt_ui.h"
+#include "front/script_ui.h"
 #include "projects/database_update.h"
 #include "projects/drawing_registry.h"
 #include "projects/project_registry.h"
@@ -31,8 +33,6 @@
 #include "shell/settings_store.h"
 #include "shell/system_check.h"
 #include "shell/user_file.h"
-#include "ui/qt_ui.h"
-#include "ui/script_ui.h"
 
 namespace tolvane {
 
@@ -267,9 +267,11 @@ int Application::runMerge() {
         const db::DbId id =
             options_.mergeKind == QLatin1String("PM") ? db::DbId::PM : db::DbId::Equipment;
         appfolder::copyOver(file, replica);
-        const db::MergeReport r = db::mergeDatabase(
-            id, replica, db::connections(), [this](const QString& table, qint64 rows) {
-                if (rows >= 5000) out_ << "STATUS " << table << ": " << rows << " rows\n";
+        const db::MergeReport r =
+            db::mergeDatabase(id, replica, db::connections(), [this](const db::MergeStep& step) {
+                if (step.tableRows >= 5000)
+                    out_ << "STATUS " << step.table << ": " << step.tableRows << " rows\n";
+                return true;
             });
         for (const QString& t : r.addedTables) out_ << "ADDED TABLE " << t << '\n';
         for (const QString& c : r.addedColumns) out_ << "ADDED COLUMN " << c << '\n';

@@ -18,8 +18,8 @@
 #include "cad/picking.h"
 #include "db/database.h"
 #include "drawings/inspection.h"
+#include "front/widget_driver.h"
 #include "shell/error_handler.h"
-#include "ui/widget_driver.h"
 #include "wiring/project_check.h"
 #include "wiring/signal_trace.h"
 

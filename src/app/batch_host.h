@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "ui/script_ui.h"
+#include "front/script_ui.h"
 
 namespace tolvane {
 

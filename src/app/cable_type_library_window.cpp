@@ -19,9 +19,9 @@
 #include "app/equipment_library_window.h"
 #include "app/manufacturer_list.h"
 #include "app/widget_helpers.h"
+#include "front/widget_driver.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
-#include "ui/widget_driver.h"
 
 namespace tolvane {
 

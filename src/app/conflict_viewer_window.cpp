@@ -18,9 +18,9 @@
 #include "app/widget_helpers.h"
 #include "db/conflicts.h"
 #include "db/setup.h"
+#include "front/widget_driver.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
-#include "ui/widget_driver.h"
 
 namespace tolvane {
 

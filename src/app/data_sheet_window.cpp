@@ -24,9 +24,9 @@
 #include "app/grid_layout.h"
 #include "app/widget_helpers.h"
 #include "db/schema.h"
+#include "front/widget_driver.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
-#include "ui/widget_driver.h"
 
 namespace tolvane {
 

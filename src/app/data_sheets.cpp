@@ -8,6 +8,7 @@
 #include "equipment/cable_catalogue.h"
 #include "equipment/equipment_models.h"
 #include "equipment/manufacturers.h"
+#include "shell/command_table.h"
 #include "shell/run_state.h"
 #include "ui/ui.h"
 #include "wiring/cable_numbers.h"
@@ -189,8 +190,8 @@ DataSheetWindow* DataSheets::open(SheetKind kind) {
     if (isLibrary(kind)) def.editable = allowed(equipment::key::Edit);
     // The project's lists are edited by those who may assign what they list.
     if (kind == SheetKind::ProjectCables || kind == SheetKind::ChildCables)
-        def.editable = allowed(QStringLiteral("catWAssignCable"));
-    if (kind == SheetKind::Systems) def.editable = allowed(QStringLiteral("catWAssignSysNames"));
+        def.editable = allowed(CommandKey("catWAssignCable"));
+    if (kind == SheetKind::Systems) def.editable = allowed(CommandKey("catWAssignSysNames"));
     auto* sheet = new DataSheetWindow(def, s_.ui, s_.registry);
     sheet->setErrorHandler(s_.errors);
     prepare(kind, *sheet);

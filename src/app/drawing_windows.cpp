@@ -30,11 +30,12 @@
 #include "drawings/draw_commands.h"
 #include "drawings/entity_tag.h"
 #include "equipment/equipment_placement.h"
+#include "front/qt_ui.h"
 #include "shell/app_folder.h"
+#include "shell/command_table.h"
 #include "shell/event_log.h"
 #include "shell/run_state.h"
 #include "shell/settings_store.h"
-#include "ui/qt_ui.h"
 #include "ui/ui.h"
 #include "wiring/grip_edit.h"
 
@@ -145,7 +146,7 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
     // A block chosen in the insert list is inserted as Insert... would, under its permission.
     w->insertBlock = [this](const QString& block) {
         chosenBlock_ = block;
-        s_.router.route(QStringLiteral("catDInsert"));
+        s_.router.route(CommandKey("catDInsert"));
         chosenBlock_.clear();
     };
     w->escape = [this](DrawingWindow& window) {
@@ -159,7 +160,7 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
         if (window.view().selection().isEmpty()) return;
         s_.ui.history(QStringLiteral("Deleting %1 entities").arg(window.view().selection().size()));
         // Deleting linked entities (with their database rows) is its own command.
-        s_.router.route(QStringLiteral("catDErase"));
+        s_.router.route(CommandKey("catDErase"));
     };
     w->typeChar = s_.typeChar;
     w->logKey = [this](const QString& line) {
@@ -525,8 +526,8 @@ DrawingWindow* DrawingWindows::windowOf(const Drawing& drawing) const {
 }
 
 void DrawingWindows::registerActions() {
-    auto on = [this](const char* key, CommandRouter::Action a) {
-        s_.router.setAction(QString::fromLatin1(key), std::move(a));
+    auto on = [this](CommandKey key, CommandRouter::Action a) {
+        s_.router.setAction(key, std::move(a));
     };
     on("catDNew", [this] { createNew(); });
     on("catDOpen", [this] {

@@ -28,10 +28,10 @@
 #include "app/widget_helpers.h"
 #include "equipment/block_generator.h"
 #include "equipment/library_exchange.h"
+#include "front/widget_driver.h"
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
 #include "ui/ui.h"
-#include "ui/widget_driver.h"
 
 namespace tolvane {
 

@@ -14,6 +14,7 @@
 
 #include "app/project_explorer.h"
 #include "projects/drawing_registry.h"
+#include "shell/command_table.h"
 #include "shell/settings_store.h"
 #include "ui/ui.h"
 
@@ -167,7 +168,7 @@ void GettingStartedWindow::ok() {
         };
     } else if (page == newDrawingTab_) {
         choice_ = [this] {
-            if (route) route(QStringLiteral("catDNew"));
+            if (route) route(CommandKey("catDNew"));
         };
     } else {
         const QStringList paths = selectedPaths();

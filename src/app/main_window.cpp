@@ -58,7 +58,6 @@
 #include "db/database.h"
 #include "db/preferences.h"
 #include "drawings/command_aliases.h"
-#include "drawings/command_table.h"
 #include "drawings/entity_tag.h"
 #include "drawings/layers.h"
 #include "drawings/properties.h"
@@ -69,6 +68,7 @@
 #include "reports/cable_schedule_export.h"
 #include "shell/app_folder.h"
 #include "shell/command_line.h"
+#include "shell/command_table.h"
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
 #include "shell/run_state.h"
@@ -95,10 +95,19 @@ const SnapMode kSnapModes[11] = {
 
 namespace {
 
+// A menu or toolbar entry: a key of the command table, or "-" for a separator.
+struct MenuItem {
+    consteval MenuItem(const char* k) : key(k) {
+        if (!sameKey(k, "-") && !isCommandKey(k)) throw "not a key of the command table";
+    }
+    bool separator() const { return sameKey(key, "-"); }
+    const char* key;
+};
+
 struct ToolBarDef {
     const char* name;
     const char* caption;
-    std::initializer_list<const char*> keys;  // "-" is a separator
+    std::initializer_list<MenuItem> keys;
     Qt::ToolBarArea area;
 };
 
@@ -198,7 +207,7 @@ const ToolBarDef kToolBars[] = {
 struct MenuDef {
     const char* name;
     const char* title;
-    std::initializer_list<const char*> keys;
+    std::initializer_list<MenuItem> keys;
 };
 
 const MenuDef kMenus[] = {
@@ -282,13 +291,11 @@ const MenuDef kMenus[] = {
 
 // Keys that act on an open document: off while no child window is active.
 const QStringList kDocumentKeys = {
-    QStringLiteral("catDSave"),        QStringLiteral("catDSaveAs"),
-    QStringLiteral("catDPageSetup"),   QStringLiteral("catDPrintPreview"),
-    QStringLiteral("catDPrint"),       QStringLiteral("catDUndo"),
-    QStringLiteral("catDRedo"),        QStringLiteral("catDCuttoClip"),
-    QStringLiteral("catDCopytoClip"),  QStringLiteral("catDPaste"),
-    QStringLiteral("catDExportImage"), QStringLiteral("catDRestart"),
-    QStringLiteral("catRSave"),        QStringLiteral("catRSaveAs"),
+    CommandKey("catDSave"),         CommandKey("catDSaveAs"),      CommandKey("catDPageSetup"),
+    CommandKey("catDPrintPreview"), CommandKey("catDPrint"),       CommandKey("catDUndo"),
+    CommandKey("catDRedo"),         CommandKey("catDCuttoClip"),   CommandKey("catDCopytoClip"),
+    CommandKey("catDPaste"),        CommandKey("catDExportImage"), CommandKey("catDRestart"),
+    CommandKey("catRSave"),         CommandKey("catRSaveAs"),
 };
 
 bool isDrawingBar(const QString& name) {
@@ -367,14 +374,18 @@ QAction* MainWindow::action(const QString& key) {
 
 void MainWindow::buildActions() {
     for (const CommandInfo& c : commandTable()) action(QString::fromLatin1(c.key));
-    for (const SnapMode& m : kSnapModes) action(QString::fromLatin1(m.key))->setCheckable(true);
-    action(QStringLiteral("catDAutoGrips"))->setCheckable(true);
-    action(QStringLiteral("catDAutoGrips"))->setChecked(true);
+    for (const SnapMode& m : kSnapModes) action(m.key.text())->setCheckable(true);
+    action(CommandKey("catDAutoGrips"))->setCheckable(true);
+    action(CommandKey("catDAutoGrips"))->setChecked(true);
     // The drawing's keys act on the active document whatever has the focus in the main
     // window (the command box, a pane, the drawing); a text field being edited keeps its own
     // Ctrl+C, Ctrl+Z, ... (it claims them before the shortcuts are looked at), except the
     // command box, which hands them on.
-    const std::pair<const char*, QList<QKeySequence>> kShortcuts[] = {
+    struct Shortcut {
+        CommandKey key;
+        QList<QKeySequence> sequences;
+    };
+    const Shortcut kShortcuts[] = {
         {"catDNew", {QKeySequence(Qt::CTRL | Qt::Key_N)}},
         {"catDOpen", {QKeySequence(Qt::CTRL | Qt::Key_O)}},
         {"catDSave", {QKeySequence(Qt::CTRL | Qt::Key_S)}},
@@ -386,13 +397,13 @@ void MainWindow::buildActions() {
         {"catDPaste", {QKeySequence(Qt::CTRL | Qt::Key_V)}},
         {"catDCuttoClip", {QKeySequence(Qt::CTRL | Qt::Key_X)}}};
     for (const auto& [key, shortcuts] : kShortcuts) {
-        QAction* a = action(QString::fromLatin1(key));
+        QAction* a = action(key);
         a->setShortcuts(shortcuts);
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);
     }
     // Exit acts through its own menu handler, not the router.
-    QAction* exit = action(QStringLiteral("catGExit"));
+    QAction* exit = action(CommandKey("catGExit"));
     exit->setShortcut(QKeySequence::Quit);
     exit->setMenuRole(QAction::QuitRole);
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -418,7 +429,7 @@ void MainWindow::buildPanes() {
     explorer_->route = [this](const QString& key) { RouteCMD(key); };
     explorer_->openDrawing = [this](const QString& path) { openFile(path); };
     explorer_->openReport = [this](const QString& path) { openFile(path); };
-    explorer_->billOfMaterials = [this] { RouteCMD(QStringLiteral("catGBillOfMaterials")); };
+    explorer_->billOfMaterials = [this] { RouteCMD(CommandKey("catGBillOfMaterials")); };
     explorer_->dataSheet = [this](const QString& key) {
         if (key == QLatin1String("DWGS_DB"))
             openDataSheet(SheetKind::Drawings);
@@ -429,15 +440,15 @@ void MainWindow::buildPanes() {
         else if (key == QLatin1String("P_JACKS_DATABASE"))
             openDataSheet(SheetKind::JackPositions);
     };
-    explorer_->conflictViewer = [this] { router_.route(QStringLiteral("catGResolveConflicts")); };
+    explorer_->conflictViewer = [this] { router_.route(CommandKey("catGResolveConflicts")); };
     cables_ = new CablesPane(s_.ui, this);
     cables_->start = [this] {
         // The drawing tips come back with every Start (unless the user turned them off).
         if (tips_) tips_->close();
         showTips(QStringLiteral("DRAW"));
-        RouteCMD(QStringLiteral("catWAddCables"));
+        RouteCMD(CommandKey("catWAddCables"));
     };
-    cables_->drawCables = [this] { RouteCMD(QStringLiteral("catWAddCables")); };
+    cables_->drawCables = [this] { RouteCMD(CommandKey("catWAddCables")); };
     commandLine_ = new CommandLinePane(s_.ui, s_.aliases, s_.log, this);
     addPane(explorer_, tr("Project Explorer"), Qt::RightDockWidgetArea);
     QDockWidget* pl = addPane(properties_, tr("Properties"), Qt::RightDockWidgetArea);
@@ -451,14 +462,14 @@ void MainWindow::buildPanes() {
     // Zoom and pan typed while a command waits run as view commands; the prompt goes on.
     commandLine_->transparentView = [this](const QString& text) {
         static const QHash<QString, QString> keys = {
-            {QStringLiteral("ZOOM"), QStringLiteral("catDWindow")},
-            {QStringLiteral("ZW"), QStringLiteral("catDWindow")},
-            {QStringLiteral("ZE"), QStringLiteral("catDExtents")},
-            {QStringLiteral("ZI"), QStringLiteral("catDZoomIn")},
-            {QStringLiteral("ZO"), QStringLiteral("catDZoomOut")},
-            {QStringLiteral("ZA"), QStringLiteral("catDAll")},
-            {QStringLiteral("ZP"), QStringLiteral("catDZoomPrevious")},
-            {QStringLiteral("PAN"), QStringLiteral("catDPan")}};
+            {QStringLiteral("ZOOM"), CommandKey("catDWindow")},
+            {QStringLiteral("ZW"), CommandKey("catDWindow")},
+            {QStringLiteral("ZE"), CommandKey("catDExtents")},
+            {QStringLiteral("ZI"), CommandKey("catDZoomIn")},
+            {QStringLiteral("ZO"), CommandKey("catDZoomOut")},
+            {QStringLiteral("ZA"), CommandKey("catDAll")},
+            {QStringLiteral("ZP"), CommandKey("catDZoomPrevious")},
+            {QStringLiteral("PAN"), CommandKey("catDPan")}};
         const QString key = keys.value(text);
         if (!key.isEmpty()) router_.route(key);
     };
@@ -481,11 +492,11 @@ void MainWindow::buildToolBars() {
         auto* bar = new QToolBar(tr(def.caption), this);
         bar->setObjectName(QString::fromLatin1(def.name));
         bar->setIconSize(QSize(20, 20));
-        for (const char* key : def.keys) {
-            if (QLatin1String(key) == QLatin1String("-"))
+        for (const MenuItem& item : def.keys) {
+            if (item.separator())
                 bar->addSeparator();
             else
-                bar->addAction(action(QString::fromLatin1(key)));
+                bar->addAction(action(QString::fromLatin1(item.key)));
         }
         // Two rows at the top: the file and view tools, then the drawing and wiring tools.
         if (bar->objectName() == QLatin1String("tbDWGSnap")) addToolBarBreak(Qt::TopToolBarArea);
@@ -530,11 +541,11 @@ void MainWindow::buildMenus() {
     for (const MenuDef& def : kMenus) {
         QMenu* menu = menuBar()->addMenu(tr(def.title));
         menu->setObjectName(QString::fromLatin1(def.name));
-        for (const char* key : def.keys) {
-            if (QLatin1String(key) == QLatin1String("-"))
+        for (const MenuItem& item : def.keys) {
+            if (item.separator())
                 menu->addSeparator();
             else
-                menu->addAction(action(QString::fromLatin1(key)));
+                menu->addAction(action(QString::fromLatin1(item.key)));
         }
         if (QLatin1String(def.name) == QLatin1String("mnuWindow")) {
             // Tabs or windows of their own, one of the two checked.
@@ -614,13 +625,13 @@ void MainWindow::buildMenus() {
     connect(calc, &QAction::triggered, this, [this] {
         s_.errors.guard(QStringLiteral("mnuCalc"), [this] { runCalculator(s_.ui, s_.settings); });
     });
-    tools->addAction(action(QStringLiteral("catPPrefs")));
+    tools->addAction(action(CommandKey("catPPrefs")));
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     QAction* tips = help->addAction(QIcon(QStringLiteral(":/icons/help-tips.svg")), tr("&Tips..."));
     tips->setObjectName(QStringLiteral("mnuTips"));
     connect(tips, &QAction::triggered, this, [this] { showTips(QStringLiteral("FIRST"), true); });
-    help->addAction(action(QStringLiteral("catGSystemCheck")));
+    help->addAction(action(CommandKey("catGSystemCheck")));
     QAction* about =
         help->addAction(QIcon(QStringLiteral(":/icons/help-about.svg")), tr("&About Tolvane"));
     about->setObjectName(QStringLiteral("mnuAbout"));
@@ -633,8 +644,8 @@ void MainWindow::buildMenus() {
 }
 
 void MainWindow::registerActions() {
-    auto on = [this](const char* key, CommandRouter::Action a) {
-        router_.setAction(QString::fromLatin1(key), std::move(a));
+    auto on = [this](CommandKey key, CommandRouter::Action a) {
+        router_.setAction(key, std::move(a));
     };
     on("catWTileH", [this] {
         // One row of windows side by side: each takes the full height.
@@ -761,7 +772,7 @@ void MainWindow::registerActions() {
     });
     on("catRWizard", [this] {
         // Making a report layout takes the right to make reports.
-        if (!router_.permitted(QStringLiteral("catRNew"))) return;
+        if (!router_.permitted(CommandKey("catRNew"))) return;
         const QString project = s_.run.currentProjectPath;
         const QString reports = appfolder::findNoCase(project, QStringLiteral("REPORTS"));
         const QString general = reports.isEmpty()
@@ -776,7 +787,7 @@ void MainWindow::registerActions() {
     });
     // Making bills is making reports: the wizard asks the permission of catRNew.
     on("catGBillOfMaterials", [this] {
-        if (!router_.permitted(QStringLiteral("catRNew"))) return;
+        if (!router_.permitted(CommandKey("catRNew"))) return;
         BillOfMaterialsWindow window(s_.ui, s_.run.appPath, db::connections(), this);
         window.setErrorHandler(&s_.errors);
         // The stock report opens filtered to the bill.
@@ -873,7 +884,7 @@ void MainWindow::openEquipmentLibrary() {
     window.setEventLog(&s_.log);
     window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
     window.activeDrawing = [this] { return activeDrawing(); };
-    window.openSignalTypes = [this] { RouteCMD(QStringLiteral("catLSignalTypes")); };
+    window.openSignalTypes = [this] { RouteCMD(CommandKey("catLSignalTypes")); };
     window.showBlockReadable = [this](const QString& block) {
         if (DrawingWindow* active = drawings_ ? drawings_->active() : nullptr)
             active->view().zoomToShow(
@@ -1072,18 +1083,18 @@ void MainWindow::load(const QString& argument) {
     });
     connect(drawings_, &DrawingWindows::drawingsChanged, this, [this] { explorer_->refresh(); });
     explorer_->newDrawing = [this] {
-        if (router_.permitted(QStringLiteral("catDNew"))) drawings_->createFromDefaultTemplate();
+        if (router_.permitted(CommandKey("catDNew"))) drawings_->createFromDefaultTemplate();
     };
     // The snap buttons show the running object snaps the user left, and set them.
     setSnapButtons(int(drawings_->snapModes()));
     for (const SnapMode& m : kSnapModes) {
-        if (QAction* a = actions_.value(QString::fromLatin1(m.key)))
+        if (QAction* a = actions_.value(m.key.text()))
             connect(a, &QAction::toggled, this,
                     [this] { drawings_->setSnapModes(unsigned(snapBits())); });
     }
-    if (QAction* grips = actions_.value(QStringLiteral("catDAutoGrips"))) {
+    if (QAction* grips = actions_.value(CommandKey("catDAutoGrips"))) {
         connect(grips, &QAction::toggled, this, [this](bool on) { drawings_->setAutoGrips(on); });
-        router_.setAction(QStringLiteral("catDAutoGrips"), [grips] { grips->toggle(); });
+        router_.setAction(CommandKey("catDAutoGrips"), [grips] { grips->toggle(); });
     }
     auto* where = new QLabel(this);
     where->setObjectName(QStringLiteral("lblCoordinates"));
@@ -1211,25 +1222,24 @@ void MainWindow::setWindowState(WindowState state) {
             if (const std::optional<bool> applies = reports_->commandEnabled(key)) on = *applies;
         it.value()->setEnabled(on && router_.available(key));
     }
-    action(QStringLiteral("catDProperties"))
+    action(CommandKey("catDProperties"))
         ->setText(report ? tr("Report Properties") : tr("Drawing Properties"));
-    action(QStringLiteral("catDNew"))->setText(tr("New Drawing"));
-    action(QStringLiteral("catDOpen"))->setText(tr("Open Drawing..."));
-    action(QStringLiteral("catDSave"))->setText(tr("Save Drawing"));
-    action(QStringLiteral("catDSaveAs"))->setText(tr("Save Drawing as"));
+    action(CommandKey("catDNew"))->setText(tr("New Drawing"));
+    action(CommandKey("catDOpen"))->setText(tr("Open Drawing..."));
+    action(CommandKey("catDSave"))->setText(tr("Save Drawing"));
+    action(CommandKey("catDSaveAs"))->setText(tr("Save Drawing as"));
 }
 
 int MainWindow::snapBits() const {
     int bits = 0;
     for (const SnapMode& m : kSnapModes)
-        if (QAction* a = actions_.value(QString::fromLatin1(m.key)); a && a->isChecked())
-            bits |= m.bit;
+        if (QAction* a = actions_.value(m.key.text()); a && a->isChecked()) bits |= m.bit;
     return bits;
 }
 
 void MainWindow::setSnapButtons(int bits) {
     for (const SnapMode& m : kSnapModes)
-        if (QAction* a = actions_.value(QString::fromLatin1(m.key))) a->setChecked(bits & m.bit);
+        if (QAction* a = actions_.value(m.key.text())) a->setChecked(bits & m.bit);
 }
 
 void MainWindow::updateAidButtons() {

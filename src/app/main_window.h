@@ -15,6 +15,7 @@
 #include "app/wiring/check_windows.h"
 #include "drawings/command_router.h"
 #include "equipment/library_access.h"
+#include "shell/command_table.h"
 #include "wiring/cable_assignment.h"
 
 class QToolButton;
@@ -66,7 +67,7 @@ enum class WindowState {
 
 // The object-snap modes of a drawing, one bit each.
 struct SnapMode {
-    const char* key;
+    CommandKey key;
     int bit;
 };
 extern const SnapMode kSnapModes[11];

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "projects/project_registry.h"
+#include "shell/command_table.h"
 #include "shell/error_handler.h"
 #include "shell/run_state.h"
 #include "ui/ui.h"
@@ -25,7 +26,7 @@ constexpr int kMissingRole = Qt::UserRole + 1;
 // Nodes that run a command of the router.
 struct RoutedNode {
     const char* key;
-    const char* command;
+    CommandKey command;
 };
 constexpr RoutedNode kRoutedNodes[] = {
     {"OPEN_DRAWING", "catDOpen"},
@@ -101,12 +102,11 @@ ProjectExplorer::ProjectExplorer(RunState& run, Ui& ui, projects::ProjectRegistr
     menu_->addActions({unlock_, viewPath_});
 
     connect(refresh_, &QAction::triggered, this,
-            [this] { routeOr(QStringLiteral("catPRefresh"), [this] { refresh(); }); });
+            [this] { routeOr(CommandKey("catPRefresh"), [this] { refresh(); }); });
     connect(removeMissing_, &QAction::triggered, this,
-            [this] { routeOr(QStringLiteral("catPDeleteMissing"), [this] { removeMissing(); }); });
-    connect(removeAll_, &QAction::triggered, this, [this] {
-        routeOr(QStringLiteral("catPClearDrawingList"), [this] { clearDrawings(); });
-    });
+            [this] { routeOr(CommandKey("catPDeleteMissing"), [this] { removeMissing(); }); });
+    connect(removeAll_, &QAction::triggered, this,
+            [this] { routeOr(CommandKey("catPClearDrawingList"), [this] { clearDrawings(); }); });
     connect(unlock_, &QAction::triggered, this,
             [this] { runGuarded(errors_, "mnuUnlock_Click", [this] { unlockSelected(); }); });
     connect(viewPath_, &QAction::triggered, this,
@@ -351,12 +351,12 @@ void ProjectExplorer::activate(const QString& key) {
         if (newDrawing)
             newDrawing();
         else if (route)
-            route(QStringLiteral("catDNew"));
+            route(CommandKey("catDNew"));
         return;
     }
     for (const RoutedNode& node : kRoutedNodes) {
         if (key == QLatin1String(node.key)) {
-            if (route) route(QString::fromLatin1(node.command));
+            if (route) route(node.command);
             return;
         }
     }

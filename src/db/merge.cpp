@@ -456,8 +456,12 @@ class RowMerger {
           owners_(std::move(owners)) {}
 
     void merge(DbKind kind, const DeliveredTable& t, bool created);
+    // The rows all merged tables hold, for the progress.
+    void setTotal(qint64 rows) { total_ = rows; }
 
   private:
+    // Tells the progress; throws Cancelled when it says stop.
+    void tell(const QString& table, qint64 tableRows);
     struct Existing {
         QString guid;
         QString key;
@@ -475,6 +479,8 @@ class RowMerger {
     DbId source_;
     Connections& from_;
     const MergeProgress& progress_;
+    qint64 total_ = 0;
+    qint64 mergedBefore_ = 0;  // rows of the tables merged before this one
     MergeReport& report_;
     // Per table (lower case): delivered key -> key in use, where they differ.
     QHash<QString, QHash<QString, QString>> remap_;
@@ -593,6 +599,14 @@ void RowMerger::setAside(const DeliveredTable& t, const std::vector<QString>& co
     run(target_, registry_, q);
     ++report_.conflicts;
     if (!report_.conflictTables.contains(t.name)) report_.conflictTables << t.name;
+}
+
+// Thrown out of the rows when the progress cancels the merge; its transaction rolls back.
+struct Cancelled {};
+
+void RowMerger::tell(const QString& table, qint64 tableRows) {
+    if (progress_ && !progress_({table, tableRows, mergedBefore_ + tableRows, total_}))
+        throw Cancelled{};
 }
 
 void RowMerger::merge(DbKind kind, const DeliveredTable& t, bool created) {
@@ -746,7 +760,7 @@ void RowMerger::merge(DbKind kind, const DeliveredTable& t, bool created) {
             values[i] = converted(read.value(int(i)), holds[i]);
         const QString ownKey = keyAt >= 0 ? values[keyAt].toString() : QString();
         const QString guid = guidAt >= 0 ? values[guidAt].toString().toLower() : QString();
-        if (progress_ && ++done % 5000 == 0) progress_(t.name, done);
+        if (++done % 5000 == 0) tell(t.name, done);
 
         for (size_t o = 0; o < owning.size(); ++o)
             ownValues[o] = values[size_t(owning[o].first)].toString().toLower();
@@ -823,7 +837,8 @@ void RowMerger::merge(DbKind kind, const DeliveredTable& t, bool created) {
         keysInUse.insert(key);
     }
     report_.inserted += inserted;
-    if (progress_) progress_(t.name, done);
+    tell(t.name, done);
+    mergedBefore_ += done;
     // The keys of this table changed: a child reads them again.
     for (auto it = keys_.begin(); it != keys_.end();)
         it = it.key().startsWith(t.name.toLower() + QLatin1Char('.')) ? keys_.erase(it) : ++it;
@@ -888,11 +903,28 @@ MergeReport mergeDatabase(DbId target, const QString& delivered, Connections& re
     Transaction tx(target, registry);
     updateStructure(target, registry, delivered, tables, report);
     RowMerger rows(target, registry, target, from, progress, report, owners);
+    std::vector<std::pair<const DeliveredTable*, bool>> merged;
     for (const DeliveredTable* t : mergeOrder(kind, tables)) {
         const bool created = report.addedTables.contains(t->name);
         // Tables without row identities are merged only when they are new here.
-        if (!created && !t->column(kGuidColumn)) continue;
-        rows.merge(kind, *t, created);
+        if (created || t->column(kGuidColumn)) merged.emplace_back(t, created);
+    }
+    if (progress) {
+        qint64 total = 0;
+        for (const auto& [t, created] : merged) {
+            QSqlQuery count = exec(
+                target, from,
+                QStringLiteral("select count(*) from %1").arg(quotedName(Engine::SQLite, t->name)));
+            if (count.next()) total += count.value(0).toLongLong();
+        }
+        rows.setTotal(total);
+    }
+    try {
+        for (const auto& [t, created] : merged) rows.merge(kind, *t, created);
+    } catch (const Cancelled&) {
+        MergeReport cancelled;
+        cancelled.cancelled = true;
+        return cancelled;  // the transaction rolls back
     }
     tx.commit();
     return report;

@@ -48,18 +48,29 @@ struct MergeReport {
     QStringList addedColumns;  // "table.column"
     QStringList addedIndexes;
     QStringList conflictTables;  // the tables that had rows set aside, in merge order
+    bool cancelled = false;      // stopped through its progress: nothing changed
     bool hadConflicts() const { return conflicts > 0; }
 };
 
+// Where a merge stands: the table being merged and its rows read so far, and the rows read of
+// every table against all the merge reads.
+struct MergeStep {
+    QString table;
+    qint64 tableRows = 0;
+    qint64 done = 0;
+    qint64 total = 0;
+};
 // Told as the rows of each table are merged (every few thousand rows, and at each table's end).
-using MergeProgress = std::function<void(const QString& table, qint64 rows)>;
+// Returning false cancels the merge: it is rolled back and reported as cancelled.
+using MergeProgress = std::function<bool(const MergeStep& step)>;
 
 // Merges the SQLite database file `delivered` into `target` of `registry`. The file is read
 // through a connection of its own; when it was made by an older Tolvane it is first brought to
 // this version's structure, so pass a copy (the update makes a replica) when the delivered file
 // must stay as it is. Throws DbError naming the file when it is no database, holds no Tolvane
 // database, is a database of another kind, or has a column whose kind differs from the one in
-// use; DbError for a failure of the database in use. In every such case nothing has changed.
+// use; DbError for a failure of the database in use. In every such case, and when the progress
+// cancels it, nothing has changed.
 MergeReport mergeDatabase(DbId target, const QString& delivered,
                           Connections& registry = connections(),
                           const MergeProgress& progress = {});

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "cad/cad_error.h"
-#include "drawings/command_table.h"
+#include "shell/command_table.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
 

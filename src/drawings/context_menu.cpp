@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "drawings/entity_tag.h"
+#include "shell/command_table.h"
 
 namespace tolvane {
 
@@ -13,13 +14,11 @@ using Does = ContextEntry::Does;
 // The entity's own actions: the commands a double-click on its kind would run, and those that
 // start from it.
 QList<ContextEntry> entityActions(const ContextTarget& t) {
-    const auto onIt = [](const char* text, const char* key) {
-        return ContextEntry{QString::fromLatin1(text), Does::RouteOnEntity,
-                            QString::fromLatin1(key)};
+    const auto onIt = [](const char* text, CommandKey key) {
+        return ContextEntry{QString::fromLatin1(text), Does::RouteOnEntity, key};
     };
-    const auto selected = [](const char* text, const char* key) {
-        return ContextEntry{QString::fromLatin1(text), Does::RouteOnSelection,
-                            QString::fromLatin1(key)};
+    const auto selected = [](const char* text, CommandKey key) {
+        return ContextEntry{QString::fromLatin1(text), Does::RouteOnSelection, key};
     };
     if (t.kind == tag::kind::Cable)
         return {onIt("Assign Cable", "catWAssignCable"),
@@ -55,17 +54,15 @@ QList<ContextEntry> contextEntries(const ContextTarget& t) {
     }
     if (!t.lastCaption.isEmpty())
         out << ContextEntry{QStringLiteral("Repeat ") + t.lastCaption, Does::Route,
-                            QStringLiteral("catDRestart")};
+                            CommandKey("catDRestart")};
     out << ContextEntry{QStringLiteral("Properties"), Does::RouteOnSelection,
-                        QStringLiteral("catDProperties")};
+                        CommandKey("catDProperties")};
     if (t.onEntity || t.hasSelection) {
         out << ContextEntry{};
         out << ContextEntry{QStringLiteral("Erase"), Does::RouteOnSelection,
-                            QStringLiteral("catDErase")}
-            << ContextEntry{QStringLiteral("Copy"), Does::RouteOnSelection,
-                            QStringLiteral("catDCopy")}
-            << ContextEntry{QStringLiteral("Move"), Does::RouteOnSelection,
-                            QStringLiteral("catDMove")};
+                            CommandKey("catDErase")}
+            << ContextEntry{QStringLiteral("Copy"), Does::RouteOnSelection, CommandKey("catDCopy")}
+            << ContextEntry{QStringLiteral("Move"), Does::RouteOnSelection, CommandKey("catDMove")};
     }
     return out;
 }

@@ -9,6 +9,8 @@
 #include <functional>
 #include <optional>
 
+#include "shell/command_table.h"
+
 namespace tolvane {
 
 namespace cad {
@@ -77,7 +79,7 @@ struct CommandContext {
 // entity of a creation command ("LAST"), the copies of a copy; empty when the user cancelled
 // (nothing changed then) or the command selects nothing.
 struct DrawingCommand {
-    const char* key;       // "catDLine"
+    CommandKey key;        // "catDLine"
     const char* caption;   // "Draw Line"
     const char* shortKey;  // "DLine"
     std::function<QStringList(Drawing&, Ui&, const CommandContext&)> run;

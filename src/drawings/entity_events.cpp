@@ -7,6 +7,7 @@
 #include "drawings/command_router.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
+#include "shell/command_table.h"
 #include "shell/settings_store.h"
 #include "ui/ui.h"
 
@@ -110,21 +111,21 @@ void EntityEvents::doubleClicked(Drawing& drawing, const QString& handle) {
     const QString kind = tag::kindOf(*e);
     if (kind == tag::kind::EquipmentBlock || kind == tag::kind::DABlock) {
         // The command names this block instead of asking for one.
-        runOn(drawing, handle, QStringLiteral("catWAssignSysNames"));
+        runOn(drawing, handle, CommandKey("catWAssignSysNames"));
     } else if (kind == tag::kind::Cable) {
         // The command assigns this cable instead of asking for cables.
-        runOn(drawing, handle, QStringLiteral("catWAssignCable"));
+        runOn(drawing, handle, CommandKey("catWAssignCable"));
     } else if (kind == tag::kind::Jack) {
         if (hasJackfields_ && hasJackfields_())
-            runOn(drawing, handle, QStringLiteral("catWAssignJack"));
+            runOn(drawing, handle, CommandKey("catWAssignJack"));
         else
             ui_.message(QStringLiteral("Please assign a Jack Field to the project."),
                         MsgButtons::Ok, MsgIcon::Information);
     } else if (kind == tag::kind::JBox || kind == tag::kind::Router) {
-        router_.route(QStringLiteral("catDEditAttrib"));
+        router_.route(CommandKey("catDEditAttrib"));
     } else if (kind == tag::kind::Pointer) {
         if (e->blockName.compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0)
-            runOn(drawing, handle, QStringLiteral("catWLinkPointer"));
+            runOn(drawing, handle, CommandKey("catWLinkPointer"));
     }
     // Cable numbers, furniture and untagged entities: nothing.
 }

@@ -151,22 +151,31 @@ void DatabaseUpdate::update(UpdateKind kind) {
     });
 }
 
-bool DatabaseUpdate::merge(db::DbId id, const QString& file, const QString& replica) {
+DatabaseUpdate::Merged DatabaseUpdate::merge(db::DbId id, const QString& file,
+                                             const QString& replica) {
     // The run's own connection to the file closes first; it opens again when next used.
     if (registry_.isBound(id) && registry_.boundTo(id).engine == db::Engine::SQLite &&
         QFileInfo(registry_.boundTo(id).path) == QFileInfo(file))
         registry_.close(id);
     db::Connections local;
     local.bind(id, db::ConnectionSpec::sqlite(file));
+    // A merge of some size shows its progress, and may be cancelled: nothing of it is kept.
     const db::MergeReport report =
-        db::mergeDatabase(id, replica, local, [this, &file](const QString& table, qint64 rows) {
-            if (rows >= 5000)
-                ui_.status(QStringLiteral("Updating %1: %2 (%3 rows)")
-                               .arg(QFileInfo(file).fileName(), table)
-                               .arg(rows));
+        db::mergeDatabase(id, replica, local, [this, &file](const db::MergeStep& step) {
+            if (step.total < 5000) return true;
+            return ui_.progress(
+                QStringLiteral("Updating %1: %2").arg(QFileInfo(file).fileName(), step.table),
+                step.done, step.total);
         });
+    ui_.progress(QString(), 0, 0);
     local.closeAll();
-    return !report.hadConflicts();
+    if (report.cancelled) {
+        ui_.message(QStringLiteral("The update of %1 was cancelled: it is as it was, and the "
+                                   "update is offered again at the next start.")
+                        .arg(QDir::toNativeSeparators(file)));
+        return Merged::Cancelled;
+    }
+    return report.hadConflicts() ? Merged::Conflicts : Merged::Clean;
 }
 
 void DatabaseUpdate::finish(const QString& delivered, const QString& updatedName) {
@@ -187,9 +196,13 @@ void DatabaseUpdate::mergeLibrary(UpdateKind kind, const QString& delivered) {
     const bool pm = kind == UpdateKind::ProjectManager;
     const QString inUse = pm ? db::pmFile(app_) : db::equipmentFile(app_);
     appfolder::copyOver(inUse, backupOf(inUse));
-    const bool clean = merge(pm ? db::DbId::PM : db::DbId::Equipment, inUse, replica);
+    const Merged merged = merge(pm ? db::DbId::PM : db::DbId::Equipment, inUse, replica);
     const QString database = QString::fromLatin1(t.database);
-    if (clean)
+    if (merged == Merged::Cancelled) {
+        QFile::remove(replica);
+        return;
+    }
+    if (merged == Merged::Clean)
         ui_.message(database + QStringLiteral(" was sychronized without conflicts."));
     else
         ui_.message(conflictLines(database + QStringLiteral(" had conflicts!"), app_, inUse),
@@ -221,7 +234,10 @@ void DatabaseUpdate::mergeProjects(const QString& delivered) {
     appfolder::copyOver(delivered, replica);
 
     const QString heading = QStringLiteral("The Project Database - %1 - ").arg(blank);
-    if (merge(db::DbId::Blank, blank, replica))
+    const auto cancelled = [&] { QFile::remove(replica); };
+    const Merged blankMerged = merge(db::DbId::Blank, blank, replica);
+    if (blankMerged == Merged::Cancelled) return cancelled();
+    if (blankMerged == Merged::Clean)
         ui_.message(heading + QStringLiteral("was sychronized without conflicts."));
     else
         ui_.message(conflictLines(heading + QStringLiteral("had conflicts!"), blank, blank),
@@ -240,7 +256,9 @@ void DatabaseUpdate::mergeProjects(const QString& delivered) {
         }
         appfolder::copyOver(file, backupOf(file));
         const QString projectHeading = QStringLiteral("The Project Database - %1- ").arg(p.name);
-        if (merge(db::DbId::Project, file, replica))
+        const Merged merged = merge(db::DbId::Project, file, replica);
+        if (merged == Merged::Cancelled) return cancelled();
+        if (merged == Merged::Clean)
             ui_.message(projectHeading + QStringLiteral("was sychronized without conflicts."));
         else
             ui_.message(

@@ -43,7 +43,8 @@ class DatabaseUpdate {
     void mergeLibrary(UpdateKind kind, const QString& delivered);
     void mergeProjects(const QString& delivered);
     // Merges `replica` into the SQLite file `file` as database `id`; true without conflicts.
-    bool merge(db::DbId id, const QString& file, const QString& replica);
+    enum class Merged { Clean, Conflicts, Cancelled };
+    Merged merge(db::DbId id, const QString& file, const QString& replica);
     void finish(const QString& delivered, const QString& updatedName);
     void log(const QString& line);
 

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "db/schema.h"
+#include "shell/command_table.h"
 #include "shell/run_state.h"
 #include "shell/settings_store.h"
 #include "ui/ui.h"
@@ -22,13 +23,13 @@ const QString kLoginTitle = QStringLiteral("Login");
 const QString kUsersTitle = QStringLiteral("Users and Permissions");
 
 // Drawing keys that only change the view: every group may use them.
-const QStringList kViewingKeys = {QStringLiteral("catDPan"),          QStringLiteral("catDZoomIn"),
-                                  QStringLiteral("catDZoomOut"),      QStringLiteral("catDWindow"),
-                                  QStringLiteral("catDRegen"),        QStringLiteral("catDExtents"),
-                                  QStringLiteral("catDZoomPrevious"), QStringLiteral("catDAll")};
+const QStringList kViewingKeys = {CommandKey("catDPan"),          CommandKey("catDZoomIn"),
+                                  CommandKey("catDZoomOut"),      CommandKey("catDWindow"),
+                                  CommandKey("catDRegen"),        CommandKey("catDExtents"),
+                                  CommandKey("catDZoomPrevious"), CommandKey("catDAll")};
 
 // The keys only a user who administers may run.
-const QStringList kAdministratorKeys = {QStringLiteral("catPClearLock")};
+const QStringList kAdministratorKeys = {CommandKey("catPClearLock")};
 
 // The keys with a column of their own; the first matching entry wins, before the prefixes.
 struct KeyRule {

@@ -107,16 +107,28 @@ QRect ColumnFit::place(const Control& c) const {
     return it != placed_.cend() ? *it : rect(c.rect);
 }
 
-ColumnFit fitColumns(const ReportLayout& layout, RecordSource& rows, const RenderOptions& options) {
-    ColumnFit fit;
-    const Section& detail = layout.detail;
-    if (!detail.fitColumns || detail.columns > 1) return fit;
+namespace {
 
-    // The columns: bound fields side by side; fields stacked over each other share one.
+// The detail's bound fields that take part in its columns.
+QList<const Control*> boundOf(const Section& detail) {
     QList<const Control*> bound;
+    if (!detail.fitColumns || detail.columns > 1) return bound;
     for (const Control& c : detail.controls)
         if ((c.kind == ControlKind::Field || c.kind == ControlKind::CheckBox) && c.rect.width() > 0)
             bound << &c;
+    return bound;
+}
+
+}  // namespace
+
+bool fitsColumnsToRows(const ReportLayout& layout) {
+    return !boundOf(layout.detail).isEmpty();
+}
+
+ColumnFit fitColumns(const ReportLayout& layout, RecordSource& rows, const RenderOptions& options) {
+    ColumnFit fit;
+    // The columns: bound fields side by side; fields stacked over each other share one.
+    QList<const Control*> bound = boundOf(layout.detail);
     if (bound.isEmpty()) return fit;
     std::sort(bound.begin(), bound.end(),
               [](const Control* a, const Control* b) { return a->rect.left() < b->rect.left(); });

@@ -50,6 +50,9 @@ class ColumnFit {
     QList<int> widths_;
 };
 
+// Whether fitColumns reads the rows for the layout (else it returns the identity at once).
+bool fitsColumnsToRows(const ReportLayout& layout);
+
 // Reads the rows once and fits the detail's columns to them. The identity for a layout whose
 // detail does not ask for it or prints in several columns. Throws ReportError (the query).
 ColumnFit fitColumns(const ReportLayout& layout, RecordSource& rows, const RenderOptions& options);

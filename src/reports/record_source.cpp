@@ -104,9 +104,9 @@ void QueryRecordSource::start() {
         sql = QStringLiteral("select * from (%1\n) filtered where %2").arg(sql, filter_.condition);
     if (!registry_.isBound(*dbId))
         throw ReportError(QStringLiteral("the %1 is not open").arg(db::dbTitle(*dbId)));
+    ranSql_ = db::dialect::fromJet(engine, sql);
     try {
-        query_ = std::make_unique<db::ReadOnlyQuery>(*dbId, db::dialect::fromJet(engine, sql),
-                                                     registry_);
+        query_ = std::make_unique<db::ReadOnlyQuery>(*dbId, ranSql_, registry_);
         for (const QVariant& v : filter_.values) query_->bind(v);
         query_->exec();
     } catch (const db::RefusedQuery& e) {
@@ -123,6 +123,21 @@ void QueryRecordSource::start() {
     fields_.clear();
     const QSqlRecord record = query_->sql().record();
     for (int i = 0; i < record.count(); ++i) fields_ << record.fieldName(i);
+}
+
+qint64 QueryRecordSource::count() {
+    if (!query_) return -1;
+    try {
+        db::ReadOnlyQuery counted(
+            *databaseForKey(data_.databaseKey),
+            QStringLiteral("select count(*) from (%1\n) counted").arg(ranSql_), registry_);
+        for (const QVariant& v : filter_.values) counted.bind(v);
+        counted.exec();
+        return counted.next() ? counted.value(0).toLongLong() : -1;
+    } catch (const db::DbError& e) {
+        throw ReportError(
+            QStringLiteral("the report's query cannot be run. %1").arg(e.description()));
+    }
 }
 
 bool QueryRecordSource::next() {

@@ -24,6 +24,8 @@ class RecordSource {
     virtual QVariant value(int column) const = 0;
     // The columns of the result, valid after start().
     virtual QStringList fields() const = 0;
+    // How many rows a pass reads, for progress: -1 when it is not known. Throws ReportError.
+    virtual qint64 count() { return -1; }
 };
 
 // Rows held in memory: generated reports, and tests.
@@ -35,6 +37,7 @@ class TableRecordSource : public RecordSource {
     bool next() override { return ++at_ < rows_.size(); }
     QVariant value(int column) const override { return rows_.value(at_).value(column); }
     QStringList fields() const override { return fields_; }
+    qint64 count() override { return rows_.size(); }
 
   private:
     QStringList fields_;
@@ -62,6 +65,8 @@ class QueryRecordSource : public RecordSource {
     bool next() override;
     QVariant value(int column) const override;
     QStringList fields() const override { return fields_; }
+    // Runs the query once more, counting its rows; valid after start().
+    qint64 count() override;
 
   private:
     DataControl data_;
@@ -69,6 +74,7 @@ class QueryRecordSource : public RecordSource {
     DataFilter filter_;
     std::unique_ptr<db::ReadOnlyQuery> query_;
     QStringList fields_;
+    QString ranSql_;  // the statement start() ran, filter included
 };
 
 // The columns replication adds to every table of databases made by the original program

@@ -141,6 +141,16 @@ Registry exportFolders(SettingsStore& store, const QString& report) {
 
 }  // namespace
 
+RenderOptions shownProgress(Ui& ui, const QString& text) {
+    RenderOptions options;
+    // An unknown total still moves the bar: it is always a little ahead of the rows read.
+    options.progress = [&ui, text](qint64 read, qint64 total) {
+        if (total == 0) return ui.progress(QString(), 0, 0);
+        return ui.progress(text, read, total > 0 ? total : read * 2);
+    };
+    return options;
+}
+
 QString ReportDocument::exportFolder() const {
     if (folders_.settings) {
         const QString last = exportFolders(*folders_.settings, name()).value();
@@ -163,9 +173,13 @@ bool ReportDocument::exportTo(ExportFormat format) {
     if (QFileInfo(path).suffix().isEmpty()) path += QLatin1Char('.') + info.suffix.toUpper();
     try {
         const auto source = rows();
-        exportReport(layout_->layout(), *source, format, path);
+        exportReport(layout_->layout(), *source, format, path,
+                     shownProgress(ui_, QStringLiteral("Exporting %1").arg(name())));
     } catch (const ReportError& e) {
         ui_.message(e.message(), MsgButtons::Ok, MsgIcon::Critical);
+        return false;
+    } catch (const RenderCancelled&) {
+        ui_.status(QStringLiteral("Export cancelled: nothing was written"));
         return false;
     }
     const QString folder = QFileInfo(path).absolutePath();

@@ -29,6 +29,10 @@ struct ReportFolders {
     SettingsStore* settings = nullptr;
 };
 
+// Render options whose progress shows on the user's progress display under text, with its
+// Cancel button, until the run is over.
+RenderOptions shownProgress(Ui& ui, const QString& text);
+
 class ReportDocument : public QObject {
     Q_OBJECT
   public:
@@ -75,8 +79,9 @@ class ReportDocument : public QObject {
 
     // Export: asks for the file (starting in the folder of this report's last export, else the
     // project folder) and writes the report in the format. Where it wrote is said on the status
-    // bar and in a message that offers to open the file or its folder. False when cancelled or
-    // when the export failed (said as "Error: " + reason).
+    // bar and in a message that offers to open the file or its folder. A long export shows its
+    // progress and may be cancelled, leaving no file. False when cancelled or when the export
+    // failed (said as "Error: " + reason).
     bool exportTo(ExportFormat format);
     // The folder the next export starts in.
     QString exportFolder() const;

@@ -15,12 +15,16 @@ class WindowSink : public PageSink {
     WindowSink(int from, int to, QList<RenderedPage>& out, bool counting)
         : from_(from), to_(to), out_(out), counting_(counting) {}
     void page(const RenderedPage& page) override {
+        last_ = page.number;
         if (page.number >= from_ && page.number <= to_) out_ << page;
         // A counting run goes on to the end; the others stop after the last page wanted.
         if (!counting_ && page.number >= to_) throw Enough{};
     }
 
+    int last() const { return last_; }
+
   private:
+    int last_ = 0;
     int from_, to_;
     QList<RenderedPage>& out_;
     bool counting_;
@@ -44,6 +48,13 @@ void PagePreview::renderAround(int n, bool counting) {
         const int total = renderReport(layout_, *source, sink, options_);
         if (counting) count_ = total;
     } catch (const Enough&) {
+    } catch (const RenderCancelled&) {
+        if (counting) {
+            if (pages.isEmpty()) throw;  // nothing to show
+            count_ = sink.last();
+            counted_ = false;
+        }
+        if (pages.isEmpty() && !kept_.isEmpty()) return;  // the pages shown before stay
     }
     kept_ = std::move(pages);
     first_ = from;

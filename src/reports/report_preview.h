@@ -1,7 +1,8 @@
 // The pages the preview shows, rendered on demand: the first run counts the pages and keeps the
 // first few; a page outside those kept is rendered again with its neighbours, and the run stops
 // as soon as they are in. Only a window of pages is ever held, whatever the report's length, and
-// the pages are kept as descriptions; the preview paints only the page it shows.
+// the pages are kept as descriptions; the preview paints only the page it shows. A long run shows
+// its progress through the options and may be cancelled: the pages reached so far stay.
 #pragma once
 
 #include <QList>
@@ -18,11 +19,15 @@ class PagePreview {
     // Pages kept around the one last asked for.
     static constexpr int kKept = 8;
 
-    // The layout is copied: the pages point into the copy. Throws ReportError (the query).
+    // The layout is copied: the pages point into the copy. Throws ReportError (the query), and
+    // RenderCancelled when the counting run was cancelled before its first page.
     PagePreview(ReportLayout layout, RowsFactory rows, RenderOptions options = {});
 
+    // The pages counted; fewer than the report has when the counting run was cancelled.
     int pageCount() const { return count_; }
-    // Page n (1-based, clamped to the pages there are). Throws ReportError.
+    bool counted() const { return counted_; }
+    // Page n (1-based, clamped to the pages there are), or the nearest page kept when a run to
+    // reach it was cancelled: see its number. Throws ReportError.
     const RenderedPage& page(int n);
     const ReportLayout& layout() const { return layout_; }
     // How many times the report was run (tests: pages are not rendered again needlessly).
@@ -35,6 +40,7 @@ class PagePreview {
     RowsFactory rows_;
     RenderOptions options_;
     int count_ = 0;
+    bool counted_ = true;
     int first_ = 1;  // number of kept_.front()
     QList<RenderedPage> kept_;
     int runs_ = 0;

@@ -370,12 +370,57 @@ class Paginator {
 
 }  // namespace
 
-int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
-                 const RenderOptions& options) {
+namespace {
+
+// The rows as every pass reads them, telling the run's progress as they go.
+class WatchedRows : public RecordSource {
+  public:
+    WatchedRows(RecordSource& rows, int passes, const RenderOptions& options)
+        : rows_(rows), passes_(passes), progress_(options.progress) {}
+    ~WatchedRows() override {
+        if (read_ >= kEvery) progress_(read_, 0);
+    }
+    void start() override { rows_.start(); }
+    bool next() override {
+        if (!rows_.next()) return false;
+        if (++read_ % kEvery == 0) {
+            if (total_ == 0) {
+                const qint64 count = rows_.count();
+                total_ = count < 0 ? -1 : count * passes_;
+            }
+            if (!progress_(read_, total_)) throw RenderCancelled{};
+        }
+        return true;
+    }
+    QVariant value(int column) const override { return rows_.value(column); }
+    QStringList fields() const override { return rows_.fields(); }
+    qint64 count() override { return rows_.count(); }
+
+  private:
+    static constexpr qint64 kEvery = 1000;
+    RecordSource& rows_;
+    const qint64 passes_;
+    const std::function<bool(qint64, qint64)>& progress_;
+    qint64 read_ = 0;
+    qint64 total_ = 0;  // 0 until asked for
+};
+
+int runPasses(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
+              const RenderOptions& options) {
     const ColumnFit fit = fitColumns(layout, rows, options);
     int count = 0;
     if (showsPageCount(layout)) count = Paginator(layout, fit, nullptr, options, 0).run(rows);
     return Paginator(layout, fit, &sink, options, count).run(rows);
+}
+
+}  // namespace
+
+int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
+                 const RenderOptions& options) {
+    if (!options.progress) return runPasses(layout, rows, sink, options);
+    const int passes = 1 + int(fitsColumnsToRows(layout)) + int(showsPageCount(layout));
+    WatchedRows watched(rows, passes, options);
+    return runPasses(layout, watched, sink, options);
 }
 
 int columnOfField(const QStringList& fields, const QString& name) {

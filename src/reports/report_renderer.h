@@ -73,7 +73,15 @@ class PageSink {
 struct RenderOptions {
     QLocale locale{};
     QDateTime now = QDateTime::currentDateTime();  // what date controls show
+    // Told of the rows read so far over every pass and of those all passes read (-1 when not
+    // known), once a report has read a thousand rows and every thousand rows after: long
+    // reports only; and once more with a total of 0 when such a run is over, however it ended.
+    // Returning false stops the run (RenderCancelled).
+    std::function<bool(qint64 read, qint64 total)> progress{};
 };
+
+// Thrown out of a run whose progress asked it to stop. Like a failure, it leaves no file.
+struct RenderCancelled {};
 
 // The column of a result that a bound field's name finds: without regard to case, and
 // "table.field" also finds "field", which is how most engines name the column of a qualified
@@ -81,8 +89,8 @@ struct RenderOptions {
 int columnOfField(const QStringList& fields, const QString& name);
 
 // Throws ReportError (the query, or a field the layout binds that the query lacks) before the
-// sink is begun. Returns the number of pages. A detail that fits its columns to its values
-// makes a first pass that only measures them.
+// sink is begun, RenderCancelled when options.progress stops it. Returns the number of pages. A
+// detail that fits its columns to its values makes a first pass that only measures them.
 int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
                  const RenderOptions& options = {});
 

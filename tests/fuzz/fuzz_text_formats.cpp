@@ -14,8 +14,8 @@
 #include "drawings/command_aliases.h"
 #include "equipment/csv.h"
 #include "equipment/library_exchange.h"
+#include "front/script_ui.h"
 #include "shell/command_line.h"
-#include "ui/script_ui.h"
 #include "ui/ui.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -8,9 +8,9 @@
 #include <functional>
 
 #include "app/drawing_view.h"
+#include "front/qt_ui.h"
 #include "gui_fixture.h"
 #include "shell/settings_store.h"
-#include "ui/qt_ui.h"
 
 using namespace tolvane;
 

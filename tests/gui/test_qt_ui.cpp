@@ -9,18 +9,18 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QToolButton>
-#include <QVBoxLayout>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
 
+#include "front/qt_ui.h"
 #include "gui_fixture.h"
-#include "ui/qt_ui.h"
 
 using namespace tolvane;
 

@@ -6,7 +6,7 @@
 #include <QTextStream>
 #include <memory>
 
-#include "ui/script_ui.h"
+#include "front/script_ui.h"
 
 namespace tolvane::test {
 

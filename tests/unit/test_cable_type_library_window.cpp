@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "app/cable_type_library_window.h"
+#include "front/widget_driver.h"
 #include "library_window_fixture.h"
-#include "ui/widget_driver.h"
 
 using namespace tolvane;
 using namespace tolvane::equipment;

@@ -8,8 +8,8 @@
 #include "cad/cad_error.h"
 #include "drawings/command_aliases.h"
 #include "drawings/command_router.h"
-#include "drawings/command_table.h"
 #include "script_fixture.h"
+#include "shell/command_table.h"
 #include "shell/error_handler.h"
 #include "shell/event_log.h"
 

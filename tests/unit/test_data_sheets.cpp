@@ -21,9 +21,9 @@
 #include "db/schema.h"
 #include "db_fixture.h"
 #include "equipment/manufacturers.h"
+#include "front/widget_driver.h"
 #include "script_fixture.h"
 #include "shell/run_state.h"
-#include "ui/widget_driver.h"
 
 using namespace tolvane;
 using test::ScriptedUser;

@@ -11,7 +11,7 @@
 #include "db/database.h"
 #include "db/read_only_sql.h"
 #include "db_fixture.h"
-#include "ui/script_ui.h"
+#include "front/script_ui.h"
 
 using namespace tolvane;
 using db::ConnectionSpec;

@@ -15,7 +15,7 @@ namespace {
 const DrawingCommand& command(const char* key) {
     for (const QList<DrawingCommand>* family : drawingCommandFamilies())
         for (const DrawingCommand& c : *family)
-            if (qstrcmp(c.key, key) == 0) return c;
+            if (qstrcmp(c.key.key(), key) == 0) return c;
     throw std::runtime_error(key);
 }
 

@@ -18,13 +18,13 @@
 #include "cad/dxf.h"
 #include "db/setup.h"
 #include "drawings/drawing_files.h"
+#include "front/widget_driver.h"
 #include "projects/drawing_registry.h"
 #include "projects/lock_admin.h"
 #include "projects/project_registry.h"
 #include "script_fixture.h"
 #include "shell/event_log.h"
 #include "shell/settings_store.h"
-#include "ui/widget_driver.h"
 
 using namespace tolvane;
 using projects::DrawingRegistry;

@@ -6,8 +6,8 @@
 #include <QTableView>
 
 #include "app/equipment_library_window.h"
+#include "front/widget_driver.h"
 #include "library_window_fixture.h"
-#include "ui/widget_driver.h"
 
 using namespace tolvane;
 using namespace tolvane::equipment;

@@ -11,11 +11,11 @@
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "drawings/standard_drawings.h"
+#include "front/script_ui.h"
 #include "jackfields/jack_assignment.h"
 #include "jackfields/jackfield_library.h"
 #include "jackfields/jackfield_project.h"
 #include "script_fixture.h"
-#include "ui/script_ui.h"
 
 using namespace tolvane;
 using namespace tolvane::jackfields;

@@ -263,22 +263,39 @@ TEST_P(MergeTest, WhatCannotBeMergedLeavesTheDatabaseInUseAsItWas) {
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         hash = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
     }
+    const auto unchanged = [&] {
+        EXPECT_EQ(rows(inUse, "select EquipmentID, EquipmentName from tblEquipment order by 1"),
+                  before);
+        EXPECT_FALSE(db::existingTables(DbId::Equipment, inUse).contains("tblracks"));
+        if (GetParam() == db::Engine::SQLite) {
+            inUse.closeAll();
+            QFile file(inUse.boundTo(DbId::Equipment).path);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256), hash);
+        }
+    };
     EXPECT_THROW(db::mergeDatabase(DbId::Equipment, deliveredFile, inUse,
-                                   [](const QString& table, qint64) {
-                                       if (table == "tblEquipment")
+                                   [](const db::MergeStep& step) {
+                                       if (step.table == "tblEquipment")
                                            throw db::DbError(DbId::Equipment, "stopped",
                                                              "by the test");
+                                       return true;
                                    }),
                  db::DbError);
-    EXPECT_EQ(rows(inUse, "select EquipmentID, EquipmentName from tblEquipment order by 1"),
-              before);
-    EXPECT_FALSE(db::existingTables(DbId::Equipment, inUse).contains("tblracks"));
-    if (GetParam() == db::Engine::SQLite) {
-        inUse.closeAll();
-        QFile file(inUse.boundTo(DbId::Equipment).path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256), hash);
-    }
+    unchanged();
+
+    // Cancelled by the user through the progress, after a table was merged: the same.
+    qint64 total = -1;
+    const db::MergeReport cancelled =
+        db::mergeDatabase(DbId::Equipment, deliveredFile, inUse, [&](const db::MergeStep& step) {
+            EXPECT_LE(step.done, step.total);
+            total = step.total;
+            return step.table != "tblEquipment";
+        });
+    EXPECT_TRUE(cancelled.cancelled);
+    EXPECT_EQ(cancelled.inserted, 0);
+    EXPECT_GT(total, 0);
+    unchanged();
 }
 
 // Two installations start with the same library: merging one into the other, into itself, or

@@ -9,9 +9,9 @@
 #include "db/preferences.h"
 #include "db/schema.h"
 #include "db_fixture.h"
+#include "front/widget_driver.h"
 #include "script_fixture.h"
 #include "shell/settings_store.h"
-#include "ui/widget_driver.h"
 
 using namespace tolvane;
 using test::ScriptedUser;

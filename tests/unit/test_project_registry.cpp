@@ -19,11 +19,11 @@
 #include "db/schema.h"
 #include "db/setup.h"
 #include "db_fixture.h"
+#include "front/widget_driver.h"
 #include "projects/project_registry.h"
 #include "script_fixture.h"
 #include "shell/event_log.h"
 #include "shell/settings_store.h"
-#include "ui/widget_driver.h"
 
 using namespace tolvane;
 using projects::ProjectRegistry;

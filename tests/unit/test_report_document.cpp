@@ -306,3 +306,32 @@ TEST(ReportPreview, PagesAreRenderedOnDemandAroundThePageAsked) {
     EXPECT_EQ(preview.runs(), 2);           // 9 brought its neighbours
     EXPECT_EQ(preview.page(50).number, 9);  // past the end: the last page
 }
+
+// A counting run cancelled half-way keeps the pages it reached, says the count is short, and the
+// pages it counted can still be shown; cancelled before its first page (while the columns are
+// measured), there is no preview.
+TEST(ReportPreview, CancelledCountKeepsThePagesReached) {
+    QList<QVariantList> rows;
+    for (int i = 1; i <= 3000; ++i) rows << QVariantList{QStringLiteral("C%1").arg(i)};
+    ReportLayout l = CableReport::layout();
+    l.page = PageSetup{12240, 5040, false, 720, 720, 720, 720};  // 12 rows a page: 250 pages
+    l.detail.fitColumns = true;  // a first pass that measures, and prints no page
+    const auto source = [&] {
+        return std::make_unique<TableRecordSource>(QStringList{"CableNO"}, rows);
+    };
+    bool cancelOnce = true;
+    RenderOptions options;
+    options.progress = [&](qint64 read, qint64 total) {
+        if (total == 0 || read < total - 1000 || !cancelOnce) return true;
+        cancelOnce = false;
+        return false;
+    };
+    PagePreview preview(l, source, options);
+    EXPECT_FALSE(preview.counted());
+    EXPECT_GT(preview.pageCount(), 100);
+    EXPECT_LT(preview.pageCount(), 250);
+    EXPECT_EQ(preview.page(1000).number, preview.pageCount());
+
+    options.progress = [](qint64, qint64 total) { return total == 0; };
+    EXPECT_THROW(PagePreview(l, source, options), RenderCancelled);
+}

@@ -265,3 +265,40 @@ TEST_F(ReportExport, FailuresLeaveNothingHalfWritten) {
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(),
               exportFormats().size());
 }
+
+// A long run tells its progress over every pass against a known total, ends the display however
+// it ends, and a cancel leaves the file as it was, as a failure does.
+TEST_F(ReportExport, LongRunsTellProgressAndCancelLeavesTheOldFile) {
+    QList<QVariantList> many;
+    for (int i = 1; i <= 5000; ++i)
+        many << QVariantList{QStringLiteral("C%1").arg(i), "Audio", 1.0, false};
+    TableRecordSource rows({"CableNO", "SignalType", "Length", "MultiCore"}, many);
+    QList<std::pair<qint64, qint64>> told;
+    RenderOptions options;
+    options.progress = [&](qint64 read, qint64 total) {
+        told << std::pair{read, total};
+        return true;
+    };
+    const QString path = dir_.filePath("long.pdf");
+    exportReport(cableList(), rows, ExportFormat::Pdf, path, options);
+    // The page count makes it two passes over 5000 rows: 1000, 2000, ... 10000, then the end.
+    ASSERT_EQ(told.size(), 11);
+    EXPECT_EQ(told.first(), (std::pair<qint64, qint64>(1000, 10000)));
+    EXPECT_EQ(told[9], (std::pair<qint64, qint64>(10000, 10000)));
+    EXPECT_EQ(told.last().second, 0);
+
+    QFile old(path);
+    old.open(QIODevice::WriteOnly);
+    old.write("old");
+    old.close();
+    told.clear();
+    options.progress = [&](qint64 read, qint64 total) {
+        told << std::pair{read, total};
+        return read < 7000;  // on the second pass, after pages were written
+    };
+    EXPECT_THROW(exportReport(cableList(), rows, ExportFormat::Pdf, path, options),
+                 RenderCancelled);
+    EXPECT_EQ(readText(path), "old");
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    EXPECT_EQ(told.last().second, 0);  // the display was ended
+}

@@ -538,6 +538,12 @@ TEST_P(ReportQueryOnEngine, RunsOnItsDatabaseAndRefusesBadQueriesWithTheReason) 
                   {QStringLiteral("CableNO like ?"), {QStringLiteral("A%")}}),
               (QStringList{"A1", "10.0", "A2", "15.0"}));
     EXPECT_EQ(run("select CableNO, Length from tblCables where CableNO = 'none'"), QStringList{});
+    // The count a long run's progress is measured against: filtered, parameters bound.
+    QueryRecordSource counted({QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"),
+                               "select CableNO from tblCables order by CableNO"},
+                              registry, {QStringLiteral("CableNO like ?"), {QStringLiteral("A%")}});
+    counted.start();
+    EXPECT_EQ(counted.count(), 2);
     const auto error = [&](const QString& sql,
                            const QString& key = QStringLiteral("PROJECT_SPECIFIC")) {
         try {

@@ -16,8 +16,8 @@
 #include "equipment/equipment_models.h"
 #include "equipment/manufacturers.h"
 #include "equipment/system_names.h"
+#include "front/widget_driver.h"
 #include "script_fixture.h"
-#include "ui/widget_driver.h"
 
 using namespace tolvane;
 using namespace tolvane::equipment;

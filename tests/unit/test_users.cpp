@@ -11,11 +11,11 @@
 #include "db/schema.h"
 #include "db/starter_library.h"
 #include "db_fixture.h"
+#include "front/widget_driver.h"
 #include "projects/users.h"
 #include "script_fixture.h"
 #include "shell/run_state.h"
 #include "shell/settings_store.h"
-#include "ui/widget_driver.h"
 
 using namespace tolvane;
 using projects::LoginOutcome;

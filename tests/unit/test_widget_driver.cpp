@@ -22,7 +22,7 @@
 #include <QVBoxLayout>
 #include <functional>
 
-#include "ui/widget_driver.h"
+#include "front/widget_driver.h"
 
 using tolvane::DriverError;
 using W = tolvane::WidgetDriver;

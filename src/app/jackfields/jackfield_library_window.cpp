@@ -19,9 +19,9 @@
 #include "app/physical_data_form.h"
 #include "app/widget_helpers.h"
 #include "equipment/pins.h"
+#include "front/widget_driver.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
-#include "ui/widget_driver.h"
 
 namespace tolvane {
 

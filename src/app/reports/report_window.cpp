@@ -178,6 +178,7 @@ void ReportPreviewPane::paint() {
     }
     try {
         const reports::RenderedPage& page = preview_->page(page_);
+        page_ = page.number;  // the nearest page kept, when the way to page_ was cancelled
         const int dpi = std::max(1, kScreenDpi * zoom_ / 100);
         image_ = reports::PageImageSink::paintPage(page, preview_->layout().page, dpi, painter_);
     } catch (const reports::ReportError& e) {
@@ -186,7 +187,9 @@ void ReportPreviewPane::paint() {
     }
     pageLabel_->setPixmap(QPixmap::fromImage(image_));
     pageBox_->setText(QString::number(page_));
-    pagesLabel_->setText(tr("of %1").arg(preview_->pageCount()));
+    pagesLabel_->setText(preview_->counted()
+                             ? tr("of %1").arg(preview_->pageCount())
+                             : tr("of %1 (counting was cancelled)").arg(preview_->pageCount()));
 }
 
 // ---- the window -------------------------------------------------------------------------
@@ -255,11 +258,15 @@ void ReportWindow::runPreview() {
     // A report that cannot run leaves the preview empty and says why.
     std::unique_ptr<reports::PagePreview> pages;
     try {
-        pages = std::make_unique<reports::PagePreview>(doc_->current(),
-                                                       [this] { return doc_->rows(); });
+        pages = std::make_unique<reports::PagePreview>(
+            doc_->current(), [this] { return doc_->rows(); },
+            reports::shownProgress(ui_, tr("Preparing the pages of %1").arg(doc_->name())));
     } catch (const reports::ReportError& e) {
         preview_->setPreview(nullptr);
         ui_.message(e.message(), MsgButtons::Ok, MsgIcon::Critical);
+    } catch (const reports::RenderCancelled&) {
+        preview_->setPreview(nullptr);
+        ui_.status(tr("Preview cancelled"));
     }
     if (pages) preview_->setPreview(std::move(pages));
     if (tabs_->currentIndex() != Preview) tabs_->setCurrentIndex(Preview);

@@ -21,6 +21,7 @@
 #include "drawings/command_router.h"
 #include "reports/report_error.h"
 #include "shell/app_folder.h"
+#include "shell/command_table.h"
 #include "shell/run_state.h"
 #include "ui/ui.h"
 
@@ -139,9 +140,14 @@ void ReportWindows::print(ReportWindow& window) {
     try {
         const auto rows = window.document().rows();
         reports::PagedDeviceSink sink(printer);
-        reports::renderReport(window.document().current(), *rows, sink);
+        reports::renderReport(
+            window.document().current(), *rows, sink,
+            reports::shownProgress(s_.ui, tr("Printing %1").arg(window.document().name())));
     } catch (const reports::ReportError& e) {
         s_.ui.message(e.message(), MsgButtons::Ok, MsgIcon::Critical);
+    } catch (const reports::RenderCancelled&) {
+        printer.abort();
+        s_.ui.status(tr("Printing cancelled"));
     }
 }
 
@@ -255,8 +261,8 @@ void ReportWindows::pageSetup(ReportWindow& window) {
 }
 
 void ReportWindows::registerActions() {
-    const auto on = [this](const char* key, CommandRouter::Action action) {
-        s_.router.setAction(QString::fromLatin1(key), std::move(action));
+    const auto on = [this](CommandKey key, CommandRouter::Action action) {
+        s_.router.setAction(key, std::move(action));
     };
     on("catRNew", [this] { open({}); });
     on("catROpen", [this] { openChosen(); });
@@ -282,13 +288,16 @@ void ReportWindows::registerActions() {
         if (ReportWindow* w = require()) w->document().layout().undoStack().redo();
     });
     // The exports, one key per format.
-    const std::pair<const char*, reports::ExportFormat> exports[] = {
-        {"catRExportExcel", reports::ExportFormat::Excel},
-        {"catRExportHTML", reports::ExportFormat::Html},
-        {"catRExportPDF", reports::ExportFormat::Pdf},
-        {"catRExportRTF", reports::ExportFormat::Rtf},
-        {"catRExportTXT", reports::ExportFormat::Text},
-        {"catRExportTIFF", reports::ExportFormat::Tiff}};
+    struct ExportKey {
+        CommandKey key;
+        reports::ExportFormat format;
+    };
+    const ExportKey exports[] = {{"catRExportExcel", reports::ExportFormat::Excel},
+                                 {"catRExportHTML", reports::ExportFormat::Html},
+                                 {"catRExportPDF", reports::ExportFormat::Pdf},
+                                 {"catRExportRTF", reports::ExportFormat::Rtf},
+                                 {"catRExportTXT", reports::ExportFormat::Text},
+                                 {"catRExportTIFF", reports::ExportFormat::Tiff}};
     for (const auto& [key, format] : exports) {
         on(key, [this, format = format] {
             if (ReportWindow* w = require()) w->document().exportTo(format);
@@ -296,23 +305,26 @@ void ReportWindows::registerActions() {
     }
     // The designer: the toolbox, then the commands on its selection.
     using reports::ControlKind;
-    const std::pair<const char*, std::optional<ControlKind>> tools[] = {
-        {"catRSelect", std::nullopt},
-        {"catRLabel", ControlKind::Label},
-        {"catRField", ControlKind::Field},
-        {"catRCheckbox", ControlKind::CheckBox},
-        {"catRImage", ControlKind::Picture},
-        {"catRLine", ControlKind::Line},
-        {"catRBox", ControlKind::Rectangle},
-        {"catRShape", ControlKind::Rectangle},
-        {"catRPageNumber", ControlKind::PageNumber},
-        {"catRDate", ControlKind::Date}};
+    struct ToolKey {
+        CommandKey key;
+        std::optional<ControlKind> kind;
+    };
+    const ToolKey tools[] = {{"catRSelect", std::nullopt},
+                             {"catRLabel", ControlKind::Label},
+                             {"catRField", ControlKind::Field},
+                             {"catRCheckbox", ControlKind::CheckBox},
+                             {"catRImage", ControlKind::Picture},
+                             {"catRLine", ControlKind::Line},
+                             {"catRBox", ControlKind::Rectangle},
+                             {"catRShape", ControlKind::Rectangle},
+                             {"catRPageNumber", ControlKind::PageNumber},
+                             {"catRDate", ControlKind::Date}};
     for (const auto& [key, kind] : tools) {
         on(key, [this, kind = kind] {
             if (ReportDesigner* d = designer()) d->setTool(kind);
         });
     }
-    const auto designerKey = [this, on](const char* key, std::function<void(ReportDesigner&)> run) {
+    const auto designerKey = [this, on](CommandKey key, std::function<void(ReportDesigner&)> run) {
         on(key, [this, run = std::move(run)] {
             if (ReportDesigner* d = designer()) run(*d);
         });

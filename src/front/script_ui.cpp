@@ -1,5 +1,5 @@
 // Batch implementation of the Ui seam: answers from the script, transcript on stdout.
-#include "ui/script_ui.h"
+#include "front/script_ui.h"
 
 #include <QDialog>
 #include <QEvent>
@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <QWidget>
 
-#include "ui/widget_driver.h"
+#include "front/widget_driver.h"
 
 namespace tolvane {
 

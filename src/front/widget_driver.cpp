@@ -1,7 +1,7 @@
 // Drives and reads the controls of a window by object name for batch scripts. Every change
 // goes through the same doors a user's keyboard and mouse would: a control the user cannot
 // reach (disabled, hidden, read-only) is refused with a message that names it.
-#include "ui/widget_driver.h"
+#include "front/widget_driver.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -1,6 +1,6 @@
 // The desktop answers to the Ui seam: message boxes, input and file dialogs, the status bar
 // with its progress bar, and drawing prompts that wait in a nested event loop.
-#include "ui/qt_ui.h"
+#include "front/qt_ui.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -10,8 +10,8 @@
 #include <QVector>
 #include <functional>
 
+#include "front/widget_driver.h"
 #include "ui/ui.h"
-#include "ui/widget_driver.h"
 
 namespace tolvane {
 

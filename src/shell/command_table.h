@@ -1,11 +1,28 @@
-// The command keys the router knows, with their labels: the one table through which menus,
-// toolbars, the command line and double-clicks dispatch.
-#include "drawings/command_table.h"
+// The command keys: "cat" + category letter + name, compared case-sensitively. The one table
+// through which menus, toolbars, the command line and double-clicks dispatch, with each key's
+// label. Code names a key through CommandKey, which only a key of the table makes: a misspelt key
+// fails the build.
+#pragma once
+
+#include <QString>
+#include <span>
 
 namespace tolvane {
 
-namespace {
-const CommandInfo kCommands[] = {
+enum class CommandKind {
+    Action,    // runs its action on the active window
+    View,      // a view or window command: runs even while a drawing prompt waits
+    NoAction,  // accepted by the router; acts through its own menu or toolbar handler
+};
+
+struct CommandInfo {
+    const char* key;
+    const char* label;
+    CommandKind kind;
+};
+
+// clang-format off
+inline constexpr CommandInfo kCommandTable[] = {
     {"catDNew", "New Drawing", CommandKind::Action},
     {"catDOpen", "Open Drawing...", CommandKind::Action},
     {"catDSave", "Save Drawing", CommandKind::Action},
@@ -300,16 +317,36 @@ const CommandInfo kCommands[] = {
     {"catOSnapTangent", "Snap Tangent", CommandKind::NoAction},
     {"catOSnapIntersection", "Snap to Intersection", CommandKind::NoAction},
 };
-}  // namespace
+// clang-format on
 
-std::span<const CommandInfo> commandTable() {
-    return kCommands;
+constexpr bool sameKey(const char* a, const char* b) {
+    while (*a && *a == *b) ++a, ++b;
+    return *a == *b;
 }
 
-const CommandInfo* findCommand(const QString& key) {
-    for (const CommandInfo& c : kCommands)
-        if (key == QLatin1String(c.key)) return &c;
-    return nullptr;
+constexpr bool isCommandKey(const char* key) {
+    for (const CommandInfo& c : kCommandTable)
+        if (sameKey(c.key, key)) return true;
+    return false;
 }
+
+// A key of the command table, checked when the program is built.
+class CommandKey {
+  public:
+    // Not a constant expression (so the build stops here) for a key the table lacks.
+    consteval CommandKey(const char* key) : key_(key) {
+        if (!isCommandKey(key)) throw "not a key of the command table";
+    }
+    const char* key() const { return key_; }
+    QString text() const { return QString::fromLatin1(key_); }
+    operator QString() const { return text(); }
+
+  private:
+    const char* key_;
+};
+
+std::span<const CommandInfo> commandTable();
+// nullptr when the key is not known (exact, case-sensitive match).
+const CommandInfo* findCommand(const QString& key);
 
 }  // namespace tolvane
