@@ -153,6 +153,7 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
         // Escape drops the selection and grips as one step of its own.
         cad::UndoGroup step(window.drawing().undo());
         clearGripSet(window);
+        step.commit();
     };
     w->deleteSelection = [this](DrawingWindow& window) {
         // The key erases what is selected; with nothing selected it has nothing to do (the

@@ -1397,29 +1397,11 @@ void MainWindow::assignCables(DrawingWindow& window) {
         if (s_.ui.promptLine()) s_.ui.promptLine()->setPrompt({});
         return s_.ui.runModal(verify) == QDialog::Accepted;
     };
-    run.save = [&] { drawings_->save(window); };
+    run.save = [this](Drawing& d) {
+        if (DrawingWindow* w = drawings_->windowOf(d)) drawings_->save(*w);
+    };
     wiring::Pointers pointers = drawings_->pointers();
-    run.otherSide = [&](Drawing& d, const QString& pointer) {
-        return pointers.otherSide(d, pointer);
-    };
-    run.updateOtherSide = [&](Drawing& d, const QString& pointer,
-                              const wiring::AssignmentState& state) {
-        wiring::Pointers::Assigned a;
-        a.number = state.number;
-        a.cableId = state.cableId;
-        a.reassign = state.reassign;
-        a.signalType = state.signalType;
-        a.colorLine = prefs.flag(db::pref::CableColorLine, true);
-        a.colorText = prefs.flag(db::pref::CableColorText, true);
-        Drawing* partner = nullptr;
-        if (!pointers.updateOtherCable(d, pointer, a, &partner)) return false;
-        if (prefs.flag(db::pref::CableSaveEveryTime, false) && partner && partner != &d)
-            if (DrawingWindow* other = drawings_->windowOf(*partner)) {
-                s_.ui.history(QStringLiteral("Saving Document"), true);
-                drawings_->save(*other);
-            }
-        return true;
-    };
+    run.pointers = &pointers;
     window.setBusy(true);
     const auto notBusy = qScopeGuard([&window] { window.setBusy(false); });
     wiring::assignCables(window.drawing(), run);

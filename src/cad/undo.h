@@ -109,22 +109,31 @@ class UndoStack {
 // A listener that keeps an index of one space in step with undo and redo.
 UndoStack::Listener indexListener(const Document& doc, const Space& space, SpatialIndex& index);
 
-// One undo step for the changes made while it lives, however the scope is left. cancel()
-// takes back what was changed inside it so far (and nothing recorded before it).
+// One undo step for the changes made while it lives. Like a database transaction it is kept
+// only when committed: left any other way (a failure, a cancel, an early return) it takes back
+// what was changed inside it (and nothing recorded before it). cancel() takes them back at once.
 class UndoGroup {
   public:
     explicit UndoGroup(UndoStack& stack) : stack_(stack) {
         stack_.begin();
         mark_ = stack_.openChanges();
     }
-    ~UndoGroup() { stack_.end(); }
+    ~UndoGroup() {
+        if (!done_) stack_.rollBack(mark_);
+        stack_.end();
+    }
     UndoGroup(const UndoGroup&) = delete;
     UndoGroup& operator=(const UndoGroup&) = delete;
-    void cancel() { stack_.rollBack(mark_); }
+    void commit() { done_ = true; }
+    void cancel() {
+        stack_.rollBack(mark_);
+        done_ = true;
+    }
 
   private:
     UndoStack& stack_;
     size_t mark_ = 0;
+    bool done_ = false;
 };
 
 }  // namespace tolvane::cad

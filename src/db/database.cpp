@@ -585,10 +585,19 @@ Transaction::Transaction(DbId db, Connections& registry)
     if (!database_.transaction())
         throw registry.failure(db, QStringLiteral("cannot start a transaction"),
                                database_.lastError());
+    ++registry_.slots_[int(db_)].transactions;
 }
 
 Transaction::~Transaction() {
-    if (!done_) database_.rollback();
+    if (!done_) {
+        database_.rollback();
+        finish();
+    }
+}
+
+void Transaction::finish() {
+    done_ = true;
+    --registry_.slots_[int(db_)].transactions;
 }
 
 void Transaction::commit() {
@@ -598,16 +607,16 @@ void Transaction::commit() {
         while (!ok && registry_.retryWhenBusy(db_, database_.lastError())) ok = database_.commit();
     } catch (const Cancelled&) {
         database_.rollback();
-        done_ = true;
+        finish();
         throw;
     }
     if (!ok) {
         const QSqlError reason = database_.lastError();
         database_.rollback();
-        done_ = true;
+        finish();
         throw registry_.failure(db_, QStringLiteral("cannot save the changes"), reason);
     }
-    done_ = true;
+    finish();
 }
 
 RefusedQuery::RefusedQuery(DbId db, const QString& location, const QString& sql,

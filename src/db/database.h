@@ -117,6 +117,10 @@ class Connections {
     // throws Cancelled when the user chose Cancel; false for any other failure.
     bool retryWhenBusy(DbId id, const QSqlError& error) const;
 
+    // Write transactions (Transaction) open now on id. Nothing asks the user a question while
+    // one is open: the database would be held from everybody else until the answer.
+    int openTransactions(DbId id) const { return slots_[int(id)].transactions; }
+
     // A unique prefix for this registry's Qt connection names (several registries may live in
     // one process: tests, and the two users of a lock test).
     QString connectionName(DbId id) const;
@@ -145,12 +149,14 @@ class Connections {
     void withSoleAnnouncement(DbId id, const std::function<void()>& fn);
 
   private:
+    friend class Transaction;
     struct Slot {
         bool bound = false;
         bool lost = false;         // the next use opens the connection anew
         bool readingLost = false;  // the same for the reading connection
         ConnectionSpec connSpec;
         int readers = 0;           // open ReadOnlyQuery runs on the reading connection
+        int transactions = 0;      // open Transaction objects
         quint64 readingEpoch = 1;  // counts the reading connection's closings
     };
     QSqlDatabase open(DbId id, const QString& name, bool reading);
@@ -276,6 +282,7 @@ class Transaction {
     void commit();
 
   private:
+    void finish();
     Connections& registry_;
     DbId db_;
     QString location_;

@@ -145,11 +145,20 @@ void TableLock::release() {
         QMutexLocker guard(&heldMutex());
         heldHere().remove(heldKey());
     }
-    Query free(db_,
-               QStringLiteral("update %1 set %2 = ?, LOCKEDBY = ? where LOCKEDBY = ?")
-                   .arg(table_.table, table_.flagColumn),
-               registry_);
-    free.bind(false).bind(QStringLiteral("-")).bind(whoAmI_).exec();
+    // A lock given back must not be lost to a moment of contention: a database other users
+    // keep busy beyond the busy wait is tried twice more before the failure stands.
+    for (int attempt = 1;; ++attempt) {
+        Query free(db_,
+                   QStringLiteral("update %1 set %2 = ?, LOCKEDBY = ? where LOCKEDBY = ?")
+                       .arg(table_.table, table_.flagColumn),
+                   registry_);
+        try {
+            free.bind(false).bind(QStringLiteral("-")).bind(whoAmI_).exec();
+            return;
+        } catch (const DbError& e) {
+            if (attempt == 3 || e.refusal() != QLatin1String(kBusyRefusal)) throw;
+        }
+    }
 }
 
 void clearTableLock(const LockTable& table, DbId db, Connections& registry) {

@@ -134,6 +134,7 @@ QStringList DrawingClipboard::paste(Drawing& drawing, QPointF at) const {
             });
         }
     }
+    group.commit();
     return pasted;
 }
 

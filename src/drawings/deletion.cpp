@@ -155,6 +155,7 @@ DeletionResult validateDeletion(Drawing& drawing, const QStringList& handles,
     {
         cad::UndoGroup group(undo);
         for (const QString& h : erased) drawing.editor().erase(h);
+        group.commit();
     }
     undo.setRecording(true);
     return DeletionResult::Erased;

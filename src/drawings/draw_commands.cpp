@@ -52,7 +52,10 @@ QString drawPolyline(Drawing& drawing, Ui& ui) {
             group.cancel();
             return {};
         }
-        if (next.ended) return handle;
+        if (next.ended) {
+            group.commit();
+            return handle;
+        }
         if (next.option == close) {
             // Closing needs an area: at least three vertices.
             if (vertices.size() < 3) {
@@ -60,6 +63,7 @@ QString drawPolyline(Drawing& drawing, Ui& ui) {
                 continue;
             }
             drawing.editor().modify(handle, [](cad::Entity& e) { e.closed = true; });
+            group.commit();
             return handle;
         }
         if (next.option == undo) {
@@ -154,7 +158,9 @@ QString add(Drawing& drawing, std::optional<cad::Entity> e) {
     if (!e) return {};
     takeCurrentProperties(drawing, *e);
     cad::UndoGroup group(drawing.undo());
-    return drawing.editor().add(std::move(*e));
+    const QString added = drawing.editor().add(std::move(*e));
+    group.commit();
+    return added;
 }
 
 bool refuse(Ui& ui, const QString& why) {
@@ -511,6 +517,7 @@ const QList<DrawingCommand>& editingCommands() {
              }
              cad::UndoGroup group(d.undo());
              for (const QString& h : handles) d.editor().erase(h);
+             group.commit();
              return QStringList();
          }},
         {"catDMove", "Move", "DMove",

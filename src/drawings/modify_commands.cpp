@@ -83,6 +83,7 @@ QStringList array(Drawing& d, Ui& ui, const CommandContext& c) {
     QStringList out = handles;
     cad::UndoGroup group(d.undo());
     for (const QTransform& t : places) out << d.editor().copy(handles, t);
+    group.commit();
     return out;
 }
 
@@ -134,6 +135,7 @@ QStringList edgeCommand(Drawing& d, Ui& ui, const CommandContext& c, const char*
         }
         changed << replace(d, picked->first, r);
     }
+    group.commit();
     return changed;
 }
 
@@ -165,6 +167,7 @@ QStringList offset(Drawing& d, Ui& ui, const CommandContext& c) {
         }
         for (const cad::Entity& e : r.entities) copies << d.editor().add(e);
     }
+    group.commit();
     return copies;
 }
 
@@ -177,7 +180,9 @@ QStringList breakCommand(Drawing& d, Ui& ui, const CommandContext& c) {
     const cad::Reshaped r = cad::breakAt(*d.document().find(picked->first), (*p)[0], (*p)[1]);
     if (!r.ok()) return refuse(ui, r.error), QStringList();
     cad::UndoGroup group(d.undo());
-    return replace(d, picked->first, r);
+    const QStringList replaced = replace(d, picked->first, r);
+    group.commit();
+    return replaced;
 }
 
 // The crossing window's corners: the ends and vertices inside move, entities wholly inside move
@@ -208,6 +213,7 @@ QStringList stretch(Drawing& d, Ui& ui, const CommandContext& c) {
         if (cad::stretch(moved, around, by))
             d.editor().modify(e->handle, [&](cad::Entity& x) { x = moved; });
     }
+    group.commit();
     return handles;
 }
 
@@ -221,7 +227,9 @@ QStringList fillet(Drawing& d, Ui& ui, const CommandContext& c) {
     const cad::Reshaped r = cad::fillet(*e, *radius);
     if (!r.ok()) return refuse(ui, r.error), QStringList();
     cad::UndoGroup group(d.undo());
-    return replace(d, e->handle, r);
+    const QStringList replaced = replace(d, e->handle, r);
+    group.commit();
+    return replaced;
 }
 
 }  // namespace

@@ -142,6 +142,7 @@ QStringList editAttributes(Drawing& d, Ui& ui, const CommandContext& c) {
         for (size_t i = 0; i < insert.attributes.size() && i < size_t(rows.size()); ++i)
             if (!rows[int(i)].readOnly) insert.attributes[i].text = rows[int(i)].value;
     });
+    group.commit();
     if (!done) refuse(ui, QStringLiteral("Edit Attributes failed!"));
     return one(handle);
 }
@@ -182,6 +183,7 @@ QStringList createBlock(Drawing& d, Ui& ui, const CommandContext& c) {
     cad::Entity insert = cad::makeInsert(doc, blockName, (*base)[0]);
     takeCurrentProperties(d, insert);
     const QString handle = d.editor().add(std::move(insert));
+    group.commit();
     Q_EMIT d.blocksChanged();
     return one(handle);
 }

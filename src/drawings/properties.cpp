@@ -1343,7 +1343,7 @@ bool PropertyList::change(const QStringList& selection, const QString& name, con
                 });
                 if (!why.isEmpty()) break;
             }
-            if (!why.isEmpty()) step.cancel();
+            if (why.isEmpty()) step.commit();
         }
         if (!why.isEmpty()) return refuse(why);
         if (p.name == QLatin1String("PenStyle"))

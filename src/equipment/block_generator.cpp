@@ -329,7 +329,7 @@ QString BlockGenerator::generate(Drawing* drawing, const BlockRequest& request,
         return {};
     }
     cad::Document& doc = drawing->document();
-    const cad::UndoGroup group(drawing->undo());
+    cad::UndoGroup group(drawing->undo());
 
     if (prefs.displayPrefs)
         a_.ui.message(preferencesSummary(prefs, request.mode), MsgButtons::Ok,
@@ -371,6 +371,7 @@ QString BlockGenerator::generate(Drawing* drawing, const BlockRequest& request,
         tag::tagEntity(e, kind, QString::number(request.equipmentId));
         e.tooltip = tooltip(request.mode);
     });
+    group.commit();
     if (placed) placed(kind);
     return handle;
 }

@@ -17,9 +17,10 @@ Placement EquipmentPlacement::insertExisting(Drawing& drawing, const QString& bl
     }
     Placement placed;
     // The insert and its tag are one step to undo.
-    const cad::UndoGroup group(drawing.undo());
+    cad::UndoGroup group(drawing.undo());
     placed.handle = drawing.insertBlock(a_.ui, name);
     if (!placed.handle.isEmpty()) placed.kind = tagEquipment(drawing, placed.handle);
+    group.commit();
     return placed;
 }
 

@@ -219,8 +219,10 @@ void assignSystemNames(Drawing& drawing, const AssignSysNamesRun& run) {
     if (!lock.acquire()) return;
     SystemNames names(run.ui, run.registry);
     if (const auto model = names.validate(drawing.document().find(handle))) {
-        const cad::UndoGroup group(drawing.undo());
+        // The tag and what the window writes into the drawing are one step to undo.
+        cad::UndoGroup group(drawing.undo());
         if (equipmentTagged(drawing, handle, run)) run.openWindow(handle, *model);
+        group.commit();
     }
     lock.release();
 }

@@ -300,6 +300,7 @@ void ScriptUi::mouse(QWidget* window, const ScriptLine& line) {
 }
 
 const ScriptLine& ScriptUi::takeAnswer(const QString& what, const QStringList& verbs) {
+    if (onQuestion) onQuestion(what);
     if (next_ >= lines_.size())
         throw ScriptAbort(
             3, endLine(),

@@ -165,6 +165,9 @@ class ScriptUi : public Ui {
     bool atEnd() const { return next_ >= lines_.size(); }
     // The line number to report for an error at the end of the script.
     int endLine() const { return endLine_; }
+    // Told of every question (what it is) before its answer is taken from the script: tests
+    // look at the program's state while it waits on the user.
+    std::function<void(const QString& what)> onQuestion;
 
     // The window actions act on: the modal window running now, else the window the script
     // chose with `window NAME` while it stays open, else the host's active window.

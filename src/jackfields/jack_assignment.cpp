@@ -5,6 +5,7 @@
 
 #include "cad/cad_error.h"
 #include "cad/undo.h"
+#include "drawings/commit.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "jackfields/jackfield_project.h"
@@ -81,7 +82,7 @@ void assignJack(Drawing& drawing, const QString& jack, const db::JackfieldRecord
     const QString sheet =
         drawing.untitled() ? drawing.untitledName() : QFileInfo(drawing.path()).fileName();
 
-    db::Transaction tx(db::DbId::Project, registry);
+    Commit change(db::DbId::Project, registry, drawing.undo());
     // Positions the jack stood for before and no longer does are free again.
     QList<qint64> before;
     for (const QString& ref : {tag::ref2(*e), tag::ref3(*e)}) {
@@ -97,7 +98,6 @@ void assignJack(Drawing& drawing, const QString& jack, const db::JackfieldRecord
     db::JackPositionTable positions(registry);
     positions.mark(before, false, QString());
     positions.mark(tied, true, sheet);
-    cad::UndoGroup group(drawing.undo());
     drawing.editor().modify(jack, [&](cad::Entity& insert) {
         const auto set = [&insert](const QString& tag, const QString& value) {
             for (cad::Entity& a : insert.attributes)
@@ -120,12 +120,7 @@ void assignJack(Drawing& drawing, const QString& jack, const db::JackfieldRecord
         if (!tieA) tag::setRef2(insert, QString());
         if (!tieB) tag::setRef3(insert, QString());
     });
-    try {
-        tx.commit();
-    } catch (...) {
-        group.cancel();
-        throw;
-    }
+    change.commit();
 }
 
 }  // namespace tolvane::jackfields

@@ -7,6 +7,7 @@
 #include "cad/cad_error.h"
 #include "cad/undo.h"
 #include "db/preferences.h"
+#include "drawings/commit.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "jackfields/jack_assignment.h"
@@ -196,8 +197,7 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
     const QString sheet =
         drawing.untitled() ? drawing.untitledName() : QFileInfo(drawing.path()).fileName();
     QStringList built;
-    db::Transaction tx(db::DbId::Project, registry);
-    cad::UndoGroup group(drawing.undo());
+    Commit change(db::DbId::Project, registry, drawing.undo());
     // The positions of the jacks placed, marked as held on this sheet once the jacks stand.
     QList<qint64> held;
     db::JackPositionTable marks(registry);
@@ -208,7 +208,6 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
     try {
         for (const JackPlacement& p : layout) {
             if (!ui.progress(QStringLiteral("Building Jack Field"), done++, layout.size())) {
-                group.cancel();
                 ui.history(QStringLiteral("Building Jack Field cancelled: nothing was placed."));
                 return {};
             }
@@ -252,9 +251,8 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
         // the drawing goes back too, so that the two agree.
         try {
             marks.mark(held, true, sheet);
-            tx.commit();
+            change.commit();
         } catch (const std::exception&) {
-            group.cancel();
             built.clear();
         }
         ui.message(QStringLiteral("Errors Occurred. Operation Aborted"), MsgButtons::Ok,
@@ -262,7 +260,7 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
         return built;
     }
     marks.mark(held, true, sheet);
-    tx.commit();
+    change.commit();
     return built;
 }
 

@@ -6,6 +6,7 @@
 #include "cad/picking.h"
 #include "db/locks.h"
 #include "db/records/cables.h"
+#include "drawings/commit.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "equipment/cable_catalogue.h"
@@ -15,6 +16,7 @@
 #include "wiring/cable_drawing.h"
 #include "wiring/cable_numbers.h"
 #include "wiring/end_resolver.h"
+#include "wiring/pointers.h"
 
 namespace tolvane::wiring {
 
@@ -250,24 +252,14 @@ QString CableWriter::refusal(const CableSettings& s) {
     return {};
 }
 
-std::optional<qint64> CableWriter::write(const CableSettings& s, const QString& sheet,
-                                         const QString& createdBy) {
+std::optional<CableWriter::Plan> CableWriter::plan(const CableSettings& s) {
     if (const QString why = refusal(s); !why.isEmpty()) {
         ui_.message(why, MsgButtons::Ok, MsgIcon::Warning);
         return std::nullopt;
     }
-    if (s.coreId) {
-        // A free core of an existing multicore cable takes this cable's ends.
-        db::CoreRecord core;
-        core.id = s.coreId;
-        core.source = sourceOf(s);
-        core.destination = destinationOf(s);
-        core.integrator = s.integrator;
-        core.sheet = sheet;
-        db::CoreTable cores(registry_);
-        cores.assign(core);
-        return cores.parentOf(s.coreId).value_or(0);
-    }
+    Plan plan;
+    plan.settings = s;
+    if (s.coreId) return plan;  // a free core of an existing cable: no cores to build
 
     // A multicore type builds its cores.
     equipment::CableCatalogue catalogue(equipment::LibraryAccess(ui_, registry_));
@@ -284,15 +276,33 @@ std::optional<qint64> CableWriter::write(const CableSettings& s, const QString& 
                                  : std::nullopt;
     const std::optional<equipment::CableType> type =
         typeId ? catalogue.cableType(*typeId) : std::nullopt;
-    const bool multiCore = type && type->entry.multicore;
-    QList<equipment::CableCore> cores;
-    if (multiCore) {
+    plan.multiCore = type && type->entry.multicore;
+    if (plan.multiCore) {
         if (ui_.message(multicoreQuestion(), MsgButtons::YesNo, MsgIcon::Question,
                         QStringLiteral("Build Multi-core Structure")) != MsgButton::Yes)
             return std::nullopt;
-        cores = catalogue.cores(*typeId);
+        plan.cores = catalogue.cores(*typeId);
+    }
+    return plan;
+}
+
+qint64 CableWriter::write(const Plan& plan, const QString& sheet, const QString& createdBy) {
+    const CableSettings& s = plan.settings;
+    if (s.coreId) {
+        // A free core of an existing multicore cable takes this cable's ends.
+        db::CoreRecord core;
+        core.id = s.coreId;
+        core.source = sourceOf(s);
+        core.destination = destinationOf(s);
+        core.integrator = s.integrator;
+        core.sheet = sheet;
+        db::CoreTable cores(registry_);
+        cores.assign(core);
+        return cores.parentOf(s.coreId).value_or(0);
     }
 
+    const bool multiCore = plan.multiCore;
+    const QList<equipment::CableCore>& cores = plan.cores;
     db::CableTable cables(registry_);
     db::CableRecord row = recordOf(s, sheet);
     const QList<db::CableRecord> rows = cables.withNumber(row.number);
@@ -375,7 +385,9 @@ class Assignment {
     }
     const cad::Entity* insertNear(QPointF at, std::initializer_list<QPointF> offsets);
     bool flag(const QString& column, bool fallback) const { return prefs_.flag(column, fallback); }
-    void checkDuplicates(const QString& displayed, const QString& assoc);
+    // The texts elsewhere in the drawing that show the number already and that the user
+    // agrees to clear (asked for each).
+    QStringList duplicatesToClear(const QString& displayed, const QString& assoc);
     void updateTexts(const QString& handle, const QString& displayed);
 
     Drawing& drawing_;
@@ -389,19 +401,19 @@ const cad::Entity* Assignment::insertNear(QPointF at, std::initializer_list<QPoi
     return nullptr;
 }
 
-void Assignment::checkDuplicates(const QString& displayed, const QString& assoc) {
+QStringList Assignment::duplicatesToClear(const QString& displayed, const QString& assoc) {
     const QStringList own = assoc.split(QLatin1Char('|'));
-    QStringList same;
+    QStringList same, cleared;
     for (const cad::Entity& e : drawing_.space().entities)
         if (e.kind == cad::EntityKind::Text && e.text == displayed && !own.contains(e.handle))
             same << e.handle;
-    for (const QString& h : same) {
+    for (const QString& h : same)
         if (run_.ui.message(QStringLiteral("The cable number: %1 exists in this drawing. Do you "
                                            "want to clear it.")
                                 .arg(displayed),
                             MsgButtons::YesNo, MsgIcon::Question) == MsgButton::Yes)
-            drawing_.editor().modify(h, [](cad::Entity& e) { e.text = QStringLiteral("Cable#"); });
-    }
+            cleared << h;
+    return cleared;
 }
 
 void Assignment::updateTexts(const QString& handle, const QString& displayed) {
@@ -489,7 +501,7 @@ bool Assignment::assign(const QString& handle) {
         to->blockName.compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0;
     const QString toHandle = to->handle;  // entities may move while the cable is assigned
     if (pointer) {
-        destinationText = run_.otherSide ? run_.otherSide(drawing_, toHandle) : QString();
+        destinationText = run_.pointers ? run_.pointers->otherSide(drawing_, toHandle) : QString();
         if (destinationText.isEmpty()) {
             const cad::Entity* sheet =
                 drawing_.document().find(toHandle)->attribute(QStringLiteral("DSht"));
@@ -556,41 +568,52 @@ bool Assignment::assign(const QString& handle) {
         if (state.cancelled) return false;
     }
 
-    // The row and the drawing change together.
-    db::Transaction tx(db::DbId::Project, run_.registry);
-    cad::UndoGroup group(drawing_.undo());
-    try {
-        const std::optional<qint64> id = writer.write(
-            settings, sheet.isEmpty() ? drawing_.untitledName() : sheet, run_.userName);
-        if (!id) {
-            group.cancel();
-            return false;
-        }
-        state.cableId = *id;
-        state.signalType = settings.signalType;
-        state.number = settings.cableNumber();
-        const QString own = tag::assoc(*drawing_.document().find(handle));
-        checkDuplicates(state.number.displayed(), own);
+    // Every question before anything is written.
+    const std::optional<CableWriter::Plan> plan = writer.plan(settings);
+    if (!plan) return false;
+    const db::CableNumber number = settings.cableNumber();
+    const QStringList cleared =
+        duplicatesToClear(number.displayed(), tag::assoc(*drawing_.document().find(handle)));
 
-        log(QStringLiteral("Color NUmber"));
-        applySignalType(drawing_, handle, settings.signalType, flag(db::pref::CableColorLine, true),
-                        flag(db::pref::CableColorText, true), run_.registry);
-        drawing_.editor().modify(handle, [&](cad::Entity& e) {
-            tag::setRef1(e, QString::number(state.cableId));
-            if (state.reassign) tag::setRef2(e, QString::number(state.cableId));
-        });
-        log(QStringLiteral("Update cable text"));
-        updateTexts(handle, state.number.displayed());
-        if (pointer) {
-            log(QStringLiteral("update cable on other side"));
-            if (!run_.updateOtherSide || !run_.updateOtherSide(drawing_, toHandle, state))
-                ui.message(QStringLiteral("Unable to update other side of pointer"), MsgButtons::Ok,
-                           MsgIcon::Warning);
-        }
-        tx.commit();
-    } catch (...) {
-        group.cancel();
-        throw;
+    // Then the row and the drawing change together.
+    Commit change(db::DbId::Project, run_.registry, drawing_.undo());
+    state.cableId =
+        writer.write(*plan, sheet.isEmpty() ? drawing_.untitledName() : sheet, run_.userName);
+    state.signalType = settings.signalType;
+    state.number = number;
+    for (const QString& h : cleared)
+        drawing_.editor().modify(h, [](cad::Entity& e) { e.text = QStringLiteral("Cable#"); });
+
+    log(QStringLiteral("Color NUmber"));
+    applySignalType(drawing_, handle, settings.signalType, flag(db::pref::CableColorLine, true),
+                    flag(db::pref::CableColorText, true), run_.registry);
+    drawing_.editor().modify(handle, [&](cad::Entity& e) {
+        tag::setRef1(e, QString::number(state.cableId));
+        if (state.reassign) tag::setRef2(e, QString::number(state.cableId));
+    });
+    log(QStringLiteral("Update cable text"));
+    updateTexts(handle, state.number.displayed());
+    bool otherSideUpdated = true;
+    Drawing* partner = nullptr;
+    if (pointer) {
+        log(QStringLiteral("update cable on other side"));
+        const Pointers::Assigned assigned{state.number,
+                                          state.cableId,
+                                          state.reassign,
+                                          state.signalType,
+                                          flag(db::pref::CableColorLine, true),
+                                          flag(db::pref::CableColorText, true)};
+        otherSideUpdated = run_.pointers &&
+                           run_.pointers->updateOtherCable(drawing_, toHandle, assigned, &partner);
+    }
+    change.commit();
+    // Said and saved once the records are kept: nothing waits on the user inside the change.
+    if (!otherSideUpdated)
+        ui.message(QStringLiteral("Unable to update other side of pointer"), MsgButtons::Ok,
+                   MsgIcon::Warning);
+    if (partner && partner != &drawing_ && run_.save && flag(db::pref::CableSaveEveryTime, false)) {
+        ui.history(QStringLiteral("Saving Document"), true);
+        run_.save(*partner);
     }
     log(QStringLiteral("Cleaning up"));
     log(QStringLiteral("/Done Assigning Cable"));
@@ -630,7 +653,7 @@ int assignCables(Drawing& drawing, const AssignCablesRun& run) {
         ++assigned;
         if (prefs.flag(db::pref::CableSaveEveryTime, false) && run.save) {
             run.ui.history(QStringLiteral("Saving Document"), true);
-            run.save();
+            run.save(drawing);
         }
     }
     lock.release();

@@ -18,6 +18,7 @@
 #include "db/database.h"
 #include "db/preferences.h"
 #include "db/records/cable_number.h"
+#include "equipment/cable_catalogue.h"
 
 namespace tolvane {
 class Drawing;
@@ -26,6 +27,8 @@ class Ui;
 }  // namespace tolvane
 
 namespace tolvane::wiring {
+
+class Pointers;
 
 // What one assignment shares between the command and its two windows.
 struct AssignmentState {
@@ -119,11 +122,17 @@ class CableWriter {
     // one a cable in use holds already.
     QString refusal(const CableSettings& s);
 
-    // Writes the row (in the caller's transaction): a new one for a new number, the freed row
-    // of a reused number; a multicore type asks to build its cores first (No writes nothing).
-    // Returns the row's CableID, or nothing when it was not written.
-    std::optional<qint64> write(const CableSettings& s, const QString& sheet,
-                                const QString& createdBy);
+    // What writing the settings will do, asked before anything is written: a refusal is said
+    // (nothing then), and a multicore type asks to build its cores (No: nothing). Reads only.
+    struct Plan {
+        CableSettings settings;
+        bool multiCore = false;
+        QList<equipment::CableCore> cores;  // of a multicore type, to build
+    };
+    std::optional<Plan> plan(const CableSettings& s);
+    // Writes the planned row (in the caller's transaction): a new one for a new number, the
+    // freed row of a reused number, with the cores. Asks nothing. Returns the row's CableID.
+    qint64 write(const Plan& plan, const QString& sheet, const QString& createdBy);
 
     static QString multicoreQuestion();
 
@@ -153,13 +162,13 @@ struct AssignCablesRun {
     std::function<void(const ExistingAssignment&, AssignmentState&)> existing;
     // The cable-settings window, shown modally; true when confirmed (settings as confirmed).
     std::function<bool(CableSettings&, AssignmentState&)> verify;
-    // The destination string beyond a POINTER_D, "" when the other pointer cannot be found.
-    std::function<QString(Drawing&, const QString& pointer)> otherSide;
-    // Gives the cable beyond a POINTER_D the assigned cable's number; false when it could not.
-    std::function<bool(Drawing&, const QString& pointer, const AssignmentState& state)>
-        updateOtherSide;
-    // Saves the drawing ("CableSaveEverYtime").
-    std::function<void()> save;
+    // The pointer pairs of the open drawings: a cable ending at a POINTER_D is assigned
+    // through to the cable beyond its partner, which gets the same number. None: such a cable
+    // is refused as its other side cannot be found.
+    Pointers* pointers = nullptr;
+    // Saves an open drawing: the assigned cable's and its partner's when the preference
+    // "CableSaveEverYtime" asks for it.
+    std::function<void(Drawing&)> save;
 };
 
 // Assigns the picked cable, or each polyline the user selects, under the cable lock. Returns

@@ -1,5 +1,7 @@
 #include "wiring/cable_drawing.h"
 
+#include <QScopeGuard>
+
 #include "cad/picking.h"
 #include "db/preferences.h"
 #include "db/records/cable_number.h"
@@ -221,19 +223,13 @@ CableDrawer::Outcome CableDrawer::drawOne(const std::optional<Terminal>& termina
     // Everything the cable changes, an alias written at an end included, is one step; a
     // cable given up at any prompt takes all of it back.
     cad::UndoGroup group(drawing_.undo());
-    try {
-        const Outcome outcome =
-            options_.manualDraw && !terminal ? drawByHand() : drawPicked(terminal);
-        if (outcome == Outcome::Ended) {
-            group.cancel();
-            drawn_.clear();
-        }
-        return outcome;
-    } catch (...) {
-        group.cancel();
-        drawn_.clear();
-        throw;
+    auto forget = qScopeGuard([this] { drawn_.clear(); });
+    const Outcome outcome = options_.manualDraw && !terminal ? drawByHand() : drawPicked(terminal);
+    if (outcome != Outcome::Ended) {
+        group.commit();
+        forget.dismiss();
     }
+    return outcome;
 }
 
 CableDrawer::Outcome CableDrawer::drawPicked(const std::optional<Terminal>& terminal) {

@@ -34,39 +34,33 @@ bool moveGrip(Drawing& drawing, Ui& ui, EventLog* log, int userId, const QString
 
     cad::UndoGroup step(drawing.undo());
     cad::SpaceEditor editor = drawing.editor();
-    try {
-        editor.modify(handle, [&](cad::Entity& e) { e = std::move(moved); });
-        if (source || destination) {
-            // The end is read again at its new place (which may write an alias to the block
-            // found there), then the cable's text at that end follows the end.
-            db::Preferences row(registry);
-            row.load(userId);
-            EndResolver resolver(drawing, ui, log, {row.flag(db::pref::AutoAlias, false), 0.1},
-                                 registry);
-            const QString text = source ? resolver.source(to) : resolver.destination(to);
-            editor.modify(handle, [&](cad::Entity& e) {
-                if (source)
-                    tag::setSrc(e, text);
-                else
-                    tag::setDst(e, text);
+    editor.modify(handle, [&](cad::Entity& e) { e = std::move(moved); });
+    if (source || destination) {
+        // The end is read again at its new place (which may write an alias to the block
+        // found there), then the cable's text at that end follows the end.
+        db::Preferences row(registry);
+        row.load(userId);
+        EndResolver resolver(drawing, ui, log, {row.flag(db::pref::AutoAlias, false), 0.1},
+                             registry);
+        const QString text = source ? resolver.source(to) : resolver.destination(to);
+        editor.modify(handle, [&](cad::Entity& e) {
+            if (source)
+                tag::setSrc(e, text);
+            else
+                tag::setDst(e, text);
+        });
+        const int bar = assoc.indexOf(QLatin1Char('|'));
+        const QString number = bar < 0 ? QString() : source ? assoc.left(bar) : assoc.mid(bar + 1);
+        const cad::Entity* t = number.isEmpty() ? nullptr : drawing.document().find(number);
+        if (t && t->kind == cad::EntityKind::Text) {
+            const QPointF by = to - before;
+            editor.modify(number, [&](cad::Entity& e) {
+                e.start += by;
+                e.end += by;
             });
-            const int bar = assoc.indexOf(QLatin1Char('|'));
-            const QString number = bar < 0  ? QString()
-                                   : source ? assoc.left(bar)
-                                            : assoc.mid(bar + 1);
-            const cad::Entity* t = number.isEmpty() ? nullptr : drawing.document().find(number);
-            if (t && t->kind == cad::EntityKind::Text) {
-                const QPointF by = to - before;
-                editor.modify(number, [&](cad::Entity& e) {
-                    e.start += by;
-                    e.end += by;
-                });
-            }
         }
-    } catch (...) {
-        step.cancel();
-        throw;
     }
+    step.commit();
     return true;
 }
 

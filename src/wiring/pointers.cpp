@@ -88,6 +88,8 @@ bool Pointers::link(Drawing& first, const QString& sourceSide, Drawing& second,
                           {"JF", QString()},
                           {"COL", QString()}});
     });
+    firstGroup.commit();
+    secondGroup.commit();
     log(QStringLiteral("linkpointers succeeded"));
     return true;
 }
@@ -163,6 +165,7 @@ bool Pointers::updateOtherCable(Drawing& drawing, const QString& pointerD, const
                                   [&](cad::Entity& e) { e.text = a.number.displayed(); });
     }
     applySignalType(other, p->cable, a.signalType, a.colorLine, a.colorText, registry_);
+    group.commit();
     if (partnerDrawing) *partnerDrawing = &other;
     log(QStringLiteral("[UpdateOtherCable] Cleaning Up other side"));
     return true;

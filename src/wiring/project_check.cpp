@@ -373,8 +373,10 @@ bool ProjectCheck::correctText(const Finding& finding, Drawing& drawing) {
     const cad::Entity* text = drawing.document().find(finding.textHandle);
     if (!text || text->kind != cad::EntityKind::Text) return false;
     cad::UndoGroup group(drawing.undo());
-    return drawing.editor().modify(text->handle,
-                                   [&](cad::Entity& e) { e.text = finding.expectedText; });
+    const bool changed = drawing.editor().modify(
+        text->handle, [&](cad::Entity& e) { e.text = finding.expectedText; });
+    group.commit();
+    return changed;
 }
 
 }  // namespace tolvane::wiring

@@ -6,6 +6,7 @@
 #include <QTextStream>
 #include <memory>
 
+#include "db/database.h"
 #include "front/script_ui.h"
 
 namespace tolvane::test {
@@ -49,6 +50,14 @@ struct ScriptedUser {
     QTextStream stream;
     std::unique_ptr<ScriptUi> ui;
     QStringList lines() const { return transcript.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+    // From now on, the questions asked while a write transaction of the project database of
+    // registry is open go to askedWhileWriting: a user thinking holds the database from others.
+    void watchTransactions(const db::Connections& registry) {
+        ui->onQuestion = [this, &registry](const QString& what) {
+            if (registry.openTransactions(db::DbId::Project) > 0) askedWhileWriting << what;
+        };
+    }
+    QStringList askedWhileWriting;
 };
 
 }  // namespace tolvane::test

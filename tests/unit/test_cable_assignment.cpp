@@ -142,7 +142,9 @@ TEST_F(CableAssignment, AssignedCableAndItsExistingNumber) {
     const QString stale = drawing.editor().add(cad::Entity::textAt({50, 50}, "A-100", 0.25));
     AssignmentState state;
     ScriptedUser user("button Yes\n");
+    user.watchTransactions(registry);
     ASSERT_EQ(assign(user, cable.polyline, state), 1) << user.transcript.toStdString();
+    EXPECT_EQ(user.askedWhileWriting, QStringList());
     EXPECT_EQ(state.number.displayed(), "A-100");
     EXPECT_TRUE(user.transcript.contains(
         "The cable number: A-100 exists in this drawing. Do you want to clear it."));
@@ -298,7 +300,9 @@ TEST_F(CableAssignment, MulticoreCores) {
     const DrawnCable cable = drawCable(0);
     AssignmentState state;
     ScriptedUser no("button No\n");
+    no.watchTransactions(registry);
     EXPECT_EQ(assign(no, cable.polyline, state), 0);
+    EXPECT_EQ(no.askedWhileWriting, QStringList());
     EXPECT_TRUE(
         no.transcript.contains("MESSAGE [Yes/No] Build Multi-core Structure | This "
                                "function will create a cable entry for"));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "cad/editing.h"
 #include "cad/picking.h"
@@ -97,6 +98,7 @@ TEST(CadUndo, CancelledGroupTakesBackItsChanges) {
         }
         EXPECT_EQ(handles(f.model()), std::vector<QString>{a});
         EXPECT_EQ(f.doc.find(a)->start, QPointF(1, 0));  // the outer group's move stays
+        outer.commit();
     }
     EXPECT_EQ(f.undo.undoCount(), 2);
     ASSERT_TRUE(f.undo.undo());
@@ -109,6 +111,18 @@ TEST(CadUndo, CancelledGroupTakesBackItsChanges) {
     }
     EXPECT_EQ(handles(f.model()), std::vector<QString>{a});
     EXPECT_EQ(f.undo.undoCount(), 1);  // nothing left to make a step of
+
+    // A group left without a commit, by a failure or an early return, is cancelled.
+    try {
+        UndoGroup failing(f.undo);
+        f.move(a, {3, 3});
+        f.add(Entity::circle({5, 5}, 1));
+        throw std::runtime_error("failed half-way");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(handles(f.model()), std::vector<QString>{a});
+    EXPECT_EQ(f.doc.find(a)->start, QPointF(0, 0));
+    EXPECT_EQ(f.undo.undoCount(), 1);
 }
 
 // Entities brought to the front or sent to the back keep their handles and their order among

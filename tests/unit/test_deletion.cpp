@@ -92,7 +92,9 @@ class Deletion : public ::testing::Test {
 // and the cable's number texts are gone and the deletion cannot be undone.
 TEST_F(Deletion, YesToAllSettlesEveryKind) {
     ScriptedUser user("button YesToAll\n");
+    user.watchTransactions(registry);
     EXPECT_EQ(remove(user, {block, cable, jack, da}), DeletionResult::Erased);
+    EXPECT_EQ(user.askedWhileWriting, QStringList());
     EXPECT_EQ(questions(user), 1);
     EXPECT_EQ(systems(), "");
     EXPECT_EQ(cableRow(), "Deleted|Deleted|Deleted|Deleted|Deleted|1");

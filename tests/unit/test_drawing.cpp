@@ -151,6 +151,7 @@ TEST(Drawing, UnsavedMarkGoesWhenUndoReturnsToTheSavedState) {
         d.editor().move({line}, {0, 5});
         EXPECT_TRUE(d.modified());  // a step still open is a change already
         d.editor().move({line}, {0, 5});
+        step.commit();
     }
     EXPECT_TRUE(d.modified());
     d.undo().undo();

@@ -180,10 +180,7 @@ TEST_F(PointerLinks, AssignmentThroughThePair) {
     AssignmentState state;
     AssignCablesRun run(*user.ui, state, registry);
     run.picked = cableA;
-    run.otherSide = [&](Drawing& d, const QString& ptr) { return p.otherSide(d, ptr); };
-    run.updateOtherSide = [&](Drawing& d, const QString& ptr, const AssignmentState& s) {
-        return p.updateOtherCable(d, ptr, {s.number, s.cableId, s.reassign, s.signalType});
-    };
+    run.pointers = &p;
     ASSERT_EQ(assignCables(a, run), 1) << user.transcript.toStdString();
     db::Query row(db::DbId::Project, "select CableID, SRCSys, DestSYS, DestPin from tblCables",
                   registry);
@@ -206,10 +203,9 @@ TEST_F(PointerLinks, AssignmentThroughThePair) {
     b.editor().erase(pointerS);
     ScriptedUser told("button OK\nbutton OK\n");
     Pointers gone = pointers(*told.ui);
-    run.otherSide = [&](Drawing& d, const QString& ptr) { return gone.otherSide(d, ptr); };
     AssignCablesRun again(*told.ui, state, registry);
     again.picked = cableA;
-    again.otherSide = run.otherSide;
+    again.pointers = &gone;
     EXPECT_EQ(assignCables(a, again), 0);
     EXPECT_TRUE(
         told.transcript.contains("Unable to retrieve other pointer.\\nBe sure the "
