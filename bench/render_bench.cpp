@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "app/drawing_view.h"
+#include "app/drawing/drawing_view.h"
 #include "cad/picking.h"
 #include "cad/render.h"
 #include "cad/spatial_index.h"

@@ -18,7 +18,7 @@
 #include <functional>
 #include <string>
 
-#include "app/drawing_view.h"
+#include "app/drawing/drawing_view.h"
 #include "cad/render.h"
 #include "drawings/drawing.h"
 #include "front/qt_ui.h"

@@ -6,7 +6,7 @@
 #include <QFile>
 #include <cstdio>
 
-#include "app/application.h"
+#include "app/shell/application.h"
 #include "shell/command_line.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/tips_window.h"
+#include "app/shell/tips_window.h"
 #include "drawings/command_aliases.h"
 #include "equipment/csv.h"
 #include "equipment/library_exchange.h"

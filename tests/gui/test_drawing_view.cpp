@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/drawing_view.h"
+#include "app/drawing/drawing_view.h"
 #include "front/qt_ui.h"
 #include "gui_fixture.h"
 #include "shell/settings_store.h"

@@ -11,10 +11,10 @@
 #include <functional>
 
 #include "../unit/script_fixture.h"
-#include "app/drawing_view.h"
-#include "app/drawing_window.h"
-#include "app/drawing_windows.h"
-#include "app/main_window.h"
+#include "app/drawing/drawing_view.h"
+#include "app/drawing/drawing_window.h"
+#include "app/drawing/drawing_windows.h"
+#include "app/shell/main_window.h"
 #include "cad/dxf.h"
 #include "cad/editing.h"
 #include "cad/picking.h"

@@ -9,7 +9,7 @@
 #include <QtTest>
 
 #include "../unit/script_fixture.h"
-#include "app/style_windows.h"
+#include "app/drawing/style_windows.h"
 #include "drawings/drawing.h"
 #include "drawings/standard_drawings.h"
 

@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
-#include "app/block_browser.h"
-#include "app/drawing_view.h"
+#include "app/drawing/block_browser.h"
+#include "app/drawing/drawing_view.h"
 #include "cad/dxf.h"
 #include "cad/render.h"
 #include "drawings/drawing.h"

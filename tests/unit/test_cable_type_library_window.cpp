@@ -6,7 +6,7 @@
 #include <QTableView>
 #include <memory>
 
-#include "app/cable_type_library_window.h"
+#include "app/library/cable_type_library_window.h"
 #include "front/widget_driver.h"
 #include "library_window_fixture.h"
 

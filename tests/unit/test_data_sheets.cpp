@@ -15,9 +15,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/data_sheets.h"
-#include "app/grid_layout.h"
-#include "app/widget_helpers.h"
+#include "app/projects/data_sheets.h"
+#include "app/projects/grid_layout.h"
+#include "app/shell/widget_helpers.h"
 #include "db/schema.h"
 #include "db_fixture.h"
 #include "equipment/manufacturers.h"

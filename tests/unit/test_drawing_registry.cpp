@@ -13,8 +13,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
-#include "app/getting_started_window.h"
-#include "app/project_explorer.h"
+#include "app/projects/project_explorer.h"
+#include "app/shell/getting_started_window.h"
 #include "cad/dxf.h"
 #include "db/setup.h"
 #include "drawings/drawing_files.h"

@@ -9,9 +9,9 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 
-#include "app/choice_dialogs.h"
-#include "app/drawing_view.h"
-#include "app/drawing_window.h"
+#include "app/drawing/choice_dialogs.h"
+#include "app/drawing/drawing_view.h"
+#include "app/drawing/drawing_window.h"
 #include "cad/dxf.h"
 #include "drawings/block_insert.h"
 #include "script_fixture.h"

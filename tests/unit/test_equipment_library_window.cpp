@@ -5,7 +5,7 @@
 #include <QItemSelectionModel>
 #include <QTableView>
 
-#include "app/equipment_library_window.h"
+#include "app/library/equipment_library_window.h"
 #include "front/widget_driver.h"
 #include "library_window_fixture.h"
 

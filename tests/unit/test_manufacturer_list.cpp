@@ -7,7 +7,7 @@
 #include <QListView>
 #include <QWidget>
 
-#include "app/manufacturer_list.h"
+#include "app/library/manufacturer_list.h"
 #include "library_window_fixture.h"
 
 using namespace tolvane;

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/preferences_window.h"
+#include "app/shell/preferences_window.h"
 #include "db/preferences.h"
 #include "db/schema.h"
 #include "db_fixture.h"

@@ -15,7 +15,7 @@
 #include <exception>
 #include <iostream>
 
-#include "app/project_dialogs.h"
+#include "app/projects/project_dialogs.h"
 #include "db/schema.h"
 #include "db/setup.h"
 #include "db_fixture.h"

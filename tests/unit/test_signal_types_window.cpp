@@ -7,7 +7,7 @@
 #include <QTableView>
 #include <memory>
 
-#include "app/signal_types_window.h"
+#include "app/library/signal_types_window.h"
 #include "front/widget_driver.h"
 #include "library_window_fixture.h"
 

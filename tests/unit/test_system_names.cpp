@@ -7,7 +7,7 @@
 
 #include <QLineEdit>
 
-#include "app/system_name_window.h"
+#include "app/wiring/system_name_window.h"
 #include "db/schema.h"
 #include "db/starter_library.h"
 #include "db_fixture.h"

@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 
-#include "app/login_window.h"
-#include "app/users_window.h"
+#include "app/admin/login_window.h"
+#include "app/admin/users_window.h"
 #include "db/schema.h"
 #include "db/starter_library.h"
 #include "db_fixture.h"

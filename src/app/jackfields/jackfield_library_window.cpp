@@ -14,10 +14,10 @@
 #include <QStandardItemModel>
 #include <QVBoxLayout>
 
-#include "app/equipment_library_window.h"
-#include "app/manufacturer_list.h"
-#include "app/physical_data_form.h"
-#include "app/widget_helpers.h"
+#include "app/library/equipment_library_window.h"
+#include "app/library/manufacturer_list.h"
+#include "app/library/physical_data_form.h"
+#include "app/shell/widget_helpers.h"
 #include "equipment/pins.h"
 #include "front/widget_driver.h"
 #include "shell/error_handler.h"

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/widget_helpers.h"
+#include "app/shell/widget_helpers.h"
 #include "equipment/pins.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"

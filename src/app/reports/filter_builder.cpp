@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/widget_helpers.h"
+#include "app/shell/widget_helpers.h"
 #include "reports/report_error.h"
 
 namespace tolvane {

@@ -8,7 +8,7 @@
 #include <QSpinBox>
 
 #include "app/reports/design_canvas.h"
-#include "app/widget_helpers.h"
+#include "app/shell/widget_helpers.h"
 #include "ui/ui.h"
 
 namespace tolvane {

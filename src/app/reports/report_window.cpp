@@ -16,7 +16,7 @@
 
 #include "app/reports/filter_builder.h"
 #include "app/reports/report_designer.h"
-#include "app/widget_helpers.h"
+#include "app/shell/widget_helpers.h"
 #include "reports/report_error.h"
 #include "ui/ui.h"
 

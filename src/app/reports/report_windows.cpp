@@ -16,7 +16,7 @@
 
 #include "app/reports/report_designer.h"
 #include "app/reports/report_window.h"
-#include "app/widget_helpers.h"
+#include "app/shell/widget_helpers.h"
 #include "db/database.h"
 #include "drawings/command_router.h"
 #include "reports/report_error.h"
@@ -61,7 +61,7 @@ ReportWindow* ReportWindows::require() const {
 ReportWindow* ReportWindows::open(const QString& path, const QString& filter) {
     auto doc = std::make_unique<reports::ReportDocument>(
         s_.ui, db::connections(),
-        reports::ReportFolders{reportsFolder(), s_.run.currentProjectPath, s_.settings});
+        reports::ReportFolders{reportsFolder(), s_.run.currentProjectPath, &s_.settings});
     if (!path.isEmpty()) {
         // A layout already open comes to the front (with the filter asked for) instead of a
         // second window over the same file.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+#include "app/shell/app_services.h"
 #include "reports/report_exports.h"
 
 class QMdiArea;
@@ -24,15 +25,12 @@ class ReportDesigner;
 class ReportWindows : public QObject {
     Q_OBJECT
   public:
-    struct Services {
-        RunState& run;
-        Ui& ui;
+    // Each report's last export folder is remembered in the settings.
+    struct Services : AppServices {
         CommandRouter& router;
         QMdiArea& mdi;
         // The user's right to edit report layouts (the design tab); null: allowed.
         std::function<bool()> mayDesign;
-        // Where each report's last export went is remembered here; null: not remembered.
-        SettingsStore* settings = nullptr;
     };
     explicit ReportWindows(Services services, QObject* parent = nullptr);
 

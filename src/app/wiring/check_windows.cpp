@@ -9,7 +9,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/widget_helpers.h"
+#include "app/shell/widget_helpers.h"
 #include "shell/error_handler.h"
 #include "ui/ui.h"
 
