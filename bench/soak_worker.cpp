@@ -409,7 +409,7 @@ class Worker {
         place(d, "FN_JACK_D", {10, y + 4}, name, QString::number(kJackfield));
         s_.ui.prompts = {QStringLiteral("0,%1").arg(y), QStringLiteral("10,%1").arg(y + 4)};
         wiring::CableOptions options;
-        wiring::CableDrawer drawer(d, s_.ui, nullptr, options);
+        wiring::CableDrawer drawer(d, s_.ui, nullptr, options, db::connections());
         const bool drawn = drawer.drawOne() == wiring::CableDrawer::Outcome::Drawn;
         s_.ui.prompts.clear();
         if (!drawn || drawer.drawn().isEmpty()) {
@@ -435,17 +435,17 @@ class Worker {
                 QStringLiteral("held_check"),
                 {{"lock", db::cableLock().table},
                  {"holder", probe.holder()},
-                 {"number", wiring::displayedNumber(settings.prefix, settings.number)}});
+                 {"number", db::CableNumber(settings.prefix, settings.number).displayed()}});
             return true;
         };
         run.existing = [&](const wiring::ExistingAssignment& a, wiring::AssignmentState&) {
-            soakLog().write(QStringLiteral("existing"), {{"number", a.number}});
+            soakLog().write(QStringLiteral("existing"), {{"number", a.number.stored()}});
         };
         s_.ui.retriesLeft = kRetries;
         const int n = wiring::assignCables(d, run);
         if (n == 1)
             soakLog().write(QStringLiteral("assigned"), {{"cable_id", state.cableId},
-                                                         {"number", state.displayedNumber},
+                                                         {"number", state.number.displayed()},
                                                          {"path", d.path()}});
         else
             soakLog().write(QStringLiteral("assign_failed"), {{"path", d.path()}});
@@ -459,7 +459,7 @@ class Worker {
         const cad::Entity* e = d.document().find(handle);
         const QString id = tag::ref1(*e);
         soakLog().write(QStringLiteral("delete_begin"), {{"cable_id", id.toLongLong()}});
-        DeletionRun run(s_.ui);
+        DeletionRun run(s_.ui, db::connections());
         run.hideWarnings = true;
         const DeletionResult r = validateDeletion(d, {handle}, run);
         soakLog().write(r == DeletionResult::Erased ? QStringLiteral("deleted")

@@ -6,6 +6,7 @@
 
 #include "cad/editing.h"
 #include "cad/geometry.h"
+#include "db/records/cable_number.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 
@@ -128,7 +129,7 @@ QStringList DrawingClipboard::paste(Drawing& drawing, QPointF at) const {
             });
         } else if (kind == tag::kind::CableNo) {
             drawing.editor().modify(h, [&](cad::Entity& t) {
-                t.text = QStringLiteral("Cable #");
+                t.text = db::CableNumber::placeholder();
                 tag::setAssoc(t, mapped(tag::assoc(t)));
             });
         }

@@ -3,6 +3,9 @@
 #include <optional>
 
 #include "cad/undo.h"
+#include "db/records/cables.h"
+#include "db/records/jackfields.h"
+#include "db/records/systems.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "shell/app_error.h"
@@ -27,42 +30,6 @@ std::optional<qint64> recordNumber(const QString& reference) {
     const qint64 id = reference.trimmed().toLongLong(&ok);
     if (!ok || id < 0) return std::nullopt;
     return id;
-}
-
-void apply(const RecordChange& c, db::Connections& registry) {
-    switch (c.what) {
-        case RecordChange::DeleteSystem:
-            db::Query(db::DbId::Project, QStringLiteral("delete from tblSystems where SysID = ?"),
-                      registry)
-                .bind(c.id)
-                .exec();
-            break;
-        case RecordChange::ReleaseCable: {
-            // The row stays, so that its number can be given to the next cable drawn.
-            const QString deleted = QStringLiteral("Deleted");
-            db::Query q(db::DbId::Project,
-                        QStringLiteral("update tblCables set SRCSys = ?, DestSYS = ?, SRCPin = ?, "
-                                       "DestPin = ?, SRCLoc = ?, DESTLOc = ?, SRCConn = ?, "
-                                       "DESTConn = ?, Integrator = ?, Available = ? "
-                                       "where CableID = ?"),
-                        registry);
-            for (int i = 0; i < 9; ++i) q.bind(deleted);
-            q.bind(true).bind(c.id).exec();
-            break;
-        }
-        case RecordChange::ReleaseJack:
-            db::Query(db::DbId::Project,
-                      QStringLiteral("update tblJFRowCol set assigned = ?, Sheet = ?, SRC = ?, "
-                                     "dest = ? where RowColID = ?"),
-                      registry)
-                .bind(false)
-                .bind(QString())
-                .bind(QString())
-                .bind(QString())
-                .bind(c.id)
-                .exec();
-            break;
-    }
 }
 
 }  // namespace
@@ -163,7 +130,12 @@ DeletionResult validateDeletion(Drawing& drawing, const QStringList& handles,
         // Records the user agreed to before a Cancel stay changed; the entities stay drawn.
         try {
             db::Transaction tx(db::DbId::Project, run.registry);
-            for (const RecordChange& c : changes) apply(c, run.registry);
+            QList<qint64> ids[3];
+            for (const RecordChange& c : changes) ids[c.what] << c.id;
+            db::SystemTable(run.registry).remove(ids[RecordChange::DeleteSystem]);
+            // Cable rows stay, so that their numbers can be given to the next cables drawn.
+            db::CableTable(run.registry).releaseErased(ids[RecordChange::ReleaseCable]);
+            db::JackPositionTable(run.registry).releaseErased(ids[RecordChange::ReleaseJack]);
             tx.commit();
         } catch (const Cancelled&) {
             return DeletionResult::Cancelled;

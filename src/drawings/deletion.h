@@ -18,8 +18,7 @@ class EventLog;
 class Ui;
 
 struct DeletionRun {
-    DeletionRun(Ui& ui, db::Connections& registry = db::connections())
-        : ui(ui), registry(registry) {}
+    DeletionRun(Ui& ui, db::Connections& registry) : ui(ui), registry(registry) {}
     Ui& ui;
     db::Connections& registry;
     // The user's "Disable Warn on Delete": DA blocks, cables and jacks are settled as if the

@@ -10,28 +10,6 @@
 
 namespace tolvane::equipment {
 
-namespace {
-
-const QString kSelectSystems = QStringLiteral(
-    "select SysID, SysName, SysNum, Location, Elevation, Alias, Manufacturer, equipmentname, "
-    "EquipID from tblSystems");
-
-SystemRow systemRowOf(const db::Query& q) {
-    SystemRow r;
-    r.sysId = q.value(0).toLongLong();
-    r.name = q.value(1).toString();
-    r.number = q.value(2).toInt();
-    r.location = q.value(3).toString();
-    r.elevation = q.value(4).toString();
-    r.alias = q.value(5).toString();
-    r.manufacturer = q.value(6).toString();
-    r.equipmentName = q.value(7).toString();
-    r.equipId = q.value(8).toLongLong();
-    return r;
-}
-
-}  // namespace
-
 QString sysNumText(int number) {
     return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
 }
@@ -107,40 +85,23 @@ std::optional<BlockModel> SystemNames::validate(const cad::Entity* entity) {
 QStringList SystemNames::nameList(const BlockModel& model) {
     QStringList names;
     if (!model.type.isEmpty()) names << model.type;
-    db::Query q(db::DbId::Project,
-                QStringLiteral("select distinct SysName from tblSystems where SysName is not null "
-                               "order by SysName"),
-                registry_);
-    q.exec();
     // The names come distinct and sorted; only the model's type may stand twice, in any
     // letter case, since names are compared without regard to it.
-    while (q.next()) {
-        const QString name = q.value(0).toString();
+    for (const QString& name : db::SystemTable(registry_).names())
         if (!name.isEmpty() && name.compare(model.type, Qt::CaseInsensitive) != 0) names << name;
-    }
     return names;
 }
 
-QList<SystemRow> SystemNames::rowsOf(const QString& name) {
-    db::Query q(
-        db::DbId::Project,
-        kSelectSystems + QStringLiteral(" where lower(SysName) = lower(?) order by SysNum, SysID"),
-        registry_);
-    q.bind(name).exec();
-    QList<SystemRow> rows;
-    while (q.next()) rows << systemRowOf(q);
-    return rows;
+QList<db::SystemRecord> SystemNames::rowsOf(const QString& name) {
+    return db::SystemTable(registry_).named(name);
 }
 
-std::optional<SystemRow> SystemNames::row(qint64 sysId) {
-    db::Query q(db::DbId::Project, kSelectSystems + QStringLiteral(" where SysID = ?"), registry_);
-    q.bind(sysId).exec();
-    if (!q.next()) return std::nullopt;
-    return systemRowOf(q);
+std::optional<db::SystemRecord> SystemNames::row(qint64 sysId) {
+    return db::SystemTable(registry_).find(sysId);
 }
 
 int SystemNames::nextNumber(const QString& name) {
-    const QList<SystemRow> rows = rowsOf(name);
+    const QList<db::SystemRecord> rows = rowsOf(name);
     return rows.isEmpty() ? 1 : rows.last().number + 1;
 }
 
@@ -167,15 +128,15 @@ AssignOutcome SystemNames::assign(const SystemEntry& entry, const BlockModel& mo
         out.missing = SystemField::Alias;
     if (out.missing != SystemField::None) return out;
 
-    SystemRow row;
-    for (const SystemRow& r : rowsOf(e.name)) {
+    db::SystemRecord row;
+    for (const db::SystemRecord& r : rowsOf(e.name)) {
         if (r.number == number) {
             row = r;
             break;
         }
     }
     // The question comes before any write: no transaction waits for the user.
-    if (row.sysId != 0 &&
+    if (row.id != 0 &&
         ui_.message(existsQuestion(), MsgButtons::YesNo, MsgIcon::Question) != MsgButton::Yes)
         return out;
 
@@ -188,41 +149,19 @@ AssignOutcome SystemNames::assign(const SystemEntry& entry, const BlockModel& mo
     row.equipmentName = model.name;
     row.equipId = model.equipmentId;
 
+    // A row already stored is rewritten in place; otherwise a new row is added.
     db::Transaction t(db::DbId::Project, registry_);
-    // A row already stored is rewritten in place; otherwise a new row is added. Both
-    // statements take the fields in the same order.
-    const bool stored = row.sysId != 0;
-    db::Query q(db::DbId::Project,
-                stored ? QStringLiteral("update tblSystems set SysName = ?, SysNum = ?, "
-                                        "Location = ?, Elevation = ?, EquipID = ?, Alias = ?, "
-                                        "Manufacturer = ?, equipmentname = ? where SysID = ?")
-                       : QStringLiteral("insert into tblSystems (SysName, SysNum, Location, "
-                                        "Elevation, EquipID, Alias, Manufacturer, equipmentname) "
-                                        "values (?, ?, ?, ?, ?, ?, ?, ?)"),
-                registry_);
-    q.bind(row.name)
-        .bind(row.number)
-        .bind(row.location)
-        .bind(row.elevation)
-        .bind(row.equipId)
-        .bind(row.alias)
-        .bind(row.manufacturer)
-        .bind(row.equipmentName);
-    if (stored) q.bind(row.sysId);
-    q.exec();
-    if (!stored) {
-        db::Query key(db::DbId::Project,
-                      QStringLiteral("select max(SysID) from tblSystems where SysName = ? and "
-                                     "SysNum = ?"),
-                      registry_);
-        row.sysId = key.bind(row.name).bind(row.number).scalar().toLongLong();
-    }
+    db::SystemTable systems(registry_);
+    if (row.id != 0)
+        systems.update(row);
+    else
+        row.id = systems.insert(row);
     t.commit();
     out.written = row;
     return out;
 }
 
-bool writeSystemToInsert(Drawing& drawing, const QString& handle, const SystemRow& row) {
+bool writeSystemToInsert(Drawing& drawing, const QString& handle, const db::SystemRecord& row) {
     const auto write = [&row](cad::Entity& insert) {
         const auto set = [&insert](const char* tag, const QString& value) {
             for (cad::Entity& a : insert.attributes)
@@ -233,7 +172,7 @@ bool writeSystemToInsert(Drawing& drawing, const QString& handle, const SystemRo
         set("Location", row.location + QLatin1Char('.') + row.elevation);
         set("Alias", row.alias);
         insert.tooltip = row.equipmentName + QStringLiteral("\r\n") + fullName;
-        tag::setRef2(insert, QString::number(row.sysId));
+        tag::setRef2(insert, QString::number(row.id));
     };
     cad::Entity* insert = drawing.document().find(handle);
     if (!insert || insert->kind != cad::EntityKind::Insert) return false;

@@ -16,6 +16,7 @@
 #include "cad/document.h"
 #include "db/database.h"
 #include "db/preferences.h"
+#include "db/records/systems.h"
 
 namespace tolvane {
 class Ui;
@@ -23,19 +24,6 @@ class Drawing;
 }  // namespace tolvane
 
 namespace tolvane::equipment {
-
-// One row of tblSystems.
-struct SystemRow {
-    qint64 sysId = 0;
-    QString name;  // SysName
-    int number = 0;
-    QString location;
-    QString elevation;
-    QString alias;
-    QString manufacturer;  // the manufacturer's name
-    QString equipmentName;
-    qint64 equipId = 0;
-};
 
 // A number as names show it: two digits at least ("01", "10", "120").
 QString sysNumText(int number);
@@ -68,12 +56,12 @@ struct AssignOutcome {
     // The field that needs filling in (it gets the focus); None otherwise.
     SystemField missing = SystemField::None;
     // The row written; empty when nothing was (a missing field, or No to the question).
-    std::optional<SystemRow> written;
+    std::optional<db::SystemRecord> written;
 };
 
 class SystemNames {
   public:
-    explicit SystemNames(Ui& ui, db::Connections& registry = db::connections());
+    SystemNames(Ui& ui, db::Connections& registry);
 
     static QString notInsertMessage();
     static QString notEquipmentBlockMessage();
@@ -89,8 +77,8 @@ class SystemNames {
     // has, in order (each once).
     QStringList nameList(const BlockModel& model);
     // The units of a name, by number (letter case aside, as names are compared throughout).
-    QList<SystemRow> rowsOf(const QString& name);
-    std::optional<SystemRow> row(qint64 sysId);
+    QList<db::SystemRecord> rowsOf(const QString& name);
+    std::optional<db::SystemRecord> row(qint64 sysId);
     // The number a new unit of the name gets: one after the highest, 1 for a new name.
     int nextNumber(const QString& name);
 
@@ -108,7 +96,7 @@ class SystemNames {
 // The insert shows the assignment: "SysName" = name-number, "Location" = location.elevation,
 // "Alias" = alias, a tooltip with the model name over the system name, and DB_Ref_2 = the
 // row's key; one undoable change. False when the drawing has no such insert.
-bool writeSystemToInsert(Drawing& drawing, const QString& handle, const SystemRow& row);
+bool writeSystemToInsert(Drawing& drawing, const QString& handle, const db::SystemRecord& row);
 
 // catWAssignSysNames on one drawing. The unit's key is kept in the insert's tag, so an
 // equipment block without one (copied in from another drawing, or placed while its model was

@@ -13,46 +13,29 @@
 
 namespace tolvane::jackfields {
 
-QList<JackfieldRow> projectJackfields(db::Connections& registry) {
-    db::Query q(db::DbId::Project,
-                QStringLiteral("select JFID, JFSysName, JFSysID, JFRows, JFCols, RearConn from "
-                               "tblJF order by JFSysName, JFSysID"),
-                registry);
-    q.exec();
-    QList<JackfieldRow> out;
-    while (q.next())
-        out.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toLongLong(),
-                    q.value(3).toInt(), q.value(4).toInt(), q.value(5).toString()});
-    return out;
+QList<db::JackfieldRecord> projectJackfields(db::Connections& registry) {
+    return db::JackfieldTable(registry).all();
 }
 
-QStringList systemNames(const QList<JackfieldRow>& jackfields) {
+QStringList systemNames(const QList<db::JackfieldRecord>& jackfields) {
     QStringList names;
-    for (const JackfieldRow& jf : jackfields)
+    for (const db::JackfieldRecord& jf : jackfields)
         if (names.isEmpty() || names.last() != jf.sysName) names << jf.sysName;
     return names;
 }
 
-QList<JackPosition> positionsOf(qint64 jfid, db::Connections& registry) {
-    db::Query q(db::DbId::Project,
-                QStringLiteral("select RowColID, JFRow, JFCol, Sheet, assigned from tblJFRowCol "
-                               "where JFID = ? order by JFRow, RowColID"),
-                registry);
-    q.bind(jfid).exec();
-    QList<JackPosition> out;
-    while (q.next())
-        out.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
-                    q.value(3).toString(), q.value(4).toBool()});
+QList<db::JackPosition> positionsOf(qint64 jfid, db::Connections& registry) {
+    QList<db::JackPosition> out = db::JackPositionTable(registry).ofJackfield(jfid);
     // Columns count as numbers ("9" before "10").
-    std::stable_sort(out.begin(), out.end(), [](const JackPosition& a, const JackPosition& b) {
+    std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
         return a.row != b.row ? a.row < b.row : a.column.toLongLong() < b.column.toLongLong();
     });
     return out;
 }
 
-QStringList columnsOf(const QList<JackPosition>& positions) {
+QStringList columnsOf(const QList<db::JackPosition>& positions) {
     QStringList columns;
-    for (const JackPosition& p : positions)
+    for (const db::JackPosition& p : positions)
         if (!columns.contains(p.column)) columns << p.column;
     std::stable_sort(columns.begin(), columns.end(), [](const QString& a, const QString& b) {
         return a.toLongLong() < b.toLongLong();
@@ -62,12 +45,7 @@ QStringList columnsOf(const QList<JackPosition>& positions) {
 
 void removeJackfield(qint64 jfid, db::Connections& registry) {
     db::Transaction tx(db::DbId::Project, registry);
-    db::Query(db::DbId::Project, QStringLiteral("delete from tblJFRowCol where JFID = ?"), registry)
-        .bind(jfid)
-        .exec();
-    db::Query(db::DbId::Project, QStringLiteral("delete from tblJF where JFID = ?"), registry)
-        .bind(jfid)
-        .exec();
+    db::JackfieldTable(registry).remove(jfid);
     tx.commit();
 }
 
@@ -90,10 +68,10 @@ QString jackToAssign(Drawing& drawing, Ui& ui, const QString& picked, const QStr
     return e->handle;
 }
 
-void assignJack(Drawing& drawing, const QString& jack, const JackfieldRow& jf,
+void assignJack(Drawing& drawing, const QString& jack, const db::JackfieldRecord& jf,
                 const QString& column, bool showConnectors, db::Connections& registry) {
-    QList<JackPosition> used;
-    for (const JackPosition& p : positionsOf(jf.id, registry))
+    QList<db::JackPosition> used;
+    for (const db::JackPosition& p : positionsOf(jf.id, registry))
         if (p.column == column) used << p;
     const cad::Entity* e = drawing.document().find(jack);
     if (!e) throw cad::CadError(cad::WrongParameters, QStringLiteral("AssignJack"));
@@ -105,10 +83,6 @@ void assignJack(Drawing& drawing, const QString& jack, const JackfieldRow& jf,
         drawing.untitled() ? drawing.untitledName() : QFileInfo(drawing.path()).fileName();
 
     Commit change(db::DbId::Project, registry, drawing.undo());
-    db::Query mark(db::DbId::Project,
-                   QStringLiteral("update tblJFRowCol set assigned = ?, Sheet = ? where "
-                                  "RowColID = ?"),
-                   registry);
     // Positions the jack stood for before and no longer does are free again.
     QList<qint64> before;
     for (const QString& ref : {tag::ref2(*e), tag::ref3(*e)}) {
@@ -118,9 +92,12 @@ void assignJack(Drawing& drawing, const QString& jack, const JackfieldRow& jf,
     }
     if (tieA) before.removeAll(used[0].id);
     if (tieB) before.removeAll(used[1].id);
-    for (qint64 id : before) mark.bind(false).bind(QString()).bind(id).exec();
-    if (tieA) mark.bind(true).bind(sheet).bind(used[0].id).exec();
-    if (tieB) mark.bind(true).bind(sheet).bind(used[1].id).exec();
+    QList<qint64> tied;
+    if (tieA) tied << used[0].id;
+    if (tieB) tied << used[1].id;
+    db::JackPositionTable positions(registry);
+    positions.mark(before, false, QString());
+    positions.mark(tied, true, sheet);
     drawing.editor().modify(jack, [&](cad::Entity& insert) {
         const auto set = [&insert](const QString& tag, const QString& value) {
             for (cad::Entity& a : insert.attributes)

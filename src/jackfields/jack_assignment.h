@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "db/database.h"
+#include "db/records/jackfields.h"
 
 namespace tolvane {
 class Drawing;
@@ -17,37 +18,18 @@ class Ui;
 
 namespace tolvane::jackfields {
 
-// A jackfield of the project as the windows list it.
-struct JackfieldRow {
-    qint64 id = 0;
-    QString sysName;
-    qint64 number = 0;
-    int rows = 0;
-    int columns = 0;
-    QString rearConn;
-};
-
-// One jack position and whether a jack in some drawing stands for it.
-struct JackPosition {
-    qint64 id = 0;
-    QString row;
-    QString column;
-    QString sheet;
-    bool assigned = false;
-};
-
 // The project's jackfields by system name and number.
-QList<JackfieldRow> projectJackfields(db::Connections& registry = db::connections());
+QList<db::JackfieldRecord> projectJackfields(db::Connections& registry);
 // The distinct system names, in order.
-QStringList systemNames(const QList<JackfieldRow>& jackfields);
+QStringList systemNames(const QList<db::JackfieldRecord>& jackfields);
 // A jackfield's positions, row by row, columns in number order.
-QList<JackPosition> positionsOf(qint64 jfid, db::Connections& registry = db::connections());
+QList<db::JackPosition> positionsOf(qint64 jfid, db::Connections& registry);
 // The jackfield's column texts in number order.
-QStringList columnsOf(const QList<JackPosition>& positions);
+QStringList columnsOf(const QList<db::JackPosition>& positions);
 
 // Removes the jackfield and all its positions (positions first), in one transaction. Jacks
 // already drawn keep their references.
-void removeJackfield(qint64 jfid, db::Connections& registry = db::connections());
+void removeJackfield(qint64 jfid, db::Connections& registry);
 
 // The jack an assignment works on: the one double-clicked (`picked`), else the one entity
 // selected, else one the user picks after being told "Please select a Jack". "" when the
@@ -60,8 +42,7 @@ QString jackToAssign(Drawing& drawing, Ui& ui, const QString& picked, const QStr
 // tied (its key in the tag, its position marked with this sheet) only when the jack has the
 // row's attribute. One undo step and one transaction. Throws DbError or CadError with
 // nothing changed.
-void assignJack(Drawing& drawing, const QString& jack, const JackfieldRow& jf,
-                const QString& column, bool showConnectors,
-                db::Connections& registry = db::connections());
+void assignJack(Drawing& drawing, const QString& jack, const db::JackfieldRecord& jf,
+                const QString& column, bool showConnectors, db::Connections& registry);
 
 }  // namespace tolvane::jackfields

@@ -58,116 +58,80 @@ QString refusal(const JackfieldModel& model, const ProjectJackfield& jf) {
 }
 
 qint64 JackfieldProject::nextNumber(const QString& sysName) {
-    db::Query q(db::DbId::Project,
-                QStringLiteral("select max(JFSysID) from tblJF where JFSysName = ?"), registry_);
-    const QVariant last = q.bind(sysName).exec().scalar();
-    return last.isNull() ? 1 : last.toLongLong() + 1;
+    const std::optional<qint64> last = db::JackfieldTable(registry_).highestNumber(sysName);
+    return last ? *last + 1 : 1;
 }
 
 bool JackfieldProject::exists(const QString& sysName, qint64 number) {
-    db::Query q(db::DbId::Project,
-                QStringLiteral("select count(*) from tblJF where JFSysName = ? and JFSysID = ?"),
-                registry_);
-    return q.bind(sysName).bind(number).exec().scalar().toLongLong() > 0;
+    return db::JackfieldTable(registry_).find(sysName, number).has_value();
 }
 
 QStringList JackfieldProject::names() {
-    db::Query q(db::DbId::Project,
-                QStringLiteral("select distinct JFSysName from tblJF where JFSysName is not null "
-                               "order by JFSysName"),
-                registry_);
-    q.exec();
-    QStringList out;
-    while (q.next()) out << q.value(0).toString();
-    return out;
+    return db::JackfieldTable(registry_).names();
 }
 
 namespace {
-const QString kStored = QStringLiteral(
-    "select JFID, JackFieldID, JFSysName, JFSysID, JFLoc, JFEl, SignalType, RowStartLetter, "
-    "ColStartNo, JFRows, JFCols from tblJF");
-
-StoredJackfield storedOf(const db::Query& q) {
+StoredJackfield storedOf(const db::JackfieldRecord& r) {
     StoredJackfield s;
-    s.id = q.value(0).toLongLong();
-    s.modelId = q.value(1).toLongLong();
-    s.jf.sysName = q.value(2).toString();
-    s.jf.number = q.value(3).toLongLong();
-    s.jf.location = q.value(4).toString();
-    s.jf.elevation = q.value(5).toString();
-    s.jf.signalType = q.value(6).toString();
-    const QString start = q.value(7).toString();
-    s.jf.rowStart = start.isEmpty() ? QLatin1Char('A') : start.at(0);
-    s.jf.columnStart = q.value(8).toInt();
-    s.rows = q.value(9).toInt();
-    s.columns = q.value(10).toInt();
+    s.id = r.id;
+    s.modelId = r.modelId;
+    s.jf.sysName = r.sysName;
+    s.jf.number = r.number;
+    s.jf.location = r.location;
+    s.jf.elevation = r.elevation;
+    s.jf.signalType = r.signalType;
+    s.jf.rowStart = r.rowStartLetter.isEmpty() ? QLatin1Char('A') : r.rowStartLetter.at(0);
+    s.jf.columnStart = r.columnStart;
+    s.rows = r.rows;
+    s.columns = r.columns;
     return s;
 }
 }  // namespace
 
 QList<StoredJackfield> JackfieldProject::ofName(const QString& sysName) {
-    db::Query q(db::DbId::Project,
-                kStored + QStringLiteral(" where JFSysName = ? order by JFSysID, JFID"), registry_);
-    q.bind(sysName).exec();
     QList<StoredJackfield> out;
-    while (q.next()) out << storedOf(q);
+    for (const db::JackfieldRecord& r : db::JackfieldTable(registry_).named(sysName))
+        out << storedOf(r);
     return out;
 }
 
 std::optional<StoredJackfield> JackfieldProject::find(const QString& sysName, qint64 number) {
-    db::Query q(db::DbId::Project,
-                kStored + QStringLiteral(" where JFSysName = ? and JFSysID = ? order by JFID"),
-                registry_);
-    q.bind(sysName).bind(number).exec();
-    if (!q.next()) return std::nullopt;
-    return storedOf(q);
+    const std::optional<db::JackfieldRecord> r =
+        db::JackfieldTable(registry_).find(sysName, number);
+    if (!r) return std::nullopt;
+    return storedOf(*r);
 }
 
 qint64 JackfieldProject::assign(const JackfieldModel& model, const ProjectJackfield& jf) {
     db::Transaction tx(db::DbId::Project, registry_);
-    db::Query add(db::DbId::Project,
-                  QStringLiteral("insert into tblJF (JackFieldID, JFSysName, JFSysID, JFLoc, JFEl, "
-                                 "FrontConn, RearConn, JFRows, JFCols, SignalType, "
-                                 "RowStartLetter, ColStartNo) "
-                                 "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                  registry_);
-    add.bind(model.id)
-        .bind(jf.sysName)
-        .bind(jf.number)
-        .bind(jf.location)
-        .bind(jf.elevation)
-        .bind(model.frontConn)
-        .bind(model.rearConn)
-        .bind(model.rows)
-        .bind(model.columns)
-        .bind(jf.signalType)
-        .bind(QString(jf.rowStart))
-        .bind(jf.columnStart)
-        .exec();
-    const qint64 id = db::Query(db::DbId::Project,
-                                QStringLiteral("select JFID from tblJF where JFSysName = ? and "
-                                               "JFSysID = ? order by JFID desc"),
-                                registry_)
-                          .bind(jf.sysName)
-                          .bind(jf.number)
-                          .exec()
-                          .scalar()
-                          .toLongLong();
+    db::JackfieldRecord record;
+    record.modelId = model.id;
+    record.sysName = jf.sysName;
+    record.number = jf.number;
+    record.location = jf.location;
+    record.elevation = jf.elevation;
+    record.frontConn = model.frontConn;
+    record.rearConn = model.rearConn;
+    record.rows = model.rows;
+    record.columns = model.columns;
+    record.signalType = jf.signalType;
+    record.rowStartLetter = QString(jf.rowStart);
+    record.columnStart = jf.columnStart;
+    const qint64 id = db::JackfieldTable(registry_).insert(record);
     // Row by row, columns left to right.
-    db::Query position(db::DbId::Project,
-                       QStringLiteral("insert into tblJFRowCol (JFRowNumber, JFID, JFRow, JFCol, "
-                                      "assigned) values (?, ?, ?, ?, ?)"),
-                       registry_);
+    QList<db::JackPosition> positions;
     for (int r = 0; r < model.rows; ++r) {
         const QString letter = QChar(jf.rowStart.unicode() + r);
-        for (int k = 0; k < model.columns; ++k)
-            position.bind(r + 1)
-                .bind(id)
-                .bind(letter)
-                .bind(twoDigits(jf.columnStart + k))
-                .bind(false)
-                .exec();
+        for (int k = 0; k < model.columns; ++k) {
+            db::JackPosition p;
+            p.rowNumber = r + 1;
+            p.jackfieldId = id;
+            p.row = letter;
+            p.column = twoDigits(jf.columnStart + k);
+            positions << p;
+        }
     }
+    db::JackPositionTable(registry_).insert(positions);
     tx.commit();
     return id;
 }
@@ -219,29 +183,24 @@ QList<JackPlacement> buildLayout(int columns, QPointF origin, const BuildChoice&
 QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin,
                            const BuildChoice& choice, bool showConnectors,
                            db::Connections& registry) {
-    db::Query head(db::DbId::Project,
-                   QStringLiteral("select JFSysName, JFSysID, RearConn from tblJF where JFID = ?"),
-                   registry);
-    head.bind(jfid).exec();
-    if (!head.next()) return {};
-    const QString name =
-        head.value(0).toString() + QLatin1Char('-') + twoDigits(head.value(1).toLongLong());
-    const QString rear = head.value(2).toString();
+    const std::optional<db::JackfieldRecord> head = db::JackfieldTable(registry).find(jfid);
+    if (!head) return {};
+    const QString name = head->sysName + QLatin1Char('-') + twoDigits(head->number);
+    const QString rear = head->rearConn;
 
     // The positions of every column at once, each column's rows in letter order.
-    const QList<JackPosition> positions = positionsOf(jfid, registry);
+    const QList<db::JackPosition> positions = positionsOf(jfid, registry);
     const QStringList columns = columnsOf(positions);
-    QMap<QString, QList<JackPosition>> byColumn;
-    for (const JackPosition& p : positions) byColumn[p.column].append(p);
+    QMap<QString, QList<db::JackPosition>> byColumn;
+    for (const db::JackPosition& p : positions) byColumn[p.column].append(p);
 
     const QString sheet =
         drawing.untitled() ? drawing.untitledName() : QFileInfo(drawing.path()).fileName();
     QStringList built;
     Commit change(db::DbId::Project, registry, drawing.undo());
-    db::Query mark(db::DbId::Project,
-                   QStringLiteral("update tblJFRowCol set Sheet = ?, assigned = ? "
-                                  "where RowColID = ?"),
-                   registry);
+    // The positions of the jacks placed, marked as held on this sheet once the jacks stand.
+    QList<qint64> held;
+    db::JackPositionTable marks(registry);
     // The build shows its progress; Cancel takes back what it placed and wrote.
     const QList<JackPlacement> layout = buildLayout(int(columns.size()), origin, choice);
     const auto progressEnds = qScopeGuard([&ui] { ui.progress(QString(), 0, 0); });
@@ -253,7 +212,7 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
                 return {};
             }
             const QString column = columns.at(p.column);
-            QList<JackPosition> used;
+            QList<db::JackPosition> used;
             for (int r : p.rows)
                 if (r < byColumn[column].size()) used << byColumn[column][r];
             if (used.isEmpty()) continue;
@@ -284,13 +243,14 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
                 tag::setRef2(e, QString::number(used[0].id));
                 if (used.size() == 2) tag::setRef3(e, QString::number(used[1].id));
             });
-            for (const JackPosition& pos : used) mark.bind(sheet).bind(true).bind(pos.id).exec();
+            for (const db::JackPosition& pos : used) held << pos.id;
             built << jack;
         }
     } catch (const std::exception&) {
         // What was built so far stays, its records with it; when even they cannot be kept,
         // the drawing goes back too, so that the two agree.
         try {
+            marks.mark(held, true, sheet);
             change.commit();
         } catch (const std::exception&) {
             built.clear();
@@ -299,6 +259,7 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
                    MsgIcon::Critical);
         return built;
     }
+    marks.mark(held, true, sheet);
     change.commit();
     return built;
 }
@@ -328,12 +289,8 @@ QStringList buildInteractively(Drawing& drawing, Ui& ui, qint64 jfid, const Buil
                                db::Connections& registry) {
     const PointAnswer at = ui.getPoint(QStringLiteral("Select a location to build the Jack Field"));
     if (at.cancelled) return {};
-    const int rows =
-        int(db::Query(db::DbId::Project, QStringLiteral("select JFRows from tblJF where JFID = ?"),
-                      registry)
-                .bind(jfid)
-                .scalar()
-                .toLongLong());
+    const std::optional<db::JackfieldRecord> jf = db::JackfieldTable(registry).find(jfid);
+    const int rows = jf ? jf->rows : 0;
     BuildChoice choice;
     choice.style = prefs.style;
     choice.spacing = prefs.spacing;

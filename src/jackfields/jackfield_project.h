@@ -63,8 +63,7 @@ struct StoredJackfield {
 
 class JackfieldProject {
   public:
-    explicit JackfieldProject(db::Connections& registry = db::connections())
-        : registry_(registry) {}
+    explicit JackfieldProject(db::Connections& registry) : registry_(registry) {}
 
     // One above the highest number of the system name; 1 for a name not yet used.
     qint64 nextNumber(const QString& sysName);
@@ -117,7 +116,7 @@ QList<JackPlacement> buildLayout(int columns, QPointF origin, const BuildChoice&
 // was built so far stays, drawing and records alike. Returns the jacks built.
 QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin,
                            const BuildChoice& choice, bool showConnectors,
-                           db::Connections& registry = db::connections());
+                           db::Connections& registry);
 
 // The user's preferences for building: the jack style (defaultJack), the spacing (jfspacing)
 // and whether the connectors are shown (displayJackConn).
@@ -126,7 +125,7 @@ struct BuildPreferences {
     double spacing = 2;
     bool showConnectors = true;
 };
-BuildPreferences buildPreferences(int userId, db::Connections& registry = db::connections());
+BuildPreferences buildPreferences(int userId, db::Connections& registry);
 
 // Why a jackfield of these rows cannot be built ("" when it can): a jack block carries one
 // or two rows.
@@ -137,6 +136,6 @@ QString buildRefusal(int rows);
 // whether the jacks are individual; then the jackfield is built (buildJackfield). Returns
 // the jacks built.
 QStringList buildInteractively(Drawing& drawing, Ui& ui, qint64 jfid, const BuildPreferences& prefs,
-                               db::Connections& registry = db::connections());
+                               db::Connections& registry);
 
 }  // namespace tolvane::jackfields

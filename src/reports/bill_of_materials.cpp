@@ -5,6 +5,9 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include "db/records/cables.h"
+#include "db/records/jackfields.h"
+#include "db/records/systems.h"
 #include "db/schema.h"
 #include "ui/ui.h"
 
@@ -14,13 +17,16 @@ namespace {
 
 using db::DbId;
 
+// The items of a section counted over the project: key, manufacturer hint, display name,
+// quantity; one per item.
+using Counter = QList<db::ItemCount> (*)(db::Connections&);
+
 // How a section counts and where the library keeps its items.
 struct SectionDef {
     BomSection section;
     const char* box;
     const char* bomClass;
-    // Project query: item key, manufacturer hint, display name, quantity; one row per item.
-    const char* count;
+    Counter count;
     // Library query over a list of keys ("%1" stands for the placeholders): key, manufacturer,
     // item name, vendor 1, vendor 2, cost 1, cost 2.
     const char* library;
@@ -35,42 +41,38 @@ constexpr const char* kConnectorLibrary =
 // towards nothing.
 const SectionDef kSections[] = {
     {BomSection::OutputConnectors, "Output Connectors", "Output Connectors",
-     "select SRCConn, null, SRCConn, count(*) from tblCables where SRCConn <> '' "
-     "group by SRCConn order by SRCConn",
+     [](db::Connections& r) { return db::CableTable(r).connectorCounts(db::CableSide::Source); },
      kConnectorLibrary, false},
     {BomSection::InputConnectors, "Input Connectors", "Input Connectors",
-     "select DESTConn, null, DESTConn, count(*) from tblCables where DESTConn <> '' "
-     "group by DESTConn order by DESTConn",
+     [](db::Connections& r) {
+         return db::CableTable(r).connectorCounts(db::CableSide::Destination);
+     },
      kConnectorLibrary, false},
-    // A model missing from the library is named as its units were named when assigned.
     {BomSection::Equipment, "Equipment", "Equipment",
-     "select EquipID, max(Manufacturer), max(equipmentname), count(SysNum) from tblSystems "
-     "where EquipID is not null group by EquipID order by EquipID",
+     [](db::Connections& r) { return db::SystemTable(r).countsByModel(); },
      "select EquipmentID, ManufacturerID, EquipmentName, EquipmentVendor1, EquipmentVendor2, "
      "EquipmentCost1, EquipmentCost2 from tblEquipment where EquipmentID in (%1)",
      true},
     {BomSection::JackFields, "Jack Fields", "Jack Fields",
-     "select JackFieldID, null, null, count(JFSysID) from tblJF where JackFieldID is not null "
-     "group by JackFieldID order by JackFieldID",
+     [](db::Connections& r) { return db::JackfieldTable(r).countsByModel(); },
      "select JackFieldID, ManufacturerID, JackFieldName, jfvendor1, jfvendor2, jfcost1, jfcost2 "
      "from tblJackFields where JackFieldID in (%1)",
      true},
     // Cable types are told apart by manufacturer and type; the library is asked by type, and
     // the manufacturer's own row is preferred when the type has several.
     {BomSection::CableTypes, "Cable Types", "Cable Types",
-     "select CableType, CabletypeManu, CableType, coalesce(sum(Length), 0) from tblCables "
-     "where CableType <> '' group by CabletypeManu, CableType order by CableType, CabletypeManu",
+     [](db::Connections& r) { return db::CableTable(r).lengthsByType(); },
      "select CableType, ManufacturerID, CableType, CableVendor1, CableVendor2, CableCost1, "
      "CableCost2 from tblCableTypes where CableType in (%1) order by CableTypeID",
      false},
     {BomSection::ChildOutputConnectors, "Child Output Connectors", "Child Cable Source Connectors",
-     "select SRCConn, null, SRCConn, count(*) from tblChildCables where SRCConn <> '' "
-     "group by SRCConn order by SRCConn",
+     [](db::Connections& r) { return db::CoreTable(r).connectorCounts(db::CableSide::Source); },
      kConnectorLibrary, false},
     {BomSection::ChildInputConnectors, "Child Input Connectors",
      "Child Cable Destination Connectors",
-     "select DESTConn, null, DESTConn, count(*) from tblChildCables where DESTConn <> '' "
-     "group by DESTConn order by DESTConn",
+     [](db::Connections& r) {
+         return db::CoreTable(r).connectorCounts(db::CableSide::Destination);
+     },
      kConnectorLibrary, false},
     {BomSection::Panels, "Panels", "", nullptr, nullptr, false},
     {BomSection::Routers, "Routers", "", nullptr, nullptr, false},
@@ -138,27 +140,15 @@ QVariant nullableText(const QString& s) {
 // Writes the lines of one section of the bill; returns how many.
 int generateSection(const SectionDef& def, const QString& name, db::Connections& registry) {
     if (!def.count) return 0;
-    struct Counted {
-        QVariant key;
-        QString manufacturer, item;
-        double qty;
-    };
-    QList<Counted> counted;
+    QList<db::ItemCount> counted = def.count(registry);
     QVariantList keys;
     QSet<QString> seen;
-    {
-        db::Query q(DbId::Project, QString::fromLatin1(def.count), registry);
-        q.exec();
-        while (q.next()) {
-            Counted c{q.value(0), q.value(1).toString(), q.value(2).toString(),
-                      q.value(3).toDouble()};
-            if (c.item.isEmpty()) c.item = c.key.toString();
-            const QString k = keyOf(c.key, def.numericKey);
-            if (!seen.contains(k)) {
-                seen.insert(k);
-                keys << c.key;
-            }
-            counted << std::move(c);
+    for (db::ItemCount& c : counted) {
+        if (c.item.isEmpty()) c.item = c.key.toString();
+        const QString k = keyOf(c.key, def.numericKey);
+        if (!seen.contains(k)) {
+            seen.insert(k);
+            keys << c.key;
         }
     }
     if (counted.isEmpty()) return 0;
@@ -168,7 +158,7 @@ int generateSection(const SectionDef& def, const QString& name, db::Connections&
                                     "QTY, vendor1, vendor2, Cost1, COST2, Ext1, Ext2) values "
                                     "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                      registry);
-    for (const Counted& c : counted) {
+    for (const db::ItemCount& c : counted) {
         const QList<LibraryItem> matches = library.values(keyOf(c.key, def.numericKey));
         const LibraryItem* item = matches.isEmpty() ? nullptr : &matches.first();
         for (const LibraryItem& m : matches)
@@ -190,13 +180,13 @@ int generateSection(const SectionDef& def, const QString& name, db::Connections&
             .bind(line.name)
             .bind(line.manufacturer.isEmpty() ? QVariant(QMetaType(QMetaType::QString))
                                               : QVariant(line.manufacturer))
-            .bind(c.qty)
+            .bind(c.quantity)
             .bind(nullableText(item ? line.vendor1 : QString()))
             .bind(nullableText(item ? line.vendor2 : QString()))
             .bind(nullable(line.cost1))
             .bind(nullable(line.cost2))
-            .bind(nullable(product(c.qty, line.cost1)))
-            .bind(nullable(product(c.qty, line.cost2)))
+            .bind(nullable(product(c.quantity, line.cost1)))
+            .bind(nullable(product(c.quantity, line.cost2)))
             .exec();
     }
     return int(counted.size());
@@ -214,12 +204,6 @@ struct ProgressEnd {
     Ui& ui;
     ~ProgressEnd() { ui.progress(QString(), 0, 0); }
 };
-
-bool hasRows(const char* table, db::Connections& registry) {
-    db::Query q(DbId::Project, QStringLiteral("select 1 from %1 limit 1").arg(table), registry);
-    q.exec();
-    return q.next();
-}
 
 }  // namespace
 
@@ -275,11 +259,13 @@ bool BillOfMaterials::acceptNewName(const QString& name) {
 std::optional<int> BillOfMaterials::create(const QString& name, const QDate& date,
                                            const QList<BomSection>& sections) {
     if (!acceptNewName(name)) return std::nullopt;
-    for (const auto& [table, what] : {std::pair{"tblCables", "Cables"}, {"tblSystems", "Systems"}})
-        if (!hasRows(table, registry_)) {
-            ui_.message(QStringLiteral("%1 database is empty. \r\nAborting").arg(what));
-            return std::nullopt;
-        }
+    const char* empty = db::CableTable(registry_).isEmpty()    ? "Cables"
+                        : db::SystemTable(registry_).isEmpty() ? "Systems"
+                                                               : nullptr;
+    if (empty) {
+        ui_.message(QStringLiteral("%1 database is empty. \r\nAborting").arg(QLatin1String(empty)));
+        return std::nullopt;
+    }
     db::Transaction transaction(DbId::Project, registry_);
     db::Query(DbId::Project,
               QStringLiteral("insert into tblBOMMaster (BOMFileName, BOMDate) values (?, ?)"),

@@ -68,8 +68,7 @@ struct BomBill {
 
 class BillOfMaterials {
   public:
-    BillOfMaterials(Ui& ui, db::Connections& registry = db::connections())
-        : ui_(ui), registry_(registry) {}
+    BillOfMaterials(Ui& ui, db::Connections& registry) : ui_(ui), registry_(registry) {}
 
     // The project's bills by name.
     QList<BomBill> bills();

@@ -5,6 +5,7 @@
 
 #include "cad/picking.h"
 #include "db/locks.h"
+#include "db/records/cables.h"
 #include "drawings/commit.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
@@ -21,8 +22,6 @@ namespace tolvane::wiring {
 
 namespace {
 
-const QString kNumberPlaceholder = QStringLiteral("Cable #");
-
 // The fields of an end string, always six.
 QStringList fieldsOf(const QString& end) {
     QStringList f;
@@ -30,21 +29,32 @@ QStringList fieldsOf(const QString& end) {
     return f;
 }
 
-// Binds the ten end values of a cable in the order its rows name them: SRCSys, DestSYS,
-// SRCPin, DestPin, SRCLoc, DESTLOc, SRCConn, DESTConn, SRCAlias, DSTAlias.
-db::Query& bindEnds(db::Query& q, const CableSettings& s) {
-    for (const QString* v : {&s.sourceSystem, &s.destinationSystem, &s.sourcePin, &s.destinationPin,
-                             &s.sourceLocation, &s.destinationLocation, &s.sourceConnector,
-                             &s.destinationConnector, &s.sourceAlias, &s.destinationAlias})
-        q.bind(*v);
-    return q;
+db::CableEnd sourceOf(const CableSettings& s) {
+    return {s.sourceSystem, s.sourceConnector, s.sourcePin, s.sourceLocation, s.sourceAlias};
 }
 
-// A length as stored: the number typed, or no value.
-QVariant lengthValue(const CableSettings& s) {
+db::CableEnd destinationOf(const CableSettings& s) {
+    return {s.destinationSystem, s.destinationConnector, s.destinationPin, s.destinationLocation,
+            s.destinationAlias};
+}
+
+// The row as the settings describe it, in use: its ends, types, sheet, length (the number
+// typed, or none) and integrator.
+db::CableRecord recordOf(const CableSettings& s, const QString& sheet) {
+    db::CableRecord r;
+    r.number = s.cableNumber();
+    r.source = sourceOf(s);
+    r.destination = destinationOf(s);
+    r.manufacturer = s.manufacturer;
+    r.cableType = s.cableType;
+    r.signalType = s.signalType;
+    r.sheet = sheet;
     bool ok = false;
     const double length = s.length.trimmed().toDouble(&ok);
-    return ok ? QVariant(length) : QVariant(QMetaType(QMetaType::Double));
+    if (ok) r.length = length;
+    r.integrator = s.integrator;
+    r.modified = QDateTime::currentDateTime();
+    return r;
 }
 
 // The system name an equipment block carries before it is named.
@@ -67,53 +77,40 @@ QString AssignmentOptions::explanation(const ExistingAssignment& a) {
     return a.sourceSide ? QStringLiteral(
                               "The source: %1 > %2 is already assigned to Cable "
                               "Number: %3. How would you like to proceed?")
-                              .arg(a.sourceSystem, a.sourcePin, a.number)
+                              .arg(a.sourceSystem, a.sourcePin, a.number.stored())
                         : QStringLiteral(
                               "The destination: %1 > %2 is already assigned to Cable "
                               "Number: %3. How would you like to proceed?")
-                              .arg(a.destinationSystem, a.destinationPin, a.number);
+                              .arg(a.destinationSystem, a.destinationPin, a.number.stored());
 }
 
 QStringList AssignmentOptions::captions(const ExistingAssignment& a) {
     // The end that moves to the number is the other one than the end already wired.
+    const QString n = a.number.stored();
     const QString s = a.sourceSide ? a.sourceSystem : a.destinationSystem;
     const QString p = a.sourceSide ? a.sourcePin : a.destinationPin;
     const QString keep = a.sourceSide
                              ? QStringLiteral("KEEP IT -- Re-assign cable number: %1 to %2 > %3")
-                                   .arg(a.number, a.destinationSystem, a.destinationPin)
+                                   .arg(n, a.destinationSystem, a.destinationPin)
                              : QStringLiteral("KEEP IT -- Re-Assign %1 to %2 > %3")
-                                   .arg(a.number, a.sourceSystem, a.sourcePin);
+                                   .arg(n, a.sourceSystem, a.sourcePin);
     return {
         QStringLiteral("Display the project database (this will cancel assignment)"),
         keep,
         QStringLiteral("NEW NUMBER -- Assign %1 > %2 to a new or existing available cable "
                        "number. This will de-assign %3 and make it available for future use.")
-            .arg(s, p, a.number),
+            .arg(s, p, n),
         QStringLiteral("Assign %1 - %2 to un-assigned existing single core cable number").arg(s, p),
         QStringLiteral("Assign %1 - %2 to un-assigned existing multicore cable number").arg(s, p),
         QStringLiteral("Cancel Assignment")};
 }
 
 QStringList AssignmentOptions::singleCoreNumbers(const QString& prefix) {
-    db::Query q(db::DbId::Project,
-                QStringLiteral("select CableNO from tblCables where Available = ? and "
-                               "CableNoPrefix = ? order by CableNO"),
-                registry_);
-    q.bind(true).bind(prefix).exec();
-    QStringList out;
-    while (q.next()) out << q.value(0).toString();
-    return out;
+    return db::CableTable(registry_).freeNumbers(prefix);
 }
 
 QStringList AssignmentOptions::multicoreNumbers() {
-    db::Query q(
-        db::DbId::Project,
-        QStringLiteral("select CableNO from tblCables where MultiCore = ? order by CableNO"),
-        registry_);
-    q.bind(true).exec();
-    QStringList out;
-    while (q.next()) out << q.value(0).toString();
-    return out;
+    return db::CableTable(registry_).multicoreNumbers();
 }
 
 void AssignmentOptions::log(const QString& line) {
@@ -121,29 +118,25 @@ void AssignmentOptions::log(const QString& line) {
 }
 
 bool AssignmentOptions::freeRow(const ExistingAssignment& a, const char* where) {
-    const QString query =
-        QStringLiteral("select CableID from tblCables where CableNoPrefix = ? and CableNO = ?");
-    db::Query q(db::DbId::Project, query, registry_);
-    q.bind(a.prefix).bind(a.number).exec();
-    QList<qint64> ids;
-    while (q.next()) ids << q.value(0).toLongLong();
+    db::CableTable cables(registry_);
+    const QList<db::CableRecord> rows = cables.withNumber(a.number);
     if (QLatin1String(where) == QLatin1String("opt(1)Single")) {
-        log(QStringLiteral("OPT1[single] Q: ") + query);
-        log(QStringLiteral("OPT1[single] Prefix: ") + a.prefix);
-        log(QStringLiteral("OPT1[single] CableNO: ") + a.number);
-        log(QStringLiteral("OPT1[single] rsMAS.RecordCount: ") + QString::number(ids.size()));
+        log(QStringLiteral("OPT1[single] Q: the cables numbered %1").arg(a.number.displayed()));
+        log(QStringLiteral("OPT1[single] Prefix: ") + a.number.prefix());
+        log(QStringLiteral("OPT1[single] CableNO: ") + a.number.stored());
+        log(QStringLiteral("OPT1[single] rsMAS.RecordCount: ") + QString::number(rows.size()));
     }
-    if (ids.size() != 1) {
+    if (rows.size() != 1) {
         ui_.message(QStringLiteral("RsMaster.Recordcount = %1 record(s) in [%2]. This could be "
                                    "because there is more than one record matching the search "
                                    "criteria or you have the wrong version of Microsoft JET 4.0 "
                                    "SP5. Records not updated")
-                        .arg(ids.size())
+                        .arg(rows.size())
                         .arg(QLatin1String(where)),
                     MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
-    CableNumbers(registry_).release(ids.first());
+    cables.release(rows.first().id);
     return true;
 }
 
@@ -156,7 +149,7 @@ void AssignmentOptions::apply(ExistingOption option, const ExistingAssignment& a
             return;
         case ExistingOption::Keep:
             if (!freeRow(a, "opt(1)Single")) return;
-            state.presetNumber = a.number;
+            state.presetNumber = a.number.stored();
             state.reassign = false;
             state.parentNumber.clear();
             return;
@@ -167,8 +160,9 @@ void AssignmentOptions::apply(ExistingOption option, const ExistingAssignment& a
         case ExistingOption::ExistingSingle:
         case ExistingOption::ExistingMulticore: {
             const bool multi = option == ExistingOption::ExistingMulticore;
-            const QList<CableNumbers::Row> rows =
-                CableNumbers(registry_).rows(multi ? QString() : a.prefix, chosen);
+            // A multicore cable is looked for without a prefix.
+            const QList<db::CableRecord> rows = db::CableTable(registry_).withNumber(
+                db::CableNumber(multi ? QString() : a.number.prefix(), chosen));
             if (chosen.isEmpty()) return;
             if (rows.size() > 1) {
                 ui_.message(
@@ -247,88 +241,15 @@ CableSettings CableWriter::defaults(const QStringList& src, const QStringList& d
 
 QString CableWriter::refusal(const CableSettings& s) {
     if (s.coreId) return {};
-    const QString number = s.number.trimmed();
-    CableNumbers numbers(registry_);
-    const QList<CableNumbers::Row> rows = numbers.rows(s.prefix, number);
+    const db::CableNumber number = s.cableNumber();
+    const QList<db::CableRecord> rows = db::CableTable(registry_).withNumber(number);
     const bool reusable = !rows.isEmpty() && rows.first().available;
-    if (!reusable && !isWellFormedNumber(number))
+    if (!reusable && !db::CableNumber::isWellFormed(number.stored()))
         return QStringLiteral("The cable number \"%1\" is not a number. Enter digits only.")
-            .arg(number);
-    for (const CableNumbers::Row& r : rows)
-        if (!r.available) return numberInUse(s.prefix, number);
+            .arg(number.stored());
+    for (const db::CableRecord& r : rows)
+        if (!r.available) return numberInUse(number);
     return {};
-}
-
-qint64 CableWriter::insertRow(const CableSettings& s, const QString& sheet,
-                              const QString& createdBy, bool multiCore, bool available) {
-    // The project's revision, as its identification row holds it.
-    QVariant current, project;
-    db::Query rev(db::DbId::Project,
-                  QStringLiteral("select CurrentRevision, ProjectRevision from tblPID order by "
-                                 "PIDID"),
-                  registry_);
-    rev.exec();
-    if (rev.next()) {
-        current = rev.value(0);
-        project = rev.value(1);
-    }
-    const QDateTime now = QDateTime::currentDateTime();
-    db::Query q(db::DbId::Project,
-                QStringLiteral("insert into tblCables (CableNoPrefix, CableNO, SRCSys, DestSYS, "
-                               "SRCPin, DestPin, SRCLoc, DESTLOc, SRCConn, DESTConn, SRCAlias, "
-                               "DSTAlias, CabletypeManu, CableType, MultiCore, Sheet, Length, "
-                               "Integrator, Available, availableCores, ReplacedBY, SignalType, "
-                               "DateOriginated, DateModified, CurrentRevision, ProjectRevision, "
-                               "CreatedBy) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                               "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                registry_);
-    q.bind(s.prefix).bind(s.number.trimmed());
-    bindEnds(q, s)
-        .bind(s.manufacturer)
-        .bind(s.cableType)
-        .bind(multiCore)
-        .bind(sheet)
-        .bind(lengthValue(s))
-        .bind(s.integrator)
-        .bind(available)
-        .bind(multiCore)
-        .bind(QString())
-        .bind(s.signalType)
-        .bind(now)
-        .bind(now)
-        .bind(current)
-        .bind(project)
-        .bind(createdBy)
-        .exec();
-    db::Query id(db::DbId::Project,
-                 QStringLiteral("select max(CableID) from tblCables where CableNoPrefix = ? and "
-                                "CableNO = ?"),
-                 registry_);
-    return id.bind(s.prefix).bind(s.number.trimmed()).exec().scalar().toLongLong();
-}
-
-void CableWriter::updateRow(qint64 cableId, const CableSettings& s, const QString& sheet) {
-    db::Query q(db::DbId::Project,
-                QStringLiteral("update tblCables set SRCSys = ?, DestSYS = ?, SRCPin = ?, "
-                               "DestPin = ?, SRCLoc = ?, DESTLOc = ?, SRCConn = ?, DESTConn = ?, "
-                               "SRCAlias = ?, DSTAlias = ?, CabletypeManu = ?, CableType = ?, "
-                               "MultiCore = ?, Sheet = ?, Length = ?, Integrator = ?, "
-                               "Available = ?, ReplacedBY = ?, SignalType = ?, DateModified = ? "
-                               "where CableID = ?"),
-                registry_);
-    bindEnds(q, s)
-        .bind(s.manufacturer)
-        .bind(s.cableType)
-        .bind(false)
-        .bind(sheet)
-        .bind(lengthValue(s))
-        .bind(s.integrator)
-        .bind(false)
-        .bind(QString())
-        .bind(s.signalType)
-        .bind(QDateTime::currentDateTime())
-        .bind(cableId)
-        .exec();
 }
 
 std::optional<CableWriter::Plan> CableWriter::plan(const CableSettings& s) {
@@ -369,41 +290,44 @@ qint64 CableWriter::write(const Plan& plan, const QString& sheet, const QString&
     const CableSettings& s = plan.settings;
     if (s.coreId) {
         // A free core of an existing multicore cable takes this cable's ends.
-        db::Query q(db::DbId::Project,
-                    QStringLiteral("update tblChildCables set SRCSys = ?, DestSYS = ?, SRCPin = ?, "
-                                   "DestPin = ?, SRCLoc = ?, DESTLOc = ?, SRCConn = ?, "
-                                   "DESTConn = ?, SRCAlias = ?, DSTAlias = ?, Integrator = ?, "
-                                   "Sheet = ?, Available = ? where ChildCableID = ?"),
-                    registry_);
-        bindEnds(q, s).bind(s.integrator).bind(sheet).bind(false).bind(s.coreId).exec();
-        const QVariant parent =
-            db::Query(db::DbId::Project,
-                      QStringLiteral("select ParentNo from tblChildCables where ChildCableID = ?"),
-                      registry_)
-                .bind(s.coreId)
-                .exec()
-                .scalar();
-        return parent.toLongLong();
+        db::CoreRecord core;
+        core.id = s.coreId;
+        core.source = sourceOf(s);
+        core.destination = destinationOf(s);
+        core.integrator = s.integrator;
+        core.sheet = sheet;
+        db::CoreTable cores(registry_);
+        cores.assign(core);
+        return cores.parentOf(s.coreId).value_or(0);
     }
 
     const bool multiCore = plan.multiCore;
     const QList<equipment::CableCore>& cores = plan.cores;
-    const QString number = s.number.trimmed();
-    const QList<CableNumbers::Row> rows = CableNumbers(registry_).rows(s.prefix, number);
-    qint64 cableId = 0;
+    db::CableTable cables(registry_);
+    db::CableRecord row = recordOf(s, sheet);
+    const QList<db::CableRecord> rows = cables.withNumber(row.number);
     if (!rows.isEmpty()) {
-        cableId = rows.first().cableId;  // a freed number: its row is used again
-        updateRow(cableId, s, sheet);
-        if (multiCore)
-            db::Query(db::DbId::Project,
-                      QStringLiteral("update tblCables set MultiCore = ? where CableID = ?"),
-                      registry_)
-                .bind(true)
-                .bind(cableId)
-                .exec();
+        row.id = rows.first().id;  // a freed number: its row is used again
+        cables.reassign(row);
+        if (multiCore) cables.setMultiCore(row.id, true);
     } else {
-        cableId = insertRow(s, sheet, createdBy, multiCore, false);
+        // The project's revision, as its identification row holds it.
+        db::Query rev(db::DbId::Project,
+                      QStringLiteral("select CurrentRevision, ProjectRevision from tblPID order "
+                                     "by PIDID"),
+                      registry_);
+        rev.exec();
+        if (rev.next()) {
+            if (!rev.value(0).isNull()) row.currentRevision = rev.value(0).toLongLong();
+            if (!rev.value(1).isNull()) row.projectRevision = rev.value(1).toLongLong();
+        }
+        row.multiCore = multiCore;
+        row.availableCores = multiCore;
+        row.originated = row.modified;
+        row.createdBy = createdBy;
+        row.id = cables.insert(row);
     }
+    QList<db::CoreRecord> coreRows;
     for (int i = 0; i < cores.size(); ++i) {
         // The core's suffix: its marking, as two digits when it is a number.
         const QString marking = cores[i].marking.isEmpty() ? cores[i].number : cores[i].marking;
@@ -412,55 +336,22 @@ qint64 CableWriter::write(const Plan& plan, const QString& sheet, const QString&
         const QString suffix = numeric && !marking.isEmpty() && marking[0].unicode() < 61
                                    ? QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'))
                                    : marking;
-        const bool first = i == 0;
-        db::Query c(
-            db::DbId::Project,
-            QStringLiteral("insert into tblChildCables (CableNo, ParentNo, SRCSys, DestSYS, "
-                           "SRCPin, DestPin, SRCLoc, DESTLOc, SRCConn, DESTConn, SRCAlias, "
-                           "DSTAlias, Integrator, Sheet, Available) values (?, ?, ?, ?, ?, "
-                           "?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-            registry_);
-        c.bind(number + QLatin1Char('-') + suffix).bind(cableId);
         // The first core carries the cable's ends; the others are left free.
-        bindEnds(c, first ? s : CableSettings{})
-            .bind(first ? s.integrator : QString())
-            .bind(first ? sheet : QString())
-            .bind(!first)
-            .exec();
+        db::CoreRecord core;
+        core.number = db::CableNumber::ofCore(s.prefix, row.number.stored(), suffix);
+        core.parentId = row.id;
+        if (i == 0) {
+            core.source = row.source;
+            core.destination = row.destination;
+            core.integrator = s.integrator;
+            core.sheet = sheet;
+        }
+        core.available = i != 0;
+        coreRows << core;
     }
-    if (multiCore)
-        db::Query(db::DbId::Project,
-                  QStringLiteral("update tblCables set availableCores = ? where CableID = ?"),
-                  registry_)
-            .bind(cores.size() > 1)
-            .bind(cableId)
-            .exec();
-    return cableId;
-}
-
-QList<MulticoreCable> multicoreCables(db::Connections& registry) {
-    db::Query q(db::DbId::Project,
-                QStringLiteral("select CableID, CableNoPrefix, CableNO, SRCSys, DestSYS from "
-                               "tblCables where MultiCore = ? order by CableNoPrefix, CableNO"),
-                registry);
-    q.bind(true).exec();
-    QList<MulticoreCable> out;
-    while (q.next())
-        out << MulticoreCable{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
-                              q.value(3).toString(), q.value(4).toString()};
-    return out;
-}
-
-QList<Core> coresOf(qint64 cableId, db::Connections& registry) {
-    db::Query q(db::DbId::Project,
-                QStringLiteral("select ChildCableID, CableNo, Available from tblChildCables where "
-                               "ParentNo = ? order by CableNo"),
-                registry);
-    q.bind(cableId).exec();
-    QList<Core> out;
-    while (q.next())
-        out << Core{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toBool()};
-    return out;
+    db::CoreTable(registry_).insert(coreRows);
+    if (multiCore) cables.setAvailableCores(row.id, cores.size() > 1);
+    return row.id;
 }
 
 QStringList signalTypeNames(db::Connections& registry) {
@@ -655,21 +546,14 @@ bool Assignment::assign(const QString& handle) {
         return stop(QStringLiteral("Please Assign Sysname to Destination Equipment Block"));
 
     log(QStringLiteral("Query for assigned"));
+    db::CableTable cables(run_.registry);
     for (const bool sourceSide : {true, false}) {
-        db::Query q(db::DbId::Project,
-                    sourceSide
-                        ? QStringLiteral("select CableNO, CableNoPrefix from tblCables where "
-                                         "SRCsys = ? and SRCPin = ?")
-                        : QStringLiteral("select CableNO, CableNoPrefix from tblCables where "
-                                         "DESTsys = ? and DestPin = ?"),
-                    run_.registry);
-        q.bind(sourceSide ? source[0] : destination[0])
-            .bind(sourceSide ? source[1] : destination[1])
-            .exec();
-        if (!q.next()) continue;
-        ExistingAssignment a{sourceSide,           source[0],      source[1],
-                             destination[0],       destination[1], q.value(0).toString(),
-                             q.value(1).toString()};
+        const std::optional<db::CableRecord> wired = cables.firstAt(
+            sourceSide ? db::CableSide::Source : db::CableSide::Destination,
+            sourceSide ? source[0] : destination[0], sourceSide ? source[1] : destination[1]);
+        if (!wired) continue;
+        ExistingAssignment a{sourceSide,     source[0],      source[1],
+                             destination[0], destination[1], wired->number};
         if (run_.existing) run_.existing(a, state);
         if (state.cancelled) return false;
     }
@@ -687,16 +571,16 @@ bool Assignment::assign(const QString& handle) {
     // Every question before anything is written.
     const std::optional<CableWriter::Plan> plan = writer.plan(settings);
     if (!plan) return false;
-    const QString displayed = displayedNumber(settings.prefix, settings.number.trimmed());
+    const db::CableNumber number = settings.cableNumber();
     const QStringList cleared =
-        duplicatesToClear(displayed, tag::assoc(*drawing_.document().find(handle)));
+        duplicatesToClear(number.displayed(), tag::assoc(*drawing_.document().find(handle)));
 
     // Then the row and the drawing change together.
     Commit change(db::DbId::Project, run_.registry, drawing_.undo());
     state.cableId =
         writer.write(*plan, sheet.isEmpty() ? drawing_.untitledName() : sheet, run_.userName);
     state.signalType = settings.signalType;
-    state.displayedNumber = displayed;
+    state.number = number;
     for (const QString& h : cleared)
         drawing_.editor().modify(h, [](cad::Entity& e) { e.text = QStringLiteral("Cable#"); });
 
@@ -708,12 +592,12 @@ bool Assignment::assign(const QString& handle) {
         if (state.reassign) tag::setRef2(e, QString::number(state.cableId));
     });
     log(QStringLiteral("Update cable text"));
-    updateTexts(handle, state.displayedNumber);
+    updateTexts(handle, state.number.displayed());
     bool otherSideUpdated = true;
     Drawing* partner = nullptr;
     if (pointer) {
         log(QStringLiteral("update cable on other side"));
-        const Pointers::Assigned assigned{state.displayedNumber,
+        const Pointers::Assigned assigned{state.number,
                                           state.cableId,
                                           state.reassign,
                                           state.signalType,

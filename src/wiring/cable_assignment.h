@@ -17,6 +17,7 @@
 
 #include "db/database.h"
 #include "db/preferences.h"
+#include "db/records/cable_number.h"
 #include "equipment/cable_catalogue.h"
 
 namespace tolvane {
@@ -31,7 +32,7 @@ class Pointers;
 
 // What one assignment shares between the command and its two windows.
 struct AssignmentState {
-    QString displayedNumber;  // of the cable assigned last
+    db::CableNumber number;   // of the cable assigned last
     qint64 cableId = 0;       // its row
     QString signalType;       // the current signal type
     bool cancelled = false;   // a window was cancelled: nothing is written
@@ -47,8 +48,7 @@ struct AssignmentState {
 struct ExistingAssignment {
     bool sourceSide = false;
     QString sourceSystem, sourcePin, destinationSystem, destinationPin;
-    QString number;  // CableNO of the cable that holds the pin
-    QString prefix;
+    db::CableNumber number;  // of the cable that holds the pin
 };
 
 // The six options of the existing-assignment window.
@@ -63,7 +63,7 @@ enum class ExistingOption {
 
 class AssignmentOptions {
   public:
-    AssignmentOptions(Ui& ui, EventLog* log, db::Connections& registry = db::connections())
+    AssignmentOptions(Ui& ui, EventLog* log, db::Connections& registry)
         : ui_(ui), log_(log), registry_(registry) {}
 
     // The explanation and the captions of options 0 to 5.
@@ -102,12 +102,13 @@ struct CableSettings {
     QString length, integrator;
     // A core of an existing multicore cable instead of a cable of its own.
     qint64 coreId = 0;
+
+    db::CableNumber cableNumber() const { return {prefix, number.trimmed()}; }
 };
 
 class CableWriter {
   public:
-    CableWriter(Ui& ui, db::Connections& registry = db::connections())
-        : ui_(ui), registry_(registry) {}
+    CableWriter(Ui& ui, db::Connections& registry) : ui_(ui), registry_(registry) {}
 
     // The settings a cable starts with: its ends, the signal type's prefix, default
     // manufacturer and part number (else the preferences'), and the next number of the prefix
@@ -136,30 +137,12 @@ class CableWriter {
     static QString multicoreQuestion();
 
   private:
-    qint64 insertRow(const CableSettings& s, const QString& sheet, const QString& createdBy,
-                     bool multiCore, bool available);
-    void updateRow(qint64 cableId, const CableSettings& s, const QString& sheet);
-
     Ui& ui_;
     db::Connections& registry_;
 };
 
-// What the settings window lists for the multicore choice.
-struct MulticoreCable {
-    qint64 cableId = 0;
-    QString prefix, number;       // CableNoPrefix, CableNO
-    QString source, destination;  // SRCSys, DestSYS
-};
-QList<MulticoreCable> multicoreCables(db::Connections& registry = db::connections());
-struct Core {
-    qint64 id = 0;   // ChildCableID
-    QString number;  // CableNo
-    bool available = false;
-};
-// The cores of a multicore cable, by number.
-QList<Core> coresOf(qint64 cableId, db::Connections& registry = db::connections());
 // The signal types the settings window offers, by name.
-QStringList signalTypeNames(db::Connections& registry = db::connections());
+QStringList signalTypeNames(db::Connections& registry);
 
 // catWAssignCable on one drawing.
 struct AssignCablesRun {

@@ -5,6 +5,7 @@
 #include "cad/geometry.h"
 #include "cad/picking.h"
 #include "db/preferences.h"
+#include "db/records/cable_number.h"
 #include "drawings/draw_commands.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
@@ -17,7 +18,6 @@ namespace tolvane::wiring {
 namespace {
 
 const QString kCableNoStyle = QStringLiteral("TL_CABLENO");
-const QString kNumberPlaceholder = QStringLiteral("Cable #");
 constexpr double kNumberHeight = 0.25;
 const QString kTip = QStringLiteral("Double-click this cable\r\nto assign it to the database");
 const QString kContinuingTip =
@@ -55,7 +55,7 @@ constexpr double kNumberGap = 0.1;
 constexpr int kNumberLength = 9;
 
 cad::Entity numberText(QPointF at, bool rightAligned, const QString& layer, const QString& cable) {
-    cad::Entity t = cad::Entity::textAt(at, kNumberPlaceholder, kNumberHeight);
+    cad::Entity t = cad::Entity::textAt(at, db::CableNumber::placeholder(), kNumberHeight);
     t.layer = layer;
     t.style = kCableNoStyle;
     if (rightAligned) {

@@ -75,7 +75,7 @@ class CableDrawer {
     // Signal types from the equipment database of `registry`; messages to `ui`; log lines
     // to `log` (may be null) when it is on.
     CableDrawer(Drawing& drawing, Ui& ui, EventLog* log, CableOptions options,
-                db::Connections& registry = db::connections());
+                db::Connections& registry);
 
     // Links the two pointers of a split cable (source-side "POINTER_D", continuing
     // "POINTER_S"), after both cables are drawn; false when they could not be linked.

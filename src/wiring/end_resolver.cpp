@@ -1,6 +1,7 @@
 #include "wiring/end_resolver.h"
 
 #include "cad/picking.h"
+#include "db/records/jackfields.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "shell/event_log.h"
@@ -203,15 +204,11 @@ EndFields EndResolver::jack(End end, const cad::Entity& insert) {
         bool ok = false;
         const qint64 id = jackfield.toLongLong(&ok);
         if (ok) {
-            db::Query q(db::DbId::Project,
-                        QStringLiteral("select RearConn, JFLoc, JFEl, SignalType from tblJF where "
-                                       "JFID = ?"),
-                        registry_);
-            q.bind(id).exec();
-            if (q.next()) {
-                f.connector = q.value(0).toString();
-                f.location = q.value(1).toString() + QLatin1Char('.') + q.value(2).toString();
-                f.signalType = q.value(3).toString();
+            if (const std::optional<db::JackfieldRecord> jf =
+                    db::JackfieldTable(registry_).find(id)) {
+                f.connector = jf->rearConn;
+                f.location = jf->location + QLatin1Char('.') + jf->elevation;
+                f.signalType = jf->signalType;
             }
         }
     }

@@ -55,7 +55,7 @@ class EndResolver {
     // the project database of `registry`. Messages go to `ui`, log lines to `log` (may be
     // null) when it is on.
     EndResolver(Drawing& drawing, Ui& ui, EventLog* log, Options options,
-                db::Connections& registry = db::connections());
+                db::Connections& registry);
 
     // The end string at a cable's first vertex (source) or last vertex (destination); empty
     // when no block accepts the cable there, or the block's pin is unknown (reported).

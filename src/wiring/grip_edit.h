@@ -22,6 +22,6 @@ namespace tolvane::wiring {
 // `userId`; messages go to `ui`, log lines to `log` (may be null). False, with the drawing
 // unchanged, when there is no such entity or grip or the entity cannot take the move.
 bool moveGrip(Drawing& drawing, Ui& ui, EventLog* log, int userId, const QString& handle, int grip,
-              QPointF to, db::Connections& registry = db::connections());
+              QPointF to, db::Connections& registry);
 
 }  // namespace tolvane::wiring

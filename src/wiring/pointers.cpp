@@ -155,13 +155,14 @@ bool Pointers::updateOtherCable(Drawing& drawing, const QString& pointerD, const
     other.editor().modify(p->cable, [&](cad::Entity& e) {
         tag::setRef1(e, QString::number(a.cableId));
         if (a.reassign) tag::setRef2(e, QString::number(a.cableId));
-        e.tooltip = QStringLiteral("Cable#: ") + a.displayedNumber;
+        e.tooltip = QStringLiteral("Cable#: ") + a.number.displayed();
     });
     const QString assoc = tag::assoc(*other.document().find(p->cable));
     for (const QString& text : assoc.split(QLatin1Char('|'))) {
         const cad::Entity* t = text.isEmpty() ? nullptr : other.document().find(text);
         if (t && t->kind == cad::EntityKind::Text)
-            other.editor().modify(t->handle, [&](cad::Entity& e) { e.text = a.displayedNumber; });
+            other.editor().modify(t->handle,
+                                  [&](cad::Entity& e) { e.text = a.number.displayed(); });
     }
     applySignalType(other, p->cable, a.signalType, a.colorLine, a.colorText, registry_);
     group.commit();

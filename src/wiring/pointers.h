@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "db/database.h"
+#include "db/records/cable_number.h"
 
 namespace tolvane::cad {
 struct Entity;
@@ -35,8 +36,7 @@ QString drawingTitle(const Drawing& drawing);
 class Pointers {
   public:
     using OpenDrawings = std::function<QList<OpenDrawing>()>;
-    Pointers(Ui& ui, EventLog* log, OpenDrawings open,
-             db::Connections& registry = db::connections())
+    Pointers(Ui& ui, EventLog* log, OpenDrawings open, db::Connections& registry)
         : ui_(ui), log_(log), open_(std::move(open)), registry_(registry) {}
 
     // The cable of a pointer: the polyline whose last vertex (arriving at a POINTER_D) or
@@ -58,7 +58,7 @@ class Pointers {
     // The cable beyond a POINTER_D takes an assigned cable's number: its references, texts,
     // tip and signal type's layer and colour. False (told) when it cannot be found.
     struct Assigned {
-        QString displayedNumber;
+        db::CableNumber number;
         qint64 cableId = 0;
         bool reassign = false;
         QString signalType;

@@ -5,22 +5,26 @@
 #include <QSet>
 #include <algorithm>
 
+#include "db/records/cables.h"
+#include "db/records/jackfields.h"
+#include "db/records/systems.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "equipment/system_names.h"
 #include "ui/ui.h"
-#include "wiring/cable_numbers.h"
 
 namespace tolvane::wiring {
 
 namespace {
 
+// The fields of a cable row the check compares.
 struct CableRow {
     qint64 id = 0;
-    QString prefix, number, sheet;
+    db::CableNumber number;
+    QString sheet;
     bool multiCore = false, available = false;
     QString srcSys, srcPin, dstSys, dstPin;
-    QString displayed() const { return displayedNumber(prefix, number); }
+    QString displayed() const { return number.displayed(); }
 };
 
 // A cable in a drawing that carries a cable ID.
@@ -139,25 +143,10 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
     // The records, one query per table.
     QHash<qint64, CableRow> rows;
     {
-        db::Query q(db::DbId::Project,
-                    QStringLiteral("select CableID, CableNoPrefix, CableNO, MultiCore, Available, "
-                                   "Sheet, SRCSys, SRCPin, DestSYS, DestPin from tblCables"),
-                    registry_);
-        q.exec();
-        while (q.next()) {
-            CableRow r;
-            r.id = q.value(0).toLongLong();
-            r.prefix = q.value(1).toString();
-            r.number = q.value(2).toString();
-            r.multiCore = q.value(3).toBool();
-            r.available = q.value(4).toBool();
-            r.sheet = q.value(5).toString();
-            r.srcSys = q.value(6).toString();
-            r.srcPin = q.value(7).toString();
-            r.dstSys = q.value(8).toString();
-            r.dstPin = q.value(9).toString();
-            rows.insert(r.id, r);
-        }
+        for (const db::CableRecord& c : db::CableTable(registry_).all())
+            rows.insert(c.id,
+                        CableRow{c.id, c.number, c.sheet, c.multiCore, c.available, c.source.system,
+                                 c.source.pin, c.destination.system, c.destination.pin});
     }
     struct Link {
         QString number;  // displayed
@@ -174,35 +163,18 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
         wire(r.srcSys, r.srcPin, {r.displayed(), r.sheet, r.id});
         wire(r.dstSys, r.dstPin, {r.displayed(), r.sheet, r.id});
     }
-    {
-        db::Query q(db::DbId::Project,
-                    QStringLiteral("select CableNo, ParentNo, Sheet, SRCSys, SRCPin, DestSYS, "
-                                   "DestPin from tblChildCables where Available = ?"),
-                    registry_);
-        q.bind(false).exec();
-        while (q.next()) {
-            const qint64 parent = q.value(1).toLongLong();
-            const QString prefix = rows.value(parent).prefix;
-            const Link link{displayedNumber(prefix, q.value(0).toString()), q.value(2).toString(),
-                            parent};
-            wire(q.value(3).toString(), q.value(4).toString(), link);
-            wire(q.value(5).toString(), q.value(6).toString(), link);
-        }
+    for (const db::CoreRecord& c : db::CoreTable(registry_).inUse()) {
+        const Link link{c.number.displayed(), c.sheet, c.parentId};
+        wire(c.source.system, c.source.pin, link);
+        wire(c.destination.system, c.destination.pin, link);
     }
     struct SystemRow {
         qint64 id;
         QString name;
     };
     QList<SystemRow> systems;
-    {
-        db::Query q(db::DbId::Project,
-                    QStringLiteral("select SysID, SysName, SysNum from tblSystems"), registry_);
-        q.exec();
-        while (q.next())
-            systems << SystemRow{
-                q.value(0).toLongLong(),
-                equipment::fullSystemName(q.value(1).toString(), q.value(2).toInt())};
-    }
+    for (const db::SystemRecord& s : db::SystemTable(registry_).all())
+        systems << SystemRow{s.id, equipment::fullSystemName(s.name, s.number)};
     QSet<QString> models;
     {
         db::Query q(db::DbId::Equipment, QStringLiteral("select EquipmentID from tblEquipment"),
@@ -352,26 +324,18 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
             QStringLiteral("%1 is wired by %2.")
                 .arg(connector, numbers.join(QStringLiteral(", "))));
     }
-    {
-        db::Query q(db::DbId::Project,
-                    QStringLiteral("select r.RowColID, r.Sheet, r.JFRow, r.JFCol, j.JFSysName, "
-                                   "j.JFSysID from tblJFRowCol r left join tblJF j on j.JFID = "
-                                   "r.JFID where r.assigned = ? order by r.RowColID"),
-                    registry_);
-        q.bind(true).exec();
-        while (q.next()) {
-            const qint64 id = q.value(0).toLongLong();
-            const QString sheet = q.value(1).toString().trimmed();
-            const ScannedDrawing* d = sheet.isEmpty() ? nullptr : scan.drawing(sheet);
-            if (d && d->status != ScannedDrawing::Status::Read) continue;  // told already
-            if (d && positionsHeld.contains(upper(sheet) + '|' + QString::number(id))) continue;
-            add(FindingKind::UnheldJackPosition, sheet, {}, record("tblJFRowCol", id),
-                QStringLiteral("Jack %1-%2 %3-%4 is marked assigned on %5, where no jack holds "
-                               "it.")
-                    .arg(q.value(4).toString(), equipment::sysNumText(q.value(5).toInt()),
-                         q.value(2).toString(), q.value(3).toString(),
-                         sheet.isEmpty() ? QStringLiteral("no sheet") : sheet));
-        }
+    for (const db::AssignedPosition& held : db::JackPositionTable(registry_).assigned()) {
+        const db::JackPosition& p = held.position;
+        const qint64 id = p.id;
+        const QString sheet = p.sheet.trimmed();
+        const ScannedDrawing* d = sheet.isEmpty() ? nullptr : scan.drawing(sheet);
+        if (d && d->status != ScannedDrawing::Status::Read) continue;  // told already
+        if (d && positionsHeld.contains(upper(sheet) + '|' + QString::number(id))) continue;
+        add(FindingKind::UnheldJackPosition, sheet, {}, record("tblJFRowCol", id),
+            QStringLiteral("Jack %1-%2 %3-%4 is marked assigned on %5, where no jack holds "
+                           "it.")
+                .arg(held.sysName, equipment::sysNumText(int(held.number)), p.row, p.column,
+                     sheet.isEmpty() ? QStringLiteral("no sheet") : sheet));
     }
 
     std::stable_sort(out.begin(), out.end(), [](const Finding& a, const Finding& b) {
@@ -385,13 +349,9 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
 
 bool ProjectCheck::release(const Finding& finding, Ui& ui) {
     if (!finding.releasable()) return false;
-    const QVariant available =
-        db::Query(db::DbId::Project,
-                  QStringLiteral("select Available from tblCables where CableID = ?"), registry_)
-            .bind(finding.cableId)
-            .exec()
-            .scalar();
-    if (!available.isValid() || available.toBool()) {
+    db::CableTable cables(registry_);
+    const std::optional<db::CableRecord> row = cables.find(finding.cableId);
+    if (!row || row->available) {
         ui.message(QStringLiteral("The cable row %1 is no longer assigned.").arg(finding.cableId),
                    MsgButtons::Ok, MsgIcon::Information);
         return false;
@@ -403,7 +363,7 @@ bool ProjectCheck::release(const Finding& finding, Ui& ui) {
                    QStringLiteral("Release Cable Row")) != MsgButton::Yes)
         return false;
     db::Transaction t(db::DbId::Project, registry_);
-    CableNumbers(registry_).release(finding.cableId);
+    cables.release(finding.cableId);
     t.commit();
     return true;
 }

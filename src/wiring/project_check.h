@@ -64,12 +64,9 @@ struct Finding {
     QString line() const;
 };
 
-// The number text of a cable not yet assigned.
-inline const QString kUnassignedNumberText = QStringLiteral("Cable #");
-
 class ProjectCheck {
   public:
-    explicit ProjectCheck(db::Connections& registry = db::connections()) : registry_(registry) {}
+    explicit ProjectCheck(db::Connections& registry) : registry_(registry) {}
 
     // The findings, grouped by kind (in the order of FindingKind), then by drawing and handle.
     QList<Finding> run(const ProjectScan& scan);

@@ -1,10 +1,12 @@
 // Following a signal through the project's cables, jackfields, J-boxes and pointers.
 #include "wiring/signal_trace.h"
 
+#include <QMap>
 #include <algorithm>
 
+#include "db/records/cables.h"
+#include "db/records/jackfields.h"
 #include "drawings/entity_tag.h"
-#include "wiring/cable_numbers.h"
 
 namespace tolvane::wiring {
 
@@ -58,71 +60,84 @@ SignalTrace::SystemInfo SignalTrace::systemInfo(const QString& system) const {
     return systems_.value(system.trimmed().toUpper());
 }
 
-QList<SignalTrace::Link> SignalTrace::linksAt(const QString& system, const QString& pin) {
-    QList<Link> out;
-    const QString cables = QStringLiteral(
-        "select CableID, CableNoPrefix, CableNO, Sheet, SRCSys, SRCPin, SRCConn, DestSYS, "
-        "DestPin, DESTConn from tblCables where %1 = ? and %2 = ? and Available = ? and "
-        "MultiCore = ?");
-    const QString cores = QStringLiteral(
-        "select c.ChildCableID, p.CableNoPrefix, c.CableNo, c.Sheet, c.SRCSys, c.SRCPin, "
-        "c.SRCConn, c.DestSYS, c.DestPin, c.DESTConn, c.ParentNo, p.CableNO from tblChildCables "
-        "c left join tblCables p on p.CableID = c.ParentNo where c.%1 = ? and c.%2 = ? and "
-        "c.Available = ?");
-    for (const auto& [sysColumn, pinColumn] :
-         {std::pair{"SRCSys", "SRCPin"}, std::pair{"DestSYS", "DestPin"}}) {
-        db::Query q(db::DbId::Project,
-                    cables.arg(QLatin1String(sysColumn), QLatin1String(pinColumn)), registry_);
-        q.bind(system).bind(pin).bind(false).bind(false).exec();
-        while (q.next()) {
-            Link l;
-            l.cableId = q.value(0).toLongLong();
-            l.key = QStringLiteral("C") + QString::number(l.cableId);
-            l.number = displayedNumber(q.value(1).toString(), q.value(2).toString());
-            l.sheet = q.value(3).toString();
-            l.source = {q.value(4).toString(), q.value(5).toString(), q.value(6).toString()};
-            l.destination = {q.value(7).toString(), q.value(8).toString(), q.value(9).toString()};
-            out << l;
-        }
-        db::Query c(db::DbId::Project,
-                    cores.arg(QLatin1String(sysColumn), QLatin1String(pinColumn)), registry_);
-        c.bind(system).bind(pin).bind(false).exec();
-        while (c.next()) {
-            Link l;
-            l.core = true;
-            l.key = QStringLiteral("K") + c.value(0).toString();
-            l.cableId = c.value(10).toLongLong();
-            l.number = displayedNumber(c.value(1).toString(), c.value(2).toString());
-            l.sheet = c.value(3).toString();
-            l.source = {c.value(4).toString(), c.value(5).toString(), c.value(6).toString()};
-            l.destination = {c.value(7).toString(), c.value(8).toString(), c.value(9).toString()};
-            out << l;
-        }
-    }
-    std::sort(out.begin(), out.end(), [](const Link& a, const Link& b) {
+namespace {
+
+SignalTrace::Link linkOf(const db::CableRecord& c) {
+    SignalTrace::Link l;
+    l.cableId = c.id;
+    l.key = QStringLiteral("C") + QString::number(c.id);
+    l.number = c.number.displayed();
+    l.sheet = c.sheet;
+    l.source = {c.source.system, c.source.pin, c.source.connector};
+    l.destination = {c.destination.system, c.destination.pin, c.destination.connector};
+    return l;
+}
+
+SignalTrace::Link linkOf(const db::CoreRecord& c) {
+    SignalTrace::Link l;
+    l.core = true;
+    l.key = QStringLiteral("K") + QString::number(c.id);
+    l.cableId = c.parentId;
+    l.number = c.number.displayed();
+    l.sheet = c.sheet;
+    l.source = {c.source.system, c.source.pin, c.source.connector};
+    l.destination = {c.destination.system, c.destination.pin, c.destination.connector};
+    return l;
+}
+
+void sortLinks(QList<SignalTrace::Link>& links) {
+    std::sort(links.begin(), links.end(), [](const auto& a, const auto& b) {
         return a.number != b.number ? a.number < b.number : a.key < b.key;
     });
+}
+
+// The databases compare names without regard to case.
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+QList<SignalTrace::Link> SignalTrace::linksAt(const QString& system, const QString& pin) {
+    QList<Link> out;
+    db::CableTable cables(registry_);
+    db::CoreTable cores(registry_);
+    for (const db::CableSide side : {db::CableSide::Source, db::CableSide::Destination}) {
+        for (const db::CableRecord& c : cables.inUseAt(side, system, pin)) out << linkOf(c);
+        for (const db::CoreRecord& c : cores.inUseAt(side, system, pin)) out << linkOf(c);
+    }
+    sortLinks(out);
     return out;
 }
 
-// Every cable and core on any pin of a system (a J-box's or router's connectors).
+// Every cable and core on any pin of a system (a J-box's or router's connectors), pin by pin:
+// the cables and cores of the system are read once and put under the pins of their ends.
 QList<SignalTrace::Link> SignalTrace::linksOf(const QString& system) {
-    QList<Link> out;
-    QSet<QString> pins;
-    for (const auto& [sysColumn, pinColumn] :
-         {std::pair{"SRCSys", "SRCPin"}, std::pair{"DestSYS", "DestPin"}})
-        for (const char* table : {"tblCables", "tblChildCables"}) {
-            db::Query q(
-                db::DbId::Project,
-                QStringLiteral("select %1 from %2 where %3 = ? and Available = ?")
-                    .arg(QLatin1String(pinColumn), QLatin1String(table), QLatin1String(sysColumn)),
-                registry_);
-            q.bind(system).bind(false).exec();
-            while (q.next()) pins.insert(q.value(0).toString().toUpper());
+    QMap<QString, QList<Link>> byPin;  // upper-case pin
+    const auto place = [&](const End& source, const End& destination, const Link* link) {
+        for (const End* e : {&source, &destination}) {
+            if (!sameName(e->system, system)) continue;
+            QList<Link>& at = byPin[e->pin.toUpper()];
+            if (link) at << *link;
         }
-    QStringList sorted(pins.begin(), pins.end());
+    };
+    // A multicore cable's own row gives its pins but no link: its cores are the links.
+    for (const db::CableRecord& c : db::CableTable(registry_).inUseOn(system)) {
+        const Link l = linkOf(c);
+        place(l.source, l.destination, c.multiCore ? nullptr : &l);
+    }
+    for (const db::CoreRecord& c : db::CoreTable(registry_).inUseOn(system)) {
+        const Link l = linkOf(c);
+        place(l.source, l.destination, &l);
+    }
+    QStringList sorted = byPin.keys();
     sorted.sort(Qt::CaseInsensitive);
-    for (const QString& pin : sorted) out << linksAt(system, pin);
+    QList<Link> out;
+    for (const QString& pin : sorted) {
+        QList<Link> links = byPin.value(pin);
+        sortLinks(links);
+        out << links;
+    }
     return out;
 }
 
@@ -135,24 +150,15 @@ QString SignalTrace::normalPartner(const QString& system, const QString& pin, QS
     const int number = system.mid(dash + 1).toInt(&ok);
     if (!ok) return {};
     const auto [row, column] = splitPin(pin);
-    db::Query jf(db::DbId::Project,
-                 QStringLiteral("select JFID, RearConn from tblJF where JFSysName = ? and "
-                                "JFSysID = ?"),
-                 registry_);
-    jf.bind(system.left(dash)).bind(number).exec();
-    if (!jf.next()) return {};
-    const qint64 jfid = jf.value(0).toLongLong();
-    *connector = jf.value(1).toString();
-    db::Query rows(db::DbId::Project,
-                   QStringLiteral("select JFRow, Sheet from tblJFRowCol where JFID = ? and JFCol "
-                                  "= ? order by JFRow"),
-                   registry_);
-    rows.bind(jfid).bind(column).exec();
+    const std::optional<db::JackfieldRecord> jf =
+        db::JackfieldTable(registry_).find(system.left(dash), number);
+    if (!jf) return {};
+    *connector = jf->rearConn;
     QStringList letters;
     QStringList sheets;
-    while (rows.next()) {
-        letters << rows.value(0).toString();
-        sheets << rows.value(1).toString();
+    for (const db::JackPosition& p : db::JackPositionTable(registry_).inColumn(jf->id, column)) {
+        letters << p.row;
+        sheets << p.sheet;
     }
     if (letters.size() != 2) return {};
     int here = -1;
@@ -420,11 +426,9 @@ std::pair<QString, QString> cableSource(const QString& cableId, db::Connections&
     bool ok = false;
     const qint64 id = cableId.trimmed().toLongLong(&ok);
     if (!ok) return {};
-    db::Query q(db::DbId::Project,
-                QStringLiteral("select SRCSys, SRCPin from tblCables where CableID = ?"), registry);
-    q.bind(id).exec();
-    if (!q.next()) return {};
-    return {q.value(0).toString(), q.value(1).toString()};
+    const std::optional<db::CableRecord> c = db::CableTable(registry).find(id);
+    if (!c) return {};
+    return {c->source.system, c->source.pin};
 }
 
 }  // namespace tolvane::wiring

@@ -46,17 +46,15 @@ QHash<QString, QStringList> tracedEntities(const ProjectScan& scan, const TraceR
 std::pair<QString, QString> stepEntity(const ProjectScan& scan, const TraceStep& step);
 // The connector a trace from this cable starts at: the source end of its row (CableID as the
 // cable's tag holds it); empty strings for a cable not assigned or without a row.
-std::pair<QString, QString> cableSource(const QString& cableId,
-                                        db::Connections& registry = db::connections());
+std::pair<QString, QString> cableSource(const QString& cableId, db::Connections& registry);
 
 class SignalTrace {
   public:
     // The scan must outlive the trace.
-    explicit SignalTrace(const ProjectScan& scan, db::Connections& registry = db::connections());
+    explicit SignalTrace(const ProjectScan& scan, db::Connections& registry);
 
     TraceResult trace(const QString& system, const QString& pin);
 
-  private:
     struct End {
         QString system, pin, connector;
     };
@@ -68,6 +66,8 @@ class SignalTrace {
         QString sheet;
         End source, destination;
     };
+
+  private:
     struct SystemInfo {
         QString kind;
         QString name;  // as its block writes it

@@ -992,7 +992,8 @@ class MainWindowTest : public QObject {
               "recursive k(n) as (select 1 union all select n + 1 from k where n < 12) select n "
               "from k) c"})
             db::Query(db::DbId::Project, sql).exec();
-        AssignJackWindow window(*user_->ui, w->drawing(), jack, true, main_.get());
+        AssignJackWindow window(*user_->ui, w->drawing(), jack, true, db::connections(),
+                                main_.get());
         window.show();
         auto* grid = window.findChild<QTableWidget*>("grdJacks");
         QCOMPARE(grid->columnCount(), 14);

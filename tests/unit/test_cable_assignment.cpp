@@ -116,8 +116,6 @@ TEST_F(CableAssignment, Numbering) {
 
     addCable("A", "7", true);
     EXPECT_EQ(numbers.reusable("A"), QStringList{"7"});
-    EXPECT_EQ(displayedNumber("A", "7"), "A-7");
-    EXPECT_EQ(displayedNumber("", "7"), "7");
 
     ScriptedUser quiet("");
     CableWriter writer(*quiet.ui, registry);
@@ -147,7 +145,7 @@ TEST_F(CableAssignment, AssignedCableAndItsExistingNumber) {
     user.watchTransactions(registry);
     ASSERT_EQ(assign(user, cable.polyline, state), 1) << user.transcript.toStdString();
     EXPECT_EQ(user.askedWhileWriting, QStringList());
-    EXPECT_EQ(state.displayedNumber, "A-100");
+    EXPECT_EQ(state.number.displayed(), "A-100");
     EXPECT_TRUE(user.transcript.contains(
         "The cable number: A-100 exists in this drawing. Do you want to clear it."));
     EXPECT_EQ(drawing.document().find(stale)->text, "Cable#");
@@ -200,7 +198,7 @@ TEST_F(CableAssignment, AssignedCableAndItsExistingNumber) {
                      }),
               1)
         << user.transcript.toStdString();
-    EXPECT_EQ(state.displayedNumber, "A-101");
+    EXPECT_EQ(state.number.displayed(), "A-101");
     EXPECT_EQ(CableNumbers(registry).reusable("A"), QStringList{"100"});
     EXPECT_EQ(scalar("select SRCSys from tblCables where CableNO = '100'").toString(), "Deleted");
 

@@ -217,7 +217,7 @@ TEST_F(Jackfields, AssignJackAndRemove) {
     project.assign(JackfieldModel{3, "PB-6", 2, 3, "TT", "EDAC"}, jf);
     exec("update tblJFRowCol set assigned = true, Sheet = 'a.dxf' where JFCol = '09'");
 
-    const QList<JackfieldRow> all = projectJackfields(registry);
+    const QList<db::JackfieldRecord> all = projectJackfields(registry);
     ASSERT_EQ(all.size(), 2);
     EXPECT_EQ(systemNames(all), QStringList{"PB"});
     EXPECT_EQ(columnsOf(positionsOf(all[0].id, registry)), (QStringList{"08", "09", "10"}));

@@ -62,8 +62,9 @@ class SystemNamesTest : public ::testing::TestWithParam<db::Engine> {
     QString attribute(const QString& handle, const char* tag) {
         return drawing.document().find(handle)->attribute(tag)->text;
     }
-    std::optional<SystemRow> assign(SystemNames& names, const QString& name, const QString& number,
-                                    const QString& location = "Rack 1") {
+    std::optional<db::SystemRecord> assign(SystemNames& names, const QString& name,
+                                           const QString& number,
+                                           const QString& location = "Rack 1") {
         return names
             .assign({name, number, location, "U12", name + "-" + number}, model,
                     db::NameCase::NoFormat)
@@ -128,7 +129,7 @@ TEST_P(SystemNamesTest, NumbersFollowTheHighestOfTheNameInNumericOrder) {
     for (int n : {9, 2, 10, 1}) ASSERT_TRUE(assign(names, "VTR", QString::number(n)));
     ASSERT_TRUE(assign(names, "CAM", "1"));
     QList<int> numbers;
-    for (const SystemRow& r : names.rowsOf("vtr")) numbers << r.number;
+    for (const db::SystemRecord& r : names.rowsOf("vtr")) numbers << r.number;
     EXPECT_EQ(numbers, QList<int>({1, 2, 9, 10}));
     EXPECT_EQ(names.nextNumber("VTR"), 11);
     EXPECT_EQ(names.nextNumber("CAM"), 2);
@@ -170,7 +171,7 @@ TEST_P(SystemNamesTest, OkNeedsEveryFieldAndRewritesAnExistingUnitOnlyOnYes) {
 
     out = names.assign({"VTR", "01", "rack a", "u12", "edit one"}, model, db::NameCase::AllCaps);
     ASSERT_TRUE(out.written);
-    const qint64 first = out.written->sysId;
+    const qint64 first = out.written->id;
     EXPECT_EQ(
         table(),
         QStringList(
@@ -184,7 +185,7 @@ TEST_P(SystemNamesTest, OkNeedsEveryFieldAndRewritesAnExistingUnitOnlyOnYes) {
     EXPECT_TRUE(table().first().contains("RACK A"));
     const auto again = assign(names, "vtr", "01", "Rack 2");
     ASSERT_TRUE(again);
-    EXPECT_EQ(again->sysId, first);
+    EXPECT_EQ(again->id, first);
     EXPECT_EQ(
         table(),
         QStringList(
@@ -196,7 +197,7 @@ TEST_P(SystemNamesTest, OkNeedsEveryFieldAndRewritesAnExistingUnitOnlyOnYes) {
 
 TEST_P(SystemNamesTest, TheInsertShowsTheUnitAsOneUndoableChange) {
     const QString h = insert(QString::number(model.equipmentId));
-    SystemRow row{42, "VTR", 3, "Rack 1", "U12", "Edit", "Halvern Audio", "DVR-9", 7};
+    db::SystemRecord row{42, "VTR", 3, "Rack 1", "U12", "Edit", "Halvern Audio", "DVR-9", 7};
     ASSERT_TRUE(writeSystemToInsert(drawing, h, row));
     EXPECT_EQ(attribute(h, "SysName"), "VTR-03");
     EXPECT_EQ(attribute(h, "Location"), "Rack 1.U12");
@@ -303,7 +304,7 @@ TEST_P(SystemNamesTest, AnUntaggedBlockIsTaggedWithItsNameOrRefusedBeforeAnythin
     const cad::Entity* e = drawing.document().find(plain);
     EXPECT_EQ(tag::kindOf(*e), tag::kind::EquipmentBlock);
     EXPECT_EQ(tag::ref1(*e), QString::number(model.equipmentId));
-    EXPECT_EQ(tag::ref2(*e), QString::number(names.rowsOf("VTR").value(0).sysId));
+    EXPECT_EQ(tag::ref2(*e), QString::number(names.rowsOf("VTR").value(0).id));
     EXPECT_EQ(attribute(plain, "SysName"), "VTR-01");
     // The tag and the name are one step to undo.
     drawing.undo().undo();
@@ -328,7 +329,7 @@ TEST_P(SystemNamesTest, TheWindowShowsTheUnitsOfANameAndFocusesTheMissingField) 
     SystemNames names(*user.ui, registry);
     for (const char* n : {"1", "2", "3"}) ASSERT_TRUE(assign(names, "CAM", n, QString("R") + n));
     const QString h = insert(QString::number(model.equipmentId));
-    tag::setRef2(*drawing.document().find(h), QString::number(names.rowsOf("CAM")[1].sysId));
+    tag::setRef2(*drawing.document().find(h), QString::number(names.rowsOf("CAM")[1].id));
 
     SystemNameWindow w(names, drawing, h, model, {db::NameCase::NoFormat, true});
     w.show();

@@ -23,6 +23,7 @@
 #include "cad/render.h"
 #include "db/database.h"
 #include "db/preferences.h"
+#include "db/records/jackfields.h"
 #include "drawings/clipboard.h"
 #include "drawings/command_router.h"
 #include "drawings/deletion.h"
@@ -45,11 +46,8 @@ DrawingWindows::DrawingWindows(Services services, QObject* parent)
       s_(std::move(services)),
       registry_(s_.run, s_.ui),
       files_(s_.run, s_.ui, registry_),
-      events_(s_.ui, s_.settings, s_.router, s_.tips, [] {
-          return db::Query(db::DbId::Project, QStringLiteral("select count(*) from tblJF"))
-                     .scalar()
-                     .toInt() > 0;
-      }) {
+      events_(s_.ui, s_.settings, s_.router, s_.tips,
+              [] { return !db::JackfieldTable(db::connections()).isEmpty(); }) {
     // The running object snaps as the user left them; none kept: end point, insertion point
     // and nearest (which catches the pins of blocks), on.
     bool ok = false;
@@ -274,7 +272,7 @@ bool DrawingWindows::saveAs(DrawingWindow& window) {
 }
 
 void DrawingWindows::deleteLinked(Drawing& drawing, const QStringList& handles) {
-    DeletionRun run(s_.ui);
+    DeletionRun run(s_.ui, db::connections());
     db::Preferences prefs;
     run.hideWarnings =
         prefs.load(s_.run.userId) && prefs.flag(db::pref::GenHideDeleteWarnings, false);
@@ -332,7 +330,8 @@ void DrawingWindows::moveGrip(DrawingWindow& window, const QString& handle, int 
     // The window is busy while an end is resolved (its questions may wait for the user).
     window.setBusy(true);
     const auto notBusy = qScopeGuard([&window] { window.setBusy(false); });
-    if (wiring::moveGrip(window.drawing(), s_.ui, &s_.log, s_.run.userId, handle, grip, to) &&
+    if (wiring::moveGrip(window.drawing(), s_.ui, &s_.log, s_.run.userId, handle, grip, to,
+                         db::connections()) &&
         showProperties)
         showProperties(window, window.view().selection());
 }
@@ -450,7 +449,7 @@ QString DrawingWindows::insertExisting(DrawingWindow& window, const QString& nam
 void DrawingWindows::drawCables(DrawingWindow& window, const wiring::CableOptions& options,
                                 const std::optional<wiring::Terminal>& terminal) {
     window.setLastCommand(QStringLiteral("Add Cables"), QStringLiteral("WAddCables"));
-    wiring::CableDrawer drawer(window.drawing(), s_.ui, &s_.log, options);
+    wiring::CableDrawer drawer(window.drawing(), s_.ui, &s_.log, options, db::connections());
     wiring::Pointers links = pointers();
     drawer.linkPointers = [&](const QString& sourceSide, const QString& continuing) {
         return links.link(window.drawing(), sourceSide, window.drawing(), continuing);
@@ -542,7 +541,8 @@ QRect DrawingWindows::onScreen(const QString& path, const QString& handle) const
 }
 
 wiring::Pointers DrawingWindows::pointers() {
-    return wiring::Pointers(s_.ui, &s_.log, [this] { return openDrawings(); });
+    return wiring::Pointers(
+        s_.ui, &s_.log, [this] { return openDrawings(); }, db::connections());
 }
 
 DrawingWindow* DrawingWindows::windowOf(const Drawing& drawing) const {

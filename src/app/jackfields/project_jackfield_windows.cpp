@@ -49,12 +49,12 @@ JackfieldNavigator::JackfieldNavigator(QWidget* parent) : QWidget(parent) {
     step("cmdLast", tr(">|"), [this] { show(int(ofName_.size()) - 1); });
 }
 
-void JackfieldNavigator::load(const QList<JackfieldRow>& all, qint64 showId) {
+void JackfieldNavigator::load(const QList<db::JackfieldRecord>& all, qint64 showId) {
     all_ = all;
     names_->clear();
     names_->addItems(systemNames(all));
-    const JackfieldRow* wanted = nullptr;
-    for (const JackfieldRow& jf : all_)
+    const db::JackfieldRecord* wanted = nullptr;
+    for (const db::JackfieldRecord& jf : all_)
         if (jf.id == showId) wanted = &jf;
     if (!wanted && !all_.isEmpty()) wanted = &all_.first();
     if (!wanted) {
@@ -69,13 +69,13 @@ void JackfieldNavigator::load(const QList<JackfieldRow>& all, qint64 showId) {
         if (ofName_[i].id == id) show(i);
 }
 
-const JackfieldRow* JackfieldNavigator::current() const {
+const db::JackfieldRecord* JackfieldNavigator::current() const {
     return position_ >= 0 && position_ < ofName_.size() ? &ofName_[position_] : nullptr;
 }
 
 void JackfieldNavigator::chooseName(const QString& name) {
     ofName_.clear();
-    for (const JackfieldRow& jf : all_)
+    for (const db::JackfieldRecord& jf : all_)
         if (jf.sysName == name) ofName_ << jf;
     show(0);
 }
@@ -93,8 +93,13 @@ void JackfieldNavigator::show(int position) {
 }
 
 AssignJackWindow::AssignJackWindow(Ui& ui, Drawing& drawing, const QString& jack,
-                                   bool showConnectors, QWidget* parent)
-    : QDialog(parent), ui_(ui), drawing_(drawing), jack_(jack), showConnectors_(showConnectors) {
+                                   bool showConnectors, db::Connections& registry, QWidget* parent)
+    : QDialog(parent),
+      ui_(ui),
+      drawing_(drawing),
+      jack_(jack),
+      showConnectors_(showConnectors),
+      registry_(registry) {
     setObjectName(QStringLiteral("frmAssignJack"));
     setWindowTitle(tr("Assign Jack"));
     navigator_ = new JackfieldNavigator(this);
@@ -134,16 +139,16 @@ AssignJackWindow::AssignJackWindow(Ui& ui, Drawing& drawing, const QString& jack
     // A jack tied before opens on its own jackfield.
     const cad::Entity* e = drawing_.document().find(jack_);
     const qint64 jfid = e ? tag::ref1(*e).toLongLong() : 0;
-    navigator_->load(projectJackfields(), jfid);
+    navigator_->load(projectJackfields(registry_), jfid);
 }
 
 void AssignJackWindow::fillGrid() {
     grid_->clear();
     columns_.clear();
     column_->clear();
-    const JackfieldRow* jf = navigator_->current();
+    const db::JackfieldRecord* jf = navigator_->current();
     if (!jf) return;
-    const QList<JackPosition> positions = positionsOf(jf->id);
+    const QList<db::JackPosition> positions = positionsOf(jf->id, registry_);
     columns_ = columnsOf(positions);
     const bool two = jf->rows > 1;
     // Row labels: the sheets of row A above it, of row B below it.
@@ -166,7 +171,7 @@ void AssignJackWindow::fillGrid() {
         fixed(r, 1, labels[r][1]);
     }
     const QString firstRow = positions.isEmpty() ? QString() : positions.first().row;
-    for (const JackPosition& p : positions) {
+    for (const db::JackPosition& p : positions) {
         const int c = 2 + int(columns_.indexOf(p.column));
         const bool second = p.row != firstRow;
         if (second && !two) continue;
@@ -187,17 +192,18 @@ void AssignJackWindow::fillGrid() {
 }
 
 void AssignJackWindow::ok() {
-    const JackfieldRow* jf = navigator_->current();
+    const db::JackfieldRecord* jf = navigator_->current();
     const int c = column_->currentIndex();
     if (!jf || c < 0 || c >= columns_.size()) {
         ui_.message(QStringLiteral("Select a cell"));
         return;
     }
-    assignJack(drawing_, jack_, *jf, columns_[c], showConnectors_);
+    assignJack(drawing_, jack_, *jf, columns_[c], showConnectors_, registry_);
     accept();
 }
 
-DeleteJackfieldWindow::DeleteJackfieldWindow(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
+DeleteJackfieldWindow::DeleteJackfieldWindow(Ui& ui, db::Connections& registry, QWidget* parent)
+    : QDialog(parent), ui_(ui), registry_(registry) {
     setObjectName(QStringLiteral("frmDeleteJF"));
     setWindowTitle(tr("Delete Jack Field"));
     navigator_ = new JackfieldNavigator(this);
@@ -216,7 +222,7 @@ DeleteJackfieldWindow::DeleteJackfieldWindow(Ui& ui, QWidget* parent) : QDialog(
 }
 
 bool DeleteJackfieldWindow::load() {
-    const QList<JackfieldRow> all = projectJackfields();
+    const QList<db::JackfieldRecord> all = projectJackfields(registry_);
     if (all.isEmpty()) {
         ui_.beep();
         ui_.message(noJackfieldsMessage());
@@ -232,10 +238,10 @@ void DeleteJackfieldWindow::remove() {
                        "Jack Field. This function cannot be undone. Proceed?"),
         MsgButtons::YesNo, MsgIcon::Question);
     if (answer != MsgButton::Yes) return;
-    const JackfieldRow* jf = navigator_->current();
+    const db::JackfieldRecord* jf = navigator_->current();
     if (!jf) return;
-    removeJackfield(jf->id);
-    navigator_->load(projectJackfields());
+    removeJackfield(jf->id, registry_);
+    navigator_->load(projectJackfields(registry_));
 }
 
 }  // namespace tolvane

@@ -26,9 +26,9 @@ class JackfieldNavigator : public QWidget {
   public:
     explicit JackfieldNavigator(QWidget* parent = nullptr);
     // Shows the jackfield `showId` when it is among them, else the first.
-    void load(const QList<jackfields::JackfieldRow>& all, qint64 showId = 0);
+    void load(const QList<db::JackfieldRecord>& all, qint64 showId = 0);
     // The jackfield shown; nullptr when none.
-    const jackfields::JackfieldRow* current() const;
+    const db::JackfieldRecord* current() const;
 
   Q_SIGNALS:
     void currentChanged();
@@ -37,8 +37,8 @@ class JackfieldNavigator : public QWidget {
     void chooseName(const QString& name);
     void show(int position);
 
-    QList<jackfields::JackfieldRow> all_;
-    QList<jackfields::JackfieldRow> ofName_;
+    QList<db::JackfieldRecord> all_;
+    QList<db::JackfieldRecord> ofName_;
     int position_ = -1;
     QComboBox* names_;
     QLineEdit* number_;
@@ -48,7 +48,7 @@ class AssignJackWindow : public QDialog {
     Q_OBJECT
   public:
     AssignJackWindow(Ui& ui, Drawing& drawing, const QString& jack, bool showConnectors,
-                     QWidget* parent = nullptr);
+                     db::Connections& registry, QWidget* parent = nullptr);
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
 
   private:
@@ -59,6 +59,7 @@ class AssignJackWindow : public QDialog {
     Drawing& drawing_;
     QString jack_;
     bool showConnectors_;
+    db::Connections& registry_;
     ErrorHandler* errors_ = nullptr;
     JackfieldNavigator* navigator_;
     QTableWidget* grid_;
@@ -69,7 +70,7 @@ class AssignJackWindow : public QDialog {
 class DeleteJackfieldWindow : public QDialog {
     Q_OBJECT
   public:
-    DeleteJackfieldWindow(Ui& ui, QWidget* parent = nullptr);
+    DeleteJackfieldWindow(Ui& ui, db::Connections& registry, QWidget* parent = nullptr);
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
     // False (told, with a beep) when the project has no jackfield: the window is not shown.
     bool load();
@@ -78,6 +79,7 @@ class DeleteJackfieldWindow : public QDialog {
     void remove();
 
     Ui& ui_;
+    db::Connections& registry_;
     ErrorHandler* errors_ = nullptr;
     JackfieldNavigator* navigator_;
 };

@@ -94,8 +94,8 @@ SheetDef sheetDef(SheetKind kind) {
                 if (typedInto("CableNO"))
                     if (QString why = wiring::notACableNumber(number); !why.isEmpty()) return why;
                 return wiring::CableNumbers(e.registry)
-                    .takenByAnother(e.row.value(QStringLiteral("CableID")).toLongLong(), prefix,
-                                    number);
+                    .takenByAnother(e.row.value(QStringLiteral("CableID")).toLongLong(),
+                                    {prefix, number});
             };
             return d;
         }
@@ -251,9 +251,10 @@ void DataSheets::prepare(SheetKind kind, DataSheetWindow& sheet) {
                         s_.showCable(
                             model->value(row, QStringLiteral("Sheet")).toString(),
                             model->value(row, QStringLiteral("CableID")).toLongLong(),
-                            wiring::displayedNumber(
+                            db::CableNumber(
                                 model->value(row, QStringLiteral("CableNoPrefix")).toString(),
-                                model->value(row, QStringLiteral("CableNO")).toString()));
+                                model->value(row, QStringLiteral("CableNO")).toString())
+                                .displayed());
                     });
             break;
         case SheetKind::Systems:

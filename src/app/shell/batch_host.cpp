@@ -281,7 +281,8 @@ QStringList BatchHost::check(int line) {
     try {
         const wiring::ProjectScan scan =
             wiring::scanProject(requireMain()->drawings()->projectDrawings());
-        for (const wiring::Finding& f : wiring::ProjectCheck().run(scan)) out << f.line();
+        for (const wiring::Finding& f : wiring::ProjectCheck(db::connections()).run(scan))
+            out << f.line();
     } catch (const db::DbError& e) {
         throw ScriptAbort(2, line, e.description());
     }
@@ -293,7 +294,8 @@ QStringList BatchHost::trace(const QString& system, const QString& pin, int line
     try {
         const wiring::ProjectScan scan =
             wiring::scanProject(requireMain()->drawings()->projectDrawings());
-        const wiring::TraceResult r = wiring::SignalTrace(scan).trace(system, pin);
+        const wiring::TraceResult r =
+            wiring::SignalTrace(scan, db::connections()).trace(system, pin);
         for (const wiring::TraceStep& s : r.steps) out << s.line();
         if (!r.message.isEmpty()) out << QStringLiteral("TRACE message | ") + r.message;
     } catch (const db::DbError& e) {

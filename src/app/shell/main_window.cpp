@@ -745,7 +745,7 @@ void MainWindow::registerActions() {
             s_.ui.message(QStringLiteral("Must have an active drawing"));
             return;
         }
-        if (jackfields::projectJackfields().isEmpty()) {
+        if (jackfields::projectJackfields(db::connections()).isEmpty()) {
             s_.ui.message(noJackfieldsMessage());
             return;
         }
@@ -758,7 +758,7 @@ void MainWindow::registerActions() {
         db::Preferences prefs;
         const bool connectors =
             prefs.load(s_.run.userId) && prefs.flag(db::pref::DisplayJackConn, false);
-        AssignJackWindow window(s_.ui, w->drawing(), jack, connectors, this);
+        AssignJackWindow window(s_.ui, w->drawing(), jack, connectors, db::connections(), this);
         window.setErrorHandler(&s_.errors);
         if (s_.ui.runModal(window) == QDialog::Accepted) drawings_->clearGripSet(*w);
     };
@@ -766,7 +766,7 @@ void MainWindow::registerActions() {
     on("catWJack", assignJack);
     // Removing a project jackfield works on the project database alone.
     on("catWDeletJF", [this] {
-        DeleteJackfieldWindow window(s_.ui, this);
+        DeleteJackfieldWindow window(s_.ui, db::connections(), this);
         window.setErrorHandler(&s_.errors);
         if (window.load()) s_.ui.runModal(window);
     });
@@ -818,7 +818,8 @@ void MainWindow::registerActions() {
         if (DrawingWindow* w = drawings_->active())
             if (const cad::Entity* cable =
                     w->drawing().document().find(drawings_->events().pickedCable(w->drawing()))) {
-                const auto [system, pin] = wiring::cableSource(tag::ref1(*cable));
+                const auto [system, pin] =
+                    wiring::cableSource(tag::ref1(*cable), db::connections());
                 if (!system.isEmpty()) window.startFrom(system, pin);
             }
         s_.ui.runModal(window);
@@ -1378,11 +1379,11 @@ void MainWindow::assignCables(DrawingWindow& window) {
         const cad::Entity* e = window.drawing().document().find(selected.first());
         if (e && e->kind == cad::EntityKind::Polyline) run.picked = e->handle;
     }
-    db::Preferences prefs;
+    db::Preferences prefs(run.registry);
     prefs.load(s_.run.userId);
     bool showCables = false;
     run.existing = [&](const wiring::ExistingAssignment& a, wiring::AssignmentState& state) {
-        wiring::AssignmentOptions options(s_.ui, &s_.log);
+        wiring::AssignmentOptions options(s_.ui, &s_.log, run.registry);
         ExistingAssignmentWindow existing(options, a, state, this);
         existing.setErrorHandler(&s_.errors);
         if (s_.ui.promptLine()) s_.ui.promptLine()->setPrompt({});
@@ -1390,7 +1391,7 @@ void MainWindow::assignCables(DrawingWindow& window) {
         showCables = showCables || existing.showDatabase();
     };
     run.verify = [&](wiring::CableSettings& settings, wiring::AssignmentState& state) {
-        VerifySettingsWindow verify(s_.ui, settings, state, prefs, this);
+        VerifySettingsWindow verify(s_.ui, settings, state, prefs, run.registry, this);
         verify.setErrorHandler(&s_.errors);
         if (s_.ui.promptLine()) s_.ui.promptLine()->setPrompt({});
         return s_.ui.runModal(verify) == QDialog::Accepted;

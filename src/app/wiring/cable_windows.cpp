@@ -35,9 +35,9 @@ ExistingAssignmentWindow::ExistingAssignmentWindow(AssignmentOptions& options,
     auto* explanation =
         named(new QLabel(AssignmentOptions::explanation(existing)), "lblExplanation");
     explanation->setWordWrap(true);
-    prefix_ = named(new QLineEdit(existing.prefix), "txtPrefix");
+    prefix_ = named(new QLineEdit(existing.number.prefix()), "txtPrefix");
     single_ = named(new QComboBox, "cboExist");
-    single_->addItems(options.singleCoreNumbers(existing.prefix));
+    single_->addItems(options.singleCoreNumbers(existing.number.prefix()));
     multi_ = named(new QComboBox, "cboMC");
     multi_->addItems(options.multicoreNumbers());
     connect(prefix_, &QLineEdit::editingFinished, this, [this] {
@@ -83,7 +83,7 @@ void ExistingAssignmentWindow::ok() {
     for (int i = 0; i < choices_.size(); ++i)
         if (choices_[i]->isChecked()) option = i;
     ExistingAssignment a = existing_;
-    a.prefix = prefix_->text().trimmed();
+    a.number = db::CableNumber(prefix_->text().trimmed(), a.number.stored());
     const QString chosen = option == 3 ? single_->currentText() : multi_->currentText();
     if ((option == 3 || option == 4) && chosen.isEmpty()) {
         QApplication::beep();
@@ -102,8 +102,14 @@ void ExistingAssignmentWindow::reject() {
 // ---- Verify Cable Settings -------------------------------------------------------------
 
 VerifySettingsWindow::VerifySettingsWindow(Ui& ui, CableSettings& settings, AssignmentState& state,
-                                           const db::Preferences& prefs, QWidget* parent)
-    : QDialog(parent), ui_(ui), settings_(settings), state_(state), prefs_(prefs) {
+                                           const db::Preferences& prefs, db::Connections& registry,
+                                           QWidget* parent)
+    : QDialog(parent),
+      ui_(ui),
+      settings_(settings),
+      state_(state),
+      prefs_(prefs),
+      registry_(registry) {
     setObjectName(QStringLiteral("frmVerifySettings"));
     setWindowTitle(tr("Verify Cable Settings"));
     const auto label = [](const char* name, const QString& text) {
@@ -284,27 +290,26 @@ void VerifySettingsWindow::load() {
     length_->setText(settings_.length);
     integrator_->setText(settings_.integrator);
     prefix_->setText(settings_.prefix);
-    signalType_->addItems(signalTypeNames());
+    signalType_->addItems(signalTypeNames(registry_));
     signalType_->setCurrentIndex(signalType_->findText(settings_.signalType));
-    for (const db::CableManufacturer& m : db::cableManufacturers())
+    for (const db::CableManufacturer& m : db::cableManufacturers(registry_))
         manufacturer_->addItem(m.name, m.id);
     manufacturer_->setCurrentIndex(manufacturer_->findText(settings_.manufacturer));
     // The mode follows the cable type offered: a multicore type shows the multicore types.
-    for (const db::CableTypeEntry& t : db::cableTypesOf(manufacturer_->currentData()))
+    for (const db::CableTypeEntry& t : db::cableTypesOf(manufacturer_->currentData(), registry_))
         if (t.type == settings_.cableType && t.multicore) {
             const QSignalBlocker quiet(single_);
             multi_->setChecked(true);
             mode_->setText(tr("Multi-core Cables:"));
         }
     chooseManufacturer();
-    multicores_ = multicoreCables();
+    multicores_ = db::CableTable(registry_).multicoreCables();
     mcCables_->addItem(QString());
-    for (const MulticoreCable& m : multicores_)
-        mcCables_->addItem(displayedNumber(m.prefix, m.number));
+    for (const db::CableRecord& m : multicores_) mcCables_->addItem(m.number.displayed());
     fillNumbers(settings_.number);
     // The existing-assignment window chose a multicore cable: its cores are offered.
     for (int i = 0; i < multicores_.size() && !state_.parentNumber.isEmpty(); ++i)
-        if (multicores_[i].number == state_.parentNumber) {
+        if (multicores_[i].number.stored() == state_.parentNumber) {
             mcCables_->setCurrentIndex(i + 1);
             chooseMulticore(i + 1);
             multi_->setChecked(true);
@@ -314,7 +319,7 @@ void VerifySettingsWindow::load() {
 void VerifySettingsWindow::fillNumbers(const QString& first) {
     const QSignalBlocker quiet(number_);
     number_->clear();
-    CableNumbers numbers;
+    CableNumbers numbers(registry_);
     number_->addItem(first.isEmpty() ? numbers.next(settings_.prefix, startNo()) : first);
     for (const QString& n : numbers.reusable(settings_.prefix))
         if (n != number_->itemText(0)) number_->addItem(n);
@@ -324,9 +329,10 @@ void VerifySettingsWindow::fillNumbers(const QString& first) {
 
 void VerifySettingsWindow::chooseNumber(const QString& number) {
     settings_.number = number.trimmed();
-    cableNo_->setText(displayedNumber(settings_.prefix, settings_.number));
+    cableNo_->setText(settings_.cableNumber().displayed());
     // A number whose row is a multicore cable keeps its cable type.
-    const QList<CableNumbers::Row> rows = CableNumbers().rows(settings_.prefix, settings_.number);
+    const QList<db::CableRecord> rows =
+        db::CableTable(registry_).withNumber({settings_.prefix, settings_.number});
     const bool fixed = !rows.isEmpty() && rows.first().multiCore;
     manufacturer_->setEnabled(!fixed);
     partNumber_->setEnabled(!fixed);
@@ -338,7 +344,7 @@ void VerifySettingsWindow::step(int by) {
 }
 
 void VerifySettingsWindow::chooseSignalType(const QString& type) {
-    equipment::CableCatalogue catalogue(equipment::LibraryAccess(ui_, db::connections()));
+    equipment::CableCatalogue catalogue(equipment::LibraryAccess(ui_, registry_));
     const std::optional<equipment::SignalType> s = catalogue.signalType(type);
     if (!s) {
         ui_.message(QStringLiteral("a reference to the Signal Type: %1 is missing from the "
@@ -367,7 +373,7 @@ void VerifySettingsWindow::chooseManufacturer() {
     const QVariant id = manufacturer_->currentData();
     if (id.isValid()) settings_.manufacturer = manufacturer_->currentText();
     const bool multi = multi_->isChecked();
-    for (const db::CableTypeEntry& t : db::cableTypesOf(id))
+    for (const db::CableTypeEntry& t : db::cableTypesOf(id, registry_))
         if (t.multicore == multi) partNumber_->addItem(t.type);
     partNumber_->setCurrentIndex(std::max(0, partNumber_->findText(settings_.cableType)));
 }
@@ -383,12 +389,14 @@ void VerifySettingsWindow::chooseMulticore(int row) {
     mcSourceExisting_->clear();
     mcDestExisting_->clear();
     if (row < 1 || row > multicores_.size()) return;
-    const MulticoreCable& m = multicores_[row - 1];
-    mcSourceExisting_->setText(m.source);
-    mcDestExisting_->setText(m.destination);
-    cores_ = coresOf(m.cableId);
-    for (const Core& c : cores_)
-        cores_List_->addItem(c.available ? c.number : c.number + tr(" Assigned!"));
+    const db::CableRecord& m = multicores_[row - 1];
+    mcSourceExisting_->setText(m.source.system);
+    mcDestExisting_->setText(m.destination.system);
+    cores_ = db::CoreTable(registry_).ofCable(m.id);
+    for (const db::CoreRecord& c : cores_) {
+        const QString number = c.number.stored();
+        cores_List_->addItem(c.available ? number : number + tr(" Assigned!"));
+    }
 }
 
 void VerifySettingsWindow::update() {
@@ -412,17 +420,17 @@ void VerifySettingsWindow::update() {
     }
     if (mcCables_->currentIndex() > 0) {
         if (!cores_[core].available) {
-            ui_.message(
-                tr("The core %1 is assigned already. Choose a free one.").arg(cores_[core].number),
-                MsgButtons::Ok, MsgIcon::Warning);
+            ui_.message(tr("The core %1 is assigned already. Choose a free one.")
+                            .arg(cores_[core].number.stored()),
+                        MsgButtons::Ok, MsgIcon::Warning);
             return;
         }
         settings_.coreId = cores_[core].id;
-        const MulticoreCable& m = multicores_[mcCables_->currentIndex() - 1];
-        settings_.prefix = m.prefix;
-        settings_.number = cores_[core].number;
+        const db::CableRecord& m = multicores_[mcCables_->currentIndex() - 1];
+        settings_.prefix = m.number.prefix();
+        settings_.number = cores_[core].number.stored();
     }
-    const QString why = CableWriter(ui_).refusal(settings_);
+    const QString why = CableWriter(ui_, registry_).refusal(settings_);
     if (!why.isEmpty()) {
         ui_.message(why, MsgButtons::Ok, MsgIcon::Warning);
         return;

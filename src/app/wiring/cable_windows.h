@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "db/preferences.h"
+#include "db/records/cables.h"
 #include "wiring/cable_assignment.h"
 
 class QComboBox;
@@ -53,7 +54,8 @@ class VerifySettingsWindow : public QDialog {
     Q_OBJECT
   public:
     VerifySettingsWindow(Ui& ui, wiring::CableSettings& settings, wiring::AssignmentState& state,
-                         const db::Preferences& prefs, QWidget* parent = nullptr);
+                         const db::Preferences& prefs, db::Connections& registry,
+                         QWidget* parent = nullptr);
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
 
   protected:
@@ -75,9 +77,10 @@ class VerifySettingsWindow : public QDialog {
     wiring::CableSettings& settings_;
     wiring::AssignmentState& state_;
     const db::Preferences& prefs_;
+    db::Connections& registry_;  // the assignment's
     ErrorHandler* errors_ = nullptr;
-    QList<wiring::MulticoreCable> multicores_;
-    QList<wiring::Core> cores_;
+    QList<db::CableRecord> multicores_;
+    QList<db::CoreRecord> cores_;
 
     QLabel* cableNo_;
     QLabel* mode_;

@@ -41,8 +41,8 @@ struct CheckWindowServices {
 class ProjectCheckWindow : public QDialog {
     Q_OBJECT
   public:
-    ProjectCheckWindow(Ui& ui, CheckWindowServices services,
-                       db::Connections& registry = db::connections(), QWidget* parent = nullptr);
+    ProjectCheckWindow(Ui& ui, CheckWindowServices services, db::Connections& registry,
+                       QWidget* parent = nullptr);
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
     // Reads the drawings and checks the project again.
     void runCheck();
@@ -73,8 +73,8 @@ class ProjectCheckWindow : public QDialog {
 class SignalTraceWindow : public QDialog {
     Q_OBJECT
   public:
-    SignalTraceWindow(Ui& ui, CheckWindowServices services,
-                      db::Connections& registry = db::connections(), QWidget* parent = nullptr);
+    SignalTraceWindow(Ui& ui, CheckWindowServices services, db::Connections& registry,
+                      QWidget* parent = nullptr);
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
     // Traces from the system and pin entered. The drawings are read at the first trace and
     // kept while the window is open: it is modal, so they cannot change under it.

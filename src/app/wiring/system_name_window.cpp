@@ -101,12 +101,12 @@ void SystemNameWindow::load() {
     const cad::Entity* insert = drawing_.document().find(handle_);
     bool isKey = false;
     const qint64 sysId = insert ? tag::ref2(*insert).toLongLong(&isKey) : 0;
-    const std::optional<SystemRow> row = isKey ? names_.row(sysId) : std::nullopt;
+    const std::optional<db::SystemRecord> row = isKey ? names_.row(sysId) : std::nullopt;
     if (!row) return;
     chosen_ = row->name;
     rows_ = names_.rowsOf(row->name);
     int at = 0;
-    while (at < rows_.size() && rows_[at].sysId != row->sysId) ++at;
+    while (at < rows_.size() && rows_[at].id != row->id) ++at;
     name_->setEditText(row->name);
     showUnit(at);
 }
@@ -129,7 +129,7 @@ void SystemNameWindow::chooseName(const QString& name) {
 void SystemNameWindow::showUnit(int position) {
     if (position >= 0 && position < rows_.size()) {
         position_ = position;
-        const SystemRow& r = rows_[position];
+        const db::SystemRecord& r = rows_[position];
         name_->setEditText(r.name);
         chosen_ = r.name;
         number_->setText(sysNumText(r.number));
@@ -236,7 +236,7 @@ void assignSysNamesCommand(DrawingWindows& drawings, const RunState& run, Ui& ui
         if (kind == tag::kind::EquipmentBlock || kind == tag::kind::DABlock)
             command.picked = e->handle;
     }
-    SystemNames names(ui);
+    SystemNames names(ui, command.registry);
     command.openWindow = [&](const QString& handle, const BlockModel& model) {
         SystemNameWindow window(names, drawing, handle, model, options, parent);
         window.setErrorHandler(&errors);

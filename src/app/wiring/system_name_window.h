@@ -55,7 +55,7 @@ class SystemNameWindow : public QDialog {
     Options options_;
     ErrorHandler* errors_ = nullptr;
     QString chosen_;  // the name whose units are shown
-    QList<equipment::SystemRow> rows_;
+    QList<db::SystemRecord> rows_;
     int position_ = -1;
 
     QComboBox* name_;

@@ -1,0 +1,51 @@
+// Reading the rows of a query by column name. The names are looked up once per result, without
+// regard to case (the engines fold them differently: PostgreSQL gives them in lower case), so a
+// record reads the same whatever order a table's columns were made in. A name the result does
+// not have is a fault of the statement, not of the data, and is reported as one.
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QSqlRecord>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+#include "db/database.h"
+
+namespace tolvane::db {
+
+class RowReader {
+  public:
+    // Reads the current row of `q`, which has been run.
+    explicit RowReader(Query& q);
+
+    QVariant value(const char* column) const;
+    // Null text reads as a null string, as the column held it.
+    QString text(const char* column) const { return value(column).toString(); }
+    qint64 integer(const char* column) const { return value(column).toLongLong(); }
+    // A null flag is false.
+    bool flag(const char* column) const { return value(column).toBool(); }
+    std::optional<double> real(const char* column) const;
+    std::optional<qint64> optionalInteger(const char* column) const;
+    QDateTime dateTime(const char* column) const { return value(column).toDateTime(); }
+
+  private:
+    int index(const char* column) const;
+
+    Query& q_;
+    QSqlRecord record_;
+    mutable QHash<QString, int> indexes_;
+};
+
+// "?, ?, ?": the placeholders of `count` values.
+QString placeholders(qsizetype count);
+// Statements that name many rows take them in parts of this many, well below every engine's
+// limit on parameters.
+constexpr int kRowsPerStatement = 500;
+
+// A value to bind for an optional number: the number, or a typed null.
+QVariant boundValue(const std::optional<double>& v);
+QVariant boundValue(const std::optional<qint64>& v);
+
+}  // namespace tolvane::db
