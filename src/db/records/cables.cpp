@@ -54,19 +54,11 @@ CoreRecord readCore(const RowReader& r, bool withPrefix) {
 }
 
 QList<CableRecord> cables(Query& q) {
-    q.exec();
-    QList<CableRecord> out;
-    RowReader r(q);
-    while (q.next()) out << readCable(r);
-    return out;
+    return readAll(q, readCable);
 }
 
 QList<CoreRecord> cores(Query& q, bool withPrefix) {
-    q.exec();
-    QList<CoreRecord> out;
-    RowReader r(q);
-    while (q.next()) out << readCore(r, withPrefix);
-    return out;
+    return readAll(q, [withPrefix](const RowReader& r) { return readCore(r, withPrefix); });
 }
 
 QStringList texts(Query& q) {

@@ -41,19 +41,11 @@ JackPosition readPosition(const RowReader& r) {
 }
 
 QList<JackfieldRecord> jackfields(Query& q) {
-    q.exec();
-    RowReader r(q);
-    QList<JackfieldRecord> out;
-    while (q.next()) out << readJackfield(r);
-    return out;
+    return readAll(q, readJackfield);
 }
 
 QList<JackPosition> positions(Query& q) {
-    q.exec();
-    RowReader r(q);
-    QList<JackPosition> out;
-    while (q.next()) out << readPosition(r);
-    return out;
+    return readAll(q, readPosition);
 }
 
 std::optional<JackfieldRecord> first(Query& q) {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QVariant>
 #include <optional>
+#include <utility>
 
 #include "db/database.h"
 
@@ -37,6 +38,16 @@ class RowReader {
     QSqlRecord record_;
     mutable QHash<QString, int> indexes_;
 };
+
+// Runs the query and reads each of its rows into a record.
+template <class Read>
+auto readAll(Query& q, Read read) -> QList<decltype(read(std::declval<const RowReader&>()))> {
+    q.exec();
+    RowReader r(q);
+    QList<decltype(read(r))> out;
+    while (q.next()) out << read(r);
+    return out;
+}
 
 // "?, ?, ?": the placeholders of `count` values.
 QString placeholders(qsizetype count);

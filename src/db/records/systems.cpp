@@ -21,11 +21,7 @@ SystemRecord readSystem(const RowReader& r) {
 }
 
 QList<SystemRecord> systems(Query& q) {
-    q.exec();
-    RowReader r(q);
-    QList<SystemRecord> out;
-    while (q.next()) out << readSystem(r);
-    return out;
+    return readAll(q, readSystem);
 }
 
 // Binds the fields in the order the statements below name them.
