@@ -15,8 +15,10 @@ inline void later(std::function<void()> f) {
     QTimer::singleShot(0, qApp, std::move(f));
 }
 
+// Its time is well past QTRY's five seconds: on a loaded machine a real X server may take
+// seconds to deliver a pointer warp, and a wait that QTRY would still win must not be cut.
 struct Watchdog {
-    explicit Watchdog(Ui& ui, int ms = 3000) {
+    explicit Watchdog(Ui& ui, int ms = 15000) {
         QObject::connect(&timer, &QTimer::timeout, &timer, [&ui] { ui.cancelPrompt(); });
         timer.setSingleShot(true);
         timer.start(ms);

@@ -48,8 +48,8 @@ class GripsTest : public QObject {
         user_ = std::make_unique<test::ScriptedUser>("");
         user_->ui->setHost(&host_);
         errors_ = std::make_unique<ErrorHandler>(*user_->ui, log_);
-        main_ = std::make_unique<MainWindow>(
-            MainWindow::Services{run_, *settings_, log_, *user_->ui, *errors_, aliases_});
+        main_ = std::make_unique<MainWindow>(MainWindow::Services{
+            run_, *settings_, log_, *user_->ui, *errors_, aliases_, db::connections()});
         main_->load(QString());
         main_->show();
         // The drawing's keys (Ctrl+Z) are the main window's shortcuts: they need it active.

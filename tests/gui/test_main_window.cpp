@@ -97,8 +97,8 @@ class MainWindowTest : public QObject {
         user_ = std::make_unique<test::ScriptedUser>(script);
         user_->ui->setHost(&host_);
         errors_ = std::make_unique<ErrorHandler>(*user_->ui, log_);
-        main_ = std::make_unique<MainWindow>(
-            MainWindow::Services{run_, *settings_, log_, *user_->ui, *errors_, aliases_});
+        main_ = std::make_unique<MainWindow>(MainWindow::Services{
+            run_, *settings_, log_, *user_->ui, *errors_, aliases_, db::connections()});
         main_->load(QString());
         main_->show();
     }
@@ -148,7 +148,7 @@ class MainWindowTest : public QObject {
                 .exec();
         }
         QCOMPARE(db::mergeDatabase(db::DbId::Equipment, delivered).conflicts, 1);
-        ConflictViewerWindow viewer(*user_->ui, QString());
+        ConflictViewerWindow viewer(*user_->ui, QString(), db::connections());
         viewer.show();
         QCOMPARE(viewer.findChild<QRadioButton*>("optEquipment")->isChecked(), true);
         auto* tables = viewer.findChild<QListView*>("lstTables");
@@ -179,7 +179,7 @@ class MainWindowTest : public QObject {
                   "insert into tblConnectors (Connector, connvendor1, conncost1) values "
                   "('QX-BNC', 'Jacks Inc', 2.5)")
             .exec();
-        BillOfMaterialsWindow wizard(*user_->ui, run_.appPath);
+        BillOfMaterialsWindow wizard(*user_->ui, run_.appPath, db::connections());
         QString shownPath, shownFilter;
         wizard.preview = [&](const QString& path, const QString& filter) {
             shownPath = path;
@@ -242,7 +242,7 @@ class MainWindowTest : public QObject {
             .exec();
         const QString saved = dir_.filePath("Cores.rpx");
         restart("file " + saved + "\n");
-        ReportWizardWindow wizard(*user_->ui, dir_.path());
+        ReportWizardWindow wizard(*user_->ui, dir_.path(), db::connections());
         QString opened;
         wizard.open = [&](const QString& path) { opened = path; };
         wizard.show();

@@ -25,8 +25,8 @@ class ConflictViewerWindow : public QDialog {
   public:
     // Projects are listed from the project-manager database of `registry`; the project whose
     // folder is `currentProjectPath` (if any) is chosen first.
-    ConflictViewerWindow(Ui& ui, const QString& currentProjectPath,
-                         db::Connections& registry = db::connections(), QWidget* parent = nullptr);
+    ConflictViewerWindow(Ui& ui, const QString& currentProjectPath, db::Connections& registry,
+                         QWidget* parent = nullptr);
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
 
   private:

@@ -44,10 +44,10 @@ namespace tolvane {
 DrawingWindows::DrawingWindows(Services services, QObject* parent)
     : QObject(parent),
       s_(std::move(services)),
-      registry_(s_.run, s_.ui),
+      registry_(s_.run, s_.ui, s_.registry),
       files_(s_.run, s_.ui, registry_),
       events_(s_.ui, s_.settings, s_.router, s_.tips,
-              [] { return !db::JackfieldTable(db::connections()).isEmpty(); }) {
+              [this] { return !db::JackfieldTable(s_.registry).isEmpty(); }) {
     // The running object snaps as the user left them; none kept: end point, insertion point
     // and nearest (which catches the pins of blocks), on.
     bool ok = false;
@@ -272,8 +272,8 @@ bool DrawingWindows::saveAs(DrawingWindow& window) {
 }
 
 void DrawingWindows::deleteLinked(Drawing& drawing, const QStringList& handles) {
-    DeletionRun run(s_.ui, db::connections());
-    db::Preferences prefs;
+    DeletionRun run(s_.ui, s_.registry);
+    db::Preferences prefs(s_.registry);
     run.hideWarnings =
         prefs.load(s_.run.userId) && prefs.flag(db::pref::GenHideDeleteWarnings, false);
     run.log = &s_.log;
@@ -331,7 +331,7 @@ void DrawingWindows::moveGrip(DrawingWindow& window, const QString& handle, int 
     window.setBusy(true);
     const auto notBusy = qScopeGuard([&window] { window.setBusy(false); });
     if (wiring::moveGrip(window.drawing(), s_.ui, &s_.log, s_.run.userId, handle, grip, to,
-                         db::connections()) &&
+                         s_.registry) &&
         showProperties)
         showProperties(window, window.view().selection());
 }
@@ -426,7 +426,7 @@ QString DrawingWindows::blockFolder() const {
 }
 
 QString DrawingWindows::insertExisting(DrawingWindow& window, const QString& name) {
-    equipment::EquipmentPlacement placement(equipment::LibraryAccess(s_.ui, db::connections()));
+    equipment::EquipmentPlacement placement(equipment::LibraryAccess(s_.ui, s_.registry));
     const auto choose = [this, &window](Drawing& drawing) {
         return chooseBlockToInsert(drawing, s_.ui, blockFolder(), &window);
     };
@@ -449,7 +449,7 @@ QString DrawingWindows::insertExisting(DrawingWindow& window, const QString& nam
 void DrawingWindows::drawCables(DrawingWindow& window, const wiring::CableOptions& options,
                                 const std::optional<wiring::Terminal>& terminal) {
     window.setLastCommand(QStringLiteral("Add Cables"), QStringLiteral("WAddCables"));
-    wiring::CableDrawer drawer(window.drawing(), s_.ui, &s_.log, options, db::connections());
+    wiring::CableDrawer drawer(window.drawing(), s_.ui, &s_.log, options, s_.registry);
     wiring::Pointers links = pointers();
     drawer.linkPointers = [&](const QString& sourceSide, const QString& continuing) {
         return links.link(window.drawing(), sourceSide, window.drawing(), continuing);
@@ -542,7 +542,7 @@ QRect DrawingWindows::onScreen(const QString& path, const QString& handle) const
 
 wiring::Pointers DrawingWindows::pointers() {
     return wiring::Pointers(
-        s_.ui, &s_.log, [this] { return openDrawings(); }, db::connections());
+        s_.ui, &s_.log, [this] { return openDrawings(); }, s_.registry);
 }
 
 DrawingWindow* DrawingWindows::windowOf(const Drawing& drawing) const {

@@ -97,7 +97,7 @@ class DataSheetWindow : public QWidget {
     Q_OBJECT
   public:
     // Throws DbError when the sheet's query cannot be run.
-    DataSheetWindow(const SheetDef& def, Ui& ui, db::Connections& registry = db::connections(),
+    DataSheetWindow(const SheetDef& def, Ui& ui, db::Connections& registry,
                     QWidget* parent = nullptr);
     ~DataSheetWindow() override;
 

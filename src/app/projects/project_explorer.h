@@ -31,7 +31,7 @@ class ProjectExplorer : public QWidget {
   public:
     // projects may be null (tests): the list then holds only the project given to showProject.
     ProjectExplorer(RunState& run, Ui& ui, projects::ProjectRegistry* projects,
-                    db::Connections& registry = db::connections(), QWidget* parent = nullptr);
+                    db::Connections& registry, QWidget* parent = nullptr);
 
     static QString drawingKeyPrefix() { return QStringLiteral("DRAWING"); }
     static QString generalReportPrefix() { return QStringLiteral("GEN_RPT:"); }

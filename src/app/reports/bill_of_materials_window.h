@@ -32,8 +32,8 @@ class BillOfMaterialsWindow : public QDialog {
     enum Page { ChoicePage, NamePage, OptionsPage, EditPage };
 
     // appPath: the application folder, where the stock report lives.
-    BillOfMaterialsWindow(Ui& ui, const QString& appPath,
-                          db::Connections& registry = db::connections(), QWidget* parent = nullptr);
+    BillOfMaterialsWindow(Ui& ui, const QString& appPath, db::Connections& registry,
+                          QWidget* parent = nullptr);
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
 
     // Shows the report file filtered to one bill ("FileName = '...'").

@@ -14,14 +14,18 @@
 #include <QTabWidget>
 #include <cmath>
 
+#include "app/reports/bill_of_materials_window.h"
 #include "app/reports/report_designer.h"
 #include "app/reports/report_window.h"
+#include "app/reports/report_wizard_window.h"
 #include "app/shell/widget_helpers.h"
 #include "db/database.h"
 #include "drawings/command_router.h"
+#include "reports/cable_schedule_export.h"
 #include "reports/report_error.h"
 #include "shell/app_folder.h"
 #include "shell/command_table.h"
+#include "shell/error_handler.h"
 #include "shell/run_state.h"
 #include "ui/ui.h"
 
@@ -60,7 +64,7 @@ ReportWindow* ReportWindows::require() const {
 
 ReportWindow* ReportWindows::open(const QString& path, const QString& filter) {
     auto doc = std::make_unique<reports::ReportDocument>(
-        s_.ui, db::connections(),
+        s_.ui, s_.registry,
         reports::ReportFolders{reportsFolder(), s_.run.currentProjectPath, &s_.settings});
     if (!path.isEmpty()) {
         // A layout already open comes to the front (with the filter asked for) instead of a
@@ -265,6 +269,34 @@ void ReportWindows::registerActions() {
         s_.router.setAction(key, std::move(action));
     };
     on("catRNew", [this] { open({}); });
+    on("catRWizard", [this] {
+        // Making a report layout takes the right to make reports.
+        if (!s_.router.permitted(CommandKey("catRNew"))) return;
+        const QString project = s_.run.currentProjectPath;
+        const QString reports = appfolder::findNoCase(project, QStringLiteral("REPORTS"));
+        const QString general = reports.isEmpty()
+                                    ? QString()
+                                    : appfolder::findNoCase(reports, QStringLiteral("GENERAL"));
+        ReportWizardWindow window(s_.ui, general.isEmpty() ? project : general, s_.registry);
+        window.open = [this](const QString& path) {
+            Q_EMIT reportsChanged();
+            open(path);
+        };
+        s_.ui.runModal(window);
+    });
+    // Making bills is making reports: the wizard asks the permission of catRNew.
+    on("catGBillOfMaterials", [this] {
+        if (!s_.router.permitted(CommandKey("catRNew"))) return;
+        BillOfMaterialsWindow window(s_.ui, s_.run.appPath, s_.registry, s_.mdi.window());
+        window.setErrorHandler(&s_.errors);
+        // The stock report opens filtered to the bill.
+        window.preview = [this](const QString& path, const QString& filter) { open(path, filter); };
+        s_.ui.runModal(window);
+    });
+    on("catRExportCableSchedule", [this] {
+        reports::exportCableSchedule(s_.ui, s_.run.appFolder(), s_.run.currentProjectPath,
+                                     s_.registry);
+    });
     on("catROpen", [this] { openChosen(); });
     on("catRSave", [this] {
         if (ReportWindow* w = require()) w->document().save();

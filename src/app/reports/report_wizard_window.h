@@ -38,7 +38,7 @@ class ReportWizardWindow : public QDialog {
     };
 
     // folder: where the save dialog starts (the project's general reports).
-    ReportWizardWindow(Ui& ui, const QString& folder, db::Connections& registry = db::connections(),
+    ReportWizardWindow(Ui& ui, const QString& folder, db::Connections& registry,
                        QWidget* parent = nullptr);
 
     // Opens the saved layout in a report window.

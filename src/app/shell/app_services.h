@@ -4,6 +4,9 @@
 
 namespace tolvane {
 
+namespace db {
+class Connections;
+}
 class Ui;
 class ErrorHandler;
 class EventLog;
@@ -21,6 +24,8 @@ struct AppServices {
     Ui& ui;
     ErrorHandler& errors;
     CommandAliases& aliases;
+    // The database registry every command of the run works on.
+    db::Connections& registry;
     // Login and permissions; null: every key is allowed and there is no users window.
     projects::Users* users = nullptr;
 };

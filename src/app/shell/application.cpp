@@ -151,8 +151,8 @@ StartupHooks Application::hooks() {
         return file.isEmpty() || aliases_.loadUserFile(file);
     };
     h.loadMainWindow = [this] {
-        main_ =
-            new MainWindow({runState(), *settings_, log_, *ui_, *errors_, aliases_, users_.get()});
+        main_ = new MainWindow({runState(), *settings_, log_, *ui_, *errors_, aliases_,
+                                db::connections(), users_.get()});
         if (qtUi_) {
             qtUi_->setDialogParent(main_);
             qtUi_->setStatusBar(main_->statusBar());
@@ -207,7 +207,7 @@ int Application::run() {
         }
         auto script = std::make_unique<ScriptUi>(parseScript(QString::fromUtf8(file.bytes)), out_);
         scriptUi_ = script.get();
-        host_ = std::make_unique<BatchHost>(main_, errors_);
+        host_ = std::make_unique<BatchHost>(main_, errors_, db::connections());
         scriptUi_->setHost(host_.get());
         ui_ = std::move(script);
         return runBatch();

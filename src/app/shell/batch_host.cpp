@@ -240,7 +240,7 @@ QStringList BatchHost::sql(const QString& dbText, const QString& statement, int 
     if (statement.isEmpty()) throw ScriptAbort(2, line, QStringLiteral("sql needs a statement"));
     QStringList out;
     try {
-        db::Query q(*id, db::dialect::fromJet(db::connections().engine(*id), statement));
+        db::Query q(*id, db::dialect::fromJet(registry_.engine(*id), statement), registry_);
         q.exec();
         const QSqlRecord record = q.sql().record();
         QStringList names;
@@ -281,8 +281,7 @@ QStringList BatchHost::check(int line) {
     try {
         const wiring::ProjectScan scan =
             wiring::scanProject(requireMain()->drawings()->projectDrawings());
-        for (const wiring::Finding& f : wiring::ProjectCheck(db::connections()).run(scan))
-            out << f.line();
+        for (const wiring::Finding& f : wiring::ProjectCheck(registry_).run(scan)) out << f.line();
     } catch (const db::DbError& e) {
         throw ScriptAbort(2, line, e.description());
     }
@@ -294,8 +293,7 @@ QStringList BatchHost::trace(const QString& system, const QString& pin, int line
     try {
         const wiring::ProjectScan scan =
             wiring::scanProject(requireMain()->drawings()->projectDrawings());
-        const wiring::TraceResult r =
-            wiring::SignalTrace(scan, db::connections()).trace(system, pin);
+        const wiring::TraceResult r = wiring::SignalTrace(scan, registry_).trace(system, pin);
         for (const wiring::TraceStep& s : r.steps) out << s.line();
         if (!r.message.isEmpty()) out << QStringLiteral("TRACE message | ") + r.message;
     } catch (const db::DbError& e) {

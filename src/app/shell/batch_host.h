@@ -8,13 +8,17 @@
 
 namespace tolvane {
 
+namespace db {
+class Connections;
+}
+
 class ErrorHandler;
 class MainWindow;
 
 class BatchHost : public ScriptHost {
   public:
-    BatchHost(MainWindow*& main, std::unique_ptr<ErrorHandler>& errors)
-        : main_(main), errors_(errors) {}
+    BatchHost(MainWindow*& main, std::unique_ptr<ErrorHandler>& errors, db::Connections& registry)
+        : main_(main), errors_(errors), registry_(registry) {}
 
     void perform(const QString& verb, const std::function<void()>& action) override;
     void route(const QString& key) override;
@@ -54,6 +58,7 @@ class BatchHost : public ScriptHost {
     static void press(QWidget* target, int key, Qt::KeyboardModifiers mods, const QString& text);
     MainWindow*& main_;
     std::unique_ptr<ErrorHandler>& errors_;
+    db::Connections& registry_;
 };
 
 }  // namespace tolvane

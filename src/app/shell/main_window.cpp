@@ -4,68 +4,42 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
-#include <QPointer>
-#include <QScopeGuard>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
-#include <QToolButton>
 #include <algorithm>
 
-#include "app/admin/conflict_viewer_window.h"
-#include "app/admin/users_window.h"
-#include "app/drawing/block_browser.h"
-#include "app/drawing/drawing_view.h"
+#include "app/drawing/drawing_status.h"
 #include "app/drawing/drawing_window.h"
 #include "app/drawing/drawing_windows.h"
-#include "app/drawing/property_grid.h"
-#include "app/jackfields/project_jackfield_windows.h"
-#include "app/library/cable_type_library_window.h"
-#include "app/library/equipment_library_window.h"
-#include "app/library/signal_types_window.h"
+#include "app/drawing/layer_list.h"
+#include "app/drawing/property_link.h"
+#include "app/library/library_commands.h"
 #include "app/projects/data_sheets.h"
+#include "app/projects/project_commands.h"
 #include "app/projects/project_dialogs.h"
 #include "app/projects/project_explorer.h"
-#include "app/reports/bill_of_materials_window.h"
 #include "app/reports/report_window.h"
 #include "app/reports/report_windows.h"
-#include "app/reports/report_wizard_window.h"
 #include "app/shell/getting_started_window.h"
 #include "app/shell/panes.h"
 #include "app/shell/preferences_window.h"
 #include "app/shell/tips_window.h"
-#include "app/wiring/cable_windows.h"
 #include "app/wiring/cables_pane.h"
-#include "app/wiring/check_windows.h"
-#include "app/wiring/system_name_window.h"
-#include "cad/cad_error.h"
-#include "cad/editing.h"
-#include "cad/geometry.h"
-#include "cad/picking.h"
-#include "db/database.h"
+#include "app/wiring/wiring_commands.h"
 #include "db/preferences.h"
 #include "drawings/command_aliases.h"
-#include "drawings/entity_tag.h"
-#include "drawings/layers.h"
-#include "drawings/properties.h"
-#include "jackfields/jack_assignment.h"
-#include "projects/lock_admin.h"
 #include "projects/project_registry.h"
 #include "projects/users.h"
-#include "reports/cable_schedule_export.h"
 #include "shell/app_folder.h"
 #include "shell/command_line.h"
 #include "shell/command_table.h"
@@ -73,10 +47,7 @@
 #include "shell/event_log.h"
 #include "shell/run_state.h"
 #include "shell/settings_store.h"
-#include "shell/system_check.h"
 #include "ui/ui.h"
-#include "wiring/project_scan.h"
-#include "wiring/signal_trace.h"
 
 // The icons are compiled into this library; a static library's resources are registered
 // by hand.
@@ -92,220 +63,6 @@ const SnapMode kSnapModes[11] = {
     {"catOSnapAppInt", 64},   {"catOSnapNode", 128},          {"catOSnapQuadrant", 256},
     {"catOSnapTangent", 512}, {"catOSnapIntersection", 1024},
 };
-
-namespace {
-
-// A menu or toolbar entry: a key of the command table, or "-" for a separator.
-struct MenuItem {
-    consteval MenuItem(const char* k) : key(k) {
-        if (!sameKey(k, "-") && !isCommandKey(k)) throw "not a key of the command table";
-    }
-    bool separator() const { return sameKey(key, "-"); }
-    const char* key;
-};
-
-struct ToolBarDef {
-    const char* name;
-    const char* caption;
-    std::initializer_list<MenuItem> keys;
-    Qt::ToolBarArea area;
-};
-
-// The toolbars in the order their captions are listed; the drawing toolbars first.
-const ToolBarDef kToolBars[] = {
-    {"tbDWGStandard",
-     "Standard",
-     {"catDNew", "catDOpen", "catDSave", "-", "catDPrint", "catDPrintPreview", "-", "catDCuttoClip",
-      "catDCopytoClip", "catDPaste", "-", "catDUndo", "catDRedo", "-", "catDProperties",
-      "catGProjectExplorer"},
-     Qt::TopToolBarArea},
-    {"tbDWGView",
-     "Drawing View",
-     {"catDPan", "catDZoomIn", "catDZoomOut", "catDWindow", "catDZoomPrevious", "catDAll",
-      "catDExtents", "-", "catDRegen", "-", "catDModelSpace", "catDPaperSpace"},
-     Qt::TopToolBarArea},
-    {"tbDWGTools",
-     "Drawing Tools",
-     {"catDLine",       "catDPline", "catDRect", "catDCircle",
-      "catD2pt",        "catD3pt",   "catDArc",  "catDArc3pt",
-      "catDEllipse",    "catDPoint", "-",        "catDText",
-      "catDAttrib",     "catDImage", "-",        "catD3DFace",
-      "catD3DMesh",     "catDBox",   "catDCone", "catDSphere",
-      "catDPlineToMesh"},
-     Qt::LeftToolBarArea},
-    {"tbDWGSnap",
-     "Object Snap",
-     {"catOSnapNone", "-", "catOSnapEndPoint", "catOSnapMidPoint", "catOSnapCenter",
-      "catOSnapInsert", "catOSnapPerp", "catOSnapNearest", "catOSnapAppInt", "catOSnapNode",
-      "catOSnapQuadrant", "catOSnapTangent", "catOSnapIntersection"},
-     Qt::TopToolBarArea},
-    {"tbDWGInsert",
-     "Inserts",
-     {"catDInsert", "catDBlocks", "catDCreateBlock", "catDWBlock", "catDXRef", "catDEditAttrib"},
-     Qt::TopToolBarArea},
-    {"tbDWGLayers", "Layers", {"catDLayers", "catDLayouts", "catDViewPort"}, Qt::TopToolBarArea},
-    {"tbDWGModify",
-     "Modify Drawing",
-     {"catDSelect", "catDErase",  "catDCopy",         "catDMove",       "catDRotate",
-      "catDScale",  "catDMirror", "catDStretch",      "catDExplode",    "-",
-      "catDTrim",   "catDExtend", "catDFillet",       "catDOffset",     "catDBreak",
-      "catDArray",  "-",          "catDBringToFront", "catDSendToBack", "catDAutoGrips"},
-     Qt::LeftToolBarArea},
-    {"tbDWGDims",
-     "Dimensions",
-     {"catDDimAligned", "catDDimH", "catDDimV", "catDDimRadius", "catDDimDiameter",
-      "catDDimAngular", "-", "catDDist"},
-     Qt::TopToolBarArea},
-    {"tbDWGFormat",
-     "Format Dialogs",
-     {"catDTextStyles", "catDDimStyles", "catDPointStyles"},
-     Qt::TopToolBarArea},
-    {"tbDWGTolvane",
-     "Single Line Drawing Tools",
-     {"catWAddEquipment",
-      "catWAssignSysNames",
-      "-",
-      "catWAddCables",
-      "catWAssignCable",
-      "-",
-      "catWAddJack",
-      "catWAssignJack",
-      "catWBuildJF",
-      "catWAddJBox",
-      "catWAddXP",
-      "-",
-      "catWPointer",
-      "catWLinkPointer",
-      "-",
-      "catLEquipment",
-      "catLCT",
-      "catLSignalTypes",
-      "catLJF",
-      "catLConnectors"},
-     Qt::TopToolBarArea},
-    {"tbRPTTools",
-     "Report Tools",
-     {"catRSelect", "catRLabel", "catRField", "catRCheckbox", "catRImage", "catRLine", "catRBox",
-      "catRPageNumber", "catRDate", "catRRTF", "catRFrame", "catRSubreport", "catRPageBreak",
-      "catRBarcode"},
-     Qt::TopToolBarArea},
-    {"tbRPTFormat",
-     "Report Formatting",
-     {"catRFontDialog", "catRBold", "catRItalic", "catRUnderline", "-", "catRAlignLeft",
-      "catRAlignCenter", "catRAlignRight", "-", "catRBullets", "catRIndent", "catROutdent", "-",
-      "catRBackColor", "catRForeColor", "catRLineColor", "catRLineStyle"},
-     Qt::TopToolBarArea},
-    {"tbRPTAlign",
-     "Report Field Alignment",
-     {"catRAlignLefts", "catRAlignCenters", "catRAlignRights", "catRAlignTops", "catRAlignMiddles",
-      "catRAlignBottoms", "-", "catRMakeWidth", "catRMakeHeight", "catRMakeBoth", "catRHEqual",
-      "catRVEqual", "catRAligntoGrid", "-", "catRBringToFront", "catRSendToBack",
-      "catRLockControls", "catRGridS"},
-     Qt::TopToolBarArea},
-};
-
-struct MenuDef {
-    const char* name;
-    const char* title;
-    std::initializer_list<MenuItem> keys;
-};
-
-const MenuDef kMenus[] = {
-    {"mnuFile",
-     "&File",
-     {"catDNew", "catDOpen",      "catDSave",         "catDSaveAs", "catDClose", "catDCloseAll",
-      "-",       "catRNew",       "catRWizard",       "catROpen",   "catRSave",  "catRSaveAs",
-      "-",       "catDPageSetup", "catDPrintPreview", "catDPrint",  "-",         "catDExportImage",
-      "-",       "catGExit"}},
-    {"mnuEdit",
-     "&Edit",
-     {"catDUndo", "catDRedo", "-", "catDCuttoClip", "catDCopytoClip", "catDPaste", "-",
-      "catDSelect", "catDErase", "-", "catDEditAttrib"}},
-    {"mnuView",
-     "&View",
-     {"catDPan", "catDZoomIn", "catDZoomOut", "catDWindow", "catDZoomPrevious", "catDAll",
-      "catDExtents", "catDRegen", "-", "catDModelSpace", "catDPaperSpace", "catDViewPort",
-      "catDLayouts", "-", "catDProperties", "catGProjectExplorer"}},
-    {"mnuInsert",
-     "&Insert",
-     {"catDInsert", "catDBlocks", "catDCreateBlock", "catDWBlock", "catDXRef", "-", "catDImage",
-      "catDAttrib"}},
-    {"mnuDraw",
-     "&Draw",
-     {"catDLine",   "catDPline", "catDRect",  "catDPoint",  "-",          "catDCircle",
-      "catDCenRad", "catD2pt",   "catD3pt",   "catDArc",    "catDArc3pt", "catDEllipse",
-      "-",          "catDText",  "-",         "catD3DFace", "catD3DMesh", "catDPlineToMesh",
-      "catDBox",    "catDCone",  "catDSphere"}},
-    {"mnuModify",
-     "&Modify",
-     {"catDErase",  "catDCopy",         "catDMove",       "catDRotate", "catDScale",
-      "catDMirror", "catDStretch",      "catDExplode",    "-",          "catDTrim",
-      "catDExtend", "catDFillet",       "catDOffset",     "catDBreak",  "catDArray",
-      "-",          "catDBringToFront", "catDSendToBack", "-",          "catDAutoGrips",
-      "catDRestart"}},
-    {"mnuDimension",
-     "Dime&nsion",
-     {"catDDimAligned", "catDDimH", "catDDimV", "catDDimRadius", "catDDimDiameter",
-      "catDDimAngular", "-", "catDDist"}},
-    {"mnuFormat", "F&ormat", {"catDLayers", "catDTextStyles", "catDDimStyles", "catDPointStyles"}},
-    {"mnuWiring",
-     "&Wiring",
-     {"catWAddEquipment", "catWAssignSysNames", "-", "catWAddCables", "catWAssignCable", "-",
-      "catWJack", "catWBuildJF", "catWAssignJF", "catWDeletJF", "-", "catWLinkPointer"}},
-    {"mnuLibrary",
-     "&Library",
-     {"catLEquipment", "catLManufacturers", "catLConnectors", "-", "catLCT", "catLSignalTypes", "-",
-      "catLJF"}},
-    {"mnuProject",
-     "&Project",
-     {"catPLSystems", "catPLCables", "catPLJackFields", "-", "catPViewProjBlocks", "-",
-      "catGBillOfMaterials", "catRExportCableSchedule", "-", "catPRefresh", "catPDeleteMissing",
-      "catPClearDrawingList", "catPConsolidate", "catPClearLock", "-", "catPCheck", "catPTrace",
-      "-", "catPPrefs"}},
-    {"mnuReport",
-     "&Report",
-     {"catRUndo",
-      "catRRedo",
-      "-",
-      "catRCut",
-      "catRCopy",
-      "catRPaste",
-      "catRDelete",
-      "-",
-      "catRPageSetup",
-      "catRPrintPreview",
-      "catRPrint",
-      "-",
-      "catRExportExcel",
-      "catRExportHTML",
-      "catRExportPDF",
-      "catRExportRTF",
-      "catRExportTXT",
-      "catRExportTIFF",
-      "-",
-      "catRGridS",
-      "catRLockControls"}},
-    {"mnuDatabases", "Data&bases", {"catGResolveConflicts"}},
-    {"mnuWindow", "Wi&ndow", {"catWTileH", "catWTileV", "catWCascade"}},
-};
-
-// Keys that act on an open document: off while no child window is active.
-const QStringList kDocumentKeys = {
-    CommandKey("catDSave"),         CommandKey("catDSaveAs"),      CommandKey("catDPageSetup"),
-    CommandKey("catDPrintPreview"), CommandKey("catDPrint"),       CommandKey("catDUndo"),
-    CommandKey("catDRedo"),         CommandKey("catDCuttoClip"),   CommandKey("catDCopytoClip"),
-    CommandKey("catDPaste"),        CommandKey("catDExportImage"), CommandKey("catDRestart"),
-    CommandKey("catRSave"),         CommandKey("catRSaveAs"),
-};
-
-bool isDrawingBar(const QString& name) {
-    return name.startsWith(QLatin1String("tbDWG"));
-}
-bool isReportBar(const QString& name) {
-    return name.startsWith(QLatin1String("tbRPT"));
-}
-
-}  // namespace
 
 MainWindow::MainWindow(Services services, QWidget* parent)
     : QMainWindow(parent), s_(services), router_(services.ui, services.errors) {
@@ -419,12 +176,11 @@ QDockWidget* MainWindow::addPane(QWidget* pane, const QString& title, Qt::DockWi
 
 void MainWindow::buildPanes() {
     properties_ = new PropertyListPane(s_.ui, this);
-    projects_ =
-        new projects::ProjectRegistry(s_.run, s_.settings, s_.ui, s_.log, db::connections());
+    projects_ = new projects::ProjectRegistry(s_.run, s_.settings, s_.ui, s_.log, s_.registry);
     projects_->setParent(this);
     projects_->drawingsOpen = [this] { return !mdi_->subWindowList().isEmpty(); };
     projects_->closeDrawings = [this] { return closeChildren(); };
-    explorer_ = new ProjectExplorer(s_.run, s_.ui, projects_, db::connections(), this);
+    explorer_ = new ProjectExplorer(s_.run, s_.ui, projects_, s_.registry, this);
     explorer_->setErrorHandler(&s_.errors);
     explorer_->route = [this](const QString& key) { RouteCMD(key); };
     explorer_->openDrawing = [this](const QString& path) { openFile(path); };
@@ -448,7 +204,6 @@ void MainWindow::buildPanes() {
         showTips(QStringLiteral("DRAW"));
         RouteCMD(CommandKey("catWAddCables"));
     };
-    cables_->drawCables = [this] { RouteCMD(CommandKey("catWAddCables")); };
     commandLine_ = new CommandLinePane(s_.ui, s_.aliases, s_.log, this);
     addPane(explorer_, tr("Project Explorer"), Qt::RightDockWidgetArea);
     QDockWidget* pl = addPane(properties_, tr("Properties"), Qt::RightDockWidgetArea);
@@ -488,7 +243,7 @@ void MainWindow::buildPanes() {
 }
 
 void MainWindow::buildToolBars() {
-    for (const ToolBarDef& def : kToolBars) {
+    for (const ToolBarDef& def : toolBarDefs()) {
         auto* bar = new QToolBar(tr(def.caption), this);
         bar->setObjectName(QString::fromLatin1(def.name));
         bar->setIconSize(QSize(20, 20));
@@ -503,7 +258,7 @@ void MainWindow::buildToolBars() {
         // The report bars, shown only with a report, take a row of their own.
         if (bar->objectName() == QLatin1String("tbRPTTools")) addToolBarBreak(Qt::TopToolBarArea);
         if (bar->objectName() == QLatin1String("tbDWGLayers")) {
-            buildLayerList();
+            layers_ = new LayerList(s_.ui, this);
             bar->insertWidget(bar->actions().value(0), layers_);
         }
         addToolBar(def.area, bar);
@@ -538,7 +293,7 @@ void MainWindow::listWindows(QMenu& menu) {
 }
 
 void MainWindow::buildMenus() {
-    for (const MenuDef& def : kMenus) {
+    for (const MenuDef& def : menuDefs()) {
         QMenu* menu = menuBar()->addMenu(tr(def.title));
         menu->setObjectName(QString::fromLatin1(def.name));
         for (const MenuItem& item : def.keys) {
@@ -582,41 +337,8 @@ void MainWindow::buildMenus() {
                 panes->addAction(t);
             }
         }
-        if (QLatin1String(def.name) == QLatin1String("mnuProject")) {
-            // The registry's own menu handlers (not routed keys).
-            QList<QAction*> first;
-            const auto entry = [&](const char* name, const QString& text, const char* procedure,
-                                   std::function<void()> run) {
-                auto* a = new QAction(text, this);
-                a->setObjectName(QString::fromLatin1(name));
-                connect(a, &QAction::triggered, this, [this, procedure, run] {
-                    s_.errors.guard(QString::fromLatin1(procedure), run);
-                });
-                first << a;
-            };
-            entry("catPNew", tr("&New Project..."), "AddNewProject",
-                  [this] { runNewProject(s_.ui, *projects_, this); });
-            entry("catPLink", tr("&Link Project..."), "catPLink",
-                  [this] { projects_->linkProject(); });
-            entry("catPDelete", tr("&Delete Project..."), "catPDelete",
-                  [this] { runDeleteProject(s_.ui, *projects_, this); });
-            menu->insertActions(menu->actions().value(0), first);
-            menu->insertSeparator(menu->actions().value(first.size()));
-            // Shared mode: the user administration.
-            menu->addSeparator();
-            auto* users = menu->addAction(tr("&Users and Permissions..."));
-            users->setObjectName(QStringLiteral("mnuUsers"));
-            connect(users, &QAction::triggered, this, [this] {
-                s_.errors.guard(QStringLiteral("mnuUsers"), [this] {
-                    if (!s_.users) return;
-                    UsersWindow window(*s_.users, s_.ui, this);
-                    window.setErrorHandler(&s_.errors);
-                    s_.ui.runModal(window);
-                });
-            });
-            users->setVisible(false);
-            sharedModeActions_ << users;
-        }
+        if (QLatin1String(def.name) == QLatin1String("mnuProject"))
+            sharedModeActions_ << projectCommands_->addMenuEntries(*menu);
     }
     QMenu* tools = menuBar()->addMenu(tr("&Tools"));
     tools->setObjectName(QStringLiteral("mnuTools"));
@@ -675,162 +397,6 @@ void MainWindow::registerActions() {
         d->raise();
     });
     on("catOSnapNone", [this] { setSnapButtons(0); });
-    on("catGSystemCheck", [this] {
-        SystemCheck(s_.run.appFolder(), s_.run.mode).runAndShow(s_.ui, SystemCheck::Show::Always);
-    });
-    on("catPPrefs", [this] {
-        PreferencesWindow window(s_.ui, s_.settings, db::connections(), this);
-        window.setErrorHandler(&s_.errors);
-        s_.ui.runModal(window);
-        if (cables_->isSetUp()) loadCableOptions();
-        if (preferencesChanged) preferencesChanged();
-    });
-    on("catLEquipment", [this] { openEquipmentLibrary(); });
-    on("catLJF", [this] { jackfieldCommands().openLibrary(); });
-    on("catWBuildJF", [this] { jackfieldCommands().buildInDrawing(); });
-    on("catPLJackFields", [this] { openDataSheet(SheetKind::ProjectJackfields); });
-    on("catWAddEquipment", [this] {
-        // Placing new equipment starts in the library, where its block is generated.
-        if (QWidget* child = activeChild(); qobject_cast<DrawingWindow*>(child))
-            static_cast<DrawingWindow*>(child)->setLastCommand(QStringLiteral("Add Equipment"),
-                                                               QStringLiteral("WAddEquipment"));
-        openEquipmentLibrary();
-    });
-    // The block library of the drawing menus and the project blocks of the project menu are
-    // one window.
-    on("catDBlocks", [this] { showBlockBrowser(QStringLiteral("ProjectBlocks")); });
-    on("catPViewProjBlocks", [this] { showBlockBrowser(QStringLiteral("ProjectBlocks")); });
-    on("catLManufacturers", [this] { openDataSheet(SheetKind::Manufacturers); });
-    on("catLConnectors", [this] { openDataSheet(SheetKind::Connectors); });
-    on("catPLCables", [this] { openDataSheet(SheetKind::ProjectCables); });
-    on("catPLSystems", [this] { openDataSheet(SheetKind::Systems); });
-    on("catLSignalTypes", [this] {
-        SignalTypesWindow window(libraryAccess(), this);
-        window.setErrorHandler(&s_.errors);
-        s_.ui.runModal(window);
-    });
-    on("catLCT", [this] {
-        CableTypeLibraryWindow window(libraryAccess(), this);
-        window.setErrorHandler(&s_.errors);
-        // The library is modal: the cable types' data sheet opens once it has closed.
-        bool sheetWanted = false;
-        window.showDataSheet = [&window, &sheetWanted] {
-            sheetWanted = true;
-            window.close();
-        };
-        s_.ui.runModal(window);
-        if (sheetWanted) openDataSheet(SheetKind::CableTypes);
-    });
-    on("catWAddCables", [this] {
-        QDockWidget* d = findChild<QDockWidget*>(QStringLiteral("dpfrmCables"));
-        d->show();
-        d->raise();
-        if (!cables_->isSetUp()) loadCableOptions();
-        const std::optional<wiring::Terminal> terminal = cables_->takeTerminal();
-        DrawingWindow* w = drawings_->active();
-        if (!w) throw cad::CadError(cad::NoDocument, QStringLiteral("ActiveDocument"));
-        drawings_->drawCables(*w, cables_->options(), terminal);
-    });
-    on("catWAssignCable", [this] {
-        DrawingWindow* w = drawings_->active();
-        if (!w) throw cad::CadError(cad::NoDocument, QStringLiteral("ActiveDocument"));
-        assignCables(*w);
-    });
-    on("catWAssignSysNames",
-       [this] { assignSysNamesCommand(*drawings_, s_.run, s_.ui, s_.errors, this); });
-    // Jack assignment: the jack double-clicked or selected, else one picked.
-    const auto assignJack = [this] {
-        DrawingWindow* w = drawings_->active();
-        if (!w) {
-            s_.ui.message(QStringLiteral("Must have an active drawing"));
-            return;
-        }
-        if (jackfields::projectJackfields(db::connections()).isEmpty()) {
-            s_.ui.message(noJackfieldsMessage());
-            return;
-        }
-        const QStringList selected = w->view().selection();
-        drawings_->clearGripSet(*w);
-        const QString jack = jackfields::jackToAssign(w->drawing(), s_.ui,
-                                                      drawings_->events().pickedJack(w->drawing()),
-                                                      selected, drawings_->pickAperture(*w));
-        if (jack.isEmpty()) return;
-        db::Preferences prefs;
-        const bool connectors =
-            prefs.load(s_.run.userId) && prefs.flag(db::pref::DisplayJackConn, false);
-        AssignJackWindow window(s_.ui, w->drawing(), jack, connectors, db::connections(), this);
-        window.setErrorHandler(&s_.errors);
-        if (s_.ui.runModal(window) == QDialog::Accepted) drawings_->clearGripSet(*w);
-    };
-    on("catWAssignJack", assignJack);
-    on("catWJack", assignJack);
-    // Removing a project jackfield works on the project database alone.
-    on("catWDeletJF", [this] {
-        DeleteJackfieldWindow window(s_.ui, db::connections(), this);
-        window.setErrorHandler(&s_.errors);
-        if (window.load()) s_.ui.runModal(window);
-    });
-    on("catRWizard", [this] {
-        // Making a report layout takes the right to make reports.
-        if (!router_.permitted(CommandKey("catRNew"))) return;
-        const QString project = s_.run.currentProjectPath;
-        const QString reports = appfolder::findNoCase(project, QStringLiteral("REPORTS"));
-        const QString general = reports.isEmpty()
-                                    ? QString()
-                                    : appfolder::findNoCase(reports, QStringLiteral("GENERAL"));
-        ReportWizardWindow window(s_.ui, general.isEmpty() ? project : general);
-        window.open = [this](const QString& path) {
-            explorer_->refresh();
-            openFile(path);
-        };
-        s_.ui.runModal(window);
-    });
-    // Making bills is making reports: the wizard asks the permission of catRNew.
-    on("catGBillOfMaterials", [this] {
-        if (!router_.permitted(CommandKey("catRNew"))) return;
-        BillOfMaterialsWindow window(s_.ui, s_.run.appPath, db::connections(), this);
-        window.setErrorHandler(&s_.errors);
-        // The stock report opens filtered to the bill.
-        window.preview = [this](const QString& path, const QString& filter) {
-            openReport(path, filter);
-        };
-        s_.ui.runModal(window);
-    });
-    on("catRExportCableSchedule", [this] {
-        reports::exportCableSchedule(s_.ui, s_.run.appFolder(), s_.run.currentProjectPath,
-                                     db::connections());
-    });
-    on("catGResolveConflicts", [this] {
-        ConflictViewerWindow window(s_.ui, s_.run.currentProjectPath);
-        window.setErrorHandler(&s_.errors);
-        s_.ui.runModal(window);
-    });
-    on("catPCheck", [this] {
-        ProjectCheckWindow window(s_.ui, checkServices(), db::connections(), this);
-        window.setErrorHandler(&s_.errors);
-        window.runCheck();
-        s_.ui.runModal(window);
-    });
-    on("catPTrace", [this] {
-        SignalTraceWindow window(s_.ui, checkServices(), db::connections(), this);
-        window.setErrorHandler(&s_.errors);
-        // Started from a cable: the trace runs from its source end at once.
-        if (DrawingWindow* w = drawings_->active())
-            if (const cad::Entity* cable =
-                    w->drawing().document().find(drawings_->events().pickedCable(w->drawing()))) {
-                const auto [system, pin] =
-                    wiring::cableSource(tag::ref1(*cable), db::connections());
-                if (!system.isEmpty()) window.startFrom(system, pin);
-            }
-        s_.ui.runModal(window);
-    });
-    on("catPRefresh", [this] { explorer_->refresh(); });
-    on("catPDeleteMissing", [this] { explorer_->removeMissing(); });
-    on("catPClearDrawingList", [this] { explorer_->clearDrawings(); });
-    on("catPConsolidate", [this] { runConsolidate(s_.ui, *projects_, this); });
-    on("catPClearLock", [this] {
-        if (projects::clearLock(s_.run, s_.ui)) explorer_->refresh();
-    });
     on("catDRestart", [this] {
         // The active drawing remembers its last interactive command.
         QWidget* child = activeChild();
@@ -839,195 +405,90 @@ void MainWindow::registerActions() {
     });
 }
 
-Drawing* MainWindow::activeDrawing() const {
-    DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
-    return active ? &active->drawing() : nullptr;
-}
-
-equipment::LibraryAccess MainWindow::libraryAccess() {
-    // In shared mode the user's group decides; single-user mode allows everything.
-    equipment::PermissionCheck check;
-    if (s_.users) check = [users = s_.users](const QString& key) { return users->allowed(key); };
-    return equipment::LibraryAccess(s_.ui, db::connections(), check);
-}
-
-JackfieldCommands MainWindow::jackfieldCommands() {
-    db::Preferences prefs;
-    db::NameCase nameCase = db::NameCase::NoFormat;
-    if (prefs.load(s_.run.userId))
-        nameCase = db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(nameCase);
-    const auto active = [this] { return activeDrawing(); };
-    const auto clearGrips = [this] {
-        if (DrawingWindow* w = drawings_ ? drawings_->active() : nullptr)
-            drawings_->clearGripSet(*w);
-    };
-    const auto placeMany = [this](const std::function<void()>& place) {
-        if (!drawings_) return place();
-        EntityEvents& events = drawings_->events();
-        events.holdTips();
-        const auto release = qScopeGuard([&events] { events.releaseTips(); });
-        place();
-    };
-    JackfieldCommands c{libraryAccess(), &s_.errors, this,       s_.run.userId,
-                        nameCase,        active,     clearGrips, placeMany};
-    return c;
-}
-
-void MainWindow::openEquipmentLibrary() {
-    // The add dialog writes names in the user's name case.
-    db::Preferences prefs;
-    db::NameCase nameCase = db::NameCase::NoFormat;
-    if (prefs.load(s_.run.userId))
-        nameCase = db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(nameCase);
-    EquipmentLibraryWindow window(libraryAccess(), nameCase, this);
-    window.setErrorHandler(&s_.errors);
-    window.setEventLog(&s_.log);
-    window.showTips = [this](const QString& topic) { showTips(topic, false, true); };
-    window.activeDrawing = [this] { return activeDrawing(); };
-    window.openSignalTypes = [this] { RouteCMD(CommandKey("catLSignalTypes")); };
-    window.showBlockReadable = [this](const QString& block) {
-        if (DrawingWindow* active = drawings_ ? drawings_->active() : nullptr)
-            active->view().zoomToShow(
-                cad::boundingBox(active->drawing().document(),
-                                 cad::makeInsert(active->drawing().document(), block, {0, 0})));
-    };
-    window.blockPlaced = [this](const QString& kind) {
-        DrawingWindow* active = drawings_ ? drawings_->active() : nullptr;
-        if (!active) return;
-        drawings_->clearGripSet(*active);
-        active->view().setSelection({cad::lastEntity(active->drawing().space())});
-        // The first-use tips of the kind, as for every newly tagged entity.
-        drawings_->events().tipsAfterTagging(kind);
-    };
-    // The library is modal: the models' data sheet opens once it has closed.
-    bool sheetWanted = false;
-    window.showDataSheet = [&window, &sheetWanted] {
-        sheetWanted = true;
-        window.close();
-    };
-    // It opens on the manufacturer and model chosen last, and steps aside while a block's
-    // insertion point is picked.
-    window.restore(equipmentChoice_);
-    do {
-        s_.ui.runModal(window);
-    } while (window.takeReopen());
-    equipmentChoice_ = window.choice();
-    if (sheetWanted) openDataSheet(SheetKind::Equipment);
-}
-
-void MainWindow::showBlockBrowser(const QString& key) {
-    if (!blocks_) {
-        blocks_ = new BlockBrowser(
-            s_.ui, s_.run.appFolder(), [this] { return activeDrawing(); }, this);
-        blocks_->setAttribute(Qt::WA_DeleteOnClose, false);
-    }
-    blocks_->reload(key);
-    s_.ui.showModeless(*blocks_);
-    blocks_->raise();
+DataSheetWindow* MainWindow::openDataSheet(SheetKind kind) {
+    return sheets_ ? sheets_->open(kind) : nullptr;
 }
 
 CheckWindowServices MainWindow::checkServices() {
-    return {[this] { return drawings_->projectDrawings(); },
-            [this](const QString& path, const QString& handle) {
-                return drawings_->showEntity(path, handle);
-            },
-            [this](const QHash<QString, QStringList>& handles) { drawings_->highlight(handles); },
-            [this](const QString& path, const QString& handle) {
-                return drawings_->onScreen(path, handle);
-            }};
-}
-
-DataSheetWindow* MainWindow::openDataSheet(SheetKind kind) {
-    if (!sheets_) {
-        std::function<bool(const QString&, bool)> allowed;
-        if (s_.users)
-            allowed = [users = s_.users](const QString& key, bool quiet) {
-                return users->allowed(key, quiet);
-            };
-        sheets_ = new DataSheets(
-            DataSheets::Services{s_.run, s_.ui, &s_.errors, mdi_, allowed, db::connections(),
-                                 [this](const QString& sheet, qint64 id, const QString& number) {
-                                     showCableOnDrawing(sheet, id, number);
-                                 }},
-            this);
-    }
-    return sheets_->open(kind);
-}
-
-void MainWindow::showCableOnDrawing(const QString& sheet, qint64 cableId, const QString& number) {
-    const std::optional<wiring::CablePlace> place =
-        wiring::locateCable(drawings_->projectDrawings(), sheet, cableId);
-    if (!place) {
-        s_.ui.message(tr("Cable %1 is not drawn on any drawing of the project.").arg(number),
-                      MsgButtons::Ok, MsgIcon::Information);
-        return;
-    }
-    if (!drawings_->showEntity(place->path, place->handle)) return;
-    drawings_->highlight({{place->path, {place->handle}}});
-}
-
-void MainWindow::editCableRecord(DrawingWindow& window, const QString& handle) {
-    const cad::Entity* e = window.drawing().document().find(handle);
-    const QString id = e ? tag::ref1(*e).trimmed() : QString();
-    if (id.isEmpty()) {
-        s_.ui.message(tr("This cable has not been assigned yet: it has no settings to edit."),
-                      MsgButtons::Ok, MsgIcon::Information);
-        return;
-    }
-    DataSheetWindow* sheet = openDataSheet(SheetKind::ProjectCables);
-    if (sheet && !sheet->showRow(QStringLiteral("CableID"), id))
-        s_.ui.message(tr("The cable's record is not in the project's cable list: assign the "
-                         "cable again."),
-                      MsgButtons::Ok, MsgIcon::Warning);
-}
-
-void MainWindow::showProperties(DrawingWindow* window, const QStringList& selection) {
-    if (window != propertiesOf_ || (window && propertiesFollow_.isEmpty())) {
-        for (const QMetaObject::Connection& c : std::as_const(propertiesFollow_)) disconnect(c);
-        propertiesFollow_.clear();
-        propertiesOf_ = window;
-        // Values changed by commands, undo and redo, and the file name a save gives, show as
-        // they change.
-        const auto reload = [this] { showProperties(propertiesOf_, propertiesSelection_); };
-        if (window)
-            propertiesFollow_ = {
-                connect(&window->drawing(), &Drawing::contentChanged, properties_, reload),
-                connect(&window->drawing(), &Drawing::titleChanged, properties_, reload)};
-    }
-    propertiesSelection_ = selection;
-    if (!window) {
-        properties_->list()->setEntries({});
-        return;
-    }
-    PropertyList list(window->drawing(), s_.ui, propertyContext(*window));
-    properties_->list()->setEntries(list.load(selection));
-}
-
-PropertyContext MainWindow::propertyContext(DrawingWindow& window) const {
-    return {&s_.settings, window.view().view().centre(), drawings_->blockFolder(),
-            drawings_->files().defaultTemplate()};
-}
-
-void MainWindow::changeProperty(const QString& name, const QString& text) {
-    DrawingWindow* w = propertiesOf_;
-    if (!w) return;
-    s_.errors.guard(QStringLiteral("frmPL"), [&] {
-        PropertyList list(w->drawing(), s_.ui, propertyContext(*w));
-        list.change(propertiesSelection_, name, text);
-        // A view option written to the settings takes effect in every drawing window.
-        if (list.changedSettings()) {
-            for (DrawingWindow* other : drawings_->windows())
-                other->view().applySettings(s_.settings);
-        }
-        // The grid, snap and ortho entries are the drawing's aids.
-        w->view().aidsChanged();
-        updateAidButtons();
-        showProperties(w, propertiesSelection_);
-    });
+    return wiring_->checkServices();
 }
 
 void MainWindow::RouteCMD(const QString& key) {
     router_.route(key, CommandRouter::Origin::Menu);
+}
+
+void MainWindow::buildManagers() {
+    drawings_ = new DrawingWindows(
+        DrawingWindows::Services{
+            s_, router_, *mdi_,
+            EntityEvents::Tips{[this] {
+                                   if (tips_) tips_->close();
+                               },
+                               [this](const QString& topic) { showTips(topic, false, true); }},
+            [this](QChar c) { commandLine_->addChar(c); }, [this] { commandLine_->pressEnter(); }},
+        this);
+    reports_ = new ReportWindows(
+        ReportWindows::Services{
+            s_, router_, *mdi_,
+            [this] { return !s_.users || s_.users->allowed(QStringLiteral("EditReports")); }},
+        this);
+    std::function<bool(const QString&, bool)> allowed;
+    if (s_.users)
+        allowed = [users = s_.users](const QString& key, bool quiet) {
+            return users->allowed(key, quiet);
+        };
+    sheets_ = new DataSheets(
+        DataSheets::Services{s_.run, s_.ui, &s_.errors, mdi_, allowed, s_.registry,
+                             [this](const QString& sheet, qint64 id, const QString& number) {
+                                 wiring_->showCableOnDrawing(sheet, id, number);
+                             }},
+        this);
+    wiring_ = new WiringCommands({s_, router_, *drawings_, *cables_, *sheets_, this}, this);
+    library_ = new LibraryCommands({s_, router_, *drawings_, *sheets_, this,
+                                    [this](const QString& topic) { showTips(topic, false, true); }},
+                                   this);
+    projectCommands_ = new ProjectCommands({s_, router_, *explorer_, *projects_, *sheets_, this,
+                                            [this] {
+                                                if (cables_->isSetUp()) wiring_->loadCableOptions();
+                                                if (preferencesChanged) preferencesChanged();
+                                            }},
+                                           this);
+    wiring_->registerActions();
+    library_->registerActions();
+    projectCommands_->registerActions();
+    drawings_->registerActions();
+    reports_->registerActions();
+
+    connect(reports_, &ReportWindows::reportsChanged, this, [this] { explorer_->refresh(); });
+    connect(reports_, &ReportWindows::designShown, this, [this](bool design) {
+        setWindowState(design ? WindowState::ReportDesign : WindowState::ReportPreview);
+    });
+    connect(reports_, &ReportWindows::commandsChanged, this, [this] { setWindowState(state_); });
+    connect(drawings_, &DrawingWindows::drawingsChanged, this, [this] { explorer_->refresh(); });
+    explorer_->newDrawing = [this] {
+        if (router_.permitted(CommandKey("catDNew"))) drawings_->createFromDefaultTemplate();
+    };
+    // The property list, the layer list and the status bar's aids follow the active drawing.
+    propertyLink_ = new PropertyLink(*properties_, *drawings_, s_.ui, s_.settings, s_.errors, this);
+    status_ = new DrawingStatus(*statusBar(), *drawings_);
+    propertyLink_->aidsChanged = [this] { status_->update(); };
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+        auto* w = sub ? qobject_cast<DrawingWindow*>(sub->widget()) : nullptr;
+        propertyLink_->follow(w);
+        status_->update();
+        layers_->follow(drawings_->active());
+    });
+    // The snap buttons show the running object snaps the user left, and set them.
+    setSnapButtons(int(drawings_->snapModes()));
+    for (const SnapMode& m : kSnapModes) {
+        if (QAction* a = actions_.value(m.key.text()))
+            connect(a, &QAction::toggled, this,
+                    [this] { drawings_->setSnapModes(unsigned(snapBits())); });
+    }
+    if (QAction* grips = actions_.value(CommandKey("catDAutoGrips"))) {
+        connect(grips, &QAction::toggled, this, [this](bool on) { drawings_->setAutoGrips(on); });
+        router_.setAction(CommandKey("catDAutoGrips"), [grips] { grips->toggle(); });
+    }
 }
 
 void MainWindow::load(const QString& argument) {
@@ -1041,105 +502,15 @@ void MainWindow::load(const QString& argument) {
     log(QStringLiteral("Painted Mainform DP"));
     // The project explorer opens the current project.
     s_.errors.guard(QStringLiteral("frmProjectExplorer"), [this] { explorer_->load(); });
+    buildManagers();
+    registerActions();
     buildMenus();
     // Shared mode shows its own menu entries.
     for (QAction* a : sharedModeActions_) a->setVisible(s_.run.mode == DatabaseMode::Shared);
-    registerActions();
-    drawings_ = new DrawingWindows(
-        DrawingWindows::Services{
-            s_, router_, *mdi_,
-            EntityEvents::Tips{[this] {
-                                   if (tips_) tips_->close();
-                               },
-                               [this](const QString& topic) { showTips(topic, false, true); }},
-            [this](QChar c) { commandLine_->addChar(c); }, [this] { commandLine_->pressEnter(); }},
-        this);
-    drawings_->registerActions();
-    reports_ = new ReportWindows(
-        ReportWindows::Services{
-            s_, router_, *mdi_,
-            [this] { return !s_.users || s_.users->allowed(QStringLiteral("EditReports")); }},
-        this);
-    reports_->registerActions();
-    connect(reports_, &ReportWindows::reportsChanged, this, [this] { explorer_->refresh(); });
-    connect(reports_, &ReportWindows::designShown, this, [this](bool design) {
-        setWindowState(design ? WindowState::ReportDesign : WindowState::ReportPreview);
-    });
-    connect(reports_, &ReportWindows::commandsChanged, this, [this] { setWindowState(state_); });
-    drawings_->showProperties = [this](DrawingWindow& w, const QStringList& selection) {
-        showProperties(&w, selection);
-    };
-    drawings_->editRecord = [this](DrawingWindow& w, const QString& handle) {
-        editCableRecord(w, handle);
-    };
-    properties_->list()->propertyModel()->apply = [this](const QString& name, const QString& text) {
-        changeProperty(name, text);
-    };
-    // The property list follows the active drawing window.
-    connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
-        auto* w = sub ? qobject_cast<DrawingWindow*>(sub->widget()) : nullptr;
-        if (w != propertiesOf_) showProperties(w, w ? w->view().selection() : QStringList());
-    });
-    connect(drawings_, &DrawingWindows::drawingsChanged, this, [this] { explorer_->refresh(); });
-    explorer_->newDrawing = [this] {
-        if (router_.permitted(CommandKey("catDNew"))) drawings_->createFromDefaultTemplate();
-    };
-    // The snap buttons show the running object snaps the user left, and set them.
-    setSnapButtons(int(drawings_->snapModes()));
-    for (const SnapMode& m : kSnapModes) {
-        if (QAction* a = actions_.value(m.key.text()))
-            connect(a, &QAction::toggled, this,
-                    [this] { drawings_->setSnapModes(unsigned(snapBits())); });
-    }
-    if (QAction* grips = actions_.value(CommandKey("catDAutoGrips"))) {
-        connect(grips, &QAction::toggled, this, [this](bool on) { drawings_->setAutoGrips(on); });
-        router_.setAction(CommandKey("catDAutoGrips"), [grips] { grips->toggle(); });
-    }
-    auto* where = new QLabel(this);
-    where->setObjectName(QStringLiteral("lblCoordinates"));
-    // Wide enough for large coordinates, so that the buttons beside it do not move as it
-    // changes.
-    where->setMinimumWidth(
-        where->fontMetrics().horizontalAdvance(QStringLiteral("-00000.0000, -00000.0000")));
-    where->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    statusBar()->addPermanentWidget(where);
-    connect(drawings_, &DrawingWindows::cursorMoved, where, [where](QPointF p) {
-        where->setText(QStringLiteral("%1, %2").arg(p.x(), 0, 'f', 4).arg(p.y(), 0, 'f', 4));
-    });
-    // The drawing aids, beside the coordinates: each button switches its aid as its key does.
-    struct AidButton {
-        const char *name, *text, *tip;
-        DrawingAid aid;
-    };
-    const AidButton aidButtons[] = {
-        {"btnSnap", "SNAP", "Snap to the snap spacing (F9)", DrawingAid::Snap},
-        {"btnGrid", "GRID", "Show the grid (F7)", DrawingAid::Grid},
-        {"btnOrtho", "ORTHO", "Draw horizontally or vertically (F8)", DrawingAid::Ortho},
-        {"btnOsnap", "OSNAP", "Running object snaps (F3)", DrawingAid::OSnap}};
-    for (const AidButton& a : aidButtons) {
-        auto* button = new QToolButton(this);
-        button->setObjectName(QString::fromLatin1(a.name));
-        button->setText(QString::fromLatin1(a.text));
-        button->setToolTip(tr(a.tip));
-        button->setCheckable(true);
-        button->setAutoRaise(true);
-        button->setFocusPolicy(Qt::NoFocus);  // the drawing keeps the keyboard
-        statusBar()->addPermanentWidget(button);
-        connect(button, &QToolButton::clicked, this, [this, aid = a.aid] {
-            drawings_->toggleAid(drawings_->active(), aid);
-            updateAidButtons();
-        });
-        aidButtons_.append({button, a.aid});
-    }
-    connect(drawings_, &DrawingWindows::aidsChanged, this, &MainWindow::updateAidButtons);
-    connect(mdi_, &QMdiArea::subWindowActivated, this, &MainWindow::updateAidButtons);
-    updateAidButtons();
     // The window as it was left: its size and place, tabs or windows.
     const QString geometry = s_.settings.read(setting::MainWindowGeometry);
     if (!geometry.isEmpty()) restoreGeometry(QByteArray::fromBase64(geometry.toLatin1()));
     setTabbed(s_.settings.read(setting::WindowMode) == QLatin1String("Tabbed"), false);
-    // The layer list follows the active drawing.
-    connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { loadLayerList(); });
     if (persistToolbars()) {
         const QString layout = s_.settings.read(setting::ToolbarLayout);
         if (!layout.isEmpty()) restoreState(QByteArray::fromBase64(layout.toLatin1()));
@@ -1200,23 +571,11 @@ void MainWindow::setWindowState(WindowState state) {
             bar->setVisible(report);
         }
     }
-    // Drawing commands need a drawing, report commands a report.
-    // A key whose action is not built yet is offered disabled whatever the window.
+    // A key whose action is not built yet is offered disabled whatever the window; the
+    // designer's commands follow its selection.
     for (auto it = actions_.cbegin(); it != actions_.cend(); ++it) {
         const QString& key = it.key();
-        bool on = true;
-        if (key.startsWith(QLatin1String("catD")) && key != QLatin1String("catDNew") &&
-            key != QLatin1String("catDOpen") && key != QLatin1String("catDProperties"))
-            on = drawing || (report && kDocumentKeys.contains(key));
-        else if (key.startsWith(QLatin1String("catR")) && key != QLatin1String("catRNew") &&
-                 key != QLatin1String("catROpen"))
-            on = report;
-        else if (key.startsWith(QLatin1String("catW")) &&
-                 !key.startsWith(QLatin1String("catWTile")) &&
-                 key != QLatin1String("catWCascade") && key != QLatin1String("catWJack") &&
-                 key != QLatin1String("catWDeletJF"))
-            on = drawing;
-        // The designer's commands follow its selection.
+        bool on = keyOffered(key, state);
         if (on && report && key.startsWith(QLatin1String("catR")) && reports_)
             if (const std::optional<bool> applies = reports_->commandEnabled(key)) on = *applies;
         it.value()->setEnabled(on && router_.available(key));
@@ -1241,16 +600,6 @@ void MainWindow::setSnapButtons(int bits) {
         if (QAction* a = actions_.value(m.key.text())) a->setChecked(bits & m.bit);
 }
 
-void MainWindow::updateAidButtons() {
-    DrawingWindow* w = drawings_ ? drawings_->active() : nullptr;
-    for (const auto& [button, aid] : aidButtons_) {
-        const QSignalBlocker quiet(button);
-        // Snap, grid and ortho belong to a drawing; OSNAP to every drawing.
-        button->setEnabled(w || aid == DrawingAid::OSnap);
-        button->setChecked(drawings_ && drawings_->aidOn(w, aid));
-    }
-}
-
 void MainWindow::toggleBar(const QString& objectName) {
     if (QToolBar* bar = toolBar(objectName)) {
         bar->setVisible(!bar->isVisible());
@@ -1269,150 +618,6 @@ void MainWindow::setTabbed(bool tabbed, bool remember) {
     if (windowed_) windowed_->setChecked(!tabbed);
     const QString mode = tabbed ? QStringLiteral("Tabbed") : QStringLiteral("Windows");
     if (remember) s_.settings.write(setting::WindowMode, mode);
-}
-
-namespace {
-
-// The check of a layer's on/off in the layer list's popup: a click on it turns the layer on
-// or off and leaves the list open; a click on the name chooses the layer (the combo box's
-// own handling).
-class LayerCheckClicks : public QObject {
-  public:
-    LayerCheckClicks(QComboBox* list, std::function<void(int row)> toggled)
-        : QObject(list), list_(list), toggled_(std::move(toggled)) {}
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::MouseButtonRelease &&
-            event->type() != QEvent::MouseButtonPress)
-            return false;
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        const QModelIndex at = list_->view()->indexAt(mouse->position().toPoint());
-        const QRect item = list_->view()->visualRect(at);
-        if (!at.isValid() || mouse->position().x() > item.left() + item.height()) return false;
-        if (event->type() == QEvent::MouseButtonRelease) toggled_(at.row());
-        return true;
-    }
-
-  private:
-    QComboBox* list_;
-    std::function<void(int row)> toggled_;
-};
-
-}  // namespace
-
-void MainWindow::buildLayerList() {
-    layers_ = new QComboBox(this);
-    layers_->setObjectName(QStringLiteral("cboLayer"));
-    layers_->setToolTip(tr("Current layer; the check turns a layer on or off"));
-    layers_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    layers_->setMinimumContentsLength(12);
-    layers_->setModel(new QStandardItemModel(layers_));
-    layers_->view()->viewport()->installEventFilter(new LayerCheckClicks(layers_, [this](int row) {
-        const auto* model = static_cast<QStandardItemModel*>(layers_->model());
-        if (const QStandardItem* item = model->item(row))
-            layerSwitched(row, item->checkState() != Qt::Checked);
-    }));
-    connect(layers_, &QComboBox::activated, this, [this](int row) { layerChosen(row); });
-    layers_->setEnabled(false);
-}
-
-void MainWindow::loadLayerList() {
-    DrawingWindow* w = drawings_ ? drawings_->active() : nullptr;
-    if (w != layersOf_) {
-        disconnect(layersFollow_);
-        layersOf_ = w;
-        // The layers window, undo and commands change the table: the list shows it anew.
-        if (w)
-            layersFollow_ = connect(&w->drawing(), &Drawing::contentChanged, layers_,
-                                    [this] { loadLayerList(); });
-    }
-    auto* model = static_cast<QStandardItemModel*>(layers_->model());
-    const QSignalBlocker quiet(layers_);
-    model->clear();
-    layers_->setEnabled(w != nullptr);
-    if (!w) return;
-    const LayerTable table = layerTable(w->drawing());
-    for (const cad::Layer& l : table.layers) {
-        auto* item = new QStandardItem(l.name);
-        item->setCheckable(true);
-        item->setCheckState(l.on ? Qt::Checked : Qt::Unchecked);
-        item->setToolTip(l.on ? tr("On") : tr("Off"));
-        model->appendRow(item);
-        if (cad::sameName(l.name, table.current)) layers_->setCurrentIndex(model->rowCount() - 1);
-    }
-}
-
-void MainWindow::layerChosen(int row) {
-    Drawing* d = layersOf_ ? &layersOf_->drawing() : nullptr;
-    if (!d || row < 0) return;
-    LayerTable table = layerTable(*d);
-    if (row >= table.layers.size()) return;
-    table.current = table.layers[row].name;
-    if (const QString why = applyLayerTable(*d, table); !why.isEmpty())
-        s_.ui.message(why, MsgButtons::Ok, MsgIcon::Warning);
-    else
-        s_.ui.status(QStringLiteral("Current Layer: ") + table.current);
-    loadLayerList();
-}
-
-void MainWindow::layerSwitched(int row, bool on) {
-    Drawing* d = layersOf_ ? &layersOf_->drawing() : nullptr;
-    if (!d || row < 0) return;
-    LayerTable table = layerTable(*d);
-    if (row >= table.layers.size()) return;
-    table.layers[row].on = on;
-    if (const QString why = applyLayerTable(*d, table); !why.isEmpty())
-        s_.ui.message(why, MsgButtons::Ok, MsgIcon::Warning);
-    loadLayerList();
-}
-
-void MainWindow::assignCables(DrawingWindow& window) {
-    wiring::AssignCablesRun run(s_.ui, assignment_, db::connections());
-    run.log = &s_.log;
-    run.shared = s_.run.mode == DatabaseMode::Shared;
-    run.whoAmI = s_.run.whoAmI;
-    run.userName = s_.run.userName;
-    run.userId = s_.run.userId;
-    // The cable double-clicked, or the one cable selected before the command.
-    run.picked = drawings_->events().pickedCable(window.drawing());
-    const QStringList selected = window.view().selection();
-    if (run.picked.isEmpty() && selected.size() == 1) {
-        const cad::Entity* e = window.drawing().document().find(selected.first());
-        if (e && e->kind == cad::EntityKind::Polyline) run.picked = e->handle;
-    }
-    db::Preferences prefs(run.registry);
-    prefs.load(s_.run.userId);
-    bool showCables = false;
-    run.existing = [&](const wiring::ExistingAssignment& a, wiring::AssignmentState& state) {
-        wiring::AssignmentOptions options(s_.ui, &s_.log, run.registry);
-        ExistingAssignmentWindow existing(options, a, state, this);
-        existing.setErrorHandler(&s_.errors);
-        if (s_.ui.promptLine()) s_.ui.promptLine()->setPrompt({});
-        s_.ui.runModal(existing);
-        showCables = showCables || existing.showDatabase();
-    };
-    run.verify = [&](wiring::CableSettings& settings, wiring::AssignmentState& state) {
-        VerifySettingsWindow verify(s_.ui, settings, state, prefs, run.registry, this);
-        verify.setErrorHandler(&s_.errors);
-        if (s_.ui.promptLine()) s_.ui.promptLine()->setPrompt({});
-        return s_.ui.runModal(verify) == QDialog::Accepted;
-    };
-    run.save = [this](Drawing& d) {
-        if (DrawingWindow* w = drawings_->windowOf(d)) drawings_->save(*w);
-    };
-    wiring::Pointers pointers = drawings_->pointers();
-    run.pointers = &pointers;
-    window.setBusy(true);
-    const auto notBusy = qScopeGuard([&window] { window.setBusy(false); });
-    wiring::assignCables(window.drawing(), run);
-    drawings_->clearGripSet(window);
-    window.setLastCommand(QStringLiteral("Assign Cable"), QStringLiteral("WAssignCable"));
-    if (showCables) openDataSheet(SheetKind::ProjectCables);
-}
-
-void MainWindow::loadCableOptions() {
-    db::Preferences row;
-    row.load(s_.run.userId);
-    cables_->setUp(wiring::cableOptions(row));
 }
 
 void MainWindow::showTips(const QString& topic, bool force, bool modal) {
@@ -1494,7 +699,7 @@ bool MainWindow::persistToolbars() const {
     bool ok = false;
     const int stored = s_.settings.read(setting::UID).toInt(&ok);
     try {
-        db::Preferences prefs;
+        db::Preferences prefs(s_.registry);
         return prefs.load(ok ? stored : s_.run.userId) &&
                prefs.value(db::pref::GenPersistToolbars).toBool();
     } catch (const db::DbError&) {

@@ -1,70 +1,47 @@
-// frmMain: the main window. MDI area for drawing, report and data-sheet windows, the four
-// docking panes, the thirteen toolbars and the menus, all of which carry command keys into
-// the one router (RouteCMD). It keeps menus and toolbars in step with the kind of the active
-// child window and shuts the program down in order.
+// frmMain: the main window, put together from its parts: the MDI area for drawing, report
+// and data-sheet windows, the four docking panes, the toolbars and menus of the menu table,
+// and the window managers and command sets of each subsystem, which register their command
+// keys with the one router (RouteCMD). It keeps menus and toolbars in step with the kind of
+// the active child window and shuts the program down in order.
 #pragma once
 
 #include <QHash>
 #include <QMainWindow>
-#include <QPointer>
 #include <QSet>
-#include <functional>
 
-#include "app/jackfields/jackfield_commands.h"
-#include "app/library/equipment_library_window.h"
 #include "app/shell/app_services.h"
+#include "app/shell/menu_table.h"
 #include "app/wiring/check_windows.h"
 #include "drawings/command_router.h"
-#include "equipment/library_access.h"
 #include "shell/command_table.h"
-#include "wiring/cable_assignment.h"
 
-class QToolButton;
 class QMdiArea;
-class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 class QAction;
 class QDockWidget;
-class QComboBox;
 
 namespace tolvane {
 
-enum class DrawingAid;
-
-class Ui;
-class ErrorHandler;
-class EventLog;
-class SettingsStore;
-class CommandAliases;
-struct RunState;
 class CommandLinePane;
 class PropertyListPane;
-struct PropertyContext;
 class CablesPane;
-class DrawingWindow;
 class TipsWindow;
 class ProjectExplorer;
 class DrawingWindows;
 class ReportWindows;
-class BlockBrowser;
-class Drawing;
 class DataSheets;
 class DataSheetWindow;
+class LayerList;
+class PropertyLink;
+class DrawingStatus;
+class WiringCommands;
+class LibraryCommands;
+class ProjectCommands;
 enum class SheetKind;
 namespace projects {
 class ProjectRegistry;
-class Users;
 }  // namespace projects
-
-// What kind of child window is active: the main window's menus and toolbars follow it.
-enum class WindowState {
-    None = 0,
-    Drawing = 1,
-    DataSheet = 3,
-    ReportDesign = 4,
-    ReportPreview = 5
-};
 
 // The object-snap modes of a drawing, one bit each.
 struct SnapMode {
@@ -84,8 +61,9 @@ class MainWindow : public QMainWindow {
     void RouteCMD(const QString& key);
     CommandRouter& router() { return router_; }
 
-    // The main window's load: shared-mode menus, toolbars, panes, router, then the program
-    // argument: a file to open, or the getting-started and tips windows.
+    // The main window's load: shared-mode menus, toolbars, panes, the window managers and
+    // command sets, then the program argument: a file to open, or the getting-started and
+    // tips windows.
     void load(const QString& argument);
     // Opens a drawing or report file as the file-open command would.
     void openFile(const QString& path);
@@ -94,10 +72,6 @@ class MainWindow : public QMainWindow {
     void openReport(const QString& path, const QString& filter = {});
     // Shows the tips of a topic unless its setting hides them (force: show anyway); modal
     // when asked (tips after a new tag).
-    // The cable-drawing pane shows the user's preferences.
-    void loadCableOptions();
-    // Assign Cable in a drawing window: the picked cable or those the user selects.
-    void assignCables(DrawingWindow& window);
     void showTips(const QString& topic, bool force = false, bool modal = false);
 
     // The drawing windows (null before load).
@@ -114,24 +88,15 @@ class MainWindow : public QMainWindow {
     // Snap toolbar: the pressed buttons as a bit set, and setting them from a drawing's mode.
     int snapBits() const;
     void setSnapButtons(int bits);
-    // The status bar's drawing-aid buttons (SNAP, GRID, ORTHO, OSNAP) show the active
-    // drawing's aids.
-    void updateAidButtons();
 
     // Shows or hides a toolbar or pane by object name (command-line "TLB" aliases).
     void toggleBar(const QString& objectName);
 
-    ProjectExplorer* explorer() const { return explorer_; }
     // Opens a data sheet as a child window, or brings the open one to the front; null when it
     // could not be opened (the user was told). The cable types sheet is opened this way too.
     DataSheetWindow* openDataSheet(SheetKind kind);
-    // Opens the drawing that holds the cable of this record, zoomed to it and selected (the
-    // project cables sheet's Show on Drawing).
-    void showCableOnDrawing(const QString& sheet, qint64 cableId, const QString& number);
-    // Opens the project cables sheet at the record of the cable drawn by this entity.
-    void editCableRecord(DrawingWindow& window, const QString& handle);
     projects::ProjectRegistry* projects() const { return projects_; }
-    // What the check and trace windows need of the drawing windows.
+    // What the check and trace windows need of the drawing windows (after load).
     CheckWindowServices checkServices();
     // The preferences window has closed: the run's preference row is read again.
     std::function<void()> preferencesChanged;
@@ -153,64 +118,39 @@ class MainWindow : public QMainWindow {
     void listWindows(QMenu& menu);
     void buildToolBars();
     void buildPanes();
+    // The window managers and the command sets of the subsystems, with their commands.
+    void buildManagers();
+    // The commands of the main window itself: arranging windows, showing panes, snaps.
     void registerActions();
     QAction* action(const QString& key);
-    // The drawing of the active drawing window; nullptr when none is open.
-    Drawing* activeDrawing() const;
-    equipment::LibraryAccess libraryAccess();
-    void openEquipmentLibrary();
-    // The jackfield library and build commands, with the services they use.
-    JackfieldCommands jackfieldCommands();
-    // frmBlocks, made on first use; shown on the node of `key`.
-    void showBlockBrowser(const QString& key);
     QDockWidget* addPane(QWidget* pane, const QString& title, Qt::DockWidgetArea area);
     // The child windows as tabs or as windows of their own, remembered in the settings.
     void setTabbed(bool tabbed, bool remember = true);
-    // The layer list of the layers toolbar (cboLayer): the active drawing's layers, the current
-    // one shown, each with its on/off check. It follows the active drawing and its changes.
-    void buildLayerList();
-    void loadLayerList();
-    // A layer chosen in the list becomes current; a check changed turns it on or off.
-    void layerChosen(int row);
-    void layerSwitched(int row, bool on);
-
-    // The property list shows the selection of a window, its drawing when nothing is
-    // selected, nothing without a window; it follows the drawing's changes.
-    void showProperties(DrawingWindow* window, const QStringList& selection);
-    PropertyContext propertyContext(DrawingWindow& window) const;
-    // An edit made in the property list, written to what it shows.
-    void changeProperty(const QString& name, const QString& text);
 
     Services s_;
     CommandRouter router_;
     QMdiArea* mdi_ = nullptr;
     CommandLinePane* commandLine_ = nullptr;
     PropertyListPane* properties_ = nullptr;
-    QPointer<DrawingWindow> propertiesOf_;
-    QStringList propertiesSelection_;
-    QList<QMetaObject::Connection> propertiesFollow_;
     ProjectExplorer* explorer_ = nullptr;
     projects::ProjectRegistry* projects_ = nullptr;
     CablesPane* cables_ = nullptr;
-    // What one cable assignment shares with its windows, kept to the next one.
-    wiring::AssignmentState assignment_;
-    // The equipment library opens on the manufacturer and model chosen last.
-    EquipmentLibraryWindow::Choice equipmentChoice_;
     TipsWindow* tips_ = nullptr;
     QSet<QString> tipsShown_;  // topics that came up by themselves this session
-    BlockBrowser* blocks_ = nullptr;
     DrawingWindows* drawings_ = nullptr;
     ReportWindows* reports_ = nullptr;
     DataSheets* sheets_ = nullptr;
+    WiringCommands* wiring_ = nullptr;
+    LibraryCommands* library_ = nullptr;
+    ProjectCommands* projectCommands_ = nullptr;
+    PropertyLink* propertyLink_ = nullptr;
+    DrawingStatus* status_ = nullptr;
+    LayerList* layers_ = nullptr;
     QHash<QString, QAction*> actions_;
-    QList<QPair<QToolButton*, DrawingAid>> aidButtons_;
     QList<QToolBar*> toolBars_;
     QList<QAction*> sharedModeActions_;
     QAction* tabbed_ = nullptr;
     QAction* windowed_ = nullptr;
-    QComboBox* layers_ = nullptr;
-    QPointer<DrawingWindow> layersOf_;
-    QMetaObject::Connection layersFollow_;
     WindowState state_ = WindowState::None;
 };
 

@@ -210,20 +210,20 @@ void SystemNameWindow::ok() {
 }
 
 void assignSysNamesCommand(DrawingWindows& drawings, const RunState& run, Ui& ui,
-                           ErrorHandler& errors, QWidget* parent) {
+                           ErrorHandler& errors, db::Connections& registry, QWidget* parent) {
     DrawingWindow* w = drawings.active();
     if (!w) throw cad::CadError(cad::NoDocument, QStringLiteral("ActiveDocument"));
     Drawing& drawing = w->drawing();
 
     SystemNameWindow::Options options;
-    db::Preferences prefs;
+    db::Preferences prefs(registry);
     if (prefs.load(run.userId)) {
         options.nameCase =
             db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(options.nameCase);
         options.autoAlias = prefs.value(db::pref::AutoAlias).toBool();
     }
 
-    AssignSysNamesRun command{ui, db::connections()};
+    AssignSysNamesRun command{ui, registry};
     command.shared = run.mode == DatabaseMode::Shared;
     command.whoAmI = run.whoAmI;
     command.aperture = drawings.pickAperture(*w);

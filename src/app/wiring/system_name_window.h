@@ -73,6 +73,6 @@ class SystemNameWindow : public QDialog {
 // catWAssignSysNames in the active drawing: on the equipment block double-clicked or selected,
 // else on the one the user picks; the window opens over parent.
 void assignSysNamesCommand(DrawingWindows& drawings, const RunState& run, Ui& ui,
-                           ErrorHandler& errors, QWidget* parent);
+                           ErrorHandler& errors, db::Connections& registry, QWidget* parent);
 
 }  // namespace tolvane
