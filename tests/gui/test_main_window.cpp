@@ -502,7 +502,7 @@ class MainWindowTest : public QObject {
         QVERIFY(w);
         MainWindow* main = main_.get();
         std::unique_ptr<ErrorHandler> noHandler;
-        BatchHost host(main, noHandler);
+        BatchHost host(main, noHandler, db::connections());
         QCOMPARE(host.snapPoint(nullptr, {9.95, 0.03}, cad::SnapEndPoint), QPointF(10, 0));
         QCOMPARE(host.snapPoint(w, {9.5, 0.03}, cad::SnapEndPoint), QPointF(9.5, 0.03));
         w->drawing().setModified(false);

@@ -107,7 +107,9 @@ void LibraryCommands::openEquipmentLibrary() {
     window.setEventLog(&s_.log);
     window.showTips = s_.showTips;
     window.activeDrawing = [this] { return activeDrawing(); };
-    window.openSignalTypes = [this] { s_.router.route(CommandKey("catLSignalTypes")); };
+    window.openSignalTypes = [this] {
+        s_.router.route(CommandKey("catLSignalTypes"), CommandRouter::Origin::Menu);
+    };
     window.showBlockReadable = [this](const QString& block) {
         if (DrawingWindow* active = s_.drawings.active())
             active->view().zoomToShow(

@@ -29,7 +29,9 @@
 namespace tolvane {
 
 WiringCommands::WiringCommands(Services services, QObject* parent) : QObject(parent), s_(services) {
-    s_.cables.drawCables = [this] { s_.router.route(CommandKey("catWAddCables")); };
+    s_.cables.drawCables = [this] {
+        s_.router.route(CommandKey("catWAddCables"), CommandRouter::Origin::Menu);
+    };
     s_.drawings.editRecord = [this](DrawingWindow& w, const QString& handle) {
         editCableRecord(w, handle);
     };
