@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "db/database.h"
+#include "db/records/sheet_views.h"
 
 class QTableView;
 class QMenu;
@@ -22,33 +23,6 @@ namespace tolvane {
 
 class Ui;
 class ErrorHandler;
-
-// An edit about to be written: the row as it is stored, the field typed into and the value.
-struct SheetEdit {
-    db::Connections& registry;
-    const QSqlRecord& row;
-    QString field;
-    QVariant value;
-};
-
-// What a sheet shows and where its edits go.
-struct SheetDef {
-    QString object{};  // window object name, frmEquipmentDS
-    QString title{};   // window title
-    QString suffix{};  // caption suffix of its messages, " [Equipment]"
-    db::DbId db = db::DbId::Equipment;
-    QString table{};       // the table edits are written to
-    QString select{};      // "SELECT ... FROM ..." without WHERE and ORDER BY
-    QString orderBy{};     // without "ORDER BY"
-    QStringList hidden{};  // hidden besides the keys and replication columns of the table
-    bool editable = false;
-    QStringList readOnly{};  // columns of the table that are never typed over
-    // Rows come ordered by this field and show its value only on the first row of each group.
-    QString groupBy{};
-    // Why an edit is refused (told to the user, nothing written); empty when it is taken. The
-    // rule is a service's; the definition says which applies to the sheet.
-    std::function<QString(const SheetEdit& edit)> checkEdit{};
-};
 
 // The sheet's rows. Only columns of the sheet's table can be edited; a value the column
 // cannot take or the database refuses is reported and the row keeps its old values.

@@ -26,126 +26,23 @@ QString systemsCloseNote() {
     return QStringLiteral("Note: these changes here will not be updated in the drawings.");
 }
 
-}  // namespace
-
-SheetDef sheetDef(SheetKind kind) {
-    using db::DbId;
-    const auto def = [](const char* object, const char* title, const char* suffix, DbId db,
-                        const char* table, const char* select, const char* orderBy,
-                        QStringList hidden, bool editable) {
-        return SheetDef{QString::fromLatin1(object),
-                        QString::fromLatin1(title),
-                        QString::fromLatin1(suffix),
-                        db,
-                        QString::fromLatin1(table),
-                        QString::fromLatin1(select),
-                        QString::fromLatin1(orderBy),
-                        std::move(hidden),
-                        editable};
+// A number typed into the project cables sheet must be one, and a number or prefix typed
+// must not give the row another row's number.
+QString cableNumberEdit(const SheetEdit& e) {
+    const auto typedInto = [&e](const char* field) {
+        return e.field.compare(QLatin1String(field), Qt::CaseInsensitive) == 0;
     };
-    switch (kind) {
-        case SheetKind::Equipment: {
-            // Every model with its manufacturer's name, grouped by manufacturer: the text of
-            // the view qryEquipAll, so that a row read back after an edit can be found by the
-            // models table's key.
-            SheetDef d =
-                def("frmEquipmentDS", "Equipment", " [Equipment]", DbId::Equipment, "tblEquipment",
-                    "SELECT tblManufacturers.ManufacturerName, tblEquipment.* FROM "
-                    "tblEquipment LEFT JOIN tblManufacturers ON "
-                    "tblManufacturers.ManufacturerID = tblEquipment.ManufacturerID",
-                    "tblManufacturers.ManufacturerName, tblEquipment.EquipmentName",
-                    {QStringLiteral("EquipmentID"), QStringLiteral("ManufacturerID")}, true);
-            d.groupBy = QStringLiteral("ManufacturerName");
-            return d;
-        }
-        case SheetKind::Manufacturers: {
-            // The ID is the key every other table quotes; it is given once, when added.
-            SheetDef d = def("frmManufacturersDS", "Manufacturers", " [Manufacturers]",
-                             DbId::Equipment, "tblManufacturers", "SELECT * FROM tblManufacturers",
-                             "ManufacturerName, ManufacturerID", {}, true);
-            d.readOnly = QStringList{QStringLiteral("ManufacturerID")};
-            return d;
-        }
-        case SheetKind::Connectors:
-            return def("frmConnectorsDS", "Connectors", " [Connectors]", DbId::Equipment,
-                       "tblConnectors", "SELECT * FROM tblConnectors", "Connector", {}, true);
-        case SheetKind::CableTypes:
-            return def("frmCableTypesDS", "Cable Types", " [Cable Types]", DbId::Equipment,
-                       "tblCableTypes",
-                       "SELECT tblManufacturers.ManufacturerName, tblCableTypes.* FROM "
-                       "tblManufacturers INNER JOIN tblCableTypes ON "
-                       "tblManufacturers.ManufacturerID = tblCableTypes.ManufacturerID",
-                       "tblManufacturers.ManufacturerName, tblCableTypes.CableType",
-                       {QStringLiteral("ManufacturerID")}, true);
-        case SheetKind::ProjectCables: {
-            SheetDef d = def("frmCablesDS", "Project Cables", " [Project Cables]", DbId::Project,
-                             "tblCables", "SELECT * FROM tblCables",
-                             "CableNoPrefix, CableNO, CableID", {}, true);
-            // A number typed must be one, and a number or prefix typed must not give the row
-            // another row's number.
-            d.checkEdit = [](const SheetEdit& e) {
-                const auto typedInto = [&e](const char* field) {
-                    return e.field.compare(QLatin1String(field), Qt::CaseInsensitive) == 0;
-                };
-                if (!typedInto("CableNO") && !typedInto("CableNoPrefix")) return QString();
-                QString prefix = e.row.value(QStringLiteral("CableNoPrefix")).toString();
-                QString number = e.row.value(QStringLiteral("CableNO")).toString();
-                (typedInto("CableNO") ? number : prefix) = e.value.toString();
-                if (typedInto("CableNO"))
-                    if (QString why = wiring::notACableNumber(number); !why.isEmpty()) return why;
-                return wiring::CableNumbers(e.registry)
-                    .takenByAnother(e.row.value(QStringLiteral("CableID")).toLongLong(),
-                                    {prefix, number});
-            };
-            return d;
-        }
-        case SheetKind::ChildCables:
-            return def("frmChildCablesDS", "Child Cables", " [Child Cables]", DbId::Project,
-                       "tblChildCables", "SELECT * FROM tblChildCables", "CableNo, ChildCableID",
-                       {}, true);
-        case SheetKind::Systems:
-            return def("frmSystemsDS", "System Names", " [System Names]", DbId::Project,
-                       "tblSystems", "SELECT * FROM tblSystems", "SysName, SysNum, SysID", {},
-                       true);
-        case SheetKind::ProjectJackfields:
-            // One line per jack position, jackfields without positions too. The jack's own
-            // columns are named apart from the jackfield's (a sheet cannot show two "Sheet"
-            // columns), and only the jackfield's table is the sheet's: nothing here is typed
-            // over, as the drawings hold the same values.
-            return def(
-                "frmJackFieldsDS", "Project Jack Fields and Jacks", " [Jackfields]", DbId::Project,
-                "tblJF",
-                "SELECT tblJF.*, tblJFRowCol.RowColID, tblJFRowCol.JFID AS JackJFID, "
-                "tblJFRowCol.JFRow, tblJFRowCol.JFCol, tblJFRowCol.JFRowNumber, "
-                "tblJFRowCol.JFConn, tblJFRowCol.Sheet AS JackSheet, tblJFRowCol.assigned, "
-                "tblJFRowCol.SRC, tblJFRowCol.dest FROM tblJF LEFT OUTER JOIN tblJFRowCol "
-                "ON tblJF.JFID = tblJFRowCol.JFID",
-                "tblJF.JFSysName, tblJF.JFSysID, tblJF.JFID, tblJFRowCol.RowColID",
-                {QStringLiteral("JFID"), QStringLiteral("JackFieldID"), QStringLiteral("RowColID"),
-                 QStringLiteral("JackJFID"), QStringLiteral("JFRowNumber"),
-                 QStringLiteral("JFRows"), QStringLiteral("JFCols")},
-                false);
-        case SheetKind::JackPositions:
-            // The project's stored query of jack positions, read only like the sheet above.
-            return def(
-                "frmJackPositionsDS", "Project Jack Positions", " [Jackfields]", DbId::Project,
-                "qryProjJFJack", "SELECT * FROM qryProjJFJack", "JFSysName, JFSysID, JFRow, JFCol",
-                {QStringLiteral("JFID"), QStringLiteral("JackFieldID"), QStringLiteral("RowColID"),
-                 QStringLiteral("JFRowNumber"), QStringLiteral("JFRows"), QStringLiteral("JFCols")},
-                false);
-        case SheetKind::Drawings:
-            return def("frmDrawingsDS", "Project Drawings", " [Project Drawings]", DbId::Project,
-                       "tblDrawings", "SELECT * FROM tblDrawings", "DrawingName, DrawingID",
-                       {QStringLiteral("DrawingID"), QStringLiteral("ProjectsID")}, false);
-        case SheetKind::Projects:
-            return def("frmProjectsDS", "Projects", " [Projects]", DbId::PM, "tblProjects",
-                       "SELECT * FROM tblProjects", "ProjectName",
-                       {QStringLiteral("ProjectsID"), QStringLiteral("ClientID"),
-                        QStringLiteral("UserPrefs")},
-                       false);
-    }
-    return {};
+    if (!typedInto("CableNO") && !typedInto("CableNoPrefix")) return QString();
+    QString prefix = e.row.value(QStringLiteral("CableNoPrefix")).toString();
+    QString number = e.row.value(QStringLiteral("CableNO")).toString();
+    (typedInto("CableNO") ? number : prefix) = e.value.toString();
+    if (typedInto("CableNO"))
+        if (QString why = wiring::notACableNumber(number); !why.isEmpty()) return why;
+    return wiring::CableNumbers(e.registry)
+        .takenByAnother(e.row.value(QStringLiteral("CableID")).toLongLong(), {prefix, number});
 }
+
+}  // namespace
 
 QString projectCablesLayoutFile(const RunState& run) {
     return run.appPath + QStringLiteral("users/default/grid layouts/ProjectCables.xml");
@@ -180,6 +77,7 @@ DataSheetWindow* DataSheets::open(SheetKind kind) {
         return sheet;
     }
     SheetDef def = sheetDef(kind);
+    if (kind == SheetKind::ProjectCables) def.checkEdit = cableNumberEdit;
     if (def.db == db::DbId::Project &&
         (s_.run.currentProjectPath.isEmpty() || !s_.registry.isBound(db::DbId::Project))) {
         s_.ui.message(QStringLiteral("Open a project first."), MsgButtons::Ok, MsgIcon::Information,

@@ -21,22 +21,6 @@ class Ui;
 class ErrorHandler;
 struct RunState;
 
-enum class SheetKind {
-    Equipment,
-    Manufacturers,
-    Connectors,
-    CableTypes,
-    ProjectCables,
-    ChildCables,
-    Systems,
-    ProjectJackfields,
-    JackPositions,
-    Drawings,
-    Projects
-};
-
-// The sheet's query and table; editable as the sheet allows it, before permissions.
-SheetDef sheetDef(SheetKind kind);
 // The file that keeps the project cables sheet's column layout.
 QString projectCablesLayoutFile(const RunState& run);
 
