@@ -1,0 +1,200 @@
+// The typed records of the project manager and of a project's registries on both engines: the
+// drawing registry and its locks, the projects and a project database's own record. What is
+// written reads back the same, nulls as nulls; lookups compare as the program has always
+// compared them; rows come in the order the callers show them.
+#include <gtest/gtest.h>
+
+#include "db/records/drawings.h"
+#include "db/records/projects.h"
+#include "db/schema.h"
+#include "db_fixture.h"
+
+using namespace tolvane;
+
+namespace {
+
+class ProjectRecords : public ::testing::TestWithParam<db::Engine> {
+  protected:
+    void SetUp() override {
+        if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+        for (db::DbId id : {db::DbId::PM, db::DbId::Project}) {
+            dbs.makeEmpty(id, r);
+            db::ensureSchema(id, r);
+        }
+    }
+
+    qint64 count(db::DbId id, const QString& sql) {
+        return db::Query(id, sql, r).scalar().toLongLong();
+    }
+
+    db::Connections r;
+    test::TestDatabases dbs{GetParam()};
+};
+
+const QString kLong = QString("Studio \"A\" / O'Neill's rack ").repeated(40);
+
+db::DrawingRow drawing(const QString& name, const QString& path) {
+    db::DrawingRow d;
+    d.name = name;
+    d.path = path;
+    return d;
+}
+
+}  // namespace
+
+// Every column written reads back, nulls as nulls and empty text as empty text (a row without
+// a path is told apart from a row whose path is empty); paths are found without regard to
+// case; rows come by name then path, or in the order they were registered.
+TEST_P(ProjectRecords, DrawingRoundTripAndOrder) {
+    db::DrawingTable drawings(r);
+    db::DrawingRow full = drawing(kLong, "/job/DRAWINGS/It's \"here\".dxf");
+    full.projectsId = 7;
+    full.locked = true;
+    full.lockedBy = "ann_pc1";
+    full.title = "Machine room";
+    full.number = "E-101";
+    full.revision = "C";
+    full.date = "2026-03-04";
+    full.drawnBy = "Ann";
+    drawings.insert(full);
+    drawings.insert(drawing("b.dxf", ""));
+    drawings.insert(drawing("b.dxf", QString()));
+    drawings.insert(drawing("a.dxf", "/job/a.dxf"));
+
+    const std::optional<db::DrawingRow> read = drawings.find("/JOB/drawings/IT'S \"HERE\".DXF");
+    ASSERT_TRUE(read);
+    db::DrawingRow expected = full;
+    expected.id = read->id;
+    EXPECT_EQ(*read, expected);
+    EXPECT_EQ(drawings.find("/job/DRAWINGS/It's"), std::nullopt);
+
+    const QList<db::DrawingRow> all = drawings.all();
+    ASSERT_EQ(all.size(), 4);
+    EXPECT_EQ(all[0].name, "a.dxf");
+    EXPECT_EQ(all[0].projectsId, std::nullopt);
+    EXPECT_TRUE(all[0].title.isNull());
+    EXPECT_EQ(all[3].name, kLong);
+    // Where a null path sorts is the engine's choice; it stays null, the empty one empty.
+    EXPECT_NE(all[1].path.isNull(), all[2].path.isNull());
+    EXPECT_TRUE(all[1].path.isEmpty() && all[2].path.isEmpty());
+    const QList<db::DrawingRow> registered = drawings.inKeyOrder();
+    ASSERT_EQ(registered.size(), 4);
+    EXPECT_EQ(registered[0].id, read->id);
+    EXPECT_FALSE(registered[1].path.isNull());
+    EXPECT_TRUE(registered[2].path.isNull());
+    EXPECT_EQ(registered[3].id, all[0].id);
+    EXPECT_LT(registered[1].id, registered[2].id);
+
+    drawings.setPath(all[0].id, "/moved/a.dxf");
+    EXPECT_EQ(drawings.find("/job/a.dxf"), std::nullopt);
+    EXPECT_EQ(drawings.find("/moved/a.dxf")->id, all[0].id);
+}
+
+// Removing many rows takes several statements and misses none; other rows stay.
+TEST_P(ProjectRecords, DrawingRemoval) {
+    db::DrawingTable drawings(r);
+    QStringList gone;
+    {
+        db::Transaction tx(db::DbId::Project, r);
+        for (int i = 0; i < 1203; ++i) {
+            const QString path = QString("/job/%1.dxf").arg(i);
+            drawings.insert(drawing(QString::number(i), path));
+            if (i != 600) gone << path.toUpper();
+        }
+        tx.commit();
+    }
+    drawings.remove(gone);
+    drawings.remove({});
+    ASSERT_EQ(drawings.all().size(), 1);
+    EXPECT_EQ(drawings.all()[0].path, "/job/600.dxf");
+    drawings.removeAll();
+    EXPECT_TRUE(drawings.all().isEmpty());
+}
+
+// A free drawing is taken by one holder only; a lock is taken over only from the holder named;
+// a holder gives back only its own lock; an unlock keeps the holder's name; shutdown frees all
+// rows or only one holder's.
+TEST_P(ProjectRecords, DrawingLocks) {
+    db::DrawingTable drawings(r);
+    for (const char* path : {"/a.dxf", "/b.dxf", "/c.dxf"}) drawings.insert(drawing("", path));
+    const auto state = [&](const QString& path) {
+        const db::DrawingRow d = *drawings.find(path);
+        return QString(d.locked ? "locked " : "free ") + d.lockedBy;
+    };
+
+    EXPECT_TRUE(drawings.lockIfFree("/A.DXF", "ann"));
+    EXPECT_FALSE(drawings.lockIfFree("/a.dxf", "bob"));
+    EXPECT_FALSE(drawings.lockIfFree("/none.dxf", "bob"));
+    EXPECT_EQ(state("/a.dxf"), "locked ann");
+
+    EXPECT_EQ(drawings.takeOver("/a.dxf", "bob", "eve"), 0);
+    EXPECT_EQ(drawings.takeOver("/a.dxf", "ann", "bob"), 1);
+    EXPECT_EQ(state("/a.dxf"), "locked bob");
+    // A locked row that names no holder is taken over from the empty name.
+    db::Query(db::DbId::Project,
+              "update tblDrawings set Locked = ?, LOCKEDBY = null where drawingpath = '/c.dxf'", r)
+        .bind(true)
+        .exec();
+    EXPECT_EQ(drawings.takeOver("/c.dxf", "", "ann"), 1);
+    EXPECT_EQ(state("/c.dxf"), "locked ann");
+
+    drawings.release("/a.dxf", "ann");
+    EXPECT_EQ(state("/a.dxf"), "locked bob");
+    drawings.release("/a.dxf", "bob");
+    EXPECT_EQ(state("/a.dxf"), "free ");
+    EXPECT_TRUE(drawings.lockIfFree("/a.dxf", "bob"));
+    drawings.unlock("/a.dxf");
+    EXPECT_EQ(state("/a.dxf"), "free bob");
+
+    EXPECT_TRUE(drawings.lockIfFree("/b.dxf", "bob"));
+    EXPECT_EQ(drawings.lockedCount(), 2);
+    EXPECT_EQ(drawings.lockedCount("ann"), 1);
+    EXPECT_EQ(drawings.lockedCount("nobody"), 0);
+    drawings.unlockAll("ann");
+    EXPECT_EQ(state("/c.dxf"), "free ann");
+    EXPECT_EQ(state("/b.dxf"), "locked bob");
+    drawings.unlockAll();
+    EXPECT_EQ(drawings.lockedCount(), 0);
+    EXPECT_EQ(state("/b.dxf"), "free bob");
+}
+
+// Projects are found by name and by folder without regard to case, listed by name; the first
+// project registered with a folder answers for it. A project database names its project in
+// one row, however often it is written.
+TEST_P(ProjectRecords, Projects) {
+    db::ProjectTable projects(r);
+    EXPECT_TRUE(projects.all().isEmpty());
+    projects.insert({0, "Zulu's \"B\"", kLong, "/jobs/zulu"});
+    projects.insert({0, "alpha", "", QString()});
+    projects.insert({0, "Mike", "second at the folder", "/jobs/zulu"});
+
+    EXPECT_EQ(projects.names(), (QStringList{"alpha", "Mike", "Zulu's \"B\""}));
+    const std::optional<db::ProjectRow> zulu = projects.find("ZULU'S \"b\"");
+    ASSERT_TRUE(zulu);
+    EXPECT_GT(zulu->id, 0);
+    EXPECT_EQ(*zulu, (db::ProjectRow{zulu->id, "Zulu's \"B\"", kLong, "/jobs/zulu"}));
+    EXPECT_EQ(projects.atPath("/JOBS/Zulu"), zulu);
+    EXPECT_EQ(projects.atPath("/jobs"), std::nullopt);
+    const db::ProjectRow alpha = *projects.find("Alpha");
+    EXPECT_TRUE(alpha.path.isEmpty());
+    EXPECT_TRUE(alpha.description.isEmpty());
+
+    projects.setPath("ALPHA", "/jobs/alpha");
+    EXPECT_EQ(projects.atPath("/jobs/alpha")->name, "alpha");
+    projects.remove("zulu's \"b\"");
+    EXPECT_EQ(projects.find("Zulu's \"B\""), std::nullopt);
+    EXPECT_EQ(projects.atPath("/jobs/zulu")->name, "Mike");
+    EXPECT_THROW(projects.insert({0, "MIKE", "", ""}), db::DbError);  // one row per name
+
+    db::LocalProjectTable local(r);
+    EXPECT_EQ(local.read(), std::nullopt);
+    local.write("Job", "First");
+    local.write("Job's", kLong);
+    EXPECT_EQ(count(db::DbId::Project, "select count(*) from tblLocalProject"), 1);
+    const std::optional<db::ProjectRow> own = local.read();
+    ASSERT_TRUE(own);
+    EXPECT_EQ(own->name, "Job's");
+    EXPECT_EQ(own->description, kLong);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ProjectRecords, test::bothEngines(), test::engineName);
