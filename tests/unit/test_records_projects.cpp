@@ -1,11 +1,12 @@
 // The typed records of the project manager and of a project's registries on both engines: the
-// drawing registry and its locks, the projects and a project database's own record. What is
-// written reads back the same, nulls as nulls; lookups compare as the program has always
-// compared them; rows come in the order the callers show them.
+// drawing registry and its locks, the projects and a project database's own record, users and
+// group permissions. What is written reads back the same, nulls as nulls; lookups compare as
+// the program has always compared them; rows come in the order the callers show them.
 #include <gtest/gtest.h>
 
 #include "db/records/drawings.h"
 #include "db/records/projects.h"
+#include "db/records/users.h"
 #include "db/schema.h"
 #include "db_fixture.h"
 
@@ -195,6 +196,81 @@ TEST_P(ProjectRecords, Projects) {
     ASSERT_TRUE(own);
     EXPECT_EQ(own->name, "Job's");
     EXPECT_EQ(own->description, kLong);
+}
+
+// Log-in names compare exactly; a user without a password is told apart from one whose stored
+// password is the empty text; users are listed by name without regard to case, then as
+// written. Group permissions are read per column and set only on columns the table has.
+TEST_P(ProjectRecords, UsersAndPermissions) {
+    db::UserTable users(r);
+    users.insert({0, "admin", QString(), "Administrators"});
+    users.insert({0, "Admin", "", "Viewers"});
+    users.insert({0, "O'Brien", "$argon2id$x", "Engineers"});
+    users.insert({0, "admin", "twin", "Viewers"});
+
+    // Letter case decides only between names equal without it; one name's rows by key.
+    QStringList names;
+    QList<qint64> twins;
+    for (const db::UserRecord& u : users.all()) {
+        names << u.name.toLower();
+        if (u.name == "admin") twins << u.key;
+    }
+    EXPECT_EQ(names, (QStringList{"admin", "admin", "admin", "o'brien"}));
+    ASSERT_EQ(twins.size(), 2);
+    EXPECT_LT(twins[0], twins[1]);
+
+    const QList<db::UserRecord> admins = users.named("admin");
+    ASSERT_EQ(admins.size(), 2);
+    EXPECT_EQ(admins[0].group, "Administrators");
+    EXPECT_FALSE(admins[0].hasPassword());
+    EXPECT_EQ(admins[1].password, "twin");
+    const QList<db::UserRecord> capital = users.named("Admin");
+    ASSERT_EQ(capital.size(), 1);
+    EXPECT_TRUE(capital[0].hasPassword());
+    EXPECT_TRUE(capital[0].password.isEmpty());
+    EXPECT_TRUE(users.named("ADMIN").isEmpty());
+
+    const qint64 obrien = users.named("O'Brien")[0].key;
+    users.setPassword(obrien, QString());
+    users.setGroup(obrien, "Viewers");
+    EXPECT_EQ(users.named("O'Brien")[0], (db::UserRecord{obrien, "O'Brien", QString(), "Viewers"}));
+    users.setPassword(obrien, "plain");
+    EXPECT_EQ(users.named("O'Brien")[0].password, "plain");
+    users.remove(obrien);
+    EXPECT_TRUE(users.named("O'Brien").isEmpty());
+    EXPECT_EQ(users.all().size(), 3);
+
+    const QStringList columns = db::PermissionTable::columns();
+    ASSERT_EQ(columns.size(), 9);
+    EXPECT_EQ(columns.first(), "CreateDrawings");
+    EXPECT_EQ(db::PermissionTable::columnNamed("EDITDRAWINGS"), "editDrawings");
+    EXPECT_EQ(db::PermissionTable::columnNamed("GroupName"), "");
+    EXPECT_EQ(db::PermissionTable::columnNamed("editDrawings = 1 --"), "");
+
+    db::Query(db::DbId::PM,
+              "insert into tblpermissions (GroupName, editDrawings) values ('Viewers', ?), "
+              "('Engineers', ?), ('Editors''s', ?)",
+              r)
+        .bind(false)
+        .bind(true)
+        .bind(false)
+        .exec();
+    db::PermissionTable groups(r);
+    QStringList groupNames;
+    for (const db::GroupRecord& g : groups.all()) groupNames << g.name;
+    EXPECT_EQ(groupNames, (QStringList{"Editors's", "Engineers", "Viewers"}));
+    const std::optional<db::GroupRecord> engineers = groups.find("ENGINEERS");
+    ASSERT_TRUE(engineers);
+    EXPECT_EQ(engineers->flags.size(), 9);
+    EXPECT_TRUE(engineers->flags.value("editDrawings"));
+    EXPECT_FALSE(engineers->flags.value("CreateDrawings"));
+    EXPECT_EQ(groups.find("Nobody"), std::nullopt);
+
+    groups.set("viewers", "createdrawings", true);
+    EXPECT_TRUE(groups.find("Viewers")->flags.value("CreateDrawings"));
+    EXPECT_FALSE(groups.find("Engineers")->flags.value("CreateDrawings"));
+    EXPECT_THROW(groups.set("Viewers", "GroupName", true), AppError);
+    EXPECT_EQ(groups.find("Viewers")->name, "Viewers");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ProjectRecords, test::bothEngines(), test::engineName);
