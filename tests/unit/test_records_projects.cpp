@@ -1,9 +1,11 @@
 // The typed records of the project manager and of a project's registries on both engines: the
 // drawing registry and its locks, the projects and a project database's own record, users and
-// group permissions. What is written reads back the same, nulls as nulls; lookups compare as
-// the program has always compared them; rows come in the order the callers show them.
+// group permissions, bills of materials and their lines. What is written reads back the same,
+// nulls as nulls; lookups compare as the program has always compared them; rows come in the
+// order the callers show them.
 #include <gtest/gtest.h>
 
+#include "db/records/bills_of_materials.h"
 #include "db/records/drawings.h"
 #include "db/records/projects.h"
 #include "db/records/users.h"
@@ -271,6 +273,80 @@ TEST_P(ProjectRecords, UsersAndPermissions) {
     EXPECT_FALSE(groups.find("Engineers")->flags.value("CreateDrawings"));
     EXPECT_THROW(groups.set("Viewers", "GroupName", true), AppError);
     EXPECT_EQ(groups.find("Viewers")->name, "Viewers");
+}
+
+// Bills by name with their dates; lines of one bill only, written in parts however many, null
+// costs and extensions kept null; extensions priced anew from quantity and cost; the grid's
+// condition picks one bill's lines whatever its name holds; a bill removed with its lines.
+TEST_P(ProjectRecords, BillsAndLines) {
+    db::BomTable bom(r);
+    const QString quoted = "Bill's \"final\" -- ;";
+    bom.insert(db::BomBill{"Zeta", QDate(2024, 12, 31)});
+    bom.insert(db::BomBill{quoted, QDate(2026, 3, 4)});
+    EXPECT_EQ(bom.bills(),
+              (QList<db::BomBill>{{quoted, QDate(2026, 3, 4)}, {"Zeta", QDate(2024, 12, 31)}}));
+    EXPECT_TRUE(bom.exists("zeta"));
+    EXPECT_FALSE(bom.exists("Zet"));
+
+    QList<db::BomLine> lines;
+    for (int i = 0; i < 1203; ++i) {
+        db::BomLine l;
+        l.bill = "Zeta";
+        l.bomClass = "Equipment";
+        l.item = QString("Item %1").arg(i, 4, 10, QLatin1Char('0'));
+        l.qty = i;
+        l.cost1 = 0.5;
+        lines << l;
+    }
+    db::BomLine priced;
+    priced.bill = quoted;
+    priced.bomClass = "Cable Types";
+    priced.item = kLong;
+    priced.manufacturer = "O'Neill";
+    priced.qty = 12.5;
+    priced.vendor1 = "Wire Shop";
+    priced.vendor2 = "";
+    priced.cost1 = 2;
+    priced.cost2 = 0;
+    priced.ext1 = 25;
+    priced.ext2 = 0;
+    lines << priced;
+    bom.insert(lines);
+    bom.insert(QList<db::BomLine>{});
+
+    const QList<db::BomLine> zeta = bom.lines("Zeta");
+    ASSERT_EQ(zeta.size(), 1203);
+    EXPECT_EQ(zeta.first().item, "Item 0000");
+    EXPECT_EQ(zeta.last().item, "Item 1202");
+    EXPECT_FALSE(zeta.first().itemKey.isEmpty());
+    EXPECT_NE(zeta.first().itemKey, zeta.last().itemKey);
+    EXPECT_EQ(zeta.last().cost2, std::nullopt);
+    EXPECT_EQ(zeta.last().ext1, std::nullopt);
+    EXPECT_TRUE(zeta.last().manufacturer.isNull());
+    const QList<db::BomLine> one = bom.lines(quoted);
+    ASSERT_EQ(one.size(), 1);
+    priced.itemKey = one[0].itemKey;
+    EXPECT_EQ(one[0], priced);
+
+    bom.recomputeExtensions("Zeta");
+    const db::BomLine last = bom.lines("Zeta").last();
+    EXPECT_EQ(last.ext1, 601);
+    EXPECT_EQ(last.ext2, std::nullopt);
+    EXPECT_EQ(bom.lines(quoted)[0], priced);
+
+    // The condition runs as a grid runs it, pasted after WHERE.
+    const auto linesUnder = [&](const QString& condition) {
+        return count(db::DbId::Project, "select count(*) from (" + db::BomTable::linesSelect() +
+                                            " where " + condition + ") picked");
+    };
+    EXPECT_EQ(linesUnder(bom.linesCondition(quoted)), 1);
+    EXPECT_EQ(linesUnder(bom.linesCondition("zeta")), 1203);
+    EXPECT_EQ(bom.linesCondition("None"), "");
+
+    bom.remove(quoted);
+    EXPECT_FALSE(bom.exists(quoted));
+    EXPECT_TRUE(bom.lines(quoted).isEmpty());
+    EXPECT_EQ(bom.lines("Zeta").size(), 1203);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ProjectRecords, test::bothEngines(), test::engineName);
