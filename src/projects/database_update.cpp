@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include "db/merge.h"
+#include "db/records/projects.h"
 #include "db/setup.h"
 #include "shell/app_folder.h"
 #include "shell/error_handler.h"
@@ -217,16 +218,7 @@ void DatabaseUpdate::mergeProjects(const QString& delivered) {
     const QString blank = db::blankFile(app_);
     appfolder::copyOver(blank, backupOf(blank));
 
-    struct Project {
-        QString name, folder;
-    };
-    std::vector<Project> projects;
-    db::Query list(db::DbId::PM,
-                   QStringLiteral("select ProjectName, ProjectPath from tblProjects order by "
-                                  "ProjectName"),
-                   registry_);
-    list.exec();
-    while (list.next()) projects.push_back({list.value(0).toString(), list.value(1).toString()});
+    const QList<db::ProjectRow> projects = db::ProjectTable(registry_).all();
 
     const QString folder = QFileInfo(delivered).absolutePath();
     const QString replica = QDir(folder).filePath(QString::fromLatin1(t.replica));
@@ -243,13 +235,13 @@ void DatabaseUpdate::mergeProjects(const QString& delivered) {
         ui_.message(conflictLines(heading + QStringLiteral("had conflicts!"), blank, blank),
                     MsgButtons::Ok, MsgIcon::Warning);
 
-    for (const Project& p : projects) {
-        if (p.folder.isEmpty()) continue;  // a project not placed yet has no database
-        const QString databases = QDir(p.folder).filePath(QStringLiteral("Project Databases"));
+    for (const db::ProjectRow& p : projects) {
+        if (p.path.isEmpty()) continue;  // a project not placed yet has no database
+        const QString databases = QDir(p.path).filePath(QStringLiteral("Project Databases"));
         // A project kept on the shared server is updated there (see the shared-mode notes).
         if (!appfolder::findNoCase(databases, QStringLiteral("ProjectDB.connection")).isEmpty())
             continue;
-        const QString file = db::projectFile(p.folder);
+        const QString file = db::projectFile(p.path);
         if (!QFileInfo(file).isFile()) {
             ui_.message(QStringLiteral("Path not found to: ") + file);
             continue;

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include "db/locks.h"
+#include "db/records/projects.h"
 #include "shell/app_folder.h"
 #include "shell/run_state.h"
 #include "ui/ui.h"
@@ -13,7 +14,6 @@
 namespace tolvane::projects {
 
 using db::DbId;
-using db::Query;
 
 namespace {
 
@@ -78,36 +78,17 @@ bool DrawingRegistry::fileExists(const QString& path) {
     return !found.isEmpty() && QFileInfo(found).isFile();
 }
 
-// One row of "select DrawingName, drawingpath, Locked, LOCKEDBY".
-DrawingEntry DrawingRegistry::entryOf(const Query& q) {
-    DrawingEntry e;
-    e.name = q.value(0).toString();
-    e.path = q.value(1).toString();
-    e.locked = q.value(2).toBool();
-    e.lockedBy = q.value(3).toString();
-    e.exists = fileExists(e.path);
-    return e;
-}
-
 QList<DrawingEntry> DrawingRegistry::drawings() {
-    Query q(DbId::Project,
-            QStringLiteral("select DrawingName, drawingpath, Locked, LOCKEDBY from tblDrawings "
-                           "order by DrawingName, drawingpath"),
-            registry_);
-    q.exec();
     QList<DrawingEntry> out;
-    while (q.next()) out << entryOf(q);
+    for (const db::DrawingRow& row : db::DrawingTable(registry_).all())
+        out << DrawingEntry{row, fileExists(row.path)};
     return out;
 }
 
 std::optional<DrawingEntry> DrawingRegistry::find(const QString& path) {
-    Query q(DbId::Project,
-            QStringLiteral("select DrawingName, drawingpath, Locked, LOCKEDBY from tblDrawings "
-                           "where drawingpath = ?"),
-            registry_);
-    q.bind(path).exec();
-    if (!q.next()) return std::nullopt;
-    return entryOf(q);
+    const std::optional<db::DrawingRow> row = db::DrawingTable(registry_).find(path);
+    if (!row) return std::nullopt;
+    return DrawingEntry{*row, fileExists(row->path)};
 }
 
 DrawingTitle DrawingRegistry::title(const QString& path) {
@@ -116,51 +97,38 @@ DrawingTitle DrawingRegistry::title(const QString& path) {
     const QFileInfo file(path);
     if (file.exists()) t.date = file.lastModified().date().toString(Qt::ISODate);
     if (!run_.currentProjectPath.isEmpty() && registry_.isBound(DbId::PM)) {
-        Query p(DbId::PM,
-                QStringLiteral("select ProjectName from tblProjects where ProjectPath = ?"),
-                registry_);
-        const QVariant name = p.bind(run_.currentProjectPath).scalar();
-        if (name.isValid()) t.project = name.toString();
+        if (const auto project = db::ProjectTable(registry_).atPath(run_.currentProjectPath))
+            t.project = project->name;
     }
-    Query q(DbId::Project,
-            QStringLiteral("select DrawingTitle, DrawingNo, Revision, DrawingDate, DrawnBy "
-                           "from tblDrawings where drawingpath = ?"),
-            registry_);
-    q.bind(path).exec();
-    if (!q.next()) return t;
-    const auto given = [&q](int column, QString& field) {
-        const QString v = q.value(column).toString().trimmed();
+    const std::optional<db::DrawingRow> row = db::DrawingTable(registry_).find(path);
+    if (!row) return t;
+    const auto given = [](const QString& value, QString& field) {
+        const QString v = value.trimmed();
         if (!v.isEmpty()) field = v;
     };
-    given(0, t.drawingName);
-    given(1, t.drawingNo);
-    given(2, t.revision);
-    given(3, t.date);
-    given(4, t.drawnBy);
+    given(row->title, t.drawingName);
+    given(row->number, t.drawingNo);
+    given(row->revision, t.revision);
+    given(row->date, t.date);
+    given(row->drawnBy, t.drawnBy);
     return t;
 }
 
-std::optional<int> DrawingRegistry::projectsId() {
+std::optional<qint64> DrawingRegistry::projectsId() {
     if (run_.currentProjectPath.isEmpty() || !registry_.isBound(DbId::PM)) return std::nullopt;
-    Query q(DbId::PM, QStringLiteral("select ProjectsID from tblProjects where ProjectPath = ?"),
-            registry_);
-    const QVariant id = q.bind(run_.currentProjectPath).scalar();
-    if (!id.isValid() || id.isNull()) return std::nullopt;
-    return id.toInt();
+    const auto project = db::ProjectTable(registry_).atPath(run_.currentProjectPath);
+    if (!project) return std::nullopt;
+    return project->id;
 }
 
 void DrawingRegistry::addRow(const QString& path, bool locked, const QString& holder) {
-    const std::optional<int> project = projectsId();
-    Query q(DbId::Project,
-            QStringLiteral("insert into tblDrawings (ProjectsID, DrawingName, drawingpath, Locked, "
-                           "LOCKEDBY) values (?, ?, ?, ?, ?)"),
-            registry_);
-    q.bind(project ? QVariant(*project) : QVariant(QMetaType(QMetaType::Int)))
-        .bind(fileNameOf(path))
-        .bind(path)
-        .bind(locked)
-        .bind(holder)
-        .exec();
+    db::DrawingRow row;
+    row.projectsId = projectsId();
+    row.name = fileNameOf(path);
+    row.path = path;
+    row.locked = locked;
+    row.lockedBy = holder;
+    db::DrawingTable(registry_).insert(row);
 }
 
 bool DrawingRegistry::registerDrawing(const QString& path) {
@@ -183,29 +151,17 @@ OpenLock DrawingRegistry::lockForOpen(const QString& path) {
         addRow(path, true, run_.whoAmI);
         return OpenLock::Opened;
     }
+    db::DrawingTable table(registry_);
     if (!row->locked) {
-        // Test and set in one statement: of two users opening at once only one gets the lock.
-        Query take(DbId::Project,
-                   QStringLiteral("update tblDrawings set Locked = ?, LOCKEDBY = ? where "
-                                  "drawingpath = ? and coalesce(Locked, FALSE) = FALSE"),
-                   registry_);
-        take.bind(true).bind(run_.whoAmI).bind(path).exec();
-        if (take.rowsAffected() > 0) return OpenLock::Opened;
+        if (table.lockIfFree(path, run_.whoAmI)) return OpenLock::Opened;
         row = find(path);
         if (!row) return lockForOpen(path);
     }
     // A holder whose run has ended (killed, or this user's own earlier run) has left the lock
     // behind: it is taken over. A holder still at work keeps it.
     const QString holder = row->lockedBy;
-    if (db::takeOverStale(DbId::Project, holder, run_.whoAmI, registry_, [&] {
-            Query take(DbId::Project,
-                       QStringLiteral("update tblDrawings set Locked = ?, LOCKEDBY = ? where "
-                                      "drawingpath = ? and Locked = ? and coalesce(LOCKEDBY, "
-                                      "'') = ?"),
-                       registry_);
-            take.bind(true).bind(run_.whoAmI).bind(path).bind(true).bind(holder).exec();
-            return take.rowsAffected();
-        }))
+    if (db::takeOverStale(DbId::Project, holder, run_.whoAmI, registry_,
+                          [&] { return table.takeOver(path, holder, run_.whoAmI); }))
         return OpenLock::Opened;
     const MsgButton answer = ui_.message(
         QStringLiteral("The Drawing: ") + path + QStringLiteral(" is in use by: ") + row->lockedBy +
@@ -217,11 +173,7 @@ OpenLock DrawingRegistry::lockForOpen(const QString& path) {
 
 void DrawingRegistry::releaseLock(const QString& path) {
     // Only our own lock: a drawing opened read-only leaves its holder's lock alone.
-    Query q(DbId::Project,
-            QStringLiteral("update tblDrawings set Locked = ?, LOCKEDBY = ? where drawingpath = ? "
-                           "and LOCKEDBY = ?"),
-            registry_);
-    q.bind(false).bind(QString()).bind(path).bind(run_.whoAmI).exec();
+    db::DrawingTable(registry_).release(path, run_.whoAmI);
 }
 
 bool DrawingRegistry::unlock(const QString& path) {
@@ -243,10 +195,7 @@ bool DrawingRegistry::unlockAfterQuestion(const QStringList& paths, const QStrin
             ui_.message(kNotLocked);
             continue;
         }
-        Query q(DbId::Project,
-                QStringLiteral("update tblDrawings set Locked = ? where drawingpath = ?"),
-                registry_);
-        q.bind(false).bind(path).exec();
+        db::DrawingTable(registry_).unlock(path);
         changed = true;
     }
     return changed;
@@ -258,11 +207,7 @@ int DrawingRegistry::removeMissing() {
         if (!e.exists) missing << e.path;
     if (missing.isEmpty()) return 0;
     db::Transaction t(DbId::Project, registry_);
-    for (const QString& path : missing) {
-        Query q(DbId::Project, QStringLiteral("delete from tblDrawings where drawingpath = ?"),
-                registry_);
-        q.bind(path).exec();
-    }
+    db::DrawingTable(registry_).remove(missing);
     t.commit();
     return int(missing.size());
 }
@@ -274,7 +219,7 @@ bool DrawingRegistry::clearAll() {
         MsgButtons::YesNo, MsgIcon::Warning);
     if (answer != MsgButton::Yes) return false;
     db::Transaction t(DbId::Project, registry_);
-    Query(DbId::Project, QStringLiteral("delete from tblDrawings"), registry_).exec();
+    db::DrawingTable(registry_).removeAll();
     t.commit();
     return true;
 }
@@ -284,24 +229,13 @@ void DrawingRegistry::releaseAtShutdown() {
         // Nothing held, nothing written: a run that only read a read-only database ends as
         // quietly as it ran.
         const bool shared = run_.mode == DatabaseMode::Shared;
-        Query held(DbId::Project,
-                   shared ? QStringLiteral("select count(*) from tblDrawings where Locked = ? and "
-                                           "LOCKEDBY = ?")
-                          : QStringLiteral("select count(*) from tblDrawings where Locked = ?"),
-                   registry_);
-        held.bind(true);
-        if (shared) held.bind(run_.whoAmI);
-        if (held.scalar().toInt() == 0) return;
+        db::DrawingTable table(registry_);
+        if ((shared ? table.lockedCount(run_.whoAmI) : table.lockedCount()) == 0) return;
         db::Transaction t(DbId::Project, registry_);
-        if (shared) {
-            Query q(DbId::Project,
-                    QStringLiteral("update tblDrawings set Locked = ? where LOCKEDBY = ?"),
-                    registry_);
-            q.bind(false).bind(run_.whoAmI).exec();
-        } else {
-            Query q(DbId::Project, QStringLiteral("update tblDrawings set Locked = ?"), registry_);
-            q.bind(false).exec();
-        }
+        if (shared)
+            table.unlockAll(run_.whoAmI);
+        else
+            table.unlockAll();
         t.commit();
     } catch (const db::DbError& e) {
         // A database that cannot be written (a read-only file or share) must not keep the

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "db/database.h"
+#include "db/records/drawings.h"
 
 namespace tolvane {
 class Ui;
@@ -18,11 +19,8 @@ struct RunState;
 
 namespace tolvane::projects {
 
-struct DrawingEntry {
-    QString name;  // DrawingName
-    QString path;  // drawingpath: the full path, the row's key
-    bool locked = false;
-    QString lockedBy;  // WhoAmI of the holder; kept after an unlock
+// A registry row and whether its file is there.
+struct DrawingEntry : db::DrawingRow {
     bool exists = false;
 
     // The part of the path after its last folder separator ('/' or '\').
@@ -108,8 +106,7 @@ class DrawingRegistry {
 
   private:
     bool unlockAfterQuestion(const QStringList& paths, const QString& question);
-    std::optional<int> projectsId();
-    DrawingEntry entryOf(const db::Query& q);
+    std::optional<qint64> projectsId();
     // A registry row for a drawing: its file name, its path and its lock.
     void addRow(const QString& path, bool locked, const QString& holder);
 

@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 
 #include "db/locks.h"
+#include "db/records/drawings.h"
 #include "db/schema.h"
 #include "db/setup.h"
 #include "db/starter_library.h"
@@ -38,10 +39,6 @@ const QString kSnapshotFile = QStringLiteral("dbEquip.db");
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kLinkTitle = QStringLiteral("Select Project Database to Link to");
 const QString kUpdateFailed = QStringLiteral("unable to update Project Database");
-
-QString textOf(const QVariant& v) {
-    return v.isNull() ? QString() : v.toString();
-}
 
 QString withoutTrailingSlash(const QString& path) {
     if (path.trimmed().isEmpty()) return {};
@@ -258,25 +255,7 @@ bool makeFolder(const QString& dir, Creation& made) {
 
 void writeLocalProject(db::Connections& scratch, const QString& name, const QString& description) {
     db::Transaction tx(DbId::Project, scratch);
-    const int rows =
-        Query(DbId::Project, QStringLiteral("select count(*) from tblLocalProject"), scratch)
-            .scalar()
-            .toInt();
-    if (rows == 0)
-        Query(DbId::Project,
-              QStringLiteral(
-                  "insert into tblLocalProject (ProjectName, ProjectDescription) values (?, ?)"),
-              scratch)
-            .bind(name)
-            .bind(description)
-            .exec();
-    else
-        Query(DbId::Project,
-              QStringLiteral("update tblLocalProject set ProjectName = ?, ProjectDescription = ?"),
-              scratch)
-            .bind(name)
-            .bind(description)
-            .exec();
+    db::LocalProjectTable(scratch).write(name, description);
     tx.commit();
 }
 
@@ -458,22 +437,11 @@ ProjectRegistry::ProjectRegistry(RunState& run, SettingsStore& settings, Ui& ui,
     : run_(run), settings_(settings), ui_(ui), log_(log), registry_(registry) {}
 
 QStringList ProjectRegistry::projectNames() {
-    Query q(DbId::PM, QStringLiteral("select ProjectName from tblProjects order by ProjectName"),
-            registry_);
-    q.exec();
-    QStringList names;
-    while (q.next()) names << textOf(q.value(0));
-    return names;
+    return db::ProjectTable(registry_).names();
 }
 
 std::optional<ProjectRow> ProjectRegistry::find(const QString& name) {
-    Query q(DbId::PM,
-            QStringLiteral("select ProjectName, ProjectDescription, ProjectPath from tblProjects "
-                           "where ProjectName = ?"),
-            registry_);
-    q.bind(name).exec();
-    if (!q.next()) return std::nullopt;
-    return ProjectRow{textOf(q.value(0)), textOf(q.value(1)), textOf(q.value(2))};
+    return db::ProjectTable(registry_).find(name);
 }
 
 QString ProjectRegistry::startupProject() {
@@ -539,12 +507,7 @@ std::optional<QString> ProjectRegistry::openProject(const QString& name) {
             return std::nullopt;
         }
         location = databaseOfFile(*file, registry_);
-        Query(DbId::PM,
-              QStringLiteral("update tblProjects set ProjectPath = ? where ProjectName = ?"),
-              registry_)
-            .bind(*folder)
-            .bind(row->name)
-            .exec();
+        db::ProjectTable(registry_).setPath(row->name, *folder);
         row->path = *folder;
     }
 
@@ -608,7 +571,9 @@ void ProjectRegistry::setUpDefaultProject() {
             err::kNoCurrentRecord,
             QStringLiteral("The project manager database has no %1 row").arg(defaultProjectName()));
     if (!row->path.trimmed().isEmpty()) return;
-    makeDefaultProject(ProjectRow{row->name, row->description, ownDefaultFolder()});
+    ProjectRow own = *row;
+    own.path = ownDefaultFolder();
+    makeDefaultProject(own);
     setup.setDefaultProjectPath();
 }
 
@@ -655,14 +620,11 @@ bool ProjectRegistry::createProject(const QString& name, const QString& descript
         return false;
     }
     try {
-        Query(DbId::PM,
-              QStringLiteral("insert into tblProjects (ProjectName, ProjectDescription, "
-                             "ProjectPath) values (?, ?, ?)"),
-              registry_)
-            .bind(name)
-            .bind(description)
-            .bind(folder)
-            .exec();
+        ProjectRow row;
+        row.name = name;
+        row.description = description;
+        row.path = folder;
+        db::ProjectTable(registry_).insert(row);
     } catch (const db::DbError& e) {
         if (log_.enabled()) log_.log(e.description());
         made.undo();
@@ -708,11 +670,8 @@ bool ProjectRegistry::linkProject() {
     std::optional<ProjectRow> local;
     try {
         linked.bind(DbId::Project, databaseOfFile(*file, registry_));
-        Query q(DbId::Project,
-                QStringLiteral("select ProjectName, ProjectDescription from tblLocalProject"),
-                linked);
-        q.exec();
-        if (q.next()) local = ProjectRow{textOf(q.value(0)), textOf(q.value(1)), *folder};
+        local = db::LocalProjectTable(linked).read();
+        if (local) local->path = *folder;
     } catch (const AppError& e) {
         if (log_.enabled()) log_.log(e.description());
     }
@@ -720,11 +679,7 @@ bool ProjectRegistry::linkProject() {
         ui_.message(QStringLiteral("Unable to retrieve Project Name and Description. Aborting"));
         return false;
     }
-    if (Query(DbId::PM, QStringLiteral("select count(*) from tblProjects where ProjectPath = ?"),
-              registry_)
-            .bind(*folder)
-            .scalar()
-            .toInt() > 0) {
+    if (db::ProjectTable(registry_).atPath(*folder)) {
         ui_.message(QStringLiteral(
             "The path to this project already exists in the PM database. Aborting."));
         return false;
@@ -757,14 +712,7 @@ bool ProjectRegistry::linkProject() {
         return false;
     }
     try {
-        Query(DbId::PM,
-              QStringLiteral("insert into tblProjects (ProjectName, ProjectDescription, "
-                             "ProjectPath) values (?, ?, ?)"),
-              registry_)
-            .bind(local->name)
-            .bind(local->description)
-            .bind(*folder)
-            .exec();
+        db::ProjectTable(registry_).insert(*local);
     } catch (const db::DbError& e) {
         if (log_.enabled()) log_.log(e.description());
         ui_.message(kUpdateFailed);
@@ -774,27 +722,20 @@ bool ProjectRegistry::linkProject() {
     // The drawings move with the folder: each row points into this folder's drawings.
     {
         const QString drawings = entry(*folder, QStringLiteral("Drawings"));
-        Query rows(DbId::Project,
-                   QStringLiteral("select DrawingID, drawingpath from tblDrawings order by "
-                                  "DrawingName, DrawingID"),
-                   linked);
-        rows.exec();
-        QList<QPair<QVariant, QString>> found;
-        while (rows.next()) {
-            if (rows.value(1).isNull()) continue;
-            const QString name = fileNameOf(rows.value(1).toString());
+        db::DrawingTable table(linked);
+        QList<QPair<qint64, QString>> found;
+        for (const db::DrawingRow& row : table.all()) {
+            if (row.path.isNull()) continue;
+            const QString name = fileNameOf(row.path);
             const QString there = appfolder::findNoCase(drawings, name);
             if (!name.isEmpty() && !there.isEmpty() && QFileInfo(there).isFile())
-                found.append({rows.value(0), there});
+                found.append({row.id, there});
             else
                 ui_.message(QStringLiteral("Unable to find the drawing: ") + name + kCrLf +
                             QStringLiteral("The database will not be updated for this record."));
         }
         db::Transaction tx(DbId::Project, linked);
-        Query update(DbId::Project,
-                     QStringLiteral("update tblDrawings set drawingpath = ? where DrawingID = ?"),
-                     linked);
-        for (const auto& [id, path] : found) update.bind(path).bind(id).exec();
+        for (const auto& [id, path] : found) table.setPath(id, path);
         tx.commit();
     }
     linked.closeAll();
@@ -848,9 +789,7 @@ bool ProjectRegistry::deleteProject(const QString& name, bool everything) {
                 if (!QDir(folder).removeRecursively()) return notRemoved();
             }
         }
-        Query(DbId::PM, QStringLiteral("delete from tblProjects where ProjectName = ?"), registry_)
-            .bind(row->name)
-            .exec();
+        db::ProjectTable(registry_).remove(row->name);
         const QStringList names = projectNames();
         const QString first = names.isEmpty() ? defaultProjectName() : names.first();
         settings_.write(setting::CurrentProject, first);
@@ -885,28 +824,15 @@ bool ProjectRegistry::consolidate(bool move) {
 
     snapshotEquipment(registry_, databasesFolder(project) + QLatin1Char('/') + kSnapshotFile);
 
-    struct Drawing {
-        QVariant id;
-        QVariant path;
-    };
-    QList<Drawing> rows;
-    {
-        Query q(DbId::Project,
-                QStringLiteral("select DrawingID, drawingpath from tblDrawings order by DrawingID"),
-                registry_);
-        q.exec();
-        while (q.next()) rows.append({q.value(0), q.value(1)});
-    }
+    db::DrawingTable table(registry_);
+    const QList<db::DrawingRow> rows = table.inKeyOrder();
     QStringList errors;
-    Query update(DbId::Project,
-                 QStringLiteral("update tblDrawings set drawingpath = ? where DrawingID = ?"),
-                 registry_);
     for (int i = 0; i < rows.size(); ++i) {
-        const Drawing& d = rows[i];
-        const QString source = textOf(d.path);
+        const db::DrawingRow& d = rows[i];
+        const QString& source = d.path;
         ui_.progress(source, i, rows.size());
         Q_EMIT statusChanged(source);
-        if (d.path.isNull()) {
+        if (source.isNull()) {
             errors << QStringLiteral("Null entry in the database");
             continue;
         }
@@ -929,7 +855,7 @@ bool ProjectRegistry::consolidate(bool move) {
             if (move && !QFile::remove(source))
                 errors << QStringLiteral("Unable to remove %1 after copying it").arg(source);
         }
-        update.bind(target).bind(d.id).exec();
+        table.setPath(d.id, target);
     }
     ui_.progress(QString(), 0, 0);
 

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "db/database.h"
+#include "db/records/projects.h"
 
 namespace tolvane {
 class Ui;
@@ -21,11 +22,7 @@ struct RunState;
 
 namespace tolvane::projects {
 
-struct ProjectRow {
-    QString name;
-    QString description;
-    QString path;  // folder, without a trailing '/'
-};
+using db::ProjectRow;
 
 class ProjectRegistry : public QObject {
     Q_OBJECT
@@ -49,7 +46,7 @@ class ProjectRegistry : public QObject {
     // it where it is.
     void setUpDefaultProject();
 
-    // "Select * from tblprojects order by ProjectName".
+    // The registered projects by name.
     QStringList projectNames();
     std::optional<ProjectRow> find(const QString& name);
     // The project named by CURRENT_PROJECT, else the first of the list, else the default.

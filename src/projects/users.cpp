@@ -6,16 +6,12 @@
 #include <QByteArray>
 #include <mutex>
 
-#include "db/schema.h"
 #include "shell/command_table.h"
 #include "shell/run_state.h"
 #include "shell/settings_store.h"
 #include "ui/ui.h"
 
 namespace tolvane::projects {
-
-using db::DbId;
-using db::Query;
 
 namespace {
 
@@ -59,17 +55,7 @@ bool looksHashed(const QString& stored) {
     return stored.startsWith(QLatin1String("$argon2"));
 }
 
-QString textOf(const QVariant& v) {
-    return v.isNull() ? QString() : v.toString();
-}
-
-UserRow userFrom(const Query& q) {
-    return {q.value(QStringLiteral("UserKey")).toInt(), textOf(q.value(QStringLiteral("UserName"))),
-            textOf(q.value(QStringLiteral("Groupname"))),
-            !q.value(QStringLiteral("Password")).isNull()};
-}
-
-bool hasEvery(const GroupRow& group) {
+bool hasEvery(const db::GroupRecord& group) {
     for (const QString& column : Users::permissionColumns())
         if (!group.flags.value(column)) return false;
     return true;
@@ -81,15 +67,7 @@ Users::Users(RunState& run, SettingsStore& settings, Ui& ui, db::Connections& re
     : run_(run), settings_(settings), ui_(ui), registry_(registry) {}
 
 QStringList Users::permissionColumns() {
-    static const QStringList columns = [] {
-        QStringList found;
-        if (const db::TableDef* def =
-                db::findTable(db::DbKind::ProjectManager, QStringLiteral("tblpermissions")))
-            for (const db::ColumnDef& c : def->columns)
-                if (c.type == db::ColType::Bool) found << c.name;
-        return found;
-    }();
-    return columns;
+    return db::PermissionTable::columns();
 }
 
 QString Users::requiredColumn(const QString& key) {
@@ -105,35 +83,29 @@ QString Users::requiredColumn(const QString& key) {
 // ---- login ------------------------------------------------------------------------------------
 
 LoginOutcome Users::login(const QString& name, const QString& password) {
-    // The column compares exactly on both engines: "admin" is not "Admin".
-    Query q(DbId::PM, QStringLiteral("select * from tblUsers where UserName = ?"), registry_);
-    q.bind(name).exec();
-    if (!q.next()) {
+    db::UserTable table(registry_);
+    const QList<db::UserRecord> found = table.named(name);
+    if (found.isEmpty()) {
         ui_.message(QStringLiteral("Username does not exist."), MsgButtons::Ok, MsgIcon::Warning,
                     kLoginTitle);
         return LoginOutcome::UnknownUser;
     }
-    const UserRow row = userFrom(q);
-    const QVariant stored = q.value(QStringLiteral("Password"));
-    if (q.next()) {
+    const db::UserRecord& row = found.first();
+    if (found.size() > 1) {
         ui_.message(QStringLiteral("Function retrieved more than one user. Please contact your "
                                    "Tolvane administrator."),
                     MsgButtons::Ok, MsgIcon::Warning, kLoginTitle);
         return LoginOutcome::DuplicateUser;
     }
-    if (!passwordMatches(stored, password)) {
+    if (!passwordMatches(row.password, password)) {
         ui_.message(QStringLiteral("Invalid Password, try again!"), MsgButtons::Ok,
                     MsgIcon::Warning, kLoginTitle);
         return LoginOutcome::WrongPassword;
     }
     // A password kept as plain text (a row from an older database) is stored hashed from
     // its first successful use on.
-    if (!stored.isNull() && !looksHashed(stored.toString()))
-        Query(DbId::PM, QStringLiteral("update tblUsers set Password = ? where UserKey = ?"),
-              registry_)
-            .bind(hashPassword(password))
-            .bind(row.key)
-            .exec();
+    if (row.hasPassword() && !looksHashed(row.password))
+        table.setPassword(row.key, hashPassword(password));
     loadPermissions(row.group);
     user_ = row;
     settings_.write(setting::PrevUser, name);
@@ -143,13 +115,8 @@ LoginOutcome Users::login(const QString& name, const QString& password) {
 }
 
 void Users::loadPermissions(const QString& group) {
-    permissions_ = GroupRow{group, {}};
-    Query q(DbId::PM, QStringLiteral("select * from tblpermissions where GroupName = ?"),
-            registry_);
-    q.bind(group).exec();
-    if (!q.next()) return;
-    for (const QString& column : permissionColumns())
-        permissions_.flags.insert(column, q.value(column).toBool());
+    const std::optional<db::GroupRecord> found = db::PermissionTable(registry_).find(group);
+    permissions_ = db::GroupRecord{group, found ? found->flags : QHash<QString, bool>()};
 }
 
 bool Users::allowed(const QString& key, bool quiet) {
@@ -172,8 +139,8 @@ bool Users::isAdministrator() const {
 
 // ---- passwords --------------------------------------------------------------------------------
 
-QVariant Users::hashPassword(const QString& password) {
-    if (password.isEmpty()) return QVariant(QMetaType(QMetaType::QString));
+QString Users::hashPassword(const QString& password) {
+    if (password.isEmpty()) return {};
     ensureSodium();
     const QByteArray utf8 = password.toUtf8();
     char out[crypto_pwhash_STRBYTES];
@@ -184,12 +151,11 @@ QVariant Users::hashPassword(const QString& password) {
     return QString::fromLatin1(out);
 }
 
-bool Users::passwordMatches(const QVariant& stored, const QString& typed) {
+bool Users::passwordMatches(const QString& stored, const QString& typed) {
     if (stored.isNull()) return true;
-    const QString text = stored.toString();
-    if (!looksHashed(text)) return text == typed;
+    if (!looksHashed(stored)) return stored == typed;
     ensureSodium();
-    const QByteArray hash = text.toLatin1();
+    const QByteArray hash = stored.toLatin1();
     const QByteArray utf8 = typed.toUtf8();
     return crypto_pwhash_str_verify(hash.constData(), utf8.constData(),
                                     static_cast<unsigned long long>(utf8.size())) == 0;
@@ -197,32 +163,17 @@ bool Users::passwordMatches(const QVariant& stored, const QString& typed) {
 
 // ---- administration ---------------------------------------------------------------------------
 
-QList<UserRow> Users::users() {
-    QList<UserRow> rows;
-    Query q(DbId::PM,
-            QStringLiteral("select * from tblUsers order by lower(UserName), UserName, UserKey"),
-            registry_);
-    q.exec();
-    while (q.next()) rows << userFrom(q);
-    return rows;
+QList<db::UserRecord> Users::users() {
+    return db::UserTable(registry_).all();
 }
 
-QList<GroupRow> Users::groups() {
-    QList<GroupRow> rows;
-    Query q(DbId::PM, QStringLiteral("select * from tblpermissions order by GroupName"), registry_);
-    q.exec();
-    while (q.next()) {
-        GroupRow g{textOf(q.value(QStringLiteral("GroupName"))), {}};
-        for (const QString& column : permissionColumns())
-            g.flags.insert(column, q.value(column).toBool());
-        rows << g;
-    }
-    return rows;
+QList<db::GroupRecord> Users::groups() {
+    return db::PermissionTable(registry_).all();
 }
 
 QStringList Users::groupNames() {
     QStringList names;
-    for (const GroupRow& g : groups()) names << g.name;
+    for (const db::GroupRecord& g : groups()) names << g.name;
     return names;
 }
 
@@ -232,9 +183,7 @@ UserChange Users::refuse(const QString& text) {
 }
 
 bool Users::groupExists(const QString& group) {
-    Query q(DbId::PM, QStringLiteral("select count(*) from tblpermissions where GroupName = ?"),
-            registry_);
-    return q.bind(group).scalar().toInt() > 0;
+    return db::PermissionTable(registry_).find(group).has_value();
 }
 
 namespace {
@@ -242,8 +191,8 @@ namespace {
 // inside the transaction that made the change, so that the change itself is seen.
 bool administratorRemains(Users& users) {
     QHash<QString, bool> full;
-    for (const GroupRow& g : users.groups()) full.insert(g.name.toLower(), hasEvery(g));
-    for (const UserRow& u : users.users())
+    for (const db::GroupRecord& g : users.groups()) full.insert(g.name.toLower(), hasEvery(g));
+    for (const db::UserRecord& u : users.users())
         if (full.value(u.group.toLower())) return true;
     return false;
 }
@@ -255,62 +204,45 @@ UserChange Users::addUser(const QString& name, const QString& password, const QS
     if (name.trimmed().isEmpty()) return refuse(QStringLiteral("Enter a user name."));
     if (name.front().isSpace())
         return refuse(QStringLiteral("A user name cannot start with a blank."));
-    Query count(DbId::PM, QStringLiteral("select count(*) from tblUsers where UserName = ?"),
-                registry_);
-    if (count.bind(name).scalar().toInt() > 0)
+    db::UserTable table(registry_);
+    if (!table.named(name).isEmpty())
         return refuse(QStringLiteral("The user name %1 is already in use.").arg(name));
     if (!groupExists(group))
         return refuse(QStringLiteral("Choose one of the users groups for %1.").arg(name));
-    Query q(DbId::PM,
-            QStringLiteral("insert into tblUsers (UserName, Password, Groupname) values (?, ?, ?)"),
-            registry_);
-    q.bind(name).bind(hashPassword(password)).bind(group).exec();
+    db::UserRecord row;
+    row.name = name;
+    row.password = hashPassword(password);
+    row.group = group;
+    table.insert(row);
     return UserChange::Done;
 }
 
 UserChange Users::setPassword(int userKey, const QString& password) {
-    Query q(DbId::PM, QStringLiteral("update tblUsers set Password = ? where UserKey = ?"),
-            registry_);
-    q.bind(hashPassword(password)).bind(userKey).exec();
+    db::UserTable(registry_).setPassword(userKey, hashPassword(password));
     return UserChange::Done;
 }
 
 UserChange Users::setGroup(int userKey, const QString& group) {
     if (!groupExists(group))
         return refuse(QStringLiteral("There is no users group %1.").arg(group));
-    return keepAdministrator([&] {
-        Query q(DbId::PM, QStringLiteral("update tblUsers set Groupname = ? where UserKey = ?"),
-                registry_);
-        q.bind(group).bind(userKey).exec();
-    });
+    return keepAdministrator([&] { db::UserTable(registry_).setGroup(userKey, group); });
 }
 
 UserChange Users::deleteUser(int userKey) {
-    return keepAdministrator([&] {
-        Query q(DbId::PM, QStringLiteral("delete from tblUsers where UserKey = ?"), registry_);
-        q.bind(userKey).exec();
-    });
+    return keepAdministrator([&] { db::UserTable(registry_).remove(userKey); });
 }
 
 bool Users::setPermission(const QString& group, const QString& column, bool granted) {
-    QString known;
-    for (const QString& c : permissionColumns())
-        if (c.compare(column, Qt::CaseInsensitive) == 0) known = c;
+    const QString known = db::PermissionTable::columnNamed(column);
     if (known.isEmpty()) return false;
-    return keepAdministrator([&] {
-               // The column name comes from the schema, never from the caller's text.
-               Query q(DbId::PM,
-                       QStringLiteral("update tblpermissions set %1 = ? where GroupName = ?")
-                           .arg(known),
-                       registry_);
-               q.bind(granted).bind(group).exec();
-           }) == UserChange::Done;
+    return keepAdministrator([&] { db::PermissionTable(registry_).set(group, known, granted); }) ==
+           UserChange::Done;
 }
 
 UserChange Users::keepAdministrator(const std::function<void()>& change) {
     bool remains = false;
     {
-        db::Transaction tx(DbId::PM, registry_);
+        db::Transaction tx(db::DbId::PM, registry_);
         change();
         remains = administratorRemains(*this);
         if (remains) tx.commit();

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "db/database.h"
+#include "db/records/users.h"
 
 namespace tolvane {
 class Ui;
@@ -22,18 +23,6 @@ struct RunState;
 }  // namespace tolvane
 
 namespace tolvane::projects {
-
-struct UserRow {
-    int key = 0;  // UserKey
-    QString name;
-    QString group;
-    bool hasPassword = false;
-};
-
-struct GroupRow {
-    QString name;
-    QHash<QString, bool> flags;  // permission column -> granted
-};
 
 enum class LoginOutcome { LoggedIn, UnknownUser, DuplicateUser, WrongPassword };
 
@@ -59,9 +48,9 @@ class Users {
     // user the run's user and loads the group's permissions.
     LoginOutcome login(const QString& name, const QString& password);
     bool loggedIn() const { return user_.has_value(); }
-    const std::optional<UserRow>& user() const { return user_; }
+    const std::optional<db::UserRecord>& user() const { return user_; }
     // The permission row read at login; empty flags when the group has no row.
-    const GroupRow& permissions() const { return permissions_; }
+    const db::GroupRecord& permissions() const { return permissions_; }
 
     // True when the current user may run the command. Single-user mode: always. Keys that
     // administer (clearing a lock) need a user who administers. A refusal is reported unless
@@ -72,8 +61,8 @@ class Users {
     bool isAdministrator() const;
 
     // ---- administration -------------------------------------------------------------------
-    QList<UserRow> users();
-    QList<GroupRow> groups();
+    QList<db::UserRecord> users();
+    QList<db::GroupRecord> groups();
     QStringList groupNames();
     // Refuses an empty name, a name starting with a blank and a name already used (exactly:
     // "admin" beside "Admin" is a new user), each with a message. An empty password is stored
@@ -87,11 +76,11 @@ class Users {
     // Refuses an unknown column (false).
     bool setPermission(const QString& group, const QString& column, bool granted);
 
-    // The stored form of a password: an argon2id hash; a null value for the empty password.
-    static QVariant hashPassword(const QString& password);
-    // The typed password against the stored value: a null value admits anything, a hash is
-    // verified, anything else is compared as plain text.
-    static bool passwordMatches(const QVariant& stored, const QString& typed);
+    // The stored form of a password: an argon2id hash; a null string for the empty password.
+    static QString hashPassword(const QString& password);
+    // The typed password against the stored value: a null string admits anything, a hash is
+    // verified, anything else (the empty string too) is compared as plain text.
+    static bool passwordMatches(const QString& stored, const QString& typed);
 
   private:
     void loadPermissions(const QString& group);
@@ -104,8 +93,8 @@ class Users {
     SettingsStore& settings_;
     Ui& ui_;
     db::Connections& registry_;
-    std::optional<UserRow> user_;
-    GroupRow permissions_;
+    std::optional<db::UserRecord> user_;
+    db::GroupRecord permissions_;
 };
 
 }  // namespace tolvane::projects

@@ -2,13 +2,12 @@
 #include "reports/bill_of_materials.h"
 
 #include <QHash>
-#include <QRegularExpression>
 #include <QSet>
 
+#include "db/records/bills_of_materials.h"
 #include "db/records/cables.h"
 #include "db/records/jackfields.h"
 #include "db/records/systems.h"
-#include "db/schema.h"
 #include "ui/ui.h"
 
 namespace tolvane::reports {
@@ -89,8 +88,13 @@ QString keyOf(const QVariant& v, bool numeric) {
 
 struct LibraryItem {
     QString manufacturer, name, vendor1, vendor2;
-    QVariant cost1, cost2;
+    std::optional<double> cost1, cost2;
 };
+
+std::optional<double> costOf(const QVariant& v) {
+    if (v.isNull()) return std::nullopt;
+    return v.toDouble();
+}
 
 // Statements stay well below every engine's limit on parameters.
 constexpr int kKeysPerQuery = 500;
@@ -116,7 +120,7 @@ QMultiHash<QString, LibraryItem> lookUp(const SectionDef& def, const QVariantLis
             rows.append(
                 {keyOf(q.value(0), def.numericKey),
                  LibraryItem{q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
-                             q.value(4).toString(), q.value(5), q.value(6)}});
+                             q.value(4).toString(), costOf(q.value(5)), costOf(q.value(6))}});
         // QMultiHash gives the last inserted first: insert backwards to keep the query's order.
         for (auto it = rows.crbegin(); it != rows.crend(); ++it)
             found.insert(it->first, it->second);
@@ -124,17 +128,9 @@ QMultiHash<QString, LibraryItem> lookUp(const SectionDef& def, const QVariantLis
     return found;
 }
 
-QVariant product(double qty, const QVariant& cost) {
-    if (cost.isNull()) return {};
-    return qty * cost.toDouble();
-}
-
-QVariant nullable(const QVariant& v) {
-    return v.isNull() ? QVariant(QMetaType(QMetaType::Double)) : v;
-}
-
-QVariant nullableText(const QString& s) {
-    return s.isNull() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(s);
+std::optional<double> product(double qty, const std::optional<double>& cost) {
+    if (!cost) return std::nullopt;
+    return qty * *cost;
 }
 
 // Writes the lines of one section of the bill; returns how many.
@@ -153,11 +149,7 @@ int generateSection(const SectionDef& def, const QString& name, db::Connections&
     }
     if (counted.isEmpty()) return 0;
     const QMultiHash<QString, LibraryItem> library = lookUp(def, keys, registry);
-    db::Query insert(DbId::Project,
-                     QStringLiteral("insert into tblBOM (FileName, BOMClass, Item, Manufacturer, "
-                                    "QTY, vendor1, vendor2, Cost1, COST2, Ext1, Ext2) values "
-                                    "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                     registry);
+    QList<db::BomLine> lines;
     for (const db::ItemCount& c : counted) {
         const QList<LibraryItem> matches = library.values(keyOf(c.key, def.numericKey));
         const LibraryItem* item = matches.isEmpty() ? nullptr : &matches.first();
@@ -175,28 +167,25 @@ int generateSection(const SectionDef& def, const QString& name, db::Connections&
             line.name = c.item;
             line.manufacturer = c.manufacturer;
         }
-        insert.bind(name)
-            .bind(QString::fromLatin1(def.bomClass))
-            .bind(line.name)
-            .bind(line.manufacturer.isEmpty() ? QVariant(QMetaType(QMetaType::QString))
-                                              : QVariant(line.manufacturer))
-            .bind(c.quantity)
-            .bind(nullableText(item ? line.vendor1 : QString()))
-            .bind(nullableText(item ? line.vendor2 : QString()))
-            .bind(nullable(line.cost1))
-            .bind(nullable(line.cost2))
-            .bind(nullable(product(c.quantity, line.cost1)))
-            .bind(nullable(product(c.quantity, line.cost2)))
-            .exec();
+        db::BomLine l;
+        l.bill = name;
+        l.bomClass = QString::fromLatin1(def.bomClass);
+        l.item = line.name;
+        // No maker and no vendors are stored as none (null), not as empty text.
+        if (!line.manufacturer.isEmpty()) l.manufacturer = line.manufacturer;
+        l.qty = c.quantity;
+        if (item) {
+            l.vendor1 = line.vendor1;
+            l.vendor2 = line.vendor2;
+        }
+        l.cost1 = line.cost1;
+        l.cost2 = line.cost2;
+        l.ext1 = product(c.quantity, line.cost1);
+        l.ext2 = product(c.quantity, line.cost2);
+        lines << l;
     }
+    db::BomTable(registry).insert(lines);
     return int(counted.size());
-}
-
-// A stored date: SQLite keeps it as ISO text, PostgreSQL as a timestamp.
-QDate dateOf(const QVariant& v) {
-    if (v.typeId() == QMetaType::QString)
-        return QDate::fromString(v.toString().left(10), Qt::ISODate);
-    return v.toDate();
 }
 
 // Ends the progress display however the generation ends.
@@ -225,23 +214,12 @@ QString bomReportPath() {
     return QStringLiteral("reports/general/BOM.RPX");
 }
 
-QList<BomBill> BillOfMaterials::bills() {
-    db::Query q(
-        DbId::Project,
-        QStringLiteral("select BOMFileName, BOMDate from tblBOMMaster order by BOMFileName"),
-        registry_);
-    q.exec();
-    QList<BomBill> out;
-    while (q.next()) out << BomBill{q.value(0).toString(), dateOf(q.value(1))};
-    return out;
+QList<db::BomBill> BillOfMaterials::bills() {
+    return db::BomTable(registry_).bills();
 }
 
 bool BillOfMaterials::exists(const QString& name) {
-    db::Query q(DbId::Project,
-                QStringLiteral("select count(*) from tblBOMMaster where BOMFileName = ?"),
-                registry_);
-    q.bind(name);
-    return q.scalar().toLongLong() > 0;
+    return db::BomTable(registry_).exists(name);
 }
 
 bool BillOfMaterials::acceptNewName(const QString& name) {
@@ -267,12 +245,7 @@ std::optional<int> BillOfMaterials::create(const QString& name, const QDate& dat
         return std::nullopt;
     }
     db::Transaction transaction(DbId::Project, registry_);
-    db::Query(DbId::Project,
-              QStringLiteral("insert into tblBOMMaster (BOMFileName, BOMDate) values (?, ?)"),
-              registry_)
-        .bind(name)
-        .bind(date.startOfDay())
-        .exec();
+    db::BomTable(registry_).insert(db::BomBill{name, date});
     int written = 0;
     int done = 0;
     {
@@ -286,50 +259,17 @@ std::optional<int> BillOfMaterials::create(const QString& name, const QDate& dat
     return written;
 }
 
-QList<BomLine> BillOfMaterials::lines(const QString& name) {
-    db::Query q(DbId::Project,
-                QStringLiteral("select ItemKey, BOMClass, Item, Manufacturer, QTY, vendor1, "
-                               "vendor2, Cost1, COST2, Ext1, Ext2 from tblBOM where FileName = ? "
-                               "order by BOMClass, Item"),
-                registry_);
-    q.bind(name).exec();
-    QList<BomLine> out;
-    while (q.next())
-        out << BomLine{q.value(0).toString(),
-                       q.value(1).toString(),
-                       q.value(2).toString(),
-                       q.value(3).toString(),
-                       q.value(4).toDouble(),
-                       q.value(5).toString(),
-                       q.value(6).toString(),
-                       q.value(7),
-                       q.value(8),
-                       q.value(9),
-                       q.value(10)};
-    return out;
+QList<db::BomLine> BillOfMaterials::lines(const QString& name) {
+    return db::BomTable(registry_).lines(name);
 }
 
 QString BillOfMaterials::linesCondition(const QString& name) {
-    db::Query q(
-        DbId::Project,
-        QStringLiteral("select %1 from tblBOMMaster where BOMFileName = ?").arg(db::kGuidColumn),
-        registry_);
-    q.bind(name);
-    const QString guid = q.scalar().toString();
-    static const QRegularExpression identity(QStringLiteral("^[0-9A-Fa-f-]+$"));
-    if (!identity.match(guid).hasMatch()) return {};
-    return QStringLiteral("FileName = (select BOMFileName from tblBOMMaster where %1 = '%2')")
-        .arg(db::kGuidColumn, guid);
+    return db::BomTable(registry_).linesCondition(name);
 }
 
 void BillOfMaterials::recomputeExtensions(const QString& name) {
     // One statement: every line of the bill is priced, or none is.
-    db::Query(DbId::Project,
-              QStringLiteral(
-                  "update tblBOM set Ext1 = QTY * Cost1, Ext2 = QTY * COST2 where FileName = ?"),
-              registry_)
-        .bind(name)
-        .exec();
+    db::BomTable(registry_).recomputeExtensions(name);
 }
 
 bool BillOfMaterials::remove(const QString& name) {
@@ -337,13 +277,7 @@ bool BillOfMaterials::remove(const QString& name) {
                     MsgButtons::YesNo, MsgIcon::Question) != MsgButton::Yes)
         return false;
     db::Transaction transaction(DbId::Project, registry_);
-    db::Query(DbId::Project, QStringLiteral("delete from tblBOMMaster where BOMFileName = ?"),
-              registry_)
-        .bind(name)
-        .exec();
-    db::Query(DbId::Project, QStringLiteral("delete from tblBOM where FileName = ?"), registry_)
-        .bind(name)
-        .exec();
+    db::BomTable(registry_).remove(name);
     transaction.commit();
     return true;
 }

@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "db/database.h"
+#include "db/records/bills_of_materials.h"
 #include "reports/record_source.h"
 
 namespace tolvane {
@@ -50,28 +51,12 @@ QString bomClass(BomSection section);
 // The stock report that prints a bill, relative to the application folder.
 QString bomReportPath();
 
-// One line of a bill as stored. Null costs and extensions stand for "not in the library".
-struct BomLine {
-    QString itemKey{};
-    QString bomClass{};
-    QString item{};
-    QString manufacturer{};
-    double qty = 0;
-    QString vendor1{}, vendor2{};
-    QVariant cost1{}, cost2{}, ext1{}, ext2{};
-};
-
-struct BomBill {
-    QString name{};
-    QDate date{};
-};
-
 class BillOfMaterials {
   public:
     BillOfMaterials(Ui& ui, db::Connections& registry) : ui_(ui), registry_(registry) {}
 
     // The project's bills by name.
-    QList<BomBill> bills();
+    QList<db::BomBill> bills();
     bool exists(const QString& name);
 
     // The name given for a new bill: false (the user told why) when it is empty or a bill of
@@ -86,7 +71,7 @@ class BillOfMaterials {
                               const QList<BomSection>& sections);
 
     // The lines of a bill, by section (BOMClass) and item.
-    QList<BomLine> lines(const QString& name);
+    QList<db::BomLine> lines(const QString& name);
 
     // The lines of the bill as an SQL condition on tblBOM that holds no text of the user's (the
     // bill is named by its row identity), for grids whose models cannot bind values; empty when

@@ -63,16 +63,13 @@ class BillOfMaterialsTest : public ::testing::TestWithParam<db::Engine> {
     QStringList lines(const QString& bill) {
         ScriptedUser quiet("");
         QStringList out;
-        for (const BomLine& l : BillOfMaterials(*quiet.ui, registry).lines(bill))
-            out << QStringList{l.bomClass,
-                               l.item,
-                               l.manufacturer,
-                               QString::number(l.qty),
-                               l.vendor1,
-                               l.cost1.isNull() ? "-" : QString::number(l.cost1.toDouble()),
-                               l.ext1.isNull() ? "-" : QString::number(l.ext1.toDouble()),
-                               l.cost2.isNull() ? "-" : QString::number(l.cost2.toDouble()),
-                               l.ext2.isNull() ? "-" : QString::number(l.ext2.toDouble())}
+        const auto money = [](const std::optional<double>& v) {
+            return v ? QString::number(*v) : QString("-");
+        };
+        for (const db::BomLine& l : BillOfMaterials(*quiet.ui, registry).lines(bill))
+            out << QStringList{l.bomClass,   l.item,         l.manufacturer, QString::number(l.qty),
+                               l.vendor1,    money(l.cost1), money(l.ext1),  money(l.cost2),
+                               money(l.ext2)}
                        .join('|');
         return out;
     }
@@ -139,7 +136,7 @@ TEST_P(BillOfMaterialsTest, SectionsCountAndPrice) {
                        "Output Connectors|BNC||3|Jacks Inc|2.5|7.5|3|9",
                    }))
         << all.join('\n').toStdString();
-    const QList<BomBill> bills = bom.bills();
+    const QList<db::BomBill> bills = bom.bills();
     ASSERT_EQ(bills.size(), 1);
     EXPECT_EQ(bills[0].name, "Main");
     EXPECT_EQ(bills[0].date, QDate(2024, 3, 5));

@@ -17,6 +17,7 @@
 
 #include "app/shell/widget_helpers.h"
 #include "db/conflicts.h"
+#include "db/records/projects.h"
 #include "db/setup.h"
 #include "front/widget_driver.h"
 #include "shell/error_handler.h"
@@ -171,17 +172,11 @@ ConflictViewerWindow::ConflictViewerWindow(Ui& ui, const QString& currentProject
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
     // The projects, the current one chosen; without one the equipment database is shown.
-    db::Query list(db::DbId::PM,
-                   QStringLiteral("select ProjectName, ProjectPath from tblProjects order by "
-                                  "ProjectName"),
-                   registry_);
-    list.exec();
     int current = -1;
-    while (list.next()) {
-        auto* item = new QStandardItem(list.value(0).toString());
-        const QString path = list.value(1).toString();
-        item->setData(path, kPathRole);
-        if (!currentProjectPath.isEmpty() && QFileInfo(path) == QFileInfo(currentProjectPath))
+    for (const db::ProjectRow& p : db::ProjectTable(registry_).all()) {
+        auto* item = new QStandardItem(p.name);
+        item->setData(p.path, kPathRole);
+        if (!currentProjectPath.isEmpty() && QFileInfo(p.path) == QFileInfo(currentProjectPath))
             current = projects_->rowCount();
         projects_->appendRow(item);
     }

@@ -56,7 +56,7 @@ class PermissionsModel : public QAbstractTableModel {
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid()) return {};
-        const projects::GroupRow& g = groups_[index.row()];
+        const db::GroupRecord& g = groups_[index.row()];
         if (index.column() == 0) return role == Qt::DisplayRole ? QVariant(g.name) : QVariant();
         if (role != Qt::CheckStateRole) return {};
         return g.flags.value(columns_[index.column() - 1]) ? Qt::Checked : Qt::Unchecked;
@@ -68,7 +68,7 @@ class PermissionsModel : public QAbstractTableModel {
     }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {
         if (!editable_ || role != Qt::CheckStateRole || index.column() == 0) return false;
-        projects::GroupRow& g = groups_[index.row()];
+        db::GroupRecord& g = groups_[index.row()];
         const QString column = columns_[index.column() - 1];
         const bool granted = value.value<Qt::CheckState>() == Qt::Checked;
         bool stored = false;
@@ -82,7 +82,7 @@ class PermissionsModel : public QAbstractTableModel {
   private:
     projects::Users& users_;
     QStringList columns_;
-    QList<projects::GroupRow> groups_;
+    QList<db::GroupRecord> groups_;
     bool editable_ = false;
 };
 
@@ -190,7 +190,7 @@ UsersWindow::~UsersWindow() = default;
 void UsersWindow::reloadUsers(int selectKey) {
     userModel_->removeRows(0, userModel_->rowCount());
     int selectRow = -1;
-    for (const projects::UserRow& u : users_.users()) {
+    for (const db::UserRecord& u : users_.users()) {
         auto* name = new QStandardItem(u.name);
         name->setData(u.key, kKeyRole);
         userModel_->appendRow({name, new QStandardItem(u.group)});
@@ -238,8 +238,8 @@ void UsersWindow::add() {
         return;
     password_->clear();
     int key = 0;
-    for (const projects::UserRow& u : users_.users())
-        if (u.name == name) key = std::max(key, u.key);
+    for (const db::UserRecord& u : users_.users())
+        if (u.name == name) key = std::max(key, int(u.key));
     reloadUsers(key);
 }
 

@@ -161,7 +161,7 @@ BillOfMaterialsWindow::Page BillOfMaterialsWindow::page() const {
 
 void BillOfMaterialsWindow::reloadBills() {
     bills_->clear();
-    for (const reports::BomBill& bill : service_.bills())
+    for (const db::BomBill& bill : service_.bills())
         bills_->appendRow(new QStandardItem(bill.name));
     updateButtons();
 }
@@ -289,7 +289,7 @@ void BillOfMaterialsWindow::showLines(const QString& bill) {
     def.suffix = QStringLiteral(" [Bill of Materials]");
     def.db = db::DbId::Project;
     def.table = QStringLiteral("tblBOM");
-    def.select = QStringLiteral("SELECT * FROM tblBOM");
+    def.select = db::BomTable::linesSelect();
     def.orderBy = QStringLiteral("BOMClass, Item");
     def.hidden = QStringList{QStringLiteral("ItemKey"), QStringLiteral("FileName")};
     def.editable = true;
