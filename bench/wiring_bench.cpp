@@ -60,7 +60,7 @@ struct Sheet {
         for (int i = 1; i <= 5; ++i) {
             for (const char* table : {"tblInputs", "tblOutputs"}) {
                 const bool input = QLatin1String(table) == QLatin1String("tblInputs");
-                equipment::Pin p;
+                db::PinRecord p;
                 p.name = QStringLiteral("%1 %2").arg(input ? "IN" : "OUT").arg(i);
                 p.type = QStringLiteral("HD-SDI");
                 p.conn = QStringLiteral("BNC");
@@ -82,7 +82,7 @@ struct Sheet {
         cad::Block& block = doc.addBlock(QStringLiteral("HALDESKV0"), {0, 0});
         std::vector<QPointF> outs, ins;
         for (cad::Entity& e : equipment::blockEntities(
-                 request, {}, {}, [](const equipment::Pin&) { return equipment::PinStyle{}; })) {
+                 request, {}, {}, [](const db::PinRecord&) { return equipment::PinStyle{}; })) {
             if (e.kind == cad::EntityKind::Line)
                 (e.start.x() < 0 ? ins : outs).push_back(e.start.x() < 0 ? e.start : e.end);
             doc.add(block, std::move(e));

@@ -48,8 +48,8 @@ void jackfield(const QDir& resources, const QString& out) {
     write(doc, doc.modelSpace(), out, {700, 1000});
 }
 
-equipment::Pin pin(const char* name, const char* conn) {
-    equipment::Pin p;
+db::PinRecord pin(const char* name, const char* conn) {
+    db::PinRecord p;
     p.name = QString::fromLatin1(name);
     p.conn = QString::fromLatin1(conn);
     p.type = QStringLiteral("AUD");
@@ -71,7 +71,7 @@ void generatedBlock(const QString& out) {
                  pin("MONITOR L", "XLR"), pin("MONITOR R", "XLR")};
     equipment::BlockPreferences prefs;
     const std::vector<cad::Entity> es = equipment::blockEntities(
-        r, prefs, {}, [](const equipment::Pin&) { return equipment::PinStyle{}; }, &doc);
+        r, prefs, {}, [](const db::PinRecord&) { return equipment::PinStyle{}; }, &doc);
     cad::Block& block = doc.addBlock("HALVERN-HV-DESK2v0");
     for (const cad::Entity& e : es) doc.add(block, e);
     cad::Entity ins = cad::makeInsert(doc, "HALVERN-HV-DESK2v0", {0, 0});

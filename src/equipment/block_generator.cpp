@@ -6,6 +6,7 @@
 
 #include "cad/geometry.h"
 #include "db/preferences.h"
+#include "db/records/signal_types.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "drawings/standard_drawings.h"
@@ -153,10 +154,9 @@ QString nextBlockName(const cad::Document& doc, const QString& manufacturer, con
     return name;
 }
 
-std::vector<cad::Entity> blockEntities(const BlockRequest& request, const BlockPreferences& prefs,
-                                       const TearSides& tear,
-                                       const std::function<PinStyle(const Pin&)>& pinStyle,
-                                       const cad::Document* styles) {
+std::vector<cad::Entity> blockEntities(
+    const BlockRequest& request, const BlockPreferences& prefs, const TearSides& tear,
+    const std::function<PinStyle(const db::PinRecord&)>& pinStyle, const cad::Document* styles) {
     const bool da = request.mode == BlockMode::DA;
     const int ni = int(request.inputs.size()) + 1;
     const int no = int(request.outputs.size()) + 1;
@@ -178,20 +178,20 @@ std::vector<cad::Entity> blockEntities(const BlockRequest& request, const BlockP
     body.color = prefs.color;
     out.push_back(std::move(body));
 
-    const auto pinLine = [&](QPointF a, QPointF b, const Pin& pin) {
+    const auto pinLine = [&](QPointF a, QPointF b, const db::PinRecord& pin) {
         const PinStyle style = pinStyle(pin);
         cad::Entity line = cad::Entity::line(a, b);
         line.color = style.color;
         line.layer = style.layer;
         return line;
     };
-    const auto connector = [&](QPointF at, const Pin& pin, int hAlign) {
+    const auto connector = [&](QPointF at, const db::PinRecord& pin, int hAlign) {
         return text(at, pin.conn, textHeight, QStringLiteral("Connectors"),
                     QStringLiteral("TL_CONNECTOR"), hAlign, Baseline);
     };
 
     for (int k = 0; k < request.inputs.size(); ++k) {
-        const Pin& pin = request.inputs[k];
+        const db::PinRecord& pin = request.inputs[k];
         const double y = da ? h / 2 + (ni - 2) / 2.0 - k : h - 1 - k * s;
         // The name starts where a destination probe looks: 0.5 inside the body.
         out.push_back(attributeDefinition({0.5, y}, QStringLiteral("INPUT-%1").arg(k + 1), {},
@@ -205,7 +205,7 @@ std::vector<cad::Entity> blockEntities(const BlockRequest& request, const BlockP
                                            qRadiansToDegrees(kLoopEnd)));
     }
     for (int k = 0; k < request.outputs.size(); ++k) {
-        const Pin& pin = request.outputs[k];
+        const db::PinRecord& pin = request.outputs[k];
         const double y = da ? h / 2 + (no - 2) / 2.0 - k : h - 1 - k * s;
         // A source probe looks 0.2 left of where a standard block's output name ends, and on
         // the top edge of a DA block's name 0.05 left of where it ends. Both names end left of
@@ -356,25 +356,17 @@ std::optional<QString> BlockGenerator::chooseName(const cad::Document& doc,
     }
 }
 
-PinStyle BlockGenerator::pinStyle(cad::Document& doc, const Pin& pin, BlockMode mode,
+PinStyle BlockGenerator::pinStyle(cad::Document& doc, const db::PinRecord& pin, BlockMode mode,
                                   const BlockPreferences& prefs) {
     PinStyle style;
     if (prefs.coloredPins) {
         // Types compare without regard to case, so "aud" and "AUD" are two definitions.
-        db::Query q = a_.query(
-            QStringLiteral("select Color from SignalDefault where upper(Type) = upper(?)"));
-        q.bind(pin.type).exec();
-        QStringList colors;
-        while (q.next()) colors << q.value(0).toString().trimmed();
-        if (colors.size() == 1) {
-            const QString c = colors.first();
-            const bool byLayer =
-                c.compare(QLatin1String("Same As Layer"), Qt::CaseInsensitive) == 0 ||
-                c.compare(QLatin1String("Same"), Qt::CaseInsensitive) == 0;
-            bool ok = false;
-            const int index = c.toInt(&ok);
-            if (!byLayer && ok && index >= 1 && index <= 255) style.color = index;
-        } else if (colors.isEmpty()) {
+        const QList<db::SignalTypeRecord> types =
+            db::SignalTypeTable(a_.registry).withType(pin.type);
+        if (types.size() == 1) {
+            // Same As Layer (stored as text by older tables too) leaves the pin by layer.
+            if (const int index = types.first().color.index; index > 0) style.color = index;
+        } else if (types.isEmpty()) {
             if (a_.ui.message(missingSignalQuestion(pin.type), MsgButtons::YesNo,
                               MsgIcon::Question) == MsgButton::Yes &&
                 openSignalTypes)
@@ -423,8 +415,8 @@ QString BlockGenerator::generate(Drawing* drawing, const BlockRequest& request,
     // The layers and text styles the block's texts go on.
     standard::addStandardStylesAndLayers(doc);
     const std::vector<cad::Entity> entities = blockEntities(
-        request, used, tear, [&](const Pin& pin) { return pinStyle(doc, pin, request.mode, used); },
-        &doc);
+        request, used, tear,
+        [&](const db::PinRecord& pin) { return pinStyle(doc, pin, request.mode, used); }, &doc);
     cad::Block* block = doc.block(*name);
     for (const cad::Entity& e : entities) doc.add(*block, e);
     drawing->setModified(true);

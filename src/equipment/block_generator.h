@@ -75,8 +75,8 @@ struct BlockRequest {
     QString manufacturerName{};
     QString modelName{};
     BlockMode mode = BlockMode::Standard;
-    QList<Pin> inputs{};
-    QList<Pin> outputs{};
+    QList<db::PinRecord> inputs{};
+    QList<db::PinRecord> outputs{};
 };
 
 // How a pin line is drawn: its colour and layer.
@@ -96,10 +96,10 @@ QString nextBlockName(const cad::Document& doc, const QString& manufacturer, con
 // line of each pin (inputs first, then outputs, each in selection order). Texts are measured
 // with the text styles of `styles` (the drawing the block goes into; the standard styles when
 // null): a row whose names do not fit between the body's sides has them squeezed to fit.
-std::vector<cad::Entity> blockEntities(const BlockRequest& request, const BlockPreferences& prefs,
-                                       const TearSides& tear,
-                                       const std::function<PinStyle(const Pin&)>& pinStyle,
-                                       const cad::Document* styles = nullptr);
+std::vector<cad::Entity> blockEntities(
+    const BlockRequest& request, const BlockPreferences& prefs, const TearSides& tear,
+    const std::function<PinStyle(const db::PinRecord&)>& pinStyle,
+    const cad::Document* styles = nullptr);
 
 // The body width of a standard block: the preference W, grown (in whole units) where a row's
 // names would have to be squeezed below legibility to fit between its sides.
@@ -142,7 +142,7 @@ class BlockGenerator {
   private:
     std::optional<QString> chooseName(const cad::Document& doc, const BlockRequest& request,
                                       const BlockPreferences& prefs);
-    PinStyle pinStyle(cad::Document& doc, const Pin& pin, BlockMode mode,
+    PinStyle pinStyle(cad::Document& doc, const db::PinRecord& pin, BlockMode mode,
                       const BlockPreferences& prefs);
 
     LibraryAccess a_;

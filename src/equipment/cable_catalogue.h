@@ -7,63 +7,11 @@
 #include <QString>
 #include <optional>
 
+#include "db/records/cable_types.h"
+#include "db/records/signal_types.h"
 #include "equipment/library_access.h"
 
 namespace tolvane::equipment {
-
-// A signal type's colour: a CAD colour index 1..255, or none ("Same As Layer"), which the
-// database stores as 256.
-struct SignalColor {
-    int index = 0;  // 0: Same As Layer
-
-    static constexpr int kStoredSameAsLayer = 256;
-    static QString sameAsLayer() { return QStringLiteral("Same As Layer"); }
-    // Typed or imported text as a colour: "Same As Layer" (letter case aside), a number
-    // 1..255, or 256; nullopt for anything else. An empty text is Same As Layer.
-    static std::optional<SignalColor> parse(const QString& text);
-    // The stored number as a colour; no value, or one out of the palette, is Same As Layer.
-    static SignalColor fromStored(const QVariant& stored);
-    QVariant stored() const { return index == 0 ? kStoredSameAsLayer : index; }
-    QString text() const { return index == 0 ? sameAsLayer() : QString::number(index); }
-};
-
-struct SignalType {
-    QString type{};  // the name; null in rows other tools wrote, which are listed all the same
-    SignalColor color;
-    QString cableNoPrefix{};
-    QString cableManu{};  // default cable manufacturer, by name
-    QString cableType{};  // default part number
-    qint64 key = 0;       // the row ("key"); 0 for a type not stored yet
-};
-
-constexpr const char* kNumberedScheme = "Numbered";
-constexpr const char* kColorCodedScheme = "Color Coded";
-
-// The add-cable-type window.
-struct CableTypeEntry {
-    QString manufacturerId{};
-    QString partNumber{};  // CableType
-    QString description{};
-    QString rating{};
-    QString charZ{};  // characteristic impedance
-    QString gauge{};
-    QString conductors{};
-    QString shielding{};
-    bool multicore = false;
-    int cores = 1;                     // cablecorenumber
-    QString scheme = kNumberedScheme;  // CableCoreScheme, multicore types only
-};
-
-struct CableType {
-    qint64 id = 0;
-    CableTypeEntry entry;
-};
-
-struct CableCore {
-    qint64 id = 0;      // PairID
-    QString number{};   // PairNumber as lists show it: "01", "02", ...
-    QString marking{};  // paircolorcode
-};
 
 // The most cores a type may have.
 constexpr int kMaxCores = 999;
@@ -88,25 +36,26 @@ class CableCatalogue {
     // ---- signal types ----
     // Every row, by type; rows without a type are listed too, so that they can be named or
     // deleted.
-    QList<SignalType> signalTypes();
-    std::optional<SignalType> signalType(const QString& type);
+    QList<db::SignalTypeRecord> signalTypes();
+    std::optional<db::SignalTypeRecord> signalType(const QString& type);
     // An empty or existing type name is refused with a message.
-    bool addSignalType(const SignalType& s);
+    bool addSignalType(const db::SignalTypeRecord& s);
     // Rewrites the stored row s.key (it may be renamed, but not onto another type).
-    bool updateSignalType(const SignalType& s);
+    bool updateSignalType(const db::SignalTypeRecord& s);
     // Asks the question; Yes deletes the row s.key.
-    bool removeSignalType(const SignalType& s);
+    bool removeSignalType(const db::SignalTypeRecord& s);
 
     // ---- cable types ----
     // The manufacturer's types whose part number begins with find, by part number.
-    QList<CableType> cableTypes(const QString& manufacturerId, const QString& find = {});
-    std::optional<CableType> cableType(qint64 id);
+    QList<db::CableTypeRecord> cableTypes(const QString& manufacturerId, const QString& find = {});
+    std::optional<db::CableTypeRecord> cableType(qint64 id);
     std::optional<qint64> idOf(const QString& manufacturerId, const QString& partNumber);
     // Adds the type and, for a multicore type, its cores "01".."NN" in one transaction: with
     // the numbered scheme each marked with its number, colour-coded ones left unmarked. A
     // part number the manufacturer already has is refused with its message.
-    std::optional<qint64> addCableType(const CableTypeEntry& e);
-    QList<CableCore> cores(qint64 cableTypeId);
+    // The entry's id is not read.
+    std::optional<qint64> addCableType(const db::CableTypeRecord& e);
+    QList<db::CableCoreRecord> cores(qint64 cableTypeId);
     // The user types a colour-coded core's marking.
     bool setCoreMarking(qint64 coreId, const QString& marking);
     // Asks the question; Yes deletes the cores and then the type in one transaction.

@@ -3,36 +3,25 @@
 
 #include <cmath>
 
+#include "db/records/pins.h"
 #include "ui/ui.h"
 
 namespace tolvane::equipment {
 
 namespace {
 
-const QString kSelect = QStringLiteral(
-    "select e.EquipmentID, e.ManufacturerID, m.ManufacturerName, e.EquipmentName, "
-    "e.EquipmentDescription, e.EquipmentType, e.DisplayASDA from tblEquipment e left join "
-    "tblManufacturers m on m.ManufacturerID = e.ManufacturerID");
-
-EquipmentModel rowOf(const db::Query& q) {
-    return {q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
-            q.value(3).toString(),   q.value(4).toString(), q.value(5).toString(),
-            q.value(6).toBool()};
-}
-
-// A number field: empty is null; anything else must read as a finite number.
-std::optional<QVariant> numberField(const QString& text) {
+// A number field: empty is none; anything else must read as a finite number.
+std::optional<std::optional<double>> numberField(const QString& text) {
     const QString t = text.trimmed();
-    if (t.isEmpty()) return QVariant(QMetaType(QMetaType::Double));
+    if (t.isEmpty()) return std::optional<double>();
     bool ok = false;
     const double v = t.toDouble(&ok);
     if (!ok || !std::isfinite(v)) return std::nullopt;
-    return QVariant(v);
+    return std::optional<double>(v);
 }
 
-QString numberText(const QVariant& v) {
-    return v.isNull() ? QString()
-                      : QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+QString numberText(const std::optional<double>& v) {
+    return v ? QString::number(*v, 'g', QLocale::FloatingPointShortest) : QString();
 }
 
 }  // namespace
@@ -58,40 +47,28 @@ QString applyNameCase(const QString& text, db::NameCase format) {
     return text;
 }
 
-bool writePhysicalData(const LibraryAccess& a, const QString& table, const QString& key, qint64 id,
-                       const PhysicalData& d) {
-    QVariantList numbers;
-    for (const QString* field : {&d.height, &d.width, &d.depth, &d.weight, &d.v, &d.p}) {
-        const std::optional<QVariant> n = numberField(*field);
+std::optional<db::PhysicalRecord> physicalRecord(const LibraryAccess& a, const PhysicalData& d) {
+    db::PhysicalRecord r;
+    const std::pair<const QString*, std::optional<double>*> fields[] = {
+        {&d.height, &r.height}, {&d.width, &r.width}, {&d.depth, &r.depth},
+        {&d.weight, &r.weight}, {&d.v, &r.v},         {&d.p, &r.p}};
+    for (const auto& [text, number] : fields) {
+        const std::optional<std::optional<double>> n = numberField(*text);
         if (!n) {
             a.ui.message(EquipmentModels::invalidPhysicalDataMessage(), MsgButtons::Ok,
                          MsgIcon::Warning);
-            return false;
+            return std::nullopt;
         }
-        numbers << *n;
+        *number = *n;
     }
-    // table and key are this program's names, never the user's text.
-    db::Query q = a.query(
-        QStringLiteral("update %1 set EquipmentH = ?, EquipmentW = ?, EquipmentD = ?, "
-                       "EquipmentWeight = ?, EquipmentV = ?, EquipmentP = ?, EquipmentHValue = ?, "
-                       "equipmentVValue = ? where %2 = ?")
-            .arg(table, key));
-    for (const QVariant& n : numbers) q.bind(n);
-    q.bind(d.heightUnit).bind(d.vUnit).bind(id).exec();
-    return q.rowsAffected() > 0;
+    r.heightUnit = d.heightUnit;
+    r.vUnit = d.vUnit;
+    return r;
 }
 
-std::optional<PhysicalData> readPhysicalData(const LibraryAccess& a, const QString& table,
-                                             const QString& key, qint64 id) {
-    db::Query q = a.query(
-        QStringLiteral("select EquipmentH, EquipmentW, EquipmentD, EquipmentWeight, EquipmentV, "
-                       "EquipmentP, EquipmentHValue, equipmentVValue from %1 where %2 = ?")
-            .arg(table, key));
-    q.bind(id).exec();
-    if (!q.next()) return std::nullopt;
-    return PhysicalData{numberText(q.value(0)), numberText(q.value(1)), numberText(q.value(2)),
-                        numberText(q.value(3)), numberText(q.value(4)), numberText(q.value(5)),
-                        q.value(6).toString(),  q.value(7).toString()};
+PhysicalData shownPhysicalData(const db::PhysicalRecord& r) {
+    return {numberText(r.height), numberText(r.width), numberText(r.depth), numberText(r.weight),
+            numberText(r.v),      numberText(r.p),     r.heightUnit,        r.vUnit};
 }
 
 QString EquipmentModels::deleteQuestion(const QString& manufacturer, const QString& model) {
@@ -103,31 +80,17 @@ QString EquipmentModels::deleteQuestion(const QString& manufacturer, const QStri
                "\r\nProceed?");
 }
 
-QList<EquipmentModel> EquipmentModels::list(const QString& manufacturerId, const QString& find) {
-    const db::Engine engine = a_.registry.engine(db::DbId::Equipment);
-    db::Query q =
-        a_.query(kSelect + QStringLiteral(" where e.ManufacturerID = ? and %1 order by "
-                                          "e.EquipmentName, e.EquipmentID")
-                               .arg(beginsWithSql(engine, QStringLiteral("e.EquipmentName"))));
-    q.bind(manufacturerId).bind(beginsWithValue(find)).exec();
-    QList<EquipmentModel> rows;
-    while (q.next()) rows << rowOf(q);
-    return rows;
+QList<db::EquipmentModelRecord> EquipmentModels::list(const QString& manufacturerId,
+                                                      const QString& find) {
+    return db::EquipmentModelTable(a_.registry).beginningWith(manufacturerId, find);
 }
 
-std::optional<EquipmentModel> EquipmentModels::find(qint64 id) {
-    db::Query q = a_.query(kSelect + QStringLiteral(" where e.EquipmentID = ?"));
-    q.bind(id).exec();
-    if (!q.next()) return std::nullopt;
-    return rowOf(q);
+std::optional<db::EquipmentModelRecord> EquipmentModels::find(qint64 id) {
+    return db::EquipmentModelTable(a_.registry).find(id);
 }
 
 std::optional<qint64> EquipmentModels::idOf(const QString& manufacturerId, const QString& name) {
-    db::Query q = a_.query(QStringLiteral(
-        "select EquipmentID from tblEquipment where EquipmentName = ? and ManufacturerID = ?"));
-    const QVariant id = q.bind(name).bind(manufacturerId).scalar();
-    if (id.isNull() || !id.isValid()) return std::nullopt;
-    return id.toLongLong();
+    return db::EquipmentModelTable(a_.registry).idOf(manufacturerId, name);
 }
 
 std::optional<qint64> EquipmentModels::add(const QString& manufacturerId, const QString& name,
@@ -141,16 +104,18 @@ std::optional<qint64> EquipmentModels::add(const QString& manufacturerId, const 
         a_.ui.message(duplicateMessage(), MsgButtons::Ok, MsgIcon::Warning);
         return std::nullopt;
     }
-    db::Query q = a_.query(QStringLiteral(
-        "insert into tblEquipment (ManufacturerID, EquipmentName, EquipmentDescription, "
-        "EquipmentType) values (?, ?, ?, ?)"));
-    q.bind(manufacturerId).bind(name).bind(description).bind(type).exec();
-    return idOf(manufacturerId, name);
+    db::EquipmentModelRecord row;
+    row.manufacturerId = manufacturerId;
+    row.name = name;
+    row.description = description;
+    row.type = type;
+    const qint64 id = db::EquipmentModelTable(a_.registry).insert(row);
+    return id ? std::optional<qint64>(id) : std::nullopt;
 }
 
 bool EquipmentModels::remove(std::optional<qint64> id) {
     if (!a_.allowed(key::Delete)) return false;
-    const std::optional<EquipmentModel> m = id ? find(*id) : std::nullopt;
+    const std::optional<db::EquipmentModelRecord> m = id ? find(*id) : std::nullopt;
     if (!m) {
         a_.ui.message(noSelectionMessage(), MsgButtons::Ok, MsgIcon::Information);
         return false;
@@ -159,32 +124,29 @@ bool EquipmentModels::remove(std::optional<qint64> id) {
                       MsgIcon::Question) != MsgButton::Yes)
         return false;
     db::Transaction t(db::DbId::Equipment, a_.registry);
-    for (const char* sql : {"delete from tblEquipment where EquipmentID = ?",
-                            "delete from tblInputs where EquipmentID = ?",
-                            "delete from tblOutputs where EquipmentID = ?"}) {
-        db::Query q = a_.query(QString::fromLatin1(sql));
-        q.bind(m->id).exec();
-    }
+    db::EquipmentModelTable(a_.registry).remove(m->id);
+    db::PinTable pins(a_.registry);
+    for (db::PinList which : {db::PinList::Inputs, db::PinList::Outputs})
+        pins.removeOfModel(which, m->id);
     t.commit();
     return true;
 }
 
 bool EquipmentModels::setPhysicalData(qint64 id, const PhysicalData& d) {
     if (!a_.allowed(key::Edit)) return false;
-    return writePhysicalData(a_, QStringLiteral("tblEquipment"), QStringLiteral("EquipmentID"), id,
-                             d);
+    const std::optional<db::PhysicalRecord> r = physicalRecord(a_, d);
+    return r && db::EquipmentModelTable(a_.registry).setPhysical(id, *r);
 }
 
 std::optional<PhysicalData> EquipmentModels::physicalData(qint64 id) {
-    return readPhysicalData(a_, QStringLiteral("tblEquipment"), QStringLiteral("EquipmentID"), id);
+    const std::optional<db::PhysicalRecord> r = db::EquipmentModelTable(a_.registry).physical(id);
+    if (!r) return std::nullopt;
+    return shownPhysicalData(*r);
 }
 
 bool EquipmentModels::setDisplayAsDa(qint64 id, bool on) {
     if (!a_.allowed(key::Edit)) return false;
-    db::Query q =
-        a_.query(QStringLiteral("update tblEquipment set DisplayASDA = ? where EquipmentID = ?"));
-    q.bind(on).bind(id).exec();
-    return q.rowsAffected() > 0;
+    return db::EquipmentModelTable(a_.registry).setDisplayAsDa(id, on);
 }
 
 }  // namespace tolvane::equipment

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "db/preferences.h"
+#include "db/records/equipment_models.h"
 #include "equipment/library_access.h"
 
 namespace tolvane::equipment {
@@ -16,16 +17,6 @@ namespace tolvane::equipment {
 // raises the first letter and every letter after a blank and leaves the others as typed.
 QString applyNameCase(const QString& text, db::NameCase format);
 
-struct EquipmentModel {
-    qint64 id = 0;  // EquipmentID
-    QString manufacturerId{};
-    QString manufacturerName{};
-    QString name{};  // EquipmentName
-    QString description{};
-    QString type{};
-    bool displayAsDa = false;
-};
-
 // The physical-data tab as typed: six numbers (empty means none) and two unit texts.
 struct PhysicalData {
     QString height{}, width{}, depth{}, weight{}, v{}, p{};
@@ -33,13 +24,12 @@ struct PhysicalData {
     QString vUnit{};       // equipmentVValue
 };
 
-// The physical data of a library row (an equipment or a jackfield model) in `table`, whose key
-// column is `key`. Writing checks every number field first: one that holds anything but a
-// number is told with invalidPhysicalDataMessage() and nothing is written.
-bool writePhysicalData(const LibraryAccess& access, const QString& table, const QString& key,
-                       qint64 id, const PhysicalData& data);
-std::optional<PhysicalData> readPhysicalData(const LibraryAccess& access, const QString& table,
-                                             const QString& key, qint64 id);
+// The physical data as the library stores it. Every number field is checked first: one that
+// holds anything but a number is told with invalidPhysicalDataMessage() and gives nullopt.
+std::optional<db::PhysicalRecord> physicalRecord(const LibraryAccess& access,
+                                                 const PhysicalData& data);
+// The stored physical data as the tab shows it.
+PhysicalData shownPhysicalData(const db::PhysicalRecord& stored);
 
 class EquipmentModels {
   public:
@@ -57,8 +47,8 @@ class EquipmentModels {
     }
 
     // The manufacturer's models whose name begins with find (letter case aside), by name.
-    QList<EquipmentModel> list(const QString& manufacturerId, const QString& find = {});
-    std::optional<EquipmentModel> find(qint64 id);
+    QList<db::EquipmentModelRecord> list(const QString& manufacturerId, const QString& find = {});
+    std::optional<db::EquipmentModelRecord> find(qint64 id);
     std::optional<qint64> idOf(const QString& manufacturerId, const QString& name);
 
     // Adds a model; a name the manufacturer already has is refused with its message (the

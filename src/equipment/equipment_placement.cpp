@@ -1,6 +1,7 @@
 // Placing existing equipment blocks and tagging them from the library.
 #include "equipment/equipment_placement.h"
 
+#include "db/records/equipment_models.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "ui/ui.h"
@@ -34,12 +35,10 @@ QString EquipmentPlacement::tagEquipment(Drawing& drawing, const QString& handle
     bool number = false;
     const qint64 id = value.toLongLong(&number);
     std::optional<bool> displayAsDa;
-    if (number) {
-        db::Query q =
-            a_.query(QStringLiteral("select DisplayASDA from tblEquipment where EquipmentID = ?"));
-        q.bind(id).exec();
-        if (q.next()) displayAsDa = q.value(0).toBool();
-    }
+    if (number)
+        if (const std::optional<db::EquipmentModelRecord> model =
+                db::EquipmentModelTable(a_.registry).find(id))
+            displayAsDa = model->displayAsDa;
     if (!displayAsDa) {
         a_.ui.message(lookupFailedMessage(), MsgButtons::Ok, MsgIcon::Warning);
         return {};

@@ -29,18 +29,10 @@ struct LibraryAccess {
         : ui(ui), registry(registry), check(std::move(check)) {}
 
     bool allowed(const QString& key) const { return !check || check(key); }
-    db::Query query(const QString& sql) const {
-        return db::Query(db::DbId::Equipment, sql, registry);
-    }
 
     Ui& ui;
     db::Connections& registry;
     PermissionCheck check;
 };
-
-// "col LIKE ?" ignoring letter case, with the find text bound as a prefix: the user's % and _
-// are taken literally.
-QString beginsWithSql(db::Engine engine, const QString& column);
-QString beginsWithValue(const QString& find);
 
 }  // namespace tolvane::equipment

@@ -1,6 +1,6 @@
 // Export and import of the library as comma-separated files. Each file is described once
-// below: its columns with the kind of value each takes, the statement that exports it and
-// the routine that writes one checked line of it. Import reads and checks every file before
+// below: its columns with the kind of value each takes, the rows it exports and the routine
+// that writes one checked line of it. Import reads and checks every file before
 // it writes anything, so that a file that cannot be read changes nothing.
 #include "equipment/library_exchange.h"
 
@@ -13,9 +13,15 @@
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <map>
-#include <memory>
 
+#include "db/records/cable_types.h"
+#include "db/records/equipment_models.h"
+#include "db/records/library_jackfields.h"
+#include "db/records/manufacturers.h"
+#include "db/records/pins.h"
+#include "db/records/row_reader.h"
+#include "db/records/signal_types.h"
+#include "db/records/table_copy.h"
 #include "equipment/cable_catalogue.h"
 #include "equipment/csv.h"
 #include "shell/user_file.h"
@@ -42,7 +48,8 @@ class Importer;
 struct FileDef {
     QString file;
     QList<Column> columns;
-    QString exportSql;  // selects the columns in their order (and may select more)
+    // The rows of the file: per row the values of the columns in their order.
+    std::function<QList<QVariantList>(db::Connections&)> exportRows;
     // Writes one checked line; returns why it was refused, or an empty text when written.
     std::function<QString(Importer&, const QVariantList&)> write;
 };
@@ -59,7 +66,7 @@ QString exportText(Kind kind, const QVariant& v) {
         case Kind::Integer:
             return QString::number(v.toLongLong());
         case Kind::Color:
-            return SignalColor::fromStored(v).text();
+            return db::SignalColor::fromStored(v).text();
         default:
             return v.toString();
     }
@@ -129,7 +136,7 @@ Converted convert(const Column& c, const QString& field) {
             return {{}, QStringLiteral("bad yes/no value in %1: \"%2\"").arg(c.name, field)};
         }
         case Kind::Color: {
-            const std::optional<SignalColor> color = SignalColor::parse(t);
+            const std::optional<db::SignalColor> color = db::SignalColor::parse(t);
             if (!color)
                 return {{},
                         QStringLiteral("bad colour in %1: \"%2\" (1 to 255 or Same As Layer)")
@@ -144,7 +151,7 @@ Converted convert(const Column& c, const QString& field) {
                     QStringLiteral("%1 must be Input or Output, not \"%2\"").arg(c.name, field)};
         case Kind::Scheme:
             if (t.isEmpty()) return {nullText, {}};
-            for (const char* s : {kNumberedScheme, kColorCodedScheme})
+            for (const char* s : {db::kNumberedScheme, db::kColorCodedScheme})
                 if (t.compare(QLatin1String(s), Qt::CaseInsensitive) == 0)
                     return {QString::fromLatin1(s), {}};
             return {{},
@@ -156,58 +163,51 @@ Converted convert(const Column& c, const QString& field) {
 
 // ---- writing lines ------------------------------------------------------------------------
 
-// Runs the lookups and inserts of one import, each statement prepared once.
-class Importer {
-  public:
-    explicit Importer(const LibraryAccess& a) : a_(a) {}
+QStringList namesOf(const QList<Column>& columns) {
+    QStringList names;
+    for (const Column& c : columns) names << c.name;
+    return names;
+}
 
-    QVariant scalar(const QString& sql, const QVariantList& values) {
-        db::Query& q = prepared(sql);
-        for (const QVariant& v : values) q.bind(v);
-        return q.scalar();
-    }
-    bool exists(const QString& sql, const QVariantList& values) {
-        const QVariant v = scalar(sql, values);
-        return v.isValid() && !v.isNull();
-    }
-    void run(const QString& sql, const QVariantList& values) {
-        db::Query& q = prepared(sql);
-        for (const QVariant& v : values) q.bind(v);
-        q.exec();
-    }
-    // insert into table (the columns) values (the line's values)
+// The tables one import looks rows up in and writes to. Files that are their table's columns
+// as they are (models, jackfields, connectors, cable types) are copied column by column.
+struct Importer {
+    explicit Importer(db::Connections& r)
+        : manufacturers(r),
+          signalTypes(r),
+          connectors(r),
+          models(r),
+          pins(r),
+          jackfields(r),
+          cableTypes(r),
+          copy(db::DbId::Equipment, r) {}
+
     void insert(const QString& table, const QList<Column>& columns, const QVariantList& values) {
-        QStringList names, marks;
-        for (const Column& c : columns) {
-            names << c.name;
-            marks << QStringLiteral("?");
-        }
-        run(QStringLiteral("insert into %1 (%2) values (%3)")
-                .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
-            values);
+        copy.insert(table, namesOf(columns), values);
+    }
+    bool hasManufacturer(const QVariant& id) {
+        return manufacturers.find(id.toString()).has_value();
     }
 
-  private:
-    db::Query& prepared(const QString& sql) {
-        auto it = queries_.find(sql);
-        if (it == queries_.end()) {
-            // Made in place: a statement is not copied.
-            auto q = std::make_unique<db::Query>(db::DbId::Equipment, sql, a_.registry);
-            it = queries_.emplace(sql, std::move(q)).first;
-        }
-        return *it->second;
-    }
-
-    const LibraryAccess& a_;
-    std::map<QString, std::unique_ptr<db::Query>> queries_;
+    db::ManufacturerTable manufacturers;
+    db::SignalTypeTable signalTypes;
+    db::ConnectorTable connectors;
+    db::EquipmentModelTable models;
+    db::PinTable pins;
+    db::LibraryJackfieldTable jackfields;
+    db::CableTypeTable cableTypes;
+    db::TableCopy copy;
 };
 
-const QString kManufacturerExists =
-    QStringLiteral("select 1 from tblManufacturers where ManufacturerID = ?");
-const QString kModelId = QStringLiteral(
-    "select EquipmentID from tblEquipment where ManufacturerID = ? and EquipmentName = ?");
-const QString kCableTypeId = QStringLiteral(
-    "select CableTypeID from tblCableTypes where ManufacturerID = ? and CableType = ?");
+// The export of a file that is its table's columns as they are.
+std::function<QList<QVariantList>(db::Connections&)> copiedFrom(const char* table,
+                                                                const QList<Column>& columns,
+                                                                const QStringList& order) {
+    return
+        [table = QString::fromLatin1(table), names = namesOf(columns), order](db::Connections& r) {
+            return db::TableCopy(db::DbId::Equipment, r).rows(table, names, order);
+        };
+}
 
 Column text(const char* name, bool required = false) {
     return {QString::fromLatin1(name), Kind::Text, required};
@@ -239,43 +239,52 @@ const std::vector<FileDef>& files() {
             of("DisplayInCableTypes", Kind::Flag)};
         d.push_back(
             {QStringLiteral("manufacturers.csv"), manufacturers,
-             QStringLiteral("select ManufacturerID, ManufacturerName, DisplayInEquipment, "
-                            "DisplayInJackFields, DisplayInRouters, DisplayInJboxes, "
-                            "DisplayInCableTypes from tblManufacturers order by "
-                            "ManufacturerID"),
-             [manufacturers](Importer& im, const QVariantList& v) {
-                 if (im.exists(kManufacturerExists, {v[0]}))
+             [](db::Connections& r) {
+                 QList<QVariantList> rows;
+                 for (const db::ManufacturerRecord& m : db::ManufacturerTable(r).all())
+                     rows << QVariantList{m.id,      m.name,   m.equipment, m.jackFields,
+                                          m.routers, m.jboxes, m.cableTypes};
+                 return rows;
+             },
+             [](Importer& im, const QVariantList& v) {
+                 if (im.hasManufacturer(v[0]))
                      return QStringLiteral("duplicate manufacturer %1").arg(v[0].toString());
-                 im.insert(QStringLiteral("tblManufacturers"), manufacturers, v);
+                 im.manufacturers.insert({v[0].toString(), v[1].toString(), v[2].toBool(),
+                                          v[3].toBool(), v[4].toBool(), v[5].toBool(),
+                                          v[6].toBool()});
                  return QString();
              }});
 
         const QList<Column> connectors = {name("Connector", true), text("connvendor1"),
                                           text("connvendor2"), of("conncost1", Kind::Real),
                                           of("conncost2", Kind::Real)};
-        d.push_back(
-            {QStringLiteral("connectors.csv"), connectors,
-             QStringLiteral("select Connector, connvendor1, connvendor2, conncost1, conncost2 "
-                            "from tblConnectors order by Connector"),
-             [connectors](Importer& im, const QVariantList& v) {
-                 if (im.exists(QStringLiteral("select 1 from tblConnectors where Connector = ?"),
-                               {v[0]}))
-                     return QStringLiteral("duplicate connector %1").arg(v[0].toString());
-                 im.insert(QStringLiteral("tblConnectors"), connectors, v);
-                 return QString();
-             }});
+        d.push_back({QStringLiteral("connectors.csv"), connectors,
+                     copiedFrom("tblConnectors", connectors, {QStringLiteral("Connector")}),
+                     [connectors](Importer& im, const QVariantList& v) {
+                         if (im.connectors.exists(v[0].toString()))
+                             return QStringLiteral("duplicate connector %1").arg(v[0].toString());
+                         im.insert(QStringLiteral("tblConnectors"), connectors, v);
+                         return QString();
+                     }});
 
         const QList<Column> signalTypes = {name("Type", true), of("Color", Kind::Color),
                                            name("CableNoPrefix"), text("CableManu"),
                                            text("CableType")};
         d.push_back({QStringLiteral("signal_types.csv"), signalTypes,
-                     QStringLiteral("select Type, Color, CableNoPrefix, CableManu, CableType from "
-                                    "SignalDefault where Type is not null order by Type"),
-                     [signalTypes](Importer& im, const QVariantList& v) {
-                         if (im.exists(QStringLiteral("select 1 from SignalDefault where Type = ?"),
-                                       {v[0]}))
+                     [](db::Connections& r) {
+                         // Rows without a type are the library's own business: they are not sent.
+                         QList<QVariantList> rows;
+                         for (const db::SignalTypeRecord& s : db::SignalTypeTable(r).all())
+                             if (!s.type.isNull())
+                                 rows << QVariantList{s.type, s.color.stored(), s.cableNoPrefix,
+                                                      s.cableManu, s.cableType};
+                         return rows;
+                     },
+                     [](Importer& im, const QVariantList& v) {
+                         if (!im.signalTypes.withType(v[0].toString()).isEmpty())
                              return QStringLiteral("duplicate signal type %1").arg(v[0].toString());
-                         im.insert(QStringLiteral("SignalDefault"), signalTypes, v);
+                         im.signalTypes.insert({v[0].toString(), db::SignalColor::fromStored(v[1]),
+                                                v[2].toString(), v[3].toString(), v[4].toString()});
                          return QString();
                      }});
 
@@ -285,9 +294,6 @@ const std::vector<FileDef>& files() {
             of("EquipmentD", Kind::Real), of("EquipmentWeight", Kind::Real),
             of("EquipmentV", Kind::Real), of("EquipmentP", Kind::Real),
             text("EquipmentHValue"),      text("equipmentVValue")};
-        QStringList physicalNames;
-        for (const Column& c : physical) physicalNames << c.name;
-        const QString physicalSql = physicalNames.join(QStringLiteral(", "));
 
         const QList<Column> models =
             QList<Column>{of("ManufacturerID", Kind::Id, true), name("EquipmentName", true),
@@ -296,53 +302,54 @@ const std::vector<FileDef>& files() {
             QList<Column>{of("DisplayASDA", Kind::Flag),    of("DABlock", Kind::Flag),
                           text("EquipmentVendor1"),         text("EquipmentVendor2"),
                           of("EquipmentCost1", Kind::Real), of("EquipmentCost2", Kind::Real)};
-        d.push_back(
-            {QStringLiteral("equipment.csv"), models,
-             QStringLiteral("select ManufacturerID, EquipmentName, EquipmentDescription, "
-                            "EquipmentType, %1, DisplayASDA, DABlock, EquipmentVendor1, "
-                            "EquipmentVendor2, EquipmentCost1, EquipmentCost2 from tblEquipment "
-                            "order by ManufacturerID, EquipmentName, EquipmentID")
-                 .arg(physicalSql),
-             [models](Importer& im, const QVariantList& v) {
-                 if (!im.exists(kManufacturerExists, {v[0]})) return unknownManufacturer(v[0]);
-                 if (im.exists(kModelId, {v[0], v[1]}))
-                     return QStringLiteral("duplicate equipment model %1 of %2")
-                         .arg(v[1].toString(), v[0].toString());
-                 im.insert(QStringLiteral("tblEquipment"), models, v);
-                 return QString();
-             }});
+        d.push_back({QStringLiteral("equipment.csv"), models,
+                     copiedFrom("tblEquipment", models,
+                                {QStringLiteral("ManufacturerID"), QStringLiteral("EquipmentName"),
+                                 QStringLiteral("EquipmentID")}),
+                     [models](Importer& im, const QVariantList& v) {
+                         if (!im.hasManufacturer(v[0])) return unknownManufacturer(v[0]);
+                         if (im.models.idOf(v[0].toString(), v[1].toString()))
+                             return QStringLiteral("duplicate equipment model %1 of %2")
+                                 .arg(v[1].toString(), v[0].toString());
+                         im.insert(QStringLiteral("tblEquipment"), models, v);
+                         return QString();
+                     }});
 
         d.push_back(
             {QStringLiteral("equipment_io.csv"),
              {of("ManufacturerID", Kind::Id, true), name("EquipmentName", true),
               of("List", Kind::List, true), name("Name", true), text("Type"), text("conn"),
               text("PinType"), of("DisplayOrder", Kind::Integer)},
-             QStringLiteral(
-                 "select e.ManufacturerID, e.EquipmentName, 'Input', p.Name, p.Type, p.conn, "
-                 "p.PinType, p.DisplayOrder, p.InputID from tblInputs p join tblEquipment e on "
-                 "e.EquipmentID = p.EquipmentID union all select e.ManufacturerID, "
-                 "e.EquipmentName, 'Output', p.Name, p.Type, p.conn, p.PinType, p.DisplayOrder, "
-                 "p.OutputID from tblOutputs p join tblEquipment e on e.EquipmentID = "
-                 "p.EquipmentID order by 1, 2, 3, 4, 9"),
+             [](db::Connections& r) {
+                 QList<QVariantList> rows;
+                 for (const db::ModelPin& m : db::PinTable(r).withModels())
+                     rows << QVariantList{m.manufacturerId,
+                                          m.modelName,
+                                          m.list == db::PinList::Inputs ? QStringLiteral("Input")
+                                                                        : QStringLiteral("Output"),
+                                          m.pin.name,
+                                          m.pin.type,
+                                          m.pin.conn,
+                                          m.pin.pinType,
+                                          db::boundValue(m.pin.displayOrder)};
+                 return rows;
+             },
              [](Importer& im, const QVariantList& v) {
-                 const QVariant model = im.scalar(kModelId, {v[0], v[1]});
-                 if (model.isNull() || !model.isValid())
+                 const std::optional<qint64> model =
+                     im.models.idOf(v[0].toString(), v[1].toString());
+                 if (!model)
                      return QStringLiteral("unknown equipment model %1 of %2")
                          .arg(v[1].toString(), v[0].toString());
                  const bool input = v[2].toString() == QLatin1String("Input");
-                 const QString table =
-                     input ? QStringLiteral("tblInputs") : QStringLiteral("tblOutputs");
-                 if (im.exists(QStringLiteral("select 1 from %1 where EquipmentID = ? and "
-                                              "Name = ?")
-                                   .arg(table),
-                               {model, v[3]}))
+                 const db::PinList list = input ? db::PinList::Inputs : db::PinList::Outputs;
+                 if (im.pins.named(list, *model, v[3].toString()))
                      return QStringLiteral("duplicate %1 %2 of %3")
                          .arg(input ? QStringLiteral("input") : QStringLiteral("output"),
                               v[3].toString(), v[1].toString());
-                 im.run(QStringLiteral("insert into %1 (EquipmentID, Name, Type, conn, PinType, "
-                                       "DisplayOrder) values (?, ?, ?, ?, ?, ?)")
-                            .arg(table),
-                        {model, v[3], v[4], v[5], v[6], v[7]});
+                 const std::optional<qint64> order =
+                     v[7].isNull() ? std::nullopt : std::optional<qint64>(v[7].toLongLong());
+                 im.pins.insert(list, {db::PinRecord{0, *model, v[3].toString(), v[4].toString(),
+                                                     v[5].toString(), v[6].toString(), order}});
                  return QString();
              }});
 
@@ -358,23 +365,18 @@ const std::vector<FileDef>& files() {
             physical +
             QList<Column>{text("jfvendor1"), text("jfvendor2"), of("jfcost1", Kind::Real),
                           of("jfcost2", Kind::Real)};
-        d.push_back(
-            {QStringLiteral("jackfields.csv"), jackfields,
-             QStringLiteral("select ManufacturerID, JackFieldName, EquipmentDescription, JFRows, "
-                            "JFCols, FrontConn, RearConn, %1, jfvendor1, jfvendor2, jfcost1, "
-                            "jfcost2 from tblJackFields order by ManufacturerID, JackFieldName, "
-                            "JackFieldID")
-                 .arg(physicalSql),
-             [jackfields](Importer& im, const QVariantList& v) {
-                 if (!im.exists(kManufacturerExists, {v[0]})) return unknownManufacturer(v[0]);
-                 if (im.exists(QStringLiteral("select 1 from tblJackFields where ManufacturerID "
-                                              "= ? and JackFieldName = ?"),
-                               {v[0], v[1]}))
-                     return QStringLiteral("duplicate jackfield %1 of %2")
-                         .arg(v[1].toString(), v[0].toString());
-                 im.insert(QStringLiteral("tblJackFields"), jackfields, v);
-                 return QString();
-             }});
+        d.push_back({QStringLiteral("jackfields.csv"), jackfields,
+                     copiedFrom("tblJackFields", jackfields,
+                                {QStringLiteral("ManufacturerID"), QStringLiteral("JackFieldName"),
+                                 QStringLiteral("JackFieldID")}),
+                     [jackfields](Importer& im, const QVariantList& v) {
+                         if (!im.hasManufacturer(v[0])) return unknownManufacturer(v[0]);
+                         if (im.jackfields.idOf(v[0].toString(), v[1].toString()))
+                             return QStringLiteral("duplicate jackfield %1 of %2")
+                                 .arg(v[1].toString(), v[0].toString());
+                         im.insert(QStringLiteral("tblJackFields"), jackfields, v);
+                         return QString();
+                     }});
 
         const QList<Column> cableTypes = {of("ManufacturerID", Kind::Id, true),
                                           name("CableType", true),
@@ -391,48 +393,43 @@ const std::vector<FileDef>& files() {
                                           text("CableVendor2"),
                                           of("CableCost1", Kind::Real),
                                           of("CableCost2", Kind::Real)};
-        d.push_back(
-            {QStringLiteral("cable_types.csv"), cableTypes,
-             QStringLiteral("select ManufacturerID, CableType, cabledescription, CableRating, "
-                            "CableCharZ, cableGuage, cableConductors, CableShielding, "
-                            "cablecorenumber, CableCoreScheme, cablemulticore, CableVendor1, "
-                            "CableVendor2, CableCost1, CableCost2 from tblCableTypes order by "
-                            "ManufacturerID, CableType, CableTypeID"),
-             [cableTypes](Importer& im, const QVariantList& v) {
-                 if (!im.exists(kManufacturerExists, {v[0]})) return unknownManufacturer(v[0]);
-                 if (im.exists(kCableTypeId, {v[0], v[1]}))
-                     return QStringLiteral("duplicate cable type %1 of %2")
-                         .arg(v[1].toString(), v[0].toString());
-                 im.insert(QStringLiteral("tblCableTypes"), cableTypes, v);
-                 return QString();
-             }});
+        d.push_back({QStringLiteral("cable_types.csv"), cableTypes,
+                     copiedFrom("tblCableTypes", cableTypes,
+                                {QStringLiteral("ManufacturerID"), QStringLiteral("CableType"),
+                                 QStringLiteral("CableTypeID")}),
+                     [cableTypes](Importer& im, const QVariantList& v) {
+                         if (!im.hasManufacturer(v[0])) return unknownManufacturer(v[0]);
+                         if (im.cableTypes.idOf(v[0].toString(), v[1].toString()))
+                             return QStringLiteral("duplicate cable type %1 of %2")
+                                 .arg(v[1].toString(), v[0].toString());
+                         im.insert(QStringLiteral("tblCableTypes"), cableTypes, v);
+                         return QString();
+                     }});
 
         d.push_back(
             {QStringLiteral("cable_cores.csv"),
              {of("ManufacturerID", Kind::Id, true), name("CableType", true),
               name("PairNumber", true), text("paircolorcode")},
-             QStringLiteral("select t.ManufacturerID, t.CableType, p.PairNumber, "
-                            "p.paircolorcode from tblCablePairs p join tblCableTypes t on "
-                            "t.CableTypeID = p.CableTypeID order by t.ManufacturerID, "
-                            "t.CableType, p.PairNumber, p.PairID"),
+             [](db::Connections& r) {
+                 QList<QVariantList> rows;
+                 for (const db::TypedCore& c : db::CableTypeTable(r).typedCores())
+                     rows << QVariantList{c.manufacturerId, c.partNumber, c.core.number,
+                                          c.core.marking};
+                 return rows;
+             },
              [](Importer& im, const QVariantList& v) {
                  // A spreadsheet may have dropped the leading zero of "01".
-                 QVariantList line = v;
-                 const QString number = v[2].toString().trimmed();
-                 if (number.size() == 1 && number[0].isDigit())
-                     line[2] = QStringLiteral("0") + number;
-                 const QVariant type = im.scalar(kCableTypeId, {v[0], v[1]});
-                 if (type.isNull() || !type.isValid())
+                 QString number = v[2].toString();
+                 if (const QString t = number.trimmed(); t.size() == 1 && t[0].isDigit())
+                     number = QStringLiteral("0") + t;
+                 const std::optional<qint64> type =
+                     im.cableTypes.idOf(v[0].toString(), v[1].toString());
+                 if (!type)
                      return QStringLiteral("unknown cable type %1 of %2")
                          .arg(v[1].toString(), v[0].toString());
-                 if (im.exists(QStringLiteral("select 1 from tblCablePairs where CableTypeID = ? "
-                                              "and PairNumber = ?"),
-                               {type, line[2]}))
-                     return QStringLiteral("duplicate core %1 of %2")
-                         .arg(line[2].toString(), v[1].toString());
-                 im.run(QStringLiteral("insert into tblCablePairs (CableTypeID, PairNumber, "
-                                       "paircolorcode) values (?, ?, ?)"),
-                        {type, line[2], v[3]});
+                 if (im.cableTypes.hasCore(*type, number))
+                     return QStringLiteral("duplicate core %1 of %2").arg(number, v[1].toString());
+                 im.cableTypes.insertCores({{0, *type, number, v[3].toString()}});
                  return QString();
              }});
         return d;
@@ -585,11 +582,11 @@ bool LibraryExchange::exportLibrary() {
 
 std::optional<QList<qint64>> LibraryExchange::exportTo(const QString& folder) {
     const QDir dir(folder);
+    std::vector<QList<QVariantList>> rows;
     qint64 total = 0;
     for (const FileDef& d : files()) {
-        db::Query count =
-            a_.query(QStringLiteral("select count(*) from (%1) as n").arg(d.exportSql));
-        total += count.scalar().toLongLong();
+        rows.push_back(d.exportRows(a_.registry));
+        total += rows.back().size();
     }
     const bool showProgress = total > kProgressFrom;
     const QString progressText = QStringLiteral("Exporting the library");
@@ -598,17 +595,14 @@ std::optional<QList<qint64>> LibraryExchange::exportTo(const QString& folder) {
     });
     qint64 done = 0;
     QList<qint64> written;
-    for (const FileDef& d : files()) {
+    for (size_t f = 0; f < files().size(); ++f) {
+        const FileDef& d = files()[f];
         QStringList lines;
-        QStringList header;
-        for (const Column& c : d.columns) header << c.name;
-        lines << csvLine(header);
-        db::Query q = a_.query(d.exportSql);
-        q.exec();
-        while (q.next()) {
+        lines << csvLine(namesOf(d.columns));
+        for (const QVariantList& row : rows[f]) {
             QStringList fields;
             for (int c = 0; c < d.columns.size(); ++c)
-                fields << exportText(d.columns[c].kind, q.value(c));
+                fields << exportText(d.columns[c].kind, row.value(c));
             lines << csvLine(fields);
             if (showProgress && ++done % 100 == 0) a_.ui.progress(progressText, done, total);
         }
@@ -682,7 +676,7 @@ ImportReport LibraryExchange::importAllowed(const QString& folder) {
     });
 
     db::Transaction t(db::DbId::Equipment, a_.registry);
-    Importer importer(a_);
+    Importer importer(a_.registry);
     QVariantList values;
     for (const ReadFile& f : read) {
         for (const CsvRecord& r : f.records) {

@@ -6,22 +6,13 @@
 #include <QString>
 #include <optional>
 
+#include "db/records/manufacturers.h"
 #include "equipment/library_access.h"
 
 namespace tolvane::equipment {
 
-struct Manufacturer {
-    QString id{};  // at most eight characters, upper case
-    QString name{};
-    bool equipment = false;  // DisplayInEquipment
-    bool jackFields = false;
-    bool routers = false;
-    bool jboxes = false;
-    bool cableTypes = false;
-};
-
-// The tab whose list a manufacturer appears in, by its display flag.
-enum class ShownIn { Equipment, JackFields, Routers, Jboxes, CableTypes, Any };
+// The tab whose list a manufacturer appears in.
+using db::ShownIn;
 
 // The ID field of the add dialog as it is on leaving it: upper case, cut to eight characters
 // (with a beep) and the hint label's text.
@@ -48,13 +39,13 @@ class Manufacturers {
 
     // The manufacturers whose name begins with find (letter case aside) and that are shown in
     // the tab, ordered by name.
-    QList<Manufacturer> list(const QString& find = {}, ShownIn tab = ShownIn::Any);
-    std::optional<Manufacturer> find(const QString& id);
+    QList<db::ManufacturerRecord> list(const QString& find = {}, ShownIn tab = ShownIn::Any);
+    std::optional<db::ManufacturerRecord> find(const QString& id);
 
     // Adds the manufacturer with its ID made as the ID field makes it. Without an ID the
     // program beeps and adds nothing; an ID already there is refused with its message.
     // allFlags sets the five display flags. True when the row was added.
-    bool add(Manufacturer m, bool allFlags = false);
+    bool add(db::ManufacturerRecord m, bool allFlags = false);
     // A manufacturer that still has models, jackfields, routers, rack units or cable types
     // is refused with a message; otherwise the question is asked. True when the row was deleted.
     bool remove(const QString& id);

@@ -1,18 +1,13 @@
 // Inputs and outputs of equipment models.
 #include "equipment/pins.h"
 
+#include "db/records/equipment_models.h"
+#include "db/records/signal_types.h"
 #include "ui/ui.h"
 
 namespace tolvane::equipment {
 
 namespace {
-
-QString tableOf(PinList which) {
-    return which == PinList::Inputs ? QStringLiteral("tblInputs") : QStringLiteral("tblOutputs");
-}
-QString keyOf(PinList which) {
-    return which == PinList::Inputs ? QStringLiteral("InputID") : QStringLiteral("OutputID");
-}
 
 std::optional<int> wholeNumber(const QString& text, int min, int max) {
     bool ok = false;
@@ -53,43 +48,16 @@ QString Pins::copyQuestion(const QString& targetManufacturer, const QString& tar
         .arg(targetManufacturer, targetModel, sourceManufacturer, sourceModel);
 }
 
-QList<Pin> Pins::rows(PinList which, const QString& where, const QVariant& value) {
-    db::Query q = a_.query(QStringLiteral("select %1, EquipmentID, Name, Type, conn, PinType, "
-                                          "DisplayOrder from %2 where %3 order by Name, %1")
-                               .arg(keyOf(which), tableOf(which), where));
-    q.bind(value).exec();
-    QList<Pin> list;
-    while (q.next())
-        list << Pin{q.value(0).toLongLong(),
-                    q.value(1).toLongLong(),
-                    q.value(2).toString(),
-                    q.value(3).toString(),
-                    q.value(4).toString(),
-                    q.value(5).toString(),
-                    q.value(6)};
-    return list;
-}
-
-QList<Pin> Pins::list(qint64 equipmentId, PinList which) {
-    return rows(which, QStringLiteral("EquipmentID = ?"), equipmentId);
+QList<db::PinRecord> Pins::list(qint64 equipmentId, PinList which) {
+    return db::PinTable(a_.registry).ofModel(equipmentId, which);
 }
 
 QStringList Pins::signalTypes() {
-    db::Query q = a_.query(
-        QStringLiteral("select Type from SignalDefault where Type is not null order by Type"));
-    q.exec();
-    QStringList types;
-    while (q.next()) types << q.value(0).toString();
-    return types;
+    return db::SignalTypeTable(a_.registry).names();
 }
 
 QStringList Pins::connectors() {
-    db::Query q =
-        a_.query(QStringLiteral("select Connector from tblConnectors order by Connector"));
-    q.exec();
-    QStringList names;
-    while (q.next()) names << q.value(0).toString();
-    return names;
+    return db::ConnectorTable(a_.registry).names();
 }
 
 bool Pins::add(qint64 equipmentId, const PinEntry& e) {
@@ -108,14 +76,13 @@ bool Pins::add(qint64 equipmentId, const PinEntry& e) {
     if (e.target != PinTarget::Outputs) lists << PinList::Inputs;
     if (e.target != PinTarget::Inputs) lists << PinList::Outputs;
     db::Transaction t(db::DbId::Equipment, a_.registry);
+    db::PinTable pins(a_.registry);
     for (PinList which : lists) {
         const QString& pinType = which == PinList::Inputs ? e.inputPinType : e.outputPinType;
-        db::Query q = a_.query(
-            QStringLiteral(
-                "insert into %1 (EquipmentID, Name, conn, Type, PinType) values (?, ?, ?, ?, ?)")
-                .arg(tableOf(which)));
+        QList<db::PinRecord> rows;
         for (const QString& n : *names)
-            q.bind(equipmentId).bind(n).bind(e.conn).bind(e.type).bind(pinType).exec();
+            rows << db::PinRecord{0, equipmentId, n, e.type, e.conn, pinType};
+        pins.insert(which, rows);
     }
     t.commit();
     return true;
@@ -126,7 +93,7 @@ PinSelection Pins::select(qint64 equipmentId, const QString& code) {
     const bool all = code == kAllPins;
     for (PinList which : {PinList::Inputs, PinList::Outputs}) {
         QList<qint64>& ids = which == PinList::Inputs ? s.inputs : s.outputs;
-        for (const Pin& p : list(equipmentId, which))
+        for (const db::PinRecord& p : list(equipmentId, which))
             if (all || p.type.compare(code, Qt::CaseInsensitive) == 0) ids << p.id;
     }
     return s;
@@ -138,12 +105,9 @@ bool Pins::removeSelected(const PinSelection& selection) {
     if (a_.ui.message(deleteQuestion(), MsgButtons::YesNo, MsgIcon::Question) != MsgButton::Yes)
         return false;
     db::Transaction t(db::DbId::Equipment, a_.registry);
-    for (PinList which : {PinList::Inputs, PinList::Outputs}) {
-        db::Query q = a_.query(
-            QStringLiteral("delete from %1 where %2 = ?").arg(tableOf(which), keyOf(which)));
-        for (qint64 id : which == PinList::Inputs ? selection.inputs : selection.outputs)
-            q.bind(id).exec();
-    }
+    db::PinTable pins(a_.registry);
+    pins.remove(PinList::Inputs, selection.inputs);
+    pins.remove(PinList::Outputs, selection.outputs);
     t.commit();
     return true;
 }
@@ -153,24 +117,23 @@ bool Pins::copyToOtherList(PinList from, const QList<qint64>& ids) {
     if (ids.isEmpty()) return false;
     const PinList to = from == PinList::Inputs ? PinList::Outputs : PinList::Inputs;
     db::Transaction t(db::DbId::Equipment, a_.registry);
-    db::Query insert = a_.query(
-        QStringLiteral("insert into %1 (EquipmentID, Name, Type, conn) values (?, ?, ?, ?)")
-            .arg(tableOf(to)));
+    db::PinTable pins(a_.registry);
+    // The copy takes the model, name, type and connector; not the pin type or the order.
+    QList<db::PinRecord> copies;
     for (qint64 id : ids)
-        for (const Pin& p : rows(from, keyOf(from) + QStringLiteral(" = ?"), id))
-            insert.bind(p.equipmentId).bind(p.name).bind(p.type).bind(p.conn).exec();
+        if (const std::optional<db::PinRecord> p = pins.find(from, id))
+            copies << db::PinRecord{0, p->equipmentId, p->name, p->type, p->conn};
+    pins.insert(to, copies);
     t.commit();
     return true;
 }
 
 bool Pins::copyDefinitionFrom(qint64 equipmentId) {
-    db::Query q = a_.query(QStringLiteral(
-        "select m.ManufacturerName, e.EquipmentName from tblEquipment e left join "
-        "tblManufacturers m on m.ManufacturerID = e.ManufacturerID where e.EquipmentID = ?"));
-    q.bind(equipmentId).exec();
-    if (!q.next()) return false;
+    const std::optional<db::EquipmentModelRecord> model =
+        db::EquipmentModelTable(a_.registry).find(equipmentId);
+    if (!model) return false;
     source_ =
-        PinDefinition{equipmentId, q.value(0).toString(), q.value(1).toString(),
+        PinDefinition{equipmentId, model->manufacturerName, model->name,
                       list(equipmentId, PinList::Inputs), list(equipmentId, PinList::Outputs)};
     a_.ui.message(copyTargetPrompt(), MsgButtons::Ok, MsgIcon::Information);
     return true;
@@ -179,30 +142,23 @@ bool Pins::copyDefinitionFrom(qint64 equipmentId) {
 bool Pins::copyDefinitionTo(qint64 targetEquipmentId) {
     if (!source_) return false;
     if (!a_.allowed(key::Edit)) return false;
-    db::Query q = a_.query(QStringLiteral(
-        "select m.ManufacturerName, e.EquipmentName from tblEquipment e left join "
-        "tblManufacturers m on m.ManufacturerID = e.ManufacturerID where e.EquipmentID = ?"));
-    q.bind(targetEquipmentId).exec();
-    if (!q.next()) return false;
-    const QString question = copyQuestion(q.value(0).toString(), q.value(1).toString(),
+    const std::optional<db::EquipmentModelRecord> target =
+        db::EquipmentModelTable(a_.registry).find(targetEquipmentId);
+    if (!target) return false;
+    const QString question = copyQuestion(target->manufacturerName, target->name,
                                           source_->manufacturerName, source_->modelName);
     if (a_.ui.message(question, MsgButtons::YesNo, MsgIcon::Question) != MsgButton::Yes)
         return false;
     db::Transaction t(db::DbId::Equipment, a_.registry);
+    db::PinTable pins(a_.registry);
     for (PinList which : {PinList::Inputs, PinList::Outputs}) {
-        db::Query del =
-            a_.query(QStringLiteral("delete from %1 where EquipmentID = ?").arg(tableOf(which)));
-        del.bind(targetEquipmentId).exec();
-        db::Query insert = a_.query(QStringLiteral("insert into %1 (EquipmentID, Name, Type, conn, "
-                                                   "DisplayOrder) values (?, ?, ?, ?, ?)")
-                                        .arg(tableOf(which)));
-        for (const Pin& p : which == PinList::Inputs ? source_->inputs : source_->outputs)
-            insert.bind(targetEquipmentId)
-                .bind(p.name)
-                .bind(p.type)
-                .bind(p.conn)
-                .bind(p.displayOrder)
-                .exec();
+        pins.removeOfModel(which, targetEquipmentId);
+        // The copies take the name, type, connector and order; not the pin type.
+        QList<db::PinRecord> copies;
+        for (const db::PinRecord& p : which == PinList::Inputs ? source_->inputs : source_->outputs)
+            copies << db::PinRecord{0,      targetEquipmentId, p.name,        p.type,
+                                    p.conn, QString(),         p.displayOrder};
+        pins.insert(which, copies);
     }
     t.commit();
     source_.reset();

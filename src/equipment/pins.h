@@ -8,22 +8,13 @@
 #include <QStringList>
 #include <optional>
 
+#include "db/records/pins.h"
 #include "equipment/library_access.h"
 
 namespace tolvane::equipment {
 
-enum class PinList { Inputs, Outputs };
+using db::PinList;
 enum class PinTarget { Inputs, Outputs, Both };
-
-struct Pin {
-    qint64 id = 0;  // InputID / OutputID
-    qint64 equipmentId = 0;
-    QString name{};
-    QString type{};  // signal type
-    QString conn{};  // connector
-    QString pinType{};
-    QVariant displayOrder{};
-};
 
 // The edit frame of the input/output tab.
 struct PinEntry {
@@ -64,8 +55,8 @@ struct PinDefinition {
     qint64 equipmentId = 0;
     QString manufacturerName{};
     QString modelName{};
-    QList<Pin> inputs;
-    QList<Pin> outputs;
+    QList<db::PinRecord> inputs;
+    QList<db::PinRecord> outputs;
 };
 
 class Pins {
@@ -87,7 +78,7 @@ class Pins {
                                 const QString& sourceManufacturer, const QString& sourceModel);
 
     // A model's inputs or outputs, ordered by name.
-    QList<Pin> list(qint64 equipmentId, PinList which);
+    QList<db::PinRecord> list(qint64 equipmentId, PinList which);
     // The signal types the type list and the Other list offer (types that are not null).
     QStringList signalTypes();
     QStringList connectors();
@@ -111,8 +102,6 @@ class Pins {
     bool copyDefinitionTo(qint64 targetEquipmentId);
 
   private:
-    QList<Pin> rows(PinList which, const QString& where, const QVariant& value);
-
     LibraryAccess a_;
     std::optional<PinDefinition> source_;
 };

@@ -2,6 +2,7 @@
 #include "equipment/system_names.h"
 
 #include "db/locks.h"
+#include "db/records/equipment_models.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "equipment/equipment_models.h"
@@ -52,7 +53,7 @@ QString SystemNames::untaggableMessage() {
         "block. Insert the block again from the library to name it.");
 }
 
-std::optional<BlockModel> SystemNames::validate(const cad::Entity* entity) {
+std::optional<db::EquipmentModelRecord> SystemNames::validate(const cad::Entity* entity) {
     if (!entity || entity->kind != cad::EntityKind::Insert) {
         ui_.message(notInsertMessage(), MsgButtons::Ok, MsgIcon::Warning);
         return std::nullopt;
@@ -66,23 +67,15 @@ std::optional<BlockModel> SystemNames::validate(const cad::Entity* entity) {
     // An id that is not a number names no model either.
     bool isNumber = false;
     const qint64 id = idText.toLongLong(&isNumber);
-    if (isNumber) {
-        db::Query q(db::DbId::Equipment,
-                    QStringLiteral("select e.EquipmentID, e.EquipmentName, e.EquipmentType, "
-                                   "e.ManufacturerID, m.ManufacturerName from tblEquipment e left "
-                                   "join tblManufacturers m on m.ManufacturerID = e.ManufacturerID "
-                                   "where e.EquipmentID = ?"),
-                    registry_);
-        q.bind(id).exec();
-        if (q.next())
-            return BlockModel{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
-                              q.value(3).toString(), q.value(4).toString()};
-    }
+    if (isNumber)
+        if (const std::optional<db::EquipmentModelRecord> m =
+                db::EquipmentModelTable(registry_).find(id))
+            return m;
     ui_.message(orphanMessage(), MsgButtons::Ok, MsgIcon::Warning);
     return std::nullopt;
 }
 
-QStringList SystemNames::nameList(const BlockModel& model) {
+QStringList SystemNames::nameList(const db::EquipmentModelRecord& model) {
     QStringList names;
     if (!model.type.isEmpty()) names << model.type;
     // The names come distinct and sorted; only the model's type may stand twice, in any
@@ -105,7 +98,7 @@ int SystemNames::nextNumber(const QString& name) {
     return rows.isEmpty() ? 1 : rows.last().number + 1;
 }
 
-AssignOutcome SystemNames::assign(const SystemEntry& entry, const BlockModel& model,
+AssignOutcome SystemNames::assign(const SystemEntry& entry, const db::EquipmentModelRecord& model,
                                   db::NameCase nameCase) {
     AssignOutcome out;
     out.entry = entry;
@@ -147,7 +140,7 @@ AssignOutcome SystemNames::assign(const SystemEntry& entry, const BlockModel& mo
     row.alias = e.alias;
     row.manufacturer = model.manufacturerName;
     row.equipmentName = model.name;
-    row.equipId = model.equipmentId;
+    row.equipId = model.id;
 
     // A row already stored is rewritten in place; otherwise a new row is added.
     db::Transaction t(db::DbId::Project, registry_);

@@ -16,6 +16,7 @@
 #include "cad/document.h"
 #include "db/database.h"
 #include "db/preferences.h"
+#include "db/records/equipment_models.h"
 #include "db/records/systems.h"
 
 namespace tolvane {
@@ -29,15 +30,6 @@ namespace tolvane::equipment {
 QString sysNumText(int number);
 // The name a block shows: name + "-" + number ("VTR-01").
 QString fullSystemName(const QString& name, int number);
-
-// The library model an equipment block stands for.
-struct BlockModel {
-    qint64 equipmentId = 0;
-    QString name;  // EquipmentName
-    QString type;  // EquipmentType: the first name the list offers
-    QString manufacturerId;
-    QString manufacturerName;
-};
 
 // The fields of the system-name window as the user left them.
 struct SystemEntry {
@@ -71,11 +63,11 @@ class SystemNames {
 
     // IsValidEquipID: the entity must be an insert whose "Read Only EquipID" names a model of
     // the library. Otherwise the user is told why and nothing is returned.
-    std::optional<BlockModel> validate(const cad::Entity* entity);
+    std::optional<db::EquipmentModelRecord> validate(const cad::Entity* entity);
 
     // The names the list offers: the model's type first, then every system name the project
     // has, in order (each once).
-    QStringList nameList(const BlockModel& model);
+    QStringList nameList(const db::EquipmentModelRecord& model);
     // The units of a name, by number (letter case aside, as names are compared throughout).
     QList<db::SystemRecord> rowsOf(const QString& name);
     std::optional<db::SystemRecord> row(qint64 sysId);
@@ -86,7 +78,8 @@ class SystemNames {
     // empty (nor may the name, and the number must be a whole number from 1). A unit with
     // the same name and number is rewritten when the user says Yes to the question; otherwise
     // a new row is added. Nothing is written when a field is missing or the answer is No.
-    AssignOutcome assign(const SystemEntry& entry, const BlockModel& model, db::NameCase nameCase);
+    AssignOutcome assign(const SystemEntry& entry, const db::EquipmentModelRecord& model,
+                         db::NameCase nameCase);
 
   private:
     Ui& ui_;
@@ -112,7 +105,7 @@ struct AssignSysNamesRun {
     // An equipment block picked before the command (a double-click); empty: ask for one.
     QString picked;
     // Opens the system-name window modally on the insert.
-    std::function<void(const QString& handle, const BlockModel& model)> openWindow;
+    std::function<void(const QString& handle, const db::EquipmentModelRecord& model)> openWindow;
 };
 void assignSystemNames(Drawing& drawing, const AssignSysNamesRun& run);
 

@@ -10,45 +10,17 @@ using equipment::key::Add;
 using equipment::key::Delete;
 using equipment::key::Edit;
 
-namespace {
-
-const QString kSelect = QStringLiteral(
-    "select j.JackFieldID, j.ManufacturerID, m.ManufacturerName, j.JackFieldName, "
-    "j.EquipmentDescription, j.JFRows, j.JFCols, j.FrontConn, j.RearConn from tblJackFields j "
-    "left join tblManufacturers m on m.ManufacturerID = j.ManufacturerID");
-
-LibraryJackfield rowOf(const db::Query& q) {
-    return {q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
-            q.value(3).toString(),   q.value(4).toString(), q.value(5).toInt(),
-            q.value(6).toInt(),      q.value(7).toString(), q.value(8).toString()};
-}
-
-const QString kTable = QStringLiteral("tblJackFields");
-const QString kKey = QStringLiteral("JackFieldID");
-
-}  // namespace
-
-JackfieldModel projectModel(const LibraryJackfield& m) {
+JackfieldModel projectModel(const db::LibraryJackfieldRecord& m) {
     return {m.id, m.name, m.rows, m.columns, m.frontConn, m.rearConn};
 }
 
-QList<LibraryJackfield> JackfieldLibrary::list(const QString& manufacturerId, const QString& find) {
-    const db::Engine engine = a_.registry.engine(db::DbId::Equipment);
-    db::Query q = a_.query(
-        kSelect + QStringLiteral(" where j.ManufacturerID = ? and %1 order by j.JackFieldName, "
-                                 "j.JackFieldID")
-                      .arg(equipment::beginsWithSql(engine, QStringLiteral("j.JackFieldName"))));
-    q.bind(manufacturerId).bind(equipment::beginsWithValue(find)).exec();
-    QList<LibraryJackfield> rows;
-    while (q.next()) rows << rowOf(q);
-    return rows;
+QList<db::LibraryJackfieldRecord> JackfieldLibrary::list(const QString& manufacturerId,
+                                                         const QString& find) {
+    return db::LibraryJackfieldTable(a_.registry).beginningWith(manufacturerId, find);
 }
 
-std::optional<LibraryJackfield> JackfieldLibrary::find(qint64 id) {
-    db::Query q = a_.query(kSelect + QStringLiteral(" where j.JackFieldID = ?"));
-    q.bind(id).exec();
-    if (!q.next()) return std::nullopt;
-    return rowOf(q);
+std::optional<db::LibraryJackfieldRecord> JackfieldLibrary::find(qint64 id) {
+    return db::LibraryJackfieldTable(a_.registry).find(id);
 }
 
 std::optional<std::pair<int, int>> JackfieldLibrary::checkedSize(const JackfieldSize& size) {
@@ -73,67 +45,60 @@ std::optional<qint64> JackfieldLibrary::add(const QString& manufacturerId, const
     }
     const auto rc = checkedSize(size);
     if (!rc) return std::nullopt;
-    db::Query exists = a_.query(QStringLiteral(
-        "select JackFieldID from tblJackFields where ManufacturerID = ? and JackFieldName = ?"));
-    if (exists.bind(manufacturerId).bind(name).scalar().isValid()) {
+    db::LibraryJackfieldTable models(a_.registry);
+    if (models.idOf(manufacturerId, name)) {
         a_.ui.message(duplicateMessage(), MsgButtons::Ok, MsgIcon::Warning);
         return std::nullopt;
     }
-    db::Query q = a_.query(QStringLiteral(
-        "insert into tblJackFields (ManufacturerID, JackFieldName, EquipmentDescription, JFRows, "
-        "JFCols, FrontConn, RearConn) values (?, ?, ?, ?, ?, ?, ?)"));
-    q.bind(manufacturerId)
-        .bind(name)
-        .bind(description)
-        .bind(rc->first)
-        .bind(rc->second)
-        .bind(size.frontConn)
-        .bind(size.rearConn)
-        .exec();
-    db::Query id = a_.query(QStringLiteral(
-        "select JackFieldID from tblJackFields where ManufacturerID = ? and JackFieldName = ?"));
-    const QVariant v = id.bind(manufacturerId).bind(name).scalar();
-    return v.isValid() ? std::optional<qint64>(v.toLongLong()) : std::nullopt;
+    db::LibraryJackfieldRecord row;
+    row.manufacturerId = manufacturerId;
+    row.name = name;
+    row.description = description;
+    row.rows = rc->first;
+    row.columns = rc->second;
+    row.frontConn = size.frontConn;
+    row.rearConn = size.rearConn;
+    const qint64 id = models.insert(row);
+    return id ? std::optional<qint64>(id) : std::nullopt;
 }
 
 bool JackfieldLibrary::setDescription(qint64 id, const QString& description) {
     if (!a_.allowed(Edit)) return false;
-    db::Query q = a_.query(
-        QStringLiteral("update tblJackFields set EquipmentDescription = ? where JackFieldID = ?"));
-    q.bind(description).bind(id).exec();
-    return q.rowsAffected() > 0;
+    return db::LibraryJackfieldTable(a_.registry).setDescription(id, description);
 }
 
 bool JackfieldLibrary::setSize(qint64 id, const JackfieldSize& size) {
     if (!a_.allowed(Edit)) return false;
     const auto rc = checkedSize(size);
     if (!rc) return false;
-    db::Query q =
-        a_.query(QStringLiteral("update tblJackFields set JFRows = ?, JFCols = ?, FrontConn = ?, "
-                                "RearConn = ? where JackFieldID = ?"));
-    q.bind(rc->first).bind(rc->second).bind(size.frontConn).bind(size.rearConn).bind(id).exec();
-    return q.rowsAffected() > 0;
+    db::LibraryJackfieldRecord row;
+    row.rows = rc->first;
+    row.columns = rc->second;
+    row.frontConn = size.frontConn;
+    row.rearConn = size.rearConn;
+    return db::LibraryJackfieldTable(a_.registry).setSize(id, row);
 }
 
 bool JackfieldLibrary::setPhysicalData(qint64 id, const equipment::PhysicalData& data) {
     if (!a_.allowed(Edit)) return false;
-    return equipment::writePhysicalData(a_, kTable, kKey, id, data);
+    const std::optional<db::PhysicalRecord> r = equipment::physicalRecord(a_, data);
+    return r && db::LibraryJackfieldTable(a_.registry).setPhysical(id, *r);
 }
 
 std::optional<equipment::PhysicalData> JackfieldLibrary::physicalData(qint64 id) {
-    return equipment::readPhysicalData(a_, kTable, kKey, id);
+    const std::optional<db::PhysicalRecord> r = db::LibraryJackfieldTable(a_.registry).physical(id);
+    if (!r) return std::nullopt;
+    return equipment::shownPhysicalData(*r);
 }
 
 bool JackfieldLibrary::remove(qint64 id) {
     if (!a_.allowed(Delete)) return false;
-    const std::optional<LibraryJackfield> m = find(id);
+    const std::optional<db::LibraryJackfieldRecord> m = find(id);
     if (!m) return false;
     if (a_.ui.message(deleteQuestion(m->name), MsgButtons::OkCancel, MsgIcon::Question) !=
         MsgButton::Ok)
         return false;
-    db::Query q = a_.query(QStringLiteral("delete from tblJackFields where JackFieldID = ?"));
-    q.bind(id).exec();
-    return q.rowsAffected() > 0;
+    return db::LibraryJackfieldTable(a_.registry).remove(id);
 }
 
 }  // namespace tolvane::jackfields

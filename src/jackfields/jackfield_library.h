@@ -8,25 +8,13 @@
 #include <QString>
 #include <optional>
 
+#include "db/records/library_jackfields.h"
 #include "equipment/equipment_models.h"
 #include "equipment/library_access.h"
 
 namespace tolvane::jackfields {
 
 struct JackfieldModel;
-
-// A model as the library shows it.
-struct LibraryJackfield {
-    qint64 id = 0;
-    QString manufacturerId{};
-    QString manufacturerName{};
-    QString name{};
-    QString description{};
-    int rows = 0;
-    int columns = 0;
-    QString frontConn{};
-    QString rearConn{};
-};
 
 // The size and connectors as typed: rows and columns are whole numbers of at least one.
 struct JackfieldSize {
@@ -48,8 +36,8 @@ class JackfieldLibrary {
     }
 
     // The manufacturer's models whose name begins with find (letter case aside), by name.
-    QList<LibraryJackfield> list(const QString& manufacturerId, const QString& find = {});
-    std::optional<LibraryJackfield> find(qint64 id);
+    QList<db::LibraryJackfieldRecord> list(const QString& manufacturerId, const QString& find = {});
+    std::optional<db::LibraryJackfieldRecord> find(qint64 id);
 
     // Adds a model: an empty name beeps and adds nothing; a size that is not a whole number
     // of at least one row and one column, or a name the manufacturer already has, is told.
@@ -74,6 +62,6 @@ class JackfieldLibrary {
 };
 
 // The project side of a library model.
-JackfieldModel projectModel(const LibraryJackfield& model);
+JackfieldModel projectModel(const db::LibraryJackfieldRecord& model);
 
 }  // namespace tolvane::jackfields

@@ -6,6 +6,9 @@
 #include "cad/picking.h"
 #include "db/locks.h"
 #include "db/records/cables.h"
+#include "db/records/manufacturers.h"
+#include "db/records/project_identity.h"
+#include "db/records/signal_types.h"
 #include "drawings/commit.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
@@ -195,11 +198,8 @@ QString CableWriter::multicoreQuestion() {
 
 QString CableWriter::prefixOf(const QString& signalType) {
     if (signalType.isEmpty()) return {};
-    db::Query q(db::DbId::Equipment,
-                QStringLiteral("select CableNoPrefix from SignalDefault where Type = ?"),
-                registry_);
-    q.bind(signalType).exec();
-    return q.next() ? q.value(0).toString() : QString();
+    const QList<db::SignalTypeRecord> types = db::SignalTypeTable(registry_).withType(signalType);
+    return types.isEmpty() ? QString() : types.first().cableNoPrefix;
 }
 
 CableSettings CableWriter::defaults(const QStringList& src, const QStringList& dst,
@@ -221,15 +221,12 @@ CableSettings CableWriter::defaults(const QStringList& src, const QStringList& d
     s.manufacturer = prefs.value(db::pref::CableTypeDefManu).toString();
     s.cableType = prefs.value(db::pref::CableTypeDefPn).toString();
     if (!signalType.isEmpty()) {
-        db::Query q(db::DbId::Equipment,
-                    QStringLiteral("select CableManu, CableType from SignalDefault where Type = ?"),
-                    registry_);
-        q.bind(signalType).exec();
-        if (q.next()) {
-            if (!q.value(0).isNull() && !q.value(0).toString().isEmpty())
-                s.manufacturer = q.value(0).toString();
-            if (!q.value(1).isNull() && !q.value(1).toString().isEmpty())
-                s.cableType = q.value(1).toString();
+        // The signal type's default cable, where it names one, before the preference's.
+        const QList<db::SignalTypeRecord> types =
+            db::SignalTypeTable(registry_).withType(signalType);
+        if (!types.isEmpty()) {
+            if (!types.first().cableManu.isEmpty()) s.manufacturer = types.first().cableManu;
+            if (!types.first().cableType.isEmpty()) s.cableType = types.first().cableType;
         }
     }
     bool ok = false;
@@ -263,20 +260,13 @@ std::optional<CableWriter::Plan> CableWriter::plan(const CableSettings& s) {
 
     // A multicore type builds its cores.
     equipment::CableCatalogue catalogue(equipment::LibraryAccess(ui_, registry_));
-    const QVariant manufacturerId =
-        db::Query(db::DbId::Equipment,
-                  QStringLiteral("select ManufacturerID from tblManufacturers where "
-                                 "ManufacturerName = ?"),
-                  registry_)
-            .bind(s.manufacturer)
-            .exec()
-            .scalar();
+    const std::optional<QString> manufacturerId =
+        db::ManufacturerTable(registry_).idNamed(s.manufacturer);
     const std::optional<qint64> typeId =
-        manufacturerId.isValid() ? catalogue.idOf(manufacturerId.toString(), s.cableType)
-                                 : std::nullopt;
-    const std::optional<equipment::CableType> type =
+        manufacturerId ? catalogue.idOf(*manufacturerId, s.cableType) : std::nullopt;
+    const std::optional<db::CableTypeRecord> type =
         typeId ? catalogue.cableType(*typeId) : std::nullopt;
-    plan.multiCore = type && type->entry.multicore;
+    plan.multiCore = type && type->multicore;
     if (plan.multiCore) {
         if (ui_.message(multicoreQuestion(), MsgButtons::YesNo, MsgIcon::Question,
                         QStringLiteral("Build Multi-core Structure")) != MsgButton::Yes)
@@ -302,7 +292,7 @@ qint64 CableWriter::write(const Plan& plan, const QString& sheet, const QString&
     }
 
     const bool multiCore = plan.multiCore;
-    const QList<equipment::CableCore>& cores = plan.cores;
+    const QList<db::CableCoreRecord>& cores = plan.cores;
     db::CableTable cables(registry_);
     db::CableRecord row = recordOf(s, sheet);
     const QList<db::CableRecord> rows = cables.withNumber(row.number);
@@ -312,14 +302,10 @@ qint64 CableWriter::write(const Plan& plan, const QString& sheet, const QString&
         if (multiCore) cables.setMultiCore(row.id, true);
     } else {
         // The project's revision, as its identification row holds it.
-        db::Query rev(db::DbId::Project,
-                      QStringLiteral("select CurrentRevision, ProjectRevision from tblPID order "
-                                     "by PIDID"),
-                      registry_);
-        rev.exec();
-        if (rev.next()) {
-            if (!rev.value(0).isNull()) row.currentRevision = rev.value(0).toLongLong();
-            if (!rev.value(1).isNull()) row.projectRevision = rev.value(1).toLongLong();
+        if (const std::optional<db::ProjectRevisions> revisions =
+                db::ProjectIdentityTable(registry_).revisions()) {
+            row.currentRevision = revisions->current;
+            row.projectRevision = revisions->project;
         }
         row.multiCore = multiCore;
         row.availableCores = multiCore;
@@ -330,7 +316,8 @@ qint64 CableWriter::write(const Plan& plan, const QString& sheet, const QString&
     QList<db::CoreRecord> coreRows;
     for (int i = 0; i < cores.size(); ++i) {
         // The core's suffix: its marking, as two digits when it is a number.
-        const QString marking = cores[i].marking.isEmpty() ? cores[i].number : cores[i].marking;
+        const QString marking =
+            cores[i].marking.isEmpty() ? cores[i].numberText() : cores[i].marking;
         bool numeric = false;
         const int value = marking.toInt(&numeric);
         const QString suffix = numeric && !marking.isEmpty() && marking[0].unicode() < 61
@@ -355,14 +342,7 @@ qint64 CableWriter::write(const Plan& plan, const QString& sheet, const QString&
 }
 
 QStringList signalTypeNames(db::Connections& registry) {
-    db::Query q(db::DbId::Equipment,
-                QStringLiteral("select Type from SignalDefault where Type is not null order by "
-                               "Type"),
-                registry);
-    q.exec();
-    QStringList out;
-    while (q.next()) out << q.value(0).toString();
-    return out;
+    return db::SignalTypeTable(registry).names();
 }
 
 // ---- the command -----------------------------------------------------------------------

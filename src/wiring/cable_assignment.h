@@ -127,7 +127,7 @@ class CableWriter {
     struct Plan {
         CableSettings settings;
         bool multiCore = false;
-        QList<equipment::CableCore> cores;  // of a multicore type, to build
+        QList<db::CableCoreRecord> cores;  // of a multicore type, to build
     };
     std::optional<Plan> plan(const CableSettings& s);
     // Writes the planned row (in the caller's transaction): a new one for a new number, the

@@ -6,10 +6,10 @@
 #include "cad/picking.h"
 #include "db/preferences.h"
 #include "db/records/cable_number.h"
+#include "db/records/signal_types.h"
 #include "drawings/draw_commands.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
-#include "equipment/cable_catalogue.h"
 #include "shell/event_log.h"
 #include "ui/ui.h"
 
@@ -361,13 +361,9 @@ DrawnCable CableDrawer::addCable(const EndPick& source, const EndPick& destinati
 }
 
 std::optional<int> signalColor(const QString& type, db::Connections& registry) {
-    db::Query q(db::DbId::Equipment,
-                QStringLiteral("select Color from SignalDefault where Type = ?"), registry);
-    q.bind(type).exec();
-    if (!q.next()) return std::nullopt;
-    const QVariant color = q.value(0);
-    if (q.next()) return std::nullopt;  // only one row names a colour
-    return equipment::SignalColor::fromStored(color).index;
+    const QList<db::SignalTypeRecord> types = db::SignalTypeTable(registry).withType(type);
+    if (types.size() != 1) return std::nullopt;  // only one row names a colour
+    return types.first().color.index;
 }
 
 void applySignalType(Drawing& drawing, const QString& polyline, const QString& type, bool colorLine,

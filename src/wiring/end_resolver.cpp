@@ -2,6 +2,7 @@
 
 #include "cad/picking.h"
 #include "db/records/jackfields.h"
+#include "db/records/pins.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "shell/event_log.h"
@@ -159,20 +160,16 @@ std::optional<EndFields> EndResolver::equipment(End end, QPointF at, const cad::
     const qint64 equipmentId = attribute(insert, "Read Only EquipID").trimmed().toLongLong(&idOk);
     bool found = false;
     // A block whose model key is no number names no library row: an orphan.
-    QStringList tables;
+    QList<db::PinList> lists;
     if (idOk)
-        tables = source ? QStringList{QStringLiteral("tblOutputs"), QStringLiteral("tblInputs")}
-                        : QStringList{QStringLiteral("tblInputs")};
-    for (const QString& table : tables) {
-        db::Query q(db::DbId::Equipment,
-                    QStringLiteral("select conn, Type from %1 where EquipmentID = ? and Name = ?")
-                        .arg(table),
-                    registry_);
-        q.bind(equipmentId).bind(pin->text).exec();
-        if (q.next()) {
+        lists = source ? QList<db::PinList>{db::PinList::Outputs, db::PinList::Inputs}
+                       : QList<db::PinList>{db::PinList::Inputs};
+    db::PinTable pins(registry_);
+    for (db::PinList which : lists) {
+        if (const std::optional<db::PinRecord> p = pins.named(which, equipmentId, pin->text)) {
             f.pin = pin->text;
-            f.connector = q.value(0).toString();
-            f.signalType = q.value(1).toString();
+            f.connector = p->conn;
+            f.signalType = p->type;
             found = true;
             break;
         }

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "db/records/cables.h"
+#include "db/records/equipment_models.h"
 #include "db/records/jackfields.h"
 #include "db/records/systems.h"
 #include "drawings/drawing.h"
@@ -176,12 +177,7 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
     for (const db::SystemRecord& s : db::SystemTable(registry_).all())
         systems << SystemRow{s.id, equipment::fullSystemName(s.name, s.number)};
     QSet<QString> models;
-    {
-        db::Query q(db::DbId::Equipment, QStringLiteral("select EquipmentID from tblEquipment"),
-                    registry_);
-        q.exec();
-        while (q.next()) models.insert(q.value(0).toString());
-    }
+    for (qint64 id : db::EquipmentModelTable(registry_).ids()) models.insert(QString::number(id));
 
     // The drawings.
     QHash<qint64, QList<DrawnCable>> drawn;

@@ -21,8 +21,8 @@ using test::ScriptedUser;
 
 namespace {
 
-Pin pin(const char* name, const char* type = "AUD", const char* pinType = "Normal") {
-    Pin p;
+db::PinRecord pin(const char* name, const char* type = "AUD", const char* pinType = "Normal") {
+    db::PinRecord p;
     p.name = QString::fromLatin1(name);
     p.type = QString::fromLatin1(type);
     p.conn = QStringLiteral("XLR");
@@ -30,13 +30,14 @@ Pin pin(const char* name, const char* type = "AUD", const char* pinType = "Norma
     return p;
 }
 
-BlockRequest request(QList<Pin> inputs, QList<Pin> outputs, BlockMode mode = BlockMode::Standard) {
+BlockRequest request(QList<db::PinRecord> inputs, QList<db::PinRecord> outputs,
+                     BlockMode mode = BlockMode::Standard) {
     return {42, QStringLiteral("Halvern Audio"), QStringLiteral("DESK"), mode, inputs, outputs};
 }
 
 std::vector<cad::Entity> build(const BlockRequest& r, const BlockPreferences& p,
                                TearSides tear = {}) {
-    return blockEntities(r, p, tear, [](const Pin&) { return PinStyle{}; });
+    return blockEntities(r, p, tear, [](const db::PinRecord&) { return PinStyle{}; });
 }
 
 const cad::Entity* find(const std::vector<cad::Entity>& es, const QString& tag) {
@@ -114,14 +115,14 @@ TEST(BlockGeometry, StandardAndDaLayouts) {
 // no text overlaps another or crosses the body. Short names leave the preferred width alone.
 TEST(BlockGeometry, LongPinNamesFitTheBody) {
     BlockPreferences p;  // W = 4
-    const QList<Pin> ins = {pin("AUDIO IN 1 LEFT CHANNEL"), pin("AUDIO IN 2"),
-                            pin("REF", "SYNC", "Loop")};
-    const QList<Pin> outs = {pin("AES OUT 1 PROGRAMME"), pin("AES OUT 2 PROGRAMME"),
-                             pin("MONITOR")};
+    const QList<db::PinRecord> ins = {pin("AUDIO IN 1 LEFT CHANNEL"), pin("AUDIO IN 2"),
+                                      pin("REF", "SYNC", "Loop")};
+    const QList<db::PinRecord> outs = {pin("AES OUT 1 PROGRAMME"), pin("AES OUT 2 PROGRAMME"),
+                                       pin("MONITOR")};
     cad::Document doc;
     standard::addStandardStylesAndLayers(doc);
     const std::vector<cad::Entity> es = blockEntities(
-        request(ins, outs), p, {}, [](const Pin&) { return PinStyle{}; }, &doc);
+        request(ins, outs), p, {}, [](const db::PinRecord&) { return PinStyle{}; }, &doc);
     const double w = es[0].vertices[2].pos.x();
     EXPECT_EQ(w, 6);
     EXPECT_EQ(standardWidth(request({pin("AUDIO IN 1")}, {pin("AES OUT 1")}), p, doc), 4);
@@ -180,8 +181,11 @@ class BlockGeneration : public ::testing::Test {
     void SetUp() override {
         dbs.makeEmpty(db::DbId::Equipment, registry);
         // A library written by other tools may hold one type twice ("dup" and "DUP" are one
-        // type to the lookup): the table here has no unique index to prevent it.
-        db::Query(db::DbId::Equipment, "create table SignalDefault (Type text, Color text)",
+        // type to the lookup) and colours as words: the table here has no unique index to
+        // prevent the one, and a text column that takes the other.
+        db::Query(db::DbId::Equipment,
+                  "create table SignalDefault (key integer primary key, Type text, Color text, "
+                  "CableNoPrefix text, CableManu text, CableType text)",
                   registry)
             .exec();
         for (auto [type, color] :
@@ -301,9 +305,10 @@ TEST_F(BlockGeneration, CableEndProbesFindThePinAttributes) {
             BlockPreferences p;
             p.pinWidth = pinWidth;
             Drawing d;
-            const QList<Pin> ins = {pin("IN 1"), pin("L", "AUD", "Loop"), pin("LEFT CHANNEL")};
-            const QList<Pin> outs = {pin("OUT"), pin("R"), pin("PGM"), pin("MONITOR FEED"),
-                                     pin("PROGRAMME OUT LEFT")};
+            const QList<db::PinRecord> ins = {pin("IN 1"), pin("L", "AUD", "Loop"),
+                                              pin("LEFT CHANNEL")};
+            const QList<db::PinRecord> outs = {pin("OUT"), pin("R"), pin("PGM"),
+                                               pin("MONITOR FEED"), pin("PROGRAMME OUT LEFT")};
             const QString insert = g.generate(&d, request(ins, outs, mode), p);
             ASSERT_FALSE(insert.isEmpty());
             const cad::Entity* e = d.document().find(insert);

@@ -21,18 +21,18 @@ class CableTypeLibraryWindowTest : public test::LibraryWindowFixture {
     void SetUp() override {
         LibraryWindowFixture::SetUp();
         LibraryAccess a = seedAccess();
-        Manufacturer cables{"KABEL", "Kabel Works"};
+        db::ManufacturerRecord cables{"KABEL", "Kabel Works"};
         cables.cableTypes = true;
         ASSERT_TRUE(Manufacturers(a).add(cables));
         CableCatalogue catalogue(a);
-        CableTypeEntry e;
+        db::CableTypeRecord e;
         e.manufacturerId = "KABEL";
         e.multicore = true;
         e.cores = 3;
         e.partNumber = "K-3N";
         ASSERT_TRUE(catalogue.addCableType(e));
         e.partNumber = "K-3C";
-        e.scheme = kColorCodedScheme;
+        e.scheme = db::kColorCodedScheme;
         ASSERT_TRUE(catalogue.addCableType(e));
     }
 

@@ -30,8 +30,8 @@ struct TakeProposals : equipment::BlockDialogs {
     equipment::TearSides tearSides() override { return {}; }
 };
 
-equipment::Pin pin(const char* name, const char* type) {
-    equipment::Pin p;
+db::PinRecord pin(const char* name, const char* type) {
+    db::PinRecord p;
     p.name = QString::fromLatin1(name);
     p.type = QString::fromLatin1(type);
     p.conn = QStringLiteral("BNC");

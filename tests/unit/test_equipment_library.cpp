@@ -41,9 +41,9 @@ class EquipmentLibraryTest : public ::testing::TestWithParam<db::Engine> {
         ScriptedUser quiet("");
         return EquipmentModels(access(quiet)).add(manufacturer, name, "desc", "type").value_or(0);
     }
-    QStringList names(const QList<Pin>& pins) {
+    QStringList names(const QList<db::PinRecord>& pins) {
         QStringList n;
-        for (const Pin& p : pins) n << p.name;
+        for (const db::PinRecord& p : pins) n << p.name;
         return n;
     }
 
@@ -110,9 +110,9 @@ TEST_P(EquipmentLibraryTest, ManufacturersAddFindAndDelete) {
     }
     ScriptedUser user("");
     Manufacturers m(access(user));
-    auto ids = [](const QList<Manufacturer>& list) {
+    auto ids = [](const QList<db::ManufacturerRecord>& list) {
         QStringList out;
-        for (const Manufacturer& x : list) out << x.id;
+        for (const db::ManufacturerRecord& x : list) out << x.id;
         return out;
     };
     // Begins with, letter case aside; the display flag picks the tab; % and _ are literal.
@@ -239,7 +239,7 @@ TEST_P(EquipmentLibraryTest, AddingInputsAndOutputs) {
                                  .count = "100",
                                  .start = "1",
                                  .target = PinTarget::Inputs}));
-    const QList<Pin> inputs = pins.list(model, PinList::Inputs);
+    const QList<db::PinRecord> inputs = pins.list(model, PinList::Inputs);
     ASSERT_EQ(inputs.size(), 100);
     EXPECT_EQ(inputs.first().name, "CH001");
     EXPECT_EQ(inputs.last().name, "CH100");
@@ -253,7 +253,7 @@ TEST_P(EquipmentLibraryTest, AddingInputsAndOutputs) {
                                  .inputPinType = "IN",
                                  .outputPinType = "OUT",
                                  .target = PinTarget::Both}));
-    const QList<Pin> outputs = pins.list(model, PinList::Outputs);
+    const QList<db::PinRecord> outputs = pins.list(model, PinList::Outputs);
     ASSERT_EQ(outputs.size(), 1);
     EXPECT_EQ(outputs.first().name, longName.left(32));
     EXPECT_EQ(outputs.first().pinType, "OUT");
@@ -297,7 +297,7 @@ TEST_P(EquipmentLibraryTest, SelectDeleteAndCopyRows) {
     // Video inputs copied to the outputs keep name, type and connector.
     const PinSelection video = pins.select(model, "VID");
     ASSERT_TRUE(pins.copyToOtherList(PinList::Inputs, video.inputs));
-    const QList<Pin> outputs = pins.list(model, PinList::Outputs);
+    const QList<db::PinRecord> outputs = pins.list(model, PinList::Outputs);
     EXPECT_EQ(names(outputs), (QStringList{"A01", "A02", "A03", "V01", "V02"}));
     EXPECT_EQ(outputs.last().conn, "BNC");
     EXPECT_EQ(outputs.last().type, "VID");
@@ -360,7 +360,7 @@ TEST_P(EquipmentLibraryTest, RefusedPermissionsChangeNothingAndAskNothing) {
     EXPECT_FALSE(EquipmentModels(access(user, refuse)).add("AXIOM", "NEW", "", ""));
     EXPECT_FALSE(EquipmentModels(access(user, refuse)).remove(model));
     EXPECT_FALSE(Pins(access(user, refuse)).add(model, {.name = "IN"}));
-    EXPECT_FALSE(CableCatalogue(access(user, refuse)).addCableType({"AXIOM", "C1"}));
+    EXPECT_FALSE(CableCatalogue(access(user, refuse)).addCableType({0, "AXIOM", "C1"}));
     EXPECT_EQ(asked,
               (QStringList{"AddToEquipLibrary", "AddToEquipLibrary", "DeleteFromEquipLibrary",
                            "EditEquipLibrary", "AddToEquipLibrary"}));
@@ -372,12 +372,12 @@ TEST_P(EquipmentLibraryTest, RefusedPermissionsChangeNothingAndAskNothing) {
 }
 
 TEST_P(EquipmentLibraryTest, SignalTypesWithTheirColours) {
-    EXPECT_EQ(SignalColor::parse("same as layer")->text(), "Same As Layer");
-    EXPECT_EQ(SignalColor::parse(" 255 ")->index, 255);
-    EXPECT_FALSE(SignalColor::parse("0"));
-    EXPECT_EQ(SignalColor::parse("256")->text(), "Same As Layer");  // as it is stored
-    EXPECT_FALSE(SignalColor::parse("257"));
-    EXPECT_FALSE(SignalColor::parse("red"));
+    EXPECT_EQ(db::SignalColor::parse("same as layer")->text(), "Same As Layer");
+    EXPECT_EQ(db::SignalColor::parse(" 255 ")->index, 255);
+    EXPECT_FALSE(db::SignalColor::parse("0"));
+    EXPECT_EQ(db::SignalColor::parse("256")->text(), "Same As Layer");  // as it is stored
+    EXPECT_FALSE(db::SignalColor::parse("257"));
+    EXPECT_FALSE(db::SignalColor::parse("red"));
     ScriptedUser user("button OK\nbutton No\nbutton Yes");
     CableCatalogue c(access(user));
     ASSERT_TRUE(c.addSignalType({"AUD", {3}, "A", "Cordavo Cable", "CA-2250"}));
@@ -386,7 +386,7 @@ TEST_P(EquipmentLibraryTest, SignalTypesWithTheirColours) {
     // The column holds numbers: "Same As Layer" is stored as 256.
     EXPECT_EQ(count("select count(*) from SignalDefault where Color = ?", {256}), 1);
     EXPECT_EQ(count("select count(*) from SignalDefault where Color = ?", {3}), 1);
-    SignalType renamed{"TIMECODE", {200}, "T"};
+    db::SignalTypeRecord renamed{"TIMECODE", {200}, "T"};
     renamed.key = c.signalType("TC")->key;
     ASSERT_TRUE(c.updateSignalType(renamed));
     EXPECT_EQ(c.signalType("timecode")->color.index, 200);
@@ -407,23 +407,23 @@ TEST_P(EquipmentLibraryTest, CableTypesWithTheirCores) {
                                           .partNumber = "CA-2412N",
                                           .multicore = true,
                                           .cores = 12,
-                                          .scheme = kNumberedScheme});
+                                          .scheme = db::kNumberedScheme});
     ASSERT_TRUE(numbered);
-    const QList<CableCore> cores = c.cores(*numbered);
+    const QList<db::CableCoreRecord> cores = c.cores(*numbered);
     ASSERT_EQ(cores.size(), 12);
     for (int i = 0; i < 12; ++i) {
-        EXPECT_EQ(cores[i].number, QStringLiteral("%1").arg(i + 1, 2, 10, QChar('0')));
+        EXPECT_EQ(cores[i].numberText(), QStringLiteral("%1").arg(i + 1, 2, 10, QChar('0')));
         EXPECT_EQ(cores[i].marking, QString::number(i + 1));
     }
     const auto coded = c.addCableType({.manufacturerId = "FIBRELLE",
                                        .partNumber = "FO-04",
                                        .multicore = true,
                                        .cores = 4,
-                                       .scheme = kColorCodedScheme});
+                                       .scheme = db::kColorCodedScheme});
     ASSERT_TRUE(coded);
-    QList<CableCore> fibres = c.cores(*coded);
+    QList<db::CableCoreRecord> fibres = c.cores(*coded);
     ASSERT_EQ(fibres.size(), 4);
-    for (const CableCore& f : fibres) EXPECT_EQ(f.marking, "");
+    for (const db::CableCoreRecord& f : fibres) EXPECT_EQ(f.marking, "");
     ASSERT_TRUE(c.setCoreMarking(fibres[1].id, "Orange"));
     EXPECT_EQ(c.cores(*coded)[1].marking, "Orange");
     // A single-core type has no cores rows.

@@ -23,7 +23,7 @@ class ManufacturerListTest : public test::LibraryWindowFixture {
         for (const auto& [id, name] :
              {std::pair{"KABEL", "Kabel Works"}, std::pair{"GLASS", "Glass Lines"},
               std::pair{"KNOBS", "Knob Makers"}}) {
-            Manufacturer m{id, name};
+            db::ManufacturerRecord m{id, name};
             m.cableTypes = QLatin1String(id) != QLatin1String("KNOBS");
             m.equipment = !m.cableTypes;
             ASSERT_TRUE(makers.add(m));

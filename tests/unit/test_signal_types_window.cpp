@@ -23,23 +23,23 @@ class SignalTypesWindowTest : public test::LibraryWindowFixture {
         LibraryWindowFixture::SetUp();
         LibraryAccess a = seedAccess();
         Manufacturers makers(a);
-        Manufacturer cables{"KABEL", "Kabel Works"};
+        db::ManufacturerRecord cables{"KABEL", "Kabel Works"};
         cables.cableTypes = true;
         ASSERT_TRUE(makers.add(cables));
-        Manufacturer fibre{"GLASS", "Glass Lines"};
+        db::ManufacturerRecord fibre{"GLASS", "Glass Lines"};
         fibre.cableTypes = true;
         ASSERT_TRUE(makers.add(fibre));
-        Manufacturer desks{"DESKS", "Desk Makers"};
+        db::ManufacturerRecord desks{"DESKS", "Desk Makers"};
         desks.equipment = true;
         ASSERT_TRUE(makers.add(desks));
         CableCatalogue catalogue(a);
         for (const char* part : {"K-200", "K-100"}) {
-            CableTypeEntry e;
+            db::CableTypeRecord e;
             e.manufacturerId = "KABEL";
             e.partNumber = QString::fromLatin1(part);
             ASSERT_TRUE(catalogue.addCableType(e));
         }
-        CableTypeEntry g;
+        db::CableTypeRecord g;
         g.manufacturerId = "GLASS";
         g.partNumber = "G-1";
         ASSERT_TRUE(catalogue.addCableType(g));

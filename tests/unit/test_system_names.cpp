@@ -40,7 +40,7 @@ class SystemNamesTest : public ::testing::TestWithParam<db::Engine> {
         ScriptedUser quiet("");
         LibraryAccess a(*quiet.ui, registry);
         ASSERT_TRUE(Manufacturers(a).add({"HALVERN", "Halvern Audio"}, true));
-        model.equipmentId = EquipmentModels(a).add("HALVERN", "DVR-9", "recorder", "VTR").value();
+        model.id = EquipmentModels(a).add("HALVERN", "DVR-9", "recorder", "VTR").value();
         model.name = "DVR-9";
         model.type = "VTR";
         model.manufacturerId = "HALVERN";
@@ -93,7 +93,7 @@ class SystemNamesTest : public ::testing::TestWithParam<db::Engine> {
 
     db::Connections registry;  // outlives dbs, which closes it
     test::TestDatabases dbs{GetParam()};
-    BlockModel model;
+    db::EquipmentModelRecord model;
     Drawing drawing;
 };
 
@@ -102,7 +102,7 @@ class SystemNamesTest : public ::testing::TestWithParam<db::Engine> {
 TEST_P(SystemNamesTest, ValidateNeedsTheEquipIdAttributeNamingAModel) {
     // The scenarios refuse an empty id, an unknown model and a line; here the other ways.
     const QString noAttribute = drawing.editor().add(cad::Entity::insert("EQUIP_SD", {5, 5}));
-    const QString text = insert("abc"), good = insert(QString::number(model.equipmentId));
+    const QString text = insert("abc"), good = insert(QString::number(model.id));
     ScriptedUser user("button OK\nbutton OK\nbutton OK\n");
     SystemNames names(*user.ui, registry);
     const auto check = [&](const QString& h) { return names.validate(drawing.document().find(h)); };
@@ -142,11 +142,11 @@ TEST_P(SystemNamesTest, NumbersFollowTheHighestOfTheNameInNumericOrder) {
 
     // The model's type comes first, each name once.
     EXPECT_EQ(names.nameList(model), QStringList({"VTR", "CAM"}));
-    BlockModel untyped = model;
+    db::EquipmentModelRecord untyped = model;
     untyped.type.clear();
     EXPECT_EQ(names.nameList(untyped), QStringList({"CAM", "VTR"}));
     // A type in other letters than the units' name stands once as well.
-    BlockModel lower = model;
+    db::EquipmentModelRecord lower = model;
     lower.type = "cam";
     EXPECT_EQ(names.nameList(lower), QStringList({"cam", "VTR"}));
 }
@@ -174,8 +174,7 @@ TEST_P(SystemNamesTest, OkNeedsEveryFieldAndRewritesAnExistingUnitOnlyOnYes) {
     const qint64 first = out.written->id;
     EXPECT_EQ(
         table(),
-        QStringList(
-            {QString("VTR|1|RACK A|U12|EDIT ONE|Halvern Audio|DVR-9|%1").arg(model.equipmentId)}));
+        QStringList({QString("VTR|1|RACK A|U12|EDIT ONE|Halvern Audio|DVR-9|%1").arg(model.id)}));
     EXPECT_EQ(names.row(first)->alias, "EDIT ONE");
     EXPECT_TRUE(user.lines().isEmpty());
 
@@ -188,15 +187,14 @@ TEST_P(SystemNamesTest, OkNeedsEveryFieldAndRewritesAnExistingUnitOnlyOnYes) {
     EXPECT_EQ(again->id, first);
     EXPECT_EQ(
         table(),
-        QStringList(
-            {QString("vtr|1|Rack 2|U12|vtr-01|Halvern Audio|DVR-9|%1").arg(model.equipmentId)}));
+        QStringList({QString("vtr|1|Rack 2|U12|vtr-01|Halvern Audio|DVR-9|%1").arg(model.id)}));
     EXPECT_EQ(user.lines().filter("MESSAGE").size(), 2);
     EXPECT_TRUE(user.lines().first().endsWith(
         "This System Name already Exists. Proceed with Naming the Insert?"));
 }
 
 TEST_P(SystemNamesTest, TheInsertShowsTheUnitAsOneUndoableChange) {
-    const QString h = insert(QString::number(model.equipmentId));
+    const QString h = insert(QString::number(model.id));
     db::SystemRecord row{42, "VTR", 3, "Rack 1", "U12", "Edit", "Halvern Audio", "DVR-9", 7};
     ASSERT_TRUE(writeSystemToInsert(drawing, h, row));
     EXPECT_EQ(attribute(h, "SysName"), "VTR-03");
@@ -213,7 +211,7 @@ TEST_P(SystemNamesTest, TheInsertShowsTheUnitAsOneUndoableChange) {
 }
 
 TEST_P(SystemNamesTest, TheCommandHoldsTheSystemLockOnlyInSharedMode) {
-    const QString good = insert(QString::number(model.equipmentId));
+    const QString good = insert(QString::number(model.id));
     const auto setLock = [this](bool on, const QString& by) {
         db::Query(db::DbId::Project, "update tblLockSys set lockSystems = ?, LOCKEDBY = ?",
                   registry)
@@ -227,7 +225,7 @@ TEST_P(SystemNamesTest, TheCommandHoldsTheSystemLockOnlyInSharedMode) {
         r.shared = shared;
         r.whoAmI = "ann_pc1";
         r.picked = picked;
-        r.openWindow = [&](const QString& h, const BlockModel& m) {
+        r.openWindow = [&](const QString& h, const db::EquipmentModelRecord& m) {
             opened << h + " " + m.name + " " + lockRow();
         };
         assignSystemNames(drawing, r);
@@ -275,7 +273,7 @@ TEST_P(SystemNamesTest, AnUntaggedBlockIsTaggedWithItsNameOrRefusedBeforeAnythin
     const auto untagged = [&](bool foreign) {
         cad::Entity e = cad::makeInsert(drawing.document(), "EQUIP_SD", {0, 0});
         for (cad::Entity& a : e.attributes)
-            if (a.tag == "Read Only EquipID") a.text = QString::number(model.equipmentId);
+            if (a.tag == "Read Only EquipID") a.text = QString::number(model.id);
         if (foreign) e.xdata << cad::XData{"OTHERCAD", {{QString(), 1000, "pump"}}};
         return drawing.editor().add(std::move(e));
     };
@@ -285,7 +283,7 @@ TEST_P(SystemNamesTest, AnUntaggedBlockIsTaggedWithItsNameOrRefusedBeforeAnythin
         AssignSysNamesRun r{*user.ui, registry};
         r.picked = picked;
         // What OK in the window does.
-        r.openWindow = [&](const QString& h, const BlockModel& m) {
+        r.openWindow = [&](const QString& h, const db::EquipmentModelRecord& m) {
             SystemNames window(*user.ui, registry);
             const auto out =
                 window.assign({"VTR", "1", "Rack 1", "U12", "Edit"}, m, db::NameCase::NoFormat);
@@ -303,7 +301,7 @@ TEST_P(SystemNamesTest, AnUntaggedBlockIsTaggedWithItsNameOrRefusedBeforeAnythin
     }
     const cad::Entity* e = drawing.document().find(plain);
     EXPECT_EQ(tag::kindOf(*e), tag::kind::EquipmentBlock);
-    EXPECT_EQ(tag::ref1(*e), QString::number(model.equipmentId));
+    EXPECT_EQ(tag::ref1(*e), QString::number(model.id));
     EXPECT_EQ(tag::ref2(*e), QString::number(names.rowsOf("VTR").value(0).id));
     EXPECT_EQ(attribute(plain, "SysName"), "VTR-01");
     // The tag and the name are one step to undo.
@@ -328,7 +326,7 @@ TEST_P(SystemNamesTest, TheWindowShowsTheUnitsOfANameAndFocusesTheMissingField) 
     ScriptedUser user("");
     SystemNames names(*user.ui, registry);
     for (const char* n : {"1", "2", "3"}) ASSERT_TRUE(assign(names, "CAM", n, QString("R") + n));
-    const QString h = insert(QString::number(model.equipmentId));
+    const QString h = insert(QString::number(model.id));
     tag::setRef2(*drawing.document().find(h), QString::number(names.rowsOf("CAM")[1].id));
 
     SystemNameWindow w(names, drawing, h, model, {db::NameCase::NoFormat, true});

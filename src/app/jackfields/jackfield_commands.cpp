@@ -36,7 +36,7 @@ void buildChosen(JackfieldCommands& c, const SendJackfieldWindow& window,
 void JackfieldCommands::openLibrary() {
     JackfieldLibraryWindow library(access, nameCase, parent);
     library.setErrorHandler(errors);
-    library.sendToProject = [this, &library](const jackfields::LibraryJackfield& model) {
+    library.sendToProject = [this, &library](const db::LibraryJackfieldRecord& model) {
         if (!activeDrawing || !activeDrawing()) {
             access.ui.message(QStringLiteral("Must have an active drawing"), MsgButtons::Ok,
                               MsgIcon::Information);

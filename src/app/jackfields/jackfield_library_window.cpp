@@ -26,8 +26,8 @@
 namespace tolvane {
 
 using namespace equipment;
+using db::LibraryJackfieldRecord;
 using jackfields::JackfieldSize;
-using jackfields::LibraryJackfield;
 
 namespace {
 
@@ -47,7 +47,7 @@ QComboBox* connectorBox(const char* name, const QStringList& connectors) {
 
 // ---- add jackfield ------------------------------------------------------------------------
 
-AddJackfieldDialog::AddJackfieldDialog(LibraryAccess access, const Manufacturer& maker,
+AddJackfieldDialog::AddJackfieldDialog(LibraryAccess access, const db::ManufacturerRecord& maker,
                                        db::NameCase nameCase, QWidget* parent)
     : QDialog(parent), a_(std::move(access)), maker_(maker), nameCase_(nameCase) {
     setObjectName(QStringLiteral("frmAddJackField"));
@@ -252,22 +252,23 @@ void JackfieldLibraryWindow::showManufacturer() {
 
 void JackfieldLibraryWindow::reloadModels(std::optional<qint64> select) {
     if (!select) {
-        const std::optional<LibraryJackfield> before = selected();
+        const std::optional<db::LibraryJackfieldRecord> before = selected();
         if (before) select = before->id;
     }
     {
         QScopedValueRollback<bool> quiet(loading_, true);
-        const std::optional<Manufacturer> m = makers_->selected();
-        rows_ = m ? library_.list(m->id, findModel_->text()) : QList<LibraryJackfield>();
+        const std::optional<db::ManufacturerRecord> m = makers_->selected();
+        rows_ = m ? library_.list(m->id, findModel_->text()) : QList<db::LibraryJackfieldRecord>();
         modelModel_->removeRows(0, modelModel_->rowCount());
-        for (const LibraryJackfield& j : rows_) modelModel_->appendRow(new QStandardItem(j.name));
+        for (const db::LibraryJackfieldRecord& j : rows_)
+            modelModel_->appendRow(new QStandardItem(j.name));
         for (int i = 0; select && i < rows_.size(); ++i)
             if (rows_[i].id == *select) modelList_->setCurrentIndex(modelModel_->index(i, 0));
     }
     showModel();
 }
 
-std::optional<LibraryJackfield> JackfieldLibraryWindow::selected() const {
+std::optional<db::LibraryJackfieldRecord> JackfieldLibraryWindow::selected() const {
     const int row = modelList_->currentIndex().row();
     if (row < 0 || row >= rows_.size()) return std::nullopt;
     return rows_[row];
@@ -275,10 +276,11 @@ std::optional<LibraryJackfield> JackfieldLibraryWindow::selected() const {
 
 void JackfieldLibraryWindow::showModel() {
     QScopedValueRollback<bool> quiet(loading_, true);
-    const std::optional<LibraryJackfield> listed = selected();
+    const std::optional<db::LibraryJackfieldRecord> listed = selected();
     // Read again: the list may be older than the last edit.
-    const std::optional<LibraryJackfield> j = listed ? library_.find(listed->id) : std::nullopt;
-    const std::optional<Manufacturer> m = makers_->selected();
+    const std::optional<db::LibraryJackfieldRecord> j =
+        listed ? library_.find(listed->id) : std::nullopt;
+    const std::optional<db::ManufacturerRecord> m = makers_->selected();
     modelLabel_->setText(QStringLiteral("Jack Field Name: ") + (j ? j->name : QString()));
     makerLabel_->setText(QStringLiteral("Manufacturer Name: ") + (j   ? j->manufacturerName
                                                                   : m ? m->name
@@ -297,7 +299,7 @@ void JackfieldLibraryWindow::showModel() {
 // ---- edits --------------------------------------------------------------------------------
 
 void JackfieldLibraryWindow::saveDescription() {
-    const std::optional<LibraryJackfield> j = selected();
+    const std::optional<db::LibraryJackfieldRecord> j = selected();
     if (!j) return;
     const QString text = applyNameCase(description_->text(), nameCase_);
     {
@@ -308,7 +310,7 @@ void JackfieldLibraryWindow::saveDescription() {
 }
 
 void JackfieldLibraryWindow::saveSize() {
-    const std::optional<LibraryJackfield> j = selected();
+    const std::optional<db::LibraryJackfieldRecord> j = selected();
     if (!j) return;
     const bool written = library_.setSize(j->id, {rowsEdit_->text(), columnsEdit_->text(),
                                                   front_->currentText(), rear_->currentText()});
@@ -317,7 +319,7 @@ void JackfieldLibraryWindow::saveSize() {
 }
 
 void JackfieldLibraryWindow::savePhysicalData() {
-    const std::optional<LibraryJackfield> j = selected();
+    const std::optional<db::LibraryJackfieldRecord> j = selected();
     if (!j) return;
     if (library_.setPhysicalData(j->id, physical_->data())) showModel();
 }
@@ -332,7 +334,7 @@ void JackfieldLibraryWindow::addManufacturer() {
 }
 
 void JackfieldLibraryWindow::addJackfield() {
-    const std::optional<Manufacturer> m = makers_->selected();
+    const std::optional<db::ManufacturerRecord> m = makers_->selected();
     if (!m) {
         a_.ui.message(tr("No manufacturer selected"), MsgButtons::Ok, MsgIcon::Information, kTitle);
         return;
@@ -344,7 +346,7 @@ void JackfieldLibraryWindow::addJackfield() {
 }
 
 void JackfieldLibraryWindow::deleteJackfield() {
-    const std::optional<LibraryJackfield> j = selected();
+    const std::optional<db::LibraryJackfieldRecord> j = selected();
     if (!j) {
         a_.ui.message(tr("No jack field selected"), MsgButtons::Ok, MsgIcon::Information, kTitle);
         return;
@@ -355,7 +357,7 @@ void JackfieldLibraryWindow::deleteJackfield() {
 }
 
 void JackfieldLibraryWindow::assign() {
-    const std::optional<LibraryJackfield> j = selected();
+    const std::optional<db::LibraryJackfieldRecord> j = selected();
     if (!j) {
         a_.ui.message(tr("No jack field selected"), MsgButtons::Ok, MsgIcon::Information, kTitle);
         return;

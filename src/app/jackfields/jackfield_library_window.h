@@ -33,7 +33,7 @@ class ManufacturerList;
 class AddJackfieldDialog : public QDialog {
     Q_OBJECT
   public:
-    AddJackfieldDialog(equipment::LibraryAccess access, const equipment::Manufacturer& maker,
+    AddJackfieldDialog(equipment::LibraryAccess access, const db::ManufacturerRecord& maker,
                        db::NameCase nameCase, QWidget* parent = nullptr);
     std::optional<qint64> lastAdded() const { return last_; }
 
@@ -41,7 +41,7 @@ class AddJackfieldDialog : public QDialog {
     void add();
 
     equipment::LibraryAccess a_;
-    equipment::Manufacturer maker_;
+    db::ManufacturerRecord maker_;
     db::NameCase nameCase_;
     std::optional<qint64> last_;
     QLineEdit* name_;
@@ -71,7 +71,7 @@ class JackfieldLibraryWindow : public QDialog {
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
     void command(int index);
     // Assign: sends the chosen model to the project (the send window).
-    std::function<void(const jackfields::LibraryJackfield&)> sendToProject;
+    std::function<void(const db::LibraryJackfieldRecord&)> sendToProject;
 
     // While the user picks where a jackfield is built the window closes, so that the drawing
     // takes the click; whoever runs it shows it again while takeReopen() returns true.
@@ -82,7 +82,7 @@ class JackfieldLibraryWindow : public QDialog {
     void reloadManufacturers();
     void showManufacturer();
     void reloadModels(std::optional<qint64> select = std::nullopt);
-    std::optional<jackfields::LibraryJackfield> selected() const;
+    std::optional<db::LibraryJackfieldRecord> selected() const;
     void showModel();
     void saveDescription();
     void saveSize();
@@ -99,7 +99,7 @@ class JackfieldLibraryWindow : public QDialog {
     ErrorHandler* errors_ = nullptr;
     bool loading_ = false;
     bool reopen_ = false;
-    QList<jackfields::LibraryJackfield> rows_;
+    QList<db::LibraryJackfieldRecord> rows_;
 
     ManufacturerList* makers_;
     QLineEdit* findModel_;

@@ -21,7 +21,7 @@ namespace tolvane {
 using namespace jackfields;
 
 SendJackfieldWindow::SendJackfieldWindow(equipment::LibraryAccess access,
-                                         const LibraryJackfield& model, QWidget* parent)
+                                         const db::LibraryJackfieldRecord& model, QWidget* parent)
     : QDialog(parent), a_(access), project_(access.registry), model_(model) {
     setUp();
 }

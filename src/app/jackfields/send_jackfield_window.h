@@ -27,7 +27,7 @@ class SendJackfieldWindow : public QDialog {
     Q_OBJECT
   public:
     // Assign mode: the library model to send.
-    SendJackfieldWindow(equipment::LibraryAccess access, const jackfields::LibraryJackfield& model,
+    SendJackfieldWindow(equipment::LibraryAccess access, const db::LibraryJackfieldRecord& model,
                         QWidget* parent = nullptr);
     // Build mode: a jackfield of the project.
     explicit SendJackfieldWindow(equipment::LibraryAccess access, QWidget* parent = nullptr);
@@ -53,7 +53,7 @@ class SendJackfieldWindow : public QDialog {
 
     equipment::LibraryAccess a_;
     jackfields::JackfieldProject project_;
-    std::optional<jackfields::LibraryJackfield> model_;  // assign mode
+    std::optional<db::LibraryJackfieldRecord> model_;  // assign mode
     ErrorHandler* errors_ = nullptr;
     std::optional<qint64> build_;
     QList<jackfields::StoredJackfield> ofName_;

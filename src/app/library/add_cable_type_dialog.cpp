@@ -46,7 +46,7 @@ const QStringList& AddCableTypeDialog::shieldings() {
     return list;
 }
 
-AddCableTypeDialog::AddCableTypeDialog(LibraryAccess access, const Manufacturer& maker,
+AddCableTypeDialog::AddCableTypeDialog(LibraryAccess access, const db::ManufacturerRecord& maker,
                                        QWidget* parent)
     : QDialog(parent), catalogue_(access), maker_(maker) {
     setObjectName(QStringLiteral("frmAddCableType"));
@@ -63,7 +63,7 @@ AddCableTypeDialog::AddCableTypeDialog(LibraryAccess access, const Manufacturer&
     cores_ = named(new QLineEdit, "txtCores");
     scheme_ = named(new QComboBox, "cboScheme");
     scheme_->addItems(
-        {QString::fromLatin1(kNumberedScheme), QString::fromLatin1(kColorCodedScheme)});
+        {QString::fromLatin1(db::kNumberedScheme), QString::fromLatin1(db::kColorCodedScheme)});
     connect(multicore_, &QCheckBox::toggled, this, [this](bool on) {
         cores_->setEnabled(on);
         scheme_->setEnabled(on);
@@ -111,7 +111,7 @@ void AddCableTypeDialog::clear() {
 }
 
 void AddCableTypeDialog::save() {
-    CableTypeEntry e;
+    db::CableTypeRecord e;
     e.manufacturerId = maker_.id;
     e.partNumber = part_->text();
     e.description = description_->text();

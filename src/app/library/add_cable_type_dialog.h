@@ -17,7 +17,7 @@ namespace tolvane {
 class AddCableTypeDialog : public QDialog {
     Q_OBJECT
   public:
-    AddCableTypeDialog(equipment::LibraryAccess access, const equipment::Manufacturer& maker,
+    AddCableTypeDialog(equipment::LibraryAccess access, const db::ManufacturerRecord& maker,
                        QWidget* parent = nullptr);
     // The last type added.
     std::optional<qint64> lastAdded() const { return last_; }
@@ -30,7 +30,7 @@ class AddCableTypeDialog : public QDialog {
     void clear();
 
     equipment::CableCatalogue catalogue_;
-    equipment::Manufacturer maker_;
+    db::ManufacturerRecord maker_;
     std::optional<qint64> last_;
     QLineEdit* part_;
     QLineEdit* description_;

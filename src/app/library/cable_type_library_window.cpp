@@ -45,11 +45,11 @@ QLineEdit* shownField(const char* name) {
 CableCoresModel::CableCoresModel(CableCatalogue& catalogue, QObject* parent)
     : QAbstractTableModel(parent), catalogue_(catalogue) {}
 
-void CableCoresModel::load(const std::optional<CableType>& type) {
+void CableCoresModel::load(const std::optional<db::CableTypeRecord>& type) {
     beginResetModel();
-    rows_ = type ? catalogue_.cores(type->id) : QList<CableCore>();
+    rows_ = type ? catalogue_.cores(type->id) : QList<db::CableCoreRecord>();
     // A numbered type's markings are the core numbers themselves.
-    markingsEditable_ = type && type->entry.scheme == QLatin1String(kColorCodedScheme);
+    markingsEditable_ = type && type->scheme == QLatin1String(db::kColorCodedScheme);
     endResetModel();
 }
 
@@ -64,8 +64,8 @@ int CableCoresModel::columnCount(const QModelIndex& parent) const {
 QVariant CableCoresModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_.size()) return {};
     if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
-    const CableCore& c = rows_[index.row()];
-    return index.column() == PairNumber ? c.number : c.marking;
+    const db::CableCoreRecord& c = rows_[index.row()];
+    return index.column() == PairNumber ? c.numberText() : c.marking;
 }
 
 QVariant CableCoresModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -89,7 +89,7 @@ bool CableCoresModel::setData(const QModelIndex& index, const QVariant& value, i
     if (role != Qt::EditRole || !index.isValid() || index.column() != Marking ||
         !markingsEditable_ || index.row() >= rows_.size())
         return false;
-    CableCore& c = rows_[index.row()];
+    db::CableCoreRecord& c = rows_[index.row()];
     if (!catalogue_.setCoreMarking(c.id, value.toString())) return false;
     // The catalogue stores the marking trimmed.
     c.marking = value.toString().trimmed();
@@ -231,38 +231,39 @@ void CableTypeLibraryWindow::reloadManufacturers() {
 }
 
 void CableTypeLibraryWindow::showManufacturer() {
-    const std::optional<Manufacturer> m = makers_->selected();
+    const std::optional<db::ManufacturerRecord> m = makers_->selected();
     typesLabel_->setText(QStringLiteral("Cable Types: ") + (m ? m->name : QString()));
     reloadTypes();
 }
 
 void CableTypeLibraryWindow::reloadTypes(std::optional<qint64> select) {
     if (!select) {
-        const std::optional<CableType> before = selectedType();
+        const std::optional<db::CableTypeRecord> before = selectedType();
         if (before) select = before->id;
     }
     {
         QScopedValueRollback<bool> quiet(loading_, true);
-        const std::optional<Manufacturer> m = makers_->selected();
-        typeRows_ = m ? catalogue_.cableTypes(m->id, findType_->text()) : QList<CableType>();
+        const std::optional<db::ManufacturerRecord> m = makers_->selected();
+        typeRows_ =
+            m ? catalogue_.cableTypes(m->id, findType_->text()) : QList<db::CableTypeRecord>();
         typeModel_->removeRows(0, typeModel_->rowCount());
-        for (const CableType& c : typeRows_)
-            typeModel_->appendRow(new QStandardItem(c.entry.partNumber));
+        for (const db::CableTypeRecord& c : typeRows_)
+            typeModel_->appendRow(new QStandardItem(c.partNumber));
         for (int i = 0; select && i < typeRows_.size(); ++i)
             if (typeRows_[i].id == *select) types_->setCurrentIndex(typeModel_->index(i, 0));
     }
     showType();
 }
 
-std::optional<CableType> CableTypeLibraryWindow::selectedType() const {
+std::optional<db::CableTypeRecord> CableTypeLibraryWindow::selectedType() const {
     const int row = types_->currentIndex().row();
     if (row < 0 || row >= typeRows_.size()) return std::nullopt;
     return typeRows_[row];
 }
 
 void CableTypeLibraryWindow::showType() {
-    const std::optional<CableType> c = selectedType();
-    const CableTypeEntry e = c ? c->entry : CableTypeEntry{};
+    const std::optional<db::CableTypeRecord> c = selectedType();
+    const db::CableTypeRecord e = c.value_or(db::CableTypeRecord{});
     typeLabel_->setText(QStringLiteral("Cable Type: ") + e.partNumber);
     description_->setText(e.description);
     description_->setCursorPosition(0);  // a long description shows its start
@@ -288,7 +289,7 @@ void CableTypeLibraryWindow::addManufacturer() {
 }
 
 void CableTypeLibraryWindow::addCableType() {
-    const std::optional<Manufacturer> m = makers_->selected();
+    const std::optional<db::ManufacturerRecord> m = makers_->selected();
     if (!m) {
         a_.ui.message(tr("No manufacturer selected"), MsgButtons::Ok, MsgIcon::Information, kTitle);
         return;
@@ -301,7 +302,7 @@ void CableTypeLibraryWindow::addCableType() {
 }
 
 void CableTypeLibraryWindow::deleteCableType() {
-    const std::optional<CableType> c = selectedType();
+    const std::optional<db::CableTypeRecord> c = selectedType();
     if (!c) {
         a_.ui.message(tr("No cable type selected"), MsgButtons::Ok, MsgIcon::Information, kTitle);
         return;

@@ -37,7 +37,7 @@ class CableCoresModel : public QAbstractTableModel {
     explicit CableCoresModel(equipment::CableCatalogue& catalogue, QObject* parent = nullptr);
 
     // The cores of the type; none for nullopt.
-    void load(const std::optional<equipment::CableType>& type);
+    void load(const std::optional<db::CableTypeRecord>& type);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -49,7 +49,7 @@ class CableCoresModel : public QAbstractTableModel {
 
   private:
     equipment::CableCatalogue& catalogue_;
-    QList<equipment::CableCore> rows_;
+    QList<db::CableCoreRecord> rows_;
     bool markingsEditable_ = false;
 };
 
@@ -71,7 +71,7 @@ class CableTypeLibraryWindow : public QDialog {
     void reloadTypes(std::optional<qint64> select = std::nullopt);
     void showManufacturer();
     void showType();
-    std::optional<equipment::CableType> selectedType() const;
+    std::optional<db::CableTypeRecord> selectedType() const;
 
     void addManufacturer();
     void addCableType();
@@ -81,7 +81,7 @@ class CableTypeLibraryWindow : public QDialog {
     equipment::CableCatalogue catalogue_;
     ErrorHandler* errors_ = nullptr;
     bool loading_ = false;
-    QList<equipment::CableType> typeRows_;
+    QList<db::CableTypeRecord> typeRows_;
 
     ManufacturerList* makers_;
     QLabel* typesLabel_;

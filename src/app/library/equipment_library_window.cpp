@@ -118,7 +118,7 @@ void AddManufacturerDialog::leaveId() {
 
 void AddManufacturerDialog::add() {
     leaveId();
-    Manufacturer m;
+    db::ManufacturerRecord m;
     m.id = id_->text();
     m.name = name_->text();
     m.equipment = equipment_->isChecked();
@@ -138,7 +138,7 @@ void AddManufacturerDialog::add() {
 
 // ---- add equipment ------------------------------------------------------------------------
 
-AddEquipmentDialog::AddEquipmentDialog(LibraryAccess access, const Manufacturer& maker,
+AddEquipmentDialog::AddEquipmentDialog(LibraryAccess access, const db::ManufacturerRecord& maker,
                                        db::NameCase nameCase, QWidget* parent)
     : QDialog(parent), a_(std::move(access)), maker_(maker), nameCase_(nameCase) {
     setObjectName(QStringLiteral("frmAddEquipment"));
@@ -462,7 +462,7 @@ void EquipmentLibraryWindow::reloadManufacturers() {
 }
 
 void EquipmentLibraryWindow::showManufacturer() {
-    const std::optional<Manufacturer> m = makers_->selected();
+    const std::optional<db::ManufacturerRecord> m = makers_->selected();
     makerLabel_->setText(m ? QStringLiteral("Manufacturer Name: ") + m->name : QString());
     reloadModels();
 }
@@ -471,10 +471,11 @@ void EquipmentLibraryWindow::reloadModels(std::optional<qint64> select) {
     if (!select) select = selectedModel();
     {
         QScopedValueRollback<bool> quiet(loading_, true);
-        const std::optional<Manufacturer> m = makers_->selected();
-        modelRows_ = m ? models_.list(m->id, findModel_->text()) : QList<EquipmentModel>();
+        const std::optional<db::ManufacturerRecord> m = makers_->selected();
+        modelRows_ =
+            m ? models_.list(m->id, findModel_->text()) : QList<db::EquipmentModelRecord>();
         modelModel_->removeRows(0, modelModel_->rowCount());
-        for (const EquipmentModel& e : modelRows_)
+        for (const db::EquipmentModelRecord& e : modelRows_)
             modelModel_->appendRow(new QStandardItem(e.name));
         for (int i = 0; select && i < modelRows_.size(); ++i)
             if (modelRows_[i].id == *select) modelList_->setCurrentIndex(modelModel_->index(i, 0));
@@ -483,7 +484,7 @@ void EquipmentLibraryWindow::reloadModels(std::optional<qint64> select) {
 }
 
 EquipmentLibraryWindow::Choice EquipmentLibraryWindow::choice() const {
-    const std::optional<Manufacturer> m = makers_->selected();
+    const std::optional<db::ManufacturerRecord> m = makers_->selected();
     return {m ? m->id : QString(), selectedModel().value_or(0)};
 }
 
@@ -503,7 +504,7 @@ std::optional<qint64> EquipmentLibraryWindow::selectedModel() const {
 void EquipmentLibraryWindow::showModel() {
     QScopedValueRollback<bool> quiet(loading_, true);
     const std::optional<qint64> id = selectedModel();
-    const std::optional<EquipmentModel> model = id ? models_.find(*id) : std::nullopt;
+    const std::optional<db::EquipmentModelRecord> model = id ? models_.find(*id) : std::nullopt;
     const std::optional<PhysicalData> data = id ? models_.physicalData(*id) : std::nullopt;
     if (model)
         makerLabel_->setText(QStringLiteral("Manufacturer Name: ") + model->manufacturerName);
@@ -520,11 +521,11 @@ void EquipmentLibraryWindow::reloadPins() {
     const auto fill = [&](QStandardItemModel* model, PinList which) {
         model->removeRows(0, model->rowCount());
         if (!id) return;
-        for (const Pin& p : pins_.list(*id, which))
-            model->appendRow({new QStandardItem(QString::number(p.id)), new QStandardItem(p.name),
-                              new QStandardItem(p.type), new QStandardItem(p.conn),
-                              new QStandardItem(p.pinType),
-                              new QStandardItem(p.displayOrder.toString())});
+        for (const db::PinRecord& p : pins_.list(*id, which))
+            model->appendRow(
+                {new QStandardItem(QString::number(p.id)), new QStandardItem(p.name),
+                 new QStandardItem(p.type), new QStandardItem(p.conn), new QStandardItem(p.pinType),
+                 new QStandardItem(p.displayOrder ? QString::number(*p.displayOrder) : QString())});
     };
     fill(inputModel_, PinList::Inputs);
     fill(outputModel_, PinList::Outputs);
@@ -562,7 +563,7 @@ void EquipmentLibraryWindow::addManufacturer() {
 }
 
 void EquipmentLibraryWindow::addEquipment() {
-    const std::optional<Manufacturer> m = makers_->selected();
+    const std::optional<db::ManufacturerRecord> m = makers_->selected();
     if (!m) {
         a_.ui.message(tr("No manufacturer selected"), MsgButtons::Ok, MsgIcon::Information, kTitle);
         return;
@@ -675,13 +676,13 @@ namespace tolvane {
 
 // ---- create block -------------------------------------------------------------------------
 
-QList<Pin> EquipmentLibraryWindow::selectedRowsInOrder(PinList which) const {
+QList<db::PinRecord> EquipmentLibraryWindow::selectedRowsInOrder(PinList which) const {
     const QTableView* grid = which == PinList::Inputs ? inputGrid_ : outputGrid_;
     const auto* model = which == PinList::Inputs ? inputModel_ : outputModel_;
-    QList<Pin> rows;
+    QList<db::PinRecord> rows;
     for (const QModelIndex& index : grid->selectionModel()->selectedRows()) {
         const int row = index.row();
-        Pin p;
+        db::PinRecord p;
         p.id = model->item(row, 0)->text().toLongLong();
         p.name = model->item(row, 1)->text();
         p.type = model->item(row, 2)->text();
@@ -695,7 +696,7 @@ QList<Pin> EquipmentLibraryWindow::selectedRowsInOrder(PinList which) const {
 void EquipmentLibraryWindow::createBlock() {
     const std::optional<qint64> id = requireModel();
     if (!id) return;
-    const std::optional<EquipmentModel> model = models_.find(*id);
+    const std::optional<db::EquipmentModelRecord> model = models_.find(*id);
     if (!model) return;
     const BlockMode mode = model->displayAsDa ? BlockMode::DA : BlockMode::Standard;
     if (log_ && log_->enabled())

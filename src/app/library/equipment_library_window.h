@@ -69,7 +69,7 @@ class AddManufacturerDialog : public QDialog {
 class AddEquipmentDialog : public QDialog {
     Q_OBJECT
   public:
-    AddEquipmentDialog(equipment::LibraryAccess access, const equipment::Manufacturer& maker,
+    AddEquipmentDialog(equipment::LibraryAccess access, const db::ManufacturerRecord& maker,
                        db::NameCase nameCase, QWidget* parent = nullptr);
     // The last model added, to be selected in the library.
     std::optional<qint64> lastAdded() const { return last_; }
@@ -80,7 +80,7 @@ class AddEquipmentDialog : public QDialog {
     void add();
 
     equipment::LibraryAccess a_;
-    equipment::Manufacturer maker_;
+    db::ManufacturerRecord maker_;
     db::NameCase nameCase_;
     std::optional<qint64> last_;
     QLineEdit* name_;
@@ -151,7 +151,7 @@ class EquipmentLibraryWindow : public QDialog {
     std::optional<qint64> requireModel();
     QList<qint64> selectedPins(equipment::PinList which) const;
     // The selected rows of a grid in the order they were selected.
-    QList<equipment::Pin> selectedRowsInOrder(equipment::PinList which) const;
+    QList<db::PinRecord> selectedRowsInOrder(equipment::PinList which) const;
     void applySelection(const equipment::PinSelection& selection);
     void resetEditFrame();
 
@@ -177,7 +177,7 @@ class EquipmentLibraryWindow : public QDialog {
     EventLog* log_ = nullptr;
     bool loading_ = false;
     bool reopen_ = false;
-    QList<equipment::EquipmentModel> modelRows_;
+    QList<db::EquipmentModelRecord> modelRows_;
 
     ManufacturerList* makers_;
     QLineEdit* findModel_;

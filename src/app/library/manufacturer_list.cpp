@@ -31,11 +31,11 @@ void ManufacturerList::onChange(std::function<void()> typed, std::function<void(
 }
 
 void ManufacturerList::reload() {
-    const std::optional<Manufacturer> before = selected();
+    const std::optional<db::ManufacturerRecord> before = selected();
     QScopedValueRollback<bool> quiet(loading_, true);
     rows_ = manufacturers_.list(find_->text(), shownIn_);
     model_->removeRows(0, model_->rowCount());
-    for (const Manufacturer& m : rows_) model_->appendRow(new QStandardItem(m.name));
+    for (const db::ManufacturerRecord& m : rows_) model_->appendRow(new QStandardItem(m.name));
     for (int i = 0; before && i < rows_.size(); ++i)
         if (rows_[i].id == before->id) list_->setCurrentIndex(model_->index(i, 0));
 }
@@ -46,7 +46,7 @@ void ManufacturerList::select(const QString& id) {
         if (rows_[i].id == id) list_->setCurrentIndex(model_->index(i, 0));
 }
 
-std::optional<Manufacturer> ManufacturerList::selected() const {
+std::optional<db::ManufacturerRecord> ManufacturerList::selected() const {
     const int row = list_->currentIndex().row();
     if (row < 0 || row >= rows_.size()) return std::nullopt;
     return rows_[row];

@@ -31,7 +31,7 @@ class ManufacturerList : public QObject {
 
     // Lists the manufacturers matching the find text again.
     void reload();
-    std::optional<equipment::Manufacturer> selected() const;
+    std::optional<db::ManufacturerRecord> selected() const;
     // Makes the manufacturer with this id the current one, when the list shows it.
     void select(const QString& id);
 
@@ -39,7 +39,7 @@ class ManufacturerList : public QObject {
     equipment::Manufacturers manufacturers_;
     equipment::ShownIn shownIn_;
     bool loading_ = false;
-    QList<equipment::Manufacturer> rows_;
+    QList<db::ManufacturerRecord> rows_;
     QLineEdit* find_;
     QStandardItemModel* model_;
     QListView* list_;

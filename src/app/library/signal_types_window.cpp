@@ -32,11 +32,11 @@ namespace {
 const QString kTitle = QStringLiteral("Signal Types");
 
 // The colour choice's value for a signal type's colour, and back.
-int choiceOf(const SignalColor& c) {
+int choiceOf(const db::SignalColor& c) {
     return c.index == 0 ? kSameAsLayer : c.index;
 }
-SignalColor colorOf(int choice) {
-    return SignalColor{choice == kSameAsLayer ? 0 : choice};
+db::SignalColor colorOf(int choice) {
+    return db::SignalColor{choice == kSameAsLayer ? 0 : choice};
 }
 
 // Draws the colour cell as a swatch of the palette colour beside its number; "Same As Layer"
@@ -47,7 +47,7 @@ class ColorSwatchDelegate : public QStyledItemDelegate {
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        const std::optional<SignalColor> c = SignalColor::parse(index.data().toString());
+        const std::optional<db::SignalColor> c = db::SignalColor::parse(index.data().toString());
         if (!c || c->index == 0) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
@@ -88,7 +88,7 @@ void SignalTypesModel::reload() {
     endResetModel();
 }
 
-std::optional<SignalType> SignalTypesModel::row(int r) const {
+std::optional<db::SignalTypeRecord> SignalTypesModel::row(int r) const {
     if (r < 0 || r >= rows_.size()) return std::nullopt;
     return rows_[r];
 }
@@ -99,9 +99,9 @@ int SignalTypesModel::rowOf(const QString& type) const {
     return -1;
 }
 
-bool SignalTypesModel::write(int r, const SignalType& changed) {
+bool SignalTypesModel::write(int r, const db::SignalTypeRecord& changed) {
     if (r < 0 || r >= rows_.size()) return false;
-    SignalType stored = changed;
+    db::SignalTypeRecord stored = changed;
     stored.key = rows_[r].key;
     if (!catalogue_.updateSignalType(stored)) return false;
     // Read back what was stored (the catalogue trims the name).
@@ -121,7 +121,7 @@ int SignalTypesModel::columnCount(const QModelIndex& parent) const {
 QVariant SignalTypesModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_.size()) return {};
     if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
-    const SignalType& s = rows_[index.row()];
+    const db::SignalTypeRecord& s = rows_[index.row()];
     switch (index.column()) {
         case Type:
             return s.type;
@@ -158,7 +158,7 @@ Qt::ItemFlags SignalTypesModel::flags(const QModelIndex& index) const {
 
 bool SignalTypesModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !index.isValid() || index.column() == Color) return false;
-    std::optional<SignalType> s = row(index.row());
+    std::optional<db::SignalTypeRecord> s = row(index.row());
     if (!s) return false;
     const QString text = value.toString();
     switch (index.column()) {
@@ -259,7 +259,7 @@ void SignalTypesWindow::select(int row) {
 
 void SignalTypesWindow::chooseColor() {
     const int r = currentRow();
-    std::optional<SignalType> s = model_->row(r);
+    std::optional<db::SignalTypeRecord> s = model_->row(r);
     if (!s) {
         a_.ui.message(QStringLiteral("Select a Signal Type first."), MsgButtons::Ok,
                       MsgIcon::Information, kTitle);
@@ -272,7 +272,7 @@ void SignalTypesWindow::chooseColor() {
 }
 
 void SignalTypesWindow::addSignalType() {
-    SignalType s;
+    db::SignalTypeRecord s;
     s.type = name_->text();
     if (!catalogue_.addSignalType(s)) return;
     name_->clear();
@@ -281,7 +281,7 @@ void SignalTypesWindow::addSignalType() {
 }
 
 void SignalTypesWindow::deleteSignalType() {
-    const std::optional<SignalType> s = model_->row(currentRow());
+    const std::optional<db::SignalTypeRecord> s = model_->row(currentRow());
     if (!s) {
         a_.ui.message(QStringLiteral("Select a Signal Type first."), MsgButtons::Ok,
                       MsgIcon::Information, kTitle);
@@ -292,9 +292,9 @@ void SignalTypesWindow::deleteSignalType() {
 }
 
 void SignalTypesWindow::addCableTypes() {
-    const QList<Manufacturer> makers = manufacturers_.list({}, ShownIn::CableTypes);
+    const QList<db::ManufacturerRecord> makers = manufacturers_.list({}, ShownIn::CableTypes);
     QStringList names;
-    for (const Manufacturer& m : makers) names << m.name;
+    for (const db::ManufacturerRecord& m : makers) names << m.name;
     const std::optional<int> chosen = a_.ui.choose(QStringLiteral("Add Cable Types"), names);
     if (!chosen || *chosen < 0 || *chosen >= makers.size()) return;
     AddCableTypeDialog dialog(a_, makers[*chosen], this);
@@ -303,17 +303,18 @@ void SignalTypesWindow::addCableTypes() {
 
 QStringList SignalTypesWindow::manufacturerNames() {
     QStringList names;
-    for (const Manufacturer& m : manufacturers_.list({}, ShownIn::CableTypes)) names << m.name;
+    for (const db::ManufacturerRecord& m : manufacturers_.list({}, ShownIn::CableTypes))
+        names << m.name;
     return names;
 }
 
 QStringList SignalTypesWindow::partNumbers(const QModelIndex& index) {
-    const std::optional<SignalType> s = model_->row(index.row());
+    const std::optional<db::SignalTypeRecord> s = model_->row(index.row());
     QStringList parts;
     if (!s) return parts;
-    for (const Manufacturer& m : manufacturers_.list({}, ShownIn::CableTypes)) {
+    for (const db::ManufacturerRecord& m : manufacturers_.list({}, ShownIn::CableTypes)) {
         if (m.name != s->cableManu) continue;
-        for (const CableType& c : catalogue_.cableTypes(m.id)) parts << c.entry.partNumber;
+        for (const db::CableTypeRecord& c : catalogue_.cableTypes(m.id)) parts << c.partNumber;
         break;
     }
     return parts;

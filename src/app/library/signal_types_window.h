@@ -29,10 +29,10 @@ class SignalTypesModel : public QAbstractTableModel {
     explicit SignalTypesModel(equipment::CableCatalogue& catalogue, QObject* parent = nullptr);
 
     void reload();
-    std::optional<equipment::SignalType> row(int r) const;
+    std::optional<db::SignalTypeRecord> row(int r) const;
     int rowOf(const QString& type) const;
     // Writes the row changed as given; false when the catalogue refused it.
-    bool write(int r, const equipment::SignalType& changed);
+    bool write(int r, const db::SignalTypeRecord& changed);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -44,7 +44,7 @@ class SignalTypesModel : public QAbstractTableModel {
 
   private:
     equipment::CableCatalogue& catalogue_;
-    QList<equipment::SignalType> rows_;
+    QList<db::SignalTypeRecord> rows_;
 };
 
 class SignalTypesWindow : public QDialog {

@@ -5,6 +5,8 @@
 #include <QMdiSubWindow>
 
 #include "app/shell/widget_helpers.h"
+#include "db/records/equipment_models.h"
+#include "db/records/manufacturers.h"
 #include "equipment/cable_catalogue.h"
 #include "equipment/equipment_models.h"
 #include "equipment/manufacturers.h"
@@ -167,36 +169,14 @@ void DataSheets::prepareSystems(DataSheetWindow& sheet) {
     // Edits here change only the systems table; the blocks keep their attributes.
     sheet.closeNote = systemsCloseNote();
     db::Connections& registry = s_.registry;
-    sheet.setChoices(QStringLiteral("Manufacturer"), [&registry](int) {
-        db::Query q(db::DbId::Equipment,
-                    QStringLiteral("select ManufacturerName from tblManufacturers order by "
-                                   "ManufacturerName"),
-                    registry);
-        q.exec();
-        QStringList names;
-        while (q.next())
-            if (!q.value(0).isNull()) names << q.value(0).toString();
-        return names;
-    });
+    sheet.setChoices(QStringLiteral("Manufacturer"),
+                     [&registry](int) { return db::ManufacturerTable(registry).names(); });
     SheetModel* model = sheet.model();
     sheet.setChoices(QStringLiteral("equipmentname"), [&registry, model](int row) {
         // The models of the row's manufacturer.
         const QString maker = model->value(row, QStringLiteral("Manufacturer")).toString();
-        db::Query id(db::DbId::Equipment,
-                     QStringLiteral("select ManufacturerID from tblManufacturers where "
-                                    "ManufacturerName = ? order by ManufacturerID"),
-                     registry);
-        const QVariant makerId = id.bind(maker).scalar();
-        QStringList names;
-        if (!makerId.isValid()) return names;
-        db::Query q(db::DbId::Equipment,
-                    QStringLiteral("select EquipmentName from tblEquipment where ManufacturerID "
-                                   "= ? order by EquipmentName"),
-                    registry);
-        q.bind(makerId).exec();
-        while (q.next())
-            if (!q.value(0).isNull()) names << q.value(0).toString();
-        return names;
+        const std::optional<QString> makerId = db::ManufacturerTable(registry).idNamed(maker);
+        return makerId ? db::EquipmentModelTable(registry).names(*makerId) : QStringList();
     });
 }
 

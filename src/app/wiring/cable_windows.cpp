@@ -345,7 +345,7 @@ void VerifySettingsWindow::step(int by) {
 
 void VerifySettingsWindow::chooseSignalType(const QString& type) {
     equipment::CableCatalogue catalogue(equipment::LibraryAccess(ui_, registry_));
-    const std::optional<equipment::SignalType> s = catalogue.signalType(type);
+    const std::optional<db::SignalTypeRecord> s = catalogue.signalType(type);
     if (!s) {
         ui_.message(QStringLiteral("a reference to the Signal Type: %1 is missing from the "
                                    "database. Please select another")

@@ -25,7 +25,8 @@ namespace tolvane {
 using namespace equipment;
 
 SystemNameWindow::SystemNameWindow(SystemNames& names, Drawing& drawing, const QString& handle,
-                                   const BlockModel& model, Options options, QWidget* parent)
+                                   const db::EquipmentModelRecord& model, Options options,
+                                   QWidget* parent)
     : QDialog(parent),
       names_(names),
       drawing_(drawing),
@@ -237,7 +238,7 @@ void assignSysNamesCommand(DrawingWindows& drawings, const RunState& run, Ui& ui
             command.picked = e->handle;
     }
     SystemNames names(ui, command.registry);
-    command.openWindow = [&](const QString& handle, const BlockModel& model) {
+    command.openWindow = [&](const QString& handle, const db::EquipmentModelRecord& model) {
         SystemNameWindow window(names, drawing, handle, model, options, parent);
         window.setErrorHandler(&errors);
         window.assigned = [&] { drawings.clearGripSet(*w); };

@@ -32,7 +32,7 @@ class SystemNameWindow : public QDialog {
         bool autoAlias = false;                          // AutoAlias
     };
     SystemNameWindow(equipment::SystemNames& names, Drawing& drawing, const QString& handle,
-                     const equipment::BlockModel& model, Options options,
+                     const db::EquipmentModelRecord& model, Options options,
                      QWidget* parent = nullptr);
 
     void setErrorHandler(ErrorHandler* errors) { errors_ = errors; }
@@ -51,7 +51,7 @@ class SystemNameWindow : public QDialog {
     equipment::SystemNames& names_;
     Drawing& drawing_;
     QString handle_;
-    equipment::BlockModel model_;
+    db::EquipmentModelRecord model_;
     Options options_;
     ErrorHandler* errors_ = nullptr;
     QString chosen_;  // the name whose units are shown

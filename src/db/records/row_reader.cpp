@@ -41,6 +41,18 @@ QString placeholders(qsizetype count) {
     return marks.join(QStringLiteral(", "));
 }
 
+QString beginsWithSql(Engine engine, const QString& column) {
+    return dialect::likeNoCase(engine, column) + QStringLiteral(" ESCAPE '\\'");
+}
+
+QString beginsWithValue(const QString& find) {
+    QString escaped = find;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    escaped.replace(QLatin1Char('%'), QStringLiteral("\\%"));
+    escaped.replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return escaped + QLatin1Char('%');
+}
+
 QVariant boundValue(const std::optional<double>& v) {
     return v ? QVariant(*v) : QVariant(QMetaType(QMetaType::Double));
 }

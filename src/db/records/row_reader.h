@@ -55,6 +55,12 @@ QString placeholders(qsizetype count);
 // limit on parameters.
 constexpr int kRowsPerStatement = 500;
 
+// "column LIKE ? ESCAPE '\'" without regard to letter case on either engine: with
+// beginsWithValue(find) bound, the rows whose column begins with the text, the user's % and _
+// taken literally.
+QString beginsWithSql(Engine engine, const QString& column);
+QString beginsWithValue(const QString& find);
+
 // A value to bind for an optional number: the number, or a typed null.
 QVariant boundValue(const std::optional<double>& v);
 QVariant boundValue(const std::optional<qint64>& v);
