@@ -218,13 +218,13 @@ class Session {
         settings_.write(db::kModeSetting, QStringLiteral("SHARED"));
         settings_.write(setting::PmPath, pm);
         settings_.write(setting::EqPath, eq);
-        db::DatabaseSetup setup(run, settings_, ui, log_);
+        db::DatabaseSetup setup(run, settings_, ui, log_, db::connections());
         if (!setup.connect()) throw AppError(err::kFileNotFound, QStringLiteral("not connected"));
     }
     ~Session() { db::connections().closeAll(); }
 
     projects::ProjectRegistry projects() {
-        return projects::ProjectRegistry(runState(), settings_, ui, log_);
+        return projects::ProjectRegistry(runState(), settings_, ui, log_, db::connections());
     }
 
     SoakUi ui;
@@ -253,40 +253,46 @@ int setup(const Folders& f, const QString& pm, const QString& eq, int drawings) 
     // The library rows an assignment needs: a signal type with its prefix, the user's
     // preferences (numbers from 1, the settings window "shown" so the worker sees the number
     // while it holds the lock) and the jackfield the cables end on.
-    db::Transaction eqTx(db::DbId::Equipment);
-    db::Query(db::DbId::Equipment, QStringLiteral("delete from SignalDefault where Type = ?"))
+    db::Transaction eqTx(db::DbId::Equipment, db::connections());
+    db::Query(db::DbId::Equipment, QStringLiteral("delete from SignalDefault where Type = ?"),
+              db::connections())
         .bind(kSignalType)
         .exec();
     db::Query(db::DbId::Equipment,
               QStringLiteral("insert into SignalDefault (Type, Color, CableNoPrefix) values (?, "
-                             "3, ?)"))
+                             "3, ?)"),
+              db::connections())
         .bind(kSignalType)
         .bind(kPrefix)
         .exec();
-    db::Query(db::DbId::Equipment, QStringLiteral("delete from tblPreferences where UserID = ?"))
+    db::Query(db::DbId::Equipment, QStringLiteral("delete from tblPreferences where UserID = ?"),
+              db::connections())
         .bind(run.userId)
         .exec();
     db::Query(db::DbId::Equipment,
               QStringLiteral("insert into tblPreferences (UserID, CablesStartNo, "
                              "CablesVerifySettings, cablecolorline, cablecolortext) values (?, "
-                             "1, ?, ?, ?)"))
+                             "1, ?, ?, ?)"),
+              db::connections())
         .bind(run.userId)
         .bind(true)
         .bind(true)
         .bind(true)
         .exec();
     eqTx.commit();
-    db::Query(db::DbId::Project, QStringLiteral("delete from tblJF where JFID = ?"))
+    db::Query(db::DbId::Project, QStringLiteral("delete from tblJF where JFID = ?"),
+              db::connections())
         .bind(kJackfield)
         .exec();
     db::Query(db::DbId::Project,
               QStringLiteral("insert into tblJF (JFID, JFSysName, JFLoc, JFEl, SignalType, "
-                             "RearConn) values (?, 'SOAKJF', 'MCR', 'R1', ?, 'XLR')"))
+                             "RearConn) values (?, 'SOAKJF', 'MCR', 'R1', ?, 'XLR')"),
+              db::connections())
         .bind(kJackfield)
         .bind(kSignalType)
         .exec();
 
-    projects::DrawingRegistry registry(run, s.ui);
+    projects::DrawingRegistry registry(run, s.ui, db::connections());
     DrawingFiles files(run, s.ui, registry);
     QDir().mkpath(f.drawings);
     for (int n = 1; n <= drawings; ++n) {
@@ -311,7 +317,7 @@ class Worker {
           id_(id),
           s_(s),
           rng_(seed),
-          registry_(runState(), s.ui),
+          registry_(runState(), s.ui, db::connections()),
           files_(runState(), s.ui, registry_) {
         QDir dir(f.drawings);
         for (const QString& name : dir.entryList({QStringLiteral("soak_*.dxf")}, QDir::Files))
@@ -345,7 +351,7 @@ class Worker {
         const QJsonObject which{{"lock", table.table}};
         soakLog().write(QStringLiteral("op_begin"), which);
         s_.ui.retriesLeft = kRetries;
-        db::TableLock lock(table, true, id_, s_.ui);
+        db::TableLock lock(table, true, id_, s_.ui, db::connections());
         const bool got = lock.acquire();
         if (got) {
             soakLog().write(QStringLiteral("took"), which);
@@ -429,7 +435,7 @@ class Worker {
         run.picked = cable;
         run.verify = [&](wiring::CableSettings& settings, wiring::AssignmentState&) {
             // The settings window: the number offered while the lock is held.
-            db::TableLock probe(db::cableLock(), true, id_, s_.ui);
+            db::TableLock probe(db::cableLock(), true, id_, s_.ui, db::connections());
             soakLog().write(QStringLiteral("took"), which);
             soakLog().write(
                 QStringLiteral("held_check"),

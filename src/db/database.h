@@ -207,7 +207,7 @@ std::optional<DbId> homeOf(const QString& table);
 //   while (q.next()) ... q.value("CableID") ...
 class Query {
   public:
-    Query(DbId db, const QString& sql, Connections& registry = connections());
+    Query(DbId db, const QString& sql, Connections& registry);
     ~Query();
 
     Query& bind(const QVariant& value);
@@ -265,7 +265,7 @@ class RefusedQuery : public DbError {
 // read or it is dropped.
 class ReadOnlyQuery : public Query {
   public:
-    ReadOnlyQuery(DbId db, const QString& sql, Connections& registry = connections())
+    ReadOnlyQuery(DbId db, const QString& sql, Connections& registry)
         : Query(db, sql, registry, Access::ReadOnly) {}
     // One run, one read-only transaction: never shared by copies.
     ReadOnlyQuery(const ReadOnlyQuery&) = delete;
@@ -276,7 +276,7 @@ class ReadOnlyQuery : public Query {
 // scope without one. Multi-row writes run inside one.
 class Transaction {
   public:
-    explicit Transaction(DbId db, Connections& registry = connections());
+    explicit Transaction(DbId db, Connections& registry);
     ~Transaction();
     // A database kept busy by another program asks Retry / Cancel as a statement does.
     void commit();

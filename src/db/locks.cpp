@@ -37,8 +37,8 @@ const LockTable& systemLock() {
     return t;
 }
 
-TableLock::TableLock(const LockTable& table, bool shared, const QString& whoAmI, Ui& ui, DbId db,
-                     Connections& registry)
+TableLock::TableLock(const LockTable& table, bool shared, const QString& whoAmI, Ui& ui,
+                     Connections& registry, DbId db)
     : table_(table), shared_(shared), whoAmI_(whoAmI), ui_(ui), db_(db), registry_(registry) {}
 
 TableLock::~TableLock() {
@@ -161,7 +161,7 @@ void TableLock::release() {
     }
 }
 
-void clearTableLock(const LockTable& table, DbId db, Connections& registry) {
+void clearTableLock(const LockTable& table, Connections& registry, DbId db) {
     Query free(
         db, QStringLiteral("update %1 set %2 = ?, LOCKEDBY = ?").arg(table.table, table.flagColumn),
         registry);

@@ -40,7 +40,7 @@ class TableLock {
   public:
     // shared: whether the installation runs in shared mode; whoAmI: this user's identity.
     TableLock(const LockTable& table, bool shared, const QString& whoAmI, Ui& ui,
-              DbId db = DbId::Project, Connections& registry = connections());
+              Connections& registry, DbId db = DbId::Project);
     // Releases a lock still held (a command that failed half-way must not leave it behind).
     ~TableLock();
     TableLock(const TableLock&) = delete;
@@ -74,8 +74,7 @@ class TableLock {
 };
 
 // An administrator's clear of a table lock: the row becomes free whoever holds it.
-void clearTableLock(const LockTable& table, DbId db = DbId::Project,
-                    Connections& registry = connections());
+void clearTableLock(const LockTable& table, Connections& registry, DbId db = DbId::Project);
 
 // Takes over a lock row whose holder has no live session left. takeOver is the conditional
 // update that names the stale holder (so that a row that changed meanwhile is left alone)
@@ -93,7 +92,7 @@ bool takeOverStale(DbId db, const QString& holder, const QString& whoAmI, Connec
 // db, held for the scope. Nothing on SQLite.
 class ServerMutex {
   public:
-    explicit ServerMutex(DbId db, Connections& registry = connections());
+    explicit ServerMutex(DbId db, Connections& registry);
     ~ServerMutex();
     ServerMutex(const ServerMutex&) = delete;
     ServerMutex& operator=(const ServerMutex&) = delete;

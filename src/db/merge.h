@@ -71,8 +71,7 @@ using MergeProgress = std::function<bool(const MergeStep& step)>;
 // database, is a database of another kind, or has a column whose kind differs from the one in
 // use; DbError for a failure of the database in use. In every such case, and when the progress
 // cancels it, nothing has changed.
-MergeReport mergeDatabase(DbId target, const QString& delivered,
-                          Connections& registry = connections(),
+MergeReport mergeDatabase(DbId target, const QString& delivered, Connections& registry,
                           const MergeProgress& progress = {});
 
 // A table or column name as a statement on the engine quotes it: any word another database
@@ -81,6 +80,6 @@ QString quotedName(Engine e, const QString& name);
 
 // The tables of a database that have rows set aside by a merge: T for each T_Conflict with
 // rows, in name order.
-QStringList tablesWithConflicts(DbId id, Connections& registry = connections());
+QStringList tablesWithConflicts(DbId id, Connections& registry);
 
 }  // namespace tolvane::db

@@ -68,7 +68,7 @@ std::optional<NameCase> nameCaseOf(const QVariant& stored);
 // reads as a null QVariant (shown empty). Changes stay in memory until save().
 class Preferences {
   public:
-    explicit Preferences(Connections& registry = connections());
+    explicit Preferences(Connections& registry);
 
     // "select * from tblPreferences where UserID = ?". False when the user has no row; the
     // row loaded before stays then. Throws DbError when the database cannot be read.
@@ -118,24 +118,23 @@ struct PreferenceUser {
     int id = 0;  // tblUsers.UID: the user's row in tblPreferences
 };
 // "select UserName, UID from tblUsers order by UserName".
-std::vector<PreferenceUser> preferenceUsers(Connections& registry = connections());
+std::vector<PreferenceUser> preferenceUsers(Connections& registry);
 // The UID of the user with exactly this name; nullopt when there is none.
-std::optional<int> preferenceUserId(const QString& name, Connections& registry = connections());
+std::optional<int> preferenceUserId(const QString& name, Connections& registry);
 
 struct CableManufacturer {
     QVariant id;  // tblManufacturers.ManufacturerID
     QString name;
 };
 // The manufacturers shown in cable-type lists, by name.
-std::vector<CableManufacturer> cableManufacturers(Connections& registry = connections());
+std::vector<CableManufacturer> cableManufacturers(Connections& registry);
 
 struct CableTypeEntry {
     QString type;  // CableType: the part number
     bool multicore = false;
 };
 // The cable types of one manufacturer, by part number.
-std::vector<CableTypeEntry> cableTypesOf(const QVariant& manufacturerId,
-                                         Connections& registry = connections());
+std::vector<CableTypeEntry> cableTypesOf(const QVariant& manufacturerId, Connections& registry);
 
 // ---- field rules ------------------------------------------------------------------------
 

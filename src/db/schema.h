@@ -116,18 +116,18 @@ QString foreignKeyName(const TableDef& table, const ForeignKeyDef& key);
 // the database is left as it was.
 
 // 0 when the database has no schema yet.
-int schemaVersion(DbId id, Connections& registry = connections());
+int schemaVersion(DbId id, Connections& registry);
 
 // Creates what is missing and records the current version, in one transaction. For a new
 // SQLite database, create the empty file first with createSqliteFile(). Throws DbError when
 // the database was made by a newer Tolvane (its version is above kSchemaVersion).
-void ensureSchema(DbId id, Connections& registry = connections());
+void ensureSchema(DbId id, Connections& registry);
 
 // Brings a database that exists to the current version. One without any version (an empty
 // file left by a disk error or an interrupted copy, another program's database, a server
 // schema that is gone) is not made anew: it is refused as "cannot be read" (DbError) and
 // left as it is. Only a database that does not exist is ever created.
-void upgradeExisting(DbId id, Connections& registry = connections());
+void upgradeExisting(DbId id, Connections& registry);
 
 // Makes an empty SQLite file at path (its folder included). Throws DbError naming db when
 // the file cannot be made.

@@ -33,7 +33,7 @@ QString projectFile(const QString& projectFolder);
 class DatabaseSetup {
   public:
     DatabaseSetup(RunState& run, SettingsStore& settings, Ui& ui, EventLog& log,
-                  Connections& registry = connections());
+                  Connections& registry);
 
     // Shared mode: finds the master databases on the server, from the settings' connection
     // strings, asking for a location when one is empty or cannot be reached. False when the

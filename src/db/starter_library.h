@@ -16,15 +16,15 @@ namespace tolvane::db {
 
 // Each runs in one transaction and fills an empty database; run on a database that already
 // holds the rows, it adds nothing twice.
-void seedEquipment(Connections& registry = connections());
-void seedProjectManager(const QString& defaultProjectPath, Connections& registry = connections());
-void seedProject(DbId id, Connections& registry = connections());
+void seedEquipment(Connections& registry);
+void seedProjectManager(const QString& defaultProjectPath, Connections& registry);
+void seedProject(DbId id, Connections& registry);
 
 // Gives the starter rows an equipment or project manager database holds (found by what
 // identifies them, whatever the user changed since) the identities every installation gives
 // them; adds no row. For databases made when each starter row had an identity of its own: a
 // schema upgrade runs it, in the upgrade's transaction. Rows set aside by a merge that name
 // such a row are made to name it by its new identity.
-void adoptStarterIdentities(DbId id, Connections& registry = connections());
+void adoptStarterIdentities(DbId id, Connections& registry);
 
 }  // namespace tolvane::db

@@ -25,7 +25,7 @@ inline const QString Delete = QStringLiteral("DeleteFromEquipLibrary");  // mode
 using PermissionCheck = std::function<bool(const QString& key)>;
 
 struct LibraryAccess {
-    LibraryAccess(Ui& ui, db::Connections& registry = db::connections(), PermissionCheck check = {})
+    LibraryAccess(Ui& ui, db::Connections& registry, PermissionCheck check = {})
         : ui(ui), registry(registry), check(std::move(check)) {}
 
     bool allowed(const QString& key) const { return !check || check(key); }

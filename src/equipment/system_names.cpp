@@ -207,8 +207,7 @@ void assignSystemNames(Drawing& drawing, const AssignSysNamesRun& run) {
         return;
     }
     // Held for the whole command, released at its end however it ends.
-    db::TableLock lock(db::systemLock(), run.shared, run.whoAmI, run.ui, db::DbId::Project,
-                       run.registry);
+    db::TableLock lock(db::systemLock(), run.shared, run.whoAmI, run.ui, run.registry);
     if (!lock.acquire()) return;
     SystemNames names(run.ui, run.registry);
     if (const auto model = names.validate(drawing.document().find(handle))) {

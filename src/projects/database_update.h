@@ -27,7 +27,7 @@ class DatabaseUpdate {
     // database of `registry`. Failures go to `errors` under the procedure's name (without a
     // handler they reach the caller).
     DatabaseUpdate(const QString& appFolder, Ui& ui, EventLog& log, ErrorHandler* errors,
-                   db::Connections& registry = db::connections());
+                   db::Connections& registry);
 
     // The start-up step: the blank project database, then the equipment database, then the
     // project-manager database.

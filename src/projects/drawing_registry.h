@@ -55,7 +55,7 @@ QStringList projectReports(const QString& projectFolder, const QString& kind);
 
 class DrawingRegistry {
   public:
-    DrawingRegistry(RunState& run, Ui& ui, db::Connections& registry = db::connections());
+    DrawingRegistry(RunState& run, Ui& ui, db::Connections& registry);
 
     static QString missingMark() { return QStringLiteral(" (Drawing Missing!)"); }
     static QString missingMessage(const QString& path);

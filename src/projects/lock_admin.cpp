@@ -63,7 +63,7 @@ bool clearLock(RunState& run, Ui& ui, db::Connections& registry) {
                        .arg(lock.what, lock.holder),
                    MsgButtons::YesNo, MsgIcon::Warning, kTitle) != MsgButton::Yes)
         return false;
-    db::clearTableLock(*lock.table, db::DbId::Project, registry);
+    db::clearTableLock(*lock.table, registry);
     return true;
 }
 

@@ -15,6 +15,6 @@ namespace tolvane::projects {
 
 // The command "Clear a Lock...": lists the locks held, asks which one, asks again before it
 // clears it. True when a lock was cleared. The caller has checked that the user administers.
-bool clearLock(RunState& run, Ui& ui, db::Connections& registry = db::connections());
+bool clearLock(RunState& run, Ui& ui, db::Connections& registry);
 
 }  // namespace tolvane::projects

@@ -28,7 +28,7 @@ class ProjectRegistry : public QObject {
     Q_OBJECT
   public:
     ProjectRegistry(RunState& run, SettingsStore& settings, Ui& ui, EventLog& log,
-                    db::Connections& registry = db::connections());
+                    db::Connections& registry);
 
     static QString defaultProjectName() { return QStringLiteral("DEFAULT_PROJECT"); }
 

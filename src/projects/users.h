@@ -31,8 +31,7 @@ enum class UserChange { Done, Refused };
 
 class Users {
   public:
-    Users(RunState& run, SettingsStore& settings, Ui& ui,
-          db::Connections& registry = db::connections());
+    Users(RunState& run, SettingsStore& settings, Ui& ui, db::Connections& registry);
 
     // The permission columns of tblpermissions, in the table's order.
     static QStringList permissionColumns();

@@ -603,8 +603,7 @@ bool Assignment::assign(const QString& handle) {
 }  // namespace
 
 int assignCables(Drawing& drawing, const AssignCablesRun& run) {
-    db::TableLock lock(db::cableLock(), run.shared, run.whoAmI, run.ui, db::DbId::Project,
-                       run.registry);
+    db::TableLock lock(db::cableLock(), run.shared, run.whoAmI, run.ui, run.registry);
     if (!lock.acquire()) return 0;
     QStringList cables;
     if (!run.picked.isEmpty()) {

@@ -62,7 +62,7 @@ class RetryingUser : public ScriptUi {
 
 TEST_P(LockTest, SingleUserModeNeverTouchesTheTable) {
     ScriptedUser user("");
-    db::TableLock lock(db::cableLock(), false, "ann_pc1", *user.ui, db::DbId::Project, first);
+    db::TableLock lock(db::cableLock(), false, "ann_pc1", *user.ui, first);
     EXPECT_TRUE(lock.acquire());
     lock.release();
     EXPECT_EQ(holderRow(first), "none");  // the empty table stays empty
@@ -71,7 +71,7 @@ TEST_P(LockTest, SingleUserModeNeverTouchesTheTable) {
 TEST_P(LockTest, FirstLockMakesTheRowAndReleaseFreesIt) {
     ScriptedUser user("");
     {
-        db::TableLock lock(db::cableLock(), true, "ann_pc1", *user.ui, db::DbId::Project, first);
+        db::TableLock lock(db::cableLock(), true, "ann_pc1", *user.ui, first);
         ASSERT_TRUE(lock.acquire());
         EXPECT_EQ(holderRow(first), "1 ann_pc1");
         lock.release();
@@ -83,10 +83,10 @@ TEST_P(LockTest, FirstLockMakesTheRowAndReleaseFreesIt) {
 
 TEST_P(LockTest, BusyLockNamesTheHolderAndCancelLeavesItAlone) {
     ScriptedUser ann(""), bob("button Cancel\n");
-    db::TableLock held(db::cableLock(), true, "ann_pc1", *ann.ui, db::DbId::Project, first);
+    db::TableLock held(db::cableLock(), true, "ann_pc1", *ann.ui, first);
     ASSERT_TRUE(held.acquire());
     {
-        db::TableLock wanted(db::cableLock(), true, "bob_pc2", *bob.ui, db::DbId::Project, second);
+        db::TableLock wanted(db::cableLock(), true, "bob_pc2", *bob.ui, second);
         EXPECT_FALSE(wanted.acquire());
         EXPECT_FALSE(wanted.held());
     }  // giving up releases nothing
@@ -99,16 +99,16 @@ TEST_P(LockTest, BusyLockNamesTheHolderAndCancelLeavesItAlone) {
     QString transcript;
     QTextStream out(&transcript);
     RetryingUser carol(out, [&] { held.release(); });
-    db::TableLock again(db::cableLock(), true, "carol_pc3", carol, db::DbId::Project, second);
+    db::TableLock again(db::cableLock(), true, "carol_pc3", carol, second);
     EXPECT_TRUE(again.acquire());
     EXPECT_EQ(holderRow(first), "1 carol_pc3");
 }
 
 TEST_P(LockTest, SystemLockHasItsOwnMessage) {
     ScriptedUser ann(""), bob("button Cancel\n");
-    db::TableLock held(db::systemLock(), true, "ann_pc1", *ann.ui, db::DbId::Project, first);
+    db::TableLock held(db::systemLock(), true, "ann_pc1", *ann.ui, first);
     ASSERT_TRUE(held.acquire());
-    db::TableLock wanted(db::systemLock(), true, "bob_pc2", *bob.ui, db::DbId::Project, second);
+    db::TableLock wanted(db::systemLock(), true, "bob_pc2", *bob.ui, second);
     EXPECT_FALSE(wanted.acquire());
     EXPECT_TRUE(bob.transcript.contains("The Systems table is being edited by ann_pc1"));
 }
@@ -120,7 +120,7 @@ TEST_P(LockTest, TwoUsersContendingNeverBothHoldTheLock) {
         db::Connections own;
         own.bind(db::DbId::Project, connSpec);
         ScriptedUser nobody("");
-        db::TableLock lock(db::cableLock(), true, who, *nobody.ui, db::DbId::Project, own);
+        db::TableLock lock(db::cableLock(), true, who, *nobody.ui, own);
         for (int i = 0; i < 150; ++i) {
             if (!lock.tryAcquire()) continue;
             if (++inside > 1) ++overlaps;
@@ -154,13 +154,13 @@ TEST_P(LockTest, ALockLeftBehindIsTakenBackByItsOwnUser) {
         .bind("ann_pc1")
         .exec();
     ScriptedUser ann("");
-    db::TableLock again(db::cableLock(), true, "ann_pc1", *ann.ui, db::DbId::Project, second);
+    db::TableLock again(db::cableLock(), true, "ann_pc1", *ann.ui, second);
     EXPECT_TRUE(again.acquire());
     EXPECT_TRUE(ann.transcript.isEmpty());
     EXPECT_EQ(holderRow(first), "1 ann_pc1");
     // The same run asking again (a second command while the first holds it) is told "busy".
     ScriptedUser twice("button Cancel\n");
-    db::TableLock nested(db::cableLock(), true, "ann_pc1", *twice.ui, db::DbId::Project, second);
+    db::TableLock nested(db::cableLock(), true, "ann_pc1", *twice.ui, second);
     EXPECT_FALSE(nested.acquire());
     again.release();
     EXPECT_EQ(holderRow(first), "0 -");
@@ -171,15 +171,14 @@ TEST_P(LockTest, ALockLeftBehindIsTakenBackByItsOwnUser) {
 TEST_P(LockTest, AKilledHoldersLockIsTakenOver) {
     if (GetParam() != db::Engine::PostgreSQL) GTEST_SKIP() << "sessions live on the server";
     ScriptedUser ann(""), bob("button Cancel\n");
-    auto held = std::make_unique<db::TableLock>(db::cableLock(), true, "ann_pc1", *ann.ui,
-                                                db::DbId::Project, first);
+    auto held = std::make_unique<db::TableLock>(db::cableLock(), true, "ann_pc1", *ann.ui, first);
     ASSERT_TRUE(held->acquire());
     {
-        db::TableLock wanted(db::cableLock(), true, "bob_pc2", *bob.ui, db::DbId::Project, second);
+        db::TableLock wanted(db::cableLock(), true, "bob_pc2", *bob.ui, second);
         EXPECT_FALSE(wanted.acquire());  // Ann is at work
     }
     kill(first, second);
-    db::TableLock taken(db::cableLock(), true, "bob_pc2", *bob.ui, db::DbId::Project, second);
+    db::TableLock taken(db::cableLock(), true, "bob_pc2", *bob.ui, second);
     EXPECT_TRUE(taken.acquire());
     EXPECT_EQ(bob.lines().size(), 2);  // the one busy message above, and its answer
     EXPECT_EQ(holderRow(second), "1 bob_pc2");
@@ -189,7 +188,7 @@ TEST_P(LockTest, AKilledHoldersLockIsTakenOver) {
     db::Connections copy;  // closed before the database is dropped
     copy.bind(db::DbId::Project, second.boundTo(db::DbId::Project));
     ScriptedUser bobAgain("button Cancel\n");
-    db::TableLock other(db::cableLock(), true, "bob_pc2", *bobAgain.ui, db::DbId::Project, copy);
+    db::TableLock other(db::cableLock(), true, "bob_pc2", *bobAgain.ui, copy);
     EXPECT_FALSE(other.acquire());  // the first copy of Bob's program is still running
     EXPECT_TRUE(bobAgain.transcript.contains("being edited by bob_pc2"));
 }
@@ -230,7 +229,7 @@ TEST_P(LockTest, AUsersOwnLocksComeBackToItsNextRunOfSeveralConnections) {
         ScriptedUser ann("");
         projects::DrawingRegistry crashed(annRun, *ann.ui, first);
         ASSERT_EQ(crashed.lockForOpen(rack), projects::OpenLock::Opened);
-        db::TableLock held(db::cableLock(), true, "ann_pc1", *ann.ui, db::DbId::Project, first);
+        db::TableLock held(db::cableLock(), true, "ann_pc1", *ann.ui, first);
         ASSERT_TRUE(held.acquire());
         kill(first, second);
     }  // the killed run gives nothing back
@@ -245,7 +244,7 @@ TEST_P(LockTest, AUsersOwnLocksComeBackToItsNextRunOfSeveralConnections) {
     ScriptedUser ann("");
     projects::DrawingRegistry annDrawings(annRun, *ann.ui, restarted);
     EXPECT_EQ(annDrawings.lockForOpen(rack), projects::OpenLock::Opened);
-    db::TableLock again(db::cableLock(), true, "ann_pc1", *ann.ui, db::DbId::Project, restarted);
+    db::TableLock again(db::cableLock(), true, "ann_pc1", *ann.ui, restarted);
     EXPECT_TRUE(again.acquire());
     EXPECT_TRUE(ann.transcript.isEmpty()) << ann.transcript.toStdString();
     EXPECT_EQ(holderRow(second), "1 ann_pc1");
@@ -255,7 +254,7 @@ TEST_P(LockTest, AUsersOwnLocksComeBackToItsNextRunOfSeveralConnections) {
     projects::DrawingRegistry bobDrawings(bobRun, *bob.ui, second);
     EXPECT_EQ(bobDrawings.lockForOpen(rack), projects::OpenLock::Cancelled);
     kill(restarted, second);  // the project's connection ends; the library's stays
-    db::TableLock wanted(db::cableLock(), true, "bob_pc2", *bob.ui, db::DbId::Project, second);
+    db::TableLock wanted(db::cableLock(), true, "bob_pc2", *bob.ui, second);
     EXPECT_FALSE(wanted.acquire());  // the library's connection still says Ann is at work
     EXPECT_TRUE(bob.transcript.contains("being edited by ann_pc1"));
 }

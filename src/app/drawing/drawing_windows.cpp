@@ -477,7 +477,7 @@ QList<wiring::OpenDrawing> DrawingWindows::openDrawings() const {
 QList<wiring::DrawingSource> DrawingWindows::projectDrawings() {
     QList<wiring::DrawingSource> out;
     QSet<QString> seen;
-    for (const projects::DrawingEntry& e : projects::DrawingRegistry(s_.run, s_.ui).drawings()) {
+    for (const projects::DrawingEntry& e : registry_.drawings()) {
         const QString path = QDir::cleanPath(e.path);
         if (seen.contains(path.toUpper())) continue;  // two rows may name one file
         seen.insert(path.toUpper());

@@ -54,7 +54,7 @@ Application::~Application() {
 void Application::releaseDrawingLocks() {
     if (!db::connections().isBound(db::DbId::Project)) return;
     try {
-        projects::DrawingRegistry(runState(), *ui_).releaseAtShutdown();
+        projects::DrawingRegistry(runState(), *ui_, db::connections()).releaseAtShutdown();
     } catch (const std::exception&) {
         // The database is what failed: the server has dropped the session with its locks, and
         // the next opener takes over what the rows still say.
@@ -102,7 +102,8 @@ int Application::prepare() {
 StartupHooks Application::hooks() {
     StartupHooks h;
     RunState& run = runState();
-    if (!users_) users_ = std::make_unique<projects::Users>(run, *settings_, *ui_);
+    if (!users_)
+        users_ = std::make_unique<projects::Users>(run, *settings_, *ui_, db::connections());
     h.login = [this] {
         LoginResult result = LoginResult::Failed;
         errors_->guard(QStringLiteral("frmLogin"),
@@ -128,7 +129,7 @@ StartupHooks Application::hooks() {
         if (splash_) splash_->setVersion(text);
     };
     h.connectDatabases = [this, &run] {
-        db::DatabaseSetup setup(run, *settings_, *ui_, log_);
+        db::DatabaseSetup setup(run, *settings_, *ui_, log_, db::connections());
         // Finding the master databases is start-up's own step: a failure there, such as the
         // prompt for a location cancelled, ends start-up under start-up's name.
         if (!setup.locateMasters()) return false;
@@ -137,10 +138,11 @@ StartupHooks Application::hooks() {
         return connected;
     };
     h.setDefaultProjectPath = [this, &run] {
-        projects::ProjectRegistry(run, *settings_, *ui_, log_).setUpDefaultProject();
+        projects::ProjectRegistry(run, *settings_, *ui_, log_, db::connections())
+            .setUpDefaultProject();
     };
     h.openPreferences = [this, &run] {
-        if (!prefs_) prefs_ = std::make_unique<db::Preferences>();
+        if (!prefs_) prefs_ = std::make_unique<db::Preferences>(db::connections());
         prefs_->load(run.userId);
     };
     h.loadKeyboardShortcuts = [this, &run] {
@@ -172,7 +174,8 @@ StartupHooks Application::hooks() {
         }
     };
     h.updateDatabases = [this, &run] {
-        projects::DatabaseUpdate(run.appPath, *ui_, log_, errors_.get()).atStartup();
+        projects::DatabaseUpdate(run.appPath, *ui_, log_, errors_.get(), db::connections())
+            .atStartup();
     };
     // A step whose module comes later, and stays skipped until it sets it here:
     // resetDocuments (drawing windows).
@@ -262,7 +265,7 @@ int Application::runMerge() {
             out_ << "Error: the file " << file << " is not there\n";
             return 1;
         }
-        db::DatabaseSetup setup(runState(), *settings_, *ui_, log_);
+        db::DatabaseSetup setup(runState(), *settings_, *ui_, log_, db::connections());
         if (!setup.locateMasters() || !setup.connect()) return 1;
         const db::DbId id =
             options_.mergeKind == QLatin1String("PM") ? db::DbId::PM : db::DbId::Equipment;
