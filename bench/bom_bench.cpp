@@ -1,7 +1,8 @@
 // A bill of materials over a project of 100,000 cables (and 20,000 child cables) with 5,000
 // assigned systems and 400 jackfields, priced from a library of 500 models, 60 connectors,
 // 40 cable types and 20 jackfield models, on SQLite: the time to generate a new bill with
-// every section (the target is under 200 ms), and to price it again before printing.
+// every section (the target is under 200 ms; each iteration makes the same bill in the same
+// tables), and to price it again before printing.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -9,7 +10,9 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "bench_help.h"
 #include "db/database.h"
+#include "db/records/bills_of_materials.h"
 #include "db/schema.h"
 #include "front/script_ui.h"
 #include "reports/bill_of_materials.h"
@@ -141,13 +144,17 @@ void BM_GenerateBill(benchmark::State& state) {
     QTextStream out(&transcript);
     ScriptUi ui(parseScript(QString()), out);
     BillOfMaterials bom(ui, p.registry);
-    static int n = 0;  // the benchmark runs more than once: every bill needs a name of its own
     int lines = 0;
     for (auto _ : state) {
-        const auto made =
-            bom.create(QString("Bill %1").arg(++n), QDate::currentDate(), allBomSections());
+        const auto made = bom.create("Bill", QDate::currentDate(), allBomSections());
         if (!made) state.SkipWithError("the bill was refused");
         lines = made.value_or(0);
+        // Every iteration starts from the same tables: the bill just made goes again, untimed.
+        state.PauseTiming();
+        db::Transaction t(db::DbId::Project, p.registry);
+        db::BomTable(p.registry).remove("Bill");
+        t.commit();
+        state.ResumeTiming();
     }
     state.counters["lines"] = lines;
 }
@@ -167,6 +174,14 @@ BENCHMARK(BM_RecomputeExtensions)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (bench::helpAsked(
+            argc, argv,
+            "A bill of materials over a project of 100,000 cables and 5,000 systems on\n"
+            "SQLite: the time to generate a bill with every section (target under 200 ms),\n"
+            "every iteration starting from the same tables, and the time to price a bill\n"
+            "again.\n",
+            bench::kGoogleBenchmarkOptions))
+        return 0;
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

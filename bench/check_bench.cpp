@@ -9,6 +9,7 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "bench_help.h"
 #include "cad/dxf.h"
 #include "db/database.h"
 #include "db/schema.h"
@@ -35,6 +36,14 @@ cad::Entity tagged(cad::Entity e, const QString& kind, const QString& ref1,
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (bench::helpAsked(
+            argc, argv,
+            "Check Project over a project of 50 drawings and 100,000 assigned cables on\n"
+            "SQLite: the time to read the drawings (from their DXF files) and to check the\n"
+            "records, with the sum (target under 1 s), and the time of a signal trace. Takes\n"
+            "no options.\n",
+            nullptr))
+        return 0;
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     db::Connections registry;
@@ -129,7 +138,7 @@ int main(int argc, char** argv) {
     const double checkSeconds = timer.elapsed() / 1000.0;
     std::printf(
         "check: drawings read in %.2f s, records checked in %.2f s, %.2f s in all "
-        "(target under 10 s), %lld findings\n",
+        "(target under 1 s), %lld findings\n",
         scanSeconds, checkSeconds, scanSeconds + checkSeconds,
         static_cast<long long>(findings.size()));
 

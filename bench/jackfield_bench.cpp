@@ -10,6 +10,7 @@
 #include <QTextStream>
 #include <memory>
 
+#include "bench_help.h"
 #include "cad/dxf.h"
 #include "cad/editing.h"
 #include "db/database.h"
@@ -70,6 +71,12 @@ BENCHMARK(BM_BuildJackfield)
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (bench::helpAsked(
+            argc, argv,
+            "Building a 2 x 96 jackfield (192 jacks, as two-row blocks and as single jacks)\n"
+            "into an empty drawing in one action on SQLite: time per build.\n",
+            bench::kGoogleBenchmarkOptions))
+        return 0;
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

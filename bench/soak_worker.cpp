@@ -31,6 +31,7 @@
 #include <exception>
 #include <random>
 
+#include "bench_help.h"
 #include "cad/dxf.h"
 #include "cad/editing.h"
 #include "db/database.h"
@@ -532,6 +533,15 @@ int check(const Folders& f) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (bench::helpAsked(
+            argc, argv,
+            "One user of the shared-mode soak on a PostgreSQL server, driven by\n"
+            "bench/soak.py:\n"
+            "  soak_worker setup ROOT PM EQ DRAWINGS   prepare the databases and drawings\n"
+            "  soak_worker work ROOT ID PM EQ SEED      loop over the operations, logging\n"
+            "  soak_worker check ROOT                   check the logs against the databases\n",
+            nullptr))
+        return 0;
     QCoreApplication app(argc, argv);
     const QStringList a = app.arguments();
     const QString mode = a.value(1);

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_help.h"
+
 extern char** environ;
 
 namespace {
@@ -76,4 +78,16 @@ BENCHMARK(BM_BatchEmptyScript)->Unit(benchmark::kMillisecond)->UseRealTime()->It
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (bench::helpAsked(
+            argc, argv,
+            "Start-up time of the whole program: from starting the process to the main window\n"
+            "shown (offscreen), and to the end of a batch run of an empty script.\n",
+            bench::kGoogleBenchmarkOptions))
+        return 0;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,6 +1,7 @@
 // The export sinks.
 #include "reports/report_exports.h"
 
+#include <malloc.h>
 #include <sys/stat.h>
 #include <tiffio.h>
 #include <xlsxwriter.h>
@@ -16,6 +17,7 @@
 #include <QTemporaryFile>
 #include <cstdio>
 #include <map>
+#include <mutex>
 
 #include "reports/report_error.h"
 
@@ -90,10 +92,25 @@ class DeviceSink : public PageSink {
 
 // ---- PDF --------------------------------------------------------------------------------
 
+// The PDF writer takes two buffers of ten megabytes for each page it compresses and frees them
+// at once. Left to its defaults the allocator gives that memory back to the system after every
+// page and maps it anew for the next, which costs more than the page's text. Kept in the heap,
+// it is reused page after page (the pages touch little of it, so little of it is resident).
+void keepPageBuffersInHeap() {
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+    });
+#endif
+}
+
 class PdfSink : public DeviceSink {
   public:
     using DeviceSink::DeviceSink;
     void begin(const ReportLayout& layout) override {
+        keepPageBuffersInHeap();
         writer_ = std::make_unique<QPdfWriter>(&file_);
         writer_->setResolution(kResolution);
         writer_->setTitle(layout.name);

@@ -161,6 +161,12 @@ class Paginator {
         QList<std::pair<int, int>> grown;  // original bottom, growth
         for (const Control& c : section.controls) {
             RenderedItem item{&c, fit_.place(c)};
+            item.wrap = c.canGrow || fit_.wraps(&c);
+            // The pass that only counts pages needs the texts that may grow their rows alone.
+            if (!sink_ && !item.wrap) {
+                laid.items << item;
+                continue;
+            }
             switch (c.kind) {
                 case ControlKind::Label:
                     item.text = c.text;
@@ -184,7 +190,6 @@ class Paginator {
                 case ControlKind::Picture:
                     break;
             }
-            item.wrap = c.canGrow || fit_.wraps(&c);
             if (item.wrap && !item.text.isEmpty()) {
                 const QFontMetricsF metrics(printFont(c.font));
                 const QRectF need = metrics.boundingRect(QRectF(0, 0, item.rect.width(), 1e7),
@@ -323,6 +328,10 @@ class Paginator {
         band.continued = offset > 0;
         const Section* section = sectionAt(l_, SectionRef{kind, group});
         band.backColor = section ? section->backColor : QColor();
+        if (!sink_) {  // counting pages: nothing is printed
+            page_.bands << std::move(band);
+            return;
+        }
         const int end = offset + height;
         for (const RenderedItem& item : laid.items) {
             const int top = item.rect.normalized().top();
@@ -460,6 +469,13 @@ const QImage& PagePainter::picture(const Control& control) {
     return *it;
 }
 
+const QFont& PagePainter::font(const ReportFont& font) {
+    for (const auto& [made, printed] : fonts_)
+        if (made == font) return printed;
+    fonts_.append({font, printFont(font)});
+    return fonts_.last().second;
+}
+
 void PagePainter::paint(QPainter& p, const RenderedPage& page) {
     for (const RenderedBand& band : page.bands) {
         p.save();
@@ -514,7 +530,7 @@ void PagePainter::paint(QPainter& p, const RenderedPage& page) {
                 case ControlKind::Date: {
                     if (c.backColor.isValid()) p.fillRect(r, c.backColor);
                     if (item.text.isEmpty()) break;
-                    p.setFont(printFont(c.font));
+                    p.setFont(font(c.font));
                     p.setPen(c.foreColor.isValid() ? c.foreColor : Qt::black);
                     int flags = c.align == HAlign::Right    ? Qt::AlignRight
                                 : c.align == HAlign::Center ? Qt::AlignHCenter

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFont>
 #include <QHash>
 #include <QImage>
 #include <QList>
@@ -102,7 +103,10 @@ class PagePainter {
 
   private:
     const QImage& picture(const Control& control);
+    const QFont& font(const ReportFont& font);
     QHash<const Control*, QImage> pictures_;
+    // The fonts made so far: a report prints in a few, on every line of every page.
+    QList<std::pair<ReportFont, QFont>> fonts_;
 };
 
 // The font a control prints in, sized in twips (as pixels) for painters scaled to twips.

@@ -144,7 +144,9 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
     // The records, one query per table.
     QHash<qint64, CableRow> rows;
     {
-        for (const db::CableRecord& c : db::CableTable(registry_).all())
+        const QList<db::CableRecord> cables = db::CableTable(registry_).allEnds();
+        rows.reserve(cables.size());
+        for (const db::CableRecord& c : cables)
             rows.insert(c.id,
                         CableRow{c.id, c.number, c.sheet, c.multiCore, c.available, c.source.system,
                                  c.source.pin, c.destination.system, c.destination.pin});
@@ -181,6 +183,7 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
 
     // The drawings.
     QHash<qint64, QList<DrawnCable>> drawn;
+    drawn.reserve(rows.size());
     QSet<QString> systemsUsed;
     QSet<QString> positionsHeld;  // "TITLE|RowColID"
     for (const ScannedDrawing& d : scan.drawings) {
@@ -283,15 +286,19 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
     for (auto it = drawn.constBegin(); it != drawn.constEnd(); ++it) {
         const auto row = rows.constFind(it.key());
         if (row != rows.constEnd() && row->multiCore) continue;  // its cores are drawn apart
-        QList<DrawnCable> own;
-        for (const DrawnCable& c : it.value())
-            if (!c.cable->continuing) own << c;  // beyond a pointer the cable goes on
-        for (int i = 1; i < own.size(); ++i)
-            add(FindingKind::DuplicateCableId, own[i].drawing->title, own[i].cable->handle,
+        const DrawnCable* first = nullptr;
+        for (const DrawnCable& c : it.value()) {
+            if (c.cable->continuing) continue;  // beyond a pointer the cable goes on
+            if (!first) {
+                first = &c;
+                continue;
+            }
+            add(FindingKind::DuplicateCableId, c.drawing->title, c.cable->handle,
                 record("tblCables", it.key()),
                 QStringLiteral("Cable ID %1 is also on cable %2 of %3.")
                     .arg(it.key())
-                    .arg(own[0].cable->handle, own[0].drawing->title));
+                    .arg(first->cable->handle, first->drawing->title));
+        }
     }
     for (const SystemRow& s : std::as_const(systems))
         if (!systemsUsed.contains(QString::number(s.id)))

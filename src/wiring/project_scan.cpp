@@ -2,6 +2,12 @@
 #include "wiring/project_scan.h"
 
 #include <QFileInfo>
+#include <QThread>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 #include "cad/dxf.h"
 #include "drawings/drawing.h"
@@ -113,39 +119,119 @@ void scanDocument(const cad::Document& doc, ScannedDrawing& out) {
     }
 }
 
+namespace {
+
+// A closed drawing, read from its file: found missing, unreadable, or scanned.
+ScannedDrawing readClosed(const DrawingSource& s) {
+    ScannedDrawing d;
+    d.path = s.path;
+    d.title = projects::DrawingRegistry::fileNameOf(s.path);
+    if (!projects::DrawingRegistry::fileExists(s.path)) {
+        d.status = ScannedDrawing::Status::Missing;
+        return d;
+    }
+    QString file = s.path;
+    if (!QFileInfo(file).isFile()) {
+        const QFileInfo info(s.path);
+        file = appfolder::findNoCase(info.path(), info.fileName());
+    }
+    try {
+        const cad::Document doc = cad::loadDxf(file);
+        scanDocument(doc, d);
+    } catch (const cad::DxfError& e) {
+        d.status = ScannedDrawing::Status::Unreadable;
+        d.error = e.reason();
+    } catch (const std::exception& e) {
+        d.status = ScannedDrawing::Status::Unreadable;
+        d.error = QString::fromLocal8Bit(e.what());
+    }
+    return d;
+}
+
+// Closed drawings read by a few threads at once, each taking the next drawing not yet taken:
+// the DXF reader and the scan keep no state between calls, and each thread works on a document
+// of its own. The caller takes the results in the order of the sources.
+class ParallelReader {
+  public:
+    explicit ParallelReader(const QList<DrawingSource>& sources)
+        : sources_(sources), done_(size_t(sources.size())), errors_(size_t(sources.size())) {
+        qsizetype closed = 0;
+        for (const DrawingSource& s : sources)
+            if (!s.open) ++closed;
+        const qsizetype threads =
+            std::min<qsizetype>(std::max(1, QThread::idealThreadCount()), closed);
+        for (qsizetype t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
+    }
+    ~ParallelReader() {
+        stop_ = true;
+        for (std::thread& t : threads_) t.join();
+    }
+    ParallelReader(const ParallelReader&) = delete;
+    ParallelReader& operator=(const ParallelReader&) = delete;
+
+    // Waits for the closed drawing `i`; rethrows what its reading threw.
+    ScannedDrawing take(int i) {
+        std::unique_lock lock(mutex_);
+        ready_.wait(lock, [&] { return done_[size_t(i)].has_value() || errors_[size_t(i)]; });
+        if (errors_[size_t(i)]) std::rethrow_exception(errors_[size_t(i)]);
+        ScannedDrawing d = std::move(*done_[size_t(i)]);
+        done_[size_t(i)].reset();
+        return d;
+    }
+
+  private:
+    void work() {
+        for (;;) {
+            const int i = next_++;
+            if (stop_ || i >= sources_.size()) return;
+            if (sources_[i].open) continue;  // read by the caller from its window's document
+            std::optional<ScannedDrawing> d;
+            std::exception_ptr error;
+            try {
+                d = readClosed(sources_[i]);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            {
+                const std::lock_guard lock(mutex_);
+                done_[size_t(i)] = std::move(d);
+                errors_[size_t(i)] = error;
+            }
+            ready_.notify_all();
+        }
+    }
+
+    const QList<DrawingSource>& sources_;
+    std::vector<std::optional<ScannedDrawing>> done_;
+    std::vector<std::exception_ptr> errors_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::atomic<int> next_{0};
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace
+
 ProjectScan scanProject(const QList<DrawingSource>& sources,
                         const std::function<bool(int, int)>& progress) {
     ProjectScan scan;
     scan.drawings.reserve(size_t(sources.size()));
-    int done = 0;
-    for (const DrawingSource& s : sources) {
+    ParallelReader reader(sources);
+    for (int i = 0; i < sources.size(); ++i) {
+        const DrawingSource& s = sources[i];
         ScannedDrawing d;
-        d.path = s.path;
-        d.title = projects::DrawingRegistry::fileNameOf(s.path);
         if (s.open) {
+            // An open drawing belongs to its window: it is read here, on the caller's thread.
+            d.path = s.path;
+            d.title = projects::DrawingRegistry::fileNameOf(s.path);
             scanDocument(s.open->document(), d);
-        } else if (!projects::DrawingRegistry::fileExists(s.path)) {
-            d.status = ScannedDrawing::Status::Missing;
         } else {
-            QString file = s.path;
-            if (!QFileInfo(file).isFile()) {
-                const QFileInfo info(s.path);
-                file = appfolder::findNoCase(info.path(), info.fileName());
-            }
-            try {
-                const cad::Document doc = cad::loadDxf(file);
-                scanDocument(doc, d);
-            } catch (const cad::DxfError& e) {
-                d.status = ScannedDrawing::Status::Unreadable;
-                d.error = e.reason();
-            } catch (const std::exception& e) {
-                d.status = ScannedDrawing::Status::Unreadable;
-                d.error = QString::fromLocal8Bit(e.what());
-            }
+            d = reader.take(i);
         }
         scan.byTitle.insert(d.title.toUpper(), int(scan.drawings.size()));
         scan.drawings.push_back(std::move(d));
-        if (progress && !progress(++done, int(sources.size()))) {
+        if (progress && !progress(i + 1, int(sources.size()))) {
             scan.cancelled = true;
             break;
         }

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "cad/dxf.h"
 #include "db/schema.h"
@@ -203,6 +204,66 @@ TEST_F(ProjectFixture, FindsExactlyThePlantedFaults) {
     EXPECT_EQ(stale.expectedText, "V-4");
     EXPECT_EQ(stale.line(), "CHECK StaleNumberText | b.dxf | " + v3 +
                                 " | The number text reads \"V-44\"; its cable's row has V-4.");
+}
+
+// Closed drawings are read by several threads at once: whatever order they finish in, the scan
+// holds them in the order of the sources, each as read alone, with the open one in its place;
+// progress is told once per drawing, in order, on the caller's thread; and a stop leaves
+// exactly the drawings told so far.
+TEST_F(ProjectFixture, ReadsManyDrawingsInTheirOrder) {
+    cad::saveDxf(a.document(), dir.filePath("a.dxf"));
+    b.setPath(dir.filePath("b.dxf"));
+    QFile bad(dir.filePath("bad.dxf"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
+    bad.close();
+    QList<DrawingSource> sources;
+    for (int i = 0; i < 12; ++i) {
+        // Every other copy gets one more cable, so that copies differ and finish unevenly.
+        if (i % 2) cable(a, QString::number(100 + i), "V-X", {{0, 100.0 + i}, {10, 100.0 + i}});
+        const QString path = dir.filePath(QStringLiteral("s%1.dxf").arg(i));
+        cad::saveDxf(a.document(), path);
+        sources << DrawingSource{path, nullptr};
+        if (i == 4) sources << DrawingSource{b.path(), &b};
+        if (i == 6) sources << DrawingSource{dir.filePath("bad.dxf"), nullptr};
+        if (i == 8) sources << DrawingSource{dir.filePath("gone.dxf"), nullptr};
+    }
+    const Qt::HANDLE caller = QThread::currentThreadId();
+    QList<int> told;
+    bool elsewhere = false;
+    const ProjectScan whole = scanProject(sources, [&](int done, int total) {
+        told << done;
+        elsewhere = elsewhere || QThread::currentThreadId() != caller || total != sources.size();
+        return true;
+    });
+    EXPECT_FALSE(elsewhere);
+    EXPECT_FALSE(whole.cancelled);
+    ASSERT_EQ(int(whole.drawings.size()), sources.size());
+    QList<int> expectedTold;
+    for (int i = 1; i <= sources.size(); ++i) expectedTold << i;
+    EXPECT_EQ(told, expectedTold);
+    for (int i = 0; i < sources.size(); ++i) {
+        const ScannedDrawing& d = whole.drawings[size_t(i)];
+        const ProjectScan alone = scanProject({sources[i]});
+        const ScannedDrawing& one = alone.drawings.front();
+        EXPECT_EQ(d.path, sources[i].path);
+        EXPECT_EQ(d.status, one.status) << d.title.toStdString();
+        ASSERT_EQ(d.cables.size(), one.cables.size()) << d.title.toStdString();
+        for (size_t k = 0; k < d.cables.size(); ++k) {
+            EXPECT_EQ(d.cables[k].handle, one.cables[k].handle);
+            EXPECT_EQ(d.cables[k].ref1, one.cables[k].ref1);
+        }
+        EXPECT_EQ(whole.drawing(d.title), &d);
+    }
+    EXPECT_EQ(whole.drawing("b.dxf")->cables.size(), 4u);
+    EXPECT_EQ(whole.drawing("bad.dxf")->status, ScannedDrawing::Status::Unreadable);
+    EXPECT_EQ(whole.drawing("gone.dxf")->status, ScannedDrawing::Status::Missing);
+    EXPECT_NE(whole.drawing("s0.dxf")->cables.size(), whole.drawing("s11.dxf")->cables.size());
+
+    const ProjectScan stopped = scanProject(sources, [](int done, int) { return done < 3; });
+    EXPECT_TRUE(stopped.cancelled);
+    ASSERT_EQ(stopped.drawings.size(), 3u);
+    EXPECT_EQ(stopped.drawings[2].title, "s2.dxf");
 }
 
 // Without drawings there is nothing to hold the records against: one finding says so.

@@ -4,8 +4,11 @@
 // numbers: their parts, their display and what counts as one.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "db/records/cables.h"
 #include "db/records/jackfields.h"
+#include "db/records/row_reader.h"
 #include "db/records/systems.h"
 #include "db/schema.h"
 #include "db_fixture.h"
@@ -137,6 +140,23 @@ TEST_P(Records, CableRoundTrip) {
     EXPECT_EQ(cables.find(written.id), expected);
 
     EXPECT_EQ(cables.all().size(), 2);
+
+    // The check's rows: the same rows in the same order, with the fields it compares.
+    const QList<db::CableRecord> all = cables.all(), ends = cables.allEnds();
+    ASSERT_EQ(ends.size(), all.size());
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        EXPECT_EQ(ends[i].id, all[i].id);
+        EXPECT_EQ(ends[i].number, all[i].number);
+        EXPECT_EQ(ends[i].sheet, all[i].sheet);
+        EXPECT_EQ(ends[i].multiCore, all[i].multiCore);
+        EXPECT_EQ(ends[i].available, all[i].available);
+        EXPECT_EQ(ends[i].source.system, all[i].source.system);
+        EXPECT_EQ(ends[i].source.pin, all[i].source.pin);
+        EXPECT_EQ(ends[i].destination.system, all[i].destination.system);
+        EXPECT_EQ(ends[i].destination.pin, all[i].destination.pin);
+    }
+    EXPECT_EQ(ends[0].source.pin, "OUT-2");
+    EXPECT_TRUE(ends[0].available);
 }
 
 // Cores are written in one statement, read back by cable in number order, and carry their
@@ -330,6 +350,28 @@ TEST_P(Records, ColumnsReadByNameWhateverTheirOrder) {
     ASSERT_EQ(cables.withNumber({"VID", "12"}).size(), 1);
     EXPECT_EQ(cables.withNumber({"VID", "12"})[0], written);
     EXPECT_EQ(cables.highestNumber("VID"), 12);
+}
+
+// A column name asked for from a buffer that then holds another name reads that other column:
+// names are remembered by where they are only while they still say the same.
+TEST_P(Records, ColumnNamesFromAReusedBuffer) {
+    exec(
+        "insert into tblCables (CableID, CableNoPrefix, CableNO, Sheet) values (5, 'A', '9', "
+        "'s.dxf')");
+    db::Query q(db::DbId::Project, "select CableNO, CableNoPrefix, Sheet from tblCables", r);
+    q.exec();
+    ASSERT_TRUE(q.next());
+    db::RowReader reader(q);
+    char name[16];
+    std::strcpy(name, "CableNO");
+    EXPECT_EQ(reader.text(name), "9");
+    std::strcpy(name, "Sheet");
+    EXPECT_EQ(reader.text(name), "s.dxf");
+    EXPECT_EQ(reader.text("CableNoPrefix"), "A");
+    std::strcpy(name, "CableNo");  // another spelling, the same column
+    EXPECT_EQ(reader.text(name), "9");
+    std::strcpy(name, "Creator");
+    EXPECT_THROW(reader.text(name), AppError);
 }
 
 // A statement whose result lacks a column a record needs is a fault, not an empty value.

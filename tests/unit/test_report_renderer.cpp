@@ -288,6 +288,43 @@ TEST(ReportPagination, DetailTallerThanAPageIsSplitBetweenControls) {
     EXPECT_EQ(p3[0]->items[0].rect.top(), 1020 + 900);
 }
 
+// The first pass only counts pages and skips the texts that cannot grow their rows; the count
+// it gives is the number of pages the printing pass makes, whatever moves the breaks: texts
+// that wrap and grow rows by different amounts, group headers kept with their first row,
+// details in columns and details split between pages.
+TEST(ReportPagination, CountingPassAgreesWithThePrintedPages) {
+    const auto grown = [](int i) {
+        QString text;
+        for (int w = 0; w < (i * 7) % 23; ++w) text += QStringLiteral("word%1 ").arg(w);
+        return text;
+    };
+    for (int variant = 0; variant < 4; ++variant) {
+        ReportLayout l = smallPages();
+        Group g{QStringLiteral("SignalType")};
+        g.header.height = 300;
+        g.header.controls << field(QStringLiteral("CableNO"));
+        g.header.repeat = variant == 1;
+        if (variant != 3) l.groups << g;
+        Control notes = field(QStringLiteral("SignalType"), 2100, 0);
+        notes.canGrow = true;
+        l.detail.controls << notes;
+        l.detail.controls << Control{.kind = ControlKind::Line, .rect = QRect(0, 290, 4000, 0)};
+        if (variant == 2) l.detail.columns = 2;
+        if (variant == 3) l.detail.height = 5000;  // taller than a page: split
+        QList<QVariantList> rows;
+        for (int i = 1; i <= 60; ++i) rows << QVariantList{QStringLiteral("C%1").arg(i), grown(i)};
+        TableRecordSource source({QStringLiteral("CableNO"), QStringLiteral("SignalType")}, rows);
+        KeepPages sink;
+        const int pages = renderReport(l, source, sink);
+        ASSERT_EQ(pages, sink.pages.size()) << variant;
+        EXPECT_GT(pages, 3) << variant;
+        for (const RenderedPage& page : sink.pages)
+            EXPECT_EQ(texts(page, SectionKind::PageFooter),
+                      QStringList{QStringLiteral("Page %1 of %2").arg(page.number).arg(pages)})
+                << variant;
+    }
+}
+
 TEST(ReportPagination, NoRowsGiveHeadersOnlyAndUnknownFieldsAreRefused) {
     ReportLayout l = smallPages();
     l.reportHeader.height = 300;

@@ -122,6 +122,26 @@ QList<CableRecord> CableTable::all() {
     return cables(q);
 }
 
+QList<CableRecord> CableTable::allEnds() {
+    Query q(DbId::Project,
+            QStringLiteral("select CableID, CableNoPrefix, CableNO, Sheet, MultiCore, Available, "
+                           "SRCSys, SRCPin, DestSYS, DestPin from tblCables order by CableID"),
+            registry_);
+    return readAll(q, [](const RowReader& r) {
+        CableRecord c;
+        c.id = r.integer("CableID");
+        c.number = CableNumber(r.text("CableNoPrefix"), r.text("CableNO"));
+        c.sheet = r.text("Sheet");
+        c.multiCore = r.flag("MultiCore");
+        c.available = r.flag("Available");
+        c.source.system = r.text("SRCSys");
+        c.source.pin = r.text("SRCPin");
+        c.destination.system = r.text("DestSYS");
+        c.destination.pin = r.text("DestPin");
+        return c;
+    });
+}
+
 bool CableTable::isEmpty() {
     Query q(DbId::Project, QStringLiteral("select 1 from tblCables limit 1"), registry_);
     q.exec();

@@ -65,6 +65,10 @@ class CableTable {
 
     std::optional<CableRecord> find(qint64 cableId);
     QList<CableRecord> all();
+    // Every row with only what the check of a whole project compares: the ID, the number, the
+    // sheet, the MultiCore and Available flags and the system and pin of both ends (the other
+    // fields stay empty). In CableID order, like all(), at a fraction of its cost.
+    QList<CableRecord> allEnds();
     bool isEmpty();
     // The rows holding the number under its prefix, oldest first.
     QList<CableRecord> withNumber(const CableNumber& number);

@@ -5,13 +5,21 @@ namespace tolvane::db {
 RowReader::RowReader(Query& q) : q_(q), record_(q.sql().record()) {}
 
 int RowReader::index(const char* column) const {
+    if (const auto it = byAddress_.constFind(column);
+        it != byAddress_.cend() && qstrcmp(it->name.constData(), column) == 0)
+        return it->index;
     const QString name = QString::fromLatin1(column);
-    if (const auto it = indexes_.constFind(name); it != indexes_.cend()) return *it;
-    const int i = record_.indexOf(name);
-    if (i < 0)
-        throw AppError(err::kInternal,
-                       QStringLiteral("The result of a query has no column %1.").arg(name));
-    indexes_.insert(name, i);
+    int i;
+    if (const auto it = indexes_.constFind(name); it != indexes_.cend()) {
+        i = *it;
+    } else {
+        i = record_.indexOf(name);
+        if (i < 0)
+            throw AppError(err::kInternal,
+                           QStringLiteral("The result of a query has no column %1.").arg(name));
+        indexes_.insert(name, i);
+    }
+    byAddress_.insert(column, Named{QByteArray(column), i});
     return i;
 }
 

@@ -36,6 +36,14 @@ class RowReader {
 
     Query& q_;
     QSqlRecord record_;
+    // Column names are mostly literals that every row asks for again: found by their address
+    // first (the name is compared too, as a buffer may be reused for another), so that a row
+    // does not build a string for each of its columns.
+    struct Named {
+        QByteArray name;
+        int index = -1;
+    };
+    mutable QHash<const char*, Named> byAddress_;
     mutable QHash<QString, int> indexes_;
 };
 
