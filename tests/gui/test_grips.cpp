@@ -117,7 +117,7 @@ class GripsTest : public QObject {
         settings_->write(setting::ShowFirstTips, "0");
         settings_->write(setting::GettingStarted, "0");
         user_ = std::make_unique<test::ScriptedUser>("");
-        QVERIFY(db::DatabaseSetup(run_, *settings_, *user_->ui, log_).connect());
+        QVERIFY(db::DatabaseSetup(run_, *settings_, *user_->ui, log_, db::connections()).connect());
         restart();
     }
     void cleanup() {

@@ -125,7 +125,7 @@ class MainWindowTest : public QObject {
         settings_->write(setting::GettingStarted, "0");
         user_ = std::make_unique<test::ScriptedUser>("");
         // The project explorer opens the default project of a new installation.
-        QVERIFY(db::DatabaseSetup(run_, *settings_, *user_->ui, log_).connect());
+        QVERIFY(db::DatabaseSetup(run_, *settings_, *user_->ui, log_, db::connections()).connect());
         restart("");
     }
     void cleanup() {
@@ -147,7 +147,7 @@ class MainWindowTest : public QObject {
                       copy)
                 .exec();
         }
-        QCOMPARE(db::mergeDatabase(db::DbId::Equipment, delivered).conflicts, 1);
+        QCOMPARE(db::mergeDatabase(db::DbId::Equipment, delivered, db::connections()).conflicts, 1);
         ConflictViewerWindow viewer(*user_->ui, QString(), db::connections());
         viewer.show();
         QCOMPARE(viewer.findChild<QRadioButton*>("optEquipment")->isChecked(), true);
@@ -174,10 +174,11 @@ class MainWindowTest : public QObject {
               "'QX-XLR', 'QX-COAX', 15)",
               "insert into tblSystems (SysName, SysNum, EquipID, equipmentname) values ('VDA', "
               "1, 99999, 'QX Amp')"})
-            db::Query(db::DbId::Project, sql).exec();
+            db::Query(db::DbId::Project, sql, db::connections()).exec();
         db::Query(db::DbId::Equipment,
                   "insert into tblConnectors (Connector, connvendor1, conncost1) values "
-                  "('QX-BNC', 'Jacks Inc', 2.5)")
+                  "('QX-BNC', 'Jacks Inc', 2.5)",
+                  db::connections())
             .exec();
         BillOfMaterialsWindow wizard(*user_->ui, run_.appPath, db::connections());
         QString shownPath, shownFilter;
@@ -225,7 +226,8 @@ class MainWindowTest : public QObject {
         QVERIFY(shownPath.endsWith("reports/general/BOM.RPX"));
         QCOMPARE(shownFilter, QString("FileName = 'Studio O''Hara'"));
         QCOMPARE(db::Query(db::DbId::Project,
-                           "select Ext1 from tblBOM where BOMClass = 'Output Connectors'")
+                           "select Ext1 from tblBOM where BOMClass = 'Output Connectors'",
+                           db::connections())
                      .scalar()
                      .toDouble(),
                  15.0);
@@ -235,10 +237,13 @@ class MainWindowTest : public QObject {
     // proposed, the summary follows the choices, and Finish saves a layout that reads the
     // project's rows.
     void reportWizardMakesAJoinedLayout() {
-        db::Query(db::DbId::Project, "insert into tblCables (CableNO) values ('M1')").exec();
+        db::Query(db::DbId::Project, "insert into tblCables (CableNO) values ('M1')",
+                  db::connections())
+            .exec();
         db::Query(db::DbId::Project,
                   "insert into tblChildCables (CableNo, ParentNo) select 'M1-1', CableID from "
-                  "tblCables where CableNO = 'M1'")
+                  "tblCables where CableNO = 'M1'",
+                  db::connections())
             .exec();
         const QString saved = dir_.filePath("Cores.rpx");
         restart("file " + saved + "\n");
@@ -297,7 +302,7 @@ class MainWindowTest : public QObject {
     // The jackfield library on the starter data shows the chosen model, and the send window
     // opened on it heads with the model and shows its size beside the start fields.
     void jackfieldWindowsShowTheModel() {
-        equipment::LibraryAccess access(*user_->ui);
+        equipment::LibraryAccess access(*user_->ui, db::connections());
         JackfieldLibraryWindow library(access, db::NameCase::NoFormat);
         library.show();
         library.findChild<QLineEdit*>("txtFindManufacturer")->setText("Trellis");
@@ -514,7 +519,8 @@ class MainWindowTest : public QObject {
     void addCablesShowsItsPaneAndEndsOnEscape() {
         db::Query(db::DbId::Equipment,
                   "update tblPreferences set usedefaultjack = ?, CablesREpeat = ?, "
-                  "CablesAutoPlaceDist = ?")
+                  "CablesAutoPlaceDist = ?",
+                  db::connections())
             .bind(false)
             .bind(true)
             .bind(2.5)
@@ -613,7 +619,8 @@ class MainWindowTest : public QObject {
         for (const bool keep : {false, true}) {
             settings_->write(setting::ToolbarLayout, QString());
             db::Query(db::DbId::Equipment,
-                      QStringLiteral("update tblPreferences set genpersisttbs = ?"))
+                      QStringLiteral("update tblPreferences set genpersisttbs = ?"),
+                      db::connections())
                 .bind(keep)
                 .exec();
             restart("");
@@ -806,12 +813,14 @@ class MainWindowTest : public QObject {
         // which is the installation's.
         db::Query(
             db::DbId::Equipment,
-            "update tblPreferences set BlockWidth = 6, blockDisplayPrefs = ? where UserID = 1")
+            "update tblPreferences set BlockWidth = 6, blockDisplayPrefs = ? where UserID = 1",
+            db::connections())
             .bind(true)
             .exec();
         db::Query(db::DbId::Equipment,
                   "insert into tblPreferences (UserID, BlockWidth, blockDisplayPrefs) "
-                  "values (2, 2, ?)")
+                  "values (2, 2, ?)",
+                  db::connections())
             .bind(false)
             .exec();
         run_.userId = 2;
@@ -856,7 +865,8 @@ class MainWindowTest : public QObject {
         for (const char* no : {"A-001", "A-002", "B-001"})
             db::Query(
                 db::DbId::Project,
-                "insert into tblCables (CableNO, CableType, Length) values (?, 'RG59R', 12.5)")
+                "insert into tblCables (CableNO, CableType, Length) values (?, 'RG59R', 12.5)",
+                db::connections())
                 .bind(QString::fromLatin1(no))
                 .exec();
         reports::ReportLayout l;
@@ -991,7 +1001,7 @@ class MainWindowTest : public QObject {
               "'rack-2.dxf' else '' end from (select 'A' l, 1 n union select 'B', 2) r, (with "
               "recursive k(n) as (select 1 union all select n + 1 from k where n < 12) select n "
               "from k) c"})
-            db::Query(db::DbId::Project, sql).exec();
+            db::Query(db::DbId::Project, sql, db::connections()).exec();
         AssignJackWindow window(*user_->ui, w->drawing(), jack, true, db::connections(),
                                 main_.get());
         window.show();
@@ -1016,17 +1026,22 @@ class MainWindowTest : public QObject {
         // Earlier cases leave their rows and drawings in the project.
         for (const char* table :
              {"tblCables", "tblChildCables", "tblSystems", "tblJFRowCol", "tblDrawings"})
-            db::Query(db::DbId::Project, QStringLiteral("delete from %1").arg(table)).exec();
+            db::Query(db::DbId::Project, QStringLiteral("delete from %1").arg(table),
+                      db::connections())
+                .exec();
         const QString model =
-            db::Query(db::DbId::Equipment, "select min(EquipmentID) from tblEquipment")
+            db::Query(db::DbId::Equipment, "select min(EquipmentID) from tblEquipment",
+                      db::connections())
                 .scalar()
                 .toString();
         auto system = [](const char* name) {
             db::Query(db::DbId::Project,
-                      "insert into tblSystems (SysName, SysNum, EquipID) values (?, 1, 1)")
+                      "insert into tblSystems (SysName, SysNum, EquipID) values (?, 1, 1)",
+                      db::connections())
                 .bind(name)
                 .exec();
-            return db::Query(db::DbId::Project, "select SysID from tblSystems where SysName = ?")
+            return db::Query(db::DbId::Project, "select SysID from tblSystems where SysName = ?",
+                             db::connections())
                 .bind(name)
                 .scalar()
                 .toString();
@@ -1040,7 +1055,7 @@ class MainWindowTest : public QObject {
               "insert into tblCables (CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, DestSYS, "
               "DestPin, Sheet, MultiCore, Available) values (2, 'V', '2', 'CAM-01', 'OUT-2', "
               "'MON-01', 'IN-2', 'checked.dxf', false, false)"})
-            db::Query(db::DbId::Project, row).exec();
+            db::Query(db::DbId::Project, row, db::connections()).exec();
         cad::Document doc;
         auto block = [&](const char* name, QPointF at, const QString& sysName,
                          const QString& sysId) {
@@ -1068,7 +1083,7 @@ class MainWindowTest : public QObject {
         const QString stale = cable("1", {0, 0}, {40, 0}, "V-1", "V-7");
         cable({}, {0, 5}, {40, 5}, "Cable #", "Cable #");
         cad::saveDxf(doc, path);
-        projects::DrawingRegistry(run_, *user_->ui).registerDrawing(path);
+        projects::DrawingRegistry(run_, *user_->ui, db::connections()).registerDrawing(path);
         return stale;
     }
 
