@@ -753,16 +753,20 @@ struct SpatialIndex::Builder {
     }
 
     // Copies the next entities of the space, for `turn` ms at most (all of them when
-    // negative); whether the copy is done.
-    bool copy(const Space& space, int turn) {
+    // negative); whether the copy is done. A space gone, or shorter now than what was copied
+    // (entities erased meanwhile, which the index is told of), ends it.
+    bool copy(const Space* space, int turn) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(turn);
         while (!doneCopying) {
-            const size_t end = std::min(space.entities.size(), copied + kCopyStep);
-            Slice slice{int(copied),
-                        {space.entities.begin() + std::ptrdiff_t(copied),
-                         space.entities.begin() + std::ptrdiff_t(end)}};
-            copied = end;
-            doneCopying = copied >= space.entities.size();
+            const size_t size = space ? space->entities.size() : 0;
+            Slice slice{int(copied), {}};
+            if (copied < size) {
+                const size_t end = std::min(size, copied + kCopyStep);
+                slice.entities.assign(space->entities.begin() + std::ptrdiff_t(copied),
+                                      space->entities.begin() + std::ptrdiff_t(end));
+                copied = end;
+            }
+            doneCopying = copied >= size;
             {
                 std::lock_guard<std::mutex> hold(lock);
                 slices.push_back(std::move(slice));
@@ -855,7 +859,7 @@ void SpatialIndex::startBuilding() const {
                                                 count = space->entities.size()] {
         return b->run(*tables, partLength, count);
     });
-    b->copy(*space, kCopyTurn);
+    b->copy(space, kCopyTurn);
 }
 
 bool SpatialIndex::readyWithin(int wait) const {
@@ -864,8 +868,7 @@ bool SpatialIndex::readyWithin(int wait) const {
     if (!builder_) return true;  // nothing to build
     const auto t0 = std::chrono::steady_clock::now();
     const Space* space = spaceNamed(*pendingDoc_, pendingSpace_);
-    if (!builder_->doneCopying && !(space && builder_->copy(*space, std::max(0, wait))))
-        return false;
+    if (!builder_->copy(space, std::max(0, wait))) return false;
     const auto left =
         std::chrono::milliseconds(std::max(0, wait)) - (std::chrono::steady_clock::now() - t0);
     if (builder_->result.wait_for(std::max(left, decltype(left)::zero())) !=
@@ -878,10 +881,7 @@ bool SpatialIndex::readyWithin(int wait) const {
 void SpatialIndex::complete() const {
     startBuilding();
     if (!builder_) return;
-    if (!builder_->doneCopying) {
-        if (const Space* space = spaceNamed(*pendingDoc_, pendingSpace_))
-            builder_->copy(*space, -1);
-    }
+    builder_->copy(spaceNamed(*pendingDoc_, pendingSpace_), -1);
     builder_->result.wait();
     const_cast<SpatialIndex*>(this)->adopt();
 }
