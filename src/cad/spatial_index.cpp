@@ -714,6 +714,9 @@ const Space* spaceNamed(const Document& doc, const QString& name) {
 constexpr int kCopyTurn = 15;
 // Entities copied between two looks at the clock.
 constexpr size_t kCopyStep = 512;
+// A space of fewer entities is indexed at once rather than on another thread: it takes a few
+// milliseconds.
+constexpr size_t kBuildHere = 4096;
 
 }  // namespace
 
@@ -838,6 +841,10 @@ void SpatialIndex::startBuilding() const {
     const Space* space = spaceNamed(*pendingDoc_, pendingSpace_);
     if (!space) {
         self->clear();  // the space is gone: nothing to index
+        return;
+    }
+    if (space->entities.size() < kBuildHere) {
+        self->build(*pendingDoc_, *space);  // sooner done than handed over
         return;
     }
     // The document is copied with its spaces emptied for the moment: what the pieces of the
