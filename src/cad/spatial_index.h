@@ -40,12 +40,14 @@ class SpatialIndex {
     // Nothing waits to be built. Those who can do without the index (a whole redraw, the
     // extents) ask first rather than make the build happen.
     bool ready() const { return !pendingDoc_; }
-    // A build waiting for first use starts on another thread, from a copy of the document
-    // taken now: the document is never read there while this thread changes it. Changes
+    // A build waiting for first use starts on another thread (a small space is indexed at
+    // once). That thread reads only copies made on this one: the document's tables now, the
+    // space's entities in slices during the turns readyWithin and complete give it. Changes
     // the index is told of meanwhile are taken in when the build is adopted.
     void startBuilding() const;
-    // Waits up to `wait` milliseconds for a build on another thread and adopts it when done;
-    // whether the index is ready then. A search that must not wait asks this first.
+    // Copies and waits for up to `wait` milliseconds for a build on another thread, and
+    // adopts it when done; whether the index is ready then. A search that must not wait
+    // asks this first.
     bool readyWithin(int wait) const;
     // Makes the index ready, waiting for a build on another thread or building it here.
     void complete() const;
@@ -100,7 +102,7 @@ class SpatialIndex {
 
     const Document* pendingDoc_ = nullptr;
     QString pendingSpace_;
-    // The build on another thread, and the handles the index was told of meanwhile.
+    // The build on another thread, with the changes the index was told of meanwhile.
     std::unique_ptr<Builder> builder_;
 
     std::unique_ptr<Data> d_;
