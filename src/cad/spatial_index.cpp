@@ -886,8 +886,11 @@ bool SpatialIndex::readyWithin(int wait) const {
 }
 
 void SpatialIndex::complete() const {
-    startBuilding();
-    if (!builder_) return;
+    if (!builder_) {
+        // Not started: built here, without copying anything.
+        if (pendingDoc_) const_cast<SpatialIndex*>(this)->buildPending();
+        return;
+    }
     builder_->copy(spaceNamed(*pendingDoc_, pendingSpace_), -1);
     builder_->result.wait();
     const_cast<SpatialIndex*>(this)->adopt();
