@@ -365,9 +365,14 @@ void DrawingView::paintEvent(QPaintEvent*) {
         indexQueued_ = true;
         QTimer::singleShot(0, this, [this] {
             index().startBuilding();
+            if (index().ready()) {  // a small drawing, indexed at once
+                indexQueued_ = false;
+                return;
+            }
             auto* poll = new QTimer(this);
             connect(poll, &QTimer::timeout, this, [this, poll] {
                 if (!index().readyWithin(kIndexTurn)) return;
+                poll->stop();
                 poll->deleteLater();
                 indexQueued_ = false;
                 updateSnap();
