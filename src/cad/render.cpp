@@ -453,7 +453,9 @@ class Renderer {
             case EntityKind::Text:
             case EntityKind::Attribute:
                 if (e.kind == EntityKind::Attribute && (e.attributeFlags & 1)) return;
-                if (textHeight(doc_, e) * ctx.toDevice.maxScale() < 1.0) {
+                // On a device that keeps vectors (a PDF) a text stays text however small:
+                // a reader zooms in on it, searches and copies it.
+                if (!vector_ && textHeight(doc_, e) * ctx.toDevice.maxScale() < 1.0) {
                     if (stats_) ++stats_->greeked;
                     return;
                 }
@@ -1130,7 +1132,8 @@ class Renderer {
         if (dev.x1 < clip_.left() || dev.x0 > clip_.right() || dev.y1 < clip_.top() ||
             dev.y0 > clip_.bottom())
             return;
-        if (hpx < o_.greekSize || wpx < 1.0) {
+        if (vector_ ? !(hpx > 0 && wpx > 0 && std::isfinite(hpx) && std::isfinite(wpx))
+                    : hpx < o_.greekSize || wpx < 1.0) {
             if (stats_) ++stats_->greeked;
             if (hpx >= 1.0) {  // a bar through the middle of the box
                 const QPointF up = (q3 - q0) / 2;

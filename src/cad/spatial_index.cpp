@@ -6,11 +6,17 @@
 #include <QHash>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <boost/container/small_vector.hpp>
 #include <boost/geometry.hpp>
 #include <boost/geometry/index/rtree.hpp>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <future>
 #include <limits>
+#include <mutex>
 
 namespace tolvane::cad {
 
@@ -576,6 +582,32 @@ struct SpatialIndex::Data {
 
     bool inBuilt(quint32 entry) const { return entry < killed.size() && !killed[entry]; }
 
+    // Takes in entities of a space from draw position `first` on; their values go to
+    // `values` until finish() packs them.
+    void take(const Document& doc, std::span<const Entity> list, int first,
+              std::vector<Value>* values) {
+        for (int i = 0; i < int(list.size()); ++i) {
+            const Entity& e = list[size_t(i)];
+            const quint64 key = handleKey(e.handle);
+            if (!key || byKey.contains(key)) continue;
+            const quint32 entry = entryFor(key);
+            see(entry, first + i, e.handle, pass);
+            valuesOf(doc, e, entry, values);
+        }
+    }
+
+    void finish(const std::vector<Value>& values) {
+        built.build(values);
+        built.place([this](quint32 entry) { return seen[entry].position; });
+        killed.assign(entries.size(), 0);
+    }
+
+    void reserve(size_t count) {
+        entries.reserve(count);
+        seen.reserve(count);
+        byKey.reserve(qsizetype(count));
+    }
+
     // The values whose boxes meet the box, the living ones of the build and those added.
     template <typename F>
     void query(const BBox& q, F&& f) const {
@@ -666,12 +698,120 @@ quint64 handleKey(const QString& handle) {
     return v ? v : parse(QStringView(handle).trimmed());
 }
 
+namespace {
+
+// The space of a document by name (the model space's too); null when there is none.
+const Space* spaceNamed(const Document& doc, const QString& name) {
+    if (doc.modelSpace().name.compare(name, Qt::CaseInsensitive) == 0) return &doc.modelSpace();
+    for (const Space& s : doc.layouts()) {
+        if (s.name.compare(name, Qt::CaseInsensitive) == 0) return &s;
+    }
+    return nullptr;
+}
+
+// How long one call copies entities for a build on another thread before it lets the
+// caller's thread go on (ms).
+constexpr int kCopyTurn = 15;
+// Entities copied between two looks at the clock.
+constexpr size_t kCopyStep = 512;
+// A space of fewer entities is indexed at once rather than on another thread: it takes a few
+// milliseconds.
+constexpr size_t kBuildHere = 4096;
+
+}  // namespace
+
+// A build on another thread. That thread reads only copies: of the document without its
+// spaces' entities (the blocks and tables the pieces are made from), and of the space's
+// entities, handed over in slices as this thread copies them between its other work. The
+// copies share their text and lists with the originals, which Qt copies apart before either
+// side writes to them.
+struct SpatialIndex::Builder {
+    struct Slice {
+        int first = 0;
+        std::vector<Entity> entities;
+    };
+
+    // This thread's side: how far the copy has gone through the space, and the handles the
+    // index was told of meanwhile, in order.
+    size_t copied = 0;
+    bool doneCopying = false;
+    bool toldWhileCopying = false;
+    std::vector<QString> changed;
+
+    std::mutex lock;
+    std::condition_variable handed;
+    std::deque<Slice> slices;  // under lock
+    bool allHanded = false;    // under lock
+    std::atomic<bool> stop{false};
+    std::future<std::unique_ptr<Data>> result;
+
+    ~Builder() {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            stop = true;
+            allHanded = true;
+        }
+        handed.notify_one();
+        if (result.valid()) result.wait();
+    }
+
+    // Copies the next entities of the space, for `turn` ms at most (all of them when
+    // negative); whether the copy is done. A space gone, or shorter now than what was copied
+    // (entities erased meanwhile, which the index is told of), ends it.
+    bool copy(const Space* space, int turn) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(turn);
+        while (!doneCopying) {
+            const size_t size = space ? space->entities.size() : 0;
+            Slice slice{int(copied), {}};
+            if (copied < size) {
+                const size_t end = std::min(size, copied + kCopyStep);
+                slice.entities.assign(space->entities.begin() + std::ptrdiff_t(copied),
+                                      space->entities.begin() + std::ptrdiff_t(end));
+                copied = end;
+            }
+            doneCopying = copied >= size;
+            {
+                std::lock_guard<std::mutex> hold(lock);
+                slices.push_back(std::move(slice));
+                allHanded = doneCopying;
+            }
+            handed.notify_one();
+            if (turn >= 0 && std::chrono::steady_clock::now() >= until) break;
+        }
+        return doneCopying;
+    }
+
+    // On the other thread: takes the slices in as they come.
+    std::unique_ptr<Data> run(const Document& tables, double partLength, size_t count) {
+        auto d = std::make_unique<Data>();
+        d->partLength = partLength;
+        d->reserve(count);
+        std::vector<Value> values;
+        values.reserve(count * 3);
+        for (;;) {
+            Slice slice;
+            {
+                std::unique_lock<std::mutex> hold(lock);
+                handed.wait(hold, [this] { return !slices.empty() || allHanded; });
+                if (stop) return nullptr;
+                if (slices.empty()) break;
+                slice = std::move(slices.front());
+                slices.pop_front();
+            }
+            d->take(tables, slice.entities, slice.first, &values);
+        }
+        d->finish(values);
+        return d;
+    }
+};
+
 SpatialIndex::SpatialIndex() : d_(std::make_unique<Data>()) {}
 SpatialIndex::~SpatialIndex() = default;
 SpatialIndex::SpatialIndex(SpatialIndex&&) noexcept = default;
 SpatialIndex& SpatialIndex::operator=(SpatialIndex&&) noexcept = default;
 
 void SpatialIndex::clear() {
+    builder_.reset();
     pendingDoc_ = nullptr;
     *d_ = Data();
 }
@@ -680,21 +820,11 @@ void SpatialIndex::build(const Document& doc, const Space& space) {
     clear();
     Data& d = *d_;
     d.learnPartLength(doc, space);
-    d.entries.reserve(space.entities.size());
-    d.byKey.reserve(qsizetype(space.entities.size()));
+    d.reserve(space.entities.size());
     std::vector<Value> values;
     values.reserve(space.entities.size() * 3);
-    for (int i = 0; i < int(space.entities.size()); ++i) {
-        const Entity& e = space.entities[size_t(i)];
-        const quint64 key = handleKey(e.handle);
-        if (!key || d.byKey.contains(key)) continue;
-        const quint32 entry = d.entryFor(key);
-        d.see(entry, i, e.handle, d.pass);
-        d.valuesOf(doc, e, entry, &values);
-    }
-    d.built.build(values);
-    d.built.place([&d](quint32 entry) { return d.seen[entry].position; });
-    d.killed.assign(d.entries.size(), 0);
+    d.take(doc, space.entities, 0, &values);
+    d.finish(values);
 }
 
 void SpatialIndex::buildLater(const Document& doc, const Space& space) {
@@ -703,25 +833,119 @@ void SpatialIndex::buildLater(const Document& doc, const Space& space) {
     pendingSpace_ = space.name;
 }
 
+// Building is not a change of what the index stands for: a const search may start it, wait
+// for it or do it.
+void SpatialIndex::startBuilding() const {
+    if (!pendingDoc_ || builder_) return;
+    auto* self = const_cast<SpatialIndex*>(this);
+    const Space* space = spaceNamed(*pendingDoc_, pendingSpace_);
+    if (!space) {
+        self->clear();  // the space is gone: nothing to index
+        return;
+    }
+    if (space->entities.size() < kBuildHere) {
+        self->build(*pendingDoc_, *space);  // sooner done than handed over
+        return;
+    }
+    // The document is copied with its spaces emptied for the moment: what the pieces of the
+    // entities are made from, not the entities themselves.
+    auto& doc = const_cast<Document&>(*pendingDoc_);
+    std::vector<std::vector<Entity>> held;
+    held.push_back(std::move(doc.modelSpace().entities));
+    for (Space& s : doc.layouts()) held.push_back(std::move(s.entities));
+    auto tables = std::make_shared<const Document>(doc);
+    doc.modelSpace().entities = std::move(held[0]);
+    for (size_t i = 0; i < doc.layouts().size(); ++i)
+        doc.layouts()[i].entities = std::move(held[i + 1]);
+
+    Data sizes;
+    sizes.learnPartLength(doc, *space);
+    self->builder_ = std::make_unique<Builder>();
+    Builder* b = builder_.get();
+    b->result = std::async(std::launch::async, [b, tables, partLength = sizes.partLength,
+                                                count = space->entities.size()] {
+        return b->run(*tables, partLength, count);
+    });
+    b->copy(space, kCopyTurn);
+}
+
+bool SpatialIndex::readyWithin(int wait) const {
+    if (!pendingDoc_) return true;
+    startBuilding();
+    if (!builder_) return true;  // nothing to build
+    const auto t0 = std::chrono::steady_clock::now();
+    const Space* space = spaceNamed(*pendingDoc_, pendingSpace_);
+    if (!builder_->copy(space, std::max(0, wait))) return false;
+    const auto left =
+        std::chrono::milliseconds(std::max(0, wait)) - (std::chrono::steady_clock::now() - t0);
+    if (builder_->result.wait_for(std::max(left, decltype(left)::zero())) !=
+        std::future_status::ready)
+        return false;
+    const_cast<SpatialIndex*>(this)->adopt();
+    return true;
+}
+
 void SpatialIndex::complete() const {
-    // Building is not a change of what the index stands for: a const search may do it.
-    if (pendingDoc_) const_cast<SpatialIndex*>(this)->buildPending();
+    if (!builder_) {
+        // Not started: built here, without copying anything.
+        if (pendingDoc_) const_cast<SpatialIndex*>(this)->buildPending();
+        return;
+    }
+    builder_->copy(spaceNamed(*pendingDoc_, pendingSpace_), -1);
+    builder_->result.wait();
+    const_cast<SpatialIndex*>(this)->adopt();
 }
 
 void SpatialIndex::buildPending() {
     const Document& doc = *pendingDoc_;
-    const Space* space = &doc.modelSpace();
-    for (const Space& s : doc.layouts()) {
-        if (s.name.compare(pendingSpace_, Qt::CaseInsensitive) == 0) space = &s;
-    }
-    if (space->name.compare(pendingSpace_, Qt::CaseInsensitive) != 0) {
+    const Space* space = spaceNamed(doc, pendingSpace_);
+    if (!space) {
         clear();  // the space is gone: nothing to index
         return;
     }
     build(doc, *space);
 }
 
+void SpatialIndex::adopt() {
+    d_ = builder_->result.get();
+    if (!d_) d_ = std::make_unique<Data>();
+    replayChanges();
+}
+
+// Takes in the changes told of while the index was built, and lets the build go: each entity
+// is taken as the space has it now, or taken out when the space no longer has it. Told of
+// while the space was still being copied, entities after a change may have moved past the
+// copy: those it missed are taken in too.
+void SpatialIndex::replayChanges() {
+    const std::unique_ptr<Builder> b = std::move(builder_);
+    const Document* doc = pendingDoc_;
+    pendingDoc_ = nullptr;
+    const Space* space = b->changed.empty() ? nullptr : spaceNamed(*doc, pendingSpace_);
+    if (!space) return;
+    QHash<quint64, int> at;
+    for (const QString& h : b->changed) at.insert(handleKey(h), -1);
+    for (int i = 0; i < int(space->entities.size()); ++i) {
+        const Entity& e = space->entities[size_t(i)];
+        const quint64 key = handleKey(e.handle);
+        if (const auto it = at.find(key); it != at.end())
+            *it = i;
+        else if (b->toldWhileCopying && key && !d_->byKey.contains(key))
+            insert(*doc, e);
+    }
+    for (auto it = at.cbegin(); it != at.cend(); ++it) {
+        if (it.value() >= 0)
+            insert(*doc, space->entities[size_t(it.value())]);
+        else
+            remove(keyText(it.key()));
+    }
+}
+
 void SpatialIndex::insert(const Document& doc, const Entity& e) {
+    if (builder_) {
+        builder_->changed.push_back(e.handle);
+        builder_->toldWhileCopying |= !builder_->doneCopying;
+        return;
+    }
     complete();
     const quint64 key = handleKey(e.handle);
     if (!key) return;
@@ -737,6 +961,12 @@ void SpatialIndex::insert(const Document& doc, const Entity& e) {
 }
 
 bool SpatialIndex::remove(const QString& handle) {
+    if (builder_) {
+        // Whether the build holds it is not known yet: it is taken out when it is adopted.
+        builder_->changed.push_back(handle);
+        builder_->toldWhileCopying |= !builder_->doneCopying;
+        return true;
+    }
     complete();
     Data& d = *d_;
     const auto it = d.byKey.constFind(handleKey(handle));

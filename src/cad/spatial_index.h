@@ -40,6 +40,16 @@ class SpatialIndex {
     // Nothing waits to be built. Those who can do without the index (a whole redraw, the
     // extents) ask first rather than make the build happen.
     bool ready() const { return !pendingDoc_; }
+    // A build waiting for first use starts on another thread (a small space is indexed at
+    // once). That thread reads only copies made on this one: the document's tables now, the
+    // space's entities in slices during the turns readyWithin and complete give it. Changes
+    // the index is told of meanwhile are taken in when the build is adopted.
+    void startBuilding() const;
+    // Copies and waits for up to `wait` milliseconds for a build on another thread, and
+    // adopts it when done; whether the index is ready then. A search that must not wait
+    // asks this first.
+    bool readyWithin(int wait) const;
+    // Makes the index ready, waiting for a build on another thread or building it here.
     void complete() const;
     void clear();
     // Adds or replaces an entity; entities without extent (unknown kinds) are left out.
@@ -83,12 +93,17 @@ class SpatialIndex {
 
   private:
     struct Data;
+    struct Builder;
     void buildPending();
+    void adopt();
+    void replayChanges();
     const Entity* resolveEntry(const Space& space, quint32 entry, int* position) const;
     void rescan(const Space& space) const;
 
     const Document* pendingDoc_ = nullptr;
     QString pendingSpace_;
+    // The build on another thread, with the changes the index was told of meanwhile.
+    std::unique_ptr<Builder> builder_;
 
     std::unique_ptr<Data> d_;
     mutable int lastCandidates_ = 0;

@@ -10,6 +10,10 @@
 #include <QImageReader>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cmath>
 
@@ -915,4 +919,49 @@ TEST(CadRender, TextsAboveLinesAndLayersByName) {
     }
     EXPECT_GT(green, 4);  // the strokes of the letters cross the line
     EXPECT_GT(blueOnRow, 20);
+}
+
+// A sheet so wide that its page is shrunk far below its size: every cable number and every
+// equipment label is still text in the PDF, read back by a reader that is not ours, however
+// small it comes out on the page.
+TEST(CadRender, PdfOfAWideSheetKeepsEveryTextAsText) {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    Document doc;
+    Block& block = doc.addBlock(QStringLiteral("EQ_BOX"));
+    doc.add(block, Entity::rect({0, 0}, {40, 20}));
+    QStringList wanted;
+    // 12 x 12 cells 60 m apart: the page is shrunk about 150 times, a 2.5 mm text to about
+    // half a dot of the 600 dpi page.
+    for (int i = 0; i < 144; ++i) {
+        const QPointF at(60000.0 * (i % 12), 60000.0 * (i / 12));
+        const QString cable = QStringLiteral("W%1").arg(1000 + i);
+        const QString name = QStringLiteral("EQ%1").arg(5000 + i);
+        doc.addToModel(Entity::polyline({{at, 0}, {at + QPointF(300, 0), 0}}, false));
+        doc.addToModel(Entity::textAt(at + QPointF(100, 2), cable, 2.5));
+        Entity eq = Entity::insert(QStringLiteral("EQ_BOX"), at + QPointF(300, -10));
+        eq.attributes.push_back(
+            Entity::attribute(at + QPointF(305, 12), QStringLiteral("NAME"), name, 2.5));
+        doc.addToModel(eq);
+        wanted << cable << name;
+    }
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("wide.pdf"));
+    QString error;
+    ASSERT_TRUE(exportPdf(doc, doc.modelSpace(), pdf, &error)) << qPrintable(error);
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(reader.waitForFinished(60000));
+    const QSet<QString> words = [&] {
+        QSet<QString> out;
+        for (const QString& w : QString::fromUtf8(reader.readAllStandardOutput())
+                                    .split(QRegularExpression(QStringLiteral("\\s+"))))
+            out.insert(w);
+        return out;
+    }();
+    QStringList missing;
+    for (const QString& w : wanted)
+        if (!words.contains(w)) missing << w;
+    EXPECT_TRUE(missing.isEmpty()) << missing.size() << " of " << wanted.size() << " missing, "
+                                   << qPrintable(missing.mid(0, 5).join(' '));
 }

@@ -33,6 +33,10 @@ constexpr double kZoomStep = 2.0;
 constexpr int kSnapMarkerHalf = 6;
 // A press and release further apart than this are a drag, not a click.
 constexpr double kDragPixels = 4.0;
+// How long a pick or snap waits for an index being built before it does without, and how
+// long the view gives the build at a time between its other work (ms).
+constexpr int kIndexWait = 40;
+constexpr int kIndexTurn = 10;
 
 int settingNumber(const SettingsStore& store, const QString& name, int low, int high, int keep) {
     bool ok = false;
@@ -356,12 +360,25 @@ void DrawingView::paintEvent(QPaintEvent*) {
     dropStaleWindow();
     if (dirty_ || cache_.isNull()) renderCache();
     if (!index().ready() && !indexQueued_) {
-        // The drawing is on screen: the index it waited without is built as soon as this
-        // paint is out, before the first pick can need it.
+        // The drawing is on screen: the index it waited without starts building on another
+        // thread as soon as this paint is out, and is taken in when done.
         indexQueued_ = true;
         QTimer::singleShot(0, this, [this] {
-            indexQueued_ = false;
-            index().complete();
+            index().startBuilding();
+            if (index().ready()) {  // a small drawing, indexed at once
+                indexQueued_ = false;
+                return;
+            }
+            auto* poll = new QTimer(this);
+            connect(poll, &QTimer::timeout, this, [this, poll] {
+                if (!index().readyWithin(kIndexTurn)) return;
+                poll->stop();
+                poll->deleteLater();
+                indexQueued_ = false;
+                updateSnap();
+                updateHover();
+            });
+            poll->start(0);
         });
     }
     QPainter p(this);
@@ -503,6 +520,8 @@ void DrawingView::updateSnap() {
     const double aperture = 3.0 * pickAperture();
     const std::optional<QPointF> base =
         grips_.active() ? std::optional<QPointF>(grips_.origin()) : lastPoint_;
+    // No snap is offered while the index is still being built (it is ready within moments).
+    if (!index().readyWithin(kIndexWait)) return;
     snap_ = cad::objectSnap(doc_, *space_, index(), modes, view_.toWorld(*cursor_), aperture, base);
 }
 
@@ -711,8 +730,16 @@ double DrawingView::pickAperture() const {
 QString DrawingView::pickAt(QPointF device) const {
     const Ui::PromptKind kind = ui_.promptKind();
     if (kind == Ui::PromptKind::Point) return {};
-    const cad::PickResult hit = cad::pickPreferring(doc_, *space_, index(), view_.toWorld(device),
-                                                    pickAperture(), ui_.promptWanted());
+    const QPointF at = view_.toWorld(device);
+    const cad::PickFilter wanted = ui_.promptWanted();
+    cad::PickResult hit;
+    if (index().readyWithin(kIndexWait)) {
+        hit = cad::pickPreferring(doc_, *space_, index(), at, pickAperture(), wanted);
+    } else {
+        // The index is still being built: the space is searched whole instead.
+        if (wanted) hit = cad::pointSearch(doc_, *space_, at, pickAperture(), wanted);
+        if (!hit.found()) hit = cad::pointSearch(doc_, *space_, at, pickAperture());
+    }
     return hit.isAttribute() ? hit.insertHandle : hit.handle;
 }
 

@@ -1,0 +1,146 @@
+// The spatial index of a large wiring sheet (wiring_sheet.h): the time of a build and the
+// heap it keeps per entity, then what a window does on opening the sheet: the build started
+// on another thread after the first paint, and a pick issued right away, which waits for the
+// build at most as long as the drawing view does before it searches the space whole, and the
+// longest turn the build then takes on the window's thread until it is ready. Prints
+// the figures as a table (medians of the runs).
+//
+// Options: --entities=N (default 100000, several allowed: --entities=100000,1000000),
+// --runs=N (default 3).
+
+#include <malloc.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cad/document.h"
+#include "cad/picking.h"
+#include "cad/spatial_index.h"
+#include "wiring_sheet.h"
+
+namespace cad = tolvane::cad;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+long long heapBytes() {
+    malloc_trim(0);
+    const struct mallinfo2 m = mallinfo2();
+    return (long long)(m.uordblks + m.hblkhd);
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// As long as the drawing view lets a pick wait for an index being built, and gives the build
+// at a time.
+constexpr int kPickWait = 40;
+constexpr int kTurn = 10;
+
+struct Figures {
+    int entities = 0;
+    double buildMs = 0, bytesPerEntity = 0, snapshotMs = 0, backgroundMs = 0, pickWaitMs = 0;
+    double longestTurnMs = 0;
+    bool pickFromScan = false;
+};
+
+Figures measure(int entities, int runs) {
+    Figures f;
+    bench::BuildCounts counts;
+    const cad::Document doc = bench::buildDrawing(entities, &counts);
+    const cad::Space& space = doc.modelSpace();
+    f.entities = int(space.entities.size());
+    // Picks at cable ends, where a user clicks.
+    std::vector<QPointF> probes;
+    for (const cad::Entity& e : space.entities) {
+        if (e.kind == cad::EntityKind::Polyline && !e.vertices.isEmpty())
+            probes.push_back(e.vertices.front().pos);
+        if (probes.size() >= 64) break;
+    }
+    std::mt19937 random(3);
+    std::vector<double> build, bytes, snapshot, background, wait;
+    double longestTurn = 0;
+    for (int run = 0; run < runs; ++run) {
+        {
+            const long long before = heapBytes();
+            const auto t0 = Clock::now();
+            cad::SpatialIndex index;
+            index.build(doc, space);
+            build.push_back(msSince(t0));
+            bytes.push_back(double(heapBytes() - before) / f.entities);
+        }
+        cad::SpatialIndex index;
+        index.buildLater(doc, space);
+        auto t0 = Clock::now();
+        index.startBuilding();
+        snapshot.push_back(msSince(t0));
+        // A pick right after: as the view makes it.
+        const QPointF at = probes.empty() ? QPointF() : probes[random() % probes.size()];
+        t0 = Clock::now();
+        cad::PickResult hit;
+        if (index.readyWithin(kPickWait)) {
+            hit = cad::pointSearch(doc, space, index, at, 0.5);
+        } else {
+            hit = cad::pointSearch(doc, space, at, 0.5);
+            f.pickFromScan = true;
+        }
+        wait.push_back(msSince(t0));
+        if (!hit.found()) std::fprintf(stderr, "pick at a cable end found nothing\n");
+        // Then as the view gives the build its turns, until it is taken in.
+        while (true) {
+            const auto turn = Clock::now();
+            const bool ready = index.readyWithin(kTurn);
+            longestTurn = std::max(longestTurn, msSince(turn));
+            if (ready) break;
+        }
+        background.push_back(msSince(t0) + snapshot.back());
+    }
+    f.buildMs = median(build);
+    f.bytesPerEntity = median(bytes);
+    f.snapshotMs = median(snapshot);
+    f.backgroundMs = median(background);
+    f.pickWaitMs = *std::max_element(wait.begin(), wait.end());
+    f.longestTurnMs = longestTurn;
+    return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::vector<int> sizes;
+    int runs = 3;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a.rfind("--entities=", 0) == 0) {
+            for (const QString& n : QString::fromStdString(a.substr(11)).split(','))
+                sizes.push_back(n.toInt());
+        } else if (a.rfind("--runs=", 0) == 0) {
+            runs = std::max(1, std::atoi(a.c_str() + 7));
+        }
+    }
+    if (sizes.empty()) sizes.push_back(100000);
+    std::printf("%10s %10s %10s %10s %14s %12s %14s %s\n", "entities", "build_ms", "bytes/ent",
+                "start_ms", "background_ms", "turn_ms", "pick_wait_ms", "first pick");
+    for (int n : sizes) {
+        const Figures f = measure(n, runs);
+        std::printf("%10d %10.0f %10.0f %10.1f %14.0f %12.1f %14.1f %s\n", f.entities, f.buildMs,
+                    f.bytesPerEntity, f.snapshotMs, f.backgroundMs, f.longestTurnMs, f.pickWaitMs,
+                    f.pickFromScan ? "space searched whole" : "through the index");
+        std::fflush(stdout);
+    }
+    return 0;
+}
