@@ -161,6 +161,16 @@ void TableLock::release() {
     }
 }
 
+std::optional<QString> tableLockHolder(const LockTable& table, Connections& registry, DbId db) {
+    Query q(
+        db,
+        QStringLiteral("select LOCKEDBY from %1 where %2 = ?").arg(table.table, table.flagColumn),
+        registry);
+    q.bind(true).exec();
+    if (!q.next()) return std::nullopt;
+    return q.value(0).toString();
+}
+
 void clearTableLock(const LockTable& table, Connections& registry, DbId db) {
     Query free(
         db, QStringLiteral("update %1 set %2 = ?, LOCKEDBY = ?").arg(table.table, table.flagColumn),

@@ -17,6 +17,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 #include "db/database.h"
 
@@ -72,6 +73,10 @@ class TableLock {
     Connections& registry_;
     bool held_ = false;
 };
+
+// Who holds a table lock; nothing when it is free.
+std::optional<QString> tableLockHolder(const LockTable& table, Connections& registry,
+                                       DbId db = DbId::Project);
 
 // An administrator's clear of a table lock: the row becomes free whoever holds it.
 void clearTableLock(const LockTable& table, Connections& registry, DbId db = DbId::Project);

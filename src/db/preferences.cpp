@@ -221,6 +221,10 @@ bool Preferences::load(int userId) {
     return true;
 }
 
+NameCase Preferences::nameCase() const {
+    return nameCaseOf(value(pref::SysNameFmt)).value_or(NameCase::NoFormat);
+}
+
 bool Preferences::flag(const QString& column, bool fallback) const {
     const QVariant v = value(column);
     return v.isNull() || !v.isValid() ? fallback : v.toBool();

@@ -83,6 +83,8 @@ class Preferences {
     QVariant value(const QString& column) const;
     // A yes/no column: its value, or `fallback` when it is empty or unknown.
     bool flag(const QString& column, bool fallback) const;
+    // How the user writes system names; no formatting when the row does not say.
+    NameCase nameCase() const;
     // Converts the value to the column's type; text for a number or yes/no column is read
     // as the user writes it ("12", "1", "true"); an empty text stores null. False (nothing
     // changed) for an unknown column, the key column, or a value the column cannot take.

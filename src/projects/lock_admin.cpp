@@ -32,15 +32,8 @@ bool clearLock(RunState& run, Ui& ui, db::Connections& registry) {
     } tables[] = {{db::cableLock(), QStringLiteral("Cables table")},
                   {db::systemLock(), QStringLiteral("Systems table")}};
     for (const auto& t : tables) {
-        db::Query q(db::DbId::Project,
-                    QStringLiteral("select LOCKEDBY from %1 where %2 = ?")
-                        .arg(t.table.table, t.table.flagColumn),
-                    registry);
-        q.bind(true).exec();
-        if (q.next()) {
-            const QString by = q.value(0).toString();
-            held.push_back({t.name, &t.table, {}, by});
-        }
+        if (const std::optional<QString> by = db::tableLockHolder(t.table, registry))
+            held.push_back({t.name, &t.table, {}, *by});
     }
     DrawingRegistry drawings(run, ui, registry);
     for (const DrawingEntry& d : drawings.drawings())

@@ -5,8 +5,11 @@
 #include <QSet>
 
 #include "db/records/bills_of_materials.h"
+#include "db/records/cable_types.h"
 #include "db/records/cables.h"
 #include "db/records/jackfields.h"
+#include "db/records/library_jackfields.h"
+#include "db/records/pins.h"
 #include "db/records/systems.h"
 #include "ui/ui.h"
 
@@ -19,6 +22,7 @@ using db::DbId;
 // The items of a section counted over the project: key, manufacturer hint, display name,
 // quantity; one per item.
 using Counter = QList<db::ItemCount> (*)(db::Connections&);
+using Prices = QList<db::ItemPrice> (*)(db::Connections&, const QVariantList&);
 
 // How a section counts and where the library keeps its items.
 struct SectionDef {
@@ -26,53 +30,53 @@ struct SectionDef {
     const char* box;
     const char* bomClass;
     Counter count;
-    // Library query over a list of keys ("%1" stands for the placeholders): key, manufacturer,
-    // item name, vendor 1, vendor 2, cost 1, cost 2.
-    const char* library;
+    // What the library says of a list of keys.
+    Prices library;
     bool numericKey;
 };
 
-constexpr const char* kConnectorLibrary =
-    "select Connector, null, Connector, connvendor1, connvendor2, conncost1, conncost2 "
-    "from tblConnectors where Connector in (%1)";
+QList<db::ItemPrice> connectorPrices(db::Connections& r, const QVariantList& keys) {
+    return db::ConnectorTable(r).pricesOf(keys);
+}
 
 // Rows without the counted value (a cable end on no connector, a cable without a type) count
 // towards nothing.
 const SectionDef kSections[] = {
     {BomSection::OutputConnectors, "Output Connectors", "Output Connectors",
      [](db::Connections& r) { return db::CableTable(r).connectorCounts(db::CableSide::Source); },
-     kConnectorLibrary, false},
+     connectorPrices, false},
     {BomSection::InputConnectors, "Input Connectors", "Input Connectors",
      [](db::Connections& r) {
          return db::CableTable(r).connectorCounts(db::CableSide::Destination);
      },
-     kConnectorLibrary, false},
+     connectorPrices, false},
     {BomSection::Equipment, "Equipment", "Equipment",
      [](db::Connections& r) { return db::SystemTable(r).countsByModel(); },
-     "select EquipmentID, ManufacturerID, EquipmentName, EquipmentVendor1, EquipmentVendor2, "
-     "EquipmentCost1, EquipmentCost2 from tblEquipment where EquipmentID in (%1)",
+     [](db::Connections& r, const QVariantList& k) {
+         return db::EquipmentModelTable(r).pricesOf(k);
+     },
      true},
     {BomSection::JackFields, "Jack Fields", "Jack Fields",
      [](db::Connections& r) { return db::JackfieldTable(r).countsByModel(); },
-     "select JackFieldID, ManufacturerID, JackFieldName, jfvendor1, jfvendor2, jfcost1, jfcost2 "
-     "from tblJackFields where JackFieldID in (%1)",
+     [](db::Connections& r, const QVariantList& k) {
+         return db::LibraryJackfieldTable(r).pricesOf(k);
+     },
      true},
     // Cable types are told apart by manufacturer and type; the library is asked by type, and
     // the manufacturer's own row is preferred when the type has several.
     {BomSection::CableTypes, "Cable Types", "Cable Types",
      [](db::Connections& r) { return db::CableTable(r).lengthsByType(); },
-     "select CableType, ManufacturerID, CableType, CableVendor1, CableVendor2, CableCost1, "
-     "CableCost2 from tblCableTypes where CableType in (%1) order by CableTypeID",
+     [](db::Connections& r, const QVariantList& k) { return db::CableTypeTable(r).pricesOf(k); },
      false},
     {BomSection::ChildOutputConnectors, "Child Output Connectors", "Child Cable Source Connectors",
      [](db::Connections& r) { return db::CoreTable(r).connectorCounts(db::CableSide::Source); },
-     kConnectorLibrary, false},
+     connectorPrices, false},
     {BomSection::ChildInputConnectors, "Child Input Connectors",
      "Child Cable Destination Connectors",
      [](db::Connections& r) {
          return db::CoreTable(r).connectorCounts(db::CableSide::Destination);
      },
-     kConnectorLibrary, false},
+     connectorPrices, false},
     {BomSection::Panels, "Panels", "", nullptr, nullptr, false},
     {BomSection::Routers, "Routers", "", nullptr, nullptr, false},
 };
@@ -86,45 +90,15 @@ QString keyOf(const QVariant& v, bool numeric) {
     return numeric ? QString::number(v.toLongLong()) : v.toString().toLower();
 }
 
-struct LibraryItem {
-    QString manufacturer, name, vendor1, vendor2;
-    std::optional<double> cost1, cost2;
-};
-
-std::optional<double> costOf(const QVariant& v) {
-    if (v.isNull()) return std::nullopt;
-    return v.toDouble();
-}
-
-// Statements stay well below every engine's limit on parameters.
-constexpr int kKeysPerQuery = 500;
-
-// The library rows of the keys, by key. One query for a section (more only for a section of
-// more than kKeysPerQuery items); for keys with several rows, by the manufacturer hint, else
-// the first.
-QMultiHash<QString, LibraryItem> lookUp(const SectionDef& def, const QVariantList& keys,
-                                        db::Connections& registry) {
-    QMultiHash<QString, LibraryItem> found;
+// The library rows of the keys, by key; for keys with several rows, in the library's order.
+QMultiHash<QString, db::ItemPrice> lookUp(const SectionDef& def, const QVariantList& keys,
+                                          db::Connections& registry) {
+    QMultiHash<QString, db::ItemPrice> found;
     if (!registry.isBound(DbId::Equipment)) return found;
-    for (qsizetype from = 0; from < keys.size(); from += kKeysPerQuery) {
-        const QVariantList part = keys.mid(from, kKeysPerQuery);
-        QStringList marks;
-        marks.fill(QStringLiteral("?"), part.size());
-        db::Query q(DbId::Equipment,
-                    QString::fromLatin1(def.library).arg(marks.join(QStringLiteral(", "))),
-                    registry);
-        for (const QVariant& k : part) q.bind(k);
-        q.exec();
-        QList<std::pair<QString, LibraryItem>> rows;
-        while (q.next())
-            rows.append(
-                {keyOf(q.value(0), def.numericKey),
-                 LibraryItem{q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
-                             q.value(4).toString(), costOf(q.value(5)), costOf(q.value(6))}});
-        // QMultiHash gives the last inserted first: insert backwards to keep the query's order.
-        for (auto it = rows.crbegin(); it != rows.crend(); ++it)
-            found.insert(it->first, it->second);
-    }
+    const QList<db::ItemPrice> rows = def.library(registry, keys);
+    // QMultiHash gives the last inserted first: insert backwards to keep the library's order.
+    for (auto it = rows.crbegin(); it != rows.crend(); ++it)
+        found.insert(keyOf(it->key, def.numericKey), *it);
     return found;
 }
 
@@ -148,18 +122,18 @@ int generateSection(const SectionDef& def, const QString& name, db::Connections&
         }
     }
     if (counted.isEmpty()) return 0;
-    const QMultiHash<QString, LibraryItem> library = lookUp(def, keys, registry);
+    const QMultiHash<QString, db::ItemPrice> library = lookUp(def, keys, registry);
     QList<db::BomLine> lines;
     for (const db::ItemCount& c : counted) {
-        const QList<LibraryItem> matches = library.values(keyOf(c.key, def.numericKey));
-        const LibraryItem* item = matches.isEmpty() ? nullptr : &matches.first();
-        for (const LibraryItem& m : matches)
+        const QList<db::ItemPrice> matches = library.values(keyOf(c.key, def.numericKey));
+        const db::ItemPrice* item = matches.isEmpty() ? nullptr : &matches.first();
+        for (const db::ItemPrice& m : matches)
             if (!c.manufacturer.isEmpty() &&
                 m.manufacturer.compare(c.manufacturer, Qt::CaseInsensitive) == 0) {
                 item = &m;
                 break;
             }
-        LibraryItem line;
+        db::ItemPrice line;
         if (item) {
             line = *item;
             if (line.name.isEmpty()) line.name = c.item;

@@ -79,10 +79,8 @@ equipment::LibraryAccess LibraryCommands::libraryAccess() {
 
 db::NameCase LibraryCommands::nameCase() {
     db::Preferences prefs(s_.registry);
-    db::NameCase nameCase = db::NameCase::NoFormat;
-    if (prefs.load(s_.run.userId))
-        nameCase = db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(nameCase);
-    return nameCase;
+    prefs.load(s_.run.userId);
+    return prefs.nameCase();
 }
 
 JackfieldCommands LibraryCommands::jackfieldCommands() {

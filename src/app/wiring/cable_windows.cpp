@@ -258,8 +258,7 @@ VerifySettingsWindow::VerifySettingsWindow(Ui& ui, CableSettings& settings, Assi
     connect(mcCables_, &QComboBox::activated, this,
             guarded("frmVerifySettings.cboMCCableNo",
                     [this] { chooseMulticore(mcCables_->currentIndex()); }));
-    const db::NameCase nameCase =
-        db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(db::NameCase::NoFormat);
+    const db::NameCase nameCase = prefs.nameCase();
     for (QLineEdit* e : {mcSource_, mcDest_})
         connect(e, &QLineEdit::editingFinished, this,
                 [e, nameCase] { e->setText(equipment::applyNameCase(e->text(), nameCase)); });

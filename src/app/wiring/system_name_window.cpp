@@ -219,8 +219,7 @@ void assignSysNamesCommand(DrawingWindows& drawings, const RunState& run, Ui& ui
     SystemNameWindow::Options options;
     db::Preferences prefs(registry);
     if (prefs.load(run.userId)) {
-        options.nameCase =
-            db::nameCaseOf(prefs.value(db::pref::SysNameFmt)).value_or(options.nameCase);
+        options.nameCase = prefs.nameCase();
         options.autoAlias = prefs.value(db::pref::AutoAlias).toBool();
     }
 

@@ -160,4 +160,13 @@ bool CableTypeTable::setCoreMarking(qint64 coreId, const QString& marking) {
     return q.rowsAffected() > 0;
 }
 
+QList<ItemPrice> CableTypeTable::pricesOf(const QVariantList& partNumbers) {
+    return readItemPrices(registry_,
+                          "select CableType as ItemKey, ManufacturerID as Maker, CableType as "
+                          "ItemName, CableVendor1 as Vendor1, CableVendor2 as Vendor2, CableCost1 "
+                          "as Cost1, CableCost2 as Cost2 from tblCableTypes where CableType in "
+                          "(%1) order by CableTypeID",
+                          partNumbers);
+}
+
 }  // namespace tolvane::db

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "db/database.h"
+#include "db/records/item_count.h"
 
 namespace tolvane::db {
 
@@ -56,6 +57,9 @@ class CableTypeTable {
     QList<CableTypeRecord> beginningWith(const QString& manufacturerId, const QString& find);
     // The manufacturer's type of this part number (letter case aside).
     std::optional<qint64> idOf(const QString& manufacturerId, const QString& partNumber);
+    // The types of these part numbers with their makers, vendors and costs, by id (a part
+    // number several makers share gives a row for each).
+    QList<ItemPrice> pricesOf(const QVariantList& partNumbers);
 
     // Adds the type (the scheme is stored for a multicore type only); returns its id.
     qint64 insert(const CableTypeRecord& r);

@@ -142,4 +142,13 @@ bool EquipmentModelTable::setPhysical(qint64 id, const PhysicalRecord& r) {
     return writePhysical(registry_, "tblEquipment", "EquipmentID", id, r);
 }
 
+QList<ItemPrice> EquipmentModelTable::pricesOf(const QVariantList& ids) {
+    return readItemPrices(registry_,
+                          "select EquipmentID as ItemKey, ManufacturerID as Maker, EquipmentName "
+                          "as ItemName, EquipmentVendor1 as Vendor1, EquipmentVendor2 as Vendor2, "
+                          "EquipmentCost1 as Cost1, EquipmentCost2 as Cost2 from tblEquipment "
+                          "where EquipmentID in (%1)",
+                          ids);
+}
+
 }  // namespace tolvane::db

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "db/database.h"
+#include "db/records/item_count.h"
 
 namespace tolvane::db {
 
@@ -43,6 +44,8 @@ class EquipmentModelTable {
     // The names of the manufacturer's models, sorted; rows without one are left out.
     QStringList names(const QString& manufacturerId);
     QList<qint64> ids();
+    // The models of these ids with their makers, vendors and costs.
+    QList<ItemPrice> pricesOf(const QVariantList& ids);
 
     // Adds the model (its manufacturer, name, description and type); returns its id.
     qint64 insert(const EquipmentModelRecord& r);

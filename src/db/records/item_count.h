@@ -2,8 +2,12 @@
 // long) there are.
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QVariant>
+#include <optional>
+
+#include "db/database.h"
 
 namespace tolvane::db {
 
@@ -13,5 +17,19 @@ struct ItemCount {
     QString item;
     double quantity = 0;
 };
+
+// What the library says of an item a count names: its key as the library holds it, maker,
+// name, two vendors and their costs (none where the library has none).
+struct ItemPrice {
+    QVariant key;
+    QString manufacturer, name, vendor1, vendor2;
+    std::optional<double> cost1, cost2;
+};
+
+// The library rows of `keys` through `select`, a statement on the equipment database with
+// "%1" where the placeholders go, naming its columns ItemKey, Maker, ItemName, Vendor1,
+// Vendor2, Cost1 and Cost2. Long lists are asked in parts; rows keep the statement's order.
+QList<ItemPrice> readItemPrices(Connections& registry, const char* select,
+                                const QVariantList& keys);
 
 }  // namespace tolvane::db

@@ -112,4 +112,12 @@ bool LibraryJackfieldTable::setPhysical(qint64 id, const PhysicalRecord& r) {
     return writePhysical(registry_, "tblJackFields", "JackFieldID", id, r);
 }
 
+QList<ItemPrice> LibraryJackfieldTable::pricesOf(const QVariantList& ids) {
+    return readItemPrices(registry_,
+                          "select JackFieldID as ItemKey, ManufacturerID as Maker, JackFieldName "
+                          "as ItemName, jfvendor1 as Vendor1, jfvendor2 as Vendor2, jfcost1 as "
+                          "Cost1, jfcost2 as Cost2 from tblJackFields where JackFieldID in (%1)",
+                          ids);
+}
+
 }  // namespace tolvane::db

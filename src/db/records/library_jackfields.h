@@ -8,6 +8,7 @@
 
 #include "db/database.h"
 #include "db/records/equipment_models.h"
+#include "db/records/item_count.h"
 
 namespace tolvane::db {
 
@@ -33,6 +34,8 @@ class LibraryJackfieldTable {
     QList<LibraryJackfieldRecord> beginningWith(const QString& manufacturerId, const QString& find);
     // The manufacturer's model of this name (letter case aside).
     std::optional<qint64> idOf(const QString& manufacturerId, const QString& name);
+    // The models of these ids with their makers, vendors and costs.
+    QList<ItemPrice> pricesOf(const QVariantList& ids);
 
     // Adds the model (its manufacturer, name, description, size and connectors); returns its
     // id.

@@ -139,4 +139,12 @@ bool ConnectorTable::exists(const QString& connector) {
     return q.bind(connector).scalar().isValid();
 }
 
+QList<ItemPrice> ConnectorTable::pricesOf(const QVariantList& connectors) {
+    return readItemPrices(registry_,
+                          "select Connector as ItemKey, null as Maker, Connector as ItemName, "
+                          "connvendor1 as Vendor1, connvendor2 as Vendor2, conncost1 as Cost1, "
+                          "conncost2 as Cost2 from tblConnectors where Connector in (%1)",
+                          connectors);
+}
+
 }  // namespace tolvane::db

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "db/database.h"
+#include "db/records/item_count.h"
 
 namespace tolvane::db {
 
@@ -62,6 +63,8 @@ class ConnectorTable {
     // The names, sorted.
     QStringList names();
     bool exists(const QString& connector);
+    // The connectors of these names with their vendors and costs.
+    QList<ItemPrice> pricesOf(const QVariantList& connectors);
 
   private:
     Connections& registry_;
