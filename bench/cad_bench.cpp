@@ -44,6 +44,7 @@
 #include "cad/render.h"
 #include "cad/spatial_index.h"
 #include "cad/view.h"
+#include "fresh_runs.h"
 #include "wiring_sheet.h"
 
 namespace cad = tolvane::cad;
@@ -227,60 +228,23 @@ void BM_LoadDxf(benchmark::State& state) {
     addDxfCounters(state);
 }
 
-// Runs a command and returns its standard output; empty on failure.
-std::string runCommand(const std::string& command, int* status) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) {
-        *status = -1;
-        return out;
-    }
-    char buf[4096];
-    size_t n = 0;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    *status = pclose(p);
-    return out;
-}
-
-std::string shellQuote(const QString& s) {
-    std::string q = "'";
-    for (char c : s.toStdString()) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
-    return q + "'";
-}
-
-// ezdxf's load time as it measures it itself (interpreter start and import excluded), in a
-// fresh interpreter per run.
+// ezdxf's load time, in a fresh interpreter per run.
 void measureEzdxf() {
-    const std::string command =
-        gPython +
-        " -c \"import ezdxf,time,sys; t=time.perf_counter(); c=time.process_time(); "
-        "ezdxf.readfile(sys.argv[1]); print(time.perf_counter()-t, time.process_time()-c)\" " +
-        shellQuote(gFile) + " 2>&1";
     for (int run = 0; run < g.runs; ++run) {
-        int status = 0;
-        const std::string out = runCommand(command, &status);
-        double seconds = 0, cpuSeconds = 0;
-        if (status != 0 || std::sscanf(out.c_str(), "%lf %lf", &seconds, &cpuSeconds) != 2) {
-            g.ezdxfError = QString::fromStdString(out).trimmed().right(300);
-            return;
-        }
-        g.ezdxfMs.push_back(seconds * 1000.0);
-        g.ezdxfCpuMs.push_back(cpuSeconds * 1000.0);
+        const auto seconds = bench::ezdxfReadSeconds(gPython, gFile, &g.ezdxfError);
+        if (!seconds) return;
+        g.ezdxfMs.push_back(seconds->first * 1000.0);
+        g.ezdxfCpuMs.push_back(seconds->second * 1000.0);
     }
 }
 
 // Loads the file in fresh processes (this program with --measure-load), g.runs times.
 void measureLoadInFreshProcesses() {
-    const std::string command = shellQuote(QStringLiteral("/proc/%1/exe").arg(getpid())) +
-                                " --measure-load " + shellQuote(gFile) + " 2>&1";
+    const std::string command = bench::shellQuote(QStringLiteral("/proc/%1/exe").arg(getpid())) +
+                                " --measure-load " + bench::shellQuote(gFile) + " 2>&1";
     for (int run = 0; run < g.runs; ++run) {
         int status = 0;
-        const std::string out = runCommand(command, &status);
+        const std::string out = bench::runCommand(command, &status);
         long long rss = 0, trimmed = 0, peak = 0;
         double ms = 0, cpu = 0;
         if (status != 0 || std::sscanf(out.c_str(), "%lld %lf %lld %lld %lf", &rss, &ms, &trimmed,

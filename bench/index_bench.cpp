@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_help.h"
 #include "cad/document.h"
 #include "cad/picking.h"
 #include "cad/spatial_index.h"
@@ -120,6 +121,15 @@ Figures measure(int entities, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (bench::helpAsked(
+            argc, argv,
+            "The spatial index of the wiring sheet: build time and heap per entity, and\n"
+            "what a window does on opening it: the build on another thread after the\n"
+            "first paint, a pick issued right away, the longest turn on the window's\n"
+            "thread, the time until the index is ready (medians of the runs).\n",
+            "  --entities=N[,M...]  sizes of the sheet (default 100000)\n"
+            "  --runs=N             runs per figure (default 3)\n"))
+        return 0;
     QCoreApplication app(argc, argv);
     std::vector<int> sizes;
     int runs = 3;

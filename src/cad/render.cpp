@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <optional>
 #include <unordered_map>
@@ -1132,6 +1133,7 @@ class Renderer {
         if (dev.x1 < clip_.left() || dev.x0 > clip_.right() || dev.y1 < clip_.top() ||
             dev.y0 > clip_.bottom())
             return;
+        if (o_.textArea.isValid() && !o_.textArea.contains((q0 + q2) / 2)) return;
         if (vector_ ? !(hpx > 0 && wpx > 0 && std::isfinite(hpx) && std::isfinite(wpx))
                     : hpx < o_.greekSize || wpx < 1.0) {
             if (stats_) ++stats_->greeked;
@@ -1546,6 +1548,101 @@ bool exportImage(const Document& doc, const Space& space, const QString& path, Q
     return true;
 }
 
+namespace {
+
+// PDF readers built on poppler (pdftotext, and the viewers' search) take only the first 50,000
+// characters under 3 points of a page: a sheet shrunk onto one page can carry many more. Such
+// a sheet is exported over several pages at the same scale, each owning the texts whose middle
+// falls in its part, so that a page holds at most this many small characters.
+constexpr int kSmallCharactersPerPage = 40000;
+// A character this high (points) or higher is not small for the readers: its advance is over 3
+// points.
+constexpr double kSmallTextPoints = 5.0;
+constexpr int kMostPagesAcross = 64;
+
+// Where the small characters of a space stand (world), one place per text; an insert's block
+// counts its texts at the insert.
+struct SmallTexts {
+    std::vector<std::pair<QPointF, int>> at;
+    qint64 total = 0;
+    double widest = 0;  // the widest text, world units
+};
+
+SmallTexts smallTexts(const Document& doc, const Space& space, double pointsPerUnit) {
+    SmallTexts out;
+    QHash<const Block*, int> inBlocks;
+    // The small characters of a block's own texts and of the blocks it inserts, to a depth.
+    std::function<int(const Block*, double, int)> blockChars = [&](const Block* b, double scale,
+                                                                   int depth) {
+        if (!b || depth > 8) return 0;
+        if (auto it = inBlocks.find(b); it != inBlocks.end()) return *it;
+        int n = 0;
+        for (const Entity& e : b->entities) {
+            if (e.kind == EntityKind::Text || e.kind == EntityKind::Attribute) {
+                if (textHeight(doc, e) * scale * pointsPerUnit < kSmallTextPoints)
+                    n += int(e.text.size());
+            } else if (e.kind == EntityKind::Insert) {
+                n += blockChars(doc.block(e.blockName), scale * std::abs(e.yScale), depth + 1);
+            }
+        }
+        inBlocks.insert(b, n);
+        return n;
+    };
+    auto add = [&](const Entity& e, const QString& text) {
+        const double h = textHeight(doc, e);
+        if (text.isEmpty() || h * pointsPerUnit >= kSmallTextPoints) return;
+        const Prim box = textBox(doc, e);
+        out.at.emplace_back(box.q[0] + ((box.q[1] - box.q[0]) + (box.q[3] - box.q[0])) / 2,
+                            int(text.size()));
+        out.total += text.size();
+        out.widest = std::max(out.widest, length(box.q[1] - box.q[0]));
+    };
+    for (const Entity& e : space.entities) {
+        if (e.kind == EntityKind::Text || e.kind == EntityKind::Attribute) {
+            add(e, e.text);
+        } else if (e.kind == EntityKind::AttributeDefinition) {
+            add(e, e.tag);
+        } else if (e.kind == EntityKind::Insert) {
+            for (const Entity& a : e.attributes)
+                if (!(a.attributeFlags & 1)) add(a, a.text);
+            if (const int n = blockChars(doc.block(e.blockName), std::abs(e.yScale), 0)) {
+                out.at.emplace_back(e.start, n);
+                out.total += n;
+            }
+        }
+    }
+    return out;
+}
+
+// The parts (columns and rows) a sheet of `extents` is cut into so that none holds more than
+// kSmallCharactersPerPage small characters; 1 x 1 for a sheet that needs no cut.
+QSize pagesFor(const SmallTexts& texts, const BBox& extents) {
+    if (texts.total <= kSmallCharactersPerPage) return {1, 1};
+    const double w = std::max(extents.x1 - extents.x0, 1e-9);
+    const double h = std::max(extents.y1 - extents.y0, 1e-9);
+    const double n = double(texts.total) / kSmallCharactersPerPage;
+    int cols = std::clamp(int(std::ceil(std::sqrt(n * w / h))), 1, kMostPagesAcross);
+    int rows = std::clamp(int(std::ceil(n / cols)), 1, kMostPagesAcross);
+    while (true) {
+        std::vector<qint64> count(size_t(cols * rows), 0);
+        for (const auto& [at, chars] : texts.at) {
+            const int c = std::clamp(int((at.x() - extents.x0) / w * cols), 0, cols - 1);
+            const int r = std::clamp(int((extents.y1 - at.y()) / h * rows), 0, rows - 1);
+            count[size_t(r * cols + c)] += chars;
+        }
+        if (*std::max_element(count.begin(), count.end()) <= kSmallCharactersPerPage ||
+            (cols >= kMostPagesAcross && rows >= kMostPagesAcross))
+            return {cols, rows};
+        // The longer side of a part is cut further.
+        if ((w / cols >= h / rows && cols < kMostPagesAcross) || rows >= kMostPagesAcross)
+            ++cols;
+        else
+            ++rows;
+    }
+}
+
+}  // namespace
+
 bool exportPdf(const Document& doc, const Space& space, const QString& path, QString* error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -1559,6 +1656,25 @@ bool exportPdf(const Document& doc, const Space& space, const QString& path, QSt
     const double shrink = std::max({1.0, w / kMaxPageMm, h / kMaxPageMm});
     w = std::max(kMinPageMm, w / shrink);
     h = std::max(kMinPageMm, h / shrink);
+    const double pointsPerUnit = mm / shrink * 72.0 / 25.4;
+
+    // A sheet with more small texts than a reader takes from one page: pages of its parts at
+    // the same scale, from the top left along the rows, each wide enough to hold whole the
+    // texts whose middle it owns.
+    SmallTexts texts;
+    QSize parts(1, 1);
+    if (extents.isValid()) {
+        texts = smallTexts(doc, space, pointsPerUnit);
+        parts = pagesFor(texts, extents);
+    }
+    const bool paged = parts != QSize(1, 1);
+    const double partW = (extents.x1 - extents.x0) / parts.width();
+    const double partH = (extents.y1 - extents.y0) / parts.height();
+    const double overlap = paged ? std::min(texts.widest, std::min(partW, partH) / 2) : 0.0;
+    if (paged) {
+        w = std::max(kMinPageMm, (partW + 2 * overlap) * mm / shrink);
+        h = std::max(kMinPageMm, (partH + 2 * overlap) * mm / shrink);
+    }
 
     QPdfWriter pdf(&file);
     pdf.setCreator(QStringLiteral("Tolvane"));
@@ -1572,13 +1688,28 @@ bool exportPdf(const Document& doc, const Space& space, const QString& path, QSt
         return fail(error,
                     QStringLiteral("Cannot write %1: the PDF could not be started.").arg(path));
     }
-    View view(QSize(pdf.width(), pdf.height()), {}, 1.0);
-    view.zoomExtents(extents);
+    const QSize device(pdf.width(), pdf.height());
     RenderOptions options;
     options.background = Qt::white;
     options.greekSize = 0.5;
     Pictures::instance().load(pictureFiles(doc, space));
-    renderSpace(painter, doc, space, view, options);
+    if (!paged) {
+        View view(device, {}, 1.0);
+        view.zoomExtents(extents);
+        renderSpace(painter, doc, space, view, options);
+    }
+    for (int row = 0; paged && row < parts.height(); ++row) {
+        for (int col = 0; col < parts.width(); ++col) {
+            if (row > 0 || col > 0) pdf.newPage();
+            const QPointF centre(extents.x0 + partW * (col + 0.5),
+                                 extents.y1 - partH * (row + 0.5));
+            const double scale = device.width() / (partW + 2 * overlap);
+            View view(device, centre, scale);
+            const QPointF from = view.toDevice({centre.x() - partW / 2, centre.y() + partH / 2});
+            options.textArea = QRectF(from, QSizeF(partW * scale, partH * scale));
+            renderSpace(painter, doc, space, view, options);
+        }
+    }
     painter.end();
     if (!file.commit())
         return fail(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));

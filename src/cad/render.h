@@ -44,6 +44,9 @@ struct RenderOptions {
     // Texts lower than this many pixels are drawn as a bar through their box (from a pixel
     // up), or not at all (below a pixel).
     double greekSize = 2.0;
+    // When valid: only the texts whose middle falls in this device area are drawn (the part
+    // of a sheet a page of a paged PDF owns; see exportPdf).
+    QRectF textArea;
 };
 
 // What a render did, for checking its cost.
@@ -72,9 +75,12 @@ void renderSpace(QPainter& painter, const Document& doc, const Space& space, con
 bool exportImage(const Document& doc, const Space& space, const QString& path, QSize size,
                  const QColor& background, QString* error);
 
-// Writes the space as a one-page vector PDF, the page fitted to the extents (in the drawing's
-// units, taken as millimetres when it has none) with a small margin, on white. Same rules for
-// the file as exportImage.
+// Writes the space as a vector PDF on white: one page fitted to the extents (in the drawing's
+// units, taken as millimetres when it has none) with a small margin, shrunk to at most 5 m. A
+// sheet whose texts come out so small and so many that a reader would not take them all from
+// one page is cut into parts at the same scale, a page each along the rows from the top left,
+// each page a little wider than its part so that the texts it owns stand whole on it. Same
+// rules for the file as exportImage.
 bool exportPdf(const Document& doc, const Space& space, const QString& path, QString* error);
 
 // The outline of an entity as a path in drawing coordinates (curves in short pieces, texts as

@@ -921,6 +921,38 @@ TEST(CadRender, TextsAboveLinesAndLayersByName) {
     EXPECT_GT(blueOnRow, 20);
 }
 
+namespace {
+
+// The words pdftotext, a reader that is not ours, reads from a PDF; its pages from pdfinfo.
+QSet<QString> pdfWords(const QString& pdf) {
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")});
+    reader.waitForFinished(60000);
+    QSet<QString> out;
+    for (const QString& w : QString::fromUtf8(reader.readAllStandardOutput())
+                                .split(QRegularExpression(QStringLiteral("\\s+"))))
+        out.insert(w);
+    return out;
+}
+
+int pdfPages(const QString& pdf) {
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    info.waitForFinished(60000);
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+                                          .match(QString::fromUtf8(info.readAllStandardOutput()));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+QStringList missingFrom(const QSet<QString>& words, const QStringList& wanted) {
+    QStringList missing;
+    for (const QString& w : wanted)
+        if (!words.contains(w)) missing << w;
+    return missing;
+}
+
+}  // namespace
+
 // A sheet so wide that its page is shrunk far below its size: every cable number and every
 // equipment label is still text in the PDF, read back by a reader that is not ours, however
 // small it comes out on the page.
@@ -949,19 +981,43 @@ TEST(CadRender, PdfOfAWideSheetKeepsEveryTextAsText) {
     const QString pdf = dir.filePath(QStringLiteral("wide.pdf"));
     QString error;
     ASSERT_TRUE(exportPdf(doc, doc.modelSpace(), pdf, &error)) << qPrintable(error);
-    QProcess reader;
-    reader.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")});
-    ASSERT_TRUE(reader.waitForFinished(60000));
-    const QSet<QString> words = [&] {
-        QSet<QString> out;
-        for (const QString& w : QString::fromUtf8(reader.readAllStandardOutput())
-                                    .split(QRegularExpression(QStringLiteral("\\s+"))))
-            out.insert(w);
-        return out;
-    }();
-    QStringList missing;
-    for (const QString& w : wanted)
-        if (!words.contains(w)) missing << w;
+    const QStringList missing = missingFrom(pdfWords(pdf), wanted);
     EXPECT_TRUE(missing.isEmpty()) << missing.size() << " of " << wanted.size() << " missing, "
                                    << qPrintable(missing.mid(0, 5).join(' '));
+    EXPECT_EQ(pdfPages(pdf), 1);
+}
+
+// More small texts than such a reader takes from one page (the first 50,000 characters under
+// 3 points): the sheet comes out over several pages at one scale, and every cable number and
+// label, wherever it falls against the parts, is read back whole.
+TEST(CadRender, PdfOfASheetOfManySmallTextsIsPagedAndKeepsThemWhole) {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty() ||
+        QStandardPaths::findExecutable("pdfinfo").isEmpty())
+        GTEST_SKIP() << "pdftotext and pdfinfo (poppler-utils) are not installed";
+    Document doc;
+    Block& block = doc.addBlock(QStringLiteral("EQ_BOX"));
+    doc.add(block, Entity::rect({0, 0}, {40, 20}));
+    QStringList wanted;
+    // 70 x 60 cells 400 units apart: a sheet of 28 x 24 m shrunk about 6 times onto 5 m, a
+    // 2.5 mm text to about 1.2 points; 26 characters a cell, 109,200 in all.
+    for (int i = 0; i < 4200; ++i) {
+        const QPointF at(400.0 * (i % 70), 400.0 * (i / 70));
+        const QString cable = QStringLiteral("CABLE-%1").arg(i, 5, 10, QLatin1Char('0'));
+        const QString name = QStringLiteral("EQUIPMENT-%1").arg(i, 5, 10, QLatin1Char('0'));
+        doc.addToModel(Entity::polyline({{at, 0}, {at + QPointF(300, 0), 0}}, false));
+        doc.addToModel(Entity::textAt(at + QPointF(100, 2), cable, 2.5));
+        Entity eq = Entity::insert(QStringLiteral("EQ_BOX"), at + QPointF(300, -10));
+        eq.attributes.push_back(
+            Entity::attribute(at + QPointF(305, 12), QStringLiteral("NAME"), name, 2.5));
+        doc.addToModel(eq);
+        wanted << cable << name;
+    }
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("many.pdf"));
+    QString error;
+    ASSERT_TRUE(exportPdf(doc, doc.modelSpace(), pdf, &error)) << qPrintable(error);
+    const QStringList missing = missingFrom(pdfWords(pdf), wanted);
+    EXPECT_TRUE(missing.isEmpty()) << missing.size() << " of " << wanted.size() << " missing, "
+                                   << qPrintable(missing.mid(0, 5).join(' '));
+    EXPECT_GE(pdfPages(pdf), 3);
 }

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/drawing/open_timing.h"
 #include "cad/colors.h"
 #include "cad/pictures.h"
 #include "shell/settings_store.h"
@@ -367,6 +368,7 @@ void DrawingView::paintEvent(QPaintEvent*) {
             index().startBuilding();
             if (index().ready()) {  // a small drawing, indexed at once
                 indexQueued_ = false;
+                open_timing::indexed();
                 return;
             }
             auto* poll = new QTimer(this);
@@ -375,6 +377,7 @@ void DrawingView::paintEvent(QPaintEvent*) {
                 poll->stop();
                 poll->deleteLater();
                 indexQueued_ = false;
+                open_timing::indexed();
                 updateSnap();
                 updateHover();
             });
@@ -442,6 +445,7 @@ void DrawingView::paintEvent(QPaintEvent*) {
         const QRect box = rect().adjusted(6, 6, -6, -6);
         p.drawText(box, Qt::AlignLeft | Qt::AlignBottom, promptText_);
     }
+    open_timing::painted();
 }
 
 // A marker shape of its own for each snap mode.

@@ -15,6 +15,7 @@
 #include "app/drawing/drawing_window.h"
 #include "app/drawing/insert_block_dialog.h"
 #include "app/drawing/layers_window.h"
+#include "app/drawing/open_timing.h"
 #include "app/drawing/style_windows.h"
 #include "app/shell/widget_helpers.h"
 #include "cad/cad_error.h"
@@ -232,6 +233,7 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
 }
 
 DrawingWindow* DrawingWindows::open(const QString& path) {
+    open_timing::started();
     // A drawing already open comes to the front instead of a second window.
     for (DrawingWindow* w : windows_) {
         if (!w->drawing().untitled() &&

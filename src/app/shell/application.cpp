@@ -324,6 +324,11 @@ int Application::runDesktop() {
             QCoreApplication::quit();
         });
     }
+    if (const QString file = qEnvironmentVariable("TOLVANE_TIME_OPEN"); !file.isEmpty()) {
+        // Open measurements (see open_timing.h): the drawing is opened once the main window is
+        // up, as the file-open command opens it.
+        QTimer::singleShot(300, main_, [this, file] { main_->openFile(file); });
+    }
     QObject::connect(qApp, &QGuiApplication::lastWindowClosed, qApp, &QCoreApplication::quit);
     return QApplication::exec();
 }

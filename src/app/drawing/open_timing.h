@@ -1,0 +1,18 @@
+// Measuring an open as a user waits for it. With TOLVANE_TIME_OPEN naming a drawing (the open
+// benchmark sets it), the program opens it once its main window is up, as the file-open
+// command does, times the open to the drawing's first paint and to its spatial index ready,
+// writes both with its resident memory then and before the open on standard error as
+//   OPEN first-paint MS index MS resident KB before KB
+// and ends. Without the variable every call does nothing.
+#pragma once
+
+namespace tolvane::open_timing {
+
+// The open command begins.
+void started();
+// A drawing view has finished a paint.
+void painted();
+// The spatial index of the drawing shown is ready.
+void indexed();
+
+}  // namespace tolvane::open_timing
