@@ -1698,6 +1698,9 @@ bool exportPdf(const Document& doc, const Space& space, const QString& path, QSt
         view.zoomExtents(extents);
         renderSpace(painter, doc, space, view, options);
     }
+    // Each page looks only at the entities near its part.
+    SpatialIndex index;
+    if (paged) index.build(doc, space);
     for (int row = 0; paged && row < parts.height(); ++row) {
         for (int col = 0; col < parts.width(); ++col) {
             if (row > 0 || col > 0) pdf.newPage();
@@ -1707,7 +1710,7 @@ bool exportPdf(const Document& doc, const Space& space, const QString& path, QSt
             View view(device, centre, scale);
             const QPointF from = view.toDevice({centre.x() - partW / 2, centre.y() + partH / 2});
             options.textArea = QRectF(from, QSizeF(partW * scale, partH * scale));
-            renderSpace(painter, doc, space, view, options);
+            renderSpace(painter, doc, space, view, options, &index);
         }
     }
     painter.end();
