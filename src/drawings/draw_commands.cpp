@@ -456,7 +456,8 @@ const QList<DrawingCommand>& creationCommands() {
              if (visible->trimmed().compare(QLatin1String("N"), Qt::CaseInsensitive) == 0)
                  e.attributeFlags |= 1;  // invisible
              return add(d, e);
-         })},
+         }),
+         false},
         {"catD3DFace", "Draw 3D Face", "D3DFace", creates([](Drawing& d, Ui& ui) {
              const auto p =
                  points(ui, {"First corner:", "Second corner:", "Third corner:", "Fourth corner:"});

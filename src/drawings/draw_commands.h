@@ -83,6 +83,8 @@ struct DrawingCommand {
     const char* caption;   // "Draw Line"
     const char* shortKey;  // "DLine"
     std::function<QStringList(Drawing&, Ui&, const CommandContext&)> run;
+    // Whether the command is remembered for repeat when it ends without an entity.
+    bool rememberedWhenEnded = true;
 };
 // The entities a command works on: those selected before it, else the user's selection after
 // `prompt` (a window, a crossing, or handles typed). Empty when cancelled.

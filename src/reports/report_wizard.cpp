@@ -448,8 +448,12 @@ QString problemWith(const Choices& choices) {
         if (!choices.tables.contains(f.table, Qt::CaseInsensitive))
             return QStringLiteral("The field %1 belongs to %2, which is not chosen.")
                 .arg(f.field, f.table);
-    // Every chosen table after the first must be joined to the others, or the report
-    // multiplies every row of one by every row of the other.
+    return {};
+}
+
+QString warningFor(const Choices& choices) {
+    // A chosen table after the first that is not joined to the others multiplies the report:
+    // every row of one with every row of the other.
     if (choices.tables.size() > 1) {
         QStringList joined{choices.tables.first()};
         bool grew = true;
@@ -466,7 +470,11 @@ QString problemWith(const Choices& choices) {
         }
         for (const QString& t : choices.tables)
             if (!joined.contains(t, Qt::CaseInsensitive))
-                return QStringLiteral("No relation joins %1 to the other tables chosen.").arg(t);
+                return QStringLiteral(
+                           "No relation joins %1 to the other tables chosen: the "
+                           "report will give each of its rows with every row of "
+                           "theirs. Make the report all the same?")
+                    .arg(t);
     }
     return {};
 }

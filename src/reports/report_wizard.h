@@ -139,6 +139,9 @@ QString installedFamily(const QString& family);
 
 // Choices the wizard cannot finish with: "" when the choices can make a report.
 QString problemWith(const Choices& choices);
+// What the user is warned of before such a report is made: a chosen table that no relation
+// joins to the others gives every one of its rows with every row of theirs. "" when none.
+QString warningFor(const Choices& choices);
 
 // The report's SQL with bracketed names: "SELECT [f] FROM [t]", joins in the WHERE clause,
 // the group fields then the sort fields in ORDER BY. Empty with no field chosen.

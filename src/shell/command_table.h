@@ -234,7 +234,7 @@ inline constexpr CommandInfo kCommandTable[] = {
     {"catWFindCB", "Find Connector Block", CommandKind::NoAction},
     {"catWJack", "Assign Jack...", CommandKind::Action},
     {"catWAddJack", "Add Jack", CommandKind::NoAction},
-    {"catWAssignJF", "Assign Jackfield", CommandKind::Action},
+    {"catWAssignJF", "Assign Jackfield", CommandKind::NoAction},
     {"catWAssignJack", "Assign Jack", CommandKind::NoAction},
     {"catWDeleteJack", "Delete Jack", CommandKind::NoAction},
     {"catWDassJack", "Unassign Jack", CommandKind::NoAction},

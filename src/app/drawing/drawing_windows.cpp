@@ -595,7 +595,9 @@ void DrawingWindows::registerActions() {
                     w->view().setSelection(selected);
                     if (showProperties) showProperties(*w, selected);
                 }
-                w->setLastCommand(QString::fromLatin1(c.caption), QString::fromLatin1(c.shortKey));
+                if (!selected.isEmpty() || c.rememberedWhenEnded)
+                    w->setLastCommand(QString::fromLatin1(c.caption),
+                                      QString::fromLatin1(c.shortKey));
             });
         }
     }

@@ -349,9 +349,17 @@ bool ReportWizardWindow::leavePage() {
         problem = tr("Choose at least one field.");
     else if (page() == RelationsPage)
         problem = problemWith(choices_);
-    if (problem.isEmpty()) return true;
+    if (problem.isEmpty()) return page() != RelationsPage || unrelatedTablesAccepted();
     ui_.message(problem, MsgButtons::Ok, MsgIcon::Information);
     return false;
+}
+
+bool ReportWizardWindow::unrelatedTablesAccepted() {
+    const QString warning = warningFor(choices_);
+    if (warning.isEmpty() || warning == acceptedWarning_) return true;
+    if (ui_.message(warning, MsgButtons::YesNo, MsgIcon::Warning) != MsgButton::Yes) return false;
+    acceptedWarning_ = warning;  // asked once for the same tables
+    return true;
 }
 
 void ReportWizardWindow::finish() {
@@ -367,6 +375,7 @@ void ReportWizardWindow::finish() {
         ui_.message(problem, MsgButtons::Ok, MsgIcon::Information);
         return;
     }
+    if (!unrelatedTablesAccepted()) return;
     FileDialogOptions options;
     options.title = tr("Save Report As:");
     options.filter = tr("Tolvane Report Files (*.RPX)");

@@ -53,6 +53,8 @@ class ReportWizardWindow : public QDialog {
     void readSchema();
     void showPage(Page page);
     bool leavePage();
+    // Tables no relation joins are made into a report only when the user says so.
+    bool unrelatedTablesAccepted();
     void finish();
     void refreshLists();
     void fillFieldList();
@@ -61,6 +63,7 @@ class ReportWizardWindow : public QDialog {
 
     Ui& ui_;
     QString folder_;
+    QString acceptedWarning_;  // the unrelated tables the user agreed to
     db::Connections& registry_;
     reports::wizard::DataSource source_;
     reports::wizard::Choices choices_;

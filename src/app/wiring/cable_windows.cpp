@@ -327,6 +327,16 @@ void VerifySettingsWindow::fillNumbers(const QString& first) {
 }
 
 void VerifySettingsWindow::chooseNumber(const QString& number) {
+    // A number shown with a trailing "*" stands for a multicore cable: the window turns to the
+    // multicore cables, one of which the user picks, and the number box is emptied.
+    if (number.trimmed().endsWith(QLatin1Char('*'))) {
+        settings_.number.clear();
+        multi_->setChecked(true);
+        cableNo_->setText(tr("Select a Cable"));
+        const QSignalBlocker quiet(number_);
+        number_->setEditText(QString());
+        return;
+    }
     settings_.number = number.trimmed();
     cableNo_->setText(settings_.cableNumber().displayed());
     // A number whose row is a multicore cable keeps its cable type.
