@@ -35,8 +35,8 @@ constexpr int kSnapMarkerHalf = 6;
 constexpr double kDragPixels = 4.0;
 // How long a snap waits for an index being built before it does without, how long a pick
 // does before it searches the space whole (which skips what lies too far by boxes read off
-// the entities, tens of milliseconds for a million), and how long the view gives the build
-// at a time between its other work (ms).
+// the entities: some 20 ms for 100,000 of them), and how long the view gives the build at a
+// time between its other work (ms).
 constexpr int kIndexWait = 40;
 constexpr int kPickWait = 5;
 constexpr int kIndexTurn = 10;
