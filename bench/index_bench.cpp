@@ -48,7 +48,7 @@ double median(std::vector<double> v) {
 
 // As long as the drawing view lets a pick wait for an index being built, and gives the build
 // at a time.
-constexpr int kPickWait = 40;
+constexpr int kPickWait = 5;
 constexpr int kTurn = 10;
 
 struct Figures {

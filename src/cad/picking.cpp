@@ -11,6 +11,8 @@ namespace tolvane::cad {
 namespace {
 
 constexpr size_t kMaxIntersectionPieces = 4096;
+// How many entities ahead a pass over a space asks for what it will read.
+constexpr int kReadAhead = 8;
 
 struct Candidate {
     const Entity* entity = nullptr;
@@ -88,22 +90,6 @@ void byDrawOrder(std::vector<Candidate>* list) {
               [](const Candidate& a, const Candidate& b) { return a.position < b.position; });
 }
 
-PickResult nearestOf(const Document& doc, const std::vector<Candidate>& list, QPointF point,
-                     double aperture, const PickFilter& wanted) {
-    Nearest nearest;
-    std::vector<NearPiece> near;
-    for (const Candidate& c : list) {
-        if (wanted && !wanted(*c.entity)) continue;
-        near.clear();
-        for (const Prim& p : primitives(doc, *c.entity)) {
-            const double d = distance(p, point);
-            if (d <= aperture) near.push_back({p.attribute, d});
-        }
-        nearest.offer(pickOn(*c.entity, c.position, near));
-    }
-    return nearest.best;
-}
-
 std::vector<QString> handlesOf(std::vector<Candidate> list) {
     byDrawOrder(&list);
     std::vector<QString> out;
@@ -134,11 +120,150 @@ std::vector<Candidate> keepTouching(const Document& doc, const std::vector<Candi
     return out;
 }
 
+// What rounding may move a piece by when it is worked out otherwise than here: far more than
+// the last bits of coordinates this large.
+double roundingRoom(const BBox& b) {
+    const double far = std::max({std::abs(b.x0), std::abs(b.y0), std::abs(b.x1), std::abs(b.y1)});
+    return 1e-9 * (1.0 + far);
+}
+
+// The box in which the arc a polyline segment bulges into lies: within the sagitta of the
+// chord for at most a half turn, within the circle's diameter of the chord's middle beyond.
+double bulgeReach(QPointF a, QPointF b, double bulge) {
+    const double t = std::abs(bulge);
+    if (t == 0.0) return 0.0;
+    const double half = length(b - a) / 2;
+    if (t <= 1.0) return half * t;
+    return half * (1.0 + t * t) / t;  // twice the radius
+}
+
 }  // namespace
+
+QuickExtents::QuickExtents(const Document& doc) : doc_(doc) {
+    for (const TextStyle& s : doc.textStyles()) {
+        if (s.widthFactor > 0) widest_ = std::max(widest_, s.widthFactor);
+    }
+}
+
+// A text's box turns about its insertion or alignment point (or runs between the two): no
+// corner is further from them than its width and height together.
+bool QuickExtents::textAround(const Entity& e, BBox* box) const {
+    const double h = textHeight(doc_, e);
+    double w = double(std::max<qsizetype>(1, e.text.size())) * h * 0.6 * widest_;
+    w = std::max(w, length(e.end - e.start));
+    *box = BBox::of(e.start, e.end).expanded(w + h);
+    return box->isValid();
+}
+
+const BBox& QuickExtents::blockExtents(const Block& block) {
+    const auto it = blocks_.find(&block);
+    if (it != blocks_.end()) return it->second;
+    BBox extents;
+    for (const Entity& sub : block.entities) {
+        // Definitions show through the insert's own attributes.
+        if (sub.kind != EntityKind::AttributeDefinition) extents.add(boundingBox(doc_, sub));
+    }
+    return blocks_.emplace(&block, extents).first->second;
+}
+
+bool QuickExtents::around(const Entity& e, BBox* box) {
+    BBox b;
+    switch (e.kind) {
+        case EntityKind::Line:
+        case EntityKind::Point:
+            b = BBox::of(e.start, e.kind == EntityKind::Line ? e.end : e.start);
+            break;
+        case EntityKind::Polyline: {
+            const qsizetype n = e.vertices.size();
+            if (n == 0) return false;
+            for (qsizetype i = 0; i < n; ++i) {
+                const Vertex& v = e.vertices[i];
+                const bool last = i + 1 == n;
+                const QPointF next = e.vertices[last ? 0 : i + 1].pos;
+                b.add(v.pos);
+                if (!last || e.closed)
+                    b.add(BBox::of(v.pos, next).expanded(bulgeReach(v.pos, next, v.bulge)));
+            }
+            break;
+        }
+        case EntityKind::Circle:
+        case EntityKind::Arc:
+            b = BBox::of(e.start, e.start).expanded(std::abs(e.radius));
+            break;
+        case EntityKind::Ellipse:
+            b = BBox::of(e.start, e.start).expanded(length(e.end) * (1.0 + std::abs(e.ratio)));
+            break;
+        case EntityKind::Text:
+        case EntityKind::AttributeDefinition:
+        case EntityKind::Attribute:
+            if (!textAround(e, &b)) return false;
+            break;
+        case EntityKind::Insert: {
+            // The block's box mapped as its pieces are: the mapped box holds them, arcs drawn
+            // as segments under unequal scales included.
+            b = BBox::of(e.start, e.start);
+            if (const Block* block = doc_.block(e.blockName)) {
+                const BBox& local = blockExtents(*block);
+                if (local.isValid()) {
+                    const double rot = e.rotation * std::numbers::pi / 180.0;
+                    const double c = std::cos(rot), s = std::sin(rot);
+                    for (QPointF corner :
+                         {QPointF(local.x0, local.y0), QPointF(local.x1, local.y0),
+                          QPointF(local.x1, local.y1), QPointF(local.x0, local.y1)}) {
+                        const double x = (corner.x() - block->base.x()) * e.xScale;
+                        const double y = (corner.y() - block->base.y()) * e.yScale;
+                        b.add(QPointF(e.start.x() + x * c - y * s, e.start.y() + x * s + y * c));
+                    }
+                }
+            }
+            for (const Entity& a : e.attributes) {
+                BBox t;
+                if (!textAround(a, &t)) return false;
+                b.add(t);
+            }
+            break;
+        }
+        default:
+            return false;
+    }
+    if (!b.isValid()) return false;  // coordinates that are not numbers
+    *box = b.expanded(roundingRoom(b));
+    return true;
+}
 
 PickResult pointSearch(const Document& doc, const Space& space, QPointF point, double aperture,
                        const PickFilter& wanted) {
-    return nearestOf(doc, allOf(doc, space), point, aperture, wanted);
+    // A piece within the aperture has its nearest point in its box, so an entity whose box
+    // stays further from the point than the aperture has nothing to offer.
+    QuickExtents quick(doc);
+    BBox reach = BBox::of(point, point).expanded(aperture);
+    reach = reach.expanded(roundingRoom(reach));
+    Nearest nearest;
+    std::vector<NearPiece> near;
+    const int count = int(space.entities.size());
+    for (int i = 0; i < count; ++i) {
+        // The lists an entity a little further on keeps apart (a run's vertices, an insert's
+        // attributes) are asked for ahead: a large space's are in no cache, and waiting for
+        // each in turn would be most of the pass.
+        if (i + kReadAhead < count) {
+            const Entity& later = space.entities[size_t(i + kReadAhead)];
+            if (later.kind == EntityKind::Polyline)
+                __builtin_prefetch(later.vertices.constData());
+            else if (later.kind == EntityKind::Insert)
+                __builtin_prefetch(later.attributes.data());
+        }
+        const Entity& e = space.entities[size_t(i)];
+        BBox box;
+        if (quick.around(e, &box) && !box.intersects(reach)) continue;
+        if (!visible(doc, e) || (wanted && !wanted(e))) continue;
+        near.clear();
+        for (const Prim& p : primitives(doc, e)) {
+            const double d = distance(p, point);
+            if (d <= aperture) near.push_back({p.attribute, d});
+        }
+        nearest.offer(pickOn(e, i, near));
+    }
+    return nearest.best;
 }
 
 PickResult pointSearch(const Document& doc, const Space& space, const SpatialIndex& index,

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "cad/document.h"
@@ -21,7 +22,7 @@ struct PickResult {
     QString handle;
     QString insertHandle;
     QString tag;
-    int position = -1;  // draw position of the entity (or owning insert) in its space
+    int position = -1;      // draw position of the entity (or owning insert) in its space
     double distance = 0.0;  // from the point to the nearest piece of the entity
     bool isAttribute() const { return !insertHandle.isEmpty(); }
     bool found() const { return !handle.isEmpty(); }
@@ -30,6 +31,27 @@ struct PickResult {
 // Counts of the last search, for checking its cost.
 struct PickStats {
     int candidates = 0;  // entities whose true geometry was examined
+};
+
+// A box around all the pieces of an entity, worked out from the entity's own fields without
+// making its pieces (a block's extents are worked out once, when an insert of it is first
+// met). A pass over a whole space skips with it the entities that lie too far to matter, so
+// that a search without an index stays short on a large drawing. The box may be larger than
+// the pieces', never smaller.
+class QuickExtents {
+  public:
+    explicit QuickExtents(const Document& doc);
+    // False for the kinds it does not cover (dimensions, images, faces, meshes, viewports and
+    // the rest) and for an entity with nothing to measure: their pieces decide.
+    bool around(const Entity& e, BBox* box);
+
+  private:
+    bool textAround(const Entity& e, BBox* box) const;
+    const BBox& blockExtents(const Block& block);
+
+    const Document& doc_;
+    double widest_ = 1.0;  // the largest width factor a text may be drawn with
+    std::unordered_map<const Block*, BBox> blocks_;
 };
 
 // Which entities of a space a point search may take (an insert is taken with its

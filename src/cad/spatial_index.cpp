@@ -58,10 +58,6 @@ struct Value {
     BBoxT box;
     quint32 entry = 0;
     quint32 shape = 0;
-    // In a build's values, where the entity was seen in the last pass over the space, so that
-    // a search orders them without looking their entries up; kNoPlace for the others.
-    qint32 at = kNoPlace;
-    static constexpr qint32 kNoPlace = -2;
 };
 
 struct ValueBox {
@@ -231,12 +227,6 @@ class PackedTree {
                          s.high(b.max_corner().get<0>(), s.x0, s.sx),
                          s.high(b.max_corner().get<1>(), s.y0, s.sy)};
         }
-    }
-
-    // Where the values' entities were seen, from the entries' places.
-    template <typename Place>
-    void place(Place&& placeOf) {
-        for (Value& v : values_) v.at = placeOf(v.entry);
     }
 
     template <typename F>
@@ -455,14 +445,12 @@ struct SpatialIndex::Data {
     struct Entry {
         quint64 key = 0;  // 0: a free entry
         BBox whole;
-        QString handle;  // as the entity had it when last seen
     };
     // Where an entry's entity was last seen in the space, apart from the entries so that a
-    // search orders its candidates from a small array: its position (-1 not seen), the text
-    // of its handle then (held by the entry: the same text found there again is the same
-    // handle), and the pass over the space that saw it (-1: seen alone, or changed since).
+    // search orders its candidates from a small array: its position (-1 not seen) and the
+    // pass over the space that saw it (-1: seen alone, or changed since). The entity found
+    // there again is known by its handle's number.
     struct Seen {
-        const QChar* text = nullptr;
         int position = -1;
         int pass = -1;
     };
@@ -591,14 +579,13 @@ struct SpatialIndex::Data {
             const quint64 key = handleKey(e.handle);
             if (!key || byKey.contains(key)) continue;
             const quint32 entry = entryFor(key);
-            see(entry, first + i, e.handle, pass);
+            see(entry, first + i, pass);
             valuesOf(doc, e, entry, values);
         }
     }
 
     void finish(const std::vector<Value>& values) {
         built.build(values);
-        built.place([this](quint32 entry) { return seen[entry].position; });
         killed.assign(entries.size(), 0);
     }
 
@@ -653,19 +640,14 @@ struct SpatialIndex::Data {
         return *scratch;
     }
 
-    void see(quint32 entry, int position, const QString& handle, int byPass) {
-        Entry& en = entries[entry];
-        if (en.handle.constData() != handle.constData()) en.handle = handle;
-        seen[entry] = {en.handle.constData(), position, byPass};
-    }
+    void see(quint32 entry, int position, int byPass) { seen[entry] = {position, byPass}; }
 
     // The entity at a position when it is the entry's.
     const Entity* at(const Space& space, int i, quint32 entry) {
         if (i < 0 || i >= int(space.entities.size())) return nullptr;
         const Entity& e = space.entities[size_t(i)];
-        if (e.handle.constData() == seen[entry].text) return &e;
         if (handleKey(e.handle) != entries[entry].key) return nullptr;
-        see(entry, i, e.handle, seen[entry].pass);
+        seen[entry].position = i;
         return &e;
     }
 };
@@ -1040,12 +1022,9 @@ void SpatialIndex::nearFromTop(const Space& space, QPointF p, double aperture,
         const Prim& piece = d.piece(v, &scratch);
         const double dist = distance(piece, p);
         if (dist > aperture) return;
-        int at = v.at;
-        if (at == Value::kNoPlace) {
-            const Data::Seen& seen = d.seen[v.entry];
-            at = seen.position;
-            onePass = onePass && seen.pass == d.pass;
-        }
+        const Data::Seen& seen = d.seen[v.entry];
+        const int at = seen.position;
+        onePass = onePass && seen.pass == d.pass;
         if (at < 0) onePass = false;  // not in the space at the last pass: looked for again
         near.push_back({v.entry, at, {piece.attribute, dist}});
         // The entity will be read: the start of its record (handle and layer) is asked for
@@ -1140,7 +1119,7 @@ const Entity* SpatialIndex::resolve(const Space& space, quint64 key, int* positi
         for (int k = last; k >= 0 && k > last - kRecentlyAdded; --k) {
             const Entity& e = space.entities[size_t(k)];
             if (handleKey(e.handle) == key) {
-                d.see(d.entryFor(key), k, e.handle, -1);
+                d.see(d.entryFor(key), k, -1);
                 if (position) *position = k;
                 return &e;
             }
@@ -1182,13 +1161,11 @@ void SpatialIndex::rescan(const Space& space) const {
     ++rescans_;
     Data& d = *d_;
     ++d.pass;
-    for (Data::Seen& s : d.seen) s = {s.text, -1, d.pass};  // not in the space
+    for (Data::Seen& s : d.seen) s = {-1, d.pass};  // not in the space
     for (int k = 0; k < int(space.entities.size()); ++k) {
-        const QString& handle = space.entities[size_t(k)].handle;
-        const quint64 key = handleKey(handle);
-        if (key) d.see(d.entryFor(key), k, handle, d.pass);
+        const quint64 key = handleKey(space.entities[size_t(k)].handle);
+        if (key) d.see(d.entryFor(key), k, d.pass);
     }
-    d.built.place([&d](quint32 entry) { return d.seen[entry].position; });
 }
 
 }  // namespace tolvane::cad

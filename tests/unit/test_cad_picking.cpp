@@ -855,3 +855,136 @@ TEST(CadSpatialIndex, BuiltOnAnotherThreadAnswersAsAPassOverTheSpace) {
     ofSheet.complete();
     EXPECT_EQ(ofSheet.size(), 0);
 }
+
+// Random entities of every kind a whole-space search measures by boxes read off the entity:
+// bulges past a half turn, closed runs, ellipses, texts of every alignment in a wide style or
+// with the style's height, inserts turned, mirrored, stretched and nested, far from the
+// origin too.
+struct Assorted {
+    Document doc;
+    std::mt19937 random{29};
+    std::uniform_real_distribution<double> unit{0.0, 1.0};
+
+    explicit Assorted(double origin) {
+        doc.addTextStyle(TextStyle{QStringLiteral("WIDE"), QStringLiteral("txt"), 0.0, 3.0});
+        doc.addTextStyle(TextStyle{QStringLiteral("TALL"), QStringLiteral("txt"), 4.0, 0.5});
+        Block& inner = doc.addBlock(QStringLiteral("INNER"), {1, 1});
+        doc.add(inner, Entity::arc({2, 2}, 3.0, 200.0, 20.0));
+        doc.add(inner, Entity::textAt({0, 5}, QStringLiteral("IN"), 1.0));
+        Block& outer = doc.addBlock(QStringLiteral("OUTER"), {-2, 3});
+        doc.add(outer, Entity::rect({0, 0}, {6, 3}));
+        doc.add(outer, Entity::insert(QStringLiteral("INNER"), {8, 1}, 2.0, 0.5, 30.0));
+        doc.add(outer, Entity::attributeDefinition({0, 9}, QStringLiteral("TAG"),
+                                                   QStringLiteral("tag"), QString(), 40.0));
+        for (int i = 0; i < 2000; ++i) doc.addToModel(next(origin));
+    }
+
+    double in(double lo, double hi) { return lo + (hi - lo) * unit(random); }
+    QPointF near(double origin) { return {origin + in(0, 200), origin + in(0, 200)}; }
+
+    Entity text(QPointF at, EntityKind kind) {
+        Entity t = Entity::textAt(at, QStringLiteral("T").repeated(int(random() % 12)), in(0, 3));
+        t.kind = kind;
+        t.rotation = in(-360, 360);
+        t.hAlign = int(random() % 6);
+        t.vAlign = int(random() % 4);
+        t.end = at + QPointF(in(-20, 20), in(-20, 20));
+        if (random() % 4 == 0) t.end = t.start;
+        const char* styles[] = {"Standard", "WIDE", "TALL", "MISSING"};
+        t.style = QString::fromLatin1(styles[random() % 4]);
+        return t;
+    }
+
+    Entity next(double origin) {
+        const QPointF p = near(origin);
+        switch (random() % 8) {
+            case 0:
+                return Entity::line(p, near(origin));
+            case 1: {
+                QList<Vertex> vertices;
+                for (int k = int(random() % 5) + 1; k > 0; --k)
+                    vertices.append({near(origin), random() % 2 ? in(-6, 6) : 0.0});
+                return Entity::polyline(vertices, random() % 2);
+            }
+            case 2:
+                return random() % 2 ? Entity::circle(p, in(0, 30))
+                                    : Entity::arc(p, in(0, 30), in(0, 360), in(0, 360));
+            case 3:
+                return Entity::ellipse(p, {in(-30, 30), in(-30, 30)}, in(0.1, 1), in(0, 6.3),
+                                       in(0, 6.3));
+            case 4:
+                return Entity::point(p);
+            case 5:
+                return text(p, random() % 2 ? EntityKind::Text : EntityKind::AttributeDefinition);
+            default: {
+                const bool outer = random() % 3;
+                Entity ins =
+                    Entity::insert(QString::fromLatin1(outer ? "outer" : "INNER"), p, in(-3, 3),
+                                   random() % 2 ? in(-3, 3) : 1.0, in(-360, 360));
+                for (int k = int(random() % 3); k > 0; --k)
+                    ins.attributes.push_back(text(p, EntityKind::Attribute));
+                return ins;
+            }
+        }
+    }
+};
+
+TEST(CadPicking, QuickExtentsHoldEveryPiece) {
+    for (double origin : {0.0, 1e7}) {
+        SCOPED_TRACE(origin);
+        Assorted a(origin);
+        QuickExtents quick(a.doc);
+        std::map<EntityKind, int> covered;
+        for (const Entity& e : a.doc.modelSpace().entities) {
+            BBox box;
+            if (!quick.around(e, &box)) continue;
+            ++covered[e.kind];
+            for (const Prim& p : primitives(a.doc, e))
+                ASSERT_TRUE(box.contains(boundingBox(p)))
+                    << int(e.kind) << " " << e.handle.toStdString();
+        }
+        EXPECT_EQ(covered.size(), 9u);  // every kind made above
+    }
+    // The kinds measured only by their pieces, and what has nothing to measure.
+    Document doc;
+    QuickExtents quick(doc);
+    BBox box;
+    EXPECT_FALSE(quick.around(Entity::linearDimension({0, 0}, {5, 0}, {0, 2}, 0), &box));
+    EXPECT_FALSE(quick.around(Entity::polyline({}, false), &box));
+}
+
+TEST(CadPicking, WholeSpaceSearchAnswersAsTheIndexAtTheEdgeOfReach) {
+    for (double origin : {0.0, 1e7}) {
+        SCOPED_TRACE(origin);
+        Assorted a(origin);
+        const Space& space = a.doc.modelSpace();
+        SpatialIndex index;
+        index.build(a.doc, space);
+        const PickFilter texts = ofKind(EntityKind::Text);
+        int found = 0;
+        for (int i = 0; i < 400; ++i) {
+            // Just within the aperture of a piece's far point: the piece's entity counts.
+            const Entity& e = space.entities[a.random() % space.entities.size()];
+            const std::vector<Prim> pieces = primitives(a.doc, e);
+            if (pieces.empty()) continue;
+            const BBox b = boundingBox(pieces[a.random() % pieces.size()]);
+            const double aperture = a.in(0.01, 2.0);
+            const double toward = a.in(0, 6.3);
+            const QPointF p = QPointF(a.random() % 2 ? b.x0 : b.x1, a.random() % 2 ? b.y0 : b.y1) +
+                              QPointF(std::cos(toward), std::sin(toward)) * aperture * 0.999;
+            for (const PickFilter* wanted : {static_cast<const PickFilter*>(nullptr), &texts}) {
+                const PickFilter none;
+                const PickFilter& w = wanted ? *wanted : none;
+                const PickResult viaIndex =
+                    pointSearch(a.doc, space, index, p, aperture, nullptr, w);
+                const PickResult all = pointSearch(a.doc, space, p, aperture, w);
+                ASSERT_EQ(viaIndex.handle, all.handle) << i;
+                ASSERT_EQ(viaIndex.insertHandle, all.insertHandle);
+                ASSERT_EQ(viaIndex.position, all.position);
+                ASSERT_EQ(viaIndex.distance, all.distance);
+                found += all.found();
+            }
+        }
+        EXPECT_GT(found, 300);  // the searches met something, most of them
+    }
+}
