@@ -130,6 +130,16 @@ std::pair<const char*, const char*> numberSpan(QByteArrayView v) {
 bool parseInteger(QByteArrayView v, long long* out) {
     const auto [p, end] = numberSpan(v);
     if (p == end) return false;
+    // Most integers of a file are group codes, a few digits each: those are read here.
+    if (end - p <= 9) {
+        long long n = 0;
+        const char* q = p;
+        for (; q < end && unsigned(*q - '0') < 10u; ++q) n = n * 10 + (*q - '0');
+        if (q == end) {
+            *out = n;
+            return true;
+        }
+    }
     const auto res = std::from_chars(p, end, *out);
     return res.ec == std::errc() && res.ptr == end;
 }
