@@ -59,4 +59,14 @@ void checkDxf(const QByteArray& data);
 // Throws DxfError when the file cannot be opened or is not a readable drawing.
 Document loadDxf(const QString& path);
 
+// The light read, for those that look only at the entities that carry extended data and at
+// texts: those entities are read whole (an insert with its attributes), a text keeps its value,
+// and every other entity only its kind, its handle and, an insert, its block name. Spaces,
+// layouts, blocks and handles are those the full read gives (the same entities are there, in
+// the same places), and a file is refused as the full read refuses it: every group is read
+// and checked alike; only the bound on the memory a drawing may take counts what this read
+// keeps, so a drawing too large to open may still be read light.
+Document readDxfLight(const QByteArray& data);
+Document loadDxfLight(const QString& path);
+
 }  // namespace tolvane::cad

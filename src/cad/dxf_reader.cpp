@@ -53,6 +53,10 @@ struct Group {
 
 using Record = std::vector<Group>;  // the groups of one entity or table entry after its 0 group
 
+bool carriesExtendedData(const Record& r) {
+    return std::any_of(r.begin(), r.end(), [](const Group& g) { return g.code >= 1000; });
+}
+
 // Control characters in caret notation ("^J"; "^ " is a caret) and, in files in a code page
 // (before R2007), characters outside it as \U+XXXX. A file in UTF-8 carries every character
 // as it is, so there "\U+" is text like any other.
@@ -126,6 +130,16 @@ std::pair<const char*, const char*> numberSpan(QByteArrayView v) {
 bool parseInteger(QByteArrayView v, long long* out) {
     const auto [p, end] = numberSpan(v);
     if (p == end) return false;
+    // Most integers of a file are group codes, a few digits each: those are read here.
+    if (end - p <= 9) {
+        long long n = 0;
+        const char* q = p;
+        for (; q < end && unsigned(*q - '0') < 10u; ++q) n = n * 10 + (*q - '0');
+        if (q == end) {
+            *out = n;
+            return true;
+        }
+    }
     const auto res = std::from_chars(p, end, *out);
     return res.ec == std::errc() && res.ptr == end;
 }
@@ -152,6 +166,11 @@ class Reader {
     explicit Reader(const QByteArray& data, bool checking = false) : checking_(checking) {
         tokenize(data);
     }
+    // A light reader (see readDxfLight) reads every group as a loading one does and refuses
+    // what it refuses, but keeps of an entity without extended data only its place among the
+    // others: its kind and handle, a text's value, an insert's block name.
+    struct Light {};
+    Reader(const QByteArray& data, Light) : checking_(false), light_(true) { tokenize(data); }
     Document run();
 
   private:
@@ -192,8 +211,12 @@ class Reader {
     // held twice on its way.
     std::vector<Entity> entityList(std::vector<bool>* paper);
     size_t entityStartsAhead() const;
-    // Fills `e`, a new entity, from its record (in place: an entity is large).
-    void toEntity(Entity& e, QByteArrayView type, const Record& r, bool* paper);
+    // Fills `e`, a new entity, from its record (in place: an entity is large). A light entity
+    // (see Light) takes its kind, handle, paper flag, a text's value and an insert's block
+    // name, and its other groups are read and checked but not kept; entities the light reader
+    // reads whole anyway (dimensions, images, faces, viewports, meshes) stay whole. Returns
+    // whether the entity was read light.
+    bool toEntity(Entity& e, QByteArrayView type, const Record& r, bool* paper, bool light);
     void detailGroup(Entity& e, const Group& g, QString* imageDef);
     void polyfaceVertices(Entity& e);
     // Counts what an entity keeps; a drawing beyond kMaxKeptBytes is refused.
@@ -204,6 +227,7 @@ class Reader {
     void skipSection();
 
     const bool checking_;
+    const bool light_ = false;
     Record record_;
     bool activeRead_ = false;         // the active viewport's record has been read
     std::vector<Entity> attributes_;  // of the insert being read (see entityList)
@@ -415,13 +439,15 @@ int Reader::integer(const Group& g) const {
 const Record& Reader::readRecord() {
     Record& r = record_;
     r.clear();
-    while (more() && peek().code != 0) {
+    // Groups go from the look-ahead straight into the record: most of a file is read here.
+    while (more()) {
+        if (ahead_.code == 0) return r;
         if (qsizetype(r.size()) >= kMaxRecordGroups)
-            failAt(peek(), QStringLiteral("record too long"));
-        r.push_back(next());
+            failAt(ahead_, QStringLiteral("record too long"));
+        r.push_back(ahead_);
+        haveAhead_ = false;
     }
-    if (!more()) fail(lastLine_, QStringLiteral("unexpected end of file"));
-    return r;
+    fail(lastLine_, QStringLiteral("unexpected end of file"));
 }
 
 Document Reader::run() {
@@ -831,6 +857,7 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
     // An insert's attributes are gathered apart and given to it at once when they end, so
     // that its list is made once and as long as it needs to be.
     attributes_.clear();
+    bool lastLight = false;  // the last entity of the list was read light: so are its attributes
     auto giveAttributes = [&] {
         if (attributes_.empty()) return;
         std::vector<Entity>& to = list.back().attributes;
@@ -854,7 +881,7 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
                 list.back().kind == EntityKind::Insert) {
                 bool ignored = false;
                 Entity& a = attributes_.emplace_back();
-                toEntity(a, type, r, &ignored);
+                toEntity(a, type, r, &ignored, lastLight);
                 keep(a, g);
             }
             continue;  // stray sub-entities are dropped
@@ -865,7 +892,7 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
             paper->clear();
         }
         Entity& e = list.emplace_back();
-        toEntity(e, type, r, &isPaper);
+        lastLight = toEntity(e, type, r, &isPaper, light_ && !carriesExtendedData(r));
         if (e.kind == EntityKind::PolyfaceMesh) {
             polyfaceVertices(e);
         } else if (type == QByteArrayView("POLYLINE")) {
@@ -874,10 +901,11 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
             while (more() && peek().code == 0 && (is(peek(), "VERTEX") || is(peek(), "SEQEND"))) {
                 const bool seqend = is(peek(), "SEQEND");
                 if (++vertices > kMaxVertices) failAt(peek(), QStringLiteral("too many vertices"));
-                e.detail.edit().groups.push_back({0, text(next()).trimmed()});
+                const Group& head = next();
+                if (!lastLight) e.detail.edit().groups.push_back({0, text(head).trimmed()});
                 for (const Group& sub : readRecord()) {
                     if (sub.code == 5) doc_.reserveHandle(text(sub));
-                    e.detail.edit().groups.push_back({sub.code, text(sub)});
+                    if (!lastLight) e.detail.edit().groups.push_back({sub.code, text(sub)});
                 }
                 if (seqend) break;
             }
@@ -894,7 +922,7 @@ void Reader::keep(const Entity& e, const Group& at) {
                        .arg(double(kMaxKeptBytes) / 1e9));
 }
 
-void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* paper) {
+bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* paper, bool light) {
     static constexpr std::pair<std::string_view, EntityKind> kKinds[] = {
         {"LINE", EntityKind::Line},           {"LWPOLYLINE", EntityKind::Polyline},
         {"CIRCLE", EntityKind::Circle},       {"ARC", EntityKind::Arc},
@@ -917,16 +945,18 @@ void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
         if (g.code == 70 && e.kind == EntityKind::Dimension && (integer(g) & 15) > 5)
             e.kind = EntityKind::Other;
     }
-    if (e.kind == EntityKind::Other) e.detail.edit().typeName = decode(type);
+    const bool detailed = e.kind >= EntityKind::Dimension && e.kind < EntityKind::Other;
+    light = light && !detailed && e.kind != EntityKind::PolyfaceMesh;
+    if (e.kind == EntityKind::Other && !light) e.detail.edit().typeName = decode(type);
     if (e.kind == EntityKind::Face3D) e.detail.edit().points3.resize(4);
     if (e.kind == EntityKind::Dimension) e.style = QStringLiteral("Standard");
-    const bool detailed = e.kind >= EntityKind::Dimension && e.kind < EntityKind::Other;
     QString imageDef;
     const bool isText = e.kind == EntityKind::Text;
     const bool isAttr =
         e.kind == EntityKind::AttributeDefinition || e.kind == EntityKind::Attribute;
     bool alignGiven = false;
     bool ownerSeen = false;
+    int vertices = 0;  // of a polyline, counted apart from the list a light one does not keep
     size_t i = 0;
     for (; i < r.size(); ++i) {
         const Group& g = r[i];
@@ -950,15 +980,18 @@ void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
             continue;
         }
         if (e.kind == EntityKind::Other) {
-            e.detail.edit().groups.push_back({g.code, text(g)});
+            if (!light) e.detail.edit().groups.push_back({g.code, text(g)});
             continue;
         }
+        // Light or whole, the same groups are read as numbers (and refused alike); a light
+        // entity only keeps none of the names, texts and vertices but a text's value and an
+        // insert's block name.
         switch (g.code) {
             case 8:
-                e.layer = name(g);
+                if (!light) e.layer = name(g);
                 break;
             case 6:
-                e.lineType = name(g);
+                if (!light) e.lineType = name(g);
                 break;
             case 62:
                 e.color = std::clamp(integer(g), 0, 256);
@@ -968,16 +1001,20 @@ void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
                 break;
             case 10:
                 if (e.kind == EntityKind::Polyline) {
-                    if (e.vertices.size() >= kMaxVertices)
-                        failAt(g, QStringLiteral("too many vertices"));
-                    e.vertices.append(Vertex{QPointF(real(g), 0.0)});
+                    if (vertices >= kMaxVertices) failAt(g, QStringLiteral("too many vertices"));
+                    ++vertices;
+                    const double x = real(g);
+                    if (!light) e.vertices.append(Vertex{QPointF(x, 0.0)});
                 } else {
                     e.start.setX(real(g));
                 }
                 break;
             case 20:
                 if (e.kind == EntityKind::Polyline) {
-                    if (!e.vertices.isEmpty()) e.vertices.last().pos.setY(real(g));
+                    if (vertices > 0) {
+                        const double y = real(g);
+                        if (!light) e.vertices.last().pos.setY(y);
+                    }
                 } else {
                     e.start.setY(real(g));
                 }
@@ -1004,8 +1041,10 @@ void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
             case 42:
                 if (e.kind == EntityKind::Ellipse) e.endAngle = real(g);
                 if (e.kind == EntityKind::Insert) e.yScale = real(g);
-                if (e.kind == EntityKind::Polyline && !e.vertices.isEmpty())
-                    e.vertices.last().bulge = real(g);
+                if (e.kind == EntityKind::Polyline && vertices > 0) {
+                    const double bulge = real(g);
+                    if (!light) e.vertices.last().bulge = bulge;
+                }
                 break;
             case 50:
                 if (e.kind == EntityKind::Arc)
@@ -1021,7 +1060,7 @@ void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
                     const int n = integer(g);
                     if (n < 0 || n > kMaxVertices)
                         failAt(g, QStringLiteral("vertex count %1 out of range").arg(n));
-                    e.vertices.reserve(n);
+                    if (!light) e.vertices.reserve(n);
                 }
                 break;
             case 70:
@@ -1029,17 +1068,17 @@ void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
                 if (isAttr) e.attributeFlags = integer(g);
                 break;
             case 1:
-                e.text = value(g);
+                if (!light || isText) e.text = value(g);
                 break;
             case 2:
                 if (e.kind == EntityKind::Insert) e.blockName = name(g);
-                if (isAttr) e.tag = name(g);
+                if (isAttr && !light) e.tag = name(g);
                 break;
             case 3:
-                if (isAttr) e.detail.edit().prompt = name(g);
+                if (isAttr && !light) e.detail.edit().prompt = name(g);
                 break;
             case 7:
-                e.style = name(g);
+                if (!light) e.style = name(g);
                 break;
             case 72:
                 e.hAlign = integer(g);
@@ -1115,6 +1154,7 @@ void Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
         if (!imageDef.isEmpty())
             imageDefOf_[Document::normalHandle(e.handle)] = Document::normalHandle(imageDef);
     }
+    return light;
 }
 
 void Reader::detailGroup(Entity& e, const Group& g, QString* imageDef) {
@@ -1283,7 +1323,13 @@ void checkDxf(const QByteArray& data) {
     Reader(data, true).run();
 }
 
-Document loadDxf(const QString& path) {
+Document readDxfLight(const QByteArray& data) {
+    return Reader(data, Reader::Light{}).run();
+}
+
+namespace {
+
+Document loadWith(const QString& path, Document (*read)(const QByteArray&)) {
     QFile file;
     QString reason;
     if (!openRegularFile(path, file, &reason))
@@ -1291,10 +1337,20 @@ Document loadDxf(const QString& path) {
     if (file.size() > kMaxFileSize) throw DxfError(0, QStringLiteral("%1 is too large").arg(path));
     // Read in place from a mapping of the file; where the file cannot be mapped, read whole.
     uchar* mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
-    if (!mapped) return readDxf(file.readAll());
+    if (!mapped) return read(file.readAll());
     const QByteArray data =
         QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size());
-    return readDxf(data);  // nothing read keeps a view of `data` past this call
+    return read(data);  // nothing read keeps a view of `data` past this call
+}
+
+}  // namespace
+
+Document loadDxf(const QString& path) {
+    return loadWith(path, readDxf);
+}
+
+Document loadDxfLight(const QString& path) {
+    return loadWith(path, readDxfLight);
 }
 
 }  // namespace tolvane::cad

@@ -18,20 +18,19 @@ namespace tolvane::wiring {
 
 namespace {
 
-// The fields of a cable row the check compares.
-struct CableRow {
-    qint64 id = 0;
-    db::CableNumber number;
-    QString sheet;
-    bool multiCore = false, available = false;
-    QString srcSys, srcPin, dstSys, dstPin;
-    QString displayed() const { return number.displayed(); }
-};
-
 // A cable in a drawing that carries a cable ID.
 struct DrawnCable {
+    qint64 id;
     const ScannedDrawing* drawing;
     const ScannedCable* cable;
+};
+
+// A cable or core on a connector: the number it shows, its sheet and the row a drawn cable
+// refers to (a core's cable).
+struct Link {
+    const db::CableNumber* number;
+    const QString* sheet;
+    qint64 cableId;
 };
 
 QString upper(const QString& s) {
@@ -141,33 +140,36 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
         return out;
     }
 
-    // The records, one query per table.
-    QHash<qint64, CableRow> rows;
-    {
-        const QList<db::CableRecord> cables = db::CableTable(registry_).allEnds();
-        rows.reserve(cables.size());
-        for (const db::CableRecord& c : cables)
-            rows.insert(c.id,
-                        CableRow{c.id, c.number, c.sheet, c.multiCore, c.available, c.source.system,
-                                 c.source.pin, c.destination.system, c.destination.pin});
-    }
-    struct Link {
-        QString number;  // displayed
-        QString sheet;
-        qint64 cableId = 0;  // the row a drawn cable refers to
+    // The records, one query per table. Rows come in CableID order and are found by halving.
+    const std::vector<db::CableEnds> rows = db::CableTable(registry_).allEnds();
+    auto rowOf = [&rows](qint64 id) -> const db::CableEnds* {
+        const auto it =
+            std::lower_bound(rows.begin(), rows.end(), id,
+                             [](const db::CableEnds& r, qint64 value) { return r.id < value; });
+        return it != rows.end() && it->id == id ? &*it : nullptr;
     };
-    QHash<QString, QList<Link>> wired;  // "SYSTEM|PIN" -> the cables and cores on it
-    auto wire = [&wired](const QString& sys, const QString& pin, const Link& link) {
+    // The connectors: each end as "SYSTEM|PIN", with the links on it chained from the last.
+    const QList<db::CoreRecord> cores = db::CoreTable(registry_).inUse();
+    std::vector<Link> links;
+    std::vector<qsizetype> previous;  // the link before on the same connector, or -1
+    links.reserve(rows.size() * 2 + size_t(cores.size()) * 2);
+    previous.reserve(links.capacity());
+    QHash<QString, qsizetype> lastOn;  // connector -> its last link's index + 1
+    lastOn.reserve(qsizetype(links.capacity()));
+    auto wire = [&](const QString& sys, const QString& pin, const Link& link) {
         if (sys.trimmed().isEmpty() || pin.trimmed().isEmpty()) return;
-        wired[upper(sys) + QLatin1Char('|') + upper(pin)] << link;
+        qsizetype& last = lastOn[upper(sys) + QLatin1Char('|') + upper(pin)];  // 0: none yet
+        previous.push_back(last - 1);
+        links.push_back(link);
+        last = qsizetype(links.size());
     };
-    for (const CableRow& r : std::as_const(rows)) {
+    for (const db::CableEnds& r : rows) {
         if (r.available || r.multiCore) continue;  // a multicore's ends are its cores'
-        wire(r.srcSys, r.srcPin, {r.displayed(), r.sheet, r.id});
-        wire(r.dstSys, r.dstPin, {r.displayed(), r.sheet, r.id});
+        wire(r.sourceSystem, r.sourcePin, {&r.number, &r.sheet, r.id});
+        wire(r.destinationSystem, r.destinationPin, {&r.number, &r.sheet, r.id});
     }
-    for (const db::CoreRecord& c : db::CoreTable(registry_).inUse()) {
-        const Link link{c.number.displayed(), c.sheet, c.parentId};
+    for (const db::CoreRecord& c : cores) {
+        const Link link{&c.number, &c.sheet, c.parentId};
         wire(c.source.system, c.source.pin, link);
         wire(c.destination.system, c.destination.pin, link);
     }
@@ -182,7 +184,7 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
     for (qint64 id : db::EquipmentModelTable(registry_).ids()) models.insert(QString::number(id));
 
     // The drawings.
-    QHash<qint64, QList<DrawnCable>> drawn;
+    std::vector<DrawnCable> drawn;
     drawn.reserve(rows.size());
     QSet<QString> systemsUsed;
     QSet<QString> positionsHeld;  // "TITLE|RowColID"
@@ -205,9 +207,9 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
                     QStringLiteral("The cable is drawn but was never assigned."));
                 continue;
             }
-            drawn[id] << DrawnCable{&d, &c};
-            const auto row = rows.constFind(id);
-            if (row == rows.constEnd() || row->available) {
+            drawn.push_back(DrawnCable{id, &d, &c});
+            const db::CableEnds* row = rowOf(id);
+            if (!row || row->available) {
                 add(FindingKind::UnassignedCable, d.title, c.handle, record("tblCables", id),
                     QStringLiteral("The cable refers to cable row %1, which is no longer "
                                    "assigned.")
@@ -215,7 +217,7 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
                 continue;
             }
             if (row->multiCore) continue;  // its texts show the core it took
-            const QString expected = row->displayed();
+            const QString expected = row->number.displayed();
             for (int i = 0; i < c.texts.size(); ++i) {
                 if (c.texts[i].isNull() || c.texts[i] == expected) continue;
                 Finding& f = add(FindingKind::StaleNumberText, d.title, c.textHandles[i],
@@ -269,56 +271,70 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
         }
     }
 
-    // The records against the drawings.
-    QList<qint64> ids = rows.keys();
-    std::sort(ids.begin(), ids.end());
-    for (qint64 id : ids) {
-        const CableRow& r = rows[id];
-        if (r.available || drawn.contains(id)) continue;
+    // The records against the drawings: the drawn cables by cable ID, each ID's in the order
+    // they were met.
+    std::stable_sort(drawn.begin(), drawn.end(),
+                     [](const DrawnCable& x, const DrawnCable& y) { return x.id < y.id; });
+    auto drawnAs = [&drawn](qint64 id) {
+        return std::equal_range(
+            drawn.begin(), drawn.end(), DrawnCable{id, nullptr, nullptr},
+            [](const DrawnCable& x, const DrawnCable& y) { return x.id < y.id; });
+    };
+    for (const db::CableEnds& r : rows) {
+        if (r.available) continue;
+        if (const auto [from, to] = drawnAs(r.id); from != to) continue;
         // A row of a drawing that could not be read may well be drawn there.
         const ScannedDrawing* sheet = scan.drawing(r.sheet);
         if (sheet && sheet->status != ScannedDrawing::Status::Read) continue;
-        Finding& f = add(FindingKind::OrphanedCableRow, r.sheet, {}, record("tblCables", id),
+        Finding& f = add(FindingKind::OrphanedCableRow, r.sheet, {}, record("tblCables", r.id),
                          QStringLiteral("Cable %1 (%2 %3 to %4 %5) is in no drawing.")
-                             .arg(r.displayed(), r.srcSys, r.srcPin, r.dstSys, r.dstPin));
-        f.cableId = id;
+                             .arg(r.number.displayed(), r.sourceSystem, r.sourcePin,
+                                  r.destinationSystem, r.destinationPin));
+        f.cableId = r.id;
     }
-    for (auto it = drawn.constBegin(); it != drawn.constEnd(); ++it) {
-        const auto row = rows.constFind(it.key());
-        if (row != rows.constEnd() && row->multiCore) continue;  // its cores are drawn apart
-        const DrawnCable* first = nullptr;
-        for (const DrawnCable& c : it.value()) {
-            if (c.cable->continuing) continue;  // beyond a pointer the cable goes on
-            if (!first) {
-                first = &c;
-                continue;
+    for (auto group = drawn.cbegin(); group != drawn.cend();) {
+        const qint64 id = group->id;
+        const auto end =
+            std::find_if(group, drawn.cend(), [id](const DrawnCable& c) { return c.id != id; });
+        const db::CableEnds* row = rowOf(id);
+        if (!row || !row->multiCore) {  // a multicore's cores are drawn apart
+            const DrawnCable* first = nullptr;
+            for (auto c = group; c != end; ++c) {
+                if (c->cable->continuing) continue;  // beyond a pointer the cable goes on
+                if (!first) {
+                    first = &*c;
+                    continue;
+                }
+                add(FindingKind::DuplicateCableId, c->drawing->title, c->cable->handle,
+                    record("tblCables", id),
+                    QStringLiteral("Cable ID %1 is also on cable %2 of %3.")
+                        .arg(id)
+                        .arg(first->cable->handle, first->drawing->title));
             }
-            add(FindingKind::DuplicateCableId, c.drawing->title, c.cable->handle,
-                record("tblCables", it.key()),
-                QStringLiteral("Cable ID %1 is also on cable %2 of %3.")
-                    .arg(it.key())
-                    .arg(first->cable->handle, first->drawing->title));
         }
+        group = end;
     }
     for (const SystemRow& s : std::as_const(systems))
         if (!systemsUsed.contains(QString::number(s.id)))
             add(FindingKind::SystemWithoutBlock, {}, {}, record("tblSystems", s.id),
                 QStringLiteral("System %1 has no block in any drawing.").arg(s.name));
-    for (auto it = wired.begin(); it != wired.end(); ++it) {
-        if (it.value().size() < 2) continue;
-        QList<Link>& links = it.value();
-        std::sort(links.begin(), links.end(),
-                  [](const Link& x, const Link& y) { return x.cableId < y.cableId; });
+    for (auto it = lastOn.cbegin(); it != lastOn.cend(); ++it) {
+        if (previous[size_t(*it - 1)] < 0) continue;  // one cable alone
+        QList<Link> on;
+        for (qsizetype k = *it - 1; k >= 0; k = previous[size_t(k)]) on.prepend(links[size_t(k)]);
+        std::stable_sort(on.begin(), on.end(),
+                         [](const Link& x, const Link& y) { return x.cableId < y.cableId; });
         QStringList numbers;
-        for (const Link& l : links) numbers << l.number;
+        for (const Link& l : on) numbers << l.number->displayed();
         numbers.sort();
-        const Link& second = links[1];
+        const Link& second = on[1];
         QString handle;
-        QString sheet = second.sheet;
-        for (const DrawnCable& c : drawn.value(second.cableId))
-            if (!c.cable->continuing) {
-                handle = c.cable->handle;
-                sheet = c.drawing->title;
+        QString sheet = *second.sheet;
+        const auto [from, to] = drawnAs(second.cableId);
+        for (auto c = from; c != to; ++c)
+            if (!c->cable->continuing) {
+                handle = c->cable->handle;
+                sheet = c->drawing->title;
                 break;
             }
         QString connector = it.key();

@@ -136,7 +136,8 @@ ScannedDrawing readClosed(const DrawingSource& s) {
         file = appfolder::findNoCase(info.path(), info.fileName());
     }
     try {
-        const cad::Document doc = cad::loadDxf(file);
+        // Only tagged entities and texts are looked at: the rest is read light.
+        const cad::Document doc = cad::loadDxfLight(file);
         scanDocument(doc, d);
     } catch (const cad::DxfError& e) {
         d.status = ScannedDrawing::Status::Unreadable;

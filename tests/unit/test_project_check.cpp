@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <optional>
 
 #include "cad/dxf.h"
 #include "db/schema.h"
@@ -362,4 +363,172 @@ TEST_F(ProjectFixture, TraceStopsAtALoop) {
     int loops = 0;
     for (const TraceStep& step : r.steps) loops += step.place == "loop";
     EXPECT_EQ(loops, 1);
+}
+
+namespace {
+
+cad::Entity taggedAs(cad::Entity e, const QString& kind, const QString& ref1,
+                     const QString& ref2 = {}) {
+    tag::tagEntity(e, kind, ref1, ref2);
+    return e;
+}
+
+// Everything the scan found, a line per cable and block (a text that is gone reads "<null>").
+QStringList described(const ScannedDrawing& d) {
+    auto point = [](QPointF p) { return QStringLiteral("(%1,%2)").arg(p.x()).arg(p.y()); };
+    QStringList out;
+    for (const ScannedCable& c : d.cables) {
+        QStringList texts;
+        for (const QString& t : c.texts) texts << (t.isNull() ? QStringLiteral("<null>") : t);
+        out << QStringList{c.handle,        c.ref1,
+                           c.ref2,          c.textHandles.join(','),
+                           texts.join(','), point(c.first),
+                           point(c.last),   c.continuing ? "on" : "-"}
+                   .join(' ');
+    }
+    for (const ScannedBlock& b : d.blocks)
+        out << QStringList{b.handle,
+                           b.kind,
+                           b.blockName,
+                           b.ref1,
+                           b.ref2,
+                           b.ref3,
+                           b.assoc,
+                           b.name,
+                           b.sheet,
+                           point(b.at),
+                           b.outputs.join(',')}
+                   .join(' ');
+    return out;
+}
+
+// Every entity in the same place under the same handle and kind.
+void expectSamePlaces(const cad::Document& full, const cad::Document& light) {
+    auto places = [](const cad::Document& d) {
+        QStringList out;
+        auto list = [&](const QString& owner, const std::vector<cad::Entity>& entities) {
+            for (const cad::Entity& e : entities) {
+                out << owner + ' ' + e.handle + ' ' + QString::number(int(e.kind));
+                for (const cad::Entity& a : e.attributes) out << owner + " attribute " + a.handle;
+            }
+        };
+        list("model", d.modelSpace().entities);
+        for (const cad::Space& s : d.layouts()) list("layout " + s.name, s.entities);
+        for (const cad::Block& b : d.blocks()) list("block " + b.name, b.entities);
+        return out;
+    };
+    EXPECT_EQ(places(full), places(light));
+}
+
+}  // namespace
+
+// Closed drawings are read light: only tagged entities are read whole and the rest keep their
+// handles, kinds and texts. On a drawing with blocks (one nesting a tagged insert and a number
+// text), a layout, inserts with and without tags, erased entities and number texts that are
+// gone or are not texts, the light read places every entity as the full read does and the scan
+// finds the same; so it does when an untagged line takes a number text's handle before it
+// (the text is then renamed, and the cable's end no longer names a text).
+TEST(LightRead, ScansAsTheFullRead) {
+    cad::Document doc;
+    {
+        cad::Block& inner = doc.addBlock("INNER");
+        doc.add(inner, cad::Entity::circle({0, 0}, 1));
+    }
+    QString blockText;
+    {
+        cad::Block& box = doc.addBlock("BOX");
+        doc.add(box, cad::Entity::attributeDefinition({0, 0}, "SysName", "name", {}, 1));
+        doc.add(box, cad::Entity::line({0, 0}, {5, 0}));
+        blockText = doc.add(box, cad::Entity::textAt({1, 1}, "V-9", 1)).handle;
+        doc.add(box, taggedAs(cad::Entity::insert("INNER", {2, 2}), tag::kind::EquipmentBlock, "1",
+                              "8"));
+    }
+    const QString early = doc.addToModel(cad::Entity::line({0, 0}, {1, 1})).handle;
+    doc.addToModel(cad::Entity::circle({3, 3}, 2));
+    cad::Entity plain = cad::Entity::insert("BOX", {40, 40});
+    plain.attributes.push_back(cad::Entity::attribute({40, 40}, "SysName", "LOOSE-01", 1));
+    doc.addToModel(std::move(plain));
+    cad::Entity camera = cad::Entity::insert("BOX", {0, 0});
+    camera.attributes.push_back(cad::Entity::attribute({0, 0}, "SysName", "CAM-01", 1));
+    doc.addToModel(taggedAs(std::move(camera), tag::kind::EquipmentBlock, "1", "1"));
+    doc.addToModel(taggedAs(cad::Entity::insert("POINTER_S", {0, 0}), tag::kind::Pointer, {}));
+    const QString modelText = doc.addToModel(cad::Entity::textAt({0, 0}, "V-1", 1)).handle;
+    const QString erased = doc.addToModel(cad::Entity::textAt({9, 0}, "V-1", 1)).handle;
+    doc.addToModel(cad::Entity::line({5, 5}, {6, 6}));
+    doc.erase(erased);
+    cad::Entity cable = taggedAs(cad::Entity::polyline({{{0, 0}}, {{10, 0}}, {{10, 5}}}, false),
+                                 tag::kind::Cable, "1");
+    tag::setAssoc(cable, modelText + '|' + blockText + '|' + early + '|' + erased);
+    doc.addToModel(std::move(cable));
+    doc.addToModel(
+        taggedAs(cad::Entity::polyline({{{0, 9}}, {{4, 9}}}, false), tag::kind::Cable, {}));
+    cad::Space& sheet = doc.addLayout("Sheet");
+    const QString sheetText = doc.add(sheet, cad::Entity::textAt({0, 0}, "V-2", 1)).handle;
+    doc.add(sheet, cad::Entity::line({0, 0}, {1, 0}));
+    cad::Entity da = cad::Entity::insert("BOX", {20, 0});
+    da.attributes.push_back(cad::Entity::attribute({20, 0}, "SysName", "DA-01", 1));
+    da.attributes.push_back(cad::Entity::attribute({20, 1}, "O/P-1", "O/P-1", 1));
+    doc.add(sheet, taggedAs(std::move(da), tag::kind::DABlock, "2", "2"));
+    cad::Entity onSheet =
+        taggedAs(cad::Entity::polyline({{{20, 0}}, {{30, 0}}}, false), tag::kind::Cable, "2");
+    tag::setAssoc(onSheet, sheetText);
+    doc.add(sheet, std::move(onSheet));
+
+    const QByteArray bytes = cad::writeDxf(doc);
+    // The early line takes the model text's handle in a copy of the file.
+    QByteArray shared = bytes;
+    const QByteArray from = "\n  5\n" + early.toLatin1() + "\n";
+    ASSERT_EQ(shared.count(from), 1);
+    shared.replace(from, "\n  5\n" + modelText.toLatin1() + "\n");
+
+    for (const QByteArray& data : {bytes, shared}) {
+        const cad::Document full = cad::readDxf(data), light = cad::readDxfLight(data);
+        expectSamePlaces(full, light);
+        ScannedDrawing fullScan, lightScan;
+        scanDocument(full, fullScan);
+        scanDocument(light, lightScan);
+        EXPECT_EQ(described(fullScan), described(lightScan));
+        ASSERT_EQ(fullScan.cables.size(), 3u);
+        EXPECT_TRUE(fullScan.cables[0].continuing);
+        if (data == bytes) {
+            EXPECT_EQ(fullScan.cables[0].texts, QStringList({"V-1", "V-9", {}, {}}));
+        } else {
+            EXPECT_TRUE(fullScan.cables[0].texts[0].isNull());  // the line's now
+            EXPECT_EQ(fullScan.cables[0].texts[1], "V-9");
+        }
+        EXPECT_EQ(fullScan.cables[2].texts, QStringList{"V-2"});
+        EXPECT_EQ(fullScan.blocks.size(), 3u);  // the camera, the pointer, the DA
+        EXPECT_EQ(lightScan.blocks.back().outputs, QStringList{"O/P-1"});
+    }
+}
+
+// What the full read refuses in an entity the light read keeps light, the light read refuses
+// alike, at the same line.
+TEST(LightRead, RefusesAsTheFullRead) {
+    const char* head = "0\nSECTION\n2\nENTITIES\n";
+    const char* tail = "0\nENDSEC\n0\nEOF\n";
+    const QList<QByteArray> bodies{
+        "0\nLWPOLYLINE\n5\n1F\n90\n2\n10\n0\n20\n0\n42\nbent\n10\n1\n20\n1\n",
+        "0\nLWPOLYLINE\n5\n1F\n90\n-3\n10\n0\n20\n0\n",
+        "0\nTEXT\n5\n20\n10\n0\n20\n0\n40\ntall\n1\nV-1\n",
+        "0\nINSERT\n5\n21\n2\nBOX\n10\n0\n20\n0\n66\n1\n0\nATTRIB\n5\n22\n10\n0\n20\nlow\n2\nA\n"
+        "1\nB\n0\nSEQEND\n5\n23\n",
+        "0\nLINE\n5\n24\n10\n0\n20\n0\n11\n1\n21\n1\n62\nred\n",
+    };
+    for (const QByteArray& body : bodies) {
+        const QByteArray data = head + body + tail;
+        std::optional<std::pair<int, QString>> full, light;
+        try {
+            cad::readDxf(data);
+        } catch (const cad::DxfError& e) {
+            full = {e.line(), e.reason()};
+        }
+        try {
+            cad::readDxfLight(data);
+        } catch (const cad::DxfError& e) {
+            light = {e.line(), e.reason()};
+        }
+        EXPECT_TRUE(full.has_value()) << body.toStdString();
+        EXPECT_EQ(full, light) << body.toStdString();
+    }
 }

@@ -142,20 +142,22 @@ TEST_P(Records, CableRoundTrip) {
     EXPECT_EQ(cables.all().size(), 2);
 
     // The check's rows: the same rows in the same order, with the fields it compares.
-    const QList<db::CableRecord> all = cables.all(), ends = cables.allEnds();
-    ASSERT_EQ(ends.size(), all.size());
+    const QList<db::CableRecord> all = cables.all();
+    const std::vector<db::CableEnds> ends = cables.allEnds();
+    ASSERT_EQ(qsizetype(ends.size()), all.size());
     for (qsizetype i = 0; i < all.size(); ++i) {
-        EXPECT_EQ(ends[i].id, all[i].id);
-        EXPECT_EQ(ends[i].number, all[i].number);
-        EXPECT_EQ(ends[i].sheet, all[i].sheet);
-        EXPECT_EQ(ends[i].multiCore, all[i].multiCore);
-        EXPECT_EQ(ends[i].available, all[i].available);
-        EXPECT_EQ(ends[i].source.system, all[i].source.system);
-        EXPECT_EQ(ends[i].source.pin, all[i].source.pin);
-        EXPECT_EQ(ends[i].destination.system, all[i].destination.system);
-        EXPECT_EQ(ends[i].destination.pin, all[i].destination.pin);
+        const db::CableEnds& e = ends[size_t(i)];
+        EXPECT_EQ(e.id, all[i].id);
+        EXPECT_EQ(e.number, all[i].number);
+        EXPECT_EQ(e.sheet, all[i].sheet);
+        EXPECT_EQ(e.multiCore, all[i].multiCore);
+        EXPECT_EQ(e.available, all[i].available);
+        EXPECT_EQ(e.sourceSystem, all[i].source.system);
+        EXPECT_EQ(e.sourcePin, all[i].source.pin);
+        EXPECT_EQ(e.destinationSystem, all[i].destination.system);
+        EXPECT_EQ(e.destinationPin, all[i].destination.pin);
     }
-    EXPECT_EQ(ends[0].source.pin, "OUT-2");
+    EXPECT_EQ(ends[0].sourcePin, "OUT-2");
     EXPECT_TRUE(ends[0].available);
 }
 

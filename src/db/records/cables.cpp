@@ -122,24 +122,20 @@ QList<CableRecord> CableTable::all() {
     return cables(q);
 }
 
-QList<CableRecord> CableTable::allEnds() {
+std::vector<CableEnds> CableTable::allEnds() {
     Query q(DbId::Project,
             QStringLiteral("select CableID, CableNoPrefix, CableNO, Sheet, MultiCore, Available, "
                            "SRCSys, SRCPin, DestSYS, DestPin from tblCables order by CableID"),
             registry_);
-    return readAll(q, [](const RowReader& r) {
-        CableRecord c;
-        c.id = r.integer("CableID");
-        c.number = CableNumber(r.text("CableNoPrefix"), r.text("CableNO"));
-        c.sheet = r.text("Sheet");
-        c.multiCore = r.flag("MultiCore");
-        c.available = r.flag("Available");
-        c.source.system = r.text("SRCSys");
-        c.source.pin = r.text("SRCPin");
-        c.destination.system = r.text("DestSYS");
-        c.destination.pin = r.text("DestPin");
-        return c;
-    });
+    q.exec();
+    const RowReader r(q);
+    std::vector<CableEnds> out;
+    while (q.next())
+        out.push_back(
+            CableEnds{r.integer("CableID"), CableNumber(r.text("CableNoPrefix"), r.text("CableNO")),
+                      r.text("Sheet"), r.flag("MultiCore"), r.flag("Available"), r.text("SRCSys"),
+                      r.text("SRCPin"), r.text("DestSYS"), r.text("DestPin")});
+    return out;
 }
 
 bool CableTable::isEmpty() {

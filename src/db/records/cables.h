@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <optional>
+#include <vector>
 
 #include "db/database.h"
 #include "db/records/cable_number.h"
@@ -48,6 +49,17 @@ struct CableRecord {
     bool operator==(const CableRecord&) const = default;
 };
 
+// What the check of a whole project compares of a cable row: the ID, the number, the sheet,
+// the MultiCore and Available flags and the system and pin of both ends.
+struct CableEnds {
+    qint64 id = 0;
+    CableNumber number;
+    QString sheet;
+    bool multiCore = false;
+    bool available = false;
+    QString sourceSystem, sourcePin, destinationSystem, destinationPin;
+};
+
 struct CoreRecord {
     qint64 id = 0;        // ChildCableID
     CableNumber number;   // CableNo, under the parent's prefix where the parent was read too
@@ -65,10 +77,8 @@ class CableTable {
 
     std::optional<CableRecord> find(qint64 cableId);
     QList<CableRecord> all();
-    // Every row with only what the check of a whole project compares: the ID, the number, the
-    // sheet, the MultiCore and Available flags and the system and pin of both ends (the other
-    // fields stay empty). In CableID order, like all(), at a fraction of its cost.
-    QList<CableRecord> allEnds();
+    // Every row with only what the check of a whole project compares, in CableID order.
+    std::vector<CableEnds> allEnds();
     bool isEmpty();
     // The rows holding the number under its prefix, oldest first.
     QList<CableRecord> withNumber(const CableNumber& number);
