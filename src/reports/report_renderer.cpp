@@ -71,9 +71,9 @@ class Paginator {
         QVariantList prev;
         bool havePrev = false;
         while (rows.next()) {
-            QVariantList row;
-            row.reserve(columnCount_);
-            for (int i = 0; i < columnCount_; ++i) row << rows.value(i);
+            QVariantList row(columnCount_);
+            for (int i = 0; i < columnCount_; ++i)
+                if (read_[i]) row[i] = rows.value(i);
             int level = 0;
             if (havePrev) {
                 while (level < groups && row[groupColumns_[level]] == prev[groupColumns_[level]])
@@ -151,6 +151,14 @@ class Paginator {
         };
         for (int g = 0; g < l_.groups.size(); ++g) collect(l_.groups[g].footer, g);
         collect(l_.reportFooter, -1);
+        // The pass that only counts pages reads what can move a band: the groups' values, the
+        // totals and the texts that may grow their rows. The others stay null.
+        read_.fill(sink_ != nullptr, columnCount_);
+        if (sink_) return;
+        for (const int column : std::as_const(groupColumns_)) read_[column] = true;
+        for (const auto& [control, total] : totals_) read_[total.column] = true;
+        for (const auto& [control, column] : columns_.asKeyValueRange())
+            if (control->canGrow || fit_.wraps(control)) read_[column] = true;
     }
 
     int bodyBottom() const {
@@ -367,6 +375,7 @@ class Paginator {
     std::unordered_map<const Control*, Total> totals_;
     QList<QList<Total*>> groupTotals_;
     int columnCount_ = 0;
+    QList<bool> read_;  // the columns a row reads
     RenderedPage page_;
     int pageNumber_ = 0;
     int y_ = 0;

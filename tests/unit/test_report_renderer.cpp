@@ -301,9 +301,10 @@ TEST(ReportPagination, CountingPassAgreesWithThePrintedPages) {
         for (int w = 0; w < (i * 7) % 23; ++w) text += QStringLiteral("word%1 ").arg(w);
         return text;
     };
-    for (int variant = 0; variant < 4; ++variant) {
+    for (int variant = 0; variant < 5; ++variant) {
         ReportLayout l = smallPages();
-        Group g{QStringLiteral("SignalType")};
+        // Grouped on a column no control shows, or on the one that grows.
+        Group g{variant == 4 ? QStringLiteral("Kind") : QStringLiteral("SignalType")};
         g.header.height = 300;
         g.header.controls << field(QStringLiteral("CableNO"));
         g.header.repeat = variant == 1;
@@ -315,8 +316,12 @@ TEST(ReportPagination, CountingPassAgreesWithThePrintedPages) {
         if (variant == 2) l.detail.columns = 2;
         if (variant == 3) l.detail.height = 5000;  // taller than a page: split
         QList<QVariantList> rows;
-        for (int i = 1; i <= 60; ++i) rows << QVariantList{QStringLiteral("C%1").arg(i), grown(i)};
-        TableRecordSource source({QStringLiteral("CableNO"), QStringLiteral("SignalType")}, rows);
+        for (int i = 1; i <= 60; ++i)
+            rows << QVariantList{QStringLiteral("C%1").arg(i), grown(i),
+                                 QStringLiteral("K%1").arg(i / 4)};
+        TableRecordSource source(
+            {QStringLiteral("CableNO"), QStringLiteral("SignalType"), QStringLiteral("Kind")},
+            rows);
         KeepPages sink;
         const int pages = renderReport(l, source, sink);
         ASSERT_EQ(pages, sink.pages.size()) << variant;
