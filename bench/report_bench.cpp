@@ -132,8 +132,13 @@ ReportLayout cableList() {
 }
 
 // Argument 1: the detail's columns are sized from the values (a measuring pass first).
+Project& project() {
+    static Project made;
+    return made;
+}
+
 void BM_CableScheduleToPdf(benchmark::State& state) {
-    static Project project;
+    Project& project = ::project();
     ReportLayout layout = cableList();
     layout.detail.fitColumns = state.range(0) != 0;
     const QString path = project.dir.filePath("schedule.pdf");
@@ -160,6 +165,50 @@ void BM_CableScheduleToPdf(benchmark::State& state) {
 // Pages per second of wall time, what the user waits for; the CPU column is the process's CPU
 // time over all its threads, user and system.
 BENCHMARK(BM_CableScheduleToPdf)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+
+// Where the time goes: reading the rows alone (one pass), and the whole run without painting
+// (every pass, the layout of each row, the pages cut, handed to a sink that drops them).
+void BM_ReadRows(benchmark::State& state) {
+    Project& project = ::project();
+    const ReportLayout layout = cableList();
+    qint64 read = 0;
+    for (auto _ : state) {
+        QueryRecordSource rows(*layout.data, project.registry);
+        rows.start();
+        const int columns = int(rows.fields().size());
+        while (rows.next())
+            for (int i = 0; i < columns; ++i) benchmark::DoNotOptimize(rows.value(i)), ++read;
+    }
+    state.counters["values"] = double(read) / state.iterations();
+}
+BENCHMARK(BM_ReadRows)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+class DroppedPages : public PageSink {
+  public:
+    void page(const RenderedPage& page) override { items += page.bands.size(); }
+    qint64 items = 0;
+};
+
+void BM_CableScheduleLaidOut(benchmark::State& state) {
+    Project& project = ::project();
+    ReportLayout layout = cableList();
+    layout.detail.fitColumns = state.range(0) != 0;
+    int pages = 0;
+    for (auto _ : state) {
+        QueryRecordSource rows(*layout.data, project.registry);
+        DroppedPages sink;
+        pages = renderReport(layout, rows, sink);
+    }
+    state.counters["pages_per_s"] =
+        benchmark::Counter(double(pages) * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CableScheduleLaidOut)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kSecond)

@@ -115,7 +115,9 @@ class PdfSink : public DeviceSink {
         writer_->setResolution(kResolution);
         writer_->setTitle(layout.name);
         writer_->setCreator(QStringLiteral("Tolvane"));
-        pages_ = std::make_unique<PagedDeviceSink>(*writer_);
+        // Painted aside: the writer's work (its text and its compression of every page) takes
+        // longer than laying the pages out.
+        pages_ = std::make_unique<PagedDeviceSink>(*writer_, true);
         try {
             pages_->begin(layout);
         } catch (const ReportError&) {

@@ -5,6 +5,11 @@
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QTextLayout>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 #include "reports/column_fit.h"
@@ -66,9 +71,9 @@ class Paginator {
         QVariantList prev;
         bool havePrev = false;
         while (rows.next()) {
-            QVariantList row;
-            row.reserve(columnCount_);
-            for (int i = 0; i < columnCount_; ++i) row << rows.value(i);
+            QVariantList row(columnCount_);
+            for (int i = 0; i < columnCount_; ++i)
+                if (read_[i]) row[i] = rows.value(i);
             int level = 0;
             if (havePrev) {
                 while (level < groups && row[groupColumns_[level]] == prev[groupColumns_[level]])
@@ -146,6 +151,14 @@ class Paginator {
         };
         for (int g = 0; g < l_.groups.size(); ++g) collect(l_.groups[g].footer, g);
         collect(l_.reportFooter, -1);
+        // The pass that only counts pages reads what can move a band: the groups' values, the
+        // totals and the texts that may grow their rows. The others stay null.
+        read_.fill(sink_ != nullptr, columnCount_);
+        if (sink_) return;
+        for (const int column : std::as_const(groupColumns_)) read_[column] = true;
+        for (const auto& [control, total] : totals_) read_[total.column] = true;
+        for (const auto& [control, column] : columns_.asKeyValueRange())
+            if (control->canGrow || fit_.wraps(control)) read_[column] = true;
     }
 
     int bodyBottom() const {
@@ -362,6 +375,7 @@ class Paginator {
     std::unordered_map<const Control*, Total> totals_;
     QList<QList<Total*>> groupTotals_;
     int columnCount_ = 0;
+    QList<bool> read_;  // the columns a row reads
     RenderedPage page_;
     int pageNumber_ = 0;
     int y_ = 0;
@@ -469,11 +483,130 @@ const QImage& PagePainter::picture(const Control& control) {
     return *it;
 }
 
-const QFont& PagePainter::font(const ReportFont& font) {
-    for (const auto& [made, printed] : fonts_)
-        if (made == font) return printed;
+int PagePainter::font(const ReportFont& font) {
+    for (int i = 0; i < fonts_.size(); ++i)
+        if (fonts_[i].first == font) return i;
     fonts_.append({font, printFont(font)});
-    return fonts_.last().second;
+    return int(fonts_.size() - 1);
+}
+
+namespace {
+
+// Texts laid out here exactly as QPainter::drawText lays them out. Anything else (line breaks,
+// tabs and other control characters, spaces at either end, right-to-left scripts, decorated
+// fonts) is left to drawText itself.
+bool laidOutHere(const QString& text, const QFont& font) {
+    if (text.isEmpty() || text.front().isSpace() || text.back().isSpace()) return false;
+    if (font.underline() || font.overline() || font.strikeOut()) return false;
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029) return false;
+        switch (ch.direction()) {
+            case QChar::DirR:
+            case QChar::DirAL:
+            case QChar::DirAN:
+            case QChar::DirRLE:
+            case QChar::DirRLO:
+            case QChar::DirRLI:
+            case QChar::DirLRE:
+            case QChar::DirLRO:
+            case QChar::DirLRI:
+            case QChar::DirFSI:
+            case QChar::DirPDF:
+            case QChar::DirPDI:
+                return false;
+            default:
+                break;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+// A text laid out for a box of one size: its lines and where each starts from the box's top
+// left corner. No layout: the text is drawn by drawText (it does not fit its box, which then
+// clips it, or it is not one laidOutHere takes).
+struct PagePainter::LaidText {
+    std::unique_ptr<QTextLayout> layout;
+    QList<QPointF> origins;
+};
+
+// The lines are made as drawText makes them: a line as wide as the box when the text wraps
+// (unbounded otherwise), each line's top on a whole unit below the one before and its leading,
+// no more lines once the box is full; the block is then aligned in the box and each line in
+// the block by its own advance.
+void PagePainter::drawText(QPainter& p, const QRect& rect, int flags, int fontIndex,
+                           const QString& text) {
+    if (!reuseLayouts_) return p.drawText(rect, flags, text);
+    const TextKey key{fontIndex, p.device() ? p.device()->logicalDpiY() : 0, flags, rect.size(),
+                      text};
+    auto it = texts_.constFind(key);
+    if (it == texts_.cend()) {
+        if (texts_.size() >= 4096) texts_.clear();
+        auto laid = std::make_shared<LaidText>();
+        const QFont font = p.font();
+        if (p.layoutDirection() != Qt::RightToLeft && laidOutHere(text, font)) {
+            const QRectF r(rect);
+            auto layout = std::make_unique<QTextLayout>(text, font);
+            QTextOption option;
+            option.setTextDirection(p.layoutDirection());
+            option.setAlignment(Qt::AlignLeft);
+            layout->setTextOption(option);
+            layout->setCacheEnabled(true);
+            const bool wrap = flags & Qt::TextWordWrap;
+            const qreal lineWidth = wrap ? std::max<qreal>(0, r.width()) : 0x01000000;
+            const qreal leading = QFontMetricsF(font).leading();
+            qreal height = -leading, width = 0;
+            bool whole = false;  // every line made before the box was full
+            layout->beginLayout();
+            for (;;) {
+                QTextLine line = layout->createLine();
+                if (!line.isValid()) {
+                    whole = true;
+                    break;
+                }
+                line.setLineWidth(lineWidth);
+                height += leading;
+                height = std::ceil(height);
+                line.setPosition(QPointF(0, height));
+                height += line.ascent() + line.descent();
+                width = std::max(width, line.naturalTextWidth());
+                if (height >= r.height()) break;
+            }
+            layout->endLayout();
+            qreal yoff = 0, xoff = 0;
+            if (flags & Qt::AlignBottom)
+                yoff = r.height() - height;
+            else if (flags & Qt::AlignVCenter)
+                yoff = (r.height() - height) / 2;
+            if (flags & Qt::AlignRight)
+                xoff = r.width() - width;
+            else if (flags & Qt::AlignHCenter)
+                xoff = (r.width() - width) / 2;
+            // Relative to a box at the origin: the same sums as drawText's for any box of this
+            // size, as the box's corner has whole coordinates.
+            if (whole &&
+                QRectF(0, 0, r.width(), r.height()).contains(QRectF(xoff, yoff, width, height))) {
+                for (int i = 0; i < layout->lineCount(); ++i) {
+                    const qreal advance = layout->lineAt(i).horizontalAdvance();
+                    qreal x = 0;
+                    if (flags & Qt::AlignRight)
+                        x = r.width() - advance;
+                    else if (flags & Qt::AlignHCenter)
+                        x = (r.width() - advance) / 2;
+                    laid->origins << QPointF(x, yoff);
+                }
+                laid->layout = std::move(layout);
+            }
+        }
+        it = texts_.insert(key, std::move(laid));
+    }
+    const LaidText& laid = **it;
+    if (!laid.layout) return p.drawText(rect, flags, text);
+    for (int i = 0; i < laid.origins.size(); ++i)
+        laid.layout->lineAt(i).draw(
+            &p, QPointF(rect.x() + laid.origins[i].x(), rect.y() + laid.origins[i].y()));
 }
 
 void PagePainter::paint(QPainter& p, const RenderedPage& page) {
@@ -481,9 +614,16 @@ void PagePainter::paint(QPainter& p, const RenderedPage& page) {
         p.save();
         p.setClipRect(band.rect);
         if (band.backColor.isValid()) p.fillRect(band.rect, band.backColor);
+        // The font and colour the texts of a row share are set once for the row: setting them
+        // costs more than most texts (the painter resolves the font for its device each time).
+        int textFont = -1;   // the font the texts set last
+        QColor textColor{};  // the pen they set last, until another control sets its own
         for (const RenderedItem& item : band.items) {
             const Control& c = *item.control;
             const QRect r = item.rect;
+            if (c.kind == ControlKind::Line || c.kind == ControlKind::Rectangle ||
+                c.kind == ControlKind::CheckBox)
+                textColor = QColor();
             switch (c.kind) {
                 case ControlKind::Line: {
                     p.setPen(QPen(c.foreColor.isValid() ? c.foreColor : Qt::black,
@@ -530,13 +670,21 @@ void PagePainter::paint(QPainter& p, const RenderedPage& page) {
                 case ControlKind::Date: {
                     if (c.backColor.isValid()) p.fillRect(r, c.backColor);
                     if (item.text.isEmpty()) break;
-                    p.setFont(font(c.font));
-                    p.setPen(c.foreColor.isValid() ? c.foreColor : Qt::black);
+                    const int f = font(c.font);
+                    if (f != textFont) {
+                        p.setFont(fonts_[f].second);
+                        textFont = f;
+                    }
+                    const QColor color = c.foreColor.isValid() ? c.foreColor : QColor(Qt::black);
+                    if (color != textColor) {
+                        p.setPen(color);
+                        textColor = color;
+                    }
                     int flags = c.align == HAlign::Right    ? Qt::AlignRight
                                 : c.align == HAlign::Center ? Qt::AlignHCenter
                                                             : Qt::AlignLeft;
                     flags |= item.wrap ? (Qt::AlignTop | Qt::TextWordWrap) : Qt::AlignVCenter;
-                    p.drawText(r, flags, item.text);
+                    drawText(p, r, flags, f, item.text);
                     break;
                 }
             }
@@ -565,10 +713,58 @@ void PageImageSink::page(const RenderedPage& page) {
     take_(page, paintPage(page, page_, dpi_, painter_));
 }
 
-PagedDeviceSink::PagedDeviceSink(QPagedPaintDevice& device)
-    : device_(device), painter_(std::make_unique<QPainter>()) {}
+// The painting thread and the pages waiting for it.
+struct PagedDeviceSink::Aside {
+    static constexpr int kWaiting = 4;
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<RenderedPage> pages;
+    bool started = false, startedWell = false;
+    bool last = false;  // no page comes after those waiting
+    bool stop = false;  // drop the pages waiting and end
+    bool endedWell = true;
+
+    void run(PagedDeviceSink& sink) {
+        const bool well = sink.start();
+        {
+            const std::lock_guard lock(mutex);
+            started = true, startedWell = well;
+        }
+        changed.notify_all();
+        if (!well) return;
+        for (;;) {
+            RenderedPage page;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stop || last || !pages.empty(); });
+                if (stop || pages.empty()) break;
+                page = std::move(pages.front());
+                pages.pop_front();
+            }
+            changed.notify_all();
+            sink.paint(page);
+        }
+        const bool ended = sink.end();
+        const std::lock_guard lock(mutex);
+        endedWell = ended;
+    }
+};
+
+PagedDeviceSink::PagedDeviceSink(QPagedPaintDevice& device, bool paintAside)
+    : device_(device), painter_(std::make_unique<QPainter>()) {
+    if (paintAside) aside_ = std::make_unique<Aside>();
+}
 
 PagedDeviceSink::~PagedDeviceSink() {
+    if (aside_ && aside_->thread.joinable()) {
+        {
+            const std::lock_guard lock(aside_->mutex);
+            aside_->stop = true;
+        }
+        aside_->changed.notify_all();
+        aside_->thread.join();
+    }
     if (painter_->isActive()) painter_->end();
 }
 
@@ -579,21 +775,61 @@ void PagedDeviceSink::begin(const ReportLayout& layout) {
             QSizeF(s.paperWidth / double(kTwipsPerPoint), s.paperHeight / double(kTwipsPerPoint)),
             QPageSize::Point),
         s.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
-    if (!painter_->begin(&device_))
+    bool started = false;
+    if (aside_) {
+        aside_->thread = std::thread([this] { aside_->run(*this); });
+        std::unique_lock lock(aside_->mutex);
+        aside_->changed.wait(lock, [&] { return aside_->started; });
+        started = aside_->startedWell;
+    } else {
+        started = start();
+    }
+    if (!started)
         throw ReportError(QStringLiteral("the report cannot be printed: the device cannot start"));
+}
+
+bool PagedDeviceSink::start() {
+    if (!painter_->begin(&device_)) return false;
     painter_->setRenderHint(QPainter::Antialiasing);
     painter_->setRenderHint(QPainter::TextAntialiasing);
     painter_->scale(device_.logicalDpiX() / double(kTwipsPerInch),
                     device_.logicalDpiY() / double(kTwipsPerInch));
+    return true;
 }
 
 void PagedDeviceSink::page(const RenderedPage& page) {
+    if (!aside_) return paint(page);
+    {
+        std::unique_lock lock(aside_->mutex);
+        aside_->changed.wait(lock, [&] { return aside_->pages.size() < Aside::kWaiting; });
+        aside_->pages.push_back(page);
+    }
+    aside_->changed.notify_all();
+}
+
+void PagedDeviceSink::paint(const RenderedPage& page) {
     if (page.number > 1) device_.newPage();
     pages_.paint(*painter_, page);
 }
 
+bool PagedDeviceSink::end() {
+    return !painter_->isActive() || painter_->end();
+}
+
 void PagedDeviceSink::finish() {
-    if (painter_->isActive() && !painter_->end())
+    bool ended = true;
+    if (aside_) {
+        {
+            const std::lock_guard lock(aside_->mutex);
+            aside_->last = true;
+        }
+        aside_->changed.notify_all();
+        aside_->thread.join();
+        ended = aside_->endedWell;
+    } else {
+        ended = end();
+    }
+    if (!ended)
         throw ReportError(QStringLiteral("the report cannot be printed: the device failed"));
 }
 

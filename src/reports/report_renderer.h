@@ -19,6 +19,7 @@
 #include <QList>
 #include <QLocale>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QVariant>
 #include <functional>
@@ -100,13 +101,35 @@ int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
 class PagePainter {
   public:
     void paint(QPainter& painter, const RenderedPage& page);
+    // Lays each text out once and draws it again from that: a column repeats its values (a
+    // signal type, a pin, a length) row after row. Off, every text is laid out as it is drawn
+    // (what QPainter::drawText does); the pages are the same either way.
+    void setReuseTextLayouts(bool reuse) { reuseLayouts_ = reuse; }
 
   private:
+    struct LaidText;
+    struct TextKey {
+        int font = 0;  // in fonts_
+        int dpi = 0;   // the device's, which the painter's font is resolved for
+        int flags = 0;
+        QSize size{};
+        QString text{};
+        bool operator==(const TextKey&) const = default;
+        friend size_t qHash(const TextKey& k, size_t seed = 0) {
+            return qHashMulti(seed, k.font, k.dpi, k.flags, k.size.width(), k.size.height(),
+                              k.text);
+        }
+    };
     const QImage& picture(const Control& control);
-    const QFont& font(const ReportFont& font);
+    int font(const ReportFont& font);
+    void drawText(QPainter& painter, const QRect& rect, int flags, int font, const QString& text);
     QHash<const Control*, QImage> pictures_;
     // The fonts made so far: a report prints in a few, on every line of every page.
     QList<std::pair<ReportFont, QFont>> fonts_;
+    bool reuseLayouts_ = true;
+    // Shared, so that a painter may be copied; started again when it grows large, which keeps
+    // a long report in constant memory.
+    QHash<TextKey, std::shared_ptr<const LaidText>> texts_;
 };
 
 // The font a control prints in, sized in twips (as pixels) for painters scaled to twips.
@@ -135,18 +158,27 @@ class PageImageSink : public PageSink {
 // A sink that paints the pages onto a paged device, one device page per report page, each the
 // size of the layout's paper with the painter's origin at its top left corner: a printer (set
 // to full page) or a PDF writer. Throws ReportError when the device cannot start.
+//
+// Painting aside, the device is painted on a thread of its own while the renderer lays out the
+// next pages: a few pages wait their turn, no more. The device is then the painting thread's
+// from begin() to finish() (or to the sink's end, which drops the pages still waiting).
 class PagedDeviceSink : public PageSink {
   public:
-    explicit PagedDeviceSink(QPagedPaintDevice& device);
+    explicit PagedDeviceSink(QPagedPaintDevice& device, bool paintAside = false);
     ~PagedDeviceSink() override;
     void begin(const ReportLayout& layout) override;
     void page(const RenderedPage& page) override;
     void finish() override;
 
   private:
+    struct Aside;
+    bool start();
+    void paint(const RenderedPage& page);
+    bool end();
     QPagedPaintDevice& device_;
     std::unique_ptr<QPainter> painter_;
     PagePainter pages_;
+    std::unique_ptr<Aside> aside_;
 };
 
 }  // namespace tolvane::reports

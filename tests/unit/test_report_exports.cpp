@@ -3,8 +3,10 @@
 // missing skips and says so. Every export is atomic: a failure leaves nothing behind.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -12,6 +14,7 @@
 
 #include "reports/report_error.h"
 #include "reports/report_exports.h"
+#include "reports/report_renderer.h"
 
 using namespace tolvane::reports;
 
@@ -301,4 +304,50 @@ TEST_F(ReportExport, LongRunsTellProgressAndCancelLeavesTheOldFile) {
     EXPECT_EQ(readText(path), "old");
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     EXPECT_EQ(told.last().second, 0);  // the display was ended
+}
+
+namespace {
+
+// The content of each page of a PDF, inflated: what the page draws, without the file's dates.
+QList<QByteArray> pageContents(const QByteArray& pdf) {
+    QList<QByteArray> pages;
+    for (qsizetype at = pdf.indexOf("stream\n"); at >= 0; at = pdf.indexOf("stream\n", at)) {
+        at += 7;
+        const qsizetype end = pdf.indexOf("endstream", at);
+        // qUncompress takes the zlib data after a size to start from.
+        const QByteArray inflated =
+            qUncompress(QByteArray("\0\0\x10\0", 4) + pdf.mid(at, end - at));
+        if (inflated.contains(" Tf ")) pages << inflated;
+        at = end + 9;  // past "endstream"
+    }
+    return pages;
+}
+
+QByteArray pdfOf(const ReportLayout& layout, RecordSource& rows, bool aside) {
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&out);
+        writer.setResolution(1200);
+        PagedDeviceSink sink(writer, aside);
+        renderReport(layout, rows, sink);
+    }
+    return out.data();
+}
+
+}  // namespace
+
+// Pages painted on a thread of their own while the next are laid out are the pages painted in
+// turn: all of them, in their order, each drawn the same.
+TEST(ReportPaintedAside, GivesThePagesPaintedInTurn) {
+    QList<QVariantList> many;
+    for (int i = 1; i <= 2000; ++i)
+        many << QVariantList{QStringLiteral("C%1").arg(i), i % 7 ? "Audio" : "Video", i / 4.0,
+                             i % 3 == 0};
+    TableRecordSource rows({"CableNO", "SignalType", "Length", "MultiCore"}, many);
+    const QList<QByteArray> inTurn = pageContents(pdfOf(cableList(), rows, false));
+    const QList<QByteArray> aside = pageContents(pdfOf(cableList(), rows, true));
+    ASSERT_GT(inTurn.size(), 40);
+    ASSERT_EQ(aside.size(), inTurn.size());
+    for (int i = 0; i < inTurn.size(); ++i) EXPECT_TRUE(aside[i] == inTurn[i]) << "page " << i + 1;
 }

@@ -5,6 +5,9 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPainterPath>
 
 #include "db/schema.h"
 #include "db_fixture.h"
@@ -298,9 +301,10 @@ TEST(ReportPagination, CountingPassAgreesWithThePrintedPages) {
         for (int w = 0; w < (i * 7) % 23; ++w) text += QStringLiteral("word%1 ").arg(w);
         return text;
     };
-    for (int variant = 0; variant < 4; ++variant) {
+    for (int variant = 0; variant < 5; ++variant) {
         ReportLayout l = smallPages();
-        Group g{QStringLiteral("SignalType")};
+        // Grouped on a column no control shows, or on the one that grows.
+        Group g{variant == 4 ? QStringLiteral("Kind") : QStringLiteral("SignalType")};
         g.header.height = 300;
         g.header.controls << field(QStringLiteral("CableNO"));
         g.header.repeat = variant == 1;
@@ -312,8 +316,12 @@ TEST(ReportPagination, CountingPassAgreesWithThePrintedPages) {
         if (variant == 2) l.detail.columns = 2;
         if (variant == 3) l.detail.height = 5000;  // taller than a page: split
         QList<QVariantList> rows;
-        for (int i = 1; i <= 60; ++i) rows << QVariantList{QStringLiteral("C%1").arg(i), grown(i)};
-        TableRecordSource source({QStringLiteral("CableNO"), QStringLiteral("SignalType")}, rows);
+        for (int i = 1; i <= 60; ++i)
+            rows << QVariantList{QStringLiteral("C%1").arg(i), grown(i),
+                                 QStringLiteral("K%1").arg(i / 4)};
+        TableRecordSource source(
+            {QStringLiteral("CableNO"), QStringLiteral("SignalType"), QStringLiteral("Kind")},
+            rows);
         KeepPages sink;
         const int pages = renderReport(l, source, sink);
         ASSERT_EQ(pages, sink.pages.size()) << variant;
@@ -779,4 +787,153 @@ TEST_P(ReportQueryOnEngine, ALayoutCannotChangeAUsersGroup) {
         << message.toStdString();
     EXPECT_TRUE(message.contains("read-only transaction")) << message.toStdString();
     EXPECT_EQ(group(), "Engineers");
+}
+
+namespace {
+
+// A paint device that keeps what reaches its engine: each text item with the point it is drawn
+// from, and each clip set. The PDF writer and the printer are engines of this kind, so two
+// ways of painting that keep the same record write the same page.
+class RecordingEngine : public QPaintEngine {
+  public:
+    RecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    QStringList record;
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState& state) override {
+        if (state.state() & (QPaintEngine::DirtyClipRegion | QPaintEngine::DirtyClipPath |
+                             QPaintEngine::DirtyClipEnabled))
+            record << QStringLiteral("clip %1 %2")
+                          .arg(state.isClipEnabled())
+                          .arg(QString::number(state.clipRegion().boundingRect().width()));
+    }
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    // Underlines and the like.
+    void drawPolygon(const QPointF* points, int count, PolygonDrawMode) override {
+        record << QStringLiteral("polygon %1,%2 of %3")
+                      .arg(points[0].x())
+                      .arg(points[0].y())
+                      .arg(count);
+    }
+    void drawPath(const QPainterPath& path) override {
+        const QRectF r = path.boundingRect();
+        record << QStringLiteral("path %1,%2 %3x%4")
+                      .arg(r.x())
+                      .arg(r.y())
+                      .arg(r.width())
+                      .arg(r.height());
+    }
+    void drawTextItem(const QPointF& p, const QTextItem& item) override {
+        record << QStringLiteral("%1 %2 %3 %4")
+                      .arg(p.x(), 0, 'g', 17)
+                      .arg(p.y(), 0, 'g', 17)
+                      .arg(item.text(), item.font().family());
+    }
+    Type type() const override { return QPaintEngine::User; }
+};
+
+class RecordingDevice : public QPaintDevice {
+  public:
+    QPaintEngine* paintEngine() const override { return &engine; }
+    mutable RecordingEngine engine;
+
+  protected:
+    int metric(PaintDeviceMetric m) const override {
+        switch (m) {
+            case PdmWidth:
+                return 10200;
+            case PdmHeight:
+                return 13200;
+            case PdmDpiX:
+            case PdmDpiY:
+            case PdmPhysicalDpiX:
+            case PdmPhysicalDpiY:
+                return 1200;
+            case PdmDevicePixelRatioScaled:
+                return int(devicePixelRatioFScale());
+            default:
+                return QPaintDevice::metric(m);
+        }
+    }
+};
+
+QStringList paintRecord(PagePainter& painter, const QList<RenderedPage>& pages) {
+    RecordingDevice device;
+    QPainter p(&device);
+    p.scale(1200 / 1440.0, 1200 / 1440.0);
+    for (const RenderedPage& page : pages) painter.paint(p, page);
+    p.end();
+    return device.engine.record;
+}
+
+}  // namespace
+
+// Texts are laid out once and drawn again from that layout: whatever the text, its box, font
+// and alignment, the page must reach the device exactly as when each is laid out as drawn,
+// where it stands first and where it stands again further down and across.
+TEST(ReportPainting, TextsDrawnFromTheirFirstLayoutReachTheDeviceAsLaidOutEachTime) {
+    const QStringList samples{
+        QStringLiteral("Cable"),
+        QStringLiteral("OUT 12"),
+        QStringLiteral("Analog Audio"),
+        QStringLiteral("1,234.5"),
+        QStringLiteral("A long description of a cable that runs over several lines in its box"),
+        QStringLiteral("Averyveryverylongwordwithoutanyspaceinit that wraps"),
+        QStringLiteral("AVAVAV To Wa"),  // kerned pairs
+        QStringLiteral("ffi fl \u00c9t\u00e9 \u00fc"),
+        QStringLiteral("tab\there"),
+        QStringLiteral("two\nlines"),
+        QStringLiteral(" leading"),
+        QStringLiteral("trailing "),
+        QStringLiteral("R&D"),
+        QStringLiteral("\u05e9\u05dc\u05d5\u05dd abc"),
+        QStringLiteral("abc \u0645\u0631\u062d\u0628\u0627"),
+        QStringLiteral("\u4e2d\u6587 text"),
+    };
+    const QList<QSize> boxes{{2000, 240}, {600, 240}, {2000, 900}, {300, 2000}, {9000, 120}};
+    const QList<ReportFont> fonts{{"DejaVu Sans", 8},
+                                  {"DejaVu Sans", 12, true},
+                                  {"DejaVu Serif", 9, false, true},
+                                  {"DejaVu Sans", 8, false, false, true}};
+    // Every sample in every box, font, alignment and wrapping, twice on the page at places
+    // that differ, then once more on a second page.
+    QList<Control> controls;
+    for (const QString& text : samples)
+        for (const QSize& box : boxes)
+            for (const ReportFont& font : fonts)
+                for (const HAlign align : {HAlign::Left, HAlign::Center, HAlign::Right})
+                    controls << Control{.kind = ControlKind::Label,
+                                        .rect = QRect(QPoint(0, 0), box),
+                                        .text = text,
+                                        .font = font,
+                                        .align = align};
+    RenderedPage page;
+    page.number = 1;
+    RenderedBand band;
+    band.rect = QRect(0, 0, 12240, 15840);
+    int k = 0;
+    for (const Control& c : controls) {
+        for (const bool wrap : {false, true})
+            for (const QPoint at : {QPoint(720 + k % 7, 720 + k % 13), QPoint(3001, 9007)}) {
+                RenderedItem item{&c, c.rect.translated(at), c.text};
+                item.wrap = wrap;
+                band.items << item;
+            }
+        ++k;
+    }
+    page.bands << band;
+    RenderedPage second = page;
+    second.number = 2;
+
+    PagePainter each;
+    each.setReuseTextLayouts(false);
+    const QStringList expected = paintRecord(each, {page, second});
+    PagePainter reusing;
+    const QStringList got = paintRecord(reusing, {page, second});
+    ASSERT_GT(expected.size(), controls.size() * 4);
+    ASSERT_EQ(got.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(got[i].toStdString(), expected[i].toStdString()) << "at " << i;
+    // A painter keeps its layouts from page to page: the second run gives the same again.
+    EXPECT_TRUE(paintRecord(reusing, {page}) == paintRecord(each, {page}));
 }
