@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cmath>
+#include <functional>
 
 #include "cad/colors.h"
 #include "cad/dxf.h"
@@ -951,6 +952,36 @@ QStringList missingFrom(const QSet<QString>& words, const QStringList& wanted) {
     return missing;
 }
 
+// A sheet of equipment cells `spacing` apart, `across` to a row, each with a cable, its
+// number text and an equipment box with its name; the numbers and names.
+QStringList cellSheet(Document& doc, int cells, int across, double spacing,
+                      const std::function<QString(int)>& cable,
+                      const std::function<QString(int)>& name) {
+    Block& block = doc.addBlock(QStringLiteral("EQ_BOX"));
+    doc.add(block, Entity::rect({0, 0}, {40, 20}));
+    QStringList wanted;
+    for (int i = 0; i < cells; ++i) {
+        const QPointF at(spacing * (i % across), spacing * (i / across));
+        doc.addToModel(Entity::polyline({{at, 0}, {at + QPointF(300, 0), 0}}, false));
+        doc.addToModel(Entity::textAt(at + QPointF(100, 2), cable(i), 2.5));
+        Entity eq = Entity::insert(QStringLiteral("EQ_BOX"), at + QPointF(300, -10));
+        eq.attributes.push_back(
+            Entity::attribute(at + QPointF(305, 12), QStringLiteral("NAME"), name(i), 2.5));
+        doc.addToModel(eq);
+        wanted << cable(i) << name(i);
+    }
+    return wanted;
+}
+
+// Exports the model space to `pdf` and expects every wanted word read back from it.
+void exportAndReadBack(const Document& doc, const QString& pdf, const QStringList& wanted) {
+    QString error;
+    ASSERT_TRUE(exportPdf(doc, doc.modelSpace(), pdf, &error)) << qPrintable(error);
+    const QStringList missing = missingFrom(pdfWords(pdf), wanted);
+    EXPECT_TRUE(missing.isEmpty()) << missing.size() << " of " << wanted.size() << " missing, "
+                                   << qPrintable(missing.mid(0, 5).join(' '));
+}
+
 }  // namespace
 
 // A sheet so wide that its page is shrunk far below its size: every cable number and every
@@ -960,30 +991,14 @@ TEST(CadRender, PdfOfAWideSheetKeepsEveryTextAsText) {
     if (QStandardPaths::findExecutable("pdftotext").isEmpty())
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     Document doc;
-    Block& block = doc.addBlock(QStringLiteral("EQ_BOX"));
-    doc.add(block, Entity::rect({0, 0}, {40, 20}));
-    QStringList wanted;
     // 12 x 12 cells 60 m apart: the page is shrunk about 150 times, a 2.5 mm text to about
     // half a dot of the 600 dpi page.
-    for (int i = 0; i < 144; ++i) {
-        const QPointF at(60000.0 * (i % 12), 60000.0 * (i / 12));
-        const QString cable = QStringLiteral("W%1").arg(1000 + i);
-        const QString name = QStringLiteral("EQ%1").arg(5000 + i);
-        doc.addToModel(Entity::polyline({{at, 0}, {at + QPointF(300, 0), 0}}, false));
-        doc.addToModel(Entity::textAt(at + QPointF(100, 2), cable, 2.5));
-        Entity eq = Entity::insert(QStringLiteral("EQ_BOX"), at + QPointF(300, -10));
-        eq.attributes.push_back(
-            Entity::attribute(at + QPointF(305, 12), QStringLiteral("NAME"), name, 2.5));
-        doc.addToModel(eq);
-        wanted << cable << name;
-    }
+    const QStringList wanted = cellSheet(
+        doc, 144, 12, 60000.0, [](int i) { return QStringLiteral("W%1").arg(1000 + i); },
+        [](int i) { return QStringLiteral("EQ%1").arg(5000 + i); });
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("wide.pdf"));
-    QString error;
-    ASSERT_TRUE(exportPdf(doc, doc.modelSpace(), pdf, &error)) << qPrintable(error);
-    const QStringList missing = missingFrom(pdfWords(pdf), wanted);
-    EXPECT_TRUE(missing.isEmpty()) << missing.size() << " of " << wanted.size() << " missing, "
-                                   << qPrintable(missing.mid(0, 5).join(' '));
+    exportAndReadBack(doc, pdf, wanted);
     EXPECT_EQ(pdfPages(pdf), 1);
 }
 
@@ -995,29 +1010,14 @@ TEST(CadRender, PdfOfASheetOfManySmallTextsIsPagedAndKeepsThemWhole) {
         QStandardPaths::findExecutable("pdfinfo").isEmpty())
         GTEST_SKIP() << "pdftotext and pdfinfo (poppler-utils) are not installed";
     Document doc;
-    Block& block = doc.addBlock(QStringLiteral("EQ_BOX"));
-    doc.add(block, Entity::rect({0, 0}, {40, 20}));
-    QStringList wanted;
     // 70 x 60 cells 400 units apart: a sheet of 28 x 24 m shrunk about 6 times onto 5 m, a
     // 2.5 mm text to about 1.2 points; 26 characters a cell, 109,200 in all.
-    for (int i = 0; i < 4200; ++i) {
-        const QPointF at(400.0 * (i % 70), 400.0 * (i / 70));
-        const QString cable = QStringLiteral("CABLE-%1").arg(i, 5, 10, QLatin1Char('0'));
-        const QString name = QStringLiteral("EQUIPMENT-%1").arg(i, 5, 10, QLatin1Char('0'));
-        doc.addToModel(Entity::polyline({{at, 0}, {at + QPointF(300, 0), 0}}, false));
-        doc.addToModel(Entity::textAt(at + QPointF(100, 2), cable, 2.5));
-        Entity eq = Entity::insert(QStringLiteral("EQ_BOX"), at + QPointF(300, -10));
-        eq.attributes.push_back(
-            Entity::attribute(at + QPointF(305, 12), QStringLiteral("NAME"), name, 2.5));
-        doc.addToModel(eq);
-        wanted << cable << name;
-    }
+    const QStringList wanted = cellSheet(
+        doc, 4200, 70, 400.0,
+        [](int i) { return QStringLiteral("CABLE-%1").arg(i, 5, 10, QLatin1Char('0')); },
+        [](int i) { return QStringLiteral("EQUIPMENT-%1").arg(i, 5, 10, QLatin1Char('0')); });
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("many.pdf"));
-    QString error;
-    ASSERT_TRUE(exportPdf(doc, doc.modelSpace(), pdf, &error)) << qPrintable(error);
-    const QStringList missing = missingFrom(pdfWords(pdf), wanted);
-    EXPECT_TRUE(missing.isEmpty()) << missing.size() << " of " << wanted.size() << " missing, "
-                                   << qPrintable(missing.mid(0, 5).join(' '));
+    exportAndReadBack(doc, pdf, wanted);
     EXPECT_GE(pdfPages(pdf), 3);
 }
