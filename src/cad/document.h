@@ -400,6 +400,13 @@ struct DrawingSettings {
     // $PDMODE: shape 0 dot, 1 nothing, 2 plus, 3 cross, 4 tick; + 32 circle, + 64 square.
     int pointMode = 0;
     double pointSize = 0.0;  // $PDSIZE: drawing units; 0 a few pixels
+    // What new entities take while the drawing is open (not kept in the file): the fill of
+    // new closed outlines (a FillMode and its colour) and the justification of new texts
+    // (hAlign and vAlign as an Entity has them).
+    int fillMode = 0;
+    int fillColor = kColorByLayer;
+    int textHAlign = 0;
+    int textVAlign = 0;
 };
 
 struct Block {

@@ -628,7 +628,9 @@ class Renderer {
     }
 
     // Segments enough for the arc to stay within half a pixel of the true curve.
-    static int arcSteps(double sweep, double radiusPx) {
+    int arcSteps(double sweep, double radiusPx) const {
+        if (o_.curveResolution > 0)
+            return arcPieces(sweep, 2.0 * std::numbers::pi / o_.curveResolution, 2);
         if (!(radiusPx >= 1.0)) return 2;
         const double step = 2.0 * std::acos(std::max(-1.0, 1.0 - 0.5 / radiusPx));
         return arcPieces(sweep, step, 2);
@@ -819,7 +821,9 @@ class Renderer {
         }
         if (!b.lines.empty() || !b.points.empty()) {
             QPen pen(color, b.width <= 1 ? 0 : b.width);
-            pen.setCapStyle(b.width <= 1 ? Qt::SquareCap : Qt::RoundCap);
+            pen.setCapStyle(b.width <= 1  ? Qt::SquareCap
+                            : o_.flatCaps ? Qt::FlatCap
+                                          : Qt::RoundCap);
             pen.setJoinStyle(Qt::RoundJoin);
             p_.setPen(pen);
             p_.drawLines(b.lines.data(), int(b.lines.size()));

@@ -40,6 +40,9 @@ struct RenderOptions {
     int gripSize = 3;
     QColor gripColor = QColor(0, 0, 255);
     bool lineWeights = true;  // false: every line one pixel wide
+    bool flatCaps = false;    // lines wider than a pixel end flat rather than rounded
+    // Curves are drawn in this many segments per full turn; 0: as finely as the screen shows.
+    int curveResolution = 0;
     bool antialias = false;
     // Texts lower than this many pixels are drawn as a bar through their box (from a pixel
     // up), or not at all (below a pixel).

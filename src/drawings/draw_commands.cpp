@@ -28,6 +28,22 @@ void takeCurrentProperties(const Drawing& drawing, cad::Entity& e) {
         case cad::EntityKind::AttributeDefinition:
             if (!(e.height > 0)) e.height = current.textHeight;
             e.style = current.textStyle;
+            if (e.hAlign == 0 && e.vAlign == 0 && (current.textHAlign || current.textVAlign)) {
+                // A justified text is placed by its alignment point.
+                e.hAlign = current.textHAlign;
+                e.vAlign = current.textVAlign;
+                e.end = e.start;
+            }
+            break;
+        case cad::EntityKind::Circle:
+        case cad::EntityKind::Ellipse:
+        case cad::EntityKind::Polyline:
+            // Outlines take the active fill (a polyline once it is closed, as it is drawn).
+            if (current.fillMode != cad::FillNone) {
+                cad::EntityDetail& d = e.detail.edit();
+                d.fillMode = current.fillMode;
+                d.fillColor = current.fillColor;
+            }
             break;
         case cad::EntityKind::Dimension:
             e.style = current.dimStyle;

@@ -23,7 +23,8 @@ class Ui;
 QString currentLayer(const Drawing& drawing);
 // What every entity a drawing command creates is drawn with: the current layer, colour, line
 // type and line weight; texts and attribute definitions the current text style and, unless
-// the command gave them one, the current text height; dimensions the current dimension style.
+// the command gave them one, the current text height, and the active justification; circles,
+// ellipses and polylines the active fill; dimensions the current dimension style.
 void takeCurrentProperties(const Drawing& drawing, cad::Entity& e);
 
 // The interactive polyline: "Start point:", then "Next point or [Close/Undo] (Enter to end):"

@@ -902,10 +902,21 @@ QList<DrawingProperty> drawingProperties() {
     stored("ActiveFillBKColor", setting::ActiveFillBkColor,
            "Specifies the active background color in filled entities", Kind::ScreenColor,
            QString());
-    fixed("ActiveFillColor", "Read only -- new outlines take the entity colour for their fill",
-          colorValueText(cad::kColorByLayer));
-    fixed("ActiveFillMode", "Read only -- new outlines are drawn without a fill", kFillModes[0],
-          kFillModes);
+    add(
+        "ActiveFillColor", "Specifies the active color of hatch lines in filled entities",
+        Kind::Color, [=](const Env& env) { return colorValueText(settings(env).fillColor); },
+        [=](Env& env, const Value& v) {
+            settings(env).fillColor = v.integer;
+            return QString();
+        });
+    add(
+        "ActiveFillMode", "Specifies the active hatch type for filled entities", Kind::Choice,
+        [=](const Env& env) { return choiceText(kFillModes, settings(env).fillMode); },
+        [=](Env& env, const Value& v) {
+            settings(env).fillMode = v.integer;
+            return QString();
+        },
+        kFillModes);
     add(
         "ActivePenStyle", "Sets the line type for drawing entities", Kind::Choice,
         [=](const Env& env) { return lineTypeText(settings(env).lineType); },
@@ -924,8 +935,17 @@ QList<DrawingProperty> drawingProperties() {
             settings(env).textHeight = v.number;
             return QString();
         });
-    fixed("ActiveTextHorJustify", "Read only -- new texts are left justified", kHorJustify[0],
-          kHorJustify);
+    add(
+        "ActiveTextHorJustify",
+        "Specifies the active horizontal justification for TEXT and ATTRIB entities", Kind::Choice,
+        [=](const Env& env) {
+            return choiceText(kHorJustify, horJustifyNumber(settings(env).textHAlign));
+        },
+        [=](Env& env, const Value& v) {
+            settings(env).textHAlign = hAlignOf(v.integer);
+            return QString();
+        },
+        kHorJustify);
     add(
         "ActiveTextStyle", "Specifies the active text style", Kind::Name,
         [=](const Env& env) { return settings(env).textStyle; },
@@ -934,8 +954,21 @@ QList<DrawingProperty> drawingProperties() {
             return QString();
         })
         ->names = textStyleNames;
-    fixed("ActiveTextVerJustify", "Read only -- new texts stand on their baseline", kVerJustify[2],
-          kVerJustify);
+    // The drawing names the middle "Center" where a text's own justification says "Middle".
+    const QStringList activeVerJustify = {QStringLiteral("0-Top"), QStringLiteral("8-Bottom"),
+                                          QStringLiteral("100-Center"),
+                                          QStringLiteral("24-Baseline")};
+    add(
+        "ActiveTextVerJustify",
+        "Specifies the active vertical justification for TEXT and ATTRIB entities", Kind::Choice,
+        [=](const Env& env) {
+            return choiceText(activeVerJustify, verJustifyNumber(settings(env).textVAlign));
+        },
+        [=](Env& env, const Value& v) {
+            settings(env).textVAlign = vAlignOf(v.integer);
+            return QString();
+        },
+        activeVerJustify);
     add(
         "DefaultLineWeight", "The line weight of new entities", Kind::Weight,
         [=](const Env& env) { return lineWeightText(settings(env).lineWeight); },
@@ -954,6 +987,19 @@ QList<DrawingProperty> drawingProperties() {
         });
 
     category = QStringLiteral("Function");
+    // Switching the layout shows it in the drawing's window, whose tabs follow.
+    add(
+        "ActiveLayout", "Specifies the active layout", Kind::Name,
+        [](const Env& env) { return env.drawing.space().name; },
+        [](Env& env, const Value& v) {
+            env.drawing.setSpace(v.text);
+            return QString();
+        })
+        ->names = [](const cad::Document& doc) {
+        QStringList out{doc.modelSpace().name};
+        for (const cad::Space& s : doc.layouts()) out << s.name;
+        return out;
+    };
     add(
         "ActiveLayer", "Specifies the active layer", Kind::Name,
         [](const Env& env) { return env.drawing.document().currentLayer(); },
@@ -1022,8 +1068,9 @@ QList<DrawingProperty> drawingProperties() {
             return QString();
         },
         kBool);
-    fixed("WMFSaveSize", "Read only -- the height in pixels of exported pictures",
-          QStringLiteral("1080"));
+    stored("WMFSaveSize", setting::WmfSaveSize,
+           "Determines output WMF/EMF/BMP image height in pixels", Kind::Whole,
+           QStringLiteral("1080"), 16, 16384);
 
     category = QStringLiteral("Behavior");
     // The drawing aids: a flag and a spacing per axis each, kept with the drawing.
@@ -1077,14 +1124,18 @@ QList<DrawingProperty> drawingProperties() {
            Kind::ScreenColor, QStringLiteral("0,0,0"));
     stored("CrossSize", setting::CrossSize, "Sets the size of the cursor cross", Kind::Whole,
            QStringLiteral("5"), 1, 100);
-    fixed("CurveResolution", "Read only -- curves are drawn as finely as the screen shows them",
-          QString());
+    stored("CurveResolution", setting::CurveResolution,
+           "Sets the curve resolution - higher number - better", Kind::Whole, QStringLiteral("0"),
+           0, 10000);
     fixed("FocalLength", "Read only -- drawings are shown flat, without a camera", QString());
-    fixed("GripColor", "Read only -- the grip display color", QStringLiteral("0,0,255"));
+    stored("GripColor", setting::GripColor, "Sets the grip display color", Kind::ScreenColor,
+           QStringLiteral("0,0,255"));
     stored("GripSize", setting::GripSize, "Sets the grip display Size", Kind::Whole,
            QStringLiteral("3"), 1, 50);
-    fixed("OSnapColor", "Read only -- the OSnap display color", QStringLiteral("255,200,0"));
-    fixed("OSnapSize", "Read only -- the OSnap marker follows the pick size", QString());
+    stored("OSnapColor", setting::OSnapColor, "Sets the OSnap display color", Kind::ScreenColor,
+           QStringLiteral("255,200,0"));
+    stored("OSnapSize", setting::OSnapSize, "Sets the OSnap display size", Kind::Whole,
+           QStringLiteral("6"), 2, 50);
     const auto origin = [](bool x) {
         return [x](const Env& env) {
             if (!env.context.viewCentre) return QString();
@@ -1095,7 +1146,9 @@ QList<DrawingProperty> drawingProperties() {
         origin(true), {});
     add("OriginY", "Read only -- Y coord(in D.U.) of center of the View Window", Kind::Text,
         origin(false), {});
-    fixed("PenCaps", "Read only -- lines end flat", QStringLiteral("1-Flat"));
+    stored("PenCaps", setting::PenCaps,
+           "Determines how the ends of lines are drawn when PenWidth > 0", Kind::Choice,
+           QStringLiteral("0"), 0, 0, {QStringLiteral("0-Rounded"), QStringLiteral("1-Flat")});
     add("PointMode", "Read Only -- Displays the point style. Set using the Point Styles dialog.",
         Kind::Text, [=](const Env& env) { return QString::number(settings(env).pointMode); }, {});
     stored("PtSize", setting::PtSize, "Sets the display size for point objects", Kind::Positive,

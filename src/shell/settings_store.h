@@ -40,6 +40,13 @@ inline const QString ShowAddIoTips = QStringLiteral("ShowADDIOTips");
 inline const QString BkColor = QStringLiteral("BkColor");
 inline const QString CrossSize = QStringLiteral("CrossSize");
 inline const QString GripSize = QStringLiteral("GripSize");
+inline const QString GripColor = QStringLiteral("GripColor");
+inline const QString OSnapColor = QStringLiteral("OSnapColor");
+inline const QString OSnapSize = QStringLiteral("OSnapSize");
+inline const QString PenCaps = QStringLiteral("PenCaps");
+inline const QString CurveResolution = QStringLiteral("CurveResolution");
+// The height in pixels of pictures exported from a drawing (the width follows at 16:9).
+inline const QString WmfSaveSize = QStringLiteral("WMFSaveSize");
 inline const QString ActiveFillBkColor = QStringLiteral("ActiveFillBkColor");
 inline const QString ShowWcsAxis = QStringLiteral("ShowWCSAxis");
 inline const QString MwReversed = QStringLiteral("MW_REVERSED");

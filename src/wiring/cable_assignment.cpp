@@ -71,6 +71,8 @@ void AssignmentState::startCable() {
     secondPass = false;
     presetNumber.clear();
     parentNumber.clear();
+    presetCore = {};
+    duplicateCheck.clear();
     cableId = 0;
 }
 
@@ -120,67 +122,95 @@ void AssignmentOptions::log(const QString& line) {
     if (log_ && log_->enabled()) log_->log(line);
 }
 
-bool AssignmentOptions::freeRow(const ExistingAssignment& a, const char* where) {
+bool AssignmentOptions::freeRow(const ExistingAssignment& a, int option) {
+    const QString where =
+        QStringLiteral("opt(%1)%2").arg(option).arg(a.multicore ? u"Multi" : u"Single");
+    const auto refused = [&](qsizetype count) {
+        ui_.message(QStringLiteral("RsMaster.Recordcount = %1 record(s) in [%2]. This could be "
+                                   "because there is more than one record matching the search "
+                                   "criteria or you have the wrong version of Microsoft JET 4.0 "
+                                   "SP5. Records not updated")
+                        .arg(count)
+                        .arg(where),
+                    MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    };
+    if (a.multicore) {
+        db::CoreTable cores(registry_);
+        const QList<db::CoreRecord> rows = cores.withNumber(a.core.stored());
+        if (rows.size() != 1) return refused(rows.size());
+        cores.release(rows.first());
+        return true;
+    }
     db::CableTable cables(registry_);
     const QList<db::CableRecord> rows = cables.withNumber(a.number);
-    if (QLatin1String(where) == QLatin1String("opt(1)Single")) {
+    if (option == 1) {
         log(QStringLiteral("OPT1[single] Q: the cables numbered %1").arg(a.number.displayed()));
         log(QStringLiteral("OPT1[single] Prefix: ") + a.number.prefix());
         log(QStringLiteral("OPT1[single] CableNO: ") + a.number.stored());
         log(QStringLiteral("OPT1[single] rsMAS.RecordCount: ") + QString::number(rows.size()));
     }
-    if (rows.size() != 1) {
-        ui_.message(QStringLiteral("RsMaster.Recordcount = %1 record(s) in [%2]. This could be "
-                                   "because there is more than one record matching the search "
-                                   "criteria or you have the wrong version of Microsoft JET 4.0 "
-                                   "SP5. Records not updated")
-                        .arg(rows.size())
-                        .arg(QLatin1String(where)),
-                    MsgButtons::Ok, MsgIcon::Warning);
-        return false;
-    }
+    if (rows.size() != 1) return refused(rows.size());
     cables.release(rows.first().id);
     return true;
 }
 
 void AssignmentOptions::apply(ExistingOption option, const ExistingAssignment& a,
                               const QString& chosen, AssignmentState& state) {
+    const auto tooMany = [&](const char* where) {
+        ui_.message(QStringLiteral("This operation retreived more than one record [%1]. "
+                                   "Records not updated")
+                        .arg(QLatin1String(where)),
+                    MsgButtons::Ok, MsgIcon::Warning);
+    };
     switch (option) {
         case ExistingOption::ShowDatabase:
         case ExistingOption::Cancel:
             state.cancelled = true;
             return;
         case ExistingOption::Keep:
-            if (!freeRow(a, "opt(1)Single")) return;
-            state.presetNumber = a.number.stored();
-            state.reassign = false;
-            state.parentNumber.clear();
+        case ExistingOption::NewNumber: {
+            const bool keep = option == ExistingOption::Keep;
+            if (!freeRow(a, keep ? 1 : 2)) return;
+            state.presetNumber = keep && !a.multicore ? a.number.stored() : QString();
+            if (a.multicore) {
+                // The freed core's number may still stand on the sheet.
+                state.duplicateCheck = a.core.displayed();
+                if (keep) {
+                    // The settings window opens on the cable, with the freed core offered,
+                    // and is shown a second time.
+                    state.reassign = true;
+                    state.secondPass = true;
+                    state.parentNumber = a.core.number();
+                    const QList<db::CoreRecord> freed =
+                        db::CoreTable(registry_).withNumber(a.core.stored());
+                    state.presetCore = freed.value(0);
+                }
+            } else if (keep) {
+                state.reassign = false;
+                state.parentNumber.clear();
+            }
             return;
-        case ExistingOption::NewNumber:
-            if (!freeRow(a, "opt(2)Single")) return;
-            state.presetNumber.clear();
-            return;
-        case ExistingOption::ExistingSingle:
-        case ExistingOption::ExistingMulticore: {
-            const bool multi = option == ExistingOption::ExistingMulticore;
-            // A multicore cable is looked for without a prefix.
-            const QList<db::CableRecord> rows = db::CableTable(registry_).withNumber(
-                db::CableNumber(multi ? QString() : a.number.prefix(), chosen));
+        }
+        case ExistingOption::ExistingSingle: {
             if (chosen.isEmpty()) return;
-            if (rows.size() > 1) {
-                ui_.message(
-                    QStringLiteral("This operation retreived more than one record [%1]. "
-                                   "Records not updated")
-                        .arg(multi ? QStringLiteral("opt(4)Multi") : QStringLiteral("opt(3)multi")),
-                    MsgButtons::Ok, MsgIcon::Warning);
-                return;
-            }
+            const QList<db::CableRecord> rows =
+                db::CableTable(registry_).withNumber(db::CableNumber(a.number.prefix(), chosen));
+            if (rows.size() > 1) return tooMany("opt(3)multi");
             state.presetNumber = chosen;
-            if (multi) {
-                state.reassign = true;
-                state.secondPass = true;
-                state.parentNumber = chosen;
-            }
+            return;
+        }
+        case ExistingOption::ExistingMulticore: {
+            if (chosen.isEmpty()) return;
+            // The multicore cable is looked for without a prefix, then its row among the cores.
+            if (db::CableTable(registry_).withNumber(db::CableNumber(QString(), chosen)).size() > 1)
+                return tooMany("opt(4)Single");
+            if (db::CoreTable(registry_).withNumber(chosen).size() > 1)
+                return tooMany("opt(4)Multi");
+            state.presetNumber = chosen;
+            state.reassign = true;
+            state.secondPass = true;
+            state.parentNumber = chosen;
             return;
         }
     }
@@ -532,8 +562,29 @@ bool Assignment::assign(const QString& handle) {
             sourceSide ? db::CableSide::Source : db::CableSide::Destination,
             sourceSide ? source[0] : destination[0], sourceSide ? source[1] : destination[1]);
         if (!wired) continue;
-        ExistingAssignment a{sourceSide,     source[0],      source[1],
-                             destination[0], destination[1], wired->number};
+        ExistingAssignment a{.sourceSide = sourceSide,
+                             .sourceSystem = source[0],
+                             .sourcePin = source[1],
+                             .destinationSystem = destination[0],
+                             .destinationPin = destination[1],
+                             .number = wired->number,
+                             .multicore = false,
+                             .core = {}};
+        a.multicore = wired->multiCore || !wired->number.coreSuffix().isEmpty();
+        if (a.multicore && wired->number.coreSuffix().isEmpty()) {
+            // The cable's ends are its first core's: the core at the pin stands for it.
+            const db::CableSide side =
+                sourceSide ? db::CableSide::Source : db::CableSide::Destination;
+            for (const db::CoreRecord& c :
+                 db::CoreTable(run_.registry)
+                     .inUseAt(side, sourceSide ? source[0] : destination[0],
+                              sourceSide ? source[1] : destination[1]))
+                if (c.parentId == wired->id) a.core = c.number;
+            // No core holds the pin any more (its core was freed): the pin is not wired.
+            if (a.core.stored().isEmpty()) continue;
+        } else if (a.multicore) {
+            a.core = wired->number;
+        }
         if (run_.existing) run_.existing(a, state);
         if (state.cancelled) return false;
     }
@@ -541,6 +592,12 @@ bool Assignment::assign(const QString& handle) {
     log(QStringLiteral("loading verify settings form"));
     // The cable's signal type is its source's, else its destination's.
     CableSettings settings = writer.defaults(source, destination, type, state.presetNumber, prefs_);
+    if (state.presetCore.id) {
+        // The freed core of a multicore cable is offered again.
+        settings.coreId = state.presetCore.id;
+        settings.prefix = state.presetCore.number.prefix();
+        settings.number = state.presetCore.number.stored();
+    }
     const bool show = flag(db::pref::CablesVerifySettings, true);
     const QString sheet = QFileInfo(drawing_.path()).fileName();
     for (int pass = 0; pass < (state.secondPass ? 2 : 1); ++pass) {
@@ -552,8 +609,11 @@ bool Assignment::assign(const QString& handle) {
     const std::optional<CableWriter::Plan> plan = writer.plan(settings);
     if (!plan) return false;
     const db::CableNumber number = settings.cableNumber();
-    const QStringList cleared =
-        duplicatesToClear(number.displayed(), tag::assoc(*drawing_.document().find(handle)));
+    const QString assoc = tag::assoc(*drawing_.document().find(handle));
+    QStringList cleared;
+    if (!state.duplicateCheck.isEmpty() && state.duplicateCheck != number.displayed())
+        cleared = duplicatesToClear(state.duplicateCheck, assoc);
+    cleared += duplicatesToClear(number.displayed(), assoc);
 
     // Then the row and the drawing change together.
     Commit change(db::DbId::Project, run_.registry, drawing_.undo());

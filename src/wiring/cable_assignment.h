@@ -18,6 +18,7 @@
 #include "db/database.h"
 #include "db/preferences.h"
 #include "db/records/cable_number.h"
+#include "db/records/cables.h"
 #include "equipment/cable_catalogue.h"
 
 namespace tolvane {
@@ -32,14 +33,18 @@ class Pointers;
 
 // What one assignment shares between the command and its two windows.
 struct AssignmentState {
-    db::CableNumber number;   // of the cable assigned last
-    qint64 cableId = 0;       // its row
-    QString signalType;       // the current signal type
-    bool cancelled = false;   // a window was cancelled: nothing is written
-    bool reassign = false;    // an existing number was re-assigned: DB_Ref_2 is written too
-    bool secondPass = false;  // the settings window is shown once more
-    QString presetNumber;     // the number the settings window offers ("": a new one)
-    QString parentNumber;     // the multicore cable a core belongs to
+    db::CableNumber number;     // of the cable assigned last
+    qint64 cableId = 0;         // its row
+    QString signalType;         // the current signal type
+    bool cancelled = false;     // a window was cancelled: nothing is written
+    bool reassign = false;      // an existing number was re-assigned: DB_Ref_2 is written too
+    bool secondPass = false;    // the settings window is shown once more
+    QString presetNumber;       // the number the settings window offers ("": a new one)
+    QString parentNumber;       // the multicore cable a core belongs to
+    db::CoreRecord presetCore;  // the core of that cable the settings window offers (id 0: none)
+    // A number (as displayed) whose texts on the sheet the assignment offers to clear
+    // before the settings window, as it does for the number it gives.
+    QString duplicateCheck;
     // Forgets the previous cable's choices; the current signal type and number stay.
     void startCable();
 };
@@ -49,6 +54,10 @@ struct ExistingAssignment {
     bool sourceSide = false;
     QString sourceSystem, sourcePin, destinationSystem, destinationPin;
     db::CableNumber number;  // of the cable that holds the pin
+    // The cable is a multicore cable or one of its cores: `core` is the core that holds the
+    // pin, looked up by its own number (empty when none was found).
+    bool multicore = false;
+    db::CableNumber core;
 };
 
 // The six options of the existing-assignment window.
@@ -81,7 +90,9 @@ class AssignmentOptions {
                AssignmentState& state);
 
   private:
-    bool freeRow(const ExistingAssignment& a, const char* where);
+    // Frees the row whose number option 1 or 2 takes away: the cable's, or for a multicore
+    // cable the core's. Says so when the lookup does not find exactly one row.
+    bool freeRow(const ExistingAssignment& a, int option);
     void log(const QString& line);
 
     Ui& ui_;

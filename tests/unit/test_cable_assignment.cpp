@@ -321,6 +321,58 @@ TEST_F(CableAssignment, MulticoreCores) {
                     (cores.value(2).toBool() ? "free" : "used");
     EXPECT_EQ(rows, (QStringList{"100-01 JB-01 used", "100-02  free", "100-RED  free"}));
     EXPECT_EQ(CableNumbers(registry).reusable("A"), QStringList{"100"});  // free cores
+
+    // Assigned again, its source pin is held by the core 100-01: keeping the number frees the
+    // core, offers to clear its number where it still stands on the sheet, and gives the core
+    // back to this cable, with the settings shown twice and DB_Ref_2 written.
+    const QString stale = drawing.editor().add(cad::Entity::textAt({50, 50}, "A-100-01", 0.25));
+    const qint64 parent = scalar("select CableID from tblCables").toLongLong();
+    exec(db::DbId::Equipment, "update tblPreferences set CablesVerifySettings = true");
+    ScriptedUser keep("button Yes\n");
+    AssignmentOptions options(*keep.ui, nullptr, registry);
+    QList<ExistingAssignment> asked;
+    int passes = 0;
+    AssignCablesRun run(*keep.ui, state, registry);
+    run.picked = cable.polyline;
+    run.existing = [&](const ExistingAssignment& a, AssignmentState& s) {
+        asked << a;
+        options.apply(ExistingOption::Keep, a, {}, s);
+    };
+    run.verify = [&](CableSettings&, AssignmentState&) { return ++passes > 0; };
+    ASSERT_EQ(assignCables(drawing, run), 1) << keep.transcript.toStdString();
+    ASSERT_EQ(asked.size(), 1);  // the freed core no longer holds the destination pin
+    EXPECT_TRUE(asked[0].multicore);
+    EXPECT_EQ(asked[0].core.displayed(), "A-100-01");
+    EXPECT_TRUE(keep.transcript.contains(
+        "The cable number: A-100-01 exists in this drawing. Do you want to clear it."));
+    EXPECT_EQ(drawing.document().find(stale)->text, "Cable#");
+    EXPECT_EQ(passes, 2);
+    EXPECT_EQ(state.cableId, parent);
+    EXPECT_EQ(tag::ref2(*drawing.document().find(cable.polyline)), QString::number(parent));
+    EXPECT_EQ(scalar("select count(*) from tblCables").toInt(), 1);
+    EXPECT_EQ(scalar("select SRCSys || Available from tblChildCables where CableNo = '100-01'")
+                  .toString(),
+              "JB-010");
+
+    // A core number held twice, or a multicore number held twice, is refused by name and
+    // nothing changes; so is a new number for the core.
+    exec(db::DbId::Project,
+         "insert into tblChildCables (CableNo, ParentNo, Available) select '100-01', CableID, "
+         "false from tblCables");
+    addCable("", "100");
+    addCable("", "100");
+    ScriptedUser told("button OK\nbutton OK\nbutton OK\n");
+    AssignmentOptions strict(*told.ui, nullptr, registry);
+    AssignmentState untouched;
+    strict.apply(ExistingOption::Keep, asked[0], {}, untouched);
+    strict.apply(ExistingOption::NewNumber, asked[0], {}, untouched);
+    strict.apply(ExistingOption::ExistingMulticore, asked[0], "100", untouched);
+    EXPECT_TRUE(told.transcript.contains("RsMaster.Recordcount = 2 record(s) in [opt(1)Multi]"));
+    EXPECT_TRUE(told.transcript.contains("RsMaster.Recordcount = 2 record(s) in [opt(2)Multi]"));
+    EXPECT_TRUE(told.transcript.contains(
+        "This operation retreived more than one record [opt(4)Single]. Records not updated"));
+    EXPECT_FALSE(untouched.reassign || untouched.secondPass || !untouched.parentNumber.isEmpty());
+    EXPECT_EQ(scalar("select count(*) from tblChildCables where Available = false").toInt(), 2);
 }
 
 // Several users assigning cables at once on one server, each under the cable lock (retrying

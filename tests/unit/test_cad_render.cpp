@@ -316,6 +316,43 @@ TEST(CadRender, DashedLineHasGaps) {
     EXPECT_EQ(solid, 11);
 }
 
+// The user's curve resolution draws a circle in that many segments a turn (four: a square
+// standing on its corner), and flat caps end a wide line where it ends.
+TEST(CadRender, CurveResolutionAndPenCaps) {
+    Document doc;
+    doc.addToModel(Entity::circle({50, 50}, 40));  // 80 pixels round (100, 100)
+    RenderOptions coarse;
+    coarse.curveResolution = 4;
+    const QImage fine = render(doc, squareView()), square = render(doc, squareView(), coarse);
+    const auto litNear = [](const QImage& image, int x, int y) {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (at(image, x + dx, y + dy) != 0) return true;
+        return false;
+    };
+    // At 45 degrees the circle passes 80 pixels out, the square's side 56.6 pixels out.
+    EXPECT_TRUE(litNear(fine, 157, 43));
+    EXPECT_FALSE(litNear(fine, 140, 60));
+    EXPECT_FALSE(litNear(square, 157, 43));
+    EXPECT_TRUE(litNear(square, 140, 60));
+
+    Document wide;
+    Entity line = Entity::line({20, 50}, {80, 50});  // ends at pixel 160 of row 100
+    line.lineWeight = 211;
+    wide.addToModel(line);
+    RenderOptions flat;
+    flat.flatCaps = true;
+    const QImage rounded = render(wide, squareView()), cut = render(wide, squareView(), flat);
+    int beyondRounded = 0, beyondFlat = 0;
+    for (int x = 162; x < 180; ++x) {
+        beyondRounded += at(rounded, x, 100) != 0;
+        beyondFlat += at(cut, x, 100) != 0;
+    }
+    EXPECT_GT(beyondRounded, 0);
+    EXPECT_EQ(beyondFlat, 0);
+    EXPECT_NE(at(cut, 158, 100), 0u);
+}
+
 TEST(CadRender, TextStaysInsideItsPickingBox) {
     for (int hAlign : {0, 1, 2}) {
         Document doc;

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "cad/dxf.h"
+#include "drawings/draw_commands.h"
 #include "drawings/drawing.h"
 #include "drawings/properties.h"
 #include "script_fixture.h"
@@ -199,6 +200,42 @@ TEST(Properties, DrawingValuesRoundTripThroughTheFile) {
     EXPECT_EQ(store.read(setting::MwReversed), QStringLiteral("1"));
     EXPECT_FALSE(list.change({}, QStringLiteral("CrossSize"), QStringLiteral("500")));
     EXPECT_EQ(store.read(setting::CrossSize), QString());
+}
+
+// The active fill and justification are what new outlines and texts take; ActiveLayout shows
+// another layout by name (one it does not know is refused); view options go to the settings.
+TEST(Properties, ActiveValuesAreTakenByNewEntities) {
+    Drawing d;
+    d.document().addLayout(QStringLiteral("Sheet A"));
+    test::ScriptedUser user("button OK\n");
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
+    PropertyList list(d, *user.ui, {&store, std::nullopt, {}, {}});
+    EXPECT_EQ(find(list.load({}), "ActiveTextVerJustify")->choices,
+              QStringList({"0-Top", "8-Bottom", "100-Center", "24-Baseline"}));
+    const std::pair<const char*, const char*> changes[] = {
+        {"ActiveFillMode", "Solid"},   {"ActiveFillColor", "3"},
+        {"ActiveTextHorJustify", "2"}, {"ActiveTextVerJustify", "100-Center"},
+        {"ActiveLayout", "sheet a"},   {"PenCaps", "1-Flat"},
+        {"CurveResolution", "12"},     {"GripColor", "255,0,0"},
+        {"WMFSaveSize", "720"},
+    };
+    for (const auto& [name, value] : changes)
+        EXPECT_TRUE(list.change({}, QString::fromLatin1(name), QString::fromLatin1(value))) << name;
+    EXPECT_EQ(d.space().name, QStringLiteral("Sheet A"));
+    EXPECT_FALSE(list.change({}, QStringLiteral("ActiveLayout"), QStringLiteral("Sheet B")));
+    EXPECT_EQ(store.read(setting::PenCaps), QStringLiteral("1"));
+    EXPECT_EQ(store.read(setting::CurveResolution), QStringLiteral("12"));
+
+    cad::Entity circle = cad::Entity::circle({0, 0}, 1), line = cad::Entity::line({0, 0}, {1, 1});
+    cad::Entity text = cad::Entity::textAt({5, 6}, QStringLiteral("A"), 0);
+    for (cad::Entity* e : {&circle, &line, &text}) takeCurrentProperties(d, *e);
+    EXPECT_EQ(circle.detail->fillMode, cad::FillSolid);
+    EXPECT_EQ(circle.detail->fillColor, 3);
+    EXPECT_EQ(line.detail->fillMode, cad::FillNone);
+    EXPECT_EQ(text.hAlign, 2);
+    EXPECT_EQ(text.vAlign, 2);
+    EXPECT_EQ(text.end, QPointF(5, 6));  // placed by its alignment point
 }
 
 TEST(Properties, ColourAndWeightTexts) {

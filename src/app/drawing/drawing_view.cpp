@@ -31,7 +31,6 @@ namespace {
 constexpr double kWheelStep = 1.25;
 // Zoom in and out commands.
 constexpr double kZoomStep = 2.0;
-constexpr int kSnapMarkerHalf = 6;
 // A press and release further apart than this are a drag, not a click.
 constexpr double kDragPixels = 4.0;
 // How long a snap waits for an index being built before it does without, how long a pick
@@ -96,6 +95,13 @@ void DrawingView::applySettings(const SettingsStore& store) {
     setCrossSize(settingNumber(store, setting::CrossSize, 1, 100, crossSize_));
     setPickSize(settingNumber(store, QStringLiteral("PickSize"), 1, 50, pickSize_));
     setGripSize(settingNumber(store, setting::GripSize, 1, 50, options_.gripSize));
+    if (auto c = parseColor(store.read(setting::GripColor))) options_.gripColor = *c;
+    if (auto c = parseColor(store.read(setting::OSnapColor))) osnapColor_ = *c;
+    osnapSize_ = settingNumber(store, setting::OSnapSize, 2, 50, osnapSize_);
+    options_.flatCaps = store.read(setting::PenCaps).trimmed() == QLatin1String("1");
+    options_.curveResolution =
+        settingNumber(store, setting::CurveResolution, 0, 10000, options_.curveResolution);
+    dirty_ = true;
     bool ok = false;
     const double pt = store.read(setting::PtSize).trimmed().toDouble(&ok);
     if (ok && pt > 0) setPointSize(std::min(pt, 100.0));
@@ -453,8 +459,8 @@ void DrawingView::paintEvent(QPaintEvent*) {
 
 // A marker shape of its own for each snap mode.
 void DrawingView::paintSnapMarker(QPainter& p, QPointF at, unsigned mode) const {
-    const double s = kSnapMarkerHalf;
-    QPen pen(QColor(255, 200, 0), 2);
+    const double s = osnapSize_;
+    QPen pen(osnapColor_, 2);
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
     const QRectF box(at.x() - s, at.y() - s, 2 * s, 2 * s);

@@ -25,6 +25,11 @@
 //   PickSize  half the side of the pick box in pixels; default 3. Also the snap aperture is
 //             three times this.
 //   GripSize  half the side of a grip square in pixels; default 3.
+//   GripColor, OSnapColor  the colour of grips (default blue) and of the object snap marker
+//             (default amber), as BkColor.
+//   OSnapSize half the side of the object snap marker in pixels; default 6.
+//   PenCaps   "1": lines wider than a pixel end flat; "0" (default) rounded.
+//   CurveResolution  segments per full turn of a curve; 0 (default) as fine as the screen.
 //   PtSize    side of the square a point entity is drawn as, in pixels; default 3.
 //   MW_REVERSED "1": wheel up zooms out.
 #pragma once
@@ -187,6 +192,8 @@ class DrawingView : public QWidget {
 
     int crossSize_ = 5;
     int pickSize_ = 3;
+    QColor osnapColor_ = QColor(255, 200, 0);
+    int osnapSize_ = 6;
     bool wheelReversed_ = false;
     bool autoGrips_ = true;
     bool fitted_ = false;

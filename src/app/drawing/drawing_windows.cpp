@@ -817,9 +817,14 @@ void DrawingWindows::registerActions() {
         const Drawing& d = w->drawing();
         QString error;
         const QString suffix = QFileInfo(*path).suffix().toLower();
+        // Pictures are as high as the user's setting asks, at 16:9.
+        bool ok = false;
+        const int height =
+            std::clamp(s_.settings.read(setting::WmfSaveSize).trimmed().toInt(&ok), 16, 16384);
+        const QSize size = ok ? QSize(height * 16 / 9, height) : QSize(1920, 1080);
         const bool done = suffix == QLatin1String("pdf")
                               ? cad::exportPdf(d.document(), d.space(), *path, &error)
-                              : cad::exportImage(d.document(), d.space(), *path, QSize(1920, 1080),
+                              : cad::exportImage(d.document(), d.space(), *path, size,
                                                  w->view().background(), &error);
         if (!done)
             s_.ui.message(QStringLiteral("The drawing could not be exported: ") + error,

@@ -312,6 +312,8 @@ void VerifySettingsWindow::load() {
             mcCables_->setCurrentIndex(i + 1);
             chooseMulticore(i + 1);
             multi_->setChecked(true);
+            for (int c = 0; c < cores_.size(); ++c)
+                if (cores_[c].id == state_.presetCore.id) cores_List_->setCurrentRow(c);
         }
 }
 

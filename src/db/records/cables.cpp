@@ -146,10 +146,12 @@ bool CableTable::isEmpty() {
 
 QList<CableRecord> CableTable::withNumber(const CableNumber& number) {
     Query q(DbId::Project,
-            QStringLiteral("select * from tblCables where CableNoPrefix = ? and CableNO = ? order "
-                           "by CableID"),
+            QStringLiteral("select * from tblCables where (CableNoPrefix = ? or (CableNoPrefix is "
+                           "null and ? = '')) and CableNO = ? order by CableID"),
             registry_);
-    q.bind(number.prefix()).bind(number.stored());
+    // No prefix is stored as "" or as null.
+    const QString prefix = number.prefix().isNull() ? QString::fromLatin1("") : number.prefix();
+    q.bind(prefix).bind(prefix).bind(number.stored());
     return cables(q);
 }
 
@@ -459,6 +461,27 @@ void CoreTable::assign(const CoreRecord& r) {
             registry_);
     bindEnds(q, r.source, r.destination).bind(r.integrator).bind(r.sheet).bind(false).bind(r.id);
     q.exec();
+}
+
+QList<CoreRecord> CoreTable::withNumber(const QString& stored) {
+    Query q(DbId::Project, coresWithPrefix(QStringLiteral("c.CableNo = ? order by c.ChildCableID")),
+            registry_);
+    q.bind(stored);
+    return cores(q, true);
+}
+
+void CoreTable::release(const CoreRecord& core) {
+    Transaction t(DbId::Project, registry_);
+    Query q(DbId::Project,
+            QStringLiteral("update tblChildCables set Available = ?, %1, Integrator = ?, Sheet = ? "
+                           "where ChildCableID = ?")
+                .arg(QLatin1String(kSetEnds)),
+            registry_);
+    q.bind(true);
+    for (int i = 0; i < 12; ++i) q.bind(kDeleted);
+    q.bind(core.id).exec();
+    if (core.parentId) CableTable(registry_).setAvailableCores(core.parentId, true);
+    t.commit();
 }
 
 QList<ItemCount> CoreTable::connectorCounts(CableSide side) {

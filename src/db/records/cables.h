@@ -144,6 +144,11 @@ class CoreTable {
     void insert(const QList<CoreRecord>& cores);
     // Gives the core the ends, integrator and sheet of `r` and marks it in use.
     void assign(const CoreRecord& r);
+    // The cores numbered `stored` (their own number, "12-03"), with their cable's prefix.
+    QList<CoreRecord> withNumber(const QString& stored);
+    // Frees a core as a cable is freed (its ends read "Deleted"); its cable then has a free
+    // core. One transaction.
+    void release(const CoreRecord& core);
 
     QList<ItemCount> connectorCounts(CableSide side);
 
