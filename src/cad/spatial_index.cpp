@@ -485,6 +485,8 @@ constexpr double kMostParts = 2.5;
 constexpr int kMaxParts = 64;
 // Entities whose pieces tell the usual size, spread over the space.
 constexpr int kSizeSample = 4096;
+// Entities whose pieces tell how many values a build will have.
+constexpr size_t kCountSample = 2048;
 
 }  // namespace
 
@@ -553,8 +555,7 @@ struct SpatialIndex::Data {
     void learnPartLength(const Document& doc, const Space& space) {
         std::vector<double> sizes;
         const size_t step = std::max<size_t>(1, space.entities.size() / kSizeSample);
-        size_t sampled = 0;
-        for (size_t i = 0; i < space.entities.size(); i += step, ++sampled) {
+        for (size_t i = 0; i < space.entities.size(); i += step) {
             for (const Prim& p : primitives(doc, space.entities[i])) {
                 const BBox b = boundingBox(p);
                 const double size = std::max(b.x1 - b.x0, b.y1 - b.y0);
@@ -566,22 +567,42 @@ struct SpatialIndex::Data {
         if (sizes.empty()) return;
         auto middle = sizes.begin() + std::ptrdiff_t(sizes.size() / 2);
         std::nth_element(sizes.begin(), middle, sizes.end());
-        double parts = 0;
         for (partLength = *middle * kPartsOfUsual; std::isfinite(partLength); partLength *= 2) {
-            parts = 0;
+            double parts = 0;
             for (double size : sizes)
                 parts += std::min(double(kMaxParts), std::ceil(size / partLength));
             if (parts <= kMostParts * double(sizes.size())) break;
         }
-        if (!std::isfinite(partLength)) parts = double(sizes.size());
-        valuesPerEntity = parts / double(sampled);
+        countValues(doc, space);
+    }
+
+    // How many values an entity gives on average, from entities spread over the space: one
+    // of each stretch, not always the first, as a drawing made in a pattern (an insert, its
+    // cable, its texts...) would be seen as one kind.
+    void countValues(const Document& doc, const Space& space) {
+        const size_t n = space.entities.size();
+        const size_t step = std::max<size_t>(1, n / kCountSample);
+        double values = 0;
+        size_t sampled = 0;
+        for (size_t k = 0; k * step < n; ++k, ++sampled) {
+            const size_t i = std::min(n - 1, k * step + (k * 7919) % step);
+            for (const Prim& p : primitives(doc, space.entities[i])) {
+                const BBox b = boundingBox(p);
+                if (!b.isValid()) continue;
+                const double size = std::max(b.x1 - b.x0, b.y1 - b.y0);
+                const bool cut =
+                    size > partLength && (p.kind == Prim::Segment || p.kind == Prim::Arc);
+                values += cut ? std::min(double(kMaxParts), std::ceil(size / partLength)) : 1;
+            }
+        }
+        valuesPerEntity = sampled ? values / double(sampled) : 0;
     }
 
     // Room for the values of a space's entities as the sample counted them, and a little
     // more, so that the list is not moved as it grows: a large one is most of a build's
     // memory.
     void reserveValues(std::vector<Value>* values, size_t entities) const {
-        const double guess = (valuesPerEntity * 1.05 + 0.05) * double(entities) + 64;
+        const double guess = (valuesPerEntity * 1.1 + 0.05) * double(entities) + 64;
         values->reserve(size_t(std::min(guess, 64.0 * double(entities) + 64)));
         adviseHugePages(values->data(), values->capacity() * sizeof(Value));
     }
@@ -649,6 +670,8 @@ struct SpatialIndex::Data {
     }
 
     void finish(std::vector<Value>& values) {
+        // Kept as long as the index: room reserved beyond an eighth is given back.
+        if (values.capacity() - values.size() > values.size() / 8) values.shrink_to_fit();
         built.build(std::move(values));
         killed.assign(entries.size(), 0);
     }
