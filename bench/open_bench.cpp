@@ -28,13 +28,15 @@ struct Options {
     int runs = 3;
     bool ezdxf = true;
     std::string python = "/usr/bin/python3";
-    QString file;  // an existing drawing instead of the generated sheets
+    QString file;     // an existing drawing instead of the generated sheets
+    QString program;  // another build of the program to time instead of this one
+    QString keep;     // a folder the generated sheets are kept in (and taken from)
 };
 
 struct Figures {
     QString what;
     qint64 entities = 0;
-    std::vector<double> paintMs, indexMs, growthKb, ezdxfMs;
+    std::vector<double> paintMs, indexMs, growthKb, paintGrowthKb, ezdxfMs;
     QString error;
 };
 
@@ -50,7 +52,7 @@ double median(std::vector<double> v) {
 struct Installation {
     QTemporaryDir dir;
     QString home;
-    Installation() {
+    explicit Installation(const QString& program) {
         home = dir.filePath(QStringLiteral("home"));
         qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
         qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
@@ -60,34 +62,36 @@ struct Installation {
         f.write("button No\nset chkDontShow 1\nclick cmdCancel\n");
         f.close();
         int status = 0;
-        bench::runCommand(bench::shellQuote(QStringLiteral(TOLVANE_BINARY)) + " --home " +
-                              bench::shellQuote(home) + " --batch " +
-                              bench::shellQuote(f.fileName()) + " >/dev/null 2>&1",
+        bench::runCommand(bench::shellQuote(program) + " --home " + bench::shellQuote(home) +
+                              " --batch " + bench::shellQuote(f.fileName()) + " >/dev/null 2>&1",
                           &status);
     }
 };
 
 void openInFreshProcesses(const Installation& inst, const QString& file, const Options& o,
                           Figures* f) {
+    const QString program = o.program.isEmpty() ? QStringLiteral(TOLVANE_BINARY) : o.program;
     const std::string command = "TOLVANE_TIME_OPEN=" + bench::shellQuote(file) + " timeout 900 " +
-                                bench::shellQuote(QStringLiteral(TOLVANE_BINARY)) + " --home " +
+                                bench::shellQuote(program) + " --home " +
                                 bench::shellQuote(inst.home) + " 2>&1 >/dev/null";
     for (int run = 0; run < o.runs; ++run) {
         int status = 0;
         const std::string out = bench::runCommand(command, &status);
         const size_t at = out.find("OPEN first-paint");
         double paint = 0, index = 0;
-        long long resident = 0, before = 0;
+        long long resident = 0, before = 0, painted = -1;
+        // Builds before the resident memory at the first paint was reported give four.
         if (at == std::string::npos ||
             std::sscanf(out.c_str() + at,
-                        "OPEN first-paint %lf index %lf resident %lld before %lld", &paint, &index,
-                        &resident, &before) != 4) {
+                        "OPEN first-paint %lf index %lf resident %lld before %lld painted %lld",
+                        &paint, &index, &resident, &before, &painted) < 4) {
             f->error = QString::fromStdString(out).trimmed().right(300);
             return;
         }
         f->paintMs.push_back(paint);
         f->indexMs.push_back(index);
         f->growthKb.push_back(double(resident - before));
+        if (painted >= 0) f->paintGrowthKb.push_back(double(painted - before));
     }
 }
 
@@ -113,22 +117,25 @@ QString number(double v, int decimals = 0) {
 }
 
 void print(const std::vector<Figures>& all) {
-    std::printf("\n%-28s %10s %14s %12s %16s %11s %13s\n", "drawing", "entities", "first paint ms",
-                "index ms", "resident B/ent", "ezdxf ms", "ezdxf / ours");
+    std::printf("\n%-28s %10s %14s %12s %14s %16s %11s %13s\n", "drawing", "entities",
+                "first paint ms", "index ms", "painted B/ent", "resident B/ent", "ezdxf ms",
+                "ezdxf / ours");
     for (const Figures& f : all) {
         const double paint = median(f.paintMs), ezdxf = median(f.ezdxfMs);
-        const double perEntity =
-            f.entities > 0 && !f.growthKb.empty() ? median(f.growthKb) * 1024.0 / f.entities : -1;
-        std::printf("%-28s %10lld %14s %12s %16s %11s %13s\n", qPrintable(f.what),
+        auto perEntity = [&](const std::vector<double>& kb) {
+            return f.entities > 0 && !kb.empty() ? median(kb) * 1024.0 / f.entities : -1;
+        };
+        std::printf("%-28s %10lld %14s %12s %14s %16s %11s %13s\n", qPrintable(f.what),
                     static_cast<long long>(f.entities), qPrintable(number(paint, 1)),
-                    qPrintable(number(median(f.indexMs), 1)), qPrintable(number(perEntity)),
-                    qPrintable(number(ezdxf, 0)),
+                    qPrintable(number(median(f.indexMs), 1)),
+                    qPrintable(number(perEntity(f.paintGrowthKb))),
+                    qPrintable(number(perEntity(f.growthKb))), qPrintable(number(ezdxf, 0)),
                     qPrintable(paint > 0 && ezdxf > 0 ? number(ezdxf / paint, 1) : number(-1)));
         if (!f.error.isEmpty()) std::printf("  failed: %s\n", qPrintable(f.error));
     }
     std::printf(
-        "(medians of fresh runs; resident: growth from before the open to the index "
-        "ready, per entity)\n");
+        "(medians of fresh runs; resident: growth from before the open to the first paint "
+        "(painted) and to the index ready, per entity)\n");
 }
 
 }  // namespace
@@ -145,6 +152,10 @@ int main(int argc, char** argv) {
             "  --runs=N             fresh runs per figure (default 3)\n"
             "  --file=PATH          open this drawing instead of generated sheets\n"
             "  --no-ezdxf           skip ezdxf (it takes minutes on a million entities)\n"
+            "  --program=PATH       time this build of the program instead (before and after\n"
+            "                       a change, side by side)\n"
+            "  --keep=DIR           keep the generated sheets in DIR, and open those already\n"
+            "                       there instead of generating them again\n"
             "  --python=PATH        the Python interpreter that runs ezdxf (default\n"
             "                       /usr/bin/python3)\n"))
         return 0;
@@ -159,6 +170,10 @@ int main(int argc, char** argv) {
             o.runs = std::max(1, a.mid(7).toInt());
         } else if (a.startsWith(QLatin1String("--file="))) {
             o.file = a.mid(7);
+        } else if (a.startsWith(QLatin1String("--program="))) {
+            o.program = a.mid(10);
+        } else if (a.startsWith(QLatin1String("--keep="))) {
+            o.keep = a.mid(7);
         } else if (a == QLatin1String("--no-ezdxf")) {
             o.ezdxf = false;
         } else if (a.startsWith(QLatin1String("--python="))) {
@@ -168,7 +183,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    Installation inst;
+    Installation inst(o.program.isEmpty() ? QStringLiteral(TOLVANE_BINARY) : o.program);
     std::vector<Figures> all;
     if (!o.file.isEmpty()) {
         Figures f;
@@ -178,9 +193,10 @@ int main(int argc, char** argv) {
         all.push_back(f);
     }
     for (int size : o.file.isEmpty() ? o.sizes : std::vector<int>{}) {
-        const QString file = inst.dir.filePath(QStringLiteral("sheet-%1.dxf").arg(size));
-        bench::BuildCounts counts;
-        {
+        const QDir folder(o.keep.isEmpty() ? inst.dir.path() : o.keep);
+        const QString file = folder.filePath(QStringLiteral("sheet-%1.dxf").arg(size));
+        if (o.keep.isEmpty() || !QFileInfo::exists(file)) {
+            bench::BuildCounts counts;
             const tolvane::cad::Document doc = bench::buildDrawing(size, &counts);
             tolvane::cad::saveDxf(doc, file);
         }
@@ -190,7 +206,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "opening %d entities...\n", size);
         measure(inst, file, o, &f);
         all.push_back(f);
-        QFile::remove(file);
+        if (o.keep.isEmpty()) QFile::remove(file);
     }
     print(all);
     return 0;

@@ -3,6 +3,8 @@
 #endif
 #include "cad/spatial_index.h"
 
+#include <sys/mman.h>
+
 #include <QHash>
 #include <algorithm>
 #include <array>
@@ -163,6 +165,35 @@ struct LooseBox {
     }
 };
 
+// A large list written from start to end once: in pages of 2 MB where the system gives
+// them on request, one page fault where there would be five hundred.
+void adviseHugePages(void* begin, size_t bytes) {
+    constexpr quintptr kHuge = quintptr(2) << 20;
+    const quintptr first = (quintptr(begin) + kHuge - 1) & ~(kHuge - 1);
+    const quintptr last = (quintptr(begin) + bytes) & ~(kHuge - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+// Sorts by the upper 32 bits, keeping the order of equal ones: four passes of a byte each
+// over the list, so that a build grows with the drawing and not faster. A short list is
+// sorted in place.
+void sortByPlace(std::vector<quint64>& order) {
+    if (order.size() < 4096) {
+        std::sort(order.begin(), order.end());
+        return;
+    }
+    std::vector<quint64> other(order.size());
+    adviseHugePages(other.data(), other.size() * sizeof(quint64));
+    for (int shift = 32; shift < 64; shift += 8) {
+        std::array<size_t, 257> at{};
+        for (quint64 o : order) ++at[((o >> shift) & 0xFF) + 1];
+        if (at[((order.front() >> shift) & 0xFF) + 1] == order.size()) continue;  // all alike
+        for (size_t b = 1; b < at.size(); ++b) at[b] += at[b - 1];
+        for (quint64 o : order) other[at[(o >> shift) & 0xFF]++] = o;
+        order.swap(other);
+    }
+}
+
 // The values of a build, packed in a tree level by level: the values ordered along a Hilbert
 // curve in leaves of kLeaf, then a box for each leaf and for every kFanOut boxes of the level
 // below up to one. The layout gives the children of a node. A search reads the small boxes
@@ -176,7 +207,8 @@ class PackedTree {
 
     bool empty() const { return values_.empty(); }
 
-    void build(const std::vector<Value>& values) {
+    // Takes the values over (and frees them).
+    void build(std::vector<Value>&& values) {
         values_.clear();
         small_.clear();
         levels_.clear();
@@ -192,6 +224,7 @@ class PackedTree {
         };
         // The place on the curve above, the value's place in the list below.
         std::vector<quint64> order(values.size());
+        adviseHugePages(order.data(), order.size() * sizeof(quint64));
         for (size_t i = 0; i < values.size(); ++i) {
             const BBoxT& b = values[i].box;
             const double x = b.min_corner().get<0>() / 2 + b.max_corner().get<0>() / 2;
@@ -200,11 +233,22 @@ class PackedTree {
                 hilbert(step(x, all.x0, all.x1 - all.x0), step(y, all.y0, all.y1 - all.y0));
             order[i] = quint64(at) << 32 | i;
         }
-        std::sort(order.begin(), order.end());
+        sortByPlace(order);
+        // The values gathered in that order into a list of their own, each asked for a few
+        // places ahead: they are read from all over a list larger than any cache.
+        constexpr size_t kAhead = 16;
+        values_.clear();
+        values_.shrink_to_fit();
         values_.reserve(values.size());
-        for (quint64 o : order) values_.push_back(values[o & 0xFFFFFFFF]);
+        adviseHugePages(values_.data(), values_.capacity() * sizeof(Value));
+        for (size_t i = 0; i < order.size(); ++i) {
+            if (i + kAhead < order.size()) prefetchWhole(&values[order[i + kAhead] & 0xFFFFFFFF]);
+            values_.push_back(values[order[i] & 0xFFFFFFFF]);
+        }
+        std::vector<quint64>().swap(order);
+        std::vector<Value>().swap(values);
         std::vector<LooseBox> loose;
-        loose.reserve(values.size());
+        loose.reserve(values_.size());
         for (const Value& v : values_) loose.push_back(LooseBox::around(v.box));
         const std::vector<LooseBox>* below = &loose;
         do {
@@ -436,6 +480,8 @@ constexpr double kMostParts = 2.5;
 constexpr int kMaxParts = 64;
 // Entities whose pieces tell the usual size, spread over the space.
 constexpr int kSizeSample = 4096;
+// Entities whose pieces tell how many values a build will have.
+constexpr size_t kCountSample = 2048;
 
 }  // namespace
 
@@ -471,6 +517,7 @@ struct SpatialIndex::Data {
     BBox bounds;      // theirs
     bool boundsStale = false;
     double partLength = std::numeric_limits<double>::infinity();
+    double valuesPerEntity = 3;  // as learnPartLength counted them
 
     quint32 entryFor(quint64 key) {
         if (const auto it = byKey.constFind(key); it != byKey.cend()) return *it;
@@ -511,6 +558,7 @@ struct SpatialIndex::Data {
             }
         }
         partLength = std::numeric_limits<double>::infinity();
+        valuesPerEntity = 0;
         if (sizes.empty()) return;
         auto middle = sizes.begin() + std::ptrdiff_t(sizes.size() / 2);
         std::nth_element(sizes.begin(), middle, sizes.end());
@@ -520,6 +568,38 @@ struct SpatialIndex::Data {
                 parts += std::min(double(kMaxParts), std::ceil(size / partLength));
             if (parts <= kMostParts * double(sizes.size())) break;
         }
+        countValues(doc, space);
+    }
+
+    // How many values an entity gives on average, from entities spread over the space: one
+    // of each stretch, not always the first, as a drawing made in a pattern (an insert, its
+    // cable, its texts...) would be seen as one kind.
+    void countValues(const Document& doc, const Space& space) {
+        const size_t n = space.entities.size();
+        const size_t step = std::max<size_t>(1, n / kCountSample);
+        double values = 0;
+        size_t sampled = 0;
+        for (size_t k = 0; k * step < n; ++k, ++sampled) {
+            const size_t i = std::min(n - 1, k * step + (k * 7919) % step);
+            for (const Prim& p : primitives(doc, space.entities[i])) {
+                const BBox b = boundingBox(p);
+                if (!b.isValid()) continue;
+                const double size = std::max(b.x1 - b.x0, b.y1 - b.y0);
+                const bool cut =
+                    size > partLength && (p.kind == Prim::Segment || p.kind == Prim::Arc);
+                values += cut ? std::min(double(kMaxParts), std::ceil(size / partLength)) : 1;
+            }
+        }
+        valuesPerEntity = sampled ? values / double(sampled) : 0;
+    }
+
+    // Room for the values of a space's entities as the sample counted them, and a little
+    // more, so that the list is not moved as it grows: a large one is most of a build's
+    // memory.
+    void reserveValues(std::vector<Value>* values, size_t entities) const {
+        const double guess = (valuesPerEntity * 1.1 + 0.05) * double(entities) + 64;
+        values->reserve(size_t(std::min(guess, 64.0 * double(entities) + 64)));
+        adviseHugePages(values->data(), values->capacity() * sizeof(Value));
     }
 
     // The values of an entity's pieces, none for an entity without extent, and its whole
@@ -584,8 +664,8 @@ struct SpatialIndex::Data {
         }
     }
 
-    void finish(const std::vector<Value>& values) {
-        built.build(values);
+    void finish(std::vector<Value>& values) {
+        built.build(std::move(values));
         killed.assign(entries.size(), 0);
     }
 
@@ -691,99 +771,62 @@ const Space* spaceNamed(const Document& doc, const QString& name) {
     return nullptr;
 }
 
-// How long one call copies entities for a build on another thread before it lets the
-// caller's thread go on (ms).
-constexpr int kCopyTurn = 15;
-// Entities copied between two looks at the clock.
-constexpr size_t kCopyStep = 512;
-// A space of fewer entities is indexed at once rather than on another thread: it takes a few
+// How long one call takes entities into a build before it lets the caller's thread go on
+// (ms).
+constexpr int kTakeTurn = 15;
+// Entities taken between two looks at the clock.
+constexpr size_t kTakeStep = 256;
+// A space of fewer entities is indexed at once rather than in turns: it takes a few
 // milliseconds.
 constexpr size_t kBuildHere = 4096;
 
 }  // namespace
 
-// A build on another thread. That thread reads only copies: of the document without its
-// spaces' entities (the blocks and tables the pieces are made from), and of the space's
-// entities, handed over in slices as this thread copies them between its other work. The
-// copies share their text and lists with the originals, which Qt copies apart before either
-// side writes to them.
+// A build in turns. The pieces of the space's entities are made on the caller's thread, a
+// slice at a time between its other work, straight from the space: nothing is copied, and
+// the entities are read where only that thread writes them. Once all are taken, another
+// thread packs the tree from the pieces alone.
 struct SpatialIndex::Builder {
-    struct Slice {
-        int first = 0;
-        std::vector<Entity> entities;
-    };
-
-    // This thread's side: how far the copy has gone through the space, and the handles the
-    // index was told of meanwhile, in order.
-    size_t copied = 0;
-    bool doneCopying = false;
-    bool toldWhileCopying = false;
+    // How far the build has gone through the space, and the handles the index was told of
+    // meanwhile, in order.
+    size_t taken = 0;
+    bool doneTaking = false;
+    bool toldWhileTaking = false;
     std::vector<QString> changed;
 
-    std::mutex lock;
-    std::condition_variable handed;
-    std::deque<Slice> slices;  // under lock
-    bool allHanded = false;    // under lock
-    std::atomic<bool> stop{false};
-    std::future<std::unique_ptr<Data>> result;
+    std::unique_ptr<Data> made;
+    std::vector<Value> values;
+    std::future<std::unique_ptr<Data>> result;  // the packing, once every entity is taken
 
     ~Builder() {
-        {
-            std::lock_guard<std::mutex> hold(lock);
-            stop = true;
-            allHanded = true;
-        }
-        handed.notify_one();
         if (result.valid()) result.wait();
     }
 
-    // Copies the next entities of the space, for `turn` ms at most (all of them when
-    // negative); whether the copy is done. A space gone, or shorter now than what was copied
+    // Takes the next entities of the space, for `turn` ms at most (all of them when
+    // negative); whether all are taken. A space gone, or shorter now than what was taken
     // (entities erased meanwhile, which the index is told of), ends it.
-    bool copy(const Space* space, int turn) {
+    bool take(const Document& doc, const Space* space, int turn) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(turn);
-        while (!doneCopying) {
+        while (!doneTaking) {
             const size_t size = space ? space->entities.size() : 0;
-            Slice slice{int(copied), {}};
-            if (copied < size) {
-                const size_t end = std::min(size, copied + kCopyStep);
-                slice.entities.assign(space->entities.begin() + std::ptrdiff_t(copied),
-                                      space->entities.begin() + std::ptrdiff_t(end));
-                copied = end;
+            if (taken < size) {
+                const size_t end = std::min(size, taken + kTakeStep);
+                made->take(doc,
+                           std::span<const Entity>(space->entities).subspan(taken, end - taken),
+                           int(taken), &values);
+                taken = end;
             }
-            doneCopying = copied >= size;
-            {
-                std::lock_guard<std::mutex> hold(lock);
-                slices.push_back(std::move(slice));
-                allHanded = doneCopying;
+            doneTaking = taken >= size;
+            if (doneTaking) {
+                result = std::async(std::launch::async,
+                                    [d = std::move(made), v = std::move(values)]() mutable {
+                                        d->finish(v);
+                                        return std::move(d);
+                                    });
             }
-            handed.notify_one();
             if (turn >= 0 && std::chrono::steady_clock::now() >= until) break;
         }
-        return doneCopying;
-    }
-
-    // On the other thread: takes the slices in as they come.
-    std::unique_ptr<Data> run(const Document& tables, double partLength, size_t count) {
-        auto d = std::make_unique<Data>();
-        d->partLength = partLength;
-        d->reserve(count);
-        std::vector<Value> values;
-        values.reserve(count * 3);
-        for (;;) {
-            Slice slice;
-            {
-                std::unique_lock<std::mutex> hold(lock);
-                handed.wait(hold, [this] { return !slices.empty() || allHanded; });
-                if (stop) return nullptr;
-                if (slices.empty()) break;
-                slice = std::move(slices.front());
-                slices.pop_front();
-            }
-            d->take(tables, slice.entities, slice.first, &values);
-        }
-        d->finish(values);
-        return d;
+        return doneTaking;
     }
 };
 
@@ -804,7 +847,7 @@ void SpatialIndex::build(const Document& doc, const Space& space) {
     d.learnPartLength(doc, space);
     d.reserve(space.entities.size());
     std::vector<Value> values;
-    values.reserve(space.entities.size() * 3);
+    d.reserveValues(&values, space.entities.size());
     d.take(doc, space.entities, 0, &values);
     d.finish(values);
 }
@@ -826,29 +869,16 @@ void SpatialIndex::startBuilding() const {
         return;
     }
     if (space->entities.size() < kBuildHere) {
-        self->build(*pendingDoc_, *space);  // sooner done than handed over
+        self->build(*pendingDoc_, *space);  // sooner done than taken in turns
         return;
     }
-    // The document is copied with its spaces emptied for the moment: what the pieces of the
-    // entities are made from, not the entities themselves.
-    auto& doc = const_cast<Document&>(*pendingDoc_);
-    std::vector<std::vector<Entity>> held;
-    held.push_back(std::move(doc.modelSpace().entities));
-    for (Space& s : doc.layouts()) held.push_back(std::move(s.entities));
-    auto tables = std::make_shared<const Document>(doc);
-    doc.modelSpace().entities = std::move(held[0]);
-    for (size_t i = 0; i < doc.layouts().size(); ++i)
-        doc.layouts()[i].entities = std::move(held[i + 1]);
-
-    Data sizes;
-    sizes.learnPartLength(doc, *space);
     self->builder_ = std::make_unique<Builder>();
     Builder* b = builder_.get();
-    b->result = std::async(std::launch::async, [b, tables, partLength = sizes.partLength,
-                                                count = space->entities.size()] {
-        return b->run(*tables, partLength, count);
-    });
-    b->copy(space, kCopyTurn);
+    b->made = std::make_unique<Data>();
+    b->made->learnPartLength(*pendingDoc_, *space);
+    b->made->reserve(space->entities.size());
+    b->made->reserveValues(&b->values, space->entities.size());
+    b->take(*pendingDoc_, space, kTakeTurn);
 }
 
 bool SpatialIndex::readyWithin(int wait) const {
@@ -857,7 +887,7 @@ bool SpatialIndex::readyWithin(int wait) const {
     if (!builder_) return true;  // nothing to build
     const auto t0 = std::chrono::steady_clock::now();
     const Space* space = spaceNamed(*pendingDoc_, pendingSpace_);
-    if (!builder_->copy(space, std::max(0, wait))) return false;
+    if (!builder_->take(*pendingDoc_, space, std::max(0, wait))) return false;
     const auto left =
         std::chrono::milliseconds(std::max(0, wait)) - (std::chrono::steady_clock::now() - t0);
     if (builder_->result.wait_for(std::max(left, decltype(left)::zero())) !=
@@ -869,11 +899,11 @@ bool SpatialIndex::readyWithin(int wait) const {
 
 void SpatialIndex::complete() const {
     if (!builder_) {
-        // Not started: built here, without copying anything.
+        // Not started: built here at once.
         if (pendingDoc_) const_cast<SpatialIndex*>(this)->buildPending();
         return;
     }
-    builder_->copy(spaceNamed(*pendingDoc_, pendingSpace_), -1);
+    builder_->take(*pendingDoc_, spaceNamed(*pendingDoc_, pendingSpace_), -1);
     builder_->result.wait();
     const_cast<SpatialIndex*>(this)->adopt();
 }
@@ -896,8 +926,8 @@ void SpatialIndex::adopt() {
 
 // Takes in the changes told of while the index was built, and lets the build go: each entity
 // is taken as the space has it now, or taken out when the space no longer has it. Told of
-// while the space was still being copied, entities after a change may have moved past the
-// copy: those it missed are taken in too.
+// while the space was still being taken, entities after a change may have moved past the
+// build: those it missed are taken in too.
 void SpatialIndex::replayChanges() {
     const std::unique_ptr<Builder> b = std::move(builder_);
     const Document* doc = pendingDoc_;
@@ -911,7 +941,7 @@ void SpatialIndex::replayChanges() {
         const quint64 key = handleKey(e.handle);
         if (const auto it = at.find(key); it != at.end())
             *it = i;
-        else if (b->toldWhileCopying && key && !d_->byKey.contains(key))
+        else if (b->toldWhileTaking && key && !d_->byKey.contains(key))
             insert(*doc, e);
     }
     for (auto it = at.cbegin(); it != at.cend(); ++it) {
@@ -925,7 +955,7 @@ void SpatialIndex::replayChanges() {
 void SpatialIndex::insert(const Document& doc, const Entity& e) {
     if (builder_) {
         builder_->changed.push_back(e.handle);
-        builder_->toldWhileCopying |= !builder_->doneCopying;
+        builder_->toldWhileTaking |= !builder_->doneTaking;
         return;
     }
     complete();
@@ -946,7 +976,7 @@ bool SpatialIndex::remove(const QString& handle) {
     if (builder_) {
         // Whether the build holds it is not known yet: it is taken out when it is adopted.
         builder_->changed.push_back(handle);
-        builder_->toldWhileCopying |= !builder_->doneCopying;
+        builder_->toldWhileTaking |= !builder_->doneTaking;
         return true;
     }
     complete();

@@ -40,14 +40,14 @@ class SpatialIndex {
     // Nothing waits to be built. Those who can do without the index (a whole redraw, the
     // extents) ask first rather than make the build happen.
     bool ready() const { return !pendingDoc_; }
-    // A build waiting for first use starts on another thread (a small space is indexed at
-    // once). That thread reads only copies made on this one: the document's tables now, the
-    // space's entities in slices during the turns readyWithin and complete give it. Changes
+    // A build waiting for first use starts (a small space is indexed at once): this thread
+    // makes the pieces of the space's entities in slices during the turns readyWithin and
+    // complete give it, then another thread packs the tree from the pieces alone. Changes
     // the index is told of meanwhile are taken in when the build is adopted.
     void startBuilding() const;
-    // Copies and waits for up to `wait` milliseconds for a build on another thread, and
-    // adopts it when done; whether the index is ready then. A search that must not wait
-    // asks this first.
+    // Takes entities in and waits for up to `wait` milliseconds in all for the packing on
+    // another thread, and adopts it when done; whether the index is ready then. A search
+    // that must not wait asks this first.
     bool readyWithin(int wait) const;
     // Makes the index ready, waiting for a build on another thread or building it here.
     void complete() const;

@@ -726,10 +726,34 @@ TEST(CadSpatialIndex, AnswersAsAPassOverTheSpaceWhileEdited) {
     compare("refilled");
 }
 
-// Built on another thread from a copy of the document taken when the build starts: it gives
-// exactly the answers a pass over the space gives, those of the changes it was told of while
-// it built included (added, changed, erased, and erased then restored), and none of a change
-// made to the document after the copy that it was not told of.
+// The packed tree orders its pieces along the curve whatever their places: many pieces on
+// one place (the sort has nothing to tell apart), places that differ only in their highest
+// or lowest bits, and the topmost of the entities on one place found as a pass finds it.
+TEST(CadSpatialIndex, PackedOrderKeepsEveryPiece) {
+    Drawing d;
+    for (int i = 0; i < 6000; ++i) d.add(Entity::point({5, 5}));
+    const QString top = d.add(Entity::point({5, 5}));
+    for (int i = 0; i < 6000; ++i) {
+        // Spread over the whole range and bunched near the origin.
+        const double x = (i % 2) ? i * 1000.0 : i * 1e-3;
+        d.add(Entity::line({x, -x}, {x + 0.25, -x}));
+    }
+    d.reindex();
+    EXPECT_EQ(d.index.size(), 12001);
+    EXPECT_EQ(d.pick({5, 5}).handle, top);
+    for (int i : {0, 1, 2, 1001, 4095, 4096, 5998, 5999}) {
+        const double x = (i % 2) ? i * 1000.0 : i * 1e-3;
+        const PickResult r = d.pick({x + 0.125, -x}, 1e-4);
+        ASSERT_TRUE(r.found()) << i;
+        EXPECT_EQ(r.position, 6001 + i) << i;
+    }
+    EXPECT_EQ(windowSelect(d.doc, d.model(), d.index, BBox::of({4, 4}, {6, 6})).size(), 6001u);
+}
+
+// Built in turns and packed on another thread: it gives exactly the answers a pass over the
+// space gives, those of the changes it was told of while it built included (added, changed,
+// erased, and erased then restored), and none of a change made to an entity after the build
+// took it that it was not told of.
 TEST(CadSpatialIndex, BuiltOnAnotherThreadAnswersAsAPassOverTheSpace) {
     Drawing d;
     Block& block = d.doc.addBlock(QStringLiteral("EQ"));
@@ -809,9 +833,11 @@ TEST(CadSpatialIndex, BuiltOnAnotherThreadAnswersAsAPassOverTheSpace) {
     compare("built while edited");
     EXPECT_TRUE(d.index.contains(*kept));
 
-    // A line moved after the copy without a word to the index is still where the copy had it;
-    // told of, it is found where it is.
+    // A line moved after the build took it, without a word to the index, is still where the
+    // build had it; told of, it is found where it is. First in the space, it is taken in the
+    // first turn.
     const QString moved = d.add(Entity::line({500, 500}, {501, 500}));
+    std::rotate(d.model().entities.begin(), d.model().entities.end() - 1, d.model().entities.end());
     d.index.buildLater(d.doc, d.model());
     d.index.startBuilding();
     d.doc.find(moved)->start = {600, 600};
@@ -828,7 +854,7 @@ TEST(CadSpatialIndex, BuiltOnAnotherThreadAnswersAsAPassOverTheSpace) {
     EXPECT_TRUE(near({600.5, 600}));
     compare("moved");
 
-    // Most of the space erased while it is still being copied: the copy ends where the
+    // Most of the space erased while it is still being taken: the build ends where the
     // space does.
     d.index.buildLater(d.doc, d.model());
     d.index.startBuilding();

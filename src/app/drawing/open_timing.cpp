@@ -15,6 +15,7 @@ struct Clock {
     QElapsedTimer since;
     double paintMs = -1;
     long long residentBefore = -1;
+    long long residentPainted = -1;
     bool reported = false;
 };
 
@@ -47,15 +48,19 @@ void started() {
 
 void painted() {
     Clock& c = clock();
-    if (c.on && c.since.isValid() && c.paintMs < 0) c.paintMs = elapsedMs();
+    if (c.on && c.since.isValid() && c.paintMs < 0) {
+        c.paintMs = elapsedMs();
+        c.residentPainted = residentKb();
+    }
 }
 
 void indexed() {
     Clock& c = clock();
     if (!c.on || c.paintMs < 0 || c.reported) return;
     c.reported = true;
-    std::fprintf(stderr, "OPEN first-paint %.1f index %.1f resident %lld before %lld\n", c.paintMs,
-                 elapsedMs(), residentKb(), c.residentBefore);
+    std::fprintf(stderr,
+                 "OPEN first-paint %.1f index %.1f resident %lld before %lld painted %lld\n",
+                 c.paintMs, elapsedMs(), residentKb(), c.residentBefore, c.residentPainted);
     std::fflush(stderr);
     QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
 }

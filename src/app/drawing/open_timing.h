@@ -1,8 +1,9 @@
 // Measuring an open as a user waits for it. With TOLVANE_TIME_OPEN naming a drawing (the open
 // benchmark sets it), the program opens it once its main window is up, as the file-open
 // command does, times the open to the drawing's first paint and to its spatial index ready,
-// writes both with its resident memory then and before the open on standard error as
-//   OPEN first-paint MS index MS resident KB before KB
+// writes both with its resident memory then, before the open and at the first paint on
+// standard error as
+//   OPEN first-paint MS index MS resident KB before KB painted KB
 // and ends. Without the variable every call does nothing.
 #pragma once
 
