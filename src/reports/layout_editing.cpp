@@ -31,6 +31,16 @@ const char* kindPrefix(ControlKind kind) {
             return "PageNumber";
         case ControlKind::Date:
             return "Date";
+        case ControlKind::RichText:
+            return "RichEdit";
+        case ControlKind::Frame:
+            return "Frame";
+        case ControlKind::SubReport:
+            return "SubReport";
+        case ControlKind::PageBreak:
+            return "PageBreak";
+        case ControlKind::Barcode:
+            return "Barcode";
     }
     return "Control";
 }
@@ -310,9 +320,17 @@ SelectionTraits traitsOf(const ReportLayout& layout, const Selection& selection)
                 break;
             case ControlKind::Line:
             case ControlKind::Rectangle:
+            case ControlKind::Frame:
                 t.outlined = true;
                 break;
+            case ControlKind::RichText:
+                t.text = true;
+                t.richText = true;
+                break;
             case ControlKind::Picture:
+            case ControlKind::SubReport:
+            case ControlKind::PageBreak:
+            case ControlKind::Barcode:
                 break;
         }
     }

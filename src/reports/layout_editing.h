@@ -87,7 +87,8 @@ void setSectionHeight(ReportLayout& layout, const SectionRef& section, int heigh
 struct SelectionTraits {
     int count = 0;
     bool text = false;      // a control showing text (font, bold, text alignment)
-    bool outlined = false;  // a line or rectangle (line style and colour)
+    bool outlined = false;  // a line, rectangle or frame (line style and colour)
+    bool richText = false;  // a rich text (bullets and indent)
 };
 SelectionTraits traitsOf(const ReportLayout& layout, const Selection& selection);
 
