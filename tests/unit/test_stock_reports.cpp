@@ -531,7 +531,7 @@ TEST_P(StockReports, CableLabelsCarryTheNumberAsTextAndAsBarcodes) {
     QueryRecordSource again(*layout.data, registry);
     EXPECT_EQ(exportReport(layout, again, ExportFormat::Pdf, pdf, {QLocale(QLocale::English)}), 1);
     const QList<PdfWord> words = pdfWords(pdf);
-    for (const QString& number : {"7", "A-1", "V-9", "V-10"}) {
+    for (const QString number : {"7", "A-1", "V-9", "V-10"}) {
         const auto n = std::count_if(words.begin(), words.end(),
                                      [&](const PdfWord& w) { return w.text == number; });
         EXPECT_EQ(n, 2) << number.toStdString();
