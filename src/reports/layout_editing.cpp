@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace tolvane::reports {
 
@@ -31,6 +32,16 @@ const char* kindPrefix(ControlKind kind) {
             return "PageNumber";
         case ControlKind::Date:
             return "Date";
+        case ControlKind::RichText:
+            return "RichEdit";
+        case ControlKind::Frame:
+            return "Frame";
+        case ControlKind::SubReport:
+            return "SubReport";
+        case ControlKind::PageBreak:
+            return "PageBreak";
+        case ControlKind::Barcode:
+            return "Barcode";
     }
     return "Control";
 }
@@ -310,13 +321,151 @@ SelectionTraits traitsOf(const ReportLayout& layout, const Selection& selection)
                 break;
             case ControlKind::Line:
             case ControlKind::Rectangle:
+            case ControlKind::Frame:
                 t.outlined = true;
                 break;
+            case ControlKind::RichText:
+                t.text = true;
+                t.richText = true;
+                break;
             case ControlKind::Picture:
+            case ControlKind::SubReport:
+            case ControlKind::PageBreak:
+            case ControlKind::Barcode:
                 break;
         }
     }
     return t;
+}
+
+namespace {
+
+// The selection's unlocked controls in order along an axis.
+QList<Control*> alongAxis(ReportLayout& layout, const Selection& selection, Axis axis) {
+    QList<Control*> out = movable(layout, selection);
+    std::stable_sort(out.begin(), out.end(), [axis](const Control* a, const Control* b) {
+        return axis == Axis::Horizontal ? area(*a).left() < area(*b).left()
+                                        : area(*a).top() < area(*b).top();
+    });
+    return out;
+}
+
+int startOf(const Control& c, Axis axis) {
+    return axis == Axis::Horizontal ? area(c).left() : area(c).top();
+}
+int lengthOf(const Control& c, Axis axis) {
+    return axis == Axis::Horizontal ? area(c).width() : area(c).height();
+}
+int endOf(const Control& c, Axis axis) {
+    return startOf(c, axis) + lengthOf(c, axis);
+}
+
+// Moves a control along an axis so that its area starts at position (never left of or above
+// its section).
+void moveStartTo(Control& c, Axis axis, int position) {
+    const int by = std::max(0, position) - startOf(c, axis);
+    c.rect.translate(axis == Axis::Horizontal ? QPoint(by, 0) : QPoint(0, by));
+}
+
+}  // namespace
+
+void setSpacing(ReportLayout& layout, const Selection& selection, Axis axis, int gap) {
+    const QList<Control*> row = alongAxis(layout, selection, axis);
+    for (int i = 1; i < row.size(); ++i)
+        moveStartTo(*row[i], axis, endOf(*row[i - 1], axis) + std::max(0, gap));
+}
+
+void spaceEvenly(ReportLayout& layout, const Selection& selection, Axis axis) {
+    const QList<Control*> row = alongAxis(layout, selection, axis);
+    if (row.size() < 3) return;
+    qint64 used = 0;
+    for (const Control* c : row) used += lengthOf(*c, axis);
+    const int span = endOf(*row.last(), axis) - startOf(*row.first(), axis);
+    const double gap = double(span - used) / double(row.size() - 1);
+    double at = endOf(*row.first(), axis);
+    for (int i = 1; i + 1 < row.size(); ++i) {
+        moveStartTo(*row[i], axis, int(std::lround(at + gap)));
+        at += gap + lengthOf(*row[i], axis);
+    }
+}
+
+void changeSpacing(ReportLayout& layout, const Selection& selection, Axis axis, int step) {
+    const QList<Control*> row = alongAxis(layout, selection, axis);
+    QList<int> gaps;
+    for (int i = 1; i < row.size(); ++i) gaps << startOf(*row[i], axis) - endOf(*row[i - 1], axis);
+    for (int i = 1; i < row.size(); ++i)
+        moveStartTo(*row[i], axis, endOf(*row[i - 1], axis) + std::max(0, gaps[i - 1] + step));
+}
+
+void sizeToGrid(ReportLayout& layout, const Selection& selection, const DesignGrid& grid) {
+    const int least = minSide(grid);
+    for (Control* c : movable(layout, selection)) {
+        // A line keeps its direction: only its length along each axis is rounded.
+        const auto round = [&](int v) {
+            const int r = std::max(least, std::abs(grid.round(v)));
+            return c->kind == ControlKind::Line ? (v < 0 ? -r : v == 0 ? 0 : r) : r;
+        };
+        c->rect.setWidth(round(c->rect.width()));
+        c->rect.setHeight(round(c->rect.height()));
+    }
+}
+
+void toggleBullets(ReportLayout& layout, const Selection& selection) {
+    std::optional<bool> on;
+    for (const ControlRef& r : validSelection(layout, selection)) {
+        Control& c = *controlAt(layout, r);
+        if (c.kind != ControlKind::RichText) continue;
+        if (!on) on = !c.bullets;
+        c.bullets = *on;
+    }
+}
+
+void changeIndent(ReportLayout& layout, const Selection& selection, int steps) {
+    for (const ControlRef& r : validSelection(layout, selection)) {
+        Control& c = *controlAt(layout, r);
+        if (c.kind == ControlKind::RichText) c.indent = std::clamp(c.indent + steps, 0, kMaxIndent);
+    }
+}
+
+Selection placeFields(ReportLayout& layout, const SectionRef& section, const QStringList& fields,
+                      const DesignGrid& grid) {
+    Selection placed;
+    Section* s = sectionAt(layout, section);
+    if (!s) return placed;
+    constexpr int kWidth = 1440, kHeight = 300, kGap = 120;
+    int top = 0;
+    for (const Control& c : s->controls) top = std::max(top, area(c).bottom() + 1);
+    top = grid.round(top + (s->controls.isEmpty() ? 0 : kGap / 2));
+    const bool headings = section.kind == SectionKind::Detail;
+    int headingTop = 0;
+    if (headings)
+        for (const Control& c : layout.pageHeader.controls)
+            headingTop = std::max(headingTop, area(c).bottom() + 1);
+    int left = 0;
+    for (const QString& name : fields) {
+        if (left > 0 && left + kWidth > layout.page.printableWidth()) {
+            left = 0;
+            top += kHeight + kGap;
+        }
+        Control field{
+            .kind = ControlKind::Field, .rect = QRect(left, top, kWidth, kHeight), .text = name};
+        placed << addControl(layout, section, field, grid);
+        if (headings) {
+            Control heading{.kind = ControlKind::Label,
+                            .rect = QRect(left, headingTop, kWidth, kHeight),
+                            .text = name.section(QLatin1Char('.'), -1)};
+            heading.font.bold = true;
+            addControl(layout, {SectionKind::PageHeader}, heading, grid);
+        }
+        left += kWidth + kGap;
+    }
+    // The sections grow to hold what was placed.
+    s = sectionAt(layout, section);
+    s->height = std::max(s->height, grid.round(top + kHeight + kGap / 2));
+    if (headings && !fields.isEmpty())
+        layout.pageHeader.height =
+            std::max(layout.pageHeader.height, grid.round(headingTop + kHeight + kGap / 2));
+    return placed;
 }
 
 void setSectionHeight(ReportLayout& layout, const SectionRef& section, int height,

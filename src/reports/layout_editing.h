@@ -63,6 +63,29 @@ void alignControls(ReportLayout& layout, const Selection& selection, AlignTo to)
 // Gives the selection the width and/or height of its first control.
 enum class SameSize { Width, Height, Both };
 void makeSameSize(ReportLayout& layout, const Selection& selection, SameSize what);
+// Spacing along an axis, over the selection's unlocked controls taken in order along it (by
+// left edge, or by top edge); the first of them stays where it is.
+enum class Axis { Horizontal, Vertical };
+// Every gap becomes gap twips.
+void setSpacing(ReportLayout& layout, const Selection& selection, Axis axis, int gap);
+// The first and the last stay; the controls between share the room so that the gaps are equal.
+void spaceEvenly(ReportLayout& layout, const Selection& selection, Axis axis);
+// Every gap grows by step (shrinks for a negative step), never below none.
+void changeSpacing(ReportLayout& layout, const Selection& selection, Axis axis, int step);
+// Each control's width and height rounded to the grid, at least one step.
+void sizeToGrid(ReportLayout& layout, const Selection& selection, const DesignGrid& grid);
+
+// Rich text: bullets on for the selection's rich texts when the first of them has none, off
+// otherwise; the indent moved by steps, kept within 0 to kMaxIndent.
+void toggleBullets(ReportLayout& layout, const Selection& selection);
+void changeIndent(ReportLayout& layout, const Selection& selection, int steps);
+
+// Places a bound field for each name in a row across a section, below what it holds, wrapping
+// at the printable width; in the detail each field gets its heading (a label of the name) in
+// the page header, at the same left. Returns the fields placed.
+Selection placeFields(ReportLayout& layout, const SectionRef& section, const QStringList& fields,
+                      const DesignGrid& grid);
+
 // Puts each control's top left corner on the nearest grid point.
 void alignToGrid(ReportLayout& layout, const Selection& selection, const DesignGrid& grid);
 
@@ -87,7 +110,8 @@ void setSectionHeight(ReportLayout& layout, const SectionRef& section, int heigh
 struct SelectionTraits {
     int count = 0;
     bool text = false;      // a control showing text (font, bold, text alignment)
-    bool outlined = false;  // a line or rectangle (line style and colour)
+    bool outlined = false;  // a line, rectangle or frame (line style and colour)
+    bool richText = false;  // a rich text (bullets and indent)
 };
 SelectionTraits traitsOf(const ReportLayout& layout, const Selection& selection);
 

@@ -19,11 +19,37 @@
 #include <map>
 #include <mutex>
 
+#include "reports/barcode.h"
 #include "reports/report_error.h"
 
 namespace tolvane::reports {
 
 namespace {
+
+// Controls that print no text of their own: the text exports leave them out.
+bool isGraphic(ControlKind kind) {
+    return kind == ControlKind::Line || kind == ControlKind::Rectangle ||
+           kind == ControlKind::Picture || kind == ControlKind::Barcode ||
+           kind == ControlKind::PageBreak || kind == ControlKind::SubReport;
+}
+
+// A barcode's modules as SVG rectangles in points, placed as the page paints them.
+QString barcodeSvg(const Control& c, const QRect& r, const QString& data) {
+    const BarcodeSymbol symbol = encodeBarcode(c.symbology, data);
+    if (!symbol.ok() || symbol.size.isEmpty() || r.isEmpty()) return {};
+    const BarcodePlacement at = placeBarcode(r, symbol, c.symbology, c.align);
+    QString out = QStringLiteral("<g fill=\"%1\">")
+                      .arg(c.foreColor.isValid() ? c.foreColor.name() : QStringLiteral("#000000"));
+    for (const QRectF& b : symbol.bars) {
+        const QRectF m = at.map(b);
+        out += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\"/>")
+                   .arg(m.x() / 20.0)
+                   .arg(m.y() / 20.0)
+                   .arg(m.width() / 20.0)
+                   .arg(m.height() / 20.0);
+    }
+    return out + QStringLiteral("</g>");
+}
 
 ReportError cannotWrite(const QString& path, const QString& reason) {
     return ReportError(QStringLiteral("the report cannot be exported to %1: %2").arg(path, reason));
@@ -218,6 +244,12 @@ class HtmlSink : public DeviceSink {
                     case ControlKind::CheckBox:
                         text = item.checked ? QStringLiteral("&#9745;") : QStringLiteral("&#9744;");
                         break;
+                    case ControlKind::Barcode:
+                        shapes += barcodeSvg(c, r, item.text);
+                        continue;
+                    case ControlKind::PageBreak:
+                    case ControlKind::SubReport:
+                        continue;
                     default:
                         text = item.text.toHtmlEscaped();
                         break;
@@ -317,10 +349,7 @@ class RtfSink : public DeviceSink {
         for (const RenderedBand& band : page.bands) {
             QList<const RenderedItem*> texts;
             for (const RenderedItem& item : band.items)
-                if (item.control->kind != ControlKind::Line &&
-                    item.control->kind != ControlKind::Rectangle &&
-                    item.control->kind != ControlKind::Picture)
-                    texts << &item;
+                if (!isGraphic(item.control->kind)) texts << &item;
             std::stable_sort(texts.begin(), texts.end(), [](auto a, auto b) {
                 if (std::abs(a->rect.top() - b->rect.top()) > 288)
                     return a->rect.top() < b->rect.top();
@@ -392,7 +421,8 @@ class TextSink : public DeviceSink {
         for (const RenderedBand& band : page.bands) {
             QStringList bandLines;
             QList<const RenderedItem*> items;
-            for (const RenderedItem& item : band.items) items << &item;
+            for (const RenderedItem& item : band.items)
+                if (!isGraphic(item.control->kind)) items << &item;
             std::stable_sort(items.begin(), items.end(),
                              [](auto a, auto b) { return a->rect.left() < b->rect.left(); });
             for (const RenderedItem* p : items) {

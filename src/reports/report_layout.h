@@ -19,6 +19,9 @@ namespace tolvane::reports {
 
 constexpr int kTwipsPerInch = 1440;
 constexpr int kTwipsPerPoint = 20;
+// One step of a rich text's indent: a quarter inch.
+constexpr int kIndentStep = 360;
+constexpr int kMaxIndent = 10;
 
 struct ReportFont {
     QString family = QStringLiteral("Arial");
@@ -38,7 +41,15 @@ enum class ControlKind {
     Picture,     // image: the picture's bytes (PNG or JPEG), scaled into the rectangle
     PageNumber,  // text: a template in which {page} and {pages} are the page number and count
     Date,        // format: the date of the run, as a Qt date format ("dd/MM/yyyy")
+    RichText,    // text: HTML (paragraphs, bold, italic, ...), laid out in the control's font
+    Frame,       // an outline around the controls it holds, with its caption (text) at the top
+    SubReport,   // text: another layout file, run inside the rectangle; format: its link
+    PageBreak,   // the page ends at the control's top; the rest of its section starts a new one
+    Barcode,     // text: the bound field whose value the symbol carries, in its symbology
 };
+
+// The symbols a barcode control draws.
+enum class Symbology { Code128, QrCode, DataMatrix };
 
 enum class HAlign { Left, Center, Right };
 
@@ -64,6 +75,9 @@ struct Control {
     bool canGrow = false;  // a field taller than its rectangle wraps and grows the section
     Summary summary = Summary::None;  // fields in group footers and the report footer
     QByteArray image{};
+    Symbology symbology = Symbology::Code128;  // barcodes
+    bool bullets = false;  // rich text: each paragraph an item of a bulleted list
+    int indent = 0;        // rich text: paragraphs indented by this many steps (kIndentStep)
     bool operator==(const Control&) const = default;
 };
 

@@ -1,17 +1,24 @@
 // Pagination and page painting.
 #include "reports/report_renderer.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextLayout>
+#include <QTextList>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
 
+#include "reports/barcode.h"
 #include "reports/column_fit.h"
 #include "reports/report_error.h"
 #include "reports/report_format.h"
@@ -21,7 +28,12 @@ namespace tolvane::reports {
 namespace {
 
 bool isBound(const Control& c) {
-    return c.kind == ControlKind::Field || c.kind == ControlKind::CheckBox;
+    return c.kind == ControlKind::Field || c.kind == ControlKind::CheckBox ||
+           c.kind == ControlKind::Barcode;
+}
+
+QString richTextPlain(const QString& html) {
+    return QTextDocumentFragment::fromHtml(html).toPlainText();
 }
 
 bool showsPageCount(const ReportLayout& layout) {
@@ -66,7 +78,8 @@ class Paginator {
         if (sink_) sink_->begin(l_);
         startPage(false);
         place(SectionKind::ReportHeader, -1, lay(l_.reportHeader, {}));
-        placeFixed(SectionKind::PageHeader, lay(l_.pageHeader, {}));
+        // A report header that broke onto further pages had their page headers printed.
+        if (pageNumber_ == 1) placeFixed(SectionKind::PageHeader, lay(l_.pageHeader, {}));
         const int groups = int(l_.groups.size());
         QVariantList prev;
         bool havePrev = false;
@@ -197,10 +210,23 @@ class Paginator {
                     item.text = options_.locale.toString(
                         options_.now, c.format.isEmpty() ? QStringLiteral("yyyy-MM-dd") : c.format);
                     break;
+                case ControlKind::Barcode:
+                    item.value = row.value(columns_.value(&c));
+                    item.text = formatValue(item.value, c.format, options_.locale);
+                    break;
+                case ControlKind::RichText:
+                    // Exports that write text take the paragraphs; the page draws the markup.
+                    item.text = richTextPlain(c.text);
+                    break;
+                case ControlKind::Frame:
+                    item.text = c.text;
+                    break;
                 case ControlKind::PageNumber:  // filled in when the page is known
                 case ControlKind::Line:
                 case ControlKind::Rectangle:
                 case ControlKind::Picture:
+                case ControlKind::SubReport:
+                case ControlKind::PageBreak:
                     break;
             }
             if (item.wrap && !item.text.isEmpty()) {
@@ -301,21 +327,40 @@ class Paginator {
         const int h = laid.height;
         if (h <= 0) return;
         column_ = 0;
+        // A page break ends the page at its top: what stands above it prints here, the rest
+        // starts the next page.
+        int cut = h;
+        for (const RenderedItem& item : laid.items)
+            if (item.control->kind == ControlKind::PageBreak)
+                cut = std::min(cut, std::max(0, item.rect.normalized().top()));
+        if (cut < h) {
+            if (cut > 0) placeWhole(kind, group, laid, 0, cut, keepWith, columnWidth);
+            if (hasContent_) newPage();
+            placeWhole(kind, group, laid, cut, h - cut, 0, columnWidth);
+            return;
+        }
+        placeWhole(kind, group, laid, 0, h, keepWith, columnWidth);
+    }
+
+    // Places the part of a band from offset, height high.
+    void placeWhole(SectionKind kind, int group, const Laid& laid, int from, int h, int keepWith,
+                    int columnWidth) {
         if (hasContent_ && y_ + h + keepWith > bodyBottom()) newPage();
         const int bodyHeight = bodyBottom() - y_;
         if (h <= bodyHeight) {
-            emitBand(kind, group, laid, 0, h, 0, columnWidth);
+            emitBand(kind, group, laid, from, h, 0, columnWidth);
             y_ += h;
             hasContent_ = true;
             return;
         }
         // Taller than a whole page: split it, each piece ending above the first control that
         // would be cut and could print whole on a page.
-        int offset = 0;
-        while (offset < h) {
+        const int end = from + h;
+        int offset = from;
+        while (offset < end) {
             const int room = bodyBottom() - y_;
-            int cut = std::min(h, offset + room);
-            if (cut < h)
+            int cut = std::min(end, offset + room);
+            if (cut < end)
                 for (const RenderedItem& item : laid.items) {
                     const QRect r = item.rect.normalized();
                     if (r.top() > offset && r.top() < cut && r.bottom() + 1 > cut &&
@@ -326,7 +371,7 @@ class Paginator {
             y_ += cut - offset;
             hasContent_ = true;
             offset = cut;
-            if (offset < h) newPage();
+            if (offset < end) newPage();
         }
     }
 
@@ -475,6 +520,46 @@ QFont printFont(const ReportFont& f) {
     font.setItalic(f.italic);
     font.setUnderline(f.underline);
     return font;
+}
+
+std::unique_ptr<QTextDocument> richTextDocument(const Control& c, int width) {
+    auto doc = std::make_unique<QTextDocument>();
+    doc->setDocumentMargin(0);
+    doc->setDefaultFont(printFont(c.font));
+    doc->setIndentWidth(kIndentStep);
+    doc->setHtml(c.text);
+    doc->setTextWidth(width);
+    // Bullets and indent apply to every paragraph: one list for all of them, or each block
+    // moved in by the indent.
+    if (c.bullets || c.indent > 0) {
+        QTextCursor cursor(doc.get());
+        cursor.select(QTextCursor::Document);
+        if (c.bullets) {
+            QTextListFormat list;
+            list.setStyle(QTextListFormat::ListDisc);
+            list.setIndent(1 + c.indent);
+            cursor.createList(list);
+        } else {
+            for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+                QTextCursor at(b);
+                QTextBlockFormat f = b.blockFormat();
+                f.setIndent(c.indent);
+                at.setBlockFormat(f);
+            }
+        }
+    }
+    return doc;
+}
+
+const BarcodeSymbol& PagePainter::barcode(Symbology symbology, const QString& data) {
+    // A label sheet prints each symbol once or twice: keep the recent ones, not all.
+    if (barcodes_.size() > 256) barcodes_.clear();
+    const auto key = std::pair{int(symbology), data};
+    auto it = barcodes_.find(key);
+    if (it == barcodes_.end())
+        it = barcodes_.insert(
+            key, std::make_shared<const BarcodeSymbol>(encodeBarcode(symbology, data)));
+    return **it;
 }
 
 const QImage& PagePainter::picture(const Control& control) {
@@ -664,6 +749,51 @@ void PagePainter::paint(QPainter& p, const RenderedPage& page) {
                     }
                     break;
                 }
+                case ControlKind::Barcode: {
+                    if (c.backColor.isValid()) p.fillRect(r, c.backColor);
+                    paintBarcode(p, r, barcode(c.symbology, item.text), c.symbology, c.foreColor,
+                                 c.align);
+                    textColor = QColor();
+                    break;
+                }
+                case ControlKind::RichText: {
+                    if (c.backColor.isValid()) p.fillRect(r, c.backColor);
+                    const std::unique_ptr<QTextDocument> doc = richTextDocument(c, r.width());
+                    QAbstractTextDocumentLayout::PaintContext context;
+                    context.palette.setColor(
+                        QPalette::Text, c.foreColor.isValid() ? c.foreColor : QColor(Qt::black));
+                    context.clip = QRectF(0, 0, r.width(), r.height());
+                    p.save();
+                    p.translate(r.topLeft());
+                    p.setClipRect(context.clip, Qt::IntersectClip);
+                    doc->documentLayout()->draw(&p, context);
+                    p.restore();
+                    textFont = -1;
+                    textColor = QColor();
+                    break;
+                }
+                case ControlKind::Frame:
+                case ControlKind::SubReport: {
+                    if (c.backColor.isValid()) p.fillRect(r, c.backColor);
+                    p.setPen(QPen(c.foreColor.isValid() ? c.foreColor : QColor(Qt::black),
+                                  std::max(1, c.lineWidth), penStyle(c.lineStyle)));
+                    p.setBrush(Qt::NoBrush);
+                    if (c.kind == ControlKind::Frame) p.drawRect(r);
+                    textColor = QColor();
+                    if (c.kind == ControlKind::SubReport || item.text.isEmpty()) break;
+                    // The caption stands in the top border, on the page's white.
+                    const int f = font(c.font);
+                    p.setFont(fonts_[f].second);
+                    textFont = f;
+                    const QFontMetrics m(fonts_[f].second);
+                    const QRect caption(r.left() + 120, r.top() - m.height() / 2,
+                                        m.horizontalAdvance(item.text) + 60, m.height());
+                    p.fillRect(caption, c.backColor.isValid() ? c.backColor : QColor(Qt::white));
+                    p.drawText(caption, Qt::AlignCenter, item.text);
+                    break;
+                }
+                case ControlKind::PageBreak:
+                    break;
                 case ControlKind::Label:
                 case ControlKind::Field:
                 case ControlKind::PageNumber:

@@ -30,8 +30,11 @@
 
 class QPainter;
 class QPagedPaintDevice;
+class QTextDocument;
 
 namespace tolvane::reports {
+
+struct BarcodeSymbol;
 
 // One control as it prints: its place on the page (twips from the paper's top left corner),
 // its text, and for bound fields the value the text shows.
@@ -121,9 +124,11 @@ class PagePainter {
         }
     };
     const QImage& picture(const Control& control);
+    const BarcodeSymbol& barcode(Symbology symbology, const QString& data);
     int font(const ReportFont& font);
     void drawText(QPainter& painter, const QRect& rect, int flags, int font, const QString& text);
     QHash<const Control*, QImage> pictures_;
+    QHash<std::pair<int, QString>, std::shared_ptr<const BarcodeSymbol>> barcodes_;
     // The fonts made so far: a report prints in a few, on every line of every page.
     QList<std::pair<ReportFont, QFont>> fonts_;
     bool reuseLayouts_ = true;
@@ -135,6 +140,9 @@ class PagePainter {
 // The font a control prints in, sized in twips (as pixels) for painters scaled to twips.
 QFont printFont(const ReportFont& font);
 Qt::PenStyle penStyle(LineStyle style);
+// A rich text control's markup laid out width twips wide, in its font, with its bullets and
+// indent.
+std::unique_ptr<QTextDocument> richTextDocument(const Control& control, int width);
 
 // A sink that paints each page into an image and hands it on: the preview's pages, the
 // frames of a TIFF file, pictures for tests.

@@ -11,6 +11,7 @@
 #include <array>
 #include <utility>
 
+#include "reports/barcode.h"
 #include "reports/report_error.h"
 #include "shell/user_file.h"
 
@@ -23,7 +24,7 @@ constexpr auto kFormatName = "tolvane-report";
 // lengths stay within an int.
 constexpr int kMaxLength = 200 * kTwipsPerInch;
 
-constexpr std::array<std::pair<ControlKind, const char*>, 8> kControlKinds{{
+constexpr std::array<std::pair<ControlKind, const char*>, 13> kControlKinds{{
     {ControlKind::Label, "label"},
     {ControlKind::Field, "field"},
     {ControlKind::CheckBox, "checkBox"},
@@ -32,6 +33,11 @@ constexpr std::array<std::pair<ControlKind, const char*>, 8> kControlKinds{{
     {ControlKind::Picture, "picture"},
     {ControlKind::PageNumber, "pageNumber"},
     {ControlKind::Date, "date"},
+    {ControlKind::RichText, "richText"},
+    {ControlKind::Frame, "frame"},
+    {ControlKind::SubReport, "subReport"},
+    {ControlKind::PageBreak, "pageBreak"},
+    {ControlKind::Barcode, "barcode"},
 }};
 constexpr std::array<std::pair<SectionKind, const char*>, 7> kSectionKinds{{
     {SectionKind::ReportHeader, "reportHeader"},
@@ -275,6 +281,25 @@ class Reader {
         c.lineStyle =
             enumAttr(kLineStyles, QStringLiteral("lineStyle"), std::optional{LineStyle::Solid});
         c.locked = boolean(QStringLiteral("locked"));
+        const auto only = [&](const char* attribute, ControlKind kind) {
+            if (c.kind != kind && xml_.attributes().hasAttribute(QLatin1String(attribute)))
+                fail(QStringLiteral("a %1 has no %2")
+                         .arg(nameOf(kControlKinds, c.kind), QLatin1String(attribute)));
+        };
+        only("symbology", ControlKind::Barcode);
+        if (c.kind == ControlKind::Barcode) {
+            const QString name = attr(QStringLiteral("symbology"));
+            const std::optional<Symbology> s =
+                name.isEmpty() ? Symbology::Code128 : symbologyFromName(name);
+            if (!s)
+                fail(QStringLiteral("symbology=\"%1\" is none of %2")
+                         .arg(name, symbologyNames().join(QStringLiteral(", "))));
+            c.symbology = *s;
+        }
+        only("bullets", ControlKind::RichText);
+        only("indent", ControlKind::RichText);
+        c.bullets = boolean(QStringLiteral("bullets"));
+        c.indent = integer(QStringLiteral("indent"), 0, kMaxIndent, 0);
         while (xml_.readNextStartElement()) {
             const auto name = xml_.name();
             if (name == QLatin1String("font")) {
@@ -344,6 +369,12 @@ void writeSection(QXmlStreamWriter& w, SectionKind kind, const Section& s) {
             w.writeAttribute(QStringLiteral("lineStyle"),
                              QLatin1String(nameOf(kLineStyles, c.lineStyle)));
         if (c.locked) w.writeAttribute(QStringLiteral("locked"), QStringLiteral("true"));
+        if (c.kind == ControlKind::Barcode)
+            w.writeAttribute(QStringLiteral("symbology"), symbologyName(c.symbology));
+        if (c.kind == ControlKind::RichText && c.bullets)
+            w.writeAttribute(QStringLiteral("bullets"), QStringLiteral("true"));
+        if (c.kind == ControlKind::RichText && c.indent > 0)
+            w.writeAttribute(QStringLiteral("indent"), QString::number(c.indent));
         w.writeStartElement(QStringLiteral("font"));
         w.writeAttribute(QStringLiteral("family"), c.font.family);
         w.writeAttribute(QStringLiteral("size"),

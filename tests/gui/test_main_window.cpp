@@ -40,6 +40,7 @@
 #include "app/projects/data_sheets.h"
 #include "app/reports/bill_of_materials_window.h"
 #include "app/reports/design_canvas.h"
+#include "app/reports/designer_windows.h"
 #include "app/reports/report_designer.h"
 #include "app/reports/report_window.h"
 #include "app/reports/report_wizard_window.h"
@@ -982,6 +983,157 @@ class MainWindowTest : public QObject {
         QVERIFY(w->parentWidget()->close());
         QVERIFY(user_->transcript.contains("Save changes to report layout Cables.rpx?"));
         QVERIFY(!reports::readRpx(path).detail.controls[0].font.bold);
+    }
+
+    // The designer's keys on its selection: spacing (set, equal, one grid step more and less),
+    // size to grid, alignment chosen from a list, font size, bullets and indent of a rich text,
+    // the new tools, the property page, sorting and grouping, the expression, the summary, the
+    // database, design view, and the keys that say what the layouts do instead (OLE, code).
+    // Each change is one step of undo. TOLVANE_SCREENSHOT_DESIGNER names pictures of the
+    // designer's windows.
+    void reportDesignerKeysActOnTheSelection() {
+        reports::ReportLayout l;
+        l.name = "Keys";
+        l.data = reports::DataControl{"DC1", "PROJECT_SPECIFIC",
+                                      "select CableNO, CableType, Length from tblCables"};
+        l.detail.height = 1800;
+        using reports::Control;
+        using reports::ControlKind;
+        l.detail.controls << Control{.name = "fldA",
+                                     .kind = ControlKind::Field,
+                                     .rect = QRect(0, 0, 1800, 300),
+                                     .text = "CableNO"}
+                          << Control{.name = "fldB",
+                                     .kind = ControlKind::Field,
+                                     .rect = QRect(2500, 60, 1800, 300),
+                                     .text = "CableType"}
+                          << Control{.name = "fldC",
+                                     .kind = ControlKind::Field,
+                                     .rect = QRect(5400 - 1250, 120, 1250, 300),
+                                     .text = "Length"}
+                          << Control{.name = "rtfNotes",
+                                     .kind = ControlKind::RichText,
+                                     .rect = QRect(0, 600, 4000, 600),
+                                     .text = "<p>First</p><p>Second</p>"}
+                          << Control{.name = "bcdCable",
+                                     .kind = ControlKind::Barcode,
+                                     .rect = QRect(4200, 600, 1440, 600),
+                                     .text = "CableNO"};
+        const QString path = dir_.filePath("Keys.rpx");
+        reports::writeRpx(path, l);
+        restart(
+            "text 240\n"                                                 // horizontal spacing
+            "choose Tops\n"                                              // align
+            "text 14\n"                                                  // font size
+            "button OK\n"                                                // OLE
+            "set cboSymbology QR Code\nset txtLeft 4320\nclick cmdOK\n"  // property page
+            "click cmdAddGroup\nset cboGroupField CableType\nset chkRepeatHeader 1\n"
+            "click cmdOK\n"       // sorting and grouping
+            "text Length\n"       // expression
+            "button OK\n"         // summary outside a footer
+            "button OK\n"         // code editor
+            "choose EQUIPMENT\n"  // databases
+            "click cmdCancel\n"   // report explorer
+            "button No\n");       // the close question
+        main_->openReport(path);
+        auto* w = qobject_cast<ReportWindow*>(main_->activeChild());
+        QVERIFY(w);
+        DesignCanvas* canvas = w->designer()->canvas();
+        const reports::SectionRef detail{reports::SectionKind::Detail};
+        const auto at = [&](int i) { return w->document().current().detail.controls[i]; };
+        const auto lefts = [&] {
+            return QList<int>{at(0).rect.left(), at(1).rect.left(), at(2).rect.left()};
+        };
+        const auto enabled = [&](const char* key) {
+            return main_->findChild<QAction*>(key)->isEnabled();
+        };
+        canvas->setSelection({{detail, 0}, {detail, 1}});
+        QVERIFY(enabled("catRHSpacing"));
+        QVERIFY(!enabled("catRHEqual"));  // equal spacing takes three
+        QVERIFY(!enabled("catRBullets"));
+        canvas->setSelection({{detail, 2}, {detail, 0}, {detail, 1}});
+        QVERIFY(enabled("catRHEqual"));
+        main_->RouteCMD("catRHEqual");
+        QCOMPARE(lefts(), (QList<int>{0, 2075, 4150}));
+        main_->RouteCMD("catRHSpacing");  // 240
+        QCOMPARE(lefts(), (QList<int>{0, 2040, 4080}));
+        main_->RouteCMD("catRHPlus");
+        QCOMPARE(lefts(), (QList<int>{0, 2160, 4320}));
+        main_->RouteCMD("catRHMinus");
+        QCOMPARE(lefts(), (QList<int>{0, 2040, 4080}));
+        main_->RouteCMD("catRUndo");
+        QCOMPARE(lefts(), (QList<int>{0, 2160, 4320}));
+        main_->RouteCMD("catRSize");
+        QCOMPARE(at(2).rect.width(), 1200);
+        main_->RouteCMD("catRAlign");  // Tops, on the first selected
+        QCOMPARE(at(0).rect.top(), 120);
+        QCOMPARE(at(1).rect.top(), 120);
+        main_->RouteCMD("catRFontSize");
+        QCOMPARE(at(1).font.pointSize, 14.0);
+        // Rich text: bullets and indent, enabled only for it.
+        canvas->setSelection({{detail, 3}});
+        QVERIFY(enabled("catRBullets") && enabled("catRIndent") && enabled("catROutdent"));
+        main_->RouteCMD("catRBullets");
+        main_->RouteCMD("catRIndent");
+        main_->RouteCMD("catRIndent");
+        main_->RouteCMD("catROutdent");
+        QVERIFY(at(3).bullets);
+        QCOMPARE(at(3).indent, 1);
+        // The toolbox places the new kinds; OLE says what to use instead.
+        for (const auto& [key, kind] : {std::pair{"catRRTF", ControlKind::RichText},
+                                        {"catRFrame", ControlKind::Frame},
+                                        {"catRSubreport", ControlKind::SubReport},
+                                        {"catRPageBreak", ControlKind::PageBreak},
+                                        {"catRBarcode", ControlKind::Barcode}}) {
+            QVERIFY2(enabled(key), key);
+            main_->RouteCMD(key);
+            QCOMPARE(canvas->tool(), std::optional{kind});
+        }
+        main_->RouteCMD("catRSelect");
+        main_->RouteCMD("catROLE");
+        QVERIFY(user_->transcript.contains("OLE objects are not part of report layouts"));
+        // The property page of the barcode.
+        canvas->setSelection({{detail, 4}});
+        main_->RouteCMD("catRPropertyPage");
+        QCOMPARE(at(4).symbology, reports::Symbology::QrCode);
+        QCOMPARE(at(4).rect.left(), 4320);
+        // A group on the cable type, its header repeated.
+        main_->RouteCMD("catRSortingAndGrouping");
+        QCOMPARE(w->document().current().groups.size(), 1);
+        QCOMPARE(w->document().current().groups[0].field, QString("CableType"));
+        QVERIFY(w->document().current().groups[0].header.repeat);
+        canvas->setSelection({{detail, 2}});
+        main_->RouteCMD("catRExpression");
+        QCOMPARE(at(2).text, QString("Length"));
+        main_->RouteCMD("catRSummary");
+        QVERIFY(user_->transcript.contains("A total is shown in a group footer"));
+        main_->RouteCMD("catRCodeEditor");
+        QVERIFY(user_->transcript.contains("Report layouts carry no code"));
+        main_->RouteCMD("catRDatabases");
+        QCOMPARE(w->document().current().data->databaseKey, QString("EQUIPMENT"));
+        main_->RouteCMD("catRUndo");
+        QCOMPARE(w->document().current().data->databaseKey, QString("PROJECT_SPECIFIC"));
+        main_->RouteCMD("catRViewExplorer");
+        QVERIFY(user_->transcript.contains("WINDOW frmReportExplorer opened"));
+        w->tabs()->setCurrentIndex(ReportWindow::Data);
+        main_->RouteCMD("catRDesignView");
+        QCOMPARE(w->tabs()->currentIndex(), int(ReportWindow::Design));
+        if (const QString shots = qEnvironmentVariable("TOLVANE_SCREENSHOT_DESIGNER");
+            !shots.isEmpty()) {
+            canvas->setSelection({});
+            w->resize(1000, 700);
+            w->grab().save(shots + "-design.png");
+            PropertyPage page(at(4));
+            page.grab().save(shots + "-properties.png");
+            SortingGroupingWindow groups(w->document().current().groups,
+                                         {"CableNO", "CableType", "Length"});
+            groups.grab().save(shots + "-grouping.png");
+            FieldListWindow fields({"CableNO", "CableType", "Length"});
+            fields.grab().save(shots + "-fields.png");
+            ReportExplorer explorer(w->document().current());
+            explorer.grab().save(shots + "-explorer.png");
+        }
+        QVERIFY(w->parentWidget()->close());
     }
 
     // The jack-assignment grid: built positions red with their sheet above or below, free ones

@@ -208,3 +208,111 @@ TEST(LayoutEditing, EachEditIsOneStepOfUndoAndLeavesTheLayoutBeforeItAsItWas) {
     // An operation that changes nothing leaves no step.
     EXPECT_FALSE(doc.edit("Align", [&](ReportLayout& l) { alignControls(l, {}, AlignTo::Lefts); }));
 }
+
+// Spacing: the controls taken in order along the axis whatever the order they were chosen in;
+// the first stays, set gaps are exact, equal spacing keeps both ends, steps never make
+// controls overlap, locked controls stay. Size to grid rounds each side, at least one step.
+TEST(LayoutEditing, SpacingAlongAnAxisAndSizesOnTheGrid) {
+    ReportLayout l;
+    l.detail.height = 1440;
+    l.detail.controls << box(ControlKind::Field, QRect(3000, 0, 500, 300))
+                      << box(ControlKind::Field, QRect(0, 100, 1000, 300))
+                      << box(ControlKind::Field, QRect(1100, 400, 700, 300))
+                      << box(ControlKind::Field, QRect(5000, 700, 400, 300));
+    const Selection all{{kDetail, 0}, {kDetail, 1}, {kDetail, 2}, {kDetail, 3}};
+    const auto lefts = [&] {
+        QList<int> out;
+        for (const Control& c : l.detail.controls) out << c.rect.left();
+        return out;
+    };
+    ReportLayout even = l;
+    spaceEvenly(even, all, Axis::Horizontal);
+    // Room 5400 less 2600 of widths: 2800 over three gaps.
+    EXPECT_EQ(even.detail.controls[1].rect.left(), 0);
+    EXPECT_EQ(even.detail.controls[3].rect.left(), 5000);
+    EXPECT_EQ(even.detail.controls[2].rect.left(), 1000 + 933);
+    EXPECT_EQ(even.detail.controls[0].rect.left(), 3567);  // 1000 + 2 x 933.3 + 700
+    setSpacing(l, all, Axis::Horizontal, 120);
+    EXPECT_EQ(lefts(), (QList<int>{1820 + 120, 0, 1120, 2440 + 120}));
+    changeSpacing(l, all, Axis::Horizontal, -240);  // gaps of 120 close up, no further
+    EXPECT_EQ(lefts(), (QList<int>{1700, 0, 1000, 2200}));
+    changeSpacing(l, all, Axis::Horizontal, 120);
+    EXPECT_EQ(lefts(), (QList<int>{1940, 0, 1120, 2560}));
+    // Down the page the tops follow the same rules; a locked control is left out.
+    l.detail.controls[2].locked = true;
+    setSpacing(l, all, Axis::Vertical, 0);
+    QList<int> tops;
+    for (const Control& c : l.detail.controls) tops << c.rect.top();
+    EXPECT_EQ(tops, (QList<int>{0, 300, 400, 600}));
+    ReportLayout two = l;
+    spaceEvenly(two, {{kDetail, 0}, {kDetail, 1}}, Axis::Vertical);
+    EXPECT_EQ(two, l);  // two controls have one gap: nothing to share
+
+    ReportLayout sized = sample();
+    sized.detail.controls[0].rect = QRect(240, 120, 1250, 20);
+    sized.detail.controls[2].rect = QRect(0, 1000, -3010, 0);
+    sizeToGrid(sized, {{kDetail, 0}, {kDetail, 2}}, DesignGrid{120, true});
+    EXPECT_EQ(sized.detail.controls[0].rect, QRect(240, 120, 1200, 120));
+    EXPECT_EQ(sized.detail.controls[2].rect, QRect(0, 1000, -3000, 0));
+}
+
+// Bullets and indent act on rich texts only: bullets follow the first rich text chosen, the
+// indent stays within its range.
+TEST(LayoutEditing, BulletsAndIndentOfRichTexts) {
+    ReportLayout l = sample();
+    l.detail.controls << box(ControlKind::RichText, QRect(0, 0, 3000, 600))
+                      << box(ControlKind::RichText, QRect(0, 700, 3000, 600));
+    l.detail.controls[4].bullets = true;
+    const Selection s{{kDetail, 3}, {kDetail, 4}, {kDetail, 0}};
+    toggleBullets(l, s);
+    EXPECT_TRUE(l.detail.controls[3].bullets && l.detail.controls[4].bullets);
+    toggleBullets(l, s);
+    EXPECT_FALSE(l.detail.controls[3].bullets || l.detail.controls[4].bullets);
+    changeIndent(l, s, 1);
+    changeIndent(l, {{kDetail, 3}}, 1);
+    EXPECT_EQ(l.detail.controls[3].indent, 2);
+    EXPECT_EQ(l.detail.controls[4].indent, 1);
+    changeIndent(l, s, -5);
+    EXPECT_EQ(l.detail.controls[3].indent, 0);
+    changeIndent(l, s, 50);
+    EXPECT_EQ(l.detail.controls[4].indent, kMaxIndent);
+    EXPECT_EQ(l.detail.controls[0], sample().detail.controls[0]);  // the label is no rich text
+    const SelectionTraits t = traitsOf(l, s);
+    EXPECT_TRUE(t.richText && t.text);
+    EXPECT_FALSE(traitsOf(l, {{kDetail, 0}}).richText);
+}
+
+// Fields from the field list go in a row below what the section holds, wrap at the page's
+// width, and in the detail get their headings in the page header; the sections grow.
+TEST(LayoutEditing, FieldsFromTheListGoBelowWhatIsThereWithTheirHeadings) {
+    ReportLayout l = sample();
+    l.page.marginLeft = l.page.marginRight = (l.page.paperWidth - 4000) / 2;  // 4000 wide
+    const Selection placed =
+        placeFields(l, kDetail, {"CableNO", "tblCables.Length", "Sheet"}, DesignGrid{120, true});
+    ASSERT_EQ(placed.size(), 3);
+    QList<QRect> rects;
+    for (const ControlRef& r : placed) {
+        const Control* c = controlAt(l, r);
+        EXPECT_EQ(c->kind, ControlKind::Field);
+        rects << c->rect;
+    }
+    EXPECT_EQ(controlAt(l, placed[1])->text, "tblCables.Length");
+    // Below the line at 1000, two to a row in 4000 twips.
+    EXPECT_EQ(rects[0], QRect(0, 1080, 1440, 300));
+    EXPECT_EQ(rects[1], QRect(1560, 1080, 1440, 300));
+    EXPECT_EQ(rects[2], QRect(0, 1560, 1440, 300));  // 1080 + 300 + 120 on the grid
+    EXPECT_GE(l.detail.height, 1860);
+    QStringList headings;
+    for (const Control& c : l.pageHeader.controls.mid(1)) headings << c.text;
+    EXPECT_EQ(headings, (QStringList{"CableNO", "Length", "Sheet"}));
+    EXPECT_EQ(l.pageHeader.controls[2].rect.left(), 1560);
+    EXPECT_EQ(l.pageHeader.controls[1].rect.top(), 360);  // under the label there
+    EXPECT_GE(l.pageHeader.height, 660);
+    // Names stay unique across the layout.
+    EXPECT_NE(controlAt(l, placed[0])->name, controlAt(l, placed[2])->name);
+    // Elsewhere than the detail, no headings.
+    const int before = int(l.pageHeader.controls.size());
+    placeFields(l, {SectionKind::ReportFooter}, {"Length"}, DesignGrid{120, true});
+    EXPECT_EQ(l.pageHeader.controls.size(), before);
+    EXPECT_EQ(l.reportFooter.controls[0].rect.topLeft(), QPoint(0, 0));
+}

@@ -75,6 +75,32 @@ ReportLayout everything() {
                                  .rect = QRect(0, 0, 3000, 300),
                                  .foreColor = QColor(),
                                  .backColor = QColor(0xee, 0xee, 0xee)};
+    l.reportFooter.controls << Control{.kind = ControlKind::RichText,
+                                       .rect = QRect(0, 300, 6000, 900),
+                                       .text = QStringLiteral("<p>One <b>bold</b></p><p>Two</p>"),
+                                       .bullets = true,
+                                       .indent = 2}
+                            << Control{.kind = ControlKind::Frame,
+                                       .rect = QRect(0, 1300, 6000, 900),
+                                       .text = QStringLiteral("Notes")}
+                            << Control{.kind = ControlKind::SubReport,
+                                       .rect = QRect(0, 2300, 6000, 900),
+                                       .text = QStringLiteral("Systems.rpx"),
+                                       .format = QStringLiteral("SysName=SRCSys")}
+                            << Control{.name = QStringLiteral("bcdQR"),
+                                       .kind = ControlKind::Barcode,
+                                       .rect = QRect(3100, 0, 900, 900),
+                                       .text = QStringLiteral("LabelCode"),
+                                       .symbology = Symbology::QrCode}
+                            << Control{.kind = ControlKind::Barcode,
+                                       .rect = QRect(4100, 0, 900, 900),
+                                       .text = QStringLiteral("CableNO"),
+                                       .symbology = Symbology::DataMatrix}
+                            << Control{.kind = ControlKind::Barcode,
+                                       .rect = QRect(5100, 0, 2000, 300),
+                                       .text = QStringLiteral("CableNO")}
+                            << Control{.kind = ControlKind::PageBreak,
+                                       .rect = QRect(0, 280, 9000, 20)};
     l.pageFooter.height = 300;
     l.pageFooter.controls << Control{.kind = ControlKind::PageNumber,
                                      .rect = QRect(0, 0, 3000, 300),
@@ -182,6 +208,13 @@ TEST(RpxFile, DamagedFilesAreRefusedWithTheirReason) {
          "a total stands outside a group footer or the report footer"},
         {damaged("lineStyle=\"dashDot\"", "lineStyle=\"wavy\""), "unknown lineStyle \"wavy\""},
         {damaged("locked=\"true\"", "locked=\"1\""), "locked=\"1\" is neither true nor false"},
+        {damaged("symbology=\"qr\"", "symbology=\"pdf417\""),
+         "symbology=\"pdf417\" is none of code128, qr, dataMatrix"},
+        {damaged("<control kind=\"checkBox\"", "<control kind=\"checkBox\" symbology=\"qr\""),
+         "a checkBox has no symbology"},
+        {damaged("indent=\"2\"", "indent=\"11\""), "indent=\"11\" is not a number from 0 to 10"},
+        {damaged("<control kind=\"frame\"", "<control kind=\"frame\" bullets=\"true\""),
+         "a frame has no bullets"},
     };
     for (const auto& c : cases) {
         EXPECT_TRUE(

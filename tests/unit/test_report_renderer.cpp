@@ -8,9 +8,12 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextDocument>
+#include <QTextList>
 
 #include "db/schema.h"
 #include "db_fixture.h"
+#include "reports/barcode.h"
 #include "reports/column_fit.h"
 #include "reports/record_source.h"
 #include "reports/report_error.h"
@@ -936,4 +939,156 @@ TEST(ReportPainting, TextsDrawnFromTheirFirstLayoutReachTheDeviceAsLaidOutEachTi
         ASSERT_EQ(got[i].toStdString(), expected[i].toStdString()) << "at " << i;
     // A painter keeps its layouts from page to page: the second run gives the same again.
     EXPECT_TRUE(paintRecord(reusing, {page}) == paintRecord(each, {page}));
+}
+
+// A page break ends the page at its top wherever it stands: in the report header the cover
+// stands alone on page 1, in the detail every row starts a page; the count agrees.
+TEST(ReportPagination, APageBreakStartsTheRestOfItsSectionOnANewPage) {
+    ReportLayout l = smallPages();
+    l.reportHeader.height = 900;
+    l.reportHeader.controls << Control{.kind = ControlKind::Label,
+                                       .rect = QRect(0, 0, 2000, 300),
+                                       .text = QStringLiteral("Cover")}
+                            << Control{.kind = ControlKind::PageBreak,
+                                       .rect = QRect(0, 300, 10000, 60)}
+                            << Control{.kind = ControlKind::Label,
+                                       .rect = QRect(0, 400, 2000, 300),
+                                       .text = QStringLiteral("Contents")};
+    auto rows = cables(3);
+    KeepPages sink;
+    ASSERT_EQ(renderReport(l, rows, sink), 2);
+    EXPECT_EQ(texts(sink.pages[0], SectionKind::ReportHeader), QStringList{"Cover"});
+    EXPECT_EQ(texts(sink.pages[0], SectionKind::Detail), QStringList{});
+    EXPECT_EQ(texts(sink.pages[1], SectionKind::ReportHeader), (QStringList{"", "Contents"}));
+    EXPECT_EQ(texts(sink.pages[1], SectionKind::Detail), (QStringList{"C1", "C2", "C3"}));
+    // The cover page ends without the page header, which tops the pages after it.
+    EXPECT_EQ(texts(sink.pages[0], SectionKind::PageHeader), QStringList{});
+    EXPECT_EQ(texts(sink.pages[1], SectionKind::PageHeader), QStringList{"Cable"});
+    // The part after the break stands at the top of the body, under the page header.
+    EXPECT_EQ(sink.pages[1].bands[1].kind, SectionKind::ReportHeader);
+    EXPECT_EQ(sink.pages[1].bands[1].rect.top(), 720 + 300);
+
+    ReportLayout each = smallPages();
+    each.detail.controls << Control{.kind = ControlKind::PageBreak, .rect = QRect(0, 0, 9000, 0)};
+    KeepPages perRow;
+    ASSERT_EQ(renderReport(each, rows, perRow), 3);
+    for (int p = 0; p < 3; ++p) {
+        EXPECT_EQ(texts(perRow.pages[p], SectionKind::Detail).first(),
+                  QStringLiteral("C%1").arg(p + 1));
+        EXPECT_EQ(texts(perRow.pages[p], SectionKind::PageFooter),
+                  QStringList{QStringLiteral("Page %1 of 3").arg(p + 1)});
+    }
+}
+
+// Barcodes: each symbology encodes what it is given (matrix codes square, longer data in more
+// modules), data it cannot carry is said; bound to a field, the symbol carries the row's value
+// and prints inside its rectangle only.
+TEST(ReportControls, BarcodesEncodeTheirRowsValueInsideTheirRectangle) {
+    const BarcodeSymbol code128 = encodeBarcode(Symbology::Code128, QStringLiteral("V-10"));
+    ASSERT_TRUE(code128.ok()) << code128.error.toStdString();
+    EXPECT_GT(code128.bars.size(), 5);
+    EXPECT_GT(code128.size.width(), code128.size.height());
+    EXPECT_GT(encodeBarcode(Symbology::Code128, QStringLiteral("V-1000000")).size.width(),
+              code128.size.width());
+    for (const Symbology matrix : {Symbology::QrCode, Symbology::DataMatrix}) {
+        const BarcodeSymbol small = encodeBarcode(matrix, QStringLiteral("V-10"));
+        ASSERT_TRUE(small.ok()) << small.error.toStdString();
+        EXPECT_EQ(small.size.width(), small.size.height());
+        const BarcodeSymbol big =
+            encodeBarcode(matrix, QStringLiteral("V-10\nFROM CAM-01 OUT BNC\nTO VDA-01 IN 1 BNC"));
+        EXPECT_GT(big.size.width(), small.size.width());
+        for (const QRectF& bar : big.bars)
+            EXPECT_TRUE(QRectF(QPointF(0, 0), big.size).contains(bar));
+    }
+    EXPECT_FALSE(encodeBarcode(Symbology::QrCode, QString()).ok());
+    EXPECT_FALSE(encodeBarcode(Symbology::Code128, QStringLiteral("Kabel \u20ac 5")).ok());
+    EXPECT_EQ(symbologyFromName(QStringLiteral("dataMatrix")), Symbology::DataMatrix);
+    EXPECT_EQ(symbologyFromName(QStringLiteral("QR")), std::nullopt);
+
+    ReportLayout l = smallPages();
+    l.detail.height = 1000;
+    const QRect at(3000, 0, 900, 900);
+    l.detail.controls << Control{.kind = ControlKind::Barcode,
+                                 .rect = at,
+                                 .text = QStringLiteral("CableNO"),
+                                 .symbology = Symbology::QrCode};
+    auto rows = cables(2);
+    KeepPages sink;
+    renderReport(l, rows, sink);
+    QStringList carried;
+    for (const RenderedBand& b : sink.pages[0].bands)
+        for (const RenderedItem& i : b.items)
+            if (i.control->kind == ControlKind::Barcode) carried << i.text;
+    EXPECT_EQ(carried, (QStringList{"C1", "C2"}));
+    // The page at 144 dpi (a pixel every 10 twips), its texts taken away: what is dark stands
+    // inside the two rows' squares.
+    RenderedPage page = sink.pages[0];
+    for (RenderedBand& b : page.bands)
+        for (RenderedItem& i : b.items)
+            if (i.control->kind != ControlKind::Barcode) i.text.clear();
+    PagePainter painter;
+    const QImage img = PageImageSink::paintPage(page, l.page, 144, painter);
+    const QRect first((720 + 3000) / 10, (720 + 300) / 10, 90, 90);
+    const QRect second = first.translated(0, 100);
+    int inFirst = 0, inSecond = 0, outside = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 128)
+                ++(first.contains(x, y) ? inFirst : second.contains(x, y) ? inSecond : outside);
+    EXPECT_GT(inFirst, 90 * 90 / 5);
+    EXPECT_GT(inSecond, 90 * 90 / 5);
+    EXPECT_EQ(outside, 0);
+
+    l.detail.controls.last().text = QStringLiteral("Nope");
+    KeepPages never;
+    EXPECT_THROW(renderReport(l, rows, never), ReportError);
+}
+
+// Rich text prints its paragraphs in the control's font; exports that write text read them
+// plain. Bullets make every paragraph an item of one list; each indent step moves the text a
+// quarter inch right.
+TEST(ReportControls, RichTextParagraphsTakeBulletsAndIndent) {
+    Control rich{.kind = ControlKind::RichText,
+                 .rect = QRect(0, 0, 6000, 1200),
+                 .text = QStringLiteral("<p>One <b>bold</b></p><p>Two</p>")};
+    ReportLayout l = smallPages();
+    l.reportHeader.height = 1200;
+    l.reportHeader.controls << rich;
+    auto rows = cables(1);
+    KeepPages sink;
+    renderReport(l, rows, sink);
+    EXPECT_EQ(texts(sink.pages[0], SectionKind::ReportHeader),
+              QStringList{QStringLiteral("One bold\nTwo")});
+
+    const auto leftmostInk = [](const Control& c) {
+        QImage img(700, 150, QImage::Format_RGB32);  // 10 twips a pixel
+        img.fill(Qt::white);
+        QPainter p(&img);
+        p.scale(0.1, 0.1);
+        RenderedPage page;
+        page.bands << RenderedBand{.rect = QRect(0, 0, 7000, 1500), .items = {{&c, c.rect}}};
+        PagePainter().paint(p, page);
+        p.end();
+        int left = img.width();
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < left; ++x)
+                if (qGray(img.pixel(x, y)) < 128) left = x;
+        return left;
+    };
+    const int plain = leftmostInk(rich);
+    EXPECT_LT(plain, 5);
+    Control indented = rich;
+    indented.indent = 2;
+    EXPECT_NEAR(leftmostInk(indented) - plain, 2 * kIndentStep / 10, 4);
+
+    Control bulleted = rich;
+    bulleted.bullets = true;
+    const auto doc = richTextDocument(bulleted, 6000);
+    const QTextList* list = doc->begin().textList();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->count(), 2);
+    EXPECT_EQ(doc->lastBlock().textList(), list);
+    EXPECT_FALSE(richTextDocument(rich, 6000)->begin().textList());
+    // The bullet stands left of the text, which moves right by a step.
+    EXPECT_GT(leftmostInk(bulleted), plain);
 }

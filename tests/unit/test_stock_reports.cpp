@@ -15,6 +15,7 @@
 
 #include "db/schema.h"
 #include "db_fixture.h"
+#include "reports/barcode.h"
 #include "reports/cable_schedule_export.h"
 #include "reports/record_source.h"
 #include "reports/report_error.h"
@@ -478,4 +479,65 @@ TEST_P(StockReports, LongValuesPrintWholeInTheirColumnsOnEveryPage) {
         if (const QString dir = qEnvironmentVariable("TOLVANE_STOCK_PNG"); !dir.isEmpty())
             QFile::copy(pdf, QDir(dir).filePath(QFileInfo(pdf).fileName()));
     }
+}
+
+// Each cable label carries the cable's number as text and as a Code 128 symbol, and a QR code
+// of the number with both ends, on the labels of both ends. The label sheet written as a PDF
+// has every number in its text layer once per label (the symbols add no text), and no word of
+// a label runs into another.
+TEST_P(StockReports, CableLabelsCarryTheNumberAsTextAndAsBarcodes) {
+    const ReportLayout layout = readRpx(stock("reports/labels/CableLabels.rpx"));
+    QHash<QString, const Control*> named;
+    for (const Control& c : layout.detail.controls) named.insert(c.name, &c);
+    ASSERT_TRUE(named.contains("bcdCableNumber") && named.contains("bcdCableEnds"));
+    EXPECT_EQ(named["bcdCableNumber"]->kind, ControlKind::Barcode);
+    EXPECT_EQ(named["bcdCableNumber"]->symbology, Symbology::Code128);
+    EXPECT_EQ(named["bcdCableNumber"]->text, "CableNumber");
+    EXPECT_EQ(named["bcdCableEnds"]->kind, ControlKind::Barcode);
+    EXPECT_EQ(named["bcdCableEnds"]->symbology, Symbology::QrCode);
+    EXPECT_EQ(named["bcdCableEnds"]->text, "LabelCode");
+    // Both symbols and the number lie inside the label, clear of each other.
+    const QRect label(0, 0, detailColumnWidth(layout.page, layout.detail), layout.detail.height);
+    for (const char* name : {"txtCableNumber", "bcdCableNumber", "bcdCableEnds"})
+        EXPECT_TRUE(label.contains(named[name]->rect)) << name;
+    EXPECT_FALSE(named["bcdCableNumber"]->rect.intersects(named["bcdCableEnds"]->rect));
+    EXPECT_FALSE(named["bcdCableNumber"]->rect.intersects(named["txtCableNumber"]->rect));
+
+    // What the symbols carry, label by label.
+    struct Symbols : PageSink {
+        QStringList code128, qr;
+        void page(const RenderedPage& p) override {
+            for (const RenderedBand& b : p.bands)
+                for (const RenderedItem& i : b.items)
+                    if (i.control->kind == ControlKind::Barcode)
+                        (i.control->symbology == Symbology::QrCode ? qr : code128) << i.text;
+        }
+    } symbols;
+    QueryRecordSource rows(*layout.data, registry);
+    renderReport(layout, rows, symbols);
+    EXPECT_EQ(symbols.code128, (QStringList{"7", "7", "A-1", "A-1", "V-9", "V-9", "V-10", "V-10"}));
+    ASSERT_EQ(symbols.qr.size(), 8);
+    EXPECT_EQ(symbols.qr[6], "V-10; FROM CAM-01 OUT BNC; TO VDA-01 IN 1 BNC");
+    EXPECT_EQ(symbols.qr[7], symbols.qr[6]);
+    EXPECT_EQ(symbols.qr[2], "A-1; FROM MIC-01 OUT XLR3M; TO DESK-01 IN 1 XLR3F");
+    EXPECT_EQ(symbols.qr[0], "7; FROM ; TO NET-01 P1 RJ45");
+    for (const QString& data : symbols.code128 + symbols.qr)
+        EXPECT_TRUE(encodeBarcode(Symbology::QrCode, data).ok()) << data.toStdString();
+
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    QTemporaryDir out;
+    const QString pdf = out.filePath("CableLabels.pdf");
+    QueryRecordSource again(*layout.data, registry);
+    EXPECT_EQ(exportReport(layout, again, ExportFormat::Pdf, pdf, {QLocale(QLocale::English)}), 1);
+    const QList<PdfWord> words = pdfWords(pdf);
+    for (const QString number : {"7", "A-1", "V-9", "V-10"}) {
+        const auto n = std::count_if(words.begin(), words.end(),
+                                     [&](const PdfWord& w) { return w.text == number; });
+        EXPECT_EQ(n, 2) << number.toStdString();
+    }
+    const QStringList overlaps = overlapping(words);
+    EXPECT_TRUE(overlaps.isEmpty()) << overlaps.join("; ").toStdString();
+    if (const QString dir = qEnvironmentVariable("TOLVANE_STOCK_PNG"); !dir.isEmpty())
+        QFile::copy(pdf, QDir(dir).filePath("CableLabels.pdf"));
 }

@@ -39,7 +39,10 @@ QString designText(const Control& c) {
     switch (c.kind) {
         case ControlKind::Field:
         case ControlKind::CheckBox:
+        case ControlKind::Barcode:  // drawn as the symbol of the bracketed name
             return QLatin1Char('[') + c.text + QLatin1Char(']');
+        case ControlKind::SubReport:
+            return c.text.isEmpty() ? QStringLiteral("(Subreport)") : c.text;
         case ControlKind::Date:
             return c.format.isEmpty() ? QStringLiteral("[Date]") : c.format;
         default:
@@ -68,9 +71,20 @@ Control newControl(ControlKind kind, const QRect& rect) {
         case ControlKind::Date:
             c.format = QStringLiteral("dd/MM/yyyy");
             break;
+        case ControlKind::RichText:
+            c.text = QStringLiteral("<p>Rich text</p>");
+            break;
+        case ControlKind::Frame:
+            c.text = QStringLiteral("Frame");
+            break;
+        case ControlKind::Barcode:
+            c.text = QStringLiteral("Field");
+            break;
         case ControlKind::Line:
         case ControlKind::Rectangle:
         case ControlKind::Picture:
+        case ControlKind::SubReport:
+        case ControlKind::PageBreak:
             break;
     }
     return c;
@@ -331,6 +345,9 @@ QString DesignCanvas::applyGesture(ReportLayout& l, bool final) {
                 if (r.width() < 60) r.setWidth(*tool_ == ControlKind::CheckBox ? 300 : 1440);
                 if (r.height() < 60) r.setHeight(300);
             }
+            // A page break runs across the section, thin: only its top matters.
+            if (*tool_ == ControlKind::PageBreak)
+                r = QRect(0, r.top(), l.page.printableWidth(), 60);
             const ControlRef ref = addControl(l, dragSection_, newControl(*tool_, r), grid_);
             selection_ = {ref};
             return QStringLiteral("Insert");

@@ -8,22 +8,29 @@
 #include <QSpinBox>
 
 #include "app/reports/design_canvas.h"
+#include "app/reports/designer_windows.h"
 #include "app/shell/widget_helpers.h"
+#include "reports/report_wizard.h"
 #include "ui/ui.h"
 
 namespace tolvane {
 
 using namespace reports;
+using reports::wizard::installedFamily;
+using reports::wizard::ReportStyle;
+using reports::wizard::reportStyles;
+using reports::wizard::StyleFont;
 
 namespace {
 
 bool showsText(const Control& c) {
     return c.kind == ControlKind::Label || c.kind == ControlKind::Field ||
            c.kind == ControlKind::CheckBox || c.kind == ControlKind::PageNumber ||
-           c.kind == ControlKind::Date;
+           c.kind == ControlKind::Date || c.kind == ControlKind::RichText;
 }
 bool isOutlined(const Control& c) {
-    return c.kind == ControlKind::Line || c.kind == ControlKind::Rectangle;
+    return c.kind == ControlKind::Line || c.kind == ControlKind::Rectangle ||
+           c.kind == ControlKind::Frame;
 }
 
 const QStringList kLineStyleNames{QStringLiteral("Solid"), QStringLiteral("Dash"),
@@ -221,6 +228,203 @@ void ReportDesigner::gridSettings() {
     canvas_->update();
 }
 
+void ReportDesigner::setSpacing(Axis axis) {
+    if (canvas_->selection().size() < 2) return;
+    const std::optional<QString> answer = ui_.input(
+        axis == Axis::Horizontal ? tr("Horizontal Spacing") : tr("Vertical Spacing"),
+        tr("Space between the controls (twips):"), QString::number(canvas_->grid().spacing));
+    if (!answer) return;
+    bool ok = false;
+    const int gap = answer->trimmed().toInt(&ok);
+    if (!ok || gap < 0 || gap > 200 * kTwipsPerInch) {
+        ui_.message(tr("Error: the spacing must be a number of twips from 0 to %1.")
+                        .arg(200 * kTwipsPerInch),
+                    MsgButtons::Ok, MsgIcon::Warning);
+        return;
+    }
+    const Selection s = canvas_->selection();
+    edit(tr("Spacing"), [&](ReportLayout& l) { reports::setSpacing(l, s, axis, gap); });
+}
+
+void ReportDesigner::spaceEvenly(Axis axis) {
+    const Selection s = canvas_->selection();
+    edit(tr("Equal Spacing"), [&](ReportLayout& l) { reports::spaceEvenly(l, s, axis); });
+}
+
+void ReportDesigner::changeSpacing(Axis axis, int steps) {
+    const Selection s = canvas_->selection();
+    const int step = steps * std::max(15, canvas_->grid().spacing);
+    edit(tr("Spacing"), [&](ReportLayout& l) { reports::changeSpacing(l, s, axis, step); });
+}
+
+void ReportDesigner::sizeToGrid() {
+    const Selection s = canvas_->selection();
+    const DesignGrid grid = canvas_->grid();
+    edit(tr("Size to Grid"), [&](ReportLayout& l) { reports::sizeToGrid(l, s, grid); });
+}
+
+void ReportDesigner::chooseAlignment() {
+    const QStringList names{tr("Lefts"),   tr("Centers"), tr("Rights"),     tr("Tops"),
+                            tr("Middles"), tr("Bottoms"), tr("To the Grid")};
+    const std::optional<int> chosen = ui_.choose(tr("Align"), names);
+    if (!chosen || *chosen < 0 || *chosen >= names.size()) return;
+    if (*chosen == 6) return alignToGrid();
+    if (canvas_->selection().size() < 2) return;
+    align(AlignTo(*chosen));
+}
+
+void ReportDesigner::toggleBullets() {
+    const Selection s = canvas_->selection();
+    edit(tr("Bullets"), [&](ReportLayout& l) { reports::toggleBullets(l, s); });
+}
+
+void ReportDesigner::changeIndent(int steps) {
+    const Selection s = canvas_->selection();
+    edit(steps > 0 ? tr("Indent") : tr("Outdent"),
+         [&](ReportLayout& l) { reports::changeIndent(l, s, steps); });
+}
+
+void ReportDesigner::chooseFontSize() {
+    const Control* first = firstWith(true, false);
+    if (!first) return;
+    const std::optional<QString> answer =
+        ui_.input(tr("Font Size"), tr("Size (points):"), QString::number(first->font.pointSize));
+    if (!answer) return;
+    bool ok = false;
+    const double size = answer->trimmed().toDouble(&ok);
+    if (!ok || !(size >= 1 && size <= 500)) {
+        ui_.message(tr("Error: the font size must be a number from 1 to 500."), MsgButtons::Ok,
+                    MsgIcon::Warning);
+        return;
+    }
+    const Selection s = canvas_->selection();
+    edit(tr("Font Size"), [&](ReportLayout& l) {
+        changeControls(l, s, [&](Control& c) {
+            if (showsText(c)) c.font.pointSize = size;
+        });
+    });
+}
+
+void ReportDesigner::chooseStyle() {
+    if (!firstWith(true, false)) return;
+    // The wizard's styles: their detail font, on this machine's closest family.
+    QStringList names;
+    for (const ReportStyle& style : reportStyles()) names << style.name;
+    const std::optional<int> chosen = ui_.choose(tr("Style"), names);
+    if (!chosen || *chosen < 0 || *chosen >= names.size()) return;
+    const StyleFont& f = reportStyles()[*chosen].detail;
+    const ReportFont font{installedFamily(f.family), f.size, f.bold, f.italic, false};
+    const Selection s = canvas_->selection();
+    edit(tr("Style"), [&](ReportLayout& l) {
+        changeControls(l, s, [&](Control& c) {
+            if (showsText(c)) c.font = font;
+        });
+    });
+}
+
+void ReportDesigner::chooseSummary() {
+    const Selection s = canvas_->selection();
+    const Control* field = nullptr;
+    ControlRef at;
+    for (const ControlRef& r : s)
+        if (const Control* c = controlAt(doc_.layout(), r); c && c->kind == ControlKind::Field) {
+            field = c;
+            at = r;
+            break;
+        }
+    if (!field) return;
+    if (at.section.kind != SectionKind::GroupFooter &&
+        at.section.kind != SectionKind::ReportFooter) {
+        ui_.message(tr("A total is shown in a group footer or the report footer: move the field "
+                       "there first."),
+                    MsgButtons::Ok, MsgIcon::Information);
+        return;
+    }
+    const std::optional<int> chosen =
+        ui_.choose(tr("Summary"), {tr("None (the value)"), tr("Sum"), tr("Count")});
+    if (!chosen || *chosen < 0 || *chosen > 2) return;
+    edit(tr("Summary"), [&](ReportLayout& l) { controlAt(l, at)->summary = Summary(*chosen); });
+}
+
+void ReportDesigner::editExpression() {
+    const Selection s = canvas_->selection();
+    if (s.size() != 1) return;
+    const Control* c = controlAt(doc_.layout(), s.first());
+    if (!c) return;
+    const bool bound = c->kind == ControlKind::Field || c->kind == ControlKind::CheckBox ||
+                       c->kind == ControlKind::Barcode;
+    const std::optional<QString> answer =
+        ui_.input(tr("Expression"), bound ? tr("Data field:") : tr("Text:"), c->text);
+    if (!answer || *answer == c->text) return;
+    if (bound && answer->trimmed().isEmpty()) return;
+    const QString text = bound ? answer->trimmed() : *answer;
+    edit(tr("Expression"), [&](ReportLayout& l) { controlAt(l, s.first())->text = text; });
+}
+
+void ReportDesigner::propertyPage() {
+    const Selection s = canvas_->selection();
+    if (s.isEmpty()) return;
+    const Control* c = controlAt(doc_.layout(), s.first());
+    if (!c) return;
+    PropertyPage page(*c, this);
+    if (ui_.runModal(page) != QDialog::Accepted) return;
+    Control changed = page.control();
+    if (changed == *c) return;
+    // A name another control has would make two controls one to the explorer and the files.
+    if (changed.name != c->name && !changed.name.isEmpty())
+        for (const SectionRef& ref : sectionsInOrder(doc_.layout()))
+            for (const Control& other : reports::sectionAt(doc_.layout(), ref)->controls)
+                if (other.name.compare(changed.name, Qt::CaseInsensitive) == 0) {
+                    ui_.message(tr("Error: another control is named %1.").arg(changed.name),
+                                MsgButtons::Ok, MsgIcon::Warning);
+                    return;
+                }
+    if (changed.rect.width() < 0 && changed.kind != ControlKind::Line) changed.rect.setWidth(0);
+    edit(tr("Properties"), [&](ReportLayout& l) { *controlAt(l, s.first()) = changed; });
+}
+
+void ReportDesigner::fieldList(const std::function<QStringList()>& fields) {
+    const QStringList names = fields();
+    if (names.isEmpty()) return;
+    FieldListWindow window(names, this);
+    if (ui_.runModal(window) != QDialog::Accepted || window.chosen().isEmpty()) return;
+    const SectionRef target = canvas_->selection().isEmpty() ? SectionRef{SectionKind::Detail}
+                                                             : canvas_->selection().first().section;
+    Selection placed;
+    const DesignGrid grid = canvas_->grid();
+    const QStringList chosen = window.chosen();
+    edit(tr("Add Fields"), [&](ReportLayout& l) { placed = placeFields(l, target, chosen, grid); });
+    canvas_->setSelection(placed);
+}
+
+void ReportDesigner::sortingAndGrouping(const std::function<QStringList()>& fields) {
+    SortingGroupingWindow window(doc_.layout().groups, fields(), this);
+    if (ui_.runModal(window) != QDialog::Accepted) return;
+    const QList<Group> groups = window.groups();
+    if (groups == doc_.layout().groups) return;
+    canvas_->setSelection({});
+    edit(tr("Sorting and Grouping"), [&](ReportLayout& l) { l.groups = groups; });
+}
+
+void ReportDesigner::reportExplorer() {
+    ReportExplorer window(doc_.layout(), this);
+    if (ui_.runModal(window) != QDialog::Accepted) return;
+    if (const std::optional<ControlRef> chosen = window.chosen()) canvas_->setSelection({*chosen});
+}
+
+void ReportDesigner::chooseDatabase() {
+    const QStringList keys{QStringLiteral("PROJECT_SPECIFIC"), QStringLiteral("EQUIPMENT"),
+                           QStringLiteral("PM")};
+    const std::optional<int> chosen = ui_.choose(tr("Databases"), keys);
+    if (!chosen || *chosen < 0 || *chosen >= keys.size()) return;
+    const QString key = keys[*chosen];
+    if (doc_.layout().data && doc_.layout().data->databaseKey == key) return;
+    edit(tr("Database"), [&](ReportLayout& l) {
+        if (!l.data) l.data = DataControl{};
+        l.data->databaseKey = key;
+    });
+}
+
 QList<Control> ReportDesigner::copySelection() const {
     QList<Control> out;
     for (const ControlRef& r : canvas_->selection())
@@ -258,6 +462,18 @@ std::optional<bool> ReportDesigner::enabled(const QString& key) const {
                                   "catRItalic",      "catRUnderline", "catRAlignLeft",
                                   "catRAlignCenter", "catRAlignRight"};
     static const QStringList outlined{"catRLineStyle", "catRLineColor"};
+    static const QStringList spacing{"catRHSpacing", "catRVSpacing", "catRHPlus", "catRHMinus",
+                                     "catRVPlus",    "catRVMinus",   "catRAlign"};
+    static const QStringList three{"catRHEqual", "catRVEqual"};
+    static const QStringList rich{"catRBullets", "catRIndent", "catROutdent"};
+    static const QStringList oneOf{"catRSize", "catRDims", "catRPropertyPage", "catRProperties",
+                                   "catRPropertiesList"};
+    if (spacing.contains(key)) return t.count >= 2;
+    if (three.contains(key)) return t.count >= 3;
+    if (rich.contains(key)) return t.richText;
+    if (oneOf.contains(key)) return t.count >= 1;
+    if (key == QLatin1String("catRExpression")) return t.count == 1;
+    if (key == QLatin1String("catRFontSize") || key == QLatin1String("catRStyle")) return t.text;
     if (two.contains(key)) return t.count >= 2;
     if (one.contains(key)) return t.count >= 1;
     if (text.contains(key)) return t.text;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QScrollArea>
+#include <functional>
 #include <optional>
 
 #include "reports/layout_document.h"
@@ -39,6 +40,25 @@ class ReportDesigner : public QScrollArea {
     void chooseColour(Colour which);
     void chooseLineStyle();
     void gridSettings();
+    // Spacing and sizes on the grid; the step of Increase/Decrease is one grid step.
+    void setSpacing(reports::Axis axis);
+    void spaceEvenly(reports::Axis axis);
+    void changeSpacing(reports::Axis axis, int steps);
+    void sizeToGrid();
+    void chooseAlignment();
+    // Rich text paragraphs.
+    void toggleBullets();
+    void changeIndent(int steps);
+    void chooseFontSize();
+    void chooseStyle();
+    void chooseSummary();
+    void editExpression();
+    // The windows beside the canvas. fields: the query's columns (asked when needed).
+    void propertyPage();
+    void fieldList(const std::function<QStringList()>& fields);
+    void sortingAndGrouping(const std::function<QStringList()>& fields);
+    void reportExplorer();
+    void chooseDatabase();
     QList<reports::Control> copySelection() const;
     void paste(const QList<reports::Control>& controls);
 

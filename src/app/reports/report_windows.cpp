@@ -350,7 +350,12 @@ void ReportWindows::registerActions() {
                              {"catRBox", ControlKind::Rectangle},
                              {"catRShape", ControlKind::Rectangle},
                              {"catRPageNumber", ControlKind::PageNumber},
-                             {"catRDate", ControlKind::Date}};
+                             {"catRDate", ControlKind::Date},
+                             {"catRRTF", ControlKind::RichText},
+                             {"catRFrame", ControlKind::Frame},
+                             {"catRSubreport", ControlKind::SubReport},
+                             {"catRPageBreak", ControlKind::PageBreak},
+                             {"catRBarcode", ControlKind::Barcode}};
     for (const auto& [key, kind] : tools) {
         on(key, [this, kind = kind] {
             if (ReportDesigner* d = designer()) d->setTool(kind);
@@ -408,6 +413,76 @@ void ReportWindows::registerActions() {
         d.deleteSelection();
     });
     designerKey("catRPaste", [this](ReportDesigner& d) { d.paste(clipboard_); });
+    // Embedded OLE objects belong to one platform's programs: layouts show images and
+    // formatted text through their own controls.
+    on("catROLE", [this] {
+        s_.ui.message(tr("OLE objects are not part of report layouts: use a Picture for an image "
+                         "and a Rich Text for formatted text."),
+                      MsgButtons::Ok, MsgIcon::Information);
+    });
+    using reports::Axis;
+    designerKey("catRBullets", [](ReportDesigner& d) { d.toggleBullets(); });
+    designerKey("catRIndent", [](ReportDesigner& d) { d.changeIndent(1); });
+    designerKey("catROutdent", [](ReportDesigner& d) { d.changeIndent(-1); });
+    designerKey("catRHSpacing", [](ReportDesigner& d) { d.setSpacing(Axis::Horizontal); });
+    designerKey("catRVSpacing", [](ReportDesigner& d) { d.setSpacing(Axis::Vertical); });
+    designerKey("catRHEqual", [](ReportDesigner& d) { d.spaceEvenly(Axis::Horizontal); });
+    designerKey("catRVEqual", [](ReportDesigner& d) { d.spaceEvenly(Axis::Vertical); });
+    designerKey("catRHPlus", [](ReportDesigner& d) { d.changeSpacing(Axis::Horizontal, 1); });
+    designerKey("catRHMinus", [](ReportDesigner& d) { d.changeSpacing(Axis::Horizontal, -1); });
+    designerKey("catRVPlus", [](ReportDesigner& d) { d.changeSpacing(Axis::Vertical, 1); });
+    designerKey("catRVMinus", [](ReportDesigner& d) { d.changeSpacing(Axis::Vertical, -1); });
+    designerKey("catRSize", [](ReportDesigner& d) { d.sizeToGrid(); });
+    designerKey("catRAlign", [](ReportDesigner& d) { d.chooseAlignment(); });
+    designerKey("catRFontSize", [](ReportDesigner& d) { d.chooseFontSize(); });
+    designerKey("catRStyle", [](ReportDesigner& d) { d.chooseStyle(); });
+    designerKey("catRSummary", [](ReportDesigner& d) { d.chooseSummary(); });
+    designerKey("catRExpression", [](ReportDesigner& d) { d.editExpression(); });
+    designerKey("catRDatabases", [](ReportDesigner& d) { d.chooseDatabase(); });
+    designerKey("catRViewExplorer", [](ReportDesigner& d) { d.reportExplorer(); });
+    designerKey("catRDataReportTree", [](ReportDesigner& d) { d.reportExplorer(); });
+    for (const CommandKey key : {CommandKey("catRPropertyPage"), CommandKey("catRProperties"),
+                                 CommandKey("catRPropertiesList"), CommandKey("catRDims")})
+        designerKey(key, [](ReportDesigner& d) { d.propertyPage(); });
+    // The query's columns, asked when a window needs them; a query that cannot run is said.
+    const auto fieldsOf = [this](ReportWindow* w) {
+        return [this, w]() -> QStringList {
+            try {
+                return w->document().fields();
+            } catch (const reports::ReportError& e) {
+                s_.ui.message(e.message(), MsgButtons::Ok, MsgIcon::Warning);
+                return {};
+            }
+        };
+    };
+    on("catRFieldList", [this, fieldsOf] {
+        if (ReportWindow* w = require(); w && designer()) designer()->fieldList(fieldsOf(w));
+    });
+    on("catRSortingAndGrouping", [this, fieldsOf] {
+        if (ReportWindow* w = require(); w && designer())
+            designer()->sortingAndGrouping(fieldsOf(w));
+    });
+    on("catRDesignView", [this] {
+        if (ReportWindow* w = require()) w->tabs()->setCurrentIndex(ReportWindow::Design);
+    });
+    on("catRCodeEditor", [this] {
+        s_.ui.message(tr("Report layouts carry no code: fields, totals, formats and groups are "
+                         "set in the property page and the sorting and grouping window."),
+                      MsgButtons::Ok, MsgIcon::Information);
+    });
+    // Export...: the format first, then the file as its own entry asks.
+    on("catRExport", [this] {
+        ReportWindow* w = require();
+        if (!w) return;
+        const QStringList names{tr("Excel"), tr("HTML"), tr("PDF"), tr("Rich Text Format"),
+                                tr("Text"),  tr("TIFF")};
+        const reports::ExportFormat formats[] = {
+            reports::ExportFormat::Excel, reports::ExportFormat::Html, reports::ExportFormat::Pdf,
+            reports::ExportFormat::Rtf,   reports::ExportFormat::Text, reports::ExportFormat::Tiff};
+        const std::optional<int> chosen = s_.ui.choose(tr("Export"), names);
+        if (!chosen || *chosen < 0 || *chosen >= names.size()) return;
+        w->document().exportTo(formats[*chosen]);
+    });
 }
 
 }  // namespace tolvane
