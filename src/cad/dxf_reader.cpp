@@ -308,6 +308,7 @@ class Reader {
     bool shortCodes_ = false;  // binary R12: group codes of one byte (255: two follow)
     DxfAudit audit_;
     std::vector<quint64> handleNumbers_;  // of the entities read, for duplicates (auditHandles)
+    bool handlesAscending_ = true;        // each handle read above the one before
     // Text in a code page: a single-byte page as a table of its upper half, a multi-byte one
     // through iconv.
     std::array<char16_t, 128> upperHalf_{};
@@ -859,6 +860,11 @@ Document Reader::finishDocument() {
 
 // Handles used twice: the document gives the later ones new handles.
 void Reader::auditHandles() {
+    // Most files list their entities in the order of their handles: nothing to sort then.
+    if (handlesAscending_) {
+        handleNumbers_ = {};
+        return;
+    }
     std::sort(handleNumbers_.begin(), handleNumbers_.end());
     for (size_t k = 1; k < handleNumbers_.size(); ++k) {
         if (handleNumbers_[k] != handleNumbers_[k - 1]) continue;
@@ -1419,6 +1425,7 @@ void Reader::noteHandle(const Entity& e, const Record& r) {
         if (d < 0) return;
         n = n * 16 + quint64(d);
     }
+    if (!handleNumbers_.empty() && n <= handleNumbers_.back()) handlesAscending_ = false;
     handleNumbers_.push_back(n);
 }
 
