@@ -12,7 +12,8 @@
 //
 // Options (besides Google Benchmark's own): --entities=N (default 100000), --runs=N (fresh
 // loads and ezdxf reads, default 5), --no-ezdxf (ezdxf takes minutes on a million entities),
-// --python=PATH (default /usr/bin/python3), --keep=PATH (also copy the file there).
+// --python=PATH (default /usr/bin/python3), --keep=PATH (also copy the file there), --binary
+// (the file is binary DXF).
 // Internal: --measure-load FILE loads the file in this fresh process and prints its time,
 // resident set growth and peak.
 
@@ -123,6 +124,7 @@ struct Results {
 Results g;
 cad::Document* gDoc = nullptr;
 QString gFile;
+cad::DxfFormat gFormat = cad::DxfFormat::Ascii;  // of the file saved and loaded (--binary)
 std::string gPython = "/usr/bin/python3";
 
 void addDxfCounters(benchmark::State& state) {
@@ -208,7 +210,7 @@ void BM_Render(benchmark::State& state) {
 void BM_SaveDxf(benchmark::State& state) {
     for (auto _ : state) {
         const auto t0 = Clock::now();
-        cad::saveDxf(*gDoc, gFile);
+        cad::saveDxf(*gDoc, gFile, {}, gFormat);
         g.saveMs.push_back(msSince(t0));
     }
     g.fileBytes = QFileInfo(gFile).size();
@@ -397,6 +399,7 @@ int main(int argc, char** argv) {
         "  --entities=N     entities of the drawing (default 100000)\n"
         "  --runs=N         runs per figure (default 5)\n"
         "  --no-ezdxf       skip the ezdxf comparison\n"
+        "  --binary         save and load binary DXF instead of ASCII\n"
         "  --python=PATH    the Python interpreter that runs ezdxf\n"
         "  --keep=FILE.dxf  keep the drawing written\n" +
         std::string(bench::kGoogleBenchmarkOptions));
@@ -420,6 +423,8 @@ int main(int argc, char** argv) {
             g.entities = std::max(10, std::atoi(argv[i] + 11));
         } else if (std::strncmp(argv[i], "--runs=", 7) == 0) {
             g.runs = std::max(1, std::atoi(argv[i] + 7));
+        } else if (std::strcmp(argv[i], "--binary") == 0) {
+            gFormat = cad::DxfFormat::Binary;
         } else if (std::strcmp(argv[i], "--no-ezdxf") == 0) {
             g.ezdxf = false;
         } else if (std::strncmp(argv[i], "--python=", 9) == 0) {
@@ -452,7 +457,8 @@ int main(int argc, char** argv) {
     gDoc = doc;
 
     try {
-        cad::saveDxf(*gDoc, gFile);  // the file for the load cases, whatever the filter
+        cad::saveDxf(*gDoc, gFile, {},
+                     gFormat);  // the file for the load cases, whatever the filter
         g.fileBytes = QFileInfo(gFile).size();
         g.roundTrip = checkRoundTrip(*gDoc);
     } catch (const cad::DxfError& e) {

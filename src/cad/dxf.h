@@ -1,11 +1,13 @@
-// Reading and writing drawings as ASCII DXF. Files are written as R2007 (AC1021: the R2000
-// structure, text in UTF-8); reading accepts R12 to R2018 ASCII files as other programs write
-// them. Entity kinds the engine does not model are kept as raw groups and written back
-// unchanged.
+// Reading and writing drawings as DXF. Files are written as R2007 (AC1021: the R2000
+// structure, text in UTF-8), ASCII or binary; reading accepts R12 to R2018 files, ASCII or
+// binary, as other programs write them, text in older files in their code page
+// ($DWGCODEPAGE). Entity kinds the engine does not model are kept as raw groups and written
+// back unchanged.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <stdexcept>
 
@@ -37,7 +39,21 @@ class DxfUnreadableError : public DxfError {
     using DxfError::DxfError;
 };
 
-QByteArray writeDxf(const Document& doc);
+enum class DxfFormat { Ascii, Binary };
+
+// What a read dropped or changed of a file, one line each in the order met ("TEXT at line 40
+// dropped: number expected for group 10 ..."). Every read fills one when asked: a file that
+// opens whole says so (`summary()`), so that no open is silent about what it did not keep.
+struct DxfAudit {
+    DxfFormat format = DxfFormat::Ascii;  // of the file read
+    int dropped = 0;
+    int changed = 0;
+    QStringList lines;
+    // "nothing dropped or changed", or "2 dropped, 1 changed".
+    QString summary() const;
+};
+
+QByteArray writeDxf(const Document& doc, DxfFormat format = DxfFormat::Ascii);
 // Writes atomically. What the writer made is read back (by checkDxf, beside the writing of the
 // temporary file): a drawing that would not open again throws DxfUnreadableError. The file is then
 // written under a temporary name beside the old one (the path followed by "." and six letters or
@@ -46,18 +62,25 @@ QByteArray writeDxf(const Document& doc);
 // returns false). Throws DxfError (line 0) when the file cannot be written. The old file is
 // untouched unless the whole new file was written.
 bool saveDxf(const Document& doc, const QString& path,
-             const std::function<bool()>& beforeReplace = {});
+             const std::function<bool()>& beforeReplace = {}, DxfFormat format = DxfFormat::Ascii);
 // Removes what saves of `path` killed between writing and renaming left beside it: files
 // named as its temporary files are (the file name, ".", six letters or digits). Returns how
 // many were removed.
 int removeSaveLeftovers(const QString& path);
 
-Document readDxf(const QByteArray& data);
+Document readDxf(const QByteArray& data, DxfAudit* audit = nullptr);
+// The recovering read, for a file the strict read refuses: what can be repaired is (blocks
+// without a name are named, layouts whose link to their block is broken are linked again,
+// entities that cannot be read are dropped, a file cut short keeps what it holds, lines that
+// are no group are skipped), each repair a line of the audit. Throws DxfError when nothing
+// of a drawing can be read.
+Document recoverDxf(const QByteArray& data, DxfAudit* audit);
 // Reads the bytes as readDxf does and throws what it would throw, without keeping the
 // drawing's entities: what a save checks of the file it is about to write.
 void checkDxf(const QByteArray& data);
 // Throws DxfError when the file cannot be opened or is not a readable drawing.
-Document loadDxf(const QString& path);
+Document loadDxf(const QString& path, DxfAudit* audit = nullptr);
+Document recoverDxfFile(const QString& path, DxfAudit* audit);
 
 // The light read, for those that look only at the entities that carry extended data and at
 // texts: those entities are read whole (an insert with its attributes), a text keeps its value,

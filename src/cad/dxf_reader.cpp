@@ -1,24 +1,33 @@
-// DXF input: a tolerant reader of ASCII DXF as written by this and other programs. Every
-// malformed input ends in a DxfError; sizes are bounded so that no input can exhaust memory.
+// DXF input: a tolerant reader of ASCII and binary DXF as written by this and other programs.
+// Every malformed input ends in a DxfError; sizes are bounded so that no input can exhaust
+// memory. The recovering read repairs what the strict one refuses, and both note in an audit
+// what they dropped or changed.
+#include <iconv.h>
 #include <sys/mman.h>
 
 #include <QFile>
 #include <QSet>
 #include <QStringDecoder>
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string_view>
 
 #include "cad/dxf.h"
+#include "cad/dxf_binary.h"
 #include "cad/geometry.h"
 #include "cad/regular_file.h"
 
 namespace tolvane::cad {
 
 namespace {
+
+using namespace dxfbinary;
 
 // Lines have no limit of their own: a text may be as long as the file, which is what the
 // writer may write, and the file's size bounds what its lines take. The file is mapped, not
@@ -44,12 +53,51 @@ constexpr qsizetype kMaxRecordGroups = qsizetype(4) * kMaxVertices;
 constexpr qint64 kHandleBytes = 96;
 
 // One group as it stands in the file: its value is a view of the file's bytes (without the
-// line end), decoded only where it is kept.
+// line end), decoded only where it is kept. In a binary file `line` is the line the group
+// would have in the ASCII file of the same groups.
 struct Group {
     int code = 0;
-    QByteArrayView raw;
     int line = 0;
+    QByteArrayView raw;
+    Form form = Form::Text;
 };
+
+double binaryReal(QByteArrayView raw) {
+    double v;
+    std::memcpy(&v, raw.data(), sizeof v);
+    return v;
+}
+
+long long binaryInteger(QByteArrayView raw) {
+    const auto* b = reinterpret_cast<const unsigned char*>(raw.data());
+    switch (raw.size()) {
+        case 1:
+            return b[0];
+        case 2:
+            return qint16(quint16(b[0] | (b[1] << 8)));
+        case 4:
+            return qint32(quint32(b[0]) | (quint32(b[1]) << 8) | (quint32(b[2]) << 16) |
+                          (quint32(b[3]) << 24));
+        default: {
+            quint64 v = 0;
+            for (int k = 7; k >= 0; --k) v = (v << 8) | b[k];
+            return qint64(v);
+        }
+    }
+}
+
+// A real as the writer writes it: the shortest text that reads back to it, with a point.
+QByteArray realText(double v) {
+    if (!std::isfinite(v) || v == 0.0) return QByteArrayLiteral("0.0");
+    std::array<char, 40> buf;
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size() - 2, v);
+    char* end = res.ptr;
+    if (std::find_if(buf.data(), end, [](char c) { return c == '.' || c == 'e'; }) == end) {
+        *end++ = '.';
+        *end++ = '0';
+    }
+    return QByteArray(buf.data(), end - buf.data());
+}
 
 using Record = std::vector<Group>;  // the groups of one entity or table entry after its 0 group
 
@@ -171,14 +219,31 @@ class Reader {
     // others: its kind and handle, a text's value, an insert's block name.
     struct Light {};
     Reader(const QByteArray& data, Light) : checking_(false), light_(true) { tokenize(data); }
+    // A recovering reader repairs or drops what the others refuse (see recoverDxf).
+    struct Recover {};
+    Reader(const QByteArray& data, Recover) : checking_(false), recover_(true) { tokenize(data); }
+    ~Reader() {
+        if (multiByte_ != iconv_t(-1)) iconv_close(multiByte_);
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
     Document run();
+    const DxfAudit& audit() const { return audit_; }
 
   private:
     [[noreturn]] void fail(int line, const QString& reason) const { throw DxfError(line, reason); }
     [[noreturn]] void failAt(const Group& g, const QString& reason) const { fail(g.line, reason); }
     void tokenize(const QByteArray& data);
+    void codePage(const QByteArray& name);
     bool readLine(QByteArrayView* out);
     bool readGroup();
+    bool readBinaryGroup();
+    // A line of the audit: something dropped, or changed, at this line of the file.
+    void note(bool dropped, int line, const QString& what);
+    void auditHandles();
+    // In a recovering read: skips groups up to the end of the section (its ENDSEC read) or
+    // up to the next section or EOF (not read).
+    void skipToSectionEnd();
     // The reading position: whether a group follows, the group that follows (still
     // unread), and reading it. A reference from peek or next lasts until the next read.
     bool more();
@@ -201,22 +266,32 @@ class Reader {
     // The groups up to the next 0 group, in a buffer reused by the next call.
     const Record& readRecord();
 
+    void section();
+    [[noreturn]] void nothingRead();
+    Document finishDocument();
     void header();
     void setting(const QString& var, const Group& g);
     void tables();
     void tableEntry(const QString& type, const Record& r);
     void blocks();
+    QString recoveredBlockName(const Record& head);
+    int recoveredBlocks_ = 0;
     // Reads entities up to (not including) a 0 group named ENDSEC or ENDBLK.
     // The list goes to its space or block whole (Document::addAll): a large drawing is never
     // held twice on its way.
     std::vector<Entity> entityList(std::vector<bool>* paper);
+    void entities(std::vector<Entity>& list, std::vector<bool>* paper);
+    void giveAttributes(std::vector<Entity>& list);
     size_t entityStartsAhead() const;
+    size_t binaryEntityStartsAhead() const;
     // Fills `e`, a new entity, from its record (in place: an entity is large). A light entity
     // (see Light) takes its kind, handle, paper flag, a text's value and an insert's block
     // name, and its other groups are read and checked but not kept; entities the light reader
     // reads whole anyway (dimensions, images, faces, viewports, meshes) stay whole. Returns
     // whether the entity was read light.
     bool toEntity(Entity& e, QByteArrayView type, const Record& r, bool* paper, bool light);
+    bool entity(Entity& e, QByteArrayView type, const Record& r, bool* isPaper);
+    void noteHandle(const Entity& e, const Record& r);
     void detailGroup(Entity& e, const Group& g, QString* imageDef);
     void polyfaceVertices(Entity& e);
     // Counts what an entity keeps; a drawing beyond kMaxKeptBytes is refused.
@@ -228,6 +303,17 @@ class Reader {
 
     const bool checking_;
     const bool light_ = false;
+    const bool recover_ = false;
+    bool binary_ = false;
+    bool shortCodes_ = false;  // binary R12: group codes of one byte (255: two follow)
+    DxfAudit audit_;
+    std::vector<quint64> handleNumbers_;  // of the entities read, for duplicates (auditHandles)
+    bool handlesAscending_ = true;        // each handle read above the one before
+    // Text in a code page: a single-byte page as a table of its upper half, a multi-byte one
+    // through iconv.
+    std::array<char16_t, 128> upperHalf_{};
+    bool singleByte_ = false;
+    iconv_t multiByte_ = iconv_t(-1);
     Record record_;
     bool activeRead_ = false;         // the active viewport's record has been read
     std::vector<Entity> attributes_;  // of the insert being read (see entityList)
@@ -318,17 +404,69 @@ static bool isUtf8(const QByteArray& data) {
 
 void Reader::tokenize(const QByteArray& data) {
     if (data.size() > kMaxFileSize) fail(0, QStringLiteral("file too large"));
-    if (data.startsWith("AutoCAD Binary DXF"))
-        fail(0, QStringLiteral("binary DXF files are not supported"));
+    data_ = data;
+    if (data.startsWith(kBinarySentinel)) {
+        binary_ = true;
+        offset_ = kBinarySentinel.size();
+        // The first group is "0 SECTION": its code takes two bytes from R13 on, one before.
+        shortCodes_ = data.size() > offset_ + 1 && data[offset_ + 1] != '\0';
+        audit_.format = DxfFormat::Binary;
+    } else if (data.startsWith("AutoCAD Binary DXF")) {
+        fail(0, QStringLiteral("binary DXF file with a damaged start"));
+    }
     // Files before R2007 (AC1021) are in a Windows code page, later ones in UTF-8.
     const qsizetype ver = data.indexOf("$ACADVER");
     const QByteArray version = ver < 0 ? QByteArray() : data.mid(ver, 64).simplified();
     const qsizetype ac = version.indexOf("AC10");
     const bool legacy = ac >= 0 && version.mid(ac + 4, 2).toInt() < 21;
-    data_ = data;
-    utf8_ = !legacy && isUtf8(data);
+    // A binary file holds numbers of any bytes: its version alone says how its text is kept.
+    utf8_ = !legacy && (binary_ || isUtf8(data));
     unicodeEscapes_ = ac < 0 || legacy;
-    if (data_.startsWith("\xEF\xBB\xBF")) offset_ = 3;
+    if (!utf8_) {
+        const qsizetype at = data.indexOf("$DWGCODEPAGE");
+        if (at >= 0) {
+            const QByteArray page = data.mid(at + 12, 64);
+            const qsizetype ansi = page.indexOf("ANSI_");
+            if (ansi >= 0) {
+                qsizetype end = ansi + 5;
+                while (end < page.size() && page[end] >= '0' && page[end] <= '9') ++end;
+                codePage(page.mid(ansi + 5, end - ansi - 5));
+            }
+        }
+    }
+    if (!binary_ && data_.startsWith("\xEF\xBB\xBF")) offset_ = 3;
+}
+
+// The Windows code page of an older file ("1251" of ANSI_1251). Latin-1 is what a file
+// without one, or with one the system does not know, is read in.
+void Reader::codePage(const QByteArray& number) {
+    if (number.isEmpty()) return;
+    iconv_t cd = iconv_open("UTF-16LE", ("CP" + number).constData());
+    if (cd == iconv_t(-1)) return;
+    // A single-byte page maps each byte of its upper half alone.
+    bool single = true;
+    for (int b = 0x80; b < 0x100 && single; ++b) {
+        char in = char(b);
+        char16_t out[2] = {0, 0};
+        char* ip = &in;
+        char* op = reinterpret_cast<char*>(out);
+        size_t il = 1, ol = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &ip, &il, &op, &ol) == size_t(-1) || ol != sizeof(char16_t)) {
+            // Unassigned bytes of a single-byte page stay Latin-1; a lead byte marks a
+            // multi-byte page.
+            if (errno == EINVAL) single = false;
+            upperHalf_[size_t(b - 0x80)] = char16_t(b);
+        } else {
+            upperHalf_[size_t(b - 0x80)] = out[0];
+        }
+    }
+    if (single) {
+        iconv_close(cd);
+        singleByte_ = true;
+    } else {
+        multiByte_ = cd;
+    }
 }
 
 // The next line of the file without its line end; false at the end of the data.
@@ -349,13 +487,21 @@ bool Reader::readLine(QByteArrayView* out) {
 // read one at a time as the reader asks for them, so a large file never sits in memory
 // twice.
 bool Reader::readGroup() {
+    if (binary_) return readBinaryGroup();
     QByteArrayView l;
     if (!readLine(&l)) return false;
     long long code = 0;
-    if (!parseInteger(l, &code)) {
+    while (!parseInteger(l, &code)) {
         if (l.trimmed().isEmpty() && offset_ >= data_.size()) return false;  // trailing newline
-        fail(line_, QStringLiteral("group code expected, found '%1'")
-                        .arg(QString::fromLatin1(l.first(std::min<qsizetype>(40, l.size())))));
+        const QString reason =
+            QStringLiteral("group code expected, found '%1'")
+                .arg(QString::fromLatin1(l.first(std::min<qsizetype>(40, l.size()))));
+        if (!recover_) fail(line_, reason);
+        // The line and the one after it (its value) are skipped.
+        note(true, line_,
+             QStringLiteral("lines %1 and %2 skipped: %3").arg(line_).arg(line_ + 1).arg(reason));
+        QByteArrayView value;
+        if (!readLine(&value) || !readLine(&l)) return false;
     }
     if (code < -5 || code > 1071) fail(line_, QStringLiteral("invalid group code %1").arg(code));
     ahead_.code = int(code);
@@ -364,8 +510,95 @@ bool Reader::readGroup() {
     return true;
 }
 
+// A binary group's value of one to eight bytes, or of a chunk's length byte and its bytes.
+bool Reader::readBinaryGroup() {
+    const qsizetype size = data_.size();
+    if (offset_ >= size) return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(data_.constData());
+    int code = 0;
+    line_ += 2;
+    if (shortCodes_) {
+        code = p[offset_++];
+        if (code == 255) {
+            if (size - offset_ < 2)
+                fail(line_ - 1, QStringLiteral("file ends inside a group code"));
+            code = p[offset_] | (p[offset_ + 1] << 8);
+            offset_ += 2;
+        }
+    } else {
+        if (size - offset_ < 2) fail(line_ - 1, QStringLiteral("file ends inside a group code"));
+        code = qint16(quint16(p[offset_] | (p[offset_ + 1] << 8)));
+        offset_ += 2;
+    }
+    if (code < -5 || code > 1071)
+        fail(line_ - 1, QStringLiteral("invalid group code %1").arg(code));
+    ahead_.code = code;
+    ahead_.line = line_ - 1;
+    const auto [form, width] = binaryForm(code);
+    ahead_.form = form;
+    const char* at = data_.constData() + offset_;
+    const qsizetype left = size - offset_;
+    qsizetype length = width;
+    qsizetype skip = width;
+    if (form == Form::Text) {
+        const void* zero = std::memchr(at, 0, size_t(left));
+        if (!zero) fail(line_, QStringLiteral("file ends inside the text of group %1").arg(code));
+        length = static_cast<const char*>(zero) - at;
+        skip = length + 1;
+    } else if (form == Form::Chunk) {
+        if (left < 1 || left - 1 < p[offset_])
+            fail(line_, QStringLiteral("file ends inside the data of group %1").arg(code));
+        length = p[offset_];
+        ++at;
+        skip = length + 1;
+    } else if (left < width) {
+        fail(line_, QStringLiteral("file ends inside the value of group %1").arg(code));
+    }
+    ahead_.raw = QByteArrayView(at, length);
+    offset_ += skip;
+    return true;
+}
+
+void Reader::note(bool dropped, int line, const QString& what) {
+    ++(dropped ? audit_.dropped : audit_.changed);
+    if (audit_.lines.size() < 1000)
+        audit_.lines << (line > 0 ? QStringLiteral("line %1: %2").arg(line).arg(what) : what);
+}
+
 QString Reader::decode(QByteArrayView v) const {
-    QString s = utf8_ ? QString::fromUtf8(v) : QString::fromLatin1(v);
+    QString s;
+    if (utf8_) {
+        s = QString::fromUtf8(v);
+    } else if (singleByte_) {
+        s.resize(v.size());
+        char16_t* out = reinterpret_cast<char16_t*>(s.data());
+        for (qsizetype k = 0; k < v.size(); ++k) {
+            const uchar b = uchar(v[k]);
+            out[k] = b < 0x80 ? char16_t(b) : upperHalf_[b - 0x80];
+        }
+    } else if (multiByte_ != iconv_t(-1)) {
+        // Bytes the page does not hold are taken as Latin-1, one at a time.
+        s.reserve(v.size());
+        iconv(multiByte_, nullptr, nullptr, nullptr, nullptr);
+        char* in = const_cast<char*>(v.data());
+        size_t inLeft = size_t(v.size());
+        std::vector<char16_t> buf(size_t(v.size()) + 1);
+        while (inLeft > 0) {
+            char* out = reinterpret_cast<char*>(buf.data());
+            size_t outLeft = buf.size() * sizeof(char16_t);
+            const size_t r = iconv(multiByte_, &in, &inLeft, &out, &outLeft);
+            s.append(reinterpret_cast<const QChar*>(buf.data()),
+                     qsizetype((buf.size() * sizeof(char16_t) - outLeft) / sizeof(char16_t)));
+            if (r == size_t(-1) && inLeft > 0 && errno != E2BIG) {
+                s.append(QChar(char16_t(uchar(*in))));
+                ++in;
+                --inLeft;
+                iconv(multiByte_, nullptr, nullptr, nullptr, nullptr);
+            }
+        }
+    } else {
+        s = QString::fromLatin1(v);
+    }
     // fromUtf8 drops a byte order mark at the start, as of a file; at the start of a value it
     // is a character of the text (the writer writes it as it is).
     if (utf8_ && v.startsWith("\xEF\xBB\xBF")) s.prepend(QChar(0xFEFF));
@@ -375,7 +608,17 @@ QString Reader::decode(QByteArrayView v) const {
 }
 
 QString Reader::text(const Group& g) const {
-    return decode(g.raw);
+    switch (g.form) {
+        case Form::Text:
+            return decode(g.raw);
+        case Form::Real:
+            return QString::fromLatin1(realText(binaryReal(g.raw)));
+        case Form::Integer:
+            return QString::number(binaryInteger(g.raw));
+        case Form::Chunk:
+            return QString::fromLatin1(g.raw.toByteArray().toHex().toUpper());
+    }
+    return {};
 }
 
 bool Reader::is(const Group& g, const char* value) {
@@ -384,7 +627,7 @@ bool Reader::is(const Group& g, const char* value) {
 
 QString Reader::name(const Group& g) {
     const std::string_view key(g.raw.data(), size_t(g.raw.size()));
-    if (key.empty()) return text(g);
+    if (key.empty() || g.form != Form::Text) return text(g);
     SharedName& slot = names_[std::hash<std::string_view>{}(key) & (kNameSlots - 1)];
     if (slot.bytes != key) slot = {key, text(g)};
     return slot.text;
@@ -414,8 +657,13 @@ const Group& Reader::next() {
 
 double Reader::real(const Group& g) const {
     double v = 0.0;
-    bool ok = parseReal(g.raw, &v);
-    if (!ok) v = text(g).trimmed().toDouble(&ok);  // what the fast path does not take
+    bool ok = true;
+    if (g.form == Form::Real)
+        v = binaryReal(g.raw);
+    else if (g.form == Form::Integer)
+        v = double(binaryInteger(g.raw));
+    else if (!(ok = parseReal(g.raw, &v)))
+        v = text(g).trimmed().toDouble(&ok);  // what the fast path does not take
     if (!ok || !std::isfinite(v))
         failAt(g, QStringLiteral("number expected for group %1, found '%2'")
                       .arg(g.code)
@@ -427,8 +675,16 @@ double Reader::real(const Group& g) const {
 
 int Reader::integer(const Group& g) const {
     long long v = 0;
-    bool ok = parseInteger(g.raw, &v);
-    if (!ok) v = text(g).trimmed().toLongLong(&ok);  // what the fast path does not take
+    bool ok = true;
+    if (g.form == Form::Integer) {
+        v = binaryInteger(g.raw);
+    } else if (g.form == Form::Real) {
+        const double d = binaryReal(g.raw);
+        ok = std::isfinite(d) && d == std::trunc(d) && std::abs(d) < 1e18;
+        v = ok ? (long long)d : 0;
+    } else if (!(ok = parseInteger(g.raw, &v))) {
+        v = text(g).trimmed().toLongLong(&ok);  // what the fast path does not take
+    }
     if (!ok || v < INT_MIN || v > INT_MAX)
         failAt(g, QStringLiteral("integer expected for group %1, found '%2'")
                       .arg(g.code)
@@ -450,9 +706,18 @@ const Record& Reader::readRecord() {
     fail(lastLine_, QStringLiteral("unexpected end of file"));
 }
 
+// A recovering read that found nothing of a drawing: refused with what it met first.
+void Reader::nothingRead() {
+    if (!audit_.lines.isEmpty())
+        fail(0,
+             QStringLiteral("nothing of a drawing could be read (%1)").arg(audit_.lines.first()));
+    fail(0, QStringLiteral("empty file"));
+}
+
 Document Reader::run() {
-    if (!more()) fail(0, QStringLiteral("empty file"));
+    if (!more()) nothingRead();
     bool sawEof = false;
+    int sections = 0;  // read whole or in part: a recovering read needs one
     while (more()) {
         const Group g = next();
         if (g.code == 999) continue;
@@ -460,10 +725,50 @@ Document Reader::run() {
             sawEof = true;
             break;
         }
-        if (g.code != 0 || !is(g, "SECTION"))
-            failAt(g, QStringLiteral("SECTION expected, found %1 '%2'")
-                          .arg(g.code)
-                          .arg(text(g).left(40)));
+        if (g.code != 0 || !is(g, "SECTION")) {
+            const QString reason =
+                QStringLiteral("SECTION expected, found %1 '%2'").arg(g.code).arg(text(g).left(40));
+            if (!recover_) failAt(g, reason);
+            note(true, g.line, reason + QStringLiteral(": skipped to the next section"));
+            skipToSectionEnd();
+            continue;
+        }
+        if (!recover_) {
+            section();
+        } else {
+            try {
+                section();
+            } catch (const DxfError& e) {
+                note(true, e.line(),
+                     QStringLiteral("the rest of the section was dropped: %1").arg(e.reason()));
+                skipToSectionEnd();
+            }
+        }
+        ++sections;
+    }
+    if (!sawEof) {
+        if (!recover_) fail(lastLine_, QStringLiteral("unexpected end of file (no EOF)"));
+        if (sections == 0) nothingRead();
+        note(false, lastLine_, QStringLiteral("the file ends without EOF: what it holds is kept"));
+    } else if (offset_ < data_.size() &&
+               !QByteArrayView(data_).sliced(offset_).trimmed().isEmpty()) {
+        note(true, line_ + 1,
+             QStringLiteral("%1 bytes after EOF ignored").arg(data_.size() - offset_));
+    }
+    return finishDocument();
+}
+
+void Reader::skipToSectionEnd() {
+    while (more()) {
+        const Group& g = peek();
+        if (g.code == 0 && (is(g, "SECTION") || is(g, "EOF"))) return;
+        next();
+        if (current_.code == 0 && is(current_, "ENDSEC")) return;
+    }
+}
+
+void Reader::section() {
+    {
         const Group name = next();
         if (name.code != 2) failAt(name, QStringLiteral("section name expected"));
         const QString section = text(name).trimmed();
@@ -493,11 +798,36 @@ Document Reader::run() {
             skipSection();
         }
     }
-    if (!sawEof) fail(lastLine_, QStringLiteral("unexpected end of file (no EOF)"));
+}
 
+Document Reader::finishDocument() {
     // Paper layouts: named by the LAYOUT objects when present, in tab order.
     std::sort(layouts_.begin(), layouts_.end(),
               [](const LayoutInfo& a, const LayoutInfo& b) { return a.tab < b.tab; });
+    // A layout whose link to its block is broken (no block record, or the record of another
+    // block) takes the first paper space block no layout links to.
+    std::set<QString> linked;
+    for (const LayoutInfo& l : layouts_) {
+        auto rec = recordNames_.find(l.record);
+        if (rec != recordNames_.end()) linked.insert(rec->second.toUpper());
+    }
+    for (LayoutInfo& l : layouts_) {
+        if (l.name.compare(QLatin1String("Model"), Qt::CaseInsensitive) == 0) continue;
+        auto rec = recordNames_.find(l.record);
+        if (rec != recordNames_.end() &&
+            rec->second.toUpper().startsWith(QLatin1String("*PAPER_SPACE")))
+            continue;
+        for (const auto& [block, list] : paperBlocks_) {
+            if (linked.count(block)) continue;
+            linked.insert(block);
+            const QString record = QStringLiteral("relinked:%1").arg(block);
+            recordNames_[record] = block;
+            l.record = record;
+            note(false, 0,
+                 QStringLiteral("layout %1 was linked to its block %2 again").arg(l.name, block));
+            break;
+        }
+    }
     for (const LayoutInfo& l : layouts_) {
         auto rec = recordNames_.find(l.record);
         if (rec == recordNames_.end() ||
@@ -523,8 +853,26 @@ Document Reader::run() {
         }
     }
     finish();
+    auditHandles();
     doc_.raiseHandleSeed(seed_);
     return std::move(doc_);
+}
+
+// Handles used twice: the document gives the later ones new handles.
+void Reader::auditHandles() {
+    // Most files list their entities in the order of their handles: nothing to sort then.
+    if (handlesAscending_) {
+        handleNumbers_ = {};
+        return;
+    }
+    std::sort(handleNumbers_.begin(), handleNumbers_.end());
+    for (size_t k = 1; k < handleNumbers_.size(); ++k) {
+        if (handleNumbers_[k] != handleNumbers_[k - 1]) continue;
+        note(false, 0,
+             QStringLiteral("handle %1 was used twice: renumbered")
+                 .arg(QString::number(handleNumbers_[k], 16).toUpper()));
+    }
+    handleNumbers_ = {};
 }
 
 // What can only be put together once the whole file is read: the text styles of the
@@ -780,8 +1128,27 @@ void Reader::tableEntry(const QString& type, const Record& r) {
     }
 }
 
+// A name for a block without one: its block record's, when that names it and no block of
+// the drawing has the name yet; otherwise a new one.
+QString Reader::recoveredBlockName(const Record& head) {
+    for (const Group& h : head) {
+        if (h.code != 330) continue;
+        const auto rec = recordNames_.find(Document::normalHandle(text(h)));
+        if (rec != recordNames_.end() && !rec->second.trimmed().isEmpty() &&
+            !doc_.block(rec->second))
+            return rec->second;
+        break;
+    }
+    QString name;
+    do {
+        name = QStringLiteral("RECOVERED_%1").arg(++recoveredBlocks_);
+    } while (doc_.block(name));
+    return name;
+}
+
 void Reader::blocks() {
     while (true) {
+        if (recover_ && !more()) return;
         const Group g = next();
         if (g.code != 0) failAt(g, QStringLiteral("BLOCK expected"));
         const QString v = text(g).trimmed();
@@ -796,11 +1163,34 @@ void Reader::blocks() {
             if (h.code == 10) base.setX(real(h));
             if (h.code == 20) base.setY(real(h));
         }
-        if (name.isEmpty()) failAt(g, QStringLiteral("block without a name"));
+        if (name.isEmpty()) {
+            if (!recover_) failAt(g, QStringLiteral("block without a name"));
+            name = recoveredBlockName(head);
+            note(false, g.line, QStringLiteral("block without a name named %1").arg(name));
+        }
         std::vector<Entity> list = entityList(nullptr);
-        const Group end = next();
-        if (!is(end, "ENDBLK")) failAt(end, QStringLiteral("ENDBLK expected"));
-        readRecord();
+        if (recover_ && !(more() && peek().code == 0 && is(peek(), "ENDBLK"))) {
+            note(false, g.line,
+                 QStringLiteral("block %1 not closed: closed where it ends").arg(name));
+        } else {
+            const Group end = next();
+            if (!is(end, "ENDBLK")) failAt(end, QStringLiteral("ENDBLK expected"));
+            readRecord();
+        }
+        if (!recordNames_.empty()) {
+            // A block whose record is missing gets one anew when the drawing is written.
+            QString owner;
+            for (const Group& h : head) {
+                if (h.code == 330) {
+                    owner = Document::normalHandle(text(h));
+                    break;
+                }
+            }
+            if (!owner.isEmpty() && !recordNames_.count(owner) &&
+                !name.startsWith(QLatin1Char('*')))
+                note(false, g.line,
+                     QStringLiteral("block %1 had no block record: made anew").arg(name));
+        }
         const QString upper = name.toUpper();
         if (upper.startsWith(QLatin1String("*MODEL_SPACE"))) {
             doc_.addAll(doc_.modelSpace(), std::move(list));
@@ -831,6 +1221,7 @@ void askForHugePages(void* begin, size_t bytes) {
 // instead of moving every entity read so far each time it grows. Pages reserved beyond what
 // is read are never touched and take no memory. Files written otherwise get no reservation.
 size_t Reader::entityStartsAhead() const {
+    if (binary_) return binaryEntityStartsAhead();
     const char* p = data_.constData() + offset_;
     const char* end = data_.constData() + data_.size();
     const char* nl = static_cast<const char*>(std::memchr(data_.constData(), '\n', data_.size()));
@@ -846,6 +1237,43 @@ size_t Reader::entityStartsAhead() const {
     return n;
 }
 
+// The groups of code 0 that follow in a binary file, each group skipped by its form alone: a
+// scan far quicker than the read. A damaged rest ends the count where it is met.
+size_t Reader::binaryEntityStartsAhead() const {
+    const auto* p = reinterpret_cast<const unsigned char*>(data_.constData());
+    const qsizetype size = data_.size();
+    qsizetype at = offset_;
+    size_t n = 0;
+    while (at < size) {
+        int code = 0;
+        if (shortCodes_) {
+            code = p[at++];
+            if (code == 255) {
+                if (size - at < 2) break;
+                code = p[at] | (p[at + 1] << 8);
+                at += 2;
+            }
+        } else {
+            if (size - at < 2) break;
+            code = qint16(quint16(p[at] | (p[at + 1] << 8)));
+            at += 2;
+        }
+        const auto [form, width] = binaryForm(code);
+        if (form == Form::Text) {
+            const void* zero = std::memchr(p + at, 0, size_t(size - at));
+            if (!zero) break;
+            at = static_cast<const unsigned char*>(zero) - p + 1;
+            if (code == 0) ++n;
+        } else if (form == Form::Chunk) {
+            if (at >= size) break;
+            at += 1 + p[at];
+        } else {
+            at += width;
+        }
+    }
+    return n;
+}
+
 std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
     std::vector<Entity> list;
     if (paper && !checking_) {
@@ -857,34 +1285,74 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
     // An insert's attributes are gathered apart and given to it at once when they end, so
     // that its list is made once and as long as it needs to be.
     attributes_.clear();
+    if (recover_) {
+        // What was read before the list broke off is kept.
+        try {
+            entities(list, paper);
+        } catch (const DxfError& e) {
+            giveAttributes(list);
+            note(true, e.line(),
+                 QStringLiteral("the rest of the entities dropped: %1").arg(e.reason()));
+        }
+    } else {
+        entities(list, paper);
+    }
+    return list;
+}
+
+void Reader::giveAttributes(std::vector<Entity>& list) {
+    if (attributes_.empty() || list.empty()) return;
+    std::vector<Entity>& to = list.back().attributes;
+    to.reserve(to.size() + attributes_.size());
+    for (Entity& a : attributes_) to.push_back(std::move(a));
+    attributes_.clear();
+}
+
+void Reader::entities(std::vector<Entity>& list, std::vector<bool>* paper) {
     bool lastLight = false;  // the last entity of the list was read light: so are its attributes
-    auto giveAttributes = [&] {
-        if (attributes_.empty()) return;
-        std::vector<Entity>& to = list.back().attributes;
-        to.reserve(to.size() + attributes_.size());
-        for (Entity& a : attributes_) to.push_back(std::move(a));
-        attributes_.clear();
-    };
+    auto giveAttributes = [&] { this->giveAttributes(list); };
     while (true) {
         const Group g = peek();
         if (g.code != 0) failAt(g, QStringLiteral("entity expected, found group %1").arg(g.code));
         const QByteArrayView type = g.raw.trimmed();
         if (type != QByteArrayView("ATTRIB")) giveAttributes();
-        if (type == QByteArrayView("ENDSEC") || type == QByteArrayView("ENDBLK")) return list;
-        if (type == QByteArrayView("EOF") || type == QByteArrayView("SECTION"))
-            failAt(g, QStringLiteral("section not closed"));
+        if (type == QByteArrayView("ENDSEC") || type == QByteArrayView("ENDBLK")) return;
+        if (type == QByteArrayView("EOF") || type == QByteArrayView("SECTION")) {
+            if (!recover_) failAt(g, QStringLiteral("section not closed"));
+            note(false, g.line, QStringLiteral("section not closed: closed here"));
+            return;
+        }
+        if (recover_ && !more()) {
+            note(true, g.line,
+                 QStringLiteral("%1 dropped: the file ends inside it").arg(decode(type)));
+            return;
+        }
         next();
         const Record& r = readRecord();
         if (type == QByteArrayView("ATTRIB") || type == QByteArrayView("SEQEND") ||
             type == QByteArrayView("VERTEX")) {
-            if (type == QByteArrayView("ATTRIB") && !list.empty() &&
-                list.back().kind == EntityKind::Insert) {
+            const bool ofInsert = !list.empty() && list.back().kind == EntityKind::Insert;
+            if (type == QByteArrayView("ATTRIB") && ofInsert) {
                 bool ignored = false;
                 Entity& a = attributes_.emplace_back();
-                toEntity(a, type, r, &ignored, lastLight);
+                if (!recover_) {
+                    toEntity(a, type, r, &ignored, lastLight);
+                } else {
+                    try {
+                        toEntity(a, type, r, &ignored, lastLight);
+                    } catch (const DxfError& err) {
+                        attributes_.pop_back();
+                        note(true, g.line, QStringLiteral("ATTRIB dropped: %1").arg(err.reason()));
+                        continue;
+                    }
+                }
+                noteHandle(a, r);
                 keep(a, g);
+            } else if (!(type == QByteArrayView("SEQEND") && ofInsert)) {
+                note(true, g.line,
+                     QStringLiteral("%1 without its insert or polyline dropped").arg(decode(type)));
             }
-            continue;  // stray sub-entities are dropped
+            continue;
         }
         bool isPaper = false;
         if (checking_ && paper && !list.empty()) {
@@ -892,27 +1360,73 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
             paper->clear();
         }
         Entity& e = list.emplace_back();
-        lastLight = toEntity(e, type, r, &isPaper, light_ && !carriesExtendedData(r));
-        if (e.kind == EntityKind::PolyfaceMesh) {
-            polyfaceVertices(e);
-        } else if (type == QByteArrayView("POLYLINE")) {
-            // Kept with its vertices as raw groups.
-            int vertices = 0;
-            while (more() && peek().code == 0 && (is(peek(), "VERTEX") || is(peek(), "SEQEND"))) {
-                const bool seqend = is(peek(), "SEQEND");
-                if (++vertices > kMaxVertices) failAt(peek(), QStringLiteral("too many vertices"));
-                const Group& head = next();
-                if (!lastLight) e.detail.edit().groups.push_back({0, text(head).trimmed()});
-                for (const Group& sub : readRecord()) {
-                    if (sub.code == 5) doc_.reserveHandle(text(sub));
-                    if (!lastLight) e.detail.edit().groups.push_back({sub.code, text(sub)});
-                }
-                if (seqend) break;
+        if (!recover_) {
+            lastLight = entity(e, type, r, &isPaper);
+        } else {
+            try {
+                lastLight = entity(e, type, r, &isPaper);
+            } catch (const DxfError& err) {
+                list.pop_back();
+                note(true, g.line,
+                     QStringLiteral("%1 dropped: %2").arg(decode(type), err.reason()));
+                continue;
             }
         }
+        noteHandle(e, r);
         keep(e, g);
         if (paper) paper->push_back(isPaper);
     }
+}
+
+// An entity and what follows it of its own (the vertices of a polyline).
+bool Reader::entity(Entity& e, QByteArrayView type, const Record& r, bool* isPaper) {
+    const bool light = toEntity(e, type, r, isPaper, light_ && !carriesExtendedData(r));
+    if (e.kind == EntityKind::PolyfaceMesh) {
+        polyfaceVertices(e);
+    } else if (type == QByteArrayView("POLYLINE")) {
+        // Kept with its vertices as raw groups.
+        int vertices = 0;
+        while (more() && peek().code == 0 && (is(peek(), "VERTEX") || is(peek(), "SEQEND"))) {
+            const bool seqend = is(peek(), "SEQEND");
+            if (++vertices > kMaxVertices) failAt(peek(), QStringLiteral("too many vertices"));
+            const Group& head = next();
+            if (!light) e.detail.edit().groups.push_back({0, text(head).trimmed()});
+            for (const Group& sub : readRecord()) {
+                if (sub.code == 5) doc_.reserveHandle(text(sub));
+                if (!light) e.detail.edit().groups.push_back({sub.code, text(sub)});
+            }
+            if (seqend) break;
+        }
+    }
+    return light;
+}
+
+// The entity's handle, for the audit of duplicates; a handle group without a value is
+// noted here (the document gives the entity a new handle).
+void Reader::noteHandle(const Entity& e, const Record& r) {
+    const QString& h = e.handle;
+    if (h.isEmpty()) {
+        for (const Group& g : r) {
+            if (g.code == 5) {
+                note(false, g.line, QStringLiteral("empty handle: renumbered"));
+                break;
+            }
+        }
+        return;
+    }
+    if (h.size() > 16) return;
+    quint64 n = 0;
+    for (QChar c : h) {
+        const char16_t u = c.unicode();
+        const int d = u >= '0' && u <= '9'   ? u - '0'
+                      : u >= 'A' && u <= 'F' ? u - 'A' + 10
+                      : u >= 'a' && u <= 'f' ? u - 'a' + 10
+                                             : -1;
+        if (d < 0) return;
+        n = n * 16 + quint64(d);
+    }
+    if (!handleNumbers_.empty() && n <= handleNumbers_.back()) handlesAscending_ = false;
+    handleNumbers_.push_back(n);
 }
 
 void Reader::keep(const Entity& e, const Group& at) {
@@ -1315,8 +1829,23 @@ void Reader::objects() {
 
 }  // namespace
 
-Document readDxf(const QByteArray& data) {
-    return Reader(data).run();
+QString DxfAudit::summary() const {
+    if (dropped == 0 && changed == 0) return QStringLiteral("nothing dropped or changed");
+    return QStringLiteral("%1 dropped, %2 changed").arg(dropped).arg(changed);
+}
+
+Document readDxf(const QByteArray& data, DxfAudit* audit) {
+    Reader reader(data);
+    Document doc = reader.run();
+    if (audit) *audit = reader.audit();
+    return doc;
+}
+
+Document recoverDxf(const QByteArray& data, DxfAudit* audit) {
+    Reader reader(data, Reader::Recover{});
+    Document doc = reader.run();
+    if (audit) *audit = reader.audit();
+    return doc;
 }
 
 void checkDxf(const QByteArray& data) {
@@ -1329,7 +1858,8 @@ Document readDxfLight(const QByteArray& data) {
 
 namespace {
 
-Document loadWith(const QString& path, Document (*read)(const QByteArray&)) {
+template <typename Read>
+Document loadWith(const QString& path, Read read) {
     QFile file;
     QString reason;
     if (!openRegularFile(path, file, &reason))
@@ -1345,12 +1875,16 @@ Document loadWith(const QString& path, Document (*read)(const QByteArray&)) {
 
 }  // namespace
 
-Document loadDxf(const QString& path) {
-    return loadWith(path, readDxf);
+Document loadDxf(const QString& path, DxfAudit* audit) {
+    return loadWith(path, [audit](const QByteArray& data) { return readDxf(data, audit); });
+}
+
+Document recoverDxfFile(const QString& path, DxfAudit* audit) {
+    return loadWith(path, [audit](const QByteArray& data) { return recoverDxf(data, audit); });
 }
 
 Document loadDxfLight(const QString& path) {
-    return loadWith(path, readDxfLight);
+    return loadWith(path, [](const QByteArray& data) { return readDxfLight(data); });
 }
 
 }  // namespace tolvane::cad

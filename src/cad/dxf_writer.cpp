@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "cad/dxf.h"
+#include "cad/dxf_binary.h"
 #include "cad/geometry.h"
 
 namespace tolvane::cad {
@@ -1299,12 +1300,86 @@ QByteArray Writer::run() {
 
 }  // namespace
 
-QByteArray writeDxf(const Document& doc) {
-    return Writer(doc).run();
+namespace {
+
+// The groups of an ASCII file as binary DXF of the same version: each value in the form its
+// group code gives it. A value of a number group that is no number (the writer writes none)
+// is written as zero.
+QByteArray toBinary(const QByteArray& ascii) {
+    using namespace dxfbinary;
+    QByteArray out;
+    out.reserve(ascii.size() * 3 / 4);
+    out.append(kBinarySentinel.data(), kBinarySentinel.size());
+    const char* p = ascii.constData();
+    const char* end = p + ascii.size();
+    auto line = [&](QByteArrayView* v) {
+        if (p >= end) return false;
+        const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        const char* stop = nl ? nl : end;
+        *v = QByteArrayView(p, stop - p);
+        if (!v->isEmpty() && v->back() == '\r') v->chop(1);
+        p = nl ? nl + 1 : end;
+        return true;
+    };
+    auto put = [&](const void* bytes, qsizetype n) {
+        out.append(static_cast<const char*>(bytes), n);
+    };
+    QByteArrayView codeText, value;
+    while (line(&codeText) && line(&value)) {
+        const QByteArrayView c = codeText.trimmed();
+        int code = 0;
+        std::from_chars(c.data(), c.data() + c.size(), code);
+        const quint16 code16 = quint16(qint16(code));
+        const unsigned char codeBytes[2] = {uchar(code16 & 0xFF), uchar(code16 >> 8)};
+        put(codeBytes, 2);
+        const auto [form, width] = binaryForm(code);
+        const QByteArrayView v = form == Form::Text ? value : value.trimmed();
+        if (form == Form::Text) {
+            put(v.data(), v.size());
+            out.append('\0');
+        } else if (form == Form::Chunk) {
+            const QByteArray bytes = QByteArray::fromHex(v.toByteArray()).left(255);
+            out.append(char(uchar(bytes.size())));
+            out.append(bytes);
+        } else if (form == Form::Real) {
+            double d = 0;
+            std::from_chars(v.data(), v.data() + v.size(), d);
+            unsigned char b[8];
+            quint64 bits;
+            std::memcpy(&bits, &d, 8);
+            for (int k = 0; k < 8; ++k) b[k] = uchar(bits >> (8 * k));
+            put(b, 8);
+        } else {
+            long long n = 0;
+            std::from_chars(v.data(), v.data() + v.size(), n);
+            // A value beyond the width of its group is kept at the nearest it can hold.
+            const long long lo = width == 1   ? 0
+                                 : width == 2 ? INT16_MIN
+                                 : width == 4 ? INT32_MIN
+                                              : INT64_MIN;
+            const long long hi = width == 1   ? 255
+                                 : width == 2 ? INT16_MAX
+                                 : width == 4 ? INT32_MAX
+                                              : INT64_MAX;
+            const quint64 bits = quint64(std::clamp(n, lo, hi));
+            unsigned char b[8];
+            for (int k = 0; k < width; ++k) b[k] = uchar(bits >> (8 * k));
+            put(b, width);
+        }
+    }
+    return out;
 }
 
-bool saveDxf(const Document& doc, const QString& path, const std::function<bool()>& beforeReplace) {
-    const QByteArray bytes = writeDxf(doc);
+}  // namespace
+
+QByteArray writeDxf(const Document& doc, DxfFormat format) {
+    QByteArray ascii = Writer(doc).run();
+    return format == DxfFormat::Binary ? toBinary(ascii) : ascii;
+}
+
+bool saveDxf(const Document& doc, const QString& path, const std::function<bool()>& beforeReplace,
+             DxfFormat format) {
+    const QByteArray bytes = writeDxf(doc, format);
     // What is written must open again: a file the reader refuses would cost the user the
     // drawing at the next open, and its backup at the save after. The check reads the bytes
     // on a thread of its own while they go to the temporary file and to the disk; the old

@@ -21,6 +21,17 @@ namespace {
 
 const QString kFilter = QStringLiteral("DXF Files (*.dxf *.DXF)");
 
+// Where the reader stopped, for the user: "line 12: number expected ...".
+QString readerReason(const cad::DxfError& e) {
+    return e.line() > 0 ? QStringLiteral("line %1: %2").arg(e.line()).arg(e.reason()) : e.reason();
+}
+
+// The audit of a file opened, in the command history: its summary, then each line.
+void historyOfAudit(Ui& ui, const QString& heading, const cad::DxfAudit& audit) {
+    ui.history(QStringLiteral("%1: %2").arg(heading, audit.summary()));
+    for (const QString& line : audit.lines) ui.history(QStringLiteral("  ") + line);
+}
+
 // A drawing whose file would not open again is not written at all.
 QString unreadableMessage(const cad::DxfError& e) {
     return QStringLiteral(
@@ -57,8 +68,11 @@ QString DrawingFiles::nextUntitledName() {
     return QStringLiteral("Drawing%1").arg(++untitledCount_);
 }
 
-std::unique_ptr<Drawing> DrawingFiles::load(const QString& path, bool asTemplate) {
-    cad::Document doc = path.isEmpty() ? cad::Document() : cad::loadDxf(path);
+std::unique_ptr<Drawing> DrawingFiles::load(const QString& path, bool asTemplate,
+                                            cad::DxfAudit* audit, bool recover) {
+    cad::Document doc = path.isEmpty() ? cad::Document()
+                        : recover      ? cad::recoverDxfFile(path, audit)
+                                       : cad::loadDxf(path, audit);
     if (asTemplate && !path.isEmpty()) doc.restartHandlesAt(standard::kFirstDrawingHandle);
     standard::prepareDrawing(doc, blocksFolder());
     auto drawing = std::make_unique<Drawing>(std::move(doc));
@@ -103,8 +117,18 @@ void DrawingFiles::fillTitle(Drawing& drawing, const QString& path) {
 std::unique_ptr<Drawing> DrawingFiles::open(const QString& path) {
     const projects::OpenLock lock = registry_.lockForOpen(path);
     if (lock == projects::OpenLock::Cancelled) return nullptr;
+    cad::DxfAudit audit;
+    std::unique_ptr<Drawing> d;
     try {
-        std::unique_ptr<Drawing> d = load(path);
+        d = load(path, false, &audit);
+    } catch (const cad::DxfError& e) {
+        if (lock == projects::OpenLock::Opened) registry_.releaseLock(path);
+        return offerRecovery(path, e);
+    }
+    formats_[path] = audit.format;
+    // Never silent: what the read dropped or changed, or that it kept everything.
+    historyOfAudit(ui_, QStringLiteral("Audit of %1").arg(QFileInfo(path).fileName()), audit);
+    try {
         d->setPath(path);
         d->setReadOnly(lock == projects::OpenLock::ReadOnly);
         fillTitle(*d);
@@ -129,6 +153,49 @@ std::unique_ptr<Drawing> DrawingFiles::open(const QString& path) {
     }
 }
 
+// The damaged file is only read: what can be recovered opens as a new untitled drawing, with
+// every repair in the command history and in a report, and is saved wherever the user says.
+std::unique_ptr<Drawing> DrawingFiles::offerRecovery(const QString& path,
+                                                     const cad::DxfError& refused) {
+    const QString file = QFileInfo(path).fileName();
+    if (ui_.message(projects::DrawingRegistry::corruptMessage() +
+                        QStringLiteral(" (%1).\n\nRecover what can be read of %2 into a new "
+                                       "drawing? The file itself is not changed.")
+                            .arg(readerReason(refused), file),
+                    MsgButtons::YesNo, MsgIcon::Critical,
+                    QStringLiteral("Recover")) != MsgButton::Yes)
+        return nullptr;
+    cad::DxfAudit audit;
+    std::unique_ptr<Drawing> d;
+    try {
+        d = load(path, false, &audit, true);
+    } catch (const cad::DxfError& e) {
+        ui_.history(QStringLiteral("Recovery of %1 failed: %2").arg(file, readerReason(e)));
+        ui_.message(
+            QStringLiteral("Open Failed. %1 cannot be recovered: %2").arg(file, readerReason(e)),
+            MsgButtons::Ok, MsgIcon::Critical);
+        return nullptr;
+    }
+    d->setUntitledName(QFileInfo(path).completeBaseName() + QStringLiteral("-recovered"));
+    fillTitle(*d);
+    d->setModified(true);  // never saved: closing it asks
+    historyOfAudit(ui_, QStringLiteral("Recovery of %1").arg(file), audit);
+    constexpr int kShown = 20;
+    QStringList shown = audit.lines.mid(0, kShown);
+    if (audit.lines.size() > kShown)
+        shown << QStringLiteral("... and %1 more (see the command history)")
+                     .arg(audit.lines.size() - kShown);
+    ui_.message(QStringLiteral("%1 was recovered into the new drawing %2 (%3):\n\n%4")
+                    .arg(file, d->untitledName(), audit.summary(), shown.join(QLatin1Char('\n'))),
+                MsgButtons::Ok, MsgIcon::Information, QStringLiteral("Recovery report"));
+    return d;
+}
+
+cad::DxfFormat DrawingFiles::formatOf(const QString& path) const {
+    const auto it = formats_.find(path);
+    return it == formats_.end() ? cad::DxfFormat::Ascii : it->second;
+}
+
 QString DrawingFiles::backupPath(const QString& path) {
     const QFileInfo f(path);
     const QString suffix = f.suffix();
@@ -149,11 +216,14 @@ bool DrawingFiles::save(Drawing& drawing) {
         // The previous version is copied to the backup once the new file is written and read
         // back, just before it takes the old one's place.
         fillTitle(drawing, path);
-        const bool saved = cad::saveDxf(drawing.document(), path, [&] {
-            if (!QFile::exists(path)) return true;
-            QFile::remove(backup);
-            return QFile::copy(path, backup);
-        });
+        const bool saved = cad::saveDxf(
+            drawing.document(), path,
+            [&] {
+                if (!QFile::exists(path)) return true;
+                QFile::remove(backup);
+                return QFile::copy(path, backup);
+            },
+            formatOf(path));
         if (!saved) {
             ui_.message(QStringLiteral("Unsuccessful Save. The previous version could not be "
                                        "copied to: ") +
@@ -197,9 +267,12 @@ bool DrawingFiles::saveUnderNewName(Drawing& drawing, SaveCommand command) {
     if (!chosen || chosen->isEmpty()) return false;
     QString path = QFileInfo(*chosen).absoluteFilePath();
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".dxf");
+    // Saved under a new name, a drawing keeps the form of the file it came from.
+    const cad::DxfFormat format =
+        drawing.untitled() ? cad::DxfFormat::Ascii : formatOf(drawing.path());
     try {
         fillTitle(drawing, path);
-        cad::saveDxf(drawing.document(), path);
+        cad::saveDxf(drawing.document(), path, {}, format);
     } catch (const cad::DxfUnreadableError& e) {
         ui_.message(unreadableMessage(e), MsgButtons::Ok, MsgIcon::Critical);
         return false;
@@ -226,6 +299,7 @@ bool DrawingFiles::saveUnderNewName(Drawing& drawing, SaveCommand command) {
                                                       : QStringLiteral("No update.")),
                     MsgButtons::Ok, MsgIcon::Information);
     drawing.setPath(path);
+    formats_[path] = format;
     drawing.setReadOnly(false);
     drawing.setModified(false);
     return true;

@@ -5,8 +5,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <memory>
 
+#include "cad/dxf.h"
 #include "drawings/drawing.h"
 
 namespace tolvane {
@@ -67,13 +69,20 @@ class DrawingFiles {
     bool saveUnderNewName(Drawing& drawing, SaveCommand command);
     // Loads a template or drawing file and prepares it; throws cad::DxfError. A template's
     // entities to come are numbered from standard::kFirstDrawingHandle.
-    std::unique_ptr<Drawing> load(const QString& path, bool asTemplate = false);
+    std::unique_ptr<Drawing> load(const QString& path, bool asTemplate = false,
+                                  cad::DxfAudit* audit = nullptr, bool recover = false);
+    // The strict read refused the file: offers to recover it into a new drawing.
+    std::unique_ptr<Drawing> offerRecovery(const QString& path, const cad::DxfError& refused);
     QString nextUntitledName();
+    // The form of the file at this path, as it was opened or last saved: a drawing opened from
+    // binary DXF is saved binary again.
+    cad::DxfFormat formatOf(const QString& path) const;
 
     RunState& run_;
     Ui& ui_;
     projects::DrawingRegistry& registry_;
     int untitledCount_ = 0;
+    std::map<QString, cad::DxfFormat> formats_;
 };
 
 }  // namespace tolvane

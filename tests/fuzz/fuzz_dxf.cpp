@@ -1,4 +1,5 @@
-// Fuzz target for the DXF reader and what works on what it read: drawings come from users and
+// Fuzz target for the DXF reader (ASCII, binary and the recovering read) and what works on
+// what it read: drawings come from users and
 // other programs, so no input may crash or hang them; a damaged file must end in a DxfError.
 // What is read has its inserts expanded and its extents taken, is drawn into a small image
 // and picked at its middle, within the bounds on insert expansion and curve pieces; then it
@@ -60,21 +61,37 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 #endif
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+// Reads the input strictly or, where refused, as the recovering read does; what either
+// gives is exercised and written back, ASCII and binary, and must read again whole.
+void readAndWriteBack(const QByteArray& bytes) {
     cad::Document doc;
     try {
         doc = cad::readDxf(bytes);
     } catch (const cad::DxfError&) {
-        return 0;
+        try {
+            cad::DxfAudit audit;
+            doc = cad::recoverDxf(bytes, &audit);
+        } catch (const cad::DxfError&) {
+            return;
+        }
     }
     exercise(doc);
-    const QByteArray again = cad::writeDxf(doc);
-    try {
-        cad::readDxf(again);
-    } catch (const cad::DxfError&) {
-        std::abort();  // our own output must always be readable
+    for (cad::DxfFormat format : {cad::DxfFormat::Ascii, cad::DxfFormat::Binary}) {
+        const QByteArray again = cad::writeDxf(doc, format);
+        try {
+            cad::readDxf(again);
+        } catch (const cad::DxfError&) {
+            std::abort();  // our own output must always be readable
+        }
     }
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    readAndWriteBack(bytes);
+    // The same input behind the binary sentinel: the binary reader meets it too.
+    if (!bytes.startsWith("AutoCAD Binary DXF"))
+        readAndWriteBack(QByteArray("AutoCAD Binary DXF\r\n\x1a", 21) + '\0' + bytes);
     return 0;
 }
 

@@ -509,7 +509,7 @@ TEST(DrawingFiles, SaveBackupSaveAsOpenAndClose) {
                   taken = inst.absent("taken.dxf");
     inst.addRow(taken, false, QString());
     ScriptedUser user("file " + first + "\nfile " + taken +
-                      "\nbutton OK\nbutton OK\n"
+                      "\nbutton OK\nbutton No\n"
                       "button OK\nbutton OK\n");
     DrawingRegistry reg(inst.run, *user.ui, inst.registry);
     DrawingFiles files(inst.run, *user.ui, reg);
@@ -732,4 +732,80 @@ TEST(DrawingFiles, TitleBlockFollowsTheProjectAndTheRegistryRow) {
     // The file carries what the title block shows when it is saved.
     ASSERT_TRUE(files.save(*d));
     EXPECT_EQ(titleblock::shown(cad::loadDxf(path), titleblock::DrawingNo), "RBC-012");
+}
+
+// Drawings from other programs: every open says in the command history what its read dropped
+// or changed; a file the strict read refuses is offered for recovery, which opens what can be
+// read as a new untitled drawing with a report and never writes the damaged file; a file
+// with nothing of a drawing is refused with the reason and nothing written; a drawing opened
+// from binary DXF stays binary through Save and Save As.
+TEST(DrawingFiles, RecoverAuditAndBinarySaveAs) {
+    Installation inst;
+    const QString data = QStringLiteral(TOLVANE_TEST_DATA "/dxf/");
+    const QString whole = inst.absent("whole.dxf"), damaged = inst.absent("damaged.dxf"),
+                  hopeless = inst.absent("hopeless.dxf"), binary = inst.absent("binary.dxf"),
+                  again = inst.absent("again.dxf");
+    ASSERT_TRUE(QFile::copy(data + "audit_duplicate_handles.dxf", whole));
+    ASSERT_TRUE(QFile::copy(data + "recover_bad_number.dxf", damaged));
+    ASSERT_TRUE(QFile::copy(data + "refuse_not_dxf.dxf", hopeless));
+    auto bytes = [](const QString& path) {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    };
+    const QByteArray damagedBytes = bytes(damaged), hopelessBytes = bytes(hopeless);
+    ScriptedUser user(
+        "button Yes\nbutton OK\nbutton Yes\nbutton OK\nbutton No\n"
+        "file " +
+        again + "\n");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    DrawingFiles files(inst.run, *user.ui, reg);
+
+    std::unique_ptr<Drawing> opened = files.open(whole);
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(has(user, "HISTORY Audit of whole.dxf: 0 dropped, 1 changed"));
+    EXPECT_TRUE(has(user, "was used twice: renumbered"));
+
+    std::unique_ptr<Drawing> recovered = files.open(damaged);
+    ASSERT_TRUE(recovered);
+    EXPECT_TRUE(
+        has(user, "MESSAGE [Yes/No] Recover | Open Failed. This document is corrupt (line"));
+    EXPECT_TRUE(has(user, "HISTORY Recovery of damaged.dxf: 1 dropped, 0 changed"));
+    EXPECT_TRUE(has(user, "CIRCLE dropped: number expected for group 40"));
+    EXPECT_TRUE(has(user,
+                    "MESSAGE [OK] Recovery report | damaged.dxf was recovered into the new "
+                    "drawing damaged-recovered (1 dropped, 0 changed)"));
+    EXPECT_TRUE(recovered->untitled());
+    EXPECT_EQ(recovered->untitledName(), "damaged-recovered");
+    EXPECT_TRUE(recovered->modified());
+    EXPECT_EQ(bytes(damaged), damagedBytes);
+    EXPECT_EQ(inst.state(damaged), "free ");
+
+    // Nothing of a drawing: refused with the reason, nothing written.
+    const QStringList before = QDir(inst.project + "/DRAWINGS").entryList(QDir::Files);
+    EXPECT_FALSE(files.open(hopeless));
+    EXPECT_TRUE(has(user,
+                    "Open Failed. hopeless.dxf cannot be recovered: nothing of a drawing "
+                    "could be read"));
+    EXPECT_EQ(bytes(hopeless), hopelessBytes);
+    EXPECT_EQ(QDir(inst.project + "/DRAWINGS").entryList(QDir::Files), before);
+    EXPECT_EQ(inst.state(hopeless), "free ");
+    // Asked and refused: nothing opens, and nothing more is said.
+    EXPECT_FALSE(files.open(damaged));
+
+    // A drawing opened from binary DXF is saved binary again, under its name or a new one.
+    ASSERT_TRUE(cad::saveDxf(opened->document(), binary, {}, cad::DxfFormat::Binary));
+    std::unique_ptr<Drawing> fromBinary = files.open(binary);
+    ASSERT_TRUE(fromBinary);
+    EXPECT_TRUE(has(user, "HISTORY Audit of binary.dxf: nothing dropped or changed"));
+    fromBinary->editor().add(cad::Entity::line({0, 0}, {1, 1}));
+    ASSERT_TRUE(files.save(*fromBinary));
+    EXPECT_TRUE(bytes(binary).startsWith("AutoCAD Binary DXF"));
+    ASSERT_TRUE(files.saveAs(*fromBinary));
+    EXPECT_TRUE(bytes(again).startsWith("AutoCAD Binary DXF"));
+    cad::DxfAudit audit;
+    const cad::Document back = cad::loadDxf(again, &audit);
+    EXPECT_EQ(audit.format, cad::DxfFormat::Binary);
+    EXPECT_EQ(back.modelSpace().entities.size(),
+              fromBinary->document().modelSpace().entities.size());
 }
