@@ -368,7 +368,8 @@ std::vector<TableDef> projectTables() {
         {.name = "tblRevisions",
          .columns = {autoKey("RevisionID"), integer("Revision"), date("RevisionDate"),
                      text("RevisedBy"), text("RevisionDescription"), integer("CableCount")},
-         .indexes = {uniqueOn({"Revision"})}},
+         .indexes = {uniqueOn({"Revision"})},
+         .merged = true},
         {.name = "tblRevisionCables",
          .columns = join(
              {{autoKey("RevisionCableID"), integer("Revision"), integer("CableID"), text("CableNO"),
@@ -377,14 +378,16 @@ std::vector<TableDef> projectTables() {
               {text("Integrator"), real("Length"), text("Sheet"), flag("MultiCore"),
                flag("Available")}}),
          .indexes = {uniqueOn({"Revision", "CableID"}),
-                     indexOn({"CableNO", "CableNoPrefix", "Available"})}},
+                     indexOn({"CableNO", "CableNoPrefix", "Available"})},
+         .merged = true},
         // The lines of the last comparison each user made, which the stock report "Cable
         // Changes" prints.
         {.name = "tblCableChanges",
          .columns = {autoKey("CableChangeID"), text("ComparedBy"), text("Compared"),
                      integer("LineNo"), text("Change"), text("CableNumber"), text("Field"),
                      text("OldValue"), text("NewValue"), text("Sheet")},
-         .indexes = {indexOn({"ComparedBy", "LineNo"})}},
+         .indexes = {indexOn({"ComparedBy", "LineNo"})},
+         .merged = true},
         {.name = "tblSystems",
          .columns = {autoKey("SysID"), text("SysName"), integer("SysNum"),
                      hidden(integer("EquipID")), text("Location"), text("Elevation"), text("Alias"),

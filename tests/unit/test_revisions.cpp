@@ -1,12 +1,18 @@
 // Revisions of the cable schedule on both engines: issuing freezes every cable row and stamps
 // the counters and title blocks; comparing finds planted additions, removals and edits, between
 // two revisions and against the cables as they are now; a number issued in a revision is not
-// offered or taken again once its cable is freed; clouds mark changed cables on a sheet; and the
-// "Cable Changes" report prints a comparison's lines.
+// offered or taken again once its cable is freed; clouds mark changed cables on a sheet; the
+// "Cable Changes" report prints a comparison's lines; and the compare window shows them.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
 
+#include "app/projects/revision_windows.h"
 #include "db/records/cables.h"
 #include "db/records/drawings.h"
 #include "db/records/project_identity.h"
@@ -279,3 +285,65 @@ TEST(RevisionClouds, CloudsTheCablesAskedForOncePerLabel) {
     EXPECT_EQ(doc.modelSpace().entities.size(), before);
 }
 
+// The compare window opens on the latest revision against now, lists the lines, and clouds the
+// added and changed cables (not the removed ones) through the service it is given.
+// TOLVANE_SCREENSHOT_COMPARE names a picture of it; TOLVANE_SCREENSHOT_HOLD keeps it shown for
+// that many milliseconds (to photograph the screen).
+TEST(CompareRevisionsWindow, ListsTheLatestChangesAndCloudsThem) {
+    db::Connections r;  // outlives the databases, which close their connections
+    test::TestDatabases dbs(db::Engine::SQLite);
+    dbs.makeEmpty(db::DbId::Project, r);
+    db::ensureSchema(db::DbId::Project, r);
+    db::CableTable cables(r);
+    db::CableRecord c;
+    c.number = CableNumber("V", "1");
+    c.source = {"CAM-01", "BNC", "OUT", "Studio", ""};
+    c.destination = {"VDA-01", "BNC", "IN", "MCR", ""};
+    c.length = 10;
+    c.sheet = "S1.dxf";
+    const qint64 first = cables.insert(c);
+    c.number = CableNumber("V", "2");
+    const qint64 second = cables.insert(c);
+    {
+        test::ScriptedUser none("button OK");
+        CompareRevisionsWindow empty(*none.ui, {}, r);
+        EXPECT_FALSE(empty.load());
+        EXPECT_TRUE(none.transcript.contains("No revision"));
+    }
+    wiring::Revisions(r).issue("Tender", "ann", QDateTime(QDate(2026, 5, 1), QTime(9, 0)));
+    db::Query(db::DbId::Project, "update tblCables set DestPin = 'IN 4' where CableID = ?", r)
+        .bind(first)
+        .exec();
+    cables.release(second);
+    c.number = CableNumber("V", "3");
+    const qint64 added = cables.insert(c);
+
+    test::ScriptedUser user("button OK");
+    QSet<qint64> clouded;
+    RevisionWindowServices services;
+    services.cloud = [&](const QSet<qint64>& ids, const QString& label) {
+        clouded = ids;
+        EXPECT_EQ(label, "REV 2");
+        return int(ids.size());
+    };
+    CompareRevisionsWindow window(*user.ui, services, r);
+    ASSERT_TRUE(window.load());
+    EXPECT_EQ(window.lines().size(), 3);
+    const auto* summary = window.findChild<QLabel*>("lblSummary");
+    EXPECT_EQ(summary->text(), "Revision 1 to Now: 1 cable added, 1 removed, 1 changed.");
+    const auto* grid = window.findChild<QTableView*>("grdChanges");
+    EXPECT_EQ(grid->model()->rowCount(), 3);
+    EXPECT_EQ(grid->model()->index(0, 2).data().toString(), "Destination pin");
+    window.findChild<QPushButton*>("cmdCloud")->click();
+    EXPECT_EQ(clouded, (QSet<qint64>{first, added}));
+    EXPECT_TRUE(user.transcript.contains("2 cables clouded"));
+
+    if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_COMPARE"); !file.isEmpty()) {
+        window.show();
+        QElapsedTimer shown;
+        shown.start();
+        while (shown.elapsed() < qEnvironmentVariableIntValue("TOLVANE_SCREENSHOT_HOLD") + 200)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        window.grab().save(file);
+    }
+}
