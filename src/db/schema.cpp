@@ -362,6 +362,32 @@ std::vector<TableDef> projectTables() {
                      indexOn({"DESTConn"}), indexOn({"SRCSys", "SRCPin"}),
                      indexOn({"DestSYS", "DestPin"})},
          .merged = true},
+        // Issued revisions of the cable schedule: one row per revision, and the cable rows as
+        // they stood when it was issued. A number a snapshot holds in use is never offered
+        // again once its cable is freed.
+        {.name = "tblRevisions",
+         .columns = {autoKey("RevisionID"), integer("Revision"), date("RevisionDate"),
+                     text("RevisedBy"), text("RevisionDescription"), integer("CableCount")},
+         .indexes = {uniqueOn({"Revision"})},
+         .merged = true},
+        {.name = "tblRevisionCables",
+         .columns = join(
+             {{autoKey("RevisionCableID"), integer("Revision"), integer("CableID"), text("CableNO"),
+               text("CableNoPrefix"), text("CableType"), text("CabletypeManu"), text("SignalType")},
+              cableEnds(),
+              {text("Integrator"), real("Length"), text("Sheet"), flag("MultiCore"),
+               flag("Available")}}),
+         .indexes = {uniqueOn({"Revision", "CableID"}),
+                     indexOn({"CableNO", "CableNoPrefix", "Available"})},
+         .merged = true},
+        // The lines of the last comparison each user made, which the stock report "Cable
+        // Changes" prints.
+        {.name = "tblCableChanges",
+         .columns = {autoKey("CableChangeID"), text("ComparedBy"), text("Compared"),
+                     integer("LineNo"), text("Change"), text("CableNumber"), text("Field"),
+                     text("OldValue"), text("NewValue"), text("Sheet")},
+         .indexes = {indexOn({"ComparedBy", "LineNo"})},
+         .merged = true},
         {.name = "tblSystems",
          .columns = {autoKey("SysID"), text("SysName"), integer("SysNum"),
                      hidden(integer("EquipID")), text("Location"), text("Elevation"), text("Alias"),

@@ -29,7 +29,8 @@ bool isSystemTable(const QString& name) {
     for (const char* prefix : {"sqlite_", "tolvane_", "pg_", "msys", "tbllock"})
         if (name.startsWith(QLatin1String(prefix), Qt::CaseInsensitive)) return true;
     for (const char* table :
-         {"tblLocalProject", "tblPID", "tblXP", "tblRevCounter", "tblPreferences"})
+         {"tblLocalProject", "tblPID", "tblXP", "tblRevCounter", "tblPreferences", "tblRevisions",
+          "tblRevisionCables", "tblCableChanges"})
         if (name.compare(QLatin1String(table), Qt::CaseInsensitive) == 0) return true;
     return false;
 }

@@ -283,6 +283,9 @@ inline constexpr CommandInfo kCommandTable[] = {
     // Beyond the table of command keys: checking a project and tracing a signal through it.
     {"catPCheck", "Check Project...", CommandKind::Action},
     {"catPTrace", "Trace Signal...", CommandKind::Action},
+    // Beyond the table of command keys: revisions of the cable schedule.
+    {"catPIssueRevision", "Issue Revision...", CommandKind::Action},
+    {"catPCompareRevisions", "Compare Revisions...", CommandKind::Action},
     {"catOpenProject", "Open Project", CommandKind::NoAction},
     {"catProjectPreferences", "Project Preferences", CommandKind::NoAction},
     {"catLEquipment", "Equipment Library", CommandKind::Action},

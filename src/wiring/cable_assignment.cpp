@@ -8,6 +8,7 @@
 #include "db/records/cables.h"
 #include "db/records/manufacturers.h"
 #include "db/records/project_identity.h"
+#include "db/records/revisions.h"
 #include "db/records/signal_types.h"
 #include "drawings/commit.h"
 #include "drawings/drawing.h"
@@ -20,6 +21,7 @@
 #include "wiring/cable_numbers.h"
 #include "wiring/end_resolver.h"
 #include "wiring/pointers.h"
+#include "wiring/revisions.h"
 
 namespace tolvane::wiring {
 
@@ -276,6 +278,10 @@ QString CableWriter::refusal(const CableSettings& s) {
             .arg(number.stored());
     for (const db::CableRecord& r : rows)
         if (!r.available) return numberInUse(number);
+    // A freed number issued in a revision stays with the cable the revision lists.
+    if (reusable)
+        if (const std::optional<qint64> issued = db::RevisionTable(registry_).issuedWith(number))
+            return numberRetired(number, *issued);
     return {};
 }
 

@@ -10,6 +10,7 @@
 #include "app/drawing/drawing_windows.h"
 #include "app/jackfields/project_jackfield_windows.h"
 #include "app/projects/data_sheets.h"
+#include "app/projects/revision_windows.h"
 #include "app/wiring/cable_windows.h"
 #include "app/wiring/cables_pane.h"
 #include "app/wiring/system_name_window.h"
@@ -24,6 +25,7 @@
 #include "shell/run_state.h"
 #include "ui/ui.h"
 #include "wiring/project_scan.h"
+#include "wiring/revisions.h"
 #include "wiring/signal_trace.h"
 
 namespace tolvane {
@@ -72,6 +74,24 @@ void WiringCommands::registerActions() {
         window.setErrorHandler(&s_.errors);
         window.runCheck();
         s_.ui.runModal(window);
+    });
+    router.setAction(CommandKey("catPIssueRevision"),
+                     [this] { wiring::issueRevisionCommand(s_.ui, s_.registry, s_.run.userName); });
+    router.setAction(CommandKey("catPCompareRevisions"), [this] {
+        RevisionWindowServices services;
+        services.appFolder = s_.run.appFolder();
+        services.projectFolder = s_.run.currentProjectPath;
+        services.comparedBy = s_.run.whoAmI;
+        services.cloud = [this](const QSet<qint64>& cableIds, const QString& label) {
+            int clouded = 0;
+            for (DrawingWindow* w : s_.drawings.windows())
+                if (!w->drawing().readOnly())
+                    clouded += wiring::cloudCables(w->drawing(), cableIds, label);
+            return clouded;
+        };
+        CompareRevisionsWindow window(s_.ui, std::move(services), s_.registry, s_.parent);
+        window.setErrorHandler(&s_.errors);
+        if (window.load()) s_.ui.runModal(window);
     });
     router.setAction(CommandKey("catPTrace"), [this] {
         SignalTraceWindow window(s_.ui, checkServices(), s_.registry, s_.parent);

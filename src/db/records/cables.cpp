@@ -192,22 +192,32 @@ std::optional<qint64> CableTable::highestNumber(const QString& prefix) {
     return highest;
 }
 
+namespace {
+// A freed row whose number an issued revision holds in use: the number is retired. Frozen rows
+// carry the empty prefix for none.
+const char* kNotRetired =
+    "not exists (select 1 from tblRevisionCables r where r.CableNO = c.CableNO and "
+    "r.CableNoPrefix = coalesce(c.CableNoPrefix, '') and r.Available = ?)";
+}  // namespace
+
 QStringList CableTable::reusableNumbers(const QString& prefix) {
     Query q(DbId::Project,
-            QStringLiteral("select CableNO from tblCables where CableNoPrefix = ? and Available = "
-                           "? union select CableNO from tblCables where CableNoPrefix = ? and "
-                           "availableCores = ? order by 1"),
+            QStringLiteral("select CableNO from tblCables c where CableNoPrefix = ? and Available "
+                           "= ? and %1 union select CableNO from tblCables where CableNoPrefix = "
+                           "? and availableCores = ? order by 1")
+                .arg(QLatin1String(kNotRetired)),
             registry_);
-    q.bind(prefix).bind(true).bind(prefix).bind(true);
+    q.bind(prefix).bind(true).bind(false).bind(prefix).bind(true);
     return texts(q);
 }
 
 QStringList CableTable::freeNumbers(const QString& prefix) {
     Query q(DbId::Project,
-            QStringLiteral("select CableNO from tblCables where Available = ? and CableNoPrefix = "
-                           "? order by CableNO"),
+            QStringLiteral("select CableNO from tblCables c where Available = ? and CableNoPrefix "
+                           "= ? and %1 order by CableNO")
+                .arg(QLatin1String(kNotRetired)),
             registry_);
-    q.bind(true).bind(prefix);
+    q.bind(true).bind(prefix).bind(false);
     return texts(q);
 }
 

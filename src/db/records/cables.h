@@ -89,9 +89,9 @@ class CableTable {
     // 12); nullopt when the prefix has none that counts.
     std::optional<qint64> highestNumber(const QString& prefix);
     // The numbers of the prefix free for reuse (Available, or with available cores), in text
-    // order.
+    // order. A freed number that an issued revision holds in use is retired, not offered.
     QStringList reusableNumbers(const QString& prefix);
-    // The free numbers of the prefix (Available), in text order.
+    // The free numbers of the prefix (Available) that no issued revision holds, in text order.
     QStringList freeNumbers(const QString& prefix);
     // The numbers and rows of the multicore cables.
     QStringList multicoreNumbers();

@@ -78,6 +78,12 @@ void DrawingTable::setPath(qint64 drawingId, const QString& path) {
     q.bind(path).bind(drawingId).exec();
 }
 
+void DrawingTable::setRevisionOfAll(const QString& revision) {
+    Query(DbId::Project, QStringLiteral("update tblDrawings set Revision = ?"), registry_)
+        .bind(revision)
+        .exec();
+}
+
 void DrawingTable::remove(const QStringList& paths) {
     for (qsizetype from = 0; from < paths.size(); from += kRowsPerStatement) {
         const QStringList part = paths.mid(from, kRowsPerStatement);

@@ -44,6 +44,8 @@ class DrawingTable {
     // Points the row at another file.
     void setPath(qint64 drawingId, const QString& path);
     void remove(const QStringList& paths);
+    // Every row's title block shows this revision.
+    void setRevisionOfAll(const QString& revision);
     void removeAll();
 
     // Takes the lock of a free row for `holder`, test and set in one statement: of two users

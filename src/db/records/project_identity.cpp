@@ -17,4 +17,29 @@ std::optional<ProjectRevisions> ProjectIdentityTable::revisions() {
     return rows.first();
 }
 
+void ProjectIdentityTable::setRevision(qint64 revision, const QDateTime& date) {
+    Query first(DbId::Project, QStringLiteral("select min(PIDID) from tblPID"), registry_);
+    const QVariant id = first.scalar();
+    if (!id.isValid() || id.isNull()) {
+        Query(DbId::Project,
+              QStringLiteral("insert into tblPID (CurrentRevision, ProjectRevision, RevisionDate) "
+                             "values (?, ?, ?)"),
+              registry_)
+            .bind(revision)
+            .bind(revision)
+            .bind(date)
+            .exec();
+        return;
+    }
+    Query(DbId::Project,
+          QStringLiteral("update tblPID set CurrentRevision = ?, ProjectRevision = ?, RevisionDate "
+                         "= ? where PIDID = ?"),
+          registry_)
+        .bind(revision)
+        .bind(revision)
+        .bind(date)
+        .bind(id)
+        .exec();
+}
+
 }  // namespace tolvane::db

@@ -2,6 +2,7 @@
 // one place that holds the statements on the table.
 #pragma once
 
+#include <QDateTime>
 #include <optional>
 
 #include "db/database.h"
@@ -21,6 +22,9 @@ class ProjectIdentityTable {
 
     // The counters of the first row; nullopt when the project has no identification row.
     std::optional<ProjectRevisions> revisions();
+    // Both counters of the first row become `revision`, issued at `date`; a project without
+    // an identification row is given one.
+    void setRevision(qint64 revision, const QDateTime& date);
 
   private:
     Connections& registry_;

@@ -1,0 +1,213 @@
+// Revisions of the cable schedule of a project of 100,000 cables, on SQLite and (when
+// TOLVANE_TEST_PG names a server) on PostgreSQL: a revision issued (every cable frozen, the
+// counters and title blocks stamped, one transaction; target under 2 s), and the comparison of
+// that revision with the cables as they are after 1% of them were edited, added or freed, and
+// with the next revision issued after those edits (the lines an installer reads; target under
+// 1 s).
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <memory>
+
+#include "bench_help.h"
+#include "db/database.h"
+#include "db/schema.h"
+#include "wiring/revisions.h"
+
+using namespace tolvane;
+
+namespace {
+
+constexpr int kCables = 100000;
+const char* kPrefixes[] = {"A", "V", "D", "S", "N", "C", "K", "R"};
+
+struct Project {
+    db::Engine engine;
+    QTemporaryDir dir;
+    db::Connections registry;
+    QString pgDatabase;
+
+    explicit Project(db::Engine e) : engine(e) {
+        if (e == db::Engine::SQLite) {
+            const QString file = dir.filePath("ProjectDB.db");
+            db::createSqliteFile(db::DbId::Project, file);
+            registry.bind(db::DbId::Project, db::ConnectionSpec::sqlite(file));
+        } else {
+            auto connSpec = *db::ConnectionSpec::parse(qEnvironmentVariable("TOLVANE_TEST_PG"));
+            pgDatabase = "tolvane_bench_" + QUuid::createUuid().toString(QUuid::Id128).left(12);
+            db::Connections admin;
+            admin.bind(db::DbId::PM, connSpec);
+            db::Query(db::DbId::PM, "create database " + pgDatabase, admin).exec();
+            admin.closeAll();
+            connSpec.database = pgDatabase;
+            registry.bind(db::DbId::Project, connSpec);
+        }
+        db::ensureSchema(db::DbId::Project, registry);
+        insert(1, kCables);
+        // A project's sheets: their title blocks are stamped with each issue.
+        db::Transaction t(db::DbId::Project, registry);
+        for (int i = 0; i < 50; ++i)
+            db::Query(db::DbId::Project,
+                      "insert into tblDrawings (DrawingName, drawingpath) values (?, ?)", registry)
+                .bind(QString("S%1").arg(i))
+                .bind(QString("/p/DRAWINGS/S%1.dxf").arg(i))
+                .exec();
+        t.commit();
+    }
+    ~Project() {
+        registry.closeAll();
+        if (!pgDatabase.isEmpty()) {
+            db::Connections admin;
+            admin.bind(db::DbId::PM,
+                       *db::ConnectionSpec::parse(qEnvironmentVariable("TOLVANE_TEST_PG")));
+            db::Query(db::DbId::PM, "drop database if exists " + pgDatabase + " with (force)",
+                      admin)
+                .exec();
+            admin.closeAll();
+        }
+    }
+
+    void exec(const QString& sql) { db::Query(db::DbId::Project, sql, registry).exec(); }
+
+    // Cables numbered per prefix with their ends, type, length and sheet.
+    void insert(int first, int n) {
+        db::Transaction t(db::DbId::Project, registry);
+        db::Query q(db::DbId::Project,
+                    "insert into tblCables (CableNO, CableNoPrefix, SignalType, CableType, "
+                    "CabletypeManu, SRCSys, SRCConn, SRCPin, SRCLoc, DestSYS, DESTConn, DestPin, "
+                    "DESTLOc, Length, Sheet, Available, availableCores, MultiCore) values (?, ?, "
+                    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                    registry);
+        for (int k = first; k < first + n; ++k) {
+            q.bind(QString::number(k / 8 + 1))
+                .bind(kPrefixes[k % 8])
+                .bind("SDI")
+                .bind("CV-75")
+                .bind("Cordavo")
+                .bind(QString("SYS-%1").arg(k / 16, 4, 10, QChar('0')))
+                .bind("BNC")
+                .bind(QString("OUT %1").arg(k % 16 + 1))
+                .bind(QString("Rack %1").arg(k / 400))
+                .bind(QString("DST-%1").arg(k / 16, 4, 10, QChar('0')))
+                .bind("BNC")
+                .bind(QString("IN %1").arg(k % 16 + 1))
+                .bind(QString("Rack %1").arg(k / 300))
+                .bind(double(k % 40) + 0.5)
+                .bind(QString("S%1.dxf").arg(k / 2000))
+                .bind(false)
+                .bind(false)
+                .bind(false)
+                .exec();
+        }
+        t.commit();
+    }
+
+    // After revision 1: 1% of the cables edited (two fields each), 500 added and 500 freed;
+    // then revision 2.
+    void plantChanges() {
+        wiring::Revisions(registry).issue("first", "bench", QDateTime::currentDateTime());
+        db::Transaction t(db::DbId::Project, registry);
+        exec(
+            "update tblCables set DestPin = DestPin || 'b', Length = Length + 1 where "
+            "CableID % 100 = 7");
+        exec("update tblCables set Available = TRUE, SRCSys = 'Deleted' where CableID % 200 = 3");
+        t.commit();
+        insert(kCables + 1, 500);
+        wiring::Revisions(registry).issue("second", "bench", QDateTime::currentDateTime());
+    }
+};
+
+std::unique_ptr<Project> gSqlite, gPostgres;
+
+std::unique_ptr<Project>& project(db::Engine e) {
+    auto& p = e == db::Engine::SQLite ? gSqlite : gPostgres;
+    if (!p) p = std::make_unique<Project>(e);
+    return p;
+}
+
+bool skip(benchmark::State& state, db::Engine e) {
+    if (e == db::Engine::PostgreSQL && qEnvironmentVariableIsEmpty("TOLVANE_TEST_PG")) {
+        state.SkipWithError("TOLVANE_TEST_PG not set");
+        return true;
+    }
+    return false;
+}
+
+// Each issue freezes all 100,000 cables; the revision is taken away again untimed, so that
+// every run freezes into tables of the same size.
+void BM_IssueRevision(benchmark::State& state) {
+    const auto e = db::Engine(state.range(0));
+    if (skip(state, e)) return;
+    Project& p = *project(e);
+    wiring::Revisions revisions(p.registry);
+    for (auto _ : state) {
+        const db::RevisionRecord r =
+            revisions.issue("bench", "bench", QDateTime::currentDateTime());
+        state.PauseTiming();
+        if (r.cableCount < kCables) state.SkipWithError("not every cable was frozen");
+        p.exec(QString("delete from tblRevisionCables where Revision = %1").arg(r.revision));
+        p.exec(QString("delete from tblRevisions where Revision = %1").arg(r.revision));
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kCables);
+}
+
+void compare(benchmark::State& state, std::optional<qint64> to) {
+    const auto e = db::Engine(state.range(0));
+    if (skip(state, e)) return;
+    Project& p = *project(e);
+    if (!db::RevisionTable(p.registry).latest()) p.plantChanges();
+    const qint64 from = *db::RevisionTable(p.registry).latest() - 1;
+    wiring::Revisions revisions(p.registry);
+    qsizetype lines = 0;
+    for (auto _ : state) lines = revisions.compare(from, to).size();
+    // 1,000 cables with two changed fields, 500 added, 500 removed.
+    if (lines != 3000) state.SkipWithError("the comparison did not find the planted changes");
+    state.counters["lines"] = double(lines);
+}
+
+void BM_CompareWithNow(benchmark::State& state) {
+    compare(state, std::nullopt);
+}
+
+void BM_CompareTwoRevisions(benchmark::State& state) {
+    const auto e = db::Engine(state.range(0));
+    if (skip(state, e)) return;
+    if (!db::RevisionTable(project(e)->registry).latest()) project(e)->plantChanges();
+    compare(state, db::RevisionTable(project(e)->registry).latest());
+}
+
+void engines(benchmark::internal::Benchmark* b) {
+    b->Arg(int(db::Engine::SQLite))
+        ->Arg(int(db::Engine::PostgreSQL))
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3)
+        ->UseRealTime();
+}
+
+BENCHMARK(BM_IssueRevision)->Apply(engines);
+BENCHMARK(BM_CompareWithNow)->Apply(engines);
+BENCHMARK(BM_CompareTwoRevisions)->Apply(engines);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (bench::helpAsked(
+            argc, argv,
+            "Revisions of the cable schedule of a project of 100,000 cables, on SQLite and,\n"
+            "when TOLVANE_TEST_PG names a server, on PostgreSQL: a revision issued (every cable\n"
+            "frozen, counters and title blocks stamped, one transaction; target under 2 s), and\n"
+            "the comparison of that revision, after 1% of the cables were edited, 500 added and\n"
+            "500 freed, with the cables as they are now and with the next revision (target\n"
+            "under 1 s).\n",
+            bench::kGoogleBenchmarkOptions))
+        return 0;
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    gSqlite.reset();
+    gPostgres.reset();
+    return 0;
+}

@@ -1,0 +1,349 @@
+// Revisions of the cable schedule on both engines: issuing freezes every cable row and stamps
+// the counters and title blocks; comparing finds planted additions, removals and edits, between
+// two revisions and against the cables as they are now; a number issued in a revision is not
+// offered or taken again once its cable is freed; clouds mark changed cables on a sheet; the
+// "Cable Changes" report prints a comparison's lines; and the compare window shows them.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+
+#include "app/projects/revision_windows.h"
+#include "db/records/cables.h"
+#include "db/records/drawings.h"
+#include "db/records/project_identity.h"
+#include "db/records/revisions.h"
+#include "db/schema.h"
+#include "db_fixture.h"
+#include "drawings/drawing.h"
+#include "drawings/entity_tag.h"
+#include "reports/record_source.h"
+#include "reports/report_renderer.h"
+#include "reports/rpx_file.h"
+#include "script_fixture.h"
+#include "wiring/cable_assignment.h"
+#include "wiring/revisions.h"
+
+using namespace tolvane;
+using db::CableChangeLine;
+using db::CableNumber;
+
+namespace {
+
+class Revisions : public ::testing::TestWithParam<db::Engine> {
+  protected:
+    void SetUp() override {
+        if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+        dbs.makeEmpty(db::DbId::Project, r);
+        db::ensureSchema(db::DbId::Project, r);
+    }
+
+    qint64 cable(const QString& prefix, const QString& number, const QString& src,
+                 const QString& dst, double length, const QString& sheet = "S1.dxf") {
+        db::CableRecord c;
+        c.number = CableNumber(prefix, number);
+        c.cableType = "CV-75";
+        c.signalType = "VID";
+        c.source = {src, "BNC", "OUT", "Studio", ""};
+        c.destination = {dst, "BNC", "IN", "MCR", ""};
+        c.length = length;
+        c.sheet = sheet;
+        return db::CableTable(r).insert(c);
+    }
+    void exec(const QString& sql, const QVariantList& values = {}) {
+        db::Query q(db::DbId::Project, sql, r);
+        for (const QVariant& v : values) q.bind(v);
+        q.exec();
+    }
+    QVariant scalar(const QString& sql) { return db::Query(db::DbId::Project, sql, r).scalar(); }
+    static QStringList text(const QList<CableChangeLine>& lines) {
+        QStringList out;
+        for (const CableChangeLine& l : lines)
+            out << QStringList{l.change, l.cableNumber, l.field, l.oldValue, l.newValue, l.sheet}
+                       .join('|');
+        return out;
+    }
+
+    db::Connections r;
+    test::TestDatabases dbs{GetParam()};
+};
+
+}  // namespace
+
+// Issue 1, then plant an edit of two fields, a removal (freed row), an addition, a change of
+// letter case only and a change of sheet; the comparison lists exactly those, in number order,
+// and reads the same between the two revisions once the second is issued.
+TEST_P(Revisions, IssueFreezesAndCompareFindsPlantedChanges) {
+    const qint64 v2 = cable("V", "2", "CAM-01", "VDA-01", 10);
+    cable("V", "10", "CAM-02", "VDA-01", 4);
+    const qint64 v3 = cable("V", "3", "VDA-01", "MON-01", 3);
+    const qint64 plain = cable("", "7", "NET-01", "SW-01", 1, "S2.dxf");
+    exec(
+        "insert into tblDrawings (DrawingName, drawingpath, Revision) values ('S1', '/p/S1.dxf', "
+        "'A'), ('S2', '/p/S2.dxf', null)");
+    exec("update tblCables set CableNoPrefix = null where CableID = ?", {plain});
+
+    wiring::Revisions revisions(r);
+    EXPECT_EQ(revisions.next(), 1);
+    const QDateTime at(QDate(2026, 5, 1), QTime(9, 30));
+    const db::RevisionRecord first = revisions.issue("For tender", "ann", at);
+    EXPECT_EQ(first.revision, 1);
+    EXPECT_EQ(first.cableCount, 4);
+    EXPECT_EQ(db::RevisionTable(r).issued(), QList<db::RevisionRecord>{first});
+    EXPECT_EQ(db::ProjectIdentityTable(r).revisions(), (db::ProjectRevisions{1, 1}));
+    for (const db::DrawingRow& d : db::DrawingTable(r).all()) EXPECT_EQ(d.revision, "1");
+    EXPECT_TRUE(revisions.compare(1, std::nullopt).isEmpty());
+
+    // The edits.
+    exec("update tblCables set DestPin = 'IN 2', Length = 12.5 where CableID = ?", {v2});
+    exec("update tblCables set SRCLoc = 'STUDIO' where CableNO = '10'");
+    exec("update tblCables set Sheet = 'S3.dxf' where CableID = ?", {plain});
+    db::CableTable(r).release(v3);
+    cable("V", "4", "CAM-03", "VDA-02", 6);
+
+    const QStringList expected{
+        "Changed|7|Sheet|S2.dxf|S3.dxf|S3.dxf",
+        "Changed|V-2|Destination pin|IN|IN 2|S1.dxf",
+        "Changed|V-2|Length|10|12.5|S1.dxf",
+        "Removed|V-3||VDA-01 OUT (BNC) to MON-01 IN (BNC), CV-75, 3||S1.dxf",
+        "Added|V-4|||CAM-03 OUT (BNC) to VDA-02 IN (BNC), CV-75, 6|S1.dxf",
+    };
+    EXPECT_EQ(text(revisions.compare(1, std::nullopt)), expected);
+    EXPECT_EQ(revisions.touchedCables(1, std::nullopt).size(), 3);
+
+    const db::RevisionRecord second = revisions.issue("For construction", "bob", at.addDays(3));
+    EXPECT_EQ(second.revision, 2);
+    EXPECT_EQ(second.cableCount, 5);  // the freed row is frozen too, as freed
+    EXPECT_EQ(text(revisions.compare(1, 2)), expected);
+    EXPECT_TRUE(revisions.compare(2, std::nullopt).isEmpty());
+    // Backwards, an addition is a removal and the values swap.
+    const QStringList back = text(revisions.compare(2, 1));
+    EXPECT_EQ(back.size(), expected.size());
+    EXPECT_TRUE(back.contains("Changed|V-2|Length|12.5|10|S1.dxf"));
+    EXPECT_TRUE(back.contains("Added|V-3|||VDA-01 OUT (BNC) to MON-01 IN (BNC), CV-75, 3|S1.dxf"));
+    EXPECT_EQ(scalar("select count(*) from tblRevisionCables").toInt(), 9);
+}
+
+// A number that was issued to a cable is retired when the cable is freed: neither reuse list
+// offers it and assignment refuses it. A number freed before any issue is offered as before, and
+// the next revision counts on from a counter set by hand.
+TEST_P(Revisions, IssuedNumbersAreRetiredWhenFreed) {
+    const qint64 issued = cable("V", "1", "CAM-01", "VDA-01", 2);
+    const qint64 early = cable("V", "2", "CAM-02", "VDA-01", 2);
+    const qint64 plain = cable("", "5", "NET-01", "SW-01", 1);
+    db::CableTable cables(r);
+    cables.release(early);  // freed before the issue: never issued in use
+    exec("insert into tblPID (CurrentRevision, ProjectRevision) values (3, 4)");
+    wiring::Revisions revisions(r);
+    EXPECT_EQ(revisions.next(), 5);
+    EXPECT_EQ(revisions.issue("", "ann", QDateTime::currentDateTime()).revision, 5);
+    EXPECT_EQ(revisions.next(), 6);
+
+    cables.release(issued);
+    exec("update tblCables set CableNoPrefix = '' where CableID = ?", {plain});
+    cables.release(plain);
+    EXPECT_EQ(cables.reusableNumbers("V"), QStringList{"2"});
+    EXPECT_EQ(cables.freeNumbers("V"), QStringList{"2"});
+    EXPECT_TRUE(cables.freeNumbers("").isEmpty());
+    EXPECT_EQ(db::RevisionTable(r).issuedWith({"V", "1"}), 5);
+    EXPECT_EQ(db::RevisionTable(r).issuedWith({"v", " 1 "}), 5);
+    EXPECT_EQ(db::RevisionTable(r).issuedWith({QString(), "5"}), 5);
+    EXPECT_EQ(db::RevisionTable(r).issuedWith({"V", "2"}), std::nullopt);
+
+    test::ScriptedUser user("");
+    wiring::CableWriter writer(*user.ui, r);
+    wiring::CableSettings settings;
+    settings.prefix = "V";
+    settings.number = "1";
+    EXPECT_EQ(writer.refusal(settings), wiring::numberRetired({"V", "1"}, 5));
+    settings.number = "2";
+    EXPECT_EQ(writer.refusal(settings), "");
+    // A new number is not affected.
+    settings.number = "3";
+    EXPECT_EQ(writer.refusal(settings), "");
+}
+
+// An issue is all or nothing: a revision number taken already (another user's issue) leaves the
+// counters, title blocks and snapshot as they were.
+TEST_P(Revisions, AFailedIssueWritesNothing) {
+    cable("V", "1", "CAM-01", "VDA-01", 2);
+    exec(
+        "insert into tblDrawings (DrawingName, drawingpath, Revision) values ('S1', '/p/S1.dxf', "
+        "'A')");
+    // The snapshot row of revision 1 is there already: the freeze cannot write it again.
+    exec(
+        "insert into tblRevisionCables (Revision, CableID, CableNO, CableNoPrefix) select 1, "
+        "CableID, CableNO, CableNoPrefix from tblCables");
+    wiring::Revisions revisions(r);
+    EXPECT_THROW(revisions.issue("", "ann", QDateTime::currentDateTime()), db::DbError);
+    EXPECT_EQ(db::RevisionTable(r).latest(), std::nullopt);
+    EXPECT_EQ(db::ProjectIdentityTable(r).revisions(), std::nullopt);
+    EXPECT_EQ(db::DrawingTable(r).all().first().revision, "A");
+    EXPECT_EQ(scalar("select count(*) from tblRevisionCables").toInt(), 1);
+}
+
+// The command asks for a description (cancel: nothing) and refuses a project without cables.
+TEST_P(Revisions, CommandAsksAndRefusesAnEmptySchedule) {
+    {
+        test::ScriptedUser user("button OK");
+        EXPECT_EQ(wiring::issueRevisionCommand(*user.ui, r, "ann"), std::nullopt);
+        EXPECT_TRUE(user.transcript.contains("no cables yet"));
+    }
+    cable("V", "1", "CAM-01", "VDA-01", 2);
+    {
+        test::ScriptedUser user("cancel");
+        EXPECT_EQ(wiring::issueRevisionCommand(*user.ui, r, "ann"), std::nullopt);
+        EXPECT_EQ(db::RevisionTable(r).latest(), std::nullopt);
+    }
+    test::ScriptedUser user("text Tender issue\nbutton OK");
+    EXPECT_EQ(wiring::issueRevisionCommand(*user.ui, r, "ann"), 1);
+    const db::RevisionRecord issued = db::RevisionTable(r).issued().value(0);
+    EXPECT_EQ(issued.description, "Tender issue");
+    EXPECT_EQ(issued.revisedBy, "ann");
+    EXPECT_TRUE(user.transcript.contains("Revision 1 issued: 1 cable rows frozen."));
+}
+
+// The report prints the lines its user kept, in their order, under the two sides compared.
+TEST_P(Revisions, CableChangesReportPrintsTheKeptLines) {
+    const QList<CableChangeLine> lines{
+        {"Changed", "V-2", "Length", "10", "12.5", "S1.dxf"},
+        {"Removed", "V-3", "", "VDA-01 OUT to MON-01 IN", "", "S1.dxf"}};
+    db::CableChangeTable changes(r);
+    changes.replace("bob", "Revision 1 to Now", {{"Added", "A-1", "", "", "x", ""}});
+    changes.replace("ann", "Revision 1 to Now", {lines.first()});
+    changes.replace("ann", "Revision 1 to Now", lines);  // replaces ann's, keeps bob's
+    EXPECT_EQ(changes.linesOf("ann"), lines);
+    EXPECT_EQ(changes.linesOf("bob").size(), 1);
+
+    const reports::ReportLayout layout =
+        reports::readRpx(QDir(QStringLiteral(TOLVANE_SOURCE_RESOURCES))
+                             .filePath("reports/general/CableChanges.rpx"));
+    ASSERT_TRUE(layout.data.has_value());
+    reports::QueryRecordSource rows(*layout.data, r, {QStringLiteral("ComparedBy = ?"), {"ann"}});
+    struct Sink : reports::PageSink {
+        QStringList headers, details;
+        void page(const reports::RenderedPage& p) override {
+            for (const reports::RenderedBand& b : p.bands) {
+                QStringList line;
+                for (const reports::RenderedItem& i : b.items)
+                    if (i.control->kind == reports::ControlKind::Field) line << i.text;
+                if (b.kind == reports::SectionKind::Detail) details << line.join('|');
+                if (b.kind == reports::SectionKind::GroupHeader) headers << line.join('|');
+            }
+        }
+    } sink;
+    EXPECT_EQ(reports::renderReport(layout, rows, sink, {QLocale(QLocale::English)}), 1);
+    EXPECT_EQ(sink.headers, QStringList{"Revision 1 to Now"});
+    EXPECT_EQ(sink.details, (QStringList{"Changed|V-2|Length|10|12.5|S1.dxf",
+                                         "Removed|V-3||VDA-01 OUT to MON-01 IN||S1.dxf"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, Revisions, test::bothEngines(), test::engineName);
+
+// A changed cable is clouded on its sheet once per label, around the whole polyline, on the
+// revision layer, as one undo step; cables not asked for and other entities are left alone.
+TEST(RevisionClouds, CloudsTheCablesAskedForOncePerLabel) {
+    Drawing d;
+    cad::Document& doc = d.document();
+    const auto drawCable = [&](qint64 id, QPointF a, QPointF b) {
+        cad::Entity e = cad::Entity::polyline({{a}, {QPointF(b.x(), a.y())}, {b}}, false);
+        tag::tagEntity(e, tag::kind::Cable, QString::number(id));
+        return doc.addToModel(std::move(e)).handle;
+    };
+    drawCable(12, {0, 0}, {10, 4});
+    drawCable(13, {0, 20}, {10, 20});
+    d.changed(false);
+    const size_t before = doc.modelSpace().entities.size();
+
+    EXPECT_EQ(wiring::cloudCables(d, {12, 99}, "REV 2"), 1);
+    ASSERT_EQ(doc.modelSpace().entities.size(), before + 2);
+    const cad::Entity& cloud = doc.modelSpace().entities[before];
+    EXPECT_EQ(cloud.layer, wiring::kCloudLayer);
+    EXPECT_TRUE(cloud.closed);
+    ASSERT_NE(doc.layer(wiring::kCloudLayer), nullptr);
+    EXPECT_EQ(tag::kindOf(cloud), wiring::kCloudKind);
+    EXPECT_EQ(tag::ref2(cloud), "12");
+    // The cloud's vertices lie outside the cable's box on every side, and its arcs bulge out.
+    const cad::BBox box = cad::boundingBox(doc, cloud);
+    EXPECT_LT(box.x0, 0);
+    EXPECT_LT(box.y0, 0);
+    EXPECT_GT(box.x1, 10);
+    EXPECT_GT(box.y1, 4);
+    EXPECT_LT(box.y1, 6);
+    for (const cad::Vertex& v : cloud.vertices) EXPECT_LT(v.bulge, 0);
+    EXPECT_EQ(doc.modelSpace().entities[before + 1].text, "REV 2");
+
+    EXPECT_EQ(wiring::cloudCables(d, {12}, "REV 2"), 0);  // clouded already
+    EXPECT_EQ(wiring::cloudCables(d, {12, 13}, "REV 3"), 2);
+    EXPECT_EQ(doc.modelSpace().entities.size(), before + 6);
+    d.undo().undo();
+    d.undo().undo();
+    EXPECT_EQ(doc.modelSpace().entities.size(), before);
+}
+
+// The compare window opens on the latest revision against now, lists the lines, and clouds the
+// added and changed cables (not the removed ones) through the service it is given.
+// TOLVANE_SCREENSHOT_COMPARE names a picture of it; TOLVANE_SCREENSHOT_HOLD keeps it shown for
+// that many milliseconds (to photograph the screen).
+TEST(CompareRevisionsWindow, ListsTheLatestChangesAndCloudsThem) {
+    db::Connections r;  // outlives the databases, which close their connections
+    test::TestDatabases dbs(db::Engine::SQLite);
+    dbs.makeEmpty(db::DbId::Project, r);
+    db::ensureSchema(db::DbId::Project, r);
+    db::CableTable cables(r);
+    db::CableRecord c;
+    c.number = CableNumber("V", "1");
+    c.source = {"CAM-01", "BNC", "OUT", "Studio", ""};
+    c.destination = {"VDA-01", "BNC", "IN", "MCR", ""};
+    c.length = 10;
+    c.sheet = "S1.dxf";
+    const qint64 first = cables.insert(c);
+    c.number = CableNumber("V", "2");
+    const qint64 second = cables.insert(c);
+    {
+        test::ScriptedUser none("button OK");
+        CompareRevisionsWindow empty(*none.ui, {}, r);
+        EXPECT_FALSE(empty.load());
+        EXPECT_TRUE(none.transcript.contains("No revision"));
+    }
+    wiring::Revisions(r).issue("Tender", "ann", QDateTime(QDate(2026, 5, 1), QTime(9, 0)));
+    db::Query(db::DbId::Project, "update tblCables set DestPin = 'IN 4' where CableID = ?", r)
+        .bind(first)
+        .exec();
+    cables.release(second);
+    c.number = CableNumber("V", "3");
+    const qint64 added = cables.insert(c);
+
+    test::ScriptedUser user("button OK");
+    QSet<qint64> clouded;
+    RevisionWindowServices services;
+    services.cloud = [&](const QSet<qint64>& ids, const QString& label) {
+        clouded = ids;
+        EXPECT_EQ(label, "REV 2");
+        return int(ids.size());
+    };
+    CompareRevisionsWindow window(*user.ui, services, r);
+    ASSERT_TRUE(window.load());
+    EXPECT_EQ(window.lines().size(), 3);
+    const auto* summary = window.findChild<QLabel*>("lblSummary");
+    EXPECT_EQ(summary->text(), "Revision 1 to Now: 1 cable added, 1 removed, 1 changed.");
+    const auto* grid = window.findChild<QTableView*>("grdChanges");
+    EXPECT_EQ(grid->model()->rowCount(), 3);
+    EXPECT_EQ(grid->model()->index(0, 2).data().toString(), "Destination pin");
+    window.findChild<QPushButton*>("cmdCloud")->click();
+    EXPECT_EQ(clouded, (QSet<qint64>{first, added}));
+    EXPECT_TRUE(user.transcript.contains("2 cables clouded"));
+
+    if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_COMPARE"); !file.isEmpty()) {
+        window.show();
+        QElapsedTimer shown;
+        shown.start();
+        while (shown.elapsed() < qEnvironmentVariableIntValue("TOLVANE_SCREENSHOT_HOLD") + 200)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        window.grab().save(file);
+    }
+}
