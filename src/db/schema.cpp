@@ -124,7 +124,8 @@ Columns addressColumns() {
             text("Country"),     text("Phone"),   text("Fax"),  text("Email")};
 }
 
-// Every table but the two lock tables takes part in merging and so carries its row identity.
+// Every table but the two lock tables and the rack budgets (worked out again whenever they are
+// wanted) takes part in merging and so carries its row identity.
 std::vector<TableDef> finish(std::vector<TableDef> list) {
     for (TableDef& t : list) {
         if (!t.merged) continue;
@@ -410,6 +411,21 @@ std::vector<TableDef> projectTables() {
         {.name = "tblLocalProject",
          .columns = {text("ProjectName"), text("ProjectDescription")},
          .merged = true},
+        // The project's racks: a system stands in the rack whose name its Location gives. The
+        // height is in RU; the power capacity (W) and the weight limit (kg) may be left empty.
+        {.name = "tblRackUnits",
+         .columns = {autoKey("RackUnitID"), required(text("RackUnitName")), integer("RackUnits"),
+                     real("PowerLimit"), real("WeightLimit"), text("RackUnitDescription")},
+         .indexes = {uniqueOn({"RackUnitName"})},
+         .merged = true},
+        // Each rack's budget as last worked out from its systems and the library, read by the
+        // "Rack Budgets" report. Rewritten whole each time: nothing here is merged.
+        {.name = "tblRackBudgets",
+         .columns = {text("RackUnitName"), integer("RackUnits"), integer("RUUsed"),
+                     integer("RUFree"), integer("Systems"), real("Watts"), real("PowerLimit"),
+                     real("BTU"), real("Weight"), real("WeightLimit"), text("OverLimits"),
+                     date("BudgetDate")},
+         .indexes = {indexOn({"RackUnitName"})}},
         // The project's identification and revision, the source of the revision fields a
         // new cable row carries.
         {.name = "tblPID",

@@ -21,8 +21,8 @@ DbKind kindOf(DbId id);
 // 2: PairNumber, JFSysID, JFRowNumber and Color hold numbers, ItemKey is text;
 // log-in names compare exactly. 3: cable numbers indexed by length. 4: the cores of multicore
 // cables indexed by their ends. 5: starter rows carry the row identities every installation
-// gives them.
-constexpr int kSchemaVersion = 5;
+// gives them. 6: the project's racks and their budgets.
+constexpr int kSchemaVersion = 6;
 
 // Text compares without regard to letter case, as the program's names always have;
 // ExactText compares exactly (log-in names). Guid: a text identity filled by the engine on

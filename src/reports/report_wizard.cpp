@@ -58,6 +58,7 @@ constexpr Caption kCaptions[] = {
     {"tblOutputs", "Equipment Outputs"},
     {"tblpermissions", "Permissions"},
     {"tblProjects", "Projects"},
+    {"tblRackBudgets", "Rack Budgets"},
     {"tblRackUnits", "Rack Units"},
     {"tblRTR", "Routers"},
     {"tblSystems", "Systems"},

@@ -283,6 +283,10 @@ inline constexpr CommandInfo kCommandTable[] = {
     // Beyond the table of command keys: checking a project and tracing a signal through it.
     {"catPCheck", "Check Project...", CommandKind::Action},
     {"catPTrace", "Trace Signal...", CommandKind::Action},
+    // Beyond the table of command keys: the project's racks, their elevations and budgets.
+    {"catPRacks", "Racks...", CommandKind::Action},
+    {"catPRackElevation", "Rack Elevation...", CommandKind::Action},
+    {"catPRackBudgets", "Rack Budgets", CommandKind::Action},
     {"catOpenProject", "Open Project", CommandKind::NoAction},
     {"catProjectPreferences", "Project Preferences", CommandKind::NoAction},
     {"catLEquipment", "Equipment Library", CommandKind::Action},

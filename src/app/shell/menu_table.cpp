@@ -150,7 +150,7 @@ const MenuDef kMenus[] = {
      {"catPLSystems", "catPLCables", "catPLJackFields", "-", "catPViewProjBlocks", "-",
       "catGBillOfMaterials", "catRExportCableSchedule", "-", "catPRefresh", "catPDeleteMissing",
       "catPClearDrawingList", "catPConsolidate", "catPClearLock", "-", "catPCheck", "catPTrace",
-      "-", "catPPrefs"}},
+      "-", "catPRacks", "catPRackElevation", "catPRackBudgets", "-", "catPPrefs"}},
     {"mnuReport",
      "&Report",
      {"catRUndo",
