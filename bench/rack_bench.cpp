@@ -101,7 +101,7 @@ void BM_ElevationSheet(benchmark::State& state) {
         if (plans.size() != 1) state.SkipWithError("the rack was not found");
         placed = int(plans.first().placed.size());
         const cad::Document sheet =
-            elevationSheet(plans.first(), {.blankPanels = true}, p.templatePath, QString());
+            elevationSheet(plans.first(), ElevationOptions{true}, p.templatePath, QString());
         cad::saveDxf(sheet, path);
     }
     state.counters["placed"] = placed;

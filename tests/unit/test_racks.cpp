@@ -62,6 +62,12 @@ SystemInRack unit(qint64 id, const QString& name, const QString& elevation,
     return s;
 }
 
+RackEntry entry(const QString& name, const QString& height, const QString& unit,
+                const QString& power = {}, const QString& weight = {},
+                const QString& description = {}) {
+    return RackEntry{name, height, unit, power, weight, description};
+}
+
 QList<RackProblemKind> kinds(const RackPlan& plan) {
     QList<RackProblemKind> out;
     for (const RackProblem& p : plan.problems) out << p.kind;
@@ -78,7 +84,7 @@ QList<const cad::Entity*> onLayer(const cad::Document& doc, const QString& layer
 
 QRectF boundsOf(const cad::Entity& e) {
     QRectF r;
-    for (const cad::Vertex& v : e.vertices) r = r.united(QRectF(v.point, QSizeF(1e-9, 1e-9)));
+    for (const cad::Vertex& v : e.vertices) r = r.united(QRectF(v.pos, QSizeF(1e-9, 1e-9)));
     return r;
 }
 
@@ -202,7 +208,7 @@ TEST(RackElevation, BlankPanelsOnRequestFillEachEmptyRun) {
     drawElevation(without, plan, {});
     EXPECT_TRUE(onLayer(without, elevation::kLayerBlank, cad::EntityKind::Polyline).isEmpty());
     cad::Document with;
-    drawElevation(with, plan, {.blankPanels = true});
+    drawElevation(with, plan, ElevationOptions{true});
     const auto panels = onLayer(with, elevation::kLayerBlank, cad::EntityKind::Polyline);
     ASSERT_EQ(panels.size(), 3);
     EXPECT_NEAR(boundsOf(*panels[2]).top(), 7 * 1.75, 1e-9);
@@ -224,7 +230,7 @@ TEST(RackElevation, NoTwoTextsOfAFullSheetOverlap) {
     const RackPlan plan = planRack(rack("Machine Room Rack 1", 42, 2000.0, 100.0), systems);
     ASSERT_EQ(plan.placed.size(), 30);
     cad::Document doc;
-    drawElevation(doc, plan, {.blankPanels = true});
+    drawElevation(doc, plan, ElevationOptions{true});
     // TOLVANE_RACK_PNG names a folder for a picture of the sheet, to look at.
     if (const QString folder = qEnvironmentVariable("TOLVANE_RACK_PNG"); !folder.isEmpty()) {
         QString error;
@@ -282,7 +288,7 @@ class RackBookTest : public ::testing::TestWithParam<db::Engine> {
 };
 
 TEST_P(RackBookTest, RacksAreStoredOncePerNameAndLocationsWithoutOneAreOffered) {
-    auto parsed = rackFromEntry({"Rack 1", "73.5", "in", "1000", "", "Main"});
+    auto parsed = rackFromEntry(entry("Rack 1", "73.5", "in", "1000", "", "Main"));
     ASSERT_TRUE(std::holds_alternative<db::RackRecord>(parsed));
     db::RackRecord r1 = std::get<db::RackRecord>(parsed);
     EXPECT_EQ(r1.height, 42);
@@ -291,8 +297,8 @@ TEST_P(RackBookTest, RacksAreStoredOncePerNameAndLocationsWithoutOneAreOffered) 
     EXPECT_EQ(storeRack(registry, r1), std::nullopt);
     EXPECT_GT(r1.id, 0);
     for (const RackEntry& bad :
-         {RackEntry{" ", "42", "RU"}, RackEntry{"X", "0", "RU"}, RackEntry{"X", "tall", "RU"},
-          RackEntry{"X", "42", "RU", "-5"}, RackEntry{"X", "42", "RU", "", "heavy"}})
+         QList<RackEntry>{entry(" ", "42", "RU"), entry("X", "0", "RU"), entry("X", "tall", "RU"),
+                          entry("X", "42", "RU", "-5"), entry("X", "42", "RU", "", "heavy")})
         EXPECT_TRUE(std::holds_alternative<QString>(rackFromEntry(bad))) << bad.name.toStdString();
 
     EXPECT_EQ(RackBook(registry).undefinedLocations(), (QStringList{"Rack 2", "Studio"}));
@@ -314,8 +320,8 @@ TEST_P(RackBookTest, RacksAreStoredOncePerNameAndLocationsWithoutOneAreOffered) 
 
 TEST_P(RackBookTest, PlansReadTheLibraryAndBudgetsAreStoredForTheReport) {
     db::RackRecord r1 =
-        std::get<db::RackRecord>(rackFromEntry({"Rack 1", "42", "RU", "150", "20"}));
-    db::RackRecord r2 = std::get<db::RackRecord>(rackFromEntry({"Rack 2", "42", "RU"}));
+        std::get<db::RackRecord>(rackFromEntry(entry("Rack 1", "42", "RU", "150", "20")));
+    db::RackRecord r2 = std::get<db::RackRecord>(rackFromEntry(entry("Rack 2", "42", "RU")));
     ASSERT_EQ(storeRack(registry, r1), std::nullopt);
     ASSERT_EQ(storeRack(registry, r2), std::nullopt);
     const QList<RackPlan> plans = RackBook(registry).plans();
@@ -347,7 +353,7 @@ TEST_P(RackBookTest, PlansReadTheLibraryAndBudgetsAreStoredForTheReport) {
 }
 
 TEST_P(RackBookTest, TheProjectCheckListsTheSystemsARackCannotHold) {
-    db::RackRecord r1 = std::get<db::RackRecord>(rackFromEntry({"Rack 1", "42", "RU"}));
+    db::RackRecord r1 = std::get<db::RackRecord>(rackFromEntry(entry("Rack 1", "42", "RU")));
     ASSERT_EQ(storeRack(registry, r1), std::nullopt);
     sql(db::DbId::Project,
         "insert into tblSystems (SysID, SysName, SysNum, EquipID, Location, Elevation) values "
