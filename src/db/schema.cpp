@@ -124,8 +124,7 @@ Columns addressColumns() {
             text("Country"),     text("Phone"),   text("Fax"),  text("Email")};
 }
 
-// Every table but the two lock tables and the rack budgets (worked out again whenever they are
-// wanted) takes part in merging and so carries its row identity.
+// Every table but the two lock tables takes part in merging and so carries its row identity.
 std::vector<TableDef> finish(std::vector<TableDef> list) {
     for (TableDef& t : list) {
         if (!t.merged) continue;
@@ -419,13 +418,14 @@ std::vector<TableDef> projectTables() {
          .indexes = {uniqueOn({"RackUnitName"})},
          .merged = true},
         // Each rack's budget as last worked out from its systems and the library, read by the
-        // "Rack Budgets" report. Rewritten whole each time: nothing here is merged.
+        // "Rack Budgets" report; rewritten whole each time they are worked out.
         {.name = "tblRackBudgets",
          .columns = {text("RackUnitName"), integer("RackUnits"), integer("RUUsed"),
                      integer("RUFree"), integer("Systems"), real("Watts"), real("PowerLimit"),
                      real("BTU"), real("Weight"), real("WeightLimit"), text("OverLimits"),
                      date("BudgetDate")},
-         .indexes = {indexOn({"RackUnitName"})}},
+         .indexes = {indexOn({"RackUnitName"})},
+         .merged = true},
         // The project's identification and revision, the source of the revision fields a
         // new cable row carries.
         {.name = "tblPID",

@@ -25,9 +25,9 @@ const QStringList kAnswers = {
     QStringLiteral("button"), QStringLiteral("text"),   QStringLiteral("file"),
     QStringLiteral("choose"), QStringLiteral("point"),  QStringLiteral("pick"),
     QStringLiteral("select"), QStringLiteral("escape"), QStringLiteral("cancel")};
-const QStringList kInspections = {QStringLiteral("print"),    QStringLiteral("print-grid"),
-                                  QStringLiteral("sql"),      QStringLiteral("entity"),
-                                  QStringLiteral("check"),    QStringLiteral("trace"),
+const QStringList kInspections = {QStringLiteral("print"),     QStringLiteral("print-grid"),
+                                  QStringLiteral("sql"),       QStringLiteral("entity"),
+                                  QStringLiteral("check"),     QStringLiteral("trace"),
                                   QStringLiteral("selection"), QStringLiteral("racks")};
 
 QString escapeLines(QString text) {

@@ -190,9 +190,9 @@ TEST(RackElevation, SystemBoxesSpanTheirRuOfTheScale) {
         const bool inside = labelY[ru] > box.top() && labelY[ru] < box.bottom();
         EXPECT_EQ(inside, ru == 12 || ru == 13) << "RU " << ru;
     }
-    EXPECT_NEAR(box.top(), 11 * 1.75, 1e-9);
-    EXPECT_NEAR(box.bottom(), 13 * 1.75, 1e-9);
-    EXPECT_NEAR(box.width(), elevation::kPanelWidth, 1e-9);
+    EXPECT_NEAR(box.top(), 11 * 1.75, 1e-6);
+    EXPECT_NEAR(box.bottom(), 13 * 1.75, 1e-6);
+    EXPECT_NEAR(box.width(), elevation::kPanelWidth, 1e-6);
     // Its label names the system, the model and the maker.
     QStringList texts;
     for (const cad::Entity& e : doc.modelSpace().entities)
@@ -211,8 +211,8 @@ TEST(RackElevation, BlankPanelsOnRequestFillEachEmptyRun) {
     drawElevation(with, plan, ElevationOptions{true});
     const auto panels = onLayer(with, elevation::kLayerBlank, cad::EntityKind::Polyline);
     ASSERT_EQ(panels.size(), 3);
-    EXPECT_NEAR(boundsOf(*panels[2]).top(), 7 * 1.75, 1e-9);
-    EXPECT_NEAR(boundsOf(*panels[2]).bottom(), 10 * 1.75, 1e-9);
+    EXPECT_NEAR(boundsOf(*panels[2]).top(), 7 * 1.75, 1e-6);
+    EXPECT_NEAR(boundsOf(*panels[2]).bottom(), 10 * 1.75, 1e-6);
 }
 
 // A full rack of 30 systems of 1 to 3 RU, with problems listed beside it: no text of the

@@ -18,9 +18,9 @@
 #include "cad/picking.h"
 #include "db/database.h"
 #include "drawings/inspection.h"
+#include "equipment/racks.h"
 #include "front/widget_driver.h"
 #include "shell/error_handler.h"
-#include "equipment/racks.h"
 #include "wiring/project_check.h"
 #include "wiring/signal_trace.h"
 
