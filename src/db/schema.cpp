@@ -436,6 +436,22 @@ std::vector<TableDef> projectTables() {
         {.name = "tblLocalProject",
          .columns = {text("ProjectName"), text("ProjectDescription")},
          .merged = true},
+        // The project's racks: a system stands in the rack whose name its Location gives. The
+        // height is in RU; the power capacity (W) and the weight limit (kg) may be left empty.
+        {.name = "tblRackUnits",
+         .columns = {autoKey("RackUnitID"), required(text("RackUnitName")), integer("RackUnits"),
+                     real("PowerLimit"), real("WeightLimit"), text("RackUnitDescription")},
+         .indexes = {uniqueOn({"RackUnitName"})},
+         .merged = true},
+        // Each rack's budget as last worked out from its systems and the library, read by the
+        // "Rack Budgets" report; rewritten whole each time they are worked out.
+        {.name = "tblRackBudgets",
+         .columns = {text("RackUnitName"), integer("RackUnits"), integer("RUUsed"),
+                     integer("RUFree"), integer("Systems"), real("Watts"), real("PowerLimit"),
+                     real("BTU"), real("Weight"), real("WeightLimit"), text("OverLimits"),
+                     date("BudgetDate")},
+         .indexes = {indexOn({"RackUnitName"})},
+         .merged = true},
         // The project's identification and revision, the source of the revision fields a
         // new cable row carries.
         {.name = "tblPID",

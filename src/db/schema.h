@@ -21,7 +21,8 @@ DbKind kindOf(DbId id);
 // 2: PairNumber, JFSysID, JFRowNumber and Color hold numbers, ItemKey is text;
 // log-in names compare exactly. 3: cable numbers indexed by length. 4: the cores of multicore
 // cables indexed by their ends. 5: starter rows carry the row identities every installation
-// gives them. 6: issued revisions of the cable schedule and the lines of a comparison.
+// gives them. 6: issued revisions of the cable schedule and the lines of a comparison; the
+// project's racks and their budgets.
 constexpr int kSchemaVersion = 6;
 
 // Text compares without regard to letter case, as the program's names always have;

@@ -25,10 +25,10 @@ const QStringList kAnswers = {
     QStringLiteral("button"), QStringLiteral("text"),   QStringLiteral("file"),
     QStringLiteral("choose"), QStringLiteral("point"),  QStringLiteral("pick"),
     QStringLiteral("select"), QStringLiteral("escape"), QStringLiteral("cancel")};
-const QStringList kInspections = {QStringLiteral("print"),    QStringLiteral("print-grid"),
-                                  QStringLiteral("sql"),      QStringLiteral("entity"),
-                                  QStringLiteral("check"),    QStringLiteral("trace"),
-                                  QStringLiteral("selection")};
+const QStringList kInspections = {QStringLiteral("print"),     QStringLiteral("print-grid"),
+                                  QStringLiteral("sql"),       QStringLiteral("entity"),
+                                  QStringLiteral("check"),     QStringLiteral("trace"),
+                                  QStringLiteral("selection"), QStringLiteral("racks")};
 
 QString escapeLines(QString text) {
     text.replace(QLatin1String("\r\n"), QLatin1String("\\n"));
@@ -252,6 +252,9 @@ void ScriptUi::act(const ScriptLine& line) {
         out_.flush();
     } else if (v == QLatin1String("check")) {
         for (const QString& l : host_->check(line.number)) out_ << escapeLines(l) << '\n';
+        out_.flush();
+    } else if (v == QLatin1String("racks")) {
+        for (const QString& l : host_->racks(line.number)) out_ << escapeLines(l) << '\n';
         out_.flush();
     } else if (v == QLatin1String("trace")) {
         auto [system, pin] = firstWord(line.rest);

@@ -111,6 +111,10 @@ class ScriptHost {
     virtual QStringList check(int line) {
         throw ScriptAbort(2, line, QStringLiteral("check needs the program's project"));
     }
+    // The budget of each rack of the open project ("RACK ..." lines).
+    virtual QStringList racks(int line) {
+        throw ScriptAbort(2, line, QStringLiteral("racks needs the program's project"));
+    }
     virtual QStringList trace(const QString& system, const QString& pin, int line) {
         Q_UNUSED(system);
         Q_UNUSED(pin);

@@ -59,6 +59,7 @@ constexpr Caption kCaptions[] = {
     {"tblOutputs", "Equipment Outputs"},
     {"tblpermissions", "Permissions"},
     {"tblProjects", "Projects"},
+    {"tblRackBudgets", "Rack Budgets"},
     {"tblRackUnits", "Rack Units"},
     {"tblRTR", "Routers"},
     {"tblSystems", "Systems"},

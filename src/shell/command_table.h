@@ -286,6 +286,10 @@ inline constexpr CommandInfo kCommandTable[] = {
     // Beyond the table of command keys: revisions of the cable schedule.
     {"catPIssueRevision", "Issue Revision...", CommandKind::Action},
     {"catPCompareRevisions", "Compare Revisions...", CommandKind::Action},
+    // The project's racks, their elevations and budgets.
+    {"catPRacks", "Racks...", CommandKind::Action},
+    {"catPRackElevation", "Rack Elevation...", CommandKind::Action},
+    {"catPRackBudgets", "Rack Budgets", CommandKind::Action},
     {"catOpenProject", "Open Project", CommandKind::NoAction},
     {"catProjectPreferences", "Project Preferences", CommandKind::NoAction},
     {"catLEquipment", "Equipment Library", CommandKind::Action},

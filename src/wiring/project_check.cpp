@@ -11,6 +11,7 @@
 #include "db/records/systems.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
+#include "equipment/racks.h"
 #include "equipment/system_names.h"
 #include "ui/ui.h"
 
@@ -42,6 +43,20 @@ QString record(const char* table, qint64 id) {
 }
 
 }  // namespace
+
+FindingKind rackFindingKind(equipment::RackProblemKind kind) {
+    switch (kind) {
+        case equipment::RackProblemKind::ElevationNotNumber:
+            return FindingKind::RackElevationNotNumber;
+        case equipment::RackProblemKind::HeightUnknown:
+            return FindingKind::RackHeightUnknown;
+        case equipment::RackProblemKind::Overlap:
+            return FindingKind::RackOverlap;
+        case equipment::RackProblemKind::OutOfRack:
+            break;
+    }
+    return FindingKind::RackOutOfBounds;
+}
 
 QString kindWord(FindingKind kind) {
     switch (kind) {
@@ -75,6 +90,14 @@ QString kindWord(FindingKind kind) {
             return QStringLiteral("PointerSheetUnregistered");
         case FindingKind::UnheldJackPosition:
             return QStringLiteral("UnheldJackPosition");
+        case FindingKind::RackElevationNotNumber:
+            return QStringLiteral("RackElevationNotNumber");
+        case FindingKind::RackHeightUnknown:
+            return QStringLiteral("RackHeightUnknown");
+        case FindingKind::RackOverlap:
+            return QStringLiteral("RackOverlap");
+        case FindingKind::RackOutOfBounds:
+            return QStringLiteral("RackOutOfBounds");
     }
     return {};
 }
@@ -111,6 +134,14 @@ QString kindTitle(FindingKind kind) {
             return QStringLiteral("Pointers to a drawing not registered");
         case FindingKind::UnheldJackPosition:
             return QStringLiteral("Jack positions assigned but held by no jack");
+        case FindingKind::RackElevationNotNumber:
+            return QStringLiteral("Systems of a rack whose elevation is no number");
+        case FindingKind::RackHeightUnknown:
+            return QStringLiteral("Systems of a rack whose height is unknown");
+        case FindingKind::RackOverlap:
+            return QStringLiteral("Systems that overlap another in their rack");
+        case FindingKind::RackOutOfBounds:
+            return QStringLiteral("Systems that stick out of their rack");
     }
     return {};
 }
@@ -356,6 +387,10 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
                 .arg(held.sysName, equipment::sysNumText(int(held.number)), p.row, p.column,
                      sheet.isEmpty() ? QStringLiteral("no sheet") : sheet));
     }
+
+    for (const equipment::RackPlan& plan : equipment::RackBook(registry_).plans())
+        for (const equipment::RackProblem& p : plan.problems)
+            add(rackFindingKind(p.kind), {}, {}, record("tblSystems", p.sysId), p.text);
 
     std::stable_sort(out.begin(), out.end(), [](const Finding& a, const Finding& b) {
         if (a.kind != b.kind) return a.kind < b.kind;

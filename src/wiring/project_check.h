@@ -4,7 +4,8 @@
 // that disagree with their row, equipment without a system name, systems without a block,
 // blocks whose model is gone from the library, a connector wired by two cables, pointers not
 // linked or linked to a partner that is gone or on a drawing that is not registered, jack
-// positions marked assigned on a sheet where no jack holds them; and drawings that are
+// positions marked assigned on a sheet where no jack holds them, systems of a rack that cannot
+// be placed in its elevation; and drawings that are
 // missing or cannot be read. Records are read with one query per table. Two safe fixes: an
 // orphaned cable row released (its number free again, after the user confirms), and a stale
 // number text given the number it should show (one undo step in its open drawing).
@@ -14,6 +15,7 @@
 #include <QString>
 
 #include "db/database.h"
+#include "equipment/racks.h"
 #include "wiring/project_scan.h"
 
 namespace tolvane {
@@ -39,7 +41,14 @@ enum class FindingKind {
     PointerPartnerGone,
     PointerSheetUnregistered,
     UnheldJackPosition,
+    RackElevationNotNumber,
+    RackHeightUnknown,
+    RackOverlap,
+    RackOutOfBounds,
 };
+
+// The kind of finding a rack's problem is.
+FindingKind rackFindingKind(equipment::RackProblemKind kind);
 
 // The word a batch line writes for a kind, and the heading of its group in the window.
 QString kindWord(FindingKind kind);

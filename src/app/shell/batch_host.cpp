@@ -18,6 +18,7 @@
 #include "cad/picking.h"
 #include "db/database.h"
 #include "drawings/inspection.h"
+#include "equipment/racks.h"
 #include "front/widget_driver.h"
 #include "shell/error_handler.h"
 #include "wiring/project_check.h"
@@ -282,6 +283,17 @@ QStringList BatchHost::check(int line) {
         const wiring::ProjectScan scan =
             wiring::scanProject(requireMain()->drawings()->projectDrawings());
         for (const wiring::Finding& f : wiring::ProjectCheck(registry_).run(scan)) out << f.line();
+    } catch (const db::DbError& e) {
+        throw ScriptAbort(2, line, e.description());
+    }
+    return out;
+}
+
+QStringList BatchHost::racks(int line) {
+    QStringList out;
+    try {
+        for (const equipment::RackPlan& plan : equipment::RackBook(registry_).plans())
+            out << plan.line();
     } catch (const db::DbError& e) {
         throw ScriptAbort(2, line, e.description());
     }

@@ -38,6 +38,7 @@ class BatchHost : public ScriptHost {
     QStringList sql(const QString& db, const QString& statement, int line) override;
     QStringList entity(QWidget* current, const QString& what, int line) override;
     QStringList check(int line) override;
+    QStringList racks(int line) override;
     QStringList trace(const QString& system, const QString& pin, int line) override;
     QPointF snapPoint(QWidget* current, const QPointF& point, unsigned modes) override;
     void mouse(QWidget* current, const QString& action, const QList<QPointF>& points,

@@ -28,6 +28,7 @@
 #include "app/projects/project_commands.h"
 #include "app/projects/project_dialogs.h"
 #include "app/projects/project_explorer.h"
+#include "app/projects/rack_commands.h"
 #include "app/reports/report_window.h"
 #include "app/reports/report_windows.h"
 #include "app/shell/getting_started_window.h"
@@ -453,7 +454,9 @@ void MainWindow::buildManagers() {
                                                 if (preferencesChanged) preferencesChanged();
                                             }},
                                            this);
+    racks_ = new RackCommands({s_, router_, *drawings_, *reports_, this}, this);
     wiring_->registerActions();
+    racks_->registerActions();
     library_->registerActions();
     projectCommands_->registerActions();
     drawings_->registerActions();

@@ -36,6 +36,7 @@ class LayerList;
 class PropertyLink;
 class DrawingStatus;
 class WiringCommands;
+class RackCommands;
 class LibraryCommands;
 class ProjectCommands;
 enum class SheetKind;
@@ -141,6 +142,7 @@ class MainWindow : public QMainWindow {
     ReportWindows* reports_ = nullptr;
     DataSheets* sheets_ = nullptr;
     WiringCommands* wiring_ = nullptr;
+    RackCommands* racks_ = nullptr;
     LibraryCommands* library_ = nullptr;
     ProjectCommands* projectCommands_ = nullptr;
     PropertyLink* propertyLink_ = nullptr;

@@ -138,6 +138,30 @@ std::optional<PhysicalRecord> EquipmentModelTable::physical(qint64 id) {
     return readPhysical(registry_, "tblEquipment", "EquipmentID", id);
 }
 
+QHash<qint64, PhysicalRecord> EquipmentModelTable::physicalOf(const QList<qint64>& ids) {
+    QHash<qint64, PhysicalRecord> out;
+    out.reserve(ids.size());
+    for (qsizetype from = 0; from < ids.size(); from += kRowsPerStatement) {
+        const QList<qint64> part = ids.mid(from, kRowsPerStatement);
+        Query q(DbId::Equipment,
+                QStringLiteral("select EquipmentID, EquipmentH, EquipmentW, EquipmentD, "
+                               "EquipmentWeight, EquipmentV, EquipmentP, EquipmentHValue, "
+                               "equipmentVValue from tblEquipment where EquipmentID in (%1)")
+                    .arg(placeholders(part.size())),
+                registry_);
+        for (qint64 id : part) q.bind(id);
+        q.exec();
+        RowReader r(q);
+        while (q.next())
+            out.insert(r.integer("EquipmentID"),
+                       PhysicalRecord{r.real("EquipmentH"), r.real("EquipmentW"),
+                                      r.real("EquipmentD"), r.real("EquipmentWeight"),
+                                      r.real("EquipmentV"), r.real("EquipmentP"),
+                                      r.text("EquipmentHValue"), r.text("equipmentVValue")});
+    }
+    return out;
+}
+
 bool EquipmentModelTable::setPhysical(qint64 id, const PhysicalRecord& r) {
     return writePhysical(registry_, "tblEquipment", "EquipmentID", id, r);
 }

@@ -3,6 +3,7 @@
 // typed records and the one place that holds the statements on the table.
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -55,6 +56,9 @@ class EquipmentModelTable {
     bool setDisplayAsDa(qint64 id, bool on);
 
     std::optional<PhysicalRecord> physical(qint64 id);
+    // The physical data of many models at once, by EquipmentID; a model not in the library is
+    // absent from the answer.
+    QHash<qint64, PhysicalRecord> physicalOf(const QList<qint64>& ids);
     bool setPhysical(qint64 id, const PhysicalRecord& r);
 
   private:
