@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QHash>
@@ -18,6 +19,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <mutex>
 #include <numbers>
 #include <optional>
 #include <unordered_map>
@@ -27,6 +29,36 @@
 #include "cad/pictures.h"
 
 namespace tolvane::cad {
+
+namespace {
+
+// The user's alternate font; renders may run on other threads (PDF pages).
+std::mutex alternateFontLock;
+QString alternateFontFamily;
+
+}  // namespace
+
+// The installed family a style's font file stands for: "DejaVuSans.ttf" is "DejaVu Sans"
+// (names compared without case and spaces). Empty when none is installed.
+QString installedFamily(const QString& fileBase) {
+    static const QHash<QString, QString> families = [] {
+        QHash<QString, QString> out;
+        for (const QString& f : QFontDatabase::families())
+            out.insert(f.toLower().remove(QLatin1Char(' ')), f);
+        return out;
+    }();
+    return families.value(fileBase.toLower().remove(QLatin1Char(' ')));
+}
+
+void setAlternateFont(const QString& family) {
+    const std::lock_guard lock(alternateFontLock);
+    alternateFontFamily = family;
+}
+
+QString alternateFont() {
+    const std::lock_guard lock(alternateFontLock);
+    return alternateFontFamily;
+}
 
 namespace {
 
@@ -1098,8 +1130,16 @@ class Renderer {
         const TextStyle* style = doc_.textStyle(styleName);
         QString family = style ? QFileInfo(style->font).completeBaseName() : QString();
         FontInfo info;
-        if (!style || isStrokeFont(style->font) || family.isEmpty()) {
-            info.font = QFont(QStringLiteral("Sans Serif"));
+        if (!alternateRead_) {
+            alternate_ = alternateFont();
+            alternateRead_ = true;
+        }
+        const bool fontless = !style || isStrokeFont(style->font) || family.isEmpty();
+        const QString installed = fontless ? QString() : installedFamily(family);
+        if (fontless || (installed.isEmpty() && !alternate_.isEmpty())) {
+            info.font = QFont(alternate_.isEmpty() ? QStringLiteral("Sans Serif") : alternate_);
+        } else if (!installed.isEmpty()) {
+            info.font = QFont(installed);
         } else {
             info.font = QFont(family);
         }
@@ -1324,6 +1364,8 @@ class Renderer {
     QRgb contrast_ = 0;
     QHash<const Block*, BBox> blockBoxes_;
     std::unordered_map<QString, FontInfo, NameHash> fonts_;  // nodes stay where they are
+    QString alternate_;
+    bool alternateRead_ = false;
     struct ShapeHash {
         size_t operator()(const TextShape& s) const noexcept { return s.hash(); }
     };

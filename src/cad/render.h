@@ -61,6 +61,12 @@ struct RenderStats {
     bool usedIndex = false;
 };
 
+// The font family texts are drawn in when their style names no font, a stroke font or a font
+// that is not installed; empty: the sans-serif font. One for the whole program (the user's
+// setting): every render takes it alike, views, pictures and PDF.
+void setAlternateFont(const QString& family);
+QString alternateFont();
+
 // The box around the space's entities on layers that are not frozen; with an index, the
 // index's own bounds (which it keeps without a pass over the space). Invalid when empty.
 BBox spaceExtents(const Document& doc, const Space& space, const SpatialIndex* index = nullptr);

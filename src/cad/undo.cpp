@@ -18,7 +18,57 @@ int positionOf(const Document& doc, const Space& space, const QString& handle) {
     return int(e - first);
 }
 
+size_t textBytes(const QString& s) {
+    return size_t(s.capacity()) * sizeof(QChar);
+}
+
+// What an entity holds in memory, roughly: its record and what it owns apart from it.
+size_t entityBytes(const Entity& e) {
+    size_t n = sizeof(Entity) + textBytes(e.handle) + textBytes(e.text) + textBytes(e.tag) +
+               textBytes(e.tooltip) + size_t(e.vertices.capacity()) * sizeof(Vertex);
+    for (const XData& x : e.xdata) {
+        n += sizeof(XData) + textBytes(x.app);
+        for (const XDataItem& item : x.items)
+            n += sizeof(XDataItem) + textBytes(item.name) + textBytes(item.value);
+    }
+    for (const Entity& a : e.attributes) n += entityBytes(a);
+    if (e.detail.isSet()) {
+        const EntityDetail& d = *e.detail;
+        n += sizeof(EntityDetail) + size_t(d.points3.size()) * sizeof(Point3) +
+             size_t(d.faces.size()) * sizeof(MeshFace) + size_t(d.groups.size()) * 64;
+    }
+    return n;
+}
+
+template <class Actions>
+size_t stepBytes(const Actions& actions) {
+    size_t n = 0;
+    for (const auto& a : actions)
+        n += sizeof(a) + textBytes(a.space) + textBytes(a.handle) + entityBytes(a.snapshot);
+    return n;
+}
+
 }  // namespace
+
+void UndoStack::setLimit(size_t bytes) {
+    limit_ = bytes;
+    keepWithinLimit();
+}
+
+void UndoStack::recount() {
+    bytes_ = 0;
+    for (std::vector<Step>* steps : {&undo_, &redo_})
+        for (Step& step : *steps) bytes_ += step.bytes = stepBytes(step.actions);
+}
+
+void UndoStack::keepWithinLimit() {
+    if (limit_ == 0 || bytes_ <= limit_ || undo_.size() < 2) return;
+    size_t drop = 0;
+    while (bytes_ > limit_ && undo_.size() - drop > 1) bytes_ -= undo_[drop++].bytes;
+    // The state with nothing left to undo is the one the last forgotten step brought.
+    base_ = undo_[drop - 1].id;
+    undo_.erase(undo_.begin(), undo_.begin() + std::ptrdiff_t(drop));
+}
 
 quint64 UndoStack::state() const {
     if (!open_.empty()) return ~quint64(0);
@@ -26,7 +76,10 @@ quint64 UndoStack::state() const {
 }
 
 void UndoStack::push(std::vector<Action> actions) {
-    undo_.push_back(Step{nextId_++, std::move(actions)});
+    const size_t bytes = stepBytes(actions);
+    undo_.push_back(Step{nextId_++, std::move(actions), bytes});
+    bytes_ += bytes;
+    keepWithinLimit();
     stateChanged();
 }
 
@@ -76,6 +129,7 @@ bool UndoStack::record(Op op, const Space& space, const QString& handle) {
     if (pos < 0) return false;
     Action a{op, space.name, space.entities[size_t(pos)].handle, pos, {}};
     if (op != Op::Added) a.snapshot = space.entities[size_t(pos)];
+    for (const Step& step : redo_) bytes_ -= step.bytes;
     redo_.clear();
     if (depth_ > 0) {
         open_.push_back(std::move(a));
@@ -128,6 +182,7 @@ void UndoStack::forgetSpace(const QString& name) {
         std::erase_if(*steps, [](const Step& step) { return step.actions.empty(); });
     }
     std::erase_if(open_, of);
+    recount();
     stateChanged();
 }
 
@@ -138,6 +193,7 @@ void UndoStack::clear() {
     undo_.clear();
     redo_.clear();
     open_.clear();
+    bytes_ = 0;
     depth_ = 0;
     stateChanged();
 }

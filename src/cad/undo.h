@@ -26,6 +26,14 @@ class UndoStack {
     void setListener(Listener listener) { listener_ = std::move(listener); }
 
     void setRecording(bool on) { recording_ = on; }
+
+    // The history to keep, in bytes of the entities it holds (estimated): when the steps to
+    // undo and redo hold more, the oldest steps to undo are forgotten, never the newest, so the
+    // last change can always be undone. 0 keeps every step.
+    void setLimit(size_t bytes);
+    size_t limit() const { return limit_; }
+    // What the steps to undo and redo hold now, estimated as the limit counts it.
+    size_t bytes() const { return bytes_; }
     bool isRecording() const { return recording_; }
 
     // Groups nest; the outermost end() closes the step. An empty group leaves no step.
@@ -85,6 +93,7 @@ class UndoStack {
     struct Step {
         quint64 id = 0;
         std::vector<Action> actions;
+        size_t bytes = 0;
     };
 
     Space* spaceNamed(const QString& name);
@@ -94,6 +103,8 @@ class UndoStack {
     void notify(const Space& space, const QString& handle, const Entity* e);
     void push(std::vector<Action> actions);
     void stateChanged();
+    void recount();
+    void keepWithinLimit();
 
     Document& doc_;
     Listener listener_;
@@ -104,6 +115,8 @@ class UndoStack {
     quint64 base_ = 0;  // the state with no step to undo
     std::function<void()> onStateChanged_;
     bool recording_ = true;
+    size_t limit_ = 0;
+    size_t bytes_ = 0;
 };
 
 // A listener that keeps an index of one space in step with undo and redo.

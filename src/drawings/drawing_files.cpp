@@ -20,6 +20,9 @@ namespace tolvane {
 namespace {
 
 const QString kFilter = QStringLiteral("DXF Files (*.dxf *.DXF)");
+// Save As offers both forms of DXF under the same extension; the type chosen decides.
+const QString kBinaryType = QStringLiteral("Binary DXF Files (*.dxf *.DXF)");
+const QString kSaveFilter = kFilter + QStringLiteral(";;") + kBinaryType;
 
 // Where the reader stopped, for the user: "line 12: number expected ...".
 QString readerReason(const cad::DxfError& e) {
@@ -253,7 +256,13 @@ bool DrawingFiles::saveUnderNewName(Drawing& drawing, SaveCommand command) {
         drawing.untitled() ? drawing.untitledName() : QFileInfo(drawing.path()).completeBaseName();
     FileDialogOptions options;
     options.title = QStringLiteral("Save ") + name + QStringLiteral(" as:");
-    options.filter = kFilter;
+    options.filter = kSaveFilter;
+    // Saved under a new name, a drawing keeps the form of the file it came from unless
+    // another file type is chosen.
+    QString type = !drawing.untitled() && formatOf(drawing.path()) == cad::DxfFormat::Binary
+                       ? kBinaryType
+                       : kFilter;
+    options.fileType = &type;
     // A new drawing is proposed among the project's drawings.
     const QString drawings =
         appfolder::findNoCase(run_.currentProjectPath, QStringLiteral("DRAWINGS"));
@@ -267,9 +276,8 @@ bool DrawingFiles::saveUnderNewName(Drawing& drawing, SaveCommand command) {
     if (!chosen || chosen->isEmpty()) return false;
     QString path = QFileInfo(*chosen).absoluteFilePath();
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".dxf");
-    // Saved under a new name, a drawing keeps the form of the file it came from.
     const cad::DxfFormat format =
-        drawing.untitled() ? cad::DxfFormat::Ascii : formatOf(drawing.path());
+        type == kBinaryType ? cad::DxfFormat::Binary : cad::DxfFormat::Ascii;
     try {
         fillTitle(drawing, path);
         cad::saveDxf(drawing.document(), path, {}, format);

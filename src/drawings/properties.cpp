@@ -1,13 +1,18 @@
 #include "drawings/properties.h"
 
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QHash>
 #include <QRegularExpression>
 #include <QTransform>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <variant>
 
 #include "cad/editing.h"
 #include "cad/line_types.h"
+#include "cad/render.h"
 #include "drawings/drawing.h"
 #include "shell/settings_store.h"
 #include "ui/ui.h"
@@ -17,6 +22,7 @@ namespace tolvane {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+constexpr int kUndoLimitMegabytes = 20;  // the most a drawing keeps, and the default
 
 // How a typed value is read before it is written.
 enum class Kind {
@@ -819,6 +825,31 @@ QString categoryOf(const EntityProperty& p, const QString& type, bool general) {
 
 // ---- drawing properties -----------------------------------------------------------------
 
+// The family an alternate font setting names: a font file (added to the program's fonts once)
+// or an installed family. Empty when it names neither, with the reason in *error.
+QString fontFamilyOf(const QString& value, QString* error) {
+    const QString text = value.trimmed();
+    if (text.isEmpty()) return {};
+    static QHash<QString, QString> loaded;  // font file -> its family
+    if (const auto it = loaded.constFind(text); it != loaded.constEnd()) return *it;
+    const QFileInfo file(text);
+    if (file.isFile()) {
+        const int id = QFontDatabase::addApplicationFont(file.absoluteFilePath());
+        const QStringList families =
+            id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
+        if (families.isEmpty()) {
+            if (error) *error = QStringLiteral("%1 is not a font file.").arg(text);
+            return {};
+        }
+        loaded.insert(text, families.first());
+        return families.first();
+    }
+    if (QFontDatabase::hasFamily(text)) return text;
+    if (error)
+        *error = QStringLiteral("%1 is neither a font file nor an installed font.").arg(text);
+    return {};
+}
+
 QString storeRead(const Env& env, const QString& name, const QString& byDefault) {
     const QString v = env.context.settings ? env.context.settings->read(name).trimmed() : QString();
     return v.isEmpty() ? byDefault : v;
@@ -976,8 +1007,22 @@ QList<DrawingProperty> drawingProperties() {
             settings(env).lineWeight = v.integer;
             return QString();
         });
-    fixed("DwgAlternateFontFile",
-          "Read only -- text styles without a font are drawn in the sans-serif font", QString());
+    add(
+        "DwgAlternateFontFile",
+        "The font file (or installed font) for texts whose style's font is missing; empty: the "
+        "sans-serif font",
+        Kind::Text,
+        [](const Env& env) { return storeRead(env, setting::DwgAlternateFontFile, QString()); },
+        [](Env& env, const Value& v) {
+            QString error;
+            const QString family = fontFamilyOf(v.text, &error);
+            if (!error.isEmpty()) return error;
+            const QString written =
+                storeWrite(env, setting::DwgAlternateFontFile, v.text.trimmed());
+            if (written.isEmpty()) cad::setAlternateFont(family);
+            return written;
+        })
+        ->storedInSettings = true;
     add(
         "LineTypeScale", "Set the scale of all line types in drawing", Kind::Positive,
         [=](const Env& env) { return number(settings(env).lineTypeScale); },
@@ -1059,7 +1104,8 @@ QList<DrawingProperty> drawingProperties() {
         [](const Env& env) { return env.context.supportPath; }, {});
     add("TemplateDrawing", "Read only -- the template new drawings start from", Kind::Text,
         [](const Env& env) { return env.context.templatePath; }, {});
-    fixed("UndoLimit", "Read only -- the undo history is kept whole", QStringLiteral("No limit"));
+    stored("UndoLimit", setting::UndoLimit, "Defines the Undo History size 1-20 Megabytes",
+           Kind::Whole, QString::number(kUndoLimitMegabytes), 1, kUndoLimitMegabytes);
     add(
         "UndoMode", "Enable the Undo mode", Kind::Choice,
         [](const Env& env) { return boolText(env.drawing.undo().isRecording()); },
@@ -1192,6 +1238,15 @@ bool modifyEntity(Drawing& drawing, const QString& handle,
 }
 
 }  // namespace
+
+void applyDrawingSettings(Drawing& drawing, const SettingsStore& store) {
+    bool ok = false;
+    const int megabytes = store.read(setting::UndoLimit).trimmed().toInt(&ok);
+    drawing.undo().setLimit(
+        size_t(ok ? std::clamp(megabytes, 1, kUndoLimitMegabytes) : kUndoLimitMegabytes) << 20);
+    // A font that went away since it was chosen leaves the sans-serif font.
+    cad::setAlternateFont(fontFamilyOf(store.read(setting::DwgAlternateFontFile), nullptr));
+}
 
 // ---- values ---------------------------------------------------------------------------------
 

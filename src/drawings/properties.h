@@ -56,6 +56,11 @@ struct PropertyContext {
     QString templatePath;
 };
 
+// What the user's settings hold for drawings beyond their views: the undo history a drawing
+// keeps (UndoLimit, in megabytes) and the font of texts whose own font is missing
+// (DwgAlternateFontFile, for every drawing of the program).
+void applyDrawingSettings(Drawing& drawing, const SettingsStore& store);
+
 class PropertyList {
   public:
     PropertyList(Drawing& drawing, Ui& ui, PropertyContext context = {});

@@ -102,10 +102,19 @@ std::optional<QString> runFileDialog(QFileDialog& dialog, const FileDialogOption
         dialog.setNameFilters(options.filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts));
     if (!options.folder.isEmpty()) dialog.setDirectory(options.folder);
     if (!options.proposed.isEmpty()) dialog.selectFile(options.proposed);
+    if (options.fileType && !options.fileType->isEmpty())
+        dialog.selectNameFilter(*options.fileType);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;
-    return QFileInfo(files.first()).absoluteFilePath();
+    if (options.fileType) *options.fileType = dialog.selectedNameFilter();
+    QString path = QFileInfo(files.first()).absoluteFilePath();
+    // A name saved without extension gets the one of the file type chosen last.
+    const QString suffix = suffixOfFilter(dialog.selectedNameFilter());
+    if (dialog.acceptMode() == QFileDialog::AcceptSave && QFileInfo(path).suffix().isEmpty() &&
+        !suffix.isEmpty())
+        path += QLatin1Char('.') + suffix;
+    return path;
 }
 
 }  // namespace
@@ -211,7 +220,10 @@ std::optional<QString> QtUi::saveFile(const FileDialogOptions& options) {
     // A name typed without extension gets the one of the chosen file type.
     connect(&dialog, &QFileDialog::filterSelected, &dialog,
             [&dialog](const QString& filter) { dialog.setDefaultSuffix(suffixOfFilter(filter)); });
-    dialog.setDefaultSuffix(suffixOfFilter(options.filter.section(QStringLiteral(";;"), 0, 0)));
+    dialog.setDefaultSuffix(
+        suffixOfFilter(options.fileType && !options.fileType->isEmpty()
+                           ? *options.fileType
+                           : options.filter.section(QStringLiteral(";;"), 0, 0)));
     return runFileDialog(dialog, options);
 }
 

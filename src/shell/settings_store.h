@@ -51,6 +51,11 @@ inline const QString ActiveFillBkColor = QStringLiteral("ActiveFillBkColor");
 inline const QString ShowWcsAxis = QStringLiteral("ShowWCSAxis");
 inline const QString MwReversed = QStringLiteral("MW_REVERSED");
 inline const QString PtSize = QStringLiteral("PtSize");
+// The undo history each drawing keeps, in megabytes (1 to 20; empty: 20).
+inline const QString UndoLimit = QStringLiteral("UndoLimit");
+// The font texts are drawn in when their style's font is not installed (a font file or a
+// family name; empty: the sans-serif font).
+inline const QString DwgAlternateFontFile = QStringLiteral("DwgAlternateFontFile");
 // The running object snaps of the drawings: their modes (the snap bits as a number) and
 // whether they are on (OSNAP, F3). Empty: end point, insertion point and nearest, on.
 inline const QString OSnapModes = QStringLiteral("OSnapModes");

@@ -73,6 +73,10 @@ struct FileDialogOptions {
     QString proposed;  // proposed file name or folder
     QString folder;    // initial folder
     bool mustExist = true;
+    // When set, the dialog offers the file types of `filter` starting with this one, and the
+    // one the user picked is written back here. An answer that names a path only (a script)
+    // leaves it as it was.
+    QString* fileType = nullptr;
 };
 
 // Receives the lines the command line writes and the prompt it shows; the desktop's command

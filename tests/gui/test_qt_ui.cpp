@@ -2,6 +2,7 @@
 // answered while they wait in their nested event loop.
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QListWidget>
@@ -159,6 +160,23 @@ class TestQtUi : public QObject {
         options.folder = dir.path();
         whenModal(accept);  // the type's extension is added to the proposed name
         QCOMPARE(ui.saveFile(options).value_or("<none>"), dir.filePath("plan.dxf"));
+        // The file type asked for is the one shown first; the one picked comes back.
+        QString type = "All files (*)", shown;
+        options.fileType = &type;
+        whenModal([&](QWidget* w) {
+            auto* dialog = static_cast<QFileDialog*>(w);
+            shown = dialog->selectedNameFilter();
+            // As a user picks it: the dialog's list of file types.
+            auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+            QVERIFY(types);
+            types->setCurrentIndex(types->findText("Drawings (*.dxf)"));
+            emit types->activated(types->currentIndex());
+            accept(w);
+        });
+        QCOMPARE(ui.saveFile(options).value_or("<none>"), dir.filePath("plan.dxf"));
+        QCOMPARE(shown, "All files (*)");
+        QCOMPARE(type, "Drawings (*.dxf)");
+        options.fileType = nullptr;
         options.proposed.clear();
         whenModal(accept);
         QCOMPARE(ui.chooseFolder(options).value_or("<none>"), QDir(dir.path()).absolutePath());

@@ -1058,3 +1058,34 @@ TEST(CadRender, PdfOfASheetOfManySmallTextsIsPagedAndKeepsThemWhole) {
     exportAndReadBack(doc, pdf, wanted);
     EXPECT_GE(pdfPages(pdf), 3);
 }
+
+// Texts whose style names a font that is not installed (or none) are drawn in the alternate
+// font when one is set; a style whose font is installed keeps it.
+TEST(CadRender, AlternateFontStandsInForMissingFonts) {
+    Document doc;
+    TextStyle missing;
+    missing.name = QStringLiteral("MISSING");
+    missing.font = QStringLiteral("nosuchfont.ttf");
+    doc.addTextStyle(missing);
+    TextStyle installed = missing;
+    installed.name = QStringLiteral("INSTALLED");
+    installed.font = QStringLiteral("DejaVuSans.ttf");
+    doc.addTextStyle(installed);
+    Entity text = Entity::textAt({5, 70}, QStringLiteral("Rack 12"), 10.0);
+    text.style = missing.name;
+    doc.addToModel(text);
+    text.style = installed.name;
+    text.start = {5, 10};
+    doc.addToModel(text);
+    const View view = squareView();
+    auto half = [](const QImage& image, bool top) {
+        return image.copy(0, top ? 0 : image.height() / 2, image.width(), image.height() / 2);
+    };
+    const QImage before = render(doc, view);
+    setAlternateFont(QStringLiteral("DejaVu Serif"));
+    const QImage after = render(doc, view);
+    setAlternateFont(QString());
+    EXPECT_NE(half(before, true), half(after, true));  // the missing font's text changed
+    EXPECT_EQ(half(before, false), half(after, false));  // the installed one did not
+    EXPECT_EQ(render(doc, view), before);
+}

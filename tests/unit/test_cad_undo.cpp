@@ -308,3 +308,43 @@ TEST(CadDocument, HandleLookupFollowsEditsAndCopies) {
     EXPECT_EQ(f.doc.addToModel(late).handle, QStringLiteral("F001"));
     EXPECT_NE(f.doc.find(QStringLiteral("f001")), nullptr);
 }
+
+// A history kept within its limit forgets its oldest steps, never the last one; the drawing
+// undone as far as it goes is what the oldest kept step started from.
+TEST(CadUndo, LimitForgetsTheOldestStepsOnly) {
+    Fixture f;
+    const QString a = f.add(Entity::line({0, 0}, {1, 0}));
+    for (int i = 0; i < 9; ++i) f.move(a, {1, 0});  // a at x 9
+    const size_t ten = f.undo.bytes();
+    ASSERT_GT(ten, 0u);
+    EXPECT_EQ(f.undo.undoCount(), 10);
+
+    f.undo.setLimit(ten / 2);  // about five of the ten steps fit
+    EXPECT_LE(f.undo.bytes(), ten / 2);
+    const int kept = f.undo.undoCount();
+    EXPECT_GE(kept, 4);
+    EXPECT_LE(kept, 5);
+    while (f.undo.undo()) {
+    }
+    EXPECT_EQ(f.doc.find(a)->start, QPointF(9 - kept, 0));  // the line stays
+    EXPECT_EQ(f.undo.redoCount(), kept);
+    // Redone whole, the drawing comes back; new steps drop the redo and stay in the limit.
+    while (f.undo.redo()) {
+    }
+    EXPECT_EQ(f.doc.find(a)->start, QPointF(9, 0));
+    const quint64 saved = f.undo.state();
+    f.undo.undo();
+    f.move(a, {0, 1});
+    EXPECT_EQ(f.undo.redoCount(), 0);
+    EXPECT_LE(f.undo.bytes(), ten / 2);
+    EXPECT_NE(f.undo.state(), saved);
+
+    // A step larger than the limit is kept alone: the last change can always be undone.
+    f.undo.setLimit(1);
+    EXPECT_EQ(f.undo.undoCount(), 1);
+    ASSERT_TRUE(f.undo.undo());
+    EXPECT_EQ(f.doc.find(a)->start, QPointF(8, 0));
+    EXPECT_FALSE(f.undo.undo());
+    f.undo.clear();
+    EXPECT_EQ(f.undo.bytes(), 0u);
+}

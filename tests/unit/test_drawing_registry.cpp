@@ -809,3 +809,61 @@ TEST(DrawingFiles, RecoverAuditAndBinarySaveAs) {
     EXPECT_EQ(back.modelSpace().entities.size(),
               fromBinary->document().modelSpace().entities.size());
 }
+
+namespace {
+
+// A user who picks a file type in the file-save dialog; the script names the path.
+class TypePickingUi : public ScriptUi {
+  public:
+    using ScriptUi::ScriptUi;
+    QString pick;
+    QStringList offered;  // filter | type shown first, per dialog
+    std::optional<QString> saveFile(const FileDialogOptions& o) override {
+        offered << o.filter + " | " + (o.fileType ? *o.fileType : QStringLiteral("<none>"));
+        if (o.fileType && !pick.isEmpty()) *o.fileType = pick;
+        return ScriptUi::saveFile(o);
+    }
+};
+
+}  // namespace
+
+// Save As offers ASCII and binary DXF, starting with the form of the file the drawing came
+// from; the type picked decides the form of the new file and of the saves after it.
+TEST(DrawingFiles, SaveAsWritesTheFileTypePicked) {
+    Installation inst;
+    const QString ascii = inst.absent("ascii.dxf"), binary = inst.absent("binary.dxf"),
+                  back = inst.absent("back.dxf");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TOLVANE_TEST_DATA "/dxf/audit_duplicate_handles.dxf"),
+                            ascii));
+    auto head = [](const QString& path) {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.read(18);
+    };
+    QString transcript;
+    QTextStream stream(&transcript);
+    TypePickingUi ui(parseScript("file " + binary + "\nfile " + back + "\n"), stream);
+    DrawingRegistry reg(inst.run, ui, inst.registry);
+    DrawingFiles files(inst.run, ui, reg);
+    std::unique_ptr<Drawing> d = files.open(ascii);
+    ASSERT_TRUE(d);
+
+    ui.pick = "Binary DXF Files (*.dxf *.DXF)";
+    ASSERT_TRUE(files.saveAs(*d));
+    EXPECT_EQ(head(binary), "AutoCAD Binary DXF");
+    d->editor().add(cad::Entity::line({0, 0}, {1, 1}));
+    ASSERT_TRUE(files.save(*d));  // stays binary
+    EXPECT_EQ(head(binary), "AutoCAD Binary DXF");
+
+    ui.pick = "DXF Files (*.dxf *.DXF)";
+    ASSERT_TRUE(files.saveAs(*d));
+    EXPECT_FALSE(head(back).startsWith("AutoCAD Binary DXF"));
+    cad::DxfAudit audit;
+    const cad::Document read = cad::loadDxf(back, &audit);
+    EXPECT_EQ(audit.format, cad::DxfFormat::Ascii);
+    EXPECT_EQ(read.modelSpace().entities.size(), d->document().modelSpace().entities.size());
+
+    const QString both = "DXF Files (*.dxf *.DXF);;Binary DXF Files (*.dxf *.DXF)";
+    EXPECT_EQ(ui.offered, QStringList({both + " | DXF Files (*.dxf *.DXF)",
+                                       both + " | Binary DXF Files (*.dxf *.DXF)"}));
+}

@@ -3,9 +3,11 @@
 // in the file or in the user's settings.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "cad/dxf.h"
+#include "cad/render.h"
 #include "drawings/draw_commands.h"
 #include "drawings/drawing.h"
 #include "drawings/properties.h"
@@ -247,4 +249,45 @@ TEST(Properties, ColourAndWeightTexts) {
     EXPECT_EQ(parseLineWeight(QStringLiteral("ByLayer")), -1);
     EXPECT_EQ(parseLineWeight(QStringLiteral("35")), 35);
     EXPECT_EQ(parseLineWeight(QStringLiteral("thick")), std::nullopt);
+}
+
+// The undo history size and the alternate font are the user's settings, taken by every
+// drawing: a size beyond 1 to 20 MB and a font that is neither a file nor installed are refused.
+TEST(Properties, UndoLimitAndAlternateFontAreSettings) {
+    Drawing d;
+    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\nbutton OK\n");
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
+    PropertyList list(d, *user.ui, {&store, std::nullopt, {}, {}});
+    EXPECT_EQ(valueOf(list.load({}), "UndoLimit"), QStringLiteral("20"));
+    applyDrawingSettings(d, store);
+    EXPECT_EQ(d.undo().limit(), size_t(20) << 20);
+    EXPECT_FALSE(list.change({}, QStringLiteral("UndoLimit"), QStringLiteral("21")));
+    EXPECT_FALSE(list.change({}, QStringLiteral("UndoLimit"), QStringLiteral("0")));
+    EXPECT_TRUE(list.change({}, QStringLiteral("UndoLimit"), QStringLiteral("2")));
+    EXPECT_TRUE(list.changedSettings());
+    applyDrawingSettings(d, store);
+    EXPECT_EQ(d.undo().limit(), size_t(2) << 20);
+
+    const QString missing = dir.filePath(QStringLiteral("nofont.ttf"));
+    EXPECT_FALSE(list.change({}, QStringLiteral("DwgAlternateFontFile"), missing));
+    EXPECT_TRUE(user.transcript.contains("is neither a font file nor an installed font"));
+    const QString notFont = dir.filePath(QStringLiteral("notes.ttf"));
+    QFile f(notFont);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a font");
+    f.close();
+    EXPECT_FALSE(list.change({}, QStringLiteral("DwgAlternateFontFile"), notFont));
+    EXPECT_TRUE(user.transcript.contains("notes.ttf is not a font file."));
+    EXPECT_EQ(store.read(setting::DwgAlternateFontFile), QString());
+
+    // A font file of the system: its family draws the texts whose font is missing.
+    const QString dejavu = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf");
+    ASSERT_TRUE(QFile::exists(dejavu));  // fonts-dejavu-core
+    EXPECT_TRUE(list.change({}, QStringLiteral("DwgAlternateFontFile"), dejavu));
+    EXPECT_EQ(cad::alternateFont(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(valueOf(list.load({}), "DwgAlternateFontFile"), dejavu);
+    store.write(setting::DwgAlternateFontFile, QString());
+    applyDrawingSettings(d, store);
+    EXPECT_EQ(cad::alternateFont(), QString());
 }

@@ -10,9 +10,15 @@
 
 #include "app/drawing/drawing_view.h"
 #include "drawings/block_insert.h"
+#include "drawings/properties.h"
 #include "ui/ui.h"
 
 namespace tolvane {
+
+void DrawingWindow::applySettings(const SettingsStore& settings) {
+    view_->applySettings(settings);
+    applyDrawingSettings(*drawing_, settings);
+}
 
 DrawingWindow::DrawingWindow(std::unique_ptr<Drawing> drawing, int index, Ui& ui,
                              SettingsStore& settings, QWidget* parent)
@@ -23,7 +29,7 @@ DrawingWindow::DrawingWindow(std::unique_ptr<Drawing> drawing, int index, Ui& ui
     Drawing& d = *drawing_;
     view_ = new DrawingView(d.document(), d.space(), ui, &d.index(), this);
     view_->setObjectName(QStringLiteral("vdDraw"));
-    view_->applySettings(settings);
+    applySettings(settings);
     tabs_ = new QTabBar(this);
     tabs_->setObjectName(QStringLiteral("tabLayouts"));
     tabs_->setShape(QTabBar::RoundedSouth);

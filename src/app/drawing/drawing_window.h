@@ -34,6 +34,8 @@ class DrawingWindow : public QWidget {
 
     Drawing& drawing() { return *drawing_; }
     DrawingView& view() { return *view_; }
+    // The user's view options and undo history size, taken again after they changed.
+    void applySettings(const SettingsStore& settings);
     // The window's place in the document table (1-based).
     int index() const { return index_; }
 

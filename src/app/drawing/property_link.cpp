@@ -65,7 +65,7 @@ void PropertyLink::change(const QString& name, const QString& text) {
         list.change(selection_, name, text);
         // A view option written to the settings takes effect in every drawing window.
         if (list.changedSettings()) {
-            for (DrawingWindow* other : drawings_.windows()) other->view().applySettings(settings_);
+            for (DrawingWindow* other : drawings_.windows()) other->applySettings(settings_);
         }
         // The grid, snap and ortho entries are the drawing's aids.
         w->view().aidsChanged();
