@@ -223,8 +223,8 @@ SortingGroupingWindow::SortingGroupingWindow(const QList<Group>& groups,
     auto* box = new QVBoxLayout(this);
     auto* note =
         new QLabel(tr("Group levels, outermost first. A group starts again at each "
-                      "change of its field's value, so the report's query orders its "
-                      "rows by the group fields first."));
+                      "change of its field's value, so the rows come ordered by the group "
+                      "fields first: by the report's query, or by the sort fields below."));
     note->setWordWrap(true);
     box->addWidget(note);
     auto* row = new QHBoxLayout;
@@ -253,6 +253,7 @@ SortingGroupingWindow::SortingGroupingWindow(const QList<Group>& groups,
                       "within the groups. With any, the report reads its rows "
                       "ordered by the group fields and then by these."));
     sortNote->setWordWrap(true);
+    box->addSpacing(8);
     box->addWidget(sortNote);
     auto* sortRow = new QHBoxLayout;
     sortList_ = named(new QListWidget, "lstSortFields");
