@@ -20,6 +20,8 @@
 #include "process_memory.h"
 #include "reports/record_source.h"
 #include "reports/report_exports.h"
+#include "reports/rpx_file.h"
+#include "reports/subreports.h"
 
 using namespace tolvane;
 using namespace tolvane::reports;
@@ -211,6 +213,60 @@ void BM_CableScheduleLaidOut(benchmark::State& state) {
 BENCHMARK(BM_CableScheduleLaidOut)
     ->Arg(0)
     ->Arg(1)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+
+// The same cables as subreports: the 6,250 source systems, each with its 16 cables printed
+// by a subreport linked by system. The child's query is read once for the whole run.
+void BM_SubreportsToPdf(benchmark::State& state) {
+    Project& project = ::project();
+    ReportLayout child;
+    child.data = DataControl{"DC1", "PROJECT_SPECIFIC",
+                             "select CableNO, SRCSys, SRCPin, DestSYS, DestPin from tblCables "
+                             "order by CableNO"};
+    child.detail.height = 240;
+    const ReportFont body{"DejaVu Sans", 8};
+    int left = 0;
+    for (const char* f : {"CableNO", "SRCPin", "DestSYS", "DestPin"}) {
+        child.detail.controls << Control{
+            .kind = ControlKind::Field, .rect = QRect(left, 0, 1500, 240), .text = f, .font = body};
+        left += 1600;
+    }
+    writeRpx(project.dir.filePath("cables-of-system.rpx"), child);
+    ReportLayout parent;
+    parent.data = DataControl{"DC1", "PROJECT_SPECIFIC",
+                              "select distinct SRCSys from tblCables order by SRCSys"};
+    parent.detail.height = 300;
+    parent.detail.controls << Control{.kind = ControlKind::Field,
+                                      .rect = QRect(0, 0, 1800, 300),
+                                      .text = "SRCSys",
+                                      .font = {"DejaVu Sans", 9, true}}
+                           << Control{.kind = ControlKind::SubReport,
+                                      .rect = QRect(2000, 0, 7000, 300),
+                                      .text = "cables-of-system.rpx",
+                                      .format = "SRCSys=SRCSys"};
+    const QString path = project.dir.filePath("subreports.pdf");
+    int pages = 0, reads = 0;
+    for (auto _ : state) {
+        RenderOptions options;
+        options.subreports = std::make_shared<Subreports>(
+            project.dir.path(), QString(),
+            [&](const ReportLayout& l) {
+                ++reads;
+                return std::make_unique<QueryRecordSource>(*l.data, project.registry);
+            },
+            [](const QString& problem) { std::fprintf(stderr, "%s\n", qPrintable(problem)); });
+        QueryRecordSource rows(*parent.data, project.registry);
+        pages = exportReport(parent, rows, ExportFormat::Pdf, path, options);
+    }
+    state.counters["pages"] = pages;
+    state.counters["child_reads"] = double(reads) / state.iterations();
+    state.counters["pages_per_s"] =
+        benchmark::Counter(double(pages) * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SubreportsToPdf)
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->UseRealTime()

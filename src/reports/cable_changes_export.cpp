@@ -51,7 +51,8 @@ bool exportCableChanges(Ui& ui, const QString& appFolder, const QString& project
         const ReportLayout layout = readRpx(layoutPath);
         if (!layout.data) throw ReportError(QStringLiteral("%1 has no query").arg(layoutPath));
         db::CableChangeTable(registry).replace(comparedBy, compared, lines);
-        QueryRecordSource rows(*layout.data, registry, cableChangesFilter(comparedBy));
+        QueryRecordSource rows(*layout.data, registry, cableChangesFilter(comparedBy),
+                               rowOrder(layout));
         exportReport(layout, rows, format, path);
     } catch (const ReportError& e) {
         ui.message(e.message(), MsgButtons::Ok, MsgIcon::Critical);

@@ -108,7 +108,7 @@ bool exportCableSchedule(Ui& ui, const QString& appFolder, const QString& projec
     try {
         const ReportLayout layout = readRpx(layoutPath);
         if (!layout.data) throw ReportError(QStringLiteral("%1 has no query").arg(layoutPath));
-        QueryRecordSource rows(*layout.data, registry);
+        QueryRecordSource rows(*layout.data, registry, {}, rowOrder(layout));
         writeCableSchedule(layout, rows, files);
     } catch (const ReportError& e) {
         ui.message(e.message(), MsgButtons::Ok, MsgIcon::Critical);

@@ -6,6 +6,7 @@
 
 #include "db/read_only_sql.h"
 #include "reports/report_error.h"
+#include "reports/report_renderer.h"
 
 namespace tolvane::reports {
 
@@ -69,8 +70,17 @@ bool isReplicationColumn(const QString& column) {
     return false;
 }
 
-QueryRecordSource::QueryRecordSource(DataControl data, db::Connections& registry, DataFilter filter)
-    : data_(std::move(data)), registry_(registry), filter_(std::move(filter)) {}
+QString quotedColumn(const QString& name) {
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
+QueryRecordSource::QueryRecordSource(DataControl data, db::Connections& registry, DataFilter filter,
+                                     QList<SortField> order)
+    : data_(std::move(data)),
+      registry_(registry),
+      filter_(std::move(filter)),
+      order_(std::move(order)) {}
 
 QueryRecordSource::~QueryRecordSource() = default;
 
@@ -106,6 +116,7 @@ void QueryRecordSource::start() {
         throw ReportError(QStringLiteral("the %1 is not open").arg(db::dbTitle(*dbId)));
     ranSql_ = db::dialect::fromJet(engine, sql);
     try {
+        if (!order_.isEmpty()) ranSql_ = ordered(*dbId, ranSql_);
         query_ = std::make_unique<db::ReadOnlyQuery>(*dbId, ranSql_, registry_);
         for (const QVariant& v : filter_.values) query_->bind(v);
         query_->exec();
@@ -123,6 +134,29 @@ void QueryRecordSource::start() {
     fields_.clear();
     const QSqlRecord record = query_->sql().record();
     for (int i = 0; i < record.count(); ++i) fields_ << record.fieldName(i);
+}
+
+QString QueryRecordSource::ordered(db::DbId id, const QString& sql) {
+    // The result's columns first, from a run that gives no row: the keys name those.
+    db::ReadOnlyQuery probe(id, QStringLiteral("select * from (%1\n) probed where 1 = 0").arg(sql),
+                            registry_);
+    for (const QVariant& v : filter_.values) probe.bind(v);
+    probe.exec();
+    QStringList columns;
+    const QSqlRecord record = probe.sql().record();
+    for (int i = 0; i < record.count(); ++i) columns << record.fieldName(i);
+    QList<SortField> keys;
+    for (const SortField& key : std::as_const(order_)) {
+        const int column = columnOfField(columns, key.field);
+        if (column < 0)
+            throw ReportError(QStringLiteral("the report sorts its rows by the field \"%1\", "
+                                             "which its query does not give (it gives %2)")
+                                  .arg(key.field, columns.join(QStringLiteral(", "))));
+        keys << SortField{{}, columns[column], key.descending};
+    }
+    return QStringLiteral("select * from (%1\n) sorted").arg(sql) +
+           orderByClause(keys,
+                         [](const QString&, const QString& field) { return quotedColumn(field); });
 }
 
 qint64 QueryRecordSource::count() {

@@ -57,9 +57,14 @@ struct DataFilter {
 // database, a query that is not one SELECT that only reads (db/read_only_sql.h), a filter that
 // would make it more than that, a query that reads a table another database holds, and a query
 // the database cannot run.
+//
+// An order (rowOrder() of the layout) sorts the rows by columns of the query's result, found as
+// bound fields find theirs (columnOfField) and quoted as the result names them; a key that
+// names no column is refused.
 class QueryRecordSource : public RecordSource {
   public:
-    QueryRecordSource(DataControl data, db::Connections& registry, DataFilter filter = {});
+    QueryRecordSource(DataControl data, db::Connections& registry, DataFilter filter = {},
+                      QList<SortField> order = {});
     ~QueryRecordSource() override;
     void start() override;
     bool next() override;
@@ -69,13 +74,20 @@ class QueryRecordSource : public RecordSource {
     qint64 count() override;
 
   private:
+    // The statement that reads sql's rows in the order. Throws ReportError, db::DbError.
+    QString ordered(db::DbId id, const QString& sql);
     DataControl data_;
     db::Connections& registry_;
     DataFilter filter_;
+    QList<SortField> order_;
     std::unique_ptr<db::ReadOnlyQuery> query_;
     QStringList fields_;
-    QString ranSql_;  // the statement start() ran, filter included
+    QString ranSql_;  // the statement start() ran, filter and order included
 };
+
+// A column name quoted for either engine: in double quotes, a quote inside doubled, its case
+// kept (the name as the query's result gives it).
+QString quotedColumn(const QString& name);
 
 // The columns replication adds to every table of databases made by the original program
 // (s_GUID, s_Lineage, s_Generation, s_ColLineage): never shown to the user.

@@ -7,6 +7,7 @@
 #include "reports/report_error.h"
 #include "reports/report_filter.h"
 #include "reports/rpx_file.h"
+#include "reports/subreports.h"
 #include "shell/settings_store.h"
 #include "ui/ui.h"
 
@@ -126,7 +127,20 @@ void ReportDocument::clearFilter() {
 std::unique_ptr<RecordSource> ReportDocument::rows() {
     const ReportLayout& l = layout_->layout();
     if (!l.data) return std::make_unique<TableRecordSource>(QStringList{}, QList<QVariantList>{});
-    return std::make_unique<QueryRecordSource>(*l.data, registry_, filter_);
+    return std::make_unique<QueryRecordSource>(*l.data, registry_, filter_, rowOrder(l));
+}
+
+RenderOptions ReportDocument::renderOptions(const QString& progressText) {
+    RenderOptions options = shownProgress(ui_, progressText);
+    options.subreports = std::make_shared<Subreports>(
+        folders_.reports, path_,
+        [this](const ReportLayout& child) -> std::unique_ptr<RecordSource> {
+            if (!child.data) return nullptr;
+            return std::make_unique<QueryRecordSource>(*child.data, registry_, DataFilter{},
+                                                       rowOrder(child));
+        },
+        [this](const QString& text) { ui_.message(text, MsgButtons::Ok, MsgIcon::Warning); });
+    return options;
 }
 
 namespace {
@@ -174,7 +188,7 @@ bool ReportDocument::exportTo(ExportFormat format) {
     try {
         const auto source = rows();
         exportReport(layout_->layout(), *source, format, path,
-                     shownProgress(ui_, QStringLiteral("Exporting %1").arg(name())));
+                     renderOptions(QStringLiteral("Exporting %1").arg(name())));
     } catch (const ReportError& e) {
         ui_.message(e.message(), MsgButtons::Ok, MsgIcon::Critical);
         return false;

@@ -73,9 +73,14 @@ class ReportDocument : public QObject {
     void clearFilter();
     // The columns of the report's query (runs it). Throws ReportError.
     QStringList fields();
-    // The report's rows with the filter applied: the data control's query, or no rows for a
-    // layout without one.
+    // The report's rows with the filter applied, in the layout's order: the data control's
+    // query, or no rows for a layout without one.
     std::unique_ptr<RecordSource> rows();
+    // The options of one run of the report (a preview, a print, an export): its progress shown
+    // under progressText, its subreports' layouts found in the Reports folder and their rows
+    // read from their own data controls; what keeps a subreport from printing is said once, as
+    // a warning, and the report prints on.
+    RenderOptions renderOptions(const QString& progressText);
 
     // Export: asks for the file (starting in the folder of this report's last export, else the
     // project folder) and writes the report in the format. Where it wrote is said on the status

@@ -11,8 +11,13 @@ namespace tolvane::reports {
 class ReportError : public std::runtime_error {
   public:
     explicit ReportError(const QString& reason)
-        : std::runtime_error(("Error: " + reason).toStdString()) {}
+        : std::runtime_error(("Error: " + reason).toStdString()), reason_(reason) {}
     QString message() const { return QString::fromStdString(what()); }
+    // The reason alone, for a message that says more around it.
+    const QString& reason() const { return reason_; }
+
+  private:
+    QString reason_;
 };
 
 }  // namespace tolvane::reports

@@ -316,14 +316,10 @@ QString rtfText(const QString& text) {
 class RtfSink : public DeviceSink {
   public:
     using DeviceSink::DeviceSink;
+    void includes(const ReportLayout& subreport) override { collect(subreport); }
     void begin(const ReportLayout& layout) override {
         setup_ = layout.page;
-        for (const SectionRef& ref : sectionsInOrder(layout))
-            for (const Control& c : sectionAt(layout, ref)->controls) {
-                if (!fonts_.contains(c.font.family)) fonts_ << c.font.family;
-                const QColor color = c.foreColor.isValid() ? c.foreColor : QColor(Qt::black);
-                if (!colors_.contains(color.rgb())) colors_ << color.rgb();
-            }
+        collect(layout);
         QString head = QStringLiteral("{\\rtf1\\ansi\\deff0{\\fonttbl");
         for (int i = 0; i < fonts_.size(); ++i)
             head += QStringLiteral("{\\f%1 %2;}").arg(i).arg(rtfText(fonts_[i]));
@@ -368,6 +364,16 @@ class RtfSink : public DeviceSink {
     }
 
   private:
+    // The fonts and colours of a layout's controls go into the tables at the file's head.
+    void collect(const ReportLayout& layout) {
+        for (const SectionRef& ref : sectionsInOrder(layout))
+            for (const Control& c : sectionAt(layout, ref)->controls) {
+                if (!fonts_.contains(c.font.family)) fonts_ << c.font.family;
+                const QColor color = c.foreColor.isValid() ? c.foreColor : QColor(Qt::black);
+                if (!colors_.contains(color.rgb())) colors_ << color.rgb();
+            }
+    }
+
     QString row(const QList<const RenderedItem*>& items) {
         QString defs = QStringLiteral("\\trowd\\trgaph40\\trleft0");
         QString cells;
@@ -522,6 +528,30 @@ class TiffSink : public PageSink {
     PagePainter painter_;
 };
 
+// ---- spreadsheet rows ---------------------------------------------------------------------
+
+// The rows a detail band gives a spreadsheet: its own (unless it is the rest of a band split
+// over pages, whose row was given with its first part) and one per detail row of the
+// subreports printed in it, in order, each with its items.
+QList<QList<const RenderedItem*>> spreadsheetRows(const RenderedBand& band) {
+    std::map<int, QList<const RenderedItem*>> rows;
+    if (!band.continued) rows[0];
+    for (const RenderedItem& item : band.items)
+        if (item.subrow > 0 || (item.subrow == 0 && !band.continued)) rows[item.subrow] << &item;
+    QList<QList<const RenderedItem*>> out;
+    for (auto& [subrow, items] : rows) out << std::move(items);
+    return out;
+}
+
+// The columns of a spreadsheet: the detail's bound fields, then those of each subreport's
+// detail.
+QList<const Control*> spreadsheetColumns(const ReportLayout& layout,
+                                         const QList<const ReportLayout*>& subreports) {
+    QList<const Control*> fields = detailFields(layout);
+    for (const ReportLayout* s : subreports) fields += detailFields(*s);
+    return fields;
+}
+
 // ---- CSV --------------------------------------------------------------------------------
 
 // The spreadsheet rows as text (RFC 4180, UTF-8): a header of the detail's bound fields, one
@@ -530,34 +560,40 @@ class TiffSink : public PageSink {
 class CsvSink : public DeviceSink {
   public:
     using DeviceSink::DeviceSink;
+    void includes(const ReportLayout& subreport) override { subreports_ << &subreport; }
     void begin(const ReportLayout& layout) override {
-        fields_ = detailFields(layout);
+        fields_ = spreadsheetColumns(layout, subreports_);
         QStringList names;
         for (const Control* f : fields_) names << f->text.section(QLatin1Char('.'), -1);
         line(names);
     }
     void page(const RenderedPage& page) override {
         for (const RenderedBand& band : page.bands) {
-            if (band.kind != SectionKind::Detail || band.continued) continue;
-            QStringList cells(fields_.size());
-            for (const RenderedItem& item : band.items) {
-                const qsizetype col = fields_.indexOf(item.control);
-                if (col < 0) continue;
-                const QVariant& v = item.value;
-                if (item.control->kind == ControlKind::CheckBox)
-                    cells[col] = item.checked ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-                else if (v.isNull())
-                    cells[col].clear();
-                else if (isNumber(v))
-                    cells[col] = v.toString();
-                else
-                    cells[col] = item.text;
-            }
-            line(cells);
+            if (band.kind != SectionKind::Detail) continue;
+            for (const QList<const RenderedItem*>& items : spreadsheetRows(band)) writeRow(items);
         }
     }
 
   private:
+    void writeRow(const QList<const RenderedItem*>& items) {
+        QStringList cells(fields_.size());
+        for (const RenderedItem* p : items) {
+            const RenderedItem& item = *p;
+            const qsizetype col = fields_.indexOf(item.control);
+            if (col < 0) continue;
+            const QVariant& v = item.value;
+            if (item.control->kind == ControlKind::CheckBox)
+                cells[col] = item.checked ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+            else if (v.isNull())
+                cells[col].clear();
+            else if (isNumber(v))
+                cells[col] = v.toString();
+            else
+                cells[col] = item.text;
+        }
+        line(cells);
+    }
+
     static bool isNumber(const QVariant& v) {
         switch (v.typeId()) {
             case QMetaType::Int:
@@ -583,6 +619,7 @@ class CsvSink : public DeviceSink {
         }
         write(out.join(QLatin1Char(',')) + QStringLiteral("\r\n"));
     }
+    QList<const ReportLayout*> subreports_;
     QList<const Control*> fields_;
 };
 
@@ -610,7 +647,7 @@ class XlsxSink : public PageSink {
         if (!sheet_) sheet_ = workbook_add_worksheet(book_, nullptr);
         bold_ = workbook_add_format(book_);
         format_set_bold(bold_);
-        const auto fields = detailFields(layout);
+        const auto fields = spreadsheetColumns(layout, subreports_);
         for (int i = 0; i < fields.size(); ++i) {
             columns_[fields[i]] = i;
             worksheet_set_column(sheet_, lxw_col_t(i), lxw_col_t(i),
@@ -619,27 +656,12 @@ class XlsxSink : public PageSink {
             worksheet_write_string(sheet_, 0, lxw_col_t(i), name.toUtf8().constData(), bold_);
         }
     }
+    void includes(const ReportLayout& subreport) override { subreports_ << &subreport; }
     void page(const RenderedPage& page) override {
-        for (const RenderedBand& band : page.bands) {
-            if (band.kind != SectionKind::Detail || band.continued) continue;
-            ++row_;
-            for (const RenderedItem& item : band.items) {
-                const auto it = columns_.find(item.control);
-                if (it == columns_.end() || item.value.isNull()) continue;
-                const lxw_col_t col = lxw_col_t(it->second);
-                const QVariant& v = item.value;
-                if (item.control->kind == ControlKind::CheckBox) {
-                    worksheet_write_boolean(sheet_, row_, col, item.checked, nullptr);
-                } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
-                           v.typeId() == QMetaType::Double || v.typeId() == QMetaType::UInt ||
-                           v.typeId() == QMetaType::ULongLong) {
-                    worksheet_write_number(sheet_, row_, col, v.toDouble(), nullptr);
-                } else {
-                    worksheet_write_string(sheet_, row_, col, item.text.toUtf8().constData(),
-                                           nullptr);
-                }
-            }
-        }
+        for (const RenderedBand& band : page.bands)
+            if (band.kind == SectionKind::Detail)
+                for (const QList<const RenderedItem*>& items : spreadsheetRows(band))
+                    writeRow(items);
     }
     void finish() override {
         const lxw_error e = workbook_close(std::exchange(book_, nullptr));
@@ -648,6 +670,27 @@ class XlsxSink : public PageSink {
     }
 
   private:
+    void writeRow(const QList<const RenderedItem*>& items) {
+        ++row_;
+        for (const RenderedItem* p : items) {
+            const RenderedItem& item = *p;
+            const auto it = columns_.find(item.control);
+            if (it == columns_.end() || item.value.isNull()) continue;
+            const lxw_col_t col = lxw_col_t(it->second);
+            const QVariant& v = item.value;
+            if (item.control->kind == ControlKind::CheckBox) {
+                worksheet_write_boolean(sheet_, row_, col, item.checked, nullptr);
+            } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
+                       v.typeId() == QMetaType::Double || v.typeId() == QMetaType::UInt ||
+                       v.typeId() == QMetaType::ULongLong) {
+                worksheet_write_number(sheet_, row_, col, v.toDouble(), nullptr);
+            } else {
+                worksheet_write_string(sheet_, row_, col, item.text.toUtf8().constData(), nullptr);
+            }
+        }
+    }
+
+    QList<const ReportLayout*> subreports_;
     TemporaryOutput out_;
     QString path_;
     lxw_workbook* book_ = nullptr;

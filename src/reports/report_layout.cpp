@@ -1,5 +1,5 @@
-// Lookups over the report layout: the data control's database, the sections in print order and
-// the detail's bound fields.
+// Lookups over the report layout: the data control's database, the order of its rows, the
+// sections in print order and the detail's bound fields.
 #include "reports/report_layout.h"
 
 #include <algorithm>
@@ -25,6 +25,21 @@ QString keyForDatabase(db::DbId id) {
             break;
     }
     return QStringLiteral("PROJECT_SPECIFIC");
+}
+
+QString orderByClause(const QList<SortField>& keys, const QuoteColumn& quote) {
+    if (keys.isEmpty()) return {};
+    QStringList order;
+    for (const SortField& k : keys)
+        order << quote(k.table, k.field) + (k.descending ? QStringLiteral(" DESC ") : QString());
+    return QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+}
+
+QList<SortField> rowOrder(const ReportLayout& layout) {
+    if (layout.sorts.isEmpty()) return {};
+    QList<SortField> keys;
+    for (const Group& g : layout.groups) keys << SortField{{}, g.field, false};
+    return keys + layout.sorts;
 }
 
 QList<SectionRef> sectionsInOrder(const ReportLayout& layout) {

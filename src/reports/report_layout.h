@@ -11,6 +11,7 @@
 #include <QList>
 #include <QRect>
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "db/database.h"
@@ -148,14 +149,37 @@ struct DataControl {
 std::optional<db::DbId> databaseForKey(const QString& key);
 QString keyForDatabase(db::DbId id);
 
+// One key the rows are sorted by. The report wizard names a column by its table and field; a
+// layout's own sort fields name a column of its query (table empty).
+struct SortField {
+    QString table{}, field{};
+    bool descending = false;
+    bool operator==(const SortField&) const = default;
+};
+
+// How an ORDER BY names a column: the wizard's "[table].[field]", a report's query quoting the
+// column its result gives.
+using QuoteColumn = std::function<QString(const QString& table, const QString& field)>;
+
+// " ORDER BY " and the keys, outermost first, each quoted and followed by " DESC " when it
+// sorts descending; empty without keys. Group fields come first and always ascend.
+QString orderByClause(const QList<SortField>& keys, const QuoteColumn& quote);
+
 struct ReportLayout {
     QString name = QStringLiteral("Report1");
     PageSetup page{};
     std::optional<DataControl> data{};  // a layout may have no data control
     Section reportHeader{}, pageHeader{}, detail{}, pageFooter{}, reportFooter{};
     QList<Group> groups{};  // outermost first
+    // The rows' order within the groups: with any, the rows are read ordered by the group
+    // fields, then by these (rowOrder()); without, in the order the query gives them.
+    QList<SortField> sorts{};
     bool operator==(const ReportLayout&) const = default;
 };
+
+// The keys a layout's rows are read in: its group fields (ascending) and then its sort fields;
+// none when it has no sort fields (the query's own order stands).
+QList<SortField> rowOrder(const ReportLayout& layout);
 
 // Addresses one section of a layout, so that the designer can name where a control lives.
 struct SectionRef {

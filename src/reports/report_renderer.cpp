@@ -6,6 +6,7 @@
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QSet>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -22,6 +23,7 @@
 #include "reports/column_fit.h"
 #include "reports/report_error.h"
 #include "reports/report_format.h"
+#include "reports/subreports.h"
 
 namespace tolvane::reports {
 
@@ -64,18 +66,32 @@ struct Total {
 struct Laid {
     int height = 0;
     QList<RenderedItem> items;
+    int subrows = 0;  // the detail rows of subreports among the items
 };
+
+// A subreport's columns fit nothing: its controls print where they were designed.
+const ColumnFit kDesigned{};
 
 class Paginator {
   public:
+    // child: the subreport whose layout this is (nullptr: the report itself).
     Paginator(const ReportLayout& layout, const ColumnFit& fit, PageSink* sink,
-              const RenderOptions& options, int pageCount)
-        : l_(layout), fit_(fit), sink_(sink), options_(options), pageCount_(pageCount) {}
+              const RenderOptions& options, int pageCount, const ChildReport* child = nullptr)
+        : l_(layout),
+          fit_(fit),
+          sink_(sink),
+          options_(options),
+          pageCount_(pageCount),
+          child_(child) {}
 
     int run(RecordSource& rows) {
         rows.start();
         bind(rows.fields());
-        if (sink_) sink_->begin(l_);
+        if (sink_) {
+            QSet<const ReportLayout*> told;
+            tellIncluded(*sink_, told);
+            sink_->begin(l_);
+        }
         startPage(false);
         place(SectionKind::ReportHeader, -1, lay(l_.reportHeader, {}));
         // A report header that broke onto further pages had their page headers printed.
@@ -87,10 +103,8 @@ class Paginator {
             QVariantList row(columnCount_);
             for (int i = 0; i < columnCount_; ++i)
                 if (read_[i]) row[i] = rows.value(i);
-            int level = 0;
+            const int level = havePrev ? sameGroups(row, prev) : 0;
             if (havePrev) {
-                while (level < groups && row[groupColumns_[level]] == prev[groupColumns_[level]])
-                    ++level;
                 for (int g = groups - 1; g >= level; --g) {
                     openGroups_ = g + 1;
                     place(SectionKind::GroupFooter, g, lay(l_.groups[g].footer, prev));
@@ -111,10 +125,7 @@ class Paginator {
                 place(SectionKind::GroupHeader, level + i, headers[i], following[i]);
             }
             openGroups_ = groups;
-            // Totals of the groups whose footers have printed start again.
-            for (int g = level; g < groups; ++g)
-                for (Total* t : groupTotals_[g]) t->clear();
-            for (auto& [control, total] : totals_) total.add(row[total.column]);
+            count(level, row);
             lastRow_ = row;
             placeDetail(detail);
             prev = std::move(row);
@@ -123,7 +134,102 @@ class Paginator {
         return finishReport(prev, havePrev);
     }
 
+    // The report's sections for the rows given (indexes into rows), one under the other as a
+    // subreport prints them: no pages, so no page header or footer. Its detail rows are the
+    // subrows of what it lays out. Without rows nothing prints, unless the layout has no data
+    // control: then its sections print as they are.
+    Laid flow(const QList<QVariantList>& rows, const QList<int>& which) {
+        Laid out;
+        if (which.isEmpty() && l_.data) return out;
+        const auto add = [&](const Laid& laid, bool detail) {
+            if (laid.height <= 0) return;
+            const int first = out.subrows + 1;
+            for (RenderedItem item : laid.items) {
+                item.rect.translate(0, out.height);
+                item.subrow = !detail ? -1 : item.subrow > 0 ? first + item.subrow : first;
+                out.items << std::move(item);
+            }
+            if (detail) out.subrows = first + laid.subrows;
+            out.height += laid.height;
+        };
+        for (auto& [control, total] : totals_) total.clear();
+        add(lay(l_.reportHeader, {}), false);
+        const int groups = int(l_.groups.size());
+        const QVariantList* prev = nullptr;
+        for (const int i : which) {
+            const QVariantList& row = rows[i];
+            const int level = prev ? sameGroups(row, *prev) : 0;
+            if (prev)
+                for (int g = groups - 1; g >= level; --g)
+                    add(lay(l_.groups[g].footer, *prev), false);
+            for (int g = level; g < groups; ++g) add(lay(l_.groups[g].header, row), false);
+            count(level, row);
+            add(lay(l_.detail, row), true);
+            prev = &row;
+        }
+        if (prev)
+            for (int g = groups - 1; g >= 0; --g) add(lay(l_.groups[g].footer, *prev), false);
+        add(lay(l_.reportFooter, prev ? *prev : QVariantList()), false);
+        return out;
+    }
+
   private:
+    // How many groups, outermost first, a row continues from the row before it.
+    int sameGroups(const QVariantList& row, const QVariantList& prev) const {
+        int level = 0;
+        while (level < l_.groups.size() && row[groupColumns_[level]] == prev[groupColumns_[level]])
+            ++level;
+        return level;
+    }
+
+    // A row read: the totals of the groups from level on start again (their footers have
+    // printed), and the row counts in every total.
+    void count(int level, const QVariantList& row) {
+        for (int g = level; g < l_.groups.size(); ++g)
+            for (Total* t : groupTotals_[g]) t->clear();
+        for (auto& [control, total] : totals_) total.add(row[total.column]);
+    }
+
+    // The layouts of the subreports printed here, and of theirs, each told once.
+    void tellIncluded(PageSink& sink, QSet<const ReportLayout*>& told) const {
+        for (const auto& [control, sub] : subs_) {
+            if (told.contains(&sub.child->layout)) continue;
+            told.insert(&sub.child->layout);
+            sink.includes(sub.child->layout);
+            sub.run->tellIncluded(sink, told);
+        }
+    }
+
+    // A subreport control of this layout: its child, the column of the link's parent field,
+    // and the child's layout bound to the child's rows. A subreport that cannot print is said
+    // and left out (it prints empty).
+    void bindSubreport(const Control& c, const QStringList& fields) {
+        if (!options_.subreports) return;
+        Subreports& subreports = *options_.subreports;
+        const ChildReport* child = subreports.child(c, child_);
+        if (!child) return;
+        int parentColumn = -1;
+        if (!child->parentField.isEmpty()) {
+            parentColumn = columnOfField(fields, child->parentField);
+            if (parentColumn < 0) {
+                subreports.problem(Subreports::printsEmpty(
+                    c, QStringLiteral("its link names the field \"%1\", which the report it "
+                                      "prints in does not give (it gives %2)")
+                           .arg(child->parentField, fields.join(QStringLiteral(", ")))));
+                return;
+            }
+        }
+        auto run = std::make_unique<Paginator>(child->layout, kDesigned, sink_, options_, 0, child);
+        try {
+            run->bind(child->fields);
+        } catch (const ReportError& e) {
+            subreports.problem(
+                Subreports::printsEmpty(c, QStringLiteral("%1 (%2)").arg(e.reason(), child->path)));
+            return;
+        }
+        subs_[&c] = Subreport{child, parentColumn, std::move(run)};
+    }
+
     int finishReport(const QVariantList& prev, bool havePrev) {
         if (havePrev)
             for (int g = int(l_.groups.size()) - 1; g >= 0; --g) {
@@ -152,6 +258,9 @@ class Paginator {
             for (const Control& c : sectionAt(l_, ref)->controls)
                 if (isBound(c)) columns_.insert(&c, need(c.text));
         for (const Group& g : l_.groups) groupColumns_ << need(g.field);
+        for (const SectionRef& ref : sectionsInOrder(l_))
+            for (const Control& c : sectionAt(l_, ref)->controls)
+                if (c.kind == ControlKind::SubReport) bindSubreport(c, fields);
         // Totals: keyed by their control, listed by the group whose run they cover.
         groupTotals_.resize(l_.groups.size());
         const auto collect = [&](const Section& section, int group) {
@@ -170,6 +279,8 @@ class Paginator {
         if (sink_) return;
         for (const int column : std::as_const(groupColumns_)) read_[column] = true;
         for (const auto& [control, total] : totals_) read_[total.column] = true;
+        for (const auto& [control, sub] : subs_)
+            if (sub.parentColumn >= 0) read_[sub.parentColumn] = true;
         for (const auto& [control, column] : columns_.asKeyValueRange())
             if (control->canGrow || fit_.wraps(control)) read_[column] = true;
     }
@@ -183,11 +294,24 @@ class Paginator {
         laid.height = section.height;
         if (section.height <= 0 && section.controls.isEmpty()) return laid;
         laid.items.reserve(section.controls.size());
-        // Text that wraps and grows pushes down what stands below it (a rule under the row).
+        // Text that wraps and grows pushes down what stands below it (a rule under the row), and
+        // so does a subreport that needs more room than its rectangle.
         QList<std::pair<int, int>> grown;  // original bottom, growth
+        // A subreport's items: the index of its control's item, that item's top before it
+        // moved down, and its rows' items.
+        struct Inner {
+            qsizetype host;
+            int top;
+            QList<RenderedItem> items;
+        };
+        QList<Inner> inner;
         for (const Control& c : section.controls) {
             RenderedItem item{&c, fit_.place(c)};
             item.wrap = c.canGrow || fit_.wraps(&c);
+            if (c.kind == ControlKind::SubReport) {
+                layInside(item, row, laid, grown, inner);
+                continue;
+            }
             // The pass that only counts pages needs the texts that may grow their rows alone.
             if (!sink_ && !item.wrap) {
                 laid.items << item;
@@ -252,8 +376,49 @@ class Paginator {
             item.rect.translate(0, down);
             laid.height = std::max(laid.height, item.rect.normalized().bottom() + 1);
         }
+        // A subreport's rows move with its control and follow it among the items.
+        if (!inner.isEmpty()) {
+            QList<RenderedItem> items;
+            qsizetype next = 0;
+            for (Inner& in : inner) {
+                while (next <= in.host) items << std::move(laid.items[next++]);
+                const int down = items.last().rect.top() - in.top;
+                for (RenderedItem& item : in.items) {
+                    item.rect.translate(0, down);
+                    items << std::move(item);
+                }
+            }
+            while (next < laid.items.size()) items << std::move(laid.items[next++]);
+            laid.items = std::move(items);
+        }
         if (section.height <= 0) laid.height = 0;  // a hidden section stays hidden
         return laid;
+    }
+
+    // A subreport control laid for the row: its child's rows for the row's link value, placed
+    // from the control's top left corner down, the control growing to hold them.
+    template <typename Inner>
+    void layInside(RenderedItem& item, const QVariantList& row, Laid& laid,
+                   QList<std::pair<int, int>>& grown, QList<Inner>& inner) {
+        const Control& c = *item.control;
+        const auto it = subs_.find(&c);
+        if (it != subs_.end()) {
+            const Subreport& sub = it->second;
+            const QList<int>& which =
+                sub.child->rowsFor(sub.parentColumn < 0 ? QVariant() : row.value(sub.parentColumn));
+            Laid rows = sub.run->flow(sub.child->rows, which);
+            if (rows.height > c.rect.height()) {
+                item.rect.setHeight(rows.height);
+                grown << std::pair{c.rect.normalized().bottom(), rows.height - c.rect.height()};
+            }
+            for (RenderedItem& r : rows.items) {
+                r.rect.translate(item.rect.topLeft());
+                if (r.subrow > 0) r.subrow += laid.subrows;
+            }
+            laid.subrows += rows.subrows;
+            inner << Inner{laid.items.size(), item.rect.top(), std::move(rows.items)};
+        }
+        laid.items << item;
     }
 
     void startPage(bool withHeader) {
@@ -409,11 +574,21 @@ class Paginator {
         page_.bands << std::move(band);
     }
 
+    // A subreport control's child, the column of its link's parent field (-1: unlinked) and the
+    // child's layout bound to its rows.
+    struct Subreport {
+        const ChildReport* child = nullptr;
+        int parentColumn = -1;
+        std::unique_ptr<Paginator> run;
+    };
+
     const ReportLayout& l_;
     const ColumnFit& fit_;
     PageSink* sink_;
     const RenderOptions& options_;
     const int pageCount_;
+    const ChildReport* child_;
+    std::unordered_map<const Control*, Subreport> subs_;
     QHash<const Control*, int> columns_;
     QList<int> groupColumns_;
     // Node-based, so that the group lists may point into it.

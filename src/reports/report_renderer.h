@@ -10,6 +10,8 @@
 // alone at the foot of a page. A band taller than a page on its own is split between pages,
 // never through a control that would fit on a page; a control taller than a page is clipped.
 // When the layout shows the page count, the renderer makes a first pass that only counts.
+// A subreport control lays its child's sections for the row into its rectangle, growing it and
+// its section (subreports.h); the grown section paginates like any other.
 #pragma once
 
 #include <QDateTime>
@@ -35,6 +37,7 @@ class QTextDocument;
 namespace tolvane::reports {
 
 struct BarcodeSymbol;
+class Subreports;
 
 // One control as it prints: its place on the page (twips from the paper's top left corner),
 // its text, and for bound fields the value the text shows.
@@ -47,6 +50,9 @@ struct RenderedItem {
     // The text wraps within the rectangle: a field that may grow, or one whose column is
     // narrower than its values (column_fit.h).
     bool wrap = false;
+    // Which row of a spreadsheet the item belongs to within its band: 0 the band's own, n > 0
+    // the n-th detail row of the subreports printed in it, -1 a subreport's other sections.
+    int subrow = 0;
 };
 
 // One section (or the part of it that fits) on a page.
@@ -70,6 +76,9 @@ class PageSink {
     virtual ~PageSink() = default;
     // Called once the rows are known to be readable, before the first page.
     virtual void begin(const ReportLayout& layout) { (void)layout; }
+    // Called before begin() with each layout the report prints inside itself (its
+    // subreports'), whose controls the pages will hold as well.
+    virtual void includes(const ReportLayout& subreport) { (void)subreport; }
     virtual void page(const RenderedPage& page) = 0;
     // After the last page: commit what was written. Throws ReportError.
     virtual void finish() {}
@@ -83,6 +92,9 @@ struct RenderOptions {
     // reports only; and once more with a total of 0 when such a run is over, however it ended.
     // Returning false stops the run (RenderCancelled).
     std::function<bool(qint64 read, qint64 total)> progress{};
+    // Where subreports find their layouts and rows (subreports.h), shared by the passes and
+    // runs of one report. Without it, subreports print empty.
+    std::shared_ptr<Subreports> subreports{};
 };
 
 // Thrown out of a run whose progress asked it to stop. Like a failure, it leaves no file.

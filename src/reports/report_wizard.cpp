@@ -508,14 +508,9 @@ QString generateSql(const Choices& choices) {
         for (const Relation& r : choices.relations) joins << r.text();
         sql += QStringLiteral(" WHERE ") + joins.join(QStringLiteral(" AND "));
     }
-    if (!choices.groups.isEmpty() || !choices.sorts.isEmpty()) {
-        QStringList order;
-        for (const GroupField& g : choices.groups) order << bracketed(g.table, g.field);
-        for (const SortField& s : choices.sorts)
-            order << bracketed(s.table, s.field) + (s.descending ? QStringLiteral(" DESC ") : "");
-        sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
-    }
-    return sql;
+    QList<SortField> order;
+    for (const GroupField& g : choices.groups) order << SortField{g.table, g.field, false};
+    return sql + orderByClause(order + choices.sorts, bracketed);
 }
 
 QString summary(const Choices& choices) {

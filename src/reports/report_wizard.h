@@ -93,10 +93,8 @@ struct GroupField {
     QString option = QStringLiteral("Default");
 };
 
-struct SortField {
-    QString table, field;
-    bool descending = false;
-};
+// A sort field of the wizard names its table and field.
+using reports::SortField;
 
 // Everything the user chose in one run of the wizard.
 struct Choices {

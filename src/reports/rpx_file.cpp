@@ -107,6 +107,8 @@ class Reader {
                     readSection(kind == SectionKind::ReportFooter, kind == SectionKind::Detail);
             } else if (name == QLatin1String("group")) {
                 layout.groups << readGroup();
+            } else if (name == QLatin1String("sort")) {
+                layout.sorts << readSort();
             } else {
                 fail(QStringLiteral("unknown element <%1>").arg(name));
             }
@@ -228,6 +230,20 @@ class Reader {
                 fail(QStringLiteral("a group holds a %1 section").arg(nameOf(kSectionKinds, kind)));
         }
         return g;
+    }
+
+    SortField readSort() {
+        SortField f;
+        f.table = attr(QStringLiteral("table"));
+        f.field = attr(QStringLiteral("field"));
+        if (f.field.trimmed().isEmpty()) fail(QStringLiteral("a sort field names no field"));
+        const QString order = attr(QStringLiteral("order"));
+        if (!order.isEmpty() && order != QLatin1String("ascending") &&
+            order != QLatin1String("descending"))
+            fail(QStringLiteral("order=\"%1\" is neither ascending nor descending").arg(order));
+        f.descending = order == QLatin1String("descending");
+        xml_.skipCurrentElement();
+        return f;
     }
 
     // Totals are known only once their rows have printed: in footers. Only the detail prints
@@ -452,6 +468,14 @@ QByteArray serializeRpx(const ReportLayout& layout) {
         w.writeAttribute(QStringLiteral("field"), g.field);
         writeSection(w, SectionKind::GroupHeader, g.header);
         writeSection(w, SectionKind::GroupFooter, g.footer);
+        w.writeEndElement();
+    }
+    for (const SortField& f : layout.sorts) {
+        w.writeStartElement(QStringLiteral("sort"));
+        if (!f.table.isEmpty()) w.writeAttribute(QStringLiteral("table"), f.table);
+        w.writeAttribute(QStringLiteral("field"), f.field);
+        w.writeAttribute(QStringLiteral("order"),
+                         f.descending ? QStringLiteral("descending") : QStringLiteral("ascending"));
         w.writeEndElement();
     }
     w.writeEndElement();

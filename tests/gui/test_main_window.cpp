@@ -1028,6 +1028,7 @@ class MainWindowTest : public QObject {
             "button OK\n"                                                // OLE
             "set cboSymbology QR Code\nset txtLeft 4320\nclick cmdOK\n"  // property page
             "click cmdAddGroup\nset cboGroupField CableType\nset chkRepeatHeader 1\n"
+            "click cmdAddSort\nset cboSortField Length\nset cboSortOrder Descending\n"
             "click cmdOK\n"       // sorting and grouping
             "text Length\n"       // expression
             "button OK\n"         // summary outside a footer
@@ -1102,6 +1103,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->document().current().groups.size(), 1);
         QCOMPARE(w->document().current().groups[0].field, QString("CableType"));
         QVERIFY(w->document().current().groups[0].header.repeat);
+        // Rows sorted by length, longest first, within the groups.
+        QCOMPARE(w->document().current().sorts, (QList<reports::SortField>{{{}, "Length", true}}));
         canvas->setSelection({{detail, 2}});
         main_->RouteCMD("catRExpression");
         QCOMPARE(at(2).text, QString("Length"));
@@ -1126,6 +1129,7 @@ class MainWindowTest : public QObject {
             PropertyPage page(at(4));
             page.grab().save(shots + "-properties.png");
             SortingGroupingWindow groups(w->document().current().groups,
+                                         w->document().current().sorts,
                                          {"CableNO", "CableType", "Length"});
             groups.grab().save(shots + "-grouping.png");
             FieldListWindow fields({"CableNO", "CableType", "Length"});

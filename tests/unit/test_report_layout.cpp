@@ -123,6 +123,8 @@ ReportLayout everything() {
                                        .text = QStringLiteral("CableNO"),
                                        .summary = Summary::Count};
     l.groups << g << Group{QStringLiteral("CableType")};
+    l.sorts << SortField{{}, QStringLiteral("Length"), true}
+            << SortField{QStringLiteral("tblCables"), QStringLiteral("CableNO"), false};
     return l;
 }
 
@@ -149,6 +151,7 @@ TEST(RpxFile, EveryPropertyReadsBackEqualFromTheFile) {
     EXPECT_EQ(back.pageHeader, original.pageHeader);
     EXPECT_EQ(back.detail, original.detail);
     EXPECT_EQ(back.groups, original.groups);
+    EXPECT_EQ(back.sorts, original.sorts);
     EXPECT_TRUE(back == original);
     // Written again, the file is the same bytes: saving an unchanged layout changes nothing.
     EXPECT_EQ(serializeRpx(back), serializeRpx(original));
@@ -215,6 +218,9 @@ TEST(RpxFile, DamagedFilesAreRefusedWithTheirReason) {
         {damaged("indent=\"2\"", "indent=\"11\""), "indent=\"11\" is not a number from 0 to 10"},
         {damaged("<control kind=\"frame\"", "<control kind=\"frame\" bullets=\"true\""),
          "a frame has no bullets"},
+        {damaged("order=\"descending\"", "order=\"upwards\""),
+         "order=\"upwards\" is neither ascending nor descending"},
+        {damaged("<sort field=\"Length\"", "<sort field=\"\""), "a sort field names no field"},
     };
     for (const auto& c : cases) {
         EXPECT_TRUE(

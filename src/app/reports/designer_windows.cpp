@@ -214,16 +214,17 @@ QStringList FieldListWindow::chosen() const {
     return out;
 }
 
-SortingGroupingWindow::SortingGroupingWindow(const QList<Group>& groups, const QStringList& fields,
-                                             QWidget* parent)
-    : QDialog(parent), groups_(groups) {
+SortingGroupingWindow::SortingGroupingWindow(const QList<Group>& groups,
+                                             const QList<SortField>& sorts,
+                                             const QStringList& fields, QWidget* parent)
+    : QDialog(parent), groups_(groups), sorts_(sorts) {
     setObjectName(QStringLiteral("frmSortingGrouping"));
     setWindowTitle(tr("Sorting and Grouping"));
     auto* box = new QVBoxLayout(this);
     auto* note =
         new QLabel(tr("Group levels, outermost first. A group starts again at each "
-                      "change of its field's value, so the report's query orders its "
-                      "rows by the group fields first."));
+                      "change of its field's value, so the rows come ordered by the group "
+                      "fields first: by the report's query, or by the sort fields below."));
     note->setWordWrap(true);
     box->addWidget(note);
     auto* row = new QHBoxLayout;
@@ -246,6 +247,38 @@ SortingGroupingWindow::SortingGroupingWindow(const QList<Group>& groups, const Q
     repeat_ = named(new QCheckBox(tr("Repeat the header on every page")), "chkRepeatHeader");
     form->addRow(repeat_);
     box->addLayout(form);
+
+    auto* sortNote =
+        new QLabel(tr("Sort fields, first the one that decides: the rows' order "
+                      "within the groups. With any, the report reads its rows "
+                      "ordered by the group fields and then by these."));
+    sortNote->setWordWrap(true);
+    box->addSpacing(8);
+    box->addWidget(sortNote);
+    auto* sortRow = new QHBoxLayout;
+    sortList_ = named(new QListWidget, "lstSortFields");
+    sortRow->addWidget(sortList_, 1);
+    auto* sortSide = new QVBoxLayout;
+    auto* addSort = namedButton("cmdAddSort", tr("Add"));
+    auto* removeSort = namedButton("cmdRemoveSort", tr("Remove"));
+    auto* sortUp = namedButton("cmdSortUp", tr("Move Up"));
+    auto* sortDown = namedButton("cmdSortDown", tr("Move Down"));
+    for (QPushButton* b : {addSort, removeSort, sortUp, sortDown}) sortSide->addWidget(b);
+    sortSide->addStretch();
+    sortRow->addLayout(sortSide);
+    box->addLayout(sortRow);
+    auto* sortForm = new QFormLayout;
+    // Sort fields are columns of the query: chosen from them, never typed.
+    sortField_ = named(new QComboBox, "cboSortField");
+    sortField_->addItems(fields);
+    for (const SortField& f : sorts_)
+        if (sortField_->findText(f.field) < 0) sortField_->addItem(f.field);
+    sortForm->addRow(tr("Sort on:"), sortField_);
+    sortOrder_ = named(new QComboBox, "cboSortOrder");
+    sortOrder_->addItems({tr("Ascending"), tr("Descending")});
+    sortForm->addRow(tr("Order:"), sortOrder_);
+    box->addLayout(sortForm);
+    addSort->setEnabled(sortField_->count() > 0);
     box->addWidget(okCancel(this));
 
     const auto current = [this] { return list_->currentRow(); };
@@ -289,6 +322,49 @@ SortingGroupingWindow::SortingGroupingWindow(const QList<Group>& groups, const Q
         if (const int i = current(); i >= 0) groups_[i].header.repeat = on;
     });
     refresh(groups_.isEmpty() ? -1 : 0);
+
+    const auto currentSort = [this] { return sortList_->currentRow(); };
+    connect(addSort, &QPushButton::clicked, this, [this, fields] {
+        sorts_ << SortField{{}, fields.value(0), false};
+        refreshSorts(int(sorts_.size()) - 1);
+    });
+    connect(removeSort, &QPushButton::clicked, this, [this, currentSort] {
+        const int i = currentSort();
+        if (i < 0) return;
+        sorts_.removeAt(i);
+        refreshSorts(std::min(i, int(sorts_.size()) - 1));
+    });
+    const auto moveSort = [this, currentSort](int by) {
+        const int i = currentSort(), j = i + by;
+        if (i < 0 || j < 0 || j >= sorts_.size()) return;
+        sorts_.swapItemsAt(i, j);
+        refreshSorts(j);
+    };
+    connect(sortUp, &QPushButton::clicked, this, [moveSort] { moveSort(-1); });
+    connect(sortDown, &QPushButton::clicked, this, [moveSort] { moveSort(1); });
+    connect(sortList_, &QListWidget::currentRowChanged, this, [this](int i) {
+        const bool on = i >= 0 && i < sorts_.size();
+        sortField_->setEnabled(on);
+        sortOrder_->setEnabled(on);
+        if (!on) return;
+        const QSignalBlocker a(sortField_), b(sortOrder_);
+        sortField_->setCurrentText(sorts_[i].field);
+        sortOrder_->setCurrentIndex(sorts_[i].descending ? 1 : 0);
+    });
+    connect(sortField_, &QComboBox::currentTextChanged, this,
+            [this, currentSort](const QString& text) {
+                const int i = currentSort();
+                if (i < 0 || text.isEmpty()) return;
+                sorts_[i].field = text;
+                sortList_->item(i)->setText(sortText(sorts_[i]));
+            });
+    connect(sortOrder_, &QComboBox::currentIndexChanged, this, [this, currentSort](int order) {
+        const int i = currentSort();
+        if (i < 0 || order < 0) return;
+        sorts_[i].descending = order == 1;
+        sortList_->item(i)->setText(sortText(sorts_[i]));
+    });
+    refreshSorts(sorts_.isEmpty() ? -1 : 0);
 }
 
 void SortingGroupingWindow::refresh(int select) {
@@ -297,6 +373,20 @@ void SortingGroupingWindow::refresh(int select) {
     list_->setCurrentRow(select);
     field_->setEnabled(select >= 0);
     repeat_->setEnabled(select >= 0);
+}
+
+QString SortingGroupingWindow::sortText(const SortField& sort) {
+    return sort.field + (sort.descending ? tr(" (descending)") : tr(" (ascending)"));
+}
+
+void SortingGroupingWindow::refreshSorts(int select) {
+    {
+        const QSignalBlocker quiet(sortList_);
+        sortList_->clear();
+        for (const SortField& f : sorts_) sortList_->addItem(sortText(f));
+    }
+    sortList_->setCurrentRow(select);
+    Q_EMIT sortList_->currentRowChanged(select);
 }
 
 ReportExplorer::ReportExplorer(const ReportLayout& layout, QWidget* parent) : QDialog(parent) {

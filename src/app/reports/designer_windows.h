@@ -56,20 +56,30 @@ class FieldListWindow : public QDialog {
 };
 
 // The grouping levels, outermost first: each a field of the query and whether its header
-// repeats on every page it goes on to. Groups keep their sections' controls when moved.
+// repeats on every page it goes on to. Groups keep their sections' controls when moved. Below
+// them the sort fields, in order, each a column of the query, ascending or descending: the
+// rows' order within the groups.
 class SortingGroupingWindow : public QDialog {
     Q_OBJECT
   public:
-    SortingGroupingWindow(const QList<reports::Group>& groups, const QStringList& fields,
+    SortingGroupingWindow(const QList<reports::Group>& groups,
+                          const QList<reports::SortField>& sorts, const QStringList& fields,
                           QWidget* parent = nullptr);
     QList<reports::Group> groups() const { return groups_; }
+    QList<reports::SortField> sorts() const { return sorts_; }
 
   private:
     void refresh(int select);
+    void refreshSorts(int select);
+    static QString sortText(const reports::SortField& sort);
     QList<reports::Group> groups_;
+    QList<reports::SortField> sorts_;
     QListWidget* list_;
     QComboBox* field_;
     QCheckBox* repeat_;
+    QListWidget* sortList_;
+    QComboBox* sortField_;
+    QComboBox* sortOrder_;
 };
 
 // The report's sections in print order, each with its controls; the control chosen is the

@@ -398,12 +398,16 @@ void ReportDesigner::fieldList(const std::function<QStringList()>& fields) {
 }
 
 void ReportDesigner::sortingAndGrouping(const std::function<QStringList()>& fields) {
-    SortingGroupingWindow window(doc_.layout().groups, fields(), this);
+    SortingGroupingWindow window(doc_.layout().groups, doc_.layout().sorts, fields(), this);
     if (ui_.runModal(window) != QDialog::Accepted) return;
     const QList<Group> groups = window.groups();
-    if (groups == doc_.layout().groups) return;
-    canvas_->setSelection({});
-    edit(tr("Sorting and Grouping"), [&](ReportLayout& l) { l.groups = groups; });
+    const QList<SortField> sorts = window.sorts();
+    if (groups == doc_.layout().groups && sorts == doc_.layout().sorts) return;
+    if (groups != doc_.layout().groups) canvas_->setSelection({});
+    edit(tr("Sorting and Grouping"), [&](ReportLayout& l) {
+        l.groups = groups;
+        l.sorts = sorts;
+    });
 }
 
 void ReportDesigner::reportExplorer() {

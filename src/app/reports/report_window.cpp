@@ -260,7 +260,7 @@ void ReportWindow::runPreview() {
     try {
         pages = std::make_unique<reports::PagePreview>(
             doc_->current(), [this] { return doc_->rows(); },
-            reports::shownProgress(ui_, tr("Preparing the pages of %1").arg(doc_->name())));
+            doc_->renderOptions(tr("Preparing the pages of %1").arg(doc_->name())));
     } catch (const reports::ReportError& e) {
         preview_->setPreview(nullptr);
         ui_.message(e.message(), MsgButtons::Ok, MsgIcon::Critical);

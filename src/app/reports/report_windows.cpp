@@ -146,7 +146,7 @@ void ReportWindows::print(ReportWindow& window) {
         reports::PagedDeviceSink sink(printer);
         reports::renderReport(
             window.document().current(), *rows, sink,
-            reports::shownProgress(s_.ui, tr("Printing %1").arg(window.document().name())));
+            window.document().renderOptions(tr("Printing %1").arg(window.document().name())));
     } catch (const reports::ReportError& e) {
         s_.ui.message(e.message(), MsgButtons::Ok, MsgIcon::Critical);
     } catch (const reports::RenderCancelled&) {
