@@ -389,7 +389,14 @@ struct SpatialIndex::Data {
     }
 
     quint32 entryFor(quint64 key) {
-        if (const auto it = byKey.constFind(key); it != byKey.cend()) return *it;
+        const qsizetype had = byKey.size();
+        quint32& slot = byKey[key];
+        if (byKey.size() != had) slot = newEntry(key);
+        return slot;
+    }
+
+    // An entry for a key the hash has just been given.
+    quint32 newEntry(quint64 key) {
         quint32 i;
         if (freeEntries.empty()) {
             i = quint32(entries.size());
@@ -400,7 +407,6 @@ struct SpatialIndex::Data {
             freeEntries.pop_back();
         }
         entries[i].key = key;
-        byKey.insert(key, i);
         return i;
     }
 
@@ -413,8 +419,12 @@ struct SpatialIndex::Data {
         for (int i = 0; i < int(list.size()); ++i) {
             const Entity& e = list[size_t(i)];
             const quint64 key = handleKey(e.handle);
-            if (!key || byKey.contains(key)) continue;
-            const quint32 entry = entryFor(key);
+            if (!key) continue;
+            // One look in the hash: a handle met before (a broken file) is taken once.
+            const qsizetype had = byKey.size();
+            quint32& slot = byKey[key];
+            if (byKey.size() == had) continue;
+            const quint32 entry = slot = newEntry(key);
             see(entry, first + i, pass);
             const LooseBox box = compactBox(quick, d, e);
             if (!box.valid()) continue;
