@@ -36,8 +36,8 @@ struct PickStats {
 // A box around all the pieces of an entity, worked out from the entity's own fields without
 // making its pieces (a block's extents are worked out once, when an insert of it is first
 // met). A pass over a whole space skips with it the entities that lie too far to matter, so
-// that a search without an index stays short on a large drawing. The box may be larger than
-// the pieces', never smaller.
+// that a search without an index stays short on a large drawing, and the spatial index keeps
+// it as the entity's box. The box may be larger than the pieces', never smaller.
 class QuickExtents {
   public:
     explicit QuickExtents(const Document& doc);

@@ -8,72 +8,94 @@
 #include <QHash>
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <boost/container/small_vector.hpp>
 #include <boost/geometry.hpp>
+#include <boost/geometry/geometries/register/box.hpp>
 #include <boost/geometry/index/rtree.hpp>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <deque>
+#include <functional>
 #include <future>
 #include <limits>
-#include <mutex>
+
+#include "cad/picking.h"
 
 namespace tolvane::cad {
 
-namespace bg = boost::geometry;
+namespace {
+
+// A box in single precision, rounded outwards so that it holds the box it was made from: a
+// quarter of the memory of a box of pieces in double precision. Invalid (empty) as made.
+struct LooseBox {
+    float x0 = std::numeric_limits<float>::infinity();
+    float y0 = std::numeric_limits<float>::infinity();
+    float x1 = -std::numeric_limits<float>::infinity();
+    float y1 = -std::numeric_limits<float>::infinity();
+
+    static float down(double v) {
+        const float f = float(v);
+        return double(f) > v ? std::nextafter(f, -std::numeric_limits<float>::infinity()) : f;
+    }
+    static float up(double v) {
+        const float f = float(v);
+        return double(f) < v ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
+    }
+    static LooseBox around(const BBox& b) {
+        if (!b.isValid()) return {};
+        return {down(b.x0), down(b.y0), up(b.x1), up(b.y1)};
+    }
+    bool valid() const { return x0 <= x1 && y0 <= y1; }
+    BBox exact() const { return valid() ? BBox{x0, y0, x1, y1} : BBox(); }
+    void add(const LooseBox& b) {
+        x0 = std::min(x0, b.x0), y0 = std::min(y0, b.y0);
+        x1 = std::max(x1, b.x1), y1 = std::max(y1, b.y1);
+    }
+    // Whether it meets another loose box; all four sides compared without a branch, as a
+    // search compares many boxes of which few meet.
+    bool meets(const LooseBox& q) const {
+        return (x0 <= q.x1) & (y0 <= q.y1) & (x1 >= q.x0) & (y1 >= q.y0);
+    }
+    bool inside(const BBox& b) const {
+        return valid() && x0 >= b.x0 && y0 >= b.y0 && x1 <= b.x1 && y1 <= b.y1;
+    }
+    // Inside without touching any side: what lies so does not decide the extents.
+    bool wellInside(const BBox& b) const {
+        return valid() && x0 > b.x0 && y0 > b.y0 && x1 < b.x1 && y1 < b.y1;
+    }
+};
+
+}  // namespace
+
+}  // namespace tolvane::cad
+
+BOOST_GEOMETRY_REGISTER_BOX_2D_4VALUES(tolvane::cad::LooseBox,
+                                       boost::geometry::model::d2::point_xy<float>, x0, y0, x1, y1)
+
+namespace tolvane::cad {
+
 namespace bgi = boost::geometry::index;
 
 namespace {
-
-using BPoint = bg::model::point<double, 2, bg::cs::cartesian>;
-using BBoxT = bg::model::box<BPoint>;
-
-BBoxT toBoost(const BBox& b) {
-    return BBoxT(BPoint(b.x0, b.y0), BPoint(b.x1, b.y1));
-}
 
 QString keyText(quint64 key) {
     return QString::number(key, 16).toUpper();
 }
 
-// How a piece is kept beside its box. Most pieces are given back exactly by their box: a
-// segment runs along one of its diagonals, a dot is its box, an upright text box is its box.
-// The rest (arcs, turned text) are kept whole in a list of their own.
-enum Shape : quint32 {
-    Stored,        // kept whole: the entry (shape >> 3) in the list of kept pieces
-    SegmentRise,   // (x0,y0) to (x1,y1)
-    SegmentRiseR,  // (x1,y1) to (x0,y0)
-    SegmentFall,   // (x0,y1) to (x1,y0)
-    SegmentFallR,  // (x1,y0) to (x0,y1)
-    DotAt,         // (x0,y0)
-    UprightText,   // the box's corners from the bottom left, counter-clockwise
-};
-constexpr quint32 kShapeBits = 3;
-constexpr quint32 kShapeMask = (1u << kShapeBits) - 1;
-
-// One piece in the tree: its box, the entity it belongs to (the index's entry) and the
-// piece itself: its shape, and for a shape read from the box the attribute it belongs to
-// (plus one, 0 for none) in the remaining bits.
+// One entity in the tree: its box and its entry in the index.
 struct Value {
-    BBoxT box;
+    LooseBox box;
     quint32 entry = 0;
-    quint32 shape = 0;
 };
 
 struct ValueBox {
-    using result_type = const BBoxT&;
-    const BBoxT& operator()(const Value& v) const { return v.box; }
+    using result_type = const LooseBox&;
+    const LooseBox& operator()(const Value& v) const { return v.box; }
 };
 
 struct SameValue {
     bool operator()(const Value& a, const Value& b) const {
-        return a.entry == b.entry && a.shape == b.shape &&
-               a.box.min_corner().get<0>() == b.box.min_corner().get<0>() &&
-               a.box.min_corner().get<1>() == b.box.min_corner().get<1>() &&
-               a.box.max_corner().get<0>() == b.box.max_corner().get<0>() &&
-               a.box.max_corner().get<1>() == b.box.max_corner().get<1>();
+        return a.entry == b.entry && a.box.x0 == b.box.x0 && a.box.y0 == b.box.y0 &&
+               a.box.x1 == b.box.x1 && a.box.y1 == b.box.y1;
     }
 };
 
@@ -99,9 +121,23 @@ Calling<F> calling(F& f) {
     return Calling<F>{&f};
 }
 
-bool meets(const BBoxT& b, const BBox& q) {
-    return !(q.x1 < b.min_corner().get<0>() || q.y1 < b.min_corner().get<1>() ||
-             q.x0 > b.max_corner().get<0>() || q.y0 > b.max_corner().get<1>());
+// What rounding may move a piece by when it is worked out otherwise than here, as a pass over
+// a whole space allows for it: far more than the last bits of coordinates this large.
+double roundingRoom(const BBox& b) {
+    const double far = std::max({std::abs(b.x0), std::abs(b.y0), std::abs(b.x1), std::abs(b.y1)});
+    return 1e-9 * (1.0 + far);
+}
+
+// The box an entity is indexed by: read off its own fields where QuickExtents covers its kind,
+// else around its pieces, with the room a pass over the space allows for rounding; invalid for
+// an entity without extent.
+LooseBox compactBox(QuickExtents& quick, const Document& doc, const Entity& e) {
+    BBox b;
+    if (!quick.around(e, &b)) {
+        b = boundingBox(doc, e);
+        if (b.isValid()) b = b.expanded(roundingRoom(b));
+    }
+    return LooseBox::around(b);
 }
 
 // The place of a point along a Hilbert curve through a 65536 x 65536 grid: points near on the
@@ -134,37 +170,6 @@ quint32 hilbert(quint32 x, quint32 y) {
     return (spread(i1) << 1) | spread(i0);
 }
 
-// A box in single precision, rounded outwards: half the memory of an exact one, for deciding
-// which nodes and values to read.
-struct LooseBox {
-    float x0 = std::numeric_limits<float>::infinity();
-    float y0 = std::numeric_limits<float>::infinity();
-    float x1 = -std::numeric_limits<float>::infinity();
-    float y1 = -std::numeric_limits<float>::infinity();
-
-    static float down(double v) {
-        const float f = float(v);
-        return double(f) > v ? std::nextafter(f, -std::numeric_limits<float>::infinity()) : f;
-    }
-    static float up(double v) {
-        const float f = float(v);
-        return double(f) < v ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
-    }
-    static LooseBox around(const BBoxT& b) {
-        return {down(b.min_corner().get<0>()), down(b.min_corner().get<1>()),
-                up(b.max_corner().get<0>()), up(b.max_corner().get<1>())};
-    }
-    void add(const LooseBox& b) {
-        x0 = std::min(x0, b.x0), y0 = std::min(y0, b.y0);
-        x1 = std::max(x1, b.x1), y1 = std::max(y1, b.y1);
-    }
-    // Whether it meets another loose box; all four sides compared without a branch, as a
-    // search compares many boxes of which few meet.
-    bool meets(const LooseBox& q) const {
-        return (x0 <= q.x1) & (y0 <= q.y1) & (x1 >= q.x0) & (y1 >= q.y0);
-    }
-};
-
 // A large list written from start to end once: in pages of 2 MB where the system gives
 // them on request, one page fault where there would be five hundred.
 void adviseHugePages(void* begin, size_t bytes) {
@@ -196,9 +201,8 @@ void sortByPlace(std::vector<quint64>& order) {
 
 // The values of a build, packed in a tree level by level: the values ordered along a Hilbert
 // curve in leaves of kLeaf, then a box for each leaf and for every kFanOut boxes of the level
-// below up to one. The layout gives the children of a node. A search reads the small boxes
-// of a leaf's values and reads a value only when its small box meets; it goes down a level at
-// a time and asks for all nodes it will read at the next level before it reads any, so that
+// below up to one. The layout gives the children of a node. A search goes down a level at a
+// time and asks for all nodes it will read at the next level before it reads any, so that
 // their loads from memory overlap: the leaves of a large drawing are not in any cache.
 class PackedTree {
   public:
@@ -210,13 +214,15 @@ class PackedTree {
     // Takes the values over (and frees them).
     void build(std::vector<Value>&& values) {
         values_.clear();
-        small_.clear();
         levels_.clear();
         if (values.empty()) return;
+        // The middles of the boxes, and the box around those that are numbers (a piece
+        // beyond single precision has an endless box).
+        const auto middle = [](float from, float to) { return double(from) / 2 + double(to) / 2; };
         BBox all;
         for (const Value& v : values) {
-            all.add(QPointF(v.box.min_corner().get<0>(), v.box.min_corner().get<1>()));
-            all.add(QPointF(v.box.max_corner().get<0>(), v.box.max_corner().get<1>()));
+            const QPointF m(middle(v.box.x0, v.box.x1), middle(v.box.y0, v.box.y1));
+            if (std::isfinite(m.x()) && std::isfinite(m.y())) all.add(m);
         }
         auto step = [](double v, double from, double span) -> quint32 {
             const double t = span > 0 ? (v - from) / span : 0.0;
@@ -226,58 +232,49 @@ class PackedTree {
         std::vector<quint64> order(values.size());
         adviseHugePages(order.data(), order.size() * sizeof(quint64));
         for (size_t i = 0; i < values.size(); ++i) {
-            const BBoxT& b = values[i].box;
-            const double x = b.min_corner().get<0>() / 2 + b.max_corner().get<0>() / 2;
-            const double y = b.min_corner().get<1>() / 2 + b.max_corner().get<1>() / 2;
-            const quint32 at =
-                hilbert(step(x, all.x0, all.x1 - all.x0), step(y, all.y0, all.y1 - all.y0));
+            const LooseBox& b = values[i].box;
+            const quint32 at = hilbert(step(middle(b.x0, b.x1), all.x0, all.x1 - all.x0),
+                                       step(middle(b.y0, b.y1), all.y0, all.y1 - all.y0));
             order[i] = quint64(at) << 32 | i;
         }
         sortByPlace(order);
         // The values gathered in that order into a list of their own, each asked for a few
         // places ahead: they are read from all over a list larger than any cache.
         constexpr size_t kAhead = 16;
-        values_.clear();
-        values_.shrink_to_fit();
         values_.reserve(values.size());
         adviseHugePages(values_.data(), values_.capacity() * sizeof(Value));
         for (size_t i = 0; i < order.size(); ++i) {
-            if (i + kAhead < order.size()) prefetchWhole(&values[order[i + kAhead] & 0xFFFFFFFF]);
+            if (i + kAhead < order.size())
+                __builtin_prefetch(&values[order[i + kAhead] & 0xFFFFFFFF]);
             values_.push_back(values[order[i] & 0xFFFFFFFF]);
         }
         std::vector<quint64>().swap(order);
         std::vector<Value>().swap(values);
-        std::vector<LooseBox> loose;
-        loose.reserve(values_.size());
-        for (const Value& v : values_) loose.push_back(LooseBox::around(v.box));
-        const std::vector<LooseBox>* below = &loose;
-        do {
+        // The leaves' boxes, then each level's from the one below.
+        std::vector<LooseBox> leaves;
+        leaves.reserve((values_.size() + kLeaf - 1) / kLeaf);
+        for (size_t i = 0; i < values_.size(); i += kLeaf) {
+            LooseBox b;
+            for (size_t k = i; k < std::min(values_.size(), i + kLeaf); ++k) b.add(values_[k].box);
+            leaves.push_back(b);
+        }
+        levels_.push_back(std::move(leaves));
+        while (levels_.back().size() > 1) {
+            const std::vector<LooseBox>& below = levels_.back();
             std::vector<LooseBox> above;
-            const size_t group = below == &loose ? kLeaf : kFanOut;
-            for (size_t i = 0; i < below->size(); i += group) {
+            above.reserve((below.size() + kFanOut - 1) / kFanOut);
+            for (size_t i = 0; i < below.size(); i += kFanOut) {
                 LooseBox b;
-                for (size_t k = i; k < std::min(below->size(), i + group); ++k) b.add((*below)[k]);
+                for (size_t k = i; k < std::min(below.size(), i + kFanOut); ++k) b.add(below[k]);
                 above.push_back(b);
             }
             levels_.push_back(std::move(above));
-            below = &levels_.back();
-        } while (below->size() > 1);
-        small_.resize(values_.size());
-        for (size_t i = 0; i < values_.size(); ++i) {
-            const Scale s(levels_[0][i / kLeaf]);
-            const BBoxT& b = values_[i].box;
-            small_[i] = {s.low(b.min_corner().get<0>(), s.x0, s.sx),
-                         s.low(b.min_corner().get<1>(), s.y0, s.sy),
-                         s.high(b.max_corner().get<0>(), s.x0, s.sx),
-                         s.high(b.max_corner().get<1>(), s.y0, s.sy)};
         }
     }
 
     template <typename F>
-    void query(const BBox& q, F&& f) const {
-        const LooseBox loose{LooseBox::down(q.x0), LooseBox::down(q.y0), LooseBox::up(q.x1),
-                             LooseBox::up(q.y1)};
-        if (values_.empty() || !levels_.back()[0].meets(loose)) return;
+    void query(const LooseBox& q, F&& f) const {
+        if (values_.empty() || !levels_.back()[0].meets(q)) return;
         // The nodes met at one level, as places in it; their children are the kFanOut
         // entries from kFanOut times that place in the level below (the kLeaf values from
         // kLeaf times a leaf's place).
@@ -288,71 +285,29 @@ class PackedTree {
             for (quint32 node : met) {
                 const size_t end = std::min(children.size(), (node + 1) * kFanOut);
                 for (size_t c = node * kFanOut; c < end; ++c) {
-                    if (!children[c].meets(loose)) continue;
+                    if (!children[c].meets(q)) continue;
                     below.push_back(quint32(c));
                     if (level > 1)
                         prefetch(levels_[level - 2], c * kFanOut, kFanOut);
                     else
-                        prefetch(small_, c * kLeaf, kLeaf);
+                        prefetch(values_, c * kLeaf, kLeaf);
                 }
             }
             met.swap(below);
         }
-        // The values whose small boxes meet, all asked for before the first is read.
-        below.clear();
         for (quint32 leaf : met) {
-            const Scale s(levels_[0][leaf]);
-            const SmallBox sq{s.low(q.x0, s.x0, s.sx), s.low(q.y0, s.y0, s.sy),
-                              s.high(q.x1, s.x0, s.sx), s.high(q.y1, s.y0, s.sy)};
             const size_t end = std::min(values_.size(), (leaf + 1) * kLeaf);
             for (size_t i = leaf * kLeaf; i < end; ++i) {
-                const SmallBox& b = small_[i];
-                if (!((b.x0 <= sq.x1) & (b.y0 <= sq.y1) & (b.x1 >= sq.x0) & (b.y1 >= sq.y0)))
-                    continue;
-                below.push_back(quint32(i));
-                prefetchWhole(&values_[i]);
+                if (values_[i].box.meets(q)) f(values_[i]);
             }
-        }
-        for (quint32 i : below) {
-            if (meets(values_[i].box, q)) f(values_[i]);
         }
     }
 
-  private:
-    // A box in steps of a 65536th of its leaf's box, rounded outwards: a quarter of the
-    // memory of an exact one.
-    struct SmallBox {
-        quint16 x0, y0, x1, y1;
-    };
-    // The steps of a leaf's box.
-    struct Scale {
-        double x0, y0, sx, sy;
-        explicit Scale(const LooseBox& b)
-            : x0(b.x0), y0(b.y0), sx(per(b.x0, b.x1)), sy(per(b.y0, b.y1)) {
-            if (!std::isfinite(x0) || sx == 0) x0 = 0, sx = 0;
-            if (!std::isfinite(y0) || sy == 0) y0 = 0, sy = 0;
-        }
-        static double per(double from, double to) {
-            const double s = 65535.0 / (to - from);
-            return std::isfinite(s) && s > 0 ? s : 0.0;
-        }
-        // The step at or below a coordinate, and at or above; a step to spare for rounding.
-        static quint16 low(double v, double from, double scale) {
-            const double t = std::floor((v - from) * scale) - 1;
-            return t > 0 ? quint16(std::min(t, 65535.0)) : 0;
-        }
-        static quint16 high(double v, double from, double scale) {
-            const double t = std::ceil((v - from) * scale) + 1;
-            return t < 65535 ? quint16(std::max(t, 0.0)) : 65535;
-        }
-    };
-
-  public:
-    // Asks for an object that may straddle two cache lines.
-    template <typename T>
-    static void prefetchWhole(const T* object) {
-        __builtin_prefetch(object);
-        __builtin_prefetch(reinterpret_cast<const char*>(object) + sizeof(T) - 1);
+    // The heap it keeps, in bytes.
+    size_t bytes() const {
+        size_t n = values_.capacity() * sizeof(Value);
+        for (const auto& level : levels_) n += level.capacity() * sizeof(LooseBox);
+        return n;
     }
 
   private:
@@ -365,132 +320,40 @@ class PackedTree {
     }
 
     std::vector<Value> values_;
-    std::vector<SmallBox> small_;                // the values' boxes
     std::vector<std::vector<LooseBox>> levels_;  // from the leaves' boxes up to the root's
 };
 
-bool same(QPointF a, QPointF b) {
-    return a.x() == b.x() && a.y() == b.y();  // exactly: QPointF's == is fuzzy
-}
-
-// The piece a box and a shape other than Stored stand for.
-void readBack(const BBoxT& b, quint32 shape, Prim* p) {
-    const double x0 = b.min_corner().get<0>(), y0 = b.min_corner().get<1>();
-    const double x1 = b.max_corner().get<0>(), y1 = b.max_corner().get<1>();
-    p->attribute = int(shape >> kShapeBits) - 1;
-    switch (Shape(shape & kShapeMask)) {
-        case SegmentRise:
-            p->kind = Prim::Segment, p->a = {x0, y0}, p->b = {x1, y1};
-            break;
-        case SegmentRiseR:
-            p->kind = Prim::Segment, p->a = {x1, y1}, p->b = {x0, y0};
-            break;
-        case SegmentFall:
-            p->kind = Prim::Segment, p->a = {x0, y1}, p->b = {x1, y0};
-            break;
-        case SegmentFallR:
-            p->kind = Prim::Segment, p->a = {x1, y0}, p->b = {x0, y1};
-            break;
-        case DotAt:
-            p->kind = Prim::Dot, p->a = p->b = {x0, y0};
-            break;
-        case UprightText:
-            p->kind = Prim::TextBox;
-            p->q = {QPointF(x0, y0), QPointF(x1, y0), QPointF(x1, y1), QPointF(x0, y1)};
-            p->a = p->q[0];
-            break;
-        case Stored:
-            break;
+// The space of a document by name (the model space's too); null when there is none.
+const Space* spaceNamed(const Document& doc, const QString& name) {
+    if (doc.modelSpace().name.compare(name, Qt::CaseInsensitive) == 0) return &doc.modelSpace();
+    for (const Space& s : doc.layouts()) {
+        if (s.name.compare(name, Qt::CaseInsensitive) == 0) return &s;
     }
+    return nullptr;
 }
 
-// The shape that gives the piece back from its box exactly; Stored when none does.
-quint32 shapeOf(const Prim& p, const BBoxT& box) {
-    const quint32 attribute = quint32(p.attribute + 1);
-    if (p.attribute < -1 || attribute >= (1u << (32 - kShapeBits))) return Stored;
-    quint32 first = SegmentRise, last = SegmentFallR;
-    if (p.kind == Prim::Dot) first = last = DotAt;
-    if (p.kind == Prim::TextBox) first = last = UprightText;
-    if (p.kind == Prim::Arc) return Stored;
-    Prim back;
-    for (quint32 s = first; s <= last; ++s) {
-        const quint32 shape = s | attribute << kShapeBits;
-        readBack(box, shape, &back);
-        const bool equal = p.kind == Prim::TextBox
-                               ? std::equal(p.q.begin(), p.q.end(), back.q.begin(), same)
-                               : same(p.a, back.a) && same(p.b, back.b);
-        if (equal) return shape;
+// The name of the space whose list holds the entity; the model space's when none does (a
+// copy of an entity).
+QString spaceHolding(const Document& doc, const Entity& e) {
+    const std::less<const Entity*> before;
+    const auto holds = [&](const Space& s) {
+        return !s.entities.empty() && !before(&e, s.entities.data()) &&
+               before(&e, s.entities.data() + s.entities.size());
+    };
+    for (const Space& s : doc.layouts()) {
+        if (holds(s)) return s.name;
     }
-    return Stored;
+    return doc.modelSpace().name;
 }
-
-// A piece no box gives back, kept whole in little room.
-struct Kept {
-    Prim::Kind kind = Prim::Segment;
-    int attribute = -1;
-    std::array<double, 8> v{};
-};
-
-Kept keep(const Prim& p) {
-    Kept k{p.kind, p.attribute, {}};
-    switch (p.kind) {
-        case Prim::Segment:
-            k.v = {p.a.x(), p.a.y(), p.b.x(), p.b.y()};
-            break;
-        case Prim::Arc:
-            k.v = {p.c.x(), p.c.y(), p.r, p.a0, p.sweep};
-            break;
-        case Prim::TextBox:
-            for (int i = 0; i < 4; ++i) k.v[2 * i] = p.q[i].x(), k.v[2 * i + 1] = p.q[i].y();
-            break;
-        case Prim::Dot:
-            k.v = {p.a.x(), p.a.y()};
-            break;
-    }
-    return k;
-}
-
-void giveBack(const Kept& k, Prim* p) {
-    p->kind = k.kind;
-    p->attribute = k.attribute;
-    const auto& v = k.v;
-    switch (k.kind) {
-        case Prim::Segment:
-            p->a = {v[0], v[1]}, p->b = {v[2], v[3]};
-            break;
-        case Prim::Arc:
-            p->c = {v[0], v[1]}, p->r = v[2], p->a0 = v[3], p->sweep = v[4];
-            break;
-        case Prim::TextBox:
-            for (int i = 0; i < 4; ++i) p->q[i] = {v[2 * i], v[2 * i + 1]};
-            p->a = p->q[0];
-            break;
-        case Prim::Dot:
-            p->a = p->b = {v[0], v[1]};
-            break;
-    }
-}
-
-// Long pieces are indexed in parts of a few times the usual piece's size: a box around a
-// whole cable run would be met by every search near anything it passes. The parts are made
-// longer where there would be more than kMostParts in all for each piece, and no piece is
-// cut in more than kMaxParts.
-constexpr double kPartsOfUsual = 4;
-constexpr double kMostParts = 2.5;
-constexpr int kMaxParts = 64;
-// Entities whose pieces tell the usual size, spread over the space.
-constexpr int kSizeSample = 4096;
-// Entities whose pieces tell how many values a build will have.
-constexpr size_t kCountSample = 2048;
 
 }  // namespace
 
 struct SpatialIndex::Data {
-    // An indexed entity, or one of the space only remembered by its draw position (whole
+    // An indexed entity, or one of the space only remembered by its draw position (its box
     // is invalid then).
     struct Entry {
         quint64 key = 0;  // 0: a free entry
-        BBox whole;
+        LooseBox box;
     };
     // Where an entry's entity was last seen in the space, apart from the entries so that a
     // search orders its candidates from a small array: its position (-1 not seen) and the
@@ -501,8 +364,13 @@ struct SpatialIndex::Data {
         int pass = -1;
     };
 
+    // The document and the space indexed: a search makes the pieces of its candidates, and
+    // the exact extents are worked out from the entities at the edges.
+    const Document* doc = nullptr;
+    QString spaceName;
+
     // The values of the last build, and those added since; an entry changed or removed since
-    // the build has its built values killed.
+    // the build has its built value killed.
     PackedTree built;
     std::vector<char> killed;  // by entry, for the entries there were at the build
     RTree added;
@@ -511,16 +379,24 @@ struct SpatialIndex::Data {
     int pass = 0;            // passes over the space made (builds and rescans)
     std::vector<quint32> freeEntries;
     QHash<quint64, quint32> byKey;
-    std::vector<Kept> kept;
-    std::vector<quint32> freeKept;
-    int indexed = 0;  // entries with a valid whole box
-    BBox bounds;      // theirs
-    bool boundsStale = false;
-    double partLength = std::numeric_limits<double>::infinity();
-    double valuesPerEntity = 3;  // as learnPartLength counted them
+    int indexed = 0;  // entries with a valid box
+    BBox bounds;      // the exact extents of the indexed entities, when not stale
+    bool boundsStale = true;
+
+    void indexing(const Document& d, const QString& space) {
+        doc = &d;
+        spaceName = space;
+    }
 
     quint32 entryFor(quint64 key) {
-        if (const auto it = byKey.constFind(key); it != byKey.cend()) return *it;
+        const qsizetype had = byKey.size();
+        quint32& slot = byKey[key];
+        if (byKey.size() != had) slot = newEntry(key);
+        return slot;
+    }
+
+    // An entry for a key the hash has just been given.
+    quint32 newEntry(quint64 key) {
         quint32 i;
         if (freeEntries.empty()) {
             i = quint32(entries.size());
@@ -531,142 +407,38 @@ struct SpatialIndex::Data {
             freeEntries.pop_back();
         }
         entries[i].key = key;
-        byKey.insert(key, i);
         return i;
-    }
-
-    quint32 keepPiece(const Prim& p) {
-        if (freeKept.empty()) {
-            kept.push_back(keep(p));
-            return quint32(kept.size() - 1);
-        }
-        const quint32 at = freeKept.back();
-        freeKept.pop_back();
-        kept[at] = keep(p);
-        return at;
-    }
-
-    // The part length from the median size of the pieces of some of the space's entities.
-    void learnPartLength(const Document& doc, const Space& space) {
-        std::vector<double> sizes;
-        const size_t step = std::max<size_t>(1, space.entities.size() / kSizeSample);
-        for (size_t i = 0; i < space.entities.size(); i += step) {
-            for (const Prim& p : primitives(doc, space.entities[i])) {
-                const BBox b = boundingBox(p);
-                const double size = std::max(b.x1 - b.x0, b.y1 - b.y0);
-                if (b.isValid() && size > 0 && std::isfinite(size)) sizes.push_back(size);
-            }
-        }
-        partLength = std::numeric_limits<double>::infinity();
-        valuesPerEntity = 0;
-        if (sizes.empty()) return;
-        auto middle = sizes.begin() + std::ptrdiff_t(sizes.size() / 2);
-        std::nth_element(sizes.begin(), middle, sizes.end());
-        for (partLength = *middle * kPartsOfUsual; std::isfinite(partLength); partLength *= 2) {
-            double parts = 0;
-            for (double size : sizes)
-                parts += std::min(double(kMaxParts), std::ceil(size / partLength));
-            if (parts <= kMostParts * double(sizes.size())) break;
-        }
-        countValues(doc, space);
-    }
-
-    // How many values an entity gives on average, from entities spread over the space: one
-    // of each stretch, not always the first, as a drawing made in a pattern (an insert, its
-    // cable, its texts...) would be seen as one kind.
-    void countValues(const Document& doc, const Space& space) {
-        const size_t n = space.entities.size();
-        const size_t step = std::max<size_t>(1, n / kCountSample);
-        double values = 0;
-        size_t sampled = 0;
-        for (size_t k = 0; k * step < n; ++k, ++sampled) {
-            const size_t i = std::min(n - 1, k * step + (k * 7919) % step);
-            for (const Prim& p : primitives(doc, space.entities[i])) {
-                const BBox b = boundingBox(p);
-                if (!b.isValid()) continue;
-                const double size = std::max(b.x1 - b.x0, b.y1 - b.y0);
-                const bool cut =
-                    size > partLength && (p.kind == Prim::Segment || p.kind == Prim::Arc);
-                values += cut ? std::min(double(kMaxParts), std::ceil(size / partLength)) : 1;
-            }
-        }
-        valuesPerEntity = sampled ? values / double(sampled) : 0;
-    }
-
-    // Room for the values of a space's entities as the sample counted them, and a little
-    // more, so that the list is not moved as it grows: a large one is most of a build's
-    // memory.
-    void reserveValues(std::vector<Value>* values, size_t entities) const {
-        const double guess = (valuesPerEntity * 1.1 + 0.05) * double(entities) + 64;
-        values->reserve(size_t(std::min(guess, 64.0 * double(entities) + 64)));
-        adviseHugePages(values->data(), values->capacity() * sizeof(Value));
-    }
-
-    // The values of an entity's pieces, none for an entity without extent, and its whole
-    // box.
-    void valuesOf(const Document& doc, const Entity& e, quint32 entry, std::vector<Value>* out) {
-        BBox whole;
-        for (const Prim& p : primitives(doc, e)) {
-            const BBox b = boundingBox(p);
-            if (!b.isValid()) continue;
-            whole.add(b);
-            const double size = std::max(b.x1 - b.x0, b.y1 - b.y0);
-            const bool cut = size > partLength && (p.kind == Prim::Segment || p.kind == Prim::Arc);
-            const BBoxT box = toBoost(b);
-            quint32 shape = cut ? quint32(Stored) : shapeOf(p, box);
-            if (shape == Stored) shape = keepPiece(p) << kShapeBits;
-            if (!cut) {
-                out->push_back({box, entry, shape});
-                continue;
-            }
-            // The parts carry the whole piece: a search measures it as it is. Their boxes
-            // are widened by what rounding may take off the points between them, except
-            // along an axis, where the points between stay on the piece.
-            const int n = int(std::min(double(kMaxParts), std::ceil(size / partLength)));
-            const double far =
-                std::max({std::abs(b.x0), std::abs(b.y0), std::abs(b.x1), std::abs(b.y1)});
-            if (p.kind == Prim::Segment) {
-                const QPointF d = p.b - p.a;
-                const double margin = d.x() == 0 || d.y() == 0 ? 0.0 : 1e-12 * (1 + far);
-                QPointF from = p.a;
-                for (int k = 1; k <= n; ++k) {
-                    const QPointF to = k == n ? p.b : p.a + d * (double(k) / n);
-                    out->push_back({toBoost(BBox::of(from, to).expanded(margin)), entry, shape});
-                    from = to;
-                }
-            } else {
-                // Arcs are found up to a small angle past their ends (Prim::onArc).
-                const double margin = 1e-12 * (1 + far) + 1e-8 * std::abs(p.r);
-                for (int k = 0; k < n; ++k) {
-                    const Prim part = Prim::arc(p.c, p.r, p.a0 + p.sweep * k / n, p.sweep / n);
-                    out->push_back({toBoost(boundingBox(part).expanded(margin)), entry, shape});
-                }
-            }
-        }
-        entries[entry].whole = whole;
-        if (whole.isValid()) ++indexed;
-        bounds.add(whole);
     }
 
     bool inBuilt(quint32 entry) const { return entry < killed.size() && !killed[entry]; }
 
     // Takes in entities of a space from draw position `first` on; their values go to
     // `values` until finish() packs them.
-    void take(const Document& doc, std::span<const Entity> list, int first,
+    void take(const Document& d, QuickExtents& quick, std::span<const Entity> list, int first,
               std::vector<Value>* values) {
         for (int i = 0; i < int(list.size()); ++i) {
             const Entity& e = list[size_t(i)];
             const quint64 key = handleKey(e.handle);
-            if (!key || byKey.contains(key)) continue;
-            const quint32 entry = entryFor(key);
+            if (!key) continue;
+            // One look in the hash: a handle met before (a broken file) is taken once.
+            const qsizetype had = byKey.size();
+            quint32& slot = byKey[key];
+            if (byKey.size() == had) continue;
+            const quint32 entry = slot = newEntry(key);
             see(entry, first + i, pass);
-            valuesOf(doc, e, entry, values);
+            const LooseBox box = compactBox(quick, d, e);
+            if (!box.valid()) continue;
+            entries[entry].box = box;
+            ++indexed;
+            values->push_back({box, entry});
         }
     }
 
     void finish(std::vector<Value>& values) {
         built.build(std::move(values));
-        killed.assign(entries.size(), 0);
+        killed.resize(entries.size());
+        for (size_t i = 0; i < entries.size(); ++i) killed[i] = !entries[i].box.valid();
+        boundsStale = true;
     }
 
     void reserve(size_t count) {
@@ -678,46 +450,26 @@ struct SpatialIndex::Data {
     // The values whose boxes meet the box, the living ones of the build and those added.
     template <typename F>
     void query(const BBox& q, F&& f) const {
-        built.query(q, [&](const Value& v) {
+        const LooseBox loose = LooseBox::around(q);
+        if (!loose.valid()) return;
+        built.query(loose, [&](const Value& v) {
             if (!killed[v.entry]) f(v);
         });
-        if (!added.empty()) added.query(bgi::intersects(toBoost(q)), calling(f));
+        if (!added.empty()) added.query(bgi::intersects(loose), calling(f));
     }
 
-    // Takes an entity's values out: they are found by its whole box.
-    void dropValues(quint32 entry) {
+    // Takes an entity's value out.
+    void dropValue(quint32 entry) {
         Entry& en = entries[entry];
-        if (!en.whole.isValid()) return;
-        std::vector<Value> found;
-        auto mine = [&](const Value& v) {
-            if (v.entry == entry) found.push_back(v);
-        };
-        if (inBuilt(entry)) {
-            built.query(en.whole, mine);
+        if (!en.box.valid()) return;
+        if (inBuilt(entry))
             killed[entry] = 1;
-        } else {
-            added.query(bgi::intersects(toBoost(en.whole)), calling(mine));
-            for (const Value& v : found) added.remove(v);
-        }
-        std::vector<quint32> freed;
-        for (const Value& v : found) {
-            if ((v.shape & kShapeMask) == Stored) freed.push_back(v.shape >> kShapeBits);
-        }
-        // The parts of a piece share it.
-        std::sort(freed.begin(), freed.end());
-        freed.erase(std::unique(freed.begin(), freed.end()), freed.end());
-        freeKept.insert(freeKept.end(), freed.begin(), freed.end());
-        en.whole = {};
-        --indexed;
-        boundsStale = true;
-    }
-
-    const Prim& piece(const Value& v, Prim* scratch) const {
-        if ((v.shape & kShapeMask) == Stored)
-            giveBack(kept[v.shape >> kShapeBits], scratch);
         else
-            readBack(v.box, v.shape, scratch);
-        return *scratch;
+            added.remove(Value{en.box, entry});
+        // An entity lying well inside the extents does not make them.
+        if (!boundsStale && !en.box.wellInside(bounds)) boundsStale = true;
+        en.box = {};
+        --indexed;
     }
 
     void see(quint32 entry, int position, int byPass) { seen[entry] = {position, byPass}; }
@@ -730,6 +482,8 @@ struct SpatialIndex::Data {
         seen[entry].position = i;
         return &e;
     }
+
+    const Space* space() const { return doc ? spaceNamed(*doc, spaceName) : nullptr; }
 };
 
 // How far from the end of a space an entity not yet seen by resolve() is looked for before
@@ -762,18 +516,6 @@ quint64 handleKey(const QString& handle) {
 
 namespace {
 
-// The space of a document by name (the model space's too); null when there is none.
-const Space* spaceNamed(const Document& doc, const QString& name) {
-    if (doc.modelSpace().name.compare(name, Qt::CaseInsensitive) == 0) return &doc.modelSpace();
-    for (const Space& s : doc.layouts()) {
-        if (s.name.compare(name, Qt::CaseInsensitive) == 0) return &s;
-    }
-    return nullptr;
-}
-
-// How long one call takes entities into a build before it lets the caller's thread go on
-// (ms).
-constexpr int kTakeTurn = 15;
 // Entities taken between two looks at the clock.
 constexpr size_t kTakeStep = 256;
 // A space of fewer entities is indexed at once rather than in turns: it takes a few
@@ -782,10 +524,10 @@ constexpr size_t kBuildHere = 4096;
 
 }  // namespace
 
-// A build in turns. The pieces of the space's entities are made on the caller's thread, a
+// A build in turns. The boxes of the space's entities are worked out on the caller's thread, a
 // slice at a time between its other work, straight from the space: nothing is copied, and
 // the entities are read where only that thread writes them. Once all are taken, another
-// thread packs the tree from the pieces alone.
+// thread packs the tree from the boxes alone.
 struct SpatialIndex::Builder {
     // How far the build has gone through the space, and the handles the index was told of
     // meanwhile, in order.
@@ -807,11 +549,14 @@ struct SpatialIndex::Builder {
     // (entities erased meanwhile, which the index is told of), ends it.
     bool take(const Document& doc, const Space* space, int turn) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(turn);
+        // Block extents are worked out afresh in each turn: a block may be redefined between
+        // two (its inserts are told of then).
+        QuickExtents quick(doc);
         while (!doneTaking) {
             const size_t size = space ? space->entities.size() : 0;
             if (taken < size) {
                 const size_t end = std::min(size, taken + kTakeStep);
-                made->take(doc,
+                made->take(doc, quick,
                            std::span<const Entity>(space->entities).subspan(taken, end - taken),
                            int(taken), &values);
                 taken = end;
@@ -844,11 +589,12 @@ void SpatialIndex::clear() {
 void SpatialIndex::build(const Document& doc, const Space& space) {
     clear();
     Data& d = *d_;
-    d.learnPartLength(doc, space);
+    d.indexing(doc, space.name);
     d.reserve(space.entities.size());
     std::vector<Value> values;
-    d.reserveValues(&values, space.entities.size());
-    d.take(doc, space.entities, 0, &values);
+    values.reserve(space.entities.size());
+    QuickExtents quick(doc);
+    d.take(doc, quick, space.entities, 0, &values);
     d.finish(values);
 }
 
@@ -875,10 +621,11 @@ void SpatialIndex::startBuilding() const {
     self->builder_ = std::make_unique<Builder>();
     Builder* b = builder_.get();
     b->made = std::make_unique<Data>();
-    b->made->learnPartLength(*pendingDoc_, *space);
+    b->made->indexing(*pendingDoc_, pendingSpace_);
     b->made->reserve(space->entities.size());
-    b->made->reserveValues(&b->values, space->entities.size());
-    b->take(*pendingDoc_, space, kTakeTurn);
+    b->values.reserve(space->entities.size());
+    adviseHugePages(b->values.data(), b->values.capacity() * sizeof(Value));
+    b->take(*pendingDoc_, space, 0);  // its first slice: the caller's turns take the rest
 }
 
 bool SpatialIndex::readyWithin(int wait) const {
@@ -962,14 +709,19 @@ void SpatialIndex::insert(const Document& doc, const Entity& e) {
     const quint64 key = handleKey(e.handle);
     if (!key) return;
     Data& d = *d_;
+    if (d.doc != &doc || d.spaceName.isEmpty()) d.indexing(doc, spaceHolding(doc, e));
     // A changed entity keeps its entry, and with it where it was last seen; that place is
     // checked before it is used.
     const quint32 entry = d.entryFor(key);
     d.seen[entry].pass = -1;
-    d.dropValues(entry);
-    std::vector<Value> values;
-    d.valuesOf(doc, e, entry, &values);
-    for (const Value& v : values) d.added.insert(v);
+    d.dropValue(entry);
+    QuickExtents quick(doc);
+    const LooseBox box = compactBox(quick, doc, e);
+    if (!box.valid()) return;
+    d.entries[entry].box = box;
+    ++d.indexed;
+    d.added.insert({box, entry});
+    if (!d.boundsStale) d.bounds.add(boundingBox(doc, e));
 }
 
 bool SpatialIndex::remove(const QString& handle) {
@@ -982,10 +734,10 @@ bool SpatialIndex::remove(const QString& handle) {
     complete();
     Data& d = *d_;
     const auto it = d.byKey.constFind(handleKey(handle));
-    if (it == d.byKey.cend() || !d.entries[*it].whole.isValid()) return false;
+    if (it == d.byKey.cend() || !d.entries[*it].box.valid()) return false;
     const quint32 entry = *it;
     d.byKey.erase(it);
-    d.dropValues(entry);
+    d.dropValue(entry);
     d.entries[entry] = Data::Entry();
     d.seen[entry] = Data::Seen();
     d.freeEntries.push_back(entry);
@@ -1008,20 +760,21 @@ std::vector<quint64> SpatialIndex::keysNear(QPointF p, double aperture) const {
 
 std::vector<quint64> SpatialIndex::keysIn(const BBox& box, bool within) const {
     complete();
-    const Data& d = *d_;
-    std::vector<quint32> hits;
-    auto met = [&](const Value& v) { hits.push_back(v.entry); };
-    if (box.isValid()) d.query(box, met);
-    // Several pieces of one entity may meet the box. Within asks for all of them inside,
-    // which is its whole box inside.
-    std::sort(hits.begin(), hits.end());
-    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
+    Data& d = *d_;
     std::vector<quint64> out;
-    out.reserve(hits.size());
-    for (quint32 entry : hits) {
-        const Data::Entry& en = d.entries[entry];
-        if (!within || box.contains(en.whole)) out.push_back(en.key);
-    }
+    const Space* space = within ? d.space() : nullptr;
+    auto met = [&](const Value& v) {
+        const quint64 key = d.entries[v.entry].key;
+        if (!within || d.entries[v.entry].box.inside(box)) {
+            out.push_back(key);
+            return;
+        }
+        // A box around more than the entity may stick out where the entity does not: the
+        // entity's own extents decide. (Finding it may add entries: none is held across.)
+        const Entity* e = space ? resolveEntry(*space, v.entry, nullptr) : nullptr;
+        if (e && box.contains(boundingBox(*d.doc, *e))) out.push_back(key);
+    };
+    if (box.isValid()) d.query(box, met);
     std::sort(out.begin(), out.end());
     lastCandidates_ = int(out.size());
     return out;
@@ -1032,31 +785,26 @@ void SpatialIndex::nearFromTop(const Space& space, QPointF p, double aperture,
     complete();
     Data& d = *d_;
     aperture = std::max(0.0, aperture);
-    const BBox box = BBox::of(p, p).expanded(aperture);
+    // A piece within the aperture has its nearest point in its box; the room for rounding is
+    // the one a pass over the whole space allows.
+    BBox reach = BBox::of(p, p).expanded(aperture);
+    reach = reach.expanded(roundingRoom(reach));
     struct Near {
         quint32 entry;
         int position;
-        NearPiece piece;
     };
-    // Room for what a search usually meets, so that it allocates nothing.
+    // Room for what a search usually meets, so that it allocates nothing but the pieces.
     boost::container::small_vector<Near, 32> near;
-    boost::container::small_vector<quint32, 64> met;
     boost::container::small_vector<NearPiece, 16> pieces;
     // Positions seen in one pass over the space order the entities as the space does now:
     // erasing and restoring entities keep the order of the others. Then only the entities
     // handed out are checked; otherwise every one is found first.
     bool onePass = true;
-    auto measure = [&](const Value& v) {
-        met.push_back(v.entry);
-        Prim scratch;
-        const Prim& piece = d.piece(v, &scratch);
-        const double dist = distance(piece, p);
-        if (dist > aperture) return;
+    auto met = [&](const Value& v) {
         const Data::Seen& seen = d.seen[v.entry];
         const int at = seen.position;
-        onePass = onePass && seen.pass == d.pass;
-        if (at < 0) onePass = false;  // not in the space at the last pass: looked for again
-        near.push_back({v.entry, at, {piece.attribute, dist}});
+        onePass = onePass && seen.pass == d.pass && at >= 0;
+        near.push_back({v.entry, at});
         // The entity will be read: the start of its record (handle and layer) is asked for
         // while the search goes on.
         if (at >= 0 && at < int(space.entities.size())) {
@@ -1065,38 +813,33 @@ void SpatialIndex::nearFromTop(const Space& space, QPointF p, double aperture,
             __builtin_prefetch(e + 63);
         }
     };
-    if (box.isValid()) d.query(box, measure);
-    std::sort(met.begin(), met.end());
-    lastCandidates_ = int(std::unique(met.begin(), met.end()) - met.begin());
+    if (reach.isValid()) d.query(reach, met);
+    lastCandidates_ = int(near.size());
 
     for (;;) {
         if (!onePass) {
-            for (size_t k = 0; k < near.size(); ++k) {
-                if (k > 0 && near[k].entry == near[k - 1].entry)
-                    near[k].position = near[k - 1].position;
-                else
-                    resolveEntry(space, near[k].entry, &near[k].position);
-            }
+            for (Near& n : near) resolveEntry(space, n.entry, &n.position);
         }
         std::sort(near.begin(), near.end(), [](const Near& a, const Near& b) {
             if (a.position != b.position) return a.position > b.position;
-            if (a.entry != b.entry) return a.entry < b.entry;
-            return a.piece.attribute < b.piece.attribute;
+            return a.entry < b.entry;
         });
         bool stale = false;
-        for (size_t i = 0; i < near.size() && near[i].position >= 0 && !stale;) {
-            size_t j = i;
-            pieces.clear();
-            for (; j < near.size() && near[j].entry == near[i].entry; ++j)
-                pieces.push_back(near[j].piece);
-            const Entity* e = d.at(space, near[i].position, near[i].entry);
+        for (const Near& n : near) {
+            if (n.position < 0) break;
+            const Entity* e = d.at(space, n.position, n.entry);
             if (!e) {
                 // The space changed behind the index's back: find them all again.
                 stale = true;
                 break;
             }
-            if (take(*e, near[i].position, {pieces.data(), pieces.size()})) return;
-            i = j;
+            // Only the candidates have their pieces made and measured.
+            pieces.clear();
+            for (const Prim& piece : primitives(*d.doc, *e)) {
+                const double dist = distance(piece, p);
+                if (dist <= aperture) pieces.push_back({piece.attribute, dist});
+            }
+            if (!pieces.empty() && take(*e, n.position, {pieces.data(), pieces.size()})) return;
         }
         if (!stale || !onePass) return;
         rescan(space);
@@ -1107,13 +850,13 @@ void SpatialIndex::nearFromTop(const Space& space, QPointF p, double aperture,
 bool SpatialIndex::contains(const QString& handle) const {
     complete();
     const auto it = d_->byKey.constFind(handleKey(handle));
-    return it != d_->byKey.cend() && d_->entries[*it].whole.isValid();
+    return it != d_->byKey.cend() && d_->entries[*it].box.valid();
 }
 
 BBox SpatialIndex::box(const QString& handle) const {
     complete();
     const auto it = d_->byKey.constFind(handleKey(handle));
-    return it == d_->byKey.cend() ? BBox() : d_->entries[*it].whole;
+    return it == d_->byKey.cend() ? BBox() : d_->entries[*it].box.exact();
 }
 
 int SpatialIndex::size() const {
@@ -1121,14 +864,43 @@ int SpatialIndex::size() const {
     return d_->indexed;
 }
 
+// The exact extents are those of the entities whose boxes reach furthest, and of any other
+// whose box sticks out of theirs: the entities well inside are not read.
 BBox SpatialIndex::bounds() const {
     complete();
     Data& d = *d_;
-    if (d.boundsStale) {
-        d.bounds = {};
-        for (const Data::Entry& en : d.entries) d.bounds.add(en.whole);
-        d.boundsStale = false;
+    if (!d.boundsStale) return d.bounds;
+    LooseBox all;
+    for (const Data::Entry& en : d.entries) {
+        if (en.box.valid()) all.add(en.box);
     }
+    BBox exact;
+    const Space* space = d.space();
+    // Finding an entity may add entries (remembered ones, without a box): the ones there are
+    // now are those looked at.
+    const quint32 count = quint32(d.entries.size());
+    std::vector<char> measured(count, 0);
+    const auto measure = [&](quint32 entry) {
+        measured[entry] = 1;
+        // An entity the space no longer has (erased behind the index's back) counts as the
+        // index holds it.
+        const Entity* e = space ? resolveEntry(*space, entry, nullptr) : nullptr;
+        exact.add(e ? boundingBox(*d.doc, *e) : d.entries[entry].box.exact());
+    };
+    for (quint32 i = 0; i < count; ++i) {
+        const LooseBox b = d.entries[i].box;
+        if (b.valid() && (b.x0 == all.x0 || b.y0 == all.y0 || b.x1 == all.x1 || b.y1 == all.y1))
+            measure(i);
+    }
+    // What sticks out of the extents found so far; the extents only grow, so what sticks out
+    // of them in the end stuck out of these.
+    const BBox first = exact;
+    for (quint32 i = 0; i < count; ++i) {
+        const LooseBox b = d.entries[i].box;
+        if (b.valid() && !measured[i] && !b.inside(first)) measure(i);
+    }
+    d.bounds = exact;
+    d.boundsStale = false;
     return d.bounds;
 }
 

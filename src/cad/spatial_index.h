@@ -1,10 +1,11 @@
-// A spatial index of one space's entities: a box per piece of an entity's geometry (segment,
-// arc, text; long pieces in parts), keyed by handle, so that point and rectangle searches cost
-// the logarithm of the drawing rather than its size, long cables included. A build packs the
-// boxes in a tree of its own; what changes after it goes to an R-tree beside it. Each box
-// carries its piece, so that a point search measures the pieces it meets without reading the
-// entities. The model sends no change notifications: the caller keeps the index in step
-// through insert, remove and update (the undo stack does so through its callback).
+// A spatial index of one space's entities: one compact box per entity (single precision,
+// rounded outwards, read off the entity's own fields where QuickExtents can), keyed by handle,
+// so that point and rectangle searches cost the logarithm of the drawing rather than its size.
+// A build packs the boxes in a tree of its own; what changes after it goes to an R-tree beside
+// it. A search makes the pieces of the entities its boxes meet and measures them exactly; no
+// piece is kept. The model sends no change notifications: the caller keeps the index in step
+// through insert, remove and update (the undo stack does so through its callback). The
+// document must outlive the index's use of it.
 #pragma once
 
 #include <QString>
@@ -41,8 +42,8 @@ class SpatialIndex {
     // extents) ask first rather than make the build happen.
     bool ready() const { return !pendingDoc_; }
     // A build waiting for first use starts (a small space is indexed at once): this thread
-    // makes the pieces of the space's entities in slices during the turns readyWithin and
-    // complete give it, then another thread packs the tree from the pieces alone. Changes
+    // takes a first slice of the space's entities now and the rest in the turns readyWithin
+    // and complete give it, then another thread packs the tree from the boxes alone. Changes
     // the index is told of meanwhile are taken in when the build is adopted.
     void startBuilding() const;
     // Takes entities in and waits for up to `wait` milliseconds in all for the packing on
@@ -58,9 +59,11 @@ class SpatialIndex {
     bool remove(const QString& handle);
     void update(const Document& doc, const Entity& e) { insert(doc, e); }
 
-    // Handles whose boxes lie within `aperture` of the point.
+    // Handles whose boxes lie within `aperture` of the point (the boxes may be larger than
+    // the entities: these are candidates).
     std::vector<QString> queryPoint(QPointF p, double aperture) const;
-    // Handles whose boxes meet the rectangle, or with `within` lie entirely inside it.
+    // Handles whose boxes meet the rectangle, or with `within` of the entities whose extents
+    // lie entirely inside it (exactly).
     std::vector<QString> queryRect(const BBox& box, bool within = false) const;
     // The same searches giving handle keys (handleKey), for callers on the hot path: no
     // text is made for the candidates.
@@ -68,16 +71,17 @@ class SpatialIndex {
     std::vector<quint64> keysIn(const BBox& box, bool within = false) const;
     // The entities with pieces whose true geometry lies within `aperture` of the point, from
     // the topmost (last in draw order) down: `take` is given each with its draw position and
-    // those pieces until it returns true. The pieces are measured as they were indexed, and
-    // the entities below the one taken are not read at all.
+    // those pieces until it returns true. The pieces are made from the entities as they are
+    // now, only for those whose boxes meet, and not at all below the one taken.
     using TakeNear =
         std::function<bool(const Entity& e, int position, std::span<const NearPiece> pieces)>;
     void nearFromTop(const Space& space, QPointF p, double aperture, const TakeNear& take) const;
 
     bool contains(const QString& handle) const;
-    BBox box(const QString& handle) const;  // invalid when not indexed
+    BBox box(const QString& handle) const;  // its compact box; invalid when not indexed
     int size() const;
-    // The box around everything indexed (the extents of the space); invalid when empty.
+    // The extents of everything indexed (those of the space), exact: the entities at the
+    // edges are measured. Invalid when empty.
     BBox bounds() const;
 
     // The entity of an indexed handle in the space and its draw position (index in the
