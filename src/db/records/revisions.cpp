@@ -1,6 +1,7 @@
 #include "db/records/revisions.h"
 
 #include <QStringList>
+#include <algorithm>
 
 #include "db/records/row_reader.h"
 
@@ -85,16 +86,18 @@ ScheduledCable readScheduled(const Query& q, int at) {
 }
 
 // The rows of one kind found on one side only, and the pairs of rows that differ, in one
-// statement: the two sides joined on their key, both read at once. The text columns are
-// compared exactly (on PostgreSQL as plain text, which spares the case-blind comparison of
-// every column of every row): a pair that differs in letter case alone is returned too, and
-// the caller's field comparison drops it.
+// statement that reads both sides at once. PostgreSQL joins the two sides in full on their key
+// and compares the text columns as plain text (sparing the case-blind comparison of every
+// column of every row); SQLite, which would scan one side once for each row of the other in a
+// full join of two selections, takes the pairs and the rows of `from` alone by one left join
+// and the rows of `to` alone by another. Either way a pair may differ in letter case alone: the
+// caller's field comparison drops it. Each list comes in key order.
 void differences(Rows rows, std::optional<qint64> from, std::optional<qint64> to,
                  Connections& registry, ScheduleDifference& d) {
     const bool pg = registry.engine(DbId::Project) == Engine::PostgreSQL;
-    QVariantList values;
-    const QString fromSql = sideSql(rows, from, values);
-    const QString toSql = sideSql(rows, to, values);
+    QVariantList fromValues, toValues;
+    const QString fromSql = sideSql(rows, from, fromValues);
+    const QString toSql = sideSql(rows, to, toValues);
     QStringList differs;
     for (int i = 1; i < kScheduleColumnCount; ++i) {
         const QLatin1String c(kScheduleColumns[i]);
@@ -104,24 +107,45 @@ void differences(Rows rows, std::optional<qint64> from, std::optional<qint64> to
                          : QStringLiteral("o.%1 is distinct from n.%1"))
                        .arg(c);
     }
-    Query q(DbId::Project,
-            QStringLiteral("select %1, %2 from (%3) o full join (%4) n on n.CableID = o.CableID "
-                           "where o.CableID is null or n.CableID is null or %5 order by "
-                           "coalesce(o.CableID, n.CableID)")
-                .arg(columnList(QStringLiteral("o"), QStringLiteral("o_")),
-                     columnList(QStringLiteral("n"), QStringLiteral("n_")), fromSql, toSql,
-                     differs.join(QStringLiteral(" or "))),
-            registry);
+    const QString columns = columnList(QStringLiteral("o"), QStringLiteral("o_")) +
+                            QStringLiteral(", ") +
+                            columnList(QStringLiteral("n"), QStringLiteral("n_"));
+    QString sql;
+    QVariantList values;
+    if (pg) {
+        sql = QStringLiteral(
+                  "select %1 from (%2) o full join (%3) n on n.CableID = o.CableID "
+                  "where o.CableID is null or n.CableID is null or %4")
+                  .arg(columns, fromSql, toSql, differs.join(QStringLiteral(" or ")));
+        values << fromValues << toValues;
+    } else {
+        sql = QStringLiteral(
+                  "select %1 from (%2) o left join (%3) n on n.CableID = o.CableID "
+                  "where n.CableID is null or %4 union all select %1 from (%3) n "
+                  "left join (%2) o on o.CableID = n.CableID where o.CableID is null")
+                  .arg(columns, fromSql, toSql, differs.join(QStringLiteral(" or ")));
+        values << fromValues << toValues << toValues << fromValues;
+    }
+    Query q(DbId::Project, sql, registry);
     for (const QVariant& v : values) q.bind(v);
     q.exec();
+    ScheduleDifference found;
     while (q.next()) {
         if (q.value(0).isNull())
-            d.added << readScheduled(q, kScheduleColumnCount);
+            found.added << readScheduled(q, kScheduleColumnCount);
         else if (q.value(kScheduleColumnCount).isNull())
-            d.removed << readScheduled(q, 0);
+            found.removed << readScheduled(q, 0);
         else
-            d.changed.append({readScheduled(q, 0), readScheduled(q, kScheduleColumnCount)});
+            found.changed.append({readScheduled(q, 0), readScheduled(q, kScheduleColumnCount)});
     }
+    const auto byId = [](const ScheduledCable& a, const ScheduledCable& b) { return a.id < b.id; };
+    std::sort(found.added.begin(), found.added.end(), byId);
+    std::sort(found.removed.begin(), found.removed.end(), byId);
+    std::sort(found.changed.begin(), found.changed.end(),
+              [](const auto& a, const auto& b) { return a.first.id < b.first.id; });
+    d.added << found.added;
+    d.removed << found.removed;
+    d.changed << found.changed;
 }
 
 }  // namespace
