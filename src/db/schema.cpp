@@ -367,7 +367,9 @@ std::vector<TableDef> projectTables() {
         // again once its cable is freed.
         {.name = "tblRevisions",
          .columns = {autoKey("RevisionID"), integer("Revision"), date("RevisionDate"),
-                     text("RevisedBy"), text("RevisionDescription"), integer("CableCount")},
+                     text("RevisedBy"), text("RevisionDescription"), integer("CableCount"),
+                     // Empty for a revision issued before cores were frozen with their cables.
+                     integer("CoreCount")},
          .indexes = {uniqueOn({"Revision"})},
          .merged = true},
         {.name = "tblRevisionCables",
@@ -379,6 +381,14 @@ std::vector<TableDef> projectTables() {
                flag("Available")}}),
          .indexes = {uniqueOn({"Revision", "CableID"}),
                      indexOn({"CableNO", "CableNoPrefix", "Available"})},
+         .merged = true},
+        // The cores of the multicore cables as they stood, each under its cable's prefix.
+        {.name = "tblRevisionCores",
+         .columns = join({{autoKey("RevisionCoreID"), integer("Revision"), integer("ChildCableID"),
+                           integer("ParentNo"), text("CableNo"), text("CableNoPrefix")},
+                          cableEnds(),
+                          {text("Integrator"), text("Sheet"), flag("Available")}}),
+         .indexes = {uniqueOn({"Revision", "ChildCableID"})},
          .merged = true},
         // The lines of the last comparison each user made, which the stock report "Cable
         // Changes" prints.

@@ -22,8 +22,8 @@ DbKind kindOf(DbId id);
 // log-in names compare exactly. 3: cable numbers indexed by length. 4: the cores of multicore
 // cables indexed by their ends. 5: starter rows carry the row identities every installation
 // gives them. 6: issued revisions of the cable schedule and the lines of a comparison; the
-// project's racks and their budgets.
-constexpr int kSchemaVersion = 6;
+// project's racks and their budgets. 7: the cores of multicore cables frozen with a revision.
+constexpr int kSchemaVersion = 7;
 
 // Text compares without regard to letter case, as the program's names always have;
 // ExactText compares exactly (log-in names). Guid: a text identity filled by the engine on

@@ -14,6 +14,9 @@ namespace tolvane::reports {
 
 namespace {
 
+// The least gap kept between two texts of a line when the page has no room for the designed one.
+constexpr int kLeastGap = 60;
+
 // Room left beside a value so that two columns never touch: a fixed part and a share for the
 // few hundredths by which a device's metrics may differ from the measuring ones.
 int padded(double width) {
@@ -284,8 +287,10 @@ ColumnFit fitColumns(const ReportLayout& layout, RecordSource& rows, const Rende
     fit.widths_ = widths;
 
     // Text that is neither a column nor its heading keeps its width and follows the edge it is
-    // aligned to; it stays inside the page and right of the text before it on its line, by the
-    // gap the design left between them.
+    // aligned to; it stays right of the text before it on its line, by the gap the design left
+    // between them, or where the page has no room for that, by as little of it as lets it keep
+    // its width: a total under a column narrowed to fit the page ends at the page's edge rather
+    // than shrink to nothing. Only what would overlap the text before it is cut at the page.
     for (const SectionRef& ref : sectionsInOrder(layout)) {
         QList<const Control*> texts;
         for (const Control& c : sectionAt(layout, ref)->controls)
@@ -308,16 +313,21 @@ ColumnFit fitColumns(const ReportLayout& layout, RecordSource& rows, const Rende
                     anchor = fit.x(r.left());
                     break;
             }
-            int left = anchor, right = anchor + r.width();
+            // Where the designed gaps put it, and the least it must stand clear of the text
+            // before it.
+            int left = anchor, clear = 0;
             for (int i = 0; i < j; ++i) {
                 const QRect& before = texts[i]->rect;
                 const int designedRight = before.left() + before.width();
                 if (!sameLine(before, r) || designedRight > r.left()) continue;
                 const QRect& moved = fit.placed_[texts[i]];
-                left = std::max(left, moved.left() + moved.width() + (r.left() - designedRight));
+                const int gap = r.left() - designedRight;
+                left = std::max(left, moved.left() + moved.width() + gap);
+                clear = std::max(clear, moved.left() + moved.width() + std::min(gap, kLeastGap));
             }
+            if (left + r.width() > printable) left = std::max(clear, printable - r.width());
             left = std::clamp(left, 0, printable);
-            right = std::clamp(right, left, printable);
+            const int right = std::min(left + r.width(), printable);
             fit.placed_.insert(texts[j], QRect(left, r.top(), right - left, r.height()));
         }
     }

@@ -30,7 +30,7 @@ bool isSystemTable(const QString& name) {
         if (name.startsWith(QLatin1String(prefix), Qt::CaseInsensitive)) return true;
     for (const char* table :
          {"tblLocalProject", "tblPID", "tblXP", "tblRevCounter", "tblPreferences", "tblRevisions",
-          "tblRevisionCables", "tblCableChanges"})
+          "tblRevisionCables", "tblRevisionCores", "tblCableChanges"})
         if (name.compare(QLatin1String(table), Qt::CaseInsensitive) == 0) return true;
     return false;
 }

@@ -6,6 +6,7 @@
 #include "cad/geometry.h"
 #include "db/records/drawings.h"
 #include "db/records/project_identity.h"
+#include "db/records/projects.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "ui/ui.h"
@@ -86,21 +87,29 @@ QList<db::CableChangeLine> changeLines(const db::ScheduleDifference& d) {
     std::vector<Entry> entries;
     entries.reserve(size_t(d.added.size() + d.removed.size() + d.changed.size()));
     for (const ScheduledCable& c : d.removed)
-        entries.push_back(
-            {c.number,
-             0,
-             c.id,
-             {{QStringLiteral("Removed"), c.number.displayed(), {}, describe(c), {}, c.sheet}}});
+        entries.push_back({c.number,
+                           0,
+                           c.id,
+                           {{c.parent ? kCoreRemoved : QStringLiteral("Removed"),
+                             c.number.displayed(),
+                             {},
+                             describe(c),
+                             {},
+                             c.sheet}}});
     for (const ScheduledCable& c : d.added)
-        entries.push_back(
-            {c.number,
-             1,
-             c.id,
-             {{QStringLiteral("Added"), c.number.displayed(), {}, {}, describe(c), c.sheet}}});
+        entries.push_back({c.number,
+                           1,
+                           c.id,
+                           {{c.parent ? kCoreAdded : QStringLiteral("Added"),
+                             c.number.displayed(),
+                             {},
+                             {},
+                             describe(c),
+                             c.sheet}}});
     for (const auto& [was, is] : d.changed) {
         Entry e{is.number, 2, is.id, {}};
         for (const FieldChange& f : changedFields(was, is))
-            e.lines << db::CableChangeLine{QStringLiteral("Changed"),
+            e.lines << db::CableChangeLine{is.parent ? kCoreChanged : QStringLiteral("Changed"),
                                            is.number.displayed(),
                                            f.field,
                                            f.oldValue,
@@ -138,17 +147,28 @@ qint64 Revisions::next() {
     if (const std::optional<db::ProjectRevisions> own =
             db::ProjectIdentityTable(registry_).revisions())
         highest = std::max(highest, own->project.value_or(0));
+    if (projectsId_)
+        for (const db::RevisionRecord& r : db::RevisionCounterTable(registry_).of(*projectsId_))
+            highest = std::max(highest, r.revision);
     return highest + 1;
 }
 
 db::RevisionRecord Revisions::issue(const QString& description, const QString& revisedBy,
                                     const QDateTime& at) {
     db::Transaction tx(db::DbId::Project, registry_);
-    db::RevisionRecord r{next(), at, revisedBy, description, 0};
-    r.cableCount = db::RevisionTable(registry_).freeze(r);
+    db::RevisionRecord r =
+        db::RevisionTable(registry_).freeze(db::RevisionRecord{next(), at, revisedBy, description});
     db::ProjectIdentityTable(registry_).setRevision(r.revision, at);
     db::DrawingTable(registry_).setRevisionOfAll(QString::number(r.revision));
+    // The project manager is another database: its transaction is held open beside the
+    // project's until the project's has been committed.
+    std::optional<db::Transaction> counter;
+    if (projectsId_) {
+        counter.emplace(db::DbId::PM, registry_);
+        db::RevisionCounterTable(registry_).add(*projectsId_, r);
+    }
     tx.commit();
+    if (counter) counter->commit();
     return r;
 }
 
@@ -160,14 +180,14 @@ QList<db::CableChangeLine> Revisions::compare(std::optional<qint64> from,
 QSet<qint64> Revisions::touchedCables(std::optional<qint64> from, std::optional<qint64> to) {
     const db::ScheduleDifference d = db::RevisionTable(registry_).compare(from, to);
     QSet<qint64> ids;
-    for (const ScheduledCable& c : d.added) ids.insert(c.id);
+    for (const ScheduledCable& c : d.added) ids.insert(c.parent.value_or(c.id));
     for (const auto& [was, is] : d.changed)
-        if (!changedFields(was, is).isEmpty()) ids.insert(is.id);
+        if (!changedFields(was, is).isEmpty()) ids.insert(is.parent.value_or(is.id));
     return ids;
 }
 
 std::optional<qint64> issueRevisionCommand(Ui& ui, db::Connections& registry,
-                                           const QString& revisedBy) {
+                                           const QString& revisedBy, const QString& projectFolder) {
     if (!registry.isBound(db::DbId::Project)) {
         ui.message(QStringLiteral("Open a project first: a revision freezes its cable schedule."),
                    MsgButtons::Ok, MsgIcon::Information);
@@ -179,7 +199,12 @@ std::optional<qint64> issueRevisionCommand(Ui& ui, db::Connections& registry,
                    MsgButtons::Ok, MsgIcon::Information);
         return std::nullopt;
     }
-    Revisions revisions(registry);
+    std::optional<qint64> projectsId;
+    if (!projectFolder.isEmpty() && registry.isBound(db::DbId::PM))
+        if (const std::optional<db::ProjectRow> row =
+                db::ProjectTable(registry).atPath(projectFolder))
+            projectsId = row->id;
+    Revisions revisions(registry, projectsId);
     const qint64 next = revisions.next();
     const std::optional<QString> description = ui.input(
         QStringLiteral("Issue Revision"),
@@ -189,9 +214,9 @@ std::optional<qint64> issueRevisionCommand(Ui& ui, db::Connections& registry,
     if (!description) return std::nullopt;
     const db::RevisionRecord issued =
         revisions.issue(description->trimmed(), revisedBy, QDateTime::currentDateTime());
-    ui.message(QStringLiteral("Revision %1 issued: %2 cable rows frozen.")
-                   .arg(issued.revision)
-                   .arg(issued.cableCount),
+    QString frozen = QStringLiteral("%1 cable rows").arg(issued.cableCount);
+    if (issued.coreCount > 0) frozen += QStringLiteral(" and %1 core rows").arg(issued.coreCount);
+    ui.message(QStringLiteral("Revision %1 issued: %2 frozen.").arg(issued.revision).arg(frozen),
                MsgButtons::Ok, MsgIcon::Information);
     return issued.revision;
 }

@@ -485,6 +485,39 @@ TEST(ReportColumnFit, TooWideForThePageTheWidestColumnWrapsAndTheRowGrows) {
     EXPECT_GT(second[0]->rect.top(), first[1]->rect.bottom());
 }
 
+// A page narrower than the design: the columns narrow to fit it, and a total of the report
+// footer, pushed right of its label by the gap the design left, keeps its width inside the
+// page instead of shrinking to nothing.
+TEST(ReportColumnFit, TotalsKeepTheirWidthWhenTheColumnsNarrowToThePage) {
+    ReportLayout l = schedule();
+    l.page.paperWidth = 6000;  // 4560 printable for a design 6200 wide
+    l.reportFooter.height = 300;
+    l.reportFooter.controls << Control{.kind = ControlKind::Label,
+                                       .rect = QRect(0, 0, 3000, 280),
+                                       .text = QStringLiteral("All cables:")};
+    Control total = field(QStringLiteral("To"), 4800, 0, 280);
+    total.rect.setWidth(1400);
+    total.align = HAlign::Right;
+    total.summary = Summary::Count;
+    l.reportFooter.controls << total;
+    TableRecordSource rows({"Cable", "From", "To"}, {{"V-1", "A", "B"}, {"V-2", "C", "D"}});
+    KeepPages sink;
+    ASSERT_EQ(renderReport(l, rows, sink), 1);
+    const RenderedItem* label = nullptr;
+    const RenderedItem* sum = nullptr;
+    for (const RenderedBand& b : sink.pages[0].bands)
+        if (b.kind == SectionKind::ReportFooter && b.items.size() == 2)
+            label = &b.items[0], sum = &b.items[1];
+    ASSERT_TRUE(label && sum);
+    EXPECT_EQ(sum->text, "2");
+    EXPECT_EQ(sum->rect.width(), 1400);
+    EXPECT_LE(sum->rect.right(), 720 + 4560);
+    EXPECT_GT(sum->rect.left(), label->rect.right());
+    // Under its column: the total's right edge is the last column's.
+    const auto row = rowItems(sink.pages[0], 0);
+    EXPECT_NEAR(sum->rect.right(), row[2]->rect.right(), 10);
+}
+
 // A group header marked to repeat prints again under the page header of every page its run
 // goes on to, with its run's value; one that is not marked does not.
 TEST(ReportPagination, RepeatedGroupHeadersCarryTheirHeadingsOverPageBreaks) {

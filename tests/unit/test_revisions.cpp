@@ -1,8 +1,9 @@
-// Revisions of the cable schedule on both engines: issuing freezes every cable row and stamps
-// the counters and title blocks; comparing finds planted additions, removals and edits, between
-// two revisions and against the cables as they are now; a number issued in a revision is not
-// offered or taken again once its cable is freed; clouds mark changed cables on a sheet; the
-// "Cable Changes" report prints a comparison's lines; and the compare window shows them.
+// Revisions of the cable schedule on both engines: issuing freezes every cable row and core and
+// stamps the counters (the project manager's too) and title blocks; comparing finds planted
+// additions, removals and edits of cables and cores, between two revisions and against the
+// cables as they are now; a number issued in a revision is not offered or taken again once its
+// cable is freed; clouds mark changed cables on a sheet; the "Cable Changes" report prints a
+// comparison's lines; and the compare window shows them.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include "db/records/cables.h"
 #include "db/records/drawings.h"
 #include "db/records/project_identity.h"
+#include "db/records/projects.h"
 #include "db/records/revisions.h"
 #include "db/schema.h"
 #include "db_fixture.h"
@@ -190,17 +192,17 @@ TEST_P(Revisions, AFailedIssueWritesNothing) {
 TEST_P(Revisions, CommandAsksAndRefusesAnEmptySchedule) {
     {
         test::ScriptedUser user("button OK");
-        EXPECT_EQ(wiring::issueRevisionCommand(*user.ui, r, "ann"), std::nullopt);
+        EXPECT_EQ(wiring::issueRevisionCommand(*user.ui, r, "ann", ""), std::nullopt);
         EXPECT_TRUE(user.transcript.contains("no cables yet"));
     }
     cable("V", "1", "CAM-01", "VDA-01", 2);
     {
         test::ScriptedUser user("cancel");
-        EXPECT_EQ(wiring::issueRevisionCommand(*user.ui, r, "ann"), std::nullopt);
+        EXPECT_EQ(wiring::issueRevisionCommand(*user.ui, r, "ann", ""), std::nullopt);
         EXPECT_EQ(db::RevisionTable(r).latest(), std::nullopt);
     }
     test::ScriptedUser user("text Tender issue\nbutton OK");
-    EXPECT_EQ(wiring::issueRevisionCommand(*user.ui, r, "ann"), 1);
+    EXPECT_EQ(wiring::issueRevisionCommand(*user.ui, r, "ann", ""), 1);
     const db::RevisionRecord issued = db::RevisionTable(r).issued().value(0);
     EXPECT_EQ(issued.description, "Tender issue");
     EXPECT_EQ(issued.revisedBy, "ann");
@@ -240,6 +242,106 @@ TEST_P(Revisions, CableChangesReportPrintsTheKeptLines) {
     EXPECT_EQ(sink.headers, QStringList{"Revision 1 to Now"});
     EXPECT_EQ(sink.details, (QStringList{"Changed|V-2|Length|10|12.5|S1.dxf",
                                          "Removed|V-3||VDA-01 OUT to MON-01 IN||S1.dxf"}));
+}
+
+// The cores of a multicore cable are frozen with it: a core assigned, freed or changed since
+// the issue comes to its own lines under the cable's number, the same between two revisions,
+// and the cable they belong to is the one clouded.
+TEST_P(Revisions, CoresAreFrozenAndComparedUnderTheirCable) {
+    const qint64 multi = cable("A", "12", "SB-01", "SB-02", 40);
+    cable("A", "2", "MIC-01", "SB-01", 3);
+    exec("update tblCables set MultiCore = ? where CableID = ?", {true, multi});
+    const auto core = [&](const QString& suffix, const QString& src, bool available) {
+        db::CoreRecord c;
+        c.number = CableNumber::ofCore("", "12", suffix);
+        c.parentId = multi;
+        if (!available) {
+            c.source = {src, "XLR", "OUT", "Stage", ""};
+            c.destination = {"DESK-01", "XLR", "IN " + suffix, "FOH", ""};
+        }
+        c.sheet = "S1.dxf";
+        c.available = available;
+        return c;
+    };
+    db::CoreTable cores(r);
+    cores.insert({core("01", "MIC-02", false), core("02", "MIC-03", false), core("03", "", true)});
+    wiring::Revisions revisions(r);
+    const db::RevisionRecord first = revisions.issue("Tender", "ann", QDateTime::currentDateTime());
+    EXPECT_EQ(first.cableCount, 2);
+    EXPECT_EQ(first.coreCount, 3);
+    EXPECT_EQ(db::RevisionTable(r).issued().value(0).coreCount, 3);
+    EXPECT_TRUE(revisions.compare(1, std::nullopt).isEmpty());
+
+    QHash<QString, db::CoreRecord> byNumber;
+    for (const db::CoreRecord& c : cores.ofCable(multi)) byNumber.insert(c.number.stored(), c);
+    db::CoreRecord changed = byNumber["12-01"];
+    changed.destination.pin = "IN 9";
+    cores.assign(changed);
+    cores.release(byNumber["12-02"]);
+    db::CoreRecord taken = core("03", "MIC-04", false);
+    taken.id = byNumber["12-03"].id;
+    cores.assign(taken);
+    exec("update tblChildCables set SRCLoc = 'STAGE' where CableNo = '12-01'");  // case only
+
+    const QStringList expected{
+        "Core changed|A-12-01|Destination pin|IN 01|IN 9|S1.dxf",
+        "Core removed|A-12-02||MIC-03 OUT (XLR) to DESK-01 IN 02 (XLR)||S1.dxf",
+        "Core added|A-12-03|||MIC-04 OUT (XLR) to DESK-01 IN 03 (XLR)|S1.dxf",
+    };
+    EXPECT_EQ(text(revisions.compare(1, std::nullopt)), expected);
+    EXPECT_EQ(revisions.touchedCables(1, std::nullopt), QSet<qint64>{multi});
+    EXPECT_EQ(revisions.issue("Build", "ann", QDateTime::currentDateTime()).coreCount, 3);
+    EXPECT_EQ(text(revisions.compare(1, 2)), expected);
+    // A revision issued before cores were frozen holds none: its cores are not compared.
+    exec("update tblRevisions set CoreCount = null where Revision = 1");
+    exec("delete from tblRevisionCores where Revision = 1");
+    EXPECT_TRUE(revisions.compare(1, 2).isEmpty());
+}
+
+// An issue is recorded in the project manager's revision counter of the project, in the same
+// all-or-nothing issue: a counter that cannot be written leaves the project as it was. A
+// revision the counter holds already is not issued again.
+TEST_P(Revisions, IssueIsRecordedInTheProjectManagersCounter) {
+    dbs.makeEmpty(db::DbId::PM, r);
+    db::ensureSchema(db::DbId::PM, r);
+    db::ProjectTable(r).insert({0, "Arena", "", "/p/Arena"});
+    const qint64 projectsId = db::ProjectTable(r).find("Arena")->id;
+    cable("V", "1", "CAM-01", "VDA-01", 2);
+    exec(
+        "insert into tblDrawings (DrawingName, drawingpath, Revision) values ('S1', '/p/S1.dxf', "
+        "'A')");
+
+    test::ScriptedUser user("text Tender issue\nbutton OK");
+    EXPECT_EQ(wiring::issueRevisionCommand(*user.ui, r, "ann", "/p/Arena"), 1);
+    const QList<db::RevisionRecord> counted = db::RevisionCounterTable(r).of(projectsId);
+    ASSERT_EQ(counted.size(), 1);
+    EXPECT_EQ(counted[0].revision, 1);
+    EXPECT_EQ(counted[0].description, "Tender issue");
+    EXPECT_EQ(counted[0].revisedBy, "ann");
+    EXPECT_EQ(counted[0].date, db::RevisionTable(r).issued().value(0).date);
+    EXPECT_TRUE(db::RevisionCounterTable(r).of(projectsId + 1).isEmpty());
+
+    // The counter refuses revision 2 (another project's row holds it under a unique index):
+    // the issue fails and leaves the project as it was.
+    const auto pm = [&](const QString& sql) { db::Query(db::DbId::PM, sql, r).exec(); };
+    pm(QString("insert into tblRevCounter (ProjectsID, Revision) values (%1, 2)")
+           .arg(projectsId + 1));
+    pm("create unique index RevCounterOnce on tblRevCounter (Revision)");
+    wiring::Revisions revisions(r, projectsId);
+    EXPECT_THROW(revisions.issue("", "ann", QDateTime::currentDateTime()), db::DbError);
+    EXPECT_EQ(db::RevisionTable(r).latest(), 1);
+    EXPECT_EQ(db::ProjectIdentityTable(r).revisions(), (db::ProjectRevisions{1, 1}));
+    EXPECT_EQ(db::DrawingTable(r).all().first().revision, "1");
+    EXPECT_EQ(scalar("select count(*) from tblRevisionCables").toInt(), 1);
+    EXPECT_EQ(db::RevisionCounterTable(r).of(projectsId).size(), 1);
+
+    // A counter row set by hand: the next issue counts on from it.
+    pm("drop index RevCounterOnce");
+    db::RevisionCounterTable(r).add(projectsId, {6, QDateTime::currentDateTime(), "bob", "Hand"});
+    EXPECT_EQ(revisions.next(), 7);
+    EXPECT_EQ(wiring::Revisions(r).next(), 2);
+    EXPECT_EQ(revisions.issue("", "ann", QDateTime::currentDateTime()).revision, 7);
+    EXPECT_EQ(db::RevisionCounterTable(r).of(projectsId).size(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Revisions, test::bothEngines(), test::engineName);
@@ -310,7 +412,14 @@ TEST(CompareRevisionsWindow, ListsTheLatestChangesAndCloudsThem) {
         EXPECT_FALSE(empty.load());
         EXPECT_TRUE(none.transcript.contains("No revision"));
     }
+    db::CoreRecord core;
+    core.number = CableNumber::ofCore("", "1", "01");
+    core.parentId = first;
+    core.source = c.source;
+    core.destination = c.destination;
+    db::CoreTable(r).insert({core});
     wiring::Revisions(r).issue("Tender", "ann", QDateTime(QDate(2026, 5, 1), QTime(9, 0)));
+    db::CoreTable(r).release(db::CoreTable(r).ofCable(first).value(0));
     db::Query(db::DbId::Project, "update tblCables set DestPin = 'IN 4' where CableID = ?", r)
         .bind(first)
         .exec();
@@ -328,11 +437,14 @@ TEST(CompareRevisionsWindow, ListsTheLatestChangesAndCloudsThem) {
     };
     CompareRevisionsWindow window(*user.ui, services, r);
     ASSERT_TRUE(window.load());
-    EXPECT_EQ(window.lines().size(), 3);
+    EXPECT_EQ(window.lines().size(), 4);
     const auto* summary = window.findChild<QLabel*>("lblSummary");
-    EXPECT_EQ(summary->text(), "Revision 1 to Now: 1 cable added, 1 removed, 1 changed.");
+    EXPECT_EQ(summary->text(),
+              "Revision 1 to Now: 1 cable added, 1 removed, 1 changed; 0 cores added, 1 "
+              "removed, 0 changed.");
     const auto* grid = window.findChild<QTableView*>("grdChanges");
-    EXPECT_EQ(grid->model()->rowCount(), 3);
+    EXPECT_EQ(grid->model()->rowCount(), 4);
+    EXPECT_EQ(grid->model()->index(1, 0).data().toString(), "Core removed");
     EXPECT_EQ(grid->model()->index(0, 2).data().toString(), "Destination pin");
     window.findChild<QPushButton*>("cmdCloud")->click();
     EXPECT_EQ(clouded, (QSet<qint64>{first, added}));

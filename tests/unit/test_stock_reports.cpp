@@ -541,3 +541,35 @@ TEST_P(StockReports, CableLabelsCarryTheNumberAsTextAndAsBarcodes) {
     if (const QString dir = qEnvironmentVariable("TOLVANE_STOCK_PNG"); !dir.isEmpty())
         QFile::copy(pdf, QDir(dir).filePath("CableLabels.pdf"));
 }
+
+// The rack budgets as a PDF: each rack's line and, under them, the line of totals over all racks
+// (systems, power, heat and weight), as pdftotext reads them back.
+TEST_P(StockReports, RackBudgetsPrintTheirTotalsInThePdf) {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    project(
+        "insert into tblRackBudgets (RackUnitName, RackUnits, RUUsed, RUFree, Systems, Watts, "
+        "PowerLimit, BTU, Weight, WeightLimit, OverLimits) values ('Rack A', 42, 8, 34, 5, 630, "
+        "180, 2149.56, 61, 25, 'power, weight'), ('Rack B', 42, 3, 39, 2, 1234.5, null, 4212.1, "
+        "20.5, null, '')");
+    const ReportLayout layout = readRpx(stock("reports/general/RackBudgets.rpx"));
+    QueryRecordSource rows(*layout.data, registry);
+    QTemporaryDir out;
+    const QString pdf = out.filePath("RackBudgets.pdf");
+    EXPECT_EQ(exportReport(layout, rows, ExportFormat::Pdf, pdf, {QLocale(QLocale::English)}), 1);
+    QProcess p;
+    p.start("pdftotext", {"-layout", pdf, "-"});
+    p.waitForFinished(60000);
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n'))
+        if (!line.trimmed().isEmpty()) lines << line.simplified();
+    EXPECT_TRUE(lines.contains("Rack A 42 8 34 5 630 180 2,150 61 25 power, weight"))
+        << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains("Rack B 42 3 39 2 1,234.5 4,212 20.5"))
+        << lines.join('\n').toStdString();
+    // 5 + 2 systems, 630 + 1,234.5 W, 2,149.56 + 4,212.1 BTU/h, 61 + 20.5 kg.
+    EXPECT_TRUE(lines.contains("All racks: 7 1,864.5 6,362 81.5"))
+        << lines.join('\n').toStdString();
+    if (const QString dir = qEnvironmentVariable("TOLVANE_STOCK_PNG"); !dir.isEmpty())
+        QFile::copy(pdf, QDir(dir).filePath("RackBudgets.pdf"));
+}

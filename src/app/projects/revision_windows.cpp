@@ -58,7 +58,7 @@ CompareRevisionsWindow::CompareRevisionsWindow(Ui& ui, RevisionWindowServices se
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setStretchLastSection(false);
     for (int c : {3, 4}) table_->horizontalHeader()->setSectionResizeMode(c, QHeaderView::Stretch);
-    table_->setColumnWidth(0, 80);
+    table_->setColumnWidth(0, 110);
     table_->setColumnWidth(1, 90);
     table_->setColumnWidth(2, 130);
     table_->setColumnWidth(5, 110);
@@ -131,27 +131,40 @@ void CompareRevisionsWindow::compare() {
     lines_ = wiring::Revisions(registry_).compare(from_, to_);
     model_->removeRows(0, model_->rowCount());
     model_->setRowCount(int(lines_.size()));
-    int added = 0, removed = 0;
-    QSet<QString> changed;
+    // Of the cables, then of the cores: added, removed, and the numbers changed.
+    struct Count {
+        int added = 0, removed = 0;
+        QSet<QString> changed;
+    } cables, cores;
     for (int row = 0; row < lines_.size(); ++row) {
         const db::CableChangeLine& l = lines_[row];
         const QString values[] = {l.change,   l.cableNumber, l.field,
                                   l.oldValue, l.newValue,    l.sheet};
         for (int c = 0; c < 6; ++c) model_->setItem(row, c, new QStandardItem(values[c]));
-        if (l.change == QLatin1String("Added"))
-            ++added;
-        else if (l.change == QLatin1String("Removed"))
-            ++removed;
+        const bool core = l.change.startsWith(QLatin1String("Core"));
+        Count& count = core ? cores : cables;
+        if (l.change == QLatin1String("Added") || l.change == wiring::kCoreAdded)
+            ++count.added;
+        else if (l.change == QLatin1String("Removed") || l.change == wiring::kCoreRemoved)
+            ++count.removed;
         else
-            changed.insert(l.cableNumber);
+            count.changed.insert(l.cableNumber);
     }
-    summary_->setText(lines_.isEmpty()
-                          ? QStringLiteral("%1: no cable differs.").arg(compared())
-                          : QStringLiteral("%1: %2 added, %3 removed, %4 changed.")
-                                .arg(compared(), counted(added, "cable", "cables"),
-                                     QString::number(removed), QString::number(changed.size())));
+    const auto told = [](const Count& c, const char* one, const char* many) {
+        return QStringLiteral("%1 added, %2 removed, %3 changed")
+            .arg(counted(c.added, one, many), QString::number(c.removed),
+                 QString::number(c.changed.size()));
+    };
+    QString summary = lines_.isEmpty() ? QStringLiteral("%1: no cable differs").arg(compared())
+                                       : QStringLiteral("%1: %2").arg(
+                                             compared(), told(cables, "cable", "cables"));
+    if (cores.added + cores.removed + cores.changed.size() > 0)
+        summary += QStringLiteral("; ") + told(cores, "core", "cores");
+    summary_->setText(summary + QLatin1Char('.'));
     for (QPushButton* b : {pdf_, excel_}) b->setEnabled(!lines_.isEmpty());
-    cloud_->setEnabled(added + changed.size() > 0 && bool(services_.cloud));
+    cloud_->setEnabled(cables.added + cables.changed.size() + cores.added + cores.changed.size() >
+                           0 &&
+                       bool(services_.cloud));
 }
 
 void CompareRevisionsWindow::exportAs(int format) {

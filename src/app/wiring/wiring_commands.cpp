@@ -75,8 +75,10 @@ void WiringCommands::registerActions() {
         window.runCheck();
         s_.ui.runModal(window);
     });
-    router.setAction(CommandKey("catPIssueRevision"),
-                     [this] { wiring::issueRevisionCommand(s_.ui, s_.registry, s_.run.userName); });
+    router.setAction(CommandKey("catPIssueRevision"), [this] {
+        wiring::issueRevisionCommand(s_.ui, s_.registry, s_.run.userName,
+                                     s_.run.currentProjectPath);
+    });
     router.setAction(CommandKey("catPCompareRevisions"), [this] {
         RevisionWindowServices services;
         services.appFolder = s_.run.appFolder();

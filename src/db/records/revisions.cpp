@@ -1,6 +1,7 @@
 #include "db/records/revisions.h"
 
 #include <QStringList>
+#include <algorithm>
 
 #include "db/records/row_reader.h"
 
@@ -8,43 +9,63 @@ namespace tolvane::db {
 
 namespace {
 
-// What a side of a comparison reads of a cable, in this order.
+// What a side of a comparison reads of a cable or a core, in this order and under these names
+// (kSchedule: the columns of tblCables and tblRevisionCables; kCore: what a core gives for
+// each, null where it has nothing of its own).
+const char* const kEnds =
+    "SRCSys, SRCConn, SRCPin, SRCLoc, SRCAlias, DestSYS, DESTConn, DestPin, DESTLOc, DSTAlias";
+const char* const kCoreEnds =
+    "c.SRCSys, c.SRCConn, c.SRCPin, c.SRCLoc, c.SRCAlias, c.DestSYS, c.DESTConn, c.DestPin, "
+    "c.DESTLOc, c.DSTAlias";
 const char* kScheduleColumns[] = {
     "CableID", "CableNoPrefix", "CableNO",    "CableType", "CabletypeManu", "SignalType", "SRCSys",
     "SRCConn", "SRCPin",        "SRCLoc",     "SRCAlias",  "DestSYS",       "DESTConn",   "DestPin",
-    "DESTLOc", "DSTAlias",      "Integrator", "Length",    "Sheet"};
+    "DESTLOc", "DSTAlias",      "Integrator", "Length",    "Sheet",         "ParentNo"};
 constexpr int kScheduleColumnCount = int(std::size(kScheduleColumns));
 
-QString columnList(const QString& alias, const QString& prefix = {}) {
-    QStringList out;
-    for (const char* c : kScheduleColumns) {
-        const QString name = QLatin1String(c);
-        out << (prefix.isEmpty() ? alias + QLatin1Char('.') + name
-                                 : QStringLiteral("%1.%2 as %3%2").arg(alias, name, prefix));
+enum class Rows { Cables, Cores };
+
+// The rows in use of one side: an issued revision's, or those of tblCables (tblChildCables) as
+// they are now. Its values are appended to `values` in the order the statement takes them.
+QString sideSql(Rows rows, std::optional<qint64> revision, QVariantList& values) {
+    if (revision) values << *revision;
+    values << false;
+    if (rows == Rows::Cables) {
+        // Frozen rows carry the empty prefix for none; the live side says the same.
+        return QStringLiteral(
+                   "select CableID, %1 as CableNoPrefix, CableNO, CableType, CabletypeManu, "
+                   "SignalType, %2, Integrator, Length, Sheet, null as ParentNo from %3")
+            .arg(revision ? QStringLiteral("CableNoPrefix")
+                          : QStringLiteral("coalesce(CableNoPrefix, '')"),
+                 QLatin1String(kEnds),
+                 revision ? QStringLiteral("tblRevisionCables where Revision = ? and Available = ?")
+                          : QStringLiteral("tblCables where Available = ?"));
     }
+    if (revision)
+        return QStringLiteral(
+                   "select ChildCableID as CableID, CableNoPrefix, CableNo as CableNO, null as "
+                   "CableType, null as CabletypeManu, null as SignalType, %1, Integrator, null as "
+                   "Length, Sheet, ParentNo from tblRevisionCores where Revision = ? and "
+                   "Available = ?")
+            .arg(QLatin1String(kEnds));
+    // A core is numbered under its cable's prefix.
+    return QStringLiteral(
+               "select c.ChildCableID as CableID, coalesce(p.CableNoPrefix, '') as "
+               "CableNoPrefix, c.CableNo as CableNO, null as CableType, null as CabletypeManu, "
+               "null as SignalType, %1, c.Integrator, null as Length, c.Sheet, c.ParentNo from "
+               "tblChildCables c left join tblCables p on p.CableID = c.ParentNo where "
+               "c.Available = ?")
+        .arg(QLatin1String(kCoreEnds));
+}
+
+QString columnList(const QString& alias, const QString& prefix) {
+    QStringList out;
+    for (const char* c : kScheduleColumns)
+        out << QStringLiteral("%1.%2 as %3%2").arg(alias, QLatin1String(c), prefix);
     return out.join(QStringLiteral(", "));
 }
 
-// The cables in use of a side: an issued revision, or tblCables as it is now. Its values are
-// appended to `values` in the order the statement takes them.
-QString sideSql(std::optional<qint64> revision, QVariantList& values) {
-    QStringList columns;
-    for (const char* c : kScheduleColumns) columns << QLatin1String(c);
-    if (revision) {
-        values << *revision << false;
-        return QStringLiteral(
-                   "select %1 from tblRevisionCables where Revision = ? and "
-                   "Available = ?")
-            .arg(columns.join(QStringLiteral(", ")));
-    }
-    // Frozen rows carry the empty prefix for none; the live side says the same.
-    columns[1] = QStringLiteral("coalesce(CableNoPrefix, '') as CableNoPrefix");
-    values << false;
-    return QStringLiteral("select %1 from tblCables where Available = ?")
-        .arg(columns.join(QStringLiteral(", ")));
-}
-
-// A cable from the columns of kScheduleColumns, read from position `at` on.
+// A cable or core from the columns of kScheduleColumns, read from position `at` on.
 ScheduledCable readScheduled(const Query& q, int at) {
     const auto text = [&](int i) { return q.value(at + i).toString(); };
     ScheduledCable c;
@@ -59,24 +80,72 @@ ScheduledCable readScheduled(const Query& q, int at) {
     const QVariant length = q.value(at + 17);
     if (!length.isNull()) c.length = length.toDouble();
     c.sheet = text(18);
+    const QVariant parent = q.value(at + 19);
+    if (!parent.isNull()) c.parent = parent.toLongLong();
     return c;
 }
 
-QList<ScheduledCable> onlyIn(std::optional<qint64> in, std::optional<qint64> notIn,
-                             Connections& registry) {
+// The rows of one kind found on one side only, and the pairs of rows that differ, in one
+// statement that reads both sides at once. PostgreSQL joins the two sides in full on their key
+// and compares the text columns as plain text (sparing the case-blind comparison of every
+// column of every row); SQLite, which would scan one side once for each row of the other in a
+// full join of two selections, takes the pairs and the rows of `from` alone by one left join
+// and the rows of `to` alone by another. Either way a pair may differ in letter case alone: the
+// caller's field comparison drops it. Each list comes in key order.
+void differences(Rows rows, std::optional<qint64> from, std::optional<qint64> to,
+                 Connections& registry, ScheduleDifference& d) {
+    const bool pg = registry.engine(DbId::Project) == Engine::PostgreSQL;
+    QVariantList fromValues, toValues;
+    const QString fromSql = sideSql(rows, from, fromValues);
+    const QString toSql = sideSql(rows, to, toValues);
+    QStringList differs;
+    for (int i = 1; i < kScheduleColumnCount; ++i) {
+        const QLatin1String c(kScheduleColumns[i]);
+        if (c == QLatin1String("ParentNo")) continue;
+        const bool text = pg && c != QLatin1String("Length");
+        differs << (text ? QStringLiteral("o.%1::text is distinct from n.%1::text")
+                         : QStringLiteral("o.%1 is distinct from n.%1"))
+                       .arg(c);
+    }
+    const QString columns = columnList(QStringLiteral("o"), QStringLiteral("o_")) +
+                            QStringLiteral(", ") +
+                            columnList(QStringLiteral("n"), QStringLiteral("n_"));
+    QString sql;
     QVariantList values;
-    const QString inSql = sideSql(in, values);
-    const QString notInSql = sideSql(notIn, values);
-    Query q(DbId::Project,
-            QStringLiteral("select %1 from (%2) n left join (%3) o on o.CableID = n.CableID "
-                           "where o.CableID is null order by n.CableID")
-                .arg(columnList(QStringLiteral("n")), inSql, notInSql),
-            registry);
+    if (pg) {
+        sql = QStringLiteral(
+                  "select %1 from (%2) o full join (%3) n on n.CableID = o.CableID "
+                  "where o.CableID is null or n.CableID is null or %4")
+                  .arg(columns, fromSql, toSql, differs.join(QStringLiteral(" or ")));
+        values << fromValues << toValues;
+    } else {
+        sql = QStringLiteral(
+                  "select %1 from (%2) o left join (%3) n on n.CableID = o.CableID "
+                  "where n.CableID is null or %4 union all select %1 from (%3) n "
+                  "left join (%2) o on o.CableID = n.CableID where o.CableID is null")
+                  .arg(columns, fromSql, toSql, differs.join(QStringLiteral(" or ")));
+        values << fromValues << toValues << toValues << fromValues;
+    }
+    Query q(DbId::Project, sql, registry);
     for (const QVariant& v : values) q.bind(v);
     q.exec();
-    QList<ScheduledCable> out;
-    while (q.next()) out << readScheduled(q, 0);
-    return out;
+    ScheduleDifference found;
+    while (q.next()) {
+        if (q.value(0).isNull())
+            found.added << readScheduled(q, kScheduleColumnCount);
+        else if (q.value(kScheduleColumnCount).isNull())
+            found.removed << readScheduled(q, 0);
+        else
+            found.changed.append({readScheduled(q, 0), readScheduled(q, kScheduleColumnCount)});
+    }
+    const auto byId = [](const ScheduledCable& a, const ScheduledCable& b) { return a.id < b.id; };
+    std::sort(found.added.begin(), found.added.end(), byId);
+    std::sort(found.removed.begin(), found.removed.end(), byId);
+    std::sort(found.changed.begin(), found.changed.end(),
+              [](const auto& a, const auto& b) { return a.first.id < b.first.id; });
+    d.added << found.added;
+    d.removed << found.removed;
+    d.changed << found.changed;
 }
 
 }  // namespace
@@ -84,12 +153,12 @@ QList<ScheduledCable> onlyIn(std::optional<qint64> in, std::optional<qint64> not
 QList<RevisionRecord> RevisionTable::issued() {
     Query q(DbId::Project,
             QStringLiteral("select Revision, RevisionDate, RevisedBy, RevisionDescription, "
-                           "CableCount from tblRevisions order by Revision"),
+                           "CableCount, CoreCount from tblRevisions order by Revision"),
             registry_);
     return readAll(q, [](const RowReader& r) {
-        return RevisionRecord{r.integer("Revision"), r.dateTime("RevisionDate"),
-                              r.text("RevisedBy"), r.text("RevisionDescription"),
-                              r.integer("CableCount")};
+        return RevisionRecord{r.integer("Revision"),   r.dateTime("RevisionDate"),
+                              r.text("RevisedBy"),     r.text("RevisionDescription"),
+                              r.integer("CableCount"), r.integer("CoreCount")};
     });
 }
 
@@ -101,33 +170,44 @@ std::optional<qint64> RevisionTable::latest() {
     return v.toLongLong();
 }
 
-qint64 RevisionTable::freeze(const RevisionRecord& revision) {
+RevisionRecord RevisionTable::freeze(const RevisionRecord& revision) {
+    RevisionRecord r = revision;
     // A row without a prefix is frozen with the empty one, so that a number compares by its
-    // prefix in one way only.
+    // prefix in one way only; a core is frozen with its cable's prefix.
     Query cables(DbId::Project,
                  QStringLiteral("insert into tblRevisionCables (Revision, CableID, CableNO, "
-                                "CableNoPrefix, CableType, CabletypeManu, SignalType, SRCSys, "
-                                "SRCConn, SRCPin, SRCLoc, SRCAlias, DestSYS, DESTConn, DestPin, "
-                                "DESTLOc, DSTAlias, Integrator, Length, Sheet, MultiCore, "
-                                "Available) select ?, CableID, CableNO, coalesce(CableNoPrefix, "
-                                "''), CableType, CabletypeManu, SignalType, SRCSys, SRCConn, "
-                                "SRCPin, SRCLoc, SRCAlias, DestSYS, DESTConn, DestPin, DESTLOc, "
-                                "DSTAlias, Integrator, Length, Sheet, MultiCore, Available from "
-                                "tblCables"),
+                                "CableNoPrefix, CableType, CabletypeManu, SignalType, %1, "
+                                "Integrator, Length, Sheet, MultiCore, Available) select ?, "
+                                "CableID, CableNO, coalesce(CableNoPrefix, ''), CableType, "
+                                "CabletypeManu, SignalType, %1, Integrator, Length, Sheet, "
+                                "MultiCore, Available from tblCables")
+                     .arg(QLatin1String(kEnds)),
                  registry_);
-    cables.bind(revision.revision).exec();
-    const qint64 count = cables.rowsAffected();
+    cables.bind(r.revision).exec();
+    r.cableCount = cables.rowsAffected();
+    Query cores(DbId::Project,
+                QStringLiteral("insert into tblRevisionCores (Revision, ChildCableID, ParentNo, "
+                               "CableNo, CableNoPrefix, %1, Integrator, Sheet, Available) select "
+                               "?, c.ChildCableID, c.ParentNo, c.CableNo, "
+                               "coalesce(p.CableNoPrefix, ''), %2, c.Integrator, c.Sheet, "
+                               "c.Available from tblChildCables c left join tblCables p on "
+                               "p.CableID = c.ParentNo")
+                    .arg(QLatin1String(kEnds), QLatin1String(kCoreEnds)),
+                registry_);
+    cores.bind(r.revision).exec();
+    r.coreCount = cores.rowsAffected();
     Query(DbId::Project,
           QStringLiteral("insert into tblRevisions (Revision, RevisionDate, RevisedBy, "
-                         "RevisionDescription, CableCount) values (?, ?, ?, ?, ?)"),
+                         "RevisionDescription, CableCount, CoreCount) values (?, ?, ?, ?, ?, ?)"),
           registry_)
-        .bind(revision.revision)
-        .bind(revision.date)
-        .bind(revision.revisedBy)
-        .bind(revision.description)
-        .bind(count)
+        .bind(r.revision)
+        .bind(r.date)
+        .bind(r.revisedBy)
+        .bind(r.description)
+        .bind(r.cableCount)
+        .bind(r.coreCount)
         .exec();
-    return count;
+    return r;
 }
 
 std::optional<qint64> RevisionTable::issuedWith(const CableNumber& number) {
@@ -146,29 +226,47 @@ std::optional<qint64> RevisionTable::issuedWith(const CableNumber& number) {
 
 ScheduleDifference RevisionTable::compare(std::optional<qint64> from, std::optional<qint64> to) {
     ScheduleDifference d;
-    d.added = onlyIn(to, from, registry_);
-    d.removed = onlyIn(from, to, registry_);
-
-    // The database picks the pairs that differ in some column; the caller tells which.
-    QVariantList values;
-    const QString fromSql = sideSql(from, values);
-    const QString toSql = sideSql(to, values);
-    QStringList differs;
-    for (const char* c : kScheduleColumns)
-        if (qstrcmp(c, "CableID") != 0)
-            differs << QStringLiteral("o.%1 is distinct from n.%1").arg(QLatin1String(c));
-    Query q(DbId::Project,
-            QStringLiteral("select %1, %2 from (%3) o join (%4) n on n.CableID = o.CableID "
-                           "where %5 order by o.CableID")
-                .arg(columnList(QStringLiteral("o"), QStringLiteral("o_")),
-                     columnList(QStringLiteral("n"), QStringLiteral("n_")), fromSql, toSql,
-                     differs.join(QStringLiteral(" or "))),
-            registry_);
-    for (const QVariant& v : values) q.bind(v);
-    q.exec();
-    while (q.next())
-        d.changed.append({readScheduled(q, 0), readScheduled(q, kScheduleColumnCount)});
+    differences(Rows::Cables, from, to, registry_, d);
+    // A revision issued before cores were frozen with their cables holds none: its cores are
+    // unknown, not removed.
+    const auto coresFrozen = [&](std::optional<qint64> side) {
+        return !side || Query(DbId::Project,
+                              QStringLiteral("select count(*) from tblRevisions where Revision = "
+                                             "? and CoreCount is not null"),
+                              registry_)
+                                .bind(*side)
+                                .scalar()
+                                .toLongLong() > 0;
+    };
+    if (coresFrozen(from) && coresFrozen(to)) differences(Rows::Cores, from, to, registry_, d);
     return d;
+}
+
+// ---- the project manager's counter -------------------------------------------------------
+
+QList<RevisionRecord> RevisionCounterTable::of(qint64 projectsId) {
+    Query q(DbId::PM,
+            QStringLiteral("select Revision, RevisionDate, RevisedBy, RevisionDescription from "
+                           "tblRevCounter where ProjectsID = ? order by Revision"),
+            registry_);
+    q.bind(projectsId);
+    return readAll(q, [](const RowReader& r) {
+        return RevisionRecord{r.integer("Revision"), r.dateTime("RevisionDate"),
+                              r.text("RevisedBy"), r.text("RevisionDescription")};
+    });
+}
+
+void RevisionCounterTable::add(qint64 projectsId, const RevisionRecord& revision) {
+    Query(DbId::PM,
+          QStringLiteral("insert into tblRevCounter (ProjectsID, Revision, RevisionDate, "
+                         "RevisedBy, RevisionDescription) values (?, ?, ?, ?, ?)"),
+          registry_)
+        .bind(projectsId)
+        .bind(revision.revision)
+        .bind(revision.date)
+        .bind(revision.revisedBy)
+        .bind(revision.description)
+        .exec();
 }
 
 // ---- lines of a comparison ---------------------------------------------------------------

@@ -1,8 +1,10 @@
-// Issued revisions of the project's cable schedule (tblRevisions, tblRevisionCables) and the
-// lines of a comparison kept for the "Cable Changes" report (tblCableChanges): the typed
-// records and the one place that holds the statements on the three tables. A revision is the
-// cable table frozen as it stood; one side of a comparison is such a revision or the cable table
-// as it is now. A freed row (Available) is no cable of either side.
+// Issued revisions of the project's cable schedule (tblRevisions, tblRevisionCables,
+// tblRevisionCores), the project manager's record of them (tblRevCounter) and the lines of a
+// comparison kept for the "Cable Changes" report (tblCableChanges): the typed records and the
+// one place that holds the statements on these tables. A revision is the cable table and the
+// cores of the multicore cables frozen as they stood; one side of a comparison is such a
+// revision or the two tables as they are now. A freed row (Available) is no cable or core of
+// either side.
 #pragma once
 
 #include <QDateTime>
@@ -18,16 +20,20 @@ namespace tolvane::db {
 
 struct RevisionRecord {
     qint64 revision = 0;
-    QDateTime date;       // RevisionDate
-    QString revisedBy;    // RevisedBy
-    QString description;  // RevisionDescription
-    qint64 cableCount = 0;
+    QDateTime date;         // RevisionDate
+    QString revisedBy;      // RevisedBy
+    QString description;    // RevisionDescription
+    qint64 cableCount = 0;  // the cable rows frozen
+    qint64 coreCount = 0;   // the core rows frozen
     bool operator==(const RevisionRecord&) const = default;
 };
 
-// A cable as one side of a comparison holds it: what an installer pulls and terminates.
+// A cable as one side of a comparison holds it: what an installer pulls and terminates. A core
+// of a multicore cable is one too, with its own ends and number ("12-03") and no type, signal
+// or length of its own.
 struct ScheduledCable {
-    qint64 id = 0;  // CableID
+    qint64 id = 0;                 // CableID; a core's ChildCableID
+    std::optional<qint64> parent;  // a core: the CableID of its multicore cable
     CableNumber number;
     QString cableType, manufacturer, signalType;
     CableEnd source, destination;
@@ -37,8 +43,9 @@ struct ScheduledCable {
     bool operator==(const ScheduledCable&) const = default;
 };
 
-// What differs between two sides, each list in CableID order; a changed cable as it was and
-// as it is. Which of its fields changed is for the caller to say.
+// What differs between two sides, each list in CableID order, the cores after the cables; a
+// changed cable or core as it was and as it is. A pair may differ in letter case alone: which of
+// its fields changed, if any, is for the caller to say.
 struct ScheduleDifference {
     QList<ScheduledCable> added, removed;
     QList<std::pair<ScheduledCable, ScheduledCable>> changed;
@@ -62,17 +69,31 @@ class RevisionTable {
     QList<RevisionRecord> issued();
     // The highest issued revision; nullopt before the first.
     std::optional<qint64> latest();
-    // Writes the revision's row and freezes every row of tblCables under it, in two
-    // statements whatever the number of cables (the caller holds the transaction); the row's
-    // cable count is what was frozen. Returns that count.
-    qint64 freeze(const RevisionRecord& revision);
+    // Writes the revision's row and freezes every row of tblCables and of tblChildCables under
+    // it, in three statements whatever the number of rows (the caller holds the transaction).
+    // Returns the row as written: its counts are what was frozen.
+    RevisionRecord freeze(const RevisionRecord& revision);
     // The lowest revision in which the number was issued to a cable in use; nullopt when it
     // never was. A row without a prefix counts as having the empty one.
     std::optional<qint64> issuedWith(const CableNumber& number);
-    // The cables added, removed and changed from `from` to `to`; nullopt stands for the cable
-    // table as it is now. Fields compare as the database compares them: text without regard to
-    // case, and an empty text as no text.
+    // The cables and cores added, removed and changed from `from` to `to`; nullopt stands for
+    // the tables as they are now. One statement for the cables and one for the cores, each
+    // reading both sides at once.
     ScheduleDifference compare(std::optional<qint64> from, std::optional<qint64> to);
+
+  private:
+    Connections& registry_;
+};
+
+// The project manager's revision counter: a row for each revision a project issued.
+class RevisionCounterTable {
+  public:
+    explicit RevisionCounterTable(Connections& registry) : registry_(registry) {}
+
+    // The revisions recorded for the project (ProjectsID), lowest first; their cable counts
+    // are not recorded here.
+    QList<RevisionRecord> of(qint64 projectsId);
+    void add(qint64 projectsId, const RevisionRecord& revision);
 
   private:
     Connections& registry_;
