@@ -13,6 +13,7 @@
 #include "projects/drawing_registry.h"
 #include "shell/app_folder.h"
 #include "shell/run_state.h"
+#include "shell/settings_store.h"
 #include "ui/ui.h"
 
 namespace tolvane {
@@ -45,8 +46,9 @@ QString unreadableMessage(const cad::DxfError& e) {
 
 }  // namespace
 
-DrawingFiles::DrawingFiles(RunState& run, Ui& ui, projects::DrawingRegistry& registry)
-    : run_(run), ui_(ui), registry_(registry) {}
+DrawingFiles::DrawingFiles(RunState& run, Ui& ui, projects::DrawingRegistry& registry,
+                           const SettingsStore* settings)
+    : settings_(settings), run_(run), ui_(ui), registry_(registry) {}
 
 QStringList DrawingFiles::templates() const {
     const QDir dir(run_.appFolder() + QStringLiteral("/TemplateDrawings"));
@@ -59,6 +61,8 @@ QStringList DrawingFiles::templates() const {
 }
 
 QString DrawingFiles::defaultTemplate() const {
+    const QString own = settings_ ? settings_->read(setting::TemplateDrawing).trimmed() : QString();
+    if (!own.isEmpty() && QFileInfo(own).isFile()) return QFileInfo(own).absoluteFilePath();
     return appfolder::findNoCase(run_.appFolder() + QStringLiteral("/templatedrawing"),
                                  QStringLiteral("TolvaneDefault.dxf"));
 }

@@ -14,6 +14,7 @@
 namespace tolvane {
 
 class Ui;
+class SettingsStore;
 struct RunState;
 namespace projects {
 class DrawingRegistry;
@@ -21,12 +22,15 @@ class DrawingRegistry;
 
 class DrawingFiles {
   public:
-    DrawingFiles(RunState& run, Ui& ui, projects::DrawingRegistry& registry);
+    // With the user's settings, the template new drawings start from can be the user's own.
+    DrawingFiles(RunState& run, Ui& ui, projects::DrawingRegistry& registry,
+                 const SettingsStore* settings = nullptr);
 
     // The templates offered by "New": the drawings in the application's TemplateDrawings
     // folder, by file name.
     QStringList templates() const;
-    // The template the project explorer's new drawings start from.
+    // The template the project explorer's new drawings (and rack sheets) start from: the
+    // user's TemplateDrawing when it names a file that exists, else the installation's.
     QString defaultTemplate() const;
     QString blocksFolder() const;
 
@@ -78,6 +82,7 @@ class DrawingFiles {
     // binary DXF is saved binary again.
     cad::DxfFormat formatOf(const QString& path) const;
 
+    const SettingsStore* settings_ = nullptr;
     RunState& run_;
     Ui& ui_;
     projects::DrawingRegistry& registry_;

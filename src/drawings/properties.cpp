@@ -1102,8 +1102,21 @@ QList<DrawingProperty> drawingProperties() {
         });
     add("SupportPath", "Read only -- where blocks are looked for", Kind::Text,
         [](const Env& env) { return env.context.supportPath; }, {});
-    add("TemplateDrawing", "Read only -- the template new drawings start from", Kind::Text,
-        [](const Env& env) { return env.context.templatePath; }, {});
+    add(
+        "TemplateDrawing", "Path to a Tolvane Drawing Template", Kind::Text,
+        [](const Env& env) { return env.context.templatePath; },
+        [](Env& env, const Value& v) {
+            // Empty goes back to the installation's template.
+            const QString path = v.text.trimmed();
+            const QFileInfo file(path);
+            if (!path.isEmpty() &&
+                (!file.isFile() ||
+                 file.suffix().compare(QLatin1String("dxf"), Qt::CaseInsensitive) != 0))
+                return QStringLiteral("%1 is not a drawing file (.dxf).").arg(path);
+            return storeWrite(env, setting::TemplateDrawing,
+                              path.isEmpty() ? path : file.absoluteFilePath());
+        })
+        ->storedInSettings = true;
     stored("UndoLimit", setting::UndoLimit, "Defines the Undo History size 1-20 Megabytes",
            Kind::Whole, QString::number(kUndoLimitMegabytes), 1, kUndoLimitMegabytes);
     add(

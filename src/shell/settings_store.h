@@ -53,6 +53,9 @@ inline const QString MwReversed = QStringLiteral("MW_REVERSED");
 inline const QString PtSize = QStringLiteral("PtSize");
 // The undo history each drawing keeps, in megabytes (1 to 20; empty: 20).
 inline const QString UndoLimit = QStringLiteral("UndoLimit");
+// The drawing new drawings start from when none is chosen (a DXF file; empty: the
+// installation's TemplateDrawing\TolvaneDefault.dxf).
+inline const QString TemplateDrawing = QStringLiteral("TemplateDrawing");
 // The font texts are drawn in when their style's font is not installed (a font file or a
 // family name; empty: the sans-serif font).
 inline const QString DwgAlternateFontFile = QStringLiteral("DwgAlternateFontFile");

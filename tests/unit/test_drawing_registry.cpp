@@ -867,3 +867,26 @@ TEST(DrawingFiles, SaveAsWritesTheFileTypePicked) {
     EXPECT_EQ(ui.offered, QStringList({both + " | DXF Files (*.dxf *.DXF)",
                                        both + " | Binary DXF Files (*.dxf *.DXF)"}));
 }
+
+// New drawings made without a choice start from the user's template when it exists, else
+// from the installation's.
+TEST(DrawingFiles, DefaultTemplateIsTheUsersWhenItExists) {
+    Installation inst;
+    ScriptedUser user("");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
+    DrawingFiles files(inst.run, *user.ui, reg, &store);
+    const QString installed = files.defaultTemplate();
+    const QString mine = dir.filePath(QStringLiteral("mine.dxf"));
+    cad::Document doc;
+    doc.addToModel(cad::Entity::circle({1, 1}, 5));
+    ASSERT_TRUE(cad::saveDxf(doc, mine));
+    store.write(setting::TemplateDrawing, mine);
+    EXPECT_EQ(files.defaultTemplate(), mine);
+    std::unique_ptr<Drawing> made = files.newFromTemplate(files.defaultTemplate());
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->document().modelSpace().entities.size(), 1u);
+    store.write(setting::TemplateDrawing, dir.filePath(QStringLiteral("gone.dxf")));
+    EXPECT_EQ(files.defaultTemplate(), installed);
+}

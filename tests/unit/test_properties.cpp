@@ -251,11 +251,12 @@ TEST(Properties, ColourAndWeightTexts) {
     EXPECT_EQ(parseLineWeight(QStringLiteral("thick")), std::nullopt);
 }
 
-// The undo history size and the alternate font are the user's settings, taken by every
-// drawing: a size beyond 1 to 20 MB and a font that is neither a file nor installed are refused.
-TEST(Properties, UndoLimitAndAlternateFontAreSettings) {
+// The undo history size, the alternate font and the template are the user's settings, taken
+// by every drawing: a size beyond 1 to 20 MB, a font that is neither a file nor installed and
+// a template that is no drawing file are refused.
+TEST(Properties, UndoLimitAlternateFontAndTemplateAreSettings) {
     Drawing d;
-    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\nbutton OK\n");
+    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\nbutton OK\nbutton OK\n");
     QTemporaryDir dir;
     SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
     PropertyList list(d, *user.ui, {&store, std::nullopt, {}, {}});
@@ -290,4 +291,15 @@ TEST(Properties, UndoLimitAndAlternateFontAreSettings) {
     store.write(setting::DwgAlternateFontFile, QString());
     applyDrawingSettings(d, store);
     EXPECT_EQ(cad::alternateFont(), QString());
+
+    // The template new drawings start from: a drawing file of the user's, or empty for the
+    // installation's.
+    EXPECT_FALSE(list.change({}, QStringLiteral("TemplateDrawing"), notFont));
+    EXPECT_TRUE(user.transcript.contains("notes.ttf is not a drawing file (.dxf)."));
+    const QString mine = dir.filePath(QStringLiteral("mine.dxf"));
+    ASSERT_TRUE(cad::saveDxf(cad::Document(), mine));
+    EXPECT_TRUE(list.change({}, QStringLiteral("TemplateDrawing"), mine));
+    EXPECT_EQ(store.read(setting::TemplateDrawing), mine);
+    EXPECT_TRUE(list.change({}, QStringLiteral("TemplateDrawing"), QString()));
+    EXPECT_EQ(store.read(setting::TemplateDrawing), QString());
 }

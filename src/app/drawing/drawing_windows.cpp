@@ -46,7 +46,7 @@ DrawingWindows::DrawingWindows(Services services, QObject* parent)
     : QObject(parent),
       s_(std::move(services)),
       registry_(s_.run, s_.ui, s_.registry),
-      files_(s_.run, s_.ui, registry_),
+      files_(s_.run, s_.ui, registry_, &s_.settings),
       events_(s_.ui, s_.settings, s_.router, s_.tips,
               [this] { return !db::JackfieldTable(s_.registry).isEmpty(); }) {
     // The running object snaps as the user left them; none kept: end point, insertion point
