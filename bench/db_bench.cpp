@@ -14,6 +14,7 @@
 #include "bench_help.h"
 #include "db/database.h"
 #include "db/schema.h"
+#include "engine_projects.h"
 #include "wiring/cable_numbers.h"
 
 using namespace tolvane;
@@ -91,27 +92,12 @@ struct Project {
     }
 };
 
-// The project of each engine, made on first use and dropped before the application ends.
-std::unique_ptr<Project> gSqlite, gPostgres;
-
-std::unique_ptr<Project>& project(db::Engine e) {
-    auto& p = e == db::Engine::SQLite ? gSqlite : gPostgres;
-    if (!p) p = std::make_unique<Project>(e);
-    return p;
-}
-
-bool skip(benchmark::State& state, db::Engine e) {
-    if (e == db::Engine::PostgreSQL && qEnvironmentVariableIsEmpty("TOLVANE_TEST_PG")) {
-        state.SkipWithError("TOLVANE_TEST_PG not set");
-        return true;
-    }
-    return false;
-}
+bench::EngineProjects<Project> gProjects;
 
 void BM_NextNumber(benchmark::State& state) {
     const auto e = db::Engine(state.range(0));
-    if (skip(state, e)) return;
-    Project& p = *project(e);
+    if (bench::skipWithoutServer(state, e)) return;
+    Project& p = gProjects.of(e);
     // What Assign Cable asks for a new cable's number.
     wiring::CableNumbers numbers(p.registry);
     for (auto _ : state) benchmark::DoNotOptimize(numbers.next("V", 1));
@@ -119,8 +105,8 @@ void BM_NextNumber(benchmark::State& state) {
 
 void BM_ReuseList(benchmark::State& state) {
     const auto e = db::Engine(state.range(0));
-    if (skip(state, e)) return;
-    Project& p = *project(e);
+    if (bench::skipWithoutServer(state, e)) return;
+    Project& p = gProjects.of(e);
     for (auto _ : state) {
         // Two index lookups merged: free numbers, and multicores with free cores.
         db::Query q(
@@ -138,8 +124,8 @@ void BM_ReuseList(benchmark::State& state) {
 
 void BM_AssignedPin(benchmark::State& state) {
     const auto e = db::Engine(state.range(0));
-    if (skip(state, e)) return;
-    Project& p = *project(e);
+    if (bench::skipWithoutServer(state, e)) return;
+    Project& p = gProjects.of(e);
     int i = 0;
     for (auto _ : state) {
         db::Query q(db::DbId::Project,
@@ -151,8 +137,8 @@ void BM_AssignedPin(benchmark::State& state) {
 
 void BM_Insert10000InOneTransaction(benchmark::State& state) {
     const auto e = db::Engine(state.range(0));
-    if (skip(state, e)) return;
-    Project& p = *project(e);
+    if (bench::skipWithoutServer(state, e)) return;
+    Project& p = gProjects.of(e);
     for (auto _ : state) p.insert(10000);
     state.SetItemsProcessed(state.iterations() * 10000);
 }
@@ -185,9 +171,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
-    // Only the projects the benchmarks made: asking project() here would make one, and
-    // without a server that means connecting with an empty connection string.
-    gSqlite.reset();
-    gPostgres.reset();
+    // Only the projects the benchmarks made are dropped: none is made here.
+    gProjects.clear();
     return 0;
 }

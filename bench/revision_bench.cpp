@@ -15,6 +15,7 @@
 #include "bench_help.h"
 #include "db/database.h"
 #include "db/schema.h"
+#include "engine_projects.h"
 #include "wiring/revisions.h"
 
 using namespace tolvane;
@@ -133,28 +134,14 @@ struct Project {
     }
 };
 
-std::unique_ptr<Project> gSqlite, gPostgres;
-
-std::unique_ptr<Project>& project(db::Engine e) {
-    auto& p = e == db::Engine::SQLite ? gSqlite : gPostgres;
-    if (!p) p = std::make_unique<Project>(e);
-    return p;
-}
-
-bool skip(benchmark::State& state, db::Engine e) {
-    if (e == db::Engine::PostgreSQL && qEnvironmentVariableIsEmpty("TOLVANE_TEST_PG")) {
-        state.SkipWithError("TOLVANE_TEST_PG not set");
-        return true;
-    }
-    return false;
-}
+bench::EngineProjects<Project> gProjects;
 
 // Each issue freezes all 100,000 cables; the revision is taken away again untimed, so that
 // every run freezes into tables of the same size.
 void BM_IssueRevision(benchmark::State& state) {
     const auto e = db::Engine(state.range(0));
-    if (skip(state, e)) return;
-    Project& p = *project(e);
+    if (bench::skipWithoutServer(state, e)) return;
+    Project& p = gProjects.of(e);
     wiring::Revisions revisions(p.registry);
     for (auto _ : state) {
         const db::RevisionRecord r =
@@ -172,8 +159,8 @@ void BM_IssueRevision(benchmark::State& state) {
 
 void compare(benchmark::State& state, std::optional<qint64> to) {
     const auto e = db::Engine(state.range(0));
-    if (skip(state, e)) return;
-    Project& p = *project(e);
+    if (bench::skipWithoutServer(state, e)) return;
+    Project& p = gProjects.of(e);
     if (!db::RevisionTable(p.registry).latest()) p.plantChanges();
     const qint64 from = *db::RevisionTable(p.registry).latest() - 1;
     wiring::Revisions revisions(p.registry);
@@ -190,9 +177,9 @@ void BM_CompareWithNow(benchmark::State& state) {
 
 void BM_CompareTwoRevisions(benchmark::State& state) {
     const auto e = db::Engine(state.range(0));
-    if (skip(state, e)) return;
-    if (!db::RevisionTable(project(e)->registry).latest()) project(e)->plantChanges();
-    compare(state, db::RevisionTable(project(e)->registry).latest());
+    if (bench::skipWithoutServer(state, e)) return;
+    if (!db::RevisionTable(gProjects.of(e).registry).latest()) gProjects.of(e).plantChanges();
+    compare(state, db::RevisionTable(gProjects.of(e).registry).latest());
 }
 
 void engines(benchmark::internal::Benchmark* b) {
@@ -224,7 +211,6 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
-    gSqlite.reset();
-    gPostgres.reset();
+    gProjects.clear();
     return 0;
 }
