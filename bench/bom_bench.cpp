@@ -16,6 +16,7 @@
 #include "db/schema.h"
 #include "front/script_ui.h"
 #include "reports/bill_of_materials.h"
+#include "sqlite_project.h"
 
 using namespace tolvane;
 using namespace tolvane::reports;
@@ -31,28 +32,10 @@ constexpr int kCableTypes = 40;
 constexpr int kJackfieldModels = 20;
 constexpr int kJackfields = 400;
 
-struct Project {
-    QTemporaryDir dir;
-    db::Connections registry;
+struct Project : bench::SqliteProject {
     Project() {
-        for (const auto& [id, name] :
-             {std::pair{db::DbId::Project, "ProjectDB.db"}, {db::DbId::Equipment, "dbEquip.db"}}) {
-            const QString file = dir.filePath(name);
-            db::createSqliteFile(id, file);
-            registry.bind(id, db::ConnectionSpec::sqlite(file));
-            db::ensureSchema(id, registry);
-        }
         fillLibrary();
         fillProject();
-    }
-    void run(db::DbId id, const char* sql, int n, const std::function<QVariantList(int)>& row) {
-        db::Transaction t(id, registry);
-        db::Query q(id, sql, registry);
-        for (int i = 0; i < n; ++i) {
-            for (const QVariant& v : row(i)) q.bind(v);
-            q.exec();
-        }
-        t.commit();
     }
     void fillLibrary() {
         const auto eq = db::DbId::Equipment;

@@ -15,6 +15,7 @@
 #include "drawings/standard_drawings.h"
 #include "equipment/rack_elevation.h"
 #include "equipment/racks.h"
+#include "sqlite_project.h"
 
 using namespace tolvane;
 using namespace tolvane::equipment;
@@ -26,18 +27,9 @@ constexpr int kSystems = 5000;
 constexpr int kModels = 500;
 constexpr int kBigRackSystems = 30;
 
-struct Project {
-    QTemporaryDir dir;
-    db::Connections registry;
+struct Project : bench::SqliteProject {
     QString templatePath;
     Project() {
-        for (const auto& [id, name] :
-             {std::pair{db::DbId::Project, "ProjectDB.db"}, {db::DbId::Equipment, "dbEquip.db"}}) {
-            const QString file = dir.filePath(name);
-            db::createSqliteFile(id, file);
-            registry.bind(id, db::ConnectionSpec::sqlite(file));
-            db::ensureSchema(id, registry);
-        }
         templatePath = dir.filePath("TolvaneDefault.dxf");
         cad::saveDxf(standard::templateDrawing(), templatePath);
         run(db::DbId::Equipment,
@@ -75,15 +67,6 @@ struct Project {
                                     QStringLiteral("MODEL %1").arg(model),
                                     QStringLiteral("Halvern")};
             });
-    }
-    void run(db::DbId id, const char* sql, int n, const std::function<QVariantList(int)>& row) {
-        db::Transaction t(id, registry);
-        db::Query q(id, sql, registry);
-        for (int i = 0; i < n; ++i) {
-            for (const QVariant& v : row(i)) q.bind(v);
-            q.exec();
-        }
-        t.commit();
     }
 };
 
