@@ -49,9 +49,7 @@ std::optional<CableTypeRecord> CableTypeTable::find(qint64 id) {
     Query q(DbId::Equipment, QStringLiteral("select * from tblCableTypes where CableTypeID = ?"),
             registry_);
     q.bind(id);
-    const QList<CableTypeRecord> found = readAll(q, readCableType);
-    if (found.isEmpty()) return std::nullopt;
-    return found.first();
+    return readFirst(q, readCableType);
 }
 
 QList<CableTypeRecord> CableTypeTable::beginningWith(const QString& manufacturerId,

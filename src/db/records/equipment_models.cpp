@@ -60,9 +60,7 @@ bool writePhysical(Connections& registry, const char* table, const char* key, qi
 std::optional<EquipmentModelRecord> EquipmentModelTable::find(qint64 id) {
     Query q(DbId::Equipment, kSelect + QStringLiteral(" where e.EquipmentID = ?"), registry_);
     q.bind(id);
-    const QList<EquipmentModelRecord> found = readAll(q, readModel);
-    if (found.isEmpty()) return std::nullopt;
-    return found.first();
+    return readFirst(q, readModel);
 }
 
 QList<EquipmentModelRecord> EquipmentModelTable::beginningWith(const QString& manufacturerId,

@@ -34,9 +34,7 @@ bool changed(Query& q) {
 std::optional<LibraryJackfieldRecord> LibraryJackfieldTable::find(qint64 id) {
     Query q(DbId::Equipment, kSelect + QStringLiteral(" where j.JackFieldID = ?"), registry_);
     q.bind(id);
-    const QList<LibraryJackfieldRecord> found = readAll(q, readModel);
-    if (found.isEmpty()) return std::nullopt;
-    return found.first();
+    return readFirst(q, readModel);
 }
 
 QList<LibraryJackfieldRecord> LibraryJackfieldTable::beginningWith(const QString& manufacturerId,

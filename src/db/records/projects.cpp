@@ -16,9 +16,7 @@ ProjectRow readProject(const RowReader& r) {
 }
 
 std::optional<ProjectRow> first(Query& q) {
-    const QList<ProjectRow> found = readAll(q, readProject);
-    if (found.isEmpty()) return std::nullopt;
-    return found.first();
+    return readFirst(q, readProject);
 }
 
 }  // namespace

@@ -43,9 +43,7 @@ std::optional<RackRecord> RackTable::find(qint64 id) {
     Query q(DbId::Project, QStringLiteral("select * from tblRackUnits where RackUnitID = ?"),
             registry_);
     q.bind(id);
-    const QList<RackRecord> found = readAll(q, readRack);
-    if (found.isEmpty()) return std::nullopt;
-    return found.first();
+    return readFirst(q, readRack);
 }
 
 std::optional<RackRecord> RackTable::named(const QString& name) {
@@ -53,9 +51,7 @@ std::optional<RackRecord> RackTable::named(const QString& name) {
             QStringLiteral("select * from tblRackUnits where lower(RackUnitName) = lower(?)"),
             registry_);
     q.bind(name.trimmed());
-    const QList<RackRecord> found = readAll(q, readRack);
-    if (found.isEmpty()) return std::nullopt;
-    return found.first();
+    return readFirst(q, readRack);
 }
 
 qint64 RackTable::insert(const RackRecord& r) {

@@ -57,6 +57,16 @@ auto readAll(Query& q, Read read) -> QList<decltype(read(std::declval<const RowR
     return out;
 }
 
+// Runs the query and reads its first row into a record; nullopt when it gives none.
+template <class Read>
+auto readFirst(Query& q, Read read)
+    -> std::optional<decltype(read(std::declval<const RowReader&>()))> {
+    q.exec();
+    RowReader r(q);
+    if (!q.next()) return std::nullopt;
+    return read(r);
+}
+
 // "?, ?, ?": the placeholders of `count` values.
 QString placeholders(qsizetype count);
 // Statements that name many rows take them in parts of this many, well below every engine's

@@ -90,9 +90,7 @@ std::optional<GroupRecord> PermissionTable::find(const QString& group) {
     Query q(DbId::PM, QStringLiteral("select * from tblpermissions where GroupName = ?"),
             registry_);
     q.bind(group);
-    const QList<GroupRecord> found = readAll(q, readGroup);
-    if (found.isEmpty()) return std::nullopt;
-    return found.first();
+    return readFirst(q, readGroup);
 }
 
 QString PermissionTable::columnNamed(const QString& name) {
