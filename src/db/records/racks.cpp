@@ -6,10 +6,6 @@ namespace tolvane::db {
 
 namespace {
 
-QVariant orNull(const std::optional<double>& v) {
-    return v ? QVariant(*v) : QVariant(QMetaType(QMetaType::Double));
-}
-
 RackRecord readRack(const RowReader& r) {
     RackRecord rack;
     rack.id = r.integer("RackUnitID");
@@ -25,8 +21,8 @@ RackRecord readRack(const RowReader& r) {
 Query& bindFields(Query& q, const RackRecord& r) {
     return q.bind(r.name.trimmed())
         .bind(r.height)
-        .bind(orNull(r.powerLimit))
-        .bind(orNull(r.weightLimit))
+        .bind(boundValue(r.powerLimit))
+        .bind(boundValue(r.weightLimit))
         .bind(r.description);
 }
 
@@ -94,10 +90,10 @@ void RackBudgetTable::replace(const QList<RackBudgetRow>& rows) {
             .bind(r.free)
             .bind(r.systems)
             .bind(r.watts)
-            .bind(orNull(r.powerLimit))
+            .bind(boundValue(r.powerLimit))
             .bind(r.btu)
             .bind(r.weight)
-            .bind(orNull(r.weightLimit))
+            .bind(boundValue(r.weightLimit))
             .bind(r.overLimits)
             .bind(r.worked)
             .exec();
