@@ -10,14 +10,17 @@
 
 #include "cad/document.h"
 #include "cad/regular_file.h"
+#include "cad/search_folders.h"
 
 namespace tolvane::cad {
 
 QImage readPicture(const QString& file, bool* missing, QString* reason) {
     *missing = false;
     reason->clear();
+    // A picture named by a path of another machine may be in one of the search folders.
+    const QString found = locateFile(file);
     QFile f;
-    if (!openRegularFile(file, f, reason, missing)) {
+    if (!openRegularFile(found.isEmpty() ? file : found, f, reason, missing)) {
         if (*missing) reason->clear();
         return {};
     }

@@ -27,6 +27,7 @@
 #include "cad/colors.h"
 #include "cad/grips.h"
 #include "cad/pictures.h"
+#include "cad/search_folders.h"
 
 namespace tolvane::cad {
 
@@ -1135,7 +1136,8 @@ class Renderer {
             alternateRead_ = true;
         }
         const bool fontless = !style || isStrokeFont(style->font) || family.isEmpty();
-        const QString installed = fontless ? QString() : installedFamily(family);
+        QString installed = fontless ? QString() : installedFamily(family);
+        if (!fontless && installed.isEmpty()) installed = searchFolderFontFamily(family);
         if (fontless || (installed.isEmpty() && !alternate_.isEmpty())) {
             info.font = QFont(alternate_.isEmpty() ? QStringLiteral("Sans Serif") : alternate_);
         } else if (!installed.isEmpty()) {

@@ -13,6 +13,7 @@
 #include "cad/editing.h"
 #include "cad/line_types.h"
 #include "cad/render.h"
+#include "cad/search_folders.h"
 #include "drawings/drawing.h"
 #include "shell/settings_store.h"
 #include "ui/ui.h"
@@ -1100,8 +1101,25 @@ QList<DrawingProperty> drawingProperties() {
             settings(env).limitsMax = v.point;
             return QString();
         });
-    add("SupportPath", "Read only -- where blocks are looked for", Kind::Text,
-        [](const Env& env) { return env.context.supportPath; }, {});
+    // Folders separated by ";"; each must be a folder when it is set (one that went away
+    // later is passed over).
+    add(
+        "SupportPath", "Specifies the search directories", Kind::Text,
+        [](const Env& env) { return storeRead(env, setting::SupportPath, QString()); },
+        [](Env& env, const Value& v) {
+            QStringList folders;
+            for (const QString& part : v.text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+                const QFileInfo folder(part.trimmed());
+                if (part.trimmed().isEmpty()) continue;
+                if (!folder.isDir()) return QStringLiteral("%1 is not a folder.").arg(part.trimmed());
+                folders << folder.absoluteFilePath();
+            }
+            const QString written =
+                storeWrite(env, setting::SupportPath, folders.join(QLatin1Char(';')));
+            if (written.isEmpty()) cad::setSearchFolders(folders);
+            return written;
+        })
+        ->storedInSettings = true;
     add(
         "TemplateDrawing", "Path to a Tolvane Drawing Template", Kind::Text,
         [](const Env& env) { return env.context.templatePath; },
@@ -1212,10 +1230,9 @@ QList<DrawingProperty> drawingProperties() {
         Kind::Text, [=](const Env& env) { return QString::number(settings(env).pointMode); }, {});
     stored("PtSize", setting::PtSize, "Sets the display size for point objects", Kind::Positive,
            QStringLiteral("3"));
-    fixed("ScrollBars",
-          "Read only -- the drawing view has no scroll bars; the wheel zooms and the "
-          "middle button pans",
-          QString());
+    stored("ScrollBars", setting::ScrollBars, "Scrollbar display", Kind::Choice,
+           QStringLiteral("3"), 0, 0,
+           {QStringLiteral("1-Horizontal"), QStringLiteral("2-Vertical"), QStringLiteral("3-Both")});
     fixed("ShowEdge", "Read only -- drawings are not shaded", QString());
     stored("ShowWCSAxis", setting::ShowWcsAxis, "World CS axis display", Kind::Choice,
            QStringLiteral("0"), 0, 0, kBool);
@@ -1259,6 +1276,7 @@ void applyDrawingSettings(Drawing& drawing, const SettingsStore& store) {
         size_t(ok ? std::clamp(megabytes, 1, kUndoLimitMegabytes) : kUndoLimitMegabytes) << 20);
     // A font that went away since it was chosen leaves the sans-serif font.
     cad::setAlternateFont(fontFamilyOf(store.read(setting::DwgAlternateFontFile), nullptr));
+    cad::setSearchFolders(store.read(setting::SupportPath).split(QLatin1Char(';')));
 }
 
 // ---- values ---------------------------------------------------------------------------------

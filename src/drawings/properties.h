@@ -52,13 +52,13 @@ inline const QString kCoordinateFormat =
 struct PropertyContext {
     SettingsStore* settings = nullptr;
     std::optional<QPointF> viewCentre;
-    QString supportPath;
     QString templatePath;
 };
 
 // What the user's settings hold for drawings beyond their views: the undo history a drawing
-// keeps (UndoLimit, in megabytes) and the font of texts whose own font is missing
-// (DwgAlternateFontFile, for every drawing of the program).
+// keeps (UndoLimit, in megabytes), and for every drawing of the program the font of texts
+// whose own font is missing (DwgAlternateFontFile) and the folders searched for the files
+// drawings name (SupportPath).
 void applyDrawingSettings(Drawing& drawing, const SettingsStore& store);
 
 class PropertyList {

@@ -6,6 +6,7 @@
 #include "cad/dxf.h"
 #include "cad/editing.h"
 #include "cad/line_types.h"
+#include "cad/search_folders.h"
 #include "drawings/entity_tag.h"
 #include "drawings/title_block.h"
 #include "shell/app_folder.h"
@@ -215,8 +216,8 @@ QStringList prepareDrawing(cad::Document& doc, const QString& blocksFolder) {
     QStringList missing;
     for (const tag::CatalogueEntry& entry : tag::blockCatalogue()) {
         if (doc.block(entry.name)) continue;
-        const QString file =
-            appfolder::findNoCase(blocksFolder, entry.name + QStringLiteral(".dxf"));
+        QString file = appfolder::findNoCase(blocksFolder, entry.name + QStringLiteral(".dxf"));
+        if (file.isEmpty()) file = cad::findInSearchFolders(entry.name + QStringLiteral(".dxf"));
         try {
             if (file.isEmpty()) throw cad::DxfError(0, QStringLiteral("no file"));
             cad::addBlockFromFile(doc, file, entry.name);

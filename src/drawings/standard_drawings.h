@@ -44,7 +44,8 @@ constexpr quint64 kFirstDrawingHandle = 0x148;
 void addStandardStylesAndLayers(cad::Document& doc);
 
 // Prepares a drawing that was created or opened: every catalogue block it lacks is loaded
-// from its file in `blocksFolder` (names compare without regard to case), then the standard
+// from its file in `blocksFolder`, or else in the user's search folders (names compare without
+// regard to case), then the standard
 // styles and layers are added. Returns the blocks that could not be loaded; they stay
 // undefined, and inserting one fails later in the command that needs it.
 QStringList prepareDrawing(cad::Document& doc, const QString& blocksFolder);

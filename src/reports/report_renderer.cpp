@@ -38,12 +38,28 @@ QString richTextPlain(const QString& html) {
     return QTextDocumentFragment::fromHtml(html).toPlainText();
 }
 
-bool showsPageCount(const ReportLayout& layout) {
-    for (const SectionRef& ref : sectionsInOrder(layout))
-        for (const Control& c : sectionAt(layout, ref)->controls)
-            if (c.kind == ControlKind::PageNumber && c.text.contains(QLatin1String("{pages}")))
-                return true;
-    return false;
+// Whether the report or a subreport printed in it shows the number of pages, which takes a
+// pass that counts them first. `parent` is the child whose layout this is (nullptr: the
+// report itself).
+bool showsPageCount(const ReportLayout& layout, Subreports* subreports,
+                    const ChildReport* parent = nullptr) {
+    const auto controls = [&](auto&& found) {
+        for (const SectionRef& ref : sectionsInOrder(layout))
+            for (const Control& c : sectionAt(layout, ref)->controls)
+                if (found(c)) return true;
+        return false;
+    };
+    if (controls([](const Control& c) {
+            return c.kind == ControlKind::PageNumber && c.text.contains(QLatin1String("{pages}"));
+        }))
+        return true;
+    // The children are loaded only when the report itself does not tell.
+    return subreports && controls([&](const Control& c) {
+               if (c.kind != ControlKind::SubReport) return false;
+               // A report that would print inside itself gets no child, so this ends.
+               const ChildReport* child = subreports->child(c, parent);
+               return child && showsPageCount(child->layout, subreports, child);
+           });
 }
 
 // A running total of one column over the rows of a group or of the report.
@@ -135,22 +151,36 @@ class Paginator {
     }
 
     // The report's sections for the rows given (indexes into rows), one under the other as a
-    // subreport prints them: no pages, so no page header or footer. Its detail rows are the
+    // subreport prints them in a control `width` wide: no pages, so no page header or footer.
+    // A detail in columns divides the control's width among them and fills each row of
+    // columns before the next; any other section ends the row. Its detail rows are the
     // subrows of what it lays out. Without rows nothing prints, unless the layout has no data
     // control: then its sections print as they are.
-    Laid flow(const QList<QVariantList>& rows, const QList<int>& which) {
+    Laid flow(const QList<QVariantList>& rows, const QList<int>& which, int width) {
         Laid out;
         if (which.isEmpty() && l_.data) return out;
+        const int columns = std::max(1, l_.detail.columns);
+        const int pitch =
+            (width - (columns - 1) * l_.detail.columnSpacing) / columns + l_.detail.columnSpacing;
+        int column = 0, rowTop = 0, rowHeight = 0;  // the row of columns being filled
         const auto add = [&](const Laid& laid, bool detail) {
             if (laid.height <= 0) return;
+            if (!detail || columns == 1 || column == 0) {
+                column = 0;
+                rowTop = out.height;
+                rowHeight = 0;
+            }
+            const int x = detail ? column * pitch : 0;
             const int first = out.subrows + 1;
             for (RenderedItem item : laid.items) {
-                item.rect.translate(0, out.height);
+                item.rect.translate(x, rowTop);
                 item.subrow = !detail ? -1 : item.subrow > 0 ? first + item.subrow : first;
                 out.items << std::move(item);
             }
             if (detail) out.subrows = first + laid.subrows;
-            out.height += laid.height;
+            rowHeight = std::max(rowHeight, laid.height);
+            out.height = rowTop + rowHeight;
+            if (detail && columns > 1) column = (column + 1) % columns;
         };
         for (auto& [control, total] : totals_) total.clear();
         add(lay(l_.reportHeader, {}), false);
@@ -406,7 +436,7 @@ class Paginator {
             const Subreport& sub = it->second;
             const QList<int>& which =
                 sub.child->rowsFor(sub.parentColumn < 0 ? QVariant() : row.value(sub.parentColumn));
-            Laid rows = sub.run->flow(sub.child->rows, which);
+            Laid rows = sub.run->flow(sub.child->rows, which, c.rect.normalized().width());
             if (rows.height > c.rect.height()) {
                 item.rect.setHeight(rows.height);
                 grown << std::pair{c.rect.normalized().bottom(), rows.height - c.rect.height()};
@@ -652,7 +682,8 @@ int runPasses(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
               const RenderOptions& options) {
     const ColumnFit fit = fitColumns(layout, rows, options);
     int count = 0;
-    if (showsPageCount(layout)) count = Paginator(layout, fit, nullptr, options, 0).run(rows);
+    if (showsPageCount(layout, options.subreports.get()))
+        count = Paginator(layout, fit, nullptr, options, 0).run(rows);
     return Paginator(layout, fit, &sink, options, count).run(rows);
 }
 
@@ -661,7 +692,8 @@ int runPasses(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
 int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
                  const RenderOptions& options) {
     if (!options.progress) return runPasses(layout, rows, sink, options);
-    const int passes = 1 + int(fitsColumnsToRows(layout)) + int(showsPageCount(layout));
+    const int passes =
+        1 + int(fitsColumnsToRows(layout)) + int(showsPageCount(layout, options.subreports.get()));
     WatchedRows watched(rows, passes, options);
     return runPasses(layout, watched, sink, options);
 }

@@ -59,6 +59,11 @@ inline const QString TemplateDrawing = QStringLiteral("TemplateDrawing");
 // The font texts are drawn in when their style's font is not installed (a font file or a
 // family name; empty: the sans-serif font).
 inline const QString DwgAlternateFontFile = QStringLiteral("DwgAlternateFontFile");
+// Which scroll bars the drawing views show: "1" horizontal, "2" vertical, "3" (empty) both.
+inline const QString ScrollBars = QStringLiteral("ScrollBars");
+// The folders searched, in order, for the files a drawing names that are not where it says
+// (pictures, font files, standard blocks), separated by ";"; empty: none.
+inline const QString SupportPath = QStringLiteral("SupportPath");
 // The running object snaps of the drawings: their modes (the snap bits as a number) and
 // whether they are on (OSNAP, F3). Empty: end point, insertion point and nearest, on.
 inline const QString OSnapModes = QStringLiteral("OSnapModes");

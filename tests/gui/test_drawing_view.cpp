@@ -1,6 +1,7 @@
 // The drawing view: clicks, keys and the wheel turned into answers to the Ui's drawing
 // prompts and into view changes, the settings it reads, object snaps on a click, and the
 // kept image that lets the cursor move without rendering the drawing again.
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -8,6 +9,7 @@
 #include <functional>
 
 #include "app/drawing/drawing_view.h"
+#include "app/drawing/view_scroll_bars.h"
 #include "front/qt_ui.h"
 #include "gui_fixture.h"
 #include "shell/settings_store.h"
@@ -385,6 +387,53 @@ class TestDrawingView : public QObject {
         f.view->zoomOut();
         f.view->grab();
         QCOMPARE(f.view->renderCount(), renders + 1);
+    }
+
+    // The scroll bars span the limits and extents with half a view round them; moving one
+    // pans the view by as much (a step is a pixel), a pan made another way moves them, a drag
+    // is one step back for Zoom Previous, and the setting hides either.
+    void scrollBarsPanTheViewAndFollowIt() {
+        Fixture f;
+        auto* h = new QScrollBar(Qt::Horizontal, &f.window);
+        auto* v = new QScrollBar(Qt::Vertical, &f.window);
+        ViewScrollBars bars(*f.view, h, v);
+        // Visible -100..100 x -75..75; the limits 0..420 x 0..297 and half a view round them.
+        QCOMPARE(h->pageStep(), 400);
+        QCOMPARE(h->value(), 0);
+        QCOMPARE(h->maximum(), (420 + 100 + 100 - 200) * 2);
+        QCOMPARE(v->value(), (297 + 75 - 75) * 2);  // the top of the area is its top
+        h->setValue(h->value() + 50);
+        QCOMPARE(f.view->view().centre(), QPointF(25, 0));
+        QCOMPARE(v->value(), v->maximum());  // the view is at the foot of the area: it goes up
+        v->setValue(v->value() - 20);
+        QCOMPARE(f.view->view().centre(), QPointF(25, 10));
+        QVERIFY(f.view->zoomPrevious());
+        QCOMPARE(f.view->view().centre(), QPointF(25, 0));
+        QCOMPARE(v->value(), 297 * 2);
+
+        f.view->pan(QPointF(-40, 0));  // the drawing dragged 40 pixels left
+        QCOMPARE(h->value(), 50 + 40);
+        const int span = h->maximum();
+        f.view->zoomIn();
+        QVERIFY(h->maximum() > span);  // a step is still a pixel, of which the area has more
+        QCOMPARE(h->pageStep(), 400);
+
+        // A drag of the thumb in several moves goes back in one step.
+        const QPointF before = f.view->view().centre();
+        h->setSliderDown(true);
+        h->setValue(h->value() + 10);
+        h->setValue(h->value() + 10);
+        h->setSliderDown(false);
+        QVERIFY(f.view->view().centre() != before);
+        QVERIFY(f.view->zoomPrevious());
+        QCOMPARE(f.view->view().centre(), before);
+
+        bars.setShown(1);
+        QVERIFY(h->isVisible() && !v->isVisible());
+        bars.setShown(2);
+        QVERIFY(!h->isVisible() && v->isVisible());
+        bars.setShown(0);
+        QVERIFY(h->isVisible() && v->isVisible());
     }
 };
 

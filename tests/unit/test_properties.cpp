@@ -3,11 +3,15 @@
 // in the file or in the user's settings.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include "cad/dxf.h"
+#include "cad/pictures.h"
 #include "cad/render.h"
+#include "cad/search_folders.h"
 #include "drawings/draw_commands.h"
 #include "drawings/drawing.h"
 #include "drawings/properties.h"
@@ -153,7 +157,7 @@ TEST(Properties, DrawingValuesRoundTripThroughTheFile) {
     test::ScriptedUser user("button OK\nbutton OK\nbutton OK\n");
     QTemporaryDir dir;
     SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
-    PropertyList list(d, *user.ui, {&store, QPointF(3, 4), {}, {}});
+    PropertyList list(d, *user.ui, {&store, QPointF(3, 4), {}});
     const QList<PropertyEntry> shown = list.load({});
     EXPECT_EQ(valueOf(shown, "PointMode"), QStringLiteral("35"));
     EXPECT_EQ(valueOf(shown, "OriginX"), QStringLiteral("3"));
@@ -212,7 +216,7 @@ TEST(Properties, ActiveValuesAreTakenByNewEntities) {
     test::ScriptedUser user("button OK\n");
     QTemporaryDir dir;
     SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
-    PropertyList list(d, *user.ui, {&store, std::nullopt, {}, {}});
+    PropertyList list(d, *user.ui, {&store, std::nullopt, {}});
     EXPECT_EQ(find(list.load({}), "ActiveTextVerJustify")->choices,
               QStringList({"0-Top", "8-Bottom", "100-Center", "24-Baseline"}));
     const std::pair<const char*, const char*> changes[] = {
@@ -259,7 +263,7 @@ TEST(Properties, UndoLimitAlternateFontAndTemplateAreSettings) {
     test::ScriptedUser user("button OK\nbutton OK\nbutton OK\nbutton OK\nbutton OK\n");
     QTemporaryDir dir;
     SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
-    PropertyList list(d, *user.ui, {&store, std::nullopt, {}, {}});
+    PropertyList list(d, *user.ui, {&store, std::nullopt, {}});
     EXPECT_EQ(valueOf(list.load({}), "UndoLimit"), QStringLiteral("20"));
     applyDrawingSettings(d, store);
     EXPECT_EQ(d.undo().limit(), size_t(20) << 20);
@@ -302,4 +306,57 @@ TEST(Properties, UndoLimitAlternateFontAndTemplateAreSettings) {
     EXPECT_EQ(store.read(setting::TemplateDrawing), mine);
     EXPECT_TRUE(list.change({}, QStringLiteral("TemplateDrawing"), QString()));
     EXPECT_EQ(store.read(setting::TemplateDrawing), QString());
+}
+
+// The search folders: a drawing made elsewhere names its picture by a path of another system
+// and its text style by a font file of its own; both are found by name in the folders the user
+// gave, in their order. A folder that is not one is refused and nothing changes.
+TEST(Properties, SupportPathFindsPicturesAndFontsByName) {
+    Drawing d;
+    test::ScriptedUser user("button OK\n");
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
+    PropertyList list(d, *user.ui, {&store, std::nullopt, {}});
+    QDir(dir.path()).mkpath(QStringLiteral("first"));
+    QDir(dir.path()).mkpath(QStringLiteral("second"));
+    const QString first = dir.filePath(QStringLiteral("first")),
+                  second = dir.filePath(QStringLiteral("second"));
+    QImage logo(8, 4, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    ASSERT_TRUE(logo.save(second + QStringLiteral("/Logo.png")));
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf"),
+                            second + QStringLiteral("/Corporate.ttf")));
+
+    EXPECT_FALSE(list.change({}, QStringLiteral("SupportPath"),
+                             first + QStringLiteral(";") + dir.filePath(QStringLiteral("gone"))));
+    EXPECT_TRUE(user.transcript.contains("gone is not a folder."));
+    EXPECT_EQ(store.read(setting::SupportPath), QString());
+
+    const QString windowsPath = QStringLiteral("C:\\Logos\\logo.PNG");
+    bool missing = false;
+    QString reason;
+    EXPECT_TRUE(cad::readPicture(windowsPath, &missing, &reason).isNull());
+    EXPECT_TRUE(missing);
+
+    EXPECT_TRUE(
+        list.change({}, QStringLiteral("SupportPath"), first + QStringLiteral(" ; ") + second));
+    EXPECT_EQ(valueOf(list.load({}), "SupportPath"), first + QStringLiteral(";") + second);
+    EXPECT_EQ(cad::readPicture(windowsPath, &missing, &reason).size(), QSize(8, 4));
+    EXPECT_EQ(cad::searchFolderFontFamily(QStringLiteral("CORPORATE")),
+              QStringLiteral("DejaVu Serif"));
+    // The first folder that has a file of the name gives it.
+    ASSERT_TRUE(logo.scaled(2, 2).save(first + QStringLiteral("/logo.png")));
+    EXPECT_EQ(cad::findInSearchFolders(windowsPath), first + QStringLiteral("/logo.png"));
+
+    // Taken from the settings by every drawing; a folder gone since is passed over.
+    store.write(setting::SupportPath, QString());
+    applyDrawingSettings(d, store);
+    EXPECT_TRUE(cad::searchFolders().isEmpty());
+    EXPECT_EQ(cad::searchFolderFontFamily(QStringLiteral("corporate")), QString());
+    store.write(setting::SupportPath,
+                dir.filePath(QStringLiteral("gone")) + QStringLiteral(";") + second);
+    applyDrawingSettings(d, store);
+    EXPECT_EQ(cad::searchFolders(), QStringList{second});
+    store.write(setting::SupportPath, QString());
+    applyDrawingSettings(d, store);
 }

@@ -215,6 +215,58 @@ TEST(Subreports, ALongChildBreaksOverPagesAndPushesDownWhatStandsBelow) {
     EXPECT_GT(belowAt, lastOfOne);
 }
 
+// A child whose detail is in columns fills the subreport control's width with them, row by
+// row, and a section after them starts under the tallest; the page count it shows is the
+// report's, counted even when the report itself shows none.
+TEST(Subreports, AChildInColumnsFillsItsControlAndKnowsThePageCount) {
+    QTemporaryDir dir;
+    ReportLayout child;
+    child.data = DataControl{QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"),
+                             QStringLiteral("select")};
+    child.detail.height = 300;
+    child.detail.columns = 3;
+    child.detail.columnSpacing = 100;
+    child.detail.controls << Control{.kind = ControlKind::Field,
+                                     .rect = QRect(0, 0, 1000, 300),
+                                     .text = QStringLiteral("CableNO")};
+    child.reportFooter.height = 300;
+    child.reportFooter.controls << Control{.kind = ControlKind::PageNumber,
+                                           .rect = QRect(0, 0, 2000, 300),
+                                           .text = QStringLiteral("{page} of {pages}")};
+    writeRpx(dir.filePath("child.rpx"), child);
+    QList<QVariantList> cables;
+    for (int i = 1; i <= 4; ++i) cables << QVariantList{QStringLiteral("C%1").arg(i)};
+    auto subreports = std::make_shared<Subreports>(
+        dir.path(), QString(),
+        [&](const ReportLayout&) {
+            return std::make_unique<TableRecordSource>(QStringList{"CableNO"}, cables);
+        },
+        [](const QString& problem) { ADD_FAILURE() << problem.toStdString(); });
+    ReportLayout parent;
+    parent.detail.height = 300;
+    Control sub = subreport("subCables", "child.rpx", QString(), 1000);
+    sub.rect.setWidth(3200);  // three columns of 1000 and two gaps of 100
+    parent.detail.controls << sub;
+    TableRecordSource one({"ID"}, {{1}});
+    KeepPages sink;
+    RenderOptions options;
+    options.subreports = subreports;
+    ASSERT_EQ(renderReport(parent, one, sink, options), 1);
+    QList<QPoint> at;
+    QString footer;
+    for (const RenderedBand& band : sink.pages.value(0).bands)
+        for (const RenderedItem& item : band.items) {
+            const QPoint p = item.rect.topLeft() - band.rect.topLeft();
+            if (item.control->kind == ControlKind::Field) at << p;
+            if (item.control->kind == ControlKind::PageNumber) {
+                footer = item.text;
+                EXPECT_EQ(p, QPoint(1000, 600));
+            }
+        }
+    EXPECT_EQ(at, (QList<QPoint>{{1000, 0}, {2100, 0}, {3200, 0}, {1000, 300}}));
+    EXPECT_EQ(footer, QStringLiteral("1 of 1"));
+}
+
 // Whatever keeps a subreport from printing is said once, however many rows and passes meet it,
 // and the report prints on with that subreport empty: a missing file, a link naming a field
 // neither query gives, a report naming itself, or naming one that names it.

@@ -287,9 +287,13 @@ void DrawingView::zoomToShow(const cad::BBox& box) {
     viewMoved();
 }
 
-void DrawingView::pan(QPointF pixels) {
-    view_.panDevice(pixels);
+void DrawingView::pan(QPointF pixels, bool record) {
+    view_.panDevice(pixels, record);
     viewMoved();
+}
+
+cad::BBox DrawingView::extentsIfKnown() const {
+    return index().ready() ? cad::spaceExtents(doc_, *space_, &index()) : cad::BBox{};
 }
 
 // ---- painting --------------------------------------------------------------------------
@@ -378,6 +382,7 @@ void DrawingView::paintEvent(QPaintEvent*) {
             if (index().ready()) {  // a small drawing, indexed at once
                 indexQueued_ = false;
                 open_timing::indexed();
+                Q_EMIT indexReady();
                 return;
             }
             auto* poll = new QTimer(this);
@@ -389,6 +394,7 @@ void DrawingView::paintEvent(QPaintEvent*) {
                 open_timing::indexed();
                 updateSnap();
                 updateHover();
+                Q_EMIT indexReady();
             });
             poll->start(0);
         });

@@ -115,7 +115,13 @@ class DrawingView : public QWidget {
     // Zooms about the middle of the view, when needed, so that a thing of this size is seen
     // at a readable size: its larger side about a fifth of the view (a placed block).
     void zoomToShow(const cad::BBox& size);
-    void pan(QPointF pixels);
+    // Without `record` the view before is not kept for zoomPrevious (the steps of a drag after
+    // its first).
+    void pan(QPointF pixels, bool record = true);
+    // The extents of the space shown once its index is ready (an invalid box before): what
+    // there is to see, had without a pass over the entities.
+    cad::BBox extentsIfKnown() const;
+    const cad::BBox& limits() const { return limits_; }
 
     // Shows another space of the document (a layout tab), with its index as above.
     void setSpace(cad::Space& space, const cad::SpatialIndex* index = nullptr);
@@ -154,6 +160,8 @@ class DrawingView : public QWidget {
     // The right button was pressed at a world point (global: where the menu opens).
     void contextMenuAsked(QPointF world, QPoint global);
     void viewChanged();
+    // The spatial index of the space shown has been built (extentsIfKnown() now answers).
+    void indexReady();
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -2,15 +2,19 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QVBoxLayout>
 
 #include "app/drawing/drawing_view.h"
+#include "app/drawing/view_scroll_bars.h"
 #include "drawings/block_insert.h"
 #include "drawings/properties.h"
+#include "shell/settings_store.h"
 #include "ui/ui.h"
 
 namespace tolvane {
@@ -18,6 +22,7 @@ namespace tolvane {
 void DrawingWindow::applySettings(const SettingsStore& settings) {
     view_->applySettings(settings);
     applyDrawingSettings(*drawing_, settings);
+    if (scrollBars_) scrollBars_->setShown(settings.read(setting::ScrollBars).trimmed().toInt());
 }
 
 DrawingWindow::DrawingWindow(std::unique_ptr<Drawing> drawing, int index, Ui& ui,
@@ -29,6 +34,14 @@ DrawingWindow::DrawingWindow(std::unique_ptr<Drawing> drawing, int index, Ui& ui
     Drawing& d = *drawing_;
     view_ = new DrawingView(d.document(), d.space(), ui, &d.index(), this);
     view_->setObjectName(QStringLiteral("vdDraw"));
+    auto* horizontal = new QScrollBar(Qt::Horizontal, this);
+    horizontal->setObjectName(QStringLiteral("hsbDraw"));
+    auto* vertical = new QScrollBar(Qt::Vertical, this);
+    vertical->setObjectName(QStringLiteral("vsbDraw"));
+    // The bars take no focus: keys typed over the drawing stay the command line's.
+    horizontal->setFocusPolicy(Qt::NoFocus);
+    vertical->setFocusPolicy(Qt::NoFocus);
+    scrollBars_ = new ViewScrollBars(*view_, horizontal, vertical);
     applySettings(settings);
     tabs_ = new QTabBar(this);
     tabs_->setObjectName(QStringLiteral("tabLayouts"));
@@ -41,7 +54,13 @@ DrawingWindow::DrawingWindow(std::unique_ptr<Drawing> drawing, int index, Ui& ui
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(view_, 1);
+    auto* drawingArea = new QGridLayout;
+    drawingArea->setContentsMargins(0, 0, 0, 0);
+    drawingArea->setSpacing(0);
+    drawingArea->addWidget(view_, 0, 0);
+    drawingArea->addWidget(vertical, 0, 1);
+    drawingArea->addWidget(horizontal, 1, 0);
+    layout->addLayout(drawingArea, 1);
     auto* bottom = new QHBoxLayout;
     bottom->setContentsMargins(0, 0, 0, 0);
     bottom->addWidget(tabs_, 1);
@@ -58,9 +77,11 @@ DrawingWindow::DrawingWindow(std::unique_ptr<Drawing> drawing, int index, Ui& ui
     });
     connect(tabs_, &QTabBar::currentChanged, this, &DrawingWindow::showSpace);
     connect(&d, &Drawing::contentChanged, view_, &DrawingView::modelChanged);
+    connect(&d, &Drawing::contentChanged, scrollBars_, &ViewScrollBars::follow);
     connect(&d, &Drawing::titleChanged, this, &DrawingWindow::updateTitle);
     connect(&d, &Drawing::spaceChanged, this, [this] {
         view_->setSpace(drawing_->space(), &drawing_->index());
+        scrollBars_->follow();
         setLayoutTabs();
     });
     updateTitle();

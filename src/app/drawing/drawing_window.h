@@ -20,6 +20,7 @@ namespace tolvane {
 class Ui;
 class SettingsStore;
 class DrawingView;
+class ViewScrollBars;
 
 // The drawing aids the status bar shows and the function keys switch: snap to the snap
 // spacing (F9), the grid (F7), ortho (F8) and the running object snaps (F3).
@@ -90,6 +91,7 @@ class DrawingWindow : public QWidget {
     int index_;
     Ui& ui_;
     DrawingView* view_ = nullptr;
+    ViewScrollBars* scrollBars_ = nullptr;
     QTabBar* tabs_ = nullptr;
     QComboBox* insertList_ = nullptr;
     bool busy_ = false;

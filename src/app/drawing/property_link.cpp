@@ -53,8 +53,7 @@ void PropertyLink::show(DrawingWindow* window, const QStringList& selection) {
 }
 
 PropertyContext PropertyLink::context(DrawingWindow& window) const {
-    return {&settings_, window.view().view().centre(), drawings_.blockFolder(),
-            drawings_.files().defaultTemplate()};
+    return {&settings_, window.view().view().centre(), drawings_.files().defaultTemplate()};
 }
 
 void PropertyLink::change(const QString& name, const QString& text) {
