@@ -435,6 +435,25 @@ class TestDrawingView : public QObject {
         bars.setShown(0);
         QVERIFY(h->isVisible() && v->isVisible());
     }
+
+    // A layout shown the first time is fitted to its sheet; every space comes back as it was
+    // left.
+    void eachSpaceKeepsItsViewAndALayoutFirstShowsItsSheet() {
+        Fixture f;
+        cad::Space& sheet = f.doc.addLayout(QStringLiteral("Layout1"));
+        f.doc.add(sheet, cad::Entity::rect({0, 0}, {420, 297}));
+        f.view->setSpace(sheet);
+        const cad::BBox shown = f.view->view().visibleBox();
+        QVERIFY(shown.contains(cad::BBox{0, 0, 420, 297}));
+        QVERIFY(shown.x1 - shown.x0 < 420 * 1.2 || shown.y1 - shown.y0 < 297 * 1.2);
+        f.view->pan(QPointF(30, 0));
+        const QPointF panned = f.view->view().centre();
+        f.view->setSpace(f.doc.modelSpace());
+        QCOMPARE(f.view->view().centre(), QPointF(0, 0));
+        QCOMPARE(f.view->view().scale(), 2.0);
+        f.view->setSpace(sheet);
+        QCOMPARE(f.view->view().centre(), panned);
+    }
 };
 
 QTEST_MAIN(TestDrawingView)

@@ -354,7 +354,8 @@ class MainWindowTest : public QObject {
         QVERIFY(user_->ui->atEnd());
     }
 
-    // Escape on a drawing drops the grip selection, as one undo step of its own.
+    // Escape on a drawing drops the grip selection, as one undo step of its own, and takes
+    // back what was typed over the drawing.
     void escapeClearsTheGrips() {
         DrawingWindow* w = openChanged("c.dxf");
         QVERIFY(w);
@@ -362,8 +363,13 @@ class MainWindowTest : public QObject {
         w->view().setSelection({line});
         QCOMPARE(w->view().selection().size(), 1);
         const int steps = w->drawing().undo().undoCount();
+        QTest::keyClick(w, Qt::Key_Q);  // no alias: it stays typed
+        auto* box = main_->findChild<QLineEdit*>("txtCommand");
+        QVERIFY(box);
+        QCOMPARE(box->text().toUpper(), QString("Q"));
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QCoreApplication::sendEvent(w, &escape);
+        QCOMPARE(box->text(), QString());
         QVERIFY(w->view().selection().isEmpty());
         QVERIFY(!w->drawing().undo().inGroup());
         QCOMPARE(w->drawing().undo().undoCount(), steps);

@@ -197,12 +197,25 @@ void DrawingView::setPromptText(const QString& text) {
 }
 
 void DrawingView::setSpace(cad::Space& space, const cad::SpatialIndex* index) {
+    const bool another = space_->name.compare(space.name, Qt::CaseInsensitive) != 0;
+    if (another) spaceViews_.insert(space_->name.toUpper(), view_);
     space_ = &space;
     external_ = index;
     own_.reset();
     if (!external_) {
         own_ = std::make_unique<cad::SpatialIndex>();
         own_->build(doc_, *space_);
+    }
+    if (another) {
+        const auto kept = spaceViews_.constFind(space.name.toUpper());
+        const bool first = kept == spaceViews_.constEnd();
+        if (!first) {
+            view_ = *kept;
+            view_.setSize(size());
+        } else {
+            view_.zoomExtents(cad::spaceExtents(doc_, *space_, &this->index()), false);
+        }
+        viewMoved(first);
     }
     hovered_.clear();
     hoverPath_ = {};

@@ -34,6 +34,7 @@
 //   MW_REVERSED "1": wheel up zooms out.
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
@@ -123,7 +124,8 @@ class DrawingView : public QWidget {
     cad::BBox extentsIfKnown() const;
     const cad::BBox& limits() const { return limits_; }
 
-    // Shows another space of the document (a layout tab), with its index as above.
+    // Shows another space of the document (a layout tab), with its index as above: as it was
+    // last seen here, or the first time fitted to what it holds (a whole sheet).
     void setSpace(cad::Space& space, const cad::SpatialIndex* index = nullptr);
     const cad::Space& space() const { return *space_; }
 
@@ -192,6 +194,7 @@ class DrawingView : public QWidget {
     std::unique_ptr<cad::SpatialIndex> own_;
     bool indexQueued_ = false;
     cad::View view_;
+    QHash<QString, cad::View> spaceViews_;  // the view each space was left at, by upper-case name
     cad::RenderOptions options_;
     cad::BBox limits_{0, 0, 420, 297};
     QImage cache_;

@@ -176,7 +176,9 @@ DrawingWindow* DrawingWindows::show(std::unique_ptr<Drawing> drawing) {
         chosenBlock_.clear();
     };
     w->escape = [this](DrawingWindow& window) {
-        // Escape drops the selection and grips as one step of its own.
+        // Escape takes back what was typed over the drawing, and drops the selection and
+        // grips as one step of its own.
+        if (s_.clearTyped) s_.clearTyped();
         cad::UndoGroup step(window.drawing().undo());
         clearGripSet(window);
         step.commit();

@@ -41,6 +41,8 @@ class DrawingWindows : public QObject {
         // Keys typed on the drawing go to the command line.
         std::function<void(QChar)> typeChar;
         std::function<void()> typeEnter;
+        // Escape on the drawing empties what was typed there.
+        std::function<void()> clearTyped;
     };
     explicit DrawingWindows(Services services, QObject* parent = nullptr);
     ~DrawingWindows() override;

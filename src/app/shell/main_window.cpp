@@ -426,7 +426,8 @@ void MainWindow::buildManagers() {
                                    if (tips_) tips_->close();
                                },
                                [this](const QString& topic) { showTips(topic, false, true); }},
-            [this](QChar c) { commandLine_->addChar(c); }, [this] { commandLine_->pressEnter(); }},
+            [this](QChar c) { commandLine_->addChar(c); }, [this] { commandLine_->pressEnter(); },
+            [this] { commandLine_->clearCommand(); }},
         this);
     reports_ = new ReportWindows(
         ReportWindows::Services{
