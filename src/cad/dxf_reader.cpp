@@ -155,6 +155,7 @@ qint64 keptBytes(const Entity& e) {
     n += qint64(e.vertices.size()) * qint64(sizeof(Vertex));
     n += qint64(e.detail->points3.size()) * qint64(sizeof(Point3));
     n += qint64(e.detail->faces.size()) * qint64(sizeof(MeshFace));
+    n += qint64(e.detail->vertexWidths.size()) * qint64(sizeof(QPointF));
     for (const XData& x : e.xdata) {
         n += qint64(sizeof(XData));
         for (const XDataItem& item : x.items) n += qint64(sizeof(XDataItem)) + text(item.value);

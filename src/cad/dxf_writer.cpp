@@ -969,7 +969,7 @@ bool isR12Type(const QString& type) {
 }
 
 bool Writer::writable(const Entity& e) {
-    const QString release = dxfReleaseName(v_);
+    if (v_ == DxfVersion::R2007) return true;
     switch (e.kind) {
         case EntityKind::Ellipse:
             // A circular ellipse is written as the circle or arc it is.
@@ -981,7 +981,7 @@ bool Writer::writable(const Entity& e) {
         case EntityKind::Image:
             if (v_ < DxfVersion::R14) {
                 lose(true, QStringLiteral("%1 image(s) dropped: %2 has no raster image")
-                               .arg(QStringLiteral("%1"), release));
+                               .arg(QStringLiteral("%1"), dxfReleaseName(v_)));
                 return false;
             }
             return true;

@@ -1112,6 +1112,8 @@ TEST(CadRender, WidePolylinesCoverTheirWidthWithTheirCaps) {
         EXPECT_EQ(at(*image, 50, 166), 0u);   // near its narrow start
         EXPECT_NE(at(*image, 150, 168), 0u);  // near its wide end
     }
+    // The extents, and so what a view looks at, take the width in.
+    EXPECT_DOUBLE_EQ(boundingBox(doc, band).y1, 55.0);
     EXPECT_NE(at(rounded, 166, 100), 0u);  // the round cap reaches 10 pixels beyond the end
     EXPECT_EQ(at(cut, 166, 100), 0u);
     EXPECT_EQ(at(cut, 34, 100), 0u);
