@@ -175,6 +175,9 @@ struct EntityDetail {
     int viewportId = 2;
 
     double width = 0.0;
+    // A polyline's start and end width at each vertex (towards the next), when they are not
+    // all its constant `width`; empty otherwise.
+    QList<QPointF> vertexWidths;
     QPointF viewCentre;
     double viewHeight = 0.0;
 
@@ -219,6 +222,8 @@ struct EntityDetail {
 //     viewCentre*, viewHeight* (the part of model space shown), viewportId* (2 and up; the
 //     sheet's own viewport 1 is written with every layout and not kept in it),
 //     viewportStatus*.
+//   Polyline: width* is its constant width in drawing units (0 a thin line), vertexWidths*
+//     the start (x) and end (y) width of the segment from each vertex when they vary.
 //   Closed polylines, circles, arcs and ellipses may be filled: fillMode* (FillMode),
 //     fillColor*, fillBkColor* (behind hatch lines; kColorByLayer for none), hatchAngle*
 //     (degrees), hatchScale*. A polyline with `rectangle` set was drawn as a rectangle.
@@ -390,7 +395,11 @@ struct DrawingSettings {
     QPointF limitsMin{0.0, 0.0};                     // $LIMMIN
     QPointF limitsMax{420.0, 297.0};                 // $LIMMAX
     double lineTypeScale = 1.0;                      // $LTSCALE
+    double polylineWidth = 0.0;                      // $PLINEWID: of new polylines
     bool orthoMode = false;                          // $ORTHOMODE
+    // Kept for programs that shade or show perspective; this view is flat.
+    double focalLength = 50.0;  // the active VPORT's lens length (42), mm
+    int shadeEdge = 3;          // $SHADEDGE: 0 faces, 1 faces and edges, 2 hidden, 3 edges
     // The drawing aids of the active viewport (its VPORT record): a grid of dots shown every
     // gridSpacing, and picked points put on the nearest multiple of snapSpacing.
     bool gridMode = false;          // VPORT 76

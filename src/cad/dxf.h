@@ -1,5 +1,6 @@
 // Reading and writing drawings as DXF. Files are written as R2007 (AC1021: the R2000
-// structure, text in UTF-8), ASCII or binary; reading accepts R12 to R2018 files, ASCII or
+// structure, text in UTF-8) unless an older release is asked for (R12, R13, R14, R2000), ASCII
+// or binary; reading accepts R12 to R2018 files, ASCII or
 // binary, as other programs write them, text in older files in their code page
 // ($DWGCODEPAGE). Entity kinds the engine does not model are kept as raw groups and written
 // back unchanged.
@@ -53,7 +54,18 @@ struct DxfAudit {
     QString summary() const;
 };
 
-QByteArray writeDxf(const Document& doc, DxfFormat format = DxfFormat::Ascii);
+// The releases files are written as, oldest first.
+enum class DxfVersion { R12, R13, R14, R2000, R2007 };
+// "AC1009" ... "AC1021", and "R12" ... "R2007".
+QString dxfVersionCode(DxfVersion version);
+QString dxfReleaseName(DxfVersion version);
+
+// An older release cannot hold everything a drawing has: what it cannot hold is converted
+// where it has a faithful form of it (a light polyline becomes a POLYLINE in R12, a true
+// colour the nearest palette colour) and otherwise left out, each a line of `lost` (its
+// `dropped` and `changed` count them). Nothing is lost in R2007.
+QByteArray writeDxf(const Document& doc, DxfFormat format = DxfFormat::Ascii,
+                    DxfVersion version = DxfVersion::R2007, DxfAudit* lost = nullptr);
 // Writes atomically. What the writer made is read back (by checkDxf, beside the writing of the
 // temporary file): a drawing that would not open again throws DxfUnreadableError. The file is then
 // written under a temporary name beside the old one (the path followed by "." and six letters or
@@ -62,7 +74,8 @@ QByteArray writeDxf(const Document& doc, DxfFormat format = DxfFormat::Ascii);
 // returns false). Throws DxfError (line 0) when the file cannot be written. The old file is
 // untouched unless the whole new file was written.
 bool saveDxf(const Document& doc, const QString& path,
-             const std::function<bool()>& beforeReplace = {}, DxfFormat format = DxfFormat::Ascii);
+             const std::function<bool()>& beforeReplace = {}, DxfFormat format = DxfFormat::Ascii,
+             DxfVersion version = DxfVersion::R2007, DxfAudit* lost = nullptr);
 // Removes what saves of `path` killed between writing and renaming left beside it: files
 // named as its temporary files are (the file name, ".", six letters or digits). Returns how
 // many were removed.

@@ -155,6 +155,7 @@ qint64 keptBytes(const Entity& e) {
     n += qint64(e.vertices.size()) * qint64(sizeof(Vertex));
     n += qint64(e.detail->points3.size()) * qint64(sizeof(Point3));
     n += qint64(e.detail->faces.size()) * qint64(sizeof(MeshFace));
+    n += qint64(e.detail->vertexWidths.size()) * qint64(sizeof(QPointF));
     for (const XData& x : e.xdata) {
         n += qint64(sizeof(XData));
         for (const XDataItem& item : x.items) n += qint64(sizeof(XDataItem)) + text(item.value);
@@ -294,6 +295,22 @@ class Reader {
     void noteHandle(const Entity& e, const Record& r);
     void detailGroup(Entity& e, const Group& g, QString* imageDef);
     void polyfaceVertices(Entity& e);
+    // A POLYLINE being read as a polyline: what its head and vertices gave, while all they
+    // hold has a place in one (`plain`).
+    struct PlainPolyline {
+        bool plain = true;
+        bool closed = false;
+        QString layer = QStringLiteral("0");
+        QString lineType = QStringLiteral("BYLAYER");
+        int color = kColorByLayer;
+        int lineWeight = -1;
+        double startWidth = 0.0;  // the vertices' default widths
+        double endWidth = 0.0;
+        QList<Vertex> vertices;
+        QList<QPointF> widths;
+    };
+    PlainPolyline plainPolylineHead(const Record& r);
+    void plainVertex(PlainPolyline& p, const Record& r);
     // Counts what an entity keeps; a drawing beyond kMaxKeptBytes is refused.
     void keep(const Entity& e, const Group& at);
     void takeOwnXData(Entity& e) const;
@@ -995,6 +1012,12 @@ void Reader::setting(const QString& var, const Group& g) {
         set.pointMode = integer(g);
     } else if (var == QLatin1String("$PDSIZE") && g.code == 40) {
         set.pointSize = real(g);
+    } else if (var == QLatin1String("$PLINEWID") && g.code == 40) {
+        const double w = real(g);
+        if (w >= 0) set.polylineWidth = w;
+    } else if (var == QLatin1String("$SHADEDGE") && g.code == 70) {
+        const int v = integer(g);
+        if (v >= 0 && v <= 3) set.shadeEdge = v;
     }
 }
 
@@ -1045,6 +1068,10 @@ void Reader::tableEntry(const QString& type, const Record& r) {
             if (g.code == 25) spacing(set.gridSpacing.ry());
             if (g.code == 75) set.snapMode = integer(g) != 0;
             if (g.code == 76) set.gridMode = integer(g) != 0;
+            if (g.code == 42) {
+                const double lens = real(g);
+                if (lens > 0) set.focalLength = lens;
+            }
         }
         return;
     }
@@ -1378,27 +1405,173 @@ void Reader::entities(std::vector<Entity>& list, std::vector<bool>* paper) {
     }
 }
 
+// A light polyline's width at a vertex as its groups give it (40 start, 41 end).
+void vertexWidth(Entity& e, int vertex, bool end, double w) {
+    QList<QPointF>& widths = e.detail.edit().vertexWidths;
+    if (widths.size() <= vertex)
+        widths.resize(vertex + 1, QPointF(e.detail->width, e.detail->width));
+    (end ? widths[vertex].ry() : widths[vertex].rx()) = std::max(0.0, w);
+}
+
+// Widths the same at every vertex are the polyline's constant width; widths for vertices
+// that have none given are the constant width.
+void settleWidths(Entity& e) {
+    if (!e.detail.isSet() || e.detail->vertexWidths.isEmpty()) return;
+    QList<QPointF>& widths = e.detail.edit().vertexWidths;
+    widths.resize(e.vertices.size(), QPointF(e.detail->width, e.detail->width));
+    const QPointF first = widths.value(0);
+    const bool constant =
+        first.x() == first.y() &&
+        std::all_of(widths.cbegin(), widths.cend(), [&](QPointF w) { return w == first; });
+    if (constant) {
+        e.detail.edit().width = first.x();
+        widths.clear();
+    }
+    e.detail.dropIfDefault();
+}
+
 // An entity and what follows it of its own (the vertices of a polyline).
 bool Reader::entity(Entity& e, QByteArrayView type, const Record& r, bool* isPaper) {
     const bool light = toEntity(e, type, r, isPaper, light_ && !carriesExtendedData(r));
     if (e.kind == EntityKind::PolyfaceMesh) {
         polyfaceVertices(e);
     } else if (type == QByteArrayView("POLYLINE")) {
-        // Kept with its vertices as raw groups.
+        // A flat polyline (older files' form of the light one) becomes a polyline when all
+        // it holds has a place there; any other is kept with its vertices as raw groups.
+        PlainPolyline plain = plainPolylineHead(r);
         int vertices = 0;
         while (more() && peek().code == 0 && (is(peek(), "VERTEX") || is(peek(), "SEQEND"))) {
             const bool seqend = is(peek(), "SEQEND");
             if (++vertices > kMaxVertices) failAt(peek(), QStringLiteral("too many vertices"));
             const Group& head = next();
             if (!light) e.detail.edit().groups.push_back({0, text(head).trimmed()});
-            for (const Group& sub : readRecord()) {
-                if (sub.code == 5) doc_.reserveHandle(text(sub));
-                if (!light) e.detail.edit().groups.push_back({sub.code, text(sub)});
+            const Record& sub = readRecord();
+            for (const Group& g : sub) {
+                if (g.code == 5) doc_.reserveHandle(text(g));
+                if (!light) e.detail.edit().groups.push_back({g.code, text(g)});
             }
+            if (!seqend && plain.plain) plainVertex(plain, sub);
             if (seqend) break;
+        }
+        if (plain.plain) {
+            e.kind = EntityKind::Polyline;
+            e.detail = {};
+            if (!light) {
+                e.layer = plain.layer;
+                e.lineType = plain.lineType;
+                e.vertices = std::move(plain.vertices);
+                e.detail.edit().vertexWidths = std::move(plain.widths);
+                settleWidths(e);
+            }
+            e.color = plain.color;
+            e.lineWeight = plain.lineWeight;
+            e.closed = plain.closed;
         }
     }
     return light;
+}
+
+// The groups of a POLYLINE that a polyline keeps; a flat polyline holds no others (an
+// elevation or thickness of 0 and an upward extrusion are its defaults).
+Reader::PlainPolyline Reader::plainPolylineHead(const Record& r) {
+    PlainPolyline p;
+    for (const Group& g : r) {
+        if (g.code >= 1000) break;
+        switch (g.code) {
+            case 5:
+            case 100:
+            case 330:
+            case 67:
+            case 66:
+            case 10:
+            case 20:
+            case 71:
+            case 72:
+                break;
+            case 8:
+                p.layer = name(g);
+                break;
+            case 6:
+                p.lineType = name(g);
+                break;
+            case 62:
+                p.color = std::clamp(integer(g), 0, 256);
+                break;
+            case 370:
+                p.lineWeight = integer(g);
+                break;
+            case 70:
+                p.closed = integer(g) & 1;
+                if (integer(g) & ~1) p.plain = false;
+                break;
+            case 40:
+                p.startWidth = std::max(0.0, real(g));
+                break;
+            case 41:
+                p.endWidth = std::max(0.0, real(g));
+                break;
+            case 30:
+            case 39:
+            case 210:
+            case 220:
+            case 73:
+            case 74:
+            case 75:
+                if (real(g) != 0.0) p.plain = false;
+                break;
+            case 230:
+                if (real(g) != 1.0) p.plain = false;
+                break;
+            default:  // reactors, dictionaries and what else a polyline has no place for
+                p.plain = false;
+        }
+    }
+    return p;
+}
+
+void Reader::plainVertex(PlainPolyline& p, const Record& r) {
+    Vertex v;
+    QPointF widths(p.startWidth, p.endWidth);
+    for (const Group& g : r) {
+        if (g.code >= 1000) {
+            p.plain = false;
+            break;
+        }
+        switch (g.code) {
+            case 5:
+            case 100:
+            case 330:
+            case 8:
+            case 67:
+                break;
+            case 10:
+                v.pos.setX(real(g));
+                break;
+            case 20:
+                v.pos.setY(real(g));
+                break;
+            case 42:
+                v.bulge = real(g);
+                break;
+            case 40:
+                widths.setX(std::max(0.0, real(g)));
+                break;
+            case 41:
+                widths.setY(std::max(0.0, real(g)));
+                break;
+            case 30:
+            case 50:
+            case 70:
+                if (real(g) != 0.0) p.plain = false;
+                break;
+            default:
+                p.plain = false;
+        }
+    }
+    if (p.vertices.size() >= kMaxVertices) p.plain = false;
+    if (!p.plain) return;
+    p.vertices.append(v);
+    p.widths.append(widths);
 }
 
 // The entity's handle, for the audit of duplicates; a handle group without a value is
@@ -1541,6 +1714,17 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
                 e.end.setY(real(g));
                 break;
             case 40:
+            case 41:
+                if (e.kind == EntityKind::Polyline) {
+                    const double w = real(g);
+                    if (vertices > 0 && !light) vertexWidth(e, vertices - 1, g.code == 41, w);
+                    break;
+                }
+                if (g.code == 41) {
+                    if (e.kind == EntityKind::Ellipse) e.startAngle = real(g);
+                    if (e.kind == EntityKind::Insert) e.xScale = real(g);
+                    break;
+                }
                 if (e.kind == EntityKind::Ellipse)
                     e.ratio = real(g);
                 else if (e.kind == EntityKind::Circle || e.kind == EntityKind::Arc)
@@ -1548,9 +1732,11 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
                 else if (isText || isAttr)
                     e.height = real(g);
                 break;
-            case 41:
-                if (e.kind == EntityKind::Ellipse) e.startAngle = real(g);
-                if (e.kind == EntityKind::Insert) e.xScale = real(g);
+            case 43:
+                if (e.kind == EntityKind::Polyline) {
+                    const double w = real(g);
+                    if (!light) e.detail.edit().width = std::max(0.0, w);
+                }
                 break;
             case 42:
                 if (e.kind == EntityKind::Ellipse) e.endAngle = real(g);
@@ -1608,6 +1794,7 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
         }
     }
     if ((isText || isAttr) && !alignGiven) e.end = e.start;
+    if (e.kind == EntityKind::Polyline && !light) settleWidths(e);
 
     // Extended data: 1001 starts an application; items written by this program are
     // grouped as { name value }.

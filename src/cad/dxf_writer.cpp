@@ -1,4 +1,5 @@
-// DXF output: ASCII R2000 with the tables, blocks and objects other readers require.
+// DXF output: ASCII R2007 (or an older release) with the tables, blocks and objects other
+// readers require.
 #include <unistd.h>
 
 #include <QDir>
@@ -74,6 +75,24 @@ QByteArray number(double v) {
     return formatNumber(v, buf).toByteArray();
 }
 
+// Text as a file before R2007 carries it: in its code page (ANSI_1252, whose characters
+// 0xA0-0xFF are those of Unicode), every other character as \U+XXXX (a backslash that would
+// read as such an escape is one itself), control characters in caret notation.
+void appendCodePageText(QByteArray& out, const QString& s) {
+    const QByteArray carets = encodeText(s);  // UTF-8 with the carets settled
+    const QString text = QString::fromUtf8(carets);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        const bool escapeLike = u == '\\' && text.mid(i + 1, 2) == QLatin1String("U+");
+        if ((u < 0x80 && !escapeLike) || (u >= 0xA0 && u <= 0xFF)) {
+            out += char(uchar(u));
+        } else {
+            out +=
+                QStringLiteral("\\U+%1").arg(uint(u), 4, 16, QLatin1Char('0')).toUpper().toLatin1();
+        }
+    }
+}
+
 // Appends a text value as encodeText() gives it; most values are plain ASCII and go in as
 // they are, without a converted copy.
 void appendText(QByteArray& out, const QString& s) {
@@ -122,9 +141,12 @@ class NameList {
 
 class Writer {
   public:
-    explicit Writer(const Document& doc) : doc_(doc), seed_(doc.handleSeed()) {}
+    Writer(const Document& doc, DxfVersion version)
+        : doc_(doc), seed_(doc.handleSeed()), v_(version) {}
 
     QByteArray run();
+    // What the release could not hold, one line for each kind of loss.
+    void report(DxfAudit* lost) const;
 
   private:
     struct SpaceOut {
@@ -166,7 +188,13 @@ class Writer {
         *res.ptr = '\n';
         raw(QByteArrayView(begin, res.ptr + 1 - begin));
     }
+    // R12 has no subclass markers, owners or reactors; its files leave them out wherever they
+    // are met (the tables', blocks' and entities' own and those kept of other programs').
+    bool left(int code) const {
+        return v_ == DxfVersion::R12 && (code == 100 || code == 330 || code == 360 || code == 102);
+    }
     void g(int code, QByteArrayView v) {
+        if (left(code)) return;
         groupCode(code);
         raw(v);
         raw("\n");
@@ -174,8 +202,12 @@ class Writer {
     void g(int code, const QByteArray& v) { g(code, QByteArrayView(v)); }
     void g(int code, const char* v) { g(code, QByteArrayView(v)); }
     void g(int code, const QString& v) {
+        if (left(code)) return;
         groupCode(code);
-        appendText(out_, v);
+        if (v_ < DxfVersion::R2007)
+            appendCodePageText(out_, v);
+        else
+            appendText(out_, v);
         raw("\n");
     }
     void g(int code, int v) {
@@ -199,6 +231,22 @@ class Writer {
     }
     void entityHead(const char* type, const QString& h, const QString& owner, bool paper,
                     const QString& layer);
+    bool r12() const { return v_ == DxfVersion::R12; }
+    // Whether the space is in the file: before R2000 there is one paper space.
+    bool written(size_t space) const {
+        return !(spaces_[space].paper && space >= 2 && v_ < DxfVersion::R2000);
+    }
+    // A loss of the release: `what` with "%1" for how many.
+    void lose(bool dropped, const QString& what) {
+        auto& [isDropped, count] = losses_[what];
+        isDropped = dropped;
+        ++count;
+    }
+    // Whether the release has the entity in some form; what it has not is counted lost.
+    bool writable(const Entity& e);
+    void polylineBody(const Entity& e);
+    void polylineVertices(const Entity& e, bool paper);
+    void rawGroups(const Entity& e);
 
     void collect();
     void collectFrom(const Entity& e);
@@ -239,7 +287,17 @@ class Writer {
     std::map<const Entity*, ImageRef> images_;
     std::vector<const Entity*> imageOrder_;
     QString imageDict_, rasterVars_;
+    const DxfVersion v_;
+    std::map<QString, std::pair<bool, int>> losses_;  // see lose()
 };
+
+void Writer::report(DxfAudit* lost) const {
+    if (!lost) return;
+    for (const auto& [what, loss] : losses_) {
+        lost->lines.append(what.contains(QLatin1String("%1")) ? what.arg(loss.second) : what);
+        (loss.first ? lost->dropped : lost->changed) += loss.second;
+    }
+}
 
 // Extended data this program keeps its own properties under; the reader takes them back
 // into the entity's fields, so they never show among the entity's other extended data.
@@ -301,7 +359,7 @@ void Writer::collectFrom(const Entity& e) {
         dimStyles_.add(e.style.isEmpty() ? QStringLiteral("Standard") : e.style);
         dimensions_.push_back(&e);
     }
-    if (e.kind == EntityKind::Image) {
+    if (e.kind == EntityKind::Image && v_ >= DxfVersion::R14) {
         size_t def = 0;
         while (def < imageDefs_.size() && imageDefs_[def].file != e.detail->fileName) ++def;
         if (def == imageDefs_.size())
@@ -516,9 +574,13 @@ void Writer::header(QByteArray& into) {
     g(0, "SECTION");
     g(2, "HEADER");
     g(9, "$ACADVER");
-    g(1, "AC1021");
+    g(1, dxfVersionCode(v_));
     g(9, "$DWGCODEPAGE");
     g(3, "ANSI_1252");
+    if (r12()) {
+        g(9, "$HANDLING");  // entities keep their handles
+        g(70, 1);
+    }
     g(9, "$INSBASE");
     d(10, doc_.insertionBase().x());
     d(20, doc_.insertionBase().y());
@@ -534,8 +596,13 @@ void Writer::header(QByteArray& into) {
     g(62, set.color);
     g(9, "$CELTYPE");
     g(6, set.lineType);
-    g(9, "$CELWEIGHT");
-    g(370, set.lineWeight);
+    if (v_ >= DxfVersion::R2000) {
+        g(9, "$CELWEIGHT");
+        g(370, set.lineWeight);
+    } else if (set.lineWeight != -1) {
+        lose(true, QStringLiteral("the lineweight of new entities dropped: %2 has none")
+                       .arg(dxfReleaseName(v_)));
+    }
     g(9, "$TEXTSIZE");
     d(40, set.textHeight);
     // The style names only when the drawing has the style, as other programs expect.
@@ -563,9 +630,18 @@ void Writer::header(QByteArray& into) {
     g(70, set.pointMode);
     g(9, "$PDSIZE");
     d(40, set.pointSize);
+    g(9, "$PLINEWID");
+    d(40, set.polylineWidth);
+    g(9, "$SHADEDGE");
+    g(70, std::clamp(set.shadeEdge, 0, 3));
     g(9, "$HANDSEED");
     g(5, QString::number(seed_, 16).toUpper());
     g(0, "ENDSEC");
+    if (r12()) {
+        std::swap(out_, body);
+        into = body + into;
+        return;
+    }
     g(0, "SECTION");
     g(2, "CLASSES");
     if (!imageDefs_.empty()) {
@@ -596,6 +672,10 @@ QString Writer::tableStart(const char* name, int count) {
     const QString h = handle();
     g(0, "TABLE");
     g(2, name);
+    if (r12()) {
+        g(70, count);
+        return h;
+    }
     g(5, h);
     g(330, "0");
     g(100, "AcDbSymbolTable");
@@ -606,7 +686,7 @@ QString Writer::tableStart(const char* name, int count) {
 QString Writer::record(const char* type, const QString& table, const char* subclass) {
     const QString h = handle();
     g(0, type);
-    g(5, h);
+    if (!r12()) g(5, h);
     g(330, table);
     g(100, "AcDbSymbolTableRecord");
     g(100, subclass);
@@ -643,7 +723,7 @@ void Writer::tables() {
                                             {37, 0},
                                             {40, 100},
                                             {41, 1.5},
-                                            {42, 50},
+                                            {42, aids.focalLength},
                                             {43, 0},
                                             {44, 0},
                                             {50, 0},
@@ -658,7 +738,7 @@ void Writer::tables() {
     }
     g(0, "ENDTAB");
 
-    t = tableStart("LTYPE", 3 + int(lineTypes_.size()));
+    t = tableStart("LTYPE", (r12() ? 1 : 3) + int(lineTypes_.size()));
     auto ltype = [&](const QString& name, const QString& desc, const QList<double>& pattern) {
         record("LTYPE", t, "AcDbLinetypeTableRecord");
         g(2, name);
@@ -671,11 +751,13 @@ void Writer::tables() {
         d(40, total);
         for (double p : pattern) {
             d(49, p);
-            g(74, 0);
+            if (!r12()) g(74, 0);
         }
     };
-    ltype(QStringLiteral("ByBlock"), {}, {});
-    ltype(QStringLiteral("ByLayer"), {}, {});
+    if (!r12()) {
+        ltype(QStringLiteral("ByBlock"), {}, {});
+        ltype(QStringLiteral("ByLayer"), {}, {});
+    }
     ltype(QStringLiteral("Continuous"), QStringLiteral("Solid line"), {});
     for (const QString& name : lineTypes_) {
         const LineType* lt = doc_.lineType(name);
@@ -693,7 +775,7 @@ void Writer::tables() {
         const int color = layer.color >= 1 && layer.color <= 255 ? layer.color : 7;
         g(62, layer.on ? color : -color);
         g(6, layer.lineType.isEmpty() ? QStringLiteral("Continuous") : layer.lineType);
-        g(370, -3);
+        if (v_ >= DxfVersion::R2000) g(370, -3);
     }
     g(0, "ENDTAB");
 
@@ -744,7 +826,8 @@ void Writer::tables() {
         const DimStyle* ds = doc_.dimStyle(name);
         const DimStyle style = ds ? *ds : DimStyle{name};
         g(0, "DIMSTYLE");
-        g(105, handle());
+        const QString h = handle();
+        if (!r12()) g(105, h);
         g(330, t);
         g(100, "AcDbSymbolTableRecord");
         g(100, "AcDbDimStyleTableRecord");
@@ -763,24 +846,37 @@ void Writer::tables() {
         d(147, style.textGap);
         g(177, std::clamp(style.extensionColor, 0, 256));
         g(178, std::clamp(style.textColor, 0, 256));
+        if (r12()) continue;  // R12 names neither the text style nor the decimals
         g(271, style.decimals);
         const auto sh = styleHandles_.find(style.textStyle.toUpper());
         if (sh != styleHandles_.end()) g(340, sh->second);
-        if (const QString arrow = blockRecordOf(style.arrowBlock); !arrow.isEmpty()) g(342, arrow);
+        if (v_ >= DxfVersion::R2000) {
+            if (const QString arrow = blockRecordOf(style.arrowBlock); !arrow.isEmpty())
+                g(342, arrow);
+        } else if (!style.arrowBlock.isEmpty()) {
+            g(5, style.arrowBlock);  // by name before R2000
+        }
     }
     g(0, "ENDTAB");
 
-    blockRecordTable_ = tableStart("BLOCK_RECORD", int(spaces_.size()));
-    for (const SpaceOut& s : spaces_) {
-        g(0, "BLOCK_RECORD");
-        g(5, s.record);
-        g(330, blockRecordTable_);
-        g(100, "AcDbSymbolTableRecord");
-        g(100, "AcDbBlockTableRecord");
-        g(2, s.blockName);
-        g(340, s.layout.isEmpty() ? QStringLiteral("0") : s.layout);
+    if (!r12()) {
+        int records = 0;
+        for (size_t i = 0; i < spaces_.size(); ++i) records += written(i) ? 1 : 0;
+        blockRecordTable_ = tableStart("BLOCK_RECORD", records);
+        for (size_t i = 0; i < spaces_.size(); ++i) {
+            const SpaceOut& s = spaces_[i];
+            if (!written(i)) continue;
+            g(0, "BLOCK_RECORD");
+            g(5, s.record);
+            g(330, blockRecordTable_);
+            g(100, "AcDbSymbolTableRecord");
+            g(100, "AcDbBlockTableRecord");
+            g(2, s.blockName);
+            if (v_ >= DxfVersion::R2000)
+                g(340, s.layout.isEmpty() ? QStringLiteral("0") : s.layout);
+        }
+        g(0, "ENDTAB");
     }
-    g(0, "ENDTAB");
     g(0, "ENDSEC");
 }
 
@@ -796,10 +892,10 @@ QString Writer::blockRecordOf(const QString& block) const {
 void Writer::blockMark(const char* type, const QString& handle, const SpaceOut& s,
                        const char* subclass) {
     g(0, type);
-    g(5, handle);
+    if (!r12()) g(5, handle);
     g(330, s.record);
     g(100, "AcDbEntity");
-    if (s.paper) g(67, 1);
+    if (s.paper && !r12()) g(67, 1);
     g(8, "0");
     g(100, subclass);
 }
@@ -809,6 +905,14 @@ void Writer::blocks() {
     g(2, "BLOCKS");
     for (size_t i = 0; i < spaces_.size(); ++i) {
         const SpaceOut& s = spaces_[i];
+        // R12 keeps model and paper space in the ENTITIES section only.
+        if (!written(i)) {
+            lose(true,
+                 QStringLiteral("%1 sheet(s) beyond the first dropped: %2 has one paper space")
+                     .arg(QStringLiteral("%1"), dxfReleaseName(v_)));
+            continue;
+        }
+        if (r12() && i < 2) continue;
         blockMark("BLOCK", s.begin, s, "AcDbBlockBegin");
         g(2, s.blockName);
         g(70, s.anonymous ? 1 : 0);
@@ -828,8 +932,14 @@ void Writer::blocks() {
 void Writer::entities() {
     g(0, "SECTION");
     g(2, "ENTITIES");
+    const SpaceOut& sheet = spaces_[1];
+    if (v_ < DxfVersion::R2000 && !doc_.layouts().empty() &&
+        sheet.layoutName.compare(QLatin1String("Layout1"), Qt::CaseInsensitive) != 0)
+        lose(false, QStringLiteral("the sheet \"%1\" written without its name: %2 names no sheets")
+                        .arg(QString(sheet.layoutName).replace(QLatin1Char('%'), QLatin1Char('_')),
+                             dxfReleaseName(v_)));
     for (size_t i = 0; i < 2; ++i) {
-        if (spaces_[i].paper) sheetViewport(spaces_[i]);
+        if (spaces_[i].paper && v_ >= DxfVersion::R2000) sheetViewport(spaces_[i]);
         for (const Entity& e : *spaces_[i].entities) entity(e, spaces_[i].record, i == 1);
     }
     g(0, "ENDSEC");
@@ -846,24 +956,129 @@ void Writer::textBody(const Entity& e) {
     if (e.hAlign != 0 || e.vAlign != 0) pt(11, e.end);
 }
 
+// The entity types of R12, the only ones kept as read that its files may hold.
+bool isR12Type(const QString& type) {
+    static const QSet<QString> types = {
+        QStringLiteral("LINE"),   QStringLiteral("POINT"),    QStringLiteral("CIRCLE"),
+        QStringLiteral("ARC"),    QStringLiteral("TRACE"),    QStringLiteral("SOLID"),
+        QStringLiteral("TEXT"),   QStringLiteral("SHAPE"),    QStringLiteral("INSERT"),
+        QStringLiteral("ATTDEF"), QStringLiteral("POLYLINE"), QStringLiteral("VERTEX"),
+        QStringLiteral("SEQEND"), QStringLiteral("3DFACE"),   QStringLiteral("DIMENSION"),
+        QStringLiteral("3DLINE")};
+    return types.contains(type.toUpper());
+}
+
+bool Writer::writable(const Entity& e) {
+    if (v_ == DxfVersion::R2007) return true;
+    switch (e.kind) {
+        case EntityKind::Ellipse:
+            // A circular ellipse is written as the circle or arc it is.
+            if (r12() && e.ratio != 1.0) {
+                lose(true, QStringLiteral("%1 ellipse(s) dropped: R12 has no ellipse"));
+                return false;
+            }
+            return true;
+        case EntityKind::Image:
+            if (v_ < DxfVersion::R14) {
+                lose(true, QStringLiteral("%1 image(s) dropped: %2 has no raster image")
+                               .arg(QStringLiteral("%1"), dxfReleaseName(v_)));
+                return false;
+            }
+            return true;
+        case EntityKind::Viewport:
+            // Before R2000 a viewport keeps its view in extended data of another form.
+            if (v_ < DxfVersion::R2000) {
+                if (e.detail->viewportId != 1)
+                    lose(true, QStringLiteral("%1 viewport(s) dropped: not written before R2000"));
+                return false;
+            }
+            return true;
+        case EntityKind::Other:
+            if (r12() && !isR12Type(e.detail->typeName)) {
+                lose(true, QStringLiteral("%1 %2 dropped: R12 has no such entity")
+                               .arg(QStringLiteral("%1"), e.detail->typeName.toUpper()));
+                return false;
+            }
+            return true;
+        default:
+            return true;
+    }
+}
+
+// The groups of an entity kept as read, without those the release does not have: before
+// R2000 lineweights, true colours, transparency and plot styles.
+void Writer::rawGroups(const Entity& e) {
+    bool lostWeight = false, lostColour = false;
+    for (const RawGroup& r : e.detail->groups) {
+        if (v_ < DxfVersion::R2000) {
+            if (r.code == 370) {
+                lostWeight = true;
+                continue;
+            }
+            if ((r.code >= 420 && r.code <= 449) || r.code == 390 || r.code == 284) {
+                lostColour = lostColour || (r.code >= 420 && r.code <= 429);
+                continue;
+            }
+        }
+        g(r.code, r.value);
+    }
+    const QString release = dxfReleaseName(v_);
+    if (lostWeight)
+        lose(true, QStringLiteral("the lineweight of %1 entities dropped: %2 has none")
+                       .arg(QStringLiteral("%1"), release));
+    if (lostColour)
+        lose(true, QStringLiteral("the true colour of %1 entities dropped (their palette colour "
+                                  "kept): %2 has none")
+                       .arg(QStringLiteral("%1"), release));
+}
+
 void Writer::entity(const Entity& e, const QString& owner, bool paper) {
     static const char* const kTypes[] = {
         "LINE",   "LWPOLYLINE", "CIRCLE",    "ARC",   "ELLIPSE", "POINT",    "TEXT",    "ATTDEF",
         "ATTRIB", "INSERT",     "DIMENSION", "IMAGE", "3DFACE",  "POLYLINE", "VIEWPORT"};
+    if (!writable(e)) return;
     if (e.kind == EntityKind::Other) {
         g(0, e.detail->typeName);
         g(5, e.handle);
         g(330, owner);
-        for (const RawGroup& r : e.detail->groups) g(r.code, r.value);
+        rawGroups(e);
         xdata(e);
         return;
     }
-    entityHead(kTypes[int(e.kind)], e.handle, owner, paper, e.layer);
+    // Light polylines came with R14; before they are POLYLINEs with their VERTEXes.
+    const bool heavy = e.kind == EntityKind::Polyline && v_ < DxfVersion::R14;
+    const bool circular = e.kind == EntityKind::Ellipse && r12();
+    const bool whole =
+        circular && std::abs(std::remainder(e.endAngle - e.startAngle, 2 * M_PI)) < 1e-12;
+    const char* type = heavy      ? "POLYLINE"
+                       : circular ? (whole ? "CIRCLE" : "ARC")
+                                  : kTypes[int(e.kind)];
+    entityHead(type, e.handle, owner, paper, e.layer);
     if (!e.lineType.isEmpty() &&
         e.lineType.compare(QLatin1String("BYLAYER"), Qt::CaseInsensitive) != 0)
         g(6, e.lineType);
     if (e.color != kColorByLayer) g(62, e.color);
-    if (e.lineWeight != -1) g(370, e.lineWeight);
+    if (e.lineWeight != -1) {
+        if (v_ >= DxfVersion::R2000)
+            g(370, e.lineWeight);
+        else
+            lose(true, QStringLiteral("the lineweight of %1 entities dropped: %2 has none")
+                           .arg(QStringLiteral("%1"), dxfReleaseName(v_)));
+    }
+    if (circular) {
+        // Its parameters are angles from the major axis, which the arc's start from east.
+        const double radius = std::hypot(e.end.x(), e.end.y());
+        const double axis = std::atan2(e.end.y(), e.end.x()) * 180.0 / M_PI;
+        pt(10, e.start);
+        d(40, radius);
+        if (!whole) {
+            d(50, axis + e.startAngle * 180.0 / M_PI);
+            d(51, axis + e.endAngle * 180.0 / M_PI);
+        }
+        lose(false, QStringLiteral("%1 circular ellipse(s) written as circles or arcs"));
+        xdata(e);
+        return;
+    }
     switch (e.kind) {
         case EntityKind::Line:
             g(100, "AcDbLine");
@@ -871,14 +1086,7 @@ void Writer::entity(const Entity& e, const QString& owner, bool paper) {
             pt(11, e.end);
             break;
         case EntityKind::Polyline:
-            g(100, "AcDbPolyline");
-            g(90, int(e.vertices.size()));
-            g(70, e.closed ? 1 : 0);
-            for (const Vertex& v : e.vertices) {
-                d(10, v.pos.x());
-                d(20, v.pos.y());
-                if (v.bulge != 0.0) d(42, v.bulge);
-            }
+            polylineBody(e);
             break;
         case EntityKind::Circle:
         case EntityKind::Arc:
@@ -961,6 +1169,7 @@ void Writer::entity(const Entity& e, const QString& owner, bool paper) {
     }
     xdata(e);
     if (e.kind == EntityKind::PolyfaceMesh) meshBody(e, paper);
+    if (heavy) polylineVertices(e, paper);
     if (e.kind == EntityKind::Insert && !e.attributes.empty()) {
         for (const Entity& a : e.attributes) {
             Entity attrib = a;
@@ -969,6 +1178,60 @@ void Writer::entity(const Entity& e, const QString& owner, bool paper) {
         }
         entityHead("SEQEND", handle(), e.handle, paper, e.layer);
     }
+}
+
+// A polyline's own groups: a light one's with its vertices, or a POLYLINE's head.
+void Writer::polylineBody(const Entity& e) {
+    const EntityDetail& detail = *e.detail;
+    const bool varying = !detail.vertexWidths.isEmpty();
+    if (v_ < DxfVersion::R14) {
+        g(100, "AcDb2dPolyline");
+        g(66, 1);
+        pt(10, {});
+        g(70, e.closed ? 1 : 0);
+        if (detail.width > 0.0 && !varying) {
+            d(40, detail.width);
+            d(41, detail.width);
+        }
+        lose(false, QStringLiteral("%1 light polyline(s) written as POLYLINE (%2 has no "
+                                   "LWPOLYLINE)")
+                        .arg(QStringLiteral("%1"), dxfReleaseName(v_)));
+        return;
+    }
+    g(100, "AcDbPolyline");
+    g(90, int(e.vertices.size()));
+    g(70, e.closed ? 1 : 0);
+    if (detail.width > 0.0 && !varying) d(43, detail.width);
+    for (qsizetype i = 0; i < e.vertices.size(); ++i) {
+        const Vertex& v = e.vertices[i];
+        d(10, v.pos.x());
+        d(20, v.pos.y());
+        if (varying) {
+            const QPointF w = detail.vertexWidths.value(i);
+            d(40, w.x());
+            d(41, w.y());
+        }
+        if (v.bulge != 0.0) d(42, v.bulge);
+    }
+}
+
+void Writer::polylineVertices(const Entity& e, bool paper) {
+    const EntityDetail& detail = *e.detail;
+    for (qsizetype i = 0; i < e.vertices.size(); ++i) {
+        const Vertex& v = e.vertices[i];
+        entityHead("VERTEX", handle(), e.handle, paper, e.layer);
+        g(100, "AcDbVertex");
+        g(100, "AcDb2dVertex");
+        pt(10, v.pos);
+        if (!detail.vertexWidths.isEmpty()) {
+            const QPointF w = detail.vertexWidths.value(i);
+            d(40, w.x());
+            d(41, w.y());
+        }
+        if (v.bulge != 0.0) d(42, v.bulge);
+        g(70, 0);
+    }
+    entityHead("SEQEND", handle(), e.handle, paper, e.layer);
 }
 
 void Writer::entityHead(const char* type, const QString& h, const QString& owner, bool paper,
@@ -1149,6 +1412,7 @@ void Writer::xdata(const Entity& e) {
 }
 
 void Writer::objects() {
+    if (r12()) return;
     g(0, "SECTION");
     g(2, "OBJECTS");
     g(0, "DICTIONARY");
@@ -1158,8 +1422,11 @@ void Writer::objects() {
     g(281, 1);
     g(3, "ACAD_GROUP");
     g(350, groupDict_);
-    g(3, "ACAD_LAYOUT");
-    g(350, layoutDict_);
+    const bool layouts = v_ >= DxfVersion::R2000;
+    if (layouts) {
+        g(3, "ACAD_LAYOUT");
+        g(350, layoutDict_);
+    }
     if (!imageDefs_.empty()) {
         g(3, "ACAD_IMAGE_DICT");
         g(350, imageDict_);
@@ -1171,6 +1438,11 @@ void Writer::objects() {
     g(330, rootDict_);
     g(100, "AcDbDictionary");
     g(281, 1);
+    if (!layouts) {
+        if (!imageDefs_.empty()) imageObjects();
+        g(0, "ENDSEC");
+        return;
+    }
     g(0, "DICTIONARY");
     g(5, layoutDict_);
     g(330, rootDict_);
@@ -1305,7 +1577,7 @@ namespace {
 // The groups of an ASCII file as binary DXF of the same version: each value in the form its
 // group code gives it. A value of a number group that is no number (the writer writes none)
 // is written as zero.
-QByteArray toBinary(const QByteArray& ascii) {
+QByteArray toBinary(const QByteArray& ascii, bool shortCodes) {
     using namespace dxfbinary;
     QByteArray out;
     out.reserve(ascii.size() * 3 / 4);
@@ -1330,8 +1602,14 @@ QByteArray toBinary(const QByteArray& ascii) {
         int code = 0;
         std::from_chars(c.data(), c.data() + c.size(), code);
         const quint16 code16 = quint16(qint16(code));
-        const unsigned char codeBytes[2] = {uchar(code16 & 0xFF), uchar(code16 >> 8)};
-        put(codeBytes, 2);
+        // R12 gives a code one byte, 255 and two more for a code beyond.
+        if (shortCodes && code >= 0 && code < 255) {
+            out.append(char(uchar(code)));
+        } else {
+            if (shortCodes) out.append(char(uchar(255)));
+            const unsigned char codeBytes[2] = {uchar(code16 & 0xFF), uchar(code16 >> 8)};
+            put(codeBytes, 2);
+        }
         const auto [form, width] = binaryForm(code);
         const QByteArrayView v = form == Form::Text ? value : value.trimmed();
         if (form == Form::Text) {
@@ -1372,14 +1650,49 @@ QByteArray toBinary(const QByteArray& ascii) {
 
 }  // namespace
 
-QByteArray writeDxf(const Document& doc, DxfFormat format) {
-    QByteArray ascii = Writer(doc).run();
-    return format == DxfFormat::Binary ? toBinary(ascii) : ascii;
+QString dxfVersionCode(DxfVersion version) {
+    switch (version) {
+        case DxfVersion::R12:
+            return QStringLiteral("AC1009");
+        case DxfVersion::R13:
+            return QStringLiteral("AC1012");
+        case DxfVersion::R14:
+            return QStringLiteral("AC1014");
+        case DxfVersion::R2000:
+            return QStringLiteral("AC1015");
+        case DxfVersion::R2007:
+            break;
+    }
+    return QStringLiteral("AC1021");
+}
+
+QString dxfReleaseName(DxfVersion version) {
+    switch (version) {
+        case DxfVersion::R12:
+            return QStringLiteral("R12");
+        case DxfVersion::R13:
+            return QStringLiteral("R13");
+        case DxfVersion::R14:
+            return QStringLiteral("R14");
+        case DxfVersion::R2000:
+            return QStringLiteral("R2000");
+        case DxfVersion::R2007:
+            break;
+    }
+    return QStringLiteral("R2007");
+}
+
+QByteArray writeDxf(const Document& doc, DxfFormat format, DxfVersion version, DxfAudit* lost) {
+    Writer writer(doc, version);
+    QByteArray ascii = writer.run();
+    writer.report(lost);
+    if (lost) lost->format = format;
+    return format == DxfFormat::Binary ? toBinary(ascii, version == DxfVersion::R12) : ascii;
 }
 
 bool saveDxf(const Document& doc, const QString& path, const std::function<bool()>& beforeReplace,
-             DxfFormat format) {
-    const QByteArray bytes = writeDxf(doc, format);
+             DxfFormat format, DxfVersion version, DxfAudit* lost) {
+    const QByteArray bytes = writeDxf(doc, format, version, lost);
     // What is written must open again: a file the reader refuses would cost the user the
     // drawing at the next open, and its backup at the save after. The check reads the bytes
     // on a thread of its own while they go to the temporary file and to the disk; the old

@@ -807,6 +807,12 @@ BBox boundingBox(const Prim& p) {
 BBox boundingBox(const Document& doc, const Entity& e) {
     BBox box;
     for (const Prim& p : primitives(doc, e)) box.add(boundingBox(p));
+    // A wide polyline covers half its width on either side of its line.
+    if (e.kind == EntityKind::Polyline && e.detail.isSet() && box.isValid()) {
+        double widest = e.detail->width;
+        for (QPointF w : e.detail->vertexWidths) widest = std::max({widest, w.x(), w.y()});
+        if (widest > 0) box = box.expanded(widest / 2);
+    }
     return box;
 }
 

@@ -701,7 +701,97 @@ class Renderer {
         }
         if (n == 1) path_.push_back(path_.back());
         if (e.closed) fillPath(e, pen);
-        stroke(pen, false);
+        if (!drawWide(e, m, pen)) stroke(pen, false);
+    }
+
+    // A polyline with a width is drawn as the area it covers, in drawing units, when that is
+    // wider than a line: each segment a band narrowing or widening from its start width to its
+    // end width, round at the vertices where two segments meet, its two ends as the pen caps
+    // are set (a closed polyline has none). Returns false when it is to be drawn as a line.
+    bool drawWide(const Entity& e, const Affine& m, const Pen& pen) {
+        const EntityDetail& d = *e.detail;
+        double widest = d.width;
+        for (QPointF w : d.vertexWidths) widest = std::max({widest, w.x(), w.y()});
+        if (!(widest * m.maxScale() >= 1.5)) return false;
+        const qsizetype n = e.vertices.size();
+        auto widthAt = [&](qsizetype i) {
+            return d.vertexWidths.isEmpty() ? QPointF(d.width, d.width)
+                                            : d.vertexWidths.value(i % n);
+        };
+        QPainterPath area;
+        area.setFillRule(Qt::WindingFill);
+        auto addPolygon = [&](const std::vector<QPointF>& points) {
+            QPolygonF device;
+            device.reserve(qsizetype(points.size()) + 1);
+            for (QPointF p : points) device << m.map(p);
+            // All pieces turn the same way, so that where they overlap they add up.
+            double twiceArea = 0;
+            for (qsizetype i = 0; i < device.size(); ++i) {
+                const QPointF a = device[i], b = device[(i + 1) % device.size()];
+                twiceArea += a.x() * b.y() - b.x() * a.y();
+            }
+            if (twiceArea < 0) std::reverse(device.begin(), device.end());
+            area.addPolygon(device);
+            area.closeSubpath();
+        };
+        auto disc = [&](QPointF c, double r) {
+            if (r <= 0) return;
+            const int k = arcSteps(kTwoPi, r * m.maxScale());
+            std::vector<QPointF> points;
+            for (int i = 0; i < k; ++i)
+                points.push_back(c +
+                                 r * QPointF(std::cos(kTwoPi * i / k), std::sin(kTwoPi * i / k)));
+            addPolygon(points);
+        };
+        const qsizetype segments = e.closed ? n : n - 1;
+        const bool roundEnds = !o_.flatCaps;
+        for (qsizetype i = 0; i < segments; ++i) {
+            const QPointF a = e.vertices[i].pos, b = e.vertices[(i + 1) % n].pos;
+            const double bulge = e.vertices[i].bulge;
+            const QPointF w = widthAt(i);
+            std::vector<QPointF> left, right;
+            auto side = [&](QPointF p, QPointF normal, double t) {
+                const double half = (w.x() + (w.y() - w.x()) * t) / 2;
+                left.push_back(p + normal * half);
+                right.push_back(p - normal * half);
+            };
+            if (std::abs(bulge) > 1e-9 && length(b - a) > 1e-12) {
+                const Prim arc = bulgeArc(a, b, bulge);
+                const int k = arcSteps(std::abs(arc.sweep), arc.r * m.maxScale());
+                for (int j = 0; j <= k; ++j) {
+                    const double angle = arc.a0 + arc.sweep * j / k;
+                    const QPointF radial(std::cos(angle), std::sin(angle));
+                    side(arc.c + radial * arc.r, radial, double(j) / k);
+                }
+            } else {
+                const double len = length(b - a);
+                const QPointF normal =
+                    len > 1e-12 ? QPointF(-(b - a).y(), (b - a).x()) / len : QPointF(0, 1);
+                side(a, normal, 0);
+                side(b, normal, 1);
+            }
+            left.insert(left.end(), right.rbegin(), right.rend());
+            addPolygon(left);
+            // Where two segments meet, the narrower of the two widths there rounds the
+            // corner; an open polyline's ends are rounded only with round caps.
+            const bool last = i == segments - 1;
+            if (i > 0 || e.closed) {
+                disc(a, std::min(w.x(), widthAt(i - 1 + (i == 0 ? n : 0)).y()) / 2);
+            } else if (roundEnds) {
+                disc(a, w.x() / 2);
+            }
+            if (last && !e.closed && roundEnds) disc(b, w.y() / 2);
+        }
+        if (segments <= 0) {
+            const QPointF w = widthAt(0);
+            if (roundEnds || n == 1) disc(e.vertices[0].pos, std::max(w.x(), w.y()) / 2);
+        }
+        flushAll();
+        p_.setPen(Qt::NoPen);
+        p_.setBrush(QColor::fromRgb(pen.rgb));
+        p_.drawPath(area);
+        p_.setBrush(Qt::NoBrush);
+        return true;
     }
 
     void drawEllipse(const Entity& e, const Affine& m, const Pen& pen) {

@@ -35,7 +35,8 @@ size_t entityBytes(const Entity& e) {
     if (e.detail.isSet()) {
         const EntityDetail& d = *e.detail;
         n += sizeof(EntityDetail) + size_t(d.points3.size()) * sizeof(Point3) +
-             size_t(d.faces.size()) * sizeof(MeshFace) + size_t(d.groups.size()) * 64;
+             size_t(d.faces.size()) * sizeof(MeshFace) + size_t(d.groups.size()) * 64 +
+             size_t(d.vertexWidths.size()) * sizeof(QPointF);
     }
     return n;
 }

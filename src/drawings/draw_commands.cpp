@@ -38,6 +38,9 @@ void takeCurrentProperties(const Drawing& drawing, cad::Entity& e) {
         case cad::EntityKind::Circle:
         case cad::EntityKind::Ellipse:
         case cad::EntityKind::Polyline:
+            // Polylines (rectangles too) are drawn in the active width.
+            if (e.kind == cad::EntityKind::Polyline && current.polylineWidth > 0)
+                e.detail.edit().width = current.polylineWidth;
             // Outlines take the active fill (a polyline once it is closed, as it is drawn).
             if (current.fillMode != cad::FillNone) {
                 cad::EntityDetail& d = e.detail.edit();

@@ -46,6 +46,45 @@ QString unreadableMessage(const cad::DxfError& e) {
 
 }  // namespace
 
+int saveVersionChoice(const QString& stored) {
+    bool ok = false;
+    const int n = stored.trimmed().toInt(&ok);
+    return ok && n >= 2 && n <= 8 ? n : 8;
+}
+
+cad::DxfVersion dxfVersionOfChoice(int choice) {
+    switch (choice) {
+        case 2:
+        case 3:
+        case 4:
+            return cad::DxfVersion::R12;
+        case 5:
+            return cad::DxfVersion::R13;
+        case 6:
+            return cad::DxfVersion::R14;
+        case 7:
+            return cad::DxfVersion::R2000;
+        default:
+            return cad::DxfVersion::R2007;
+    }
+}
+
+cad::DxfVersion DrawingFiles::saveVersion() const {
+    return dxfVersionOfChoice(
+        saveVersionChoice(settings_ ? settings_->read(setting::DwgSaveVer) : QString()));
+}
+
+// What a save in an older release could not keep, in the command history; a save in R2007
+// keeps everything and says nothing.
+void DrawingFiles::historyOfSave(const QString& path, cad::DxfVersion version,
+                                 const cad::DxfAudit& lost) {
+    if (version == cad::DxfVersion::R2007) return;
+    historyOfAudit(ui_,
+                   QStringLiteral("Saved %1 as DXF %2")
+                       .arg(QFileInfo(path).fileName(), cad::dxfReleaseName(version)),
+                   lost);
+}
+
 DrawingFiles::DrawingFiles(RunState& run, Ui& ui, projects::DrawingRegistry& registry,
                            const SettingsStore* settings)
     : settings_(settings), run_(run), ui_(ui), registry_(registry) {}
@@ -223,6 +262,8 @@ bool DrawingFiles::save(Drawing& drawing) {
         // The previous version is copied to the backup once the new file is written and read
         // back, just before it takes the old one's place.
         fillTitle(drawing, path);
+        const cad::DxfVersion version = saveVersion();
+        cad::DxfAudit lost;
         const bool saved = cad::saveDxf(
             drawing.document(), path,
             [&] {
@@ -230,7 +271,8 @@ bool DrawingFiles::save(Drawing& drawing) {
                 QFile::remove(backup);
                 return QFile::copy(path, backup);
             },
-            formatOf(path));
+            formatOf(path), version, &lost);
+        if (saved) historyOfSave(path, version, lost);
         if (!saved) {
             ui_.message(QStringLiteral("Unsuccessful Save. The previous version could not be "
                                        "copied to: ") +
@@ -284,7 +326,10 @@ bool DrawingFiles::saveUnderNewName(Drawing& drawing, SaveCommand command) {
         type == kBinaryType ? cad::DxfFormat::Binary : cad::DxfFormat::Ascii;
     try {
         fillTitle(drawing, path);
-        cad::saveDxf(drawing.document(), path, {}, format);
+        const cad::DxfVersion version = saveVersion();
+        cad::DxfAudit lost;
+        cad::saveDxf(drawing.document(), path, {}, format, version, &lost);
+        historyOfSave(path, version, lost);
     } catch (const cad::DxfUnreadableError& e) {
         ui_.message(unreadableMessage(e), MsgButtons::Ok, MsgIcon::Critical);
         return false;

@@ -20,6 +20,12 @@ namespace projects {
 class DrawingRegistry;
 }
 
+// The release drawings are saved as, by the number of the user's DwgSaveVer choice: 2-4
+// (DWG 9, 10, 11) R12, 5 R13, 6 R14, 7 R2000, 8 R2007. A stored value that names none of
+// them (empty, another program's format) is 8, the default.
+int saveVersionChoice(const QString& stored);
+cad::DxfVersion dxfVersionOfChoice(int choice);
+
 class DrawingFiles {
   public:
     // With the user's settings, the template new drawings start from can be the user's own.
@@ -45,7 +51,9 @@ class DrawingFiles {
     std::unique_ptr<Drawing> open(const QString& path);
 
     // Saves the drawing to its file, the old file copied to the backup first; an untitled
-    // drawing goes to saveAs. False when nothing was saved (reported to the user).
+    // drawing goes to saveAs. False when nothing was saved (reported to the user). Saved as
+    // an older release (the user's DwgSaveVer), what the release could not hold is listed in
+    // the command history.
     bool save(Drawing& drawing);
     // Asks for a new file name and saves there; the old path's lock is given back and the
     // new path registered as open by this user.
@@ -71,6 +79,8 @@ class DrawingFiles {
     // Which command asked for a file name: a path already registered is reported in its words.
     enum class SaveCommand { Save, SaveAs };
     bool saveUnderNewName(Drawing& drawing, SaveCommand command);
+    cad::DxfVersion saveVersion() const;
+    void historyOfSave(const QString& path, cad::DxfVersion version, const cad::DxfAudit& lost);
     // Loads a template or drawing file and prepares it; throws cad::DxfError. A template's
     // entities to come are numbered from standard::kFirstDrawingHandle.
     std::unique_ptr<Drawing> load(const QString& path, bool asTemplate = false,

@@ -15,6 +15,7 @@
 #include "cad/render.h"
 #include "cad/search_folders.h"
 #include "drawings/drawing.h"
+#include "drawings/drawing_files.h"
 #include "shell/settings_store.h"
 #include "ui/ui.h"
 
@@ -57,6 +58,8 @@ struct EntityProperty {
     std::function<QString(const cad::Entity&)> get;
     std::function<QString(cad::Entity&, const Value&)> set;
     std::function<QStringList(const cad::Document&)> names;
+    // The kinds that have the property; others show it read-only. Empty: every kind.
+    std::function<bool(const cad::Entity&)> takes;
     PropertyEditor editor() const;
 };
 
@@ -145,6 +148,20 @@ const QStringList kHorJustify = {QStringLiteral("0-Left"), QStringLiteral("2-Rig
                                  QStringLiteral("6-Center")};
 const QStringList kVerJustify = {QStringLiteral("0-Top"), QStringLiteral("8-Bottom"),
                                  QStringLiteral("24-Baseline"), QStringLiteral("100-Middle")};
+
+// The releases drawings may be saved as: two of another program's format (refused) and the
+// DWG releases, saved as DXF of the same release; then DXF 2007, the default.
+const QStringList kDwgSaveVersions = {
+    QStringLiteral("0-VDF - 2.5"), QStringLiteral("1-VDF - 2.6"), QStringLiteral("2-DWG - 9"),
+    QStringLiteral("3-DWG - 10"),  QStringLiteral("4-DWG - 11"),  QStringLiteral("5-DWG - 13"),
+    QStringLiteral("6-DWG - 14"),  QStringLiteral("7-DWG - 2K"),  QStringLiteral("8-DXF - 2007")};
+
+// How edges show in a shaded view ($SHADEDGE).
+const QStringList kShadeEdges = {
+    QStringLiteral("0-Faces shaded, edges not drawn"),
+    QStringLiteral("1-Faces shaded, edges in the background colour"),
+    QStringLiteral("2-Faces not filled, edges in their colour, hidden ones removed"),
+    QStringLiteral("3-Faces in their colour, edges in the background colour")};
 
 QString boolText(bool on) {
     return choiceText(kBool, on ? 1 : 0);
@@ -355,8 +372,14 @@ void rotateAbout(cad::Entity& e, QPointF centre, double degrees) {
 }
 
 EntityProperty readOnly(const char* name, const char* description, Get get) {
-    return {
-        QString::fromLatin1(name), QString::fromLatin1(description), Kind::Text, {}, get, {}, {}};
+    return {QString::fromLatin1(name),
+            QString::fromLatin1(description),
+            Kind::Text,
+            {},
+            get,
+            {},
+            {},
+            {}};
 }
 
 EntityProperty fixed(const char* name, const char* description, const QString& value) {
@@ -365,8 +388,14 @@ EntityProperty fixed(const char* name, const char* description, const QString& v
 
 EntityProperty editable(const char* name, const char* description, Kind kind, Get get, Set set,
                         QStringList choices = {}) {
-    return {
-        QString::fromLatin1(name), QString::fromLatin1(description), kind, choices, get, set, {}};
+    return {QString::fromLatin1(name),
+            QString::fromLatin1(description),
+            kind,
+            choices,
+            get,
+            set,
+            {},
+            {}};
 }
 
 // A field of the entity record or of its detail part, for reading and for writing.
@@ -763,6 +792,27 @@ QList<EntityProperty> generalEntityProperties() {
             return QString();
         });
     layer.names = layerNames;
+    // The width of a polyline: the same along it (a polyline whose segments narrow or widen
+    // shows its widest), written as the same along it.
+    EntityProperty penWidth = editable(
+        "PenWidth",
+        "The width of a polyline in drawing units, 0 a line of its line weight (only polylines "
+        "keep a width)",
+        Kind::Number,
+        [](const E& e) {
+            if (e.kind != cad::EntityKind::Polyline) return QStringLiteral("0");
+            double widest = e.detail->width;
+            for (QPointF w : e.detail->vertexWidths) widest = std::max({widest, w.x(), w.y()});
+            return number(widest);
+        },
+        [](E& e, const Value& v) {
+            if (v.number < 0) return QStringLiteral("A width cannot be negative.");
+            e.detail.edit().width = v.number;
+            e.detail.edit().vertexWidths.clear();
+            e.detail.dropIfDefault();
+            return QString();
+        });
+    penWidth.takes = [](const E& e) { return e.kind == cad::EntityKind::Polyline; };
     EntityProperty penStyle = editable(
         "PenStyle", "The line type", Kind::Choice,
         [](const E& e) { return lineTypeText(e.lineType); },
@@ -803,7 +853,7 @@ QList<EntityProperty> generalEntityProperties() {
                 return QString();
             }),
         colorProperty("PenColor", "The colour", &E::color),
-        fixed("PenWidth", "Read only -- lines are drawn by their line weight", QStringLiteral("0")),
+        penWidth,
         penStyle,
         fixed("ShowGrips", "Read only -- grips show on every selected entity", boolText(true)),
         fixed("Thickness", "Read only -- drawings are flat", QStringLiteral("0")),
@@ -958,8 +1008,14 @@ QList<DrawingProperty> drawingProperties() {
             return QString();
         },
         lineTypeChoices());
-    fixed("ActivePenWidth", "Read only -- lines are drawn by their line weight",
-          QStringLiteral("0"));
+    add(
+        "ActivePenWidth", "Specifies the active pen width", Kind::Number,
+        [=](const Env& env) { return number(settings(env).polylineWidth); },
+        [=](Env& env, const Value& v) {
+            if (v.number < 0) return QStringLiteral("A width cannot be negative.");
+            settings(env).polylineWidth = v.number;
+            return QString();
+        });
     add(
         "ActiveTextHeight", "Specifies the active text Height", Kind::Positive,
         [=](const Env& env) { return number(settings(env).textHeight); },
@@ -1061,8 +1117,22 @@ QList<DrawingProperty> drawingProperties() {
         },
         {});
     fixed("FileVersion", "File Version", QStringLiteral("AC1021"));
-    fixed("DwgSaveVer", "Read only -- drawings are saved as DXF R2007",
-          QStringLiteral("DXF R2007"));
+    add(
+        "DwgSaveVer", "Determines how the drawing is saved", Kind::Choice,
+        [](const Env& env) {
+            return choiceText(kDwgSaveVersions,
+                              saveVersionChoice(storeRead(env, setting::DwgSaveVer, QString())));
+        },
+        [](Env& env, const Value& v) {
+            if (v.integer < 2)
+                return QStringLiteral(
+                           "%1 is the format of another program: drawings are saved as DXF only. "
+                           "Choose a DWG release to save DXF of that release, or 8 for DXF 2007.")
+                    .arg(choiceText(kDwgSaveVersions, v.integer));
+            return storeWrite(env, setting::DwgSaveVer, QString::number(v.integer));
+        },
+        kDwgSaveVersions)
+        ->storedInSettings = true;
     const QStringList units = {QStringLiteral("1-Scientific     1.6449E+001"),
                                QStringLiteral("2-Decimal        16.4492"),
                                QStringLiteral("3-Engineering    1' - 4.4492"),
@@ -1204,7 +1274,15 @@ QList<DrawingProperty> drawingProperties() {
     stored("CurveResolution", setting::CurveResolution,
            "Sets the curve resolution - higher number - better", Kind::Whole, QStringLiteral("0"),
            0, 10000);
-    fixed("FocalLength", "Read only -- drawings are shown flat, without a camera", QString());
+    add(
+        "FocalLength",
+        "Sets the focal length of the camera (kept in the drawing for programs that show "
+        "perspective; this view is flat)",
+        Kind::Positive, [=](const Env& env) { return number(settings(env).focalLength); },
+        [=](Env& env, const Value& v) {
+            settings(env).focalLength = v.number;
+            return QString();
+        });
     stored("GripColor", setting::GripColor, "Sets the grip display color", Kind::ScreenColor,
            QStringLiteral("0,0,255"));
     stored("GripSize", setting::GripSize, "Sets the grip display Size", Kind::Whole,
@@ -1233,7 +1311,17 @@ QList<DrawingProperty> drawingProperties() {
     stored("ScrollBars", setting::ScrollBars, "Scrollbar display", Kind::Choice,
            QStringLiteral("3"), 0, 0,
            {QStringLiteral("1-Horizontal"), QStringLiteral("2-Vertical"), QStringLiteral("3-Both")});
-    fixed("ShowEdge", "Read only -- drawings are not shaded", QString());
+    add(
+        "ShowEdge",
+        "Controls how the edges of the 3d objects appears after a shade or render (kept in the "
+        "drawing for programs that shade; this view is not shaded)",
+        Kind::Choice,
+        [=](const Env& env) { return choiceText(kShadeEdges, settings(env).shadeEdge); },
+        [=](Env& env, const Value& v) {
+            settings(env).shadeEdge = v.integer;
+            return QString();
+        },
+        kShadeEdges);
     stored("ShowWCSAxis", setting::ShowWcsAxis, "World CS axis display", Kind::Choice,
            QStringLiteral("0"), 0, 0, kBool);
     return out;
@@ -1414,9 +1502,13 @@ QList<PropertyEntry> PropertyList::load(const QStringList& selection) const {
             QString value = p.get(*entities.first());
             for (const cad::Entity* e : entities)
                 if (p.get(*e) != value) value = kVaries;
-            PropertyEntry entry{
-                p.name,    categoryOf(p, type, general), value, p.description, p.choices, !p.set,
-                p.editor()};
+            const bool taken =
+                !p.takes || std::all_of(entities.cbegin(), entities.cend(),
+                                        [&](const cad::Entity* e) { return p.takes(*e); });
+            PropertyEntry entry{p.name,    categoryOf(p, type, general),
+                                value,     p.description,
+                                p.choices, !p.set || !taken,
+                                p.editor()};
             if (p.names) entry.choices = p.names(drawing_.document());
             out << entry;
         }
@@ -1469,6 +1561,10 @@ bool PropertyList::change(const QStringList& selection, const QString& name, con
     for (const EntityProperty& p : properties) {
         if (p.name.compare(name, Qt::CaseInsensitive) != 0) continue;
         if (!p.set) return refuse(QStringLiteral("%1 is read only.").arg(p.name));
+        if (p.takes && !std::all_of(entities.cbegin(), entities.cend(),
+                                    [&](const cad::Entity* e) { return p.takes(*e); }))
+            return refuse(
+                QStringLiteral("%1 is read only here: only polylines keep a width.").arg(p.name));
         const auto value = read(p.kind, p.choices, p.names, 0, 0);
         if (const QString* why = std::get_if<QString>(&value)) return refuse(*why);
         QStringList handles;

@@ -53,6 +53,10 @@ inline const QString MwReversed = QStringLiteral("MW_REVERSED");
 inline const QString PtSize = QStringLiteral("PtSize");
 // The undo history each drawing keeps, in megabytes (1 to 20; empty: 20).
 inline const QString UndoLimit = QStringLiteral("UndoLimit");
+// The DXF release drawings are saved as: the number of a choice of the DwgSaveVer property
+// (2-4 R12, 5 R13, 6 R14, 7 R2000, 8 R2007; empty: R2007). 0 and 1 name another program's
+// format and are never stored.
+inline const QString DwgSaveVer = QStringLiteral("DwgSaveVer");
 // The drawing new drawings start from when none is chosen (a DXF file; empty: the
 // installation's TemplateDrawing\TolvaneDefault.dxf).
 inline const QString TemplateDrawing = QStringLiteral("TemplateDrawing");

@@ -1085,7 +1085,44 @@ TEST(CadRender, AlternateFontStandsInForMissingFonts) {
     setAlternateFont(QStringLiteral("DejaVu Serif"));
     const QImage after = render(doc, view);
     setAlternateFont(QString());
-    EXPECT_NE(half(before, true), half(after, true));  // the missing font's text changed
+    EXPECT_NE(half(before, true), half(after, true));    // the missing font's text changed
     EXPECT_EQ(half(before, false), half(after, false));  // the installed one did not
     EXPECT_EQ(render(doc, view), before);
+}
+
+// A wide polyline covers its width in drawing units, ending as the pen caps say; a segment
+// narrowing from one width to another covers what its widths give along it; a width thinner
+// than a pixel is drawn as a line.
+TEST(CadRender, WidePolylinesCoverTheirWidthWithTheirCaps) {
+    Document doc;
+    Entity band = Entity::polyline({{{20, 50}, 0}, {{80, 50}, 0}}, false);  // row 100, x 40-160
+    band.detail.edit().width = 10;                                          // 20 pixels
+    doc.addToModel(band);
+    Entity taper = Entity::polyline({{{20, 20}, 0}, {{80, 20}, 0}}, false);  // row 160
+    taper.detail.edit().vertexWidths = {{0, 10}, {0, 0}};
+    doc.addToModel(taper);
+    RenderOptions flat;
+    flat.flatCaps = true;
+    const QImage rounded = render(doc, squareView()), cut = render(doc, squareView(), flat);
+    for (const QImage* image : {&rounded, &cut}) {
+        EXPECT_NE(at(*image, 100, 92), 0u);
+        EXPECT_NE(at(*image, 100, 108), 0u);
+        EXPECT_EQ(at(*image, 100, 113), 0u);
+        EXPECT_EQ(at(*image, 100, 87), 0u);
+        EXPECT_EQ(at(*image, 50, 166), 0u);   // near its narrow start
+        EXPECT_NE(at(*image, 150, 168), 0u);  // near its wide end
+    }
+    // The extents, and so what a view looks at, take the width in.
+    EXPECT_DOUBLE_EQ(boundingBox(doc, band).y1, 55.0);
+    EXPECT_NE(at(rounded, 166, 100), 0u);  // the round cap reaches 10 pixels beyond the end
+    EXPECT_EQ(at(cut, 166, 100), 0u);
+    EXPECT_EQ(at(cut, 34, 100), 0u);
+
+    Document thin;
+    Entity hair = band;
+    hair.detail.edit().width = 0.2;  // under a pixel: a line of its line weight
+    thin.addToModel(hair);
+    const QImage line = render(thin, squareView());
+    EXPECT_NE(at(line, 100, 100), 0u);
+    EXPECT_EQ(at(line, 100, 103), 0u);
 }

@@ -833,8 +833,8 @@ TEST(DrawingFiles, SaveAsWritesTheFileTypePicked) {
     Installation inst;
     const QString ascii = inst.absent("ascii.dxf"), binary = inst.absent("binary.dxf"),
                   back = inst.absent("back.dxf");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TOLVANE_TEST_DATA "/dxf/audit_duplicate_handles.dxf"),
-                            ascii));
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(TOLVANE_TEST_DATA "/dxf/audit_duplicate_handles.dxf"), ascii));
     auto head = [](const QString& path) {
         QFile f(path);
         f.open(QIODevice::ReadOnly);
@@ -889,4 +889,47 @@ TEST(DrawingFiles, DefaultTemplateIsTheUsersWhenItExists) {
     EXPECT_EQ(made->document().modelSpace().entities.size(), 1u);
     store.write(setting::TemplateDrawing, dir.filePath(QStringLiteral("gone.dxf")));
     EXPECT_EQ(files.defaultTemplate(), installed);
+}
+
+// The user's DwgSaveVer decides the release Save and Save As write; a save in an older
+// release lists in the command history what the release could not hold, and the drawing
+// itself keeps it.
+TEST(DrawingFiles, SavesInTheReleaseTheUserChoseAndSaysWhatItLost) {
+    Installation inst;
+    const QString path = inst.absent("old.dxf"), other = inst.absent("other.dxf");
+    ScriptedUser user("file " + other + "\n");
+    DrawingRegistry reg(inst.run, *user.ui, inst.registry);
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
+    DrawingFiles files(inst.run, *user.ui, reg, &store);
+    cad::Document doc;
+    doc.addToModel(cad::Entity::ellipse({0, 0}, {4, 0}, 0.5, 0, 1));
+    ASSERT_TRUE(cad::saveDxf(doc, path));
+    std::unique_ptr<Drawing> d = files.open(path);
+    ASSERT_TRUE(d);
+    auto head = [](const QString& file) {
+        QFile f(file);
+        f.open(QIODevice::ReadOnly);
+        return f.read(4096);
+    };
+
+    store.write(setting::DwgSaveVer, QStringLiteral("3"));  // DWG 10: R12
+    d->editor().add(cad::Entity::line({0, 0}, {1, 1}));
+    ASSERT_TRUE(files.save(*d));
+    EXPECT_TRUE(head(path).contains("AC1009"));
+    EXPECT_TRUE(has(user, "HISTORY Saved old.dxf as DXF R12: 1 dropped, 0 changed"));
+    EXPECT_TRUE(has(user, "1 ellipse(s) dropped: R12 has no ellipse"));
+    EXPECT_EQ(d->document().modelSpace().entities.size(), 2u);  // the drawing keeps it
+    EXPECT_EQ(cad::loadDxf(path).modelSpace().entities.size(), 1u);
+
+    store.write(setting::DwgSaveVer, QStringLiteral("7"));  // DWG 2K: R2000
+    ASSERT_TRUE(files.saveAs(*d));
+    EXPECT_TRUE(head(other).contains("AC1015"));
+    EXPECT_TRUE(has(user, "HISTORY Saved other.dxf as DXF R2000: nothing dropped or changed"));
+    EXPECT_EQ(cad::loadDxf(other).modelSpace().entities.size(), 2u);
+
+    store.write(setting::DwgSaveVer, QString());  // the default: R2007, nothing said
+    ASSERT_TRUE(files.save(*d));
+    EXPECT_TRUE(head(other).contains("AC1021"));
+    EXPECT_FALSE(has(user, "HISTORY Saved other.dxf as DXF R2007"));
 }

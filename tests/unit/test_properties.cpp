@@ -359,4 +359,78 @@ TEST(Properties, SupportPathFindsPicturesAndFontsByName) {
     EXPECT_EQ(cad::searchFolders(), QStringList{second});
     store.write(setting::SupportPath, QString());
     applyDrawingSettings(d, store);
+
+// ActivePenWidth is the width new polylines (rectangles too) are drawn with; PenWidth edits a
+// polyline's width (narrowing segments become one width) and is read-only for other kinds.
+TEST(Properties, PenWidthsArePolylineWidths) {
+    Drawing d;
+    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\n");
+    PropertyList list(d, *user.ui);
+    EXPECT_FALSE(find(list.load({}), "ActivePenWidth")->readOnly);
+    EXPECT_TRUE(list.change({}, QStringLiteral("ActivePenWidth"), QStringLiteral("0.5")));
+    EXPECT_EQ(valueOf(list.load({}), "ActivePenWidth"), QStringLiteral("0.5"));
+    EXPECT_FALSE(list.change({}, QStringLiteral("ActivePenWidth"), QStringLiteral("-1")));
+    EXPECT_DOUBLE_EQ(d.document().settings().polylineWidth, 0.5);
+    cad::Entity poly = cad::Entity::polyline({{{0, 0}, 0}, {{4, 0}, 0}}, false);
+    cad::Entity rect = cad::Entity::rect({0, 0}, {2, 2});
+    cad::Entity line = cad::Entity::line({0, 0}, {1, 1});
+    for (cad::Entity* e : {&poly, &rect, &line}) takeCurrentProperties(d, *e);
+    EXPECT_DOUBLE_EQ(poly.detail->width, 0.5);
+    EXPECT_DOUBLE_EQ(rect.detail->width, 0.5);
+    EXPECT_FALSE(line.detail.isSet());
+
+    poly.detail.edit().vertexWidths = {{0, 2}, {0, 0}};
+    const QString hp = d.editor().add(poly), hl = d.editor().add(line);
+    QList<PropertyEntry> entries = list.load({hp});
+    EXPECT_EQ(valueOf(entries, "PenWidth"), QStringLiteral("2"));  // the widest
+    EXPECT_FALSE(find(entries, "PenWidth")->readOnly);
+    ASSERT_TRUE(list.change({hp}, QStringLiteral("PenWidth"), QStringLiteral("1.5")));
+    const cad::Entity* edited = d.document().find(hp);
+    EXPECT_DOUBLE_EQ(edited->detail->width, 1.5);
+    EXPECT_TRUE(edited->detail->vertexWidths.isEmpty());
+    d.undo().undo();
+    EXPECT_EQ(d.document().find(hp)->detail->vertexWidths, QList<QPointF>({{0, 2}, {0, 0}}));
+
+    EXPECT_TRUE(find(list.load({hl}), "PenWidth")->readOnly);
+    EXPECT_TRUE(find(list.load({hp, hl}), "PenWidth")->readOnly);
+    EXPECT_FALSE(list.change({hp, hl}, QStringLiteral("PenWidth"), QStringLiteral("1")));
+    EXPECT_TRUE(user.transcript.contains(QStringLiteral("only polylines keep a width")));
+    EXPECT_EQ(d.document().find(hp)->detail->vertexWidths.size(), 2);
+}
+
+// DwgSaveVer is the user's: a DWG release or DXF 2007 is stored, another program's format is
+// refused with a message and the setting stays; the camera's lens and the shading of edges
+// are kept in the drawing and go out with it.
+TEST(Properties, SaveReleaseLensAndEdgesAreReal) {
+    Drawing d;
+    test::ScriptedUser user("button OK\nbutton OK\n");
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
+    PropertyList list(d, *user.ui, {&store, std::nullopt, {}});
+    QList<PropertyEntry> entries = list.load({});
+    const PropertyEntry* save = find(entries, "DwgSaveVer");
+    ASSERT_TRUE(save);
+    EXPECT_EQ(save->description, QStringLiteral("Determines how the drawing is saved"));
+    EXPECT_EQ(save->choices.mid(0, 8),
+              QStringList({"0-VDF - 2.5", "1-VDF - 2.6", "2-DWG - 9", "3-DWG - 10", "4-DWG - 11",
+                           "5-DWG - 13", "6-DWG - 14", "7-DWG - 2K"}));
+    EXPECT_EQ(save->value, QStringLiteral("8-DXF - 2007"));
+    EXPECT_TRUE(list.change({}, QStringLiteral("DwgSaveVer"), QStringLiteral("5")));
+    EXPECT_EQ(store.read(setting::DwgSaveVer), QStringLiteral("5"));
+    EXPECT_TRUE(list.changedSettings());
+    EXPECT_FALSE(list.change({}, QStringLiteral("DwgSaveVer"), QStringLiteral("1-VDF - 2.6")));
+    EXPECT_TRUE(user.transcript.contains(QStringLiteral("1-VDF - 2.6 is the format of another")));
+    EXPECT_EQ(store.read(setting::DwgSaveVer), QStringLiteral("5"));
+    EXPECT_EQ(valueOf(list.load({}), "DwgSaveVer"), QStringLiteral("5-DWG - 13"));
+
+    EXPECT_FALSE(find(entries, "FocalLength")->readOnly);
+    EXPECT_EQ(valueOf(entries, "FocalLength"), QStringLiteral("50"));
+    EXPECT_EQ(find(entries, "ShowEdge")->choices.size(), 4);
+    EXPECT_TRUE(list.change({}, QStringLiteral("FocalLength"), QStringLiteral("35")));
+    EXPECT_TRUE(list.change({}, QStringLiteral("ShowEdge"), QStringLiteral("1")));
+    EXPECT_FALSE(list.change({}, QStringLiteral("FocalLength"), QStringLiteral("0")));
+    EXPECT_TRUE(d.modified());
+    const cad::Document back = cad::readDxf(cad::writeDxf(d.document()));
+    EXPECT_DOUBLE_EQ(back.settings().focalLength, 35);
+    EXPECT_EQ(back.settings().shadeEdge, 1);
 }
