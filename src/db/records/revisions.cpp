@@ -32,9 +32,17 @@ enum class Rows { Cables, Cores };
 const char* const kStandsIn = "Revision <= ? and (LastRevision is null or LastRevision >= ?)";
 
 // The rows in use of one side: an issued revision's, or those of tblCables (tblChildCables) as
-// they are now. Its values are appended to `values` in the order the statement takes them.
-QString sideSql(Rows rows, std::optional<qint64> revision, QVariantList& values) {
+// they are now. Its values are appended to `values` in the order the statement takes them. When
+// the other side is a revision too, a frozen row that stands in both is the same on both sides
+// and is left out of each.
+QString sideSql(Rows rows, std::optional<qint64> revision, std::optional<qint64> other,
+                QVariantList& values) {
+    QString standing = QLatin1String(kStandsIn);
     if (revision) values << *revision << *revision;
+    if (revision && other) {
+        standing += QStringLiteral(" and not (%1)").arg(QLatin1String(kStandsIn));
+        values << *other << *other;
+    }
     values << false;
     if (rows == Rows::Cables) {
         // Frozen rows carry the empty prefix for none; the live side says the same.
@@ -44,16 +52,16 @@ QString sideSql(Rows rows, std::optional<qint64> revision, QVariantList& values)
             .arg(revision ? QStringLiteral("CableNoPrefix")
                           : QStringLiteral("coalesce(CableNoPrefix, '')"),
                  QLatin1String(kEnds),
-                 revision ? QStringLiteral("tblRevisionCables where %1 and Available = ?")
-                                .arg(QLatin1String(kStandsIn))
-                          : QStringLiteral("tblCables where Available = ?"));
+                 revision
+                     ? QStringLiteral("tblRevisionCables where %1 and Available = ?").arg(standing)
+                     : QStringLiteral("tblCables where Available = ?"));
     }
     if (revision)
         return QStringLiteral(
                    "select ChildCableID as CableID, CableNoPrefix, CableNo as CableNO, null as "
                    "CableType, null as CabletypeManu, null as SignalType, %1, Integrator, null as "
                    "Length, Sheet, ParentNo from tblRevisionCores where %2 and Available = ?")
-            .arg(QLatin1String(kEnds), QLatin1String(kStandsIn));
+            .arg(QLatin1String(kEnds), standing);
     // A core is numbered under its cable's prefix.
     return QStringLiteral(
                "select c.ChildCableID as CableID, coalesce(p.CableNoPrefix, '') as "
@@ -102,8 +110,8 @@ void differences(Rows rows, std::optional<qint64> from, std::optional<qint64> to
                  Connections& registry, ScheduleDifference& d) {
     const bool pg = registry.engine(DbId::Project) == Engine::PostgreSQL;
     QVariantList fromValues, toValues;
-    const QString fromSql = sideSql(rows, from, fromValues);
-    const QString toSql = sideSql(rows, to, toValues);
+    const QString fromSql = sideSql(rows, from, to, fromValues);
+    const QString toSql = sideSql(rows, to, from, toValues);
     QStringList differs;
     for (int i = 1; i < kScheduleColumnCount; ++i) {
         const QLatin1String c(kScheduleColumns[i]);
