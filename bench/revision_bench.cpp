@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUuid>
 #include <memory>
 
@@ -78,9 +79,23 @@ struct Project {
             db::Connections admin;
             admin.bind(db::DbId::PM,
                        *db::ConnectionSpec::parse(qEnvironmentVariable("TOLVANE_TEST_PG")));
-            db::Query(db::DbId::PM, "drop database if exists " + pgDatabase + " with (force)",
-                      admin)
-                .exec();
+            // The server's own vacuum of the database after an issue's updates may still be
+            // at work, and only the server may end it: the drop is tried again after it.
+            for (int attempt = 1;; ++attempt) {
+                try {
+                    db::Query(db::DbId::PM,
+                              "drop database if exists " + pgDatabase + " with (force)", admin)
+                        .exec();
+                    break;
+                } catch (const db::DbError& e) {
+                    if (attempt == 20) {
+                        qWarning("the benchmark database %s is left on the server: %s",
+                                 qPrintable(pgDatabase), e.what());
+                        break;
+                    }
+                    QThread::msleep(500);
+                }
+            }
             admin.closeAll();
         }
     }

@@ -2,8 +2,10 @@
 // stamps the counters (the project manager's too) and title blocks; comparing finds planted
 // additions, removals and edits of cables and cores, between two revisions and against the
 // cables as they are now; a number issued in a revision is not offered or taken again once its
-// cable is freed; clouds mark changed cables on a sheet; the "Cable Changes" report prints a
-// comparison's lines; and the compare window shows them.
+// cable is freed; a frozen row stands in every revision until its cable changes; a merged
+// project brings its revisions and an older project's revisions are brought over on opening;
+// clouds mark changed cables on a sheet; the "Cable Changes" report prints a comparison's
+// lines; and the compare window shows them.
 #include <gtest/gtest.h>
 
 #include <QApplication>
