@@ -90,6 +90,9 @@ IndexDef indexOn(QStringList columns) {
 IndexDef uniqueOn(QStringList columns) {
     return {std::move(columns), true};
 }
+IndexDef hashOn(QStringList columns) {
+    return {std::move(columns), false, true};
+}
 
 // A child row that belongs to its parent: deleting the parent deletes it.
 ForeignKeyDef ownedBy(const QString& column, const QString& table, const QString& key) {
@@ -129,7 +132,7 @@ std::vector<TableDef> finish(std::vector<TableDef> list) {
     for (TableDef& t : list) {
         if (!t.merged) continue;
         t.columns.push_back({kGuidColumn, ColType::Guid, true, {}, true});
-        t.indexes.push_back(uniqueOn({kGuidColumn}));
+        t.indexes.push_back(t.identityByHash ? hashOn({kGuidColumn}) : uniqueOn({kGuidColumn}));
     }
     return list;
 }
@@ -363,8 +366,10 @@ std::vector<TableDef> projectTables() {
                      indexOn({"DestSYS", "DestPin"})},
          .merged = true},
         // Issued revisions of the cable schedule: one row per revision, and the cable rows as
-        // they stood when it was issued. A number a snapshot holds in use is never offered
-        // again once its cable is freed.
+        // they stood when it was issued. A frozen row stands in every revision from the one
+        // that froze it (Revision) to LastRevision, which is empty while it stands in the
+        // latest: an issue writes only the rows that changed. A number a frozen row holds in
+        // use is never offered again once its cable is freed.
         {.name = "tblRevisions",
          .columns = {autoKey("RevisionID"), integer("Revision"), date("RevisionDate"),
                      text("RevisedBy"), text("RevisionDescription"), integer("CableCount"),
@@ -372,24 +377,27 @@ std::vector<TableDef> projectTables() {
                      integer("CoreCount")},
          .indexes = {uniqueOn({"Revision"})},
          .merged = true},
+        // A frozen row's identity is its first revision's identity and its cable's key.
         {.name = "tblRevisionCables",
-         .columns = join(
-             {{autoKey("RevisionCableID"), integer("Revision"), integer("CableID"), text("CableNO"),
-               text("CableNoPrefix"), text("CableType"), text("CabletypeManu"), text("SignalType")},
-              cableEnds(),
-              {text("Integrator"), real("Length"), text("Sheet"), flag("MultiCore"),
-               flag("Available")}}),
-         .indexes = {uniqueOn({"Revision", "CableID"}),
-                     indexOn({"CableNO", "CableNoPrefix", "Available"})},
-         .merged = true},
+         .columns = join({{autoKey("RevisionCableID"), integer("Revision"), integer("LastRevision"),
+                           integer("CableID"), text("CableNO"), text("CableNoPrefix"),
+                           text("CableType"), text("CabletypeManu"), text("SignalType")},
+                          cableEnds(),
+                          {text("Integrator"), real("Length"), text("Sheet"), flag("MultiCore"),
+                           flag("Available")}}),
+         .indexes = {uniqueOn({"CableID", "Revision"}), hashOn({"CableNO"})},
+         .merged = true,
+         .identityByHash = true},
         // The cores of the multicore cables as they stood, each under its cable's prefix.
         {.name = "tblRevisionCores",
-         .columns = join({{autoKey("RevisionCoreID"), integer("Revision"), integer("ChildCableID"),
-                           integer("ParentNo"), text("CableNo"), text("CableNoPrefix")},
+         .columns = join({{autoKey("RevisionCoreID"), integer("Revision"), integer("LastRevision"),
+                           integer("ChildCableID"), integer("ParentNo"), text("CableNo"),
+                           text("CableNoPrefix")},
                           cableEnds(),
                           {text("Integrator"), text("Sheet"), flag("Available")}}),
-         .indexes = {uniqueOn({"Revision", "ChildCableID"})},
-         .merged = true},
+         .indexes = {uniqueOn({"ChildCableID", "Revision"})},
+         .merged = true,
+         .identityByHash = true},
         // The lines of the last comparison each user made, which the stock report "Cable
         // Changes" prints.
         {.name = "tblCableChanges",
@@ -607,12 +615,16 @@ QString createSql(Engine e, const TableDef& t, const QString& name, const QStrin
         .arg(name, parts.join(QStringLiteral(",\n  ")));
 }
 
-QStringList indexSql(const TableDef& t) {
+// PostgreSQL's hash index takes one column.
+QStringList indexSql(Engine e, const TableDef& t) {
     QStringList list;
-    for (const IndexDef& ix : t.indexes)
-        list << QStringLiteral("CREATE %1INDEX IF NOT EXISTS %2 ON %3 (%4)")
+    for (const IndexDef& ix : t.indexes) {
+        const bool hash = ix.hashed && e == Engine::PostgreSQL && ix.columns.size() == 1;
+        list << QStringLiteral("CREATE %1INDEX IF NOT EXISTS %2 ON %3 %4(%5)")
                     .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), indexName(t, ix),
-                         t.name, ix.columns.join(QStringLiteral(", ")));
+                         t.name, hash ? QStringLiteral("USING hash ") : QString(),
+                         ix.columns.join(QStringLiteral(", ")));
+    }
     return list;
 }
 
@@ -1068,7 +1080,7 @@ QString addedColumnSql(Engine engine, const ColumnDef& column) {
 }
 
 QStringList createTableSql(Engine engine, const TableDef& table) {
-    return QStringList{createSql(engine, table, table.name, {}, {})} + indexSql(table);
+    return QStringList{createSql(engine, table, table.name, {}, {})} + indexSql(engine, table);
 }
 
 int schemaVersion(DbId id, Connections& registry) {
@@ -1112,6 +1124,15 @@ void ensureSchema(DbId id, Connections& registry) {
     // Views go first and come back last: they name the tables that are about to change.
     for (const ViewDef& v : views(kind))
         run(id, registry, QStringLiteral("DROP VIEW IF EXISTS %1").arg(v.name));
+    // Before version 8 every revision held a row for every cable and core: the frozen rows
+    // were kept unique by their revision and key, and by a sorted index on their identity.
+    const bool frozenPerRevision = kind == DbKind::Project && found >= 6 && found < 8;
+    if (frozenPerRevision)
+        for (const char* index :
+             {"ix_tblrevisioncables_revision_cableid",
+              "ix_tblrevisioncables_cableno_cablenoprefix_available", "ix_tblrevisioncables_s_guid",
+              "ix_tblrevisioncores_revision_childcableid", "ix_tblrevisioncores_s_guid"})
+            run(id, registry, QStringLiteral("DROP INDEX IF EXISTS %1").arg(QLatin1String(index)));
     const QSet<QString> present = existingTables(id, registry);
     for (const TableDef& t : tables(kind)) {
         if (!present.contains(t.name.toLower())) {
@@ -1121,13 +1142,21 @@ void ensureSchema(DbId id, Connections& registry) {
         } else {
             upgradePgTable(id, registry, t);
         }
-        for (const QString& sql : indexSql(t)) run(id, registry, sql);
+        for (const QString& sql : indexSql(engine, t)) run(id, registry, sql);
     }
     for (const ViewDef& v : views(kind))
         run(id, registry, QStringLiteral("CREATE VIEW %1 AS %2").arg(v.name, v.select));
     // Before version 5 every starter row had an identity of its own: two installations'
     // libraries were strangers to a merge.
     if (found > 0 && found < 5) adoptStarterIdentities(id, registry);
+    // Such a row stands in its own revision alone; those of the latest stand on until they
+    // change.
+    if (frozenPerRevision)
+        for (const char* table : {"tblRevisionCables", "tblRevisionCores"})
+            run(id, registry,
+                QStringLiteral("UPDATE %1 SET LastRevision = CASE WHEN Revision < (SELECT "
+                               "max(Revision) FROM tblRevisions) THEN Revision END")
+                    .arg(QLatin1String(table)));
     run(id, registry,
         QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (version integer)").arg(kVersionTable));
     run(id, registry, QStringLiteral("DELETE FROM %1").arg(kVersionTable));

@@ -23,7 +23,9 @@ DbKind kindOf(DbId id);
 // cables indexed by their ends. 5: starter rows carry the row identities every installation
 // gives them. 6: issued revisions of the cable schedule and the lines of a comparison; the
 // project's racks and their budgets. 7: the cores of multicore cables frozen with a revision.
-constexpr int kSchemaVersion = 7;
+// 8: a frozen cable or core stands in every revision from the one that froze it until it
+// changed (LastRevision), and frozen rows are indexed by hash on their identity and number.
+constexpr int kSchemaVersion = 8;
 
 // Text compares without regard to letter case, as the program's names always have;
 // ExactText compares exactly (log-in names). Guid: a text identity filled by the engine on
@@ -56,6 +58,9 @@ struct ForeignKeyDef {
 struct IndexDef {
     QStringList columns{};
     bool unique = false;
+    // Looked up by equality alone: a hash index where the engine has one (PostgreSQL), whose
+    // rows are added without comparing texts; an ordinary index elsewhere. Never unique.
+    bool hashed = false;
 };
 
 struct TableDef {
@@ -65,6 +70,9 @@ struct TableDef {
     std::vector<ForeignKeyDef> foreignKeys{};
     std::vector<IndexDef> indexes{};
     bool merged = false;  // takes part in database merging: carries s_GUID
+    // Rows written by the hundred thousand whose identities are unique by how they are made
+    // (another row's identity and a key): the identity is indexed by hash, not kept unique.
+    bool identityByHash = false;
     const ColumnDef* column(const QString& name) const;
 };
 

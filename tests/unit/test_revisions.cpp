@@ -2,8 +2,10 @@
 // stamps the counters (the project manager's too) and title blocks; comparing finds planted
 // additions, removals and edits of cables and cores, between two revisions and against the
 // cables as they are now; a number issued in a revision is not offered or taken again once its
-// cable is freed; clouds mark changed cables on a sheet; the "Cable Changes" report prints a
-// comparison's lines; and the compare window shows them.
+// cable is freed; a frozen row stands in every revision until its cable changes; a merged
+// project brings its revisions and an older project's revisions are brought over on opening;
+// clouds mark changed cables on a sheet; the "Cable Changes" report prints a comparison's
+// lines; and the compare window shows them.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,8 +14,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 
 #include "app/projects/revision_windows.h"
+#include "db/merge.h"
 #include "db/records/cables.h"
 #include "db/records/drawings.h"
 #include "db/records/project_identity.h"
@@ -176,10 +180,10 @@ TEST_P(Revisions, AFailedIssueWritesNothing) {
     exec(
         "insert into tblDrawings (DrawingName, drawingpath, Revision) values ('S1', '/p/S1.dxf', "
         "'A')");
-    // The snapshot row of revision 1 is there already: the freeze cannot write it again.
+    // The frozen row of revision 1 is there already: the freeze cannot write it again.
     exec(
-        "insert into tblRevisionCables (Revision, CableID, CableNO, CableNoPrefix) select 1, "
-        "CableID, CableNO, CableNoPrefix from tblCables");
+        "insert into tblRevisionCables (Revision, LastRevision, CableID, CableNO, CableNoPrefix) "
+        "select 1, 1, CableID, CableNO, CableNoPrefix from tblCables");
     wiring::Revisions revisions(r);
     EXPECT_THROW(revisions.issue("", "ann", QDateTime::currentDateTime()), db::DbError);
     EXPECT_EQ(db::RevisionTable(r).latest(), std::nullopt);
@@ -342,6 +346,186 @@ TEST_P(Revisions, IssueIsRecordedInTheProjectManagersCounter) {
     EXPECT_EQ(wiring::Revisions(r).next(), 2);
     EXPECT_EQ(revisions.issue("", "ann", QDateTime::currentDateTime()).revision, 7);
     EXPECT_EQ(db::RevisionCounterTable(r).of(projectsId).size(), 3);
+}
+
+// A frozen row stands in every revision until its cable changes: an issue writes only the
+// cables and cores that changed (letter case included) or are new, and puts an end to the rows
+// they replace or whose cable is gone; every revision still reads as it was issued, a value
+// that came back included, and an unchanged issue writes nothing.
+TEST_P(Revisions, FrozenRowsStandUntilTheirCableChanges) {
+    const qint64 a = cable("V", "1", "CAM-01", "VDA-01", 10);
+    const qint64 b = cable("V", "2", "CAM-02", "VDA-01", 4);
+    const qint64 c = cable("V", "3", "CAM-03", "VDA-01", 6);
+    exec("update tblCables set MultiCore = ? where CableID = ?", {true, c});
+    db::CoreRecord core;
+    core.number = CableNumber::ofCore("", "3", "01");
+    core.parentId = c;
+    core.source = {"MIC-01", "XLR", "OUT", "Stage", ""};
+    core.destination = {"DESK-01", "XLR", "IN 1", "FOH", ""};
+    core.sheet = "S1.dxf";
+    db::CoreTable(r).insert({core});
+    wiring::Revisions revisions(r);
+    const auto issue = [&] { return revisions.issue("", "ann", QDateTime::currentDateTime()); };
+    const auto written = [&](qint64 revision, const char* table) {
+        return scalar(
+                   QString("select count(*) from %1 where Revision = %2").arg(table).arg(revision))
+            .toInt();
+    };
+
+    EXPECT_EQ(issue().cableCount, 3);  // 1
+    exec("update tblCables set Length = 12 where CableID = ?", {a});
+    EXPECT_EQ(issue().cableCount, 3);  // 2
+    EXPECT_EQ(written(2, "tblRevisionCables"), 1);
+    const db::RevisionRecord third = issue();  // 3: no change
+    EXPECT_EQ(third.cableCount, 3);
+    EXPECT_EQ(third.coreCount, 1);
+    EXPECT_EQ(written(3, "tblRevisionCables") + written(3, "tblRevisionCores"), 0);
+    exec("update tblCables set Length = 10 where CableID = ?", {a});        // back to revision 1's
+    exec("update tblCables set SRCSys = 'cam-02' where CableID = ?", {b});  // case only
+    exec("delete from tblCables where CableID = ?", {c});                   // its core goes with it
+    issue();                                                                // 4
+    EXPECT_EQ(written(4, "tblRevisionCables"), 2);
+    EXPECT_EQ(written(4, "tblRevisionCores"), 0);
+
+    const QStringList removed{
+        "Removed|V-3||CAM-03 OUT (BNC) to VDA-01 IN (BNC), CV-75, 6||S1.dxf",
+        "Core removed|V-3-01||MIC-01 OUT (XLR) to DESK-01 IN 1 (XLR)||S1.dxf"};
+    EXPECT_EQ(text(revisions.compare(1, 2)), QStringList{"Changed|V-1|Length|10|12|S1.dxf"});
+    EXPECT_TRUE(revisions.compare(2, 3).isEmpty());
+    EXPECT_EQ(text(revisions.compare(1, 3)), QStringList{"Changed|V-1|Length|10|12|S1.dxf"});
+    EXPECT_EQ(text(revisions.compare(3, 4)),
+              QStringList{"Changed|V-1|Length|12|10|S1.dxf"} + removed);
+    EXPECT_EQ(text(revisions.compare(1, 4)), removed);
+    EXPECT_EQ(text(revisions.compare(2, std::nullopt)),
+              QStringList{"Changed|V-1|Length|12|10|S1.dxf"} + removed);
+    EXPECT_TRUE(revisions.compare(4, std::nullopt).isEmpty());
+    // The case-only change is frozen as it stands, though no line reports it.
+    EXPECT_EQ(scalar("select SRCSys from tblRevisionCables where LastRevision is null and "
+                     "CableID = " +
+                     QString::number(b))
+                  .toString(),
+              "cam-02");
+    EXPECT_EQ(db::RevisionTable(r).issuedWith({"V", "3"}), 1);
+}
+
+// A project merged into another brings its revisions whole: each revision reads the same in
+// the project merged into, and merging it again changes nothing.
+TEST_P(Revisions, MergedProjectBringsItsRevisions) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("ProjectDB.db");
+    db::createSqliteFile(db::DbId::Project, file);
+    QStringList lines12, lines2Now;
+    {
+        db::Connections other;
+        other.bind(db::DbId::Project, db::ConnectionSpec::sqlite(file));
+        db::ensureSchema(db::DbId::Project, other);
+        db::CableRecord c;
+        c.number = CableNumber("V", "1");
+        c.source = {"CAM-01", "BNC", "OUT", "", ""};
+        const qint64 id = db::CableTable(other).insert(c);
+        c.number = CableNumber("V", "2");
+        db::CableTable(other).insert(c);
+        wiring::Revisions there(other);
+        there.issue("one", "ann", QDateTime::currentDateTime());
+        db::Query(db::DbId::Project, "update tblCables set Length = 5 where CableID = ?", other)
+            .bind(id)
+            .exec();
+        there.issue("two", "ann", QDateTime::currentDateTime());
+        db::Query(db::DbId::Project, "update tblCables set Sheet = 'S9.dxf'", other).exec();
+        lines12 = text(there.compare(1, 2));
+        other.closeAll();
+    }
+    ASSERT_EQ(lines12, QStringList{"Changed|V-1|Length||5|"});
+    const db::MergeReport first = db::mergeDatabase(db::DbId::Project, file, r);
+    EXPECT_FALSE(first.hadConflicts());
+    wiring::Revisions here(r);
+    EXPECT_EQ(db::RevisionTable(r).latest(), 2);
+    EXPECT_EQ(text(here.compare(1, 2)), lines12);
+    EXPECT_EQ(here.compare(2, std::nullopt).size(), 2);  // the sheets changed after it
+    EXPECT_EQ(scalar("select count(*) from tblRevisionCables").toInt(), 3);
+
+    const db::MergeReport again = db::mergeDatabase(db::DbId::Project, file, r);
+    EXPECT_EQ(again.inserted, 0);
+    EXPECT_FALSE(again.hadConflicts());
+    EXPECT_EQ(scalar("select count(*) from tblRevisionCables").toInt(), 3);
+}
+
+// A project whose every revision held a row for every cable and core (schema version 7) is
+// brought to frozen rows that stand until they change: each old revision reads as it did, the
+// rows of the latest stand on so that the next issue writes only what changed, numbers stay
+// retired, and the indexes of the old kind are gone.
+TEST_P(Revisions, UpgradeKeepsRevisionsFrozenForEachRevision) {
+    const bool pg = GetParam() == db::Engine::PostgreSQL;
+    // The tables as version 7 had them.
+    for (const char* t : {"tblRevisionCables", "tblRevisionCores"})
+        exec(QString("alter table %1 drop column LastRevision").arg(t));
+    for (const char* ix :
+         {"ix_tblrevisioncables_cableid_revision", "ix_tblrevisioncables_cableno",
+          "ix_tblrevisioncables_s_guid", "ix_tblrevisioncores_childcableid_revision",
+          "ix_tblrevisioncores_s_guid"})
+        exec(QString("drop index %1").arg(ix));
+    exec(
+        "create unique index ix_tblrevisioncables_revision_cableid on tblRevisionCables "
+        "(Revision, CableID)");
+    exec(
+        "create index ix_tblrevisioncables_cableno_cablenoprefix_available on "
+        "tblRevisionCables (CableNO, CableNoPrefix, Available)");
+    exec("create unique index ix_tblrevisioncables_s_guid on tblRevisionCables (s_GUID)");
+    exec(
+        "create unique index ix_tblrevisioncores_revision_childcableid on tblRevisionCores "
+        "(Revision, ChildCableID)");
+    exec("create unique index ix_tblrevisioncores_s_guid on tblRevisionCores (s_GUID)");
+    exec("update tolvane_schema set version = 7");
+
+    const qint64 a = cable("V", "1", "CAM-01", "VDA-01", 10);
+    const qint64 b = cable("V", "2", "CAM-02", "VDA-01", 4);
+    const auto freezeAsBefore = [&](int revision) {
+        exec(QString("insert into tblRevisionCables (Revision, CableID, CableNO, CableNoPrefix, "
+                     "CableType, CabletypeManu, SignalType, SRCSys, SRCConn, SRCPin, SRCLoc, "
+                     "SRCAlias, DestSYS, DESTConn, DestPin, DESTLOc, DSTAlias, Integrator, Length, "
+                     "Sheet, MultiCore, Available) select %1, CableID, CableNO, CableNoPrefix, "
+                     "CableType, CabletypeManu, SignalType, SRCSys, SRCConn, SRCPin, SRCLoc, "
+                     "SRCAlias, DestSYS, DESTConn, DestPin, DESTLOc, DSTAlias, Integrator, Length, "
+                     "Sheet, MultiCore, Available from tblCables")
+                 .arg(revision));
+        exec("insert into tblRevisions (Revision, CableCount, CoreCount) values (?, 2, 0)",
+             {revision});
+    };
+    freezeAsBefore(1);
+    exec("update tblCables set Length = 12 where CableID = ?", {a});
+    freezeAsBefore(2);
+    db::CableTable(r).release(b);
+
+    db::ensureSchema(db::DbId::Project, r);
+    EXPECT_EQ(db::schemaVersion(db::DbId::Project, r), db::kSchemaVersion);
+    wiring::Revisions revisions(r);
+    EXPECT_EQ(text(revisions.compare(1, 2)), QStringList{"Changed|V-1|Length|10|12|S1.dxf"});
+    EXPECT_EQ(revisions.compare(2, std::nullopt).size(), 1);  // V-2 freed since
+    EXPECT_EQ(db::RevisionTable(r).issuedWith({"V", "2"}), 1);
+    EXPECT_TRUE(db::CableTable(r).reusableNumbers("V").isEmpty());
+    EXPECT_EQ(scalar("select count(*) from tblRevisionCables where LastRevision = 1").toInt(), 2);
+
+    EXPECT_EQ(revisions.issue("", "ann", QDateTime::currentDateTime()).revision, 3);
+    EXPECT_EQ(scalar("select count(*) from tblRevisionCables where Revision = 3").toInt(), 1);
+    EXPECT_TRUE(revisions.compare(3, std::nullopt).isEmpty());
+    EXPECT_EQ(revisions.compare(1, 3).size(), 2);
+
+    const QString indexes = pg ? "select indexname || ' ' || indexdef from pg_indexes where "
+                                 "tablename like 'tblrevisionc%'"
+                               : "select name || ' ' || coalesce(sql, '') from sqlite_master "
+                                 "where type = 'index' and tbl_name like 'tblRevisionC%'";
+    db::Query q(db::DbId::Project, indexes, r);
+    q.exec();
+    QStringList found;
+    while (q.next()) found << q.value(0).toString();
+    const QString all = found.join('\n');
+    EXPECT_FALSE(all.contains("ix_tblrevisioncables_revision_cableid")) << all.toStdString();
+    EXPECT_FALSE(all.contains("cableno_cablenoprefix_available")) << all.toStdString();
+    for (const QString& ix : found) {
+        if (ix.contains("s_guid", Qt::CaseInsensitive)) {
+            EXPECT_FALSE(ix.contains("UNIQUE", Qt::CaseInsensitive)) << ix.toStdString();
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Revisions, test::bothEngines(), test::engineName);

@@ -1,9 +1,11 @@
 #include "db/records/revisions.h"
 
 #include <QStringList>
+#include <QUuid>
 #include <algorithm>
 
 #include "db/records/row_reader.h"
+#include "db/schema.h"
 
 namespace tolvane::db {
 
@@ -25,10 +27,22 @@ constexpr int kScheduleColumnCount = int(std::size(kScheduleColumns));
 
 enum class Rows { Cables, Cores };
 
+// A frozen row stands in the revisions from the one that froze it to its last, or on to the
+// latest.
+const char* const kStandsIn = "Revision <= ? and (LastRevision is null or LastRevision >= ?)";
+
 // The rows in use of one side: an issued revision's, or those of tblCables (tblChildCables) as
-// they are now. Its values are appended to `values` in the order the statement takes them.
-QString sideSql(Rows rows, std::optional<qint64> revision, QVariantList& values) {
-    if (revision) values << *revision;
+// they are now. Its values are appended to `values` in the order the statement takes them. When
+// the other side is a revision too, a frozen row that stands in both is the same on both sides
+// and is left out of each.
+QString sideSql(Rows rows, std::optional<qint64> revision, std::optional<qint64> other,
+                QVariantList& values) {
+    QString standing = QLatin1String(kStandsIn);
+    if (revision) values << *revision << *revision;
+    if (revision && other) {
+        standing += QStringLiteral(" and not (%1)").arg(QLatin1String(kStandsIn));
+        values << *other << *other;
+    }
     values << false;
     if (rows == Rows::Cables) {
         // Frozen rows carry the empty prefix for none; the live side says the same.
@@ -38,16 +52,16 @@ QString sideSql(Rows rows, std::optional<qint64> revision, QVariantList& values)
             .arg(revision ? QStringLiteral("CableNoPrefix")
                           : QStringLiteral("coalesce(CableNoPrefix, '')"),
                  QLatin1String(kEnds),
-                 revision ? QStringLiteral("tblRevisionCables where Revision = ? and Available = ?")
-                          : QStringLiteral("tblCables where Available = ?"));
+                 revision
+                     ? QStringLiteral("tblRevisionCables where %1 and Available = ?").arg(standing)
+                     : QStringLiteral("tblCables where Available = ?"));
     }
     if (revision)
         return QStringLiteral(
                    "select ChildCableID as CableID, CableNoPrefix, CableNo as CableNO, null as "
                    "CableType, null as CabletypeManu, null as SignalType, %1, Integrator, null as "
-                   "Length, Sheet, ParentNo from tblRevisionCores where Revision = ? and "
-                   "Available = ?")
-            .arg(QLatin1String(kEnds));
+                   "Length, Sheet, ParentNo from tblRevisionCores where %2 and Available = ?")
+            .arg(QLatin1String(kEnds), standing);
     // A core is numbered under its cable's prefix.
     return QStringLiteral(
                "select c.ChildCableID as CableID, coalesce(p.CableNoPrefix, '') as "
@@ -96,8 +110,8 @@ void differences(Rows rows, std::optional<qint64> from, std::optional<qint64> to
                  Connections& registry, ScheduleDifference& d) {
     const bool pg = registry.engine(DbId::Project) == Engine::PostgreSQL;
     QVariantList fromValues, toValues;
-    const QString fromSql = sideSql(rows, from, fromValues);
-    const QString toSql = sideSql(rows, to, toValues);
+    const QString fromSql = sideSql(rows, from, to, fromValues);
+    const QString toSql = sideSql(rows, to, from, toValues);
     QStringList differs;
     for (int i = 1; i < kScheduleColumnCount; ++i) {
         const QLatin1String c(kScheduleColumns[i]);
@@ -170,36 +184,116 @@ std::optional<qint64> RevisionTable::latest() {
     return v.toLongLong();
 }
 
+namespace {
+
+// The columns a frozen cable or core keeps besides its key, its revisions and its identity.
+const char* const kFrozenCableColumns[] = {
+    "CableNO",    "CableType", "CabletypeManu", "SignalType", "SRCSys",   "SRCConn", "SRCPin",
+    "SRCLoc",     "SRCAlias",  "DestSYS",       "DESTConn",   "DestPin",  "DESTLOc", "DSTAlias",
+    "Integrator", "Length",    "Sheet",         "MultiCore",  "Available"};
+const char* const kFrozenCoreColumns[] = {
+    "ParentNo", "CableNo", "SRCSys",  "SRCConn",  "SRCPin",     "SRCLoc", "SRCAlias", "DestSYS",
+    "DESTConn", "DestPin", "DESTLOc", "DSTAlias", "Integrator", "Sheet",  "Available"};
+
+// A frozen row of `table` that holds exactly what the live row (under alias l) holds now,
+// letter case included; the prefix is compared as given by `prefix`.
+template <size_t N>
+QString sameAsLive(Engine e, const char* const (&columns)[N], const QString& table,
+                   const QString& prefix) {
+    const bool pg = e == Engine::PostgreSQL;
+    const auto exactly = [&](const QString& frozen, const QString& now, bool text) {
+        if (!pg)
+            return (text ? QStringLiteral("%1 is %2 collate binary") : QStringLiteral("%1 is %2"))
+                .arg(frozen, now);
+        return (text ? QStringLiteral("%1::text is not distinct from %2::text")
+                     : QStringLiteral("%1 is not distinct from %2"))
+            .arg(frozen, now);
+    };
+    QStringList same;
+    for (const char* c : columns) {
+        const QLatin1String name(c);
+        const bool text = name != QLatin1String("Length") && name != QLatin1String("MultiCore") &&
+                          name != QLatin1String("Available") && name != QLatin1String("ParentNo");
+        same << exactly(table + QLatin1Char('.') + name, QStringLiteral("l.") + name, text);
+    }
+    same << exactly(table + QStringLiteral(".CableNoPrefix"), prefix, true);
+    return same.join(QStringLiteral(" and "));
+}
+
+QString listed(const char* const* columns, size_t n, const QString& alias) {
+    QStringList out;
+    for (size_t i = 0; i < n; ++i) out << alias + QLatin1String(columns[i]);
+    return out.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
 RevisionRecord RevisionTable::freeze(const RevisionRecord& revision) {
     RevisionRecord r = revision;
-    // A row without a prefix is frozen with the empty one, so that a number compares by its
-    // prefix in one way only; a core is frozen with its cable's prefix.
-    Query cables(DbId::Project,
-                 QStringLiteral("insert into tblRevisionCables (Revision, CableID, CableNO, "
-                                "CableNoPrefix, CableType, CabletypeManu, SignalType, %1, "
-                                "Integrator, Length, Sheet, MultiCore, Available) select ?, "
-                                "CableID, CableNO, coalesce(CableNoPrefix, ''), CableType, "
-                                "CabletypeManu, SignalType, %1, Integrator, Length, Sheet, "
-                                "MultiCore, Available from tblCables")
-                     .arg(QLatin1String(kEnds)),
-                 registry_);
-    cables.bind(r.revision).exec();
-    r.cableCount = cables.rowsAffected();
-    Query cores(DbId::Project,
-                QStringLiteral("insert into tblRevisionCores (Revision, ChildCableID, ParentNo, "
-                               "CableNo, CableNoPrefix, %1, Integrator, Sheet, Available) select "
-                               "?, c.ChildCableID, c.ParentNo, c.CableNo, "
-                               "coalesce(p.CableNoPrefix, ''), %2, c.Integrator, c.Sheet, "
-                               "c.Available from tblChildCables c left join tblCables p on "
-                               "p.CableID = c.ParentNo")
-                    .arg(QLatin1String(kEnds), QLatin1String(kCoreEnds)),
-                registry_);
-    cores.bind(r.revision).exec();
-    r.coreCount = cores.rowsAffected();
+    const Engine engine = registry_.engine(DbId::Project);
+    const std::optional<qint64> previous = latest();
+    // A frozen row's identity is its first revision's identity and its key: unique by how it
+    // is made, and no random number drawn for each row.
+    const QString identity = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const auto exec = [&](const QString& sql, const QVariantList& values) {
+        Query q(DbId::Project, sql, registry_);
+        for (const QVariant& v : values) q.bind(v);
+        q.exec();
+    };
+    // The rows of the previous revision that no longer hold what their cable or core holds
+    // (or whose cable or core is gone) stand in it last. Whatever stands on is what the new
+    // revision holds too: only the cables and cores without a standing row are written. A row
+    // without a prefix is frozen with the empty one, so that a number compares by its prefix in
+    // one way only; a core is frozen with its cable's prefix.
+    if (previous) {
+        exec(QStringLiteral("update tblRevisionCables set LastRevision = ? where LastRevision is "
+                            "null and not exists (select 1 from tblCables l where l.CableID = "
+                            "tblRevisionCables.CableID and %1)")
+                 .arg(sameAsLive(engine, kFrozenCableColumns, QStringLiteral("tblRevisionCables"),
+                                 QStringLiteral("coalesce(l.CableNoPrefix, '')"))),
+             {*previous});
+        exec(QStringLiteral("update tblRevisionCores set LastRevision = ? where LastRevision is "
+                            "null and not exists (select 1 from tblChildCables l left join "
+                            "tblCables p on p.CableID = l.ParentNo where l.ChildCableID = "
+                            "tblRevisionCores.ChildCableID and %1)")
+                 .arg(sameAsLive(engine, kFrozenCoreColumns, QStringLiteral("tblRevisionCores"),
+                                 QStringLiteral("coalesce(p.CableNoPrefix, '')"))),
+             {*previous});
+    }
+    const QString cableColumns =
+        listed(kFrozenCableColumns, std::size(kFrozenCableColumns), QString());
+    exec(
+        QStringLiteral("insert into tblRevisionCables (%1, Revision, CableID, CableNoPrefix, %2) "
+                       "select cast(? as text) || '.' || cast(l.CableID as text), ?, l.CableID, "
+                       "coalesce(l.CableNoPrefix, ''), %3 from tblCables l where not exists "
+                       "(select 1 from tblRevisionCables f where f.CableID = l.CableID and "
+                       "f.LastRevision is null)")
+            .arg(kGuidColumn, cableColumns,
+                 listed(kFrozenCableColumns, std::size(kFrozenCableColumns), QStringLiteral("l."))),
+        {identity, r.revision});
+    exec(QStringLiteral("insert into tblRevisionCores (%1, Revision, ChildCableID, "
+                        "CableNoPrefix, %2) select cast(? as text) || '.' || cast(l.ChildCableID "
+                        "as text), ?, l.ChildCableID, coalesce(p.CableNoPrefix, ''), %3 from "
+                        "tblChildCables l left join tblCables p on p.CableID = l.ParentNo where "
+                        "not exists (select 1 from tblRevisionCores f where f.ChildCableID = "
+                        "l.ChildCableID and f.LastRevision is null)")
+             .arg(kGuidColumn, listed(kFrozenCoreColumns, std::size(kFrozenCoreColumns), {}),
+                  listed(kFrozenCoreColumns, std::size(kFrozenCoreColumns), QStringLiteral("l."))),
+         {identity, r.revision});
+    // What the revision holds: every cable and core as it stands now.
+    r.cableCount = Query(DbId::Project, QStringLiteral("select count(*) from tblCables"), registry_)
+                       .scalar()
+                       .toLongLong();
+    r.coreCount =
+        Query(DbId::Project, QStringLiteral("select count(*) from tblChildCables"), registry_)
+            .scalar()
+            .toLongLong();
     Query(DbId::Project,
-          QStringLiteral("insert into tblRevisions (Revision, RevisionDate, RevisedBy, "
-                         "RevisionDescription, CableCount, CoreCount) values (?, ?, ?, ?, ?, ?)"),
+          QStringLiteral("insert into tblRevisions (%1, Revision, RevisionDate, RevisedBy, "
+                         "RevisionDescription, CableCount, CoreCount) values (?, ?, ?, ?, ?, ?, ?)")
+              .arg(kGuidColumn),
           registry_)
+        .bind(identity)
         .bind(r.revision)
         .bind(r.date)
         .bind(r.revisedBy)

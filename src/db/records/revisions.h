@@ -2,7 +2,8 @@
 // tblRevisionCores), the project manager's record of them (tblRevCounter) and the lines of a
 // comparison kept for the "Cable Changes" report (tblCableChanges): the typed records and the
 // one place that holds the statements on these tables. A revision is the cable table and the
-// cores of the multicore cables frozen as they stood; one side of a comparison is such a
+// cores of the multicore cables frozen as they stood (a frozen row stands in every revision
+// from the one that froze it until its cable or core changed); one side of a comparison is such a
 // revision or the two tables as they are now. A freed row (Available) is no cable or core of
 // either side.
 #pragma once
@@ -23,8 +24,8 @@ struct RevisionRecord {
     QDateTime date;         // RevisionDate
     QString revisedBy;      // RevisedBy
     QString description;    // RevisionDescription
-    qint64 cableCount = 0;  // the cable rows frozen
-    qint64 coreCount = 0;   // the core rows frozen
+    qint64 cableCount = 0;  // the cable rows the revision holds
+    qint64 coreCount = 0;   // the core rows the revision holds
     bool operator==(const RevisionRecord&) const = default;
 };
 
@@ -70,8 +71,11 @@ class RevisionTable {
     // The highest issued revision; nullopt before the first.
     std::optional<qint64> latest();
     // Writes the revision's row and freezes every row of tblCables and of tblChildCables under
-    // it, in three statements whatever the number of rows (the caller holds the transaction).
-    // Returns the row as written: its counts are what was frozen.
+    // it: a frozen row that still holds what its cable or core holds stands on in the new
+    // revision, the others stand in the previous one last, and the cables and cores left
+    // without a standing row are written. A handful of statements whatever the number of rows
+    // (the caller holds the transaction). Returns the row as written: its counts are the
+    // cables and cores the revision holds.
     RevisionRecord freeze(const RevisionRecord& revision);
     // The lowest revision in which the number was issued to a cable in use; nullopt when it
     // never was. A row without a prefix counts as having the empty one.
