@@ -359,6 +359,7 @@ TEST(Properties, SupportPathFindsPicturesAndFontsByName) {
     EXPECT_EQ(cad::searchFolders(), QStringList{second});
     store.write(setting::SupportPath, QString());
     applyDrawingSettings(d, store);
+}
 
 // ActivePenWidth is the width new polylines (rectangles too) are drawn with; PenWidth edits a
 // polyline's width (narrowing segments become one width) and is read-only for other kinds.
