@@ -19,28 +19,25 @@ bool parseHandle(const QString& handle, quint64* value) {
 
 }  // namespace
 
-// Canonical text (what the program writes) is read without the general parse.
+// Canonical text (what the program writes) is read in one pass; other text is trimmed and
+// read with either case and leading zeros.
 quint64 Handle::parse(QStringView text) {
-    const qsizetype n = text.size();
-    if (n > 0 && n <= 15 && text[0] != QLatin1Char('0')) {
+    auto digits = [](QStringView t, bool anyCase) -> quint64 {
+        if (t.isEmpty() || t.size() > 16) return 0;
         quint64 v = 0;
-        bool canonical = true;
-        for (const QChar c : text) {
+        for (const QChar c : t) {
             const char16_t u = c.unicode();
-            const int d = u >= '0' && u <= '9' ? u - '0' : u >= 'A' && u <= 'F' ? u - 'A' + 10 : -1;
-            if (d < 0) {
-                canonical = false;
-                break;
-            }
+            const int d = u >= '0' && u <= '9'              ? u - '0'
+                          : u >= 'A' && u <= 'F'            ? u - 'A' + 10
+                          : anyCase && u >= 'a' && u <= 'f' ? u - 'a' + 10
+                                                            : -1;
+            if (d < 0) return 0;
             v = v * 16 + quint64(d);
         }
-        if (canonical) return v;
-    }
-    const QStringView h = text.trimmed();
-    if (h.isEmpty() || h.size() > 16) return 0;
-    bool ok = false;
-    const quint64 v = h.toULongLong(&ok, 16);
-    return ok && v < kLimit ? v : 0;
+        return v < kLimit ? v : 0;
+    };
+    if (const quint64 v = digits(text, false)) return v;
+    return digits(text.trimmed(), true);
 }
 
 // Names of another length are passed over without comparing them (case folding keeps the
