@@ -516,7 +516,7 @@ int check(const Folders& f) {
             for (const cad::Entity& e : doc.modelSpace().entities)
                 if (e.kind == cad::EntityKind::Polyline && tag::kindOf(e) == tag::kind::Cable &&
                     !tag::ref1(e).isEmpty())
-                    cables.append(QJsonObject{{"handle", e.handle},
+                    cables.append(QJsonObject{{"handle", e.handle.toString()},
                                               {"cable_id", tag::ref1(e).toLongLong()},
                                               {"tip", e.tooltip}});
             out.insert(QStringLiteral("ok"), true);

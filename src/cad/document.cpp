@@ -12,30 +12,33 @@ namespace {
 
 // A handle already in canonical form (upper-case hexadecimal without leading zeros, as the
 // writer writes them) is read without a copy; others go the general way.
-bool parseCanonicalHandle(const QString& handle, quint64* value) {
-    const qsizetype n = handle.size();
-    if (n == 0 || n > 15 || handle[0] == QLatin1Char('0')) return false;
-    quint64 v = 0;
-    for (const QChar c : handle) {
-        const char16_t u = c.unicode();
-        const int d = u >= '0' && u <= '9' ? u - '0' : u >= 'A' && u <= 'F' ? u - 'A' + 10 : -1;
-        if (d < 0) return false;
-        v = v * 16 + quint64(d);
-    }
-    *value = v;
-    return true;
-}
-
 bool parseHandle(const QString& handle, quint64* value) {
-    if (parseCanonicalHandle(handle, value)) return true;
-    const QString h = handle.trimmed();
-    if (h.isEmpty() || h.size() > 16) return false;
-    bool ok = false;
-    *value = h.toULongLong(&ok, 16);
-    return ok && *value < (quint64(1) << 60);
+    *value = Handle::parse(handle);
+    return *value != 0;
 }
 
 }  // namespace
+
+// Canonical text (what the program writes) is read in one pass; other text is trimmed and
+// read with either case and leading zeros.
+quint64 Handle::parse(QStringView text) {
+    auto digits = [](QStringView t, bool anyCase) -> quint64 {
+        if (t.isEmpty() || t.size() > 16) return 0;
+        quint64 v = 0;
+        for (const QChar c : t) {
+            const char16_t u = c.unicode();
+            const int d = u >= '0' && u <= '9'              ? u - '0'
+                          : u >= 'A' && u <= 'F'            ? u - 'A' + 10
+                          : anyCase && u >= 'a' && u <= 'f' ? u - 'a' + 10
+                                                            : -1;
+            if (d < 0) return 0;
+            v = v * 16 + quint64(d);
+        }
+        return v < kLimit ? v : 0;
+    };
+    if (const quint64 v = digits(text, false)) return v;
+    return digits(text.trimmed(), true);
+}
 
 // Names of another length are passed over without comparing them (case folding keeps the
 // length): layers are looked up for every entity drawn or picked.
@@ -609,18 +612,15 @@ const LineType* Document::lineType(const QString& name) const {
 }
 
 void Document::claim(Entity& e) {
-    quint64 h = 0;
-    bool canonical = parseCanonicalHandle(e.handle, &h);
-    if (!canonical && !parseHandle(e.handle, &h)) h = 0;
+    quint64 h = e.handle.value();
     if (h == 0 || used_.contains(h)) {
         while (used_.contains(seed_)) ++seed_;
         h = seed_++;
-        canonical = false;
+        e.handle = Handle(h);
     }
     used_.insert(h);
     if (!absent_.isEmpty()) absent_.remove(h);
     seed_ = std::max(seed_, h + 1);
-    if (!canonical) e.handle = QString::number(h, 16).toUpper();
     for (Entity& a : e.attributes) {
         a.kind = EntityKind::Attribute;
         claim(a);
@@ -628,8 +628,7 @@ void Document::claim(Entity& e) {
 }
 
 void Document::release(const Entity& e) {
-    quint64 h = 0;
-    if (parseHandle(e.handle, &h)) used_.remove(h);
+    if (!e.handle.isEmpty()) used_.remove(e.handle.value());
     for (const Entity& a : e.attributes) release(a);
 }
 
@@ -715,19 +714,17 @@ Entity* Document::at(const Location& where, quint64 handle) {
         if (where.attribute >= int(e->attributes.size())) return nullptr;
         e = &e->attributes[size_t(where.attribute)];
     }
-    quint64 v = 0;
-    return parseHandle(e->handle, &v) && v == handle ? e : nullptr;
+    return e->handle.value() == handle ? e : nullptr;
 }
 
 // Records the places of a list's entity at `where.index` and of its attributes.
 void Document::remember(const std::vector<Entity>& list, Location where) {
     const Entity& e = list[size_t(where.index)];
-    quint64 v = 0;
-    if (parseHandle(e.handle, &v)) places_.insert(v, where);
+    if (!e.handle.isEmpty()) places_.insert(e.handle.value(), where);
     for (int k = 0; k < int(e.attributes.size()); ++k) {
-        if (parseHandle(e.attributes[size_t(k)].handle, &v)) {
+        if (const Handle h = e.attributes[size_t(k)].handle; !h.isEmpty()) {
             where.attribute = k;
-            places_.insert(v, where);
+            places_.insert(h.value(), where);
         }
     }
 }
@@ -745,9 +742,9 @@ void Document::indexHandles() {
         scan(blocks_[size_t(i)].entities, Location::InBlock, i);
 }
 
-Entity* Document::find(const QString& handle) {
-    quint64 h = 0;
-    if (!parseHandle(handle, &h) || !used_.contains(h) || absent_.contains(h)) return nullptr;
+Entity* Document::find(Handle handle) {
+    const quint64 h = handle.value();
+    if (h == 0 || !used_.contains(h) || absent_.contains(h)) return nullptr;
     auto it = places_.constFind(h);
     if (it != places_.cend()) {
         if (Entity* e = at(*it, h)) return e;
@@ -761,13 +758,13 @@ Entity* Document::find(const QString& handle) {
     return at(*it, h);
 }
 
-const Entity* Document::find(const QString& handle) const {
+const Entity* Document::find(Handle handle) const {
     return const_cast<Document*>(this)->find(handle);
 }
 
-bool Document::erase(const QString& handle) {
-    quint64 h = 0;
-    if (!parseHandle(handle, &h) || !find(handle)) return false;
+bool Document::erase(Handle handle) {
+    const quint64 h = handle.value();
+    if (!find(handle)) return false;
     const Location where = places_.value(h);  // fresh: find just checked it
     std::vector<Entity>& list = *listOf(where);
     Entity& e = list[size_t(where.index)];

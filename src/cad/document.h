@@ -91,7 +91,7 @@ enum ImageFlag {
     ImageHideFrame = 16,
 };
 
-enum class EntityKind {
+enum class EntityKind : quint8 {
     Line,
     Polyline,
     Circle,
@@ -108,6 +108,38 @@ enum class EntityKind {
     PolyfaceMesh,
     Viewport,  // paper space only
     Other,     // read from a file and written back unchanged
+};
+
+// An entity's handle: a number below 2^60, shown and written as upper-case hexadecimal
+// without leading zeros ("1A2"); 0 is no handle (the document gives one when the entity is
+// added). It is taken from and given as text where callers hold handles as text.
+class Handle {
+  public:
+    constexpr Handle() = default;
+    constexpr explicit Handle(quint64 value) : v_(value < kLimit ? value : 0) {}
+    // Hexadecimal in any case, with leading zeros and surrounding blanks; other text is no
+    // handle.
+    Handle(const QString& text) : v_(parse(text)) {}  // NOLINT: implicit by design
+    static quint64 parse(QStringView text);
+
+    constexpr quint64 value() const { return v_; }
+    constexpr bool isEmpty() const { return v_ == 0; }
+    constexpr void clear() { v_ = 0; }
+    QString toString() const { return v_ ? QString::number(v_, 16).toUpper() : QString(); }
+    operator QString() const { return toString(); }  // NOLINT: implicit by design
+
+    friend constexpr bool operator==(Handle a, Handle b) { return a.v_ == b.v_; }
+    // Text is the same handle when it reads as it, or when both are none and the text empty.
+    friend bool operator==(Handle a, const QString& b) {
+        return a.v_ ? a.v_ == parse(b) : b.isEmpty();
+    }
+    friend bool operator==(Handle a, const char* b) { return a == QString::fromLatin1(b); }
+    friend constexpr bool operator<(Handle a, Handle b) { return a.v_ < b.v_; }
+
+    static constexpr quint64 kLimit = quint64(1) << 60;
+
+  private:
+    quint64 v_ = 0;
 };
 
 struct Vertex {
@@ -230,16 +262,21 @@ struct EntityDetail {
 //   Other: typeName* and its groups* (without handle, owner and extended data).
 struct Entity {
     // The fields are ordered so that the record has no holes (a large drawing keeps a million
-    // of them): the 4-byte ones in pairs, the flags last.
+    // of them, and an insert one more for each attribute): the small numbers together first,
+    // the flags last. The handle is a number; texts are shared between entities where equal.
     EntityKind kind = EntityKind::Line;
-    int color = kColorByLayer;
-    QString handle;
+    qint8 hAlign = 0;
+    qint8 vAlign = 0;
+    bool closed = false;
+    qint16 color = kColorByLayer;
+    qint16 lineWeight = -1;  // by layer
+    qint16 attributeFlags = 0;
+    bool rectangle = false;
+    Handle handle;
     QString layer = QStringLiteral("0");
     QString lineType = QStringLiteral("BYLAYER");
     QList<XData> xdata;
-    QString tooltip;      // shown when the pointer rests on the entity
-    int lineWeight = -1;  // by layer
-    int attributeFlags = 0;
+    QString tooltip;  // shown when the pointer rests on the entity
 
     QPointF start;
     QPointF end;
@@ -253,8 +290,6 @@ struct Entity {
     double height = 1.0;
     double rotation = 0.0;
     QString style = QStringLiteral("Standard");
-    int hAlign = 0;
-    int vAlign = 0;
     QString tag;
 
     QString blockName;
@@ -263,9 +298,6 @@ struct Entity {
     std::vector<Entity> attributes;
 
     Apart<EntityDetail> detail;
-
-    bool closed = false;
-    bool rectangle = false;
 
     // The extended data under an application name; nullptr when the entity has none.
     const XData* xdataFor(const QString& app) const;
@@ -530,10 +562,10 @@ class Document {
 
     // The entity (or insert attribute) with this handle, case-insensitive and accepting
     // leading zeros ("0A1" finds "A1"); nullptr when there is none.
-    Entity* find(const QString& handle);
-    const Entity* find(const QString& handle) const;
+    Entity* find(Handle handle);
+    const Entity* find(Handle handle) const;
     // Removes the entity with this handle; false when there is none.
-    bool erase(const QString& handle);
+    bool erase(Handle handle);
 
     // The next handle that will be given out, as a number.
     quint64 handleSeed() const { return seed_; }

@@ -45,7 +45,7 @@ constexpr double kMaxCoordinate = kMaxDxfValue;
 // kMaxKeptBytes, and one record being read within kMaxRecordGroups groups (a few hundred MB).
 // The peak while reading adds one record and the file's pages: the file is mapped, so the
 // system drops its pages under memory pressure and reads them again as needed. The smallest
-// entities (points: their 400-byte record and about 100 bytes for the handle and its lookup)
+// entities (points: their record of under 400 bytes and about 100 bytes for the handle's lookups)
 // make the entity limit: about 10 million; entities of a wiring schematic (a fifth of them
 // inserts' attributes, a quarter cables with extended data) about 5.4 million.
 constexpr qint64 kMaxKeptBytes = qint64(5000) * 1000 * 1000;
@@ -163,6 +163,23 @@ qint64 keptBytes(const Entity& e) {
     for (const RawGroup& g : e.detail->groups) n += qint64(sizeof(RawGroup)) + text(g.value);
     for (const Entity& a : e.attributes) n += keptBytes(a);
     return n;
+}
+
+// A handle read from the file's bytes as Handle::parse reads text, without making the text:
+// hexadecimal digits in any case, leading zeros and surrounding blanks; 0 for anything else.
+quint64 handleNumber(QByteArrayView v) {
+    v = v.trimmed();
+    if (v.isEmpty() || v.size() > 16) return 0;
+    quint64 n = 0;
+    for (const char c : v) {
+        const int d = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                             : -1;
+        if (d < 0) return 0;
+        n = n * 16 + quint64(d);
+    }
+    return n < Handle::kLimit ? n : 0;
 }
 
 // Numbers are read from the file's bytes: the value without surrounding white space, an
@@ -334,6 +351,7 @@ class Reader {
     Record record_;
     bool activeRead_ = false;         // the active viewport's record has been read
     std::vector<Entity> attributes_;  // of the insert being read (see entityList)
+    std::vector<XDataItem> xitems_;   // of the extended data being read (see toEntity)
     // Shared names (see name()): a table of kNameSlots places, a name in the place its hash
     // gives, a newer name taking the place of an older one. Bytes are views of data_.
     struct SharedName {
@@ -917,7 +935,7 @@ void Reader::finish() {
             e.blockName.clear();
         }
         if (e.kind != EntityKind::Image) return;
-        const auto ref = imageDefOf_.find(e.handle);
+        const auto ref = imageDefOf_.find(e.handle.toString());
         if (ref == imageDefOf_.end()) return;
         const auto def = imageDefs_.find(ref->second);
         if (def == imageDefs_.end()) return;
@@ -1577,27 +1595,16 @@ void Reader::plainVertex(PlainPolyline& p, const Record& r) {
 // The entity's handle, for the audit of duplicates; a handle group without a value is
 // noted here (the document gives the entity a new handle).
 void Reader::noteHandle(const Entity& e, const Record& r) {
-    const QString& h = e.handle;
-    if (h.isEmpty()) {
+    if (e.handle.isEmpty()) {
         for (const Group& g : r) {
-            if (g.code == 5) {
+            if (g.code == 5 && g.raw.trimmed().isEmpty()) {
                 note(false, g.line, QStringLiteral("empty handle: renumbered"));
                 break;
             }
         }
         return;
     }
-    if (h.size() > 16) return;
-    quint64 n = 0;
-    for (QChar c : h) {
-        const char16_t u = c.unicode();
-        const int d = u >= '0' && u <= '9'   ? u - '0'
-                      : u >= 'A' && u <= 'F' ? u - 'A' + 10
-                      : u >= 'a' && u <= 'f' ? u - 'a' + 10
-                                             : -1;
-        if (d < 0) return;
-        n = n * 16 + quint64(d);
-    }
+    const quint64 n = e.handle.value();
     if (!handleNumbers_.empty() && n <= handleNumbers_.back()) handlesAscending_ = false;
     handleNumbers_.push_back(n);
 }
@@ -1643,6 +1650,10 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
         e.kind == EntityKind::AttributeDefinition || e.kind == EntityKind::Attribute;
     bool alignGiven = false;
     bool ownerSeen = false;
+    auto alignment = [&](const Group& g, int last) {
+        const int v = integer(g);
+        return v >= 0 && v <= last ? v : 0;
+    };
     int vertices = 0;  // of a polyline, counted apart from the list a light one does not keep
     size_t i = 0;
     for (; i < r.size(); ++i) {
@@ -1654,7 +1665,7 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
             continue;
         }
         if (g.code == 5) {
-            e.handle = QString::fromLatin1(g.raw.trimmed());  // hexadecimal digits
+            e.handle = Handle(handleNumber(g.raw));
             continue;
         }
         if (g.code == 330 && !ownerSeen) {
@@ -1684,7 +1695,7 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
                 e.color = std::clamp(integer(g), 0, 256);
                 break;
             case 370:
-                e.lineWeight = integer(g);
+                e.lineWeight = qint16(std::clamp(integer(g), -32768, 32767));
                 break;
             case 10:
                 if (e.kind == EntityKind::Polyline) {
@@ -1765,7 +1776,7 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
                 break;
             case 70:
                 if (e.kind == EntityKind::Polyline) e.closed = integer(g) & 1;
-                if (isAttr) e.attributeFlags = integer(g);
+                if (isAttr) e.attributeFlags = qint16(integer(g) & 0x7FFF);
                 break;
             case 1:
                 if (!light || isText) e.text = value(g);
@@ -1780,14 +1791,14 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
             case 7:
                 if (!light) e.style = name(g);
                 break;
-            case 72:
-                e.hAlign = integer(g);
+            case 72:  // 0-5; other values are read as the default
+                e.hAlign = qint8(alignment(g, 5));
                 break;
             case 73:
-                if (isText) e.vAlign = integer(g);
+                if (isText) e.vAlign = qint8(alignment(g, 3));
                 break;
             case 74:
-                if (isAttr) e.vAlign = integer(g);
+                if (isAttr) e.vAlign = qint8(alignment(g, 3));
                 break;
             default:
                 break;
@@ -1798,7 +1809,21 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
 
     // Extended data: 1001 starts an application; items written by this program are
     // grouped as { name value }.
+    // Each list is made once at its length: the applications are counted first, an
+    // application's items gathered in a reused list and moved into one of their number.
     XData* current = nullptr;
+    xitems_.clear();  // what a refused entity left
+    auto closeCurrent = [&] {
+        if (!current) return;
+        current->items = QList<XDataItem>(std::make_move_iterator(xitems_.begin()),
+                                          std::make_move_iterator(xitems_.end()));
+        xitems_.clear();
+    };
+    if (i < r.size()) {
+        qsizetype apps = 0;
+        for (size_t k = i; k < r.size(); ++k) apps += r[k].code == 1001;
+        e.xdata.reserve(apps);
+    }
     auto itemAt = [&](size_t& k) -> XDataItem {
         const Group& v = r[k];
         XDataItem item{QString(), v.code, value(v)};
@@ -1819,28 +1844,27 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
         const Group& g = r[i];
         if (g.code < 1000) failAt(g, QStringLiteral("group %1 inside extended data").arg(g.code));
         if (g.code == 1001) {
+            closeCurrent();
             e.xdata.append(XData{name(g), {}});
             current = &e.xdata.last();
             continue;
         }
         if (!current) failAt(g, QStringLiteral("extended data without application name"));
-        if (current->items.size() >= 16384) failAt(g, QStringLiteral("too much extended data"));
+        if (xitems_.size() >= 16384) failAt(g, QStringLiteral("too much extended data"));
         if (g.code == 1002 && is(g, "{") && i + 3 < r.size() && r[i + 1].code == 1000 &&
             r[i + 2].code != 1002 && r[i + 2].code != 1001) {
             size_t k = i + 2;
             XDataItem item = itemAt(k);
             if (k + 1 < r.size() && r[k + 1].code == 1002 && is(r[k + 1], "}")) {
                 item.name = name(r[i + 1]);
-                current->items.append(item);
+                xitems_.push_back(std::move(item));
                 i = k + 1;
                 continue;
             }
         }
-        current->items.append(itemAt(i));
+        xitems_.push_back(itemAt(i));
     }
-    // The lists grew as they were read; a large drawing keeps tens of thousands of them.
-    for (XData& x : e.xdata) x.items.squeeze();
-    e.xdata.squeeze();
+    closeCurrent();
     takeOwnXData(e);
     if (e.kind == EntityKind::Image) {
         // DXF keeps the size of one pixel; the document the size of the whole image.
@@ -1853,7 +1877,7 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
                 fail(r.empty() ? lastLine_ : r.front().line, QStringLiteral("image too large"));
         }
         if (!imageDef.isEmpty())
-            imageDefOf_[Document::normalHandle(e.handle)] = Document::normalHandle(imageDef);
+            imageDefOf_[e.handle.toString()] = Document::normalHandle(imageDef);
     }
     return light;
 }
@@ -1950,9 +1974,11 @@ void Reader::polyfaceVertices(Entity& e) {
 void Reader::takeOwnXData(Entity& e) const {
     for (qsizetype k = 0; k < e.xdata.size();) {
         const XData& x = e.xdata[k];
-        const bool fill = x.app.compare(kFillApp, Qt::CaseInsensitive) == 0;
-        const bool image = x.app.compare(kImageApp, Qt::CaseInsensitive) == 0;
-        const bool tip = x.app.compare(kTipApp, Qt::CaseInsensitive) == 0;
+        // Names of another length are passed over without folding case (most entities carry
+        // only the program's own tags).
+        const bool fill = sameName(x.app, kFillApp);
+        const bool image = sameName(x.app, kImageApp);
+        const bool tip = sameName(x.app, kTipApp);
         if (!fill && !image && !tip) {
             ++k;
             continue;

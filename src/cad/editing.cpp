@@ -271,7 +271,7 @@ Entity* SpaceEditor::inSpace(const QString& handle) {
         const Entity* e = index_->resolve(space_, handle, &position);
         if (e) return const_cast<Entity*>(e);
     }
-    const QString h = Document::normalHandle(handle);
+    const Handle h(handle);
     if (h.isEmpty()) return nullptr;
     for (Entity& e : space_.entities) {
         if (e.handle == h) return &e;

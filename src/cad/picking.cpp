@@ -315,7 +315,7 @@ std::vector<QString> crossingSelect(const Document& doc, const Space& space,
 }
 
 QString lastEntity(const Space& space) {
-    return space.entities.empty() ? QString() : space.entities.back().handle;
+    return space.entities.empty() ? QString() : space.entities.back().handle.toString();
 }
 
 SnapResult objectSnap(const Document& doc, const Space& space, const SpatialIndex& index,

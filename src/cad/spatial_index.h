@@ -116,5 +116,8 @@ class SpatialIndex {
 
 // A handle as the number it stands for; 0 when it is not one.
 quint64 handleKey(const QString& handle);
+inline quint64 handleKey(Handle handle) {
+    return handle.value();
+}
 
 }  // namespace tolvane::cad

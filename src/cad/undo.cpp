@@ -24,8 +24,8 @@ size_t textBytes(const QString& s) {
 
 // What an entity holds in memory, roughly: its record and what it owns apart from it.
 size_t entityBytes(const Entity& e) {
-    size_t n = sizeof(Entity) + textBytes(e.handle) + textBytes(e.text) + textBytes(e.tag) +
-               textBytes(e.tooltip) + size_t(e.vertices.capacity()) * sizeof(Vertex);
+    size_t n = sizeof(Entity) + textBytes(e.text) + textBytes(e.tag) + textBytes(e.tooltip) +
+               size_t(e.vertices.capacity()) * sizeof(Vertex);
     for (const XData& x : e.xdata) {
         n += sizeof(XData) + textBytes(x.app);
         for (const XDataItem& item : x.items)

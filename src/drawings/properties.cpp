@@ -414,13 +414,14 @@ T& fieldOf(cad::Entity& e, T Owner::*field) {
         return e.*field;
 }
 
-template <class Owner>
-EntityProperty colorProperty(const char* name, const char* description, int Owner::*field) {
+// A colour index kept as any integer type (the entity's own in a small one).
+template <class Owner, class Int>
+EntityProperty colorProperty(const char* name, const char* description, Int Owner::*field) {
     return editable(
         name, description, Kind::Color,
         [field](const cad::Entity& e) { return colorValueText(fieldOf(e, field)); },
         [field](cad::Entity& e, const Value& v) {
-            fieldOf(e, field) = v.integer;
+            fieldOf(e, field) = Int(v.integer);
             return QString();
         });
 }
@@ -827,7 +828,7 @@ QList<EntityProperty> generalEntityProperties() {
         readOnly("Handle", " Handle. This handle will last for the life of the drawing",
                  [](const E& e) { return e.handle; }),
         readOnly("ID", " ID. Temporary ID",
-                 [](const E& e) { return QString::number(e.handle.toULongLong(nullptr, 16)); }),
+                 [](const E& e) { return QString::number(e.handle.value()); }),
         readOnly("Length", "Read only -- the length along the entity",
                  [](const E& e) { return number(entityLength(e)); }),
         readOnly("Type", "Read only -- the entity type",

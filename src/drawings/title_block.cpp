@@ -31,7 +31,7 @@ struct Sheet {
 
     void put(cad::Entity e) {
         e.layer = QStringLiteral("0");
-        e.handle = QString::number(next++, 16).toUpper();
+        e.handle = cad::Handle(next++);
         doc.add(layout, std::move(e));
     }
     // A closed outline; not marked as a drawn rectangle, which files record under an

@@ -94,7 +94,7 @@ QString EndResolver::resolve(End end, QPointF at) {
     const bool source = end == End::Source;
     log(source ? QStringLiteral("Retreiving Source") : QStringLiteral("Retreiving Destination"));
     const cad::Entity* insert = find(end, at);
-    block_ = insert ? insert->handle : QString();
+    block_ = insert ? insert->handle.toString() : QString();
     std::optional<EndFields> fields;
     if (insert) {
         switch (endKind(insert->blockName, end)) {

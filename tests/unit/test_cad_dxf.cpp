@@ -82,7 +82,7 @@ Document sampleDocument() {
 }
 
 void expectSameEntity(const Entity& a, const Entity& b) {
-    SCOPED_TRACE(a.handle.toStdString());
+    SCOPED_TRACE(a.handle.toString().toStdString());
     EXPECT_EQ(a.kind, b.kind);
     EXPECT_EQ(a.handle, b.handle);
     EXPECT_EQ(a.layer, b.layer);
@@ -319,17 +319,17 @@ QString runEzdxf(const QString& script, const QString& file) {
 TEST(CadDocument, HandlesAreUniqueFoundWithLeadingZeroAndErased) {
     Document doc;
     Entity a = Entity::line({}, {1, 1});
-    a.handle = "1ab";
+    a.handle = QStringLiteral("1ab");
     const QString ha = doc.addToModel(a).handle;
     EXPECT_EQ(ha, "1AB");
     Entity dup = Entity::point({});
-    dup.handle = "1AB";
+    dup.handle = QStringLiteral("1AB");
     const QString hd = doc.addToModel(dup).handle;
     EXPECT_NE(hd, ha);
     EXPECT_GT(doc.handleSeed(), 0x1ABu);
-    ASSERT_NE(doc.find("01ab"), nullptr);
-    EXPECT_EQ(doc.find("01ab")->kind, EntityKind::Line);
-    EXPECT_EQ(doc.find("zz"), nullptr);
+    ASSERT_NE(doc.find(QStringLiteral("01ab")), nullptr);
+    EXPECT_EQ(doc.find(QStringLiteral("01ab"))->kind, EntityKind::Line);
+    EXPECT_EQ(doc.find(QStringLiteral("zz")), nullptr);
     EXPECT_TRUE(doc.erase(ha));
     EXPECT_EQ(doc.find(ha), nullptr);
     EXPECT_FALSE(doc.erase(ha));
@@ -909,6 +909,86 @@ TEST(CadDxf, DamagedInputIsRefusedWithALineNumber) {
         FAIL();
     } catch (const DxfError& e) {
         EXPECT_EQ(e.line(), 8);
+    }
+}
+
+// Handles are numbers: text as files and users give it (any case, leading zeros, blanks) reads
+// as the number, anything else as no handle, which the document replaces by a new one. The small
+// fields of an entity keep what a file can give them, other values read as the default.
+TEST(CadDxf, HandlesAndSmallFieldsReadAsNumbers) {
+    EXPECT_EQ(Handle(QStringLiteral("1ab")).value(), 0x1ABu);
+    EXPECT_EQ(Handle(QStringLiteral(" 001AB ")).toString(), "1AB");
+    EXPECT_EQ(Handle(QStringLiteral("FFFFFFFFFFFFFFF")).value(), 0xFFFFFFFFFFFFFFFull);
+    for (const char* none : {"", "0", "zz", "1G", "1000000000000000", "0x1A", "-1"})
+        EXPECT_TRUE(Handle(QString::fromLatin1(none)).isEmpty()) << none;
+    EXPECT_EQ(Handle(0x2Au), QStringLiteral("02a"));
+    EXPECT_NE(Handle(0x2Au), QStringLiteral("2A0"));
+    EXPECT_EQ(Handle(), QString());
+    EXPECT_NE(Handle(), QStringLiteral("zz"));  // text that is no handle is not "no handle"
+    const QString shown = Handle(0xBEEFu);
+    EXPECT_EQ(shown, "BEEF");
+    EXPECT_LE(sizeof(Entity), 368u) << "the record a large drawing keeps millions of grew";
+
+    const QByteArray file =
+        "0\nSECTION\n2\nENTITIES\n"
+        "0\nLINE\n5\n 00c4 \n8\n0\n10\n0\n20\n0\n11\n1\n21\n1\n"
+        "0\nLINE\n5\nNOTHEX\n8\n0\n10\n0\n20\n0\n11\n1\n21\n1\n"
+        "0\nLINE\n5\n\n8\n0\n10\n0\n20\n0\n11\n1\n21\n1\n"
+        "0\nLINE\n5\n1000000000000000\n8\n0\n10\n0\n20\n0\n11\n1\n21\n1\n"
+        "0\nTEXT\n5\nC5\n8\n0\n10\n0\n20\n0\n40\n1\n1\nx\n72\n9\n73\n2\n"
+        "0\nTEXT\n5\nC6\n8\n0\n10\n0\n20\n0\n40\n1\n1\ny\n72\n4\n73\n-1\n370\n99999\n"
+        "0\nENDSEC\n0\nEOF\n";
+    DxfAudit audit;
+    const Document doc = readDxf(file, &audit);
+    const auto& list = doc.modelSpace().entities;
+    ASSERT_EQ(list.size(), 6u);
+    EXPECT_EQ(list[0].handle, "C4");
+    EXPECT_EQ(doc.find(QStringLiteral("0C4")), &list[0]);
+    QSet<quint64> seen;
+    for (const Entity& e : list) {
+        EXPECT_FALSE(e.handle.isEmpty());
+        EXPECT_EQ(doc.find(e.handle), &e);
+        seen.insert(e.handle.value());
+    }
+    EXPECT_EQ(seen.size(), 6);
+    // Only the empty handle is noted; text that is no number is renumbered as before.
+    EXPECT_EQ(audit.changed, 1) << audit.lines.join('\n').toStdString();
+    EXPECT_EQ(list[4].hAlign, 0);
+    EXPECT_EQ(list[4].vAlign, 2);
+    EXPECT_EQ(list[5].hAlign, 4);
+    EXPECT_EQ(list[5].vAlign, 0);
+    EXPECT_EQ(list[5].lineWeight, 32767);
+}
+
+// Extended data of several applications stays with its application and its entity, also when
+// a recovering read drops an entity whose extended data broke off.
+TEST(CadDxf, ExtendedDataStaysWithItsEntity) {
+    const QByteArray head = "0\nSECTION\n2\nENTITIES\n";
+    const QByteArray broken =
+        "0\nLINE\n5\nA1\n8\n0\n10\n0\n20\n0\n11\n1\n21\n1\n"
+        "1001\nLOST\n1000\nstale 1\n1000\nstale 2\n8\nlate layer\n";
+    const QByteArray kept =
+        "0\nLINE\n5\nA2\n8\n0\n10\n0\n20\n0\n11\n1\n21\n1\n"
+        "1001\nFIRST\n1002\n{\n1000\nName\n1000\nvalue\n1002\n}\n1070\n7\n"
+        "1001\nSECOND\n1000\nalone\n"
+        "0\nENDSEC\n0\nEOF\n";
+    for (const bool damaged : {false, true}) {
+        DxfAudit audit;
+        const Document doc =
+            damaged ? recoverDxf(head + broken + kept, &audit) : readDxf(head + kept);
+        const auto& list = doc.modelSpace().entities;
+        ASSERT_EQ(list.size(), 1u) << damaged;
+        const Entity& e = list[0];
+        EXPECT_EQ(e.handle, "A2");
+        ASSERT_EQ(e.xdata.size(), 2);
+        EXPECT_EQ(e.xdata[0].app, "FIRST");
+        ASSERT_EQ(e.xdata[0].count(), 2);
+        EXPECT_EQ(e.xdata[0].item("name")->value, "value");
+        EXPECT_EQ(e.xdata[0].items[1].code, 1070);
+        EXPECT_EQ(e.xdata[1].app, "SECOND");
+        ASSERT_EQ(e.xdata[1].count(), 1);
+        EXPECT_EQ(e.xdata[1].items[0].value, "alone");
+        EXPECT_EQ(audit.dropped, damaged ? 1 : 0);
     }
 }
 

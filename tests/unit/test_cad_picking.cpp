@@ -1006,7 +1006,7 @@ TEST(CadPicking, QuickExtentsHoldEveryPiece) {
             ++covered[e.kind];
             for (const Prim& p : primitives(a.doc, e))
                 ASSERT_TRUE(box.contains(boundingBox(p)))
-                    << int(e.kind) << " " << e.handle.toStdString();
+                    << int(e.kind) << " " << e.handle.toString().toStdString();
         }
         EXPECT_EQ(covered.size(), 9u);  // every kind made above
     }

@@ -156,7 +156,7 @@ TEST(StandardDrawings, TemplateSheetHasATitleBlockThatFills) {
         1);
     // The sheet's entities lie below the first handle of the drawing's own.
     for (const cad::Entity& e : sheet.entities)
-        EXPECT_LT(e.handle.toULongLong(nullptr, 16), standard::kFirstDrawingHandle);
+        EXPECT_LT(e.handle.value(), standard::kFirstDrawingHandle);
 
     titleblock::Fields f;
     f.project =
