@@ -179,7 +179,7 @@ TEST(CadDxfReleases, EveryReleaseReadsBackWhatItHolds) {
             for (size_t i = 0; i < doc.modelSpace().entities.size(); ++i) {
                 const Entity& a = doc.modelSpace().entities[i];
                 const Entity& b = back.modelSpace().entities[i];
-                SCOPED_TRACE(a.handle.toStdString());
+                SCOPED_TRACE(a.handle.toString().toStdString());
                 EXPECT_EQ(b.kind, a.kind);
                 EXPECT_EQ(b.handle, a.handle);
                 EXPECT_EQ(b.layer, a.layer);
