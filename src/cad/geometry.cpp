@@ -804,15 +804,17 @@ BBox boundingBox(const Prim& p) {
     return box;
 }
 
+double halfWidth(const Entity& e) {
+    if (e.kind != EntityKind::Polyline || !e.detail.isSet()) return 0.0;
+    double widest = e.detail->width;
+    for (QPointF w : e.detail->vertexWidths) widest = std::max({widest, w.x(), w.y()});
+    return widest > 0 ? widest / 2 : 0.0;
+}
+
 BBox boundingBox(const Document& doc, const Entity& e) {
     BBox box;
     for (const Prim& p : primitives(doc, e)) box.add(boundingBox(p));
-    // A wide polyline covers half its width on either side of its line.
-    if (e.kind == EntityKind::Polyline && e.detail.isSet() && box.isValid()) {
-        double widest = e.detail->width;
-        for (QPointF w : e.detail->vertexWidths) widest = std::max({widest, w.x(), w.y()});
-        if (widest > 0) box = box.expanded(widest / 2);
-    }
+    if (const double half = halfWidth(e); half > 0 && box.isValid()) box = box.expanded(half);
     return box;
 }
 
@@ -857,7 +859,7 @@ double distance(const Prim& p, QPointF pt, QPointF* nearest) {
 double distanceTo(const Document& doc, const Entity& e, QPointF pt) {
     double best = std::numeric_limits<double>::infinity();
     for (const Prim& p : primitives(doc, e)) best = std::min(best, distance(p, pt));
-    return best;
+    return std::max(0.0, best - halfWidth(e));
 }
 
 bool touches(const Prim& p, const BBox& box) {

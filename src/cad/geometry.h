@@ -126,6 +126,10 @@ std::vector<Prim> primitives(const Document& doc, const Entity& e);
 
 BBox boundingBox(const Prim& p);
 BBox boundingBox(const Document& doc, const Entity& e);
+// What a wide polyline covers on either side of its line: half its widest width (its
+// constant width or a vertex's); 0 for anything else. Its pieces are its line: boxes grow by
+// this and distances to them shrink by it.
+double halfWidth(const Entity& e);
 
 // Distance from a point to a piece (0 inside a text box); the closest point in *nearest.
 double distance(const Prim& p, QPointF pt, QPointF* nearest = nullptr);

@@ -184,6 +184,7 @@ bool QuickExtents::around(const Entity& e, BBox* box) {
                 if (!last || e.closed)
                     b.add(BBox::of(v.pos, next).expanded(bulgeReach(v.pos, next, v.bulge)));
             }
+            if (const double half = halfWidth(e); half > 0) b = b.expanded(half);
             break;
         }
         case EntityKind::Circle:
@@ -257,8 +258,9 @@ PickResult pointSearch(const Document& doc, const Space& space, QPointF point, d
         if (quick.around(e, &box) && !box.intersects(reach)) continue;
         if (!visible(doc, e) || (wanted && !wanted(e))) continue;
         near.clear();
+        const double half = halfWidth(e);
         for (const Prim& p : primitives(doc, e)) {
-            const double d = distance(p, point);
+            const double d = std::max(0.0, distance(p, point) - half);
             if (d <= aperture) near.push_back({p.attribute, d});
         }
         nearest.offer(pickOn(e, i, near));

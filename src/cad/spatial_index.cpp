@@ -835,8 +835,9 @@ void SpatialIndex::nearFromTop(const Space& space, QPointF p, double aperture,
             }
             // Only the candidates have their pieces made and measured.
             pieces.clear();
+            const double half = halfWidth(*e);
             for (const Prim& piece : primitives(*d.doc, *e)) {
-                const double dist = distance(piece, p);
+                const double dist = std::max(0.0, distance(piece, p) - half);
                 if (dist <= aperture) pieces.push_back({piece.attribute, dist});
             }
             if (!pieces.empty() && take(*e, n.position, {pieces.data(), pieces.size()})) return;

@@ -200,6 +200,24 @@ TEST(CadPicking, NearestWinsAndWantedKinds) {
     EXPECT_FALSE(pickPreferring(d.doc, d.model(), d.index, {50, 50}, 0.1, inserts).found());
 }
 
+// A wide polyline is picked anywhere on the band it covers, by the index and by a pass alike,
+// and nowhere beyond it; the widest of its vertex widths counts.
+TEST(CadPicking, AWidePolylineIsPickedOnItsBand) {
+    Drawing d;
+    Entity wide = Entity::polyline({{{0, 0}, 0}, {{10, 0}, 0}}, false);
+    wide.detail.edit().width = 4;
+    const QString band = d.add(wide);
+    Entity tapered = Entity::polyline({{{0, 20}, 0}, {{10, 20}, 0}}, false);
+    tapered.detail.edit().vertexWidths = {QPointF(0, 6), QPointF(0, 0)};
+    const QString taper = d.add(tapered);
+    d.reindex();
+    EXPECT_EQ(d.pick({5, 1.9}).handle, band);
+    EXPECT_EQ(d.pick({5, -1.95}).distance, 0.0);
+    EXPECT_FALSE(d.pick({5, 2.2}).found());
+    EXPECT_EQ(d.pick({9, 22.5}).handle, taper);
+    expectBox(boundingBox(d.doc, *d.doc.find(band)), 0 - 2, -2, 10 + 2, 2);
+}
+
 TEST(CadPicking, WindowCrossingAndLast) {
     Drawing d;
     EXPECT_TRUE(lastEntity(d.model()).isEmpty());
