@@ -1650,36 +1650,38 @@ QByteArray toBinary(const QByteArray& ascii, bool shortCodes) {
 
 }  // namespace
 
-QString dxfVersionCode(DxfVersion version) {
+namespace {
+
+// Each release's $ACADVER code and the name the user knows it by.
+struct Release {
+    const char* code;
+    const char* name;
+};
+
+Release releaseOf(DxfVersion version) {
     switch (version) {
         case DxfVersion::R12:
-            return QStringLiteral("AC1009");
+            return {"AC1009", "R12"};
         case DxfVersion::R13:
-            return QStringLiteral("AC1012");
+            return {"AC1012", "R13"};
         case DxfVersion::R14:
-            return QStringLiteral("AC1014");
+            return {"AC1014", "R14"};
         case DxfVersion::R2000:
-            return QStringLiteral("AC1015");
+            return {"AC1015", "R2000"};
         case DxfVersion::R2007:
             break;
     }
-    return QStringLiteral("AC1021");
+    return {"AC1021", "R2007"};
+}
+
+}  // namespace
+
+QString dxfVersionCode(DxfVersion version) {
+    return QString::fromLatin1(releaseOf(version).code);
 }
 
 QString dxfReleaseName(DxfVersion version) {
-    switch (version) {
-        case DxfVersion::R12:
-            return QStringLiteral("R12");
-        case DxfVersion::R13:
-            return QStringLiteral("R13");
-        case DxfVersion::R14:
-            return QStringLiteral("R14");
-        case DxfVersion::R2000:
-            return QStringLiteral("R2000");
-        case DxfVersion::R2007:
-            break;
-    }
-    return QStringLiteral("R2007");
+    return QString::fromLatin1(releaseOf(version).name);
 }
 
 QByteArray writeDxf(const Document& doc, DxfFormat format, DxfVersion version, DxfAudit* lost) {

@@ -710,9 +710,7 @@ class Renderer {
     // are set (a closed polyline has none). Returns false when it is to be drawn as a line.
     bool drawWide(const Entity& e, const Affine& m, const Pen& pen) {
         const EntityDetail& d = *e.detail;
-        double widest = d.width;
-        for (QPointF w : d.vertexWidths) widest = std::max({widest, w.x(), w.y()});
-        if (!(widest * m.maxScale() >= 1.5)) return false;
+        if (!(2 * halfWidth(e) * m.maxScale() >= 1.5)) return false;
         const qsizetype n = e.vertices.size();
         auto widthAt = [&](qsizetype i) {
             return d.vertexWidths.isEmpty() ? QPointF(d.width, d.width)

@@ -23,22 +23,6 @@ QString fileNameOf(const QString& path) {
     return path.mid(cut + 1);
 }
 
-// The family of a font file, registered once for the life of the program.
-QString registeredFamily(const QString& path) {
-    static QHash<QString, QString> known;  // only touched under `lock`
-    if (const auto it = known.constFind(path); it != known.constEnd()) return *it;
-    QString family;
-    // Fonts can only be made known to a program that shows text.
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        const int id = QFontDatabase::addApplicationFont(path);
-        const QStringList families =
-            id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
-        if (!families.isEmpty()) family = families.first();
-    }
-    known.insert(path, family);
-    return family;
-}
-
 }  // namespace
 
 void setSearchFolders(const QStringList& wanted) {
@@ -61,13 +45,30 @@ void setSearchFolders(const QStringList& wanted) {
             for (const QFileInfo& file : files) {
                 const QString base = file.completeBaseName().toLower();
                 if (fontFamilies.contains(base)) continue;
-                const QString family = registeredFamily(file.absoluteFilePath());
+                const QString family = fontFileFamily(file.absoluteFilePath());
                 if (!family.isEmpty()) fontFamilies.insert(base, family);
             }
         }
     }
     // Pictures found missing before may be in the new folders.
     Pictures::instance().clear();
+}
+
+QString fontFileFamily(const QString& path) {
+    static std::mutex knownLock;
+    static QHash<QString, QString> known;
+    const std::lock_guard guard(knownLock);
+    if (const auto it = known.constFind(path); it != known.constEnd()) return *it;
+    QString family;
+    // Fonts can only be made known to a program that shows text.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        const int id = QFontDatabase::addApplicationFont(path);
+        const QStringList families =
+            id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
+        if (!families.isEmpty()) family = families.first();
+    }
+    known.insert(path, family);
+    return family;
 }
 
 QStringList searchFolders() {

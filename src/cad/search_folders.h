@@ -21,6 +21,10 @@ QString findInSearchFolders(const QString& name);
 // `file` when it exists, else its name found in the search folders; empty when neither.
 QString locateFile(const QString& file);
 
+// The family of a font file, made known to the program the first time it is asked for; empty
+// when the file is not a font (or the program shows no text).
+QString fontFileFamily(const QString& path);
+
 // The font family of a font file found in the search folders, by the file's base name
 // without regard to case ("corporate" for Corporate.ttf); empty when there is none.
 QString searchFolderFontFamily(const QString& fileBase);

@@ -799,13 +799,7 @@ QList<EntityProperty> generalEntityProperties() {
         "PenWidth",
         "The width of a polyline in drawing units, 0 a line of its line weight (only polylines "
         "keep a width)",
-        Kind::Number,
-        [](const E& e) {
-            if (e.kind != cad::EntityKind::Polyline) return QStringLiteral("0");
-            double widest = e.detail->width;
-            for (QPointF w : e.detail->vertexWidths) widest = std::max({widest, w.x(), w.y()});
-            return number(widest);
-        },
+        Kind::Number, [](const E& e) { return number(2 * cad::halfWidth(e)); },
         [](E& e, const Value& v) {
             if (v.number < 0) return QStringLiteral("A width cannot be negative.");
             e.detail.edit().width = v.number;
@@ -882,19 +876,11 @@ QString categoryOf(const EntityProperty& p, const QString& type, bool general) {
 QString fontFamilyOf(const QString& value, QString* error) {
     const QString text = value.trimmed();
     if (text.isEmpty()) return {};
-    static QHash<QString, QString> loaded;  // font file -> its family
-    if (const auto it = loaded.constFind(text); it != loaded.constEnd()) return *it;
     const QFileInfo file(text);
     if (file.isFile()) {
-        const int id = QFontDatabase::addApplicationFont(file.absoluteFilePath());
-        const QStringList families =
-            id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
-        if (families.isEmpty()) {
-            if (error) *error = QStringLiteral("%1 is not a font file.").arg(text);
-            return {};
-        }
-        loaded.insert(text, families.first());
-        return families.first();
+        const QString family = cad::fontFileFamily(file.absoluteFilePath());
+        if (family.isEmpty() && error) *error = QStringLiteral("%1 is not a font file.").arg(text);
+        return family;
     }
     if (QFontDatabase::hasFamily(text)) return text;
     if (error)
@@ -1182,7 +1168,8 @@ QList<DrawingProperty> drawingProperties() {
             for (const QString& part : v.text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
                 const QFileInfo folder(part.trimmed());
                 if (part.trimmed().isEmpty()) continue;
-                if (!folder.isDir()) return QStringLiteral("%1 is not a folder.").arg(part.trimmed());
+                if (!folder.isDir())
+                    return QStringLiteral("%1 is not a folder.").arg(part.trimmed());
                 folders << folder.absoluteFilePath();
             }
             const QString written =
@@ -1309,9 +1296,10 @@ QList<DrawingProperty> drawingProperties() {
         Kind::Text, [=](const Env& env) { return QString::number(settings(env).pointMode); }, {});
     stored("PtSize", setting::PtSize, "Sets the display size for point objects", Kind::Positive,
            QStringLiteral("3"));
-    stored("ScrollBars", setting::ScrollBars, "Scrollbar display", Kind::Choice,
-           QStringLiteral("3"), 0, 0,
-           {QStringLiteral("1-Horizontal"), QStringLiteral("2-Vertical"), QStringLiteral("3-Both")});
+    stored(
+        "ScrollBars", setting::ScrollBars, "Scrollbar display", Kind::Choice, QStringLiteral("3"),
+        0, 0,
+        {QStringLiteral("1-Horizontal"), QStringLiteral("2-Vertical"), QStringLiteral("3-Both")});
     add(
         "ShowEdge",
         "Controls how the edges of the 3d objects appears after a shade or render (kept in the "
