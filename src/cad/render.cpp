@@ -1502,7 +1502,11 @@ double area(const BBox& b) {
 }  // namespace
 
 BBox spaceExtents(const Document& doc, const Space& space, const SpatialIndex* index) {
-    // An index still waiting to be built is not built for this: one pass costs less.
+    // An index waiting to be built takes the entities in for them: the pass is needed either
+    // way, and its build then only packs.
+    if (index && !index->ready()) {
+        if (const std::optional<BBox> taken = index->extentsWhileBuilding(space)) return *taken;
+    }
     if (index && index->ready() && index->size() > 0) return index->bounds();
     BBox box;
     NameTable<bool> frozen;

@@ -419,19 +419,23 @@ struct SpatialIndex::Data {
         for (int i = 0; i < int(list.size()); ++i) {
             const Entity& e = list[size_t(i)];
             const quint64 key = handleKey(e.handle);
-            if (!key) continue;
-            // One look in the hash: a handle met before (a broken file) is taken once.
-            const qsizetype had = byKey.size();
-            quint32& slot = byKey[key];
-            if (byKey.size() == had) continue;
-            const quint32 entry = slot = newEntry(key);
-            see(entry, first + i, pass);
-            const LooseBox box = compactBox(quick, d, e);
-            if (!box.valid()) continue;
-            entries[entry].box = box;
-            ++indexed;
-            values->push_back({box, entry});
+            if (key) add(key, compactBox(quick, d, e), first + i, values);
         }
+    }
+
+    // Takes in the entity of a handle at a draw position, with its box (invalid: it has no
+    // extent). One look in the hash: a handle met before (a broken file) is taken once.
+    void add(quint64 key, const LooseBox& box, int position, std::vector<Value>* values) {
+        if (!key) return;
+        const qsizetype had = byKey.size();
+        quint32& slot = byKey[key];
+        if (byKey.size() == had) return;
+        const quint32 entry = slot = newEntry(key);
+        see(entry, position, pass);
+        if (!box.valid()) return;
+        entries[entry].box = box;
+        ++indexed;
+        values->push_back({box, entry});
     }
 
     void finish(std::vector<Value>& values) {
@@ -536,8 +540,11 @@ struct SpatialIndex::Builder {
     bool toldWhileTaking = false;
     std::vector<QString> changed;
 
+    // What was taken, by draw position: the handles' numbers and the boxes (invalid: no
+    // extent). Only read once all are taken: by the packing, and by searches before it ends.
+    std::vector<quint64> keys;
+    std::vector<LooseBox> boxes;
     std::unique_ptr<Data> made;
-    std::vector<Value> values;
     std::future<std::unique_ptr<Data>> result;  // the packing, once every entity is taken
 
     ~Builder() {
@@ -556,22 +563,37 @@ struct SpatialIndex::Builder {
             const size_t size = space ? space->entities.size() : 0;
             if (taken < size) {
                 const size_t end = std::min(size, taken + kTakeStep);
-                made->take(doc, quick,
-                           std::span<const Entity>(space->entities).subspan(taken, end - taken),
-                           int(taken), &values);
-                taken = end;
+                for (; taken < end; ++taken) {
+                    const Entity& e = space->entities[taken];
+                    const quint64 key = handleKey(e.handle);
+                    keys.push_back(key);
+                    boxes.push_back(key ? compactBox(quick, doc, e) : LooseBox());
+                }
             }
             doneTaking = taken >= size;
-            if (doneTaking) {
-                result = std::async(std::launch::async,
-                                    [d = std::move(made), v = std::move(values)]() mutable {
-                                        d->finish(v);
-                                        return std::move(d);
-                                    });
-            }
+            if (doneTaking) pack();
             if (turn >= 0 && std::chrono::steady_clock::now() >= until) break;
         }
         return doneTaking;
+    }
+
+    // The entries, their hash and the tree are made on another thread from what was taken.
+    void pack() {
+        result = std::async(std::launch::async, [this, d = std::move(made)]() mutable {
+            d->reserve(keys.size());
+            std::vector<Value> values;
+            values.reserve(keys.size());
+            adviseHugePages(values.data(), values.capacity() * sizeof(Value));
+            for (size_t i = 0; i < keys.size(); ++i) d->add(keys[i], boxes[i], int(i), &values);
+            d->finish(values);
+            return std::move(d);
+        });
+    }
+
+    // Whether the boxes taken stand for the space as it is: all taken, and nothing told of
+    // since.
+    bool standsFor(const Space& space) const {
+        return doneTaking && changed.empty() && boxes.size() == space.entities.size();
     }
 };
 
@@ -622,9 +644,8 @@ void SpatialIndex::startBuilding() const {
     Builder* b = builder_.get();
     b->made = std::make_unique<Data>();
     b->made->indexing(*pendingDoc_, pendingSpace_);
-    b->made->reserve(space->entities.size());
-    b->values.reserve(space->entities.size());
-    adviseHugePages(b->values.data(), b->values.capacity() * sizeof(Value));
+    b->keys.reserve(space->entities.size());
+    b->boxes.reserve(space->entities.size());
     b->take(*pendingDoc_, space, 0);  // its first slice: the caller's turns take the rest
 }
 
@@ -653,6 +674,86 @@ void SpatialIndex::complete() const {
     builder_->take(*pendingDoc_, spaceNamed(*pendingDoc_, pendingSpace_), -1);
     builder_->result.wait();
     const_cast<SpatialIndex*>(this)->adopt();
+}
+
+bool SpatialIndex::searchableNow() const {
+    if (!pendingDoc_) return true;
+    const Space* space = spaceNamed(*pendingDoc_, pendingSpace_);
+    return builder_ && space && builder_->standsFor(*space);
+}
+
+std::optional<BBox> SpatialIndex::extentsWhileBuilding(const Space& asked) const {
+    if (!pendingDoc_) return std::nullopt;
+    const Document& doc = *pendingDoc_;
+    const Space* space = spaceNamed(doc, pendingSpace_);
+    if (space != &asked) return std::nullopt;
+    const QList<Layer>& layers = doc.layers();
+    if (std::any_of(layers.begin(), layers.end(), [](const Layer& l) { return l.frozen; }))
+        return std::nullopt;
+    startBuilding();
+    if (!builder_) return std::nullopt;  // built at once: its bounds are the extents
+    builder_->take(doc, space, -1);
+    if (!builder_->standsFor(*space)) return std::nullopt;
+    // As the bounds of a built index: the entities whose boxes reach furthest are measured,
+    // and any other whose box sticks out of theirs.
+    const std::vector<LooseBox>& boxes = builder_->boxes;
+    LooseBox all;
+    for (const LooseBox& b : boxes) {
+        if (b.valid()) all.add(b);
+    }
+    BBox exact;
+    std::vector<char> measured(boxes.size(), 0);
+    const auto measure = [&](size_t i) {
+        measured[i] = 1;
+        exact.add(boundingBox(doc, space->entities[i]));
+    };
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const LooseBox& b = boxes[i];
+        if (b.valid() && (b.x0 == all.x0 || b.y0 == all.y0 || b.x1 == all.x1 || b.y1 == all.y1))
+            measure(i);
+    }
+    const BBox first = exact;
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const LooseBox& b = boxes[i];
+        if (b.valid() && !measured[i] && !b.inside(first)) measure(i);
+    }
+    return exact;
+}
+
+// A point search before the packing ends: the boxes taken are looked through in draw order,
+// and the entities they hold measured from the top down, as a search of the built index does.
+bool SpatialIndex::nearWhileBuilding(const Space& space, QPointF p, double aperture,
+                                     const TakeNear& take) const {
+    if (!builder_ || spaceNamed(*pendingDoc_, pendingSpace_) != &space ||
+        !builder_->standsFor(space))
+        return false;
+    const Builder& b = *builder_;
+    BBox reach = BBox::of(p, p).expanded(aperture);
+    reach = reach.expanded(roundingRoom(reach));
+    const LooseBox q = LooseBox::around(reach);
+    std::vector<int> near;
+    if (q.valid()) {
+        for (size_t i = 0; i < b.boxes.size(); ++i) {
+            if (b.boxes[i].meets(q)) near.push_back(int(i));
+        }
+    }
+    for (const int i : near) {
+        // Changed behind the index's back: the search waits for the build.
+        if (handleKey(space.entities[size_t(i)].handle) != b.keys[size_t(i)]) return false;
+    }
+    lastCandidates_ = int(near.size());
+    boost::container::small_vector<NearPiece, 16> pieces;
+    for (auto it = near.rbegin(); it != near.rend(); ++it) {
+        const Entity& e = space.entities[size_t(*it)];
+        pieces.clear();
+        const double half = halfWidth(e);
+        for (const Prim& piece : primitives(*pendingDoc_, e)) {
+            const double dist = std::max(0.0, distance(piece, p) - half);
+            if (dist <= aperture) pieces.push_back({piece.attribute, dist});
+        }
+        if (!pieces.empty() && take(e, *it, {pieces.data(), pieces.size()})) return true;
+    }
+    return true;
 }
 
 void SpatialIndex::buildPending() {
@@ -782,9 +883,10 @@ std::vector<quint64> SpatialIndex::keysIn(const BBox& box, bool within) const {
 
 void SpatialIndex::nearFromTop(const Space& space, QPointF p, double aperture,
                                const TakeNear& take) const {
+    aperture = std::max(0.0, aperture);
+    if (nearWhileBuilding(space, p, aperture, take)) return;
     complete();
     Data& d = *d_;
-    aperture = std::max(0.0, aperture);
     // A piece within the aperture has its nearest point in its box; the room for rounding is
     // the one a pass over the whole space allows.
     BBox reach = BBox::of(p, p).expanded(aperture);

@@ -11,6 +11,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -52,6 +53,18 @@ class SpatialIndex {
     bool readyWithin(int wait) const;
     // Makes the index ready, waiting for a build on another thread or building it here.
     void complete() const;
+    // Whether a point search (nearFromTop) goes through the index without waiting: it is
+    // ready, or its build has taken every entity and nothing changed since (the boxes taken
+    // are then looked through one by one, which on a large drawing is still far quicker than
+    // a pass over the entities).
+    bool searchableNow() const;
+    // The extents of `space` while the index waits to be built for it: those of its entities
+    // on layers not frozen, exactly, as spaceExtents works them out. The build takes every
+    // entity in now for them (the first paint needs the extents, and they come from the
+    // boxes the build keeps), then only packs on another thread; searches before it is
+    // ready go over those boxes. None when the index is not being built for that space or
+    // the extents cannot be told from the boxes (frozen layers, changes told of meanwhile).
+    std::optional<BBox> extentsWhileBuilding(const Space& space) const;
     void clear();
     // Adds or replaces an entity; entities without extent (unknown kinds) are left out.
     void insert(const Document& doc, const Entity& e);
@@ -103,6 +116,8 @@ class SpatialIndex {
     void replayChanges();
     const Entity* resolveEntry(const Space& space, quint32 entry, int* position) const;
     void rescan(const Space& space) const;
+    bool nearWhileBuilding(const Space& space, QPointF p, double aperture,
+                           const TakeNear& take) const;
 
     const Document* pendingDoc_ = nullptr;
     QString pendingSpace_;

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "cad/picking.h"
+#include "cad/render.h"
 
 using namespace tolvane::cad;
 
@@ -910,6 +911,34 @@ TEST(CadSpatialIndex, BuiltOnAnotherThreadAnswersAsAPassOverTheSpace) {
     EXPECT_FALSE(near({500.5, 500}));
     EXPECT_TRUE(near({600.5, 600}));
     compare("moved");
+
+    // The first paint's extents take the whole space in: they are a pass's, to the last bit,
+    // and picks before the packing is taken in go over the boxes taken, answering as a pass
+    // does. A change told of ends that (the built index answers); with a layer frozen the
+    // extents are left to a pass.
+    const auto sameBox = [](const BBox& a, const BBox& b) {
+        return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1;
+    };
+    d.index.buildLater(d.doc, d.model());
+    EXPECT_TRUE(sameBox(spaceExtents(d.doc, d.model(), &d.index), spaceExtents(d.doc, d.model())));
+    EXPECT_TRUE(d.index.searchableNow());
+    EXPECT_FALSE(d.index.ready());  // the search below is the one over the boxes taken
+    for (int i = 0; i < 40; ++i) {
+        const QPointF p(at(random), at(random));
+        const PickResult taken = pointSearch(d.doc, d.model(), d.index, p, 0.8);
+        const PickResult all = pointSearch(d.doc, d.model(), p, 0.8);
+        ASSERT_EQ(taken.handle, all.handle) << p.x() << "," << p.y();
+        ASSERT_EQ(taken.position, all.position);
+    }
+    edit(5);
+    EXPECT_FALSE(d.index.searchableNow());
+    compare("taken for the extents, then edited");
+    d.doc.addLayer(
+        Layer{QStringLiteral("Frozen"), 1, QStringLiteral("CONTINUOUS"), true, true, false});
+    d.model().entities.front().layer = QStringLiteral("Frozen");
+    d.index.buildLater(d.doc, d.model());
+    EXPECT_FALSE(d.index.extentsWhileBuilding(d.model()).has_value());
+    d.index.complete();
 
     // Most of the space erased while it is still being taken: the build ends where the
     // space does.

@@ -716,7 +716,7 @@ bool DrawingView::event(QEvent* event) {
     if (event->type() != QEvent::ToolTip) return QWidget::event(event);
     auto* help = static_cast<QHelpEvent*>(event);
     const QPointF at = view_.toWorld(help->pos());
-    const cad::PickResult hit = index().readyWithin(kPickWait)
+    const cad::PickResult hit = searchable()
                                     ? cad::pointSearch(doc_, *space_, index(), at, pickAperture())
                                     : cad::pointSearch(doc_, *space_, at, pickAperture());
     const cad::Entity* e =
@@ -757,6 +757,12 @@ void DrawingView::leaveEvent(QEvent*) {
 
 // ---- picking and hover -----------------------------------------------------------------
 
+// Whether a pick goes through the index: ready within a moment, or searchable while the
+// build packs it.
+bool DrawingView::searchable() const {
+    return index().readyWithin(kPickWait) || index().searchableNow();
+}
+
 double DrawingView::pickAperture() const {
     return fixedAperture_ ? *fixedAperture_ : view_.toWorld(double(pickSize_));
 }
@@ -767,10 +773,10 @@ QString DrawingView::pickAt(QPointF device) const {
     const QPointF at = view_.toWorld(device);
     const cad::PickFilter wanted = ui_.promptWanted();
     cad::PickResult hit;
-    if (index().readyWithin(kPickWait)) {
+    if (searchable()) {
         hit = cad::pickPreferring(doc_, *space_, index(), at, pickAperture(), wanted);
     } else {
-        // The index is still being built: the space is searched whole instead.
+        // The index is still being taken in: the space is searched whole instead.
         if (wanted) hit = cad::pointSearch(doc_, *space_, at, pickAperture(), wanted);
         if (!hit.found()) hit = cad::pointSearch(doc_, *space_, at, pickAperture());
     }

@@ -139,6 +139,7 @@ class DrawingView : public QWidget {
     // The distance a click reaches, in drawing units: the pick box, or a fixed distance
     // whatever the zoom (batch runs, so that a script picks alike at any window size).
     double pickAperture() const;
+    bool searchable() const;
     void setFixedPickAperture(std::optional<double> world) { fixedAperture_ = world; }
     // The entity a click at the cursor would pick now, shown highlighted; "" when none (a
     // click would answer a point or start a window).
