@@ -112,12 +112,19 @@ bool TableLock::tryAcquire() {
         if (heldHere().contains(heldKey())) return false;
     }
     if (!tryTake()) {
-        const QString by = holder();
-        if (by.isEmpty()) {
-            makeRow();
-            if (!tryTake()) return false;
-        } else if (!takeOver(by)) {
-            return false;
+        // A database kept busy by other users' writes past the wait: not taken this time,
+        // as when another user holds the lock.
+        try {
+            const QString by = holder();
+            if (by.isEmpty()) {
+                makeRow();
+                if (!tryTake()) return false;
+            } else if (!takeOver(by)) {
+                return false;
+            }
+        } catch (const DbError& e) {
+            if (e.refusal() == QLatin1String(kBusyRefusal)) return false;
+            throw;
         }
     }
     held_ = true;
@@ -129,7 +136,13 @@ bool TableLock::tryAcquire() {
 bool TableLock::acquire() {
     for (int freed = 0;;) {
         if (tryAcquire()) return true;
-        const QString by = holder();
+        QString by;
+        try {
+            by = holder();
+        } catch (const DbError& e) {
+            if (e.refusal() != QLatin1String(kBusyRefusal)) throw;
+            by = QStringLiteral("-");  // not known for the moment: looked at again
+        }
         // Given back between the attempt and this look: try again rather than name nobody.
         if (by == QLatin1String("-") && ++freed < 3) continue;
         const MsgButton answer =

@@ -144,6 +144,31 @@ TEST_P(LockTest, TwoUsersContendingNeverBothHoldTheLock) {
     EXPECT_EQ(holderRow(first), "0 -");
 }
 
+// A database another user keeps busy past the wait (a long write holding SQLite's file):
+// the lock is not taken this time, as when another user holds it; nothing is thrown.
+TEST_P(LockTest, ADatabaseKeptBusyMeansNotTakenThisTime) {
+    if (GetParam() != db::Engine::SQLite) GTEST_SKIP() << "readers wait on SQLite alone";
+    ScriptedUser ann("");
+    {
+        db::TableLock made(db::cableLock(), true, "ann_pc1", *ann.ui, first);
+        ASSERT_TRUE(made.acquire());
+    }
+    db::Connections impatient;
+    impatient.setBusyWait(20);
+    impatient.bind(db::DbId::Project, first.boundTo(db::DbId::Project));
+    db::TableLock lock(db::cableLock(), true, "bob_pc2", *ann.ui, impatient);
+    ASSERT_TRUE(lock.tryAcquire());  // its connection is open before the database is held
+    lock.release();
+    db::Query(db::DbId::Project, "begin exclusive", second).exec();
+    bool taken = true;
+    EXPECT_NO_THROW(taken = lock.tryAcquire());
+    EXPECT_FALSE(taken);
+    db::Query(db::DbId::Project, "rollback", second).exec();
+    EXPECT_TRUE(lock.tryAcquire());
+    lock.release();
+    impatient.closeAll();
+}
+
 // A lock left behind by a run that ended without giving it back: its own WhoAmI, started
 // again, takes it back without a question; anybody else still finds it busy where nothing
 // tells whether its holder is alive (SQLite), and takes it over where the server does.
