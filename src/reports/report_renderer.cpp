@@ -3,6 +3,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -822,6 +823,8 @@ bool laidOutHere(const QString& text, const QFont& font) {
 struct PagePainter::LaidText {
     std::unique_ptr<QTextLayout> layout;
     QList<QPointF> origins;
+    // Each line's glyphs, for an engine that draws them (taken when first drawn there).
+    mutable QList<QList<QGlyphRun>> runs;
 };
 
 // The lines are made as drawText makes them: a line as wide as the box when the text wraps
@@ -896,12 +899,20 @@ void PagePainter::drawText(QPainter& p, const QRect& rect, int flags, int fontIn
     }
     const LaidText& laid = **it;
     if (!laid.layout) return p.drawText(rect, flags, text);
-    for (int i = 0; i < laid.origins.size(); ++i)
-        laid.layout->lineAt(i).draw(
-            &p, QPointF(rect.x() + laid.origins[i].x(), rect.y() + laid.origins[i].y()));
+    if (glyphEngine_ && laid.runs.isEmpty())
+        for (int i = 0; i < laid.origins.size(); ++i)
+            laid.runs << laid.layout->lineAt(i).glyphRuns();
+    for (int i = 0; i < laid.origins.size(); ++i) {
+        const QPointF at(rect.x() + laid.origins[i].x(), rect.y() + laid.origins[i].y());
+        if (glyphEngine_)
+            glyphEngine_->drawGlyphRuns(at, laid.runs[i], laid.layout->lineAt(i), text);
+        else
+            laid.layout->lineAt(i).draw(&p, at);
+    }
 }
 
 void PagePainter::paint(QPainter& p, const RenderedPage& page) {
+    glyphEngine_ = reuseLayouts_ ? dynamic_cast<GlyphRunEngine*>(p.paintEngine()) : nullptr;
     for (const RenderedBand& band : page.bands) {
         p.save();
         p.setClipRect(band.rect);

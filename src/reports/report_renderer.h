@@ -30,9 +30,11 @@
 #include "reports/record_source.h"
 #include "reports/report_layout.h"
 
+class QGlyphRun;
 class QPainter;
 class QPagedPaintDevice;
 class QTextDocument;
+class QTextLine;
 
 namespace tolvane::reports {
 
@@ -111,6 +113,18 @@ int columnOfField(const QStringList& fields, const QString& name);
 int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
                  const RenderOptions& options = {});
 
+// A paint engine that draws a text from the glyphs it was laid out in rather than from its
+// characters, which it would lay out again: the PDF writer's. The page painter gives such an
+// engine the lines of its texts as it laid them out.
+class GlyphRunEngine {
+  public:
+    virtual ~GlyphRunEngine() = default;
+    // One line of `text` (laid out as `line`), its glyphs `runs`, drawn from `position` as
+    // QTextLine::draw draws it, in the painter's pen.
+    virtual void drawGlyphRuns(const QPointF& position, const QList<QGlyphRun>& runs,
+                               const QTextLine& line, const QString& text) = 0;
+};
+
 // Draws a rendered page. The painter's coordinates are twips of the paper (scale it by the
 // device's resolution / 1440 first). Pictures are decoded once per painter object.
 class PagePainter {
@@ -144,6 +158,7 @@ class PagePainter {
     // The fonts made so far: a report prints in a few, on every line of every page.
     QList<std::pair<ReportFont, QFont>> fonts_;
     bool reuseLayouts_ = true;
+    GlyphRunEngine* glyphEngine_ = nullptr;  // the painter's engine, when it draws glyphs
     // Shared, so that a painter may be copied; started again when it grows large, which keeps
     // a long report in constant memory.
     QHash<TextKey, std::shared_ptr<const LaidText>> texts_;
