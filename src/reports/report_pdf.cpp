@@ -2,6 +2,7 @@
 // subsets, the file's objects in page order.
 #include "reports/report_pdf.h"
 
+#include <malloc.h>
 #include <zlib.h>
 
 #include <QGlyphRun>
@@ -41,8 +42,12 @@ quint16 u16(const QByteArray& b, qsizetype at) {
     if (at < 0 || at + 2 > b.size()) return 0;
     return quint16((uchar(b[at]) << 8) | uchar(b[at + 1]));
 }
-qint16 s16(const QByteArray& b, qsizetype at) { return qint16(u16(b, at)); }
-quint32 u32(const QByteArray& b, qsizetype at) { return (quint32(u16(b, at)) << 16) | u16(b, at + 2); }
+qint16 s16(const QByteArray& b, qsizetype at) {
+    return qint16(u16(b, at));
+}
+quint32 u32(const QByteArray& b, qsizetype at) {
+    return (quint32(u16(b, at)) << 16) | u16(b, at + 2);
+}
 void put16(QByteArray& b, qsizetype at, quint16 v) {
     if (at + 2 > b.size()) return;
     b[at] = char(v >> 8);
@@ -156,7 +161,8 @@ std::vector<char32_t> charactersOfGlyphs(const QByteArray& cmap, int glyphs) {
         const quint32 groups = u32(cmap, best + 12);
         for (quint32 i = 0; i < groups; ++i) {
             const qsizetype at = best + 16 + 12 * qsizetype(i);
-            const quint32 first = u32(cmap, at), last = std::min<quint32>(u32(cmap, at + 4), 0x10ffff);
+            const quint32 first = u32(cmap, at),
+                          last = std::min<quint32>(u32(cmap, at + 4), 0x10ffff);
             const quint32 glyph = u32(cmap, at + 8);
             for (quint32 c = first; c <= last && glyph + (c - first) < out.size(); ++c)
                 set(c, glyph + (c - first));
@@ -215,10 +221,10 @@ struct PdfImage {
 class Resources {
   public:
     PdfFont* font(const QRawFont& raw) {
-        const QByteArray identity = (raw.familyName() + QLatin1Char('|') + raw.styleName() +
-                                     QLatin1Char('|') + QString::number(raw.weight()) +
-                                     QLatin1Char('|') + QString::number(int(raw.style())))
-                                        .toUtf8();
+        const QByteArray identity =
+            (raw.familyName() + QLatin1Char('|') + raw.styleName() + QLatin1Char('|') +
+             QString::number(raw.weight()) + QLatin1Char('|') + QString::number(int(raw.style())))
+                .toUtf8();
         const std::lock_guard lock(mutex_);
         auto& slot = fonts_[identity];
         if (!slot) slot = load(raw, identity);
@@ -245,7 +251,8 @@ class Resources {
                 alpha.append(reinterpret_cast<const char*>(a.constScanLine(y)), a.width());
         }
         quint64 hash = fnv(pixels, fnv(alpha));
-        hash = fnv(reinterpret_cast<const char*>(&hash), sizeof hash, quint64(rgb.width()) << 32 | quint32(rgb.height()));
+        hash = fnv(reinterpret_cast<const char*>(&hash), sizeof hash,
+                   quint64(rgb.width()) << 32 | quint32(rgb.height()));
         const QByteArray name = hexName('I', hash);
         {
             const std::lock_guard lock(mutex_);
@@ -435,8 +442,7 @@ QByteArray toUnicode(const PdfFont& f) {
         if (++count == 100) flush();
     }
     flush();
-    return out +
-           "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return out + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
 }
 
 // ---- painting ---------------------------------------------------------------------------
@@ -590,9 +596,10 @@ class ContentEngine final : public QPaintEngine, public GlyphRunEngine {
             std::tuple{image.cacheKey(), part.x(), part.y(), part.width(), part.height()};
         auto it = images_.find(key);
         if (it == images_.end())
-            it = images_
-                     .emplace(key, resources_.image(part == image.rect() ? image : image.copy(part)))
-                     .first;
+            it =
+                images_
+                    .emplace(key, resources_.image(part == image.rect() ? image : image.copy(part)))
+                    .first;
         writeClip();
         const QTransform t =
             QTransform(r.width(), 0, 0, -r.height(), r.x(), r.y() + r.height()) * matrix_;
@@ -611,8 +618,8 @@ class ContentEngine final : public QPaintEngine, public GlyphRunEngine {
             show(face(run.raw), run.glyphs, run.positions, p);
     }
 
-    void drawGlyphRuns(const QPointF& position, const QList<QGlyphRun>& runs,
-                       const QTextLine& line, const QString& text) override {
+    void drawGlyphRuns(const QPointF& position, const QList<QGlyphRun>& runs, const QString& text,
+                       const QFont& font) override {
         // The pen and clip the painter was given since it last drew.
         syncState();
         if (!textBegin()) return;
@@ -620,8 +627,16 @@ class ContentEngine final : public QPaintEngine, public GlyphRunEngine {
             const QRawFont raw = run.rawFont();
             Face& f = face(raw);
             const QList<quint32> glyphs = run.glyphIndexes();
-            if (f.font->embedded && noteUsed(f, glyphs))
-                resources_.use(f.font, {}, charactersOf(line, text, raw, f.font->unicode));
+            if (f.font->embedded && noteUsed(f, glyphs)) {
+                // Rare (a ligature, say): the text is laid out again to see what it shows.
+                QTextLayout layout(text, font);
+                layout.beginLayout();
+                QTextLine line = layout.createLine();
+                if (line.isValid()) line.setLineWidth(0x01000000);
+                layout.endLayout();
+                if (line.isValid())
+                    resources_.use(f.font, {}, charactersOf(line, text, raw, f.font->unicode));
+            }
             show(f, glyphs, run.positions(), position);
         }
     }
@@ -719,10 +734,13 @@ class ContentEngine final : public QPaintEngine, public GlyphRunEngine {
         s += " RG ";
         qreal width = pen_.widthF();
         if (!pen_.isCosmetic())
-            width *= std::sqrt(std::abs(matrix_.m11() * matrix_.m22() - matrix_.m12() * matrix_.m21()));
+            width *=
+                std::sqrt(std::abs(matrix_.m11() * matrix_.m22() - matrix_.m12() * matrix_.m21()));
         appendNum(s, width);
         s += " w ";
-        s += pen_.capStyle() == Qt::FlatCap ? "0 J " : pen_.capStyle() == Qt::RoundCap ? "1 J " : "2 J ";
+        s += pen_.capStyle() == Qt::FlatCap    ? "0 J "
+             : pen_.capStyle() == Qt::RoundCap ? "1 J "
+                                               : "2 J ";
         s += pen_.joinStyle() == Qt::RoundJoin   ? "1 j "
              : pen_.joinStyle() == Qt::BevelJoin ? "2 j "
                                                  : "0 j ";
@@ -735,7 +753,8 @@ class ContentEngine final : public QPaintEngine, public GlyphRunEngine {
             }
         }
         s += "] ";
-        appendNum(s, pen_.style() != Qt::SolidLine ? pen_.dashOffset() * (width > 0 ? width : 1) : 0);
+        appendNum(s,
+                  pen_.style() != Qt::SolidLine ? pen_.dashOffset() * (width > 0 ? width : 1) : 0);
         s += " d\n";
         if (s == stroke_) return;
         stroke_ = s;
@@ -744,7 +763,8 @@ class ContentEngine final : public QPaintEngine, public GlyphRunEngine {
 
     // Before a shape's path: its clip and colours. False when it would paint nothing.
     bool paintBegin(bool fillable, Qt::FillRule rule) {
-        const bool doFill = fillable && brush_.style() != Qt::NoBrush && brushColor(brush_).alpha() > 0;
+        const bool doFill =
+            fillable && brush_.style() != Qt::NoBrush && brushColor(brush_).alpha() > 0;
         const bool doStroke = pen_.style() != Qt::NoPen && pen_.color().alpha() > 0;
         if (!doFill && !doStroke) return false;
         writeClip();
@@ -1011,6 +1031,19 @@ class PageMaker {
     PagePainter painter_;
 };
 
+// Painting frees as much as it takes, page after page, on every painting thread. Left to its
+// defaults the allocator gives freed memory back to the system at once and asks for it again
+// for the next page, which costs as much as the painting; kept, it is reused.
+void keepFreedMemoryInHeap() {
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+    });
+#endif
+}
+
 }  // namespace
 
 // ---- the file ---------------------------------------------------------------------------
@@ -1175,7 +1208,8 @@ struct PdfPageWriter::Impl {
         startObject(kCatalog);
         write("<< /Type /Catalog /Pages " + ref(kPages) + " >>\nendobj\n");
         startObject(kInfo);
-        write("<< /Title " + textString(title) + " /Creator (Tolvane) /Producer (Tolvane) >>\nendobj\n");
+        write("<< /Title " + textString(title) +
+              " /Creator (Tolvane) /Producer (Tolvane) >>\nendobj\n");
 
         const qint64 xref = at;
         QByteArray table = "xref\n0 ";
@@ -1268,6 +1302,7 @@ PdfPageWriter::PdfPageWriter(QIODevice& out, int threads)
 PdfPageWriter::~PdfPageWriter() = default;
 
 void PdfPageWriter::begin(const QString& title, const PageSetup& page) {
+    keepFreedMemoryInHeap();
     d_->title = title;
     d_->setup = page;
     d_->write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
@@ -1278,8 +1313,12 @@ void PdfPageWriter::begin(const QString& title, const PageSetup& page) {
     for (int i = 0; i < d_->threads; ++i) d_->workers.emplace_back([this] { d_->work(); });
 }
 
-void PdfPageWriter::page(const RenderedPage& page) { d_->page(page); }
+void PdfPageWriter::page(const RenderedPage& page) {
+    d_->page(page);
+}
 
-bool PdfPageWriter::finish() { return d_->finish(); }
+bool PdfPageWriter::finish() {
+    return d_->finish();
+}
 
 }  // namespace tolvane::reports

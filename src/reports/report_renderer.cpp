@@ -821,10 +821,11 @@ bool laidOutHere(const QString& text, const QFont& font) {
 // left corner. No layout: the text is drawn by drawText (it does not fit its box, which then
 // clips it, or it is not one laidOutHere takes).
 struct PagePainter::LaidText {
-    std::unique_ptr<QTextLayout> layout;
-    QList<QPointF> origins;
-    // Each line's glyphs, for an engine that draws them (taken when first drawn there).
+    // For an engine that draws glyphs, each line's glyphs take the layout's place when the text
+    // is first drawn there; neither: the text is drawn by drawText.
+    mutable std::unique_ptr<QTextLayout> layout;
     mutable QList<QList<QGlyphRun>> runs;
+    QList<QPointF> origins;
 };
 
 // The lines are made as drawText makes them: a line as wide as the box when the text wraps
@@ -838,7 +839,8 @@ void PagePainter::drawText(QPainter& p, const QRect& rect, int flags, int fontIn
                       text};
     auto it = texts_.constFind(key);
     if (it == texts_.cend()) {
-        if (texts_.size() >= 4096) texts_.clear();
+        // Kept as glyphs, a text takes a tenth of the memory of its layout: many more are kept.
+        if (texts_.size() >= (glyphEngine_ ? 32768 : 4096)) texts_.clear();
         auto laid = std::make_shared<LaidText>();
         const QFont font = p.font();
         if (p.layoutDirection() != Qt::RightToLeft && laidOutHere(text, font)) {
@@ -898,17 +900,23 @@ void PagePainter::drawText(QPainter& p, const QRect& rect, int flags, int fontIn
         it = texts_.insert(key, std::move(laid));
     }
     const LaidText& laid = **it;
-    if (!laid.layout) return p.drawText(rect, flags, text);
-    if (glyphEngine_ && laid.runs.isEmpty())
+    if (glyphEngine_ && laid.runs.isEmpty() && laid.layout) {
         for (int i = 0; i < laid.origins.size(); ++i)
             laid.runs << laid.layout->lineAt(i).glyphRuns();
-    for (int i = 0; i < laid.origins.size(); ++i) {
-        const QPointF at(rect.x() + laid.origins[i].x(), rect.y() + laid.origins[i].y());
-        if (glyphEngine_)
-            glyphEngine_->drawGlyphRuns(at, laid.runs[i], laid.layout->lineAt(i), text);
-        else
-            laid.layout->lineAt(i).draw(&p, at);
+        // The glyphs are all such an engine needs: the layout's memory goes.
+        laid.layout.reset();
     }
+    if (!laid.runs.isEmpty() && glyphEngine_) {
+        for (int i = 0; i < laid.origins.size(); ++i)
+            glyphEngine_->drawGlyphRuns(
+                QPointF(rect.x() + laid.origins[i].x(), rect.y() + laid.origins[i].y()),
+                laid.runs[i], text, fonts_[fontIndex].second);
+        return;
+    }
+    if (!laid.layout) return p.drawText(rect, flags, text);
+    for (int i = 0; i < laid.origins.size(); ++i)
+        laid.layout->lineAt(i).draw(
+            &p, QPointF(rect.x() + laid.origins[i].x(), rect.y() + laid.origins[i].y()));
 }
 
 void PagePainter::paint(QPainter& p, const RenderedPage& page) {

@@ -34,7 +34,6 @@ class QGlyphRun;
 class QPainter;
 class QPagedPaintDevice;
 class QTextDocument;
-class QTextLine;
 
 namespace tolvane::reports {
 
@@ -119,10 +118,10 @@ int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
 class GlyphRunEngine {
   public:
     virtual ~GlyphRunEngine() = default;
-    // One line of `text` (laid out as `line`), its glyphs `runs`, drawn from `position` as
+    // One line of `text` laid out in `font`, its glyphs `runs`, drawn from `position` as
     // QTextLine::draw draws it, in the painter's pen.
     virtual void drawGlyphRuns(const QPointF& position, const QList<QGlyphRun>& runs,
-                               const QTextLine& line, const QString& text) = 0;
+                               const QString& text, const QFont& font) = 0;
 };
 
 // Draws a rendered page. The painter's coordinates are twips of the paper (scale it by the
