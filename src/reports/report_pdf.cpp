@@ -458,16 +458,33 @@ struct ShapedText {
     QList<Run> runs;
 };
 
+// Whether a glyph's text is to be taken from what it shows rather than from the character map:
+// none there, or a ligature's presentation form ("ﬃ"), which a reader extracting text gives as
+// it is, where the text has "ffi".
+bool needsText(char32_t mapped) {
+    return mapped == 0 || (mapped >= 0xfb00 && mapped <= 0xfb06);
+}
+
 // The text of the glyphs of a line the character map does not give (ligatures and other
 // shaped forms): the characters each shows.
 std::map<quint32, QString> charactersOf(const QTextLine& line, const QString& text,
                                         const QRawFont& raw, const std::vector<char32_t>& mapped) {
     std::map<quint32, QString> out;
+    std::map<quint32, int> last;  // the last character a glyph took: its first cluster only
     for (int i = line.textStart(); i < line.textStart() + line.textLength() && i < text.size(); ++i)
         for (const QGlyphRun& r : line.glyphRuns(i, 1))
             if (r.rawFont() == raw)
-                for (const quint32 g : r.glyphIndexes())
-                    if (g > 0 && g < mapped.size() && mapped[g] == 0) out[g] += text[i];
+                for (const quint32 g : r.glyphIndexes()) {
+                    if (g == 0 || g >= mapped.size() || !needsText(mapped[g])) continue;
+                    const auto it = last.find(g);
+                    if (it == last.end()) {
+                        out[g] = text[i];
+                        last[g] = i;
+                    } else if (it->second == i - 1) {
+                        out[g] += text[i];
+                        it->second = i;
+                    }
+                }
     return out;
 }
 
@@ -851,7 +868,7 @@ class ContentEngine final : public QPaintEngine, public GlyphRunEngine {
             if (g >= f.used.size() || f.used[g]) continue;
             f.used[g] = true;
             f.fresh << g;
-            unmapped = unmapped || (g > 0 && f.font->unicode[g] == 0);
+            unmapped = unmapped || (g > 0 && needsText(f.font->unicode[g]));
         }
         return unmapped;
     }

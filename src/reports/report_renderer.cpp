@@ -14,10 +14,6 @@
 #include <QTextDocumentFragment>
 #include <QTextLayout>
 #include <QTextList>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
 #include <unordered_map>
 
 #include "reports/barcode.h"
@@ -1069,58 +1065,10 @@ void PageImageSink::page(const RenderedPage& page) {
     take_(page, paintPage(page, page_, dpi_, painter_));
 }
 
-// The painting thread and the pages waiting for it.
-struct PagedDeviceSink::Aside {
-    static constexpr int kWaiting = 4;
-    std::thread thread;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<RenderedPage> pages;
-    bool started = false, startedWell = false;
-    bool last = false;  // no page comes after those waiting
-    bool stop = false;  // drop the pages waiting and end
-    bool endedWell = true;
-
-    void run(PagedDeviceSink& sink) {
-        const bool well = sink.start();
-        {
-            const std::lock_guard lock(mutex);
-            started = true, startedWell = well;
-        }
-        changed.notify_all();
-        if (!well) return;
-        for (;;) {
-            RenderedPage page;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return stop || last || !pages.empty(); });
-                if (stop || pages.empty()) break;
-                page = std::move(pages.front());
-                pages.pop_front();
-            }
-            changed.notify_all();
-            sink.paint(page);
-        }
-        const bool ended = sink.end();
-        const std::lock_guard lock(mutex);
-        endedWell = ended;
-    }
-};
-
-PagedDeviceSink::PagedDeviceSink(QPagedPaintDevice& device, bool paintAside)
-    : device_(device), painter_(std::make_unique<QPainter>()) {
-    if (paintAside) aside_ = std::make_unique<Aside>();
-}
+PagedDeviceSink::PagedDeviceSink(QPagedPaintDevice& device)
+    : device_(device), painter_(std::make_unique<QPainter>()) {}
 
 PagedDeviceSink::~PagedDeviceSink() {
-    if (aside_ && aside_->thread.joinable()) {
-        {
-            const std::lock_guard lock(aside_->mutex);
-            aside_->stop = true;
-        }
-        aside_->changed.notify_all();
-        aside_->thread.join();
-    }
     if (painter_->isActive()) painter_->end();
 }
 
@@ -1131,61 +1079,21 @@ void PagedDeviceSink::begin(const ReportLayout& layout) {
             QSizeF(s.paperWidth / double(kTwipsPerPoint), s.paperHeight / double(kTwipsPerPoint)),
             QPageSize::Point),
         s.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
-    bool started = false;
-    if (aside_) {
-        aside_->thread = std::thread([this] { aside_->run(*this); });
-        std::unique_lock lock(aside_->mutex);
-        aside_->changed.wait(lock, [&] { return aside_->started; });
-        started = aside_->startedWell;
-    } else {
-        started = start();
-    }
-    if (!started)
+    if (!painter_->begin(&device_))
         throw ReportError(QStringLiteral("the report cannot be printed: the device cannot start"));
-}
-
-bool PagedDeviceSink::start() {
-    if (!painter_->begin(&device_)) return false;
     painter_->setRenderHint(QPainter::Antialiasing);
     painter_->setRenderHint(QPainter::TextAntialiasing);
     painter_->scale(device_.logicalDpiX() / double(kTwipsPerInch),
                     device_.logicalDpiY() / double(kTwipsPerInch));
-    return true;
 }
 
 void PagedDeviceSink::page(const RenderedPage& page) {
-    if (!aside_) return paint(page);
-    {
-        std::unique_lock lock(aside_->mutex);
-        aside_->changed.wait(lock, [&] { return aside_->pages.size() < Aside::kWaiting; });
-        aside_->pages.push_back(page);
-    }
-    aside_->changed.notify_all();
-}
-
-void PagedDeviceSink::paint(const RenderedPage& page) {
     if (page.number > 1) device_.newPage();
     pages_.paint(*painter_, page);
 }
 
-bool PagedDeviceSink::end() {
-    return !painter_->isActive() || painter_->end();
-}
-
 void PagedDeviceSink::finish() {
-    bool ended = true;
-    if (aside_) {
-        {
-            const std::lock_guard lock(aside_->mutex);
-            aside_->last = true;
-        }
-        aside_->changed.notify_all();
-        aside_->thread.join();
-        ended = aside_->endedWell;
-    } else {
-        ended = end();
-    }
-    if (!ended)
+    if (painter_->isActive() && !painter_->end())
         throw ReportError(QStringLiteral("the report cannot be printed: the device failed"));
 }
 

@@ -191,28 +191,19 @@ class PageImageSink : public PageSink {
 
 // A sink that paints the pages onto a paged device, one device page per report page, each the
 // size of the layout's paper with the painter's origin at its top left corner: a printer (set
-// to full page) or a PDF writer. Throws ReportError when the device cannot start.
-//
-// Painting aside, the device is painted on a thread of its own while the renderer lays out the
-// next pages: a few pages wait their turn, no more. The device is then the painting thread's
-// from begin() to finish() (or to the sink's end, which drops the pages still waiting).
+// to full page). Throws ReportError when the device cannot start.
 class PagedDeviceSink : public PageSink {
   public:
-    explicit PagedDeviceSink(QPagedPaintDevice& device, bool paintAside = false);
+    explicit PagedDeviceSink(QPagedPaintDevice& device);
     ~PagedDeviceSink() override;
     void begin(const ReportLayout& layout) override;
     void page(const RenderedPage& page) override;
     void finish() override;
 
   private:
-    struct Aside;
-    bool start();
-    void paint(const RenderedPage& page);
-    bool end();
     QPagedPaintDevice& device_;
     std::unique_ptr<QPainter> painter_;
     PagePainter pages_;
-    std::unique_ptr<Aside> aside_;
 };
 
 }  // namespace tolvane::reports
