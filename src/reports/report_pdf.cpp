@@ -501,7 +501,7 @@ class ContentEngine final : public QPaintEngine, public GlyphRunEngine {
     const QByteArray& content() const { return out_; }
 
     bool begin(QPaintDevice*) override {
-        out_.clear();
+        out_.resize(0);  // the buffer stays, for the next page
         // Twips from the paper's top left corner.
         out_ += "0.05 0 0 -0.05 0 ";
         appendNum(out_, pageHeight_ / 20.0);
