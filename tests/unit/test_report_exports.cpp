@@ -488,3 +488,60 @@ TEST(ReportPdf, PagesLookAsThePreviewPaintsThem) {
                 std::max(worst, std::abs(a.pixelColor(x, y).value() - b.pixelColor(x, y).value()));
     EXPECT_LT(worst, 24);
 }
+
+namespace {
+
+// A device that takes the first `room` bytes and refuses the rest, as a full disk does.
+class FullDevice : public QIODevice {
+  public:
+    explicit FullDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+
+  protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 size) override {
+        if (size > room_) return -1;
+        room_ -= size;
+        return size;
+    }
+
+  private:
+    qint64 room_;
+};
+
+}  // namespace
+
+// A file the device stops taking part way is a failure, told at the end, whether the pages
+// were painted in turn or by the pool; and a landscape layout gives pages of its paper turned.
+TEST(ReportPdf, FailedWritesAndTurnedPaper) {
+    QList<QVariantList> many;
+    for (int i = 1; i <= 300; ++i)
+        many << QVariantList{QStringLiteral("C%1").arg(i), "Audio", i, false};
+    TableRecordSource rows({"CableNO", "SignalType", "Length", "MultiCore"}, many);
+    for (const int threads : {0, 2}) {
+        FullDevice device(20000);
+        PdfPageWriter writer(device, threads);
+        writer.begin(QStringLiteral("Full"), PageSetup{});
+        struct Sink : PageSink {
+            PdfPageWriter& w;
+            explicit Sink(PdfPageWriter& writer) : w(writer) {}
+            void page(const RenderedPage& page) override { w.page(page); }
+        } sink(writer);
+        renderReport(cableList(), rows, sink);
+        EXPECT_FALSE(writer.finish()) << threads << " threads";
+    }
+
+    if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
+        GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
+    ReportLayout turned = cableList();
+    turned.page.landscape = true;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("turned.pdf");
+    rows.start();
+    const int pages = exportReport(turned, rows, ExportFormat::Pdf, path);
+    const QString info = run("pdfinfo", {path});
+    EXPECT_TRUE(info.contains(QRegularExpression("Page size: +792 x 612 pts")))
+        << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages: +%1\\n").arg(pages))));
+    EXPECT_TRUE(
+        run("pdftotext", {"-layout", path, "-"}).contains(QRegularExpression("C300 +Audio")));
+}
