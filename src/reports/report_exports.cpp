@@ -1,7 +1,6 @@
 // The export sinks.
 #include "reports/report_exports.h"
 
-#include <malloc.h>
 #include <sys/stat.h>
 #include <tiffio.h>
 #include <xlsxwriter.h>
@@ -12,15 +11,14 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <cstdio>
 #include <map>
-#include <mutex>
 
 #include "reports/barcode.h"
 #include "reports/report_error.h"
+#include "reports/report_pdf.h"
 
 namespace tolvane::reports {
 
@@ -118,45 +116,20 @@ class DeviceSink : public PageSink {
 
 // ---- PDF --------------------------------------------------------------------------------
 
-// The PDF writer takes two buffers of ten megabytes for each page it compresses and frees them
-// at once. Left to its defaults the allocator gives that memory back to the system after every
-// page and maps it anew for the next, which costs more than the page's text. Kept in the heap,
-// it is reused page after page (the pages touch little of it, so little of it is resident).
-void keepPageBuffersInHeap() {
-#ifdef __GLIBC__
-    static std::once_flag once;
-    std::call_once(once, [] {
-        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
-    });
-#endif
-}
-
 class PdfSink : public DeviceSink {
   public:
     using DeviceSink::DeviceSink;
     void begin(const ReportLayout& layout) override {
-        keepPageBuffersInHeap();
-        writer_ = std::make_unique<QPdfWriter>(&file_);
-        writer_->setResolution(kResolution);
-        writer_->setTitle(layout.name);
-        writer_->setCreator(QStringLiteral("Tolvane"));
-        // Painted aside: the writer's work (its text and its compression of every page) takes
-        // longer than laying the pages out.
-        pages_ = std::make_unique<PagedDeviceSink>(*writer_, true);
-        try {
-            pages_->begin(layout);
-        } catch (const ReportError&) {
-            throw cannotWrite(file_.fileName(), QStringLiteral("the PDF writer cannot start"));
-        }
+        writer_ = std::make_unique<PdfPageWriter>(file_);
+        writer_->begin(layout.name, layout.page);
     }
-    void page(const RenderedPage& page) override { pages_->page(page); }
+    void page(const RenderedPage& page) override { writer_->page(page); }
 
   private:
-    void close() override { pages_->finish(); }
-    static constexpr int kResolution = 1200;
-    std::unique_ptr<QPdfWriter> writer_;
-    std::unique_ptr<PagedDeviceSink> pages_;
+    void close() override {
+        if (!writer_->finish()) throw cannotWrite(file_.fileName(), file_.errorString());
+    }
+    std::unique_ptr<PdfPageWriter> writer_;
 };
 
 // ---- HTML -------------------------------------------------------------------------------

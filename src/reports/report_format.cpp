@@ -147,6 +147,21 @@ bool isTrue(const QVariant& value) {
 
 QString formatValue(const QVariant& value, const QString& format, const QLocale& locale) {
     if (value.isNull() || !value.isValid()) return {};
+    // No format, as most fields have: the value as it reads (dates excepted, below), without
+    // trying it as a number and as a date first.
+    if (format.isEmpty()) {
+        switch (value.typeId()) {
+            case QMetaType::QString:
+                return value.toString();
+            case QMetaType::Double:
+                return QString::number(value.toDouble(), 'g', 15);
+            case QMetaType::QDate:
+            case QMetaType::QDateTime:
+                break;
+            default:
+                return value.toString();
+        }
+    }
     const QString f = format.trimmed();
     const QString named = f.toLower();
     if (named == QLatin1String("yes/no"))

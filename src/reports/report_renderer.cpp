@@ -3,6 +3,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -13,10 +14,6 @@
 #include <QTextDocumentFragment>
 #include <QTextLayout>
 #include <QTextList>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
 #include <unordered_map>
 
 #include "reports/barcode.h"
@@ -820,7 +817,10 @@ bool laidOutHere(const QString& text, const QFont& font) {
 // left corner. No layout: the text is drawn by drawText (it does not fit its box, which then
 // clips it, or it is not one laidOutHere takes).
 struct PagePainter::LaidText {
-    std::unique_ptr<QTextLayout> layout;
+    // For an engine that draws glyphs, each line's glyphs take the layout's place when the text
+    // is first drawn there; neither: the text is drawn by drawText.
+    mutable std::unique_ptr<QTextLayout> layout;
+    mutable QList<QList<QGlyphRun>> runs;
     QList<QPointF> origins;
 };
 
@@ -835,7 +835,8 @@ void PagePainter::drawText(QPainter& p, const QRect& rect, int flags, int fontIn
                       text};
     auto it = texts_.constFind(key);
     if (it == texts_.cend()) {
-        if (texts_.size() >= 4096) texts_.clear();
+        // Kept as glyphs, a text takes a tenth of the memory of its layout: many more are kept.
+        if (texts_.size() >= (glyphEngine_ ? 32768 : 4096)) texts_.clear();
         auto laid = std::make_shared<LaidText>();
         const QFont font = p.font();
         if (p.layoutDirection() != Qt::RightToLeft && laidOutHere(text, font)) {
@@ -895,6 +896,19 @@ void PagePainter::drawText(QPainter& p, const QRect& rect, int flags, int fontIn
         it = texts_.insert(key, std::move(laid));
     }
     const LaidText& laid = **it;
+    if (glyphEngine_ && laid.runs.isEmpty() && laid.layout) {
+        for (int i = 0; i < laid.origins.size(); ++i)
+            laid.runs << laid.layout->lineAt(i).glyphRuns();
+        // The glyphs are all such an engine needs: the layout's memory goes.
+        laid.layout.reset();
+    }
+    if (!laid.runs.isEmpty() && glyphEngine_) {
+        for (int i = 0; i < laid.origins.size(); ++i)
+            glyphEngine_->drawGlyphRuns(
+                QPointF(rect.x() + laid.origins[i].x(), rect.y() + laid.origins[i].y()),
+                laid.runs[i], text, fonts_[fontIndex].second);
+        return;
+    }
     if (!laid.layout) return p.drawText(rect, flags, text);
     for (int i = 0; i < laid.origins.size(); ++i)
         laid.layout->lineAt(i).draw(
@@ -902,6 +916,7 @@ void PagePainter::drawText(QPainter& p, const QRect& rect, int flags, int fontIn
 }
 
 void PagePainter::paint(QPainter& p, const RenderedPage& page) {
+    glyphEngine_ = reuseLayouts_ ? dynamic_cast<GlyphRunEngine*>(p.paintEngine()) : nullptr;
     for (const RenderedBand& band : page.bands) {
         p.save();
         p.setClipRect(band.rect);
@@ -1050,58 +1065,10 @@ void PageImageSink::page(const RenderedPage& page) {
     take_(page, paintPage(page, page_, dpi_, painter_));
 }
 
-// The painting thread and the pages waiting for it.
-struct PagedDeviceSink::Aside {
-    static constexpr int kWaiting = 4;
-    std::thread thread;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<RenderedPage> pages;
-    bool started = false, startedWell = false;
-    bool last = false;  // no page comes after those waiting
-    bool stop = false;  // drop the pages waiting and end
-    bool endedWell = true;
-
-    void run(PagedDeviceSink& sink) {
-        const bool well = sink.start();
-        {
-            const std::lock_guard lock(mutex);
-            started = true, startedWell = well;
-        }
-        changed.notify_all();
-        if (!well) return;
-        for (;;) {
-            RenderedPage page;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return stop || last || !pages.empty(); });
-                if (stop || pages.empty()) break;
-                page = std::move(pages.front());
-                pages.pop_front();
-            }
-            changed.notify_all();
-            sink.paint(page);
-        }
-        const bool ended = sink.end();
-        const std::lock_guard lock(mutex);
-        endedWell = ended;
-    }
-};
-
-PagedDeviceSink::PagedDeviceSink(QPagedPaintDevice& device, bool paintAside)
-    : device_(device), painter_(std::make_unique<QPainter>()) {
-    if (paintAside) aside_ = std::make_unique<Aside>();
-}
+PagedDeviceSink::PagedDeviceSink(QPagedPaintDevice& device)
+    : device_(device), painter_(std::make_unique<QPainter>()) {}
 
 PagedDeviceSink::~PagedDeviceSink() {
-    if (aside_ && aside_->thread.joinable()) {
-        {
-            const std::lock_guard lock(aside_->mutex);
-            aside_->stop = true;
-        }
-        aside_->changed.notify_all();
-        aside_->thread.join();
-    }
     if (painter_->isActive()) painter_->end();
 }
 
@@ -1112,61 +1079,21 @@ void PagedDeviceSink::begin(const ReportLayout& layout) {
             QSizeF(s.paperWidth / double(kTwipsPerPoint), s.paperHeight / double(kTwipsPerPoint)),
             QPageSize::Point),
         s.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
-    bool started = false;
-    if (aside_) {
-        aside_->thread = std::thread([this] { aside_->run(*this); });
-        std::unique_lock lock(aside_->mutex);
-        aside_->changed.wait(lock, [&] { return aside_->started; });
-        started = aside_->startedWell;
-    } else {
-        started = start();
-    }
-    if (!started)
+    if (!painter_->begin(&device_))
         throw ReportError(QStringLiteral("the report cannot be printed: the device cannot start"));
-}
-
-bool PagedDeviceSink::start() {
-    if (!painter_->begin(&device_)) return false;
     painter_->setRenderHint(QPainter::Antialiasing);
     painter_->setRenderHint(QPainter::TextAntialiasing);
     painter_->scale(device_.logicalDpiX() / double(kTwipsPerInch),
                     device_.logicalDpiY() / double(kTwipsPerInch));
-    return true;
 }
 
 void PagedDeviceSink::page(const RenderedPage& page) {
-    if (!aside_) return paint(page);
-    {
-        std::unique_lock lock(aside_->mutex);
-        aside_->changed.wait(lock, [&] { return aside_->pages.size() < Aside::kWaiting; });
-        aside_->pages.push_back(page);
-    }
-    aside_->changed.notify_all();
-}
-
-void PagedDeviceSink::paint(const RenderedPage& page) {
     if (page.number > 1) device_.newPage();
     pages_.paint(*painter_, page);
 }
 
-bool PagedDeviceSink::end() {
-    return !painter_->isActive() || painter_->end();
-}
-
 void PagedDeviceSink::finish() {
-    bool ended = true;
-    if (aside_) {
-        {
-            const std::lock_guard lock(aside_->mutex);
-            aside_->last = true;
-        }
-        aside_->changed.notify_all();
-        aside_->thread.join();
-        ended = aside_->endedWell;
-    } else {
-        ended = end();
-    }
-    if (!ended)
+    if (painter_->isActive() && !painter_->end())
         throw ReportError(QStringLiteral("the report cannot be printed: the device failed"));
 }
 

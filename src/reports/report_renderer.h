@@ -30,6 +30,7 @@
 #include "reports/record_source.h"
 #include "reports/report_layout.h"
 
+class QGlyphRun;
 class QPainter;
 class QPagedPaintDevice;
 class QTextDocument;
@@ -111,6 +112,18 @@ int columnOfField(const QStringList& fields, const QString& name);
 int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
                  const RenderOptions& options = {});
 
+// A paint engine that draws a text from the glyphs it was laid out in rather than from its
+// characters, which it would lay out again: the PDF writer's. The page painter gives such an
+// engine the lines of its texts as it laid them out.
+class GlyphRunEngine {
+  public:
+    virtual ~GlyphRunEngine() = default;
+    // One line of `text` laid out in `font`, its glyphs `runs`, drawn from `position` as
+    // QTextLine::draw draws it, in the painter's pen.
+    virtual void drawGlyphRuns(const QPointF& position, const QList<QGlyphRun>& runs,
+                               const QString& text, const QFont& font) = 0;
+};
+
 // Draws a rendered page. The painter's coordinates are twips of the paper (scale it by the
 // device's resolution / 1440 first). Pictures are decoded once per painter object.
 class PagePainter {
@@ -144,6 +157,7 @@ class PagePainter {
     // The fonts made so far: a report prints in a few, on every line of every page.
     QList<std::pair<ReportFont, QFont>> fonts_;
     bool reuseLayouts_ = true;
+    GlyphRunEngine* glyphEngine_ = nullptr;  // the painter's engine, when it draws glyphs
     // Shared, so that a painter may be copied; started again when it grows large, which keeps
     // a long report in constant memory.
     QHash<TextKey, std::shared_ptr<const LaidText>> texts_;
@@ -177,28 +191,19 @@ class PageImageSink : public PageSink {
 
 // A sink that paints the pages onto a paged device, one device page per report page, each the
 // size of the layout's paper with the painter's origin at its top left corner: a printer (set
-// to full page) or a PDF writer. Throws ReportError when the device cannot start.
-//
-// Painting aside, the device is painted on a thread of its own while the renderer lays out the
-// next pages: a few pages wait their turn, no more. The device is then the painting thread's
-// from begin() to finish() (or to the sink's end, which drops the pages still waiting).
+// to full page). Throws ReportError when the device cannot start.
 class PagedDeviceSink : public PageSink {
   public:
-    explicit PagedDeviceSink(QPagedPaintDevice& device, bool paintAside = false);
+    explicit PagedDeviceSink(QPagedPaintDevice& device);
     ~PagedDeviceSink() override;
     void begin(const ReportLayout& layout) override;
     void page(const RenderedPage& page) override;
     void finish() override;
 
   private:
-    struct Aside;
-    bool start();
-    void paint(const RenderedPage& page);
-    bool end();
     QPagedPaintDevice& device_;
     std::unique_ptr<QPainter> painter_;
     PagePainter pages_;
-    std::unique_ptr<Aside> aside_;
 };
 
 }  // namespace tolvane::reports

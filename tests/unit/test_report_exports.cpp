@@ -6,7 +6,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QPdfWriter>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -14,6 +14,7 @@
 
 #include "reports/report_error.h"
 #include "reports/report_exports.h"
+#include "reports/report_pdf.h"
 #include "reports/report_renderer.h"
 
 using namespace tolvane::reports;
@@ -308,46 +309,239 @@ TEST_F(ReportExport, LongRunsTellProgressAndCancelLeavesTheOldFile) {
 
 namespace {
 
-// The content of each page of a PDF, inflated: what the page draws, without the file's dates.
-QList<QByteArray> pageContents(const QByteArray& pdf) {
-    QList<QByteArray> pages;
-    for (qsizetype at = pdf.indexOf("stream\n"); at >= 0; at = pdf.indexOf("stream\n", at)) {
-        at += 7;
-        const qsizetype end = pdf.indexOf("endstream", at);
-        // qUncompress takes the zlib data after a size to start from.
-        const QByteArray inflated =
-            qUncompress(QByteArray("\0\0\x10\0", 4) + pdf.mid(at, end - at));
-        if (inflated.contains(" Tf ")) pages << inflated;
-        at = end + 9;  // past "endstream"
-    }
-    return pages;
-}
+// The PDF writer as an export uses it, over a buffer.
+class PdfBufferSink : public PageSink {
+  public:
+    PdfBufferSink(QBuffer& out, int threads) : writer_(out, threads) {}
+    void begin(const ReportLayout& layout) override { writer_.begin(layout.name, layout.page); }
+    void page(const RenderedPage& page) override { writer_.page(page); }
+    void finish() override { EXPECT_TRUE(writer_.finish()); }
 
-QByteArray pdfOf(const ReportLayout& layout, RecordSource& rows, bool aside) {
+  private:
+    PdfPageWriter writer_;
+};
+
+QByteArray pdfOf(const ReportLayout& layout, RecordSource& rows, int threads) {
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&out);
-        writer.setResolution(1200);
-        PagedDeviceSink sink(writer, aside);
-        renderReport(layout, rows, sink);
-    }
+    PdfBufferSink sink(out, threads);
+    renderReport(layout, rows, sink);
     return out.data();
+}
+
+// A page of every kind of control the PDF draws, the texts of which are listed in `texts`.
+ReportLayout everyControl(QStringList& texts) {
+    ReportLayout l;
+    l.name = QStringLiteral("Every control");
+    l.reportHeader.height = 3400;
+    l.reportHeader.backColor = QColor(0xe0, 0xf0, 0xff);
+    const ReportFont body{QStringLiteral("DejaVu Sans"), 10};
+    QImage picture(40, 30, QImage::Format_ARGB32);
+    // Grey, as two readers may give a colour different greys; its top half is transparent.
+    picture.fill(QColor(80, 80, 80));
+    for (int y = 0; y < 15; ++y)
+        for (int x = 0; x < 40; ++x) picture.setPixelColor(x, y, QColor(0, 0, 0, 0));
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    picture.save(&png, "PNG");
+    auto& c = l.reportHeader.controls;
+    c << Control{.kind = ControlKind::Label,
+                 .rect = QRect(0, 0, 5000, 400),
+                 .text = QStringLiteral("Office affine fluffy"),
+                 .font = {QStringLiteral("DejaVu Sans"), 14, true}}
+      << Control{.kind = ControlKind::Label,
+                 .rect = QRect(5200, 0, 4800, 400),
+                 .text = QStringLiteral("Ωμέγα Щука Łódź"),
+                 .font = {QStringLiteral("DejaVu Serif"), 12, false, true}}
+      // Too long for its box: clipped, drawn as the painter draws any text.
+      << Control{.kind = ControlKind::Label,
+                 .rect = QRect(0, 500, 1200, 300),
+                 .text = QStringLiteral("Clipped beyond its box"),
+                 .font = body}
+      << Control{.kind = ControlKind::Label,
+                 .rect = QRect(2000, 500, 3000, 1000),
+                 .text = QStringLiteral("A label that wraps over three lines of its box"),
+                 .font = body,
+                 .canGrow = true}
+      << Control{.kind = ControlKind::RichText,
+                 .rect = QRect(5200, 500, 4800, 800),
+                 .text = QStringLiteral("<p>Rich <b>bold</b> and <i>italic</i></p>"),
+                 .font = body}
+      << Control{.kind = ControlKind::Frame,
+                 .rect = QRect(0, 1800, 4800, 1200),
+                 .text = QStringLiteral("Framed"),
+                 .font = body}
+      << Control{.kind = ControlKind::Line,
+                 .rect = QRect(0, 3200, 10000, 0),
+                 .lineWidth = 40,
+                 .lineStyle = LineStyle::Dash}
+      << Control{.kind = ControlKind::Rectangle,
+                 .rect = QRect(5200, 1800, 2000, 1200),
+                 .foreColor = QColor(0, 0, 160),
+                 .backColor = QColor(255, 220, 120),
+                 .lineWidth = 30};
+    l.detail.height = 1400;
+    l.detail.controls << Control{.kind = ControlKind::CheckBox,
+                                 .rect = QRect(7400, 0, 300, 300),
+                                 .text = QStringLiteral("MultiCore")}
+                      << Control{.kind = ControlKind::Picture,
+                                 .rect = QRect(0, 0, 2400, 1300),
+                                 .image = png.data()}
+                      << Control{.kind = ControlKind::Barcode,
+                                 .rect = QRect(3000, 0, 4000, 1200),
+                                 .text = QStringLiteral("CableNO")}
+                      << Control{.kind = ControlKind::Field,
+                                 .rect = QRect(7400, 400, 2600, 400),
+                                 .text = QStringLiteral("CableNO"),
+                                 .font = body,
+                                 .align = HAlign::Right};
+    texts << "Office affine fluffy"
+          << "Ωμέγα Щука Łódź"
+          << "Clipped"
+          << "wraps over"
+          << "lines of its box"
+          << "Rich bold and italic"
+          << "Framed"
+          << "C-0042";
+    return l;
+}
+
+TableRecordSource oneCable() {
+    return TableRecordSource({"CableNO", "MultiCore"}, {{QStringLiteral("C-0042"), true}});
 }
 
 }  // namespace
 
-// Pages painted on a thread of their own while the next are laid out are the pages painted in
-// turn: all of them, in their order, each drawn the same.
-TEST(ReportPaintedAside, GivesThePagesPaintedInTurn) {
+// Pages painted by a pool of threads are written in their order, each as it would be painted
+// alone: the file is the same byte for byte for any number of threads.
+TEST(ReportPdf, TheFileIsTheSameWhateverTheThreads) {
     QList<QVariantList> many;
     for (int i = 1; i <= 2000; ++i)
-        many << QVariantList{QStringLiteral("C%1").arg(i), i % 7 ? "Audio" : "Video", i / 4.0,
+        many << QVariantList{QStringLiteral("C%1").arg(i), i % 7 ? "Audio" : "Vidéo", i / 4.0,
                              i % 3 == 0};
     TableRecordSource rows({"CableNO", "SignalType", "Length", "MultiCore"}, many);
-    const QList<QByteArray> inTurn = pageContents(pdfOf(cableList(), rows, false));
-    const QList<QByteArray> aside = pageContents(pdfOf(cableList(), rows, true));
-    ASSERT_GT(inTurn.size(), 40);
-    ASSERT_EQ(aside.size(), inTurn.size());
-    for (int i = 0; i < inTurn.size(); ++i) EXPECT_TRUE(aside[i] == inTurn[i]) << "page " << i + 1;
+    const QByteArray inTurn = pdfOf(cableList(), rows, 0);
+    ASSERT_GT(inTurn.count("/Type /Page "), 40);
+    EXPECT_TRUE(pdfOf(cableList(), rows, 1) == inTurn);
+    EXPECT_TRUE(pdfOf(cableList(), rows, 3) == inTurn);
+    QStringList texts;
+    auto one = oneCable();
+    const QByteArray every = pdfOf(everyControl(texts), one, 0);
+    one.start();
+    EXPECT_TRUE(pdfOf(everyControl(texts), one, 2) == every);
+}
+
+// Every text is extractable, whichever way it was drawn (from its glyphs, clipped, wrapped, rich
+// text, a caption), in fonts embedded as subsets with their Unicode.
+TEST_F(ReportExport, PdfTextsOfEveryKindAreExtractable) {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty() ||
+        QStandardPaths::findExecutable("pdffonts").isEmpty())
+        GTEST_SKIP() << "pdftotext and pdffonts (poppler-utils) are not installed";
+    QStringList texts;
+    const ReportLayout layout = everyControl(texts);
+    const QString path = dir_.filePath(QStringLiteral("every.pdf"));
+    auto rows = oneCable();
+    ASSERT_EQ(exportReport(layout, rows, ExportFormat::Pdf, path), 1);
+    const QString text = run("pdftotext", {path, "-"}).simplified();
+    for (const QString& t : texts)
+        EXPECT_TRUE(text.contains(t)) << t.toStdString() << " in " << text.toStdString();
+    const QStringList fonts = run("pdffonts", {path}).split('\n', Qt::SkipEmptyParts).mid(2);
+    EXPECT_GE(fonts.size(), 4);  // sans, sans bold, serif italic and what the rich text uses
+    for (const QString& f : fonts)
+        EXPECT_TRUE(f.contains(
+            QRegularExpression("^[A-Z]{6}\\+\\S+ +CID TrueType +Identity-H +yes yes yes")))
+            << f.toStdString();
+}
+
+// What the PDF draws is what the preview draws: the page rasterized by a reader that is not ours
+// against the page painted into an image, region by region.
+TEST(ReportPdf, PagesLookAsThePreviewPaintsThem) {
+    if (QStandardPaths::findExecutable("pdftoppm").isEmpty())
+        GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+    QTemporaryDir dir;
+    QStringList texts;
+    const ReportLayout layout = everyControl(texts);
+    auto rows = oneCable();
+    QFile file(dir.filePath("page.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(pdfOf(layout, rows, 0));
+    file.close();
+    run("pdftoppm", {"-r", "72", "-gray", "-f", "1", "-l", "1", "-singlefile", file.fileName(),
+                     dir.filePath("page")});
+    const QImage pdf = QImage(dir.filePath("page.pgm")).convertToFormat(QImage::Format_Grayscale8);
+    ASSERT_FALSE(pdf.isNull());
+    QImage preview;
+    rows.start();
+    PageImageSink sink(72, [&](const RenderedPage& page, const QImage& image) {
+        if (page.number == 1) preview = image.convertToFormat(QImage::Format_Grayscale8);
+    });
+    renderReport(layout, rows, sink);
+    ASSERT_EQ(pdf.size(), preview.size());
+    // Regions of 12 points: the text's anti-aliasing differs between the two, nothing else.
+    const QSize blocks = pdf.size() / 12;
+    const QImage a = pdf.scaled(blocks, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage b = preview.scaled(blocks, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    int worst = 0;
+    for (int y = 0; y < blocks.height(); ++y)
+        for (int x = 0; x < blocks.width(); ++x)
+            worst =
+                std::max(worst, std::abs(a.pixelColor(x, y).value() - b.pixelColor(x, y).value()));
+    EXPECT_LT(worst, 24);
+}
+
+namespace {
+
+// A device that takes the first `room` bytes and refuses the rest, as a full disk does.
+class FullDevice : public QIODevice {
+  public:
+    explicit FullDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+
+  protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 size) override {
+        if (size > room_) return -1;
+        room_ -= size;
+        return size;
+    }
+
+  private:
+    qint64 room_;
+};
+
+}  // namespace
+
+// A file the device stops taking part way is a failure, told at the end, whether the pages
+// were painted in turn or by the pool; and a landscape layout gives pages of its paper turned.
+TEST(ReportPdf, FailedWritesAndTurnedPaper) {
+    QList<QVariantList> many;
+    for (int i = 1; i <= 300; ++i)
+        many << QVariantList{QStringLiteral("C%1").arg(i), "Audio", i, false};
+    TableRecordSource rows({"CableNO", "SignalType", "Length", "MultiCore"}, many);
+    for (const int threads : {0, 2}) {
+        FullDevice device(20000);
+        PdfPageWriter writer(device, threads);
+        writer.begin(QStringLiteral("Full"), PageSetup{});
+        struct Sink : PageSink {
+            PdfPageWriter& w;
+            explicit Sink(PdfPageWriter& writer) : w(writer) {}
+            void page(const RenderedPage& page) override { w.page(page); }
+        } sink(writer);
+        renderReport(cableList(), rows, sink);
+        EXPECT_FALSE(writer.finish()) << threads << " threads";
+    }
+
+    if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
+        GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
+    ReportLayout turned = cableList();
+    turned.page.landscape = true;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("turned.pdf");
+    rows.start();
+    const int pages = exportReport(turned, rows, ExportFormat::Pdf, path);
+    const QString info = run("pdfinfo", {path});
+    EXPECT_TRUE(info.contains(QRegularExpression("Page size: +792 x 612 pts")))
+        << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages: +%1\\n").arg(pages))));
+    EXPECT_TRUE(
+        run("pdftotext", {"-layout", path, "-"}).contains(QRegularExpression("C300 +Audio")));
 }
