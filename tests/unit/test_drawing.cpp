@@ -102,8 +102,9 @@ TEST(Drawing, InteractiveInsertPlacesTheBlockWithItsAttributesAtThePickedPoint) 
     EXPECT_THROW(d.insertBlock(*user.ui, QStringLiteral("NONE")), cad::CadError);
 }
 
-// A window shows its drawing before indexing it: the whole redraw and the extents do not
-// build the index, the first search or change does, and a change made first is not lost.
+// A window shows its drawing before indexing it: the whole redraw does not build the index,
+// the first search or change does, and a change made first is not lost. The extents, which the
+// first paint needs anyway, take the space in (one this small is built at once).
 TEST(Drawing, IndexesWaitForFirstUseAndAreRebuiltInPlace) {
     cad::Document doc;
     doc.addToModel(cad::Entity::line({0, 0}, {10, 0}));
@@ -113,7 +114,7 @@ TEST(Drawing, IndexesWaitForFirstUseAndAreRebuiltInPlace) {
     QImage image(64, 64, QImage::Format_RGB32);
     QPainter painter(&image);
     cad::View view(image.size(), {}, 1.0);
-    view.zoomExtents(cad::spaceExtents(d.document(), d.space(), held));
+    view.zoomExtents(cad::spaceExtents(d.document(), d.space()));
     cad::renderSpace(painter, d.document(), d.space(), view, {}, held);
     painter.end();
     EXPECT_FALSE(held->ready());
@@ -127,6 +128,13 @@ TEST(Drawing, IndexesWaitForFirstUseAndAreRebuiltInPlace) {
     d.changed();
     EXPECT_EQ(&d.index(), held);
     EXPECT_EQ(d.entityAt({5, 5}, 0.1), QStringLiteral("7F"));
+
+    d.changed();
+    EXPECT_FALSE(held->ready());
+    const cad::BBox taken = cad::spaceExtents(d.document(), d.space(), held);
+    EXPECT_TRUE(held->ready());
+    EXPECT_EQ(taken.x1, 51.0);
+    EXPECT_EQ(taken.y1, 5.0);
 }
 
 // The unsaved mark follows undo and redo back to the saved state; a change undo cannot take
