@@ -215,10 +215,12 @@ class ParallelReader {
 }  // namespace
 
 ProjectScan scanProject(const QList<DrawingSource>& sources,
-                        const std::function<bool(int, int)>& progress) {
+                        const std::function<bool(int, int)>& progress,
+                        const std::function<void()>& meanwhile) {
     ProjectScan scan;
     scan.drawings.reserve(size_t(sources.size()));
     ParallelReader reader(sources);
+    if (meanwhile && !sources.isEmpty()) meanwhile();
     for (int i = 0; i < sources.size(); ++i) {
         const DrawingSource& s = sources[i];
         ScannedDrawing d;
