@@ -15,12 +15,14 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <set>
 #include <string_view>
 
 #include "cad/dxf.h"
 #include "cad/dxf_binary.h"
 #include "cad/geometry.h"
+#include "cad/heap_pages.h"
 #include "cad/regular_file.h"
 
 namespace tolvane::cad {
@@ -335,6 +337,7 @@ class Reader {
     void objects();
     void skipSection();
 
+    std::optional<HugeHeapPages> heap_;  // the heap of a large read (see run)
     const bool checking_;
     const bool light_ = false;
     const bool recover_ = false;
@@ -750,6 +753,9 @@ void Reader::nothingRead() {
 }
 
 Document Reader::run() {
+    // A large file's entities grow the heap by hundreds of megabytes.
+    constexpr qsizetype kLargeFile = qsizetype(8) << 20;
+    if (data_.size() >= kLargeFile) heap_.emplace();
     if (!more()) nothingRead();
     bool sawEof = false;
     int sections = 0;  // read whole or in part: a recovering read needs one
@@ -1356,7 +1362,9 @@ void Reader::giveAttributes(std::vector<Entity>& list) {
 void Reader::entities(std::vector<Entity>& list, std::vector<bool>* paper) {
     bool lastLight = false;  // the last entity of the list was read light: so are its attributes
     auto giveAttributes = [&] { this->giveAttributes(list); };
+    unsigned read = 0;
     while (true) {
+        if (heap_ && (++read & 1023) == 0) heap_->advise();
         const Group g = peek();
         if (g.code != 0) failAt(g, QStringLiteral("entity expected, found group %1").arg(g.code));
         const QByteArrayView type = g.raw.trimmed();

@@ -2,6 +2,7 @@
 // written with ezdxf (an independent DXF library), and damaged input.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDataStream>
@@ -14,6 +15,7 @@
 #include "cad/dxf.h"
 #include "cad/editing.h"
 #include "cad/geometry.h"
+#include "cad/heap_pages.h"
 
 using namespace tolvane::cad;
 
@@ -1325,4 +1327,39 @@ doc.saveas(sys.argv[1])
     EXPECT_EQ(ticks->textColor, 1);
     EXPECT_FALSE(ticks->showExtension1);
     EXPECT_TRUE(ticks->showExtension2);
+}
+
+// What a large read grows the heap by is advised for huge pages: the mappings of that part of
+// the heap carry the flag, so the system gives it in 2 MB pages.
+TEST(CadHeapPages, HeapGrownWhileReadingIsAdvisedForHugePages) {
+    const auto heapEnd = [] { return reinterpret_cast<std::uintptr_t>(sbrk(0)); };
+    const std::uintptr_t start = heapEnd();
+    std::vector<std::unique_ptr<char[]>> blocks;
+    {
+        HugeHeapPages heap;
+        for (int i = 0; i < 200000; ++i) {
+            blocks.emplace_back(new char[512]);
+            if (i % 1000 == 0) heap.advise();
+        }
+    }
+    const std::uintptr_t end = heapEnd();
+    ASSERT_GT(end - start, std::uintptr_t(64) << 20) << "the heap did not grow from its end";
+    // Every mapping of the heap's new part past its first 2 MB is flagged.
+    QFile maps(QStringLiteral("/proc/self/smaps"));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    std::uintptr_t from = 0, to = 0, flagged = 0;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QByteArray first = line.left(line.indexOf(' '));
+        if (first.endsWith(':')) {
+            if (first != "VmFlags:" || to <= start + (std::uintptr_t(4) << 20) ||
+                from >= (end & ~((std::uintptr_t(2) << 20) - 1)))
+                continue;
+            EXPECT_TRUE(line.contains(" hg")) << std::hex << from << "-" << to << line.constData();
+            flagged += std::min(to, end) - std::max(from, start);
+        } else if (const qsizetype dash = first.indexOf('-'); dash > 0) {
+            from = first.left(dash).toULongLong(nullptr, 16);
+            to = first.mid(dash + 1).toULongLong(nullptr, 16);
+        }
+    }
+    EXPECT_GT(flagged, std::uintptr_t(32) << 20);
 }
