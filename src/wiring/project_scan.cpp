@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cad/dxf.h"
+#include "cad/heap_pages.h"
 #include "drawings/drawing.h"
 #include "drawings/entity_tag.h"
 #include "projects/drawing_registry.h"
@@ -182,6 +183,8 @@ class ParallelReader {
 
   private:
     void work() {
+        // Each drawing read grows this thread's heap by megabytes: on huge pages.
+        cad::HugeHeapPages heap;
         for (;;) {
             const int i = next_++;
             if (stop_ || i >= sources_.size()) return;
@@ -193,6 +196,7 @@ class ParallelReader {
             } catch (...) {
                 error = std::current_exception();
             }
+            heap.advise();
             {
                 const std::lock_guard lock(mutex_);
                 done_[size_t(i)] = std::move(d);
