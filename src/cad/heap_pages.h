@@ -1,10 +1,14 @@
 // The heap of a large read on huge pages. Reading a large drawing allocates a few hundred bytes
 // per entity (vertex lists, texts, extended data), and a heap grown afresh costs one page fault
 // for every 4 KB it is first written: on a virtual machine that is most of the read's time.
-// While a HugeHeapPages lives, the program's main heap grows in large steps and each part it
-// grows by is advised to the system for huge pages (2 MB, one fault each) when advise() finds
-// it grown. Only the heap of the program's first thread is covered (other threads allocate
-// from heaps of their own); elsewhere, and where the system keeps no huge pages, it changes
+// While a HugeHeapPages lives, the heaps grow in large steps and the heap of the thread that
+// made it is advised to the system for huge pages (2 MB, one fault each) when advise() finds
+// it grown. The program's first thread allocates from the main heap, which grows at its end:
+// each part it grew by is advised. Another thread allocates from a heap of its own, which the
+// C library reserves 64 MB at a time and, while the steps are large, makes usable whole: that
+// heap is advised whole when advise() first finds the thread taking memory from it (threads
+// that read drawings side by side each hold one). The steps stay large while any lives.
+// Elsewhere than with the GNU C library, and where the system keeps no huge pages, it changes
 // nothing.
 #pragma once
 
@@ -24,7 +28,9 @@ class HugeHeapPages {
 
   private:
     bool on_ = false;
-    std::uintptr_t advisedTo_ = 0;  // the heap up to here is advised
+    bool main_ = false;               // made on the program's first thread
+    std::uintptr_t advisedTo_ = 0;    // the main heap up to here is advised
+    std::uintptr_t advisedHeap_ = 0;  // another thread's: the heap advised last
 };
 
 }  // namespace tolvane::cad

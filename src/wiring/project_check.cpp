@@ -42,6 +42,15 @@ QString record(const char* table, qint64 id) {
     return QStringLiteral("%1 %2").arg(QLatin1String(table)).arg(id);
 }
 
+// Whether a number text reads as the number is displayed, without making that text.
+bool shows(const QString& text, const db::CableNumber& number) {
+    const QString& prefix = number.prefix();
+    const QString& stored = number.stored();
+    if (prefix.isEmpty()) return text == stored;
+    return text.size() == prefix.size() + 1 + stored.size() && text.startsWith(prefix) &&
+           text[prefix.size()] == QLatin1Char('-') && text.endsWith(stored);
+}
+
 }  // namespace
 
 FindingKind rackFindingKind(equipment::RackProblemKind kind) {
@@ -150,6 +159,130 @@ QString Finding::line() const {
     return QStringLiteral("CHECK %1 | %2 | %3 | %4").arg(kindWord(kind), drawing, handle, text);
 }
 
+// What the drawings are held against, read from the project's records.
+struct ProjectCheck::Records {
+    // The cable rows in CableID order, found by halving.
+    std::vector<db::CableEnds> rows;
+    QList<db::CoreRecord> cores;
+    // The connectors that more than one cable or core is wired to, each with its links in the
+    // order of their cables' IDs and their numbers sorted.
+    struct Shared {
+        QString connector;  // "SYSTEM PIN"
+        QList<Link> on;
+        QStringList numbers;
+    };
+    std::vector<Shared> shared;
+    struct SystemRow {
+        qint64 id;
+        QString name;
+    };
+    QList<SystemRow> systems;
+    QSet<QString> models;  // EquipmentIDs of the library
+    QList<db::AssignedPosition> positions;
+    QList<equipment::RackPlan> plans;
+
+    const db::CableEnds* rowOf(qint64 id) const {
+        const auto it =
+            std::lower_bound(rows.begin(), rows.end(), id,
+                             [](const db::CableEnds& r, qint64 value) { return r.id < value; });
+        return it != rows.end() && it->id == id ? &*it : nullptr;
+    }
+};
+
+ProjectCheck::ProjectCheck(db::Connections& registry) : registry_(registry) {}
+
+ProjectCheck::~ProjectCheck() = default;
+
+void ProjectCheck::readRecords() {
+    auto r = std::make_unique<Records>();
+    r->rows = db::CableTable(registry_).allEnds();
+    r->cores = db::CoreTable(registry_).inUse();
+
+    // The connectors. A connector is its system and pin, trimmed and in upper case; each such
+    // text is numbered once (a text many ends share is looked up, not made again), and an end
+    // is known by its two numbers. Texts holding a bar are joined as "SYSTEM|PIN" first, so
+    // that ends are the same connector exactly when those joined texts are the same.
+    QStringList parts;                // the texts in upper case, by number
+    QHash<QString, int> partOfText;   // an end's text as stored -> its number
+    QHash<QString, int> partOfUpper;  // a text in upper case -> its number
+    QHash<QString, quint64> joined;   // "SYSTEM|PIN" of a connector whose texts hold a bar
+    constexpr quint64 kJoined = quint64(1) << 63;
+    auto part = [&](const QString& text) {
+        if (const auto it = partOfText.constFind(text); it != partOfText.cend()) return *it;
+        const QString up = upper(text);
+        int n = partOfUpper.value(up, -1);
+        if (n < 0) {
+            n = int(parts.size());
+            partOfUpper.insert(up, n);
+            parts << up;
+        }
+        partOfText.insert(text, n);
+        return n;
+    };
+    struct End {
+        quint64 connector;
+        qsizetype link;
+        int system, pin;
+    };
+    std::vector<Link> links;
+    std::vector<End> ends;
+    links.reserve(r->rows.size() * 2 + size_t(r->cores.size()) * 2);
+    ends.reserve(links.capacity());
+    auto wire = [&](const QString& sys, const QString& pin, const Link& link) {
+        const int s = part(sys);
+        const int p = part(pin);
+        const QString& system = parts[s];
+        const QString& connector = parts[p];
+        if (system.isEmpty() || connector.isEmpty()) return;
+        quint64 key = quint64(s) << 32 | quint64(p);
+        if (system.contains(QLatin1Char('|')) || connector.contains(QLatin1Char('|'))) {
+            const QString text = system + QLatin1Char('|') + connector;
+            key = joined.value(text, kJoined | quint64(joined.size()));
+            joined.insert(text, key);
+        }
+        ends.push_back(End{key, qsizetype(links.size()), s, p});
+        links.push_back(link);
+    };
+    for (const db::CableEnds& row : r->rows) {
+        if (row.available || row.multiCore) continue;  // a multicore's ends are its cores'
+        wire(row.sourceSystem, row.sourcePin, {&row.number, &row.sheet, row.id});
+        wire(row.destinationSystem, row.destinationPin, {&row.number, &row.sheet, row.id});
+    }
+    for (const db::CoreRecord& c : std::as_const(r->cores)) {
+        const Link link{&c.number, &c.sheet, c.parentId};
+        wire(c.source.system, c.source.pin, link);
+        wire(c.destination.system, c.destination.pin, link);
+    }
+    // The ends by connector, each connector's in the order they were wired.
+    std::sort(ends.begin(), ends.end(), [](const End& a, const End& b) {
+        return a.connector != b.connector ? a.connector < b.connector : a.link < b.link;
+    });
+    for (auto from = ends.cbegin(); from != ends.cend();) {
+        auto to = from + 1;
+        while (to != ends.cend() && to->connector == from->connector) ++to;
+        if (to - from > 1) {
+            Records::Shared shared;
+            shared.connector = parts[from->system] + QLatin1Char(' ') + parts[from->pin];
+            shared.connector.replace(QLatin1Char('|'), QLatin1Char(' '));
+            for (auto e = from; e != to; ++e) shared.on << links[size_t(e->link)];
+            std::stable_sort(shared.on.begin(), shared.on.end(),
+                             [](const Link& x, const Link& y) { return x.cableId < y.cableId; });
+            for (const Link& l : std::as_const(shared.on)) shared.numbers << l.number->displayed();
+            shared.numbers.sort();
+            r->shared.push_back(std::move(shared));
+        }
+        from = to;
+    }
+
+    for (const db::SystemRecord& s : db::SystemTable(registry_).all())
+        r->systems << Records::SystemRow{s.id, equipment::fullSystemName(s.name, s.number)};
+    for (qint64 id : db::EquipmentModelTable(registry_).ids())
+        r->models.insert(QString::number(id));
+    r->positions = db::JackPositionTable(registry_).assigned();
+    r->plans = equipment::RackBook(registry_).plans();
+    records_ = std::move(r);
+}
+
 QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
     QList<Finding> out;
     auto add = [&out](FindingKind kind, const QString& drawing, const QString& handle,
@@ -164,55 +297,20 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
         return out.last();
     };
 
+    // The records are read for this run only (another run reads them again).
+    std::unique_ptr<Records> records = std::move(records_);
     // Without drawings the records have nothing to be held against.
     if (scan.drawings.empty()) {
         add(FindingKind::NoDrawings, {}, {}, {},
             QStringLiteral("The project has no registered drawings: nothing can be checked."));
         return out;
     }
-
-    // The records, one query per table. Rows come in CableID order and are found by halving.
-    const std::vector<db::CableEnds> rows = db::CableTable(registry_).allEnds();
-    auto rowOf = [&rows](qint64 id) -> const db::CableEnds* {
-        const auto it =
-            std::lower_bound(rows.begin(), rows.end(), id,
-                             [](const db::CableEnds& r, qint64 value) { return r.id < value; });
-        return it != rows.end() && it->id == id ? &*it : nullptr;
-    };
-    // The connectors: each end as "SYSTEM|PIN", with the links on it chained from the last.
-    const QList<db::CoreRecord> cores = db::CoreTable(registry_).inUse();
-    std::vector<Link> links;
-    std::vector<qsizetype> previous;  // the link before on the same connector, or -1
-    links.reserve(rows.size() * 2 + size_t(cores.size()) * 2);
-    previous.reserve(links.capacity());
-    QHash<QString, qsizetype> lastOn;  // connector -> its last link's index + 1
-    lastOn.reserve(qsizetype(links.capacity()));
-    auto wire = [&](const QString& sys, const QString& pin, const Link& link) {
-        if (sys.trimmed().isEmpty() || pin.trimmed().isEmpty()) return;
-        qsizetype& last = lastOn[upper(sys) + QLatin1Char('|') + upper(pin)];  // 0: none yet
-        previous.push_back(last - 1);
-        links.push_back(link);
-        last = qsizetype(links.size());
-    };
-    for (const db::CableEnds& r : rows) {
-        if (r.available || r.multiCore) continue;  // a multicore's ends are its cores'
-        wire(r.sourceSystem, r.sourcePin, {&r.number, &r.sheet, r.id});
-        wire(r.destinationSystem, r.destinationPin, {&r.number, &r.sheet, r.id});
+    if (!records) {
+        readRecords();
+        records = std::move(records_);
     }
-    for (const db::CoreRecord& c : cores) {
-        const Link link{&c.number, &c.sheet, c.parentId};
-        wire(c.source.system, c.source.pin, link);
-        wire(c.destination.system, c.destination.pin, link);
-    }
-    struct SystemRow {
-        qint64 id;
-        QString name;
-    };
-    QList<SystemRow> systems;
-    for (const db::SystemRecord& s : db::SystemTable(registry_).all())
-        systems << SystemRow{s.id, equipment::fullSystemName(s.name, s.number)};
-    QSet<QString> models;
-    for (qint64 id : db::EquipmentModelTable(registry_).ids()) models.insert(QString::number(id));
+    const Records& rec = *records;
+    const std::vector<db::CableEnds>& rows = rec.rows;
 
     // The drawings.
     std::vector<DrawnCable> drawn;
@@ -239,7 +337,7 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
                 continue;
             }
             drawn.push_back(DrawnCable{id, &d, &c});
-            const db::CableEnds* row = rowOf(id);
+            const db::CableEnds* row = rec.rowOf(id);
             if (!row || row->available) {
                 add(FindingKind::UnassignedCable, d.title, c.handle, record("tblCables", id),
                     QStringLiteral("The cable refers to cable row %1, which is no longer "
@@ -248,9 +346,9 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
                 continue;
             }
             if (row->multiCore) continue;  // its texts show the core it took
-            const QString expected = row->number.displayed();
             for (int i = 0; i < c.texts.size(); ++i) {
-                if (c.texts[i].isNull() || c.texts[i] == expected) continue;
+                if (c.texts[i].isNull() || shows(c.texts[i], row->number)) continue;
+                const QString expected = row->number.displayed();
                 Finding& f = add(FindingKind::StaleNumberText, d.title, c.textHandles[i],
                                  record("tblCables", id),
                                  QStringLiteral("The number text reads \"%1\"; its cable's row "
@@ -270,7 +368,7 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
                     add(FindingKind::NoSystemName, d.title, b.handle, {},
                         QStringLiteral("The %1 block has no system name.").arg(b.blockName));
                 if (!b.ref2.isEmpty()) systemsUsed.insert(b.ref2);
-                if (!models.contains(b.ref1))
+                if (!rec.models.contains(b.ref1))
                     add(FindingKind::OrphanedBlock, d.title, b.handle,
                         b.ref1.isEmpty() ? QString() : QStringLiteral("tblEquipment ") + b.ref1,
                         QStringLiteral("The %1 block's model (EquipmentID %2) is not in the "
@@ -327,7 +425,7 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
         const qint64 id = group->id;
         const auto end =
             std::find_if(group, drawn.cend(), [id](const DrawnCable& c) { return c.id != id; });
-        const db::CableEnds* row = rowOf(id);
+        const db::CableEnds* row = rec.rowOf(id);
         if (!row || !row->multiCore) {  // a multicore's cores are drawn apart
             const DrawnCable* first = nullptr;
             for (auto c = group; c != end; ++c) {
@@ -345,20 +443,12 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
         }
         group = end;
     }
-    for (const SystemRow& s : std::as_const(systems))
+    for (const Records::SystemRow& s : rec.systems)
         if (!systemsUsed.contains(QString::number(s.id)))
             add(FindingKind::SystemWithoutBlock, {}, {}, record("tblSystems", s.id),
                 QStringLiteral("System %1 has no block in any drawing.").arg(s.name));
-    for (auto it = lastOn.cbegin(); it != lastOn.cend(); ++it) {
-        if (previous[size_t(*it - 1)] < 0) continue;  // one cable alone
-        QList<Link> on;
-        for (qsizetype k = *it - 1; k >= 0; k = previous[size_t(k)]) on.prepend(links[size_t(k)]);
-        std::stable_sort(on.begin(), on.end(),
-                         [](const Link& x, const Link& y) { return x.cableId < y.cableId; });
-        QStringList numbers;
-        for (const Link& l : on) numbers << l.number->displayed();
-        numbers.sort();
-        const Link& second = on[1];
+    for (const Records::Shared& shared : rec.shared) {
+        const Link& second = shared.on[1];
         QString handle;
         QString sheet = *second.sheet;
         const auto [from, to] = drawnAs(second.cableId);
@@ -368,13 +458,11 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
                 sheet = c->drawing->title;
                 break;
             }
-        QString connector = it.key();
-        connector.replace(QLatin1Char('|'), QLatin1Char(' '));
         add(FindingKind::DoubleWired, sheet, handle, record("tblCables", second.cableId),
             QStringLiteral("%1 is wired by %2.")
-                .arg(connector, numbers.join(QStringLiteral(", "))));
+                .arg(shared.connector, shared.numbers.join(QStringLiteral(", "))));
     }
-    for (const db::AssignedPosition& held : db::JackPositionTable(registry_).assigned()) {
+    for (const db::AssignedPosition& held : rec.positions) {
         const db::JackPosition& p = held.position;
         const qint64 id = p.id;
         const QString sheet = p.sheet.trimmed();
@@ -388,7 +476,7 @@ QList<Finding> ProjectCheck::run(const ProjectScan& scan) {
                      sheet.isEmpty() ? QStringLiteral("no sheet") : sheet));
     }
 
-    for (const equipment::RackPlan& plan : equipment::RackBook(registry_).plans())
+    for (const equipment::RackPlan& plan : rec.plans)
         for (const equipment::RackProblem& p : plan.problems)
             add(rackFindingKind(p.kind), {}, {}, record("tblSystems", p.sysId), p.text);
 

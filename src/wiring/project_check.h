@@ -13,6 +13,7 @@
 
 #include <QList>
 #include <QString>
+#include <memory>
 
 #include "db/database.h"
 #include "equipment/racks.h"
@@ -75,9 +76,17 @@ struct Finding {
 
 class ProjectCheck {
   public:
-    explicit ProjectCheck(db::Connections& registry) : registry_(registry) {}
+    explicit ProjectCheck(db::Connections& registry);
+    ~ProjectCheck();
+    ProjectCheck(const ProjectCheck&) = delete;
+    ProjectCheck& operator=(const ProjectCheck&) = delete;
 
+    // Reads what the drawings are held against from the project's records, one query per
+    // table, on the thread of the registry's connections: while the drawings are read on
+    // others (scanProject's `meanwhile`). Throws DbError.
+    void readRecords();
     // The findings, grouped by kind (in the order of FindingKind), then by drawing and handle.
+    // Takes the records readRecords() read, or reads them; a later run reads them again.
     QList<Finding> run(const ProjectScan& scan);
 
     // Releases the orphaned row after the user agreed: its number is free for reuse and its
@@ -88,7 +97,9 @@ class ProjectCheck {
     static bool correctText(const Finding& finding, Drawing& drawing);
 
   private:
+    struct Records;
     db::Connections& registry_;
+    std::unique_ptr<Records> records_;
 };
 
 }  // namespace tolvane::wiring

@@ -75,9 +75,13 @@ struct ProjectScan {
 };
 
 // Reads every drawing once. `progress` (may be empty) is told after each drawing; when it
-// answers false the reading stops there and the scan is marked cancelled.
+// answers false the reading stops there and the scan is marked cancelled. `meanwhile` (may be
+// empty) is work of the caller's, run on the caller's thread while closed drawings are read on
+// others, before the first drawing is told (the check reads its records there); what it
+// throws ends the scan.
 ProjectScan scanProject(const QList<DrawingSource>& sources,
-                        const std::function<bool(int done, int total)>& progress = {});
+                        const std::function<bool(int done, int total)>& progress = {},
+                        const std::function<void()>& meanwhile = {});
 // One document as the scan reads it (the title and path are the caller's).
 void scanDocument(const cad::Document& doc, ScannedDrawing& out);
 

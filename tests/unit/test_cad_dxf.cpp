@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <thread>
 
 #include "../../bench/wiring_sheet.h"
 #include "cad/dxf.h"
@@ -1362,4 +1363,39 @@ TEST(CadHeapPages, HeapGrownWhileReadingIsAdvisedForHugePages) {
         }
     }
     EXPECT_GT(flagged, std::uintptr_t(32) << 20);
+}
+
+// A thread other than the first advises the heap of its own: blocks that a reading thread took
+// lie in mappings flagged for huge pages.
+TEST(CadHeapPages, AThreadsOwnHeapIsAdvisedForHugePages) {
+    std::vector<std::uintptr_t> taken;
+    std::thread reader([&] {
+        HugeHeapPages heap;
+        std::vector<std::unique_ptr<char[]>> blocks;
+        for (int i = 0; i < 40000; ++i) {
+            blocks.emplace_back(new char[512]);
+            if (i % 1000 == 0) heap.advise();
+            if (i % 4000 == 0)
+                taken.push_back(reinterpret_cast<std::uintptr_t>(blocks.back().get()));
+        }
+    });
+    reader.join();
+    QFile maps(QStringLiteral("/proc/self/smaps"));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    std::uintptr_t from = 0, to = 0;
+    int flagged = 0;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QByteArray first = line.left(line.indexOf(' '));
+        if (first == "VmFlags:") {
+            for (std::uintptr_t at : taken)
+                if (at >= from && at < to) {
+                    EXPECT_TRUE(line.contains(" hg")) << std::hex << from << "-" << to;
+                    ++flagged;
+                }
+        } else if (const qsizetype dash = first.indexOf('-'); dash > 0 && !first.endsWith(':')) {
+            from = first.left(dash).toULongLong(nullptr, 16);
+            to = first.mid(dash + 1).toULongLong(nullptr, 16);
+        }
+    }
+    EXPECT_EQ(flagged, int(taken.size()));
 }

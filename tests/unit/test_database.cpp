@@ -10,6 +10,7 @@
 
 #include "db/database.h"
 #include "db/read_only_sql.h"
+#include "db/row_stream.h"
 #include "db_fixture.h"
 #include "front/script_ui.h"
 
@@ -152,6 +153,65 @@ TEST_P(DatabaseTest, JetIdiomsMeanTheSameOnBothEngines) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, DatabaseTest, test::bothEngines(), test::engineName);
+
+// The fast row path gives every value as the query gives it: numbers, reals, nulls, empty and
+// non-Latin texts, flags however they are stored, and on SQLite values of another type than
+// their column's. Texts read as names are the same texts, shared when they repeat.
+TEST_P(DatabaseTest, RowStreamReadsEveryValueAsQueryDoes) {
+    const bool sqlite = GetParam() == db::Engine::SQLite;
+    db::Query(db::DbId::Project,
+              "create table t (id integer primary key, n bigint, r double precision, "
+              "s varchar(50), f boolean)",
+              r)
+        .exec();
+    db::Query(db::DbId::Project,
+              "insert into t values (1, 9007199254740993, 1.5, 'CAM-01', true), "
+              "(2, null, null, null, null), (3, -7, 0.1, '', 'True'), "
+              "(4, 0, 1e20, 'Kamera ÄÖ ✓ カメラ', 'false'), (5, 12, -2.25, 'CAM-01', false)",
+              r)
+        .exec();
+    if (sqlite)  // SQLite keeps what a column's type cannot take as it was given
+        db::Query(db::DbId::Project,
+                  "insert into t values (6, 'abc', 'x', 42, '0'), (7, '12', '3.5', 'yes', 2)", r)
+            .exec();
+    // Read the query's rows first: a server connection runs one read at a time.
+    QList<QVariantList> expected;
+    db::Query q(db::DbId::Project, "select id, n, r, s, f from t order by id", r);
+    q.exec();
+    while (q.next()) {
+        expected << QVariantList{};
+        for (int c = 0; c < 5; ++c) expected.last() << q.value(c);
+    }
+    db::RowStream stream(db::DbId::Project, "select id, n, r, s, f from t order by id", r);
+    stream.exec();
+    int rows = 0;
+    QString first;
+    for (const QVariantList& values : expected) {
+        ASSERT_TRUE(stream.next());
+        ++rows;
+        for (int c = 0; c < 5; ++c) {
+            const QVariant& v = values[c];
+            SCOPED_TRACE(testing::Message() << "row " << rows << " column " << c);
+            EXPECT_EQ(stream.integer(c), v.toLongLong());
+            EXPECT_EQ(stream.flag(c), v.toBool());
+            EXPECT_EQ(stream.text(c), v.toString());
+            EXPECT_EQ(stream.text(c).isNull(), v.toString().isNull());
+            const QString name = stream.name(c);
+            EXPECT_EQ(name, v.toString());
+            EXPECT_EQ(name.isNull(), v.toString().isNull());
+        }
+        if (rows == 1) first = stream.name(3);
+        if (rows == 5 && sqlite) {
+            EXPECT_EQ(stream.name(3).constData(), first.constData());
+        }
+    }
+    EXPECT_FALSE(stream.next());
+    EXPECT_EQ(rows, sqlite ? 7 : 5);
+    stream.exec();  // run again from the start
+    ASSERT_TRUE(stream.next());
+    EXPECT_EQ(stream.integer(0), 1);
+    EXPECT_THROW(db::RowStream(db::DbId::Project, "select nothing from t", r).exec(), db::DbError);
+}
 
 TEST_P(DatabaseTest, WritesAnnounceTheirTable) {
     QStringList seen;
@@ -315,6 +375,52 @@ TEST(Connections, ABusyFileAsksRetryOrCancel) {
     held.reset();
     silent.closeAll();
     other.closeAll();
+    writer.closeAll();
+}
+
+// A file another program holds while it writes keeps the fast row path waiting as it keeps a
+// query: the user is asked, Retry reads the rows once the writer is done, Cancel ends it.
+TEST(Connections, ARowStreamOnABusyFileAsksRetryOrCancel) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("busy.db");
+    db::Connections writer, reader;
+    QFile(file).open(QIODevice::WriteOnly);
+    writer.bind(db::DbId::Project, ConnectionSpec::sqlite(file));
+    db::Query(db::DbId::Project, "create table t (v integer)", writer).exec();
+    db::Query(db::DbId::Project, "insert into t values (1)", writer).exec();
+    reader.bind(db::DbId::Project, ConnectionSpec::sqlite(file));
+    reader.setBusyWait(50);
+    QString transcript;
+    QTextStream out(&transcript);
+    AnsweringUser user("button Retry\nbutton Cancel\n", out);
+    reader.askWhenBusy(&user);
+    const auto hold = [&] {
+        db::Query(db::DbId::Project, "begin exclusive", writer).exec();
+        db::Query(db::DbId::Project, "insert into t values (2)", writer).exec();
+    };
+    const auto release = [&] { db::Query(db::DbId::Project, "commit", writer).exec(); };
+
+    hold();
+    user.beforeAnswer = release;
+    {
+        db::RowStream rows(db::DbId::Project, "select v from t order by v", reader);
+        rows.exec();
+        QList<qint64> values;
+        while (rows.next()) values << rows.integer(0);
+        EXPECT_EQ(values, (QList<qint64>{1, 2}));
+    }
+    EXPECT_EQ(transcript.count("is busy: another program is writing to it."), 1);
+
+    hold();
+    user.beforeAnswer = nullptr;
+    {
+        db::RowStream rows(db::DbId::Project, "select v from t", reader);
+        rows.exec();
+        EXPECT_THROW(rows.next(), Cancelled);
+    }
+    release();
+    EXPECT_TRUE(user.atEnd());
+    reader.closeAll();
     writer.closeAll();
 }
 

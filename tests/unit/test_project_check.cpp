@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <optional>
@@ -304,6 +305,75 @@ TEST_F(ProjectFixture, FixesAreConfirmedOrUndoable) {
     b.undo().undo();
     EXPECT_EQ(b.document().find(v4)->text, "V-44");
     EXPECT_TRUE(ProjectCheck(registry).run(scan()).size() == 1);  // the row is released
+}
+
+// A connector is its system and pin as they read trimmed and in upper case, however each row
+// wrote them; a bar inside a name joins the two as one text, so that "VTR|A" "OUT" and "vtr"
+// "a|out" are one connector and "VTR" "A" another.
+TEST_F(ProjectFixture, ConnectorsWiredTwiceAreFoundHoweverTheirRowsWriteThem) {
+    row(8, "8", " cam-01", "out-1 ", "", "MON-01", "IN-8", "", "a.dxf");
+    row(9, "9", "VTR|A", "OUT", "", "MON-01", "IN-9", "", "b.dxf");
+    row(10, "10", "vtr", "a|out", "", "MON-01", "IN-10", "", "b.dxf");
+    row(11, "11", "VTR", "A", "", "MON-01", "IN-11", "", "b.dxf");
+    QStringList wired;
+    for (const Finding& f : ProjectCheck(registry).run(scan()))
+        if (f.kind == FindingKind::DoubleWired) wired << f.line();
+    const QStringList expected{
+        "CHECK DoubleWired | a.dxf |  | CAM-01 OUT-1 is wired by V-1, V-8.",
+        "CHECK DoubleWired | b.dxf |  | VTR A OUT is wired by V-10, V-9.",
+    };
+    EXPECT_EQ(wired, expected) << wired.join("\n").toStdString();
+}
+
+// The records read while many drawings are read at once, with faults in several of them and
+// one that cannot be read and one missing among them: every finding of every drawing comes
+// out, in the same order as when the drawings are read first and the records after.
+TEST_F(ProjectFixture, RecordsReadWhileTheDrawingsAreLoseNoFinding) {
+    b.setPath(dir.filePath("b.dxf"));
+    QFile bad(dir.filePath("bad.dxf"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
+    bad.close();
+    QString firstText;  // V-1's number text at its start
+    for (const cad::Entity& e : a.document().modelSpace().entities)
+        if (e.kind == cad::EntityKind::Text && e.text == "V-1" && firstText.isEmpty())
+            firstText = e.handle;
+    QList<DrawingSource> sources{{b.path(), &b}};
+    QStringList unassigned, stale;
+    for (int i = 0; i < 12; ++i) {
+        cad::Document copy = a.document();
+        const QString title = QStringLiteral("s%1.dxf").arg(i);
+        if (i % 3 == 0) {
+            cad::Entity loose = cad::Entity::polyline({{{0, 200}}, {{10, 200}}}, false);
+            tag::tagEntity(loose, tag::kind::Cable);
+            unassigned << "UnassignedCable " + title + " #" +
+                              QString(copy.addToModel(loose).handle);
+        }
+        if (i % 4 == 1) {
+            copy.find(firstText)->text = "V-9" + QString::number(i);
+            stale << "StaleNumberText " + title + " #" + firstText;
+        }
+        cad::saveDxf(copy, dir.filePath(title));
+        sources << DrawingSource{dir.filePath(title), nullptr};
+        if (i == 6) sources << DrawingSource{dir.filePath("bad.dxf"), nullptr};
+        if (i == 8) sources << DrawingSource{dir.filePath("gone.dxf"), nullptr};
+    }
+    unassigned.sort();
+    stale.sort();
+
+    ProjectCheck check(registry);
+    const ProjectScan whole = scanProject(sources, {}, [&] { check.readRecords(); });
+    const QList<Finding> findings = check.run(whole);
+    const QList<Finding> after = ProjectCheck(registry).run(scanProject(sources));
+    QStringList lines, linesAfter;
+    for (const Finding& f : findings) lines << f.line();
+    for (const Finding& f : after) linesAfter << f.line();
+    EXPECT_EQ(lines, linesAfter);
+    const QStringList all = keys(findings);
+    EXPECT_EQ(all.filter(QRegularExpression("^UnassignedCable ")), unassigned);
+    EXPECT_EQ(all.filter(QRegularExpression("^StaleNumberText ")), stale);
+    EXPECT_TRUE(all.contains("UnreadableDrawing bad.dxf "));
+    EXPECT_TRUE(all.contains("MissingDrawing gone.dxf "));
 }
 
 // The path written out by hand: the jack pair, the pointer pair across the sheets, the core

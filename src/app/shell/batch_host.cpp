@@ -280,9 +280,11 @@ QStringList BatchHost::entity(QWidget* current, const QString& what, int line) {
 QStringList BatchHost::check(int line) {
     QStringList out;
     try {
-        const wiring::ProjectScan scan =
-            wiring::scanProject(requireMain()->drawings()->projectDrawings());
-        for (const wiring::Finding& f : wiring::ProjectCheck(registry_).run(scan)) out << f.line();
+        // The records are read while the drawings are.
+        wiring::ProjectCheck check(registry_);
+        const wiring::ProjectScan scan = wiring::scanProject(
+            requireMain()->drawings()->projectDrawings(), {}, [&check] { check.readRecords(); });
+        for (const wiring::Finding& f : check.run(scan)) out << f.line();
     } catch (const db::DbError& e) {
         throw ScriptAbort(2, line, e.description());
     }

@@ -70,9 +70,14 @@ ProjectCheckWindow::ProjectCheckWindow(Ui& ui, CheckWindowServices services,
 void ProjectCheckWindow::runCheck() {
     const QList<wiring::DrawingSource> sources = services_.sources();
     ui_.status(QStringLiteral("Checking the project..."));
-    scan_ = wiring::scanProject(sources, [this](int done, int total) {
-        return ui_.progress(QStringLiteral("Reading drawings"), done, total);
-    });
+    // The records are read while the drawings are.
+    wiring::ProjectCheck check(registry_);
+    scan_ = wiring::scanProject(
+        sources,
+        [this](int done, int total) {
+            return ui_.progress(QStringLiteral("Reading drawings"), done, total);
+        },
+        [&check] { check.readRecords(); });
     ui_.progress(QString(), 0, 0);
     list_->clear();
     if (scan_.cancelled) {
@@ -83,7 +88,7 @@ void ProjectCheckWindow::runCheck() {
         updateButtons();
         return;
     }
-    findings_ = wiring::ProjectCheck(registry_).run(scan_);
+    findings_ = check.run(scan_);
     ui_.status(QString());
     QTreeWidgetItem* group = nullptr;
     std::optional<wiring::FindingKind> kind;

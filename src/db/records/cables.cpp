@@ -1,6 +1,7 @@
 #include "db/records/cables.h"
 
 #include "db/records/row_reader.h"
+#include "db/row_stream.h"
 
 namespace tolvane::db {
 
@@ -123,18 +124,22 @@ QList<CableRecord> CableTable::all() {
 }
 
 std::vector<CableEnds> CableTable::allEnds() {
-    Query q(DbId::Project,
-            QStringLiteral("select CableID, CableNoPrefix, CableNO, Sheet, MultiCore, Available, "
-                           "SRCSys, SRCPin, DestSYS, DestPin from tblCables order by CableID"),
-            registry_);
-    q.exec();
-    const RowReader r(q);
+    // Read straight from the engine: the check reads every row of the project. Systems, pins
+    // and sheets repeat from row to row and are shared.
     std::vector<CableEnds> out;
-    while (q.next())
-        out.push_back(
-            CableEnds{r.integer("CableID"), CableNumber(r.text("CableNoPrefix"), r.text("CableNO")),
-                      r.text("Sheet"), r.flag("MultiCore"), r.flag("Available"), r.text("SRCSys"),
-                      r.text("SRCPin"), r.text("DestSYS"), r.text("DestPin")});
+    out.reserve(
+        size_t(Query(DbId::Project, QStringLiteral("select count(*) from tblCables"), registry_)
+                   .scalar()
+                   .toLongLong()));
+    RowStream r(DbId::Project,
+                QStringLiteral("select CableID, CableNoPrefix, CableNO, Sheet, MultiCore, "
+                               "Available, SRCSys, SRCPin, DestSYS, DestPin from tblCables "
+                               "order by CableID"),
+                registry_);
+    r.exec();
+    while (r.next())
+        out.push_back(CableEnds{r.integer(0), CableNumber(r.name(1), r.text(2)), r.name(3),
+                                r.flag(4), r.flag(5), r.name(6), r.name(7), r.name(8), r.name(9)});
     return out;
 }
 
