@@ -99,6 +99,17 @@ void appendNum(QByteArray& out, double v, int decimals = 2) {
     }
 }
 
+// A rectangle's corner and size, as the "re" operator takes them.
+void appendRect(QByteArray& out, const QRectF& r) {
+    appendNum(out, r.x());
+    out += ' ';
+    appendNum(out, r.y());
+    out += ' ';
+    appendNum(out, r.width());
+    out += ' ';
+    appendNum(out, r.height());
+}
+
 void appendHex4(QByteArray& out, quint16 v) {
     static const char kHex[] = "0123456789ABCDEF";
     out += kHex[(v >> 12) & 15];
@@ -562,14 +573,7 @@ class ContentEngine final : public QPaintEngine, public GlyphRunEngine {
         if (matrix_.type() > QTransform::TxScale) return QPaintEngine::drawRects(rects, count);
         if (!paintBegin(true, Qt::WindingFill)) return;
         for (int i = 0; i < count; ++i) {
-            const QRectF r = matrix_.mapRect(rects[i]);
-            appendNum(out_, r.x());
-            out_ += ' ';
-            appendNum(out_, r.y());
-            out_ += ' ';
-            appendNum(out_, r.width());
-            out_ += ' ';
-            appendNum(out_, r.height());
+            appendRect(out_, matrix_.mapRect(rects[i]));
             out_ += " re\n";
         }
         paintEnd();
@@ -711,14 +715,7 @@ class ContentEngine final : public QPaintEngine, public GlyphRunEngine {
             pathOperators(now.path);
             out_ += now.path.fillRule() == Qt::OddEvenFill ? "W* n\n" : "W n\n";
         } else {
-            const QRectF r = now.rect.isValid() ? now.rect : QRectF();
-            appendNum(out_, r.x());
-            out_ += ' ';
-            appendNum(out_, r.y());
-            out_ += ' ';
-            appendNum(out_, r.width());
-            out_ += ' ';
-            appendNum(out_, r.height());
+            appendRect(out_, now.rect.isValid() ? now.rect : QRectF());
             out_ += " re W n\n";
         }
     }
