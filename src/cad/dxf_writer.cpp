@@ -16,6 +16,7 @@
 #include <exception>
 #include <map>
 #include <thread>
+#include <utility>
 
 #include "cad/dxf.h"
 #include "cad/dxf_binary.h"
@@ -93,23 +94,6 @@ void appendCodePageText(QByteArray& out, const QString& s) {
     }
 }
 
-// Appends a text value as encodeText() gives it; most values are plain ASCII and go in as
-// they are, without a converted copy.
-void appendText(QByteArray& out, const QString& s) {
-    const qsizetype at = out.size();
-    out.resize(at + s.size());
-    char* to = out.data() + at;
-    for (QChar c : s) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u >= 0x7F || u == '^') {
-            out.truncate(at);
-            out += encodeText(s);
-            return;
-        }
-        *to++ = char(u);
-    }
-}
-
 // The names of one table in the order they are met, each once without regard to case. A
 // long list is searched by hash: a drawing may have hundreds of thousands of layers.
 class NameList {
@@ -171,12 +155,37 @@ class Writer {
     };
 
     QString handle() { return QString::number(seed_++, 16).toUpper(); }
-    // Groups go straight into the output, without a text made for each and in as few
-    // appends as may be: a large drawing writes millions of them.
+    // Groups go straight into the output, without a text made for each: a large drawing writes
+    // millions of them. The output is room made ahead (out_'s size) of which the first used_
+    // bytes are written, so that a piece of a group costs a copy and no call to grow it.
     void raw(QByteArrayView v) {
-        const qsizetype at = out_.size();
-        out_.resize(at + v.size());
-        std::memcpy(out_.data() + at, v.data(), size_t(v.size()));
+        if (out_.size() - used_ < v.size()) makeRoom(v.size());
+        std::memcpy(at_ + used_, v.data(), size_t(v.size()));
+        used_ += v.size();
+    }
+    void makeRoom(qsizetype n) {
+        out_.resize(std::max(out_.size() * 2, used_ + n + 65536));
+        at_ = out_.data();
+    }
+    // The written bytes, the room dropped.
+    QByteArray written() {
+        out_.resize(used_);
+        return std::exchange(out_, {});
+    }
+    // A text value as encodeText() gives it; most values are plain ASCII and go in as they are,
+    // without a converted copy.
+    void text(const QString& s) {
+        if (out_.size() - used_ < s.size()) makeRoom(s.size());
+        char* to = at_ + used_;
+        for (const QChar c : s) {
+            const char16_t u = c.unicode();
+            if (u < 0x20 || u >= 0x7F || u == '^') {
+                raw(encodeText(s));
+                return;
+            }
+            *to++ = char(u);
+        }
+        used_ += s.size();
     }
     // The code line, right-aligned in three places as other programs write it.
     void groupCode(int code) {
@@ -204,10 +213,13 @@ class Writer {
     void g(int code, const QString& v) {
         if (left(code)) return;
         groupCode(code);
-        if (v_ < DxfVersion::R2007)
-            appendCodePageText(out_, v);
-        else
-            appendText(out_, v);
+        if (v_ < DxfVersion::R2007) {
+            QByteArray inPage;
+            appendCodePageText(inPage, v);
+            raw(inPage);
+        } else {
+            text(v);
+        }
         raw("\n");
     }
     void g(int code, int v) {
@@ -250,7 +262,8 @@ class Writer {
 
     void collect();
     void collectFrom(const Entity& e);
-    void header(QByteArray& into);
+    QByteArray header();
+    QByteArray restore(QByteArray& rest, qsizetype used);
     void tables();
     QString tableStart(const char* name, int count);
     QString record(const char* type, const QString& table, const char* subclass);
@@ -275,6 +288,8 @@ class Writer {
     const Document& doc_;
     quint64 seed_;
     QByteArray out_;
+    qsizetype used_ = 0;
+    char* at_ = nullptr;
     NameList apps_, lineTypes_, layers_, styles_, missingBlocks_;
     std::vector<SpaceOut> spaces_;  // model, paper layouts, then blocks
     QString blockRecordTable_, layoutDict_, rootDict_, groupDict_;
@@ -568,9 +583,11 @@ void Writer::generateDimensionBlocks() {
     }
 }
 
-void Writer::header(QByteArray& into) {
-    QByteArray body;
-    std::swap(out_, body);
+// The header holds what writing the rest found (the handle seed, the extents): it is written
+// last, into an output of its own.
+QByteArray Writer::header() {
+    QByteArray rest = std::exchange(out_, {});
+    const qsizetype restUsed = std::exchange(used_, 0);
     g(0, "SECTION");
     g(2, "HEADER");
     g(9, "$ACADVER");
@@ -637,11 +654,7 @@ void Writer::header(QByteArray& into) {
     g(9, "$HANDSEED");
     g(5, QString::number(seed_, 16).toUpper());
     g(0, "ENDSEC");
-    if (r12()) {
-        std::swap(out_, body);
-        into = body + into;
-        return;
-    }
+    if (r12()) return restore(rest, restUsed);
     g(0, "SECTION");
     g(2, "CLASSES");
     if (!imageDefs_.empty()) {
@@ -664,8 +677,16 @@ void Writer::header(QByteArray& into) {
         }
     }
     g(0, "ENDSEC");
-    std::swap(out_, body);
-    into = body + into;
+    return restore(rest, restUsed);
+}
+
+// Gives back the output the header was written apart from, and the header's bytes.
+QByteArray Writer::restore(QByteArray& rest, qsizetype used) {
+    QByteArray head = written();
+    out_ = std::move(rest);
+    used_ = used;
+    at_ = out_.data();
+    return head;
 }
 
 QString Writer::tableStart(const char* name, int count) {
@@ -1559,15 +1580,24 @@ QByteArray Writer::run() {
     size_t count = doc_.modelSpace().entities.size();
     for (const Space& s : doc_.layouts()) count += s.entities.size();
     for (const Block& b : doc_.blocks()) count += b.entities.size();
-    out_.reserve(qsizetype(std::min<size_t>(count * 384 + 65536, size_t(1) << 31)));
+    out_.resize(qsizetype(std::min<size_t>(count * 384 + 65536, size_t(1) << 31)));
+    at_ = out_.data();
+    // Room kept at the front for the header, written last: it goes in front of the rest
+    // without the rest being copied behind it.
+    constexpr qsizetype kHeaderRoom = 64 << 10;
+    used_ = kHeaderRoom;
     collect();
     tables();
     blocks();
     entities();
     objects();
     g(0, "EOF");
-    header(out_);
-    return out_;
+    const QByteArray head = header();
+    QByteArray all = written();
+    if (head.size() > kHeaderRoom) return head + all.sliced(kHeaderRoom);
+    std::memcpy(all.data() + kHeaderRoom - head.size(), head.constData(), size_t(head.size()));
+    all.remove(0, kHeaderRoom - head.size());  // moves the start: nothing is copied
+    return all;
 }
 
 }  // namespace
