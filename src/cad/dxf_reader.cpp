@@ -3,7 +3,6 @@
 // memory. The recovering read repairs what the strict one refuses, and both note in an audit
 // what they dropped or changed.
 #include <iconv.h>
-#include <sys/mman.h>
 
 #include <QFile>
 #include <QSet>
@@ -1258,15 +1257,6 @@ void Reader::blocks() {
     }
 }
 
-// A large list is written from start to end once: in pages of 2 MB, where the system gives
-// them on request, it costs one page fault where it would cost five hundred.
-void askForHugePages(void* begin, size_t bytes) {
-    constexpr quintptr kHuge = quintptr(2) << 20;
-    const quintptr first = (quintptr(begin) + kHuge - 1) & ~(kHuge - 1);
-    const quintptr last = (quintptr(begin) + bytes) & ~(kHuge - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-}
-
 // How many groups of code 0 follow as most programs write them ("  0" on a line of its
 // own): a bound of the entities of the ENTITIES section, so that its list is reserved once
 // instead of moving every entity read so far each time it grows. Pages reserved beyond what
@@ -1331,7 +1321,7 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
         const size_t bound = entityStartsAhead();
         list.reserve(bound);
         paper->reserve(bound);
-        askForHugePages(list.data(), list.capacity() * sizeof(Entity));
+        adviseHugePages(list.data(), list.capacity() * sizeof(Entity));
     }
     // An insert's attributes are gathered apart and given to it at once when they end, so
     // that its list is made once and as long as it needs to be.

@@ -44,6 +44,12 @@ void releaseLargeSteps() {
 
 }  // namespace
 
+void adviseHugePages(void* begin, std::size_t bytes) {
+    const std::uintptr_t first = (std::uintptr_t(begin) + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t last = (std::uintptr_t(begin) + bytes) & ~(kHugePage - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
 HugeHeapPages::HugeHeapPages() {
 #ifdef __GLIBC__
     on_ = true;

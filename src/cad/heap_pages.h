@@ -12,9 +12,14 @@
 // nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace tolvane::cad {
+
+// Advises the whole 2 MB pages of a large list for huge pages: a list written from start to end
+// once then costs one fault per 2 MB where it would cost five hundred.
+void adviseHugePages(void* begin, std::size_t bytes);
 
 class HugeHeapPages {
   public:

@@ -3,8 +3,6 @@
 #endif
 #include "cad/spatial_index.h"
 
-#include <sys/mman.h>
-
 #include <QHash>
 #include <algorithm>
 #include <array>
@@ -18,6 +16,7 @@
 #include <future>
 #include <limits>
 
+#include "cad/heap_pages.h"
 #include "cad/picking.h"
 
 namespace tolvane::cad {
@@ -168,15 +167,6 @@ quint32 hilbert(quint32 x, quint32 y) {
         return (v | (v << 1)) & 0x55555555;
     };
     return (spread(i1) << 1) | spread(i0);
-}
-
-// A large list written from start to end once: in pages of 2 MB where the system gives
-// them on request, one page fault where there would be five hundred.
-void adviseHugePages(void* begin, size_t bytes) {
-    constexpr quintptr kHuge = quintptr(2) << 20;
-    const quintptr first = (quintptr(begin) + kHuge - 1) & ~(kHuge - 1);
-    const quintptr last = (quintptr(begin) + bytes) & ~(kHuge - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
 // Sorts by the upper 32 bits, keeping the order of equal ones: four passes of a byte each
@@ -344,6 +334,49 @@ QString spaceHolding(const Document& doc, const Entity& e) {
         if (holds(s)) return s.name;
     }
     return doc.modelSpace().name;
+}
+
+// The exact extents of entities known by loose boxes: those of the entities whose boxes reach
+// furthest, and of any other whose box sticks out of theirs; the entities well inside are not
+// measured. The extents only grow, so what sticks out of them in the end stuck out of the first.
+template <typename BoxAt, typename Exact>
+BBox exactExtents(size_t count, BoxAt boxAt, Exact exact) {
+    LooseBox all;
+    for (size_t i = 0; i < count; ++i) {
+        if (const LooseBox b = boxAt(i); b.valid()) all.add(b);
+    }
+    BBox out;
+    std::vector<char> measured(count, 0);
+    const auto measure = [&](size_t i) {
+        measured[i] = 1;
+        out.add(exact(i));
+    };
+    for (size_t i = 0; i < count; ++i) {
+        const LooseBox b = boxAt(i);
+        if (b.valid() && (b.x0 == all.x0 || b.y0 == all.y0 || b.x1 == all.x1 || b.y1 == all.y1))
+            measure(i);
+    }
+    const BBox first = out;
+    for (size_t i = 0; i < count; ++i) {
+        const LooseBox b = boxAt(i);
+        if (b.valid() && !measured[i] && !b.inside(first)) measure(i);
+    }
+    return out;
+}
+
+using NearPieces = boost::container::small_vector<NearPiece, 16>;
+
+// A candidate of a point search: its pieces are made and those within the aperture given to
+// `take` with the entity; whether it took it.
+bool offerNear(const Document& doc, const Entity& e, int position, QPointF p, double aperture,
+               NearPieces& pieces, const SpatialIndex::TakeNear& take) {
+    pieces.clear();
+    const double half = halfWidth(e);
+    for (const Prim& piece : primitives(doc, e)) {
+        const double dist = std::max(0.0, distance(piece, p) - half);
+        if (dist <= aperture) pieces.push_back({piece.attribute, dist});
+    }
+    return !pieces.empty() && take(e, position, {pieces.data(), pieces.size()});
 }
 
 }  // namespace
@@ -694,30 +727,10 @@ std::optional<BBox> SpatialIndex::extentsWhileBuilding(const Space& asked) const
     if (!builder_) return std::nullopt;  // built at once: its bounds are the extents
     builder_->take(doc, space, -1);
     if (!builder_->standsFor(*space)) return std::nullopt;
-    // As the bounds of a built index: the entities whose boxes reach furthest are measured,
-    // and any other whose box sticks out of theirs.
     const std::vector<LooseBox>& boxes = builder_->boxes;
-    LooseBox all;
-    for (const LooseBox& b : boxes) {
-        if (b.valid()) all.add(b);
-    }
-    BBox exact;
-    std::vector<char> measured(boxes.size(), 0);
-    const auto measure = [&](size_t i) {
-        measured[i] = 1;
-        exact.add(boundingBox(doc, space->entities[i]));
-    };
-    for (size_t i = 0; i < boxes.size(); ++i) {
-        const LooseBox& b = boxes[i];
-        if (b.valid() && (b.x0 == all.x0 || b.y0 == all.y0 || b.x1 == all.x1 || b.y1 == all.y1))
-            measure(i);
-    }
-    const BBox first = exact;
-    for (size_t i = 0; i < boxes.size(); ++i) {
-        const LooseBox& b = boxes[i];
-        if (b.valid() && !measured[i] && !b.inside(first)) measure(i);
-    }
-    return exact;
+    return exactExtents(
+        boxes.size(), [&](size_t i) { return boxes[i]; },
+        [&](size_t i) { return boundingBox(doc, space->entities[i]); });
 }
 
 // A point search before the packing ends: the boxes taken are looked through in draw order,
@@ -742,16 +755,10 @@ bool SpatialIndex::nearWhileBuilding(const Space& space, QPointF p, double apert
         if (handleKey(space.entities[size_t(i)].handle) != b.keys[size_t(i)]) return false;
     }
     lastCandidates_ = int(near.size());
-    boost::container::small_vector<NearPiece, 16> pieces;
+    NearPieces pieces;
     for (auto it = near.rbegin(); it != near.rend(); ++it) {
         const Entity& e = space.entities[size_t(*it)];
-        pieces.clear();
-        const double half = halfWidth(e);
-        for (const Prim& piece : primitives(*pendingDoc_, e)) {
-            const double dist = std::max(0.0, distance(piece, p) - half);
-            if (dist <= aperture) pieces.push_back({piece.attribute, dist});
-        }
-        if (!pieces.empty() && take(e, *it, {pieces.data(), pieces.size()})) return true;
+        if (offerNear(*pendingDoc_, e, *it, p, aperture, pieces, take)) return true;
     }
     return true;
 }
@@ -897,7 +904,7 @@ void SpatialIndex::nearFromTop(const Space& space, QPointF p, double aperture,
     };
     // Room for what a search usually meets, so that it allocates nothing but the pieces.
     boost::container::small_vector<Near, 32> near;
-    boost::container::small_vector<NearPiece, 16> pieces;
+    NearPieces pieces;
     // Positions seen in one pass over the space order the entities as the space does now:
     // erasing and restoring entities keep the order of the others. Then only the entities
     // handed out are checked; otherwise every one is found first.
@@ -936,13 +943,7 @@ void SpatialIndex::nearFromTop(const Space& space, QPointF p, double aperture,
                 break;
             }
             // Only the candidates have their pieces made and measured.
-            pieces.clear();
-            const double half = halfWidth(*e);
-            for (const Prim& piece : primitives(*d.doc, *e)) {
-                const double dist = std::max(0.0, distance(piece, p) - half);
-                if (dist <= aperture) pieces.push_back({piece.attribute, dist});
-            }
-            if (!pieces.empty() && take(*e, n.position, {pieces.data(), pieces.size()})) return;
+            if (offerNear(*d.doc, *e, n.position, p, aperture, pieces, take)) return;
         }
         if (!stale || !onePass) return;
         rescan(space);
@@ -973,36 +974,17 @@ BBox SpatialIndex::bounds() const {
     complete();
     Data& d = *d_;
     if (!d.boundsStale) return d.bounds;
-    LooseBox all;
-    for (const Data::Entry& en : d.entries) {
-        if (en.box.valid()) all.add(en.box);
-    }
-    BBox exact;
     const Space* space = d.space();
     // Finding an entity may add entries (remembered ones, without a box): the ones there are
     // now are those looked at.
-    const quint32 count = quint32(d.entries.size());
-    std::vector<char> measured(count, 0);
-    const auto measure = [&](quint32 entry) {
-        measured[entry] = 1;
-        // An entity the space no longer has (erased behind the index's back) counts as the
-        // index holds it.
-        const Entity* e = space ? resolveEntry(*space, entry, nullptr) : nullptr;
-        exact.add(e ? boundingBox(*d.doc, *e) : d.entries[entry].box.exact());
-    };
-    for (quint32 i = 0; i < count; ++i) {
-        const LooseBox b = d.entries[i].box;
-        if (b.valid() && (b.x0 == all.x0 || b.y0 == all.y0 || b.x1 == all.x1 || b.y1 == all.y1))
-            measure(i);
-    }
-    // What sticks out of the extents found so far; the extents only grow, so what sticks out
-    // of them in the end stuck out of these.
-    const BBox first = exact;
-    for (quint32 i = 0; i < count; ++i) {
-        const LooseBox b = d.entries[i].box;
-        if (b.valid() && !measured[i] && !b.inside(first)) measure(i);
-    }
-    d.bounds = exact;
+    d.bounds = exactExtents(
+        d.entries.size(), [&](size_t i) { return d.entries[i].box; },
+        [&](size_t i) {
+            // An entity the space no longer has (erased behind the index's back) counts as the
+            // index holds it.
+            const Entity* e = space ? resolveEntry(*space, quint32(i), nullptr) : nullptr;
+            return e ? boundingBox(*d.doc, *e) : d.entries[i].box.exact();
+        });
     d.boundsStale = false;
     return d.bounds;
 }
