@@ -1321,7 +1321,10 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
         const size_t bound = entityStartsAhead();
         list.reserve(bound);
         paper->reserve(bound);
-        adviseHugePages(list.data(), list.capacity() * sizeof(Entity));
+        if (heap_)
+            heap_->writeAhead(list.data(), list.capacity() * sizeof(Entity));
+        else
+            adviseHugePages(list.data(), list.capacity() * sizeof(Entity));
     }
     // An insert's attributes are gathered apart and given to it at once when they end, so
     // that its list is made once and as long as it needs to be.
@@ -1338,6 +1341,7 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
     } else {
         entities(list, paper);
     }
+    if (heap_) heap_->endList(list.data() + list.size());
     return list;
 }
 
@@ -1354,7 +1358,7 @@ void Reader::entities(std::vector<Entity>& list, std::vector<bool>* paper) {
     auto giveAttributes = [&] { this->giveAttributes(list); };
     unsigned read = 0;
     while (true) {
-        if (heap_ && (++read & 1023) == 0) heap_->advise();
+        if (heap_ && (++read & 1023) == 0) heap_->advise(list.data() + list.size());
         const Group g = peek();
         if (g.code != 0) failAt(g, QStringLiteral("entity expected, found group %1").arg(g.code));
         const QByteArrayView type = g.raw.trimmed();

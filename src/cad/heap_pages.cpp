@@ -4,8 +4,17 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
 
 namespace tolvane::cad {
 
@@ -19,6 +28,10 @@ constexpr int kDefaultTopPad = 128 << 10;
 // A heap of a thread other than the first: reserved at this size and aligned to it (the C
 // library's largest heap on 64-bit systems).
 constexpr std::uintptr_t kThreadHeap = std::uintptr_t(64) << 20;
+// How far ahead of a writing its pages are faulted in (what a read may leave faulted in past
+// its use when it ends), and the part of that left to the writer itself.
+constexpr std::uintptr_t kPrefaultLead = std::uintptr_t(6) << 20;
+constexpr std::uintptr_t kPrefaultGap = std::uintptr_t(2) << 20;
 // A block larger than any the C library keeps aside per thread: it comes from the thread's
 // own heap.
 constexpr size_t kProbe = 4096;
@@ -44,6 +57,113 @@ void releaseLargeSteps() {
 
 }  // namespace
 
+// A fault of a page the process has not had yet is dear on a virtual machine (the host backs
+// the page afresh): a thread of its own takes those faults ahead of the reading thread, a huge
+// page at a time, while the reader goes on with what it has. It runs ahead of two writings: the
+// main heap's, which grows from its end, and a large list's (the entities of a drawing's main
+// space), written from its start to its end. Faulting a page in as written leaves what it holds
+// as it is, so the thread never meets the blocks it runs ahead of.
+class HugeHeapPages::Prefault {
+  public:
+    enum Stream { Heap, List };
+
+    Prefault() {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~Prefault() {
+        {
+            const std::lock_guard lock(lock_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    Prefault(const Prefault&) = delete;
+    Prefault& operator=(const Prefault&) = delete;
+
+    // A writing that begins at `from` (a huge page's start) and may not go past `limit`.
+    void start(Stream s, std::uintptr_t from, std::uintptr_t limit) {
+        const std::lock_guard lock(lock_);
+        streams_[s] = {from, from, from, limit};
+    }
+    // The writing is done up to `used`; the pages up to kPrefaultLead past it, and below
+    // `limit` (now further on, where given), may be faulted in.
+    void writtenTo(Stream s, std::uintptr_t used, std::uintptr_t limit = 0) {
+        {
+            const std::lock_guard lock(lock_);
+            Writing& w = streams_[s];
+            if (limit) w.limit = limit;
+            w.used = std::max(w.used, used);
+            if (w.done >= std::min(w.limit, w.used + kPrefaultLead)) return;
+        }
+        wake_.notify_one();
+    }
+
+    // The writing ends: no page of it is faulted in from now on. Returns where its pages are
+    // faulted in up to.
+    std::uintptr_t finish(Stream s) {
+        std::unique_lock lock(lock_);
+        Writing& w = streams_[s];
+        w.limit = w.from;
+        idle_.wait(lock, [&] { return busy_ != &w; });
+        return w.done;
+    }
+
+  private:
+    struct Writing {
+        std::uintptr_t used = 0;  // written up to here
+        std::uintptr_t done = 0;  // faulted in up to here
+        std::uintptr_t from = 0;
+        std::uintptr_t limit = 0;
+        std::uintptr_t target() const { return std::min(limit, used + kPrefaultLead); }
+    };
+
+    // The writing least far ahead of its use among those with pages to fault in.
+    Writing* nextWriting() {
+        Writing* best = nullptr;
+        for (Writing& w : streams_) {
+            if (w.done >= w.target()) continue;
+            if (!best ||
+                w.done - std::min(w.done, w.used) < best->done - std::min(best->done, best->used))
+                best = &w;
+        }
+        return best;
+    }
+
+    void run() {
+        std::unique_lock lock(lock_);
+        for (;;) {
+            Writing* w = nullptr;
+            wake_.wait(lock, [&] { return stop_ || (w = nextWriting()) != nullptr; });
+            if (stop_) return;
+            // The pages next to the writing are left to it: the writer faults them in while
+            // this thread faults in the ones after, the two side by side. A page the writer
+            // reaches while this thread is at it would keep the writer waiting for it.
+            const std::uintptr_t at =
+                std::max(w->done, (w->used & ~(kHugePage - 1)) + kPrefaultGap);
+            busy_ = w;
+            lock.unlock();
+            // A system without the advice (before Linux 5.14) leaves the faults to the writer.
+            const bool faulted =
+                madvise(reinterpret_cast<void*>(at), kHugePage, MADV_POPULATE_WRITE) == 0 ||
+                errno != EINVAL;
+            lock.lock();
+            busy_ = nullptr;
+            idle_.notify_all();
+            if (!faulted) return;
+            w->done = std::max(w->done, at + kHugePage);
+        }
+    }
+
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::array<Writing, 2> streams_;
+    const Writing* busy_ = nullptr;  // the writing a page is being faulted in for
+    bool stop_ = false;
+    std::thread thread_;
+};
+
 void adviseHugePages(void* begin, std::size_t bytes) {
     const std::uintptr_t first = (std::uintptr_t(begin) + kHugePage - 1) & ~(kHugePage - 1);
     const std::uintptr_t last = (std::uintptr_t(begin) + bytes) & ~(kHugePage - 1);
@@ -56,7 +176,11 @@ HugeHeapPages::HugeHeapPages() {
     main_ = gettid() == getpid();
     // Huge pages of the main heap start at the next 2 MB boundary: the page the heap ends in
     // now may hold memory in use.
-    if (main_) advisedTo_ = (heapEnd() + kHugePage - 1) & ~(kHugePage - 1);
+    if (main_) {
+        advisedTo_ = (heapEnd() + kHugePage - 1) & ~(kHugePage - 1);
+        prefault_ = std::make_unique<Prefault>();
+        prefault_->start(Prefault::Heap, advisedTo_, advisedTo_);
+    }
     // Before the thread's first block, so that a heap made for it is made whole.
     holdLargeSteps();
     advise();
@@ -66,16 +190,43 @@ HugeHeapPages::HugeHeapPages() {
 HugeHeapPages::~HugeHeapPages() {
     if (!on_) return;
     advise();
+    prefault_.reset();
     releaseLargeSteps();
 }
 
-void HugeHeapPages::advise() {
+void HugeHeapPages::writeAhead(void* begin, std::size_t bytes) {
+    adviseHugePages(begin, bytes);
+    if (!prefault_) return;
+    const std::uintptr_t first = (std::uintptr_t(begin) + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t last = (std::uintptr_t(begin) + bytes) & ~(kHugePage - 1);
+    if (last <= first) return;
+    prefault_->start(Prefault::List, first, last);
+    list_ = {std::uintptr_t(begin), std::uintptr_t(begin) + bytes};
+}
+
+void HugeHeapPages::endList(const void* written) {
+    if (!prefault_ || list_.second == 0) return;
+    const std::uintptr_t faulted = prefault_->finish(Prefault::List);
+    // The pages faulted in past the list's end go back to the system.
+    const std::uintptr_t from = (std::uintptr_t(written) + kHugePage - 1) & ~(kHugePage - 1);
+    if (faulted > from) madvise(reinterpret_cast<void*>(from), faulted - from, MADV_DONTNEED);
+    list_ = {};
+}
+
+void HugeHeapPages::advise(const void* listWritten) {
     if (!on_) return;
     if (main_) {
         const std::uintptr_t end = heapEnd() & ~(kHugePage - 1);
-        if (end <= advisedTo_) return;
-        madvise(reinterpret_cast<void*>(advisedTo_), end - advisedTo_, MADV_HUGEPAGE);
-        advisedTo_ = end;
+        if (end > advisedTo_) {
+            madvise(reinterpret_cast<void*>(advisedTo_), end - advisedTo_, MADV_HUGEPAGE);
+            advisedTo_ = end;
+        }
+        // The heap is in use up to its top block, the part it grew by and has not handed out.
+        const std::uintptr_t used = heapEnd() - mallinfo2().keepcost;
+        prefault_->writtenTo(Prefault::Heap, used, advisedTo_);
+        const auto written = std::uintptr_t(listWritten);
+        if (written >= list_.first && written <= list_.second)
+            prefault_->writtenTo(Prefault::List, written);
         return;
     }
     // Another thread's heap is where a block it takes now lies; it is advised whole, once.

@@ -14,6 +14,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
 
 namespace tolvane::cad {
 
@@ -28,14 +30,29 @@ class HugeHeapPages {
     HugeHeapPages(const HugeHeapPages&) = delete;
     HugeHeapPages& operator=(const HugeHeapPages&) = delete;
 
-    // Advises what the heap grew by since the last look; cheap when it did not grow.
-    void advise();
+    // A large list about to be written from its start to its end (a drawing's entities):
+    // advised for huge pages, and on the program's first thread its pages are faulted in ahead
+    // of its writing as advise() is told of it.
+    void writeAhead(void* begin, std::size_t bytes);
+    // The list given to writeAhead is written up to `written` and no further: the pages faulted
+    // in past it go back to the system.
+    void endList(const void* written);
+    // Advises what the heap grew by since the last look, and on the program's first thread has
+    // the pages ahead of the heap's use faulted in, and those ahead of the list's writing when
+    // it is written up to `listWritten` (a place outside the list changes nothing).
+    void advise(const void* listWritten = nullptr);
 
   private:
+    // Faults in the main heap's pages ahead of their use, on a thread of its own.
+    class Prefault;
+    void prefault();
+
     bool on_ = false;
     bool main_ = false;               // made on the program's first thread
     std::uintptr_t advisedTo_ = 0;    // the main heap up to here is advised
     std::uintptr_t advisedHeap_ = 0;  // another thread's: the heap advised last
+    std::unique_ptr<Prefault> prefault_;
+    std::pair<std::uintptr_t, std::uintptr_t> list_{};  // given to writeAhead
 };
 
 }  // namespace tolvane::cad

@@ -1,6 +1,7 @@
 // DXF reading and writing of the drawing engine: our own round trip, files checked by and
 // written with ezdxf (an independent DXF library), and damaged input.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -1398,4 +1399,38 @@ TEST(CadHeapPages, AThreadsOwnHeapIsAdvisedForHugePages) {
         }
     }
     EXPECT_EQ(flagged, int(taken.size()));
+}
+
+// A large list written from its start has its pages faulted in ahead of the writing by a thread
+// of the program's own, no further than a few huge pages ahead, and those past its end go back
+// to the system when it ends.
+TEST(CadHeapPages, AListsPagesAreFaultedInAheadOfItsWritingAndGivenBackPastItsEnd) {
+    constexpr size_t kMb = size_t(1) << 20;
+    constexpr size_t kSize = 64 * kMb;
+    void* mapped = mmap(nullptr, kSize + 2 * kMb, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    char* list = reinterpret_cast<char*>(
+        (reinterpret_cast<std::uintptr_t>(mapped) + 2 * kMb - 1) & ~(2 * kMb - 1));
+    // Whether every page of [from, from + bytes) of the list is in memory, or none is.
+    const auto resident = [&](size_t from, size_t bytes) {
+        std::vector<unsigned char> in(bytes / 4096);
+        EXPECT_EQ(mincore(list + from, bytes, in.data()), 0);
+        const auto n = std::count_if(in.begin(), in.end(), [](unsigned char c) { return c & 1; });
+        return n == 0 ? 0 : n == qsizetype(in.size()) ? 1 : -1;
+    };
+    {
+        HugeHeapPages heap;
+        heap.writeAhead(list, kSize);
+        std::memset(list, 1, 2 * kMb);  // the writer's own first pages
+        heap.advise(list + 2 * kMb);
+        for (int wait = 0; wait < 200 && resident(4 * kMb, 2 * kMb) != 1; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(resident(4 * kMb, 2 * kMb), 1) << "the page two ahead is not faulted in";
+        EXPECT_EQ(resident(24 * kMb, 40 * kMb), 0) << "faulted in far ahead of the writing";
+        heap.endList(list + 3 * kMb);
+        EXPECT_EQ(resident(4 * kMb, kSize - 4 * kMb), 0) << "pages past the end kept";
+        EXPECT_EQ(resident(0, 2 * kMb), 1);
+    }
+    munmap(mapped, kSize + 2 * kMb);
 }
