@@ -613,12 +613,15 @@ const LineType* Document::lineType(const QString& name) const {
 
 void Document::claim(Entity& e) {
     quint64 h = e.handle.value();
-    if (h == 0 || used_.contains(h)) {
+    // One look in the set for a handle not yet used, as most are.
+    const qsizetype had = used_.size();
+    if (h != 0) used_.insert(h);
+    if (h == 0 || used_.size() == had) {
         while (used_.contains(seed_)) ++seed_;
         h = seed_++;
         e.handle = Handle(h);
+        used_.insert(h);
     }
-    used_.insert(h);
     if (!absent_.isEmpty()) absent_.remove(h);
     seed_ = std::max(seed_, h + 1);
     for (Entity& a : e.attributes) {

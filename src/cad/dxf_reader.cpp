@@ -3,6 +3,9 @@
 // memory. The recovering read repairs what the strict one refuses, and both note in an audit
 // what they dropped or changed.
 #include <iconv.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <QFile>
 #include <QSet>
@@ -355,9 +358,18 @@ class Reader {
     std::vector<Entity> attributes_;  // of the insert being read (see entityList)
     std::vector<XDataItem> xitems_;   // of the extended data being read (see toEntity)
     // Shared names (see name()): a table of kNameSlots places, a name in the place its hash
-    // gives, a newer name taking the place of an older one. Bytes are views of data_.
+    // gives. A place keeps the name's bytes beside it when short (compared there rather than
+    // in the file far behind, which would cost a miss of the cache each time) and its text
+    // once the name comes a second time: most values met once are ones of their kind
+    // (numbers, handles) and are not kept. A newer name takes the place of an older one,
+    // except of one in use since the place was last contested.
     struct SharedName {
-        std::string_view bytes;
+        quint64 hash = 0;
+        const char* far = nullptr;  // a long name's bytes: a view of data_
+        quint32 size = 0;
+        bool kept = false;  // `text` is the name's
+        bool hot = false;   // met again since the place was last contested
+        std::array<char, kSharedValueBytes> near{};
         QString text;
     };
     std::vector<SharedName> names_{kNameSlots};
@@ -416,7 +428,15 @@ static bool isUtf8(const QByteArray& data) {
     const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
     const auto* end = p + data.size();
     while (p < end) {
-        // Drawings are mostly ASCII: eight bytes at a time while no byte has its high bit.
+        // Drawings are mostly ASCII: 64 bytes at a time, then eight, while no byte has its
+        // high bit.
+        while (end - p >= 64) {
+            quint64 w[8];
+            std::memcpy(w, p, sizeof w);
+            if ((w[0] | w[1] | w[2] | w[3] | w[4] | w[5] | w[6] | w[7]) & 0x8080808080808080ull)
+                break;
+            p += 64;
+        }
         while (end - p >= 8) {
             quint64 word;
             std::memcpy(&word, p, 8);
@@ -665,9 +685,33 @@ bool Reader::is(const Group& g, const char* value) {
 QString Reader::name(const Group& g) {
     const std::string_view key(g.raw.data(), size_t(g.raw.size()));
     if (key.empty() || g.form != Form::Text) return text(g);
-    SharedName& slot = names_[std::hash<std::string_view>{}(key) & (kNameSlots - 1)];
-    if (slot.bytes != key) slot = {key, text(g)};
-    return slot.text;
+    const quint64 hash = std::hash<std::string_view>{}(key);
+    SharedName& slot = names_[hash & (kNameSlots - 1)];
+    const bool near = key.size() <= slot.near.size();
+    if (slot.hash == hash && slot.size == key.size() &&
+        (near ? std::memcmp(slot.near.data(), key.data(), key.size()) == 0
+              : std::string_view(slot.far, key.size()) == key)) {
+        if (!slot.kept) {
+            slot.text = text(g);
+            slot.kept = true;
+        }
+        slot.hot = true;
+        return slot.text;
+    }
+    if (slot.kept && slot.hot) {
+        slot.hot = false;
+        return text(g);
+    }
+    slot.hash = hash;
+    slot.size = quint32(key.size());
+    slot.kept = false;
+    slot.hot = false;
+    slot.text = QString();
+    if (near)
+        std::memcpy(slot.near.data(), key.data(), key.size());
+    else
+        slot.far = key.data();
+    return text(g);
 }
 
 QString Reader::value(const Group& g) {
@@ -1269,6 +1313,20 @@ size_t Reader::entityStartsAhead() const {
     const bool crlf = nl && nl > data_.constData() && nl[-1] == '\r';
     const std::string_view needle = crlf ? std::string_view("\n  0\r\n") : "\n  0\n";
     size_t n = 0;
+#ifdef __SSE2__
+    // Sixteen places at a time: where each byte of the needle stands at its distance from the
+    // place. A needle may begin where the one before ends (its line end), as below.
+    const qsizetype width = qsizetype(needle.size());
+    while (end - p >= 16 + width - 1) {
+        __m128i at = _mm_set1_epi8(-1);
+        for (qsizetype k = 0; k < width; ++k) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            at = _mm_and_si128(at, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(needle[size_t(k)])));
+        }
+        n += size_t(__builtin_popcount(unsigned(_mm_movemask_epi8(at))));
+        p += 16;
+    }
+#endif
     while (p < end) {
         const void* hit = memmem(p, size_t(end - p), needle.data(), needle.size());
         if (!hit) break;

@@ -558,12 +558,16 @@ constexpr size_t kTakeStep = 256;
 // A space of fewer entities is indexed at once rather than in turns: it takes a few
 // milliseconds.
 constexpr size_t kBuildHere = 4096;
+// Taking at least this many entities at once (the first paint waits for them), the index takes
+// the later half of them on another thread.
+constexpr size_t kTakeSideBySide = 8192;
 
 }  // namespace
 
 // A build in turns. The boxes of the space's entities are worked out on the caller's thread, a
 // slice at a time between its other work, straight from the space: nothing is copied, and
-// the entities are read where only that thread writes them. Once all are taken, another
+// the entities are read where only that thread writes them (a large rest taken at once is
+// shared with a second thread while the caller waits for it). Once all are taken, another
 // thread packs the tree from the boxes alone.
 struct SpatialIndex::Builder {
     // How far the build has gone through the space, and the handles the index was told of
@@ -589,6 +593,8 @@ struct SpatialIndex::Builder {
     // (entities erased meanwhile, which the index is told of), ends it.
     bool take(const Document& doc, const Space* space, int turn) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(turn);
+        if (turn < 0 && !doneTaking && space && space->entities.size() - taken >= kTakeSideBySide)
+            takeSideBySide(doc, *space);
         // Block extents are worked out afresh in each turn: a block may be redefined between
         // two (its inserts are told of then).
         QuickExtents quick(doc);
@@ -608,6 +614,35 @@ struct SpatialIndex::Builder {
             if (turn >= 0 && std::chrono::steady_clock::now() >= until) break;
         }
         return doneTaking;
+    }
+
+    // Takes the rest of the space in two halves side by side, each with block extents of its
+    // own. Lookups the boxes make in the document's tables are made ready first: a table's
+    // lookup is made on its first use, and from then on only read.
+    void takeSideBySide(const Document& doc, const Space& space) {
+        const QString none;
+        (void)doc.block(none);
+        (void)doc.layer(none);
+        (void)doc.textStyle(none);
+        (void)doc.dimStyle(none);
+        (void)doc.lineType(none);
+        const size_t from = taken;
+        const size_t size = space.entities.size();
+        const size_t half = from + (size - from) / 2;
+        keys.resize(size);
+        boxes.resize(size);
+        auto takeRange = [&](size_t begin, size_t end) {
+            QuickExtents quick(doc);
+            for (size_t i = begin; i < end; ++i) {
+                const Entity& e = space.entities[i];
+                keys[i] = handleKey(e.handle);
+                boxes[i] = keys[i] ? compactBox(quick, doc, e) : LooseBox();
+            }
+        };
+        auto later = std::async(std::launch::async, takeRange, half, size);
+        takeRange(from, half);
+        later.get();
+        taken = size;
     }
 
     // The entries, their hash and the tree are made on another thread from what was taken.
