@@ -16,6 +16,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <map>
 #include <optional>
 #include <set>
@@ -55,6 +56,9 @@ constexpr double kMaxCoordinate = kMaxDxfValue;
 constexpr qint64 kMaxKeptBytes = qint64(5000) * 1000 * 1000;
 constexpr qsizetype kMaxRecordGroups = qsizetype(4) * kMaxVertices;
 constexpr qint64 kHandleBytes = 96;
+// A file from this size on is read with its heap on huge pages and its encoding checked
+// beside the read.
+constexpr qsizetype kLargeFile = qsizetype(8) << 20;
 
 // One group as it stands in the file: its value is a view of the file's bytes (without the
 // line end), decoded only where it is kept. In a binary file `line` is the line the group
@@ -223,6 +227,38 @@ bool parseReal(QByteArrayView v, double* out) {
     return res.ec == std::errc() && res.ptr == end;
 }
 
+// The places in [from, to) where the needle begins (read up to `end`), a line end at either end
+// of it: as the needle can overlap itself only in that, each place is counted.
+size_t countStarts(const char* from, const char* to, const char* end, std::string_view needle) {
+    const qsizetype width = qsizetype(needle.size());
+    const char* p = from;
+    size_t n = 0;
+#ifdef __SSE2__
+    // Sixteen places at a time: where each byte of the needle stands at its distance from the
+    // place.
+    __m128i bytesOf[8];
+    for (qsizetype k = 0; k < width; ++k) bytesOf[k] = _mm_set1_epi8(needle[size_t(k)]);
+    while (to - p >= 16 && end - p >= 16 + width - 1) {
+        __m128i at = _mm_set1_epi8(-1);
+        for (qsizetype k = 0; k < width; ++k) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            at = _mm_and_si128(at, _mm_cmpeq_epi8(bytes, bytesOf[k]));
+        }
+        // Entities start a few hundred bytes apart: the places found are counted one by one.
+        for (unsigned found = unsigned(_mm_movemask_epi8(at)); found; found &= found - 1) ++n;
+        p += 16;
+    }
+#endif
+    const char* last = std::min(end, to + width - 1);
+    while (p < to) {
+        const void* hit = memmem(p, size_t(last - p), needle.data(), needle.size());
+        if (!hit || hit >= to) break;
+        ++n;
+        p = static_cast<const char*>(hit) + 1;
+    }
+    return n;
+}
+
 // Names shared by their bytes (see Reader::name): the places in the table (a power of two),
 // and the longest value of a text or extended data item that is looked up there.
 constexpr size_t kNameSlots = 16384;
@@ -233,29 +269,33 @@ class Reader {
     // A checking reader reads everything a loading one does, entity by entity, but keeps no
     // more than the last entity of the drawing's main list (its memory, and the handle
     // lookups built for it, are most of a load's cost).
-    explicit Reader(const QByteArray& data, bool checking = false) : checking_(checking) {
-        tokenize(data);
-    }
+    explicit Reader(const QByteArray& data, bool checking = false)
+        : checking_(checking), data_(data) {}
     // A light reader (see readDxfLight) reads every group as a loading one does and refuses
     // what it refuses, but keeps of an entity without extended data only its place among the
     // others: its kind and handle, a text's value, an insert's block name.
     struct Light {};
-    Reader(const QByteArray& data, Light) : checking_(false), light_(true) { tokenize(data); }
+    Reader(const QByteArray& data, Light) : checking_(false), light_(true), data_(data) {}
     // A recovering reader repairs or drops what the others refuse (see recoverDxf).
     struct Recover {};
-    Reader(const QByteArray& data, Recover) : checking_(false), recover_(true) { tokenize(data); }
+    Reader(const QByteArray& data, Recover) : checking_(false), recover_(true), data_(data) {}
     ~Reader() {
         if (multiByte_ != iconv_t(-1)) iconv_close(multiByte_);
     }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
+    // Reads the drawing. A large file whose version says UTF-8 is read as such while it is
+    // checked on another thread; found not to be, the read ends in NotUtf8 and is made again
+    // by a reader told so first (see readAs).
     Document run();
+    struct NotUtf8 {};
+    void refuseUtf8() { utf8Refused_ = true; }
     const DxfAudit& audit() const { return audit_; }
 
   private:
     [[noreturn]] void fail(int line, const QString& reason) const { throw DxfError(line, reason); }
     [[noreturn]] void failAt(const Group& g, const QString& reason) const { fail(g.line, reason); }
-    void tokenize(const QByteArray& data);
+    void tokenize();
     void codePage(const QByteArray& name);
     bool readLine(QByteArrayView* out);
     bool readGroup();
@@ -288,6 +328,7 @@ class Reader {
     // The groups up to the next 0 group, in a buffer reused by the next call.
     const Record& readRecord();
 
+    Document readSections();
     void section();
     [[noreturn]] void nothingRead();
     Document finishDocument();
@@ -340,6 +381,8 @@ class Reader {
     void skipSection();
 
     std::optional<HugeHeapPages> heap_;  // the heap of a large read (see run)
+    std::future<bool> utf8Check_;        // of a large file read as UTF-8 meanwhile (see run)
+    bool utf8Refused_ = false;
     const bool checking_;
     const bool light_ = false;
     const bool recover_ = false;
@@ -459,9 +502,9 @@ static bool isUtf8(const QByteArray& data) {
     return true;
 }
 
-void Reader::tokenize(const QByteArray& data) {
+void Reader::tokenize() {
+    const QByteArray& data = data_;
     if (data.size() > kMaxFileSize) fail(0, QStringLiteral("file too large"));
-    data_ = data;
     if (data.startsWith(kBinarySentinel)) {
         binary_ = true;
         offset_ = kBinarySentinel.size();
@@ -477,7 +520,13 @@ void Reader::tokenize(const QByteArray& data) {
     const qsizetype ac = version.indexOf("AC10");
     const bool legacy = ac >= 0 && version.mid(ac + 4, 2).toInt() < 21;
     // A binary file holds numbers of any bytes: its version alone says how its text is kept.
-    utf8_ = !legacy && (binary_ || isUtf8(data));
+    if (!legacy && !binary_ && !utf8Refused_ && data.size() >= kLargeFile) {
+        // The check reads the whole file ahead of the read, which finds its pages in memory.
+        utf8_ = true;
+        utf8Check_ = std::async(std::launch::async, [data] { return isUtf8(data); });
+    } else {
+        utf8_ = !legacy && !utf8Refused_ && (binary_ || isUtf8(data));
+    }
     unicodeEscapes_ = ac < 0 || legacy;
     if (!utf8_) {
         const qsizetype at = data.indexOf("$DWGCODEPAGE");
@@ -796,9 +845,24 @@ void Reader::nothingRead() {
 }
 
 Document Reader::run() {
+    tokenize();
     // A large file's entities grow the heap by hundreds of megabytes.
-    constexpr qsizetype kLargeFile = qsizetype(8) << 20;
     if (data_.size() >= kLargeFile) heap_.emplace();
+    // Read as UTF-8 and found not to be, the file is read again, its errors included.
+    auto settleUtf8 = [this] {
+        if (utf8Check_.valid() && !utf8Check_.get()) throw NotUtf8{};
+    };
+    try {
+        Document doc = readSections();
+        settleUtf8();
+        return doc;
+    } catch (const DxfError&) {
+        settleUtf8();
+        throw;
+    }
+}
+
+Document Reader::readSections() {
     if (!more()) nothingRead();
     bool sawEof = false;
     int sections = 0;  // read whole or in part: a recovering read needs one
@@ -1312,28 +1376,13 @@ size_t Reader::entityStartsAhead() const {
     const char* nl = static_cast<const char*>(std::memchr(data_.constData(), '\n', data_.size()));
     const bool crlf = nl && nl > data_.constData() && nl[-1] == '\r';
     const std::string_view needle = crlf ? std::string_view("\n  0\r\n") : "\n  0\n";
-    size_t n = 0;
-#ifdef __SSE2__
-    // Sixteen places at a time: where each byte of the needle stands at its distance from the
-    // place. A needle may begin where the one before ends (its line end), as below.
-    const qsizetype width = qsizetype(needle.size());
-    while (end - p >= 16 + width - 1) {
-        __m128i at = _mm_set1_epi8(-1);
-        for (qsizetype k = 0; k < width; ++k) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-            at = _mm_and_si128(at, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(needle[size_t(k)])));
-        }
-        n += size_t(__builtin_popcount(unsigned(_mm_movemask_epi8(at))));
-        p += 16;
-    }
-#endif
-    while (p < end) {
-        const void* hit = memmem(p, size_t(end - p), needle.data(), needle.size());
-        if (!hit) break;
-        ++n;
-        p = static_cast<const char*>(hit) + needle.size() - 1;
-    }
-    return n;
+    // A large rest is counted in two halves side by side: the count is the first to read most
+    // of the file's pages, each a fault that the other thread takes meanwhile.
+    if (end - p < kLargeFile) return countStarts(p, end, end, needle);
+    const char* half = p + (end - p) / 2;
+    auto later = std::async(std::launch::async, countStarts, half, end, end, needle);
+    const size_t n = countStarts(p, half, end, needle);
+    return n + later.get();
 }
 
 // The groups of code 0 that follow in a binary file, each group skipped by its form alone: a
@@ -2107,26 +2156,40 @@ QString DxfAudit::summary() const {
     return QStringLiteral("%1 dropped, %2 changed").arg(dropped).arg(changed);
 }
 
+namespace {
+
+// A read by a reader made with `how`; a file read as UTF-8 and found not to be is read again.
+template <typename How>
+Document readAs(const QByteArray& data, DxfAudit* audit, How how) {
+    for (const bool refused : {false, true}) {
+        Reader reader(data, how);
+        if (refused) reader.refuseUtf8();
+        try {
+            Document doc = reader.run();
+            if (audit) *audit = reader.audit();
+            return doc;
+        } catch (const Reader::NotUtf8&) {
+        }
+    }
+    Q_UNREACHABLE();
+}
+
+}  // namespace
+
 Document readDxf(const QByteArray& data, DxfAudit* audit) {
-    Reader reader(data);
-    Document doc = reader.run();
-    if (audit) *audit = reader.audit();
-    return doc;
+    return readAs(data, audit, false);
 }
 
 Document recoverDxf(const QByteArray& data, DxfAudit* audit) {
-    Reader reader(data, Reader::Recover{});
-    Document doc = reader.run();
-    if (audit) *audit = reader.audit();
-    return doc;
+    return readAs(data, audit, Reader::Recover{});
 }
 
 void checkDxf(const QByteArray& data) {
-    Reader(data, true).run();
+    readAs(data, nullptr, true);
 }
 
 Document readDxfLight(const QByteArray& data) {
-    return Reader(data, Reader::Light{}).run();
+    return readAs(data, nullptr, Reader::Light{});
 }
 
 namespace {

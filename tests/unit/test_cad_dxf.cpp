@@ -840,6 +840,39 @@ TEST(CadDxf, NumbersAndNamesReadAsOtherProgramsWriteThem) {
     }
 }
 
+// A large file of a release in UTF-8 is read as UTF-8 while its bytes are checked beside the
+// read: one byte that is not UTF-8, even at its very end, has it read in Latin-1 as a small
+// file is, its errors too.
+TEST(CadDxf, ALargeFileNotInUtf8IsReadInLatin1) {
+    QByteArray file =
+        "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1021\n0\nENDSEC\n"
+        "0\nSECTION\n2\nENTITIES\n";
+    const QByteArray line = "  0\nLINE\n  8\nL\xc3\xa9gende\n 10\n0\n 20\n0\n 11\n1\n 21\n1\n";
+    file += line.repeated((qsizetype(9) << 20) / line.size());
+    const QByteArray end =
+        "0\nTEXT\n8\nL\xc3\xa9gende\n10\n0\n20\n0\n40\n2.5\n1\ncaf\xc3\xa9\n"
+        "0\nENDSEC\n0\nEOF\n";
+    const Document utf8 = readDxf(file + end);
+    EXPECT_EQ(utf8.modelSpace().entities.front().layer, QString("L\u00e9gende"));
+    EXPECT_EQ(utf8.modelSpace().entities.back().text, QString("caf\u00e9"));
+
+    QByteArray latin1 = end;
+    latin1.replace("caf\xc3\xa9", "caf\xe9");
+    const Document read = readDxf(file + latin1);
+    EXPECT_EQ(read.modelSpace().entities.front().layer, QString("L\u00c3\u00a9gende"));
+    EXPECT_EQ(read.modelSpace().entities.back().text, QString("caf\u00e9"));
+    EXPECT_EQ(read.modelSpace().entities.size(), utf8.modelSpace().entities.size());
+
+    QByteArray damaged = latin1;
+    damaged.replace("40\n2.5", "40\nx\xe9");
+    try {
+        readDxf(file + damaged);
+        ADD_FAILURE() << "a damaged number was read";
+    } catch (const DxfError& e) {
+        EXPECT_TRUE(e.reason().contains(QString("x\u00e9"))) << e.reason().toStdString();
+    }
+}
+
 TEST(CadDxf, DamagedInputIsRefusedWithALineNumber) {
     const QByteArray good = writeDxf(sampleDocument());
     const QByteArray kinds = writeDxf(newKindsDocument());
@@ -1407,11 +1440,11 @@ TEST(CadHeapPages, AThreadsOwnHeapIsAdvisedForHugePages) {
 TEST(CadHeapPages, AListsPagesAreFaultedInAheadOfItsWritingAndGivenBackPastItsEnd) {
     constexpr size_t kMb = size_t(1) << 20;
     constexpr size_t kSize = 64 * kMb;
-    void* mapped = mmap(nullptr, kSize + 2 * kMb, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* mapped =
+        mmap(nullptr, kSize + 2 * kMb, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(mapped, MAP_FAILED);
-    char* list = reinterpret_cast<char*>(
-        (reinterpret_cast<std::uintptr_t>(mapped) + 2 * kMb - 1) & ~(2 * kMb - 1));
+    char* list = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(mapped) + 2 * kMb - 1) &
+                                         ~(2 * kMb - 1));
     // Whether every page of [from, from + bytes) of the list is in memory, or none is.
     const auto resident = [&](size_t from, size_t bytes) {
         std::vector<unsigned char> in(bytes / 4096);
