@@ -419,6 +419,8 @@ class Reader {
     QByteArray data_;
     qsizetype offset_ = 0;
     int line_ = 0;
+    qsizetype newlinesAt_ = -1;  // the block of 64 bytes `newlines_` is of (see readLine)
+    quint64 newlines_ = 0;
     bool utf8_ = false;
     bool unicodeEscapes_ = true;  // \U+XXXX stands for a character (files in a code page)
     Group ahead_;
@@ -575,13 +577,46 @@ void Reader::codePage(const QByteArray& number) {
     }
 }
 
-// The next line of the file without its line end; false at the end of the data.
+// The newlines of the 64 bytes of `data` from `at` (fewer at its end) as the bits of a mask.
+quint64 newlineMask(const char* data, qsizetype at, qsizetype size) {
+    quint64 mask = 0;
+#ifdef __SSE2__
+    if (size - at >= 64) {
+        const __m128i nl = _mm_set1_epi8('\n');
+        for (int k = 0; k < 4; ++k) {
+            const __m128i bytes =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 16 * k));
+            mask |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, nl)))) << (16 * k);
+        }
+        return mask;
+    }
+#endif
+    for (qsizetype k = 0; k < 64 && at + k < size; ++k) {
+        if (data[at + k] == '\n') mask |= quint64(1) << k;
+    }
+    return mask;
+}
+
+// The next line of the file without its line end; false at the end of the data. Lines are a
+// few bytes each: their ends are found in a mask of the newlines of the 64 bytes the reading
+// is in, made once for the block.
 bool Reader::readLine(QByteArrayView* out) {
-    if (offset_ >= data_.size()) return false;
-    const char* begin = data_.constData() + offset_;
-    const qsizetype rest = data_.size() - offset_;
-    const char* nl = static_cast<const char*>(memchr(begin, '\n', size_t(rest)));
-    qsizetype len = nl ? nl - begin : rest;
+    const qsizetype size = data_.size();
+    if (offset_ >= size) return false;
+    const char* data = data_.constData();
+    const char* begin = data + offset_;
+    const qsizetype from = offset_ & ~qsizetype(63);
+    if (from != newlinesAt_) {
+        newlinesAt_ = from;
+        newlines_ = newlineMask(data, from, size);
+    }
+    quint64 ahead = newlines_ & (~quint64(0) << (offset_ - from));
+    while (ahead == 0 && newlinesAt_ + 64 < size) {
+        newlinesAt_ += 64;
+        ahead = newlines_ = newlineMask(data, newlinesAt_, size);
+    }
+    const char* nl = ahead ? data + newlinesAt_ + __builtin_ctzll(ahead) : nullptr;
+    qsizetype len = nl ? nl - begin : size - offset_;
     offset_ += nl ? len + 1 : len;
     ++line_;
     if (len > 0 && begin[len - 1] == '\r') --len;
