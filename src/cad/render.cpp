@@ -19,6 +19,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <numbers>
 #include <optional>
@@ -412,6 +413,10 @@ class Renderer {
             if (layerOf(e, top_)->visible) addGrips(e, top_.toDevice);
         }
     }
+
+    // Draws the lines waiting, not the texts: what is drawn next goes above the lines and under
+    // the texts.
+    void finishLines() { flush(); }
 
     void finish() {
         flushAll();
@@ -1499,6 +1504,19 @@ double area(const BBox& b) {
     return b.isValid() ? (b.x1 - b.x0) * (b.y1 - b.y0) : 0.0;
 }
 
+// Draws the entities [from, to) of a list in draw order.
+void drawInOrder(Renderer& r, const std::vector<Entity>& list, qsizetype from, qsizetype to) {
+    for (qsizetype i = from; i < to; ++i) {
+        if (i + kPrefetchRecords < to) prefetchRecord(list[size_t(i + kPrefetchRecords)]);
+        if (i + kPrefetchPointees < to) prefetchPointees(list[size_t(i + kPrefetchPointees)]);
+        r.drawTop(list[size_t(i)]);
+    }
+}
+
+// A pass in draw order over this many entities onto an image is drawn in two halves side by
+// side (see renderSpace).
+constexpr qsizetype kDrawSideBySide = 20000;
+
 }  // namespace
 
 BBox spaceExtents(const Document& doc, const Space& space, const SpatialIndex* index) {
@@ -1597,13 +1615,48 @@ void renderSpace(QPainter& painter, const Document& doc, const Space& space, con
         throughIndex = area(common) < 0.5 * area(all);
     }
     if (stats) stats->usedIndex = throughIndex;
-    if (!throughIndex) {
-        const qsizetype n = space.entities.size();
-        for (qsizetype i = 0; i < n; ++i) {
-            if (i + kPrefetchRecords < n) prefetchRecord(space.entities[i + kPrefetchRecords]);
-            if (i + kPrefetchPointees < n) prefetchPointees(space.entities[i + kPrefetchPointees]);
-            r.drawTop(space.entities[i]);
+    const qsizetype n = qsizetype(space.entities.size());
+    auto* image = dynamic_cast<QImage*>(painter.device());
+    if (!throughIndex && image && n >= kDrawSideBySide && options.selected.isEmpty() &&
+        painter.paintEngine()->type() == QPaintEngine::Raster) {
+        // The later half is drawn on another thread onto a clear image of the same pixels,
+        // laid over the lines of the first half when both are done, and the first half's
+        // texts go over it: texts stay above lines. Grips, which go over everything, are left
+        // to one pass.
+        // The document's lookups of its tables are made first: a table's lookup is made on
+        // its first use, and from then on only read.
+        const QString none;
+        (void)doc.layer(none);
+        (void)doc.lineType(none);
+        (void)doc.textStyle(none);
+        (void)doc.dimStyle(none);
+        (void)doc.block(none);
+        QImage later(image->size(), QImage::Format_ARGB32_Premultiplied);
+        later.setDevicePixelRatio(image->devicePixelRatio());
+        later.setDotsPerMeterX(image->dotsPerMeterX());
+        later.setDotsPerMeterY(image->dotsPerMeterY());
+        later.fill(Qt::transparent);
+        RenderStats laterStats;
+        const QPainter::RenderHints hints = painter.renderHints();
+        auto drawn = std::async(std::launch::async, [&] {
+            QPainter onLater(&later);
+            onLater.setRenderHints(hints);
+            Renderer lr(onLater, doc, view, options, stats ? &laterStats : nullptr);
+            drawInOrder(lr, space.entities, n / 2, n);
+            lr.finish();
+        });
+        drawInOrder(r, space.entities, 0, n / 2);
+        r.finishLines();
+        drawn.get();
+        painter.drawImage(QPointF(0, 0), later);
+        if (stats) {
+            stats->entities += laterStats.entities;
+            stats->texts += laterStats.texts;
+            stats->greeked += laterStats.greeked;
+            stats->cutShort += laterStats.cutShort;
         }
+    } else if (!throughIndex) {
+        drawInOrder(r, space.entities, 0, n);
     } else {
         std::vector<std::pair<int, const Entity*>> found;
         for (const QString& h : index->queryRect(visible)) {

@@ -459,6 +459,64 @@ TEST(CadRender, IndexedViewMatchesAFullPass) {
     EXPECT_EQ(whole.entities, 400);
 }
 
+// A large space is drawn in two halves side by side, the later one laid over the first's
+// lines: entities apart from each other come out as in one pass, every one counted, and the
+// texts of the first half stay above the lines of the second.
+TEST(CadRender, ALargeSpaceIsDrawnInTwoHalvesSideBySide) {
+    Document doc;
+    doc.addLayer(Layer{QStringLiteral("A"), 1});
+    doc.addLayer(Layer{QStringLiteral("B"), 3});
+    doc.addBlock(QStringLiteral("BOX"));
+    doc.add(*doc.block(QStringLiteral("BOX")),
+            Entity::polyline({{{0, 0}}, {{4, 0}, 0.5}, {{4, 3}}, {{0, 3}}}, true));
+    // One entity in each cell of 10 units, inside it.
+    constexpr int kColumns = 200, kRows = 150;
+    for (int i = 0; i < kColumns * kRows; ++i) {
+        const double x = 10.0 * (i % kColumns) + 2, y = 10.0 * (i / kColumns) + 2;
+        Entity e = i % 4 == 0   ? Entity::line({x, y}, {x + 6, y + 5})
+                   : i % 4 == 1 ? Entity::circle({x + 3, y + 3}, 2.5)
+                   : i % 4 == 2 ? Entity::insert(QStringLiteral("BOX"), {x, y})
+                                : Entity::textAt({x, y}, QStringLiteral("T"), 5.0);
+        if (i % 97 == 0 && e.kind == EntityKind::Line) e.lineWeight = 70;
+        e.layer = i % 3 ? QStringLiteral("A") : QStringLiteral("B");
+        doc.addToModel(e);
+    }
+    const View view(QSize(10 * kColumns, 10 * kRows), QPointF(5 * kColumns, 5 * kRows), 1.0);
+    RenderStats stats;
+    const QImage whole = render(doc, view, {}, nullptr, &stats);
+    EXPECT_EQ(stats.entities, kColumns * kRows);
+    EXPECT_GT(stats.texts, 0);
+    QImage halves(view.size(), QImage::Format_RGB32);
+    halves.fill(RenderOptions().background);
+    {
+        QPainter p(&halves);
+        const std::vector<Entity>& all = doc.modelSpace().entities;
+        const auto half = all.begin() + qsizetype(all.size() / 2);
+        renderSpace(p, doc, Space{QString(), std::vector<Entity>(all.begin(), half)}, view);
+        renderSpace(p, doc, Space{QString(), std::vector<Entity>(half, all.end())}, view);
+    }
+    EXPECT_GT(countPixels(whole, rgb(255, 0, 0)), 10000);
+    EXPECT_TRUE(whole == halves);
+
+    // Texts in the first half, lines across them all in the second.
+    Document crossed;
+    crossed.addLayer(Layer{QStringLiteral("A"), 1});
+    crossed.addLayer(Layer{QStringLiteral("B"), 3});
+    for (int i = 0; i < 24000; ++i) {
+        const double x = (i * 37) % 1000, y = (i * 53) % 1000;
+        Entity e = i < 12000 ? Entity::textAt({x, y}, QStringLiteral("W"), 8.0)
+                             : Entity::line({0, y + 0.5}, {1000, y + 0.5});
+        e.layer = i < 12000 ? QStringLiteral("A") : QStringLiteral("B");
+        crossed.addToModel(e);
+    }
+    const View square(QSize(1000, 1000), QPointF(500, 500), 1.0);
+    const QImage textsAndLines = render(crossed, square);
+    crossed.modelSpace().entities.resize(12000);
+    const QImage textsAlone = render(crossed, square);
+    EXPECT_GT(countPixels(textsAlone, rgb(255, 0, 0)), 10000);
+    EXPECT_EQ(countPixels(textsAndLines, rgb(255, 0, 0)), countPixels(textsAlone, rgb(255, 0, 0)));
+}
+
 // Fills, dimensions, faces seen from above, images from their file (or crossed out when the
 // file is missing) and viewport frames all put pixels where they belong.
 TEST(CadRender, FillsDimensionsFacesAndImages) {
