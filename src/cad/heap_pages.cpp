@@ -141,6 +141,11 @@ class HugeHeapPages::Prefault {
             // reaches while this thread is at it would keep the writer waiting for it.
             const std::uintptr_t at =
                 std::max(w->done, (w->used & ~(kHugePage - 1)) + kPrefaultGap);
+            if (at + kHugePage > w->target()) {
+                // Only pages left to the writer lie below the bound: none for this thread yet.
+                w->done = std::max(w->done, w->target());
+                continue;
+            }
             busy_ = w;
             lock.unlock();
             // A system without the advice (before Linux 5.14) leaves the faults to the writer.
@@ -207,9 +212,14 @@ void HugeHeapPages::writeAhead(void* begin, std::size_t bytes) {
 void HugeHeapPages::endList(const void* written) {
     if (!prefault_ || list_.second == 0) return;
     const std::uintptr_t faulted = prefault_->finish(Prefault::List);
-    // The pages faulted in past the list's end go back to the system.
-    const std::uintptr_t from = (std::uintptr_t(written) + kHugePage - 1) & ~(kHugePage - 1);
-    if (faulted > from) madvise(reinterpret_cast<void*>(from), faulted - from, MADV_DONTNEED);
+    // The pages faulted in past the list's end go back to the system. A list that outgrew
+    // its room was moved by its writer: where it ends then is another list's.
+    const auto end = std::uintptr_t(written);
+    if (end >= list_.first && end <= list_.second) {
+        const std::uintptr_t from = (end + kHugePage - 1) & ~(kHugePage - 1);
+        const std::uintptr_t to = std::min(faulted, list_.second & ~(kHugePage - 1));
+        if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+    }
     list_ = {};
 }
 

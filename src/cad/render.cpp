@@ -1631,24 +1631,28 @@ void renderSpace(QPainter& painter, const Document& doc, const Space& space, con
         (void)doc.textStyle(none);
         (void)doc.dimStyle(none);
         (void)doc.block(none);
-        QImage later(image->size(), QImage::Format_ARGB32_Premultiplied);
-        later.setDevicePixelRatio(image->devicePixelRatio());
-        later.setDotsPerMeterX(image->dotsPerMeterX());
-        later.setDotsPerMeterY(image->dotsPerMeterY());
-        later.fill(Qt::transparent);
         RenderStats laterStats;
         const QPainter::RenderHints hints = painter.renderHints();
+        const QSize size = image->size();
+        const qreal ratio = image->devicePixelRatio();
+        const int dpmX = image->dotsPerMeterX(), dpmY = image->dotsPerMeterY();
         auto drawn = std::async(std::launch::async, [&] {
+            QImage later(size, QImage::Format_ARGB32_Premultiplied);
+            later.setDevicePixelRatio(ratio);
+            later.setDotsPerMeterX(dpmX);
+            later.setDotsPerMeterY(dpmY);
+            later.fill(Qt::transparent);
             QPainter onLater(&later);
             onLater.setRenderHints(hints);
             Renderer lr(onLater, doc, view, options, stats ? &laterStats : nullptr);
             drawInOrder(lr, space.entities, n / 2, n);
             lr.finish();
+            onLater.end();
+            return later;
         });
         drawInOrder(r, space.entities, 0, n / 2);
         r.finishLines();
-        drawn.get();
-        painter.drawImage(QPointF(0, 0), later);
+        painter.drawImage(QPointF(0, 0), drawn.get());
         if (stats) {
             stats->entities += laterStats.entities;
             stats->texts += laterStats.texts;

@@ -873,6 +873,68 @@ TEST(CadDxf, ALargeFileNotInUtf8IsReadInLatin1) {
     }
 }
 
+// The groups of a large file's entities are read ahead on another thread: damage far into it,
+// a line end of two characters, a last line without one, or the file cut short, come out as
+// they do for a small file, at the same line.
+TEST(CadDxf, ALargeFileReadAheadMeetsDamageWhereItIs) {
+    const QByteArray line = "  0\nLINE\n  8\nWIRES\n 10\n0\n 20\n0\n 11\n1\n 21\n1\n";
+    const QByteArray head = "  0\nSECTION\n  2\nENTITIES\n";
+    const QByteArray lines = line.repeated((qsizetype(9) << 20) / line.size());
+    const QByteArray end =
+        "  0\nTEXT\n  8\nWIRES\n 10\n0\n 20\n0\n 40\n2.5\n  1\nlast\n"
+        "  0\nENDSEC\n  0\nEOF";
+    const auto lineOf = [](const QByteArray& file, qsizetype at) {
+        return int(std::count(file.begin(), file.begin() + at, '\n')) + 1;
+    };
+    for (const bool crlf : {false, true}) {
+        QByteArray file = head + lines + end;
+        if (crlf) file.replace("\n", "\r\n");
+        const Document doc = readDxf(file);
+        ASSERT_EQ(doc.modelSpace().entities.size(), size_t(lines.count("LINE") + 1));
+        EXPECT_EQ(doc.modelSpace().entities.back().text, "last");
+
+        QByteArray badCode = file;
+        const qsizetype at = badCode.lastIndexOf(" 21\n") + 1;
+        badCode.replace(at, 2, "xx");
+        try {
+            readDxf(badCode);
+            ADD_FAILURE() << "a bad group code was read";
+        } catch (const DxfError& e) {
+            EXPECT_EQ(e.line(), lineOf(badCode, at));
+            EXPECT_TRUE(e.reason().contains("group code expected")) << e.reason().toStdString();
+        }
+        for (const qsizetype cut :
+             {file.size() - 3, file.lastIndexOf("last"), qsizetype(5 << 20)}) {
+            EXPECT_THROW(readDxf(file.left(cut)), DxfError) << cut;
+            EXPECT_THROW(checkDxf(file.left(cut)), DxfError) << cut;
+        }
+    }
+}
+
+// A list that outgrew what was reserved for it (its entities are then moved to a larger one)
+// ends elsewhere than where it was written ahead: memory past the old one is not given back
+// then, and the pages written ahead never pass the list's end.
+TEST(CadHeapPages, AListEndedElsewhereGivesBackNothingOfWhatLiesPastIt) {
+    constexpr size_t kMb = size_t(1) << 20;
+    void* mapped =
+        mmap(nullptr, 16 * kMb, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    char* block = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(mapped) + 2 * kMb - 1) &
+                                          ~(2 * kMb - 1));
+    char* list = block + 8 * kMb;  // the list, with memory of another owner before it
+    std::memset(block, 7, 8 * kMb);
+    {
+        HugeHeapPages heap;
+        heap.writeAhead(list, 4 * kMb);
+        std::memset(list, 1, 3 * kMb);
+        heap.advise(list + 3 * kMb);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        heap.endList(block + kMb);  // moved: the writing ended in the other owner's memory
+    }
+    EXPECT_EQ(std::count(block, block + 8 * kMb, 7), std::ptrdiff_t(8 * kMb));
+    munmap(mapped, 16 * kMb);
+}
+
 TEST(CadDxf, DamagedInputIsRefusedWithALineNumber) {
     const QByteArray good = writeDxf(sampleDocument());
     const QByteArray kinds = writeDxf(newKindsDocument());
