@@ -12,7 +12,6 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -22,7 +21,6 @@
 #include <optional>
 #include <set>
 #include <string_view>
-#include <thread>
 
 #include "cad/dxf.h"
 #include "cad/dxf_binary.h"
@@ -266,169 +264,6 @@ size_t countStarts(const char* from, const char* to, const char* end, std::strin
 constexpr size_t kNameSlots = 16384;
 constexpr qsizetype kSharedValueBytes = 24;
 
-// The newlines of the 64 bytes of `data` from `at` (fewer at its end) as the bits of a mask.
-quint64 newlineMask(const char* data, qsizetype at, qsizetype size) {
-    quint64 mask = 0;
-#ifdef __SSE2__
-    if (size - at >= 64) {
-        const __m128i nl = _mm_set1_epi8('\n');
-        for (int k = 0; k < 4; ++k) {
-            const __m128i bytes =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 16 * k));
-            mask |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, nl)))) << (16 * k);
-        }
-        return mask;
-    }
-#endif
-    for (qsizetype k = 0; k < 64 && at + k < size; ++k) {
-        if (data[at + k] == '\n') mask |= quint64(1) << k;
-    }
-    return mask;
-}
-
-// The lines of ASCII DXF one after another from a place of the file. Lines are a few bytes
-// each: their ends are found in a mask of the newlines of the 64 bytes the reading is in,
-// made once for the block.
-struct LineCursor {
-    qsizetype offset = 0;  // where the next line begins
-    int line = 0;          // lines read
-    qsizetype maskAt = -1;
-    quint64 mask = 0;  // the newlines of the 64 bytes from maskAt
-
-    // The next line without its line end; false at the end of the data.
-    bool next(const char* data, qsizetype size, QByteArrayView* out) {
-        if (offset >= size) return false;
-        const char* begin = data + offset;
-        const qsizetype from = offset & ~qsizetype(63);
-        if (from != maskAt) {
-            maskAt = from;
-            mask = newlineMask(data, from, size);
-        }
-        quint64 ahead = mask & (~quint64(0) << (offset - from));
-        while (ahead == 0 && maskAt + 64 < size) {
-            maskAt += 64;
-            ahead = mask = newlineMask(data, maskAt, size);
-        }
-        const char* nl = ahead ? data + maskAt + __builtin_ctzll(ahead) : nullptr;
-        qsizetype len = nl ? nl - begin : size - offset;
-        offset += nl ? len + 1 : len;
-        ++line;
-        if (len > 0 && begin[len - 1] == '\r') --len;
-        *out = QByteArrayView(begin, len);
-        return true;
-    }
-};
-
-// The groups of the rest of a large ASCII file, read on another thread ahead of the reader
-// and taken by it in chunks: the reading of lines and group codes, a fifth of a read, is done
-// beside the making of the entities. The thread stops at the end of the data or at the first
-// group it cannot read as a well-formed one (a bad group code, a code without its value): the
-// reader reads on from there itself, and meets what stopped it as it would have.
-class GroupsAhead {
-  public:
-    struct Item {
-        Group group;
-        qsizetype next;  // where the file goes on after the group
-    };
-
-    GroupsAhead(const QByteArray& data, const LineCursor& from) : data_(data), cursor_(from) {
-        ring_.resize(kChunks);
-        thread_ = std::thread([this] { run(); });
-    }
-    ~GroupsAhead() {
-        stop_.store(true);
-        consumed_.fetch_add(kChunks);
-        consumed_.notify_all();
-        thread_.join();
-    }
-    GroupsAhead(const GroupsAhead&) = delete;
-    GroupsAhead& operator=(const GroupsAhead&) = delete;
-
-    // The next group read ahead; nullptr where the thread stopped (see resume()).
-    const Item* next() {
-        for (;;) {
-            if (!chunk_) {
-                for (size_t made; (made = produced_.load(std::memory_order_acquire)) <= taken_;)
-                    produced_.wait(made);
-                chunk_ = &ring_[taken_ % kChunks];
-                at_ = 0;
-            }
-            if (at_ < chunk_->count) return &chunk_->items[at_++];
-            if (chunk_->last) return nullptr;
-            chunk_ = nullptr;
-            consumed_.store(++taken_, std::memory_order_release);
-            consumed_.notify_one();
-        }
-    }
-    // Where the reader reads on once next() gives nothing more: the lines before the group
-    // that stopped the thread.
-    const LineCursor& resume() const { return stoppedAt_; }
-
-  private:
-    static constexpr size_t kChunk = 4096;
-    static constexpr size_t kChunks = 16;
-    struct Chunk {
-        std::array<Item, kChunk> items;
-        size_t count = 0;
-        bool last = false;
-    };
-
-    void run() {
-        for (size_t made = 0;; ++made) {
-            for (size_t used;
-                 made - (used = consumed_.load(std::memory_order_acquire)) >= kChunks;) {
-                if (stop_.load()) return;
-                consumed_.wait(used);
-            }
-            if (stop_.load()) return;
-            Chunk& c = ring_[made % kChunks];
-            c.count = 0;
-            c.last = false;
-            while (c.count < kChunk && !c.last) {
-                const LineCursor before = cursor_;
-                Item& item = c.items[c.count];
-                if (readGroup(item)) {
-                    ++c.count;
-                } else {
-                    stoppedAt_ = before;
-                    c.last = true;
-                }
-            }
-            produced_.store(made + 1, std::memory_order_release);
-            produced_.notify_one();
-            if (c.last) return;
-        }
-    }
-
-    // A group as Reader::readGroup reads a well-formed one.
-    bool readGroup(Item& item) {
-        const char* data = data_.constData();
-        const qsizetype size = data_.size();
-        QByteArrayView l;
-        long long code = 0;
-        if (!cursor_.next(data, size, &l) || !parseInteger(l, &code) || code < -5 || code > 1071)
-            return false;
-        item.group.code = int(code);
-        item.group.line = cursor_.line;
-        item.group.form = Form::Text;
-        if (!cursor_.next(data, size, &item.group.raw)) return false;
-        item.next = cursor_.offset;
-        return true;
-    }
-
-    const QByteArray data_;
-    LineCursor cursor_;
-    LineCursor stoppedAt_;
-    std::vector<Chunk> ring_;
-    std::atomic<size_t> produced_{0};  // chunks made
-    std::atomic<size_t> consumed_{0};  // chunks the reader is done with
-    std::atomic<bool> stop_{false};
-    size_t taken_ = 0;  // the chunk the reader takes from (the reader's own from here)
-    Chunk* chunk_ = nullptr;
-    size_t at_ = 0;
-    std::thread thread_;
-};
-
 class Reader {
   public:
     // A checking reader reads everything a loading one does, entity by entity, but keeps no
@@ -582,8 +417,8 @@ class Reader {
     };
     std::vector<SharedName> names_{kNameSlots};
     QByteArray data_;
-    LineCursor lines_;  // where the reading is: the place in the data and the lines read
-    std::optional<GroupsAhead> groupsAhead_;  // of a large file's entities (see entityList)
+    qsizetype offset_ = 0;
+    int line_ = 0;
     bool utf8_ = false;
     bool unicodeEscapes_ = true;  // \U+XXXX stands for a character (files in a code page)
     Group ahead_;
@@ -672,9 +507,9 @@ void Reader::tokenize() {
     if (data.size() > kMaxFileSize) fail(0, QStringLiteral("file too large"));
     if (data.startsWith(kBinarySentinel)) {
         binary_ = true;
-        lines_.offset = kBinarySentinel.size();
+        offset_ = kBinarySentinel.size();
         // The first group is "0 SECTION": its code takes two bytes from R13 on, one before.
-        shortCodes_ = data.size() > lines_.offset + 1 && data[lines_.offset + 1] != '\0';
+        shortCodes_ = data.size() > offset_ + 1 && data[offset_ + 1] != '\0';
         audit_.format = DxfFormat::Binary;
     } else if (data.startsWith("AutoCAD Binary DXF")) {
         fail(0, QStringLiteral("binary DXF file with a damaged start"));
@@ -705,7 +540,7 @@ void Reader::tokenize() {
             }
         }
     }
-    if (!binary_ && data_.startsWith("\xEF\xBB\xBF")) lines_.offset = 3;
+    if (!binary_ && data_.startsWith("\xEF\xBB\xBF")) offset_ = 3;
 }
 
 // The Windows code page of an older file ("1251" of ANSI_1251). Latin-1 is what a file
@@ -740,8 +575,18 @@ void Reader::codePage(const QByteArray& number) {
     }
 }
 
+// The next line of the file without its line end; false at the end of the data.
 bool Reader::readLine(QByteArrayView* out) {
-    return lines_.next(data_.constData(), data_.size(), out);
+    if (offset_ >= data_.size()) return false;
+    const char* begin = data_.constData() + offset_;
+    const qsizetype rest = data_.size() - offset_;
+    const char* nl = static_cast<const char*>(memchr(begin, '\n', size_t(rest)));
+    qsizetype len = nl ? nl - begin : rest;
+    offset_ += nl ? len + 1 : len;
+    ++line_;
+    if (len > 0 && begin[len - 1] == '\r') --len;
+    *out = QByteArrayView(begin, len);
+    return true;
 }
 
 // Reads the next group of the file into ahead_; false at the end of the data. Groups are
@@ -749,91 +594,74 @@ bool Reader::readLine(QByteArrayView* out) {
 // twice.
 bool Reader::readGroup() {
     if (binary_) return readBinaryGroup();
-    if (groupsAhead_) {
-        if (const GroupsAhead::Item* item = groupsAhead_->next()) {
-            ahead_ = item->group;
-            lines_.offset = item->next;
-            lines_.line = item->group.line + 1;
-            return true;
-        }
-        lines_ = groupsAhead_->resume();
-        groupsAhead_.reset();
-    }
     QByteArrayView l;
     if (!readLine(&l)) return false;
     long long code = 0;
     while (!parseInteger(l, &code)) {
-        if (l.trimmed().isEmpty() && lines_.offset >= data_.size())
-            return false;  // trailing newline
+        if (l.trimmed().isEmpty() && offset_ >= data_.size()) return false;  // trailing newline
         const QString reason =
             QStringLiteral("group code expected, found '%1'")
                 .arg(QString::fromLatin1(l.first(std::min<qsizetype>(40, l.size()))));
-        if (!recover_) fail(lines_.line, reason);
+        if (!recover_) fail(line_, reason);
         // The line and the one after it (its value) are skipped.
-        note(true, lines_.line,
-             QStringLiteral("lines %1 and %2 skipped: %3")
-                 .arg(lines_.line)
-                 .arg(lines_.line + 1)
-                 .arg(reason));
+        note(true, line_,
+             QStringLiteral("lines %1 and %2 skipped: %3").arg(line_).arg(line_ + 1).arg(reason));
         QByteArrayView value;
         if (!readLine(&value) || !readLine(&l)) return false;
     }
-    if (code < -5 || code > 1071)
-        fail(lines_.line, QStringLiteral("invalid group code %1").arg(code));
+    if (code < -5 || code > 1071) fail(line_, QStringLiteral("invalid group code %1").arg(code));
     ahead_.code = int(code);
-    ahead_.line = lines_.line;
-    if (!readLine(&ahead_.raw)) fail(lines_.line, QStringLiteral("file ends after a group code"));
+    ahead_.line = line_;
+    if (!readLine(&ahead_.raw)) fail(line_, QStringLiteral("file ends after a group code"));
     return true;
 }
 
 // A binary group's value of one to eight bytes, or of a chunk's length byte and its bytes.
 bool Reader::readBinaryGroup() {
     const qsizetype size = data_.size();
-    if (lines_.offset >= size) return false;
+    if (offset_ >= size) return false;
     const auto* p = reinterpret_cast<const unsigned char*>(data_.constData());
     int code = 0;
-    lines_.line += 2;
+    line_ += 2;
     if (shortCodes_) {
-        code = p[lines_.offset++];
+        code = p[offset_++];
         if (code == 255) {
-            if (size - lines_.offset < 2)
-                fail(lines_.line - 1, QStringLiteral("file ends inside a group code"));
-            code = p[lines_.offset] | (p[lines_.offset + 1] << 8);
-            lines_.offset += 2;
+            if (size - offset_ < 2)
+                fail(line_ - 1, QStringLiteral("file ends inside a group code"));
+            code = p[offset_] | (p[offset_ + 1] << 8);
+            offset_ += 2;
         }
     } else {
-        if (size - lines_.offset < 2)
-            fail(lines_.line - 1, QStringLiteral("file ends inside a group code"));
-        code = qint16(quint16(p[lines_.offset] | (p[lines_.offset + 1] << 8)));
-        lines_.offset += 2;
+        if (size - offset_ < 2) fail(line_ - 1, QStringLiteral("file ends inside a group code"));
+        code = qint16(quint16(p[offset_] | (p[offset_ + 1] << 8)));
+        offset_ += 2;
     }
     if (code < -5 || code > 1071)
-        fail(lines_.line - 1, QStringLiteral("invalid group code %1").arg(code));
+        fail(line_ - 1, QStringLiteral("invalid group code %1").arg(code));
     ahead_.code = code;
-    ahead_.line = lines_.line - 1;
+    ahead_.line = line_ - 1;
     const auto [form, width] = binaryForm(code);
     ahead_.form = form;
-    const char* at = data_.constData() + lines_.offset;
-    const qsizetype left = size - lines_.offset;
+    const char* at = data_.constData() + offset_;
+    const qsizetype left = size - offset_;
     qsizetype length = width;
     qsizetype skip = width;
     if (form == Form::Text) {
         const void* zero = std::memchr(at, 0, size_t(left));
-        if (!zero)
-            fail(lines_.line, QStringLiteral("file ends inside the text of group %1").arg(code));
+        if (!zero) fail(line_, QStringLiteral("file ends inside the text of group %1").arg(code));
         length = static_cast<const char*>(zero) - at;
         skip = length + 1;
     } else if (form == Form::Chunk) {
-        if (left < 1 || left - 1 < p[lines_.offset])
-            fail(lines_.line, QStringLiteral("file ends inside the data of group %1").arg(code));
-        length = p[lines_.offset];
+        if (left < 1 || left - 1 < p[offset_])
+            fail(line_, QStringLiteral("file ends inside the data of group %1").arg(code));
+        length = p[offset_];
         ++at;
         skip = length + 1;
     } else if (left < width) {
-        fail(lines_.line, QStringLiteral("file ends inside the value of group %1").arg(code));
+        fail(line_, QStringLiteral("file ends inside the value of group %1").arg(code));
     }
     ahead_.raw = QByteArrayView(at, length);
-    lines_.offset += skip;
+    offset_ += skip;
     return true;
 }
 
@@ -941,7 +769,7 @@ QString Reader::value(const Group& g) {
 
 bool Reader::more() {
     if (!haveAhead_) haveAhead_ = readGroup();
-    if (!haveAhead_) lastLine_ = lines_.line;
+    if (!haveAhead_) lastLine_ = line_;
     return haveAhead_;
 }
 
@@ -1070,10 +898,10 @@ Document Reader::readSections() {
         if (!recover_) fail(lastLine_, QStringLiteral("unexpected end of file (no EOF)"));
         if (sections == 0) nothingRead();
         note(false, lastLine_, QStringLiteral("the file ends without EOF: what it holds is kept"));
-    } else if (lines_.offset < data_.size() &&
-               !QByteArrayView(data_).sliced(lines_.offset).trimmed().isEmpty()) {
-        note(true, lines_.line + 1,
-             QStringLiteral("%1 bytes after EOF ignored").arg(data_.size() - lines_.offset));
+    } else if (offset_ < data_.size() &&
+               !QByteArrayView(data_).sliced(offset_).trimmed().isEmpty()) {
+        note(true, line_ + 1,
+             QStringLiteral("%1 bytes after EOF ignored").arg(data_.size() - offset_));
     }
     return finishDocument();
 }
@@ -1543,7 +1371,7 @@ void Reader::blocks() {
 // is read are never touched and take no memory. Files written otherwise get no reservation.
 size_t Reader::entityStartsAhead() const {
     if (binary_) return binaryEntityStartsAhead();
-    const char* p = data_.constData() + lines_.offset;
+    const char* p = data_.constData() + offset_;
     const char* end = data_.constData() + data_.size();
     const char* nl = static_cast<const char*>(std::memchr(data_.constData(), '\n', data_.size()));
     const bool crlf = nl && nl > data_.constData() && nl[-1] == '\r';
@@ -1562,7 +1390,7 @@ size_t Reader::entityStartsAhead() const {
 size_t Reader::binaryEntityStartsAhead() const {
     const auto* p = reinterpret_cast<const unsigned char*>(data_.constData());
     const qsizetype size = data_.size();
-    qsizetype at = lines_.offset;
+    qsizetype at = offset_;
     size_t n = 0;
     while (at < size) {
         int code = 0;
@@ -1596,11 +1424,6 @@ size_t Reader::binaryEntityStartsAhead() const {
 
 std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
     std::vector<Entity> list;
-    // The groups of a large drawing's entities (and of the rest of the file) are read on
-    // another thread ahead of the reading here; a recovering read, which skips what it cannot
-    // read, reads them itself.
-    if (paper && !binary_ && !recover_ && data_.size() >= kLargeFile && !groupsAhead_)
-        groupsAhead_.emplace(data_, lines_);
     if (paper && !checking_) {
         const size_t bound = entityStartsAhead();
         list.reserve(bound);

@@ -94,7 +94,7 @@ class HugeHeapPages::Prefault {
             Writing& w = streams_[s];
             if (limit) w.limit = limit;
             w.used = std::max(w.used, used);
-            if (w.done >= std::min(w.limit, w.used + kPrefaultLead)) return;
+            if (w.nextPage() == 0) return;
         }
         wake_.notify_one();
     }
@@ -115,14 +115,22 @@ class HugeHeapPages::Prefault {
         std::uintptr_t done = 0;  // faulted in up to here
         std::uintptr_t from = 0;
         std::uintptr_t limit = 0;
-        std::uintptr_t target() const { return std::min(limit, used + kPrefaultLead); }
+        // The next page this thread may fault in, 0 for none yet: a whole page below the
+        // bound (kPrefaultLead past the writing, and the end), past the pages next to the
+        // writing, which are left to it: the writer faults them in while this thread faults
+        // in the ones after, the two side by side. A page the writer reaches while this
+        // thread is at it would keep the writer waiting for it.
+        std::uintptr_t nextPage() const {
+            const std::uintptr_t at = std::max(done, (used & ~(kHugePage - 1)) + kPrefaultGap);
+            return at + kHugePage <= std::min(limit, used + kPrefaultLead) ? at : 0;
+        }
     };
 
     // The writing least far ahead of its use among those with pages to fault in.
     Writing* nextWriting() {
         Writing* best = nullptr;
         for (Writing& w : streams_) {
-            if (w.done >= w.target()) continue;
+            if (w.nextPage() == 0) continue;
             if (!best ||
                 w.done - std::min(w.done, w.used) < best->done - std::min(best->done, best->used))
                 best = &w;
@@ -136,16 +144,7 @@ class HugeHeapPages::Prefault {
             Writing* w = nullptr;
             wake_.wait(lock, [&] { return stop_ || (w = nextWriting()) != nullptr; });
             if (stop_) return;
-            // The pages next to the writing are left to it: the writer faults them in while
-            // this thread faults in the ones after, the two side by side. A page the writer
-            // reaches while this thread is at it would keep the writer waiting for it.
-            const std::uintptr_t at =
-                std::max(w->done, (w->used & ~(kHugePage - 1)) + kPrefaultGap);
-            if (at + kHugePage > w->target()) {
-                // Only pages left to the writer lie below the bound: none for this thread yet.
-                w->done = std::max(w->done, w->target());
-                continue;
-            }
+            const std::uintptr_t at = w->nextPage();
             busy_ = w;
             lock.unlock();
             // A system without the advice (before Linux 5.14) leaves the faults to the writer.

@@ -873,10 +873,10 @@ TEST(CadDxf, ALargeFileNotInUtf8IsReadInLatin1) {
     }
 }
 
-// The groups of a large file's entities are read ahead on another thread: damage far into it,
-// a line end of two characters, a last line without one, or the file cut short, come out as
-// they do for a small file, at the same line.
-TEST(CadDxf, ALargeFileReadAheadMeetsDamageWhereItIs) {
+// A large file is read with its encoding checked and its entity starts counted beside the
+// read: damage far into it, a line end of two characters, a last line without one, or the file
+// cut short, come out as they do for a small file, at the same line.
+TEST(CadDxf, ALargeFileMeetsDamageWhereItIs) {
     const QByteArray line = "  0\nLINE\n  8\nWIRES\n 10\n0\n 20\n0\n 11\n1\n 21\n1\n";
     const QByteArray head = "  0\nSECTION\n  2\nENTITIES\n";
     const QByteArray lines = line.repeated((qsizetype(9) << 20) / line.size());
