@@ -6,6 +6,8 @@
 #include <functional>
 #include <numbers>
 
+#include "cad/name_lookups.h"
+
 namespace tolvane::cad {
 
 namespace {
@@ -542,6 +544,15 @@ Space& Document::addLayout(const QString& name) {
     }
     layouts_.push_back(Space{name, {}});
     return layouts_.back();
+}
+
+void makeNameLookups(const Document& doc) {
+    const QString none;
+    (void)doc.block(none);
+    (void)doc.layer(none);
+    (void)doc.textStyle(none);
+    (void)doc.dimStyle(none);
+    (void)doc.lineType(none);
 }
 
 Block* Document::block(const QString& name) {

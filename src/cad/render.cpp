@@ -27,6 +27,7 @@
 
 #include "cad/colors.h"
 #include "cad/grips.h"
+#include "cad/name_lookups.h"
 #include "cad/pictures.h"
 #include "cad/search_folders.h"
 
@@ -1623,14 +1624,7 @@ void renderSpace(QPainter& painter, const Document& doc, const Space& space, con
         // laid over the lines of the first half when both are done, and the first half's
         // texts go over it: texts stay above lines. Grips, which go over everything, are left
         // to one pass.
-        // The document's lookups of its tables are made first: a table's lookup is made on
-        // its first use, and from then on only read.
-        const QString none;
-        (void)doc.layer(none);
-        (void)doc.lineType(none);
-        (void)doc.textStyle(none);
-        (void)doc.dimStyle(none);
-        (void)doc.block(none);
+        makeNameLookups(doc);
         RenderStats laterStats;
         const QPainter::RenderHints hints = painter.renderHints();
         const QSize size = image->size();

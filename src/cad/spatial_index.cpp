@@ -17,6 +17,7 @@
 #include <limits>
 
 #include "cad/heap_pages.h"
+#include "cad/name_lookups.h"
 #include "cad/picking.h"
 
 namespace tolvane::cad {
@@ -617,15 +618,9 @@ struct SpatialIndex::Builder {
     }
 
     // Takes the rest of the space in two halves side by side, each with block extents of its
-    // own. Lookups the boxes make in the document's tables are made ready first: a table's
-    // lookup is made on its first use, and from then on only read.
+    // own.
     void takeSideBySide(const Document& doc, const Space& space) {
-        const QString none;
-        (void)doc.block(none);
-        (void)doc.layer(none);
-        (void)doc.textStyle(none);
-        (void)doc.dimStyle(none);
-        (void)doc.lineType(none);
+        makeNameLookups(doc);
         const size_t from = taken;
         const size_t size = space.entities.size();
         const size_t half = from + (size - from) / 2;

@@ -47,6 +47,17 @@ QImage render(const Document& doc, const View& view, RenderOptions options = {},
     return image;
 }
 
+// A drawing with layers A (red) and B (green) and a block BOX (a rectangle with an arc side).
+Document layersAndABox() {
+    Document doc;
+    doc.addLayer(Layer{QStringLiteral("A"), 1});
+    doc.addLayer(Layer{QStringLiteral("B"), 3});
+    doc.addBlock(QStringLiteral("BOX"));
+    doc.add(*doc.block(QStringLiteral("BOX")),
+            Entity::polyline({{{0, 0}}, {{4, 0}, 0.5}, {{4, 3}}, {{0, 3}}}, true));
+    return doc;
+}
+
 int countPixels(const QImage& image, QRgb color) {
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
@@ -428,12 +439,7 @@ TEST(CadRender, GripsPointsAndTinyText) {
 }
 
 TEST(CadRender, IndexedViewMatchesAFullPass) {
-    Document doc;
-    doc.addLayer(Layer{QStringLiteral("A"), 1});
-    doc.addLayer(Layer{QStringLiteral("B"), 3});
-    doc.addBlock(QStringLiteral("BOX"));
-    doc.add(*doc.block(QStringLiteral("BOX")),
-            Entity::polyline({{{0, 0}}, {{4, 0}, 0.5}, {{4, 3}}, {{0, 3}}}, true));
+    Document doc = layersAndABox();
     for (int i = 0; i < 400; ++i) {
         const double x = (i * 37) % 100, y = (i * 53) % 100;
         Entity e = i % 3 == 0   ? Entity::line({x, y}, {100 - y, x})
@@ -463,12 +469,7 @@ TEST(CadRender, IndexedViewMatchesAFullPass) {
 // lines: entities apart from each other come out as in one pass, every one counted, and the
 // texts of the first half stay above the lines of the second.
 TEST(CadRender, ALargeSpaceIsDrawnInTwoHalvesSideBySide) {
-    Document doc;
-    doc.addLayer(Layer{QStringLiteral("A"), 1});
-    doc.addLayer(Layer{QStringLiteral("B"), 3});
-    doc.addBlock(QStringLiteral("BOX"));
-    doc.add(*doc.block(QStringLiteral("BOX")),
-            Entity::polyline({{{0, 0}}, {{4, 0}, 0.5}, {{4, 3}}, {{0, 3}}}, true));
+    Document doc = layersAndABox();
     // One entity in each cell of 10 units, inside it.
     constexpr int kColumns = 200, kRows = 150;
     for (int i = 0; i < kColumns * kRows; ++i) {
