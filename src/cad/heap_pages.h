@@ -8,8 +8,10 @@
 // C library reserves 64 MB at a time and, while the steps are large, makes usable whole: that
 // heap is advised whole when advise() first finds the thread taking memory from it (threads
 // that read drawings side by side each hold one). The steps stay large while any lives.
-// Elsewhere than with the GNU C library, and where the system keeps no huge pages, it changes
-// nothing.
+// On the program's first thread a thread of its own also faults in the pages just ahead of the
+// main heap's use and of a large list's writing (writeAhead), so that the reader finds them
+// there. Elsewhere than with the GNU C library, and where the system keeps no huge pages, it
+// changes nothing.
 #pragma once
 
 #include <cstddef>
@@ -43,9 +45,9 @@ class HugeHeapPages {
     void advise(const void* listWritten = nullptr);
 
   private:
-    // Faults in the main heap's pages ahead of their use, on a thread of its own.
+    // Faults in the pages of the main heap and of a list ahead of their use, on a thread of
+    // its own.
     class Prefault;
-    void prefault();
 
     bool on_ = false;
     bool main_ = false;               // made on the program's first thread
