@@ -15,12 +15,14 @@
 #include <deque>
 #include <exception>
 #include <map>
+#include <optional>
 #include <thread>
 #include <utility>
 
 #include "cad/dxf.h"
 #include "cad/dxf_binary.h"
 #include "cad/geometry.h"
+#include "cad/heap_pages.h"
 
 namespace tolvane::cad {
 
@@ -290,6 +292,8 @@ class Writer {
     QByteArray out_;
     qsizetype used_ = 0;
     char* at_ = nullptr;
+    // A large output is written on huge pages faulted in ahead of the writing (see run).
+    std::optional<HugeHeapPages> pages_;
     NameList apps_, lineTypes_, layers_, styles_, missingBlocks_;
     std::vector<SpaceOut> spaces_;  // model, paper layouts, then blocks
     QString blockRecordTable_, layoutDict_, rootDict_, groupDict_;
@@ -961,7 +965,11 @@ void Writer::entities() {
                              dxfReleaseName(v_)));
     for (size_t i = 0; i < 2; ++i) {
         if (spaces_[i].paper && v_ >= DxfVersion::R2000) sheetViewport(spaces_[i]);
-        for (const Entity& e : *spaces_[i].entities) entity(e, spaces_[i].record, i == 1);
+        unsigned written = 0;
+        for (const Entity& e : *spaces_[i].entities) {
+            entity(e, spaces_[i].record, i == 1);
+            if (pages_ && (++written & 1023) == 0) pages_->advise(at_ + used_);
+        }
     }
     g(0, "ENDSEC");
 }
@@ -1582,6 +1590,14 @@ QByteArray Writer::run() {
     for (const Block& b : doc_.blocks()) count += b.entities.size();
     out_.resize(qsizetype(std::min<size_t>(count * 384 + 65536, size_t(1) << 31)));
     at_ = out_.data();
+    // The output is written from its start to its end once: its pages are faulted in ahead of
+    // the writing where a thread can do it (the program's first thread), and those left past
+    // its end given back.
+    constexpr qsizetype kLargeOutput = qsizetype(8) << 20;
+    if (out_.size() >= kLargeOutput) {
+        pages_.emplace();
+        pages_->writeAhead(at_, size_t(out_.size()));
+    }
     // Room kept at the front for the header, written last: it goes in front of the rest
     // without the rest being copied behind it.
     constexpr qsizetype kHeaderRoom = 64 << 10;
@@ -1592,6 +1608,10 @@ QByteArray Writer::run() {
     entities();
     objects();
     g(0, "EOF");
+    if (pages_) {
+        pages_->endList(at_ + used_);
+        pages_.reset();
+    }
     const QByteArray head = header();
     QByteArray all = written();
     if (head.size() > kHeaderRoom) return head + all.sliced(kHeaderRoom);
