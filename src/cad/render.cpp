@@ -1619,7 +1619,9 @@ void renderSpace(QPainter& painter, const Document& doc, const Space& space, con
     const qsizetype n = qsizetype(space.entities.size());
     auto* image = dynamic_cast<QImage*>(painter.device());
     if (!throughIndex && image && n >= kDrawSideBySide && options.selected.isEmpty() &&
-        painter.paintEngine()->type() == QPaintEngine::Raster) {
+        painter.paintEngine()->type() == QPaintEngine::Raster &&
+        painter.compositionMode() == QPainter::CompositionMode_SourceOver &&
+        painter.opacity() == 1.0) {
         // The later half is drawn on another thread onto a clear image of the same pixels,
         // laid over the lines of the first half when both are done, and the first half's
         // texts go over it: texts stay above lines. Grips, which go over everything, are left
