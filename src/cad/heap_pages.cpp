@@ -36,6 +36,14 @@ constexpr std::uintptr_t kPrefaultGap = std::uintptr_t(2) << 20;
 // own heap.
 constexpr size_t kProbe = 4096;
 
+// A place rounded down and up to the huge pages it lies in.
+std::uintptr_t pageDown(std::uintptr_t at) {
+    return at & ~(kHugePage - 1);
+}
+std::uintptr_t pageUp(std::uintptr_t at) {
+    return pageDown(at + kHugePage - 1);
+}
+
 std::uintptr_t heapEnd() {
     return reinterpret_cast<std::uintptr_t>(sbrk(0));
 }
@@ -121,7 +129,7 @@ class HugeHeapPages::Prefault {
         // in the ones after, the two side by side. A page the writer reaches while this
         // thread is at it would keep the writer waiting for it.
         std::uintptr_t nextPage() const {
-            const std::uintptr_t at = std::max(done, (used & ~(kHugePage - 1)) + kPrefaultGap);
+            const std::uintptr_t at = std::max(done, pageDown(used) + kPrefaultGap);
             return at + kHugePage <= std::min(limit, used + kPrefaultLead) ? at : 0;
         }
     };
@@ -169,8 +177,8 @@ class HugeHeapPages::Prefault {
 };
 
 void adviseHugePages(void* begin, std::size_t bytes) {
-    const std::uintptr_t first = (std::uintptr_t(begin) + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t last = (std::uintptr_t(begin) + bytes) & ~(kHugePage - 1);
+    const std::uintptr_t first = pageUp(std::uintptr_t(begin));
+    const std::uintptr_t last = pageDown(std::uintptr_t(begin) + bytes);
     if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
@@ -181,7 +189,7 @@ HugeHeapPages::HugeHeapPages() {
     // Huge pages of the main heap start at the next 2 MB boundary: the page the heap ends in
     // now may hold memory in use.
     if (main_) {
-        advisedTo_ = (heapEnd() + kHugePage - 1) & ~(kHugePage - 1);
+        advisedTo_ = pageUp(heapEnd());
         prefault_ = std::make_unique<Prefault>();
         prefault_->start(Prefault::Heap, advisedTo_, advisedTo_);
     }
@@ -201,8 +209,8 @@ HugeHeapPages::~HugeHeapPages() {
 void HugeHeapPages::writeAhead(void* begin, std::size_t bytes) {
     adviseHugePages(begin, bytes);
     if (!prefault_) return;
-    const std::uintptr_t first = (std::uintptr_t(begin) + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t last = (std::uintptr_t(begin) + bytes) & ~(kHugePage - 1);
+    const std::uintptr_t first = pageUp(std::uintptr_t(begin));
+    const std::uintptr_t last = pageDown(std::uintptr_t(begin) + bytes);
     if (last <= first) return;
     prefault_->start(Prefault::List, first, last);
     list_ = {std::uintptr_t(begin), std::uintptr_t(begin) + bytes};
@@ -215,8 +223,8 @@ void HugeHeapPages::endList(const void* written) {
     // its room was moved by its writer: where it ends then is another list's.
     const auto end = std::uintptr_t(written);
     if (end >= list_.first && end <= list_.second) {
-        const std::uintptr_t from = (end + kHugePage - 1) & ~(kHugePage - 1);
-        const std::uintptr_t to = std::min(faulted, list_.second & ~(kHugePage - 1));
+        const std::uintptr_t from = pageUp(end);
+        const std::uintptr_t to = std::min(faulted, pageDown(list_.second));
         if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
     }
     list_ = {};
@@ -225,7 +233,7 @@ void HugeHeapPages::endList(const void* written) {
 void HugeHeapPages::advise(const void* listWritten) {
     if (!on_) return;
     if (main_) {
-        const std::uintptr_t end = heapEnd() & ~(kHugePage - 1);
+        const std::uintptr_t end = pageDown(heapEnd());
         if (end > advisedTo_) {
             madvise(reinterpret_cast<void*>(advisedTo_), end - advisedTo_, MADV_HUGEPAGE);
             advisedTo_ = end;
