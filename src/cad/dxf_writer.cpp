@@ -101,7 +101,14 @@ void appendCodePageText(QByteArray& out, const QString& s) {
 class NameList {
   public:
     void add(const QString& name) {
-        if (name.isEmpty() || contains(name)) return;
+        if (name.isEmpty()) return;
+        // Most entities share their names' text with others (the reader shares it): a text
+        // seen lately by its place is known without comparing it. The text kept here keeps
+        // that place from being freed and taken by another.
+        QString& seen = seen_[(quintptr(name.constData()) >> 4) % kSeen];
+        if (seen.constData() == name.constData() && seen.size() == name.size()) return;
+        seen = name;
+        if (contains(name)) return;
         if (names_.size() == kScanned)
             for (qsizetype i = 0; i < names_.size(); ++i) places_.emplace(nameHash(names_[i]), i);
         if (names_.size() >= kScanned) places_.emplace(nameHash(name), names_.size());
@@ -121,8 +128,33 @@ class NameList {
 
   private:
     static constexpr qsizetype kScanned = 16;
+    static constexpr size_t kSeen = 8;
     QStringList names_;
+    std::array<QString, kSeen> seen_;
     std::unordered_multimap<size_t, qsizetype> places_;
+};
+
+// The code lines of the group codes below kCount, each right-aligned in three places and
+// ended by its newline, kept in eight bytes so that one is written with a single store.
+struct CodeLines {
+    static constexpr int kCount = 1072;
+    struct Line {
+        char bytes[8];
+        int size;
+    };
+    Line line[kCount];
+    CodeLines() {
+        for (int code = 0; code < kCount; ++code) {
+            Line& l = line[code];
+            std::memset(l.bytes, 0, sizeof l.bytes);
+            const int digits = code < 10 ? 1 : code < 100 ? 2 : code < 1000 ? 3 : 4;
+            const int pad = std::max(0, 3 - digits);
+            std::memset(l.bytes, ' ', size_t(pad));
+            std::to_chars(l.bytes + pad, l.bytes + 7, code);
+            l.bytes[pad + digits] = '\n';
+            l.size = pad + digits + 1;
+        }
+    }
 };
 
 class Writer {
@@ -156,7 +188,7 @@ class Writer {
         QString reactor;
     };
 
-    QString handle() { return QString::number(seed_++, 16).toUpper(); }
+    Handle handle() { return Handle(seed_++); }
     // Groups go straight into the output, without a text made for each: a large drawing writes
     // millions of them. The output is room made ahead (out_'s size) of which the first used_
     // bytes are written, so that a piece of a group costs a copy and no call to grow it.
@@ -189,8 +221,17 @@ class Writer {
         }
         used_ += s.size();
     }
-    // The code line, right-aligned in three places as other programs write it.
+    // The code line, right-aligned in three places as other programs write it; the lines of
+    // the codes that are written most are made once.
     void groupCode(int code) {
+        static const CodeLines lines;
+        if (code >= 0 && code < CodeLines::kCount) {
+            if (out_.size() - used_ < 8) makeRoom(8);
+            const CodeLines::Line& line = lines.line[code];
+            std::memcpy(at_ + used_, line.bytes, 8);  // the room is there: one store
+            used_ += line.size;
+            return;
+        }
         std::array<char, 16> buf;
         const auto res = std::to_chars(buf.data() + 3, buf.data() + buf.size() - 1, code);
         const qsizetype digits = res.ptr - (buf.data() + 3);
@@ -211,7 +252,23 @@ class Writer {
         raw("\n");
     }
     void g(int code, const QByteArray& v) { g(code, QByteArrayView(v)); }
-    void g(int code, const char* v) { g(code, QByteArrayView(v)); }
+    template <size_t N>
+    void g(int code, const char (&v)[N]) {
+        g(code, QByteArrayView(v, N - 1));
+    }
+    // A handle in upper-case hexadecimal, none as an empty value.
+    void g(int code, Handle h) {
+        if (left(code)) return;
+        groupCode(code);
+        std::array<char, 20> buf;
+        char* end = buf.data();
+        if (!h.isEmpty()) {
+            end = std::to_chars(buf.data(), buf.data() + buf.size(), h.value(), 16).ptr;
+            for (char* c = buf.data(); c != end; ++c) *c = *c >= 'a' ? char(*c - 'a' + 'A') : *c;
+        }
+        *end++ = '\n';
+        raw(QByteArrayView(buf.data(), end - buf.data()));
+    }
     void g(int code, const QString& v) {
         if (left(code)) return;
         groupCode(code);
@@ -243,8 +300,7 @@ class Writer {
         d(code + 10, p.y);
         d(code + 20, p.z);
     }
-    void entityHead(const char* type, const QString& h, const QString& owner, bool paper,
-                    const QString& layer);
+    void entityHead(const char* type, Handle h, Handle owner, bool paper, const QString& layer);
     bool r12() const { return v_ == DxfVersion::R12; }
     // Whether the space is in the file: before R2000 there is one paper space.
     bool written(size_t space) const {
@@ -274,7 +330,8 @@ class Writer {
                    const char* subclass);
     void entities();
     void objects();
-    void entity(const Entity& e, const QString& owner, bool paper);
+    void entity(const Entity& e, Handle owner, bool paper);
+    void xdataOf(const XData& x);
     void textBody(const Entity& e);
     void xdata(const Entity& e);
     void dimensionBody(const Entity& e);
@@ -672,8 +729,8 @@ QByteArray Writer::header() {
                                  {"RASTERVARIABLES", "AcDbRasterVariables", 0, 0}};
         for (const Class& c : classes) {
             g(0, "CLASS");
-            g(1, c.name);
-            g(2, c.cpp);
+            g(1, QByteArrayView(c.name));
+            g(2, QByteArrayView(c.cpp));
             g(3, "ISM");
             g(90, c.flags);
             g(280, 0);
@@ -696,7 +753,7 @@ QByteArray Writer::restore(QByteArray& rest, qsizetype used) {
 QString Writer::tableStart(const char* name, int count) {
     const QString h = handle();
     g(0, "TABLE");
-    g(2, name);
+    g(2, QByteArrayView(name));
     if (r12()) {
         g(70, count);
         return h;
@@ -710,11 +767,11 @@ QString Writer::tableStart(const char* name, int count) {
 
 QString Writer::record(const char* type, const QString& table, const char* subclass) {
     const QString h = handle();
-    g(0, type);
+    g(0, QByteArrayView(type));
     if (!r12()) g(5, h);
     g(330, table);
     g(100, "AcDbSymbolTableRecord");
-    g(100, subclass);
+    g(100, QByteArrayView(subclass));
     return h;
 }
 
@@ -916,13 +973,13 @@ QString Writer::blockRecordOf(const QString& block) const {
 // The BLOCK or ENDBLK record that opens or closes a space's block.
 void Writer::blockMark(const char* type, const QString& handle, const SpaceOut& s,
                        const char* subclass) {
-    g(0, type);
+    g(0, QByteArrayView(type));
     if (!r12()) g(5, handle);
     g(330, s.record);
     g(100, "AcDbEntity");
     if (s.paper && !r12()) g(67, 1);
     g(8, "0");
-    g(100, subclass);
+    g(100, QByteArrayView(subclass));
 }
 
 void Writer::blocks() {
@@ -947,7 +1004,8 @@ void Writer::blocks() {
         // Model space and the first layout keep their entities in the ENTITIES section.
         if (i >= 2) {
             if (s.paper) sheetViewport(s);
-            for (const Entity& e : *s.entities) entity(e, s.record, s.paper);
+            const Handle record(s.record);
+            for (const Entity& e : *s.entities) entity(e, record, s.paper);
         }
         blockMark("ENDBLK", s.end, s, "AcDbBlockEnd");
     }
@@ -966,8 +1024,9 @@ void Writer::entities() {
     for (size_t i = 0; i < 2; ++i) {
         if (spaces_[i].paper && v_ >= DxfVersion::R2000) sheetViewport(spaces_[i]);
         unsigned written = 0;
+        const Handle record(spaces_[i].record);
         for (const Entity& e : *spaces_[i].entities) {
-            entity(e, spaces_[i].record, i == 1);
+            entity(e, record, i == 1);
             if (pages_ && (++written & 1023) == 0) pages_->advise(at_ + used_);
         }
     }
@@ -1061,7 +1120,7 @@ void Writer::rawGroups(const Entity& e) {
                        .arg(QStringLiteral("%1"), release));
 }
 
-void Writer::entity(const Entity& e, const QString& owner, bool paper) {
+void Writer::entity(const Entity& e, Handle owner, bool paper) {
     static const char* const kTypes[] = {
         "LINE",   "LWPOLYLINE", "CIRCLE",    "ARC",   "ELLIPSE", "POINT",    "TEXT",    "ATTDEF",
         "ATTRIB", "INSERT",     "DIMENSION", "IMAGE", "3DFACE",  "POLYLINE", "VIEWPORT"};
@@ -1201,9 +1260,13 @@ void Writer::entity(const Entity& e, const QString& owner, bool paper) {
     if (heavy) polylineVertices(e, paper);
     if (e.kind == EntityKind::Insert && !e.attributes.empty()) {
         for (const Entity& a : e.attributes) {
-            Entity attrib = a;
-            attrib.kind = EntityKind::Attribute;
-            entity(attrib, e.handle, paper);
+            if (a.kind == EntityKind::Attribute) {
+                entity(a, e.handle, paper);
+            } else {
+                Entity attrib = a;
+                attrib.kind = EntityKind::Attribute;
+                entity(attrib, e.handle, paper);
+            }
         }
         entityHead("SEQEND", handle(), e.handle, paper, e.layer);
     }
@@ -1263,9 +1326,9 @@ void Writer::polylineVertices(const Entity& e, bool paper) {
     entityHead("SEQEND", handle(), e.handle, paper, e.layer);
 }
 
-void Writer::entityHead(const char* type, const QString& h, const QString& owner, bool paper,
+void Writer::entityHead(const char* type, Handle h, Handle owner, bool paper,
                         const QString& layer) {
-    g(0, type);
+    g(0, QByteArrayView(type));
     g(5, h);
     g(330, owner);
     g(100, "AcDbEntity");
@@ -1298,8 +1361,9 @@ void Writer::dimensionBody(const Entity& e) {
             break;
         case DimensionType::Radius:
         case DimensionType::Diameter:
-            g(100, e.detail->dimType == DimensionType::Radius ? "AcDbRadialDimension"
-                                                              : "AcDbDiametricDimension");
+            g(100, QByteArrayView(e.detail->dimType == DimensionType::Radius
+                                      ? "AcDbRadialDimension"
+                                      : "AcDbDiametricDimension"));
             pt(15, p[2]);
             d(40, 0);
             break;
@@ -1410,33 +1474,33 @@ void Writer::sheetViewport(const SpaceOut& s) {
 }
 
 void Writer::xdata(const Entity& e) {
-    QList<XData> all;
     for (const XData& x : e.xdata) {
-        if (!isOwnApp(x.app)) all.append(x);
+        if (!isOwnApp(x.app)) xdataOf(x);
     }
-    all.append(ownXData(e));
-    for (const XData& x : all) {
-        if (x.app.isEmpty()) continue;
-        g(1001, x.app);
-        for (const XDataItem& item : x.items) {
-            const int code =
-                item.code >= 1000 && item.code <= 1071 && item.code != 1001 ? item.code : 1000;
-            if (!item.name.isEmpty()) {
-                g(1002, "{");
-                g(1000, item.name);
-            }
-            if (code >= 1010 && code <= 1013) {
-                const QStringList xyz = item.value.split(QLatin1Char(','));
-                for (int i = 0; i < 3; ++i) {
-                    bool ok = false;
-                    const double v = i < xyz.size() ? xyz[i].toDouble(&ok) : 0.0;
-                    d(code + 10 * i, ok ? v : 0.0);
-                }
-            } else {
-                g(code, item.value);
-            }
-            if (!item.name.isEmpty()) g(1002, "}");
+    for (const XData& x : ownXData(e)) xdataOf(x);
+}
+
+void Writer::xdataOf(const XData& x) {
+    if (x.app.isEmpty()) return;
+    g(1001, x.app);
+    for (const XDataItem& item : x.items) {
+        const int code =
+            item.code >= 1000 && item.code <= 1071 && item.code != 1001 ? item.code : 1000;
+        if (!item.name.isEmpty()) {
+            g(1002, "{");
+            g(1000, item.name);
         }
+        if (code >= 1010 && code <= 1013) {
+            const QStringList xyz = item.value.split(QLatin1Char(','));
+            for (int i = 0; i < 3; ++i) {
+                bool ok = false;
+                const double v = i < xyz.size() ? xyz[i].toDouble(&ok) : 0.0;
+                d(code + 10 * i, ok ? v : 0.0);
+            }
+        } else {
+            g(code, item.value);
+        }
+        if (!item.name.isEmpty()) g(1002, "}");
     }
 }
 
