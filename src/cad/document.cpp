@@ -625,9 +625,7 @@ const LineType* Document::lineType(const QString& name) const {
 void Document::claim(Entity& e) {
     quint64 h = e.handle.value();
     // One look in the set for a handle not yet used, as most are.
-    const qsizetype had = used_.size();
-    if (h != 0) used_.insert(h);
-    if (h == 0 || used_.size() == had) {
+    if (h == 0 || !used_.insert(h)) {
         while (used_.contains(seed_)) ++seed_;
         h = seed_++;
         e.handle = Handle(h);
@@ -813,7 +811,7 @@ void Document::raiseHandleSeed(quint64 seed) {
 
 void Document::restartHandlesAt(quint64 first) {
     seed_ = first;
-    for (const quint64 h : used_) seed_ = std::max(seed_, h + 1);
+    if (!used_.isEmpty()) seed_ = std::max(seed_, used_.highest() + 1);
 }
 
 void Document::reserveHandle(const QString& handle) {

@@ -14,6 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cad/handle_set.h"
+
 namespace tolvane::cad {
 
 // Colour indices: 1-255 are the standard palette; these two defer to the layer or the block.
@@ -613,7 +615,7 @@ class Document {
     // Name lookups of the tables (see findByName in document.cpp), made as they are used.
     mutable NameIndex blockIndex_, layerIndex_, styleIndex_, dimStyleIndex_, lineTypeIndex_;
     DrawingSettings settings_;
-    QSet<quint64> used_;
+    HandleSet used_;
     // Handle lookup: remembered places, checked on use and rebuilt in one pass when an entity
     // is not where it was (lists are edited in place by undo and erase). Handles in use that
     // belong to no entity (pass-through records) are remembered as absent until the next add.

@@ -373,6 +373,41 @@ TEST(CadDocument, AddAllTakesAListOverWholeLikeAddOneByOne) {
     EXPECT_EQ(doc.find(b.entities[0].handle)->kind, EntityKind::Circle);
 }
 
+// Handles close together are kept as bits, one far above the rest apart: a set that mixes
+// both, and whose bits grow past a handle first kept apart, still answers for every handle.
+TEST(CadDocument, HandleSetKeepsNearAndFarHandlesAlike) {
+    HandleSet set;
+    const quint64 far = quint64(1) << 40;
+    const quint64 later = 4096 * 64 + 5;  // beyond the first bits: kept apart at first
+    EXPECT_TRUE(set.insert(far));
+    EXPECT_TRUE(set.insert(later));
+    EXPECT_FALSE(set.insert(later));
+    for (quint64 h = 0x100; h < 0x100 + 300000; ++h) ASSERT_TRUE(set.insert(h) || h == later);
+    EXPECT_EQ(set.size(), 300000 + 1);  // `later` lies inside the run
+    EXPECT_FALSE(set.insert(later));    // now among the bits, once
+    EXPECT_TRUE(set.contains(later));
+    EXPECT_TRUE(set.contains(far));
+    EXPECT_FALSE(set.contains(far + 1));
+    EXPECT_FALSE(set.contains(0xFF));
+    EXPECT_EQ(set.highest(), far);
+    EXPECT_TRUE(set.remove(far));
+    EXPECT_FALSE(set.remove(far));
+    EXPECT_TRUE(set.remove(later));
+    EXPECT_FALSE(set.contains(later));
+    EXPECT_EQ(set.highest(), 0x100u + 300000 - 1);
+    EXPECT_EQ(set.size(), 300000 - 1);
+
+    // A drawing numbered sparsely by another program: new handles go past the highest.
+    Document doc;
+    for (const char* h : {"10", "FFFFFFFFFF", "20"}) {
+        Entity e = Entity::point({});
+        e.handle = QString::fromLatin1(h);
+        EXPECT_EQ(doc.addToModel(e).handle, QString::fromLatin1(h));
+    }
+    doc.restartHandlesAt(0x100);
+    EXPECT_EQ(doc.handleSeed(), 0x10000000000u);
+}
+
 TEST(CadDxf, OwnRoundTripKeepsEveryEntityKind) {
     const Document doc = sampleDocument();
     QTemporaryDir dir;
