@@ -7,11 +7,14 @@
 #include <emmintrin.h>
 #endif
 
+#include <sys/mman.h>
+
 #include <QFile>
 #include <QSet>
 #include <QStringDecoder>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -259,9 +262,13 @@ size_t countStarts(const char* from, const char* to, const char* end, std::strin
     return n;
 }
 
-// Names shared by their bytes (see Reader::name): the places in the table (a power of two),
-// and the longest value of a text or extended data item that is looked up there.
+// Names shared by their bytes (see Reader::name): the places in the table at most (a power of
+// two; a small file, such as a block's, gets fewer, one for each 256 bytes of it), and the
+// longest value of a text or extended data item that is looked up there.
 constexpr size_t kNameSlots = 16384;
+size_t nameSlotsFor(qsizetype bytes) {
+    return std::bit_ceil(std::clamp<size_t>(size_t(bytes) / 256, 64, kNameSlots));
+}
 constexpr qsizetype kSharedValueBytes = 24;
 
 class Reader {
@@ -415,7 +422,7 @@ class Reader {
         std::array<char, kSharedValueBytes> near{};
         QString text;
     };
-    std::vector<SharedName> names_{kNameSlots};
+    std::vector<SharedName> names_;  // nameSlotsFor() the file's size, made by run()
     QByteArray data_;
     qsizetype offset_ = 0;
     int line_ = 0;
@@ -735,7 +742,7 @@ QString Reader::name(const Group& g) {
     const std::string_view key(g.raw.data(), size_t(g.raw.size()));
     if (key.empty() || g.form != Form::Text) return text(g);
     const quint64 hash = std::hash<std::string_view>{}(key);
-    SharedName& slot = names_[hash & (kNameSlots - 1)];
+    SharedName& slot = names_[hash & (names_.size() - 1)];
     const bool near = key.size() <= slot.near.size();
     if (slot.hash == hash && slot.size == key.size() &&
         (near ? std::memcmp(slot.near.data(), key.data(), key.size()) == 0
@@ -845,6 +852,7 @@ void Reader::nothingRead() {
 }
 
 Document Reader::run() {
+    names_.resize(nameSlotsFor(data_.size()));
     tokenize();
     // A large file's entities grow the heap by hundreds of megabytes.
     if (data_.size() >= kLargeFile) heap_.emplace();
@@ -2204,6 +2212,18 @@ Document loadWith(const QString& path, Read read) {
     // Read in place from a mapping of the file; where the file cannot be mapped, read whole.
     uchar* mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
     if (!mapped) return read(file.readAll());
+    // A large file's pages are mapped in two halves side by side before it is read: the
+    // passes over the whole file that start the read then find them mapped, rather than
+    // taking a fault for every few pages.
+    if (file.size() >= kLargeFile) {
+        const size_t total = size_t(file.size());
+        const size_t half = (total / 2) & ~size_t(4095);
+        auto later = std::async(std::launch::async, [mapped, half, total] {
+            madvise(mapped + half, total - half, MADV_POPULATE_READ);
+        });
+        madvise(mapped, half, MADV_POPULATE_READ);
+        later.get();
+    }
     const QByteArray data =
         QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size());
     return read(data);  // nothing read keeps a view of `data` past this call
