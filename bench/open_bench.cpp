@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ struct Figures {
     QString what;
     qint64 entities = 0;
     std::vector<double> paintMs, indexMs, growthKb, paintGrowthKb, ezdxfMs;
+    // The steps of each open before its first paint (OPEN steps), by name, in the order met.
+    std::vector<std::pair<std::string, std::vector<double>>> steps;
     QString error;
 };
 
@@ -92,6 +95,23 @@ void openInFreshProcesses(const Installation& inst, const QString& file, const O
         f->indexMs.push_back(index);
         f->growthKb.push_back(double(resident - before));
         if (painted >= 0) f->paintGrowthKb.push_back(double(painted - before));
+        // "OPEN steps NAME MS ...": how long each step took after the one before it.
+        const size_t stepsAt = out.find("OPEN steps");
+        if (stepsAt == std::string::npos) continue;
+        std::istringstream in(out.substr(stepsAt + 10, out.find('\n', stepsAt) - stepsAt - 10));
+        std::string name;
+        double ms = 0, last = 0;
+        while (in >> name >> ms) {
+            auto it = std::find_if(f->steps.begin(), f->steps.end(),
+                                   [&](const auto& s) { return s.first == name; });
+            if (it == f->steps.end()) it = f->steps.insert(f->steps.end(), {name, {}});
+            it->second.push_back(ms - last);
+            last = ms;
+        }
+        auto done = std::find_if(f->steps.begin(), f->steps.end(),
+                                 [](const auto& s) { return s.first == "first-paint"; });
+        if (done == f->steps.end()) done = f->steps.insert(f->steps.end(), {"first-paint", {}});
+        done->second.push_back(paint - last);
     }
 }
 
@@ -132,10 +152,16 @@ void print(const std::vector<Figures>& all) {
                     qPrintable(number(perEntity(f.growthKb))), qPrintable(number(ezdxf, 0)),
                     qPrintable(paint > 0 && ezdxf > 0 ? number(ezdxf / paint, 1) : number(-1)));
         if (!f.error.isEmpty()) std::printf("  failed: %s\n", qPrintable(f.error));
+        if (f.steps.empty()) continue;
+        std::printf("  steps, each from the one before (ms):");
+        for (const auto& [name, ms] : f.steps) std::printf(" %s %.1f", name.c_str(), median(ms));
+        std::printf("\n");
     }
     std::printf(
         "(medians of fresh runs; resident: growth from before the open to the first paint "
-        "(painted) and to the index ready, per entity)\n");
+        "(painted) and to the index ready, per entity; steps: read = the file read and the "
+        "drawing made ready, window = its window made and zoomed to the extents, paint = "
+        "until its paint began, rendered = the drawing drawn, first-paint = the paint ended)\n");
 }
 
 }  // namespace

@@ -384,8 +384,10 @@ QPointF DrawingView::answerPoint(QPointF device) {
 }
 
 void DrawingView::paintEvent(QPaintEvent*) {
+    open_timing::reached("paint");
     dropStaleWindow();
     if (dirty_ || cache_.isNull()) renderCache();
+    open_timing::reached("rendered");
     if (!index().ready() && !indexQueued_) {
         // The drawing is on screen: the index it waited without starts building on another
         // thread as soon as this paint is out, and is taken in when done.

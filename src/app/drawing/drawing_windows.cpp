@@ -245,7 +245,10 @@ DrawingWindow* DrawingWindows::open(const QString& path) {
         }
     }
     std::unique_ptr<Drawing> d = files_.open(path);
-    return d ? show(std::move(d)) : nullptr;
+    open_timing::reached("read");
+    DrawingWindow* w = d ? show(std::move(d)) : nullptr;
+    open_timing::reached("window");
+    return w;
 }
 
 DrawingWindow* DrawingWindows::showAndName(std::unique_ptr<Drawing> drawing) {

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 namespace tolvane::open_timing {
 
@@ -17,6 +20,7 @@ struct Clock {
     long long residentBefore = -1;
     long long residentPainted = -1;
     bool reported = false;
+    std::vector<std::pair<const char*, double>> steps;  // the first time each was reached
 };
 
 Clock& clock() {
@@ -46,6 +50,14 @@ void started() {
     c.since.start();
 }
 
+void reached(const char* step) {
+    Clock& c = clock();
+    if (!c.on || !c.since.isValid() || c.paintMs >= 0) return;
+    for (const auto& [name, ms] : c.steps)
+        if (std::strcmp(name, step) == 0) return;
+    c.steps.emplace_back(step, elapsedMs());
+}
+
 void painted() {
     Clock& c = clock();
     if (c.on && c.since.isValid() && c.paintMs < 0) {
@@ -61,6 +73,9 @@ void indexed() {
     std::fprintf(stderr,
                  "OPEN first-paint %.1f index %.1f resident %lld before %lld painted %lld\n",
                  c.paintMs, elapsedMs(), residentKb(), c.residentBefore, c.residentPainted);
+    std::fprintf(stderr, "OPEN steps");
+    for (const auto& [name, ms] : c.steps) std::fprintf(stderr, " %s %.1f", name, ms);
+    std::fprintf(stderr, "\n");
     std::fflush(stderr);
     QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
 }
