@@ -4,11 +4,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMutex>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -1798,6 +1801,67 @@ QString dxfReleaseName(DxfVersion version) {
     return QString::fromLatin1(releaseOf(version).name);
 }
 
+namespace {
+
+// The file a save replaces keeps a second name, one a killed save's leftover would have,
+// until the new file has taken its place; that name is then removed on a thread of its own.
+// Freeing the blocks of a large file takes the file system milliseconds for every few tens of
+// megabytes, which the save no longer waits for. A run that ends before leaves the name to
+// removeSaveLeftovers.
+class Retired {
+  public:
+    static Retired& instance() {
+        static Retired r;
+        return r;
+    }
+    ~Retired() {
+        if (last_.joinable()) last_.join();
+    }
+    // The second name given to the regular file at `path`; none when it cannot have one
+    // (no such file, a file system without hard links).
+    QString keep(const QString& path) {
+        const QFileInfo info(path);
+        if (!info.isFile() || info.isSymLink()) return {};
+        static const char kChars[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            QString name = info.absoluteFilePath() + QLatin1Char('.');
+            for (int k = 0; k < 6; ++k)
+                name += QLatin1Char(kChars[QRandomGenerator::global()->bounded(62)]);
+            if (::link(QFile::encodeName(path).constData(), QFile::encodeName(name).constData()) ==
+                0)
+                return name;
+            if (errno != EEXIST) return {};
+        }
+        return {};
+    }
+    // Removes the name given by keep() on a thread of its own.
+    void remove(const QString& name) {
+        QMutexLocker saving(&saving_);
+        if (last_.joinable()) last_.join();  // long done: saves come seconds apart
+        QMutexLocker lock(&mutex_);
+        pending_.insert(name);
+        last_ = std::thread([this, name] {
+            ::unlink(QFile::encodeName(name).constData());
+            QMutexLocker lock(&mutex_);
+            pending_.remove(name);
+        });
+    }
+    // Whether `name` is being removed here.
+    bool pending(const QString& name) {
+        QMutexLocker lock(&mutex_);
+        return pending_.contains(name);
+    }
+
+  private:
+    QMutex saving_;  // one save at a time starts a removal
+    QMutex mutex_;   // for pending_
+    QSet<QString> pending_;
+    std::thread last_;
+};
+
+}  // namespace
+
 QByteArray writeDxf(const Document& doc, DxfFormat format, DxfVersion version, DxfAudit* lost) {
     Writer writer(doc, version);
     QByteArray ascii = writer.run();
@@ -1842,7 +1906,10 @@ bool saveDxf(const Document& doc, const QString& path, const std::function<bool(
         file.cancelWriting();
         return false;
     }
-    if (!file.commit())
+    const QString replaced = Retired::instance().keep(path);
+    const bool committed = file.commit();
+    if (!replaced.isEmpty()) Retired::instance().remove(replaced);
+    if (!committed)
         throw DxfError(0, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
     return true;
 }
@@ -1855,7 +1922,9 @@ int removeSaveLeftovers(const QString& path) {
     QDir dir = info.absoluteDir();
     int removed = 0;
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (temporary.match(name).hasMatch() && dir.remove(name)) ++removed;
+        if (temporary.match(name).hasMatch() && !Retired::instance().pending(dir.filePath(name)) &&
+            dir.remove(name))
+            ++removed;
     }
     return removed;
 }

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <chrono>
 #include <thread>
 
 #include "../../bench/wiring_sheet.h"
@@ -833,6 +834,29 @@ TEST(CadDxf, SaveRefusesWhatWouldNotOpenAgain) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"far.dxf"});
+}
+
+// The file a save replaces is freed after the save, not during it: its second name is not taken
+// for a killed save's leftover meanwhile, and is gone soon after, the new file in its place.
+TEST(CadDxf, TheReplacedFileIsFreedAfterTheSave) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("plan.dxf");
+    Document doc;
+    for (int i = 0; i < 2000; ++i) doc.addToModel(Entity::line({0, double(i)}, {1, double(i)}));
+    ASSERT_TRUE(saveDxf(doc, path));
+    doc.addToModel(Entity::circle({0, 0}, 1));
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_TRUE(saveDxf(doc, path));
+        EXPECT_EQ(removeSaveLeftovers(path), 0);
+    }
+    QStringList files;
+    for (int wait = 0; wait < 500; ++wait) {
+        files = QDir(dir.path()).entryList(QDir::Files);
+        if (files.size() == 1) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(files, QStringList{"plan.dxf"});
+    EXPECT_EQ(loadDxf(path).modelSpace().entities.size(), 2001u);
 }
 
 // Files as other programs write them: line ends of two characters, group codes and numbers

@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "app/projects/project_explorer.h"
 #include "app/shell/getting_started_window.h"
@@ -677,7 +678,12 @@ TEST(DrawingFiles, LeftoversOfAKilledSaveAreRemoved) {
     leave("plan.dxf.QwErTy");
     d->editor().add(cad::Entity::circle({0, 0}, 1));
     ASSERT_TRUE(drawingFiles.save(*d));
-    QStringList saved = files();
+    // The replaced file's own second name goes a moment after the save.
+    QStringList saved;
+    for (int wait = 0; wait < 500 && saved.size() != kept.size() + 1; ++wait) {
+        if (wait) QThread::msleep(10);
+        saved = files();
+    }
     EXPECT_TRUE(saved.removeOne("plan.bak"));
     EXPECT_EQ(saved, kept);
 }
