@@ -19,6 +19,7 @@
 #include <exception>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -1803,6 +1804,13 @@ QString dxfReleaseName(DxfVersion version) {
 
 namespace {
 
+// What QSaveFile puts after a path for its temporary file: a dot and six letters or digits. A
+// save killed before its rename leaves a file so named; the file a save replaces is given such
+// a name while it is freed (see Retired).
+constexpr int kLeftoverLength = 6;
+constexpr std::string_view kLeftoverLetters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
 // The file a save replaces keeps a second name, one a killed save's leftover would have,
 // until the new file has taken its place; that name is then removed on a thread of its own.
 // Freeing the blocks of a large file takes the file system milliseconds for every few tens of
@@ -1822,12 +1830,11 @@ class Retired {
     QString keep(const QString& path) {
         const QFileInfo info(path);
         if (!info.isFile() || info.isSymLink()) return {};
-        static const char kChars[] =
-            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
         for (int attempt = 0; attempt < 8; ++attempt) {
             QString name = info.absoluteFilePath() + QLatin1Char('.');
-            for (int k = 0; k < 6; ++k)
-                name += QLatin1Char(kChars[QRandomGenerator::global()->bounded(62)]);
+            for (int k = 0; k < kLeftoverLength; ++k)
+                name += QLatin1Char(kLeftoverLetters[QRandomGenerator::global()->bounded(
+                    quint32(kLeftoverLetters.size()))]);
             if (::link(QFile::encodeName(path).constData(), QFile::encodeName(name).constData()) ==
                 0)
                 return name;
@@ -1915,10 +1922,12 @@ bool saveDxf(const Document& doc, const QString& path, const std::function<bool(
 }
 
 int removeSaveLeftovers(const QString& path) {
-    // QSaveFile writes to the path followed by ".XXXXXX", the X's letters and digits.
     const QFileInfo info(path);
     const QRegularExpression temporary(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(info.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+        QRegularExpression::escape(info.fileName()) +
+        QStringLiteral("\\.[%1]{%2}")
+            .arg(QRegularExpression::escape(QLatin1String(kLeftoverLetters)))
+            .arg(kLeftoverLength)));
     QDir dir = info.absoluteDir();
     int removed = 0;
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
