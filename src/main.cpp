@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/shell/application.h"
+#include "cad/heap_pages.h"
 #include "shell/command_line.h"
 
 namespace {
@@ -22,6 +23,7 @@ void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QSt
 }  // namespace
 
 int main(int argc, char** argv) {
+    tolvane::cad::keepFreedMemoryInHeap();
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     const tolvane::ProgramOptions options = tolvane::parseProgramOptions(args);

@@ -176,6 +176,16 @@ class HugeHeapPages::Prefault {
     std::thread thread_;
 };
 
+void keepFreedMemoryInHeap() {
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mallopt(M_MMAP_THRESHOLD, 32 << 20);
+        mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    });
+#endif
+}
+
 void adviseHugePages(void* begin, std::size_t bytes) {
     const std::uintptr_t first = pageUp(std::uintptr_t(begin));
     const std::uintptr_t last = pageDown(std::uintptr_t(begin) + bytes);

@@ -21,6 +21,14 @@
 
 namespace tolvane::cad {
 
+// Has the C library keep what is freed for the blocks taken next, for the process's life: blocks
+// of up to 32 MB come from its heaps rather than from mappings of their own, and up to 64 MB
+// freed at a heap's top stays there. Left to its defaults it gives such memory back to the
+// system at once and asks for it again, and fresh memory is faulted in page by page: opening a
+// drawing (its window and first painting after the read) and painting a report's pages, which
+// free and take as much again, cost twice what they would.
+void keepFreedMemoryInHeap();
+
 // Advises the whole 2 MB pages of a large list for huge pages: a list written from start to end
 // once then costs one fault per 2 MB where it would cost five hundred.
 void adviseHugePages(void* begin, std::size_t bytes);

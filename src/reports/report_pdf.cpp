@@ -2,7 +2,6 @@
 // subsets, the file's objects in page order.
 #include "reports/report_pdf.h"
 
-#include <malloc.h>
 #include <zlib.h>
 
 #include <QGlyphRun>
@@ -30,6 +29,7 @@
 #include <tuple>
 #include <vector>
 
+#include "cad/heap_pages.h"
 #include "reports/report_error.h"
 
 namespace tolvane::reports {
@@ -1045,19 +1045,6 @@ class PageMaker {
     PagePainter painter_;
 };
 
-// Painting frees as much as it takes, page after page, on every painting thread. Left to its
-// defaults the allocator gives freed memory back to the system at once and asks for it again
-// for the next page, which costs as much as the painting; kept, it is reused.
-void keepFreedMemoryInHeap() {
-#ifdef __GLIBC__
-    static std::once_flag once;
-    std::call_once(once, [] {
-        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
-    });
-#endif
-}
-
 }  // namespace
 
 // ---- the file ---------------------------------------------------------------------------
@@ -1316,7 +1303,7 @@ PdfPageWriter::PdfPageWriter(QIODevice& out, int threads)
 PdfPageWriter::~PdfPageWriter() = default;
 
 void PdfPageWriter::begin(const QString& title, const PageSetup& page) {
-    keepFreedMemoryInHeap();
+    cad::keepFreedMemoryInHeap();
     d_->title = title;
     d_->setup = page;
     d_->write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
