@@ -1632,8 +1632,10 @@ void renderSpace(QPainter& painter, const Document& doc, const Space& space, con
         const QSize size = image->size();
         const qreal ratio = image->devicePixelRatio();
         const int dpmX = image->dotsPerMeterX(), dpmY = image->dotsPerMeterY();
+        // The image is taken here, from this thread's heap, which holds memory already in use
+        // before (the other thread's would be fresh, a fault for every page).
+        QImage later(size, QImage::Format_ARGB32_Premultiplied);
         auto drawn = std::async(std::launch::async, [&] {
-            QImage later(size, QImage::Format_ARGB32_Premultiplied);
             later.setDevicePixelRatio(ratio);
             later.setDotsPerMeterX(dpmX);
             later.setDotsPerMeterY(dpmY);
@@ -1644,11 +1646,11 @@ void renderSpace(QPainter& painter, const Document& doc, const Space& space, con
             drawInOrder(lr, space.entities, n / 2, n);
             lr.finish();
             onLater.end();
-            return later;
         });
         drawInOrder(r, space.entities, 0, n / 2);
         r.finishLines();
-        painter.drawImage(QPointF(0, 0), drawn.get());
+        drawn.get();
+        painter.drawImage(QPointF(0, 0), later);
         if (stats) {
             stats->entities += laterStats.entities;
             stats->texts += laterStats.texts;
