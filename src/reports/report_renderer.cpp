@@ -14,6 +14,7 @@
 #include <QTextDocumentFragment>
 #include <QTextLayout>
 #include <QTextList>
+#include <optional>
 #include <unordered_map>
 
 #include "reports/barcode.h"
@@ -675,6 +676,65 @@ class WatchedRows : public RecordSource {
     qint64 total_ = 0;  // 0 until asked for
 };
 
+// The rows of a run of several passes (columns fitted to the values, a page count, the pages),
+// kept in memory as the first pass reads them: the later passes read them from there rather
+// than running the query again. A result larger than kKeptBytes is not kept; each pass then
+// runs the query.
+class KeptRows : public RecordSource {
+  public:
+    explicit KeptRows(RecordSource& rows) : rows_(rows) {}
+    void start() override {
+        at_ = -1;
+        if (complete_) return;
+        rows_.start();
+        fields_ = rows_.fields();
+        kept_.clear();
+        bytes_ = 0;
+        keeping_ = !fields_.isEmpty();
+    }
+    bool next() override {
+        const qsizetype columns = fields_.size();
+        if (complete_) return qsizetype(++at_ + 1) * columns <= qsizetype(kept_.size());
+        if (!rows_.next()) {
+            complete_ = keeping_;
+            return false;
+        }
+        ++at_;
+        if (!keeping_) return true;
+        for (int c = 0; c < columns; ++c) {
+            const QVariant& v = kept_.emplace_back(rows_.value(c));
+            bytes_ += qint64(sizeof(QVariant));
+            if (v.typeId() == QMetaType::QString)  // its characters and their header
+                bytes_ += 2 * (static_cast<const QString*>(v.constData())->size() + 1) + 16;
+        }
+        if (bytes_ > kKeptBytes) {
+            keeping_ = false;
+            std::vector<QVariant>().swap(kept_);
+        }
+        return true;
+    }
+    QVariant value(int column) const override {
+        if (!complete_ && !keeping_) return rows_.value(column);
+        if (column < 0 || column >= fields_.size()) return {};
+        return kept_[size_t(at_ * fields_.size() + column)];
+    }
+    QStringList fields() const override { return complete_ ? fields_ : rows_.fields(); }
+    qint64 count() override {
+        return complete_ ? qint64(kept_.size()) / std::max<qsizetype>(1, fields_.size())
+                         : rows_.count();
+    }
+
+  private:
+    static constexpr qint64 kKeptBytes = qint64(128) << 20;
+    RecordSource& rows_;
+    QStringList fields_;
+    std::vector<QVariant> kept_;  // row after row
+    qint64 bytes_ = 0;
+    bool keeping_ = false;
+    bool complete_ = false;
+    qsizetype at_ = -1;
+};
+
 int runPasses(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
               const RenderOptions& options) {
     const ColumnFit fit = fitColumns(layout, rows, options);
@@ -688,10 +748,13 @@ int runPasses(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
 
 int renderReport(const ReportLayout& layout, RecordSource& rows, PageSink& sink,
                  const RenderOptions& options) {
-    if (!options.progress) return runPasses(layout, rows, sink, options);
     const int passes =
         1 + int(fitsColumnsToRows(layout)) + int(showsPageCount(layout, options.subreports.get()));
-    WatchedRows watched(rows, passes, options);
+    std::optional<KeptRows> kept;
+    RecordSource* source = &rows;
+    if (passes > 1) source = &kept.emplace(rows);
+    if (!options.progress) return runPasses(layout, *source, sink, options);
+    WatchedRows watched(*source, passes, options);
     return runPasses(layout, watched, sink, options);
 }
 

@@ -336,6 +336,43 @@ TEST(ReportPagination, CountingPassAgreesWithThePrintedPages) {
     }
 }
 
+// Fitting the columns, counting the pages and printing them read the rows three times: the
+// query runs once, the later passes read what the first kept, and every row is printed once,
+// in order, whether a pass reads the rows a value at a time or not at all.
+TEST(ReportPagination, PassesAfterTheFirstReadTheRowsKeptRatherThanRunningTheQueryAgain) {
+    struct Counted : RecordSource {
+        TableRecordSource rows;
+        int starts = 0;
+        explicit Counted(TableRecordSource r) : rows(std::move(r)) {}
+        void start() override {
+            ++starts;
+            rows.start();
+        }
+        bool next() override { return rows.next(); }
+        QVariant value(int column) const override { return rows.value(column); }
+        QStringList fields() const override { return rows.fields(); }
+    };
+    for (const bool fitted : {false, true}) {
+        ReportLayout l = smallPages();
+        l.detail.fitColumns = fitted;
+        for (const int n : {0, 1, 45}) {
+            Counted source(cables(n));
+            KeepPages sink;
+            const int pages = renderReport(l, source, sink);
+            EXPECT_EQ(source.starts, 1) << fitted << n;
+            ASSERT_EQ(pages, sink.pages.size());
+            QStringList printed, wanted;
+            for (const RenderedPage& page : sink.pages) {
+                printed << texts(page, SectionKind::Detail);
+                EXPECT_EQ(texts(page, SectionKind::PageFooter),
+                          QStringList{QStringLiteral("Page %1 of %2").arg(page.number).arg(pages)});
+            }
+            for (int i = 1; i <= n; ++i) wanted << QStringLiteral("C%1").arg(i);
+            EXPECT_EQ(printed, wanted) << fitted << n;
+        }
+    }
+}
+
 TEST(ReportPagination, NoRowsGiveHeadersOnlyAndUnknownFieldsAreRefused) {
     ReportLayout l = smallPages();
     l.reportHeader.height = 300;
