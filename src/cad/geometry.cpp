@@ -617,39 +617,6 @@ double length(QPointF v) {
     return std::hypot(v.x(), v.y());
 }
 
-BBox BBox::of(QPointF a, QPointF b) {
-    BBox box;
-    box.add(a);
-    box.add(b);
-    return box;
-}
-
-void BBox::add(QPointF p) {
-    x0 = std::min(x0, p.x());
-    y0 = std::min(y0, p.y());
-    x1 = std::max(x1, p.x());
-    y1 = std::max(y1, p.y());
-}
-
-void BBox::add(const BBox& b) {
-    if (!b.isValid()) return;
-    add(QPointF(b.x0, b.y0));
-    add(QPointF(b.x1, b.y1));
-}
-
-bool BBox::contains(const BBox& b) const {
-    return b.isValid() && b.x0 >= x0 && b.x1 <= x1 && b.y0 >= y0 && b.y1 <= y1;
-}
-
-bool BBox::intersects(const BBox& b) const {
-    return isValid() && b.isValid() && b.x0 <= x1 && b.x1 >= x0 && b.y0 <= y1 && b.y1 >= y0;
-}
-
-BBox BBox::expanded(double d) const {
-    if (!isValid()) return *this;
-    return BBox{x0 - d, y0 - d, x1 + d, y1 + d};
-}
-
 Prim Prim::segment(QPointF a, QPointF b) {
     Prim p;
     p.kind = Segment;

@@ -5,6 +5,7 @@
 #include <QPointF>
 #include <QPolygonF>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <vector>
@@ -20,16 +21,39 @@ struct BBox {
     double x1 = -std::numeric_limits<double>::infinity();
     double y1 = -std::numeric_limits<double>::infinity();
 
-    static BBox of(QPointF a, QPointF b);
+    // Defined here, as small as they are: every pass over a space's entities calls them for
+    // each entity, and a call costs as much as the work.
+    static BBox of(QPointF a, QPointF b) {
+        BBox box;
+        box.add(a);
+        box.add(b);
+        return box;
+    }
     bool isValid() const { return x0 <= x1 && y0 <= y1; }
-    void add(QPointF p);
-    void add(const BBox& b);
+    void add(QPointF p) {
+        x0 = std::min(x0, p.x());
+        y0 = std::min(y0, p.y());
+        x1 = std::max(x1, p.x());
+        y1 = std::max(y1, p.y());
+    }
+    void add(const BBox& b) {
+        if (!b.isValid()) return;
+        add(QPointF(b.x0, b.y0));
+        add(QPointF(b.x1, b.y1));
+    }
     bool contains(QPointF p) const {
         return p.x() >= x0 && p.x() <= x1 && p.y() >= y0 && p.y() <= y1;
     }
-    bool contains(const BBox& b) const;
-    bool intersects(const BBox& b) const;
-    BBox expanded(double d) const;
+    bool contains(const BBox& b) const {
+        return b.isValid() && b.x0 >= x0 && b.x1 <= x1 && b.y0 >= y0 && b.y1 <= y1;
+    }
+    bool intersects(const BBox& b) const {
+        return isValid() && b.isValid() && b.x0 <= x1 && b.x1 >= x0 && b.y0 <= y1 && b.y1 >= y0;
+    }
+    BBox expanded(double d) const {
+        if (!isValid()) return *this;
+        return BBox{x0 - d, y0 - d, x1 + d, y1 + d};
+    }
 };
 
 // One simple piece of an entity's outline, in world coordinates.
