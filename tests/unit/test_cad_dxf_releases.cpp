@@ -58,10 +58,6 @@ QByteArray dxfOf(std::initializer_list<const char*> records) {
     return out;
 }
 
-const Entity* byHandle(const Document& doc, const QString& handle) {
-    return doc.find(handle);
-}
-
 // Whether /usr/bin/python3 has ezdxf (installed by scripts/deps.sh).
 bool haveEzdxf() {
     QProcess p;
@@ -103,19 +99,19 @@ TEST(CadDxfWidths, WidePolylinesOfOtherProgramsKeepTheirWidths) {
     EXPECT_EQ(read.settings().shadeEdge, 2);
     EXPECT_DOUBLE_EQ(read.settings().focalLength, 85.0);
 
-    const Entity* constant = byHandle(read, QStringLiteral("A0"));
+    const Entity* constant = read.find(QStringLiteral("A0"));
     ASSERT_TRUE(constant);
     EXPECT_DOUBLE_EQ(constant->detail->width, 2.5);
     EXPECT_TRUE(constant->detail->vertexWidths.isEmpty());
 
-    const Entity* varying = byHandle(read, QStringLiteral("A1"));
+    const Entity* varying = read.find(QStringLiteral("A1"));
     ASSERT_TRUE(varying);
     // A vertex without widths of its own is the constant width (none here).
     EXPECT_EQ(varying->detail->vertexWidths, QList<QPointF>({{1, 3}, {0, 0}, {0.5, 0.5}}));
     EXPECT_DOUBLE_EQ(varying->vertices[1].bulge, 0.25);
 
     // The flat POLYLINE is a polyline: the head's widths for a vertex without its own.
-    const Entity* heavy = byHandle(read, QStringLiteral("A2"));
+    const Entity* heavy = read.find(QStringLiteral("A2"));
     ASSERT_TRUE(heavy);
     EXPECT_EQ(heavy->kind, EntityKind::Polyline);
     EXPECT_EQ(heavy->layer, QStringLiteral("WIRES"));
@@ -126,7 +122,7 @@ TEST(CadDxfWidths, WidePolylinesOfOtherProgramsKeepTheirWidths) {
     EXPECT_DOUBLE_EQ(heavy->vertices[0].bulge, -0.5);
     EXPECT_EQ(heavy->detail->vertexWidths, QList<QPointF>({{0.75, 0.75}, {0, 1.5}}));
     // A 3D polyline has no place among ours and is kept as it was read.
-    const Entity* threeD = byHandle(read, QStringLiteral("A6"));
+    const Entity* threeD = read.find(QStringLiteral("A6"));
     ASSERT_TRUE(threeD);
     EXPECT_EQ(threeD->kind, EntityKind::Other);
 
@@ -140,8 +136,8 @@ TEST(CadDxfWidths, WidePolylinesOfOtherProgramsKeepTheirWidths) {
             EXPECT_EQ(again.settings().shadeEdge, 2);
             EXPECT_DOUBLE_EQ(again.settings().focalLength, 85.0);
             for (const char* h : {"A0", "A1", "A2"}) {
-                const Entity* a = byHandle(read, QString::fromLatin1(h));
-                const Entity* b = byHandle(again, QString::fromLatin1(h));
+                const Entity* a = read.find(QString::fromLatin1(h));
+                const Entity* b = again.find(QString::fromLatin1(h));
                 ASSERT_TRUE(b) << h;
                 EXPECT_EQ(b->kind, EntityKind::Polyline) << h;
                 EXPECT_EQ(b->vertices, a->vertices) << h;

@@ -42,6 +42,27 @@ struct Drawing {
     }
 };
 
+// Picks at random points of the square 0..size, and windows and crossings over random boxes in
+// it, answer through the index exactly as a pass over the whole space does.
+void expectAnswersAsAPass(Drawing& d, std::mt19937& random, double size, double aperture, int picks,
+                          int boxes) {
+    std::uniform_real_distribution<double> at(0.0, size);
+    for (int i = 0; i < picks; ++i) {
+        const QPointF p(at(random), at(random));
+        const PickResult viaIndex = pointSearch(d.doc, d.model(), d.index, p, aperture);
+        const PickResult all = pointSearch(d.doc, d.model(), p, aperture);
+        ASSERT_EQ(viaIndex.handle, all.handle) << p.x() << "," << p.y();
+        ASSERT_EQ(viaIndex.position, all.position);
+    }
+    for (int i = 0; i < boxes; ++i) {
+        const BBox box = BBox::of({at(random), at(random)}, {at(random), at(random)});
+        ASSERT_EQ(windowSelect(d.doc, d.model(), d.index, box),
+                  windowSelect(d.doc, d.model(), box));
+        ASSERT_EQ(crossingSelect(d.doc, d.model(), d.index, box),
+                  crossingSelect(d.doc, d.model(), box));
+    }
+}
+
 }  // namespace
 
 TEST(CadGeometry, BoundingBoxes) {
@@ -354,26 +375,18 @@ TEST(CadGeometry, MeshBuildersAndTheirTopView) {
 
 TEST(CadGeometry, DimensionsMeasureAndDrawFromTheirPoints) {
     Document doc;
-    EXPECT_EQ(
-        dimensionGeometry(doc, Entity::linearDimension({0, 0}, {10, 3}, {0, 5}, 0)).measurement,
-        10.0);
-    EXPECT_NEAR(
-        dimensionGeometry(doc, Entity::linearDimension({0, 0}, {10, 3}, {0, 5}, 90)).measurement,
-        3.0, 1e-12);
-    EXPECT_NEAR(
-        dimensionGeometry(doc, Entity::alignedDimension({0, 0}, {3, 4}, {-4, 3})).measurement, 5.0,
-        1e-12);
-    EXPECT_NEAR(dimensionGeometry(doc, Entity::radiusDimension({1, 1}, {4, 5})).measurement, 5.0,
-                1e-12);
-    EXPECT_NEAR(dimensionGeometry(doc, Entity::diameterDimension({1, 1}, {4, 5})).measurement, 10.0,
-                1e-12);
-    // The arc's side decides between the angle and the rest of the turn.
-    EXPECT_NEAR(dimensionGeometry(doc, Entity::angularDimension({0, 0}, {10, 0}, {0, 10}, {3, 3}))
-                    .measurement,
-                90.0, 1e-9);
-    EXPECT_NEAR(dimensionGeometry(doc, Entity::angularDimension({0, 0}, {10, 0}, {0, 10}, {-3, -3}))
-                    .measurement,
-                270.0, 1e-9);
+    const std::pair<Entity, double> measured[] = {
+        {Entity::linearDimension({0, 0}, {10, 3}, {0, 5}, 0), 10.0},
+        {Entity::linearDimension({0, 0}, {10, 3}, {0, 5}, 90), 3.0},
+        {Entity::alignedDimension({0, 0}, {3, 4}, {-4, 3}), 5.0},
+        {Entity::radiusDimension({1, 1}, {4, 5}), 5.0},
+        {Entity::diameterDimension({1, 1}, {4, 5}), 10.0},
+        // The arc's side decides between the angle and the rest of the turn.
+        {Entity::angularDimension({0, 0}, {10, 0}, {0, 10}, {3, 3}), 90.0},
+        {Entity::angularDimension({0, 0}, {10, 0}, {0, 10}, {-3, -3}), 270.0},
+    };
+    for (const auto& [dim, value] : measured)
+        EXPECT_NEAR(dimensionGeometry(doc, dim).measurement, value, 1e-9) << value;
 
     // Extension lines leave the style's gap at the measured points and reach past the line.
     DimStyle style{"Wide", 3.5, 2, 1, 2, "Standard", 0};
@@ -695,20 +708,7 @@ TEST(CadSpatialIndex, AnswersAsAPassOverTheSpaceWhileEdited) {
         BBox extents;
         for (const Entity& e : d.model().entities) extents.add(boundingBox(d.doc, e));
         expectBox(d.index.bounds(), extents.x0, extents.y0, extents.x1, extents.y1);
-        for (int i = 0; i < 300; ++i) {
-            const QPointF p(at(random), at(random));
-            const PickResult viaIndex = pointSearch(d.doc, d.model(), d.index, p, 0.6);
-            const PickResult all = pointSearch(d.doc, d.model(), p, 0.6);
-            ASSERT_EQ(viaIndex.handle, all.handle) << p.x() << "," << p.y();
-            ASSERT_EQ(viaIndex.position, all.position);
-        }
-        for (int i = 0; i < 40; ++i) {
-            const BBox box = BBox::of({at(random), at(random)}, {at(random), at(random)});
-            ASSERT_EQ(windowSelect(d.doc, d.model(), d.index, box),
-                      windowSelect(d.doc, d.model(), box));
-            ASSERT_EQ(crossingSelect(d.doc, d.model(), d.index, box),
-                      crossingSelect(d.doc, d.model(), box));
-        }
+        expectAnswersAsAPass(d, random, 100, 0.6, 300, 40);
     };
     compare("built");
     for (int round = 0; round < 3; ++round) {
@@ -821,20 +821,7 @@ TEST(CadSpatialIndex, BuiltOnAnotherThreadAnswersAsAPassOverTheSpace) {
     const auto compare = [&](const char* when) {
         SCOPED_TRACE(when);
         EXPECT_EQ(d.index.size(), int(d.model().entities.size()));
-        for (int i = 0; i < 40; ++i) {
-            const QPointF p(at(random), at(random));
-            const PickResult viaIndex = pointSearch(d.doc, d.model(), d.index, p, 0.8);
-            const PickResult all = pointSearch(d.doc, d.model(), p, 0.8);
-            ASSERT_EQ(viaIndex.handle, all.handle) << p.x() << "," << p.y();
-            ASSERT_EQ(viaIndex.position, all.position);
-        }
-        for (int i = 0; i < 10; ++i) {
-            const BBox box = BBox::of({at(random), at(random)}, {at(random), at(random)});
-            ASSERT_EQ(windowSelect(d.doc, d.model(), d.index, box),
-                      windowSelect(d.doc, d.model(), box));
-            ASSERT_EQ(crossingSelect(d.doc, d.model(), d.index, box),
-                      crossingSelect(d.doc, d.model(), box));
-        }
+        expectAnswersAsAPass(d, random, 200, 0.8, 40, 10);
     };
 
     // Changes of every kind, told of as they are made.
@@ -923,13 +910,7 @@ TEST(CadSpatialIndex, BuiltOnAnotherThreadAnswersAsAPassOverTheSpace) {
     EXPECT_TRUE(sameBox(spaceExtents(d.doc, d.model(), &d.index), spaceExtents(d.doc, d.model())));
     EXPECT_TRUE(d.index.searchableNow());
     EXPECT_FALSE(d.index.ready());  // the search below is the one over the boxes taken
-    for (int i = 0; i < 40; ++i) {
-        const QPointF p(at(random), at(random));
-        const PickResult taken = pointSearch(d.doc, d.model(), d.index, p, 0.8);
-        const PickResult all = pointSearch(d.doc, d.model(), p, 0.8);
-        ASSERT_EQ(taken.handle, all.handle) << p.x() << "," << p.y();
-        ASSERT_EQ(taken.position, all.position);
-    }
+    expectAnswersAsAPass(d, random, 200, 0.8, 40, 0);
     edit(5);
     EXPECT_FALSE(d.index.searchableNow());
     compare("taken for the extents, then edited");
