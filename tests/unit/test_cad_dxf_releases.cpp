@@ -139,12 +139,11 @@ TEST(CadDxfWidths, WidePolylinesOfOtherProgramsKeepTheirWidths) {
                 const Entity* a = read.find(QString::fromLatin1(h));
                 const Entity* b = again.find(QString::fromLatin1(h));
                 ASSERT_TRUE(b) << h;
-                EXPECT_EQ(b->kind, EntityKind::Polyline) << h;
-                EXPECT_EQ(b->vertices, a->vertices) << h;
-                EXPECT_EQ(b->closed, a->closed) << h;
-                EXPECT_EQ(b->layer, a->layer) << h;
-                EXPECT_DOUBLE_EQ(b->detail->width, a->detail->width) << h;
-                EXPECT_EQ(b->detail->vertexWidths, a->detail->vertexWidths) << h;
+                EXPECT_TRUE(std::tie(b->kind, b->vertices, b->closed, b->layer, b->detail->width,
+                                     b->detail->vertexWidths) ==
+                            std::tie(a->kind, a->vertices, a->closed, a->layer, a->detail->width,
+                                     a->detail->vertexWidths))
+                    << h;
             }
         }
     }
