@@ -314,6 +314,17 @@ std::string fingerprint(const Document& doc) {
     return digest(bytes);
 }
 
+// The error `read` throws; a failure, and no line and no reason, when it throws none.
+DxfError errorOf(const std::function<void()>& read) {
+    try {
+        read();
+    } catch (const DxfError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "accepted";
+    return DxfError(-1, QString());
+}
+
 // Runs an ezdxf script with the file name as argv[1]; returns its output, fails on error.
 QString runEzdxf(const QString& script, const QString& file) {
     QProcess p;
@@ -914,12 +925,8 @@ TEST(CadDxf, ALargeFileNotInUtf8IsReadInLatin1) {
 
     QByteArray damaged = latin1;
     damaged.replace("40\n2.5", "40\nx\xe9");
-    try {
-        readDxf(file + damaged);
-        ADD_FAILURE() << "a damaged number was read";
-    } catch (const DxfError& e) {
-        EXPECT_TRUE(e.reason().contains(QString("x\u00e9"))) << e.reason().toStdString();
-    }
+    const DxfError error = errorOf([&] { readDxf(file + damaged); });
+    EXPECT_TRUE(error.reason().contains(QString("x\u00e9"))) << error.reason().toStdString();
 }
 
 // A large file is read with its encoding checked and its entity starts counted beside the
@@ -945,13 +952,9 @@ TEST(CadDxf, ALargeFileMeetsDamageWhereItIs) {
         QByteArray badCode = file;
         const qsizetype at = badCode.lastIndexOf(" 21\n") + 1;
         badCode.replace(at, 2, "xx");
-        try {
-            readDxf(badCode);
-            ADD_FAILURE() << "a bad group code was read";
-        } catch (const DxfError& e) {
-            EXPECT_EQ(e.line(), lineOf(badCode, at));
-            EXPECT_TRUE(e.reason().contains("group code expected")) << e.reason().toStdString();
-        }
+        const DxfError error = errorOf([&] { readDxf(badCode); });
+        EXPECT_EQ(error.line(), lineOf(badCode, at));
+        EXPECT_TRUE(error.reason().contains("group code expected")) << error.reason().toStdString();
         for (const qsizetype cut :
              {file.size() - 3, file.lastIndexOf("last"), qsizetype(5 << 20)}) {
             EXPECT_THROW(readDxf(file.left(cut)), DxfError) << cut;
@@ -989,31 +992,15 @@ TEST(CadDxf, DamagedInputIsRefusedWithALineNumber) {
     const QByteArray kinds = writeDxf(newKindsDocument());
     // Every truncation point ends in an error, never a crash.
     for (const QByteArray& file : {good, kinds}) {
-        for (qsizetype cut = 0; cut < file.size() - 8; cut += 97) {
-            try {
-                readDxf(file.left(cut));
-                ADD_FAILURE() << "truncated at " << cut << " was accepted";
-            } catch (const DxfError&) {
-            }
-        }
+        for (qsizetype cut = 0; cut < file.size() - 8; cut += 97)
+            EXPECT_THROW(readDxf(file.left(cut)), DxfError) << "truncated at " << cut;
     }
     // The check a save makes refuses what the load refuses, at the same line.
     auto expectError = [](const QByteArray& data, const char* what) {
         SCOPED_TRACE(what);
-        int line = -1;
-        try {
-            readDxf(data);
-            ADD_FAILURE() << "accepted";
-        } catch (const DxfError& e) {
-            EXPECT_FALSE(e.reason().isEmpty());
-            line = e.line();
-        }
-        try {
-            checkDxf(data);
-            ADD_FAILURE() << "accepted by the check";
-        } catch (const DxfError& e) {
-            EXPECT_EQ(e.line(), line);
-        }
+        const DxfError read = errorOf([&] { readDxf(data); });
+        EXPECT_FALSE(read.reason().isEmpty());
+        EXPECT_EQ(errorOf([&] { checkDxf(data); }).line(), read.line()) << "by the check";
     };
     // One value damaged in a file that reads.
     const struct {
@@ -1049,12 +1036,8 @@ TEST(CadDxf, DamagedInputIsRefusedWithALineNumber) {
     attribute.insert(at, "1e300\n 11\n");
     expectError(attribute, "huge attribute position");
 
-    try {
-        readDxf("  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\nabc\n");
-        FAIL();
-    } catch (const DxfError& e) {
-        EXPECT_EQ(e.line(), 8);
-    }
+    EXPECT_EQ(errorOf([] { readDxf("  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\nabc\n"); }).line(),
+              8);
 }
 
 // Handles are numbers: text as files and users give it (any case, leading zeros, blanks) reads
@@ -1145,12 +1128,8 @@ TEST(CadDxf, OnlyRegularFilesAreOpened) {
     ASSERT_TRUE(QFile::link("/dev/zero", zero));
     ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     for (const QString& path : {zero, pipe, dir.path()}) {
-        try {
-            loadDxf(path);
-            ADD_FAILURE() << path.toStdString() << " was read";
-        } catch (const DxfError& e) {
-            EXPECT_TRUE(e.reason().contains("not a regular file")) << e.reason().toStdString();
-        }
+        const DxfError error = errorOf([&] { loadDxf(path); });
+        EXPECT_TRUE(error.reason().contains("not a regular file")) << path.toStdString();
     }
 }
 
