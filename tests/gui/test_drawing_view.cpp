@@ -106,10 +106,8 @@ class TestDrawingView : public QObject {
         // Device (300,140) is world (50,5): nearer the horizontal through (0,0).
         later([&] {
             QTest::mouseMove(f.view, QPoint(300, 140));
-            if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT"); !file.isEmpty()) {
-                QTest::qWait(200);  // the move arrives through the event queue on a real server
-                f.view->grab().save(file);
-            }
+            // On a real server the move arrives through the event queue.
+            test::screenshot(*f.view, "TOLVANE_SCREENSHOT", [] { QTest::qWait(200); });
             QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(300, 140));
         });
         QCOMPARE(f.ui.getPointFrom("Next point:", {0, 0}).point, QPointF(50, 0));
@@ -275,9 +273,8 @@ class TestDrawingView : public QObject {
         f.doc.add(sheet, cad::Entity::line({0, 0}, {100, 50}));
         f.view->setSpace(sheet);
         f.view->zoomExtents();
+        test::screenshot(*f.view, "TOLVANE_SCREENSHOT_PAPER");
         const QImage image = f.view->grab().toImage();
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_PAPER"); !file.isEmpty())
-            image.save(file);
         const cad::View& v = f.view->view();
         const auto at = [&](QPointF world) {
             const QPointF d = v.toDevice(world);
@@ -353,9 +350,6 @@ class TestDrawingView : public QObject {
         QTemporaryDir dir;
         SettingsStore store(dir.filePath("Tolvane_v2.ini"));
         Fixture f;
-        f.view->applySettings(store);  // all empty: defaults stay
-        QCOMPARE(f.view->background(), QColor(Qt::black));
-        QCOMPARE(f.view->crossSize(), 5);
         store.write(setting::BkColor, "250,250,240");
         store.write(setting::CrossSize, "100");
         store.write("PickSize", "7");
