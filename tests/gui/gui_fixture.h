@@ -13,6 +13,7 @@
 
 #include "../unit/script_fixture.h"
 #include "app/shell/main_window.h"
+#include "db/database.h"
 #include "db/setup.h"
 #include "drawings/command_aliases.h"
 #include "shell/error_handler.h"
@@ -80,6 +81,13 @@ class MainWindowFixture : public QObject {
     void shutDown() {
         main_.reset();
         db::connections().closeAll();
+    }
+    // A statement on one of the installation's databases, its values bound in order; the
+    // first column of its first row.
+    static QVariant sql(db::DbId db, const QString& text, const QVariantList& values = {}) {
+        db::Query q(db, text, db::connections());
+        for (const QVariant& v : values) q.bind(v);
+        return q.scalar();
     }
     // The window again, with a user who answers from this script.
     void restart(const QString& script) {
