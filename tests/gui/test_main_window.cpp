@@ -74,6 +74,8 @@ class MainWindowTest : public test::MainWindowFixture {
         return sub;
     }
 
+    QAction* action(const char* name) { return main_->findChild<QAction*>(name); }
+    bool enabled(const char* name) { return action(name)->isEnabled(); }
     static reports::Control control(const char* name, reports::ControlKind kind, QRect rect,
                                     const char* text = "") {
         return reports::Control{.name = name, .kind = kind, .rect = rect, .text = text};
@@ -432,8 +434,8 @@ class MainWindowTest : public test::MainWindowFixture {
         auto* menu = main_->findChild<QMenu*>("mnuWindow");
         QVERIFY(menu);
         Q_EMIT menu->aboutToShow();
-        QAction* one = main_->findChild<QAction*>("mnuWindow_1");
-        QAction* two = main_->findChild<QAction*>("mnuWindow_2");
+        QAction* one = action("mnuWindow_1");
+        QAction* two = action("mnuWindow_2");
         QVERIFY(one && two);
         QVERIFY(one->text().contains("s1.dxf"));
         QVERIFY(!one->isChecked() && two->isChecked());
@@ -533,17 +535,17 @@ class MainWindowTest : public test::MainWindowFixture {
         for (const char* key : {"catDZoomIn", "catDTrim", "catDPrint", "catDLayouts", "catDXRef",
                                 "catDTextStyles", "catDDimStyles", "catDPointStyles"}) {
             QVERIFY2(main_->router().available(key), key);
-            QVERIFY2(main_->findChild<QAction*>(key)->isEnabled(), key);
+            QVERIFY2(enabled(key), key);
         }
-        QVERIFY(main_->findChild<QAction*>("catOSnapEndPoint")->isEnabled());  // own handler
-        QVERIFY(main_->findChild<QAction*>("catGExit")->isEnabled());
+        QVERIFY(enabled("catOSnapEndPoint"));  // own handler
+        QVERIFY(enabled("catGExit"));
         // Assign Jackfield is accepted and does nothing, without a word.
         QVERIFY(main_->router().available("catWAssignJF"));
         const qsizetype said = user_->transcript.size();
         main_->RouteCMD("catWAssignJF");
         QCOMPARE(user_->transcript.size(), said);
         // Automatic grips: the command toggles its tool once, whether typed or clicked.
-        QAction* grips = main_->findChild<QAction*>("catDAutoGrips");
+        QAction* grips = action("catDAutoGrips");
         QVERIFY(grips->isChecked());
         main_->RouteCMD("catDAutoGrips");
         QVERIFY(!grips->isChecked());
@@ -599,8 +601,8 @@ class MainWindowTest : public test::MainWindowFixture {
 
     void snapButtonsAddAndRemoveTheirBits() {
         addChild("drawing");
-        auto* tangent = main_->findChild<QAction*>("catOSnapTangent");
-        auto* intersection = main_->findChild<QAction*>("catOSnapIntersection");
+        auto* tangent = action("catOSnapTangent");
+        auto* intersection = action("catOSnapIntersection");
         main_->RouteCMD("catOSnapNone");
         tangent->trigger();
         QCOMPARE(main_->snapBits(), 512);
@@ -609,7 +611,7 @@ class MainWindowTest : public test::MainWindowFixture {
         tangent->trigger();
         QCOMPARE(main_->snapBits(), 1024);
         main_->setSnapButtons(1 | 4);
-        QVERIFY(main_->findChild<QAction*>("catOSnapEndPoint")->isChecked());
+        QVERIFY(action("catOSnapEndPoint")->isChecked());
         main_->RouteCMD("catOSnapNone");
         QCOMPARE(main_->snapBits(), 0);
         QVERIFY(!intersection->isChecked());
@@ -636,18 +638,17 @@ class MainWindowTest : public test::MainWindowFixture {
     void toolbarsFollowTheActiveWindowKind() {
         QCOMPARE(main_->windowState(), WindowState::None);
         QVERIFY(!main_->toolBar("tbDWGTools")->isEnabled());
-        QVERIFY(!main_->findChild<QAction*>("catDSave")->isEnabled());
-        QVERIFY(main_->findChild<QAction*>("catDNew")->isEnabled());
+        QVERIFY(!enabled("catDSave"));
+        QVERIFY(enabled("catDNew"));
         QMdiSubWindow* drawing = addChild("drawing");
         QCOMPARE(main_->windowState(), WindowState::Drawing);
         QVERIFY(main_->toolBar("tbDWGTools")->isEnabled());
-        QVERIFY(main_->findChild<QAction*>("catDSave")->isEnabled());
+        QVERIFY(enabled("catDSave"));
         QVERIFY(main_->toolBar("tbRPTTools")->isHidden());
         drawing->close();
         QTRY_COMPARE(main_->windowState(), WindowState::None);
         addChild("report");
-        QCOMPARE(main_->findChild<QAction*>("catDProperties")->text(),
-                 QString("Report Properties"));
+        QCOMPARE(action("catDProperties")->text(), QString("Report Properties"));
         QVERIFY(!main_->toolBar("tbRPTTools")->isHidden());
     }
 
@@ -718,7 +719,7 @@ class MainWindowTest : public test::MainWindowFixture {
         QTest::keyClick(tree, Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(int(main_->drawings()->windows().size()), before + 1);
         // A command chosen from a menu is echoed in the history.
-        main_->findChild<QAction*>("catDExtents")->trigger();
+        action("catDExtents")->trigger();
         QVERIFY(user_->transcript.contains("HISTORY COMMAND : Zoom Extents"));
         w->drawing().setModified(false);
     }
@@ -755,7 +756,7 @@ class MainWindowTest : public test::MainWindowFixture {
 
     void systemCheckRunsAgainFromTheHelpMenu() {
         restart("button OK\n");
-        QAction* check = main_->findChild<QAction*>("catGSystemCheck");
+        QAction* check = action("catGSystemCheck");
         QVERIFY(check);
         QVERIFY(main_->findChild<QMenu*>("mnuHelp")->actions().contains(check));
         check->trigger();
@@ -807,14 +808,14 @@ class MainWindowTest : public test::MainWindowFixture {
         QCOMPARE(main_->windowState(), WindowState::ReportDesign);
         DesignCanvas* canvas = w->designer()->canvas();
         const reports::SectionRef detail{reports::SectionKind::Detail};
-        QAction* alignTops = main_->findChild<QAction*>("catRAlignTops");
-        QAction* bold = main_->findChild<QAction*>("catRBold");
+        QAction* alignTops = action("catRAlignTops");
+        QAction* bold = action("catRBold");
         canvas->setSelection({{detail, 1}});
         QVERIFY(!alignTops->isEnabled());
         QVERIFY(bold->isEnabled());
         canvas->setSelection({{detail, 0}, {detail, 1}});
         QVERIFY(alignTops->isEnabled());
-        QVERIFY(!main_->findChild<QAction*>("catRLineStyle")->isEnabled());
+        QVERIFY(!enabled("catRLineStyle"));
         main_->RouteCMD("catRAlignTops");
         QCOMPARE(w->document().current().detail.controls[1].rect.top(), 0);
         QCOMPARE(w->windowTitle(), QString("Cables.rpx*"));
@@ -926,9 +927,6 @@ class MainWindowTest : public test::MainWindowFixture {
         const auto at = [&](int i) { return w->document().current().detail.controls[i]; };
         const auto lefts = [&] {
             return QList<int>{at(0).rect.left(), at(1).rect.left(), at(2).rect.left()};
-        };
-        const auto enabled = [&](const char* key) {
-            return main_->findChild<QAction*>(key)->isEnabled();
         };
         canvas->setSelection({{detail, 0}, {detail, 1}});
         QVERIFY(enabled("catRHSpacing"));
@@ -1305,7 +1303,7 @@ class MainWindowTest : public test::MainWindowFixture {
 
     // Tabs or windows, and the main window's size, come back after a restart.
     void tabbedModeAndSizeSurviveARestart() {
-        auto* tabbed = main_->findChild<QAction*>("mnuWindowTabbed");
+        auto* tabbed = action("mnuWindowTabbed");
         QVERIFY(tabbed);
         QVERIFY(!tabbed->isChecked());
         tabbed->trigger();
@@ -1316,9 +1314,9 @@ class MainWindowTest : public test::MainWindowFixture {
         QVERIFY(main_->close());
         restart("");
         QCOMPARE(main_->mdiArea()->viewMode(), QMdiArea::TabbedView);
-        QVERIFY(main_->findChild<QAction*>("mnuWindowTabbed")->isChecked());
+        QVERIFY(action("mnuWindowTabbed")->isChecked());
         QCOMPARE(main_->size(), size);
-        main_->findChild<QAction*>("mnuWindowWindows")->trigger();
+        action("mnuWindowWindows")->trigger();
         QVERIFY(main_->close());
         restart("");
         QCOMPARE(main_->mdiArea()->viewMode(), QMdiArea::SubWindowView);
