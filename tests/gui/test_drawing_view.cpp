@@ -285,16 +285,6 @@ class TestDrawingView : public QObject {
         QCOMPARE(at({50, 25}).lightness(), 0);  // the line, black on paper
     }
 
-    // A block about to be placed is shown at a readable size: a fifth of the view's smaller
-    // side when it would be tiny; one already readable keeps the zoom.
-    void aTinyBlockIsZoomedToBeReadable() {
-        Fixture f;                                    // 400 x 300 pixels, 2 pixels per unit
-        f.view->zoomToShow(cad::BBox{0, 0, 20, 10});  // 40 pixels: readable
-        QCOMPARE(f.view->view().scale(), 2.0);
-        f.view->zoomToShow(cad::BBox{0, 0, 0.5, 0.25});  // 1 pixel
-        QCOMPARE(f.view->view().toDevice(0.5), 60.0);
-    }
-
     void wheelZoomsAboutTheCursorAndReverses() {
         QTemporaryDir dir;
         SettingsStore store(dir.filePath("Tolvane_v2.ini"));
@@ -318,8 +308,15 @@ class TestDrawingView : public QObject {
         QCOMPARE(f.view->view().scale(), 2.0);
     }
 
+    // The zoom commands and a middle-button pan. A block about to be placed is shown at a
+    // readable size: a fifth of the view's smaller side when it would be tiny; one already
+    // readable keeps the zoom.
     void zoomCommandsAndPan() {
-        Fixture f;
+        Fixture f;                                    // 400 x 300 pixels, 2 pixels per unit
+        f.view->zoomToShow(cad::BBox{0, 0, 20, 10});  // 40 pixels: readable
+        QCOMPARE(f.view->view().scale(), 2.0);
+        f.view->zoomToShow(cad::BBox{0, 0, 0.5, 0.25});  // 1 pixel
+        QCOMPARE(f.view->view().toDevice(0.5), 60.0);
         QVERIFY(f.view->zoomExtents());
         // The line (0,0)-(40,0) fills the width less the margins.
         QCOMPARE(f.view->view().centre(), QPointF(20, 0));
