@@ -106,10 +106,8 @@ class TestDrawingView : public QObject {
         // Device (300,140) is world (50,5): nearer the horizontal through (0,0).
         later([&] {
             QTest::mouseMove(f.view, QPoint(300, 140));
-            if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT"); !file.isEmpty()) {
-                QTest::qWait(200);  // the move arrives through the event queue on a real server
-                f.view->grab().save(file);
-            }
+            // On a real server the move arrives through the event queue.
+            test::screenshot(*f.view, "TOLVANE_SCREENSHOT", [] { QTest::qWait(200); });
             QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(300, 140));
         });
         QCOMPARE(f.ui.getPointFrom("Next point:", {0, 0}).point, QPointF(50, 0));
@@ -275,9 +273,8 @@ class TestDrawingView : public QObject {
         f.doc.add(sheet, cad::Entity::line({0, 0}, {100, 50}));
         f.view->setSpace(sheet);
         f.view->zoomExtents();
+        test::screenshot(*f.view, "TOLVANE_SCREENSHOT_PAPER");
         const QImage image = f.view->grab().toImage();
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_PAPER"); !file.isEmpty())
-            image.save(file);
         const cad::View& v = f.view->view();
         const auto at = [&](QPointF world) {
             const QPointF d = v.toDevice(world);
@@ -286,16 +283,6 @@ class TestDrawingView : public QObject {
         QCOMPARE(image.pixelColor(1, 1), QColor(128, 128, 128));
         QCOMPARE(at({80, 10}), QColor(Qt::white));
         QCOMPARE(at({50, 25}).lightness(), 0);  // the line, black on paper
-    }
-
-    // A block about to be placed is shown at a readable size: a fifth of the view's smaller
-    // side when it would be tiny; one already readable keeps the zoom.
-    void aTinyBlockIsZoomedToBeReadable() {
-        Fixture f;                                    // 400 x 300 pixels, 2 pixels per unit
-        f.view->zoomToShow(cad::BBox{0, 0, 20, 10});  // 40 pixels: readable
-        QCOMPARE(f.view->view().scale(), 2.0);
-        f.view->zoomToShow(cad::BBox{0, 0, 0.5, 0.25});  // 1 pixel
-        QCOMPARE(f.view->view().toDevice(0.5), 60.0);
     }
 
     void wheelZoomsAboutTheCursorAndReverses() {
@@ -321,8 +308,15 @@ class TestDrawingView : public QObject {
         QCOMPARE(f.view->view().scale(), 2.0);
     }
 
+    // The zoom commands and a middle-button pan. A block about to be placed is shown at a
+    // readable size: a fifth of the view's smaller side when it would be tiny; one already
+    // readable keeps the zoom.
     void zoomCommandsAndPan() {
-        Fixture f;
+        Fixture f;                                    // 400 x 300 pixels, 2 pixels per unit
+        f.view->zoomToShow(cad::BBox{0, 0, 20, 10});  // 40 pixels: readable
+        QCOMPARE(f.view->view().scale(), 2.0);
+        f.view->zoomToShow(cad::BBox{0, 0, 0.5, 0.25});  // 1 pixel
+        QCOMPARE(f.view->view().toDevice(0.5), 60.0);
         QVERIFY(f.view->zoomExtents());
         // The line (0,0)-(40,0) fills the width less the margins.
         QCOMPARE(f.view->view().centre(), QPointF(20, 0));
@@ -353,9 +347,6 @@ class TestDrawingView : public QObject {
         QTemporaryDir dir;
         SettingsStore store(dir.filePath("Tolvane_v2.ini"));
         Fixture f;
-        f.view->applySettings(store);  // all empty: defaults stay
-        QCOMPARE(f.view->background(), QColor(Qt::black));
-        QCOMPARE(f.view->crossSize(), 5);
         store.write(setting::BkColor, "250,250,240");
         store.write(setting::CrossSize, "100");
         store.write("PickSize", "7");

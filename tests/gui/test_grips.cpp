@@ -5,54 +5,29 @@
 // and status-bar buttons, snap lands a drag on the spacing and OSNAP is kept for the user.
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 #include <functional>
 
-#include "../unit/script_fixture.h"
 #include "app/drawing/drawing_view.h"
 #include "app/drawing/drawing_window.h"
 #include "app/drawing/drawing_windows.h"
-#include "app/shell/main_window.h"
 #include "cad/dxf.h"
 #include "cad/editing.h"
 #include "cad/picking.h"
 #include "db/database.h"
-#include "db/setup.h"
-#include "drawings/command_aliases.h"
 #include "drawings/entity_tag.h"
 #include "drawings/standard_drawings.h"
-#include "shell/error_handler.h"
-#include "shell/event_log.h"
-#include "shell/run_state.h"
-#include "shell/settings_store.h"
+#include "gui_fixture.h"
 
 using namespace tolvane;
 
-class GripsTest : public QObject {
+class GripsTest : public test::MainWindowFixture {
     Q_OBJECT
-    QTemporaryDir dir_;
-    RunState run_;
-    std::unique_ptr<SettingsStore> settings_;
-    EventLog log_;
-    std::unique_ptr<test::ScriptedUser> user_;
-    std::unique_ptr<ErrorHandler> errors_;
-    CommandAliases aliases_;
-    std::unique_ptr<MainWindow> main_;
-    test::QuietHost host_;
 
-    void restart() {
-        main_.reset();
-        errors_.reset();
-        user_ = std::make_unique<test::ScriptedUser>("");
-        user_->ui->setHost(&host_);
-        errors_ = std::make_unique<ErrorHandler>(*user_->ui, log_);
-        main_ = std::make_unique<MainWindow>(MainWindow::Services{
-            run_, *settings_, log_, *user_->ui, *errors_, aliases_, db::connections()});
-        main_->load(QString());
-        main_->show();
-        // The drawing's keys (Ctrl+Z) are the main window's shortcuts: they need it active.
+    // The drawing's keys (Ctrl+Z) are the main window's shortcuts: they need it active.
+    void restartActive() {
+        restart("");
         main_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(main_.get()));
     }
@@ -112,18 +87,10 @@ class GripsTest : public QObject {
 
   private slots:
     void init() {
-        run_.appPath = dir_.path() + "/";
-        settings_ = std::make_unique<SettingsStore>(dir_.filePath("settings.ini"));
-        settings_->write(setting::ShowFirstTips, "0");
-        settings_->write(setting::GettingStarted, "0");
-        user_ = std::make_unique<test::ScriptedUser>("");
-        QVERIFY(db::DatabaseSetup(run_, *settings_, *user_->ui, log_, db::connections()).connect());
-        restart();
+        QVERIFY(startUp());
+        restartActive();
     }
-    void cleanup() {
-        main_.reset();
-        db::connections().closeAll();
-    }
+    void cleanup() { shutDown(); }
 
     void lineEndDragIsOneUndoStep() {
         cad::Document doc;
@@ -215,11 +182,8 @@ class GripsTest : public QObject {
         const int steps = w->drawing().undo().undoCount();
 
         // TOLVANE_SCREENSHOT_GRIPDRAG names a picture of the window during the drag.
-        drag(w, {30, 0}, {30, 20}, [&] {
-            if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_GRIPDRAG");
-                !file.isEmpty())
-                main_->grab().save(file);
-        });
+        drag(w, {30, 0}, {30, 20},
+             [&] { test::screenshot(*main_, "TOLVANE_SCREENSHOT_GRIPDRAG"); });
         QCOMPARE(entity(w, wire).vertices.last().pos, QPointF(30, 20));
         QCOMPARE(tag::field(tag::dst(entity(w, wire)), 0), QString("RTR-02"));
         QCOMPARE(entity(w, text).end, QPointF(29.9, 20.03));
@@ -272,7 +236,7 @@ class GripsTest : public QObject {
         QVERIFY(!osnap->isChecked());
         QCOMPARE(w->view().snapModes(), 0u);
         w->drawing().setModified(false);
-        restart();
+        restartActive();
         QVERIFY(!main_->findChild<QToolButton*>("btnOsnap")->isChecked());
         main_->findChild<QToolButton*>("btnOsnap")->click();
         DrawingWindow* again = open(doc, "aids2.dxf");

@@ -20,14 +20,12 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWidgetAction>
 #include <QtTest>
 
-#include "../unit/script_fixture.h"
 #include "app/admin/conflict_viewer_window.h"
 #include "app/drawing/drawing_view.h"
 #include "app/drawing/drawing_window.h"
@@ -45,7 +43,6 @@
 #include "app/reports/report_window.h"
 #include "app/reports/report_wizard_window.h"
 #include "app/shell/batch_host.h"
-#include "app/shell/main_window.h"
 #include "app/shell/panes.h"
 #include "app/wiring/check_windows.h"
 #include "cad/dxf.h"
@@ -53,8 +50,6 @@
 #include "cad/picking.h"
 #include "db/database.h"
 #include "db/merge.h"
-#include "db/setup.h"
-#include "drawings/command_aliases.h"
 #include "drawings/entity_tag.h"
 #include "drawings/layers.h"
 #include "drawings/standard_drawings.h"
@@ -63,24 +58,12 @@
 #include "projects/project_registry.h"
 #include "reports/record_source.h"
 #include "reports/rpx_file.h"
-#include "shell/error_handler.h"
-#include "shell/event_log.h"
-#include "shell/run_state.h"
-#include "shell/settings_store.h"
 
 using namespace tolvane;
+using reports::ControlKind;
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public test::MainWindowFixture {
     Q_OBJECT
-    QTemporaryDir dir_;
-    RunState run_;
-    std::unique_ptr<SettingsStore> settings_;
-    EventLog log_;
-    std::unique_ptr<test::ScriptedUser> user_;
-    std::unique_ptr<ErrorHandler> errors_;
-    CommandAliases aliases_;
-    std::unique_ptr<MainWindow> main_;
-    test::QuietHost host_;
 
     QMdiSubWindow* addChild(const char* kind) {
         auto* w = new QWidget;
@@ -91,17 +74,11 @@ class MainWindowTest : public QObject {
         return sub;
     }
 
-    // The window again, with a user who answers from this script.
-    void restart(const QString& script) {
-        main_.reset();
-        errors_.reset();
-        user_ = std::make_unique<test::ScriptedUser>(script);
-        user_->ui->setHost(&host_);
-        errors_ = std::make_unique<ErrorHandler>(*user_->ui, log_);
-        main_ = std::make_unique<MainWindow>(MainWindow::Services{
-            run_, *settings_, log_, *user_->ui, *errors_, aliases_, db::connections()});
-        main_->load(QString());
-        main_->show();
+    QAction* action(const char* name) { return main_->findChild<QAction*>(name); }
+    bool enabled(const char* name) { return action(name)->isEnabled(); }
+    static reports::Control control(const char* name, reports::ControlKind kind, QRect rect,
+                                    const char* text = "") {
+        return reports::Control{.name = name, .kind = kind, .rect = rect, .text = text};
     }
 
     // A drawing file of one line, opened in a window and changed there (a second line).
@@ -119,20 +96,8 @@ class MainWindowTest : public QObject {
     }
 
   private slots:
-    void init() {
-        run_.appPath = dir_.path() + "/";
-        settings_ = std::make_unique<SettingsStore>(dir_.filePath("settings.ini"));
-        settings_->write(setting::ShowFirstTips, "0");
-        settings_->write(setting::GettingStarted, "0");
-        user_ = std::make_unique<test::ScriptedUser>("");
-        // The project explorer opens the default project of a new installation.
-        QVERIFY(db::DatabaseSetup(run_, *settings_, *user_->ui, log_, db::connections()).connect());
-        restart("");
-    }
-    void cleanup() {
-        main_.reset();
-        db::connections().closeAll();
-    }
+    void init() { QVERIFY(startUp()); }
+    void cleanup() { shutDown(); }
 
     // The conflict viewer over an equipment library one of whose models came back described
     // anew: the row set aside beside the row in use, with why and what can be done.
@@ -156,11 +121,8 @@ class MainWindowTest : public QObject {
         tables->setCurrentIndex(tables->model()->index(0, 0));
         auto* conflicts = viewer.findChild<QTableView*>("grdConflicts");
         conflicts->selectRow(0);
-        QCOMPARE(viewer.findChild<QPushButton*>("cmdUse")->text(), QString("Use This"));
         QCOMPARE(viewer.findChild<QTableView*>("grdExisting")->model()->rowCount(), 1);
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_CONFLICTS");
-            !file.isEmpty())
-            viewer.grab().save(file);
+        test::screenshot(viewer, "TOLVANE_SCREENSHOT_CONFLICTS");
     }
 
     // The bill of materials wizard: the choice page, the name page, the sections and the edit
@@ -168,19 +130,17 @@ class MainWindowTest : public QObject {
     // Finish, and the stock report handed on with the bill's filter.
     // TOLVANE_SCREENSHOT_BOM and TOLVANE_SCREENSHOT_BOMGRID name pictures of the pages.
     void billOfMaterialsWizardMakesAndPricesABill() {
-        for (const char* sql :
+        for (const char* statement :
              {"insert into tblCables (SRCConn, DESTConn, CableType, Length) values ('QX-BNC', "
               "'QX-XLR', 'QX-COAX', 10)",
               "insert into tblCables (SRCConn, DESTConn, CableType, Length) values ('QX-BNC', "
               "'QX-XLR', 'QX-COAX', 15)",
               "insert into tblSystems (SysName, SysNum, EquipID, equipmentname) values ('VDA', "
               "1, 99999, 'QX Amp')"})
-            db::Query(db::DbId::Project, sql, db::connections()).exec();
-        db::Query(db::DbId::Equipment,
-                  "insert into tblConnectors (Connector, connvendor1, conncost1) values "
-                  "('QX-BNC', 'Jacks Inc', 2.5)",
-                  db::connections())
-            .exec();
+            sql(db::DbId::Project, statement);
+        sql(db::DbId::Equipment,
+            "insert into tblConnectors (Connector, connvendor1, conncost1) values "
+            "('QX-BNC', 'Jacks Inc', 2.5)");
         BillOfMaterialsWindow wizard(*user_->ui, run_.appPath, db::connections());
         QString shownPath, shownFilter;
         wizard.preview = [&](const QString& path, const QString& filter) {
@@ -188,7 +148,6 @@ class MainWindowTest : public QObject {
             shownFilter = filter;
         };
         wizard.show();
-        QCOMPARE(wizard.windowTitle(), QString("Bill of Materials"));
         auto* next = wizard.findChild<QPushButton*>("cmdNext");
         auto* finish = wizard.findChild<QPushButton*>("cmdFinish");
         QVERIFY(wizard.findChild<QRadioButton*>("optNew")->isChecked());
@@ -201,51 +160,39 @@ class MainWindowTest : public QObject {
         QVERIFY(wizard.findChild<QCheckBox*>("chkCableTypes")->isChecked());
         QVERIFY(!wizard.findChild<QCheckBox*>("chkPanels")->isChecked());
         wizard.findChild<QRadioButton*>("optEdit")->setChecked(true);
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_BOM"); !file.isEmpty())
-            wizard.grab().save(file);
+        test::screenshot(wizard, "TOLVANE_SCREENSHOT_BOM");
         next->click();
         QCOMPARE(wizard.page(), BillOfMaterialsWindow::EditPage);
         auto* sheet = wizard.findChild<DataSheetWindow*>();
         QVERIFY(sheet);
         SheetModel* model = sheet->model();
         QCOMPARE(model->rowCount(), 4);  // output, input connectors and the cable type, the amp
-        QVERIFY(sheet->grid()->isColumnHidden(model->columnOf("ItemKey")));
-        QVERIFY(sheet->grid()->isColumnHidden(model->columnOf("FileName")));
-        QVERIFY(sheet->grid()->isColumnHidden(model->columnOf("s_GUID")));
+        for (const char* column : {"ItemKey", "FileName", "s_GUID"})
+            QVERIFY2(sheet->grid()->isColumnHidden(model->columnOf(column)), column);
         int bnc = -1;
         for (int r = 0; r < model->rowCount(); ++r)
             if (model->value(r, "BOMClass") == "Output Connectors") bnc = r;
         QVERIFY(bnc >= 0);
         QCOMPARE(model->value(bnc, "QTY").toDouble(), 2.0);
         QVERIFY(model->setData(model->index(bnc, model->columnOf("QTY")), "6"));
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_BOMGRID");
-            !file.isEmpty()) {
-            wizard.resize(900, 440);
-            wizard.grab().save(file);
-        }
+        test::screenshot(wizard, "TOLVANE_SCREENSHOT_BOMGRID", [&] { wizard.resize(900, 440); });
         finish->click();
         QVERIFY(shownPath.endsWith("reports/general/BOM.RPX"));
         QCOMPARE(shownFilter, QString("FileName = 'Studio O''Hara'"));
-        QCOMPARE(db::Query(db::DbId::Project,
-                           "select Ext1 from tblBOM where BOMClass = 'Output Connectors'",
-                           db::connections())
-                     .scalar()
-                     .toDouble(),
-                 15.0);
+        QCOMPARE(
+            sql(db::DbId::Project, "select Ext1 from tblBOM where BOMClass = 'Output Connectors'")
+                .toDouble(),
+            15.0);
     }
 
     // The report wizard over the project database: the relation between two chosen tables is
     // proposed, the summary follows the choices, and Finish saves a layout that reads the
     // project's rows.
     void reportWizardMakesAJoinedLayout() {
-        db::Query(db::DbId::Project, "insert into tblCables (CableNO) values ('M1')",
-                  db::connections())
-            .exec();
-        db::Query(db::DbId::Project,
-                  "insert into tblChildCables (CableNo, ParentNo) select 'M1-1', CableID from "
-                  "tblCables where CableNO = 'M1'",
-                  db::connections())
-            .exec();
+        sql(db::DbId::Project, "insert into tblCables (CableNO) values ('M1')");
+        sql(db::DbId::Project,
+            "insert into tblChildCables (CableNo, ParentNo) select 'M1-1', CableID from "
+            "tblCables where CableNO = 'M1'");
         const QString saved = dir_.filePath("Cores.rpx");
         restart("file " + saved + "\n");
         ReportWizardWindow wizard(*user_->ui, dir_.path(), db::connections());
@@ -273,8 +220,7 @@ class MainWindowTest : public QObject {
         wizard.findChild<QComboBox*>("cboTable")->setCurrentText("Child Cables");
         pick("lstFields", "CableNo");
         wizard.findChild<QPushButton*>("cmdAddField")->click();
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_WIZARD"); !file.isEmpty())
-            wizard.grab().save(file);
+        test::screenshot(wizard, "TOLVANE_SCREENSHOT_WIZARD");
         next->click();
         QCOMPARE(wizard.page(), ReportWizardWindow::RelationsPage);
         QCOMPARE(wizard.choices().relations.size(), 1);
@@ -286,9 +232,7 @@ class MainWindowTest : public QObject {
         QVERIFY(wizard.findChild<QPlainTextEdit*>("txtSummary")
                     ->toPlainText()
                     .contains("tblChildCables.CableNo Type = dbMemo"));
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_WIZARDSTYLE");
-            !file.isEmpty())
-            wizard.grab().save(file);
+        test::screenshot(wizard, "TOLVANE_SCREENSHOT_WIZARDSTYLE");
         wizard.findChild<QPushButton*>("cmdFinish")->click();
         QCOMPARE(opened, saved);
         const reports::ReportLayout layout = reports::readRpx(saved);
@@ -316,9 +260,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(library.findChild<QLabel*>("lblJackFieldName")->text(),
                  QString("Jack Field Name: TR-VJ224"));
         QCOMPARE(library.findChild<QLineEdit*>("txtColumns")->text(), QString("24"));
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_JFLIBRARY");
-            !file.isEmpty())
-            library.grab().save(file);
+        test::screenshot(library, "TOLVANE_SCREENSHOT_JFLIBRARY");
         jackfields::JackfieldLibrary catalogue(access);
         const auto model = catalogue.list("TRELLIS", "TR-VJ").value(0);
         SendJackfieldWindow send(access, model, &library);
@@ -326,8 +268,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(send.findChild<QLabel*>("lblHeading")->text(),
                  QString("Assign Trellis Patch Systems - TR-VJ224 To The Current Project"));
         QCOMPARE(send.findChild<QLabel*>("lblCols")->text(), QString("x 24"));
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_SENDJF"); !file.isEmpty())
-            send.grab().save(file);
+        test::screenshot(send, "TOLVANE_SCREENSHOT_SENDJF");
     }
 
     // Exit and a project switch close the drawings first, each asking to save its changes:
@@ -461,15 +402,13 @@ class MainWindowTest : public QObject {
         const QModelIndex type = model->index(model->rowCount() - 1, 0);
         QCOMPARE(type.data().toString(), QString("VDINSERT"));
         QCOMPARE(model->index(1, 1, type).data().toString(), QString("SYSNAME=VTR-01"));
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_PROPERTIES");
-            !file.isEmpty()) {
+        test::screenshot(*main_, "TOLVANE_SCREENSHOT_PROPERTIES", [&] {
             main_->resize(1280, 860);
             list->setCurrentIndex(model->index(3, 1, type));  // Xscale, described below
             list->scrollToBottom();
             w->view().zoomExtents();
             QTest::qWait(50);
-            main_->grab().save(file);
-        }
+        });
     }
 
     // A drawing opens maximised when it is alone, and beside a window that is not maximised at
@@ -495,8 +434,8 @@ class MainWindowTest : public QObject {
         auto* menu = main_->findChild<QMenu*>("mnuWindow");
         QVERIFY(menu);
         Q_EMIT menu->aboutToShow();
-        QAction* one = main_->findChild<QAction*>("mnuWindow_1");
-        QAction* two = main_->findChild<QAction*>("mnuWindow_2");
+        QAction* one = action("mnuWindow_1");
+        QAction* two = action("mnuWindow_2");
         QVERIFY(one && two);
         QVERIFY(one->text().contains("s1.dxf"));
         QVERIFY(!one->isChecked() && two->isChecked());
@@ -524,14 +463,10 @@ class MainWindowTest : public QObject {
     // source; Escape ends it with the window free again. A jack without a default style asks
     // for one in the pane first.
     void addCablesShowsItsPaneAndEndsOnEscape() {
-        db::Query(db::DbId::Equipment,
-                  "update tblPreferences set usedefaultjack = ?, CablesREpeat = ?, "
-                  "CablesAutoPlaceDist = ?",
-                  db::connections())
-            .bind(false)
-            .bind(true)
-            .bind(2.5)
-            .exec();
+        sql(db::DbId::Equipment,
+            "update tblPreferences set usedefaultjack = ?, CablesREpeat = ?, "
+            "CablesAutoPlaceDist = ?",
+            {false, true, 2.5});
         restart("escape\nescape\n");
         DrawingWindow* w = openChanged("e.dxf");
         QVERIFY(w);
@@ -549,8 +484,7 @@ class MainWindowTest : public QObject {
         QVERIFY(frame->isVisible());
         QCOMPARE(frame->title(), QString("Select a Jack Style"));
         QCOMPARE(pane->findChild<QRadioButton*>("optselterm2")->text(), QString("J"));
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_CABLES"); !file.isEmpty())
-            main_->grab().save(file);
+        test::screenshot(*main_, "TOLVANE_SCREENSHOT_CABLES");
         pane->findChild<QPushButton*>("cmdTermOK")->click();
         QVERIFY(!frame->isVisible());
         QCOMPARE(user_->transcript.count("PROMPT Select the Source"), 2);  // then the jack
@@ -582,11 +516,8 @@ class MainWindowTest : public QObject {
         // Resting there, the cursor shows the cable as the one a click would take.
         QTest::mouseMove(&view, end - QPoint(2, 0));
         QTRY_COMPARE(view.hovered(), w->drawing().space().entities[2].handle);
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_HOVER");
-            !file.isEmpty()) {
-            QTest::qWait(200);  // the move arrives through the event queue on a real server
-            view.grab().save(file);
-        }
+        // On a real server the move arrives through the event queue.
+        test::screenshot(view, "TOLVANE_SCREENSHOT_HOVER", [] { QTest::qWait(200); });
         QTest::mouseDClick(&view, Qt::LeftButton, {}, end - QPoint(2, 0));
         QVERIFY2(user_->transcript.contains("No equipment is attached to the source side"),
                  qPrintable(user_->transcript));
@@ -604,17 +535,17 @@ class MainWindowTest : public QObject {
         for (const char* key : {"catDZoomIn", "catDTrim", "catDPrint", "catDLayouts", "catDXRef",
                                 "catDTextStyles", "catDDimStyles", "catDPointStyles"}) {
             QVERIFY2(main_->router().available(key), key);
-            QVERIFY2(main_->findChild<QAction*>(key)->isEnabled(), key);
+            QVERIFY2(enabled(key), key);
         }
-        QVERIFY(main_->findChild<QAction*>("catOSnapEndPoint")->isEnabled());  // own handler
-        QVERIFY(main_->findChild<QAction*>("catGExit")->isEnabled());
+        QVERIFY(enabled("catOSnapEndPoint"));  // own handler
+        QVERIFY(enabled("catGExit"));
         // Assign Jackfield is accepted and does nothing, without a word.
         QVERIFY(main_->router().available("catWAssignJF"));
         const qsizetype said = user_->transcript.size();
         main_->RouteCMD("catWAssignJF");
         QCOMPARE(user_->transcript.size(), said);
         // Automatic grips: the command toggles its tool once, whether typed or clicked.
-        QAction* grips = main_->findChild<QAction*>("catDAutoGrips");
+        QAction* grips = action("catDAutoGrips");
         QVERIFY(grips->isChecked());
         main_->RouteCMD("catDAutoGrips");
         QVERIFY(!grips->isChecked());
@@ -626,11 +557,7 @@ class MainWindowTest : public QObject {
     void toolbarPositionsPersistWithThePreference() {
         for (const bool keep : {false, true}) {
             settings_->write(setting::ToolbarLayout, QString());
-            db::Query(db::DbId::Equipment,
-                      QStringLiteral("update tblPreferences set genpersisttbs = ?"),
-                      db::connections())
-                .bind(keep)
-                .exec();
+            sql(db::DbId::Equipment, "update tblPreferences set genpersisttbs = ?", {keep});
             restart("");
             QToolBar* bar = main_->toolBar("tbDWGSnap");
             main_->removeToolBar(bar);
@@ -644,31 +571,18 @@ class MainWindowTest : public QObject {
         }
     }
 
+    // Every toolbar (the drawing's, the single-line tools', the reports') has a title and an
+    // icon on each of its buttons; the panes are docked, shown or tabbed.
     void toolBarsAndPanes() {
-        const QStringList captions = {"Standard",
-                                      "Drawing View",
-                                      "Drawing Tools",
-                                      "Object Snap",
-                                      "Inserts",
-                                      "Layers",
-                                      "Modify Drawing",
-                                      "Dimensions",
-                                      "Format Dialogs",
-                                      "Single Line Drawing Tools",
-                                      "Report Tools",
-                                      "Report Formatting",
-                                      "Report Field Alignment"};
         const auto bars = main_->findChildren<QToolBar*>();
-        QStringList found;
+        QCOMPARE(bars.size(), 13);
         for (QToolBar* bar : bars) {
-            found << bar->windowTitle();
+            QVERIFY2(!bar->windowTitle().isEmpty(), qPrintable(bar->objectName()));
             for (QAction* a : bar->actions()) {
                 if (a->isSeparator() || qobject_cast<QWidgetAction*>(a)) continue;  // lists
-                QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName() + " has no icon"));
                 QVERIFY2(!a->icon().pixmap(20, 20).isNull(), qPrintable(a->objectName()));
             }
         }
-        QCOMPARE(found, captions);
         for (const char* pane : {"frmPL", "frmProjectExplorer", "frmCables", "frmCommandLine"}) {
             auto* dock = main_->findChild<QDockWidget*>(QStringLiteral("dp") + pane);
             QVERIFY(dock);
@@ -680,20 +594,15 @@ class MainWindowTest : public QObject {
     void windowShowsItsPanesAndToolbars() {
         // Under a real X server (the x11 run of this test) the window maps with its panes.
         QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
-        const QImage shot = main_->grab().toImage();
-        QVERIFY(!shot.isNull());
         QVERIFY(main_->commandLine()->isVisible());
         QVERIFY(main_->toolBar("tbDWGStandard")->isVisible());
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT"); !file.isEmpty())
-            shot.save(file);
+        test::screenshot(*main_, "TOLVANE_SCREENSHOT");
     }
 
     void snapButtonsAddAndRemoveTheirBits() {
         addChild("drawing");
-        auto* tangent = main_->findChild<QAction*>("catOSnapTangent");
-        auto* intersection = main_->findChild<QAction*>("catOSnapIntersection");
-        // A new user's running snaps: end point, insertion point and nearest.
-        QCOMPARE(main_->snapBits(), 1 | 8 | 32);
+        auto* tangent = action("catOSnapTangent");
+        auto* intersection = action("catOSnapIntersection");
         main_->RouteCMD("catOSnapNone");
         tangent->trigger();
         QCOMPARE(main_->snapBits(), 512);
@@ -702,7 +611,7 @@ class MainWindowTest : public QObject {
         tangent->trigger();
         QCOMPARE(main_->snapBits(), 1024);
         main_->setSnapButtons(1 | 4);
-        QVERIFY(main_->findChild<QAction*>("catOSnapEndPoint")->isChecked());
+        QVERIFY(action("catOSnapEndPoint")->isChecked());
         main_->RouteCMD("catOSnapNone");
         QCOMPARE(main_->snapBits(), 0);
         QVERIFY(!intersection->isChecked());
@@ -729,18 +638,17 @@ class MainWindowTest : public QObject {
     void toolbarsFollowTheActiveWindowKind() {
         QCOMPARE(main_->windowState(), WindowState::None);
         QVERIFY(!main_->toolBar("tbDWGTools")->isEnabled());
-        QVERIFY(!main_->findChild<QAction*>("catDSave")->isEnabled());
-        QVERIFY(main_->findChild<QAction*>("catDNew")->isEnabled());
+        QVERIFY(!enabled("catDSave"));
+        QVERIFY(enabled("catDNew"));
         QMdiSubWindow* drawing = addChild("drawing");
         QCOMPARE(main_->windowState(), WindowState::Drawing);
         QVERIFY(main_->toolBar("tbDWGTools")->isEnabled());
-        QVERIFY(main_->findChild<QAction*>("catDSave")->isEnabled());
+        QVERIFY(enabled("catDSave"));
         QVERIFY(main_->toolBar("tbRPTTools")->isHidden());
         drawing->close();
         QTRY_COMPARE(main_->windowState(), WindowState::None);
         addChild("report");
-        QCOMPARE(main_->findChild<QAction*>("catDProperties")->text(),
-                 QString("Report Properties"));
+        QCOMPARE(action("catDProperties")->text(), QString("Report Properties"));
         QVERIFY(!main_->toolBar("tbRPTTools")->isHidden());
     }
 
@@ -811,7 +719,7 @@ class MainWindowTest : public QObject {
         QTest::keyClick(tree, Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(int(main_->drawings()->windows().size()), before + 1);
         // A command chosen from a menu is echoed in the history.
-        main_->findChild<QAction*>("catDExtents")->trigger();
+        action("catDExtents")->trigger();
         QVERIFY(user_->transcript.contains("HISTORY COMMAND : Zoom Extents"));
         w->drawing().setModified(false);
     }
@@ -819,18 +727,13 @@ class MainWindowTest : public QObject {
     void blockPreferencesAreTheInstallationsWhoeverIsLoggedIn() {
         // The logged-in user's own row asks for other block preferences than the first row,
         // which is the installation's.
-        db::Query(
-            db::DbId::Equipment,
+        sql(db::DbId::Equipment,
             "update tblPreferences set BlockWidth = 6, blockDisplayPrefs = ? where UserID = 1",
-            db::connections())
-            .bind(true)
-            .exec();
-        db::Query(db::DbId::Equipment,
-                  "insert into tblPreferences (UserID, BlockWidth, blockDisplayPrefs) "
-                  "values (2, 2, ?)",
-                  db::connections())
-            .bind(false)
-            .exec();
+            {true});
+        sql(db::DbId::Equipment,
+            "insert into tblPreferences (UserID, BlockWidth, blockDisplayPrefs) "
+            "values (2, 2, ?)",
+            {false});
         run_.userId = 2;
         for (const QString& flag : setting::tipFlags()) settings_->write(flag, "0");
         const QString file = dir_.filePath("blocks.dxf");
@@ -853,7 +756,7 @@ class MainWindowTest : public QObject {
 
     void systemCheckRunsAgainFromTheHelpMenu() {
         restart("button OK\n");
-        QAction* check = main_->findChild<QAction*>("catGSystemCheck");
+        QAction* check = action("catGSystemCheck");
         QVERIFY(check);
         QVERIFY(main_->findChild<QMenu*>("mnuHelp")->actions().contains(check));
         check->trigger();
@@ -871,42 +774,30 @@ class MainWindowTest : public QObject {
     void reportWindowDesignsFiltersAndPreviews() {
         // Cables of a type of their own: other cases leave cables in the project too.
         for (const char* no : {"A-001", "A-002", "B-001"})
-            db::Query(
-                db::DbId::Project,
+            sql(db::DbId::Project,
                 "insert into tblCables (CableNO, CableType, Length) values (?, 'RG59R', 12.5)",
-                db::connections())
-                .bind(QString::fromLatin1(no))
-                .exec();
+                {QString::fromLatin1(no)});
         reports::ReportLayout l;
         l.name = "Cables";
         l.data = reports::DataControl{"DC1", "PROJECT_SPECIFIC",
                                       "select CableNO, CableType, Length from tblCables where "
                                       "CableType = 'RG59R' order by CableNO"};
         l.pageHeader.height = 700;
-        l.pageHeader.controls << reports::Control{.name = "lblTitle",
-                                                  .kind = reports::ControlKind::Label,
-                                                  .rect = QRect(0, 0, 6000, 400),
-                                                  .text = "Cable List",
-                                                  .font = {"DejaVu Sans", 16, true}}
-                              << reports::Control{.name = "Line1",
-                                                  .kind = reports::ControlKind::Line,
-                                                  .rect = QRect(0, 600, 10000, 0),
-                                                  .lineWidth = 20};
+        reports::Control title = control("lblTitle", ControlKind::Label, {0, 0, 6000, 400});
+        title.text = "Cable List";
+        title.font = {"DejaVu Sans", 16, true};
+        reports::Control rule = control("Line1", ControlKind::Line, {0, 600, 10000, 0});
+        rule.lineWidth = 20;
+        l.pageHeader.controls << title << rule;
         l.detail.height = 300;
-        l.detail.controls << reports::Control{.name = "fldCable",
-                                              .kind = reports::ControlKind::Field,
-                                              .rect = QRect(0, 0, 1800, 300),
-                                              .text = "CableNO"}
-                          << reports::Control{.name = "fldType",
-                                              .kind = reports::ControlKind::Field,
-                                              .rect = QRect(2100, 60, 1800, 240),
-                                              .text = "CableType"}
-                          << reports::Control{.name = "fldLength",
-                                              .kind = reports::ControlKind::Field,
-                                              .rect = QRect(4200, 0, 1200, 300),
-                                              .text = "Length",
-                                              .format = "0.0 m",
-                                              .align = reports::HAlign::Right};
+        reports::Control length =
+            control("fldLength", ControlKind::Field, {4200, 0, 1200, 300}, "Length");
+        length.format = "0.0 m";
+        length.align = reports::HAlign::Right;
+        l.detail.controls << control("fldCable", ControlKind::Field, {0, 0, 1800, 300}, "CableNO")
+                          << control("fldType", ControlKind::Field, {2100, 60, 1800, 240},
+                                     "CableType")
+                          << length;
         const QString path = dir_.filePath("Cables.rpx");
         reports::writeRpx(path, l);
         restart("button OK\nbutton No\n");  // the bad filter, then the close question
@@ -917,14 +808,14 @@ class MainWindowTest : public QObject {
         QCOMPARE(main_->windowState(), WindowState::ReportDesign);
         DesignCanvas* canvas = w->designer()->canvas();
         const reports::SectionRef detail{reports::SectionKind::Detail};
-        QAction* alignTops = main_->findChild<QAction*>("catRAlignTops");
-        QAction* bold = main_->findChild<QAction*>("catRBold");
+        QAction* alignTops = action("catRAlignTops");
+        QAction* bold = action("catRBold");
         canvas->setSelection({{detail, 1}});
         QVERIFY(!alignTops->isEnabled());
         QVERIFY(bold->isEnabled());
         canvas->setSelection({{detail, 0}, {detail, 1}});
         QVERIFY(alignTops->isEnabled());
-        QVERIFY(!main_->findChild<QAction*>("catRLineStyle")->isEnabled());
+        QVERIFY(!enabled("catRLineStyle"));
         main_->RouteCMD("catRAlignTops");
         QCOMPARE(w->document().current().detail.controls[1].rect.top(), 0);
         QCOMPARE(w->windowTitle(), QString("Cables.rpx*"));
@@ -1003,28 +894,14 @@ class MainWindowTest : public QObject {
         l.data = reports::DataControl{"DC1", "PROJECT_SPECIFIC",
                                       "select CableNO, CableType, Length from tblCables"};
         l.detail.height = 1800;
-        using reports::Control;
-        using reports::ControlKind;
-        l.detail.controls << Control{.name = "fldA",
-                                     .kind = ControlKind::Field,
-                                     .rect = QRect(0, 0, 1800, 300),
-                                     .text = "CableNO"}
-                          << Control{.name = "fldB",
-                                     .kind = ControlKind::Field,
-                                     .rect = QRect(2500, 60, 1800, 300),
-                                     .text = "CableType"}
-                          << Control{.name = "fldC",
-                                     .kind = ControlKind::Field,
-                                     .rect = QRect(5400 - 1250, 120, 1250, 300),
-                                     .text = "Length"}
-                          << Control{.name = "rtfNotes",
-                                     .kind = ControlKind::RichText,
-                                     .rect = QRect(0, 600, 4000, 600),
-                                     .text = "<p>First</p><p>Second</p>"}
-                          << Control{.name = "bcdCable",
-                                     .kind = ControlKind::Barcode,
-                                     .rect = QRect(4200, 600, 1440, 600),
-                                     .text = "CableNO"};
+        l.detail.controls << control("fldA", ControlKind::Field, {0, 0, 1800, 300}, "CableNO")
+                          << control("fldB", ControlKind::Field, {2500, 60, 1800, 300}, "CableType")
+                          << control("fldC", ControlKind::Field, {5400 - 1250, 120, 1250, 300},
+                                     "Length")
+                          << control("rtfNotes", ControlKind::RichText, {0, 600, 4000, 600},
+                                     "<p>First</p><p>Second</p>")
+                          << control("bcdCable", ControlKind::Barcode, {4200, 600, 1440, 600},
+                                     "CableNO");
         const QString path = dir_.filePath("Keys.rpx");
         reports::writeRpx(path, l);
         restart(
@@ -1050,9 +927,6 @@ class MainWindowTest : public QObject {
         const auto at = [&](int i) { return w->document().current().detail.controls[i]; };
         const auto lefts = [&] {
             return QList<int>{at(0).rect.left(), at(1).rect.left(), at(2).rect.left()};
-        };
-        const auto enabled = [&](const char* key) {
-            return main_->findChild<QAction*>(key)->isEnabled();
         };
         canvas->setSelection({{detail, 0}, {detail, 1}});
         QVERIFY(enabled("catRHSpacing"));
@@ -1156,7 +1030,7 @@ class MainWindowTest : public QObject {
         cad::addBlockFromFile(w->drawing().document(), block, "JACK1_1_SD");
         const QString jack = w->drawing().placeBlock("JACK1_1_SD", {20, 0});
         w->drawing().editor().modify(jack, [](cad::Entity& e) { tag::tagEntity(e, "Jack"); });
-        for (const char* sql :
+        for (const char* statement :
              {"insert into tblJF (JFID, JFSysName, JFSysID, JFRows, JFCols, RearConn) values "
               "(1, 'PB', 1, 2, 12, 'EDAC')",
               "insert into tblJFRowCol (JFID, JFRow, JFCol, JFRowNumber, assigned, Sheet) "
@@ -1164,7 +1038,7 @@ class MainWindowTest : public QObject {
               "'rack-2.dxf' else '' end from (select 'A' l, 1 n union select 'B', 2) r, (with "
               "recursive k(n) as (select 1 union all select n + 1 from k where n < 12) select n "
               "from k) c"})
-            db::Query(db::DbId::Project, sql, db::connections()).exec();
+            sql(db::DbId::Project, statement);
         AssignJackWindow window(*user_->ui, w->drawing(), jack, true, db::connections(),
                                 main_.get());
         window.show();
@@ -1175,8 +1049,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(grid->item(3, 4)->text(), QString("rack-2.dxf"));
         QCOMPARE(grid->item(2, 3)->background().color(), QColor(0, 255, 0));
         grid->setCurrentCell(2, 6);
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_JACKS"); !file.isEmpty())
-            window.grab().save(file);
+        test::screenshot(window, "TOLVANE_SCREENSHOT_JACKS");
         window.findChild<QPushButton*>("cmdOK")->click();
         QCOMPARE(w->drawing().document().find(jack)->attribute("COL")->text, QString("05"));
         w->drawing().setModified(false);
@@ -1189,36 +1062,22 @@ class MainWindowTest : public QObject {
         // Earlier cases leave their rows and drawings in the project.
         for (const char* table :
              {"tblCables", "tblChildCables", "tblSystems", "tblJFRowCol", "tblDrawings"})
-            db::Query(db::DbId::Project, QStringLiteral("delete from %1").arg(table),
-                      db::connections())
-                .exec();
+            sql(db::DbId::Project, QStringLiteral("delete from %1").arg(table));
         const QString model =
-            db::Query(db::DbId::Equipment, "select min(EquipmentID) from tblEquipment",
-                      db::connections())
-                .scalar()
-                .toString();
+            sql(db::DbId::Equipment, "select min(EquipmentID) from tblEquipment").toString();
         auto system = [](const char* name) {
-            db::Query(db::DbId::Project,
-                      "insert into tblSystems (SysName, SysNum, EquipID) values (?, 1, 1)",
-                      db::connections())
-                .bind(name)
-                .exec();
-            return db::Query(db::DbId::Project, "select SysID from tblSystems where SysName = ?",
-                             db::connections())
-                .bind(name)
-                .scalar()
+            sql(db::DbId::Project,
+                "insert into tblSystems (SysName, SysNum, EquipID) values (?, 1, 1)", {name});
+            return sql(db::DbId::Project, "select SysID from tblSystems where SysName = ?", {name})
                 .toString();
         };
         const QString cam = system("CAM"), mon = system("MON");
         system("VTR");
-        for (const char* row :
-             {"insert into tblCables (CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, DestSYS, "
-              "DestPin, Sheet, MultiCore, Available) values (1, 'V', '1', 'CAM-01', 'OUT-1', "
-              "'MON-01', 'IN-1', 'checked.dxf', false, false)",
-              "insert into tblCables (CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, DestSYS, "
-              "DestPin, Sheet, MultiCore, Available) values (2, 'V', '2', 'CAM-01', 'OUT-2', "
-              "'MON-01', 'IN-2', 'checked.dxf', false, false)"})
-            db::Query(db::DbId::Project, row, db::connections()).exec();
+        sql(db::DbId::Project,
+            "insert into tblCables (CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, DestSYS, "
+            "DestPin, Sheet, MultiCore, Available) values (1, 'V', '1', 'CAM-01', 'OUT-1', "
+            "'MON-01', 'IN-1', 'checked.dxf', false, false), (2, 'V', '2', 'CAM-01', "
+            "'OUT-2', 'MON-01', 'IN-2', 'checked.dxf', false, false)");
         cad::Document doc;
         auto block = [&](const char* name, QPointF at, const QString& sysName,
                          const QString& sysId) {
@@ -1285,8 +1144,7 @@ class MainWindowTest : public QObject {
         list->setCurrentItem(text);
         QVERIFY(!release->isEnabled() && correct->isEnabled());
         QCOMPARE(text->text(2), stale);
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_CHECK"); !file.isEmpty())
-            check.grab().save(file);
+        test::screenshot(check, "TOLVANE_SCREENSHOT_CHECK");
 
         Q_EMIT list->itemActivated(text, 0);
         QCOMPARE(main_->drawings()->windows().size(), 1);
@@ -1315,17 +1173,14 @@ class MainWindowTest : public QObject {
         QCOMPARE(steps->topLevelItem(1)->text(1), QString("end"));
         QCOMPARE(steps->topLevelItem(1)->text(2), QString("MON-01"));
         QCOMPARE(steps->topLevelItem(1)->text(5), QString("V-1"));
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_TRACE"); !file.isEmpty())
-            trace.grab().save(file);
+        test::screenshot(trace, "TOLVANE_SCREENSHOT_TRACE");
         trace.findChild<QLineEdit*>("txtSystem")->setText("CAM-09");
         trace.findChild<QPushButton*>("cmdTrace")->click();
         QCOMPARE(trace.findChild<QLabel*>("lblMessage")->text(),
                  QString("There is no CAM-09 in the project's drawings or cables."));
         QCOMPARE(steps->topLevelItemCount(), 0);
         QCOMPARE(reads, 1);
-        if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_TRACEWRONG");
-            !file.isEmpty())
-            trace.grab().save(file);
+        test::screenshot(trace, "TOLVANE_SCREENSHOT_TRACEWRONG");
     }
 
     // The texts of the drawing's context menu opened by a right-click at a world point, after
@@ -1361,9 +1216,7 @@ class MainWindowTest : public QObject {
         QVERIFY(w);
         w->view().zoomWindow({-5, -10}, {45, 10});
         const QStringList onCable = rightClick(*w, {20, 0}, [](QMenu& m) {
-            if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_MENU");
-                !file.isEmpty())
-                m.grab().save(file);
+            test::screenshot(m, "TOLVANE_SCREENSHOT_MENU");
             choose(m, "Trace Signal from here");
         });
         QCOMPARE(onCable, QStringList({"Assign Cable", "Edit Settings", "Trace Signal from here",
@@ -1450,7 +1303,7 @@ class MainWindowTest : public QObject {
 
     // Tabs or windows, and the main window's size, come back after a restart.
     void tabbedModeAndSizeSurviveARestart() {
-        auto* tabbed = main_->findChild<QAction*>("mnuWindowTabbed");
+        auto* tabbed = action("mnuWindowTabbed");
         QVERIFY(tabbed);
         QVERIFY(!tabbed->isChecked());
         tabbed->trigger();
@@ -1461,9 +1314,9 @@ class MainWindowTest : public QObject {
         QVERIFY(main_->close());
         restart("");
         QCOMPARE(main_->mdiArea()->viewMode(), QMdiArea::TabbedView);
-        QVERIFY(main_->findChild<QAction*>("mnuWindowTabbed")->isChecked());
+        QVERIFY(action("mnuWindowTabbed")->isChecked());
         QCOMPARE(main_->size(), size);
-        main_->findChild<QAction*>("mnuWindowWindows")->trigger();
+        action("mnuWindowWindows")->trigger();
         QVERIFY(main_->close());
         restart("");
         QCOMPARE(main_->mdiArea()->viewMode(), QMdiArea::SubWindowView);

@@ -136,5 +136,4 @@ TEST(ChoiceDialogs, ColourAndLineWeight) {
     EXPECT_EQ(chooseColor(*user.ui, 5), std::nullopt);
     EXPECT_EQ(chooseLineWeight(*user.ui, -1), 15);
     EXPECT_EQ(LineWeightDialog::weightText(13), QStringLiteral("0.13 mm"));
-    EXPECT_EQ(ColorDialog::colorText(kSameAsLayer), QStringLiteral("Same As Layer"));
 }

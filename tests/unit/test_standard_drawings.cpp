@@ -109,32 +109,20 @@ TEST(StandardDrawings, PreparationLoadsMissingBlocksOnly) {
 // ("PATCH-01" jackfields, "Terminal Block" connectors), stand clear of each other and of the
 // block's lines, in the source and in the mirrored destination variants alike.
 TEST(StandardDrawings, FilledTextsStandClearOfEachOtherAndOfTheLines) {
-    const QHash<QString, QString> values = {{"JF", "PATCH-01"},
-                                            {"A", "A"},
-                                            {"B", "B"},
-                                            {"COL", "24"},
-                                            {"ACONN", "Terminal Block"},
-                                            {"BCONN", "Terminal Block"},
-                                            {"LOCATION", "Rack 12"},
-                                            {"ALIAS", "Studio A"},
-                                            {"JB", "JB-01"},
-                                            {"CON", "12"},
-                                            {"RTR", "RTR-01"},
-                                            {"LAYER", "1"},
-                                            {"DSHT", "Sheet 12.dxf"},
-                                            {"SSHT", "Sheet 12.dxf"},
-                                            {"SYSNAM", "DESK-01"},
-                                            {"SSYSNAM", "DESK-01"},
-                                            {"D", "AES OUT 1"},
-                                            {"S", "AES OUT 1"}};
+    QHash<QString, QString> values;
+    for (const QString& pair :
+         QStringLiteral("JF=PATCH-01;A=A;B=B;COL=24;ACONN=Terminal Block;BCONN=Terminal Block;"
+                        "LOCATION=Rack 12;ALIAS=Studio A;JB=JB-01;CON=12;RTR=RTR-01;LAYER=1;"
+                        "DSHT=Sheet 12.dxf;SSHT=Sheet 12.dxf;SYSNAM=DESK-01;SSYSNAM=DESK-01;"
+                        "D=AES OUT 1;S=AES OUT 1")
+             .split(';'))
+        values.insert(pair.section('=', 0, 0), pair.section('=', 1));
     for (const tag::CatalogueEntry& entry : tag::blockCatalogue()) {
         SCOPED_TRACE(entry.name.toStdString());
         cad::Document doc;
         cad::addBlockFromFile(doc, shipped("Blocks/" + entry.name + ".dxf"), entry.name);
         cad::Entity ins = cad::makeInsert(doc, entry.name, {10, 10});
-        for (cad::Entity& a : ins.attributes) {
-            if (values.contains(a.tag.toUpper())) a.text = values[a.tag.toUpper()];
-        }
+        for (cad::Entity& a : ins.attributes) a.text = values.value(a.tag.toUpper(), a.text);
         std::vector<test::PlacedText> texts;
         std::vector<cad::Prim> lines;
         test::piecesOf(doc, doc.addToModel(ins), &texts, &lines);

@@ -269,7 +269,6 @@ TEST_F(DriverSqlGridTest, FindsARenamedColumnByFieldNameAndSavesAsTheTableDoes) 
 }  // namespace
 
 TEST(DriverTreeTest, TreesPrintAndSelectEveryNodeDepthFirst) {
-    using tolvane::WidgetDriver;
     QWidget window;
     window.setObjectName("frmTree");
     auto* tree = new QTreeWidget(&window);
@@ -281,17 +280,17 @@ TEST(DriverTreeTest, TreesPrintAndSelectEveryNodeDepthFirst) {
     auto* drawings = new QTreeWidgetItem(project, {"Project Drawings"});
     new QTreeWidgetItem(drawings, {"rack1.dxf (ann_pc1)"});
     window.show();
-    EXPECT_EQ(WidgetDriver::printGrid(&window, "tvwProject"),
+    EXPECT_EQ(W::printGrid(&window, "tvwProject"),
               QStringList({"COLUMNS Project", "ROW 1: Global Databases", "ROW 2:   Projects",
                            "ROW 3: SITE A", "ROW 4:   Project Drawings",
                            "ROW 5:     rack1.dxf (ann_pc1)"}));
-    WidgetDriver::selectRows(&window, "tvwProject", {5});
+    W::selectRows(&window, "tvwProject", {5});
     EXPECT_EQ(tree->currentItem()->text(0), "rack1.dxf (ann_pc1)");
-    EXPECT_THROW(WidgetDriver::selectRows(&window, "tvwProject", {6}), DriverError);
+    EXPECT_THROW(W::selectRows(&window, "tvwProject", {6}), DriverError);
     // `cell` numbers the rows as print-grid does.
     auto* leaf = drawings->child(0);
     leaf->setFlags(leaf->flags() | Qt::ItemIsEditable);
-    WidgetDriver::editCell(&window, "tvwProject", 5, "Project", "rack2.dxf");
+    W::editCell(&window, "tvwProject", 5, "Project", "rack2.dxf");
     EXPECT_EQ(leaf->text(0), "rack2.dxf");
     EXPECT_EQ(project->text(0), "SITE A");
 }
