@@ -82,24 +82,35 @@ class ProjectFixture : public ::testing::Test {
     void row(qint64 id, const char* number, const char* srcSys, const char* srcPin,
              const char* srcConn, const char* dstSys, const char* dstPin, const char* dstConn,
              const char* sheet, bool multiCore = false) {
-        db::Query(db::DbId::Project,
-                  "insert into tblCables (CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, "
-                  "SRCConn, DestSYS, DestPin, DESTConn, Sheet, MultiCore, Available) values (?, "
-                  "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                  registry)
-            .bind(id)
-            .bind(multiCore ? "M" : "V")
-            .bind(number)
-            .bind(srcSys)
-            .bind(srcPin)
-            .bind(srcConn)
-            .bind(dstSys)
-            .bind(dstPin)
-            .bind(dstConn)
-            .bind(sheet)
-            .bind(multiCore)
-            .bind(false)
-            .exec();
+        db::Query q(db::DbId::Project,
+                    "insert into tblCables (CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, "
+                    "SRCConn, DestSYS, DestPin, DESTConn, Sheet, MultiCore, Available) values (?, "
+                    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                    registry);
+        for (const QVariant& v :
+             QVariantList{id, multiCore ? "M" : "V", number, srcSys, srcPin, srcConn, dstSys,
+                          dstPin, dstConn, sheet, multiCore, false})
+            q.bind(v);
+        q.exec();
+    }
+    // A file that is no drawing: its first line holds no number where one must stand.
+    void writeBadDrawing() {
+        QFile bad(dir.filePath("bad.dxf"));
+        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+        bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
+    }
+    bool available(qint64 cableId) {
+        return db::Query(db::DbId::Project,
+                         QStringLiteral("select Available from tblCables where CableID = %1")
+                             .arg(cableId),
+                         registry)
+            .scalar()
+            .toBool();
+    }
+    static QStringList lines(const QList<Finding>& findings) {
+        QStringList out;
+        for (const Finding& f : findings) out << f.line();
+        return out;
     }
     QString block(Drawing& d, const char* name, QPointF at, const QString& kind,
                   const QString& ref1, const QString& ref2, const char* attr, const QString& value,
@@ -178,10 +189,7 @@ TEST_F(ProjectFixture, FindsExactlyThePlantedFaults) {
     sql(db::DbId::Project,
         "insert into tblJFRowCol (RowColID, JFID, JFRow, JFCol, Sheet, assigned) values (72, 7, "
         "'A', '02', 'a.dxf', true), (73, 7, 'B', '02', 'a.dxf', false)");
-    QFile bad(dir.filePath("bad.dxf"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
-    bad.close();
+    writeBadDrawing();
 
     const ProjectScan s = scan({"bad.dxf", "gone.dxf"});
     const QList<Finding> findings = ProjectCheck(registry).run(s);
@@ -215,10 +223,7 @@ TEST_F(ProjectFixture, FindsExactlyThePlantedFaults) {
 TEST_F(ProjectFixture, ReadsManyDrawingsInTheirOrder) {
     cad::saveDxf(a.document(), dir.filePath("a.dxf"));
     b.setPath(dir.filePath("b.dxf"));
-    QFile bad(dir.filePath("bad.dxf"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
-    bad.close();
+    writeBadDrawing();
     QList<DrawingSource> sources;
     for (int i = 0; i < 12; ++i) {
         // Every other copy gets one more cable, so that copies differ and finish unevenly.
@@ -283,22 +288,11 @@ TEST_F(ProjectFixture, FixesAreConfirmedOrUndoable) {
     const QList<Finding> findings = ProjectCheck(registry).run(scan());
     ASSERT_EQ(findings.size(), 2);
     ASSERT_TRUE(findings[0].releasable());
-    {
-        test::ScriptedUser no("button No\n");
-        EXPECT_FALSE(ProjectCheck(registry).release(findings[0], *no.ui));
-        EXPECT_FALSE(db::Query(db::DbId::Project,
-                               "select Available from tblCables where CableID = 6", registry)
-                         .exec()
-                         .scalar()
-                         .toBool());
-        test::ScriptedUser yes("button Yes\n");
-        EXPECT_TRUE(ProjectCheck(registry).release(findings[0], *yes.ui));
-        EXPECT_TRUE(db::Query(db::DbId::Project,
-                              "select Available from tblCables where CableID = 6", registry)
-                        .exec()
-                        .scalar()
-                        .toBool());
-    }
+    test::ScriptedUser no("button No\n"), yes("button Yes\n");
+    EXPECT_FALSE(ProjectCheck(registry).release(findings[0], *no.ui));
+    EXPECT_FALSE(available(6));
+    EXPECT_TRUE(ProjectCheck(registry).release(findings[0], *yes.ui));
+    EXPECT_TRUE(available(6));
     ASSERT_TRUE(findings[1].correctable());
     ASSERT_TRUE(ProjectCheck::correctText(findings[1], b));
     EXPECT_EQ(b.document().find(v4)->text, "V-4");
@@ -330,10 +324,7 @@ TEST_F(ProjectFixture, ConnectorsWiredTwiceAreFoundHoweverTheirRowsWriteThem) {
 // out, in the same order as when the drawings are read first and the records after.
 TEST_F(ProjectFixture, RecordsReadWhileTheDrawingsAreLoseNoFinding) {
     b.setPath(dir.filePath("b.dxf"));
-    QFile bad(dir.filePath("bad.dxf"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
-    bad.close();
+    writeBadDrawing();
     QString firstText;  // V-1's number text at its start
     for (const cad::Entity& e : a.document().modelSpace().entities)
         if (e.kind == cad::EntityKind::Text && e.text == "V-1" && firstText.isEmpty())
@@ -364,11 +355,7 @@ TEST_F(ProjectFixture, RecordsReadWhileTheDrawingsAreLoseNoFinding) {
     ProjectCheck check(registry);
     const ProjectScan whole = scanProject(sources, {}, [&] { check.readRecords(); });
     const QList<Finding> findings = check.run(whole);
-    const QList<Finding> after = ProjectCheck(registry).run(scanProject(sources));
-    QStringList lines, linesAfter;
-    for (const Finding& f : findings) lines << f.line();
-    for (const Finding& f : after) linesAfter << f.line();
-    EXPECT_EQ(lines, linesAfter);
+    EXPECT_EQ(lines(findings), lines(ProjectCheck(registry).run(scanProject(sources))));
     const QStringList all = keys(findings);
     EXPECT_EQ(all.filter(QRegularExpression("^UnassignedCable ")), unassigned);
     EXPECT_EQ(all.filter(QRegularExpression("^StaleNumberText ")), stale);
@@ -396,9 +383,10 @@ TEST_F(ProjectFixture, TraceFollowsThePathToTheEnds) {
         "TRACE output | DA-01 | O/P-1 | BNC | V-4 | b.dxf",
         "TRACE output | DA-01 | O/P-2 |  |  | ",
     };
-    QStringList lines;
-    for (const TraceStep& step : r.steps) lines << step.line();
-    EXPECT_EQ(lines, expected) << lines.join("\n").toStdString();
+    QStringList steps;
+    for (const TraceStep& step : r.steps) steps << step.line();
+    EXPECT_EQ(steps, expected) << steps.join("\n").toStdString();
+
     EXPECT_FALSE(r.looped);
     EXPECT_TRUE(r.message.isEmpty());
 
