@@ -216,33 +216,57 @@ TEST_F(ProjectFixture, FindsExactlyThePlantedFaults) {
                                 " | The number text reads \"V-44\"; its cable's row has V-4.");
 }
 
-// Closed drawings are read by several threads at once: whatever order they finish in, the scan
-// holds them in the order of the sources, each as read alone, with the open one in its place;
-// progress is told once per drawing, in order, on the caller's thread; and a stop leaves
-// exactly the drawings told so far.
-TEST_F(ProjectFixture, ReadsManyDrawingsInTheirOrder) {
-    cad::saveDxf(a.document(), dir.filePath("a.dxf"));
+// Closed drawings are read by several threads at once, the records meanwhile, with faults in
+// several drawings and one that cannot be read and one missing among them: whatever order they
+// finish in, the scan holds them in the order of the sources, each as read alone, with the open
+// one in its place; progress is told once per drawing, in order, on the caller's thread; a stop
+// leaves exactly the drawings told so far; and every finding of every drawing comes out, in the
+// same order as when the drawings are read first and the records after.
+TEST_F(ProjectFixture, ReadsManyDrawingsInTheirOrderWithTheRecordsMeanwhile) {
     b.setPath(dir.filePath("b.dxf"));
     writeBadDrawing();
+    QString firstText;  // V-1's number text at its start
+    for (const cad::Entity& e : a.document().modelSpace().entities)
+        if (e.kind == cad::EntityKind::Text && e.text == "V-1" && firstText.isEmpty())
+            firstText = e.handle;
     QList<DrawingSource> sources;
+    QStringList unassigned, stale;
     for (int i = 0; i < 12; ++i) {
-        // Every other copy gets one more cable, so that copies differ and finish unevenly.
-        if (i % 2) cable(a, QString::number(100 + i), "V-X", {{0, 100.0 + i}, {10, 100.0 + i}});
-        const QString path = dir.filePath(QStringLiteral("s%1.dxf").arg(i));
-        cad::saveDxf(a.document(), path);
-        sources << DrawingSource{path, nullptr};
+        // Copies that differ, so that they finish unevenly.
+        cad::Document copy = a.document();
+        const QString title = QStringLiteral("s%1.dxf").arg(i);
+        if (i % 3 == 0) {
+            cad::Entity loose = cad::Entity::polyline({{{0, 200}}, {{10, 200}}}, false);
+            tag::tagEntity(loose, tag::kind::Cable);
+            unassigned << "UnassignedCable " + title + " #" +
+                              QString(copy.addToModel(loose).handle);
+        }
+        if (i % 4 == 1) {
+            copy.find(firstText)->text = "V-9" + QString::number(i);
+            stale << "StaleNumberText " + title + " #" + firstText;
+        }
+        cad::saveDxf(copy, dir.filePath(title));
+        sources << DrawingSource{dir.filePath(title), nullptr};
         if (i == 4) sources << DrawingSource{b.path(), &b};
         if (i == 6) sources << DrawingSource{dir.filePath("bad.dxf"), nullptr};
         if (i == 8) sources << DrawingSource{dir.filePath("gone.dxf"), nullptr};
     }
+    unassigned.sort();
+    stale.sort();
+
     const Qt::HANDLE caller = QThread::currentThreadId();
     QList<int> told;
     bool elsewhere = false;
-    const ProjectScan whole = scanProject(sources, [&](int done, int total) {
-        told << done;
-        elsewhere = elsewhere || QThread::currentThreadId() != caller || total != sources.size();
-        return true;
-    });
+    ProjectCheck check(registry);
+    const ProjectScan whole = scanProject(
+        sources,
+        [&](int done, int total) {
+            told << done;
+            elsewhere =
+                elsewhere || QThread::currentThreadId() != caller || total != sources.size();
+            return true;
+        },
+        [&] { check.readRecords(); });
     EXPECT_FALSE(elsewhere);
     EXPECT_FALSE(whole.cancelled);
     ASSERT_EQ(int(whole.drawings.size()), sources.size());
@@ -266,6 +290,14 @@ TEST_F(ProjectFixture, ReadsManyDrawingsInTheirOrder) {
     EXPECT_EQ(whole.drawing("bad.dxf")->status, ScannedDrawing::Status::Unreadable);
     EXPECT_EQ(whole.drawing("gone.dxf")->status, ScannedDrawing::Status::Missing);
     EXPECT_NE(whole.drawing("s0.dxf")->cables.size(), whole.drawing("s11.dxf")->cables.size());
+
+    const QList<Finding> findings = check.run(whole);
+    EXPECT_EQ(lines(findings), lines(ProjectCheck(registry).run(scanProject(sources))));
+    const QStringList all = keys(findings);
+    EXPECT_EQ(all.filter(QRegularExpression("^UnassignedCable ")), unassigned);
+    EXPECT_EQ(all.filter(QRegularExpression("^StaleNumberText ")), stale);
+    EXPECT_TRUE(all.contains("UnreadableDrawing bad.dxf "));
+    EXPECT_TRUE(all.contains("MissingDrawing gone.dxf "));
 
     const ProjectScan stopped = scanProject(sources, [](int done, int) { return done < 3; });
     EXPECT_TRUE(stopped.cancelled);
@@ -317,50 +349,6 @@ TEST_F(ProjectFixture, ConnectorsWiredTwiceAreFoundHoweverTheirRowsWriteThem) {
         "CHECK DoubleWired | b.dxf |  | VTR A OUT is wired by V-10, V-9.",
     };
     EXPECT_EQ(wired, expected) << wired.join("\n").toStdString();
-}
-
-// The records read while many drawings are read at once, with faults in several of them and
-// one that cannot be read and one missing among them: every finding of every drawing comes
-// out, in the same order as when the drawings are read first and the records after.
-TEST_F(ProjectFixture, RecordsReadWhileTheDrawingsAreLoseNoFinding) {
-    b.setPath(dir.filePath("b.dxf"));
-    writeBadDrawing();
-    QString firstText;  // V-1's number text at its start
-    for (const cad::Entity& e : a.document().modelSpace().entities)
-        if (e.kind == cad::EntityKind::Text && e.text == "V-1" && firstText.isEmpty())
-            firstText = e.handle;
-    QList<DrawingSource> sources{{b.path(), &b}};
-    QStringList unassigned, stale;
-    for (int i = 0; i < 12; ++i) {
-        cad::Document copy = a.document();
-        const QString title = QStringLiteral("s%1.dxf").arg(i);
-        if (i % 3 == 0) {
-            cad::Entity loose = cad::Entity::polyline({{{0, 200}}, {{10, 200}}}, false);
-            tag::tagEntity(loose, tag::kind::Cable);
-            unassigned << "UnassignedCable " + title + " #" +
-                              QString(copy.addToModel(loose).handle);
-        }
-        if (i % 4 == 1) {
-            copy.find(firstText)->text = "V-9" + QString::number(i);
-            stale << "StaleNumberText " + title + " #" + firstText;
-        }
-        cad::saveDxf(copy, dir.filePath(title));
-        sources << DrawingSource{dir.filePath(title), nullptr};
-        if (i == 6) sources << DrawingSource{dir.filePath("bad.dxf"), nullptr};
-        if (i == 8) sources << DrawingSource{dir.filePath("gone.dxf"), nullptr};
-    }
-    unassigned.sort();
-    stale.sort();
-
-    ProjectCheck check(registry);
-    const ProjectScan whole = scanProject(sources, {}, [&] { check.readRecords(); });
-    const QList<Finding> findings = check.run(whole);
-    EXPECT_EQ(lines(findings), lines(ProjectCheck(registry).run(scanProject(sources))));
-    const QStringList all = keys(findings);
-    EXPECT_EQ(all.filter(QRegularExpression("^UnassignedCable ")), unassigned);
-    EXPECT_EQ(all.filter(QRegularExpression("^StaleNumberText ")), stale);
-    EXPECT_TRUE(all.contains("UnreadableDrawing bad.dxf "));
-    EXPECT_TRUE(all.contains("MissingDrawing gone.dxf "));
 }
 
 // The path written out by hand: the jack pair, the pointer pair across the sheets, the core
@@ -438,24 +426,13 @@ QStringList described(const ScannedDrawing& d) {
     for (const ScannedCable& c : d.cables) {
         QStringList texts;
         for (const QString& t : c.texts) texts << (t.isNull() ? QStringLiteral("<null>") : t);
-        out << QStringList{c.handle,        c.ref1,
-                           c.ref2,          c.textHandles.join(','),
-                           texts.join(','), point(c.first),
-                           point(c.last),   c.continuing ? "on" : "-"}
+        out << QStringList({c.handle, c.ref1, c.ref2, c.textHandles.join(','), texts.join(','),
+                            point(c.first), point(c.last), c.continuing ? "on" : "-"})
                    .join(' ');
     }
     for (const ScannedBlock& b : d.blocks)
-        out << QStringList{b.handle,
-                           b.kind,
-                           b.blockName,
-                           b.ref1,
-                           b.ref2,
-                           b.ref3,
-                           b.assoc,
-                           b.name,
-                           b.sheet,
-                           point(b.at),
-                           b.outputs.join(',')}
+        out << QStringList({b.handle, b.kind, b.blockName, b.ref1, b.ref2, b.ref3, b.assoc, b.name,
+                            b.sheet, point(b.at), b.outputs.join(',')})
                    .join(' ');
     return out;
 }
