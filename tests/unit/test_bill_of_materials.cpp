@@ -76,6 +76,9 @@ class BillOfMaterialsTest : public ::testing::TestWithParam<db::Engine> {
     qint64 count(const QString& sql) {
         return db::Query(db::DbId::Project, sql, registry).scalar().toLongLong();
     }
+    qint64 libraryId(const QString& sql) {
+        return db::Query(db::DbId::Equipment, sql, registry).scalar().toLongLong();
+    }
 
     db::Connections registry;  // outlives dbs, which closes it
     test::TestDatabases dbs{GetParam()};
@@ -98,10 +101,7 @@ TEST_P(BillOfMaterialsTest, SectionsCountAndPrice) {
         "CableCost2) values ('WIRE', 'MCX', 'Wire Shop', 0.5, 0.75)");
     lib("insert into tblEquipment (ManufacturerID, EquipmentName, EquipmentVendor1, "
         "EquipmentCost1, EquipmentCost2) values ('HALV', 'DA-6', 'AV Supply', 100, 120)");
-    const qint64 da6 =
-        db::Query(db::DbId::Equipment, "select EquipmentID from tblEquipment", registry)
-            .scalar()
-            .toLongLong();
+    const qint64 da6 = libraryId("select EquipmentID from tblEquipment");
     system(da6, "VDA", 1);
     system(da6, "VDA", 2);
     project(
@@ -109,10 +109,7 @@ TEST_P(BillOfMaterialsTest, SectionsCountAndPrice) {
         "values (9999, 'OLD', 1, 'GONE', 'Relic 1')");
     lib("insert into tblJackFields (ManufacturerID, JackFieldName, jfvendor1, jfcost1, jfcost2) "
         "values ('HALV', 'PB-48', 'Patch Co', 300, 310)");
-    const qint64 pb48 =
-        db::Query(db::DbId::Equipment, "select JackFieldID from tblJackFields", registry)
-            .scalar()
-            .toLongLong();
+    const qint64 pb48 = libraryId("select JackFieldID from tblJackFields");
     project("insert into tblJF (JackFieldID, JFSysName, JFSysID) values (?, 'JF', 1)", {pb48});
     project("insert into tblJF (JackFieldID, JFSysName, JFSysID) values (?, 'JF', 2)", {pb48});
     project("insert into tblChildCables (CableNo, SRCConn, DESTConn) values ('1', 'BNC', 'X')");

@@ -276,13 +276,12 @@ TEST_P(DataSheetsTest, WithoutTheRightToAssignTheProjectListsOnlyShow) {
 }
 
 TEST_P(DataSheetsTest, ACableNumberTakenOrNotANumberIsRefusedWithItsReason) {
-    for (const char* row : {"('1', 'A', 10)", "('1', 'V', 11)", "('2', 'V', 12)",
-                            "('12-03', 'V', 13)", "('5', 'X', 14)", "('5', 'X', 15)"})
-        db::Query(db::DbId::Project,
-                  QStringLiteral("insert into tblCables (CableNO, CableNoPrefix, Length) values %1")
-                      .arg(row),
-                  registry)
-            .exec();
+    db::Query(db::DbId::Project,
+              "insert into tblCables (CableNO, CableNoPrefix, Length) values ('1', 'A', 10), "
+              "('1', 'V', 11), ('2', 'V', 12), ('12-03', 'V', 13), ('5', 'X', 14), ('5', 'X', 15)",
+              registry)
+        .exec();
+
     ScriptedUser& user = makeUser("button OK\nbutton OK\nbutton OK\nbutton OK\nbutton OK\n");
     DataSheetWindow* cables = open(user, SheetKind::ProjectCables);
     ASSERT_TRUE(cables);

@@ -53,9 +53,9 @@ bool noPdftotext() {
 }
 
 // What a report printed: the text of each group header and each detail, "|" between the
-// controls (check boxes as "x" or "-"), and the page count.
+// controls (check boxes as "x" or "-"), the rectangle of each detail and what its barcodes carry.
 struct Printed : PageSink {
-    QStringList headers, details;
+    QStringList headers, details, code128, qr;
     QList<QRect> labels;
     PageSetup setup;
     PagePainter painter;
@@ -70,6 +70,8 @@ struct Printed : PageSink {
                     line << (i.checked ? "x" : "-");
                 else if (i.control->kind == ControlKind::Field)
                     line << i.text;
+                else if (i.control->kind == ControlKind::Barcode)
+                    (i.control->symbology == Symbology::QrCode ? qr : code128) << i.text;
             }
             (b.kind == SectionKind::Detail ? details : headers) << line.join('|');
             if (b.kind == SectionKind::Detail) labels << b.rect;
@@ -201,21 +203,6 @@ TEST_P(StockReports, SystemListAndJackfieldPositions) {
     EXPECT_EQ(jacks.headers, (QStringList{"JF|01|Rack 4||", "JF|03|Rack 1|U1|S9"}));
     EXPECT_EQ(jacks.details, (QStringList{"A|1|BNC|x|CAM-01|OUT|", "A|2|BNC|-||",
                                           "A|10|BNC|x|VDA-01|OUT 1|MON-01|IN", "B|1|BNC|-||"}));
-}
-
-// Two labels for every cable, one for each end, three across a sheet of thirty.
-TEST_P(StockReports, CableLabelsTwoPerCableAcrossTheSheet) {
-    const Printed labels = render("reports/labels/CableLabels.rpx");
-    ASSERT_EQ(labels.details.size(), 2 * 4);
-    EXPECT_EQ(labels.details.mid(0, 2),
-              (QStringList{"7|SOURCE END||||NET-01|P1|RJ45", "7|DEST END||||NET-01|P1|RJ45"}));
-    EXPECT_EQ(labels.details[2], "A-1|SOURCE END|MIC-01|OUT|XLR3M|DESK-01|IN 1|XLR3F");
-    EXPECT_EQ(labels.details[7], "V-10|DEST END|CAM-01|OUT|BNC|VDA-01|IN 1|BNC");
-    // 2 5/8 x 1 inch labels, an eighth of an inch apart, from a 3/16 inch left margin.
-    EXPECT_EQ(labels.labels.mid(0, 4), (QList<QRect>{{270, 720, 3780, 1440},
-                                                     {4230, 720, 3780, 1440},
-                                                     {8190, 720, 3780, 1440},
-                                                     {270, 2160, 3780, 1440}}));
 }
 
 // The schedule written at once as CSV and Excel: the same rows as tblCables in both, read back
@@ -490,11 +477,23 @@ TEST_P(StockReports, LongValuesPrintWholeInTheirColumnsOnEveryPage) {
     }
 }
 
-// Each cable label carries the cable's number as text and as a Code 128 symbol, and a QR code
-// of the number with both ends, on the labels of both ends. The label sheet written as a PDF
-// has every number in its text layer once per label (the symbols add no text), and no word of
-// a label runs into another.
-TEST_P(StockReports, CableLabelsCarryTheNumberAsTextAndAsBarcodes) {
+// Two labels for every cable, one for each end, three across a sheet of thirty. Each carries the
+// cable's number as text and as a Code 128 symbol, and a QR code of the number with both ends. The
+// label sheet written as a PDF has every number in its text layer once per label (the symbols add
+// no text), and no word of a label runs into another.
+TEST_P(StockReports, CableLabelsTwoPerCableCarryTheNumberAsTextAndAsBarcodes) {
+    const Printed labels = render("reports/labels/CableLabels.rpx");
+    ASSERT_EQ(labels.details.size(), 2 * 4);
+    EXPECT_EQ(labels.details.mid(0, 2),
+              (QStringList{"7|SOURCE END||||NET-01|P1|RJ45", "7|DEST END||||NET-01|P1|RJ45"}));
+    EXPECT_EQ(labels.details[2], "A-1|SOURCE END|MIC-01|OUT|XLR3M|DESK-01|IN 1|XLR3F");
+    EXPECT_EQ(labels.details[7], "V-10|DEST END|CAM-01|OUT|BNC|VDA-01|IN 1|BNC");
+    // 2 5/8 x 1 inch labels, an eighth of an inch apart, from a 3/16 inch left margin.
+    EXPECT_EQ(labels.labels.mid(0, 4), (QList<QRect>{{270, 720, 3780, 1440},
+                                                     {4230, 720, 3780, 1440},
+                                                     {8190, 720, 3780, 1440},
+                                                     {270, 2160, 3780, 1440}}));
+
     const ReportLayout layout = readRpx(stock("reports/labels/CableLabels.rpx"));
     QHash<QString, const Control*> named;
     for (const Control& c : layout.detail.controls) named.insert(c.name, &c);
@@ -511,24 +510,13 @@ TEST_P(StockReports, CableLabelsCarryTheNumberAsTextAndAsBarcodes) {
     EXPECT_FALSE(named["bcdCableNumber"]->rect.intersects(named["txtCableNumber"]->rect));
 
     // What the symbols carry, label by label.
-    struct Symbols : PageSink {
-        QStringList code128, qr;
-        void page(const RenderedPage& p) override {
-            for (const RenderedBand& b : p.bands)
-                for (const RenderedItem& i : b.items)
-                    if (i.control->kind == ControlKind::Barcode)
-                        (i.control->symbology == Symbology::QrCode ? qr : code128) << i.text;
-        }
-    } symbols;
-    QueryRecordSource rows(*layout.data, registry);
-    renderReport(layout, rows, symbols);
-    EXPECT_EQ(symbols.code128, (QStringList{"7", "7", "A-1", "A-1", "V-9", "V-9", "V-10", "V-10"}));
-    ASSERT_EQ(symbols.qr.size(), 8);
-    EXPECT_EQ(symbols.qr[6], "V-10; FROM CAM-01 OUT BNC; TO VDA-01 IN 1 BNC");
-    EXPECT_EQ(symbols.qr[7], symbols.qr[6]);
-    EXPECT_EQ(symbols.qr[2], "A-1; FROM MIC-01 OUT XLR3M; TO DESK-01 IN 1 XLR3F");
-    EXPECT_EQ(symbols.qr[0], "7; FROM ; TO NET-01 P1 RJ45");
-    for (const QString& data : symbols.code128 + symbols.qr)
+    EXPECT_EQ(labels.code128, (QStringList{"7", "7", "A-1", "A-1", "V-9", "V-9", "V-10", "V-10"}));
+    ASSERT_EQ(labels.qr.size(), 8);
+    EXPECT_EQ(labels.qr[6], "V-10; FROM CAM-01 OUT BNC; TO VDA-01 IN 1 BNC");
+    EXPECT_EQ(labels.qr[7], labels.qr[6]);
+    EXPECT_EQ(labels.qr[2], "A-1; FROM MIC-01 OUT XLR3M; TO DESK-01 IN 1 XLR3F");
+    EXPECT_EQ(labels.qr[0], "7; FROM ; TO NET-01 P1 RJ45");
+    for (const QString& data : labels.code128 + labels.qr)
         EXPECT_TRUE(encodeBarcode(Symbology::QrCode, data).ok()) << data.toStdString();
 
     if (noPdftotext()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
