@@ -243,7 +243,8 @@ TEST(RackElevation, NoTwoTextsOfAFullSheetOverlap) {
             texts.push_back({e.text, box});
         }
     ASSERT_GT(texts.size(), 90u);
-    EXPECT_EQ(test::collisions(texts, {}), QStringList{});
+    const QStringList collisions = test::collisions(texts, {});
+    EXPECT_TRUE(collisions.isEmpty()) << collisions.join("; ").toStdString();
     for (const auto* box : onLayer(doc, elevation::kLayerEquipment, cad::EntityKind::Polyline)) {
         const QRectF r = boundsOf(*box);
         for (const cad::Entity& e : doc.modelSpace().entities)

@@ -874,22 +874,13 @@ class RecordingDevice : public QPaintDevice {
     mutable RecordingEngine engine;
 
   protected:
+    // A Letter page at 1200 dots an inch.
     int metric(PaintDeviceMetric m) const override {
-        switch (m) {
-            case PdmWidth:
-                return 10200;
-            case PdmHeight:
-                return 13200;
-            case PdmDpiX:
-            case PdmDpiY:
-            case PdmPhysicalDpiX:
-            case PdmPhysicalDpiY:
-                return 1200;
-            case PdmDevicePixelRatioScaled:
-                return int(devicePixelRatioFScale());
-            default:
-                return QPaintDevice::metric(m);
-        }
+        if (m == PdmWidth || m == PdmHeight) return m == PdmWidth ? 10200 : 13200;
+        if (m == PdmDpiX || m == PdmDpiY || m == PdmPhysicalDpiX || m == PdmPhysicalDpiY)
+            return 1200;
+        if (m == PdmDevicePixelRatioScaled) return int(devicePixelRatioFScale());
+        return QPaintDevice::metric(m);
     }
 };
 

@@ -108,7 +108,6 @@ TEST(ReportWizardLayout, ColumnsFitThePageSectionsAndRulesFollowTheArithmetic) {
     const auto units = [&](double n) { return int(std::lround(n * w)); };
 
     ASSERT_TRUE(l.data);
-    EXPECT_EQ(l.data->name, "DC1");
     EXPECT_EQ(l.data->databaseKey, "PROJECT_SPECIFIC");
     EXPECT_EQ(l.data->sql, generateSql(c));
 
