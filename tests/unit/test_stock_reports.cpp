@@ -359,7 +359,6 @@ struct PdfWord {
 QList<PdfWord> pdfWords(const QString& pdf) {
     const QString html = pdfText(pdf, QStringLiteral("-bbox"));
     QList<PdfWord> words;
-
     int page = 0;
     static const QRegularExpression tag(
         R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
