@@ -70,6 +70,8 @@ class DataSheetsTest : public ::testing::TestWithParam<db::Engine> {
     QString stored(db::DbId id, const QString& sql) {
         return db::Query(id, sql, registry).scalar().toString();
     }
+    QString library(const QString& sql) { return stored(db::DbId::Equipment, sql); }
+    QString project(const QString& sql) { return stored(db::DbId::Project, sql); }
     static bool has(const ScriptedUser& user, const QString& line) {
         return user.lines().contains(line);
     }
@@ -136,8 +138,7 @@ TEST_P(DataSheetsTest, LibrarySheetsHideTheirKeysAndEditOnlyTheirOwnTable) {
     EXPECT_THROW(WidgetDriver::editCell(models, "grdData", 1, "ManufacturerName", "X"),
                  DriverError);
     WidgetDriver::editCell(models, "grdData", 1, "EquipmentDescription", "Vision mixer");
-    EXPECT_EQ(stored(db::DbId::Equipment,
-                     "select EquipmentDescription from tblEquipment where EquipmentName = 'V-2'"),
+    EXPECT_EQ(library("select EquipmentDescription from tblEquipment where EquipmentName = 'V-2'"),
               "Vision mixer");
     // The edited row is read back in place, with its manufacturer's name.
     EXPECT_TRUE(WidgetDriver::printGrid(models, "grdData")[1].startsWith(
@@ -155,7 +156,7 @@ TEST_P(DataSheetsTest, LibrarySheetsHideTheirKeysAndEditOnlyTheirOwnTable) {
     DataSheetWindow* types = open(other, SheetKind::CableTypes);
     ASSERT_TRUE(types);
     WidgetDriver::editCell(types, "grdData", 1, "CableType", "C-2");
-    EXPECT_EQ(stored(db::DbId::Equipment, "select CableType from tblCableTypes"), "C-2");
+    EXPECT_EQ(library("select CableType from tblCableTypes"), "C-2");
     // A type added elsewhere shows up in the open sheet.
     db::Query(db::DbId::Equipment,
               "insert into tblCableTypes (ManufacturerID, CableType) values ('ZED', 'Z-7')",
@@ -199,18 +200,13 @@ TEST_P(DataSheetsTest, ARefusedEditIsReportedUnderTheSheetsCaptionAndTheRowStays
         user.transcript.contains("MESSAGE [OK] Tolvane [Connectors] | The change was not "
                                  "saved: "));
     EXPECT_EQ(WidgetDriver::printGrid(connectors, "grdData")[2], "ROW 2: XLR3F |  |  |  | ");
-    EXPECT_EQ(stored(db::DbId::Equipment,
-                     "select count(*) from tblConnectors where Connector = "
-                     "'XLR3F'"),
-              "1");
+    EXPECT_EQ(library("select count(*) from tblConnectors where Connector = 'XLR3F'"), "1");
     // Text is no cost: refused before it reaches the table.
     WidgetDriver::editCell(connectors, "grdData", 1, "conncost1", "cheap");
     EXPECT_TRUE(has(user,
                     "MESSAGE [OK] Tolvane [Connectors] | cheap is not a value the column "
                     "conncost1 can take."));
-    EXPECT_EQ(
-        stored(db::DbId::Equipment, "select count(*) from tblConnectors where conncost1 is null"),
-        "2");
+    EXPECT_EQ(library("select count(*) from tblConnectors where conncost1 is null"), "2");
 }
 
 TEST_P(DataSheetsTest, WithoutTheLibraryRightsTheSheetsOnlyShow) {
@@ -222,19 +218,18 @@ TEST_P(DataSheetsTest, WithoutTheLibraryRightsTheSheetsOnlyShow) {
                  DriverError);
     pressDelete(makers, 3);
     EXPECT_TRUE(has(user, "BEEP"));
-    EXPECT_EQ(stored(db::DbId::Equipment, "select count(*) from tblManufacturers"), "3");
+    EXPECT_EQ(library("select count(*) from tblManufacturers"), "3");
 
     // Editing alone does not give deleting.
     ScriptedUser& editor = makeUser("");
     makers = open(editor, SheetKind::Manufacturers, {"DeleteFromEquipLibrary"});
     WidgetDriver::editCell(makers, "grdData", 3, "ManufacturerName", "Zed Sound");
-    EXPECT_EQ(stored(db::DbId::Equipment,
-                     "select ManufacturerName from tblManufacturers where ManufacturerID = 'ZED'"),
+    EXPECT_EQ(library("select ManufacturerName from tblManufacturers where ManufacturerID = 'ZED'"),
               "Zed Sound");
     // The ID other tables quote is not typed over.
     EXPECT_THROW(WidgetDriver::editCell(makers, "grdData", 3, "ManufacturerID", "ZZ"), DriverError);
     pressDelete(makers, 2);
-    EXPECT_EQ(stored(db::DbId::Equipment, "select count(*) from tblManufacturers"), "3");
+    EXPECT_EQ(library("select count(*) from tblManufacturers"), "3");
 }
 
 TEST_P(DataSheetsTest, SystemNameCellsChooseFromTheLibrary) {
@@ -258,14 +253,12 @@ TEST_P(DataSheetsTest, SystemNameCellsChooseFromTheLibrary) {
     EXPECT_TRUE(has(user, QStringLiteral("MESSAGE [OK] Tolvane [System Names] | ValueItemError in "
                                          "ColIndex: %1")
                               .arg(column)));
-    EXPECT_EQ(stored(db::DbId::Project, "select equipmentname from tblSystems"), "V-2");
+    EXPECT_EQ(project("select equipmentname from tblSystems"), "V-2");
     // Another manufacturer brings its own models.
     WidgetDriver::editCell(systems, "grdData", 1, "Manufacturer", "Zed Audio");
     EXPECT_EQ(systems->choices(0, "equipmentname"), QStringList{"Z-1"});
     WidgetDriver::editCell(systems, "grdData", 1, "equipmentname", "Z-1");
-    EXPECT_EQ(stored(db::DbId::Project,
-                     "select Manufacturer || '/' || equipmentname from "
-                     "tblSystems"),
+    EXPECT_EQ(project("select Manufacturer || '/' || equipmentname from tblSystems"),
               "Zed Audio/Z-1");
     systems->close();
     EXPECT_TRUE(has(user,
@@ -283,13 +276,12 @@ TEST_P(DataSheetsTest, WithoutTheRightToAssignTheProjectListsOnlyShow) {
 }
 
 TEST_P(DataSheetsTest, ACableNumberTakenOrNotANumberIsRefusedWithItsReason) {
-    for (const char* row : {"('1', 'A', 10)", "('1', 'V', 11)", "('2', 'V', 12)",
-                            "('12-03', 'V', 13)", "('5', 'X', 14)", "('5', 'X', 15)"})
-        db::Query(db::DbId::Project,
-                  QStringLiteral("insert into tblCables (CableNO, CableNoPrefix, Length) values %1")
-                      .arg(row),
-                  registry)
-            .exec();
+    db::Query(db::DbId::Project,
+              "insert into tblCables (CableNO, CableNoPrefix, Length) values ('1', 'A', 10), "
+              "('1', 'V', 11), ('2', 'V', 12), ('12-03', 'V', 13), ('5', 'X', 14), ('5', 'X', 15)",
+              registry)
+        .exec();
+
     ScriptedUser& user = makeUser("button OK\nbutton OK\nbutton OK\nbutton OK\nbutton OK\n");
     DataSheetWindow* cables = open(user, SheetKind::ProjectCables);
     ASSERT_TRUE(cables);
@@ -325,7 +317,7 @@ TEST_P(DataSheetsTest, ACableNumberTakenOrNotANumberIsRefusedWithItsReason) {
     WidgetDriver::editCell(cables, "grdData", 1, "CableNoPrefix", "B");
     WidgetDriver::editCell(cables, "grdData", 5, "Length", "99");
     EXPECT_EQ(numbers(), "B/1 V/1 V/7 V/12-RD X/5 X/5");
-    EXPECT_EQ(stored(db::DbId::Project, "select count(*) from tblCables where Length = 99"), "1");
+    EXPECT_EQ(project("select count(*) from tblCables where Length = 99"), "1");
     EXPECT_EQ(user.lines().size(), lines.size());
 }
 

@@ -82,24 +82,35 @@ class ProjectFixture : public ::testing::Test {
     void row(qint64 id, const char* number, const char* srcSys, const char* srcPin,
              const char* srcConn, const char* dstSys, const char* dstPin, const char* dstConn,
              const char* sheet, bool multiCore = false) {
-        db::Query(db::DbId::Project,
-                  "insert into tblCables (CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, "
-                  "SRCConn, DestSYS, DestPin, DESTConn, Sheet, MultiCore, Available) values (?, "
-                  "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                  registry)
-            .bind(id)
-            .bind(multiCore ? "M" : "V")
-            .bind(number)
-            .bind(srcSys)
-            .bind(srcPin)
-            .bind(srcConn)
-            .bind(dstSys)
-            .bind(dstPin)
-            .bind(dstConn)
-            .bind(sheet)
-            .bind(multiCore)
-            .bind(false)
-            .exec();
+        db::Query q(db::DbId::Project,
+                    "insert into tblCables (CableID, CableNoPrefix, CableNO, SRCSys, SRCPin, "
+                    "SRCConn, DestSYS, DestPin, DESTConn, Sheet, MultiCore, Available) values (?, "
+                    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                    registry);
+        for (const QVariant& v :
+             QVariantList{id, multiCore ? "M" : "V", number, srcSys, srcPin, srcConn, dstSys,
+                          dstPin, dstConn, sheet, multiCore, false})
+            q.bind(v);
+        q.exec();
+    }
+    // A file that is no drawing: its first line holds no number where one must stand.
+    void writeBadDrawing() {
+        QFile bad(dir.filePath("bad.dxf"));
+        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+        bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
+    }
+    bool available(qint64 cableId) {
+        return db::Query(db::DbId::Project,
+                         QStringLiteral("select Available from tblCables where CableID = %1")
+                             .arg(cableId),
+                         registry)
+            .scalar()
+            .toBool();
+    }
+    static QStringList lines(const QList<Finding>& findings) {
+        QStringList out;
+        for (const Finding& f : findings) out << f.line();
+        return out;
     }
     QString block(Drawing& d, const char* name, QPointF at, const QString& kind,
                   const QString& ref1, const QString& ref2, const char* attr, const QString& value,
@@ -178,10 +189,7 @@ TEST_F(ProjectFixture, FindsExactlyThePlantedFaults) {
     sql(db::DbId::Project,
         "insert into tblJFRowCol (RowColID, JFID, JFRow, JFCol, Sheet, assigned) values (72, 7, "
         "'A', '02', 'a.dxf', true), (73, 7, 'B', '02', 'a.dxf', false)");
-    QFile bad(dir.filePath("bad.dxf"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
-    bad.close();
+    writeBadDrawing();
 
     const ProjectScan s = scan({"bad.dxf", "gone.dxf"});
     const QList<Finding> findings = ProjectCheck(registry).run(s);
@@ -208,36 +216,57 @@ TEST_F(ProjectFixture, FindsExactlyThePlantedFaults) {
                                 " | The number text reads \"V-44\"; its cable's row has V-4.");
 }
 
-// Closed drawings are read by several threads at once: whatever order they finish in, the scan
-// holds them in the order of the sources, each as read alone, with the open one in its place;
-// progress is told once per drawing, in order, on the caller's thread; and a stop leaves
-// exactly the drawings told so far.
-TEST_F(ProjectFixture, ReadsManyDrawingsInTheirOrder) {
-    cad::saveDxf(a.document(), dir.filePath("a.dxf"));
+// Closed drawings are read by several threads at once, the records meanwhile, with faults in
+// several drawings and one that cannot be read and one missing among them: whatever order they
+// finish in, the scan holds them in the order of the sources, each as read alone, with the open
+// one in its place; progress is told once per drawing, in order, on the caller's thread; a stop
+// leaves exactly the drawings told so far; and every finding of every drawing comes out, in the
+// same order as when the drawings are read first and the records after.
+TEST_F(ProjectFixture, ReadsManyDrawingsInTheirOrderWithTheRecordsMeanwhile) {
     b.setPath(dir.filePath("b.dxf"));
-    QFile bad(dir.filePath("bad.dxf"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
-    bad.close();
+    writeBadDrawing();
+    QString firstText;  // V-1's number text at its start
+    for (const cad::Entity& e : a.document().modelSpace().entities)
+        if (e.kind == cad::EntityKind::Text && e.text == "V-1" && firstText.isEmpty())
+            firstText = e.handle;
     QList<DrawingSource> sources;
+    QStringList unassigned, stale;
     for (int i = 0; i < 12; ++i) {
-        // Every other copy gets one more cable, so that copies differ and finish unevenly.
-        if (i % 2) cable(a, QString::number(100 + i), "V-X", {{0, 100.0 + i}, {10, 100.0 + i}});
-        const QString path = dir.filePath(QStringLiteral("s%1.dxf").arg(i));
-        cad::saveDxf(a.document(), path);
-        sources << DrawingSource{path, nullptr};
+        // Copies that differ, so that they finish unevenly.
+        cad::Document copy = a.document();
+        const QString title = QStringLiteral("s%1.dxf").arg(i);
+        if (i % 3 == 0) {
+            cad::Entity loose = cad::Entity::polyline({{{0, 200}}, {{10, 200}}}, false);
+            tag::tagEntity(loose, tag::kind::Cable);
+            unassigned << "UnassignedCable " + title + " #" +
+                              QString(copy.addToModel(loose).handle);
+        }
+        if (i % 4 == 1) {
+            copy.find(firstText)->text = "V-9" + QString::number(i);
+            stale << "StaleNumberText " + title + " #" + firstText;
+        }
+        cad::saveDxf(copy, dir.filePath(title));
+        sources << DrawingSource{dir.filePath(title), nullptr};
         if (i == 4) sources << DrawingSource{b.path(), &b};
         if (i == 6) sources << DrawingSource{dir.filePath("bad.dxf"), nullptr};
         if (i == 8) sources << DrawingSource{dir.filePath("gone.dxf"), nullptr};
     }
+    unassigned.sort();
+    stale.sort();
+
     const Qt::HANDLE caller = QThread::currentThreadId();
     QList<int> told;
     bool elsewhere = false;
-    const ProjectScan whole = scanProject(sources, [&](int done, int total) {
-        told << done;
-        elsewhere = elsewhere || QThread::currentThreadId() != caller || total != sources.size();
-        return true;
-    });
+    ProjectCheck check(registry);
+    const ProjectScan whole = scanProject(
+        sources,
+        [&](int done, int total) {
+            told << done;
+            elsewhere =
+                elsewhere || QThread::currentThreadId() != caller || total != sources.size();
+            return true;
+        },
+        [&] { check.readRecords(); });
     EXPECT_FALSE(elsewhere);
     EXPECT_FALSE(whole.cancelled);
     ASSERT_EQ(int(whole.drawings.size()), sources.size());
@@ -262,6 +291,14 @@ TEST_F(ProjectFixture, ReadsManyDrawingsInTheirOrder) {
     EXPECT_EQ(whole.drawing("gone.dxf")->status, ScannedDrawing::Status::Missing);
     EXPECT_NE(whole.drawing("s0.dxf")->cables.size(), whole.drawing("s11.dxf")->cables.size());
 
+    const QList<Finding> findings = check.run(whole);
+    EXPECT_EQ(lines(findings), lines(ProjectCheck(registry).run(scanProject(sources))));
+    const QStringList all = keys(findings);
+    EXPECT_EQ(all.filter(QRegularExpression("^UnassignedCable ")), unassigned);
+    EXPECT_EQ(all.filter(QRegularExpression("^StaleNumberText ")), stale);
+    EXPECT_TRUE(all.contains("UnreadableDrawing bad.dxf "));
+    EXPECT_TRUE(all.contains("MissingDrawing gone.dxf "));
+
     const ProjectScan stopped = scanProject(sources, [](int done, int) { return done < 3; });
     EXPECT_TRUE(stopped.cancelled);
     ASSERT_EQ(stopped.drawings.size(), 3u);
@@ -283,22 +320,11 @@ TEST_F(ProjectFixture, FixesAreConfirmedOrUndoable) {
     const QList<Finding> findings = ProjectCheck(registry).run(scan());
     ASSERT_EQ(findings.size(), 2);
     ASSERT_TRUE(findings[0].releasable());
-    {
-        test::ScriptedUser no("button No\n");
-        EXPECT_FALSE(ProjectCheck(registry).release(findings[0], *no.ui));
-        EXPECT_FALSE(db::Query(db::DbId::Project,
-                               "select Available from tblCables where CableID = 6", registry)
-                         .exec()
-                         .scalar()
-                         .toBool());
-        test::ScriptedUser yes("button Yes\n");
-        EXPECT_TRUE(ProjectCheck(registry).release(findings[0], *yes.ui));
-        EXPECT_TRUE(db::Query(db::DbId::Project,
-                              "select Available from tblCables where CableID = 6", registry)
-                        .exec()
-                        .scalar()
-                        .toBool());
-    }
+    test::ScriptedUser no("button No\n"), yes("button Yes\n");
+    EXPECT_FALSE(ProjectCheck(registry).release(findings[0], *no.ui));
+    EXPECT_FALSE(available(6));
+    EXPECT_TRUE(ProjectCheck(registry).release(findings[0], *yes.ui));
+    EXPECT_TRUE(available(6));
     ASSERT_TRUE(findings[1].correctable());
     ASSERT_TRUE(ProjectCheck::correctText(findings[1], b));
     EXPECT_EQ(b.document().find(v4)->text, "V-4");
@@ -325,57 +351,6 @@ TEST_F(ProjectFixture, ConnectorsWiredTwiceAreFoundHoweverTheirRowsWriteThem) {
     EXPECT_EQ(wired, expected) << wired.join("\n").toStdString();
 }
 
-// The records read while many drawings are read at once, with faults in several of them and
-// one that cannot be read and one missing among them: every finding of every drawing comes
-// out, in the same order as when the drawings are read first and the records after.
-TEST_F(ProjectFixture, RecordsReadWhileTheDrawingsAreLoseNoFinding) {
-    b.setPath(dir.filePath("b.dxf"));
-    QFile bad(dir.filePath("bad.dxf"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
-    bad.close();
-    QString firstText;  // V-1's number text at its start
-    for (const cad::Entity& e : a.document().modelSpace().entities)
-        if (e.kind == cad::EntityKind::Text && e.text == "V-1" && firstText.isEmpty())
-            firstText = e.handle;
-    QList<DrawingSource> sources{{b.path(), &b}};
-    QStringList unassigned, stale;
-    for (int i = 0; i < 12; ++i) {
-        cad::Document copy = a.document();
-        const QString title = QStringLiteral("s%1.dxf").arg(i);
-        if (i % 3 == 0) {
-            cad::Entity loose = cad::Entity::polyline({{{0, 200}}, {{10, 200}}}, false);
-            tag::tagEntity(loose, tag::kind::Cable);
-            unassigned << "UnassignedCable " + title + " #" +
-                              QString(copy.addToModel(loose).handle);
-        }
-        if (i % 4 == 1) {
-            copy.find(firstText)->text = "V-9" + QString::number(i);
-            stale << "StaleNumberText " + title + " #" + firstText;
-        }
-        cad::saveDxf(copy, dir.filePath(title));
-        sources << DrawingSource{dir.filePath(title), nullptr};
-        if (i == 6) sources << DrawingSource{dir.filePath("bad.dxf"), nullptr};
-        if (i == 8) sources << DrawingSource{dir.filePath("gone.dxf"), nullptr};
-    }
-    unassigned.sort();
-    stale.sort();
-
-    ProjectCheck check(registry);
-    const ProjectScan whole = scanProject(sources, {}, [&] { check.readRecords(); });
-    const QList<Finding> findings = check.run(whole);
-    const QList<Finding> after = ProjectCheck(registry).run(scanProject(sources));
-    QStringList lines, linesAfter;
-    for (const Finding& f : findings) lines << f.line();
-    for (const Finding& f : after) linesAfter << f.line();
-    EXPECT_EQ(lines, linesAfter);
-    const QStringList all = keys(findings);
-    EXPECT_EQ(all.filter(QRegularExpression("^UnassignedCable ")), unassigned);
-    EXPECT_EQ(all.filter(QRegularExpression("^StaleNumberText ")), stale);
-    EXPECT_TRUE(all.contains("UnreadableDrawing bad.dxf "));
-    EXPECT_TRUE(all.contains("MissingDrawing gone.dxf "));
-}
-
 // The path written out by hand: the jack pair, the pointer pair across the sheets, the core
 // between the J-boxes, the DA with its outputs. The start is named as the project names it,
 // whatever the case it was asked in.
@@ -396,9 +371,10 @@ TEST_F(ProjectFixture, TraceFollowsThePathToTheEnds) {
         "TRACE output | DA-01 | O/P-1 | BNC | V-4 | b.dxf",
         "TRACE output | DA-01 | O/P-2 |  |  | ",
     };
-    QStringList lines;
-    for (const TraceStep& step : r.steps) lines << step.line();
-    EXPECT_EQ(lines, expected) << lines.join("\n").toStdString();
+    QStringList steps;
+    for (const TraceStep& step : r.steps) steps << step.line();
+    EXPECT_EQ(steps, expected) << steps.join("\n").toStdString();
+
     EXPECT_FALSE(r.looped);
     EXPECT_TRUE(r.message.isEmpty());
 
@@ -450,24 +426,13 @@ QStringList described(const ScannedDrawing& d) {
     for (const ScannedCable& c : d.cables) {
         QStringList texts;
         for (const QString& t : c.texts) texts << (t.isNull() ? QStringLiteral("<null>") : t);
-        out << QStringList{c.handle,        c.ref1,
-                           c.ref2,          c.textHandles.join(','),
-                           texts.join(','), point(c.first),
-                           point(c.last),   c.continuing ? "on" : "-"}
+        out << QStringList({c.handle, c.ref1, c.ref2, c.textHandles.join(','), texts.join(','),
+                            point(c.first), point(c.last), c.continuing ? "on" : "-"})
                    .join(' ');
     }
     for (const ScannedBlock& b : d.blocks)
-        out << QStringList{b.handle,
-                           b.kind,
-                           b.blockName,
-                           b.ref1,
-                           b.ref2,
-                           b.ref3,
-                           b.assoc,
-                           b.name,
-                           b.sheet,
-                           point(b.at),
-                           b.outputs.join(',')}
+        out << QStringList({b.handle, b.kind, b.blockName, b.ref1, b.ref2, b.ref3, b.assoc, b.name,
+                            b.sheet, point(b.at), b.outputs.join(',')})
                    .join(' ');
     return out;
 }

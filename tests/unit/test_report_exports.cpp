@@ -21,45 +21,35 @@ using namespace tolvane::reports;
 
 namespace {
 
+Control control(ControlKind kind, QRect rect, const QString& text = {}, ReportFont font = {}) {
+    return Control{.kind = kind, .rect = rect, .text = text, .font = font};
+}
+
 ReportLayout cableList() {
     ReportLayout l;
     l.name = QStringLiteral("Cable List");
     l.reportHeader.height = 600;
-    l.reportHeader.controls << Control{.kind = ControlKind::Label,
-                                       .rect = QRect(0, 0, 10080, 500),
-                                       .text = QStringLiteral("Cable List"),
-                                       .font = {QStringLiteral("DejaVu Sans"), 18, true},
-                                       .align = HAlign::Center};
+    l.reportHeader.controls << control(ControlKind::Label, QRect(0, 0, 10080, 500), "Cable List",
+                                       {"DejaVu Sans", 18, true});
+    l.reportHeader.controls[0].align = HAlign::Center;
     l.pageHeader.height = 300;
-    l.pageHeader.controls << Control{.kind = ControlKind::Label,
-                                     .rect = QRect(0, 0, 2000, 300),
-                                     .text = QStringLiteral("Cable"),
-                                     .font = {QStringLiteral("DejaVu Sans"), 10, true}}
-                          << Control{.kind = ControlKind::Label,
-                                     .rect = QRect(2000, 0, 2000, 300),
-                                     .text = QStringLiteral("Signal"),
-                                     .font = {QStringLiteral("DejaVu Sans"), 10, true}}
-                          << Control{.kind = ControlKind::Line, .rect = QRect(0, 290, 10080, 0)};
+    const ReportFont heading{"DejaVu Sans", 10, true};
+    l.pageHeader.controls << control(ControlKind::Label, QRect(0, 0, 2000, 300), "Cable", heading)
+                          << control(ControlKind::Label, QRect(2000, 0, 2000, 300), "Signal",
+                                     heading)
+                          << control(ControlKind::Line, QRect(0, 290, 10080, 0));
     l.detail.height = 300;
-    l.detail.controls << Control{.kind = ControlKind::Field,
-                                 .rect = QRect(0, 0, 2000, 300),
-                                 .text = QStringLiteral("CableNO")}
-                      << Control{.kind = ControlKind::Field,
-                                 .rect = QRect(2000, 0, 2000, 300),
-                                 .text = QStringLiteral("SignalType")}
-                      << Control{.kind = ControlKind::Field,
-                                 .rect = QRect(4000, 0, 1000, 300),
-                                 .text = QStringLiteral("Length"),
-                                 .format = QStringLiteral("#,##0.00"),
-                                 .align = HAlign::Right}
-                      << Control{.kind = ControlKind::CheckBox,
-                                 .rect = QRect(5200, 0, 300, 300),
-                                 .text = QStringLiteral("MultiCore")};
+    Control length = control(ControlKind::Field, QRect(4000, 0, 1000, 300), "Length");
+    length.format = QStringLiteral("#,##0.00");
+    length.align = HAlign::Right;
+    l.detail.controls << control(ControlKind::Field, QRect(0, 0, 2000, 300), "CableNO")
+                      << control(ControlKind::Field, QRect(2000, 0, 2000, 300), "SignalType")
+                      << length
+                      << control(ControlKind::CheckBox, QRect(5200, 0, 300, 300), "MultiCore");
     l.pageFooter.height = 300;
-    l.pageFooter.controls << Control{.kind = ControlKind::PageNumber,
-                                     .rect = QRect(0, 0, 10080, 300),
-                                     .text = QStringLiteral("Page {page} of {pages}"),
-                                     .align = HAlign::Center};
+    l.pageFooter.controls << control(ControlKind::PageNumber, QRect(0, 0, 10080, 300),
+                                     "Page {page} of {pages}");
+    l.pageFooter.controls[0].align = HAlign::Center;
     return l;
 }
 
@@ -86,6 +76,16 @@ QString readText(const QString& path) {
     return QString::fromUtf8(f.readAll());
 }
 
+void writeText(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+bool missing(const char* program) {
+    return QStandardPaths::findExecutable(program).isEmpty();
+}
+
 class ReportExport : public ::testing::Test {
   protected:
     QString exportTo(ExportFormat format) {
@@ -105,8 +105,7 @@ class ReportExport : public ::testing::Test {
 }  // namespace
 
 TEST_F(ReportExport, PdfTextIsSelectable) {
-    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
-        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    if (missing("pdftotext")) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     const QString text = run("pdftotext", {"-layout", exportTo(ExportFormat::Pdf), "-"});
     ASSERT_EQ(pages_, 3);
     EXPECT_EQ(text.count(QLatin1Char('\f')), 3);
@@ -163,8 +162,7 @@ TEST_F(ReportExport, CsvIsOneQuotedRowPerDetail) {
 }
 
 TEST_F(ReportExport, TiffHasOnePagePerFrame) {
-    if (QStandardPaths::findExecutable("tiffinfo").isEmpty())
-        GTEST_SKIP() << "tiffinfo (libtiff-tools) is not installed";
+    if (missing("tiffinfo")) GTEST_SKIP() << "tiffinfo (libtiff-tools) is not installed";
     const QString info = run("tiffinfo", {exportTo(ExportFormat::Tiff)});
     EXPECT_EQ(info.count("TIFF Directory at offset"), 3);
     EXPECT_EQ(info.count("Image Width: 1700 Image Length: 2200"), 3);
@@ -205,15 +203,13 @@ TEST_F(ReportExport, HtmlRtfAndTextCarryTheReport) {
 // Every format, whether written through a device or by a library through a temporary
 // file, gets the permissions of a file written anew, and an existing file keeps its own.
 TEST_F(ReportExport, ExportsGetTheUsualFilePermissions) {
-    QFile plain(dir_.filePath("plain.txt"));
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
+    writeText(dir_.filePath("plain.txt"), {});
     // The owner's, group's and others' permissions (without the reader's own view of them).
     auto mode = [](const QString& path) {
         return QFileInfo(path).permissions() &
                ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
     };
-    const QFile::Permissions usual = mode(plain.fileName());
+    const QFile::Permissions usual = mode(dir_.filePath("plain.txt"));
     const QFile::Permissions narrow = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
     for (const ExportFormatInfo& f : exportFormats()) {
         SCOPED_TRACE(f.suffix.toStdString());
@@ -222,9 +218,7 @@ TEST_F(ReportExport, ExportsGetTheUsualFilePermissions) {
         exportReport(cableList(), rows, f.format, fresh);
         EXPECT_EQ(mode(fresh), usual);
         const QString kept = dir_.filePath("kept." + f.suffix);
-        QFile old(kept);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.close();
+        writeText(kept, {});
         ASSERT_TRUE(QFile::setPermissions(kept, narrow));
         auto again = cableRows();
         exportReport(cableList(), again, f.format, kept);
@@ -234,10 +228,7 @@ TEST_F(ReportExport, ExportsGetTheUsualFilePermissions) {
 
 TEST_F(ReportExport, FailuresLeaveNothingHalfWritten) {
     const QString target = dir_.filePath("old.pdf");
-    QFile old(target);
-    old.open(QIODevice::WriteOnly);
-    old.write("old");
-    old.close();
+    writeText(target, "old");
     // A query that fails after the file was opened: the old file stays, no temporary remains.
     struct Failing : RecordSource {
         void start() override {
@@ -291,10 +282,7 @@ TEST_F(ReportExport, LongRunsTellProgressAndCancelLeavesTheOldFile) {
     EXPECT_EQ(told[9], (std::pair<qint64, qint64>(10000, 10000)));
     EXPECT_EQ(told.last().second, 0);
 
-    QFile old(path);
-    old.open(QIODevice::WriteOnly);
-    old.write("old");
-    old.close();
+    writeText(path, "old");
     told.clear();
     options.progress = [&](qint64 read, qint64 total) {
         told << std::pair{read, total};
@@ -345,64 +333,35 @@ ReportLayout everyControl(QStringList& texts) {
     png.open(QIODevice::WriteOnly);
     picture.save(&png, "PNG");
     auto& c = l.reportHeader.controls;
-    c << Control{.kind = ControlKind::Label,
-                 .rect = QRect(0, 0, 5000, 400),
-                 .text = QStringLiteral("Office affine fluffy"),
-                 .font = {QStringLiteral("DejaVu Sans"), 14, true}}
-      << Control{.kind = ControlKind::Label,
-                 .rect = QRect(5200, 0, 4800, 400),
-                 .text = QStringLiteral("Ωμέγα Щука Łódź"),
-                 .font = {QStringLiteral("DejaVu Serif"), 12, false, true}}
+    c << control(ControlKind::Label, QRect(0, 0, 5000, 400), "Office affine fluffy",
+                 {"DejaVu Sans", 14, true})
+      << control(ControlKind::Label, QRect(5200, 0, 4800, 400), "Ωμέγα Щука Łódź",
+                 {"DejaVu Serif", 12, false, true})
       // Too long for its box: clipped, drawn as the painter draws any text.
-      << Control{.kind = ControlKind::Label,
-                 .rect = QRect(0, 500, 1200, 300),
-                 .text = QStringLiteral("Clipped beyond its box"),
-                 .font = body}
-      << Control{.kind = ControlKind::Label,
-                 .rect = QRect(2000, 500, 3000, 1000),
-                 .text = QStringLiteral("A label that wraps over three lines of its box"),
-                 .font = body,
-                 .canGrow = true}
-      << Control{.kind = ControlKind::RichText,
-                 .rect = QRect(5200, 500, 4800, 800),
-                 .text = QStringLiteral("<p>Rich <b>bold</b> and <i>italic</i></p>"),
-                 .font = body}
-      << Control{.kind = ControlKind::Frame,
-                 .rect = QRect(0, 1800, 4800, 1200),
-                 .text = QStringLiteral("Framed"),
-                 .font = body}
-      << Control{.kind = ControlKind::Line,
-                 .rect = QRect(0, 3200, 10000, 0),
-                 .lineWidth = 40,
-                 .lineStyle = LineStyle::Dash}
-      << Control{.kind = ControlKind::Rectangle,
-                 .rect = QRect(5200, 1800, 2000, 1200),
-                 .foreColor = QColor(0, 0, 160),
-                 .backColor = QColor(255, 220, 120),
-                 .lineWidth = 30};
+      << control(ControlKind::Label, QRect(0, 500, 1200, 300), "Clipped beyond its box", body)
+      << control(ControlKind::Label, QRect(2000, 500, 3000, 1000),
+                 "A label that wraps over three lines of its box", body)
+      << control(ControlKind::RichText, QRect(5200, 500, 4800, 800),
+                 "<p>Rich <b>bold</b> and <i>italic</i></p>", body)
+      << control(ControlKind::Frame, QRect(0, 1800, 4800, 1200), "Framed", body)
+      << control(ControlKind::Line, QRect(0, 3200, 10000, 0))
+      << control(ControlKind::Rectangle, QRect(5200, 1800, 2000, 1200));
+    c[3].canGrow = true;
+    c[6].lineWidth = 40;
+    c[6].lineStyle = LineStyle::Dash;
+    c[7].foreColor = QColor(0, 0, 160);
+    c[7].backColor = QColor(255, 220, 120);
+    c[7].lineWidth = 30;
     l.detail.height = 1400;
-    l.detail.controls << Control{.kind = ControlKind::CheckBox,
-                                 .rect = QRect(7400, 0, 300, 300),
-                                 .text = QStringLiteral("MultiCore")}
-                      << Control{.kind = ControlKind::Picture,
-                                 .rect = QRect(0, 0, 2400, 1300),
-                                 .image = png.data()}
-                      << Control{.kind = ControlKind::Barcode,
-                                 .rect = QRect(3000, 0, 4000, 1200),
-                                 .text = QStringLiteral("CableNO")}
-                      << Control{.kind = ControlKind::Field,
-                                 .rect = QRect(7400, 400, 2600, 400),
-                                 .text = QStringLiteral("CableNO"),
-                                 .font = body,
-                                 .align = HAlign::Right};
-    texts << "Office affine fluffy"
-          << "Ωμέγα Щука Łódź"
-          << "Clipped"
-          << "wraps over"
-          << "lines of its box"
-          << "Rich bold and italic"
-          << "Framed"
-          << "C-0042";
+    auto& d = l.detail.controls;
+    d << control(ControlKind::CheckBox, QRect(7400, 0, 300, 300), "MultiCore")
+      << control(ControlKind::Picture, QRect(0, 0, 2400, 1300))
+      << control(ControlKind::Barcode, QRect(3000, 0, 4000, 1200), "CableNO")
+      << control(ControlKind::Field, QRect(7400, 400, 2600, 400), "CableNO", body);
+    d[1].image = png.data();
+    d[3].align = HAlign::Right;
+    texts << QStringList{"Office affine fluffy", "Ωμέγα Щука Łódź",      "Clipped", "wraps over",
+                         "lines of its box",     "Rich bold and italic", "Framed",  "C-0042"};
     return l;
 }
 
@@ -434,8 +393,7 @@ TEST(ReportPdf, TheFileIsTheSameWhateverTheThreads) {
 // Every text is extractable, whichever way it was drawn (from its glyphs, clipped, wrapped, rich
 // text, a caption), in fonts embedded as subsets with their Unicode.
 TEST_F(ReportExport, PdfTextsOfEveryKindAreExtractable) {
-    if (QStandardPaths::findExecutable("pdftotext").isEmpty() ||
-        QStandardPaths::findExecutable("pdffonts").isEmpty())
+    if (missing("pdftotext") || missing("pdffonts"))
         GTEST_SKIP() << "pdftotext and pdffonts (poppler-utils) are not installed";
     QStringList texts;
     const ReportLayout layout = everyControl(texts);
@@ -456,18 +414,14 @@ TEST_F(ReportExport, PdfTextsOfEveryKindAreExtractable) {
 // What the PDF draws is what the preview draws: the page rasterized by a reader that is not ours
 // against the page painted into an image, region by region.
 TEST(ReportPdf, PagesLookAsThePreviewPaintsThem) {
-    if (QStandardPaths::findExecutable("pdftoppm").isEmpty())
-        GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+    if (missing("pdftoppm")) GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
     QTemporaryDir dir;
     QStringList texts;
     const ReportLayout layout = everyControl(texts);
     auto rows = oneCable();
-    QFile file(dir.filePath("page.pdf"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(pdfOf(layout, rows, 0));
-    file.close();
-    run("pdftoppm", {"-r", "72", "-gray", "-f", "1", "-l", "1", "-singlefile", file.fileName(),
-                     dir.filePath("page")});
+    writeText(dir.filePath("page.pdf"), pdfOf(layout, rows, 0));
+    run("pdftoppm", {"-r", "72", "-gray", "-f", "1", "-l", "1", "-singlefile",
+                     dir.filePath("page.pdf"), dir.filePath("page")});
     const QImage pdf = QImage(dir.filePath("page.pgm")).convertToFormat(QImage::Format_Grayscale8);
     ASSERT_FALSE(pdf.isNull());
     QImage preview;
@@ -517,6 +471,8 @@ TEST(ReportPdf, FailedWritesAndTurnedPaper) {
     for (int i = 1; i <= 300; ++i)
         many << QVariantList{QStringLiteral("C%1").arg(i), "Audio", i, false};
     TableRecordSource rows({"CableNO", "SignalType", "Length", "MultiCore"}, many);
+    // The pages point into the layout until the writer has finished with them.
+    const ReportLayout layout = cableList();
     for (const int threads : {0, 2}) {
         FullDevice device(20000);
         PdfPageWriter writer(device, threads);
@@ -526,12 +482,12 @@ TEST(ReportPdf, FailedWritesAndTurnedPaper) {
             explicit Sink(PdfPageWriter& writer) : w(writer) {}
             void page(const RenderedPage& page) override { w.page(page); }
         } sink(writer);
-        renderReport(cableList(), rows, sink);
+        renderReport(layout, rows, sink);
         EXPECT_FALSE(writer.finish()) << threads << " threads";
     }
 
-    if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
-        GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
+    if (missing("pdfinfo")) GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
+
     ReportLayout turned = cableList();
     turned.page.landscape = true;
     QTemporaryDir dir;

@@ -17,6 +17,10 @@ using namespace tolvane::reports;
 
 namespace {
 
+Control control(ControlKind kind, QRect rect, const QString& text = {}) {
+    return Control{.kind = kind, .rect = rect, .text = text};
+}
+
 // A layout that uses every kind of section, control and property the file carries.
 ReportLayout everything() {
     ReportLayout l;
@@ -46,82 +50,57 @@ ReportLayout everything() {
     buf.open(QIODevice::WriteOnly);
     img.save(&buf, "PNG");
     l.pageHeader.height = 300;
-    l.pageHeader.controls << Control{.kind = ControlKind::Picture,
-                                     .rect = QRect(0, 0, 400, 300),
-                                     .image = png}
-                          << Control{.kind = ControlKind::Date,
-                                     .rect = QRect(6000, 0, 2000, 300),
-                                     .format = QStringLiteral("dd/MM/yyyy"),
-                                     .align = HAlign::Right};
+    QList<Control>& page = l.pageHeader.controls;
+    page << control(ControlKind::Picture, QRect(0, 0, 400, 300))
+         << control(ControlKind::Date, QRect(6000, 0, 2000, 300));
+    page[0].image = png;
+    page[1].format = QStringLiteral("dd/MM/yyyy");
+    page[1].align = HAlign::Right;
     l.detail.height = 300;
     l.detail.canGrow = true;
     l.detail.columns = 2;
     l.detail.columnSpacing = 180;
     l.detail.fitColumns = true;
-    l.detail.controls << Control{.name = QStringLiteral("txtCableNO"),
-                                 .kind = ControlKind::Field,
-                                 .rect = QRect(0, 0, 1500, 300),
-                                 .text = QStringLiteral("CableNO"),
-                                 .canGrow = true}
-                      << Control{.kind = ControlKind::Field,
-                                 .rect = QRect(1600, 0, 1000, 300),
-                                 .text = QStringLiteral("tblCables.Length"),
-                                 .format = QStringLiteral("#,##0.00"),
-                                 .align = HAlign::Right}
-                      << Control{.kind = ControlKind::CheckBox,
-                                 .rect = QRect(2700, 0, 300, 300),
-                                 .text = QStringLiteral("MultiCore")}
-                      << Control{.kind = ControlKind::Rectangle,
-                                 .rect = QRect(0, 0, 3000, 300),
-                                 .foreColor = QColor(),
-                                 .backColor = QColor(0xee, 0xee, 0xee)};
-    l.reportFooter.controls << Control{.kind = ControlKind::RichText,
-                                       .rect = QRect(0, 300, 6000, 900),
-                                       .text = QStringLiteral("<p>One <b>bold</b></p><p>Two</p>"),
-                                       .bullets = true,
-                                       .indent = 2}
-                            << Control{.kind = ControlKind::Frame,
-                                       .rect = QRect(0, 1300, 6000, 900),
-                                       .text = QStringLiteral("Notes")}
-                            << Control{.kind = ControlKind::SubReport,
-                                       .rect = QRect(0, 2300, 6000, 900),
-                                       .text = QStringLiteral("Systems.rpx"),
-                                       .format = QStringLiteral("SysName=SRCSys")}
-                            << Control{.name = QStringLiteral("bcdQR"),
-                                       .kind = ControlKind::Barcode,
-                                       .rect = QRect(3100, 0, 900, 900),
-                                       .text = QStringLiteral("LabelCode"),
-                                       .symbology = Symbology::QrCode}
-                            << Control{.kind = ControlKind::Barcode,
-                                       .rect = QRect(4100, 0, 900, 900),
-                                       .text = QStringLiteral("CableNO"),
-                                       .symbology = Symbology::DataMatrix}
-                            << Control{.kind = ControlKind::Barcode,
-                                       .rect = QRect(5100, 0, 2000, 300),
-                                       .text = QStringLiteral("CableNO")}
-                            << Control{.kind = ControlKind::PageBreak,
-                                       .rect = QRect(0, 280, 9000, 20)};
+    QList<Control>& detail = l.detail.controls;
+    detail << control(ControlKind::Field, QRect(0, 0, 1500, 300), "CableNO")
+           << control(ControlKind::Field, QRect(1600, 0, 1000, 300), "tblCables.Length")
+           << control(ControlKind::CheckBox, QRect(2700, 0, 300, 300), "MultiCore")
+           << control(ControlKind::Rectangle, QRect(0, 0, 3000, 300));
+    detail[0].name = QStringLiteral("txtCableNO");
+    detail[0].canGrow = true;
+    detail[1].format = QStringLiteral("#,##0.00");
+    detail[1].align = HAlign::Right;
+    detail[3].foreColor = QColor();
+    detail[3].backColor = QColor(0xee, 0xee, 0xee);
+    QList<Control>& end = l.reportFooter.controls;
+    end << control(ControlKind::RichText, QRect(0, 300, 6000, 900),
+                   "<p>One <b>bold</b></p><p>Two</p>")
+        << control(ControlKind::Frame, QRect(0, 1300, 6000, 900), "Notes")
+        << control(ControlKind::SubReport, QRect(0, 2300, 6000, 900), "Systems.rpx")
+        << control(ControlKind::Barcode, QRect(3100, 0, 900, 900), "LabelCode")
+        << control(ControlKind::Barcode, QRect(4100, 0, 900, 900), "CableNO")
+        << control(ControlKind::Barcode, QRect(5100, 0, 2000, 300), "CableNO")
+        << control(ControlKind::PageBreak, QRect(0, 280, 9000, 20))
+        << control(ControlKind::Field, QRect(0, 0, 1000, 300), "CableNO");
+    end[0].bullets = true;
+    end[0].indent = 2;
+    end[2].format = QStringLiteral("SysName=SRCSys");
+    end[3].name = QStringLiteral("bcdQR");
+    end[3].symbology = Symbology::QrCode;
+    end[4].symbology = Symbology::DataMatrix;
+    end[7].summary = Summary::Count;
+    l.reportFooter.height = 300;
     l.pageFooter.height = 300;
-    l.pageFooter.controls << Control{.kind = ControlKind::PageNumber,
-                                     .rect = QRect(0, 0, 3000, 300),
-                                     .text = QStringLiteral("Page {page} of {pages}")};
+    l.pageFooter.controls << control(ControlKind::PageNumber, QRect(0, 0, 3000, 300),
+                                     "Page {page} of {pages}");
     Group g{QStringLiteral("SignalType")};
     g.header.repeat = true;
     g.header.name = QStringLiteral("SignalTypegh");
     g.header.height = 450;
-    g.header.controls << Control{.kind = ControlKind::Field,
-                                 .rect = QRect(0, 0, 3000, 450),
-                                 .text = QStringLiteral("SignalType")};
+    g.header.controls << control(ControlKind::Field, QRect(0, 0, 3000, 450), "SignalType");
     g.footer.height = 300;
-    g.footer.controls << Control{.kind = ControlKind::Field,
-                                 .rect = QRect(1600, 0, 1000, 300),
-                                 .text = QStringLiteral("Length"),
-                                 .summary = Summary::Sum};
-    l.reportFooter.height = 300;
-    l.reportFooter.controls << Control{.kind = ControlKind::Field,
-                                       .rect = QRect(0, 0, 1000, 300),
-                                       .text = QStringLiteral("CableNO"),
-                                       .summary = Summary::Count};
+    g.footer.controls << control(ControlKind::Field, QRect(1600, 0, 1000, 300), "Length");
+    g.footer.controls[0].summary = Summary::Sum;
     l.groups << g << Group{QStringLiteral("CableType")};
     l.sorts << SortField{{}, QStringLiteral("Length"), true}
             << SortField{QStringLiteral("tblCables"), QStringLiteral("CableNO"), false};
@@ -145,13 +124,6 @@ TEST(RpxFile, EveryPropertyReadsBackEqualFromTheFile) {
     const ReportLayout original = everything();
     writeRpx(path, original);
     const ReportLayout back = readRpx(path);
-    EXPECT_EQ(back.page, original.page);
-    EXPECT_EQ(back.data, original.data);
-    EXPECT_EQ(back.reportHeader, original.reportHeader);
-    EXPECT_EQ(back.pageHeader, original.pageHeader);
-    EXPECT_EQ(back.detail, original.detail);
-    EXPECT_EQ(back.groups, original.groups);
-    EXPECT_EQ(back.sorts, original.sorts);
     EXPECT_TRUE(back == original);
     // Written again, the file is the same bytes: saving an unchanged layout changes nothing.
     EXPECT_EQ(serializeRpx(back), serializeRpx(original));

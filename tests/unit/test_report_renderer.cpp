@@ -39,19 +39,24 @@ Control field(const QString& name, int left = 0, int top = 0, int height = 300) 
         .kind = ControlKind::Field, .rect = QRect(left, top, 2000, height), .text = name};
 }
 
+Control control(ControlKind kind, QRect rect, const QString& text = {}) {
+    return Control{.kind = kind, .rect = rect, .text = text};
+}
+
+Control label(const QString& text, QRect rect = QRect(0, 0, 2000, 300)) {
+    return control(ControlKind::Label, rect, text);
+}
+
 // A page 3.5 inches high with half-inch margins: 3600 twips printable, of which page header
 // and footer take 300 each, leaving 3000 for the body (ten details of 300).
 ReportLayout smallPages() {
     ReportLayout l;
     l.page = PageSetup{12240, 5040, false, 720, 720, 720, 720};
     l.pageHeader.height = 300;
-    l.pageHeader.controls << Control{.kind = ControlKind::Label,
-                                     .rect = QRect(0, 0, 2000, 300),
-                                     .text = QStringLiteral("Cable")};
+    l.pageHeader.controls << label("Cable");
     l.pageFooter.height = 300;
-    l.pageFooter.controls << Control{.kind = ControlKind::PageNumber,
-                                     .rect = QRect(0, 0, 3000, 300),
-                                     .text = QStringLiteral("Page {page} of {pages}")};
+    l.pageFooter.controls << control(ControlKind::PageNumber, QRect(0, 0, 3000, 300),
+                                     "Page {page} of {pages}");
     l.detail.height = 300;
     l.detail.controls << field(QStringLiteral("CableNO"));
     return l;
@@ -85,12 +90,9 @@ QList<const RenderedBand*> body(const RenderedPage& page) {
 TEST(ReportPagination, PageHeaderAndFooterOnEveryPageWithNumberAndCount) {
     ReportLayout l = smallPages();
     l.reportHeader.height = 600;
-    l.reportHeader.controls << Control{.kind = ControlKind::Label,
-                                       .rect = QRect(0, 0, 5000, 600),
-                                       .text = QStringLiteral("Cable List")};
+    l.reportHeader.controls << label("Cable List", QRect(0, 0, 5000, 600));
     l.reportFooter.height = 300;
-    l.reportFooter.controls << Control{
-        .kind = ControlKind::Label, .rect = QRect(0, 0, 2000, 300), .text = QStringLiteral("End")};
+    l.reportFooter.controls << label("End");
     auto rows = cables(25);
     KeepPages sink;
     // Page 1: report header (600) and 8 details; page 2: 10; page 3: 7 and the report footer.
@@ -128,10 +130,7 @@ TEST(ReportPagination, GroupHeaderNeverStandsAloneAtThePageFoot) {
     g.header.height = 450;
     g.header.controls << field(QStringLiteral("SignalType"), 0, 0, 450);
     g.footer.height = 300;
-    g.footer.controls << Control{.kind = ControlKind::Label,
-                                 .rect = QRect(0, 0, 2000, 300),
-                                 .text = QStringLiteral("end of group")}
-                      << field(QStringLiteral("SignalType"), 2000);
+    g.footer.controls << label("end of group") << field(QStringLiteral("SignalType"), 2000);
     l.groups << g;
     // Audio: header 450 + 6 rows 1800 + footer 300 = 2550 of 3000; 450 left, exactly the
     // height of the Video header, but not of the header and its first row.
@@ -267,13 +266,12 @@ TEST(ReportPagination, FooterTotalsCoverTheirGroupsRowsAndTheReportsRows) {
 TEST(ReportPagination, DetailTallerThanAPageIsSplitBetweenControls) {
     ReportLayout l = smallPages();
     l.detail.height = 7000;
-    l.detail.controls = {
-        field(QStringLiteral("CableNO"), 0, 0),
-        // crosses the first cut (at 3000): goes whole to the second page
-        field(QStringLiteral("SignalType"), 0, 2800, 400),
-        // taller than a page: clipped, in the piece its top falls in
-        Control{.kind = ControlKind::Rectangle, .rect = QRect(3000, 100, 1000, 5000)},
-        field(QStringLiteral("CableNO"), 0, 6700)};
+    l.detail.controls = {field(QStringLiteral("CableNO"), 0, 0),
+                         // crosses the first cut (at 3000): goes whole to the second page
+                         field(QStringLiteral("SignalType"), 0, 2800, 400),
+                         // taller than a page: clipped, in the piece its top falls in
+                         control(ControlKind::Rectangle, QRect(3000, 100, 1000, 5000)),
+                         field(QStringLiteral("CableNO"), 0, 6700)};
     auto rows = cables(1, [](int) { return QStringLiteral("Video"); });
     KeepPages sink;
     ASSERT_EQ(renderReport(l, rows, sink), 3);
@@ -315,7 +313,7 @@ TEST(ReportPagination, CountingPassAgreesWithThePrintedPages) {
         Control notes = field(QStringLiteral("SignalType"), 2100, 0);
         notes.canGrow = true;
         l.detail.controls << notes;
-        l.detail.controls << Control{.kind = ControlKind::Line, .rect = QRect(0, 290, 4000, 0)};
+        l.detail.controls << control(ControlKind::Line, QRect(0, 290, 4000, 0));
         if (variant == 2) l.detail.columns = 2;
         if (variant == 3) l.detail.height = 5000;  // taller than a page: split
         QList<QVariantList> rows;
@@ -376,9 +374,7 @@ TEST(ReportPagination, PassesAfterTheFirstReadTheRowsKeptRatherThanRunningTheQue
 TEST(ReportPagination, NoRowsGiveHeadersOnlyAndUnknownFieldsAreRefused) {
     ReportLayout l = smallPages();
     l.reportHeader.height = 300;
-    l.reportHeader.controls << Control{.kind = ControlKind::Label,
-                                       .rect = QRect(0, 0, 2000, 300),
-                                       .text = QStringLiteral("Title")};
+    l.reportHeader.controls << label("Title");
     auto none = cables(0);
     KeepPages sink;
     ASSERT_EQ(renderReport(l, none, sink), 1);
@@ -425,8 +421,8 @@ ReportLayout schedule() {
                                          .text = QString::fromLatin1(names[i]),
                                          .font = {QStringLiteral("DejaVu Sans"), 9, true}};
     }
-    l.detail.controls << Control{.kind = ControlKind::Line, .rect = QRect(0, 290, 6200, 0)};
-    l.pageHeader.controls << Control{.kind = ControlKind::Line, .rect = QRect(0, 310, 6200, 0)};
+    l.detail.controls << control(ControlKind::Line, QRect(0, 290, 6200, 0));
+    l.pageHeader.controls << control(ControlKind::Line, QRect(0, 310, 6200, 0));
     return l;
 }
 
@@ -529,9 +525,7 @@ TEST(ReportColumnFit, TotalsKeepTheirWidthWhenTheColumnsNarrowToThePage) {
     ReportLayout l = schedule();
     l.page.paperWidth = 6000;  // 4560 printable for a design 6200 wide
     l.reportFooter.height = 300;
-    l.reportFooter.controls << Control{.kind = ControlKind::Label,
-                                       .rect = QRect(0, 0, 3000, 280),
-                                       .text = QStringLiteral("All cables:")};
+    l.reportFooter.controls << label("All cables:", QRect(0, 0, 3000, 280));
     Control total = field(QStringLiteral("To"), 4800, 0, 280);
     total.rect.setWidth(1400);
     total.align = HAlign::Right;
@@ -623,21 +617,39 @@ TEST(ReportQuery, TablesReadAreFoundInEveryPlaceTheyMayStand) {
               QStringList{"tblCables"});
 }
 
-class ReportQueryOnEngine : public ::testing::TestWithParam<db::Engine> {};
+// A project database of three cables: A1 of 10, A2 of 15 and B1 of 2.5.
+class ReportQueryOnEngine : public ::testing::TestWithParam<db::Engine> {
+  protected:
+    void SetUp() override {
+        if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
+        dbs.makeEmpty(db::DbId::Project, registry);
+        db::ensureSchema(db::DbId::Project, registry);
+        for (const auto& [no, length] : {std::pair{"A1", 10.0}, {"A2", 15.0}, {"B1", 2.5}})
+            db::Query(db::DbId::Project, "insert into tblCables (CableNO, Length) values (?, ?)",
+                      registry)
+                .bind(QString::fromLatin1(no))
+                .bind(length)
+                .exec();
+    }
+    // The first column of every row the query gives, joined by commas; or why it was refused.
+    QString read(const QString& sql, DataFilter filter = {},
+                 const QString& key = QStringLiteral("PROJECT_SPECIFIC")) {
+        try {
+            QueryRecordSource rows({QStringLiteral("DC1"), key, sql}, registry, std::move(filter));
+            rows.start();
+            QStringList got;
+            while (rows.next()) got << rows.value(0).toString();
+            return got.join(',');
+        } catch (const ReportError& e) {
+            return e.message();
+        }
+    }
+
+    db::Connections registry;  // outlives the databases, which close its connections
+    test::TestDatabases dbs{GetParam()};
+};
 
 TEST_P(ReportQueryOnEngine, RunsOnItsDatabaseAndRefusesBadQueriesWithTheReason) {
-    // The registry outlives the databases, which close its connections when they go.
-    db::Connections registry;
-    test::TestDatabases dbs(GetParam());
-    if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
-    dbs.makeEmpty(db::DbId::Project, registry);
-    db::ensureSchema(db::DbId::Project, registry);
-    for (const auto& [no, length] : {std::pair{"A1", 10.0}, {"A2", 15.0}, {"B1", 2.5}})
-        db::Query(db::DbId::Project, "insert into tblCables (CableNO, Length) values (?, ?)",
-                  registry)
-            .bind(QString::fromLatin1(no))
-            .bind(length)
-            .exec();
     const auto run = [&](const QString& sql, DataFilter filter = {}) {
         QueryRecordSource rows({QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"), sql},
                                registry, std::move(filter));
@@ -662,26 +674,16 @@ TEST_P(ReportQueryOnEngine, RunsOnItsDatabaseAndRefusesBadQueriesWithTheReason) 
                               registry, {QStringLiteral("CableNO like ?"), {QStringLiteral("A%")}});
     counted.start();
     EXPECT_EQ(counted.count(), 2);
-    const auto error = [&](const QString& sql,
-                           const QString& key = QStringLiteral("PROJECT_SPECIFIC")) {
-        try {
-            QueryRecordSource rows({QStringLiteral("DC1"), key, sql}, registry);
-            rows.start();
-        } catch (const ReportError& e) {
-            return e.message();
-        }
-        return QStringLiteral("(ran)");
-    };
-    EXPECT_TRUE(error("select nonsense from tblCables")
+    EXPECT_TRUE(read("select nonsense from tblCables")
                     .startsWith("Error: the report's query cannot be run. The project database"))
-        << error("select nonsense from tblCables").toStdString();
+        << read("select nonsense from tblCables").toStdString();
     EXPECT_EQ(
-        error("select * from tblCables c, tblProjects p"),
+        read("select * from tblCables c, tblProjects p"),
         "Error: the report's query reads tblProjects, a table of the project manager database, "
         "but its data control \"DC1\" is bound to the project database");
-    EXPECT_EQ(error("select * from tblCables", "ARCHIVE"),
+    EXPECT_EQ(read("select * from tblCables", {}, "ARCHIVE"),
               "Error: the data control \"DC1\" names no database (\"ARCHIVE\")");
-    EXPECT_EQ(error("select * from tblEquipment", "EQUIPMENT"),
+    EXPECT_EQ(read("select * from tblEquipment", {}, "EQUIPMENT"),
               "Error: the equipment database is not open");
 }
 
@@ -690,18 +692,7 @@ INSTANTIATE_TEST_SUITE_P(Engines, ReportQueryOnEngine, test::bothEngines(), test
 // A layout comes from a shared folder or a mail: its query may hold anything. Whatever it holds,
 // previewing the report reads and never writes, and the refusal says why.
 TEST_P(ReportQueryOnEngine, AQueryThatWouldChangeDataIsRefusedAndTheDataStaysAsItWas) {
-    db::Connections registry;
-    test::TestDatabases dbs(GetParam());
-    if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
     const bool pg = GetParam() == db::Engine::PostgreSQL;
-    dbs.makeEmpty(db::DbId::Project, registry);
-    db::ensureSchema(db::DbId::Project, registry);
-    for (const auto& [no, length] : {std::pair{"A1", 10.0}, {"A2", 15.0}, {"B1", 2.5}})
-        db::Query(db::DbId::Project, "insert into tblCables (CableNO, Length) values (?, ?)",
-                  registry)
-            .bind(QString::fromLatin1(no))
-            .bind(length)
-            .exec();
     const auto cables = [&] {
         db::Query q(db::DbId::Project, "select CableNO, Length from tblCables order by CableNO",
                     registry);
@@ -713,16 +704,7 @@ TEST_P(ReportQueryOnEngine, AQueryThatWouldChangeDataIsRefusedAndTheDataStaysAsI
     const QStringList before = cables();
     ASSERT_EQ(before, (QStringList{"A1=10", "A2=15", "B1=2.5"}));
     const auto run = [&](const QString& sql, DataFilter filter = {}) {
-        try {
-            QueryRecordSource rows({QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"), sql},
-                                   registry, std::move(filter));
-            rows.start();
-            QStringList got;
-            while (rows.next()) got << rows.value(0).toString();
-            return got.join(',');
-        } catch (const ReportError& e) {
-            return e.message();
-        }
+        return read(sql, std::move(filter));
     };
     const QString refused =
         QStringLiteral("Error: the report's query must be one SELECT statement: ");
@@ -817,9 +799,6 @@ TEST_P(ReportQueryOnEngine, AQueryThatWouldChangeDataIsRefusedAndTheDataStaysAsI
 // In shared mode the users and their groups live in the project manager database on the server
 // every user reaches: a layout must not be a way into the Administrators group.
 TEST_P(ReportQueryOnEngine, ALayoutCannotChangeAUsersGroup) {
-    db::Connections registry;
-    test::TestDatabases dbs(GetParam());
-    if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
     dbs.makeEmpty(db::DbId::PM, registry);
     db::ensureSchema(db::DbId::PM, registry);
     db::Query(db::DbId::PM, "insert into tblUsers (UserName, Groupname) values (?, ?)", registry)
@@ -831,17 +810,8 @@ TEST_P(ReportQueryOnEngine, ALayoutCannotChangeAUsersGroup) {
                     registry);
         return q.scalar().toString();
     };
-    const auto run = [&](const QString& sql) {
-        try {
-            QueryRecordSource rows({QStringLiteral("DC1"), QStringLiteral("PM"), sql}, registry);
-            rows.start();
-            while (rows.next()) {
-            }
-            return QStringLiteral("(ran)");
-        } catch (const ReportError& e) {
-            return e.message();
-        }
-    };
+    const auto run = [&](const QString& sql) { return read(sql, {}, QStringLiteral("PM")); };
+
     EXPECT_EQ(run("update tblUsers set Groupname='Administrators' where UserName='bob'"),
               "Error: the report's query must be one SELECT statement: it begins with UPDATE");
     EXPECT_EQ(group(), "Engineers");
@@ -883,18 +853,11 @@ class RecordingEngine : public QPaintEngine {
     void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
     // Underlines and the like.
     void drawPolygon(const QPointF* points, int count, PolygonDrawMode) override {
-        record << QStringLiteral("polygon %1,%2 of %3")
-                      .arg(points[0].x())
-                      .arg(points[0].y())
-                      .arg(count);
+        record << QString::asprintf("polygon %g,%g of %d", points[0].x(), points[0].y(), count);
     }
     void drawPath(const QPainterPath& path) override {
         const QRectF r = path.boundingRect();
-        record << QStringLiteral("path %1,%2 %3x%4")
-                      .arg(r.x())
-                      .arg(r.y())
-                      .arg(r.width())
-                      .arg(r.height());
+        record << QString::asprintf("path %g,%g %gx%g", r.x(), r.y(), r.width(), r.height());
     }
     void drawTextItem(const QPointF& p, const QTextItem& item) override {
         record << QStringLiteral("%1 %2 %3 %4")
@@ -911,22 +874,13 @@ class RecordingDevice : public QPaintDevice {
     mutable RecordingEngine engine;
 
   protected:
+    // A Letter page at 1200 dots an inch.
     int metric(PaintDeviceMetric m) const override {
-        switch (m) {
-            case PdmWidth:
-                return 10200;
-            case PdmHeight:
-                return 13200;
-            case PdmDpiX:
-            case PdmDpiY:
-            case PdmPhysicalDpiX:
-            case PdmPhysicalDpiY:
-                return 1200;
-            case PdmDevicePixelRatioScaled:
-                return int(devicePixelRatioFScale());
-            default:
-                return QPaintDevice::metric(m);
-        }
+        if (m == PdmWidth || m == PdmHeight) return m == PdmWidth ? 10200 : 13200;
+        if (m == PdmDpiX || m == PdmDpiY || m == PdmPhysicalDpiX || m == PdmPhysicalDpiY)
+            return 1200;
+        if (m == PdmDevicePixelRatioScaled) return int(devicePixelRatioFScale());
+        return QPaintDevice::metric(m);
     }
 };
 
@@ -945,24 +899,13 @@ QStringList paintRecord(PagePainter& painter, const QList<RenderedPage>& pages) 
 // and alignment, the page must reach the device exactly as when each is laid out as drawn,
 // where it stands first and where it stands again further down and across.
 TEST(ReportPainting, TextsDrawnFromTheirFirstLayoutReachTheDeviceAsLaidOutEachTime) {
-    const QStringList samples{
-        QStringLiteral("Cable"),
-        QStringLiteral("OUT 12"),
-        QStringLiteral("Analog Audio"),
-        QStringLiteral("1,234.5"),
-        QStringLiteral("A long description of a cable that runs over several lines in its box"),
-        QStringLiteral("Averyveryverylongwordwithoutanyspaceinit that wraps"),
-        QStringLiteral("AVAVAV To Wa"),  // kerned pairs
-        QStringLiteral("ffi fl \u00c9t\u00e9 \u00fc"),
-        QStringLiteral("tab\there"),
-        QStringLiteral("two\nlines"),
-        QStringLiteral(" leading"),
-        QStringLiteral("trailing "),
-        QStringLiteral("R&D"),
-        QStringLiteral("\u05e9\u05dc\u05d5\u05dd abc"),
-        QStringLiteral("abc \u0645\u0631\u062d\u0628\u0627"),
-        QStringLiteral("\u4e2d\u6587 text"),
-    };
+    // Kerned pairs, ligatures, tabs, line breaks, blanks at the ends, right-to-left and CJK.
+    QStringList samples{"Cable",     "OUT 12",     "Analog Audio", "1,234.5",   "AVAVAV To Wa",
+                        "tab\there", "two\nlines", " leading",     "trailing ", "R&D"};
+    samples << "A long description of a cable that runs over several lines in its box"
+            << "Averyveryverylongwordwithoutanyspaceinit that wraps"
+            << QStringLiteral("\u05e9\u05dc\u05d5\u05dd abc ffi fl \u00c9t\u00e9 \u00fc")
+            << QStringLiteral("\u4e2d\u6587 text abc \u0645\u0631\u062d\u0628\u0627");
     const QList<QSize> boxes{{2000, 240}, {600, 240}, {2000, 900}, {300, 2000}, {9000, 120}};
     const QList<ReportFont> fonts{{"DejaVu Sans", 8},
                                   {"DejaVu Sans", 12, true},
@@ -1016,14 +959,9 @@ TEST(ReportPainting, TextsDrawnFromTheirFirstLayoutReachTheDeviceAsLaidOutEachTi
 TEST(ReportPagination, APageBreakStartsTheRestOfItsSectionOnANewPage) {
     ReportLayout l = smallPages();
     l.reportHeader.height = 900;
-    l.reportHeader.controls << Control{.kind = ControlKind::Label,
-                                       .rect = QRect(0, 0, 2000, 300),
-                                       .text = QStringLiteral("Cover")}
-                            << Control{.kind = ControlKind::PageBreak,
-                                       .rect = QRect(0, 300, 10000, 60)}
-                            << Control{.kind = ControlKind::Label,
-                                       .rect = QRect(0, 400, 2000, 300),
-                                       .text = QStringLiteral("Contents")};
+    l.reportHeader.controls << label("Cover")
+                            << control(ControlKind::PageBreak, QRect(0, 300, 10000, 60))
+                            << label("Contents", QRect(0, 400, 2000, 300));
     auto rows = cables(3);
     KeepPages sink;
     ASSERT_EQ(renderReport(l, rows, sink), 2);
@@ -1039,7 +977,7 @@ TEST(ReportPagination, APageBreakStartsTheRestOfItsSectionOnANewPage) {
     EXPECT_EQ(sink.pages[1].bands[1].rect.top(), 720 + 300);
 
     ReportLayout each = smallPages();
-    each.detail.controls << Control{.kind = ControlKind::PageBreak, .rect = QRect(0, 0, 9000, 0)};
+    each.detail.controls << control(ControlKind::PageBreak, QRect(0, 0, 9000, 0));
     KeepPages perRow;
     ASSERT_EQ(renderReport(each, rows, perRow), 3);
     for (int p = 0; p < 3; ++p) {

@@ -38,6 +38,32 @@ Control field(const QString& name, int left = 0, int top = 0) {
     return Control{.kind = ControlKind::Field, .rect = QRect(left, top, 2000, 300), .text = name};
 }
 
+Control control(ControlKind kind, const QString& text, QRect rect = QRect(0, 0, 2000, 300)) {
+    return Control{.kind = kind, .rect = rect, .text = text};
+}
+
+// A child layout of its own data control whose detail shows the cable number.
+ReportLayout child() {
+    ReportLayout l;
+    l.data = DataControl{QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"),
+                         QStringLiteral("select")};
+    l.detail.height = 300;
+    l.detail.controls << field(QStringLiteral("CableNO"));
+    return l;
+}
+
+// Subreports whose rows are these, counting how often they are asked for; any problem fails.
+std::shared_ptr<Subreports> childRows(const QString& folder, const QStringList& fields,
+                                      const QList<QVariantList>& rows, int* reads = nullptr) {
+    return std::make_shared<Subreports>(
+        folder, QString(),
+        [=](const ReportLayout&) {
+            if (reads) ++*reads;
+            return std::make_unique<TableRecordSource>(fields, rows);
+        },
+        [](const QString& problem) { ADD_FAILURE() << problem.toStdString(); });
+}
+
 Control subreport(const QString& name, const QString& file, const QString& link, int left = 2500) {
     return Control{.name = name,
                    .kind = ControlKind::SubReport,
@@ -52,17 +78,13 @@ ReportLayout cableList() {
     l.data = DataControl{QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"),
                          QStringLiteral("select CableNO, SRCSys from tblCables order by CableNO")};
     l.pageHeader.height = 300;  // never printed in a subreport
-    l.pageHeader.controls << Control{.kind = ControlKind::Label,
-                                     .rect = QRect(0, 0, 2000, 300),
-                                     .text = QStringLiteral("PAGEHEADING")};
+    l.pageHeader.controls << control(ControlKind::Label, "PAGEHEADING");
     l.detail.height = 300;
     l.detail.controls << field(QStringLiteral("CableNO"));
     l.reportFooter.height = 300;
-    l.reportFooter.controls << Control{.kind = ControlKind::Field,
-                                       .rect = QRect(0, 0, 2000, 300),
-                                       .text = QStringLiteral("CableNO"),
-                                       .format = QStringLiteral("0 total"),
-                                       .summary = Summary::Count};
+    l.reportFooter.controls << field(QStringLiteral("CableNO"));
+    l.reportFooter.controls[0].format = QStringLiteral("0 total");
+    l.reportFooter.controls[0].summary = Summary::Count;
     return l;
 }
 
@@ -147,40 +169,24 @@ TEST(Subreports, EachSystemPrintsItsCablesUnderItInThePdfAndTheSpreadsheetRows) 
 // child's rows come from its own source, read once for every row and pass.
 TEST(Subreports, ALongChildBreaksOverPagesAndPushesDownWhatStandsBelow) {
     QTemporaryDir dir;
-    ReportLayout child;
-    child.data = DataControl{QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"),
-                             QStringLiteral("select")};
-    child.detail.height = 300;
-    child.detail.controls << field(QStringLiteral("CableNO"));
-    writeRpx(dir.filePath("child.rpx"), child);
+    writeRpx(dir.filePath("child.rpx"), child());
     QList<QVariantList> cables;
     for (int i = 1; i <= 30; ++i) cables << QVariantList{QStringLiteral("A%1").arg(i), 1};
     cables << QVariantList{QStringLiteral("B1"), 2} << QVariantList{QStringLiteral("B2"), 2};
     int reads = 0;
-    auto subreports = std::make_shared<Subreports>(
-        dir.path(), QString(),
-        [&](const ReportLayout&) {
-            ++reads;
-            return std::make_unique<TableRecordSource>(QStringList{"CableNO", "SystemID"}, cables);
-        },
-        [](const QString& problem) { ADD_FAILURE() << problem.toStdString(); });
+    RenderOptions options;
+    options.subreports = childRows(dir.path(), {"CableNO", "SystemID"}, cables, &reads);
 
     ReportLayout parent;
     parent.page = PageSetup{12240, 5040, false, 720, 720, 720, 720};  // 3600 twips of body
     parent.pageFooter.height = 300;
-    parent.pageFooter.controls << Control{.kind = ControlKind::PageNumber,
-                                          .rect = QRect(0, 0, 3000, 300),
-                                          .text = QStringLiteral("Page {page} of {pages}")};
+    parent.pageFooter.controls << control(ControlKind::PageNumber, "Page {page} of {pages}");
     parent.detail.height = 600;
     parent.detail.controls << field(QStringLiteral("Name"))
                            << subreport("subCables", "child.rpx", "SystemID=ID")
-                           << Control{.kind = ControlKind::Label,
-                                      .rect = QRect(0, 300, 2000, 300),
-                                      .text = QStringLiteral("below")};
+                           << control(ControlKind::Label, "below", QRect(0, 300, 2000, 300));
     TableRecordSource systems({"ID", "Name"}, {{1, "ONE"}, {2, "TWO"}});
     KeepPages sink;
-    RenderOptions options;
-    options.subreports = subreports;
     const int pages = renderReport(parent, systems, sink, options);
     EXPECT_EQ(reads, 1);
     EXPECT_EQ(sink.included.size(), 1);
@@ -206,12 +212,7 @@ TEST(Subreports, ALongChildBreaksOverPagesAndPushesDownWhatStandsBelow) {
         }
     QStringList expected{"ONE"};
     for (int i = 1; i <= 30; ++i) expected << QStringLiteral("A%1").arg(i);
-    expected << "below"
-             << "TWO"
-             << "B1"
-             << "B2"
-             << "below";
-    EXPECT_EQ(printed, expected);
+    EXPECT_EQ(printed, expected + QStringList({"below", "TWO", "B1", "B2", "below"}));
     EXPECT_GT(belowAt, lastOfOne);
 }
 
@@ -220,28 +221,15 @@ TEST(Subreports, ALongChildBreaksOverPagesAndPushesDownWhatStandsBelow) {
 // report's, counted even when the report itself shows none.
 TEST(Subreports, AChildInColumnsFillsItsControlAndKnowsThePageCount) {
     QTemporaryDir dir;
-    ReportLayout child;
-    child.data = DataControl{QStringLiteral("DC1"), QStringLiteral("PROJECT_SPECIFIC"),
-                             QStringLiteral("select")};
-    child.detail.height = 300;
-    child.detail.columns = 3;
-    child.detail.columnSpacing = 100;
-    child.detail.controls << Control{.kind = ControlKind::Field,
-                                     .rect = QRect(0, 0, 1000, 300),
-                                     .text = QStringLiteral("CableNO")};
-    child.reportFooter.height = 300;
-    child.reportFooter.controls << Control{.kind = ControlKind::PageNumber,
-                                           .rect = QRect(0, 0, 2000, 300),
-                                           .text = QStringLiteral("{page} of {pages}")};
-    writeRpx(dir.filePath("child.rpx"), child);
+    ReportLayout columns = child();
+    columns.detail.columns = 3;
+    columns.detail.columnSpacing = 100;
+    columns.detail.controls[0].rect.setWidth(1000);
+    columns.reportFooter.height = 300;
+    columns.reportFooter.controls << control(ControlKind::PageNumber, "{page} of {pages}");
+    writeRpx(dir.filePath("child.rpx"), columns);
     QList<QVariantList> cables;
     for (int i = 1; i <= 4; ++i) cables << QVariantList{QStringLiteral("C%1").arg(i)};
-    auto subreports = std::make_shared<Subreports>(
-        dir.path(), QString(),
-        [&](const ReportLayout&) {
-            return std::make_unique<TableRecordSource>(QStringList{"CableNO"}, cables);
-        },
-        [](const QString& problem) { ADD_FAILURE() << problem.toStdString(); });
     ReportLayout parent;
     parent.detail.height = 300;
     Control sub = subreport("subCables", "child.rpx", QString(), 1000);
@@ -250,7 +238,7 @@ TEST(Subreports, AChildInColumnsFillsItsControlAndKnowsThePageCount) {
     TableRecordSource one({"ID"}, {{1}});
     KeepPages sink;
     RenderOptions options;
-    options.subreports = subreports;
+    options.subreports = childRows(dir.path(), {"CableNO"}, cables);
     ASSERT_EQ(renderReport(parent, one, sink, options), 1);
     QList<QPoint> at;
     QString footer;
@@ -274,9 +262,7 @@ TEST(Subreports, ThoseThatCannotPrintAreSaidOnceAndTheReportPrintsOn) {
     Project p;
     ReportLayout inner;
     inner.reportHeader.height = 300;
-    inner.reportHeader.controls << Control{.kind = ControlKind::Label,
-                                           .rect = QRect(0, 0, 2000, 300),
-                                           .text = QStringLiteral("inner")}
+    inner.reportHeader.controls << control(ControlKind::Label, "inner")
                                 << subreport("subBack", "self.rpx", {});
     p.file("inner.rpx", inner);
     ReportLayout self = systemList({subreport("subMissing", "missing.rpx", "SRCSys=SysName"),
@@ -286,9 +272,8 @@ TEST(Subreports, ThoseThatCannotPrintAreSaidOnceAndTheReportPrintsOn) {
                                     subreport("subInner", "inner.rpx", {}, 6000)});
     // The page count makes a second pass over the rows.
     self.pageFooter.height = 300;
-    self.pageFooter.controls << Control{.kind = ControlKind::PageNumber,
-                                        .rect = QRect(0, 0, 3000, 300),
-                                        .text = QStringLiteral("{page}/{pages}")};
+    self.pageFooter.controls << control(ControlKind::PageNumber, "{page}/{pages}");
+
     const QString text = p.dir.filePath("self.txt");
     test::ScriptedUser user(QStringLiteral("file %1\n").arg(text) +
                             QStringLiteral("button OK\n").repeated(6));
