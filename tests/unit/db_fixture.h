@@ -6,12 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QUuid>
+#include <optional>
 #include <ostream>
+#include <utility>
 
 #include "db/database.h"
 
@@ -112,6 +117,48 @@ class TestDatabases {
 
 inline auto bothEngines() {
     return ::testing::Values(db::Engine::SQLite, db::Engine::PostgreSQL);
+}
+
+// The error of type Error that f throws; without one the test fails and the answer is empty.
+template <class Error = db::DbError, class F>
+std::optional<Error> caught(F&& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e;
+    }
+    ADD_FAILURE() << "nothing was thrown";
+    return std::nullopt;
+}
+
+// The description of the error f throws ("" and a failure when it throws none).
+template <class Error = db::DbError, class F>
+QString thrownText(F&& f) {
+    const std::optional<Error> e = caught<Error>(std::forward<F>(f));
+    return e ? e->description() : QString();
+}
+
+// The first column of every row of sql, as text (null values as null texts).
+inline QStringList firstColumn(db::DbId id, db::Connections& registry, const QString& sql,
+                               const QVariantList& values = {}) {
+    db::Query q(id, sql, registry);
+    for (const QVariant& v : values) q.bind(v);
+    q.exec();
+    QStringList out;
+    while (q.next()) out << q.value(0).toString();
+    return out;
+}
+
+// The bytes of a file ("" when it cannot be read), and a file written whole, its folder made.
+inline QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        ADD_FAILURE() << "cannot write " << path.toStdString();
 }
 
 }  // namespace tolvane::test

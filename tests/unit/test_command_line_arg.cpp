@@ -9,21 +9,17 @@
 
 using namespace tolvane;
 
-TEST(ProgramArgument, LogModeOnlyForTheWholeWordLog) {
-    EXPECT_EQ(classifyArgument("log"), ArgumentKind::Log);
-    EXPECT_EQ(classifyArgument("LOG"), ArgumentKind::Unknown);
-    EXPECT_EQ(classifyArgument("log "), ArgumentKind::Unknown);
-    EXPECT_EQ(classifyArgument(""), ArgumentKind::None);
-}
-
-TEST(ProgramArgument, FilesByTheUpperCasedLastFourCharacters) {
-    EXPECT_EQ(classifyArgument("/x/Site Plan.dxf"), ArgumentKind::Drawing);
-    EXPECT_EQ(classifyArgument("a.DxF"), ArgumentKind::Drawing);
-    EXPECT_EQ(classifyArgument("old.dwg"), ArgumentKind::UnsupportedDrawing);
-    EXPECT_EQ(classifyArgument("old.VDF"), ArgumentKind::UnsupportedDrawing);
-    EXPECT_EQ(classifyArgument("bom.rpx"), ArgumentKind::Report);
-    EXPECT_EQ(classifyArgument("dxf"), ArgumentKind::Unknown);
-    EXPECT_EQ(classifyArgument("notes.dxf.txt"), ArgumentKind::Unknown);
+// Log mode only for the whole word "log"; files by the upper-cased last four characters.
+TEST(ProgramArgument, LogModeAndFilesByTheirEnding) {
+    const auto kind = [](std::initializer_list<const char*> arguments, ArgumentKind kind) {
+        for (const char* a : arguments) EXPECT_EQ(classifyArgument(a), kind) << '"' << a << '"';
+    };
+    kind({"log"}, ArgumentKind::Log);
+    kind({""}, ArgumentKind::None);
+    kind({"LOG", "log ", "dxf", "notes.dxf.txt"}, ArgumentKind::Unknown);
+    kind({"/x/Site Plan.dxf", "a.DxF"}, ArgumentKind::Drawing);
+    kind({"old.dwg", "old.VDF"}, ArgumentKind::UnsupportedDrawing);
+    kind({"bom.rpx"}, ArgumentKind::Report);
     EXPECT_TRUE(argumentMessage("old.dwg", ArgumentKind::UnsupportedDrawing).contains("DWG"));
     EXPECT_TRUE(argumentMessage("old.dwg", ArgumentKind::UnsupportedDrawing).contains("DXF"));
 }

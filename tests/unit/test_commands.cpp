@@ -108,12 +108,12 @@ TEST(CommandRouter, FailingActionGoesToTheErrorHandler) {
 // user cancelled leaves no line at all, and unknown codes show the operation's own text.
 TEST(CommandRouter, DrawingErrorsGoToTheCommandLine) {
     RouterFixture f;
-    f.router.setAction("catDExtents", [] { throw cad::CadError(cad::NoExtents, "Zoom"); });
-    f.router.route("catDExtents");
-    f.router.setAction("catDExtents", [] { throw cad::CadError(cad::JobCancelled, "Zoom"); });
-    f.router.route("catDExtents");
-    f.router.setAction("catDExtents", [] { throw cad::CadError(777, "Open", "Disk full"); });
-    f.router.route("catDExtents");
+    for (const cad::CadError& error :
+         {cad::CadError(cad::NoExtents, "Zoom"), cad::CadError(cad::JobCancelled, "Zoom"),
+          cad::CadError(777, "Open", "Disk full")}) {
+        f.router.setAction("catDExtents", [error] { throw error; });
+        f.router.route("catDExtents");
+    }
     EXPECT_EQ(f.ended, -1);
     EXPECT_TRUE(f.user.transcript.contains("Error in [Zoom] : There are no extents!"));
     EXPECT_TRUE(f.user.transcript.contains("Error in [Open] : Disk full"));

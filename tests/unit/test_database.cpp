@@ -32,49 +32,31 @@ TEST(ConnectionSpec, ParsesAndWritesBothKinds) {
     EXPECT_EQ(ok->schema, "proj_1");
     EXPECT_EQ(ConnectionSpec::parse(ok->text()), ok);  // written and read back, the same
     EXPECT_FALSE(ok->location().contains("it's"));     // messages never show the password
-    EXPECT_FALSE(ConnectionSpec::parse("postgresql:host=x port=99999").has_value());
-    EXPECT_FALSE(ConnectionSpec::parse("postgresql:hots=x").has_value());
-    EXPECT_FALSE(ConnectionSpec::parse("postgresql:host=x schema=a;drop").has_value());
-    EXPECT_FALSE(ConnectionSpec::parse("  ").has_value());
+    for (const char* bad : {"postgresql:host=x port=99999", "postgresql:hots=x",
+                            "postgresql:host=x schema=a;drop", "  "})
+        EXPECT_FALSE(ConnectionSpec::parse(bad).has_value()) << bad;
 }
 
 TEST(Connections, MissingAndCorruptFilesNameTheDatabase) {
     QTemporaryDir dir;
     db::Connections r;
     r.bind(db::DbId::Equipment, ConnectionSpec::sqlite(dir.filePath("dbEquip.db")));
-    try {
-        r.database(db::DbId::Equipment);
-        FAIL() << "a missing file must not be made silently";
-    } catch (const db::DbError& e) {
-        EXPECT_TRUE(e.description().contains("equipment database"));
-        EXPECT_TRUE(e.description().contains("does not exist"));
-    }
-    EXPECT_FALSE(QFile::exists(dir.filePath("dbEquip.db")));
+    const QString missing = test::thrownText([&] { r.database(db::DbId::Equipment); });
+    EXPECT_TRUE(missing.contains("equipment database")) << missing.toStdString();
+    EXPECT_TRUE(missing.contains("does not exist")) << missing.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("dbEquip.db")));  // never made silently
 
-    QFile junk(dir.filePath("dbPM.db"));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(4096, 'x'));
-    junk.close();
-    r.bind(db::DbId::PM, ConnectionSpec::sqlite(junk.fileName()));
-    try {
-        r.database(db::DbId::PM);
-        FAIL() << "a corrupt file must be refused";
-    } catch (const db::DbError& e) {
-        EXPECT_TRUE(e.description().contains("project manager database"));
-        EXPECT_TRUE(e.description().contains(junk.fileName()));
-    }
-}
+    const QString junk = dir.filePath("dbPM.db");
+    test::writeFile(junk, QByteArray(4096, 'x'));
+    r.bind(db::DbId::PM, ConnectionSpec::sqlite(junk));
+    const QString corrupt = test::thrownText([&] { r.database(db::DbId::PM); });
+    EXPECT_TRUE(corrupt.contains("project manager database")) << corrupt.toStdString();
+    EXPECT_TRUE(corrupt.contains(junk)) << corrupt.toStdString();
 
-TEST(Connections, UnreachableServerIsAClearError) {
-    db::Connections r;
+    // An unreachable server is named by where it is.
     r.bind(db::DbId::PM,
            *ConnectionSpec::parse("postgresql:host=127.0.0.1 port=1 dbname=x user=x"));
-    try {
-        r.database(db::DbId::PM);
-        FAIL();
-    } catch (const db::DbError& e) {
-        EXPECT_TRUE(e.description().contains("127.0.0.1:1/x"));
-    }
+    EXPECT_TRUE(test::thrownText([&] { r.database(db::DbId::PM); }).contains("127.0.0.1:1/x"));
 }
 
 class DatabaseTest : public ::testing::TestWithParam<db::Engine> {
@@ -115,18 +97,14 @@ TEST_P(DatabaseTest, TransactionsWriteAllOrNothing) {
         for (int i = 1; i <= 3; ++i) ins.bind(i).bind("CAM").exec();
     }  // no commit: rolled back
     EXPECT_EQ(count(), 0);
-    try {
-        db::Transaction t(db::DbId::Project, r);
-        db::Query ins(db::DbId::Project, "insert into tblSystems (SysID, SysName) values (?, ?)",
-                      r);
-        ins.bind(1).bind("CAM").exec();
-        db::Query(db::DbId::Project, "insert into tblSystems (SysID) values (1)", r)
-            .exec();  // duplicate
-        t.commit();
-        FAIL();
-    } catch (const db::DbError& e) {
-        EXPECT_TRUE(e.description().startsWith("The project database"));
-    }
+    EXPECT_TRUE(
+        test::thrownText([&] {
+            db::Transaction t(db::DbId::Project, r);
+            db::Query(db::DbId::Project, "insert into tblSystems (SysID) values (1)", r).exec();
+            db::Query(db::DbId::Project, "insert into tblSystems (SysID) values (1)", r)
+                .exec();  // duplicate
+            t.commit();
+        }).startsWith("The project database"));
     EXPECT_EQ(count(), 0);
 }
 
@@ -230,31 +208,22 @@ TEST_P(DatabaseTest, WritesAnnounceTheirTable) {
 // the action: the error says so in the user's words, and a dropped connection is opened anew
 // by the next statement. A statement's own fault (a violated key) still ends the program.
 TEST_P(DatabaseTest, RefusedWritesAndLostConnectionsEndOnlyTheAction) {
-    db::Query(db::DbId::Project, "insert into tblSystems (SysID, SysName) values (1, 'CAM')", r)
-        .exec();
-    try {
-        db::Query(db::DbId::Project, "insert into tblSystems (SysID) values (1)", r).exec();
-        FAIL();
-    } catch (const db::DbError& e) {
-        EXPECT_FALSE(e.endsActionOnly()) << e.description().toStdString();
-    }
-    db::Query(db::DbId::Project,
-              GetParam() == db::Engine::SQLite
-                  ? "pragma query_only = 1"
-                  : "set session characteristics as transaction read only",
-              r)
-        .exec();
-    try {
+    const auto run = [&](const char* sql) { db::Query(db::DbId::Project, sql, r).exec(); };
+    run("insert into tblSystems (SysID, SysName) values (1, 'CAM')");
+    const auto own = test::caught([&] { run("insert into tblSystems (SysID) values (1)"); });
+    EXPECT_TRUE(own && !own->endsActionOnly());
+    run(GetParam() == db::Engine::SQLite ? "pragma query_only = 1"
+                                         : "set session characteristics as transaction read only");
+    const auto refused = test::caught([&] {
         db::Transaction t(db::DbId::Project, r);
         db::Query(db::DbId::Project, "update tblSystems set SysName = ?", r).bind("VTR").exec();
         t.commit();
-        FAIL();
-    } catch (const db::DbError& e) {
-        EXPECT_TRUE(e.endsActionOnly());
-        EXPECT_TRUE(e.description().startsWith(
-            "The project database could not be written: the database is read-only."))
-            << e.description().toStdString();
-    }
+    });
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->endsActionOnly());
+    EXPECT_TRUE(refused->description().startsWith(
+        "The project database could not be written: the database is read-only."))
+        << refused->description().toStdString();
     EXPECT_EQ(count("SysName = 'CAM'"), 1);  // reads go on
 
     if (GetParam() != db::Engine::PostgreSQL) return;
@@ -264,15 +233,11 @@ TEST_P(DatabaseTest, RefusedWritesAndLostConnectionsEndOnlyTheAction) {
     db::Query(db::DbId::Project, "select pg_terminate_backend(?::int, 5000)", killer)
         .bind(pid)
         .exec();
-    try {
-        count();
-        FAIL();
-    } catch (const db::DbError& e) {
-        EXPECT_TRUE(e.endsActionOnly());
-        EXPECT_TRUE(e.connectionLost());
-        EXPECT_TRUE(e.description().startsWith("The project database could not be reached"))
-            << e.description().toStdString();
-    }
+    const auto lost = test::caught([&] { count(); });
+    ASSERT_TRUE(lost);
+    EXPECT_TRUE(lost->endsActionOnly() && lost->connectionLost());
+    EXPECT_TRUE(lost->description().startsWith("The project database could not be reached"))
+        << lost->description().toStdString();
     EXPECT_EQ(count(), 1);  // the next action finds the server again
 }
 
@@ -285,10 +250,9 @@ TEST(DbError, TheEnginesRefusalsInTheUsersWords) {
     EXPECT_EQ(cause(Engine::SQLite, "778", "disk I/O error"), "the disk reported an error");
     EXPECT_EQ(cause(Engine::SQLite, "19", "UNIQUE constraint failed"), "");
     EXPECT_EQ(cause(Engine::PostgreSQL, "53100", "could not extend file"), "disk full");
-    EXPECT_EQ(cause(Engine::PostgreSQL, "25006",
-                    "cannot execute UPDATE in a read-only "
-                    "transaction"),
-              "the database is read-only");
+    EXPECT_EQ(
+        cause(Engine::PostgreSQL, "25006", "cannot execute UPDATE in a read-only transaction"),
+        "the database is read-only");
     EXPECT_EQ(cause(Engine::PostgreSQL, "", "server closed the connection unexpectedly"),
               "the connection to the server was lost");
     EXPECT_EQ(cause(Engine::PostgreSQL, "23505", "duplicate key value"), "");
@@ -473,19 +437,15 @@ TEST(ReadOnlySql, EachEngineIsReadAsItReadsIt) {
 TEST_P(DatabaseTest, AReadOnlyQueryNeverWritesAndLeavesTheConnectionAsItWas) {
     db::Query ins(db::DbId::Project, "insert into tblSystems (SysID, SysName) values (?, ?)", r);
     for (int i = 1; i <= 3; ++i) ins.bind(i).bind("CAM").exec();
-    try {
-        db::ReadOnlyQuery(db::DbId::Project, "delete from tblSystems", r).exec();
-        FAIL() << "a delete ran";
-    } catch (const db::RefusedQuery& e) {
-        EXPECT_EQ(e.reason(), "it begins with DELETE");
-        EXPECT_TRUE(e.description().startsWith("The project database")) << e.what();
-    }
+    const auto del = test::caught<db::RefusedQuery>(
+        [&] { db::ReadOnlyQuery(db::DbId::Project, "delete from tblSystems", r).exec(); });
+    ASSERT_TRUE(del);
+    EXPECT_EQ(del->reason(), "it begins with DELETE");
+    EXPECT_TRUE(del->description().startsWith("The project database")) << del->what();
     EXPECT_EQ(count(), 3);
     // A read left half way, the program writes on and the rest of the rows still come.
     db::ReadOnlyQuery rows(db::DbId::Project,
-                           "select SysID from tblSystems where SysID > ? "
-                           "order by SysID",
-                           r);
+                           "select SysID from tblSystems where SysID > ? order by SysID", r);
     rows.bind(0).exec();
     ASSERT_TRUE(rows.next());
     EXPECT_EQ(rows.value(0).toInt(), 1);

@@ -34,6 +34,12 @@ struct Installation {
     int count(db::DbId id, const QString& table) {
         return db::Query(id, "select count(*) from " + table, registry).scalar().toInt();
     }
+    QString defaultProject(const QString& column) {
+        return test::firstColumn(db::DbId::PM, registry,
+                                 "select " + column + " from tblProjects where ProjectName = ?",
+                                 {"DEFAULT_PROJECT"})
+            .join(',');
+    }
 };
 }  // namespace
 
@@ -50,24 +56,14 @@ TEST(DatabaseSetup, NewInstallationThenSecondStart) {
         EXPECT_EQ(db::schemaVersion(id, inst.registry), db::kSchemaVersion);
     // Until a project is opened, project queries reach the blank project.
     EXPECT_EQ(inst.registry.boundTo(db::DbId::Project), inst.registry.boundTo(db::DbId::Blank));
-    EXPECT_EQ(db::Query(db::DbId::PM, "select count(*) from tblProjects where ProjectName = ?",
-                        inst.registry)
-                  .bind("DEFAULT_PROJECT")
-                  .scalar()
-                  .toInt(),
-              1);
+    EXPECT_EQ(inst.defaultProject("count(*)"), "1");
     EXPECT_EQ(inst.count(db::DbId::Blank, "tblLockSys"), 1);
     const int models = inst.count(db::DbId::Equipment, "tblEquipment");
     EXPECT_GE(models, 24);
 
     db::DatabaseSetup(inst.run, inst.settings, *user.ui, inst.log, inst.registry)
         .setDefaultProjectPath();
-    EXPECT_EQ(db::Query(db::DbId::PM, "select ProjectPath from tblProjects where ProjectName = ?",
-                        inst.registry)
-                  .bind("DEFAULT_PROJECT")
-                  .scalar()
-                  .toString(),
-              home + "/Tolvane Default Project");
+    EXPECT_EQ(inst.defaultProject("ProjectPath"), home + "/Tolvane Default Project");
 
     // A user's own rows survive the next start; nothing is seeded twice.
     db::Query(
@@ -77,7 +73,6 @@ TEST(DatabaseSetup, NewInstallationThenSecondStart) {
         .exec();
     inst.registry.closeAll();
     db::Connections again;
-    inst.registry.closeAll();
     ASSERT_TRUE(db::DatabaseSetup(inst.run, inst.settings, *user.ui, inst.log, again).connect());
     EXPECT_EQ(
         db::Query(db::DbId::Equipment, "select count(*) from tblEquipment", again).scalar().toInt(),
@@ -87,19 +82,13 @@ TEST(DatabaseSetup, NewInstallationThenSecondStart) {
 
 TEST(DatabaseSetup, DamagedFileStopsWithTheDatabaseNamed) {
     Installation inst;
-    QFile junk(inst.run.appFolder() + "/DBEQUIP.DB");  // names compare without regard to case
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(2048, '\x7f'));
-    junk.close();
+    const QString junk = inst.run.appFolder() + "/DBEQUIP.DB";  // names compare in any case
+    test::writeFile(junk, QByteArray(2048, '\x7f'));
     ScriptedUser user("");
-    try {
-        inst.connect(user);
-        FAIL() << "a damaged equipment database must stop the start";
-    } catch (const db::DbError& e) {
-        EXPECT_TRUE(e.description().contains("equipment database"));
-        EXPECT_TRUE(e.description().contains("DBEQUIP.DB"));
-    }
-    EXPECT_EQ(junk.size(), 2048);  // left as it was
+    const QString stopped = test::thrownText([&] { inst.connect(user); });
+    EXPECT_TRUE(stopped.contains("equipment database")) << qPrintable(stopped);
+    EXPECT_TRUE(stopped.contains("DBEQUIP.DB")) << qPrintable(stopped);
+    EXPECT_EQ(test::fileBytes(junk), QByteArray(2048, '\x7f'));  // left as it was
 }
 
 // Only a missing database is made. A file that is empty (an interrupted copy) or holds
@@ -108,14 +97,9 @@ TEST(DatabaseSetup, DamagedFileStopsWithTheDatabaseNamed) {
 TEST(DatabaseSetup, AnEmptyOrForeignFileIsNeverReplaced) {
     const auto refused = [](Installation& inst, const QString& what) {
         ScriptedUser user("");
-        try {
-            inst.connect(user);
-            ADD_FAILURE() << "the start must stop at " << what.toStdString();
-        } catch (const db::DbError& e) {
-            EXPECT_TRUE(e.description().contains(what + " (")) << e.description().toStdString();
-            EXPECT_TRUE(e.description().contains("cannot be read"))
-                << e.description().toStdString();
-        }
+        const QString stopped = test::thrownText([&] { inst.connect(user); });
+        EXPECT_TRUE(stopped.contains(what + " (")) << qPrintable(stopped);
+        EXPECT_TRUE(stopped.contains("cannot be read")) << qPrintable(stopped);
         inst.registry.closeAll();
     };
     {
@@ -141,15 +125,10 @@ TEST(DatabaseSetup, AnEmptyOrForeignFileIsNeverReplaced) {
             db::Query(db::DbId::Blank, "create table notes (body text)", other).exec();
             db::Query(db::DbId::Blank, "insert into notes values ('mine')", other).exec();
         }
-        const QByteArray before = [&] {
-            QFile f(blank);
-            f.open(QIODevice::ReadOnly);
-            return f.readAll();
-        }();
+        const QByteArray before = test::fileBytes(blank);
+        ASSERT_FALSE(before.isEmpty());
         refused(inst, "blank project database");
-        QFile f(blank);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        EXPECT_EQ(f.readAll(), before);
+        EXPECT_EQ(test::fileBytes(blank), before);
     }
 }
 

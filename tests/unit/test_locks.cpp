@@ -2,9 +2,9 @@
 // two users contending for the cable lock on both engines.
 #include <gtest/gtest.h>
 
-#include <QThread>
 #include <atomic>
 #include <memory>
+#include <thread>
 
 #include "db/locks.h"
 #include "db/schema.h"
@@ -44,6 +44,14 @@ class LockTest : public ::testing::TestWithParam<db::Engine> {
     test::TestDatabases dbs{GetParam()};
 };
 
+// A run of shared mode as who.
+RunState sharedRun(const QString& who) {
+    RunState run;
+    run.mode = DatabaseMode::Shared;
+    run.whoAmI = who;
+    return run;
+}
+
 // A user who answers Retry while the holder finishes, then finds the lock free.
 class RetryingUser : public ScriptUi {
   public:
@@ -60,16 +68,14 @@ class RetryingUser : public ScriptUi {
 
 }  // namespace
 
-TEST_P(LockTest, SingleUserModeNeverTouchesTheTable) {
-    ScriptedUser user("");
-    db::TableLock lock(db::cableLock(), false, "ann_pc1", *user.ui, first);
-    EXPECT_TRUE(lock.acquire());
-    lock.release();
-    EXPECT_EQ(holderRow(first), "none");  // the empty table stays empty
-}
-
 TEST_P(LockTest, FirstLockMakesTheRowAndReleaseFreesIt) {
     ScriptedUser user("");
+    {
+        db::TableLock single(db::cableLock(), false, "ann_pc1", *user.ui, first);
+        EXPECT_TRUE(single.acquire());
+        single.release();
+        EXPECT_EQ(holderRow(first), "none");  // single-user mode never touches the table
+    }
     {
         db::TableLock lock(db::cableLock(), true, "ann_pc1", *user.ui, first);
         ASSERT_TRUE(lock.acquire());
@@ -131,14 +137,9 @@ TEST_P(LockTest, TwoUsersContendingNeverBothHoldTheLock) {
         }
         own.closeAll();
     };
-    QThread* a = QThread::create(worker, QString("ann_pc1"));
-    QThread* b = QThread::create(worker, QString("bob_pc2"));
-    a->start();
-    b->start();
-    a->wait();
-    b->wait();
-    delete a;
-    delete b;
+    std::thread a(worker, QString("ann_pc1")), b(worker, QString("bob_pc2"));
+    a.join();
+    b.join();
     EXPECT_EQ(overlaps.load(), 0);
     EXPECT_GT(taken.load(), 0);
     EXPECT_EQ(holderRow(first), "0 -");
@@ -222,10 +223,7 @@ TEST_P(LockTest, AKilledHoldersLockIsTakenOver) {
 // it read-only); once the holder's program is killed the next opener gets it for editing.
 TEST_P(LockTest, ADrawingOfAKilledHolderOpensForEditing) {
     if (GetParam() != db::Engine::PostgreSQL) GTEST_SKIP() << "sessions live on the server";
-    RunState annRun, bobRun;
-    annRun.mode = bobRun.mode = DatabaseMode::Shared;
-    annRun.whoAmI = "ann_pc1";
-    bobRun.whoAmI = "bob_pc2";
+    RunState annRun = sharedRun("ann_pc1"), bobRun = sharedRun("bob_pc2");
     ScriptedUser ann(""), bob("button Cancel\n");
     projects::DrawingRegistry annDrawings(annRun, *ann.ui, first),
         bobDrawings(bobRun, *bob.ui, second);
@@ -245,10 +243,7 @@ TEST_P(LockTest, ADrawingOfAKilledHolderOpensForEditing) {
 // and everyone else still finds the identity alive while that run is at work.
 TEST_P(LockTest, AUsersOwnLocksComeBackToItsNextRunOfSeveralConnections) {
     if (GetParam() != db::Engine::PostgreSQL) GTEST_SKIP() << "sessions live on the server";
-    RunState annRun, bobRun;
-    annRun.mode = bobRun.mode = DatabaseMode::Shared;
-    annRun.whoAmI = "ann_pc1";
-    bobRun.whoAmI = "bob_pc2";
+    RunState annRun = sharedRun("ann_pc1"), bobRun = sharedRun("bob_pc2");
     const QString rack = "/srv/job/DRAWINGS/rack.dxf";
     {
         ScriptedUser ann("");

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +24,24 @@ using db::DbId;
 
 namespace {
 
+void exec(db::Connections& where, const QString& sql, DbId id = DbId::Equipment) {
+    QSqlQuery q(where.database(id));
+    ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+}
+// Rows of a query as "a|b" lines, in order.
+QStringList rows(db::Connections& where, const QString& sql, DbId id = DbId::Equipment) {
+    QSqlQuery q(where.database(id));
+    EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+    QStringList out;
+    while (q.next()) {
+        QStringList cells;
+        for (int i = 0; i < q.record().count(); ++i)
+            cells << (q.value(i).isNull() ? QString() : q.value(i).toString());
+        out << cells.join('|');
+    }
+    return out;
+}
+
 class MergeTest : public ::testing::TestWithParam<db::Engine> {
   protected:
     void SetUp() override {
@@ -38,23 +55,6 @@ class MergeTest : public ::testing::TestWithParam<db::Engine> {
     }
     void TearDown() override { delivered.closeAll(); }
 
-    static void exec(db::Connections& where, const QString& sql) {
-        QSqlQuery q(where.database(DbId::Equipment));
-        ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
-    }
-    // Rows of a query as "a|b" lines, in order.
-    static QStringList rows(db::Connections& where, const QString& sql) {
-        QSqlQuery q(where.database(DbId::Equipment));
-        EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
-        QStringList out;
-        while (q.next()) {
-            QStringList cells;
-            for (int i = 0; i < q.record().count(); ++i)
-                cells << (q.value(i).isNull() ? QString() : q.value(i).toString());
-            out << cells.join('|');
-        }
-        return out;
-    }
     // The number of rows of every table of the library, as "table|rows, ...".
     static std::string counts(db::Connections& where) {
         QStringList out;
@@ -221,18 +221,10 @@ TEST_P(MergeTest, WhatCannotBeMergedLeavesTheDatabaseInUseAsItWas) {
     const QStringList before =
         rows(inUse, "select EquipmentID, EquipmentName from tblEquipment order by 1");
     const auto refusal = [&](const QString& file) {
-        try {
-            db::mergeDatabase(DbId::Equipment, file, inUse);
-        } catch (const db::DbError& e) {
-            return e.description();
-        }
-        return QStringLiteral("merged");
+        return test::thrownText([&] { db::mergeDatabase(DbId::Equipment, file, inUse); });
     };
     const QString text = dir.filePath("notes.db");
-    QFile f(text);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(4096, 'x'));
-    f.close();
+    test::writeFile(text, QByteArray(4096, 'x'));
     EXPECT_TRUE(refusal(text).contains("the file is not a database"))
         << refusal(text).toStdString();
 
@@ -256,23 +248,20 @@ TEST_P(MergeTest, WhatCannotBeMergedLeavesTheDatabaseInUseAsItWas) {
     // Stopped while the models are merged: not one row nor column stays.
     exec(delivered, "create table tblRacks (RackID INTEGER PRIMARY KEY, s_GUID TEXT)");
     delivered.closeAll();
-    QByteArray hash;
-    if (GetParam() == db::Engine::SQLite) {
+    // On SQLite the file is the same, byte for byte.
+    const auto bytes = [&] {
         inUse.closeAll();
-        QFile file(inUse.boundTo(DbId::Equipment).path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        hash = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-    }
+        return GetParam() == db::Engine::SQLite
+                   ? test::fileBytes(inUse.boundTo(DbId::Equipment).path)
+                   : QByteArray();
+    };
+    const QByteArray file = bytes();
+    ASSERT_EQ(file.isEmpty(), GetParam() != db::Engine::SQLite);
     const auto unchanged = [&] {
         EXPECT_EQ(rows(inUse, "select EquipmentID, EquipmentName from tblEquipment order by 1"),
                   before);
         EXPECT_FALSE(db::existingTables(DbId::Equipment, inUse).contains("tblracks"));
-        if (GetParam() == db::Engine::SQLite) {
-            inUse.closeAll();
-            QFile file(inUse.boundTo(DbId::Equipment).path);
-            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-            EXPECT_EQ(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256), hash);
-        }
+        EXPECT_TRUE(bytes() == file);
     };
     EXPECT_THROW(db::mergeDatabase(DbId::Equipment, deliveredFile, inUse,
                                    [](const db::MergeStep& step) {
@@ -499,25 +488,19 @@ TEST(MergeProjectManager, StarterRowsAreSharedAndRevisionsFollowTheirProject) {
         db::ensureSchema(DbId::PM, *c);
         db::seedProjectManager(file + " projects", *c);
     }
-    const auto exec = [](db::Connections& where, const char* sql) {
-        QSqlQuery q(where.database(DbId::PM));
-        ASSERT_TRUE(q.exec(sql)) << sql << ": " << q.lastError().text().toStdString();
-    };
-    const auto column = [&](const char* sql) {
-        QSqlQuery q(inUse.database(DbId::PM));
-        EXPECT_TRUE(q.exec(sql)) << sql;
-        QStringList out;
-        while (q.next()) out << q.value(0).toString();
-        return out;
-    };
-    exec(inUse, "insert into tblProjects (ProjectsID, ProjectName, s_GUID) values (10, 'A', 'u1')");
-    exec(inUse, "insert into tblRevCounter (ProjectsID, Revision, s_GUID) values (10, 1, 'u2')");
+    const auto column = [&](const char* sql) { return rows(inUse, sql, DbId::PM); };
+    exec(inUse, "insert into tblProjects (ProjectsID, ProjectName, s_GUID) values (10, 'A', 'u1')",
+         DbId::PM);
+    exec(inUse, "insert into tblRevCounter (ProjectsID, Revision, s_GUID) values (10, 1, 'u2')",
+         DbId::PM);
     exec(delivered,
          "insert into tblProjects (ProjectsID, ProjectName, s_GUID) values (10, 'A', 'd1'), "
-         "(11, 'B', 'd2')");
+         "(11, 'B', 'd2')",
+         DbId::PM);
     exec(delivered,
          "insert into tblRevCounter (ProjectsID, Revision, s_GUID) values (10, 1, 'r1'), "
-         "(10, 2, 'r2'), (11, 1, 'r3')");
+         "(10, 2, 'r2'), (11, 1, 'r3')",
+         DbId::PM);
     delivered.closeAll();
 
     const db::MergeReport report = db::mergeDatabase(DbId::PM, deliveredFile, inUse);

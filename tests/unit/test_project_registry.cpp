@@ -11,9 +11,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QThread>
 #include <exception>
 #include <iostream>
+#include <thread>
 
 #include "app/projects/project_dialogs.h"
 #include "db/schema.h"
@@ -93,24 +93,21 @@ QVariant fromFile(const QString& file, const QString& sql) {
 }
 
 void touch(const QString& file, const QByteArray& content = "0\nSECTION\n") {
-    QDir().mkpath(QFileInfo(file).absolutePath());
-    QFile f(file);
-    f.open(QIODevice::WriteOnly);
-    f.write(content);
+    test::writeFile(file, content);
 }
-
 QString readAll(const QString& file) {
-    QFile f(file);
-    f.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(f.readAll());
+    return QString::fromUtf8(test::fileBytes(file));
 }
 
 void addDrawing(Installation& inst, const QString& name, const QVariant& path) {
-    db::Query(db::DbId::Project, "insert into tblDrawings (DrawingName, drawingpath) values (?, ?)",
-              inst.registry)
-        .bind(name)
-        .bind(path)
-        .exec();
+    db::Query q(db::DbId::Project,
+                "insert into tblDrawings (DrawingName, drawingpath) values (?, ?)", inst.registry);
+    q.bind(name).bind(path).exec();
+}
+QString drawingPath(Installation& inst, const QString& name) {
+    return test::firstColumn(db::DbId::Project, inst.registry,
+                             "select drawingpath from tblDrawings where DrawingName = ?", {name})
+        .value(0);
 }
 
 class ProjectRegistryTest : public ::testing::Test {
@@ -388,10 +385,10 @@ TEST_F(ProjectRegistryTest, AnEmptyProjectDatabaseIsReportedAndLeftAsItIs) {
     // Not the end of the program: the user hears why, and the project open before stays the
     // current one.
     EXPECT_FALSE(s.projects.openProject("Emptied").has_value());
-    EXPECT_TRUE(s.user.transcript.contains("The project Emptied cannot be opened"));
-    EXPECT_TRUE(s.user.transcript.contains("cannot be read")) << s.user.transcript.toStdString();
-    EXPECT_TRUE(s.user.transcript.contains(file)) << s.user.transcript.toStdString();
-    EXPECT_TRUE(s.user.transcript.contains("The current project stays open."));
+    for (const QString& part :
+         {QString("The project Emptied cannot be opened"), QString("cannot be read"), file,
+          QString("The current project stays open.")})
+        EXPECT_TRUE(s.said(part)) << part.toStdString();
     EXPECT_EQ(QFileInfo(file).size(), 0);
     EXPECT_EQ(inst.settings.read(setting::CurrentProject), "Other");
     EXPECT_EQ(inst.project("select ProjectName from tblLocalProject").toString(), "Other");
@@ -441,12 +438,8 @@ TEST_F(ProjectRegistryTest, LinkingAProjectFolder) {
     EXPECT_EQ(readAll(inst.run.appFolder() + "/DBUpdates/dbEquip.db"), "snapshot");
     // The linked database keeps its own name; its drawings point into the folder.
     EXPECT_EQ(inst.project("select ProjectName from tblLocalProject").toString(), "Alpha");
-    EXPECT_EQ(
-        inst.project("select drawingpath from tblDrawings where DrawingName = 'one'").toString(),
-        folder + "/DRAWINGS/one.dxf");
-    EXPECT_EQ(
-        inst.project("select drawingpath from tblDrawings where DrawingName = 'two'").toString(),
-        "/old/place/two.dxf");
+    EXPECT_EQ(drawingPath(inst, "one"), folder + "/DRAWINGS/one.dxf");
+    EXPECT_EQ(drawingPath(inst, "two"), "/old/place/two.dxf");
 
     Session twice(inst, "file " + file + "\nbutton OK\n");
     EXPECT_FALSE(twice.projects.linkProject());
@@ -531,13 +524,9 @@ TEST_F(ProjectRegistryTest, ConsolidationCopiesWhatItFindsAndListsTheRest) {
     EXPECT_EQ(readAll(folder + "/DRAWINGS/rack.dxf"), "second");
     EXPECT_EQ(readAll(folder + "/DRAWINGS/plan.dxf"), "plan");
     EXPECT_FALSE(QFileInfo::exists(inst.path("loose/plan.dxf")));  // moved
-    EXPECT_EQ(inst.project("select count(*) from tblDrawings where drawingpath = '" + folder +
-                           "/DRAWINGS/rack.dxf'")
-                  .toInt(),
-              2);
-    EXPECT_EQ(
-        inst.project("select drawingpath from tblDrawings where DrawingName = 'gone'").toString(),
-        inst.path("loose/gone.dxf"));
+    EXPECT_EQ(drawingPath(inst, "rack"), folder + "/DRAWINGS/rack.dxf");
+    EXPECT_EQ(drawingPath(inst, "rack again"), folder + "/DRAWINGS/rack.dxf");
+    EXPECT_EQ(drawingPath(inst, "gone"), inst.path("loose/gone.dxf"));
     // The project carries the equipment library it was drawn with.
     const QString snapshot = folder + "/Project Databases/dbEquip.db";
     EXPECT_EQ(fromFile(snapshot, "select count(*) from tblEquipment").toInt(),
@@ -643,14 +632,10 @@ TEST(ProjectRegistryShared, FirstStartsKeepOneDefaultProject) {
     bob.run.whoAmI = "bob_pc2";
     carol.run.whoAmI = "carol_pc3";
     Started a, b, c;
-    QThread* one = QThread::create(firstStart, std::ref(ann), std::ref(a));
-    QThread* two = QThread::create(firstStart, std::ref(bob), std::ref(b));
-    one->start();
-    two->start();
-    one->wait();
-    two->wait();
-    delete one;
-    delete two;
+    std::thread one(firstStart, std::ref(ann), std::ref(a)),
+        two(firstStart, std::ref(bob), std::ref(b));
+    one.join();
+    two.join();
     ASSERT_EQ(a.failure, "");
     ASSERT_EQ(b.failure, "");
     EXPECT_EQ(a.project, b.project);

@@ -78,9 +78,8 @@ TEST_P(LibraryRecords, SignalTypes) {
     EXPECT_FALSE(types.remove(audio.key));
     EXPECT_EQ(types.names(), QStringList{"VIDEO"});
 
-    EXPECT_EQ(db::SignalColor::fromStored(QVariant()).index, 0);
-    EXPECT_EQ(db::SignalColor::fromStored(300).index, 0);
-    EXPECT_EQ(db::SignalColor::fromStored(QStringLiteral("Same As Layer")).index, 0);
+    for (const QVariant& layer : {QVariant(), QVariant(300), QVariant("Same As Layer")})
+        EXPECT_EQ(db::SignalColor::fromStored(layer).index, 0) << layer.toString().toStdString();
     EXPECT_EQ(db::SignalColor::fromStored(QStringLiteral(" 7 ")).index, 7);
 }
 
