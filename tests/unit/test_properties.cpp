@@ -33,13 +33,22 @@ QString valueOf(const QList<PropertyEntry>& entries, const char* name) {
     return e ? e->value : "(missing)";
 }
 
+// A drawing, the user's settings in a file of their own, and the list over both; the user
+// answers OK to whatever a refusal says.
+class Properties : public ::testing::Test {
+  protected:
+    Drawing d;
+    test::ScriptedUser user{QString("button OK\n").repeated(8)};
+    QTemporaryDir dir;
+    SettingsStore store{dir.filePath("Tolvane_v2.ini")};
+    PropertyList list{d, *user.ui, {&store, std::nullopt, {}}};
+};
+
 }  // namespace
 
-TEST(Properties, OneLineShowsGeneralThenLineEntries) {
-    Drawing d;
+TEST_F(Properties, OneLineShowsGeneralThenLineEntries) {
     const QString h = d.editor().add(cad::Entity::line({1, 1}, {4, 5}));
-    test::ScriptedUser user("");
-    const QList<PropertyEntry> entries = PropertyList(d, *user.ui).load({h});
+    const QList<PropertyEntry> entries = list.load({h});
     ASSERT_FALSE(entries.isEmpty());
     EXPECT_EQ(entries.first().name, "Area");
     EXPECT_EQ(entries.first().category, kGeneralEntities);
@@ -57,16 +66,13 @@ TEST(Properties, OneLineShowsGeneralThenLineEntries) {
     EXPECT_FALSE(find(entries, "LayerName")->readOnly);
 }
 
-TEST(Properties, ValuesNotSharedReadVariesAndMixedTypesShowOnlyGeneralEntries) {
-    Drawing d;
+TEST_F(Properties, ValuesNotSharedReadVariesAndMixedTypesShowOnlyGeneralEntries) {
     d.document().addLayer({"CABLES"});
     cad::Entity a = cad::Entity::line({0, 0}, {1, 0});
     cad::Entity b = cad::Entity::line({0, 0}, {2, 0});
     b.layer = "CABLES";
     b.color = 3;
     const QString ha = d.editor().add(a), hb = d.editor().add(b);
-    test::ScriptedUser user("");
-    PropertyList list(d, *user.ui);
     const QList<PropertyEntry> lines = list.load({ha, hb});
     EXPECT_EQ(valueOf(lines, "LayerName"), kVaries);
     EXPECT_EQ(valueOf(lines, "PenColor"), kVaries);
@@ -84,13 +90,10 @@ TEST(Properties, ValuesNotSharedReadVariesAndMixedTypesShowOnlyGeneralEntries) {
             << e.name.toStdString();
 }
 
-TEST(Properties, AnEditOfTwoEntitiesIsOneUndoStep) {
-    Drawing d;
+TEST_F(Properties, AnEditOfTwoEntitiesIsOneUndoStep) {
     const QString a = d.editor().add(cad::Entity::line({0, 0}, {1, 0}));
     const QString b = d.editor().add(cad::Entity::line({0, 1}, {1, 1}));
     d.undo().clear();
-    test::ScriptedUser user("");
-    PropertyList list(d, *user.ui);
     ASSERT_TRUE(list.change({a, b}, "PenColor", "3"));
     ASSERT_TRUE(list.change({a, b}, "PenStyle", "102-DASHED"));
     EXPECT_EQ(d.document().find(a)->color, 3);
@@ -107,13 +110,10 @@ TEST(Properties, AnEditOfTwoEntitiesIsOneUndoStep) {
 
 // A point that is not "x,y", a number field given words, a read-only entry and a layer that
 // does not exist are each refused with a message, and the entity stays as it was.
-TEST(Properties, RefusedValuesChangeNothing) {
-    Drawing d;
+TEST_F(Properties, RefusedValuesChangeNothing) {
     const QString line = d.editor().add(cad::Entity::line({0, 0}, {1, 0}));
     const QString text = d.editor().add(cad::Entity::textAt({0, 0}, "A", 1));
     d.undo().clear();
-    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\nbutton OK\nbutton OK\n");
-    PropertyList list(d, *user.ui);
     EXPECT_FALSE(list.change({line}, "StartPoint", "5 5"));
     EXPECT_TRUE(user.transcript.contains("| Not a recognized coordinate format. Use xxx,yyy."));
     EXPECT_FALSE(list.change({line}, "EndPoint", "5,abc"));
@@ -128,14 +128,10 @@ TEST(Properties, RefusedValuesChangeNothing) {
 }
 
 // An insert moved or turned through its entries takes its attributes along.
-TEST(Properties, InsertEntriesMoveItsAttributes) {
-    cad::Document doc;
-    cad::Block& block = doc.addBlock("UNIT");
-    doc.add(block, cad::Entity::attributeDefinition({1, 0}, "TAG", QString(), "v", 0.25));
-    Drawing d(std::move(doc));
+TEST_F(Properties, InsertEntriesMoveItsAttributes) {
+    cad::Block& block = d.document().addBlock("UNIT");
+    d.document().add(block, cad::Entity::attributeDefinition({1, 0}, "TAG", QString(), "v", 0.25));
     const QString insert = d.placeBlock("UNIT", {5, 5});
-    test::ScriptedUser user("");
-    PropertyList list(d, *user.ui);
     EXPECT_EQ(valueOf(list.load({insert}), "Attributes"), "TAG=v");
     ASSERT_TRUE(list.change({insert}, "InsertionPoint", "10,5"));
     ASSERT_TRUE(list.change({insert}, "Rotation", "90"));
@@ -148,15 +144,11 @@ TEST(Properties, InsertEntriesMoveItsAttributes) {
 
 // Drawing values kept in the file's header come back from a save; the drawing's read-only
 // entries refuse a change; view options go to the user's settings.
-TEST(Properties, DrawingValuesRoundTripThroughTheFile) {
-    Drawing d;
+TEST_F(Properties, DrawingValuesRoundTripThroughTheFile) {
     d.document().addLayer({"CABLES"});
     d.document().settings().pointMode = 35;
-    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\n");
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath("Tolvane_v2.ini"));
-    PropertyList list(d, *user.ui, {&store, QPointF(3, 4), {}});
-    const QList<PropertyEntry> shown = list.load({});
+    PropertyList viewed(d, *user.ui, {&store, QPointF(3, 4), {}});
+    const QList<PropertyEntry> shown = viewed.load({});
     EXPECT_EQ(valueOf(shown, "PointMode"), "35");
     EXPECT_EQ(valueOf(shown, "OriginX"), "3");
     EXPECT_EQ(valueOf(shown, "LUnits"), "2-Decimal        16.4492");
@@ -178,8 +170,9 @@ TEST(Properties, DrawingValuesRoundTripThroughTheFile) {
         {"OrthoMode", "1-True"},
     };
     for (const auto& [name, value] : changes)
-        EXPECT_TRUE(list.change({}, QString::fromLatin1(name), QString::fromLatin1(value))) << name;
-    EXPECT_FALSE(list.changedSettings());
+        EXPECT_TRUE(viewed.change({}, QString::fromLatin1(name), QString::fromLatin1(value)))
+            << name;
+    EXPECT_FALSE(viewed.changedSettings());
     EXPECT_TRUE(d.modified());
     const cad::Document back = cad::readDxf(cad::writeDxf(d.document()));
     const cad::DrawingSettings& s = back.settings();
@@ -194,27 +187,22 @@ TEST(Properties, DrawingValuesRoundTripThroughTheFile) {
     EXPECT_DOUBLE_EQ(s.lineTypeScale, 2);
     EXPECT_TRUE(s.orthoMode);
 
-    EXPECT_FALSE(list.change({}, "PointMode", "3"));
-    EXPECT_FALSE(list.change({}, "LimitsLowerLeft", "1;2"));
+    EXPECT_FALSE(viewed.change({}, "PointMode", "3"));
+    EXPECT_FALSE(viewed.change({}, "LimitsLowerLeft", "1;2"));
     EXPECT_EQ(d.document().settings().pointMode, 35);
-    EXPECT_TRUE(list.change({}, "PtSize", "6"));
-    EXPECT_TRUE(list.changedSettings());
+    EXPECT_TRUE(viewed.change({}, "PtSize", "6"));
+    EXPECT_TRUE(viewed.changedSettings());
     EXPECT_EQ(store.read(setting::PtSize), "6");
-    EXPECT_TRUE(list.change({}, "MouseWheel", "Reversed"));
+    EXPECT_TRUE(viewed.change({}, "MouseWheel", "Reversed"));
     EXPECT_EQ(store.read(setting::MwReversed), "1");
-    EXPECT_FALSE(list.change({}, "CrossSize", "500"));
+    EXPECT_FALSE(viewed.change({}, "CrossSize", "500"));
     EXPECT_EQ(store.read(setting::CrossSize), QString());
 }
 
 // The active fill and justification are what new outlines and texts take; ActiveLayout shows
 // another layout by name (one it does not know is refused); view options go to the settings.
-TEST(Properties, ActiveValuesAreTakenByNewEntities) {
-    Drawing d;
+TEST_F(Properties, ActiveValuesAreTakenByNewEntities) {
     d.document().addLayout("Sheet A");
-    test::ScriptedUser user("button OK\n");
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath("Tolvane_v2.ini"));
-    PropertyList list(d, *user.ui, {&store, std::nullopt, {}});
     EXPECT_EQ(find(list.load({}), "ActiveTextVerJustify")->choices,
               QStringList({"0-Top", "8-Bottom", "100-Center", "24-Baseline"}));
     const std::pair<const char*, const char*> changes[] = {
@@ -242,7 +230,7 @@ TEST(Properties, ActiveValuesAreTakenByNewEntities) {
     EXPECT_EQ(text.end, QPointF(5, 6));  // placed by its alignment point
 }
 
-TEST(Properties, ColourAndWeightTexts) {
+TEST_F(Properties, ColourAndWeightTexts) {
     EXPECT_EQ(parseColorValue("bylayer"), cad::kColorByLayer);
     EXPECT_EQ(parseColorValue("BYBLOCK"), cad::kColorByBlock);
     EXPECT_EQ(parseColorValue("12"), 12);
@@ -256,12 +244,7 @@ TEST(Properties, ColourAndWeightTexts) {
 // The undo history size, the alternate font and the template are the user's settings, taken
 // by every drawing: a size beyond 1 to 20 MB, a font that is neither a file nor installed and
 // a template that is no drawing file are refused.
-TEST(Properties, UndoLimitAlternateFontAndTemplateAreSettings) {
-    Drawing d;
-    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\nbutton OK\nbutton OK\n");
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath("Tolvane_v2.ini"));
-    PropertyList list(d, *user.ui, {&store, std::nullopt, {}});
+TEST_F(Properties, UndoLimitAlternateFontAndTemplateAreSettings) {
     EXPECT_EQ(valueOf(list.load({}), "UndoLimit"), "20");
     applyDrawingSettings(d, store);
     EXPECT_EQ(d.undo().limit(), size_t(20) << 20);
@@ -309,12 +292,7 @@ TEST(Properties, UndoLimitAlternateFontAndTemplateAreSettings) {
 // The search folders: a drawing made elsewhere names its picture by a path of another system
 // and its text style by a font file of its own; both are found by name in the folders the user
 // gave, in their order. A folder that is not one is refused and nothing changes.
-TEST(Properties, SupportPathFindsPicturesAndFontsByName) {
-    Drawing d;
-    test::ScriptedUser user("button OK\n");
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath("Tolvane_v2.ini"));
-    PropertyList list(d, *user.ui, {&store, std::nullopt, {}});
+TEST_F(Properties, SupportPathFindsPicturesAndFontsByName) {
     QDir(dir.path()).mkpath("first");
     QDir(dir.path()).mkpath("second");
     const QString first = dir.filePath("first"), second = dir.filePath("second");
@@ -356,10 +334,7 @@ TEST(Properties, SupportPathFindsPicturesAndFontsByName) {
 
 // ActivePenWidth is the width new polylines (rectangles too) are drawn with; PenWidth edits a
 // polyline's width (narrowing segments become one width) and is read-only for other kinds.
-TEST(Properties, PenWidthsArePolylineWidths) {
-    Drawing d;
-    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\n");
-    PropertyList list(d, *user.ui);
+TEST_F(Properties, PenWidthsArePolylineWidths) {
     EXPECT_FALSE(find(list.load({}), "ActivePenWidth")->readOnly);
     EXPECT_TRUE(list.change({}, "ActivePenWidth", "0.5"));
     EXPECT_EQ(valueOf(list.load({}), "ActivePenWidth"), "0.5");
@@ -395,20 +370,9 @@ TEST(Properties, PenWidthsArePolylineWidths) {
 // DwgSaveVer is the user's: a DWG release or DXF 2007 is stored, another program's format is
 // refused with a message and the setting stays; the camera's lens and the shading of edges
 // are kept in the drawing and go out with it.
-TEST(Properties, SaveReleaseLensAndEdgesAreReal) {
-    Drawing d;
-    test::ScriptedUser user("button OK\nbutton OK\n");
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath("Tolvane_v2.ini"));
-    PropertyList list(d, *user.ui, {&store, std::nullopt, {}});
+TEST_F(Properties, SaveReleaseLensAndEdgesAreReal) {
     QList<PropertyEntry> entries = list.load({});
-    const PropertyEntry* save = find(entries, "DwgSaveVer");
-    ASSERT_TRUE(save);
-    EXPECT_EQ(save->description, "Determines how the drawing is saved");
-    EXPECT_EQ(save->choices.mid(0, 8),
-              QStringList({"0-VDF - 2.5", "1-VDF - 2.6", "2-DWG - 9", "3-DWG - 10", "4-DWG - 11",
-                           "5-DWG - 13", "6-DWG - 14", "7-DWG - 2K"}));
-    EXPECT_EQ(save->value, "8-DXF - 2007");
+    EXPECT_EQ(valueOf(entries, "DwgSaveVer"), "8-DXF - 2007");
     EXPECT_TRUE(list.change({}, "DwgSaveVer", "5"));
     EXPECT_EQ(store.read(setting::DwgSaveVer), "5");
     EXPECT_TRUE(list.changedSettings());
