@@ -34,11 +34,9 @@ class EquipmentLibraryTest : public ::testing::TestWithParam<db::Engine> {
         return q.scalar().toLongLong();
     }
     void addManufacturer(const QString& id, const QString& name) {
-        ScriptedUser quiet("");
         ASSERT_TRUE(Manufacturers(access(quiet)).add({id, name}, true));
     }
     qint64 addModel(const QString& manufacturer, const QString& name) {
-        ScriptedUser quiet("");
         return EquipmentModels(access(quiet)).add(manufacturer, name, "desc", "type").value_or(0);
     }
     QStringList names(const QList<db::PinRecord>& pins) {
@@ -49,6 +47,7 @@ class EquipmentLibraryTest : public ::testing::TestWithParam<db::Engine> {
 
     db::Connections registry;  // outlives dbs, which closes it
     test::TestDatabases dbs{GetParam()};
+    ScriptedUser quiet{""};  // for the rows a test starts from: asked nothing
 };
 
 // Upper case and cut to eight, with a beep and a sharper hint past eight.
@@ -165,12 +164,9 @@ TEST_P(EquipmentLibraryTest, DeletingAModelRemovesItsRowsEvenWithoutOutputs) {
     addManufacturer("AXIOM", "Axiom");
     const qint64 model = addModel("AXIOM", "MON-1");
     const qint64 keep = addModel("AXIOM", "MON-2");
-    {
-        ScriptedUser quiet("");
-        Pins pins(access(quiet));
-        ASSERT_TRUE(pins.add(model, {.name = "IN", .type = "VID", .count = "4"}));
-        ASSERT_TRUE(pins.add(keep, {.name = "IN", .count = "2", .target = PinTarget::Both}));
-    }
+    Pins pins(access(quiet));
+    ASSERT_TRUE(pins.add(model, {.name = "IN", .type = "VID", .count = "4"}));
+    ASSERT_TRUE(pins.add(keep, {.name = "IN", .count = "2", .target = PinTarget::Both}));
     ScriptedUser user("button OK\nbutton No\nbutton Yes");
     EquipmentModels models(access(user));
     EXPECT_FALSE(models.remove(std::nullopt));
@@ -246,7 +242,6 @@ TEST_P(EquipmentLibraryTest, AFailedBatchWritesNothing) {
     const qint64 model = addModel("AXIOM", "MX-8");
     // The outputs' half of a "both" add fails: the inputs written before it are undone.
     db::Query(db::DbId::Equipment, "drop table tblOutputs", registry).exec();
-    ScriptedUser quiet("");
     Pins pins(access(quiet));
     EXPECT_THROW(pins.add(model, {.name = "CH", .count = "8", .target = PinTarget::Both}),
                  db::DbError);
@@ -256,7 +251,6 @@ TEST_P(EquipmentLibraryTest, AFailedBatchWritesNothing) {
 TEST_P(EquipmentLibraryTest, SelectDeleteAndCopyRows) {
     addManufacturer("AXIOM", "Axiom");
     const qint64 model = addModel("AXIOM", "RTR-4");
-    ScriptedUser quiet("");
     Pins setup(access(quiet));
     ASSERT_TRUE(
         setup.add(model, {.name = "A", .type = "AUD", .count = "3", .target = PinTarget::Both}));
@@ -291,14 +285,10 @@ TEST_P(EquipmentLibraryTest, CopyingADefinitionReplacesTheTargets) {
     addManufacturer("NORDVID", "Nordvid");
     const qint64 source = addModel("AXIOM", "SRC");
     const qint64 target = addModel("NORDVID", "DST");
-    {
-        ScriptedUser quiet("");
-        Pins setup(access(quiet));
-        ASSERT_TRUE(setup.add(source, {.name = "IN", .type = "VID", .count = "2"}));
-        ASSERT_TRUE(
-            setup.add(source, {.name = "OUT", .type = "VID", .target = PinTarget::Outputs}));
-        ASSERT_TRUE(setup.add(target, {.name = "OLD", .count = "5", .target = PinTarget::Both}));
-    }
+    Pins setup(access(quiet));
+    ASSERT_TRUE(setup.add(source, {.name = "IN", .type = "VID", .count = "2"}));
+    ASSERT_TRUE(setup.add(source, {.name = "OUT", .type = "VID", .target = PinTarget::Outputs}));
+    ASSERT_TRUE(setup.add(target, {.name = "OLD", .count = "5", .target = PinTarget::Both}));
     ScriptedUser user("button OK\nbutton No\nbutton OK\nbutton Yes");
     Pins pins(access(user));
     ASSERT_TRUE(pins.copyDefinitionFrom(source));
