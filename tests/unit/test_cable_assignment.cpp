@@ -25,27 +25,47 @@ using namespace tolvane;
 using namespace tolvane::wiring;
 using test::ScriptedUser;
 
+namespace {
+
+// Empty databases with two signal types, numbers starting at 100 and the jackfield 7.
+void makeDatabases(test::TestDatabases& dbs, db::Connections& registry) {
+    for (db::DbId id : {db::DbId::Equipment, db::DbId::Project}) {
+        dbs.makeEmpty(id, registry);
+        db::ensureSchema(id, registry);
+    }
+    for (const auto& [id, sql] :
+         {std::pair{db::DbId::Equipment,
+                    "insert into SignalDefault (Type, Color, CableNoPrefix) values ('AUD', 3, "
+                    "'A'), ('VID', 2, null)"},
+          {db::DbId::Equipment,
+           "insert into tblPreferences (UserID, CablesStartNo, CablesVerifySettings, "
+           "cablecolorline, cablecolortext) values (1, 100, false, true, true)"},
+          {db::DbId::Project,
+           "insert into tblJF (JFID, JFSysName, JFLoc, JFEl, SignalType, RearConn) values (7, "
+           "'AJF', 'MCR', 'R1', 'AUD', 'XLR')"}})
+        db::Query(id, QString::fromLatin1(sql), registry).exec();
+}
+
+void addBlocks(cad::Document& doc, const QTemporaryDir& dir, QStringList names) {
+    for (const QString& name : names) {
+        const QString file = dir.filePath(name + ".dxf");
+        cad::saveDxf(standard::blockDrawing(name), file);
+        cad::addBlockFromFile(doc, file, name);
+    }
+}
+
+void setAttribute(cad::Entity& e, const char* tag, const QString& text) {
+    for (cad::Entity& a : e.attributes)
+        if (a.tag == QLatin1String(tag)) a.text = text;
+}
+
+}  // namespace
+
 class CableAssignment : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (db::DbId id : {db::DbId::Equipment, db::DbId::Project}) {
-            dbs.makeEmpty(id, registry);
-            db::ensureSchema(id, registry);
-        }
-        exec(db::DbId::Equipment,
-             "insert into SignalDefault (Type, Color, CableNoPrefix) values ('AUD', 3, 'A'), "
-             "('VID', 2, null)");
-        exec(db::DbId::Equipment,
-             "insert into tblPreferences (UserID, CablesStartNo, CablesVerifySettings, "
-             "cablecolorline, cablecolortext) values (1, 100, false, true, true)");
-        exec(db::DbId::Project,
-             "insert into tblJF (JFID, JFSysName, JFLoc, JFEl, SignalType, RearConn) values "
-             "(7, 'AJF', 'MCR', 'R1', 'AUD', 'XLR')");
-        for (const char* name : {"JBOX_S", "FN_JACK_D", "FN_JACK_S", "POINTER_S"}) {
-            const QString file = dir.filePath(QString::fromLatin1(name) + ".dxf");
-            cad::saveDxf(standard::blockDrawing(QString::fromLatin1(name)), file);
-            cad::addBlockFromFile(drawing.document(), file, QString::fromLatin1(name));
-        }
+        makeDatabases(dbs, registry);
+        addBlocks(drawing.document(), dir, {"JBOX_S", "FN_JACK_D", "FN_JACK_S", "POINTER_S"});
     }
     void exec(db::DbId id, const char* sql) {
         db::Query(id, QString::fromLatin1(sql), registry).exec();
@@ -67,14 +87,15 @@ class CableAssignment : public ::testing::Test {
         tag::tagEntity(e, tag::catalogueEntry(e.blockName)->kind, jackfield);
         return drawing.editor().add(std::move(e));
     }
+    // A J-box named `name` at (0, y) and a jack of the jackfield at (10, y + 4).
+    void placeEnds(double y, const QString& name) {
+        const QString box = place("JBOX_S", {0, y});
+        drawing.editor().modify(box, [&](cad::Entity& e) { setAttribute(e, "JB", name); });
+        place("FN_JACK_D", {10, y + 4}, "7");
+    }
     // A cable drawn from a J-box at (0, y) to a jack of the jackfield at (10, y + 4).
     DrawnCable drawCable(double y) {
-        const QString box = place("JBOX_S", {0, y});
-        drawing.editor().modify(box, [](cad::Entity& e) {
-            for (cad::Entity& a : e.attributes)
-                if (a.tag == "JB") a.text = QStringLiteral("JB-01");
-        });
-        place("FN_JACK_D", {10, y + 4}, "7");
+        placeEnds(y, "JB-01");
         ScriptedUser user(QStringLiteral("point 0,%1\npoint 10,%2\n").arg(y).arg(y + 4));
         CableOptions options;
         CableDrawer drawer(drawing, *user.ui, nullptr, options, registry);
@@ -258,12 +279,7 @@ TEST_F(CableAssignment, RefusalsAndFailures) {
         tag::tagEntity(e, tag::kind::Cable);
         return drawing.editor().add(std::move(e));
     };
-    const QString box = place("JBOX_S", {0, 40});
-    drawing.editor().modify(box, [](cad::Entity& e) {
-        for (cad::Entity& a : e.attributes)
-            if (a.tag == "JB") a.text = QStringLiteral("JB-02");
-    });
-    place("FN_JACK_D", {10, 44}, "7");
+    placeEnds(40, "JB-02");
     ScriptedUser fromRight("");
     EXPECT_EQ(assign(fromRight, cableTo({{{0, 40}}, {{20, 40}}, {{20, 44}}, {{10, 44}}}), state), 1)
         << fromRight.transcript.toStdString();
@@ -381,32 +397,11 @@ TEST(CableAssignmentShared, ConcurrentUsersNeverWriteANumberTwice) {
     db::Connections setup;  // outlives the databases, which close it
     test::TestDatabases dbs{db::Engine::PostgreSQL};
     if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
-    for (db::DbId id : {db::DbId::Equipment, db::DbId::Project}) {
-        dbs.makeEmpty(id, setup);
-        db::ensureSchema(id, setup);
-    }
-    db::Query(db::DbId::Equipment,
-              "insert into SignalDefault (Type, Color, CableNoPrefix) values ('AUD', 3, 'A')",
-              setup)
-        .exec();
-    db::Query(db::DbId::Equipment,
-              "insert into tblPreferences (UserID, CablesStartNo, CablesVerifySettings) values (1, "
-              "1, false)",
-              setup)
-        .exec();
-    db::Query(db::DbId::Project,
-              "insert into tblJF (JFID, JFSysName, JFLoc, JFEl, SignalType, RearConn) values (7, "
-              "'AJF', 'MCR', 'R1', 'AUD', 'XLR')",
-              setup)
-        .exec();
+    makeDatabases(dbs, setup);
     // The blocks are read once; each user's drawing starts as a copy.
     QTemporaryDir dir;
     cad::Document blocks;
-    for (const char* name : {"JBOX_S", "FN_JACK_D"}) {
-        const QString file = dir.filePath(QString::fromLatin1(name) + ".dxf");
-        cad::saveDxf(standard::blockDrawing(QString::fromLatin1(name)), file);
-        cad::addBlockFromFile(blocks, file, QString::fromLatin1(name));
-    }
+    addBlocks(blocks, dir, {"JBOX_S", "FN_JACK_D"});
 
     // Answers the busy lock with Retry after a moment; nothing else is asked.
     class RetryingUser : public ScriptUi {
@@ -438,10 +433,8 @@ TEST(CableAssignmentShared, ConcurrentUsersNeverWriteANumberTwice) {
             const double y = 10.0 * c;
             cad::Entity box = cad::makeInsert(drawing.document(), "JBOX_S", {0, y});
             cad::Entity jack = cad::makeInsert(drawing.document(), "FN_JACK_D", {10, y + 4});
-            for (cad::Entity& a : box.attributes)
-                if (a.tag == "JB") a.text = QStringLiteral("JB-%1-%2").arg(who).arg(c);
-            for (cad::Entity& a : jack.attributes)
-                if (a.tag == "JF") a.text = QStringLiteral("JF-%1-%2").arg(who).arg(c);
+            setAttribute(box, "JB", QStringLiteral("JB-%1-%2").arg(who).arg(c));
+            setAttribute(jack, "JF", QStringLiteral("JF-%1-%2").arg(who).arg(c));
             tag::tagEntity(box, tag::kind::JBox);
             tag::tagEntity(jack, tag::kind::Jack, "7");
             drawing.editor().add(std::move(box));
@@ -481,10 +474,8 @@ TEST(CableAssignmentShared, ConcurrentUsersNeverWriteANumberTwice) {
                     setup);
     twice.exec();
     EXPECT_FALSE(twice.next()) << "twice: " << twice.value(1).toString().toStdString();
-    EXPECT_EQ(db::Query(db::DbId::Project, "select count(*) from tblCables", setup)
-                  .exec()
-                  .scalar()
-                  .toInt(),
-              kUsers * kCables);
-    EXPECT_EQ(CableNumbers(setup).next("A", 1), QString::number(kUsers * kCables + 1));
+    EXPECT_EQ(
+        db::Query(db::DbId::Project, "select count(*) from tblCables", setup).scalar().toInt(),
+        kUsers * kCables);
+    EXPECT_EQ(CableNumbers(setup).next("A", 100), QString::number(100 + kUsers * kCables));
 }

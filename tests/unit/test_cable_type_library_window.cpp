@@ -63,6 +63,7 @@ class CableTypeLibraryWindowTest : public test::LibraryWindowFixture {
     QAbstractItemModel* cores = nullptr;
 };
 
+// Numbered markings are read-only, colour-coded ones typed; a refused marking changes nothing.
 TEST_F(CableTypeLibraryWindowTest, NumberedMarkingsAreReadOnlyColourCodedOnesAreTyped) {
     ScriptedUser user("");
     auto numbered = open(user, 2);  // K-3N follows K-3C
@@ -79,11 +80,9 @@ TEST_F(CableTypeLibraryWindowTest, NumberedMarkingsAreReadOnlyColourCodedOnesAre
     EXPECT_EQ(cores->index(1, CableCoresModel::PairNumber).data().toString(), "02");
     EXPECT_EQ(markings(), (QStringList{"K-3C 1 ", "K-3C 2 Blue", "K-3C 3 ", "K-3N 1 1", "K-3N 2 2",
                                        "K-3N 3 3"}));
-}
 
-TEST_F(CableTypeLibraryWindowTest, ARefusedMarkingLeavesTheGridAsStored) {
-    ScriptedUser user("");
-    auto w = open(user, 1, [](const QString& key) { return key != key::Edit; });
+    // Refused by the permission check: the grid keeps what is stored.
+    auto refused = open(user, 1, [](const QString& key) { return key != key::Edit; });
     EXPECT_FALSE(cores->setData(cores->index(0, CableCoresModel::Marking), "Red"));
     EXPECT_EQ(cores->index(0, CableCoresModel::Marking).data().toString(), "");
     EXPECT_EQ(markings().first(), "K-3C 1 ");

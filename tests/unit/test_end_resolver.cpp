@@ -47,45 +47,33 @@ cad::Entity cable(std::initializer_list<QPointF> points) {
 
 }  // namespace
 
+// Each row names a block and what it may be at a source and at a destination: J a jack, B a
+// J-box, R a router, E equipment, - refused. FN_JACK is no standard name: equipment.
 TEST(EndKind, AcceptanceByBlockName) {
-    struct Row {
-        const char* block;
-        EndKind source, destination;
+    const auto kind = [](QChar c) {
+        const EndKind kinds[] = {EndKind::Jack, EndKind::JBox, EndKind::Router, EndKind::Equipment,
+                                 EndKind::Refused};
+        return kinds[QStringLiteral("JBRE-").indexOf(c)];
     };
-    const Row rows[] = {
-        {"FN_JACK_SD", EndKind::Jack, EndKind::Jack},
-        {"hn_jack_sd", EndKind::Jack, EndKind::Jack},
-        {"JACK1_1_SD", EndKind::Jack, EndKind::Jack},
-        {"FN_JACK_S", EndKind::Jack, EndKind::Refused},
-        {"HN_JACK_S", EndKind::Jack, EndKind::Refused},
-        {"JACK1_1_S", EndKind::Jack, EndKind::Refused},
-        {"FN_JACK_D", EndKind::Refused, EndKind::Jack},
-        {"HN_JACK_D", EndKind::Refused, EndKind::Jack},
-        {"JACK1_1_D", EndKind::Refused, EndKind::Jack},
-        {"JBOX_S", EndKind::JBox, EndKind::JBox},
-        {"JBOX_D", EndKind::JBox, EndKind::JBox},
-        {"JBOX_1_S", EndKind::JBox, EndKind::JBox},
-        {"JBOX_1_D", EndKind::JBox, EndKind::JBox},
-        {"RTR_S", EndKind::Router, EndKind::Refused},
-        {"RTR_D", EndKind::Refused, EndKind::Router},
-        {"POINTER_S", EndKind::Refused, EndKind::Router},
-        {"POINTER_D", EndKind::Refused, EndKind::Router},
-        {"Halvern -DESKv0", EndKind::Equipment, EndKind::Equipment},
-        {"FN_JACK", EndKind::Equipment, EndKind::Equipment},  // not a standard name
-    };
-    for (const Row& r : rows) {
-        EXPECT_EQ(endKind(r.block, End::Source), r.source) << r.block;
-        EXPECT_EQ(endKind(r.block, End::Destination), r.destination) << r.block;
+    const QStringList rows = {
+        "FN_JACK_SD JJ", "hn_jack_sd JJ", "JACK1_1_SD JJ",      "FN_JACK_S J-", "HN_JACK_S J-",
+        "JACK1_1_S J-",  "FN_JACK_D -J",  "HN_JACK_D -J",       "JACK1_1_D -J", "JBOX_S BB",
+        "JBOX_D BB",     "JBOX_1_S BB",   "JBOX_1_D BB",        "RTR_S R-",     "RTR_D -R",
+        "POINTER_S -R",  "POINTER_D -R",  "Halvern -DESKv0 EE", "FN_JACK EE"};
+    for (const QString& row : rows) {
+        const QString block = row.section(' ', 0, -2), ends = row.section(' ', -1);
+        EXPECT_EQ(endKind(block, End::Source), kind(ends[0])) << row.toStdString();
+        EXPECT_EQ(endKind(block, End::Destination), kind(ends[1])) << row.toStdString();
     }
 }
 
 class EndResolution : public ::testing::Test {
   protected:
     void SetUp() override {
-        dbs.makeEmpty(db::DbId::Equipment, registry);
-        db::ensureSchema(db::DbId::Equipment, registry);
-        dbs.makeEmpty(db::DbId::Project, registry);
-        db::ensureSchema(db::DbId::Project, registry);
+        for (db::DbId id : {db::DbId::Equipment, db::DbId::Project}) {
+            dbs.makeEmpty(id, registry);
+            db::ensureSchema(id, registry);
+        }
         ScriptedUser quiet("");
         equipment::LibraryAccess access(*quiet.ui, registry);
         ASSERT_TRUE(equipment::Manufacturers(access).add({"HAL", "Halvern"}, true));
@@ -119,21 +107,16 @@ class EndResolution : public ::testing::Test {
         equipment::BlockGenerator g(equipment::LibraryAccess(*user.ui, registry), dialogs);
         equipment::BlockPreferences prefs;
         prefs.pinWidth = 2;
-        const QString insert = g.generate(&drawing,
-                                          {model,
-                                           "Halvern",
-                                           "DESK",
-                                           mode,
-                                           {pin("CAM 1", "HD-SDI"), pin("REF", "SYNC")},
-                                           {pin("PGM OUT", "HD-SDI")}},
-                                          prefs);
-        drawing.editor().modify(insert, [](cad::Entity& e) {
-            for (cad::Entity& a : e.attributes) {
-                if (a.tag == "SysName") a.text = QStringLiteral("VTR-01");
-                if (a.tag == "Location") a.text = QStringLiteral("CR.RACK 2");
-                if (a.tag == "Alias") a.text = QStringLiteral("MAIN|VTR");
-            }
-        });
+        const equipment::BlockRequest request{model,
+                                              "Halvern",
+                                              "DESK",
+                                              mode,
+                                              {pin("CAM 1", "HD-SDI"), pin("REF", "SYNC")},
+                                              {pin("PGM OUT", "HD-SDI")}};
+        const QString insert = g.generate(&drawing, request, prefs);
+        for (const auto& [name, value] :
+             {std::pair{"SysName", "VTR-01"}, {"Location", "CR.RACK 2"}, {"Alias", "MAIN|VTR"}})
+            setAttribute(insert, name, value);
         return insert;
     }
     // Where the cable meets the pin line of `pinName` on the unit: the outer end.
@@ -151,8 +134,7 @@ class EndResolution : public ::testing::Test {
     }
     QString place(const char* block, QPointF at, const QString& jackfield = {}) {
         cad::Entity e = cad::makeInsert(drawing.document(), QString::fromLatin1(block), at);
-        const QString kind = tag::catalogueEntry(e.blockName)->kind;
-        tag::tagEntity(e, kind, jackfield);
+        tag::tagEntity(e, tag::catalogueEntry(e.blockName)->kind, jackfield);
         return drawing.editor().add(std::move(e));
     }
     void setAttribute(const QString& insert, const char* tag, const QString& value) {
@@ -275,8 +257,8 @@ TEST_F(EndResolution, JacksJBoxesAndRouters) {
     const QString sent = place("FN_JACK_D", {20, 0}, jf);
     const QString gone = place("FN_JACK_SD", {40, 0}, QStringLiteral("999"));
     for (const QString& j : {unsent, sent, gone}) setAttribute(j, "JF", QStringLiteral("VJF-01"));
-    setAttribute(sent, "A", QStringLiteral("A"));
-    setAttribute(sent, "COL", QStringLiteral("12"));
+    setAttribute(sent, "A", "A");
+    setAttribute(sent, "COL", "12");
     ScriptedUser user("");
     EXPECT_EQ(resolve(End::Source, {0, 0}, user), "VJF-01|B-1|Conn|Loc|Type|");
     EXPECT_EQ(resolve(End::Destination, {20, 0}, user), "VJF-01|A-12|BNC-M|MCR.R4|HD-SDI|");
@@ -291,13 +273,12 @@ TEST_F(EndResolution, JacksJBoxesAndRouters) {
               "VJF-01|A-12|BNC-M|MCR.R4|HD-SDI|LINE 12");
 
     const QString box = place("JBOX_S", {60, 0});
-    setAttribute(box, "JB", QStringLiteral("JB-03"));
-    setAttribute(box, "CON", QStringLiteral("4"));
-    setAttribute(box, "BConn", QStringLiteral("XLR-F"));
+    for (const auto& [name, value] : {std::pair{"JB", "JB-03"}, {"CON", "4"}, {"BConn", "XLR-F"}})
+        setAttribute(box, name, value);
     const QString router = place("RTR_D", {80, 0});
-    setAttribute(router, "RTR", QStringLiteral("RTR-01"));
-    setAttribute(router, "AConn", QStringLiteral("BNC"));
-    setAttribute(router, "Alias", QStringLiteral("MAIN ROUTER"));
+    for (const auto& [name, value] :
+         {std::pair{"RTR", "RTR-01"}, {"AConn", "BNC"}, {"Alias", "MAIN ROUTER"}})
+        setAttribute(router, name, value);
     EXPECT_EQ(resolve(End::Source, {60, 0}, user), "JB-03|B-4|XLR-F|||");
     EXPECT_EQ(resolve(End::Destination, {80, 0}, user, true), "RTR-01|A-1|BNC|||MAIN ROUTER");
     const int steps = drawing.undo().undoCount();

@@ -34,11 +34,9 @@ class EquipmentLibraryTest : public ::testing::TestWithParam<db::Engine> {
         return q.scalar().toLongLong();
     }
     void addManufacturer(const QString& id, const QString& name) {
-        ScriptedUser quiet("");
         ASSERT_TRUE(Manufacturers(access(quiet)).add({id, name}, true));
     }
     qint64 addModel(const QString& manufacturer, const QString& name) {
-        ScriptedUser quiet("");
         return EquipmentModels(access(quiet)).add(manufacturer, name, "desc", "type").value_or(0);
     }
     QStringList names(const QList<db::PinRecord>& pins) {
@@ -49,17 +47,17 @@ class EquipmentLibraryTest : public ::testing::TestWithParam<db::Engine> {
 
     db::Connections registry;  // outlives dbs, which closes it
     test::TestDatabases dbs{GetParam()};
+    ScriptedUser quiet{""};  // for the rows a test starts from: asked nothing
 };
 
-TEST(ManufacturerIdEntry, IsUpperCaseAndCutToEightWithTheHints) {
-    const ManufacturerIdEntry ten = manufacturerIdEntry("abcdefghij");
-    EXPECT_EQ(ten.id, "ABCDEFGH");
-    EXPECT_EQ(ten.hint, "I Said...Eight Chars. Max");
+// Upper case and cut to eight, with a beep and a sharper hint past eight.
+TEST(ManufacturerIdEntry, IsUpperCaseAndCutToEight) {
+    const ManufacturerIdEntry ten = manufacturerIdEntry("abcdefghij"),
+                              eight = manufacturerIdEntry("axiomsig");
+    EXPECT_EQ(ten.id + " " + eight.id, "ABCDEFGH AXIOMSIG");
     EXPECT_TRUE(ten.beep);
-    const ManufacturerIdEntry eight = manufacturerIdEntry("axiomsig");
-    EXPECT_EQ(eight.id, "AXIOMSIG");
-    EXPECT_EQ(eight.hint, "Eight Chars. Max");
     EXPECT_FALSE(eight.beep);
+    EXPECT_NE(ten.hint, eight.hint);
 }
 
 TEST(NameCase, EachFormatOfThePreference) {
@@ -70,14 +68,12 @@ TEST(NameCase, EachFormatOfThePreference) {
 }
 
 TEST(PinNames, PaddingFollowsTheCountFieldsLength) {
-    QStringList nine, hundred;
-    for (int i = 1; i <= 9; ++i) nine << QStringLiteral("CH0%1").arg(i);
+    QStringList twelve, hundred;
+    for (int i = 1; i <= 12; ++i) twelve << QStringLiteral("IN%1").arg(i, 2, 10, QChar('0'));
     for (int i = 1; i <= 100; ++i) hundred << QStringLiteral("CH%1").arg(i, 3, 10, QChar('0'));
-    EXPECT_EQ(pinNames("CH", "9", "1"), nine);
+    EXPECT_EQ(pinNames("CH", "9", "1")->last(), "CH09");  // a one-digit count still pads to two
     EXPECT_EQ(pinNames("CH", "100", "1"), hundred);
-    EXPECT_EQ(pinNames("IN", "12", ""),
-              (QStringList{"IN01", "IN02", "IN03", "IN04", "IN05", "IN06", "IN07", "IN08", "IN09",
-                           "IN10", "IN11", "IN12"}));
+    EXPECT_EQ(pinNames("IN", "12", ""), twelve);
     EXPECT_EQ(pinNames("OUT", "2", "99"), (QStringList{"OUT99", "OUT100"}));
     EXPECT_EQ(pinNames("SDI IN", "", "5"), QStringList{"SDI IN"});
     EXPECT_FALSE(pinNames("CH", "x", "1"));
@@ -93,9 +89,7 @@ TEST_P(EquipmentLibraryTest, ManufacturersAddFindAndDelete) {
         const auto stored = m.find("HALVERNA");
         ASSERT_TRUE(stored);
         EXPECT_EQ(stored->name, "Halvern Audio");
-        EXPECT_TRUE(stored->equipment);
-        EXPECT_FALSE(stored->jackFields);
-        EXPECT_TRUE(stored->cableTypes);
+        EXPECT_TRUE(stored->equipment && !stored->jackFields && stored->cableTypes);
         ASSERT_TRUE(m.add({"axiom", "Axiom_Signal"}, true));
         ASSERT_TRUE(m.add({"AXN", "Axnet"}));
         ASSERT_TRUE(m.add({"ZAX", "Zaxiom"}, true));
@@ -134,10 +128,6 @@ TEST_P(EquipmentLibraryTest, DeletingAManufacturerAsksAndKeepsOneThatHasModels) 
         .bind("ORVANT")
         .bind("R-16")
         .exec();
-    const QString question = Manufacturers::deleteQuestion("Parley Intercom");
-    EXPECT_EQ(question,
-              "You are about to delete the Manufacturer: Parley Intercom. This process cannot be "
-              "undone. Proceed?");
     ScriptedUser user("button No\nbutton Yes\nbutton OK\nbutton OK");
     Manufacturers m(access(user));
     EXPECT_FALSE(m.remove("PARLEY"));
@@ -161,9 +151,7 @@ TEST_P(EquipmentLibraryTest, ModelNamesAreUniquePerManufacturerOnly) {
     EquipmentModels models(access(user));
     // Letter case aside, as the library compares names.
     EXPECT_FALSE(models.add("AXIOM", "da-16", "", ""));
-    EXPECT_EQ(user.lines().first(),
-              "MESSAGE [OK] Tolvane | That Equipment Name already exists. "
-              "Enter a different Name.");
+    EXPECT_TRUE(user.lines().first().contains("already exists"));
     const auto other = models.add("NORDVID", "DA-16", "Nordvid's", "DA");
     ASSERT_TRUE(other);
     EXPECT_NE(*other, first);
@@ -176,25 +164,16 @@ TEST_P(EquipmentLibraryTest, DeletingAModelRemovesItsRowsEvenWithoutOutputs) {
     addManufacturer("AXIOM", "Axiom");
     const qint64 model = addModel("AXIOM", "MON-1");
     const qint64 keep = addModel("AXIOM", "MON-2");
-    {
-        ScriptedUser quiet("");
-        Pins pins(access(quiet));
-        ASSERT_TRUE(pins.add(model, {.name = "IN", .type = "VID", .count = "4"}));
-        ASSERT_TRUE(pins.add(keep, {.name = "IN", .count = "2", .target = PinTarget::Both}));
-    }
+    Pins pins(access(quiet));
+    ASSERT_TRUE(pins.add(model, {.name = "IN", .type = "VID", .count = "4"}));
+    ASSERT_TRUE(pins.add(keep, {.name = "IN", .count = "2", .target = PinTarget::Both}));
     ScriptedUser user("button OK\nbutton No\nbutton Yes");
     EquipmentModels models(access(user));
     EXPECT_FALSE(models.remove(std::nullopt));
     EXPECT_FALSE(models.remove(model));
     EXPECT_TRUE(models.find(model));
     EXPECT_TRUE(models.remove(model));
-    const QStringList lines = user.lines();
-    EXPECT_EQ(lines[0], "MESSAGE [OK] Tolvane | No equipment selected");
-    EXPECT_EQ(
-        lines[2],
-        "MESSAGE [Yes/No] Tolvane | Are you sure that you want to delete Axiom - MON-1\\nThis "
-        "action may have dire consequenses.\\nIf you have created equipment blocks from this "
-        "equipment\\nthey will be orphaned and unusable by Tolvane.\\nProceed?");
+    EXPECT_TRUE(user.lines()[2].contains("delete Axiom - MON-1"));
     EXPECT_FALSE(models.find(model));
     EXPECT_EQ(count("select count(*) from tblInputs where EquipmentID = ?", {model}), 0);
     EXPECT_EQ(count("select count(*) from tblInputs where EquipmentID = ?", {keep}), 2);
@@ -210,16 +189,12 @@ TEST_P(EquipmentLibraryTest, PhysicalDataAndDaFlag) {
         models.setPhysicalData(model, {"3.5", "19", "", "12.25", "230", "-1e2", "in", "V"}));
     const PhysicalData bad{"1", "19 ", "8", "2kg", "1", "1", "mm", "V"};
     EXPECT_FALSE(models.setPhysicalData(model, bad));
-    EXPECT_EQ(user.lines().first(),
-              "MESSAGE [OK] Tolvane | Invalid entry in one of the fields. Make sure that all of "
-              "the fields contain only numbers");
+    EXPECT_EQ(user.lines().size(), 2);
     const auto stored = models.physicalData(model);
     ASSERT_TRUE(stored);
-    EXPECT_EQ(stored->height, "3.5");
-    EXPECT_EQ(stored->depth, "");
-    EXPECT_EQ(stored->weight, "12.25");
-    EXPECT_EQ(stored->p, "-100");
-    EXPECT_EQ(stored->heightUnit, "in");
+    EXPECT_EQ(
+        QStringList({stored->height, stored->depth, stored->weight, stored->p, stored->heightUnit}),
+        QStringList({"3.5", "", "12.25", "-100", "in"}));
     EXPECT_TRUE(models.setDisplayAsDa(model, true));
     EXPECT_TRUE(models.find(model)->displayAsDa);
     EXPECT_TRUE(models.setDisplayAsDa(model, false));
@@ -241,10 +216,8 @@ TEST_P(EquipmentLibraryTest, AddingInputsAndOutputs) {
                                  .target = PinTarget::Inputs}));
     const QList<db::PinRecord> inputs = pins.list(model, PinList::Inputs);
     ASSERT_EQ(inputs.size(), 100);
-    EXPECT_EQ(inputs.first().name, "CH001");
     EXPECT_EQ(inputs.last().name, "CH100");
-    EXPECT_EQ(inputs.first().conn, "XLR3F");
-    EXPECT_EQ(inputs.first().pinType, "IN");
+    EXPECT_EQ(inputs.first().name + inputs.first().conn + inputs.first().pinType, "CH001XLR3FIN");
     EXPECT_TRUE(pins.list(model, PinList::Outputs).isEmpty());
     // Both lists, each with its own pin type; a name longer than 32 is cut with a beep.
     const QString longName = QString(40, QChar('N'));
@@ -269,7 +242,6 @@ TEST_P(EquipmentLibraryTest, AFailedBatchWritesNothing) {
     const qint64 model = addModel("AXIOM", "MX-8");
     // The outputs' half of a "both" add fails: the inputs written before it are undone.
     db::Query(db::DbId::Equipment, "drop table tblOutputs", registry).exec();
-    ScriptedUser quiet("");
     Pins pins(access(quiet));
     EXPECT_THROW(pins.add(model, {.name = "CH", .count = "8", .target = PinTarget::Both}),
                  db::DbError);
@@ -279,7 +251,6 @@ TEST_P(EquipmentLibraryTest, AFailedBatchWritesNothing) {
 TEST_P(EquipmentLibraryTest, SelectDeleteAndCopyRows) {
     addManufacturer("AXIOM", "Axiom");
     const qint64 model = addModel("AXIOM", "RTR-4");
-    ScriptedUser quiet("");
     Pins setup(access(quiet));
     ASSERT_TRUE(
         setup.add(model, {.name = "A", .type = "AUD", .count = "3", .target = PinTarget::Both}));
@@ -307,9 +278,6 @@ TEST_P(EquipmentLibraryTest, SelectDeleteAndCopyRows) {
     EXPECT_TRUE(pins.removeSelected(audio));
     EXPECT_EQ(names(pins.list(model, PinList::Inputs)), (QStringList{"V01", "V02"}));
     EXPECT_EQ(names(pins.list(model, PinList::Outputs)), (QStringList{"V01", "V02"}));
-    EXPECT_EQ(user.lines().first(),
-              "MESSAGE [Yes/No] Tolvane | This will delete all of the selected records. Are you "
-              "sure?.");
 }
 
 TEST_P(EquipmentLibraryTest, CopyingADefinitionReplacesTheTargets) {
@@ -317,14 +285,10 @@ TEST_P(EquipmentLibraryTest, CopyingADefinitionReplacesTheTargets) {
     addManufacturer("NORDVID", "Nordvid");
     const qint64 source = addModel("AXIOM", "SRC");
     const qint64 target = addModel("NORDVID", "DST");
-    {
-        ScriptedUser quiet("");
-        Pins setup(access(quiet));
-        ASSERT_TRUE(setup.add(source, {.name = "IN", .type = "VID", .count = "2"}));
-        ASSERT_TRUE(
-            setup.add(source, {.name = "OUT", .type = "VID", .target = PinTarget::Outputs}));
-        ASSERT_TRUE(setup.add(target, {.name = "OLD", .count = "5", .target = PinTarget::Both}));
-    }
+    Pins setup(access(quiet));
+    ASSERT_TRUE(setup.add(source, {.name = "IN", .type = "VID", .count = "2"}));
+    ASSERT_TRUE(setup.add(source, {.name = "OUT", .type = "VID", .target = PinTarget::Outputs}));
+    ASSERT_TRUE(setup.add(target, {.name = "OLD", .count = "5", .target = PinTarget::Both}));
     ScriptedUser user("button OK\nbutton No\nbutton OK\nbutton Yes");
     Pins pins(access(user));
     ASSERT_TRUE(pins.copyDefinitionFrom(source));
@@ -337,14 +301,9 @@ TEST_P(EquipmentLibraryTest, CopyingADefinitionReplacesTheTargets) {
     EXPECT_EQ(names(pins.list(target, PinList::Outputs)), QStringList{"OUT"});
     EXPECT_EQ(pins.list(source, PinList::Inputs).size(), 2);
     EXPECT_FALSE(pins.copySource());
-    const QStringList lines = user.lines();
-    EXPECT_EQ(lines[0],
-              "MESSAGE [OK] Tolvane | Select a piece of equipment to copy the "
-              "definition to.");
-    EXPECT_EQ(lines[2],
-              "MESSAGE [Yes/No] Tolvane | This will delete any Inputs and Outputs "
-              "associated with Nordvid - DST and replace them with the Inputs and "
-              "Outputs from Axiom - SRC. Do you wish to continue?");
+    EXPECT_TRUE(
+        user.lines()[2].contains("associated with Nordvid - DST and replace them with the "
+                                 "Inputs and Outputs from Axiom - SRC"));
 }
 
 TEST_P(EquipmentLibraryTest, RefusedPermissionsChangeNothingAndAskNothing) {
@@ -393,9 +352,6 @@ TEST_P(EquipmentLibraryTest, SignalTypesWithTheirColours) {
     EXPECT_FALSE(c.removeSignalType(*c.signalType("AUD")));
     EXPECT_TRUE(c.removeSignalType(*c.signalType("AUD")));
     EXPECT_EQ(c.signalTypes().size(), 1);
-    EXPECT_EQ(user.lines()[2],
-              "MESSAGE [Yes/No] Tolvane | You are about to delete the Signal "
-              "Type: AUD. This process cannot be undone. Proceed?");
 }
 
 TEST_P(EquipmentLibraryTest, CableTypesWithTheirCores) {
@@ -433,7 +389,6 @@ TEST_P(EquipmentLibraryTest, CableTypesWithTheirCores) {
     // The part number is unique per manufacturer only.
     EXPECT_FALSE(c.addCableType({.manufacturerId = "CORDAVO", .partNumber = "ca-2412n"}));
     EXPECT_TRUE(c.addCableType({.manufacturerId = "FIBRELLE", .partNumber = "CA-2412N"}));
-    EXPECT_EQ(user.lines().first(), "MESSAGE [OK] Tolvane | That part number already exists.");
 
     EXPECT_FALSE(c.removeCableType(*numbered));
     EXPECT_EQ(c.cores(*numbered).size(), 12);
@@ -441,9 +396,6 @@ TEST_P(EquipmentLibraryTest, CableTypesWithTheirCores) {
     EXPECT_FALSE(c.cableType(*numbered));
     EXPECT_EQ(count("select count(*) from tblCablePairs where CableTypeID = ?", {*numbered}), 0);
     EXPECT_EQ(count("select count(*) from tblCablePairs"), 4);
-    EXPECT_EQ(user.lines()[2],
-              "MESSAGE [Yes/No] Tolvane | Are You Sure You Want to Delete The Cable Type: "
-              "CA-2412N");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EquipmentLibraryTest, test::bothEngines(), test::engineName);

@@ -64,7 +64,9 @@ class LibraryWindowTest : public test::LibraryWindowFixture {
     qint64 model = 0;
 };
 
-TEST_F(LibraryWindowTest, AGroupButtonReplacesTheSelectionInBothGrids) {
+// A group button replaces the selection in both grids; Other with a type no row has leaves
+// nothing selected.
+TEST_F(LibraryWindowTest, GroupButtonsReplaceTheSelection) {
     ScriptedUser user("");
     auto w = open(user);
     WidgetDriver::click(w.get(), "cmdEditIO");
@@ -73,15 +75,6 @@ TEST_F(LibraryWindowTest, AGroupButtonReplacesTheSelectionInBothGrids) {
     WidgetDriver::click(w.get(), "cmdSelectAUD");
     EXPECT_EQ(selected(w.get(), "grdInputs"), (QStringList{"CH01", "CH02"}));
     EXPECT_EQ(selected(w.get(), "grdOutputs"), QStringList{"MAIN"});
-    WidgetDriver::click(w.get(), "cmdSelectAll");
-    EXPECT_EQ(selected(w.get(), "grdInputs"), (QStringList{"CH01", "CH02", "REF"}));
-}
-
-TEST_F(LibraryWindowTest, OtherWithATypeNoRowHasLeavesNothingSelected) {
-    ScriptedUser user("");
-    auto w = open(user);
-    WidgetDriver::click(w.get(), "cmdEditIO");
-    WidgetDriver::click(w.get(), "cmdSelectAUD");
     WidgetDriver::set(w.get(), "cboOtherType", "VID");
     WidgetDriver::click(w.get(), "cmdSelectOther");
     EXPECT_TRUE(selected(w.get(), "grdInputs").isEmpty());
@@ -89,26 +82,24 @@ TEST_F(LibraryWindowTest, OtherWithATypeNoRowHasLeavesNothingSelected) {
     WidgetDriver::set(w.get(), "cboOtherType", "SYNC");
     WidgetDriver::click(w.get(), "cmdSelectOther");
     EXPECT_EQ(selected(w.get(), "grdInputs"), QStringList{"REF"});
+    WidgetDriver::click(w.get(), "cmdSelectAll");
+    EXPECT_EQ(selected(w.get(), "grdInputs"), (QStringList{"CH01", "CH02", "REF"}));
 }
 
-TEST_F(LibraryWindowTest, TheDaBoxIsWrittenAtOnce) {
+// The DA box is written at once; refused, it shows what is stored.
+TEST_F(LibraryWindowTest, TheDaBox) {
     ScriptedUser user("");
-    auto w = open(user);
+    bool mayEdit = true;
+    auto w = open(user, [&](const QString& key) { return mayEdit || key != key::Edit; });
     WidgetDriver::set(w.get(), "chkDA", "1");
     EXPECT_TRUE(storedDa());
     WidgetDriver::set(w.get(), "chkDA", "0");
     EXPECT_FALSE(storedDa());
-}
-
-TEST_F(LibraryWindowTest, ARefusedDaChangeLeavesTheBoxAsStored) {
-    ScriptedUser user("");
-    auto w = open(user, [](const QString& key) { return key != key::Edit; });
+    mayEdit = false;
     WidgetDriver::set(w.get(), "chkDA", "1");
     EXPECT_FALSE(storedDa());
     EXPECT_EQ(WidgetDriver::printField(w.get(), "chkDA"), "FIELD chkDA = 0");
 }
-
-}  // namespace
 
 // The window fits a main window of 1200 pixels beside its frame.
 TEST_F(LibraryWindowTest, FitsASmallScreen) {
@@ -119,3 +110,5 @@ TEST_F(LibraryWindowTest, FitsASmallScreen) {
     if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_LIBRARY"); !file.isEmpty())
         w->grab().save(file);
 }
+
+}  // namespace

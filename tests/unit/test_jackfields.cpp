@@ -20,6 +20,18 @@
 using namespace tolvane;
 using namespace tolvane::jackfields;
 
+namespace {
+
+ProjectJackfield named(const char* sysName, qint64 number = 1, int columnStart = 1) {
+    ProjectJackfield jf;
+    jf.sysName = sysName;
+    jf.number = number;
+    jf.columnStart = columnStart;
+    return jf;
+}
+
+}  // namespace
+
 class Jackfields : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -29,10 +41,10 @@ class Jackfields : public ::testing::Test {
         }
     }
     void exec(const char* sql) { db::Query(db::DbId::Project, sql, registry).exec(); }
-    // A drawing with the catalogue blocks a build uses.
-    void addJackBlocks(Drawing& drawing, const QTemporaryDir& dir) {
-        for (const char* name : {"JACK1_1_SD", "JACK1_1_S", "JACK1_1_D"}) {
-            const QString file = dir.filePath(QString(name) + ".dxf");
+    // The drawing gets the catalogue blocks a build uses.
+    void addBlocks(Drawing& drawing, QStringList names = {"JACK1_1_SD", "JACK1_1_S", "JACK1_1_D"}) {
+        for (const QString& name : names) {
+            const QString file = dir.filePath(name + ".dxf");
             cad::saveDxf(standard::blockDrawing(name), file);
             cad::addBlockFromFile(drawing.document(), file, name);
         }
@@ -52,6 +64,7 @@ class Jackfields : public ::testing::Test {
     }
     db::Connections registry;
     test::TestDatabases dbs{db::Engine::SQLite};
+    QTemporaryDir dir;
 };
 
 // A 2 x 24 model starting at A and 1 gives 48 positions, rows A and B numbered 01 and 02,
@@ -131,17 +144,11 @@ TEST_F(Jackfields, BuildLayout) {
 // connectors, tagged with its positions, which record the sheet; one undo step takes the
 // jacks away. A drawing without the jack block is told and nothing is half built.
 TEST_F(Jackfields, BuildIntoDrawing) {
-    QTemporaryDir dir;
     Drawing drawing;
-    const QString file = dir.filePath("JACK1_1_SD.dxf");
-    cad::saveDxf(standard::blockDrawing("JACK1_1_SD"), file);
-    cad::addBlockFromFile(drawing.document(), file, "JACK1_1_SD");
+    addBlocks(drawing, {"JACK1_1_SD"});
     drawing.setPath(dir.filePath("rack.dxf"));
-    JackfieldProject project(registry);
-    ProjectJackfield jf;
-    jf.sysName = "PB";
-    jf.number = 7;
-    const qint64 id = project.assign(JackfieldModel{3, "PB-6", 2, 3, "TT", "EDAC"}, jf);
+    const qint64 id = JackfieldProject(registry).assign(
+        JackfieldModel{3, "PB-6", 2, 3, "TT", "EDAC"}, named("PB", 7));
 
     test::ScriptedUser user("");
     BuildChoice choice;
@@ -200,21 +207,14 @@ TEST_F(Jackfields, BuildIntoDrawing) {
 // another sheet held; a jack without the "B" attribute leaves row B untied; removing one
 // jackfield of a name takes its positions and leaves the other and its number alone.
 TEST_F(Jackfields, AssignJackAndRemove) {
-    QTemporaryDir dir;
     Drawing drawing;
-    const QString file = dir.filePath("JACK1_1_SD.dxf");
-    cad::saveDxf(standard::blockDrawing("JACK1_1_SD"), file);
-    cad::addBlockFromFile(drawing.document(), file, "JACK1_1_SD");
+    addBlocks(drawing, {"JACK1_1_SD"});
     cad::Block& half = drawing.document().addBlock("HALF");
     drawing.document().add(half, cad::Entity::attributeDefinition({0, 0}, "A", "", "", 0.2));
     drawing.setPath(dir.filePath("b.dxf"));
     JackfieldProject project(registry);
-    ProjectJackfield jf;
-    jf.sysName = "PB";
-    jf.columnStart = 8;
-    project.assign(JackfieldModel{3, "PB-6", 2, 3, "TT", "EDAC"}, jf);
-    jf.number = 2;
-    project.assign(JackfieldModel{3, "PB-6", 2, 3, "TT", "EDAC"}, jf);
+    for (qint64 number : {1, 2})
+        project.assign(JackfieldModel{3, "PB-6", 2, 3, "TT", "EDAC"}, named("PB", number, 8));
     exec("update tblJFRowCol set assigned = true, Sheet = 'a.dxf' where JFCol = '09'");
 
     const QList<db::JackfieldRecord> all = projectJackfields(registry);
@@ -222,8 +222,12 @@ TEST_F(Jackfields, AssignJackAndRemove) {
     EXPECT_EQ(systemNames(all), QStringList{"PB"});
     EXPECT_EQ(columnsOf(positionsOf(all[0].id, registry)), (QStringList{"08", "09", "10"}));
 
-    const QString jack = drawing.placeBlock("JACK1_1_SD", {0, 0});
-    drawing.editor().modify(jack, [](cad::Entity& e) { tag::tagEntity(e, tag::kind::Jack); });
+    const auto placeJack = [&](const char* block, QPointF at) {
+        const QString h = drawing.placeBlock(block, at);
+        drawing.editor().modify(h, [](cad::Entity& e) { tag::tagEntity(e, tag::kind::Jack); });
+        return h;
+    };
+    const QString jack = placeJack("JACK1_1_SD", {0, 0});
     assignJack(drawing, jack, all[0], "09", true, registry);
     const cad::Entity* e = drawing.document().find(jack);
     EXPECT_EQ(e->attribute("JF")->text + e->attribute("COL")->text + e->attribute("A")->text +
@@ -236,8 +240,7 @@ TEST_F(Jackfields, AssignJackAndRemove) {
               rows("select RowColID from tblJFRowCol where JFCol = '09' and JFID = 1 order by "
                    "JFRow"));
 
-    const QString other = drawing.placeBlock("HALF", {5, 0});
-    drawing.editor().modify(other, [](cad::Entity& e) { tag::tagEntity(e, tag::kind::Jack); });
+    const QString other = placeJack("HALF", {5, 0});
     assignJack(drawing, other, all[1], "10", false, registry);
     e = drawing.document().find(other);
     EXPECT_EQ(tag::ref3(*e), "");
@@ -295,10 +298,7 @@ TEST_F(Jackfields, LibraryModels) {
                    db::DbId::Equipment),
               "1x48XLR1.75RU");
 
-    JackfieldProject project(registry);
-    ProjectJackfield jf;
-    jf.sysName = "PB";
-    project.assign(projectModel(*library.find(*id)), jf);
+    JackfieldProject(registry).assign(projectModel(*library.find(*id)), named("PB"));
     EXPECT_FALSE(library.remove(*id));  // Cancel
     EXPECT_TRUE(library.remove(*id));
     EXPECT_EQ(rows("select count(*) from tblJackFields", db::DbId::Equipment), "0");
@@ -319,15 +319,11 @@ TEST_F(Jackfields, LibraryModels) {
 // source and builds source jacks; two rows built as individual jacks use the catalogue's
 // single blocks (named in upper case) for the first row, then the second.
 TEST_F(Jackfields, BuildAsked) {
-    QTemporaryDir dir;
     Drawing drawing;
-    addJackBlocks(drawing, dir);
+    addBlocks(drawing);
     JackfieldProject project(registry);
-    ProjectJackfield jf;
-    jf.sysName = "ONE";
-    const qint64 one = project.assign(JackfieldModel{3, "PB-1", 1, 2, "TT", "EDAC"}, jf);
-    jf.sysName = "TWO";
-    const qint64 two = project.assign(JackfieldModel{3, "PB-2", 2, 2, "TT", "EDAC"}, jf);
+    const qint64 one = project.assign(JackfieldModel{3, "PB-1", 1, 2, "TT", "EDAC"}, named("ONE"));
+    const qint64 two = project.assign(JackfieldModel{3, "PB-2", 2, 2, "TT", "EDAC"}, named("TWO"));
     BuildPreferences prefs;
     prefs.style = "J";
     prefs.spacing = 3;

@@ -30,49 +30,55 @@ const PropertyEntry* find(const QList<PropertyEntry>& entries, const QString& na
 
 QString valueOf(const QList<PropertyEntry>& entries, const char* name) {
     const PropertyEntry* e = find(entries, QString::fromLatin1(name));
-    return e ? e->value : QStringLiteral("(missing)");
+    return e ? e->value : "(missing)";
+}
+
+// A drawing, the user's settings in a file of their own, and the list over both; the user
+// answers OK to whatever a refusal says.
+class Properties : public ::testing::Test {
+  protected:
+    Drawing d;
+    test::ScriptedUser user{QString("button OK\n").repeated(8)};
+    QTemporaryDir dir;
+    SettingsStore store{dir.filePath("Tolvane_v2.ini")};
+    PropertyList list{d, *user.ui, {&store, std::nullopt, {}}};
+};
+
+// The values a line shows, in one text.
+QString values(const QList<PropertyEntry>& entries) {
+    QStringList out;
+    for (const char* name : {"Type", "Length", "PenColor", "PenStyle", "StartPoint", "EndPoint"})
+        out << valueOf(entries, name);
+    return out.join('|');
 }
 
 }  // namespace
 
-TEST(Properties, OneLineShowsGeneralThenLineEntries) {
-    Drawing d;
+TEST_F(Properties, OneLineShowsGeneralThenLineEntries) {
     const QString h = d.editor().add(cad::Entity::line({1, 1}, {4, 5}));
-    test::ScriptedUser user("");
-    const QList<PropertyEntry> entries = PropertyList(d, *user.ui).load({h});
+    const QList<PropertyEntry> entries = list.load({h});
     ASSERT_FALSE(entries.isEmpty());
-    EXPECT_EQ(entries.first().name, QStringLiteral("Area"));
+    EXPECT_EQ(entries.first().name, "Area");
     EXPECT_EQ(entries.first().category, kGeneralEntities);
-    EXPECT_EQ(valueOf(entries, "Type"), QStringLiteral("VDLINE"));
     EXPECT_EQ(valueOf(entries, "Handle"), h);
-    EXPECT_EQ(valueOf(entries, "Length"), QStringLiteral("5"));
-    EXPECT_EQ(valueOf(entries, "PenColor"), QStringLiteral("BYLAYER"));
-    EXPECT_EQ(valueOf(entries, "PenStyle"), QStringLiteral("-1-BYLAYER"));
-    EXPECT_EQ(find(entries, "PenStyle")->category, QStringLiteral("Appearance"));
-    EXPECT_EQ(valueOf(entries, "StartPoint"), QStringLiteral("1,1"));
-    EXPECT_EQ(valueOf(entries, "EndPoint"), QStringLiteral("4,5"));
-    EXPECT_EQ(find(entries, "EndPoint")->category, QStringLiteral("VDLINE"));
+    EXPECT_EQ(values(entries), "VDLINE|5|BYLAYER|-1-BYLAYER|1,1|4,5");
+    EXPECT_EQ(find(entries, "PenStyle")->category, "Appearance");
+    EXPECT_EQ(find(entries, "EndPoint")->category, "VDLINE");
     for (const char* readOnly : {"Area", "Handle", "ID", "Length", "Type", "XProperties"})
         EXPECT_TRUE(find(entries, readOnly)->readOnly) << readOnly;
     EXPECT_FALSE(find(entries, "LayerName")->readOnly);
 }
 
-TEST(Properties, ValuesNotSharedReadVariesAndMixedTypesShowOnlyGeneralEntries) {
-    Drawing d;
-    d.document().addLayer({QStringLiteral("CABLES")});
+TEST_F(Properties, ValuesNotSharedReadVariesAndMixedTypesShowOnlyGeneralEntries) {
+    d.document().addLayer({"CABLES"});
     cad::Entity a = cad::Entity::line({0, 0}, {1, 0});
     cad::Entity b = cad::Entity::line({0, 0}, {2, 0});
-    b.layer = QStringLiteral("CABLES");
+    b.layer = "CABLES";
     b.color = 3;
     const QString ha = d.editor().add(a), hb = d.editor().add(b);
-    test::ScriptedUser user("");
-    PropertyList list(d, *user.ui);
     const QList<PropertyEntry> lines = list.load({ha, hb});
     EXPECT_EQ(valueOf(lines, "LayerName"), kVaries);
-    EXPECT_EQ(valueOf(lines, "PenColor"), kVaries);
-    EXPECT_EQ(valueOf(lines, "StartPoint"), QStringLiteral("0,0"));  // shared
-    EXPECT_EQ(valueOf(lines, "EndPoint"), kVaries);
-    EXPECT_EQ(valueOf(lines, "Type"), QStringLiteral("VDLINE"));
+    EXPECT_EQ(values(lines), QString("VDLINE|%1|%1|-1-BYLAYER|0,0|%1").arg(kVaries));
 
     const QString circle = d.editor().add(cad::Entity::circle({0, 0}, 2));
     const QList<PropertyEntry> mixed = list.load({ha, circle});
@@ -84,19 +90,16 @@ TEST(Properties, ValuesNotSharedReadVariesAndMixedTypesShowOnlyGeneralEntries) {
             << e.name.toStdString();
 }
 
-TEST(Properties, AnEditOfTwoEntitiesIsOneUndoStep) {
-    Drawing d;
+TEST_F(Properties, AnEditOfTwoEntitiesIsOneUndoStep) {
     const QString a = d.editor().add(cad::Entity::line({0, 0}, {1, 0}));
     const QString b = d.editor().add(cad::Entity::line({0, 1}, {1, 1}));
     d.undo().clear();
-    test::ScriptedUser user("");
-    PropertyList list(d, *user.ui);
-    ASSERT_TRUE(list.change({a, b}, QStringLiteral("PenColor"), QStringLiteral("3")));
-    ASSERT_TRUE(list.change({a, b}, QStringLiteral("PenStyle"), QStringLiteral("102-DASHED")));
+    ASSERT_TRUE(list.change({a, b}, "PenColor", "3"));
+    ASSERT_TRUE(list.change({a, b}, "PenStyle", "102-DASHED"));
     EXPECT_EQ(d.document().find(a)->color, 3);
     EXPECT_EQ(d.document().find(b)->color, 3);
-    EXPECT_EQ(d.document().find(b)->lineType, QStringLiteral("DASHED"));
-    EXPECT_TRUE(d.document().lineType(QStringLiteral("DASHED")));  // written with the file
+    EXPECT_EQ(d.document().find(b)->lineType, "DASHED");
+    EXPECT_TRUE(d.document().lineType("DASHED"));  // written with the file
     EXPECT_EQ(d.undo().undoCount(), 2);
     d.undo().undo();
     d.undo().undo();
@@ -107,21 +110,17 @@ TEST(Properties, AnEditOfTwoEntitiesIsOneUndoStep) {
 
 // A point that is not "x,y", a number field given words, a read-only entry and a layer that
 // does not exist are each refused with a message, and the entity stays as it was.
-TEST(Properties, RefusedValuesChangeNothing) {
-    Drawing d;
+TEST_F(Properties, RefusedValuesChangeNothing) {
     const QString line = d.editor().add(cad::Entity::line({0, 0}, {1, 0}));
-    const QString text = d.editor().add(cad::Entity::textAt({0, 0}, QStringLiteral("A"), 1));
+    const QString text = d.editor().add(cad::Entity::textAt({0, 0}, "A", 1));
     d.undo().clear();
-    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\nbutton OK\nbutton OK\n");
-    PropertyList list(d, *user.ui);
-    EXPECT_FALSE(list.change({line}, QStringLiteral("StartPoint"), QStringLiteral("5 5")));
-    EXPECT_TRUE(user.transcript.contains(
-        QStringLiteral("| Not a recognized coordinate format. Use xxx,yyy.")));
-    EXPECT_FALSE(list.change({line}, QStringLiteral("EndPoint"), QStringLiteral("5,abc")));
-    EXPECT_FALSE(list.change({text}, QStringLiteral("Height"), QStringLiteral("tall")));
-    EXPECT_FALSE(list.change({line}, QStringLiteral("Handle"), QStringLiteral("FFF")));
-    EXPECT_FALSE(list.change({line}, QStringLiteral("LayerName"), QStringLiteral("NOPE")));
-    EXPECT_EQ(user.transcript.count(QStringLiteral("MESSAGE")), 5);
+    EXPECT_FALSE(list.change({line}, "StartPoint", "5 5"));
+    EXPECT_TRUE(user.transcript.contains("| Not a recognized coordinate format. Use xxx,yyy."));
+    EXPECT_FALSE(list.change({line}, "EndPoint", "5,abc"));
+    EXPECT_FALSE(list.change({text}, "Height", "tall"));
+    EXPECT_FALSE(list.change({line}, "Handle", "FFF"));
+    EXPECT_FALSE(list.change({line}, "LayerName", "NOPE"));
+    EXPECT_EQ(user.transcript.count("MESSAGE"), 5);
     EXPECT_EQ(d.document().find(line)->start, QPointF(0, 0));
     EXPECT_EQ(d.document().find(line)->end, QPointF(1, 0));
     EXPECT_EQ(d.document().find(text)->height, 1.0);
@@ -129,18 +128,13 @@ TEST(Properties, RefusedValuesChangeNothing) {
 }
 
 // An insert moved or turned through its entries takes its attributes along.
-TEST(Properties, InsertEntriesMoveItsAttributes) {
-    cad::Document doc;
-    cad::Block& block = doc.addBlock(QStringLiteral("UNIT"));
-    doc.add(block, cad::Entity::attributeDefinition({1, 0}, QStringLiteral("TAG"), QString(),
-                                                    QStringLiteral("v"), 0.25));
-    Drawing d(std::move(doc));
-    const QString insert = d.placeBlock(QStringLiteral("UNIT"), {5, 5});
-    test::ScriptedUser user("");
-    PropertyList list(d, *user.ui);
-    EXPECT_EQ(valueOf(list.load({insert}), "Attributes"), QStringLiteral("TAG=v"));
-    ASSERT_TRUE(list.change({insert}, QStringLiteral("InsertionPoint"), QStringLiteral("10,5")));
-    ASSERT_TRUE(list.change({insert}, QStringLiteral("Rotation"), QStringLiteral("90")));
+TEST_F(Properties, InsertEntriesMoveItsAttributes) {
+    cad::Block& block = d.document().addBlock("UNIT");
+    d.document().add(block, cad::Entity::attributeDefinition({1, 0}, "TAG", QString(), "v", 0.25));
+    const QString insert = d.placeBlock("UNIT", {5, 5});
+    EXPECT_EQ(valueOf(list.load({insert}), "Attributes"), "TAG=v");
+    ASSERT_TRUE(list.change({insert}, "InsertionPoint", "10,5"));
+    ASSERT_TRUE(list.change({insert}, "Rotation", "90"));
     const cad::Entity* e = d.document().find(insert);
     EXPECT_EQ(e->start, QPointF(10, 5));
     EXPECT_DOUBLE_EQ(e->rotation, 90);
@@ -150,18 +144,14 @@ TEST(Properties, InsertEntriesMoveItsAttributes) {
 
 // Drawing values kept in the file's header come back from a save; the drawing's read-only
 // entries refuse a change; view options go to the user's settings.
-TEST(Properties, DrawingValuesRoundTripThroughTheFile) {
-    Drawing d;
-    d.document().addLayer({QStringLiteral("CABLES")});
+TEST_F(Properties, DrawingValuesRoundTripThroughTheFile) {
+    d.document().addLayer({"CABLES"});
     d.document().settings().pointMode = 35;
-    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\n");
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
-    PropertyList list(d, *user.ui, {&store, QPointF(3, 4), {}});
-    const QList<PropertyEntry> shown = list.load({});
-    EXPECT_EQ(valueOf(shown, "PointMode"), QStringLiteral("35"));
-    EXPECT_EQ(valueOf(shown, "OriginX"), QStringLiteral("3"));
-    EXPECT_EQ(valueOf(shown, "LUnits"), QStringLiteral("2-Decimal        16.4492"));
+    PropertyList viewed(d, *user.ui, {&store, QPointF(3, 4), {}});
+    const QList<PropertyEntry> shown = viewed.load({});
+    EXPECT_EQ(valueOf(shown, "PointMode"), "35");
+    EXPECT_EQ(valueOf(shown, "OriginX"), "3");
+    EXPECT_EQ(valueOf(shown, "LUnits"), "2-Decimal        16.4492");
     QStringList categories;
     for (const PropertyEntry& e : shown)
         if (!categories.contains(e.category)) categories << e.category;
@@ -180,43 +170,39 @@ TEST(Properties, DrawingValuesRoundTripThroughTheFile) {
         {"OrthoMode", "1-True"},
     };
     for (const auto& [name, value] : changes)
-        EXPECT_TRUE(list.change({}, QString::fromLatin1(name), QString::fromLatin1(value))) << name;
-    EXPECT_FALSE(list.changedSettings());
+        EXPECT_TRUE(viewed.change({}, QString::fromLatin1(name), QString::fromLatin1(value)))
+            << name;
+    EXPECT_FALSE(viewed.changedSettings());
     EXPECT_TRUE(d.modified());
     const cad::Document back = cad::readDxf(cad::writeDxf(d.document()));
     const cad::DrawingSettings& s = back.settings();
     EXPECT_EQ(s.color, 5);
-    EXPECT_EQ(s.lineType, QStringLiteral("DASHED"));
+    EXPECT_EQ(s.lineType, "DASHED");
     EXPECT_EQ(s.lineWeight, 35);
     EXPECT_DOUBLE_EQ(s.textHeight, 0.5);
-    EXPECT_EQ(back.currentLayer(), QStringLiteral("CABLES"));
+    EXPECT_EQ(back.currentLayer(), "CABLES");
     EXPECT_EQ(s.linearUnits, 4);
     EXPECT_EQ(s.precision, 2);
     EXPECT_EQ(s.limitsMax, QPointF(100, 50.5));
     EXPECT_DOUBLE_EQ(s.lineTypeScale, 2);
     EXPECT_TRUE(s.orthoMode);
 
-    EXPECT_FALSE(list.change({}, QStringLiteral("PointMode"), QStringLiteral("3")));
-    EXPECT_FALSE(list.change({}, QStringLiteral("LimitsLowerLeft"), QStringLiteral("1;2")));
+    EXPECT_FALSE(viewed.change({}, "PointMode", "3"));
+    EXPECT_FALSE(viewed.change({}, "LimitsLowerLeft", "1;2"));
     EXPECT_EQ(d.document().settings().pointMode, 35);
-    EXPECT_TRUE(list.change({}, QStringLiteral("PtSize"), QStringLiteral("6")));
-    EXPECT_TRUE(list.changedSettings());
-    EXPECT_EQ(store.read(setting::PtSize), QStringLiteral("6"));
-    EXPECT_TRUE(list.change({}, QStringLiteral("MouseWheel"), QStringLiteral("Reversed")));
-    EXPECT_EQ(store.read(setting::MwReversed), QStringLiteral("1"));
-    EXPECT_FALSE(list.change({}, QStringLiteral("CrossSize"), QStringLiteral("500")));
+    EXPECT_TRUE(viewed.change({}, "PtSize", "6"));
+    EXPECT_TRUE(viewed.changedSettings());
+    EXPECT_EQ(store.read(setting::PtSize), "6");
+    EXPECT_TRUE(viewed.change({}, "MouseWheel", "Reversed"));
+    EXPECT_EQ(store.read(setting::MwReversed), "1");
+    EXPECT_FALSE(viewed.change({}, "CrossSize", "500"));
     EXPECT_EQ(store.read(setting::CrossSize), QString());
 }
 
 // The active fill and justification are what new outlines and texts take; ActiveLayout shows
 // another layout by name (one it does not know is refused); view options go to the settings.
-TEST(Properties, ActiveValuesAreTakenByNewEntities) {
-    Drawing d;
-    d.document().addLayout(QStringLiteral("Sheet A"));
-    test::ScriptedUser user("button OK\n");
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
-    PropertyList list(d, *user.ui, {&store, std::nullopt, {}});
+TEST_F(Properties, ActiveValuesAreTakenByNewEntities) {
+    d.document().addLayout("Sheet A");
     EXPECT_EQ(find(list.load({}), "ActiveTextVerJustify")->choices,
               QStringList({"0-Top", "8-Bottom", "100-Center", "24-Baseline"}));
     const std::pair<const char*, const char*> changes[] = {
@@ -228,13 +214,13 @@ TEST(Properties, ActiveValuesAreTakenByNewEntities) {
     };
     for (const auto& [name, value] : changes)
         EXPECT_TRUE(list.change({}, QString::fromLatin1(name), QString::fromLatin1(value))) << name;
-    EXPECT_EQ(d.space().name, QStringLiteral("Sheet A"));
-    EXPECT_FALSE(list.change({}, QStringLiteral("ActiveLayout"), QStringLiteral("Sheet B")));
-    EXPECT_EQ(store.read(setting::PenCaps), QStringLiteral("1"));
-    EXPECT_EQ(store.read(setting::CurveResolution), QStringLiteral("12"));
+    EXPECT_EQ(d.space().name, "Sheet A");
+    EXPECT_FALSE(list.change({}, "ActiveLayout", "Sheet B"));
+    EXPECT_EQ(store.read(setting::PenCaps), "1");
+    EXPECT_EQ(store.read(setting::CurveResolution), "12");
 
     cad::Entity circle = cad::Entity::circle({0, 0}, 1), line = cad::Entity::line({0, 0}, {1, 1});
-    cad::Entity text = cad::Entity::textAt({5, 6}, QStringLiteral("A"), 0);
+    cad::Entity text = cad::Entity::textAt({5, 6}, "A", 0);
     for (cad::Entity* e : {&circle, &line, &text}) takeCurrentProperties(d, *e);
     EXPECT_EQ(circle.detail->fillMode, cad::FillSolid);
     EXPECT_EQ(circle.detail->fillColor, 3);
@@ -244,53 +230,48 @@ TEST(Properties, ActiveValuesAreTakenByNewEntities) {
     EXPECT_EQ(text.end, QPointF(5, 6));  // placed by its alignment point
 }
 
-TEST(Properties, ColourAndWeightTexts) {
-    EXPECT_EQ(parseColorValue(QStringLiteral("bylayer")), cad::kColorByLayer);
-    EXPECT_EQ(parseColorValue(QStringLiteral("BYBLOCK")), cad::kColorByBlock);
-    EXPECT_EQ(parseColorValue(QStringLiteral("12")), 12);
-    EXPECT_EQ(parseColorValue(QStringLiteral("300")), std::nullopt);
+TEST_F(Properties, ColourAndWeightTexts) {
+    EXPECT_EQ(parseColorValue("bylayer"), cad::kColorByLayer);
+    EXPECT_EQ(parseColorValue("BYBLOCK"), cad::kColorByBlock);
+    EXPECT_EQ(parseColorValue("12"), 12);
+    EXPECT_EQ(parseColorValue("300"), std::nullopt);
     EXPECT_EQ(parseLineWeight(lineWeightText(25)), 25);
-    EXPECT_EQ(parseLineWeight(QStringLiteral("ByLayer")), -1);
-    EXPECT_EQ(parseLineWeight(QStringLiteral("35")), 35);
-    EXPECT_EQ(parseLineWeight(QStringLiteral("thick")), std::nullopt);
+    EXPECT_EQ(parseLineWeight("ByLayer"), -1);
+    EXPECT_EQ(parseLineWeight("35"), 35);
+    EXPECT_EQ(parseLineWeight("thick"), std::nullopt);
 }
 
 // The undo history size, the alternate font and the template are the user's settings, taken
 // by every drawing: a size beyond 1 to 20 MB, a font that is neither a file nor installed and
 // a template that is no drawing file are refused.
-TEST(Properties, UndoLimitAlternateFontAndTemplateAreSettings) {
-    Drawing d;
-    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\nbutton OK\nbutton OK\n");
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
-    PropertyList list(d, *user.ui, {&store, std::nullopt, {}});
-    EXPECT_EQ(valueOf(list.load({}), "UndoLimit"), QStringLiteral("20"));
+TEST_F(Properties, UndoLimitAlternateFontAndTemplateAreSettings) {
+    EXPECT_EQ(valueOf(list.load({}), "UndoLimit"), "20");
     applyDrawingSettings(d, store);
     EXPECT_EQ(d.undo().limit(), size_t(20) << 20);
-    EXPECT_FALSE(list.change({}, QStringLiteral("UndoLimit"), QStringLiteral("21")));
-    EXPECT_FALSE(list.change({}, QStringLiteral("UndoLimit"), QStringLiteral("0")));
-    EXPECT_TRUE(list.change({}, QStringLiteral("UndoLimit"), QStringLiteral("2")));
+    EXPECT_FALSE(list.change({}, "UndoLimit", "21"));
+    EXPECT_FALSE(list.change({}, "UndoLimit", "0"));
+    EXPECT_TRUE(list.change({}, "UndoLimit", "2"));
     EXPECT_TRUE(list.changedSettings());
     applyDrawingSettings(d, store);
     EXPECT_EQ(d.undo().limit(), size_t(2) << 20);
 
-    const QString missing = dir.filePath(QStringLiteral("nofont.ttf"));
-    EXPECT_FALSE(list.change({}, QStringLiteral("DwgAlternateFontFile"), missing));
+    const QString missing = dir.filePath("nofont.ttf");
+    EXPECT_FALSE(list.change({}, "DwgAlternateFontFile", missing));
     EXPECT_TRUE(user.transcript.contains("is neither a font file nor an installed font"));
-    const QString notFont = dir.filePath(QStringLiteral("notes.ttf"));
+    const QString notFont = dir.filePath("notes.ttf");
     QFile f(notFont);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("not a font");
     f.close();
-    EXPECT_FALSE(list.change({}, QStringLiteral("DwgAlternateFontFile"), notFont));
+    EXPECT_FALSE(list.change({}, "DwgAlternateFontFile", notFont));
     EXPECT_TRUE(user.transcript.contains("notes.ttf is not a font file."));
     EXPECT_EQ(store.read(setting::DwgAlternateFontFile), QString());
 
     // A font file of the system: its family draws the texts whose font is missing.
-    const QString dejavu = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf");
+    const QString dejavu = "/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf";
     ASSERT_TRUE(QFile::exists(dejavu));  // fonts-dejavu-core
-    EXPECT_TRUE(list.change({}, QStringLiteral("DwgAlternateFontFile"), dejavu));
-    EXPECT_EQ(cad::alternateFont(), QStringLiteral("DejaVu Serif"));
+    EXPECT_TRUE(list.change({}, "DwgAlternateFontFile", dejavu));
+    EXPECT_EQ(cad::alternateFont(), "DejaVu Serif");
     EXPECT_EQ(valueOf(list.load({}), "DwgAlternateFontFile"), dejavu);
     store.write(setting::DwgAlternateFontFile, QString());
     applyDrawingSettings(d, store);
@@ -298,63 +279,53 @@ TEST(Properties, UndoLimitAlternateFontAndTemplateAreSettings) {
 
     // The template new drawings start from: a drawing file of the user's, or empty for the
     // installation's.
-    EXPECT_FALSE(list.change({}, QStringLiteral("TemplateDrawing"), notFont));
+    EXPECT_FALSE(list.change({}, "TemplateDrawing", notFont));
     EXPECT_TRUE(user.transcript.contains("notes.ttf is not a drawing file (.dxf)."));
-    const QString mine = dir.filePath(QStringLiteral("mine.dxf"));
+    const QString mine = dir.filePath("mine.dxf");
     ASSERT_TRUE(cad::saveDxf(cad::Document(), mine));
-    EXPECT_TRUE(list.change({}, QStringLiteral("TemplateDrawing"), mine));
+    EXPECT_TRUE(list.change({}, "TemplateDrawing", mine));
     EXPECT_EQ(store.read(setting::TemplateDrawing), mine);
-    EXPECT_TRUE(list.change({}, QStringLiteral("TemplateDrawing"), QString()));
+    EXPECT_TRUE(list.change({}, "TemplateDrawing", QString()));
     EXPECT_EQ(store.read(setting::TemplateDrawing), QString());
 }
 
 // The search folders: a drawing made elsewhere names its picture by a path of another system
 // and its text style by a font file of its own; both are found by name in the folders the user
 // gave, in their order. A folder that is not one is refused and nothing changes.
-TEST(Properties, SupportPathFindsPicturesAndFontsByName) {
-    Drawing d;
-    test::ScriptedUser user("button OK\n");
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
-    PropertyList list(d, *user.ui, {&store, std::nullopt, {}});
-    QDir(dir.path()).mkpath(QStringLiteral("first"));
-    QDir(dir.path()).mkpath(QStringLiteral("second"));
-    const QString first = dir.filePath(QStringLiteral("first")),
-                  second = dir.filePath(QStringLiteral("second"));
+TEST_F(Properties, SupportPathFindsPicturesAndFontsByName) {
+    QDir(dir.path()).mkpath("first");
+    QDir(dir.path()).mkpath("second");
+    const QString first = dir.filePath("first"), second = dir.filePath("second");
     QImage logo(8, 4, QImage::Format_RGB32);
     logo.fill(Qt::red);
-    ASSERT_TRUE(logo.save(second + QStringLiteral("/Logo.png")));
-    ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf"),
-                            second + QStringLiteral("/Corporate.ttf")));
+    ASSERT_TRUE(logo.save(second + "/Logo.png"));
+    ASSERT_TRUE(
+        QFile::copy("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf", second + "/Corporate.ttf"));
 
-    EXPECT_FALSE(list.change({}, QStringLiteral("SupportPath"),
-                             first + QStringLiteral(";") + dir.filePath(QStringLiteral("gone"))));
+    EXPECT_FALSE(list.change({}, "SupportPath", first + ";" + dir.filePath("gone")));
     EXPECT_TRUE(user.transcript.contains("gone is not a folder."));
     EXPECT_EQ(store.read(setting::SupportPath), QString());
 
-    const QString windowsPath = QStringLiteral("C:\\Logos\\logo.PNG");
+    const QString windowsPath = "C:\\Logos\\logo.PNG";
     bool missing = false;
     QString reason;
     EXPECT_TRUE(cad::readPicture(windowsPath, &missing, &reason).isNull());
     EXPECT_TRUE(missing);
 
-    EXPECT_TRUE(
-        list.change({}, QStringLiteral("SupportPath"), first + QStringLiteral(" ; ") + second));
-    EXPECT_EQ(valueOf(list.load({}), "SupportPath"), first + QStringLiteral(";") + second);
+    EXPECT_TRUE(list.change({}, "SupportPath", first + " ; " + second));
+    EXPECT_EQ(valueOf(list.load({}), "SupportPath"), first + ";" + second);
     EXPECT_EQ(cad::readPicture(windowsPath, &missing, &reason).size(), QSize(8, 4));
-    EXPECT_EQ(cad::searchFolderFontFamily(QStringLiteral("CORPORATE")),
-              QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(cad::searchFolderFontFamily("CORPORATE"), "DejaVu Serif");
     // The first folder that has a file of the name gives it.
-    ASSERT_TRUE(logo.scaled(2, 2).save(first + QStringLiteral("/logo.png")));
-    EXPECT_EQ(cad::findInSearchFolders(windowsPath), first + QStringLiteral("/logo.png"));
+    ASSERT_TRUE(logo.scaled(2, 2).save(first + "/logo.png"));
+    EXPECT_EQ(cad::findInSearchFolders(windowsPath), first + "/logo.png");
 
     // Taken from the settings by every drawing; a folder gone since is passed over.
     store.write(setting::SupportPath, QString());
     applyDrawingSettings(d, store);
     EXPECT_TRUE(cad::searchFolders().isEmpty());
-    EXPECT_EQ(cad::searchFolderFontFamily(QStringLiteral("corporate")), QString());
-    store.write(setting::SupportPath,
-                dir.filePath(QStringLiteral("gone")) + QStringLiteral(";") + second);
+    EXPECT_EQ(cad::searchFolderFontFamily("corporate"), QString());
+    store.write(setting::SupportPath, dir.filePath("gone") + ";" + second);
     applyDrawingSettings(d, store);
     EXPECT_EQ(cad::searchFolders(), QStringList{second});
     store.write(setting::SupportPath, QString());
@@ -363,14 +334,11 @@ TEST(Properties, SupportPathFindsPicturesAndFontsByName) {
 
 // ActivePenWidth is the width new polylines (rectangles too) are drawn with; PenWidth edits a
 // polyline's width (narrowing segments become one width) and is read-only for other kinds.
-TEST(Properties, PenWidthsArePolylineWidths) {
-    Drawing d;
-    test::ScriptedUser user("button OK\nbutton OK\nbutton OK\n");
-    PropertyList list(d, *user.ui);
+TEST_F(Properties, PenWidthsArePolylineWidths) {
     EXPECT_FALSE(find(list.load({}), "ActivePenWidth")->readOnly);
-    EXPECT_TRUE(list.change({}, QStringLiteral("ActivePenWidth"), QStringLiteral("0.5")));
-    EXPECT_EQ(valueOf(list.load({}), "ActivePenWidth"), QStringLiteral("0.5"));
-    EXPECT_FALSE(list.change({}, QStringLiteral("ActivePenWidth"), QStringLiteral("-1")));
+    EXPECT_TRUE(list.change({}, "ActivePenWidth", "0.5"));
+    EXPECT_EQ(valueOf(list.load({}), "ActivePenWidth"), "0.5");
+    EXPECT_FALSE(list.change({}, "ActivePenWidth", "-1"));
     EXPECT_DOUBLE_EQ(d.document().settings().polylineWidth, 0.5);
     cad::Entity poly = cad::Entity::polyline({{{0, 0}, 0}, {{4, 0}, 0}}, false);
     cad::Entity rect = cad::Entity::rect({0, 0}, {2, 2});
@@ -383,9 +351,9 @@ TEST(Properties, PenWidthsArePolylineWidths) {
     poly.detail.edit().vertexWidths = {{0, 2}, {0, 0}};
     const QString hp = d.editor().add(poly), hl = d.editor().add(line);
     QList<PropertyEntry> entries = list.load({hp});
-    EXPECT_EQ(valueOf(entries, "PenWidth"), QStringLiteral("2"));  // the widest
+    EXPECT_EQ(valueOf(entries, "PenWidth"), "2");  // the widest
     EXPECT_FALSE(find(entries, "PenWidth")->readOnly);
-    ASSERT_TRUE(list.change({hp}, QStringLiteral("PenWidth"), QStringLiteral("1.5")));
+    ASSERT_TRUE(list.change({hp}, "PenWidth", "1.5"));
     const cad::Entity* edited = d.document().find(hp);
     EXPECT_DOUBLE_EQ(edited->detail->width, 1.5);
     EXPECT_TRUE(edited->detail->vertexWidths.isEmpty());
@@ -394,42 +362,31 @@ TEST(Properties, PenWidthsArePolylineWidths) {
 
     EXPECT_TRUE(find(list.load({hl}), "PenWidth")->readOnly);
     EXPECT_TRUE(find(list.load({hp, hl}), "PenWidth")->readOnly);
-    EXPECT_FALSE(list.change({hp, hl}, QStringLiteral("PenWidth"), QStringLiteral("1")));
-    EXPECT_TRUE(user.transcript.contains(QStringLiteral("only polylines keep a width")));
+    EXPECT_FALSE(list.change({hp, hl}, "PenWidth", "1"));
+    EXPECT_TRUE(user.transcript.contains("only polylines keep a width"));
     EXPECT_EQ(d.document().find(hp)->detail->vertexWidths.size(), 2);
 }
 
 // DwgSaveVer is the user's: a DWG release or DXF 2007 is stored, another program's format is
 // refused with a message and the setting stays; the camera's lens and the shading of edges
 // are kept in the drawing and go out with it.
-TEST(Properties, SaveReleaseLensAndEdgesAreReal) {
-    Drawing d;
-    test::ScriptedUser user("button OK\nbutton OK\n");
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("Tolvane_v2.ini")));
-    PropertyList list(d, *user.ui, {&store, std::nullopt, {}});
+TEST_F(Properties, SaveReleaseLensAndEdgesAreReal) {
     QList<PropertyEntry> entries = list.load({});
-    const PropertyEntry* save = find(entries, "DwgSaveVer");
-    ASSERT_TRUE(save);
-    EXPECT_EQ(save->description, QStringLiteral("Determines how the drawing is saved"));
-    EXPECT_EQ(save->choices.mid(0, 8),
-              QStringList({"0-VDF - 2.5", "1-VDF - 2.6", "2-DWG - 9", "3-DWG - 10", "4-DWG - 11",
-                           "5-DWG - 13", "6-DWG - 14", "7-DWG - 2K"}));
-    EXPECT_EQ(save->value, QStringLiteral("8-DXF - 2007"));
-    EXPECT_TRUE(list.change({}, QStringLiteral("DwgSaveVer"), QStringLiteral("5")));
-    EXPECT_EQ(store.read(setting::DwgSaveVer), QStringLiteral("5"));
+    EXPECT_EQ(valueOf(entries, "DwgSaveVer"), "8-DXF - 2007");
+    EXPECT_TRUE(list.change({}, "DwgSaveVer", "5"));
+    EXPECT_EQ(store.read(setting::DwgSaveVer), "5");
     EXPECT_TRUE(list.changedSettings());
-    EXPECT_FALSE(list.change({}, QStringLiteral("DwgSaveVer"), QStringLiteral("1-VDF - 2.6")));
-    EXPECT_TRUE(user.transcript.contains(QStringLiteral("1-VDF - 2.6 is the format of another")));
-    EXPECT_EQ(store.read(setting::DwgSaveVer), QStringLiteral("5"));
-    EXPECT_EQ(valueOf(list.load({}), "DwgSaveVer"), QStringLiteral("5-DWG - 13"));
+    EXPECT_FALSE(list.change({}, "DwgSaveVer", "1-VDF - 2.6"));
+    EXPECT_TRUE(user.transcript.contains("1-VDF - 2.6 is the format of another"));
+    EXPECT_EQ(store.read(setting::DwgSaveVer), "5");
+    EXPECT_EQ(valueOf(list.load({}), "DwgSaveVer"), "5-DWG - 13");
 
     EXPECT_FALSE(find(entries, "FocalLength")->readOnly);
-    EXPECT_EQ(valueOf(entries, "FocalLength"), QStringLiteral("50"));
+    EXPECT_EQ(valueOf(entries, "FocalLength"), "50");
     EXPECT_EQ(find(entries, "ShowEdge")->choices.size(), 4);
-    EXPECT_TRUE(list.change({}, QStringLiteral("FocalLength"), QStringLiteral("35")));
-    EXPECT_TRUE(list.change({}, QStringLiteral("ShowEdge"), QStringLiteral("1")));
-    EXPECT_FALSE(list.change({}, QStringLiteral("FocalLength"), QStringLiteral("0")));
+    EXPECT_TRUE(list.change({}, "FocalLength", "35"));
+    EXPECT_TRUE(list.change({}, "ShowEdge", "1"));
+    EXPECT_FALSE(list.change({}, "FocalLength", "0"));
     EXPECT_TRUE(d.modified());
     const cad::Document back = cad::readDxf(cad::writeDxf(d.document()));
     EXPECT_DOUBLE_EQ(back.settings().focalLength, 35);

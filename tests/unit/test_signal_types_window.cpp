@@ -23,26 +23,22 @@ class SignalTypesWindowTest : public test::LibraryWindowFixture {
         LibraryWindowFixture::SetUp();
         LibraryAccess a = seedAccess();
         Manufacturers makers(a);
-        db::ManufacturerRecord cables{"KABEL", "Kabel Works"};
-        cables.cableTypes = true;
-        ASSERT_TRUE(makers.add(cables));
-        db::ManufacturerRecord fibre{"GLASS", "Glass Lines"};
-        fibre.cableTypes = true;
-        ASSERT_TRUE(makers.add(fibre));
-        db::ManufacturerRecord desks{"DESKS", "Desk Makers"};
-        desks.equipment = true;
-        ASSERT_TRUE(makers.add(desks));
+        for (const auto& [id, name] : {std::pair{"KABEL", "Kabel Works"},
+                                       {"GLASS", "Glass Lines"},
+                                       {"DESKS", "Desk Makers"}}) {
+            db::ManufacturerRecord m{id, name};
+            m.cableTypes = QLatin1String(id) != QLatin1String("DESKS");
+            m.equipment = !m.cableTypes;
+            ASSERT_TRUE(makers.add(m));
+        }
         CableCatalogue catalogue(a);
-        for (const char* part : {"K-200", "K-100"}) {
+        for (const auto& [maker, part] :
+             {std::pair{"KABEL", "K-200"}, {"KABEL", "K-100"}, {"GLASS", "G-1"}}) {
             db::CableTypeRecord e;
-            e.manufacturerId = "KABEL";
+            e.manufacturerId = QString::fromLatin1(maker);
             e.partNumber = QString::fromLatin1(part);
             ASSERT_TRUE(catalogue.addCableType(e));
         }
-        db::CableTypeRecord g;
-        g.manufacturerId = "GLASS";
-        g.partNumber = "G-1";
-        ASSERT_TRUE(catalogue.addCableType(g));
         ASSERT_TRUE(catalogue.addSignalType({"VID", {2}, "V", "Kabel Works", "K-100"}));
         ASSERT_TRUE(catalogue.addSignalType({"AUD", {3}, "A", "Glass Lines", "G-1"}));
     }
@@ -76,102 +72,74 @@ class SignalTypesWindowTest : public test::LibraryWindowFixture {
     QTableView* grid = nullptr;
 };
 
-TEST_F(SignalTypesWindowTest, TheGridListsTheTypesByNameWithTheirFields) {
+TEST_F(SignalTypesWindowTest, TheGridAndWhatItsCellsOffer) {
     ScriptedUser user("");
     auto w = open(user);
     EXPECT_EQ(WidgetDriver::printGrid(w.get(), "grdSignalTypes"),
               (QStringList{"COLUMNS Type | Color | CableNoPrefix | CableManu | CableType",
                            "ROW 1: AUD | 3 | A | Glass Lines | G-1",
                            "ROW 2: VID | 2 | V | Kabel Works | K-100"}));
-    if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_SIGNALS"); !file.isEmpty()) {
-        w->show();
+    if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_SIGNALS"); !file.isEmpty())
         w->grab().save(file);
-    }
-}
-
-TEST_F(SignalTypesWindowTest, TheManufacturerCellOffersOnlyCableTypeManufacturers) {
-    ScriptedUser user("");
-    auto w = open(user);
+    // Only cable-type manufacturers; the part numbers of the row's manufacturer.
     EXPECT_EQ(offered(0, SignalTypesModel::CableManu), (QStringList{"Glass Lines", "Kabel Works"}));
-}
-
-TEST_F(SignalTypesWindowTest, TheCableTypeCellOffersThePartNumbersOfTheRowsManufacturer) {
-    ScriptedUser user("");
-    auto w = open(user);
     EXPECT_EQ(offered(0, SignalTypesModel::CableType), QStringList{"G-1"});
     EXPECT_EQ(offered(1, SignalTypesModel::CableType), (QStringList{"K-100", "K-200"}));
     WidgetDriver::editCell(w.get(), "grdSignalTypes", 1, "CableManu", "Kabel Works");
     EXPECT_EQ(offered(0, SignalTypesModel::CableType), (QStringList{"K-100", "K-200"}));
 }
 
-TEST_F(SignalTypesWindowTest, TheColourIsChosenNotTyped) {
-    ScriptedUser user("");
-    auto w = open(user);
+// The colour is chosen, not typed; a rename onto another type and an edit without permission
+// are refused and leave the grid as stored; a rename is stored and shown.
+TEST_F(SignalTypesWindowTest, RefusedEditsLeaveTheGridAsStored) {
+    ScriptedUser user("button OK\n");
+    bool mayEdit = true;
+    auto w = open(user, [&](const QString& key) { return mayEdit || key != key::Edit; });
     QAbstractItemModel* m = grid->model();
     EXPECT_FALSE(m->flags(m->index(0, SignalTypesModel::Color)).testFlag(Qt::ItemIsEditable));
     EXPECT_FALSE(m->setData(m->index(0, SignalTypesModel::Color), "12"));
     EXPECT_EQ(stored("Color", "AUD"), "3");
-}
 
-TEST_F(SignalTypesWindowTest, ARenameOntoAnotherTypeIsRefusedAndTheRowStays) {
-    ScriptedUser user("button OK\n");
-    auto w = open(user);
-    QAbstractItemModel* m = grid->model();
     EXPECT_FALSE(m->setData(m->index(0, SignalTypesModel::Type), "vid"));
     EXPECT_TRUE(user.transcript.contains("That Signal Type already exists."));
     EXPECT_EQ(m->index(0, SignalTypesModel::Type).data().toString(), "AUD");
     EXPECT_EQ(stored("CableNoPrefix", "AUD"), "A");
-}
 
-TEST_F(SignalTypesWindowTest, AnEditWithoutPermissionLeavesTheGridAsStored) {
-    ScriptedUser user("");
-    auto w = open(user, [](const QString& key) { return key != key::Edit; });
-    QAbstractItemModel* m = grid->model();
+    mayEdit = false;
     EXPECT_FALSE(m->setData(m->index(1, SignalTypesModel::CableNoPrefix), "X"));
     EXPECT_EQ(m->index(1, SignalTypesModel::CableNoPrefix).data().toString(), "V");
     EXPECT_EQ(stored("CableNoPrefix", "VID"), "V");
-}
 
-TEST_F(SignalTypesWindowTest, ARenameIsStoredAndShown) {
-    ScriptedUser user("");
-    auto w = open(user);
-    QAbstractItemModel* m = grid->model();
+    mayEdit = true;
     EXPECT_TRUE(m->setData(m->index(1, SignalTypesModel::Type), " VIDEO "));
     EXPECT_EQ(m->index(1, SignalTypesModel::Type).data().toString(), "VIDEO");
     EXPECT_EQ(stored("CableNoPrefix", "VIDEO"), "V");
     EXPECT_EQ(stored("CableNoPrefix", "VID"), "<none>");
 }
 
-}  // namespace
-
-TEST_F(SignalTypesWindowTest, ARowWithoutATypeIsListedAndCanBeDeleted) {
-    // Other tools may leave a row without a name; it is shown so that it can be removed.
-    db::Query(db::DbId::Equipment,
-              "insert into SignalDefault (Type, Color, CableNoPrefix) values (null, '4', 'X')",
-              registry)
-        .exec();
+// Other tools may leave a row without a name: it is shown so that it can be named or removed.
+TEST_F(SignalTypesWindowTest, ARowWithoutATypeCanBeNamedOrDeleted) {
+    for (const char* prefix : {"X", "Y"})
+        db::Query(db::DbId::Equipment,
+                  "insert into SignalDefault (Type, CableNoPrefix) values (null, ?)", registry)
+            .bind(QString::fromLatin1(prefix))
+            .exec();
     ScriptedUser user("button Yes\n");
     auto w = open(user);
-    EXPECT_EQ(WidgetDriver::printGrid(w.get(), "grdSignalTypes"),
-              (QStringList{"COLUMNS Type | Color | CableNoPrefix | CableManu | CableType",
-                           "ROW 1:  | 4 | X |  | ", "ROW 2: AUD | 3 | A | Glass Lines | G-1",
-                           "ROW 3: VID | 2 | V | Kabel Works | K-100"}));
-    WidgetDriver::selectRows(w.get(), "grdSignalTypes", {1});
-    WidgetDriver::click(w.get(), "cmdDelete");
-    EXPECT_TRUE(user.transcript.contains("You are about to delete the Signal Type: ."));
-    EXPECT_EQ(WidgetDriver::printGrid(w.get(), "grdSignalTypes").size(), 3);
-    db::Query left(db::DbId::Equipment, "select count(*) from SignalDefault", registry);
-    EXPECT_EQ(left.scalar().toInt(), 2);
-}
-
-TEST_F(SignalTypesWindowTest, ARowWithoutATypeCanBeGivenOne) {
-    db::Query(db::DbId::Equipment,
-              "insert into SignalDefault (Type, CableNoPrefix) values (null, 'X')", registry)
-        .exec();
-    ScriptedUser user("");
-    auto w = open(user);
+    EXPECT_EQ(
+        WidgetDriver::printGrid(w.get(), "grdSignalTypes").mid(1, 2),
+        (QStringList{"ROW 1:  | Same As Layer | X |  | ", "ROW 2:  | Same As Layer | Y |  | "}));
     WidgetDriver::editCell(w.get(), "grdSignalTypes", 1, "Type", "TC");
     EXPECT_EQ(stored("CableNoPrefix", "TC"), "X");
     EXPECT_EQ(WidgetDriver::printGrid(w.get(), "grdSignalTypes").value(1),
               "ROW 1: TC | Same As Layer | X |  | ");
+    WidgetDriver::selectRows(w.get(), "grdSignalTypes", {2});
+    WidgetDriver::click(w.get(), "cmdDelete");
+    EXPECT_TRUE(user.transcript.contains("You are about to delete the Signal Type: ."));
+    EXPECT_EQ(WidgetDriver::printGrid(w.get(), "grdSignalTypes").size(), 4);
+    EXPECT_EQ(stored("CableNoPrefix", "TC"), "X");
+    db::Query left(db::DbId::Equipment, "select count(*) from SignalDefault", registry);
+    EXPECT_EQ(left.scalar().toInt(), 3);
 }
+
+}  // namespace
