@@ -138,6 +138,16 @@ QString thrownText(F&& f) {
     return e ? e->description() : QString();
 }
 
+// Three cables in a project database that has its tables: A1 of length 10, A2 of 15, B1 of 2.5.
+inline void addThreeCables(db::Connections& registry) {
+    for (const auto& [no, length] : {std::pair{"A1", 10.0}, {"A2", 15.0}, {"B1", 2.5}})
+        db::Query(db::DbId::Project, "insert into tblCables (CableNO, Length) values (?, ?)",
+                  registry)
+            .bind(QString::fromLatin1(no))
+            .bind(length)
+            .exec();
+}
+
 // The first column of every row of sql, as text (null values as null texts).
 inline QStringList firstColumn(db::DbId id, db::Connections& registry, const QString& sql,
                                const QVariantList& values = {}) {

@@ -97,12 +97,7 @@ struct CableReport {
         if (!dbs.available()) return;
         dbs.makeEmpty(db::DbId::Project, registry);
         db::ensureSchema(db::DbId::Project, registry);
-        for (const auto& [no, length] : {std::pair{"A1", 10.0}, {"A2", 15.0}, {"B1", 2.5}})
-            db::Query(db::DbId::Project, "insert into tblCables (CableNO, Length) values (?, ?)",
-                      registry)
-                .bind(QString::fromLatin1(no))
-                .bind(length)
-                .exec();
+        test::addThreeCables(registry);
     }
     static ReportLayout layout(int detailHeight = 300) {
         ReportLayout l;

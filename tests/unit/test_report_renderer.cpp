@@ -624,12 +624,7 @@ class ReportQueryOnEngine : public ::testing::TestWithParam<db::Engine> {
         if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
         dbs.makeEmpty(db::DbId::Project, registry);
         db::ensureSchema(db::DbId::Project, registry);
-        for (const auto& [no, length] : {std::pair{"A1", 10.0}, {"A2", 15.0}, {"B1", 2.5}})
-            db::Query(db::DbId::Project, "insert into tblCables (CableNO, Length) values (?, ?)",
-                      registry)
-                .bind(QString::fromLatin1(no))
-                .bind(length)
-                .exec();
+        test::addThreeCables(registry);
     }
     // The first column of every row the query gives, joined by commas; or why it was refused.
     QString read(const QString& sql, DataFilter filter = {},
