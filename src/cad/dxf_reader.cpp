@@ -226,8 +226,53 @@ bool parseInteger(QByteArrayView v, long long* out) {
 bool parseReal(QByteArrayView v, double* out) {
     const auto [p, end] = numberSpan(v);
     if (p == end) return false;
+    // Most reals of a file are plain decimals of a few digits ("-12.375"). Of at most 15
+    // digits, the digits read as a whole number are exact in a double, and so is a power of
+    // ten up to 10^22: their quotient is rounded once, to the double nearest the decimal,
+    // which is what from_chars gives.
+    static constexpr double kExactPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* q = p + (*p == '-');
+    quint64 digits = 0;
+    int count = 0;
+    int decimals = -1;  // after the point; -1 without one
+    for (; q < end; ++q) {
+        if (unsigned(*q - '0') < 10u) {
+            digits = digits * 10 + unsigned(*q - '0');
+            ++count;
+            decimals += decimals >= 0;
+        } else if (*q == '.' && decimals < 0) {
+            decimals = 0;
+        } else {
+            break;
+        }
+    }
+    if (q == end && count > 0 && count <= 15) {
+        const double d = decimals > 0 ? double(digits) / kExactPowers[decimals] : double(digits);
+        *out = *p == '-' ? -d : d;
+        return true;
+    }
     const auto res = std::from_chars(p, end, *out);
     return res.ec == std::errc() && res.ptr == end;
+}
+
+// The length of the line at `p` (up to its '\n'), of the `rest` bytes left; -1 when none
+// ends there. Most lines of a file are short: their end is found in the first 16 bytes
+// without a call.
+qsizetype lineLength(const char* p, qsizetype rest) {
+    if (rest >= 16) {
+        constexpr quint64 kOnes = 0x0101010101010101ULL;
+        for (int half = 0; half < 16; half += 8) {
+            quint64 w;
+            std::memcpy(&w, p + half, 8);
+            const quint64 x = w ^ (kOnes * '\n');
+            // The high bit of each byte that was a line end (and none below the first one).
+            const quint64 ends = (x - kOnes) & ~x & (kOnes << 7);
+            if (ends) return half + (std::countr_zero(ends) >> 3);
+        }
+    }
+    const void* nl = std::memchr(p, '\n', size_t(rest));
+    return nl ? static_cast<const char*>(nl) - p : -1;
 }
 
 // The places in [from, to) where the needle begins (read up to `end`), a line end at either end
@@ -306,6 +351,8 @@ class Reader {
     void codePage(const QByteArray& name);
     bool readLine(QByteArrayView* out);
     bool readGroup();
+    bool readPlainCode(long long* code);
+    bool groupCode(long long* code);
     bool readBinaryGroup();
     // A line of the audit: something dropped, or changed, at this line of the file.
     void note(bool dropped, int line, const QString& what);
@@ -583,13 +630,13 @@ void Reader::codePage(const QByteArray& number) {
 }
 
 // The next line of the file without its line end; false at the end of the data.
-bool Reader::readLine(QByteArrayView* out) {
+inline bool Reader::readLine(QByteArrayView* out) {
     if (offset_ >= data_.size()) return false;
     const char* begin = data_.constData() + offset_;
     const qsizetype rest = data_.size() - offset_;
-    const char* nl = static_cast<const char*>(memchr(begin, '\n', size_t(rest)));
-    qsizetype len = nl ? nl - begin : rest;
-    offset_ += nl ? len + 1 : len;
+    qsizetype len = lineLength(begin, rest);
+    offset_ += len < 0 ? rest : len + 1;
+    if (len < 0) len = rest;
     ++line_;
     if (len > 0 && begin[len - 1] == '\r') --len;
     *out = QByteArrayView(begin, len);
@@ -601,10 +648,46 @@ bool Reader::readLine(QByteArrayView* out) {
 // twice.
 bool Reader::readGroup() {
     if (binary_) return readBinaryGroup();
+    long long code = 0;
+    if (!readPlainCode(&code) && !groupCode(&code)) return false;
+    if (code < -5 || code > 1071) fail(line_, QStringLiteral("invalid group code %1").arg(code));
+    ahead_.code = int(code);
+    ahead_.line = line_;
+    if (!readLine(&ahead_.raw)) fail(line_, QStringLiteral("file ends after a group code"));
+    return true;
+}
+
+// A group code as writers write it, blanks and at most 9 digits on a line of its own, read in
+// place; false, with nothing read, for any other line.
+bool Reader::readPlainCode(long long* code) {
+    const char* const data = data_.constData();
+    const char* p = data + offset_;
+    // Up to 8 blanks, 9 digits and the line end lie within the data: no bound to check but
+    // those (the last few lines of a file go the general way).
+    if (data_.size() - offset_ < 32) return false;
+    for (int k = 0; k < 8 && *p == ' '; ++k) ++p;
+    unsigned digit = unsigned(*p - '0');
+    if (digit >= 10u) return false;
+    const char* const last = p + 9;
+    long long n = 0;
+    do {
+        n = n * 10 + digit;
+        digit = unsigned(*++p - '0');
+    } while (digit < 10u && p < last);
+    if (*p == '\r') ++p;
+    if (*p != '\n') return false;
+    offset_ = p + 1 - data;
+    ++line_;
+    *code = n;
+    return true;
+}
+
+// The group code line in any form the reader takes; false at the end of the data. A
+// recovering read skips what is no group code.
+bool Reader::groupCode(long long* code) {
     QByteArrayView l;
     if (!readLine(&l)) return false;
-    long long code = 0;
-    while (!parseInteger(l, &code)) {
+    while (!parseInteger(l, code)) {
         if (l.trimmed().isEmpty() && offset_ >= data_.size()) return false;  // trailing newline
         const QString reason =
             QStringLiteral("group code expected, found '%1'")
@@ -616,10 +699,6 @@ bool Reader::readGroup() {
         QByteArrayView value;
         if (!readLine(&value) || !readLine(&l)) return false;
     }
-    if (code < -5 || code > 1071) fail(line_, QStringLiteral("invalid group code %1").arg(code));
-    ahead_.code = int(code);
-    ahead_.line = line_;
-    if (!readLine(&ahead_.raw)) fail(line_, QStringLiteral("file ends after a group code"));
     return true;
 }
 

@@ -11,8 +11,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <bit>
+#include <charconv>
 #include <chrono>
 #include <functional>
+#include <random>
 #include <thread>
 
 #include "../../bench/wiring_sheet.h"
@@ -898,6 +901,72 @@ TEST(CadDxf, NumbersAndNamesReadAsOtherProgramsWriteThem) {
         file.replace("+1.5", bad);
         EXPECT_THROW(readDxf(file), DxfError) << bad;
     }
+}
+
+// Reals of any form read to the double nearest them, as from_chars reads them, whether the
+// reader's short way for plain decimals takes them or not; group codes in any form a line can
+// hold read as their number, and errors after them keep their line.
+TEST(CadDxf, RealsReadToTheNearestDoubleAndCodesInAnyForm) {
+    std::mt19937_64 random(7);
+    // Up to 18 digits, at most 9 before the point (the largest value a file may hold).
+    std::vector<std::string> texts = {"0",
+                                      "-0.0",
+                                      "5.",
+                                      "-5.",
+                                      "0.1",
+                                      "0.3",
+                                      "123456.789012345",
+                                      "1234567.890123456",
+                                      "12345678.901234567",
+                                      "0.000000000000001",
+                                      "00000000000000001.5",
+                                      "9007.199254740993",
+                                      "1e-5",
+                                      "2.5E+3"};
+    while (texts.size() < 2000) {
+        std::string t = random() % 2 ? "-" : "";
+        const int digits = 1 + int(random() % 18);
+        const int point = std::min(digits, 9) - int(random() % std::min(digits, 9));
+        for (int k = 0; k < digits; ++k) {
+            if (k == point && k > 0) t += '.';
+            t += char('0' + random() % 10);
+        }
+        texts.push_back(t);
+    }
+    QByteArray file = "0\nSECTION\n2\nENTITIES\n";
+    for (size_t k = 0; k + 1 < texts.size(); k += 2)
+        file += "0\nLINE\n10\n" + QByteArray(texts[k].c_str()) + "\n20\n" +
+                QByteArray(texts[k + 1].c_str()) + "\n";
+    file += "0\nENDSEC\n0\nEOF\n";
+    const Document doc = readDxf(file);
+    const auto& list = doc.modelSpace().entities;
+    ASSERT_EQ(list.size(), texts.size() / 2);
+    for (size_t k = 0; k < texts.size(); ++k) {
+        double expected = 0;
+        std::from_chars(texts[k].data(), texts[k].data() + texts[k].size(), expected);
+        const double got = k % 2 ? list[k / 2].start.y() : list[k / 2].start.x();
+        EXPECT_EQ(std::bit_cast<quint64>(got), std::bit_cast<quint64>(expected)) << texts[k];
+    }
+
+    // One line's group code in every form, the rest of the file long enough for the short way.
+    const QByteArray tail = "8\nL\n999\n" + QByteArray(40, ' ') + "\n0\nENDSEC\n0\nEOF\n";
+    for (const char* code :
+         {"10", "  10", "\t10", "10 ", "+10", "0000000010", "10\r", "        10", "         10"}) {
+        const QByteArray one =
+            "0\nSECTION\n2\nENTITIES\n0\nLINE\n" + QByteArray(code) + "\n2.5\n" + tail;
+        const Document read = readDxf(one);
+        const auto& lines = read.modelSpace().entities;
+        ASSERT_EQ(lines.size(), 1u) << code;
+        EXPECT_EQ(lines[0].start.x(), 2.5) << code;
+    }
+    for (const char* bad : {"1x", "12345678901", "- 1", ""}) {
+        const QByteArray one =
+            "0\nSECTION\n2\nENTITIES\n0\nLINE\n" + QByteArray(bad) + "\n2.5\n" + tail;
+        EXPECT_EQ(errorOf([&] { readDxf(one); }).line(), 7) << bad;
+    }
+    QByteArray late = file;
+    late.replace("\n20\n", "\n20\nx");
+    EXPECT_EQ(errorOf([&] { readDxf(late); }).line(), 9);  // the group's code line
 }
 
 // A large file of a release in UTF-8 is read as UTF-8 while its bytes are checked beside the
