@@ -233,19 +233,16 @@ bool parseReal(QByteArrayView v, double* out) {
     static constexpr double kExactPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const char* q = p + (*p == '-');
-    quint64 digits = 0;
-    int count = 0;
-    int decimals = -1;  // after the point; -1 without one
-    for (; q < end; ++q) {
-        if (unsigned(*q - '0') < 10u) {
-            digits = digits * 10 + unsigned(*q - '0');
-            ++count;
-            decimals += decimals >= 0;
-        } else if (*q == '.' && decimals < 0) {
-            decimals = 0;
-        } else {
-            break;
-        }
+    const char* const first = q;
+    quint64 digits = 0;  // may wrap past 19 digits, which go the long way
+    while (q < end && unsigned(*q - '0') < 10u) digits = digits * 10 + unsigned(*q++ - '0');
+    qsizetype count = q - first;
+    qsizetype decimals = 0;
+    if (q < end && *q == '.') {
+        const char* const point = ++q;
+        while (q < end && unsigned(*q - '0') < 10u) digits = digits * 10 + unsigned(*q++ - '0');
+        decimals = q - point;
+        count += decimals;
     }
     if (q == end && count > 0 && count <= 15) {
         const double d = decimals > 0 ? double(digits) / kExactPowers[decimals] : double(digits);
@@ -254,6 +251,20 @@ bool parseReal(QByteArrayView v, double* out) {
     }
     const auto res = std::from_chars(p, end, *out);
     return res.ec == std::errc() && res.ptr == end;
+}
+
+// The hash of a name in the reader's table. Most names are short: up to 16 bytes they are
+// mixed as two words, without a call.
+quint64 nameHash(std::string_view key) {
+    if (key.size() > 16) return std::hash<std::string_view>{}(key);
+    quint64 a = 0, b = 0;
+    std::memcpy(&a, key.data(), std::min<size_t>(key.size(), 8));
+    if (key.size() > 8) std::memcpy(&b, key.data() + 8, key.size() - 8);
+    // Multiplying by odd constants and folding the high half down (as fast hashes do) spreads
+    // every byte into the low bits the table takes.
+    const __uint128_t m =
+        __uint128_t(a ^ 0x9E3779B97F4A7C15ULL) * (b ^ 0xD6E8FEB86659FD93ULL ^ key.size());
+    return quint64(m) ^ quint64(m >> 64);
 }
 
 // The length of the line at `p` (up to its '\n'), of the `rest` bytes left; -1 when none
@@ -814,13 +825,17 @@ QString Reader::text(const Group& g) const {
 }
 
 bool Reader::is(const Group& g, const char* value) {
-    return g.raw.trimmed() == QByteArrayView(value);
+    QByteArrayView raw = g.raw;
+    auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    if (!raw.isEmpty() && (blank(raw.front()) || blank(raw.back()))) raw = raw.trimmed();
+    const size_t size = std::strlen(value);
+    return size_t(raw.size()) == size && std::memcmp(raw.data(), value, size) == 0;
 }
 
 QString Reader::name(const Group& g) {
     const std::string_view key(g.raw.data(), size_t(g.raw.size()));
     if (key.empty() || g.form != Form::Text) return text(g);
-    const quint64 hash = std::hash<std::string_view>{}(key);
+    const quint64 hash = nameHash(key);
     SharedName& slot = names_[hash & (names_.size() - 1)];
     const bool near = key.size() <= slot.near.size();
     if (slot.hash == hash && slot.size == key.size() &&
