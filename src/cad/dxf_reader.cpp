@@ -270,7 +270,7 @@ quint64 nameHash(std::string_view key) {
 // The length of the line at `p` (up to its '\n'), of the `rest` bytes left; -1 when none
 // ends there. Most lines of a file are short: their end is found in the first 16 bytes
 // without a call.
-qsizetype lineLength(const char* p, qsizetype rest) {
+[[gnu::always_inline]] inline qsizetype lineLength(const char* p, qsizetype rest) {
     if (rest >= 16) {
         constexpr quint64 kOnes = 0x0101010101010101ULL;
         for (int half = 0; half < 16; half += 8) {
@@ -284,6 +284,26 @@ qsizetype lineLength(const char* p, qsizetype rest) {
     }
     const void* nl = std::memchr(p, '\n', size_t(rest));
     return nl ? static_cast<const char*>(nl) - p : -1;
+}
+
+// A group code line as writers write it at `p`, blanks and at most 9 digits: its number in
+// `code` and where the next line starts, or nullptr for any other line. Up to 8 blanks, 9
+// digits and the line end are read without checking a bound: kPlainCodeRoom bytes must follow.
+constexpr qsizetype kPlainCodeRoom = 32;
+[[gnu::always_inline]] inline const char* plainCode(const char* p, long long* code) {
+    for (int k = 0; k < 8 && *p == ' '; ++k) ++p;
+    unsigned digit = unsigned(*p - '0');
+    if (digit >= 10u) return nullptr;
+    const char* const last = p + 9;
+    long long n = 0;
+    do {
+        n = n * 10 + digit;
+        digit = unsigned(*++p - '0');
+    } while (digit < 10u && p < last);
+    if (*p == '\r') ++p;
+    if (*p != '\n') return nullptr;
+    *code = n;
+    return p + 1;
 }
 
 // The places in [from, to) where the needle begins (read up to `end`), a line end at either end
@@ -671,25 +691,12 @@ bool Reader::readGroup() {
 // A group code as writers write it, blanks and at most 9 digits on a line of its own, read in
 // place; false, with nothing read, for any other line.
 bool Reader::readPlainCode(long long* code) {
+    if (data_.size() - offset_ < kPlainCodeRoom) return false;
     const char* const data = data_.constData();
-    const char* p = data + offset_;
-    // Up to 8 blanks, 9 digits and the line end lie within the data: no bound to check but
-    // those (the last few lines of a file go the general way).
-    if (data_.size() - offset_ < 32) return false;
-    for (int k = 0; k < 8 && *p == ' '; ++k) ++p;
-    unsigned digit = unsigned(*p - '0');
-    if (digit >= 10u) return false;
-    const char* const last = p + 9;
-    long long n = 0;
-    do {
-        n = n * 10 + digit;
-        digit = unsigned(*++p - '0');
-    } while (digit < 10u && p < last);
-    if (*p == '\r') ++p;
-    if (*p != '\n') return false;
-    offset_ = p + 1 - data;
+    const char* const after = plainCode(data + offset_, code);
+    if (!after) return false;
+    offset_ = after - data;
     ++line_;
-    *code = n;
     return true;
 }
 
@@ -926,6 +933,35 @@ int Reader::integer(const Group& g) const {
 const Record& Reader::readRecord() {
     Record& r = record_;
     r.clear();
+    // Groups as writers write them go from the file straight into the record, the reading
+    // position kept in registers; any other group, and the last lines of the file, go the
+    // general way below, which refuses or repairs what needs it.
+    if (!binary_ && !haveAhead_) {
+        const char* const data = data_.constData();
+        const qsizetype size = data_.size();
+        qsizetype at = offset_;
+        int line = line_;
+        while (size - at >= kPlainCodeRoom && qsizetype(r.size()) < kMaxRecordGroups) {
+            long long code = 0;
+            const char* const value = plainCode(data + at, &code);
+            if (!value || code > 1071) break;
+            const qsizetype length = lineLength(value, data + size - value);
+            if (length < 0) break;
+            const Group g{
+                int(code), line + 1,
+                QByteArrayView(value, length - (length > 0 && value[length - 1] == '\r'))};
+            at = value + length + 1 - data;
+            line += 2;
+            if (code == 0) {
+                ahead_ = g;
+                haveAhead_ = true;
+                break;
+            }
+            r.push_back(g);
+        }
+        offset_ = at;
+        line_ = line;
+    }
     // Groups go from the look-ahead straight into the record: most of a file is read here.
     while (more()) {
         if (ahead_.code == 0) return r;
