@@ -776,6 +776,13 @@ void Reader::note(bool dropped, int line, const QString& what) {
 }
 
 QString Reader::decode(QByteArrayView v) const {
+    // Most values are plain ASCII (names, numbers, labels): their characters are their bytes
+    // in UTF-8 and in the single-byte pages, and they hold nothing to resolve.
+    if (multiByte_ == iconv_t(-1)) {
+        bool plain = true;
+        for (const char c : v) plain &= uchar(c) < 0x80 && c != '^' && c != '\\';
+        if (plain) return QString::fromLatin1(v);
+    }
     QString s;
     if (utf8_) {
         s = QString::fromUtf8(v);
