@@ -461,6 +461,7 @@ struct Block {
 // Whether two names of table records (layers, blocks, styles, line types) are the same: DXF
 // compares them without case. Names the same in this way have the same nameHash.
 bool sameName(const QString& a, const QString& b);
+bool sameName(const QString& a, QLatin1StringView b);
 size_t nameHash(const QString& name);
 
 // The records of a table (layers, blocks, styles, line types) by name, for tables too long to

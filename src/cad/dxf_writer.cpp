@@ -68,6 +68,27 @@ QByteArray encodeText(const QString& s) {
 // readers take it for a real; into `buf`, which the result views.
 QByteArrayView formatNumber(double v, std::array<char, 40>& buf) {
     if (!std::isfinite(v) || v == 0.0) return QByteArrayView("0");
+    // Whole numbers below 10^15 (most coordinates of a drawing) are written as their digits
+    // and ".0", as to_chars writes them where its plain form is not longer than its
+    // exponent form ("5e+06"), which to_chars then writes.
+    if (std::abs(v) < 1e15 && v == std::trunc(v)) {
+        quint64 n = quint64(std::abs(v));
+        char digits[16]{};
+        int size = 0;
+        for (; n; n /= 10) digits[size++] = char('0' + n % 10);
+        int zeros = 0;  // at the end
+        while (digits[zeros] == '0') ++zeros;
+        const int significant = size - zeros;
+        const int exponentForm = significant + (significant > 1) + 4;  // "d.dde+XX"
+        if (size <= exponentForm) {
+            char* out = buf.data();
+            if (v < 0) *out++ = '-';
+            while (size) *out++ = digits[--size];
+            *out++ = '.';
+            *out++ = '0';
+            return QByteArrayView(buf.data(), out - buf.data());
+        }
+    }
     const auto res = std::to_chars(buf.data(), buf.data() + buf.size() - 2, v);
     char* end = res.ptr;
     if (std::find_if(buf.data(), end, [](char c) { return c == '.' || c == 'e'; }) == end) {
@@ -390,9 +411,7 @@ const QString kTipApp = QStringLiteral("TOLVANE_TIP");
 const QString kStyleApp = QStringLiteral("TOLVANE_STYLE");
 
 bool isOwnApp(const QString& app) {
-    return app.compare(kFillApp, Qt::CaseInsensitive) == 0 ||
-           app.compare(kImageApp, Qt::CaseInsensitive) == 0 ||
-           app.compare(kTipApp, Qt::CaseInsensitive) == 0;
+    return sameName(app, kFillApp) || sameName(app, kImageApp) || sameName(app, kTipApp);
 }
 
 QString exact(double v) {
@@ -427,9 +446,8 @@ QList<XData> ownXData(const Entity& e) {
 }
 
 bool isSpecialLineType(const QString& n) {
-    return n.compare(QLatin1String("BYLAYER"), Qt::CaseInsensitive) == 0 ||
-           n.compare(QLatin1String("BYBLOCK"), Qt::CaseInsensitive) == 0 ||
-           n.compare(QLatin1String("CONTINUOUS"), Qt::CaseInsensitive) == 0;
+    return sameName(n, QLatin1StringView("BYLAYER")) || sameName(n, QLatin1StringView("BYBLOCK")) ||
+           sameName(n, QLatin1StringView("CONTINUOUS"));
 }
 
 void Writer::collectFrom(const Entity& e) {
@@ -1146,8 +1164,7 @@ void Writer::entity(const Entity& e, Handle owner, bool paper) {
                        : circular ? (whole ? "CIRCLE" : "ARC")
                                   : kTypes[int(e.kind)];
     entityHead(type, e.handle, owner, paper, e.layer);
-    if (!e.lineType.isEmpty() &&
-        e.lineType.compare(QLatin1String("BYLAYER"), Qt::CaseInsensitive) != 0)
+    if (!e.lineType.isEmpty() && !sameName(e.lineType, QLatin1StringView("BYLAYER")))
         g(6, e.lineType);
     if (e.color != kColorByLayer) g(62, e.color);
     if (e.lineWeight != -1) {

@@ -11,9 +11,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <random>
 #include <thread>
@@ -967,6 +969,63 @@ TEST(CadDxf, RealsReadToTheNearestDoubleAndCodesInAnyForm) {
     QByteArray late = file;
     late.replace("\n20\n", "\n20\nx");
     EXPECT_EQ(errorOf([&] { readDxf(late); }).line(), 9);  // the group's code line
+}
+
+// Whole numbers are written as to_chars writes its shortest form, with ".0" where it has no
+// point or exponent: digits where they are not longer than the exponent form, which is written
+// otherwise. Each reads back to itself.
+TEST(CadDxf, WholeNumbersAreWrittenInTheirShortestForm) {
+    std::mt19937_64 random(11);
+    std::vector<double> values = {1,
+                                  -1,
+                                  9,
+                                  10,
+                                  100,
+                                  1000,
+                                  1e5,
+                                  1e6,
+                                  -1e6,
+                                  1.2e7,
+                                  123e6,
+                                  1234e6,
+                                  999999999999999,
+                                  1e14,
+                                  2e14,
+                                  999999999999990,
+                                  58230,
+                                  -7202,
+                                  10000,
+                                  -90000,
+                                  1200000,
+                                  12300000,
+                                  123400000};  // ties too
+    while (values.size() < 3000) {
+        const double digits = double(random() % 1000000);
+        const double v = digits * std::pow(10.0, double(random() % 10));
+        if (v != 0 && v < 1e15) values.push_back(random() % 2 ? v : -v);
+    }
+    Document doc;
+    for (double v : values) doc.modelSpace().entities.push_back(Entity::point(QPointF(v, 0.5)));
+    const QByteArray file = writeDxf(doc);
+    QList<QByteArray> written;  // the x of each point, in order
+    const QList<QByteArray> lines = file.split('\n');
+    bool inPoint = false;
+    for (qsizetype k = 0; k + 1 < lines.size(); k += 2) {
+        const QByteArray code = lines[k].trimmed();
+        if (code == "0") inPoint = lines[k + 1] == "POINT";
+        if (inPoint && code == "10") written << lines[k + 1];
+    }
+    ASSERT_EQ(written.size(), qsizetype(values.size()));
+    for (size_t k = 0; k < values.size(); ++k) {
+        std::array<char, 40> buf{};
+        char* end = std::to_chars(buf.data(), buf.data() + buf.size(), values[k]).ptr;
+        std::string expected(buf.data(), end);
+        if (expected.find_first_of(".e") == std::string::npos) expected += ".0";
+        EXPECT_EQ(written[qsizetype(k)].toStdString(), expected);
+    }
+    const Document back = readDxf(file);
+    for (size_t k = 0; k < values.size(); ++k)
+        EXPECT_EQ(back.modelSpace().entities[k].start.x(), values[k]);
 }
 
 // A large file of a release in UTF-8 is read as UTF-8 while its bytes are checked beside the
