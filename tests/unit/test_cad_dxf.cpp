@@ -1564,8 +1564,10 @@ TEST(CadHeapPages, HeapGrownWhileReadingIsAdvisedForHugePages) {
     const std::uintptr_t start = heapEnd();
     std::vector<std::unique_ptr<char[]>> blocks;
     {
+        // Until the heap has grown from its end: memory that tests before this one freed is
+        // taken first.
         HugeHeapPages heap;
-        for (int i = 0; i < 200000; ++i) {
+        for (int i = 0; i < 2000000 && heapEnd() - start < (std::uintptr_t(96) << 20); ++i) {
             blocks.emplace_back(new char[512]);
             if (i % 1000 == 0) heap.advise();
         }
