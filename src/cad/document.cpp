@@ -43,9 +43,8 @@ quint64 Handle::parse(QStringView text) {
 }
 
 // Names of another length are passed over without comparing them (case folding keeps the
-// length): layers are looked up for every entity drawn or picked.
-// Names of different lengths differ; most that are the same share their text, or are written
-// alike, and are found so before comparing without case.
+// length): layers are looked up for every entity drawn or picked. Most names that are the same
+// share their text, or are written alike, and are found so before comparing without case.
 bool sameName(const QString& a, const QString& b) {
     return a.size() == b.size() &&
            (a.constData() == b.constData() || a == b || a.compare(b, Qt::CaseInsensitive) == 0);
