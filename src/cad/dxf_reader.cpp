@@ -255,7 +255,7 @@ bool parseReal(QByteArrayView v, double* out) {
 
 // The hash of a name in the reader's table. Most names are short: up to 16 bytes they are
 // mixed as two words, without a call.
-quint64 nameHash(std::string_view key) {
+quint64 bytesHash(std::string_view key) {
     if (key.size() > 16) return std::hash<std::string_view>{}(key);
     quint64 a = 0, b = 0;
     std::memcpy(&a, key.data(), std::min<size_t>(key.size(), 8));
@@ -284,6 +284,11 @@ quint64 nameHash(std::string_view key) {
     }
     const void* nl = std::memchr(p, '\n', size_t(rest));
     return nl ? static_cast<const char*>(nl) - p : -1;
+}
+
+// The bytes of a line of `length` (up to its '\n') without the '\r' of a CR LF line end.
+QByteArrayView lineBytes(const char* begin, qsizetype length) {
+    return QByteArrayView(begin, length - (length > 0 && begin[length - 1] == '\r'));
 }
 
 // A group code line as writers write it at `p`, blanks and at most 9 digits: its number in
@@ -669,8 +674,7 @@ inline bool Reader::readLine(QByteArrayView* out) {
     offset_ += len < 0 ? rest : len + 1;
     if (len < 0) len = rest;
     ++line_;
-    if (len > 0 && begin[len - 1] == '\r') --len;
-    *out = QByteArrayView(begin, len);
+    *out = lineBytes(begin, len);
     return true;
 }
 
@@ -849,7 +853,7 @@ bool Reader::is(const Group& g, const char* value) {
 QString Reader::name(const Group& g) {
     const std::string_view key(g.raw.data(), size_t(g.raw.size()));
     if (key.empty() || g.form != Form::Text) return text(g);
-    const quint64 hash = nameHash(key);
+    const quint64 hash = bytesHash(key);
     SharedName& slot = names_[hash & (names_.size() - 1)];
     const bool near = key.size() <= slot.near.size();
     if (slot.hash == hash && slot.size == key.size() &&
@@ -954,9 +958,7 @@ const Record& Reader::readRecord() {
             if (!value || code > 1071) break;
             const qsizetype length = lineLength(value, data + size - value);
             if (length < 0) break;
-            const Group g{
-                int(code), line + 1,
-                QByteArrayView(value, length - (length > 0 && value[length - 1] == '\r'))};
+            const Group g{int(code), line + 1, lineBytes(value, length)};
             at = value + length + 1 - data;
             line += 2;
             if (code == 0) {
