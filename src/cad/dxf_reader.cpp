@@ -14,6 +14,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <charconv>
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <future>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -367,6 +369,10 @@ class Reader {
     // A recovering reader repairs or drops what the others refuse (see recoverDxf).
     struct Recover {};
     Reader(const QByteArray& data, Recover) : checking_(false), recover_(true), data_(data) {}
+    // A reader of the entities that start at `from`, for a reader that reads those before it
+    // meanwhile (see Half): it reads the text as `whole` does, and counts lines from `from`.
+    struct Part {};
+    Reader(const Reader& whole, Part, qsizetype from);
     ~Reader() {
         if (multiByte_ != iconv_t(-1)) iconv_close(multiByte_);
     }
@@ -436,6 +442,23 @@ class Reader {
     void entities(std::vector<Entity>& list, std::vector<bool>* paper);
     void giveAttributes(std::vector<Entity>& list);
     size_t entityStartsAhead() const;
+    std::string_view zeroGroupLine() const;
+    // A check reads a large ENTITIES section in two halves side by side: the second by a
+    // reader of its own on another thread (a Half), from an entity's start about halfway
+    // through the rest of the file, while this one reads up to there. The second half is taken
+    // only when it was read through without a remark and the section did not end before it;
+    // otherwise this reader reads on from where the second started, so that refusals, notes
+    // and their lines are those of a read in one piece. A check keeps no entities, so both
+    // halves only read. A load does not split: most of its time goes to faulting in the memory
+    // its entities take, which the other core does ahead of it (HugeHeapPages), and a second
+    // reader there made the load a quarter slower.
+    struct Half;
+    const char* splitPoint() const;
+    std::unique_ptr<Half> startHalf(const char* split);
+    void readHalf(Half& half);
+    void joinHalf(Half& half, std::vector<Entity>& list, std::vector<bool>* paper);
+    // A handle in use by what is not an entity of its own (a polyline's vertex).
+    void reserveHandle(const QString& handle);
     size_t binaryEntityStartsAhead() const;
     // Fills `e`, a new entity, from its record (in place: an entity is large). A light entity
     // (see Light) takes its kind, handle, paper flag, a text's value and an insert's block
@@ -476,6 +499,11 @@ class Reader {
     const bool checking_;
     const bool light_ = false;
     const bool recover_ = false;
+    const bool part_ = false;                       // reads a Half
+    const std::atomic<bool>* abandoned_ = nullptr;  // of a part: its half is not wanted
+    std::vector<QString> reservedHandles_;          // of a part: for the whole's document
+    const char* stopAt_ = nullptr;  // the entities end at a 0 group whose value is here...
+    bool stopped_ = false;          // ... and did
     bool binary_ = false;
     bool shortCodes_ = false;  // binary R12: group codes of one byte (255: two follow)
     DxfAudit audit_;
@@ -1520,9 +1548,7 @@ size_t Reader::entityStartsAhead() const {
     if (binary_) return binaryEntityStartsAhead();
     const char* p = data_.constData() + offset_;
     const char* end = data_.constData() + data_.size();
-    const char* nl = static_cast<const char*>(std::memchr(data_.constData(), '\n', data_.size()));
-    const bool crlf = nl && nl > data_.constData() && nl[-1] == '\r';
-    const std::string_view needle = crlf ? std::string_view("\n  0\r\n") : "\n  0\n";
+    const std::string_view needle = zeroGroupLine();
     // A large rest is counted in two halves side by side: the count is the first to read most
     // of the file's pages, each a fault that the other thread takes meanwhile.
     if (end - p < kLargeFile) return countStarts(p, end, end, needle);
@@ -1530,6 +1556,46 @@ size_t Reader::entityStartsAhead() const {
     auto later = std::async(std::launch::async, countStarts, half, end, end, needle);
     const size_t n = countStarts(p, half, end, needle);
     return n + later.get();
+}
+
+// A 0 group as most programs write it, with the line end before it, in the file's line ends.
+std::string_view Reader::zeroGroupLine() const {
+    const char* nl = static_cast<const char*>(std::memchr(data_.constData(), '\n', data_.size()));
+    const bool crlf = nl && nl > data_.constData() && nl[-1] == '\r';
+    return crlf ? std::string_view("\n  0\r\n") : "\n  0\n";
+}
+
+// Where a second reader can start, about halfway through the rest of the file: the line of a 0
+// group that starts an entity of its own (not an insert's attribute, nor a polyline's vertex
+// or end). nullptr when none is found among the next starts. Whether it lies in the ENTITIES
+// section is known only when this reader gets there (see joinHalf).
+const char* Reader::splitPoint() const {
+    const char* const end = data_.constData() + data_.size();
+    const std::string_view needle = zeroGroupLine();
+    const char* p = data_.constData() + offset_ + (data_.size() - offset_) / 2;
+    for (int tries = 0; tries < 64; ++tries) {
+        const void* hit = memmem(p, size_t(end - p), needle.data(), needle.size());
+        if (!hit) return nullptr;
+        const char* const type = static_cast<const char*>(hit) + needle.size();
+        const qsizetype length = lineLength(type, end - type);
+        if (length < 0) return nullptr;
+        const QByteArrayView name = lineBytes(type, length);
+        // A value line "  0" is followed by a group code, which has no letter.
+        const bool entity =
+            name.size() <= 32 &&
+            std::all_of(name.begin(), name.end(),
+                        [](char c) {
+                            return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+                        }) &&
+            std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+        if (entity && name != QByteArrayView("ATTRIB") && name != QByteArrayView("VERTEX") &&
+            name != QByteArrayView("SEQEND") && name != QByteArrayView("ENDSEC") &&
+            name != QByteArrayView("ENDBLK") && name != QByteArrayView("SECTION") &&
+            name != QByteArrayView("EOF"))
+            return static_cast<const char*>(hit) + 1;
+        p = type;
+    }
+    return nullptr;
 }
 
 // The groups of code 0 that follow in a binary file, each group skipped by its form alone: a
@@ -1592,6 +1658,13 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
             note(true, e.line(),
                  QStringLiteral("the rest of the entities dropped: %1").arg(e.reason()));
         }
+    } else if (const char* split = checking_ && paper && !binary_ && multiByte_ == iconv_t(-1) &&
+                                           data_.size() - offset_ >= kLargeFile
+                                       ? splitPoint()
+                                       : nullptr) {
+        const std::unique_ptr<Half> half = startHalf(split);
+        entities(list, paper);
+        joinHalf(*half, list, paper);
     } else {
         entities(list, paper);
     }
@@ -1607,16 +1680,115 @@ void Reader::giveAttributes(std::vector<Entity>& list) {
     attributes_.clear();
 }
 
+struct Reader::Half {
+    Half(const Reader& whole, qsizetype from) : reader(whole, Part{}, from) {}
+    ~Half() {
+        abandoned = true;
+        if (done.valid()) done.wait();
+    }
+    Half(const Half&) = delete;
+    Half& operator=(const Half&) = delete;
+    Reader reader;
+    std::vector<Entity> list;
+    std::vector<bool> paper;
+    std::atomic<bool> abandoned{false};
+    bool read = false;  // through to the end of its section, without a remark
+    std::future<void> done;
+};
+
+Reader::Reader(const Reader& whole, Part, qsizetype from)
+    : checking_(whole.checking_), light_(whole.light_), part_(true), data_(whole.data_) {
+    utf8_ = whole.utf8_;
+    unicodeEscapes_ = whole.unicodeEscapes_;
+    singleByte_ = whole.singleByte_;
+    upperHalf_ = whole.upperHalf_;
+    offset_ = from;
+    names_.resize(nameSlotsFor(data_.size() - from));
+}
+
+std::unique_ptr<Reader::Half> Reader::startHalf(const char* split) {
+    auto half = std::make_unique<Half>(*this, split - data_.constData());
+    half->reader.abandoned_ = &half->abandoned;
+    Half* const h = half.get();
+    half->done = std::async(std::launch::async, [h] { h->reader.readHalf(*h); });
+    // This reader stops at the value of the 0 group the half starts with.
+    stopAt_ = split + lineLength(split, data_.constData() + data_.size() - split) + 1;
+    stopped_ = false;
+    return half;
+}
+
+// On the half's own thread, by its reader.
+void Reader::readHalf(Half& half) {
+    try {
+        entities(half.list, &half.paper);
+        half.read = audit_.dropped == 0 && audit_.changed == 0;
+    } catch (const DxfError&) {
+    }
+}
+
+void Reader::joinHalf(Half& half, std::vector<Entity>& list, std::vector<bool>* paper) {
+    const bool reached = stopped_;
+    stopAt_ = nullptr;
+    stopped_ = false;
+    if (!reached) half.abandoned = true;
+    half.done.get();
+    // The section ended before the half's start: what it read lies beyond.
+    if (!reached) return;
+    Reader& r = half.reader;
+    if (!half.read || keptBytes_ + r.keptBytes_ > kMaxKeptBytes) {
+        entities(list, paper);  // read on from the half's start, as in one piece
+        return;
+    }
+    // A check keeps the last entity read.
+    if (!half.list.empty()) {
+        list = std::move(half.list);
+        *paper = std::move(half.paper);
+    }
+    keptBytes_ += r.keptBytes_;
+    if (!r.handleNumbers_.empty()) {
+        if (!handleNumbers_.empty() && r.handleNumbers_.front() <= handleNumbers_.back())
+            handlesAscending_ = false;
+        handlesAscending_ = handlesAscending_ && r.handlesAscending_;
+        handleNumbers_.insert(handleNumbers_.end(), r.handleNumbers_.begin(),
+                              r.handleNumbers_.end());
+    }
+    for (const QString& h : r.reservedHandles_) doc_.reserveHandle(h);
+    for (auto& [image, def] : r.imageDefOf_) imageDefOf_[image] = def;
+    // The read goes on where the half's ended, its lines counted from the half's start.
+    const int base = ahead_.line - 1;
+    offset_ = r.offset_;
+    line_ = r.line_ + base;
+    lastLine_ = r.lastLine_ + base;
+    ahead_ = r.ahead_;
+    ahead_.line += base;
+    haveAhead_ = r.haveAhead_;
+}
+
+void Reader::reserveHandle(const QString& handle) {
+    if (part_)
+        reservedHandles_.push_back(handle);
+    else
+        doc_.reserveHandle(handle);
+}
+
 void Reader::entities(std::vector<Entity>& list, std::vector<bool>* paper) {
     bool lastLight = false;  // the last entity of the list was read light: so are its attributes
     auto giveAttributes = [&] { this->giveAttributes(list); };
     unsigned read = 0;
     while (true) {
-        if (heap_ && (++read & 1023) == 0) heap_->advise(list.data() + list.size());
+        if ((++read & 1023) == 0) {
+            if (heap_) heap_->advise(list.data() + list.size());
+            if (abandoned_ && abandoned_->load(std::memory_order_relaxed))
+                fail(line_, QStringLiteral("not needed"));
+        }
         const Group g = peek();
         if (g.code != 0) failAt(g, QStringLiteral("entity expected, found group %1").arg(g.code));
         const QByteArrayView type = g.raw.trimmed();
         if (type != QByteArrayView("ATTRIB")) giveAttributes();
+        if (g.raw.data() == stopAt_) {
+            stopped_ = true;
+            return;
+        }
         if (type == QByteArrayView("ENDSEC") || type == QByteArrayView("ENDBLK")) return;
         if (type == QByteArrayView("EOF") || type == QByteArrayView("SECTION")) {
             if (!recover_) failAt(g, QStringLiteral("section not closed"));
@@ -1721,7 +1893,7 @@ bool Reader::entity(Entity& e, QByteArrayView type, const Record& r, bool* isPap
             if (!light) e.detail.edit().groups.push_back({0, text(head).trimmed()});
             const Record& sub = readRecord();
             for (const Group& g : sub) {
-                if (g.code == 5) doc_.reserveHandle(text(g));
+                if (g.code == 5) reserveHandle(text(g));
                 if (!light) e.detail.edit().groups.push_back({g.code, text(g)});
             }
             if (!seqend && plain.plain) plainVertex(plain, sub);

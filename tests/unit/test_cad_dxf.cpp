@@ -1091,6 +1091,54 @@ TEST(CadDxf, ALargeFileMeetsDamageWhereItIs) {
     }
 }
 
+// The check of a large file reads its entities in two halves side by side. Whatever it meets,
+// in either half, at their seam or in the sections after them, it refuses as the load does, at
+// the same line; a section of entities that ends before the middle of the file is checked whole.
+TEST(CadDxf, ALargeFileIsCheckedInHalvesAsItIsRead) {
+    bench::BuildCounts counts;
+    const QByteArray file = writeDxf(bench::buildDrawing(40000, &counts));
+    ASSERT_GT(file.size(), qsizetype(8) << 20);
+    const qsizetype entities = file.indexOf("ENTITIES\n");
+    const qsizetype objects = file.indexOf("OBJECTS\n");
+    ASSERT_TRUE(entities > 0 && objects > entities);
+    const auto sameRefusal = [](const QByteArray& damaged, const char* where) {
+        SCOPED_TRACE(where);
+        const DxfError read = errorOf([&] { readDxf(damaged); });
+        const DxfError checked = errorOf([&] { checkDxf(damaged); });
+        EXPECT_EQ(checked.line(), read.line());
+        EXPECT_EQ(checked.reason(), read.reason());
+    };
+    EXPECT_NO_THROW(checkDxf(file));
+    // A value, a group code and an entity's layer broken at places through the entities, the
+    // middle among them; then the sections after them.
+    const qsizetype middle = entities + (file.size() - entities) / 2;
+    for (const qsizetype near :
+         {entities + 1000, middle - 300, middle, middle + 200, objects - 2000}) {
+        QByteArray badValue = file;
+        const qsizetype at = badValue.indexOf(" 10\n", near) + 4;
+        badValue.insert(at, "x");
+        sameRefusal(badValue, "a value");
+        QByteArray badCode = file;
+        badCode.replace(badCode.indexOf("\n  8\n", near) + 1, 3, " 8x");
+        sameRefusal(badCode, "a group code");
+    }
+    QByteArray afterEntities = file;
+    afterEntities.insert(objects + 8, "  0\nDICTIONARY\n  x\nbroken\n");
+    sameRefusal(afterEntities, "in the objects");
+    sameRefusal(file.left(file.size() - 6), "the end cut off");
+
+    // Few entities and large objects: the middle lies past the entities.
+    QByteArray objectsHeavy = file.left(entities + 9);
+    objectsHeavy += "  0\nLINE\n  8\n0\n 10\n0\n 20\n0\n 11\n1\n 21\n1\n  0\nENDSEC\n";
+    objectsHeavy += file.mid(file.lastIndexOf("  0\nSECTION\n", objects));
+    const QByteArray dictionary = "  0\nDICTIONARY\n  5\nFF\n  3\nNAME\n350\nFE\n";
+    objectsHeavy.insert(objectsHeavy.indexOf("OBJECTS\n") + 8,
+                        dictionary.repeated((qsizetype(9) << 20) / dictionary.size()));
+    EXPECT_NO_THROW(checkDxf(objectsHeavy));
+    objectsHeavy.insert(objectsHeavy.lastIndexOf("  0\nENDSEC"), " 5x\nFF\n");
+    sameRefusal(objectsHeavy, "large objects");
+}
+
 // A list that outgrew what was reserved for it (its entities are then moved to a larger one)
 // ends elsewhere than where it was written ahead: memory past the old one is not given back
 // then, and the pages written ahead never pass the list's end.
