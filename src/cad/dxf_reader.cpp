@@ -449,9 +449,9 @@ class Reader {
     // only when it was read through without a remark and the section did not end before it;
     // otherwise this reader reads on from where the second started, so that refusals, notes
     // and their lines are those of a read in one piece. A check keeps no entities, so both
-    // halves only read. A load does not split: most of its time goes to faulting in the memory
-    // its entities take, which the other core does ahead of it (HugeHeapPages), and a second
-    // reader there made the load a quarter slower.
+    // halves only read. A load does not split: much of its time goes to faulting in the memory
+    // its entities take, which the other core does ahead of it (HugeHeapPages); a second reader
+    // there takes that core and faults its own memory in, and made the load no faster.
     struct Half;
     const char* splitPoint() const;
     std::unique_ptr<Half> startHalf(const char* split);
