@@ -369,8 +369,9 @@ class Reader {
     // A recovering reader repairs or drops what the others refuse (see recoverDxf).
     struct Recover {};
     Reader(const QByteArray& data, Recover) : checking_(false), recover_(true), data_(data) {}
-    // A reader of the entities that start at `from`, for a reader that reads those before it
-    // meanwhile (see Half): it reads the text as `whole` does, and counts lines from `from`.
+    // A checking reader of the entities that start at `from`, for a check that reads those
+    // before it meanwhile (see Half): it reads the text as `whole` does, and counts lines from
+    // `from`.
     struct Part {};
     Reader(const Reader& whole, Part, qsizetype from);
     ~Reader() {
@@ -447,18 +448,17 @@ class Reader {
     // reader of its own on another thread (a Half), from an entity's start about halfway
     // through the rest of the file, while this one reads up to there. The second half is taken
     // only when it was read through without a remark and the section did not end before it;
-    // otherwise this reader reads on from where the second started, so that refusals, notes
-    // and their lines are those of a read in one piece. A check keeps no entities, so both
-    // halves only read. A load does not split: much of its time goes to faulting in the memory
-    // its entities take, which the other core does ahead of it (HugeHeapPages); a second reader
-    // there takes that core and faults its own memory in, and made the load no faster.
+    // otherwise this reader reads on from where the second started, so that refusals and their
+    // lines are those of a read in one piece. A check keeps nothing of what it reads but the
+    // memory a load would keep, so both halves only read, and of the second only that count
+    // and where it ended are taken. A load does not split: much of its time goes to faulting in the
+    // memory its entities take, which the other core does ahead of it (HugeHeapPages); a second
+    // reader there takes that core and faults its own memory in, and made the load no faster.
     struct Half;
     const char* splitPoint() const;
     std::unique_ptr<Half> startHalf(const char* split);
     void readHalf(Half& half);
     void joinHalf(Half& half, std::vector<Entity>& list, std::vector<bool>* paper);
-    // A handle in use by what is not an entity of its own (a polyline's vertex).
-    void reserveHandle(const QString& handle);
     size_t binaryEntityStartsAhead() const;
     // Fills `e`, a new entity, from its record (in place: an entity is large). A light entity
     // (see Light) takes its kind, handle, paper flag, a text's value and an insert's block
@@ -499,9 +499,7 @@ class Reader {
     const bool checking_;
     const bool light_ = false;
     const bool recover_ = false;
-    const bool part_ = false;                       // reads a Half
     const std::atomic<bool>* abandoned_ = nullptr;  // of a part: its half is not wanted
-    std::vector<QString> reservedHandles_;          // of a part: for the whole's document
     const char* stopAt_ = nullptr;  // the entities end at a 0 group whose value is here...
     bool stopped_ = false;          // ... and did
     bool binary_ = false;
@@ -1579,14 +1577,9 @@ const char* Reader::splitPoint() const {
         const char* const type = static_cast<const char*>(hit) + needle.size();
         const qsizetype length = lineLength(type, end - type);
         if (length < 0) return nullptr;
-        const QByteArrayView name = lineBytes(type, length);
+        const QByteArrayView name = lineBytes(type, length).trimmed();
         // A value line "  0" is followed by a group code, which has no letter.
         const bool entity =
-            name.size() <= 32 &&
-            std::all_of(name.begin(), name.end(),
-                        [](char c) {
-                            return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-                        }) &&
             std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
         if (entity && name != QByteArrayView("ATTRIB") && name != QByteArrayView("VERTEX") &&
             name != QByteArrayView("SEQEND") && name != QByteArrayView("ENDSEC") &&
@@ -1696,8 +1689,7 @@ struct Reader::Half {
     std::future<void> done;
 };
 
-Reader::Reader(const Reader& whole, Part, qsizetype from)
-    : checking_(whole.checking_), light_(whole.light_), part_(true), data_(whole.data_) {
+Reader::Reader(const Reader& whole, Part, qsizetype from) : checking_(true), data_(whole.data_) {
     utf8_ = whole.utf8_;
     unicodeEscapes_ = whole.unicodeEscapes_;
     singleByte_ = whole.singleByte_;
@@ -1739,21 +1731,7 @@ void Reader::joinHalf(Half& half, std::vector<Entity>& list, std::vector<bool>* 
         entities(list, paper);  // read on from the half's start, as in one piece
         return;
     }
-    // A check keeps the last entity read.
-    if (!half.list.empty()) {
-        list = std::move(half.list);
-        *paper = std::move(half.paper);
-    }
     keptBytes_ += r.keptBytes_;
-    if (!r.handleNumbers_.empty()) {
-        if (!handleNumbers_.empty() && r.handleNumbers_.front() <= handleNumbers_.back())
-            handlesAscending_ = false;
-        handlesAscending_ = handlesAscending_ && r.handlesAscending_;
-        handleNumbers_.insert(handleNumbers_.end(), r.handleNumbers_.begin(),
-                              r.handleNumbers_.end());
-    }
-    for (const QString& h : r.reservedHandles_) doc_.reserveHandle(h);
-    for (auto& [image, def] : r.imageDefOf_) imageDefOf_[image] = def;
     // The read goes on where the half's ended, its lines counted from the half's start.
     const int base = ahead_.line - 1;
     offset_ = r.offset_;
@@ -1762,13 +1740,6 @@ void Reader::joinHalf(Half& half, std::vector<Entity>& list, std::vector<bool>* 
     ahead_ = r.ahead_;
     ahead_.line += base;
     haveAhead_ = r.haveAhead_;
-}
-
-void Reader::reserveHandle(const QString& handle) {
-    if (part_)
-        reservedHandles_.push_back(handle);
-    else
-        doc_.reserveHandle(handle);
 }
 
 void Reader::entities(std::vector<Entity>& list, std::vector<bool>* paper) {
@@ -1893,7 +1864,7 @@ bool Reader::entity(Entity& e, QByteArrayView type, const Record& r, bool* isPap
             if (!light) e.detail.edit().groups.push_back({0, text(head).trimmed()});
             const Record& sub = readRecord();
             for (const Group& g : sub) {
-                if (g.code == 5) reserveHandle(text(g));
+                if (g.code == 5) doc_.reserveHandle(text(g));
                 if (!light) e.detail.edit().groups.push_back({g.code, text(g)});
             }
             if (!seqend && plain.plain) plainVertex(plain, sub);
