@@ -28,7 +28,7 @@ void write(const cad::Document& doc, const cad::Space& space, const QString& pat
 
 void setAttribute(cad::Entity& insert, const QString& tag, const QString& value) {
     for (cad::Entity& a : insert.attributes)
-        if (a.tag.compare(tag, Qt::CaseInsensitive) == 0) a.text = value;
+        if (a.tag->compare(tag, Qt::CaseInsensitive) == 0) a.text = value;
 }
 
 // Six jacks of a two-row jackfield "AJF-01" with rear connectors shown, as a build places them.

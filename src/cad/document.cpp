@@ -179,7 +179,7 @@ XData* Entity::xdataFor(const QString& app) {
 
 const Entity* Entity::attribute(const QString& tag) const {
     for (const Entity& a : attributes) {
-        if (a.tag.compare(tag, Qt::CaseInsensitive) == 0) return &a;
+        if (a.tag->compare(tag, Qt::CaseInsensitive) == 0) return &a;
     }
     return nullptr;
 }

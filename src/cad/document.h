@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cad/handle_set.h"
+#include "cad/name.h"
 
 namespace tolvane::cad {
 
@@ -265,7 +266,7 @@ struct EntityDetail {
 struct Entity {
     // The fields are ordered so that the record has no holes (a large drawing keeps a million
     // of them, and an insert one more for each attribute): the small numbers together first,
-    // the flags last. The handle is a number; texts are shared between entities where equal.
+    // the flags last. The handle is a number; the names are shared texts of 8 bytes.
     EntityKind kind = EntityKind::Line;
     qint8 hAlign = 0;
     qint8 vAlign = 0;
@@ -275,8 +276,8 @@ struct Entity {
     qint16 attributeFlags = 0;
     bool rectangle = false;
     Handle handle;
-    QString layer = QStringLiteral("0");
-    QString lineType = QStringLiteral("BYLAYER");
+    Name layer = defaultLayer();
+    Name lineType = defaultLineType();
     QList<XData> xdata;
     QString tooltip;  // shown when the pointer rests on the entity
 
@@ -291,15 +292,20 @@ struct Entity {
     QString text;
     double height = 1.0;
     double rotation = 0.0;
-    QString style = QStringLiteral("Standard");
-    QString tag;
+    Name style = defaultStyle();
+    Name tag;
 
-    QString blockName;
+    Name blockName;
     double xScale = 1.0;
     double yScale = 1.0;
     std::vector<Entity> attributes;
 
     Apart<EntityDetail> detail;
+
+    // The names a new entity starts with: layer "0", line type "BYLAYER", style "Standard".
+    static const Name& defaultLayer();
+    static const Name& defaultLineType();
+    static const Name& defaultStyle();
 
     // The extended data under an application name; nullptr when the entity has none.
     const XData* xdataFor(const QString& app) const;
@@ -352,6 +358,19 @@ struct Entity {
     static Entity viewport(QPointF centre, double width, double height, QPointF viewCentre,
                            double viewHeight);
 };
+
+inline const Name& Entity::defaultLayer() {
+    static const Name n = Name::lasting(QStringLiteral("0"));
+    return n;
+}
+inline const Name& Entity::defaultLineType() {
+    static const Name n = Name::lasting(QStringLiteral("BYLAYER"));
+    return n;
+}
+inline const Name& Entity::defaultStyle() {
+    static const Name n = Name::lasting(QStringLiteral("Standard"));
+    return n;
+}
 
 constexpr int kMaxMeshSegments = 256;
 

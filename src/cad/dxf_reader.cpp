@@ -419,7 +419,11 @@ class Reader {
     // and many short values): each is decoded once and shared by every entity that uses it,
     // looked up by its bytes in the file. This takes a good part of the memory a large
     // drawing needs, and of the time to read it.
-    QString name(const Group& g);
+    // Names are shared as names (entities' layers, styles...) or as texts (extended data).
+    Name name(const Group& g) { return shared<Name>(g); }
+    QString nameText(const Group& g) { return shared<QString>(g); }
+    template <class T>
+    T shared(const Group& g);
     // A text or extended data value: shared as a name when short.
     QString value(const Group& g);
     // The groups up to the next 0 group, in a buffer reused by the next call.
@@ -529,7 +533,7 @@ class Reader {
         bool kept = false;  // `text` is the name's
         bool hot = false;   // met again since the place was last contested
         std::array<char, kSharedValueBytes> near{};
-        QString text;
+        Name text;
     };
     std::vector<SharedName> names_;  // nameSlotsFor() the file's size, made by run()
     QByteArray data_;
@@ -876,7 +880,8 @@ bool Reader::is(const Group& g, const char* value) {
     return size_t(raw.size()) == size && std::memcmp(raw.data(), value, size) == 0;
 }
 
-QString Reader::name(const Group& g) {
+template <class T>
+T Reader::shared(const Group& g) {
     const std::string_view key(g.raw.data(), size_t(g.raw.size()));
     if (key.empty() || g.form != Form::Text) return text(g);
     const quint64 hash = bytesHash(key);
@@ -890,7 +895,7 @@ QString Reader::name(const Group& g) {
             slot.kept = true;
         }
         slot.hot = true;
-        return slot.text;
+        return T(slot.text);
     }
     if (slot.kept && slot.hot) {
         slot.hot = false;
@@ -900,7 +905,7 @@ QString Reader::name(const Group& g) {
     slot.size = quint32(key.size());
     slot.kept = false;
     slot.hot = false;
-    slot.text = QString();
+    slot.text.clear();
     if (near)
         std::memcpy(slot.near.data(), key.data(), key.size());
     else
@@ -909,7 +914,7 @@ QString Reader::name(const Group& g) {
 }
 
 QString Reader::value(const Group& g) {
-    return g.raw.size() <= kSharedValueBytes ? name(g) : text(g);
+    return g.raw.size() <= kSharedValueBytes ? nameText(g) : text(g);
 }
 
 bool Reader::more() {
@@ -1215,9 +1220,9 @@ void Reader::finish() {
     }
     QSet<QString> dimensionBlocks, insertedBlocks;
     forEachEntity(doc_, [&](Entity& e) {
-        if (e.kind == EntityKind::Insert) insertedBlocks.insert(e.blockName.toUpper());
+        if (e.kind == EntityKind::Insert) insertedBlocks.insert(e.blockName->toUpper());
         if (e.kind == EntityKind::Dimension) {
-            dimensionBlocks.insert(e.blockName.toUpper());
+            dimensionBlocks.insert(e.blockName->toUpper());
             e.blockName.clear();
         }
         if (e.kind != EntityKind::Image) return;
@@ -2185,7 +2190,7 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
                 if (isAttr && !light) e.tag = name(g);
                 break;
             case 3:
-                if (isAttr && !light) e.detail.edit().prompt = name(g);
+                if (isAttr && !light) e.detail.edit().prompt = nameText(g);
                 break;
             case 7:
                 if (!light) e.style = name(g);
@@ -2244,7 +2249,7 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
         if (g.code < 1000) failAt(g, QStringLiteral("group %1 inside extended data").arg(g.code));
         if (g.code == 1001) {
             closeCurrent();
-            e.xdata.append(XData{name(g), {}});
+            e.xdata.append(XData{nameText(g), {}});
             current = &e.xdata.last();
             continue;
         }
@@ -2255,7 +2260,7 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
             size_t k = i + 2;
             XDataItem item = itemAt(k);
             if (k + 1 < r.size() && r[k + 1].code == 1002 && is(r[k + 1], "}")) {
-                item.name = name(r[i + 1]);
+                item.name = nameText(r[i + 1]);
                 xitems_.push_back(std::move(item));
                 i = k + 1;
                 continue;

@@ -454,7 +454,7 @@ void Writer::collectFrom(const Entity& e) {
     for (const XData& x : e.xdata) apps_.add(x.app);
     for (const XData& x : ownXData(e)) apps_.add(x.app);
     if (e.kind == EntityKind::Dimension) {
-        dimStyles_.add(e.style.isEmpty() ? QStringLiteral("Standard") : e.style);
+        dimStyles_.add(e.style.isEmpty() ? QStringLiteral("Standard") : e.style.str());
         dimensions_.push_back(&e);
     }
     if (e.kind == EntityKind::Image && v_ >= DxfVersion::R14) {
@@ -1061,7 +1061,7 @@ void Writer::textBody(const Entity& e) {
     d(40, e.height);
     g(1, e.text);
     if (e.rotation != 0.0) d(50, e.rotation);
-    g(7, e.style.isEmpty() ? QStringLiteral("Standard") : e.style);
+    g(7, e.style.isEmpty() ? QStringLiteral("Standard") : e.style.str());
     if (e.hAlign != 0) g(72, e.hAlign);
     if (e.hAlign != 0 || e.vAlign != 0) pt(11, e.end);
 }
@@ -1367,7 +1367,7 @@ void Writer::dimensionBody(const Entity& e) {
       int(e.detail->dimType) | 32 | 128);  // block of this dimension only, text where it was put
     g(71, 5);                              // text attached at its middle
     if (!e.text.isEmpty()) g(1, e.text);
-    g(3, e.style.isEmpty() ? QStringLiteral("Standard") : e.style);
+    g(3, e.style.isEmpty() ? QStringLiteral("Standard") : e.style.str());
     const auto& p = e.detail->dimPoints;
     switch (e.detail->dimType) {
         case DimensionType::Linear:

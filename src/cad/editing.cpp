@@ -244,7 +244,7 @@ std::vector<Entity> explodeInsert(const Document& doc, const Entity& insert) {
         if (!transformEntity(e, t)) continue;
         if (e.layer == QLatin1String("0")) e.layer = insert.layer;
         if (e.color == kColorByBlock) e.color = insert.color;
-        if (e.lineType.compare(QLatin1String("BYBLOCK"), Qt::CaseInsensitive) == 0)
+        if (e.lineType->compare(QLatin1String("BYBLOCK"), Qt::CaseInsensitive) == 0)
             e.lineType = insert.lineType;
         e.handle.clear();
         out.push_back(std::move(e));

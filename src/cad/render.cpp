@@ -461,9 +461,9 @@ class Renderer {
 
     const LineType* lineTypeOf(const Entity& e, const LayerInfo& layer, const Context& ctx) {
         // Almost every entity shares one "BYLAYER" string: its text need not be compared.
-        if (e.lineType.constData() == byLayerText_) return layer.lineType;
+        if (e.lineType->constData() == byLayerText_) return layer.lineType;
         if (e.lineType.isEmpty() || is(e.lineType, QLatin1StringView("BYLAYER"))) {
-            byLayerText_ = e.lineType.constData();
+            byLayerText_ = e.lineType->constData();
             return layer.lineType;
         }
         if (is(e.lineType, QLatin1StringView("BYBLOCK"))) return ctx.lineType;
@@ -1497,7 +1497,7 @@ void prefetchRecord(const Entity& e) {
     __builtin_prefetch(&e.closed);
 }
 void prefetchPointees(const Entity& e) {
-    __builtin_prefetch(e.layer.constData());
+    __builtin_prefetch(e.layer->constData());
     if (!e.vertices.isEmpty()) __builtin_prefetch(e.vertices.constData());
 }
 

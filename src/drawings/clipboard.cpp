@@ -25,11 +25,11 @@ void blocksOf(const cad::Document& doc, const cad::Entity& e, QSet<QString>& nam
     };
     std::vector<Step> path;
     const auto enter = [&](const cad::Entity& insert) {
-        if (insert.kind != cad::EntityKind::Insert || names.contains(insert.blockName.toUpper()))
+        if (insert.kind != cad::EntityKind::Insert || names.contains(insert.blockName->toUpper()))
             return;
         const cad::Block* b = doc.block(insert.blockName);
         if (!b) return;
-        names.insert(insert.blockName.toUpper());
+        names.insert(insert.blockName->toUpper());
         path.push_back({b, 0});
     };
     enter(e);
@@ -65,8 +65,8 @@ bool DrawingClipboard::copy(Drawing& drawing, const QStringList& handles) {
         entities.push_back(e);
         extents.add(cad::boundingBox(doc, e));
         blocksOf(doc, e, blockNames, blocks);
-        if (!layerNames.contains(e.layer.toUpper())) {
-            layerNames.insert(e.layer.toUpper());
+        if (!layerNames.contains(e.layer->toUpper())) {
+            layerNames.insert(e.layer->toUpper());
             if (const cad::Layer* l = doc.layer(e.layer)) layers << *l;
         }
     }

@@ -124,7 +124,7 @@ void EntityEvents::doubleClicked(Drawing& drawing, const QString& handle) {
     } else if (kind == tag::kind::JBox || kind == tag::kind::Router) {
         router_.route(CommandKey("catDEditAttrib"));
     } else if (kind == tag::kind::Pointer) {
-        if (e->blockName.compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0)
+        if (e->blockName->compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0)
             runOn(drawing, handle, CommandKey("catWLinkPointer"));
     }
     // Cable numbers, furniture and untagged entities: nothing.

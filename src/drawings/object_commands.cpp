@@ -129,8 +129,8 @@ QStringList editAttributes(Drawing& d, Ui& ui, const CommandContext& c) {
     }
     QList<AttributeRow> rows;
     for (const cad::Entity& a : e->attributes)
-        rows.append({a.tag, a.text,
-                     a.tag.left(9).compare(QLatin1String("Read Only"), Qt::CaseInsensitive) == 0});
+        rows.append({a.tag.str(), a.text,
+                     a.tag->left(9).compare(QLatin1String("Read Only"), Qt::CaseInsensitive) == 0});
     if (!c.windows.editAttributes) {
         refuse(ui, QStringLiteral("Edit Attributes failed!"));
         return {};

@@ -227,8 +227,8 @@ std::vector<cad::Entity> blockEntities(
         std::vector<cad::Entity*> inputs, outputs;
         for (cad::Entity& e : out) {
             if (e.kind != cad::EntityKind::AttributeDefinition) continue;
-            if (e.tag.startsWith(QLatin1String("INPUT-"))) inputs.push_back(&e);
-            if (e.tag.startsWith(outputTag)) outputs.push_back(&e);
+            if (e.tag->startsWith(QLatin1String("INPUT-"))) inputs.push_back(&e);
+            if (e.tag->startsWith(outputTag)) outputs.push_back(&e);
         }
         const size_t rows = std::max(inputs.size(), outputs.size());
         for (size_t k = 0; k < rows; ++k) {

@@ -158,7 +158,7 @@ bool writeSystemToInsert(Drawing& drawing, const QString& handle, const db::Syst
     const auto write = [&row](cad::Entity& insert) {
         const auto set = [&insert](const char* tag, const QString& value) {
             for (cad::Entity& a : insert.attributes)
-                if (a.tag.compare(QLatin1String(tag), Qt::CaseInsensitive) == 0) a.text = value;
+                if (a.tag->compare(QLatin1String(tag), Qt::CaseInsensitive) == 0) a.text = value;
         };
         const QString fullName = fullSystemName(row.name, row.number);
         set("SysName", fullName);

@@ -101,7 +101,7 @@ void assignJack(Drawing& drawing, const QString& jack, const db::JackfieldRecord
     drawing.editor().modify(jack, [&](cad::Entity& insert) {
         const auto set = [&insert](const QString& tag, const QString& value) {
             for (cad::Entity& a : insert.attributes)
-                if (a.tag.compare(tag, Qt::CaseInsensitive) == 0) a.text = value;
+                if (a.tag->compare(tag, Qt::CaseInsensitive) == 0) a.text = value;
         };
         set(QStringLiteral("JF"), jf.sysName + QLatin1Char('-') + twoDigits(jf.number));
         set(QStringLiteral("COL"), column);

@@ -237,7 +237,7 @@ QStringList buildJackfield(Drawing& drawing, Ui& ui, qint64 jfid, QPointF origin
             drawing.editor().modify(jack, [&](cad::Entity& e) {
                 for (cad::Entity& a : e.attributes)
                     for (auto v = values.cbegin(); v != values.cend(); ++v)
-                        if (a.tag.compare(v.key(), Qt::CaseInsensitive) == 0) a.text = v.value();
+                        if (a.tag->compare(v.key(), Qt::CaseInsensitive) == 0) a.text = v.value();
                 if (!tag::isOwn(e)) tag::tagEntity(e, tag::kind::Jack);
                 tag::setRef1(e, QString::number(jfid));
                 tag::setRef2(e, QString::number(used[0].id));

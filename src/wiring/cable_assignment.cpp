@@ -500,7 +500,7 @@ bool Assignment::assign(const QString& handle) {
         return stop(
             QStringLiteral("No equipment is attached to the source side of this cable. "
                            "Please re-cable and re-assign"));
-    if (from->blockName.compare(QLatin1String("POINTER_S"), Qt::CaseInsensitive) == 0)
+    if (from->blockName->compare(QLatin1String("POINTER_S"), Qt::CaseInsensitive) == 0)
         return stop(
             QStringLiteral("Please select the cable on the source side of this Pointer "
                            "set and re-assign."));
@@ -514,7 +514,7 @@ bool Assignment::assign(const QString& handle) {
             QStringLiteral("No equipment is attached to the destination side of this "
                            "cable. Please re-cable and re-assign"));
     const bool pointer =
-        to->blockName.compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0;
+        to->blockName->compare(QLatin1String("POINTER_D"), Qt::CaseInsensitive) == 0;
     const QString toHandle = to->handle;  // entities may move while the cable is assigned
     if (pointer) {
         destinationText = run_.pointers ? run_.pointers->otherSide(drawing_, toHandle) : QString();

@@ -232,7 +232,7 @@ void EndResolver::autoAlias(const cad::Entity& insert, EndFields& fields) {
     if (fields.alias.isEmpty() || !insert.attribute(QStringLiteral("Alias"))) return;
     drawing_.editor().modify(insert.handle, [&](cad::Entity& e) {
         for (cad::Entity& a : e.attributes)
-            if (a.tag.compare(QLatin1String("Alias"), Qt::CaseInsensitive) == 0)
+            if (a.tag->compare(QLatin1String("Alias"), Qt::CaseInsensitive) == 0)
                 a.text = fields.alias;
     });
 }

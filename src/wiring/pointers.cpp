@@ -15,7 +15,7 @@ namespace {
 
 bool isBlock(const cad::Entity* e, const char* name) {
     return e && e->kind == cad::EntityKind::Insert &&
-           e->blockName.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+           e->blockName->compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
 }
 
 QString attribute(const cad::Entity& insert, const char* tag) {
@@ -26,7 +26,7 @@ QString attribute(const cad::Entity& insert, const char* tag) {
 void setAttributes(cad::Entity& insert, const QList<std::pair<const char*, QString>>& values) {
     for (cad::Entity& a : insert.attributes)
         for (const auto& [tag, value] : values)
-            if (a.tag.compare(QLatin1String(tag), Qt::CaseInsensitive) == 0) a.text = value;
+            if (a.tag->compare(QLatin1String(tag), Qt::CaseInsensitive) == 0) a.text = value;
 }
 
 }  // namespace
@@ -127,7 +127,7 @@ std::optional<Pointers::Partner> Pointers::partner(Drawing& drawing, const QStri
         return fail(trimmed ? QStringLiteral("[GetOtherSide NOT INSERT]")
                             : QStringLiteral("[GetOtherSide Figure]"));
     }
-    if (!e->blockName.left(7).startsWith(QLatin1String("POINTER"), Qt::CaseInsensitive))
+    if (!e->blockName->left(7).startsWith(QLatin1String("POINTER"), Qt::CaseInsensitive))
         return fail(QStringLiteral("[GetOtherSide INSERT NOT POINTER]"));
     const QString cable = cableAt(*other, *e, false);
     if (cable.isEmpty()) return std::nullopt;

@@ -95,8 +95,8 @@ void scanSpace(const cad::Document& doc, const std::vector<cad::Entity>& entitie
                                         int(out.blocks.size()));
             } else if (kind == tag::kind::DABlock) {
                 for (const cad::Entity& a : e.attributes)
-                    if (a.tag.startsWith(QLatin1String("O/P-"), Qt::CaseInsensitive) ||
-                        a.tag.startsWith(QLatin1String("OUTPUT-"), Qt::CaseInsensitive))
+                    if (a.tag->startsWith(QLatin1String("O/P-"), Qt::CaseInsensitive) ||
+                        a.tag->startsWith(QLatin1String("OUTPUT-"), Qt::CaseInsensitive))
                         b.outputs << own(a.text);
             }
             out.blocks.push_back(std::move(b));

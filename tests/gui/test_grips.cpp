@@ -76,7 +76,7 @@ class GripsTest : public test::MainWindowFixture {
     static QString router(cad::Document& doc, QPointF where, const QString& name) {
         cad::Entity insert = cad::makeInsert(doc, "RTR_D", where);
         for (cad::Entity& a : insert.attributes)
-            if (a.tag.compare("RTR", Qt::CaseInsensitive) == 0) a.text = name;
+            if (a.tag->compare("RTR", Qt::CaseInsensitive) == 0) a.text = name;
         return doc.add(doc.modelSpace(), std::move(insert)).handle;
     }
     QString routerFile() {

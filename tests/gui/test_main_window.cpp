@@ -1294,7 +1294,7 @@ class MainWindowTest : public test::MainWindowFixture {
         for (const QString& h : w->view().selection()) {
             const cad::Entity* e = doc.find(h);
             QVERIFY(e);
-            kinds << (e->kind == cad::EntityKind::Insert ? e->blockName : tag::ref1(*e));
+            kinds << (e->kind == cad::EntityKind::Insert ? e->blockName.str() : tag::ref1(*e));
         }
         kinds.sort();
         // The two systems and cable 1; not the unassigned cable beside them.

@@ -327,10 +327,10 @@ TEST_F(BlockGeneration, CableEndProbesFindThePinAttributes) {
                 const QPointF search = end + QPointF(input ? 0.5 : -0.5, 0);
                 for (double aperture : {0.1, 0.02}) {
                     EXPECT_EQ(d.entityAt(search, aperture), insert)
-                        << (da ? "DA " : "") << def.tag.toStdString() << " aperture " << aperture;
+                        << (da ? "DA " : "") << def.tag->toStdString() << " aperture " << aperture;
                     if (def.text.size() == 1 && aperture < 0.1) continue;
                     EXPECT_EQ(d.entityAt(probe, aperture), e->attribute(def.tag)->handle)
-                        << (da ? "DA " : "") << def.tag.toStdString() << " width " << pinWidth
+                        << (da ? "DA " : "") << def.tag->toStdString() << " width " << pinWidth
                         << " aperture " << aperture;
                 }
             }

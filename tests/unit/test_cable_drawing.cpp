@@ -67,7 +67,8 @@ class CableDrawing : public ::testing::Test {
     void setAttribute(const QString& insert, const char* tagName, const QString& value) {
         drawing.editor().modify(insert, [&](cad::Entity& e) {
             for (cad::Entity& a : e.attributes)
-                if (a.tag.compare(QLatin1String(tagName), Qt::CaseInsensitive) == 0) a.text = value;
+                if (a.tag->compare(QLatin1String(tagName), Qt::CaseInsensitive) == 0)
+                    a.text = value;
         });
     }
     CableDrawer::Outcome draw(ScriptedUser& user, std::optional<Terminal> terminal = {}) {

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <charconv>
 #include <chrono>
@@ -1692,4 +1693,62 @@ TEST(CadHeapPages, AListsPagesAreFaultedInAheadOfItsWritingAndGivenBackPastItsEn
         EXPECT_EQ(resident(0, 2 * kMb), 1);
     }
     munmap(mapped, kSize + 2 * kMb);
+}
+
+// An entity's names (layer, line type, style, tag, block name) are shared texts: equal texts
+// share one copy wherever they were made, also across threads, and a drawing read from a file
+// keeps one copy of each name however many entities use it.
+TEST(CadDxf, EntityNamesShareOneCopyOfEachText) {
+    const Name a(QStringLiteral("Cables"));
+    const Name b(QStringLiteral("Cab") + QStringLiteral("les"));
+    EXPECT_EQ(a->constData(), b->constData());
+    EXPECT_TRUE(a == b && a == "Cables" && a == QStringLiteral("Cables") && a != "cables");
+    EXPECT_TRUE(Name(QString()).isEmpty() && Name(QString()) == QString() && Name("") == "");
+
+    Entity made;
+    made.layer = QStringLiteral("0");
+    EXPECT_EQ(made.layer->constData(), Entity().layer->constData());
+    EXPECT_EQ(Entity().style, "Standard");
+    EXPECT_EQ(Entity().lineType, "BYLAYER");
+
+    Document doc;
+    for (int i = 0; i < 50; ++i) {
+        Entity t = Entity::textAt({double(i), 0}, QStringLiteral("T%1").arg(i), 2.5);
+        t.layer = QStringLiteral("Wires");
+        t.style = QStringLiteral("Labels %1").arg(i % 2);
+        doc.add(doc.modelSpace(), t);
+        doc.add(doc.modelSpace(), Entity::insert(QStringLiteral("RACK"), {double(i), 5}));
+    }
+    doc.addBlock(QStringLiteral("RACK"));
+    const Document back = readDxf(writeDxf(doc));
+    const std::vector<Entity>& list = back.modelSpace().entities;
+    ASSERT_EQ(list.size(), 100u);
+    for (size_t i = 2; i < list.size(); ++i) {
+        const Entity& e = list[i];
+        EXPECT_EQ(e.layer->constData(), list[i % 2].layer->constData()) << i;
+        EXPECT_EQ(e.style->constData(), list[i % 4].style->constData()) << i;
+        EXPECT_EQ(e.blockName->constData(), list[i % 2].blockName->constData()) << i;
+    }
+    EXPECT_EQ(list[0].style, "Labels 0");
+    EXPECT_EQ(list[2].style, "Labels 1");
+    EXPECT_EQ(list[1].blockName, "RACK");
+
+    // Threads make, copy and drop names of the same few texts: each reads its own text
+    // throughout, also when another thread drops the last copy while it makes a new one.
+    std::atomic<int> wrong = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&wrong, t] {
+            std::vector<Name> held;
+            for (int i = 0; i < 20000; ++i) {
+                const QString text = QStringLiteral("N%1").arg((i + t) % 5);
+                Name n(text);
+                held.push_back(n);
+                if (held.size() > 3) held.erase(held.begin());
+                if (n != text || held.back() != text) ++wrong;
+            }
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(Name(QStringLiteral("N3")), "N3");
 }

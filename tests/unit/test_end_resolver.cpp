@@ -140,7 +140,7 @@ class EndResolution : public ::testing::Test {
     void setAttribute(const QString& insert, const char* tag, const QString& value) {
         drawing.editor().modify(insert, [&](cad::Entity& e) {
             for (cad::Entity& a : e.attributes)
-                if (a.tag.compare(QLatin1String(tag), Qt::CaseInsensitive) == 0) a.text = value;
+                if (a.tag->compare(QLatin1String(tag), Qt::CaseInsensitive) == 0) a.text = value;
         });
     }
     QString resolve(End end, QPointF at, ScriptedUser& user, bool autoAlias = false) {

@@ -26,7 +26,7 @@ QString shipped(const QString& relative) {
 
 QStringList tagsOf(const cad::Entity& insert) {
     QStringList tags;
-    for (const cad::Entity& a : insert.attributes) tags << a.tag.toUpper();
+    for (const cad::Entity& a : insert.attributes) tags << a.tag->toUpper();
     return tags;
 }
 
@@ -52,7 +52,7 @@ TEST(StandardDrawings, ShippedBlocksAreFoundAtTheirConnectionPoints) {
             const cad::Entity& r = read.modelSpace().entities[k];
             EXPECT_EQ(r.tag, m.tag);
             EXPECT_LT(cad::length(r.start - m.start) + cad::length(r.end - m.end), 1e-9)
-                << m.tag.toStdString();
+                << m.tag->toStdString();
         }
 
         cad::Document doc;
@@ -122,7 +122,7 @@ TEST(StandardDrawings, FilledTextsStandClearOfEachOtherAndOfTheLines) {
         cad::Document doc;
         cad::addBlockFromFile(doc, shipped("Blocks/" + entry.name + ".dxf"), entry.name);
         cad::Entity ins = cad::makeInsert(doc, entry.name, {10, 10});
-        for (cad::Entity& a : ins.attributes) a.text = values.value(a.tag.toUpper(), a.text);
+        for (cad::Entity& a : ins.attributes) a.text = values.value(a.tag->toUpper(), a.text);
         std::vector<test::PlacedText> texts;
         std::vector<cad::Prim> lines;
         test::piecesOf(doc, doc.addToModel(ins), &texts, &lines);

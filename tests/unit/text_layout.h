@@ -31,7 +31,7 @@ inline void piecesOf(const cad::Document& doc, const cad::Entity& insert,
             if (a && a->text.isEmpty()) continue;        // nothing shown
             cad::BBox box;
             for (QPointF q : p.q) box.add(q);
-            texts->push_back({a ? a->tag : QStringLiteral("text"), box});
+            texts->push_back({a ? a->tag.str() : QStringLiteral("text"), box});
         } else if (p.kind != cad::Prim::Dot) {
             lines->push_back(p);
         }
