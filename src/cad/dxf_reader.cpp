@@ -420,10 +420,12 @@ class Reader {
     // looked up by its bytes in the file. This takes a good part of the memory a large
     // drawing needs, and of the time to read it.
     // Names are shared as names (entities' layers, styles...) or as texts (extended data).
-    Name name(const Group& g) { return shared<Name>(g); }
-    QString nameText(const Group& g) { return shared<QString>(g); }
-    template <class T>
-    T shared(const Group& g);
+    Name name(const Group& g);
+    QString nameText(const Group& g);
+    struct SharedName;
+    // The place of a name met before, its text kept; nullptr for a name met the first time
+    // (or whose place another name holds), which is decoded for this use alone.
+    SharedName* sharedPlace(const Group& g);
     // A text or extended data value: shared as a name when short.
     QString value(const Group& g);
     // The groups up to the next 0 group, in a buffer reused by the next call.
@@ -533,7 +535,8 @@ class Reader {
         bool kept = false;  // `text` is the name's
         bool hot = false;   // met again since the place was last contested
         std::array<char, kSharedValueBytes> near{};
-        Name text;
+        QString text;
+        Name name;  // made of `text` when first asked for as a name
     };
     std::vector<SharedName> names_;  // nameSlotsFor() the file's size, made by run()
     QByteArray data_;
@@ -880,10 +883,9 @@ bool Reader::is(const Group& g, const char* value) {
     return size_t(raw.size()) == size && std::memcmp(raw.data(), value, size) == 0;
 }
 
-template <class T>
-T Reader::shared(const Group& g) {
+Reader::SharedName* Reader::sharedPlace(const Group& g) {
     const std::string_view key(g.raw.data(), size_t(g.raw.size()));
-    if (key.empty() || g.form != Form::Text) return text(g);
+    if (key.empty() || g.form != Form::Text) return nullptr;
     const quint64 hash = bytesHash(key);
     SharedName& slot = names_[hash & (names_.size() - 1)];
     const bool near = key.size() <= slot.near.size();
@@ -895,22 +897,35 @@ T Reader::shared(const Group& g) {
             slot.kept = true;
         }
         slot.hot = true;
-        return T(slot.text);
+        return &slot;
     }
     if (slot.kept && slot.hot) {
         slot.hot = false;
-        return text(g);
+        return nullptr;
     }
     slot.hash = hash;
     slot.size = quint32(key.size());
     slot.kept = false;
     slot.hot = false;
-    slot.text.clear();
+    slot.text = QString();
+    slot.name.clear();
     if (near)
         std::memcpy(slot.near.data(), key.data(), key.size());
     else
         slot.far = key.data();
-    return text(g);
+    return nullptr;
+}
+
+QString Reader::nameText(const Group& g) {
+    const SharedName* place = sharedPlace(g);
+    return place ? place->text : text(g);
+}
+
+Name Reader::name(const Group& g) {
+    SharedName* place = sharedPlace(g);
+    if (!place) return text(g);
+    if (place->name.isEmpty()) place->name = place->text;
+    return place->name;
 }
 
 QString Reader::value(const Group& g) {
