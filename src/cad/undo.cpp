@@ -22,9 +22,10 @@ size_t textBytes(const QString& s) {
     return size_t(s.capacity()) * sizeof(QChar);
 }
 
-// What an entity holds in memory, roughly: its record and what it owns apart from it.
+// What an entity holds in memory, roughly: its record and what it owns apart from it (its
+// names are shared with other entities).
 size_t entityBytes(const Entity& e) {
-    size_t n = sizeof(Entity) + textBytes(e.text) + textBytes(e.tag) + textBytes(e.tooltip) +
+    size_t n = sizeof(Entity) + textBytes(e.text) + textBytes(e.tooltip) +
                size_t(e.vertices.capacity()) * sizeof(Vertex);
     for (const XData& x : e.xdata) {
         n += sizeof(XData) + textBytes(x.app);
