@@ -141,7 +141,7 @@ int placeIn(const std::vector<T>& list, const T& item) {
 
 const XDataItem* XData::item(const QString& name) const {
     for (const XDataItem& i : items) {
-        if (i.name.compare(name, Qt::CaseInsensitive) == 0) return &i;
+        if (i.name->compare(name, Qt::CaseInsensitive) == 0) return &i;
     }
     return nullptr;
 }
@@ -150,7 +150,7 @@ XDataItem* XData::item(const QString& name) {
     // Non-const access detaches the list: a copy of the entity (an undo snapshot) keeps its
     // own values.
     for (XDataItem& i : items) {
-        if (i.name.compare(name, Qt::CaseInsensitive) == 0) return &i;
+        if (i.name->compare(name, Qt::CaseInsensitive) == 0) return &i;
     }
     return nullptr;
 }
@@ -164,7 +164,7 @@ bool XData::setValue(const QString& name, const QString& value) {
 
 const XData* Entity::xdataFor(const QString& app) const {
     for (const XData& x : xdata) {
-        if (x.app.compare(app, Qt::CaseInsensitive) == 0) return &x;
+        if (x.app->compare(app, Qt::CaseInsensitive) == 0) return &x;
     }
     return nullptr;
 }
@@ -172,7 +172,7 @@ const XData* Entity::xdataFor(const QString& app) const {
 XData* Entity::xdataFor(const QString& app) {
     // Detaches like XData::item: writing through the result never reaches a copy.
     for (XData& x : xdata) {
-        if (x.app.compare(app, Qt::CaseInsensitive) == 0) return &x;
+        if (x.app->compare(app, Qt::CaseInsensitive) == 0) return &x;
     }
     return nullptr;
 }

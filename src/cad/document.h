@@ -24,9 +24,10 @@ constexpr int kColorByBlock = 0;
 constexpr int kColorByLayer = 256;
 
 // One item of extended data. Items written by this program carry a name; items read from
-// other programs' files may have none.
+// other programs' files may have none. Names, like the application's, are shared texts: the
+// same few repeat on every entity.
 struct XDataItem {
-    QString name;
+    Name name;
     int code = 1000;
     QString value;
     bool operator==(const XDataItem&) const = default;
@@ -34,14 +35,14 @@ struct XDataItem {
 
 // The extended data an entity carries under one registered application name.
 struct XData {
-    QString app;
+    Name app;
     QList<XDataItem> items;
 
     int count() const { return int(items.size()); }
     // Case-insensitive lookup by name; nullptr when absent.
     const XDataItem* item(const QString& name) const;
     XDataItem* item(const QString& name);
-    void add(const QString& name, int code, const QString& value) {
+    void add(const Name& name, int code, const QString& value) {
         items.append({name, code, value});
     }
     bool setValue(const QString& name, const QString& value);

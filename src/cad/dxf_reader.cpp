@@ -2264,7 +2264,7 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
         if (g.code < 1000) failAt(g, QStringLiteral("group %1 inside extended data").arg(g.code));
         if (g.code == 1001) {
             closeCurrent();
-            e.xdata.append(XData{nameText(g), {}});
+            e.xdata.append(XData{name(g), {}});
             current = &e.xdata.last();
             continue;
         }
@@ -2275,7 +2275,7 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
             size_t k = i + 2;
             XDataItem item = itemAt(k);
             if (k + 1 < r.size() && r[k + 1].code == 1002 && is(r[k + 1], "}")) {
-                item.name = nameText(r[i + 1]);
+                item.name = name(r[i + 1]);
                 xitems_.push_back(std::move(item));
                 i = k + 1;
                 continue;

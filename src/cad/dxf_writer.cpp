@@ -418,28 +418,49 @@ QString exact(double v) {
     return QString::number(v, 'g', 17);
 }
 
+// The names of the extended data written for what DXF has no place for, made once: a drawing
+// of many filled outlines or tips writes them without looking each up.
+struct OwnNames {
+    Name fillApp = Name::lasting(kFillApp);
+    Name imageApp = Name::lasting(kImageApp);
+    Name tipApp = Name::lasting(kTipApp);
+    Name fillMode = Name::lasting(QStringLiteral("FillMode"));
+    Name fillColor = Name::lasting(QStringLiteral("FillColor"));
+    Name fillBkColor = Name::lasting(QStringLiteral("FillBkColor"));
+    Name hatchAngle = Name::lasting(QStringLiteral("HatchAngle"));
+    Name hatchScale = Name::lasting(QStringLiteral("HatchScale"));
+    Name rectangle = Name::lasting(QStringLiteral("Rectangle"));
+    Name flags = Name::lasting(QStringLiteral("Flags"));
+    Name toolTip = Name::lasting(QStringLiteral("ToolTip"));
+};
+const OwnNames& ownNames() {
+    static const OwnNames names;
+    return names;
+}
+
 QList<XData> ownXData(const Entity& e) {
+    const OwnNames& n = ownNames();
     QList<XData> out;
     if (e.detail->fillMode != FillNone || e.rectangle || e.detail->fillColor != kColorByLayer ||
         e.detail->fillBkColor != kColorByLayer || e.detail->hatchAngle != 0.0 ||
         e.detail->hatchScale != 1.0) {
-        XData x{kFillApp, {}};
-        x.add(QStringLiteral("FillMode"), 1070, QString::number(e.detail->fillMode));
-        x.add(QStringLiteral("FillColor"), 1070, QString::number(e.detail->fillColor));
-        x.add(QStringLiteral("FillBkColor"), 1070, QString::number(e.detail->fillBkColor));
-        x.add(QStringLiteral("HatchAngle"), 1040, exact(e.detail->hatchAngle));
-        x.add(QStringLiteral("HatchScale"), 1040, exact(e.detail->hatchScale));
-        if (e.rectangle) x.add(QStringLiteral("Rectangle"), 1070, QStringLiteral("1"));
+        XData x{n.fillApp, {}};
+        x.add(n.fillMode, 1070, QString::number(e.detail->fillMode));
+        x.add(n.fillColor, 1070, QString::number(e.detail->fillColor));
+        x.add(n.fillBkColor, 1070, QString::number(e.detail->fillBkColor));
+        x.add(n.hatchAngle, 1040, exact(e.detail->hatchAngle));
+        x.add(n.hatchScale, 1040, exact(e.detail->hatchScale));
+        if (e.rectangle) x.add(n.rectangle, 1070, QStringLiteral("1"));
         out.append(x);
     }
     if (e.kind == EntityKind::Image && (e.detail->imageFlags & ~15) != 0) {
-        XData x{kImageApp, {}};
-        x.add(QStringLiteral("Flags"), 1071, QString::number(e.detail->imageFlags));
+        XData x{n.imageApp, {}};
+        x.add(n.flags, 1071, QString::number(e.detail->imageFlags));
         out.append(x);
     }
     if (!e.tooltip.isEmpty()) {
-        XData x{kTipApp, {}};
-        x.add(QStringLiteral("ToolTip"), 1000, e.tooltip);
+        XData x{n.tipApp, {}};
+        x.add(n.toolTip, 1000, e.tooltip);
         out.append(x);
     }
     return out;
