@@ -424,8 +424,9 @@ class Reader {
     QString nameText(const Group& g);
     struct SharedName;
     // The place of a name met before, its text kept; nullptr for a name met the first time
-    // (or whose place another name holds), which is decoded for this use alone.
-    SharedName* sharedPlace(const Group& g);
+    // (or whose place another name holds), which is decoded for this use alone. With
+    // `keepFirst`, a name met the first time is kept at once where its place is free.
+    SharedName* sharedPlace(const Group& g, bool keepFirst = false);
     // A text or extended data value: shared as a name when short.
     QString value(const Group& g);
     // The groups up to the next 0 group, in a buffer reused by the next call.
@@ -526,8 +527,8 @@ class Reader {
     // gives. A place keeps the name's bytes beside it when short (compared there rather than
     // in the file far behind, which would cost a miss of the cache each time) and its text
     // once the name comes a second time: most values met once are ones of their kind
-    // (numbers, handles) and are not kept. A newer name takes the place of an older one,
-    // except of one in use since the place was last contested.
+    // (numbers, handles) and are not kept (an entity's names are, at once). A newer name takes the
+    // place of an older one, except of one in use since the place was last contested.
     struct SharedName {
         quint64 hash = 0;
         const char* far = nullptr;  // a long name's bytes: a view of data_
@@ -883,7 +884,7 @@ bool Reader::is(const Group& g, const char* value) {
     return size_t(raw.size()) == size && std::memcmp(raw.data(), value, size) == 0;
 }
 
-Reader::SharedName* Reader::sharedPlace(const Group& g) {
+Reader::SharedName* Reader::sharedPlace(const Group& g, bool keepFirst) {
     const std::string_view key(g.raw.data(), size_t(g.raw.size()));
     if (key.empty() || g.form != Form::Text) return nullptr;
     const quint64 hash = bytesHash(key);
@@ -913,7 +914,10 @@ Reader::SharedName* Reader::sharedPlace(const Group& g) {
         std::memcpy(slot.near.data(), key.data(), key.size());
     else
         slot.far = key.data();
-    return nullptr;
+    if (!keepFirst) return nullptr;
+    slot.text = text(g);
+    slot.kept = true;
+    return &slot;
 }
 
 QString Reader::nameText(const Group& g) {
@@ -922,9 +926,12 @@ QString Reader::nameText(const Group& g) {
 }
 
 Name Reader::name(const Group& g) {
-    SharedName* place = sharedPlace(g);
-    if (!place) return text(g);
-    if (place->name.isEmpty()) place->name = place->text;
+    // Names are kept when first met (they repeat: layers, styles, blocks), in copies of the
+    // reader's own: the two halves of a check, read side by side, would otherwise count the
+    // same copies from both cores, each core taking their memory from the other.
+    SharedName* place = sharedPlace(g, true);
+    if (!place) return Name::unshared(text(g));
+    if (place->name.isEmpty()) place->name = Name::unshared(place->text);
     return place->name;
 }
 
@@ -2062,7 +2069,7 @@ bool Reader::toEntity(Entity& e, QByteArrayView type, const Record& r, bool* pap
     light = light && !detailed && e.kind != EntityKind::PolyfaceMesh;
     if (e.kind == EntityKind::Other && !light) e.detail.edit().typeName = decode(type);
     if (e.kind == EntityKind::Face3D) e.detail.edit().points3.resize(4);
-    if (e.kind == EntityKind::Dimension) e.style = QStringLiteral("Standard");
+    if (e.kind == EntityKind::Dimension) e.style = Entity::defaultStyle();
     QString imageDef;
     const bool isText = e.kind == EntityKind::Text;
     const bool isAttr =

@@ -12,8 +12,9 @@ namespace tolvane::cad {
 
 // A text many values share (an entity's layer, line type, style, tag and block name): one
 // pointer to a counted copy of it, 8 bytes where a QString takes 24. Equal texts made into names
-// anywhere in the program share one copy while any name holds it, so a drawing of a million
-// entities on a handful of layers keeps a handful of texts, and its entity records stay small.
+// anywhere in the program share one copy while any name holds it (a reader of a file shares
+// its own among the entities it reads), so a drawing of a million entities on a handful of
+// layers keeps a handful of texts, and its entity records stay small.
 // A name reads as a const QString& (member calls through ->). The reference it gives lasts
 // while the name holds that text: it is not the name's own storage, so it outlives a move of
 // the name but not its next writing.
@@ -40,6 +41,14 @@ class Name {
     // A name that is never freed nor counted, for the values things start with: copies of it
     // write nothing, so threads that make many of them do not contend for it.
     static Name lasting(const QString& text);
+    // A copy of the text that only this name and its copies share, made without a look at
+    // the others: for a reader that shares names among the entities it reads, on a thread of
+    // its own.
+    static Name unshared(const QString& text) {
+        Name n;
+        if (!text.isEmpty()) n.d_ = new Data{{1}, text};
+        return n;
+    }
 
     const QString& str() const { return d_ ? d_->text : empty(); }
     operator const QString&() const { return str(); }  // NOLINT: implicit by design
