@@ -906,18 +906,15 @@ Reader::SharedName* Reader::sharedPlace(const Group& g, bool keepFirst) {
     }
     slot.hash = hash;
     slot.size = quint32(key.size());
-    slot.kept = false;
     slot.hot = false;
-    slot.text = QString();
     slot.name.clear();
     if (near)
         std::memcpy(slot.near.data(), key.data(), key.size());
     else
         slot.far = key.data();
-    if (!keepFirst) return nullptr;
-    slot.text = text(g);
-    slot.kept = true;
-    return &slot;
+    slot.kept = keepFirst;
+    slot.text = keepFirst ? text(g) : QString();
+    return keepFirst ? &slot : nullptr;
 }
 
 QString Reader::nameText(const Group& g) {

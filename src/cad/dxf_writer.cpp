@@ -438,6 +438,11 @@ const OwnNames& ownNames() {
     return names;
 }
 
+// A text's or dimension's style as written: "Standard" where it has none.
+const QString& styleWritten(const Entity& e) {
+    return (e.style.isEmpty() ? Entity::defaultStyle() : e.style).str();
+}
+
 QList<XData> ownXData(const Entity& e) {
     const OwnNames& n = ownNames();
     QList<XData> out;
@@ -475,7 +480,7 @@ void Writer::collectFrom(const Entity& e) {
     for (const XData& x : e.xdata) apps_.add(x.app);
     for (const XData& x : ownXData(e)) apps_.add(x.app);
     if (e.kind == EntityKind::Dimension) {
-        dimStyles_.add(e.style.isEmpty() ? QStringLiteral("Standard") : e.style.str());
+        dimStyles_.add(styleWritten(e));
         dimensions_.push_back(&e);
     }
     if (e.kind == EntityKind::Image && v_ >= DxfVersion::R14) {
@@ -1082,7 +1087,7 @@ void Writer::textBody(const Entity& e) {
     d(40, e.height);
     g(1, e.text);
     if (e.rotation != 0.0) d(50, e.rotation);
-    g(7, e.style.isEmpty() ? QStringLiteral("Standard") : e.style.str());
+    g(7, styleWritten(e));
     if (e.hAlign != 0) g(72, e.hAlign);
     if (e.hAlign != 0 || e.vAlign != 0) pt(11, e.end);
 }
@@ -1388,7 +1393,7 @@ void Writer::dimensionBody(const Entity& e) {
       int(e.detail->dimType) | 32 | 128);  // block of this dimension only, text where it was put
     g(71, 5);                              // text attached at its middle
     if (!e.text.isEmpty()) g(1, e.text);
-    g(3, e.style.isEmpty() ? QStringLiteral("Standard") : e.style.str());
+    g(3, styleWritten(e));
     const auto& p = e.detail->dimPoints;
     switch (e.detail->dimType) {
         case DimensionType::Linear:
