@@ -64,6 +64,11 @@ constexpr qint64 kHandleBytes = 96;
 // A file from this size on is read with its heap on huge pages and its encoding checked
 // beside the read.
 constexpr qsizetype kLargeFile = qsizetype(8) << 20;
+// The share in per cent of a large file's rest read by the first of two readers side by side
+// (see Reader::Half). A load's first reader has the memory its entities take faulted in ahead
+// of it on another thread, while the second faults in its own: it reads a little more.
+constexpr qsizetype kLoadSplitShare = 55;
+constexpr qsizetype kCheckSplitShare = 50;
 
 // One group as it stands in the file: its value is a view of the file's bytes (without the
 // line end), decoded only where it is kept. In a binary file `line` is the line the group
@@ -349,6 +354,25 @@ size_t countStarts(const char* from, const char* to, const char* end, std::strin
 // two; a small file, such as a block's, gets fewer, one for each 256 bytes of it), and the
 // longest value of a text or extended data item that is looked up there.
 constexpr size_t kNameSlots = 16384;
+// About how many groups of code 0 start between `from` and `to` (a start at `from` has its line
+// end before it), a little more rather than less: those in windows spread evenly through it,
+// scaled to the whole. Where a count of every start would first read all of it from memory,
+// this leaves that to the reader, which reads as it parses. A list reserved at it may yet
+// outgrow it (it then grows as it would have), and its pages never written take no memory.
+size_t estimateStarts(const char* from, const char* to, const char* end, std::string_view needle) {
+    constexpr qsizetype kWindows = 64;
+    constexpr qsizetype kWindow = qsizetype(16) << 10;
+    const qsizetype span = to - from;
+    if (span <= 4 * kWindows * kWindow) return countStarts(from - 1, to - 1, end, needle);
+    size_t found = 0;
+    for (qsizetype k = 0; k < kWindows; ++k) {
+        const char* at = from - 1 + k * (span / kWindows);
+        found += countStarts(at, at + kWindow, end, needle);
+    }
+    const double perByte = double(found) / double(kWindows * kWindow);
+    return size_t(perByte * double(span) * 1.25) + 1024;
+}
+
 size_t nameSlotsFor(qsizetype bytes) {
     return std::bit_ceil(std::clamp<size_t>(size_t(bytes) / 256, 64, kNameSlots));
 }
@@ -369,9 +393,8 @@ class Reader {
     // A recovering reader repairs or drops what the others refuse (see recoverDxf).
     struct Recover {};
     Reader(const QByteArray& data, Recover) : checking_(false), recover_(true), data_(data) {}
-    // A checking reader of the entities that start at `from`, for a check that reads those
-    // before it meanwhile (see Half): it reads the text as `whole` does, and counts lines from
-    // `from`.
+    // A reader of the entities that start at `from`, for a reader that reads those before it
+    // meanwhile (see Half): it reads the text as `whole` does, and counts lines from `from`.
     struct Part {};
     Reader(const Reader& whole, Part, qsizetype from);
     ~Reader() {
@@ -449,23 +472,27 @@ class Reader {
     std::vector<Entity> entityList(std::vector<bool>* paper);
     void entities(std::vector<Entity>& list, std::vector<bool>* paper);
     void giveAttributes(std::vector<Entity>& list);
-    size_t entityStartsAhead() const;
+    // The entity starts ahead, up to `to` (estimated, see estimateStarts) or to the end of the
+    // file when nullptr.
+    size_t entityStartsAhead(const char* to) const;
     std::string_view zeroGroupLine() const;
-    // A check reads a large ENTITIES section in two halves side by side: the second by a
-    // reader of its own on another thread (a Half), from an entity's start about halfway
-    // through the rest of the file, while this one reads up to there. The second half is taken
-    // only when it was read through without a remark and the section did not end before it;
-    // otherwise this reader reads on from where the second started, so that refusals and their
-    // lines are those of a read in one piece. A check keeps nothing of what it reads but the
-    // memory a load would keep, so both halves only read, and of the second only that count
-    // and where it ended are taken. A load does not split: much of its time goes to faulting in the
-    // memory its entities take, which the other core does ahead of it (HugeHeapPages); a second
-    // reader there takes that core and faults its own memory in, and made the load no faster.
+    // A large ENTITIES section is read in two halves side by side: the second by a reader of
+    // its own on another thread (a Half), from an entity's start about halfway through the rest
+    // of the file, while this one reads up to there. The second half is taken only when it was
+    // read through without a remark and the section did not end before it; otherwise this
+    // reader reads on from where the second started, so that refusals, remarks and their lines
+    // are those of a read in one piece. A load takes the second half's entities into its list
+    // and what it noted of them (handles, images); a check keeps nothing of what it reads but
+    // the memory a load would keep, so of its second half only that count and where it ended
+    // are taken. Recovering and light reads are made in one piece: a recovering read keeps
+    // what comes before a fault, and light reads are made many side by side.
     struct Half;
     const char* splitPoint() const;
     std::unique_ptr<Half> startHalf(const char* split);
     void readHalf(Half& half);
     void joinHalf(Half& half, std::vector<Entity>& list, std::vector<bool>* paper);
+    // A handle in use by what is not an entity of its own (a polyline's vertex).
+    void reserveHandle(const QString& handle);
     size_t binaryEntityStartsAhead() const;
     // Fills `e`, a new entity, from its record (in place: an entity is large). A light entity
     // (see Light) takes its kind, handle, paper flag, a text's value and an insert's block
@@ -506,7 +533,9 @@ class Reader {
     const bool checking_;
     const bool light_ = false;
     const bool recover_ = false;
+    const bool part_ = false;                       // reads a Half
     const std::atomic<bool>* abandoned_ = nullptr;  // of a part: its half is not wanted
+    std::vector<QString> reservedHandles_;          // of a part: for the whole's document
     const char* stopAt_ = nullptr;  // the entities end at a 0 group whose value is here...
     bool stopped_ = false;          // ... and did
     bool binary_ = false;
@@ -1566,11 +1595,12 @@ void Reader::blocks() {
 // own): a bound of the entities of the ENTITIES section, so that its list is reserved once
 // instead of moving every entity read so far each time it grows. Pages reserved beyond what
 // is read are never touched and take no memory. Files written otherwise get no reservation.
-size_t Reader::entityStartsAhead() const {
+size_t Reader::entityStartsAhead(const char* to) const {
     if (binary_) return binaryEntityStartsAhead();
     const char* p = data_.constData() + offset_;
     const char* end = data_.constData() + data_.size();
     const std::string_view needle = zeroGroupLine();
+    if (to) return estimateStarts(p, to, end, needle);
     // A large rest is counted in two halves side by side: the count is the first to read most
     // of the file's pages, each a fault that the other thread takes meanwhile.
     if (end - p < kLargeFile) return countStarts(p, end, end, needle);
@@ -1594,7 +1624,9 @@ std::string_view Reader::zeroGroupLine() const {
 const char* Reader::splitPoint() const {
     const char* const end = data_.constData() + data_.size();
     const std::string_view needle = zeroGroupLine();
-    const char* p = data_.constData() + offset_ + (data_.size() - offset_) / 2;
+    const char* p =
+        data_.constData() + offset_ +
+        (data_.size() - offset_) * (checking_ ? kCheckSplitShare : kLoadSplitShare) / 100;
     for (int tries = 0; tries < 64; ++tries) {
         const void* hit = memmem(p, size_t(end - p), needle.data(), needle.size());
         if (!hit) return nullptr;
@@ -1652,10 +1684,36 @@ size_t Reader::binaryEntityStartsAhead() const {
     return n;
 }
 
+struct Reader::Half {
+    Half(const Reader& whole, qsizetype from) : reader(whole, Part{}, from) {}
+    ~Half() {
+        abandoned = true;
+        if (done.valid()) done.wait();
+    }
+    Half(const Half&) = delete;
+    Half& operator=(const Half&) = delete;
+    Reader reader;
+    std::vector<Entity> list;
+    std::vector<bool> paper;
+    std::atomic<bool> abandoned{false};
+    bool read = false;  // through to the end of its section, without a remark
+    std::future<void> done;
+};
+
 std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
     std::vector<Entity> list;
+    const char* const split = paper && !recover_ && !light_ && !binary_ &&
+                                      multiByte_ == iconv_t(-1) &&
+                                      data_.size() - offset_ >= kLargeFile
+                                  ? splitPoint()
+                                  : nullptr;
+    // The half's reader counts, reserves and reads on its own thread meanwhile.
+    const std::unique_ptr<Half> half = split ? startHalf(split) : nullptr;
     if (paper && !checking_) {
-        const size_t bound = entityStartsAhead();
+        const char* const end = data_.constData() + data_.size();
+        const size_t bound =
+            split ? entityStartsAhead(split) + estimateStarts(split, end, end, zeroGroupLine())
+                  : entityStartsAhead(nullptr);
         list.reserve(bound);
         paper->reserve(bound);
         if (heap_)
@@ -1675,11 +1733,7 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
             note(true, e.line(),
                  QStringLiteral("the rest of the entities dropped: %1").arg(e.reason()));
         }
-    } else if (const char* split = checking_ && paper && !binary_ && multiByte_ == iconv_t(-1) &&
-                                           data_.size() - offset_ >= kLargeFile
-                                       ? splitPoint()
-                                       : nullptr) {
-        const std::unique_ptr<Half> half = startHalf(split);
+    } else if (half) {
         entities(list, paper);
         joinHalf(*half, list, paper);
     } else {
@@ -1697,29 +1751,13 @@ void Reader::giveAttributes(std::vector<Entity>& list) {
     attributes_.clear();
 }
 
-struct Reader::Half {
-    Half(const Reader& whole, qsizetype from) : reader(whole, Part{}, from) {}
-    ~Half() {
-        abandoned = true;
-        if (done.valid()) done.wait();
-    }
-    Half(const Half&) = delete;
-    Half& operator=(const Half&) = delete;
-    Reader reader;
-    std::vector<Entity> list;
-    std::vector<bool> paper;
-    std::atomic<bool> abandoned{false};
-    bool read = false;  // through to the end of its section, without a remark
-    std::future<void> done;
-};
-
-Reader::Reader(const Reader& whole, Part, qsizetype from) : checking_(true), data_(whole.data_) {
+Reader::Reader(const Reader& whole, Part, qsizetype from)
+    : checking_(whole.checking_), part_(true), data_(whole.data_) {
     utf8_ = whole.utf8_;
     unicodeEscapes_ = whole.unicodeEscapes_;
     singleByte_ = whole.singleByte_;
     upperHalf_ = whole.upperHalf_;
     offset_ = from;
-    names_.resize(nameSlotsFor(data_.size() - from));
 }
 
 std::unique_ptr<Reader::Half> Reader::startHalf(const char* split) {
@@ -1735,11 +1773,34 @@ std::unique_ptr<Reader::Half> Reader::startHalf(const char* split) {
 
 // On the half's own thread, by its reader.
 void Reader::readHalf(Half& half) {
+    size_t bound = 0;
+    if (!checking_) {
+        // Its first start has its line end before it.
+        const char* const end = data_.constData() + data_.size();
+        bound = estimateStarts(data_.constData() + offset_, end, end, zeroGroupLine());
+    }
     try {
+        names_.resize(nameSlotsFor(data_.size() - offset_));
+        if (!checking_) {
+            heap_.emplace();
+            half.list.reserve(bound);
+            half.paper.reserve(bound);
+            heap_->writeAhead(half.list.data(), half.list.capacity() * sizeof(Entity));
+        }
         entities(half.list, &half.paper);
         half.read = audit_.dropped == 0 && audit_.changed == 0;
+        if (heap_) heap_->endList(half.list.data() + half.list.size());
     } catch (const DxfError&) {
+    } catch (const std::bad_alloc&) {
     }
+    heap_.reset();
+}
+
+void Reader::reserveHandle(const QString& handle) {
+    if (part_)
+        reservedHandles_.push_back(handle);
+    else
+        doc_.reserveHandle(handle);
 }
 
 void Reader::joinHalf(Half& half, std::vector<Entity>& list, std::vector<bool>* paper) {
@@ -1756,6 +1817,25 @@ void Reader::joinHalf(Half& half, std::vector<Entity>& list, std::vector<bool>* 
         return;
     }
     keptBytes_ += r.keptBytes_;
+    if (!checking_) {
+        unsigned moved = 0;
+        for (Entity& e : half.list) {
+            list.push_back(std::move(e));
+            if (heap_ && (++moved & 1023) == 0) heap_->advise(list.data() + list.size());
+        }
+        paper->insert(paper->end(), half.paper.begin(), half.paper.end());
+        if (!r.handleNumbers_.empty()) {
+            if (!handleNumbers_.empty() && r.handleNumbers_.front() <= handleNumbers_.back())
+                handlesAscending_ = false;
+            handlesAscending_ = handlesAscending_ && r.handlesAscending_;
+            handleNumbers_.insert(handleNumbers_.end(), r.handleNumbers_.begin(),
+                                  r.handleNumbers_.end());
+        }
+        for (const QString& h : r.reservedHandles_) doc_.reserveHandle(h);
+        for (auto& [image, def] : r.imageDefOf_) imageDefOf_[image] = def;
+        half.list.clear();
+        releasePages(half.list.data(), half.list.capacity() * sizeof(Entity));
+    }
     // The read goes on where the half's ended, its lines counted from the half's start.
     const int base = ahead_.line - 1;
     offset_ = r.offset_;
@@ -1888,7 +1968,7 @@ bool Reader::entity(Entity& e, QByteArrayView type, const Record& r, bool* isPap
             if (!light) e.detail.edit().groups.push_back({0, text(head).trimmed()});
             const Record& sub = readRecord();
             for (const Group& g : sub) {
-                if (g.code == 5) doc_.reserveHandle(text(g));
+                if (g.code == 5) reserveHandle(text(g));
                 if (!light) e.detail.edit().groups.push_back({g.code, text(g)});
             }
             if (!seqend && plain.plain) plainVertex(plain, sub);

@@ -32,6 +32,10 @@ constexpr std::uintptr_t kThreadHeap = std::uintptr_t(64) << 20;
 // its use when it ends), and the part of that left to the writer itself.
 constexpr std::uintptr_t kPrefaultLead = std::uintptr_t(6) << 20;
 constexpr std::uintptr_t kPrefaultGap = std::uintptr_t(2) << 20;
+// Blocks up to this size come from a heap (see keepFreedMemoryInHeap); a heap is grown whole
+// up to this much short of its end.
+constexpr size_t kLargestHeapBlock = size_t(31) << 20;
+constexpr std::uintptr_t kGrowMargin = std::uintptr_t(1) << 20;
 // A block larger than any the C library keeps aside per thread: it comes from the thread's
 // own heap.
 constexpr size_t kProbe = 4096;
@@ -192,6 +196,13 @@ void adviseHugePages(void* begin, std::size_t bytes) {
     if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
+void releasePages(void* begin, std::size_t bytes) {
+    const long page = sysconf(_SC_PAGESIZE);
+    const std::uintptr_t first = (std::uintptr_t(begin) + page - 1) & ~std::uintptr_t(page - 1);
+    const std::uintptr_t last = (std::uintptr_t(begin) + bytes) & ~std::uintptr_t(page - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+}
+
 HugeHeapPages::HugeHeapPages() {
 #ifdef __GLIBC__
     on_ = true;
@@ -263,11 +274,26 @@ void HugeHeapPages::advise(const void* listWritten) {
     }
     // Another thread's heap is where a block it takes now lies; it is advised whole, once.
     void* probe = std::malloc(kProbe);
-    const std::uintptr_t heap = reinterpret_cast<std::uintptr_t>(probe) & ~(kThreadHeap - 1);
+    std::uintptr_t at = reinterpret_cast<std::uintptr_t>(probe) + kProbe;
+    const std::uintptr_t heap = at & ~(kThreadHeap - 1);
     std::free(probe);
     if (heap == advisedHeap_) return;
     madvise(reinterpret_cast<void*>(heap), kThreadHeap, MADV_HUGEPAGE);
     advisedHeap_ = heap;
+    // A heap the C library made before the large steps held (for a thread that has ended
+    // since) grows by what each block needs: every step a change of the process's mappings,
+    // and no page past the last step can be huge. Blocks taken up to its end and freed at once
+    // leave it usable whole, untouched until used.
+    std::array<void*, 2> blocks{};
+    for (void*& block : blocks) {
+        if (at < heap || at + kGrowMargin >= heap + kThreadHeap) break;  // in another heap, or full
+        const size_t size =
+            std::min<size_t>(heap + kThreadHeap - at - kGrowMargin, kLargestHeapBlock);
+        block = std::malloc(size);
+        if (!block) break;
+        at = reinterpret_cast<std::uintptr_t>(block) + size;
+    }
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) std::free(*it);
 }
 
 }  // namespace tolvane::cad

@@ -33,6 +33,10 @@ void keepFreedMemoryInHeap();
 // once then costs one fault per 2 MB where it would cost five hundred.
 void adviseHugePages(void* begin, std::size_t bytes);
 
+// The whole pages of a block about to be freed go back to the system: the C library keeps a
+// freed block of a few megabytes for reuse, resident, where nothing may take it again soon.
+void releasePages(void* begin, std::size_t bytes);
+
 class HugeHeapPages {
   public:
     HugeHeapPages();

@@ -1092,9 +1092,54 @@ TEST(CadDxf, ALargeFileMeetsDamageWhereItIs) {
     }
 }
 
-// The check of a large file reads its entities in two halves side by side. Whatever it meets,
-// in either half, at their seam or in the sections after them, it refuses as the load does, at
-// the same line; a section of entities that ends before the middle of the file is checked whole.
+// A large file's entities are read in two halves side by side, the later half's joined to the
+// first's with what its reader noted of them: their handles (a duplicate across the halves is
+// found), a polyline's vertices' handles, images' files. The drawing and the audit are those a
+// read in one piece gives (a recovering read is made in one piece), past the middle as before it.
+TEST(CadDxf, ALargeFileReadInHalvesIsTheDrawingReadInOnePiece) {
+    bench::BuildCounts counts;
+    Document doc = bench::buildDrawing(40000, &counts);
+    const Document kinds = newKindsDocument();
+    for (const TextStyle& t : kinds.textStyles()) doc.addTextStyle(t);
+    for (const DimStyle& d : kinds.dimStyles()) doc.addDimStyle(d);
+    for (const Entity& e : kinds.modelSpace().entities) doc.addToModel(e);  // in the later half
+    QByteArray file = writeDxf(doc);
+    ASSERT_GT(file.size(), qsizetype(8) << 20);
+    // An entity of the later half takes the handle of one of the first.
+    const qsizetype firstLine = file.indexOf("\nLINE\n  5\n") + 10;
+    const QByteArray taken = file.mid(firstLine, file.indexOf('\n', firstLine) - firstLine);
+    const qsizetype lateLine = file.indexOf("\nLINE\n  5\n", file.size() * 3 / 4) + 10;
+    file.replace(lateLine, file.indexOf('\n', lateLine) - lateLine, taken);
+    // A polyline of an older form, its vertices with handles above all others, before it.
+    file.insert(lateLine - 13,
+                "  0\nPOLYLINE\n  5\nFFFFE0\n  8\n0\n 66\n1\n 10\n0\n 20\n0\n 70\n0\n"
+                "  0\nVERTEX\n  5\nFFFFF0\n  8\n0\n 10\n1\n 20\n2\n"
+                "  0\nVERTEX\n  5\nFFFFF1\n  8\n0\n 10\n3\n 20\n4\n"
+                "  0\nSEQEND\n  5\nFFFFF2\n  8\n0\n");
+
+    DxfAudit inHalves, inOnePiece;
+    Document read = readDxf(file, &inHalves);
+    Document reference = recoverDxf(file, &inOnePiece);
+    EXPECT_EQ(inHalves.dropped + inHalves.changed, 1) << inHalves.lines.join('\n').toStdString();
+    EXPECT_EQ(inHalves.lines, inOnePiece.lines);
+    EXPECT_EQ(fingerprint(read), fingerprint(reference));
+    EXPECT_EQ(read.handleSeed(), reference.handleSeed());
+    // Numbered anew from the start, handles in use (the vertices' among them) are passed by.
+    read.restartHandlesAt(1);
+    reference.restartHandlesAt(1);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(read.newHandle(), reference.newHandle());
+    // The kinds of the later half as they were made (the renumbered line is not among them).
+    const qsizetype late = qsizetype(kinds.modelSpace().entities.size());
+    const std::vector<Entity>& made = doc.modelSpace().entities;
+    const std::vector<Entity>& model = read.modelSpace().entities;
+    ASSERT_EQ(model.size(), made.size() + 1);
+    expectSameEntities({made.end() - late, made.end()}, {model.end() - late, model.end()});
+}
+
+// The check of a large file reads its entities in two halves side by side, as the load does.
+// Whatever they meet, in either half, at their seam or in the sections after them, both refuse
+// as a read in one piece does (a light read is made in one piece), at the same line; a section
+// of entities that ends before the middle of the file is read whole.
 TEST(CadDxf, ALargeFileIsCheckedInHalvesAsItIsRead) {
     bench::BuildCounts counts;
     const QByteArray file = writeDxf(bench::buildDrawing(40000, &counts));
@@ -1104,11 +1149,15 @@ TEST(CadDxf, ALargeFileIsCheckedInHalvesAsItIsRead) {
     ASSERT_TRUE(entities > 0 && objects > entities);
     const auto sameRefusal = [](const QByteArray& damaged, const char* where) {
         SCOPED_TRACE(where);
+        const DxfError whole = errorOf([&] { readDxfLight(damaged); });
         const DxfError read = errorOf([&] { readDxf(damaged); });
         const DxfError checked = errorOf([&] { checkDxf(damaged); });
-        EXPECT_EQ(checked.line(), read.line());
-        EXPECT_EQ(checked.reason(), read.reason());
+        EXPECT_EQ(read.line(), whole.line());
+        EXPECT_EQ(read.reason(), whole.reason());
+        EXPECT_EQ(checked.line(), whole.line());
+        EXPECT_EQ(checked.reason(), whole.reason());
     };
+    EXPECT_EQ(fingerprint(readDxf(file)), fingerprint(recoverDxf(file, nullptr)));
     EXPECT_NO_THROW(checkDxf(file));
     // A value, a group code and an entity's layer broken at places through the entities, the
     // middle among them; then the sections after them.
