@@ -283,17 +283,19 @@ void HugeHeapPages::advise(const void* listWritten) {
     // A heap the C library made before the large steps held (for a thread that has ended
     // since) grows by what each block needs: every step a change of the process's mappings,
     // and no page past the last step can be huge. Blocks taken up to its end and freed at once
-    // leave it usable whole, untouched until used.
-    std::array<void*, 2> blocks{};
-    for (void*& block : blocks) {
+    // leave it usable whole. What the C library wrote past a block (a free block's head) goes
+    // back to the system: the heap is left untouched until used.
+    std::array<std::pair<void*, size_t>, 2> blocks{};
+    for (auto& [block, size] : blocks) {
         if (at < heap || at + kGrowMargin >= heap + kThreadHeap) break;  // in another heap, or full
-        const size_t size =
-            std::min<size_t>(heap + kThreadHeap - at - kGrowMargin, kLargestHeapBlock);
+        size = std::min<size_t>(heap + kThreadHeap - at - kGrowMargin, kLargestHeapBlock);
         block = std::malloc(size);
         if (!block) break;
         at = reinterpret_cast<std::uintptr_t>(block) + size;
     }
-    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) std::free(*it);
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) std::free(it->first);
+    for (const auto& [block, size] : blocks)
+        if (block) releasePages(static_cast<char*>(block) + kProbe, size - kProbe);
 }
 
 }  // namespace tolvane::cad
