@@ -22,8 +22,6 @@ class Name {
   public:
     Name() = default;
     Name(const QString& text) : d_(text.isEmpty() ? nullptr : share(text)) {}  // NOLINT
-    Name(QStringView text) : Name(text.toString()) {}                          // NOLINT
-    Name(QLatin1StringView text) : Name(QString(text)) {}                      // NOLINT
     Name(const char* utf8) : Name(QString::fromUtf8(utf8)) {}                  // NOLINT
     Name(const Name& o) noexcept : d_(o.d_) { retain(); }
     Name(Name&& o) noexcept : d_(std::exchange(o.d_, nullptr)) {}
