@@ -1707,7 +1707,8 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
                                       data_.size() - offset_ >= kLargeFile
                                   ? splitPoint()
                                   : nullptr;
-    // The half's reader counts, reserves and reads on its own thread meanwhile.
+    // The half's reader estimates its entities, reserves their list and reads them on its own
+    // thread meanwhile.
     const std::unique_ptr<Half> half = split ? startHalf(split) : nullptr;
     if (paper && !checking_) {
         const char* const end = data_.constData() + data_.size();
