@@ -31,6 +31,7 @@ struct Options {
     std::string python = "/usr/bin/python3";
     QString file;     // an existing drawing instead of the generated sheets
     QString program;  // another build of the program to time instead of this one
+    QString against;  // a build whose opens alternate with the timed one's, timed the same
     QString keep;     // a folder the generated sheets are kept in (and taken from)
 };
 
@@ -71,47 +72,62 @@ struct Installation {
     }
 };
 
+std::string openCommand(const Installation& inst, const QString& program, const QString& file) {
+    return "TOLVANE_TIME_OPEN=" + bench::shellQuote(file) + " timeout 900 " +
+           bench::shellQuote(program) + " --home " + bench::shellQuote(inst.home) +
+           " 2>&1 >/dev/null";
+}
+
+// One open in a fresh process, its figures added to `f`; false (and the error kept) when it
+// reported none.
+bool openOnce(const std::string& command, Figures* f) {
+    int status = 0;
+    const std::string out = bench::runCommand(command, &status);
+    const size_t at = out.find("OPEN first-paint");
+    double paint = 0, index = 0;
+    long long resident = 0, before = 0, painted = -1;
+    // Builds before the resident memory at the first paint was reported give four.
+    if (at == std::string::npos ||
+        std::sscanf(out.c_str() + at,
+                    "OPEN first-paint %lf index %lf resident %lld before %lld painted %lld", &paint,
+                    &index, &resident, &before, &painted) < 4) {
+        f->error = QString::fromStdString(out).trimmed().right(300);
+        return false;
+    }
+    f->paintMs.push_back(paint);
+    f->indexMs.push_back(index);
+    f->growthKb.push_back(double(resident - before));
+    if (painted >= 0) f->paintGrowthKb.push_back(double(painted - before));
+    // "OPEN steps NAME MS ...": how long each step took after the one before it.
+    const size_t stepsAt = out.find("OPEN steps");
+    if (stepsAt == std::string::npos) return true;
+    std::istringstream in(out.substr(stepsAt + 10, out.find('\n', stepsAt) - stepsAt - 10));
+    std::string name;
+    double ms = 0, last = 0;
+    while (in >> name >> ms) {
+        auto it = std::find_if(f->steps.begin(), f->steps.end(),
+                               [&](const auto& s) { return s.first == name; });
+        if (it == f->steps.end()) it = f->steps.insert(f->steps.end(), {name, {}});
+        it->second.push_back(ms - last);
+        last = ms;
+    }
+    auto done = std::find_if(f->steps.begin(), f->steps.end(),
+                             [](const auto& s) { return s.first == "first-paint"; });
+    if (done == f->steps.end()) done = f->steps.insert(f->steps.end(), {"first-paint", {}});
+    done->second.push_back(paint - last);
+    return true;
+}
+
+// The opens of the timed build, and of the one it is set against in turn with them (A B A B):
+// what fresh memory costs on a virtual machine moves within minutes, and both meet the same.
 void openInFreshProcesses(const Installation& inst, const QString& file, const Options& o,
-                          Figures* f) {
-    const QString program = o.program.isEmpty() ? QStringLiteral(TOLVANE_BINARY) : o.program;
-    const std::string command = "TOLVANE_TIME_OPEN=" + bench::shellQuote(file) + " timeout 900 " +
-                                bench::shellQuote(program) + " --home " +
-                                bench::shellQuote(inst.home) + " 2>&1 >/dev/null";
+                          Figures* f, Figures* against) {
+    const std::string command =
+        openCommand(inst, o.program.isEmpty() ? QStringLiteral(TOLVANE_BINARY) : o.program, file);
+    const std::string other = against ? openCommand(inst, o.against, file) : std::string();
     for (int run = 0; run < o.runs; ++run) {
-        int status = 0;
-        const std::string out = bench::runCommand(command, &status);
-        const size_t at = out.find("OPEN first-paint");
-        double paint = 0, index = 0;
-        long long resident = 0, before = 0, painted = -1;
-        // Builds before the resident memory at the first paint was reported give four.
-        if (at == std::string::npos ||
-            std::sscanf(out.c_str() + at,
-                        "OPEN first-paint %lf index %lf resident %lld before %lld painted %lld",
-                        &paint, &index, &resident, &before, &painted) < 4) {
-            f->error = QString::fromStdString(out).trimmed().right(300);
-            return;
-        }
-        f->paintMs.push_back(paint);
-        f->indexMs.push_back(index);
-        f->growthKb.push_back(double(resident - before));
-        if (painted >= 0) f->paintGrowthKb.push_back(double(painted - before));
-        // "OPEN steps NAME MS ...": how long each step took after the one before it.
-        const size_t stepsAt = out.find("OPEN steps");
-        if (stepsAt == std::string::npos) continue;
-        std::istringstream in(out.substr(stepsAt + 10, out.find('\n', stepsAt) - stepsAt - 10));
-        std::string name;
-        double ms = 0, last = 0;
-        while (in >> name >> ms) {
-            auto it = std::find_if(f->steps.begin(), f->steps.end(),
-                                   [&](const auto& s) { return s.first == name; });
-            if (it == f->steps.end()) it = f->steps.insert(f->steps.end(), {name, {}});
-            it->second.push_back(ms - last);
-            last = ms;
-        }
-        auto done = std::find_if(f->steps.begin(), f->steps.end(),
-                                 [](const auto& s) { return s.first == "first-paint"; });
-        if (done == f->steps.end()) done = f->steps.insert(f->steps.end(), {"first-paint", {}});
-        done->second.push_back(paint - last);
+        if (!openOnce(command, f)) return;
+        if (against && !openOnce(other, against)) return;
     }
 }
 
@@ -127,8 +143,9 @@ void ezdxfRuns(const QString& file, const Options& o, Figures* f) {
     }
 }
 
-void measure(const Installation& inst, const QString& file, const Options& o, Figures* f) {
-    openInFreshProcesses(inst, file, o, f);
+void measure(const Installation& inst, const QString& file, const Options& o, Figures* f,
+             Figures* against) {
+    openInFreshProcesses(inst, file, o, f, against);
     if (o.ezdxf) ezdxfRuns(file, o, f);
 }
 
@@ -180,6 +197,8 @@ int main(int argc, char** argv) {
             "  --no-ezdxf           skip ezdxf (it takes minutes on a million entities)\n"
             "  --program=PATH       time this build of the program instead (before and after\n"
             "                       a change, side by side)\n"
+            "  --against=PATH       time this build too, its opens in turn with the other's\n"
+            "                       (a row of its own, marked \"against\")\n"
             "  --keep=DIR           keep the generated sheets in DIR, and open those already\n"
             "                       there instead of generating them again\n"
             "  --python=PATH        the Python interpreter that runs ezdxf (default\n"
@@ -198,6 +217,8 @@ int main(int argc, char** argv) {
             o.file = a.mid(7);
         } else if (a.startsWith(QLatin1String("--program="))) {
             o.program = a.mid(10);
+        } else if (a.startsWith(QLatin1String("--against="))) {
+            o.against = a.mid(10);
         } else if (a.startsWith(QLatin1String("--keep="))) {
             o.keep = a.mid(7);
         } else if (a == QLatin1String("--no-ezdxf")) {
@@ -212,11 +233,13 @@ int main(int argc, char** argv) {
     Installation inst(o.program.isEmpty() ? QStringLiteral(TOLVANE_BINARY) : o.program);
     std::vector<Figures> all;
     if (!o.file.isEmpty()) {
-        Figures f;
+        Figures f, against;
         f.what = QFileInfo(o.file).fileName();
-        f.entities = 0;
-        measure(inst, QFileInfo(o.file).absoluteFilePath(), o, &f);
+        against.what = f.what + QStringLiteral(" (against)");
+        measure(inst, QFileInfo(o.file).absoluteFilePath(), o, &f,
+                o.against.isEmpty() ? nullptr : &against);
         all.push_back(f);
+        if (!o.against.isEmpty()) all.push_back(against);
     }
     for (int size : o.file.isEmpty() ? o.sizes : std::vector<int>{}) {
         const QDir folder(o.keep.isEmpty() ? inst.dir.path() : o.keep);
@@ -226,12 +249,14 @@ int main(int argc, char** argv) {
             const tolvane::cad::Document doc = bench::buildDrawing(size, &counts);
             tolvane::cad::saveDxf(doc, file);
         }
-        Figures f;
+        Figures f, against;
         f.what = QStringLiteral("wiring sheet");
-        f.entities = size;
+        f.entities = against.entities = size;
+        against.what = QStringLiteral("wiring sheet (against)");
         std::fprintf(stderr, "opening %d entities...\n", size);
-        measure(inst, file, o, &f);
+        measure(inst, file, o, &f, o.against.isEmpty() ? nullptr : &against);
         all.push_back(f);
+        if (!o.against.isEmpty()) all.push_back(against);
         if (o.keep.isEmpty()) QFile::remove(file);
     }
     print(all);
