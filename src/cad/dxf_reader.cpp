@@ -472,9 +472,7 @@ class Reader {
     std::vector<Entity> entityList(std::vector<bool>* paper);
     void entities(std::vector<Entity>& list, std::vector<bool>* paper);
     void giveAttributes(std::vector<Entity>& list);
-    // The entity starts ahead, up to `to` (estimated, see estimateStarts) or to the end of the
-    // file when nullptr.
-    size_t entityStartsAhead(const char* to) const;
+    size_t entityStartsAhead() const;
     std::string_view zeroGroupLine() const;
     // A large ENTITIES section is read in two halves side by side: the second by a reader of
     // its own on another thread (a Half), from an entity's start about halfway through the rest
@@ -1595,12 +1593,11 @@ void Reader::blocks() {
 // own): a bound of the entities of the ENTITIES section, so that its list is reserved once
 // instead of moving every entity read so far each time it grows. Pages reserved beyond what
 // is read are never touched and take no memory. Files written otherwise get no reservation.
-size_t Reader::entityStartsAhead(const char* to) const {
+size_t Reader::entityStartsAhead() const {
     if (binary_) return binaryEntityStartsAhead();
     const char* p = data_.constData() + offset_;
     const char* end = data_.constData() + data_.size();
     const std::string_view needle = zeroGroupLine();
-    if (to) return estimateStarts(p, to, end, needle);
     // A large rest is counted in two halves side by side: the count is the first to read most
     // of the file's pages, each a fault that the other thread takes meanwhile.
     if (end - p < kLargeFile) return countStarts(p, end, end, needle);
@@ -1697,6 +1694,7 @@ struct Reader::Half {
     std::vector<bool> paper;
     std::atomic<bool> abandoned{false};
     bool read = false;  // through to the end of its section, without a remark
+    size_t starts = 0;  // a load's estimate of its entities (see estimateStarts)
     std::future<void> done;
 };
 
@@ -1707,14 +1705,15 @@ std::vector<Entity> Reader::entityList(std::vector<bool>* paper) {
                                       data_.size() - offset_ >= kLargeFile
                                   ? splitPoint()
                                   : nullptr;
-    // The half's reader estimates its entities, reserves their list and reads them on its own
-    // thread meanwhile.
+    // The half's reader reserves its list and reads on its own thread meanwhile.
     const std::unique_ptr<Half> half = split ? startHalf(split) : nullptr;
     if (paper && !checking_) {
-        const char* const end = data_.constData() + data_.size();
+        // Both halves' entities end in this list.
         const size_t bound =
-            split ? entityStartsAhead(split) + estimateStarts(split, end, end, zeroGroupLine())
-                  : entityStartsAhead(nullptr);
+            half ? estimateStarts(data_.constData() + offset_, split,
+                                  data_.constData() + data_.size(), zeroGroupLine()) +
+                       half->starts
+                 : entityStartsAhead();
         list.reserve(bound);
         paper->reserve(bound);
         if (heap_)
@@ -1763,6 +1762,8 @@ Reader::Reader(const Reader& whole, Part, qsizetype from)
 
 std::unique_ptr<Reader::Half> Reader::startHalf(const char* split) {
     auto half = std::make_unique<Half>(*this, split - data_.constData());
+    const char* const end = data_.constData() + data_.size();
+    if (!checking_) half->starts = estimateStarts(split, end, end, zeroGroupLine());
     half->reader.abandoned_ = &half->abandoned;
     Half* const h = half.get();
     half->done = std::async(std::launch::async, [h] { h->reader.readHalf(*h); });
@@ -1774,18 +1775,12 @@ std::unique_ptr<Reader::Half> Reader::startHalf(const char* split) {
 
 // On the half's own thread, by its reader.
 void Reader::readHalf(Half& half) {
-    size_t bound = 0;
-    if (!checking_) {
-        // Its first start has its line end before it.
-        const char* const end = data_.constData() + data_.size();
-        bound = estimateStarts(data_.constData() + offset_, end, end, zeroGroupLine());
-    }
     try {
         names_.resize(nameSlotsFor(data_.size() - offset_));
         if (!checking_) {
             heap_.emplace();
-            half.list.reserve(bound);
-            half.paper.reserve(bound);
+            half.list.reserve(half.starts);
+            half.paper.reserve(half.starts);
             heap_->writeAhead(half.list.data(), half.list.capacity() * sizeof(Entity));
         }
         entities(half.list, &half.paper);
