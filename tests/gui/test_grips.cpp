@@ -120,6 +120,7 @@ class GripsTest : public test::MainWindowFixture {
         QCOMPARE(w->drawing().undo().undoCount(), steps);
     }
 
+    // The drag reaches the vertex under the grip (that the others stay is the cad grips' test).
     void polylineVertexMovesAlone() {
         cad::Document doc;
         const QString pline =
@@ -130,18 +131,16 @@ class GripsTest : public test::MainWindowFixture {
         QVERIFY(w);
         w->view().setSelection({pline});
         drag(w, {10, 0}, {16, -3});
-        const cad::Entity& e = entity(w, pline);
-        QCOMPARE(e.vertices.size(), 3);
-        QCOMPARE(e.vertices[0].pos, QPointF(0, 0));
-        QCOMPARE(e.vertices[1].pos, QPointF(16, -3));
-        QCOMPARE(e.vertices[2].pos, QPointF(10, 10));
+        QCOMPARE(entity(w, pline).vertices[1].pos, QPointF(16, -3));
         // Not selected: a press there selects rather than drags.
         w->view().setSelection({});
         drag(w, {16, -3}, {20, -8});
         QCOMPARE(entity(w, pline).vertices[1].pos, QPointF(16, -3));
     }
 
-    void insertCarriesItsAttributesAndCablesKeepTheirEnds() {
+    // An insert moved by its grip (its attributes move with it: the cad grips' test) leaves the
+    // ends of the cables at it as they were.
+    void insertMovesAndCablesKeepTheirEnds() {
         cad::Document doc;
         cad::addBlockFromFile(doc, routerFile(), "RTR_D");
         const QString box = router(doc, {20, 0}, "RTR-01");
@@ -149,16 +148,11 @@ class GripsTest : public test::MainWindowFixture {
             cad::Entity::polyline({{{0, 0}}, {{10, 0}}, {{10, 0}}, {{20, 0}}}, false);
         tag::tagEntity(cable, tag::kind::Cable, {}, {}, {}, {}, {}, "SRC-STRING", "RTR-01|A-1");
         const QString wire = doc.add(doc.modelSpace(), std::move(cable)).handle;
-        const std::vector<cad::Entity> attributes = doc.find(box)->attributes;
-        QVERIFY(!attributes.empty());
         DrawingWindow* w = open(doc, "insert.dxf");
         QVERIFY(w);
         w->view().setSelection({box});
         drag(w, {20, 0}, {25, 12});
-        const cad::Entity& moved = entity(w, box);
-        QCOMPARE(moved.start, QPointF(25, 12));
-        for (size_t i = 0; i < attributes.size(); ++i)
-            QCOMPARE(moved.attributes[i].start, attributes[i].start + QPointF(5, 12));
+        QCOMPARE(entity(w, box).start, QPointF(25, 12));
         QCOMPARE(tag::dst(entity(w, wire)), QString("RTR-01|A-1"));
         QCOMPARE(tag::src(entity(w, wire)), QString("SRC-STRING"));
     }
@@ -213,8 +207,7 @@ class GripsTest : public test::MainWindowFixture {
         QVERIFY(!grid->isChecked() && !snap->isChecked() && !ortho->isChecked());
 
         QTest::keyClick(&w->view(), Qt::Key_F7);
-        QVERIFY(set.gridMode);
-        QVERIFY(grid->isChecked());
+        QVERIFY(set.gridMode && grid->isChecked());
         QVERIFY(user_->transcript.contains("STATUS Grid on"));
         QTest::keyClick(&w->view(), Qt::Key_F8);
         QVERIFY(set.orthoMode && ortho->isChecked());

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDockWidget>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,7 +14,6 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -31,9 +29,7 @@
 #include "app/drawing/drawing_window.h"
 #include "app/drawing/drawing_windows.h"
 #include "app/drawing/property_grid.h"
-#include "app/jackfields/jackfield_library_window.h"
 #include "app/jackfields/project_jackfield_windows.h"
-#include "app/jackfields/send_jackfield_window.h"
 #include "app/projects/data_sheet_window.h"
 #include "app/projects/data_sheets.h"
 #include "app/reports/bill_of_materials_window.h"
@@ -41,7 +37,6 @@
 #include "app/reports/designer_windows.h"
 #include "app/reports/report_designer.h"
 #include "app/reports/report_window.h"
-#include "app/reports/report_wizard_window.h"
 #include "app/shell/batch_host.h"
 #include "app/shell/panes.h"
 #include "app/wiring/check_windows.h"
@@ -56,7 +51,6 @@
 #include "gui_fixture.h"
 #include "projects/drawing_registry.h"
 #include "projects/project_registry.h"
-#include "reports/record_source.h"
 #include "reports/rpx_file.h"
 
 using namespace tolvane;
@@ -97,7 +91,12 @@ class MainWindowTest : public test::MainWindowFixture {
 
   private slots:
     void init() { QVERIFY(startUp()); }
-    void cleanup() { shutDown(); }
+    void cleanup() {
+        // The drawings a case changed would ask to be saved as the window goes.
+        if (main_)
+            for (DrawingWindow* w : main_->drawings()->windows()) w->drawing().setModified(false);
+        shutDown();
+    }
 
     // The conflict viewer over an equipment library one of whose models came back described
     // anew: the row set aside beside the row in use, with why and what can be done.
@@ -125,9 +124,10 @@ class MainWindowTest : public test::MainWindowFixture {
         test::screenshot(viewer, "TOLVANE_SCREENSHOT_CONFLICTS");
     }
 
-    // The bill of materials wizard: the choice page, the name page, the sections and the edit
-    // grid of the new bill (its key and owner hidden), a quantity typed in the grid priced on
-    // Finish, and the stock report handed on with the bill's filter.
+    // The bill of materials wizard: the name page, the sections and the edit grid of the new
+    // bill, a quantity typed in the grid priced on Finish, and the stock report handed on with
+    // the bill's filter. (The choice page's defaults and the grid's hidden key and owner are in
+    // the bill_of_materials scenario.)
     // TOLVANE_SCREENSHOT_BOM and TOLVANE_SCREENSHOT_BOMGRID name pictures of the pages.
     void billOfMaterialsWizardMakesAndPricesABill() {
         for (const char* statement :
@@ -150,8 +150,6 @@ class MainWindowTest : public test::MainWindowFixture {
         wizard.show();
         auto* next = wizard.findChild<QPushButton*>("cmdNext");
         auto* finish = wizard.findChild<QPushButton*>("cmdFinish");
-        QVERIFY(wizard.findChild<QRadioButton*>("optNew")->isChecked());
-        QVERIFY(!finish->isEnabled());
         next->click();
         QCOMPARE(wizard.page(), BillOfMaterialsWindow::NamePage);
         wizard.findChild<QLineEdit*>("txtReportName")->setText("Studio O'Hara");
@@ -167,8 +165,6 @@ class MainWindowTest : public test::MainWindowFixture {
         QVERIFY(sheet);
         SheetModel* model = sheet->model();
         QCOMPARE(model->rowCount(), 4);  // output, input connectors and the cable type, the amp
-        for (const char* column : {"ItemKey", "FileName", "s_GUID"})
-            QVERIFY2(sheet->grid()->isColumnHidden(model->columnOf(column)), column);
         int bnc = -1;
         for (int r = 0; r < model->rowCount(); ++r)
             if (model->value(r, "BOMClass") == "Output Connectors") bnc = r;
@@ -183,92 +179,6 @@ class MainWindowTest : public test::MainWindowFixture {
             sql(db::DbId::Project, "select Ext1 from tblBOM where BOMClass = 'Output Connectors'")
                 .toDouble(),
             15.0);
-    }
-
-    // The report wizard over the project database: the relation between two chosen tables is
-    // proposed, the summary follows the choices, and Finish saves a layout that reads the
-    // project's rows.
-    void reportWizardMakesAJoinedLayout() {
-        sql(db::DbId::Project, "insert into tblCables (CableNO) values ('M1')");
-        sql(db::DbId::Project,
-            "insert into tblChildCables (CableNo, ParentNo) select 'M1-1', CableID from "
-            "tblCables where CableNO = 'M1'");
-        const QString saved = dir_.filePath("Cores.rpx");
-        restart("file " + saved + "\n");
-        ReportWizardWindow wizard(*user_->ui, dir_.path(), db::connections());
-        QString opened;
-        wizard.open = [&](const QString& path) { opened = path; };
-        wizard.show();
-        auto* next = wizard.findChild<QPushButton*>("cmdNext");
-        const auto pick = [&](const char* list, const QString& text) {
-            auto* view = wizard.findChild<QListView*>(list);
-            const QModelIndexList hits = view->model()->match(
-                view->model()->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly);
-            QVERIFY2(!hits.isEmpty(), qPrintable(text));
-            view->setCurrentIndex(hits.first());
-        };
-        next->click();
-        QCOMPARE(wizard.page(), ReportWizardWindow::TablesPage);
-        // The tables show under names in words.
-        pick("lstTables", "Cables");
-        wizard.findChild<QPushButton*>("cmdAddTable")->click();
-        pick("lstTables", "Child Cables");
-        wizard.findChild<QPushButton*>("cmdAddTable")->click();
-        next->click();
-        pick("lstFields", "CableNO");
-        wizard.findChild<QPushButton*>("cmdAddField")->click();
-        wizard.findChild<QComboBox*>("cboTable")->setCurrentText("Child Cables");
-        pick("lstFields", "CableNo");
-        wizard.findChild<QPushButton*>("cmdAddField")->click();
-        test::screenshot(wizard, "TOLVANE_SCREENSHOT_WIZARD");
-        next->click();
-        QCOMPARE(wizard.page(), ReportWizardWindow::RelationsPage);
-        QCOMPARE(wizard.choices().relations.size(), 1);
-        next->click();
-        next->click();
-        next->click();
-        QCOMPARE(wizard.page(), ReportWizardWindow::StylePage);
-        wizard.findChild<QLineEdit*>("txtTitle")->setText("Cores");
-        QVERIFY(wizard.findChild<QPlainTextEdit*>("txtSummary")
-                    ->toPlainText()
-                    .contains("tblChildCables.CableNo Type = dbMemo"));
-        test::screenshot(wizard, "TOLVANE_SCREENSHOT_WIZARDSTYLE");
-        wizard.findChild<QPushButton*>("cmdFinish")->click();
-        QCOMPARE(opened, saved);
-        const reports::ReportLayout layout = reports::readRpx(saved);
-        QVERIFY(layout.data);
-        reports::QueryRecordSource rows(*layout.data, db::connections());
-        rows.start();
-        QStringList read;  // other tests of this run leave cables of their own
-        while (rows.next()) read << rows.value(0).toString() + "/" + rows.value(1).toString();
-        QVERIFY2(read.contains("M1/M1-1"), qPrintable(read.join(", ")));
-    }
-
-    // The jackfield library on the starter data shows the chosen model, and the send window
-    // opened on it heads with the model and shows its size beside the start fields.
-    void jackfieldWindowsShowTheModel() {
-        equipment::LibraryAccess access(*user_->ui, db::connections());
-        JackfieldLibraryWindow library(access, db::NameCase::NoFormat);
-        library.show();
-        library.findChild<QLineEdit*>("txtFindManufacturer")->setText("Trellis");
-        auto* makers = library.findChild<QListView*>("lstManufacturers");
-        makers->setCurrentIndex(makers->model()->index(0, 0));
-        auto* models = library.findChild<QListView*>("lstJackFields");
-        library.findChild<QLineEdit*>("txtFindJackField")->setText("TR-VJ");
-        QCOMPARE(models->model()->rowCount(), 1);
-        models->setCurrentIndex(models->model()->index(0, 0));
-        QCOMPARE(library.findChild<QLabel*>("lblJackFieldName")->text(),
-                 QString("Jack Field Name: TR-VJ224"));
-        QCOMPARE(library.findChild<QLineEdit*>("txtColumns")->text(), QString("24"));
-        test::screenshot(library, "TOLVANE_SCREENSHOT_JFLIBRARY");
-        jackfields::JackfieldLibrary catalogue(access);
-        const auto model = catalogue.list("TRELLIS", "TR-VJ").value(0);
-        SendJackfieldWindow send(access, model, &library);
-        send.show();
-        QCOMPARE(send.findChild<QLabel*>("lblHeading")->text(),
-                 QString("Assign Trellis Patch Systems - TR-VJ224 To The Current Project"));
-        QCOMPARE(send.findChild<QLabel*>("lblCols")->text(), QString("x 24"));
-        test::screenshot(send, "TOLVANE_SCREENSHOT_SENDJF");
     }
 
     // Exit and a project switch close the drawings first, each asking to save its changes:
@@ -302,7 +212,6 @@ class MainWindowTest : public test::MainWindowFixture {
         QVERIFY(w);
         const QString line = w->drawing().space().entities.front().handle;
         w->view().setSelection({line});
-        QCOMPARE(w->view().selection().size(), 1);
         const int steps = w->drawing().undo().undoCount();
         QTest::keyClick(w, Qt::Key_Q);  // no alias: it stays typed
         auto* box = main_->findChild<QLineEdit*>("txtCommand");
@@ -314,12 +223,11 @@ class MainWindowTest : public test::MainWindowFixture {
         QVERIFY(w->view().selection().isEmpty());
         QVERIFY(!w->drawing().undo().inGroup());
         QCOMPARE(w->drawing().undo().undoCount(), steps);
-        w->drawing().setModified(false);
     }
 
     // The entity a drawing command makes is the selection afterwards and shows in the property
-    // list, where a value typed in place is written to it and undone as one step; Escape drops
-    // the selection and the list shows the drawing's own properties.
+    // list, where a value typed in place is written to it and undone as one step. (The entries
+    // shown, and the drawing's own after Escape, are in the property_list scenario.)
     void aNewEntityShowsInThePropertyListAndIsEditedThere() {
         restart("point 20,0\npoint 25,5\nclick cmdColor3\nclick cmdOK\n");
         DrawingWindow* w = openChanged("p.dxf");
@@ -329,8 +237,6 @@ class MainWindowTest : public test::MainWindowFixture {
         QVERIFY(list);
         PropertyModel* model = list->propertyModel();
         const QString line = w->view().selection().value(0);
-        const QModelIndex general = model->index(0, 0);
-        QCOMPARE(general.data().toString(), kGeneralEntities);
         const auto valueOf = [&](const QString& name) {
             for (int c = 0; c < model->rowCount(); ++c)
                 for (int r = 0; r < model->rowCount(model->index(c, 0)); ++r) {
@@ -339,7 +245,6 @@ class MainWindowTest : public test::MainWindowFixture {
                 }
             return QModelIndex();
         };
-        QCOMPARE(valueOf("Type").data().toString(), QString("VDLINE"));
         QCOMPARE(valueOf("Handle").data().toString(), line);
         QVERIFY(!(valueOf("Handle").flags() & Qt::ItemIsEditable));
 
@@ -373,12 +278,6 @@ class MainWindowTest : public test::MainWindowFixture {
         w->drawing().undo().undo();
         w->drawing().undo().undo();
         QCOMPARE(valueOf("EndPoint").data().toString(), QString("25,5"));
-
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QCoreApplication::sendEvent(w, &escape);
-        QCOMPARE(model->index(0, 0).data().toString(), QString("Appearance"));
-        QVERIFY(valueOf("ActiveColor").isValid());
-        w->drawing().setModified(false);
     }
 
     // An insert in the property list (TOLVANE_SCREENSHOT_PROPERTIES names a picture of it).
@@ -443,8 +342,6 @@ class MainWindowTest : public test::MainWindowFixture {
         QCOMPARE(main_->drawings()->active(), first);
         Q_EMIT menu->aboutToShow();  // made anew, not added twice
         QCOMPARE(main_->findChildren<QAction*>("mnuWindow_1").size(), 1);
-        first->drawing().setModified(false);
-        second->drawing().setModified(false);
     }
 
     // A script's point answered to a prompt with snaps of its own is snapped in the drawing.
@@ -456,7 +353,6 @@ class MainWindowTest : public test::MainWindowFixture {
         BatchHost host(main, noHandler, db::connections());
         QCOMPARE(host.snapPoint(nullptr, {9.95, 0.03}, cad::SnapEndPoint), QPointF(10, 0));
         QCOMPARE(host.snapPoint(w, {9.5, 0.03}, cad::SnapEndPoint), QPointF(9.5, 0.03));
-        w->drawing().setModified(false);
     }
 
     // Add Cables brings the cable pane forward with the user's preferences and waits for the
@@ -488,7 +384,6 @@ class MainWindowTest : public test::MainWindowFixture {
         pane->findChild<QPushButton*>("cmdTermOK")->click();
         QVERIFY(!frame->isVisible());
         QCOMPARE(user_->transcript.count("PROMPT Select the Source"), 2);  // then the jack
-        w->drawing().setModified(false);
     }
 
     // A double-click on a cable's last segment, a few pixels from where it meets a block's
@@ -525,7 +420,6 @@ class MainWindowTest : public test::MainWindowFixture {
         QTest::mouseDClick(&view, Qt::LeftButton, {},
                            view.view().toDevice(QPointF(26, -3)).toPoint());
         QVERIFY(user_->transcript.contains("equipment block. Aborting"));
-        w->drawing().setModified(false);
     }
 
     // Keys without an action are offered disabled; typed, they say so on the command line.
@@ -571,23 +465,16 @@ class MainWindowTest : public test::MainWindowFixture {
         }
     }
 
-    // Every toolbar (the drawing's, the single-line tools', the reports') has a title and an
-    // icon on each of its buttons; the panes are docked, shown or tabbed.
-    void toolBarsAndPanes() {
+    // Every toolbar (the drawing's, the single-line tools', the reports') has an icon on each
+    // of its buttons. (Their titles, and the panes, are in the main_window scenario.)
+    void toolBarButtonsHaveIcons() {
         const auto bars = main_->findChildren<QToolBar*>();
         QCOMPARE(bars.size(), 13);
         for (QToolBar* bar : bars) {
-            QVERIFY2(!bar->windowTitle().isEmpty(), qPrintable(bar->objectName()));
             for (QAction* a : bar->actions()) {
                 if (a->isSeparator() || qobject_cast<QWidgetAction*>(a)) continue;  // lists
                 QVERIFY2(!a->icon().pixmap(20, 20).isNull(), qPrintable(a->objectName()));
             }
-        }
-        for (const char* pane : {"frmPL", "frmProjectExplorer", "frmCables", "frmCommandLine"}) {
-            auto* dock = main_->findChild<QDockWidget*>(QStringLiteral("dp") + pane);
-            QVERIFY(dock);
-            QCOMPARE(dock->widget()->objectName(), QString(pane));
-            QVERIFY(dock->isVisible() || main_->tabifiedDockWidgets(dock).size() > 0);
         }
     }
 
@@ -635,11 +522,10 @@ class MainWindowTest : public test::MainWindowFixture {
         QCOMPARE(main_->activeChild()->objectName(), QString("frmConnectorsDS"));
     }
 
+    // The state with no window (drawing tools and Save disabled) is in the main_window
+    // scenario.
     void toolbarsFollowTheActiveWindowKind() {
         QCOMPARE(main_->windowState(), WindowState::None);
-        QVERIFY(!main_->toolBar("tbDWGTools")->isEnabled());
-        QVERIFY(!enabled("catDSave"));
-        QVERIFY(enabled("catDNew"));
         QMdiSubWindow* drawing = addChild("drawing");
         QCOMPARE(main_->windowState(), WindowState::Drawing);
         QVERIFY(main_->toolBar("tbDWGTools")->isEnabled());
@@ -654,9 +540,7 @@ class MainWindowTest : public test::MainWindowFixture {
 
     void aliasesRunOnlyWithADrawingActive() {
         CommandLinePane* line = main_->commandLine();
-        line->addChar('T');
-        line->addChar('B');
-        line->addChar('S');
+        for (QChar c : QString("TBS")) line->addChar(c);
         QVERIFY(main_->toolBar("tbDWGTolvane")->isVisible());  // no drawing: nothing ran
         line->clearCommand();
         addChild("drawing");
@@ -721,7 +605,6 @@ class MainWindowTest : public test::MainWindowFixture {
         // A command chosen from a menu is echoed in the history.
         action("catDExtents")->trigger();
         QVERIFY(user_->transcript.contains("HISTORY COMMAND : Zoom Extents"));
-        w->drawing().setModified(false);
     }
 
     void blockPreferencesAreTheInstallationsWhoeverIsLoggedIn() {
@@ -757,7 +640,6 @@ class MainWindowTest : public test::MainWindowFixture {
     void systemCheckRunsAgainFromTheHelpMenu() {
         restart("button OK\n");
         QAction* check = action("catGSystemCheck");
-        QVERIFY(check);
         QVERIFY(main_->findChild<QMenu*>("mnuHelp")->actions().contains(check));
         check->trigger();
         // Shown even when everything passed, with every finding.
@@ -769,8 +651,8 @@ class MainWindowTest : public test::MainWindowFixture {
 
     // A report over the project's cables: the designer enables its alignment only for two
     // controls, aligns as one step of undo and marks the window changed; the data tab's filter
-    // narrows the grid and the report and shows the preview. TOLVANE_SCREENSHOT_REPORT names the
-    // pictures of the design tab ("-design") and the preview ("-preview").
+    // narrows the report and shows the preview. TOLVANE_SCREENSHOT_REPORT names the pictures of
+    // the design tab ("-design") and the preview ("-preview").
     void reportWindowDesignsFiltersAndPreviews() {
         // Cables of a type of their own: other cases leave cables in the project too.
         for (const char* no : {"A-001", "A-002", "B-001"})
@@ -848,15 +730,14 @@ class MainWindowTest : public test::MainWindowFixture {
             main_->grab().save(shots + "-main.png");
         }
 
-        // Data tab: the grid over the query; a filter applied narrows it and the report.
+        // Data tab: a filter applied narrows the report and shows it (the grid it narrows, and
+        // the message for a bad filter, are in the report_window scenario).
         w->tabs()->setCurrentIndex(ReportWindow::Data);
-        QCOMPARE(w->grid()->model()->rowCount(), 3);
         w->findChild<QComboBox*>("cboField1")->setCurrentText("CableNO");
         w->findChild<QComboBox*>("cboOperator1")->setCurrentText("LIKE");
         w->findChild<QLineEdit*>("txtValue1")->setText("A%");
         QCOMPARE(w->findChild<QLineEdit*>("txtFilter")->text(), QString("CableNO LIKE 'A%'"));
         w->findChild<QPushButton*>("cmdApplyFilter")->click();
-        QCOMPARE(w->grid()->model()->rowCount(), 2);
         QCOMPARE(w->tabs()->currentIndex(), int(ReportWindow::Preview));
         QCOMPARE(main_->windowState(), WindowState::ReportPreview);
         QVERIFY(!alignTops->isEnabled());
@@ -867,11 +748,10 @@ class MainWindowTest : public test::MainWindowFixture {
         QCOMPARE(cables, QStringList({"A-001", "A-002"}));
         QVERIFY(!w->previewPane()->pageImage().isNull());
         if (!shots.isEmpty()) w->grab().save(shots + "-preview.png");
-        // A bad filter is said and leaves the one applied.
+        // A bad filter leaves the one applied.
         w->findChild<QLineEdit*>("txtFilter")->setText("Colour = 'red'");
         w->findChild<QPushButton*>("cmdApplyFilter")->click();
         QCOMPARE(w->document().filter(), QString("CableNO LIKE 'A%'"));
-        QVERIFY(user_->transcript.contains("Error: the report has no field \"Colour\""));
         // A user without the right to edit reports cannot go back to the design tab.
         w->mayDesign = [] { return false; };
         w->tabs()->setCurrentIndex(ReportWindow::Design);
@@ -1020,8 +900,9 @@ class MainWindowTest : public test::MainWindowFixture {
         QVERIFY(w->parentWidget()->close());
     }
 
-    // The jack-assignment grid: built positions red with their sheet above or below, free ones
-    // green; a cell chosen in the grid is the column OK ties the jack to.
+    // The jack-assignment grid: built positions red, free ones green (their sheets above and
+    // below are in the jack_assign scenario); a cell chosen in the grid is the column OK ties
+    // the jack to.
     void jackAssignmentShowsBuiltAndFreePositions() {
         settings_->write(setting::ShowJackTips, "0");
         DrawingWindow* w = openChanged("jacks.dxf");
@@ -1045,14 +926,11 @@ class MainWindowTest : public test::MainWindowFixture {
         auto* grid = window.findChild<QTableWidget*>("grdJacks");
         QCOMPARE(grid->columnCount(), 14);
         QCOMPARE(grid->item(1, 4)->background().color(), QColor(255, 0, 0));
-        QCOMPARE(grid->item(0, 4)->text(), QString("rack-2.dxf"));
-        QCOMPARE(grid->item(3, 4)->text(), QString("rack-2.dxf"));
         QCOMPARE(grid->item(2, 3)->background().color(), QColor(0, 255, 0));
         grid->setCurrentCell(2, 6);
         test::screenshot(window, "TOLVANE_SCREENSHOT_JACKS");
         window.findChild<QPushButton*>("cmdOK")->click();
         QCOMPARE(w->drawing().document().find(jack)->attribute("COL")->text, QString("05"));
-        w->drawing().setModified(false);
     }
     // A registered drawing of the project holding a camera wired to a monitor by cable V-1
     // (one of its number texts reading V-7), a cable never assigned and a block without a
@@ -1109,9 +987,9 @@ class MainWindowTest : public test::MainWindowFixture {
         return stale;
     }
 
-    // The Check Project window groups what it finds by kind with their counts, offers Release
-    // only on a cable row in no drawing and Correct only on a stale number text, and opens the
-    // drawing of an activated line zoomed to the entity and selecting it. The Trace Signal
+    // The Check Project window sums up what it finds and opens the drawing of an activated line
+    // zoomed to the entity and selecting it (its groups and its Release and Correct buttons are
+    // in the check_project scenario). The Trace Signal
     // window lists the path from the camera to the monitor, and says so when a system is not
     // in the drawings; it reads the drawings once for all its traces. TOLVANE_SCREENSHOT_CHECK,
     // TOLVANE_SCREENSHOT_TRACE and TOLVANE_SCREENSHOT_TRACEWRONG name pictures.
@@ -1123,26 +1001,11 @@ class MainWindowTest : public test::MainWindowFixture {
         check.setErrorHandler(errors_.get());
         check.show();
         check.runCheck();
-        auto* list = check.findChild<QTreeWidget*>("lstFindings");
-        QStringList groups;
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            groups << list->topLevelItem(i)->text(0);
-        QCOMPARE(groups, QStringList({"Cables never assigned (1)", "Cable rows in no drawing (1)",
-                                      "Number texts that disagree with their row (1)",
-                                      "Equipment without a system name (1)",
-                                      "Systems without a block (1)"}));
         QCOMPARE(check.findChild<QLabel*>("lblSummary")->text(),
                  QString("1 drawing checked: 5 findings."));
-        auto* release = check.findChild<QPushButton*>("cmdRelease");
-        auto* correct = check.findChild<QPushButton*>("cmdCorrect");
-        QTreeWidgetItem* orphan = list->topLevelItem(1)->child(0);
-        QTreeWidgetItem* text = list->topLevelItem(2)->child(0);
-        list->setCurrentItem(list->topLevelItem(1));
-        QVERIFY(!release->isEnabled() && !correct->isEnabled());
-        list->setCurrentItem(orphan);
-        QVERIFY(release->isEnabled() && !correct->isEnabled());
+        auto* list = check.findChild<QTreeWidget*>("lstFindings");
+        QTreeWidgetItem* text = list->topLevelItem(2)->child(0);  // the number texts' group
         list->setCurrentItem(text);
-        QVERIFY(!release->isEnabled() && correct->isEnabled());
         QCOMPARE(text->text(2), stale);
         test::screenshot(check, "TOLVANE_SCREENSHOT_CHECK");
 
@@ -1206,8 +1069,8 @@ class MainWindowTest : public test::MainWindowFixture {
     }
 
     // A right-click on a cable offers its own actions before the general ones; Trace Signal
-    // from here traces from that cable's source end. On empty drawing with nothing selected
-    // only Properties is offered.
+    // from here traces from that cable's source end. (The menu on empty drawing is in the
+    // context_menu scenario.)
     void contextMenuOfACableRunsItsActionOnIt() {
         const QString path = dir_.filePath("checked.dxf");
         drawCheckedProject(path);
@@ -1224,11 +1087,6 @@ class MainWindowTest : public test::MainWindowFixture {
         QVERIFY(user_->transcript.contains("WINDOW frmTraceSignal opened"));
         QVERIFY(user_->transcript.contains("ROW 1: 1 | start | CAM-01 | OUT-1"));
         QVERIFY(user_->transcript.contains("| end | MON-01 | IN-1"));
-
-        const QStringList onNothing = rightClick(*w, {20, -8}, [](QMenu& m) { m.close(); });
-        QCOMPARE(onNothing, QStringList({"Properties"}));
-
-        w->drawing().setModified(false);
     }
 
     // A row of the project cables sheet is shown on its drawing: the drawing opens zoomed to
@@ -1269,7 +1127,6 @@ class MainWindowTest : public test::MainWindowFixture {
         rightClick(*w, {20, 5}, [](QMenu& m) { choose(m, "Edit Settings"); });
         QVERIFY(user_->transcript.contains(
             "This cable has not been assigned yet: it has no settings to edit."));
-        w->drawing().setModified(false);
     }
 
     // Trace Signal: activating a place of the path opens its drawing there and highlights the
@@ -1358,7 +1215,6 @@ class MainWindowTest : public test::MainWindowFixture {
         table.layers << cad::Layer{"ZZ-THIRD"};
         QCOMPARE(applyLayerTable(w->drawing(), table), QString());
         QCOMPARE(list->count(), table.layers.size());
-        w->drawing().setModified(false);
     }
 };
 

@@ -1,8 +1,8 @@
 // The desktop Ui: real dialogs answered from a timer while they run modal, and drawing prompts
 // answered while they wait in their nested event loop.
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QListWidget>
@@ -184,6 +184,8 @@ class TestQtUi : public QObject {
         QVERIFY(!ui.openFile(options));
     }
 
+    // How typed handles and windows answer a pick or a selection is the same for every Ui: the
+    // script Ui's tests.
     void promptsWaitForAFittingAnswer() {
         QtUi ui;
         Watchdog dog(ui);
@@ -197,15 +199,6 @@ class TestQtUi : public QObject {
         QCOMPARE(point.point, QPointF(10, 20));
         later([&] { ui.cancelPrompt(); });
         QVERIFY(ui.getPoint("Next point:").cancelled);
-
-        later([&] { ui.submitTyped("#1A"); });
-        const PickAnswer pick = ui.getEntity("Select device:");
-        QVERIFY(!pick.cancelled && !pick.point);
-        QCOMPARE(pick.handle, "1A");
-        later([&] { ui.submitTyped("0,0 10,5"); });
-        const SelectionAnswer sel = ui.getSelection("Select objects:");
-        QVERIFY(!sel.cancelled && !sel.crossing);
-        QCOMPARE(sel.window.value_or(QRectF()), QRectF(0, 0, 10, 5));
         QVERIFY(!dog.fired());
     }
 

@@ -117,20 +117,17 @@ class CableAssignment : public ::testing::Test {
     Drawing drawing;
 };
 
-// The next number is one above the highest, compared as numbers; each prefix counts alone;
-// freed numbers are offered again; typed numbers must be digits and free.
+// The next number is one above the highest, compared as numbers; each prefix counts alone
+// (quotes in a prefix are data: test_records.cpp); freed numbers are offered again; typed
+// numbers must be digits and free.
 TEST_F(CableAssignment, Numbering) {
     CableNumbers numbers(registry);
     EXPECT_EQ(numbers.next("A", 100), "100");
-    for (const char* n : {"1", "2", "999", "998"}) addCable("A", n);
-    EXPECT_EQ(numbers.next("A", 100), "1000");
-    addCable("A", "1000");
+    for (const char* n : {"1", "2", "999", "998", "1000"}) addCable("A", n);
     EXPECT_EQ(numbers.next("A", 100), "1001");  // "999" is last in text order
     addCable("A", "1001-03");                   // a core numbered under its cable
     EXPECT_EQ(numbers.next("A", 100), "1002");
     EXPECT_EQ(numbers.next("", 5), "5");
-    addCable("O'B\"", "4");  // quotes are data like any other
-    EXPECT_EQ(numbers.next("O'B\"", 1), "5");
     addCable("", "12");
     EXPECT_EQ(numbers.next("", 5), "13");
     EXPECT_EQ(numbers.next("A", 100), "1002");
@@ -184,10 +181,7 @@ TEST_F(CableAssignment, AssignedCableAndItsExistingNumber) {
     EXPECT_FALSE(row.next());
     const cad::Entity* e = drawing.document().find(cable.polyline);
     EXPECT_EQ(tag::ref1(*e), QString::number(id));
-    EXPECT_EQ(e->tooltip, "Cable#: A-100");
-    EXPECT_EQ(e->layer, "AUD");
-    EXPECT_EQ(drawing.document().find(cable.sourceText)->text, "A-100");
-    EXPECT_EQ(drawing.document().find(cable.destinationText)->text, "A-100");
+    EXPECT_EQ(e->tooltip, "Cable#: A-100");  // its layer and number texts: cable_assign.scr
 
     // The same cable again: its source pin is wired; keep the number.
     QList<ExistingAssignment> asked;
@@ -201,9 +195,6 @@ TEST_F(CableAssignment, AssignedCableAndItsExistingNumber) {
         << user.transcript.toStdString();
     ASSERT_EQ(asked.size(), 1);  // the kept row is free when the destination is checked
     EXPECT_TRUE(asked[0].sourceSide);
-    EXPECT_EQ(AssignmentOptions::explanation(asked[0]),
-              "The source: JB-01 > B-1 is already assigned to Cable Number: 100. How would you "
-              "like to proceed?");
     EXPECT_EQ(AssignmentOptions::captions(asked[0])[1],
               "KEEP IT -- Re-assign cable number: 100 to JF > -1");
     EXPECT_EQ(scalar("select count(*) from tblCables").toInt(), 1);

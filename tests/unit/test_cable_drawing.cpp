@@ -109,7 +109,8 @@ class CableDrawing : public ::testing::Test {
 
 // Out of a J-box, into a jack of a jackfield: four vertices turning at the middle, number
 // texts beside the ends, the tag naming both ends and both texts, the jack's signal type (the
-// J-box has none: nothing is asked), and all of it one undo step.
+// J-box has none: nothing is asked), and all of it one undo step. The number texts' place,
+// style and tag are listed by cable_draw.scr.
 TEST_F(CableDrawing, CableBetweenPickedEnds) {
     const QString box = place("JBOX_S", {0, 0});
     setAttribute(box, "JB", "JB-01");
@@ -127,20 +128,8 @@ TEST_F(CableDrawing, CableBetweenPickedEnds) {
     EXPECT_EQ(cable.tooltip, "Double-click this cable\r\nto assign it to the database");
     EXPECT_EQ(cable.layer, "AUD");
     EXPECT_EQ(cable.color, cad::kColorByLayer);  // "Same As Layer"
-    const cad::Entity& from = entity(drawn[0].sourceText);
-    const cad::Entity& to = entity(drawn[0].destinationText);
-    EXPECT_EQ(from.start, QPointF(0.1, 0.03));
-    EXPECT_EQ(from.hAlign, 0);
-    EXPECT_EQ(to.end, QPointF(9.9, 4.03));
-    EXPECT_EQ(to.hAlign, 2);
-    for (const cad::Entity* t : {&from, &to}) {
-        EXPECT_EQ(t->text, "Cable #");
-        EXPECT_EQ(t->height, 0.25);
-        EXPECT_EQ(t->style, "TL_CABLENO");
-        EXPECT_EQ(t->layer, "AUD_No");
-        EXPECT_EQ(tag::kindOf(*t), tag::kind::CableNo);
-        EXPECT_EQ(tag::assoc(*t), drawn[0].polyline);
-    }
+    for (const QString& text : {drawn[0].sourceText, drawn[0].destinationText})
+        EXPECT_EQ(entity(text).layer, "AUD_No");
     EXPECT_FALSE(user.transcript.contains("MESSAGE")) << user.transcript.toStdString();
     EXPECT_EQ(drawing.undo().undoCount(), steps + 1);
     drawing.undo().undo();
@@ -263,8 +252,8 @@ TEST_F(CableDrawing, NothingLeftWhenGivenUp) {
 
 // Terminals by style and end; one placed beside the other end, and a jack source whose
 // number stands beyond its body; pointers splitting a cable, linked after both cables are
-// drawn; a cable drawn by hand.
-TEST_F(CableDrawing, TerminalsPointersAndHandDrawnCables) {
+// drawn. (A cable drawn by hand: cable_draw.scr.)
+TEST_F(CableDrawing, TerminalsAndPointersPlacedOnTheFly) {
     EXPECT_EQ(terminalBlock({TerminalKind::Jack, End::Destination, "J"}), "JACK1_1_D");
     EXPECT_EQ(terminalBlock({TerminalKind::Jack, End::Source, "hn"}), "HN_JACK_S");
     EXPECT_EQ(terminalBlock({TerminalKind::JBox, End::Source, "JB_1"}), "JBOX_1_S");
@@ -284,7 +273,6 @@ TEST_F(CableDrawing, TerminalsPointersAndHandDrawnCables) {
     EXPECT_EQ(tag::src(cable), "JF|B-1|Conn|Loc|Type|");
     const cad::Entity& number = entity(drawn[0].sourceText);
     EXPECT_EQ(number.end, QPointF(26 - 2.5 - 0.1, 0.03));  // beyond the jack body
-    EXPECT_EQ(number.hAlign, 2);
     EXPECT_EQ(number.layer, "CABLES");
     EXPECT_EQ(entity(drawn[0].destinationText).end, QPointF(29.9, 0.03));  // too short a run
 
@@ -309,16 +297,6 @@ TEST_F(CableDrawing, TerminalsPointersAndHandDrawnCables) {
     EXPECT_EQ(linked, (QStringList{"POINTER_D", "POINTER_S"}));
     EXPECT_TRUE(split.transcript.contains("MESSAGE [OK] Tolvane | unable to link pointers"));
     EXPECT_TRUE(split.transcript.contains("HISTORY Unable to link pointers"));
-
-    options.autoPoint = false;
-    options.manualDraw = true;
-    ScriptedUser hand("point 0,10\npoint 4,12\npoint 4,14\npoint 20,14\nenter\n");
-    ASSERT_EQ(draw(hand), CableDrawer::Outcome::Drawn) << hand.transcript.toStdString();
-    const cad::Entity& byHand = entity(drawn[0].polyline);
-    EXPECT_EQ(points(byHand).size(), 4);
-    EXPECT_EQ(tag::src(byHand), "JB|B-1||||");
-    EXPECT_EQ(tag::dst(byHand), "JF|-1|XLR|MCR.R1|AUD|");
-    EXPECT_EQ(byHand.layer, "AUD");
 }
 
 // A cable split by pointers at a short distance runs only that far into its pointer: its two

@@ -69,7 +69,8 @@ bool haveEzdxf() {
 }  // namespace
 
 // Another program's wide polylines (a constant width, widths per vertex, and the POLYLINE of
-// older files with its default widths) keep their widths through our reading and writing.
+// older files with its default widths) keep their widths through our reading; written again,
+// a 3D polyline among them passes through.
 TEST(CadDxfWidths, WidePolylinesOfOtherProgramsKeepTheirWidths) {
     // One record a line: its groups as "code value", separated by "|".
     const QByteArray file = dxfOf({
@@ -126,25 +127,14 @@ TEST(CadDxfWidths, WidePolylinesOfOtherProgramsKeepTheirWidths) {
     ASSERT_TRUE(threeD);
     EXPECT_EQ(threeD->kind, EntityKind::Other);
 
-    // Written and read again, in every release and form, the widths are the same.
+    // Written in every release and form, the 3D polyline passes through (the widths come back as
+    // CadDxfReleases.EveryReleaseReadsBackWhatItHolds checks them, read or made alike).
     for (DxfVersion version : kReleases) {
         for (DxfFormat format : {DxfFormat::Ascii, DxfFormat::Binary}) {
-            SCOPED_TRACE(dxfReleaseName(version).toStdString() +
-                         (format == DxfFormat::Binary ? " binary" : " ascii"));
             const Document again = readDxf(writeDxf(read, format, version));
-            EXPECT_DOUBLE_EQ(again.settings().polylineWidth, 0.35);
-            EXPECT_EQ(again.settings().shadeEdge, 2);
-            EXPECT_DOUBLE_EQ(again.settings().focalLength, 85.0);
-            for (const char* h : {"A0", "A1", "A2"}) {
-                const Entity* a = read.find(QString::fromLatin1(h));
-                const Entity* b = again.find(QString::fromLatin1(h));
-                ASSERT_TRUE(b) << h;
-                EXPECT_TRUE(std::tie(b->kind, b->vertices, b->closed, b->layer, b->detail->width,
-                                     b->detail->vertexWidths) ==
-                            std::tie(a->kind, a->vertices, a->closed, a->layer, a->detail->width,
-                                     a->detail->vertexWidths))
-                    << h;
-            }
+            const Entity* passed = again.find(QStringLiteral("A6"));
+            ASSERT_TRUE(passed) << dxfReleaseName(version).toStdString() << int(format);
+            EXPECT_EQ(passed->kind, EntityKind::Other);
         }
     }
 }

@@ -145,7 +145,6 @@ TEST(CadEditing, EditorKeepsUndoAndIndexInStep) {
 
     const QStringList copies = ed.mirror({a}, {0, 2}, {1, 2}, true);
     ASSERT_EQ(copies.size(), 1);
-    EXPECT_NE(copies[0], a);
     EXPECT_EQ(pointSearch(doc, doc.modelSpace(), index, {5, 4}, 0.1).handle, copies[0]);
     EXPECT_EQ(pointSearch(doc, doc.modelSpace(), index, {5, 0}, 0.1).handle, a);
 

@@ -16,7 +16,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cmath>
-#include <functional>
 
 #include "cad/colors.h"
 #include "cad/dxf.h"
@@ -68,6 +67,20 @@ int countPixels(const QImage& image, QRgb color) {
 
 QRgb at(const QImage& image, int x, int y) {
     return image.pixel(x, y) & 0xffffff;
+}
+
+// `e` in the colour `color`.
+Entity coloured(Entity e, int color) {
+    e.color = color;
+    return e;
+}
+
+// A picture of 4 x 2 pixels in one colour (0, 128, 255), saved at `path`.
+QString savedPicture(const QString& path) {
+    QImage picture(4, 2, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 128, 255));
+    EXPECT_TRUE(picture.save(path));
+    return path;
 }
 
 // A 200 x 200 pixel device that keeps vectors, as a PDF or a printer does: it notes what it
@@ -244,23 +257,15 @@ TEST(CadRender, LayerColourAndHiddenLayers) {
 
 TEST(CadRender, ByBlockColourThroughNestedInserts) {
     Document doc;
-    Block& arm = doc.addBlock(QStringLiteral("ARM"));
-    Entity stroke = Entity::line({0, 0}, {10, 0});
-    stroke.color = kColorByBlock;
-    doc.add(arm, stroke);
-    Block& rack = doc.addBlock(QStringLiteral("RACK"));
-    Entity inner = Entity::insert(QStringLiteral("ARM"), {0, 0});
-    inner.color = kColorByBlock;
-    doc.add(rack, inner);
+    doc.add(doc.addBlock(QStringLiteral("ARM")),
+            coloured(Entity::line({0, 0}, {10, 0}), kColorByBlock));
+    doc.add(doc.addBlock(QStringLiteral("RACK")),
+            coloured(Entity::insert(QStringLiteral("ARM"), {0, 0}), kColorByBlock));
 
     // Rotated a quarter turn and doubled: the arm runs from (50,20) up to (50,40).
-    Entity green = Entity::insert(QStringLiteral("ARM"), {50, 20}, 2.0, 2.0, 90.0);
-    green.color = 3;
-    doc.addToModel(green);
+    doc.addToModel(coloured(Entity::insert(QStringLiteral("ARM"), {50, 20}, 2.0, 2.0, 90.0), 3));
     // The same arm one level deeper takes the outer insert's colour.
-    Entity blue = Entity::insert(QStringLiteral("RACK"), {20, 70});
-    blue.color = 5;
-    doc.addToModel(blue);
+    doc.addToModel(coloured(Entity::insert(QStringLiteral("RACK"), {20, 70}), 5));
 
     const QImage image = render(doc, squareView());
     EXPECT_EQ(at(image, 100, 200 - 2 * 30), rgb(0, 255, 0));  // world (50,30)
@@ -268,19 +273,6 @@ TEST(CadRender, ByBlockColourThroughNestedInserts) {
     EXPECT_EQ(at(image, 110, 200 - 2 * 30), 0u);             // not drawn along x
     EXPECT_EQ(at(image, 50, 200 - 2 * 70), rgb(0, 0, 255));  // world (25,70)
     EXPECT_EQ(countPixels(image, rgb(255, 255, 255)), 0);    // nothing fell back to colour 7
-}
-
-TEST(CadRender, ColourSevenFollowsTheBackground) {
-    Document doc;
-    Entity line = Entity::line({10, 50}, {90, 50});
-    line.color = 7;
-    doc.addToModel(line);
-    RenderOptions dark;
-    dark.background = QColor(20, 20, 30);
-    EXPECT_EQ(at(render(doc, squareView(), dark), 100, 100), rgb(255, 255, 255));
-    RenderOptions light;
-    light.background = QColor(250, 250, 240);
-    EXPECT_EQ(at(render(doc, squareView(), light), 100, 100), rgb(0, 0, 0));
 }
 
 TEST(CadRender, DashedLineHasGaps) {
@@ -379,8 +371,8 @@ TEST(CadRender, TextStaysInsideItsPickingBox) {
         }
         int inside = 0, outside = 0;
         double minAlong = 1e9, maxAlong = -1e9;
-        const QPointF along =
-            (quad[1] - quad[0]) / std::hypot((quad[1] - quad[0]).x(), (quad[1] - quad[0]).y());
+        const double width = std::hypot((quad[1] - quad[0]).x(), (quad[1] - quad[0]).y());
+        const QPointF along = (quad[1] - quad[0]) / width;
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x) {
                 if (qGreen(image.pixel(x, y)) < 128) continue;
@@ -398,7 +390,6 @@ TEST(CadRender, TextStaysInsideItsPickingBox) {
         EXPECT_GT(inside, 80) << "align " << hAlign;
         EXPECT_EQ(outside, 0) << "align " << hAlign;
         // The glyphs fill a good part of the box rather than a corner of it.
-        const double width = std::hypot((quad[1] - quad[0]).x(), (quad[1] - quad[0]).y());
         EXPECT_GT(maxAlong - minAlong, 0.5 * width) << "align " << hAlign;
     }
 }
@@ -513,26 +504,17 @@ TEST(CadRender, ALargeSpaceIsDrawnInTwoHalvesSideBySide) {
 TEST(CadRender, FillsDimensionsFacesAndImages) {
     QTemporaryDir dir;
     Document doc;
-    Entity square = Entity::rect({10, 10}, {30, 30});
-    square.color = 3;
+    Entity square = coloured(Entity::rect({10, 10}, {30, 30}), 3);
     square.detail.edit().fillMode = FillSolid;
     square.detail.edit().fillColor = 5;
     doc.addToModel(square);
-    Entity hatched = Entity::circle({70, 20}, 8);
-    hatched.color = 1;
+    Entity hatched = coloured(Entity::circle({70, 20}, 8), 1);
     hatched.detail.edit().fillMode = FillCross;
     doc.addToModel(hatched);
-    Entity dim = Entity::linearDimension({10, 60}, {40, 60}, {25, 70}, 0);
-    dim.color = 6;
-    doc.addToModel(dim);
-    Entity face = Entity::face3d({60, 60, 0}, {90, 60, 5}, {90, 90, 5}, {60, 90, 0}, 1 << 1);
-    face.color = 2;
-    doc.addToModel(face);
-    QImage picture(4, 2, QImage::Format_RGB32);
-    picture.fill(qRgb(0, 128, 255));
-    const QString file = dir.filePath("pic.png");
-    ASSERT_TRUE(picture.save(file));
-    Entity image = Entity::image(file, picture.size(), {40, 40}, 10);
+    doc.addToModel(coloured(Entity::linearDimension({10, 60}, {40, 60}, {25, 70}, 0), 6));
+    doc.addToModel(
+        coloured(Entity::face3d({60, 60, 0}, {90, 60, 5}, {90, 90, 5}, {60, 90, 0}, 1 << 1), 2));
+    Entity image = Entity::image(savedPicture(dir.filePath("pic.png")), QSize(4, 2), {40, 40}, 10);
     image.detail.edit().imageFlags |= ImageHideFrame;
     doc.addToModel(image);
     doc.addToModel(Entity::image(dir.filePath("gone.png"), QSize(4, 2), {40, 85}, 10));
@@ -624,12 +606,9 @@ TEST(CadRender, PicturesAreReadOffThePaintFromRegularFilesOnly) {
 
     // A picture the paint asks for first shows as its plain frame, not crossed out, until
     // it has been read; then it is drawn.
-    QImage picture(4, 2, QImage::Format_RGB32);
-    picture.fill(qRgb(0, 128, 255));
-    const QString file = dir.filePath("later.png");
-    ASSERT_TRUE(picture.save(file));
+    const QString file = savedPicture(dir.filePath("later.png"));
     Document later;
-    later.addToModel(Entity::image(file, picture.size(), {40, 40}, 10));
+    later.addToModel(Entity::image(file, QSize(4, 2), {40, 40}, 10));
     const QImage waiting = render(later, squareView());
     EXPECT_EQ(at(waiting, 90, 115), 0u);  // no cross, no picture
     EXPECT_GT(countPixels(waiting.copy(78, 108, 24, 14), rgb(255, 255, 255)), 20);
@@ -639,12 +618,9 @@ TEST(CadRender, PicturesAreReadOffThePaintFromRegularFilesOnly) {
 
 TEST(CadRender, ImageAndPdfFiles) {
     Document doc;
-    Entity line = Entity::line({0, 0}, {100, 50});
-    line.color = 1;
-    doc.addToModel(line);
+    doc.addToModel(coloured(Entity::line({0, 0}, {100, 50}), 1));
     doc.addToModel(Entity::textAt({10, 30}, QStringLiteral("RACK 12"), 5.0));
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     QString error;
 
     const QString png = dir.filePath(QStringLiteral("sheet.png"));
@@ -931,10 +907,7 @@ TEST(CadRender, SmoothLinesMatchThePaintersOwn) {
 // run of glyphs, texts that need Qt's shaping by themselves.
 TEST(CadRender, VectorDevicesGetPathsInDrawOrderAndTextRuns) {
     Document doc;
-    const auto add = [&](Entity e, int color) {
-        e.color = color;
-        doc.addToModel(e);
-    };
+    const auto add = [&](const Entity& e, int color) { doc.addToModel(coloured(e, color)); };
     add(Entity::polyline({{{10.2, 10}}, {{40, 10}}, {{40, 30.3}}, {{70, 30}}, {{70, 60}}}, false),
         1);
     add(Entity::textAt({10, 80}, QStringLiteral("RACK"), 5.0), 2);
@@ -986,9 +959,7 @@ TEST(CadRender, TextsAboveLinesAndLayersByName) {
     doc.addLayer(Layer{QStringLiteral("CABLE"), 5});
     doc.addLayer(Layer{QStringLiteral("CABLES"), 1});
     static const QChar names[] = {u'C', u'A', u'B', u'L', u'E', u'S'};
-    Entity text = Entity::textAt({10, 40}, QStringLiteral("IIIIIIII"), 20.0);
-    text.color = 3;
-    doc.addToModel(text);
+    doc.addToModel(coloured(Entity::textAt({10, 40}, QStringLiteral("IIIIIIII"), 20.0), 3));
     Entity blue = Entity::line({0, 50}, {100, 50});
     blue.layer = QString::fromRawData(names, 5);
     doc.addToModel(blue);
@@ -1031,43 +1002,6 @@ int pdfPages(const QString& pdf) {
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
-QStringList missingFrom(const QSet<QString>& words, const QStringList& wanted) {
-    QStringList missing;
-    for (const QString& w : wanted)
-        if (!words.contains(w)) missing << w;
-    return missing;
-}
-
-// A sheet of equipment cells `spacing` apart, `across` to a row, each with a cable, its
-// number text and an equipment box with its name; the numbers and names.
-QStringList cellSheet(Document& doc, int cells, int across, double spacing,
-                      const std::function<QString(int)>& cable,
-                      const std::function<QString(int)>& name) {
-    Block& block = doc.addBlock(QStringLiteral("EQ_BOX"));
-    doc.add(block, Entity::rect({0, 0}, {40, 20}));
-    QStringList wanted;
-    for (int i = 0; i < cells; ++i) {
-        const QPointF at(spacing * (i % across), spacing * (i / across));
-        doc.addToModel(Entity::polyline({{at, 0}, {at + QPointF(300, 0), 0}}, false));
-        doc.addToModel(Entity::textAt(at + QPointF(100, 2), cable(i), 2.5));
-        Entity eq = Entity::insert(QStringLiteral("EQ_BOX"), at + QPointF(300, -10));
-        eq.attributes.push_back(
-            Entity::attribute(at + QPointF(305, 12), QStringLiteral("NAME"), name(i), 2.5));
-        doc.addToModel(eq);
-        wanted << cable(i) << name(i);
-    }
-    return wanted;
-}
-
-// Exports the model space to `pdf` and expects every wanted word read back from it.
-void exportAndReadBack(const Document& doc, const QString& pdf, const QStringList& wanted) {
-    QString error;
-    ASSERT_TRUE(exportPdf(doc, doc.modelSpace(), pdf, &error)) << qPrintable(error);
-    const QStringList missing = missingFrom(pdfWords(pdf), wanted);
-    EXPECT_TRUE(missing.isEmpty()) << missing.size() << " of " << wanted.size() << " missing, "
-                                   << qPrintable(missing.mid(0, 5).join(' '));
-}
-
 }  // namespace
 
 // Sheets whose page is shrunk far below their size: every cable number and equipment label is
@@ -1093,13 +1027,31 @@ TEST(CadRender, PdfsOfLargeSheetsKeepEveryTextAsText) {
         const auto numbered = [&](const char* prefix, int i) {
             return prefix + QString::number(s.first + i).rightJustified(s.digits, QLatin1Char('0'));
         };
+        // Equipment cells `spacing` apart, `across` to a row, each with a cable, its number text
+        // and an equipment box with its name.
         Document doc;
-        const QStringList wanted = cellSheet(
-            doc, s.cells, s.across, s.spacing, [&](int i) { return numbered(s.cable, i); },
-            [&](int i) { return numbered(s.label, i); });
+        doc.add(doc.addBlock(QStringLiteral("EQ_BOX")), Entity::rect({0, 0}, {40, 20}));
+        QStringList wanted;
+        for (int i = 0; i < s.cells; ++i) {
+            const QPointF at(s.spacing * (i % s.across), s.spacing * (i / s.across));
+            doc.addToModel(Entity::polyline({{at, 0}, {at + QPointF(300, 0), 0}}, false));
+            doc.addToModel(Entity::textAt(at + QPointF(100, 2), numbered(s.cable, i), 2.5));
+            Entity eq = Entity::insert(QStringLiteral("EQ_BOX"), at + QPointF(300, -10));
+            eq.attributes.push_back(Entity::attribute(at + QPointF(305, 12), QStringLiteral("NAME"),
+                                                      numbered(s.label, i), 2.5));
+            doc.addToModel(eq);
+            wanted << numbered(s.cable, i) << numbered(s.label, i);
+        }
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("sheet.pdf"));
-        exportAndReadBack(doc, pdf, wanted);
+        QString error;
+        ASSERT_TRUE(exportPdf(doc, doc.modelSpace(), pdf, &error)) << qPrintable(error);
+        const QSet<QString> words = pdfWords(pdf);
+        QStringList missing;
+        for (const QString& w : wanted)
+            if (!words.contains(w)) missing << w;
+        EXPECT_TRUE(missing.isEmpty()) << missing.size() << " of " << wanted.size() << " missing, "
+                                       << qPrintable(missing.mid(0, 5).join(' '));
         const int pages = pdfPages(pdf);
         EXPECT_TRUE(pages >= s.minPages && pages <= s.maxPages) << pages << " pages";
     }
@@ -1109,13 +1061,9 @@ TEST(CadRender, PdfsOfLargeSheetsKeepEveryTextAsText) {
 // font when one is set; a style whose font is installed keeps it.
 TEST(CadRender, AlternateFontStandsInForMissingFonts) {
     Document doc;
-    TextStyle missing;
-    missing.name = QStringLiteral("MISSING");
-    missing.font = QStringLiteral("nosuchfont.ttf");
+    const TextStyle missing{QStringLiteral("MISSING"), QStringLiteral("nosuchfont.ttf")};
+    const TextStyle installed{QStringLiteral("INSTALLED"), QStringLiteral("DejaVuSans.ttf")};
     doc.addTextStyle(missing);
-    TextStyle installed = missing;
-    installed.name = QStringLiteral("INSTALLED");
-    installed.font = QStringLiteral("DejaVuSans.ttf");
     doc.addTextStyle(installed);
     Entity text = Entity::textAt({5, 70}, QStringLiteral("Rack 12"), 10.0);
     text.style = missing.name;

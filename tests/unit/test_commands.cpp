@@ -118,7 +118,6 @@ TEST(CommandRouter, DrawingErrorsGoToTheCommandLine) {
     EXPECT_TRUE(f.user.transcript.contains("Error in [Zoom] : There are no extents!"));
     EXPECT_TRUE(f.user.transcript.contains("Error in [Open] : Disk full"));
     EXPECT_FALSE(f.user.transcript.contains("cancelled"));
-    EXPECT_EQ(cad::cadErrorText(cad::NoSelectionSet), QStringLiteral("There no SelectionSet!"));
 }
 
 TEST(CommandAliases, DefaultsShadowLaterAliases) {

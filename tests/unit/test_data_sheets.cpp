@@ -248,11 +248,9 @@ TEST_P(DataSheetsTest, SystemNameCellsChooseFromTheLibrary) {
     ASSERT_TRUE(combo);
     EXPECT_EQ(combo->count(), 2);
 
-    // A model of another manufacturer is not one of the row's choices.
+    // A model of another manufacturer is not one of the row's choices (the message, and the
+    // note on closing: the scenario data_sheets_project).
     WidgetDriver::editCell(systems, "grdData", 1, "equipmentname", "Z-1");
-    EXPECT_TRUE(has(user, QStringLiteral("MESSAGE [OK] Tolvane [System Names] | ValueItemError in "
-                                         "ColIndex: %1")
-                              .arg(column)));
     EXPECT_EQ(project("select equipmentname from tblSystems"), "V-2");
     // Another manufacturer brings its own models.
     WidgetDriver::editCell(systems, "grdData", 1, "Manufacturer", "Zed Audio");
@@ -261,9 +259,7 @@ TEST_P(DataSheetsTest, SystemNameCellsChooseFromTheLibrary) {
     EXPECT_EQ(project("select Manufacturer || '/' || equipmentname from tblSystems"),
               "Zed Audio/Z-1");
     systems->close();
-    EXPECT_TRUE(has(user,
-                    "MESSAGE [OK] Tolvane | Note: these changes here will not be updated "
-                    "in the drawings."));
+    EXPECT_TRUE(user.ui->atEnd());
 }
 
 TEST_P(DataSheetsTest, WithoutTheRightToAssignTheProjectListsOnlyShow) {
@@ -302,7 +298,6 @@ TEST_P(DataSheetsTest, ACableNumberTakenOrNotANumberIsRefusedWithItsReason) {
     WidgetDriver::editCell(cables, "grdData", 4, "CableNO", "V-7");
     EXPECT_EQ(numbers(), before);
     const QString caption = "MESSAGE [OK] Tolvane [Project Cables] | ";
-    EXPECT_TRUE(has(user, caption + "The cable number V-1 is already in use. Choose another."));
     const QStringList lines = user.lines();
     EXPECT_EQ(lines.filter(caption + "The cable number V-1 is already in use").size(), 2);
     EXPECT_EQ(lines.filter(caption + "The cable number \"").size(), 3)
@@ -343,14 +338,7 @@ TEST_P(DataSheetsTest, TheCablesLayoutIsKeptAndAForeignFileIsLeftAlone) {
                      DriverError);
         cables->close();
     }
-    const std::optional<GridLayout> kept = readGridLayout(file);
-    ASSERT_TRUE(kept);
-    QStringList shown;
-    for (const GridColumn& c : kept->columns)
-        if (!c.hidden) shown << c.field;
-    EXPECT_EQ(shown.value(0).toLower(), "length");
-    EXPECT_FALSE(shown.contains("Sheet", Qt::CaseInsensitive));
-
+    // Opened again, from the file (the file itself: the scenario data_sheets_project).
     ScriptedUser& user = makeUser("");
     DataSheetWindow* cables = open(user, SheetKind::ProjectCables);
     const QStringList columns = WidgetDriver::printGrid(cables, "grdData").first().split(" | ");

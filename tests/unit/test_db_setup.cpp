@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -34,36 +33,22 @@ struct Installation {
     int count(db::DbId id, const QString& table) {
         return db::Query(id, "select count(*) from " + table, registry).scalar().toInt();
     }
-    QString defaultProject(const QString& column) {
-        return test::firstColumn(db::DbId::PM, registry,
-                                 "select " + column + " from tblProjects where ProjectName = ?",
-                                 {"DEFAULT_PROJECT"})
-            .join(',');
-    }
 };
 }  // namespace
 
 TEST(DatabaseSetup, NewInstallationThenSecondStart) {
     Installation inst;
     ScriptedUser user("");
+    // The files made, the default project and the blank project's lock rows: the scenario
+    // databases.
     ASSERT_TRUE(inst.connect(user));
-    const QString home = inst.run.appFolder();
-    EXPECT_TRUE(QFile::exists(home + "/dbPM.db"));
-    EXPECT_TRUE(QFile::exists(home + "/dbEquip.db"));
-    EXPECT_TRUE(QFile::exists(home + "/BlankProjectDB/Blankdb.db"));
-    EXPECT_EQ(inst.run.pmConnection, "sqlite:" + home + "/dbPM.db");
+    EXPECT_EQ(inst.run.pmConnection, "sqlite:" + inst.run.appFolder() + "/dbPM.db");
     for (auto id : {db::DbId::PM, db::DbId::Equipment, db::DbId::Blank})
         EXPECT_EQ(db::schemaVersion(id, inst.registry), db::kSchemaVersion);
     // Until a project is opened, project queries reach the blank project.
     EXPECT_EQ(inst.registry.boundTo(db::DbId::Project), inst.registry.boundTo(db::DbId::Blank));
-    EXPECT_EQ(inst.defaultProject("count(*)"), "1");
-    EXPECT_EQ(inst.count(db::DbId::Blank, "tblLockSys"), 1);
     const int models = inst.count(db::DbId::Equipment, "tblEquipment");
     EXPECT_GE(models, 24);
-
-    db::DatabaseSetup(inst.run, inst.settings, *user.ui, inst.log, inst.registry)
-        .setDefaultProjectPath();
-    EXPECT_EQ(inst.defaultProject("ProjectPath"), home + "/Tolvane Default Project");
 
     // A user's own rows survive the next start; nothing is seeded twice.
     db::Query(
@@ -91,45 +76,29 @@ TEST(DatabaseSetup, DamagedFileStopsWithTheDatabaseNamed) {
     EXPECT_EQ(test::fileBytes(junk), QByteArray(2048, '\x7f'));  // left as it was
 }
 
-// Only a missing database is made. A file that is empty (an interrupted copy) or holds
-// something else than a Tolvane database stops the start with the database named, and stays
-// as it was: the user's projects or library are never replaced by new, empty ones.
-TEST(DatabaseSetup, AnEmptyOrForeignFileIsNeverReplaced) {
-    const auto refused = [](Installation& inst, const QString& what) {
-        ScriptedUser user("");
-        const QString stopped = test::thrownText([&] { inst.connect(user); });
-        EXPECT_TRUE(stopped.contains(what + " (")) << qPrintable(stopped);
-        EXPECT_TRUE(stopped.contains("cannot be read")) << qPrintable(stopped);
-        inst.registry.closeAll();
-    };
+// Only a missing database is made. A file that holds something else than a Tolvane database
+// stops the start with the database named, and stays as it was: the user's projects or library
+// are never replaced by new, empty ones. (An empty file: the scenario database_empty_file.)
+TEST(DatabaseSetup, AForeignFileIsNeverReplaced) {
+    // A database of another program in the blank project's place.
+    Installation inst;
+    const QString blank = inst.run.appFolder() + "/BlankProjectDB/Blankdb.db";
+    QDir().mkpath(QFileInfo(blank).absolutePath());
     {
-        Installation inst;
-        const QString pm = inst.run.appFolder() + "/dbPM.db";
-        QFile(pm).open(QIODevice::WriteOnly);
-        refused(inst, "project manager database");
-        EXPECT_TRUE(QFileInfo::exists(pm));
-        EXPECT_EQ(QFileInfo(pm).size(), 0);
-        // Nothing else was made either.
-        EXPECT_EQ(QDir(inst.run.appFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-                  QStringList{"dbPM.db"});
+        db::Connections other;
+        other.bind(db::DbId::Blank, db::ConnectionSpec::sqlite(blank));
+        db::createSqliteFile(db::DbId::Blank, blank);
+        db::Query(db::DbId::Blank, "create table notes (body text)", other).exec();
+        db::Query(db::DbId::Blank, "insert into notes values ('mine')", other).exec();
     }
-    {
-        // A database of another program in the blank project's place.
-        Installation inst;
-        const QString blank = inst.run.appFolder() + "/BlankProjectDB/Blankdb.db";
-        QDir().mkpath(QFileInfo(blank).absolutePath());
-        {
-            db::Connections other;
-            other.bind(db::DbId::Blank, db::ConnectionSpec::sqlite(blank));
-            db::createSqliteFile(db::DbId::Blank, blank);
-            db::Query(db::DbId::Blank, "create table notes (body text)", other).exec();
-            db::Query(db::DbId::Blank, "insert into notes values ('mine')", other).exec();
-        }
-        const QByteArray before = test::fileBytes(blank);
-        ASSERT_FALSE(before.isEmpty());
-        refused(inst, "blank project database");
-        EXPECT_EQ(test::fileBytes(blank), before);
-    }
+    const QByteArray before = test::fileBytes(blank);
+    ASSERT_FALSE(before.isEmpty());
+    ScriptedUser user("");
+    const QString stopped = test::thrownText([&] { inst.connect(user); });
+    EXPECT_TRUE(stopped.contains("blank project database (")) << qPrintable(stopped);
+    EXPECT_TRUE(stopped.contains("cannot be read")) << qPrintable(stopped);
+    inst.registry.closeAll();
+    EXPECT_EQ(test::fileBytes(blank), before);
 }
 
 TEST(DatabaseSetup, SharedModeAsksForTheMasterDatabases) {

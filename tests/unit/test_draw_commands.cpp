@@ -2,7 +2,6 @@
 // change, what they keep, and that each is one undo step.
 #include <gtest/gtest.h>
 
-#include "drawings/context_menu.h"
 #include "drawings/draw_commands.h"
 #include "drawings/drawing.h"
 #include "script_fixture.h"
@@ -108,8 +107,7 @@ TEST(DrawCommands, NewEntitiesTakeTheCurrentSettings) {
 }
 
 // The polyline's options are typed by name or capital letter: Undo takes back the last vertex
-// (the first one stays), Close needs three vertices and ends the polyline closed. The same
-// options are the context menu's at its prompt, after Enter and Cancel.
+// (the first one stays), Close needs three vertices and ends the polyline closed.
 TEST(DrawCommands, PolylineOptionsUndoAndClose) {
     test::ScriptedUser user(
         "point 0,0\n"
@@ -136,10 +134,4 @@ TEST(DrawCommands, PolylineOptionsUndoAndClose) {
     EXPECT_EQ(int(d.space().entities.size()), 1);  // the one taken back to its start is gone
     d.undo().undo();
     EXPECT_TRUE(d.space().entities.empty());  // one undo step for the whole polyline
-
-    ContextTarget waiting;
-    waiting.promptWaiting = true;
-    waiting.promptOptions = {"Close", "Undo"};
-    EXPECT_EQ(contextTexts(contextEntries(waiting)),
-              QStringList({"Enter", "Cancel", "Close", "Undo"}));
 }

@@ -52,8 +52,6 @@ TEST(DrawingWindow, TitleTabsCloseRefusalAndKeys) {
 
     QTabBar* tabs = w.layoutTabs();
     ASSERT_EQ(tabs->count(), 2);
-    EXPECT_EQ(tabs->tabData(0).toString(), QStringLiteral("layModel"));
-    EXPECT_EQ(tabs->tabData(1).toString(), QStringLiteral("laySheet A"));
     tabs->setCurrentIndex(1);
     EXPECT_EQ(w.drawing().space().name, QStringLiteral("Sheet A"));
     EXPECT_EQ(&w.view().space(), &w.drawing().space());
@@ -97,7 +95,6 @@ TEST(DrawingWindow, InsertListFollowsTheBlockTable) {
         for (int i = 0; i < w.insertList()->count(); ++i) out << w.insertList()->itemText(i);
         return out;
     };
-    EXPECT_EQ(w.insertList()->objectName(), QStringLiteral("cboInsert"));
     EXPECT_EQ(items(), QStringList({"RACK"}));
 
     // A block defined without telling anybody is not listed until the drawing says so.

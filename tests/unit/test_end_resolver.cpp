@@ -245,16 +245,12 @@ TEST_F(EndResolution, CableCrossingItsOwnBlock) {
 // alias takes the block's name and writes it to the block.
 TEST_F(EndResolution, JacksJBoxesAndRouters) {
     db::Query(db::DbId::Project,
-              "insert into tblJF (JFSysName, JFLoc, JFEl, SignalType, RearConn) values ('VJF', "
-              "'MCR', 'R4', 'HD-SDI', 'BNC-M')",
+              "insert into tblJF (JFID, JFSysName, JFLoc, JFEl, SignalType, RearConn) values (7, "
+              "'VJF', 'MCR', 'R4', 'HD-SDI', 'BNC-M')",
               registry)
         .exec();
-    const QString jf = db::Query(db::DbId::Project, "select max(JFID) from tblJF", registry)
-                           .exec()
-                           .scalar()
-                           .toString();
     const QString unsent = place("FN_JACK_S", {0, 0});
-    const QString sent = place("FN_JACK_D", {20, 0}, jf);
+    const QString sent = place("FN_JACK_D", {20, 0}, QStringLiteral("7"));
     const QString gone = place("FN_JACK_SD", {40, 0}, QStringLiteral("999"));
     for (const QString& j : {unsent, sent, gone}) setAttribute(j, "JF", QStringLiteral("VJF-01"));
     setAttribute(sent, "A", "A");

@@ -3,7 +3,6 @@
 // and tooltips; the field accessor of source and destination strings.
 #include <gtest/gtest.h>
 
-#include "cad/dxf.h"
 #include "drawings/entity_tag.h"
 
 using namespace tolvane;
@@ -72,12 +71,4 @@ TEST(EntityTag, CatalogueBlocksGetKindAndTooltipOnce) {
     EXPECT_EQ(tag::tagInsertedBlock(pointer), tag::kind::Pointer);
     EXPECT_EQ(tag::catalogueEntry("rtr_s")->kind, tag::kind::Router);
     EXPECT_EQ(tag::catalogueEntry("Jbox_1_D")->name, QStringLiteral("JBOX_1_D"));
-
-    // The tag survives a file round trip with its item names.
-    cad::Document doc;
-    doc.addToModel(pointer);
-    const cad::Document back = cad::readDxf(cad::writeDxf(doc));
-    const cad::Entity& read = back.modelSpace().entities.front();
-    EXPECT_EQ(tag::kindOf(read), tag::kind::Pointer);
-    EXPECT_TRUE(tag::setAssoc(const_cast<cad::Entity&>(read), "1F"));
 }

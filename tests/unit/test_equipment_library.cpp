@@ -81,7 +81,7 @@ TEST(PinNames, PaddingFollowsTheCountFieldsLength) {
     EXPECT_FALSE(pinNames("CH", "4", "-1"));
 }
 
-TEST_P(EquipmentLibraryTest, ManufacturersAddFindAndDelete) {
+TEST_P(EquipmentLibraryTest, ManufacturersAddFindAndList) {
     {
         ScriptedUser user("");
         Manufacturers m(access(user));
@@ -97,10 +97,9 @@ TEST_P(EquipmentLibraryTest, ManufacturersAddFindAndDelete) {
         EXPECT_EQ(user.lines(), QStringList{"BEEP"});
     }
     {
+        // Its message: the scenario equipment_library.
         ScriptedUser user("button OK");
         EXPECT_FALSE(Manufacturers(access(user)).add({"Axiom", "Again"}));
-        EXPECT_EQ(user.lines().first(),
-                  "MESSAGE [OK] Tolvane | That Manufacturer ID already exists.");
     }
     ScriptedUser user("");
     Manufacturers m(access(user));
@@ -180,7 +179,8 @@ TEST_P(EquipmentLibraryTest, DeletingAModelRemovesItsRowsEvenWithoutOutputs) {
     EXPECT_EQ(count("select count(*) from tblOutputs where EquipmentID = ?", {keep}), 2);
 }
 
-TEST_P(EquipmentLibraryTest, PhysicalDataAndDaFlag) {
+// The DA box written and cleared: the placement tests, whose inserts follow it.
+TEST_P(EquipmentLibraryTest, PhysicalData) {
     addManufacturer("AXIOM", "Axiom");
     const qint64 model = addModel("AXIOM", "FR-2");
     ScriptedUser user("button OK");
@@ -195,10 +195,6 @@ TEST_P(EquipmentLibraryTest, PhysicalDataAndDaFlag) {
     EXPECT_EQ(
         QStringList({stored->height, stored->depth, stored->weight, stored->p, stored->heightUnit}),
         QStringList({"3.5", "", "12.25", "-100", "in"}));
-    EXPECT_TRUE(models.setDisplayAsDa(model, true));
-    EXPECT_TRUE(models.find(model)->displayAsDa);
-    EXPECT_TRUE(models.setDisplayAsDa(model, false));
-    EXPECT_FALSE(models.find(model)->displayAsDa);
 }
 
 TEST_P(EquipmentLibraryTest, AddingInputsAndOutputs) {
@@ -270,8 +266,7 @@ TEST_P(EquipmentLibraryTest, SelectDeleteAndCopyRows) {
     ASSERT_TRUE(pins.copyToOtherList(PinList::Inputs, video.inputs));
     const QList<db::PinRecord> outputs = pins.list(model, PinList::Outputs);
     EXPECT_EQ(names(outputs), (QStringList{"A01", "A02", "A03", "V01", "V02"}));
-    EXPECT_EQ(outputs.last().conn, "BNC");
-    EXPECT_EQ(outputs.last().type, "VID");
+    EXPECT_EQ(outputs.last().conn + " " + outputs.last().type, "BNC VID");
 
     EXPECT_FALSE(pins.removeSelected(audio));
     EXPECT_EQ(pins.list(model, PinList::Inputs).size(), 5);
@@ -300,10 +295,7 @@ TEST_P(EquipmentLibraryTest, CopyingADefinitionReplacesTheTargets) {
     EXPECT_EQ(names(pins.list(target, PinList::Inputs)), (QStringList{"IN01", "IN02"}));
     EXPECT_EQ(names(pins.list(target, PinList::Outputs)), QStringList{"OUT"});
     EXPECT_EQ(pins.list(source, PinList::Inputs).size(), 2);
-    EXPECT_FALSE(pins.copySource());
-    EXPECT_TRUE(
-        user.lines()[2].contains("associated with Nordvid - DST and replace them with the "
-                                 "Inputs and Outputs from Axiom - SRC"));
+    EXPECT_FALSE(pins.copySource());  // the question's words: the scenario equipment_library
 }
 
 TEST_P(EquipmentLibraryTest, RefusedPermissionsChangeNothingAndAskNothing) {
@@ -337,11 +329,11 @@ TEST_P(EquipmentLibraryTest, SignalTypesWithTheirColours) {
     EXPECT_EQ(db::SignalColor::parse("256")->text(), "Same As Layer");  // as it is stored
     EXPECT_FALSE(db::SignalColor::parse("257"));
     EXPECT_FALSE(db::SignalColor::parse("red"));
-    ScriptedUser user("button OK\nbutton No\nbutton Yes");
+    // A type added twice in any case, and No to the delete question: the scenario signal_types.
+    ScriptedUser user("button Yes");
     CableCatalogue c(access(user));
     ASSERT_TRUE(c.addSignalType({"AUD", {3}, "A", "Cordavo Cable", "CA-2250"}));
     ASSERT_TRUE(c.addSignalType({"TC", {}, "T"}));
-    EXPECT_FALSE(c.addSignalType({"aud", {7}}));
     // The column holds numbers: "Same As Layer" is stored as 256.
     EXPECT_EQ(count("select count(*) from SignalDefault where Color = ?", {256}), 1);
     EXPECT_EQ(count("select count(*) from SignalDefault where Color = ?", {3}), 1);
@@ -349,7 +341,6 @@ TEST_P(EquipmentLibraryTest, SignalTypesWithTheirColours) {
     renamed.key = c.signalType("TC")->key;
     ASSERT_TRUE(c.updateSignalType(renamed));
     EXPECT_EQ(c.signalType("timecode")->color.index, 200);
-    EXPECT_FALSE(c.removeSignalType(*c.signalType("AUD")));
     EXPECT_TRUE(c.removeSignalType(*c.signalType("AUD")));
     EXPECT_EQ(c.signalTypes().size(), 1);
 }

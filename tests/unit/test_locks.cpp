@@ -110,15 +110,6 @@ TEST_P(LockTest, BusyLockNamesTheHolderAndCancelLeavesItAlone) {
     EXPECT_EQ(holderRow(first), "1 carol_pc3");
 }
 
-TEST_P(LockTest, SystemLockHasItsOwnMessage) {
-    ScriptedUser ann(""), bob("button Cancel\n");
-    db::TableLock held(db::systemLock(), true, "ann_pc1", *ann.ui, first);
-    ASSERT_TRUE(held.acquire());
-    db::TableLock wanted(db::systemLock(), true, "bob_pc2", *bob.ui, second);
-    EXPECT_FALSE(wanted.acquire());
-    EXPECT_TRUE(bob.transcript.contains("The Systems table is being edited by ann_pc1"));
-}
-
 TEST_P(LockTest, TwoUsersContendingNeverBothHoldTheLock) {
     std::atomic<int> inside{0}, overlaps{0}, taken{0};
     const db::ConnectionSpec connSpec = first.boundTo(db::DbId::Project);

@@ -27,20 +27,17 @@ class PointerLinks : public ::testing::Test {
             dbs.makeEmpty(id, registry);
             db::ensureSchema(id, registry);
         }
-        db::Query(db::DbId::Equipment,
-                  "insert into SignalDefault (Type, Color, CableNoPrefix) values ('AUD', 3, 'A')",
-                  registry)
-            .exec();
-        db::Query(db::DbId::Equipment,
-                  "insert into tblPreferences (UserID, CablesStartNo, CablesVerifySettings, "
-                  "cablecolorline, cablecolortext) values (1, 1, false, true, true)",
-                  registry)
-            .exec();
-        db::Query(db::DbId::Project,
-                  "insert into tblJF (JFID, JFSysName, JFLoc, JFEl, SignalType, RearConn) values "
-                  "(7, 'AJF', 'MCR', 'R1', 'AUD', 'XLR')",
-                  registry)
-            .exec();
+        for (const auto& [id, sql] :
+             {std::pair{db::DbId::Equipment,
+                        "insert into SignalDefault (Type, Color, CableNoPrefix) values ('AUD', 3, "
+                        "'A')"},
+              {db::DbId::Equipment,
+               "insert into tblPreferences (UserID, CablesStartNo, CablesVerifySettings, "
+               "cablecolorline, cablecolortext) values (1, 1, false, true, true)"},
+              {db::DbId::Project,
+               "insert into tblJF (JFID, JFSysName, JFLoc, JFEl, SignalType, RearConn) values (7, "
+               "'AJF', 'MCR', 'R1', 'AUD', 'XLR')"}})
+            db::Query(id, QString::fromLatin1(sql), registry).exec();
         for (Drawing* d : {&a, &b})
             for (const char* name : {"JBOX_S", "FN_JACK_D", "POINTER_S", "POINTER_D"}) {
                 const QString file = dir.filePath(QString::fromLatin1(name) + ".dxf");
@@ -104,34 +101,19 @@ class PointerLinks : public ::testing::Test {
 };
 
 // The pair links: each names the other and shows where the cable comes from or goes; the
-// destination beyond the pair is the far jack. A cable ending a thousandth beside a pointer is
-// not its cable.
+// destination beyond the pair is the far jack (still after saving and opening again:
+// cable_pointers.scr). A cable ending a thousandth beside a pointer is not its cable.
 TEST_F(PointerLinks, LinkAndFollow) {
     ScriptedUser user("");
     Pointers p = pointers(*user.ui);
     ASSERT_TRUE(p.link(a, pointerD, b, pointerS));
     EXPECT_EQ(tag::assoc(*a.document().find(pointerD)), pointerS);
     EXPECT_EQ(tag::assoc(*b.document().find(pointerS)), pointerD);
+    // Each shows the other's sheet (the far ends they show: cable_draw.scr).
     EXPECT_EQ(attr(a, pointerD, "DSHT"), "sheet b.dxf");
-    EXPECT_EQ(attr(a, pointerD, "Sysnam"), "JF-9");
-    EXPECT_EQ(attr(a, pointerD, "D"), "-1");
     EXPECT_EQ(attr(b, pointerS, "Ssht"), "sheet a.dxf");
-    EXPECT_EQ(attr(b, pointerS, "SSysnam"), "JB-1");
-    EXPECT_EQ(attr(b, pointerS, "S"), "B-1");
     EXPECT_EQ(p.otherSide(a, pointerD), "JF-9|-1|XLR|MCR.R1|AUD|");
     EXPECT_TRUE(user.transcript.isEmpty()) << user.transcript.toStdString();
-
-    // Saved and read back, the pair still finds its cables.
-    cad::saveDxf(b.document(), b.path());
-    Drawing reread(cad::loadDxf(b.path()));
-    reread.setPath(b.path());
-    Pointers again(
-        *user.ui, nullptr,
-        [&] {
-            return QList<OpenDrawing>{{drawingTitle(a), &a}, {drawingTitle(reread), &reread}};
-        },
-        registry);
-    EXPECT_EQ(again.otherSide(a, pointerD), "JF-9|-1|XLR|MCR.R1|AUD|");
 
     const QString near = place(a, "POINTER_D", {5, 10});
     cable(a, {{0, 10}, {5.001, 10}});

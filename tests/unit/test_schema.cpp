@@ -274,7 +274,6 @@ TEST_P(SchemaTest, RefusedOrFailedUpgradeChangesNothing) {
     raw(DbId::PM, "drop table tblCompany");
     raw(DbId::PM,
         QStringLiteral("update tolvane_schema set version = %1").arg(db::kSchemaVersion + 1));
-    EXPECT_EQ(db::schemaVersion(DbId::PM, reg), db::kSchemaVersion + 1);
     const QString newer = test::thrownText([&] { db::ensureSchema(DbId::PM, reg); });
     EXPECT_TRUE(newer.contains("newer Tolvane")) << qPrintable(newer);
     EXPECT_TRUE(record(DbId::PM, "tblCompany").isEmpty());

@@ -72,13 +72,10 @@ class SignalTypesWindowTest : public test::LibraryWindowFixture {
     QTableView* grid = nullptr;
 };
 
-TEST_F(SignalTypesWindowTest, TheGridAndWhatItsCellsOffer) {
+// The grid itself, sorted by type: the scenario signal_types.
+TEST_F(SignalTypesWindowTest, WhatTheCableCellsOffer) {
     ScriptedUser user("");
     auto w = open(user);
-    EXPECT_EQ(WidgetDriver::printGrid(w.get(), "grdSignalTypes"),
-              (QStringList{"COLUMNS Type | Color | CableNoPrefix | CableManu | CableType",
-                           "ROW 1: AUD | 3 | A | Glass Lines | G-1",
-                           "ROW 2: VID | 2 | V | Kabel Works | K-100"}));
     if (const QString file = qEnvironmentVariable("TOLVANE_SCREENSHOT_SIGNALS"); !file.isEmpty())
         w->grab().save(file);
     // Only cable-type manufacturers; the part numbers of the row's manufacturer.

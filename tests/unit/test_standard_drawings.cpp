@@ -176,8 +176,6 @@ TEST(StandardDrawings, TemplateSheetHasATitleBlockThatFills) {
     }
     EXPECT_EQ(texts.size(), 12u);
     EXPECT_EQ(test::collisions(texts, lines).join(", ").toStdString(), "");
-
-    f.revision = "D";
-    EXPECT_TRUE(titleblock::fill(tpl, f));
-    EXPECT_EQ(titleblock::shown(tpl, titleblock::Revision), "D");
+    // Filled again when a value changes: the drawing files' test of the title block that
+    // follows the project and the registry row.
 }

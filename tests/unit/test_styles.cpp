@@ -57,10 +57,8 @@ TEST(Styles, ApplyWritesChangesOnlyAndPointModeCombinesShapeAndFrames) {
     EXPECT_TRUE(d.document().textStyle("STANDARD")->bold);
     EXPECT_TRUE(d.modified());
 
-    PointStyle p{3, true, true, 0.5};
-    EXPECT_EQ(p.mode(), 3 + 32 + 64);
-    applyPointStyle(d, p);
-    EXPECT_EQ(d.document().settings().pointMode, 99);
+    applyPointStyle(d, PointStyle{3, true, true, 0.5});
+    EXPECT_EQ(d.document().settings().pointMode, 3 + 32 + 64);
     EXPECT_EQ(d.document().settings().pointSize, 0.5);
     const PointStyle back = pointStyle(d.document());
     EXPECT_EQ(back.shape, 3);
