@@ -285,17 +285,19 @@ void HugeHeapPages::advise(const void* listWritten) {
     // and no page past the last step can be huge. Blocks taken up to its end and freed at once
     // leave it usable whole. What the C library wrote past a block (a free block's head) goes
     // back to the system: the heap is left untouched until used.
-    std::array<std::pair<void*, size_t>, 2> blocks{};
+    // The blocks are kept as addresses: past the free only the pages they spanned are used.
+    std::array<std::pair<std::uintptr_t, size_t>, 2> blocks{};
     for (auto& [block, size] : blocks) {
         if (at < heap || at + kGrowMargin >= heap + kThreadHeap) break;  // in another heap, or full
         size = std::min<size_t>(heap + kThreadHeap - at - kGrowMargin, kLargestHeapBlock);
-        block = std::malloc(size);
+        block = reinterpret_cast<std::uintptr_t>(std::malloc(size));
         if (!block) break;
-        at = reinterpret_cast<std::uintptr_t>(block) + size;
+        at = block + size;
     }
-    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) std::free(it->first);
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it)
+        std::free(reinterpret_cast<void*>(it->first));
     for (const auto& [block, size] : blocks)
-        if (block) releasePages(static_cast<char*>(block) + kProbe, size - kProbe);
+        if (block) releasePages(reinterpret_cast<void*>(block + kProbe), size - kProbe);
 }
 
 }  // namespace tolvane::cad
