@@ -16,6 +16,7 @@
 #include <future>
 #include <limits>
 
+#include "cad/handle_map.h"
 #include "cad/heap_pages.h"
 #include "cad/name_lookups.h"
 #include "cad/picking.h"
@@ -412,7 +413,7 @@ struct SpatialIndex::Data {
     std::vector<Seen> seen;  // by entry
     int pass = 0;            // passes over the space made (builds and rescans)
     std::vector<quint32> freeEntries;
-    QHash<quint64, quint32> byKey;
+    HandleMap byKey;
     int indexed = 0;  // entries with a valid box
     BBox bounds;      // the exact extents of the indexed entities, when not stale
     bool boundsStale = true;
@@ -423,10 +424,9 @@ struct SpatialIndex::Data {
     }
 
     quint32 entryFor(quint64 key) {
-        const qsizetype had = byKey.size();
-        quint32& slot = byKey[key];
-        if (byKey.size() != had) slot = newEntry(key);
-        return slot;
+        const auto [slot, made] = byKey.insert(key, 0);
+        if (made) *slot = newEntry(key);
+        return *slot;
     }
 
     // An entry for a key the hash has just been given.
@@ -461,10 +461,9 @@ struct SpatialIndex::Data {
     // extent). One look in the hash: a handle met before (a broken file) is taken once.
     void add(quint64 key, const LooseBox& box, int position, std::vector<Value>* values) {
         if (!key) return;
-        const qsizetype had = byKey.size();
-        quint32& slot = byKey[key];
-        if (byKey.size() == had) return;
-        const quint32 entry = slot = newEntry(key);
+        const auto [slot, made] = byKey.insert(key, 0);
+        if (!made) return;
+        const quint32 entry = *slot = newEntry(key);
         see(entry, position, pass);
         if (!box.valid()) return;
         entries[entry].box = box;
@@ -871,10 +870,11 @@ bool SpatialIndex::remove(const QString& handle) {
     }
     complete();
     Data& d = *d_;
-    const auto it = d.byKey.constFind(handleKey(handle));
-    if (it == d.byKey.cend() || !d.entries[*it].box.valid()) return false;
-    const quint32 entry = *it;
-    d.byKey.erase(it);
+    const quint64 key = handleKey(handle);
+    const quint32* found = d.byKey.find(key);
+    if (!found || !d.entries[*found].box.valid()) return false;
+    const quint32 entry = *found;
+    d.byKey.erase(key);
     d.dropValue(entry);
     d.entries[entry] = Data::Entry();
     d.seen[entry] = Data::Seen();
@@ -983,14 +983,14 @@ void SpatialIndex::nearFromTop(const Space& space, QPointF p, double aperture,
 
 bool SpatialIndex::contains(const QString& handle) const {
     complete();
-    const auto it = d_->byKey.constFind(handleKey(handle));
-    return it != d_->byKey.cend() && d_->entries[*it].box.valid();
+    const quint32* entry = d_->byKey.find(handleKey(handle));
+    return entry && d_->entries[*entry].box.valid();
 }
 
 BBox SpatialIndex::box(const QString& handle) const {
     complete();
-    const auto it = d_->byKey.constFind(handleKey(handle));
-    return it == d_->byKey.cend() ? BBox() : d_->entries[*it].box.exact();
+    const quint32* entry = d_->byKey.find(handleKey(handle));
+    return entry ? d_->entries[*entry].box.exact() : BBox();
 }
 
 int SpatialIndex::size() const {
@@ -1029,8 +1029,8 @@ const Entity* SpatialIndex::resolve(const Space& space, quint64 key, int* positi
     if (position) *position = -1;
     if (!key) return nullptr;
     Data& d = *d_;
-    auto it = d.byKey.constFind(key);
-    if (it == d.byKey.cend()) {
+    const quint32* entry = d.byKey.find(key);
+    if (!entry) {
         // Never seen: an entity without extent added lately, or none of this space.
         const int last = int(space.entities.size()) - 1;
         for (int k = last; k >= 0 && k > last - kRecentlyAdded; --k) {
@@ -1042,10 +1042,10 @@ const Entity* SpatialIndex::resolve(const Space& space, quint64 key, int* positi
             }
         }
         rescan(space);
-        it = d.byKey.constFind(key);
-        if (it == d.byKey.cend()) return nullptr;
+        entry = d.byKey.find(key);
+        if (!entry) return nullptr;
     }
-    return resolveEntry(space, *it, position);
+    return resolveEntry(space, *entry, position);
 }
 
 const Entity* SpatialIndex::resolveEntry(const Space& space, quint32 entry, int* position) const {

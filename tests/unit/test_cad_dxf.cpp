@@ -20,11 +20,13 @@
 #include <functional>
 #include <random>
 #include <thread>
+#include <unordered_map>
 
 #include "../../bench/wiring_sheet.h"
 #include "cad/dxf.h"
 #include "cad/editing.h"
 #include "cad/geometry.h"
+#include "cad/handle_map.h"
 #include "cad/heap_pages.h"
 
 using namespace tolvane::cad;
@@ -424,7 +426,7 @@ TEST(CadDocument, AddAllTakesAListOverWholeLikeAddOneByOne) {
 
 // Handles close together are kept as bits, one far above the rest apart: a set that mixes
 // both, and whose bits grow past a handle first kept apart, still answers for every handle.
-TEST(CadDocument, HandleSetKeepsNearAndFarHandlesAlike) {
+TEST(CadDocument, HandleSetAndMapKeepNearAndFarHandlesAlike) {
     HandleSet set;
     const quint64 far = quint64(1) << 40;
     const quint64 later = 4096 * 64 + 5;  // beyond the first bits: kept apart at first
@@ -445,6 +447,29 @@ TEST(CadDocument, HandleSetKeepsNearAndFarHandlesAlike) {
     EXPECT_FALSE(set.contains(later));
     EXPECT_EQ(set.highest(), 0x100u + 300000 - 1);
     EXPECT_EQ(set.size(), 300000 - 1);
+
+    // The index's map from handle to entry keeps them as the set does: random inserts and
+    // erases of runs, handles just past the table's reach and far ones, as a hash map would.
+    HandleMap map;
+    std::unordered_map<quint64, quint32> same;
+    std::mt19937_64 random(5);
+    for (int k = 0; k < 200000; ++k) {
+        const int kind = int(random() % 10);
+        const quint64 h = kind == 0   ? random() >> (random() % 64)
+                          : kind == 1 ? 16384 + random() % 4096  // around the first reach
+                                      : 0x100 + random() % 60000;
+        if (random() % 4 == 0) {
+            EXPECT_EQ(map.erase(h), same.erase(h) == 1);
+            continue;
+        }
+        const auto [slot, made] = map.insert(h, quint32(k));
+        const auto [it, sameMade] = same.try_emplace(h, quint32(k));
+        ASSERT_EQ(made, sameMade) << h;
+        ASSERT_EQ(*slot, it->second) << h;
+    }
+    ASSERT_EQ(map.size(), qsizetype(same.size()));
+    for (const auto& [h, value] : same) ASSERT_TRUE(map.find(h) && *map.find(h) == value) << h;
+    for (quint64 h = 0; h < 0x100 + 70000; ++h) ASSERT_EQ(map.contains(h), same.count(h) == 1);
 
     // A drawing numbered sparsely by another program: new handles go past the highest.
     Document doc;
