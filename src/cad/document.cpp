@@ -738,11 +738,11 @@ Entity* Document::at(const Location& where, quint64 handle) {
 // Records the places of a list's entity at `where.index` and of its attributes.
 void Document::remember(const std::vector<Entity>& list, Location where) {
     const Entity& e = list[size_t(where.index)];
-    if (!e.handle.isEmpty()) places_.insert(e.handle.value(), where);
+    if (!e.handle.isEmpty()) places_.assign(e.handle.value(), where);
     for (int k = 0; k < int(e.attributes.size()); ++k) {
         if (const Handle h = e.attributes[size_t(k)].handle; !h.isEmpty()) {
             where.attribute = k;
-            places_.insert(h.value(), where);
+            places_.assign(h.value(), where);
         }
     }
 }
@@ -763,17 +763,16 @@ void Document::indexHandles() {
 Entity* Document::find(Handle handle) {
     const quint64 h = handle.value();
     if (h == 0 || !used_.contains(h) || absent_.contains(h)) return nullptr;
-    auto it = places_.constFind(h);
-    if (it != places_.cend()) {
-        if (Entity* e = at(*it, h)) return e;
+    if (const Location* where = places_.find(h)) {
+        if (Entity* e = at(*where, h)) return e;
     }
     indexHandles();
-    it = places_.constFind(h);
-    if (it == places_.cend()) {
+    const Location* where = places_.find(h);
+    if (!where) {
         absent_.insert(h);
         return nullptr;
     }
-    return at(*it, h);
+    return at(*where, h);
 }
 
 const Entity* Document::find(Handle handle) const {
@@ -783,7 +782,7 @@ const Entity* Document::find(Handle handle) const {
 bool Document::erase(Handle handle) {
     const quint64 h = handle.value();
     if (!find(handle)) return false;
-    const Location where = places_.value(h);  // fresh: find just checked it
+    const Location where = *places_.find(h);  // fresh: find just checked it
     std::vector<Entity>& list = *listOf(where);
     Entity& e = list[size_t(where.index)];
     if (where.attribute >= 0) {
@@ -794,20 +793,17 @@ bool Document::erase(Handle handle) {
         list.erase(list.begin() + where.index);
     }
     // The entries behind it in the same list move up by one.
-    for (auto it = places_.begin(); it != places_.end();) {
-        Location& l = it.value();
+    places_.update([&where](quint64, Location& l) {
         const bool sameList = l.owner == where.owner && l.ownerIndex == where.ownerIndex;
         if (sameList && l.index == where.index &&
-            (where.attribute < 0 || l.attribute == where.attribute)) {
-            it = places_.erase(it);
-            continue;
-        }
+            (where.attribute < 0 || l.attribute == where.attribute))
+            return false;
         if (sameList && where.attribute < 0 && l.index > where.index) --l.index;
         if (sameList && where.attribute >= 0 && l.index == where.index &&
             l.attribute > where.attribute)
             --l.attribute;
-        ++it;
-    }
+        return true;
+    });
     return true;
 }
 

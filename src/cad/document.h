@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cad/handle_map.h"
 #include "cad/handle_set.h"
 #include "cad/name.h"
 
@@ -619,6 +620,7 @@ class Document {
         int ownerIndex = 0;
         int index = -1;
         int attribute = -1;
+        bool operator==(const Location&) const = default;
     };
     void addAll(std::vector<Entity>& list, std::vector<Entity>&& entities, Location where);
     std::vector<Entity>* listOf(const Location& where);
@@ -640,7 +642,8 @@ class Document {
     // Handle lookup: remembered places, checked on use and rebuilt in one pass when an entity
     // is not where it was (lists are edited in place by undo and erase). Handles in use that
     // belong to no entity (pass-through records) are remembered as absent until the next add.
-    QHash<quint64, Location> places_;
+    // No place has the index -1: it marks a handle without one.
+    HandleMap<Location> places_{Location{}};
     QSet<quint64> absent_;
     quint64 seed_ = 0x100;  // low handles are left to table and dictionary records
     int units_ = 0;

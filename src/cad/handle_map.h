@@ -1,9 +1,10 @@
-// A number for each handle of a set: the spatial index's entry of each entity it holds. As in
-// HandleSet, the handles a drawing hands out lie close together: their numbers are kept in a
-// table read at the handle, which a build entering a space's entities in their order fills at
-// the speed of a pass over memory (a hash table takes a cache miss for each, and at a million
-// entities that was the largest part of the build). A handle far above the others is kept in a
-// hash instead, so that the table never takes more than a few slots for each handle in the set.
+// A value for each handle of a set: the spatial index's entry of each entity it holds, the
+// document's place of each entity. As in HandleSet, the handles a drawing hands out lie close
+// together: their values are kept in a table read at the handle, which a pass entering a list's
+// entities in their order fills at the speed of a pass over memory (a hash table takes a cache
+// miss for each, and at a million entities that was the largest part of the index's build and
+// all of the document's first look-up). A handle far above the others is kept in a hash
+// instead, so that the table never takes more than a few slots for each handle in the set.
 #pragma once
 
 #include <QHash>
@@ -14,27 +15,36 @@
 
 namespace tolvane::cad {
 
+// `none` is a value no handle is given: it marks a free slot.
+template <typename V>
 class HandleMap {
   public:
-    // The number kept for `h`, and whether `h` was not in the map and is now, given `value`.
-    std::pair<quint32*, bool> insert(quint64 h, quint32 value) {
+    explicit HandleMap(V none) : none_(none) {}
+
+    // The value kept for `h`, and whether `h` was not in the map and is now, given `value`.
+    std::pair<V*, bool> insert(quint64 h, const V& value) {
         if (h >= slots_.size() && !grow(h)) {
             const qsizetype had = far_.size();
-            quint32& slot = far_[h];
+            V& slot = far_[h];
             if (far_.size() == had) return {&slot, false};
             slot = value;
             ++size_;
             return {&slot, true};
         }
-        quint32& slot = slots_[size_t(h)];
-        if (slot != kNone) return {&slot, false};
+        V& slot = slots_[size_t(h)];
+        if (!(slot == none_)) return {&slot, false};
         slot = value;
         ++size_;
         return {&slot, true};
     }
-    // The number kept for `h`; null when `h` is not in the map.
-    const quint32* find(quint64 h) const {
-        if (h < slots_.size()) return slots_[size_t(h)] != kNone ? &slots_[size_t(h)] : nullptr;
+    // `h` given `value`, whether it was in the map or not.
+    void assign(quint64 h, const V& value) {
+        const auto [slot, made] = insert(h, value);
+        if (!made) *slot = value;
+    }
+    // The value kept for `h`; null when `h` is not in the map.
+    const V* find(quint64 h) const {
+        if (h < slots_.size()) return slots_[size_t(h)] == none_ ? nullptr : &slots_[size_t(h)];
         if (far_.isEmpty()) return nullptr;
         const auto it = far_.constFind(h);
         return it != far_.cend() ? &it.value() : nullptr;
@@ -43,8 +53,8 @@ class HandleMap {
     // Whether `h` was in the map.
     bool erase(quint64 h) {
         if (h < slots_.size()) {
-            if (slots_[size_t(h)] == kNone) return false;
-            slots_[size_t(h)] = kNone;
+            if (slots_[size_t(h)] == none_) return false;
+            slots_[size_t(h)] = none_;
         } else if (!far_.remove(h)) {
             return false;
         }
@@ -54,10 +64,27 @@ class HandleMap {
     qsizetype size() const { return size_; }
     // Room for `n` handles in all: the table may reach as far as that many allow.
     void reserve(qsizetype n) { room_ = std::max(room_, n); }
+    void clear() { *this = HandleMap(none_); }
+    // Calls `keep(handle, value)` for every handle, which may change the value; a handle for
+    // which it answers false is taken out.
+    template <typename F>
+    void update(F&& keep) {
+        for (size_t h = 0; h < slots_.size(); ++h) {
+            if (slots_[h] == none_ || keep(quint64(h), slots_[h])) continue;
+            slots_[h] = none_;
+            --size_;
+        }
+        for (auto it = far_.begin(); it != far_.end();) {
+            if (keep(it.key(), it.value())) {
+                ++it;
+            } else {
+                it = far_.erase(it);
+                --size_;
+            }
+        }
+    }
 
   private:
-    // The one number no entry has: the slot is free.
-    static constexpr quint32 kNone = 0xFFFFFFFFu;
     // Makes the table reach `h` when the map is dense enough for it: at most four slots for
     // each handle in the map or reserved for, and a first few thousand whatever it holds. The
     // handles kept apart below the new end go over to the table.
@@ -66,8 +93,12 @@ class HandleMap {
         const quint64 allowed =
             std::max<quint64>(kFirstSlots, 4 * quint64(std::max(size_, room_) + 1));
         if (h >= allowed) return false;
-        const size_t reach = size_t(std::min(allowed, std::max(h + 1, 2 * quint64(slots_.size()))));
-        slots_.resize(reach, kNone);
+        // A map told how many handles it will hold is made as large as they will need at once
+        // (they lie about as far as they are many), rather than grown and copied step by step.
+        const quint64 told = quint64(room_) + quint64(room_) / 4;
+        const size_t reach =
+            size_t(std::min(allowed, std::max({h + 1, 2 * quint64(slots_.size()), told})));
+        slots_.resize(reach, none_);
         for (auto it = far_.begin(); it != far_.end();) {
             if (it.key() < reach) {
                 slots_[size_t(it.key())] = it.value();
@@ -79,8 +110,9 @@ class HandleMap {
         return true;
     }
 
-    std::vector<quint32> slots_;   // slot h: the number of handle h, or kNone
-    QHash<quint64, quint32> far_;  // handles at or beyond the table's end
+    V none_;
+    std::vector<V> slots_;   // slot h: the value of handle h, or none_
+    QHash<quint64, V> far_;  // handles at or beyond the table's end
     qsizetype size_ = 0;
     qsizetype room_ = 0;  // reserved for
 };

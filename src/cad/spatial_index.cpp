@@ -413,9 +413,9 @@ struct SpatialIndex::Data {
     std::vector<Seen> seen;  // by entry
     int pass = 0;            // passes over the space made (builds and rescans)
     std::vector<quint32> freeEntries;
-    HandleMap byKey;
-    int indexed = 0;  // entries with a valid box
-    BBox bounds;      // the exact extents of the indexed entities, when not stale
+    HandleMap<quint32> byKey{0xFFFFFFFFu};  // no entry has the number 0xFFFFFFFF
+    int indexed = 0;                        // entries with a valid box
+    BBox bounds;  // the exact extents of the indexed entities, when not stale
     bool boundsStale = true;
 
     void indexing(const Document& d, const QString& space) {

@@ -448,9 +448,10 @@ TEST(CadDocument, HandleSetAndMapKeepNearAndFarHandlesAlike) {
     EXPECT_EQ(set.highest(), 0x100u + 300000 - 1);
     EXPECT_EQ(set.size(), 300000 - 1);
 
-    // The index's map from handle to entry keeps them as the set does: random inserts and
-    // erases of runs, handles just past the table's reach and far ones, as a hash map would.
-    HandleMap map;
+    // The map from handle to a value (the index's entry, the document's place) keeps them as
+    // the set does: random inserts, assignments and erases of runs, handles just past the
+    // table's reach and far ones, as a hash map would.
+    HandleMap<quint32> map(0xFFFFFFFFu);
     std::unordered_map<quint64, quint32> same;
     std::mt19937_64 random(5);
     for (int k = 0; k < 200000; ++k) {
@@ -462,11 +463,20 @@ TEST(CadDocument, HandleSetAndMapKeepNearAndFarHandlesAlike) {
             EXPECT_EQ(map.erase(h), same.erase(h) == 1);
             continue;
         }
+        if (random() % 8 == 0) {
+            map.assign(h, quint32(k));
+            same[h] = quint32(k);
+            continue;
+        }
         const auto [slot, made] = map.insert(h, quint32(k));
         const auto [it, sameMade] = same.try_emplace(h, quint32(k));
         ASSERT_EQ(made, sameMade) << h;
         ASSERT_EQ(*slot, it->second) << h;
     }
+    // A pass that changes some values and takes the others out (an erase's places moving up).
+    map.update([](quint64, quint32& v) { return v % 2 ? false : (v /= 2, true); });
+    std::erase_if(same, [](const auto& kv) { return kv.second % 2 == 1; });
+    for (auto& [h, value] : same) value /= 2;
     ASSERT_EQ(map.size(), qsizetype(same.size()));
     for (const auto& [h, value] : same) ASSERT_TRUE(map.find(h) && *map.find(h) == value) << h;
     for (quint64 h = 0; h < 0x100 + 70000; ++h) ASSERT_EQ(map.contains(h), same.count(h) == 1);
