@@ -429,7 +429,7 @@ struct SpatialIndex::Data {
         return *slot;
     }
 
-    // An entry for a key the hash has just been given.
+    // An entry for a key the map of handles has just been given.
     quint32 newEntry(quint64 key) {
         quint32 i;
         if (freeEntries.empty()) {
@@ -458,7 +458,7 @@ struct SpatialIndex::Data {
     }
 
     // Takes in the entity of a handle at a draw position, with its box (invalid: it has no
-    // extent). One look in the hash: a handle met before (a broken file) is taken once.
+    // extent). One look in the map of handles: a handle met before (a broken file) is taken once.
     void add(quint64 key, const LooseBox& box, int position, std::vector<Value>* values) {
         if (!key) return;
         const auto [slot, made] = byKey.insert(key, 0);
@@ -639,7 +639,8 @@ struct SpatialIndex::Builder {
         taken = size;
     }
 
-    // The entries, their hash and the tree are made on another thread from what was taken.
+    // The entries, their map of handles and the tree are made on another thread from what was
+    // taken.
     void pack() {
         result = std::async(std::launch::async, [this, d = std::move(made)]() mutable {
             d->reserve(keys.size());
